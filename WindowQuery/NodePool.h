@@ -1,0 +1,44 @@
+#pragma once
+
+#include <boost/noncopyable.hpp>
+#include <boost/pool/object_pool.hpp>
+
+#include <cstddef>
+#include <mutex>
+#include <new>
+#include <utility>
+
+namespace WindowQuery {
+namespace Imple {
+
+// An object pool that builder threads share. Objects live until the pool is destroyed, which destroys
+// them all at once; nothing is given back one by one.
+template <class T> class NodePool : private boost::noncopyable {
+public:
+    NodePool() : m_pool(FIRST_BLOCK) {}
+
+    // Construction happens under the lock, so constructors must be cheap: build after creating.
+    template <class... Args> T* create(Args&&... args) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        T* memory = m_pool.malloc();
+        if (!memory) {
+            throw std::bad_alloc();
+        }
+        try {
+            return new (memory) T(std::forward<Args>(args)...);
+        } catch (...) {
+            m_pool.free(memory);
+            throw;
+        }
+    }
+
+private:
+    // Blocks double from here, so a large tree needs few of them.
+    static constexpr std::size_t FIRST_BLOCK = 256;
+
+    std::mutex m_mutex;
+    boost::object_pool<T> m_pool;
+};
+
+} // namespace Imple
+} // namespace WindowQuery
