@@ -70,6 +70,8 @@ TEST(HLRMatrix4x4Test, DivisionByNearZeroThrowsAndLeavesMatrixUnchanged) {
             ADD_FAILURE() << "no error for divisor " << divisor;
         } catch (const HLRError& e) {
             EXPECT_EQ(std::string(e.what()), "HLRMatrix4x4::operator/=(): Devided by zero.");
+            EXPECT_NE(e.diagnostic().find("Hlr/HLRMatrix4x4"), std::string::npos) << e.diagnostic();
+            EXPECT_NE(e.diagnostic().find("112"), std::string::npos) << e.diagnostic();
         }
         EXPECT_EQ(m, HLRMatrix4x4(kGeneral));
     }
