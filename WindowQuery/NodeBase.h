@@ -23,14 +23,15 @@ template <class Traits, int Level> class NodeBase : private boost::noncopyable {
 public:
     using NodeType = Node<Traits, Level>;
 
-    NodeBase(const Event* lo, const Event* hi) : m_lo(lo), m_hi(hi) {}
+    NodeBase(const Event* lo, const Event* hi)
+        : m_first(lo->coordinate), m_next(hi->coordinate), m_last((hi - 1)->coordinate), m_lo(lo), m_hi(hi) {}
 
     const Event* lo() const { return m_lo; }
     const Event* hi() const { return m_hi; }
-    std::int16_t first() const { return m_lo->coordinate; }
-    std::int16_t next() const { return m_hi->coordinate; }
+    std::int16_t first() const { return m_first; }
+    std::int16_t next() const { return m_next; }
     // The largest coordinate within the span.
-    std::int16_t last() const { return (m_hi - 1)->coordinate; }
+    std::int16_t last() const { return m_last; }
     const NodeType* left() const { return m_left; }
     const NodeType* right() const { return m_right; }
     const std::vector<std::uint32_t>& spanningItems() const { return m_spanningItems; }
@@ -54,11 +55,16 @@ protected:
     template <class AtNode> bool stabPath(Traverser<Traits>& traverser, std::int16_t c, AtNode& atNode) const;
 
 private:
-    const Event* m_lo;
-    const Event* m_hi;
+    // A query reads the coordinates of every node on its path; kept here, they cost no visit to the
+    // event list. What a query reads comes first.
+    std::int16_t m_first;
+    std::int16_t m_next;
+    std::int16_t m_last;
     NodeType* m_left = nullptr;
     NodeType* m_right = nullptr;
     std::vector<std::uint32_t> m_spanningItems;
+    const Event* m_lo;
+    const Event* m_hi;
 };
 
 template <class Traits, int Level>

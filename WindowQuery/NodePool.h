@@ -15,7 +15,7 @@ namespace Imple {
 // them all at once; nothing is given back one by one.
 template <class T> class NodePool : private boost::noncopyable {
 public:
-    NodePool() : m_pool(FIRST_BLOCK) {}
+    NodePool() : m_pool(FIRST_BLOCK, LARGEST_BLOCK) {}
 
     // Construction happens under the lock, so constructors must be cheap: build after creating.
     template <class... Args> T* create(Args&&... args) {
@@ -33,8 +33,10 @@ public:
     }
 
 private:
-    // Blocks double from here, so a large tree needs few of them.
+    // Blocks double from the first size up to the largest, so a large tree needs few of them, while
+    // the unused part of the last block stays small: the pool writes through every block it adds.
     static constexpr std::size_t FIRST_BLOCK = 256;
+    static constexpr std::size_t LARGEST_BLOCK = 65536;
 
     std::mutex m_mutex;
     boost::object_pool<T> m_pool;

@@ -74,7 +74,7 @@ TEST_P(RootTreeThreads, ReportsExactlyTheMeetingItemsOfRandomBoxes) {
 
 TEST_P(RootTreeThreads, LargeTreeIsTheSameWhateverTheThreadCount) {
     BoxGenerator generator(5);
-    const std::vector<TestBox> boxes = generator.meshLike(60000);
+    const std::vector<TestBox> boxes = generator.meshLike(20000);
     const std::vector<const TestBox*> items = pointersTo(boxes);
     Tree serial;
     serial.build(items, 0);
