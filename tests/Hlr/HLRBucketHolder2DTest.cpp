@@ -169,9 +169,3 @@ TEST_F(HLRBucketHolder2DTest, SearchStopsOnceTheEdgeIsAllHiddenAndClearsEveryMar
         EXPECT_FALSE(object->isCompleted());
     }
 }
-
-TEST(HLRBucketHolder2D, HolderWithoutGridTouchesNothing) {
-    HLRBucketHolder2D holder;
-    EXPECT_FALSE(holder.built());
-    EXPECT_TRUE(holder.bucketsOverlapping(HLRBoundingBox2D(HLRVector2D(0, 0), HLRVector2D(1, 1))).empty());
-}

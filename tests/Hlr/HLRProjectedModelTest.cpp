@@ -58,10 +58,15 @@ HLRProjector isometric() {
     return camera(mv, kIdentity, 1.0);
 }
 
-Polygon3D soup(std::vector<ON_3dPoint> points, std::vector<std::array<std::uint32_t, 3>> triangles) {
+// A triangle soup from flat lists: x, y, z per point and three point indices per triangle.
+Polygon3D soup(const std::vector<double>& xyz, const std::vector<std::uint32_t>& corners) {
     Polygon3D polygon;
-    polygon.points = std::move(points);
-    polygon.triangles = std::move(triangles);
+    for (std::size_t i = 0; i + 2 < xyz.size(); i += 3) {
+        polygon.points.emplace_back(xyz[i], xyz[i + 1], xyz[i + 2]);
+    }
+    for (std::size_t i = 0; i + 2 < corners.size(); i += 3) {
+        polygon.triangles.push_back({corners[i], corners[i + 1], corners[i + 2]});
+    }
     return polygon;
 }
 
@@ -153,20 +158,11 @@ TEST(HLRProjectedTriangleVertex, ProjectsThroughTheCameraAndDropsPointsBeforeThe
 }
 
 TEST_F(HLRProjectedModelTest, FacingFollowsTheViewDirection) {
-    m_model.build(soup({{0, 0, 0},
-                        {1, 0, 0},
-                        {0, 1, 0}, // normal +z: towards the eye
-                        {2, 0, 0},
-                        {2, 1, 0},
-                        {3, 0, 0}, // normal -z
-                        {4, 0, 0},
-                        {5, 0, 0},
-                        {4, 0, 1}, // seen exactly edge-on
-                        {6, 0, 0},
-                        {7, 0, 0},
-                        {8, 0, 0},     // collinear
-                        {6.5, -1, 0}}, // with 10, 9: a proper neighbour
-                       {{0, 1, 2}, {3, 4, 5}, {6, 7, 8}, {9, 10, 11}, {10, 9, 12}}));
+    // Triangle by triangle: normal +z (towards the eye), normal -z, seen exactly edge-on, collinear,
+    // and a front-facing neighbour of the collinear one across its edge 9-10.
+    m_model.build(soup({0, 0, 0, 1, 0, 0, 0, 1, 0, 2, 0, 0, 2, 1, 0, 3, 0,   0,  4, 0,
+                        0, 5, 0, 0, 4, 0, 1, 6, 0, 0, 7, 0, 0, 8, 0, 0, 6.5, -1, 0},
+                       {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 10, 9, 12}));
     project(orthographicFrom(10.0));
     const std::vector<HLRProjectedTriangle>& triangles = onlyData().triangles();
     ASSERT_EQ(triangles.size(), 5u);
@@ -176,7 +172,7 @@ TEST_F(HLRProjectedModelTest, FacingFollowsTheViewDirection) {
     EXPECT_EQ(triangles[3].orientation(), 2);
     EXPECT_EQ(triangles[4].orientation(), 1);
 
-    // The edge 9-10 runs between the collinear triangle (left) and its front-facing neighbour.
+    // The collinear triangle gives the shared edge no facing: it is a boundary of its neighbour.
     int sharedEdgeType = -1;
     for (const HLRProjectedTriangleEdge& edge : onlyData().edges()) {
         if (edge.leftTriangle() == &triangles[3] && edge.rightTriangle() == &triangles[4]) {
@@ -189,13 +185,13 @@ TEST_F(HLRProjectedModelTest, FacingFollowsTheViewDirection) {
 
 TEST_F(HLRProjectedModelTest, PerspectiveFacingLooksFromTheEye) {
     // In the plane x = 2, facing the axis of view: edge-on orthographically, visible from the eye.
-    m_model.build(soup({{2, 0, -5}, {2, 1, -5}, {2, 0, -6}}, {{0, 1, 2}}));
+    m_model.build(soup({2, 0, -5, 2, 1, -5, 2, 0, -6}, {0, 1, 2}));
     EXPECT_EQ(project(orthographicFrom(0.0)).triangleData().front().triangles()[0].orientation(), 0);
     EXPECT_EQ(project(perspectiveAtOrigin(1.0)).triangleData().front().triangles()[0].orientation(), 1);
 }
 
 TEST_F(HLRProjectedModelTest, SharedStoreGivesOneProjectedStoreInModelOrder) {
-    m_model.build(soup({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 1, 2}, {0, 2, 3}}));
+    m_model.build(soup({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, {0, 1, 2, 0, 2, 3}));
     const HLRProjectedModel& projected = project(orthographicFrom(10.0));
     const HLRTriangleData& source = m_model.triangleData().front();
     const HLRProjectedTriangleData& data = onlyData();
@@ -239,9 +235,8 @@ TEST_F(HLRProjectedModelTest, SharedStoreGivesOneProjectedStoreInModelOrder) {
 TEST_F(HLRProjectedModelTest, SeparateStoresAreNumberedOnAfterEachOther) {
     // Each build of a triangle soup appends a store of its own.
     m_model.build(
-        soup({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}},
-             {{0, 1, 2}, {4, 6, 5}}));
-    m_model.build(soup({{3, 0, 0}, {4, 0, 0}, {4, 1, 0}, {3, 1, 0}, {3, 0, 1}, {4, 0, 1}}, {{0, 1, 2}}));
+        soup({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0, 1, 1, 0, 1, 1, 1, 1, 0, 1, 1}, {0, 1, 2, 4, 6, 5}));
+    m_model.build(soup({3, 0, 0, 4, 0, 0, 4, 1, 0, 3, 1, 0, 3, 0, 1, 4, 0, 1}, {0, 1, 2}));
     ASSERT_EQ(m_model.triangleData().size(), 2u);
     const HLRProjectedModel& projected = project(orthographicFrom(10.0));
 
@@ -295,8 +290,8 @@ TEST_F(HLRProjectedModelTest, LargeShellsGetABucketGridOverTheirBounds) {
 TEST_F(HLRProjectedModelTest, NearRegionInvalidatesEdgesOnlyInPerspective) {
     // One triangle reaches from z = -5 to z = -0.5, in front of the near plane at depth 1;
     // another stays well beyond it.
-    m_model.build(soup({{0, 0, -5}, {1, 0, -5}, {0, 1, -0.5}, {-3, -3, -20}, {-2, -3, -20}, {-3, -2, -20}},
-                       {{0, 1, 2}, {3, 4, 5}}));
+    m_model.build(
+        soup({0, 0, -5, 1, 0, -5, 0, 1, -0.5, -3, -3, -20, -2, -3, -20, -3, -2, -20}, {0, 1, 2, 3, 4, 5}));
     const auto invalidEdges = [](const HLRProjectedTriangleData& data) {
         int count = 0;
         for (const HLRProjectedTriangleEdge& edge : data.edges()) {
@@ -317,7 +312,7 @@ TEST_F(HLRProjectedModelTest, NearRegionInvalidatesEdgesOnlyInPerspective) {
 }
 
 TEST_F(HLRProjectedModelTest, ModelBeyondTheNearPlaneLeavesTheNearRegionEmpty) {
-    m_model.build(soup({{0, 0, -5}, {1, 0, -5}, {0, 1, -2}}, {{0, 1, 2}}));
+    m_model.build(soup({0, 0, -5, 1, 0, -5, 0, 1, -2}, {0, 1, 2}));
     project(perspectiveAtOrigin(1.0));
     EXPECT_EQ(HLRProjectedModel::sm_nearRegionBox.minCode(), HLRBoundingBox::DEFAULT_CODE);
     EXPECT_EQ(HLRProjectedModel::sm_nearRegionBox.maxCode(), HLRBoundingBox::DEFAULT_CODE);
@@ -328,7 +323,7 @@ TEST_F(HLRProjectedModelTest, ModelBeyondTheNearPlaneLeavesTheNearRegionEmpty) {
 }
 
 TEST_F(HLRProjectedModelTest, TolerancesComeFromTheSmallestExtents) {
-    m_model.build(soup({{0, 0, 0}, {4, 0, 0}, {0, 2, 0}, {0, 0, 1}}, {{0, 1, 2}, {0, 3, 1}}));
+    m_model.build(soup({0, 0, 0, 4, 0, 0, 0, 2, 0, 0, 0, 1}, {0, 1, 2, 0, 3, 1}));
     HLRProjectedModel& projected = project(orthographicFrom(10.0));
     projected.preProcess();
     EXPECT_DOUBLE_EQ(HLRProjectedModel::sm_dTolerance2D, 2e-6);
@@ -339,20 +334,9 @@ TEST_F(HLRProjectedModelTest, TolerancesComeFromTheSmallestExtents) {
 }
 
 TEST_F(HLRProjectedModelTest, UnitCubeSeenIsometrically) {
-    m_model.build(
-        soup({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}},
-             {{0, 2, 1},
-              {0, 3, 2},
-              {4, 5, 6},
-              {4, 6, 7},
-              {0, 1, 5},
-              {0, 5, 4},
-              {1, 2, 6},
-              {1, 6, 5},
-              {2, 3, 7},
-              {2, 7, 6},
-              {3, 0, 4},
-              {3, 4, 7}}));
+    m_model.build(soup({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0, 1, 1, 0, 1, 1, 1, 1, 0, 1, 1},
+                       {0, 2, 1, 0, 3, 2, 4, 5, 6, 4, 6, 7, 0, 1, 5, 0, 5, 4,
+                        1, 2, 6, 1, 6, 5, 2, 3, 7, 2, 7, 6, 3, 0, 4, 3, 4, 7}));
     const HLRProjectedModel& projected = project(isometric());
     ASSERT_EQ(projected.shells().size(), 1u);
     EXPECT_EQ(projected.shells().front().faces().size(), 1u);
