@@ -33,12 +33,8 @@ HLRIntervals listOf(std::initializer_list<std::pair<double, double>> pieces) {
 
 } // namespace
 
-TEST(HLRIntervalsTest, NewListIsEmpty) {
-    HLRIntervals intervals;
-    EXPECT_EQ(intervals.size(), 0);
-}
-
 TEST(HLRIntervalsTest, DisjointPiecesStaySortedWhateverTheirArrivalOrder) {
+    EXPECT_EQ(HLRIntervals().size(), 0);
     HLRIntervals intervals = listOf({{0.6, 0.8}, {0.2, 0.4}, {0.45, 0.5}, {0.9, 0.95}});
     const std::vector<std::pair<double, double>> expected{{0.2, 0.4}, {0.45, 0.5}, {0.6, 0.8}, {0.9, 0.95}};
     EXPECT_EQ(contents(intervals), expected);
