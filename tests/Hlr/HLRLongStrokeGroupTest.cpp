@@ -102,18 +102,6 @@ TEST_F(HLRLongStrokeGroupTest, AnOutlineLoopIsCutAtItsFourExtremes) {
         EXPECT_FALSE(end.terminal());
 }
 
-TEST_F(HLRLongStrokeGroupTest, OutlineTracingClosesTheOutlineLoop) {
-    const int n = 4000;
-    builder.chain(group, circle(n, 100), SILHOUETTE, true);
-    const std::vector<const HLRLongStroke*> strokes = join(0);
-
-    ASSERT_EQ(strokes.size(), 1u);
-    EXPECT_TRUE(strokes[0]->closed());
-    EXPECT_TRUE(strokes[0]->type() & Edge::OUTER_SILHOUETTE_EDGE);
-    ASSERT_EQ(strokes[0]->points().size(), std::size_t(n + 1));
-    EXPECT_EQ(strokes[0]->points().front(), strokes[0]->points().back());
-}
-
 TEST_F(HLRLongStrokeGroupTest, BranchPointsAndExtremesStopJoining) {
     buildSquareWithTheta();
     const std::vector<const HLRLongStroke*> strokes = join(1);

@@ -44,20 +44,18 @@ private:
     HLRBox2D m_world;
 };
 
-TEST_F(HLRPostProcessorTest, ADefaultConstructedPostProcessorIgnoresExecute) {
-    HLRPostProcessor postProcessor;
-    postProcessor.execute(Edge::ALL_MASK);
-    EXPECT_FALSE(postProcessor.executed());
-    EXPECT_TRUE(postProcessor.featureLines().empty());
-    EXPECT_EQ(postProcessor.silhouetteConnectMode(), 1);
-}
-
 TEST_F(HLRPostProcessorTest, AMillionShortStrokesJoinIntoOneLongStrokeWithoutDeepRecursion) {
+    // A chain snaking row by row over a 1000 x 1000 grid, a stroke per unit step.
     const int n = 1000000;
+    const auto point = [](int i) {
+        const int row = i / 1000;
+        const int column = i % 1000;
+        return HLRVector2D(row % 2 == 0 ? column : 999 - column, row);
+    };
     std::vector<HLRShortStrokeEnd*> chain;
     chain.reserve(n + 1);
     for (int i = 0; i <= n; ++i)
-        chain.push_back(builder.end(group, i, (i % 2) * 0.5));
+        chain.push_back(builder.end(group, point(i).x(), point(i).y()));
     builder.chain(group, chain, CONVEX);
     addLoneSilhouette(group);
 
@@ -70,9 +68,8 @@ TEST_F(HLRPostProcessorTest, AMillionShortStrokesJoinIntoOneLongStrokeWithoutDee
     EXPECT_EQ(joined.type(), CONVEX);
     EXPECT_FALSE(joined.closed());
     ASSERT_EQ(joined.points().size(), std::size_t(n + 1));
-    EXPECT_EQ(joined.points().front(), HLRVector2D(0, 0));
-    EXPECT_EQ(joined.points()[12345], HLRVector2D(12345, 0.5));
-    EXPECT_EQ(joined.points().back(), HLRVector2D(n, 0));
+    for (int i : {0, 999, 1000, 12345, n})
+        EXPECT_EQ(joined.points()[i], point(i));
     EXPECT_EQ(joined.end1()->id(), chain.front()->id());
     EXPECT_EQ(joined.end2()->id(), chain.back()->id());
     EXPECT_TRUE(std::none_of(group.convexSharpEdgeStrokes().begin(), group.convexSharpEdgeStrokes().end(),
@@ -158,21 +155,6 @@ TEST_F(HLRPostProcessorTest, GroupsKeepTheirOwnLongStrokesAndEnds) {
         EXPECT_EQ(&longGroup.longStrokeEnds().at(stroke.end2()->id()), stroke.end2());
     }
     EXPECT_EQ(postProcessor.longStrokeEnds().size(), 4u);
-}
-
-TEST_F(HLRPostProcessorTest, WithoutRenewalEveryLongStrokeEndsWhereItStarts) {
-    // No silhouette strokes: the network is not renewed and every end keeps id -1.
-    builder.chain(group, ends(group, {{0, 0}, {1, 0}, {2, 0.5}}), CONVEX);
-    HLRPostProcessor postProcessor(builder.algo(), 1, nullptr);
-    postProcessor.execute(Edge::VISIBLE_MASK | Edge::CONVEX_SHARP_EDGE_MASK);
-
-    EXPECT_FALSE(builder.algo().networkRenewed());
-    ASSERT_EQ(postProcessor.featureLines().size(), 1u);
-    const HLRLongStroke& stroke = *postProcessor.featureLines().front();
-    EXPECT_TRUE(stroke.closed());
-    EXPECT_EQ(stroke.end1()->id(), -1);
-    EXPECT_EQ(stroke.points().size(), 3u);
-    EXPECT_EQ(stroke.points().back(), HLRVector2D(2, 0.5));
 }
 
 } // namespace

@@ -45,6 +45,11 @@ TEST_F(HLRStrokeConnectorTest, SimpleTakesTheFirstEligibleLeftTheSharpestLeftAnd
     EXPECT_EQ(HLRSimpleConnector().nextStroke(*center, *from), east());
     EXPECT_EQ(HLRLeftMostConnector().nextStroke(*center, *from), north());
     EXPECT_EQ(HLRRightMostConnector().nextStroke(*center, *from), south());
+    center->setTerminal(true);
+    EXPECT_EQ(HLRSimpleConnector().nextStroke(*center, *from), nullptr);
+    EXPECT_EQ(HLRLeftMostConnector().nextStroke(*center, *from), nullptr);
+    EXPECT_EQ(HLRRightMostConnector().nextStroke(*center, *from), nullptr);
+    center->setTerminal(false);
 
     // Joined strokes are no longer eligible: the choice falls to the next best.
     east()->setValid(false);
@@ -65,24 +70,6 @@ TEST_F(HLRStrokeConnectorTest, TurnsAreMeasuredAgainstTheArrivalDirection) {
     HLRShortStroke* backRight = builder.stroke(group, center, builder.end(group, 1.0, 0.01), SILHOUETTE);
     EXPECT_EQ(HLRLeftMostConnector().nextStroke(*center, *from), backLeft);
     EXPECT_EQ(HLRRightMostConnector().nextStroke(*center, *from), backRight);
-}
-
-TEST_F(HLRStrokeConnectorTest, NothingContinuesThroughTerminalEndsOrWithoutValidCandidates) {
-    buildCross();
-    center->setTerminal(true);
-    EXPECT_EQ(HLRSimpleConnector().nextStroke(*center, *from), nullptr);
-    EXPECT_EQ(HLRLeftMostConnector().nextStroke(*center, *from), nullptr);
-    EXPECT_EQ(HLRRightMostConnector().nextStroke(*center, *from), nullptr);
-    EXPECT_EQ(HLRDirectionalLeftMostConnector().nextStroke(*center, *from), nullptr);
-    center->setTerminal(false);
-
-    for (HLRShortStroke* s : leaving)
-        s->setValid(false);
-    // Strokes of another kind at the same end are never candidates.
-    builder.stroke(group, center, builder.end(group, 0, 5), CONVEX);
-    EXPECT_EQ(HLRSimpleConnector().nextStroke(*center, *from), nullptr);
-    EXPECT_EQ(HLRLeftMostConnector().nextStroke(*center, *from), nullptr);
-    EXPECT_EQ(HLRRightMostConnector().nextStroke(*center, *from), nullptr);
 }
 
 TEST_F(HLRStrokeConnectorTest, AvoidingDeadEndsSkipsStrokesLeadingNowhereEvenWhenAlone) {

