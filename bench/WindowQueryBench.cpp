@@ -74,6 +74,7 @@ public:
     std::size_t hits = 0;
 };
 
+// Build and destruction of a tree, since a hide pass pays for both.
 void buildTree(benchmark::State& state, Model model, unsigned threads) {
     const Scene& data = scene(model, static_cast<std::size_t>(state.range(0)));
     for (auto _ : state) {
