@@ -78,27 +78,11 @@ bool mirrors(const ON_Xform& x) {
     return det < 0.0;
 }
 
-// One mesh placed by one node: its positions in world coordinates and its triangles.
-struct PlacedMesh {
-    std::vector<ON_3dPoint> vertices;
+// The triangles of a mesh, turned to stay outward wound under a mirroring transform.
+std::vector<std::array<std::uint32_t, 3>> trianglesOf(const aiMesh& mesh, bool flip,
+                                                      const std::string& path) {
     std::vector<std::array<std::uint32_t, 3>> triangles;
-};
-
-PlacedMesh placeMesh(const aiMesh& mesh, const ON_Xform& xform, const std::string& path) {
-    PlacedMesh placed;
-    placed.vertices.reserve(mesh.mNumVertices);
-    const bool identity = isIdentity(xform);
-    for (unsigned i = 0; i < mesh.mNumVertices; ++i) {
-        const aiVector3D& v = mesh.mVertices[i];
-        const ON_3dPoint p(v.x, v.y, v.z);
-        placed.vertices.push_back(identity ? p : xform * p);
-        const ON_3dPoint& q = placed.vertices.back();
-        if (!std::isfinite(q.x) || !std::isfinite(q.y) || !std::isfinite(q.z))
-            throw InputError(path, "a vertex coordinate is not a finite number");
-    }
-    // A mirroring transform turns the winding inside out; keep the outside outside.
-    const bool flip = mirrors(xform);
-    placed.triangles.reserve(mesh.mNumFaces);
+    triangles.reserve(mesh.mNumFaces);
     for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
         const aiFace& face = mesh.mFaces[f];
         if (face.mNumIndices != 3)
@@ -106,11 +90,23 @@ PlacedMesh placeMesh(const aiMesh& mesh, const ON_Xform& xform, const std::strin
         for (unsigned k = 0; k < 3; ++k)
             if (face.mIndices[k] >= mesh.mNumVertices)
                 throw InputError(path, "a triangle refers to a vertex that does not exist");
-        placed.triangles.push_back(
-            flip ? std::array<std::uint32_t, 3>{face.mIndices[0], face.mIndices[2], face.mIndices[1]}
-                 : std::array<std::uint32_t, 3>{face.mIndices[0], face.mIndices[1], face.mIndices[2]});
+        triangles.push_back({face.mIndices[0], face.mIndices[flip ? 2 : 1], face.mIndices[flip ? 1 : 2]});
     }
-    return placed;
+    return triangles;
+}
+
+// The mesh's triangles placed in world coordinates by `xform` and welded into `welder`.
+Kv::KvTriangleList weldMesh(const aiMesh& mesh, const ON_Xform& xform, VertexWelder& welder,
+                            const std::string& path) {
+    const bool identity = isIdentity(xform);
+    auto positionOf = [&](std::uint32_t i) {
+        const aiVector3D& v = mesh.mVertices[i];
+        const ON_3dPoint p = identity ? ON_3dPoint(v.x, v.y, v.z) : xform * ON_3dPoint(v.x, v.y, v.z);
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
+            throw InputError(path, "a vertex coordinate is not a finite number");
+        return p;
+    };
+    return weldTriangles(welder, mesh.mNumVertices, positionOf, trianglesOf(mesh, mirrors(xform), path));
 }
 
 // Appends the parts of one node: one per mesh, or one body for all of them.
@@ -124,14 +120,14 @@ void addNodeParts(const aiScene& scene, const aiNode& node, const ON_Xform& xfor
     for (unsigned m = 0; m < node.mNumMeshes; ++m) {
         if (node.mMeshes[m] >= scene.mNumMeshes)
             throw InputError(path, "a node refers to a mesh that does not exist");
-        const PlacedMesh placed = placeMesh(*scene.mMeshes[node.mMeshes[m]], xform, path);
+        const aiMesh& mesh = *scene.mMeshes[node.mMeshes[m]];
         if (bodies) {
-            body.faces.push_back(weldTriangles(bodyWelder, placed.vertices, placed.triangles));
+            body.faces.push_back(weldMesh(mesh, xform, bodyWelder, path));
             continue;
         }
-        VertexWelder welder(placed.vertices.size());
+        VertexWelder welder;
         MeshPart& part = parts.emplace_back();
-        part.faces.push_back(weldTriangles(welder, placed.vertices, placed.triangles));
+        part.faces.push_back(weldMesh(mesh, xform, welder, path));
         part.points = welder.takePoints();
     }
     if (bodies) {

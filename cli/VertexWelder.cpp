@@ -58,7 +58,7 @@ std::uint64_t VertexWelder::add(const ON_3dPoint& p) {
     std::size_t slot = findSlot(p);
     if (m_slots[slot] != 0)
         return m_slots[slot] - 1;
-    if (m_points.size() >= std::numeric_limits<std::uint32_t>::max() - 1)
+    if (m_points.size() >= std::numeric_limits<std::uint32_t>::max() - 1) // slots hold index + 1
         throw std::length_error("more than 4 billion distinct vertices");
     m_points.push_back(p);
     if (2 * m_points.size() > m_slots.size()) {
@@ -85,28 +85,6 @@ Kv::KvPointList VertexWelder::takePoints() {
     m_points.clear();
     m_slots.assign(slotCountFor(0), 0);
     return points;
-}
-
-Kv::KvTriangleList weldTriangles(VertexWelder& welder, const std::vector<ON_3dPoint>& vertices,
-                                 const std::vector<std::array<std::uint32_t, 3>>& triangles) {
-    // Only corners of kept triangles are welded: stray vertices would only widen the fitted camera.
-    constexpr std::uint64_t unset = std::numeric_limits<std::uint64_t>::max();
-    std::vector<std::uint64_t> welded(vertices.size(), unset);
-    auto indexOf = [&](std::uint32_t vertex) {
-        if (welded[vertex] == unset)
-            welded[vertex] = welder.add(vertices[vertex]);
-        return welded[vertex];
-    };
-    Kv::KvTriangleList result;
-    result.reserve(triangles.size());
-    for (const auto& t : triangles) {
-        // Welding is by exact position, so corners that coincide would collapse the triangle.
-        const ON_3dPoint &a = vertices[t[0]], &b = vertices[t[1]], &c = vertices[t[2]];
-        if (a == b || b == c || c == a)
-            continue;
-        result.emplace_back(indexOf(t[0]), indexOf(t[1]), indexOf(t[2]));
-    }
-    return result;
 }
 
 } // namespace kvhlr

@@ -35,10 +35,29 @@ private:
 };
 
 // Welds the corners of `triangles` into `welder` and returns the triangles renumbered onto the welded
-// points. Triangles that welding would collapse (two corners at one position) are dropped: they have no
-// area and no edges. Vertices that no kept triangle uses are not welded. Every index of `triangles`
-// must select an entry of `vertices`.
-Kv::KvTriangleList weldTriangles(VertexWelder& welder, const std::vector<ON_3dPoint>& vertices,
-                                 const std::vector<std::array<std::uint32_t, 3>>& triangles);
+// points; `positionOf(i)` gives the position of vertex i (called for used vertices only, so it may also
+// validate them). Triangles that welding would collapse (two corners at one position) are dropped: they
+// have no area and no edges. Vertices that no kept triangle uses are not welded. Every index of
+// `triangles` must be below `vertexCount`.
+template <class PositionOf>
+Kv::KvTriangleList weldTriangles(VertexWelder& welder, std::size_t vertexCount, PositionOf&& positionOf,
+                                 const std::vector<std::array<std::uint32_t, 3>>& triangles) {
+    constexpr std::uint32_t unset = ~std::uint32_t(0);
+    std::vector<std::uint32_t> welded(vertexCount, unset); // the welder keeps indices below 2^32 - 1
+    auto indexOf = [&](std::uint32_t vertex, const ON_3dPoint& p) {
+        if (welded[vertex] == unset)
+            welded[vertex] = static_cast<std::uint32_t>(welder.add(p));
+        return welded[vertex];
+    };
+    Kv::KvTriangleList result;
+    result.reserve(triangles.size());
+    for (const auto& t : triangles) {
+        const ON_3dPoint a = positionOf(t[0]), b = positionOf(t[1]), c = positionOf(t[2]);
+        if (a == b || b == c || c == a)
+            continue; // welding is by exact position, so these corners would collapse the triangle
+        result.emplace_back(indexOf(t[0], a), indexOf(t[1], b), indexOf(t[2], c));
+    }
+    return result;
+}
 
 } // namespace kvhlr

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -45,8 +46,14 @@ TEST(WeldTriangles, SharesCornersAndLeavesOutCollapsedTrianglesAndStrayVertices)
     const std::vector<ON_3dPoint> corners{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 0, 0}, {1, 1, 0},
                                           {0, 1, 0}, {5, 5, 5}, {5, 5, 5}, {6, 5, 5}, {9, 9, 9}};
     VertexWelder welder;
+    std::vector<std::uint32_t> asked;
+    auto positionOf = [&](std::uint32_t i) {
+        asked.push_back(i);
+        return corners[i];
+    };
     const Kv::KvTriangleList triangles =
-        kvhlr::weldTriangles(welder, corners, {{0, 1, 2}, {6, 7, 8}, {3, 4, 5}});
+        kvhlr::weldTriangles(welder, corners.size(), positionOf, {{0, 1, 2}, {6, 7, 8}, {3, 4, 5}});
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), 9u), 0) << "an unused vertex is never looked at";
     ASSERT_EQ(triangles.size(), 2u);
     EXPECT_EQ(welder.points().size(), 4u);
     EXPECT_EQ(triangles[0][0], triangles[1][0]);
