@@ -56,7 +56,8 @@ KvHLR::ViewInfoCriteria camera(const Options& options, const std::vector<MeshPar
         return given;
     }
     const KvHLR::ViewInfoCriteria fitted = fitCamera(cameraRequest(options), parts);
-    // Coordinates near the limits of double precision leave no room for a camera.
+    // Fitting puts the whole model in front of the camera; the check keeps a fitting slip from ever
+    // reaching the library as a broken drawing.
     checkCamera(fitted, parts, options.demo ? "--demo" : options.input);
     return fitted;
 }
