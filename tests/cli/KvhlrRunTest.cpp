@@ -14,7 +14,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <map>
-#include <poll.h>
+#include <set>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,7 +26,7 @@ namespace {
 using kvhlrtest::TempDir;
 using Json = nlohmann::json;
 
-struct Run {
+struct Result {
     int status = -1; // exit status, or 128 + signal
     std::string err;
     double seconds = 0;
@@ -56,11 +56,11 @@ int waitFor(pid_t pid) {
 }
 
 // Runs kvhlr to the end; `cwd` empty keeps the test's directory.
-Run kvhlr(const std::vector<std::string>& args, const std::string& cwd = "") {
+Result kvhlr(const std::vector<std::string>& args, const std::string& cwd = "") {
     TempDir scratch;
     const int errFd = open(scratch.path("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const auto start = std::chrono::steady_clock::now();
-    Run run;
+    Result run;
     run.status = waitFor(spawn(args, cwd, errFd));
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     close(errFd);
@@ -111,20 +111,22 @@ TEST(KvhlrRun, DrawsEveryExampleModelInEveryNamedView) {
     struct Model {
         const char* file;
         const char* upAxis;
-        bool sharp; // made of flat faces, so sharp edges must show
+        bool sharp;  // made of flat faces, so sharp edges must show
+        bool hidden; // closed or self-occluding from every side, so hidden lines must show
     };
-    const Model models[] = {{"sphere_with_hole.obj", "y", false},
-                            {"regr01_house.obj", "z", true},
-                            {"teapots.obj", "y", false},
-                            {"bunny.obj", "y", false},
-                            {"at_at.obj", "z", true}};
+    // Seen with its hole towards the eye, the open sphere hides nothing.
+    const Model models[] = {{"sphere_with_hole.obj", "y", false, false},
+                            {"regr01_house.obj", "z", true, true},
+                            {"teapots.obj", "y", false, true},
+                            {"bunny.obj", "y", false, true},
+                            {"at_at.obj", "z", true, true}};
     const char* views[] = {"front", "back", "left", "right", "top", "bottom", "iso", "dimetric", "trimetric"};
     TempDir dir;
     for (const Model& m : models)
         for (const char* view : views) {
             SCOPED_TRACE(std::string(m.file) + " " + view);
             const std::string out = dir.path(std::string(m.file) + "." + view + ".json");
-            const Run run =
+            const Result run =
                 kvhlr({model(m.file), "-o", out, "--view", view, "--up-axis", m.upAxis, "--hidden"});
             ASSERT_EQ(run.status, 0) << run.err;
             EXPECT_EQ(run.err, "");
@@ -134,9 +136,12 @@ TEST(KvhlrRun, DrawsEveryExampleModelInEveryNamedView) {
                       << ", hidden " << counts[1] << ", concave " << counts[2] << ", convex " << counts[3]
                       << "\n";
             EXPECT_GT(counts[0], 0);
-            EXPECT_GT(counts[1], 0);
-            if (m.sharp)
+            if (m.hidden) {
+                EXPECT_GT(counts[1], 0);
+            }
+            if (m.sharp) {
                 EXPECT_GT(counts[2] + counts[3], 0);
+            }
             for (const auto& [kind, n] : counts)
                 EXPECT_TRUE(kind == 0 || kind == 1 || kind == 2 || kind == 3) << "kind " << kind;
             expectInsideFrame(doc);
@@ -151,7 +156,7 @@ TEST(KvhlrRun, PerspectiveAndEyeTargetViewsStayInsideTheFrame) {
     for (const auto& camera : cameras) {
         std::vector<std::string> args{model("bunny.obj"), "-o", dir.path("bunny.json")};
         args.insert(args.end(), camera.begin(), camera.end());
-        const Run run = kvhlr(args);
+        const Result run = kvhlr(args);
         ASSERT_EQ(run.status, 0) << run.err;
         const Json doc = readJson(dir.path("bunny.json"));
         EXPECT_GT(kindCounts(doc)[0], 0);
@@ -207,16 +212,27 @@ TEST(KvhlrRun, DemoShowsEveryKindOfLineInEveryFormat) {
         EXPECT_GT(counts[kind], 0) << "kind " << kind;
     expectInsideFrame(doc);
 
+    // The DXF of another run holds the same lines, each on its kind's layer.
     const kvhlrtest::DxfDocument dxf = kvhlrtest::readDxf(kvhlrtest::readFile(dir.path("demo.dxf")));
-    std::map<std::string, int> perLayer;
+    std::multiset<std::string> fromDxf, fromJson;
     for (const auto& polyline : dxf.polylines)
-        ++perLayer[polyline.layer];
-    EXPECT_EQ(perLayer["SILHOUETTES"], counts[0]);
-    EXPECT_EQ(perLayer["HIDDEN"], counts[1]);
-    EXPECT_EQ(perLayer["CONCAVE_SHARP"], counts[2]);
-    EXPECT_EQ(perLayer["CONVEX_SHARP"], counts[3]);
-    ASSERT_EQ(dxf.polylines.size(), doc["lines"].size());
-    EXPECT_EQ(dxf.polylines[0].points.front().first, doc["lines"][0]["points"][0][0].get<double>());
+        fromDxf.insert(polyline.layer + Json(polyline.points).dump());
+    for (const Json& line : doc["lines"]) {
+        std::vector<std::pair<double, double>> points;
+        for (const Json& p : line["points"])
+            points.emplace_back(p[0].get<double>(), p[1].get<double>());
+        fromJson.insert(kvhlr::layerOf(line["kind"].get<int>()).dxfName + Json(points).dump());
+    }
+    EXPECT_EQ(fromDxf, fromJson);
+}
+
+// The lines of a drawing as a multiset: the library may hand equal drawings over in different orders
+// when its threads interleave differently.
+std::multiset<std::string> lineSet(const Json& doc) {
+    std::multiset<std::string> set;
+    for (const Json& line : doc["lines"])
+        set.insert(line.dump());
+    return set;
 }
 
 TEST(KvhlrRun, CameraFileReproducesTheDrawingAndThreadsDoNotChangeIt) {
@@ -227,7 +243,7 @@ TEST(KvhlrRun, CameraFileReproducesTheDrawingAndThreadsDoNotChangeIt) {
     const Json fitted = readJson(dir.path("fitted.json")), again = readJson(dir.path("again.json"));
     EXPECT_EQ(fitted["modelView"], again["modelView"]);
     EXPECT_EQ(fitted["projection"], again["projection"]);
-    EXPECT_EQ(fitted["lines"], again["lines"]);
+    EXPECT_EQ(lineSet(fitted), lineSet(again));
 }
 
 TEST(KvhlrRun, SeparateBodyFacesDrawTheBordersBetweenFaces) {
@@ -243,7 +259,8 @@ TEST(KvhlrRun, SeparateBodyFacesDrawTheBordersBetweenFaces) {
         args.insert(args.end(), extra.begin(), extra.end());
         EXPECT_EQ(kvhlr(args).status, 0);
         double length = 0;
-        for (const Json& line : readJson(dir.path("square.json"))["lines"])
+        const Json doc = readJson(dir.path("square.json"));
+        for (const Json& line : doc["lines"])
             for (std::size_t i = 1; i < line["points"].size(); ++i)
                 length +=
                     std::hypot(line["points"][i][0].get<double>() - line["points"][i - 1][0].get<double>(),
@@ -261,7 +278,7 @@ TEST(KvhlrRun, SeparateBodyFacesDrawTheBordersBetweenFaces) {
 // A run refused for bad input: status 2, one line naming `subject`, no output file, nothing left over.
 void expectRefused(const std::vector<std::string>& args, const std::string& subject, const TempDir& dir,
                    std::size_t entriesBefore) {
-    const Run run = kvhlr(args);
+    const Result run = kvhlr(args);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_NE(run.err.find(subject), std::string::npos) << run.err;
@@ -307,7 +324,7 @@ TEST(KvhlrRun, BadInputIsRefusedWithOneLineAndNoOutput) {
 TEST(KvhlrRun, MeshWithoutTrianglesGivesAnEmptyDrawingAndAWarning) {
     TempDir dir;
     const std::string lines = dir.write("lines.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nl 1 2 3\n");
-    const Run run = kvhlr({lines, "-o", dir.path("lines.json")});
+    const Result run = kvhlr({lines, "-o", dir.path("lines.json")});
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.err.find("warning"), std::string::npos);
     EXPECT_TRUE(readJson(dir.path("lines.json"))["lines"].empty());
