@@ -53,7 +53,7 @@ void enableProgressBar(bool enabled) {
 int reportProgress(long done, long total) {
     if (g_barEnabled && total > 0) {
         const long percent = done <= 0 ? 0 : done >= total ? 100 : done * 100 / total;
-        if (percent != g_lastPercent) {
+        if (percent > g_lastPercent) { // the stages' reports may step back a little; the bar does not
             g_lastPercent = percent;
             drawBar(percent);
         }

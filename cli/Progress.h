@@ -13,8 +13,8 @@ bool interruptRequested();
 // Turns the progress bar on stderr on or off (off until called).
 void enableProgressBar(bool enabled);
 
-// The library's progress callback, called as (done, total): redraws the bar when the percentage
-// changes, and returns non-zero, which cancels the run, once Ctrl-C was pressed.
+// The library's progress callback, called as (done, total): redraws the bar when the percentage grows,
+// and returns non-zero, which cancels the run, once Ctrl-C was pressed.
 int reportProgress(long done, long total);
 
 // Clears the bar's line, if one was drawn.
