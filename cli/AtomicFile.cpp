@@ -51,6 +51,18 @@ int syncToDisk(const std::string& path) {
 
 } // namespace
 
+void AtomicFile::checkTarget(const std::string& path) {
+    const std::filesystem::path target(path);
+    const std::filesystem::path directory = target.has_parent_path() ? target.parent_path() : ".";
+    std::error_code error;
+    if (!std::filesystem::is_directory(directory, error))
+        throw InputError(path, "the output directory does not exist");
+    if (access(directory.c_str(), W_OK) != 0)
+        throw InputError(path, "the output directory is not writable: " + errorText(errno));
+    if (std::filesystem::is_directory(target, error))
+        throw InputError(path, "the output is a directory");
+}
+
 AtomicFile::AtomicFile(std::string path) : m_path(std::move(path)), m_temporaryPath(createTemporary(m_path)) {
     m_stream.open(m_temporaryPath, std::ios::binary | std::ios::trunc);
     if (!m_stream) {

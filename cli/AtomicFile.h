@@ -11,6 +11,10 @@ namespace kvhlr {
 
 class AtomicFile {
 public:
+    // Checks ahead of a long run that `path` can be written: its directory exists and is writable and
+    // it is not a directory itself. Throws InputError naming `path` otherwise.
+    static void checkTarget(const std::string& path);
+
     // Creates the temporary file. Throws InputError naming `path` when that is impossible.
     explicit AtomicFile(std::string path);
     // Removes the temporary file unless it was committed.

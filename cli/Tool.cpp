@@ -116,6 +116,7 @@ int run(int argc, const char* const* argv) {
     const std::optional<Options> options = parseOptions(argc, argv, std::cout);
     if (!options)
         return kExitOk;
+    AtomicFile::checkTarget(options->output); // before the work, not after it
     std::vector<MeshPart> parts = loadModel(*options);
     Drawing drawing;
     drawing.camera = camera(*options, parts);

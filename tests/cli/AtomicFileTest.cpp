@@ -50,6 +50,9 @@ TEST(AtomicFile, AbandonedFileLeavesTheTargetAsItWas) {
 TEST(AtomicFile, UnwritablePlacesAreReportedWithTheTargetName) {
     TempDir dir;
     const std::string inMissingDir = dir.path("no/such/dir/out.svg");
+    EXPECT_THROW(AtomicFile::checkTarget(inMissingDir), kvhlr::InputError);
+    EXPECT_NO_THROW(AtomicFile::checkTarget(dir.path("out.svg")));
+    EXPECT_NO_THROW(AtomicFile::checkTarget("relative.svg")) << "the current directory";
     try {
         AtomicFile file(inMissingDir);
         FAIL() << "created a file in a missing directory";
@@ -58,6 +61,7 @@ TEST(AtomicFile, UnwritablePlacesAreReportedWithTheTargetName) {
     }
     // A directory in the way of the target: the rename fails and the temporary file goes.
     std::filesystem::create_directory(dir.path("taken.svg"));
+    EXPECT_THROW(AtomicFile::checkTarget(dir.path("taken.svg")), kvhlr::InputError);
     {
         AtomicFile file(dir.path("taken.svg"));
         file.stream() << "drawing";
