@@ -6,6 +6,10 @@
 #include "TempDir.h"
 #include "cli/InputError.h"
 
+#include <assimp/Exporter.hpp>
+#include <assimp/Importer.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -55,6 +59,36 @@ TEST(MeshFile, StlAndObjCubesWeldIntoTheSameClosedSolid) {
         EXPECT_EQ(parts[0].faces[0].size(), 12u);
         EXPECT_TRUE(kvhlrtest::closedAndConsistent(parts[0].faces[0]));
         EXPECT_DOUBLE_EQ(kvhlrtest::signedVolume6(parts[0].points, parts[0].faces[0]), 6 * 8.0);
+    }
+}
+
+TEST(MeshFile, ReadsTheCommonFormats) {
+    // The OBJ cube written by the import library's own exporters, plus a hand-written OFF file.
+    TempDir dir;
+    Assimp::Importer importer;
+    const aiScene* cube =
+        importer.ReadFile(std::string(KVHLR_TEST_DATA) + "/cube.obj", aiProcess_Triangulate);
+    ASSERT_NE(cube, nullptr);
+    Assimp::Exporter exporter;
+    std::vector<std::string> paths{dir.write("cube.off",
+                                             "OFF\n8 6 0\n0 0 0\n2 0 0\n2 2 0\n0 2 0\n0 0 2\n2 0 2\n2 2 2\n"
+                                             "0 2 2\n4 0 3 2 1\n4 4 5 6 7\n4 0 1 5 4\n4 1 2 6 5\n"
+                                             "4 2 3 7 6\n4 3 0 4 7\n")};
+    const std::pair<const char*, const char*> formats[] = {
+        {"collada", "dae"}, {"3ds", "3ds"},    {"3mf", "3mf"},  {"plyb", "ply"},
+        {"glb2", "glb"},    {"gltf2", "gltf"}, {"stlb", "stl"}, {"x3d", "x3d"}};
+    for (const auto& [format, extension] : formats) {
+        paths.push_back(dir.path(std::string("cube.") + format + "." + extension));
+        ASSERT_EQ(exporter.Export(cube, format, paths.back()), AI_SUCCESS) << format;
+    }
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        const std::vector<MeshPart> parts = read(path);
+        ASSERT_EQ(parts.size(), 1u);
+        EXPECT_EQ(parts[0].points.size(), 8u);
+        ASSERT_EQ(parts[0].faces[0].size(), 12u);
+        EXPECT_TRUE(kvhlrtest::closedAndConsistent(parts[0].faces[0]));
+        EXPECT_NEAR(kvhlrtest::signedVolume6(parts[0].points, parts[0].faces[0]), 6 * 8.0, 1e-9);
     }
 }
 
