@@ -6,9 +6,10 @@
 #include "Hlr/HLRVector2D.h"
 #include "api/KvHLRExport.h"
 
+#include <boost/container/small_vector.hpp>
+
 #include <algorithm>
 #include <limits>
-#include <vector>
 
 namespace KvHLR {
 
@@ -23,6 +24,10 @@ class HLRStrokeEnd;
 // rather than deleted; everything that walks the network skips it.
 class KVHLR_API HLRStroke : public HLRValidityObservable {
 public:
+    // A stroke is normally held by the lists of its two ends: room for those two lives inside the
+    // stroke, which spares a model's millions of strokes an allocation each.
+    using Memberships = boost::container::small_vector<HLRStrokeLinks*, 2>;
+
     explicit HLRStroke(int type) : m_type(type) {}
     // The copy keeps type, validity and ends but is held by no link list: registration is done by
     // the ends, for the object that ends up in the network.
@@ -54,7 +59,7 @@ public:
     void setEnd1(HLRStrokeEnd* end) { m_end1 = end; }
     void setEnd2(HLRStrokeEnd* end) { m_end2 = end; }
     // One entry per registration: a list that holds the stroke twice appears twice.
-    const std::vector<HLRStrokeLinks*>& memberships() const { return m_memberships; }
+    const Memberships& memberships() const { return m_memberships; }
 
     HLRStrokeEnd* otherEnd(const HLRStrokeEnd* end) const { return end == m_end1 ? m_end2 : m_end1; }
     // For an end that is neither of the two, whether it lies at least as close to end2 as to end1.
@@ -84,7 +89,7 @@ private:
     int m_type;
     HLRStrokeEnd* m_end1 = nullptr;
     HLRStrokeEnd* m_end2 = nullptr;
-    std::vector<HLRStrokeLinks*> m_memberships;
+    Memberships m_memberships;
 };
 
 } // namespace KvHLR
