@@ -1,0 +1,7 @@
+#include "Hlr/HLRHiddenObject.h"
+
+namespace KvHLR {
+
+HLRHiddenObject::~HLRHiddenObject() = default;
+
+} // namespace KvHLR

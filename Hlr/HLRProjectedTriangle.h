@@ -1,0 +1,66 @@
+#pragma once
+
+#include "Hlr/HLRBox2D.h"
+#include "Hlr/HLRBox3D.h"
+#include "Hlr/HLRHidingObject.h"
+#include "Hlr/HLRVector3D.h"
+
+#include <cstdint>
+
+namespace KvHLR {
+
+class HLRProjectedTriangleEdge;
+struct HLRTriangle;
+struct HLRProjectedTriangleVertex;
+
+// A model triangle seen through the camera: its three projected vertices, its plane in view
+// coordinates and its facing. As a hiding object it decides which part of an edge it covers.
+class HLRProjectedTriangle : public HLRHidingObject {
+public:
+    // Values of orientation().
+    static constexpr std::int32_t BACK_FACING = 0;
+    static constexpr std::int32_t FRONT_FACING = 1;
+    static constexpr std::int32_t UNDETERMINED = 2; // not yet set, or a degenerate triangle
+
+    explicit HLRProjectedTriangle(const HLRTriangle* source = nullptr);
+    ~HLRProjectedTriangle() override;
+
+    const HLRTriangle* source() const { return m_source; }
+    // Set when a perspective view sees the triangle reach the near region; such a triangle hides nothing.
+    bool nearRegion() const { return m_nearRegion; }
+    const HLRProjectedTriangleVertex* vertex(int i) const { return m_vertices[i]; }
+    // (V1 - V0) x (V2 - V0) of the view positions; not normalised.
+    const HLRVector3D& normal() const { return m_normal; }
+    double planeConstant() const { return m_planeConstant; }
+    std::int32_t orientation() const { return m_orientation; }
+
+    // Takes the three vertices (owned by the triangle data) and derives plane and facing from their
+    // view positions. A degenerate triangle keeps the facing it had.
+    void setVertices(const HLRProjectedTriangleVertex* v0, const HLRProjectedTriangleVertex* v1,
+                     const HLRProjectedTriangleVertex* v2);
+
+    // Records on the edge the part that this triangle covers in front of it: the whole edge or one
+    // parameter range. Runs for every edge-triangle pair whose boxes meet, so it rejects with integer
+    // and pointer tests first and never allocates.
+    void hide(HLRProjectedTriangleEdge& edge) override;
+
+    // Packs the triangle's screen and view extents into its own boxes on the current grids, marks it
+    // near-region where a perspective view needs that, and adds the extents to the given boxes.
+    void setBoundingBoxes(HLRBox2D& box2D, HLRBox3D& box3D) override;
+
+private:
+    void hideOrthographic(HLRProjectedTriangleEdge& edge) const;
+    void hidePerspective(HLRProjectedTriangleEdge& edge) const;
+    // False when the packed depth boxes show the whole edge in front of the triangle's nearest point.
+    bool mayLieBehind(const HLRProjectedTriangleEdge& edge) const;
+    bool isCorner(const HLRProjectedTriangleVertex* vertex) const;
+
+    const HLRTriangle* m_source;
+    bool m_nearRegion = false;
+    const HLRProjectedTriangleVertex* m_vertices[3] = {nullptr, nullptr, nullptr};
+    HLRVector3D m_normal;
+    double m_planeConstant = 0.0;
+    std::int32_t m_orientation = UNDETERMINED;
+};
+
+} // namespace KvHLR

@@ -1,0 +1,154 @@
+#include "Hlr/HLRProjectedTriangleEdge.h"
+
+#include "Hlr/HLRError.h"
+#include "Hlr/HLRProjectedTriangle.h"
+#include "Hlr/HLRProjectedTriangleVertex.h"
+
+#include <cmath>
+
+namespace KvHLR {
+
+int HLRProjectedTriangleEdge::NO_TYPE;
+int HLRProjectedTriangleEdge::LEFT_FACE_FRONT = 1;
+int HLRProjectedTriangleEdge::RIGHT_FACE_FRONT = 2;
+int HLRProjectedTriangleEdge::CONVEX_TEND_EDGE = 4;
+int HLRProjectedTriangleEdge::CONCAVE_TEND_EDGE = 8;
+int HLRProjectedTriangleEdge::BOUNDARY_EDGE = 16;
+int HLRProjectedTriangleEdge::CONVEX_SHARP_EDGE = 32;
+int HLRProjectedTriangleEdge::CONCAVE_SHARP_EDGE = 64;
+int HLRProjectedTriangleEdge::VISIBLE_EDGE = 128;
+int HLRProjectedTriangleEdge::OUTER_SILHOUETTE_EDGE = 256;
+int HLRProjectedTriangleEdge::FREE_EDGE = 512;
+int HLRProjectedTriangleEdge::DIMENSION_LINE = 1024;
+
+int HLRProjectedTriangleEdge::VISIBLE_MASK = 128;
+int HLRProjectedTriangleEdge::SILHOUETTE_MASK = 19;
+int HLRProjectedTriangleEdge::CONVEX_TEND_EDGE_MASK = 36;
+int HLRProjectedTriangleEdge::CONCAVE_TEND_EDGE_MASK = 72;
+int HLRProjectedTriangleEdge::SHARP_EDGE_MASK = 96;
+int HLRProjectedTriangleEdge::CONVEX_SHARP_EDGE_MASK = 32;
+int HLRProjectedTriangleEdge::CONCAVE_SHARP_EDGE_MASK = 64;
+int HLRProjectedTriangleEdge::VISIBLE_SILHOUETTE_MASK = 147;
+int HLRProjectedTriangleEdge::VISIBLE_SHARP_EDGE_MASK = 224;
+int HLRProjectedTriangleEdge::VISIBLE_CONVEX_SHARP_EDGE_MASK = 160;
+int HLRProjectedTriangleEdge::VISIBLE_CONCAVE_SHARP_EDGE_MASK = 192;
+int HLRProjectedTriangleEdge::VISIBLE_FREE_EDGE_MASK = 640;
+int HLRProjectedTriangleEdge::VISIBLE_DIMENSION_LINE_MASK = 1152;
+int HLRProjectedTriangleEdge::OUTER_SILHOUETTE_EDGE_MASK = 256;
+int HLRProjectedTriangleEdge::FREE_EDGE_MASK = 512;
+int HLRProjectedTriangleEdge::DIMENSION_LINE_MASK = 1024;
+int HLRProjectedTriangleEdge::ALL_MASK = 1651;
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+// Hidden pieces shorter than this (in edge parameters) are below what the hide tests resolve.
+constexpr double kParameterTolerance = 1e-4;
+
+bool isUsable(const HLRProjectedTriangle* triangle) {
+    return triangle != nullptr && triangle->orientation() != HLRProjectedTriangle::UNDETERMINED;
+}
+
+bool isFront(const HLRProjectedTriangle* triangle) {
+    return triangle->orientation() == HLRProjectedTriangle::FRONT_FACING;
+}
+
+} // namespace
+
+HLRProjectedTriangleEdge::HLRProjectedTriangleEdge(const HLRProjectedTriangleVertex* startVertex,
+                                                   const HLRProjectedTriangleVertex* endVertex,
+                                                   const HLRProjectedTriangle* leftTriangle,
+                                                   const HLRProjectedTriangle* rightTriangle)
+    : m_startVertex(startVertex), m_endVertex(endVertex), m_leftTriangle(leftTriangle),
+      m_rightTriangle(rightTriangle), m_type(NO_TYPE), m_allHidden(false) {}
+
+HLRProjectedTriangleEdge::~HLRProjectedTriangleEdge() = default;
+
+void HLRProjectedTriangleEdge::setType(double sharpEdgeAngle) {
+    if (m_leftTriangle == nullptr && m_rightTriangle == nullptr) {
+        throw HLRError("HLRProjectedTriangleEdge::setType(): Invalid path", "Hlr/HLRProjectedTriangleEdge",
+                       141);
+    }
+    if (isUsable(m_leftTriangle) && isUsable(m_rightTriangle)) {
+        m_type = typeBetweenFaces(sharpEdgeAngle);
+    } else {
+        m_type = boundaryType();
+    }
+}
+
+int HLRProjectedTriangleEdge::boundaryType() const {
+    // At most one side has a usable face; the side that shows a front face is flagged.
+    if (isUsable(m_leftTriangle)) {
+        return BOUNDARY_EDGE | (isFront(m_leftTriangle) ? LEFT_FACE_FRONT : RIGHT_FACE_FRONT);
+    }
+    if (isUsable(m_rightTriangle)) {
+        return BOUNDARY_EDGE | (isFront(m_rightTriangle) ? RIGHT_FACE_FRONT : LEFT_FACE_FRONT);
+    }
+    return BOUNDARY_EDGE;
+}
+
+int HLRProjectedTriangleEdge::typeBetweenFaces(double sharpEdgeAngle) const {
+    const HLRVector3D& nL = m_leftTriangle->normal();
+    const HLRVector3D& nR = m_rightTriangle->normal();
+    const HLRVector3D e = m_endVertex->viewPosition - m_startVertex->viewPosition;
+    const double cosine = dot(nL, nR) / (length(nL) * length(nR));
+    // For outward normals of a counter-clockwise wound surface this triple product is negative on
+    // a convex edge; a reversed winding swaps the two kinds, which the algorithm corrects later.
+    const bool concave = dot(cross(nR, nL), e) > 1e-12;
+
+    // Angles within about 2.5 degrees of 180 (or 0) make every edge sharp (or none), coplanar
+    // faces included, rather than leaving the decision to rounding.
+    double threshold = std::cos(kPi - sharpEdgeAngle);
+    if (std::fabs(threshold - 1.0) < 0.001) {
+        threshold = 1.1;
+    } else if (std::fabs(threshold + 1.0) < 0.001) {
+        threshold = -1.1;
+    }
+    const bool sharp = threshold > cosine;
+
+    int type = concave ? CONCAVE_TEND_EDGE : CONVEX_TEND_EDGE;
+    if (sharp) {
+        type |= concave ? CONCAVE_SHARP_EDGE : CONVEX_SHARP_EDGE;
+    }
+    if (isFront(m_leftTriangle) != isFront(m_rightTriangle)) {
+        type |= isFront(m_leftTriangle) ? LEFT_FACE_FRONT : RIGHT_FACE_FRONT;
+    }
+    return type;
+}
+
+void HLRProjectedTriangleEdge::hideFromTo(const double& a, const double& b) {
+    if (std::fabs(a - b) < kParameterTolerance) {
+        return;
+    }
+    if (a < kParameterTolerance && std::fabs(1.0 - b) < kParameterTolerance) {
+        m_allHidden = true;
+        return;
+    }
+    m_hiddenIntervals.addInterval(HLRInterval{a, b, kParameterTolerance, kParameterTolerance});
+}
+
+HLRVector2D HLRProjectedTriangleEdge::coordinate2DAt(double t) const {
+    return m_startVertex->screenPosition * (1.0 - t) + m_endVertex->screenPosition * t;
+}
+
+HLRVector3D HLRProjectedTriangleEdge::coordinate3DAt(double t) const {
+    return m_startVertex->viewPosition * (1.0 - t) + m_endVertex->viewPosition * t;
+}
+
+HLRBox2D HLRProjectedTriangleEdge::setBoundingBox2D() {
+    HLRBox2D box;
+    box.add(m_startVertex->screenPosition);
+    box.add(m_endVertex->screenPosition);
+    boundingBox2D().set(box);
+    return box;
+}
+
+HLRBox3D HLRProjectedTriangleEdge::setBoundingBox3D() {
+    HLRBox3D box;
+    box.add(m_startVertex->viewPosition);
+    box.add(m_endVertex->viewPosition);
+    boundingBox3D().set(box);
+    return box;
+}
+
+} // namespace KvHLR

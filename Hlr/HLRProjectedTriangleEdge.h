@@ -1,0 +1,109 @@
+#pragma once
+
+#include "Hlr/HLRBox2D.h"
+#include "Hlr/HLRBox3D.h"
+#include "Hlr/HLRHiddenObject.h"
+#include "Hlr/HLRIntervals.h"
+#include "Hlr/HLRValidityObservable.h"
+#include "Hlr/HLRVector2D.h"
+#include "Hlr/HLRVector3D.h"
+#include "api/KvHLRExport.h"
+
+namespace KvHLR {
+
+class HLRProjectedTriangle;
+struct HLRProjectedTriangleVertex;
+
+// One straight edge between two projected vertices, with the triangles on its two sides, the kind
+// of line it draws (a combination of the type flags below) and its hidden state: either entirely
+// hidden or a list of hidden parameter ranges (t = 0 at the start vertex, 1 at the end vertex).
+class KVHLR_API HLRProjectedTriangleEdge : public HLRValidityObservable, public HLRHiddenObject {
+public:
+    // Type flags. Hosts read these by name, so they are plain exported ints.
+    static int NO_TYPE;
+    static int LEFT_FACE_FRONT;
+    static int RIGHT_FACE_FRONT;
+    static int CONVEX_TEND_EDGE;
+    static int CONCAVE_TEND_EDGE;
+    static int BOUNDARY_EDGE;
+    static int CONVEX_SHARP_EDGE;
+    static int CONCAVE_SHARP_EDGE;
+    static int VISIBLE_EDGE;
+    static int OUTER_SILHOUETTE_EDGE;
+    static int FREE_EDGE;
+    static int DIMENSION_LINE;
+
+    // Masks selecting line kinds.
+    static int VISIBLE_MASK;
+    static int SILHOUETTE_MASK;
+    static int CONVEX_TEND_EDGE_MASK;
+    static int CONCAVE_TEND_EDGE_MASK;
+    static int SHARP_EDGE_MASK;
+    static int CONVEX_SHARP_EDGE_MASK;
+    static int CONCAVE_SHARP_EDGE_MASK;
+    static int VISIBLE_SILHOUETTE_MASK;
+    static int VISIBLE_SHARP_EDGE_MASK;
+    static int VISIBLE_CONVEX_SHARP_EDGE_MASK;
+    static int VISIBLE_CONCAVE_SHARP_EDGE_MASK;
+    static int VISIBLE_FREE_EDGE_MASK;
+    static int VISIBLE_DIMENSION_LINE_MASK;
+    static int OUTER_SILHOUETTE_EDGE_MASK;
+    static int FREE_EDGE_MASK;
+    static int DIMENSION_LINE_MASK;
+    static int ALL_MASK;
+
+    // Either triangle may be null (a boundary or a free edge).
+    HLRProjectedTriangleEdge(const HLRProjectedTriangleVertex* startVertex,
+                             const HLRProjectedTriangleVertex* endVertex,
+                             const HLRProjectedTriangle* leftTriangle,
+                             const HLRProjectedTriangle* rightTriangle);
+    HLRProjectedTriangleEdge(const HLRProjectedTriangleEdge&) = default;
+    HLRProjectedTriangleEdge(HLRProjectedTriangleEdge&&) = default;
+    HLRProjectedTriangleEdge& operator=(const HLRProjectedTriangleEdge&) = default;
+    HLRProjectedTriangleEdge& operator=(HLRProjectedTriangleEdge&&) = default;
+    ~HLRProjectedTriangleEdge() override;
+
+    const HLRProjectedTriangleVertex* startVertex() const { return m_startVertex; }
+    const HLRProjectedTriangleVertex* endVertex() const { return m_endVertex; }
+    // The left triangle runs the edge from start to end.
+    const HLRProjectedTriangle* leftTriangle() const { return m_leftTriangle; }
+    const HLRProjectedTriangle* rightTriangle() const { return m_rightTriangle; }
+    int type() const { return m_type; }
+    const HLRIntervals& hiddenIntervals() const { return m_hiddenIntervals; }
+
+    // Classifies the edge from the facing and normals of its triangles; faces meeting at an angle
+    // below sharpEdgeAngle (radians) make a sharp edge. Throws HLRError for an edge without triangles.
+    void setType(double sharpEdgeAngle);
+    void setTypeAsFreeEdge() { m_type = FREE_EDGE; }
+    void setTypeAsDimensionLine() { m_type = DIMENSION_LINE; }
+    // Smooth and unclassified edges draw nothing.
+    bool isFeatureLine() const { return (m_type & ALL_MASK) != 0; }
+
+    void hideAll() { m_allHidden = true; }
+    bool isAllHidden() const { return m_allHidden; }
+    // Records that the piece from parameter a to b is hidden; pieces too short to matter are dropped.
+    void hideFromTo(const double& a, const double& b);
+
+    HLRVector2D coordinate2DAt(double t) const;
+    HLRVector3D coordinate3DAt(double t) const;
+
+    // Box of the screen positions (resp. view positions), packed into the edge's own box.
+    HLRBox2D setBoundingBox2D() override;
+    HLRBox3D setBoundingBox3D() override;
+
+private:
+    // Type of an edge between two faces that both have a known facing.
+    int typeBetweenFaces(double sharpEdgeAngle) const;
+    // Type of an edge with a missing or degenerate face on at least one side.
+    int boundaryType() const;
+
+    const HLRProjectedTriangleVertex* m_startVertex;
+    const HLRProjectedTriangleVertex* m_endVertex;
+    const HLRProjectedTriangle* m_leftTriangle;
+    const HLRProjectedTriangle* m_rightTriangle;
+    int m_type;
+    bool m_allHidden;
+    HLRIntervals m_hiddenIntervals;
+};
+
+} // namespace KvHLR

@@ -1,0 +1,180 @@
+#include "Hlr/HLRStrokeNetworkRenewer.h"
+
+#include "Hlr/HLRProjectedTriangleEdge.h"
+#include "Hlr/HLRShortStroke.h"
+#include "Hlr/HLRShortStrokeEnd.h"
+#include "Hlr/HLRShortStrokeGroup.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+namespace KvHLR {
+
+struct HLRShortStrokeEndHolder {
+    HLRShortStrokeEnd* end;
+    double coordinate(int axis) const { return axis == 0 ? end->point().x() : end->point().y(); }
+};
+
+namespace {
+using Edge = HLRProjectedTriangleEdge;
+
+enum class Renewal { NONE, MERGE_INTO_END1, MERGE_INTO_END2, SPLIT };
+
+bool holdsEntry(const HLRStrokeLinks& links) {
+    const std::vector<HLRStroke*>& strokes = links.strokes();
+    return std::any_of(strokes.begin(), strokes.end(), [](const HLRStroke* s) { return s != nullptr; });
+}
+
+// What an end found near the stroke asks for. Only a live end that still carries a valid stroke of
+// the kind counts. Close to an end of the stroke it is merged into the nearer one; well inside the
+// stroke and on its line it splits the stroke. The distances are absolute, in units of t.
+Renewal renewalFor(const HLRShortStroke& stroke, const HLRShortStrokeEnd& end, int kind, double t) {
+    const HLRStrokeEnd* end1 = stroke.end1();
+    const HLRStrokeEnd* end2 = stroke.end2();
+    if (!end.isValid() || end.linkedStrokes(kind).validCount() == 0 || &end == end1 || &end == end2)
+        return Renewal::NONE;
+    const HLRVector2D& a = end1->point();
+    const HLRVector2D& p = end.point();
+    const HLRVector2D d = end2->point() - a;
+    // Distance from the line through the stroke, times the stroke's length.
+    const double offLine = std::fabs((p.x() - a.x()) * d.y() - (p.y() - a.y()) * d.x());
+    if (offLine > 20 * t)
+        return Renewal::NONE;
+    const double toEnd1 = p.distanceTo(a);
+    const double toEnd2 = p.distanceTo(end2->point());
+    if (toEnd1 < 20 * t && toEnd1 < toEnd2)
+        return Renewal::MERGE_INTO_END1;
+    if (toEnd2 < 20 * t)
+        return Renewal::MERGE_INTO_END2;
+    if (offLine <= 10 * t && std::fabs(stroke.length() - (toEnd1 + toEnd2)) <= 20 * t)
+        return Renewal::SPLIT;
+    return Renewal::NONE;
+}
+} // namespace
+
+HLRStrokeNetworkRenewer::HLRStrokeNetworkRenewer(HLRPolyAlgo& polyAlgo, HLRShortStrokeGroup& shortStrokeGroup,
+                                                 int mask, double tolerance)
+    : m_polyAlgo(&polyAlgo), m_shortStrokeGroup(&shortStrokeGroup), m_mask(mask), m_tolerance(tolerance) {}
+
+HLRStrokeNetworkRenewer::~HLRStrokeNetworkRenewer() = default;
+
+bool HLRStrokeNetworkRenewer::hasLinksOfKinds(const HLRShortStrokeEnd& end, int mask) {
+    const HLRStrokeEnd::Links& links = end.links();
+    const auto holds = [&links](int kind) { return holdsEntry(links[kind]); };
+    if (((mask & Edge::SILHOUETTE_MASK) && holds(HLRStrokeEnd::SILHOUETTE_LINKS)) ||
+        ((mask & Edge::CONVEX_SHARP_EDGE_MASK) && holds(HLRStrokeEnd::CONVEX_LINKS)) ||
+        ((mask & Edge::CONCAVE_SHARP_EDGE_MASK) && holds(HLRStrokeEnd::CONCAVE_LINKS)) ||
+        ((mask & Edge::FREE_EDGE_MASK) && holds(HLRStrokeEnd::FREE_EDGE_LINKS)) ||
+        ((mask & Edge::DIMENSION_LINE_MASK) && holds(HLRStrokeEnd::DIMENSION_LINE_LINKS)))
+        return true;
+    if (mask & Edge::VISIBLE_MASK)
+        return false;
+    return ((mask & Edge::DIMENSION_LINE_MASK) && holds(HLRStrokeEnd::HIDDEN_DIMENSION_LINE_LINKS)) ||
+           ((mask & Edge::FREE_EDGE_MASK) && holds(HLRStrokeEnd::HIDDEN_FREE_EDGE_LINKS)) ||
+           holds(HLRStrokeEnd::HIDDEN_LINKS);
+}
+
+void HLRStrokeNetworkRenewer::preProcess() {
+    Candidates kept;
+    kept.reserve(m_shortStrokeGroup->ends().size());
+    for (HLRShortStrokeEnd& end : m_shortStrokeGroup->ends())
+        if (hasLinksOfKinds(end, m_mask))
+            kept.push_back({&end});
+    m_tree = std::make_shared<Tree>();
+    m_tree->build(kept);
+}
+
+void HLRStrokeNetworkRenewer::mainProcess() {
+    HLRShortStrokeGroup& group = *m_shortStrokeGroup;
+    const int mask = m_mask;
+    const bool withHidden = (mask & Edge::VISIBLE_MASK) == 0;
+    if (mask & Edge::SILHOUETTE_MASK)
+        renewStrokes(group.silhouetteStrokes(), Edge::VISIBLE_SILHOUETTE_MASK);
+    if (mask & Edge::CONVEX_SHARP_EDGE_MASK)
+        renewStrokes(group.convexSharpEdgeStrokes(), Edge::VISIBLE_CONVEX_SHARP_EDGE_MASK);
+    if (mask & Edge::CONCAVE_SHARP_EDGE_MASK)
+        renewStrokes(group.concaveSharpEdgeStrokes(), Edge::VISIBLE_CONCAVE_SHARP_EDGE_MASK);
+    if (mask & Edge::FREE_EDGE_MASK)
+        renewStrokes(group.freeEdgeStrokes(), Edge::VISIBLE_FREE_EDGE_MASK);
+    if (mask & Edge::DIMENSION_LINE_MASK)
+        renewStrokes(group.dimensionStrokes(), Edge::VISIBLE_DIMENSION_LINE_MASK);
+    if (withHidden && (mask & Edge::DIMENSION_LINE_MASK))
+        renewStrokes(group.dimensionHiddenStrokes(), Edge::DIMENSION_LINE_MASK);
+    if (withHidden && (mask & Edge::FREE_EDGE_MASK))
+        renewStrokes(group.freeEdgeHiddenStrokes(), Edge::FREE_EDGE_MASK);
+    if (withHidden)
+        renewStrokes(group.hiddenStrokes(), Edge::NO_TYPE);
+}
+
+void HLRStrokeNetworkRenewer::postProcess() {
+    std::int32_t id = 0;
+    for (HLRShortStrokeEnd& end : m_shortStrokeGroup->ends())
+        end.setId(id++);
+}
+
+void HLRStrokeNetworkRenewer::renewStrokes(std::list<HLRShortStroke>& strokes, int kind) {
+    const double t = m_tolerance;
+    // end() is read on every round: second halves of splits are appended to this very list and
+    // get renewed with a query of their own.
+    for (auto stroke = strokes.begin(); stroke != strokes.end(); ++stroke) {
+        if (!stroke->isValid())
+            continue;
+        const HLRVector2D& a = stroke->end1()->point();
+        const HLRVector2D& b = stroke->end2()->point();
+        const Tree::Window window{{std::min(a.x(), b.x()) - t, std::min(a.y(), b.y()) - t},
+                                  {std::max(a.x(), b.x()) + t, std::max(a.y(), b.y()) + t}};
+        renewStroke(&*stroke, kind, m_tree->windowQuery(window));
+    }
+}
+
+// Both halves of a split go on consulting the candidates after the splitting end: the first half
+// before the second, as nested calls would, but with an explicit stack because one stroke may be
+// split at any number of ends.
+void HLRStrokeNetworkRenewer::renewStroke(HLRShortStroke* stroke, int kind, const Candidates& candidates) {
+    std::vector<std::pair<HLRShortStroke*, std::size_t>> pending{{stroke, 0}};
+    while (!pending.empty()) {
+        auto [current, position] = pending.back();
+        pending.pop_back();
+        while (current->isValid() && position < candidates.size()) {
+            HLRShortStrokeEnd& end = *candidates[position++].end;
+            const Renewal renewal = renewalFor(*current, end, kind, m_tolerance);
+            if (renewal == Renewal::MERGE_INTO_END1 || renewal == Renewal::MERGE_INTO_END2) {
+                HLRStrokeEnd* kept = renewal == Renewal::MERGE_INTO_END1 ? current->end1() : current->end2();
+                kept->mergeWith(end);
+                end.setValid(false);
+            } else if (renewal == Renewal::SPLIT) {
+                pending.emplace_back(splitStrokeAt(*current, end, kind), position);
+                pending.emplace_back(current, position);
+                break;
+            }
+        }
+    }
+}
+
+// The stroke keeps its first half, from end1 to the splitting end; the second half is a new stroke
+// of the group from the splitting end to the old end2.
+HLRShortStroke* HLRStrokeNetworkRenewer::splitStrokeAt(HLRShortStroke& stroke, HLRShortStrokeEnd& end,
+                                                       int kind) {
+    HLRStrokeEnd* end1 = stroke.end1();
+    HLRStrokeEnd* end2 = stroke.end2();
+    // A stroke already joining the splitting end to either end would duplicate one of the halves.
+    for (HLRStroke* other : end.linkedStrokes(kind).strokes()) {
+        if (other && other->isValid()) {
+            const HLRStrokeEnd* far = other->otherEnd(&end);
+            if (far == end1 || far == end2)
+                other->setValid(false);
+        }
+    }
+    HLRShortStroke* second =
+        m_shortStrokeGroup->newShortStroke(HLRShortStroke(&end, end2, stroke.type()), *m_polyAlgo);
+    end.addLink(second);
+    end.addLink(&stroke);
+    end2->removeLink(&stroke);
+    end2->addLink(second);
+    stroke.replaceLinkFrom_to(end2, &end);
+    return second;
+}
+
+} // namespace KvHLR

@@ -1,0 +1,56 @@
+#pragma once
+
+// The plain records that cross the library boundary: what a caller fills in and what it gets back.
+
+#include "api/KvHLRExport.h"
+#include "host/CRect.h"
+#include "host/opennurbs.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace KvHLR {
+
+// A triangle soup in world coordinates. Every index of `triangles` must select an entry of `points`.
+struct KVHLR_API Polygon3D {
+    std::vector<ON_3dPoint> points;
+    std::vector<std::array<std::uint32_t, 3>> triangles;
+};
+
+// What to draw and how edges are judged.
+struct KVHLR_API ProjectorCriteria {
+    bool showSilhouette = false;
+    bool showConcaveSharpEdge = false;
+    bool showConvexSharpEdge = false;
+    bool showHiddenLine = false;
+    // Read a mesh body face by face, so the borders between its faces become boundary edges.
+    bool separateBodyFaces = false;
+    // Dihedral angle in degrees below which two faces meet at a sharp edge.
+    double sharpEdgeAngle = 135.0;
+};
+
+// The view as the host describes it.
+struct KVHLR_API ViewInfoCriteria {
+    ON_Xform modelViewXform = ON_Xform(1.0);  // world to view coordinates
+    ON_Xform projectionXform = ON_Xform(1.0); // view to screen coordinates
+    double nearPlaneDepth = 0.0;              // positive distance from the eye
+    double farPlaneDepth = 0.0;
+    CRect clientRect; // client area of the view window in pixels
+};
+
+// A caller's polyline in world coordinates, projected and passed through to the drawing.
+struct KVHLR_API UserPolyline {
+    std::vector<ON_3dPoint> points;
+    std::int32_t kind = 0;
+};
+
+// One polyline of the drawing, in the drawing plane and in world length units.
+// kind: 0 visible silhouette, 1 hidden line, 2 visible concave sharp edge, 3 visible convex sharp
+// edge, 5 any other visible line; lines made from a UserPolyline keep the caller's kind.
+struct KVHLR_API StrokeLine {
+    std::vector<ON_2dPoint> points;
+    std::int32_t kind = 0;
+};
+
+} // namespace KvHLR

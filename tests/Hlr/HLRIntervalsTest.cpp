@@ -1,0 +1,148 @@
+#include "Hlr/HLRIntervals.h"
+
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+using namespace KvHLR;
+
+namespace {
+
+constexpr double kTol = 1e-4; // the tolerance of a piece made by an edge's hideFromTo
+
+HLRInterval piece(double from, double to) {
+    return HLRInterval{from, to, kTol, kTol};
+}
+
+std::vector<std::pair<double, double>> contents(const HLRIntervals& intervals) {
+    std::vector<std::pair<double, double>> result;
+    for (int i = 1; i <= intervals.size(); ++i) {
+        result.emplace_back(intervals.intervalAt(i).from, intervals.intervalAt(i).to);
+    }
+    return result;
+}
+
+HLRIntervals listOf(std::initializer_list<std::pair<double, double>> pieces) {
+    HLRIntervals intervals;
+    for (const auto& p : pieces) {
+        intervals.addInterval(piece(p.first, p.second));
+    }
+    return intervals;
+}
+
+} // namespace
+
+TEST(HLRIntervalsTest, DisjointPiecesStaySortedWhateverTheirArrivalOrder) {
+    EXPECT_EQ(HLRIntervals().size(), 0);
+    HLRIntervals intervals = listOf({{0.6, 0.8}, {0.2, 0.4}, {0.45, 0.5}, {0.9, 0.95}});
+    const std::vector<std::pair<double, double>> expected{{0.2, 0.4}, {0.45, 0.5}, {0.6, 0.8}, {0.9, 0.95}};
+    EXPECT_EQ(contents(intervals), expected);
+}
+
+TEST(HLRIntervalsTest, OverlappingPieceBridgesTwoNeighbours) {
+    HLRIntervals intervals = listOf({{0.2, 0.4}, {0.6, 0.8}, {0.35, 0.65}});
+    ASSERT_EQ(intervals.size(), 1);
+    EXPECT_NEAR(intervals.intervalAt(1).from, 0.2, kTol);
+    EXPECT_NEAR(intervals.intervalAt(1).to, 0.8, kTol);
+}
+
+TEST(HLRIntervalsTest, PiecesTouchingWithinTheirTolerancesJoin) {
+    // Ends 0.0001 apart touch; the joined end spans both uncertainties.
+    HLRIntervals after = listOf({{0.3, 0.5}, {0.5001, 0.7}});
+    ASSERT_EQ(after.size(), 1);
+    EXPECT_DOUBLE_EQ(after.intervalAt(1).from, 0.3);
+    EXPECT_DOUBLE_EQ(after.intervalAt(1).to, 0.7);
+
+    HLRIntervals before = listOf({{0.5001, 0.7}, {0.3, 0.5}});
+    ASSERT_EQ(before.size(), 1);
+    EXPECT_DOUBLE_EQ(before.intervalAt(1).from, 0.3);
+    EXPECT_DOUBLE_EQ(before.intervalAt(1).to, 0.7);
+
+    // A gap wider than the two tolerances keeps them apart.
+    EXPECT_EQ(listOf({{0.3, 0.5}, {0.5003, 0.7}}).size(), 2);
+}
+
+TEST(HLRIntervalsTest, SharedStartOrEndKeepsTheEarliestStartAndLatestEnd) {
+    // A merged start spans from the lowest of the two lower bounds to the lowest of the upper ones.
+    HLRIntervals sameStart;
+    sameStart.addInterval(piece(0.3, 0.5));
+    sameStart.addInterval(HLRInterval{0.3001, 0.6, 0.0003, kTol});
+    ASSERT_EQ(sameStart.size(), 1);
+    EXPECT_NEAR(sameStart.intervalAt(1).from, 0.29995, 1e-12);
+    EXPECT_NEAR(sameStart.intervalAt(1).fromTolerance, 0.00015, 1e-12);
+    EXPECT_DOUBLE_EQ(sameStart.intervalAt(1).to, 0.6);
+
+    // A merged end likewise takes the highest bounds.
+    HLRIntervals sameEnd;
+    sameEnd.addInterval(piece(0.3, 0.5));
+    sameEnd.addInterval(HLRInterval{0.1, 0.4999, kTol, 0.0003});
+    ASSERT_EQ(sameEnd.size(), 1);
+    EXPECT_DOUBLE_EQ(sameEnd.intervalAt(1).from, 0.1);
+    EXPECT_NEAR(sameEnd.intervalAt(1).to, 0.50005, 1e-12);
+    EXPECT_NEAR(sameEnd.intervalAt(1).toTolerance, 0.00015, 1e-12);
+}
+
+TEST(HLRIntervalsTest, ContainedPieceChangesNothingAndContainingPieceSwallowsAll) {
+    HLRIntervals intervals = listOf({{0.2, 0.8}, {0.4, 0.5}});
+    const std::vector<std::pair<double, double>> one{{0.2, 0.8}};
+    EXPECT_EQ(contents(intervals), one);
+
+    HLRIntervals swallowed = listOf({{0.2, 0.3}, {0.5, 0.6}, {0.95, 0.97}, {0.1, 0.9}});
+    const std::vector<std::pair<double, double>> two{{0.1, 0.9}, {0.95, 0.97}};
+    EXPECT_EQ(contents(swallowed), two);
+}
+
+TEST(HLRIntervalsTest, PieceReachingAnEdgeEndKeepsThatEndExactly) {
+    // A start of 0.0 or an end of 1.0 means "touches the vertex"; merging in a slightly earlier
+    // start or later end must not move it, whichever of the two pieces absorbs the other.
+    HLRIntervals oldStart = listOf({{0.0, 0.3}, {-0.00002, 0.2}});
+    ASSERT_EQ(oldStart.size(), 1);
+    EXPECT_EQ(oldStart.intervalAt(1).from, 0.0);
+    HLRIntervals newStart = listOf({{-0.00005, 0.3}, {0.0, 0.5}});
+    ASSERT_EQ(newStart.size(), 1);
+    EXPECT_EQ(newStart.intervalAt(1).from, 0.0);
+
+    HLRIntervals endInside = listOf({{0.7, 1.00005}, {0.5, 1.0}});
+    ASSERT_EQ(endInside.size(), 1);
+    EXPECT_EQ(endInside.intervalAt(1).to, 1.0);
+    HLRIntervals endAround = listOf({{0.3, 1.00005}, {0.5, 1.0}});
+    ASSERT_EQ(endAround.size(), 1);
+    EXPECT_DOUBLE_EQ(endAround.intervalAt(1).from, 0.3);
+    EXPECT_EQ(endAround.intervalAt(1).to, 1.0);
+}
+
+TEST(HLRIntervalsTest, PositionalAccessAndRemovalFollowTheCursor) {
+    HLRIntervals intervals = listOf({{0.1, 0.15}, {0.2, 0.25}, {0.3, 0.35}, {0.4, 0.45}, {0.5, 0.55}});
+    // Jumps in every direction must land on the right element whichever anchor is nearest.
+    for (int i : {3, 4, 1, 5, 2, 2, 5, 3}) {
+        EXPECT_DOUBLE_EQ(intervals.intervalAt(i).from, 0.1 * i) << "index " << i;
+    }
+    intervals.removeIntervalAt(2);
+    const std::vector<std::pair<double, double>> rest{{0.1, 0.15}, {0.3, 0.35}, {0.4, 0.45}, {0.5, 0.55}};
+    EXPECT_EQ(contents(intervals), rest);
+    intervals.removeIntervalAt(4);
+    intervals.removeIntervalAt(1);
+    const std::vector<std::pair<double, double>> middle{{0.3, 0.35}, {0.4, 0.45}};
+    EXPECT_EQ(contents(intervals), middle);
+    // After a removal the cursor sits on the successor; appending must still index correctly.
+    intervals.removeIntervalAt(1);
+    intervals.addInterval(piece(0.6, 0.7));
+    EXPECT_DOUBLE_EQ(intervals.intervalAt(2).from, 0.6);
+}
+
+TEST(HLRIntervalsTest, CopiesAreIndependent) {
+    HLRIntervals original = listOf({{0.1, 0.2}, {0.5, 0.6}});
+    original.intervalAt(2);
+    HLRIntervals copy(original);
+    copy.addInterval(piece(0.15, 0.55));
+    EXPECT_EQ(copy.size(), 1);
+    EXPECT_EQ(original.size(), 2);
+    EXPECT_DOUBLE_EQ(copy.intervalAt(1).to, 0.6);
+
+    HLRIntervals assigned;
+    assigned = original;
+    EXPECT_EQ(contents(assigned), contents(original));
+    HLRIntervals moved(std::move(assigned));
+    EXPECT_DOUBLE_EQ(moved.intervalAt(2).from, 0.5);
+}

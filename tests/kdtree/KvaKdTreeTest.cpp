@@ -1,0 +1,108 @@
+#include "kdtree/KvaKdTree.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace {
+
+struct Point {
+    double x, y;
+    int id;
+    double coordinate(int axis) const { return axis == 0 ? x : y; }
+};
+
+using Tree = Kv::KvaKdTree<Point, 2>;
+
+std::vector<int> ids(const std::vector<Point>& points) {
+    std::vector<int> result;
+    for (const Point& p : points)
+        result.push_back(p.id);
+    std::sort(result.begin(), result.end());
+    return result;
+}
+
+std::vector<int> bruteForce(const std::vector<Point>& points, const Tree::Window& w) {
+    std::vector<Point> inside;
+    for (const Point& p : points)
+        if (w.min[0] < p.x && p.x < w.max[0] && w.min[1] < p.y && p.y < w.max[1])
+            inside.push_back(p);
+    return ids(inside);
+}
+
+// Depth of the tree and a check that every node splits its subtrees correctly.
+int checkSubtree(const Tree& tree, const Tree::Node* node, std::vector<int>& seen) {
+    if (!node)
+        return 0;
+    const Point& p = tree.elements()[node->element()];
+    seen.push_back(p.id);
+    const int a = node->axis();
+    std::vector<int> low, high;
+    const int dl = checkSubtree(tree, node->lowChild(), low);
+    const int dh = checkSubtree(tree, node->highChild(), high);
+    for (int id : low)
+        EXPECT_LE(tree.elements()[id].coordinate(a), p.coordinate(a));
+    for (int id : high)
+        EXPECT_GE(tree.elements()[id].coordinate(a), p.coordinate(a));
+    if (node->lowChild()) {
+        EXPECT_EQ(node->lowChild()->axis(), (a + 1) % 2);
+    }
+    seen.insert(seen.end(), low.begin(), low.end());
+    seen.insert(seen.end(), high.begin(), high.end());
+    return 1 + std::max(dl, dh);
+}
+
+TEST(KvaKdTreeTest, EmptyTreeHasNoRootAndFindsNothing) {
+    Tree tree;
+    tree.build({});
+    EXPECT_EQ(tree.root(), nullptr);
+    EXPECT_TRUE(tree.windowQuery({{-1e9, -1e9}, {1e9, 1e9}}).empty());
+}
+
+TEST(KvaKdTreeTest, NodesSplitAtMediansAndResultsComeInPreorder) {
+    std::vector<Point> points;
+    for (int i = 0; i < 7; ++i)
+        points.push_back({double(6 - i), double(i % 3), i});
+    Tree tree;
+    tree.build(points);
+    // Median of x = 0..6 is 3, held by id 3.
+    ASSERT_NE(tree.root(), nullptr);
+    EXPECT_EQ(tree.elements()[tree.root()->element()].id, 3);
+    std::vector<int> preorder;
+    EXPECT_EQ(checkSubtree(tree, tree.root(), preorder), 3);
+    const std::vector<Point> all = tree.windowQuery({{-1, -1}, {7, 7}});
+    std::vector<int> order;
+    for (const Point& p : all)
+        order.push_back(p.id);
+    EXPECT_EQ(order, preorder);
+}
+
+TEST(KvaKdTreeTest, RandomWindowsMatchBruteForceIncludingDuplicates) {
+    std::mt19937 rng(12345);
+    std::uniform_int_distribution<int> grid(0, 40); // many equal coordinates
+    std::uniform_real_distribution<double> real(-5, 45);
+    for (int size : {1, 2, 3, 10, 257, 5000}) {
+        std::vector<Point> points;
+        for (int i = 0; i < size; ++i)
+            points.push_back({double(grid(rng)), i % 5 == 0 ? real(rng) : double(grid(rng)), i});
+        Tree tree;
+        tree.build(points);
+        std::vector<int> all;
+        const int depth = checkSubtree(tree, tree.root(), all);
+        EXPECT_EQ(int(all.size()), size);
+        EXPECT_LE(depth, 1 + int(std::log2(size)) + 1);
+        for (int q = 0; q < 200; ++q) {
+            double x0 = real(rng), x1 = real(rng), y0 = real(rng), y1 = real(rng);
+            if (q % 4 == 0) { // windows whose borders fall on grid coordinates
+                x0 = grid(rng), x1 = grid(rng), y0 = grid(rng), y1 = grid(rng);
+            }
+            const Tree::Window w{{std::min(x0, x1), std::min(y0, y1)}, {std::max(x0, x1), std::max(y0, y1)}};
+            ASSERT_EQ(ids(tree.windowQuery(w)), bruteForce(points, w)) << "size " << size << " query " << q;
+        }
+    }
+}
+
+} // namespace
