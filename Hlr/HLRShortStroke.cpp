@@ -30,14 +30,14 @@ bool HLRShortStroke::isForward() const {
         if (rightFront)
             return true;
     }
-    // The convexity flag tells on which side of a silhouette the visible face lies; an inside-out
-    // model has it the wrong way round.
-    const bool convex = (t & Edge::CONVEX_TEND_EDGE) != 0;
-    const bool convexAsModelled = HLRPolyAlgo::sm_bConvexityReversed ? !convex : convex;
+    // Which way a silhouette runs depends on whether its fold is convex; an inside-out model has
+    // its convexity flags the wrong way round.
+    const bool flaggedConvex = (t & Edge::CONVEX_TEND_EDGE) != 0;
+    const bool convex = HLRPolyAlgo::sm_bConvexityReversed ? !flaggedConvex : flaggedConvex;
     if (leftFront)
-        return !convexAsModelled;
+        return !convex;
     if (rightFront)
-        return convexAsModelled;
+        return convex;
     return false;
 }
 

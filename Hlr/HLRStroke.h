@@ -43,7 +43,8 @@ public:
     // The point next to `end` along the stroke.
     virtual HLRVector2D neighbourPointOf(const HLRStrokeEnd* end) const = 0;
     virtual double length() const;
-    // Whether the stroke runs from end1 to end2 in the sense that keeps the front face on its left.
+    // Whether the stroke's orientation runs from end1 to end2. Silhouette strokes are oriented by the
+    // side their front face lies on, so that strokes joined along an outline all run one way.
     virtual bool isForward() const = 0;
     // Replaces the end pointer `from` by `to`.
     virtual void replaceLinkFrom_to(HLRStrokeEnd* from, HLRStrokeEnd* to) = 0;
