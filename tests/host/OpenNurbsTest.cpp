@@ -126,9 +126,6 @@ TEST(OpenNurbsPoints, DifferenceAndLength) {
     EXPECT_EQ(ON_3dPoint(1.0, 2.0, 3.0) + d, ON_3dPoint(4.0, 6.0, 3.0));
     EXPECT_DOUBLE_EQ(ON_3dVector(3e200, 4e200, 0.0).Length(), 5e200);
     EXPECT_DOUBLE_EQ(ON_3dVector(3e-200, 0.0, 4e-200).Length(), 5e-200);
-    const ON_2dPoint q(1.5, -2.5);
-    EXPECT_EQ(q.x, 1.5);
-    EXPECT_EQ(q.y, -2.5);
 }
 
 } // namespace

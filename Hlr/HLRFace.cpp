@@ -1,0 +1,7 @@
+#include "Hlr/HLRFace.h"
+
+namespace KvHLR {
+
+HLRFace::~HLRFace() = default;
+
+} // namespace KvHLR

@@ -1,0 +1,7 @@
+#include "Hlr/HLRFreeEdge.h"
+
+namespace KvHLR {
+
+HLRFreeEdge::~HLRFreeEdge() = default;
+
+} // namespace KvHLR

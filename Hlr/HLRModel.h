@@ -1,0 +1,52 @@
+#pragma once
+
+#include "Hlr/HLRProgressObservable.h"
+#include "Hlr/HLRShell.h"
+#include "Hlr/HLRTriangleData.h"
+#include "api/KvHLRExport.h"
+#include "api/KvHLRRecords.h"
+#include "host/KvMesh.h"
+
+#include <boost/intrusive_ptr.hpp>
+
+#include <list>
+#include <vector>
+
+namespace KvHLR {
+
+// The input of the hidden-line computation: shells of faces over shared stores of vertices,
+// triangles and the edges between them. Built once, from a triangle soup or from host meshes,
+// then only read. Building also installs the model's extent as the 3D world grid of the packed
+// boxes.
+class KVHLR_API HLRModel : public HLRProgressObservable {
+public:
+    HLRModel();
+    // Shells, faces and edges point into the model's own lists, so a copy would point into the
+    // original; models are not copied.
+    HLRModel(const HLRModel&) = delete;
+    HLRModel& operator=(const HLRModel&) = delete;
+    ~HLRModel() override;
+
+    // One shell with one face over one store holding every point, referenced or not, under its
+    // position. Points are never merged. Throws std::out_of_range for an index without a point.
+    void build(const Polygon3D& polygon);
+    // One shell per mesh over one shared store. A mesh gives one face, or, when it is a mesh body
+    // and `separateBodyFaces` is set, one face per body face. Vertices are shared only within a
+    // face and only the used ones are kept, so body faces read separately meet at boundary edges.
+    void build(const std::vector<boost::intrusive_ptr<Kv::KvmMesh>>& meshes, bool separateBodyFaces);
+
+    const std::list<HLRShell>& shells() const { return m_shells; }
+    const std::list<HLRTriangleData>& triangleData() const { return m_triangleData; }
+
+    void setUpProgressObservation(HLRProgressCallback callback) override;
+
+private:
+    HLRShell& newShell(HLRTriangleData& triangleData);
+    HLRTriangleData& newTriangleData();
+    void buildTriangleData();
+
+    std::list<HLRShell> m_shells;
+    std::list<HLRTriangleData> m_triangleData;
+};
+
+} // namespace KvHLR

@@ -1,0 +1,30 @@
+#include "Hlr/HLRProjectedFreeEdgeData.h"
+
+#include "Hlr/HLRFreeEdge.h"
+
+namespace KvHLR {
+
+HLRProjectedFreeEdgeData::HLRProjectedFreeEdgeData(const HLRProjector* projector) : m_projector(projector) {}
+
+HLRProjectedFreeEdgeData::~HLRProjectedFreeEdgeData() = default;
+
+void HLRProjectedFreeEdgeData::addFreeEdge(const HLRFreeEdge& freeEdge) {
+    const std::size_t first = m_vertices.size();
+    for (const HLRVector3D& point : freeEdge.points()) {
+        const auto index = static_cast<std::int32_t>(m_vertices.size());
+        m_vertices.push_back(HLRProjectedTriangleVertex::project(point, nullptr, index, *m_projector));
+    }
+    for (std::size_t i = first + 1; i < m_vertices.size(); ++i) {
+        m_edges.emplace_back(&m_vertices[i - 1], &m_vertices[i], nullptr, nullptr);
+        m_edges.back().setTypeAsFreeEdge();
+    }
+}
+
+void HLRProjectedFreeEdgeData::computeExtents(HLRBox2D& box2D, HLRBox3D& box3D) {
+    HLRBox3D own3D;
+    addVertexExtents(m_vertices, m_extent, own3D);
+    box2D.add(m_extent);
+    box3D.add(own3D);
+}
+
+} // namespace KvHLR

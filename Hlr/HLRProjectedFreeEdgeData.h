@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "Hlr/HLRBox2D.h"
+#include "Hlr/HLRBox3D.h"
+#include "Hlr/HLRProjectedTriangleEdge.h"
+#include "Hlr/HLRProjectedTriangleVertex.h"
+
+namespace KvHLR {
+
+class HLRFreeEdge;
+class HLRProjector;
+
+// The projected free-edge polylines of one shell: their points and one free edge per polyline segment.
+class HLRProjectedFreeEdgeData {
+public:
+    explicit HLRProjectedFreeEdgeData(const HLRProjector* projector);
+    virtual ~HLRProjectedFreeEdgeData();
+
+    // Edges point into the vertex sequence, so room for every point must be reserved before the first
+    // addFreeEdge; the owner reserves the shell's free-edge point count.
+    void reserve(std::size_t pointCount) { m_vertices.reserve(pointCount); }
+    // Projects the polyline's points and appends one free edge per pair of consecutive points.
+    void addFreeEdge(const HLRFreeEdge& freeEdge);
+    // Sets the 2D extent from the points and adds it to box2D, and their view extent to box3D.
+    void computeExtents(HLRBox2D& box2D, HLRBox3D& box3D);
+
+    const std::vector<HLRProjectedTriangleVertex>& vertices() const { return m_vertices; }
+    const std::vector<HLRProjectedTriangleEdge>& edges() const { return m_edges; }
+    std::vector<HLRProjectedTriangleEdge>& edges() { return m_edges; }
+    const HLRProjector* projector() const { return m_projector; }
+    const HLRBox2D& extent() const { return m_extent; }
+
+private:
+    std::vector<HLRProjectedTriangleVertex> m_vertices;
+    std::vector<HLRProjectedTriangleEdge> m_edges;
+    const HLRProjector* m_projector;
+    HLRBox2D m_extent;
+};
+
+} // namespace KvHLR

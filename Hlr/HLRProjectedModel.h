@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "Hlr/HLRBoundingBox3D.h"
+#include "Hlr/HLRBox3D.h"
+#include "Hlr/HLRHidingBucketHolder.h"
+#include "Hlr/HLRProjectedShell.h"
+#include "Hlr/HLRProjectedTriangleData.h"
+#include "Hlr/HLRSequentExecutable.h"
+
+namespace KvHLR {
+
+class HLRModel;
+class HLRProjector;
+
+// The model seen through the camera. build() projects every vertex, gives every triangle its plane
+// and facing, classifies every edge and boxes every object; execute() then derives the hide
+// tolerances and runs the parallel hide pass. Its bucket-holder bounds hold the model's 2D extent;
+// the model itself never builds a grid.
+class HLRProjectedModel : public HLRHidingBucketHolder, public HLRSequentExecutable {
+public:
+    HLRProjectedModel();
+    HLRProjectedModel(const HLRModel& model, const HLRProjector& projector, double sharpEdgeAngle,
+                      bool withFreeEdges, short viewWidth);
+    ~HLRProjectedModel() override;
+    // Objects point into each other's sequences, so a projected model cannot be copied.
+    HLRProjectedModel(const HLRProjectedModel&) = delete;
+    HLRProjectedModel& operator=(const HLRProjectedModel&) = delete;
+
+    // Targets a default-constructed model; publishes the projector's orthographic flag.
+    void set(const HLRModel& model, const HLRProjector& projector, double sharpEdgeAngle, bool withFreeEdges,
+             short viewWidth);
+    void build();
+
+    void preProcess() override;
+    void mainProcess() override;
+    void postProcess() override;
+
+    // Offers the edge to each shell in turn, stopping once the edge is entirely hidden.
+    void hideByObjects(HLRProjectedTriangleEdge& edge) override;
+
+    const HLRModel* model() const { return m_model; }
+    const HLRProjector* projector() const { return m_projector; }
+    double sharpEdgeAngle() const { return m_sharpEdgeAngle; }
+    bool withFreeEdges() const { return m_withFreeEdges; }
+    short viewWidth() const { return m_viewWidth; }
+    double negNearDepth() const { return m_negNearDepth; }
+    const HLRBox3D& extent3D() const { return m_extent3D; }
+    const std::vector<HLRProjectedShell>& shells() const { return m_shells; }
+    std::vector<HLRProjectedShell>& shells() { return m_shells; }
+    const std::vector<HLRProjectedTriangleData>& triangleData() const { return m_triangleData; }
+    std::vector<HLRProjectedTriangleData>& triangleData() { return m_triangleData; }
+    std::uint32_t edgeCount() const { return m_edgeCount; }
+
+    // Process-wide values of the last build and preProcess, read by the hide tests.
+    static bool sm_bOrthoGraphic;
+    static HLRBoundingBox3D sm_nearRegionBox; // overlaps nothing when the model stays beyond the near plane
+    static double sm_dTolerance2D;
+    static double sm_dTolerance2DSquared;
+    static double sm_dTolerance3D;
+    static double sm_dTolerance3DSquared;
+    static double sm_dCoarseTolerance3D;
+
+private:
+    void preBuild();
+    void mainBuild();
+    void postBuild();
+    void gatherExtents();
+    void setNearRegion();
+    void boxEdges(std::vector<HLRProjectedTriangleEdge>& edges) const;
+    std::vector<HLRProjectedTriangle*> hiders();
+    std::vector<HLRProjectedTriangleEdge*> edgesToHide();
+
+    const HLRModel* m_model = nullptr;
+    const HLRProjector* m_projector = nullptr;
+    double m_sharpEdgeAngle = 0.0;
+    bool m_withFreeEdges = false;
+    short m_viewWidth = 0;
+    double m_negNearDepth = 0.0;
+    HLRBox3D m_extent3D;
+    std::vector<HLRProjectedShell> m_shells;
+    std::vector<HLRProjectedTriangleData> m_triangleData;
+    std::uint32_t m_edgeCount = 0;
+};
+
+} // namespace KvHLR

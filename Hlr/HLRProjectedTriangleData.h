@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "Hlr/HLRBox2D.h"
+#include "Hlr/HLRBox3D.h"
+#include "Hlr/HLRProjectedTriangle.h"
+#include "Hlr/HLRProjectedTriangleEdge.h"
+#include "Hlr/HLRProjectedTriangleVertex.h"
+#include "Hlr/HLRTriangle.h"
+#include "Hlr/HLRTriangleData.h"
+
+namespace KvHLR {
+
+class HLRProjector;
+
+// The projected counterpart of one model triangle store: vertex i is the image of model vertex i,
+// triangle i the image of the model triangle with index i, and one edge per model edge.
+class HLRProjectedTriangleData {
+public:
+    // Reserves room for all vertices, triangles and edges of the source, so that pointers taken into
+    // the sequences while they fill stay valid.
+    HLRProjectedTriangleData(const HLRTriangleData& source, const HLRProjector& projector,
+                             double sharpEdgeAngle, std::uint32_t vertexIndexOffset);
+    virtual ~HLRProjectedTriangleData();
+
+    // Appends the projected triangle of a model triangle. The model numbers its triangles in the order
+    // in which they are appended here (shell, face, triangle order).
+    HLRProjectedTriangle* newTriangle(const HLRTriangle& source);
+    // Projects every vertex, gives every triangle its plane and facing and builds and classifies one
+    // edge per model edge. Returns the number of edges.
+    std::uint32_t project();
+    // Sets the 2D extent from the vertices and adds it to box2D, and their view extent to box3D.
+    void computeExtents(HLRBox2D& box2D, HLRBox3D& box3D);
+
+    const HLRTriangleData* source() const { return m_source; }
+    const HLRProjector* projector() const { return m_projector; }
+    double sharpEdgeAngle() const { return m_sharpEdgeAngle; }
+    std::uint32_t vertexIndexOffset() const { return m_vertexIndexOffset; }
+    const HLRBox2D& extent() const { return m_extent; }
+    const std::vector<HLRProjectedTriangleVertex>& vertices() const { return m_vertices; }
+    const std::vector<HLRProjectedTriangle>& triangles() const { return m_triangles; }
+    std::vector<HLRProjectedTriangle>& triangles() { return m_triangles; }
+    const std::vector<HLRProjectedTriangleEdge>& edges() const { return m_edges; }
+    std::vector<HLRProjectedTriangleEdge>& edges() { return m_edges; }
+
+private:
+    void projectVertices();
+    void setTriangleVertices();
+    void buildEdges();
+    // The projected triangle of a model triangle, or null for none.
+    const HLRProjectedTriangle* projectedTriangle(const HLRTriangle* source) const;
+
+    const HLRTriangleData* m_source;
+    const HLRProjector* m_projector;
+    double m_sharpEdgeAngle;
+    std::uint32_t m_vertexIndexOffset;
+    HLRBox2D m_extent;
+    std::vector<HLRProjectedTriangleVertex> m_vertices;
+    std::vector<HLRProjectedTriangle> m_triangles;
+    std::vector<HLRProjectedTriangleEdge> m_edges;
+};
+
+} // namespace KvHLR
