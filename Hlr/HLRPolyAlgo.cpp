@@ -21,6 +21,7 @@ const char* const CONVEXITY_STAGE = "HLRPolyAlgo::correctConvexityOfStrokes";
 
 // Just outside the range of atan2, so that the first stroke compared is always kept.
 const double TURN_BOUND = -1.001 * 3.141592653589793;
+
 } // namespace
 
 bool HLRPolyAlgo::sm_bConvexityReversed = false;
@@ -150,10 +151,10 @@ void HLRPolyAlgo::getBoundingStrokeEnds(HLRShortStrokeEnd* ends[4]) const {
     HLRVector2D lowest(1e7, 1e7);
     HLRVector2D highest(-1e7, -1e7);
     for (HLRShortStrokeEnd* end : m_strokeEnds) {
+        const HLRStrokeLinks& silhouettes =
+            end->linkedStrokes(HLRProjectedTriangleEdge::VISIBLE_SILHOUETTE_MASK);
         int visibleStrokes = 0;
-        for (const HLRStroke* stroke : static_cast<const HLRShortStrokeEnd*>(end)
-                                           ->linkedStrokes(HLRProjectedTriangleEdge::VISIBLE_SILHOUETTE_MASK)
-                                           .strokes())
+        for (const HLRStroke* stroke : silhouettes.strokes())
             if (stroke && (stroke->type() & visible))
                 ++visibleStrokes;
         if (visibleStrokes < 2)
