@@ -87,7 +87,9 @@ TEST_F(HLRStrokeTest, ValidCountsFollowValidityRemovalAndDestruction) {
     EXPECT_EQ(b.linkedStrokes(type).validCount(), 2);
 
     b.removeLink(&ab);
+    c.removeLink(&ab); // never held at c: nothing changes there
     link(late);
+    EXPECT_EQ(c.linkedStrokes(type).validCount(), 2);
     EXPECT_EQ(b.linkedStrokes(type).strokes(), (Strokes{nullptr, &bc, &late}));
     ab.setValid(false); // no longer counted at b
     EXPECT_EQ(b.linkedStrokes(type).validCount(), 2);
@@ -139,6 +141,11 @@ TEST_F(HLRStrokeTest, MergingEndsMovesStrokesAndInvalidatesDuplicates) {
 TEST_F(HLRStrokeTest, LongStrokesJoinAtTheSharedEndInEitherOrientation) {
     HLRShortStrokeEnd d(HLRVector2D(3, 0));
     const HLRVector2D A = a.point(), B = b.point(), C = c.point(), D = d.point();
+    HLRLongStroke single(visible(Edge::FREE_EDGE));
+    single.addStrokeEnd_onAdvice(&a, true);
+    EXPECT_DOUBLE_EQ(single.length(), 0.0);
+    EXPECT_EQ(single.directionInto(&a), HLRVector2D(0, 0)); // no neighbour: no direction
+
     auto make = [](HLRStrokeEnd* e1, HLRStrokeEnd* e2, std::deque<HLRVector2D> points, int type) {
         HLRLongStroke stroke(visible(type));
         for (const HLRVector2D& point : points)
