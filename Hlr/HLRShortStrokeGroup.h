@@ -135,8 +135,10 @@ public:
     const HLRProjectedTriangleData* triangleData() const { return m_triangleData; }
     const HLRProjectedFreeEdgeData* freeEdgeData() const { return m_freeEdgeData; }
     const HLRBox2D& bounds() const { return m_bounds; }
+    // Set by HLRPolyAlgo when its orientation vote finds the model inside out. The strokes filed
+    // before keep their lists while their kinds are corrected, so the convex list then holds
+    // concave strokes and the other way round; strokes filed later (split halves) join them there.
     bool convexityReversed() const { return m_convexityReversed; }
-    // Makes later strokes follow an orientation vote; strokes already filed stay where they are.
     void setConvexityReversed(bool reversed) { m_convexityReversed = reversed; }
 
 private:
