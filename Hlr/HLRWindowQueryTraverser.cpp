@@ -1,0 +1,71 @@
+#include "Hlr/HLRWindowQueryTraverser.h"
+
+#include "Hlr/HLRProjectedTriangle.h"
+#include "Hlr/HLRProjectedTriangleEdge.h"
+
+#include <cstdint>
+#include <exception>
+
+namespace KvHLR {
+
+namespace {
+
+// The depth field of a packed 3D code (its lowest 10 bits), compared as a signed value.
+std::int16_t depthField(std::uint32_t code) {
+    return static_cast<std::int16_t>(code & 0x3FFu);
+}
+
+} // namespace
+
+HLRWindowQueryTraverser::~HLRWindowQueryTraverser() = default;
+
+void HLRWindowQueryTraverser::setHiddenObject(HLRProjectedTriangleEdge* edge) {
+    m_hiddenObject = edge;
+    setWindow(edge->boundingBox2D().minCode(), edge->boundingBox2D().maxCode());
+}
+
+bool HLRWindowQueryTraverser::visit(HLRProjectedTriangle* const& triangle, std::size_t /*index*/) {
+    // One integer comparison spares the floating-point test for a triangle whose nearest point lies
+    // beyond the edge's farthest.
+    if (depthField(triangle->boundingBox3D().maxCode()) <
+        depthField(m_hiddenObject->boundingBox3D().minCode())) {
+        return true;
+    }
+    triangle->hide(*m_hiddenObject);
+    return !m_hiddenObject->isAllHidden();
+}
+
+void HLRWindowQueryTraverser::hide(const Tree& tree, HLRProjectedTriangleEdge& edge) {
+    setHiddenObject(&edge);
+    tree.query(*this);
+}
+
+void HLRWindowQueryTraverser::hideEdges(const std::vector<HLRProjectedTriangle*>& hiders,
+                                        const std::vector<HLRProjectedTriangleEdge*>& edges,
+                                        unsigned buildThreadCount) {
+    Tree tree;
+    tree.build(hiders, buildThreadCount);
+    const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(edges.size());
+    // An exception must not leave the parallel region: the first one is kept and thrown after it.
+    std::exception_ptr failure;
+#pragma omp parallel
+    {
+        HLRWindowQueryTraverser traverser;
+#pragma omp for schedule(static)
+        for (std::ptrdiff_t i = 0; i < count; ++i) {
+            try {
+                traverser.hide(tree, *edges[static_cast<std::size_t>(i)]);
+            } catch (...) {
+#pragma omp critical(KvHLRHideEdgesFailure)
+                if (!failure) {
+                    failure = std::current_exception();
+                }
+            }
+        }
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+}
+
+} // namespace KvHLR

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "Hlr/HLRWindowQueryTraits.h"
+#include "WindowQuery/RootTree.h"
+#include "WindowQuery/Traverser.h"
+
+#include <cstddef>
+#include <vector>
+
+namespace KvHLR {
+
+class HLRProjectedTriangle;
+class HLRProjectedTriangleEdge;
+
+// Offers one edge at a time to the triangles that the window-query tree finds around it. One
+// traverser serves one thread: it holds that thread's per-query stamps.
+class HLRWindowQueryTraverser : public WindowQuery::Traverser<HLRWindowQueryTraits> {
+public:
+    using Tree = WindowQuery::RootTree<HLRWindowQueryTraits>;
+
+    HLRWindowQueryTraverser() = default;
+    ~HLRWindowQueryTraverser() override;
+
+    HLRProjectedTriangleEdge* hiddenObject() const { return m_hiddenObject; }
+    // Makes the edge the object of the next queries; its packed screen box is their window.
+    void setHiddenObject(HLRProjectedTriangleEdge* edge);
+
+    // Runs the edge's hide test against a triangle the query reports, unless the packed depths show
+    // the triangle wholly beyond the edge. False, ending the query, once the edge is all hidden.
+    bool visit(HLRProjectedTriangle* const& triangle, std::size_t index) override;
+
+    // Offers the edge to every triangle of the tree whose screen box meets the edge's.
+    void hide(const Tree& tree, HLRProjectedTriangleEdge& edge);
+
+    // The hide pass: builds the tree over the hiders with up to buildThreadCount helper threads, then
+    // hides the edges in one parallel loop, each edge on one thread. The hidden state of every edge
+    // comes out the same whatever the numbers of threads.
+    static void hideEdges(const std::vector<HLRProjectedTriangle*>& hiders,
+                          const std::vector<HLRProjectedTriangleEdge*>& edges, unsigned buildThreadCount);
+
+private:
+    HLRProjectedTriangleEdge* m_hiddenObject = nullptr;
+};
+
+} // namespace KvHLR

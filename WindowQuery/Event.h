@@ -1,0 +1,89 @@
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace WindowQuery {
+namespace Imple {
+
+// Items are addressed by their 32-bit position in the tree's item array; sentinel events carry this.
+constexpr std::uint32_t NO_ITEM = 0xFFFFFFFFu;
+constexpr std::int16_t LOW_SENTINEL = -32767;
+constexpr std::int16_t HIGH_SENTINEL = 32767;
+// Coordinates are 11-bit fields of the packed codes, guard bit included.
+constexpr std::size_t COORDINATE_COUNT = 2048;
+
+// An extent on the tree's integer grid: the quantised x and y fields of a packed 2D box. Keeping the
+// tree on these small integers makes every comparison of a query an integer comparison.
+struct QuantisedBox {
+    std::int16_t x0 = 0;
+    std::int16_t y0 = 0;
+    std::int16_t x1 = 0;
+    std::int16_t y1 = 0;
+
+    // Corners given the wrong way round still describe the box between them.
+    static QuantisedBox fromCodes(std::uint32_t minCode, std::uint32_t maxCode) {
+        const std::int16_t xa = xOf(minCode);
+        const std::int16_t xb = xOf(maxCode);
+        const std::int16_t ya = yOf(minCode);
+        const std::int16_t yb = yOf(maxCode);
+        return QuantisedBox{std::min(xa, xb), std::min(ya, yb), std::max(xa, xb), std::max(ya, yb)};
+    }
+    static std::int16_t xOf(std::uint32_t code) { return static_cast<std::int16_t>(code >> 21); }
+    static std::int16_t yOf(std::uint32_t code) {
+        return static_cast<std::int16_t>((code & 0x1FFC00u) >> 10);
+    }
+
+    // Level 1 of the tree works on y, level 0 on x.
+    template <int Level> std::int16_t low() const { return Level == 1 ? y0 : x0; }
+    template <int Level> std::int16_t high() const { return Level == 1 ? y1 : x1; }
+    template <int Level> std::int16_t centre() const {
+        return static_cast<std::int16_t>((low<Level>() + high<Level>()) / 2);
+    }
+};
+
+// An item's interval on the axis of one level, carried along while that level is built so that the
+// builders read it in sequence rather than looking the item's box up.
+struct Interval {
+    std::uint32_t index;
+    std::int16_t low;
+    std::int16_t high;
+};
+
+// One end of an item's interval on one axis, or a sentinel (index NO_ITEM) bounding the axis.
+struct Event {
+    std::int16_t coordinate;
+    std::uint32_t index;
+};
+
+// The event list of a set of intervals: both ends of each, between the two sentinels, sorted by
+// coordinate. A counting sort over the few coordinates is linear, and it keeps equal coordinates in
+// the order of the set, so the list does not depend on how the build was shared among threads. The
+// two equal ends of a single-coordinate interval come out next to each other.
+inline std::vector<Event> sortedEvents(const std::vector<Interval>& intervals) {
+    std::array<std::size_t, COORDINATE_COUNT> start{};
+    for (const Interval& interval : intervals) {
+        ++start[static_cast<std::size_t>(interval.low)];
+        ++start[static_cast<std::size_t>(interval.high)];
+    }
+    std::size_t position = 1; // after the low sentinel
+    for (std::size_t& count : start) {
+        const std::size_t n = count;
+        count = position;
+        position += n;
+    }
+    std::vector<Event> events(2 * intervals.size() + 2);
+    events.front() = Event{LOW_SENTINEL, NO_ITEM};
+    events.back() = Event{HIGH_SENTINEL, NO_ITEM};
+    for (const Interval& interval : intervals) {
+        events[start[static_cast<std::size_t>(interval.low)]++] = Event{interval.low, interval.index};
+        events[start[static_cast<std::size_t>(interval.high)]++] = Event{interval.high, interval.index};
+    }
+    return events;
+}
+
+} // namespace Imple
+} // namespace WindowQuery

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "WindowQuery/BuildContext.h"
+#include "WindowQuery/Event.h"
+#include "WindowQuery/Traverser.h"
+
+#include <boost/noncopyable.hpp>
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+namespace WindowQuery {
+namespace Imple {
+
+template <class Traits, int Level> class Node;
+
+// A node of a segment tree over the distinct coordinates of one level. Its span is the events from lo
+// up to, not including, hi; its children split the span at the middle distinct coordinate. Spanning
+// items are those whose interval covers the node's closed range [first, next] but not the parent's.
+template <class Traits, int Level> class NodeBase : private boost::noncopyable {
+public:
+    using NodeType = Node<Traits, Level>;
+
+    NodeBase(const Event* lo, const Event* hi)
+        : m_first(lo->coordinate), m_next(hi->coordinate), m_last((hi - 1)->coordinate), m_lo(lo), m_hi(hi) {}
+
+    const Event* lo() const { return m_lo; }
+    const Event* hi() const { return m_hi; }
+    std::int16_t first() const { return m_first; }
+    std::int16_t next() const { return m_next; }
+    // The largest coordinate within the span.
+    std::int16_t last() const { return m_last; }
+    const NodeType* left() const { return m_left; }
+    const NodeType* right() const { return m_right; }
+    const std::vector<std::uint32_t>& spanningItems() const { return m_spanningItems; }
+
+protected:
+    ~NodeBase() = default;
+
+    // Keeps the items that span this node and hands the others to the side(s) their interval reaches
+    // into past the split coordinate. Every interval must have positive length and overlap the node's
+    // range with positive length; at a leaf all of them then span it.
+    void distribute(std::vector<Interval> intervals, std::int16_t split, std::vector<Interval>& toLeft,
+                    std::vector<Interval>& toRight);
+    void setChildren(NodeType* left, NodeType* right) {
+        m_left = left;
+        m_right = right;
+    }
+    NodeType* leftChild() const { return m_left; }
+    NodeType* rightChild() const { return m_right; }
+
+    // Walks every node whose closed range contains c, calling atNode on each that the traverser admits.
+    template <class AtNode> bool stabPath(Traverser<Traits>& traverser, std::int16_t c, AtNode& atNode) const;
+
+private:
+    // A query reads the coordinates of every node on its path; kept here, they cost no visit to the
+    // event list. What a query reads comes first.
+    std::int16_t m_first;
+    std::int16_t m_next;
+    std::int16_t m_last;
+    NodeType* m_left = nullptr;
+    NodeType* m_right = nullptr;
+    std::vector<std::uint32_t> m_spanningItems;
+    const Event* m_lo;
+    const Event* m_hi;
+};
+
+template <class Traits, int Level>
+void NodeBase<Traits, Level>::distribute(std::vector<Interval> intervals, std::int16_t split,
+                                         std::vector<Interval>& toLeft, std::vector<Interval>& toRight) {
+    const std::int16_t first = this->first();
+    const std::int16_t next = this->next();
+    auto spans = [first, next](const Interval& interval) {
+        return interval.low <= first && interval.high >= next;
+    };
+    // Counted first so that every list is allocated once at its final size.
+    std::size_t spanning = 0;
+    std::size_t left = 0;
+    std::size_t right = 0;
+    for (const Interval& interval : intervals) {
+        if (spans(interval)) {
+            ++spanning;
+        } else {
+            left += interval.low < split ? 1 : 0;
+            right += interval.high > split ? 1 : 0;
+        }
+    }
+    m_spanningItems.reserve(spanning);
+    toLeft.reserve(left);
+    toRight.reserve(right);
+    for (const Interval& interval : intervals) {
+        if (spans(interval)) {
+            m_spanningItems.push_back(interval.index);
+            continue;
+        }
+        if (interval.low < split) {
+            toLeft.push_back(interval);
+        }
+        if (interval.high > split) {
+            toRight.push_back(interval);
+        }
+    }
+}
+
+template <class Traits, int Level>
+template <class AtNode>
+bool NodeBase<Traits, Level>::stabPath(Traverser<Traits>& traverser, std::int16_t c, AtNode& atNode) const {
+    if (!traverser.acceptRange(first(), next(), Level)) {
+        return true;
+    }
+    if (!atNode(static_cast<const NodeType&>(*this))) {
+        return false;
+    }
+    if (m_left && c <= m_left->next() && !m_left->stabPath(traverser, c, atNode)) {
+        return false;
+    }
+    return !(m_right && c >= m_right->first() && !m_right->stabPath(traverser, c, atNode));
+}
+
+} // namespace Imple
+} // namespace WindowQuery

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "WindowQuery/BuildContext.h"
+#include "WindowQuery/SubTree.h"
+#include "WindowQuery/ThreadManager.h"
+#include "WindowQuery/Traverser.h"
+#include "WindowQuery/Tree.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <numeric>
+#include <stdexcept>
+#include <vector>
+
+namespace WindowQuery {
+
+// A two-level segment tree (y, then x) over the items' packed 2D boxes that reports, for a window,
+// every item whose box meets it, bounds included. Built once, possibly by several threads, and then
+// only read: any number of threads may query it at once, each with its own traverser.
+//
+// Traits provides `Item` (copied into the tree) and `static std::uint32_t minCode(const Item&)` and
+// `maxCode(const Item&)`, the packed codes of the item's 2D box.
+template <class Traits> class RootTree : public Imple::Tree<Traits, 1> {
+public:
+    using Item = typename Traits::Item;
+
+    RootTree() = default;
+    ~RootTree() = default;
+
+    // Copies the items and builds both levels, with at most threadCount threads helping the calling one
+    // (0: the whole build runs on the calling thread). The tree is the same whatever the count.
+    void build(const std::vector<Item>& items, unsigned threadCount);
+
+    const std::vector<Item>& items() const { return m_items; }
+
+    // A whole window query for the traverser's window: begin, the stab and the range phase as the
+    // traverser's flags ask, end. False when visit ended it.
+    bool query(Traverser<Traits>& traverser) const;
+
+private:
+    void clear();
+
+    std::vector<Item> m_items;
+    std::unique_ptr<Imple::NodePools<Traits>> m_pools;
+};
+
+template <class Traits> void RootTree<Traits>::build(const std::vector<Item>& items, unsigned threadCount) {
+    if (items.size() >= Imple::NO_ITEM) {
+        throw std::length_error("WindowQuery::RootTree::build(): Too many items.");
+    }
+    clear();
+    try {
+        m_items = items;
+        std::vector<Imple::QuantisedBox> boxes;
+        boxes.reserve(items.size());
+        for (const Item& item : items) {
+            boxes.push_back(Imple::QuantisedBox::fromCodes(Traits::minCode(item), Traits::maxCode(item)));
+        }
+        m_pools = std::make_unique<Imple::NodePools<Traits>>();
+        Imple::ThreadManager threads(threadCount);
+        Imple::BuildContext<Traits> context{boxes.data(), *m_pools, threads};
+        std::vector<std::uint32_t> all(items.size());
+        std::iota(all.begin(), all.end(), 0u);
+        this->buildLevel(context, all);
+    } catch (...) {
+        clear();
+        throw;
+    }
+}
+
+template <class Traits> bool RootTree<Traits>::query(Traverser<Traits>& traverser) const {
+    traverser.begin(m_items.size(), m_items.data());
+    const bool going = (!traverser.stab() || this->stabQuery(traverser)) &&
+                       (!traverser.range() || this->rangeQuery(traverser));
+    traverser.end();
+    return going;
+}
+
+template <class Traits> void RootTree<Traits>::clear() {
+    this->clearLevel();
+    m_pools.reset();
+    m_items.clear();
+}
+
+} // namespace WindowQuery

@@ -1,0 +1,92 @@
+#include "bench/BenchMeshes.h"
+
+#include "Hlr/HLRModel.h"
+#include "Hlr/HLRProjectedModel.h"
+#include "Hlr/HLRProjector.h"
+#include "Hlr/HLRWindowQueryTraverser.h"
+#include "api/KvHLRRecords.h"
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+using namespace KvHLR;
+
+namespace {
+
+enum class Model { Sphere, Parts };
+
+Polygon3D soupOf(const KvHLRBench::Mesh& mesh) {
+    Polygon3D soup;
+    soup.points.reserve(mesh.points.size());
+    for (const KvHLRBench::Point3& p : mesh.points) {
+        soup.points.emplace_back(p.x, p.y, p.z);
+    }
+    soup.triangles = mesh.triangles;
+    return soup;
+}
+
+// Orthographic, looking down -z from 10 units above the models; the arrays are read column by column.
+HLRProjector camera() {
+    double modelView[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, -10, 1}};
+    double projection[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    return HLRProjector(modelView, projection, 1.0, 1000.0);
+}
+
+// The hide pass alone: tree build and parallel loop over the feature edges of a projected model
+// made afresh, outside the timing, for every run.
+void hidePass(benchmark::State& state, Model model) {
+    const auto triangleCount = static_cast<std::size_t>(state.range(0));
+    HLRModel source;
+    source.build(soupOf(model == Model::Sphere ? KvHLRBench::sphere(triangleCount)
+                                               : KvHLRBench::scatteredParts(triangleCount, 7)));
+    const HLRProjector view = camera();
+    const unsigned buildThreads = std::thread::hardware_concurrency();
+    std::size_t edgeCount = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto projected =
+            std::make_unique<HLRProjectedModel>(source, view, 135.0 * 3.141592653589793 / 180.0, false, 800);
+        projected->build();
+        projected->preProcess();
+        std::vector<HLRProjectedTriangle*> hiders;
+        std::vector<HLRProjectedTriangleEdge*> edges;
+        for (HLRProjectedTriangleData& data : projected->triangleData()) {
+            for (HLRProjectedTriangle& triangle : data.triangles()) {
+                hiders.push_back(&triangle);
+            }
+            for (HLRProjectedTriangleEdge& edge : data.edges()) {
+                if (edge.isValid() && edge.isFeatureLine()) {
+                    edges.push_back(&edge);
+                }
+            }
+        }
+        edgeCount = edges.size();
+        state.ResumeTiming();
+        HLRWindowQueryTraverser::hideEdges(hiders, edges, buildThreads);
+        state.PauseTiming();
+        projected.reset();
+        state.ResumeTiming();
+    }
+    state.SetComplexityN(state.range(0));
+    state.counters["edges"] = static_cast<double>(edgeCount);
+}
+
+const bool registered = [] {
+    for (const auto& [model, name] :
+         {std::pair<Model, std::string>{Model::Sphere, "sphere"}, {Model::Parts, "parts"}}) {
+        benchmark::RegisterBenchmark(("HidePass/" + name).c_str(), hidePass, model)
+            ->RangeMultiplier(10)
+            ->Range(10000, 1000000)
+            ->Complexity(benchmark::oNLogN)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    }
+    return true;
+}();
+
+} // namespace

@@ -1,0 +1,244 @@
+#include "Hlr/HLRWindowQueryTraverser.h"
+
+#include "Hlr/HLRBox3D.h"
+#include "Hlr/HLRModel.h"
+#include "Hlr/HLRProjectedModel.h"
+#include "Hlr/HLRProjectedTriangle.h"
+#include "Hlr/HLRProjectedTriangleEdge.h"
+#include "Hlr/HLRProjectedTriangleVertex.h"
+#include "Hlr/HLRProjector.h"
+#include "api/KvHLRRecords.h"
+
+#include <gtest/gtest.h>
+#include <omp.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <random>
+#include <utility>
+#include <vector>
+
+using namespace KvHLR;
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+// HLRProjector reads its arrays column by column; the cameras below are written row by row.
+HLRProjector camera(const double mvRows[4][4], const double projRows[4][4], double nearDepth) {
+    double mv[4][4];
+    double proj[4][4];
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            mv[c][r] = mvRows[r][c];
+            proj[c][r] = projRows[r][c];
+        }
+    }
+    return HLRProjector(mv, proj, nearDepth, 1000.0);
+}
+
+const double kIdentity[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+
+// Looks down -z from (0, 0, 50).
+HLRProjector orthographic() {
+    const double mv[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, -50}, {0, 0, 0, 1}};
+    return camera(mv, kIdentity, 1.0);
+}
+
+// Eye at (0, 0, 50) looking down -z with a 90 degree field of view.
+HLRProjector perspective() {
+    const double mv[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, -50}, {0, 0, 0, 1}};
+    const double n = 1.0;
+    const double f = 1000.0;
+    const double proj[4][4] = {
+        {1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, (f + n) / (n - f), 2 * f * n / (n - f)}, {0, 0, -1, 0}};
+    return camera(mv, proj, n);
+}
+
+// Randomly turned cubes crowded into a block, so that most sharp edges are partly hidden by other
+// cubes and many entirely.
+Polygon3D crowdOfCubes(int count, unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const int faces[12][3] = {{0, 2, 1}, {1, 2, 3}, {4, 5, 6}, {5, 7, 6}, {0, 1, 4}, {1, 5, 4},
+                              {2, 6, 3}, {3, 6, 7}, {0, 4, 2}, {2, 4, 6}, {1, 3, 5}, {3, 7, 5}};
+    Polygon3D soup;
+    for (int c = 0; c < count; ++c) {
+        const double a = 2 * kPi * unit(random);
+        const double b = 2 * kPi * unit(random);
+        const double size = 0.5 + unit(random);
+        const double cx = 10 * unit(random) - 5;
+        const double cy = 10 * unit(random) - 5;
+        const double cz = 10 * unit(random) - 5;
+        const auto first = static_cast<std::uint32_t>(soup.points.size());
+        for (int k = 0; k < 8; ++k) {
+            const double x = size * ((k & 1) ? 0.5 : -0.5);
+            const double y = size * ((k & 2) ? 0.5 : -0.5);
+            const double z = size * ((k & 4) ? 0.5 : -0.5);
+            // Turn about z by a, then about x by b.
+            const double x1 = x * std::cos(a) - y * std::sin(a);
+            const double y1 = x * std::sin(a) + y * std::cos(a);
+            soup.points.emplace_back(cx + x1, cy + y1 * std::cos(b) - z * std::sin(b),
+                                     cz + y1 * std::sin(b) + z * std::cos(b));
+        }
+        for (const auto& face : faces) {
+            soup.triangles.push_back({first + face[0], first + face[1], first + face[2]});
+        }
+    }
+    return soup;
+}
+
+std::vector<HLRProjectedTriangle*> allTriangles(HLRProjectedModel& projected) {
+    std::vector<HLRProjectedTriangle*> triangles;
+    for (HLRProjectedTriangleData& data : projected.triangleData()) {
+        for (HLRProjectedTriangle& triangle : data.triangles()) {
+            triangles.push_back(&triangle);
+        }
+    }
+    return triangles;
+}
+
+std::vector<HLRProjectedTriangleEdge*> featureEdges(HLRProjectedModel& projected) {
+    std::vector<HLRProjectedTriangleEdge*> edges;
+    for (HLRProjectedTriangleData& data : projected.triangleData()) {
+        for (HLRProjectedTriangleEdge& edge : data.edges()) {
+            if (edge.isValid() && edge.isFeatureLine()) {
+                edges.push_back(&edge);
+            }
+        }
+    }
+    return edges;
+}
+
+// What the hide pass left on an edge: all hidden, or its hidden pieces.
+struct HiddenState {
+    bool allHidden;
+    std::vector<std::pair<double, double>> pieces;
+    bool operator==(const HiddenState& o) const { return allHidden == o.allHidden && pieces == o.pieces; }
+    double hiddenLength() const {
+        double length = 0.0;
+        for (const auto& piece : pieces) {
+            length += piece.second - piece.first;
+        }
+        return allHidden ? 1.0 : length;
+    }
+};
+
+std::vector<HiddenState> hiddenStates(const std::vector<HLRProjectedTriangleEdge*>& edges) {
+    std::vector<HiddenState> states;
+    for (const HLRProjectedTriangleEdge* edge : edges) {
+        HiddenState state{edge->isAllHidden(), {}};
+        const HLRIntervals& intervals = edge->hiddenIntervals();
+        for (int i = 1; i <= intervals.size(); ++i) {
+            state.pieces.emplace_back(intervals.intervalAt(i).from, intervals.intervalAt(i).to);
+        }
+        states.push_back(state);
+    }
+    return states;
+}
+
+// A model and its projection, fresh for every hide pass, since a pass leaves its marks on the edges.
+class Scene {
+public:
+    Scene(const Polygon3D& soup, const HLRProjector& camera) : m_camera(camera) {
+        m_model.build(soup);
+        m_projected = std::make_unique<HLRProjectedModel>(m_model, m_camera, 135.0 * kPi / 180.0, false, 800);
+        m_projected->build();
+        m_projected->preProcess();
+    }
+    std::vector<HiddenState> hideWithThreads(int loopThreads, unsigned buildThreads) {
+        const int before = omp_get_max_threads();
+        omp_set_num_threads(loopThreads);
+        HLRWindowQueryTraverser::hideEdges(triangles(), edges(), buildThreads);
+        omp_set_num_threads(before);
+        return hiddenStates(edges());
+    }
+    std::vector<HLRProjectedTriangle*> triangles() { return allTriangles(*m_projected); }
+    std::vector<HLRProjectedTriangleEdge*> edges() { return featureEdges(*m_projected); }
+
+private:
+    HLRModel m_model;
+    HLRProjector m_camera;
+    std::unique_ptr<HLRProjectedModel> m_projected;
+};
+
+} // namespace
+
+TEST(HLRWindowQueryTraverser, HiddenStateIsTheSameWhateverTheThreadCounts) {
+    const Polygon3D soup = crowdOfCubes(300, 4);
+    for (const HLRProjector& view : {orthographic(), perspective()}) {
+        const std::vector<HiddenState> reference = Scene(soup, view).hideWithThreads(1, 0);
+        const auto partly = std::count_if(reference.begin(), reference.end(), [](const HiddenState& s) {
+            return !s.allHidden && !s.pieces.empty();
+        });
+        const auto entirely = std::count_if(reference.begin(), reference.end(),
+                                            [](const HiddenState& s) { return s.allHidden; });
+        ASSERT_GT(partly, 100);
+        ASSERT_GT(entirely, 100);
+        for (const auto& [loopThreads, buildThreads] : {std::pair<int, unsigned>{2, 1}, {8, 8}, {3, 2}}) {
+            EXPECT_EQ(Scene(soup, view).hideWithThreads(loopThreads, buildThreads), reference)
+                << loopThreads << " loop threads, " << buildThreads << " build threads";
+        }
+    }
+}
+
+// Offering each edge every triangle whose screen box meets its own must hide as much as the pass
+// through the tree: the tree may only change the order in which the triangles come.
+TEST(HLRWindowQueryTraverser, TreeFindsEveryTriangleThatCanHideAnEdge) {
+    const Polygon3D soup = crowdOfCubes(120, 9);
+    const std::vector<HiddenState> fromTree = Scene(soup, orthographic()).hideWithThreads(2, 2);
+    Scene scene(soup, orthographic());
+    const std::vector<HLRProjectedTriangle*> triangles = scene.triangles();
+    const std::vector<HLRProjectedTriangleEdge*> edges = scene.edges();
+    HLRWindowQueryTraverser traverser;
+    for (HLRProjectedTriangleEdge* edge : edges) {
+        traverser.setHiddenObject(edge);
+        for (std::size_t i = 0; i < triangles.size(); ++i) {
+            if (triangles[i]->boundingBox2D().overlaps(edge->boundingBox2D()) &&
+                !traverser.visit(triangles[i], i)) {
+                break;
+            }
+        }
+    }
+    const std::vector<HiddenState> everyTriangle = hiddenStates(edges);
+    ASSERT_EQ(everyTriangle.size(), fromTree.size());
+    for (std::size_t i = 0; i < edges.size(); ++i) {
+        EXPECT_NEAR(fromTree[i].hiddenLength(), everyTriangle[i].hiddenLength(), 1e-9) << "edge " << i;
+    }
+}
+
+// A triangle in front of a small one hides its edges; told by its packed depth box that it lies
+// beyond them, the traverser must not even try.
+TEST(HLRWindowQueryTraverser, TriangleBeyondTheEdgeByDepthCodeIsNotTested) {
+    Polygon3D soup;
+    for (const auto& p :
+         {ON_3dPoint(-4, -4, 1), ON_3dPoint(4, -4, 1), ON_3dPoint(0, 4, 1),    // in front
+          ON_3dPoint(-1, -1, 0), ON_3dPoint(1, -1, 0), ON_3dPoint(0, 1, 0),    // behind it
+          ON_3dPoint(6, 6, -2), ON_3dPoint(7, 6, -2), ON_3dPoint(6, 7, -2)}) { // far back, aside
+        soup.points.push_back(p);
+    }
+    soup.triangles = {{0, 1, 2}, {3, 4, 5}, {6, 7, 8}};
+    for (bool beyond : {false, true}) {
+        Scene scene(soup, orthographic());
+        const std::vector<HLRProjectedTriangle*> triangles = scene.triangles();
+        HLRProjectedTriangle* front =
+            *std::find_if(triangles.begin(), triangles.end(), [](const HLRProjectedTriangle* t) {
+                return std::abs(t->vertex(0)->viewPosition.z + 49.0) < 1e-9;
+            });
+        if (beyond) {
+            front->boundingBox3D().set(HLRBox3D(HLRVector3D(-4, -4, -52), HLRVector3D(4, 4, -52)));
+        }
+        std::vector<HLRProjectedTriangleEdge*> behind;
+        for (HLRProjectedTriangleEdge* edge : scene.edges()) {
+            if (std::abs(edge->startVertex()->viewPosition.z + 50.0) < 1e-9) {
+                behind.push_back(edge);
+            }
+        }
+        ASSERT_EQ(behind.size(), 3u);
+        HLRWindowQueryTraverser::hideEdges(triangles, behind, 0);
+        for (const HLRProjectedTriangleEdge* edge : behind) {
+            EXPECT_EQ(edge->isAllHidden(), !beyond);
+        }
+    }
+}

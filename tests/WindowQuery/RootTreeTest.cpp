@@ -1,0 +1,235 @@
+#include "tests/WindowQuery/WindowQueryTestSupport.h"
+
+#include "WindowQuery/RootTree.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+using namespace WindowQueryTest;
+using Tree = WindowQuery::RootTree<BoxTraits>;
+
+namespace {
+
+std::vector<std::size_t> bruteForce(const std::vector<TestBox>& boxes, const TestBox& window) {
+    std::vector<std::size_t> expected;
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        if (meets(boxes[i], window)) {
+            expected.push_back(i);
+        }
+    }
+    return expected;
+}
+
+// Checks one query against brute force: every meeting item reported, each exactly once, and through
+// the item pointer that belongs to its index.
+void expectMatchesBruteForce(const Tree& tree, const std::vector<TestBox>& boxes, const TestBox& window) {
+    RecordingTraverser traverser;
+    std::vector<std::size_t> reported = traverser.query(tree, window);
+    for (std::size_t i = 0; i < reported.size(); ++i) {
+        ASSERT_EQ(traverser.visitedItems[i], &boxes[reported[i]]);
+    }
+    std::sort(reported.begin(), reported.end());
+    const Corners w = corners(window);
+    ASSERT_EQ(reported, bruteForce(boxes, window))
+        << "window " << w.x0 << "," << w.y0 << " - " << w.x1 << "," << w.y1;
+}
+
+std::vector<TestBox> randomWindows(BoxGenerator& generator, std::size_t count) {
+    std::vector<TestBox> windows;
+    for (std::size_t i = 0; i < count; ++i) {
+        const int kind = generator.uniform(0, 3);
+        windows.push_back(kind == 0   ? generator.around(4)
+                          : kind == 1 ? generator.around(120)
+                                      : generator.onLattice(97));
+    }
+    return windows;
+}
+
+class RootTreeThreads : public ::testing::TestWithParam<unsigned> {};
+
+} // namespace
+
+TEST_P(RootTreeThreads, ReportsExactlyTheMeetingItemsOfRandomBoxes) {
+    BoxGenerator generator(17 + GetParam());
+    const std::vector<std::vector<TestBox>> sets = {
+        generator.meshLike(4000),
+        [&] {
+            std::vector<TestBox> lattice;
+            for (int i = 0; i < 3000; ++i) {
+                lattice.push_back(generator.onLattice(i % 2 ? 13 : 211));
+            }
+            return lattice;
+        }(),
+    };
+    for (const std::vector<TestBox>& boxes : sets) {
+        Tree tree;
+        tree.build(pointersTo(boxes), GetParam());
+        for (const TestBox& window : randomWindows(generator, 300)) {
+            expectMatchesBruteForce(tree, boxes, window);
+        }
+    }
+}
+
+TEST_P(RootTreeThreads, LargeTreeIsTheSameWhateverTheThreadCount) {
+    BoxGenerator generator(5);
+    const std::vector<TestBox> boxes = generator.meshLike(20000);
+    const std::vector<const TestBox*> items = pointersTo(boxes);
+    Tree serial;
+    serial.build(items, 0);
+    Tree threaded;
+    threaded.build(items, GetParam());
+    RecordingTraverser a;
+    RecordingTraverser b;
+    for (const TestBox& window : randomWindows(generator, 40)) {
+        // Same items in the same order: the order decides which hider an edge meets first.
+        ASSERT_EQ(a.query(serial, window), b.query(threaded, window));
+        expectMatchesBruteForce(threaded, boxes, window);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BuildThreads, RootTreeThreads, ::testing::Values(0u, 1u, 8u));
+
+TEST(RootTree, BordersAndFlatItemsCount) {
+    const TestBox window = box(100, 100, 200, 150);
+    const std::vector<TestBox> boxes = {
+        box(50, 120, 100, 130),                  // 0: touches the left border
+        box(200, 120, 260, 130),                 // 1: touches the right border
+        box(150, 40, 160, 100),                  // 2: touches the bottom border
+        box(30, 150, 100, 300),                  // 3: touches a corner only
+        box(50, 120, 99, 130),                   // 4: one quantum left of the window
+        box(150, 151, 160, 170),                 // 5: one quantum above
+        box(10, 125, 900, 125),                  // 6: flat in y, crossing the window
+        box(150, 10, 150, 900),                  // 7: flat in x, crossing the window
+        box(120, 120, 120, 120),                 // 8: a point inside
+        box(201, 150, 201, 150),                 // 9: a point just outside
+        box(0, 0, 1019, 1019),                   // 10: contains the window
+        box(120, 90, 130, 160),                  // 11: crosses the window in y without an end inside
+        box(10, 151, 900, 151),                  // 12: flat in y, just above
+        TestBox{code(260, 140), code(190, 110)}, // 13: corners given the wrong way round
+    };
+    Tree tree;
+    tree.build(pointersTo(boxes), 0);
+    RecordingTraverser traverser;
+    std::vector<std::size_t> reported = traverser.query(tree, window);
+    std::sort(reported.begin(), reported.end());
+    EXPECT_EQ(reported, (std::vector<std::size_t>{0, 1, 2, 3, 6, 7, 8, 10, 11, 13}));
+}
+
+TEST(RootTree, ItemContainingTheWindowIsFoundOnceByTheStabPhase) {
+    const std::vector<TestBox> boxes = {box(10, 10, 500, 500), box(600, 600, 700, 700)};
+    Tree tree;
+    tree.build(pointersTo(boxes), 0);
+    RecordingTraverser traverser;
+    EXPECT_EQ(traverser.query(tree, box(100, 100, 120, 130)), std::vector<std::size_t>{0});
+    traverser.setRange(false);
+    EXPECT_EQ(traverser.query(tree, box(100, 100, 120, 130)), std::vector<std::size_t>{0});
+    EXPECT_EQ(traverser.query(tree, box(300, 300, 300, 300)), std::vector<std::size_t>{0});
+}
+
+// Each phase on its own has a plain meaning; checking them apart catches a phase that only works
+// because the other one covers for it.
+TEST(RootTree, PhasesOnTheirOwn) {
+    BoxGenerator generator(99);
+    const std::vector<TestBox> boxes = generator.meshLike(3000);
+    Tree tree;
+    tree.build(pointersTo(boxes), 0);
+    RecordingTraverser stabOnly;
+    stabOnly.setRange(false);
+    RecordingTraverser rangeOnly;
+    rangeOnly.setStab(false);
+    for (const TestBox& window : randomWindows(generator, 200)) {
+        const Corners w = corners(window);
+        const int cx = (w.x0 + w.x1) / 2;
+        const int cy = (w.y0 + w.y1) / 2;
+        std::vector<std::size_t> containsCentre;
+        std::vector<std::size_t> endsInside;
+        for (std::size_t i = 0; i < boxes.size(); ++i) {
+            const Corners b = corners(boxes[i]);
+            if (b.x0 < b.x1 && b.y0 < b.y1 && b.x0 <= cx && cx <= b.x1 && b.y0 <= cy && cy <= b.y1) {
+                containsCentre.push_back(i);
+            }
+            auto inside = [](int v, int lo, int hi) { return lo <= v && v <= hi; };
+            if ((inside(b.x0, w.x0, w.x1) || inside(b.x1, w.x0, w.x1)) &&
+                (inside(b.y0, w.y0, w.y1) || inside(b.y1, w.y0, w.y1))) {
+                endsInside.push_back(i);
+            }
+        }
+        std::vector<std::size_t> stabbed = stabOnly.query(tree, window);
+        std::sort(stabbed.begin(), stabbed.end());
+        ASSERT_EQ(stabbed, containsCentre);
+        std::vector<std::size_t> ranged = rangeOnly.query(tree, window);
+        std::sort(ranged.begin(), ranged.end());
+        ASSERT_EQ(ranged, endsInside);
+    }
+}
+
+TEST(RootTree, EmptyTreeReportsNothing) {
+    Tree unbuilt;
+    RecordingTraverser traverser;
+    EXPECT_TRUE(traverser.query(unbuilt, box(0, 0, 1019, 1019)).empty());
+    Tree empty;
+    empty.build({}, 4);
+    EXPECT_TRUE(traverser.query(empty, box(0, 0, 1019, 1019)).empty());
+    EXPECT_TRUE(empty.query(traverser));
+}
+
+TEST(RootTree, VisitReturningFalseEndsTheQuery) {
+    BoxGenerator generator(3);
+    const std::vector<TestBox> boxes = generator.meshLike(2000);
+    Tree tree;
+    tree.build(pointersTo(boxes), 0);
+    const TestBox window = box(300, 300, 700, 700);
+    RecordingTraverser traverser;
+    const std::vector<std::size_t> all = traverser.query(tree, window);
+    ASSERT_GT(all.size(), 20u);
+    for (std::size_t stop : {std::size_t{1}, std::size_t{2}, all.size() / 2, all.size()}) {
+        traverser.stopAfter = stop;
+        traverser.setWindow(window.minCode, window.maxCode);
+        traverser.visited.clear();
+        EXPECT_FALSE(tree.query(traverser));
+        EXPECT_EQ(traverser.visited, std::vector<std::size_t>(all.begin(), all.begin() + stop));
+        EXPECT_EQ(traverser.depth, 0);
+    }
+}
+
+TEST(RootTree, TraverserHooksAndReuse) {
+    BoxGenerator generator(8);
+    const std::vector<TestBox> boxes = generator.meshLike(500);
+    const std::vector<TestBox> fewer(boxes.begin(), boxes.begin() + 100);
+    Tree big;
+    big.build(pointersTo(boxes), 0);
+    Tree small;
+    small.build(pointersTo(fewer), 0);
+    const TestBox window = box(0, 0, 1019, 1019);
+
+    RecordingTraverser traverser;
+    // A reused traverser reports the same items again, on a smaller tree too.
+    EXPECT_EQ(traverser.query(big, window).size(), boxes.size());
+    EXPECT_EQ(traverser.query(big, window).size(), boxes.size());
+    EXPECT_EQ(traverser.query(small, window).size(), fewer.size());
+    EXPECT_EQ(traverser.query(big, window).size(), boxes.size());
+    EXPECT_EQ(traverser.queryCounter(), 4u);
+    EXPECT_EQ(traverser.ends, 4);
+    EXPECT_GT(traverser.enters, 0);
+    EXPECT_EQ(traverser.depth, 0);
+
+    class Refusing : public RecordingTraverser {
+        bool acceptRange(std::int16_t, std::int16_t, int) override { return false; }
+    } refusing;
+    EXPECT_TRUE(refusing.query(big, window).empty());
+    EXPECT_EQ(refusing.enters, 0);
+}
+
+TEST(RootTree, RebuildReplacesTheItems) {
+    const std::vector<TestBox> first = {box(10, 10, 20, 20), box(30, 30, 40, 40)};
+    const std::vector<TestBox> second = {box(500, 500, 510, 510)};
+    Tree tree;
+    tree.build(pointersTo(first), 0);
+    tree.build(pointersTo(second), 2);
+    RecordingTraverser traverser;
+    EXPECT_TRUE(traverser.query(tree, box(0, 0, 100, 100)).empty());
+    EXPECT_EQ(traverser.query(tree, box(505, 505, 505, 505)), std::vector<std::size_t>{0});
+    EXPECT_EQ(traverser.visitedItems.front(), &second[0]);
+}

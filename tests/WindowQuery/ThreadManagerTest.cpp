@@ -1,0 +1,88 @@
+#include "WindowQuery/ThreadManager.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+using WindowQuery::Imple::ThreadManager;
+
+TEST(ThreadManager, GrantsAreBoundedAndComeBack) {
+    ThreadManager none(0);
+    EXPECT_FALSE(none.request()->isGranted());
+
+    ThreadManager manager(2);
+    auto a = manager.request();
+    auto b = manager.request();
+    auto refused = manager.request();
+    EXPECT_TRUE(a->isGranted());
+    EXPECT_TRUE(b->isGranted());
+    EXPECT_FALSE(refused->isGranted());
+    EXPECT_EQ(manager.available(), 0u);
+    refused.reset(); // a refused request gives nothing back
+    EXPECT_EQ(manager.available(), 0u);
+    auto shared = a;
+    a.reset(); // still held through the other pointer
+    EXPECT_EQ(manager.available(), 0u);
+    shared.reset();
+    EXPECT_EQ(manager.available(), 1u);
+    EXPECT_TRUE(manager.request()->isGranted());
+    EXPECT_EQ(manager.available(), 1u);
+}
+
+TEST(ThreadManager, RunBothUsesAThreadOnlyWithAGrantWorthTaking) {
+    const std::thread::id caller = std::this_thread::get_id();
+    auto threadOfFirst = [caller](ThreadManager& manager, bool worth) {
+        std::thread::id first;
+        std::thread::id second;
+        manager.runBoth(
+            worth, [&] { first = std::this_thread::get_id(); }, [&] { second = std::this_thread::get_id(); });
+        EXPECT_EQ(second, caller);
+        return first;
+    };
+    ThreadManager manager(1);
+    EXPECT_NE(threadOfFirst(manager, true), caller);
+    EXPECT_EQ(manager.available(), 1u);
+    EXPECT_EQ(threadOfFirst(manager, false), caller);
+    ThreadManager none(0);
+    EXPECT_EQ(threadOfFirst(none, true), caller);
+}
+
+TEST(ThreadManager, NestedRunsNeverExceedTheGrants) {
+    ThreadManager manager(3);
+    std::vector<std::shared_ptr<ThreadManager::Request>> held;
+    // Hold every grant from inside a task: deeper splits must then run in line.
+    manager.runBoth(
+        true, [] {},
+        [&] {
+            while (manager.available() > 0) {
+                held.push_back(manager.request());
+            }
+            const std::thread::id here = std::this_thread::get_id();
+            std::thread::id first;
+            manager.runBoth(
+                true, [&] { first = std::this_thread::get_id(); }, [] {});
+            EXPECT_EQ(first, here);
+        });
+    held.clear();
+    EXPECT_EQ(manager.available(), 3u);
+}
+
+TEST(ThreadManager, FailuresOfEitherTaskReachTheCaller) {
+    ThreadManager manager(1);
+    bool secondRan = false;
+    EXPECT_THROW(manager.runBoth(
+                     true, [] { throw std::runtime_error("first"); }, [&] { secondRan = true; }),
+                 std::runtime_error);
+    EXPECT_TRUE(secondRan);
+    EXPECT_EQ(manager.available(), 1u);
+
+    bool firstRan = false;
+    EXPECT_THROW(manager.runBoth(
+                     true, [&] { firstRan = true; }, [] { throw std::logic_error("second"); }),
+                 std::logic_error);
+    EXPECT_TRUE(firstRan);
+    EXPECT_EQ(manager.available(), 1u);
+}

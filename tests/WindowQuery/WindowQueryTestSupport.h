@@ -1,0 +1,123 @@
+#pragma once
+
+#include "WindowQuery/RootTree.h"
+#include "WindowQuery/Traverser.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace WindowQueryTest {
+
+// A box on the tree's grid, stored as the packed codes the tree reads.
+struct TestBox {
+    std::uint32_t minCode;
+    std::uint32_t maxCode;
+};
+
+struct BoxTraits {
+    using Item = const TestBox*;
+    static std::uint32_t minCode(const Item& item) { return item->minCode; }
+    static std::uint32_t maxCode(const Item& item) { return item->maxCode; }
+};
+
+inline std::uint32_t code(int x, int y) {
+    return (static_cast<std::uint32_t>(x) << 21) | (static_cast<std::uint32_t>(y) << 10);
+}
+inline TestBox box(int x0, int y0, int x1, int y1) {
+    return TestBox{code(x0, y0), code(x1, y1)};
+}
+
+struct Corners {
+    int x0, y0, x1, y1;
+};
+inline Corners corners(const TestBox& b) {
+    return Corners{static_cast<int>(b.minCode >> 21), static_cast<int>((b.minCode >> 10) & 0x7FF),
+                   static_cast<int>(b.maxCode >> 21), static_cast<int>((b.maxCode >> 10) & 0x7FF)};
+}
+inline bool meets(const TestBox& item, const TestBox& window) {
+    const Corners a = corners(item);
+    const Corners w = corners(window);
+    return a.x0 <= w.x1 && a.x1 >= w.x0 && a.y0 <= w.y1 && a.y1 >= w.y0;
+}
+
+// Records what a query reports and, when asked, ends it after a number of items.
+class RecordingTraverser : public WindowQuery::Traverser<BoxTraits> {
+public:
+    bool visit(const Item& item, std::size_t index) override {
+        visited.push_back(index);
+        visitedItems.push_back(item);
+        return visited.size() < stopAfter;
+    }
+    void enterSubTree() override {
+        ++depth;
+        ++enters;
+    }
+    void leaveSubTree() override { --depth; }
+    void end() override { ++ends; }
+
+    std::vector<std::size_t> query(const WindowQuery::RootTree<BoxTraits>& tree, const TestBox& window) {
+        visited.clear();
+        visitedItems.clear();
+        setWindow(window.minCode, window.maxCode);
+        tree.query(*this);
+        return visited;
+    }
+
+    std::vector<std::size_t> visited;
+    std::vector<const TestBox*> visitedItems;
+    std::size_t stopAfter = std::numeric_limits<std::size_t>::max();
+    int depth = 0;
+    int enters = 0;
+    int ends = 0;
+};
+
+// Random boxes on the 1020 x 1020 grid of the packed codes.
+class BoxGenerator {
+public:
+    explicit BoxGenerator(unsigned seed) : m_random(seed) {}
+
+    int uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(m_random); }
+
+    // A box of the given largest extent, each axis possibly flat.
+    TestBox around(int maxExtent) {
+        const int x0 = uniform(0, 1019);
+        const int y0 = uniform(0, 1019);
+        return box(x0, y0, std::min(1019, x0 + uniform(0, maxExtent)),
+                   std::min(1019, y0 + uniform(0, maxExtent)));
+    }
+    // Coordinates drawn from a coarse lattice, so that many items share their ends.
+    TestBox onLattice(int step) {
+        const int cells = 1019 / step;
+        int x0 = uniform(0, cells) * step;
+        int y0 = uniform(0, cells) * step;
+        int x1 = uniform(0, cells) * step;
+        int y1 = uniform(0, cells) * step;
+        return box(std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1));
+    }
+    // Mostly small boxes as the triangles of a mesh make them, with some long and some flat ones.
+    std::vector<TestBox> meshLike(std::size_t count) {
+        std::vector<TestBox> boxes;
+        boxes.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const int kind = uniform(0, 99);
+            boxes.push_back(kind < 85 ? around(6) : kind < 95 ? around(300) : onLattice(97));
+        }
+        return boxes;
+    }
+
+private:
+    std::mt19937 m_random;
+};
+
+inline std::vector<const TestBox*> pointersTo(const std::vector<TestBox>& boxes) {
+    std::vector<const TestBox*> items;
+    for (const TestBox& b : boxes) {
+        items.push_back(&b);
+    }
+    return items;
+}
+
+} // namespace WindowQueryTest
