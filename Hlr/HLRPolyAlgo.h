@@ -1,0 +1,113 @@
+#pragma once
+
+#include "Hlr/HLRProgressObservableExec.h"
+#include "Hlr/HLRProjectedModel.h"
+#include "Hlr/HLRShortStroke.h"
+#include "Hlr/HLRShortStrokeEnd.h"
+#include "Hlr/HLRShortStrokeGroup.h"
+#include "api/KvHLRExport.h"
+
+#include <boost/noncopyable.hpp>
+
+#include <array>
+#include <list>
+#include <vector>
+
+namespace KvHLR {
+
+class HLRModel;
+class HLRProjector;
+
+// The hidden-line stage: builds the projected model, runs the hide pass, cuts every feature edge
+// into visible and hidden short strokes (grouped per triangle data and per free-edge set, and
+// filed by kind in the result lists), and finally corrects the convex and concave kinds of a model
+// that turns out to be inside out.
+class KVHLR_API HLRPolyAlgo : public HLRProgressObservableExec, private boost::noncopyable {
+public:
+    // Set after a run to whether the model was found inside out; the short-stroke ends and strokes
+    // read it to find their convex and concave strokes. Process-wide: runs must not overlap.
+    static bool sm_bConvexityReversed;
+
+    HLRPolyAlgo();
+    // The model and projector are held by reference and must outlive the stage. sharpEdgeAngle is
+    // in radians; viewWidth is only handed down to the projected model.
+    HLRPolyAlgo(const HLRModel& model, const HLRProjector& projector, double sharpEdgeAngle,
+                bool withFreeEdges, short viewWidth, HLRProgressCallback callback);
+    ~HLRPolyAlgo() override;
+
+    // Targets a default-constructed stage; results of an earlier run are not cleared.
+    void set(const HLRModel& model, const HLRProjector& projector, double sharpEdgeAngle, bool withFreeEdges,
+             short viewWidth, HLRProgressCallback callback);
+
+    void preProcess() override;
+    void mainProcess() override;
+    void postProcess() override;
+    void setUpProgressObservation(HLRProgressCallback callback) override;
+
+    // Result lists, in creation order. The strokes live in the short-stroke groups.
+    const std::vector<HLRShortStroke*>& hiddenStrokes() const { return m_strokes[HIDDEN]; }
+    const std::vector<HLRShortStroke*>& silhouetteStrokes() const { return m_strokes[SILHOUETTE]; }
+    const std::vector<HLRShortStroke*>& convexSharpEdgeStrokes() const {
+        return m_strokes[m_convexityReversed ? SECOND_SHARP_EDGE : FIRST_SHARP_EDGE];
+    }
+    const std::vector<HLRShortStroke*>& concaveSharpEdgeStrokes() const {
+        return m_strokes[m_convexityReversed ? FIRST_SHARP_EDGE : SECOND_SHARP_EDGE];
+    }
+    const std::vector<HLRShortStroke*>& freeEdgeStrokes() const { return m_strokes[FREE_EDGE]; }
+    const std::vector<HLRShortStroke*>& dimensionStrokes() const { return m_strokes[DIMENSION]; }
+    const std::vector<HLRShortStroke*>& freeEdgeHiddenStrokes() const { return m_strokes[FREE_EDGE_HIDDEN]; }
+    const std::vector<HLRShortStroke*>& dimensionHiddenStrokes() const { return m_strokes[DIMENSION_HIDDEN]; }
+    // Every distinct short-stroke end, in creation order.
+    const std::vector<HLRShortStrokeEnd*>& strokeEnds() const { return m_strokeEnds; }
+    std::list<HLRShortStrokeGroup>& shortStrokeGroups() { return m_shortStrokeGroups; }
+    const std::list<HLRShortStrokeGroup>& shortStrokeGroups() const { return m_shortStrokeGroups; }
+    const HLRProjectedModel& getModel() const { return m_projectedModel; }
+    bool convexityReversed() const { return m_convexityReversed; }
+    bool networkRenewed() const { return m_networkRenewed; }
+
+    // Registration by the short-stroke groups: files the stroke by kind, records the end.
+    void addLinkTo(HLRShortStroke& stroke);
+    void addLinkTo(HLRShortStrokeEnd& end);
+
+    // Repairs the stroke network of every group once (merging near-coincident ends, splitting
+    // strokes at ends lying on them); does nothing without silhouette strokes.
+    void renewStrokeNetwork(int mask, const double& tolerance);
+
+    // The ends with the smallest x, largest x, smallest y and largest y among those where at least
+    // two visible silhouette strokes meet; null where none qualifies.
+    void getBoundingStrokeEnds(HLRShortStrokeEnd* ends[4]) const;
+    // Whether the outline's extreme ends vote the model inside out: at each end the silhouette
+    // stroke turning most to the left of the outline's direction there votes with its convexity.
+    static bool checkPolygonsReverse(const HLRShortStrokeEnd* const ends[4]);
+    // The visible silhouette stroke at `end` that turns most to the left of `direction`, or null.
+    static const HLRStroke* leftMostStrokeFrom_relativeTo(const HLRShortStrokeEnd* end,
+                                                          const HLRVector2D& direction);
+
+private:
+    // Positions of the result lists; the two sharp-edge lists are read through m_convexityReversed.
+    enum ResultList {
+        HIDDEN,
+        SILHOUETTE,
+        FIRST_SHARP_EDGE,
+        SECOND_SHARP_EDGE,
+        FREE_EDGE,
+        DIMENSION,
+        FREE_EDGE_HIDDEN,
+        DIMENSION_HIDDEN,
+        RESULT_LIST_COUNT
+    };
+
+    void processHiddenStatusOfEdges();
+    void correctConvexityOfStrokes();
+    void reverseConvexityOfStrokes();
+    bool hasModel() const { return m_projectedModel.model() != nullptr; }
+
+    HLRProjectedModel m_projectedModel;
+    std::list<HLRShortStrokeGroup> m_shortStrokeGroups;
+    bool m_convexityReversed = false;
+    bool m_networkRenewed = false;
+    std::array<std::vector<HLRShortStroke*>, RESULT_LIST_COUNT> m_strokes;
+    std::vector<HLRShortStrokeEnd*> m_strokeEnds;
+};
+
+} // namespace KvHLR

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "Hlr/HLRVector2D.h"
+#include "api/KvHLRExport.h"
+
+#include <deque>
+
+namespace KvHLR {
+
+// The point sequence of a long stroke; joining grows it at either end.
+class KVHLR_API HLRPolyline2D {
+public:
+    virtual ~HLRPolyline2D();
+
+    const std::deque<HLRVector2D>& points() const { return m_points; }
+    void addPoint(const HLRVector2D& point, bool atBack);
+    // Drops the last point (atBack) or the first one; does nothing on an empty polyline.
+    void removePoint(bool atBack);
+
+private:
+    std::deque<HLRVector2D> m_points;
+};
+
+} // namespace KvHLR

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "Hlr/HLRStrokeEnd.h"
+#include "api/KvHLRExport.h"
+
+namespace KvHLR {
+
+struct HLRProjectedTriangleVertex;
+
+// An end of short strokes: either at a model vertex, shared by every edge that meets there, or at
+// a point along one edge where its visibility changes.
+class KVHLR_API HLRShortStrokeEnd : public HLRStrokeEnd {
+public:
+    explicit HLRShortStrokeEnd(const HLRVector2D& point);
+    explicit HLRShortStrokeEnd(const HLRProjectedTriangleVertex* source);
+
+    HLRStrokeLinks& linkedStrokes(int type) override;
+    const HLRStrokeLinks& linkedStrokes(int type) const override;
+    // Ends made from a vertex come first, by vertex address, so that a set of ends holds one end per
+    // vertex; ends made from a point follow by their own address and are therefore all distinct.
+    bool precedes(const HLRStrokeEnd& other) const override;
+    bool precedes(const HLRShortStrokeEnd& other) const;
+    // Takes over `other`, which lies at nearly the same place: the point moves to the midpoint and
+    // other's strokes are re-attached here, except those that would duplicate a stroke already
+    // here, which are made invalid and left with `other`.
+    void mergeWith(HLRStrokeEnd& other) override;
+
+    const HLRProjectedTriangleVertex* source() const { return m_source; }
+    // The vertex the end was made from, which fixes its place in an ordered set for good, even
+    // after a merge gives the end a source it did not have.
+    const HLRProjectedTriangleVertex* orderSource() const { return m_orderSource; }
+
+protected:
+    bool swapsConvexity() const override;
+
+private:
+    void takeOverLinks(HLRStrokeEnd& other, int kind);
+
+    const HLRProjectedTriangleVertex* m_source;
+    const HLRProjectedTriangleVertex* m_orderSource;
+};
+
+} // namespace KvHLR

@@ -1,0 +1,124 @@
+#include "Hlr/HLRShortStrokeGroup.h"
+
+#include "Hlr/HLRIntervals.h"
+#include "Hlr/HLRPolyAlgo.h"
+#include "Hlr/HLRProjectedFreeEdgeData.h"
+#include "Hlr/HLRProjectedTriangleData.h"
+#include "Hlr/HLRProjectedTriangleEdge.h"
+
+#include <functional>
+
+namespace KvHLR {
+
+bool HLRShortStrokeEndOrder::operator()(const HLRShortStrokeEnd& a,
+                                        const HLRProjectedTriangleVertex* vertex) const {
+    return a.orderSource() && std::less<const HLRProjectedTriangleVertex*>()(a.orderSource(), vertex);
+}
+
+bool HLRShortStrokeEndOrder::operator()(const HLRProjectedTriangleVertex* vertex,
+                                        const HLRShortStrokeEnd& b) const {
+    return !b.orderSource() || std::less<const HLRProjectedTriangleVertex*>()(vertex, b.orderSource());
+}
+
+HLRShortStrokeGroup::HLRShortStrokeGroup(const HLRProjectedTriangleData& triangleData)
+    : m_triangleData(&triangleData), m_freeEdgeData(nullptr), m_bounds(triangleData.extent()) {}
+
+HLRShortStrokeGroup::HLRShortStrokeGroup(const HLRProjectedFreeEdgeData& freeEdgeData)
+    : m_triangleData(nullptr), m_freeEdgeData(&freeEdgeData), m_bounds(freeEdgeData.extent()) {}
+
+int HLRShortStrokeGroup::strokeKindOf(int type, bool convexityReversed) {
+    using Edge = HLRProjectedTriangleEdge;
+    if ((type & Edge::VISIBLE_EDGE) == 0) {
+        if (type & Edge::FREE_EDGE)
+            return FREE_EDGE_HIDDEN_STROKES;
+        if (type & Edge::DIMENSION_LINE)
+            return DIMENSION_HIDDEN_STROKES;
+        return HIDDEN_STROKES;
+    }
+    if (type & Edge::SILHOUETTE_MASK)
+        return SILHOUETTE_STROKES;
+    if (type & Edge::CONVEX_SHARP_EDGE)
+        return convexityReversed ? CONCAVE_SHARP_EDGE_STROKES : CONVEX_SHARP_EDGE_STROKES;
+    if (type & Edge::CONCAVE_SHARP_EDGE)
+        return convexityReversed ? CONVEX_SHARP_EDGE_STROKES : CONCAVE_SHARP_EDGE_STROKES;
+    if (type & Edge::FREE_EDGE)
+        return FREE_EDGE_STROKES;
+    if (type & Edge::DIMENSION_LINE)
+        return DIMENSION_STROKES;
+    return -1;
+}
+
+HLRShortStroke* HLRShortStrokeGroup::newShortStroke(const HLRShortStroke& stroke, HLRPolyAlgo& algo) {
+    const int kind = strokeKindOf(stroke.type(), m_convexityReversed);
+    if (kind < 0)
+        throw HLRError("HLRPolyAlgo::newShortStroke(): Illegal path.", "Hlr/HLRSHortStrokeGroup", 333);
+    StrokeList& list = m_strokes[kind];
+    list.push_back(stroke);
+    algo.addLinkTo(list.back());
+    return &list.back();
+}
+
+HLRShortStrokeEnd* HLRShortStrokeGroup::newShortStrokeEnd(const HLRProjectedTriangleVertex* vertex,
+                                                          HLRPolyAlgo& algo) {
+    auto it = m_ends.lower_bound(vertex);
+    if (it == m_ends.end() || m_ends.key_comp()(vertex, *it)) {
+        it = m_ends.emplace_hint(it, vertex);
+        algo.addLinkTo(const_cast<HLRShortStrokeEnd&>(*it));
+    }
+    return const_cast<HLRShortStrokeEnd*>(&*it);
+}
+
+HLRShortStrokeEnd* HLRShortStrokeGroup::newShortStrokeEnd(const HLRVector2D& point, HLRPolyAlgo& algo) {
+    // Ordered by its own address, so the end must be made in its node before it is placed.
+    HLRShortStrokeEnd& end = const_cast<HLRShortStrokeEnd&>(*m_ends.emplace(point).first);
+    algo.addLinkTo(end);
+    return &end;
+}
+
+HLRShortStroke* HLRShortStrokeGroup::linkNewStroke(HLRShortStrokeEnd* from, HLRShortStrokeEnd* to, int type,
+                                                   HLRPolyAlgo& algo) {
+    HLRShortStroke* stroke = newShortStroke(HLRShortStroke(type), algo);
+    stroke->setEnd1(from);
+    stroke->setEnd2(to);
+    from->addLink(stroke);
+    to->addLink(stroke);
+    return stroke;
+}
+
+void HLRShortStrokeGroup::addEdge(const HLRProjectedTriangleEdge& edge, HLRPolyAlgo& algo) {
+    if (!edge.isValid() || (edge.type() & HLRProjectedTriangleEdge::ALL_MASK) == 0)
+        return;
+    HLRShortStrokeEnd* start = newShortStrokeEnd(edge.startVertex(), algo);
+    HLRShortStrokeEnd* end = newShortStrokeEnd(edge.endVertex(), algo);
+    const int hidden = edge.type();
+    const int visible = hidden | HLRProjectedTriangleEdge::VISIBLE_EDGE;
+    const HLRIntervals& intervals = edge.hiddenIntervals();
+    const int count = intervals.size();
+    if (edge.isAllHidden() || count == 0) {
+        linkNewStroke(start, end, edge.isAllHidden() ? hidden : visible, algo);
+        return;
+    }
+    // Interval ends at exactly 0 and 1 are the vertices themselves; any other one, even one a little
+    // outside the edge, gets an end of its own.
+    HLRShortStrokeEnd* previous = intervals.intervalAt(1).from > 0.0 ? start : nullptr;
+    for (int i = 1; i <= count; ++i) {
+        const HLRInterval& interval = intervals.intervalAt(i);
+        HLRShortStrokeEnd* hideFrom =
+            interval.from == 0.0 ? start : newShortStrokeEnd(edge.coordinate2DAt(interval.from), algo);
+        HLRShortStrokeEnd* hideTo =
+            interval.to == 1.0 ? end : newShortStrokeEnd(edge.coordinate2DAt(interval.to), algo);
+        if (previous)
+            linkNewStroke(previous, hideFrom, visible, algo);
+        linkNewStroke(hideFrom, hideTo, hidden, algo);
+        previous = hideTo;
+    }
+    if (intervals.intervalAt(count).to < 1.0)
+        linkNewStroke(previous, end, visible, algo);
+}
+
+void HLRShortStrokeGroup::clearTerminalFlags() {
+    for (HLRShortStrokeEnd& end : ends())
+        end.setTerminal(false);
+}
+
+} // namespace KvHLR

@@ -1,0 +1,141 @@
+#include "api/SilhouettePipeline.h"
+
+#include "Hlr/HLRCancelException.h"
+#include "Hlr/HLRLongStroke.h"
+#include "Hlr/HLRModel.h"
+#include "Hlr/HLRPolyAlgo.h"
+#include "Hlr/HLRPostProcessor.h"
+#include "Hlr/HLRProjectedTriangleEdge.h"
+#include "Hlr/HLRProjector.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+#include <optional>
+
+namespace KvHLR {
+namespace {
+
+using Edge = HLRProjectedTriangleEdge;
+
+// The projector reads its arrays column by column, so the host's row-order transforms go in transposed.
+void transposeInto(ON_Xform const& xform, double array[4][4]) {
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            array[j][i] = xform[i][j];
+}
+
+int postProcessingMask(ProjectorCriteria const& criteria) {
+    int mask = Edge::ALL_MASK;
+    if (!criteria.showSilhouette)
+        mask &= ~Edge::SILHOUETTE_MASK;
+    if (!criteria.showConcaveSharpEdge)
+        mask &= ~Edge::CONCAVE_SHARP_EDGE_MASK;
+    if (!criteria.showConvexSharpEdge)
+        mask &= ~Edge::CONVEX_SHARP_EDGE_MASK;
+    if (!criteria.showHiddenLine)
+        mask |= Edge::VISIBLE_MASK;
+    return mask;
+}
+
+// The output kind of a long stroke of edge type `type`, or nothing when the options leave it out.
+// The order of the tests matters: a visible stroke with silhouette and sharp bits is a silhouette.
+std::optional<std::int32_t> kindOfStroke(int type, ProjectorCriteria const& criteria) {
+    if ((type & Edge::VISIBLE_MASK) == 0)
+        return criteria.showHiddenLine ? std::optional<std::int32_t>(1) : std::nullopt;
+    if (type & Edge::SILHOUETTE_MASK)
+        return criteria.showSilhouette ? std::optional<std::int32_t>(0) : std::nullopt;
+    if (type & Edge::CONVEX_SHARP_EDGE_MASK)
+        return criteria.showConvexSharpEdge ? std::optional<std::int32_t>(3) : std::nullopt;
+    if (type & Edge::CONCAVE_SHARP_EDGE_MASK)
+        return criteria.showConcaveSharpEdge ? std::optional<std::int32_t>(2) : std::nullopt;
+    return 5;
+}
+
+// The drawing frame: screen coordinates scaled by the world length of one screen unit along x and y.
+struct DrawingFrame {
+    ON_Xform worldToScreen;
+    double scaleX;
+    double scaleY;
+
+    DrawingFrame(ON_Xform const& modelView, ON_Xform const& projection) : worldToScreen(projection * modelView) {
+        ON_Xform screenToWorld = worldToScreen;
+        screenToWorld.Invert(nullptr); // a singular camera leaves whatever Invert leaves
+        const ON_3dPoint origin = screenToWorld * ON_3dPoint(0.0, 0.0, 0.0);
+        scaleX = (origin - screenToWorld * ON_3dPoint(1.0, 0.0, 0.0)).Length();
+        scaleY = (origin - screenToWorld * ON_3dPoint(0.0, 1.0, 0.0)).Length();
+    }
+
+    ON_2dPoint fromWorld(ON_3dPoint const& p) const {
+        const ON_4dPoint s = worldToScreen * ON_4dPoint(p.x, p.y, p.z, 1.0);
+        return ON_2dPoint(s.x / s.w * scaleX, s.y / s.w * scaleY);
+    }
+    ON_2dPoint fromScreen(HLRVector2D const& p) const { return ON_2dPoint(p.x() * scaleX, p.y() * scaleY); }
+};
+
+void appendUserPolylines(std::vector<UserPolyline> const& userPolylines, DrawingFrame const& frame,
+                         std::vector<StrokeLine>& lines) {
+    for (UserPolyline const& polyline : userPolylines) {
+        StrokeLine& line = lines.emplace_back();
+        line.kind = polyline.kind;
+        line.points.reserve(polyline.points.size());
+        for (ON_3dPoint const& p : polyline.points)
+            line.points.push_back(frame.fromWorld(p));
+    }
+}
+
+void appendLongStrokes(HLRPostProcessor const& postProcessor, ProjectorCriteria const& criteria,
+                       DrawingFrame const& frame, std::vector<StrokeLine>& lines) {
+    for (HLRLongStroke const* stroke : postProcessor.featureLines()) {
+        const std::optional<std::int32_t> kind = kindOfStroke(stroke->type(), criteria);
+        if (!kind)
+            continue;
+        StrokeLine& line = lines.emplace_back();
+        line.kind = *kind;
+        line.points.reserve(stroke->points().size());
+        for (HLRVector2D const& p : stroke->points())
+            line.points.push_back(frame.fromScreen(p));
+    }
+}
+
+} // namespace
+
+bool calcSilhouetteCore(ProjectorCriteria const& criteria, ON_Xform const& modelView, ON_Xform const& projection,
+                        double nearDepth, double farDepth, CRect const& clientRect, HLRModel const& model,
+                        std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
+                        ProgressFunction progress) {
+    double modelViewArray[4][4];
+    double projectionArray[4][4];
+    transposeInto(modelView, modelViewArray);
+    transposeInto(projection, projectionArray);
+    HLRProjector projector;
+    projector.set(modelViewArray, projectionArray, nearDepth, farDepth);
+
+    const double angle = criteria.sharpEdgeAngle * 3.141592653589793 / 180.0;
+    // The algorithm takes the view width as a 16-bit value: keep the low 16 bits of the difference.
+    const auto viewWidth = static_cast<short>(static_cast<std::uint16_t>(clientRect.right - clientRect.left));
+    HLRPolyAlgo algorithm(model, projector, angle, true, viewWidth, progress);
+    try {
+        algorithm.execute();
+    } catch (HLRCancelException const&) {
+        return false;
+    }
+
+    HLRPostProcessor postProcessor(algorithm, 1, nullptr);
+    postProcessor.execute(postProcessingMask(criteria));
+
+    // Everything new is gathered aside first, so a failure on the way leaves the caller's lines untouched.
+    const DrawingFrame frame(modelView, projection);
+    std::vector<StrokeLine> lines;
+    appendUserPolylines(userPolylines, frame, lines);
+    appendLongStrokes(postProcessor, criteria, frame, lines);
+
+    strokeLines.reserve(strokeLines.size() + lines.size());
+    std::move(lines.begin(), lines.end(), std::back_inserter(strokeLines));
+    strokeLines.erase(std::remove_if(strokeLines.begin(), strokeLines.end(),
+                                     [](StrokeLine const& line) { return line.points.empty(); }),
+                      strokeLines.end());
+    return true;
+}
+
+} // namespace KvHLR

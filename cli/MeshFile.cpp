@@ -1,0 +1,171 @@
+#include "cli/MeshFile.h"
+
+#include "cli/InputError.h"
+#include "cli/VertexWelder.h"
+
+#include <assimp/Importer.hpp>
+#include <assimp/ProgressHandler.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <utility>
+
+namespace kvhlr {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Turns the import library's polling into the tool's cancellation.
+class CancelPoll : public Assimp::ProgressHandler {
+public:
+    explicit CancelPoll(std::function<bool()> cancelled) : m_cancelled(std::move(cancelled)) {}
+    bool Update(float) override { return !m_cancelled(); }
+
+private:
+    std::function<bool()> m_cancelled;
+};
+
+void checkReadable(const std::string& path) {
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (!fs::exists(status))
+        throw InputError(path, "no such file");
+    if (fs::is_directory(status))
+        throw InputError(path, "is a directory, not a mesh file");
+    std::ifstream probe(path, std::ios::binary);
+    if (!probe)
+        throw InputError(path, std::string("cannot open: ") + std::strerror(errno));
+    if (probe.peek() == std::ifstream::traits_type::eof())
+        throw InputError(path, "the file is empty");
+}
+
+// The import library's messages may span lines; the tool reports one.
+std::string oneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text.empty() ? "unknown error" : text;
+}
+
+ON_Xform toXform(const aiMatrix4x4& m) {
+    const ai_real* rows[4] = {&m.a1, &m.b1, &m.c1, &m.d1};
+    ON_Xform xform;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            xform[r][c] = rows[r][c];
+    return xform;
+}
+
+bool isIdentity(const ON_Xform& xform) {
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            if (xform[r][c] != (r == c ? 1.0 : 0.0))
+                return false;
+    return true;
+}
+
+bool mirrors(const ON_Xform& x) {
+    const double det = x[0][0] * (x[1][1] * x[2][2] - x[1][2] * x[2][1]) -
+                       x[0][1] * (x[1][0] * x[2][2] - x[1][2] * x[2][0]) +
+                       x[0][2] * (x[1][0] * x[2][1] - x[1][1] * x[2][0]);
+    return det < 0.0;
+}
+
+// The triangles of a mesh, turned to stay outward wound under a mirroring transform.
+std::vector<std::array<std::uint32_t, 3>> trianglesOf(const aiMesh& mesh, bool flip,
+                                                      const std::string& path) {
+    std::vector<std::array<std::uint32_t, 3>> triangles;
+    triangles.reserve(mesh.mNumFaces);
+    for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+        const aiFace& face = mesh.mFaces[f];
+        if (face.mNumIndices != 3)
+            continue; // points and lines draw nothing
+        for (unsigned k = 0; k < 3; ++k)
+            if (face.mIndices[k] >= mesh.mNumVertices)
+                throw InputError(path, "a triangle refers to a vertex that does not exist");
+        triangles.push_back({face.mIndices[0], face.mIndices[flip ? 2 : 1], face.mIndices[flip ? 1 : 2]});
+    }
+    return triangles;
+}
+
+// The mesh's triangles placed in world coordinates by `xform` and welded into `welder`.
+Kv::KvTriangleList weldMesh(const aiMesh& mesh, const ON_Xform& xform, VertexWelder& welder,
+                            const std::string& path) {
+    const bool identity = isIdentity(xform);
+    auto positionOf = [&](std::uint32_t i) {
+        const aiVector3D& v = mesh.mVertices[i];
+        const ON_3dPoint p = identity ? ON_3dPoint(v.x, v.y, v.z) : xform * ON_3dPoint(v.x, v.y, v.z);
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
+            throw InputError(path, "a vertex coordinate is not a finite number");
+        return p;
+    };
+    return weldTriangles(welder, mesh.mNumVertices, positionOf, trianglesOf(mesh, mirrors(xform), path));
+}
+
+// Appends the parts of one node: one per mesh, or one body for all of them.
+void addNodeParts(const aiScene& scene, const aiNode& node, const ON_Xform& xform, bool bodies,
+                  const std::string& path, std::vector<MeshPart>& parts) {
+    if (node.mNumMeshes == 0)
+        return;
+    MeshPart body;
+    body.body = true;
+    VertexWelder bodyWelder;
+    for (unsigned m = 0; m < node.mNumMeshes; ++m) {
+        if (node.mMeshes[m] >= scene.mNumMeshes)
+            throw InputError(path, "a node refers to a mesh that does not exist");
+        const aiMesh& mesh = *scene.mMeshes[node.mMeshes[m]];
+        if (bodies) {
+            body.faces.push_back(weldMesh(mesh, xform, bodyWelder, path));
+            continue;
+        }
+        VertexWelder welder;
+        MeshPart& part = parts.emplace_back();
+        part.faces.push_back(weldMesh(mesh, xform, welder, path));
+        part.points = welder.takePoints();
+    }
+    if (bodies) {
+        body.points = bodyWelder.takePoints();
+        parts.push_back(std::move(body));
+    }
+}
+
+std::vector<MeshPart> partsOf(const aiScene& scene, bool bodies, const std::string& path) {
+    std::vector<MeshPart> parts;
+    if (scene.mRootNode == nullptr)
+        return parts;
+    // Depth-first over the node tree with an explicit stack, carrying each node's world transform.
+    std::vector<std::pair<const aiNode*, ON_Xform>> stack{
+        {scene.mRootNode, toXform(scene.mRootNode->mTransformation)}};
+    while (!stack.empty()) {
+        const auto [node, xform] = stack.back();
+        stack.pop_back();
+        addNodeParts(scene, *node, xform, bodies, path, parts);
+        for (unsigned c = node->mNumChildren; c-- > 0;)
+            stack.emplace_back(node->mChildren[c], xform * toXform(node->mChildren[c]->mTransformation));
+    }
+    return parts;
+}
+
+} // namespace
+
+std::vector<MeshPart> readMeshFile(const std::string& path, bool bodies,
+                                   const std::function<bool()>& cancelled) {
+    checkReadable(path);
+    Assimp::Importer importer;
+    importer.SetProgressHandler(new CancelPoll(cancelled)); // the importer owns and deletes it
+    const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_ValidateDataStructure);
+    if (cancelled())
+        throw Cancelled();
+    if (scene == nullptr)
+        throw InputError(path, "not a mesh file that can be read: " + oneLine(importer.GetErrorString()));
+    return partsOf(*scene, bodies, path);
+}
+
+} // namespace kvhlr

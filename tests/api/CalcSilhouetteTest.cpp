@@ -1,0 +1,134 @@
+// The entry points seen from a caller: what comes back for empty input, where user polylines land in
+// the drawing frame, and what stays untouched when a run is cancelled or has nothing to do.
+
+#include "Cameras.h"
+#include "api/CalcSilhouette.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace KvHLR;
+using KvHLRTest::lookAt;
+
+constexpr double kTolerance = 1e-9;
+
+Polygon3D oneTriangle() {
+    Polygon3D polygon;
+    polygon.points = {ON_3dPoint(0, 0, 0), ON_3dPoint(1, 0, 0), ON_3dPoint(0, 1, 0)};
+    polygon.triangles = {{0, 1, 2}};
+    return polygon;
+}
+
+UserPolyline polyline(std::int32_t kind, std::vector<ON_3dPoint> points) {
+    UserPolyline line;
+    line.kind = kind;
+    line.points = std::move(points);
+    return line;
+}
+
+ViewInfoCriteria frontView(ON_Xform projection, double nearDepth, double farDepth) {
+    ViewInfoCriteria view;
+    view.modelViewXform = lookAt(ON_3dPoint(0, 0, 5), ON_3dPoint(0, 0, 0), ON_3dVector(0, 1, 0));
+    view.projectionXform = projection;
+    view.nearPlaneDepth = nearDepth;
+    view.farPlaneDepth = farDepth;
+    return view;
+}
+
+// Projects one user point through CalcSilhouette with every line kind off.
+ON_2dPoint drawnPoint(ViewInfoCriteria const& view, ON_3dPoint point) {
+    Polygon3D polygon = oneTriangle();
+    std::vector<StrokeLine> lines;
+    EXPECT_TRUE(CalcSilhouette(ProjectorCriteria(), view, polygon, {polyline(4, {point})}, lines));
+    EXPECT_EQ(lines.size(), 1u);
+    return lines.empty() || lines[0].points.empty() ? ON_2dPoint(NAN, NAN) : lines[0].points[0];
+}
+
+TEST(CalcSilhouette, PolygonWithoutTrianglesIsLeftAlone) {
+    Polygon3D polygon;
+    polygon.points = {ON_3dPoint(1, 2, 3)};
+    std::vector<StrokeLine> lines(1); // even an empty pre-filled entry survives: nothing runs
+    EXPECT_TRUE(CalcSilhouette(ProjectorCriteria(), ViewInfoCriteria(), polygon, {polyline(7, {})}, lines));
+    EXPECT_EQ(polygon.points.size(), 1u);
+    EXPECT_EQ(lines.size(), 1u);
+}
+
+TEST(CalcSilhouette, EmptyMeshListTouchesNeitherViewNorOutput) {
+    Kv::KvvView viewWithoutCamera; // would make a run return false if it were consulted
+    std::vector<StrokeLine> lines;
+    EXPECT_TRUE(CalcSilhouette(ProjectorCriteria(), &viewWithoutCamera, MeshList(), {}, lines));
+    EXPECT_TRUE(CalcSilhouette(ProjectorCriteria(), ViewInfoCriteria(), MeshList(), {}, lines));
+    EXPECT_TRUE(lines.empty());
+}
+
+TEST(CalcSilhouette, ViewWithoutCameraReturnsFalseAndAppendsNothing) {
+    auto mesh = std::make_shared<Kv::KvPointList>(Kv::KvPointList{ON_3dPoint(0, 0, 0), ON_3dPoint(1, 0, 0),
+                                                                   ON_3dPoint(0, 1, 0)});
+    auto triangles = std::make_shared<Kv::KvTriangleList>(Kv::KvTriangleList{{0, 1, 2}});
+    MeshList meshes{new Kv::KvmMesh(new Kv::KvaMesh(mesh, triangles))};
+    Kv::KvvView view;
+    std::vector<StrokeLine> lines;
+    EXPECT_FALSE(CalcSilhouette(ProjectorCriteria(), &view, meshes, {polyline(7, {ON_3dPoint()})}, lines));
+    EXPECT_TRUE(lines.empty());
+}
+
+TEST(CalcSilhouette, UserPolylinesComeFirstWithTheirKindsAndEmptyEntriesDrop) {
+    Polygon3D polygon = oneTriangle();
+    std::vector<StrokeLine> lines(2);
+    lines[0].kind = 42;
+    lines[0].points = {ON_2dPoint(9, 9)};
+    ViewInfoCriteria identity; // orthographic: projection element (3, 3) is 1
+    const std::vector<UserPolyline> user = {polyline(7, {ON_3dPoint(1, 2, 3), ON_3dPoint(-4, 5, -6)}),
+                                            polyline(8, {}), polyline(9, {ON_3dPoint(0.5, 0.25, 0)})};
+    ASSERT_TRUE(CalcSilhouette(ProjectorCriteria(), identity, polygon, user, lines));
+    EXPECT_TRUE(polygon.points.empty());
+    EXPECT_TRUE(polygon.triangles.empty());
+
+    ASSERT_EQ(lines.size(), 3u); // the empty pre-filled entry and the empty user polyline are gone
+    EXPECT_EQ(lines[0].kind, 42);
+    EXPECT_EQ(lines[1].kind, 7);
+    EXPECT_EQ(lines[2].kind, 9);
+    // With identity transforms a point (x, y, z) is drawn at (x, y).
+    ASSERT_EQ(lines[1].points.size(), 2u);
+    EXPECT_NEAR(lines[1].points[0].x, 1.0, kTolerance);
+    EXPECT_NEAR(lines[1].points[0].y, 2.0, kTolerance);
+    EXPECT_NEAR(lines[1].points[1].x, -4.0, kTolerance);
+    EXPECT_NEAR(lines[1].points[1].y, 5.0, kTolerance);
+}
+
+TEST(CalcSilhouette, OrthographicCameraDrawsInWorldUnits) {
+    // A symmetric box of width 8 and height 4: one screen unit is 4 world units across and 2 up,
+    // so the drawing reproduces the view coordinates whatever the window's shape.
+    const ViewInfoCriteria view = frontView(KvHLRTest::orthographic(-4, 4, -2, 2, 1, 10), 1, 10);
+    const ON_2dPoint p = drawnPoint(view, ON_3dPoint(1.5, -0.75, 0.3));
+    EXPECT_NEAR(p.x, 1.5, kTolerance);
+    EXPECT_NEAR(p.y, -0.75, kTolerance);
+}
+
+TEST(CalcSilhouette, PerspectiveCameraScalesByTheDepthOfTheMidPlane) {
+    // The drawing plane is where screen depth is 0: at view depth 2fn/(f+n). A point at view depth d
+    // is drawn at (x, y) * (2fn/(f+n)) / d.
+    const double nearDepth = 1.0, farDepth = 10.0;
+    const ViewInfoCriteria view = frontView(KvHLRTest::perspective(60.0, 1.5, nearDepth, farDepth), nearDepth,
+                                            farDepth);
+    const ON_2dPoint p = drawnPoint(view, ON_3dPoint(1, 2, 2)); // view (1, 2, -3)
+    const double planeDepth = 2 * farDepth * nearDepth / (farDepth + nearDepth);
+    EXPECT_NEAR(p.x, 1.0 / 3.0 * planeDepth, kTolerance);
+    EXPECT_NEAR(p.y, 2.0 / 3.0 * planeDepth, kTolerance);
+}
+
+int cancelAtOnce(long, long) { return 1; }
+
+TEST(CalcSilhouette, CancelledRunLeavesOutputAsItWas) {
+    Polygon3D polygon = oneTriangle();
+    std::vector<StrokeLine> lines(1);
+    ProjectorCriteria all;
+    all.showSilhouette = all.showHiddenLine = all.showConvexSharpEdge = all.showConcaveSharpEdge = true;
+    EXPECT_FALSE(CalcSilhouette(all, ViewInfoCriteria(), polygon, {polyline(7, {ON_3dPoint()})}, lines,
+                                cancelAtOnce));
+    EXPECT_EQ(lines.size(), 1u); // not even the empty entry was compacted away
+    EXPECT_TRUE(polygon.triangles.empty());
+}
+
+} // namespace

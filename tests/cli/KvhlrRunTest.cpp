@@ -1,0 +1,380 @@
+// End-to-end runs of the kvhlr binary: real models in every named view, formats read back, every kind
+// of bad input, and interruption.
+
+#include "DxfReader.h"
+#include "GltfFile.h"
+#include "TempDir.h"
+#include "cli/Drawing.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <fcntl.h>
+#include <map>
+#include <set>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using kvhlrtest::TempDir;
+using Json = nlohmann::json;
+
+struct Result {
+    int status = -1; // exit status, or 128 + signal
+    std::string err;
+    double seconds = 0;
+};
+
+pid_t spawn(const std::vector<std::string>& args, const std::string& cwd, int stderrFd) {
+    std::vector<char*> argv{const_cast<char*>(KVHLR_BINARY)};
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, stderrFd, STDERR_FILENO);
+    if (!cwd.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, KVHLR_BINARY, &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+int waitFor(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Runs kvhlr to the end; `cwd` empty keeps the test's directory.
+Result kvhlr(const std::vector<std::string>& args, const std::string& cwd = "") {
+    TempDir scratch;
+    const int errFd = open(scratch.path("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const auto start = std::chrono::steady_clock::now();
+    Result run;
+    run.status = waitFor(spawn(args, cwd, errFd));
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    close(errFd);
+    run.err = kvhlrtest::readFile(scratch.path("stderr"));
+    return run;
+}
+
+Json readJson(const std::string& path) {
+    return Json::parse(kvhlrtest::readFile(path));
+}
+
+KvHLR::ViewInfoCriteria cameraOf(const Json& doc) {
+    KvHLR::ViewInfoCriteria camera;
+    for (int i = 0; i < 16; ++i) {
+        camera.modelViewXform[i / 4][i % 4] = doc["modelView"][i].get<double>();
+        camera.projectionXform[i / 4][i % 4] = doc["projection"][i].get<double>();
+    }
+    camera.nearPlaneDepth = doc["near"].get<double>();
+    camera.farPlaneDepth = doc["far"].get<double>();
+    return camera;
+}
+
+std::map<int, int> kindCounts(const Json& doc) {
+    std::map<int, int> counts;
+    for (const Json& line : doc["lines"])
+        ++counts[line["kind"].get<int>()];
+    return counts;
+}
+
+// Every point of the drawing lies inside the camera's frame.
+void expectInsideFrame(const Json& doc) {
+    const kvhlr::Box2 frame = kvhlr::cameraFrame(cameraOf(doc));
+    const double slack = 1e-9 * frame.width();
+    for (const Json& line : doc["lines"])
+        for (const Json& p : line["points"]) {
+            const double x = p[0].get<double>(), y = p[1].get<double>();
+            if (!(x >= frame.minX - slack && x <= frame.maxX + slack && y >= frame.minY - slack &&
+                  y <= frame.maxY + slack))
+                FAIL() << "point (" << x << ", " << y << ") outside the frame of half size " << frame.maxX;
+        }
+}
+
+std::string model(const std::string& name) {
+    return std::string(KVHLR_MODELS) + "/" + name;
+}
+
+TEST(KvhlrRun, DrawsEveryExampleModelInEveryNamedView) {
+    struct Model {
+        const char* file;
+        const char* upAxis;
+        bool sharp;  // made of flat faces, so sharp edges must show
+        bool hidden; // closed or self-occluding from every side, so hidden lines must show
+    };
+    // Seen with its hole towards the eye, the open sphere hides nothing.
+    const Model models[] = {{"sphere_with_hole.obj", "y", false, false},
+                            {"regr01_house.obj", "z", true, true},
+                            {"teapots.obj", "y", false, true},
+                            {"bunny.obj", "y", false, true},
+                            {"at_at.obj", "z", true, true}};
+    const char* views[] = {"front", "back", "left", "right", "top", "bottom", "iso", "dimetric", "trimetric"};
+    TempDir dir;
+    for (const Model& m : models)
+        for (const char* view : views) {
+            SCOPED_TRACE(std::string(m.file) + " " + view);
+            const std::string out = dir.path(std::string(m.file) + "." + view + ".json");
+            const Result run =
+                kvhlr({model(m.file), "-o", out, "--view", view, "--up-axis", m.upAxis, "--hidden"});
+            ASSERT_EQ(run.status, 0) << run.err;
+            EXPECT_EQ(run.err, "");
+            const Json doc = readJson(out);
+            std::map<int, int> counts = kindCounts(doc);
+            std::cout << m.file << " " << view << ": " << run.seconds << " s, silhouettes " << counts[0]
+                      << ", hidden " << counts[1] << ", concave " << counts[2] << ", convex " << counts[3]
+                      << "\n";
+            EXPECT_GT(counts[0], 0);
+            if (m.hidden) {
+                EXPECT_GT(counts[1], 0);
+            }
+            if (m.sharp) {
+                EXPECT_GT(counts[2] + counts[3], 0);
+            }
+            for (const auto& [kind, n] : counts)
+                EXPECT_TRUE(kind == 0 || kind == 1 || kind == 2 || kind == 3) << "kind " << kind;
+            expectInsideFrame(doc);
+        }
+}
+
+TEST(KvhlrRun, PerspectiveAndEyeTargetViewsStayInsideTheFrame) {
+    TempDir dir;
+    const std::vector<std::vector<std::string>> cameras{{"--perspective", "50"},
+                                                        {"--perspective", "10", "--view", "top"},
+                                                        {"--eye", "-3,1,2", "--target", "0,0,0"}};
+    for (const auto& camera : cameras) {
+        std::vector<std::string> args{model("bunny.obj"), "-o", dir.path("bunny.json")};
+        args.insert(args.end(), camera.begin(), camera.end());
+        const Result run = kvhlr(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        const Json doc = readJson(dir.path("bunny.json"));
+        EXPECT_GT(kindCounts(doc)[0], 0);
+        expectInsideFrame(doc);
+    }
+}
+
+// The drawing's segments, direction and order ignored, rounded to absorb rounding differences.
+std::multiset<std::tuple<int, long, long, long, long>> segments(const Json& doc) {
+    std::multiset<std::tuple<int, long, long, long, long>> set;
+    auto q = [](const Json& v) { return std::lround(v.get<double>() * 1e6); };
+    for (const Json& line : doc["lines"])
+        for (std::size_t i = 1; i < line["points"].size(); ++i) {
+            auto a = std::make_pair(q(line["points"][i - 1][0]), q(line["points"][i - 1][1]));
+            auto b = std::make_pair(q(line["points"][i][0]), q(line["points"][i][1]));
+            if (b < a)
+                std::swap(a, b);
+            set.emplace(line["kind"].get<int>(), a.first, a.second, b.first, b.second);
+        }
+    return set;
+}
+
+TEST(KvhlrRun, StlAndObjOfOneCubeGiveTheSameDrawing) {
+    TempDir dir;
+    for (const char* name : {"cube.stl", "cube.obj"})
+        ASSERT_EQ(kvhlr({std::string(KVHLR_TEST_DATA) + "/" + name, "-o",
+                         dir.path(std::string(name) + ".json"), "--hidden"})
+                      .status,
+                  0);
+    const Json stl = readJson(dir.path("cube.stl.json")), obj = readJson(dir.path("cube.obj.json"));
+    // Seen isometrically: six outline edges, three convex edges meeting at the front corner, three hidden.
+    const auto counts = segments(stl);
+    EXPECT_EQ(segments(stl), segments(obj));
+    EXPECT_EQ(stl["modelView"], obj["modelView"]);
+    std::map<int, int> perKind;
+    for (const auto& s : counts)
+        ++perKind[std::get<0>(s)];
+    EXPECT_EQ(perKind[0], 6);
+    EXPECT_EQ(perKind[3], 3);
+    EXPECT_EQ(perKind[1], 3);
+}
+
+TEST(KvhlrRun, DemoShowsEveryKindOfLineInEveryFormat) {
+    TempDir dir;
+    ASSERT_EQ(kvhlr({"--demo", "--quiet"}, dir.path("")).status, 0);
+    EXPECT_NE(kvhlrtest::readFile(dir.path("demo.svg")).find("</svg>"), std::string::npos)
+        << "demo.svg by default";
+    ASSERT_EQ(kvhlr({"--demo", "-o", dir.path("demo.json")}).status, 0);
+    ASSERT_EQ(kvhlr({"--demo", "-o", dir.path("demo.dxf")}).status, 0);
+    const Json doc = readJson(dir.path("demo.json"));
+    std::map<int, int> counts = kindCounts(doc);
+    for (int kind : {0, 1, 2, 3})
+        EXPECT_GT(counts[kind], 0) << "kind " << kind;
+    expectInsideFrame(doc);
+
+    // The DXF of another run holds the same lines, each on its kind's layer.
+    const kvhlrtest::DxfDocument dxf = kvhlrtest::readDxf(kvhlrtest::readFile(dir.path("demo.dxf")));
+    std::multiset<std::string> fromDxf, fromJson;
+    for (const auto& polyline : dxf.polylines)
+        fromDxf.insert(polyline.layer + Json(polyline.points).dump());
+    for (const Json& line : doc["lines"]) {
+        std::vector<std::pair<double, double>> points;
+        for (const Json& p : line["points"])
+            points.emplace_back(p[0].get<double>(), p[1].get<double>());
+        fromJson.insert(kvhlr::layerOf(line["kind"].get<int>()).dxfName + Json(points).dump());
+    }
+    EXPECT_EQ(fromDxf, fromJson);
+}
+
+// The lines of a drawing as a multiset: the library may hand equal drawings over in different orders
+// when its threads interleave differently.
+std::multiset<std::string> lineSet(const Json& doc) {
+    std::multiset<std::string> set;
+    for (const Json& line : doc["lines"])
+        set.insert(line.dump());
+    return set;
+}
+
+TEST(KvhlrRun, CameraFileReproducesTheDrawingAndThreadsDoNotChangeIt) {
+    TempDir dir;
+    ASSERT_EQ(
+        kvhlr({"--demo", "-o", dir.path("fitted.json"), "--view", "trimetric", "--threads", "1"}).status, 0);
+    ASSERT_EQ(kvhlr({"--demo", "-o", dir.path("again.json"), "--camera", dir.path("fitted.json")}).status, 0);
+    const Json fitted = readJson(dir.path("fitted.json")), again = readJson(dir.path("again.json"));
+    EXPECT_EQ(fitted["modelView"], again["modelView"]);
+    EXPECT_EQ(fitted["projection"], again["projection"]);
+    EXPECT_EQ(lineSet(fitted), lineSet(again));
+}
+
+TEST(KvhlrRun, SeparateBodyFacesDrawTheBordersBetweenFaces) {
+    // A flat square made of two triangles, each its own primitive: split along the diagonal unless read
+    // as one body whose faces are joined.
+    TempDir dir;
+    const std::string square =
+        dir.write("square.gltf", kvhlrtest::gltf({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0}, {{0, 1, 2}, {1, 3, 2}},
+                                                 R"([{"mesh":0}])"));
+    auto drawnLength = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args{square,      "-o", dir.path("square.json"), "--view", "front",
+                                      "--up-axis", "y"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        EXPECT_EQ(kvhlr(args).status, 0);
+        double length = 0;
+        const Json doc = readJson(dir.path("square.json"));
+        for (const Json& line : doc["lines"])
+            for (std::size_t i = 1; i < line["points"].size(); ++i)
+                length +=
+                    std::hypot(line["points"][i][0].get<double>() - line["points"][i - 1][0].get<double>(),
+                               line["points"][i][1].get<double>() - line["points"][i - 1][1].get<double>());
+        return length;
+    };
+    const double joined = drawnLength({"--bodies"});
+    const double separate = drawnLength({"--bodies", "--separate-faces"});
+    const double meshes = drawnLength({});
+    EXPECT_GT(joined, 0);
+    EXPECT_GT(separate, joined * 1.2) << "the diagonal appears";
+    EXPECT_NEAR(meshes, separate, 1e-6 * separate);
+}
+
+// A run refused for bad input: status 2, one line naming `subject`, no output file, nothing left over.
+void expectRefused(const std::vector<std::string>& args, const std::string& subject, const TempDir& dir,
+                   std::size_t entriesBefore) {
+    const Result run = kvhlr(args);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_NE(run.err.find(subject), std::string::npos) << run.err;
+    EXPECT_EQ(dir.entries().size(), entriesBefore) << "nothing written";
+}
+
+TEST(KvhlrRun, BadInputIsRefusedWithOneLineAndNoOutput) {
+    TempDir dir;
+    const std::string out = dir.path("out.svg");
+    const std::string empty = dir.write("empty.stl", "");
+    const std::string garbage = dir.write("garbage.stl", "solid? no, not really");
+    std::string nanStl(80, ' ');
+    const std::uint32_t one = 1;
+    nanStl.append(reinterpret_cast<const char*>(&one), 4);
+    const float corners[12] = {0, 0, 1, NAN, 0, 0, 1, 0, 0, 0, 1, 0};
+    nanStl.append(reinterpret_cast<const char*>(corners), sizeof corners).append(2, '\0');
+    const std::string nan = dir.write("nan.stl", nanStl);
+    const std::string cube = std::string(KVHLR_TEST_DATA) + "/cube.obj";
+    const std::string identity = "[1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1]";
+    const std::string singular =
+        dir.write("singular.json", R"({"modelView": [1,0,0,0, 0,1,0,0, 0,0,0,-10, 0,0,0,1],
+        "projection": )" + identity + R"(, "near": 1, "far": 100})");
+    const std::string inside =
+        dir.write("inside.json", R"({"modelView": [1,0,0,-1, 0,1,0,-1, 0,0,1,-1, 0,0,0,1],
+        "projection": [1,0,0,0, 0,1,0,0, 0,0,-1.02,-0.202, 0,0,-1,0], "near": 0.1, "far": 10})");
+    const std::string broken = dir.write("broken.json", R"({"modelView": [1,0,)");
+    const std::size_t entries = dir.entries().size();
+
+    expectRefused({dir.path("missing.obj"), "-o", out}, "missing.obj", dir, entries);
+    expectRefused({empty, "-o", out}, empty, dir, entries);
+    expectRefused({garbage, "-o", out}, garbage, dir, entries);
+    expectRefused({nan, "-o", out}, nan, dir, entries);
+    expectRefused({dir.path(""), "-o", out}, "directory", dir, entries);
+    expectRefused({cube, "-o", out, "--camera", singular}, singular, dir, entries);
+    expectRefused({cube, "-o", out, "--camera", inside}, inside, dir, entries);
+    expectRefused({cube, "-o", out, "--camera", broken}, broken, dir, entries);
+    expectRefused({cube, "-o", dir.path("drawing.png")}, "drawing.png", dir, entries);
+    expectRefused({cube, "-o", dir.path("no/such/dir.svg")}, "dir.svg", dir, entries);
+    expectRefused({cube, "-o", out, "--eye", "1,1,1", "--target", "1,1,1"}, "--eye", dir, entries);
+    expectRefused({cube, "-o", out, "--view", "sideways"}, "--view", dir, entries);
+}
+
+TEST(KvhlrRun, MeshWithoutTrianglesGivesAnEmptyDrawingAndAWarning) {
+    TempDir dir;
+    const std::string lines = dir.write("lines.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nl 1 2 3\n");
+    const Result run = kvhlr({lines, "-o", dir.path("lines.json")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find("warning"), std::string::npos);
+    EXPECT_TRUE(readJson(dir.path("lines.json"))["lines"].empty());
+}
+
+// A torus of 2 * n * n triangles.
+std::string torusObj(int n) {
+    std::string text;
+    char buffer[96];
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            const double u = 2 * M_PI * i / n, v = 2 * M_PI * j / n;
+            std::snprintf(buffer, sizeof buffer, "v %.9f %.9f %.9f\n", (3 + std::cos(v)) * std::cos(u),
+                          (3 + std::cos(v)) * std::sin(u), std::sin(v));
+            text += buffer;
+        }
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            const int a = i * n + j + 1, b = (i + 1) % n * n + j + 1, c = (i + 1) % n * n + (j + 1) % n + 1,
+                      d = i * n + (j + 1) % n + 1;
+            std::snprintf(buffer, sizeof buffer, "f %d %d %d\nf %d %d %d\n", a, b, c, a, c, d);
+            text += buffer;
+        }
+    return text;
+}
+
+TEST(KvhlrRun, InterruptStopsTheRunAndWritesNothing) {
+    TempDir dir;
+    const std::string torus = dir.write("torus.obj", torusObj(400));
+    const std::size_t entries = dir.entries().size();
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t pid = spawn({torus, "-o", dir.path("torus.svg"), "--hidden", "--progress"}, "", pipeFds[1]);
+    close(pipeFds[1]);
+    // Interrupt once the drawing has started (the progress bar shows), then collect what is said.
+    std::string err;
+    char buffer[256];
+    bool interrupted = false;
+    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
+        err.append(buffer, n);
+        if (!interrupted && err.find("drawing [") != std::string::npos) {
+            kill(pid, SIGINT);
+            interrupted = true;
+        }
+    }
+    close(pipeFds[0]);
+    EXPECT_TRUE(interrupted) << err;
+    EXPECT_EQ(waitFor(pid), 130);
+    EXPECT_NE(err.find("interrupted"), std::string::npos) << err;
+    EXPECT_EQ(dir.entries().size(), entries) << "no output file, no temporary file";
+}
+
+} // namespace
