@@ -8,11 +8,15 @@
 
 namespace KvHLR {
 
+std::uint64_t HLRShortStrokeEnd::sm_nextCreationNumber = 0;
+
 HLRShortStrokeEnd::HLRShortStrokeEnd(const HLRVector2D& point)
-    : HLRStrokeEnd(point), m_source(nullptr), m_orderSource(nullptr) {}
+    : HLRStrokeEnd(point), m_source(nullptr), m_orderSource(nullptr),
+      m_creationNumber(sm_nextCreationNumber++) {}
 
 HLRShortStrokeEnd::HLRShortStrokeEnd(const HLRProjectedTriangleVertex* source)
-    : HLRStrokeEnd(source->screenPosition), m_source(source), m_orderSource(source) {}
+    : HLRStrokeEnd(source->screenPosition), m_source(source), m_orderSource(source),
+      m_creationNumber(sm_nextCreationNumber++) {}
 
 HLRStrokeLinks& HLRShortStrokeEnd::linkedStrokes(int type) {
     const int kind = linkKindOf(type, swapsConvexity());
@@ -44,7 +48,7 @@ bool HLRShortStrokeEnd::precedes(const HLRShortStrokeEnd& other) const {
         return std::less<const HLRProjectedTriangleVertex*>()(m_orderSource, other.m_orderSource);
     if (m_orderSource || other.m_orderSource)
         return m_orderSource != nullptr;
-    return std::less<const HLRShortStrokeEnd*>()(this, &other);
+    return m_creationNumber < other.m_creationNumber;
 }
 
 void HLRShortStrokeEnd::mergeWith(HLRStrokeEnd& other) {

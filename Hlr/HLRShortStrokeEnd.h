@@ -3,6 +3,8 @@
 #include "Hlr/HLRStrokeEnd.h"
 #include "api/KvHLRExport.h"
 
+#include <cstdint>
+
 namespace KvHLR {
 
 struct HLRProjectedTriangleVertex;
@@ -16,8 +18,10 @@ public:
 
     HLRStrokeLinks& linkedStrokes(int type) override;
     const HLRStrokeLinks& linkedStrokes(int type) const override;
-    // Ends made from a vertex come first, by vertex address, so that a set of ends holds one end per
-    // vertex; ends made from a point follow by their own address and are therefore all distinct.
+    // Ends made from a vertex come first, by vertex address (their position in the vertex sequence),
+    // so that a set of ends holds one end per vertex; ends made from a point follow in the order they
+    // were made and are therefore all distinct. Neither depends on where the heap put an end, so the
+    // joining that walks the set in this order draws the same lines on every run.
     bool precedes(const HLRStrokeEnd& other) const override;
     bool precedes(const HLRShortStrokeEnd& other) const;
     // Takes over `other`, which lies at nearly the same place: the point moves to the midpoint and
@@ -38,6 +42,11 @@ private:
 
     const HLRProjectedTriangleVertex* m_source;
     const HLRProjectedTriangleVertex* m_orderSource;
+    std::uint64_t m_creationNumber; // orders ends made from a point
+
+    // Ends are made on the caller's thread only (the extraction and the renewer run after the
+    // parallel hide pass), so a plain counter serves.
+    static std::uint64_t sm_nextCreationNumber;
 };
 
 } // namespace KvHLR

@@ -69,7 +69,7 @@ HLRShortStrokeEnd* HLRShortStrokeGroup::newShortStrokeEnd(const HLRProjectedTria
 }
 
 HLRShortStrokeEnd* HLRShortStrokeGroup::newShortStrokeEnd(const HLRVector2D& point, HLRPolyAlgo& algo) {
-    // Ordered by its own address, so the end must be made in its node before it is placed.
+    // A new end made from a point sorts after every end made before it, so it always goes in.
     HLRShortStrokeEnd& end = const_cast<HLRShortStrokeEnd&>(*m_ends.emplace(point).first);
     algo.addLinkTo(end);
     return &end;

@@ -49,7 +49,7 @@ public:
     using StrokeList = std::list<HLRShortStroke>;
 
     // The group's ends in set order, open for change in place: the order rests on what no change
-    // can touch (the vertex an end was made from, or its address).
+    // can touch (the vertex an end was made from, or the order in which it was made).
     class EndRange {
     public:
         class iterator {

@@ -2,12 +2,14 @@
 #include "Hlr/HLRLongStrokeEnd.h"
 #include "Hlr/HLRPolyAlgo.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
+#include "Hlr/HLRProjectedTriangleVertex.h"
 #include "Hlr/HLRShortStroke.h"
 #include "Hlr/HLRShortStrokeEnd.h"
 
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -222,3 +224,19 @@ TEST_F(HLRStrokeTest, MisuseIsReportedWithTheOperationsName) {
 }
 
 } // namespace
+
+// The joining walks ends in set order, so that order must not depend on where the heap put them:
+// ends made from points sort by when they were made, after every end made from a vertex.
+TEST(HLRShortStrokeEndOrder, PointEndsSortByCreationNotByAddress) {
+    std::vector<std::unique_ptr<HLRShortStrokeEnd>> ends;
+    for (int i = 0; i < 64; ++i)
+        ends.push_back(std::make_unique<HLRShortStrokeEnd>(HLRVector2D(i, 0)));
+    for (std::size_t i = 1; i < ends.size(); ++i) {
+        EXPECT_TRUE(ends[i - 1]->precedes(*ends[i])) << i;
+        EXPECT_FALSE(ends[i]->precedes(*ends[i - 1])) << i;
+    }
+    HLRProjectedTriangleVertex vertex{};
+    const HLRShortStrokeEnd atVertex(&vertex);
+    EXPECT_TRUE(atVertex.precedes(*ends.front()));
+    EXPECT_FALSE(ends.back()->precedes(atVertex));
+}
