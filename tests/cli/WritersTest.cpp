@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <regex>
 #include <sstream>
 
 namespace {
@@ -125,12 +124,15 @@ TEST(SvgWriter, LayersPerKindWithYUpAndFittedViewBox) {
     // y is negated: the hidden square's corner (1, 1) is written as 1,-1; (1, -1) as 1,1.
     EXPECT_NE(svgGroup(svg, "hidden").find("points=\"-1,1 1,1 1,-1\""), std::string::npos);
     // Lines span x -1..5 and y -3..5; the view box adds 2% of the larger side (8) on every side.
-    std::smatch box;
-    ASSERT_TRUE(std::regex_search(svg, box, std::regex("viewBox=\"([^ ]+) ([^ ]+) ([^ ]+) ([^\"]+)\"")));
-    EXPECT_DOUBLE_EQ(std::stod(box[1]), -1 - 0.16);
-    EXPECT_DOUBLE_EQ(std::stod(box[2]), -5 - 0.16);
-    EXPECT_DOUBLE_EQ(std::stod(box[3]), 6 + 0.32);
-    EXPECT_DOUBLE_EQ(std::stod(box[4]), 8 + 0.32);
+    const std::size_t at = svg.find("viewBox=\"");
+    ASSERT_NE(at, std::string::npos);
+    std::istringstream box(svg.substr(at + 9));
+    double x = 0, y = 0, width = 0, height = 0;
+    ASSERT_TRUE(box >> x >> y >> width >> height);
+    EXPECT_DOUBLE_EQ(x, -1 - 0.16);
+    EXPECT_DOUBLE_EQ(y, -5 - 0.16);
+    EXPECT_DOUBLE_EQ(width, 6 + 0.32);
+    EXPECT_DOUBLE_EQ(height, 8 + 0.32);
 }
 
 TEST(SvgWriter, SegmentDashesReplaceTheDashStyle) {
