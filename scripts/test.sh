@@ -1,18 +1,34 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs every test twice: a Release build with warnings as
-# errors, and a build under AddressSanitizer + UndefinedBehaviorSanitizer.
+# Installs what is missing, then builds and runs every test: a Release build with warnings as errors,
+# the same under AddressSanitizer + UndefinedBehaviorSanitizer, and the threaded parts (window-query
+# tree build, parallel hide pass, whole algorithm) under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 jobs="$(nproc)"
 
-run_suite() { # name, extra cmake arguments...
-    local dir="build-$1"; shift
-    cmake -S . -B "$dir" -DKVHLR_WERROR=ON -DKVHLR_BUILD_BENCHMARKS=ON "$@"
-    cmake --build "$dir" -j "$jobs"
-    ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+configure_and_build() { # build dir, targets ("all" for everything), cmake arguments...
+    local dir="$1" targets="$2"; shift 2
+    cmake -S . -B "$dir" -DKVHLR_WERROR=ON "$@"
+    if [ "$targets" = all ]; then
+        cmake --build "$dir" -j "$jobs"
+    else
+        cmake --build "$dir" -j "$jobs" --target $targets
+    fi
 }
 
-run_suite release -DCMAKE_BUILD_TYPE=Release
+configure_and_build build-release all -DCMAKE_BUILD_TYPE=Release
+ctest --test-dir build-release --output-on-failure -j "$jobs"
+
+configure_and_build build-asan all -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DKVHLR_SANITIZE=address,undefined" \
+    -DKVHLR_BUILD_BENCHMARKS=OFF
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    run_suite asan -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DKVHLR_SANITIZE=address,undefined" -DKVHLR_BUILD_BENCHMARKS=OFF
+    ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+# GCC's OpenMP runtime is not instrumented for ThreadSanitizer; clang's is, through its Archer tool.
+CXX=clang++ configure_and_build build-tsan "test_WindowQuery test_Hlr" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKVHLR_SANITIZE=thread -DKVHLR_BUILD_CLI=OFF -DKVHLR_BUILD_BENCHMARKS=OFF
+OMP_TOOL_LIBRARIES="$(clang++ -print-resource-dir)/../../libarcher.so" \
+TSAN_OPTIONS="ignore_noninstrumented_modules=1 halt_on_error=1" \
+    ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
+    -R 'RootTree|ThreadManager|WindowQueryTraverser|PolyAlgo|ProjectedModel'
