@@ -1,10 +1,8 @@
-#include "bench/BenchMeshes.h"
+#include "bench/BenchScene.h"
 
 #include "Hlr/HLRModel.h"
 #include "Hlr/HLRProjectedModel.h"
-#include "Hlr/HLRProjector.h"
 #include "Hlr/HLRWindowQueryTraverser.h"
-#include "api/KvHLRRecords.h"
 
 #include <benchmark/benchmark.h>
 
@@ -20,31 +18,14 @@ namespace {
 
 enum class Model { Sphere, Parts };
 
-Polygon3D soupOf(const KvHLRBench::Mesh& mesh) {
-    Polygon3D soup;
-    soup.points.reserve(mesh.points.size());
-    for (const KvHLRBench::Point3& p : mesh.points) {
-        soup.points.emplace_back(p.x, p.y, p.z);
-    }
-    soup.triangles = mesh.triangles;
-    return soup;
-}
-
-// Orthographic, looking down -z from 10 units above the models; the arrays are read column by column.
-HLRProjector camera() {
-    double modelView[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, -10, 1}};
-    double projection[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
-    return HLRProjector(modelView, projection, 1.0, 1000.0);
-}
-
 // The hide pass alone: tree build and parallel loop over the feature edges of a projected model
 // made afresh, outside the timing, for every run.
 void hidePass(benchmark::State& state, Model model) {
     const auto triangleCount = static_cast<std::size_t>(state.range(0));
     HLRModel source;
-    source.build(soupOf(model == Model::Sphere ? KvHLRBench::sphere(triangleCount)
-                                               : KvHLRBench::scatteredParts(triangleCount, 7)));
-    const HLRProjector view = camera();
+    source.build(KvHLRBench::soupOf(model == Model::Sphere ? KvHLRBench::sphere(triangleCount)
+                                                           : KvHLRBench::scatteredParts(triangleCount, 7)));
+    const HLRProjector view = KvHLRBench::camera();
     const unsigned buildThreads = std::thread::hardware_concurrency();
     std::size_t edgeCount = 0;
     for (auto _ : state) {
