@@ -6,6 +6,17 @@
 #include <utility>
 
 namespace KvHLR {
+namespace {
+
+bool drawThroughView(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo,
+                     HLRModel const& model, std::vector<UserPolyline> const& userPolylines,
+                     std::vector<StrokeLine>& strokeLines, ProgressFunction progress) {
+    return calcSilhouetteCore(criteria, viewInfo.modelViewXform, viewInfo.projectionXform,
+                              viewInfo.nearPlaneDepth, viewInfo.farPlaneDepth, viewInfo.clientRect, model,
+                              userPolylines, strokeLines, progress);
+}
+
+} // namespace
 
 bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo, Polygon3D& polygon,
                     std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
@@ -16,21 +27,17 @@ bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteria const& v
     model.build(polygon);
     // The model holds its own copy of the geometry; free the caller's before the heavy work starts.
     polygon = Polygon3D();
-    return calcSilhouetteCore(criteria, viewInfo.modelViewXform, viewInfo.projectionXform, viewInfo.nearPlaneDepth,
-                              viewInfo.farPlaneDepth, viewInfo.clientRect, model, userPolylines, strokeLines,
-                              progress);
+    return drawThroughView(criteria, viewInfo, model, userPolylines, strokeLines, progress);
 }
 
-bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo, MeshList const& meshes,
-                    std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
-                    ProgressFunction progress) {
+bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo,
+                    MeshList const& meshes, std::vector<UserPolyline> const& userPolylines,
+                    std::vector<StrokeLine>& strokeLines, ProgressFunction progress) {
     if (meshes.empty())
         return true;
     HLRModel model;
     model.build(meshes, criteria.separateBodyFaces);
-    return calcSilhouetteCore(criteria, viewInfo.modelViewXform, viewInfo.projectionXform, viewInfo.nearPlaneDepth,
-                              viewInfo.farPlaneDepth, viewInfo.clientRect, model, userPolylines, strokeLines,
-                              progress);
+    return drawThroughView(criteria, viewInfo, model, userPolylines, strokeLines, progress);
 }
 
 bool CalcSilhouette(ProjectorCriteria const& criteria, Kv::KvvView* view, MeshList const& meshes,

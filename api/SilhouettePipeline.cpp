@@ -58,7 +58,8 @@ struct DrawingFrame {
     double scaleX;
     double scaleY;
 
-    DrawingFrame(ON_Xform const& modelView, ON_Xform const& projection) : worldToScreen(projection * modelView) {
+    DrawingFrame(ON_Xform const& modelView, ON_Xform const& projection)
+        : worldToScreen(projection * modelView) {
         ON_Xform screenToWorld = worldToScreen;
         screenToWorld.Invert(nullptr); // a singular camera leaves whatever Invert leaves
         const ON_3dPoint origin = screenToWorld * ON_3dPoint(0.0, 0.0, 0.0);
@@ -100,8 +101,9 @@ void appendLongStrokes(HLRPostProcessor const& postProcessor, ProjectorCriteria 
 
 } // namespace
 
-bool calcSilhouetteCore(ProjectorCriteria const& criteria, ON_Xform const& modelView, ON_Xform const& projection,
-                        double nearDepth, double farDepth, CRect const& clientRect, HLRModel const& model,
+bool calcSilhouetteCore(ProjectorCriteria const& criteria, ON_Xform const& modelView,
+                        ON_Xform const& projection, double nearDepth, double farDepth,
+                        CRect const& clientRect, HLRModel const& model,
                         std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
                         ProgressFunction progress) {
     double modelViewArray[4][4];

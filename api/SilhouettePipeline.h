@@ -11,8 +11,9 @@ class HLRModel;
 
 // Appends the user polylines and the drawing of `model` to strokeLines and removes every empty entry.
 // Returns false, with strokeLines unchanged, when the progress callback cancelled the run.
-bool calcSilhouetteCore(ProjectorCriteria const& criteria, ON_Xform const& modelView, ON_Xform const& projection,
-                        double nearDepth, double farDepth, CRect const& clientRect, HLRModel const& model,
+bool calcSilhouetteCore(ProjectorCriteria const& criteria, ON_Xform const& modelView,
+                        ON_Xform const& projection, double nearDepth, double farDepth,
+                        CRect const& clientRect, HLRModel const& model,
                         std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
                         ProgressFunction progress);
 
