@@ -1,6 +1,6 @@
 #include "Hlr/HLRBoundingBox3D.h"
 #include "Hlr/HLRModel.h"
-#include "ModelInspection.h"
+#include "ModelFacts.h"
 
 #include <gtest/gtest.h>
 

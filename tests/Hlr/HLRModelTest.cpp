@@ -1,7 +1,7 @@
 #include "Hlr/HLRModel.h"
 #include "Hlr/HLRBoundingBox3D.h"
 #include "Hlr/HLRCancelException.h"
-#include "ModelInspection.h"
+#include "ModelFacts.h"
 
 #include <gtest/gtest.h>
 

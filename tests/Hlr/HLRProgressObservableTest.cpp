@@ -40,7 +40,7 @@ template <int Channel> int record(long percent, long total) {
 const HLRProgressCallback first = &record<0>;
 const HLRProgressCallback second = &record<1>;
 
-struct StageSpec {
+struct StageDefinition {
     std::string name;
     std::string parent; // empty for a root
     double weight;
@@ -50,22 +50,22 @@ struct StageSpec {
 // the way a model build does.
 class StageTree : public HLRProgressObservable {
 public:
-    explicit StageTree(std::vector<StageSpec> specs) : m_specs(std::move(specs)) {}
+    explicit StageTree(std::vector<StageDefinition> stages) : m_stages(std::move(stages)) {}
 
     void setUpProgressObservation(HLRProgressCallback callback) override {
         setCallback(callback);
         std::map<std::string, Proc*> created;
-        for (const StageSpec& spec : m_specs) {
-            Proc* parent = spec.parent.empty() ? nullptr : created.at(spec.parent);
-            created[spec.name] = newProc(spec.name, parent, spec.weight);
+        for (const StageDefinition& stage : m_stages) {
+            Proc* parent = stage.parent.empty() ? nullptr : created.at(stage.parent);
+            created[stage.name] = newProc(stage.name, parent, stage.weight);
         }
     }
 
 private:
-    std::vector<StageSpec> m_specs;
+    std::vector<StageDefinition> m_stages;
 };
 
-std::vector<StageSpec> modelLikeTree() {
+std::vector<StageDefinition> modelLikeTree() {
     return {{"Model::build", "", 1.0},
             {"Model::preBuild", "Model::build", 0.3},
             {"Model::buildShells", "Model::build", 0.4},
@@ -264,7 +264,7 @@ TEST_F(HLRProgressObservableTest, UnknownStageSilencesTheEnclosingOneUntilTheNex
 }
 
 TEST_F(HLRProgressObservableTest, EarlierRegistrationOfANameWins) {
-    auto older = std::make_unique<StageTree>(std::vector<StageSpec>{{"Shared", "", 1.0}});
+    auto older = std::make_unique<StageTree>(std::vector<StageDefinition>{{"Shared", "", 1.0}});
     older->setUpProgressObservation(first);
     {
         StageTree newer({{"Shared", "", 1.0}});

@@ -1,6 +1,6 @@
 #include "Hlr/HLRTriangleData.h"
 #include "Hlr/HLRShell.h"
-#include "ModelInspection.h"
+#include "ModelFacts.h"
 
 #include <gtest/gtest.h>
 
