@@ -144,7 +144,7 @@ void addModelOptions(CLI::App& app, Options& options) {
 void addRunOptions(CLI::App& app, Options& options) {
     const std::string group = "Running";
     app.add_option("--threads", options.threads,
-                   "Worker threads for the hidden-line pass; 0: one per processor")
+                   "Threads for the hidden-line pass and the build of its search tree; 0: one per processor")
         ->check(CLI::NonNegativeNumber)
         ->capture_default_str()
         ->group(group);

@@ -12,6 +12,7 @@
 #include "cli/Options.h"
 #include "cli/Progress.h"
 #include "cli/SvgWriter.h"
+#include "host/KvCore.h"
 
 #include <omp.h>
 #include <unistd.h>
@@ -82,8 +83,10 @@ bool allFinite(const std::vector<KvHLR::StrokeLine>& lines) {
 
 // Runs the library; false when the run was interrupted.
 bool draw(const Options& options, std::vector<MeshPart>&& parts, Drawing& drawing) {
-    if (options.threads > 0)
-        omp_set_num_threads(options.threads);
+    if (options.threads > 0) {
+        omp_set_num_threads(options.threads);   // the parallel hide loop
+        Kv::SetProcessorLimit(options.threads); // the window-query tree's builders
+    }
     const KvHLR::MeshList meshes = toMeshList(std::move(parts));
     enableProgressBar(!options.quiet && (options.forceProgress || isatty(STDERR_FILENO)));
     const bool completed =

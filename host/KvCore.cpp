@@ -5,9 +5,19 @@
 
 namespace Kv {
 
+namespace {
+std::atomic<std::uint32_t> processorLimit{0};
+} // namespace
+
 std::uint32_t GetNumberOfProcessors() {
     // hardware_concurrency may report 0 when the count cannot be determined.
-    return std::max(1u, std::thread::hardware_concurrency());
+    const std::uint32_t hardware = std::max(1u, std::thread::hardware_concurrency());
+    const std::uint32_t limit = processorLimit.load();
+    return limit == 0 ? hardware : std::min(hardware, limit);
+}
+
+void SetProcessorLimit(std::uint32_t limit) {
+    processorLimit.store(limit);
 }
 
 KvObject::~KvObject() = default;

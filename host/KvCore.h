@@ -10,8 +10,11 @@
 
 namespace Kv {
 
-// Number of hardware threads, never less than 1.
+// Number of processors the host lets its libraries use: the hardware thread count, never less than 1,
+// unless the application has set a limit.
 KVHOST_API std::uint32_t GetNumberOfProcessors();
+// Caps what GetNumberOfProcessors reports (an application's "use N threads" setting); 0 lifts the cap.
+KVHOST_API void SetProcessorLimit(std::uint32_t limit);
 
 // One record per class, linked to the record of its base class (null for the root), so that a
 // client can tell the dynamic class of an object by walking the chain.

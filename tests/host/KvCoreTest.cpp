@@ -28,6 +28,12 @@ TEST(KvCore, ProcessorCountMatchesTheHardware) {
     if (std::thread::hardware_concurrency() != 0) {
         EXPECT_EQ(count, std::thread::hardware_concurrency());
     }
+    Kv::SetProcessorLimit(1);
+    EXPECT_EQ(Kv::GetNumberOfProcessors(), 1u);
+    Kv::SetProcessorLimit(count + 5); // a limit above the hardware does not invent processors
+    EXPECT_EQ(Kv::GetNumberOfProcessors(), count);
+    Kv::SetProcessorLimit(0);
+    EXPECT_EQ(Kv::GetNumberOfProcessors(), count);
 }
 
 TEST(KvCore, RuntimeClassChainOfAMeshBodyRunsUpToTheRoot) {
