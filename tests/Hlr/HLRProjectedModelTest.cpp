@@ -2,6 +2,7 @@
 #include "Hlr/HLRBoundingBox.h"
 #include "Hlr/HLRModel.h"
 #include "Hlr/HLRProjector.h"
+#include "RowOrderCamera.h"
 
 #include <gtest/gtest.h>
 
@@ -18,20 +19,8 @@ namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr double kDefaultSharpAngle = 135.0 * kPi / 180.0;
 
-// HLRProjector::set reads its arrays column by column; the cameras below are written row by row.
-HLRProjector camera(const double mvRows[4][4], const double projRows[4][4], double nearDepth) {
-    double mv[4][4];
-    double proj[4][4];
-    for (int r = 0; r < 4; ++r) {
-        for (int c = 0; c < 4; ++c) {
-            mv[c][r] = mvRows[r][c];
-            proj[c][r] = projRows[r][c];
-        }
-    }
-    return HLRProjector(mv, proj, nearDepth, 1000.0);
-}
-
-const double kIdentity[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+using KvHLRTest::camera;
+using KvHLRTest::kIdentity;
 
 // Looks down -z from (0, 0, eyeZ): the screen shows world x and y unchanged.
 HLRProjector orthographicFrom(double eyeZ, double nearDepth = 1.0) {
