@@ -2,6 +2,7 @@
 #include "Hlr/HLRBoundingBox.h"
 #include "Hlr/HLRModel.h"
 #include "Hlr/HLRProjector.h"
+#include "ProjectedModelItems.h"
 #include "RowOrderCamera.h"
 
 #include <gtest/gtest.h>
@@ -90,17 +91,7 @@ double hiddenShare(const HLRProjectedTriangleEdge& edge) {
     return share;
 }
 
-std::vector<HLRProjectedTriangleEdge*> featureEdges(HLRProjectedModel& projected) {
-    std::vector<HLRProjectedTriangleEdge*> edges;
-    for (HLRProjectedTriangleData& data : projected.triangleData()) {
-        for (HLRProjectedTriangleEdge& edge : data.edges()) {
-            if (edge.isValid() && edge.isFeatureLine()) {
-                edges.push_back(&edge);
-            }
-        }
-    }
-    return edges;
-}
+using KvHLRTest::featureEdges;
 
 class HLRProjectedModelTest : public ::testing::Test {
 protected:

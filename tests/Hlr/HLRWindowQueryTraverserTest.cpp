@@ -1,4 +1,5 @@
 #include "Hlr/HLRWindowQueryTraverser.h"
+#include "ProjectedModelItems.h"
 #include "RowOrderCamera.h"
 
 #include "Hlr/HLRBox3D.h"
@@ -78,27 +79,9 @@ Polygon3D crowdOfCubes(int count, unsigned seed) {
     return soup;
 }
 
-std::vector<HLRProjectedTriangle*> allTriangles(HLRProjectedModel& projected) {
-    std::vector<HLRProjectedTriangle*> triangles;
-    for (HLRProjectedTriangleData& data : projected.triangleData()) {
-        for (HLRProjectedTriangle& triangle : data.triangles()) {
-            triangles.push_back(&triangle);
-        }
-    }
-    return triangles;
-}
+using KvHLRTest::allTriangles;
 
-std::vector<HLRProjectedTriangleEdge*> featureEdges(HLRProjectedModel& projected) {
-    std::vector<HLRProjectedTriangleEdge*> edges;
-    for (HLRProjectedTriangleData& data : projected.triangleData()) {
-        for (HLRProjectedTriangleEdge& edge : data.edges()) {
-            if (edge.isValid() && edge.isFeatureLine()) {
-                edges.push_back(&edge);
-            }
-        }
-    }
-    return edges;
-}
+using KvHLRTest::featureEdges;
 
 // What the hide pass left on an edge: all hidden, or its hidden pieces.
 struct HiddenState {
