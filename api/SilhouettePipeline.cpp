@@ -114,8 +114,11 @@ bool calcSilhouetteCore(ProjectorCriteria const& criteria, ON_Xform const& model
     projector.set(modelViewArray, projectionArray, nearDepth, farDepth);
 
     const double angle = criteria.sharpEdgeAngle * 3.141592653589793 / 180.0;
-    // The algorithm takes the view width as a 16-bit value: keep the low 16 bits of the difference.
-    const auto viewWidth = static_cast<short>(static_cast<std::uint16_t>(clientRect.right - clientRect.left));
+    // The algorithm takes the view width as a 16-bit value: keep the low 16 bits of the difference,
+    // taken unsigned because a host's rectangle may span more than an int holds.
+    const std::uint32_t width =
+        static_cast<std::uint32_t>(clientRect.right) - static_cast<std::uint32_t>(clientRect.left);
+    const auto viewWidth = static_cast<short>(static_cast<std::uint16_t>(width));
     HLRPolyAlgo algorithm(model, projector, angle, true, viewWidth, progress);
     try {
         algorithm.execute();
