@@ -1,19 +1,25 @@
 #include "api/CalcSilhouette.h"
 
 #include "Hlr/HLRModel.h"
+#include "Hlr/HLRProjector.h"
+#include "api/DrawableGeometry.h"
 #include "api/SilhouettePipeline.h"
 
-#include <utility>
+#include <optional>
 
 namespace KvHLR {
 namespace {
 
-bool drawThroughView(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo,
-                     HLRModel const& model, std::vector<UserPolyline> const& userPolylines,
-                     std::vector<StrokeLine>& strokeLines, ProgressFunction progress) {
-    return calcSilhouetteCore(criteria, viewInfo.modelViewXform, viewInfo.projectionXform,
-                              viewInfo.nearPlaneDepth, viewInfo.farPlaneDepth, viewInfo.clientRect, model,
-                              userPolylines, strokeLines, progress);
+// Builds the model from what the camera of `viewInfo` can draw, through `build(model, drawable)`,
+// and runs the pipeline on it.
+template <typename Build>
+bool draw(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo, Build build,
+          std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
+          ProgressFunction progress) {
+    const HLRProjector projector = projectorFor(viewInfo);
+    HLRModel model;
+    build(model, DrawablePoints(projector));
+    return calcSilhouetteCore(criteria, viewInfo, projector, model, userPolylines, strokeLines, progress);
 }
 
 } // namespace
@@ -23,11 +29,13 @@ bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteria const& v
                     ProgressFunction progress) {
     if (polygon.triangles.empty())
         return true;
-    HLRModel model;
-    model.build(polygon);
-    // The model holds its own copy of the geometry; free the caller's before the heavy work starts.
-    polygon = Polygon3D();
-    return drawThroughView(criteria, viewInfo, model, userPolylines, strokeLines, progress);
+    auto build = [&polygon](HLRModel& model, DrawablePoints const& drawable) {
+        const std::optional<Polygon3D> part = drawablePart(polygon, drawable);
+        model.build(part ? *part : polygon);
+        // The model holds its own copy of the geometry; free the caller's before the heavy work starts.
+        polygon = Polygon3D();
+    };
+    return draw(criteria, viewInfo, build, userPolylines, strokeLines, progress);
 }
 
 bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo,
@@ -35,9 +43,10 @@ bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteria const& v
                     std::vector<StrokeLine>& strokeLines, ProgressFunction progress) {
     if (meshes.empty())
         return true;
-    HLRModel model;
-    model.build(meshes, criteria.separateBodyFaces);
-    return drawThroughView(criteria, viewInfo, model, userPolylines, strokeLines, progress);
+    auto build = [&meshes, &criteria](HLRModel& model, DrawablePoints const& drawable) {
+        model.build(drawablePart(meshes, drawable, criteria.separateBodyFaces), criteria.separateBodyFaces);
+    };
+    return draw(criteria, viewInfo, build, userPolylines, strokeLines, progress);
 }
 
 bool CalcSilhouette(ProjectorCriteria const& criteria, Kv::KvvView* view, MeshList const& meshes,
@@ -45,19 +54,13 @@ bool CalcSilhouette(ProjectorCriteria const& criteria, Kv::KvvView* view, MeshLi
                     ProgressFunction progress) {
     if (meshes.empty())
         return true;
-    HLRModel model;
-    model.build(meshes, criteria.separateBodyFaces);
-
-    CRect clientRect(0, 0, 0, 0);
-    GetClientRect(view->GetSafeHwnd(), &clientRect); // a failed call leaves the zero rectangle
-    ON_Xform modelView;
-    ON_Xform projection;
-    double nearDepth = 0.0;
-    double farDepth = 0.0;
-    if (!view->GetProjector(modelView, projection, nearDepth, farDepth, nullptr))
+    ViewInfoCriteria viewInfo;
+    if (!view->GetProjector(viewInfo.modelViewXform, viewInfo.projectionXform, viewInfo.nearPlaneDepth,
+                            viewInfo.farPlaneDepth, nullptr))
         return false;
-    return calcSilhouetteCore(criteria, modelView, projection, nearDepth, farDepth, clientRect, model,
-                              userPolylines, strokeLines, progress);
+    viewInfo.clientRect = CRect(0, 0, 0, 0);
+    GetClientRect(view->GetSafeHwnd(), &viewInfo.clientRect); // a failed call leaves the zero rectangle
+    return CalcSilhouette(criteria, viewInfo, meshes, userPolylines, strokeLines, progress);
 }
 
 } // namespace KvHLR

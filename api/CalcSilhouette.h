@@ -14,6 +14,10 @@ namespace KvHLR {
 
 using MeshList = std::vector<boost::intrusive_ptr<Kv::KvmMesh>>;
 
+// Non-finite input: a triangle with a corner that is not finite, or that the camera sends to a
+// non-finite view or screen position, is left out (it neither draws nor hides), and a point of the
+// drawing that comes out non-finite is dropped from its line, so the drawing holds finite numbers only.
+
 // Progress and cancellation: called as progress(percent, 100) while the work proceeds; a non-zero
 // result cancels the run, which then returns false with strokeLines unchanged.
 using ProgressFunction = int (*)(long, long);

@@ -9,6 +9,7 @@
 #include "Hlr/HLRProjector.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <iterator>
 #include <optional>
@@ -74,6 +75,13 @@ struct DrawingFrame {
     ON_2dPoint fromScreen(HLRVector2D const& p) const { return ON_2dPoint(p.x() * scaleX, p.y() * scaleY); }
 };
 
+// The drawing holds finite numbers only: a point that a degenerate camera or extreme coordinates
+// sent to infinity or NaN is dropped from its line.
+void appendFinite(std::vector<ON_2dPoint>& points, ON_2dPoint const& p) {
+    if (std::isfinite(p.x) && std::isfinite(p.y))
+        points.push_back(p);
+}
+
 void appendUserPolylines(std::vector<UserPolyline> const& userPolylines, DrawingFrame const& frame,
                          std::vector<StrokeLine>& lines) {
     for (UserPolyline const& polyline : userPolylines) {
@@ -81,7 +89,7 @@ void appendUserPolylines(std::vector<UserPolyline> const& userPolylines, Drawing
         line.kind = polyline.kind;
         line.points.reserve(polyline.points.size());
         for (ON_3dPoint const& p : polyline.points)
-            line.points.push_back(frame.fromWorld(p));
+            appendFinite(line.points, frame.fromWorld(p));
     }
 }
 
@@ -95,29 +103,29 @@ void appendLongStrokes(HLRPostProcessor const& postProcessor, ProjectorCriteria 
         line.kind = *kind;
         line.points.reserve(stroke->points().size());
         for (HLRVector2D const& p : stroke->points())
-            line.points.push_back(frame.fromScreen(p));
+            appendFinite(line.points, frame.fromScreen(p));
     }
 }
 
 } // namespace
 
-bool calcSilhouetteCore(ProjectorCriteria const& criteria, ON_Xform const& modelView,
-                        ON_Xform const& projection, double nearDepth, double farDepth,
-                        CRect const& clientRect, HLRModel const& model,
-                        std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
-                        ProgressFunction progress) {
+HLRProjector projectorFor(ViewInfoCriteria const& view) {
     double modelViewArray[4][4];
     double projectionArray[4][4];
-    transposeInto(modelView, modelViewArray);
-    transposeInto(projection, projectionArray);
-    HLRProjector projector;
-    projector.set(modelViewArray, projectionArray, nearDepth, farDepth);
+    transposeInto(view.modelViewXform, modelViewArray);
+    transposeInto(view.projectionXform, projectionArray);
+    return HLRProjector(modelViewArray, projectionArray, view.nearPlaneDepth, view.farPlaneDepth);
+}
 
+bool calcSilhouetteCore(ProjectorCriteria const& criteria, ViewInfoCriteria const& view,
+                        HLRProjector const& projector, HLRModel const& model,
+                        std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
+                        ProgressFunction progress) {
     const double angle = criteria.sharpEdgeAngle * 3.141592653589793 / 180.0;
     // The algorithm takes the view width as a 16-bit value: keep the low 16 bits of the difference,
     // taken unsigned because a host's rectangle may span more than an int holds.
     const std::uint32_t width =
-        static_cast<std::uint32_t>(clientRect.right) - static_cast<std::uint32_t>(clientRect.left);
+        static_cast<std::uint32_t>(view.clientRect.right) - static_cast<std::uint32_t>(view.clientRect.left);
     const auto viewWidth = static_cast<short>(static_cast<std::uint16_t>(width));
     HLRPolyAlgo algorithm(model, projector, angle, true, viewWidth, progress);
     try {
@@ -130,7 +138,7 @@ bool calcSilhouetteCore(ProjectorCriteria const& criteria, ON_Xform const& model
     postProcessor.execute(postProcessingMask(criteria));
 
     // Everything new is gathered aside first, so a failure on the way leaves the caller's lines untouched.
-    const DrawingFrame frame(modelView, projection);
+    const DrawingFrame frame(view.modelViewXform, view.projectionXform);
     std::vector<StrokeLine> lines;
     appendUserPolylines(userPolylines, frame, lines);
     appendLongStrokes(postProcessor, criteria, frame, lines);

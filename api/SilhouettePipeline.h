@@ -8,12 +8,16 @@
 namespace KvHLR {
 
 class HLRModel;
+class HLRProjector;
 
-// Appends the user polylines and the drawing of `model` to strokeLines and removes every empty entry.
-// Returns false, with strokeLines unchanged, when the progress callback cancelled the run.
-bool calcSilhouetteCore(ProjectorCriteria const& criteria, ON_Xform const& modelView,
-                        ON_Xform const& projection, double nearDepth, double farDepth,
-                        CRect const& clientRect, HLRModel const& model,
+// The projector for the camera of `view` (transforms and depths).
+HLRProjector projectorFor(ViewInfoCriteria const& view);
+
+// Appends the user polylines and the drawing of `model` seen through `projector`, made from `view`, to
+// strokeLines and removes every empty entry. A point whose drawing position is not finite is left out
+// of its line. Returns false, with strokeLines unchanged, when the progress callback cancelled the run.
+bool calcSilhouetteCore(ProjectorCriteria const& criteria, ViewInfoCriteria const& view,
+                        HLRProjector const& projector, HLRModel const& model,
                         std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
                         ProgressFunction progress);
 

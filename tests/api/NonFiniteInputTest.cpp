@@ -1,0 +1,161 @@
+// Non-finite numbers through the entry points: a triangle with a corner that is not finite, or that
+// the camera sends to infinity, is left out (it neither draws nor hides); a camera that makes every
+// point non-finite gives an empty drawing; a user polyline loses the points it cannot draw. No
+// drawing ever holds a non-finite number.
+
+#include "Cameras.h"
+#include "api/CalcSilhouette.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+using namespace KvHLR;
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
+const double kMax = std::numeric_limits<double>::max();
+
+// Corners that cannot be drawn: not finite, or finite but sent to infinity by the view transform,
+// whose first row takes (x - y) / sqrt(2).
+const ON_3dPoint kBadCorners[] = {ON_3dPoint(kNaN, 1, 1), ON_3dPoint(1, kInf, 1), ON_3dPoint(1, 1, -kInf),
+                                  ON_3dPoint(kMax, -kMax, 1)};
+
+ViewInfoCriteria fromAbove() {
+    ViewInfoCriteria view;
+    view.modelViewXform = KvHLRTest::lookAt(ON_3dPoint(1, 1, 10), ON_3dPoint(1, 1, 0), ON_3dVector(1, 1, 0));
+    view.projectionXform = KvHLRTest::orthographic(-3, 3, -3, 3, 1, 30);
+    view.nearPlaneDepth = 1;
+    view.farPlaneDepth = 30;
+    return view;
+}
+
+ProjectorCriteria everything() {
+    ProjectorCriteria criteria;
+    criteria.showSilhouette = criteria.showConvexSharpEdge = criteria.showConcaveSharpEdge = true;
+    criteria.showHiddenLine = true;
+    return criteria;
+}
+
+void expectFinite(std::vector<StrokeLine> const& lines) {
+    for (StrokeLine const& line : lines)
+        for (ON_2dPoint const& p : line.points)
+            EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y));
+}
+
+void expectSameDrawing(std::vector<StrokeLine> const& actual, std::vector<StrokeLine> const& expected) {
+    ASSERT_EQ(actual.size(), expected.size());
+    for (std::size_t i = 0; i < actual.size(); ++i) {
+        EXPECT_EQ(actual[i].kind, expected[i].kind);
+        ASSERT_EQ(actual[i].points.size(), expected[i].points.size());
+        for (std::size_t j = 0; j < actual[i].points.size(); ++j) {
+            EXPECT_EQ(actual[i].points[j].x, expected[i].points[j].x);
+            EXPECT_EQ(actual[i].points[j].y, expected[i].points[j].y);
+        }
+    }
+}
+
+std::vector<StrokeLine> draw(ViewInfoCriteria const& view, Polygon3D polygon,
+                             std::vector<UserPolyline> const& userPolylines = {}) {
+    std::vector<StrokeLine> lines;
+    EXPECT_TRUE(CalcSilhouette(everything(), view, polygon, userPolylines, lines));
+    expectFinite(lines);
+    return lines;
+}
+
+// A 2 x 2 square at height 0 and the two corners of a lid edge above it, not yet used by a triangle.
+Polygon3D squareAndLidEdge() {
+    Polygon3D polygon;
+    polygon.points = {ON_3dPoint(0, 0, 0), ON_3dPoint(2, 0, 0), ON_3dPoint(2, 2, 0),
+                      ON_3dPoint(0, 2, 0), ON_3dPoint(0, 0, 1), ON_3dPoint(2, 0, 1)};
+    polygon.triangles = {{0, 1, 2}, {0, 2, 3}};
+    return polygon;
+}
+
+TEST(NonFiniteInput, TriangleWithAnUndrawableCornerNeitherDrawsNorHides) {
+    const std::vector<StrokeLine> expected = draw(fromAbove(), squareAndLidEdge());
+    ASSERT_FALSE(expected.empty());
+    for (ON_3dPoint const& bad : kBadCorners) {
+        Polygon3D polygon = squareAndLidEdge();
+        polygon.points.push_back(bad);
+        polygon.triangles.push_back({4, 5, 6}); // over the square, were its third corner finite
+        expectSameDrawing(draw(fromAbove(), polygon), expected);
+    }
+}
+
+// The square as one mesh; a lid as a body of two faces sharing an edge: a good triangle that covers
+// part of the square, and one whose third corner is `third`.
+MeshList squareAndLid(ON_3dPoint third) {
+    const Polygon3D square = squareAndLidEdge();
+    auto squarePoints = std::make_shared<Kv::KvPointList>(square.points.begin(), square.points.begin() + 4);
+    auto squareTriangles = std::make_shared<Kv::KvTriangleList>(Kv::KvTriangleList{{0, 1, 2}, {0, 2, 3}});
+    auto lidPoints = std::make_shared<Kv::KvPointList>(
+        Kv::KvPointList{square.points[4], square.points[5], ON_3dPoint(1, 1, 1), third});
+    auto good = std::make_shared<Kv::KvTriangleList>(Kv::KvTriangleList{{0, 1, 2}});
+    auto other = std::make_shared<Kv::KvTriangleList>(Kv::KvTriangleList{{1, 0, 3}});
+    return {new Kv::KvmMesh(new Kv::KvaMesh(squarePoints, squareTriangles)),
+            new Kv::KvmMesh(new Kv::KvaMeshBody(lidPoints, {good, other}))};
+}
+
+TEST(NonFiniteInput, HostMeshTriangleWithAnUndrawableCornerIsLeftOut) {
+    for (bool separateBodyFaces : {false, true}) {
+        ProjectorCriteria criteria = everything();
+        criteria.separateBodyFaces = separateBodyFaces;
+        // The reference puts the left-out triangle's corner far below the square, where it hides nothing,
+        // and then drops it from the drawing by giving it no triangle: only the good lid face remains.
+        MeshList reference = squareAndLid(ON_3dPoint(0, 0, 0));
+        auto lid = reference[1]->GetPrimitive();
+        reference[1] = new Kv::KvmMesh(new Kv::KvaMeshBody(
+            lid->GetVertices(), {std::make_shared<Kv::KvTriangleList>(Kv::KvTriangleList{{0, 1, 2}}),
+                                 std::make_shared<Kv::KvTriangleList>()}));
+        std::vector<StrokeLine> expected;
+        ASSERT_TRUE(CalcSilhouette(criteria, fromAbove(), reference, {}, expected));
+        ASSERT_FALSE(expected.empty());
+        for (ON_3dPoint const& bad : kBadCorners) {
+            std::vector<StrokeLine> lines;
+            ASSERT_TRUE(CalcSilhouette(criteria, fromAbove(), squareAndLid(bad), {}, lines));
+            expectFinite(lines);
+            expectSameDrawing(lines, expected);
+        }
+    }
+}
+
+TEST(NonFiniteInput, CameraThatMakesEveryPointNonFiniteDrawsNothing) {
+    ViewInfoCriteria nanView = fromAbove();
+    nanView.modelViewXform[0][0] = kNaN;
+    ViewInfoCriteria noWeight = fromAbove(); // every screen point gets w = 0
+    for (int column = 0; column < 4; ++column)
+        noWeight.projectionXform[3][column] = 0.0;
+    UserPolyline polyline;
+    polyline.points = {ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1)};
+    for (ViewInfoCriteria const& view : {nanView, noWeight}) {
+        EXPECT_TRUE(draw(view, squareAndLidEdge(), {polyline}).empty());
+
+        Kv::KvvView hostView;
+        hostView.SetProjector(view.modelViewXform, view.projectionXform, view.nearPlaneDepth,
+                              view.farPlaneDepth);
+        std::vector<StrokeLine> lines;
+        EXPECT_TRUE(
+            CalcSilhouette(everything(), &hostView, squareAndLid(ON_3dPoint(1, 1, 1)), {polyline}, lines));
+        EXPECT_TRUE(lines.empty());
+    }
+}
+
+TEST(NonFiniteInput, UserPolylineKeepsOnlyItsDrawablePoints) {
+    UserPolyline polyline;
+    polyline.kind = 7;
+    polyline.points = {ON_3dPoint(0, 0, 0), ON_3dPoint(kNaN, 0, 0), ON_3dPoint(1, kInf, 0),
+                       ON_3dPoint(2, 0, 0)};
+    const std::vector<StrokeLine> lines = draw(fromAbove(), squareAndLidEdge(), {polyline});
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0].kind, 7);
+    ASSERT_EQ(lines[0].points.size(), 2u);
+    EXPECT_NEAR(
+        std::hypot(lines[0].points[1].x - lines[0].points[0].x, lines[0].points[1].y - lines[0].points[0].y),
+        2.0, 1e-9);
+}
+
+} // namespace
