@@ -55,8 +55,8 @@ bool CalcSilhouette(ProjectorCriteria const& criteria, Kv::KvvView* view, MeshLi
     if (meshes.empty())
         return true;
     ViewInfoCriteria viewInfo;
-    if (!view->GetProjector(viewInfo.modelViewXform, viewInfo.projectionXform, viewInfo.nearPlaneDepth,
-                            viewInfo.farPlaneDepth, nullptr))
+    if (view == nullptr || !view->GetProjector(viewInfo.modelViewXform, viewInfo.projectionXform,
+                                               viewInfo.nearPlaneDepth, viewInfo.farPlaneDepth, nullptr))
         return false;
     viewInfo.clientRect = CRect(0, 0, 0, 0);
     GetClientRect(view->GetSafeHwnd(), &viewInfo.clientRect); // a failed call leaves the zero rectangle

@@ -33,7 +33,8 @@ KVHLR_API bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteri
                               MeshList const& meshes, std::vector<UserPolyline> const& userPolylines,
                               std::vector<StrokeLine>& strokeLines, ProgressFunction progress = nullptr);
 
-// Host meshes seen through a host view. Returns false, appending nothing, when the view has no camera.
+// Host meshes seen through a host view. Returns false, appending nothing, when the view is null or
+// has no camera.
 KVHLR_API bool CalcSilhouette(ProjectorCriteria const& criteria, Kv::KvvView* view, MeshList const& meshes,
                               std::vector<UserPolyline> const& userPolylines,
                               std::vector<StrokeLine>& strokeLines, ProgressFunction progress = nullptr);

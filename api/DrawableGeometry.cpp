@@ -39,6 +39,8 @@ drawableList(std::shared_ptr<const Kv::KvTriangleList> const& triangles, std::ve
 
 boost::intrusive_ptr<Kv::KvmMesh> drawableMesh(boost::intrusive_ptr<Kv::KvmMesh> const& mesh,
                                                DrawablePoints const& drawable, bool separateBodyFaces) {
+    if (!mesh)
+        throw std::invalid_argument("CalcSilhouette(): null mesh in the mesh list");
     const boost::intrusive_ptr<const Kv::KvaMesh> primitive = mesh->GetPrimitive();
     const std::shared_ptr<const Kv::KvPointList> vertices = primitive->GetVertices();
     bool all = false;

@@ -31,7 +31,7 @@ std::optional<Polygon3D> drawablePart(Polygon3D const& polygon, DrawablePoints c
 
 // Each mesh whose triangles are all drawable as it is; any other replaced by a mesh of the same kind
 // over the same vertex list with only the drawable triangles (a body keeps its faces when they are
-// read face by face).
+// read face by face). Throws std::invalid_argument for a null mesh handle.
 //
 // Both throw std::out_of_range for a triangle index beyond its point list.
 MeshList drawablePart(MeshList const& meshes, DrawablePoints const& drawable, bool separateBodyFaces);

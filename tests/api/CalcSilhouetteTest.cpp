@@ -1,8 +1,8 @@
 // The entry points seen from a caller: what comes back for empty input, where user polylines land in
 // the drawing frame, and what stays untouched when a run is cancelled or has nothing to do.
 
-#include "Cameras.h"
 #include "api/CalcSilhouette.h"
+#include "Cameras.h"
 
 #include <gtest/gtest.h>
 
@@ -62,14 +62,29 @@ TEST(CalcSilhouette, EmptyMeshListTouchesNeitherViewNorOutput) {
     EXPECT_TRUE(lines.empty());
 }
 
-TEST(CalcSilhouette, ViewWithoutCameraReturnsFalseAndAppendsNothing) {
-    auto mesh = std::make_shared<Kv::KvPointList>(Kv::KvPointList{ON_3dPoint(0, 0, 0), ON_3dPoint(1, 0, 0),
-                                                                   ON_3dPoint(0, 1, 0)});
+MeshList oneTriangleMesh() {
+    auto mesh = std::make_shared<Kv::KvPointList>(
+        Kv::KvPointList{ON_3dPoint(0, 0, 0), ON_3dPoint(1, 0, 0), ON_3dPoint(0, 1, 0)});
     auto triangles = std::make_shared<Kv::KvTriangleList>(Kv::KvTriangleList{{0, 1, 2}});
-    MeshList meshes{new Kv::KvmMesh(new Kv::KvaMesh(mesh, triangles))};
+    return {new Kv::KvmMesh(new Kv::KvaMesh(mesh, triangles))};
+}
+
+TEST(CalcSilhouette, ViewWithoutCameraReturnsFalseAndAppendsNothing) {
     Kv::KvvView view;
     std::vector<StrokeLine> lines;
-    EXPECT_FALSE(CalcSilhouette(ProjectorCriteria(), &view, meshes, {polyline(7, {ON_3dPoint()})}, lines));
+    for (Kv::KvvView* withoutCamera : {&view, static_cast<Kv::KvvView*>(nullptr)})
+        EXPECT_FALSE(CalcSilhouette(ProjectorCriteria(), withoutCamera, oneTriangleMesh(),
+                                    {polyline(7, {ON_3dPoint()})}, lines));
+    EXPECT_TRUE(lines.empty());
+}
+
+TEST(CalcSilhouette, NullMeshHandleIsRefusedWithNothingAppended) {
+    MeshList meshes = oneTriangleMesh();
+    meshes.push_back(nullptr);
+    std::vector<StrokeLine> lines;
+    EXPECT_THROW(
+        CalcSilhouette(ProjectorCriteria(), ViewInfoCriteria(), meshes, {polyline(7, {ON_3dPoint()})}, lines),
+        std::invalid_argument);
     EXPECT_TRUE(lines.empty());
 }
 
@@ -110,23 +125,25 @@ TEST(CalcSilhouette, PerspectiveCameraScalesByTheDepthOfTheMidPlane) {
     // The drawing plane is where screen depth is 0: at view depth 2fn/(f+n). A point at view depth d
     // is drawn at (x, y) * (2fn/(f+n)) / d.
     const double nearDepth = 1.0, farDepth = 10.0;
-    const ViewInfoCriteria view = frontView(KvHLRTest::perspective(60.0, 1.5, nearDepth, farDepth), nearDepth,
-                                            farDepth);
+    const ViewInfoCriteria view =
+        frontView(KvHLRTest::perspective(60.0, 1.5, nearDepth, farDepth), nearDepth, farDepth);
     const ON_2dPoint p = drawnPoint(view, ON_3dPoint(1, 2, 2)); // view (1, 2, -3)
     const double planeDepth = 2 * farDepth * nearDepth / (farDepth + nearDepth);
     EXPECT_NEAR(p.x, 1.0 / 3.0 * planeDepth, kTolerance);
     EXPECT_NEAR(p.y, 2.0 / 3.0 * planeDepth, kTolerance);
 }
 
-int cancelAtOnce(long, long) { return 1; }
+int cancelAtOnce(long, long) {
+    return 1;
+}
 
 TEST(CalcSilhouette, CancelledRunLeavesOutputAsItWas) {
     Polygon3D polygon = oneTriangle();
     std::vector<StrokeLine> lines(1);
     ProjectorCriteria all;
     all.showSilhouette = all.showHiddenLine = all.showConvexSharpEdge = all.showConcaveSharpEdge = true;
-    EXPECT_FALSE(CalcSilhouette(all, ViewInfoCriteria(), polygon, {polyline(7, {ON_3dPoint()})}, lines,
-                                cancelAtOnce));
+    EXPECT_FALSE(
+        CalcSilhouette(all, ViewInfoCriteria(), polygon, {polyline(7, {ON_3dPoint()})}, lines, cancelAtOnce));
     EXPECT_EQ(lines.size(), 1u); // not even the empty entry was compacted away
     EXPECT_TRUE(polygon.triangles.empty());
 }
