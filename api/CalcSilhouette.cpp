@@ -5,17 +5,27 @@
 #include "api/DrawableGeometry.h"
 #include "api/SilhouettePipeline.h"
 
+#include <mutex>
 #include <optional>
 
 namespace KvHLR {
 namespace {
 
+// The library keeps process-wide state (progress stages, packed-box grids, tolerances, orientation
+// and stroke flags) that one run writes and reads throughout, so runs from different host threads
+// take turns.
+std::mutex& runMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
 // Builds the model from what the camera of `viewInfo` can draw, through `build(model, drawable)`,
-// and runs the pipeline on it.
+// and runs the pipeline on it, holding the library for the whole run.
 template <typename Build>
 bool draw(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo, Build build,
           std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
           ProgressFunction progress) {
+    const std::lock_guard<std::mutex> hold(runMutex());
     const HLRProjector projector = projectorFor(viewInfo);
     HLRModel model;
     build(model, DrawablePoints(projector));

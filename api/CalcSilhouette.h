@@ -20,6 +20,9 @@ using MeshList = std::vector<boost::intrusive_ptr<Kv::KvmMesh>>;
 
 // Progress and cancellation: called as progress(percent, 100) while the work proceeds; a non-zero
 // result cancels the run, which then returns false with strokeLines unchanged.
+//
+// Threads: calls from several threads are safe; they run one after another, since the library keeps
+// process-wide state. The callback runs while the library is held, so it must not call CalcSilhouette.
 using ProgressFunction = int (*)(long, long);
 
 // Triangle soup. Returns true at once when the polygon has no triangles; otherwise the caller's polygon
