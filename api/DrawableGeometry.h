@@ -9,7 +9,6 @@
 #include "api/CalcSilhouette.h"
 
 #include <optional>
-#include <vector>
 
 namespace KvHLR {
 
@@ -18,20 +17,19 @@ public:
     explicit DrawablePoints(HLRProjector const& projector) : m_projector(&projector) {}
 
     bool operator()(ON_3dPoint const& p) const;
-    // One flag per point; `all` tells whether every flag is set.
-    std::vector<bool> of(std::vector<ON_3dPoint> const& points, bool& all) const;
 
 private:
     HLRProjector const* m_projector;
 };
 
 // The drawable triangles over the drawable points (renumbered); nothing when every point is drawable,
-// so that the polygon serves as it is.
+// so that the polygon serves as it is. Every point counts, used or not, as the model takes them all.
 std::optional<Polygon3D> drawablePart(Polygon3D const& polygon, DrawablePoints const& drawable);
 
 // Each mesh whose triangles are all drawable as it is; any other replaced by a mesh of the same kind
 // over the same vertex list with only the drawable triangles (a body keeps its faces when they are
-// read face by face). Throws std::invalid_argument for a null mesh handle.
+// read face by face). Only vertices that triangles use are looked at, each once however many meshes
+// share its list. Throws std::invalid_argument for a null mesh handle.
 //
 // Both throw std::out_of_range for a triangle index beyond its point list.
 MeshList drawablePart(MeshList const& meshes, DrawablePoints const& drawable, bool separateBodyFaces);
