@@ -1,7 +1,9 @@
 #pragma once
 
 // One whole check: reads a mesh and the drawing kvhlr made of it, finds and samples the feature edges
-// through the drawing's camera, and scores the drawing against them.
+// through the drawing's camera, and scores the drawing against them. kvhlr's --up-axis and view
+// options only place the fitted camera, never the mesh, so the camera in the drawing is all the check
+// needs to know of them.
 
 #include "checker/Report.h"
 
