@@ -23,6 +23,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -39,10 +40,23 @@ double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-double timed(const std::function<void()>& work) {
+// CPU time of all the process's threads: on a loaded machine it still tells whether work was saved.
+double processCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
+
+struct Timing {
+    double seconds;
+    double cpuSeconds;
+};
+
+Timing timed(const std::function<void()>& work) {
     const Clock::time_point start = Clock::now();
+    const double cpuStart = processCpuSeconds();
     work();
-    return secondsSince(start);
+    return Timing{secondsSince(start), processCpuSeconds() - cpuStart};
 }
 
 long statusKilobytes(const std::string& key) {
@@ -96,7 +110,7 @@ int recordReport(long, long) {
 }
 
 struct Whole {
-    double seconds;
+    Timing time;
     long peakKilobytes;
     double longestProgressGap;
     std::size_t lines;
@@ -108,9 +122,9 @@ Whole drawWhole(const ProjectorCriteria& criteria, const ViewInfoCriteria& view,
     resetPeak();
     longestGap = 0.0;
     lastReport = Clock::now();
-    const double seconds = timed([&] { CalcSilhouette(criteria, view, input, {}, lines, recordReport); });
+    const Timing time = timed([&] { CalcSilhouette(criteria, view, input, {}, lines, recordReport); });
     recordReport(100, 100);
-    return Whole{seconds, peakKilobytes(), longestGap, lines.size()};
+    return Whole{time, peakKilobytes(), longestGap, lines.size()};
 }
 
 void transposeInto(const ON_Xform& xform, double array[4][4]) {
@@ -119,10 +133,14 @@ void transposeInto(const ON_Xform& xform, double array[4][4]) {
             array[j][i] = xform[i][j];
 }
 
+struct Phases {
+    std::map<std::string, Timing> times;
+    double treeMegabytes; // what the window-query tree holds once built
+};
+
 // The same drawing as CalcSilhouette makes, stage by stage (the conversion to drawing lines left out).
-std::map<std::string, double> drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& view,
-                                           const Polygon3D& soup) {
-    std::map<std::string, double> phases;
+Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& view, const Polygon3D& soup) {
+    std::map<std::string, Timing> phases;
     HLRModel model;
     phases["model_build"] = timed([&] { model.build(soup); });
     double modelView[4][4], projection[4][4];
@@ -137,7 +155,7 @@ std::map<std::string, double> drawInPhases(const ProjectorCriteria& criteria, co
     HLRWindowQueryTraverser::Tree tree;
     const long beforeTree = statusKilobytes("VmRSS:");
     phases["tree_build"] = timed([&] { tree.build(projected.hiders(), Kv::GetNumberOfProcessors()); });
-    phases["tree_mb"] = (statusKilobytes("VmRSS:") - beforeTree) / 1024.0;
+    const double treeMegabytes = (statusKilobytes("VmRSS:") - beforeTree) / 1024.0;
     phases["hide_pass"] = timed([&] { HLRWindowQueryTraverser::hideEdges(tree, projected.edgesToHide()); });
     phases["extraction"] = timed([&] { algorithm.postProcess(); });
     // The renewal the post processor starts with, timed on its own: the post processor then finds the
@@ -149,7 +167,7 @@ std::map<std::string, double> drawInPhases(const ProjectorCriteria& criteria, co
     phases["renewal"] = timed([&] { algorithm.renewStrokeNetwork(mask, tolerance); });
     HLRPostProcessor postProcessor(algorithm, 1, nullptr);
     phases["joining"] = timed([&] { postProcessor.execute(mask); });
-    return phases;
+    return Phases{phases, treeMegabytes};
 }
 
 } // namespace
@@ -175,18 +193,21 @@ int main(int argc, char** argv) {
 
         const long inputKilobytes = peakKilobytes();
         const Whole whole = drawWhole(criteria, view, soup);
-        const std::map<std::string, double> phases = drawInPhases(criteria, view, soup);
+        const Phases phases = drawInPhases(criteria, view, soup);
 
         std::ostringstream json;
         json << "{\"scene\": \"" << sceneName << "\", \"triangles\": " << soup.triangles.size()
              << ", \"projection\": \"" << (perspective ? "perspective" : "orthographic")
              << "\", \"hidden\": " << (hidden ? "true" : "false")
-             << ", \"threads\": " << Kv::GetNumberOfProcessors() << ", \"seconds\": " << whole.seconds
+             << ", \"threads\": " << Kv::GetNumberOfProcessors() << ", \"seconds\": " << whole.time.seconds
+             << ", \"cpu_seconds\": " << whole.time.cpuSeconds
              << ", \"peak_mb\": " << whole.peakKilobytes / 1024.0
              << ", \"input_mb\": " << inputKilobytes / 1024.0
-             << ", \"longest_progress_gap\": " << whole.longestProgressGap << ", \"lines\": " << whole.lines;
-        for (const auto& [name, seconds] : phases)
-            json << ", \"" << name << "\": " << seconds;
+             << ", \"longest_progress_gap\": " << whole.longestProgressGap << ", \"lines\": " << whole.lines
+             << ", \"tree_mb\": " << phases.treeMegabytes;
+        for (const auto& [name, time] : phases.times)
+            json << ", \"" << name << "\": " << time.seconds << ", \"" << name
+                 << "_cpu\": " << time.cpuSeconds;
         json << "}\n";
         std::cout << json.str();
     } catch (const std::exception& error) {
