@@ -31,10 +31,12 @@ template <class Traits> class Node<Traits, 0> : public NodeBase<Traits, 0> {
 public:
     using NodeBase<Traits, 0>::NodeBase;
 
-    // Builds the node for the distinct coordinates i to j, filing the spanning items of it and of the
-    // nodes below it at the end of `store`.
+    // Builds the node for the distinct coordinates i to j over the intervals lists[begin, end), filing
+    // the spanning items of it and of the nodes below it at the end of `store`. The lists handed to
+    // the children go on the end of `lists`, used as a stack, so that building allocates nothing.
     void build(BuildContext<Traits>& context, const Event* const* distinct, std::size_t i, std::size_t j,
-               std::vector<Interval> items, std::vector<std::uint32_t>& store);
+               std::vector<Interval>& lists, std::size_t begin, std::size_t end,
+               std::vector<std::uint32_t>& store);
     // Reports the items whose x-interval, of positive length, contains c; `store` is the subtree's.
     bool stab(Traverser<Traits>& traverser, std::int16_t c, const std::uint32_t* store) const;
 
@@ -72,24 +74,42 @@ private:
 
 template <class Traits>
 void Node<Traits, 0>::build(BuildContext<Traits>& context, const Event* const* distinct, std::size_t i,
-                            std::size_t j, std::vector<Interval> items, std::vector<std::uint32_t>& store) {
-    std::vector<Interval> toLeft;
-    std::vector<Interval> toRight;
+                            std::size_t j, std::vector<Interval>& lists, std::size_t begin, std::size_t end,
+                            std::vector<std::uint32_t>& store) {
     const std::size_t k = i + (j - i) / 2;
+    const std::int16_t split = distinct[k]->coordinate;
+    // Copies, not references: pushing onto the lists may move them.
+    const std::size_t leftBegin = lists.size();
     m_itemsBegin = itemPosition(store);
-    this->distribute(std::move(items), distinct[k]->coordinate, toLeft, toRight, store);
+    for (std::size_t n = begin; n < end; ++n) {
+        const Interval interval = lists[n];
+        if (this->spans(interval)) {
+            store.push_back(interval.index);
+        } else if (interval.low < split) {
+            lists.push_back(interval);
+        }
+    }
     m_itemsEnd = itemPosition(store);
+    const std::size_t rightBegin = lists.size();
+    for (std::size_t n = begin; n < end; ++n) {
+        const Interval interval = lists[n];
+        if (!this->spans(interval) && interval.high > split) {
+            lists.push_back(interval);
+        }
+    }
+    const std::size_t rightEnd = lists.size();
     NodePool<Node>& pool = context.pools.level0Nodes;
-    Node* left = toLeft.empty() ? nullptr : pool.create(distinct[i], distinct[k]);
-    Node* right = toRight.empty() ? nullptr : pool.create(distinct[k], distinct[j]);
+    Node* left = rightBegin == leftBegin ? nullptr : pool.create(distinct[i], distinct[k]);
+    Node* right = rightEnd == rightBegin ? nullptr : pool.create(distinct[k], distinct[j]);
     this->setChildren(left, right);
     // The depth is that of a segment tree over at most 2048 coordinates.
     if (left) {
-        left->build(context, distinct, i, k, std::move(toLeft), store);
+        left->build(context, distinct, i, k, lists, leftBegin, rightBegin, store);
     }
     if (right) {
-        right->build(context, distinct, k, j, std::move(toRight), store);
+        right->build(context, distinct, k, j, lists, rightBegin, rightEnd, store);
     }
+    lists.resize(leftBegin);
 }
 
 template <class Traits>

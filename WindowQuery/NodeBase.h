@@ -35,6 +35,8 @@ public:
     std::int16_t last() const { return m_last; }
     const NodeType* left() const { return m_left; }
     const NodeType* right() const { return m_right; }
+    // Whether the interval covers the node's closed range, so that the node keeps it.
+    bool spans(const Interval& interval) const { return interval.low <= m_first && interval.high >= m_next; }
 
 protected:
     ~NodeBase() = default;
@@ -70,11 +72,7 @@ template <class Traits, int Level>
 void NodeBase<Traits, Level>::distribute(std::vector<Interval> intervals, std::int16_t split,
                                          std::vector<Interval>& toLeft, std::vector<Interval>& toRight,
                                          std::vector<std::uint32_t>& spanning) const {
-    const std::int16_t first = this->first();
-    const std::int16_t next = this->next();
-    auto spans = [first, next](const Interval& interval) {
-        return interval.low <= first && interval.high >= next;
-    };
+    auto spans = [this](const Interval& interval) { return this->spans(interval); };
     // Counted first so that the lists handed on are allocated once at their final size.
     std::size_t left = 0;
     std::size_t right = 0;

@@ -66,8 +66,8 @@ void TreeBase<Traits, Level>::buildLevel(BuildContext<Traits>& context,
 
     m_root = context.pools.template nodes<Level>().create(m_distinct.front(), m_distinct.back());
     if constexpr (Level == 0) {
-        m_root->build(context, m_distinct.data(), 0, m_distinct.size() - 1, std::move(intervals),
-                      m_nodeItems);
+        const std::size_t count = intervals.size();
+        m_root->build(context, m_distinct.data(), 0, m_distinct.size() - 1, intervals, 0, count, m_nodeItems);
         m_nodeItems.shrink_to_fit();
     } else {
         m_root->build(context, m_distinct.data(), 0, m_distinct.size() - 1, std::move(intervals));
