@@ -1,7 +1,7 @@
 // kvhlr_phases: one drawing of one generated scene, timed whole and phase by phase, written as one line
 // of JSON. One scene per process, so that the peak memory it reports belongs to that drawing alone.
 //
-//   kvhlr_phases SCENE TRIANGLES [--perspective] [--hidden]
+//   kvhlr_phases SCENE TRIANGLES [--perspective] [--hidden] [--threads=N]
 //
 // SCENE is sphere, gear, stack or terrain (bench/BenchMeshes.h). The whole drawing goes through the
 // public CalcSilhouette; the phases then repeat the same drawing stage by stage.
@@ -18,6 +18,8 @@
 #include "api/CalcSilhouette.h"
 #include "cli/CameraFit.h"
 #include "host/KvCore.h"
+
+#include <omp.h>
 
 #include <algorithm>
 #include <chrono>
@@ -174,7 +176,8 @@ Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& v
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::cerr << "usage: kvhlr_phases sphere|gear|stack|terrain TRIANGLES [--perspective] [--hidden]\n";
+        std::cerr << "usage: kvhlr_phases sphere|gear|stack|terrain TRIANGLES [--perspective] [--hidden] "
+                     "[--threads=N]\n";
         return 2;
     }
     try {
@@ -182,8 +185,14 @@ int main(int argc, char** argv) {
         const auto requested = static_cast<std::size_t>(std::atof(argv[2]));
         bool perspective = false, hidden = false;
         for (int i = 3; i < argc; ++i) {
-            perspective = perspective || std::string(argv[i]) == "--perspective";
-            hidden = hidden || std::string(argv[i]) == "--hidden";
+            const std::string option = argv[i];
+            perspective = perspective || option == "--perspective";
+            hidden = hidden || option == "--hidden";
+            if (option.rfind("--threads=", 0) == 0) {
+                const int threads = std::atoi(option.c_str() + 10);
+                Kv::SetProcessorLimit(static_cast<std::uint32_t>(threads));
+                omp_set_num_threads(threads);
+            }
         }
         const Polygon3D soup = KvHLRBench::soupOf(makeScene(sceneName, requested));
         const ViewInfoCriteria view = isoCamera(soup, perspective);
