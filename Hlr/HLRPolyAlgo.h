@@ -62,6 +62,7 @@ public:
     std::list<HLRShortStrokeGroup>& shortStrokeGroups() { return m_shortStrokeGroups; }
     const std::list<HLRShortStrokeGroup>& shortStrokeGroups() const { return m_shortStrokeGroups; }
     const HLRProjectedModel& getModel() const { return m_projectedModel; }
+    HLRProjectedModel& getModel() { return m_projectedModel; }
     bool convexityReversed() const { return m_convexityReversed; }
     bool networkRenewed() const { return m_networkRenewed; }
 

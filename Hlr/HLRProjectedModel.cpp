@@ -156,7 +156,9 @@ void HLRProjectedModel::preProcess() {
 void HLRProjectedModel::mainProcess() {
     HLRProgressObservableProc::startProcess("HLRProjectedModel::execute", 1);
     HLRProgressObservableProc::startProcess("HLRProjectedModel::mainProcess", static_cast<int>(m_edgeCount));
-    HLRWindowQueryTraverser::hideEdges(hiders(), edgesToHide(), Kv::GetNumberOfProcessors());
+    HLRWindowQueryTraverser::Tree tree;
+    tree.build(hiders(), Kv::GetNumberOfProcessors());
+    HLRWindowQueryTraverser::hideEdges(tree, edgesToHide());
     HLRProgressObservableProc::endProcess("HLRProjectedModel::mainProcess");
     HLRProgressObservableProc::endProcess("HLRProjectedModel::execute");
 }

@@ -54,6 +54,10 @@ public:
     std::vector<HLRProjectedTriangleData>& triangleData() { return m_triangleData; }
     std::uint32_t edgeCount() const { return m_edgeCount; }
 
+    // What the hide pass works on: every projected triangle, and the feature edges still to hide.
+    std::vector<HLRProjectedTriangle*> hiders();
+    std::vector<HLRProjectedTriangleEdge*> edgesToHide();
+
     // Process-wide values of the last build and preProcess, read by the hide tests.
     static bool sm_bOrthoGraphic;
     static HLRBoundingBox3D sm_nearRegionBox; // overlaps nothing when the model stays beyond the near plane
@@ -70,8 +74,6 @@ private:
     void gatherExtents();
     void setNearRegion();
     void boxEdges(std::vector<HLRProjectedTriangleEdge>& edges) const;
-    std::vector<HLRProjectedTriangle*> hiders();
-    std::vector<HLRProjectedTriangleEdge*> edgesToHide();
 
     const HLRModel* m_model = nullptr;
     const HLRProjector* m_projector = nullptr;

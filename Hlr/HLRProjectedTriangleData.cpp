@@ -1,5 +1,7 @@
 #include "Hlr/HLRProjectedTriangleData.h"
 
+#include "Hlr/HLRHugePages.h"
+
 namespace KvHLR {
 
 HLRProjectedTriangleData::HLRProjectedTriangleData(const HLRTriangleData& source,
@@ -7,9 +9,9 @@ HLRProjectedTriangleData::HLRProjectedTriangleData(const HLRTriangleData& source
                                                    std::uint32_t vertexIndexOffset)
     : m_source(&source), m_projector(&projector), m_sharpEdgeAngle(sharpEdgeAngle),
       m_vertexIndexOffset(vertexIndexOffset) {
-    m_vertices.reserve(source.vertices().size());
-    m_triangles.reserve(source.triangles().size());
-    m_edges.reserve(source.edges().size());
+    HLRHugePages::reserve(m_vertices, source.vertices().size());
+    HLRHugePages::reserve(m_triangles, source.triangles().size());
+    HLRHugePages::reserve(m_edges, source.edges().size());
 }
 
 HLRProjectedTriangleData::~HLRProjectedTriangleData() = default;

@@ -1,5 +1,7 @@
 #include "Hlr/HLRTriangleData.h"
 
+#include "Hlr/HLRHugePages.h"
+
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
@@ -36,6 +38,7 @@ public:
         while (capacity < 2 * triangleCount) {
             capacity *= 2;
         }
+        HLRHugePages::reserve(m_slots, capacity);
         m_slots.assign(capacity, Slot{kEmpty, 0});
     }
 
@@ -128,8 +131,8 @@ void HLRTriangleData::reserve(std::size_t vertexCount, std::size_t triangleCount
     if (vertexCount > kMaxIndexCount || triangleCount > kMaxIndexCount) {
         throw std::length_error("HLRTriangleData::reserve(): more than 2^31 - 1 vertices or triangles");
     }
-    m_vertices.reserve(vertexCount);
-    m_triangles.reserve(triangleCount);
+    HLRHugePages::reserve(m_vertices, vertexCount);
+    HLRHugePages::reserve(m_triangles, triangleCount);
 }
 
 HLRTriangleVertex& HLRTriangleData::addVertex(double x, double y, double z) {

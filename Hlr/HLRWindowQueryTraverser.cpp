@@ -40,11 +40,8 @@ void HLRWindowQueryTraverser::hide(const Tree& tree, HLRProjectedTriangleEdge& e
     tree.query(*this);
 }
 
-void HLRWindowQueryTraverser::hideEdges(const std::vector<HLRProjectedTriangle*>& hiders,
-                                        const std::vector<HLRProjectedTriangleEdge*>& edges,
-                                        unsigned buildThreadCount) {
-    Tree tree;
-    tree.build(hiders, buildThreadCount);
+void HLRWindowQueryTraverser::hideEdges(const Tree& tree,
+                                        const std::vector<HLRProjectedTriangleEdge*>& edges) {
     const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(edges.size());
     // An exception must not leave the parallel region: the first one is kept and thrown after it.
     std::exception_ptr failure;

@@ -32,11 +32,10 @@ public:
     // Offers the edge to every triangle of the tree whose screen box meets the edge's.
     void hide(const Tree& tree, HLRProjectedTriangleEdge& edge);
 
-    // The hide pass: builds the tree over the hiders with up to buildThreadCount helper threads, then
-    // hides the edges in one parallel loop, each edge on one thread. The hidden state of every edge
-    // comes out the same whatever the numbers of threads.
-    static void hideEdges(const std::vector<HLRProjectedTriangle*>& hiders,
-                          const std::vector<HLRProjectedTriangleEdge*>& edges, unsigned buildThreadCount);
+    // The hide pass over a tree built on the hiders (with any number of builder threads): one parallel
+    // loop, each edge on one thread. The hidden state of every edge comes out the same whatever the
+    // numbers of threads.
+    static void hideEdges(const Tree& tree, const std::vector<HLRProjectedTriangleEdge*>& edges);
 
 private:
     HLRProjectedTriangleEdge* m_hiddenObject = nullptr;

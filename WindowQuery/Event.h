@@ -1,7 +1,6 @@
 #pragma once
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -13,8 +12,6 @@ namespace Imple {
 constexpr std::uint32_t NO_ITEM = 0xFFFFFFFFu;
 constexpr std::int16_t LOW_SENTINEL = -32767;
 constexpr std::int16_t HIGH_SENTINEL = 32767;
-// Coordinates are 11-bit fields of the packed codes, guard bit included.
-constexpr std::size_t COORDINATE_COUNT = 2048;
 
 // An extent on the tree's integer grid: the quantised x and y fields of a packed 2D box. Keeping the
 // tree on these small integers makes every comparison of a query an integer comparison.
@@ -60,14 +57,27 @@ struct Event {
 };
 
 // The event list of a set of intervals: both ends of each, between the two sentinels, sorted by
-// coordinate. A counting sort over the few coordinates is linear, and it keeps equal coordinates in
-// the order of the set, so the list does not depend on how the build was shared among threads. The
-// two equal ends of a single-coordinate interval come out next to each other.
+// coordinate. A counting sort over the coordinates the set spans is linear, and it keeps equal
+// coordinates in the order of the set, so the list does not depend on how the build was shared among
+// threads. The two equal ends of a single-coordinate interval come out next to each other. Most sets
+// are small and narrow (a large model makes thousands of them), so the counts cover only their range.
 inline std::vector<Event> sortedEvents(const std::vector<Interval>& intervals) {
-    std::array<std::size_t, COORDINATE_COUNT> start{};
+    std::vector<Event> events(2 * intervals.size() + 2);
+    events.front() = Event{LOW_SENTINEL, NO_ITEM};
+    events.back() = Event{HIGH_SENTINEL, NO_ITEM};
+    if (intervals.empty()) {
+        return events;
+    }
+    std::int16_t lowest = intervals.front().low;
+    std::int16_t highest = intervals.front().high;
     for (const Interval& interval : intervals) {
-        ++start[static_cast<std::size_t>(interval.low)];
-        ++start[static_cast<std::size_t>(interval.high)];
+        lowest = std::min(lowest, interval.low);
+        highest = std::max(highest, interval.high);
+    }
+    std::vector<std::size_t> start(static_cast<std::size_t>(highest - lowest) + 1, 0);
+    for (const Interval& interval : intervals) {
+        ++start[static_cast<std::size_t>(interval.low - lowest)];
+        ++start[static_cast<std::size_t>(interval.high - lowest)];
     }
     std::size_t position = 1; // after the low sentinel
     for (std::size_t& count : start) {
@@ -75,12 +85,11 @@ inline std::vector<Event> sortedEvents(const std::vector<Interval>& intervals) {
         count = position;
         position += n;
     }
-    std::vector<Event> events(2 * intervals.size() + 2);
-    events.front() = Event{LOW_SENTINEL, NO_ITEM};
-    events.back() = Event{HIGH_SENTINEL, NO_ITEM};
     for (const Interval& interval : intervals) {
-        events[start[static_cast<std::size_t>(interval.low)]++] = Event{interval.low, interval.index};
-        events[start[static_cast<std::size_t>(interval.high)]++] = Event{interval.high, interval.index};
+        events[start[static_cast<std::size_t>(interval.low - lowest)]++] =
+            Event{interval.low, interval.index};
+        events[start[static_cast<std::size_t>(interval.high - lowest)]++] =
+            Event{interval.high, interval.index};
     }
     return events;
 }

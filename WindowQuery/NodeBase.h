@@ -18,7 +18,8 @@ template <class Traits, int Level> class Node;
 
 // A node of a segment tree over the distinct coordinates of one level. Its span is the events from lo
 // up to, not including, hi; its children split the span at the middle distinct coordinate. Spanning
-// items are those whose interval covers the node's closed range [first, next] but not the parent's.
+// items are those whose interval covers the node's closed range [first, next] but not the parent's;
+// each level keeps them in its own way.
 template <class Traits, int Level> class NodeBase : private boost::noncopyable {
 public:
     using NodeType = Node<Traits, Level>;
@@ -34,16 +35,17 @@ public:
     std::int16_t last() const { return m_last; }
     const NodeType* left() const { return m_left; }
     const NodeType* right() const { return m_right; }
-    const std::vector<std::uint32_t>& spanningItems() const { return m_spanningItems; }
+    // Whether the interval covers the node's closed range, so that the node keeps it.
+    bool spans(const Interval& interval) const { return interval.low <= m_first && interval.high >= m_next; }
 
 protected:
     ~NodeBase() = default;
 
-    // Keeps the items that span this node and hands the others to the side(s) their interval reaches
-    // into past the split coordinate. Every interval must have positive length and overlap the node's
-    // range with positive length; at a leaf all of them then span it.
+    // Appends the items that span this node to `spanning` and hands the others to the side(s) their
+    // interval reaches into past the split coordinate. Every interval must have positive length and
+    // overlap the node's range with positive length; at a leaf all of them then span it.
     void distribute(std::vector<Interval> intervals, std::int16_t split, std::vector<Interval>& toLeft,
-                    std::vector<Interval>& toRight);
+                    std::vector<Interval>& toRight, std::vector<std::uint32_t>& spanning) const;
     void setChildren(NodeType* left, NodeType* right) {
         m_left = left;
         m_right = right;
@@ -62,37 +64,29 @@ private:
     std::int16_t m_last;
     NodeType* m_left = nullptr;
     NodeType* m_right = nullptr;
-    std::vector<std::uint32_t> m_spanningItems;
     const Event* m_lo;
     const Event* m_hi;
 };
 
 template <class Traits, int Level>
 void NodeBase<Traits, Level>::distribute(std::vector<Interval> intervals, std::int16_t split,
-                                         std::vector<Interval>& toLeft, std::vector<Interval>& toRight) {
-    const std::int16_t first = this->first();
-    const std::int16_t next = this->next();
-    auto spans = [first, next](const Interval& interval) {
-        return interval.low <= first && interval.high >= next;
-    };
-    // Counted first so that every list is allocated once at its final size.
-    std::size_t spanning = 0;
+                                         std::vector<Interval>& toLeft, std::vector<Interval>& toRight,
+                                         std::vector<std::uint32_t>& spanning) const {
+    auto spans = [this](const Interval& interval) { return this->spans(interval); };
+    // Counted first so that the lists handed on are allocated once at their final size.
     std::size_t left = 0;
     std::size_t right = 0;
     for (const Interval& interval : intervals) {
-        if (spans(interval)) {
-            ++spanning;
-        } else {
+        if (!spans(interval)) {
             left += interval.low < split ? 1 : 0;
             right += interval.high > split ? 1 : 0;
         }
     }
-    m_spanningItems.reserve(spanning);
     toLeft.reserve(left);
     toRight.reserve(right);
     for (const Interval& interval : intervals) {
         if (spans(interval)) {
-            m_spanningItems.push_back(interval.index);
+            spanning.push_back(interval.index);
             continue;
         }
         if (interval.low < split) {

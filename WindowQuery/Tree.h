@@ -15,7 +15,8 @@ template <class Traits> class Tree<Traits, 0> : public TreeBase<Traits, 0> {
 public:
     // The items whose x-interval, of positive length, contains the window's centre x.
     bool stabQuery(Traverser<Traits>& traverser) const {
-        return !this->root() || this->root()->stab(traverser, traverser.window().template centre<0>());
+        return !this->root() || this->root()->stab(traverser, traverser.window().template centre<0>(),
+                                                   this->nodeItems().data());
     }
     // The items with an x-endpoint within the window's x-range, by bisection of the sorted events.
     bool rangeQuery(Traverser<Traits>& traverser) const;

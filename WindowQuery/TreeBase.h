@@ -23,6 +23,8 @@ public:
     // The first event of each run of equal coordinates.
     const std::vector<const Event*>& distinct() const { return m_distinct; }
     const NodeType* root() const { return m_root; }
+    // Level 0 only: the spanning items of all its nodes, each node holding a range of them.
+    const std::vector<std::uint32_t>& nodeItems() const { return m_nodeItems; }
 
 protected:
     TreeBase() = default;
@@ -35,6 +37,7 @@ private:
     std::vector<Event> m_events;
     std::vector<const Event*> m_distinct;
     NodeType* m_root = nullptr;
+    std::vector<std::uint32_t> m_nodeItems;
 };
 
 template <class Traits, int Level>
@@ -62,12 +65,19 @@ void TreeBase<Traits, Level>::buildLevel(BuildContext<Traits>& context,
     m_distinct.shrink_to_fit();
 
     m_root = context.pools.template nodes<Level>().create(m_distinct.front(), m_distinct.back());
-    m_root->build(context, m_distinct.data(), 0, m_distinct.size() - 1, std::move(intervals));
+    if constexpr (Level == 0) {
+        const std::size_t count = intervals.size();
+        m_root->build(context, m_distinct.data(), 0, m_distinct.size() - 1, intervals, 0, count, m_nodeItems);
+        m_nodeItems.shrink_to_fit();
+    } else {
+        m_root->build(context, m_distinct.data(), 0, m_distinct.size() - 1, std::move(intervals));
+    }
 }
 
 template <class Traits, int Level> void TreeBase<Traits, Level>::clearLevel() {
     m_events = {};
     m_distinct = {};
+    m_nodeItems = {};
     m_root = nullptr;
 }
 

@@ -34,21 +34,12 @@ void hidePass(benchmark::State& state, Model model) {
             std::make_unique<HLRProjectedModel>(source, view, 135.0 * 3.141592653589793 / 180.0, false, 800);
         projected->build();
         projected->preProcess();
-        std::vector<HLRProjectedTriangle*> hiders;
-        std::vector<HLRProjectedTriangleEdge*> edges;
-        for (HLRProjectedTriangleData& data : projected->triangleData()) {
-            for (HLRProjectedTriangle& triangle : data.triangles()) {
-                hiders.push_back(&triangle);
-            }
-            for (HLRProjectedTriangleEdge& edge : data.edges()) {
-                if (edge.isValid() && edge.isFeatureLine()) {
-                    edges.push_back(&edge);
-                }
-            }
-        }
+        const std::vector<HLRProjectedTriangleEdge*> edges = projected->edgesToHide();
         edgeCount = edges.size();
         state.ResumeTiming();
-        HLRWindowQueryTraverser::hideEdges(hiders, edges, buildThreads);
+        HLRWindowQueryTraverser::Tree tree;
+        tree.build(projected->hiders(), buildThreads);
+        HLRWindowQueryTraverser::hideEdges(tree, edges);
         state.PauseTiming();
         projected.reset();
         state.ResumeTiming();

@@ -110,6 +110,13 @@ std::vector<HiddenState> hiddenStates(const std::vector<HLRProjectedTriangleEdge
     return states;
 }
 
+void hideOverTree(const std::vector<HLRProjectedTriangle*>& triangles,
+                  const std::vector<HLRProjectedTriangleEdge*>& edges, unsigned buildThreads) {
+    HLRWindowQueryTraverser::Tree tree;
+    tree.build(triangles, buildThreads);
+    HLRWindowQueryTraverser::hideEdges(tree, edges);
+}
+
 // A model and its projection, fresh for every hide pass, since a pass leaves its marks on the edges.
 class Scene {
 public:
@@ -122,7 +129,7 @@ public:
     std::vector<HiddenState> hideWithThreads(int loopThreads, unsigned buildThreads) {
         const int before = omp_get_max_threads();
         omp_set_num_threads(loopThreads);
-        HLRWindowQueryTraverser::hideEdges(triangles(), edges(), buildThreads);
+        hideOverTree(triangles(), edges(), buildThreads);
         omp_set_num_threads(before);
         return hiddenStates(edges());
     }
@@ -208,7 +215,7 @@ TEST(HLRWindowQueryTraverser, TriangleBeyondTheEdgeByDepthCodeIsNotTested) {
             }
         }
         ASSERT_EQ(behind.size(), 3u);
-        HLRWindowQueryTraverser::hideEdges(triangles, behind, 0);
+        hideOverTree(triangles, behind, 0);
         for (const HLRProjectedTriangleEdge* edge : behind) {
             EXPECT_EQ(edge->isAllHidden(), !beyond);
         }

@@ -1,0 +1,227 @@
+// kvhlr_phases: one drawing of one generated scene, timed whole and phase by phase, written as one line
+// of JSON. One scene per process, so that the peak memory it reports belongs to that drawing alone.
+//
+//   kvhlr_phases SCENE TRIANGLES [--perspective] [--hidden] [--threads=N]
+//
+// SCENE is sphere, gear, stack or terrain (bench/BenchMeshes.h). The whole drawing goes through the
+// public CalcSilhouette; the phases then repeat the same drawing stage by stage.
+
+#include "bench/BenchScene.h"
+
+#include "Hlr/HLRBoundingBox2D.h"
+#include "Hlr/HLRModel.h"
+#include "Hlr/HLRPolyAlgo.h"
+#include "Hlr/HLRPostProcessor.h"
+#include "Hlr/HLRProjectedModel.h"
+#include "Hlr/HLRProjectedTriangleEdge.h"
+#include "Hlr/HLRWindowQueryTraverser.h"
+#include "api/CalcSilhouette.h"
+#include "cli/CameraFit.h"
+#include "host/KvCore.h"
+
+#include <omp.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+
+using namespace KvHLR;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// CPU time of all the process's threads: on a loaded machine it still tells whether work was saved.
+double processCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
+
+struct Timing {
+    double seconds;
+    double cpuSeconds;
+};
+
+Timing timed(const std::function<void()>& work) {
+    const Clock::time_point start = Clock::now();
+    const double cpuStart = processCpuSeconds();
+    work();
+    return Timing{secondsSince(start), processCpuSeconds() - cpuStart};
+}
+
+long statusKilobytes(const std::string& key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(key, 0) == 0)
+            return std::atol(line.c_str() + key.size());
+    return -1;
+}
+
+// Peak resident memory since the last reset, from the kernel's high-water mark.
+long peakKilobytes() {
+    return statusKilobytes("VmHWM:");
+}
+
+void resetPeak() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+KvHLRBench::Mesh makeScene(const std::string& name, std::size_t triangles) {
+    if (name == "sphere")
+        return KvHLRBench::sphere(triangles);
+    if (name == "gear")
+        return KvHLRBench::gear(triangles);
+    if (name == "stack")
+        return KvHLRBench::boxStack(triangles);
+    if (name == "terrain")
+        return KvHLRBench::terrain(triangles);
+    throw std::invalid_argument("unknown scene '" + name + "' (sphere, gear, stack, terrain)");
+}
+
+// The fitted iso camera kvhlr would use for a z-up model.
+ViewInfoCriteria isoCamera(const Polygon3D& soup, bool perspective) {
+    kvhlr::MeshPart part;
+    part.points = soup.points;
+    kvhlr::CameraRequest request;
+    request.direction = kvhlr::namedViewDirection("iso", kvhlr::UpAxis::Z);
+    if (perspective)
+        request.perspectiveFovDegrees = 40.0;
+    return kvhlr::fitCamera(request, {part});
+}
+
+// The longest wait between two progress reports, counting the call's start and end as reports.
+Clock::time_point lastReport;
+double longestGap = 0.0;
+int recordReport(long, long) {
+    longestGap = std::max(longestGap, secondsSince(lastReport));
+    lastReport = Clock::now();
+    return 0;
+}
+
+struct Whole {
+    Timing time;
+    long peakKilobytes;
+    double longestProgressGap;
+    std::size_t lines;
+};
+
+Whole drawWhole(const ProjectorCriteria& criteria, const ViewInfoCriteria& view, const Polygon3D& soup) {
+    Polygon3D input = soup;
+    std::vector<StrokeLine> lines;
+    resetPeak();
+    longestGap = 0.0;
+    lastReport = Clock::now();
+    const Timing time = timed([&] { CalcSilhouette(criteria, view, input, {}, lines, recordReport); });
+    recordReport(100, 100);
+    return Whole{time, peakKilobytes(), longestGap, lines.size()};
+}
+
+void transposeInto(const ON_Xform& xform, double array[4][4]) {
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            array[j][i] = xform[i][j];
+}
+
+struct Phases {
+    std::map<std::string, Timing> times;
+    double treeMegabytes; // what the window-query tree holds once built
+};
+
+// The same drawing as CalcSilhouette makes, stage by stage (the conversion to drawing lines left out).
+Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& view, const Polygon3D& soup) {
+    std::map<std::string, Timing> phases;
+    HLRModel model;
+    phases["model_build"] = timed([&] { model.build(soup); });
+    double modelView[4][4], projection[4][4];
+    transposeInto(view.modelViewXform, modelView);
+    transposeInto(view.projectionXform, projection);
+    HLRProjector projector(modelView, projection, view.nearPlaneDepth, view.farPlaneDepth);
+    HLRPolyAlgo algorithm(model, projector, criteria.sharpEdgeAngle * 3.141592653589793 / 180.0, true, 800,
+                          nullptr);
+    phases["projected_build"] = timed([&] { algorithm.preProcess(); });
+    HLRProjectedModel& projected = algorithm.getModel();
+    projected.preProcess();
+    HLRWindowQueryTraverser::Tree tree;
+    const long beforeTree = statusKilobytes("VmRSS:");
+    phases["tree_build"] = timed([&] { tree.build(projected.hiders(), Kv::GetNumberOfProcessors()); });
+    const double treeMegabytes = (statusKilobytes("VmRSS:") - beforeTree) / 1024.0;
+    phases["hide_pass"] = timed([&] { HLRWindowQueryTraverser::hideEdges(tree, projected.edgesToHide()); });
+    phases["extraction"] = timed([&] { algorithm.postProcess(); });
+    // The renewal the post processor starts with, timed on its own: the post processor then finds the
+    // network renewed. Mask and tolerance are the ones it uses (all kinds, hidden ones on request).
+    using Edge = HLRProjectedTriangleEdge;
+    const int mask = criteria.showHiddenLine ? Edge::ALL_MASK : Edge::ALL_MASK | Edge::VISIBLE_MASK;
+    const HLRBox2D& world = HLRBoundingBox2D::world();
+    const double tolerance = std::min(world.width(), world.height()) * 1e-6;
+    phases["renewal"] = timed([&] { algorithm.renewStrokeNetwork(mask, tolerance); });
+    HLRPostProcessor postProcessor(algorithm, 1, nullptr);
+    phases["joining"] = timed([&] { postProcessor.execute(mask); });
+    return Phases{phases, treeMegabytes};
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::cerr << "usage: kvhlr_phases sphere|gear|stack|terrain TRIANGLES [--perspective] [--hidden] "
+                     "[--threads=N]\n";
+        return 2;
+    }
+    try {
+        const std::string sceneName = argv[1];
+        const auto requested = static_cast<std::size_t>(std::atof(argv[2]));
+        bool perspective = false, hidden = false;
+        for (int i = 3; i < argc; ++i) {
+            const std::string option = argv[i];
+            perspective = perspective || option == "--perspective";
+            hidden = hidden || option == "--hidden";
+            if (option.rfind("--threads=", 0) == 0) {
+                const int threads = std::atoi(option.c_str() + 10);
+                Kv::SetProcessorLimit(static_cast<std::uint32_t>(threads));
+                omp_set_num_threads(threads);
+            }
+        }
+        const Polygon3D soup = KvHLRBench::soupOf(makeScene(sceneName, requested));
+        const ViewInfoCriteria view = isoCamera(soup, perspective);
+        ProjectorCriteria criteria;
+        criteria.showSilhouette = criteria.showConvexSharpEdge = criteria.showConcaveSharpEdge = true;
+        criteria.showHiddenLine = hidden;
+
+        const long inputKilobytes = peakKilobytes();
+        const Whole whole = drawWhole(criteria, view, soup);
+        const Phases phases = drawInPhases(criteria, view, soup);
+
+        std::ostringstream json;
+        json << "{\"scene\": \"" << sceneName << "\", \"triangles\": " << soup.triangles.size()
+             << ", \"projection\": \"" << (perspective ? "perspective" : "orthographic")
+             << "\", \"hidden\": " << (hidden ? "true" : "false")
+             << ", \"threads\": " << Kv::GetNumberOfProcessors() << ", \"seconds\": " << whole.time.seconds
+             << ", \"cpu_seconds\": " << whole.time.cpuSeconds
+             << ", \"peak_mb\": " << whole.peakKilobytes / 1024.0
+             << ", \"input_mb\": " << inputKilobytes / 1024.0
+             << ", \"longest_progress_gap\": " << whole.longestProgressGap << ", \"lines\": " << whole.lines
+             << ", \"tree_mb\": " << phases.treeMegabytes;
+        for (const auto& [name, time] : phases.times)
+            json << ", \"" << name << "\": " << time.seconds << ", \"" << name
+                 << "_cpu\": " << time.cpuSeconds;
+        json << "}\n";
+        std::cout << json.str();
+    } catch (const std::exception& error) {
+        std::cerr << "kvhlr_phases: " << error.what() << '\n';
+        return 1;
+    }
+    return 0;
+}

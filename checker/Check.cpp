@@ -1,0 +1,68 @@
+#include "checker/Check.h"
+
+#include "checker/InputError.h"
+#include "checker/ObjFile.h"
+#include "checker/Weld.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <ostream>
+
+namespace kvcheck {
+namespace {
+
+// The world distance within which geometry counts as touching: a millionth of the model's size, or of
+// its distance from the origin when that is larger, since coordinates are only stored to single
+// precision (about 6e-8 relative).
+double worldToleranceOf(const Mesh& mesh) {
+    if (mesh.points.empty())
+        return 0;
+    Vec3 lo = mesh.points.front(), hi = lo;
+    double farthest = 0;
+    for (const Vec3& p : mesh.points) {
+        lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
+        hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
+        farthest = std::max({farthest, std::abs(p.x), std::abs(p.y), std::abs(p.z)});
+    }
+    return 1e-6 * std::max(length(hi - lo), farthest);
+}
+
+} // namespace
+
+CaseFigures runCheck(const CheckRequest& request, std::ostream& warnings) {
+    const auto start = std::chrono::steady_clock::now();
+    const ObjContent content = readObj(request.meshPath);
+    if (content.groupLines > 0)
+        warnings << "kvhlr_check: warning: " << request.meshPath
+                 << " holds objects, groups or materials; kvhlr welds each of them on its own, the checker "
+                    "welds the whole file\n";
+    const Mesh mesh = weld(content.mesh);
+    const Drawing drawing = readDrawing(request.drawingPath);
+    const View view(drawing.camera, request.drawingPath);
+
+    CaseFigures figures;
+    figures.name = request.name.empty() ? request.drawingPath : request.name;
+    figures.points = mesh.points.size();
+    figures.triangles = mesh.triangles.size();
+    const std::vector<FeatureEdge> edges = findFeatureEdges(mesh, view, request.sharpAngleDegrees);
+    for (const FeatureEdge& edge : edges)
+        ++figures.edgesByClass[static_cast<int>(edge.edgeClass)];
+
+    figures.drawingSize = drawingSize(mesh, edges, view);
+    figures.tolerance = kToleranceShare * figures.drawingSize;
+    figures.spacing = figures.tolerance / 2;
+    figures.worldTolerance = worldToleranceOf(mesh);
+    const OcclusionScene scene(mesh, figures.worldTolerance);
+    const EdgeSamples samples =
+        sampleEdges(mesh, edges, view, scene, figures.spacing, figures.worldTolerance);
+    for (const Sample& s : samples.samples)
+        ++figures.samplesByVisibility[static_cast<int>(s.visibility)];
+    figures.edgesAtNearPlane = samples.edgesAtNearPlane;
+
+    figures.scores = score(samples, drawing.lines, figures.tolerance, figures.spacing);
+    figures.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return figures;
+}
+
+} // namespace kvcheck

@@ -1,0 +1,45 @@
+#pragma once
+
+// A drawing written by `kvhlr ... -o FILE.json`: the camera it was made with and its lines.
+
+#include "checker/Geometry.h"
+
+#include <string>
+#include <vector>
+
+namespace kvcheck {
+
+// The camera as kvhlr writes it: world-to-view and view-to-screen transforms (row-major, acting on
+// column vectors) and the near and far plane depths in front of the eye.
+struct Camera {
+    Mat4 modelView;
+    Mat4 projection;
+    double nearDepth = 0;
+    double farDepth = 0;
+};
+
+// Line kinds of the drawing.
+enum LineKind : int {
+    kVisibleSilhouette = 0,
+    kHidden = 1,
+    kVisibleConcaveSharp = 2,
+    kVisibleConvexSharp = 3,
+    kVisibleOther = 5,
+};
+
+struct Line {
+    int kind = 0;
+    std::vector<Vec2> points;
+};
+
+struct Drawing {
+    Camera camera;
+    std::vector<Line> lines;
+};
+
+// Throws InputError naming `path` when the file cannot be read, is not JSON, or lacks or mistypes any
+// of modelView, projection (16 finite numbers each), near, far or lines, or holds a line of a kind
+// other than those above.
+Drawing readDrawing(const std::string& path);
+
+} // namespace kvcheck

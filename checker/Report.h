@@ -1,0 +1,43 @@
+#pragma once
+
+// The outcome of one check: its figures, the scores judged against thresholds, a one-line summary for
+// people and a JSON record of every figure.
+
+#include "checker/FeatureEdges.h"
+#include "checker/Scores.h"
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <vector>
+
+namespace kvcheck {
+
+struct Thresholds {
+    double visibleRecall = 0.99;
+    double visiblePrecision = 0.99;
+    double hiddenRecall = 0.98;
+    double hiddenPrecision = 0.98;
+    double kindAgreement = 0.0; // both kind scores; 0 leaves them unjudged
+};
+
+struct CaseFigures {
+    std::string name;
+    std::size_t points = 0, triangles = 0;
+    std::size_t edgesByClass[5] = {};        // indexed by EdgeClass
+    std::size_t samplesByVisibility[3] = {}; // indexed by Visibility
+    std::size_t edgesAtNearPlane = 0;
+    double drawingSize = 0, tolerance = 0, spacing = 0, worldTolerance = 0;
+    Scores scores;
+    double seconds = 0;
+};
+
+// The names of the scores below their thresholds, empty when the check passes.
+std::vector<std::string> shortfalls(const Scores& scores, const Thresholds& thresholds);
+
+std::string summaryLine(const CaseFigures& figures, const std::vector<std::string>& failed);
+
+nlohmann::json toJson(const CaseFigures& figures, const Thresholds& thresholds,
+                      const std::vector<std::string>& failed);
+
+} // namespace kvcheck

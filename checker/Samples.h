@@ -1,0 +1,43 @@
+#pragma once
+
+// Points taken along the feature edges at a fixed spacing in the drawing, each with its drawing
+// position and whether the viewer sees it: Visible or Hidden by a ray cast toward the viewer, or
+// Unscored where the answer is not certain.
+//
+// A sample is Unscored when its edge is Uncertain (FeatureEdges.h), when it lies within `tolerance` of
+// the near plane or behind it, when its ray touches a triangle (Occlusion.h), or when a neighbour along
+// the edge differs from it: a visibility change lies between them, and where exactly is for the drawing
+// to place within the scoring tolerance, not for a sample to decide.
+
+#include "checker/FeatureEdges.h"
+#include "checker/Occlusion.h"
+
+namespace kvcheck {
+
+struct Sample {
+    Vec2 at;
+    Visibility visibility = Visibility::Unscored;
+    EdgeClass edgeClass = EdgeClass::Feature;
+};
+
+struct EdgeSamples {
+    std::vector<Sample> samples;
+    // The samples of edge e are [firstOfEdge[e], firstOfEdge[e + 1]); an edge that reaches the near
+    // plane at an end has none (it cannot be projected whole).
+    std::vector<std::size_t> firstOfEdge;
+    std::size_t edgesAtNearPlane = 0;
+};
+
+// The larger side of the bounding box of the feature edges' projections: the size against which the
+// drawing is judged. 1 when there is nothing to project.
+double drawingSize(const Mesh& mesh, const std::vector<FeatureEdge>& edges, const View& view);
+
+// Samples at the middles of the pieces of each edge cut no longer than `spacing` in the drawing.
+EdgeSamples sampleEdges(const Mesh& mesh, const std::vector<FeatureEdge>& edges, const View& view,
+                        const OcclusionScene& scene, double spacing, double tolerance);
+
+// Applies the neighbour rule to the visibilities along one edge: every sample that differs from a
+// neighbour becomes Unscored.
+void unscoreTransitions(std::vector<Visibility>& alongEdge);
+
+} // namespace kvcheck

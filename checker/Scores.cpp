@@ -1,0 +1,150 @@
+#include "checker/Scores.h"
+
+#include "checker/SegmentGrid.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+
+namespace kvcheck {
+namespace {
+
+bool isVisibleKind(int kind) {
+    return kind == kVisibleSilhouette || kind == kVisibleConcaveSharp || kind == kVisibleConvexSharp ||
+           kind == kVisibleOther;
+}
+
+bool isSharpKind(int kind) {
+    return kind == kVisibleConcaveSharp || kind == kVisibleConvexSharp;
+}
+
+// The samples' bounding box grown so that everything within tolerance of a sample lies inside.
+Box2 frameOf(const EdgeSamples& edges, double tolerance) {
+    Box2 box{{std::numeric_limits<double>::max(), std::numeric_limits<double>::max()},
+             {std::numeric_limits<double>::lowest(), std::numeric_limits<double>::lowest()}};
+    for (const Sample& s : edges.samples) {
+        box.lo = {std::min(box.lo.x, s.at.x), std::min(box.lo.y, s.at.y)};
+        box.hi = {std::max(box.hi.x, s.at.x), std::max(box.hi.y, s.at.y)};
+    }
+    box.lo = box.lo - Vec2{2 * tolerance, 2 * tolerance};
+    box.hi = box.hi + Vec2{2 * tolerance, 2 * tolerance};
+    return box;
+}
+
+// The samples of one visibility, and the stretches joining neighbours that share it.
+SegmentGrid truthGrid(const EdgeSamples& edges, Visibility visibility, const Box2& frame, double tolerance) {
+    SegmentGrid grid(frame, tolerance);
+    const std::vector<Sample>& s = edges.samples;
+    for (std::size_t e = 0; e + 1 < edges.firstOfEdge.size(); ++e) {
+        const std::size_t begin = edges.firstOfEdge[e], end = edges.firstOfEdge[e + 1];
+        for (std::size_t i = begin; i < end; ++i) {
+            if (s[i].visibility != visibility)
+                continue;
+            if (i + 1 < end && s[i + 1].visibility == visibility)
+                grid.add(s[i].at, s[i + 1].at);
+            else if (i == begin || s[i - 1].visibility != visibility)
+                grid.add(s[i].at, s[i].at);
+        }
+    }
+    grid.finish();
+    return grid;
+}
+
+SegmentGrid lineGrid(const std::vector<Line>& lines, const std::function<bool(int)>& takesKind,
+                     const Box2& frame, double tolerance) {
+    SegmentGrid grid(frame, tolerance);
+    for (const Line& line : lines) {
+        if (!takesKind(line.kind) || line.points.empty())
+            continue;
+        grid.add(line.points.front(), line.points.front());
+        for (std::size_t i = 1; i < line.points.size(); ++i)
+            grid.add(line.points[i - 1], line.points[i]);
+    }
+    grid.finish();
+    return grid;
+}
+
+void countRecall(const EdgeSamples& edges, const std::function<bool(const Sample&)>& counts,
+                 const SegmentGrid& lines, Ratio& ratio) {
+    for (const Sample& s : edges.samples)
+        if (counts(s))
+            ratio.count(lines.anyWithin(s.at), s.at);
+}
+
+struct PrecisionCounter {
+    const SegmentGrid& truth;
+    const SegmentGrid& unscored;
+    const Box2& frame;
+    Ratio& ratio;
+    std::uint64_t& unscoredPoints;
+
+    void point(Vec2 p) {
+        const bool match = truth.anyWithin(p);
+        if (!match && unscored.anyWithin(p))
+            ++unscoredPoints;
+        else
+            ratio.count(match, p);
+    }
+
+    // The points a + (j / n) (b - a), j = 0 .. n - 1, with n the pieces of at most `spacing`. Points
+    // outside the frame are far from every sample: they are counted, not looked up, so that a stray
+    // line of any length costs no more than one inside the frame.
+    void segment(Vec2 a, Vec2 b, double spacing) {
+        const double pieces = std::min(std::max(1.0, std::ceil(length(b - a) / spacing)), 0x1p52);
+        double t0 = 0, t1 = 0;
+        double first = 0, last = -1; // the range of j inside the frame
+        if (clipRange(frame, a, b, t0, t1)) {
+            first = std::ceil(t0 * pieces);
+            last = std::min(std::floor(t1 * pieces), pieces - 1);
+        }
+        for (double j = first; j <= last; ++j)
+            point(a + (j / pieces) * (b - a));
+        ratio.scored += static_cast<std::uint64_t>(pieces - std::max(0.0, last - first + 1));
+    }
+
+    void line(const Line& l, double spacing) {
+        for (std::size_t i = 1; i < l.points.size(); ++i)
+            segment(l.points[i - 1], l.points[i], spacing);
+        if (!l.points.empty())
+            point(l.points.back());
+    }
+};
+
+} // namespace
+
+Scores score(const EdgeSamples& edges, const std::vector<Line>& lines, double tolerance, double spacing) {
+    const Box2 frame = frameOf(edges, tolerance);
+    const SegmentGrid visibleLines = lineGrid(lines, isVisibleKind, frame, tolerance);
+    const SegmentGrid hiddenLines = lineGrid(
+        lines, [](int k) { return k == kHidden; }, frame, tolerance);
+    const SegmentGrid silhouetteLines = lineGrid(
+        lines, [](int k) { return k == kVisibleSilhouette; }, frame, tolerance);
+    const SegmentGrid sharpLines = lineGrid(lines, isSharpKind, frame, tolerance);
+
+    Scores scores;
+    auto visibleAs = [](EdgeClass c) {
+        return [c](const Sample& s) { return s.visibility == Visibility::Visible && s.edgeClass == c; };
+    };
+    countRecall(
+        edges, [](const Sample& s) { return s.visibility == Visibility::Visible; }, visibleLines,
+        scores.visibleRecall);
+    countRecall(
+        edges, [](const Sample& s) { return s.visibility == Visibility::Hidden; }, hiddenLines,
+        scores.hiddenRecall);
+    countRecall(edges, visibleAs(EdgeClass::Silhouette), silhouetteLines, scores.silhouetteKind);
+    countRecall(edges, visibleAs(EdgeClass::Sharp), sharpLines, scores.sharpKind);
+
+    const SegmentGrid visibleTruth = truthGrid(edges, Visibility::Visible, frame, tolerance);
+    const SegmentGrid hiddenTruth = truthGrid(edges, Visibility::Hidden, frame, tolerance);
+    const SegmentGrid unscoredTruth = truthGrid(edges, Visibility::Unscored, frame, tolerance);
+    PrecisionCounter visible{visibleTruth, unscoredTruth, frame, scores.visiblePrecision,
+                             scores.visiblePointsUnscored};
+    PrecisionCounter hidden{hiddenTruth, unscoredTruth, frame, scores.hiddenPrecision,
+                            scores.hiddenPointsUnscored};
+    for (const Line& line : lines)
+        (isVisibleKind(line.kind) ? visible : hidden).line(line, spacing);
+    return scores;
+}
+
+} // namespace kvcheck

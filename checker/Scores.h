@@ -1,0 +1,48 @@
+#pragma once
+
+// Compares a drawing with the samples of the feature edges, in drawing coordinates, within a distance
+// `tolerance`:
+//
+// - recall: the share of Visible (Hidden) samples within tolerance of a visible (hidden) line;
+// - precision: the share of points taken every `spacing` along the visible (hidden) lines that lie
+//   within tolerance of the Visible (Hidden) samples or of the stretches joining neighbouring samples
+//   alike; points near Unscored samples only are left out;
+// - kind agreement: the share of Visible silhouette samples within tolerance of a silhouette line
+//   (kind 0), and of Visible sharp-edge samples within tolerance of a sharp line (kind 2 or 3).
+//
+// Visible lines are those of kinds 0, 2, 3 and 5; hidden lines are kind 1.
+
+#include "checker/Drawing.h"
+#include "checker/Samples.h"
+
+#include <cstdint>
+
+namespace kvcheck {
+
+struct Ratio {
+    std::uint64_t matched = 0;
+    std::uint64_t scored = 0;
+    std::vector<Vec2> misses; // the first kMissesKept scored points that did not match, for diagnosis
+
+    static constexpr std::size_t kMissesKept = 200;
+    void count(bool match, Vec2 at) {
+        ++scored;
+        if (match)
+            ++matched;
+        else if (misses.size() < kMissesKept)
+            misses.push_back(at);
+    }
+    // 1 when nothing was scored: there was nothing to get wrong.
+    double value() const { return scored == 0 ? 1.0 : double(matched) / double(scored); }
+};
+
+struct Scores {
+    Ratio visibleRecall, visiblePrecision;
+    Ratio hiddenRecall, hiddenPrecision;
+    Ratio silhouetteKind, sharpKind;
+    std::uint64_t visiblePointsUnscored = 0, hiddenPointsUnscored = 0;
+};
+
+Scores score(const EdgeSamples& samples, const std::vector<Line>& lines, double tolerance, double spacing);
+
+} // namespace kvcheck

@@ -1,0 +1,70 @@
+// kvhlr_check: judges a drawing made by kvhlr against visibility found independently, by ray casting.
+// Exit status 0 when every score reaches its threshold, 1 when one falls short, 2 on bad input.
+
+#include "checker/Check.h"
+#include "checker/InputError.h"
+
+#include <CLI/CLI.hpp>
+
+#include <fstream>
+#include <iostream>
+
+namespace {
+
+using namespace kvcheck;
+
+void writeReport(const std::string& path, const nlohmann::json& report) {
+    std::ofstream out(path);
+    out << report.dump(2) << '\n';
+    if (!out)
+        throw InputError(path, "cannot write the report");
+}
+
+int run(int argc, char** argv) {
+    CLI::App app("Checks the visible and hidden lines of a kvhlr drawing (JSON) against ray-cast visibility "
+                 "of the mesh's feature edges.");
+    CheckRequest request;
+    Thresholds thresholds;
+    std::string reportPath;
+    app.add_option("mesh", request.meshPath, "The OBJ mesh kvhlr drew")->required();
+    app.add_option("drawing", request.drawingPath, "The drawing: kvhlr MESH --hidden ... -o DRAWING.json")
+        ->required();
+    app.add_option("--sharp-angle", request.sharpAngleDegrees, "The --sharp-angle given to kvhlr")
+        ->check(CLI::Range(0.0, 180.0))
+        ->capture_default_str();
+    app.add_option("--name", request.name, "The case's name in the summary and report");
+    app.add_option("--report", reportPath, "Write every figure to this JSON file");
+    app.add_option("--min-visible-recall", thresholds.visibleRecall)->capture_default_str();
+    app.add_option("--min-visible-precision", thresholds.visiblePrecision)->capture_default_str();
+    app.add_option("--min-hidden-recall", thresholds.hiddenRecall)->capture_default_str();
+    app.add_option("--min-hidden-precision", thresholds.hiddenPrecision)->capture_default_str();
+    app.add_option("--min-kind-agreement", thresholds.kindAgreement,
+                   "Bar for both kind scores (silhouette, sharp); 0 leaves them unjudged")
+        ->capture_default_str();
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error);
+        return status == 0 ? 0 : 2;
+    }
+    const CaseFigures figures = runCheck(request, std::cerr);
+    const std::vector<std::string> failed = shortfalls(figures.scores, thresholds);
+    std::cout << summaryLine(figures, failed) << std::endl;
+    if (!reportPath.empty())
+        writeReport(reportPath, toJson(figures, thresholds, failed));
+    return failed.empty() ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const InputError& error) {
+        std::cerr << "kvhlr_check: " << error.what() << '\n';
+        return 2;
+    } catch (const std::exception& error) {
+        std::cerr << "kvhlr_check: failed: " << error.what() << '\n';
+        return 2;
+    }
+}

@@ -1,0 +1,79 @@
+// Scoring a drawing against samples laid out by hand.
+
+#include "checker/Scores.h"
+
+#include <gtest/gtest.h>
+
+namespace kvcheck {
+namespace {
+
+// Binary fractions, so that the counts below come out exact.
+constexpr double kSpacing = 1.0 / 64, kTolerance = 2 * kSpacing;
+
+// Three unit-long horizontal edges in the drawing: a visible silhouette at y = 0, a hidden sharp edge
+// at y = 1 and an unscored one at y = 2, sampled every kSpacing.
+EdgeSamples threeEdges() {
+    EdgeSamples edges;
+    const std::pair<Visibility, EdgeClass> kinds[] = {{Visibility::Visible, EdgeClass::Silhouette},
+                                                      {Visibility::Hidden, EdgeClass::Sharp},
+                                                      {Visibility::Unscored, EdgeClass::Uncertain}};
+    for (int e = 0; e < 3; ++e) {
+        edges.firstOfEdge.push_back(edges.samples.size());
+        for (int i = 0; i < 64; ++i)
+            edges.samples.push_back({{(i + 0.5) * kSpacing, double(e)}, kinds[e].first, kinds[e].second});
+    }
+    edges.firstOfEdge.push_back(edges.samples.size());
+    return edges;
+}
+
+Line line(int kind, Vec2 a, Vec2 b) {
+    return {kind, {a, b}};
+}
+
+TEST(Scores, FaithfulDrawingScoresOneEverywhere) {
+    const Scores s =
+        score(threeEdges(), {line(kVisibleSilhouette, {0, 0}, {1, 0}), line(kHidden, {1, 1}, {0, 1})},
+              kTolerance, kSpacing);
+    for (const Ratio* r :
+         {&s.visibleRecall, &s.visiblePrecision, &s.hiddenRecall, &s.hiddenPrecision, &s.silhouetteKind})
+        EXPECT_EQ(r->matched, r->scored);
+    EXPECT_EQ(s.visibleRecall.scored, 64u);
+    EXPECT_EQ(s.visiblePrecision.scored, 65u); // a point every spacing, and the last one
+    EXPECT_EQ(s.sharpKind.scored, 0u);         // the only sharp edge is hidden
+    EXPECT_TRUE(s.visibleRecall.misses.empty());
+}
+
+TEST(Scores, MissingWrongAndMiscalledLinesEachCostTheirOwnScore) {
+    // The silhouette drawn as a sharp edge and only half of it; the hidden edge drawn as visible.
+    const Scores s = score(threeEdges(),
+                           {line(kVisibleConvexSharp, {0, 0}, {0.5, 0}), line(kVisibleOther, {0, 1}, {1, 1})},
+                           kTolerance, kSpacing);
+    EXPECT_EQ(s.visibleRecall.matched, 34u); // samples up to x = 0.5 + kTolerance are within reach
+    EXPECT_EQ(s.silhouetteKind.matched, 0u);
+    EXPECT_EQ(s.hiddenRecall.matched, 0u);
+    EXPECT_EQ(s.hiddenRecall.scored, 64u);
+    EXPECT_EQ(s.visiblePrecision.matched, 33u);
+    EXPECT_EQ(s.visiblePrecision.scored, 33u + 65u);
+    EXPECT_EQ(s.visiblePrecision.misses.front().y, 1);
+    EXPECT_EQ(s.hiddenPrecision.scored, 0u);
+    EXPECT_EQ(s.hiddenPrecision.value(), 1.0);
+}
+
+TEST(Scores, LinesOverUnscoredEdgesAreNotJudgedAndStrayLinesCostTheirLength) {
+    const Scores s = score(threeEdges(),
+                           {line(kVisibleSilhouette, {0, 0}, {1, 0}), line(kVisibleOther, {0, 2}, {1, 2}),
+                            line(kHidden, {0, 1}, {1, 1}), line(kHidden, {5, 1}, {6, 1})},
+                           kTolerance, kSpacing);
+    EXPECT_EQ(s.visiblePointsUnscored, 65u);
+    EXPECT_EQ(s.visiblePrecision.value(), 1.0);
+    EXPECT_EQ(s.hiddenPrecision.matched, 65u);
+    EXPECT_EQ(s.hiddenPrecision.scored, 130u);
+
+    // A line that reaches far beyond the frame is counted there, not walked.
+    const Scores stray = score(threeEdges(), {line(kHidden, {-1e12, 1}, {1e12, 1})}, kTolerance, kSpacing);
+    EXPECT_EQ(stray.hiddenRecall.matched, 64u);
+    EXPECT_LT(stray.hiddenPrecision.value(), 1e-9);
+}
+
+} // namespace
+} // namespace kvcheck
