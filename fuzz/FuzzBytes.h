@@ -2,7 +2,8 @@
 
 // Reads a fuzzer's bytes as the values a scene is made of. Once the bytes run out every read
 // gives zero, so any prefix of an input still decodes into a whole scene and short inputs are
-// as meaningful as long ones.
+// as meaningful as long ones. Callers make one read per statement: the order in which operands or
+// arguments are evaluated is unspecified, and an input must decode alike whatever the compiler.
 
 #include <cmath>
 #include <cstddef>
@@ -17,9 +18,13 @@ public:
     FuzzBytes(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
 
     std::uint8_t byte() { return m_position < m_size ? m_data[m_position++] : 0; }
-    std::uint16_t u16() { return static_cast<std::uint16_t>(byte() | byte() << 8); }
+    std::uint16_t u16() {
+        const std::uint16_t low = byte();
+        return static_cast<std::uint16_t>(low | byte() << 8);
+    }
     std::uint32_t u32() {
-        return static_cast<std::uint32_t>(u16()) | static_cast<std::uint32_t>(u16()) << 16;
+        const std::uint32_t low = u16();
+        return low | static_cast<std::uint32_t>(u16()) << 16;
     }
     bool flag() { return (byte() & 1) != 0; }
 
@@ -27,7 +32,8 @@ public:
     std::size_t below(std::size_t n) { return u16() % n; }
 
     double raw() {
-        std::uint64_t bits = static_cast<std::uint64_t>(u32()) | static_cast<std::uint64_t>(u32()) << 32;
+        const std::uint64_t low = u32();
+        const std::uint64_t bits = low | static_cast<std::uint64_t>(u32()) << 32;
         double value;
         std::memcpy(&value, &bits, sizeof value);
         return value;

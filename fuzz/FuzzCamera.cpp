@@ -53,10 +53,14 @@ ViewInfoCriteria fitted(const Bounds& bounds, bool perspective, double distance,
     view.nearPlaneDepth = 0.5 * bounds.radius;
     view.farPlaneDepth = (distance + 2.0) * bounds.radius;
     const double r = bounds.radius * (1.0 + bytes.byte() % 4 / 4.0);
+    if (!perspective) {
+        view.projectionXform = KvHLRTest::orthographic(-r, r, -r, r, view.nearPlaneDepth, view.farPlaneDepth);
+        return view;
+    }
+    const double fieldOfView = 10.0 + bytes.byte() % 150;
+    const double aspect = 1.0 + bytes.byte() % 4 / 2.0;
     view.projectionXform =
-        perspective ? KvHLRTest::perspective(10.0 + bytes.byte() % 150, 1.0 + bytes.byte() % 4 / 2.0,
-                                             view.nearPlaneDepth, view.farPlaneDepth)
-                    : KvHLRTest::orthographic(-r, r, -r, r, view.nearPlaneDepth, view.farPlaneDepth);
+        KvHLRTest::perspective(fieldOfView, aspect, view.nearPlaneDepth, view.farPlaneDepth);
     return view;
 }
 
@@ -90,11 +94,13 @@ void poison(ViewInfoCriteria& view, FuzzBytes& bytes) {
     for (int i = 0; i < count; ++i) {
         const int target = bytes.byte() % 9;
         if (target == 8) {
-            (bytes.flag() ? view.nearPlaneDepth : view.farPlaneDepth) = bytes.special();
+            const double value = bytes.special();
+            (bytes.flag() ? view.nearPlaneDepth : view.farPlaneDepth) = value;
             continue;
         }
         ON_Xform& xform = target < 4 ? view.modelViewXform : view.projectionXform;
-        xform[target % 4][bytes.byte() % 4] = bytes.special();
+        const double value = bytes.special();
+        xform[target % 4][bytes.byte() % 4] = value;
     }
 }
 
@@ -148,8 +154,10 @@ CRect clientRect(FuzzBytes& bytes) {
     switch (bytes.byte() % 3) {
     case 0:
         return CRect();
-    case 1:
-        return CRect(0, 0, bytes.u16(), bytes.u16());
+    case 1: {
+        const std::uint16_t width = bytes.u16();
+        return CRect(0, 0, width, bytes.u16());
+    }
     default: {
         const auto left = static_cast<std::int32_t>(bytes.u32());
         const auto top = static_cast<std::int32_t>(bytes.u32());

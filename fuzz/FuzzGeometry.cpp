@@ -88,8 +88,11 @@ Polygon3D boxes(FuzzBytes& bytes) {
     Polygon3D soup;
     const int count = 1 + bytes.byte() % 4;
     for (int b = 0; b < count; ++b) {
-        const ON_3dPoint lo(bytes.byte() % 8, bytes.byte() % 8, bytes.byte() % 8);
-        const ON_3dVector size(1 + bytes.byte() % 4, 1 + bytes.byte() % 4, 1 + bytes.byte() % 4);
+        double v[6]; // corner, then size
+        for (int i = 0; i < 6; ++i)
+            v[i] = i < 3 ? bytes.byte() % 8 : 1 + bytes.byte() % 4;
+        const ON_3dPoint lo(v[0], v[1], v[2]);
+        const ON_3dVector size(v[3], v[4], v[5]);
         const auto offset = static_cast<Index>(soup.points.size());
         for (int i = 0; i < 8; ++i)
             soup.points.emplace_back(lo.x + (i & 1) * size.x, lo.y + (i & 2) / 2 * size.y,
@@ -107,7 +110,8 @@ void corrupt(Polygon3D& soup, FuzzBytes& bytes) {
     for (int m = 0; m < moves; ++m) {
         ON_3dPoint& p = soup.points[bytes.below(soup.points.size())];
         double* axes[3] = {&p.x, &p.y, &p.z};
-        *axes[bytes.byte() % 3] = bytes.coordinate();
+        const double value = bytes.coordinate();
+        *axes[bytes.byte() % 3] = value;
     }
     if (bytes.flag())
         for (auto& t : soup.triangles)
