@@ -30,6 +30,9 @@ bool holdsEntry(const HLRStrokeLinks& links) {
 // What an end found near the stroke asks for. Only a live end that still carries a valid stroke of
 // the kind counts. Close to an end of the stroke it is merged into the nearer one; well inside the
 // stroke and on its line it splits the stroke. The distances are absolute, in units of t.
+// A split must leave two halves each shorter than the stroke: when t lies below the precision of the
+// coordinates, an end beside one end of a stroke passes the line tests while the half from it is as
+// long as the stroke, and such ends could hand one split round among themselves without end.
 Renewal renewalFor(const HLRShortStroke& stroke, const HLRShortStrokeEnd& end, int kind, double t) {
     const HLRStrokeEnd* end1 = stroke.end1();
     const HLRStrokeEnd* end2 = stroke.end2();
@@ -48,7 +51,9 @@ Renewal renewalFor(const HLRShortStroke& stroke, const HLRShortStrokeEnd& end, i
         return Renewal::MERGE_INTO_END1;
     if (toEnd2 < 20 * t)
         return Renewal::MERGE_INTO_END2;
-    if (offLine <= 10 * t && std::fabs(stroke.length() - (toEnd1 + toEnd2)) <= 20 * t)
+    const double length = stroke.length();
+    if (offLine <= 10 * t && std::fabs(length - (toEnd1 + toEnd2)) <= 20 * t && toEnd1 < length &&
+        toEnd2 < length)
         return Renewal::SPLIT;
     return Renewal::NONE;
 }

@@ -143,6 +143,24 @@ TEST_F(HLRStrokeNetworkRenewerTest, AStrokeIsSplitAtEveryEndLyingOnIt) {
         EXPECT_EQ(pieces[i], std::make_pair(double(i), double(i + 1)));
 }
 
+TEST_F(HLRStrokeNetworkRenewerTest, AnEndBesideAStrokesEndBelowTheCoordinatesPrecisionDoesNotSplitIt) {
+    // With a tolerance far below the precision of coordinates near 0.25, c passes the line tests of
+    // a-b, yet the half from c to b would be as long as the stroke: such splits could cycle forever.
+    HLRShortStrokeEnd* a = builder.end(group, 0, 0);
+    HLRShortStrokeEnd* b = builder.end(group, 0.25, 3e-17);
+    HLRShortStroke* s = builder.stroke(group, a, b, SILHOUETTE);
+    HLRShortStrokeEnd* c = builder.end(group, 0, 1e-17);
+    spoke(c, -1, 1);
+
+    HLRStrokeNetworkRenewer renewer(builder.algo(), group, SILHOUETTE_KIND, 4e-19);
+    renewer.execute();
+
+    EXPECT_EQ(group.silhouetteStrokes().size(), 2u);
+    EXPECT_EQ(s->end1(), a);
+    EXPECT_EQ(s->end2(), b);
+    EXPECT_TRUE(c->isValid());
+}
+
 TEST_F(HLRStrokeNetworkRenewerTest, HiddenStrokesAreRenewedOnlyWhenTheMaskAsksForHiddenKinds) {
     HLRShortStrokeEnd* a = builder.end(group, 0, 0);
     builder.stroke(group, a, builder.end(group, 1, 0), HIDDEN);
