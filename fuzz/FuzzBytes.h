@@ -2,8 +2,9 @@
 
 // Reads a fuzzer's bytes as the values a scene is made of. Once the bytes run out every read
 // gives zero, so any prefix of an input still decodes into a whole scene and short inputs are
-// as meaningful as long ones. Callers make one read per statement: the order in which operands or
-// arguments are evaluated is unspecified, and an input must decode alike whatever the compiler.
+// as meaningful as long ones. Callers make one read per statement: the language leaves open the
+// order in which operands and arguments are evaluated, and an input must decode alike under every
+// compiler.
 
 #include <cmath>
 #include <cstddef>
@@ -46,7 +47,7 @@ public:
         case 4:
             return static_cast<std::int16_t>(u16()) / 1024.0;
         case 5:
-            return special();
+            return extreme();
         case 6:
             return raw();
         case 7:
@@ -56,8 +57,8 @@ public:
         }
     }
 
-    double special() {
-        constexpr double kSpecials[] = {std::numeric_limits<double>::quiet_NaN(),
+    double extreme() {
+        constexpr double kExtremes[] = {std::numeric_limits<double>::quiet_NaN(),
                                         std::numeric_limits<double>::infinity(),
                                         -std::numeric_limits<double>::infinity(),
                                         std::numeric_limits<double>::max(),
@@ -73,7 +74,7 @@ public:
                                         1e12,
                                         0.0,
                                         -0.0};
-        return kSpecials[byte() % (sizeof kSpecials / sizeof kSpecials[0])];
+        return kExtremes[byte() % (sizeof kExtremes / sizeof kExtremes[0])];
     }
 
 private:

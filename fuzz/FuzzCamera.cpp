@@ -94,12 +94,12 @@ void poison(ViewInfoCriteria& view, FuzzBytes& bytes) {
     for (int i = 0; i < count; ++i) {
         const int target = bytes.byte() % 9;
         if (target == 8) {
-            const double value = bytes.special();
+            const double value = bytes.extreme();
             (bytes.flag() ? view.nearPlaneDepth : view.farPlaneDepth) = value;
             continue;
         }
         ON_Xform& xform = target < 4 ? view.modelViewXform : view.projectionXform;
-        const double value = bytes.special();
+        const double value = bytes.extreme();
         xform[target % 4][bytes.byte() % 4] = value;
     }
 }

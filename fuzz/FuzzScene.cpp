@@ -18,7 +18,7 @@ KvHLR::ProjectorCriteria criteria(FuzzBytes& bytes) {
     case 0:
         break; // the default angle
     case 1:
-        criteria.sharpEdgeAngle = bytes.special();
+        criteria.sharpEdgeAngle = bytes.extreme();
         break;
     case 2:
         criteria.sharpEdgeAngle = bytes.coordinate();
