@@ -26,19 +26,6 @@ void transposeInto(ON_Xform const& xform, double array[4][4]) {
             array[j][i] = xform[i][j];
 }
 
-int postProcessingMask(ProjectorCriteria const& criteria) {
-    int mask = Edge::ALL_MASK;
-    if (!criteria.showSilhouette)
-        mask &= ~Edge::SILHOUETTE_MASK;
-    if (!criteria.showConcaveSharpEdge)
-        mask &= ~Edge::CONCAVE_SHARP_EDGE_MASK;
-    if (!criteria.showConvexSharpEdge)
-        mask &= ~Edge::CONVEX_SHARP_EDGE_MASK;
-    if (!criteria.showHiddenLine)
-        mask |= Edge::VISIBLE_MASK;
-    return mask;
-}
-
 // The output kind of a long stroke of edge type `type`, or nothing when the options leave it out.
 // The order of the tests matters: a visible stroke with silhouette and sharp bits is a silhouette.
 std::optional<std::int32_t> kindOfStroke(int type, ProjectorCriteria const& criteria) {
@@ -108,6 +95,19 @@ void appendLongStrokes(HLRPostProcessor const& postProcessor, ProjectorCriteria 
 }
 
 } // namespace
+
+int postProcessingMask(ProjectorCriteria const& criteria) {
+    int mask = Edge::ALL_MASK;
+    if (!criteria.showSilhouette)
+        mask &= ~Edge::SILHOUETTE_MASK;
+    if (!criteria.showConcaveSharpEdge)
+        mask &= ~Edge::CONCAVE_SHARP_EDGE_MASK;
+    if (!criteria.showConvexSharpEdge)
+        mask &= ~Edge::CONVEX_SHARP_EDGE_MASK;
+    if (!criteria.showHiddenLine)
+        mask |= Edge::VISIBLE_MASK;
+    return mask;
+}
 
 HLRProjector projectorFor(ViewInfoCriteria const& view) {
     double modelViewArray[4][4];

@@ -13,6 +13,9 @@ class HLRProjector;
 // The projector for the camera of `view` (transforms and depths).
 HLRProjector projectorFor(ViewInfoCriteria const& view);
 
+// The line kinds the post processor joins for these options; a set visible bit leaves hidden lines out.
+int postProcessingMask(ProjectorCriteria const& criteria);
+
 // Appends the user polylines and the drawing of `model` seen through `projector`, made from `view`, to
 // strokeLines and removes every empty entry. A point whose drawing position is not finite is left out
 // of its line. Returns false, with strokeLines unchanged, when the progress callback cancelled the run.

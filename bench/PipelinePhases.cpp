@@ -13,9 +13,9 @@
 #include "Hlr/HLRPolyAlgo.h"
 #include "Hlr/HLRPostProcessor.h"
 #include "Hlr/HLRProjectedModel.h"
-#include "Hlr/HLRProjectedTriangleEdge.h"
 #include "Hlr/HLRWindowQueryTraverser.h"
 #include "api/CalcSilhouette.h"
+#include "api/SilhouettePipeline.h"
 #include "cli/CameraFit.h"
 #include "host/KvCore.h"
 
@@ -129,12 +129,6 @@ Whole drawWhole(const ProjectorCriteria& criteria, const ViewInfoCriteria& view,
     return Whole{time, peakKilobytes(), longestGap, lines.size()};
 }
 
-void transposeInto(const ON_Xform& xform, double array[4][4]) {
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            array[j][i] = xform[i][j];
-}
-
 struct Phases {
     std::map<std::string, Timing> times;
     double treeMegabytes; // what the window-query tree holds once built
@@ -145,10 +139,7 @@ Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& v
     std::map<std::string, Timing> phases;
     HLRModel model;
     phases["model_build"] = timed([&] { model.build(soup); });
-    double modelView[4][4], projection[4][4];
-    transposeInto(view.modelViewXform, modelView);
-    transposeInto(view.projectionXform, projection);
-    HLRProjector projector(modelView, projection, view.nearPlaneDepth, view.farPlaneDepth);
+    const HLRProjector projector = projectorFor(view);
     HLRPolyAlgo algorithm(model, projector, criteria.sharpEdgeAngle * 3.141592653589793 / 180.0, true, 800,
                           nullptr);
     phases["projected_build"] = timed([&] { algorithm.preProcess(); });
@@ -161,9 +152,8 @@ Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& v
     phases["hide_pass"] = timed([&] { HLRWindowQueryTraverser::hideEdges(tree, projected.edgesToHide()); });
     phases["extraction"] = timed([&] { algorithm.postProcess(); });
     // The renewal the post processor starts with, timed on its own: the post processor then finds the
-    // network renewed. Mask and tolerance are the ones it uses (all kinds, hidden ones on request).
-    using Edge = HLRProjectedTriangleEdge;
-    const int mask = criteria.showHiddenLine ? Edge::ALL_MASK : Edge::ALL_MASK | Edge::VISIBLE_MASK;
+    // network renewed. Mask and tolerance are the ones it uses.
+    const int mask = postProcessingMask(criteria);
     const HLRBox2D& world = HLRBoundingBox2D::world();
     const double tolerance = std::min(world.width(), world.height()) * 1e-6;
     phases["renewal"] = timed([&] { algorithm.renewStrokeNetwork(mask, tolerance); });
