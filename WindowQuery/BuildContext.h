@@ -15,19 +15,10 @@ template <class Traits, int Level> class SubTree;
 // Below this many items or events a part of the build is not worth a thread of its own.
 constexpr std::size_t PARALLEL_GRAIN = 2048;
 
-// The three node pools of one tree.
+// The node pools of one tree: level-1 nodes and level-0 subtrees. (A subtree keeps its own nodes.)
 template <class Traits> struct NodePools {
     NodePool<Node<Traits, 1>> level1Nodes;
-    NodePool<Node<Traits, 0>> level0Nodes;
     NodePool<SubTree<Traits, 0>> subTrees;
-
-    template <int Level> NodePool<Node<Traits, Level>>& nodes() {
-        if constexpr (Level == 1) {
-            return level1Nodes;
-        } else {
-            return level0Nodes;
-        }
-    }
 };
 
 // What every builder of one tree shares: the items' grid boxes by index, the pools and the thread grants.

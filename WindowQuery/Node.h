@@ -1,6 +1,7 @@
 #pragma once
 
 #include "WindowQuery/BuildContext.h"
+#include "WindowQuery/NodeArray.h"
 #include "WindowQuery/NodeBase.h"
 
 #include <algorithm>
@@ -15,34 +16,26 @@ namespace Imple {
 
 template <class Traits, int Level> class SubTree;
 
-// A position in a subtree's item store, which a node keeps in 32 bits.
-inline std::uint32_t itemPosition(const std::vector<std::uint32_t>& store) {
-    if (store.size() > UINT32_MAX) {
-        throw std::length_error("WindowQuery: too many items in one subtree");
-    }
-    return static_cast<std::uint32_t>(store.size());
-}
-
 // A node of level 0 (x). These nodes serve the stab search alone (the range search bisects the event
 // list), so a child is only made where items go on down. A subtree has millions of these nodes for a
-// large model, so their spanning items live in one array of the subtree, each node holding its range
-// of it, and a subtree is built by one thread: the level-1 builders share the threads out.
+// large model, so its nodes are laid out before any is made and then made in one array, and their
+// spanning items live in one array of the subtree, each node holding its range of it.
 template <class Traits> class Node<Traits, 0> : public NodeBase<Traits, 0> {
 public:
-    using NodeBase<Traits, 0>::NodeBase;
+    Node(const Event* lo, const Event* hi, std::uint32_t itemsBegin, std::uint32_t itemsEnd)
+        : NodeBase<Traits, 0>(lo, hi), m_itemsBegin(itemsBegin), m_itemsEnd(itemsEnd) {}
 
-    // Builds the node for the distinct coordinates i to j over the intervals lists[begin, end), filing
-    // the spanning items of it and of the nodes below it at the end of `store`. The lists handed to
-    // the children go on the end of `lists`, used as a stack, so that building allocates nothing.
-    void build(BuildContext<Traits>& context, const Event* const* distinct, std::size_t i, std::size_t j,
-               std::vector<Interval>& lists, std::size_t begin, std::size_t end,
-               std::vector<std::uint32_t>& store);
+    // Builds the node tree over the distinct coordinates (at least two) for the intervals, each of
+    // positive length, into `nodes`, root first, and files the nodes' spanning items in `store`, each
+    // node's in the order of the intervals. Returns the root.
+    static Node* buildTree(const std::vector<const Event*>& distinct, const std::vector<Interval>& intervals,
+                           NodeArray<Node>& nodes, std::vector<std::uint32_t>& store);
     // Reports the items whose x-interval, of positive length, contains c; `store` is the subtree's.
     bool stab(Traverser<Traits>& traverser, std::int16_t c, const std::uint32_t* store) const;
 
 private:
-    std::uint32_t m_itemsBegin = 0;
-    std::uint32_t m_itemsEnd = 0;
+    std::uint32_t m_itemsBegin;
+    std::uint32_t m_itemsEnd;
 };
 
 // A node of level 1 (y). Besides its spanning items it owns two level-0 subtrees: over the items with
@@ -52,8 +45,14 @@ template <class Traits> class Node<Traits, 1> : public NodeBase<Traits, 1> {
 public:
     using NodeBase<Traits, 1>::NodeBase;
 
+    // Builds the node tree below this node, without the level-0 subtrees.
     void build(BuildContext<Traits>& context, const Event* const* distinct, std::size_t i, std::size_t j,
                std::vector<Interval> items);
+    // The two level-0 subtrees, each made only over a non-empty set; any thread may build either, once
+    // the whole node tree stands. A subtree costs about as much as its events, which these tell ahead.
+    void buildEndpointSubTree(BuildContext<Traits>& context);
+    void buildSpanningSubTree(BuildContext<Traits>& context);
+    std::size_t endpointEventCount() const { return static_cast<std::size_t>(this->hi() - this->lo()); }
     // Stab phase: the items whose y-interval contains the window's centre y, narrowed on x.
     bool stab(Traverser<Traits>& traverser) const;
     // Range phase: the items with a y-endpoint in the window's y-range, narrowed on x.
@@ -64,7 +63,6 @@ public:
     const SubTree<Traits, 0>* spanningSubTree() const { return m_spanningSubTree; }
 
 private:
-    void buildSubTrees(BuildContext<Traits>& context);
     std::vector<std::uint32_t> endpointItems(const QuantisedBox* boxes) const;
 
     std::vector<std::uint32_t> m_spanningItems;
@@ -72,44 +70,131 @@ private:
     SubTree<Traits, 0>* m_spanningSubTree = nullptr;
 };
 
+namespace LevelZero {
+
+// A level-0 node before it is made: its range of distinct coordinates, its range of the item store,
+// and its children's positions in the plan (NONE where a child is not made).
+struct Plan {
+    static constexpr std::uint32_t NONE = 0xFFFFFFFFu;
+    std::uint32_t i;
+    std::uint32_t j;
+    std::uint32_t itemsBegin = 0;
+    std::uint32_t itemsEnd = 0;
+    std::uint32_t left = NONE;
+    std::uint32_t right = NONE;
+};
+
+// What one thread reuses from subtree to subtree, so that the thousands of small builds of a large
+// model allocate nothing and touch memory that is already warm.
+struct Scratch {
+    std::vector<std::int16_t> coordinates;
+    std::vector<Plan> plans;
+    std::vector<Interval> lists; // the interval lists of the nodes still to build, used as a stack
+    std::vector<std::uint32_t> store;
+
+    static Scratch& ofThisThread() {
+        thread_local Scratch scratch;
+        return scratch;
+    }
+};
+
+inline std::uint32_t position32(std::size_t position) {
+    if (position > UINT32_MAX) {
+        throw std::length_error("WindowQuery: too many items in one subtree");
+    }
+    return static_cast<std::uint32_t>(position);
+}
+
+} // namespace LevelZero
+
 template <class Traits>
-void Node<Traits, 0>::build(BuildContext<Traits>& context, const Event* const* distinct, std::size_t i,
-                            std::size_t j, std::vector<Interval>& lists, std::size_t begin, std::size_t end,
-                            std::vector<std::uint32_t>& store) {
-    const std::size_t k = i + (j - i) / 2;
-    const std::int16_t split = distinct[k]->coordinate;
-    // Copies, not references: pushing onto the lists may move them.
-    const std::size_t leftBegin = lists.size();
-    m_itemsBegin = itemPosition(store);
-    for (std::size_t n = begin; n < end; ++n) {
-        const Interval interval = lists[n];
-        if (this->spans(interval)) {
-            store.push_back(interval.index);
-        } else if (interval.low < split) {
-            lists.push_back(interval);
+Node<Traits, 0>* Node<Traits, 0>::buildTree(const std::vector<const Event*>& distinct,
+                                            const std::vector<Interval>& intervals, NodeArray<Node>& nodes,
+                                            std::vector<std::uint32_t>& store) {
+    using LevelZero::Plan;
+    LevelZero::Scratch& scratch = LevelZero::Scratch::ofThisThread();
+    std::vector<std::int16_t>& coordinates = scratch.coordinates;
+    coordinates.clear();
+    for (const Event* event : distinct) {
+        coordinates.push_back(event->coordinate);
+    }
+    std::vector<Plan>& plans = scratch.plans;
+    std::vector<Interval>& lists = scratch.lists;
+    scratch.store.clear();
+    plans.assign(1, Plan{0, LevelZero::position32(distinct.size() - 1)});
+    lists.assign(intervals.begin(), intervals.end());
+
+    // Depth first, a node before its left side before its right, each node keeping its spanning items
+    // in the store ahead of those below it. A task is a node and its list on the stack; what lies past
+    // its list when it is taken up belongs to nodes already built.
+    struct Task {
+        std::uint32_t plan;
+        std::size_t begin;
+        std::size_t end;
+    };
+    std::vector<Task> tasks{Task{0, 0, lists.size()}};
+    while (!tasks.empty()) {
+        const Task task = tasks.back();
+        tasks.pop_back();
+        lists.resize(task.end);
+        Plan& plan = plans[task.plan];
+        const std::uint32_t i = plan.i;
+        const std::uint32_t j = plan.j;
+        const std::uint32_t k = i + (j - i) / 2;
+        const std::int16_t first = coordinates[i];
+        const std::int16_t next = coordinates[j];
+        const std::int16_t split = coordinates[k];
+        auto spans = [first, next](const Interval& interval) {
+            return interval.low <= first && interval.high >= next;
+        };
+        // The right side's list goes on the stack below the left side's, which is built first.
+        plan.itemsBegin = LevelZero::position32(scratch.store.size());
+        for (std::size_t n = task.begin; n < task.end; ++n) {
+            const Interval interval = lists[n];
+            if (spans(interval)) {
+                scratch.store.push_back(interval.index);
+            } else if (interval.high > split) {
+                lists.push_back(interval);
+            }
+        }
+        plan.itemsEnd = LevelZero::position32(scratch.store.size());
+        const std::size_t leftBegin = lists.size();
+        for (std::size_t n = task.begin; n < task.end; ++n) {
+            const Interval interval = lists[n];
+            if (!spans(interval) && interval.low < split) {
+                lists.push_back(interval);
+            }
+        }
+        const std::size_t leftEnd = lists.size();
+        if (leftBegin > task.end) {
+            plan.right = LevelZero::position32(plans.size());
+            tasks.push_back(Task{plan.right, task.end, leftBegin});
+        }
+        if (leftEnd > leftBegin) {
+            plan.left = LevelZero::position32(plans.size() + (leftBegin > task.end ? 1 : 0));
+            tasks.push_back(Task{plan.left, leftBegin, leftEnd});
+        }
+        // `plan` is not used past here: adding plans may move them.
+        if (leftBegin > task.end) {
+            plans.push_back(Plan{k, j});
+        }
+        if (leftEnd > leftBegin) {
+            plans.push_back(Plan{i, k});
         }
     }
-    m_itemsEnd = itemPosition(store);
-    const std::size_t rightBegin = lists.size();
-    for (std::size_t n = begin; n < end; ++n) {
-        const Interval interval = lists[n];
-        if (!this->spans(interval) && interval.high > split) {
-            lists.push_back(interval);
-        }
+
+    nodes.reset(plans.size());
+    for (const Plan& plan : plans) {
+        nodes.emplace(distinct[plan.i], distinct[plan.j], plan.itemsBegin, plan.itemsEnd);
     }
-    const std::size_t rightEnd = lists.size();
-    NodePool<Node>& pool = context.pools.level0Nodes;
-    Node* left = rightBegin == leftBegin ? nullptr : pool.create(distinct[i], distinct[k]);
-    Node* right = rightEnd == rightBegin ? nullptr : pool.create(distinct[k], distinct[j]);
-    this->setChildren(left, right);
-    // The depth is that of a segment tree over at most 2048 coordinates.
-    if (left) {
-        left->build(context, distinct, i, k, lists, leftBegin, rightBegin, store);
+    for (std::size_t n = 0; n < plans.size(); ++n) {
+        auto child = [&nodes](std::uint32_t position) {
+            return position == Plan::NONE ? nullptr : nodes.at(position);
+        };
+        nodes.at(n)->setChildren(child(plans[n].left), child(plans[n].right));
     }
-    if (right) {
-        right->build(context, distinct, k, j, lists, rightBegin, rightEnd, store);
-    }
-    lists.resize(leftBegin);
+    store.assign(scratch.store.begin(), scratch.store.end());
+    return nodes.at(0);
 }
 
 template <class Traits>
@@ -139,43 +224,29 @@ void Node<Traits, 1>::build(BuildContext<Traits>& context, const Event* const* d
     }
     Node* left = this->leftChild();
     Node* right = this->rightChild();
-    auto children = [&] {
-        if (!left) {
-            return;
-        }
-        const auto smaller = std::min(left->hi() - left->lo(), right->hi() - right->lo());
-        context.threads.runBoth(
-            static_cast<std::size_t>(smaller) >= PARALLEL_GRAIN,
-            [&] { left->build(context, distinct, i, k, std::move(toLeft)); },
-            [&] { right->build(context, distinct, k, j, std::move(toRight)); });
-    };
-    // The node's spanning items are final now, so its subtrees can be built beside its children.
-    const auto span = this->hi() - this->lo();
+    if (!left) {
+        return;
+    }
+    const auto smaller = std::min(left->hi() - left->lo(), right->hi() - right->lo());
     context.threads.runBoth(
-        static_cast<std::size_t>(span) >= PARALLEL_GRAIN, [&] { buildSubTrees(context); }, children);
+        static_cast<std::size_t>(smaller) >= PARALLEL_GRAIN,
+        [&] { left->build(context, distinct, i, k, std::move(toLeft)); },
+        [&] { right->build(context, distinct, k, j, std::move(toRight)); });
 }
 
-template <class Traits> void Node<Traits, 1>::buildSubTrees(BuildContext<Traits>& context) {
+template <class Traits> void Node<Traits, 1>::buildEndpointSubTree(BuildContext<Traits>& context) {
     const std::vector<std::uint32_t> endpoints = endpointItems(context.boxes);
-    const std::vector<std::uint32_t>& spanning = this->spanningItems();
     if (!endpoints.empty()) {
         m_endpointSubTree = context.pools.subTrees.create();
+        m_endpointSubTree->build(context, endpoints);
     }
-    if (!spanning.empty()) {
+}
+
+template <class Traits> void Node<Traits, 1>::buildSpanningSubTree(BuildContext<Traits>& context) {
+    if (!m_spanningItems.empty()) {
         m_spanningSubTree = context.pools.subTrees.create();
+        m_spanningSubTree->build(context, m_spanningItems);
     }
-    context.threads.runBoth(
-        std::min(endpoints.size(), spanning.size()) >= PARALLEL_GRAIN,
-        [&] {
-            if (m_endpointSubTree) {
-                m_endpointSubTree->build(context, endpoints);
-            }
-        },
-        [&] {
-            if (m_spanningSubTree) {
-                m_spanningSubTree->build(context, spanning);
-            }
-        });
 }
 
 // Each item once, although both its events may lie in the span: through its minimum event, or through

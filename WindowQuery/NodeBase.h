@@ -35,6 +35,9 @@ public:
     std::int16_t last() const { return m_last; }
     const NodeType* left() const { return m_left; }
     const NodeType* right() const { return m_right; }
+    // The children as the builders see them, to finish building.
+    NodeType* leftChild() const { return m_left; }
+    NodeType* rightChild() const { return m_right; }
     // Whether the interval covers the node's closed range, so that the node keeps it.
     bool spans(const Interval& interval) const { return interval.low <= m_first && interval.high >= m_next; }
 
@@ -50,8 +53,6 @@ protected:
         m_left = left;
         m_right = right;
     }
-    NodeType* leftChild() const { return m_left; }
-    NodeType* rightChild() const { return m_right; }
 
     // Walks every node whose closed range contains c, calling atNode on each that the traverser admits.
     template <class AtNode> bool stabPath(Traverser<Traits>& traverser, std::int16_t c, AtNode& atNode) const;

@@ -2,11 +2,14 @@
 
 #include <boost/noncopyable.hpp>
 
+#include <atomic>
 #include <cstddef>
 #include <exception>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace WindowQuery {
 namespace Imple {
@@ -34,6 +37,12 @@ public:
     // Runs both tasks, the first on a thread of its own when the split is worth a thread and a grant is
     // free. Returns once both are done; a failure of either is rethrown here.
     template <class First, class Second> void runBoth(bool worthSplitting, First&& first, Second&& second);
+
+    // Runs job(0) to job(count - 1), started in that order, on the calling thread and on one extra
+    // thread per grant free at the call; every thread takes the next job as soon as it is done with
+    // one, so that the threads finish together however uneven the jobs. Returns once all are done;
+    // a failure stops the start of further jobs and the first one is rethrown here.
+    template <class Job> void runAll(std::size_t count, Job&& job);
 
 private:
     void giveBack() noexcept;
@@ -67,6 +76,47 @@ void ThreadManager::runBoth(bool worthSplitting, First&& first, Second&& second)
     worker.join();
     if (workerFailure) {
         std::rethrow_exception(workerFailure);
+    }
+}
+
+template <class Job> void ThreadManager::runAll(std::size_t count, Job&& job) {
+    std::atomic<std::size_t> next{0};
+    std::mutex failureMutex;
+    std::exception_ptr failure;
+    auto work = [&] {
+        try {
+            for (std::size_t i = next++; i < count; i = next++) {
+                job(i);
+            }
+        } catch (...) {
+            next = count;
+            const std::lock_guard<std::mutex> lock(failureMutex);
+            if (!failure) {
+                failure = std::current_exception();
+            }
+        }
+    };
+    std::vector<std::shared_ptr<Request>> grants;
+    std::vector<std::thread> helpers;
+    try {
+        for (std::shared_ptr<Request> grant = request(); grant->isGranted() && helpers.size() + 1 < count;
+             grant = request()) {
+            grants.push_back(std::move(grant));
+            helpers.emplace_back(work);
+        }
+    } catch (...) {
+        next = count; // the helpers already started finish their job and stop
+        for (std::thread& helper : helpers) {
+            helper.join();
+        }
+        throw;
+    }
+    work();
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
     }
 }
 

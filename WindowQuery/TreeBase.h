@@ -34,9 +34,13 @@ protected:
     void clearLevel();
 
 private:
+    void buildSubTrees(BuildContext<Traits>& context);
+
     std::vector<Event> m_events;
     std::vector<const Event*> m_distinct;
     NodeType* m_root = nullptr;
+    // Level 0 only: its nodes, made in one go.
+    NodeArray<Node<Traits, 0>> m_nodes;
     std::vector<std::uint32_t> m_nodeItems;
 };
 
@@ -64,20 +68,52 @@ void TreeBase<Traits, Level>::buildLevel(BuildContext<Traits>& context,
     }
     m_distinct.shrink_to_fit();
 
-    m_root = context.pools.template nodes<Level>().create(m_distinct.front(), m_distinct.back());
     if constexpr (Level == 0) {
-        const std::size_t count = intervals.size();
-        m_root->build(context, m_distinct.data(), 0, m_distinct.size() - 1, intervals, 0, count, m_nodeItems);
-        m_nodeItems.shrink_to_fit();
+        m_root = NodeType::buildTree(m_distinct, intervals, m_nodes, m_nodeItems);
     } else {
+        m_root = context.pools.level1Nodes.create(m_distinct.front(), m_distinct.back());
         m_root->build(context, m_distinct.data(), 0, m_distinct.size() - 1, std::move(intervals));
+        buildSubTrees(context);
     }
+}
+
+// The level-0 subtrees of all level-1 nodes, as one list of jobs shared out among the threads, largest
+// first: the largest (the root's endpoint subtree holds every item) then start at once, and the many
+// small ones at the end even out the threads' loads.
+template <class Traits, int Level> void TreeBase<Traits, Level>::buildSubTrees(BuildContext<Traits>& context) {
+    struct Job {
+        NodeType* node;
+        bool endpoints; // the endpoint subtree, else the spanning one
+        std::size_t size;
+    };
+    std::vector<Job> jobs;
+    std::vector<NodeType*> pending{m_root};
+    while (!pending.empty()) {
+        NodeType* node = pending.back();
+        pending.pop_back();
+        jobs.push_back(Job{node, true, node->endpointEventCount()});
+        jobs.push_back(Job{node, false, 2 * node->spanningItems().size()});
+        for (NodeType* child : {node->leftChild(), node->rightChild()}) {
+            if (child) {
+                pending.push_back(child);
+            }
+        }
+    }
+    std::stable_sort(jobs.begin(), jobs.end(), [](const Job& a, const Job& b) { return a.size > b.size; });
+    context.threads.runAll(jobs.size(), [&](std::size_t i) {
+        if (jobs[i].endpoints) {
+            jobs[i].node->buildEndpointSubTree(context);
+        } else {
+            jobs[i].node->buildSpanningSubTree(context);
+        }
+    });
 }
 
 template <class Traits, int Level> void TreeBase<Traits, Level>::clearLevel() {
     m_events = {};
     m_distinct = {};
     m_nodeItems = {};
+    m_nodes.reset(0);
     m_root = nullptr;
 }
 
