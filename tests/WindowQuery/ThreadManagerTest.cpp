@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -84,5 +87,39 @@ TEST(ThreadManager, FailuresOfEitherTaskReachTheCaller) {
                      true, [&] { firstRan = true; }, [] { throw std::logic_error("second"); }),
                  std::logic_error);
     EXPECT_TRUE(firstRan);
+    EXPECT_EQ(manager.available(), 1u);
+}
+
+TEST(ThreadManager, RunAllRunsEveryJobOnceOnTheGrantedThreads) {
+    for (unsigned grants : {0u, 1u, 3u}) {
+        ThreadManager manager(grants);
+        std::vector<std::atomic<int>> runs(1000);
+        std::mutex threadsMutex;
+        std::set<std::thread::id> threads;
+        manager.runAll(runs.size(), [&](std::size_t i) {
+            ++runs[i];
+            const std::lock_guard<std::mutex> lock(threadsMutex);
+            threads.insert(std::this_thread::get_id());
+        });
+        for (const std::atomic<int>& count : runs) {
+            EXPECT_EQ(count.load(), 1);
+        }
+        EXPECT_LE(threads.size(), grants + 1);
+        EXPECT_EQ(manager.available(), grants);
+    }
+}
+
+TEST(ThreadManager, RunAllStopsStartingJobsAfterAFailureAndRethrowsIt) {
+    ThreadManager manager(1);
+    std::atomic<std::size_t> started{0};
+    EXPECT_THROW(manager.runAll(100000,
+                                [&](std::size_t i) {
+                                    ++started;
+                                    if (i == 10) {
+                                        throw std::runtime_error("job");
+                                    }
+                                }),
+                 std::runtime_error);
+    EXPECT_LT(started.load(), 100000u);
     EXPECT_EQ(manager.available(), 1u);
 }
