@@ -157,8 +157,9 @@ void HLRProjectedModel::mainProcess() {
     HLRProgressObservableProc::startProcess("HLRProjectedModel::execute", 1);
     HLRProgressObservableProc::startProcess("HLRProjectedModel::mainProcess", static_cast<int>(m_edgeCount));
     HLRWindowQueryTraverser::Tree tree;
-    tree.build(hiders(), Kv::GetNumberOfProcessors());
-    HLRWindowQueryTraverser::hideEdges(tree, edgesToHide());
+    const std::vector<HLRProjectedTriangleEdge*> edges = edgesToHide();
+    HLRWindowQueryTraverser::buildTree(tree, hiders(), edges, Kv::GetNumberOfProcessors());
+    HLRWindowQueryTraverser::hideEdges(tree, edges);
     HLRProgressObservableProc::endProcess("HLRProjectedModel::mainProcess");
     HLRProgressObservableProc::endProcess("HLRProjectedModel::execute");
 }

@@ -40,6 +40,18 @@ void HLRWindowQueryTraverser::hide(const Tree& tree, HLRProjectedTriangleEdge& e
     tree.query(*this);
 }
 
+void HLRWindowQueryTraverser::buildTree(Tree& tree, const std::vector<HLRProjectedTriangle*>& hiders,
+                                        const std::vector<HLRProjectedTriangleEdge*>& edges,
+                                        unsigned threadCount) {
+    std::vector<WindowQuery::Imple::QuantisedBox> windows;
+    windows.reserve(edges.size());
+    for (const HLRProjectedTriangleEdge* edge : edges) {
+        const HLRBoundingBox2D& box = edge->boundingBox2D();
+        windows.push_back(WindowQuery::Imple::QuantisedBox::fromCodes(box.minCode(), box.maxCode()));
+    }
+    tree.build(hiders, threadCount, windows);
+}
+
 void HLRWindowQueryTraverser::hideEdges(const Tree& tree,
                                         const std::vector<HLRProjectedTriangleEdge*>& edges) {
     const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(edges.size());

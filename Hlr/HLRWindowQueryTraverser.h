@@ -32,6 +32,11 @@ public:
     // Offers the edge to every triangle of the tree whose screen box meets the edge's.
     void hide(const Tree& tree, HLRProjectedTriangleEdge& edge);
 
+    // Builds the tree over the hiders for the queries of the hide pass over these edges, with
+    // threadCount builder threads besides the calling one.
+    static void buildTree(Tree& tree, const std::vector<HLRProjectedTriangle*>& hiders,
+                          const std::vector<HLRProjectedTriangleEdge*>& edges, unsigned threadCount);
+
     // The hide pass over a tree built on the hiders (with any number of builder threads): one parallel
     // loop, each edge on one thread. The hidden state of every edge comes out the same whatever the
     // numbers of threads.

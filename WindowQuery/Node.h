@@ -5,6 +5,7 @@
 #include "WindowQuery/NodeBase.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
@@ -57,13 +58,31 @@ public:
     bool stab(Traverser<Traits>& traverser) const;
     // Range phase: the items with a y-endpoint in the window's y-range, narrowed on x.
     bool range(Traverser<Traits>& traverser) const;
+    // Marks, on this node and below, the subtrees that a query for the window reaches (whatever a
+    // traverser would admit), so that a build for known windows makes those alone. Any number of
+    // threads may mark at once.
+    void markWanted(const QuantisedBox& window) const;
+    // Whether a subtree is to be built: always, unless the build is for known windows.
+    bool endpointWanted() const { return m_endpointWanted.load(std::memory_order_relaxed); }
+    bool spanningWanted() const { return m_spanningWanted.load(std::memory_order_relaxed); }
+    void wantAll() {
+        m_endpointWanted.store(true, std::memory_order_relaxed);
+        m_spanningWanted.store(true, std::memory_order_relaxed);
+    }
 
     const std::vector<std::uint32_t>& spanningItems() const { return m_spanningItems; }
     const SubTree<Traits, 0>* endpointSubTree() const { return m_endpointSubTree; }
     const SubTree<Traits, 0>* spanningSubTree() const { return m_spanningSubTree; }
 
 private:
+    // The range phase's walk: atNode on each node whose span lies within the window's y-range and is
+    // admitted, and whose parent's span does not; false as soon as atNode is.
+    template <class Admit, class AtNode>
+    bool rangePath(const QuantisedBox& window, Admit& admit, AtNode& atNode) const;
     std::vector<std::uint32_t> endpointItems(const QuantisedBox* boxes) const;
+
+    mutable std::atomic<bool> m_endpointWanted{false};
+    mutable std::atomic<bool> m_spanningWanted{false};
 
     std::vector<std::uint32_t> m_spanningItems;
     SubTree<Traits, 0>* m_endpointSubTree = nullptr;
@@ -207,7 +226,10 @@ bool Node<Traits, 0>::stab(Traverser<Traits>& traverser, std::int16_t c, const s
         }
         return true;
     };
-    return this->stabPath(traverser, c, report);
+    auto admit = [&traverser](std::int16_t first, std::int16_t next, int level) {
+        return traverser.acceptRange(first, next, level);
+    };
+    return this->stabPath(c, admit, report);
 }
 
 template <class Traits>
@@ -276,23 +298,51 @@ template <class Traits> bool Node<Traits, 1>::stab(Traverser<Traits>& traverser)
     auto intoSubTree = [&traverser](const Node& node) {
         return !node.m_spanningSubTree || node.m_spanningSubTree->query(traverser);
     };
-    return this->stabPath(traverser, traverser.window().template centre<1>(), intoSubTree);
+    auto admit = [&traverser](std::int16_t first, std::int16_t next, int level) {
+        return traverser.acceptRange(first, next, level);
+    };
+    return this->stabPath(traverser.window().template centre<1>(), admit, intoSubTree);
 }
 
 template <class Traits> bool Node<Traits, 1>::range(Traverser<Traits>& traverser) const {
-    if (!traverser.acceptRange(this->first(), this->last(), 1)) {
+    auto intoSubTree = [&traverser](const Node& node) {
+        return !node.m_endpointSubTree || node.m_endpointSubTree->query(traverser);
+    };
+    auto admit = [&traverser](std::int16_t first, std::int16_t last, int level) {
+        return traverser.acceptRange(first, last, level);
+    };
+    return rangePath(traverser.window(), admit, intoSubTree);
+}
+
+template <class Traits>
+template <class Admit, class AtNode>
+bool Node<Traits, 1>::rangePath(const QuantisedBox& window, Admit& admit, AtNode& atNode) const {
+    if (!admit(this->first(), this->last(), 1)) {
         return true;
     }
-    const QuantisedBox& window = traverser.window();
     if (window.y0 <= this->first() && window.y1 >= this->last()) {
-        return !m_endpointSubTree || m_endpointSubTree->query(traverser);
+        return atNode(*this);
     }
     const Node* left = this->left();
     const Node* right = this->right();
-    if (left && window.y0 <= left->last() && !left->range(traverser)) {
+    if (left && window.y0 <= left->last() && !left->rangePath(window, admit, atNode)) {
         return false;
     }
-    return !(right && window.y1 >= right->first() && !right->range(traverser));
+    return !(right && window.y1 >= right->first() && !right->rangePath(window, admit, atNode));
+}
+
+template <class Traits> void Node<Traits, 1>::markWanted(const QuantisedBox& window) const {
+    auto admitAll = [](std::int16_t, std::int16_t, int) { return true; };
+    auto wantSpanning = [](const Node& node) {
+        node.m_spanningWanted.store(true, std::memory_order_relaxed);
+        return true;
+    };
+    auto wantEndpoints = [](const Node& node) {
+        node.m_endpointWanted.store(true, std::memory_order_relaxed);
+        return true;
+    };
+    this->stabPath(window.template centre<1>(), admitAll, wantSpanning);
+    rangePath(window, admitAll, wantEndpoints);
 }
 
 } // namespace Imple

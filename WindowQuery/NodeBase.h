@@ -54,8 +54,9 @@ protected:
         m_right = right;
     }
 
-    // Walks every node whose closed range contains c, calling atNode on each that the traverser admits.
-    template <class AtNode> bool stabPath(Traverser<Traits>& traverser, std::int16_t c, AtNode& atNode) const;
+    // Walks every node whose closed range contains c, calling atNode on each that admit(first, next,
+    // level) lets in. False as soon as atNode is.
+    template <class Admit, class AtNode> bool stabPath(std::int16_t c, Admit& admit, AtNode& atNode) const;
 
 private:
     // A query reads the coordinates of every node on its path; kept here, they cost no visit to the
@@ -100,18 +101,18 @@ void NodeBase<Traits, Level>::distribute(std::vector<Interval> intervals, std::i
 }
 
 template <class Traits, int Level>
-template <class AtNode>
-bool NodeBase<Traits, Level>::stabPath(Traverser<Traits>& traverser, std::int16_t c, AtNode& atNode) const {
-    if (!traverser.acceptRange(first(), next(), Level)) {
+template <class Admit, class AtNode>
+bool NodeBase<Traits, Level>::stabPath(std::int16_t c, Admit& admit, AtNode& atNode) const {
+    if (!admit(first(), next(), Level)) {
         return true;
     }
     if (!atNode(static_cast<const NodeType&>(*this))) {
         return false;
     }
-    if (m_left && c <= m_left->next() && !m_left->stabPath(traverser, c, atNode)) {
+    if (m_left && c <= m_left->next() && !m_left->stabPath(c, admit, atNode)) {
         return false;
     }
-    return !(m_right && c >= m_right->first() && !m_right->stabPath(traverser, c, atNode));
+    return !(m_right && c >= m_right->first() && !m_right->stabPath(c, admit, atNode));
 }
 
 } // namespace Imple

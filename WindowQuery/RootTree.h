@@ -6,6 +6,7 @@
 #include "WindowQuery/Traverser.h"
 #include "WindowQuery/Tree.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -31,6 +32,12 @@ public:
     // Copies the items and builds both levels, with at most threadCount threads helping the calling one
     // (0: the whole build runs on the calling thread). The tree is the same whatever the count.
     void build(const std::vector<Item>& items, unsigned threadCount);
+    // The same, except that level-0 subtrees are made only where a query for one of the windows goes:
+    // the tree then answers the queries for these windows, and only these, as the whole tree would.
+    // A large model's hide pass, whose windows are known before it starts, mostly asks about few
+    // places (the outline of a smooth surface), and most of a whole tree would go unread.
+    void build(const std::vector<Item>& items, unsigned threadCount,
+               const std::vector<Imple::QuantisedBox>& windows);
 
     const std::vector<Item>& items() const { return m_items; }
 
@@ -39,6 +46,8 @@ public:
     bool query(Traverser<Traits>& traverser) const;
 
 private:
+    void buildFor(const std::vector<Item>& items, unsigned threadCount,
+                  const std::vector<Imple::QuantisedBox>* windows);
     void clear();
 
     std::vector<Item> m_items;
@@ -46,6 +55,18 @@ private:
 };
 
 template <class Traits> void RootTree<Traits>::build(const std::vector<Item>& items, unsigned threadCount) {
+    buildFor(items, threadCount, nullptr);
+}
+
+template <class Traits>
+void RootTree<Traits>::build(const std::vector<Item>& items, unsigned threadCount,
+                             const std::vector<Imple::QuantisedBox>& windows) {
+    buildFor(items, threadCount, &windows);
+}
+
+template <class Traits>
+void RootTree<Traits>::buildFor(const std::vector<Item>& items, unsigned threadCount,
+                                const std::vector<Imple::QuantisedBox>* windows) {
     if (items.size() >= Imple::NO_ITEM) {
         throw std::length_error("WindowQuery::RootTree::build(): Too many items.");
     }
@@ -63,6 +84,16 @@ template <class Traits> void RootTree<Traits>::build(const std::vector<Item>& it
         std::vector<std::uint32_t> all(items.size());
         std::iota(all.begin(), all.end(), 0u);
         this->buildLevel(context, all);
+        if (windows && this->root()) {
+            constexpr std::size_t WINDOWS_PER_JOB = 4096;
+            threads.runAll((windows->size() + WINDOWS_PER_JOB - 1) / WINDOWS_PER_JOB, [&](std::size_t job) {
+                const std::size_t end = std::min(windows->size(), (job + 1) * WINDOWS_PER_JOB);
+                for (std::size_t i = job * WINDOWS_PER_JOB; i < end; ++i) {
+                    this->root()->markWanted((*windows)[i]);
+                }
+            });
+        }
+        this->buildSubTrees(context, windows != nullptr);
     } catch (...) {
         clear();
         throw;

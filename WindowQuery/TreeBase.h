@@ -32,9 +32,11 @@ protected:
 
     void buildLevel(BuildContext<Traits>& context, const std::vector<std::uint32_t>& items);
     void clearLevel();
+    // Level 1 only, once its node tree stands: the level-0 subtrees of its nodes, all of them or only
+    // those marked wanted.
+    void buildSubTrees(BuildContext<Traits>& context, bool onlyWanted);
 
 private:
-    void buildSubTrees(BuildContext<Traits>& context);
 
     std::vector<Event> m_events;
     std::vector<const Event*> m_distinct;
@@ -73,14 +75,14 @@ void TreeBase<Traits, Level>::buildLevel(BuildContext<Traits>& context,
     } else {
         m_root = context.pools.level1Nodes.create(m_distinct.front(), m_distinct.back());
         m_root->build(context, m_distinct.data(), 0, m_distinct.size() - 1, std::move(intervals));
-        buildSubTrees(context);
     }
 }
 
-// The level-0 subtrees of all level-1 nodes, as one list of jobs shared out among the threads, largest
+// The level-0 subtrees of the level-1 nodes, as one list of jobs shared out among the threads, largest
 // first: the largest (the root's endpoint subtree holds every item) then start at once, and the many
 // small ones at the end even out the threads' loads.
-template <class Traits, int Level> void TreeBase<Traits, Level>::buildSubTrees(BuildContext<Traits>& context) {
+template <class Traits, int Level>
+void TreeBase<Traits, Level>::buildSubTrees(BuildContext<Traits>& context, bool onlyWanted) {
     struct Job {
         NodeType* node;
         bool endpoints; // the endpoint subtree, else the spanning one
@@ -91,8 +93,12 @@ template <class Traits, int Level> void TreeBase<Traits, Level>::buildSubTrees(B
     while (!pending.empty()) {
         NodeType* node = pending.back();
         pending.pop_back();
-        jobs.push_back(Job{node, true, node->endpointEventCount()});
-        jobs.push_back(Job{node, false, 2 * node->spanningItems().size()});
+        if (!onlyWanted || node->endpointWanted()) {
+            jobs.push_back(Job{node, true, node->endpointEventCount()});
+        }
+        if (!onlyWanted || node->spanningWanted()) {
+            jobs.push_back(Job{node, false, 2 * node->spanningItems().size()});
+        }
         for (NodeType* child : {node->leftChild(), node->rightChild()}) {
             if (child) {
                 pending.push_back(child);

@@ -38,7 +38,7 @@ void hidePass(benchmark::State& state, Model model) {
         edgeCount = edges.size();
         state.ResumeTiming();
         HLRWindowQueryTraverser::Tree tree;
-        tree.build(projected->hiders(), buildThreads);
+        HLRWindowQueryTraverser::buildTree(tree, projected->hiders(), edges, buildThreads);
         HLRWindowQueryTraverser::hideEdges(tree, edges);
         state.PauseTiming();
         projected.reset();

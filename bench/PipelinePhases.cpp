@@ -147,9 +147,12 @@ Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& v
     projected.preProcess();
     HLRWindowQueryTraverser::Tree tree;
     const long beforeTree = statusKilobytes("VmRSS:");
-    phases["tree_build"] = timed([&] { tree.build(projected.hiders(), Kv::GetNumberOfProcessors()); });
+    const std::vector<HLRProjectedTriangleEdge*> edges = projected.edgesToHide();
+    phases["tree_build"] = timed([&] {
+        HLRWindowQueryTraverser::buildTree(tree, projected.hiders(), edges, Kv::GetNumberOfProcessors());
+    });
     const double treeMegabytes = (statusKilobytes("VmRSS:") - beforeTree) / 1024.0;
-    phases["hide_pass"] = timed([&] { HLRWindowQueryTraverser::hideEdges(tree, projected.edgesToHide()); });
+    phases["hide_pass"] = timed([&] { HLRWindowQueryTraverser::hideEdges(tree, edges); });
     phases["extraction"] = timed([&] { algorithm.postProcess(); });
     // The renewal the post processor starts with, timed on its own: the post processor then finds the
     // network renewed. Mask and tolerance are the ones it uses.
