@@ -115,6 +115,8 @@ struct Scratch {
         thread_local Scratch scratch;
         return scratch;
     }
+    // A large subtree leaves the scratch large: the thread that goes on living gives it back.
+    static void releaseThisThread() { ofThisThread() = Scratch(); }
 };
 
 inline std::uint32_t position32(std::size_t position) {

@@ -113,6 +113,7 @@ void TreeBase<Traits, Level>::buildSubTrees(BuildContext<Traits>& context, bool 
             jobs[i].node->buildSpanningSubTree(context);
         }
     });
+    LevelZero::Scratch::releaseThisThread(); // the helper threads' went with them
 }
 
 template <class Traits, int Level> void TreeBase<Traits, Level>::clearLevel() {
