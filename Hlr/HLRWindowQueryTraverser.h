@@ -37,8 +37,8 @@ public:
     static void buildTree(Tree& tree, const std::vector<HLRProjectedTriangle*>& hiders,
                           const std::vector<HLRProjectedTriangleEdge*>& edges, unsigned threadCount);
 
-    // The hide pass over a tree built on the hiders (with any number of builder threads): one parallel
-    // loop, each edge on one thread. The hidden state of every edge comes out the same whatever the
+    // The hide pass over a tree that buildTree made for these edges (with any number of builder
+    // threads), or a whole tree over the hiders: one parallel loop, each edge on one thread. The hidden state of every edge comes out the same whatever the
     // numbers of threads.
     static void hideEdges(const Tree& tree, const std::vector<HLRProjectedTriangleEdge*>& edges);
 

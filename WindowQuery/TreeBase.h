@@ -37,7 +37,6 @@ protected:
     void buildSubTrees(BuildContext<Traits>& context, bool onlyWanted);
 
 private:
-
     std::vector<Event> m_events;
     std::vector<const Event*> m_distinct;
     NodeType* m_root = nullptr;
