@@ -44,7 +44,10 @@ private:
 // reaches items through the endpoint subtrees of whole spans.
 template <class Traits> class Node<Traits, 1> : public NodeBase<Traits, 1> {
 public:
-    using NodeBase<Traits, 1>::NodeBase;
+    Node(const Event* lo, const Event* hi) : NodeBase<Traits, 1>(lo, hi), m_lo(lo), m_hi(hi) {}
+
+    const Event* lo() const { return m_lo; }
+    const Event* hi() const { return m_hi; }
 
     // Builds the node tree below this node, without the level-0 subtrees.
     void build(BuildContext<Traits>& context, const Event* const* distinct, std::size_t i, std::size_t j,
@@ -81,6 +84,9 @@ private:
     bool rangePath(const QuantisedBox& window, Admit& admit, AtNode& atNode) const;
     std::vector<std::uint32_t> endpointItems(const QuantisedBox* boxes) const;
 
+    // The node's span in the level's event list: the endpoint subtree is built over its items.
+    const Event* m_lo;
+    const Event* m_hi;
     mutable std::atomic<bool> m_endpointWanted{false};
     mutable std::atomic<bool> m_spanningWanted{false};
 

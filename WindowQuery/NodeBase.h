@@ -25,10 +25,8 @@ public:
     using NodeType = Node<Traits, Level>;
 
     NodeBase(const Event* lo, const Event* hi)
-        : m_first(lo->coordinate), m_next(hi->coordinate), m_last((hi - 1)->coordinate), m_lo(lo), m_hi(hi) {}
+        : m_first(lo->coordinate), m_next(hi->coordinate), m_last((hi - 1)->coordinate) {}
 
-    const Event* lo() const { return m_lo; }
-    const Event* hi() const { return m_hi; }
     std::int16_t first() const { return m_first; }
     std::int16_t next() const { return m_next; }
     // The largest coordinate within the span.
@@ -66,8 +64,6 @@ private:
     std::int16_t m_last;
     NodeType* m_left = nullptr;
     NodeType* m_right = nullptr;
-    const Event* m_lo;
-    const Event* m_hi;
 };
 
 template <class Traits, int Level>
