@@ -14,7 +14,7 @@ class HLRProjectedTriangleEdge;
 
 // Offers one edge at a time to the triangles that the window-query tree finds around it. One
 // traverser serves one thread: it holds that thread's per-query stamps.
-class HLRWindowQueryTraverser final : public WindowQuery::Traverser<HLRWindowQueryTraits> {
+class HLRWindowQueryTraverser : public WindowQuery::Traverser<HLRWindowQueryTraits> {
 public:
     using Tree = WindowQuery::RootTree<HLRWindowQueryTraits>;
 

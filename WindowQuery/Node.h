@@ -32,8 +32,7 @@ public:
     static Node* buildTree(const std::vector<const Event*>& distinct, const std::vector<Interval>& intervals,
                            NodeArray<Node>& nodes, std::vector<std::uint32_t>& store);
     // Reports the items whose x-interval, of positive length, contains c; `store` is the subtree's.
-    // T is the traverser's own type (a Traverser<Traits>), here and in every query below.
-    template <class T> bool stab(T& traverser, std::int16_t c, const std::uint32_t* store) const;
+    bool stab(Traverser<Traits>& traverser, std::int16_t c, const std::uint32_t* store) const;
 
 private:
     std::uint32_t m_itemsBegin;
@@ -59,9 +58,9 @@ public:
     void buildSpanningSubTree(BuildContext<Traits>& context);
     std::size_t endpointEventCount() const { return static_cast<std::size_t>(this->hi() - this->lo()); }
     // Stab phase: the items whose y-interval contains the window's centre y, narrowed on x.
-    template <class T> bool stab(T& traverser) const;
+    bool stab(Traverser<Traits>& traverser) const;
     // Range phase: the items with a y-endpoint in the window's y-range, narrowed on x.
-    template <class T> bool range(T& traverser) const;
+    bool range(Traverser<Traits>& traverser) const;
     // Marks, on this node and below, the subtrees that a query for the window reaches (whatever a
     // traverser would admit), so that a build for known windows makes those alone. Any number of
     // threads may mark at once.
@@ -226,11 +225,10 @@ Node<Traits, 0>* Node<Traits, 0>::buildTree(const std::vector<const Event*>& dis
 }
 
 template <class Traits>
-template <class T>
-bool Node<Traits, 0>::stab(T& traverser, std::int16_t c, const std::uint32_t* store) const {
+bool Node<Traits, 0>::stab(Traverser<Traits>& traverser, std::int16_t c, const std::uint32_t* store) const {
     auto report = [&traverser, store](const Node& node) {
         for (const std::uint32_t* item = store + node.m_itemsBegin; item != store + node.m_itemsEnd; ++item) {
-            if (!Traverser<Traits>::offer(traverser, *item)) {
+            if (!traverser.offer(*item)) {
                 return false;
             }
         }
@@ -304,7 +302,7 @@ std::vector<std::uint32_t> Node<Traits, 1>::endpointItems(const QuantisedBox* bo
     return items;
 }
 
-template <class Traits> template <class T> bool Node<Traits, 1>::stab(T& traverser) const {
+template <class Traits> bool Node<Traits, 1>::stab(Traverser<Traits>& traverser) const {
     auto intoSubTree = [&traverser](const Node& node) {
         return !node.m_spanningSubTree || node.m_spanningSubTree->query(traverser);
     };
@@ -314,7 +312,7 @@ template <class Traits> template <class T> bool Node<Traits, 1>::stab(T& travers
     return this->stabPath(traverser.window().template centre<1>(), admit, intoSubTree);
 }
 
-template <class Traits> template <class T> bool Node<Traits, 1>::range(T& traverser) const {
+template <class Traits> bool Node<Traits, 1>::range(Traverser<Traits>& traverser) const {
     auto intoSubTree = [&traverser](const Node& node) {
         return !node.m_endpointSubTree || node.m_endpointSubTree->query(traverser);
     };

@@ -43,8 +43,7 @@ public:
 
     // A whole window query for the traverser's window: begin, the stab and the range phase as the
     // traverser's flags ask, end. False when visit ended it.
-    // T is the traverser's own type: with a final one, its visit and hooks are direct calls.
-    template <class T> bool query(T& traverser) const;
+    bool query(Traverser<Traits>& traverser) const;
 
 private:
     void buildFor(const std::vector<Item>& items, unsigned threadCount,
@@ -101,7 +100,7 @@ void RootTree<Traits>::buildFor(const std::vector<Item>& items, unsigned threadC
     }
 }
 
-template <class Traits> template <class T> bool RootTree<Traits>::query(T& traverser) const {
+template <class Traits> bool RootTree<Traits>::query(Traverser<Traits>& traverser) const {
     traverser.begin(m_items.size(), m_items.data());
     const bool going = (!traverser.stab() || this->stabQuery(traverser)) &&
                        (!traverser.range() || this->rangeQuery(traverser));

@@ -18,7 +18,7 @@ public:
     }
 
     // The items of the subset that meet the window on x, between the traverser's subtree hooks.
-    template <class T> bool query(T& traverser) const {
+    bool query(Traverser<Traits>& traverser) const {
         traverser.enterSubTree();
         const bool going = (!traverser.stab() || this->stabQuery(traverser)) &&
                            (!traverser.range() || this->rangeQuery(traverser));

@@ -54,16 +54,14 @@ private:
     template <class, int> friend class Imple::Node;
     template <class, int> friend class Imple::Tree;
 
-    // Passes the item on to visit unless this query has reported it already. Called with the
-    // traverser's own type, so that a final traverser's visit is a direct call.
-    template <class Self> static bool offer(Self& traverser, std::uint32_t index) {
-        Traverser& self = traverser;
-        std::uint32_t& stamp = self.m_stamps[index];
-        if (stamp == self.m_queryCounter) {
+    // Passes the item on to visit unless this query has reported it already.
+    bool offer(std::uint32_t index) {
+        std::uint32_t& stamp = m_stamps[index];
+        if (stamp == m_queryCounter) {
             return true;
         }
-        stamp = self.m_queryCounter;
-        return traverser.visit(self.m_items[index], index);
+        stamp = m_queryCounter;
+        return visit(m_items[index], index);
     }
 
     bool m_range = true;

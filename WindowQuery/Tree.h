@@ -14,32 +14,32 @@ template <class Traits, int Level> class Tree;
 template <class Traits> class Tree<Traits, 0> : public TreeBase<Traits, 0> {
 public:
     // The items whose x-interval, of positive length, contains the window's centre x.
-    template <class T> bool stabQuery(T& traverser) const {
+    bool stabQuery(Traverser<Traits>& traverser) const {
         return !this->root() || this->root()->stab(traverser, traverser.window().template centre<0>(),
                                                    this->nodeItems().data());
     }
     // The items with an x-endpoint within the window's x-range, by bisection of the sorted events.
-    template <class T> bool rangeQuery(T& traverser) const;
+    bool rangeQuery(Traverser<Traits>& traverser) const;
 };
 
 // Level 1 runs the two phases of a window query on y and narrows each candidate set on x.
 template <class Traits> class Tree<Traits, 1> : public TreeBase<Traits, 1> {
 public:
-    template <class T> bool stabQuery(T& traverser) const {
+    bool stabQuery(Traverser<Traits>& traverser) const {
         return !this->root() || this->root()->stab(traverser);
     }
-    template <class T> bool rangeQuery(T& traverser) const {
+    bool rangeQuery(Traverser<Traits>& traverser) const {
         return !this->root() || this->root()->range(traverser);
     }
 };
 
-template <class Traits> template <class T> bool Tree<Traits, 0>::rangeQuery(T& traverser) const {
+template <class Traits> bool Tree<Traits, 0>::rangeQuery(Traverser<Traits>& traverser) const {
     const QuantisedBox& window = traverser.window();
     const std::vector<Event>& events = this->events();
     auto event = std::lower_bound(events.begin(), events.end(), window.x0,
                                   [](const Event& e, std::int16_t x) { return e.coordinate < x; });
     for (; event != events.end() && event->coordinate <= window.x1; ++event) {
-        if (!Traverser<Traits>::offer(traverser, event->index)) {
+        if (!traverser.offer(event->index)) {
             return false;
         }
     }
