@@ -60,14 +60,19 @@ void TreeBase<Traits, Level>::buildLevel(BuildContext<Traits>& context,
                                    [](const Interval& interval) { return interval.low == interval.high; }),
                     intervals.end());
 
+    // Counted first: thousands of subtrees keep their lists, so each is allocated once at its size.
+    std::size_t distinctCount = 1;
+    for (std::size_t n = 1; n < m_events.size(); ++n) {
+        distinctCount += m_events[n].coordinate != m_events[n - 1].coordinate ? 1 : 0;
+    }
     m_distinct.clear();
+    m_distinct.reserve(distinctCount);
     m_distinct.push_back(&m_events.front());
-    for (const Event& event : m_events) {
-        if (event.coordinate != m_distinct.back()->coordinate) {
-            m_distinct.push_back(&event);
+    for (std::size_t n = 1; n < m_events.size(); ++n) {
+        if (m_events[n].coordinate != m_events[n - 1].coordinate) {
+            m_distinct.push_back(&m_events[n]);
         }
     }
-    m_distinct.shrink_to_fit();
 
     if constexpr (Level == 0) {
         m_root = NodeType::buildTree(m_distinct, intervals, m_nodes, m_nodeItems);
