@@ -21,10 +21,12 @@ template <class Traits> struct NodePools {
     NodePool<SubTree<Traits, 0>> subTrees;
 };
 
-// What every builder of one tree shares: the items' grid boxes by index, the pools and the thread grants.
+// What every builder of one tree shares: the items' grid boxes by index, the pools, the arena of the
+// tree's arrays and the thread grants.
 template <class Traits> struct BuildContext {
     const QuantisedBox* boxes;
     NodePools<Traits>& pools;
+    Arena& arena;
     ThreadManager& threads;
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WindowQuery/Arena.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -61,8 +63,8 @@ struct Event {
 // coordinates in the order of the set, so the list does not depend on how the build was shared among
 // threads. The two equal ends of a single-coordinate interval come out next to each other. Most sets
 // are small and narrow (a large model makes thousands of them), so the counts cover only their range.
-inline std::vector<Event> sortedEvents(const std::vector<Interval>& intervals) {
-    std::vector<Event> events(2 * intervals.size() + 2);
+inline TreeArray<Event> sortedEvents(const std::vector<Interval>& intervals, ArenaAllocator<Event> allocator) {
+    TreeArray<Event> events(2 * intervals.size() + 2, Event{}, allocator);
     events.front() = Event{LOW_SENTINEL, NO_ITEM};
     events.back() = Event{HIGH_SENTINEL, NO_ITEM};
     if (intervals.empty()) {

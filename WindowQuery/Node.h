@@ -29,8 +29,9 @@ public:
     // Builds the node tree over the distinct coordinates (at least two) for the intervals, each of
     // positive length, into `nodes`, root first, and files the nodes' spanning items in `store`, each
     // node's in the order of the intervals. Returns the root.
-    static Node* buildTree(const std::vector<const Event*>& distinct, const std::vector<Interval>& intervals,
-                           NodeArray<Node>& nodes, std::vector<std::uint32_t>& store);
+    // Both arrays come from the arena.
+    static Node* buildTree(const TreeArray<const Event*>& distinct, const std::vector<Interval>& intervals,
+                           Arena& arena, NodeArray<Node>& nodes, TreeArray<std::uint32_t>& store);
     // Reports the items whose x-interval, of positive length, contains c; `store` is the subtree's.
     bool stab(Traverser<Traits>& traverser, std::int16_t c, const std::uint32_t* store) const;
 
@@ -135,9 +136,9 @@ inline std::uint32_t position32(std::size_t position) {
 } // namespace LevelZero
 
 template <class Traits>
-Node<Traits, 0>* Node<Traits, 0>::buildTree(const std::vector<const Event*>& distinct,
-                                            const std::vector<Interval>& intervals, NodeArray<Node>& nodes,
-                                            std::vector<std::uint32_t>& store) {
+Node<Traits, 0>* Node<Traits, 0>::buildTree(const TreeArray<const Event*>& distinct,
+                                            const std::vector<Interval>& intervals, Arena& arena,
+                                            NodeArray<Node>& nodes, TreeArray<std::uint32_t>& store) {
     using LevelZero::Plan;
     LevelZero::Scratch& scratch = LevelZero::Scratch::ofThisThread();
     std::vector<std::int16_t>& coordinates = scratch.coordinates;
@@ -210,7 +211,7 @@ Node<Traits, 0>* Node<Traits, 0>::buildTree(const std::vector<const Event*>& dis
         }
     }
 
-    nodes.reset(plans.size());
+    nodes.reset(plans.size(), ArenaAllocator<Node>(&arena));
     for (const Plan& plan : plans) {
         nodes.emplace(distinct[plan.i], distinct[plan.j], plan.itemsBegin, plan.itemsEnd);
     }
@@ -220,7 +221,8 @@ Node<Traits, 0>* Node<Traits, 0>::buildTree(const std::vector<const Event*>& dis
         };
         nodes.at(n)->setChildren(child(plans[n].left), child(plans[n].right));
     }
-    store.assign(scratch.store.begin(), scratch.store.end());
+    store = TreeArray<std::uint32_t>(scratch.store.begin(), scratch.store.end(),
+                                     ArenaAllocator<std::uint32_t>(&arena));
     return nodes.at(0);
 }
 

@@ -27,7 +27,8 @@ public:
     using Item = typename Traits::Item;
 
     RootTree() = default;
-    ~RootTree() = default;
+    // The arrays of both levels live in the arena: everything goes before it.
+    ~RootTree() { clear(); }
 
     // Copies the items and builds both levels, with at most threadCount threads helping the calling one
     // (0: the whole build runs on the calling thread). The tree is the same whatever the count.
@@ -52,6 +53,7 @@ private:
 
     std::vector<Item> m_items;
     std::unique_ptr<Imple::NodePools<Traits>> m_pools;
+    std::unique_ptr<Imple::Arena> m_arena;
 };
 
 template <class Traits> void RootTree<Traits>::build(const std::vector<Item>& items, unsigned threadCount) {
@@ -79,8 +81,9 @@ void RootTree<Traits>::buildFor(const std::vector<Item>& items, unsigned threadC
             boxes.push_back(Imple::QuantisedBox::fromCodes(Traits::minCode(item), Traits::maxCode(item)));
         }
         m_pools = std::make_unique<Imple::NodePools<Traits>>();
+        m_arena = std::make_unique<Imple::Arena>();
         Imple::ThreadManager threads(threadCount);
-        Imple::BuildContext<Traits> context{boxes.data(), *m_pools, threads};
+        Imple::BuildContext<Traits> context{boxes.data(), *m_pools, *m_arena, threads};
         std::vector<std::uint32_t> all(items.size());
         std::iota(all.begin(), all.end(), 0u);
         this->buildLevel(context, all);
@@ -111,6 +114,7 @@ template <class Traits> bool RootTree<Traits>::query(Traverser<Traits>& traverse
 template <class Traits> void RootTree<Traits>::clear() {
     this->clearLevel();
     m_pools.reset();
+    m_arena.reset();
     m_items.clear();
 }
 

@@ -35,7 +35,7 @@ public:
 
 template <class Traits> bool Tree<Traits, 0>::rangeQuery(Traverser<Traits>& traverser) const {
     const QuantisedBox& window = traverser.window();
-    const std::vector<Event>& events = this->events();
+    const TreeArray<Event>& events = this->events();
     auto event = std::lower_bound(events.begin(), events.end(), window.x0,
                                   [](const Event& e, std::int16_t x) { return e.coordinate < x; });
     for (; event != events.end() && event->coordinate <= window.x1; ++event) {

@@ -19,12 +19,12 @@ template <class Traits, int Level> class TreeBase : private boost::noncopyable {
 public:
     using NodeType = Node<Traits, Level>;
 
-    const std::vector<Event>& events() const { return m_events; }
+    const TreeArray<Event>& events() const { return m_events; }
     // The first event of each run of equal coordinates.
-    const std::vector<const Event*>& distinct() const { return m_distinct; }
+    const TreeArray<const Event*>& distinct() const { return m_distinct; }
     const NodeType* root() const { return m_root; }
     // Level 0 only: the spanning items of all its nodes, each node holding a range of them.
-    const std::vector<std::uint32_t>& nodeItems() const { return m_nodeItems; }
+    const TreeArray<std::uint32_t>& nodeItems() const { return m_nodeItems; }
 
 protected:
     TreeBase() = default;
@@ -37,12 +37,12 @@ protected:
     void buildSubTrees(BuildContext<Traits>& context, bool onlyWanted);
 
 private:
-    std::vector<Event> m_events;
-    std::vector<const Event*> m_distinct;
+    TreeArray<Event> m_events;
+    TreeArray<const Event*> m_distinct;
     NodeType* m_root = nullptr;
     // Level 0 only: its nodes, made in one go.
     NodeArray<Node<Traits, 0>> m_nodes;
-    std::vector<std::uint32_t> m_nodeItems;
+    TreeArray<std::uint32_t> m_nodeItems;
 };
 
 template <class Traits, int Level>
@@ -54,7 +54,7 @@ void TreeBase<Traits, Level>::buildLevel(BuildContext<Traits>& context,
         const QuantisedBox& box = context.boxes[index];
         intervals.push_back(Interval{index, box.template low<Level>(), box.template high<Level>()});
     }
-    m_events = sortedEvents(intervals);
+    m_events = sortedEvents(intervals, ArenaAllocator<Event>(&context.arena));
     // An interval of a single coordinate is found through its events alone.
     intervals.erase(std::remove_if(intervals.begin(), intervals.end(),
                                    [](const Interval& interval) { return interval.low == interval.high; }),
@@ -65,7 +65,7 @@ void TreeBase<Traits, Level>::buildLevel(BuildContext<Traits>& context,
     for (std::size_t n = 1; n < m_events.size(); ++n) {
         distinctCount += m_events[n].coordinate != m_events[n - 1].coordinate ? 1 : 0;
     }
-    m_distinct.clear();
+    m_distinct = TreeArray<const Event*>(ArenaAllocator<const Event*>(&context.arena));
     m_distinct.reserve(distinctCount);
     m_distinct.push_back(&m_events.front());
     for (std::size_t n = 1; n < m_events.size(); ++n) {
@@ -75,7 +75,7 @@ void TreeBase<Traits, Level>::buildLevel(BuildContext<Traits>& context,
     }
 
     if constexpr (Level == 0) {
-        m_root = NodeType::buildTree(m_distinct, intervals, m_nodes, m_nodeItems);
+        m_root = NodeType::buildTree(m_distinct, intervals, context.arena, m_nodes, m_nodeItems);
     } else {
         m_root = context.pools.level1Nodes.create(m_distinct.front(), m_distinct.back());
         m_root->build(context, m_distinct.data(), 0, m_distinct.size() - 1, std::move(intervals));
