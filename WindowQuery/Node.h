@@ -28,8 +28,7 @@ public:
 
     // Builds the node tree over the distinct coordinates (at least two) for the intervals, each of
     // positive length, into `nodes`, root first, and files the nodes' spanning items in `store`, each
-    // node's in the order of the intervals. Returns the root.
-    // Both arrays come from the arena.
+    // node's in the order of the intervals; both arrays come from the arena. Returns the root.
     static Node* buildTree(const TreeArray<const Event*>& distinct, const std::vector<Interval>& intervals,
                            Arena& arena, NodeArray<Node>& nodes, TreeArray<std::uint32_t>& store);
     // Reports the items whose x-interval, of positive length, contains c; `store` is the subtree's.
@@ -66,13 +65,9 @@ public:
     // traverser would admit), so that a build for known windows makes those alone. Any number of
     // threads may mark at once.
     void markWanted(const QuantisedBox& window) const;
-    // Whether a subtree is to be built: always, unless the build is for known windows.
+    // Whether markWanted marked the subtree: a build for known windows makes only these.
     bool endpointWanted() const { return m_endpointWanted.load(std::memory_order_relaxed); }
     bool spanningWanted() const { return m_spanningWanted.load(std::memory_order_relaxed); }
-    void wantAll() {
-        m_endpointWanted.store(true, std::memory_order_relaxed);
-        m_spanningWanted.store(true, std::memory_order_relaxed);
-    }
 
     const std::vector<std::uint32_t>& spanningItems() const { return m_spanningItems; }
     const SubTree<Traits, 0>* endpointSubTree() const { return m_endpointSubTree; }
@@ -133,23 +128,14 @@ inline std::uint32_t position32(std::size_t position) {
     return static_cast<std::uint32_t>(position);
 }
 
-} // namespace LevelZero
-
-template <class Traits>
-Node<Traits, 0>* Node<Traits, 0>::buildTree(const TreeArray<const Event*>& distinct,
-                                            const std::vector<Interval>& intervals, Arena& arena,
-                                            NodeArray<Node>& nodes, TreeArray<std::uint32_t>& store) {
-    using LevelZero::Plan;
-    LevelZero::Scratch& scratch = LevelZero::Scratch::ofThisThread();
-    std::vector<std::int16_t>& coordinates = scratch.coordinates;
-    coordinates.clear();
-    for (const Event* event : distinct) {
-        coordinates.push_back(event->coordinate);
-    }
+// Lays out the node tree over scratch.coordinates for the intervals: the nodes in scratch.plans, root
+// first, and their spanning items in scratch.store.
+inline void layOut(Scratch& scratch, const std::vector<Interval>& intervals) {
+    const std::vector<std::int16_t>& coordinates = scratch.coordinates;
     std::vector<Plan>& plans = scratch.plans;
     std::vector<Interval>& lists = scratch.lists;
     scratch.store.clear();
-    plans.assign(1, Plan{0, LevelZero::position32(distinct.size() - 1)});
+    plans.assign(1, Plan{0, position32(coordinates.size() - 1)});
     lists.assign(intervals.begin(), intervals.end());
 
     // Depth first, a node before its left side before its right, each node keeping its spanning items
@@ -176,7 +162,7 @@ Node<Traits, 0>* Node<Traits, 0>::buildTree(const TreeArray<const Event*>& disti
             return interval.low <= first && interval.high >= next;
         };
         // The right side's list goes on the stack below the left side's, which is built first.
-        plan.itemsBegin = LevelZero::position32(scratch.store.size());
+        plan.itemsBegin = position32(scratch.store.size());
         for (std::size_t n = task.begin; n < task.end; ++n) {
             const Interval interval = lists[n];
             if (spans(interval)) {
@@ -185,7 +171,7 @@ Node<Traits, 0>* Node<Traits, 0>::buildTree(const TreeArray<const Event*>& disti
                 lists.push_back(interval);
             }
         }
-        plan.itemsEnd = LevelZero::position32(scratch.store.size());
+        plan.itemsEnd = position32(scratch.store.size());
         const std::size_t leftBegin = lists.size();
         for (std::size_t n = task.begin; n < task.end; ++n) {
             const Interval interval = lists[n];
@@ -195,11 +181,11 @@ Node<Traits, 0>* Node<Traits, 0>::buildTree(const TreeArray<const Event*>& disti
         }
         const std::size_t leftEnd = lists.size();
         if (leftBegin > task.end) {
-            plan.right = LevelZero::position32(plans.size());
+            plan.right = position32(plans.size());
             tasks.push_back(Task{plan.right, task.end, leftBegin});
         }
         if (leftEnd > leftBegin) {
-            plan.left = LevelZero::position32(plans.size() + (leftBegin > task.end ? 1 : 0));
+            plan.left = position32(plans.size() + (leftBegin > task.end ? 1 : 0));
             tasks.push_back(Task{plan.left, leftBegin, leftEnd});
         }
         // `plan` is not used past here: adding plans may move them.
@@ -210,6 +196,23 @@ Node<Traits, 0>* Node<Traits, 0>::buildTree(const TreeArray<const Event*>& disti
             plans.push_back(Plan{i, k});
         }
     }
+}
+
+} // namespace LevelZero
+
+template <class Traits>
+Node<Traits, 0>* Node<Traits, 0>::buildTree(const TreeArray<const Event*>& distinct,
+                                            const std::vector<Interval>& intervals, Arena& arena,
+                                            NodeArray<Node>& nodes, TreeArray<std::uint32_t>& store) {
+    using LevelZero::Plan;
+    LevelZero::Scratch& scratch = LevelZero::Scratch::ofThisThread();
+    std::vector<std::int16_t>& coordinates = scratch.coordinates;
+    coordinates.clear();
+    for (const Event* event : distinct) {
+        coordinates.push_back(event->coordinate);
+    }
+    LevelZero::layOut(scratch, intervals);
+    const std::vector<Plan>& plans = scratch.plans;
 
     nodes.reset(plans.size(), ArenaAllocator<Node>(&arena));
     for (const Plan& plan : plans) {
