@@ -38,8 +38,8 @@ public:
                           const std::vector<HLRProjectedTriangleEdge*>& edges, unsigned threadCount);
 
     // The hide pass over a tree that buildTree made for these edges (with any number of builder
-    // threads), or a whole tree over the hiders: one parallel loop, each edge on one thread. The hidden state of every edge comes out the same whatever the
-    // numbers of threads.
+    // threads), or a whole tree over the hiders: one parallel loop, each edge on one thread. The hidden
+    // state of every edge comes out the same whatever the numbers of threads.
     static void hideEdges(const Tree& tree, const std::vector<HLRProjectedTriangleEdge*>& edges);
 
 private:

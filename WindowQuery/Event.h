@@ -52,6 +52,11 @@ struct Interval {
     std::int16_t high;
 };
 
+// Whether the interval covers the closed range [first, next], so that a node of that range keeps it.
+inline bool covers(const Interval& interval, std::int16_t first, std::int16_t next) {
+    return interval.low <= first && interval.high >= next;
+}
+
 // One end of an item's interval on one axis, or a sentinel (index NO_ITEM) bounding the axis.
 struct Event {
     std::int16_t coordinate;

@@ -158,14 +158,11 @@ inline void layOut(Scratch& scratch, const std::vector<Interval>& intervals) {
         const std::int16_t first = coordinates[i];
         const std::int16_t next = coordinates[j];
         const std::int16_t split = coordinates[k];
-        auto spans = [first, next](const Interval& interval) {
-            return interval.low <= first && interval.high >= next;
-        };
         // The right side's list goes on the stack below the left side's, which is built first.
         plan.itemsBegin = position32(scratch.store.size());
         for (std::size_t n = task.begin; n < task.end; ++n) {
             const Interval interval = lists[n];
-            if (spans(interval)) {
+            if (covers(interval, first, next)) {
                 scratch.store.push_back(interval.index);
             } else if (interval.high > split) {
                 lists.push_back(interval);
@@ -175,7 +172,7 @@ inline void layOut(Scratch& scratch, const std::vector<Interval>& intervals) {
         const std::size_t leftBegin = lists.size();
         for (std::size_t n = task.begin; n < task.end; ++n) {
             const Interval interval = lists[n];
-            if (!spans(interval) && interval.low < split) {
+            if (!covers(interval, first, next) && interval.low < split) {
                 lists.push_back(interval);
             }
         }

@@ -37,7 +37,7 @@ public:
     NodeType* leftChild() const { return m_left; }
     NodeType* rightChild() const { return m_right; }
     // Whether the interval covers the node's closed range, so that the node keeps it.
-    bool spans(const Interval& interval) const { return interval.low <= m_first && interval.high >= m_next; }
+    bool spans(const Interval& interval) const { return covers(interval, m_first, m_next); }
 
 protected:
     ~NodeBase() = default;
