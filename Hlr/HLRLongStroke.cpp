@@ -5,7 +5,7 @@
 namespace KvHLR {
 
 HLRVector2D HLRLongStroke::neighbourPointOf(const HLRStrokeEnd* end) const {
-    const std::deque<HLRVector2D>& pts = points();
+    const HLRPointDeque& pts = points();
     // A polyline of fewer than two points has no neighbour; the end's own point gives a zero
     // direction, which every angle test treats as straight on.
     if (pts.size() < 2)
@@ -16,7 +16,7 @@ HLRVector2D HLRLongStroke::neighbourPointOf(const HLRStrokeEnd* end) const {
 }
 
 double HLRLongStroke::length() const {
-    const std::deque<HLRVector2D>& pts = points();
+    const HLRPointDeque& pts = points();
     double sum = 0.0;
     for (std::size_t i = 1; i < pts.size(); ++i)
         sum += pts[i - 1].distanceTo(pts[i]);
@@ -45,7 +45,7 @@ void HLRLongStroke::addTo_at_onAdvice(HLRLongStroke& target, const HLRStrokeEnd*
     const bool targetMeetsAtSecond = target.isSecondEnd(end);
     const bool thisMeetsAtSecond = isSecondEnd(end);
     target.setType(target.type() | type());
-    const std::deque<HLRVector2D>& pts = points();
+    const HLRPointDeque& pts = points();
     const std::size_t n = pts.size();
     if (atBack != (targetMeetsAtSecond == thisMeetsAtSecond)) {
         for (std::size_t i = 1; i < n; ++i)

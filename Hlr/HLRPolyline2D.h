@@ -1,9 +1,8 @@
 #pragma once
 
+#include "Hlr/HLRPointDeque.h"
 #include "Hlr/HLRVector2D.h"
 #include "api/KvHLRExport.h"
-
-#include <deque>
 
 namespace KvHLR {
 
@@ -12,13 +11,13 @@ class KVHLR_API HLRPolyline2D {
 public:
     virtual ~HLRPolyline2D();
 
-    const std::deque<HLRVector2D>& points() const { return m_points; }
+    const HLRPointDeque& points() const { return m_points; }
     void addPoint(const HLRVector2D& point, bool atBack);
     // Drops the last point (atBack) or the first one; does nothing on an empty polyline.
     void removePoint(bool atBack);
 
 private:
-    std::deque<HLRVector2D> m_points;
+    HLRPointDeque m_points;
 };
 
 } // namespace KvHLR

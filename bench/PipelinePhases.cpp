@@ -30,6 +30,8 @@
 #include <functional>
 #include <iostream>
 #include <map>
+#include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -134,25 +136,32 @@ struct Phases {
     double treeMegabytes; // what the window-query tree holds once built
 };
 
+// What one drawing holds between its stages; taking it down is timed as a stage of its own.
+struct Drawing {
+    HLRModel model;
+    std::optional<HLRPolyAlgo> algorithm;
+    HLRWindowQueryTraverser::Tree tree;
+    std::optional<HLRPostProcessor> postProcessor;
+};
+
 // The same drawing as CalcSilhouette makes, stage by stage (the conversion to drawing lines left out).
 Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& view, const Polygon3D& soup) {
     std::map<std::string, Timing> phases;
-    HLRModel model;
-    phases["model_build"] = timed([&] { model.build(soup); });
+    auto drawing = std::make_unique<Drawing>();
+    phases["model_build"] = timed([&] { drawing->model.build(soup); });
     const HLRProjector projector = projectorFor(view);
-    HLRPolyAlgo algorithm(model, projector, criteria.sharpEdgeAngle * 3.141592653589793 / 180.0, true, 800,
-                          nullptr);
+    HLRPolyAlgo& algorithm = drawing->algorithm.emplace(
+        drawing->model, projector, criteria.sharpEdgeAngle * 3.141592653589793 / 180.0, true, 800, nullptr);
     phases["projected_build"] = timed([&] { algorithm.preProcess(); });
     HLRProjectedModel& projected = algorithm.getModel();
     projected.preProcess();
-    HLRWindowQueryTraverser::Tree tree;
     const long beforeTree = statusKilobytes("VmRSS:");
     const std::vector<HLRProjectedTriangleEdge*> edges = projected.edgesToHide();
     phases["tree_build"] = timed([&] {
-        HLRWindowQueryTraverser::buildTree(tree, projected.hiders(), edges, Kv::GetNumberOfProcessors());
+        HLRWindowQueryTraverser::buildTree(drawing->tree, projected.hiders(), edges, Kv::GetNumberOfProcessors());
     });
     const double treeMegabytes = (statusKilobytes("VmRSS:") - beforeTree) / 1024.0;
-    phases["hide_pass"] = timed([&] { HLRWindowQueryTraverser::hideEdges(tree, edges); });
+    phases["hide_pass"] = timed([&] { HLRWindowQueryTraverser::hideEdges(drawing->tree, edges); });
     phases["extraction"] = timed([&] { algorithm.postProcess(); });
     // The renewal the post processor starts with, timed on its own: the post processor then finds the
     // network renewed. Mask and tolerance are the ones it uses.
@@ -160,8 +169,9 @@ Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& v
     const HLRBox2D& world = HLRBoundingBox2D::world();
     const double tolerance = std::min(world.width(), world.height()) * 1e-6;
     phases["renewal"] = timed([&] { algorithm.renewStrokeNetwork(mask, tolerance); });
-    HLRPostProcessor postProcessor(algorithm, 1, nullptr);
+    HLRPostProcessor& postProcessor = drawing->postProcessor.emplace(algorithm, 1, nullptr);
     phases["joining"] = timed([&] { postProcessor.execute(mask); });
+    phases["teardown"] = timed([&] { drawing.reset(); });
     return Phases{phases, treeMegabytes};
 }
 

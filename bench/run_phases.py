@@ -12,7 +12,7 @@ import resource
 import subprocess
 import sys
 
-PHASES = ["model_build", "projected_build", "tree_build", "hide_pass", "extraction", "renewal", "joining"]
+PHASES = ["model_build", "projected_build", "tree_build", "hide_pass", "extraction", "renewal", "joining", "teardown"]
 
 
 def run(driver, scene, size, perspective, hidden, timeout, memory_gb):

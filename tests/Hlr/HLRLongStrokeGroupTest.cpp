@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -139,8 +140,8 @@ TEST_F(HLRLongStrokeGroupTest, InnerStrokesContinueThroughBranchPointsOnlyHeadTo
     // The middle path runs towards X and continues head to tail along the bottom back to Y.
     const HLRLongStroke& middle = *strokes[2];
     EXPECT_TRUE(middle.closed());
-    const std::deque<HLRVector2D> loop{{8, 5}, {5, 5}, {2, 5}, {5, 3}, {8, 5}};
-    EXPECT_EQ(middle.points(), loop);
+    const std::vector<HLRVector2D> loop{{8, 5}, {5, 5}, {2, 5}, {5, 3}, {8, 5}};
+    EXPECT_EQ(std::vector<HLRVector2D>(middle.points().begin(), middle.points().end()), loop);
     EXPECT_FALSE(middle.type() & Edge::OUTER_SILHOUETTE_EDGE);
 }
 

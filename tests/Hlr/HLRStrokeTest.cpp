@@ -148,7 +148,7 @@ TEST_F(HLRStrokeTest, LongStrokesJoinAtTheSharedEndInEitherOrientation) {
     EXPECT_DOUBLE_EQ(single.length(), 0.0);
     EXPECT_EQ(single.directionInto(&a), HLRVector2D(0, 0)); // no neighbour: no direction
 
-    auto make = [](HLRStrokeEnd* e1, HLRStrokeEnd* e2, std::deque<HLRVector2D> points, int type) {
+    auto make = [](HLRStrokeEnd* e1, HLRStrokeEnd* e2, std::vector<HLRVector2D> points, int type) {
         HLRLongStroke stroke(visible(type));
         for (const HLRVector2D& point : points)
             stroke.addPoint(point, true);
@@ -164,9 +164,9 @@ TEST_F(HLRStrokeTest, LongStrokesJoinAtTheSharedEndInEitherOrientation) {
             HLRLongStroke added = addedRunsFromB ? make(&b, &d, {B, C, D}, Edge::OUTER_SILHOUETTE_EDGE)
                                                  : make(&d, &b, {D, C, B}, Edge::OUTER_SILHOUETTE_EDGE);
             added.addTo_at_onAdvice(target, &b, atBack);
-            const std::deque<HLRVector2D> expected =
-                atBack ? std::deque<HLRVector2D>{A, B, C, D} : std::deque<HLRVector2D>{D, C, B, A};
-            EXPECT_EQ(target.points(), expected);
+            const std::vector<HLRVector2D> expected =
+                atBack ? std::vector<HLRVector2D>{A, B, C, D} : std::vector<HLRVector2D>{D, C, B, A};
+            EXPECT_EQ(std::vector<HLRVector2D>(target.points().begin(), target.points().end()), expected);
             EXPECT_EQ(atBack ? target.end2() : target.end1(), &d);
             EXPECT_EQ(target.type(), visible(Edge::LEFT_FACE_FRONT | Edge::OUTER_SILHOUETTE_EDGE));
             EXPECT_DOUBLE_EQ(target.length(), 3.0);
