@@ -9,6 +9,7 @@
 #include "Hlr/HLRShortStrokeGroup.h"
 #include "Hlr/HLRSimpleConnector.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace KvHLR {
@@ -93,6 +94,10 @@ void HLRLongStrokeGroup::connectDimensionLineHiddenStrokes() {
 }
 
 void HLRLongStrokeGroup::connectStrokesSimply(std::list<HLRShortStroke>& strokes) {
+    // Between joining steps no end is terminal, so with nothing to join the two passes over all the
+    // group's ends below would only set flags and clear them again.
+    if (std::none_of(strokes.begin(), strokes.end(), [](const HLRShortStroke& s) { return s.isValid(); }))
+        return;
     // Where more than two hidden strokes meet, the drawing branches; every kind stops there.
     for (HLRShortStrokeEnd& end : m_shortStrokeGroup->ends())
         if (validLinkCount(end, Edge::NO_TYPE) > 2)
@@ -163,10 +168,21 @@ bool HLRLongStrokeGroup::process_asTerminalOf_onAdvice(HLRStrokeEnd* end, HLRLon
     return closed;
 }
 
+// The renewal numbers the group's ends 0, 1, 2, ...; those ids are looked up in an array, where a
+// search of the ordered map would cost a cache miss per level for every stroke joined.
 HLRLongStrokeEnd& HLRLongStrokeGroup::uniqueLongStrokeEndFor(const HLRStrokeEnd& end) {
-    const auto [position, inserted] = m_longStrokeEnds.try_emplace(end.id(), end);
+    std::vector<HLRLongStrokeEnd*>& byId = m_longStrokeEndsById.ends;
+    if (byId.empty())
+        byId.resize(m_shortStrokeGroup->ends().size(), nullptr);
+    const std::int32_t id = end.id();
+    const bool numbered = id >= 0 && static_cast<std::size_t>(id) < byId.size();
+    if (numbered && byId[id])
+        return *byId[id];
+    const auto [position, inserted] = m_longStrokeEnds.try_emplace(id, end);
     if (inserted)
         m_postProcessor->addLinkTo(position->second);
+    if (numbered)
+        byId[id] = &position->second;
     return position->second;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <list>
 #include <map>
+#include <vector>
 
 namespace KvHLR {
 
@@ -84,6 +85,18 @@ private:
     double m_tolerance;
     std::list<HLRLongStroke> m_featureLines;
     std::map<std::int32_t, HLRLongStrokeEnd> m_longStrokeEnds;
+    // The same ends by id, for the ids 0 .. n-1 that the renewal gives the group's n ends; null
+    // where none was looked up yet. A copy of the group starts it empty and fills it from its own map.
+    struct EndsById {
+        std::vector<HLRLongStrokeEnd*> ends;
+        EndsById() = default;
+        EndsById(const EndsById&) {}
+        EndsById& operator=(const EndsById&) {
+            ends.clear();
+            return *this;
+        }
+    };
+    EndsById m_longStrokeEndsById;
     std::array<HLRStrokeEnd*, 4> m_boundingStrokeEnds{};
 };
 

@@ -12,9 +12,13 @@
 
 namespace KvHLR {
 
+// The end's point is kept beside the pointer, so that a query reads the coordinates from the tree's
+// own array instead of from ends scattered over memory. A merge moves the end that is kept; the
+// renewer then writes the new point into the tree (updatePoint).
 struct HLRShortStrokeEndHolder {
     HLRShortStrokeEnd* end;
-    double coordinate(int axis) const { return axis == 0 ? end->point().x() : end->point().y(); }
+    HLRVector2D point;
+    double coordinate(int axis) const { return axis == 0 ? point.x() : point.y(); }
 };
 
 namespace {
@@ -86,9 +90,24 @@ void HLRStrokeNetworkRenewer::preProcess() {
     kept.reserve(m_shortStrokeGroup->ends().size());
     for (HLRShortStrokeEnd& end : m_shortStrokeGroup->ends())
         if (hasLinksOfKinds(end, m_mask))
-            kept.push_back({&end});
+            kept.push_back({&end, end.point()});
     m_tree = std::make_shared<Tree>();
     m_tree->build(kept);
+    m_treeSlots.clear();
+    m_treeSlots.reserve(kept.size());
+    for (std::size_t slot = 0; slot < kept.size(); ++slot)
+        m_treeSlots.emplace_back(kept[slot].end, slot);
+    std::sort(m_treeSlots.begin(), m_treeSlots.end());
+}
+
+void HLRStrokeNetworkRenewer::updatePoint(HLRStrokeEnd* end) {
+    const auto slot = std::lower_bound(m_treeSlots.begin(), m_treeSlots.end(), end,
+                                       [](const auto& entry, const HLRStrokeEnd* e) { return entry.first < e; });
+    if (slot == m_treeSlots.end() || slot->first != end)
+        return;
+    HLRShortStrokeEndHolder holder = m_tree->elements()[slot->second];
+    holder.point = end->point();
+    m_tree->replaceElement(slot->second, holder);
 }
 
 void HLRStrokeNetworkRenewer::mainProcess() {
@@ -148,6 +167,7 @@ void HLRStrokeNetworkRenewer::renewStroke(HLRShortStroke* stroke, int kind, cons
             if (renewal == Renewal::MERGE_INTO_END1 || renewal == Renewal::MERGE_INTO_END2) {
                 HLRStrokeEnd* kept = renewal == Renewal::MERGE_INTO_END1 ? current->end1() : current->end2();
                 kept->mergeWith(end);
+                updatePoint(kept);
                 end.setValid(false);
             } else if (renewal == Renewal::SPLIT) {
                 pending.emplace_back(splitStrokeAt(*current, end, kind), position);

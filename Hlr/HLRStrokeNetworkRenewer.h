@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <list>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace KvHLR {
@@ -16,6 +17,7 @@ class HLRPolyAlgo;
 class HLRShortStroke;
 class HLRShortStrokeEnd;
 class HLRShortStrokeGroup;
+class HLRStrokeEnd;
 struct HLRShortStrokeEndHolder; // the kd-tree element, private to the renewer's source
 
 // Repairs the short-stroke network of one group before joining: ends that nearly coincide with an
@@ -44,12 +46,16 @@ private:
     void renewStrokes(std::list<HLRShortStroke>& strokes, int kind);
     void renewStroke(HLRShortStroke* stroke, int kind, const Candidates& candidates);
     HLRShortStroke* splitStrokeAt(HLRShortStroke& stroke, HLRShortStrokeEnd& end, int kind);
+    // Writes an end's point, moved by a merge, into the tree's copy of it.
+    void updatePoint(HLRStrokeEnd* end);
 
     HLRPolyAlgo* m_polyAlgo;
     HLRShortStrokeGroup* m_shortStrokeGroup;
     int m_mask;
     double m_tolerance;
     std::shared_ptr<Tree> m_tree;
+    // Each end in the tree with its slot in the tree's element array, sorted by end.
+    std::vector<std::pair<const HLRStrokeEnd*, std::size_t>> m_treeSlots;
 };
 
 } // namespace KvHLR

@@ -89,6 +89,9 @@ public:
     }
 
     const std::vector<Element>& elements() const { return m_elements; }
+    // Replaces the element in the given slot of the element array; the tree keeps its shape, and
+    // later queries see the new element where the old one was.
+    void replaceElement(std::size_t slot, const Element& element) { m_elements[slot] = element; }
     const Node* root() const { return m_root.get(); }
 
 private:
