@@ -37,17 +37,20 @@ bool holdsEntry(const HLRStrokeLinks& links) {
 // A split must leave two halves each shorter than the stroke: when t lies below the precision of the
 // coordinates, an end beside one end of a stroke passes the line tests while the half from it is as
 // long as the stroke, and such ends could hand one split round among themselves without end.
-Renewal renewalFor(const HLRShortStroke& stroke, const HLRShortStrokeEnd& end, int kind, double t) {
+// The tests on the candidate's point come first and read the tree's copy of it, which equals the
+// end's point: most candidates fail them, and the end itself then need not be fetched from memory.
+Renewal renewalFor(const HLRShortStroke& stroke, const HLRShortStrokeEndHolder& candidate, int kind, double t) {
     const HLRStrokeEnd* end1 = stroke.end1();
     const HLRStrokeEnd* end2 = stroke.end2();
-    if (!end.isValid() || end.linkedStrokes(kind).validCount() == 0 || &end == end1 || &end == end2)
-        return Renewal::NONE;
     const HLRVector2D& a = end1->point();
-    const HLRVector2D& p = end.point();
+    const HLRVector2D& p = candidate.point;
     const HLRVector2D d = end2->point() - a;
     // Distance from the line through the stroke, times the stroke's length.
     const double offLine = std::fabs((p.x() - a.x()) * d.y() - (p.y() - a.y()) * d.x());
     if (offLine > 20 * t)
+        return Renewal::NONE;
+    const HLRShortStrokeEnd* end = candidate.end;
+    if (end == end1 || end == end2 || !end->isValid() || end->linkedStrokes(kind).validCount() == 0)
         return Renewal::NONE;
     const double toEnd1 = p.distanceTo(a);
     const double toEnd2 = p.distanceTo(end2->point());
@@ -86,7 +89,7 @@ bool HLRStrokeNetworkRenewer::hasLinksOfKinds(const HLRShortStrokeEnd& end, int 
 }
 
 void HLRStrokeNetworkRenewer::preProcess() {
-    Candidates kept;
+    std::vector<HLRShortStrokeEndHolder> kept;
     kept.reserve(m_shortStrokeGroup->ends().size());
     for (HLRShortStrokeEnd& end : m_shortStrokeGroup->ends())
         if (hasLinksOfKinds(end, m_mask))
@@ -140,6 +143,7 @@ void HLRStrokeNetworkRenewer::postProcess() {
 
 void HLRStrokeNetworkRenewer::renewStrokes(std::list<HLRShortStroke>& strokes, int kind) {
     const double t = m_tolerance;
+    Candidates candidates;
     // end() is read on every round: second halves of splits are appended to this very list and
     // get renewed with a query of their own.
     for (auto stroke = strokes.begin(); stroke != strokes.end(); ++stroke) {
@@ -149,7 +153,9 @@ void HLRStrokeNetworkRenewer::renewStrokes(std::list<HLRShortStroke>& strokes, i
         const HLRVector2D& b = stroke->end2()->point();
         const Tree::Window window{{std::min(a.x(), b.x()) - t, std::min(a.y(), b.y()) - t},
                                   {std::max(a.x(), b.x()) + t, std::max(a.y(), b.y()) + t}};
-        renewStroke(&*stroke, kind, m_tree->windowQuery(window));
+        candidates.clear();
+        m_tree->forEachInside(window, [&candidates](std::size_t slot) { candidates.push_back(slot); });
+        renewStroke(&*stroke, kind, candidates);
     }
 }
 
@@ -162,8 +168,9 @@ void HLRStrokeNetworkRenewer::renewStroke(HLRShortStroke* stroke, int kind, cons
         auto [current, position] = pending.back();
         pending.pop_back();
         while (current->isValid() && position < candidates.size()) {
-            HLRShortStrokeEnd& end = *candidates[position++].end;
-            const Renewal renewal = renewalFor(*current, end, kind, m_tolerance);
+            const HLRShortStrokeEndHolder& candidate = m_tree->elements()[candidates[position++]];
+            const Renewal renewal = renewalFor(*current, candidate, kind, m_tolerance);
+            HLRShortStrokeEnd& end = *candidate.end;
             if (renewal == Renewal::MERGE_INTO_END1 || renewal == Renewal::MERGE_INTO_END2) {
                 HLRStrokeEnd* kept = renewal == Renewal::MERGE_INTO_END1 ? current->end1() : current->end2();
                 kept->mergeWith(end);

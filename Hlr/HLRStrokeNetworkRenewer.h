@@ -41,7 +41,7 @@ public:
 
 private:
     using Tree = Kv::KvaKdTree<HLRShortStrokeEndHolder, 2>;
-    using Candidates = std::vector<HLRShortStrokeEndHolder>;
+    using Candidates = std::vector<std::size_t>; // slots in the tree's element array
 
     void renewStrokes(std::list<HLRShortStroke>& strokes, int kind);
     void renewStroke(HLRShortStroke* stroke, int kind, const Candidates& candidates);

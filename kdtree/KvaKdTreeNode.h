@@ -1,40 +1,35 @@
 #pragma once
 
-#include <boost/noncopyable.hpp>
-
+#include <array>
 #include <cstddef>
-#include <memory>
 
 namespace Kv {
 
 // One node of a KvaKdTree: it splits its subtree at the coordinate of its own element on its axis.
-// Children are owned; the depth of a built tree is logarithmic in its size, so the recursive
-// destruction through the owning pointers stays shallow.
-template <class Element, int Dim> class KvaKdTreeNode : private boost::noncopyable {
+// Nodes live in their tree's node array, which owns them all; a node keeps a copy of its element's
+// coordinates so that a query walking the tree reads the node array alone.
+template <class Element, int Dim> class KvaKdTreeNode {
 public:
-    KvaKdTreeNode(int axis, std::size_t element) : m_axis(axis), m_element(element) {}
-    virtual ~KvaKdTreeNode() = default;
-
     int axis() const { return m_axis; }
     // Index of this node's element in the tree's element array.
     std::size_t element() const { return m_element; }
-    const KvaKdTreeNode* lowChild() const { return m_lowChild.get(); }
-    const KvaKdTreeNode* highChild() const { return m_highChild.get(); }
-
-    KvaKdTreeNode* setLowChild(std::unique_ptr<KvaKdTreeNode> child) {
-        m_lowChild = std::move(child);
-        return m_lowChild.get();
-    }
-    KvaKdTreeNode* setHighChild(std::unique_ptr<KvaKdTreeNode> child) {
-        m_highChild = std::move(child);
-        return m_highChild.get();
-    }
+    const KvaKdTreeNode* lowChild() const { return m_lowChild; }
+    const KvaKdTreeNode* highChild() const { return m_highChild; }
+    double coordinate(int axis) const { return m_coordinates[axis]; }
 
 private:
-    int m_axis;
-    std::unique_ptr<KvaKdTreeNode> m_lowChild;
-    std::unique_ptr<KvaKdTreeNode> m_highChild;
-    std::size_t m_element;
+    template <class, int> friend class KvaKdTree;
+
+    void setCoordinates(const Element& element) {
+        for (int axis = 0; axis < Dim; ++axis)
+            m_coordinates[axis] = element.coordinate(axis);
+    }
+
+    std::array<double, Dim> m_coordinates{};
+    std::size_t m_element = 0;
+    const KvaKdTreeNode* m_lowChild = nullptr;
+    const KvaKdTreeNode* m_highChild = nullptr;
+    int m_axis = 0;
 };
 
 } // namespace Kv

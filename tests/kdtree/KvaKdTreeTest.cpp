@@ -105,4 +105,51 @@ TEST(KvaKdTreeTest, RandomWindowsMatchBruteForceIncludingDuplicates) {
     }
 }
 
+// The query walk as the tree's shape prescribes it, reading each node's element from `points`.
+std::vector<int> walkReading(const Tree& tree, const std::vector<Point>& points, const Tree::Window& w) {
+    std::vector<int> found;
+    std::vector<const Tree::Node*> pending;
+    if (tree.root())
+        pending.push_back(tree.root());
+    while (!pending.empty()) {
+        const Tree::Node* node = pending.back();
+        pending.pop_back();
+        const Point& p = points[node->element()];
+        if (w.min[0] < p.x && p.x < w.max[0] && w.min[1] < p.y && p.y < w.max[1])
+            found.push_back(p.id);
+        const int a = node->axis();
+        if (node->highChild() && w.max[a] >= p.coordinate(a))
+            pending.push_back(node->highChild());
+        if (node->lowChild() && p.coordinate(a) >= w.min[a])
+            pending.push_back(node->lowChild());
+    }
+    return found;
+}
+
+// The renewal moves ends after the tree is built and tells the tree. A tree told of each move must
+// answer every window as the walk over its unchanged shape does when it reads the moved points
+// themselves: the same elements, in the same order.
+TEST(KvaKdTreeTest, ReplacedElementsAnswerAsIfReadInPlace) {
+    std::mt19937 rng(99);
+    std::uniform_real_distribution<double> real(0, 10);
+    std::vector<Point> points;
+    for (int i = 0; i < 300; ++i)
+        points.push_back({real(rng), real(rng), i});
+    Tree tree;
+    tree.build(points);
+    std::normal_distribution<double> nudge(0, 0.5);
+    for (int round = 0; round < 200; ++round) {
+        const int moved = int(rng() % points.size());
+        points[moved].x += nudge(rng);
+        points[moved].y += nudge(rng);
+        tree.replaceElement(moved, points[moved]);
+        const double x0 = real(rng), y0 = real(rng);
+        const Tree::Window w{{x0, y0}, {x0 + 3, y0 + 3}};
+        std::vector<int> found;
+        for (const Point& p : tree.windowQuery(w))
+            found.push_back(p.id);
+        ASSERT_EQ(found, walkReading(tree, points, w)) << "round " << round;
+    }
+}
+
 } // namespace
