@@ -93,7 +93,7 @@ void HLRLongStrokeGroup::connectDimensionLineHiddenStrokes() {
     connectStrokesSimply(m_shortStrokeGroup->dimensionHiddenStrokes());
 }
 
-void HLRLongStrokeGroup::connectStrokesSimply(std::list<HLRShortStroke>& strokes) {
+void HLRLongStrokeGroup::connectStrokesSimply(std::deque<HLRShortStroke>& strokes) {
     // Between joining steps no end is terminal, so with nothing to join the two passes over all the
     // group's ends below would only set flags and clear them again.
     if (std::none_of(strokes.begin(), strokes.end(), [](const HLRShortStroke& s) { return s.isValid(); }))

@@ -6,7 +6,7 @@
 
 #include <array>
 #include <cstdint>
-#include <list>
+#include <deque>
 #include <map>
 #include <vector>
 
@@ -33,7 +33,7 @@ public:
     // Joins the kinds that the post processor's current mask selects.
     void connectFeatureLines();
 
-    const std::list<HLRLongStroke>& featureLines() const { return m_featureLines; }
+    const std::deque<HLRLongStroke>& featureLines() const { return m_featureLines; }
     int postProcMask() const;
     HLRPostProcessor& postProcessor() const { return *m_postProcessor; }
     HLRShortStrokeGroup& shortStrokeGroup() const { return *m_shortStrokeGroup; }
@@ -56,7 +56,7 @@ private:
     void connectDimensionLineStrokes();
     void connectFreeEdgeHiddenStrokes();
     void connectDimensionLineHiddenStrokes();
-    void connectStrokesSimply(std::list<HLRShortStroke>& strokes);
+    void connectStrokesSimply(std::deque<HLRShortStroke>& strokes);
 
     // Silhouette joining: oriented strokes cut at branch points and at the extremes (Sub1); the
     // outer outline traced from the extremes (Sub2); open strokes continued through branch points,
@@ -83,7 +83,7 @@ private:
     HLRPostProcessor* m_postProcessor;
     HLRShortStrokeGroup* m_shortStrokeGroup;
     double m_tolerance;
-    std::list<HLRLongStroke> m_featureLines;
+    std::deque<HLRLongStroke> m_featureLines; // stay in place as more are appended
     std::map<std::int32_t, HLRLongStrokeEnd> m_longStrokeEnds;
     // The same ends by id, for the ids 0 .. n-1 that the renewal gives the group's n ends; null
     // where none was looked up yet. A copy of the group starts it empty and fills it from its own map.

@@ -7,7 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <iterator>
-#include <list>
+#include <deque>
 #include <set>
 
 namespace KvHLR {
@@ -46,7 +46,8 @@ public:
         DIMENSION_HIDDEN_STROKES,
         STROKE_KIND_COUNT
     };
-    using StrokeList = std::list<HLRShortStroke>;
+    // A deque: strokes stay in place as more are appended, and millions of them take few allocations.
+    using StrokeList = std::deque<HLRShortStroke>;
 
     // The group's ends in set order, open for change in place: the order rests on what no change
     // can touch (the vertex an end was made from, or the order in which it was made).

@@ -141,12 +141,13 @@ void HLRStrokeNetworkRenewer::postProcess() {
         end.setId(id++);
 }
 
-void HLRStrokeNetworkRenewer::renewStrokes(std::list<HLRShortStroke>& strokes, int kind) {
+void HLRStrokeNetworkRenewer::renewStrokes(std::deque<HLRShortStroke>& strokes, int kind) {
     const double t = m_tolerance;
     Candidates candidates;
-    // end() is read on every round: second halves of splits are appended to this very list and
-    // get renewed with a query of their own.
-    for (auto stroke = strokes.begin(); stroke != strokes.end(); ++stroke) {
+    // The size is read on every round: second halves of splits are appended to this very list and
+    // get renewed with a query of their own. Appending moves no stroke but invalidates iterators.
+    for (std::size_t i = 0; i < strokes.size(); ++i) {
+        HLRShortStroke* stroke = &strokes[i];
         if (!stroke->isValid())
             continue;
         const HLRVector2D& a = stroke->end1()->point();
@@ -155,7 +156,7 @@ void HLRStrokeNetworkRenewer::renewStrokes(std::list<HLRShortStroke>& strokes, i
                                   {std::max(a.x(), b.x()) + t, std::max(a.y(), b.y()) + t}};
         candidates.clear();
         m_tree->forEachInside(window, [&candidates](std::size_t slot) { candidates.push_back(slot); });
-        renewStroke(&*stroke, kind, candidates);
+        renewStroke(stroke, kind, candidates);
     }
 }
 

@@ -6,7 +6,7 @@
 #include <boost/noncopyable.hpp>
 
 #include <cstddef>
-#include <list>
+#include <deque>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -43,7 +43,7 @@ private:
     using Tree = Kv::KvaKdTree<HLRShortStrokeEndHolder, 2>;
     using Candidates = std::vector<std::size_t>; // slots in the tree's element array
 
-    void renewStrokes(std::list<HLRShortStroke>& strokes, int kind);
+    void renewStrokes(std::deque<HLRShortStroke>& strokes, int kind);
     void renewStroke(HLRShortStroke* stroke, int kind, const Candidates& candidates);
     HLRShortStroke* splitStrokeAt(HLRShortStroke& stroke, HLRShortStrokeEnd& end, int kind);
     // Writes an end's point, moved by a merge, into the tree's copy of it.
