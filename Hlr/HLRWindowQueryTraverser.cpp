@@ -19,16 +19,26 @@ std::int16_t depthField(std::uint32_t code) {
 
 HLRWindowQueryTraverser::~HLRWindowQueryTraverser() = default;
 
+std::vector<std::int16_t> HLRWindowQueryTraverser::nearestDepthsOf(
+    const std::vector<HLRProjectedTriangle*>& triangles) {
+    std::vector<std::int16_t> depths;
+    depths.reserve(triangles.size());
+    for (const HLRProjectedTriangle* triangle : triangles) {
+        depths.push_back(depthField(triangle->boundingBox3D().maxCode()));
+    }
+    return depths;
+}
+
 void HLRWindowQueryTraverser::setHiddenObject(HLRProjectedTriangleEdge* edge) {
     m_hiddenObject = edge;
+    m_farthestDepth = depthField(edge->boundingBox3D().minCode());
     setWindow(edge->boundingBox2D().minCode(), edge->boundingBox2D().maxCode());
 }
 
-bool HLRWindowQueryTraverser::visit(HLRProjectedTriangle* const& triangle, std::size_t /*index*/) {
+bool HLRWindowQueryTraverser::visit(HLRProjectedTriangle* const& triangle, std::size_t index) {
     // One integer comparison spares the floating-point test for a triangle whose nearest point lies
     // beyond the edge's farthest.
-    if (depthField(triangle->boundingBox3D().maxCode()) <
-        depthField(m_hiddenObject->boundingBox3D().minCode())) {
+    if ((*m_nearestDepths)[index] < m_farthestDepth) {
         return true;
     }
     triangle->hide(*m_hiddenObject);
@@ -57,9 +67,10 @@ void HLRWindowQueryTraverser::hideEdges(const Tree& tree,
     const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(edges.size());
     // An exception must not leave the parallel region: the first one is kept and thrown after it.
     std::exception_ptr failure;
+    const std::vector<std::int16_t> nearestDepths = nearestDepthsOf(tree.items());
 #pragma omp parallel
     {
-        HLRWindowQueryTraverser traverser;
+        HLRWindowQueryTraverser traverser(nearestDepths);
 #pragma omp for schedule(static)
         for (std::ptrdiff_t i = 0; i < count; ++i) {
             try {

@@ -5,6 +5,7 @@
 #include "WindowQuery/Traverser.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace KvHLR {
@@ -18,8 +19,16 @@ class HLRWindowQueryTraverser : public WindowQuery::Traverser<HLRWindowQueryTrai
 public:
     using Tree = WindowQuery::RootTree<HLRWindowQueryTraits>;
 
-    HLRWindowQueryTraverser() = default;
+    // The nearest depths of the tree's items, as nearestDepthsOf gives them; kept by reference.
+    explicit HLRWindowQueryTraverser(const std::vector<std::int16_t>& nearestDepths)
+        : m_nearestDepths(&nearestDepths) {}
     ~HLRWindowQueryTraverser() override;
+
+    // The depth field of each triangle's packed 3D box maximum (its nearest depth cell), in the
+    // order of the tree's items. The traverser reads these from one small array, where reading them
+    // from the triangles would fetch a triangle from memory for every item a query reports, and most
+    // of them are then found to lie beyond the edge.
+    static std::vector<std::int16_t> nearestDepthsOf(const std::vector<HLRProjectedTriangle*>& triangles);
 
     HLRProjectedTriangleEdge* hiddenObject() const { return m_hiddenObject; }
     // Makes the edge the object of the next queries; its packed screen box is their window.
@@ -43,7 +52,9 @@ public:
     static void hideEdges(const Tree& tree, const std::vector<HLRProjectedTriangleEdge*>& edges);
 
 private:
+    const std::vector<std::int16_t>* m_nearestDepths;
     HLRProjectedTriangleEdge* m_hiddenObject = nullptr;
+    std::int16_t m_farthestDepth = 0; // the depth field of the edge's packed 3D box minimum
 };
 
 } // namespace KvHLR

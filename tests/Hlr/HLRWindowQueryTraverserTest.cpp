@@ -170,7 +170,8 @@ TEST(HLRWindowQueryTraverser, TreeFindsEveryTriangleThatCanHideAnEdge) {
     Scene scene(soup, orthographic());
     const std::vector<HLRProjectedTriangle*> triangles = scene.triangles();
     const std::vector<HLRProjectedTriangleEdge*> edges = scene.edges();
-    HLRWindowQueryTraverser traverser;
+    const std::vector<std::int16_t> nearestDepths = HLRWindowQueryTraverser::nearestDepthsOf(triangles);
+    HLRWindowQueryTraverser traverser(nearestDepths);
     for (HLRProjectedTriangleEdge* edge : edges) {
         traverser.setHiddenObject(edge);
         for (std::size_t i = 0; i < triangles.size(); ++i) {
