@@ -1,6 +1,7 @@
 #include "Hlr/HLRPointDeque.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace KvHLR {
 
@@ -15,6 +16,14 @@ HLRPointDeque& HLRPointDeque::operator=(const HLRPointDeque& other) {
     std::copy(other.begin(), other.end(), m_points.get());
     m_begin = 0;
     m_end = m_capacity = other.size();
+    return *this;
+}
+
+HLRPointDeque& HLRPointDeque::operator=(HLRPointDeque&& other) noexcept {
+    m_points = std::move(other.m_points);
+    m_begin = std::exchange(other.m_begin, 0);
+    m_end = std::exchange(other.m_end, 0);
+    m_capacity = std::exchange(other.m_capacity, 0);
     return *this;
 }
 

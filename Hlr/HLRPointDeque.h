@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <utility>
 
 namespace KvHLR {
 
@@ -19,8 +20,9 @@ public:
     HLRPointDeque() = default;
     HLRPointDeque(const HLRPointDeque& other);
     HLRPointDeque& operator=(const HLRPointDeque& other);
-    HLRPointDeque(HLRPointDeque&& other) noexcept = default;
-    HLRPointDeque& operator=(HLRPointDeque&& other) noexcept = default;
+    // A moved-from sequence is empty.
+    HLRPointDeque(HLRPointDeque&& other) noexcept { *this = std::move(other); }
+    HLRPointDeque& operator=(HLRPointDeque&& other) noexcept;
 
     std::size_t size() const { return m_end - m_begin; }
     bool empty() const { return m_end == m_begin; }

@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <random>
+#include <utility>
 #include <vector>
 
 using namespace KvHLR;
@@ -60,4 +61,10 @@ TEST(HLRPointDequeTest, CopiesAreIndependent) {
     EXPECT_EQ(contents(copy), (std::vector<HLRVector2D>{{9, 9}, {2, 0}, {1, 0}, {0, 0}, {8, 8}}));
     copy = original;
     EXPECT_EQ(copy, original);
+
+    HLRPointDeque moved = std::move(copy);
+    EXPECT_EQ(moved, original);
+    EXPECT_TRUE(copy.empty()); // a moved-from sequence is empty and usable
+    copy.push_back(HLRVector2D(1, 1));
+    EXPECT_EQ(contents(copy), std::vector<HLRVector2D>{HLRVector2D(1, 1)});
 }
