@@ -5,6 +5,8 @@
 #include "Hlr/HLRShortStrokeEnd.h"
 #include "Hlr/HLRShortStrokeGroup.h"
 
+#include <boost/container/small_vector.hpp>
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -164,7 +166,8 @@ void HLRStrokeNetworkRenewer::renewStrokes(std::deque<HLRShortStroke>& strokes, 
 // before the second, as nested calls would, but with an explicit stack because one stroke may be
 // split at any number of ends.
 void HLRStrokeNetworkRenewer::renewStroke(HLRShortStroke* stroke, int kind, const Candidates& candidates) {
-    std::vector<std::pair<HLRShortStroke*, std::size_t>> pending{{stroke, 0}};
+    // Most strokes are split nowhere: the stack then stays off the heap.
+    boost::container::small_vector<std::pair<HLRShortStroke*, std::size_t>, 8> pending{{stroke, 0}};
     while (!pending.empty()) {
         auto [current, position] = pending.back();
         pending.pop_back();

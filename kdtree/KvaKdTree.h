@@ -2,6 +2,7 @@
 
 #include "kdtree/KvaKdTreeNode.h"
 
+#include <boost/container/small_vector.hpp>
 #include <boost/noncopyable.hpp>
 
 #include <algorithm>
@@ -78,7 +79,10 @@ public:
     template <class Visit> void forEachInside(const Window& window, Visit&& visit) const {
         if (m_nodes.empty())
             return;
-        std::vector<const Node*> pending{root()};
+        // Each step takes one node and leaves at most two, so the stack holds at most one node per
+        // level: a balanced tree deeper than 64 levels would need more elements than memory holds,
+        // and the stack stays off the heap on every query.
+        boost::container::small_vector<const Node*, 64> pending{root()};
         while (!pending.empty()) {
             const Node* node = pending.back();
             pending.pop_back();
