@@ -37,7 +37,7 @@ public:
     // which keeps the tree balanced whatever the order of the elements.
     void build(const std::vector<Element>& elements) {
         m_elements = elements;
-        m_nodes.assign(m_elements.size(), Node());
+        m_nodes = std::vector<Node>(m_elements.size());
         m_nodeOfElement.assign(m_elements.size(), 0);
         if (m_elements.empty())
             return;

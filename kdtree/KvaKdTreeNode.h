@@ -1,5 +1,7 @@
 #pragma once
 
+#include <boost/noncopyable.hpp>
+
 #include <array>
 #include <cstddef>
 
@@ -8,8 +10,11 @@ namespace Kv {
 // One node of a KvaKdTree: it splits its subtree at the coordinate of its own element on its axis.
 // Nodes live in their tree's node array, which owns them all; a node keeps a copy of its element's
 // coordinates so that a query walking the tree reads the node array alone.
-template <class Element, int Dim> class KvaKdTreeNode {
+template <class Element, int Dim> class KvaKdTreeNode : private boost::noncopyable {
 public:
+    KvaKdTreeNode() = default;
+    virtual ~KvaKdTreeNode() = default;
+
     int axis() const { return m_axis; }
     // Index of this node's element in the tree's element array.
     std::size_t element() const { return m_element; }
