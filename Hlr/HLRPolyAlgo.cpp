@@ -5,6 +5,7 @@
 #include "Hlr/HLRProjectedTriangleEdge.h"
 #include "Hlr/HLRStrokeNetworkRenewer.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 
@@ -22,9 +23,19 @@ const char* const CONVEXITY_STAGE = "HLRPolyAlgo::correctConvexityOfStrokes";
 // Just outside the range of atan2, so that the first stroke compared is always kept.
 const double TURN_BOUND = -1.001 * 3.141592653589793;
 
+std::atomic<bool> exactHidingSwitch{false};
+
 } // namespace
 
 bool HLRPolyAlgo::sm_bConvexityReversed = false;
+
+void HLRPolyAlgo::setExactHiding(bool exact) {
+    exactHidingSwitch.store(exact);
+}
+
+bool HLRPolyAlgo::exactHiding() {
+    return exactHidingSwitch.load();
+}
 
 HLRPolyAlgo::HLRPolyAlgo() = default;
 

@@ -28,6 +28,20 @@ public:
     // read it to find their convex and concave strokes. Process-wide: runs must not overlap.
     static bool sm_bConvexityReversed;
 
+    // Exact hiding, off by default. Off, every triangle decides alone on its own closed-form tests, and
+    // depth and degeneracy tolerances are partly absolute. On:
+    // - coverage is by the union of triangles: a stretch that two neighbouring triangles cover together,
+    //   along their shared side or through a shared corner, is hidden;
+    // - where an edge pierces a triangle's plane inside its outline, only the part behind the plane is
+    //   hidden;
+    // - every tolerance is relative to the model's extents, so the drawing does not depend on the units
+    //   of the model or on the scale of the screen;
+    // - edges seen end-on (dots) are left out, and hidden stretches lying on visible lines of the drawing
+    //   are not drawn (CalcSilhouette).
+    // Read once at the start of each run; may be set from any thread.
+    static void setExactHiding(bool exact);
+    static bool exactHiding();
+
     HLRPolyAlgo();
     // The model and projector are held by reference and must outlive the stage. sharpEdgeAngle is
     // in radians; viewWidth is only handed down to the projected model.

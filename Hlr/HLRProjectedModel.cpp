@@ -1,10 +1,13 @@
 #include "Hlr/HLRProjectedModel.h"
 
 #include <algorithm>
+#include <cmath>
+#include <initializer_list>
 #include <unordered_map>
 
 #include "Hlr/HLRBoundingBox2D.h"
 #include "Hlr/HLRModel.h"
+#include "Hlr/HLRPolyAlgo.h"
 #include "Hlr/HLRProgressObservableProc.h"
 #include "Hlr/HLRProjector.h"
 #include "Hlr/HLRWindowQueryTraverser.h"
@@ -19,6 +22,49 @@ double HLRProjectedModel::sm_dTolerance2DSquared = 0.0;
 double HLRProjectedModel::sm_dTolerance3D = 0.0;
 double HLRProjectedModel::sm_dTolerance3DSquared = 0.0;
 double HLRProjectedModel::sm_dCoarseTolerance3D = 0.0;
+bool HLRProjectedModel::sm_bExactHiding = false;
+double HLRProjectedModel::sm_dExactTolerance2D = 0.0;
+double HLRProjectedModel::sm_dExactTolerance3D = 0.0;
+HLRVector4D HLRProjectedModel::sm_projectionCentre(0.0, 0.0, 1.0, 0.0);
+HLRVector4D HLRProjectedModel::sm_screenWRow(0.0, 0.0, 0.0, 1.0);
+
+namespace {
+
+// Exact hiding's tolerances: a fraction of the model's extent, plus a few units in the last place of
+// its largest coordinate, which is what rounding leaves on a point that should lie on a line or plane.
+constexpr double kExactRelativeTolerance = 1e-8;
+constexpr double kExactRoundingTolerance = 1e-13;
+
+// The point that the projection maps to no screen position: where the x, y and w rows of the
+// projection all vanish. For a perspective camera that is the eye; for a parallel one a direction.
+HLRVector4D projectionCentreOf(const HLRMatrix4x4& projection) {
+    const auto minor = [&projection](int skipped) {
+        int c[3];
+        for (int i = 0, k = 0; i < 4; ++i) {
+            if (i != skipped) {
+                c[k++] = i;
+            }
+        }
+        const auto e = [&projection](int row, int column) { return projection.element(row, column); };
+        return e(0, c[0]) * (e(1, c[1]) * e(3, c[2]) - e(1, c[2]) * e(3, c[1])) -
+               e(0, c[1]) * (e(1, c[0]) * e(3, c[2]) - e(1, c[2]) * e(3, c[0])) +
+               e(0, c[2]) * (e(1, c[0]) * e(3, c[1]) - e(1, c[1]) * e(3, c[0]));
+    };
+    HLRVector4D centre(minor(0), -minor(1), minor(2), -minor(3));
+    const double size = centre.length();
+    if (!(size > 0.0)) {
+        // No centre to find: a parallel view along -z.
+        return HLRVector4D(0.0, 0.0, 1.0, 0.0);
+    }
+    if (std::fabs(centre.w()) <= 1e-12 * size) {
+        // A direction: the viewer looks along -z, so it lies towards +z.
+        const HLRVector4D direction(centre.x(), centre.y(), centre.z(), 0.0);
+        return centre.z() < 0.0 ? direction * -1.0 : direction;
+    }
+    return centre.w() < 0.0 ? centre * -1.0 : centre;
+}
+
+} // namespace
 
 HLRProjectedModel::HLRProjectedModel() = default;
 
@@ -38,6 +84,11 @@ void HLRProjectedModel::set(const HLRModel& model, const HLRProjector& projector
     m_viewWidth = viewWidth;
     m_negNearDepth = -projector.nearPlaneDepth();
     sm_bOrthoGraphic = projector.isOrthoGraphic();
+    sm_bExactHiding = HLRPolyAlgo::exactHiding();
+    const HLRMatrix4x4& projection = projector.projectMatrix();
+    sm_projectionCentre = projectionCentreOf(projection);
+    sm_screenWRow = HLRVector4D(projection.element(3, 0), projection.element(3, 1), projection.element(3, 2),
+                                projection.element(3, 3));
 }
 
 void HLRProjectedModel::build() {
@@ -150,6 +201,47 @@ void HLRProjectedModel::preProcess() {
     sm_dTolerance3D = 1e-6 * smallest3D;
     sm_dTolerance3DSquared = sm_dTolerance3D * sm_dTolerance3D;
     sm_dCoarseTolerance3D = 0.01 * smallest3D;
+    if (sm_bExactHiding) {
+        setExactTolerances();
+        leaveOutDots();
+    }
+}
+
+void HLRProjectedModel::setExactTolerances() {
+    const auto largestMagnitude = [](std::initializer_list<double> values) {
+        double largest = 0.0;
+        for (double v : values) {
+            largest = std::max(largest, std::fabs(v));
+        }
+        return largest;
+    };
+    const HLRVector2D& lo2 = m_bounds.min();
+    const HLRVector2D& hi2 = m_bounds.max();
+    sm_dExactTolerance2D = kExactRelativeTolerance * std::hypot(m_bounds.width(), m_bounds.height()) +
+                           kExactRoundingTolerance * largestMagnitude({lo2.x(), lo2.y(), hi2.x(), hi2.y()});
+    const HLRVector3D& lo3 = m_extent3D.min();
+    const HLRVector3D& hi3 = m_extent3D.max();
+    sm_dExactTolerance3D =
+        kExactRelativeTolerance * length(hi3 - lo3) +
+        kExactRoundingTolerance * largestMagnitude({lo3.x, lo3.y, lo3.z, hi3.x, hi3.y, hi3.z});
+}
+
+// An edge seen end-on projects to a dot: it would draw nothing, so it neither draws nor gets hidden.
+void HLRProjectedModel::leaveOutDots() {
+    const auto leaveOut = [](std::vector<HLRProjectedTriangleEdge>& edges) {
+        for (HLRProjectedTriangleEdge& edge : edges) {
+            if (edge.startVertex()->screenPosition.distanceTo(edge.endVertex()->screenPosition) <=
+                sm_dExactTolerance2D) {
+                edge.setValid(false);
+            }
+        }
+    };
+    for (HLRProjectedTriangleData& data : m_triangleData) {
+        leaveOut(data.edges());
+    }
+    for (HLRProjectedShell& shell : m_shells) {
+        leaveOut(shell.freeEdges().edges());
+    }
 }
 
 // Progress jumps when the pass completes: the parallel loop reports nothing and cannot be cancelled.

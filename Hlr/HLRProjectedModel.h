@@ -9,6 +9,7 @@
 #include "Hlr/HLRProjectedShell.h"
 #include "Hlr/HLRProjectedTriangleData.h"
 #include "Hlr/HLRSequentExecutable.h"
+#include "Hlr/HLRVector4D.h"
 
 namespace KvHLR {
 
@@ -67,6 +68,18 @@ public:
     static double sm_dTolerance3DSquared;
     static double sm_dCoarseTolerance3D;
 
+    // Exact hiding (HLRPolyAlgo::exactHiding), copied at construction and at set. Its tolerances, from
+    // preProcess, scale with the model: how far outside a triangle's outline a point still counts as
+    // covered, and how far behind the triangle's plane a point must lie to be hidden.
+    static bool sm_bExactHiding;
+    static double sm_dExactTolerance2D;
+    static double sm_dExactTolerance3D;
+    // From the projector at construction and at set: the centre of projection in view coordinates,
+    // homogeneous (a point with w > 0 for a perspective camera, the direction towards the viewer with
+    // w = 0 for a parallel one), and the row of the projection that gives a view point's screen w.
+    static HLRVector4D sm_projectionCentre;
+    static HLRVector4D sm_screenWRow;
+
 private:
     void preBuild();
     void mainBuild();
@@ -74,6 +87,8 @@ private:
     void gatherExtents();
     void setNearRegion();
     void boxEdges(std::vector<HLRProjectedTriangleEdge>& edges) const;
+    void setExactTolerances();
+    void leaveOutDots();
 
     const HLRModel* m_model = nullptr;
     const HLRProjector* m_projector = nullptr;

@@ -4,6 +4,7 @@
 #include "Hlr/HLRProjectedTriangleEdge.h"
 #include "Hlr/HLRProjectedTriangleVertex.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace KvHLR {
@@ -187,6 +188,42 @@ void hideCoveredStretch(HLRProjectedTriangleEdge& edge, const Crossings& c, cons
     edge.hideFromTo(c.tIn, c.tOut);
 }
 
+// Exact hiding: the part of the edge p -> q (screen parameters lo to hi) that lies inside the closed
+// triangle with the given corners, grown by tol on every side, so that neighbouring triangles cover
+// their shared sides and corners together. False when the edge misses it, or when the triangle is
+// seen edge-on and covers nothing.
+bool coveredRange(const HLRVector2D* corner[3], const HLRVector2D& p, const HLRVector2D& q, double tol,
+                  double& lo, double& hi) {
+    const double doubleArea = signedArea(*corner[0], *corner[1], *corner[2]);
+    double longestSide = 0.0;
+    for (int i = 0; i < 3; ++i) {
+        longestSide = std::max(longestSide, corner[i]->distanceTo(*corner[(i + 1) % 3]));
+    }
+    if (!(std::fabs(doubleArea) > tol * longestSide)) {
+        return false;
+    }
+    // Signed distances are taken positive inside whatever the winding on screen.
+    const double inward = doubleArea > 0.0 ? 1.0 : -1.0;
+    lo = 0.0;
+    hi = 1.0;
+    for (int i = 0; i < 3; ++i) {
+        const HLRVector2D& s0 = *corner[i];
+        const HLRVector2D& s1 = *corner[(i + 1) % 3];
+        const double scale = inward / s0.distanceTo(s1);
+        const double dp = signedArea(s0, s1, p) * scale + tol;
+        const double dq = signedArea(s0, s1, q) * scale + tol;
+        if (dp < 0.0 && dq < 0.0) {
+            return false;
+        }
+        if (dp < 0.0) {
+            lo = std::max(lo, dp / (dp - dq));
+        } else if (dq < 0.0) {
+            hi = std::min(hi, dp / (dp - dq));
+        }
+    }
+    return lo < hi;
+}
+
 } // namespace
 
 HLRProjectedTriangle::HLRProjectedTriangle(const HLRTriangle* source) : m_source(source) {}
@@ -232,7 +269,9 @@ void HLRProjectedTriangle::setBoundingBoxes(HLRBox2D& box2D, HLRBox3D& box3D) {
 }
 
 void HLRProjectedTriangle::hide(HLRProjectedTriangleEdge& edge) {
-    if (HLRProjectedModel::sm_bOrthoGraphic) {
+    if (HLRProjectedModel::sm_bExactHiding) {
+        hideExactly(edge);
+    } else if (HLRProjectedModel::sm_bOrthoGraphic) {
         hideOrthographic(edge);
     } else {
         hidePerspective(edge);
@@ -293,6 +332,76 @@ void HLRProjectedTriangle::hideOrthographic(HLRProjectedTriangleEdge& edge) cons
                        [zP, zQ, tolZ](double t, const Crossing& c) {
                            return std::fabs((1.0 - t) * zP + t * zQ) < std::fabs(c.depth()) - tolZ;
                        });
+}
+
+// One test for both projections. Depth is the distance from the triangle's plane, measured away from
+// the centre of projection, so an edge that pierces the plane is hidden only beyond the pierce point.
+// That distance is linear along the edge in 3D, while the stretch covered on screen is found in
+// screen parameters; a perspective camera's w converts between the two.
+void HLRProjectedTriangle::hideExactly(HLRProjectedTriangleEdge& edge) const {
+    const HLRProjectedTriangleVertex* P = edge.startVertex();
+    const HLRProjectedTriangleVertex* Q = edge.endVertex();
+    if (m_nearRegion || !edge.boundingBox2D().overlaps(boundingBox2D()) || edge.leftTriangle() == this ||
+        edge.rightTriangle() == this || (isCorner(P) && isCorner(Q))) {
+        return;
+    }
+    // The packed depth codes cannot tell points within one cell apart, so depths are compared as they
+    // are: an edge whose farthest point is no farther than the triangle's nearest lies in front.
+    const double nearestCorner = std::max({m_vertices[0]->viewPosition.z, m_vertices[1]->viewPosition.z,
+                                           m_vertices[2]->viewPosition.z});
+    if (!(std::min(P->viewPosition.z, Q->viewPosition.z) < nearestCorner)) {
+        return;
+    }
+    const HLRVector4D& centre = HLRProjectedModel::sm_projectionCentre;
+    const double centreSide = m_normal.x * centre.x() + m_normal.y * centre.y() + m_normal.z * centre.z() -
+                              m_planeConstant * centre.w();
+    const double normalLength = length(m_normal);
+    if (!(normalLength > 0.0) || centreSide == 0.0) {
+        return; // degenerate, or seen edge-on
+    }
+    const double behindScale = (centreSide > 0.0 ? -1.0 : 1.0) / normalLength;
+    const double behindP = (dot(m_normal, P->viewPosition) - m_planeConstant) * behindScale;
+    const double behindQ = (dot(m_normal, Q->viewPosition) - m_planeConstant) * behindScale;
+    // Free-edge polylines are drawn on surfaces; the coarse tolerance keeps them from being hidden
+    // by the very faces they lie on.
+    const double tolZ = edge.type() == HLRProjectedTriangleEdge::FREE_EDGE
+                            ? std::max(HLRProjectedModel::sm_dCoarseTolerance3D,
+                                       HLRProjectedModel::sm_dExactTolerance3D)
+                            : HLRProjectedModel::sm_dExactTolerance3D;
+    if (!(behindP > tolZ) && !(behindQ > tolZ)) {
+        return;
+    }
+
+    const HLRVector2D* corner[3] = {&m_vertices[0]->screenPosition, &m_vertices[1]->screenPosition,
+                                    &m_vertices[2]->screenPosition};
+    double lo = 0.0;
+    double hi = 1.0;
+    if (!coveredRange(corner, P->screenPosition, Q->screenPosition, HLRProjectedModel::sm_dExactTolerance2D,
+                      lo, hi)) {
+        return;
+    }
+
+    // Screen parameter t and 3D parameter s along the edge: t = s wQ / ((1 - s) wP + s wQ).
+    const HLRVector4D& wRow = HLRProjectedModel::sm_screenWRow;
+    const auto screenW = [&wRow](const HLRVector3D& v) {
+        return wRow.x() * v.x + wRow.y() * v.y + wRow.z() * v.z + wRow.w();
+    };
+    const double wP = screenW(P->viewPosition);
+    const double wQ = screenW(Q->viewPosition);
+    const bool projective = wP != wQ;
+    const auto toSpace = [wP, wQ](double t) { return t * wP / ((1.0 - t) * wQ + t * wP); };
+    const auto toScreen = [wP, wQ](double s) { return s * wQ / ((1.0 - s) * wP + s * wQ); };
+    double sLo = projective ? toSpace(lo) : lo;
+    double sHi = projective ? toSpace(hi) : hi;
+    if (!(behindP > tolZ)) {
+        sLo = std::max(sLo, (tolZ - behindP) / (behindQ - behindP));
+    } else if (!(behindQ > tolZ)) {
+        sHi = std::min(sHi, (behindP - tolZ) / (behindP - behindQ));
+    }
+    if (!(sLo < sHi)) {
+        return;
+    }
+    edge.hideStretch(projective ? toScreen(sLo) : sLo, projective ? toScreen(sHi) : sHi);
 }
 
 void HLRProjectedTriangle::hidePerspective(HLRProjectedTriangleEdge& edge) const {

@@ -51,6 +51,7 @@ public:
 private:
     void hideOrthographic(HLRProjectedTriangleEdge& edge) const;
     void hidePerspective(HLRProjectedTriangleEdge& edge) const;
+    void hideExactly(HLRProjectedTriangleEdge& edge) const;
     // False when the packed depth boxes show the whole edge in front of the triangle's nearest point.
     bool mayLieBehind(const HLRProjectedTriangleEdge& edge) const;
     bool isCorner(const HLRProjectedTriangleVertex* vertex) const;

@@ -1,6 +1,7 @@
 #include "Hlr/HLRProjectedTriangleEdge.h"
 
 #include "Hlr/HLRError.h"
+#include "Hlr/HLRProjectedModel.h"
 #include "Hlr/HLRProjectedTriangle.h"
 #include "Hlr/HLRProjectedTriangleVertex.h"
 
@@ -94,7 +95,9 @@ int HLRProjectedTriangleEdge::typeBetweenFaces(double sharpEdgeAngle) const {
     const double cosine = dot(nL, nR) / (length(nL) * length(nR));
     // For outward normals of a counter-clockwise wound surface this triple product is negative on
     // a convex edge; a reversed winding swaps the two kinds, which the algorithm corrects later.
-    const bool concave = dot(cross(nR, nL), e) > 1e-12;
+    // Exact hiding takes the sign on unit vectors, so that the units of the model do not decide it.
+    const double scale = HLRProjectedModel::sm_bExactHiding ? length(nL) * length(nR) * length(e) : 1.0;
+    const bool concave = dot(cross(nR, nL), e) > 1e-12 * scale;
 
     // Angles within about 2.5 degrees of 180 (or 0) make every edge sharp (or none), coplanar
     // faces included, rather than leaving the decision to rounding.
@@ -125,6 +128,23 @@ void HLRProjectedTriangleEdge::hideFromTo(const double& a, const double& b) {
         return;
     }
     m_hiddenIntervals.addInterval(HLRInterval{a, b, kParameterTolerance, kParameterTolerance});
+}
+
+void HLRProjectedTriangleEdge::hideStretch(double a, double b) {
+    if (a < kParameterTolerance) {
+        a = 0.0;
+    }
+    if (b > 1.0 - kParameterTolerance) {
+        b = 1.0;
+    }
+    if (!(a < b)) {
+        return;
+    }
+    m_hiddenIntervals.addInterval(HLRInterval{a, b, kParameterTolerance, kParameterTolerance});
+    const HLRInterval& first = m_hiddenIntervals.intervalAt(1);
+    if (first.from == 0.0 && first.to == 1.0) {
+        m_allHidden = true;
+    }
 }
 
 HLRVector2D HLRProjectedTriangleEdge::coordinate2DAt(double t) const {

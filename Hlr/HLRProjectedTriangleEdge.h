@@ -83,6 +83,10 @@ public:
     bool isAllHidden() const { return m_allHidden; }
     // Records that the piece from parameter a to b is hidden; pieces too short to matter are dropped.
     void hideFromTo(const double& a, const double& b);
+    // Exact hiding's record of a hidden piece: any length counts, so that pieces covered by many small
+    // triangles add up; ends within the parameter tolerance of a vertex are taken to the vertex, and
+    // once the pieces cover the whole edge it is all hidden.
+    void hideStretch(double a, double b);
 
     HLRVector2D coordinate2DAt(double t) const;
     HLRVector3D coordinate3DAt(double t) const;

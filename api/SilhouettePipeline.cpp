@@ -1,10 +1,13 @@
 #include "api/SilhouettePipeline.h"
 
+#include "api/DrawingCleanup.h"
+
 #include "Hlr/HLRCancelException.h"
 #include "Hlr/HLRLongStroke.h"
 #include "Hlr/HLRModel.h"
 #include "Hlr/HLRPolyAlgo.h"
 #include "Hlr/HLRPostProcessor.h"
+#include "Hlr/HLRProjectedModel.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
 #include "Hlr/HLRProjector.h"
 
@@ -141,7 +144,11 @@ bool calcSilhouetteCore(ProjectorCriteria const& criteria, ViewInfoCriteria cons
     const DrawingFrame frame(view.modelViewXform, view.projectionXform);
     std::vector<StrokeLine> lines;
     appendUserPolylines(userPolylines, frame, lines);
-    appendLongStrokes(postProcessor, criteria, frame, lines);
+    std::vector<StrokeLine> drawn;
+    appendLongStrokes(postProcessor, criteria, frame, drawn);
+    if (HLRProjectedModel::sm_bExactHiding)
+        cleanUpDrawing(drawn);
+    std::move(drawn.begin(), drawn.end(), std::back_inserter(lines));
 
     strokeLines.reserve(strokeLines.size() + lines.size());
     std::move(lines.begin(), lines.end(), std::back_inserter(strokeLines));

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Golden drawings: an optimisation must not change any drawing. Records, or checks against
 # bench/golden_drawings.txt, a checksum of kvhlr's JSON drawing of every example model in an orthographic
-# and a perspective view with hidden lines, and of the demo part. Checksums hold for one build
+# and a perspective view with hidden lines, and of the demo part, with the plain hide test and with exact
+# hiding (names ending in -exact). Checksums hold for one build
 # configuration: record with the build you then optimise, check with the same.
 #
 #   bench/golden_drawings.sh record|check [path/to/kvhlr]
@@ -16,8 +17,10 @@ trap 'rm -rf "$work"' EXIT
 draw() { # name, kvhlr arguments...
     local name=$1
     shift
-    "$kvhlr" --quiet --hidden "$@" -o "$work/$name.json"
+    "$kvhlr" --quiet --hidden --hide-test specified "$@" -o "$work/$name.json"
     echo "$name $(sha256sum < "$work/$name.json" | cut -d' ' -f1)"
+    "$kvhlr" --quiet --hidden --hide-test exact "$@" -o "$work/$name-exact.json"
+    echo "$name-exact $(sha256sum < "$work/$name-exact.json" | cut -d' ' -f1)"
 }
 
 {

@@ -58,6 +58,7 @@ struct RawOptions {
     std::string upAxis = "y";
     std::string eye, target, up;
     std::string dashes = "style";
+    std::string hideTest = "specified";
     double perspective = 0.0;
     const CLI::Option* perspectiveOption = nullptr;
     bool noSilhouettes = false;
@@ -125,6 +126,14 @@ void addLineOptions(CLI::App& app, Options& options, RawOptions& raw) {
         ->check(CLI::IsMember({"style", "segments"}))
         ->capture_default_str()
         ->group(group);
+    app.add_option("--hide-test", raw.hideTest,
+                   "'exact': hidden where a ray to the eye meets the model, whatever the model's units: "
+                   "edges behind the common side of two faces are hidden, an edge piercing a face is "
+                   "hidden only behind it, dots and hidden lines under visible ones are left out. "
+                   "'specified': the library's plain arithmetic, which misses these cases")
+        ->check(CLI::IsMember({"exact", "specified"}))
+        ->capture_default_str()
+        ->group(group);
 }
 
 void addModelOptions(CLI::App& app, Options& options) {
@@ -171,6 +180,7 @@ void finish(Options& options, const RawOptions& raw) {
     options.silhouettes = !raw.noSilhouettes;
     options.sharp = !raw.noSharp;
     options.dashes = raw.dashes == "segments" ? HiddenDashes::Segments : HiddenDashes::Style;
+    options.exactHiding = raw.hideTest == "exact";
     if (options.output.empty())
         options.output = defaultOutputPath(options.input, options.demo);
     options.format = formatOf(options.output);

@@ -32,6 +32,8 @@ struct Options {
     bool sharp = true;
     double sharpAngle = 135.0;
     HiddenDashes dashes = HiddenDashes::Style;
+    // The library's exact hiding (on) or its plain arithmetic (--hide-test specified).
+    bool exactHiding = false;
 
     bool bodies = false;
     bool separateFaces = false;

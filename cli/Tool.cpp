@@ -1,5 +1,6 @@
 #include "cli/Tool.h"
 
+#include "Hlr/HLRPolyAlgo.h"
 #include "api/CalcSilhouette.h"
 #include "cli/AtomicFile.h"
 #include "cli/CameraFile.h"
@@ -87,6 +88,7 @@ bool draw(const Options& options, std::vector<MeshPart>&& parts, Drawing& drawin
         omp_set_num_threads(options.threads);   // the parallel hide loop
         Kv::SetProcessorLimit(options.threads); // the window-query tree's builders
     }
+    KvHLR::HLRPolyAlgo::setExactHiding(options.exactHiding);
     const KvHLR::MeshList meshes = toMeshList(std::move(parts));
     enableProgressBar(!options.quiet && (options.forceProgress || isatty(STDERR_FILENO)));
     const bool completed =

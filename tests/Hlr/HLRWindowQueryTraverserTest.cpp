@@ -4,6 +4,7 @@
 
 #include "Hlr/HLRBox3D.h"
 #include "Hlr/HLRModel.h"
+#include "Hlr/HLRPolyAlgo.h"
 #include "Hlr/HLRProjectedModel.h"
 #include "Hlr/HLRProjectedTriangle.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
@@ -146,18 +147,22 @@ private:
 
 TEST(HLRWindowQueryTraverser, HiddenStateIsTheSameWhateverTheThreadCounts) {
     const Polygon3D soup = crowdOfCubes(300, 4);
-    for (const HLRProjector& view : {orthographic(), perspective()}) {
-        const std::vector<HiddenState> reference = Scene(soup, view).hideWithThreads(1, 0);
-        const auto partly = std::count_if(reference.begin(), reference.end(), [](const HiddenState& s) {
-            return !s.allHidden && !s.pieces.empty();
-        });
-        const auto entirely = std::count_if(reference.begin(), reference.end(),
-                                            [](const HiddenState& s) { return s.allHidden; });
-        ASSERT_GT(partly, 100);
-        ASSERT_GT(entirely, 100);
-        for (const auto& [loopThreads, buildThreads] : {std::pair<int, unsigned>{2, 1}, {8, 8}, {3, 2}}) {
-            EXPECT_EQ(Scene(soup, view).hideWithThreads(loopThreads, buildThreads), reference)
-                << loopThreads << " loop threads, " << buildThreads << " build threads";
+    for (const bool exact : {false, true}) {
+        for (const HLRProjector& view : {orthographic(), perspective()}) {
+            HLRPolyAlgo::setExactHiding(exact);
+            const std::vector<HiddenState> reference = Scene(soup, view).hideWithThreads(1, 0);
+            const auto partly = std::count_if(reference.begin(), reference.end(), [](const HiddenState& s) {
+                return !s.allHidden && !s.pieces.empty();
+            });
+            const auto entirely = std::count_if(reference.begin(), reference.end(),
+                                                [](const HiddenState& s) { return s.allHidden; });
+            ASSERT_GT(partly, 100);
+            ASSERT_GT(entirely, 100);
+            for (const auto& [loopThreads, buildThreads] : {std::pair<int, unsigned>{2, 1}, {8, 8}, {3, 2}}) {
+                EXPECT_EQ(Scene(soup, view).hideWithThreads(loopThreads, buildThreads), reference)
+                    << loopThreads << " loop threads, " << buildThreads << " build threads, exact " << exact;
+            }
+            HLRPolyAlgo::setExactHiding(false);
         }
     }
 }

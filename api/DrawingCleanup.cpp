@@ -1,0 +1,233 @@
+#include "api/DrawingCleanup.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <utility>
+
+namespace KvHLR {
+namespace {
+
+constexpr std::int32_t kHiddenKind = 1;
+// The tolerance as a fraction of the drawing's diagonal.
+constexpr double kRelativeTolerance = 1e-6;
+// A hidden segment lies on a visible one only when the two run parallel within this angle (radians);
+// a crossing would otherwise cut a gap of a few tolerances out of the hidden line.
+constexpr double kParallelSine = 1e-3;
+// The grid holds about this many visible segments per cell, and at most this many cells a side.
+constexpr double kSegmentsPerCell = 2.0;
+constexpr int kMaxCellsPerSide = 1024;
+
+struct Point {
+    double x, y;
+};
+
+Point operator-(Point a, Point b) { return {a.x - b.x, a.y - b.y}; }
+double dot(Point a, Point b) { return a.x * b.x + a.y * b.y; }
+double cross(Point a, Point b) { return a.x * b.y - a.y * b.x; }
+double length(Point a) { return std::hypot(a.x, a.y); }
+Point at(Point a, Point b, double u) { return {a.x + u * (b.x - a.x), a.y + u * (b.y - a.y)}; }
+Point pointOf(ON_2dPoint const& p) { return {p.x, p.y}; }
+
+struct Segment {
+    Point a, b;
+};
+
+double lengthOf(StrokeLine const& line) {
+    double total = 0.0;
+    for (std::size_t i = 1; i < line.points.size(); ++i)
+        total += length(pointOf(line.points[i]) - pointOf(line.points[i - 1]));
+    return total;
+}
+
+struct Box {
+    double loX = INFINITY, loY = INFINITY, hiX = -INFINITY, hiY = -INFINITY;
+    void add(Point p) {
+        loX = std::min(loX, p.x);
+        loY = std::min(loY, p.y);
+        hiX = std::max(hiX, p.x);
+        hiY = std::max(hiY, p.y);
+    }
+};
+
+// The visible segments, filed by the grid cells that their boxes (grown by the tolerance) touch.
+class VisibleSegmentGrid {
+public:
+    VisibleSegmentGrid(std::vector<Segment> segments, Box const& extent, double tolerance)
+        : m_segments(std::move(segments)), m_extent(extent), m_tolerance(tolerance),
+          m_stamps(m_segments.size(), 0) {
+        const double cells = std::sqrt(static_cast<double>(m_segments.size()) / kSegmentsPerCell);
+        m_side = std::clamp(static_cast<int>(std::ceil(cells)), 1, kMaxCellsPerSide);
+        m_cellWidth = std::max(extent.hiX - extent.loX, extent.hiY - extent.loY) / m_side;
+        m_cells.resize(static_cast<std::size_t>(m_side) * m_side);
+        for (std::size_t i = 0; i < m_segments.size(); ++i)
+            forEachCell(m_segments[i], [&](std::vector<std::uint32_t>& cell) {
+                cell.push_back(static_cast<std::uint32_t>(i));
+            });
+    }
+
+    // Calls visit(visible segment) once for each visible segment filed near the given one.
+    template <typename Visit>
+    void forEachNear(Segment const& segment, Visit visit) {
+        ++m_query;
+        forEachCell(segment, [&](std::vector<std::uint32_t> const& cell) {
+            for (std::uint32_t i : cell) {
+                if (m_stamps[i] != m_query) {
+                    m_stamps[i] = m_query;
+                    visit(m_segments[i]);
+                }
+            }
+        });
+    }
+
+private:
+    int cellOf(double v, double lo) const {
+        if (!(m_cellWidth > 0.0))
+            return 0;
+        return std::clamp(static_cast<int>((v - lo) / m_cellWidth), 0, m_side - 1);
+    }
+
+    template <typename Visit>
+    void forEachCell(Segment const& s, Visit visit) {
+        const int x0 = cellOf(std::min(s.a.x, s.b.x) - m_tolerance, m_extent.loX);
+        const int x1 = cellOf(std::max(s.a.x, s.b.x) + m_tolerance, m_extent.loX);
+        const int y0 = cellOf(std::min(s.a.y, s.b.y) - m_tolerance, m_extent.loY);
+        const int y1 = cellOf(std::max(s.a.y, s.b.y) + m_tolerance, m_extent.loY);
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x)
+                visit(m_cells[static_cast<std::size_t>(y) * m_side + x]);
+    }
+
+    std::vector<Segment> m_segments;
+    Box m_extent;
+    double m_tolerance;
+    int m_side = 1;
+    double m_cellWidth = 0.0;
+    std::vector<std::vector<std::uint32_t>> m_cells;
+    std::vector<std::uint64_t> m_stamps;
+    std::uint64_t m_query = 0;
+};
+
+using Range = std::pair<double, double>;
+
+// Narrows [lo, hi] to the parameters u where f0 + u (f1 - f0) lies within [-tol, tol] of target.
+void keepWithin(double f0, double f1, double target, double tol, double& lo, double& hi) {
+    const double a = f0 - target;
+    const double slope = f1 - f0;
+    if (slope == 0.0) {
+        if (std::fabs(a) > tol)
+            hi = lo - 1.0;
+        return;
+    }
+    double u0 = (-tol - a) / slope;
+    double u1 = (tol - a) / slope;
+    if (u0 > u1)
+        std::swap(u0, u1);
+    lo = std::max(lo, u0);
+    hi = std::min(hi, u1);
+}
+
+// The parameters along `hidden` that lie on `visible`: near-parallel and within tol of it.
+bool rangeOn(Segment const& hidden, Segment const& visible, double tol, Range& range) {
+    const Point h = hidden.b - hidden.a;
+    const Point v = visible.b - visible.a;
+    const double visibleLength = length(v);
+    if (!(visibleLength > tol) || std::fabs(cross(h, v)) > kParallelSine * length(h) * visibleLength)
+        return false;
+    double lo = 0.0;
+    double hi = 1.0;
+    // Distance from the visible segment's line, and position along it (not beyond its ends, so that a
+    // hidden line that goes on where a visible one stops keeps its full length).
+    keepWithin(cross(v, hidden.a - visible.a) / visibleLength, cross(v, hidden.b - visible.a) / visibleLength,
+               0.0, tol, lo, hi);
+    keepWithin(dot(v, hidden.a - visible.a) / visibleLength, dot(v, hidden.b - visible.a) / visibleLength,
+               0.5 * visibleLength, 0.5 * visibleLength, lo, hi);
+    range = {lo, hi};
+    return lo < hi;
+}
+
+// Cuts the covered ranges out of a hidden line; appends the pieces that are left.
+void appendUncovered(StrokeLine const& line, VisibleSegmentGrid& grid, double tol, std::vector<StrokeLine>& out) {
+    StrokeLine piece;
+    piece.kind = line.kind;
+    const auto finishPiece = [&] {
+        if (piece.points.size() >= 2 && lengthOf(piece) > tol)
+            out.push_back(piece);
+        piece.points.clear();
+    };
+    std::vector<Range> covered;
+    for (std::size_t i = 1; i < line.points.size(); ++i) {
+        const Segment segment{pointOf(line.points[i - 1]), pointOf(line.points[i])};
+        covered.clear();
+        grid.forEachNear(segment, [&](Segment const& visible) {
+            Range range;
+            if (rangeOn(segment, visible, tol, range))
+                covered.push_back(range);
+        });
+        std::sort(covered.begin(), covered.end());
+        double from = 0.0; // start of the stretch not yet known to be covered
+        for (Range const& range : covered) {
+            if (range.first > from) {
+                if (from > 0.0 || piece.points.empty()) {
+                    finishPiece();
+                    const Point p = at(segment.a, segment.b, from);
+                    piece.points.emplace_back(p.x, p.y);
+                }
+                const Point q = at(segment.a, segment.b, range.first);
+                piece.points.emplace_back(q.x, q.y);
+                finishPiece();
+            }
+            from = std::max(from, range.second);
+        }
+        if (from < 1.0) {
+            if (from > 0.0 || piece.points.empty()) {
+                finishPiece();
+                const Point p = at(segment.a, segment.b, from);
+                piece.points.emplace_back(p.x, p.y);
+            }
+            piece.points.emplace_back(segment.b.x, segment.b.y);
+        } else {
+            finishPiece();
+        }
+    }
+    finishPiece();
+}
+
+} // namespace
+
+void cleanUpDrawing(std::vector<StrokeLine>& lines) {
+    Box extent;
+    std::size_t visibleSegmentCount = 0;
+    for (StrokeLine const& line : lines) {
+        for (ON_2dPoint const& p : line.points)
+            extent.add(pointOf(p));
+        if (line.kind != kHiddenKind && !line.points.empty())
+            visibleSegmentCount += line.points.size() - 1;
+    }
+    const double tol = kRelativeTolerance * std::hypot(extent.hiX - extent.loX, extent.hiY - extent.loY);
+    if (!(tol > 0.0))
+        return; // nothing drawn, or everything on one point
+
+    lines.erase(std::remove_if(lines.begin(), lines.end(),
+                               [tol](StrokeLine const& line) { return !(lengthOf(line) > tol); }),
+                lines.end());
+    std::vector<Segment> visible;
+    visible.reserve(visibleSegmentCount);
+    for (StrokeLine const& line : lines)
+        if (line.kind != kHiddenKind)
+            for (std::size_t i = 1; i < line.points.size(); ++i)
+                visible.push_back({pointOf(line.points[i - 1]), pointOf(line.points[i])});
+    VisibleSegmentGrid grid(std::move(visible), extent, tol);
+
+    std::vector<StrokeLine> result;
+    result.reserve(lines.size());
+    for (StrokeLine& line : lines) {
+        if (line.kind == kHiddenKind)
+            appendUncovered(line, grid, tol, result);
+        else
+            result.push_back(std::move(line));
+    }
+    lines = std::move(result);
+}
+
+} // namespace KvHLR

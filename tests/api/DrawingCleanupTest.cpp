@@ -1,0 +1,77 @@
+// Cutting hidden stretches that lie on visible lines out of a drawing, and dropping dots.
+
+#include "api/DrawingCleanup.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using namespace KvHLR;
+using Points = std::vector<ON_2dPoint>;
+
+StrokeLine line(int kind, Points points) {
+    StrokeLine l;
+    l.kind = kind;
+    l.points = std::move(points);
+    return l;
+}
+
+bool samePoints(Points const& a, Points const& b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::fabs(a[i].x - b[i].x) > 1e-12 || std::fabs(a[i].y - b[i].y) > 1e-12)
+            return false;
+    return true;
+}
+
+} // namespace
+
+TEST(DrawingCleanup, HiddenStretchesOnVisibleLinesAreCutOut) {
+    struct Case {
+        const char* what;
+        std::vector<StrokeLine> drawing;
+        std::vector<Points> hiddenLeft;
+    };
+    const std::vector<Case> cases = {
+        {"middle of a hidden line under a visible one",
+         {line(1, {{0, 0}, {3, 0}}), line(0, {{1, 0}, {2, 0}})},
+         {{{0, 0}, {1, 0}}, {{2, 0}, {3, 0}}}},
+        {"a corner under a visible polyline",
+         {line(1, {{0, 0}, {1, 0}, {1, 1}}), line(3, {{0.5, 0}, {1, 0}, {1, 0.5}})},
+         {{{0, 0}, {0.5, 0}}, {{1, 0.5}, {1, 1}}}},
+        {"a crossing cuts nothing",
+         {line(1, {{0, 0}, {2, 0}}), line(0, {{1, -1}, {1, 1}})},
+         {{{0, 0}, {2, 0}}}},
+        {"a parallel line beside it cuts nothing",
+         {line(1, {{0, 0}, {2, 0}}), line(0, {{0, 0.01}, {2, 0.01}})},
+         {{{0, 0}, {2, 0}}}},
+        {"wholly under visible lines",
+         {line(1, {{0, 0}, {2, 0}}), line(0, {{0, 0}, {1, 0}}), line(2, {{1, 0}, {2, 0}})},
+         {}},
+    };
+    for (Case const& c : cases) {
+        std::vector<StrokeLine> drawing = c.drawing;
+        cleanUpDrawing(drawing);
+        std::vector<Points> hidden;
+        for (StrokeLine const& l : drawing)
+            if (l.kind == 1)
+                hidden.push_back(l.points);
+        ASSERT_EQ(hidden.size(), c.hiddenLeft.size()) << c.what;
+        for (std::size_t i = 0; i < hidden.size(); ++i)
+            EXPECT_TRUE(samePoints(hidden[i], c.hiddenLeft[i])) << c.what << ", piece " << i;
+        EXPECT_EQ(drawing.size() - hidden.size(), c.drawing.size() - 1) << c.what << ": visible lines kept";
+    }
+}
+
+TEST(DrawingCleanup, DotsAreDropped) {
+    std::vector<StrokeLine> drawing = {line(0, {{0, 0}, {1, 0}}), line(3, {{0.5, 0.5}, {0.5, 0.5}}),
+                                       line(1, {{0.2, 0.2}, {0.2, 0.2}, {0.2, 0.2}})};
+    cleanUpDrawing(drawing);
+    ASSERT_EQ(drawing.size(), 1u);
+    EXPECT_EQ(drawing[0].kind, 0);
+}
