@@ -252,6 +252,11 @@ void HLRProjectedModel::mainProcess() {
     const std::vector<HLRProjectedTriangleEdge*> edges = edgesToHide();
     HLRWindowQueryTraverser::buildTree(tree, hiders(), edges, Kv::GetNumberOfProcessors());
     HLRWindowQueryTraverser::hideEdges(tree, edges);
+    if (sm_bExactHiding) {
+        for (HLRProjectedTriangleEdge* edge : edges) {
+            edge->dropHiddenSpecks();
+        }
+    }
     HLRProgressObservableProc::endProcess("HLRProjectedModel::mainProcess");
     HLRProgressObservableProc::endProcess("HLRProjectedModel::execute");
 }

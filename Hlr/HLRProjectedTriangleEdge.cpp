@@ -147,6 +147,17 @@ void HLRProjectedTriangleEdge::hideStretch(double a, double b) {
     }
 }
 
+void HLRProjectedTriangleEdge::dropHiddenSpecks() {
+    for (int i = 1; i <= m_hiddenIntervals.size();) {
+        const HLRInterval& piece = m_hiddenIntervals.intervalAt(i);
+        if (piece.to - piece.from < kParameterTolerance) {
+            m_hiddenIntervals.removeIntervalAt(i);
+        } else {
+            ++i;
+        }
+    }
+}
+
 HLRVector2D HLRProjectedTriangleEdge::coordinate2DAt(double t) const {
     return m_startVertex->screenPosition * (1.0 - t) + m_endVertex->screenPosition * t;
 }

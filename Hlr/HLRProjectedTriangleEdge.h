@@ -87,6 +87,9 @@ public:
     // triangles add up; ends within the parameter tolerance of a vertex are taken to the vertex, and
     // once the pieces cover the whole edge it is all hidden.
     void hideStretch(double a, double b);
+    // Exact hiding, after the hide pass: drops the hidden pieces that stayed shorter than the parameter
+    // tolerance, as hideFromTo would have; kept, they would only cut the edge into specks.
+    void dropHiddenSpecks();
 
     HLRVector2D coordinate2DAt(double t) const;
     HLRVector3D coordinate3DAt(double t) const;

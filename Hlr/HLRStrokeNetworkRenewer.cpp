@@ -1,5 +1,6 @@
 #include "Hlr/HLRStrokeNetworkRenewer.h"
 
+#include "Hlr/HLRProjectedModel.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
 #include "Hlr/HLRShortStroke.h"
 #include "Hlr/HLRShortStrokeEnd.h"
@@ -47,8 +48,13 @@ Renewal renewalFor(const HLRShortStroke& stroke, const HLRShortStrokeEndHolder& 
     const HLRVector2D& a = end1->point();
     const HLRVector2D& p = candidate.point;
     const HLRVector2D d = end2->point() - a;
-    // Distance from the line through the stroke, times the stroke's length.
-    const double offLine = std::fabs((p.x() - a.x()) * d.y() - (p.y() - a.y()) * d.x());
+    // Distance from the line through the stroke, times the stroke's length; exact hiding divides the
+    // length out, so that the test does not depend on the scale of the drawing.
+    double offLine = std::fabs((p.x() - a.x()) * d.y() - (p.y() - a.y()) * d.x());
+    if (HLRProjectedModel::sm_bExactHiding) {
+        const double strokeLength = d.length();
+        offLine = strokeLength > 0.0 ? offLine / strokeLength : p.distanceTo(a);
+    }
     if (offLine > 20 * t)
         return Renewal::NONE;
     const HLRShortStrokeEnd* end = candidate.end;

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 
@@ -37,7 +38,17 @@ ON_Xform matrixOf(const nlohmann::json& document, const std::string& key, const 
     return xform;
 }
 
+// Invertible up to rounding whatever the scale of each column: a model far from the origin, or in
+// small units, puts numbers of another size into the translation column alone.
 bool invertible(ON_Xform xform) {
+    for (int column = 0; column < 4; ++column) {
+        double largest = 0.0;
+        for (int row = 0; row < 4; ++row)
+            largest = std::max(largest, std::fabs(xform[row][column]));
+        if (largest > 0.0)
+            for (int row = 0; row < 4; ++row)
+                xform[row][column] /= largest;
+    }
     return xform.Invert(nullptr);
 }
 

@@ -94,6 +94,12 @@ TEST(CameraFile, RefusesCamerasThatCannotDrawTheModel) {
     KvHLR::ViewInfoCriteria singular = camera;
     singular.projectionXform[1][1] = 0.0;
     EXPECT_NE(reason(singular, 5).find("projection"), std::string::npos);
+    // Models in very large or very small units: the size of an entry alone says nothing.
+    KvHLR::ViewInfoCriteria farAway = camera;
+    farAway.modelViewXform[0][3] = 1e15;
+    farAway.projectionXform[0][0] *= 1e-6;
+    farAway.projectionXform[1][1] *= 1e-6;
+    EXPECT_EQ(reason(farAway, 5), "");
     KvHLR::ViewInfoCriteria vanishing =
         camera; // w = 1 + z_view / 10 vanishes at the eye's plane z_view = -10
     vanishing.projectionXform[3][2] = 0.1;
