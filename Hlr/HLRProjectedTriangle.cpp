@@ -190,10 +190,12 @@ void hideCoveredStretch(HLRProjectedTriangleEdge& edge, const Crossings& c, cons
 
 // Exact hiding: the part of the edge p -> q (screen parameters lo to hi) that lies inside the closed
 // triangle with the given corners, grown by tol on every side, so that neighbouring triangles cover
-// their shared sides and corners together. False when the edge misses it, or when the triangle is
-// seen edge-on and covers nothing.
-bool coveredRange(const HLRVector2D* corner[3], const HLRVector2D& p, const HLRVector2D& q, double tol,
-                  double& lo, double& hi) {
+// their shared sides and corners together. A side through a corner that the edge starts or ends at
+// is not grown: there the edge's side of it is known exactly, while a grown side would cover a sliver
+// of every edge that leaves the corner close to it. False when the edge misses the triangle, or when
+// the triangle is seen edge-on and covers nothing.
+bool coveredRange(const HLRVector2D* corner[3], const bool sharedCorner[3], const HLRVector2D& p,
+                  const HLRVector2D& q, double tol, double& lo, double& hi) {
     const double doubleArea = signedArea(*corner[0], *corner[1], *corner[2]);
     double longestSide = 0.0;
     for (int i = 0; i < 3; ++i) {
@@ -210,8 +212,9 @@ bool coveredRange(const HLRVector2D* corner[3], const HLRVector2D& p, const HLRV
         const HLRVector2D& s0 = *corner[i];
         const HLRVector2D& s1 = *corner[(i + 1) % 3];
         const double scale = inward / s0.distanceTo(s1);
-        const double dp = signedArea(s0, s1, p) * scale + tol;
-        const double dq = signedArea(s0, s1, q) * scale + tol;
+        const double grown = sharedCorner[i] || sharedCorner[(i + 1) % 3] ? 0.0 : tol;
+        const double dp = signedArea(s0, s1, p) * scale + grown;
+        const double dq = signedArea(s0, s1, q) * scale + grown;
         if (dp < 0.0 && dq < 0.0) {
             return false;
         }
@@ -374,9 +377,13 @@ void HLRProjectedTriangle::hideExactly(HLRProjectedTriangleEdge& edge) const {
 
     const HLRVector2D* corner[3] = {&m_vertices[0]->screenPosition, &m_vertices[1]->screenPosition,
                                     &m_vertices[2]->screenPosition};
+    bool sharedCorner[3];
+    for (int i = 0; i < 3; ++i) {
+        sharedCorner[i] = m_vertices[i] == P || m_vertices[i] == Q;
+    }
     double lo = 0.0;
     double hi = 1.0;
-    if (!coveredRange(corner, P->screenPosition, Q->screenPosition, HLRProjectedModel::sm_dExactTolerance2D,
+    if (!coveredRange(corner, sharedCorner, P->screenPosition, Q->screenPosition, HLRProjectedModel::sm_dExactTolerance2D,
                       lo, hi)) {
         return;
     }

@@ -1,9 +1,9 @@
 // kvhlr_phases: one drawing of one generated scene, timed whole and phase by phase, written as one line
 // of JSON. One scene per process, so that the peak memory it reports belongs to that drawing alone.
 //
-//   kvhlr_phases SCENE TRIANGLES [--perspective] [--hidden] [--threads=N]
+//   kvhlr_phases SCENE TRIANGLES [--perspective] [--hidden] [--exact] [--threads=N]
 //
-// SCENE is sphere, gear, stack or terrain (bench/BenchMeshes.h). The whole drawing goes through the
+// SCENE is sphere, gear, stack or terrain (bench/BenchMeshes.h); --exact draws with exact hiding. The whole drawing goes through the
 // public CalcSilhouette; the phases then repeat the same drawing stage by stage.
 
 #include "bench/BenchScene.h"
@@ -180,23 +180,25 @@ Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& v
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::cerr << "usage: kvhlr_phases sphere|gear|stack|terrain TRIANGLES [--perspective] [--hidden] "
-                     "[--threads=N]\n";
+                     "[--exact] [--threads=N]\n";
         return 2;
     }
     try {
         const std::string sceneName = argv[1];
         const auto requested = static_cast<std::size_t>(std::atof(argv[2]));
-        bool perspective = false, hidden = false;
+        bool perspective = false, hidden = false, exact = false;
         for (int i = 3; i < argc; ++i) {
             const std::string option = argv[i];
             perspective = perspective || option == "--perspective";
             hidden = hidden || option == "--hidden";
+            exact = exact || option == "--exact";
             if (option.rfind("--threads=", 0) == 0) {
                 const int threads = std::atoi(option.c_str() + 10);
                 Kv::SetProcessorLimit(static_cast<std::uint32_t>(threads));
                 omp_set_num_threads(threads);
             }
         }
+        HLRPolyAlgo::setExactHiding(exact);
         const Polygon3D soup = KvHLRBench::soupOf(makeScene(sceneName, requested));
         const ViewInfoCriteria view = isoCamera(soup, perspective);
         ProjectorCriteria criteria;
@@ -210,7 +212,7 @@ int main(int argc, char** argv) {
         std::ostringstream json;
         json << "{\"scene\": \"" << sceneName << "\", \"triangles\": " << soup.triangles.size()
              << ", \"projection\": \"" << (perspective ? "perspective" : "orthographic")
-             << "\", \"hidden\": " << (hidden ? "true" : "false")
+             << "\", \"hidden\": " << (hidden ? "true" : "false") << ", \"exact\": " << (exact ? "true" : "false")
              << ", \"threads\": " << Kv::GetNumberOfProcessors() << ", \"seconds\": " << whole.time.seconds
              << ", \"cpu_seconds\": " << whole.time.cpuSeconds
              << ", \"peak_mb\": " << whole.peakKilobytes / 1024.0

@@ -3,7 +3,7 @@
 process per drawing, and writes the results as JSON lines and as a Markdown table.
 
     bench/run_phases.py build/bench/kvhlr_phases --out phases.jsonl [--sizes 1e4,1e5,1e6,4e6]
-        [--scenes sphere,gear,stack,terrain] [--timeout 900] [--memory-gb 16]
+        [--scenes sphere,gear,stack,terrain] [--hide-tests specified,exact] [--timeout 900] [--memory-gb 16]
 
 A drawing that runs out of time or memory is recorded as such rather than stopping the table."""
 import argparse
@@ -15,10 +15,11 @@ import sys
 PHASES = ["model_build", "projected_build", "tree_build", "hide_pass", "extraction", "renewal", "joining", "teardown"]
 
 
-def run(driver, scene, size, perspective, hidden, timeout, memory_gb):
-    args = [driver, scene, size] + (["--perspective"] if perspective else []) + (["--hidden"] if hidden else [])
+def run(driver, scene, size, perspective, hidden, exact, timeout, memory_gb):
+    args = [driver, scene, size] + (["--perspective"] if perspective else []) + (["--hidden"] if hidden else []) \
+        + (["--exact"] if exact else [])
     row = {"scene": scene, "requested": size, "projection": "perspective" if perspective else "orthographic",
-           "hidden": hidden}
+           "hidden": hidden, "exact": exact}
     try:
         # A cap on the address space turns a drawing too large for the machine into a clean failure
         # (the driver reports the allocation that failed) rather than a machine out of memory.
@@ -33,16 +34,17 @@ def run(driver, scene, size, perspective, hidden, timeout, memory_gb):
 
 
 def table(rows):
-    head = ["scene", "triangles", "projection", "hidden", "whole s", "CPU s", "peak MB", "lines", "longest gap s"]
+    head = ["scene", "triangles", "projection", "hidden", "hide test", "whole s", "CPU s", "peak MB", "lines", "longest gap s"]
     lines = ["| " + " | ".join(head + [p.replace("_", " ") + " s" for p in PHASES]) + " |",
              "|" + "---|" * (len(head) + len(PHASES))]
     for r in rows:
         if "failure" in r:
-            cells = [r["scene"], r["requested"], r["projection"], "on" if r["hidden"] else "off", r["failure"]]
+            cells = [r["scene"], r["requested"], r["projection"], "on" if r["hidden"] else "off",
+                     "exact" if r["exact"] else "specified", r["failure"]]
             cells += [""] * (len(head) + len(PHASES) - len(cells))
         else:
             cells = [r["scene"], f"{r['triangles']:,}", r["projection"], "on" if r["hidden"] else "off",
-                     f"{r['seconds']:.2f}", f"{r['cpu_seconds']:.2f}", f"{r['peak_mb']:.0f}", f"{r['lines']:,}",
+                     "exact" if r["exact"] else "specified", f"{r['seconds']:.2f}", f"{r['cpu_seconds']:.2f}", f"{r['peak_mb']:.0f}", f"{r['lines']:,}",
                      f"{r['longest_progress_gap']:.2f}"] + [f"{r[p]:.2f}" for p in PHASES]
         lines.append("| " + " | ".join(str(c) for c in cells) + " |")
     return "\n".join(lines)
@@ -54,6 +56,7 @@ def main():
     parser.add_argument("--out", required=True)
     parser.add_argument("--sizes", default="1e4,1e5,1e6,4e6")
     parser.add_argument("--scenes", default="sphere,gear,stack,terrain")
+    parser.add_argument("--hide-tests", default="specified,exact")
     parser.add_argument("--timeout", type=float, default=900)
     parser.add_argument("--memory-gb", type=float, default=16, help="address-space cap per drawing")
     options = parser.parse_args()
@@ -63,12 +66,13 @@ def main():
             for scene in options.scenes.split(","):
                 for perspective in (False, True):
                     for hidden in (False, True):
-                        row = run(options.driver, scene, size, perspective, hidden, options.timeout,
-                                  options.memory_gb)
-                        rows.append(row)
-                        out.write(json.dumps(row) + "\n")
-                        out.flush()
-                        print(table([row]).splitlines()[-1], file=sys.stderr)
+                        for hide_test in options.hide_tests.split(","):
+                            row = run(options.driver, scene, size, perspective, hidden, hide_test == "exact",
+                                      options.timeout, options.memory_gb)
+                            rows.append(row)
+                            out.write(json.dumps(row) + "\n")
+                            out.flush()
+                            print(table([row]).splitlines()[-1], file=sys.stderr)
     print(table(rows))
 
 
