@@ -1,9 +1,10 @@
-// The fuzz target: one call of CalcSilhouette per input, through the entry point the input picks,
-// followed by checks of what every call promises: the caller's lines stay in front and untouched,
-// a cancelled run adds nothing, progress stays within 0..100, every added line has points, every
+// The fuzz target: per input, one call of CalcSilhouette with each hide test, through the entry point
+// the input picks, each followed by checks of what every call promises: the caller's lines stay in
+// front and untouched, a cancelled run adds nothing, progress stays within 0..100, every added line has points, every
 // kind is one the options asked for or a user polyline's, and every number drawn is finite.
 
 #include "FuzzScene.h"
+#include "Hlr/HLRPolyAlgo.h"
 
 #include <cmath>
 #include <cstdio>
@@ -85,9 +86,9 @@ void checkDrawing(Scene const& scene, std::vector<StrokeLine> const& lines) {
     }
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+// One call in one hide mode; the scene is decoded afresh, since a call empties the caller's polygon.
+void drawOnce(const std::uint8_t* data, std::size_t size, bool exact) {
+    HLRPolyAlgo::setExactHiding(exact);
     KvHLRFuzz::FuzzBytes bytes(data, size);
     Scene scene = KvHLRFuzz::decodeScene(bytes);
     g_progressCalls = 0;
@@ -106,5 +107,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (scene.entryPoint == EntryPoint::Polygon && hadTriangles)
         require(scene.polygon.triangles.empty() && scene.polygon.points.empty(), "the polygon was kept");
     checkDrawing(scene, lines);
+}
+
+} // namespace
+
+// Every input is drawn with the plain hide test and with exact hiding.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    drawOnce(data, size, false);
+    drawOnce(data, size, true);
     return 0;
 }
