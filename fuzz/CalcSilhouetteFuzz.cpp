@@ -1,7 +1,8 @@
 // The fuzz target: per input, one call of CalcSilhouette with each hide test, through the entry point
 // the input picks, each followed by checks of what every call promises: the caller's lines stay in
-// front and untouched, a cancelled run adds nothing, progress stays within 0..100, every added line has points, every
-// kind is one the options asked for or a user polyline's, and every number drawn is finite.
+// front and untouched, a cancelled run adds nothing, progress stays within 0..100, every added line
+// has points, every kind is one the options asked for or a user polyline's, and every number drawn
+// is finite.
 
 #include "FuzzScene.h"
 #include "Hlr/HLRPolyAlgo.h"
