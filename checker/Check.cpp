@@ -60,7 +60,10 @@ CaseFigures runCheck(const CheckRequest& request, std::ostream& warnings) {
         ++figures.samplesByVisibility[static_cast<int>(s.visibility)];
     figures.edgesAtNearPlane = samples.edgesAtNearPlane;
 
-    figures.scores = score(samples, drawing.lines, figures.tolerance, figures.spacing);
+    figures.scores = score(samples, drawing.lines, figures.tolerance, figures.spacing,
+                           kOverlapShare * figures.drawingSize);
+    figures.lineFaults =
+        findLineFaults(drawing.lines, frameOf(samples, figures.tolerance), figures.drawingSize);
     figures.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return figures;
 }

@@ -27,6 +27,11 @@ enum LineKind : int {
     kVisibleOther = 5,
 };
 
+inline bool isVisibleKind(int kind) {
+    return kind == kVisibleSilhouette || kind == kVisibleConcaveSharp || kind == kVisibleConvexSharp ||
+           kind == kVisibleOther;
+}
+
 struct Line {
     int kind = 0;
     std::vector<Vec2> points;

@@ -2,6 +2,7 @@
 
 #include <embree3/rtcore.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -17,14 +18,33 @@ struct SceneData {
     float padding; // added to every bounding box
 };
 
+// A corner or side touch (RayTriangle.h) met on the way.
+struct Touch {
+    std::uint32_t triangle;
+    Contact contact;
+};
+
 // Embree's per-query context, extended with what the double-precision test needs; Embree hands the
-// pointer to its first member back to the callbacks.
+// pointer to its first member back to the callbacks. Touches beyond the first kTouchesKept are dropped:
+// a side or corner with a triangle missing from the list is never taken to block, so dropping one can
+// only leave a sample unscored.
+constexpr int kTouchesKept = 64;
+
 struct TraceContext {
     RTCIntersectContext base;
     const Ray* ray;
     std::array<std::uint32_t, 2> ignored;
     int ignoredCount;
     bool touched;
+    int touchCount;
+    std::array<Touch, kTouchesKept> touches;
+
+    const Contact* contactOf(std::uint32_t triangle) const {
+        for (int k = 0; k < touchCount; ++k)
+            if (touches[k].triangle == triangle)
+                return &touches[k].contact;
+        return nullptr;
+    }
 };
 
 void boundsOf(const RTCBoundsFunctionArguments* args) {
@@ -54,12 +74,15 @@ void occluded(const RTCOccludedFunctionNArguments* args) {
             return;
     const Triangle& t = data.mesh.triangles[args->primID];
     const Vec3* p = &data.mesh.points[0];
-    switch (crossTriangle(*context.ray, p[t[0]], p[t[1]], p[t[2]], data.tolerance)) {
+    const Contact contact = crossTriangle(*context.ray, p[t[0]], p[t[1]], p[t[2]], data.tolerance);
+    switch (contact.crossing) {
     case Crossing::Hit:
         RTCRayN_tfar(args->ray, args->N, 0) = -std::numeric_limits<float>::infinity(); // stops the search
         break;
     case Crossing::Touch:
         context.touched = true;
+        if (contact.place != Place::Elsewhere && context.touchCount < kTouchesKept)
+            context.touches[context.touchCount++] = {args->primID, contact};
         break;
     case Crossing::Miss:
         break;
@@ -79,13 +102,86 @@ struct OcclusionScene::Impl {
     SceneData data;
     RTCDevice device = nullptr;
     RTCScene scene = nullptr;
+    // The triangles at point p: trianglesAt[firstAt[p] .. firstAt[p + 1]).
+    std::vector<std::uint32_t> firstAt, trianglesAt;
 
-    Impl(const Mesh& mesh, double tolerance) : data{mesh, tolerance, static_cast<float>(2 * tolerance)} {}
+    Impl(const Mesh& mesh, double tolerance) : data{mesh, tolerance, static_cast<float>(2 * tolerance)} {
+        firstAt.assign(mesh.points.size() + 1, 0);
+        for (const Triangle& t : mesh.triangles)
+            for (std::uint32_t p : t)
+                ++firstAt[p + 1];
+        for (std::size_t p = 0; p < mesh.points.size(); ++p)
+            firstAt[p + 1] += firstAt[p];
+        trianglesAt.resize(firstAt.back());
+        std::vector<std::uint32_t> filled(firstAt.begin(), firstAt.end() - 1);
+        for (std::uint32_t i = 0; i < mesh.triangles.size(); ++i)
+            for (std::uint32_t p : mesh.triangles[i])
+                trianglesAt[filled[p]++] = i;
+    }
     ~Impl() {
         if (scene)
             rtcReleaseScene(scene);
         if (device)
             rtcReleaseDevice(device);
+    }
+
+    const Triangle& triangle(std::uint32_t i) const { return data.mesh.triangles[i]; }
+
+    // Whether the triangles on the touched side cover both sides of it, seen along the ray: the ray
+    // passes from one side of the surface to the other there. Each of them must touch on that side.
+    bool sideBlocks(const TraceContext& context, const Touch& touch) const {
+        const Triangle& t = triangle(touch.triangle);
+        const std::uint32_t u = t[touch.contact.index], v = t[(touch.contact.index + 1) % 3];
+        bool left = false, right = false; // of the side run from u to v, in the flattened view
+        for (std::uint32_t i = firstAt[u]; i < firstAt[u + 1]; ++i) {
+            const Triangle& other = triangle(trianglesAt[i]);
+            if (std::find(other.begin(), other.end(), v) == other.end())
+                continue;
+            const Contact* contact = context.contactOf(trianglesAt[i]);
+            if (!contact || contact->place != Place::Side)
+                return false;
+            const std::uint32_t from = other[contact->index], to = other[(contact->index + 1) % 3];
+            if (!((from == u && to == v) || (from == v && to == u)))
+                return false;
+            ((contact->facing > 0) == (from == u) ? left : right) = true;
+        }
+        return left && right;
+    }
+
+    // Whether the triangles at the touched corner form one closed fan around it that turns the same
+    // way throughout, seen along the ray: the ray passes through the surface there. Each of them must
+    // touch at that corner.
+    bool cornerBlocks(const TraceContext& context, const Touch& touch) const {
+        const Triangle& first = triangle(touch.triangle);
+        const std::uint32_t centre = first[touch.contact.index];
+        const std::uint32_t start = first[(touch.contact.index + 1) % 3];
+        const int turn = touch.contact.facing; // of the step from `start` to `reached` through `first`
+        std::uint32_t current = touch.triangle, reached = first[(touch.contact.index + 2) % 3];
+        const std::uint32_t fanSize = firstAt[centre + 1] - firstAt[centre];
+        std::uint32_t steps = 1;
+        while (reached != start) {
+            // The one other triangle of the fan on the side from the centre to `reached`.
+            std::uint32_t next = UINT32_MAX;
+            for (std::uint32_t i = firstAt[centre]; i < firstAt[centre + 1]; ++i) {
+                const Triangle& other = triangle(trianglesAt[i]);
+                if (trianglesAt[i] == current ||
+                    std::find(other.begin(), other.end(), reached) == other.end())
+                    continue;
+                if (next != UINT32_MAX)
+                    return false;
+                next = trianglesAt[i];
+            }
+            const Contact* contact = next == UINT32_MAX ? nullptr : context.contactOf(next);
+            if (!contact || contact->place != Place::Corner || ++steps > fanSize)
+                return false;
+            const Triangle& t = triangle(next);
+            const bool forward = t[(contact->index + 1) % 3] == reached; // winds centre, reached, beyond
+            if ((forward ? contact->facing : -contact->facing) != turn)
+                return false;
+            current = next;
+            reached = t[(contact->index + (forward ? 2 : 1)) % 3];
+        }
+        return steps == fanSize;
     }
 };
 
@@ -112,7 +208,7 @@ OcclusionScene::~OcclusionScene() = default;
 
 Visibility OcclusionScene::trace(const Ray& ray, const std::array<std::uint32_t, 2>& ignored,
                                  int ignoredCount) const {
-    TraceContext context{{}, &ray, ignored, ignoredCount, false};
+    TraceContext context{{}, &ray, ignored, ignoredCount, false, 0, {}};
     rtcInitIntersectContext(&context.base);
     RTCRay query{};
     query.org_x = static_cast<float>(ray.origin.x);
@@ -127,7 +223,15 @@ Visibility OcclusionScene::trace(const Ray& ray, const std::array<std::uint32_t,
     rtcOccluded1(m_impl->scene, &context.base, &query);
     if (query.tfar < 0)
         return Visibility::Hidden;
-    return context.touched ? Visibility::Unscored : Visibility::Visible;
+    if (!context.touched)
+        return Visibility::Visible;
+    for (int k = 0; k < context.touchCount; ++k) {
+        const Touch& touch = context.touches[k];
+        if (touch.contact.place == Place::Side ? m_impl->sideBlocks(context, touch)
+                                               : m_impl->cornerBlocks(context, touch))
+            return Visibility::Hidden;
+    }
+    return Visibility::Unscored;
 }
 
 } // namespace kvcheck

@@ -3,6 +3,14 @@
 // Casts rays through the triangles of a mesh. Embree finds the triangles whose bounding boxes, enlarged
 // well beyond its single-precision rounding, a ray passes; every such candidate is then tested in
 // double precision (RayTriangle.h), so no answer rests on Embree's arithmetic.
+//
+// A ray that passes exactly through a side or a vertex shared by several triangles touches each of them
+// without crossing any cleanly. Whether it gets through is then settled by the mesh's topology
+// (triangles sharing point indices): it is blocked where the triangles on that side, or the closed fan
+// of triangles around that vertex, cover the point from every direction seen along the ray, so that the
+// ray passes from one side of the surface to the other. A side where the two triangles fold the same
+// way (the ray grazes a silhouette), a side or vertex on the mesh's boundary, or a triangle seen
+// edge-on leaves the answer open.
 
 #include "checker/Mesh.h"
 #include "checker/RayTriangle.h"
@@ -23,8 +31,9 @@ public:
     OcclusionScene(const OcclusionScene&) = delete;
     OcclusionScene& operator=(const OcclusionScene&) = delete;
 
-    // Hidden when a triangle other than the `ignoredCount` first of `ignored` blocks the ray; else
-    // Unscored when one touches it; else Visible.
+    // Hidden when a triangle other than the `ignoredCount` first of `ignored` blocks the ray, or when
+    // the triangles it touches block it together; else Unscored when one touches it; else Visible.
+    // Ignored triangles take no part in blocking together either.
     Visibility trace(const Ray& ray, const std::array<std::uint32_t, 2>& ignored, int ignoredCount) const;
 
 private:

@@ -26,17 +26,27 @@ std::string formatted(const char* format, double value) {
     return text;
 }
 
+template <class T> nlohmann::json orNull(const std::optional<T>& value) {
+    return value ? nlohmann::json(*value) : nlohmann::json();
+}
+
 std::string shown(const Ratio& r) {
     return r.scored == 0 ? "  -   " : formatted("%.4f", r.value());
 }
 
 } // namespace
 
-std::vector<std::string> shortfalls(const Scores& scores, const Thresholds& thresholds) {
+std::vector<std::string> shortfalls(const CaseFigures& figures, const Thresholds& thresholds) {
     std::vector<std::string> failed;
-    for (const NamedScore& s : namedScores(scores, thresholds))
+    for (const NamedScore& s : namedScores(figures.scores, thresholds))
         if (s.ratio.value() < s.threshold)
             failed.emplace_back(s.name);
+    const LineFaults& faults = figures.lineFaults;
+    if (thresholds.maxZeroLengthLines && faults.zeroLengthLines > *thresholds.maxZeroLengthLines)
+        failed.emplace_back("zero_length_lines");
+    if (thresholds.maxHiddenUnderVisibleShare &&
+        faults.hiddenUnderVisibleShare() > *thresholds.maxHiddenUnderVisibleShare)
+        failed.emplace_back("hidden_under_visible");
     return failed;
 }
 
@@ -45,7 +55,10 @@ std::string summaryLine(const CaseFigures& f, const std::vector<std::string>& fa
     std::string line =
         f.name + "  visible R " + shown(s.visibleRecall) + " P " + shown(s.visiblePrecision) + "  hidden R " +
         shown(s.hiddenRecall) + " P " + shown(s.hiddenPrecision) + "  kind silhouette " +
-        shown(s.silhouetteKind) + " sharp " + shown(s.sharpKind) + "  (" +
+        shown(s.silhouetteKind) + " sharp " + shown(s.sharpKind) + "  zero-length lines " +
+        std::to_string(f.lineFaults.zeroLengthLines) + "  hidden under visible " +
+        formatted("%.4f", f.lineFaults.hiddenUnderVisibleShare()) + " (" +
+        std::to_string(f.lineFaults.hiddenUnderVisiblePieces) + " pieces)  (" +
         std::to_string(f.samplesByVisibility[0] + f.samplesByVisibility[1] + f.samplesByVisibility[2]) +
         " samples, " + formatted("%.2f", f.seconds) + " s)  ";
     if (failed.empty())
@@ -74,8 +87,17 @@ nlohmann::json toJson(const CaseFigures& f, const Thresholds& thresholds,
         {"passed", failed.empty()},
         {"failed", failed},
         {"scores", scores},
+        {"zero_length_lines",
+         {{"count", f.lineFaults.zeroLengthLines}, {"max", orNull(thresholds.maxZeroLengthLines)}}},
+        {"hidden_under_visible",
+         {{"share", f.lineFaults.hiddenUnderVisibleShare()},
+          {"length", f.lineFaults.hiddenUnderVisibleLength},
+          {"pieces", f.lineFaults.hiddenUnderVisiblePieces},
+          {"hidden_length", f.lineFaults.hiddenLength},
+          {"max_share", orNull(thresholds.maxHiddenUnderVisibleShare)}}},
         {"output_points_unscored",
          {{"visible", f.scores.visiblePointsUnscored}, {"hidden", f.scores.hiddenPointsUnscored}}},
+        {"hidden_samples_covered", f.scores.hiddenSamplesCovered},
         {"mesh", {{"points", f.points}, {"triangles", f.triangles}}},
         {"edges",
          {{"boundary", f.edgesByClass[0]},

@@ -4,10 +4,12 @@
 // people and a JSON record of every figure.
 
 #include "checker/FeatureEdges.h"
+#include "checker/LineFaults.h"
 #include "checker/Scores.h"
 
 #include <nlohmann/json.hpp>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,9 @@ struct Thresholds {
     double hiddenRecall = 0.98;
     double hiddenPrecision = 0.98;
     double kindAgreement = 0.0; // both kind scores; 0 leaves them unjudged
+    // Unset leaves them unjudged.
+    std::optional<std::uint64_t> maxZeroLengthLines;
+    std::optional<double> maxHiddenUnderVisibleShare;
 };
 
 struct CaseFigures {
@@ -29,11 +34,13 @@ struct CaseFigures {
     std::size_t edgesAtNearPlane = 0;
     double drawingSize = 0, tolerance = 0, spacing = 0, worldTolerance = 0;
     Scores scores;
+    LineFaults lineFaults;
     double seconds = 0;
 };
 
-// The names of the scores below their thresholds, empty when the check passes.
-std::vector<std::string> shortfalls(const Scores& scores, const Thresholds& thresholds);
+// The names of the scores below their thresholds and of the faults above theirs, empty when the check
+// passes.
+std::vector<std::string> shortfalls(const CaseFigures& figures, const Thresholds& thresholds);
 
 std::string summaryLine(const CaseFigures& figures, const std::vector<std::string>& failed);
 

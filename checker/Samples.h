@@ -5,9 +5,10 @@
 // Unscored where the answer is not certain.
 //
 // A sample is Unscored when its edge is Uncertain (FeatureEdges.h), when it lies within `tolerance` of
-// the near plane or behind it, when its ray touches a triangle (Occlusion.h), or when a neighbour along
-// the edge differs from it: a visibility change lies between them, and where exactly is for the drawing
-// to place within the scoring tolerance, not for a sample to decide.
+// the near plane or behind it, when its ray touches triangles that do not block it together
+// (Occlusion.h), or when a neighbour along the edge differs from it: a visibility change lies between
+// them, and where exactly is for the drawing to place within the scoring tolerance, not for a sample to
+// decide.
 
 #include "checker/FeatureEdges.h"
 #include "checker/Occlusion.h"

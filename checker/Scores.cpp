@@ -10,16 +10,12 @@
 namespace kvcheck {
 namespace {
 
-bool isVisibleKind(int kind) {
-    return kind == kVisibleSilhouette || kind == kVisibleConcaveSharp || kind == kVisibleConvexSharp ||
-           kind == kVisibleOther;
-}
-
 bool isSharpKind(int kind) {
     return kind == kVisibleConcaveSharp || kind == kVisibleConvexSharp;
 }
 
-// The samples' bounding box grown so that everything within tolerance of a sample lies inside.
+} // namespace
+
 Box2 frameOf(const EdgeSamples& edges, double tolerance) {
     Box2 box{{std::numeric_limits<double>::max(), std::numeric_limits<double>::max()},
              {std::numeric_limits<double>::lowest(), std::numeric_limits<double>::lowest()}};
@@ -31,6 +27,8 @@ Box2 frameOf(const EdgeSamples& edges, double tolerance) {
     box.hi = box.hi + Vec2{2 * tolerance, 2 * tolerance};
     return box;
 }
+
+namespace {
 
 // The samples of one visibility, and the stretches joining neighbours that share it.
 SegmentGrid truthGrid(const EdgeSamples& edges, Visibility visibility, const Box2& frame, double tolerance) {
@@ -113,7 +111,8 @@ struct PrecisionCounter {
 
 } // namespace
 
-Scores score(const EdgeSamples& edges, const std::vector<Line>& lines, double tolerance, double spacing) {
+Scores score(const EdgeSamples& edges, const std::vector<Line>& lines, double tolerance, double spacing,
+             double coincidence) {
     const Box2 frame = frameOf(edges, tolerance);
     const SegmentGrid visibleLines = lineGrid(lines, isVisibleKind, frame, tolerance);
     const SegmentGrid hiddenLines = lineGrid(
@@ -121,6 +120,9 @@ Scores score(const EdgeSamples& edges, const std::vector<Line>& lines, double to
     const SegmentGrid silhouetteLines = lineGrid(
         lines, [](int k) { return k == kVisibleSilhouette; }, frame, tolerance);
     const SegmentGrid sharpLines = lineGrid(lines, isSharpKind, frame, tolerance);
+    const SegmentGrid visibleTruth = truthGrid(edges, Visibility::Visible, frame, tolerance);
+    const SegmentGrid hiddenTruth = truthGrid(edges, Visibility::Hidden, frame, tolerance);
+    const SegmentGrid unscoredTruth = truthGrid(edges, Visibility::Unscored, frame, tolerance);
 
     Scores scores;
     auto visibleAs = [](EdgeClass c) {
@@ -129,15 +131,25 @@ Scores score(const EdgeSamples& edges, const std::vector<Line>& lines, double to
     countRecall(
         edges, [](const Sample& s) { return s.visibility == Visibility::Visible; }, visibleLines,
         scores.visibleRecall);
+    auto coincides = [coincidence](const SegmentGrid& truth, Vec2 p) {
+        return truth.findWithin(p, [&](Vec2 a, Vec2 b) {
+            double at = 0;
+            return distanceToSegment(p, a, b, at) <= coincidence;
+        });
+    };
     countRecall(
-        edges, [](const Sample& s) { return s.visibility == Visibility::Hidden; }, hiddenLines,
-        scores.hiddenRecall);
+        edges,
+        [&](const Sample& s) {
+            if (s.visibility != Visibility::Hidden)
+                return false;
+            const bool covered = coincides(visibleTruth, s.at) || coincides(unscoredTruth, s.at);
+            scores.hiddenSamplesCovered += covered;
+            return !covered;
+        },
+        hiddenLines, scores.hiddenRecall);
     countRecall(edges, visibleAs(EdgeClass::Silhouette), silhouetteLines, scores.silhouetteKind);
     countRecall(edges, visibleAs(EdgeClass::Sharp), sharpLines, scores.sharpKind);
 
-    const SegmentGrid visibleTruth = truthGrid(edges, Visibility::Visible, frame, tolerance);
-    const SegmentGrid hiddenTruth = truthGrid(edges, Visibility::Hidden, frame, tolerance);
-    const SegmentGrid unscoredTruth = truthGrid(edges, Visibility::Unscored, frame, tolerance);
     PrecisionCounter visible{visibleTruth, unscoredTruth, frame, scores.visiblePrecision,
                              scores.visiblePointsUnscored};
     PrecisionCounter hidden{hiddenTruth, unscoredTruth, frame, scores.hiddenPrecision,

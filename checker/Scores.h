@@ -3,7 +3,9 @@
 // Compares a drawing with the samples of the feature edges, in drawing coordinates, within a distance
 // `tolerance`:
 //
-// - recall: the share of Visible (Hidden) samples within tolerance of a visible (hidden) line;
+// - recall: the share of Visible (Hidden) samples within tolerance of a visible (hidden) line. Hidden
+//   samples that a Visible or Unscored stretch passes over within `coincidence` are left out: a
+//   drawing need not draw a hidden line under a visible one, nor where that is uncertain;
 // - precision: the share of points taken every `spacing` along the visible (hidden) lines that lie
 //   within tolerance of the Visible (Hidden) samples or of the stretches joining neighbouring samples
 //   alike; points near Unscored samples only are left out;
@@ -14,6 +16,7 @@
 
 #include "checker/Drawing.h"
 #include "checker/Samples.h"
+#include "checker/SegmentGrid.h"
 
 #include <cstdint>
 
@@ -41,8 +44,13 @@ struct Scores {
     Ratio hiddenRecall, hiddenPrecision;
     Ratio silhouetteKind, sharpKind;
     std::uint64_t visiblePointsUnscored = 0, hiddenPointsUnscored = 0;
+    std::uint64_t hiddenSamplesCovered = 0; // left out of the hidden recall
 };
 
-Scores score(const EdgeSamples& samples, const std::vector<Line>& lines, double tolerance, double spacing);
+// The samples' bounding box grown so that everything within tolerance of a sample lies inside.
+Box2 frameOf(const EdgeSamples& samples, double tolerance);
+
+Scores score(const EdgeSamples& samples, const std::vector<Line>& lines, double tolerance, double spacing,
+             double coincidence);
 
 } // namespace kvcheck

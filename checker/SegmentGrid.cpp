@@ -68,19 +68,14 @@ void SegmentGrid::finish() {
     std::sort(m_cells.begin(), m_cells.end());
 }
 
-bool SegmentGrid::anyWithin(Vec2 p) const {
+std::pair<SegmentGrid::CellEntries::const_iterator, SegmentGrid::CellEntries::const_iterator>
+SegmentGrid::cellOf(Vec2 p) const {
     if (p.x < m_frame.lo.x - m_reach || p.x > m_frame.hi.x + m_reach || p.y < m_frame.lo.y - m_reach ||
         p.y > m_frame.hi.y + m_reach)
-        return false;
+        return {m_cells.end(), m_cells.end()};
     const std::uint64_t key = cellKey(cellIndex(p.x, m_frame.lo.x), cellIndex(p.y, m_frame.lo.y));
-    auto it = std::lower_bound(m_cells.begin(), m_cells.end(), std::make_pair(key, std::uint32_t(0)));
-    for (; it != m_cells.end() && it->first == key; ++it) {
-        double at = 0;
-        const auto& [a, b] = m_pieces[it->second];
-        if (distanceToSegment(p, a, b, at) <= m_reach)
-            return true;
-    }
-    return false;
+    return std::equal_range(m_cells.begin(), m_cells.end(), std::make_pair(key, std::uint32_t(0)),
+                            [](const auto& x, const auto& y) { return x.first < y.first; });
 }
 
 } // namespace kvcheck

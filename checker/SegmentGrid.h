@@ -31,9 +31,27 @@ public:
     // Must be called after the last add and before the first query.
     void finish();
 
-    bool anyWithin(Vec2 p) const;
+    bool anyWithin(Vec2 p) const {
+        return findWithin(p, [](Vec2, Vec2) { return true; });
+    }
+
+    // Calls visit(a, b) for the pieces of added segments (stretches no longer than a cell, so that a
+    // segment may show up in several) that pass within reach of p, until it returns true; whether one
+    // did.
+    template <class Visit> bool findWithin(Vec2 p, Visit&& visit) const {
+        const auto [first, last] = cellOf(p);
+        for (auto it = first; it != last; ++it) {
+            const auto& [a, b] = m_pieces[it->second];
+            double at = 0;
+            if (distanceToSegment(p, a, b, at) <= m_reach && visit(a, b))
+                return true;
+        }
+        return false;
+    }
 
 private:
+    using CellEntries = std::vector<std::pair<std::uint64_t, std::uint32_t>>;
+    std::pair<CellEntries::const_iterator, CellEntries::const_iterator> cellOf(Vec2 p) const;
     std::uint64_t cellKey(long long ix, long long iy) const;
     long long cellIndex(double coordinate, double origin) const;
     void file(Vec2 a, Vec2 b);
@@ -42,7 +60,7 @@ private:
     double m_reach;
     double m_cell;
     std::vector<std::pair<Vec2, Vec2>> m_pieces;
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> m_cells; // (cell key, piece), sorted by finish
+    CellEntries m_cells; // (cell key, piece), sorted by finish
 };
 
 } // namespace kvcheck

@@ -41,6 +41,13 @@ int run(int argc, char** argv) {
     app.add_option("--min-kind-agreement", thresholds.kindAgreement,
                    "Bar for both kind scores (silhouette, sharp); 0 leaves them unjudged")
         ->capture_default_str();
+    app.add_option("--max-zero-length-lines", thresholds.maxZeroLengthLines,
+                   "Most lines allowed that are mere dots; default: not judged");
+    app.add_option(
+           "--max-hidden-under-visible", thresholds.maxHiddenUnderVisibleShare,
+           "Largest share of the hidden lines' length allowed to lie along visible lines; default: not "
+           "judged")
+        ->check(CLI::Range(0.0, 1.0));
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -48,7 +55,7 @@ int run(int argc, char** argv) {
         return status == 0 ? 0 : 2;
     }
     const CaseFigures figures = runCheck(request, std::cerr);
-    const std::vector<std::string> failed = shortfalls(figures.scores, thresholds);
+    const std::vector<std::string> failed = shortfalls(figures, thresholds);
     std::cout << summaryLine(figures, failed) << std::endl;
     if (!reportPath.empty())
         writeReport(reportPath, toJson(figures, thresholds, failed));

@@ -62,7 +62,7 @@ TEST(Check, FaithfulDrawingPasses) {
     EXPECT_DOUBLE_EQ(f.drawingSize, 5);
     EXPECT_GT(f.scores.visibleRecall.scored, 1000u);
     EXPECT_GT(f.scores.hiddenRecall.scored, 50u);
-    EXPECT_TRUE(shortfalls(f.scores, Thresholds{1, 1, 1, 1, 1}).empty());
+    EXPECT_TRUE(shortfalls(f, Thresholds{1, 1, 1, 1, 1, 0, 0}).empty());
 }
 
 TEST(Check, HiddenStretchDrawnVisibleFails) {
@@ -73,7 +73,7 @@ TEST(Check, HiddenStretchDrawnVisibleFails) {
     EXPECT_LT(f.scores.visiblePrecision.value(), 0.99);
     EXPECT_EQ(f.scores.hiddenRecall.matched, 0u);
     const std::vector<std::string> failed{"visible_precision", "hidden_recall"};
-    EXPECT_EQ(shortfalls(f.scores, Thresholds{}), failed);
+    EXPECT_EQ(shortfalls(f, Thresholds{}), failed);
 }
 
 TEST(Check, UnusableDrawingsAreInputErrors) {

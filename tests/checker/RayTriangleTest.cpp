@@ -10,9 +10,13 @@ namespace {
 constexpr double kTolerance = 1e-6;
 
 // A ray up the z axis from the origin, 10 long, against the triangle with corners a, b, c lifted to z.
-Crossing upward(Vec2 a, Vec2 b, Vec2 c, double z) {
+Contact contactUpward(Vec2 a, Vec2 b, Vec2 c, double z) {
     const Ray ray = makeRay({0, 0, 0}, {0, 0, 1}, 10);
     return crossTriangle(ray, {a.x, a.y, z}, {b.x, b.y, z}, {c.x, c.y, z}, kTolerance);
+}
+
+Crossing upward(Vec2 a, Vec2 b, Vec2 c, double z) {
+    return contactUpward(a, b, c, z).crossing;
 }
 
 TEST(RayTriangle, AcrossVectorsAreOrthonormal) {
@@ -41,8 +45,39 @@ TEST(RayTriangle, GrazingASideOrCornerOrStartingOnThePlaneIsTooCloseToCall) {
     EXPECT_EQ(upward({0, -1}, {2, -1}, {0, 2}, -3), Crossing::Miss);       // a side behind the origin
     // Seen edge-on, a triangle has no inside: it touches when the ray runs through its plane.
     const Ray ray = makeRay({0, 0, 0}, {0, 0, 1}, 10);
-    EXPECT_EQ(crossTriangle(ray, {0, -1, 2}, {0, 1, 2}, {0, 0, 5}, kTolerance), Crossing::Touch);
-    EXPECT_EQ(crossTriangle(ray, {1, -1, 2}, {1, 1, 2}, {1, 0, 5}, kTolerance), Crossing::Miss);
+    EXPECT_EQ(crossTriangle(ray, {0, -1, 2}, {0, 1, 2}, {0, 0, 5}, kTolerance).crossing, Crossing::Touch);
+    EXPECT_EQ(crossTriangle(ray, {1, -1, 2}, {1, 1, 2}, {1, 0, 5}, kTolerance).crossing, Crossing::Miss);
+}
+
+TEST(RayTriangle, TouchesTellTheCornerOrSideOnlyWhenNeighboursCouldSettleThem) {
+    struct Case {
+        const char* what;
+        Vec2 a, b, c;
+        double z;
+        Place place;
+        int index, facing;
+    };
+    const Case cases[] = {
+        {"side b-c", {-1, -1}, {1, -1}, {-1, 1}, 3, Place::Side, 1, 1},
+        {"side b-c, wound the other way", {-1, -1}, {-1, 1}, {1, -1}, 3, Place::Side, 1, -1},
+        {"corner c", {1, 0}, {1, 1}, {0, 0}, 3, Place::Corner, 2, 1},
+        {"starts on the plane", {0, -1}, {2, -1}, {0, 2}, 1e-7, Place::Elsewhere, 0, 0},
+        {"seen nearly edge-on", {-1, -1e-7}, {1, -1e-7}, {-1, 2e-7}, 3, Place::Elsewhere, 0, 0},
+        {"near two sides", {-1.5e-6, 0}, {1, 1e-6}, {1, -1e-6}, 3, Place::Elsewhere, 0, 0},
+        {"near two corners", {-0.9e-6, 0}, {0.9e-6, 0}, {0, 1}, 3, Place::Elsewhere, 0, 0},
+    };
+    for (const Case& c : cases) {
+        const Contact contact = contactUpward(c.a, c.b, c.c, c.z);
+        EXPECT_EQ(contact.crossing, Crossing::Touch) << c.what;
+        EXPECT_EQ(contact.place, c.place) << c.what;
+        if (c.place != Place::Elsewhere) {
+            EXPECT_EQ(contact.index, c.index) << c.what;
+            EXPECT_EQ(contact.facing, c.facing) << c.what;
+        }
+    }
+    // Seen edge-on, the ray running through the triangle's plane.
+    const Ray ray = makeRay({0, 0, 0}, {0, 0, 1}, 10);
+    EXPECT_EQ(crossTriangle(ray, {0, -1, 2}, {0, 1, 2}, {0, 0, 5}, kTolerance).place, Place::Elsewhere);
 }
 
 } // namespace

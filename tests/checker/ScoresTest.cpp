@@ -8,7 +8,7 @@ namespace kvcheck {
 namespace {
 
 // Binary fractions, so that the counts below come out exact.
-constexpr double kSpacing = 1.0 / 64, kTolerance = 2 * kSpacing;
+constexpr double kSpacing = 1.0 / 64, kTolerance = 2 * kSpacing, kCoincidence = 1e-9;
 
 // Three unit-long horizontal edges in the drawing: a visible silhouette at y = 0, a hidden sharp edge
 // at y = 1 and an unscored one at y = 2, sampled every kSpacing.
@@ -33,7 +33,7 @@ Line line(int kind, Vec2 a, Vec2 b) {
 TEST(Scores, FaithfulDrawingScoresOneEverywhere) {
     const Scores s =
         score(threeEdges(), {line(kVisibleSilhouette, {0, 0}, {1, 0}), line(kHidden, {1, 1}, {0, 1})},
-              kTolerance, kSpacing);
+              kTolerance, kSpacing, kCoincidence);
     for (const Ratio* r :
          {&s.visibleRecall, &s.visiblePrecision, &s.hiddenRecall, &s.hiddenPrecision, &s.silhouetteKind})
         EXPECT_EQ(r->matched, r->scored);
@@ -47,7 +47,7 @@ TEST(Scores, MissingWrongAndMiscalledLinesEachCostTheirOwnScore) {
     // The silhouette drawn as a sharp edge and only half of it; the hidden edge drawn as visible.
     const Scores s = score(threeEdges(),
                            {line(kVisibleConvexSharp, {0, 0}, {0.5, 0}), line(kVisibleOther, {0, 1}, {1, 1})},
-                           kTolerance, kSpacing);
+                           kTolerance, kSpacing, kCoincidence);
     EXPECT_EQ(s.visibleRecall.matched, 34u); // samples up to x = 0.5 + kTolerance are within reach
     EXPECT_EQ(s.silhouetteKind.matched, 0u);
     EXPECT_EQ(s.hiddenRecall.matched, 0u);
@@ -63,16 +63,34 @@ TEST(Scores, LinesOverUnscoredEdgesAreNotJudgedAndStrayLinesCostTheirLength) {
     const Scores s = score(threeEdges(),
                            {line(kVisibleSilhouette, {0, 0}, {1, 0}), line(kVisibleOther, {0, 2}, {1, 2}),
                             line(kHidden, {0, 1}, {1, 1}), line(kHidden, {5, 1}, {6, 1})},
-                           kTolerance, kSpacing);
+                           kTolerance, kSpacing, kCoincidence);
     EXPECT_EQ(s.visiblePointsUnscored, 65u);
     EXPECT_EQ(s.visiblePrecision.value(), 1.0);
     EXPECT_EQ(s.hiddenPrecision.matched, 65u);
     EXPECT_EQ(s.hiddenPrecision.scored, 130u);
 
     // A line that reaches far beyond the frame is counted there, not walked.
-    const Scores stray = score(threeEdges(), {line(kHidden, {-1e12, 1}, {1e12, 1})}, kTolerance, kSpacing);
+    const Scores stray =
+        score(threeEdges(), {line(kHidden, {-1e12, 1}, {1e12, 1})}, kTolerance, kSpacing, kCoincidence);
     EXPECT_EQ(stray.hiddenRecall.matched, 64u);
     EXPECT_LT(stray.hiddenPrecision.value(), 1e-9);
+}
+
+TEST(Scores, HiddenEdgesUnderVisibleOrUnscoredOnesNeedNoHiddenLine) {
+    // Hidden edges exactly along the visible edge and along the unscored one, and one just beside the
+    // visible edge: only that one asks for a hidden line.
+    EdgeSamples edges = threeEdges();
+    const std::size_t threeEdgesEnd = edges.samples.size();
+    for (const double y : {0.0, 2.0, 1e-6})
+        for (int i = 0; i < 64; ++i)
+            edges.samples.push_back({{(i + 0.5) * kSpacing, y}, Visibility::Hidden, EdgeClass::Sharp});
+    for (int e = 1; e <= 3; ++e)
+        edges.firstOfEdge.push_back(threeEdgesEnd + 64 * e);
+    const Scores s = score(edges, {line(kVisibleSilhouette, {0, 0}, {1, 0}), line(kHidden, {1, 1}, {0, 1})},
+                           kTolerance, kSpacing, kCoincidence);
+    EXPECT_EQ(s.hiddenSamplesCovered, 128u);
+    EXPECT_EQ(s.hiddenRecall.scored, 128u);
+    EXPECT_EQ(s.hiddenRecall.matched, 64u);
 }
 
 } // namespace
