@@ -127,19 +127,25 @@ void keepWithin(double f0, double f1, double target, double tol, double& lo, dou
     hi = std::min(hi, u1);
 }
 
-// The parameters along `hidden` that lie on `visible`: near-parallel and within tol of it.
+// The parameters along `hidden` that lie on `visible`: within tol of it, and either near-parallel to
+// it or wholly along its line (a short hidden piece leaving a visible line's corner at a slight angle).
 bool rangeOn(Segment const& hidden, Segment const& visible, double tol, Range& range) {
     const Point h = hidden.b - hidden.a;
     const Point v = visible.b - visible.a;
     const double visibleLength = length(v);
-    if (!(visibleLength > tol) || std::fabs(cross(h, v)) > kParallelSine * length(h) * visibleLength)
+    if (!(visibleLength > tol))
+        return false;
+    // Distances of the hidden segment's ends from the visible segment's line.
+    const double offA = cross(v, hidden.a - visible.a) / visibleLength;
+    const double offB = cross(v, hidden.b - visible.a) / visibleLength;
+    const bool alongLine = std::fabs(offA) <= tol && std::fabs(offB) <= tol;
+    if (!alongLine && std::fabs(cross(h, v)) > kParallelSine * length(h) * visibleLength)
         return false;
     double lo = 0.0;
     double hi = 1.0;
     // Distance from the visible segment's line, and position along it (not beyond its ends, so that a
     // hidden line that goes on where a visible one stops keeps its full length).
-    keepWithin(cross(v, hidden.a - visible.a) / visibleLength, cross(v, hidden.b - visible.a) / visibleLength,
-               0.0, tol, lo, hi);
+    keepWithin(offA, offB, 0.0, tol, lo, hi);
     keepWithin(dot(v, hidden.a - visible.a) / visibleLength, dot(v, hidden.b - visible.a) / visibleLength,
                0.5 * visibleLength, 0.5 * visibleLength, lo, hi);
     range = {lo, hi};
