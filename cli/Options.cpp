@@ -58,7 +58,7 @@ struct RawOptions {
     std::string upAxis = "y";
     std::string eye, target, up;
     std::string dashes = "style";
-    std::string hideTest = "specified";
+    std::string hideTest = "exact";
     double perspective = 0.0;
     const CLI::Option* perspectiveOption = nullptr;
     bool noSilhouettes = false;

@@ -33,7 +33,7 @@ struct Options {
     double sharpAngle = 135.0;
     HiddenDashes dashes = HiddenDashes::Style;
     // The library's exact hiding (on) or its plain arithmetic (--hide-test specified).
-    bool exactHiding = false;
+    bool exactHiding = true;
 
     bool bodies = false;
     bool separateFaces = false;

@@ -139,7 +139,8 @@ TEST(KvhlrRun, DrawsEveryExampleModelInEveryNamedView) {
             if (m.hidden) {
                 EXPECT_GT(counts[1], 0);
             }
-            if (m.sharp) {
+            // From below, a model standing on a flat base shows only the base's outline.
+            if (m.sharp && std::string(view) != "bottom") {
                 EXPECT_GT(counts[2] + counts[3], 0);
             }
             for (const auto& [kind, n] : counts)
