@@ -3,8 +3,12 @@
 #include "Hlr/HLRProjectedTriangle.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
 
+#include <omp.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <thread>
 
 namespace KvHLR {
 
@@ -13,6 +17,14 @@ namespace {
 // The depth field of a packed 3D code (its lowest 10 bits), compared as a signed value.
 std::int16_t depthField(std::uint32_t code) {
     return static_cast<std::int16_t>(code & 0x3FFu);
+}
+
+// The hide pass's team: the OpenMP setting, but never more than a few threads per processor. A host
+// that asks for tens of thousands would otherwise crash the OpenMP runtime, and more threads than
+// that gain nothing on edges that take microseconds each.
+int hideTeamSize() {
+    const int perMachine = std::max(64, 4 * static_cast<int>(std::thread::hardware_concurrency()));
+    return std::min(omp_get_max_threads(), perMachine);
 }
 
 } // namespace
@@ -68,7 +80,7 @@ void HLRWindowQueryTraverser::hideEdges(const Tree& tree,
     // An exception must not leave the parallel region: the first one is kept and thrown after it.
     std::exception_ptr failure;
     const std::vector<std::int16_t> nearestDepths = nearestDepthsOf(tree.items());
-#pragma omp parallel
+#pragma omp parallel num_threads(hideTeamSize())
     {
         HLRWindowQueryTraverser traverser(nearestDepths);
         // Edges take very different times (an edge hidden early stops its query), and where they do

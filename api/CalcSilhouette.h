@@ -25,8 +25,19 @@ using MeshList = std::vector<boost::intrusive_ptr<Kv::KvmMesh>>;
 // process-wide state. The callback runs while the library is held, so it must not call CalcSilhouette.
 using ProgressFunction = int (*)(long, long);
 
+// What every overload does with the caller's lines: new lines are appended to strokeLines, and a call
+// that completes also removes every line without points from it, the caller's own empty lines
+// included. A cancelled call returns false and leaves strokeLines as it was.
+//
+// Exceptions, from every overload: std::out_of_range (a triangle index beyond its point list),
+// std::invalid_argument (a null mesh, or a mesh without its vertex or triangle list),
+// std::length_error (more than 2^31 - 1 points or triangles, or a result too large to hold),
+// std::bad_alloc (out of memory) and HLRError (an internal inconsistency, with its source and line).
+// strokeLines is left as it was when one is thrown.
+
 // Triangle soup. Returns true at once when the polygon has no triangles; otherwise the caller's polygon
-// is emptied once the model is built (its memory is released before the heavy work starts).
+// is emptied once the model is built (its memory is released before the heavy work starts), also when
+// the call is then cancelled: to draw it again, pass it again.
 KVHLR_API bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo,
                               Polygon3D& polygon, std::vector<UserPolyline> const& userPolylines,
                               std::vector<StrokeLine>& strokeLines, ProgressFunction progress = nullptr);

@@ -5,6 +5,7 @@
 #include "api/CalcSilhouette.h"
 
 #include <gtest/gtest.h>
+#include <omp.h>
 
 #include <cmath>
 #include <map>
@@ -110,6 +111,18 @@ TEST(Drawing, CubeSeenIsometricallyHasOutlineInnerAndBackEdges) {
         EXPECT_NEAR(all[0], 6 * kEdge, 1e-9);
         EXPECT_NEAR(all[3], 3 * kEdge, 1e-9);
     }
+}
+
+TEST(Drawing, AnAbsurdThreadCountDrawsAsOneThreadDoes) {
+    const ViewInfoCriteria view = isometric(ON_3dPoint(0.5, 0.5, 0.5));
+    const Polygon3D cube = box(ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1));
+    const int before = omp_get_max_threads();
+    omp_set_num_threads(1);
+    const auto reference = lengthByKind(draw(everything(true), view, cube));
+    omp_set_num_threads(100000);
+    const auto drawn = lengthByKind(draw(everything(true), view, cube));
+    omp_set_num_threads(before);
+    EXPECT_EQ(drawn, reference);
 }
 
 TEST(Drawing, DefaultCriteriaDrawNoModelLines) {
