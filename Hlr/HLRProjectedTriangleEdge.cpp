@@ -96,8 +96,9 @@ int HLRProjectedTriangleEdge::typeBetweenFaces(double sharpEdgeAngle) const {
     // For outward normals of a counter-clockwise wound surface this triple product is negative on
     // a convex edge; a reversed winding swaps the two kinds, which the algorithm corrects later.
     // Exact hiding takes the sign on unit vectors, so that the units of the model do not decide it.
-    const double scale = HLRProjectedModel::sm_bExactHiding ? length(nL) * length(nR) * length(e) : 1.0;
-    const bool concave = dot(cross(nR, nL), e) > 1e-12 * scale;
+    const bool concave = HLRProjectedModel::sm_bExactHiding
+                             ? dot(cross(nR / length(nR), nL / length(nL)), e / length(e)) > 1e-12
+                             : dot(cross(nR, nL), e) > 1e-12;
 
     // Angles within about 2.5 degrees of 180 (or 0) make every edge sharp (or none), coplanar
     // faces included, rather than leaving the decision to rounding.

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -18,13 +19,34 @@ std::string errorText(int error) {
     return std::strerror(error);
 }
 
-// Hidden, next to the target (a rename within one directory is atomic), unique per run.
+// Refuses a target that the rename could never put in place.
+void checkTarget(const std::string& path) {
+    const std::filesystem::path target(path);
+    const std::filesystem::path directory = target.has_parent_path() ? target.parent_path() : ".";
+    std::error_code error;
+    if (!std::filesystem::is_directory(directory, error))
+        throw InputError(path, "the output directory does not exist");
+    if (access(directory.c_str(), W_OK) != 0)
+        throw InputError(path, "the output directory is not writable: " + errorText(errno));
+    if (std::filesystem::is_directory(target, error))
+        throw InputError(path, "the output is a directory");
+    const long longestName = pathconf(directory.c_str(), _PC_NAME_MAX);
+    if (longestName > 0 && target.filename().string().size() > static_cast<std::size_t>(longestName))
+        throw InputError(path, "the output's name is longer than the " + std::to_string(longestName) +
+                                   " bytes a file name may have here");
+}
+
+// Hidden, next to the target (a rename within one directory is atomic), unique per run; named after
+// the target where the name leaves room for that.
 std::string createTemporary(const std::string& path) {
     const std::filesystem::path target(path);
-    const std::filesystem::path pattern =
-        target.parent_path() / ("." + target.filename().string() + ".kvhlr-XXXXXX");
-    std::string name = pattern.string();
-    std::vector<char> buffer(name.begin(), name.end());
+    const std::string suffix = ".kvhlr-XXXXXX";
+    std::string name = "." + target.filename().string() + suffix;
+    const long longestName = pathconf(target.has_parent_path() ? target.parent_path().c_str() : ".", _PC_NAME_MAX);
+    if (longestName > 0 && name.size() > static_cast<std::size_t>(longestName))
+        name = suffix;
+    std::string full = (target.parent_path() / name).string();
+    std::vector<char> buffer(full.begin(), full.end());
     buffer.push_back('\0');
     const int fd = mkstemp(buffer.data());
     if (fd < 0)
@@ -51,19 +73,9 @@ int syncToDisk(const std::string& path) {
 
 } // namespace
 
-void AtomicFile::checkTarget(const std::string& path) {
-    const std::filesystem::path target(path);
-    const std::filesystem::path directory = target.has_parent_path() ? target.parent_path() : ".";
-    std::error_code error;
-    if (!std::filesystem::is_directory(directory, error))
-        throw InputError(path, "the output directory does not exist");
-    if (access(directory.c_str(), W_OK) != 0)
-        throw InputError(path, "the output directory is not writable: " + errorText(errno));
-    if (std::filesystem::is_directory(target, error))
-        throw InputError(path, "the output is a directory");
-}
-
-AtomicFile::AtomicFile(std::string path) : m_path(std::move(path)), m_temporaryPath(createTemporary(m_path)) {
+AtomicFile::AtomicFile(std::string path) : m_path(std::move(path)) {
+    checkTarget(m_path);
+    m_temporaryPath = createTemporary(m_path);
     m_stream.open(m_temporaryPath, std::ios::binary | std::ios::trunc);
     if (!m_stream) {
         std::remove(m_temporaryPath.c_str());

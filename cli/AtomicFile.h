@@ -11,11 +11,9 @@ namespace kvhlr {
 
 class AtomicFile {
 public:
-    // Checks ahead of a long run that `path` can be written: its directory exists and is writable and
-    // it is not a directory itself. Throws InputError naming `path` otherwise.
-    static void checkTarget(const std::string& path);
-
-    // Creates the temporary file. Throws InputError naming `path` when that is impossible.
+    // Creates the temporary file, so that a target that cannot be written is found out before a long
+    // run rather than after it. Throws InputError naming `path` when its directory is missing or not
+    // writable, when it is a directory, when its name is too long, or when the file cannot be created.
     explicit AtomicFile(std::string path);
     // Removes the temporary file unless it was committed.
     ~AtomicFile();

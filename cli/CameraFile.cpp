@@ -1,6 +1,7 @@
 #include "cli/CameraFile.h"
 
 #include "cli/InputError.h"
+#include "cli/InputFile.h"
 
 #include <nlohmann/json.hpp>
 
@@ -59,9 +60,8 @@ bool finite(double a, double b) {
 } // namespace
 
 KvHLR::ViewInfoCriteria readCameraFile(const std::string& path) {
+    checkReadableFile(path, "camera file");
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw InputError(path, "cannot open the camera file");
     nlohmann::json document;
     try {
         document = nlohmann::json::parse(in);

@@ -13,8 +13,8 @@
 
 namespace kvhlr {
 
-// Reads the camera exactly as given. Throws InputError naming `path` when the file is missing, is not
-// JSON, lacks a key, has the wrong number of entries or a non-finite number.
+// Reads the camera exactly as given. Throws InputError naming `path` when the file cannot be opened, is
+// not JSON, lacks a key, has the wrong number of entries or a non-finite number.
 KvHLR::ViewInfoCriteria readCameraFile(const std::string& path);
 
 // Throws InputError naming `subject` when a transform is singular, or when a point of the model lies on

@@ -23,10 +23,4 @@ private:
     std::string m_reason;
 };
 
-// Thrown when the user interrupted the run (Ctrl-C) outside the library's own cancellation.
-class Cancelled : public std::exception {
-public:
-    const char* what() const noexcept override { return "cancelled"; }
-};
-
 } // namespace kvhlr

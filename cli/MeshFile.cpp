@@ -1,6 +1,8 @@
 #include "cli/MeshFile.h"
 
+#include "cli/DeclaredSizes.h"
 #include "cli/InputError.h"
+#include "cli/InputFile.h"
 #include "cli/VertexWelder.h"
 
 #include <assimp/Importer.hpp>
@@ -8,40 +10,35 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
-#include <cerrno>
 #include <cmath>
-#include <cstring>
-#include <filesystem>
+#include <cstdio>
 #include <fstream>
+#include <limits>
 #include <utility>
 
 namespace kvhlr {
 namespace {
 
-namespace fs = std::filesystem;
-
-// Turns the import library's polling into the tool's cancellation.
-class CancelPoll : public Assimp::ProgressHandler {
+// Passes the import library's progress on, as the share of the file read.
+class ReadProgress : public Assimp::ProgressHandler {
 public:
-    explicit CancelPoll(std::function<bool()> cancelled) : m_cancelled(std::move(cancelled)) {}
-    bool Update(float) override { return !m_cancelled(); }
+    explicit ReadProgress(std::function<void(double)> progress) : m_progress(std::move(progress)) {}
+    bool Update(float share) override {
+        if (share >= 0.0f) // negative: the reader cannot tell
+            m_progress(std::min(1.0, static_cast<double>(share)));
+        return true;
+    }
 
 private:
-    std::function<bool()> m_cancelled;
+    std::function<void(double)> m_progress;
 };
 
 void checkReadable(const std::string& path) {
-    std::error_code error;
-    const fs::file_status status = fs::status(path, error);
-    if (!fs::exists(status))
-        throw InputError(path, "no such file");
-    if (fs::is_directory(status))
-        throw InputError(path, "is a directory, not a mesh file");
-    std::ifstream probe(path, std::ios::binary);
-    if (!probe)
-        throw InputError(path, std::string("cannot open: ") + std::strerror(errno));
-    if (probe.peek() == std::ifstream::traits_type::eof())
+    checkReadableFile(path, "mesh file");
+    if (std::ifstream(path, std::ios::binary).peek() == std::ifstream::traits_type::eof())
         throw InputError(path, "the file is empty");
+    if (const std::string problem = declaredSizeProblem(path); !problem.empty())
+        throw InputError(path, problem);
 }
 
 // The import library's messages may span lines; the tool reports one.
@@ -95,15 +92,43 @@ std::vector<std::array<std::uint32_t, 3>> trianglesOf(const aiMesh& mesh, bool f
     return triangles;
 }
 
+// The library multiplies up to five coordinates together (exact hiding's convexity test takes the
+// lengths of two normals and an edge): from about 1e61, the fifth root of the largest double, concave
+// edges come out convex, and from about 1e77 the drawing comes out empty. The bound leaves a margin.
+constexpr double kLargestCoordinate = 1e60;
+
+std::string numberText(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2g", value);
+    return text;
+}
+
+// The import library holds coordinates in single precision, so a number in the file beyond its range
+// arrives as infinity, as does an infinity written in the file.
+void checkImported(const aiVector3D& v, const std::string& path) {
+    if (std::isnan(v.x) || std::isnan(v.y) || std::isnan(v.z))
+        throw InputError(path, "a vertex coordinate is not a finite number");
+    if (std::isinf(v.x) || std::isinf(v.y) || std::isinf(v.z))
+        throw InputError(
+            path, "a vertex coordinate is too large or infinite: the import library reads numbers up to " +
+                      numberText(std::numeric_limits<ai_real>::max()) + " in size");
+}
+
 // The mesh's triangles placed in world coordinates by `xform` and welded into `welder`.
 Kv::KvTriangleList weldMesh(const aiMesh& mesh, const ON_Xform& xform, VertexWelder& welder,
                             const std::string& path) {
     const bool identity = isIdentity(xform);
     auto positionOf = [&](std::uint32_t i) {
         const aiVector3D& v = mesh.mVertices[i];
+        checkImported(v, path);
         const ON_3dPoint p = identity ? ON_3dPoint(v.x, v.y, v.z) : xform * ON_3dPoint(v.x, v.y, v.z);
-        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
-            throw InputError(path, "a vertex coordinate is not a finite number");
+        // Also false for a coordinate that the file's transforms carry past infinity or make NaN.
+        if (!(std::fabs(p.x) <= kLargestCoordinate && std::fabs(p.y) <= kLargestCoordinate &&
+              std::fabs(p.z) <= kLargestCoordinate))
+            throw InputError(
+                path,
+                "a vertex coordinate is too large: the drawing can be computed only with coordinates up to " +
+                    numberText(kLargestCoordinate) + " in size");
         return p;
     };
     return weldTriangles(welder, mesh.mNumVertices, positionOf, trianglesOf(mesh, mirrors(xform), path));
@@ -156,13 +181,11 @@ std::vector<MeshPart> partsOf(const aiScene& scene, bool bodies, const std::stri
 } // namespace
 
 std::vector<MeshPart> readMeshFile(const std::string& path, bool bodies,
-                                   const std::function<bool()>& cancelled) {
+                                   const std::function<void(double)>& progress) {
     checkReadable(path);
     Assimp::Importer importer;
-    importer.SetProgressHandler(new CancelPoll(cancelled)); // the importer owns and deletes it
+    importer.SetProgressHandler(new ReadProgress(progress)); // the importer owns and deletes it
     const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_ValidateDataStructure);
-    if (cancelled())
-        throw Cancelled();
     if (scene == nullptr)
         throw InputError(path, "not a mesh file that can be read: " + oneLine(importer.GetErrorString()));
     return partsOf(*scene, bodies, path);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <sstream>
@@ -53,6 +54,27 @@ OutputFormat formatOf(const std::string& path) {
     throw InputError(path, "unknown output type '" + extension + "': name the output .svg, .dxf or .json");
 }
 
+// The OpenMP runtime crashes when asked for teams of many thousands of threads, and no machine gains
+// from that many.
+constexpr int kMostThreads = 1024;
+
+const CLI::Validator threadCount(
+    [](std::string& text) {
+        int threads = -1;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), threads);
+        if (error != std::errc() || end != text.data() + text.size() || threads < 0 || threads > kMostThreads)
+            return "expected a whole number from 0 to " + std::to_string(kMostThreads);
+        return std::string();
+    },
+    "");
+
+// An empty name would otherwise silently mean the default output, or no camera file.
+const CLI::Validator fileName(
+    [](std::string& text) {
+        return text.empty() ? std::string("expected a file name, got an empty one") : "";
+    },
+    "");
+
 // What the command line holds before it is checked and converted.
 struct RawOptions {
     std::string upAxis = "y";
@@ -99,6 +121,7 @@ void addCameraOptions(CLI::App& app, Options& options, RawOptions& raw) {
                        "Camera file (JSON: modelView and projection as 16 row-major numbers each, near, "
                        "far; a drawing file works too), used exactly as given, without fitting")
             ->type_name("FILE.json")
+            ->check(fileName)
             ->group(group);
     eye->needs(target)->excludes(view);
     target->needs(eye);
@@ -116,7 +139,6 @@ void addLineOptions(CLI::App& app, Options& options, RawOptions& raw) {
         ->group(group);
     app.add_option("--sharp-angle", options.sharpAngle,
                    "An edge is sharp when its faces meet at an angle below this many degrees (0-180)")
-        ->check(CLI::Range(0.0, 180.0))
         ->capture_default_str()
         ->group(group);
     app.add_option(
@@ -153,13 +175,14 @@ void addModelOptions(CLI::App& app, Options& options) {
 void addRunOptions(CLI::App& app, Options& options) {
     const std::string group = "Running";
     app.add_option("--threads", options.threads,
-                   "Threads for the hidden-line pass and the build of its search tree; 0: one per processor")
-        ->check(CLI::NonNegativeNumber)
+                   "Threads for the hidden-line pass and the build of its search tree, at most " +
+                       std::to_string(kMostThreads) + "; 0: one per processor")
+        ->check(threadCount)
         ->capture_default_str()
         ->group(group);
-    app.add_flag("-q,--quiet", options.quiet, "No progress bar")->group(group);
+    app.add_flag("-q,--quiet", options.quiet, "No progress display")->group(group);
     app.add_flag("--progress", options.forceProgress,
-                 "Show the progress bar even when standard error is not a terminal")
+                 "Show the progress display even when standard error is not a terminal")
         ->group(group);
 }
 
@@ -172,6 +195,8 @@ void finish(Options& options, const RawOptions& raw) {
             throw InputError("--perspective", "the field of view must lie between 0 and 180 degrees");
         options.perspectiveFov = raw.perspective;
     }
+    if (!(options.sharpAngle >= 0.0 && options.sharpAngle <= 180.0))
+        throw InputError("--sharp-angle", "the angle must lie between 0 and 180 degrees");
     options.upAxis = raw.upAxis == "z" ? UpAxis::Z : UpAxis::Y;
     options.eye = pointOption(raw.eye, "--eye");
     options.target = pointOption(raw.target, "--target");
@@ -209,7 +234,8 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostr
     app.add_option("-o,--output", options.output,
                    "Drawing to write; its extension picks the format: .svg, .dxf or .json "
                    "(default: INPUT with .svg, demo.svg for --demo)")
-        ->type_name("OUTPUT");
+        ->type_name("OUTPUT")
+        ->check(fileName);
     app.add_flag("--demo", options.demo, "Draw the built-in demo part (isometric, hidden lines included)");
     addCameraOptions(app, options, raw);
     addLineOptions(app, options, raw);

@@ -1,72 +1,176 @@
 #include "cli/Progress.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
-#include <string>
+#include <cstring>
+#include <mutex>
+#include <thread>
 
 namespace kvhlr {
 namespace {
 
-volatile std::sig_atomic_t g_interrupted = 0;
-bool g_barEnabled = false;
-bool g_barDrawn = false;
-long g_lastPercent = -1;
+using Clock = std::chrono::steady_clock;
 
-constexpr int kBarWidth = 30;
+// What the stop handler reads: a path in static storage, published by the flag.
+char g_stopPath[4096];
+std::atomic<bool> g_stopPathSet{false};
+// Whether a progress line stands on the terminal, for the handler to clear.
+std::atomic<bool> g_lineShown{false};
 
-extern "C" void onInterrupt(int) {
-    g_interrupted = 1;
+constexpr int kLineWidth = 79;
+constexpr auto kRedrawPeriod = std::chrono::milliseconds(250);
+
+// Only async-signal-safe calls: unlink, write, _exit.
+extern "C" void onStop(int signal) {
+    if (g_stopPathSet.load())
+        unlink(g_stopPath);
+    char blank[kLineWidth + 2];
+    blank[0] = '\r';
+    std::memset(blank + 1, ' ', kLineWidth);
+    blank[kLineWidth + 1] = '\r';
+    if (g_lineShown.load())
+        (void)!write(STDERR_FILENO, blank, sizeof blank);
+    static const char message[] = "kvhlr: interrupted; nothing written\n";
+    (void)!write(STDERR_FILENO, message, sizeof message - 1);
+    _exit(128 + signal);
 }
 
-void drawBar(long percent) {
-    const int filled = static_cast<int>(percent * kBarWidth / 100);
-    std::string line = "\rdrawing [";
-    line.append(filled, '#');
-    line.append(kBarWidth - filled, '.');
-    char tail[32];
-    std::snprintf(tail, sizeof tail, "] %3ld%%", percent);
-    line += tail;
-    std::fputs(line.c_str(), stderr);
-    std::fflush(stderr);
-    g_barDrawn = true;
+std::string formatSeconds(double seconds) {
+    char text[32];
+    if (seconds < 60)
+        std::snprintf(text, sizeof text, "%.1f s", seconds);
+    else
+        std::snprintf(text, sizeof text, "%d:%02d", static_cast<int>(seconds) / 60, static_cast<int>(seconds) % 60);
+    return text;
 }
+
+// The display's state: written by the run's thread, read by the redrawing thread.
+class Display {
+public:
+    void start() {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_thread.joinable())
+            return;
+        m_runStart = m_stageStart = Clock::now();
+        m_stop = false;
+        m_thread = std::thread([this] { redrawUntilStopped(); });
+    }
+
+    void stop() {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            if (!m_thread.joinable())
+                return;
+            m_stop = true;
+        }
+        m_wake.notify_one();
+        m_thread.join();
+        if (g_lineShown.exchange(false))
+            std::fprintf(stderr, "\r%*s\r", kLineWidth, "");
+        std::fflush(stderr);
+    }
+
+    void stage(const std::string& label, StageMeasure measure) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_label = label;
+        m_measure = measure;
+        m_fraction = 0.0;
+        m_stageStart = Clock::now();
+    }
+
+    void fraction(double share) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_fraction = std::clamp(std::max(share, m_fraction), 0.0, 1.0);
+    }
+
+private:
+    void redrawUntilStopped() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        while (!m_stop) {
+            const std::string line = lineNow();
+            std::fprintf(stderr, "\r%-*.*s", kLineWidth, kLineWidth, line.c_str());
+            std::fflush(stderr);
+            g_lineShown.store(true);
+            m_wake.wait_for(lock, kRedrawPeriod, [this] { return m_stop; });
+        }
+    }
+
+    // Called with the mutex held.
+    std::string lineNow() const {
+        const auto now = Clock::now();
+        const double elapsed = std::chrono::duration<double>(now - m_runStart).count();
+        std::string line = m_label;
+        if (m_measure != StageMeasure::TimeOnly) {
+            char share[16];
+            std::snprintf(share, sizeof share, " %3d%%", static_cast<int>(m_fraction * 100));
+            line += share;
+        }
+        line += "  " + formatSeconds(elapsed);
+        const double inStage = std::chrono::duration<double>(now - m_stageStart).count();
+        if (m_measure == StageMeasure::ShareAndEstimate && m_fraction >= 0.02 && inStage >= 1.0)
+            line += ", about " + formatSeconds(inStage * (1.0 - m_fraction) / m_fraction) + " left";
+        return line;
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::thread m_thread;
+    bool m_stop = false;
+    Clock::time_point m_runStart;
+    Clock::time_point m_stageStart;
+    std::string m_label;
+    StageMeasure m_measure = StageMeasure::TimeOnly;
+    double m_fraction = 0.0;
+};
+
+Display g_display;
 
 } // namespace
 
-void installInterruptHandler() {
+void installStopHandlers() {
     struct sigaction action {};
-    action.sa_handler = onInterrupt;
+    action.sa_handler = onStop;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND | SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&action.sa_mask, signal); // one handler at a time
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
 }
 
-bool interruptRequested() {
-    return g_interrupted != 0;
+void removeOnStop(const std::string& path) {
+    g_stopPathSet.store(false);
+    if (path.empty() || path.size() >= sizeof g_stopPath)
+        return;
+    std::memcpy(g_stopPath, path.c_str(), path.size() + 1);
+    g_stopPathSet.store(true);
 }
 
-void enableProgressBar(bool enabled) {
-    g_barEnabled = enabled;
-    g_lastPercent = -1;
+void startProgressDisplay() {
+    g_display.start();
+}
+
+void showStage(const std::string& label, StageMeasure measure) {
+    g_display.stage(label, measure);
+}
+
+void showFraction(double fraction) {
+    g_display.fraction(fraction);
 }
 
 int reportProgress(long done, long total) {
-    if (g_barEnabled && total > 0) {
-        const long percent = done <= 0 ? 0 : done >= total ? 100 : done * 100 / total;
-        if (percent > g_lastPercent) { // the stages' reports may step back a little; the bar does not
-            g_lastPercent = percent;
-            drawBar(percent);
-        }
-    }
-    return interruptRequested() ? 1 : 0;
+    if (total > 0)
+        showFraction(static_cast<double>(done) / static_cast<double>(total));
+    return 0;
 }
 
-void finishProgressBar() {
-    if (!g_barDrawn)
-        return;
-    std::fprintf(stderr, "\r%*s\r", kBarWidth + 16, "");
-    std::fflush(stderr);
-    g_barDrawn = false;
+void stopProgressDisplay() {
+    g_display.stop();
 }
 
 } // namespace kvhlr

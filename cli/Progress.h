@@ -1,23 +1,42 @@
 #pragma once
 
-// Progress and interruption. The library reports progress through a plain function pointer, so the
-// bar's state is process-wide, as is the Ctrl-C flag.
+// Progress and stopping. The library reports progress through a plain function pointer, and a signal
+// handler can reach only static storage, so both keep process-wide state.
+
+#include <string>
 
 namespace kvhlr {
 
-// Ctrl-C (SIGINT) sets a flag that the run polls: it stops at the next check and writes nothing. The
-// handler then steps aside, so a second Ctrl-C ends the process at once.
-void installInterruptHandler();
-bool interruptRequested();
+// Ctrl-C (SIGINT), SIGTERM and SIGHUP end the process at once, whatever the library is doing: the
+// handler removes the file registered with removeOnStop, clears the progress line, says so on stderr
+// and exits with 128 + the signal number (130 for Ctrl-C). The output is put in place only by the
+// final rename, so an existing output is left as it was.
+void installStopHandlers();
 
-// Turns the progress bar on stderr on or off (off until called).
-void enableProgressBar(bool enabled);
+// The file to remove if the process is stopped (the output's temporary file); an empty path registers
+// none. Call from one thread at a time.
+void removeOnStop(const std::string& path);
 
-// The library's progress callback, called as (done, total): redraws the bar when the percentage grows,
-// and returns non-zero, which cancels the run, once Ctrl-C was pressed.
+// The progress display on stderr: the stage worked on, the share of it done where known, the time since
+// the run began and, where the stage can tell, an estimate of the time left. A thread of its own redraws
+// it four times a second, so it never stands still while work goes on. Off until started.
+void startProgressDisplay();
+
+// What a stage shows besides its name and the time: nothing more, the share done (showFraction,
+// reportProgress), or that share and the time left it suggests (for a stage that advances evenly).
+enum class StageMeasure { TimeOnly, Share, ShareAndEstimate };
+
+// The stage shown from now on.
+void showStage(const std::string& label, StageMeasure measure);
+
+// The share of the current stage done, 0 to 1; it never steps back.
+void showFraction(double fraction);
+
+// The library's progress callback, called as (done, total). Never cancels: stopping is the signal
+// handler's business.
 int reportProgress(long done, long total);
 
-// Clears the bar's line, if one was drawn.
-void finishProgressBar();
+// Stops the display and clears its line, if it was started.
+void stopProgressDisplay();
 
 } // namespace kvhlr

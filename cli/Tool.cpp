@@ -19,9 +19,11 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
 #include <cstdio>
 #include <iostream>
 #include <new>
+#include <stdexcept>
 
 namespace kvhlr {
 namespace {
@@ -33,7 +35,8 @@ void say(const std::string& message) {
 std::vector<MeshPart> loadModel(const Options& options) {
     if (options.demo)
         return demoPart();
-    std::vector<MeshPart> parts = readMeshFile(options.input, options.bodies, interruptRequested);
+    showStage("reading " + options.input, StageMeasure::ShareAndEstimate);
+    std::vector<MeshPart> parts = readMeshFile(options.input, options.bodies, showFraction);
     if (triangleCount(parts) == 0)
         say("warning: " + options.input + ": the file holds no triangles; the drawing is empty");
     return parts;
@@ -82,25 +85,23 @@ bool allFinite(const std::vector<KvHLR::StrokeLine>& lines) {
     return true;
 }
 
-// Runs the library; false when the run was interrupted.
-bool draw(const Options& options, std::vector<MeshPart>&& parts, Drawing& drawing) {
+// Runs the library.
+void draw(const Options& options, std::vector<MeshPart>&& parts, Drawing& drawing) {
     if (options.threads > 0) {
         omp_set_num_threads(options.threads);   // the parallel hide loop
         Kv::SetProcessorLimit(options.threads); // the window-query tree's builders
     }
     KvHLR::HLRPolyAlgo::setExactHiding(options.exactHiding);
     const KvHLR::MeshList meshes = toMeshList(std::move(parts));
-    enableProgressBar(!options.quiet && (options.forceProgress || isatty(STDERR_FILENO)));
-    const bool completed =
-        KvHLR::CalcSilhouette(criteria(options), drawing.camera, meshes, {}, drawing.lines, reportProgress);
-    finishProgressBar();
-    if (completed && !allFinite(drawing.lines))
+    showStage("drawing", StageMeasure::Share);
+    if (!KvHLR::CalcSilhouette(criteria(options), drawing.camera, meshes, {}, drawing.lines, reportProgress))
+        throw std::runtime_error("the library stopped the drawing");
+    if (!allFinite(drawing.lines))
         throw std::runtime_error("the drawing holds coordinates that are not finite numbers");
-    return completed && !interruptRequested();
 }
 
-void write(const Options& options, const Drawing& drawing) {
-    AtomicFile file(options.output);
+void write(const Options& options, const Drawing& drawing, AtomicFile& file) {
+    showStage("writing " + options.output, StageMeasure::TimeOnly);
     switch (options.format) {
     case OutputFormat::Svg:
         writeSvg(file.stream(), drawing, options.dashes);
@@ -112,22 +113,34 @@ void write(const Options& options, const Drawing& drawing) {
         writeDrawingJson(file.stream(), drawing);
         break;
     }
-    if (interruptRequested())
-        throw Cancelled();
     file.commit();
+}
+
+// Refuses an output that would replace the input, also when a link or a second name leads to it.
+void checkOutputIsNotInput(const Options& options) {
+    std::error_code error;
+    if (!options.demo && std::filesystem::equivalent(options.input, options.output, error))
+        throw InputError(options.output, "is the input file; give the drawing another name");
 }
 
 int run(int argc, const char* const* argv) {
     const std::optional<Options> options = parseOptions(argc, argv, std::cout);
     if (!options)
         return kExitOk;
-    AtomicFile::checkTarget(options->output); // before the work, not after it
+    checkOutputIsNotInput(*options);
+    // Created before the work, so that an output that cannot be written is reported at once; a stop
+    // removes it.
+    AtomicFile file(options->output);
+    removeOnStop(file.temporaryPath());
+    if (!options->quiet && (options->forceProgress || isatty(STDERR_FILENO)))
+        startProgressDisplay();
     std::vector<MeshPart> parts = loadModel(*options);
     Drawing drawing;
     drawing.camera = camera(*options, parts);
-    if (interruptRequested() || !draw(*options, std::move(parts), drawing))
-        throw Cancelled();
-    write(*options, drawing);
+    draw(*options, std::move(parts), drawing);
+    write(*options, drawing, file);
+    removeOnStop("");
+    stopProgressDisplay();
     return kExitOk;
 }
 
@@ -137,16 +150,15 @@ int runTool(int argc, const char* const* argv) {
     try {
         return run(argc, argv);
     } catch (const InputError& error) {
+        stopProgressDisplay();
         say(error.what());
         return kExitBadInput;
-    } catch (const Cancelled&) {
-        finishProgressBar();
-        say("interrupted; nothing written");
-        return kExitInterrupted;
     } catch (const std::bad_alloc&) {
+        stopProgressDisplay();
         say("out of memory");
         return kExitFailure;
     } catch (const std::exception& error) {
+        stopProgressDisplay();
         say(std::string("failed: ") + error.what());
         return kExitFailure;
     }

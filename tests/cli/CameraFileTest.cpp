@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
 using kvhlr::InputError;
@@ -52,7 +54,10 @@ TEST(CameraFile, RefusesFilesThatDoNotDescribeACamera) {
     TempDir dir;
     EXPECT_EQ(reasonOf(dir.write("good.json", kCamera)), "")
         << "extra keys, as in a drawing file, are ignored";
-    EXPECT_NE(reasonOf(dir.path("missing.json")), "");
+    EXPECT_EQ(reasonOf(dir.path("missing.json")), "no such file");
+    EXPECT_EQ(reasonOf(dir.path("")), "is a directory, not a camera file");
+    std::filesystem::create_symlink("loop.json", dir.path("loop.json"));
+    EXPECT_EQ(reasonOf(dir.path("loop.json")), "cannot open: too many levels of symbolic links");
     EXPECT_NE(reasonOf(dir.write("text.json", "modelView: identity")).find("JSON"), std::string::npos);
     EXPECT_NE(reasonOf(dir.write("array.json", "[1, 2]")).find("object"), std::string::npos);
     EXPECT_NE(reasonOf(dir.write("nofar.json", R"({"modelView": [1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1],

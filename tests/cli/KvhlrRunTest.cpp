@@ -12,7 +12,9 @@
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <spawn.h>
@@ -306,6 +308,10 @@ TEST(KvhlrRun, BadInputIsRefusedWithOneLineAndNoOutput) {
         dir.write("inside.json", R"({"modelView": [1,0,0,-1, 0,1,0,-1, 0,0,1,-1, 0,0,0,1],
         "projection": [1,0,0,0, 0,1,0,0, 0,0,-1.02,-0.202, 0,0,-1,0], "near": 0.1, "far": 10})");
     const std::string broken = dir.write("broken.json", R"({"modelView": [1,0,)");
+    // Read as declared, the 2 billion vertices would take gigabytes before the read failed.
+    const std::string plyHeader = "ply\nformat binary_little_endian 1.0\nelement vertex 2000000000\n"
+                                  "property float x\nproperty float y\nproperty float z\nend_header\n";
+    const std::string ply = dir.write("huge.ply", plyHeader + std::string(198 - plyHeader.size(), '\0'));
     const std::size_t entries = dir.entries().size();
 
     expectRefused({dir.path("missing.obj"), "-o", out}, "missing.obj", dir, entries);
@@ -316,10 +322,32 @@ TEST(KvhlrRun, BadInputIsRefusedWithOneLineAndNoOutput) {
     expectRefused({cube, "-o", out, "--camera", singular}, singular, dir, entries);
     expectRefused({cube, "-o", out, "--camera", inside}, inside, dir, entries);
     expectRefused({cube, "-o", out, "--camera", broken}, broken, dir, entries);
+    expectRefused({cube, "-o", out, "--camera", dir.path("")}, "is a directory, not a camera file", dir,
+                  entries);
+    expectRefused({ply, "-o", out}, "2000000000 vertices, which cannot fit in 198 bytes", dir, entries);
     expectRefused({cube, "-o", dir.path("drawing.png")}, "drawing.png", dir, entries);
     expectRefused({cube, "-o", dir.path("no/such/dir.svg")}, "dir.svg", dir, entries);
     expectRefused({cube, "-o", out, "--eye", "1,1,1", "--target", "1,1,1"}, "--eye", dir, entries);
     expectRefused({cube, "-o", out, "--view", "sideways"}, "--view", dir, entries);
+}
+
+// A DXF file is both a mesh kvhlr reads and a drawing it writes: an output that leads to the input,
+// by its own name, a symbolic link or a second hard link, is refused and the input kept.
+TEST(KvhlrRun, OutputThatIsTheInputIsRefused) {
+    TempDir dir;
+    const std::string part = dir.path("part.dxf");
+    ASSERT_EQ(kvhlr({std::string(KVHLR_TEST_DATA) + "/cube.obj", "-o", part}).status, 0);
+    const std::string original = kvhlrtest::readFile(part);
+    std::filesystem::create_symlink(part, dir.path("link.dxf"));
+    std::filesystem::create_hard_link(part, dir.path("hard.dxf"));
+    for (const auto& [input, output] : {std::pair{part, part}, std::pair{dir.path("link.dxf"), part},
+                                        std::pair{part, dir.path("hard.dxf")}}) {
+        const Result run = kvhlr({input, "-o", output});
+        EXPECT_EQ(run.status, 2) << input << " -> " << output;
+        EXPECT_NE(run.err.find("is the input file"), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(kvhlrtest::readFile(part), original);
+    EXPECT_EQ(dir.entries().size(), 3u);
 }
 
 TEST(KvhlrRun, MeshWithoutTrianglesGivesAnEmptyDrawingAndAWarning) {
@@ -352,30 +380,41 @@ std::string torusObj(int n) {
     return text;
 }
 
-TEST(KvhlrRun, InterruptStopsTheRunAndWritesNothing) {
+// Ctrl-C, SIGTERM and SIGHUP, while the file is read and while the library draws: the tool stops at
+// once, leaves no file of its own behind and the existing output as it was.
+TEST(KvhlrRun, StopSignalsEndTheRunAtOnceAndLeaveNothing) {
     TempDir dir;
     const std::string torus = dir.write("torus.obj", torusObj(400));
-    const std::size_t entries = dir.entries().size();
-    int pipeFds[2];
-    ASSERT_EQ(pipe(pipeFds), 0);
-    const pid_t pid = spawn({torus, "-o", dir.path("torus.svg"), "--hidden", "--progress"}, "", pipeFds[1]);
-    close(pipeFds[1]);
-    // Interrupt once the drawing has started (the progress bar shows), then collect what is said.
-    std::string err;
-    char buffer[256];
-    bool interrupted = false;
-    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
-        err.append(buffer, n);
-        if (!interrupted && err.find("drawing [") != std::string::npos) {
-            kill(pid, SIGINT);
-            interrupted = true;
+    const std::string output = dir.write("torus.svg", "old drawing");
+    const std::vector<std::string> entries = dir.entries();
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        for (const std::string stage : {"reading", "drawing"}) {
+            SCOPED_TRACE(std::string(strsignal(signal)) + " while " + stage);
+            int pipeFds[2];
+            ASSERT_EQ(pipe(pipeFds), 0);
+            const pid_t pid = spawn({torus, "-o", output, "--hidden", "--progress"}, "", pipeFds[1]);
+            close(pipeFds[1]);
+            std::string err;
+            char buffer[256];
+            bool sent = false;
+            auto sentAt = std::chrono::steady_clock::now();
+            for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
+                err.append(buffer, n);
+                if (!sent && err.find(stage) != std::string::npos) {
+                    kill(pid, signal);
+                    sent = true;
+                    sentAt = std::chrono::steady_clock::now();
+                }
+            }
+            close(pipeFds[0]);
+            const int status = waitFor(pid);
+            EXPECT_TRUE(sent) << err;
+            EXPECT_LT(std::chrono::steady_clock::now() - sentAt, std::chrono::seconds(1));
+            EXPECT_EQ(status, 128 + signal);
+            EXPECT_NE(err.find("interrupted"), std::string::npos) << err;
+            EXPECT_EQ(dir.entries(), entries) << "no temporary file left";
+            EXPECT_EQ(kvhlrtest::readFile(output), "old drawing");
         }
-    }
-    close(pipeFds[0]);
-    EXPECT_TRUE(interrupted) << err;
-    EXPECT_EQ(waitFor(pid), 130);
-    EXPECT_NE(err.find("interrupted"), std::string::npos) << err;
-    EXPECT_EQ(dir.entries().size(), entries) << "no output file, no temporary file";
 }
 
 } // namespace

@@ -78,10 +78,24 @@ TEST(Options, RefusesCommandLinesThatCannotRun) {
     EXPECT_NE(refusal({"a.stl", "--eye", "1,2,nan", "--target", "0,0,0"}).find("--eye"), std::string::npos);
     for (const char* fov : {"0", "180", "-5", "nan"})
         EXPECT_NE(refusal({"a.stl", "--perspective", fov}), "") << fov;
-    EXPECT_NE(refusal({"a.stl", "--sharp-angle", "200"}), "");
     EXPECT_NE(refusal({"a.stl", "--separate-faces"}), "") << "separate faces only make sense for bodies";
-    EXPECT_NE(refusal({"a.stl", "--threads", "-1"}), "");
     EXPECT_NE(refusal({"a.stl", "--frobnicate"}), "");
+}
+
+TEST(Options, RefusedValuesGetAShortReason) {
+    const std::string angle = "--sharp-angle: the angle must lie between 0 and 180 degrees";
+    const std::string threads = "--threads: expected a whole number from 0 to 1024";
+    const std::string emptyName = ": expected a file name, got an empty one";
+    const std::pair<std::vector<const char*>, std::string> cases[] = {
+        {{"a.stl", "--sharp-angle", "nan"}, angle},    {{"a.stl", "--sharp-angle", "200"}, angle},
+        {{"a.stl", "--sharp-angle", "-1"}, angle},     {{"a.stl", "--threads", "-1"}, threads},
+        {{"a.stl", "--threads", "100000"}, threads},   {{"a.stl", "--threads", "1025"}, threads},
+        {{"a.stl", "--threads", "1.5"}, threads},      {{"a.stl", "--threads", "abc"}, threads},
+        {{"a.stl", "-o", ""}, "--output" + emptyName}, {{"a.stl", "--camera", ""}, "--camera" + emptyName},
+    };
+    for (const auto& [args, message] : cases)
+        EXPECT_EQ(refusal(args), message) << args.back();
+    EXPECT_EQ(parse({"a.stl", "--threads", "1024", "--sharp-angle", "180"})->threads, 1024);
 }
 
 TEST(Options, HelpExplainsEveryOptionWithItsDefault) {
