@@ -16,7 +16,7 @@
 #include "Hlr/HLRWindowQueryTraverser.h"
 #include "api/CalcSilhouette.h"
 #include "api/SilhouettePipeline.h"
-#include "cli/CameraFit.h"
+#include "kit/CameraFit.h"
 #include "host/KvCore.h"
 
 #include <omp.h>

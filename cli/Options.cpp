@@ -1,6 +1,6 @@
 #include "cli/Options.h"
 
-#include "cli/InputError.h"
+#include "kit/InputError.h"
 
 #include <CLI/CLI.hpp>
 
@@ -34,24 +34,6 @@ std::optional<ON_3dPoint> pointOption(const std::string& text, const std::string
         return std::nullopt;
     const auto v = parseTriple(text, option);
     return ON_3dPoint(v[0], v[1], v[2]);
-}
-
-std::string lowerExtension(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
-}
-
-OutputFormat formatOf(const std::string& path) {
-    const std::string extension = lowerExtension(path);
-    if (extension == ".svg")
-        return OutputFormat::Svg;
-    if (extension == ".dxf")
-        return OutputFormat::Dxf;
-    if (extension == ".json")
-        return OutputFormat::Json;
-    throw InputError(path, "unknown output type '" + extension + "': name the output .svg, .dxf or .json");
 }
 
 // The OpenMP runtime crashes when asked for teams of many thousands of threads, and no machine gains

@@ -2,16 +2,14 @@
 
 // The command line of kvhlr.
 
-#include "cli/CameraFit.h"
-#include "cli/SvgWriter.h"
+#include "kit/CameraFit.h"
+#include "kit/DrawingFile.h"
 
 #include <optional>
 #include <ostream>
 #include <string>
 
 namespace kvhlr {
-
-enum class OutputFormat { Svg, Dxf, Json };
 
 struct Options {
     std::string input; // empty with --demo

@@ -1,26 +1,23 @@
 #include "cli/Tool.h"
 
-#include "Hlr/HLRPolyAlgo.h"
-#include "api/CalcSilhouette.h"
-#include "cli/AtomicFile.h"
-#include "cli/CameraFile.h"
-#include "cli/CameraFit.h"
-#include "cli/DemoPart.h"
-#include "cli/DrawingJson.h"
-#include "cli/DxfWriter.h"
-#include "cli/InputError.h"
-#include "cli/MeshFile.h"
 #include "cli/Options.h"
 #include "cli/Progress.h"
-#include "cli/SvgWriter.h"
 #include "host/KvCore.h"
+#include "kit/AtomicFile.h"
+#include "kit/CameraFile.h"
+#include "kit/CameraFit.h"
+#include "kit/DemoPart.h"
+#include "kit/DrawMesh.h"
+#include "kit/DrawingFile.h"
+#include "kit/InputError.h"
+#include "kit/MeshFile.h"
 
 #include <omp.h>
 #include <unistd.h>
 
 #include <cmath>
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <new>
 #include <stdexcept>
@@ -67,16 +64,6 @@ KvHLR::ViewInfoCriteria camera(const Options& options, const std::vector<MeshPar
     return fitted;
 }
 
-KvHLR::ProjectorCriteria criteria(const Options& options) {
-    KvHLR::ProjectorCriteria criteria;
-    criteria.showSilhouette = options.silhouettes;
-    criteria.showConvexSharpEdge = criteria.showConcaveSharpEdge = options.sharp;
-    criteria.showHiddenLine = options.hidden;
-    criteria.separateBodyFaces = options.separateFaces;
-    criteria.sharpEdgeAngle = options.sharpAngle;
-    return criteria;
-}
-
 bool allFinite(const std::vector<KvHLR::StrokeLine>& lines) {
     for (const KvHLR::StrokeLine& line : lines)
         for (const ON_2dPoint& p : line.points)
@@ -85,35 +72,27 @@ bool allFinite(const std::vector<KvHLR::StrokeLine>& lines) {
     return true;
 }
 
-// Runs the library.
-void draw(const Options& options, std::vector<MeshPart>&& parts, Drawing& drawing) {
+Drawing draw(const Options& options, std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& camera) {
     if (options.threads > 0) {
         omp_set_num_threads(options.threads);   // the parallel hide loop
         Kv::SetProcessorLimit(options.threads); // the window-query tree's builders
     }
-    KvHLR::HLRPolyAlgo::setExactHiding(options.exactHiding);
-    const KvHLR::MeshList meshes = toMeshList(std::move(parts));
+    DrawOptions drawOptions;
+    drawOptions.hidden = options.hidden;
+    drawOptions.silhouettes = options.silhouettes;
+    drawOptions.sharp = options.sharp;
+    drawOptions.sharpAngle = options.sharpAngle;
+    drawOptions.separateBodyFaces = options.separateFaces;
+    drawOptions.exact = options.exactHiding;
+    drawOptions.progress = [](double share) {
+        showFraction(share);
+        return true;
+    };
     showStage("drawing", StageMeasure::Share);
-    if (!KvHLR::CalcSilhouette(criteria(options), drawing.camera, meshes, {}, drawing.lines, reportProgress))
-        throw std::runtime_error("the library stopped the drawing");
+    Drawing drawing = drawParts(std::move(parts), camera, drawOptions);
     if (!allFinite(drawing.lines))
         throw std::runtime_error("the drawing holds coordinates that are not finite numbers");
-}
-
-void write(const Options& options, const Drawing& drawing, AtomicFile& file) {
-    showStage("writing " + options.output, StageMeasure::TimeOnly);
-    switch (options.format) {
-    case OutputFormat::Svg:
-        writeSvg(file.stream(), drawing, options.dashes);
-        break;
-    case OutputFormat::Dxf:
-        writeDxf(file.stream(), drawing);
-        break;
-    case OutputFormat::Json:
-        writeDrawingJson(file.stream(), drawing);
-        break;
-    }
-    file.commit();
+    return drawing;
 }
 
 // Refuses an output that would replace the input, also when a link or a second name leads to it.
@@ -135,10 +114,11 @@ int run(int argc, const char* const* argv) {
     if (!options->quiet && (options->forceProgress || isatty(STDERR_FILENO)))
         startProgressDisplay();
     std::vector<MeshPart> parts = loadModel(*options);
-    Drawing drawing;
-    drawing.camera = camera(*options, parts);
-    draw(*options, std::move(parts), drawing);
-    write(*options, drawing, file);
+    const KvHLR::ViewInfoCriteria view = camera(*options, parts);
+    const Drawing drawing = draw(*options, std::move(parts), view);
+    showStage("writing " + options->output, StageMeasure::TimeOnly);
+    writeDrawing(file.stream(), drawing, options->format, options->dashes);
+    file.commit();
     removeOnStop("");
     stopProgressDisplay();
     return kExitOk;

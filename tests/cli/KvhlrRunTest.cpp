@@ -4,7 +4,7 @@
 #include "DxfReader.h"
 #include "GltfFile.h"
 #include "TempDir.h"
-#include "cli/Drawing.h"
+#include "kit/Drawing.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

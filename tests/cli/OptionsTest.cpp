@@ -1,7 +1,7 @@
 // The command line: defaults, conversions, and the combinations refused before any work starts.
 
 #include "cli/Options.h"
-#include "cli/InputError.h"
+#include "kit/InputError.h"
 
 #include <gtest/gtest.h>
 

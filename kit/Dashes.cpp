@@ -1,0 +1,85 @@
+#include "kit/Dashes.h"
+
+#include <cmath>
+
+namespace kvhlr {
+namespace {
+
+void addPoint(std::vector<ON_2dPoint>& piece, const ON_2dPoint& p) {
+    if (piece.empty() || piece.back().x != p.x || piece.back().y != p.y)
+        piece.push_back(p);
+}
+
+// Walks the pattern along the polyline: `remaining` is what is left of the current dash or gap.
+class Dasher {
+public:
+    explicit Dasher(const DashPattern& pattern) : m_pattern(pattern), m_remaining(pattern.dash) {}
+
+    void start(const ON_2dPoint& p) { addPoint(m_piece, p); }
+
+    void segment(const ON_2dPoint& a, const ON_2dPoint& b) {
+        const double length = std::hypot(b.x - a.x, b.y - a.y);
+        double t = 0.0;
+        while (length - t > m_remaining) {
+            t += m_remaining;
+            toggle(ON_2dPoint(a.x + (b.x - a.x) * (t / length), a.y + (b.y - a.y) * (t / length)));
+        }
+        m_remaining -= length - t;
+        if (m_on)
+            addPoint(m_piece, b);
+    }
+
+    std::vector<std::vector<ON_2dPoint>> finish() {
+        if (m_on && m_piece.size() >= 2)
+            m_dashes.push_back(std::move(m_piece));
+        return std::move(m_dashes);
+    }
+
+private:
+    void toggle(const ON_2dPoint& p) {
+        if (m_on) {
+            addPoint(m_piece, p);
+            if (m_piece.size() >= 2)
+                m_dashes.push_back(std::move(m_piece));
+            m_piece.clear();
+        } else {
+            m_piece.assign(1, p);
+        }
+        m_on = !m_on;
+        m_remaining = m_on ? m_pattern.dash : m_pattern.gap;
+    }
+
+    DashPattern m_pattern;
+    double m_remaining;
+    bool m_on = true;
+    std::vector<ON_2dPoint> m_piece;
+    std::vector<std::vector<ON_2dPoint>> m_dashes;
+};
+
+// Beyond this many dashes a line is better drawn whole; the bound also keeps every step of the walk
+// large enough to advance in double precision.
+constexpr double kMostDashes = 1e6;
+
+double lengthOf(const std::vector<ON_2dPoint>& points) {
+    double length = 0.0;
+    for (std::size_t i = 1; i < points.size(); ++i)
+        length += std::hypot(points[i].x - points[i - 1].x, points[i].y - points[i - 1].y);
+    return length;
+}
+
+} // namespace
+
+std::vector<std::vector<ON_2dPoint>> dashPolyline(const std::vector<ON_2dPoint>& points,
+                                                  const DashPattern& pattern) {
+    if (!(pattern.dash > 0.0) || !(pattern.gap > 0.0) ||
+        !(lengthOf(points) / (pattern.dash + pattern.gap) <= kMostDashes))
+        return {points};
+    Dasher dasher(pattern);
+    if (!points.empty())
+        dasher.start(points.front());
+    for (std::size_t i = 1; i < points.size(); ++i)
+        dasher.segment(points[i - 1], points[i]);
+    return dasher.finish();
+}
+
+} // namespace kvhlr

@@ -1,0 +1,53 @@
+#pragma once
+
+// The finished drawing as the writers see it: the camera that made it, its lines, and how line kinds
+// map to the layers of the output formats.
+
+#include "api/KvHLRRecords.h"
+#include "kit/Dashes.h"
+
+#include <array>
+#include <vector>
+
+namespace kvhlr {
+
+struct Drawing {
+    KvHLR::ViewInfoCriteria camera;
+    std::vector<KvHLR::StrokeLine> lines;
+};
+
+// One output layer per line kind.
+struct Layer {
+    int kind;
+    const char* id;      // SVG group id
+    const char* label;   // readable layer name
+    const char* dxfName; // DXF layer name
+    int dxfColor;        // AutoCAD colour index
+    bool hidden;         // drawn dashed
+    double widthRatio;   // line width as a fraction of the drawing's larger side
+};
+
+// Hidden lines first, so that visible lines are drawn over them.
+const std::array<Layer, 5>& layers();
+
+// The layer of a line kind; kinds the library does not produce for model lines go with "other visible".
+const Layer& layerOf(int kind);
+
+struct Box2 {
+    double minX, minY, maxX, maxY;
+    double width() const { return maxX - minX; }
+    double height() const { return maxY - minY; }
+};
+
+// The camera's screen square (-1..1 on both axes) in the drawing plane: the scale factors are the world
+// lengths of one screen unit, exactly as the library scales its output.
+Box2 cameraFrame(const KvHLR::ViewInfoCriteria& camera);
+
+// The bounds of the drawing's lines, or the camera frame when it has none; never thinner than a
+// thousandth of its larger side, so that a drawing of one straight line still has an area.
+Box2 drawingBounds(const Drawing& drawing);
+
+// The dash pattern of hidden lines, in proportion to the drawing's larger side.
+DashPattern hiddenDashes(const Box2& bounds);
+
+} // namespace kvhlr

@@ -1,0 +1,23 @@
+#pragma once
+
+// Reading mesh files: every format the import library knows (OBJ, STL, PLY, OFF, glTF/GLB, 3MF, 3DS,
+// COLLADA and more), with node transforms applied and vertices welded by exact position.
+
+#include "kit/MeshPart.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kvhlr {
+
+// Without `bodies`, every mesh of the file (once for each node that places it) becomes a part of its
+// own; with `bodies`, every node that holds meshes becomes one body part whose faces are its meshes.
+// Only triangles are kept (polygons are split, points and lines dropped); the result may hold no
+// triangle at all. `progress` is told the share of the file read, 0 to 1, as the read goes on. A file that is missing, unreadable, empty, not understood, declaring more than it
+// can hold, or holding coordinates that are not finite or too large to draw throws InputError naming
+// `path`.
+std::vector<MeshPart> readMeshFile(const std::string& path, bool bodies,
+                                   const std::function<void(double)>& progress);
+
+} // namespace kvhlr

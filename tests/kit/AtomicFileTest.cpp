@@ -1,0 +1,76 @@
+// The output file appears whole on commit and never otherwise.
+
+#include "kit/AtomicFile.h"
+#include "TempDir.h"
+#include "kit/InputError.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+using kvhlr::AtomicFile;
+using kvhlrtest::TempDir;
+
+TEST(AtomicFile, CommitReplacesTheTargetAndLeavesNothingElse) {
+    TempDir dir;
+    const std::string target = dir.write("drawing.svg", "old");
+    {
+        AtomicFile file(target);
+        file.stream() << "new drawing";
+        EXPECT_EQ(kvhlrtest::readFile(target), "old") << "nothing shows before the commit";
+        file.commit();
+    }
+    EXPECT_EQ(kvhlrtest::readFile(target), "new drawing");
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"drawing.svg"});
+    struct stat info {};
+    ASSERT_EQ(stat(target.c_str(), &info), 0);
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask) << "permissions of a normally created file";
+}
+
+TEST(AtomicFile, AbandonedFileLeavesTheTargetAsItWas) {
+    TempDir dir;
+    const std::string target = dir.write("drawing.svg", "old");
+    {
+        AtomicFile file(target);
+        file.stream() << "half a drawing";
+    }
+    EXPECT_EQ(kvhlrtest::readFile(target), "old");
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"drawing.svg"});
+    {
+        AtomicFile file(dir.path("fresh.json"));
+        file.stream() << "{";
+    }
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"drawing.svg"});
+}
+
+TEST(AtomicFile, UnwritablePlacesAreReportedWithTheTargetName) {
+    TempDir dir;
+    const std::string inMissingDir = dir.path("no/such/dir/out.svg");
+    try {
+        AtomicFile file(inMissingDir);
+        FAIL() << "created a file in a missing directory";
+    } catch (const kvhlr::InputError& error) {
+        EXPECT_EQ(error.subject(), inMissingDir);
+    }
+    // Found out before any work: a directory in the way, a name too long for the file system, a
+    // place where nothing can be created.
+    std::filesystem::create_directory(dir.path("taken.svg"));
+    for (const std::string& path : {dir.path("taken.svg"), dir.path(std::string(300, 'n') + ".svg"),
+                                    std::string("/proc/x.svg")})
+        EXPECT_THROW(AtomicFile{path}, kvhlr::InputError) << path;
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"taken.svg"});
+    // A name that is allowed, but leaves no room to be repeated in the temporary file's name.
+    const std::string longest = dir.path(std::string(250, 'n') + ".svg");
+    {
+        AtomicFile file(longest);
+        file.stream() << "drawing";
+        file.commit();
+    }
+    EXPECT_EQ(kvhlrtest::readFile(longest), "drawing");
+}
+
+} // namespace

@@ -1,0 +1,114 @@
+// Camera files: taken exactly as written, refused with a reason when unusable.
+
+#include "kit/CameraFile.h"
+#include "TempDir.h"
+#include "kit/InputError.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+using kvhlr::InputError;
+using kvhlrtest::TempDir;
+
+// A front view from z = 10 of an orthographic 4 x 4 window, depths 1 to 20.
+const char* kCamera = R"({"modelView": [1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, -10, 0, 0, 0, 1],
+  "projection": [0.5, 0, 0, 0, 0, 0.5, 0, 0, 0, 0, -0.1, -1.1, 0, 0, 0, 1],
+  "near": 1, "far": 20, "lines": []})";
+
+std::string reasonOf(const std::string& path) {
+    try {
+        kvhlr::readCameraFile(path);
+    } catch (const InputError& error) {
+        EXPECT_EQ(error.subject(), path);
+        return error.reason();
+    }
+    return "";
+}
+
+std::vector<kvhlr::MeshPart> modelAt(double z) {
+    kvhlr::MeshPart part;
+    part.points = {{0, 0, 0}, {1, 1, z}};
+    return {part};
+}
+
+TEST(CameraFile, ReadsEveryNumberExactlyInRowMajorOrder) {
+    TempDir dir;
+    const std::string path =
+        dir.write("camera.json", R"({"modelView": [0.1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16],
+        "projection": [1e-300, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0.30000000000000004, 1], "near": 0.5, "far": 1e9})");
+    const KvHLR::ViewInfoCriteria camera = kvhlr::readCameraFile(path);
+    EXPECT_EQ(camera.modelViewXform[0][0], 0.1);
+    EXPECT_EQ(camera.modelViewXform[0][3], 4.0);
+    EXPECT_EQ(camera.modelViewXform[2][1], 10.0);
+    EXPECT_EQ(camera.modelViewXform[3][3], 16.0);
+    EXPECT_EQ(camera.projectionXform[0][0], 1e-300);
+    EXPECT_EQ(camera.projectionXform[3][2], 0.30000000000000004);
+    EXPECT_EQ(camera.nearPlaneDepth, 0.5);
+    EXPECT_EQ(camera.farPlaneDepth, 1e9);
+}
+
+TEST(CameraFile, RefusesFilesThatDoNotDescribeACamera) {
+    TempDir dir;
+    EXPECT_EQ(reasonOf(dir.write("good.json", kCamera)), "")
+        << "extra keys, as in a drawing file, are ignored";
+    EXPECT_EQ(reasonOf(dir.path("missing.json")), "no such file");
+    EXPECT_EQ(reasonOf(dir.path("")), "is a directory, not a camera file");
+    std::filesystem::create_symlink("loop.json", dir.path("loop.json"));
+    EXPECT_EQ(reasonOf(dir.path("loop.json")), "cannot open: too many levels of symbolic links");
+    EXPECT_NE(reasonOf(dir.write("text.json", "modelView: identity")).find("JSON"), std::string::npos);
+    EXPECT_NE(reasonOf(dir.write("array.json", "[1, 2]")).find("object"), std::string::npos);
+    EXPECT_NE(reasonOf(dir.write("nofar.json", R"({"modelView": [1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1],
+        "projection": [1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1], "near": 1})"))
+                  .find("\"far\""),
+              std::string::npos);
+    EXPECT_NE(reasonOf(dir.write("short.json", R"({"modelView": [1,0,0,0,0,1,0,0,0,0,1,0,0,0,0],
+        "projection": [1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1], "near": 1, "far": 2})"))
+                  .find("16 numbers"),
+              std::string::npos);
+    EXPECT_NE(reasonOf(dir.write("text.json", R"({"modelView": [1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,"1"],
+        "projection": [1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1], "near": 1, "far": 2})"))
+                  .find("numbers"),
+              std::string::npos);
+    EXPECT_NE(reasonOf(dir.write("huge.json", R"({"modelView": [1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1],
+        "projection": [1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1], "near": 1e999, "far": 2})")),
+              "");
+}
+
+TEST(CameraFile, RefusesCamerasThatCannotDrawTheModel) {
+    TempDir dir;
+    const std::string path = dir.write("camera.json", kCamera);
+    KvHLR::ViewInfoCriteria camera = kvhlr::readCameraFile(path);
+    EXPECT_NO_THROW(kvhlr::checkCamera(camera, modelAt(5), path));
+    auto reason = [&](const KvHLR::ViewInfoCriteria& c, double z) {
+        try {
+            kvhlr::checkCamera(c, modelAt(z), path);
+        } catch (const InputError& error) {
+            EXPECT_EQ(error.subject(), path);
+            return error.reason();
+        }
+        return std::string();
+    };
+    EXPECT_NE(reason(camera, 9).find("near plane"), std::string::npos) << "z = 9 lies at the near plane";
+    EXPECT_NE(reason(camera, 12).find("near plane"), std::string::npos) << "z = 12 lies behind the eye";
+    KvHLR::ViewInfoCriteria flat = camera;
+    flat.modelViewXform[2][2] = 0.0;
+    EXPECT_NE(reason(flat, 5).find("modelView"), std::string::npos);
+    KvHLR::ViewInfoCriteria singular = camera;
+    singular.projectionXform[1][1] = 0.0;
+    EXPECT_NE(reason(singular, 5).find("projection"), std::string::npos);
+    // Models in very large or very small units: the size of an entry alone says nothing.
+    KvHLR::ViewInfoCriteria farAway = camera;
+    farAway.modelViewXform[0][3] = 1e15;
+    farAway.projectionXform[0][0] *= 1e-6;
+    farAway.projectionXform[1][1] *= 1e-6;
+    EXPECT_EQ(reason(farAway, 5), "");
+    KvHLR::ViewInfoCriteria vanishing =
+        camera; // w = 1 + z_view / 10 vanishes at the eye's plane z_view = -10
+    vanishing.projectionXform[3][2] = 0.1;
+    EXPECT_NE(reason(vanishing, 0).find("infinity"), std::string::npos);
+}
+
+} // namespace

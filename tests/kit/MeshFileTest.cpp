@@ -1,0 +1,193 @@
+// Reading mesh files: welding across formats, node transforms, bodies, and every way a file can be bad.
+
+#include "kit/MeshFile.h"
+#include "GltfFile.h"
+#include "MeshChecks.h"
+#include "TempDir.h"
+#include "kit/InputError.h"
+
+#include <assimp/Exporter.hpp>
+#include <assimp/Importer.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+#include <set>
+#include <tuple>
+
+namespace {
+
+using kvhlr::MeshPart;
+using kvhlrtest::TempDir;
+
+std::vector<MeshPart> read(const std::string& path, bool bodies = false) {
+    return kvhlr::readMeshFile(path, bodies, [](double) {});
+}
+
+std::set<std::tuple<double, double, double>> pointSet(const Kv::KvPointList& points) {
+    std::set<std::tuple<double, double, double>> set;
+    for (const ON_3dPoint& p : points)
+        set.emplace(p.x, p.y, p.z);
+    return set;
+}
+
+// The file's reason for failing, or "" when it was read.
+std::string failure(const std::string& path) {
+    try {
+        read(path);
+    } catch (const kvhlr::InputError& error) {
+        EXPECT_EQ(error.subject(), path);
+        return error.reason();
+    }
+    return "";
+}
+
+TEST(MeshFile, StlAndObjCubesWeldIntoTheSameClosedSolid) {
+    for (const char* name : {"cube.stl", "cube.obj"}) {
+        SCOPED_TRACE(name);
+        const std::vector<MeshPart> parts = read(std::string(KVHLR_TEST_DATA) + "/" + name);
+        ASSERT_EQ(parts.size(), 1u);
+        ASSERT_EQ(parts[0].faces.size(), 1u);
+        EXPECT_FALSE(parts[0].body);
+        EXPECT_EQ(parts[0].points.size(), 8u);
+        EXPECT_EQ(parts[0].faces[0].size(), 12u);
+        EXPECT_TRUE(kvhlrtest::closedAndConsistent(parts[0].faces[0]));
+        EXPECT_DOUBLE_EQ(kvhlrtest::signedVolume6(parts[0].points, parts[0].faces[0]), 6 * 8.0);
+    }
+}
+
+TEST(MeshFile, ReadsTheCommonFormats) {
+    // The OBJ cube written by the import library's own exporters, plus a hand-written OFF file.
+    TempDir dir;
+    Assimp::Importer importer;
+    const aiScene* cube =
+        importer.ReadFile(std::string(KVHLR_TEST_DATA) + "/cube.obj", aiProcess_Triangulate);
+    ASSERT_NE(cube, nullptr);
+    Assimp::Exporter exporter;
+    std::vector<std::string> paths{dir.write("cube.off",
+                                             "OFF\n8 6 0\n0 0 0\n2 0 0\n2 2 0\n0 2 0\n0 0 2\n2 0 2\n2 2 2\n"
+                                             "0 2 2\n4 0 3 2 1\n4 4 5 6 7\n4 0 1 5 4\n4 1 2 6 5\n"
+                                             "4 2 3 7 6\n4 3 0 4 7\n")};
+    const std::pair<const char*, const char*> formats[] = {
+        {"collada", "dae"}, {"3ds", "3ds"},    {"3mf", "3mf"},  {"plyb", "ply"},
+        {"glb2", "glb"},    {"gltf2", "gltf"}, {"stlb", "stl"}, {"x3d", "x3d"}};
+    for (const auto& [format, extension] : formats) {
+        paths.push_back(dir.path(std::string("cube.") + format + "." + extension));
+        ASSERT_EQ(exporter.Export(cube, format, paths.back()), AI_SUCCESS) << format;
+    }
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        const std::vector<MeshPart> parts = read(path);
+        ASSERT_EQ(parts.size(), 1u);
+        EXPECT_EQ(parts[0].points.size(), 8u);
+        ASSERT_EQ(parts[0].faces[0].size(), 12u);
+        EXPECT_TRUE(kvhlrtest::closedAndConsistent(parts[0].faces[0]));
+        EXPECT_NEAR(kvhlrtest::signedVolume6(parts[0].points, parts[0].faces[0]), 6 * 8.0, 1e-9);
+    }
+}
+
+// A tetrahedron wound outward, under a parent node moved by (10, 0, 0) and a child node mirrored in x.
+const std::vector<float> kTetraPoints{0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1};
+const std::vector<std::uint16_t> kTetraTriangles{0, 2, 1, 0, 1, 3, 0, 3, 2, 1, 2, 3};
+
+TEST(MeshFile, AppliesNodeTransformsAndKeepsMirroredMeshesOutwardWound) {
+    TempDir dir;
+    const std::string path = dir.write(
+        "tetra.gltf",
+        kvhlrtest::gltf(kTetraPoints, {kTetraTriangles},
+                        R"([{"translation":[10,0,0],"children":[1]},{"scale":[-1,1,1],"mesh":0}])"));
+    const std::vector<MeshPart> parts = read(path);
+    ASSERT_EQ(parts.size(), 1u);
+    EXPECT_EQ(pointSet(parts[0].points), (pointSet({{10, 0, 0}, {9, 0, 0}, {10, 1, 0}, {10, 0, 1}})));
+    EXPECT_TRUE(kvhlrtest::closedAndConsistent(parts[0].faces[0]));
+    EXPECT_GT(kvhlrtest::signedVolume6(parts[0].points, parts[0].faces[0]), 0.0);
+}
+
+TEST(MeshFile, BodiesGatherTheMeshesOfAnObjectOverSharedPoints) {
+    // Two primitives of one mesh (two meshes of one node after import) meeting along an edge.
+    TempDir dir;
+    const std::string path =
+        dir.write("pair.gltf", kvhlrtest::gltf({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0}, {{0, 1, 2}, {1, 3, 2}},
+                                               R"([{"mesh":0}])"));
+    const std::vector<MeshPart> separate = read(path);
+    ASSERT_EQ(separate.size(), 2u);
+    EXPECT_EQ(separate[0].points.size(), 3u);
+    EXPECT_EQ(separate[1].points.size(), 3u);
+
+    const std::vector<MeshPart> bodies = read(path, true);
+    ASSERT_EQ(bodies.size(), 1u);
+    EXPECT_TRUE(bodies[0].body);
+    ASSERT_EQ(bodies[0].faces.size(), 2u);
+    EXPECT_EQ(bodies[0].points.size(), 4u) << "the common edge's points are welded across the faces";
+    const auto& a = bodies[0].faces[0][0];
+    const auto& b = bodies[0].faces[1][0];
+    EXPECT_EQ((std::set<std::uint64_t>{a[0], a[1], a[2], b[0], b[1], b[2]}.size()), 4u);
+}
+
+TEST(MeshFile, FileWithoutTrianglesReadsAsEmpty) {
+    TempDir dir;
+    const std::vector<MeshPart> parts = read(dir.write("lines.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nl 1 2 3\n"));
+    EXPECT_EQ(kvhlr::triangleCount(parts), 0u);
+}
+
+std::string binaryStlTriangle(float x) {
+    std::string bytes(80, ' ');
+    const std::uint32_t count = 1;
+    bytes.append(reinterpret_cast<const char*>(&count), 4);
+    const float values[12] = {0, 0, 1, x, 0, 0, 1, 0, 0, 0, 1, 0};
+    bytes.append(reinterpret_cast<const char*>(values), sizeof values);
+    return bytes + std::string(2, '\0');
+}
+
+TEST(MeshFile, BadFilesAreReportedWithTheirReason) {
+    TempDir dir;
+    std::filesystem::create_symlink("loop.b", dir.path("loop.a"));
+    std::filesystem::create_symlink("loop.a", dir.path("loop.b"));
+    auto tetra = [](float x, const std::string& nodes) {
+        return kvhlrtest::gltf({0, 0, 0, x, 0, 0, 0, 1, 0, 0, 0, 1}, {kTetraTriangles}, nodes);
+    };
+    const std::pair<std::string, std::string> cases[] = {
+        {dir.path("missing.stl"), "no such file"},
+        {dir.path("loop.a"), "cannot open: too many levels of symbolic links"},
+        {dir.path(""), "is a directory, not a mesh file"},
+        {dir.write("empty.obj", ""), "the file is empty"},
+        {dir.write("garbage.stl", "this is not a mesh at all"), "not a mesh file"},
+        {dir.write("truncated.gltf", "{\"asset\": {\"version\": \"2.0\"}, \"meshes\": ["), "not a mesh"},
+        {dir.write("vertices.off", "OFF\n2000000000 1 0\n0 0 0\n"), "declares 2000000000 vertices"},
+        {dir.write("ok.stl", binaryStlTriangle(0.0f)), ""},
+        {dir.write("nan.stl", binaryStlTriangle(std::numeric_limits<float>::quiet_NaN())),
+         "a vertex coordinate is not a finite number"},
+        // Numbers beyond single precision, written out or as infinity.
+        {dir.write("inf.stl", binaryStlTriangle(std::numeric_limits<float>::infinity())),
+         "a vertex coordinate is too large or infinite"},
+        {dir.write("large.obj", "v 1e308 0 0\nv 0 1 0\nv 0 0 1\nf 1 2 3\n"), "too large or infinite"},
+        // Finite in the file, too large once placed by the node transforms (1e39 overflows the import
+        // library's single precision).
+        {dir.write("placed.gltf", tetra(1e30f, R"([{"scale":[1e29,1,1],"mesh":0}])")), ""},
+        {dir.write("scaled.gltf", tetra(1e30f, R"([{"scale":[1e31,1,1],"mesh":0}])")),
+         "a vertex coordinate is too large: the drawing can be computed only with coordinates up to 1e+60"},
+        {dir.write("overflowed.gltf", tetra(1, R"([{"scale":[1e39,1,1],"mesh":0}])")),
+         "a vertex coordinate is too large:"},
+    };
+    for (const auto& [path, reason] : cases) {
+        const std::string actual = failure(path);
+        if (reason.empty())
+            EXPECT_EQ(actual, "") << path;
+        else
+            EXPECT_NE(actual.find(reason), std::string::npos) << path << ": " << actual;
+    }
+}
+
+TEST(MeshFile, ReadingReportsTheShareRead) {
+    std::vector<double> shares;
+    kvhlr::readMeshFile(std::string(KVHLR_TEST_DATA) + "/cube.obj", false,
+                        [&shares](double share) { shares.push_back(share); });
+    ASSERT_FALSE(shares.empty());
+    for (double share : shares)
+        EXPECT_TRUE(share >= 0.0 && share <= 1.0) << share;
+}
+
+} // namespace
