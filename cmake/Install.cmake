@@ -1,14 +1,15 @@
-# Installs the library, the host stand-in and their headers with a CMake package config,
-# so that a host writes find_package(KelvarHLR) and links KelvarHLR::Kelvar_HLR.
+# Installs the library, the drawing kit, the host stand-in and their headers with a CMake package
+# config, so that a host writes find_package(KelvarHLR) and links KelvarHLR::Kelvar_HLR (and
+# KelvarHLR::Kelvar_HLR_Kit for the kit).
 include(CMakePackageConfigHelpers)
 
-install(TARGETS Kelvar_HLR kelvar_host EXPORT KelvarHLRTargets
+install(TARGETS Kelvar_HLR Kelvar_HLR_Kit kelvar_host EXPORT KelvarHLRTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/KelvarHLR)
 install(FILES api/Kelvar_HLR.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/KelvarHLR)
-foreach(dir api Hlr WindowQuery kdtree host)
+foreach(dir api Hlr WindowQuery kdtree host kit)
   install(DIRECTORY ${dir}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/KelvarHLR/${dir}
           FILES_MATCHING PATTERN "*.h")
 endforeach()
