@@ -1,0 +1,49 @@
+#pragma once
+
+// A page of a drawing sheet as the vector writers see it: paper of a real size, and every line placed
+// on it in millimetres, with the pen that draws it. Sheets are laid out into pages (views placed at a
+// scale, a title block); SVG, DXF and PDF writers turn pages into files. Coordinates run from the
+// page's lower left corner, x to the right and y up.
+
+#include <string>
+#include <vector>
+
+namespace kvhlr {
+
+struct PagePoint {
+    double x = 0.0; // mm
+    double y = 0.0; // mm
+};
+
+// How a layer's lines are drawn.
+struct Pen {
+    double widthMm = 0.35;
+    std::vector<double> dashMm; // on, off, on, off ...; empty: solid
+    std::string color = "#000000";
+};
+
+// One layer of the page: a kind of line of one view (or the title block), drawn with one pen. Plotter
+// software picks layers by the leading number of their names, so names start with one ("1-visible").
+struct PageLayer {
+    std::string name;
+    std::string view; // the view it belongs to ("front", "iso", ...), empty for the title block
+    Pen pen;
+    std::vector<std::vector<PagePoint>> polylines; // in the order a plotter should draw them
+};
+
+// Text on the page (the title block): the baseline's start, its height, in the layer's pen.
+struct PageText {
+    PagePoint at;
+    double heightMm = 3.5;
+    std::string text;
+    std::string layer;
+};
+
+struct Page {
+    double widthMm = 210.0;
+    double heightMm = 297.0;
+    std::vector<PageLayer> layers; // drawn in this order
+    std::vector<PageText> texts;
+};
+
+} // namespace kvhlr

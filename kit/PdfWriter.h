@@ -1,0 +1,20 @@
+#pragma once
+
+// PDF output: one PDF page per page of the sheet, of the page's paper size, its layers drawn in order
+// with their pens and its texts (the title block) in a plain sans-serif font.
+
+#include "kit/Page.h"
+
+#include <string>
+#include <vector>
+
+namespace kvhlr {
+
+// Writes through a temporary file that replaces `path` only once the whole document is written. A
+// text's height is that of its capital letters; texts go over the lines, in their layer's colour (black
+// for a layer the page lacks). Throws InputError naming `path` when there are no pages, a page has no
+// area, a pen's colour is not #rrggbb, cairo refuses a pen (a negative dash, or only zero dashes), or
+// the file cannot be written.
+void writePdf(const std::string& path, const std::vector<Page>& pages);
+
+} // namespace kvhlr

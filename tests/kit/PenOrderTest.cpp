@@ -1,0 +1,137 @@
+// Plotter order: the greedy choice on hand-made cases, the kd-tree search against a plain scan of every
+// free end, pages and drawing lines put in order, and a million polylines timed.
+
+#include "kit/PenOrder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <iostream>
+#include <random>
+#include <sstream>
+#include <tuple>
+
+namespace {
+
+using namespace kvhlr;
+
+// "1 2 0r": polylines 1, 2 and 0, the last drawn backwards.
+std::string text(const std::vector<PlotStep>& steps) {
+    std::ostringstream out;
+    for (const PlotStep& step : steps)
+        out << (&step == &steps.front() ? "" : " ") << step.index << (step.reversed ? "r" : "");
+    return out.str();
+}
+
+TEST(PlotterOrder, NearestEndComesNext) {
+    const struct {
+        std::vector<PolylineEnds> polylines;
+        const char* expected;
+    } cases[] = {
+        {{}, ""},
+        {{{{5, 5}, {6, 6}}, {{1, 0}, {2, 0}}, {{3, 0}, {4, 0}}}, "1 2 0"},
+        {{{{10, 0}, {1, 0}}, {{20, 0}, {30, 0}}}, "0r 1"}, // the far end is nearer
+        {{{{9, 9}, {0, 1}}, {{1, 0}, {9, -9}}}, "0r 1"},   // equally near: the lower index
+        {{{{1, 0}, {-1, 0}}}, "0"},                        // both ends equally near
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(text(plotterOrder(c.polylines, {0, 0})), c.expected);
+}
+
+// The same greedy choice by looking at every free end at every step.
+std::vector<PlotStep> orderByScan(const std::vector<PolylineEnds>& polylines, PagePoint pen) {
+    std::vector<bool> drawn(polylines.size(), false);
+    std::vector<PlotStep> steps;
+    for (std::size_t step = 0; step < polylines.size(); ++step) {
+        double best = HUGE_VAL;
+        std::size_t bestEnd = 0;
+        for (std::size_t end = 0; end < 2 * polylines.size(); ++end) {
+            const PagePoint p = end % 2 ? polylines[end / 2].last : polylines[end / 2].first;
+            const double d2 = (p.x - pen.x) * (p.x - pen.x) + (p.y - pen.y) * (p.y - pen.y);
+            if (!drawn[end / 2] && d2 < best) {
+                best = d2;
+                bestEnd = end;
+            }
+        }
+        drawn[bestEnd / 2] = true;
+        steps.push_back({bestEnd / 2, bestEnd % 2 == 1});
+        pen = bestEnd % 2 ? polylines[bestEnd / 2].first : polylines[bestEnd / 2].last;
+    }
+    return steps;
+}
+
+std::vector<PolylineEnds> randomSegments(std::size_t count, std::uint64_t seed, double side, double length,
+                                         bool onGrid) {
+    std::mt19937_64 random(seed);
+    const auto uniform = [&](double scale) {
+        const double u = static_cast<double>(random() >> 11) * 0x1.0p-53 * scale;
+        return onGrid ? std::floor(u) : u;
+    };
+    std::vector<PolylineEnds> segments(count);
+    for (PolylineEnds& s : segments) {
+        s.first = {uniform(side), uniform(side)};
+        s.last = {s.first.x + uniform(2 * length) - length, s.first.y + uniform(2 * length) - length};
+    }
+    return segments;
+}
+
+// Integer coordinates on a small grid make many ends equally near, and coincide.
+TEST(PlotterOrder, MatchesAScanOfEveryEndAndShortensTravel) {
+    for (const bool onGrid : {false, true})
+        for (std::uint64_t seed = 1; seed <= 4; ++seed) {
+            const auto segments = randomSegments(400, seed, onGrid ? 12 : 100, onGrid ? 6 : 10, onGrid);
+            ASSERT_EQ(text(plotterOrder(segments, {0, 0})), text(orderByScan(segments, {0, 0})))
+                << "seed " << seed << (onGrid ? " on grid" : "");
+            Page page;
+            page.layers.resize(1);
+            for (const PolylineEnds& s : segments)
+                page.layers[0].polylines.push_back({s.first, s.last});
+            const double before = penUpTravel(page);
+            orderForPlotter(page);
+            EXPECT_LT(penUpTravel(page), before);
+        }
+}
+
+TEST(PlotterOrder, PageLayersFollowOnAndKeepEmptyPolylinesLast) {
+    Page page;
+    page.layers.resize(2);
+    page.layers[0].polylines = {{}, {{3, 0}, {3, 4}}, {{0, 4}, {1, 1}, {0, 0}}};
+    page.layers[1].polylines = {{{9, 9}, {10, 9}}, {{3, 5}, {4, 5}}};
+    EXPECT_DOUBLE_EQ(penUpTravel(page), 3 + 3 + std::hypot(9, 9) + std::hypot(7, 4));
+    orderForPlotter(page);
+    std::ostringstream points;
+    for (const PageLayer& layer : page.layers)
+        for (const auto& polyline : layer.polylines) {
+            for (const PagePoint& p : polyline)
+                points << p.x << ',' << p.y << ' ';
+            points << '|';
+        }
+    EXPECT_EQ(points.str(), "0,0 1,1 0,4 |3,4 3,0 ||3,5 4,5 |9,9 10,9 |");
+    EXPECT_DOUBLE_EQ(penUpTravel(page), 0 + 3 + 5 + std::hypot(5, 4));
+}
+
+// The writers draw hidden lines first, then silhouettes, convex, concave and other visible edges.
+TEST(PlotterOrder, DrawingLinesGoByLayerFromThePen) {
+    std::vector<KvHLR::StrokeLine> lines;
+    for (const auto& [kind, from, to] : std::vector<std::tuple<int, double, double>>{
+             {0, 8, 9}, {5, 30, 31}, {1, 4, 3}, {7, 20, 21}, {1, 1, 2}, {0, 5, 6}})
+        lines.push_back({{{from, 0}, {to, 0}}, kind});
+    orderForPlotter(lines, {0, 0});
+    std::ostringstream order;
+    for (const KvHLR::StrokeLine& line : lines)
+        order << line.kind << ':' << line.points.front().x << ' ';
+    EXPECT_EQ(order.str(), "1:1 1:3 0:5 0:8 7:20 5:30 ");
+}
+
+// A scan of every free end at every step would take hours here.
+TEST(PlotterOrder, AMillionPolylines) {
+    const auto segments = randomSegments(1000000, 7, 1000, 1, false);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(plotterOrder(segments, {0, 0}).size(), segments.size());
+    std::cout << "plotterOrder: 1000000 polylines in "
+              << std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() << " s\n";
+}
+
+} // namespace
