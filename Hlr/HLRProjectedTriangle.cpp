@@ -383,15 +383,15 @@ void HLRProjectedTriangle::hideExactly(HLRProjectedTriangleEdge& edge) const {
     }
     double lo = 0.0;
     double hi = 1.0;
-    if (!coveredRange(corner, sharedCorner, P->screenPosition, Q->screenPosition, HLRProjectedModel::sm_dExactTolerance2D,
-                      lo, hi)) {
+    if (!coveredRange(corner, sharedCorner, P->screenPosition, Q->screenPosition,
+                      HLRProjectedModel::sm_dExactTolerance2D, lo, hi)) {
         return;
     }
 
     // Screen parameter t and 3D parameter s along the edge: t = s wQ / ((1 - s) wP + s wQ).
-    const HLRVector4D& wRow = HLRProjectedModel::sm_screenWRow;
-    const auto screenW = [&wRow](const HLRVector3D& v) {
-        return wRow.x() * v.x + wRow.y() * v.y + wRow.z() * v.z + wRow.w();
+    const auto screenW = [](const HLRVector3D& v) {
+        const HLRVector4D& row = HLRProjectedModel::sm_screenWRow;
+        return row.x() * v.x + row.y() * v.y + row.z() * v.z + row.w();
     };
     const double wP = screenW(P->viewPosition);
     const double wQ = screenW(Q->viewPosition);
