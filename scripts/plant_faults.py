@@ -1,0 +1,116 @@
+#!/usr/bin/env python3
+"""Plants one-line faults, one at a time, in a scratch copy of the sources and runs the test suite
+against each, to see which faults the tests catch. A fault the suite lets through marks a gap in it.
+
+    scripts/plant_faults.py [--work /tmp/faults] [--only NAME,...] [--ctest-args "-L 'Hlr|api|kit|cli|checker'"]
+
+The scratch copy is the committed tree (git worktree) with one build folder reused across faults, so
+each fault costs an incremental rebuild and one ctest run. Prints a Markdown table: fault, stage,
+caught or not, and the first failing tests. A fault whose original text is not found stops the run:
+the table below must follow the code."""
+import argparse
+import os
+import subprocess
+import sys
+
+# (name, stage, file, original text, faulty text). Each original must occur exactly once.
+FAULTS = [
+    ("inside-one-side-tolerance", "hide test", "Hlr/HLRProjectedTriangle.cpp",
+     "distance(0, x) >= -tol && distance(1, x)", "distance(0, x) >= tol && distance(1, x)"),
+    ("plane-depth-tolerance-sign", "hide test", "Hlr/HLRProjectedTriangle.cpp",
+     "ends.frontP = planeDepth(P.viewPosition) - tolZ < P.viewPosition.z;",
+     "ends.frontP = planeDepth(P.viewPosition) + tolZ < P.viewPosition.z;"),
+    ("depth-borrow-test", "hide test", "Hlr/HLRProjectedTriangle.cpp",
+     "& kDepthBorrowBit) != 0;", "& kDepthBorrowBit) == 0;"),
+    ("exact-shared-corner-grown", "exact hide test", "Hlr/HLRProjectedTriangle.cpp",
+     "sharedCorner[i] || sharedCorner[(i + 1) % 3] ? 0.0 : tol;", "sharedCorner[i] ? 0.0 : tol;"),
+    ("exact-behind-sign", "exact hide test", "Hlr/HLRProjectedTriangle.cpp",
+     "(centreSide > 0.0 ? -1.0 : 1.0) / normalLength;", "(centreSide > 0.0 ? 1.0 : -1.0) / normalLength;"),
+    ("merge-start-takes-later", "intervals", "Hlr/HLRIntervals.cpp",
+     "const double lo = std::min(x.from - x.fromTolerance, start - tolerance);",
+     "const double lo = std::max(x.from - x.fromTolerance, start - tolerance);"),
+    ("sharp-threshold-inclusive", "classification", "Hlr/HLRProjectedTriangleEdge.cpp",
+     "const bool sharp = threshold > cosine;", "const bool sharp = threshold >= cosine;"),
+    ("extraction-start-end", "extraction", "Hlr/HLRShortStrokeGroup.cpp",
+     "interval.from == 0.0 ? start :", "interval.from <= 0.0001 ? start :"),
+    ("inside-out-vote", "inside-out vote", "Hlr/HLRPolyAlgo.cpp", "return vote > 0;", "return vote >= 0;"),
+    ("renewal-merge-reach", "renewal", "Hlr/HLRStrokeNetworkRenewer.cpp",
+     "if (toEnd1 < 20 * t && toEnd1 < toEnd2)", "if (toEnd1 < 2 * t && toEnd1 < toEnd2)"),
+    ("connector-turn-bound", "joining", "Hlr/HLRStrokeConnector.cpp",
+     "double best = leftMost ? -TURN_BOUND : TURN_BOUND;", "double best = leftMost ? TURN_BOUND : -TURN_BOUND;"),
+    ("tree-covers-border", "window-query tree", "WindowQuery/Node.h",
+     "if (window.y0 <= this->first() && window.y1 >= this->last()) {",
+     "if (window.y0 < this->first() && window.y1 >= this->last()) {"),
+    ("tree-nearest-depth", "hide pass", "Hlr/HLRWindowQueryTraverser.cpp",
+     "if ((*m_nearestDepths)[index] < m_farthestDepth) {", "if ((*m_nearestDepths)[index] <= m_farthestDepth) {"),
+    ("box-guard-bits", "packed boxes", "Hlr/HLRBoundingBox.h",
+     "(o.m_maxCode - m_minCode)) & GUARD_MASK) == 0;", "(o.m_maxCode - m_minCode)) & GUARD_MASK) != 1;"),
+    ("grid-margin", "packed boxes", "Hlr/HLRBoundingBox2D.cpp",
+     "sm_dMargin = 0.002 * std::min(dx, dy);", "sm_dMargin = 0.0;"),
+    ("progress-span", "progress", "Hlr/HLRProgressObservableProc.cpp",
+     "m_span = m_parent != nullptr ? m_parent->m_span * m_weight : 1.0;",
+     "m_span = m_parent != nullptr ? m_weight : 1.0;"),
+    ("coarse-tolerance", "projected model", "Hlr/HLRProjectedModel.cpp",
+     "sm_dCoarseTolerance3D = 0.01 * smallest3D;", "sm_dCoarseTolerance3D = 0.1 * smallest3D;"),
+    ("renewal-tolerance", "post processor", "Hlr/HLRPostProcessor.cpp",
+     "m_tolerance = std::min(world.width(), world.height()) * 1e-6;",
+     "m_tolerance = std::min(world.width(), world.height()) * 1e-3;"),
+    ("cleanup-parallel", "drawing cleanup", "api/DrawingCleanup.cpp",
+     "constexpr double kParallelSine = 1e-3;", "constexpr double kParallelSine = 1e-1;"),
+    ("camera-fill", "camera fit", "kit/CameraFit.cpp",
+     "(across > 0.0 ? across : gap) / request.fill, gap);", "(across > 0.0 ? across : gap), gap);"),
+    ("mirror-winding", "mesh reading", "kit/MeshFile.cpp",
+     "face.mIndices[flip ? 2 : 1], face.mIndices[flip ? 1 : 2]", "face.mIndices[1], face.mIndices[2]"),
+]
+
+
+def run(command, cwd, quiet=True):
+    return subprocess.run(command, cwd=cwd, shell=isinstance(command, str), text=True,
+                          stdout=subprocess.PIPE if quiet else None, stderr=subprocess.STDOUT if quiet else None)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--work", default="/tmp/kvhlr-faults")
+    parser.add_argument("--only", default="")
+    parser.add_argument("--ctest-args", default="")
+    options = parser.parse_args()
+    repo = subprocess.run(["git", "rev-parse", "--show-toplevel"], text=True, capture_output=True,
+                          check=True).stdout.strip()
+    tree = os.path.join(options.work, "tree")
+    build = os.path.join(options.work, "build")
+    if not os.path.isdir(tree):
+        run(["git", "worktree", "add", "--detach", tree, "HEAD"], repo, quiet=False).check_returncode()
+    chosen = [f for f in FAULTS if not options.only or f[0] in options.only.split(",")]
+    for name, _, path, original, _ in chosen:
+        text = open(os.path.join(tree, path)).read()
+        if text.count(original) != 1:
+            sys.exit(f"{name}: the original text occurs {text.count(original)} times in {path}")
+    run(["cmake", "-S", tree, "-B", build, "-DCMAKE_BUILD_TYPE=Release", "-DKVHLR_BUILD_BENCHMARKS=OFF"],
+        tree).check_returncode()
+    jobs = str(os.cpu_count() or 2)
+    rows = []
+    for name, stage, path, original, faulty in chosen:
+        file = os.path.join(tree, path)
+        text = open(file).read()
+        open(file, "w").write(text.replace(original, faulty))
+        try:
+            built = run(["cmake", "--build", build, "-j", jobs], tree)
+            if built.returncode != 0:
+                rows.append((name, stage, "caught (does not build)", ""))
+                continue
+            tested = run(f"ctest -j {jobs} {options.ctest_args}", build)
+            failed = [line.split(" - ", 1)[1].split(" (")[0].strip() for line in tested.stdout.splitlines()
+                      if " - " in line and any(mark in line for mark in ("(Failed", "(SEGFAULT", "(Timeout"))]
+            rows.append((name, stage, "caught" if tested.returncode != 0 else "SURVIVED", ", ".join(failed[:3])))
+        finally:
+            open(file, "w").write(text)
+        print(f"{name}: {rows[-1][2]}", file=sys.stderr)
+    run(["cmake", "--build", build, "-j", jobs], tree)  # leave the build as the tree is
+    print("| fault | stage | result | first failing tests |\n|---|---|---|---|")
+    for row in rows:
+        print("| " + " | ".join(row) + " |")
+
+
+if __name__ == "__main__":
+    main()
