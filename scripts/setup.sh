@@ -1,7 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing and builds the library, the kvhlr tool and the examples (Release) in build/.
+# Installs what is missing and builds the library, the drawing kit, the kvhlr tool, the Python module and
+# the examples (Release) in build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKVHLR_BUILD_TESTS=OFF -DKVHLR_BUILD_BENCHMARKS=OFF
 cmake --build build -j "$(nproc)"
+# Lets the user's python3 import kelvar_hlr from this build (where the module was built).
+if ls build/python/kelvar_hlr*.so > /dev/null 2>&1; then
+    site="$(python3 -m site --user-site)"
+    mkdir -p "$site"
+    echo "$PWD/build/python" > "$site/kelvar_hlr_build.pth"
+fi

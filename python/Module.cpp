@@ -1,0 +1,391 @@
+// kelvar_hlr: triangle meshes held in numpy arrays drawn through the drawing kit, with the cameras, the
+// mesh reading and the drawing files of the kvhlr tool.
+
+#include "python/MeshArrays.h"
+
+#include "kit/CameraFile.h"
+#include "kit/CameraFit.h"
+#include "kit/DemoPart.h"
+#include "kit/DrawMesh.h"
+#include "kit/DrawingFile.h"
+#include "kit/InputError.h"
+#include "kit/MeshFile.h"
+
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+#include <pybind11/stl/filesystem.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace kvhlr::python {
+namespace {
+
+using namespace py::literals;
+using Camera = KvHLR::ViewInfoCriteria;
+using Path = std::filesystem::path;
+
+// A file that cannot be read or written, or whose content is not understood. Python callers expect an
+// OSError from a file, as from the interpreter's own file functions; other input errors are ValueErrors.
+class FileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+template <class Call> auto fileCall(Call call) {
+    try {
+        return call();
+    } catch (const InputError& error) {
+        throw FileError(error.what());
+    }
+}
+
+// ---- Camera
+
+py::array_t<double> matrixArray(const ON_Xform& xform) {
+    py::array_t<double> matrix({4, 4});
+    auto entries = matrix.mutable_unchecked<2>();
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            entries(r, c) = xform[r][c];
+    return matrix;
+}
+
+ON_Xform xformOf(py::handle object, const char* name) {
+    const py::array_t<double, py::array::forcecast> matrix(py::reinterpret_borrow<py::object>(object));
+    if (matrix.ndim() != 2 || matrix.shape(0) != 4 || matrix.shape(1) != 4)
+        throw py::value_error(std::string(name) + " must be a 4x4 matrix");
+    ON_Xform xform;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            if (!std::isfinite(xform[r][c] = matrix.at(r, c)))
+                throw py::value_error(std::string(name) + " must hold finite numbers");
+    return xform;
+}
+
+Camera cameraOf(py::handle modelView, py::handle projection, double near, double far) {
+    if (!std::isfinite(near) || !std::isfinite(far))
+        throw py::value_error("near and far must be finite numbers");
+    Camera camera;
+    camera.modelViewXform = xformOf(modelView, "model_view");
+    camera.projectionXform = xformOf(projection, "projection");
+    camera.nearPlaneDepth = near;
+    camera.farPlaneDepth = far;
+    return camera;
+}
+
+UpAxis upAxisOf(const std::string& name) {
+    if (name == "y" || name == "z")
+        return name == "y" ? UpAxis::Y : UpAxis::Z;
+    throw py::value_error("up_axis must be 'y' or 'z', not '" + name + "'");
+}
+
+// Two rows are the minimum and maximum corners of a box, which the camera sees as its eight corners;
+// any other number of rows are the model's vertices.
+std::vector<MeshPart> boundsParts(py::handle bounds) {
+    std::vector<MeshPart> parts(1);
+    Kv::KvPointList& points = parts[0].points;
+    points = pointsOf(bounds, "bounds");
+    for (const ON_3dPoint& p : points)
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
+            throw py::value_error("bounds must hold finite numbers");
+    if (points.size() == 2) {
+        const ON_3dPoint lo = points[0], hi = points[1];
+        points.clear();
+        for (int corner = 0; corner < 8; ++corner)
+            points.emplace_back(corner & 1 ? hi.x : lo.x, corner & 2 ? hi.y : lo.y, corner & 4 ? hi.z : lo.z);
+    }
+    return parts;
+}
+
+Camera fitted(const ViewDirection& direction, py::handle bounds, std::optional<double> perspective,
+              double fill) {
+    if (perspective && !(*perspective > 0.0 && *perspective < 180.0))
+        throw py::value_error("perspective: the field of view must lie between 0 and 180 degrees");
+    if (!(fill > 0.0 && std::isfinite(fill)))
+        throw py::value_error("fill must be a positive number");
+    return fitCamera(CameraRequest{direction, perspective, fill}, boundsParts(bounds));
+}
+
+Camera namedView(const std::string& name, py::handle bounds, const std::string& upAxis,
+                 std::optional<double> perspective, double fill) {
+    ViewDirection direction;
+    try {
+        direction = namedViewDirection(name, upAxisOf(upAxis));
+    } catch (const InputError& error) {
+        std::string names;
+        for (const std::string& view : namedViews())
+            names += (names.empty() ? "" : ", ") + view;
+        throw py::value_error(error.reason() + "; the views are " + names);
+    }
+    return fitted(direction, bounds, perspective, fill);
+}
+
+Camera lookAt(const std::array<double, 3>& eye, const std::array<double, 3>& target,
+              const std::array<double, 3>& up, py::handle bounds, std::optional<double> perspective,
+              double fill) {
+    ViewDirection direction;
+    try {
+        direction =
+            lookDirection(ON_3dPoint(eye[0], eye[1], eye[2]), ON_3dPoint(target[0], target[1], target[2]),
+                          ON_3dVector(up[0], up[1], up[2]));
+    } catch (const InputError& error) {
+        throw py::value_error(error.reason());
+    }
+    return fitted(direction, bounds, perspective, fill);
+}
+
+std::string cameraRepr(const Camera& camera) {
+    const bool perspective = camera.projectionXform[3][2] != 0.0;
+    return py::str("<Camera {}, near={!r}, far={!r}>")
+        .format(perspective ? "perspective" : "orthographic", camera.nearPlaneDepth, camera.farPlaneDepth);
+}
+
+// ---- Drawing
+
+// Shared and never changed, so that the arrays of its lines view its points instead of copying them,
+// and stay valid after the Drawing and Line objects are gone.
+using SharedDrawing = std::shared_ptr<const Drawing>;
+
+struct Line {
+    SharedDrawing drawing;
+    std::size_t index;
+
+    const KvHLR::StrokeLine& stroke() const { return drawing->lines[index]; }
+};
+
+struct PyDrawing {
+    SharedDrawing drawing;
+    py::object lines; // every Line, made when first asked for
+};
+
+py::array pointsView(const Line& line) {
+    static_assert(sizeof(ON_2dPoint) == 2 * sizeof(double), "points are viewed as rows of two doubles");
+    const std::vector<ON_2dPoint>& points = line.stroke().points;
+    const py::capsule owner(new SharedDrawing(line.drawing),
+                            [](void* drawing) { delete static_cast<SharedDrawing*>(drawing); });
+    const auto size = static_cast<py::ssize_t>(sizeof(double));
+    py::array_t<double> view({static_cast<py::ssize_t>(points.size()), py::ssize_t{2}}, {2 * size, size},
+                             &points.data()->x, owner);
+    view.attr("flags").attr("writeable") = false;
+    return view;
+}
+
+// A new list each time, so that a caller who changes it changes no other caller's.
+py::list linesOf(PyDrawing& drawing) {
+    if (!drawing.lines) {
+        py::list lines;
+        for (std::size_t i = 0; i < drawing.drawing->lines.size(); ++i)
+            lines.append(Line{drawing.drawing, i});
+        drawing.lines = std::move(lines);
+    }
+    return drawing.lines.attr("copy")();
+}
+
+void save(const PyDrawing& drawing, const Path& path) {
+    const std::string name = path.string();
+    formatOf(name); // an unknown extension is a ValueError, not a file that failed
+    const py::gil_scoped_release release;
+    fileCall([&] { saveDrawing(*drawing.drawing, name); });
+}
+
+// ---- draw
+
+// Set while this thread draws: a progress callback that draws again would wait for itself forever.
+thread_local bool t_drawing = false;
+
+// The kit's progress hook, in the drawing's thread, which has given up the interpreter. The library
+// reports a million times for a million triangles but changes its share only a few dozen times, so the
+// interpreter is taken back only when the share changes or 50 ms have passed: often enough for Ctrl-C
+// and a cancel button, rarely enough not to slow the drawing or the other threads. Reading the clock
+// costs more than the rest of a report, so it is read at every 16th report only. A pending Ctrl-C (or
+// any signal whose handler raises) cancels the drawing even without a callback; the exception raised
+// by the handler or by the callback goes through the library and is raised again by draw.
+class ProgressHook {
+public:
+    explicit ProgressHook(const py::object& callback) : m_callback(callback) {}
+
+    bool operator()(double share) {
+        using Clock = std::chrono::steady_clock;
+        if (share == m_share &&
+            (++m_unchanged % 16 != 0 || Clock::now() - m_reported < std::chrono::milliseconds(50)))
+            return true;
+        m_share = share;
+        m_reported = Clock::now();
+        const py::gil_scoped_acquire gil;
+        if (PyErr_CheckSignals() != 0)
+            throw py::error_already_set();
+        return m_callback.is_none() || !py::bool_(m_callback(share));
+    }
+
+private:
+    const py::object& m_callback;
+    double m_share = -1.0;
+    unsigned m_unchanged = 0;
+    std::chrono::steady_clock::time_point m_reported;
+};
+
+void checkModel(const Camera& camera, KvHLR::Polygon3D& polygon) {
+    for (std::size_t i = 0; i < polygon.points.size(); ++i) {
+        const ON_3dPoint& p = polygon.points[i];
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
+            throw py::value_error("vertex " + std::to_string(i) + " is not finite");
+    }
+    // The kit's check takes mesh parts: the points are lent to one and taken back, not copied.
+    std::vector<MeshPart> parts(1);
+    parts[0].points = std::move(polygon.points);
+    checkCamera(camera, parts, "camera");
+    polygon.points = std::move(parts[0].points);
+}
+
+PyDrawing draw(py::handle vertices, py::handle triangles, const Camera& camera, bool hidden, bool silhouettes,
+               bool sharp, double sharpAngle, bool exact, const py::object& progress) {
+    if (t_drawing)
+        throw std::runtime_error("draw cannot be called from its own progress callback");
+    KvHLR::Polygon3D polygon = polygonOf(vertices, triangles);
+    DrawOptions options;
+    options.hidden = hidden;
+    options.silhouettes = silhouettes;
+    options.sharp = sharp;
+    options.sharpAngle = sharpAngle;
+    options.exact = exact;
+    options.progress = ProgressHook(progress);
+    const py::gil_scoped_release release;
+    struct ThisThreadDraws {
+        ThisThreadDraws() { t_drawing = true; }
+        ~ThisThreadDraws() { t_drawing = false; }
+    } const drawing;
+    checkModel(camera, polygon);
+    return PyDrawing{std::make_shared<const kvhlr::Drawing>(drawMesh(std::move(polygon), camera, options)),
+                     {}};
+}
+
+// ---- mesh files
+
+py::tuple loadMesh(const Path& path) {
+    std::vector<MeshPart> parts;
+    {
+        const py::gil_scoped_release release;
+        parts = fileCall([&] { return readMeshFile(path.string(), false, [](double) {}); });
+    }
+    return meshArrays(parts);
+}
+
+} // namespace
+} // namespace kvhlr::python
+
+using namespace kvhlr;
+using namespace kvhlr::python;
+
+PYBIND11_MODULE(kelvar_hlr, m) {
+    m.doc() = "Hidden-line drawings of triangle meshes held in numpy arrays.\n\n"
+              "Fit a Camera to the model, draw() the vertex and triangle arrays through it, and read the "
+              "Drawing's lines or save it in any format kvhlr writes. Meshes, cameras and drawing files are "
+              "those of the kvhlr tool.";
+
+    py::register_local_exception<DrawingCancelled>(m, "Cancelled").doc() =
+        "Raised by draw() when its progress callback returned a true value.";
+    py::register_local_exception_translator([](std::exception_ptr thrown) {
+        try {
+            std::rethrow_exception(thrown);
+        } catch (const FileError& error) {
+            PyErr_SetString(PyExc_OSError, error.what());
+        } catch (const InputError& error) {
+            PyErr_SetString(PyExc_ValueError, error.what());
+        } catch (const std::out_of_range& error) {
+            PyErr_SetString(PyExc_ValueError, error.what());
+        }
+    });
+
+    py::class_<Camera>(m, "Camera",
+                       "A camera: world to view coordinates (model_view), view to screen coordinates "
+                       "(projection), and the near and far depths. The drawing plane's frame maps to "
+                       "-1..1 on both screen axes; the eye looks along -z in view coordinates.")
+        .def(py::init(&cameraOf), "model_view"_a, "projection"_a, "near"_a, "far"_a,
+             "A camera used exactly as given: 4x4 row-major matrices acting on column vectors (x, y, z, 1) "
+             "and the positive near and far distances from the eye.")
+        .def_static("view", &namedView, "name"_a, "bounds"_a, "up_axis"_a = "y", "perspective"_a = py::none(),
+                    "fill"_a = 0.95,
+                    "The camera of a named view (see views()), fitted as kvhlr fits it: centred on the "
+                    "model, which fills `fill` of the frame. `bounds` holds the model's vertices (N, 3), "
+                    "or the minimum and maximum corners of its box (2, 3). `up_axis` is the model's "
+                    "vertical, 'y' or 'z'; `perspective` the field of view in degrees, or None for an "
+                    "orthographic camera.")
+        .def_static("look_at", &lookAt, "eye"_a, "target"_a, "up"_a, "bounds"_a, "perspective"_a = py::none(),
+                    "fill"_a = 0.95,
+                    "The camera looking from `eye` towards `target` with `up` as the drawing's vertical, "
+                    "fitted to `bounds` as in view().")
+        .def_static(
+            "from_file",
+            [](const Path& path) { return fileCall([&] { return readCameraFile(path.string()); }); },
+            "path"_a,
+            "The camera of a camera file or of a JSON drawing, exactly as written. Raises OSError "
+            "when it cannot be read or is not a camera.")
+        .def_static("views", &namedViews, "The names of the views that view() accepts.")
+        .def_property_readonly(
+            "model_view", [](const Camera& c) { return matrixArray(c.modelViewXform); },
+            "World to view coordinates, a new 4x4 array (row-major).")
+        .def_property_readonly(
+            "projection", [](const Camera& c) { return matrixArray(c.projectionXform); },
+            "View to screen coordinates, a new 4x4 array (row-major).")
+        .def_readonly("near", &Camera::nearPlaneDepth, "The near plane's distance from the eye.")
+        .def_readonly("far", &Camera::farPlaneDepth, "The far plane's distance from the eye.")
+        .def("__repr__", &cameraRepr);
+
+    py::class_<Line>(m, "Line", "One polyline of a drawing.")
+        .def_property_readonly("points", &pointsView,
+                               "The points in the drawing plane, in world length units: a read-only "
+                               "(N, 2) float64 array that views the drawing.")
+        .def_property_readonly(
+            "kind", [](const Line& line) { return line.stroke().kind; },
+            "0 visible silhouette, 1 hidden, 2 visible concave sharp edge, 3 visible "
+            "convex sharp edge, 5 other visible line.")
+        .def("__repr__", [](const Line& line) {
+            return py::str("<Line kind={}, {} points>")
+                .format(line.stroke().kind, line.stroke().points.size());
+        });
+
+    py::class_<PyDrawing>(m, "Drawing", "A finished drawing: its lines and the camera that made it.")
+        .def_property_readonly("lines", &linesOf, "The lines, hidden and visible: a new list of Line.")
+        .def_property_readonly(
+            "camera", [](const PyDrawing& d) { return d.drawing->camera; },
+            "The camera the drawing was made with.")
+        .def("save", &save, "path"_a,
+             "Writes the drawing as kvhlr does, in the format the extension of `path` asks for (.svg, "
+             ".dxf, .json, ...), whole or not at all. Raises ValueError for an extension of no format "
+             "and OSError when the file cannot be written.")
+        .def(
+            "__len__", [](const PyDrawing& d) { return d.drawing->lines.size(); }, "The number of lines.")
+        .def("__repr__", [](const PyDrawing& d) {
+            return py::str("<Drawing: {} lines>").format(d.drawing->lines.size());
+        });
+
+    m.def("draw", &draw, "vertices"_a, "triangles"_a, "camera"_a, py::kw_only(), "hidden"_a = false,
+          "silhouettes"_a = true, "sharp"_a = true, "sharp_angle"_a = 135.0, "exact"_a = true,
+          "progress"_a = py::none(),
+          "Draws the mesh of `vertices` (N, 3), any real dtype, and `triangles` (M, 3), any integer dtype, "
+          "indexing the vertices; each array is copied once, straight into the library's input.\n\n"
+          "hidden: also draw hidden lines. silhouettes: visible silhouettes and outlines. sharp: visible "
+          "sharp edges, where faces meet at an angle below sharp_angle degrees. exact: exact hiding, "
+          "else the library's plain hide test.\n\n"
+          "progress, when given, is called with the share done (0 to 1) in the calling thread, when it "
+          "changes and otherwise at most every 50 ms while the library reports; a true result cancels "
+          "the drawing, which then raises Cancelled, and an exception it raises is raised by draw. "
+          "Ctrl-C cancels the drawing and raises KeyboardInterrupt. Other threads run while the "
+          "drawing is made; drawings from several threads take turns.\n\n"
+          "Raises ValueError for arrays of the wrong shape or dtype, indices out of range, vertices that "
+          "are not finite or lie behind the camera's eye.");
+
+    m.def("load_mesh", &loadMesh, "path"_a,
+          "Reads a mesh file as kvhlr does (OBJ, STL, PLY, OFF, glTF/GLB, 3MF and more; vertices at the "
+          "same position welded) and returns (vertices, triangles): a float64 (N, 3) and a uint32 "
+          "(M, 3) array, all meshes of the file merged. Raises OSError when the file cannot be read.");
+
+    m.def(
+        "_demo_mesh", [] { return meshArrays(demoPart()); },
+        "The mesh of kvhlr's demo part (kvhlr --demo) as (vertices, triangles).");
+}

@@ -1,0 +1,133 @@
+"""Hidden-line drawings of triangle meshes held in numpy arrays.
+
+Fit a Camera to the model, draw() the vertex and triangle arrays through it, and read the Drawing's
+lines or save it in any format kvhlr writes. Meshes, cameras and drawing files are those of the kvhlr
+tool.
+"""
+
+import os
+from typing import Callable, Optional, Sequence, Union
+
+import numpy as np
+import numpy.typing as npt
+
+_Path = Union[str, os.PathLike[str]]
+_Vector = Union[Sequence[float], npt.NDArray[np.floating]]
+
+class Cancelled(Exception):
+    """Raised by draw() when its progress callback returned a true value."""
+
+class Camera:
+    """A camera: world to view coordinates (model_view), view to screen coordinates (projection), and
+    the near and far depths. The drawing plane's frame maps to -1..1 on both screen axes; the eye looks
+    along -z in view coordinates."""
+
+    def __init__(self, model_view: npt.ArrayLike, projection: npt.ArrayLike, near: float, far: float) -> None:
+        """A camera used exactly as given: 4x4 row-major matrices acting on column vectors (x, y, z, 1)
+        and the positive near and far distances from the eye."""
+    @staticmethod
+    def view(
+        name: str,
+        bounds: npt.ArrayLike,
+        up_axis: str = "y",
+        perspective: Optional[float] = None,
+        fill: float = 0.95,
+    ) -> Camera:
+        """The camera of a named view (see views()), fitted as kvhlr fits it: centred on the model, which
+        fills `fill` of the frame. `bounds` holds the model's vertices (N, 3), or the minimum and maximum
+        corners of its box (2, 3). `up_axis` is the model's vertical, 'y' or 'z'; `perspective` the field
+        of view in degrees, or None for an orthographic camera."""
+    @staticmethod
+    def look_at(
+        eye: _Vector,
+        target: _Vector,
+        up: _Vector,
+        bounds: npt.ArrayLike,
+        perspective: Optional[float] = None,
+        fill: float = 0.95,
+    ) -> Camera:
+        """The camera looking from `eye` towards `target` with `up` as the drawing's vertical, fitted to
+        `bounds` as in view()."""
+    @staticmethod
+    def from_file(path: _Path) -> Camera:
+        """The camera of a camera file or of a JSON drawing, exactly as written. Raises OSError when it
+        cannot be read or is not a camera."""
+    @staticmethod
+    def views() -> list[str]:
+        """The names of the views that view() accepts."""
+    @property
+    def model_view(self) -> npt.NDArray[np.float64]:
+        """World to view coordinates, a new 4x4 array (row-major)."""
+    @property
+    def projection(self) -> npt.NDArray[np.float64]:
+        """View to screen coordinates, a new 4x4 array (row-major)."""
+    @property
+    def near(self) -> float:
+        """The near plane's distance from the eye."""
+    @property
+    def far(self) -> float:
+        """The far plane's distance from the eye."""
+
+class Line:
+    """One polyline of a drawing."""
+
+    @property
+    def points(self) -> npt.NDArray[np.float64]:
+        """The points in the drawing plane, in world length units: a read-only (N, 2) float64 array that
+        views the drawing."""
+    @property
+    def kind(self) -> int:
+        """0 visible silhouette, 1 hidden, 2 visible concave sharp edge, 3 visible convex sharp edge,
+        5 other visible line."""
+
+class Drawing:
+    """A finished drawing: its lines and the camera that made it."""
+
+    @property
+    def lines(self) -> list[Line]:
+        """The lines, hidden and visible: a new list of Line."""
+    @property
+    def camera(self) -> Camera:
+        """The camera the drawing was made with."""
+    def save(self, path: _Path) -> None:
+        """Writes the drawing as kvhlr does, in the format the extension of `path` asks for (.svg, .dxf,
+        .json, ...), whole or not at all. Raises ValueError for an extension of no format and OSError when
+        the file cannot be written."""
+    def __len__(self) -> int:
+        """The number of lines."""
+
+def draw(
+    vertices: npt.ArrayLike,
+    triangles: npt.ArrayLike,
+    camera: Camera,
+    *,
+    hidden: bool = False,
+    silhouettes: bool = True,
+    sharp: bool = True,
+    sharp_angle: float = 135.0,
+    exact: bool = True,
+    progress: Optional[Callable[[float], object]] = None,
+) -> Drawing:
+    """Draws the mesh of `vertices` (N, 3), any real dtype, and `triangles` (M, 3), any integer dtype,
+    indexing the vertices; each array is copied once, straight into the library's input.
+
+    hidden: also draw hidden lines. silhouettes: visible silhouettes and outlines. sharp: visible sharp
+    edges, where faces meet at an angle below sharp_angle degrees. exact: exact hiding, else the
+    library's plain hide test.
+
+    progress, when given, is called with the share done (0 to 1) in the calling thread, when it changes
+    and otherwise at most every 50 ms while the library reports; a true result cancels the drawing,
+    which then raises Cancelled, and an exception it raises is raised by draw. Ctrl-C cancels the
+    drawing and raises KeyboardInterrupt. Other threads run while the drawing is made; drawings from
+    several threads take turns.
+
+    Raises ValueError for arrays of the wrong shape or dtype, indices out of range, vertices that are
+    not finite or lie behind the camera's eye."""
+
+def load_mesh(path: _Path) -> tuple[npt.NDArray[np.float64], npt.NDArray[np.uint32]]:
+    """Reads a mesh file as kvhlr does (OBJ, STL, PLY, OFF, glTF/GLB, 3MF and more; vertices at the same
+    position welded) and returns (vertices, triangles): a float64 (N, 3) and a uint32 (M, 3) array, all
+    meshes of the file merged. Raises OSError when the file cannot be read."""
+
+def _demo_mesh() -> tuple[npt.NDArray[np.float64], npt.NDArray[np.uint32]]:
+    """The mesh of kvhlr's demo part (kvhlr --demo) as (vertices, triangles)."""

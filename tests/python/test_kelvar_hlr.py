@@ -1,0 +1,205 @@
+"""The kelvar_hlr module: drawings as the kvhlr tool makes them, clear errors, cancelling, threads and
+meshes of a million triangles."""
+
+import json
+import os
+import signal
+import subprocess
+import sys
+import threading
+import time
+import tracemalloc
+from concurrent.futures import ThreadPoolExecutor
+from pathlib import Path
+
+import numpy as np
+import pytest
+
+import kelvar_hlr as kh
+
+CUBE = os.path.join(os.environ["KVHLR_TEST_DATA"], "cube.obj")
+KVHLR = os.environ.get("KVHLR_BINARY")
+DEMO = kh._demo_mesh()
+DEMO_ISO = kh.Camera.view("iso", DEMO[0])
+
+
+def lines_of(drawing):
+    return [(line.kind, line.points.tolist()) for line in drawing.lines]
+
+
+def sphere(triangle_count):
+    """The benchmarks' latitude-longitude sphere (bench/BenchMeshes.h)."""
+    stacks = int(np.sqrt(triangle_count / 4))
+    slices = 2 * stacks
+    polar, azimuth = np.meshgrid(np.pi * np.arange(stacks + 1) / stacks,
+                                 2 * np.pi * np.arange(slices) / slices, indexing="ij")
+    vertices = np.stack([np.sin(polar) * np.cos(azimuth), np.sin(polar) * np.sin(azimuth), np.cos(polar)],
+                        axis=-1).reshape(-1, 3)
+    i, j = np.meshgrid(np.arange(stacks), np.arange(slices), indexing="ij")
+    at = lambda i, j: i * slices + j % slices
+    triangles = np.stack([np.stack([at(i, j), at(i + 1, j), at(i + 1, j + 1)], axis=-1),
+                          np.stack([at(i, j), at(i + 1, j + 1), at(i, j + 1)], axis=-1)], axis=2)
+    return vertices, triangles.reshape(-1, 3).astype(np.uint32)
+
+
+@pytest.fixture(scope="module")
+def million():
+    return sphere(1e6)
+
+
+@pytest.mark.skipif(KVHLR is None, reason="the kvhlr tool is not built")
+@pytest.mark.parametrize("model, view, perspective, hidden, exact", [
+    ("cube", "iso", None, False, True),
+    ("demo", "iso", None, True, True),
+    ("demo", "front", 40.0, True, False),
+])
+def test_draws_what_the_tool_draws(tmp_path, model, view, perspective, hidden, exact):
+    tool_file, own_file = tmp_path / "tool.json", tmp_path / "own.json"
+    subprocess.run([KVHLR, "--demo" if model == "demo" else CUBE, "-q", "-o", str(tool_file), "--view", view,
+                    "--hide-test", "exact" if exact else "specified"]
+                   + (["--perspective", str(perspective)] if perspective else [])
+                   + (["--hidden"] if hidden else []), check=True)
+    vertices, triangles = DEMO if model == "demo" else kh.load_mesh(CUBE)
+    camera = kh.Camera.from_file(tool_file)
+    fitted = kh.Camera.view(view, vertices, perspective=perspective)
+    for matrix in ("model_view", "projection"):
+        np.testing.assert_array_equal(getattr(fitted, matrix), getattr(camera, matrix))
+    drawing = kh.draw(vertices, triangles, camera, hidden=hidden, exact=exact)
+    expected = json.loads(tool_file.read_text())
+    assert lines_of(drawing) == [(line["kind"], line["points"]) for line in expected["lines"]]
+    drawing.save(own_file)
+    assert json.loads(own_file.read_text()) == expected
+
+
+def test_box_corners_fit_as_their_vertices():
+    vertices, _ = kh.load_mesh(CUBE)
+    corners = kh.Camera.view("trimetric", [vertices.min(axis=0), vertices.max(axis=0)], up_axis="z")
+    np.testing.assert_array_equal(corners.model_view,
+                                  kh.Camera.view("trimetric", vertices, up_axis="z").model_view)
+
+
+V, T = DEMO
+NAN = V.copy()
+NAN[5, 1] = np.nan
+
+
+@pytest.mark.parametrize("vertices, triangles, message", [
+    (V[:, :2], T, r"vertices must be an array of shape \(N, 3\), not \(952, 2\)"),
+    (V, T.ravel(), r"triangles must be an array of shape \(N, 3\)"),
+    (V.astype(complex), T, "vertices must hold real numbers, not complex128"),
+    (V, T.astype(float), "triangles must hold integer indices, not float64"),
+    (V, [[0, 1, 2], [0, -1, 2]], "triangle 1 holds the negative index -1"),
+    (V, [[0, 1, 952]], "triangle 0 refers to vertex 952, but there are 952 vertices"),
+    (V, [[0, 1, 2**32]], "refers to vertex 4294967296"),  # would wrap round to vertex 0 in 32 bits
+    (NAN, T, "vertex 5 is not finite"),
+    (V + 1e3, T, "lies behind the eye"),  # moved past the eye of the iso view
+])
+def test_bad_arrays_raise_value_errors(vertices, triangles, message):
+    with pytest.raises(ValueError, match=message):
+        kh.draw(vertices, triangles, DEMO_ISO)
+
+
+@pytest.mark.parametrize("call, error, message", [
+    (lambda: kh.draw(V, T, DEMO_ISO, sharp_angle=200), ValueError, "sharp-edge angle"),
+    (lambda: kh.Camera.view("sideways", V), ValueError, "unknown view 'sideways'; the views are front, back"),
+    (lambda: kh.Camera.look_at([1, 2, 3], [1, 2, 3], [0, 1, 0], V), ValueError, "distinct"),
+    (lambda: kh.Camera(np.eye(2), np.eye(4), 1, 2), ValueError, "model_view must be a 4x4 matrix"),
+    (lambda: kh.load_mesh("/nonexistent/part.obj"), OSError, "/nonexistent/part.obj"),
+    (lambda: kh.Camera.from_file(CUBE), OSError, "not a valid JSON camera"),
+    (lambda: kh.draw(V, T, DEMO_ISO).save("drawing.png"), ValueError, "drawing.png"),
+    (lambda: kh.draw(V, T, DEMO_ISO).save("/nonexistent/drawing.svg"), OSError, "/nonexistent/drawing.svg"),
+])
+def test_bad_input_raises_clear_errors(call, error, message):
+    with pytest.raises(error, match=message):
+        call()
+
+
+class Stop(Exception):
+    pass
+
+
+def raise_(exception):
+    def progress(share):
+        raise exception
+    return progress
+
+
+@pytest.mark.parametrize("progress, error", [
+    (lambda share: share > 0.5, kh.Cancelled),
+    (raise_(Stop()), Stop),
+    (raise_(KeyboardInterrupt()), KeyboardInterrupt),
+    (lambda share: kh.draw(V, T, DEMO_ISO), RuntimeError),
+])
+def test_progress_cancels(progress, error):
+    with pytest.raises(error):
+        kh.draw(V, T, DEMO_ISO, progress=progress)
+    assert len(kh.draw(V, T, DEMO_ISO)) > 0  # nothing is left held
+
+
+def test_progress_is_told_the_share_done_without_a_call_per_report():
+    shares = []
+    kh.draw(V, T, DEMO_ISO, hidden=True, progress=shares.append)
+    # The library reports thousands of times for the demo part.
+    assert 0 < len(shares) < 100 and min(shares) >= 0 and max(shares) == 1
+
+
+def test_threads_draw_at_once():
+    jobs = [("iso", dict(hidden=True)), ("front", dict(hidden=True, exact=False)), ("top", dict(sharp=False))]
+    draw = lambda view, options: lines_of(kh.draw(V, T, kh.Camera.view(view, V), **options))
+    alone = [draw(*job) for job in jobs]
+    with ThreadPoolExecutor(len(jobs)) as pool:
+        together = list(pool.map(lambda job: [draw(*job) for _ in range(4)], jobs))
+    assert together == [[lines] * 4 for lines in alone]
+
+
+@pytest.mark.parametrize("point_type, index_type", [(np.float64, np.uint32), (np.float32, np.int64)])
+def test_million_triangles_are_copied_once_while_other_threads_run(million, point_type, index_type):
+    vertices, triangles = million[0].astype(point_type), million[1].astype(index_type)
+    camera = kh.Camera.view("iso", vertices)
+    ticks, done = [], threading.Event()
+
+    def tick():
+        while not done.wait(0.01):
+            ticks.append(1)
+
+    ticker = threading.Thread(target=tick)
+    tracemalloc.start()
+    ticker.start()
+    start = time.perf_counter()
+    try:
+        drawing = kh.draw(vertices, triangles, camera)
+    finally:
+        seconds = time.perf_counter() - start
+        done.set()
+        ticker.join()
+        numpy_peak = tracemalloc.get_traced_memory()[1]
+        tracemalloc.stop()
+    assert len(drawing) > 0
+    # numpy converts while it copies into the library's arrays: no temporary array of the mesh's size.
+    assert numpy_peak < 1e6
+    # The interpreter was free for the other thread while the library worked (holding it allows a tick
+    # or two; a busy machine may take a tick's time again to wake the thread).
+    assert len(ticks) > 0.1 * seconds / 0.01
+
+
+def test_ctrl_c_stops_a_drawing(million):
+    vertices, triangles = million
+    camera = kh.Camera.view("iso", vertices)
+    shares = []
+    interrupt = threading.Timer(0.3, os.kill, (os.getpid(), signal.SIGINT))
+    interrupt.start()
+    try:
+        with pytest.raises(KeyboardInterrupt):
+            # A callback of Python code would see the signal itself; this one runs none.
+            kh.draw(vertices, triangles, camera, progress=shares.append)
+    finally:
+        interrupt.join()
+    assert max(shares, default=0) < 1  # stopped, not raised once finished
+
+
+def test_readme_example_runs_as_written(tmp_path):
+    readme = Path(__file__).resolve().parents[2] / "README.md"
+    example = readme.read_text().split("```python\n", 1)[1].split("```", 1)[0]
+    os.symlink(readme.parent / "examples", tmp_path / "examples")
+    subprocess.run([sys.executable, "-c", example], cwd=tmp_path, check=True, capture_output=True)
+    assert (tmp_path / "bunny.svg").read_text().startswith("<?xml")
