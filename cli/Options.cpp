@@ -59,15 +59,32 @@ const CLI::Validator fileName(
 
 // What the command line holds before it is checked and converted.
 struct RawOptions {
+    std::string output;
+    std::string format;
     std::string upAxis = "y";
     std::string eye, target, up;
     std::string dashes = "style";
+    std::string order;
     std::string hideTest = "exact";
     double perspective = 0.0;
     const CLI::Option* perspectiveOption = nullptr;
     bool noSilhouettes = false;
     bool noSharp = false;
+    std::string paper, orientation = "auto", scale, projection = "third", style = "classic";
+    std::vector<std::string> lines;
+    bool noTitle = false;
 };
+
+// A length in millimetres: a finite number, not negative.
+const CLI::Validator millimetres(
+    [](std::string& text) {
+        double value = -1.0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (error != std::errc() || end != text.data() + text.size() || !(value >= 0.0 && value <= 1e4))
+            return std::string("expected a length in mm from 0 to 10000");
+        return std::string();
+    },
+    "");
 
 void addCameraOptions(CLI::App& app, Options& options, RawOptions& raw) {
     const std::string group = "Camera (fitted to the model unless --camera is given)";
@@ -105,11 +122,70 @@ void addCameraOptions(CLI::App& app, Options& options, RawOptions& raw) {
             ->type_name("FILE.json")
             ->check(fileName)
             ->group(group);
+    auto* views =
+        app.add_option("--views", options.views,
+                       "Several orthographic views on one sheet, aligned and at one scale, e.g. "
+                       "front,top,right,iso; principal views are arranged as --projection says, the others "
+                       "go into a free corner")
+            ->delimiter(',')
+            ->check(CLI::IsMember(namedViews()))
+            ->type_name("VIEW,...")
+            ->group(group);
     eye->needs(target)->excludes(view);
     target->needs(eye);
     up->needs(eye);
     for (CLI::Option* other : {view, upAxis, perspective, eye, target, up})
         camera->excludes(other);
+    for (CLI::Option* other : {view, perspective, eye, camera})
+        views->excludes(other);
+}
+
+void addSheetOptions(CLI::App& app, Options& options, RawOptions& raw) {
+    const std::string group = "Sheet (default: the drawing fitted to 200 mm, no title block)";
+    app.add_option("--paper", raw.paper,
+                   "Draw on this paper at a true scale, model units taken as millimetres: A4, A3, A2, A1, "
+                   "A0, letter or tabloid")
+        ->type_name("PAPER")
+        ->group(group);
+    app.add_option("--orientation", raw.orientation,
+                   "Paper orientation; auto: the one that fits, or gives the larger scale")
+        ->check(CLI::IsMember({"auto", "portrait", "landscape"}))
+        ->capture_default_str()
+        ->group(group);
+    app.add_option("--scale", raw.scale,
+                   "Drawing scale, model units taken as millimetres: 1:2 is half size, 2:1 double, or a "
+                   "factor such as 0.5; default with --paper: the largest of 1, 2, 5 x 10^n that fits; "
+                   "without --paper the page is made to fit the views")
+        ->type_name("SCALE")
+        ->group(group);
+    app.add_option("--margin", options.sheet.marginMm, "Paper edge to the frame, in mm")
+        ->check(millimetres)
+        ->capture_default_str()
+        ->group(group);
+    app.add_option("--gap", options.sheet.gapMm, "Space between views, in mm")
+        ->check(millimetres)
+        ->capture_default_str()
+        ->group(group);
+    app.add_option("--projection", raw.projection,
+                   "How --views are arranged: third angle (top view above the front view, right view to "
+                   "its right) or first angle (top view below, right view to the left)")
+        ->check(CLI::IsMember({"first", "third"}))
+        ->capture_default_str()
+        ->group(group);
+    app.add_flag("--no-title", raw.noTitle, "No frame and title block (model name, scale, projection, date)")
+        ->group(group);
+    app.add_option("--style", raw.style,
+                   "Line widths and dashes: classic (the fitted drawing's look), drafting (visible lines "
+                   "0.5 mm, hidden lines 0.25 mm dashed), or a style file (JSON, see the README)")
+        ->type_name("STYLE|FILE.json")
+        ->capture_default_str()
+        ->group(group);
+    app.add_option("--line", raw.lines,
+                   "Change one kind's pen, after --style: KIND=WIDTH[:DASH,GAP,...][:#RRGGBB] in mm, KIND "
+                   "one of visible, hidden, silhouettes, convex-sharp, concave-sharp, other-visible, title "
+                   "(e.g. --line hidden=0.25:3,1.5); may be repeated")
+        ->type_name("KIND=PEN")
+        ->group(group);
 }
 
 void addLineOptions(CLI::App& app, Options& options, RawOptions& raw) {
@@ -123,10 +199,9 @@ void addLineOptions(CLI::App& app, Options& options, RawOptions& raw) {
                    "An edge is sharp when its faces meet at an angle below this many degrees (0-180)")
         ->capture_default_str()
         ->group(group);
-    app.add_option(
-           "--dashes", raw.dashes,
-           "Hidden lines in SVG: 'style' (a dash style) or 'segments' (real dash pieces, for plotters "
-           "and cutters)")
+    app.add_option("--dashes", raw.dashes,
+                   "Dashed lines: 'style' (the pen's dash pattern) or 'segments' (real dash pieces, for "
+                   "plotters and cutters)")
         ->check(CLI::IsMember({"style", "segments"}))
         ->capture_default_str()
         ->group(group);
@@ -137,6 +212,12 @@ void addLineOptions(CLI::App& app, Options& options, RawOptions& raw) {
                    "'specified': the library's plain arithmetic, which misses these cases")
         ->check(CLI::IsMember({"exact", "specified"}))
         ->capture_default_str()
+        ->group(group);
+    app.add_option("--order", raw.order,
+                   "Order of the lines: 'plotter' (each next line the one nearest to the pen, drawn from its "
+                   "nearer end, so a plotter's pen travels little while lifted) or 'library' (as drawn); "
+                   "default: plotter, library for JSON")
+        ->check(CLI::IsMember({"plotter", "library"}))
         ->group(group);
 }
 
@@ -168,10 +249,99 @@ void addRunOptions(CLI::App& app, Options& options) {
         ->group(group);
 }
 
+std::string withFormat(const std::string& path, OutputFormat format) {
+    return std::filesystem::path(path).replace_extension(extensionOf(format)).string();
+}
+
+std::string replaceName(std::string pattern, const std::string& name) {
+    for (std::size_t at; (at = pattern.find("{name}")) != std::string::npos;)
+        pattern.replace(at, 6, name);
+    return pattern;
+}
+
+// Where each model's drawing goes: "-o -" standard output; a folder (existing, or ending in '/')
+// or a name with {name} in it one file per model; a file one model, or every model as a page of one
+// PDF; without -o beside each input, and standard input to standard output.
+void resolveOutputs(Options& options, const RawOptions& raw) {
+    const OutputFormat asked = raw.format.empty() ? OutputFormat::Svg : formatNamed(raw.format);
+    options.format = asked;
+    const std::vector<std::string> models = options.demo ? std::vector<std::string>{""} : options.inputs;
+    const std::string& out = raw.output;
+    std::error_code error;
+    const bool folder = !out.empty() && (out.back() == '/' || std::filesystem::is_directory(out, error));
+    const bool pattern = out.find("{name}") != std::string::npos;
+    if (!out.empty() && !folder && out != kStandardStream) {
+        try {
+            options.format = formatOf(replaceName(out, "name"));
+        } catch (const InputError& error) {
+            throw InputError(out, error.reason());
+        }
+        if (!raw.format.empty() && asked != options.format)
+            throw InputError("--format", "the output " + out + " is not " + raw.format);
+    }
+    if (out == kStandardStream || (!out.empty() && !folder && !pattern)) {
+        if (models.size() > 1 && options.format != OutputFormat::Pdf)
+            throw InputError("--output", out == kStandardStream
+                                             ? "several models go to standard output only as pages of one "
+                                               "PDF: add --format pdf"
+                                             : "several inputs need -o FOLDER/, a name with {name} in it, or "
+                                               "one .pdf");
+        options.outputs = {out};
+        return;
+    }
+    for (const std::string& model : models) {
+        std::string path;
+        if (folder)
+            path = (std::filesystem::path(out) / modelName(model)).string() + "." + extensionOf(options.format);
+        else if (pattern)
+            path = replaceName(out, modelName(model));
+        else if (model == kStandardStream)
+            path = kStandardStream;
+        else
+            path = withFormat(model.empty() ? "demo" : model, options.format);
+        if (std::find(options.outputs.begin(), options.outputs.end(), path) != options.outputs.end())
+            throw InputError("--output", "two models would both be drawn to " + path);
+        options.outputs.push_back(path);
+    }
+}
+
+void finishSheet(Options& options, const RawOptions& raw) {
+    SheetOptions& sheet = options.sheet;
+    if (!raw.paper.empty())
+        sheet.paper = paperNamed(raw.paper);
+    if (!raw.scale.empty())
+        sheet.scale = parseScale(raw.scale);
+    if (sheet.scale && options.perspectiveFov)
+        throw InputError("--scale", "a perspective has no scale; leave out --scale or --perspective");
+    sheet.orientation = raw.orientation == "portrait"    ? Orientation::Portrait
+                        : raw.orientation == "landscape" ? Orientation::Landscape
+                                                         : Orientation::Auto;
+    sheet.projection = raw.projection == "first" ? Projection::First : Projection::Third;
+    sheet.title = !raw.noTitle;
+    sheet.trueScale = !options.perspectiveFov;
+    const std::vector<std::string>& presets = styleNames();
+    sheet.style = std::find(presets.begin(), presets.end(), raw.style) != presets.end() ? namedStyle(raw.style)
+                                                                                        : readStyleFile(raw.style);
+    for (const std::string& setting : raw.lines)
+        applyLineSetting(sheet.style, setting);
+    for (auto view = options.views.begin(); view != options.views.end(); ++view)
+        if (std::find(options.views.begin(), view, *view) != view)
+            throw InputError("--views", "the view '" + *view + "' is named twice");
+}
+
 void finish(Options& options, const RawOptions& raw) {
-    if (options.demo == !options.input.empty())
-        throw InputError("", options.demo ? "give either an input file or --demo, not both"
-                                          : "no input file: give a mesh file, or --demo (see --help)");
+    const auto standardInputs = std::count(options.inputs.begin(), options.inputs.end(), kStandardStream);
+    if (options.demo == !options.inputs.empty())
+        throw InputError("", options.demo ? "give either input files or --demo, not both"
+                                          : "no input file: give a mesh file, - for standard input, or --demo "
+                                            "(see --help)");
+    if (standardInputs > 1)
+        throw InputError("", "standard input (-) can be read only once");
+    if (!options.inputFormat.empty() && standardInputs == 0)
+        throw InputError("--input-format", "only standard input (-) is read as a given type");
+    if (!std::all_of(options.inputFormat.begin(), options.inputFormat.end(),
+                     [](unsigned char c) { return std::isalnum(c) != 0; }))
+        throw InputError("--input-format", "expected a file type such as stl or obj, got '" + options.inputFormat + "'");
     if (raw.perspectiveOption->count() > 0) {
         if (!(raw.perspective > 0.0 && raw.perspective < 180.0))
             throw InputError("--perspective", "the field of view must lie between 0 and 180 degrees");
@@ -188,39 +358,55 @@ void finish(Options& options, const RawOptions& raw) {
     options.sharp = !raw.noSharp;
     options.dashes = raw.dashes == "segments" ? HiddenDashes::Segments : HiddenDashes::Style;
     options.exactHiding = raw.hideTest == "exact";
-    if (options.output.empty())
-        options.output = defaultOutputPath(options.input, options.demo);
-    options.format = formatOf(options.output);
+    finishSheet(options, raw);
+    resolveOutputs(options, raw);
+    // JSON is the drawing record: one view without a page, in the library's order unless asked.
+    if (options.format == OutputFormat::Json && (options.views.size() > 1 || options.sheet.paper || options.sheet.scale))
+        throw InputError("--output", "a JSON drawing holds one view and no page: write .svg, .dxf or .pdf for "
+                                     "several views, --paper or --scale");
+    options.plotterOrder = raw.order.empty() ? options.format != OutputFormat::Json : raw.order == "plotter";
     if (options.demo) // the demo shows every kind of line
         options.hidden = true;
 }
 
 } // namespace
 
-std::string defaultOutputPath(const std::string& input, bool demo) {
-    if (demo)
-        return "demo.svg";
-    return std::filesystem::path(input).replace_extension(".svg").string();
+std::string modelName(const std::string& input) {
+    if (input.empty())
+        return "demo";
+    if (input == kStandardStream)
+        return "stdin";
+    return std::filesystem::path(input).stem().string();
 }
 
 std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostream& helpOut) {
     Options options;
     RawOptions raw;
     CLI::App app(
-        "Draws the visible (and hidden) lines of a 3D mesh model: silhouettes and sharp edges, as SVG, "
-        "DXF or JSON.",
+        "Draws the visible (and hidden) lines of 3D mesh models: silhouettes and sharp edges, as SVG, "
+        "DXF, PDF or JSON, fitted to 200 mm or on paper at a true scale, one view or several.",
         "kvhlr");
-    app.add_option("input", options.input,
-                   "Mesh file: OBJ, STL, PLY, OFF, glTF/GLB, 3MF, 3DS, COLLADA and more")
-        ->type_name("INPUT");
-    app.add_option("-o,--output", options.output,
-                   "Drawing to write; its extension picks the format: .svg, .dxf or .json "
-                   "(default: INPUT with .svg, demo.svg for --demo)")
+    app.add_option("inputs", options.inputs,
+                   "Mesh files: OBJ, STL, PLY, OFF, glTF/GLB, 3MF, 3DS, COLLADA and more; - reads standard "
+                   "input")
+        ->type_name("INPUT...");
+    app.add_option("-o,--output", raw.output,
+                   "Where drawings go: a file, whose extension picks the format (.svg, .dxf, .pdf or .json; "
+                   "several inputs only into one .pdf, a page each); a folder (ending in /) or a name with "
+                   "{name} in it, one file per input; - for standard output. Default: each INPUT with the "
+                   "format's extension, standard output for standard input, demo.svg for --demo")
         ->type_name("OUTPUT")
         ->check(fileName);
+    app.add_option("--format", raw.format,
+                   "svg, dxf, pdf or json, for standard output, a folder or no -o; default: svg")
+        ->type_name("FORMAT");
+    app.add_option("--input-format", options.inputFormat,
+                   "The type of standard input (obj, stl, ply, off, glb, ...); default: told by its content")
+        ->type_name("TYPE");
     app.add_flag("--demo", options.demo, "Draw the built-in demo part (isometric, hidden lines included)");
     addCameraOptions(app, options, raw);
     addLineOptions(app, options, raw);
+    addSheetOptions(app, options, raw);
     addModelOptions(app, options);
     addRunOptions(app, options);
     app.footer("Exit status: 0 done, 1 internal failure, 2 bad input or command line, 130 interrupted.");

@@ -1,23 +1,34 @@
 #pragma once
 
 // The command line of kvhlr.
+//
+// In:  the arguments. Out: what to draw, from which models, how, and where each drawing goes.
 
 #include "kit/CameraFit.h"
 #include "kit/DrawingFile.h"
+#include "kit/Sheet.h"
 
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace kvhlr {
 
+// Standard input as an input, standard output as the output.
+inline const std::string kStandardStream = "-";
+
 struct Options {
-    std::string input; // empty with --demo
+    std::vector<std::string> inputs; // empty with --demo
     bool demo = false;
-    std::string output;
+    std::string inputFormat; // the type standard input is read as; empty: told by its content
     OutputFormat format = OutputFormat::Svg;
+    // One path per model (the inputs in order, or the demo), or a single one when every model is a page
+    // of one PDF.
+    std::vector<std::string> outputs;
 
     std::string view = "iso";
+    std::vector<std::string> views; // the views of one sheet; empty: the one view of --view or a camera
     UpAxis upAxis = UpAxis::Y;
     std::optional<double> perspectiveFov;
     std::optional<ON_3dPoint> eye;
@@ -30,8 +41,11 @@ struct Options {
     bool sharp = true;
     double sharpAngle = 135.0;
     HiddenDashes dashes = HiddenDashes::Style;
+    bool plotterOrder = true;
     // The library's exact hiding (on) or its plain arithmetic (--hide-test specified).
     bool exactHiding = true;
+    // Paper, scale, arrangement and style; the model's name and the date are the run's to fill in.
+    SheetOptions sheet;
 
     bool bodies = false;
     bool separateFaces = false;
@@ -45,8 +59,7 @@ struct Options {
 // throws InputError, with the offending option as subject, for a command line that cannot be run.
 std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostream& helpOut);
 
-// The output name used when -o is not given: the input with its extension replaced by .svg, or
-// demo.svg for the demo.
-std::string defaultOutputPath(const std::string& input, bool demo);
+// The name of the model read from `input` (the demo's when empty), for output names and title blocks.
+std::string modelName(const std::string& input);
 
 } // namespace kvhlr

@@ -17,9 +17,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// What the stop handler reads: a path in static storage, published by the flag.
-char g_stopPath[4096];
-std::atomic<bool> g_stopPathSet{false};
+// What the stop handler reads: paths in static storage, each published by its flag.
+constexpr int kStopFiles = 2;
+char g_stopPaths[kStopFiles][4096];
+std::atomic<bool> g_stopPathSet[kStopFiles];
 // Whether a progress line stands on the terminal, for the handler to clear.
 std::atomic<bool> g_lineShown{false};
 
@@ -28,15 +29,16 @@ constexpr auto kRedrawPeriod = std::chrono::milliseconds(250);
 
 // Only async-signal-safe calls: unlink, write, _exit.
 extern "C" void onStop(int signal) {
-    if (g_stopPathSet.load())
-        unlink(g_stopPath);
+    for (int i = 0; i < kStopFiles; ++i)
+        if (g_stopPathSet[i].load())
+            unlink(g_stopPaths[i]);
     char blank[kLineWidth + 2];
     blank[0] = '\r';
     std::memset(blank + 1, ' ', kLineWidth);
     blank[kLineWidth + 1] = '\r';
     if (g_lineShown.load())
         (void)!write(STDERR_FILENO, blank, sizeof blank);
-    static const char message[] = "kvhlr: interrupted; nothing written\n";
+    static const char message[] = "kvhlr: interrupted; the drawing under way is not written\n";
     (void)!write(STDERR_FILENO, message, sizeof message - 1);
     _exit(128 + signal);
 }
@@ -143,12 +145,13 @@ void installStopHandlers() {
         sigaction(signal, &action, nullptr);
 }
 
-void removeOnStop(const std::string& path) {
-    g_stopPathSet.store(false);
-    if (path.empty() || path.size() >= sizeof g_stopPath)
+void removeOnStop(const std::string& path, StopFile which) {
+    const auto i = static_cast<std::size_t>(which);
+    g_stopPathSet[i].store(false);
+    if (path.empty() || path.size() >= sizeof g_stopPaths[i])
         return;
-    std::memcpy(g_stopPath, path.c_str(), path.size() + 1);
-    g_stopPathSet.store(true);
+    std::memcpy(g_stopPaths[i], path.c_str(), path.size() + 1);
+    g_stopPathSet[i].store(true);
 }
 
 void startProgressDisplay() {

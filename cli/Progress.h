@@ -13,9 +13,10 @@ namespace kvhlr {
 // final rename, so an existing output is left as it was.
 void installStopHandlers();
 
-// The file to remove if the process is stopped (the output's temporary file); an empty path registers
-// none. Call from one thread at a time.
-void removeOnStop(const std::string& path);
+// The files to remove if the process is stopped: the output's temporary file, and standard input's
+// copy. An empty path registers none in its place. Call from one thread at a time.
+enum class StopFile { Output, Input };
+void removeOnStop(const std::string& path, StopFile which = StopFile::Output);
 
 // The progress display on stderr: the stage worked on, the share of it done where known, the time since
 // the run began and, where the stage can tell, an estimate of the time left. A thread of its own redraws

@@ -9,17 +9,24 @@
 #include "kit/DemoPart.h"
 #include "kit/DrawMesh.h"
 #include "kit/DrawingFile.h"
+#include "kit/DrawingJson.h"
 #include "kit/InputError.h"
 #include "kit/MeshFile.h"
+#include "kit/PdfWriter.h"
+#include "kit/PenOrder.h"
+#include "kit/Sheet.h"
 
 #include <omp.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <new>
+#include <sstream>
 #include <stdexcept>
 
 namespace kvhlr {
@@ -29,38 +36,89 @@ void say(const std::string& message) {
     std::fprintf(stderr, "kvhlr: %s\n", message.c_str());
 }
 
-std::vector<MeshPart> loadModel(const Options& options) {
+// A file of our own in the temporary folder, removed when it goes out of scope or the run is stopped.
+class ScratchFile {
+public:
+    ScratchFile(const std::string& suffix, StopFile role) : m_role(role) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kvhlr-XXXXXX").string() + suffix;
+        const int fd = mkstemps(pattern.data(), static_cast<int>(suffix.size()));
+        if (fd < 0)
+            throw InputError(pattern, "cannot create a temporary file");
+        close(fd);
+        m_path = pattern;
+        removeOnStop(m_path, m_role);
+    }
+    ~ScratchFile() {
+        removeOnStop("", m_role);
+        std::error_code ignored;
+        std::filesystem::remove(m_path, ignored);
+    }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+    StopFile m_role;
+};
+
+// Standard input, copied to a file for the mesh reader, which needs to seek; its type comes from
+// --input-format or, without it, from its content.
+std::vector<MeshPart> readStandardInput(const Options& options) {
+    ScratchFile copy(options.inputFormat.empty() ? "" : "." + options.inputFormat, StopFile::Input);
+    {
+        std::ofstream out(copy.path(), std::ios::binary);
+        out << std::cin.rdbuf();
+        if (!out.flush())
+            throw InputError("standard input", "cannot copy it to " + copy.path());
+    }
+    try {
+        return readMeshFile(copy.path(), options.bodies, showFraction);
+    } catch (const InputError& error) {
+        std::string reason = error.reason();
+        for (std::size_t at; (at = reason.find(copy.path())) != std::string::npos;)
+            reason.replace(at, copy.path().size(), "standard input");
+        throw InputError("standard input",
+                         reason + (options.inputFormat.empty() ? " (give its type with --input-format)" : ""));
+    }
+}
+
+std::vector<MeshPart> loadModel(const Options& options, const std::string& input) {
     if (options.demo)
         return demoPart();
-    showStage("reading " + options.input, StageMeasure::ShareAndEstimate);
-    std::vector<MeshPart> parts = readMeshFile(options.input, options.bodies, showFraction);
+    const std::string shown = input == kStandardStream ? "standard input" : input;
+    showStage("reading " + shown, StageMeasure::ShareAndEstimate);
+    std::vector<MeshPart> parts = input == kStandardStream ? readStandardInput(options)
+                                                           : readMeshFile(input, options.bodies, showFraction);
     if (triangleCount(parts) == 0)
-        say("warning: " + options.input + ": the file holds no triangles; the drawing is empty");
+        say("warning: " + shown + ": the file holds no triangles; the drawing is empty");
     return parts;
 }
 
-CameraRequest cameraRequest(const Options& options) {
+CameraRequest cameraRequest(const Options& options, const std::string& view) {
     CameraRequest request;
     if (options.eye)
         request.direction =
             lookDirection(*options.eye, *options.target,
                           options.up ? *options.up : namedViewDirection("front", options.upAxis).up);
     else
-        request.direction = namedViewDirection(options.view, options.upAxis);
+        request.direction = namedViewDirection(view, options.upAxis);
     request.perspectiveFovDegrees = options.perspectiveFov;
     return request;
 }
 
-KvHLR::ViewInfoCriteria camera(const Options& options, const std::vector<MeshPart>& parts) {
+KvHLR::ViewInfoCriteria camera(const Options& options, const std::string& view, const std::vector<MeshPart>& parts,
+                               const std::string& subject) {
     if (!options.cameraFile.empty()) {
         KvHLR::ViewInfoCriteria given = readCameraFile(options.cameraFile);
         checkCamera(given, parts, options.cameraFile);
         return given;
     }
-    const KvHLR::ViewInfoCriteria fitted = fitCamera(cameraRequest(options), parts);
+    const KvHLR::ViewInfoCriteria fitted = fitCamera(cameraRequest(options, view), parts);
     // Fitting puts the whole model in front of the camera; the check keeps a fitting slip from ever
     // reaching the library as a broken drawing.
-    checkCamera(fitted, parts, options.demo ? "--demo" : options.input);
+    checkCamera(fitted, parts, subject);
     return fitted;
 }
 
@@ -73,10 +131,6 @@ bool allFinite(const std::vector<KvHLR::StrokeLine>& lines) {
 }
 
 Drawing draw(const Options& options, std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& camera) {
-    if (options.threads > 0) {
-        omp_set_num_threads(options.threads);   // the parallel hide loop
-        Kv::SetProcessorLimit(options.threads); // the window-query tree's builders
-    }
     DrawOptions drawOptions;
     drawOptions.hidden = options.hidden;
     drawOptions.silhouettes = options.silhouettes;
@@ -88,38 +142,153 @@ Drawing draw(const Options& options, std::vector<MeshPart>&& parts, const KvHLR:
         showFraction(share);
         return true;
     };
-    showStage("drawing", StageMeasure::Share);
     Drawing drawing = drawParts(std::move(parts), camera, drawOptions);
     if (!allFinite(drawing.lines))
         throw std::runtime_error("the drawing holds coordinates that are not finite numbers");
     return drawing;
 }
 
-// Refuses an output that would replace the input, also when a link or a second name leads to it.
-void checkOutputIsNotInput(const Options& options) {
-    std::error_code error;
-    if (!options.demo && std::filesystem::equivalent(options.input, options.output, error))
-        throw InputError(options.output, "is the input file; give the drawing another name");
+// Every view of the sheet, each with its own camera fitted to the whole model, so that principal views
+// share the model's centre and line up.
+std::vector<SheetView> drawViews(const Options& options, std::vector<MeshPart>&& parts, const std::string& subject) {
+    const std::vector<std::string> names =
+        options.views.empty() ? std::vector<std::string>{options.eye || !options.cameraFile.empty() ? "view" : options.view}
+                              : options.views;
+    std::vector<SheetView> views;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const KvHLR::ViewInfoCriteria view = camera(options, names[i], parts, subject);
+        showStage(names.size() > 1 ? "drawing " + names[i] + " view" : "drawing", StageMeasure::Share);
+        std::vector<MeshPart> copy;
+        if (i + 1 < names.size())
+            copy = parts;
+        views.push_back({names[i], draw(options, std::move(i + 1 < names.size() ? copy : parts), view)});
+    }
+    return views;
+}
+
+std::string today() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+    return text;
+}
+
+// Refuses an output that would replace an input, also when a link or a second name leads to it.
+void checkOutputsAreNotInputs(const Options& options) {
+    for (const std::string& input : options.inputs)
+        for (const std::string& output : options.outputs) {
+            std::error_code error;
+            if (input != kStandardStream && output != kStandardStream &&
+                std::filesystem::equivalent(input, output, error))
+                throw InputError(output, "is the input file; give the drawing another name");
+        }
+}
+
+// What one model becomes: the JSON drawing, or a finished page.
+struct Result {
+    Drawing drawing;
+    Page page;
+};
+
+Result drawModel(const Options& options, const std::string& input) {
+    const std::string subject = options.demo ? "--demo" : input == kStandardStream ? "standard input" : input;
+    std::vector<SheetView> views = drawViews(options, loadModel(options, input), subject);
+    Result result;
+    if (options.format == OutputFormat::Json) {
+        result.drawing = std::move(views.front().drawing);
+        if (options.plotterOrder) {
+            const Box2 bounds = drawingBounds(result.drawing);
+            orderForPlotter(result.drawing.lines, ON_2dPoint(bounds.minX, bounds.minY));
+        }
+        return result;
+    }
+    SheetOptions sheet = options.sheet;
+    sheet.modelName = modelName(options.demo ? "" : input);
+    sheet.date = today();
+    result.page = layoutSheet(views, sheet);
+    finishPage(result.page, options.dashes, options.plotterOrder);
+    return result;
+}
+
+void writeResult(std::ostream& out, const Result& result, OutputFormat format) {
+    if (format == OutputFormat::Json)
+        writeDrawingJson(out, result.drawing);
+    else
+        writePage(out, result.page, format);
+}
+
+void toStandardOutput(const std::string& text) {
+    std::cout << text << std::flush;
+    if (!std::cout)
+        throw InputError("standard output", "cannot be written");
+}
+
+// The PDF of the pages, to standard output or through a temporary file that a stop removes.
+void writePdfPages(const std::string& path, const std::vector<Page>& pages) {
+    const bool toStandard = path == kStandardStream;
+    showStage("writing " + (toStandard ? std::string("standard output") : path), StageMeasure::TimeOnly);
+    if (toStandard) {
+        std::ostringstream text;
+        writePdf(text, pages, "standard output");
+        toStandardOutput(text.str());
+        return;
+    }
+    AtomicFile file(path);
+    removeOnStop(file.temporaryPath());
+    writePdf(file.stream(), pages, path);
+    file.commit();
+    removeOnStop("");
+}
+
+// Draws one model after the other; each drawing is put in place as soon as it is done, and a bad
+// input stops the run with the drawings before it kept.
+void drawAll(const Options& options) {
+    const std::vector<std::string> models = options.demo ? std::vector<std::string>{""} : options.inputs;
+    std::vector<Page> pages; // of the one PDF that takes them all
+    for (std::size_t i = 0; i < models.size(); ++i) {
+        const std::string& output = options.outputs.size() == 1 ? options.outputs[0] : options.outputs[i];
+        if (options.format == OutputFormat::Pdf) {
+            pages.push_back(drawModel(options, models[i]).page);
+            if (options.outputs.size() > 1 || i + 1 == models.size()) {
+                writePdfPages(output, pages);
+                pages.clear();
+            }
+        } else if (output == kStandardStream) {
+            const Result result = drawModel(options, models[i]);
+            std::ostringstream text;
+            writeResult(text, result, options.format);
+            toStandardOutput(text.str());
+        } else {
+            // Created before the work, so that a stop removes it.
+            AtomicFile file(output);
+            removeOnStop(file.temporaryPath());
+            const Result result = drawModel(options, models[i]);
+            showStage("writing " + output, StageMeasure::TimeOnly);
+            writeResult(file.stream(), result, options.format);
+            file.commit();
+            removeOnStop("");
+        }
+    }
 }
 
 int run(int argc, const char* const* argv) {
     const std::optional<Options> options = parseOptions(argc, argv, std::cout);
     if (!options)
         return kExitOk;
-    checkOutputIsNotInput(*options);
-    // Created before the work, so that an output that cannot be written is reported at once; a stop
-    // removes it.
-    AtomicFile file(options->output);
-    removeOnStop(file.temporaryPath());
+    checkOutputsAreNotInputs(*options);
+    // Every output is tried before the work, so that one that cannot be written is reported at once.
+    for (const std::string& output : options->outputs)
+        if (output != kStandardStream)
+            AtomicFile probe(output);
+    if (options->threads > 0) {
+        omp_set_num_threads(options->threads);   // the parallel hide loop
+        Kv::SetProcessorLimit(options->threads); // the window-query tree's builders
+    }
     if (!options->quiet && (options->forceProgress || isatty(STDERR_FILENO)))
         startProgressDisplay();
-    std::vector<MeshPart> parts = loadModel(*options);
-    const KvHLR::ViewInfoCriteria view = camera(*options, parts);
-    const Drawing drawing = draw(*options, std::move(parts), view);
-    showStage("writing " + options->output, StageMeasure::TimeOnly);
-    writeDrawing(file.stream(), drawing, options->format, options->dashes);
-    file.commit();
-    removeOnStop("");
+    drawAll(*options);
     stopProgressDisplay();
     return kExitOk;
 }

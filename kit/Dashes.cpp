@@ -13,7 +13,7 @@ void addPoint(std::vector<ON_2dPoint>& piece, const ON_2dPoint& p) {
 // Walks the pattern along the polyline: `remaining` is what is left of the current dash or gap.
 class Dasher {
 public:
-    explicit Dasher(const DashPattern& pattern) : m_pattern(pattern), m_remaining(pattern.dash) {}
+    explicit Dasher(const std::vector<double>& pattern) : m_pattern(pattern), m_remaining(pattern.front()) {}
 
     void start(const ON_2dPoint& p) { addPoint(m_piece, p); }
 
@@ -46,10 +46,12 @@ private:
             m_piece.assign(1, p);
         }
         m_on = !m_on;
-        m_remaining = m_on ? m_pattern.dash : m_pattern.gap;
+        m_step = (m_step + 1) % m_pattern.size();
+        m_remaining = m_pattern[m_step];
     }
 
-    DashPattern m_pattern;
+    const std::vector<double>& m_pattern;
+    std::size_t m_step = 0;
     double m_remaining;
     bool m_on = true;
     std::vector<ON_2dPoint> m_piece;
@@ -70,9 +72,14 @@ double lengthOf(const std::vector<ON_2dPoint>& points) {
 } // namespace
 
 std::vector<std::vector<ON_2dPoint>> dashPolyline(const std::vector<ON_2dPoint>& points,
-                                                  const DashPattern& pattern) {
-    if (!(pattern.dash > 0.0) || !(pattern.gap > 0.0) ||
-        !(lengthOf(points) / (pattern.dash + pattern.gap) <= kMostDashes))
+                                                  const std::vector<double>& pattern) {
+    double period = 0.0;
+    bool positive = !pattern.empty() && pattern.size() % 2 == 0;
+    for (double length : pattern) {
+        positive = positive && length > 0.0;
+        period += length;
+    }
+    if (!positive || !(lengthOf(points) / period <= kMostDashes))
         return {points};
     Dasher dasher(pattern);
     if (!points.empty())
@@ -80,6 +87,28 @@ std::vector<std::vector<ON_2dPoint>> dashPolyline(const std::vector<ON_2dPoint>&
     for (std::size_t i = 1; i < points.size(); ++i)
         dasher.segment(points[i - 1], points[i]);
     return dasher.finish();
+}
+
+void cutDashes(Page& page) {
+    for (PageLayer& layer : page.layers) {
+        if (layer.pen.dashMm.empty())
+            continue;
+        std::vector<std::vector<PagePoint>> pieces;
+        for (const std::vector<PagePoint>& polyline : layer.polylines) {
+            std::vector<ON_2dPoint> points;
+            points.reserve(polyline.size());
+            for (const PagePoint& p : polyline)
+                points.emplace_back(p.x, p.y);
+            for (const std::vector<ON_2dPoint>& dash : dashPolyline(points, layer.pen.dashMm)) {
+                std::vector<PagePoint>& piece = pieces.emplace_back();
+                piece.reserve(dash.size());
+                for (const ON_2dPoint& p : dash)
+                    piece.push_back({p.x, p.y});
+            }
+        }
+        layer.polylines = std::move(pieces);
+        layer.pen.dashMm.clear();
+    }
 }
 
 } // namespace kvhlr

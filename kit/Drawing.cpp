@@ -7,11 +7,11 @@ namespace kvhlr {
 
 const std::array<Layer, 5>& layers() {
     static const std::array<Layer, 5> table{{
-        {1, "hidden", "Hidden lines", "HIDDEN", 8, true, 0.0012},
-        {0, "silhouettes", "Visible silhouettes", "SILHOUETTES", 7, false, 0.0025},
-        {3, "convex-sharp", "Convex sharp edges", "CONVEX_SHARP", 5, false, 0.0018},
-        {2, "concave-sharp", "Concave sharp edges", "CONCAVE_SHARP", 1, false, 0.0018},
-        {5, "other-visible", "Other visible lines", "OTHER_VISIBLE", 3, false, 0.0018},
+        {1, "hidden", "Hidden lines"},
+        {0, "silhouettes", "Visible silhouettes"},
+        {3, "convex-sharp", "Convex sharp edges"},
+        {2, "concave-sharp", "Concave sharp edges"},
+        {5, "other-visible", "Other visible lines"},
     }};
     return table;
 }
@@ -21,11 +21,6 @@ const Layer& layerOf(int kind) {
         if (layer.kind == kind)
             return layer;
     return layers().back();
-}
-
-DashPattern hiddenDashes(const Box2& bounds) {
-    const double side = std::max(bounds.width(), bounds.height());
-    return {0.012 * side, 0.006 * side};
 }
 
 Box2 cameraFrame(const KvHLR::ViewInfoCriteria& camera) {

@@ -1,10 +1,9 @@
 #pragma once
 
-// The finished drawing as the writers see it: the camera that made it, its lines, and how line kinds
-// map to the layers of the output formats.
+// The finished drawing as the writers see it: the camera that made it, its lines, and the line kinds
+// that become the layers of a page.
 
 #include "api/KvHLRRecords.h"
-#include "kit/Dashes.h"
 
 #include <array>
 #include <vector>
@@ -16,15 +15,11 @@ struct Drawing {
     std::vector<KvHLR::StrokeLine> lines;
 };
 
-// One output layer per line kind.
+// One page layer per line kind; its pen comes from the style (kit/Style.h).
 struct Layer {
     int kind;
-    const char* id;      // SVG group id
-    const char* label;   // readable layer name
-    const char* dxfName; // DXF layer name
-    int dxfColor;        // AutoCAD colour index
-    bool hidden;         // drawn dashed
-    double widthRatio;   // line width as a fraction of the drawing's larger side
+    const char* id;    // the kind's name in layer names, SVG ids and styles
+    const char* label; // readable name
 };
 
 // Hidden lines first, so that visible lines are drawn over them.
@@ -46,8 +41,5 @@ Box2 cameraFrame(const KvHLR::ViewInfoCriteria& camera);
 // The bounds of the drawing's lines, or the camera frame when it has none; never thinner than a
 // thousandth of its larger side, so that a drawing of one straight line still has an area.
 Box2 drawingBounds(const Drawing& drawing);
-
-// The dash pattern of hidden lines, in proportion to the drawing's larger side.
-DashPattern hiddenDashes(const Box2& bounds);
 
 } // namespace kvhlr

@@ -1,46 +1,97 @@
 #include "kit/DrawingFile.h"
 
+#include "kit/Dashes.h"
 #include "kit/DrawingJson.h"
 #include "kit/DxfWriter.h"
 #include "kit/InputError.h"
+#include "kit/PdfWriter.h"
+#include "kit/PenOrder.h"
+#include "kit/Sheet.h"
+#include "kit/SvgWriter.h"
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <stdexcept>
 
 namespace kvhlr {
+namespace {
 
-OutputFormat formatOf(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
+const OutputFormat kFormats[] = {OutputFormat::Svg, OutputFormat::Dxf, OutputFormat::Json, OutputFormat::Pdf};
+
+std::string lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (extension == ".svg")
-        return OutputFormat::Svg;
-    if (extension == ".dxf")
-        return OutputFormat::Dxf;
-    if (extension == ".json")
-        return OutputFormat::Json;
-    throw InputError(path, "unknown output type '" + extension + "': name the output .svg, .dxf or .json");
+    return text;
 }
 
-void writeDrawing(std::ostream& out, const Drawing& drawing, OutputFormat format, HiddenDashes dashes) {
+} // namespace
+
+const char* extensionOf(OutputFormat format) {
     switch (format) {
     case OutputFormat::Svg:
-        writeSvg(out, drawing, dashes);
-        break;
+        return "svg";
     case OutputFormat::Dxf:
-        writeDxf(out, drawing);
-        break;
+        return "dxf";
     case OutputFormat::Json:
-        writeDrawingJson(out, drawing);
-        break;
+        return "json";
+    case OutputFormat::Pdf:
+        return "pdf";
     }
+    throw std::invalid_argument("unknown output format");
+}
+
+OutputFormat formatOf(const std::string& path) {
+    const std::string extension = lower(std::filesystem::path(path).extension().string());
+    for (OutputFormat format : kFormats)
+        if (extension == std::string(".") + extensionOf(format))
+            return format;
+    throw InputError(path, "unknown output type '" + extension + "': name the output .svg, .dxf, .pdf or .json");
+}
+
+OutputFormat formatNamed(const std::string& name) {
+    for (OutputFormat format : kFormats)
+        if (lower(name) == extensionOf(format))
+            return format;
+    throw InputError("--format", "unknown format '" + name + "': name svg, dxf, pdf or json");
+}
+
+void finishPage(Page& page, HiddenDashes dashes, bool plotterOrder) {
+    if (dashes == HiddenDashes::Segments)
+        cutDashes(page);
+    if (plotterOrder)
+        orderForPlotter(page);
+}
+
+void writePage(std::ostream& out, const Page& page, OutputFormat format) {
+    if (format == OutputFormat::Svg)
+        writeSvg(out, page);
+    else if (format == OutputFormat::Dxf)
+        writeDxf(out, page);
+    else
+        throw std::invalid_argument("writePage writes SVG and DXF");
+}
+
+Page drawingPage(const Drawing& drawing) {
+    return layoutSheet({{"", drawing}}, SheetOptions());
 }
 
 void saveDrawing(const Drawing& drawing, const std::string& path, HiddenDashes dashes) {
     const OutputFormat format = formatOf(path);
+    if (format == OutputFormat::Json) {
+        AtomicFile file(path);
+        writeDrawingJson(file.stream(), drawing);
+        file.commit();
+        return;
+    }
+    Page page = drawingPage(drawing);
+    finishPage(page, dashes, true);
+    if (format == OutputFormat::Pdf) {
+        writePdf(path, {page});
+        return;
+    }
     AtomicFile file(path);
-    writeDrawing(file.stream(), drawing, format, dashes);
+    writePage(file.stream(), page, format);
     file.commit();
 }
 

@@ -2,7 +2,11 @@
 
 #include "kit/NumberFormat.h"
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <string>
 
 namespace kvhlr {
@@ -24,105 +28,411 @@ public:
         text += '\n';
     }
     void pair(int group, int value) { pair(group, std::to_string(value)); }
+    void handle(int group, unsigned value) {
+        char buffer[16];
+        std::snprintf(buffer, sizeof buffer, "%X", value);
+        pair(group, buffer);
+    }
     void number(int group, double value) {
         code(group);
         appendExact(text, value);
         text += '\n';
     }
-    void point(double x, double y) {
-        number(10, x);
-        number(20, y);
-        number(30, 0.0);
+    void point(int group, double x, double y) {
+        number(group, x);
+        number(group + 10, y);
     }
 };
 
-void writeHeader(GroupWriter& dxf, const Box2& bounds) {
+// Handles of the objects every file has; records and entities are numbered from kFirstFreeHandle on.
+enum FixedHandle : unsigned {
+    kVportTable = 1,
+    kLtypeTable,
+    kLayerTable,
+    kStyleTable,
+    kViewTable,
+    kUcsTable,
+    kAppidTable,
+    kDimstyleTable,
+    kBlockRecordTable,
+    kModelSpace,
+    kPaperSpace,
+    kRootDictionary,
+    kGroupDictionary,
+    kFirstFreeHandle
+};
+
+// LibreCAD draws line types by name from patterns of its own and ignores the table's elements; naming
+// a pattern after the standard type nearest in size makes it show dashed there, at about its size,
+// while every other program reads the exact elements. Periods in mm, as LibreCAD draws them.
+struct KnownLineType {
+    const char* name;
+    double period;
+};
+constexpr KnownLineType kKnownLineTypes[] = {{"HIDDEN2", 3.0},   {"DASHED2", 9.0},    {"DASHED", 18.0},
+                                             {"DASHEDX2", 36.0}, {"DASHEDTINY", 3.0}, {"HIDDEN", 18.0},
+                                             {"HIDDENX2", 36.0}};
+
+struct LineType {
+    std::string name;
+    std::vector<double> dashMm;
+};
+
+// One line type per distinct dash pattern, in the order the layers use them.
+std::vector<LineType> lineTypesOf(const Page& page) {
+    std::vector<LineType> types;
+    std::vector<bool> taken(std::size(kKnownLineTypes), false);
+    for (const PageLayer& layer : page.layers) {
+        const std::vector<double>& dashes = layer.pen.dashMm;
+        if (dashes.empty() || std::any_of(types.begin(), types.end(),
+                                          [&](const LineType& type) { return type.dashMm == dashes; }))
+            continue;
+        double period = 0.0;
+        for (double length : dashes)
+            period += length;
+        std::size_t best = std::size(kKnownLineTypes);
+        for (std::size_t i = 0; i < std::size(kKnownLineTypes); ++i)
+            if (!taken[i] && (best == std::size(kKnownLineTypes) ||
+                              std::fabs(std::log(period / kKnownLineTypes[i].period)) <
+                                  std::fabs(std::log(period / kKnownLineTypes[best].period))))
+                best = i;
+        if (best < std::size(kKnownLineTypes)) {
+            taken[best] = true;
+            types.push_back({kKnownLineTypes[best].name, dashes});
+        } else {
+            types.push_back({"DASHES" + std::to_string(types.size() + 1), dashes});
+        }
+    }
+    return types;
+}
+
+const std::string& lineTypeOf(const std::vector<LineType>& types, const Pen& pen) {
+    static const std::string continuous = "Continuous";
+    for (const LineType& type : types)
+        if (type.dashMm == pen.dashMm)
+            return type.name;
+    return continuous;
+}
+
+// Lineweights come in fixed steps, in hundredths of a millimetre.
+int lineweightOf(double widthMm) {
+    constexpr int steps[] = {0,  5,  9,  13, 15, 18, 20,  25,  30,  35,  40,  50,
+                             53, 60, 70, 80, 90, 100, 106, 120, 140, 158, 200, 211};
+    int best = steps[0];
+    for (int step : steps)
+        if (std::fabs(step - widthMm * 100.0) < std::fabs(best - widthMm * 100.0))
+            best = step;
+    return best;
+}
+
+// The nearest of the standard colour indices 1 to 9; 7 draws black on paper (white on a dark screen).
+int colorIndexOf(const std::string& color) {
+    constexpr std::array<std::array<int, 3>, 9> rgb{{{255, 0, 0},
+                                                     {255, 255, 0},
+                                                     {0, 255, 0},
+                                                     {0, 255, 255},
+                                                     {0, 0, 255},
+                                                     {255, 0, 255},
+                                                     {0, 0, 0},
+                                                     {128, 128, 128},
+                                                     {192, 192, 192}}};
+    unsigned value = 0;
+    if (color.size() != 7 || std::sscanf(color.c_str() + 1, "%6x", &value) != 1)
+        return 7;
+    const int channels[3] = {static_cast<int>(value >> 16), static_cast<int>((value >> 8) & 255),
+                             static_cast<int>(value & 255)};
+    int best = 7;
+    long bestDistance = std::numeric_limits<long>::max();
+    for (std::size_t i = 0; i < rgb.size(); ++i) {
+        long distance = 0;
+        for (int c = 0; c < 3; ++c)
+            distance += static_cast<long>(channels[c] - rgb[i][c]) * (channels[c] - rgb[i][c]);
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = static_cast<int>(i) + 1;
+        }
+    }
+    return best;
+}
+
+// Text in the file's code page: ASCII as it is, every other character as \U+XXXX, a caret as "^ ".
+std::string dxfString(const std::string& utf8) {
+    std::string text;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        const int length = byte < 0x80 ? 1 : byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+        unsigned code = length == 1 ? byte : byte & (0xFF >> (length + 1));
+        for (int k = 1; k < length && i + k < utf8.size(); ++k)
+            code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        i += length;
+        char buffer[12];
+        if (code == '^') {
+            text += "^ ";
+        } else if (code >= 0x20 && code < 0x7F) {
+            text += static_cast<char>(code);
+        } else if (code >= 0x80) {
+            std::snprintf(buffer, sizeof buffer, "\\U+%04X", code);
+            text += buffer;
+        }
+    }
+    return text;
+}
+
+void writeHeader(GroupWriter& dxf, const Page& page, unsigned handleSeed) {
     dxf.pair(0, "SECTION");
     dxf.pair(2, "HEADER");
     dxf.pair(9, "$ACADVER");
-    dxf.pair(1, "AC1009");
+    dxf.pair(1, "AC1015");
+    dxf.pair(9, "$DWGCODEPAGE");
+    dxf.pair(3, "ANSI_1252");
+    dxf.pair(9, "$HANDSEED");
+    dxf.handle(5, handleSeed);
+    dxf.pair(9, "$INSUNITS");
+    dxf.pair(70, 4); // millimetres
+    dxf.pair(9, "$MEASUREMENT");
+    dxf.pair(70, 1); // metric
+    dxf.pair(9, "$LWDISPLAY");
+    dxf.pair(290, 1); // show lineweights
     dxf.pair(9, "$EXTMIN");
-    dxf.point(bounds.minX, bounds.minY);
+    dxf.point(10, 0.0, 0.0);
+    dxf.number(30, 0.0);
     dxf.pair(9, "$EXTMAX");
-    dxf.point(bounds.maxX, bounds.maxY);
+    dxf.point(10, page.widthMm, page.heightMm);
+    dxf.number(30, 0.0);
+    dxf.pair(9, "$LIMMIN");
+    dxf.point(10, 0.0, 0.0);
+    dxf.pair(9, "$LIMMAX");
+    dxf.point(10, page.widthMm, page.heightMm);
     dxf.pair(9, "$LTSCALE");
     dxf.number(40, 1.0);
     dxf.pair(0, "ENDSEC");
-}
-
-void writeLineType(GroupWriter& dxf, const char* name, const char* description, const DashPattern* pattern) {
-    dxf.pair(0, "LTYPE");
-    dxf.pair(2, name);
-    dxf.pair(70, 0);
-    dxf.pair(3, description);
-    dxf.pair(72, 65);
-    dxf.pair(73, pattern ? 2 : 0);
-    dxf.number(40, pattern ? pattern->dash + pattern->gap : 0.0);
-    if (pattern) {
-        dxf.number(49, pattern->dash);
-        dxf.number(49, -pattern->gap); // negative: a gap
-    }
-}
-
-void writeLayer(GroupWriter& dxf, const char* name, int colour, const char* lineType) {
-    dxf.pair(0, "LAYER");
-    dxf.pair(2, name);
-    dxf.pair(70, 0);
-    dxf.pair(62, colour);
-    dxf.pair(6, lineType);
-}
-
-void writeTables(GroupWriter& dxf, const Box2& bounds) {
-    const DashPattern dashes = hiddenDashes(bounds);
     dxf.pair(0, "SECTION");
-    dxf.pair(2, "TABLES");
-    dxf.pair(0, "TABLE");
-    dxf.pair(2, "LTYPE");
-    dxf.pair(70, 2);
-    writeLineType(dxf, "CONTINUOUS", "Solid line", nullptr);
-    writeLineType(dxf, "DASHED", "Dashed __ __ __", &dashes);
-    dxf.pair(0, "ENDTAB");
-    dxf.pair(0, "TABLE");
-    dxf.pair(2, "LAYER");
-    dxf.pair(70, static_cast<int>(layers().size()) + 1);
-    writeLayer(dxf, "0", 7, "CONTINUOUS"); // the layer every CAD program expects to find
-    for (const Layer& layer : layers())
-        writeLayer(dxf, layer.dxfName, layer.dxfColor, layer.hidden ? "DASHED" : "CONTINUOUS");
-    dxf.pair(0, "ENDTAB");
+    dxf.pair(2, "CLASSES");
     dxf.pair(0, "ENDSEC");
 }
 
-void writePolyline(GroupWriter& dxf, const KvHLR::StrokeLine& line) {
-    const char* layer = layerOf(line.kind).dxfName;
-    dxf.pair(0, "POLYLINE");
-    dxf.pair(8, layer);
-    dxf.pair(66, 1); // vertices follow
-    dxf.point(0.0, 0.0);
-    dxf.pair(70, 0); // open
-    for (const ON_2dPoint& p : line.points) {
-        dxf.pair(0, "VERTEX");
-        dxf.pair(8, layer);
-        dxf.point(p.x, p.y);
+class Tables {
+public:
+    Tables(GroupWriter& dxf, unsigned& nextHandle) : m_dxf(dxf), m_next(nextHandle) {}
+
+    void table(const char* name, unsigned handle, std::size_t entries) {
+        m_dxf.pair(0, "TABLE");
+        m_dxf.pair(2, name);
+        m_dxf.handle(5, handle);
+        m_dxf.pair(330, "0");
+        m_dxf.pair(100, "AcDbSymbolTable");
+        m_dxf.pair(70, static_cast<int>(entries));
     }
-    dxf.pair(0, "SEQEND");
+
+    void record(const char* type, unsigned owner, const char* subclass, const std::string& name) {
+        m_dxf.pair(0, type);
+        m_dxf.handle(5, m_next++);
+        m_dxf.handle(330, owner);
+        m_dxf.pair(100, "AcDbSymbolTableRecord");
+        m_dxf.pair(100, subclass);
+        m_dxf.pair(2, name);
+        m_dxf.pair(70, 0);
+    }
+
+    void lineType(const std::string& name, const std::vector<double>& dashMm) {
+        record("LTYPE", kLtypeTable, "AcDbLinetypeTableRecord", name);
+        std::string description;
+        double period = 0.0;
+        for (std::size_t i = 0; i < dashMm.size(); ++i) {
+            description += i % 2 == 0 ? "__" : " ";
+            period += dashMm[i];
+        }
+        m_dxf.pair(3, description);
+        m_dxf.pair(72, 65);
+        m_dxf.pair(73, static_cast<int>(dashMm.size()));
+        m_dxf.number(40, period);
+        for (std::size_t i = 0; i < dashMm.size(); ++i) {
+            m_dxf.number(49, i % 2 == 0 ? dashMm[i] : -dashMm[i]); // negative: a gap
+            m_dxf.pair(74, 0);
+        }
+    }
+
+    void layer(const std::string& name, int color, const std::string& lineType, int lineweight) {
+        record("LAYER", kLayerTable, "AcDbLayerTableRecord", name);
+        m_dxf.pair(62, color);
+        m_dxf.pair(6, lineType);
+        m_dxf.pair(370, lineweight);
+    }
+
+    void end() { m_dxf.pair(0, "ENDTAB"); }
+
+private:
+    GroupWriter& m_dxf;
+    unsigned& m_next;
+};
+
+void writeTables(GroupWriter& dxf, const Page& page, const std::vector<LineType>& lineTypes,
+                 unsigned& nextHandle) {
+    Tables tables(dxf, nextHandle);
+    dxf.pair(0, "SECTION");
+    dxf.pair(2, "TABLES");
+    tables.table("VPORT", kVportTable, 0);
+    tables.end();
+    tables.table("LTYPE", kLtypeTable, 3 + lineTypes.size());
+    for (const char* name : {"ByBlock", "ByLayer", "Continuous"})
+        tables.lineType(name, {});
+    for (const LineType& type : lineTypes)
+        tables.lineType(type.name, type.dashMm);
+    tables.end();
+    tables.table("LAYER", kLayerTable, 1 + page.layers.size());
+    tables.layer("0", 7, "Continuous", -3); // the layer every CAD program expects, default lineweight
+    for (const PageLayer& layer : page.layers)
+        tables.layer(layer.name, colorIndexOf(layer.pen.color), lineTypeOf(lineTypes, layer.pen),
+                     lineweightOf(layer.pen.widthMm));
+    tables.end();
+    tables.table("STYLE", kStyleTable, 1);
+    tables.record("STYLE", kStyleTable, "AcDbTextStyleTableRecord", "Standard");
+    dxf.number(40, 0.0);
+    dxf.number(41, 1.0);
+    dxf.number(50, 0.0);
+    dxf.pair(71, 0);
+    dxf.number(42, 2.5);
+    dxf.pair(3, "txt");
+    dxf.pair(4, "");
+    tables.end();
+    tables.table("VIEW", kViewTable, 0);
+    tables.end();
+    tables.table("UCS", kUcsTable, 0);
+    tables.end();
+    tables.table("APPID", kAppidTable, 1);
+    tables.record("APPID", kAppidTable, "AcDbRegAppTableRecord", "ACAD");
+    tables.end();
+    tables.table("DIMSTYLE", kDimstyleTable, 1);
+    dxf.pair(100, "AcDbDimStyleTable");
+    dxf.pair(71, 0);
+    dxf.pair(0, "DIMSTYLE");
+    dxf.handle(105, nextHandle++);
+    dxf.handle(330, kDimstyleTable);
+    dxf.pair(100, "AcDbSymbolTableRecord");
+    dxf.pair(100, "AcDbDimStyleTableRecord");
+    dxf.pair(2, "Standard");
+    dxf.pair(70, 0);
+    tables.end();
+    tables.table("BLOCK_RECORD", kBlockRecordTable, 2);
+    for (const auto& [name, handle] : {std::pair{"*Model_Space", kModelSpace}, {"*Paper_Space", kPaperSpace}}) {
+        dxf.pair(0, "BLOCK_RECORD");
+        dxf.handle(5, handle);
+        dxf.handle(330, kBlockRecordTable);
+        dxf.pair(100, "AcDbSymbolTableRecord");
+        dxf.pair(100, "AcDbBlockTableRecord");
+        dxf.pair(2, name);
+    }
+    tables.end();
+    dxf.pair(0, "ENDSEC");
+}
+
+void writeBlocks(GroupWriter& dxf, unsigned& nextHandle) {
+    dxf.pair(0, "SECTION");
+    dxf.pair(2, "BLOCKS");
+    for (const auto& [name, record] : {std::pair{"*Model_Space", kModelSpace}, {"*Paper_Space", kPaperSpace}}) {
+        for (const char* part : {"BLOCK", "ENDBLK"}) {
+            dxf.pair(0, part);
+            dxf.handle(5, nextHandle++);
+            dxf.handle(330, record);
+            dxf.pair(100, "AcDbEntity");
+            if (record == kPaperSpace)
+                dxf.pair(67, 1);
+            dxf.pair(8, "0");
+            if (part[0] == 'E') {
+                dxf.pair(100, "AcDbBlockEnd");
+                continue;
+            }
+            dxf.pair(100, "AcDbBlockBegin");
+            dxf.pair(2, name);
+            dxf.pair(70, 0);
+            dxf.point(10, 0.0, 0.0);
+            dxf.number(30, 0.0);
+            dxf.pair(3, name);
+            dxf.pair(1, "");
+        }
+    }
+    dxf.pair(0, "ENDSEC");
+}
+
+void entityStart(GroupWriter& dxf, const char* type, unsigned handle, const std::string& layer,
+                 const char* subclass) {
+    dxf.pair(0, type);
+    dxf.handle(5, handle);
+    dxf.handle(330, kModelSpace);
+    dxf.pair(100, "AcDbEntity");
     dxf.pair(8, layer);
+    dxf.pair(100, subclass);
+}
+
+// A line of one point is a dot: two equal vertices. The dash pattern runs on across vertices (flag
+// 128), as it does in the other formats: restarted at each one, it would leave a curve of short
+// segments solid. LibreCAD ignores the flag, so curved hidden lines look solid there; --dashes segments
+// cuts them into real dashes.
+void writePolyline(GroupWriter& dxf, unsigned handle, const std::string& layer,
+                   const std::vector<PagePoint>& points) {
+    entityStart(dxf, "LWPOLYLINE", handle, layer, "AcDbPolyline");
+    dxf.pair(90, static_cast<int>(std::max<std::size_t>(points.size(), 2)));
+    dxf.pair(70, 128); // open, pattern continuous
+    for (const PagePoint& p : points)
+        dxf.point(10, p.x, p.y);
+    if (points.size() == 1)
+        dxf.point(10, points[0].x, points[0].y);
+}
+
+void writeText(GroupWriter& dxf, unsigned handle, const PageText& text) {
+    entityStart(dxf, "TEXT", handle, text.layer, "AcDbText");
+    dxf.point(10, text.at.x, text.at.y);
+    dxf.number(30, 0.0);
+    dxf.number(40, text.heightMm);
+    dxf.pair(1, dxfString(text.text));
+    dxf.pair(100, "AcDbText");
+}
+
+void writeObjects(GroupWriter& dxf) {
+    dxf.pair(0, "SECTION");
+    dxf.pair(2, "OBJECTS");
+    dxf.pair(0, "DICTIONARY");
+    dxf.handle(5, kRootDictionary);
+    dxf.pair(330, "0");
+    dxf.pair(100, "AcDbDictionary");
+    dxf.pair(281, 1);
+    dxf.pair(3, "ACAD_GROUP");
+    dxf.handle(350, kGroupDictionary);
+    dxf.pair(0, "DICTIONARY");
+    dxf.handle(5, kGroupDictionary);
+    dxf.handle(330, kRootDictionary);
+    dxf.pair(100, "AcDbDictionary");
+    dxf.pair(281, 1);
+    dxf.pair(0, "ENDSEC");
 }
 
 } // namespace
 
-void writeDxf(std::ostream& out, const Drawing& drawing) {
-    const Box2 bounds = drawingBounds(drawing);
+void writeDxf(std::ostream& out, const Page& page) {
+    const std::vector<LineType> lineTypes = lineTypesOf(page);
+    // Every record, block and entity takes one handle; the header names the first one left over.
+    std::size_t handles = 3 + lineTypes.size() + 1 + page.layers.size() + 3 + 4 + page.texts.size();
+    for (const PageLayer& layer : page.layers)
+        handles += layer.polylines.size();
+    unsigned nextHandle = kFirstFreeHandle;
     GroupWriter dxf;
-    writeHeader(dxf, bounds);
-    writeTables(dxf, bounds);
+    writeHeader(dxf, page, kFirstFreeHandle + static_cast<unsigned>(handles));
+    writeTables(dxf, page, lineTypes, nextHandle);
+    writeBlocks(dxf, nextHandle);
     dxf.pair(0, "SECTION");
     dxf.pair(2, "ENTITIES");
-    for (const KvHLR::StrokeLine& line : drawing.lines) {
-        writePolyline(dxf, line);
-        out << dxf.text;
-        dxf.text.clear();
-    }
+    for (const PageLayer& layer : page.layers)
+        for (const std::vector<PagePoint>& polyline : layer.polylines) {
+            if (polyline.empty())
+                continue;
+            writePolyline(dxf, nextHandle++, layer.name, polyline);
+            out << dxf.text;
+            dxf.text.clear();
+        }
+    for (const PageText& text : page.texts)
+        writeText(dxf, nextHandle++, text);
     dxf.pair(0, "ENDSEC");
+    writeObjects(dxf);
     dxf.pair(0, "EOF");
     out << dxf.text;
 }

@@ -1,15 +1,16 @@
 #pragma once
 
-// DXF output: plain-text drawing exchange in its oldest widely read dialect (AC1009), which every CAD
-// program opens. One layer per line kind, hidden lines on a layer with a dashed line type, one polyline
-// entity per line.
+// DXF output of a page: drawing exchange in the AutoCAD 2000 dialect (AC1015), which CAD programs
+// open with units, lineweights and line types intact. Coordinates are the page's millimetres
+// ($INSUNITS 4, metric); one layer per page layer with its pen's colour, lineweight and line type,
+// one LWPOLYLINE per line, a TEXT per text of the title block.
 
-#include "kit/Drawing.h"
+#include "kit/Page.h"
 
 #include <ostream>
 
 namespace kvhlr {
 
-void writeDxf(std::ostream& out, const Drawing& drawing);
+void writeDxf(std::ostream& out, const Page& page);
 
 } // namespace kvhlr

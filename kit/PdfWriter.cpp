@@ -129,16 +129,14 @@ void throwOnError(const std::string& path, cairo_status_t status) {
 
 } // namespace
 
-void writePdf(const std::string& path, const std::vector<Page>& pages) {
+void writePdf(std::ostream& out, const std::vector<Page>& pages, const std::string& name) {
     if (pages.empty())
-        throw InputError(path, "a PDF needs at least one page");
+        throw InputError(name, "a PDF needs at least one page");
     for (const Page& page : pages)
         if (!(page.widthMm > 0.0 && page.heightMm > 0.0 && std::isfinite(page.widthMm * page.heightMm)))
-            throw InputError(path, "a page of the sheet has no area");
+            throw InputError(name, "a page of the sheet has no area");
 
-    AtomicFile file(path);
-    Surface surface(cairo_pdf_surface_create_for_stream(writeToStream, &file.stream(),
-                                                        pages.front().widthMm * kPointsPerMm,
+    Surface surface(cairo_pdf_surface_create_for_stream(writeToStream, &out, pages.front().widthMm * kPointsPerMm,
                                                         pages.front().heightMm * kPointsPerMm),
                     cairo_surface_destroy);
     Context cr(cairo_create(surface.get()), cairo_destroy);
@@ -146,12 +144,17 @@ void writePdf(const std::string& path, const std::vector<Page>& pages) {
     const double capHeight = capHeightPerSize(cr.get());
     for (const Page& page : pages) {
         cairo_pdf_surface_set_size(surface.get(), page.widthMm * kPointsPerMm, page.heightMm * kPointsPerMm);
-        drawPage(cr.get(), path, page, capHeight);
-        throwOnError(path, cairo_status(cr.get()));
+        drawPage(cr.get(), name, page, capHeight);
+        throwOnError(name, cairo_status(cr.get()));
     }
     cr.reset();
     cairo_surface_finish(surface.get());
-    throwOnError(path, cairo_surface_status(surface.get()));
+    throwOnError(name, cairo_surface_status(surface.get()));
+}
+
+void writePdf(const std::string& path, const std::vector<Page>& pages) {
+    AtomicFile file(path);
+    writePdf(file.stream(), pages, path);
     file.commit();
 }
 

@@ -5,16 +5,19 @@
 
 #include "kit/Page.h"
 
+#include <ostream>
 #include <string>
 #include <vector>
 
 namespace kvhlr {
 
-// Writes through a temporary file that replaces `path` only once the whole document is written. A
-// text's height is that of its capital letters; texts go over the lines, in their layer's colour (black
-// for a layer the page lacks). Throws InputError naming `path` when there are no pages, a page has no
-// area, a pen's colour is not #rrggbb, cairo refuses a pen (a negative dash, or only zero dashes), or
-// the file cannot be written.
+// Writes the document to `out`. A text's height is that of its capital letters; texts go over the lines,
+// in their layer's colour (black for a layer the page lacks). Throws InputError naming `name` when there
+// are no pages, a page has no area, a pen's colour is not #rrggbb, cairo refuses a pen (a negative dash,
+// or only zero dashes), or the stream fails.
+void writePdf(std::ostream& out, const std::vector<Page>& pages, const std::string& name);
+
+// The same through a temporary file that replaces `path` only once the whole document is written.
 void writePdf(const std::string& path, const std::vector<Page>& pages);
 
 } // namespace kvhlr

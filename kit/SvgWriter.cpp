@@ -2,124 +2,164 @@
 
 #include "kit/NumberFormat.h"
 
-#include <algorithm>
+#include <set>
 #include <string>
 
 namespace kvhlr {
 namespace {
 
-// Ten significant digits: far below anything visible, a third shorter than exact text.
-constexpr int kDigits = 10;
-// The longer side of the page.
-constexpr double kPageMillimetres = 200.0;
+// Eight significant digits: a hundred-thousandth of a millimetre on the largest paper.
+constexpr int kDigits = 8;
+// A sans-serif font's capitals are about this share of its size; texts give the capitals' height.
+constexpr double kCapHeightPerSize = 0.72;
 
 void appendNumber(std::string& text, double value) {
     appendRounded(text, value, kDigits);
 }
 
-// SVG's y axis points down; the drawing's points up.
-void appendPoint(std::string& text, const ON_2dPoint& p) {
-    appendNumber(text, p.x);
-    text += ',';
-    appendNumber(text, -p.y);
-}
-
-void appendPolyline(std::string& text, const std::vector<ON_2dPoint>& points) {
-    text += "    <polyline points=\"";
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        if (i > 0)
-            text += ' ';
-        appendPoint(text, points[i]);
-    }
-    text += "\"/>\n";
-}
-
-void appendDashedPath(std::string& text, const std::vector<ON_2dPoint>& points, const DashPattern& pattern) {
-    const auto dashes = dashPolyline(points, pattern);
-    if (dashes.empty())
-        return;
-    text += "    <path d=\"";
-    bool first = true;
-    for (const auto& dash : dashes) {
-        text += first ? "M" : " M";
-        first = false;
-        appendPoint(text, dash.front());
-        text += " L";
-        for (std::size_t i = 1; i < dash.size(); ++i) {
-            text += ' ';
-            appendPoint(text, dash[i]);
+void appendEscaped(std::string& text, const std::string& value) {
+    for (char c : value) {
+        switch (c) {
+        case '&': text += "&amp;"; break;
+        case '<': text += "&lt;"; break;
+        case '>': text += "&gt;"; break;
+        case '"': text += "&quot;"; break;
+        default: text += c;
         }
     }
-    text += "\"/>\n";
 }
 
-void appendHeader(std::string& text, const Box2& bounds) {
-    const double side = std::max(bounds.width(), bounds.height());
-    const double margin = 0.02 * side;
-    const double width = bounds.width() + 2 * margin, height = bounds.height() + 2 * margin;
-    const double mm = kPageMillimetres / std::max(width, height);
+class SvgText {
+public:
+    explicit SvgText(const Page& page) : m_height(page.heightMm) {}
+
+    std::string text;
+
+    // SVG's y axis points down from the top; the page's up from the bottom.
+    void point(const PagePoint& p) {
+        appendNumber(text, p.x);
+        text += ',';
+        appendNumber(text, m_height - p.y);
+    }
+
+    void polyline(const std::vector<PagePoint>& points) {
+        text += "    <polyline points=\"";
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            if (i > 0)
+                text += ' ';
+            point(points[i]);
+        }
+        text += "\"/>\n";
+    }
+
+    void label(const char* id, const std::string& name, const std::string& label) {
+        text += "<g id=\"";
+        text += id;
+        appendEscaped(text, name);
+        text += "\" inkscape:groupmode=\"layer\" inkscape:label=\"";
+        appendEscaped(text, label);
+        text += '"';
+    }
+
+    // Butt ends keep dashes as long as the pen says; solid lines get round ends like a plotter pen's.
+    void pen(const Pen& pen) {
+        text += " fill=\"none\" stroke=\"";
+        appendEscaped(text, pen.color);
+        text += "\" stroke-width=\"";
+        appendNumber(text, pen.widthMm);
+        text += pen.dashMm.empty() ? "\" stroke-linecap=\"round\"" : "\" stroke-linecap=\"butt\"";
+        text += " stroke-linejoin=\"round\"";
+        if (!pen.dashMm.empty()) {
+            text += " stroke-dasharray=\"";
+            for (std::size_t i = 0; i < pen.dashMm.size(); ++i) {
+                if (i > 0)
+                    text += ' ';
+                appendNumber(text, pen.dashMm[i]);
+            }
+            text += '"';
+        }
+        text += ">\n";
+    }
+
+    void pageText(const PageText& t, const Pen& pen) {
+        text += "    <text x=\"";
+        appendNumber(text, t.at.x);
+        text += "\" y=\"";
+        appendNumber(text, m_height - t.at.y);
+        text += "\" font-family=\"sans-serif\" font-size=\"";
+        appendNumber(text, t.heightMm / kCapHeightPerSize);
+        text += "\" fill=\"";
+        appendEscaped(text, pen.color);
+        text += "\" stroke=\"none\">";
+        appendEscaped(text, t.text);
+        text += "</text>\n";
+    }
+
+private:
+    double m_height;
+};
+
+void appendHeader(std::string& text, const Page& page) {
     text += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<svg xmlns=\"http://www.w3.org/2000/svg\" "
             "xmlns:inkscape=\"http://www.inkscape.org/namespaces/inkscape\" version=\"1.1\"\n     width=\"";
-    appendRounded(text, width * mm, 6);
+    appendNumber(text, page.widthMm);
     text += "mm\" height=\"";
-    appendRounded(text, height * mm, 6);
-    text += "mm\" viewBox=\"";
-    appendNumber(text, bounds.minX - margin);
+    appendNumber(text, page.heightMm);
+    text += "mm\" viewBox=\"0 0 ";
+    appendNumber(text, page.widthMm);
     text += ' ';
-    appendNumber(text, -bounds.maxY - margin);
-    text += ' ';
-    appendNumber(text, width);
-    text += ' ';
-    appendNumber(text, height);
+    appendNumber(text, page.heightMm);
     text += "\">\n";
 }
 
-void appendGroupStart(std::string& text, const Layer& layer, const Box2& bounds, HiddenDashes dashes) {
-    const double side = std::max(bounds.width(), bounds.height());
-    text += "  <g id=\"";
-    text += layer.id;
-    text += "\" inkscape:groupmode=\"layer\" inkscape:label=\"";
-    text += layer.label;
-    text += layer.hidden ? "\" fill=\"none\" stroke=\"#606060\"" : "\" fill=\"none\" stroke=\"#000000\"";
-    text += " stroke-width=\"";
-    appendNumber(text, layer.widthRatio * side);
-    text += layer.hidden ? "\" stroke-linecap=\"butt\"" : "\" stroke-linecap=\"round\"";
-    text += " stroke-linejoin=\"round\"";
-    if (layer.hidden && dashes == HiddenDashes::Style) {
-        const DashPattern pattern = hiddenDashes(bounds);
-        text += " stroke-dasharray=\"";
-        appendNumber(text, pattern.dash);
-        text += ' ';
-        appendNumber(text, pattern.gap);
-        text += '"';
-    }
-    text += ">\n";
+// A layer's id is its name without the pen number, which several layers share.
+std::string idOf(const PageLayer& layer) {
+    const std::size_t dash = layer.name.find('-');
+    return dash == std::string::npos ? layer.name : layer.name.substr(dash + 1);
 }
 
 } // namespace
 
-void writeSvg(std::ostream& out, const Drawing& drawing, HiddenDashes dashes) {
-    const Box2 bounds = drawingBounds(drawing);
-    const DashPattern pattern = hiddenDashes(bounds);
-    std::string text;
-    appendHeader(text, bounds);
-    for (const Layer& layer : layers()) {
-        appendGroupStart(text, layer, bounds, dashes);
-        for (const KvHLR::StrokeLine& line : drawing.lines) {
-            if (&layerOf(line.kind) != &layer)
-                continue;
-            if (layer.hidden && dashes == HiddenDashes::Segments)
-                appendDashedPath(text, line.points, pattern);
-            else
-                appendPolyline(text, line.points);
-            out << text;
-            text.clear();
+void writeSvg(std::ostream& out, const Page& page) {
+    std::set<std::string> views;
+    for (const PageLayer& layer : page.layers)
+        if (!layer.view.empty())
+            views.insert(layer.view);
+    const bool viewGroups = views.size() > 1;
+    SvgText svg(page);
+    appendHeader(svg.text, page);
+    std::string openView;
+    for (const PageLayer& layer : page.layers) {
+        const std::string view = viewGroups ? layer.view : "";
+        if (view != openView) {
+            if (!openView.empty())
+                svg.text += "  </g>\n";
+            if (!view.empty()) {
+                svg.text += "  ";
+                svg.label("view-", view, view);
+                svg.text += ">\n";
+            }
+            openView = view;
         }
-        text += "  </g>\n";
+        const std::string indent = openView.empty() ? "  " : "    ";
+        svg.text += indent;
+        svg.label("", idOf(layer), layer.name);
+        svg.pen(layer.pen);
+        for (const std::vector<PagePoint>& polyline : layer.polylines) {
+            svg.polyline(polyline);
+            out << svg.text;
+            svg.text.clear();
+        }
+        for (const PageText& text : page.texts)
+            if (text.layer == layer.name)
+                svg.pageText(text, layer.pen);
+        svg.text += indent + "</g>\n";
     }
-    text += "</svg>\n";
-    out << text;
+    if (!openView.empty())
+        svg.text += "  </g>\n";
+    svg.text += "</svg>\n";
+    out << svg.text;
 }
 
 } // namespace kvhlr

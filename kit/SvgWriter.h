@@ -1,17 +1,16 @@
 #pragma once
 
-// SVG output: one layer (a top-level group that vector editors and plotter tools read as a layer) per
-// line kind, one polyline or path per line, y pointing up as in the drawing plane.
+// SVG output of a page: the paper's size in millimetres, one layer (a top-level group that vector
+// editors and plotter software read as a layer) per page layer with its pen, one polyline per line,
+// and the title block's texts. A page of several views holds one layer per view, with the view's line
+// kinds as its sublayers.
 
-#include "kit/Drawing.h"
+#include "kit/Page.h"
 
 #include <ostream>
 
 namespace kvhlr {
 
-// How hidden lines are dashed: by a dash style, or cut into real dash pieces (one path per line).
-enum class HiddenDashes { Style, Segments };
-
-void writeSvg(std::ostream& out, const Drawing& drawing, HiddenDashes dashes);
+void writeSvg(std::ostream& out, const Page& page);
 
 } // namespace kvhlr

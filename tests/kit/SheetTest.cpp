@@ -1,0 +1,144 @@
+// Sheets: views at a true scale on real paper, the scale chosen to fit, principal views lined up as the
+// projection method arranges them, free views in a corner, the fitted page, and layer names.
+
+#include "kit/InputError.h"
+#include "kit/Sheet.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+using namespace kvhlr;
+
+// A view whose outline is a w x h rectangle about the drawing plane's origin.
+SheetView box(const std::string& name, double w, double h) {
+    KvHLR::StrokeLine outline;
+    outline.kind = 0;
+    outline.points = {{-w / 2, -h / 2}, {w / 2, -h / 2}, {w / 2, h / 2}, {-w / 2, h / 2}, {-w / 2, -h / 2}};
+    SheetView view{name, {}};
+    view.drawing.lines = {outline};
+    return view;
+}
+
+Box2 boundsOf(const PageLayer& layer) {
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    Box2 b{inf, inf, -inf, -inf};
+    for (const auto& polyline : layer.polylines)
+        for (const PagePoint& p : polyline)
+            b = {std::min(b.minX, p.x), std::min(b.minY, p.y), std::max(b.maxX, p.x), std::max(b.maxY, p.y)};
+    return b;
+}
+
+// Where the outline of a view went on the page.
+Box2 placed(const Page& page, const std::string& view) {
+    for (const PageLayer& layer : page.layers)
+        if (layer.view == view && layer.name.find("silhouettes") != std::string::npos)
+            return boundsOf(layer);
+    ADD_FAILURE() << "no view " << view;
+    return {};
+}
+
+std::string scaleOnTitle(const Page& page) {
+    for (const PageText& text : page.texts)
+        if (text.text.rfind("Scale ", 0) == 0)
+            return text.text.substr(6);
+    return "";
+}
+
+TEST(Sheet, ScalesAndPaper) {
+    const std::pair<const char*, double> scales[] = {{"1:2", 0.5}, {"2:1", 2.0}, {"1:2.5", 0.4}, {"0.25", 0.25}};
+    for (const auto& [text, scale] : scales) {
+        EXPECT_DOUBLE_EQ(parseScale(text), scale) << text;
+        if (text[1] == ':') {
+            EXPECT_EQ(scaleText(scale), text);
+        }
+    }
+    for (const char* bad : {"", "1:0", "0", "-1:2", "1:", "a:b", "1:2:3", "inf"})
+        EXPECT_THROW(parseScale(bad), InputError) << bad;
+    EXPECT_EQ(paperNamed("a3").heightMm, 420.0);
+    EXPECT_EQ(paperNamed("Letter").widthMm, 215.9);
+    EXPECT_THROW(paperNamed("B5"), InputError);
+}
+
+TEST(Sheet, DrawsAtTrueScaleOnAPageAroundTheViews) {
+    SheetOptions options;
+    options.scale = 0.5;
+    const Page page = layoutSheet({box("front", 100, 60)}, options);
+    const Box2 outline = placed(page, "front");
+    EXPECT_NEAR(outline.width(), 50.0, 1e-9) << "100 model units at 1:2";
+    EXPECT_NEAR(outline.height(), 30.0, 1e-9);
+    EXPECT_EQ(scaleOnTitle(page), "1:2");
+    // The title block (120 mm) sets the width; margins 10, frame padding 5, title 17 + 5 the height.
+    EXPECT_DOUBLE_EQ(page.widthMm, 140.0);
+    EXPECT_DOUBLE_EQ(page.heightMm, 30.0 + 30.0 + 22.0);
+    EXPECT_GE(outline.minY, 10 + 5 + 17 + 5 - 1e-9) << "above the title block";
+}
+
+TEST(Sheet, PaperTakesTheLargestStandardScaleThatFits) {
+    SheetOptions options;
+    options.paper = paperNamed("A4");
+    // 1000 x 400: landscape leaves 267 x 158 mm for the views, so 1:5 fits (200 x 80) and 1:2 does not.
+    Page page = layoutSheet({box("front", 1000, 400)}, options);
+    EXPECT_EQ(page.widthMm, 297.0) << "the wide view chooses landscape";
+    EXPECT_EQ(scaleOnTitle(page), "1:5");
+    EXPECT_NEAR(placed(page, "front").width(), 200.0, 1e-9);
+
+    options.orientation = Orientation::Portrait;
+    page = layoutSheet({box("front", 1000, 400)}, options);
+    EXPECT_EQ(page.widthMm, 210.0);
+    EXPECT_EQ(scaleOnTitle(page), "1:10") << "180 mm across leaves 1:5 out";
+
+    options.orientation = Orientation::Auto;
+    options.scale = 1.0;
+    EXPECT_THROW(layoutSheet({box("front", 1000, 400)}, options), InputError);
+    options.scale = 0.2;
+    EXPECT_EQ(layoutSheet({box("front", 400, 1000)}, options).widthMm, 210.0) << "fits only upright";
+}
+
+TEST(Sheet, PrincipalViewsLineUpAsTheProjectionArrangesThem) {
+    // The front view 100 wide and 60 high; the top view as wide, the side view as high.
+    const std::vector<SheetView> views{box("front", 100, 60), box("top", 100, 40), box("right", 40, 60),
+                                       box("iso", 90, 80)};
+    for (const Projection projection : {Projection::Third, Projection::First}) {
+        SCOPED_TRACE(projection == Projection::Third ? "third angle" : "first angle");
+        SheetOptions options;
+        options.paper = paperNamed("A3");
+        options.scale = 1.0;
+        options.projection = projection;
+        const Page page = layoutSheet(views, options);
+        const Box2 front = placed(page, "front"), top = placed(page, "top"), right = placed(page, "right"),
+                   iso = placed(page, "iso");
+        EXPECT_NEAR(top.minX, front.minX, 1e-9) << "front and top share x";
+        EXPECT_NEAR(top.maxX, front.maxX, 1e-9);
+        EXPECT_NEAR(right.minY, front.minY, 1e-9) << "front and side share y";
+        EXPECT_NEAR(right.maxY, front.maxY, 1e-9);
+        const int s = projection == Projection::Third ? 1 : -1;
+        EXPECT_NEAR(s > 0 ? top.minY - front.maxY : front.minY - top.maxY, options.gapMm, 1e-9);
+        EXPECT_NEAR(s > 0 ? right.minX - front.maxX : front.minX - right.maxX, options.gapMm, 1e-9);
+        // The free view goes to the upper right, clear of the others.
+        EXPECT_GE(iso.minX, std::max(front.maxX, top.maxX) + options.gapMm - 1e-9);
+        EXPECT_GE(iso.minY, std::max(front.maxY, right.maxY) + options.gapMm - 1e-9);
+        EXPECT_EQ(page.layers.size(), 4 * 5 + 1u) << "five kinds per view, and the title";
+        EXPECT_EQ(page.layers.front().name, "1-front-hidden");
+        EXPECT_EQ(page.layers[1].name, "2-front-silhouettes");
+        EXPECT_EQ(page.layers[2].name, "3-front-convex-sharp");
+        EXPECT_EQ(page.layers.back().name, "3-title") << "the title's pen is the sharp edges' pen";
+    }
+}
+
+TEST(Sheet, FittedPageIsTwoHundredMillimetresWithoutTitle) {
+    const Page page = layoutSheet({box("iso", 10, 4)}, SheetOptions());
+    EXPECT_DOUBLE_EQ(page.widthMm, 200.0);
+    EXPECT_DOUBLE_EQ(page.heightMm, 200.0 * (4 + 0.4) / (10 + 0.4)) << "margins of 2% of 10";
+    EXPECT_TRUE(page.texts.empty());
+    std::vector<std::string> names;
+    for (const PageLayer& layer : page.layers)
+        names.push_back(layer.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"1-hidden", "2-silhouettes", "3-convex-sharp", "3-concave-sharp",
+                                               "3-other-visible"}));
+}
+
+} // namespace

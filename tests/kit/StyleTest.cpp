@@ -1,0 +1,58 @@
+// Line styles: the presets, settings of single kinds from the command line, and style files.
+
+#include "TempDir.h"
+#include "kit/InputError.h"
+#include "kit/Style.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace kvhlr;
+
+TEST(Style, DraftingDrawsEveryVisibleLineThickAndHiddenLinesThinDashed) {
+    const Style style = namedStyle("drafting");
+    for (int kind : {0, 2, 3, 5})
+        EXPECT_EQ(style.penOf(kind).widthMm, 0.5);
+    EXPECT_EQ(style.penOf(1).widthMm, 0.25);
+    EXPECT_FALSE(style.penOf(1).dashMm.empty());
+    EXPECT_THROW(namedStyle("fancy"), InputError);
+}
+
+TEST(Style, LineSettingsChangeWhatTheyName) {
+    Style style = namedStyle("classic");
+    applyLineSetting(style, "visible=0.7");
+    for (int kind : {0, 2, 3, 5})
+        EXPECT_EQ(style.penOf(kind).widthMm, 0.7);
+    EXPECT_EQ(style.penOf(1).widthMm, 0.23) << "hidden lines are not visible ones";
+    applyLineSetting(style, "hidden=0.3:3,1.5,0.5,1.5");
+    EXPECT_EQ(style.penOf(1).dashMm, (std::vector<double>{3, 1.5, 0.5, 1.5}));
+    applyLineSetting(style, "convex-sharp=0.4:#ff0000");
+    EXPECT_EQ(style.penOf(3).color, "#ff0000");
+    EXPECT_EQ(style.penOf(3).widthMm, 0.4);
+    applyLineSetting(style, "hidden=0.3:solid");
+    EXPECT_TRUE(style.penOf(1).dashMm.empty());
+    applyLineSetting(style, "title=1");
+    EXPECT_EQ(style.title.widthMm, 1.0);
+    for (const char* bad : {"hidden", "bogus=1", "hidden=0", "hidden=abc", "hidden=0.2:3", "hidden=0.2:3,-1",
+                            "hidden=0.2:3,x", "hidden=0.2:#12345", "hidden=0.2:#gggggg"})
+        EXPECT_THROW(applyLineSetting(style, bad), InputError) << bad;
+}
+
+TEST(Style, FilesChangeAPreset) {
+    kvhlrtest::TempDir dir;
+    const Style style = readStyleFile(dir.write(
+        "style.json", R"({"base": "drafting", "lines": {"hidden": {"dashes": [2, 1], "color": "#404040"},
+                                                        "silhouettes": {"width": 0.7}}})"));
+    EXPECT_EQ(style.penOf(1).widthMm, 0.25);
+    EXPECT_EQ(style.penOf(1).dashMm, (std::vector<double>{2, 1}));
+    EXPECT_EQ(style.penOf(1).color, "#404040");
+    EXPECT_EQ(style.penOf(0).widthMm, 0.7);
+    EXPECT_EQ(style.penOf(3).widthMm, 0.5);
+    for (const char* bad : {"[1]", "{\"base\": \"fancy\"}", "{\"lines\": {\"hidden\": {\"width\": \"thin\"}}}",
+                            "{\"lines\": {\"hidden\": {\"pen\": 1}}}", "{\"colour\": 1}", "{"})
+        EXPECT_THROW(readStyleFile(dir.write("bad.json", bad)), InputError) << bad;
+    EXPECT_THROW(readStyleFile(dir.path("missing.json")), InputError);
+}
+
+} // namespace
