@@ -79,6 +79,43 @@ public:
     // Smooth and unclassified edges draw nothing.
     bool isFeatureLine() const { return (m_type & ALL_MASK) != 0; }
 
+    // The line a stroke of edge type `type` draws: hidden strokes by what they hide, visible ones by
+    // their first kind in the order silhouette, convex, concave, free edge, dimension line, so that a
+    // visible stroke with silhouette and sharp bits is a silhouette. With `swapConvexity` (a model
+    // found inside out) convex and concave trade places. The stroke lists, the ends' link lists and the
+    // output kinds are all filed by this one decision.
+    enum class LineKind {
+        HIDDEN,
+        HIDDEN_FREE_EDGE,
+        HIDDEN_DIMENSION_LINE,
+        SILHOUETTE,
+        CONVEX_SHARP,
+        CONCAVE_SHARP,
+        FREE_EDGE,
+        DIMENSION_LINE,
+        NONE
+    };
+    static LineKind lineKindOf(int type, bool swapConvexity) {
+        if ((type & VISIBLE_MASK) == 0) {
+            if (type & FREE_EDGE_MASK)
+                return LineKind::HIDDEN_FREE_EDGE;
+            if (type & DIMENSION_LINE_MASK)
+                return LineKind::HIDDEN_DIMENSION_LINE;
+            return LineKind::HIDDEN;
+        }
+        if (type & SILHOUETTE_MASK)
+            return LineKind::SILHOUETTE;
+        if (type & CONVEX_SHARP_EDGE_MASK)
+            return swapConvexity ? LineKind::CONCAVE_SHARP : LineKind::CONVEX_SHARP;
+        if (type & CONCAVE_SHARP_EDGE_MASK)
+            return swapConvexity ? LineKind::CONVEX_SHARP : LineKind::CONCAVE_SHARP;
+        if (type & FREE_EDGE_MASK)
+            return LineKind::FREE_EDGE;
+        if (type & DIMENSION_LINE_MASK)
+            return LineKind::DIMENSION_LINE;
+        return LineKind::NONE;
+    }
+
     void hideAll() { m_allHidden = true; }
     bool isAllHidden() const { return m_allHidden; }
     // Records that the piece from parameter a to b is hidden; pieces too short to matter are dropped.

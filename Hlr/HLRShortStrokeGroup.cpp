@@ -27,24 +27,27 @@ HLRShortStrokeGroup::HLRShortStrokeGroup(const HLRProjectedFreeEdgeData& freeEdg
     : m_triangleData(nullptr), m_freeEdgeData(&freeEdgeData), m_bounds(freeEdgeData.extent()) {}
 
 int HLRShortStrokeGroup::strokeKindOf(int type, bool convexityReversed) {
-    using Edge = HLRProjectedTriangleEdge;
-    if ((type & Edge::VISIBLE_EDGE) == 0) {
-        if (type & Edge::FREE_EDGE)
-            return FREE_EDGE_HIDDEN_STROKES;
-        if (type & Edge::DIMENSION_LINE)
-            return DIMENSION_HIDDEN_STROKES;
+    using Kind = HLRProjectedTriangleEdge::LineKind;
+    switch (HLRProjectedTriangleEdge::lineKindOf(type, convexityReversed)) {
+    case Kind::HIDDEN:
         return HIDDEN_STROKES;
-    }
-    if (type & Edge::SILHOUETTE_MASK)
+    case Kind::HIDDEN_FREE_EDGE:
+        return FREE_EDGE_HIDDEN_STROKES;
+    case Kind::HIDDEN_DIMENSION_LINE:
+        return DIMENSION_HIDDEN_STROKES;
+    case Kind::SILHOUETTE:
         return SILHOUETTE_STROKES;
-    if (type & Edge::CONVEX_SHARP_EDGE)
-        return convexityReversed ? CONCAVE_SHARP_EDGE_STROKES : CONVEX_SHARP_EDGE_STROKES;
-    if (type & Edge::CONCAVE_SHARP_EDGE)
-        return convexityReversed ? CONVEX_SHARP_EDGE_STROKES : CONCAVE_SHARP_EDGE_STROKES;
-    if (type & Edge::FREE_EDGE)
+    case Kind::CONVEX_SHARP:
+        return CONVEX_SHARP_EDGE_STROKES;
+    case Kind::CONCAVE_SHARP:
+        return CONCAVE_SHARP_EDGE_STROKES;
+    case Kind::FREE_EDGE:
         return FREE_EDGE_STROKES;
-    if (type & Edge::DIMENSION_LINE)
+    case Kind::DIMENSION_LINE:
         return DIMENSION_STROKES;
+    case Kind::NONE:
+        break;
+    }
     return -1;
 }
 

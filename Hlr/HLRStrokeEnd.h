@@ -122,24 +122,27 @@ inline void HLRStrokeEnd::mergeWith(HLRStrokeEnd&) {
 }
 
 inline int HLRStrokeEnd::linkKindOf(int type, bool swapConvexity) {
-    using Edge = HLRProjectedTriangleEdge;
-    if ((type & Edge::VISIBLE_MASK) == 0) {
-        if (type & Edge::FREE_EDGE_MASK)
-            return HIDDEN_FREE_EDGE_LINKS;
-        if (type & Edge::DIMENSION_LINE_MASK)
-            return HIDDEN_DIMENSION_LINE_LINKS;
+    using Kind = HLRProjectedTriangleEdge::LineKind;
+    switch (HLRProjectedTriangleEdge::lineKindOf(type, swapConvexity)) {
+    case Kind::HIDDEN:
         return HIDDEN_LINKS;
-    }
-    if (type & Edge::SILHOUETTE_MASK)
+    case Kind::HIDDEN_FREE_EDGE:
+        return HIDDEN_FREE_EDGE_LINKS;
+    case Kind::HIDDEN_DIMENSION_LINE:
+        return HIDDEN_DIMENSION_LINE_LINKS;
+    case Kind::SILHOUETTE:
         return SILHOUETTE_LINKS;
-    if (type & Edge::CONVEX_SHARP_EDGE_MASK)
-        return swapConvexity ? CONCAVE_LINKS : CONVEX_LINKS;
-    if (type & Edge::CONCAVE_SHARP_EDGE_MASK)
-        return swapConvexity ? CONVEX_LINKS : CONCAVE_LINKS;
-    if (type & Edge::FREE_EDGE_MASK)
+    case Kind::CONVEX_SHARP:
+        return CONVEX_LINKS;
+    case Kind::CONCAVE_SHARP:
+        return CONCAVE_LINKS;
+    case Kind::FREE_EDGE:
         return FREE_EDGE_LINKS;
-    if (type & Edge::DIMENSION_LINE_MASK)
+    case Kind::DIMENSION_LINE:
         return DIMENSION_LINE_LINKS;
+    case Kind::NONE:
+        break;
+    }
     return -1;
 }
 

@@ -30,17 +30,24 @@ void transposeInto(ON_Xform const& xform, double array[4][4]) {
 }
 
 // The output kind of a long stroke of edge type `type`, or nothing when the options leave it out.
-// The order of the tests matters: a visible stroke with silhouette and sharp bits is a silhouette.
 std::optional<std::int32_t> kindOfStroke(int type, ProjectorCriteria const& criteria) {
-    if ((type & Edge::VISIBLE_MASK) == 0)
-        return criteria.showHiddenLine ? std::optional<std::int32_t>(1) : std::nullopt;
-    if (type & Edge::SILHOUETTE_MASK)
-        return criteria.showSilhouette ? std::optional<std::int32_t>(0) : std::nullopt;
-    if (type & Edge::CONVEX_SHARP_EDGE_MASK)
-        return criteria.showConvexSharpEdge ? std::optional<std::int32_t>(3) : std::nullopt;
-    if (type & Edge::CONCAVE_SHARP_EDGE_MASK)
-        return criteria.showConcaveSharpEdge ? std::optional<std::int32_t>(2) : std::nullopt;
-    return 5;
+    const auto shown = [](bool show, std::int32_t kind) {
+        return show ? std::optional<std::int32_t>(kind) : std::nullopt;
+    };
+    switch (Edge::lineKindOf(type, false)) {
+    case Edge::LineKind::HIDDEN:
+    case Edge::LineKind::HIDDEN_FREE_EDGE:
+    case Edge::LineKind::HIDDEN_DIMENSION_LINE:
+        return shown(criteria.showHiddenLine, 1);
+    case Edge::LineKind::SILHOUETTE:
+        return shown(criteria.showSilhouette, 0);
+    case Edge::LineKind::CONVEX_SHARP:
+        return shown(criteria.showConvexSharpEdge, 3);
+    case Edge::LineKind::CONCAVE_SHARP:
+        return shown(criteria.showConcaveSharpEdge, 2);
+    default:
+        return 5;
+    }
 }
 
 // The inverse found with every column first scaled to a largest entry of 1, for transforms whose
