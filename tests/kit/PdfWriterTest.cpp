@@ -12,7 +12,7 @@
 
 // Fontconfig keeps the fonts it found (for cairo's text) in process-wide caches that leak checking
 // sees as lost when the tests end; they are allocated once, not per document.
-extern "C" const char* __lsan_default_suppressions() {
+extern "C" __attribute__((used, visibility("default"))) const char* __lsan_default_suppressions() {
     return "leak:libfontconfig.so\n";
 }
 
