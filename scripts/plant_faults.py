@@ -80,7 +80,7 @@ def main():
     tree = os.path.join(options.work, "tree")
     build = os.path.join(options.work, "build")
     if not os.path.isdir(tree):
-        run(["git", "worktree", "add", "--detach", tree, "HEAD"], repo, quiet=False).check_returncode()
+        run(["git", "worktree", "add", "--detach", tree, "HEAD"], repo).check_returncode()
     chosen = [f for f in FAULTS if not options.only or f[0] in options.only.split(",")]
     for name, _, path, original, _ in chosen:
         text = open(os.path.join(tree, path)).read()
