@@ -2,10 +2,11 @@
 """Plants one-line faults, one at a time, in a scratch copy of the sources and runs the test suite
 against each, to see which faults the tests catch. A fault the suite lets through marks a gap in it.
 
-    scripts/plant_faults.py [--work /tmp/faults] [--only NAME,...] [--ctest-args "-L 'Hlr|api|kit|cli|checker'"]
+    /usr/bin/python3 scripts/plant_faults.py [--work /tmp/faults] [--only NAME,...] [--ctest-args "-L 'Hlr|api'"]
 
 The scratch copy is the committed tree (git worktree) with one build folder reused across faults, so
-each fault costs an incremental rebuild and one ctest run. Prints a Markdown table: fault, stage,
+each fault costs an incremental rebuild and one ctest run; the suite must first pass without a fault.
+Run it with the interpreter that has the tests' Python packages (numpy, pytest, ezdxf). Prints a Markdown table: fault, stage,
 caught or not, and the first failing tests. A fault whose original text is not found stops the run:
 the table below must follow the code."""
 import argparse
@@ -86,9 +87,14 @@ def main():
         text = open(os.path.join(tree, path)).read()
         if text.count(original) != 1:
             sys.exit(f"{name}: the original text occurs {text.count(original)} times in {path}")
-    run(["cmake", "-S", tree, "-B", build, "-DCMAKE_BUILD_TYPE=Release", "-DKVHLR_BUILD_BENCHMARKS=OFF"],
-        tree).check_returncode()
+    run(["cmake", "-S", tree, "-B", build, "-DCMAKE_BUILD_TYPE=Release", "-DKVHLR_BUILD_BENCHMARKS=OFF",
+         f"-DPython3_EXECUTABLE={sys.executable}"], tree).check_returncode()
     jobs = str(os.cpu_count() or 2)
+    # The tree as it is must pass: a test failing without any fault would count every fault as caught.
+    run(["cmake", "--build", build, "-j", jobs], tree).check_returncode()
+    baseline = run(f"ctest -j {jobs} {options.ctest_args}", build)
+    if baseline.returncode != 0:
+        sys.exit("the suite fails without a fault:\n" + baseline.stdout[-2000:])
     rows = []
     for name, stage, path, original, faulty in chosen:
         file = os.path.join(tree, path)
