@@ -6,8 +6,8 @@ against each, to see which faults the tests catch. A fault the suite lets throug
 
 The scratch copy is the committed tree (git worktree) with one build folder reused across faults, so
 each fault costs an incremental rebuild and one ctest run; the suite must first pass without a fault.
-Run it with the interpreter that has the tests' Python packages (numpy, pytest, ezdxf). Prints a Markdown table: fault, stage,
-caught or not, and the first failing tests. A fault whose original text is not found stops the run:
+Run it with the interpreter that has the tests' Python packages (numpy, pytest, ezdxf). Prints a
+Markdown table: fault, stage, caught or not, and the first failing tests. A fault whose original text is not found stops the run:
 the table below must follow the code."""
 import argparse
 import os
