@@ -78,12 +78,17 @@ public:
         std::fflush(stderr);
     }
 
+    // A new stage is shown at once, not at the next redraw: a short one would otherwise never show.
     void stage(const std::string& label, StageMeasure measure) {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        m_label = label;
-        m_measure = measure;
-        m_fraction = 0.0;
-        m_stageStart = Clock::now();
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_label = label;
+            m_measure = measure;
+            m_fraction = 0.0;
+            m_stageStart = Clock::now();
+            m_stageChanged = true;
+        }
+        m_wake.notify_one();
     }
 
     void fraction(double share) {
@@ -99,7 +104,8 @@ private:
             std::fprintf(stderr, "\r%-*.*s", kLineWidth, kLineWidth, line.c_str());
             std::fflush(stderr);
             g_lineShown.store(true);
-            m_wake.wait_for(lock, kRedrawPeriod, [this] { return m_stop; });
+            m_stageChanged = false;
+            m_wake.wait_for(lock, kRedrawPeriod, [this] { return m_stop || m_stageChanged; });
         }
     }
 
@@ -124,6 +130,7 @@ private:
     std::condition_variable m_wake;
     std::thread m_thread;
     bool m_stop = false;
+    bool m_stageChanged = false;
     Clock::time_point m_runStart;
     Clock::time_point m_stageStart;
     std::string m_label;
