@@ -197,10 +197,11 @@ void hideCoveredStretch(HLRProjectedTriangleEdge& edge, const Crossings& c, cons
 bool coveredRange(const HLRVector2D* corner[3], const bool sharedCorner[3], const HLRVector2D& p,
                   const HLRVector2D& q, double tol, double& lo, double& hi) {
     const double doubleArea = signedArea(*corner[0], *corner[1], *corner[2]);
-    double longestSide = 0.0;
+    double sideLength[3];
     for (int i = 0; i < 3; ++i) {
-        longestSide = std::max(longestSide, corner[i]->distanceTo(*corner[(i + 1) % 3]));
+        sideLength[i] = corner[i]->distanceTo(*corner[(i + 1) % 3]);
     }
+    const double longestSide = std::max({sideLength[0], sideLength[1], sideLength[2]});
     if (!(std::fabs(doubleArea) > tol * longestSide)) {
         return false;
     }
@@ -211,7 +212,7 @@ bool coveredRange(const HLRVector2D* corner[3], const bool sharedCorner[3], cons
     for (int i = 0; i < 3; ++i) {
         const HLRVector2D& s0 = *corner[i];
         const HLRVector2D& s1 = *corner[(i + 1) % 3];
-        const double scale = inward / s0.distanceTo(s1);
+        const double scale = inward / sideLength[i];
         const double grown = sharedCorner[i] || sharedCorner[(i + 1) % 3] ? 0.0 : tol;
         const double dp = signedArea(s0, s1, p) * scale + grown;
         const double dq = signedArea(s0, s1, q) * scale + grown;
