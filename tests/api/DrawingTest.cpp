@@ -2,6 +2,7 @@
 // kind, how cancellation leaves the output, and that strokes are joined into long polylines.
 
 #include "Cameras.h"
+#include "LineLength.h"
 #include "api/CalcSilhouette.h"
 
 #include <gtest/gtest.h>
@@ -80,17 +81,10 @@ std::vector<StrokeLine> draw(ProjectorCriteria const& criteria, ViewInfoCriteria
     return lines;
 }
 
-double length(StrokeLine const& line) {
-    double sum = 0;
-    for (std::size_t i = 1; i < line.points.size(); ++i)
-        sum += std::hypot(line.points[i].x - line.points[i - 1].x, line.points[i].y - line.points[i - 1].y);
-    return sum;
-}
-
 std::map<int, double> lengthByKind(std::vector<StrokeLine> const& lines) {
     std::map<int, double> byKind;
     for (StrokeLine const& line : lines)
-        byKind[line.kind] += length(line);
+        byKind[line.kind] += KvHLRTest::lineLength(line);
     return byKind;
 }
 

@@ -3,6 +3,7 @@
 // narrow perspective, and principal views where back edges lie right behind front edges.
 
 #include "Cameras.h"
+#include "LineLength.h"
 #include "Hlr/HLRPolyAlgo.h"
 #include "api/CalcSilhouette.h"
 
@@ -117,13 +118,6 @@ std::vector<StrokeLine> draw(Polygon3D polygon, ViewInfoCriteria const& view, bo
     return lines;
 }
 
-double lengthOf(StrokeLine const& line) {
-    double total = 0.0;
-    for (std::size_t i = 1; i < line.points.size(); ++i)
-        total += std::hypot(line.points[i].x - line.points[i - 1].x, line.points[i].y - line.points[i - 1].y);
-    return total;
-}
-
 struct KindTotals {
     int lines = 0;
     double length = 0.0;
@@ -133,7 +127,7 @@ std::map<int, KindTotals> totalsByKind(std::vector<StrokeLine> const& lines) {
     std::map<int, KindTotals> totals;
     for (StrokeLine const& line : lines) {
         ++totals[line.kind].lines;
-        totals[line.kind].length += lengthOf(line);
+        totals[line.kind].length += KvHLRTest::lineLength(line);
     }
     return totals;
 }
@@ -141,7 +135,7 @@ std::map<int, KindTotals> totalsByKind(std::vector<StrokeLine> const& lines) {
 int dotCount(std::vector<StrokeLine> const& lines) {
     int dots = 0;
     for (StrokeLine const& line : lines)
-        dots += lengthOf(line) < 1e-9;
+        dots += KvHLRTest::lineLength(line) < 1e-9;
     return dots;
 }
 
