@@ -7,10 +7,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 jobs="$(nproc)"
+# Debian's numpy, pytest, ezdxf and pybind11 belong to Debian's interpreter; a python3 earlier on PATH
+# (pyenv, a virtual environment) would hide them from CMake and leave the Python tests out.
+python=(-DPython3_EXECUTABLE=/usr/bin/python3)
 
 configure_and_build() { # build dir, targets ("all" for everything), cmake arguments...
     local dir="$1" targets="$2"; shift 2
-    cmake -S . -B "$dir" -DKVHLR_WERROR=ON "$@"
+    cmake -S . -B "$dir" -DKVHLR_WERROR=ON "${python[@]}" "$@"
     if [ "$targets" = all ]; then
         cmake --build "$dir" -j "$jobs"
     else
