@@ -5,6 +5,7 @@
 #include "WindowQuery/ThreadManager.h"
 
 #include <cstddef>
+#include <cstdint>
 
 namespace WindowQuery {
 namespace Imple {
@@ -22,12 +23,14 @@ template <class Traits> struct NodePools {
 };
 
 // What every builder of one tree shares: the items' grid boxes by index, the pools, the arena of the
-// tree's arrays and the thread grants.
+// tree's arrays and the thread grants, and which items the level-0 subtrees hold (a flag per item;
+// null: all of them).
 template <class Traits> struct BuildContext {
     const QuantisedBox* boxes;
     NodePools<Traits>& pools;
     Arena& arena;
     ThreadManager& threads;
+    const std::uint8_t* held;
 };
 
 } // namespace Imple

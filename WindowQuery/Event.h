@@ -68,11 +68,17 @@ struct Event {
 // coordinates in the order of the set, so the list does not depend on how the build was shared among
 // threads. The two equal ends of a single-coordinate interval come out next to each other. Most sets
 // are small and narrow (a large model makes thousands of them), so the counts cover only their range.
-inline TreeArray<Event> sortedEvents(const std::vector<Interval>& intervals, ArenaAllocator<Event> allocator) {
-    TreeArray<Event> events(2 * intervals.size() + 2, Event{}, allocator);
-    events.front() = Event{LOW_SENTINEL, NO_ITEM};
-    events.back() = Event{HIGH_SENTINEL, NO_ITEM};
+//
+// With `held` (a flag per item index), only the held items' ends are listed, and each coordinate where
+// only items left out end gets one marker event (index NO_ITEM) instead: the list then has the same
+// distinct coordinates as that of the whole set, so a tree built on it has the same nodes, and reports
+// the held items in the same order, as the tree of the whole set would.
+inline TreeArray<Event> sortedEvents(const std::vector<Interval>& intervals, ArenaAllocator<Event> allocator,
+                                     const std::uint8_t* held = nullptr) {
     if (intervals.empty()) {
+        TreeArray<Event> events(2, Event{}, allocator);
+        events.front() = Event{LOW_SENTINEL, NO_ITEM};
+        events.back() = Event{HIGH_SENTINEL, NO_ITEM};
         return events;
     }
     std::int16_t lowest = intervals.front().low;
@@ -81,22 +87,40 @@ inline TreeArray<Event> sortedEvents(const std::vector<Interval>& intervals, Are
         lowest = std::min(lowest, interval.low);
         highest = std::max(highest, interval.high);
     }
-    std::vector<std::size_t> start(static_cast<std::size_t>(highest - lowest) + 1, 0);
+    // Per coordinate: the held ends, and whether any end at all lies there.
+    struct Count {
+        std::size_t held = 0;
+        bool any = false;
+    };
+    std::vector<Count> counts(static_cast<std::size_t>(highest - lowest) + 1);
     for (const Interval& interval : intervals) {
-        ++start[static_cast<std::size_t>(interval.low - lowest)];
-        ++start[static_cast<std::size_t>(interval.high - lowest)];
+        const std::size_t add = !held || held[interval.index] ? 1 : 0;
+        for (const std::int16_t end : {interval.low, interval.high}) {
+            Count& count = counts[static_cast<std::size_t>(end - lowest)];
+            count.held += add;
+            count.any = true;
+        }
     }
+    std::vector<std::size_t> start(counts.size());
     std::size_t position = 1; // after the low sentinel
-    for (std::size_t& count : start) {
-        const std::size_t n = count;
-        count = position;
-        position += n;
+    for (std::size_t c = 0; c < counts.size(); ++c) {
+        start[c] = position;
+        position += counts[c].held > 0 ? counts[c].held : (counts[c].any ? 1 : 0);
+    }
+    TreeArray<Event> events(position + 1, Event{}, allocator);
+    events.front() = Event{LOW_SENTINEL, NO_ITEM};
+    events.back() = Event{HIGH_SENTINEL, NO_ITEM};
+    for (std::size_t c = 0; c < counts.size(); ++c) {
+        if (counts[c].held == 0 && counts[c].any) {
+            events[start[c]] = Event{static_cast<std::int16_t>(lowest + static_cast<std::int16_t>(c)), NO_ITEM};
+        }
     }
     for (const Interval& interval : intervals) {
-        events[start[static_cast<std::size_t>(interval.low - lowest)]++] =
-            Event{interval.low, interval.index};
-        events[start[static_cast<std::size_t>(interval.high - lowest)]++] =
-            Event{interval.high, interval.index};
+        if (held && !held[interval.index]) {
+            continue;
+        }
+        events[start[static_cast<std::size_t>(interval.low - lowest)]++] = Event{interval.low, interval.index};
+        events[start[static_cast<std::size_t>(interval.high - lowest)]++] = Event{interval.high, interval.index};
     }
     return events;
 }

@@ -5,6 +5,7 @@
 #include "WindowQuery/ThreadManager.h"
 #include "WindowQuery/Traverser.h"
 #include "WindowQuery/Tree.h"
+#include "WindowQuery/WindowCover.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -33,8 +34,9 @@ public:
     // Copies the items and builds both levels, with at most threadCount threads helping the calling one
     // (0: the whole build runs on the calling thread). The tree is the same whatever the count.
     void build(const std::vector<Item>& items, unsigned threadCount);
-    // The same, except that level-0 subtrees are made only where a query for one of the windows goes:
-    // the tree then answers the queries for these windows, and only these, as the whole tree would.
+    // The same, except that level-0 subtrees are made only where a query for one of the windows goes,
+    // and hold only the items that may meet one of them: the tree then answers the queries for these
+    // windows, and only these, as the whole tree would (the same items in the same order).
     // A large model's hide pass, whose windows are known before it starts, mostly asks about few
     // places (the outline of a smooth surface), and most of a whole tree would go unread.
     void build(const std::vector<Item>& items, unsigned threadCount,
@@ -83,7 +85,18 @@ void RootTree<Traits>::buildFor(const std::vector<Item>& items, unsigned threadC
         m_pools = std::make_unique<Imple::NodePools<Traits>>();
         m_arena = std::make_unique<Imple::Arena>();
         Imple::ThreadManager threads(threadCount);
-        Imple::BuildContext<Traits> context{boxes.data(), *m_pools, *m_arena, threads};
+        // Items that meet none of the known windows would never be reported: the level-0 subtrees,
+        // where nearly all of a tree's memory and time go, leave them out.
+        std::vector<std::uint8_t> held;
+        if (windows) {
+            const Imple::WindowCover cover(*windows);
+            held.resize(boxes.size());
+            for (std::size_t index = 0; index < boxes.size(); ++index) {
+                held[index] = cover.mayMeet(boxes[index]) ? 1 : 0;
+            }
+        }
+        Imple::BuildContext<Traits> context{boxes.data(), *m_pools, *m_arena, threads,
+                                            windows ? held.data() : nullptr};
         std::vector<std::uint32_t> all(items.size());
         std::iota(all.begin(), all.end(), 0u);
         this->buildLevel(context, all);

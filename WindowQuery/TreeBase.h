@@ -54,10 +54,15 @@ void TreeBase<Traits, Level>::buildLevel(BuildContext<Traits>& context,
         const QuantisedBox& box = context.boxes[index];
         intervals.push_back(Interval{index, box.template low<Level>(), box.template high<Level>()});
     }
-    m_events = sortedEvents(intervals, ArenaAllocator<Event>(&context.arena));
+    // Level 1 holds every item, so that its nodes and their item sets are those of the whole tree; a
+    // level-0 subtree lists only the held items, on the coordinates of all of its set.
+    const std::uint8_t* held = Level == 0 ? context.held : nullptr;
+    m_events = sortedEvents(intervals, ArenaAllocator<Event>(&context.arena), held);
     // An interval of a single coordinate is found through its events alone.
     intervals.erase(std::remove_if(intervals.begin(), intervals.end(),
-                                   [](const Interval& interval) { return interval.low == interval.high; }),
+                                   [held](const Interval& interval) {
+                                       return interval.low == interval.high || (held && !held[interval.index]);
+                                   }),
                     intervals.end());
 
     // Counted first: thousands of subtrees keep their lists, so each is allocated once at its size.
