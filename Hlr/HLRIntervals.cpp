@@ -95,84 +95,80 @@ MergeStep mergeStep(HLRInterval& a, HLRInterval& b) {
 
 } // namespace
 
-HLRIntervals::HLRIntervals() : m_cursor(m_intervals.end()), m_cursorIndex(1) {}
+HLRIntervals::HLRIntervals() = default;
 
-HLRIntervals::HLRIntervals(const HLRIntervals& other) : m_intervals(other.m_intervals) {
-    resetCursorToFront();
+HLRIntervals::HLRIntervals(const HLRIntervals& other) {
+    *this = other;
 }
 
-HLRIntervals::HLRIntervals(HLRIntervals&& other) noexcept : m_intervals(std::move(other.m_intervals)) {
-    resetCursorToFront();
-    other.resetCursorToFront();
-}
+HLRIntervals::HLRIntervals(HLRIntervals&& other) noexcept : m_pieces(std::move(other.m_pieces)) {}
 
 HLRIntervals& HLRIntervals::operator=(const HLRIntervals& other) {
     if (this != &other) {
-        m_intervals = other.m_intervals;
+        m_pieces = other.m_pieces ? std::make_unique<Pieces>(Pieces{other.m_pieces->list, {}, 1}) : nullptr;
+        if (m_pieces) {
+            m_pieces->cursor = m_pieces->list.begin();
+        }
     }
-    resetCursorToFront();
     return *this;
 }
 
 HLRIntervals& HLRIntervals::operator=(HLRIntervals&& other) noexcept {
-    if (this != &other) {
-        m_intervals = std::move(other.m_intervals);
-        other.resetCursorToFront();
-    }
-    resetCursorToFront();
+    m_pieces = std::move(other.m_pieces);
     return *this;
 }
 
-void HLRIntervals::resetCursorToFront() {
-    m_cursor = m_intervals.begin();
-    m_cursorIndex = 1;
-}
-
 void HLRIntervals::moveCursorTo(int i) const {
+    Pieces& pieces = *m_pieces;
     const int endIndex = size() + 1;
     const int fromHead = i - 1;
     const int fromTail = endIndex - i;
-    const int fromCursor = std::abs(i - m_cursorIndex);
+    const int fromCursor = std::abs(i - pieces.cursorIndex);
     if (fromHead <= fromCursor && fromHead <= fromTail) {
-        m_cursor = m_intervals.begin();
-        m_cursorIndex = 1;
+        pieces.cursor = pieces.list.begin();
+        pieces.cursorIndex = 1;
     } else if (fromTail < fromCursor) {
-        m_cursor = m_intervals.end();
-        m_cursorIndex = endIndex;
+        pieces.cursor = pieces.list.end();
+        pieces.cursorIndex = endIndex;
     }
-    std::advance(m_cursor, i - m_cursorIndex);
-    m_cursorIndex = i;
+    std::advance(pieces.cursor, i - pieces.cursorIndex);
+    pieces.cursorIndex = i;
 }
 
 const HLRInterval& HLRIntervals::intervalAt(int i) const {
     moveCursorTo(i);
-    return *m_cursor;
+    return *m_pieces->cursor;
 }
 
 void HLRIntervals::removeIntervalAt(int i) {
     moveCursorTo(i);
-    m_cursor = m_intervals.erase(m_cursor);
+    m_pieces->cursor = m_pieces->list.erase(m_pieces->cursor);
 }
 
 void HLRIntervals::addInterval(HLRInterval interval) {
-    // The node is made before the list is touched, so a failed allocation leaves the list intact.
+    // Everything is made before the list is touched, so a failed allocation leaves the list intact.
+    std::unique_ptr<Pieces> made = m_pieces ? nullptr : std::make_unique<Pieces>();
     std::list<HLRInterval> node(1, interval);
+    if (made) {
+        m_pieces = std::move(made);
+    }
+    std::list<HLRInterval>& list = m_pieces->list;
     HLRInterval& added = node.front();
     int index = 1;
-    auto it = m_intervals.begin();
-    while (it != m_intervals.end()) {
+    auto it = list.begin();
+    while (it != list.end()) {
         switch (mergeStep(added, *it)) {
         case MergeStep::InsertBefore:
-            m_cursor = node.begin();
-            m_intervals.splice(it, node);
-            m_cursorIndex = index;
+            m_pieces->cursor = node.begin();
+            list.splice(it, node);
+            m_pieces->cursorIndex = index;
             return;
         case MergeStep::Finished:
-            m_cursor = it;
-            m_cursorIndex = index;
+            m_pieces->cursor = it;
+            m_pieces->cursorIndex = index;
             return;
         case MergeStep::Remove:
-            it = m_intervals.erase(it);
+            it = list.erase(it);
             break;
         case MergeStep::Skip:
             ++it;
@@ -180,9 +176,9 @@ void HLRIntervals::addInterval(HLRInterval interval) {
             break;
         }
     }
-    m_cursor = node.begin();
-    m_intervals.splice(m_intervals.end(), node);
-    m_cursorIndex = index;
+    m_pieces->cursor = node.begin();
+    list.splice(list.end(), node);
+    m_pieces->cursorIndex = index;
 }
 
 } // namespace KvHLR
