@@ -57,11 +57,12 @@ private:
     bool isCorner(const HLRProjectedTriangleVertex* vertex) const;
 
     const HLRTriangle* m_source;
-    bool m_nearRegion = false;
     const HLRProjectedTriangleVertex* m_vertices[3] = {nullptr, nullptr, nullptr};
     HLRVector3D m_normal;
     double m_planeConstant = 0.0;
+    // The two small fields share one word: a million triangles are 8 MB less.
     std::int32_t m_orientation = UNDETERMINED;
+    bool m_nearRegion = false;
 };
 
 } // namespace KvHLR
