@@ -247,6 +247,10 @@ void addRunOptions(CLI::App& app, Options& options) {
     app.add_flag("--progress", options.forceProgress,
                  "Show the progress display even when standard error is not a terminal")
         ->group(group);
+    app.add_flag("--timings", options.timings,
+                 "At the end, write the seconds spent reading, drawing and writing, and the peak memory, "
+                 "as one line of JSON on standard error")
+        ->group(group);
 }
 
 std::string withFormat(const std::string& path, OutputFormat format) {

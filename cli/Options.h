@@ -53,6 +53,7 @@ struct Options {
 
     bool quiet = false;
     bool forceProgress = false;
+    bool timings = false;
 };
 
 // Parses the arguments. Returns nothing when the help was asked for (it is written to `helpOut`);

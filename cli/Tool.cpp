@@ -17,8 +17,10 @@
 #include "kit/Sheet.h"
 
 #include <omp.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -35,6 +37,37 @@ namespace {
 void say(const std::string& message) {
     std::fprintf(stderr, "kvhlr: %s\n", message.c_str());
 }
+
+// What --timings reports: the seconds spent reading models, drawing them (the drawing kit and the
+// library) and laying out and writing the drawings, summed over the run.
+struct Timings {
+    using Clock = std::chrono::steady_clock;
+    double reading = 0.0;
+    double drawing = 0.0;
+    double writing = 0.0;
+    Clock::time_point start = Clock::now();
+
+    // Runs work and adds its time to `total`.
+    template <class Work> auto timed(double& total, Work&& work) {
+        const Clock::time_point begin = Clock::now();
+        struct Add {
+            double& total;
+            Clock::time_point begin;
+            ~Add() { total += std::chrono::duration<double>(Clock::now() - begin).count(); }
+        } add{total, begin};
+        return work();
+    }
+
+    void report() const {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        std::fprintf(stderr,
+                     "{\"reading_s\": %.4f, \"drawing_s\": %.4f, \"writing_s\": %.4f, \"whole_s\": %.4f, "
+                     "\"peak_mb\": %.1f}\n",
+                     reading, drawing, writing, std::chrono::duration<double>(Clock::now() - start).count(),
+                     static_cast<double>(usage.ru_maxrss) / 1024.0);
+    }
+};
 
 // A file of our own in the temporary folder, removed when it goes out of scope or the run is stopped.
 class ScratchFile {
@@ -130,7 +163,8 @@ bool allFinite(const std::vector<KvHLR::StrokeLine>& lines) {
     return true;
 }
 
-Drawing draw(const Options& options, std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& camera) {
+Drawing draw(const Options& options, std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& camera,
+             Timings& timings) {
     DrawOptions drawOptions;
     drawOptions.hidden = options.hidden;
     drawOptions.silhouettes = options.silhouettes;
@@ -142,7 +176,7 @@ Drawing draw(const Options& options, std::vector<MeshPart>&& parts, const KvHLR:
         showFraction(share);
         return true;
     };
-    Drawing drawing = drawParts(std::move(parts), camera, drawOptions);
+    Drawing drawing = timings.timed(timings.drawing, [&] { return drawParts(std::move(parts), camera, drawOptions); });
     if (!allFinite(drawing.lines))
         throw std::runtime_error("the drawing holds coordinates that are not finite numbers");
     return drawing;
@@ -150,7 +184,8 @@ Drawing draw(const Options& options, std::vector<MeshPart>&& parts, const KvHLR:
 
 // Every view of the sheet, each with its own camera fitted to the whole model, so that principal views
 // share the model's centre and line up.
-std::vector<SheetView> drawViews(const Options& options, std::vector<MeshPart>&& parts, const std::string& subject) {
+std::vector<SheetView> drawViews(const Options& options, std::vector<MeshPart>&& parts, const std::string& subject,
+                                 Timings& timings) {
     const std::vector<std::string> names =
         options.views.empty() ? std::vector<std::string>{options.eye || !options.cameraFile.empty() ? "view" : options.view}
                               : options.views;
@@ -161,7 +196,7 @@ std::vector<SheetView> drawViews(const Options& options, std::vector<MeshPart>&&
         std::vector<MeshPart> copy;
         if (i + 1 < names.size())
             copy = parts;
-        views.push_back({names[i], draw(options, std::move(i + 1 < names.size() ? copy : parts), view)});
+        views.push_back({names[i], draw(options, std::move(i + 1 < names.size() ? copy : parts), view, timings)});
     }
     return views;
 }
@@ -192,9 +227,10 @@ struct Result {
     Page page;
 };
 
-Result drawModel(const Options& options, const std::string& input) {
+Result drawModel(const Options& options, const std::string& input, Timings& timings) {
     const std::string subject = options.demo ? "--demo" : input == kStandardStream ? "standard input" : input;
-    std::vector<SheetView> views = drawViews(options, loadModel(options, input), subject);
+    std::vector<MeshPart> parts = timings.timed(timings.reading, [&] { return loadModel(options, input); });
+    std::vector<SheetView> views = drawViews(options, std::move(parts), subject, timings);
     Result result;
     if (options.format == OutputFormat::Json) {
         result.drawing = std::move(views.front().drawing);
@@ -244,30 +280,34 @@ void writePdfPages(const std::string& path, const std::vector<Page>& pages) {
 
 // Draws one model after the other; each drawing is put in place as soon as it is done, and a bad
 // input stops the run with the drawings before it kept.
-void drawAll(const Options& options) {
+void drawAll(const Options& options, Timings& timings) {
     const std::vector<std::string> models = options.demo ? std::vector<std::string>{""} : options.inputs;
     std::vector<Page> pages; // of the one PDF that takes them all
     for (std::size_t i = 0; i < models.size(); ++i) {
         const std::string& output = options.outputs.size() == 1 ? options.outputs[0] : options.outputs[i];
         if (options.format == OutputFormat::Pdf) {
-            pages.push_back(drawModel(options, models[i]).page);
+            pages.push_back(drawModel(options, models[i], timings).page);
             if (options.outputs.size() > 1 || i + 1 == models.size()) {
-                writePdfPages(output, pages);
+                timings.timed(timings.writing, [&] { writePdfPages(output, pages); });
                 pages.clear();
             }
         } else if (output == kStandardStream) {
-            const Result result = drawModel(options, models[i]);
-            std::ostringstream text;
-            writeResult(text, result, options.format);
-            toStandardOutput(text.str());
+            const Result result = drawModel(options, models[i], timings);
+            timings.timed(timings.writing, [&] {
+                std::ostringstream text;
+                writeResult(text, result, options.format);
+                toStandardOutput(text.str());
+            });
         } else {
             // Created before the work, so that a stop removes it.
             AtomicFile file(output);
             removeOnStop(file.temporaryPath());
-            const Result result = drawModel(options, models[i]);
+            const Result result = drawModel(options, models[i], timings);
             showStage("writing " + output, StageMeasure::TimeOnly);
-            writeResult(file.stream(), result, options.format);
-            file.commit();
+            timings.timed(timings.writing, [&] {
+                writeResult(file.stream(), result, options.format);
+                file.commit();
+            });
             removeOnStop("");
         }
     }
@@ -288,8 +328,11 @@ int run(int argc, const char* const* argv) {
     }
     if (!options->quiet && (options->forceProgress || isatty(STDERR_FILENO)))
         startProgressDisplay();
-    drawAll(*options);
+    Timings timings;
+    drawAll(*options, timings);
     stopProgressDisplay();
+    if (options->timings)
+        timings.report();
     return kExitOk;
 }
 
