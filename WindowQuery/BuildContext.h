@@ -23,8 +23,7 @@ template <class Traits> struct NodePools {
 };
 
 // What every builder of one tree shares: the items' grid boxes by index, the pools, the arena of the
-// tree's arrays and the thread grants, and which items the level-0 subtrees hold (a flag per item;
-// null: all of them).
+// tree's arrays and the thread grants, and which items the tree lists (a flag per item; null: all).
 template <class Traits> struct BuildContext {
     const QuantisedBox* boxes;
     NodePools<Traits>& pools;

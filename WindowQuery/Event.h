@@ -3,6 +3,7 @@
 #include "WindowQuery/Arena.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -52,6 +53,43 @@ struct Interval {
     std::int16_t high;
 };
 
+// A set of box coordinates (the quantised fields run from 0 to 2047), 256 bytes.
+class CoordinateSet {
+public:
+    static constexpr int SIZE = 2048;
+
+    void add(std::int16_t c) { m_words[index(c) / 64] |= std::uint64_t{1} << (index(c) % 64); }
+    bool contains(std::int16_t c) const { return (m_words[index(c) / 64] >> (index(c) % 64)) & 1; }
+    void addAll(const CoordinateSet& other) {
+        for (std::size_t w = 0; w < WORDS; ++w) {
+            m_words[w] |= other.m_words[w];
+        }
+    }
+    bool empty() const {
+        return std::all_of(m_words.begin(), m_words.end(), [](std::uint64_t word) { return word == 0; });
+    }
+    // The smallest and largest member; the set must not be empty.
+    std::int16_t lowest() const {
+        std::size_t w = 0;
+        while (m_words[w] == 0) {
+            ++w;
+        }
+        return static_cast<std::int16_t>(64 * w + static_cast<std::size_t>(__builtin_ctzll(m_words[w])));
+    }
+    std::int16_t highest() const {
+        std::size_t w = WORDS - 1;
+        while (m_words[w] == 0) {
+            --w;
+        }
+        return static_cast<std::int16_t>(64 * w + 63 - static_cast<std::size_t>(__builtin_clzll(m_words[w])));
+    }
+
+private:
+    static constexpr std::size_t WORDS = SIZE / 64;
+    static std::size_t index(std::int16_t c) { return static_cast<std::size_t>(std::clamp<std::int16_t>(c, 0, SIZE - 1)); }
+    std::array<std::uint64_t, WORDS> m_words{};
+};
+
 // Whether the interval covers the closed range [first, next], so that a node of that range keeps it.
 inline bool covers(const Interval& interval, std::int16_t first, std::int16_t next) {
     return interval.low <= first && interval.high >= next;
@@ -69,56 +107,53 @@ struct Event {
 // threads. The two equal ends of a single-coordinate interval come out next to each other. Most sets
 // are small and narrow (a large model makes thousands of them), so the counts cover only their range.
 //
-// With `held` (a flag per item index), only the held items' ends are listed, and each coordinate where
-// only items left out end gets one marker event (index NO_ITEM) instead: the list then has the same
-// distinct coordinates as that of the whole set, so a tree built on it has the same nodes, and reports
-// the held items in the same order, as the tree of the whole set would.
+// With `others`, each coordinate of it where no listed interval ends gets one marker event (index
+// NO_ITEM). A tree that lists only some of its items (those a set of queries can meet) passes the
+// coordinates of all of them: its event list then has the distinct coordinates of the whole set, so it
+// has the same nodes, and reports its items in the same order, as the tree of the whole set.
 inline TreeArray<Event> sortedEvents(const std::vector<Interval>& intervals, ArenaAllocator<Event> allocator,
-                                     const std::uint8_t* held = nullptr) {
-    if (intervals.empty()) {
+                                     const CoordinateSet* others = nullptr) {
+    const bool marked = others && !others->empty();
+    if (intervals.empty() && !marked) {
         TreeArray<Event> events(2, Event{}, allocator);
         events.front() = Event{LOW_SENTINEL, NO_ITEM};
         events.back() = Event{HIGH_SENTINEL, NO_ITEM};
         return events;
     }
-    std::int16_t lowest = intervals.front().low;
-    std::int16_t highest = intervals.front().high;
+    std::int16_t lowest = marked ? others->lowest() : intervals.front().low;
+    std::int16_t highest = marked ? others->highest() : intervals.front().high;
     for (const Interval& interval : intervals) {
         lowest = std::min(lowest, interval.low);
         highest = std::max(highest, interval.high);
     }
-    // Per coordinate: the held ends, and whether any end at all lies there.
-    struct Count {
-        std::size_t held = 0;
-        bool any = false;
-    };
-    std::vector<Count> counts(static_cast<std::size_t>(highest - lowest) + 1);
+    std::vector<std::size_t> start(static_cast<std::size_t>(highest - lowest) + 1, 0);
     for (const Interval& interval : intervals) {
-        const std::size_t add = !held || held[interval.index] ? 1 : 0;
-        for (const std::int16_t end : {interval.low, interval.high}) {
-            Count& count = counts[static_cast<std::size_t>(end - lowest)];
-            count.held += add;
-            count.any = true;
+        ++start[static_cast<std::size_t>(interval.low - lowest)];
+        ++start[static_cast<std::size_t>(interval.high - lowest)];
+    }
+    std::vector<std::int16_t> markers;
+    if (marked) {
+        for (std::size_t c = 0; c < start.size(); ++c) {
+            const auto coordinate = static_cast<std::int16_t>(lowest + static_cast<std::int16_t>(c));
+            if (start[c] == 0 && others->contains(coordinate)) {
+                start[c] = 1;
+                markers.push_back(coordinate);
+            }
         }
     }
-    std::vector<std::size_t> start(counts.size());
     std::size_t position = 1; // after the low sentinel
-    for (std::size_t c = 0; c < counts.size(); ++c) {
-        start[c] = position;
-        position += counts[c].held > 0 ? counts[c].held : (counts[c].any ? 1 : 0);
+    for (std::size_t& count : start) {
+        const std::size_t n = count;
+        count = position;
+        position += n;
     }
     TreeArray<Event> events(position + 1, Event{}, allocator);
     events.front() = Event{LOW_SENTINEL, NO_ITEM};
     events.back() = Event{HIGH_SENTINEL, NO_ITEM};
-    for (std::size_t c = 0; c < counts.size(); ++c) {
-        if (counts[c].held == 0 && counts[c].any) {
-            events[start[c]] = Event{static_cast<std::int16_t>(lowest + static_cast<std::int16_t>(c)), NO_ITEM};
-        }
+    for (const std::int16_t coordinate : markers) {
+        events[start[static_cast<std::size_t>(coordinate - lowest)]] = Event{coordinate, NO_ITEM};
     }
     for (const Interval& interval : intervals) {
-        if (held && !held[interval.index]) {
-            continue;
-        }
         events[start[static_cast<std::size_t>(interval.low - lowest)]++] = Event{interval.low, interval.index};
         events[start[static_cast<std::size_t>(interval.high - lowest)]++] = Event{interval.high, interval.index};
     }

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -69,6 +70,14 @@ public:
     bool endpointWanted() const { return m_endpointWanted.load(std::memory_order_relaxed); }
     bool spanningWanted() const { return m_spanningWanted.load(std::memory_order_relaxed); }
 
+    // Where the build holds only some items, each subtree to be made needs the x-coordinates of all
+    // items of its set, held or not, to have the nodes of the whole tree's subtree. prepareWholeSets
+    // makes room for them and fills the endpoint subtrees' from `endsAt` (endsAt[y]: the x-coordinates
+    // of the items with an end at y); addSpanningCoordinates then adds one item (its y-interval, of
+    // positive length, and x-coordinates) to the spanning subtrees' it is stored in.
+    void prepareWholeSets(const std::vector<CoordinateSet>& endsAt);
+    void addSpanningCoordinates(const Interval& y, std::int16_t x0, std::int16_t x1);
+
     const std::vector<std::uint32_t>& spanningItems() const { return m_spanningItems; }
     const SubTree<Traits, 0>* endpointSubTree() const { return m_endpointSubTree; }
     const SubTree<Traits, 0>* spanningSubTree() const { return m_spanningSubTree; }
@@ -89,6 +98,9 @@ private:
     std::vector<std::uint32_t> m_spanningItems;
     SubTree<Traits, 0>* m_endpointSubTree = nullptr;
     SubTree<Traits, 0>* m_spanningSubTree = nullptr;
+    // The whole sets' x-coordinates, between prepareWholeSets and the subtrees' build.
+    std::unique_ptr<CoordinateSet> m_endpointWhole;
+    std::unique_ptr<CoordinateSet> m_spanningWhole;
 };
 
 namespace LevelZero {
@@ -270,14 +282,58 @@ template <class Traits> void Node<Traits, 1>::buildEndpointSubTree(BuildContext<
     const std::vector<std::uint32_t> endpoints = endpointItems(context.boxes);
     if (!endpoints.empty()) {
         m_endpointSubTree = context.pools.subTrees.create();
-        m_endpointSubTree->build(context, endpoints);
+        m_endpointSubTree->build(context, endpoints, m_endpointWhole.get());
     }
+    m_endpointWhole.reset();
 }
 
 template <class Traits> void Node<Traits, 1>::buildSpanningSubTree(BuildContext<Traits>& context) {
     if (!m_spanningItems.empty()) {
         m_spanningSubTree = context.pools.subTrees.create();
-        m_spanningSubTree->build(context, m_spanningItems);
+        m_spanningSubTree->build(context, m_spanningItems, m_spanningWhole.get());
+    }
+    m_spanningWhole.reset();
+}
+
+template <class Traits> void Node<Traits, 1>::prepareWholeSets(const std::vector<CoordinateSet>& endsAt) {
+    if (endpointWanted()) {
+        m_endpointWhole = std::make_unique<CoordinateSet>();
+        const int from = std::max<int>(this->first(), 0);
+        const int to = std::min<int>(this->next(), CoordinateSet::SIZE); // the span ends before next
+        for (int y = from; y < to; ++y) {
+            m_endpointWhole->addAll(endsAt[static_cast<std::size_t>(y)]);
+        }
+    }
+    if (spanningWanted()) {
+        m_spanningWhole = std::make_unique<CoordinateSet>();
+    }
+    for (Node* child : {this->leftChild(), this->rightChild()}) {
+        if (child) {
+            child->prepareWholeSets(endsAt);
+        }
+    }
+}
+
+// The walk of distribute, for one item: it is stored in the nodes it spans and whose parent it does not.
+template <class Traits>
+void Node<Traits, 1>::addSpanningCoordinates(const Interval& y, std::int16_t x0, std::int16_t x1) {
+    if (this->spans(y)) {
+        if (m_spanningWhole) {
+            m_spanningWhole->add(x0);
+            m_spanningWhole->add(x1);
+        }
+        return;
+    }
+    Node* left = this->leftChild();
+    if (!left) {
+        return;
+    }
+    const std::int16_t split = left->next();
+    if (y.low < split) {
+        left->addSpanningCoordinates(y, x0, x1);
+    }
+    if (y.high > split) {
+        this->rightChild()->addSpanningCoordinates(y, x0, x1);
     }
 }
 

@@ -52,6 +52,8 @@ private:
     void buildFor(const std::vector<Item>& items, unsigned threadCount,
                   const std::vector<Imple::QuantisedBox>* windows);
     void clear();
+    // The whole sets' x-coordinates of the subtrees a build for known windows makes (see Node).
+    void wholeSets(const std::vector<Imple::QuantisedBox>& boxes);
 
     std::vector<Item> m_items;
     std::unique_ptr<Imple::NodePools<Traits>> m_pools;
@@ -85,21 +87,24 @@ void RootTree<Traits>::buildFor(const std::vector<Item>& items, unsigned threadC
         m_pools = std::make_unique<Imple::NodePools<Traits>>();
         m_arena = std::make_unique<Imple::Arena>();
         Imple::ThreadManager threads(threadCount);
-        // Items that meet none of the known windows would never be reported: the level-0 subtrees,
-        // where nearly all of a tree's memory and time go, leave them out.
+        // Items that meet none of the known windows would never be reported: the tree lists only the
+        // others (held), on the coordinates of all, so that its nodes are those of the whole tree.
         std::vector<std::uint8_t> held;
+        Imple::CoordinateSet allY;
         if (windows) {
             const Imple::WindowCover cover(*windows);
             held.resize(boxes.size());
             for (std::size_t index = 0; index < boxes.size(); ++index) {
                 held[index] = cover.mayMeet(boxes[index]) ? 1 : 0;
+                allY.add(boxes[index].y0);
+                allY.add(boxes[index].y1);
             }
         }
         Imple::BuildContext<Traits> context{boxes.data(), *m_pools, *m_arena, threads,
                                             windows ? held.data() : nullptr};
         std::vector<std::uint32_t> all(items.size());
         std::iota(all.begin(), all.end(), 0u);
-        this->buildLevel(context, all);
+        this->buildLevel(context, all, windows ? &allY : nullptr);
         if (windows && this->root()) {
             constexpr std::size_t WINDOWS_PER_JOB = 4096;
             threads.runAll((windows->size() + WINDOWS_PER_JOB - 1) / WINDOWS_PER_JOB, [&](std::size_t job) {
@@ -108,11 +113,31 @@ void RootTree<Traits>::buildFor(const std::vector<Item>& items, unsigned threadC
                     this->root()->markWanted((*windows)[i]);
                 }
             });
+            wholeSets(boxes);
         }
         this->buildSubTrees(context, windows != nullptr);
     } catch (...) {
         clear();
         throw;
+    }
+}
+
+template <class Traits> void RootTree<Traits>::wholeSets(const std::vector<Imple::QuantisedBox>& boxes) {
+    Imple::Node<Traits, 1>* root = this->rootToBuild();
+    std::vector<Imple::CoordinateSet> endsAt(Imple::CoordinateSet::SIZE);
+    for (const Imple::QuantisedBox& box : boxes) {
+        for (const std::int16_t y : {box.y0, box.y1}) {
+            Imple::CoordinateSet& ends = endsAt[static_cast<std::size_t>(std::clamp<int>(y, 0, Imple::CoordinateSet::SIZE - 1))];
+            ends.add(box.x0);
+            ends.add(box.x1);
+        }
+    }
+    root->prepareWholeSets(endsAt);
+    for (std::uint32_t index = 0; index < boxes.size(); ++index) {
+        const Imple::QuantisedBox& box = boxes[index];
+        if (box.y0 != box.y1) {
+            root->addSpanningCoordinates(Imple::Interval{index, box.y0, box.y1}, box.x0, box.x1);
+        }
     }
 }
 

@@ -28,9 +28,14 @@ public:
 
 protected:
     TreeBase() = default;
+    // The root as the builders see it, to finish building.
+    NodeType* rootToBuild() { return m_root; }
     ~TreeBase() = default;
 
-    void buildLevel(BuildContext<Traits>& context, const std::vector<std::uint32_t>& items);
+    // Builds the level over the held ones of `items`; with `others`, on the distinct coordinates of
+    // `others` too (those of the items left out: see sortedEvents).
+    void buildLevel(BuildContext<Traits>& context, const std::vector<std::uint32_t>& items,
+                    const CoordinateSet* others = nullptr);
     void clearLevel();
     // Level 1 only, once its node tree stands: the level-0 subtrees of its nodes, all of them or only
     // those marked wanted.
@@ -46,23 +51,20 @@ private:
 };
 
 template <class Traits, int Level>
-void TreeBase<Traits, Level>::buildLevel(BuildContext<Traits>& context,
-                                         const std::vector<std::uint32_t>& items) {
+void TreeBase<Traits, Level>::buildLevel(BuildContext<Traits>& context, const std::vector<std::uint32_t>& items,
+                                         const CoordinateSet* others) {
     std::vector<Interval> intervals;
     intervals.reserve(items.size());
     for (std::uint32_t index : items) {
-        const QuantisedBox& box = context.boxes[index];
-        intervals.push_back(Interval{index, box.template low<Level>(), box.template high<Level>()});
+        if (!context.held || context.held[index]) {
+            const QuantisedBox& box = context.boxes[index];
+            intervals.push_back(Interval{index, box.template low<Level>(), box.template high<Level>()});
+        }
     }
-    // Level 1 holds every item, so that its nodes and their item sets are those of the whole tree; a
-    // level-0 subtree lists only the held items, on the coordinates of all of its set.
-    const std::uint8_t* held = Level == 0 ? context.held : nullptr;
-    m_events = sortedEvents(intervals, ArenaAllocator<Event>(&context.arena), held);
+    m_events = sortedEvents(intervals, ArenaAllocator<Event>(&context.arena), others);
     // An interval of a single coordinate is found through its events alone.
     intervals.erase(std::remove_if(intervals.begin(), intervals.end(),
-                                   [held](const Interval& interval) {
-                                       return interval.low == interval.high || (held && !held[interval.index]);
-                                   }),
+                                   [](const Interval& interval) { return interval.low == interval.high; }),
                     intervals.end());
 
     // Counted first: thousands of subtrees keep their lists, so each is allocated once at its size.
