@@ -60,8 +60,11 @@ HLRProjectedTriangleEdge::HLRProjectedTriangleEdge(const HLRProjectedTriangleVer
                                                    const HLRProjectedTriangleVertex* endVertex,
                                                    const HLRProjectedTriangle* leftTriangle,
                                                    const HLRProjectedTriangle* rightTriangle)
-    : m_startVertex(startVertex), m_endVertex(endVertex), m_leftTriangle(leftTriangle),
-      m_rightTriangle(rightTriangle), m_type(NO_TYPE), m_allHidden(false) {}
+    // The triangles come from the projected model, which owns them as modifiable objects; the edge
+    // hands them out for change.
+    : m_startVertex(startVertex), m_endVertex(endVertex),
+      m_leftTriangle(const_cast<HLRProjectedTriangle*>(leftTriangle)),
+      m_rightTriangle(const_cast<HLRProjectedTriangle*>(rightTriangle)), m_type(NO_TYPE), m_allHidden(false) {}
 
 HLRProjectedTriangleEdge::~HLRProjectedTriangleEdge() = default;
 
