@@ -52,10 +52,12 @@ MeshList drawableMeshes(HLRModel const& model, DrawableVertices const& drawable)
             auto triangles = std::make_shared<Kv::KvTriangleList>();
             for (HLRTriangle const* t : face.triangles())
                 if (isDrawable(*t, flags))
-                    triangles->emplace_back(t->vertices[0]->index, t->vertices[1]->index, t->vertices[2]->index);
+                    triangles->emplace_back(t->vertices[0]->index, t->vertices[1]->index,
+                                            t->vertices[2]->index);
             faces.push_back(std::move(triangles));
         }
-        meshes.push_back(new Kv::KvmMesh(new Kv::KvaMeshBody(pointLists.at(shell.triangleData()), std::move(faces))));
+        meshes.push_back(
+            new Kv::KvmMesh(new Kv::KvaMeshBody(pointLists.at(shell.triangleData()), std::move(faces))));
     }
     return meshes;
 }
@@ -70,8 +72,9 @@ std::unique_ptr<HLRModel> drawablePart(HLRModel const& model, HLRProjector const
         flags.reserve(data.vertices().size());
         for (HLRTriangleVertex const& v : data.vertices())
             flags.push_back(isDrawable(v, projector));
-        allDrawable = allDrawable && std::all_of(data.triangles().begin(), data.triangles().end(),
-                                                 [&flags](HLRTriangle const& t) { return isDrawable(t, flags); });
+        allDrawable =
+            allDrawable && std::all_of(data.triangles().begin(), data.triangles().end(),
+                                       [&flags](HLRTriangle const& t) { return isDrawable(t, flags); });
     }
     if (allDrawable)
         return nullptr;
