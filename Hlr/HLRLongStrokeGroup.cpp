@@ -169,7 +169,7 @@ bool HLRLongStrokeGroup::process_asTerminalOf_onAdvice(HLRStrokeEnd* end, HLRLon
 }
 
 // The renewal numbers the group's ends 0, 1, 2, ...; those ids are looked up in an array, where a
-// search of the ordered map would cost a cache miss per level for every stroke joined.
+// search of the ordered set would cost a cache miss per level for every stroke joined.
 HLRLongStrokeEnd& HLRLongStrokeGroup::uniqueLongStrokeEndFor(const HLRStrokeEnd& end) {
     std::vector<HLRLongStrokeEnd*>& byId = m_longStrokeEndsById.ends;
     if (byId.empty())
@@ -178,12 +178,17 @@ HLRLongStrokeEnd& HLRLongStrokeGroup::uniqueLongStrokeEndFor(const HLRStrokeEnd&
     const bool numbered = id >= 0 && static_cast<std::size_t>(id) < byId.size();
     if (numbered && byId[id])
         return *byId[id];
-    const auto [position, inserted] = m_longStrokeEnds.try_emplace(id, end);
+    auto position = m_longStrokeEnds.lower_bound(id);
+    const bool inserted = position == m_longStrokeEnds.end() || position->id() != id;
     if (inserted)
-        m_postProcessor->addLinkTo(position->second);
+        position = m_longStrokeEnds.emplace_hint(position, end);
+    // The set orders its ends by id, which nothing changes: the end is open for change otherwise.
+    HLRLongStrokeEnd& unique = const_cast<HLRLongStrokeEnd&>(*position);
+    if (inserted)
+        m_postProcessor->addLinkTo(unique);
     if (numbered)
-        byId[id] = &position->second;
-    return position->second;
+        byId[id] = &unique;
+    return unique;
 }
 
 void HLRLongStrokeGroup::setBoundingStrokeEnds() {

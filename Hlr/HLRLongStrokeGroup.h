@@ -7,7 +7,8 @@
 #include <array>
 #include <cstdint>
 #include <deque>
-#include <map>
+#include <list>
+#include <set>
 #include <vector>
 
 namespace KvHLR {
@@ -18,6 +19,16 @@ class HLRShortStrokeGroup;
 class HLRStroke;
 class HLRStrokeConnector;
 class HLRStrokeEnd;
+
+// Orders long-stroke ends as HLRLongStrokeEnd::precedes does, by id, and finds the end of an id.
+struct HLRLongStrokeEndOrder {
+    using is_transparent = void;
+    bool operator()(const HLRLongStrokeEnd& a, const HLRLongStrokeEnd& b) const { return a.precedes(b); }
+    bool operator()(const HLRLongStrokeEnd& a, std::int32_t id) const { return a.id() < id; }
+    bool operator()(std::int32_t id, const HLRLongStrokeEnd& b) const { return id < b.id(); }
+};
+
+using HLRLongStrokeEndSet = std::set<HLRLongStrokeEnd, HLRLongStrokeEndOrder>;
 
 // Joins the short strokes of one short-stroke group into long strokes and owns the result: the
 // long strokes, and one long-stroke end per end id of the group.
@@ -33,13 +44,13 @@ public:
     // Joins the kinds that the post processor's current mask selects.
     void connectFeatureLines();
 
-    const std::deque<HLRLongStroke>& featureLines() const { return m_featureLines; }
+    const std::list<HLRLongStroke>& featureLines() const { return m_featureLines; }
     int postProcMask() const;
     HLRPostProcessor& postProcessor() const { return *m_postProcessor; }
     HLRShortStrokeGroup& shortStrokeGroup() const { return *m_shortStrokeGroup; }
     double tolerance() const { return m_tolerance; }
-    // Long-stroke ends by the id of the short-stroke ends they stand for.
-    const std::map<std::int32_t, HLRLongStrokeEnd>& longStrokeEnds() const { return m_longStrokeEnds; }
+    // One long-stroke end per id of the short-stroke ends they stand for, in id order.
+    const HLRLongStrokeEndSet& longStrokeEnds() const { return m_longStrokeEnds; }
     // The extreme ends of the visible silhouette found by the last silhouette joining, or null.
     const std::array<HLRStrokeEnd*, 4>& boundingStrokeEnds() const { return m_boundingStrokeEnds; }
 
@@ -83,10 +94,10 @@ private:
     HLRPostProcessor* m_postProcessor;
     HLRShortStrokeGroup* m_shortStrokeGroup;
     double m_tolerance;
-    std::deque<HLRLongStroke> m_featureLines; // stay in place as more are appended
-    std::map<std::int32_t, HLRLongStrokeEnd> m_longStrokeEnds;
+    std::list<HLRLongStroke> m_featureLines;
+    HLRLongStrokeEndSet m_longStrokeEnds;
     // The same ends by id, for the ids 0 .. n-1 that the renewal gives the group's n ends; null
-    // where none was looked up yet. A copy of the group starts it empty and fills it from its own map.
+    // where none was looked up yet. A copy of the group starts it empty and fills it from its own set.
     struct EndsById {
         std::vector<HLRLongStrokeEnd*> ends;
         EndsById() = default;

@@ -40,8 +40,11 @@ bool isMeshBody(const KvaMesh& primitive) {
     return false;
 }
 
-HostShell gather(const Kv::KvmMesh& mesh, bool separateBodyFaces) {
-    const boost::intrusive_ptr<const KvaMesh> primitive = mesh.GetPrimitive();
+HostShell gather(const Kv::KvmMesh* mesh, bool separateBodyFaces) {
+    if (mesh == nullptr) {
+        throw std::invalid_argument("HLRModel::build(): null mesh handle");
+    }
+    const boost::intrusive_ptr<const KvaMesh> primitive = mesh->GetPrimitive();
     if (!separateBodyFaces || !isMeshBody(*primitive)) {
         return {HostFace{primitive->GetVertices(), primitive->GetTriangles()}};
     }
@@ -181,7 +184,7 @@ void HLRModel::build(const std::vector<boost::intrusive_ptr<Kv::KvmMesh>>& meshe
     std::vector<HostShell> hostShells;
     hostShells.reserve(meshes.size());
     for (const boost::intrusive_ptr<Kv::KvmMesh>& mesh : meshes) {
-        hostShells.push_back(gather(*mesh, separateBodyFaces));
+        hostShells.push_back(gather(mesh.get(), separateBodyFaces));
     }
     HostVertexMap map;
     const auto [vertexCount, triangleCount] = countVerticesAndTriangles(hostShells, map);

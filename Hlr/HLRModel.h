@@ -21,10 +21,11 @@ namespace KvHLR {
 class KVHLR_API HLRModel : public HLRProgressObservable {
 public:
     HLRModel();
-    // Shells, faces and edges point into the model's own lists, so a copy would point into the
-    // original; models are not copied.
-    HLRModel(const HLRModel&) = delete;
-    HLRModel& operator=(const HLRModel&) = delete;
+    // Copies the lists element by element (and the callback, not the progress stages). Shells, faces
+    // and edges point into the model's own lists, so the copy's still point into the original's:
+    // the library itself never copies a model.
+    HLRModel(const HLRModel&) = default;
+    HLRModel& operator=(const HLRModel&) = default;
     ~HLRModel() override;
 
     // One shell with one face over one store holding every point, referenced or not, under its
@@ -33,6 +34,7 @@ public:
     // One shell per mesh over one shared store. A mesh gives one face, or, when it is a mesh body
     // and `separateBodyFaces` is set, one face per body face. Vertices are shared only within a
     // face and only the used ones are kept, so body faces read separately meet at boundary edges.
+    // Each mesh is read once, in order. Throws std::invalid_argument for a null mesh handle.
     void build(const std::vector<boost::intrusive_ptr<Kv::KvmMesh>>& meshes, bool separateBodyFaces);
 
     const std::list<HLRShell>& shells() const { return m_shells; }

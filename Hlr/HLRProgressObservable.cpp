@@ -15,6 +15,11 @@ HLRProgressObservable& HLRProgressObservable::operator=(const HLRProgressObserva
 }
 
 HLRProgressObservable::~HLRProgressObservable() {
+    // Every name of this object's stages leaves the registry, also one under which another object's
+    // stage was registered first: names are the registry's keys, and they go with their owner.
+    for (const std::unique_ptr<HLRProgressObservableProc>& proc : m_procs) {
+        HLRProgressObservableProc::unregisterName(proc->name());
+    }
     // Children before parents, so that each stage can still detach from its living parent.
     while (!m_procs.empty()) {
         m_procs.pop_back();

@@ -22,7 +22,8 @@ public:
     // object that created them and stay with it.
     HLRProgressObservable(const HLRProgressObservable& other);
     HLRProgressObservable& operator=(const HLRProgressObservable& other);
-    // Destroys the stages, which withdraws them from the registry and from the running stages.
+    // Removes each of its stage names from the registry and destroys the stages, which withdraws
+    // them from the running stages.
     virtual ~HLRProgressObservable();
 
     virtual void setUpProgressObservation(HLRProgressCallback callback) = 0;

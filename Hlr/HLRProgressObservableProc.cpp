@@ -41,10 +41,6 @@ HLRProgressObservableProc::HLRProgressObservableProc(const std::string& name, HL
 }
 
 HLRProgressObservableProc::~HLRProgressObservableProc() {
-    const auto entry = sm_procByName.find(m_name);
-    if (entry != sm_procByName.end() && entry->second == this) {
-        sm_procByName.erase(entry);
-    }
     sm_sessionStack.erase(std::remove(sm_sessionStack.begin(), sm_sessionStack.end(), this),
                           sm_sessionStack.end());
     if (sm_current == this) {

@@ -19,8 +19,8 @@ public:
     // Appends the stage to the parent's children.
     HLRProgressObservableProc(const std::string& name, HLRProgressCallback callback,
                               HLRProgressObservableProc* parent, double weight);
-    // Withdraws the stage from the registry and from the running stages, so that nothing
-    // process-wide is left pointing at it (a cancelled run leaves its stages running).
+    // Withdraws the stage from the running stages (a cancelled run leaves its stages running); its
+    // owner has taken its name out of the registry.
     virtual ~HLRProgressObservableProc();
     HLRProgressObservableProc(const HLRProgressObservableProc&) = delete;
     HLRProgressObservableProc& operator=(const HLRProgressObservableProc&) = delete;
@@ -49,6 +49,8 @@ public:
 
     // Registers the stage under its name unless the name is taken already (the earlier entry stays).
     static void registerProc(HLRProgressObservableProc* proc);
+    // Takes the name out of the registry, whichever stage it stands for.
+    static void unregisterName(const std::string& name) { sm_procByName.erase(name); }
     // Closes `proc` and every stage opened after it without reporting; for unwinding after an
     // exception. Does nothing when `proc` is null or not on the stack of running stages.
     static void abandonSessionsFrom(HLRProgressObservableProc* proc);

@@ -59,11 +59,13 @@ public:
         return hasShortSide() || (distance(0, x) >= -tol && distance(1, x) >= -tol && distance(2, x) >= -tol);
     }
 
-    // True when both points lie more than tol outside one side (sides too short to give a direction
-    // are skipped).
-    bool separates(const HLRVector2D& p, const HLRVector2D& q, double tol) const {
+    // True when both points lie more than tol outside one side. With `everySide` false, sides of
+    // 1e-12 or less are skipped (the perspective test); the orthographic test has turned away
+    // triangles with a side shorter than that and tests every side, one of exactly 1e-12 included.
+    bool separates(const HLRVector2D& p, const HLRVector2D& q, double tol, bool everySide) const {
         for (int side = 0; side < 3; ++side) {
-            if (m_length[side] > kDegenerate && distance(side, p) < -tol && distance(side, q) < -tol) {
+            if ((everySide || m_length[side] > kDegenerate) && distance(side, p) < -tol &&
+                distance(side, q) < -tol) {
                 return true;
             }
         }
@@ -306,7 +308,7 @@ void HLRProjectedTriangle::hideOrthographic(HLRProjectedTriangleEdge& edge) cons
     const HLRVector2D& p = P.screenPosition;
     const HLRVector2D& q = Q.screenPosition;
     const double edgeLength = p.distanceTo(q);
-    if (outline.separates(p, q, 0.0) || edgeLength < kDegenerate ||
+    if (outline.separates(p, q, 0.0, true) || edgeLength < kDegenerate ||
         outline.liesBesideLine(p, q, edgeLength, 0.0) || std::fabs(m_normal.z) < kDegenerate) {
         return;
     }
@@ -424,7 +426,7 @@ void HLRProjectedTriangle::hidePerspective(HLRProjectedTriangleEdge& edge) const
     const HLRVector2D& p = P->screenPosition;
     const HLRVector2D& q = Q->screenPosition;
     const double edgeLength = p.distanceTo(q);
-    if (outline.separates(p, q, tol) ||
+    if (outline.separates(p, q, tol, false) ||
         (edgeLength > kDegenerate && outline.liesBesideLine(p, q, edgeLength, tol))) {
         return;
     }

@@ -56,12 +56,16 @@ bool isFront(const HLRProjectedTriangle* triangle) {
 
 } // namespace
 
+// The triangles come from the projected model, which owns them as modifiable objects; the edge
+// hands them out for change.
 HLRProjectedTriangleEdge::HLRProjectedTriangleEdge(const HLRProjectedTriangleVertex* startVertex,
                                                    const HLRProjectedTriangleVertex* endVertex,
                                                    const HLRProjectedTriangle* leftTriangle,
                                                    const HLRProjectedTriangle* rightTriangle)
-    : m_startVertex(startVertex), m_endVertex(endVertex), m_leftTriangle(leftTriangle),
-      m_rightTriangle(rightTriangle), m_type(NO_TYPE), m_allHidden(false) {}
+    : m_startVertex(startVertex), m_endVertex(endVertex),
+      m_leftTriangle(const_cast<HLRProjectedTriangle*>(leftTriangle)),
+      m_rightTriangle(const_cast<HLRProjectedTriangle*>(rightTriangle)), m_type(NO_TYPE),
+      m_allHidden(false) {}
 
 HLRProjectedTriangleEdge::~HLRProjectedTriangleEdge() = default;
 

@@ -65,7 +65,9 @@ public:
 
     const HLRProjectedTriangleVertex* startVertex() const { return m_startVertex; }
     const HLRProjectedTriangleVertex* endVertex() const { return m_endVertex; }
-    // The left triangle runs the edge from start to end.
+    // The left triangle runs the edge from start to end. Open for change through a modifiable edge.
+    HLRProjectedTriangle* leftTriangle() { return m_leftTriangle; }
+    HLRProjectedTriangle* rightTriangle() { return m_rightTriangle; }
     const HLRProjectedTriangle* leftTriangle() const { return m_leftTriangle; }
     const HLRProjectedTriangle* rightTriangle() const { return m_rightTriangle; }
     int type() const { return m_type; }
@@ -143,8 +145,8 @@ private:
 
     const HLRProjectedTriangleVertex* m_startVertex;
     const HLRProjectedTriangleVertex* m_endVertex;
-    const HLRProjectedTriangle* m_leftTriangle;
-    const HLRProjectedTriangle* m_rightTriangle;
+    HLRProjectedTriangle* m_leftTriangle;
+    HLRProjectedTriangle* m_rightTriangle;
     int m_type;
     bool m_allHidden;
     HLRIntervals m_hiddenIntervals;

@@ -31,6 +31,25 @@ public:
     bool rangeQuery(Traverser<Traits>& traverser) const {
         return !this->root() || this->root()->range(traverser);
     }
+    // The same two phases searching by the window's minimum corner alone: together they report the
+    // items whose box contains that corner. Nothing in the library asks this; what such a search
+    // should find is left open, and this reading makes it the query for a window shrunk to the corner.
+    bool stabQueryAtMinimum(Traverser<Traits>& traverser) const {
+        return atMinimumCorner(traverser, &Tree::stabQuery);
+    }
+    bool rangeQueryAtMinimum(Traverser<Traits>& traverser) const {
+        return atMinimumCorner(traverser, &Tree::rangeQuery);
+    }
+
+private:
+    // Runs the phase for the corner and then gives the traverser its window back.
+    bool atMinimumCorner(Traverser<Traits>& traverser, bool (Tree::*phase)(Traverser<Traits>&) const) const {
+        const QuantisedBox window = traverser.m_window;
+        traverser.m_window = QuantisedBox{window.x0, window.y0, window.x0, window.y0};
+        const bool going = (this->*phase)(traverser);
+        traverser.m_window = window;
+        return going;
+    }
 };
 
 template <class Traits> bool Tree<Traits, 0>::rangeQuery(Traverser<Traits>& traverser) const {

@@ -5,8 +5,8 @@
 #include "api/DrawableGeometry.h"
 #include "api/SilhouettePipeline.h"
 
+#include <memory>
 #include <mutex>
-#include <optional>
 
 namespace KvHLR {
 namespace {
@@ -19,17 +19,14 @@ std::mutex& runMutex() {
     return mutex;
 }
 
-// Builds the model from what the camera of `viewInfo` can draw, through `build(model, drawable)`,
-// and runs the pipeline on it, holding the library for the whole run.
-template <typename Build>
-bool draw(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo, Build build,
-          std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
-          ProgressFunction progress) {
-    const std::lock_guard<std::mutex> hold(runMutex());
+// Runs the pipeline on what the camera of `viewInfo` can draw of the built model.
+bool drawModel(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo, HLRModel const& model,
+               std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
+               ProgressFunction progress) {
     const HLRProjector projector = projectorFor(viewInfo);
-    HLRModel model;
-    build(model, DrawablePoints(projector));
-    return calcSilhouetteCore(criteria, viewInfo, projector, model, userPolylines, strokeLines, progress);
+    const std::unique_ptr<HLRModel> part = drawablePart(model, projector);
+    return calcSilhouetteCore(criteria, viewInfo, projector, part ? *part : model, userPolylines, strokeLines,
+                              progress);
 }
 
 } // namespace
@@ -39,13 +36,12 @@ bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteria const& v
                     ProgressFunction progress) {
     if (polygon.triangles.empty())
         return true;
-    auto build = [&polygon](HLRModel& model, DrawablePoints const& drawable) {
-        const std::optional<Polygon3D> part = drawablePart(polygon, drawable);
-        model.build(part ? *part : polygon);
-        // The model holds its own copy of the geometry; free the caller's before the heavy work starts.
-        polygon = Polygon3D();
-    };
-    return draw(criteria, viewInfo, build, userPolylines, strokeLines, progress);
+    const std::lock_guard<std::mutex> hold(runMutex());
+    HLRModel model;
+    model.build(polygon);
+    // The model holds its own copy of the geometry; free the caller's before the heavy work starts.
+    polygon = Polygon3D();
+    return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress);
 }
 
 bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo,
@@ -53,24 +49,31 @@ bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteria const& v
                     std::vector<StrokeLine>& strokeLines, ProgressFunction progress) {
     if (meshes.empty())
         return true;
-    auto build = [&meshes, &criteria](HLRModel& model, DrawablePoints const& drawable) {
-        model.build(drawablePart(meshes, drawable, criteria.separateBodyFaces), criteria.separateBodyFaces);
-    };
-    return draw(criteria, viewInfo, build, userPolylines, strokeLines, progress);
+    const std::lock_guard<std::mutex> hold(runMutex());
+    HLRModel model;
+    model.build(meshes, criteria.separateBodyFaces);
+    return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress);
 }
 
+// The model is built before the view is asked for anything, so a mesh list that the build refuses
+// throws whatever the view, and a view without a camera has had the meshes read.
 bool CalcSilhouette(ProjectorCriteria const& criteria, Kv::KvvView* view, MeshList const& meshes,
                     std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
                     ProgressFunction progress) {
     if (meshes.empty())
         return true;
-    ViewInfoCriteria viewInfo;
-    if (view == nullptr || !view->GetProjector(viewInfo.modelViewXform, viewInfo.projectionXform,
-                                               viewInfo.nearPlaneDepth, viewInfo.farPlaneDepth, nullptr))
+    const std::lock_guard<std::mutex> hold(runMutex());
+    HLRModel model;
+    model.build(meshes, criteria.separateBodyFaces);
+    if (view == nullptr)
         return false;
+    ViewInfoCriteria viewInfo;
     viewInfo.clientRect = CRect(0, 0, 0, 0);
     GetClientRect(view->GetSafeHwnd(), &viewInfo.clientRect); // a failed call leaves the zero rectangle
-    return CalcSilhouette(criteria, viewInfo, meshes, userPolylines, strokeLines, progress);
+    if (!view->GetProjector(viewInfo.modelViewXform, viewInfo.projectionXform, viewInfo.nearPlaneDepth,
+                            viewInfo.farPlaneDepth, nullptr))
+        return false;
+    return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress);
 }
 
 } // namespace KvHLR

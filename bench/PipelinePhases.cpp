@@ -3,8 +3,9 @@
 //
 //   kvhlr_phases SCENE TRIANGLES [--perspective] [--hidden] [--exact] [--threads=N]
 //
-// SCENE is sphere, gear, stack or terrain (bench/BenchMeshes.h); --exact draws with exact hiding. The whole drawing goes through the
-// public CalcSilhouette; the phases then repeat the same drawing stage by stage.
+// SCENE is sphere, gear, stack, terrain, torus, knot or city (bench/BenchMeshes.h); --exact draws with
+// exact hiding. The whole drawing goes through the public CalcSilhouette; the phases then repeat the
+// same drawing stage by stage.
 
 #include "bench/BenchScene.h"
 
@@ -79,18 +80,6 @@ long peakKilobytes() {
 
 void resetPeak() {
     std::ofstream("/proc/self/clear_refs") << "5";
-}
-
-KvHLRBench::Mesh makeScene(const std::string& name, std::size_t triangles) {
-    if (name == "sphere")
-        return KvHLRBench::sphere(triangles);
-    if (name == "gear")
-        return KvHLRBench::gear(triangles);
-    if (name == "stack")
-        return KvHLRBench::boxStack(triangles);
-    if (name == "terrain")
-        return KvHLRBench::terrain(triangles);
-    throw std::invalid_argument("unknown scene '" + name + "' (sphere, gear, stack, terrain)");
 }
 
 // The fitted iso camera kvhlr would use for a z-up model.
@@ -199,7 +188,7 @@ int main(int argc, char** argv) {
             }
         }
         HLRPolyAlgo::setExactHiding(exact);
-        const Polygon3D soup = KvHLRBench::soupOf(makeScene(sceneName, requested));
+        const Polygon3D soup = KvHLRBench::soupOf(KvHLRBench::scene(sceneName, requested));
         const ViewInfoCriteria view = isoCamera(soup, perspective);
         ProjectorCriteria criteria;
         criteria.showSilhouette = criteria.showConvexSharpEdge = criteria.showConcaveSharpEdge = true;

@@ -8,11 +8,44 @@ install(TARGETS Kelvar_HLR Kelvar_HLR_Kit kelvar_host EXPORT KelvarHLRTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/KelvarHLR)
-install(FILES api/Kelvar_HLR.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/KelvarHLR)
-foreach(dir api Hlr WindowQuery kdtree host kit)
-  install(DIRECTORY ${dir}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/KelvarHLR/${dir}
-          FILES_MATCHING PATTERN "*.h")
+
+# The headers named and every project header they include, followed through the quoted includes
+# (found from the source root, or from api/ as the library's own include path allows). A header
+# whose includes change makes CMake look again.
+function(kvhlr_header_closure out)
+  set(pending ${ARGN})
+  set(found "")
+  while(pending)
+    list(POP_FRONT pending header)
+    if(header IN_LIST found)
+      continue()
+    endif()
+    list(APPEND found ${header})
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${header})
+    file(STRINGS ${PROJECT_SOURCE_DIR}/${header} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+    foreach(line IN LISTS includes)
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\".*" "\\1" included "${line}")
+      foreach(candidate ${included} api/${included})
+        if(EXISTS ${PROJECT_SOURCE_DIR}/${candidate})
+          list(APPEND pending ${candidate})
+          break()
+        endif()
+      endforeach()
+    endforeach()
+  endwhile()
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+# A host gets the headers it needs and no more: the umbrella header and what it includes, and the
+# drawing kit's headers (every one declares what the kit library exports) with what they include.
+# The stages' internals (window-query tree, kd-tree, connectors, pipeline helpers) stay out.
+file(GLOB kit_headers RELATIVE ${PROJECT_SOURCE_DIR} CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/kit/*.h)
+kvhlr_header_closure(public_headers api/Kelvar_HLR.h ${kit_headers})
+foreach(header ${public_headers})
+  get_filename_component(dir ${header} DIRECTORY)
+  install(FILES ${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/KelvarHLR/${dir})
 endforeach()
+install(FILES api/Kelvar_HLR.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/KelvarHLR)
 
 install(EXPORT KelvarHLRTargets NAMESPACE KelvarHLR::
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/KelvarHLR)

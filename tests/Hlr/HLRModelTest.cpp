@@ -83,6 +83,12 @@ TEST(HLRModel, SoupGivesOneFaceWhoseSharedEdgeHasTrianglesOnBothSides) {
     EXPECT_EQ(indexOf(shared->leftTriangle()), 0);
     EXPECT_EQ(indexOf(shared->rightTriangle()), 1);
     EXPECT_EQ(findEdge(data, 1, 3)->rightTriangle(), nullptr);
+
+    // A copy holds its own lists, element by element, whose pointers still refer to the source's.
+    const HLRModel copy(model);
+    EXPECT_NE(&onlyStore(copy), &data);
+    EXPECT_EQ(onlyStore(copy).vertices().size(), 4u);
+    EXPECT_EQ(copy.shells().front().triangleData(), &data);
 }
 
 TEST(HLRModel, SameDirectionReplacesTheLeftTriangle) {

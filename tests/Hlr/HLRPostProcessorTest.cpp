@@ -151,8 +151,8 @@ TEST_F(HLRPostProcessorTest, GroupsKeepTheirOwnLongStrokesAndEnds) {
     for (const HLRLongStrokeGroup& longGroup : postProcessor.longStrokeGroups()) {
         ASSERT_EQ(longGroup.featureLines().size(), 1u);
         const HLRLongStroke& stroke = longGroup.featureLines().front();
-        EXPECT_EQ(&longGroup.longStrokeEnds().at(stroke.end1()->id()), stroke.end1());
-        EXPECT_EQ(&longGroup.longStrokeEnds().at(stroke.end2()->id()), stroke.end2());
+        EXPECT_EQ(&*longGroup.longStrokeEnds().find(stroke.end1()->id()), stroke.end1());
+        EXPECT_EQ(&*longGroup.longStrokeEnds().find(stroke.end2()->id()), stroke.end2());
     }
     EXPECT_EQ(postProcessor.longStrokeEnds().size(), 4u);
 }

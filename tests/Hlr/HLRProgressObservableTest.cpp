@@ -263,9 +263,9 @@ TEST_F(HLRProgressObservableTest, UnknownStageSilencesTheEnclosingOneUntilTheNex
     EXPECT_EQ(Proc::current()->name(), "Root");
 }
 
-TEST_F(HLRProgressObservableTest, EarlierRegistrationOfANameWins) {
-    auto older = std::make_unique<StageTree>(std::vector<StageDefinition>{{"Shared", "", 1.0}});
-    older->setUpProgressObservation(first);
+TEST_F(HLRProgressObservableTest, EarlierRegistrationWinsAndEachOwnerTakesItsNamesAway) {
+    StageTree older({{"Shared", "", 1.0}});
+    older.setUpProgressObservation(first);
     {
         StageTree newer({{"Shared", "", 1.0}});
         newer.setUpProgressObservation(second);
@@ -274,12 +274,10 @@ TEST_F(HLRProgressObservableTest, EarlierRegistrationOfANameWins) {
     }
     EXPECT_EQ(g_reports[0].percents, (std::vector<long>{100}));
     EXPECT_TRUE(g_reports[1].percents.empty());
-    // Destroying the later owner did not take the older stage's name with it.
-    ASSERT_EQ(Proc::procByName().count("Shared"), 1u);
-    EXPECT_EQ(Proc::procByName().at("Shared"), older->procs().front().get());
-
-    older.reset();
+    // The later owner took its stage names with it, the older stage's registration included.
     EXPECT_EQ(Proc::procByName().count("Shared"), 0u);
+    Proc::startProcess("Shared", 1);
+    EXPECT_EQ(Proc::current(), nullptr);
 }
 
 TEST_F(HLRProgressObservableTest, NullCallbackRegistersNothingAndReportsNothing) {

@@ -8,9 +8,15 @@
 
 #include <cmath>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 using namespace KvHLR;
 using Edge = HLRProjectedTriangleEdge;
+
+// A modifiable edge hands out its triangles for change.
+static_assert(std::is_same_v<decltype(std::declval<Edge&>().leftTriangle()), HLRProjectedTriangle*> &&
+              std::is_same_v<decltype(std::declval<Edge&>().rightTriangle()), HLRProjectedTriangle*>);
 
 namespace {
 

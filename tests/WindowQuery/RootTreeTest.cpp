@@ -191,6 +191,27 @@ TEST(RootTree, PhasesOnTheirOwn) {
     }
 }
 
+// Together the two corner entry points find the items whose box contains the window's minimum
+// corner, and they leave the traverser's window as it was.
+TEST(RootTree, CornerPhasesFindTheItemsContainingTheMinimumCorner) {
+    BoxGenerator generator(41);
+    const std::vector<TestBox> boxes = generator.meshLike(3000);
+    Tree tree;
+    tree.build(pointersTo(boxes), 0);
+    RecordingTraverser traverser;
+    for (const TestBox& window : randomWindows(generator, 200)) {
+        const Corners w = corners(window);
+        traverser.visited.clear();
+        traverser.setWindow(window.minCode, window.maxCode);
+        traverser.begin(boxes.size(), tree.items().data());
+        tree.stabQueryAtMinimum(traverser);
+        tree.rangeQueryAtMinimum(traverser);
+        EXPECT_EQ(traverser.window().x1, w.x1);
+        std::sort(traverser.visited.begin(), traverser.visited.end());
+        ASSERT_EQ(traverser.visited, bruteForce(boxes, box(w.x0, w.y0, w.x0, w.y0)));
+    }
+}
+
 TEST(RootTree, EmptyTreeReportsNothing) {
     Tree unbuilt;
     RecordingTraverser traverser;

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 using namespace KvHLR;
@@ -62,20 +64,59 @@ TEST(CalcSilhouette, EmptyMeshListTouchesNeitherViewNorOutput) {
     EXPECT_TRUE(lines.empty());
 }
 
+// What the host is asked, in order: a mesh that logs when its lists are read, a view when its camera is.
+std::vector<std::string> g_hostCalls;
+
+class LoggingMesh : public Kv::KvaMesh {
+public:
+    using KvaMesh::KvaMesh;
+    std::shared_ptr<const Kv::KvPointList> GetVertices() const override {
+        g_hostCalls.push_back("vertices");
+        return KvaMesh::GetVertices();
+    }
+    std::shared_ptr<const Kv::KvTriangleList> GetTriangles() const override {
+        g_hostCalls.push_back("triangles");
+        return KvaMesh::GetTriangles();
+    }
+};
+
+class LoggingView : public Kv::KvvView {
+public:
+    bool GetProjector(ON_Xform& modelView, ON_Xform& projection, double& nearDepth, double& farDepth,
+                      const CRect* rect) const override {
+        g_hostCalls.push_back("camera");
+        return KvvView::GetProjector(modelView, projection, nearDepth, farDepth, rect);
+    }
+};
+
 MeshList oneTriangleMesh() {
     auto mesh = std::make_shared<Kv::KvPointList>(
         Kv::KvPointList{ON_3dPoint(0, 0, 0), ON_3dPoint(1, 0, 0), ON_3dPoint(0, 1, 0)});
     auto triangles = std::make_shared<Kv::KvTriangleList>(Kv::KvTriangleList{{0, 1, 2}});
-    return {new Kv::KvmMesh(new Kv::KvaMesh(mesh, triangles))};
+    return {new Kv::KvmMesh(new LoggingMesh(mesh, triangles))};
 }
 
-TEST(CalcSilhouette, ViewWithoutCameraReturnsFalseAndAppendsNothing) {
-    Kv::KvvView view;
+// The model is built first: each mesh is read once, before the view is asked for its camera, also
+// when the view has none; a mesh list the build refuses throws whatever the view.
+TEST(CalcSilhouette, ViewOverloadReadsTheMeshesOnceBeforeAskingTheView) {
+    const std::vector<std::string> expected = {"vertices", "triangles", "camera"};
+    for (bool hasCamera : {false, true}) {
+        LoggingView view;
+        if (hasCamera)
+            view.SetProjector(ON_Xform(1.0), ON_Xform(1.0), 1, 10);
+        std::vector<StrokeLine> lines;
+        g_hostCalls.clear();
+        EXPECT_EQ(CalcSilhouette(ProjectorCriteria(), &view, oneTriangleMesh(), {polyline(7, {ON_3dPoint()})},
+                                 lines),
+                  hasCamera);
+        EXPECT_EQ(g_hostCalls, expected);
+        EXPECT_EQ(lines.size(), hasCamera ? 1u : 0u);
+    }
+    MeshList withNull = oneTriangleMesh();
+    withNull.push_back(nullptr);
     std::vector<StrokeLine> lines;
-    for (Kv::KvvView* withoutCamera : {&view, static_cast<Kv::KvvView*>(nullptr)})
-        EXPECT_FALSE(CalcSilhouette(ProjectorCriteria(), withoutCamera, oneTriangleMesh(),
-                                    {polyline(7, {ON_3dPoint()})}, lines));
-    EXPECT_TRUE(lines.empty());
+    EXPECT_THROW(CalcSilhouette(ProjectorCriteria(), static_cast<Kv::KvvView*>(nullptr), withNull, {}, lines),
+                 std::invalid_argument);
 }
 
 TEST(CalcSilhouette, NullMeshHandleIsRefusedWithNothingAppended) {

@@ -14,6 +14,12 @@ if(SANITIZE)
   set(flags "-fsanitize=${SANITIZE}")
 endif()
 run_step(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+# Only what a host includes is installed: the pipeline's and the search tree's headers stay home.
+foreach(internal api/SilhouettePipeline.h WindowQuery/RootTree.h)
+  if(EXISTS ${prefix}/include/KelvarHLR/${internal})
+    message(FATAL_ERROR "internal header installed: ${internal}")
+  endif()
+endforeach()
 run_step(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/package/consumer -B ${WORK_DIR}/build -G ${GENERATOR}
          -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=Release
          "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_EXE_LINKER_FLAGS=${flags}")
