@@ -3,6 +3,9 @@
 #include "kit/DeclaredSizes.h"
 #include "kit/InputError.h"
 #include "kit/InputFile.h"
+#include "kit/MeshReading.h"
+#include "kit/ObjReader.h"
+#include "kit/StlReader.h"
 #include "kit/VertexWelder.h"
 
 #include <assimp/Importer.hpp>
@@ -10,10 +13,13 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <utility>
 
 namespace kvhlr {
@@ -103,24 +109,13 @@ std::string numberText(double value) {
     return text;
 }
 
-// The import library holds coordinates in single precision, so a number in the file beyond its range
-// arrives as infinity, as does an infinity written in the file.
-void checkImported(const aiVector3D& v, const std::string& path) {
-    if (std::isnan(v.x) || std::isnan(v.y) || std::isnan(v.z))
-        throw InputError(path, "a vertex coordinate is not a finite number");
-    if (std::isinf(v.x) || std::isinf(v.y) || std::isinf(v.z))
-        throw InputError(
-            path, "a vertex coordinate is too large or infinite: the import library reads numbers up to " +
-                      numberText(std::numeric_limits<ai_real>::max()) + " in size");
-}
-
 // The mesh's triangles placed in world coordinates by `xform` and welded into `welder`.
 Kv::KvTriangleList weldMesh(const aiMesh& mesh, const ON_Xform& xform, VertexWelder& welder,
                             const std::string& path) {
     const bool identity = isIdentity(xform);
     auto positionOf = [&](std::uint32_t i) {
         const aiVector3D& v = mesh.mVertices[i];
-        checkImported(v, path);
+        checkSinglePrecisionVertex(v.x, v.y, v.z, path, ""); // the import library reads in single precision
         const ON_3dPoint p = identity ? ON_3dPoint(v.x, v.y, v.z) : xform * ON_3dPoint(v.x, v.y, v.z);
         // Also false for a coordinate that the file's transforms carry past infinity or make NaN.
         if (!(std::fabs(p.x) <= kLargestCoordinate && std::fabs(p.y) <= kLargestCoordinate &&
@@ -178,17 +173,39 @@ std::vector<MeshPart> partsOf(const aiScene& scene, bool bodies, const std::stri
     return parts;
 }
 
-} // namespace
-
-std::vector<MeshPart> readMeshFile(const std::string& path, bool bodies,
-                                   const std::function<void(double)>& progress) {
-    checkReadable(path);
+std::vector<MeshPart> imported(const std::string& path, bool bodies, const std::function<void(double)>& progress) {
     Assimp::Importer importer;
     importer.SetProgressHandler(new ReadProgress(progress)); // the importer owns and deletes it
     const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_ValidateDataStructure);
     if (scene == nullptr)
         throw InputError(path, "not a mesh file that can be read: " + oneLine(importer.GetErrorString()));
     return partsOf(*scene, bodies, path);
+}
+
+// Whether `path` ends in `extension` (lower case), ignoring case: the import library picks its reader so.
+bool hasExtension(const std::string& path, const std::string& extension) {
+    return path.size() >= extension.size() &&
+           std::equal(extension.begin(), extension.end(), path.end() - static_cast<long>(extension.size()),
+                      [](char e, char p) { return e == std::tolower(static_cast<unsigned char>(p)); });
+}
+
+} // namespace
+
+std::vector<MeshPart> readMeshFile(const std::string& path, bool bodies,
+                                   const std::function<void(double)>& progress) {
+    checkReadable(path);
+    std::optional<std::vector<MeshPart>> parts;
+    if (hasExtension(path, ".obj"))
+        parts = readObjFile(path, bodies, progress);
+    else if (hasExtension(path, ".stl"))
+        parts = readBinaryStlFile(path, bodies, progress);
+    return parts ? std::move(*parts) : imported(path, bodies, progress);
+}
+
+std::vector<MeshPart> importMeshFile(const std::string& path, bool bodies,
+                                     const std::function<void(double)>& progress) {
+    checkReadable(path);
+    return imported(path, bodies, progress);
 }
 
 } // namespace kvhlr

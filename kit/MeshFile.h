@@ -1,7 +1,8 @@
 #pragma once
 
 // Reading mesh files: every format the import library knows (OBJ, STL, PLY, OFF, glTF/GLB, 3MF, 3DS,
-// COLLADA and more), with node transforms applied and vertices welded by exact position.
+// COLLADA and more), with node transforms applied and vertices welded by exact position. OBJ and binary
+// STL files are read by kvhlr's own readers, with the same result.
 
 #include "kit/MeshPart.h"
 
@@ -19,5 +20,11 @@ namespace kvhlr {
 // `path`.
 std::vector<MeshPart> readMeshFile(const std::string& path, bool bodies,
                                    const std::function<void(double)>& progress);
+
+// The same, every format read by the import library. readMeshFile reads OBJ and binary STL files with
+// kvhlr's own readers (kit/ObjReader.h, kit/StlReader.h), which give the same parts many times faster,
+// and hands everything else to this.
+std::vector<MeshPart> importMeshFile(const std::string& path, bool bodies,
+                                     const std::function<void(double)>& progress);
 
 } // namespace kvhlr

@@ -37,11 +37,11 @@ private:
 // Welds the corners of `triangles` into `welder` and returns the triangles renumbered onto the welded
 // points; `positionOf(i)` gives the position of vertex i (called for used vertices only, so it may also
 // validate them). Triangles that welding would collapse (two corners at one position) are dropped: they
-// have no area and no edges. Vertices that no kept triangle uses are not welded. Every index of
-// `triangles` must be below `vertexCount`.
-template <class PositionOf>
+// have no area and no edges. Vertices that no kept triangle uses are not welded. `triangles` is any list
+// with size() and operator[] giving three vertex indices, each below `vertexCount`.
+template <class PositionOf, class Triangles = std::vector<std::array<std::uint32_t, 3>>>
 Kv::KvTriangleList weldTriangles(VertexWelder& welder, std::size_t vertexCount, PositionOf&& positionOf,
-                                 const std::vector<std::array<std::uint32_t, 3>>& triangles) {
+                                 const Triangles& triangles) {
     constexpr std::uint32_t unset = ~std::uint32_t(0);
     std::vector<std::uint32_t> welded(vertexCount, unset); // the welder keeps indices below 2^32 - 1
     auto indexOf = [&](std::uint32_t vertex, const ON_3dPoint& p) {
@@ -51,7 +51,8 @@ Kv::KvTriangleList weldTriangles(VertexWelder& welder, std::size_t vertexCount, 
     };
     Kv::KvTriangleList result;
     result.reserve(triangles.size());
-    for (const auto& t : triangles) {
+    for (std::size_t i = 0; i < triangles.size(); ++i) {
+        const std::array<std::uint32_t, 3> t = triangles[i];
         const ON_3dPoint a = positionOf(t[0]), b = positionOf(t[1]), c = positionOf(t[2]);
         if (a == b || b == c || c == a)
             continue; // welding is by exact position, so these corners would collapse the triangle

@@ -5,6 +5,8 @@
 #include "MeshChecks.h"
 #include "TempDir.h"
 #include "kit/InputError.h"
+#include "kit/ObjReader.h"
+#include "kit/StlReader.h"
 
 #include <assimp/Exporter.hpp>
 #include <assimp/Importer.hpp>
@@ -13,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <limits>
 #include <set>
@@ -144,6 +147,7 @@ std::string binaryStlTriangle(float x) {
 
 TEST(MeshFile, BadFilesAreReportedWithTheirReason) {
     TempDir dir;
+    const std::string kTriangle = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
     std::filesystem::create_symlink("loop.b", dir.path("loop.a"));
     std::filesystem::create_symlink("loop.a", dir.path("loop.b"));
     auto tetra = [](float x, const std::string& nodes) {
@@ -159,11 +163,24 @@ TEST(MeshFile, BadFilesAreReportedWithTheirReason) {
         {dir.write("vertices.off", "OFF\n2000000000 1 0\n0 0 0\n"), "declares 2000000000 vertices"},
         {dir.write("ok.stl", binaryStlTriangle(0.0f)), ""},
         {dir.write("nan.stl", binaryStlTriangle(std::numeric_limits<float>::quiet_NaN())),
-         "a vertex coordinate is not a finite number"},
+         "triangle 1: a vertex coordinate is not a finite number"},
         // Numbers beyond single precision, written out or as infinity.
         {dir.write("inf.stl", binaryStlTriangle(std::numeric_limits<float>::infinity())),
          "a vertex coordinate is too large or infinite"},
-        {dir.write("large.obj", "v 1e308 0 0\nv 0 1 0\nv 0 0 1\nf 1 2 3\n"), "too large or infinite"},
+        {dir.write("large.obj", "v 0 1 0\nv 1e308 0 0\nv 0 0 1\nf 1 2 3\n"),
+         "line 2: a vertex coordinate is too large or infinite"},
+        {dir.write("nan.obj", "v 0 0 nan\nv 0 1 0\nv 0 0 1\nv NaN 0 0\nf 1 2 3\n"),
+         "line 1: a vertex coordinate is not a finite number"},
+        {dir.write("number.obj", "v 0 0 0\nv 1e 0 0\nv 0 1 0\nf 1 2 3\n"), "line 2: '1e' is not a number"},
+        {dir.write("count.obj", "v 0 0 0\nv 1 0\nv 0 1 0\nf 1 2 3\n"),
+         "line 2: a vertex needs 3 coordinates (4 with a weight, 6 with a colour), not 2"},
+        {dir.write("weight.obj", "v 0 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n"), "line 1: a vertex has the weight 0"},
+        {dir.write("index.obj", kTriangle + "f 1 2 3\r\nf 1 2 x\n"), "line 5: 'x' is not a vertex index"},
+        {dir.write("zero.obj", kTriangle + "f 1/0 2 3\n"), "line 4: a face refers to index 0"},
+        {dir.write("beyond.obj", kTriangle + "f 1 2 9\nf 1 2 3\n"),
+         "line 4: a face refers to vertex 9, but the file holds 3 vertices"},
+        {dir.write("before.obj", kTriangle + "f 1 2 -4\n"),
+         "line 4: a face refers to vertex -4, but only 3 vertices come before it"},
         // Finite in the file, too large once placed by the node transforms (1e39 overflows the import
         // library's single precision).
         {dir.write("placed.gltf", tetra(1e30f, R"([{"scale":[1e29,1,1],"mesh":0}])")), ""},
@@ -178,6 +195,91 @@ TEST(MeshFile, BadFilesAreReportedWithTheirReason) {
             EXPECT_EQ(actual, "") << path;
         else
             EXPECT_NE(actual.find(reason), std::string::npos) << path << ": " << actual;
+    }
+}
+
+// Parts as text, coordinates exact, for comparing two readings of a file.
+std::string described(const std::vector<MeshPart>& parts) {
+    std::string text;
+    char number[40];
+    for (const MeshPart& part : parts) {
+        text += part.body ? "body:" : "part:";
+        for (const ON_3dPoint& p : part.points) {
+            std::snprintf(number, sizeof number, " %a %a %a", p.x, p.y, p.z);
+            text += number;
+        }
+        for (const Kv::KvTriangleList& face : part.faces) {
+            text += " |";
+            for (const auto& t : face)
+                text += " " + std::to_string(t[0]) + "," + std::to_string(t[1]) + "," + std::to_string(t[2]);
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+// Reads `path` with kvhlr's own reader, which must take it, and expects what the import library gives.
+void expectReadAsImported(const std::string& path) {
+    const bool stl = path.substr(path.size() - 4) == ".stl";
+    for (bool bodies : {false, true}) {
+        SCOPED_TRACE(path + (bodies ? " as bodies" : ""));
+        const auto own = stl ? kvhlr::readBinaryStlFile(path, bodies, [](double) {})
+                             : kvhlr::readObjFile(path, bodies, [](double) {});
+        ASSERT_TRUE(own.has_value()) << "left to the import library";
+        EXPECT_EQ(described(*own), described(kvhlr::importMeshFile(path, bodies, [](double) {})));
+    }
+}
+
+TEST(MeshFile, OwnReadersReadTheExampleModelsAsTheImportLibraryDoes) {
+    TempDir dir;
+    Assimp::Exporter exporter;
+    for (const auto& entry : std::filesystem::directory_iterator(KVHLR_MODELS)) {
+        if (entry.path().extension() != ".obj")
+            continue;
+        expectReadAsImported(entry.path().string());
+        Assimp::Importer importer;
+        const aiScene* scene = importer.ReadFile(entry.path().string(), 0);
+        ASSERT_NE(scene, nullptr);
+        const std::string stl = dir.path(entry.path().stem().string() + ".stl");
+        ASSERT_EQ(exporter.Export(scene, "stlb", stl), AI_SUCCESS);
+        expectReadAsImported(stl);
+    }
+    expectReadAsImported(std::string(KVHLR_TEST_DATA) + "/cube.obj");
+}
+
+TEST(MeshFile, OwnObjReaderFollowsTheImportLibraryOnOddFiles) {
+    const std::string v = "v 0 0 0\nv 2 0 0\nv 2 2 0\nv 0 2 0\nv 1 0.5 0\n";
+    const struct {
+        const char* name;
+        std::string text;
+        bool own; // read by kvhlr's own reader, else left to the import library
+    } cases[] = {
+        {"forms", v + "f 1/1/1 2/2/2 3/3/3\nf 1//1 3//3 4//4\nf 2/1 3/1 5/1\n", true},
+        {"negative", v + "f -5 -4 -3\nf 3 -2 -1\n", true},
+        {"forward", "f 1 2 3\n" + v, true},
+        {"quads", v + "f 1 2 3 4\nf 1 2 5 4\nf 2 3 4 5\n", true}, // convex, then each of two concave
+        {"groups", v + "f 1 2 3\ng A\nf 1 3 4\ng A\nf 2 3 5\ng B\nf 1 2 5\ng A\nf 3 4 5\ng\nf 1 2 4\n", true},
+        {"objects", v + "o X\nf 1 2 3\no Y\nf 1 3 4\no X\nf 2 3 5\no\nf 1 2 5\n", true},
+        {"crlf", "# made by hand\r\nv 0 0 0\r\nv 1 0 0\r\nv 0 1 0\r\n  f 3 2 1\r\ns 1\r\nf 1 2 3", true},
+        {"numbers", "v 1.0f 2,5 3.\nv 1e1 -2.5E-1 +7\nv 0.1 0.2 0.3 # note\nv 1 2 3 2\nv 0 0 1 1 0 0\nf 1 2 3\nf 3 4 5\n", true},
+        {"lines", v + "l 1 2 3\np 4 5\nvt 0 0\nvn 0 0 1\nf 1 2 3\n", true},
+        {"materials", v + "usemtl A\nf 1 2 3\nusemtl B\nf 1 3 4\n", false},
+        {"pentagon", v + "f 1 2 3 4 5\n", false},
+        {"continued", v + "f 1 2 \\\n3\n", false},
+        {"points only", v, false},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        const std::string path = dir.write(std::string(c.name) + ".obj", c.text);
+        if (c.own) {
+            expectReadAsImported(path);
+            continue;
+        }
+        EXPECT_FALSE(kvhlr::readObjFile(path, false, [](double) {}).has_value()) << c.name;
+        const std::string imported = failure(path).empty()
+                                         ? described(kvhlr::importMeshFile(path, false, [](double) {}))
+                                         : "failed";
+        EXPECT_EQ(failure(path).empty() ? described(read(path)) : "failed", imported) << c.name;
     }
 }
 
