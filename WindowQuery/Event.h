@@ -65,6 +65,14 @@ public:
             m_words[w] |= other.m_words[w];
         }
     }
+    // Calls visit(c) for each member c, in ascending order.
+    template <class Visit> void forEach(Visit&& visit) const {
+        for (std::size_t w = 0; w < WORDS; ++w) {
+            for (std::uint64_t word = m_words[w]; word != 0; word &= word - 1) {
+                visit(static_cast<std::int16_t>(64 * w + static_cast<std::size_t>(__builtin_ctzll(word))));
+            }
+        }
+    }
     bool empty() const {
         return std::all_of(m_words.begin(), m_words.end(), [](std::uint64_t word) { return word == 0; });
     }
@@ -158,6 +166,27 @@ inline TreeArray<Event> sortedEvents(const std::vector<Interval>& intervals, Are
         events[start[static_cast<std::size_t>(interval.high - lowest)]++] = Event{interval.high, interval.index};
     }
     return events;
+}
+
+// The distinct coordinates of an event list (sentinels included), with those of `others` merged in.
+inline std::vector<std::int16_t> distinctCoordinates(const TreeArray<Event>& events, const CoordinateSet* others) {
+    std::vector<std::int16_t> distinct;
+    if (!others) {
+        for (const Event& event : events) {
+            if (distinct.empty() || distinct.back() != event.coordinate) {
+                distinct.push_back(event.coordinate);
+            }
+        }
+        return distinct;
+    }
+    CoordinateSet all = *others;
+    for (std::size_t n = 1; n + 1 < events.size(); ++n) {
+        all.add(events[n].coordinate);
+    }
+    distinct.push_back(LOW_SENTINEL);
+    all.forEach([&distinct](std::int16_t c) { distinct.push_back(c); });
+    distinct.push_back(HIGH_SENTINEL);
+    return distinct;
 }
 
 } // namespace Imple

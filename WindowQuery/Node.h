@@ -24,13 +24,14 @@ template <class Traits, int Level> class SubTree;
 // spanning items live in one array of the subtree, each node holding its range of it.
 template <class Traits> class Node<Traits, 0> : public NodeBase<Traits, 0> {
 public:
-    Node(const Event* lo, const Event* hi, std::uint32_t itemsBegin, std::uint32_t itemsEnd)
-        : NodeBase<Traits, 0>(lo, hi), m_itemsBegin(itemsBegin), m_itemsEnd(itemsEnd) {}
+    Node(std::int16_t first, std::int16_t next, std::int16_t last, std::uint32_t itemsBegin, std::uint32_t itemsEnd)
+        : NodeBase<Traits, 0>(first, next, last), m_itemsBegin(itemsBegin), m_itemsEnd(itemsEnd) {}
 
-    // Builds the node tree over the distinct coordinates (at least two) for the intervals, each of
-    // positive length, into `nodes`, root first, and files the nodes' spanning items in `store`, each
-    // node's in the order of the intervals; both arrays come from the arena. Returns the root.
-    static Node* buildTree(const TreeArray<const Event*>& distinct, const std::vector<Interval>& intervals,
+    // Builds the node tree over the distinct coordinates (ascending, at least two) for the intervals,
+    // each of positive length, into `nodes`, root first, and files the nodes' spanning items in
+    // `store`, each node's in the order of the intervals; both arrays come from the arena. Returns the
+    // root.
+    static Node* buildTree(const std::vector<std::int16_t>& distinct, const std::vector<Interval>& intervals,
                            Arena& arena, NodeArray<Node>& nodes, TreeArray<std::uint32_t>& store);
     // Reports the items whose x-interval, of positive length, contains c; `store` is the subtree's.
     bool stab(Traverser<Traits>& traverser, std::int16_t c, const std::uint32_t* store) const;
@@ -210,22 +211,18 @@ inline void layOut(Scratch& scratch, const std::vector<Interval>& intervals) {
 } // namespace LevelZero
 
 template <class Traits>
-Node<Traits, 0>* Node<Traits, 0>::buildTree(const TreeArray<const Event*>& distinct,
+Node<Traits, 0>* Node<Traits, 0>::buildTree(const std::vector<std::int16_t>& distinct,
                                             const std::vector<Interval>& intervals, Arena& arena,
                                             NodeArray<Node>& nodes, TreeArray<std::uint32_t>& store) {
     using LevelZero::Plan;
     LevelZero::Scratch& scratch = LevelZero::Scratch::ofThisThread();
-    std::vector<std::int16_t>& coordinates = scratch.coordinates;
-    coordinates.clear();
-    for (const Event* event : distinct) {
-        coordinates.push_back(event->coordinate);
-    }
+    scratch.coordinates.assign(distinct.begin(), distinct.end());
     LevelZero::layOut(scratch, intervals);
     const std::vector<Plan>& plans = scratch.plans;
 
     nodes.reset(plans.size(), ArenaAllocator<Node>(&arena));
     for (const Plan& plan : plans) {
-        nodes.emplace(distinct[plan.i], distinct[plan.j], plan.itemsBegin, plan.itemsEnd);
+        nodes.emplace(distinct[plan.i], distinct[plan.j], distinct[plan.j - 1], plan.itemsBegin, plan.itemsEnd);
     }
     for (std::size_t n = 0; n < plans.size(); ++n) {
         auto child = [&nodes](std::uint32_t position) {

@@ -58,7 +58,7 @@ template <class Traits> bool Tree<Traits, 0>::rangeQuery(Traverser<Traits>& trav
     auto event = std::lower_bound(events.begin(), events.end(), window.x0,
                                   [](const Event& e, std::int16_t x) { return e.coordinate < x; });
     for (; event != events.end() && event->coordinate <= window.x1; ++event) {
-        if (event->index != NO_ITEM && !traverser.offer(event->index)) {
+        if (!traverser.offer(event->index)) {
             return false;
         }
     }

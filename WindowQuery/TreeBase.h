@@ -21,6 +21,7 @@ public:
 
     const TreeArray<Event>& events() const { return m_events; }
     // The first event of each run of equal coordinates.
+    // Level 1 only: a pointer to the first event of each distinct coordinate.
     const TreeArray<const Event*>& distinct() const { return m_distinct; }
     const NodeType* root() const { return m_root; }
     // Level 0 only: the spanning items of all its nodes, each node holding a range of them.
@@ -61,29 +62,36 @@ void TreeBase<Traits, Level>::buildLevel(BuildContext<Traits>& context, const st
             intervals.push_back(Interval{index, box.template low<Level>(), box.template high<Level>()});
         }
     }
-    m_events = sortedEvents(intervals, ArenaAllocator<Event>(&context.arena), others);
     // An interval of a single coordinate is found through its events alone.
-    intervals.erase(std::remove_if(intervals.begin(), intervals.end(),
-                                   [](const Interval& interval) { return interval.low == interval.high; }),
-                    intervals.end());
-
-    // Counted first: thousands of subtrees keep their lists, so each is allocated once at its size.
-    std::size_t distinctCount = 1;
-    for (std::size_t n = 1; n < m_events.size(); ++n) {
-        distinctCount += m_events[n].coordinate != m_events[n - 1].coordinate ? 1 : 0;
-    }
-    m_distinct = TreeArray<const Event*>(ArenaAllocator<const Event*>(&context.arena));
-    m_distinct.reserve(distinctCount);
-    m_distinct.push_back(&m_events.front());
-    for (std::size_t n = 1; n < m_events.size(); ++n) {
-        if (m_events[n].coordinate != m_events[n - 1].coordinate) {
-            m_distinct.push_back(&m_events[n]);
-        }
-    }
-
+    auto dropPoints = [&intervals] {
+        intervals.erase(std::remove_if(intervals.begin(), intervals.end(),
+                                       [](const Interval& interval) { return interval.low == interval.high; }),
+                        intervals.end());
+    };
     if constexpr (Level == 0) {
-        m_root = NodeType::buildTree(m_distinct, intervals, context.arena, m_nodes, m_nodeItems);
+        // A subtree's range phase reads only its own items' events, and its nodes are made from the
+        // distinct coordinates alone: those of left-out items shape the nodes without taking room.
+        m_events = sortedEvents(intervals, ArenaAllocator<Event>(&context.arena));
+        dropPoints();
+        m_root = NodeType::buildTree(distinctCoordinates(m_events, others), intervals, context.arena, m_nodes,
+                                     m_nodeItems);
     } else {
+        // Level-1 nodes point into the event list, so left-out coordinates get marker events there.
+        m_events = sortedEvents(intervals, ArenaAllocator<Event>(&context.arena), others);
+        dropPoints();
+        // Counted first, so that the list is allocated once at its size.
+        std::size_t distinctCount = 1;
+        for (std::size_t n = 1; n < m_events.size(); ++n) {
+            distinctCount += m_events[n].coordinate != m_events[n - 1].coordinate ? 1 : 0;
+        }
+        m_distinct = TreeArray<const Event*>(ArenaAllocator<const Event*>(&context.arena));
+        m_distinct.reserve(distinctCount);
+        m_distinct.push_back(&m_events.front());
+        for (std::size_t n = 1; n < m_events.size(); ++n) {
+            if (m_events[n].coordinate != m_events[n - 1].coordinate) {
+                m_distinct.push_back(&m_events[n]);
+            }
+        }
         m_root = context.pools.level1Nodes.create(m_distinct.front(), m_distinct.back());
         m_root->build(context, m_distinct.data(), 0, m_distinct.size() - 1, std::move(intervals));
     }
