@@ -1,6 +1,6 @@
 #include "FuzzCamera.h"
 
-#include "tests/api/Cameras.h"
+#include "Cameras.h"
 
 #include <algorithm>
 #include <cmath>

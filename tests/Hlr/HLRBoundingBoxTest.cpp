@@ -19,53 +19,6 @@ Fields fields(std::uint32_t code) {
     return {code >> 21 & 0x3FF, code >> 10 & 0x3FF, code & 0x1FF};
 }
 
-TEST(HLRBoxTest, AddGrowsFromFirstPointAndIgnoresEmptyBoxes) {
-    HLRBox2D box;
-    EXPECT_FALSE(box.isValid());
-    box.add(HLRBox2D());
-    EXPECT_FALSE(box.isValid());
-    box.add(HLRVector2D(3.0, -1.0));
-    EXPECT_TRUE(box.isValid());
-    EXPECT_EQ(box.min(), HLRVector2D(3.0, -1.0));
-    EXPECT_EQ(box.max(), HLRVector2D(3.0, -1.0));
-    box.add(HLRVector2D(5.0, -4.0));
-    box.add(HLRVector2D(1.0, 0.0));
-    EXPECT_EQ(box.min(), HLRVector2D(1.0, -4.0));
-    EXPECT_EQ(box.max(), HLRVector2D(5.0, 0.0));
-    box.add(HLRBox2D(HLRVector2D(2.0, 1.0), HLRVector2D(6.0, 2.0)));
-    EXPECT_EQ(box.width(), 5.0);
-    EXPECT_EQ(box.height(), 6.0);
-
-    HLRBox3D box3;
-    box3.add(HLRVector3D(1.0, 2.0, 3.0));
-    EXPECT_TRUE(box3.isValid());
-    EXPECT_EQ(box3.depth(), 0.0);
-    box3.add(HLRBox3D(HLRVector3D(0.0, 5.0, 2.0), HLRVector3D(0.5, 6.0, 7.0)));
-    box3.add(HLRBox3D());
-    EXPECT_EQ(box3.min().x, 0.0);
-    EXPECT_EQ(box3.min().y, 2.0);
-    EXPECT_EQ(box3.min().z, 2.0);
-    EXPECT_EQ(box3.width(), 1.0);
-    EXPECT_EQ(box3.height(), 4.0);
-    EXPECT_EQ(box3.depth(), 5.0);
-}
-
-TEST(HLRBoxTest, CornersAreKeptAsGivenAndAssignmentMarksValid) {
-    const HLRBox2D reversed(HLRVector2D(2.0, 2.0), HLRVector2D(1.0, 1.0));
-    EXPECT_TRUE(reversed.isValid());
-    EXPECT_EQ(reversed.width(), -1.0);
-
-    HLRBox2D assigned(reversed);
-    assigned = HLRBox2D();
-    EXPECT_TRUE(assigned.isValid());
-    EXPECT_EQ(assigned.max(), HLRVector2D());
-    EXPECT_FALSE(HLRBox2D(HLRBox2D()).isValid());
-
-    HLRBox3D assigned3;
-    assigned3 = HLRBox3D();
-    EXPECT_TRUE(assigned3.isValid());
-}
-
 TEST(HLRBoundingBoxTest, PacksQuantisedCornersOnTheWorldGrid) {
     HLRBoundingBox2D::setWorld(HLRBox2D(HLRVector2D(0.0, 0.0), HLRVector2D(10.0, 5.0)));
     const HLRBoundingBox2D box(HLRVector2D(1.0, 1.0), HLRVector2D(2.0, 2.0));
@@ -197,17 +150,6 @@ private:
     HLRVector2D m_a;
     HLRVector2D m_b;
 };
-
-TEST(HLRBoundingBoxTest, HolderStartsWithDefaultBox) {
-    HLRBoundingBox2D::setWorld(HLRBox2D(HLRVector2D(0.0, 0.0), HLRVector2D(10.0, 5.0)));
-    Segment segment(HLRVector2D(2.0, 1.0), HLRVector2D(1.0, 2.0));
-    const Segment& unset = segment;
-    EXPECT_EQ(unset.boundingBox2D().minCode(), HLRBoundingBox::DEFAULT_CODE);
-    const HLRBox2D extent = segment.setBoundingBox2D();
-    EXPECT_EQ(extent.min(), HLRVector2D(1.0, 1.0));
-    EXPECT_EQ(segment.boundingBox2D().minCode(), 212020224u);
-    EXPECT_EQ(segment.boundingBox2D().maxCode(), 428236800u);
-}
 
 } // namespace
 } // namespace KvHLR

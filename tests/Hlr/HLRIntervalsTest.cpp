@@ -111,38 +111,3 @@ TEST(HLRIntervalsTest, PieceReachingAnEdgeEndKeepsThatEndExactly) {
     EXPECT_DOUBLE_EQ(endAround.intervalAt(1).from, 0.3);
     EXPECT_EQ(endAround.intervalAt(1).to, 1.0);
 }
-
-TEST(HLRIntervalsTest, PositionalAccessAndRemovalFollowTheCursor) {
-    HLRIntervals intervals = listOf({{0.1, 0.15}, {0.2, 0.25}, {0.3, 0.35}, {0.4, 0.45}, {0.5, 0.55}});
-    // Jumps in every direction must land on the right element whichever anchor is nearest.
-    for (int i : {3, 4, 1, 5, 2, 2, 5, 3}) {
-        EXPECT_DOUBLE_EQ(intervals.intervalAt(i).from, 0.1 * i) << "index " << i;
-    }
-    intervals.removeIntervalAt(2);
-    const std::vector<std::pair<double, double>> rest{{0.1, 0.15}, {0.3, 0.35}, {0.4, 0.45}, {0.5, 0.55}};
-    EXPECT_EQ(contents(intervals), rest);
-    intervals.removeIntervalAt(4);
-    intervals.removeIntervalAt(1);
-    const std::vector<std::pair<double, double>> middle{{0.3, 0.35}, {0.4, 0.45}};
-    EXPECT_EQ(contents(intervals), middle);
-    // After a removal the cursor sits on the successor; appending must still index correctly.
-    intervals.removeIntervalAt(1);
-    intervals.addInterval(piece(0.6, 0.7));
-    EXPECT_DOUBLE_EQ(intervals.intervalAt(2).from, 0.6);
-}
-
-TEST(HLRIntervalsTest, CopiesAreIndependent) {
-    HLRIntervals original = listOf({{0.1, 0.2}, {0.5, 0.6}});
-    original.intervalAt(2);
-    HLRIntervals copy(original);
-    copy.addInterval(piece(0.15, 0.55));
-    EXPECT_EQ(copy.size(), 1);
-    EXPECT_EQ(original.size(), 2);
-    EXPECT_DOUBLE_EQ(copy.intervalAt(1).to, 0.6);
-
-    HLRIntervals assigned;
-    assigned = original;
-    EXPECT_EQ(contents(assigned), contents(original));
-    HLRIntervals moved(std::move(assigned));
-    EXPECT_DOUBLE_EQ(moved.intervalAt(2).from, 0.5);
-}

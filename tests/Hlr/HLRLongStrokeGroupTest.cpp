@@ -120,29 +120,4 @@ TEST_F(HLRLongStrokeGroupTest, BranchPointsAndExtremesStopJoining) {
     EXPECT_EQ(bounding[HLRLongStrokeGroup::MAX_Y]->point(), HLRVector2D(0, 10));
 }
 
-TEST_F(HLRLongStrokeGroupTest, InnerStrokesContinueThroughBranchPointsOnlyHeadToTail) {
-    buildSquareWithTheta();
-    const std::vector<const HLRLongStroke*> strokes = join(0);
-
-    ASSERT_EQ(strokes.size(), 3u);
-    const HLRLongStroke& outline = *strokes[0];
-    EXPECT_TRUE(outline.closed());
-    EXPECT_TRUE(outline.type() & Edge::OUTER_SILHOUETTE_EDGE);
-    EXPECT_EQ(outline.points().size(), 41u);
-
-    // The top path would turn most sharply into the bottom path, but the two run head to head
-    // at both branch points, so it stays alone.
-    const HLRLongStroke& top = *strokes[1];
-    EXPECT_FALSE(top.closed());
-    EXPECT_EQ(top.points().size(), 3u);
-    EXPECT_EQ(top.points()[1], HLRVector2D(5, 7));
-
-    // The middle path runs towards X and continues head to tail along the bottom back to Y.
-    const HLRLongStroke& middle = *strokes[2];
-    EXPECT_TRUE(middle.closed());
-    const std::vector<HLRVector2D> loop{{8, 5}, {5, 5}, {2, 5}, {5, 3}, {8, 5}};
-    EXPECT_EQ(std::vector<HLRVector2D>(middle.points().begin(), middle.points().end()), loop);
-    EXPECT_FALSE(middle.type() & Edge::OUTER_SILHOUETTE_EDGE);
-}
-
 } // namespace

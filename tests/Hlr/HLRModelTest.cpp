@@ -1,6 +1,5 @@
 #include "Hlr/HLRModel.h"
 #include "Hlr/HLRBoundingBox3D.h"
-#include "Hlr/HLRCancelException.h"
 #include "ModelFacts.h"
 
 #include <gtest/gtest.h>
@@ -91,15 +90,6 @@ TEST(HLRModel, SoupGivesOneFaceWhoseSharedEdgeHasTrianglesOnBothSides) {
     EXPECT_EQ(copy.shells().front().triangleData(), &data);
 }
 
-TEST(HLRModel, SameDirectionReplacesTheLeftTriangle) {
-    HLRModel model;
-    model.build(polygon({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 1}}, {{0, 1, 2}, {1, 2, 3}}));
-    const HLRTriangleEdge* e = findEdge(onlyStore(model), 1, 2);
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(indexOf(e->leftTriangle()), 1);
-    EXPECT_EQ(e->rightTriangle(), nullptr);
-}
-
 TEST(HLRModel, DegenerateTriangleStaysButAddsNoEdge) {
     HLRModel model;
     model.build(polygon({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 0, 1}, {0, 1, 2}}));
@@ -108,33 +98,6 @@ TEST(HLRModel, DegenerateTriangleStaysButAddsNoEdge) {
     EXPECT_EQ(model.shells().front().faces().front().triangles().size(), 2u);
     EXPECT_EQ(data.edges().size(), 3u);
     EXPECT_EQ(indexOf(findEdge(data, 0, 1)->leftTriangle()), 1);
-}
-
-TEST(HLRModel, CoincidentPointsStayApartAndSplitTheEdge) {
-    HLRModel model;
-    // Points 1/3 and 2/4 coincide: the two triangles touch along a line but share no edge.
-    model.build(
-        polygon({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}, {{0, 1, 2}, {4, 3, 5}}));
-    const HLRTriangleData& data = onlyStore(model);
-    EXPECT_EQ(data.vertices().size(), 6u);
-    EXPECT_EQ(data.edges().size(), 6u);
-    for (const HLRTriangleEdge& e : data.edges()) {
-        EXPECT_EQ(e.rightTriangle(), nullptr);
-    }
-}
-
-TEST(HLRModel, WorldBoxCoversOnlyReferencedPoints) {
-    HLRModel model;
-    model.build(polygon({{-1, 2, 3}, {1000, 1000, 1000}, {4, -5, 6}, {0, 0, -7}}, {{0, 2, 3}}));
-    EXPECT_EQ(onlyStore(model).vertices().size(), 4u);
-    EXPECT_EQ(onlyStore(model).vertices()[1].index, 1);
-    const HLRBox3D& world = HLRBoundingBox3D::world();
-    EXPECT_EQ(world.min().x, -1.0);
-    EXPECT_EQ(world.min().y, -5.0);
-    EXPECT_EQ(world.min().z, -7.0);
-    EXPECT_EQ(world.max().x, 4.0);
-    EXPECT_EQ(world.max().y, 2.0);
-    EXPECT_EQ(world.max().z, 6.0);
 }
 
 TEST(HLRModel, IndexWithoutAPointIsRejected) {
@@ -161,44 +124,6 @@ TEST(HLRModel, LargeClosedSphereHasEveryEdgeSharedByTwoTriangles) {
         misplaced += ok ? 0 : 1;
     }
     EXPECT_EQ(misplaced, 0u);
-}
-
-std::vector<long> g_reports;
-int recordProgress(long percent, long total) {
-    EXPECT_EQ(total, 100);
-    g_reports.push_back(percent);
-    return 0;
-}
-int cancelProgress(long, long) {
-    return 1;
-}
-
-TEST(HLRModel, ReportsProgressOnlyWhenObserved) {
-    const Polygon3D square = polygon({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}, {{0, 1, 2}, {2, 1, 3}});
-    g_reports.clear();
-    {
-        HLRModel model;
-        model.setUpProgressObservation(recordProgress);
-        EXPECT_EQ(model.callback(), &recordProgress);
-        model.build(square);
-        // The edge stage closes the run: its one step and its end, then the end of the build.
-        EXPECT_EQ(g_reports, (std::vector<long>{100, 100, 100}));
-    }
-    g_reports.clear();
-    HLRModel unobserved;
-    unobserved.build(square);
-    EXPECT_TRUE(g_reports.empty());
-}
-
-TEST(HLRModel, CancellingCallbackStopsTheBuild) {
-    HLRModel model;
-    model.setUpProgressObservation(cancelProgress);
-    try {
-        model.build(polygon({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}));
-        FAIL() << "the build was not cancelled";
-    } catch (const HLRCancelException& e) {
-        EXPECT_NE(std::string(e.what()).find("HLRModel::buildTriangleData is canceled."), std::string::npos);
-    }
 }
 
 } // namespace

@@ -1,7 +1,5 @@
 #include "Hlr/HLRPolyAlgo.h"
-#include "Hlr/HLRCancelException.h"
 #include "Hlr/HLRModel.h"
-#include "Hlr/HLRProgressObservableProc.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
 #include "Hlr/HLRProjector.h"
 #include "api/KvHLRRecords.h"
@@ -63,23 +61,10 @@ std::set<std::pair<Point, Point>> drawing(const std::vector<HLRShortStroke*>& st
     return result;
 }
 
-// What a progress callback sees: the stage that reports and the percentage.
-std::vector<std::pair<std::string, long>> g_reports;
-std::string g_cancelIn;
-int g_cancelAfter = 0;
-
-int recordProgress(long percent, long) {
-    const std::string stage = HLRProgressObservableProc::current()->name();
-    g_reports.emplace_back(stage, percent);
-    return stage == g_cancelIn && --g_cancelAfter == 0;
-}
-
 class HLRPolyAlgoTest : public ::testing::Test {
 protected:
     HLRPolyAlgoTest() {
         m_model.build(cube(false));
-        g_reports.clear();
-        g_cancelIn.clear();
     }
     ~HLRPolyAlgoTest() override { HLRPolyAlgo::sm_bConvexityReversed = false; }
 
@@ -141,61 +126,6 @@ TEST_F(HLRPolyAlgoTest, InsideOutModelIsDetectedAndItsSharpEdgesStillComeOutConv
     EXPECT_FALSE(HLRPolyAlgo::sm_bConvexityReversed);
     empty.renewStrokeNetwork(Edge::ALL_MASK, 1e-6);
     EXPECT_FALSE(empty.networkRenewed());
-}
-
-TEST_F(HLRPolyAlgoTest, ProgressRunsThroughEveryStageInOrder) {
-    HLRPolyAlgo algo(m_model, m_projector, m_angle, true, 800, &recordProgress);
-    algo.execute();
-    // Consecutive reports of one stage collapsed into the stage, its report count and last percentage.
-    std::vector<std::string> stages;
-    std::vector<std::pair<std::size_t, long>> reports;
-    for (const auto& report : g_reports) {
-        if (stages.empty() || stages.back() != report.first) {
-            stages.push_back(report.first);
-            reports.emplace_back(0, 0);
-        }
-        reports.back() = {reports.back().first + 1, report.second};
-    }
-    EXPECT_EQ(stages, (std::vector<std::string>{"HLRProjectedModel::preBuild", "HLRProjectedModel::mainBuild",
-                                                "HLRProjectedModel::postBuild", "HLRProjectedModel::build",
-                                                "HLRPolyAlgo::preProcess", "HLRProjectedModel::mainProcess",
-                                                "HLRProjectedModel::execute", "HLRPolyAlgo::mainProcess",
-                                                "HLRPolyAlgo::processHiddenStatusOfEdges",
-                                                "HLRPolyAlgo::correctConvexityOfStrokes",
-                                                "HLRPolyAlgo::postProcess", "HLRPolyAlgo::execute"}));
-    ASSERT_EQ(reports.size(), 12u);
-    // The phases weigh 20, 70 and 10 percent; the extraction, 80 percent of its phase, reports each
-    // edge and its end. Sums of weights inexact in binary may truncate one percent lower.
-    EXPECT_NEAR(reports[4].second, 20, 1);
-    EXPECT_NEAR(reports[7].second, 90, 1);
-    EXPECT_EQ(reports[8].first, algo.getModel().edgeCount() + 1u);
-    EXPECT_NEAR(reports[8].second, 98, 1);
-    EXPECT_EQ(reports[11].second, 100);
-}
-
-TEST_F(HLRPolyAlgoTest, CancellingDuringTheExtractionStopsItAndLeavesLaterRunsIntact) {
-    HLRPolyAlgo complete(m_model, m_projector, m_angle, true, 800, nullptr);
-    complete.execute();
-    g_cancelIn = "HLRPolyAlgo::processHiddenStatusOfEdges";
-    g_cancelAfter = 5;
-    {
-        HLRPolyAlgo algo(m_model, m_projector, m_angle, true, 800, &recordProgress);
-        try {
-            algo.execute();
-            FAIL() << "the run was not cancelled";
-        } catch (const HLRCancelException& cancel) {
-            EXPECT_STREQ(cancel.what(), "HLRProgressObservableProc::updateObserver(): "
-                                        "HLRPolyAlgo::processHiddenStatusOfEdges is canceled.");
-        }
-        // Five edges were cut; the free-edge group was never started.
-        EXPECT_EQ(algo.shortStrokeGroups().size(), 1u);
-        EXPECT_LT(algo.strokeEnds().size(), complete.strokeEnds().size());
-    }
-    g_cancelIn.clear();
-    HLRPolyAlgo again(m_model, m_projector, m_angle, true, 800, &recordProgress);
-    again.execute();
-    EXPECT_EQ(g_reports.back(), std::make_pair(std::string("HLRPolyAlgo::execute"), 100L));
-    EXPECT_EQ(drawing(again.silhouetteStrokes()), drawing(complete.silhouetteStrokes()));
 }
 
 } // namespace

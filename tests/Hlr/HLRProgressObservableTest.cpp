@@ -146,22 +146,6 @@ protected:
 
 } // namespace
 
-TEST_F(HLRProgressObservableTest, RootStageReportsEachStepAndItsEnd) {
-    StageTree tree({{"Root", "", 1.0}});
-    tree.setUpProgressObservation(first);
-
-    Proc::startProcess("Root", 4);
-    EXPECT_TRUE(g_reports[0].percents.empty()) << "starting a stage reports nothing";
-    for (int step = 0; step < 4; ++step) {
-        Proc::stepProcess("ignored: steps act on the innermost stage");
-    }
-    Proc::endProcess("Root");
-
-    EXPECT_EQ(g_reports[0].percents, (std::vector<long>{25, 50, 75, 100, 100}));
-    EXPECT_EQ(g_reports[0].totals, std::vector<long>(5, 100));
-    expectNothingRunning();
-}
-
 TEST_F(HLRProgressObservableTest, WeightedChildrenReportTheirShareOfTheParent) {
     StageTree tree(modelLikeTree());
     tree.setUpProgressObservation(first);
@@ -190,79 +174,6 @@ TEST_F(HLRProgressObservableTest, WeightedChildrenReportTheirShareOfTheParent) {
     expectNothingRunning();
 }
 
-TEST_F(HLRProgressObservableTest, StageWithoutStepsReportsItsEndOnce) {
-    StageTree tree({{"Root", "", 1.0}, {"A", "Root", 0.5}, {"B", "Root", 0.5}});
-    tree.setUpProgressObservation(first);
-
-    Proc::startProcess("Root", 1);
-    Proc::startProcess("B", 0); // announced with no work at all
-    Proc::endProcess("B");
-    EXPECT_EQ(g_reports[0].percents, (std::vector<long>{100}));
-    Proc::startProcess("A", 3);
-    Proc::endProcess("A");
-    EXPECT_EQ(g_reports[0].percents, (std::vector<long>{100, 50}));
-    Proc::endProcess("Root");
-    expectNothingRunning();
-}
-
-TEST_F(HLRProgressObservableTest, CancellationNamesTheRunningStageAndLeavesItRunning) {
-    StageTree tree(modelLikeTree());
-    tree.setUpProgressObservation(first);
-    g_reports[0].cancelOnCall = 2;
-
-    Proc::startProcess("Model::build", 1);
-    Proc::startProcess("Model::buildShells", 3);
-    Proc::stepProcess("Model::buildShells");
-    try {
-        Proc::stepProcess("Model::buildShells");
-        FAIL() << "the second report should have cancelled";
-    } catch (const HLRCancelException& cancel) {
-        EXPECT_STREQ(cancel.what(),
-                     "HLRProgressObservableProc::updateObserver(): Model::buildShells is canceled.");
-    }
-    ASSERT_EQ(Proc::sessionStack().size(), 2u);
-    EXPECT_EQ(Proc::current()->name(), "Model::buildShells");
-    EXPECT_TRUE(Proc::current()->inSession());
-
-    // The end of a stage may cancel too.
-    g_reports[0].cancelOnCall = 3;
-    EXPECT_THROW(Proc::endProcess("Model::buildShells"), HLRCancelException);
-    EXPECT_EQ(Proc::sessionStack().size(), 2u);
-}
-
-TEST_F(HLRProgressObservableTest, ChildOfAnIdleParentCannotStart) {
-    StageTree tree(modelLikeTree());
-    tree.setUpProgressObservation(first);
-    try {
-        Proc::startProcess("Model::buildShells", 1);
-        FAIL() << "started without its parent";
-    } catch (const HLRCancelException&) {
-        FAIL() << "not a cancellation";
-    } catch (const HLRError& error) {
-        EXPECT_STREQ(error.what(), "HLRProgressObservableProc::startSession(): Parent not in session.");
-    }
-    // The failed start leaves the running stages as they were.
-    expectNothingRunning();
-    EXPECT_FALSE(Proc::procByName().at("Model::buildShells")->inSession());
-}
-
-TEST_F(HLRProgressObservableTest, UnknownStageSilencesTheEnclosingOneUntilTheNextStart) {
-    StageTree tree({{"Root", "", 1.0}, {"A", "Root", 0.5}});
-    tree.setUpProgressObservation(first);
-
-    Proc::startProcess("Root", 2);
-    Proc::startProcess("not registered", 5);
-    EXPECT_EQ(Proc::current(), nullptr);
-    Proc::stepProcess("Root");
-    Proc::endProcess("Root");
-    EXPECT_TRUE(g_reports[0].percents.empty());
-
-    Proc::startProcess("A", 1);
-    Proc::endProcess("A");
-    EXPECT_EQ(g_reports[0].percents, (std::vector<long>{50}));
-    EXPECT_EQ(Proc::current()->name(), "Root");
-}
-
 TEST_F(HLRProgressObservableTest, EarlierRegistrationWinsAndEachOwnerTakesItsNamesAway) {
     StageTree older({{"Shared", "", 1.0}});
     older.setUpProgressObservation(first);
@@ -278,58 +189,6 @@ TEST_F(HLRProgressObservableTest, EarlierRegistrationWinsAndEachOwnerTakesItsNam
     EXPECT_EQ(Proc::procByName().count("Shared"), 0u);
     Proc::startProcess("Shared", 1);
     EXPECT_EQ(Proc::current(), nullptr);
-}
-
-TEST_F(HLRProgressObservableTest, NullCallbackRegistersNothingAndReportsNothing) {
-    StageTree other({{"Other", "", 1.0}});
-    other.setUpProgressObservation(second);
-    const std::size_t registered = Proc::procByName().size();
-
-    std::vector<std::string> phases;
-    PhasedJob silent(nullptr, &phases);
-    EXPECT_TRUE(silent.procs().empty());
-    EXPECT_EQ(Proc::procByName().size(), registered);
-    silent.execute();
-
-    EXPECT_EQ(phases, (std::vector<std::string>{"pre", "main", "post"}));
-    EXPECT_TRUE(g_reports[0].percents.empty());
-    EXPECT_TRUE(g_reports[1].percents.empty());
-}
-
-TEST_F(HLRProgressObservableTest, ExecutableRunsItsPhasesInsideItsStage) {
-    std::vector<std::string> phases;
-    PhasedJob job(first, &phases);
-    ASSERT_EQ(job.procs().size(), 5u);
-    EXPECT_EQ(job.name(), "Job::execute");
-    job.execute();
-    EXPECT_EQ(phases, (std::vector<std::string>{"pre", "main", "post"}));
-    EXPECT_EQ(g_reports[0].percents, kJobReports);
-    expectNothingRunning();
-}
-
-// Destroying an observable whose stages are still running (a cancelled run) hands the process-wide
-// state back to whatever ran around it.
-TEST_F(HLRProgressObservableTest, DestroyedRunningStagesLeaveTheSession) {
-    StageTree outer({{"Outer", "", 1.0}});
-    outer.setUpProgressObservation(first);
-    Proc::startProcess("Outer", 2);
-    {
-        StageTree inner(modelLikeTree());
-        inner.setUpProgressObservation(second);
-        Proc::startProcess("Model::build", 1);
-        Proc::startProcess("Model::buildShells", 4);
-        Proc::stepProcess("Model::buildShells");
-        EXPECT_EQ(Proc::sessionStack().size(), 3u);
-    }
-    EXPECT_EQ(Proc::sessionStack().size(), 1u);
-    EXPECT_EQ(Proc::procByName().count("Model::build"), 0u);
-    ASSERT_NE(Proc::current(), nullptr);
-    EXPECT_EQ(Proc::current()->name(), "Outer");
-
-    Proc::stepProcess("Outer");
-    Proc::endProcess("Outer");
-    EXPECT_EQ(g_reports[0].percents, (std::vector<long>{50, 100}));
-    expectNothingRunning();
 }
 
 TEST_F(HLRProgressObservableTest, RunAfterACancelledRunReportsLikeAFreshOne) {

@@ -52,29 +52,6 @@ void expectVisible(const Edge& e) {
 
 } // namespace
 
-TEST(HLRProjectedTriangleTest, PlaneAndFacingComeFromTheViewPositions) {
-    EdgeHideTestScene scene(true);
-    const HLRProjectedTriangleVertex* a = scene.viewVertex(0, 0, -2);
-    const HLRProjectedTriangleVertex* b = scene.viewVertex(4, 0, -2);
-    const HLRProjectedTriangleVertex* c = scene.viewVertex(0, 4, -2);
-    HLRProjectedTriangle& front = scene.triangle(a, b, c);
-    EXPECT_EQ(front.normal().z, 16);
-    EXPECT_EQ(front.planeConstant(), -32);
-    EXPECT_EQ(front.orientation(), HLRProjectedTriangle::FRONT_FACING);
-    EXPECT_EQ(scene.triangle(c, b, a).orientation(), HLRProjectedTriangle::BACK_FACING);
-    // Seen exactly edge-on counts as back-facing.
-    EXPECT_EQ(scene.triangle(a, b, scene.viewVertex(0, 0, -4)).orientation(),
-              HLRProjectedTriangle::BACK_FACING);
-
-    // Collinear corners give no plane; a fresh triangle stays undetermined and an oriented one
-    // keeps its facing.
-    const HLRProjectedTriangleVertex* onLine = scene.viewVertex(8, 0, -2);
-    EXPECT_EQ(scene.triangle(a, b, onLine).orientation(), HLRProjectedTriangle::UNDETERMINED);
-    front.setVertices(a, b, onLine);
-    EXPECT_EQ(front.orientation(), HLRProjectedTriangle::FRONT_FACING);
-    EXPECT_EQ(front.vertex(2), onLine);
-}
-
 TEST(HLRProjectedTriangleTest, PerspectiveFacingLooksFromTheEyeToTheTriangle) {
     // A wall in the plane x = 1 facing -x: edge-on for a parallel camera, visible from the eye.
     for (bool orthographic : {true, false}) {
@@ -84,49 +61,6 @@ TEST(HLRProjectedTriangleTest, PerspectiveFacingLooksFromTheEyeToTheTriangle) {
         EXPECT_EQ(wall.orientation(),
                   orthographic ? HLRProjectedTriangle::BACK_FACING : HLRProjectedTriangle::FRONT_FACING)
             << cameraName(orthographic);
-    }
-}
-
-TEST(HLRProjectedTriangleTest, BoxesCoverTheCornersAndMarkTheNearRegionInPerspectiveOnly) {
-    for (bool orthographic : {true, false}) {
-        SCOPED_TRACE(cameraName(orthographic));
-        EdgeHideTestScene scene(orthographic);
-        HLRProjectedModel::sm_nearRegionBox =
-            HLRBoundingBox3D(HLRVector3D(-60, -60, -1.5), HLRVector3D(60, 60, 1));
-        HLRProjectedTriangle& far =
-            scene.triangle(scene.vertex(0, 0, -2), scene.vertex(4, 0, -3), scene.vertex(0, 4, -2));
-        HLRProjectedTriangle& near =
-            scene.triangle(scene.vertex(0, 0, -2), scene.vertex(4, 0, -1), scene.vertex(0, 4, -2));
-        EXPECT_FALSE(far.nearRegion());
-        EXPECT_EQ(near.nearRegion(), !orthographic);
-
-        HLRBox2D extent2D(HLRVector2D(-1, -1), HLRVector2D(1, 1));
-        HLRBox3D extent3D;
-        far.setBoundingBoxes(extent2D, extent3D);
-        EXPECT_TRUE(extent2D.min() == HLRVector2D(-1, -1));
-        EXPECT_TRUE(extent2D.max() == HLRVector2D(4, 4));
-        EXPECT_EQ(extent3D.min().z, -3);
-        EXPECT_EQ(extent3D.max().z, -2);
-        const HLRBoundingBox2D packed(HLRVector2D(0, 0), HLRVector2D(4, 4));
-        EXPECT_EQ(far.boundingBox2D().minCode(), packed.minCode());
-        EXPECT_EQ(far.boundingBox2D().maxCode(), packed.maxCode());
-    }
-}
-
-TEST(HLRProjectedTriangleTest, HidingObjectsRefuseOneDimensionalBoxes) {
-    HLRProjectedTriangle triangle;
-    HLRHidingObject& hider = triangle;
-    try {
-        hider.setBoundingBox2D();
-        FAIL() << "no error";
-    } catch (const HLRError& error) {
-        EXPECT_EQ(std::string(error.what()), "HLRHidingObject::setBoundingBox2D(): Invalid call");
-    }
-    try {
-        hider.setBoundingBox3D();
-        FAIL() << "no error";
-    } catch (const HLRError& error) {
-        EXPECT_EQ(std::string(error.what()), "HLRHidingObject::setBoundingBox3D(): Invalid call");
     }
 }
 

@@ -176,3 +176,17 @@ TEST_F(HLRStrokeNetworkRenewerTest, HiddenStrokesAreRenewedOnlyWhenTheMaskAsksFo
 }
 
 } // namespace
+
+TEST_F(HLRStrokeNetworkRenewerTest, AnEndOnAStrokeWithinTwentyTolerancesOfItsEndIsMergedNotSplitOff) {
+    HLRShortStrokeEnd* a = builder.end(group, 0, 0);
+    builder.stroke(group, a, builder.end(group, 1, 0), SILHOUETTE);
+    HLRShortStrokeEnd* inside = builder.end(group, 5 * T, 0);
+    spoke(inside, 0, 1);
+
+    renew(SILHOUETTE_KIND);
+
+    EXPECT_NE(a->isValid(), inside->isValid()) << "the two ends became one";
+    const auto& strokes = group.silhouetteStrokes();
+    EXPECT_EQ(std::count_if(strokes.begin(), strokes.end(), [](auto const& s) { return s.isValid(); }), 2)
+        << "no stub of 5 t split off";
+}

@@ -154,43 +154,6 @@ TEST(RootTree, ItemContainingTheWindowIsFoundOnceByTheStabPhase) {
     EXPECT_EQ(traverser.query(tree, box(300, 300, 300, 300)), std::vector<std::size_t>{0});
 }
 
-// Each phase on its own has a plain meaning; checking them apart catches a phase that only works
-// because the other one covers for it.
-TEST(RootTree, PhasesOnTheirOwn) {
-    BoxGenerator generator(99);
-    const std::vector<TestBox> boxes = generator.meshLike(3000);
-    Tree tree;
-    tree.build(pointersTo(boxes), 0);
-    RecordingTraverser stabOnly;
-    stabOnly.setRange(false);
-    RecordingTraverser rangeOnly;
-    rangeOnly.setStab(false);
-    for (const TestBox& window : randomWindows(generator, 200)) {
-        const Corners w = corners(window);
-        const int cx = (w.x0 + w.x1) / 2;
-        const int cy = (w.y0 + w.y1) / 2;
-        std::vector<std::size_t> containsCentre;
-        std::vector<std::size_t> endsInside;
-        for (std::size_t i = 0; i < boxes.size(); ++i) {
-            const Corners b = corners(boxes[i]);
-            if (b.x0 < b.x1 && b.y0 < b.y1 && b.x0 <= cx && cx <= b.x1 && b.y0 <= cy && cy <= b.y1) {
-                containsCentre.push_back(i);
-            }
-            auto inside = [](int v, int lo, int hi) { return lo <= v && v <= hi; };
-            if ((inside(b.x0, w.x0, w.x1) || inside(b.x1, w.x0, w.x1)) &&
-                (inside(b.y0, w.y0, w.y1) || inside(b.y1, w.y0, w.y1))) {
-                endsInside.push_back(i);
-            }
-        }
-        std::vector<std::size_t> stabbed = stabOnly.query(tree, window);
-        std::sort(stabbed.begin(), stabbed.end());
-        ASSERT_EQ(stabbed, containsCentre);
-        std::vector<std::size_t> ranged = rangeOnly.query(tree, window);
-        std::sort(ranged.begin(), ranged.end());
-        ASSERT_EQ(ranged, endsInside);
-    }
-}
-
 // Together the two corner entry points find the items whose box contains the window's minimum
 // corner, and they leave the traverser's window as it was.
 TEST(RootTree, CornerPhasesFindTheItemsContainingTheMinimumCorner) {
@@ -212,16 +175,6 @@ TEST(RootTree, CornerPhasesFindTheItemsContainingTheMinimumCorner) {
     }
 }
 
-TEST(RootTree, EmptyTreeReportsNothing) {
-    Tree unbuilt;
-    RecordingTraverser traverser;
-    EXPECT_TRUE(traverser.query(unbuilt, box(0, 0, 1019, 1019)).empty());
-    Tree empty;
-    empty.build({}, 4);
-    EXPECT_TRUE(traverser.query(empty, box(0, 0, 1019, 1019)).empty());
-    EXPECT_TRUE(empty.query(traverser));
-}
-
 TEST(RootTree, VisitReturningFalseEndsTheQuery) {
     BoxGenerator generator(3);
     const std::vector<TestBox> boxes = generator.meshLike(2000);
@@ -239,44 +192,4 @@ TEST(RootTree, VisitReturningFalseEndsTheQuery) {
         EXPECT_EQ(traverser.visited, std::vector<std::size_t>(all.begin(), all.begin() + stop));
         EXPECT_EQ(traverser.depth, 0);
     }
-}
-
-TEST(RootTree, TraverserHooksAndReuse) {
-    BoxGenerator generator(8);
-    const std::vector<TestBox> boxes = generator.meshLike(500);
-    const std::vector<TestBox> fewer(boxes.begin(), boxes.begin() + 100);
-    Tree big;
-    big.build(pointersTo(boxes), 0);
-    Tree small;
-    small.build(pointersTo(fewer), 0);
-    const TestBox window = box(0, 0, 1019, 1019);
-
-    RecordingTraverser traverser;
-    // A reused traverser reports the same items again, on a smaller tree too.
-    EXPECT_EQ(traverser.query(big, window).size(), boxes.size());
-    EXPECT_EQ(traverser.query(big, window).size(), boxes.size());
-    EXPECT_EQ(traverser.query(small, window).size(), fewer.size());
-    EXPECT_EQ(traverser.query(big, window).size(), boxes.size());
-    EXPECT_EQ(traverser.queryCounter(), 4u);
-    EXPECT_EQ(traverser.ends, 4);
-    EXPECT_GT(traverser.enters, 0);
-    EXPECT_EQ(traverser.depth, 0);
-
-    class Refusing : public RecordingTraverser {
-        bool acceptRange(std::int16_t, std::int16_t, int) override { return false; }
-    } refusing;
-    EXPECT_TRUE(refusing.query(big, window).empty());
-    EXPECT_EQ(refusing.enters, 0);
-}
-
-TEST(RootTree, RebuildReplacesTheItems) {
-    const std::vector<TestBox> first = {box(10, 10, 20, 20), box(30, 30, 40, 40)};
-    const std::vector<TestBox> second = {box(500, 500, 510, 510)};
-    Tree tree;
-    tree.build(pointersTo(first), 0);
-    tree.build(pointersTo(second), 2);
-    RecordingTraverser traverser;
-    EXPECT_TRUE(traverser.query(tree, box(0, 0, 100, 100)).empty());
-    EXPECT_EQ(traverser.query(tree, box(505, 505, 505, 505)), std::vector<std::size_t>{0});
-    EXPECT_EQ(traverser.visitedItems.front(), &second[0]);
 }

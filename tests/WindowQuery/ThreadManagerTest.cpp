@@ -12,47 +12,6 @@
 
 using WindowQuery::Imple::ThreadManager;
 
-TEST(ThreadManager, GrantsAreBoundedAndComeBack) {
-    ThreadManager none(0);
-    EXPECT_FALSE(none.request()->isGranted());
-
-    ThreadManager manager(2);
-    auto a = manager.request();
-    auto b = manager.request();
-    auto refused = manager.request();
-    EXPECT_TRUE(a->isGranted());
-    EXPECT_TRUE(b->isGranted());
-    EXPECT_FALSE(refused->isGranted());
-    EXPECT_EQ(manager.available(), 0u);
-    refused.reset(); // a refused request gives nothing back
-    EXPECT_EQ(manager.available(), 0u);
-    auto shared = a;
-    a.reset(); // still held through the other pointer
-    EXPECT_EQ(manager.available(), 0u);
-    shared.reset();
-    EXPECT_EQ(manager.available(), 1u);
-    EXPECT_TRUE(manager.request()->isGranted());
-    EXPECT_EQ(manager.available(), 1u);
-}
-
-TEST(ThreadManager, RunBothUsesAThreadOnlyWithAGrantWorthTaking) {
-    const std::thread::id caller = std::this_thread::get_id();
-    auto threadOfFirst = [caller](ThreadManager& manager, bool worth) {
-        std::thread::id first;
-        std::thread::id second;
-        manager.runBoth(
-            worth, [&] { first = std::this_thread::get_id(); }, [&] { second = std::this_thread::get_id(); });
-        EXPECT_EQ(second, caller);
-        return first;
-    };
-    ThreadManager manager(1);
-    EXPECT_NE(threadOfFirst(manager, true), caller);
-    EXPECT_EQ(manager.available(), 1u);
-    EXPECT_EQ(threadOfFirst(manager, false), caller);
-    ThreadManager none(0);
-    EXPECT_EQ(threadOfFirst(none, true), caller);
-}
-
 TEST(ThreadManager, NestedRunsNeverExceedTheGrants) {
     ThreadManager manager(3);
     std::vector<std::shared_ptr<ThreadManager::Request>> held;

@@ -1,8 +1,7 @@
 // The entry points seen from a caller: what comes back for empty input, where user polylines land in
-// the drawing frame, and what stays untouched when a run is cancelled or has nothing to do.
+// the drawing frame, and what stays untouched when a run has nothing to do.
 
-#include "api/CalcSilhouette.h"
-#include "Cameras.h"
+#include "Scenes.h"
 
 #include <gtest/gtest.h>
 
@@ -11,15 +10,12 @@
 namespace {
 
 using namespace KvHLR;
-using KvHLRTest::lookAt;
+using namespace KvHLRTest;
 
 constexpr double kTolerance = 1e-9;
 
 Polygon3D oneTriangle() {
-    Polygon3D polygon;
-    polygon.points = {ON_3dPoint(0, 0, 0), ON_3dPoint(1, 0, 0), ON_3dPoint(0, 1, 0)};
-    polygon.triangles = {{0, 1, 2}};
-    return polygon;
+    return soup({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
 }
 
 UserPolyline polyline(std::int32_t kind, std::vector<ON_3dPoint> points) {
@@ -30,12 +26,7 @@ UserPolyline polyline(std::int32_t kind, std::vector<ON_3dPoint> points) {
 }
 
 ViewInfoCriteria frontView(ON_Xform projection, double nearDepth, double farDepth) {
-    ViewInfoCriteria view;
-    view.modelViewXform = lookAt(ON_3dPoint(0, 0, 5), ON_3dPoint(0, 0, 0), ON_3dVector(0, 1, 0));
-    view.projectionXform = projection;
-    view.nearPlaneDepth = nearDepth;
-    view.farPlaneDepth = farDepth;
-    return view;
+    return view(ON_3dPoint(0, 0, 5), ON_3dPoint(0, 0, 0), ON_3dVector(0, 1, 0), projection, nearDepth, farDepth);
 }
 
 // Projects one user point through CalcSilhouette with every line kind off.
@@ -156,7 +147,7 @@ TEST(CalcSilhouette, UserPolylinesComeFirstWithTheirKindsAndEmptyEntriesDrop) {
 TEST(CalcSilhouette, OrthographicCameraDrawsInWorldUnits) {
     // A symmetric box of width 8 and height 4: one screen unit is 4 world units across and 2 up,
     // so the drawing reproduces the view coordinates whatever the window's shape.
-    const ViewInfoCriteria view = frontView(KvHLRTest::orthographic(-4, 4, -2, 2, 1, 10), 1, 10);
+    const ViewInfoCriteria view = frontView(orthographic(-4, 4, -2, 2, 1, 10), 1, 10);
     const ON_2dPoint p = drawnPoint(view, ON_3dPoint(1.5, -0.75, 0.3));
     EXPECT_NEAR(p.x, 1.5, kTolerance);
     EXPECT_NEAR(p.y, -0.75, kTolerance);
@@ -167,26 +158,11 @@ TEST(CalcSilhouette, PerspectiveCameraScalesByTheDepthOfTheMidPlane) {
     // is drawn at (x, y) * (2fn/(f+n)) / d.
     const double nearDepth = 1.0, farDepth = 10.0;
     const ViewInfoCriteria view =
-        frontView(KvHLRTest::perspective(60.0, 1.5, nearDepth, farDepth), nearDepth, farDepth);
+        frontView(perspective(60.0, 1.5, nearDepth, farDepth), nearDepth, farDepth);
     const ON_2dPoint p = drawnPoint(view, ON_3dPoint(1, 2, 2)); // view (1, 2, -3)
     const double planeDepth = 2 * farDepth * nearDepth / (farDepth + nearDepth);
     EXPECT_NEAR(p.x, 1.0 / 3.0 * planeDepth, kTolerance);
     EXPECT_NEAR(p.y, 2.0 / 3.0 * planeDepth, kTolerance);
-}
-
-int cancelAtOnce(long, long) {
-    return 1;
-}
-
-TEST(CalcSilhouette, CancelledRunLeavesOutputAsItWas) {
-    Polygon3D polygon = oneTriangle();
-    std::vector<StrokeLine> lines(1);
-    ProjectorCriteria all;
-    all.showSilhouette = all.showHiddenLine = all.showConvexSharpEdge = all.showConcaveSharpEdge = true;
-    EXPECT_FALSE(
-        CalcSilhouette(all, ViewInfoCriteria(), polygon, {polyline(7, {ON_3dPoint()})}, lines, cancelAtOnce));
-    EXPECT_EQ(lines.size(), 1u); // not even the empty entry was compacted away
-    EXPECT_TRUE(polygon.triangles.empty());
 }
 
 } // namespace

@@ -3,8 +3,7 @@
 // point non-finite gives an empty drawing; a user polyline loses the points it cannot draw. No
 // drawing ever holds a non-finite number.
 
-#include "Cameras.h"
-#include "api/CalcSilhouette.h"
+#include "Scenes.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +13,7 @@
 namespace {
 
 using namespace KvHLR;
+using KvHLRTest::everything;
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
@@ -25,19 +25,8 @@ const ON_3dPoint kBadCorners[] = {ON_3dPoint(kNaN, 1, 1), ON_3dPoint(1, kInf, 1)
                                   ON_3dPoint(kMax, -kMax, 1)};
 
 ViewInfoCriteria fromAbove() {
-    ViewInfoCriteria view;
-    view.modelViewXform = KvHLRTest::lookAt(ON_3dPoint(1, 1, 10), ON_3dPoint(1, 1, 0), ON_3dVector(1, 1, 0));
-    view.projectionXform = KvHLRTest::orthographic(-3, 3, -3, 3, 1, 30);
-    view.nearPlaneDepth = 1;
-    view.farPlaneDepth = 30;
-    return view;
-}
-
-ProjectorCriteria everything() {
-    ProjectorCriteria criteria;
-    criteria.showSilhouette = criteria.showConvexSharpEdge = criteria.showConcaveSharpEdge = true;
-    criteria.showHiddenLine = true;
-    return criteria;
+    return KvHLRTest::view(ON_3dPoint(1, 1, 10), ON_3dPoint(1, 1, 0), ON_3dVector(1, 1, 0),
+                           KvHLRTest::orthographic(-3, 3, -3, 3, 1, 30), 1, 30);
 }
 
 void expectFinite(std::vector<StrokeLine> const& lines) {
@@ -58,8 +47,8 @@ void expectSameDrawing(std::vector<StrokeLine> const& actual, std::vector<Stroke
     }
 }
 
-std::vector<StrokeLine> draw(ViewInfoCriteria const& view, Polygon3D polygon,
-                             std::vector<UserPolyline> const& userPolylines = {}) {
+std::vector<StrokeLine> drawFinite(ViewInfoCriteria const& view, Polygon3D polygon,
+                                   std::vector<UserPolyline> const& userPolylines = {}) {
     std::vector<StrokeLine> lines;
     EXPECT_TRUE(CalcSilhouette(everything(), view, polygon, userPolylines, lines));
     expectFinite(lines);
@@ -76,13 +65,13 @@ Polygon3D squareAndLidEdge() {
 }
 
 TEST(NonFiniteInput, TriangleWithAnUndrawableCornerNeitherDrawsNorHides) {
-    const std::vector<StrokeLine> expected = draw(fromAbove(), squareAndLidEdge());
+    const std::vector<StrokeLine> expected = drawFinite(fromAbove(), squareAndLidEdge());
     ASSERT_FALSE(expected.empty());
     for (ON_3dPoint const& bad : kBadCorners) {
         Polygon3D polygon = squareAndLidEdge();
         polygon.points.push_back(bad);
         polygon.triangles.push_back({4, 5, 6}); // over the square, were its third corner finite
-        expectSameDrawing(draw(fromAbove(), polygon), expected);
+        expectSameDrawing(drawFinite(fromAbove(), polygon), expected);
     }
 }
 
@@ -132,7 +121,7 @@ TEST(NonFiniteInput, CameraThatMakesEveryPointNonFiniteDrawsNothing) {
     UserPolyline polyline;
     polyline.points = {ON_3dPoint(0, 0, 0), ON_3dPoint(1, 1, 1)};
     for (ViewInfoCriteria const& view : {nanView, noWeight}) {
-        EXPECT_TRUE(draw(view, squareAndLidEdge(), {polyline}).empty());
+        EXPECT_TRUE(drawFinite(view, squareAndLidEdge(), {polyline}).empty());
 
         Kv::KvvView hostView;
         hostView.SetProjector(view.modelViewXform, view.projectionXform, view.nearPlaneDepth,
@@ -149,7 +138,7 @@ TEST(NonFiniteInput, UserPolylineKeepsOnlyItsDrawablePoints) {
     polyline.kind = 7;
     polyline.points = {ON_3dPoint(0, 0, 0), ON_3dPoint(kNaN, 0, 0), ON_3dPoint(1, kInf, 0),
                        ON_3dPoint(2, 0, 0)};
-    const std::vector<StrokeLine> lines = draw(fromAbove(), squareAndLidEdge(), {polyline});
+    const std::vector<StrokeLine> lines = drawFinite(fromAbove(), squareAndLidEdge(), {polyline});
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0].kind, 7);
     ASSERT_EQ(lines[0].points.size(), 2u);

@@ -30,13 +30,6 @@ TEST(ObjFile, SplitsPolygonsIntoFansAndResolvesEveryIndexForm) {
     EXPECT_EQ(content.groupLines, 1u);
 }
 
-TEST(ObjFile, RoundsCoordinatesToSinglePrecision) {
-    const ObjContent content = readObj(writeFile("round.obj", "v 0.1 1e-3 123456789\n"));
-    EXPECT_EQ(content.mesh.points[0].x, double(0.1f));
-    EXPECT_EQ(content.mesh.points[0].y, double(1e-3f));
-    EXPECT_EQ(content.mesh.points[0].z, double(123456789.0f));
-}
-
 TEST(ObjFile, RejectsWhatItCannotUseWithTheLineNumber) {
     const std::pair<const char*, const char*> cases[] = {
         {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 4\n", "line 4: face corner '4' names no vertex"},

@@ -19,15 +19,6 @@ Crossing upward(Vec2 a, Vec2 b, Vec2 c, double z) {
     return contactUpward(a, b, c, z).crossing;
 }
 
-TEST(RayTriangle, AcrossVectorsAreOrthonormal) {
-    const Ray ray = makeRay({1, 2, 3}, {0.6, 0, 0.8}, 1);
-    EXPECT_NEAR(dot(ray.across1, ray.direction), 0, 1e-15);
-    EXPECT_NEAR(dot(ray.across2, ray.direction), 0, 1e-15);
-    EXPECT_NEAR(dot(ray.across1, ray.across2), 0, 1e-15);
-    EXPECT_NEAR(length(ray.across1), 1, 1e-15);
-    EXPECT_NEAR(length(ray.across2), 1, 1e-15);
-}
-
 TEST(RayTriangle, BlockedOnlyThroughTheInsideBetweenOriginAndEnd) {
     const Vec2 a{-1, -1}, b{2, -1}, c{-1, 2};
     EXPECT_EQ(upward(a, b, c, 3), Crossing::Hit);

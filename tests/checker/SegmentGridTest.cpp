@@ -40,21 +40,5 @@ TEST(SegmentGrid, AgreesWithAskingEverySegment) {
     EXPECT_GT(near, 1000); // the comparison covered both answers
 }
 
-TEST(SegmentGrid, KeepsOnlyWhatLiesInsideTheFrame) {
-    SegmentGrid grid({{0, 0}, {1, 1}}, 0.01);
-    grid.add({-1e12, 0.5}, {1e12, 0.5}); // costs no more than a line across the frame
-    grid.add({5, 5}, {6, 6});
-    grid.finish();
-    EXPECT_TRUE(grid.anyWithin({0.5, 0.505}));
-    EXPECT_FALSE(grid.anyWithin({5.5, 5.5}));
-    EXPECT_FALSE(grid.anyWithin({-3, 0.5}));
-
-    double t0 = 0, t1 = 0;
-    ASSERT_TRUE(clipRange({{0, 0}, {1, 1}}, {-1, 0.5}, {3, 0.5}, t0, t1));
-    EXPECT_DOUBLE_EQ(t0, 0.25);
-    EXPECT_DOUBLE_EQ(t1, 0.5);
-    EXPECT_FALSE(clipRange({{0, 0}, {1, 1}}, {-1, 2}, {3, 2}, t0, t1));
-}
-
 } // namespace
 } // namespace kvcheck

@@ -22,38 +22,6 @@ private:
     int& m_destroyed;
 };
 
-TEST(KvCore, ProcessorCountMatchesTheHardware) {
-    const std::uint32_t count = Kv::GetNumberOfProcessors();
-    EXPECT_GE(count, 1u);
-    if (std::thread::hardware_concurrency() != 0) {
-        EXPECT_EQ(count, std::thread::hardware_concurrency());
-    }
-    Kv::SetProcessorLimit(1);
-    EXPECT_EQ(Kv::GetNumberOfProcessors(), 1u);
-    Kv::SetProcessorLimit(count + 5); // a limit above the hardware does not invent processors
-    EXPECT_EQ(Kv::GetNumberOfProcessors(), count);
-    Kv::SetProcessorLimit(0);
-    EXPECT_EQ(Kv::GetNumberOfProcessors(), count);
-}
-
-TEST(KvCore, RuntimeClassChainOfAMeshBodyRunsUpToTheRoot) {
-    auto vertices = std::make_shared<const Kv::KvPointList>(1, ON_3dPoint());
-    boost::intrusive_ptr<Kv::KvaMeshBody> body(new Kv::KvaMeshBody(vertices, {}));
-    std::vector<std::string> names;
-    for (const Kv::KvRuntimeClass* c = body->GetRuntimeClass(); c != nullptr; c = c->baseClass) {
-        names.emplace_back(c->className);
-    }
-    EXPECT_EQ(names, (std::vector<std::string>{"KvaMeshBody", "KvaMesh", "KvaMeshPrimitive", "KvObject"}));
-    EXPECT_EQ(body->GetRuntimeClass(), Kv::KvaMeshBody::GetThisClass());
-    EXPECT_TRUE(body->IsKindOf(Kv::KvaMesh::GetThisClass()));
-    EXPECT_TRUE(body->IsKindOf(KvObject::GetThisClass()));
-    EXPECT_FALSE(body->IsKindOf(Kv::KvaMeshFace::GetThisClass()));
-    // Seen through a base pointer the dynamic class still answers.
-    const Kv::KvaMesh& asMesh = *body;
-    EXPECT_EQ(asMesh.GetRuntimeClass(), Kv::KvaMeshBody::GetThisClass());
-    EXPECT_EQ(Kv::KvmMesh::GetThisClass()->baseClass, KvObject::GetThisClass());
-}
-
 TEST(KvCore, LastHandleDeletesTheObject) {
     int destroyed = 0;
     {

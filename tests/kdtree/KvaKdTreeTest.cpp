@@ -62,24 +62,6 @@ TEST(KvaKdTreeTest, EmptyTreeHasNoRootAndFindsNothing) {
     EXPECT_TRUE(tree.windowQuery({{-1e9, -1e9}, {1e9, 1e9}}).empty());
 }
 
-TEST(KvaKdTreeTest, NodesSplitAtMediansAndResultsComeInPreorder) {
-    std::vector<Point> points;
-    for (int i = 0; i < 7; ++i)
-        points.push_back({double(6 - i), double(i % 3), i});
-    Tree tree;
-    tree.build(points);
-    // Median of x = 0..6 is 3, held by id 3.
-    ASSERT_NE(tree.root(), nullptr);
-    EXPECT_EQ(tree.elements()[tree.root()->element()].id, 3);
-    std::vector<int> preorder;
-    EXPECT_EQ(checkSubtree(tree, tree.root(), preorder), 3);
-    const std::vector<Point> all = tree.windowQuery({{-1, -1}, {7, 7}});
-    std::vector<int> order;
-    for (const Point& p : all)
-        order.push_back(p.id);
-    EXPECT_EQ(order, preorder);
-}
-
 TEST(KvaKdTreeTest, RandomWindowsMatchBruteForceIncludingDuplicates) {
     std::mt19937 rng(12345);
     std::uniform_int_distribution<int> grid(0, 40); // many equal coordinates

@@ -25,21 +25,6 @@ std::string text(const std::vector<PlotStep>& steps) {
     return out.str();
 }
 
-TEST(PlotterOrder, NearestEndComesNext) {
-    const struct {
-        std::vector<PolylineEnds> polylines;
-        const char* expected;
-    } cases[] = {
-        {{}, ""},
-        {{{{5, 5}, {6, 6}}, {{1, 0}, {2, 0}}, {{3, 0}, {4, 0}}}, "1 2 0"},
-        {{{{10, 0}, {1, 0}}, {{20, 0}, {30, 0}}}, "0r 1"}, // the far end is nearer
-        {{{{9, 9}, {0, 1}}, {{1, 0}, {9, -9}}}, "0r 1"},   // equally near: the lower index
-        {{{{1, 0}, {-1, 0}}}, "0"},                        // both ends equally near
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(text(plotterOrder(c.polylines, {0, 0})), c.expected);
-}
-
 // The same greedy choice by looking at every free end at every step.
 std::vector<PlotStep> orderByScan(const std::vector<PolylineEnds>& polylines, PagePoint pen) {
     std::vector<bool> drawn(polylines.size(), false);
