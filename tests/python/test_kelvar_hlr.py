@@ -28,7 +28,7 @@ def lines_of(drawing):
 
 
 def sphere(triangle_count):
-    """The benchmarks' latitude-longitude sphere (bench/BenchMeshes.h)."""
+    """A latitude-longitude sphere with a ring of vertices at each pole (degenerate triangles there)."""
     stacks = int(np.sqrt(triangle_count / 4))
     slices = 2 * stacks
     polar, azimuth = np.meshgrid(np.pi * np.arange(stacks + 1) / stacks,
