@@ -94,7 +94,9 @@ public:
 
 private:
     static constexpr std::size_t WORDS = SIZE / 64;
-    static std::size_t index(std::int16_t c) { return static_cast<std::size_t>(std::clamp<std::int16_t>(c, 0, SIZE - 1)); }
+    static std::size_t index(std::int16_t c) {
+        return static_cast<std::size_t>(std::clamp<std::int16_t>(c, 0, SIZE - 1));
+    }
     std::array<std::uint64_t, WORDS> m_words{};
 };
 
@@ -162,14 +164,17 @@ inline TreeArray<Event> sortedEvents(const std::vector<Interval>& intervals, Are
         events[start[static_cast<std::size_t>(coordinate - lowest)]] = Event{coordinate, NO_ITEM};
     }
     for (const Interval& interval : intervals) {
-        events[start[static_cast<std::size_t>(interval.low - lowest)]++] = Event{interval.low, interval.index};
-        events[start[static_cast<std::size_t>(interval.high - lowest)]++] = Event{interval.high, interval.index};
+        events[start[static_cast<std::size_t>(interval.low - lowest)]++] =
+            Event{interval.low, interval.index};
+        events[start[static_cast<std::size_t>(interval.high - lowest)]++] =
+            Event{interval.high, interval.index};
     }
     return events;
 }
 
 // The distinct coordinates of an event list (sentinels included), with those of `others` merged in.
-inline std::vector<std::int16_t> distinctCoordinates(const TreeArray<Event>& events, const CoordinateSet* others) {
+inline std::vector<std::int16_t> distinctCoordinates(const TreeArray<Event>& events,
+                                                     const CoordinateSet* others) {
     std::vector<std::int16_t> distinct;
     if (!others) {
         for (const Event& event : events) {

@@ -24,7 +24,8 @@ template <class Traits, int Level> class SubTree;
 // spanning items live in one array of the subtree, each node holding its range of it.
 template <class Traits> class Node<Traits, 0> : public NodeBase<Traits, 0> {
 public:
-    Node(std::int16_t first, std::int16_t next, std::int16_t last, std::uint32_t itemsBegin, std::uint32_t itemsEnd)
+    Node(std::int16_t first, std::int16_t next, std::int16_t last, std::uint32_t itemsBegin,
+         std::uint32_t itemsEnd)
         : NodeBase<Traits, 0>(first, next, last), m_itemsBegin(itemsBegin), m_itemsEnd(itemsEnd) {}
 
     // Builds the node tree over the distinct coordinates (ascending, at least two) for the intervals,
@@ -222,7 +223,8 @@ Node<Traits, 0>* Node<Traits, 0>::buildTree(const std::vector<std::int16_t>& dis
 
     nodes.reset(plans.size(), ArenaAllocator<Node>(&arena));
     for (const Plan& plan : plans) {
-        nodes.emplace(distinct[plan.i], distinct[plan.j], distinct[plan.j - 1], plan.itemsBegin, plan.itemsEnd);
+        nodes.emplace(distinct[plan.i], distinct[plan.j], distinct[plan.j - 1], plan.itemsBegin,
+                      plan.itemsEnd);
     }
     for (std::size_t n = 0; n < plans.size(); ++n) {
         auto child = [&nodes](std::uint32_t position) {

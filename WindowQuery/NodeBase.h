@@ -26,7 +26,8 @@ public:
 
     NodeBase(const Event* lo, const Event* hi)
         : m_first(lo->coordinate), m_next(hi->coordinate), m_last((hi - 1)->coordinate) {}
-    NodeBase(std::int16_t first, std::int16_t next, std::int16_t last) : m_first(first), m_next(next), m_last(last) {}
+    NodeBase(std::int16_t first, std::int16_t next, std::int16_t last)
+        : m_first(first), m_next(next), m_last(last) {}
 
     std::int16_t first() const { return m_first; }
     std::int16_t next() const { return m_next; }

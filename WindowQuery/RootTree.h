@@ -127,7 +127,8 @@ template <class Traits> void RootTree<Traits>::wholeSets(const std::vector<Imple
     std::vector<Imple::CoordinateSet> endsAt(Imple::CoordinateSet::SIZE);
     for (const Imple::QuantisedBox& box : boxes) {
         for (const std::int16_t y : {box.y0, box.y1}) {
-            Imple::CoordinateSet& ends = endsAt[static_cast<std::size_t>(std::clamp<int>(y, 0, Imple::CoordinateSet::SIZE - 1))];
+            Imple::CoordinateSet& ends =
+                endsAt[static_cast<std::size_t>(std::clamp<int>(y, 0, Imple::CoordinateSet::SIZE - 1))];
             ends.add(box.x0);
             ends.add(box.x1);
         }

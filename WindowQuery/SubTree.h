@@ -15,7 +15,8 @@ template <class Traits> class SubTree<Traits, 0> : public Tree<Traits, 0> {
 public:
     // Over the items (those held, where the build holds only some) on the coordinates of `whole`, the
     // x-coordinates of the whole set where some are left out.
-    void build(BuildContext<Traits>& context, const std::vector<std::uint32_t>& items, const CoordinateSet* whole) {
+    void build(BuildContext<Traits>& context, const std::vector<std::uint32_t>& items,
+               const CoordinateSet* whole) {
         this->buildLevel(context, items, whole);
     }
 

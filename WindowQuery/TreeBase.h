@@ -52,7 +52,8 @@ private:
 };
 
 template <class Traits, int Level>
-void TreeBase<Traits, Level>::buildLevel(BuildContext<Traits>& context, const std::vector<std::uint32_t>& items,
+void TreeBase<Traits, Level>::buildLevel(BuildContext<Traits>& context,
+                                         const std::vector<std::uint32_t>& items,
                                          const CoordinateSet* others) {
     std::vector<Interval> intervals;
     intervals.reserve(items.size());
@@ -64,9 +65,10 @@ void TreeBase<Traits, Level>::buildLevel(BuildContext<Traits>& context, const st
     }
     // An interval of a single coordinate is found through its events alone.
     auto dropPoints = [&intervals] {
-        intervals.erase(std::remove_if(intervals.begin(), intervals.end(),
-                                       [](const Interval& interval) { return interval.low == interval.high; }),
-                        intervals.end());
+        intervals.erase(
+            std::remove_if(intervals.begin(), intervals.end(),
+                           [](const Interval& interval) { return interval.low == interval.high; }),
+            intervals.end());
     };
     if constexpr (Level == 0) {
         // A subtree's range phase reads only its own items' events, and its nodes are made from the

@@ -35,9 +35,12 @@ public:
         for (std::size_t y = 0; y < SIDE; ++y) {
             for (std::size_t x = 0; x < SIDE; ++x) {
                 std::int32_t& windowsOver = difference[y * (SIDE + 1) + x];
-                if (x > 0) windowsOver += difference[y * (SIDE + 1) + x - 1];
-                if (y > 0) windowsOver += difference[(y - 1) * (SIDE + 1) + x];
-                if (x > 0 && y > 0) windowsOver -= difference[(y - 1) * (SIDE + 1) + x - 1];
+                if (x > 0)
+                    windowsOver += difference[y * (SIDE + 1) + x - 1];
+                if (y > 0)
+                    windowsOver += difference[(y - 1) * (SIDE + 1) + x];
+                if (x > 0 && y > 0)
+                    windowsOver -= difference[(y - 1) * (SIDE + 1) + x - 1];
                 at(y + 1, x + 1) = at(y, x + 1) + at(y + 1, x) - at(y, x) + (windowsOver > 0 ? 1 : 0);
             }
         }
@@ -56,7 +59,9 @@ private:
         return static_cast<std::size_t>(std::clamp<std::int16_t>(coordinate, 0, 2047)) >> 1;
     }
     std::int32_t& at(std::size_t row, std::size_t column) { return m_covered[row * (SIDE + 1) + column]; }
-    std::int32_t at(std::size_t row, std::size_t column) const { return m_covered[row * (SIDE + 1) + column]; }
+    std::int32_t at(std::size_t row, std::size_t column) const {
+        return m_covered[row * (SIDE + 1) + column];
+    }
 
     std::vector<std::int32_t> m_covered;
 };

@@ -113,7 +113,8 @@ std::vector<MeshPart> readStandardInput(const Options& options) {
         for (std::size_t at; (at = reason.find(copy.path())) != std::string::npos;)
             reason.replace(at, copy.path().size(), "standard input");
         throw InputError("standard input",
-                         reason + (options.inputFormat.empty() ? " (give its type with --input-format)" : ""));
+                         reason +
+                             (options.inputFormat.empty() ? " (give its type with --input-format)" : ""));
     }
 }
 
@@ -122,8 +123,9 @@ std::vector<MeshPart> loadModel(const Options& options, const std::string& input
         return demoPart();
     const std::string shown = input == kStandardStream ? "standard input" : input;
     showStage("reading " + shown, StageMeasure::ShareAndEstimate);
-    std::vector<MeshPart> parts = input == kStandardStream ? readStandardInput(options)
-                                                           : readMeshFile(input, options.bodies, showFraction);
+    std::vector<MeshPart> parts = input == kStandardStream
+                                      ? readStandardInput(options)
+                                      : readMeshFile(input, options.bodies, showFraction);
     if (triangleCount(parts) == 0)
         say("warning: " + shown + ": the file holds no triangles; the drawing is empty");
     return parts;
@@ -141,8 +143,8 @@ CameraRequest cameraRequest(const Options& options, const std::string& view) {
     return request;
 }
 
-KvHLR::ViewInfoCriteria camera(const Options& options, const std::string& view, const std::vector<MeshPart>& parts,
-                               const std::string& subject) {
+KvHLR::ViewInfoCriteria camera(const Options& options, const std::string& view,
+                               const std::vector<MeshPart>& parts, const std::string& subject) {
     if (!options.cameraFile.empty()) {
         KvHLR::ViewInfoCriteria given = readCameraFile(options.cameraFile);
         checkCamera(given, parts, options.cameraFile);
@@ -176,7 +178,8 @@ Drawing draw(const Options& options, std::vector<MeshPart>&& parts, const KvHLR:
         showFraction(share);
         return true;
     };
-    Drawing drawing = timings.timed(timings.drawing, [&] { return drawParts(std::move(parts), camera, drawOptions); });
+    Drawing drawing =
+        timings.timed(timings.drawing, [&] { return drawParts(std::move(parts), camera, drawOptions); });
     if (!allFinite(drawing.lines))
         throw std::runtime_error("the drawing holds coordinates that are not finite numbers");
     return drawing;
@@ -184,11 +187,12 @@ Drawing draw(const Options& options, std::vector<MeshPart>&& parts, const KvHLR:
 
 // Every view of the sheet, each with its own camera fitted to the whole model, so that principal views
 // share the model's centre and line up.
-std::vector<SheetView> drawViews(const Options& options, std::vector<MeshPart>&& parts, const std::string& subject,
-                                 Timings& timings) {
+std::vector<SheetView> drawViews(const Options& options, std::vector<MeshPart>&& parts,
+                                 const std::string& subject, Timings& timings) {
     const std::vector<std::string> names =
-        options.views.empty() ? std::vector<std::string>{options.eye || !options.cameraFile.empty() ? "view" : options.view}
-                              : options.views;
+        options.views.empty()
+            ? std::vector<std::string>{options.eye || !options.cameraFile.empty() ? "view" : options.view}
+            : options.views;
     std::vector<SheetView> views;
     for (std::size_t i = 0; i < names.size(); ++i) {
         const KvHLR::ViewInfoCriteria view = camera(options, names[i], parts, subject);
@@ -196,7 +200,8 @@ std::vector<SheetView> drawViews(const Options& options, std::vector<MeshPart>&&
         std::vector<MeshPart> copy;
         if (i + 1 < names.size())
             copy = parts;
-        views.push_back({names[i], draw(options, std::move(i + 1 < names.size() ? copy : parts), view, timings)});
+        views.push_back(
+            {names[i], draw(options, std::move(i + 1 < names.size() ? copy : parts), view, timings)});
     }
     return views;
 }
