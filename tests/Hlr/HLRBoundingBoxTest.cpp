@@ -1,6 +1,5 @@
 #include "Hlr/HLRBoundingBox2D.h"
 #include "Hlr/HLRBoundingBox3D.h"
-#include "Hlr/HLRBoundingBoxHolder2D.h"
 #include "Hlr/HLRBox2D.h"
 #include "Hlr/HLRBox3D.h"
 
@@ -133,23 +132,6 @@ TEST(HLRBoundingBoxTest, CoordinatesOffTheGridAreClampedToItsBorder) {
     EXPECT_FALSE(offLeft.overlaps(HLRBoundingBox2D(HLRVector2D(0.0, 1.0), HLRVector2D(1.0, 2.0))));
     EXPECT_TRUE(offLeft.overlaps(HLRBoundingBox2D(HLRVector2D(0.0, 6.5), HLRVector2D(1.0, 8.0))));
 }
-
-class Segment : public HLRBoundingBoxHolder2D {
-public:
-    Segment(const HLRVector2D& a, const HLRVector2D& b) : m_a(a), m_b(b) {}
-
-    HLRBox2D setBoundingBox2D() override {
-        HLRBox2D box;
-        box.add(m_a);
-        box.add(m_b);
-        boundingBox2D().set(box);
-        return box;
-    }
-
-private:
-    HLRVector2D m_a;
-    HLRVector2D m_b;
-};
 
 } // namespace
 } // namespace KvHLR

@@ -1,6 +1,5 @@
 #include "Hlr/HLRProgressObservable.h"
 #include "Hlr/HLRCancelException.h"
-#include "Hlr/HLRError.h"
 #include "Hlr/HLRProgressObservableExec.h"
 #include "Hlr/HLRProgressObservableProc.h"
 
@@ -12,7 +11,6 @@
 #include <vector>
 
 using KvHLR::HLRCancelException;
-using KvHLR::HLRError;
 using KvHLR::HLRProgressCallback;
 using KvHLR::HLRProgressObservable;
 using KvHLR::HLRProgressObservableExec;
@@ -65,17 +63,10 @@ private:
     std::vector<StageDefinition> m_stages;
 };
 
-std::vector<StageDefinition> modelLikeTree() {
-    return {{"Model::build", "", 1.0},
-            {"Model::preBuild", "Model::build", 0.3},
-            {"Model::buildShells", "Model::build", 0.4},
-            {"Model::buildTriangleData", "Model::build", 0.3}};
-}
-
 // An algorithm-like job: three weighted phases, the main one with a nested stepped loop.
 class PhasedJob : public HLRProgressObservableExec {
 public:
-    PhasedJob(HLRProgressCallback callback, std::vector<std::string>* phases = nullptr) : m_phases(phases) {
+    explicit PhasedJob(HLRProgressCallback callback) {
         set("Job::execute", callback);
     }
 
@@ -89,18 +80,15 @@ public:
     }
 
     void preProcess() override {
-        note("pre");
         Proc::startProcess("Job::preProcess", 1);
         Proc::endProcess("Job::preProcess");
     }
     void mainProcess() override {
-        note("main");
         Proc::startProcess("Job::mainProcess", 1);
         runStepped("Job::loop", 4);
         Proc::endProcess("Job::mainProcess");
     }
     void postProcess() override {
-        note("post");
         runStepped("Job::postProcess", 2);
     }
 
@@ -112,13 +100,6 @@ private:
         }
         Proc::endProcess(name);
     }
-    void note(const char* phase) {
-        if (m_phases != nullptr) {
-            m_phases->push_back(phase);
-        }
-    }
-
-    std::vector<std::string>* m_phases;
 };
 
 const std::vector<long> kJobReports = {25, 37, 50, 62, 75, 75, 75, 87, 100, 100, 100};
@@ -145,34 +126,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(HLRProgressObservableTest, WeightedChildrenReportTheirShareOfTheParent) {
-    StageTree tree(modelLikeTree());
-    tree.setUpProgressObservation(first);
-
-    // Every child run in turn, one step each and ended without stepping.
-    Proc::startProcess("Model::build", 1);
-    for (const char* child : {"Model::preBuild", "Model::buildShells", "Model::buildTriangleData"}) {
-        Proc::startProcess(child, 1);
-        Proc::endProcess(child);
-    }
-    Proc::endProcess("Model::build");
-    EXPECT_EQ(g_reports[0].percents, (std::vector<long>{30, 70, 100, 100}));
-
-    // Stages that never start still hold their share: the last child begins at 70.
-    g_reports[0].percents.clear();
-    Proc::startProcess("Model::build", 1);
-    Proc::startProcess("Model::buildTriangleData", 2);
-    const Proc* last = Proc::current();
-    ASSERT_NE(last, nullptr);
-    EXPECT_DOUBLE_EQ(last->start(), 0.7);
-    EXPECT_DOUBLE_EQ(last->span(), 0.3);
-    Proc::stepProcess("Model::buildTriangleData");
-    Proc::endProcess("Model::buildTriangleData");
-    Proc::endProcess("Model::build");
-    EXPECT_EQ(g_reports[0].percents, (std::vector<long>{85, 100, 100}));
-    expectNothingRunning();
-}
 
 TEST_F(HLRProgressObservableTest, EarlierRegistrationWinsAndEachOwnerTakesItsNamesAway) {
     StageTree older({{"Shared", "", 1.0}});
@@ -214,23 +167,4 @@ TEST_F(HLRProgressObservableTest, RunAfterACancelledRunReportsLikeAFreshOne) {
         EXPECT_EQ(newJobReports(), kJobReports);
         expectNothingRunning();
     }
-}
-
-// Stages opened by hand (no executable around them) stay running after a cancellation until their
-// owner is destroyed; that alone must clean up.
-TEST_F(HLRProgressObservableTest, CancelledHandOpenedStagesAreClearedByTheirOwner) {
-    auto model = std::make_unique<StageTree>(modelLikeTree());
-    model->setUpProgressObservation(second);
-    g_reports[1].cancelOnCall = 1;
-    Proc::startProcess("Model::build", 1);
-    Proc::startProcess("Model::buildTriangleData", 2);
-    EXPECT_THROW(Proc::stepProcess("Model::buildTriangleData"), HLRCancelException);
-    EXPECT_EQ(Proc::sessionStack().size(), 2u);
-
-    model.reset();
-    expectNothingRunning();
-    EXPECT_EQ(newJobReports(), kJobReports);
-    g_reports[0].percents.clear();
-    Proc::stepProcess("nothing is running: no report, no stale stage");
-    EXPECT_TRUE(g_reports[0].percents.empty());
 }

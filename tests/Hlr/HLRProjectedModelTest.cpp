@@ -104,29 +104,6 @@ protected:
 
 } // namespace
 
-TEST_F(HLRProjectedModelTest, LargeShellsGetABucketGridOverTheirBounds) {
-    m_model.build(
-        {triangleBody(124, 12, 1.0, 0.0), triangleBody(125, 12, 1.0, 0.0), triangleBody(500, 25, 1.0, 0.0)},
-        true);
-    const HLRProjectedModel& projected = project(orthographicFrom(10.0));
-    ASSERT_EQ(projected.shells().size(), 3u);
-
-    EXPECT_FALSE(projected.shells()[0].built());
-    const HLRProjectedShell& small = projected.shells()[1];
-    ASSERT_TRUE(small.built());
-    EXPECT_EQ(small.resolution(), 5);
-    EXPECT_EQ(small.buckets().size(), 25u);
-    EXPECT_DOUBLE_EQ(small.bounds().width(), 12.0);
-    EXPECT_DOUBLE_EQ(small.bounds().height(), 11.0);
-    EXPECT_EQ(projected.shells()[2].resolution(), 10);
-
-    std::set<const HLRCompletionObservableHidingObject*> filed;
-    for (const HLRBucket2D& cell : small.buckets()) {
-        filed.insert(cell.objects().begin(), cell.objects().end());
-    }
-    EXPECT_EQ(filed.size(), small.faces().size());
-}
-
 TEST_F(HLRProjectedModelTest, NearRegionInvalidatesEdgesOnlyInPerspective) {
     // One triangle reaches from z = -5 to z = -0.5, in front of the near plane at depth 1;
     // another stays well beyond it.

@@ -2,13 +2,11 @@
 #include "ProjectedModelItems.h"
 #include "RowOrderCamera.h"
 
-#include "Hlr/HLRBox3D.h"
 #include "Hlr/HLRModel.h"
 #include "Hlr/HLRPolyAlgo.h"
 #include "Hlr/HLRProjectedModel.h"
 #include "Hlr/HLRProjectedTriangle.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
-#include "Hlr/HLRProjectedTriangleVertex.h"
 #include "Hlr/HLRProjector.h"
 #include "api/KvHLRRecords.h"
 
@@ -80,22 +78,11 @@ Polygon3D crowdOfCubes(int count, unsigned seed) {
     return soup;
 }
 
-using KvHLRTest::allTriangles;
-
-using KvHLRTest::featureEdges;
-
 // What the hide pass left on an edge: all hidden, or its hidden pieces.
 struct HiddenState {
     bool allHidden;
     std::vector<std::pair<double, double>> pieces;
     bool operator==(const HiddenState& o) const { return allHidden == o.allHidden && pieces == o.pieces; }
-    double hiddenLength() const {
-        double length = 0.0;
-        for (const auto& piece : pieces) {
-            length += piece.second - piece.first;
-        }
-        return allHidden ? 1.0 : length;
-    }
 };
 
 std::vector<HiddenState> hiddenStates(const std::vector<HLRProjectedTriangleEdge*>& edges) {
@@ -111,13 +98,6 @@ std::vector<HiddenState> hiddenStates(const std::vector<HLRProjectedTriangleEdge
     return states;
 }
 
-void hideOverTree(const std::vector<HLRProjectedTriangle*>& triangles,
-                  const std::vector<HLRProjectedTriangleEdge*>& edges, unsigned buildThreads) {
-    HLRWindowQueryTraverser::Tree tree;
-    tree.build(triangles, buildThreads);
-    HLRWindowQueryTraverser::hideEdges(tree, edges);
-}
-
 // A model and its projection, fresh for every hide pass, since a pass leaves its marks on the edges.
 class Scene {
 public:
@@ -130,12 +110,13 @@ public:
     std::vector<HiddenState> hideWithThreads(int loopThreads, unsigned buildThreads) {
         const int before = omp_get_max_threads();
         omp_set_num_threads(loopThreads);
-        hideOverTree(triangles(), edges(), buildThreads);
+        HLRWindowQueryTraverser::Tree tree;
+        tree.build(KvHLRTest::allTriangles(*m_projected), buildThreads);
+        const std::vector<HLRProjectedTriangleEdge*> edges = KvHLRTest::featureEdges(*m_projected);
+        HLRWindowQueryTraverser::hideEdges(tree, edges);
         omp_set_num_threads(before);
-        return hiddenStates(edges());
+        return hiddenStates(edges);
     }
-    std::vector<HLRProjectedTriangle*> triangles() { return allTriangles(*m_projected); }
-    std::vector<HLRProjectedTriangleEdge*> edges() { return featureEdges(*m_projected); }
 
 private:
     HLRModel m_model;
@@ -163,67 +144,6 @@ TEST(HLRWindowQueryTraverser, HiddenStateIsTheSameWhateverTheThreadCounts) {
                     << loopThreads << " loop threads, " << buildThreads << " build threads, exact " << exact;
             }
             HLRPolyAlgo::setExactHiding(false);
-        }
-    }
-}
-
-// Offering each edge every triangle whose screen box meets its own must hide as much as the pass
-// through the tree: the tree may only change the order in which the triangles come.
-TEST(HLRWindowQueryTraverser, TreeFindsEveryTriangleThatCanHideAnEdge) {
-    const Polygon3D soup = crowdOfCubes(120, 9);
-    const std::vector<HiddenState> fromTree = Scene(soup, orthographic()).hideWithThreads(2, 2);
-    Scene scene(soup, orthographic());
-    const std::vector<HLRProjectedTriangle*> triangles = scene.triangles();
-    const std::vector<HLRProjectedTriangleEdge*> edges = scene.edges();
-    const std::vector<std::int16_t> nearestDepths = HLRWindowQueryTraverser::nearestDepthsOf(triangles);
-    HLRWindowQueryTraverser traverser(nearestDepths);
-    for (HLRProjectedTriangleEdge* edge : edges) {
-        traverser.setHiddenObject(edge);
-        for (std::size_t i = 0; i < triangles.size(); ++i) {
-            if (triangles[i]->boundingBox2D().overlaps(edge->boundingBox2D()) &&
-                !traverser.visit(triangles[i], i)) {
-                break;
-            }
-        }
-    }
-    const std::vector<HiddenState> everyTriangle = hiddenStates(edges);
-    ASSERT_EQ(everyTriangle.size(), fromTree.size());
-    for (std::size_t i = 0; i < edges.size(); ++i) {
-        EXPECT_NEAR(fromTree[i].hiddenLength(), everyTriangle[i].hiddenLength(), 1e-9) << "edge " << i;
-    }
-}
-
-// A triangle in front of a small one hides its edges; told by its packed depth box that it lies
-// beyond them, the traverser must not even try.
-TEST(HLRWindowQueryTraverser, TriangleBeyondTheEdgeByDepthCodeIsNotTested) {
-    Polygon3D soup;
-    for (const auto& p :
-         {ON_3dPoint(-4, -4, 1), ON_3dPoint(4, -4, 1), ON_3dPoint(0, 4, 1),    // in front
-          ON_3dPoint(-1, -1, 0), ON_3dPoint(1, -1, 0), ON_3dPoint(0, 1, 0),    // behind it
-          ON_3dPoint(6, 6, -2), ON_3dPoint(7, 6, -2), ON_3dPoint(6, 7, -2)}) { // far back, aside
-        soup.points.push_back(p);
-    }
-    soup.triangles = {{0, 1, 2}, {3, 4, 5}, {6, 7, 8}};
-    for (bool beyond : {false, true}) {
-        Scene scene(soup, orthographic());
-        const std::vector<HLRProjectedTriangle*> triangles = scene.triangles();
-        HLRProjectedTriangle* front =
-            *std::find_if(triangles.begin(), triangles.end(), [](const HLRProjectedTriangle* t) {
-                return std::abs(t->vertex(0)->viewPosition.z + 49.0) < 1e-9;
-            });
-        if (beyond) {
-            front->boundingBox3D().set(HLRBox3D(HLRVector3D(-4, -4, -52), HLRVector3D(4, 4, -52)));
-        }
-        std::vector<HLRProjectedTriangleEdge*> behind;
-        for (HLRProjectedTriangleEdge* edge : scene.edges()) {
-            if (std::abs(edge->startVertex()->viewPosition.z + 50.0) < 1e-9) {
-                behind.push_back(edge);
-            }
-        }
-        ASSERT_EQ(behind.size(), 3u);
-        hideOverTree(triangles, behind, 0);
-        for (const HLRProjectedTriangleEdge* edge : behind) {
-            EXPECT_EQ(edge->isAllHidden(), !beyond);
         }
     }
 }

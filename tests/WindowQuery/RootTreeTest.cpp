@@ -72,23 +72,6 @@ TEST_P(RootTreeThreads, ReportsExactlyTheMeetingItemsOfRandomBoxes) {
     }
 }
 
-TEST_P(RootTreeThreads, LargeTreeIsTheSameWhateverTheThreadCount) {
-    BoxGenerator generator(5);
-    const std::vector<TestBox> boxes = generator.meshLike(20000);
-    const std::vector<const TestBox*> items = pointersTo(boxes);
-    Tree serial;
-    serial.build(items, 0);
-    Tree threaded;
-    threaded.build(items, GetParam());
-    RecordingTraverser a;
-    RecordingTraverser b;
-    for (const TestBox& window : randomWindows(generator, 40)) {
-        // Same items in the same order: the order decides which hider an edge meets first.
-        ASSERT_EQ(a.query(serial, window), b.query(threaded, window));
-        expectMatchesBruteForce(threaded, boxes, window);
-    }
-}
-
 TEST_P(RootTreeThreads, TreeBuiltForKnownWindowsAnswersThemAsTheWholeTreeDoes) {
     BoxGenerator generator(23);
     const std::vector<TestBox> boxes = generator.meshLike(20000);
@@ -141,17 +124,6 @@ TEST(RootTree, BordersAndFlatItemsCount) {
     std::vector<std::size_t> reported = traverser.query(tree, window);
     std::sort(reported.begin(), reported.end());
     EXPECT_EQ(reported, (std::vector<std::size_t>{0, 1, 2, 3, 6, 7, 8, 10, 11, 13}));
-}
-
-TEST(RootTree, ItemContainingTheWindowIsFoundOnceByTheStabPhase) {
-    const std::vector<TestBox> boxes = {box(10, 10, 500, 500), box(600, 600, 700, 700)};
-    Tree tree;
-    tree.build(pointersTo(boxes), 0);
-    RecordingTraverser traverser;
-    EXPECT_EQ(traverser.query(tree, box(100, 100, 120, 130)), std::vector<std::size_t>{0});
-    traverser.setRange(false);
-    EXPECT_EQ(traverser.query(tree, box(100, 100, 120, 130)), std::vector<std::size_t>{0});
-    EXPECT_EQ(traverser.query(tree, box(300, 300, 300, 300)), std::vector<std::size_t>{0});
 }
 
 // Together the two corner entry points find the items whose box contains the window's minimum

@@ -24,14 +24,6 @@ inline Mesh unitCube() {
     return cube;
 }
 
-// Appends the square [x0, x1] x [y0, y1] at height z, wound counter-clockwise seen from above.
-inline void addSquare(Mesh& mesh, double x0, double y0, double x1, double y1, double z) {
-    const auto base = static_cast<std::uint32_t>(mesh.points.size());
-    mesh.points.insert(mesh.points.end(), {{x0, y0, z}, {x1, y0, z}, {x1, y1, z}, {x0, y1, z}});
-    mesh.triangles.push_back({base, base + 1, base + 2});
-    mesh.triangles.push_back({base, base + 2, base + 3});
-}
-
 inline Vec3 unit(const Vec3& v) {
     return (1.0 / length(v)) * v;
 }

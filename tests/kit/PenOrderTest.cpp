@@ -1,5 +1,5 @@
 // Plotter order: the greedy choice on hand-made cases, the kd-tree search against a plain scan of every
-// free end, pages and drawing lines put in order, and a million polylines timed.
+// free end, pages and drawing lines put in order.
 
 #include "kit/PenOrder.h"
 
@@ -108,15 +108,6 @@ TEST(PlotterOrder, DrawingLinesGoByLayerFromThePen) {
     for (const KvHLR::StrokeLine& line : lines)
         order << line.kind << ':' << line.points.front().x << ' ';
     EXPECT_EQ(order.str(), "1:1 1:3 0:5 0:8 7:20 5:30 ");
-}
-
-// A scan of every free end at every step would take hours here.
-TEST(PlotterOrder, AMillionPolylines) {
-    const auto segments = randomSegments(1000000, 7, 1000, 1, false);
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(plotterOrder(segments, {0, 0}).size(), segments.size());
-    std::cout << "plotterOrder: 1000000 polylines in "
-              << std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() << " s\n";
 }
 
 } // namespace
