@@ -88,20 +88,6 @@ TEST_F(HLRBoundingBoxOverlapTest, TouchingOverlapsAndOneQuantumApartDoesNot) {
     }
 }
 
-TEST_F(HLRBoundingBoxOverlapTest, DefaultBoxOverlapsOnlyAnotherDefaultBox) {
-    const HLRBoundingBox3D none;
-    EXPECT_EQ(none.minCode(), HLRBoundingBox::DEFAULT_CODE);
-    EXPECT_EQ(none.maxCode(), 0x7FEFFDFFu);
-    expectOverlap(none, HLRBoundingBox3D(), true);
-    HLRBoundingBox3D whole;
-    whole.set(HLRBoundingBox3D::world());
-    expectOverlap(none, whole, false);
-    expectOverlap(none, cells(2, 507, 507), false);
-
-    HLRBoundingBox3D::setWorld(HLRBox3D());
-    expectOverlap(none, HLRBoundingBox3D(HLRVector3D(1.0, 1.0, 1.0), HLRVector3D(2.0, 2.0, 2.0)), false);
-}
-
 TEST(HLRBoundingBoxTest, WorldWithoutExtentMakesEveryBoxOverlap) {
     // All vertices at one depth: the 3D grid collapses, whatever the other extents.
     HLRBoundingBox3D::setWorld(HLRBox3D(HLRVector3D(0.0, 0.0, 4.0), HLRVector3D(10.0, 10.0, 4.0)));
