@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,44 +22,26 @@ namespace {
 // channel is a distinct function, which tells apart the observables that report to it.
 struct Reports {
     std::vector<long> percents;
-    std::vector<long> totals;
     int cancelOnCall = 0; // 1-based call that answers "stop"; 0 never
 };
 Reports g_reports[2];
 
-template <int Channel> int record(long percent, long total) {
+template <int Channel> int record(long percent, long /*total*/) {
     Reports& reports = g_reports[Channel];
     reports.percents.push_back(percent);
-    reports.totals.push_back(total);
     return static_cast<int>(reports.percents.size()) == reports.cancelOnCall ? 1 : 0;
 }
 
 const HLRProgressCallback first = &record<0>;
 const HLRProgressCallback second = &record<1>;
 
-struct StageDefinition {
-    std::string name;
-    std::string parent; // empty for a root
-    double weight;
-};
-
-// An observable that registers a given stage tree; the tests open and close the stages by hand,
-// the way a model build does.
-class StageTree : public HLRProgressObservable {
+// An observable with the single stage "Shared", opened and closed by hand the way a model build does.
+class SharedStage : public HLRProgressObservable {
 public:
-    explicit StageTree(std::vector<StageDefinition> stages) : m_stages(std::move(stages)) {}
-
     void setUpProgressObservation(HLRProgressCallback callback) override {
         setCallback(callback);
-        std::map<std::string, Proc*> created;
-        for (const StageDefinition& stage : m_stages) {
-            Proc* parent = stage.parent.empty() ? nullptr : created.at(stage.parent);
-            created[stage.name] = newProc(stage.name, parent, stage.weight);
-        }
+        newProc("Shared", nullptr, 1.0);
     }
-
-private:
-    std::vector<StageDefinition> m_stages;
 };
 
 // An algorithm-like job: three weighted phases, the main one with a nested stepped loop.
@@ -128,10 +109,10 @@ protected:
 } // namespace
 
 TEST_F(HLRProgressObservableTest, EarlierRegistrationWinsAndEachOwnerTakesItsNamesAway) {
-    StageTree older({{"Shared", "", 1.0}});
+    SharedStage older;
     older.setUpProgressObservation(first);
     {
-        StageTree newer({{"Shared", "", 1.0}});
+        SharedStage newer;
         newer.setUpProgressObservation(second);
         Proc::startProcess("Shared", 1);
         Proc::endProcess("Shared");

@@ -2,7 +2,6 @@
 #include "Hlr/HLRBoundingBox.h"
 #include "Hlr/HLRModel.h"
 #include "Hlr/HLRProjector.h"
-#include "ProjectedModelItems.h"
 #include "RowOrderCamera.h"
 
 #include <gtest/gtest.h>
@@ -82,7 +81,15 @@ double hiddenShare(const HLRProjectedTriangleEdge& edge) {
     return share;
 }
 
-using KvHLRTest::featureEdges;
+// Every valid feature edge, the edges a hide pass works on.
+std::vector<HLRProjectedTriangleEdge*> featureEdges(HLRProjectedModel& projected) {
+    std::vector<HLRProjectedTriangleEdge*> edges;
+    for (HLRProjectedTriangleData& data : projected.triangleData())
+        for (HLRProjectedTriangleEdge& edge : data.edges())
+            if (edge.isValid() && edge.isFeatureLine())
+                edges.push_back(&edge);
+    return edges;
+}
 
 class HLRProjectedModelTest : public ::testing::Test {
 protected:

@@ -129,12 +129,4 @@ TEST(CameraFit, ModelsWithoutExtentStillGetAUsableFrame) {
     }
 }
 
-TEST(CameraFit, FrameIsTheFittedWindowInWorldUnits) {
-    // Seen from the front, the box is 40 wide and 10 high: the square frame is 40 / 0.95 across.
-    const auto parts = offsetBox();
-    const Box2 frame = cameraFrame(fitCamera({namedViewDirection("front", UpAxis::Y), {}}, parts));
-    EXPECT_NEAR(frame.maxX, 20 / 0.95, 1e-9);
-    EXPECT_NEAR(frame.minY, -20 / 0.95, 1e-9);
-}
-
 } // namespace
