@@ -52,18 +52,6 @@ void expectVisible(const Edge& e) {
 
 } // namespace
 
-TEST(HLRProjectedTriangleTest, PerspectiveFacingLooksFromTheEyeToTheTriangle) {
-    // A wall in the plane x = 1 facing -x: edge-on for a parallel camera, visible from the eye.
-    for (bool orthographic : {true, false}) {
-        EdgeHideTestScene scene(orthographic);
-        HLRProjectedTriangle& wall = scene.triangle(scene.viewVertex(1, 0, -2), scene.viewVertex(1, 1, -2),
-                                                    scene.viewVertex(1, 0, -4));
-        EXPECT_EQ(wall.orientation(),
-                  orthographic ? HLRProjectedTriangle::BACK_FACING : HLRProjectedTriangle::FRONT_FACING)
-            << cameraName(orthographic);
-    }
-}
-
 TEST(HLRProjectedTriangleTest, EdgeBehindIsHiddenWhereItCrossesTheTriangle) {
     for (bool orthographic : {true, false}) {
         for (bool frontFacing : {true, false}) {

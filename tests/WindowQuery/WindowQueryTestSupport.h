@@ -56,7 +56,6 @@ public:
         ++enters;
     }
     void leaveSubTree() override { --depth; }
-    void end() override { ++ends; }
 
     std::vector<std::size_t> query(const WindowQuery::RootTree<BoxTraits>& tree, const TestBox& window) {
         visited.clear();
@@ -71,7 +70,6 @@ public:
     std::size_t stopAfter = std::numeric_limits<std::size_t>::max();
     int depth = 0;
     int enters = 0;
-    int ends = 0;
 };
 
 // Random boxes on the 1020 x 1020 grid of the packed codes.
