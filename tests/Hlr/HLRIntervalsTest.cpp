@@ -33,7 +33,7 @@ HLRIntervals listOf(const std::vector<std::pair<double, double>>& pieces) {
 
 } // namespace
 
-TEST(HLRIntervalsTest, PiecesStaySortedAndOverlappingOnesMerge) {
+TEST(HLRIntervalsTest, PiecesStaySortedAndOverlappingOrTouchingOnesMerge) {
     using Pieces = std::vector<std::pair<double, double>>;
     const std::pair<Pieces, Pieces> cases[] = {
         {{}, {}},
@@ -41,26 +41,14 @@ TEST(HLRIntervalsTest, PiecesStaySortedAndOverlappingOnesMerge) {
         {{{0.2, 0.4}, {0.6, 0.8}, {0.35, 0.65}}, {{0.2, 0.8}}},                             // bridges two
         {{{0.2, 0.8}, {0.4, 0.5}}, {{0.2, 0.8}}},                                           // contained
         {{{0.2, 0.3}, {0.5, 0.6}, {0.95, 0.97}, {0.1, 0.9}}, {{0.1, 0.9}, {0.95, 0.97}}}, // swallows
+        // Ends 0.0001 apart touch within their tolerances, in either order; a wider gap keeps them apart.
+        {{{0.3, 0.5}, {0.5001, 0.7}}, {{0.3, 0.7}}},
+        {{{0.5001, 0.7}, {0.3, 0.5}}, {{0.3, 0.7}}},
+        {{{0.3, 0.5}, {0.5003, 0.7}}, {{0.3, 0.5}, {0.5003, 0.7}}},
     };
     for (const auto& [added, expected] : cases) {
         EXPECT_EQ(contents(listOf(added)), expected) << added.size() << " pieces";
     }
-}
-
-TEST(HLRIntervalsTest, PiecesTouchingWithinTheirTolerancesJoin) {
-    // Ends 0.0001 apart touch; the joined end spans both uncertainties.
-    HLRIntervals after = listOf({{0.3, 0.5}, {0.5001, 0.7}});
-    ASSERT_EQ(after.size(), 1);
-    EXPECT_DOUBLE_EQ(after.intervalAt(1).from, 0.3);
-    EXPECT_DOUBLE_EQ(after.intervalAt(1).to, 0.7);
-
-    HLRIntervals before = listOf({{0.5001, 0.7}, {0.3, 0.5}});
-    ASSERT_EQ(before.size(), 1);
-    EXPECT_DOUBLE_EQ(before.intervalAt(1).from, 0.3);
-    EXPECT_DOUBLE_EQ(before.intervalAt(1).to, 0.7);
-
-    // A gap wider than the two tolerances keeps them apart.
-    EXPECT_EQ(listOf({{0.3, 0.5}, {0.5003, 0.7}}).size(), 2);
 }
 
 TEST(HLRIntervalsTest, SharedStartOrEndKeepsTheEarliestStartAndLatestEnd) {

@@ -3,6 +3,7 @@
 #include "Hlr/HLRModel.h"
 #include "Hlr/HLRProjector.h"
 #include "RowOrderCamera.h"
+#include "Scenes.h"
 
 #include <gtest/gtest.h>
 
@@ -37,18 +38,6 @@ HLRProjector perspectiveAtOrigin(double nearDepth) {
                                 2 * farDepth * nearDepth / (nearDepth - farDepth)},
                                {0, 0, -1, 0}};
     return camera(kIdentity, proj, nearDepth);
-}
-
-// A triangle soup from flat lists: x, y, z per point and three point indices per triangle.
-Polygon3D soup(const std::vector<double>& xyz, const std::vector<std::uint32_t>& corners) {
-    Polygon3D polygon;
-    for (std::size_t i = 0; i + 2 < xyz.size(); i += 3) {
-        polygon.points.emplace_back(xyz[i], xyz[i + 1], xyz[i + 2]);
-    }
-    for (std::size_t i = 0; i + 2 < corners.size(); i += 3) {
-        polygon.triangles.push_back({corners[i], corners[i + 1], corners[i + 2]});
-    }
-    return polygon;
 }
 
 // A mesh body whose faces are single triangles, side by side in rows of `perRow` in the plane z.
@@ -115,7 +104,7 @@ TEST_F(HLRProjectedModelTest, NearRegionInvalidatesEdgesOnlyInPerspective) {
     // One triangle reaches from z = -5 to z = -0.5, in front of the near plane at depth 1;
     // another stays well beyond it.
     m_model.build(
-        soup({0, 0, -5, 1, 0, -5, 0, 1, -0.5, -3, -3, -20, -2, -3, -20, -3, -2, -20}, {0, 1, 2, 3, 4, 5}));
+        KvHLRTest::soup({{0, 0, -5}, {1, 0, -5}, {0, 1, -0.5}, {-3, -3, -20}, {-2, -3, -20}, {-3, -2, -20}}, {{0, 1, 2}, {3, 4, 5}}));
     const auto invalidEdges = [](const HLRProjectedTriangleData& data) {
         int count = 0;
         for (const HLRProjectedTriangleEdge& edge : data.edges()) {
@@ -136,7 +125,7 @@ TEST_F(HLRProjectedModelTest, NearRegionInvalidatesEdgesOnlyInPerspective) {
 }
 
 TEST_F(HLRProjectedModelTest, TolerancesComeFromTheSmallestExtents) {
-    m_model.build(soup({0, 0, 0, 4, 0, 0, 0, 2, 0, 0, 0, 1}, {0, 1, 2, 0, 3, 1}));
+    m_model.build(KvHLRTest::soup({{0, 0, 0}, {4, 0, 0}, {0, 2, 0}, {0, 0, 1}}, {{0, 1, 2}, {0, 3, 1}}));
     HLRProjectedModel& projected = project(orthographicFrom(10.0));
     projected.preProcess();
     EXPECT_DOUBLE_EQ(HLRProjectedModel::sm_dTolerance2D, 2e-6);

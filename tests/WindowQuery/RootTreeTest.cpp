@@ -146,22 +146,3 @@ TEST(RootTree, CornerPhasesFindTheItemsContainingTheMinimumCorner) {
         ASSERT_EQ(traverser.visited, bruteForce(boxes, box(w.x0, w.y0, w.x0, w.y0)));
     }
 }
-
-TEST(RootTree, VisitReturningFalseEndsTheQuery) {
-    BoxGenerator generator(3);
-    const std::vector<TestBox> boxes = generator.meshLike(2000);
-    Tree tree;
-    tree.build(pointersTo(boxes), 0);
-    const TestBox window = box(300, 300, 700, 700);
-    RecordingTraverser traverser;
-    const std::vector<std::size_t> all = traverser.query(tree, window);
-    ASSERT_GT(all.size(), 20u);
-    for (std::size_t stop : {std::size_t{1}, std::size_t{2}, all.size() / 2, all.size()}) {
-        traverser.stopAfter = stop;
-        traverser.setWindow(window.minCode, window.maxCode);
-        traverser.visited.clear();
-        EXPECT_FALSE(tree.query(traverser));
-        EXPECT_EQ(traverser.visited, std::vector<std::size_t>(all.begin(), all.begin() + stop));
-        EXPECT_EQ(traverser.depth, 0);
-    }
-}
