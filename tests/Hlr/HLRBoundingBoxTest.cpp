@@ -1,6 +1,5 @@
 #include "Hlr/HLRBoundingBox2D.h"
 #include "Hlr/HLRBoundingBox3D.h"
-#include "Hlr/HLRBoundingBoxHolder2D.h"
 #include "Hlr/HLRBox2D.h"
 #include "Hlr/HLRBox3D.h"
 
@@ -89,20 +88,6 @@ TEST_F(HLRBoundingBoxOverlapTest, TouchingOverlapsAndOneQuantumApartDoesNot) {
     }
 }
 
-TEST_F(HLRBoundingBoxOverlapTest, DefaultBoxOverlapsOnlyAnotherDefaultBox) {
-    const HLRBoundingBox3D none;
-    EXPECT_EQ(none.minCode(), HLRBoundingBox::DEFAULT_CODE);
-    EXPECT_EQ(none.maxCode(), 0x7FEFFDFFu);
-    expectOverlap(none, HLRBoundingBox3D(), true);
-    HLRBoundingBox3D whole;
-    whole.set(HLRBoundingBox3D::world());
-    expectOverlap(none, whole, false);
-    expectOverlap(none, cells(2, 507, 507), false);
-
-    HLRBoundingBox3D::setWorld(HLRBox3D());
-    expectOverlap(none, HLRBoundingBox3D(HLRVector3D(1.0, 1.0, 1.0), HLRVector3D(2.0, 2.0, 2.0)), false);
-}
-
 TEST(HLRBoundingBoxTest, WorldWithoutExtentMakesEveryBoxOverlap) {
     // All vertices at one depth: the 3D grid collapses, whatever the other extents.
     HLRBoundingBox3D::setWorld(HLRBox3D(HLRVector3D(0.0, 0.0, 4.0), HLRVector3D(10.0, 10.0, 4.0)));
@@ -133,23 +118,6 @@ TEST(HLRBoundingBoxTest, CoordinatesOffTheGridAreClampedToItsBorder) {
     EXPECT_FALSE(offLeft.overlaps(HLRBoundingBox2D(HLRVector2D(0.0, 1.0), HLRVector2D(1.0, 2.0))));
     EXPECT_TRUE(offLeft.overlaps(HLRBoundingBox2D(HLRVector2D(0.0, 6.5), HLRVector2D(1.0, 8.0))));
 }
-
-class Segment : public HLRBoundingBoxHolder2D {
-public:
-    Segment(const HLRVector2D& a, const HLRVector2D& b) : m_a(a), m_b(b) {}
-
-    HLRBox2D setBoundingBox2D() override {
-        HLRBox2D box;
-        box.add(m_a);
-        box.add(m_b);
-        boundingBox2D().set(box);
-        return box;
-    }
-
-private:
-    HLRVector2D m_a;
-    HLRVector2D m_b;
-};
 
 } // namespace
 } // namespace KvHLR

@@ -23,7 +23,7 @@ std::vector<std::pair<double, double>> contents(const HLRIntervals& intervals) {
     return result;
 }
 
-HLRIntervals listOf(std::initializer_list<std::pair<double, double>> pieces) {
+HLRIntervals listOf(const std::vector<std::pair<double, double>>& pieces) {
     HLRIntervals intervals;
     for (const auto& p : pieces) {
         intervals.addInterval(piece(p.first, p.second));
@@ -33,34 +33,22 @@ HLRIntervals listOf(std::initializer_list<std::pair<double, double>> pieces) {
 
 } // namespace
 
-TEST(HLRIntervalsTest, DisjointPiecesStaySortedWhateverTheirArrivalOrder) {
-    EXPECT_EQ(HLRIntervals().size(), 0);
-    HLRIntervals intervals = listOf({{0.6, 0.8}, {0.2, 0.4}, {0.45, 0.5}, {0.9, 0.95}});
-    const std::vector<std::pair<double, double>> expected{{0.2, 0.4}, {0.45, 0.5}, {0.6, 0.8}, {0.9, 0.95}};
-    EXPECT_EQ(contents(intervals), expected);
-}
-
-TEST(HLRIntervalsTest, OverlappingPieceBridgesTwoNeighbours) {
-    HLRIntervals intervals = listOf({{0.2, 0.4}, {0.6, 0.8}, {0.35, 0.65}});
-    ASSERT_EQ(intervals.size(), 1);
-    EXPECT_NEAR(intervals.intervalAt(1).from, 0.2, kTol);
-    EXPECT_NEAR(intervals.intervalAt(1).to, 0.8, kTol);
-}
-
-TEST(HLRIntervalsTest, PiecesTouchingWithinTheirTolerancesJoin) {
-    // Ends 0.0001 apart touch; the joined end spans both uncertainties.
-    HLRIntervals after = listOf({{0.3, 0.5}, {0.5001, 0.7}});
-    ASSERT_EQ(after.size(), 1);
-    EXPECT_DOUBLE_EQ(after.intervalAt(1).from, 0.3);
-    EXPECT_DOUBLE_EQ(after.intervalAt(1).to, 0.7);
-
-    HLRIntervals before = listOf({{0.5001, 0.7}, {0.3, 0.5}});
-    ASSERT_EQ(before.size(), 1);
-    EXPECT_DOUBLE_EQ(before.intervalAt(1).from, 0.3);
-    EXPECT_DOUBLE_EQ(before.intervalAt(1).to, 0.7);
-
-    // A gap wider than the two tolerances keeps them apart.
-    EXPECT_EQ(listOf({{0.3, 0.5}, {0.5003, 0.7}}).size(), 2);
+TEST(HLRIntervalsTest, PiecesStaySortedAndOverlappingOrTouchingOnesMerge) {
+    using Pieces = std::vector<std::pair<double, double>>;
+    const std::pair<Pieces, Pieces> cases[] = {
+        {{}, {}},
+        {{{0.6, 0.8}, {0.2, 0.4}, {0.45, 0.5}, {0.9, 0.95}}, {{0.2, 0.4}, {0.45, 0.5}, {0.6, 0.8}, {0.9, 0.95}}},
+        {{{0.2, 0.4}, {0.6, 0.8}, {0.35, 0.65}}, {{0.2, 0.8}}},                             // bridges two
+        {{{0.2, 0.8}, {0.4, 0.5}}, {{0.2, 0.8}}},                                           // contained
+        {{{0.2, 0.3}, {0.5, 0.6}, {0.95, 0.97}, {0.1, 0.9}}, {{0.1, 0.9}, {0.95, 0.97}}}, // swallows
+        // Ends 0.0001 apart touch within their tolerances, in either order; a wider gap keeps them apart.
+        {{{0.3, 0.5}, {0.5001, 0.7}}, {{0.3, 0.7}}},
+        {{{0.5001, 0.7}, {0.3, 0.5}}, {{0.3, 0.7}}},
+        {{{0.3, 0.5}, {0.5003, 0.7}}, {{0.3, 0.5}, {0.5003, 0.7}}},
+    };
+    for (const auto& [added, expected] : cases) {
+        EXPECT_EQ(contents(listOf(added)), expected) << added.size() << " pieces";
+    }
 }
 
 TEST(HLRIntervalsTest, SharedStartOrEndKeepsTheEarliestStartAndLatestEnd) {
@@ -81,16 +69,6 @@ TEST(HLRIntervalsTest, SharedStartOrEndKeepsTheEarliestStartAndLatestEnd) {
     EXPECT_DOUBLE_EQ(sameEnd.intervalAt(1).from, 0.1);
     EXPECT_NEAR(sameEnd.intervalAt(1).to, 0.50005, 1e-12);
     EXPECT_NEAR(sameEnd.intervalAt(1).toTolerance, 0.00015, 1e-12);
-}
-
-TEST(HLRIntervalsTest, ContainedPieceChangesNothingAndContainingPieceSwallowsAll) {
-    HLRIntervals intervals = listOf({{0.2, 0.8}, {0.4, 0.5}});
-    const std::vector<std::pair<double, double>> one{{0.2, 0.8}};
-    EXPECT_EQ(contents(intervals), one);
-
-    HLRIntervals swallowed = listOf({{0.2, 0.3}, {0.5, 0.6}, {0.95, 0.97}, {0.1, 0.9}});
-    const std::vector<std::pair<double, double>> two{{0.1, 0.9}, {0.95, 0.97}};
-    EXPECT_EQ(contents(swallowed), two);
 }
 
 TEST(HLRIntervalsTest, PieceReachingAnEdgeEndKeepsThatEndExactly) {

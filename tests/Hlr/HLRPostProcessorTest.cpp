@@ -13,9 +13,6 @@ namespace {
 using namespace KvHLR;
 using namespace KvHLRTest;
 
-const int FREE_EDGE = Edge::VISIBLE_EDGE | Edge::FREE_EDGE;
-const int HIDDEN_FREE_EDGE = Edge::FREE_EDGE;
-
 // A world of 2000 x 2000 gives a renewal tolerance of 0.002, far below the spacing of the ends.
 class HLRPostProcessorTest : public ::testing::Test {
 protected:

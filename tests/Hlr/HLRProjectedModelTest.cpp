@@ -2,8 +2,8 @@
 #include "Hlr/HLRBoundingBox.h"
 #include "Hlr/HLRModel.h"
 #include "Hlr/HLRProjector.h"
-#include "ProjectedModelItems.h"
 #include "RowOrderCamera.h"
+#include "Scenes.h"
 
 #include <gtest/gtest.h>
 
@@ -40,18 +40,6 @@ HLRProjector perspectiveAtOrigin(double nearDepth) {
     return camera(kIdentity, proj, nearDepth);
 }
 
-// A triangle soup from flat lists: x, y, z per point and three point indices per triangle.
-Polygon3D soup(const std::vector<double>& xyz, const std::vector<std::uint32_t>& corners) {
-    Polygon3D polygon;
-    for (std::size_t i = 0; i + 2 < xyz.size(); i += 3) {
-        polygon.points.emplace_back(xyz[i], xyz[i + 1], xyz[i + 2]);
-    }
-    for (std::size_t i = 0; i + 2 < corners.size(); i += 3) {
-        polygon.triangles.push_back({corners[i], corners[i + 1], corners[i + 2]});
-    }
-    return polygon;
-}
-
 // A mesh body whose faces are single triangles, side by side in rows of `perRow` in the plane z.
 boost::intrusive_ptr<Kv::KvmMesh> triangleBody(int faceCount, int perRow, double size, double z) {
     auto points = std::make_shared<Kv::KvPointList>();
@@ -82,7 +70,15 @@ double hiddenShare(const HLRProjectedTriangleEdge& edge) {
     return share;
 }
 
-using KvHLRTest::featureEdges;
+// Every valid feature edge, the edges a hide pass works on.
+std::vector<HLRProjectedTriangleEdge*> featureEdges(HLRProjectedModel& projected) {
+    std::vector<HLRProjectedTriangleEdge*> edges;
+    for (HLRProjectedTriangleData& data : projected.triangleData())
+        for (HLRProjectedTriangleEdge& edge : data.edges())
+            if (edge.isValid() && edge.isFeatureLine())
+                edges.push_back(&edge);
+    return edges;
+}
 
 class HLRProjectedModelTest : public ::testing::Test {
 protected:
@@ -104,34 +100,11 @@ protected:
 
 } // namespace
 
-TEST_F(HLRProjectedModelTest, LargeShellsGetABucketGridOverTheirBounds) {
-    m_model.build(
-        {triangleBody(124, 12, 1.0, 0.0), triangleBody(125, 12, 1.0, 0.0), triangleBody(500, 25, 1.0, 0.0)},
-        true);
-    const HLRProjectedModel& projected = project(orthographicFrom(10.0));
-    ASSERT_EQ(projected.shells().size(), 3u);
-
-    EXPECT_FALSE(projected.shells()[0].built());
-    const HLRProjectedShell& small = projected.shells()[1];
-    ASSERT_TRUE(small.built());
-    EXPECT_EQ(small.resolution(), 5);
-    EXPECT_EQ(small.buckets().size(), 25u);
-    EXPECT_DOUBLE_EQ(small.bounds().width(), 12.0);
-    EXPECT_DOUBLE_EQ(small.bounds().height(), 11.0);
-    EXPECT_EQ(projected.shells()[2].resolution(), 10);
-
-    std::set<const HLRCompletionObservableHidingObject*> filed;
-    for (const HLRBucket2D& cell : small.buckets()) {
-        filed.insert(cell.objects().begin(), cell.objects().end());
-    }
-    EXPECT_EQ(filed.size(), small.faces().size());
-}
-
 TEST_F(HLRProjectedModelTest, NearRegionInvalidatesEdgesOnlyInPerspective) {
     // One triangle reaches from z = -5 to z = -0.5, in front of the near plane at depth 1;
     // another stays well beyond it.
     m_model.build(
-        soup({0, 0, -5, 1, 0, -5, 0, 1, -0.5, -3, -3, -20, -2, -3, -20, -3, -2, -20}, {0, 1, 2, 3, 4, 5}));
+        KvHLRTest::soup({{0, 0, -5}, {1, 0, -5}, {0, 1, -0.5}, {-3, -3, -20}, {-2, -3, -20}, {-3, -2, -20}}, {{0, 1, 2}, {3, 4, 5}}));
     const auto invalidEdges = [](const HLRProjectedTriangleData& data) {
         int count = 0;
         for (const HLRProjectedTriangleEdge& edge : data.edges()) {
@@ -152,7 +125,7 @@ TEST_F(HLRProjectedModelTest, NearRegionInvalidatesEdgesOnlyInPerspective) {
 }
 
 TEST_F(HLRProjectedModelTest, TolerancesComeFromTheSmallestExtents) {
-    m_model.build(soup({0, 0, 0, 4, 0, 0, 0, 2, 0, 0, 0, 1}, {0, 1, 2, 0, 3, 1}));
+    m_model.build(KvHLRTest::soup({{0, 0, 0}, {4, 0, 0}, {0, 2, 0}, {0, 0, 1}}, {{0, 1, 2}, {0, 3, 1}}));
     HLRProjectedModel& projected = project(orthographicFrom(10.0));
     projected.preProcess();
     EXPECT_DOUBLE_EQ(HLRProjectedModel::sm_dTolerance2D, 2e-6);

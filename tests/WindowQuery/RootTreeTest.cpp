@@ -72,23 +72,6 @@ TEST_P(RootTreeThreads, ReportsExactlyTheMeetingItemsOfRandomBoxes) {
     }
 }
 
-TEST_P(RootTreeThreads, LargeTreeIsTheSameWhateverTheThreadCount) {
-    BoxGenerator generator(5);
-    const std::vector<TestBox> boxes = generator.meshLike(20000);
-    const std::vector<const TestBox*> items = pointersTo(boxes);
-    Tree serial;
-    serial.build(items, 0);
-    Tree threaded;
-    threaded.build(items, GetParam());
-    RecordingTraverser a;
-    RecordingTraverser b;
-    for (const TestBox& window : randomWindows(generator, 40)) {
-        // Same items in the same order: the order decides which hider an edge meets first.
-        ASSERT_EQ(a.query(serial, window), b.query(threaded, window));
-        expectMatchesBruteForce(threaded, boxes, window);
-    }
-}
-
 TEST_P(RootTreeThreads, TreeBuiltForKnownWindowsAnswersThemAsTheWholeTreeDoes) {
     BoxGenerator generator(23);
     const std::vector<TestBox> boxes = generator.meshLike(20000);
@@ -143,17 +126,6 @@ TEST(RootTree, BordersAndFlatItemsCount) {
     EXPECT_EQ(reported, (std::vector<std::size_t>{0, 1, 2, 3, 6, 7, 8, 10, 11, 13}));
 }
 
-TEST(RootTree, ItemContainingTheWindowIsFoundOnceByTheStabPhase) {
-    const std::vector<TestBox> boxes = {box(10, 10, 500, 500), box(600, 600, 700, 700)};
-    Tree tree;
-    tree.build(pointersTo(boxes), 0);
-    RecordingTraverser traverser;
-    EXPECT_EQ(traverser.query(tree, box(100, 100, 120, 130)), std::vector<std::size_t>{0});
-    traverser.setRange(false);
-    EXPECT_EQ(traverser.query(tree, box(100, 100, 120, 130)), std::vector<std::size_t>{0});
-    EXPECT_EQ(traverser.query(tree, box(300, 300, 300, 300)), std::vector<std::size_t>{0});
-}
-
 // Together the two corner entry points find the items whose box contains the window's minimum
 // corner, and they leave the traverser's window as it was.
 TEST(RootTree, CornerPhasesFindTheItemsContainingTheMinimumCorner) {
@@ -172,24 +144,5 @@ TEST(RootTree, CornerPhasesFindTheItemsContainingTheMinimumCorner) {
         EXPECT_EQ(traverser.window().x1, w.x1);
         std::sort(traverser.visited.begin(), traverser.visited.end());
         ASSERT_EQ(traverser.visited, bruteForce(boxes, box(w.x0, w.y0, w.x0, w.y0)));
-    }
-}
-
-TEST(RootTree, VisitReturningFalseEndsTheQuery) {
-    BoxGenerator generator(3);
-    const std::vector<TestBox> boxes = generator.meshLike(2000);
-    Tree tree;
-    tree.build(pointersTo(boxes), 0);
-    const TestBox window = box(300, 300, 700, 700);
-    RecordingTraverser traverser;
-    const std::vector<std::size_t> all = traverser.query(tree, window);
-    ASSERT_GT(all.size(), 20u);
-    for (std::size_t stop : {std::size_t{1}, std::size_t{2}, all.size() / 2, all.size()}) {
-        traverser.stopAfter = stop;
-        traverser.setWindow(window.minCode, window.maxCode);
-        traverser.visited.clear();
-        EXPECT_FALSE(tree.query(traverser));
-        EXPECT_EQ(traverser.visited, std::vector<std::size_t>(all.begin(), all.begin() + stop));
-        EXPECT_EQ(traverser.depth, 0);
     }
 }

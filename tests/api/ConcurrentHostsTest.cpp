@@ -38,19 +38,6 @@ std::vector<StrokeLine> drawing(int seed) {
     return lines;
 }
 
-bool sameDrawing(std::vector<StrokeLine> const& a, std::vector<StrokeLine> const& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i].kind != b[i].kind || a[i].points.size() != b[i].points.size())
-            return false;
-        for (std::size_t j = 0; j < a[i].points.size(); ++j)
-            if (a[i].points[j].x != b[i].points[j].x || a[i].points[j].y != b[i].points[j].y)
-                return false;
-    }
-    return true;
-}
-
 TEST(ConcurrentHosts, EachThreadGetsTheDrawingItWouldGetAlone) {
     constexpr int kThreads = 4;
     constexpr int kRounds = 3;
@@ -64,7 +51,7 @@ TEST(ConcurrentHosts, EachThreadGetsTheDrawingItWouldGetAlone) {
     for (int seed = 0; seed < kThreads; ++seed)
         threads.emplace_back([seed, &alone, &mismatches] {
             for (int round = 0; round < kRounds; ++round)
-                mismatches[seed] += sameDrawing(drawing(seed), alone[seed]) ? 0 : 1;
+                mismatches[seed] += KvHLRTest::sameDrawing(drawing(seed), alone[seed]) ? 0 : 1;
         });
     for (std::thread& thread : threads)
         thread.join();

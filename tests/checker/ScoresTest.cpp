@@ -30,19 +30,6 @@ Line line(int kind, Vec2 a, Vec2 b) {
     return {kind, {a, b}};
 }
 
-TEST(Scores, FaithfulDrawingScoresOneEverywhere) {
-    const Scores s =
-        score(threeEdges(), {line(kVisibleSilhouette, {0, 0}, {1, 0}), line(kHidden, {1, 1}, {0, 1})},
-              kTolerance, kSpacing, kCoincidence);
-    for (const Ratio* r :
-         {&s.visibleRecall, &s.visiblePrecision, &s.hiddenRecall, &s.hiddenPrecision, &s.silhouetteKind})
-        EXPECT_EQ(r->matched, r->scored);
-    EXPECT_EQ(s.visibleRecall.scored, 64u);
-    EXPECT_EQ(s.visiblePrecision.scored, 65u); // a point every spacing, and the last one
-    EXPECT_EQ(s.sharpKind.scored, 0u);         // the only sharp edge is hidden
-    EXPECT_TRUE(s.visibleRecall.misses.empty());
-}
-
 TEST(Scores, MissingWrongAndMiscalledLinesEachCostTheirOwnScore) {
     // The silhouette drawn as a sharp edge and only half of it; the hidden edge drawn as visible.
     const Scores s = score(threeEdges(),

@@ -2,7 +2,6 @@
 // of bad input, and interruption.
 
 #include "DxfReader.h"
-#include "GltfFile.h"
 #include "TempDir.h"
 #include "kit/Drawing.h"
 
@@ -32,7 +31,6 @@ struct Result {
     int status = -1; // exit status, or 128 + signal
     std::string out;
     std::string err;
-    double seconds = 0;
 };
 
 // Standard input from `in`, standard output to `out` (both paths), standard error to `stderrFd`.
@@ -65,10 +63,8 @@ int waitFor(pid_t pid) {
 Result kvhlr(const std::vector<std::string>& args, const std::string& cwd = "", const std::string& in = "/dev/null") {
     TempDir scratch;
     const int errFd = open(scratch.path("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const auto start = std::chrono::steady_clock::now();
     Result run;
     run.status = waitFor(spawn(args, cwd, errFd, in, scratch.path("stdout")));
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     close(errFd);
     run.out = kvhlrtest::readFile(scratch.path("stdout"));
     run.err = kvhlrtest::readFile(scratch.path("stderr"));
@@ -79,132 +75,8 @@ Json readJson(const std::string& path) {
     return Json::parse(kvhlrtest::readFile(path));
 }
 
-KvHLR::ViewInfoCriteria cameraOf(const Json& doc) {
-    KvHLR::ViewInfoCriteria camera;
-    for (int i = 0; i < 16; ++i) {
-        camera.modelViewXform[i / 4][i % 4] = doc["modelView"][i].get<double>();
-        camera.projectionXform[i / 4][i % 4] = doc["projection"][i].get<double>();
-    }
-    camera.nearPlaneDepth = doc["near"].get<double>();
-    camera.farPlaneDepth = doc["far"].get<double>();
-    return camera;
-}
-
-std::map<int, int> kindCounts(const Json& doc) {
-    std::map<int, int> counts;
-    for (const Json& line : doc["lines"])
-        ++counts[line["kind"].get<int>()];
-    return counts;
-}
-
-// Every point of the drawing lies inside the camera's frame.
-void expectInsideFrame(const Json& doc) {
-    const kvhlr::Box2 frame = kvhlr::cameraFrame(cameraOf(doc));
-    const double slack = 1e-9 * frame.width();
-    for (const Json& line : doc["lines"])
-        for (const Json& p : line["points"]) {
-            const double x = p[0].get<double>(), y = p[1].get<double>();
-            if (!(x >= frame.minX - slack && x <= frame.maxX + slack && y >= frame.minY - slack &&
-                  y <= frame.maxY + slack))
-                FAIL() << "point (" << x << ", " << y << ") outside the frame of half size " << frame.maxX;
-        }
-}
-
 std::string model(const std::string& name) {
     return std::string(KVHLR_MODELS) + "/" + name;
-}
-
-TEST(KvhlrRun, DrawsEveryExampleModelInEveryNamedView) {
-    struct Model {
-        const char* file;
-        const char* upAxis;
-        bool sharp;  // made of flat faces, so sharp edges must show
-        bool hidden; // closed or self-occluding from every side, so hidden lines must show
-    };
-    // Seen with its hole towards the eye, the open sphere hides nothing.
-    const Model models[] = {{"sphere_with_hole.obj", "y", false, false},
-                            {"regr01_house.obj", "z", true, true},
-                            {"teapots.obj", "y", false, true},
-                            {"bunny.obj", "y", false, true},
-                            {"at_at.obj", "z", true, true}};
-    const char* views[] = {"front", "back", "left", "right", "top", "bottom", "iso", "dimetric", "trimetric"};
-    TempDir dir;
-    for (const Model& m : models)
-        for (const char* view : views) {
-            SCOPED_TRACE(std::string(m.file) + " " + view);
-            const std::string out = dir.path(std::string(m.file) + "." + view + ".json");
-            const Result run =
-                kvhlr({model(m.file), "-o", out, "--view", view, "--up-axis", m.upAxis, "--hidden"});
-            ASSERT_EQ(run.status, 0) << run.err;
-            EXPECT_EQ(run.err, "");
-            const Json doc = readJson(out);
-            std::map<int, int> counts = kindCounts(doc);
-            std::cout << m.file << " " << view << ": " << run.seconds << " s, silhouettes " << counts[0]
-                      << ", hidden " << counts[1] << ", concave " << counts[2] << ", convex " << counts[3]
-                      << "\n";
-            EXPECT_GT(counts[0], 0);
-            if (m.hidden) {
-                EXPECT_GT(counts[1], 0);
-            }
-            // From below, a model standing on a flat base shows only the base's outline.
-            if (m.sharp && std::string(view) != "bottom") {
-                EXPECT_GT(counts[2] + counts[3], 0);
-            }
-            for (const auto& [kind, n] : counts)
-                EXPECT_TRUE(kind == 0 || kind == 1 || kind == 2 || kind == 3) << "kind " << kind;
-            expectInsideFrame(doc);
-        }
-}
-
-TEST(KvhlrRun, PerspectiveAndEyeTargetViewsStayInsideTheFrame) {
-    TempDir dir;
-    const std::vector<std::vector<std::string>> cameras{{"--perspective", "50"},
-                                                        {"--perspective", "10", "--view", "top"},
-                                                        {"--eye", "-3,1,2", "--target", "0,0,0"}};
-    for (const auto& camera : cameras) {
-        std::vector<std::string> args{model("bunny.obj"), "-o", dir.path("bunny.json")};
-        args.insert(args.end(), camera.begin(), camera.end());
-        const Result run = kvhlr(args);
-        ASSERT_EQ(run.status, 0) << run.err;
-        const Json doc = readJson(dir.path("bunny.json"));
-        EXPECT_GT(kindCounts(doc)[0], 0);
-        expectInsideFrame(doc);
-    }
-}
-
-// The drawing's segments, direction and order ignored, rounded to absorb rounding differences.
-std::multiset<std::tuple<int, long, long, long, long>> segments(const Json& doc) {
-    std::multiset<std::tuple<int, long, long, long, long>> set;
-    auto q = [](const Json& v) { return std::lround(v.get<double>() * 1e6); };
-    for (const Json& line : doc["lines"])
-        for (std::size_t i = 1; i < line["points"].size(); ++i) {
-            auto a = std::make_pair(q(line["points"][i - 1][0]), q(line["points"][i - 1][1]));
-            auto b = std::make_pair(q(line["points"][i][0]), q(line["points"][i][1]));
-            if (b < a)
-                std::swap(a, b);
-            set.emplace(line["kind"].get<int>(), a.first, a.second, b.first, b.second);
-        }
-    return set;
-}
-
-TEST(KvhlrRun, StlAndObjOfOneCubeGiveTheSameDrawing) {
-    TempDir dir;
-    for (const char* name : {"cube.stl", "cube.obj"})
-        ASSERT_EQ(kvhlr({std::string(KVHLR_TEST_DATA) + "/" + name, "-o",
-                         dir.path(std::string(name) + ".json"), "--hidden"})
-                      .status,
-                  0);
-    const Json stl = readJson(dir.path("cube.stl.json")), obj = readJson(dir.path("cube.obj.json"));
-    // Seen isometrically: six outline edges, three convex edges meeting at the front corner, three hidden.
-    const auto counts = segments(stl);
-    EXPECT_EQ(segments(stl), segments(obj));
-    EXPECT_EQ(stl["modelView"], obj["modelView"]);
-    std::map<int, int> perKind;
-    for (const auto& s : counts)
-        ++perKind[std::get<0>(s)];
-    EXPECT_EQ(perKind[0], 6);
-    EXPECT_EQ(perKind[3], 3);
-    EXPECT_EQ(perKind[1], 3);
 }
 
 TEST(KvhlrRun, DemoShowsEveryKindOfLineInEveryFormat) {
@@ -214,20 +86,17 @@ TEST(KvhlrRun, DemoShowsEveryKindOfLineInEveryFormat) {
         << "demo.svg by default";
     ASSERT_EQ(kvhlr({"--demo", "-o", dir.path("demo.json")}).status, 0);
     ASSERT_EQ(kvhlr({"--demo", "-o", dir.path("demo.dxf")}).status, 0);
-    const Json doc = readJson(dir.path("demo.json"));
-    std::map<int, int> counts = kindCounts(doc);
-    for (int kind : {0, 1, 2, 3})
-        EXPECT_GT(counts[kind], 0) << "kind " << kind;
-    expectInsideFrame(doc);
-
-    // The DXF of another run holds as many lines on each kind's layer.
+    // The DXF of another run holds as many lines on each kind's layer, and every kind is there.
     const kvhlrtest::DxfDocument dxf = kvhlrtest::readDxf(kvhlrtest::readFile(dir.path("demo.dxf")));
     std::map<std::string, int> fromDxf, fromJson;
     for (const auto& polyline : dxf.polylines)
         ++fromDxf[polyline.layer.substr(polyline.layer.find('-') + 1)];
+    const Json doc = readJson(dir.path("demo.json"));
     for (const Json& line : doc["lines"])
         ++fromJson[kvhlr::layerOf(line["kind"].get<int>()).id];
     EXPECT_EQ(fromDxf, fromJson);
+    for (int kind : {0, 1, 2, 3})
+        EXPECT_GT(fromJson[kvhlr::layerOf(kind).id], 0) << "kind " << kind;
 }
 
 // The lines of a drawing as a multiset: the library may hand equal drawings over in different orders
@@ -251,10 +120,6 @@ TEST(KvhlrRun, PipesAndBatches) {
     ASSERT_EQ(dxf.status, 0) << dxf.err;
     EXPECT_EQ(kvhlrtest::readDxf(dxf.out).header.at("$INSUNITS"), "4");
 
-    const std::string obj = std::string(KVHLR_TEST_DATA) + "/cube.obj";
-    ASSERT_EQ(kvhlr({cube, obj, "-o", dir.path("{name}-from-{name}.json")}).status, 2) << "both are called cube";
-    const Result batch = kvhlr({cube, model("sphere_with_hole.obj"), "-o", dir.path("drawings") + "/", "-q"});
-    ASSERT_EQ(batch.status, 2) << "the folder must exist";
     std::filesystem::create_directory(dir.path("drawings"));
     ASSERT_EQ(kvhlr({cube, model("sphere_with_hole.obj"), "-o", dir.path("drawings"), "--format", "dxf"}).status, 0);
     std::set<std::string> drawn;
@@ -280,36 +145,9 @@ TEST(KvhlrRun, CameraFileReproducesTheDrawingAndThreadsDoNotChangeIt) {
     EXPECT_EQ(lineSet(fitted), lineSet(again));
 }
 
-TEST(KvhlrRun, SeparateBodyFacesDrawTheBordersBetweenFaces) {
-    // A flat square made of two triangles, each its own primitive: split along the diagonal unless read
-    // as one body whose faces are joined.
-    TempDir dir;
-    const std::string square =
-        dir.write("square.gltf", kvhlrtest::gltf({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0}, {{0, 1, 2}, {1, 3, 2}},
-                                                 R"([{"mesh":0}])"));
-    auto drawnLength = [&](std::vector<std::string> extra) {
-        std::vector<std::string> args{square,      "-o", dir.path("square.json"), "--view", "front",
-                                      "--up-axis", "y"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        EXPECT_EQ(kvhlr(args).status, 0);
-        double length = 0;
-        const Json doc = readJson(dir.path("square.json"));
-        for (const Json& line : doc["lines"])
-            for (std::size_t i = 1; i < line["points"].size(); ++i)
-                length +=
-                    std::hypot(line["points"][i][0].get<double>() - line["points"][i - 1][0].get<double>(),
-                               line["points"][i][1].get<double>() - line["points"][i - 1][1].get<double>());
-        return length;
-    };
-    const double joined = drawnLength({"--bodies"});
-    const double separate = drawnLength({"--bodies", "--separate-faces"});
-    const double meshes = drawnLength({});
-    EXPECT_GT(joined, 0);
-    EXPECT_GT(separate, joined * 1.2) << "the diagonal appears";
-    EXPECT_NEAR(meshes, separate, 1e-6 * separate);
-}
-
 // A run refused for bad input: status 2, one line naming `subject`, no output file, nothing left over.
+// What each reader refuses, and why, is tested with the readers; these are the refusals that only the
+// whole run sees, and one of each reader's.
 void expectRefused(const std::vector<std::string>& args, const std::string& subject, const TempDir& dir,
                    std::size_t entriesBefore) {
     const Result run = kvhlr(args);
@@ -322,44 +160,17 @@ void expectRefused(const std::vector<std::string>& args, const std::string& subj
 TEST(KvhlrRun, BadInputIsRefusedWithOneLineAndNoOutput) {
     TempDir dir;
     const std::string out = dir.path("out.svg");
-    const std::string empty = dir.write("empty.stl", "");
-    const std::string garbage = dir.write("garbage.stl", "solid? no, not really");
-    std::string nanStl(80, ' ');
-    const std::uint32_t one = 1;
-    nanStl.append(reinterpret_cast<const char*>(&one), 4);
-    const float corners[12] = {0, 0, 1, NAN, 0, 0, 1, 0, 0, 0, 1, 0};
-    nanStl.append(reinterpret_cast<const char*>(corners), sizeof corners).append(2, '\0');
-    const std::string nan = dir.write("nan.stl", nanStl);
     const std::string cube = std::string(KVHLR_TEST_DATA) + "/cube.obj";
-    const std::string identity = "[1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1]";
-    const std::string singular =
-        dir.write("singular.json", R"({"modelView": [1,0,0,0, 0,1,0,0, 0,0,0,-10, 0,0,0,1],
-        "projection": )" + identity + R"(, "near": 1, "far": 100})");
     const std::string inside =
         dir.write("inside.json", R"({"modelView": [1,0,0,-1, 0,1,0,-1, 0,0,1,-1, 0,0,0,1],
         "projection": [1,0,0,0, 0,1,0,0, 0,0,-1.02,-0.202, 0,0,-1,0], "near": 0.1, "far": 10})");
-    const std::string broken = dir.write("broken.json", R"({"modelView": [1,0,)");
-    // Read as declared, the 2 billion vertices would take gigabytes before the read failed.
-    const std::string plyHeader = "ply\nformat binary_little_endian 1.0\nelement vertex 2000000000\n"
-                                  "property float x\nproperty float y\nproperty float z\nend_header\n";
-    const std::string ply = dir.write("huge.ply", plyHeader + std::string(198 - plyHeader.size(), '\0'));
     const std::size_t entries = dir.entries().size();
 
     expectRefused({dir.path("missing.obj"), "-o", out}, "missing.obj", dir, entries);
-    expectRefused({empty, "-o", out}, empty, dir, entries);
-    expectRefused({garbage, "-o", out}, garbage, dir, entries);
-    expectRefused({nan, "-o", out}, nan, dir, entries);
     expectRefused({dir.path(""), "-o", out}, "directory", dir, entries);
-    expectRefused({cube, "-o", out, "--camera", singular}, singular, dir, entries);
     expectRefused({cube, "-o", out, "--camera", inside}, inside, dir, entries);
-    expectRefused({cube, "-o", out, "--camera", broken}, broken, dir, entries);
-    expectRefused({cube, "-o", out, "--camera", dir.path("")}, "is a directory, not a camera file", dir,
-                  entries);
-    expectRefused({ply, "-o", out}, "2000000000 vertices, which cannot fit in 198 bytes", dir, entries);
-    expectRefused({cube, "-o", dir.path("drawing.png")}, "drawing.png", dir, entries);
     expectRefused({cube, "-o", dir.path("no/such/dir.svg")}, "dir.svg", dir, entries);
     expectRefused({cube, "-o", out, "--eye", "1,1,1", "--target", "1,1,1"}, "--eye", dir, entries);
-    expectRefused({cube, "-o", out, "--view", "sideways"}, "--view", dir, entries);
 }
 
 // A DXF file is both a mesh kvhlr reads and a drawing it writes: an output that leads to the input,

@@ -4,7 +4,6 @@
 #include <boost/intrusive_ptr.hpp>
 #include <gtest/gtest.h>
 
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -21,21 +20,6 @@ public:
 private:
     int& m_destroyed;
 };
-
-TEST(KvCore, LastHandleDeletesTheObject) {
-    int destroyed = 0;
-    {
-        boost::intrusive_ptr<Tracked> first(new Tracked(destroyed));
-        EXPECT_EQ(first->GetReferenceCount(), 1u);
-        {
-            boost::intrusive_ptr<const KvObject> second = first;
-            EXPECT_EQ(first->GetReferenceCount(), 2u);
-        }
-        EXPECT_EQ(first->GetReferenceCount(), 1u);
-        EXPECT_EQ(destroyed, 0);
-    }
-    EXPECT_EQ(destroyed, 1);
-}
 
 TEST(KvCore, ReferenceCountingIsSafeAcrossThreads) {
     int destroyed = 0;

@@ -1,7 +1,7 @@
 #pragma once
 
 // A small reader for the DXF the tool writes: the header's variables, the line types and layers, the
-// polylines and texts.
+// polylines and the texts' strings.
 
 #include <istream>
 #include <map>
@@ -20,14 +20,11 @@ struct DxfPolyline {
 
 struct DxfLayer {
     std::string lineType;
-    int lineweight = 0; // hundredths of a mm
     int color = 0;
 };
 
 struct DxfText {
-    std::string layer;
     std::string text;
-    double height = 0;
 };
 
 struct DxfDocument {
@@ -80,8 +77,6 @@ inline DxfDocument readDxf(const std::string& text) {
             name = value;
         else if (entity == "LAYER" && code == 6)
             doc.layers[name].lineType = value;
-        else if (entity == "LAYER" && code == 370)
-            doc.layers[name].lineweight = std::stoi(value);
         else if (entity == "LAYER" && code == 62)
             doc.layers[name].color = std::stoi(value);
         else if (entity == "LTYPE" && code == 49)
@@ -94,12 +89,8 @@ inline DxfDocument readDxf(const std::string& text) {
             x = std::stod(value);
         else if (entity == "LWPOLYLINE" && code == 20)
             doc.polylines.back().points.emplace_back(x, std::stod(value));
-        else if (entity == "TEXT" && code == 8)
-            doc.texts.back().layer = value;
         else if (entity == "TEXT" && code == 1)
             doc.texts.back().text = value;
-        else if (entity == "TEXT" && code == 40)
-            doc.texts.back().height = std::stod(value);
     }
     return doc;
 }

@@ -145,6 +145,20 @@ inline double lineLength(KvHLR::StrokeLine const& line) {
     return total;
 }
 
+// Equal kinds and exactly equal points, line by line.
+inline bool sameDrawing(std::vector<KvHLR::StrokeLine> const& a, std::vector<KvHLR::StrokeLine> const& b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i].kind != b[i].kind || a[i].points.size() != b[i].points.size())
+            return false;
+        for (std::size_t j = 0; j < a[i].points.size(); ++j)
+            if (a[i].points[j].x != b[i].points[j].x || a[i].points[j].y != b[i].points[j].y)
+                return false;
+    }
+    return true;
+}
+
 inline std::map<int, double> lengthByKind(std::vector<KvHLR::StrokeLine> const& lines) {
     std::map<int, double> byKind;
     for (KvHLR::StrokeLine const& line : lines)
