@@ -114,6 +114,8 @@ TEST(Options, RefusesCommandLinesThatCannotRun) {
         {{"a.stl", "--sharp-angle", "-1"}, angle},
         {{"a.stl", "--threads", "-1"}, threads},
         {{"a.stl", "--threads", "1025"}, threads},
+        {{"a.stl", "--threads", "100000"}, threads},
+        {{"a.stl", "--threads", "abc"}, threads},
         {{"a.stl", "--threads", "1.5"}, threads},
         {{"a.stl", "-o", ""}, "--output: expected a file name, got an empty one"},
         {{"a.stl", "--camera", ""}, "--camera: expected a file name, got an empty one"},
