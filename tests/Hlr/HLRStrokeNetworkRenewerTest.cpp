@@ -183,5 +183,5 @@ TEST_F(HLRStrokeNetworkRenewerTest, AnEndOnAStrokeWithinTwentyTolerancesOfItsEnd
     EXPECT_NE(a->isValid(), inside->isValid()) << "the two ends became one";
     const auto& strokes = group.silhouetteStrokes();
     EXPECT_EQ(std::count_if(strokes.begin(), strokes.end(), [](auto const& s) { return s.isValid(); }), 2)
-        << "no stub of 5 t split off";
+        << "no stub five tolerances long split off";
 }
