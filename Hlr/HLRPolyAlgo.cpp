@@ -24,6 +24,7 @@ const char* const CONVEXITY_STAGE = "HLRPolyAlgo::correctConvexityOfStrokes";
 const double TURN_BOUND = -1.001 * 3.141592653589793;
 
 std::atomic<bool> exactHidingSwitch{false};
+std::atomic<bool> intersectionLinesSwitch{false};
 
 } // namespace
 
@@ -35,6 +36,14 @@ void HLRPolyAlgo::setExactHiding(bool exact) {
 
 bool HLRPolyAlgo::exactHiding() {
     return exactHidingSwitch.load();
+}
+
+void HLRPolyAlgo::setIntersectionLines(bool on) {
+    intersectionLinesSwitch.store(on);
+}
+
+bool HLRPolyAlgo::intersectionLines() {
+    return intersectionLinesSwitch.load();
 }
 
 HLRPolyAlgo::HLRPolyAlgo() = default;
@@ -66,7 +75,11 @@ void HLRPolyAlgo::setUpProgressObservation(HLRProgressCallback callback) {
     newProc("HLRProjectedModel::preBuild", build, 0.3);
     newProc("HLRProjectedModel::mainBuild", build, 0.4);
     newProc("HLRProjectedModel::postBuild", build, 0.3);
-    newProc("HLRProjectedModel::mainProcess", modelExecute, 1.0);
+    // Finding intersection lines takes about a third of the hide pass's time where there are many.
+    const bool intersections = m_projectedModel.withIntersectionLines();
+    if (intersections)
+        newProc("HLRIntersectionFinder::find", modelExecute, 0.25);
+    newProc("HLRProjectedModel::mainProcess", modelExecute, intersections ? 0.75 : 1.0);
 }
 
 void HLRPolyAlgo::preProcess() {
@@ -131,13 +144,17 @@ void HLRPolyAlgo::processHiddenStatusOfEdges() {
             HLRProgressObservableProc::stepProcess(EXTRACTION_STAGE);
         }
     }
-    for (const HLRProjectedShell& shell : m_projectedModel.shells()) {
-        HLRShortStrokeGroup& group = m_shortStrokeGroups.emplace_back(shell.freeEdges());
-        for (const HLRProjectedTriangleEdge& edge : shell.freeEdges().edges()) {
+    const auto addFreeEdgeGroup = [this](const HLRProjectedFreeEdgeData& freeEdges) {
+        HLRShortStrokeGroup& group = m_shortStrokeGroups.emplace_back(freeEdges);
+        for (const HLRProjectedTriangleEdge& edge : freeEdges.edges()) {
             group.addEdge(edge, *this);
             HLRProgressObservableProc::stepProcess(EXTRACTION_STAGE);
         }
-    }
+    };
+    for (const HLRProjectedShell& shell : m_projectedModel.shells())
+        addFreeEdgeGroup(shell.freeEdges());
+    if (!m_projectedModel.intersectionLines().edges().empty())
+        addFreeEdgeGroup(m_projectedModel.intersectionLines());
     HLRProgressObservableProc::endProcess(EXTRACTION_STAGE);
 }
 

@@ -42,6 +42,15 @@ public:
     static void setExactHiding(bool exact);
     static bool exactHiding();
 
+    // Intersection lines, off by default. On, the drawing also has the lines along which the model
+    // passes through itself: where two triangles that share no vertex cross (two bodies, or two folds
+    // of one body). They are hidden like any edge, never by the two triangles they lie on, and come
+    // out as their own kind (6 when visible; hidden pieces are hidden lines). Faces lying on each other
+    // and contacts along an edge the drawing shows anyway give no line. Read once at the start of each
+    // run; may be set from any thread.
+    static void setIntersectionLines(bool on);
+    static bool intersectionLines();
+
     HLRPolyAlgo();
     // The model and projector are held by reference and must outlive the stage. sharpEdgeAngle is
     // in radians; viewWidth is only handed down to the projected model.

@@ -1,6 +1,7 @@
 #include "Hlr/HLRProjectedFreeEdgeData.h"
 
 #include "Hlr/HLRFreeEdge.h"
+#include "Hlr/HLRIntersectionFinder.h"
 
 namespace KvHLR {
 
@@ -17,6 +18,19 @@ void HLRProjectedFreeEdgeData::addFreeEdge(const HLRFreeEdge& freeEdge) {
     for (std::size_t i = first + 1; i < m_vertices.size(); ++i) {
         m_edges.emplace_back(&m_vertices[i - 1], &m_vertices[i], nullptr, nullptr);
         m_edges.back().setTypeAsFreeEdge();
+    }
+}
+
+void HLRProjectedFreeEdgeData::addIntersectionLines(const HLRIntersectionLines& lines) {
+    m_vertices.reserve(lines.points.size());
+    for (const HLRVector3D& point : lines.points) {
+        const auto index = static_cast<std::int32_t>(m_vertices.size());
+        m_vertices.push_back(HLRProjectedTriangleVertex::project(point, nullptr, index, *m_projector));
+    }
+    m_edges.reserve(lines.segments.size());
+    for (const HLRIntersectionLines::Segment& segment : lines.segments) {
+        m_edges.emplace_back(&m_vertices[segment.start], &m_vertices[segment.end], segment.first, segment.second);
+        m_edges.back().setTypeAsIntersectionLine();
     }
 }
 

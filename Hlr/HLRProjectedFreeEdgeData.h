@@ -11,9 +11,11 @@
 namespace KvHLR {
 
 class HLRFreeEdge;
+struct HLRIntersectionLines;
 class HLRProjector;
 
-// The projected free-edge polylines of one shell: their points and one free edge per polyline segment.
+// The projected free-edge polylines of one shell, or the projected intersection lines of the model:
+// their points and one free edge per polyline segment.
 class HLRProjectedFreeEdgeData {
 public:
     explicit HLRProjectedFreeEdgeData(const HLRProjector* projector);
@@ -24,6 +26,9 @@ public:
     void reserve(std::size_t pointCount) { m_vertices.reserve(pointCount); }
     // Projects the polyline's points and appends one free edge per pair of consecutive points.
     void addFreeEdge(const HLRFreeEdge& freeEdge);
+    // Projects the points of the lines and appends one intersection edge per segment. Reserves room
+    // for the points itself, so it is called once, on an empty set.
+    void addIntersectionLines(const HLRIntersectionLines& lines);
     // Sets the 2D extent from the points and adds it to box2D, and their view extent to box3D.
     void computeExtents(HLRBox2D& box2D, HLRBox3D& box3D);
 

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "Hlr/HLRBoundingBox2D.h"
+#include "Hlr/HLRIntersectionFinder.h"
 #include "Hlr/HLRModel.h"
 #include "Hlr/HLRPolyAlgo.h"
 #include "Hlr/HLRProgressObservableProc.h"
@@ -32,8 +33,18 @@ namespace {
 
 // Exact hiding's tolerances: a fraction of the model's extent, plus a few units in the last place of
 // its largest coordinate, which is what rounding leaves on a point that should lie on a line or plane.
-constexpr double kExactRelativeTolerance = 1e-8;
-constexpr double kExactRoundingTolerance = 1e-13;
+constexpr double kExactRelativeTolerance = HLRProjectedModel::EXACT_RELATIVE_TOLERANCE;
+constexpr double kExactRoundingTolerance = HLRProjectedModel::EXACT_ROUNDING_TOLERANCE;
+
+// An edge seen end-on projects to a dot: it would draw nothing, so it neither draws nor gets hidden.
+void leaveOutDotsOf(std::vector<HLRProjectedTriangleEdge>& edges) {
+    for (HLRProjectedTriangleEdge& edge : edges) {
+        if (edge.startVertex()->screenPosition.distanceTo(edge.endVertex()->screenPosition) <=
+            HLRProjectedModel::sm_dExactTolerance2D) {
+            edge.setValid(false);
+        }
+    }
+}
 
 // The point that the projection maps to no screen position: where the x, y and w rows of the
 // projection all vanish. For a perspective camera that is the eye; for a parallel one a direction.
@@ -85,6 +96,8 @@ void HLRProjectedModel::set(const HLRModel& model, const HLRProjector& projector
     m_negNearDepth = -projector.nearPlaneDepth();
     sm_bOrthoGraphic = projector.isOrthoGraphic();
     sm_bExactHiding = HLRPolyAlgo::exactHiding();
+    m_withIntersectionLines = HLRPolyAlgo::intersectionLines();
+    m_intersectionLines = HLRProjectedFreeEdgeData(&projector);
     const HLRMatrix4x4& projection = projector.projectMatrix();
     sm_projectionCentre = projectionCentreOf(projection);
     sm_screenWRow = HLRVector4D(projection.element(3, 0), projection.element(3, 1), projection.element(3, 2),
@@ -226,27 +239,37 @@ void HLRProjectedModel::setExactTolerances() {
         kExactRoundingTolerance * largestMagnitude({lo3.x, lo3.y, lo3.z, hi3.x, hi3.y, hi3.z});
 }
 
-// An edge seen end-on projects to a dot: it would draw nothing, so it neither draws nor gets hidden.
 void HLRProjectedModel::leaveOutDots() {
-    const auto leaveOut = [](std::vector<HLRProjectedTriangleEdge>& edges) {
-        for (HLRProjectedTriangleEdge& edge : edges) {
-            if (edge.startVertex()->screenPosition.distanceTo(edge.endVertex()->screenPosition) <=
-                sm_dExactTolerance2D) {
-                edge.setValid(false);
-            }
-        }
-    };
     for (HLRProjectedTriangleData& data : m_triangleData) {
-        leaveOut(data.edges());
+        leaveOutDotsOf(data.edges());
     }
     for (HLRProjectedShell& shell : m_shells) {
-        leaveOut(shell.freeEdges().edges());
+        leaveOutDotsOf(shell.freeEdges().edges());
     }
 }
 
+// The lines lie on the model's triangles, so they fit the grids of the packed boxes installed by the
+// build; they get their boxes, and are left out near the eye or as dots, as the edges were.
+void HLRProjectedModel::findIntersectionLines() {
+    HLRIntersectionFinder finder(m_triangleData);
+    m_intersectionLines.addIntersectionLines(finder.find());
+    HLRBox2D unused2D;
+    HLRBox3D unused3D;
+    m_intersectionLines.computeExtents(unused2D, unused3D);
+    boxEdges(m_intersectionLines.edges());
+    if (sm_bExactHiding) {
+        leaveOutDotsOf(m_intersectionLines.edges());
+    }
+    m_edgeCount += static_cast<std::uint32_t>(m_intersectionLines.edges().size());
+}
+
 // Progress jumps when the pass completes: the parallel loop reports nothing and cannot be cancelled.
+// The intersection lines, when asked for, are found first: they are edges to hide like the others.
 void HLRProjectedModel::mainProcess() {
     HLRProgressObservableProc::startProcess("HLRProjectedModel::execute", 1);
+    if (m_withIntersectionLines) {
+        findIntersectionLines();
+    }
     HLRProgressObservableProc::startProcess("HLRProjectedModel::mainProcess", static_cast<int>(m_edgeCount));
     HLRWindowQueryTraverser::Tree tree;
     const std::vector<HLRProjectedTriangleEdge*> edges = edgesToHide();
@@ -294,6 +317,7 @@ std::vector<HLRProjectedTriangleEdge*> HLRProjectedModel::edgesToHide() {
     for (HLRProjectedShell& shell : m_shells) {
         collect(shell.freeEdges().edges());
     }
+    collect(m_intersectionLines.edges());
     return result;
 }
 

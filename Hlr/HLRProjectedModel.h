@@ -6,6 +6,7 @@
 #include "Hlr/HLRBoundingBox3D.h"
 #include "Hlr/HLRBox3D.h"
 #include "Hlr/HLRHidingBucketHolder.h"
+#include "Hlr/HLRProjectedFreeEdgeData.h"
 #include "Hlr/HLRProjectedShell.h"
 #include "Hlr/HLRProjectedTriangleData.h"
 #include "Hlr/HLRSequentExecutable.h"
@@ -54,6 +55,10 @@ public:
     const std::vector<HLRProjectedTriangleData>& triangleData() const { return m_triangleData; }
     std::vector<HLRProjectedTriangleData>& triangleData() { return m_triangleData; }
     std::uint32_t edgeCount() const { return m_edgeCount; }
+    // Intersection lines (HLRPolyAlgo::intersectionLines), copied at construction and at set; the
+    // lines themselves are found at the start of the hide pass.
+    bool withIntersectionLines() const { return m_withIntersectionLines; }
+    const HLRProjectedFreeEdgeData& intersectionLines() const { return m_intersectionLines; }
 
     // What the hide pass works on: every projected triangle, and the feature edges still to hide.
     std::vector<HLRProjectedTriangle*> hiders();
@@ -72,6 +77,8 @@ public:
     // preProcess, scale with the model: how far outside a triangle's outline a point still counts as
     // covered, and how far behind the triangle's plane a point must lie to be hidden.
     static bool sm_bExactHiding;
+    static constexpr double EXACT_RELATIVE_TOLERANCE = 1e-8;
+    static constexpr double EXACT_ROUNDING_TOLERANCE = 1e-13;
     static double sm_dExactTolerance2D;
     static double sm_dExactTolerance3D;
     // From the projector at construction and at set: the centre of projection in view coordinates,
@@ -89,6 +96,7 @@ private:
     void boxEdges(std::vector<HLRProjectedTriangleEdge>& edges) const;
     void setExactTolerances();
     void leaveOutDots();
+    void findIntersectionLines();
 
     const HLRModel* m_model = nullptr;
     const HLRProjector* m_projector = nullptr;
@@ -100,6 +108,8 @@ private:
     std::vector<HLRProjectedShell> m_shells;
     std::vector<HLRProjectedTriangleData> m_triangleData;
     std::uint32_t m_edgeCount = 0;
+    bool m_withIntersectionLines = false;
+    HLRProjectedFreeEdgeData m_intersectionLines{nullptr};
 };
 
 } // namespace KvHLR

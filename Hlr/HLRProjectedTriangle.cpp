@@ -418,7 +418,7 @@ void HLRProjectedTriangle::hidePerspective(HLRProjectedTriangleEdge& edge) const
     const HLRProjectedTriangleVertex* P = edge.startVertex();
     const HLRProjectedTriangleVertex* Q = edge.endVertex();
     if (m_nearRegion || !edge.boundingBox2D().overlaps(boundingBox2D()) || (isCorner(P) && isCorner(Q)) ||
-        !mayLieBehind(edge)) {
+        edge.leftTriangle() == this || edge.rightTriangle() == this || !mayLieBehind(edge)) {
         return;
     }
     const double tol = HLRProjectedModel::sm_dTolerance2D;

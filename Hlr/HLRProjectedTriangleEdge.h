@@ -32,6 +32,10 @@ public:
     static int OUTER_SILHOUETTE_EDGE;
     static int FREE_EDGE;
     static int DIMENSION_LINE;
+    // An intersection line: where two triangles that share no vertex pass through each other. Such an
+    // edge is also a FREE_EDGE (a line of its own, not a side shared by triangles), so its strokes are
+    // cut, renewed and joined with the free edges; this flag tells the drawing it apart.
+    static int INTERSECTION_EDGE;
 
     // Masks selecting line kinds.
     static int VISIBLE_MASK;
@@ -52,7 +56,8 @@ public:
     static int DIMENSION_LINE_MASK;
     static int ALL_MASK;
 
-    // Either triangle may be null (a boundary or a free edge).
+    // Either triangle may be null (a boundary or a free edge). An intersection line's triangles are the
+    // two it lies on, which never hide it.
     HLRProjectedTriangleEdge(const HLRProjectedTriangleVertex* startVertex,
                              const HLRProjectedTriangleVertex* endVertex,
                              const HLRProjectedTriangle* leftTriangle,
@@ -78,6 +83,7 @@ public:
     void setType(double sharpEdgeAngle);
     void setTypeAsFreeEdge() { m_type = FREE_EDGE; }
     void setTypeAsDimensionLine() { m_type = DIMENSION_LINE; }
+    void setTypeAsIntersectionLine() { m_type = FREE_EDGE | INTERSECTION_EDGE; }
     // Smooth and unclassified edges draw nothing.
     bool isFeatureLine() const { return (m_type & ALL_MASK) != 0; }
 

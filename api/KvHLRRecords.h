@@ -47,7 +47,8 @@ struct KVHLR_API UserPolyline {
 
 // One polyline of the drawing, in the drawing plane and in world length units.
 // kind: 0 visible silhouette, 1 hidden line, 2 visible concave sharp edge, 3 visible convex sharp
-// edge, 5 any other visible line; lines made from a UserPolyline keep the caller's kind.
+// edge, 5 any other visible line, 6 visible intersection line (only with
+// HLRPolyAlgo::setIntersectionLines); lines made from a UserPolyline keep the caller's kind.
 struct KVHLR_API StrokeLine {
     std::vector<ON_2dPoint> points;
     std::int32_t kind = 0;

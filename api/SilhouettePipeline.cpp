@@ -34,6 +34,8 @@ std::optional<std::int32_t> kindOfStroke(int type, ProjectorCriteria const& crit
     const auto shown = [](bool show, std::int32_t kind) {
         return show ? std::optional<std::int32_t>(kind) : std::nullopt;
     };
+    if ((type & Edge::INTERSECTION_EDGE) && (type & Edge::VISIBLE_MASK))
+        return 6;
     switch (Edge::lineKindOf(type, false)) {
     case Edge::LineKind::HIDDEN:
     case Edge::LineKind::HIDDEN_FREE_EDGE:

@@ -67,6 +67,8 @@ bool draw(Scene& scene, std::vector<StrokeLine>& lines) {
 
 std::set<std::int32_t> allowedKinds(Scene const& scene) {
     std::set<std::int32_t> kinds{5};
+    if (HLRPolyAlgo::intersectionLines())
+        kinds.insert(6);
     ProjectorCriteria const& c = scene.criteria;
     for (auto [shown, kind] : {std::pair{c.showSilhouette, 0}, std::pair{c.showHiddenLine, 1},
                                std::pair{c.showConcaveSharpEdge, 2}, std::pair{c.showConvexSharpEdge, 3}})
@@ -87,9 +89,10 @@ void checkDrawing(Scene const& scene, std::vector<StrokeLine> const& lines) {
     }
 }
 
-// One call in one hide mode; the scene is decoded afresh, since a call empties the caller's polygon.
+// One call in one mode; the scene is decoded afresh, since a call empties the caller's polygon.
 void drawOnce(const std::uint8_t* data, std::size_t size, bool exact) {
     HLRPolyAlgo::setExactHiding(exact);
+    HLRPolyAlgo::setIntersectionLines(exact);
     KvHLRFuzz::FuzzBytes bytes(data, size);
     Scene scene = KvHLRFuzz::decodeScene(bytes);
     g_progressCalls = 0;
@@ -112,7 +115,7 @@ void drawOnce(const std::uint8_t* data, std::size_t size, bool exact) {
 
 } // namespace
 
-// Every input is drawn with the plain hide test and with exact hiding.
+// Every input is drawn with the plain hide test, and with exact hiding and intersection lines.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     drawOnce(data, size, false);
     drawOnce(data, size, true);

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "Hlr/HLRVector3D.h"
+
+#include <cstdint>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace KvHLR {
+
+class HLRProjectedTriangle;
+class HLRProjectedTriangleData;
+class HLRProjectedTriangleEdge;
+struct HLRProjectedTriangleVertex;
+
+// Where the model passes through itself: the segments along which two triangles that share no vertex
+// cross (two bodies, or two folds of one body), in world coordinates. Segments that continue one
+// another share their end point by index, so a line running across many triangles comes out as one
+// chain of segments.
+struct HLRIntersectionLines {
+    struct Segment {
+        std::uint32_t start;
+        std::uint32_t end;
+        // The two triangles the segment lies on, the first from the earlier store and position.
+        const HLRProjectedTriangle* first;
+        const HLRProjectedTriangle* second;
+    };
+    std::vector<HLRVector3D> points;
+    std::vector<Segment> segments;
+};
+
+// Finds the intersection lines of the projected model's triangles.
+//
+// In: the triangle stores after HLRProjectedTriangleData::project (vertices, triangles and classified
+// edges). Points within a tolerance of a triangle's plane count as lying in the plane: exact hiding's
+// share of the model's extent, plus the rounding of its largest coordinate.
+// Out: HLRIntersectionLines, in an order that depends on the model only, never on thread timing.
+//
+// Candidate pairs come from a uniform 3D grid over the triangles' boxes, each pair tested once, in
+// the cell where the overlap of their boxes starts; the cells are handed to the OpenMP threads in
+// blocks, and progress is reported (and a cancel answered) on the calling thread between blocks under
+// the stage "HLRIntersectionFinder::find".
+//
+// No segment comes from two triangles lying in one plane (faces resting on each other), from a touch
+// in a single point, from a stretch along an edge that the drawing shows anyway (a box standing on a
+// plate touches it along its own bottom edges), nor from a stretch along an undrawn edge where the
+// surface meets the other face without passing through it; a stretch along an undrawn edge where it
+// does pass through is reported once, for the edge's left triangle.
+class HLRIntersectionFinder {
+public:
+    explicit HLRIntersectionFinder(std::vector<HLRProjectedTriangleData>& triangleData);
+
+    HLRIntersectionLines find();
+
+    // One pair's segment, with what tells its ends apart and which edges it runs along (in the source).
+    struct Crossing;
+
+private:
+    struct Cell {
+        std::int32_t x, y, z;
+    };
+    // A triangle that can cross another (one with an area), and the grid cells its box spans.
+    struct Candidate {
+        const HLRProjectedTriangle* triangle;
+        Cell lo, hi;
+    };
+    void gatherCandidates();
+    void chooseCellSize();
+    void fileCandidates();
+    std::vector<Crossing> testPairs();
+    void testPairsOfBucket(std::uint32_t bucket, std::vector<Crossing>& found) const;
+    struct EdgeKeyHash {
+        std::size_t operator()(const std::pair<const HLRProjectedTriangleVertex*,
+                                               const HLRProjectedTriangleVertex*>& key) const;
+    };
+    using EdgeIndex = std::unordered_map<
+        std::pair<const HLRProjectedTriangleVertex*, const HLRProjectedTriangleVertex*>,
+        const HLRProjectedTriangleEdge*, EdgeKeyHash>;
+    bool keepsStretchAlongEdge(const Crossing& crossing, bool ofFirst, const EdgeIndex& edges) const;
+    HLRIntersectionLines chain(const std::vector<Crossing>& crossings) const;
+
+    template <typename Visit> void forEachBucketOf(const Candidate& candidate, Visit visit) const;
+    std::uint32_t bucketOf(std::int32_t x, std::int32_t y, std::int32_t z) const;
+
+    std::vector<HLRProjectedTriangleData>* m_triangleData;
+    double m_tolerance = 0.0;
+    std::vector<Candidate> m_candidates;
+    HLRVector3D m_origin;
+    double m_cellSize = 0.0;
+    // The candidates filed by the hash of each cell they span: bucket b holds the positions
+    // m_bucketStart[b] .. m_bucketStart[b + 1] - 1 of m_filed.
+    std::uint32_t m_bucketMask = 0;
+    std::vector<std::uint32_t> m_bucketStart;
+    std::vector<std::uint32_t> m_filed;
+};
+
+} // namespace KvHLR
