@@ -1,5 +1,6 @@
 #include "Hlr/HLRIntersectionFinder.h"
 
+#include "Hlr/HLRHugePages.h"
 #include "Hlr/HLRProgressObservableProc.h"
 #include "Hlr/HLRProjectedModel.h"
 #include "Hlr/HLRProjectedTriangle.h"
@@ -10,6 +11,7 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <exception>
 #include <functional>
@@ -22,7 +24,9 @@ namespace {
 
 const char* const FIND_STAGE = "HLRIntersectionFinder::find";
 // Progress is reported this many times while the pairs are tested.
-constexpr int kProgressSteps = 64;
+constexpr int kProgressSteps = 16;
+// A cell is this many times as wide as the median triangle: a triangle spans about two cells a side.
+constexpr double kCellsPerTriangle = 2.0;
 // The grid's cells hold at most this many entries per candidate on average, however the triangles'
 // sizes vary; and no axis has more cells than this.
 constexpr double kMaxEntriesPerCandidate = 8.0;
@@ -30,6 +34,8 @@ constexpr double kMaxCellsPerAxis = 1 << 20;
 // Unit normals whose cross product is shorter than this belong to planes taken as parallel: the
 // direction of their common line is rounding noise.
 constexpr double kParallelSine = 1e-12;
+// Buckets holding more triangles than this are worth sorting by plane first.
+constexpr std::size_t kCrowdedBucket = 16;
 
 using Vertex = HLRProjectedTriangleVertex;
 
@@ -55,27 +61,26 @@ struct EndKeyHash {
     }
 };
 
-// A triangle in world coordinates with its unit normal; `valid` is false for one without an area.
+// A candidate's plane: its unit normal and offset; `valid` is false for a triangle without an area.
 struct Geometry {
-    const HLRProjectedTriangle* triangle;
-    HLRVector3D position[3];
+    const HLRIntersectionFinder::Candidate* candidate;
     HLRVector3D normal;
     double offset = 0.0;
     bool valid = false;
 
-    explicit Geometry(const HLRProjectedTriangle* t) : triangle(t) {
-        for (int i = 0; i < 3; ++i)
-            position[i] = worldPosition(t->vertex(i));
-        const HLRVector3D n = cross(position[1] - position[0], position[2] - position[0]);
+    explicit Geometry(const HLRIntersectionFinder::Candidate& c) : candidate(&c) {
+        const HLRVector3D n = cross(c.position[1] - c.position[0], c.position[2] - c.position[0]);
         const double size = length(n);
         if (size > 0.0 && std::isfinite(size)) {
             normal = n / size;
-            offset = dot(normal, position[0]);
+            offset = dot(normal, c.position[0]);
             valid = true;
         }
     }
 
-    const Vertex* corner(int i) const { return triangle->vertex(i); }
+    const HLRProjectedTriangle* triangle() const { return candidate->triangle; }
+    const Vertex* corner(int i) const { return candidate->corner[i]; }
+    const HLRVector3D& position(int i) const { return candidate->position[i]; }
     // Signed distance from the plane, zero within the tolerance.
     double distance(const HLRVector3D& x, double tolerance) const {
         const double d = dot(normal, x) - offset;
@@ -88,10 +93,10 @@ std::pair<const Vertex*, const Vertex*> edgeKey(const Vertex* a, const Vertex* b
     return std::less<const Vertex*>()(a, b) ? std::make_pair(a, b) : std::make_pair(b, a);
 }
 
-bool shareCorner(const HLRProjectedTriangle* a, const HLRProjectedTriangle* b) {
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            if (a->vertex(i) == b->vertex(j))
+bool shareCorner(const HLRIntersectionFinder::Candidate& a, const HLRIntersectionFinder::Candidate& b) {
+    for (const Vertex* u : a.corner)
+        for (const Vertex* v : b.corner)
+            if (u == v)
                 return true;
     return false;
 }
@@ -128,7 +133,7 @@ PlaneCut planeCut(const Geometry& own, const Geometry& other, double tolerance) 
     int positive = 0;
     int negative = 0;
     for (int i = 0; i < 3; ++i) {
-        d[i] = other.distance(own.position[i], tolerance);
+        d[i] = other.distance(own.position(i), tolerance);
         positive += d[i] > 0.0;
         negative += d[i] < 0.0;
     }
@@ -144,7 +149,7 @@ PlaneCut planeCut(const Geometry& own, const Geometry& other, double tolerance) 
     for (int i = 0; i < 3 && count < 2; ++i) {
         if (d[i] == 0.0) {
             const Vertex* v = own.corner(i);
-            cut.ends[count++] = {own.position[i], EndKey{v, v, nullptr}, 0.0};
+            cut.ends[count++] = {own.position(i), EndKey{v, v, nullptr}, 0.0};
             zeros[zeroCount++] = i;
         }
     }
@@ -158,8 +163,8 @@ PlaneCut planeCut(const Geometry& own, const Geometry& other, double tolerance) 
             if (std::less<const Vertex*>()(own.corner(v), own.corner(u)))
                 std::swap(u, v);
             const double share = d[u] / (d[u] - d[v]);
-            const HLRVector3D point = own.position[u] + (own.position[v] - own.position[u]) * share;
-            cut.ends[count++] = {point, EndKey{own.corner(u), own.corner(v), other.triangle}, 0.0};
+            const HLRVector3D point = own.position(u) + (own.position(v) - own.position(u)) * share;
+            cut.ends[count++] = {point, EndKey{own.corner(u), own.corner(v), other.triangle()}, 0.0};
         }
     }
     if (count < 2)
@@ -231,15 +236,20 @@ void HLRIntersectionFinder::gatherCandidates() {
     std::size_t count = 0;
     for (const HLRProjectedTriangleData& data : *m_triangleData)
         count += data.triangles().size();
-    m_candidates.reserve(count);
+    HLRHugePages::reserve(m_candidates, count);
     HLRBox3D extent;
     for (const HLRProjectedTriangleData& data : *m_triangleData) {
         for (const HLRProjectedTriangle& triangle : data.triangles()) {
-            if (!Geometry(&triangle).valid)
+            Candidate c{&triangle, {}, {}};
+            for (int i = 0; i < 3; ++i) {
+                c.corner[i] = triangle.vertex(i);
+                c.position[i] = worldPosition(c.corner[i]);
+            }
+            if (!Geometry(c).valid)
                 continue;
-            m_candidates.push_back({&triangle, {}, {}});
-            for (int i = 0; i < 3; ++i)
-                extent.add(worldPosition(triangle.vertex(i)));
+            for (const HLRVector3D& p : c.position)
+                extent.add(p);
+            m_candidates.push_back(c);
         }
     }
     if (!extent.isValid())
@@ -262,50 +272,62 @@ void HLRIntersectionFinder::chooseCellSize() {
     HLRVector3D far = m_origin;
     for (const Candidate& c : m_candidates) {
         HLRBox3D box;
-        for (int i = 0; i < 3; ++i)
-            box.add(worldPosition(c.triangle->vertex(i)));
+        for (const HLRVector3D& p : c.position)
+            box.add(p);
         sizes.push_back(static_cast<float>(std::max({box.width(), box.height(), box.depth()})));
         far = HLRVector3D(std::max(far.x, box.max().x), std::max(far.y, box.max().y), std::max(far.z, box.max().z));
     }
     std::nth_element(sizes.begin(), sizes.begin() + sizes.size() / 2, sizes.end());
     const double span = std::max({far.x - m_origin.x, far.y - m_origin.y, far.z - m_origin.z});
-    m_cellSize = std::max({static_cast<double>(sizes[sizes.size() / 2]), span / kMaxCellsPerAxis,
+    m_cellSize = std::max({kCellsPerTriangle * static_cast<double>(sizes[sizes.size() / 2]), span / kMaxCellsPerAxis,
                            4.0 * m_tolerance, std::numeric_limits<double>::min()});
     const double budget = kMaxEntriesPerCandidate * static_cast<double>(m_candidates.size());
     for (;;) {
         double entries = 0.0;
-        for (Candidate& c : m_candidates) {
-            HLRBox3D box;
-            for (int i = 0; i < 3; ++i)
-                box.add(worldPosition(c.triangle->vertex(i)));
-            const auto cellOf = [this](double value, double origin) {
-                return static_cast<std::int32_t>(std::floor((value - origin) / m_cellSize));
-            };
-            const HLRVector3D lo = box.min() - HLRVector3D(1.0, 1.0, 1.0) * m_tolerance;
-            const HLRVector3D hi = box.max() + HLRVector3D(1.0, 1.0, 1.0) * m_tolerance;
-            c.lo = {cellOf(lo.x, m_origin.x), cellOf(lo.y, m_origin.y), cellOf(lo.z, m_origin.z)};
-            c.hi = {cellOf(hi.x, m_origin.x), cellOf(hi.y, m_origin.y), cellOf(hi.z, m_origin.z)};
-            entries += double(c.hi.x - c.lo.x + 1) * double(c.hi.y - c.lo.y + 1) * double(c.hi.z - c.lo.z + 1);
-        }
+        for (const Candidate& c : m_candidates)
+            entries += static_cast<double>(cellsOf(c).count());
         if (entries <= budget)
             return;
         m_cellSize *= 2.0;
     }
 }
 
+HLRIntersectionFinder::CellRange HLRIntersectionFinder::cellsOf(const Candidate& c) const {
+    const auto cellOf = [this](double value, double origin) {
+        return static_cast<std::int32_t>(std::floor((value - origin) / m_cellSize));
+    };
+    HLRBox3D box;
+    for (const HLRVector3D& p : c.position)
+        box.add(p);
+    const HLRVector3D lo = box.min() - HLRVector3D(1.0, 1.0, 1.0) * m_tolerance;
+    const HLRVector3D hi = box.max() + HLRVector3D(1.0, 1.0, 1.0) * m_tolerance;
+    return {{cellOf(lo.x, m_origin.x), cellOf(lo.y, m_origin.y), cellOf(lo.z, m_origin.z)},
+            {cellOf(hi.x, m_origin.x), cellOf(hi.y, m_origin.y), cellOf(hi.z, m_origin.z)}};
+}
+
+// The cell's Morton code, cut to the table: neighbouring cells fall into neighbouring buckets, so that
+// the buckets, tested in order, visit the model region by region and find its triangles in the cache.
 std::uint32_t HLRIntersectionFinder::bucketOf(std::int32_t x, std::int32_t y, std::int32_t z) const {
-    const std::uint64_t h = static_cast<std::uint64_t>(static_cast<std::uint32_t>(x)) * 0x9E3779B97F4A7C15ull ^
-                            static_cast<std::uint64_t>(static_cast<std::uint32_t>(y)) * 0xC2B2AE3D27D4EB4Full ^
-                            static_cast<std::uint64_t>(static_cast<std::uint32_t>(z)) * 0x165667B19E3779F9ull;
-    return static_cast<std::uint32_t>((h ^ (h >> 29)) & m_bucketMask);
+    const auto spread = [](std::uint32_t v) {
+        std::uint64_t r = v & 0x1FFFFFu;
+        r = (r | r << 32) & 0x1F00000000FFFFull;
+        r = (r | r << 16) & 0x1F0000FF0000FFull;
+        r = (r | r << 8) & 0x100F00F00F00F00Full;
+        r = (r | r << 4) & 0x10C30C30C30C30C3ull;
+        r = (r | r << 2) & 0x1249249249249249ull;
+        return r;
+    };
+    const std::uint64_t code = spread(static_cast<std::uint32_t>(x)) | spread(static_cast<std::uint32_t>(y)) << 1 |
+                               spread(static_cast<std::uint32_t>(z)) << 2;
+    return static_cast<std::uint32_t>(code & m_bucketMask);
 }
 
 // Calls visit(bucket) once for every bucket that one of the candidate's cells falls into.
-template <typename Visit> void HLRIntersectionFinder::forEachBucketOf(const Candidate& c, Visit visit) const {
+template <typename Visit> void HLRIntersectionFinder::forEachBucketOf(const Candidate& candidate, Visit visit) const {
     std::uint32_t small[8];
     std::vector<std::uint32_t> large;
-    const std::size_t cells =
-        std::size_t(c.hi.x - c.lo.x + 1) * std::size_t(c.hi.y - c.lo.y + 1) * std::size_t(c.hi.z - c.lo.z + 1);
+    const CellRange c = cellsOf(candidate);
+    const std::size_t cells = c.count();
     std::uint32_t* buckets = small;
     if (cells > 8) {
         large.resize(cells);
@@ -325,52 +347,141 @@ template <typename Visit> void HLRIntersectionFinder::forEachBucketOf(const Cand
 void HLRIntersectionFinder::fileCandidates() {
     std::size_t entries = 0;
     for (const Candidate& c : m_candidates)
-        entries += std::size_t(c.hi.x - c.lo.x + 1) * std::size_t(c.hi.y - c.lo.y + 1) *
-                   std::size_t(c.hi.z - c.lo.z + 1);
+        entries += cellsOf(c).count();
     std::uint32_t buckets = 1;
     while (buckets < entries && buckets < (1u << 31))
         buckets <<= 1;
     m_bucketMask = buckets - 1;
+    HLRHugePages::reserve(m_bucketStart, std::size_t(buckets) + 1);
     m_bucketStart.assign(std::size_t(buckets) + 1, 0);
     for (const Candidate& c : m_candidates)
         forEachBucketOf(c, [this](std::uint32_t b) { ++m_bucketStart[b + 1]; });
     for (std::size_t b = 1; b < m_bucketStart.size(); ++b)
         m_bucketStart[b] += m_bucketStart[b - 1];
+    HLRHugePages::reserve(m_filed, m_bucketStart.back());
     m_filed.resize(m_bucketStart.back());
-    std::vector<std::uint32_t> next(m_bucketStart.begin(), m_bucketStart.end() - 1);
+    std::vector<std::uint32_t> next;
+    HLRHugePages::reserve(next, buckets);
+    next.assign(m_bucketStart.begin(), m_bucketStart.end() - 1);
     for (std::uint32_t i = 0; i < m_candidates.size(); ++i)
         forEachBucketOf(m_candidates[i], [this, &next, i](std::uint32_t b) { m_filed[next[b]++] = i; });
 }
 
+struct HLRIntersectionFinder::Member {
+    // The box, grown by the tolerance, in single precision rounded outwards: only to skip pairs.
+    float lo[3];
+    float hi[3];
+    std::uint32_t candidate;
+    // The triangle's plane, rounded, where the bucket is crowded: members with equal planes lie in one
+    // plane (within a millionth of a radian and of the model's size) and cannot cross. Faces
+    // tessellated into fans of slivers fill cells with hundreds of those.
+    std::array<std::int64_t, 4> plane{};
+
+    Member(const Candidate& c, std::uint32_t index, double tolerance) : candidate(index) {
+        for (int axis = 0; axis < 3; ++axis) {
+            const auto at = [axis](const HLRVector3D& p) { return axis == 0 ? p.x : axis == 1 ? p.y : p.z; };
+            const double low = std::min({at(c.position[0]), at(c.position[1]), at(c.position[2])});
+            const double high = std::max({at(c.position[0]), at(c.position[1]), at(c.position[2])});
+            lo[axis] = std::nextafter(static_cast<float>(low - tolerance), -INFINITY);
+            hi[axis] = std::nextafter(static_cast<float>(high + tolerance), INFINITY);
+        }
+    }
+
+    void setPlane(const Candidate& c, double planeQuantum) {
+        const Geometry g(c);
+        const HLRVector3D& n = g.normal;
+        // Both windings of one plane get one key: the normal's largest component is made positive.
+        const double largest = std::fabs(n.x) >= std::max(std::fabs(n.y), std::fabs(n.z))
+                                   ? n.x
+                                   : (std::fabs(n.y) >= std::fabs(n.z) ? n.y : n.z);
+        const double sign = largest < 0.0 ? -1.0 : 1.0;
+        plane = {std::llround(sign * n.x * 1e6), std::llround(sign * n.y * 1e6), std::llround(sign * n.z * 1e6),
+                 std::llround(sign * g.offset / planeQuantum)};
+    }
+
+    bool overlapsInYAndZ(const Member& o) const {
+        return lo[1] <= o.hi[1] && o.lo[1] <= hi[1] && lo[2] <= o.hi[2] && o.lo[2] <= hi[2];
+    }
+};
+
 // A pair shares several cells, and cells share buckets: it is tested only in the bucket of the cell
-// where the overlap of the two cell ranges starts, where both are filed once.
-void HLRIntersectionFinder::testPairsOfBucket(std::uint32_t bucket, std::vector<Crossing>& found) const {
+// where the overlap of the two cell ranges starts, where both are filed once. The members are swept
+// along x, so that only pairs whose boxes overlap are looked at.
+void HLRIntersectionFinder::testPairsOfBucket(std::uint32_t bucket, std::vector<Member>& members,
+                                              std::vector<Crossing>& found) const {
     const std::uint32_t begin = m_bucketStart[bucket];
     const std::uint32_t end = m_bucketStart[bucket + 1];
-    for (std::uint32_t i = begin; i + 1 < end; ++i) {
-        const Candidate& a = m_candidates[m_filed[i]];
-        for (std::uint32_t j = i + 1; j < end; ++j) {
-            const Candidate& b = m_candidates[m_filed[j]];
-            const Cell start{std::max(a.lo.x, b.lo.x), std::max(a.lo.y, b.lo.y), std::max(a.lo.z, b.lo.z)};
-            if (start.x > std::min(a.hi.x, b.hi.x) || start.y > std::min(a.hi.y, b.hi.y) ||
-                start.z > std::min(a.hi.z, b.hi.z) || bucketOf(start.x, start.y, start.z) != bucket ||
-                shareCorner(a.triangle, b.triangle))
-                continue;
-            const Geometry ga(a.triangle);
-            const Geometry gb(b.triangle);
-            Crossing crossing;
-            if (crossTriangles(ga, gb, m_tolerance, crossing)) {
-                crossing.first = m_filed[i];
-                crossing.second = m_filed[j];
-                found.push_back(crossing);
-            }
+    if (end - begin < 2)
+        return;
+    members.clear();
+    for (std::uint32_t i = begin; i < end; ++i)
+        members.emplace_back(m_candidates[m_filed[i]], m_filed[i], m_tolerance);
+    // Where most members of a bucket lie in one plane (a face tessellated into a fan of slivers), they are
+    // sorted by plane and only members of different planes are paired. Otherwise they are swept along
+    // x, so that only members whose boxes overlap there are paired.
+    bool byPlane = false;
+    if (members.size() > kCrowdedBucket) {
+        for (Member& m : members)
+            m.setPlane(m_candidates[m.candidate], 1000.0 * m_tolerance);
+        std::sort(members.begin(), members.end(), [](const Member& x, const Member& y) {
+            return x.plane != y.plane ? x.plane < y.plane : x.candidate < y.candidate;
+        });
+        std::size_t largest = 0;
+        for (std::size_t i = 0, j = 0; i < members.size(); i = j) {
+            while (j < members.size() && members[j].plane == members[i].plane)
+                ++j;
+            largest = std::max(largest, j - i);
         }
+        byPlane = 2 * largest >= members.size();
+    }
+    if (!byPlane) {
+        std::sort(members.begin(), members.end(), [](const Member& x, const Member& y) {
+            return x.lo[0] != y.lo[0] ? x.lo[0] < y.lo[0] : x.candidate < y.candidate;
+        });
+    }
+    std::size_t nextPlane = 0;
+    for (std::size_t i = 0; i + 1 < members.size(); ++i) {
+        const Member& a = members[i];
+        std::size_t j = i + 1;
+        if (byPlane) {
+            if (i == nextPlane)
+                while (nextPlane < members.size() && members[nextPlane].plane == a.plane)
+                    ++nextPlane;
+            j = nextPlane;
+        }
+        for (; j < members.size(); ++j) {
+            const Member& b = members[j];
+            if (!byPlane && b.lo[0] > a.hi[0])
+                break;
+            if (b.lo[0] <= a.hi[0] && a.lo[0] <= b.hi[0] && a.overlapsInYAndZ(b))
+                testPair(a.candidate, b.candidate, bucket, found);
+        }
+    }
+}
+
+// Tests two candidates whose boxes overlap, where the overlap of their cell ranges starts in `bucket`.
+void HLRIntersectionFinder::testPair(std::uint32_t a, std::uint32_t b, std::uint32_t bucket,
+                                     std::vector<Crossing>& found) const {
+    const Candidate& ca = m_candidates[std::min(a, b)];
+    const Candidate& cb = m_candidates[std::max(a, b)];
+    if (shareCorner(ca, cb))
+        return;
+    const CellRange ra = cellsOf(ca);
+    const CellRange rb = cellsOf(cb);
+    if (bucketOf(std::max(ra.lo.x, rb.lo.x), std::max(ra.lo.y, rb.lo.y), std::max(ra.lo.z, rb.lo.z)) != bucket)
+        return;
+    Crossing crossing;
+    if (crossTriangles(Geometry(ca), Geometry(cb), m_tolerance, crossing)) {
+        crossing.first = std::min(a, b);
+        crossing.second = std::max(a, b);
+        found.push_back(crossing);
     }
 }
 
 std::vector<HLRIntersectionFinder::Crossing> HLRIntersectionFinder::testPairs() {
     const std::uint32_t bucketCount = m_bucketMask + 1;
     std::vector<std::vector<Crossing>> perThread(static_cast<std::size_t>(omp_get_max_threads()));
+    std::vector<std::vector<Member>> scratch(perThread.size());
     std::exception_ptr failure;
     for (int step = 0; step < kProgressSteps; ++step) {
         const auto from = static_cast<std::int64_t>(std::uint64_t(bucketCount) * step / kProgressSteps);
@@ -378,8 +489,8 @@ std::vector<HLRIntersectionFinder::Crossing> HLRIntersectionFinder::testPairs() 
 #pragma omp parallel for schedule(dynamic, 4096)
         for (std::int64_t b = from; b < to; ++b) {
             try {
-                testPairsOfBucket(static_cast<std::uint32_t>(b),
-                                  perThread[static_cast<std::size_t>(omp_get_thread_num())]);
+                const auto thread = static_cast<std::size_t>(omp_get_thread_num());
+                testPairsOfBucket(static_cast<std::uint32_t>(b), scratch[thread], perThread[thread]);
             } catch (...) {
 #pragma omp critical(KvHLRIntersectionFailure)
                 if (!failure)
@@ -407,11 +518,11 @@ bool HLRIntersectionFinder::keepsStretchAlongEdge(const Crossing& crossing, bool
     const std::int8_t* along = ofFirst ? crossing.alongFirst : crossing.alongSecond;
     if (along[0] < 0)
         return true;
-    const Geometry own(m_candidates[ofFirst ? crossing.first : crossing.second].triangle);
-    const Geometry other(m_candidates[ofFirst ? crossing.second : crossing.first].triangle);
+    const Geometry own(m_candidates[ofFirst ? crossing.first : crossing.second]);
+    const Geometry other(m_candidates[ofFirst ? crossing.second : crossing.first]);
     const auto found = edges.find(edgeKey(own.corner(along[0]), own.corner(along[1])));
     const HLRProjectedTriangleEdge* edge = found == edges.end() ? nullptr : found->second;
-    if (edge == nullptr || edge->isFeatureLine() || edge->leftTriangle() != own.triangle ||
+    if (edge == nullptr || edge->isFeatureLine() || edge->leftTriangle() != own.triangle() ||
         edge->rightTriangle() == nullptr)
         return false;
     const auto apexDistance = [&other, this](const HLRProjectedTriangle* t, const HLRProjectedTriangleEdge* e) {
@@ -434,13 +545,24 @@ HLRIntersectionLines HLRIntersectionFinder::chain(const std::vector<Crossing>& c
             lines.points.push_back(end.point);
         return inserted.first->second;
     };
-    // Stretches along edges are rare (bodies resting on each other): the edges are looked up only then.
+    // Stretches along edges are rare (bodies resting on each other): only their edges are looked up.
     EdgeIndex edges;
-    if (std::any_of(crossings.begin(), crossings.end(),
-                    [](const Crossing& c) { return c.alongFirst[0] >= 0 || c.alongSecond[0] >= 0; })) {
-        for (const HLRProjectedTriangleData& data : *m_triangleData)
-            for (const HLRProjectedTriangleEdge& edge : data.edges())
-                edges.emplace(edgeKey(edge.startVertex(), edge.endVertex()), &edge);
+    for (const Crossing& crossing : crossings) {
+        for (bool ofFirst : {true, false}) {
+            const std::int8_t* along = ofFirst ? crossing.alongFirst : crossing.alongSecond;
+            const Candidate& own = m_candidates[ofFirst ? crossing.first : crossing.second];
+            if (along[0] >= 0)
+                edges.emplace(edgeKey(own.corner[along[0]], own.corner[along[1]]), nullptr);
+        }
+    }
+    if (!edges.empty()) {
+        for (const HLRProjectedTriangleData& data : *m_triangleData) {
+            for (const HLRProjectedTriangleEdge& edge : data.edges()) {
+                const auto found = edges.find(edgeKey(edge.startVertex(), edge.endVertex()));
+                if (found != edges.end())
+                    found->second = &edge;
+            }
+        }
     }
     for (const Crossing& crossing : crossings) {
         if (!keepsStretchAlongEdge(crossing, true, edges) || !keepsStretchAlongEdge(crossing, false, edges))

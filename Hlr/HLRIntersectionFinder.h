@@ -53,23 +53,29 @@ public:
 
     HLRIntersectionLines find();
 
-    // One pair's segment, with what tells its ends apart and which edges it runs along (in the source).
-    struct Crossing;
-
-private:
+    // The working records, named here for the source's helpers.
     struct Cell {
         std::int32_t x, y, z;
     };
-    // A triangle that can cross another (one with an area), and the grid cells its box spans.
+    // A triangle that can cross another (one with an area): its corners and their world positions,
+    // kept together so that testing a pair reads no other memory.
     struct Candidate {
         const HLRProjectedTriangle* triangle;
-        Cell lo, hi;
+        const HLRProjectedTriangleVertex* corner[3];
+        HLRVector3D position[3];
     };
+    // One pair's segment, with what tells its ends apart and which edges it runs along.
+    struct Crossing;
+
+private:
     void gatherCandidates();
     void chooseCellSize();
     void fileCandidates();
     std::vector<Crossing> testPairs();
-    void testPairsOfBucket(std::uint32_t bucket, std::vector<Crossing>& found) const;
+    // A filed candidate with its geometry, worked out once per bucket rather than once per pair.
+    struct Member;
+    void testPairsOfBucket(std::uint32_t bucket, std::vector<Member>& members, std::vector<Crossing>& found) const;
+    void testPair(std::uint32_t a, std::uint32_t b, std::uint32_t bucket, std::vector<Crossing>& found) const;
     struct EdgeKeyHash {
         std::size_t operator()(const std::pair<const HLRProjectedTriangleVertex*,
                                                const HLRProjectedTriangleVertex*>& key) const;
@@ -82,6 +88,14 @@ private:
 
     template <typename Visit> void forEachBucketOf(const Candidate& candidate, Visit visit) const;
     std::uint32_t bucketOf(std::int32_t x, std::int32_t y, std::int32_t z) const;
+    // The cells that a candidate's box, grown by the tolerance, spans.
+    struct CellRange {
+        Cell lo, hi;
+        std::size_t count() const {
+            return std::size_t(hi.x - lo.x + 1) * std::size_t(hi.y - lo.y + 1) * std::size_t(hi.z - lo.z + 1);
+        }
+    };
+    CellRange cellsOf(const Candidate& candidate) const;
 
     std::vector<HLRProjectedTriangleData>* m_triangleData;
     double m_tolerance = 0.0;
