@@ -7,6 +7,7 @@
 #include "Hlr/HLRProjectedTriangleData.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
 #include "Hlr/HLRProjectedTriangleVertex.h"
+#include "Hlr/HLRWindowQueryTraverser.h"
 
 #include <omp.h>
 
@@ -480,13 +481,14 @@ void HLRIntersectionFinder::testPair(std::uint32_t a, std::uint32_t b, std::uint
 
 std::vector<HLRIntersectionFinder::Crossing> HLRIntersectionFinder::testPairs() {
     const std::uint32_t bucketCount = m_bucketMask + 1;
-    std::vector<std::vector<Crossing>> perThread(static_cast<std::size_t>(omp_get_max_threads()));
+    const int team = HLRWindowQueryTraverser::teamSize();
+    std::vector<std::vector<Crossing>> perThread(static_cast<std::size_t>(team));
     std::vector<std::vector<Member>> scratch(perThread.size());
     std::exception_ptr failure;
     for (int step = 0; step < kProgressSteps; ++step) {
         const auto from = static_cast<std::int64_t>(std::uint64_t(bucketCount) * step / kProgressSteps);
         const auto to = static_cast<std::int64_t>(std::uint64_t(bucketCount) * (step + 1) / kProgressSteps);
-#pragma omp parallel for schedule(dynamic, 4096)
+#pragma omp parallel for num_threads(team) schedule(dynamic, 4096)
         for (std::int64_t b = from; b < to; ++b) {
             try {
                 const auto thread = static_cast<std::size_t>(omp_get_thread_num());

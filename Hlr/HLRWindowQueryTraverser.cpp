@@ -19,17 +19,14 @@ std::int16_t depthField(std::uint32_t code) {
     return static_cast<std::int16_t>(code & 0x3FFu);
 }
 
-// The hide pass's team: the OpenMP setting, but never more than a few threads per processor. A host
-// that asks for tens of thousands would otherwise crash the OpenMP runtime, and more threads than
-// that gain nothing on edges that take microseconds each.
-int hideTeamSize() {
-    const int perMachine = std::max(64, 4 * static_cast<int>(std::thread::hardware_concurrency()));
-    return std::min(omp_get_max_threads(), perMachine);
-}
-
 } // namespace
 
 HLRWindowQueryTraverser::~HLRWindowQueryTraverser() = default;
+
+int HLRWindowQueryTraverser::teamSize() {
+    const int perMachine = std::max(64, 4 * static_cast<int>(std::thread::hardware_concurrency()));
+    return std::min(omp_get_max_threads(), perMachine);
+}
 
 std::vector<std::int16_t> HLRWindowQueryTraverser::nearestDepthsOf(
     const std::vector<HLRProjectedTriangle*>& triangles) {
@@ -80,7 +77,7 @@ void HLRWindowQueryTraverser::hideEdges(const Tree& tree,
     // An exception must not leave the parallel region: the first one is kept and thrown after it.
     std::exception_ptr failure;
     const std::vector<std::int16_t> nearestDepths = nearestDepthsOf(tree.items());
-#pragma omp parallel num_threads(hideTeamSize())
+#pragma omp parallel num_threads(teamSize())
     {
         HLRWindowQueryTraverser traverser(nearestDepths);
         // Edges take very different times (an edge hidden early stops its query), and where they do

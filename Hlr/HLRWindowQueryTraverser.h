@@ -51,6 +51,11 @@ public:
     // state of every edge comes out the same whatever the numbers of threads.
     static void hideEdges(const Tree& tree, const std::vector<HLRProjectedTriangleEdge*>& edges);
 
+    // The OpenMP team of the library's parallel loops: the OpenMP setting, but never more than a few
+    // threads per processor. A host that asks for tens of thousands would otherwise crash the OpenMP
+    // runtime, and more threads than that gain nothing on work items of microseconds.
+    static int teamSize();
+
 private:
     const std::vector<std::int16_t>* m_nearestDepths;
     HLRProjectedTriangleEdge* m_hiddenObject = nullptr;
