@@ -70,6 +70,7 @@ struct RawOptions {
     const CLI::Option* perspectiveOption = nullptr;
     bool noSilhouettes = false;
     bool noSharp = false;
+    bool noIntersections = false;
     std::string paper, orientation = "auto", scale, projection = "third", style = "classic";
     std::vector<std::string> lines;
     bool noTitle = false;
@@ -182,8 +183,8 @@ void addSheetOptions(CLI::App& app, Options& options, RawOptions& raw) {
         ->group(group);
     app.add_option("--line", raw.lines,
                    "Change one kind's pen, after --style: KIND=WIDTH[:DASH,GAP,...][:#RRGGBB] in mm, KIND "
-                   "one of visible, hidden, silhouettes, convex-sharp, concave-sharp, other-visible, title "
-                   "(e.g. --line hidden=0.25:3,1.5); may be repeated")
+                   "one of visible, hidden, silhouettes, convex-sharp, concave-sharp, other-visible, "
+                   "intersections, title (e.g. --line hidden=0.25:3,1.5); may be repeated")
         ->type_name("KIND=PEN")
         ->group(group);
 }
@@ -194,6 +195,9 @@ void addLineOptions(CLI::App& app, Options& options, RawOptions& raw) {
     app.add_flag("--no-silhouettes", raw.noSilhouettes, "Leave out the visible silhouettes and outlines")
         ->group(group);
     app.add_flag("--no-sharp", raw.noSharp, "Leave out the visible sharp edges, convex and concave")
+        ->group(group);
+    app.add_flag("--no-intersections", raw.noIntersections,
+                 "Leave out the lines where bodies (or folds of one body) pass through each other")
         ->group(group);
     app.add_option("--sharp-angle", options.sharpAngle,
                    "An edge is sharp when its faces meet at an angle below this many degrees (0-180)")
@@ -360,6 +364,7 @@ void finish(Options& options, const RawOptions& raw) {
         options.up = ON_3dVector(up->x, up->y, up->z);
     options.silhouettes = !raw.noSilhouettes;
     options.sharp = !raw.noSharp;
+    options.intersections = !raw.noIntersections;
     options.dashes = raw.dashes == "segments" ? HiddenDashes::Segments : HiddenDashes::Style;
     options.exactHiding = raw.hideTest == "exact";
     finishSheet(options, raw);

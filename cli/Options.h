@@ -44,6 +44,8 @@ struct Options {
     bool plotterOrder = true;
     // The library's exact hiding (on) or its plain arithmetic (--hide-test specified).
     bool exactHiding = true;
+    // The lines where bodies meet (off with --no-intersections).
+    bool intersections = true;
     // Paper, scale, arrangement and style; the model's name and the date are the run's to fill in.
     SheetOptions sheet;
 

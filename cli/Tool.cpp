@@ -174,6 +174,7 @@ Drawing draw(const Options& options, std::vector<MeshPart>&& parts, const KvHLR:
     drawOptions.sharpAngle = options.sharpAngle;
     drawOptions.separateBodyFaces = options.separateFaces;
     drawOptions.exact = options.exactHiding;
+    drawOptions.intersections = options.intersections;
     drawOptions.progress = [](double share) {
         showFraction(share);
         return true;

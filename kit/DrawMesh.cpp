@@ -39,14 +39,15 @@ KvHLR::ProjectorCriteria criteriaOf(const DrawOptions& options) {
     return criteria;
 }
 
-// Runs one library call with the options' hide test and hook; the lock keeps another drawing from
-// switching the process-wide hide test between this one's setting and its run.
+// Runs one library call with the options' hide test, intersection lines and hook; the lock keeps another
+// drawing from switching the process-wide modes between this one's setting and its run.
 template <typename Call>
 Drawing drawWith(const KvHLR::ViewInfoCriteria& camera, const DrawOptions& options, Call call) {
     static std::mutex lock;
     const KvHLR::ProjectorCriteria criteria = criteriaOf(options);
     const std::lock_guard<std::mutex> guard(lock);
     KvHLR::HLRPolyAlgo::setExactHiding(options.exact);
+    KvHLR::HLRPolyAlgo::setIntersectionLines(options.intersections);
     g_current = &options;
     g_hookFailure = nullptr;
     Drawing drawing;

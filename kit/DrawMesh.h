@@ -6,7 +6,8 @@
 // In:  a triangle soup (points and index triples) or the parts a mesh file was read into, a camera,
 //      and what to draw.
 // Out: the drawing: the camera and the lines (kind 0 visible silhouette, 1 hidden, 2 visible concave
-//      sharp edge, 3 visible convex sharp edge, 5 other visible), in the drawing plane's world units.
+//      sharp edge, 3 visible convex sharp edge, 5 other visible, 6 visible intersection line), in the
+//      drawing plane's world units.
 // Calls from several threads are safe; they take turns, as the library's own calls do.
 
 #include "kit/Drawing.h"
@@ -24,6 +25,7 @@ struct DrawOptions {
     double sharpAngle = 135.0; // faces meeting at an angle below this (degrees) make a sharp edge
     bool separateBodyFaces = false; // drawParts: borders between a body's faces are outlines
     bool exact = true;        // exact hiding (HLRPolyAlgo::setExactHiding), else the plain hide test
+    bool intersections = true; // lines where bodies meet (HLRPolyAlgo::setIntersectionLines)
     // Told the share done, 0 to 1, from the calling thread; returning false cancels the drawing.
     std::function<bool(double)> progress;
 };

@@ -5,22 +5,27 @@
 
 namespace kvhlr {
 
-const std::array<Layer, 5>& layers() {
-    static const std::array<Layer, 5> table{{
-        {1, "hidden", "Hidden lines"},
-        {0, "silhouettes", "Visible silhouettes"},
-        {3, "convex-sharp", "Convex sharp edges"},
-        {2, "concave-sharp", "Concave sharp edges"},
-        {5, "other-visible", "Other visible lines"},
+const std::array<Layer, kLayerCount>& layers() {
+    static const std::array<Layer, kLayerCount> table{{
+        {Hidden, "hidden", "Hidden lines"},
+        {VisibleSilhouette, "silhouettes", "Visible silhouettes"},
+        {VisibleConvexSharp, "convex-sharp", "Convex sharp edges"},
+        {VisibleConcaveSharp, "concave-sharp", "Concave sharp edges"},
+        {OtherVisible, "other-visible", "Other visible lines"},
+        {VisibleIntersection, "intersections", "Intersection lines"},
     }};
     return table;
 }
 
 const Layer& layerOf(int kind) {
-    for (const Layer& layer : layers())
+    const Layer* other = nullptr;
+    for (const Layer& layer : layers()) {
         if (layer.kind == kind)
             return layer;
-    return layers().back();
+        if (layer.kind == OtherVisible)
+            other = &layer;
+    }
+    return *other;
 }
 
 Box2 cameraFrame(const KvHLR::ViewInfoCriteria& camera) {

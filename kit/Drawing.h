@@ -6,6 +6,7 @@
 #include "api/KvHLRRecords.h"
 
 #include <array>
+#include <cstddef>
 #include <vector>
 
 namespace kvhlr {
@@ -15,7 +16,18 @@ struct Drawing {
     std::vector<KvHLR::StrokeLine> lines;
 };
 
+// The kinds of the library's lines (StrokeLine::kind).
+enum LineKind : int {
+    VisibleSilhouette = 0,
+    Hidden = 1,
+    VisibleConcaveSharp = 2,
+    VisibleConvexSharp = 3,
+    OtherVisible = 5,
+    VisibleIntersection = 6, // where bodies, or folds of one body, pass through each other
+};
+
 // One page layer per line kind; its pen comes from the style (kit/Style.h).
+constexpr std::size_t kLayerCount = 6;
 struct Layer {
     int kind;
     const char* id;    // the kind's name in layer names, SVG ids and styles
@@ -23,7 +35,7 @@ struct Layer {
 };
 
 // Hidden lines first, so that visible lines are drawn over them.
-const std::array<Layer, 5>& layers();
+const std::array<Layer, kLayerCount>& layers();
 
 // The layer of a line kind; kinds the library does not produce for model lines go with "other visible".
 const Layer& layerOf(int kind);

@@ -22,7 +22,7 @@ Pen pen(double widthMm, std::vector<double> dashMm = {}, const char* color = "#0
 // The look of the fitted 200 mm drawings kvhlr has always made.
 Style classicStyle() {
     Style style;
-    style.lines = {pen(0.23, {2.3, 1.15}, "#606060"), pen(0.48), pen(0.35), pen(0.35), pen(0.35)};
+    style.lines = {pen(0.23, {2.3, 1.15}, "#606060"), pen(0.48), pen(0.35), pen(0.35), pen(0.35), pen(0.35)};
     style.title = pen(0.35);
     return style;
 }
@@ -31,7 +31,7 @@ Style classicStyle() {
 // widths long.
 Style draftingStyle() {
     Style style;
-    style.lines = {pen(0.25, {3.0, 0.75}), pen(0.5), pen(0.5), pen(0.5), pen(0.5)};
+    style.lines = {pen(0.25, {3.0, 0.75}), pen(0.5), pen(0.5), pen(0.5), pen(0.5), pen(0.5)};
     style.title = pen(0.35);
     return style;
 }

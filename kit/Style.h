@@ -6,6 +6,7 @@
 // In:  a preset's name, a style file (JSON), and settings of single kinds ("hidden=0.25:3,1.5").
 // Out: the pens that the sheet layout gives its layers.
 
+#include "kit/Drawing.h"
 #include "kit/Page.h"
 
 #include <array>
@@ -15,7 +16,7 @@
 namespace kvhlr {
 
 struct Style {
-    std::array<Pen, 5> lines; // in the order of layers()
+    std::array<Pen, kLayerCount> lines; // in the order of layers()
     Pen title;                // the frame and the title block
 
     const Pen& penOf(int kind) const;

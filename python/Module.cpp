@@ -243,7 +243,7 @@ void checkModel(const Camera& camera, KvHLR::Polygon3D& polygon) {
 }
 
 PyDrawing draw(py::handle vertices, py::handle triangles, const Camera& camera, bool hidden, bool silhouettes,
-               bool sharp, double sharpAngle, bool exact, const py::object& progress) {
+               bool sharp, double sharpAngle, bool exact, bool intersections, const py::object& progress) {
     if (t_drawing)
         throw std::runtime_error("draw cannot be called from its own progress callback");
     KvHLR::Polygon3D polygon = polygonOf(vertices, triangles);
@@ -253,6 +253,7 @@ PyDrawing draw(py::handle vertices, py::handle triangles, const Camera& camera, 
     options.sharp = sharp;
     options.sharpAngle = sharpAngle;
     options.exact = exact;
+    options.intersections = intersections;
     options.progress = ProgressHook(progress);
     const py::gil_scoped_release release;
     struct ThisThreadDraws {
@@ -336,6 +337,15 @@ PYBIND11_MODULE(kelvar_hlr, m) {
         .def_readonly("far", &Camera::farPlaneDepth, "The far plane's distance from the eye.")
         .def("__repr__", &cameraRepr);
 
+    py::enum_<kvhlr::LineKind>(m, "Kind", py::arithmetic(),
+                               "The kinds of line; Line.kind is one of these numbers.")
+        .value("VISIBLE_SILHOUETTE", kvhlr::VisibleSilhouette)
+        .value("HIDDEN", kvhlr::Hidden)
+        .value("VISIBLE_CONCAVE_SHARP", kvhlr::VisibleConcaveSharp)
+        .value("VISIBLE_CONVEX_SHARP", kvhlr::VisibleConvexSharp)
+        .value("OTHER_VISIBLE", kvhlr::OtherVisible)
+        .value("VISIBLE_INTERSECTION", kvhlr::VisibleIntersection);
+
     py::class_<Line>(m, "Line", "One polyline of a drawing.")
         .def_property_readonly("points", &pointsView,
                                "The points in the drawing plane, in world length units: a read-only "
@@ -343,7 +353,7 @@ PYBIND11_MODULE(kelvar_hlr, m) {
         .def_property_readonly(
             "kind", [](const Line& line) { return line.stroke().kind; },
             "0 visible silhouette, 1 hidden, 2 visible concave sharp edge, 3 visible "
-            "convex sharp edge, 5 other visible line.")
+            "convex sharp edge, 5 other visible line, 6 visible intersection line (Kind names them).")
         .def("__repr__", [](const Line& line) {
             return py::str("<Line kind={}, {} points>")
                 .format(line.stroke().kind, line.stroke().points.size());
@@ -366,12 +376,13 @@ PYBIND11_MODULE(kelvar_hlr, m) {
 
     m.def("draw", &draw, "vertices"_a, "triangles"_a, "camera"_a, py::kw_only(), "hidden"_a = false,
           "silhouettes"_a = true, "sharp"_a = true, "sharp_angle"_a = 135.0, "exact"_a = true,
-          "progress"_a = py::none(),
+          "intersections"_a = true, "progress"_a = py::none(),
           "Draws the mesh of `vertices` (N, 3), any real dtype, and `triangles` (M, 3), any integer dtype, "
           "indexing the vertices; each array is copied once, straight into the library's input.\n\n"
           "hidden: also draw hidden lines. silhouettes: visible silhouettes and outlines. sharp: visible "
           "sharp edges, where faces meet at an angle below sharp_angle degrees. exact: exact hiding, "
-          "else the library's plain hide test.\n\n"
+          "else the library's plain hide test. intersections: the lines where bodies (or folds of one "
+          "body) pass through each other, kind 6 where visible.\n\n"
           "progress, when given, is called with the share done (0 to 1) in the calling thread, when it "
           "changes and otherwise at most every 50 ms while the library reports; a true result cancels "
           "the drawing, which then raises Cancelled, and an exception it raises is raised by draw. "

@@ -68,6 +68,18 @@ class Camera:
     def far(self) -> float:
         """The far plane's distance from the eye."""
 
+class Kind:
+    """The kinds of line; Line.kind is one of these numbers, and a Kind compares equal to its number."""
+
+    VISIBLE_SILHOUETTE: Kind  # 0
+    HIDDEN: Kind  # 1
+    VISIBLE_CONCAVE_SHARP: Kind  # 2
+    VISIBLE_CONVEX_SHARP: Kind  # 3
+    OTHER_VISIBLE: Kind  # 5
+    VISIBLE_INTERSECTION: Kind  # 6
+    def __int__(self) -> int: ...
+    def __eq__(self, other: object) -> bool: ...
+
 class Line:
     """One polyline of a drawing."""
 
@@ -78,7 +90,7 @@ class Line:
     @property
     def kind(self) -> int:
         """0 visible silhouette, 1 hidden, 2 visible concave sharp edge, 3 visible convex sharp edge,
-        5 other visible line."""
+        5 other visible line, 6 visible intersection line (Kind names them)."""
 
 class Drawing:
     """A finished drawing: its lines and the camera that made it."""
@@ -106,6 +118,7 @@ def draw(
     sharp: bool = True,
     sharp_angle: float = 135.0,
     exact: bool = True,
+    intersections: bool = True,
     progress: Optional[Callable[[float], object]] = None,
 ) -> Drawing:
     """Draws the mesh of `vertices` (N, 3), any real dtype, and `triangles` (M, 3), any integer dtype,
@@ -113,7 +126,8 @@ def draw(
 
     hidden: also draw hidden lines. silhouettes: visible silhouettes and outlines. sharp: visible sharp
     edges, where faces meet at an angle below sharp_angle degrees. exact: exact hiding, else the
-    library's plain hide test.
+    library's plain hide test. intersections: the lines where bodies (or folds of one body) pass
+    through each other, kind 6 where visible.
 
     progress, when given, is called with the share done (0 to 1) in the calling thread, when it changes
     and otherwise at most every 50 ms while the library reports; a true result cancels the drawing,

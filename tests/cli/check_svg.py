@@ -12,7 +12,8 @@ import xml.etree.ElementTree as ET
 
 SVG = "{http://www.w3.org/2000/svg}"
 INKSCAPE = "{http://www.inkscape.org/namespaces/inkscape}"
-LAYER_KIND = {"hidden": 1, "silhouettes": 0, "convex-sharp": 3, "concave-sharp": 2, "other-visible": 5}
+LAYER_KIND = {"hidden": 1, "silhouettes": 0, "convex-sharp": 3, "concave-sharp": 2, "other-visible": 5,
+              "intersections": 6}
 
 
 def fail(message):

@@ -78,6 +78,19 @@ def test_box_corners_fit_as_their_vertices():
                                   kh.Camera.view("trimetric", vertices, up_axis="z").model_view)
 
 
+def test_bodies_passing_through_each_other_meet_in_intersection_lines():
+    vertices, triangles = kh.load_mesh(CUBE)
+    corner = vertices.min(axis=0)
+    size = vertices.max(axis=0) - corner
+    # A second cube, half as large, pushed halfway into the first through one face.
+    second = corner + (vertices - corner) * 0.5 + size * np.array([0.75, 0.25, 0.25])
+    both = np.concatenate([vertices, second]), np.concatenate([triangles, triangles + len(vertices)])
+    camera = kh.Camera.view("iso", both[0])
+    assert kh.Kind.VISIBLE_INTERSECTION in {line.kind for line in kh.draw(*both, camera).lines}
+    assert kh.Kind.VISIBLE_INTERSECTION not in {line.kind for line in
+                                                kh.draw(*both, camera, intersections=False).lines}
+
+
 V, T = DEMO
 NAN = V.copy()
 NAN[5, 1] = np.nan
