@@ -566,16 +566,85 @@ HLRIntersectionLines HLRIntersectionFinder::chain(const std::vector<Crossing>& c
             }
         }
     }
+    std::vector<Piece> pieces;
     for (const Crossing& crossing : crossings) {
         if (!keepsStretchAlongEdge(crossing, true, edges) || !keepsStretchAlongEdge(crossing, false, edges))
             continue;
         const std::uint32_t start = pointIndex(crossing.ends[0]);
         const std::uint32_t end = pointIndex(crossing.ends[1]);
         if (start != end)
-            lines.segments.push_back({start, end, m_candidates[crossing.first].triangle,
-                                      m_candidates[crossing.second].triangle});
+            pieces.push_back({start, end, crossing.first, crossing.second});
     }
+    joinStraightRuns(pieces, lines);
     return lines;
+}
+
+bool HLRIntersectionFinder::inOnePlane(std::uint32_t a, std::uint32_t b) const {
+    const Geometry plane(m_candidates[a]);
+    for (const HLRVector3D& p : m_candidates[b].position)
+        if (plane.distance(p, m_tolerance) != 0.0)
+            return false;
+    return true;
+}
+
+// A line between two flat faces crosses the diagonals of both tessellations: its pieces between two
+// planes that continue one another, each meeting no third piece, become one segment. It lies on both
+// planes, so no triangle of them hides it, and the drawing gets fewer, longer edges.
+void HLRIntersectionFinder::joinStraightRuns(const std::vector<Piece>& pieces, HLRIntersectionLines& lines) const {
+    constexpr std::uint32_t none = std::numeric_limits<std::uint32_t>::max();
+    std::vector<std::array<std::uint32_t, 2>> piecesAt(lines.points.size(), {none, none});
+    std::vector<std::uint8_t> degree(lines.points.size(), 0);
+    for (std::uint32_t i = 0; i < pieces.size(); ++i) {
+        for (std::uint32_t point : {pieces[i].start, pieces[i].end}) {
+            if (degree[point] < 2)
+                piecesAt[point][degree[point]] = i;
+            degree[point] = static_cast<std::uint8_t>(std::min(degree[point] + 1, 3));
+        }
+    }
+    const auto continues = [&](std::uint32_t point) {
+        if (degree[point] != 2)
+            return false;
+        const Piece& p = pieces[piecesAt[point][0]];
+        const Piece& q = pieces[piecesAt[point][1]];
+        return (inOnePlane(p.first, q.first) && inOnePlane(p.second, q.second)) ||
+               (inOnePlane(p.first, q.second) && inOnePlane(p.second, q.first));
+    };
+    std::vector<std::uint8_t> through(lines.points.size(), 0);
+    for (std::uint32_t point = 0; point < lines.points.size(); ++point)
+        through[point] = continues(point);
+    // From a piece, the far end of its run in the direction of `point`, walking through joints.
+    const auto runEnd = [&](std::uint32_t piece, std::uint32_t point, std::vector<std::uint8_t>& used) {
+        while (through[point]) {
+            const std::uint32_t next = piecesAt[point][0] == piece ? piecesAt[point][1] : piecesAt[point][0];
+            if (used[next])
+                break; // a closed run
+            used[next] = 1;
+            piece = next;
+            point = pieces[piece].start == point ? pieces[piece].end : pieces[piece].start;
+        }
+        return point;
+    };
+    std::vector<std::uint8_t> used(pieces.size(), 0);
+    std::vector<std::uint32_t> keptPoint(lines.points.size(), none);
+    std::vector<HLRVector3D> points;
+    const auto keep = [&](std::uint32_t point) {
+        if (keptPoint[point] == none) {
+            keptPoint[point] = static_cast<std::uint32_t>(points.size());
+            points.push_back(lines.points[point]);
+        }
+        return keptPoint[point];
+    };
+    for (std::uint32_t i = 0; i < pieces.size(); ++i) {
+        if (used[i])
+            continue;
+        used[i] = 1;
+        const std::uint32_t start = runEnd(i, pieces[i].start, used);
+        const std::uint32_t end = runEnd(i, pieces[i].end, used);
+        if (start != end)
+            lines.segments.push_back({keep(start), keep(end), m_candidates[pieces[i].first].triangle,
+                                      m_candidates[pieces[i].second].triangle});
+    }
+    lines.points = std::move(points);
 }
 
 } // namespace KvHLR

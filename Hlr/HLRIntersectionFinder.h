@@ -85,6 +85,12 @@ private:
         const HLRProjectedTriangleEdge*, EdgeKeyHash>;
     bool keepsStretchAlongEdge(const Crossing& crossing, bool ofFirst, const EdgeIndex& edges) const;
     HLRIntersectionLines chain(const std::vector<Crossing>& crossings) const;
+    // A kept segment between two points of the lines, by the candidates it lies on.
+    struct Piece {
+        std::uint32_t start, end, first, second;
+    };
+    bool inOnePlane(std::uint32_t a, std::uint32_t b) const;
+    void joinStraightRuns(const std::vector<Piece>& pieces, HLRIntersectionLines& lines) const;
 
     template <typename Visit> void forEachBucketOf(const Candidate& candidate, Visit visit) const;
     std::uint32_t bucketOf(std::int32_t x, std::int32_t y, std::int32_t z) const;
