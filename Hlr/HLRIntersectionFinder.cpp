@@ -111,7 +111,7 @@ struct HLRIntersectionFinder::Crossing {
         double along = 0.0; // position along the two planes' common line
     };
     End ends[2];
-    std::uint32_t first = 0;  // candidate positions, first < second
+    std::uint32_t first = 0; // candidate positions, first < second
     std::uint32_t second = 0;
     // Per triangle, the corners of the edge the stretch runs along, or -1 when it crosses the triangle.
     std::int8_t alongFirst[2] = {-1, -1};
@@ -276,12 +276,13 @@ void HLRIntersectionFinder::chooseCellSize() {
         for (const HLRVector3D& p : c.position)
             box.add(p);
         sizes.push_back(static_cast<float>(std::max({box.width(), box.height(), box.depth()})));
-        far = HLRVector3D(std::max(far.x, box.max().x), std::max(far.y, box.max().y), std::max(far.z, box.max().z));
+        far = HLRVector3D(std::max(far.x, box.max().x), std::max(far.y, box.max().y),
+                          std::max(far.z, box.max().z));
     }
     std::nth_element(sizes.begin(), sizes.begin() + sizes.size() / 2, sizes.end());
     const double span = std::max({far.x - m_origin.x, far.y - m_origin.y, far.z - m_origin.z});
-    m_cellSize = std::max({kCellsPerTriangle * static_cast<double>(sizes[sizes.size() / 2]), span / kMaxCellsPerAxis,
-                           4.0 * m_tolerance, std::numeric_limits<double>::min()});
+    m_cellSize = std::max({kCellsPerTriangle * static_cast<double>(sizes[sizes.size() / 2]),
+                           span / kMaxCellsPerAxis, 4.0 * m_tolerance, std::numeric_limits<double>::min()});
     const double budget = kMaxEntriesPerCandidate * static_cast<double>(m_candidates.size());
     for (;;) {
         double entries = 0.0;
@@ -318,13 +319,15 @@ std::uint32_t HLRIntersectionFinder::bucketOf(std::int32_t x, std::int32_t y, st
         r = (r | r << 2) & 0x1249249249249249ull;
         return r;
     };
-    const std::uint64_t code = spread(static_cast<std::uint32_t>(x)) | spread(static_cast<std::uint32_t>(y)) << 1 |
+    const std::uint64_t code = spread(static_cast<std::uint32_t>(x)) |
+                               spread(static_cast<std::uint32_t>(y)) << 1 |
                                spread(static_cast<std::uint32_t>(z)) << 2;
     return static_cast<std::uint32_t>(code & m_bucketMask);
 }
 
 // Calls visit(bucket) once for every bucket that one of the candidate's cells falls into.
-template <typename Visit> void HLRIntersectionFinder::forEachBucketOf(const Candidate& candidate, Visit visit) const {
+template <typename Visit>
+void HLRIntersectionFinder::forEachBucketOf(const Candidate& candidate, Visit visit) const {
     std::uint32_t small[8];
     std::vector<std::uint32_t> large;
     const CellRange c = cellsOf(candidate);
@@ -373,12 +376,14 @@ struct HLRIntersectionFinder::Member {
     float lo[3];
     float hi[3];
     std::uint32_t candidate;
+    Cell firstCell; // the lowest cell of the box's range
     // The triangle's plane, rounded, where the bucket is crowded: members with equal planes lie in one
     // plane (within a millionth of a radian and of the model's size) and cannot cross. Faces
     // tessellated into fans of slivers fill cells with hundreds of those.
     std::array<std::int64_t, 4> plane{};
 
-    Member(const Candidate& c, std::uint32_t index, double tolerance) : candidate(index) {
+    Member(const Candidate& c, std::uint32_t index, double tolerance, const Cell& first)
+        : candidate(index), firstCell(first) {
         for (int axis = 0; axis < 3; ++axis) {
             const auto at = [axis](const HLRVector3D& p) { return axis == 0 ? p.x : axis == 1 ? p.y : p.z; };
             const double low = std::min({at(c.position[0]), at(c.position[1]), at(c.position[2])});
@@ -396,8 +401,8 @@ struct HLRIntersectionFinder::Member {
                                    ? n.x
                                    : (std::fabs(n.y) >= std::fabs(n.z) ? n.y : n.z);
         const double sign = largest < 0.0 ? -1.0 : 1.0;
-        plane = {std::llround(sign * n.x * 1e6), std::llround(sign * n.y * 1e6), std::llround(sign * n.z * 1e6),
-                 std::llround(sign * g.offset / planeQuantum)};
+        plane = {std::llround(sign * n.x * 1e6), std::llround(sign * n.y * 1e6),
+                 std::llround(sign * n.z * 1e6), std::llround(sign * g.offset / planeQuantum)};
     }
 
     bool overlapsInYAndZ(const Member& o) const {
@@ -416,7 +421,8 @@ void HLRIntersectionFinder::testPairsOfBucket(std::uint32_t bucket, std::vector<
         return;
     members.clear();
     for (std::uint32_t i = begin; i < end; ++i)
-        members.emplace_back(m_candidates[m_filed[i]], m_filed[i], m_tolerance);
+        members.emplace_back(m_candidates[m_filed[i]], m_filed[i], m_tolerance,
+                             cellsOf(m_candidates[m_filed[i]]).lo);
     // Where most members of a bucket lie in one plane (a face tessellated into a fan of slivers), they are
     // sorted by plane and only members of different planes are paired. Otherwise they are swept along
     // x, so that only members whose boxes overlap there are paired.
@@ -454,22 +460,20 @@ void HLRIntersectionFinder::testPairsOfBucket(std::uint32_t bucket, std::vector<
             const Member& b = members[j];
             if (!byPlane && b.lo[0] > a.hi[0])
                 break;
-            if (b.lo[0] <= a.hi[0] && a.lo[0] <= b.hi[0] && a.overlapsInYAndZ(b))
-                testPair(a.candidate, b.candidate, bucket, found);
+            if (!(b.lo[0] <= a.hi[0] && a.lo[0] <= b.hi[0] && a.overlapsInYAndZ(b)))
+                continue;
+            if (bucketOf(std::max(a.firstCell.x, b.firstCell.x), std::max(a.firstCell.y, b.firstCell.y),
+                         std::max(a.firstCell.z, b.firstCell.z)) == bucket)
+                testPair(a.candidate, b.candidate, found);
         }
     }
 }
 
-// Tests two candidates whose boxes overlap, where the overlap of their cell ranges starts in `bucket`.
-void HLRIntersectionFinder::testPair(std::uint32_t a, std::uint32_t b, std::uint32_t bucket,
-                                     std::vector<Crossing>& found) const {
+// Tests two candidates whose boxes overlap.
+void HLRIntersectionFinder::testPair(std::uint32_t a, std::uint32_t b, std::vector<Crossing>& found) const {
     const Candidate& ca = m_candidates[std::min(a, b)];
     const Candidate& cb = m_candidates[std::max(a, b)];
     if (shareCorner(ca, cb))
-        return;
-    const CellRange ra = cellsOf(ca);
-    const CellRange rb = cellsOf(cb);
-    if (bucketOf(std::max(ra.lo.x, rb.lo.x), std::max(ra.lo.y, rb.lo.y), std::max(ra.lo.z, rb.lo.z)) != bucket)
         return;
     Crossing crossing;
     if (crossTriangles(Geometry(ca), Geometry(cb), m_tolerance, crossing)) {
@@ -527,7 +531,8 @@ bool HLRIntersectionFinder::keepsStretchAlongEdge(const Crossing& crossing, bool
     if (edge == nullptr || edge->isFeatureLine() || edge->leftTriangle() != own.triangle() ||
         edge->rightTriangle() == nullptr)
         return false;
-    const auto apexDistance = [&other, this](const HLRProjectedTriangle* t, const HLRProjectedTriangleEdge* e) {
+    const auto apexDistance = [&other, this](const HLRProjectedTriangle* t,
+                                             const HLRProjectedTriangleEdge* e) {
         for (int i = 0; i < 3; ++i)
             if (t->vertex(i) != e->startVertex() && t->vertex(i) != e->endVertex())
                 return other.distance(worldPosition(t->vertex(i)), m_tolerance);
@@ -590,7 +595,8 @@ bool HLRIntersectionFinder::inOnePlane(std::uint32_t a, std::uint32_t b) const {
 // A line between two flat faces crosses the diagonals of both tessellations: its pieces between two
 // planes that continue one another, each meeting no third piece, become one segment. It lies on both
 // planes, so no triangle of them hides it, and the drawing gets fewer, longer edges.
-void HLRIntersectionFinder::joinStraightRuns(const std::vector<Piece>& pieces, HLRIntersectionLines& lines) const {
+void HLRIntersectionFinder::joinStraightRuns(const std::vector<Piece>& pieces,
+                                             HLRIntersectionLines& lines) const {
     constexpr std::uint32_t none = std::numeric_limits<std::uint32_t>::max();
     std::vector<std::array<std::uint32_t, 2>> piecesAt(lines.points.size(), {none, none});
     std::vector<std::uint8_t> degree(lines.points.size(), 0);

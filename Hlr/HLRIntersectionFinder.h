@@ -74,15 +74,16 @@ private:
     std::vector<Crossing> testPairs();
     // A filed candidate with its geometry, worked out once per bucket rather than once per pair.
     struct Member;
-    void testPairsOfBucket(std::uint32_t bucket, std::vector<Member>& members, std::vector<Crossing>& found) const;
-    void testPair(std::uint32_t a, std::uint32_t b, std::uint32_t bucket, std::vector<Crossing>& found) const;
+    void testPairsOfBucket(std::uint32_t bucket, std::vector<Member>& members,
+                           std::vector<Crossing>& found) const;
+    void testPair(std::uint32_t a, std::uint32_t b, std::vector<Crossing>& found) const;
     struct EdgeKeyHash {
-        std::size_t operator()(const std::pair<const HLRProjectedTriangleVertex*,
-                                               const HLRProjectedTriangleVertex*>& key) const;
+        std::size_t operator()(
+            const std::pair<const HLRProjectedTriangleVertex*, const HLRProjectedTriangleVertex*>& key) const;
     };
-    using EdgeIndex = std::unordered_map<
-        std::pair<const HLRProjectedTriangleVertex*, const HLRProjectedTriangleVertex*>,
-        const HLRProjectedTriangleEdge*, EdgeKeyHash>;
+    using EdgeIndex =
+        std::unordered_map<std::pair<const HLRProjectedTriangleVertex*, const HLRProjectedTriangleVertex*>,
+                           const HLRProjectedTriangleEdge*, EdgeKeyHash>;
     bool keepsStretchAlongEdge(const Crossing& crossing, bool ofFirst, const EdgeIndex& edges) const;
     HLRIntersectionLines chain(const std::vector<Crossing>& crossings) const;
     // A kept segment between two points of the lines, by the candidates it lies on.

@@ -60,6 +60,10 @@ public:
     bool withIntersectionLines() const { return m_withIntersectionLines; }
     const HLRProjectedFreeEdgeData& intersectionLines() const { return m_intersectionLines; }
 
+    // The first step of mainProcess when intersection lines are asked for: finds them and adds them to
+    // the edges to hide. Public for tools that time the stages one by one.
+    void findIntersectionLines();
+
     // What the hide pass works on: every projected triangle, and the feature edges still to hide.
     std::vector<HLRProjectedTriangle*> hiders();
     std::vector<HLRProjectedTriangleEdge*> edgesToHide();
@@ -96,7 +100,6 @@ private:
     void boxEdges(std::vector<HLRProjectedTriangleEdge>& edges) const;
     void setExactTolerances();
     void leaveOutDots();
-    void findIntersectionLines();
 
     const HLRModel* m_model = nullptr;
     const HLRProjector* m_projector = nullptr;

@@ -1,10 +1,10 @@
 // kvhlr_phases: one drawing of one generated scene, timed whole and phase by phase, written as one line
 // of JSON. One scene per process, so that the peak memory it reports belongs to that drawing alone.
 //
-//   kvhlr_phases SCENE TRIANGLES [--perspective] [--hidden] [--exact] [--threads=N]
+//   kvhlr_phases SCENE TRIANGLES [--perspective] [--hidden] [--exact] [--intersections] [--threads=N]
 //
 // SCENE is sphere, gear, stack, terrain, torus, knot or city (bench/BenchMeshes.h); --exact draws with
-// exact hiding. The whole drawing goes through the public CalcSilhouette; the phases then repeat the
+// exact hiding, --intersections with intersection lines. The whole drawing goes through the public CalcSilhouette; the phases then repeat the
 // same drawing stage by stage.
 
 #include "bench/BenchScene.h"
@@ -144,6 +144,8 @@ Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& v
     phases["projected_build"] = timed([&] { algorithm.preProcess(); });
     HLRProjectedModel& projected = algorithm.getModel();
     projected.preProcess();
+    if (projected.withIntersectionLines())
+        phases["intersections"] = timed([&] { projected.findIntersectionLines(); });
     const long beforeTree = statusKilobytes("VmRSS:");
     const std::vector<HLRProjectedTriangleEdge*> edges = projected.edgesToHide();
     phases["tree_build"] = timed([&] {
@@ -169,18 +171,19 @@ Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& v
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::cerr << "usage: kvhlr_phases sphere|gear|stack|terrain TRIANGLES [--perspective] [--hidden] "
-                     "[--exact] [--threads=N]\n";
+                     "[--exact] [--intersections] [--threads=N]\n";
         return 2;
     }
     try {
         const std::string sceneName = argv[1];
         const auto requested = static_cast<std::size_t>(std::atof(argv[2]));
-        bool perspective = false, hidden = false, exact = false;
+        bool perspective = false, hidden = false, exact = false, intersections = false;
         for (int i = 3; i < argc; ++i) {
             const std::string option = argv[i];
             perspective = perspective || option == "--perspective";
             hidden = hidden || option == "--hidden";
             exact = exact || option == "--exact";
+            intersections = intersections || option == "--intersections";
             if (option.rfind("--threads=", 0) == 0) {
                 const int threads = std::atoi(option.c_str() + 10);
                 Kv::SetProcessorLimit(static_cast<std::uint32_t>(threads));
@@ -188,6 +191,7 @@ int main(int argc, char** argv) {
             }
         }
         HLRPolyAlgo::setExactHiding(exact);
+        HLRPolyAlgo::setIntersectionLines(intersections);
         const Polygon3D soup = KvHLRBench::soupOf(KvHLRBench::scene(sceneName, requested));
         const ViewInfoCriteria view = isoCamera(soup, perspective);
         ProjectorCriteria criteria;
@@ -202,6 +206,7 @@ int main(int argc, char** argv) {
         json << "{\"scene\": \"" << sceneName << "\", \"triangles\": " << soup.triangles.size()
              << ", \"projection\": \"" << (perspective ? "perspective" : "orthographic")
              << "\", \"hidden\": " << (hidden ? "true" : "false") << ", \"exact\": " << (exact ? "true" : "false")
+             << ", \"intersections\": " << (intersections ? "true" : "false")
              << ", \"threads\": " << Kv::GetNumberOfProcessors() << ", \"seconds\": " << whole.time.seconds
              << ", \"cpu_seconds\": " << whole.time.cpuSeconds
              << ", \"peak_mb\": " << whole.peakKilobytes / 1024.0

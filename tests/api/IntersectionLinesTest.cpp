@@ -2,8 +2,8 @@
 // meet along, hidden where the model covers it; where parts only rest on each other it gets nothing
 // new. Every case is drawn with both hide tests.
 
-#include "Scenes.h"
 #include "Hlr/HLRPolyAlgo.h"
+#include "Scenes.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +42,8 @@ const ON_3dVector kTowardsEye(3, -4, 5);
 
 // The length of the loop's -y and +x sides (each 1 long) seen in a parallel view from kTowardsEye.
 double projectedFrontSides() {
-    const double squared = kTowardsEye.x * kTowardsEye.x + kTowardsEye.y * kTowardsEye.y + kTowardsEye.z * kTowardsEye.z;
+    const double squared =
+        kTowardsEye.x * kTowardsEye.x + kTowardsEye.y * kTowardsEye.y + kTowardsEye.z * kTowardsEye.z;
     return std::sqrt(1 - kTowardsEye.x * kTowardsEye.x / squared) +
            std::sqrt(1 - kTowardsEye.y * kTowardsEye.y / squared);
 }
@@ -50,7 +51,8 @@ double projectedFrontSides() {
 ViewInfoCriteria generalView(bool perspective) {
     const ON_3dPoint eye(kTowardsEye.x * 2, kTowardsEye.y * 2, 0.5 + kTowardsEye.z * 2);
     return view(eye, ON_3dPoint(0, 0, 0.5), ON_3dVector(0, 0, 1),
-                perspective ? KvHLRTest::perspective(40, 1, 1, 40) : orthographic(-3, 3, -3, 3, 1, 40), 1, 40);
+                perspective ? KvHLRTest::perspective(40, 1, 1, 40) : orthographic(-3, 3, -3, 3, 1, 40), 1,
+                40);
 }
 
 std::vector<StrokeLine> drawLines(Polygon3D scene, ViewInfoCriteria const& camera, bool exact,
@@ -105,7 +107,8 @@ TEST_P(IntersectionLines, BodiesRestingOnEachOtherGiveNoIntersectionLine) {
     Polygon3D onFace = box(ON_3dPoint(-2, -2, -0.5), ON_3dPoint(2, 2, 0));
     append(onFace, box(ON_3dPoint(-0.5, -0.5, 0), ON_3dPoint(0.5, 0.5, 1)));
     Polygon3D onCorner = box(ON_3dPoint(-2, -2, -0.5), ON_3dPoint(2, 2, 0));
-    append(onCorner, soup({{0, 0, 0}, {1, 0.2, 1}, {-0.2, 1, 1}, {0.3, -0.4, 1.2}}, {{0, 1, 2}, {0, 2, 3}, {0, 3, 1}, {1, 3, 2}}));
+    append(onCorner, soup({{0, 0, 0}, {1, 0.2, 1}, {-0.2, 1, 1}, {0.3, -0.4, 1.2}},
+                          {{0, 1, 2}, {0, 2, 3}, {0, 3, 1}, {1, 3, 2}}));
     for (Polygon3D* scene : {&onFace, &onCorner}) {
         const std::vector<StrokeLine> with = drawLines(*scene, generalView(false), exact(), true);
         const std::vector<StrokeLine> without = drawLines(*scene, generalView(false), exact(), false);
