@@ -257,8 +257,9 @@ std::string withFormat(const std::string& path, OutputFormat format) {
     return std::filesystem::path(path).replace_extension(extensionOf(format)).string();
 }
 
+// Searches on after each name put in, which may itself hold "{name}".
 std::string replaceName(std::string pattern, const std::string& name) {
-    for (std::size_t at; (at = pattern.find("{name}")) != std::string::npos;)
+    for (std::size_t at = 0; (at = pattern.find("{name}", at)) != std::string::npos; at += name.size())
         pattern.replace(at, 6, name);
     return pattern;
 }

@@ -25,9 +25,9 @@ void checkTarget(const std::string& path) {
     const std::filesystem::path directory = target.has_parent_path() ? target.parent_path() : ".";
     std::error_code error;
     if (!std::filesystem::is_directory(directory, error))
-        throw InputError(path, "the output directory does not exist");
+        throw InputError(path, "the output folder " + directory.string() + " does not exist");
     if (access(directory.c_str(), W_OK) != 0)
-        throw InputError(path, "the output directory is not writable: " + errorText(errno));
+        throw InputError(path, "the output folder " + directory.string() + " is not writable: " + errorText(errno));
     if (std::filesystem::is_directory(target, error))
         throw InputError(path, "the output is a directory");
     const long longestName = pathconf(directory.c_str(), _PC_NAME_MAX);

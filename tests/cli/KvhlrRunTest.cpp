@@ -169,7 +169,8 @@ TEST(KvhlrRun, BadInputIsRefusedWithOneLineAndNoOutput) {
     expectRefused({dir.path("missing.obj"), "-o", out}, "missing.obj", dir, entries);
     expectRefused({dir.path(""), "-o", out}, "directory", dir, entries);
     expectRefused({cube, "-o", out, "--camera", inside}, inside, dir, entries);
-    expectRefused({cube, "-o", dir.path("no/such/dir.svg")}, "dir.svg", dir, entries);
+    expectRefused({cube, "-o", dir.path("no/such/dir.svg")}, "folder " + dir.path("no/such") + " does not exist", dir,
+                  entries);
     expectRefused({cube, "-o", out, "--eye", "1,1,1", "--target", "1,1,1"}, "--eye", dir, entries);
 }
 

@@ -75,6 +75,7 @@ TEST(Options, OutputsForEveryModel) {
         {{"a/x.obj", "b/y.stl", "--format", "dxf"}, {"a/x.dxf", "b/y.dxf"}, OutputFormat::Dxf, true},
         {{"a/x.obj", "b/y.stl", "-o", "out/"}, {"out/x.svg", "out/y.svg"}, OutputFormat::Svg, true},
         {{"a/x.obj", "b/y.stl", "-o", "d/{name}-top.json"}, {"d/x-top.json", "d/y-top.json"}, OutputFormat::Json, false},
+        {{"a/{name}.obj", "-o", "d/{name}.svg"}, {"d/{name}.svg"}, OutputFormat::Svg, true},
         {{"a/x.obj", "b/y.stl", "-o", "all.pdf"}, {"all.pdf"}, OutputFormat::Pdf, true},
         {{"-"}, {"-"}, OutputFormat::Svg, true},
         {{"-", "-o", "-", "--format", "json", "--order", "plotter"}, {"-"}, OutputFormat::Json, true},
