@@ -154,8 +154,9 @@ void addSheetOptions(CLI::App& app, Options& options, RawOptions& raw) {
         ->group(group);
     app.add_option("--scale", raw.scale,
                    "Drawing scale, model units taken as millimetres: 1:2 is half size, 2:1 double, or a "
-                   "factor such as 0.5; default with --paper: the largest of 1, 2, 5 x 10^n that fits; "
-                   "without --paper the page is made to fit the views")
+                   "factor such as 0.5, from " + scaleText(kSmallestScale) + " to " + scaleText(kLargestScale) +
+                       "; default with --paper: the largest of 1, 2, 5 x 10^n that fits; without --paper the "
+                       "page is made to fit the views")
         ->type_name("SCALE")
         ->group(group);
     app.add_option("--margin", options.sheet.marginMm, "Paper edge to the frame, in mm")

@@ -134,6 +134,7 @@ TEST(Options, RefusesCommandLinesThatCannotRun) {
         {{"a.stl", "--views", "front,sideways"}, "--views"},
         {{"a.stl", "--views", "front,top", "--view", "iso"}, "--view"},
         {{"a.stl", "--scale", "2:0"}, "--scale"},
+        {{"a.stl", "--scale", "1:2e9"}, "from 1:1000000000 to 1000000000:1"},
         {{"a.stl", "--scale", "1:2", "--perspective", "40"}, "perspective"},
         {{"a.stl", "--paper", "B5"}, "--paper"},
         {{"a.stl", "--style", "missing.json"}, "missing.json"},
