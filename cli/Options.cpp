@@ -1,6 +1,7 @@
 #include "cli/Options.h"
 
 #include "kit/InputError.h"
+#include "kit/MeshFile.h"
 
 #include <CLI/CLI.hpp>
 
@@ -50,12 +51,12 @@ const CLI::Validator threadCount(
     },
     "");
 
-// An empty name would otherwise silently mean the default output, or no camera file.
-const CLI::Validator fileName(
-    [](std::string& text) {
-        return text.empty() ? std::string("expected a file name, got an empty one") : "";
-    },
-    "");
+// An empty value would otherwise silently mean the default: the default output, no camera file, no
+// paper, ...
+CLI::Validator nonEmpty(const std::string& what) {
+    return CLI::Validator(
+        [what](std::string& text) { return text.empty() ? "expected " + what + ", got an empty one" : ""; }, "");
+}
 
 // What the command line holds before it is checked and converted.
 struct RawOptions {
@@ -120,7 +121,7 @@ void addCameraOptions(CLI::App& app, Options& options, RawOptions& raw) {
                        "Camera file (JSON: modelView and projection as 16 row-major numbers each, near, "
                        "far; a drawing file works too), used exactly as given, without fitting")
             ->type_name("FILE.json")
-            ->check(fileName)
+            ->check(nonEmpty("a file name"))
             ->group(group);
     auto* views =
         app.add_option("--views", options.views,
@@ -128,6 +129,7 @@ void addCameraOptions(CLI::App& app, Options& options, RawOptions& raw) {
                        "front,top,right,iso; principal views are arranged as --projection says, the others "
                        "go into a free corner")
             ->delimiter(',')
+            ->allow_extra_args(false) // so that an input after it is not taken for a view
             ->check(CLI::IsMember(namedViews()))
             ->type_name("VIEW,...")
             ->group(group);
@@ -146,6 +148,7 @@ void addSheetOptions(CLI::App& app, Options& options, RawOptions& raw) {
                    "Draw on this paper at a true scale, model units taken as millimetres: A4, A3, A2, A1, "
                    "A0, letter or tabloid")
         ->type_name("PAPER")
+        ->check(nonEmpty("a paper name"))
         ->group(group);
     app.add_option("--orientation", raw.orientation,
                    "Paper orientation; auto: the one that fits, or gives the larger scale")
@@ -158,6 +161,7 @@ void addSheetOptions(CLI::App& app, Options& options, RawOptions& raw) {
                        "; default with --paper: the largest of 1, 2, 5 x 10^n that fits; without --paper the "
                        "page is made to fit the views")
         ->type_name("SCALE")
+        ->check(nonEmpty("a scale"))
         ->group(group);
     app.add_option("--margin", options.sheet.marginMm, "Paper edge to the frame, in mm")
         ->check(millimetres)
@@ -179,6 +183,7 @@ void addSheetOptions(CLI::App& app, Options& options, RawOptions& raw) {
                    "Line widths and dashes: classic (the fitted drawing's look), drafting (visible lines "
                    "0.5 mm, hidden lines 0.25 mm dashed), or a style file (JSON, see the README)")
         ->type_name("STYLE|FILE.json")
+        ->check(nonEmpty("a style"))
         ->capture_default_str()
         ->group(group);
     app.add_option("--line", raw.lines,
@@ -186,6 +191,7 @@ void addSheetOptions(CLI::App& app, Options& options, RawOptions& raw) {
                    "one of visible, hidden, silhouettes, convex-sharp, concave-sharp, other-visible, title "
                    "(e.g. --line hidden=0.25:3,1.5); may be repeated")
         ->type_name("KIND=PEN")
+        ->allow_extra_args(false)
         ->group(group);
 }
 
@@ -277,10 +283,12 @@ void resolveOutputs(Options& options, const RawOptions& raw) {
     const bool folder = !out.empty() && (out.back() == '/' || std::filesystem::is_directory(out, error));
     const bool pattern = out.find("{name}") != std::string::npos;
     if (!out.empty() && !folder && out != kStandardStream) {
+        // The output's extension tells the format, unless --format names it for a name without one.
         try {
             options.format = formatOf(replaceName(out, "name"));
         } catch (const InputError& error) {
-            throw InputError(out, error.reason());
+            if (raw.format.empty())
+                throw InputError(out, error.reason());
         }
         if (!raw.format.empty() && asked != options.format)
             throw InputError("--format", "the output " + out + " is not " + raw.format);
@@ -345,9 +353,13 @@ void finish(Options& options, const RawOptions& raw) {
         throw InputError("", "standard input (-) can be read only once");
     if (!options.inputFormat.empty() && standardInputs == 0)
         throw InputError("--input-format", "only standard input (-) is read as a given type");
-    if (!std::all_of(options.inputFormat.begin(), options.inputFormat.end(),
-                     [](unsigned char c) { return std::isalnum(c) != 0; }))
-        throw InputError("--input-format", "expected a file type such as stl or obj, got '" + options.inputFormat + "'");
+    // Only letters and digits: the type becomes the extension of standard input's copy.
+    if (!options.inputFormat.empty() &&
+        (!std::all_of(options.inputFormat.begin(), options.inputFormat.end(),
+                      [](unsigned char c) { return std::isalnum(c) != 0; }) ||
+         !readsMeshType(options.inputFormat)))
+        throw InputError("--input-format", "unknown file type '" + options.inputFormat +
+                                               "': name one such as stl, obj, ply, off, gltf, glb or 3mf");
     if (raw.perspectiveOption->count() > 0) {
         if (!(raw.perspective > 0.0 && raw.perspective < 180.0))
             throw InputError("--perspective", "the field of view must lie between 0 and 180 degrees");
@@ -402,13 +414,16 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostr
                    "{name} in it, one file per input; - for standard output. Default: each INPUT with the "
                    "format's extension, standard output for standard input, demo.svg for --demo")
         ->type_name("OUTPUT")
-        ->check(fileName);
+        ->check(nonEmpty("a file name"));
     app.add_option("--format", raw.format,
-                   "svg, dxf, pdf or json, for standard output, a folder or no -o; default: svg")
-        ->type_name("FORMAT");
+                   "svg, dxf, pdf or json, for standard output, a folder, no -o, or an output whose name does "
+                   "not say (/dev/null); default: svg")
+        ->type_name("FORMAT")
+        ->check(nonEmpty("a format"));
     app.add_option("--input-format", options.inputFormat,
                    "The type of standard input (obj, stl, ply, off, glb, ...); default: told by its content")
-        ->type_name("TYPE");
+        ->type_name("TYPE")
+        ->check(nonEmpty("a file type"));
     app.add_flag("--demo", options.demo, "Draw the built-in demo part (isometric, hidden lines included)");
     addCameraOptions(app, options, raw);
     addLineOptions(app, options, raw);

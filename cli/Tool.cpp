@@ -99,6 +99,8 @@ private:
 // Standard input, copied to a file for the mesh reader, which needs to seek; its type comes from
 // --input-format or, without it, from its content.
 std::vector<MeshPart> readStandardInput(const Options& options) {
+    if (std::cin.peek() == std::istream::traits_type::eof())
+        throw InputError("", "standard input is empty: pipe a mesh file into it");
     ScratchFile copy(options.inputFormat.empty() ? "" : "." + options.inputFormat, StopFile::Input);
     {
         std::ofstream out(copy.path(), std::ios::binary);

@@ -202,6 +202,10 @@ std::vector<MeshPart> readMeshFile(const std::string& path, bool bodies,
     return parts ? std::move(*parts) : imported(path, bodies, progress);
 }
 
+bool readsMeshType(const std::string& type) {
+    return Assimp::Importer().IsExtensionSupported("." + type);
+}
+
 std::vector<MeshPart> importMeshFile(const std::string& path, bool bodies,
                                      const std::function<void(double)>& progress) {
     checkReadable(path);

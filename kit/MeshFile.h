@@ -27,4 +27,7 @@ std::vector<MeshPart> readMeshFile(const std::string& path, bool bodies,
 std::vector<MeshPart> importMeshFile(const std::string& path, bool bodies,
                                      const std::function<void(double)>& progress);
 
+// Whether files of a type, named as their extension without the dot ("stl", "glb"), can be read.
+bool readsMeshType(const std::string& type);
+
 } // namespace kvhlr

@@ -2,6 +2,7 @@
 
 #include "kit/Drawing.h"
 #include "kit/InputError.h"
+#include "kit/InputFile.h"
 
 #include <nlohmann/json.hpp>
 
@@ -118,10 +119,10 @@ PenChange settingChange(const std::string& value, const std::string& subject) {
     PenChange change;
     change.widthMm = checkedWidth(*width, subject);
     for (std::size_t i = 1; i < parts.size(); ++i) {
-        if (!parts[i].empty() && parts[i][0] == '#') {
-            change.color = checkedColor(parts[i], subject);
-        } else if (parts[i] == "solid") {
+        if (parts[i] == "solid") {
             change.dashMm = std::vector<double>();
+        } else if (!parts[i].empty() && (parts[i][0] == '#' || std::isalpha(static_cast<unsigned char>(parts[i][0])))) {
+            change.color = checkedColor(parts[i], subject);
         } else {
             std::vector<double> dashes;
             for (const std::string& length : split(parts[i], ','))
@@ -146,6 +147,11 @@ PenChange fileChange(const nlohmann::json& entry, const std::string& path) {
             change.dashMm = checkedDashes(dashes, path);
         } else if (key == "color" && value.is_string()) {
             change.color = checkedColor(value.get<std::string>(), path);
+        } else if (key == "width" || key == "dashes" || key == "color") {
+            throw InputError(path, "\"" + key + "\" must be " +
+                                       (key == "width"    ? "a number (mm)"
+                                        : key == "dashes" ? "a list of numbers (mm)"
+                                                          : "a string \"#rrggbb\""));
         } else {
             throw InputError(path, "unexpected \"" + key + "\" in a line entry: give width (mm), dashes "
                                                            "(a list of mm) or color (\"#rrggbb\")");
@@ -192,6 +198,7 @@ void applyLineSetting(Style& style, const std::string& setting) {
 }
 
 Style readStyleFile(const std::string& path) {
+    checkReadableFile(path, "style file");
     std::ifstream in(path);
     if (!in)
         throw InputError(path, "cannot read the style file");

@@ -168,6 +168,7 @@ TEST(KvhlrRun, BadInputIsRefusedWithOneLineAndNoOutput) {
 
     expectRefused({dir.path("missing.obj"), "-o", out}, "missing.obj", dir, entries);
     expectRefused({dir.path(""), "-o", out}, "directory", dir, entries);
+    expectRefused({"-", "-o", out}, "standard input is empty", dir, entries);
     expectRefused({cube, "-o", out, "--camera", inside}, inside, dir, entries);
     expectRefused({cube, "-o", dir.path("no/such/dir.svg")}, "folder " + dir.path("no/such") + " does not exist", dir,
                   entries);

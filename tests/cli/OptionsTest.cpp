@@ -76,6 +76,8 @@ TEST(Options, OutputsForEveryModel) {
         {{"a/x.obj", "b/y.stl", "-o", "out/"}, {"out/x.svg", "out/y.svg"}, OutputFormat::Svg, true},
         {{"a/x.obj", "b/y.stl", "-o", "d/{name}-top.json"}, {"d/x-top.json", "d/y-top.json"}, OutputFormat::Json, false},
         {{"a/{name}.obj", "-o", "d/{name}.svg"}, {"d/{name}.svg"}, OutputFormat::Svg, true},
+        {{"--line", "hidden=0.3", "--views", "front,top", "a/x.obj"}, {"a/x.svg"}, OutputFormat::Svg, true},
+        {{"a/x.obj", "-o", "/dev/null", "--format", "dxf"}, {"/dev/null"}, OutputFormat::Dxf, true},
         {{"a/x.obj", "b/y.stl", "-o", "all.pdf"}, {"all.pdf"}, OutputFormat::Pdf, true},
         {{"-"}, {"-"}, OutputFormat::Svg, true},
         {{"-", "-o", "-", "--format", "json", "--order", "plotter"}, {"-"}, OutputFormat::Json, true},
@@ -126,6 +128,7 @@ TEST(Options, RefusesCommandLinesThatCannotRun) {
         {{"-", "-"}, "only once"},
         {{"a.stl", "--input-format", "stl"}, "--input-format"},
         {{"-", "--input-format", "../stl"}, "--input-format"},
+        {{"-", "--input-format", "xyz"}, "unknown file type 'xyz'"},
         {{"a.stl", "-o", "a.dxf", "--format", "svg"}, "--format"},
         {{"a.stl", "--format", "png"}, "--format"},
         {{"a.stl", "-o", "a.json", "--views", "front,top"}, "JSON"},
@@ -137,8 +140,11 @@ TEST(Options, RefusesCommandLinesThatCannotRun) {
         {{"a.stl", "--scale", "1:2e9"}, "from 1:1000000000 to 1000000000:1"},
         {{"a.stl", "--scale", "1:2", "--perspective", "40"}, "perspective"},
         {{"a.stl", "--paper", "B5"}, "--paper"},
+        {{"a.stl", "--paper", ""}, "--paper: expected a paper name"},
         {{"a.stl", "--style", "missing.json"}, "missing.json"},
+        {{"a.stl", "--style", "."}, ".: is a directory"},
         {{"a.stl", "--line", "hidden=thin"}, "--line"},
+        {{"a.stl", "--line", "hidden=0.3:red"}, "#rrggbb, not 'red'"},
         {{"a.stl", "--margin", "-1"}, "--margin"},
     };
     for (const auto& [args, subject] : cases) {
