@@ -338,6 +338,7 @@ void finishSheet(Options& options, const RawOptions& raw) {
                                                                                         : readStyleFile(raw.style);
     for (const std::string& setting : raw.lines)
         applyLineSetting(sheet.style, setting);
+    checkPaperRoom(sheet);
     for (auto view = options.views.begin(); view != options.views.end(); ++view)
         if (std::find(options.views.begin(), view, *view) != view)
             throw InputError("--views", "the view '" + *view + "' is named twice");

@@ -220,6 +220,17 @@ struct PageFit {
     double scale;
 };
 
+// The paper's sizes, width first, in the orientations allowed: portrait before landscape.
+std::vector<std::pair<double, double>> paperSizes(const SheetOptions& options) {
+    std::vector<std::pair<double, double>> sizes;
+    const PaperSize paper = *options.paper;
+    if (options.orientation != Orientation::Landscape)
+        sizes.emplace_back(paper.widthMm, paper.heightMm);
+    if (options.orientation != Orientation::Portrait)
+        sizes.emplace_back(paper.heightMm, paper.widthMm);
+    return sizes;
+}
+
 PageFit fitPage(const std::vector<SheetView>& views, const std::vector<Box2>& bounds,
                 const SheetOptions& options) {
     if (!options.paper) {
@@ -231,12 +242,7 @@ PageFit fitPage(const std::vector<SheetView>& views, const std::vector<Box2>& bo
     }
     const Layout shape = arrange(views, bounds, options.projection, 1.0, 0.0);
     const bool wide = shape.box.width() > shape.box.height();
-    std::vector<std::pair<double, double>> sizes;
-    const PaperSize paper = *options.paper;
-    if (options.orientation != Orientation::Landscape)
-        sizes.emplace_back(paper.widthMm, paper.heightMm);
-    if (options.orientation != Orientation::Portrait)
-        sizes.emplace_back(paper.heightMm, paper.widthMm);
+    std::vector<std::pair<double, double>> sizes = paperSizes(options);
     if (options.orientation == Orientation::Auto && wide)
         std::swap(sizes[0], sizes[1]);
     std::optional<PageFit> best;
@@ -371,6 +377,18 @@ std::string scaleText(double scale) {
     else
         number = std::to_string(std::llround(ratio));
     return scale >= 1.0 ? number + ":1" : "1:" + number;
+}
+
+void checkPaperRoom(const SheetOptions& options) {
+    if (!options.paper)
+        return;
+    for (const auto& [width, height] : paperSizes(options)) {
+        const Box2 area = viewArea(width, height, options);
+        if (area.width() > 0.0 && area.height() > 0.0)
+            return;
+    }
+    throw InputError("--margin", "the margins" + std::string(options.title ? ", frame and title block" : "") +
+                                     " leave no room for views on the paper: choose smaller margins or larger paper");
 }
 
 Page layoutSheet(const std::vector<SheetView>& views, const SheetOptions& options) {

@@ -66,6 +66,10 @@ struct SheetOptions {
     Style style = namedStyle("classic");
 };
 
+// Throws InputError naming --margin when, with paper, the margins (and the title block) leave no room
+// for views in any orientation allowed: found out before any view is drawn.
+void checkPaperRoom(const SheetOptions& options);
+
 // With neither paper nor scale the page is fitted to the views: its longer side is 200 mm, margins
 // 2 % of the views' extent, gaps in proportion, no frame or title block. Otherwise the views are
 // drawn at the scale and the page is the paper, or fitted around the views plus margins and title.

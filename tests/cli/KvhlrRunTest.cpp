@@ -224,6 +224,25 @@ std::string torusObj(int n) {
     return text;
 }
 
+// Refused before the work that would be lost: a scale too large for the paper right after reading,
+// before drawing; a missing input of a batch before the first is drawn. A bad input found later stops
+// the batch and names the inputs left undrawn.
+TEST(KvhlrRun, RefusesBeforeTheWorkAndNamesWhatABatchLeavesUndrawn) {
+    TempDir dir;
+    const std::string torus = dir.write("torus.obj", torusObj(150));
+    Result run = kvhlr({torus, "-o", dir.path("torus.svg"), "--paper", "A4", "--scale", "1000:1", "--progress"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err.find("drawing"), std::string::npos) << run.err;
+    const std::string cube = std::string(KVHLR_TEST_DATA) + "/cube.obj", bad = dir.write("bad.obj", "f 1 2 3\n");
+    std::filesystem::create_directory(dir.path("out"));
+    EXPECT_EQ(kvhlr({cube, dir.path("missing.obj"), "-o", dir.path("out")}).status, 2);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path("out")));
+    run = kvhlr({cube, bad, torus, "-o", dir.path("out")});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("not drawn: " + torus), std::string::npos) << run.err;
+    EXPECT_TRUE(std::filesystem::exists(dir.path("out/cube.svg")));
+}
+
 // Ctrl-C, SIGTERM and SIGHUP, while the file is read and while the library draws: the tool stops at
 // once, leaves no file of its own behind and the existing output as it was.
 TEST(KvhlrRun, StopSignalsEndTheRunAtOnceAndLeaveNothing) {

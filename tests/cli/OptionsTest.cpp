@@ -146,6 +146,7 @@ TEST(Options, RefusesCommandLinesThatCannotRun) {
         {{"a.stl", "--line", "hidden=thin"}, "--line"},
         {{"a.stl", "--line", "hidden=0.3:red"}, "#rrggbb, not 'red'"},
         {{"a.stl", "--margin", "-1"}, "--margin"},
+        {{"a.stl", "--paper", "A4", "--margin", "150"}, "--margin: the margins"},
     };
     for (const auto& [args, subject] : cases) {
         const std::string reason = refusal(args);
