@@ -11,6 +11,7 @@
 #include <cmath>
 #include <filesystem>
 #include <sstream>
+#include <tuple>
 
 namespace kvhlr {
 namespace {
@@ -388,6 +389,26 @@ void finish(Options& options, const RawOptions& raw) {
         options.hidden = true;
 }
 
+void addWarnings(const CLI::App& app, Options& options) {
+    const bool sheet = options.sheet.paper || options.sheet.scale;
+    const bool several = options.views.size() > 1, json = options.format == OutputFormat::Json;
+    const char* const noPens = "a JSON drawing has no pens";
+    const std::tuple<const char*, bool, const char*> idle[] = {
+        {"--gap", !(sheet && several), "it spaces the --views of a sheet (--paper or --scale)"},
+        {"--margin", !sheet, "only a sheet (--paper or --scale) has margins"},
+        {"--no-title", !sheet, "only a sheet (--paper or --scale) has a title block"},
+        {"--orientation", !options.sheet.paper, "it turns the paper of --paper"},
+        {"--projection", !several && !(sheet && options.sheet.title),
+         "it arranges --views, and names the method in a sheet's title block"},
+        {"--style", json, noPens},
+        {"--line", json, noPens},
+        {"--dashes", json, noPens},
+    };
+    for (const auto& [option, unused, why] : idle)
+        if (unused && app.count(option) > 0)
+            options.warnings.push_back(std::string(option) + " has no effect here: " + why);
+}
+
 } // namespace
 
 std::string modelName(const std::string& input) {
@@ -441,6 +462,7 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostr
         throw InputError("", error.what());
     }
     finish(options, raw);
+    addWarnings(app, options);
     return options;
 }
 

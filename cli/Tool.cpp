@@ -376,6 +376,8 @@ int run(int argc, const char* const* argv) {
     const std::optional<Options> options = parseOptions(argc, argv, std::cout);
     if (!options)
         return kExitOk;
+    for (const std::string& warning : options->warnings)
+        say("warning: " + warning);
     checkOutputsAreNotInputs(*options);
     // Every input too, so that a batch does not stop at a missing one halfway.
     for (const std::string& input : options->inputs)

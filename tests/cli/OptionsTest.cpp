@@ -92,6 +92,26 @@ TEST(Options, OutputsForEveryModel) {
     }
 }
 
+// Each option given that changes nothing is named in a warning.
+TEST(Options, WarnsOfOptionsThatChangeNothing) {
+    const std::pair<std::vector<const char*>, std::vector<std::string>> cases[] = {
+        {{"a.stl", "--gap", "5", "--margin", "5", "--no-title", "--orientation", "portrait", "--projection", "first"},
+         {"--gap", "--margin", "--no-title", "--orientation", "--projection"}},
+        {{"a.stl", "-o", "a.json", "--style", "drafting", "--line", "hidden=0.3", "--dashes", "segments"},
+         {"--style", "--line", "--dashes"}},
+        {{"a.stl", "--paper", "A4", "--views", "front,top", "--gap", "5", "--margin", "5", "--no-title",
+          "--orientation", "portrait", "--projection", "first", "--dashes", "segments"},
+         {}},
+    };
+    for (const auto& [args, warned] : cases) {
+        const Options options = *parse(args);
+        std::vector<std::string> named;
+        for (const std::string& warning : options.warnings)
+            named.push_back(warning.substr(0, warning.find(' ')));
+        EXPECT_EQ(named, warned) << args[1];
+    }
+}
+
 // Each refused with a reason that holds the given text.
 TEST(Options, RefusesCommandLinesThatCannotRun) {
     const std::string angle = "--sharp-angle: the angle must lie between 0 and 180 degrees";
