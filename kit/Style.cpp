@@ -73,12 +73,16 @@ double checkedWidth(double width, const std::string& subject) {
     return width;
 }
 
+// Shorter dashes and gaps cannot be told apart on paper (they are finer than a thin pen is wide), and
+// cut into real pieces (--dashes segments) a large drawing's lines would become hundreds of millions.
+constexpr double kShortestDashMm = 0.05;
+
 std::vector<double> checkedDashes(std::vector<double> dashes, const std::string& subject) {
     bool valid = dashes.size() % 2 == 0;
     for (double length : dashes)
-        valid = valid && length > 0.0 && length <= 1000.0;
+        valid = valid && length >= kShortestDashMm && length <= 1000.0;
     if (!valid)
-        throw InputError(subject, "a dash pattern is an even count of lengths above 0 mm (dash, gap, ...)");
+        throw InputError(subject, "a dash pattern is an even count of lengths from 0.05 to 1000 mm (dash, gap, ...)");
     return dashes;
 }
 

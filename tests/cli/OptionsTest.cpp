@@ -165,6 +165,7 @@ TEST(Options, RefusesCommandLinesThatCannotRun) {
         {{"a.stl", "--style", "."}, ".: is a directory"},
         {{"a.stl", "--line", "hidden=thin"}, "--line"},
         {{"a.stl", "--line", "hidden=0.3:red"}, "#rrggbb, not 'red'"},
+        {{"a.stl", "--line", "hidden=0.3:0.001,0.001"}, "from 0.05 to 1000 mm"},
         {{"a.stl", "--margin", "-1"}, "--margin"},
         {{"a.stl", "--paper", "A4", "--margin", "150"}, "--margin: the margins"},
     };
