@@ -2,7 +2,8 @@
 
 // Reading mesh files: every format the import library knows (OBJ, STL, PLY, OFF, glTF/GLB, 3MF, 3DS,
 // COLLADA and more), with node transforms applied and vertices welded by exact position. OBJ and binary
-// STL files are read by kvhlr's own readers, with the same result.
+// STL files are read by kvhlr's own readers, with the same result; a file without an extension that is
+// binary STL by its size (84 bytes and 50 a triangle) is read as such.
 
 #include "kit/MeshPart.h"
 

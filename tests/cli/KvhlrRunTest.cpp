@@ -127,6 +127,15 @@ TEST(KvhlrRun, PipesAndBatches) {
         drawn.insert(entry.path().filename().string());
     EXPECT_EQ(drawn, (std::set<std::string>{"cube.dxf", "sphere_with_hole.dxf"}));
 
+    // Binary STL whose header says nothing is told by its size: 84 bytes and 50 a triangle.
+    std::string stl(80, '\0');
+    const std::uint32_t one = 1;
+    const float triangle[12] = {0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0};
+    stl.append(reinterpret_cast<const char*>(&one), 4).append(reinterpret_cast<const char*>(triangle), 48).append(2, '\0');
+    const Result piped = kvhlr({"-", "-o", dir.path("triangle.json")}, "", dir.write("triangle", stl));
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_FALSE(readJson(dir.path("triangle.json"))["lines"].empty());
+
     const std::string garbage = dir.write("garbage", "solid? no, not really");
     const Result refused = kvhlr({"-", "-o", dir.path("out.svg")}, "", garbage);
     EXPECT_EQ(refused.status, 2);
