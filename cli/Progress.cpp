@@ -80,15 +80,13 @@ public:
 
     // A new stage is shown at once, not at the next redraw: a short one would otherwise never show.
     void stage(const std::string& label, StageMeasure measure) {
-        {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_label = label;
-            m_measure = measure;
-            m_fraction = 0.0;
-            m_stageStart = Clock::now();
-            m_stageChanged = true;
-        }
-        m_wake.notify_one();
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_label = label;
+        m_measure = measure;
+        m_fraction = 0.0;
+        m_stageStart = Clock::now();
+        if (m_thread.joinable())
+            draw();
     }
 
     void fraction(double share) {
@@ -100,13 +98,17 @@ private:
     void redrawUntilStopped() {
         std::unique_lock<std::mutex> lock(m_mutex);
         while (!m_stop) {
-            const std::string line = lineNow();
-            std::fprintf(stderr, "\r%-*.*s", kLineWidth, kLineWidth, line.c_str());
-            std::fflush(stderr);
-            g_lineShown.store(true);
-            m_stageChanged = false;
-            m_wake.wait_for(lock, kRedrawPeriod, [this] { return m_stop || m_stageChanged; });
+            draw();
+            m_wake.wait_for(lock, kRedrawPeriod, [this] { return m_stop; });
         }
+    }
+
+    // Called with the mutex held.
+    void draw() {
+        const std::string line = lineNow();
+        std::fprintf(stderr, "\r%-*.*s", kLineWidth, kLineWidth, line.c_str());
+        std::fflush(stderr);
+        g_lineShown.store(true);
     }
 
     // Called with the mutex held.
@@ -115,8 +117,10 @@ private:
         const double elapsed = std::chrono::duration<double>(now - m_runStart).count();
         std::string line = m_label;
         if (m_measure != StageMeasure::TimeOnly) {
+            // 100 % only once the stage is over, which the next stage's line shows: work often goes on
+            // after the last share is told.
             char share[16];
-            std::snprintf(share, sizeof share, " %3d%%", static_cast<int>(m_fraction * 100));
+            std::snprintf(share, sizeof share, " %3d%%", std::min(99, static_cast<int>(m_fraction * 100)));
             line += share;
         }
         line += "  " + formatSeconds(elapsed);
@@ -130,7 +134,6 @@ private:
     std::condition_variable m_wake;
     std::thread m_thread;
     bool m_stop = false;
-    bool m_stageChanged = false;
     Clock::time_point m_runStart;
     Clock::time_point m_stageStart;
     std::string m_label;

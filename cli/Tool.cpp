@@ -283,6 +283,7 @@ Result drawModel(const Options& options, const std::string& input, Timings& timi
         }
         return result;
     }
+    showStage("laying out the page", StageMeasure::TimeOnly);
     SheetOptions sheet = options.sheet;
     sheet.modelName = modelName(options.demo ? "" : input);
     sheet.date = today();
@@ -295,7 +296,7 @@ void writeResult(std::ostream& out, const Result& result, OutputFormat format) {
     if (format == OutputFormat::Json)
         writeDrawingJson(out, result.drawing);
     else
-        writePage(out, result.page, format);
+        writePage(out, result.page, format, showFraction);
 }
 
 void toStandardOutput(const std::string& text) {
@@ -307,16 +308,16 @@ void toStandardOutput(const std::string& text) {
 // The PDF of the pages, to standard output or through a temporary file that a stop removes.
 void writePdfPages(const std::string& path, const std::vector<Page>& pages) {
     const bool toStandard = path == kStandardStream;
-    showStage("writing " + (toStandard ? std::string("standard output") : path), StageMeasure::TimeOnly);
+    showStage("writing " + (toStandard ? std::string("standard output") : path), StageMeasure::Share);
     if (toStandard) {
         std::ostringstream text;
-        writePdf(text, pages, "standard output");
+        writePdf(text, pages, "standard output", showFraction);
         toStandardOutput(text.str());
         return;
     }
     AtomicFile file(path);
     removeOnStop(file.temporaryPath());
-    writePdf(file.stream(), pages, path);
+    writePdf(file.stream(), pages, path, showFraction);
     file.commit();
     removeOnStop("");
 }
@@ -344,7 +345,8 @@ void drawOne(const Options& options, const std::vector<std::string>& models, std
         AtomicFile file(output);
         removeOnStop(file.temporaryPath());
         const Result result = drawModel(options, models[i], timings);
-        showStage("writing " + output, StageMeasure::TimeOnly);
+        showStage("writing " + output,
+                  options.format == OutputFormat::Json ? StageMeasure::TimeOnly : StageMeasure::Share);
         timings.timed(timings.writing, [&] {
             writeResult(file.stream(), result, options.format);
             file.commit();

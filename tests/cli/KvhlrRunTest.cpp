@@ -252,6 +252,17 @@ TEST(KvhlrRun, RefusesBeforeTheWorkAndNamesWhatABatchLeavesUndrawn) {
     EXPECT_TRUE(std::filesystem::exists(dir.path("out/cube.svg")));
 }
 
+// The progress line shows each stage as it starts, writing with its share, and never 100 % while
+// a stage goes on: the library's last share often comes well before its end.
+TEST(KvhlrRun, ProgressShowsEveryStageAndNoHundredPercentBeforeItsEnd) {
+    TempDir dir;
+    const std::string torus = dir.write("torus.obj", torusObj(150));
+    const Result run = kvhlr({torus, "-o", dir.path("torus.svg"), "--hidden", "--progress"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("writing " + dir.path("torus.svg") + "   0%"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("100%"), std::string::npos) << run.err;
+}
+
 // Ctrl-C, SIGTERM and SIGHUP, while the file is read and while the library draws: the tool stops at
 // once, leaves no file of its own behind and the existing output as it was.
 TEST(KvhlrRun, StopSignalsEndTheRunAtOnceAndLeaveNothing) {
