@@ -114,20 +114,8 @@ private:
     // Called with the mutex held.
     std::string lineNow() const {
         const auto now = Clock::now();
-        const double elapsed = std::chrono::duration<double>(now - m_runStart).count();
-        std::string line = m_label;
-        if (m_measure != StageMeasure::TimeOnly) {
-            // 100 % only once the stage is over, which the next stage's line shows: work often goes on
-            // after the last share is told.
-            char share[16];
-            std::snprintf(share, sizeof share, " %3d%%", std::min(99, static_cast<int>(m_fraction * 100)));
-            line += share;
-        }
-        line += "  " + formatSeconds(elapsed);
-        const double inStage = std::chrono::duration<double>(now - m_stageStart).count();
-        if (m_measure == StageMeasure::ShareAndEstimate && m_fraction >= 0.02 && inStage >= 1.0)
-            line += ", about " + formatSeconds(inStage * (1.0 - m_fraction) / m_fraction) + " left";
-        return line;
+        return progressLine(m_label, m_measure, m_fraction, std::chrono::duration<double>(now - m_runStart).count(),
+                            std::chrono::duration<double>(now - m_stageStart).count());
     }
 
     std::mutex m_mutex;
@@ -144,6 +132,22 @@ private:
 Display g_display;
 
 } // namespace
+
+std::string progressLine(const std::string& label, StageMeasure measure, double fraction, double seconds,
+                         double stageSeconds) {
+    std::string line = label;
+    if (measure != StageMeasure::TimeOnly) {
+        // 100 % only once the stage is over, which the next stage's line shows: work often goes on after
+        // the last share is told.
+        char share[16];
+        std::snprintf(share, sizeof share, " %3d%%", std::min(99, static_cast<int>(fraction * 100)));
+        line += share;
+    }
+    line += "  " + formatSeconds(seconds);
+    if (measure == StageMeasure::ShareAndEstimate && fraction >= 0.02 && stageSeconds >= 1.0)
+        line += ", about " + formatSeconds(stageSeconds * (1.0 - fraction) / fraction) + " left";
+    return line;
+}
 
 void installStopHandlers() {
     struct sigaction action {};

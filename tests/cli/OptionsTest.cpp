@@ -30,13 +30,7 @@ TEST(Options, DefaultsDrawSilhouettesAndSharpEdgesIsometricallyToSvg) {
     const Options options = *parse({"models/part.stl"});
     EXPECT_EQ(options.outputs, std::vector<std::string>{"models/part.svg"});
     EXPECT_FALSE(options.sheet.paper || options.sheet.scale) << "fitted, as always";
-    EXPECT_EQ(options.sheet.style.penOf(0).widthMm, namedStyle("classic").penOf(0).widthMm);
-    EXPECT_EQ(options.view, "iso");
-    EXPECT_FALSE(options.perspectiveFov);
-    EXPECT_TRUE(options.silhouettes && options.sharp);
-    EXPECT_FALSE(options.hidden);
-    EXPECT_EQ(options.sharpAngle, 135.0);
-    EXPECT_EQ(options.dashes, HiddenDashes::Style);
+    EXPECT_TRUE(options.silhouettes && options.sharp && !options.hidden && options.warnings.empty());
 
     const Options demo = *parse({"--demo"});
     EXPECT_EQ(demo.outputs, std::vector<std::string>{"demo.svg"});
