@@ -389,6 +389,7 @@ void finish(Options& options, const RawOptions& raw) {
         options.hidden = true;
 }
 
+// A warning for each option given that changes nothing in this run: what it acts on is not there.
 void addWarnings(const CLI::App& app, Options& options) {
     const bool sheet = options.sheet.paper || options.sheet.scale;
     const bool several = options.views.size() > 1, json = options.format == OutputFormat::Json;
