@@ -1,6 +1,7 @@
 #include "cli/Options.h"
 
 #include "kit/InputError.h"
+#include "kit/MeshFile.h"
 
 #include <CLI/CLI.hpp>
 
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <filesystem>
 #include <sstream>
+#include <tuple>
 
 namespace kvhlr {
 namespace {
@@ -50,12 +52,12 @@ const CLI::Validator threadCount(
     },
     "");
 
-// An empty name would otherwise silently mean the default output, or no camera file.
-const CLI::Validator fileName(
-    [](std::string& text) {
-        return text.empty() ? std::string("expected a file name, got an empty one") : "";
-    },
-    "");
+// An empty value would otherwise silently mean the default: the default output, no camera file, no
+// paper, ...
+CLI::Validator nonEmpty(const std::string& what) {
+    return CLI::Validator(
+        [what](std::string& text) { return text.empty() ? "expected " + what + ", got an empty one" : ""; }, "");
+}
 
 // What the command line holds before it is checked and converted.
 struct RawOptions {
@@ -121,7 +123,7 @@ void addCameraOptions(CLI::App& app, Options& options, RawOptions& raw) {
                        "Camera file (JSON: modelView and projection as 16 row-major numbers each, near, "
                        "far; a drawing file works too), used exactly as given, without fitting")
             ->type_name("FILE.json")
-            ->check(fileName)
+            ->check(nonEmpty("a file name"))
             ->group(group);
     auto* views =
         app.add_option("--views", options.views,
@@ -129,6 +131,7 @@ void addCameraOptions(CLI::App& app, Options& options, RawOptions& raw) {
                        "front,top,right,iso; principal views are arranged as --projection says, the others "
                        "go into a free corner")
             ->delimiter(',')
+            ->allow_extra_args(false) // so that an input after it is not taken for a view
             ->check(CLI::IsMember(namedViews()))
             ->type_name("VIEW,...")
             ->group(group);
@@ -147,6 +150,7 @@ void addSheetOptions(CLI::App& app, Options& options, RawOptions& raw) {
                    "Draw on this paper at a true scale, model units taken as millimetres: A4, A3, A2, A1, "
                    "A0, letter or tabloid")
         ->type_name("PAPER")
+        ->check(nonEmpty("a paper name"))
         ->group(group);
     app.add_option("--orientation", raw.orientation,
                    "Paper orientation; auto: the one that fits, or gives the larger scale")
@@ -155,9 +159,11 @@ void addSheetOptions(CLI::App& app, Options& options, RawOptions& raw) {
         ->group(group);
     app.add_option("--scale", raw.scale,
                    "Drawing scale, model units taken as millimetres: 1:2 is half size, 2:1 double, or a "
-                   "factor such as 0.5; default with --paper: the largest of 1, 2, 5 x 10^n that fits; "
-                   "without --paper the page is made to fit the views")
+                   "factor such as 0.5, from " + scaleText(kSmallestScale) + " to " + scaleText(kLargestScale) +
+                       "; default with --paper: the largest of 1, 2, 5 x 10^n that fits; without --paper the "
+                       "page is made to fit the views")
         ->type_name("SCALE")
+        ->check(nonEmpty("a scale"))
         ->group(group);
     app.add_option("--margin", options.sheet.marginMm, "Paper edge to the frame, in mm")
         ->check(millimetres)
@@ -179,6 +185,7 @@ void addSheetOptions(CLI::App& app, Options& options, RawOptions& raw) {
                    "Line widths and dashes: classic (the fitted drawing's look), drafting (visible lines "
                    "0.5 mm, hidden lines 0.25 mm dashed), or a style file (JSON, see the README)")
         ->type_name("STYLE|FILE.json")
+        ->check(nonEmpty("a style"))
         ->capture_default_str()
         ->group(group);
     app.add_option("--line", raw.lines,
@@ -186,6 +193,7 @@ void addSheetOptions(CLI::App& app, Options& options, RawOptions& raw) {
                    "one of visible, hidden, silhouettes, convex-sharp, concave-sharp, other-visible, "
                    "intersections, title (e.g. --line hidden=0.25:3,1.5); may be repeated")
         ->type_name("KIND=PEN")
+        ->allow_extra_args(false)
         ->group(group);
 }
 
@@ -261,8 +269,9 @@ std::string withFormat(const std::string& path, OutputFormat format) {
     return std::filesystem::path(path).replace_extension(extensionOf(format)).string();
 }
 
+// Searches on after each name put in, which may itself hold "{name}".
 std::string replaceName(std::string pattern, const std::string& name) {
-    for (std::size_t at; (at = pattern.find("{name}")) != std::string::npos;)
+    for (std::size_t at = 0; (at = pattern.find("{name}", at)) != std::string::npos; at += name.size())
         pattern.replace(at, 6, name);
     return pattern;
 }
@@ -279,10 +288,12 @@ void resolveOutputs(Options& options, const RawOptions& raw) {
     const bool folder = !out.empty() && (out.back() == '/' || std::filesystem::is_directory(out, error));
     const bool pattern = out.find("{name}") != std::string::npos;
     if (!out.empty() && !folder && out != kStandardStream) {
+        // The output's extension tells the format, unless --format names it for a name without one.
         try {
             options.format = formatOf(replaceName(out, "name"));
         } catch (const InputError& error) {
-            throw InputError(out, error.reason());
+            if (raw.format.empty())
+                throw InputError(out, error.reason());
         }
         if (!raw.format.empty() && asked != options.format)
             throw InputError("--format", "the output " + out + " is not " + raw.format);
@@ -332,6 +343,7 @@ void finishSheet(Options& options, const RawOptions& raw) {
                                                                                         : readStyleFile(raw.style);
     for (const std::string& setting : raw.lines)
         applyLineSetting(sheet.style, setting);
+    checkPaperRoom(sheet);
     for (auto view = options.views.begin(); view != options.views.end(); ++view)
         if (std::find(options.views.begin(), view, *view) != view)
             throw InputError("--views", "the view '" + *view + "' is named twice");
@@ -347,9 +359,13 @@ void finish(Options& options, const RawOptions& raw) {
         throw InputError("", "standard input (-) can be read only once");
     if (!options.inputFormat.empty() && standardInputs == 0)
         throw InputError("--input-format", "only standard input (-) is read as a given type");
-    if (!std::all_of(options.inputFormat.begin(), options.inputFormat.end(),
-                     [](unsigned char c) { return std::isalnum(c) != 0; }))
-        throw InputError("--input-format", "expected a file type such as stl or obj, got '" + options.inputFormat + "'");
+    // Only letters and digits: the type becomes the extension of standard input's copy.
+    if (!options.inputFormat.empty() &&
+        (!std::all_of(options.inputFormat.begin(), options.inputFormat.end(),
+                      [](unsigned char c) { return std::isalnum(c) != 0; }) ||
+         !readsMeshType(options.inputFormat)))
+        throw InputError("--input-format", "unknown file type '" + options.inputFormat +
+                                               "': name one such as stl, obj, ply, off, gltf, glb or 3mf");
     if (raw.perspectiveOption->count() > 0) {
         if (!(raw.perspective > 0.0 && raw.perspective < 180.0))
             throw InputError("--perspective", "the field of view must lie between 0 and 180 degrees");
@@ -376,6 +392,27 @@ void finish(Options& options, const RawOptions& raw) {
     options.plotterOrder = raw.order.empty() ? options.format != OutputFormat::Json : raw.order == "plotter";
     if (options.demo) // the demo shows every kind of line
         options.hidden = true;
+}
+
+// A warning for each option given that changes nothing in this run: what it acts on is not there.
+void addWarnings(const CLI::App& app, Options& options) {
+    const bool sheet = options.sheet.paper || options.sheet.scale;
+    const bool several = options.views.size() > 1, json = options.format == OutputFormat::Json;
+    const char* const noPens = "a JSON drawing has no pens";
+    const std::tuple<const char*, bool, const char*> idle[] = {
+        {"--gap", !(sheet && several), "it spaces the --views of a sheet (--paper or --scale)"},
+        {"--margin", !sheet, "only a sheet (--paper or --scale) has margins"},
+        {"--no-title", !sheet, "only a sheet (--paper or --scale) has a title block"},
+        {"--orientation", !options.sheet.paper, "it turns the paper of --paper"},
+        {"--projection", !several && !(sheet && options.sheet.title),
+         "it arranges --views, and names the method in a sheet's title block"},
+        {"--style", json, noPens},
+        {"--line", json, noPens},
+        {"--dashes", json, noPens},
+    };
+    for (const auto& [option, unused, why] : idle)
+        if (unused && app.count(option) > 0)
+            options.warnings.push_back(std::string(option) + " has no effect here: " + why);
 }
 
 } // namespace
@@ -405,13 +442,16 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostr
                    "{name} in it, one file per input; - for standard output. Default: each INPUT with the "
                    "format's extension, standard output for standard input, demo.svg for --demo")
         ->type_name("OUTPUT")
-        ->check(fileName);
+        ->check(nonEmpty("a file name"));
     app.add_option("--format", raw.format,
-                   "svg, dxf, pdf or json, for standard output, a folder or no -o; default: svg")
-        ->type_name("FORMAT");
+                   "svg, dxf, pdf or json, for standard output, a folder, no -o, or an output whose name does "
+                   "not say (/dev/null); default: svg")
+        ->type_name("FORMAT")
+        ->check(nonEmpty("a format"));
     app.add_option("--input-format", options.inputFormat,
                    "The type of standard input (obj, stl, ply, off, glb, ...); default: told by its content")
-        ->type_name("TYPE");
+        ->type_name("TYPE")
+        ->check(nonEmpty("a file type"));
     app.add_flag("--demo", options.demo, "Draw the built-in demo part (isometric, hidden lines included)");
     addCameraOptions(app, options, raw);
     addLineOptions(app, options, raw);
@@ -428,6 +468,7 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostr
         throw InputError("", error.what());
     }
     finish(options, raw);
+    addWarnings(app, options);
     return options;
 }
 

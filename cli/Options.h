@@ -56,6 +56,9 @@ struct Options {
     bool quiet = false;
     bool forceProgress = false;
     bool timings = false;
+
+    // One for each option given that changes nothing in this run, saying what it would need.
+    std::vector<std::string> warnings;
 };
 
 // Parses the arguments. Returns nothing when the help was asked for (it is written to `helpOut`);

@@ -80,15 +80,13 @@ public:
 
     // A new stage is shown at once, not at the next redraw: a short one would otherwise never show.
     void stage(const std::string& label, StageMeasure measure) {
-        {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_label = label;
-            m_measure = measure;
-            m_fraction = 0.0;
-            m_stageStart = Clock::now();
-            m_stageChanged = true;
-        }
-        m_wake.notify_one();
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_label = label;
+        m_measure = measure;
+        m_fraction = 0.0;
+        m_stageStart = Clock::now();
+        if (m_thread.joinable())
+            draw();
     }
 
     void fraction(double share) {
@@ -100,37 +98,30 @@ private:
     void redrawUntilStopped() {
         std::unique_lock<std::mutex> lock(m_mutex);
         while (!m_stop) {
-            const std::string line = lineNow();
-            std::fprintf(stderr, "\r%-*.*s", kLineWidth, kLineWidth, line.c_str());
-            std::fflush(stderr);
-            g_lineShown.store(true);
-            m_stageChanged = false;
-            m_wake.wait_for(lock, kRedrawPeriod, [this] { return m_stop || m_stageChanged; });
+            draw();
+            m_wake.wait_for(lock, kRedrawPeriod, [this] { return m_stop; });
         }
+    }
+
+    // Called with the mutex held.
+    void draw() {
+        const std::string line = lineNow();
+        std::fprintf(stderr, "\r%-*.*s", kLineWidth, kLineWidth, line.c_str());
+        std::fflush(stderr);
+        g_lineShown.store(true);
     }
 
     // Called with the mutex held.
     std::string lineNow() const {
         const auto now = Clock::now();
-        const double elapsed = std::chrono::duration<double>(now - m_runStart).count();
-        std::string line = m_label;
-        if (m_measure != StageMeasure::TimeOnly) {
-            char share[16];
-            std::snprintf(share, sizeof share, " %3d%%", static_cast<int>(m_fraction * 100));
-            line += share;
-        }
-        line += "  " + formatSeconds(elapsed);
-        const double inStage = std::chrono::duration<double>(now - m_stageStart).count();
-        if (m_measure == StageMeasure::ShareAndEstimate && m_fraction >= 0.02 && inStage >= 1.0)
-            line += ", about " + formatSeconds(inStage * (1.0 - m_fraction) / m_fraction) + " left";
-        return line;
+        return progressLine(m_label, m_measure, m_fraction, std::chrono::duration<double>(now - m_runStart).count(),
+                            std::chrono::duration<double>(now - m_stageStart).count());
     }
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::thread m_thread;
     bool m_stop = false;
-    bool m_stageChanged = false;
     Clock::time_point m_runStart;
     Clock::time_point m_stageStart;
     std::string m_label;
@@ -141,6 +132,22 @@ private:
 Display g_display;
 
 } // namespace
+
+std::string progressLine(const std::string& label, StageMeasure measure, double fraction, double seconds,
+                         double stageSeconds) {
+    std::string line = label;
+    if (measure != StageMeasure::TimeOnly) {
+        // 100 % only once the stage is over, which the next stage's line shows: work often goes on after
+        // the last share is told.
+        char share[16];
+        std::snprintf(share, sizeof share, " %3d%%", std::min(99, static_cast<int>(fraction * 100)));
+        line += share;
+    }
+    line += "  " + formatSeconds(seconds);
+    if (measure == StageMeasure::ShareAndEstimate && fraction >= 0.02 && stageSeconds >= 1.0)
+        line += ", about " + formatSeconds(stageSeconds * (1.0 - fraction) / fraction) + " left";
+    return line;
+}
 
 void installStopHandlers() {
     struct sigaction action {};

@@ -27,7 +27,12 @@ void startProgressDisplay();
 // reportProgress), or that share and the time left it suggests (for a stage that advances evenly).
 enum class StageMeasure { TimeOnly, Share, ShareAndEstimate };
 
-// The stage shown from now on.
+// The display's line: the stage's label, its share (at most 99 %: the stage is not over), the seconds
+// since the run began and, for a stage that advances evenly, the time left after a second in it.
+std::string progressLine(const std::string& label, StageMeasure measure, double fraction, double seconds,
+                         double stageSeconds);
+
+// The stage shown from now on, drawn at once.
 void showStage(const std::string& label, StageMeasure measure);
 
 // The share of the current stage done, 0 to 1; it never steps back.

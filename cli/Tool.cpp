@@ -11,6 +11,7 @@
 #include "kit/DrawingFile.h"
 #include "kit/DrawingJson.h"
 #include "kit/InputError.h"
+#include "kit/InputFile.h"
 #include "kit/MeshFile.h"
 #include "kit/PdfWriter.h"
 #include "kit/PenOrder.h"
@@ -99,6 +100,8 @@ private:
 // Standard input, copied to a file for the mesh reader, which needs to seek; its type comes from
 // --input-format or, without it, from its content.
 std::vector<MeshPart> readStandardInput(const Options& options) {
+    if (std::cin.peek() == std::istream::traits_type::eof())
+        throw InputError("", "standard input is empty: pipe a mesh file into it");
     ScratchFile copy(options.inputFormat.empty() ? "" : "." + options.inputFormat, StopFile::Input);
     {
         std::ofstream out(copy.path(), std::ios::binary);
@@ -186,6 +189,38 @@ Drawing draw(const Options& options, std::vector<MeshPart>&& parts, const KvHLR:
     return drawing;
 }
 
+// The bounds of the model's points in the camera's drawing plane: no line of its drawing reaches
+// further, and its outline reaches that far.
+Box2 outlineBounds(const KvHLR::ViewInfoCriteria& camera, const std::vector<MeshPart>& parts) {
+    const ON_Xform toScreen = camera.projectionXform * camera.modelViewXform;
+    const Box2 frame = cameraFrame(camera);
+    Box2 box = frame;
+    bool first = true;
+    forEachPoint(parts, [&](const ON_3dPoint& point) {
+        const ON_3dPoint screen = toScreen * point;
+        const double x = screen.x * frame.maxX, y = screen.y * frame.maxY;
+        box = first ? Box2{x, y, x, y}
+                    : Box2{std::min(box.minX, x), std::min(box.minY, y), std::max(box.maxX, x), std::max(box.maxY, y)};
+        first = false;
+    });
+    return box;
+}
+
+// Refuses a sheet that the views cannot fit before they are drawn, by laying out their outlines.
+void checkViewsFit(const Options& options, const std::vector<std::string>& names,
+                   const std::vector<KvHLR::ViewInfoCriteria>& cameras, const std::vector<MeshPart>& parts) {
+    if (options.format == OutputFormat::Json || !(options.sheet.paper || options.sheet.scale))
+        return;
+    std::vector<SheetView> outlines;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const Box2 box = outlineBounds(cameras[i], parts);
+        KvHLR::StrokeLine diagonal;
+        diagonal.points = {{box.minX, box.minY}, {box.maxX, box.maxY}};
+        outlines.push_back({names[i], {cameras[i], {diagonal}}});
+    }
+    layoutSheet(outlines, options.sheet);
+}
+
 // Every view of the sheet, each with its own camera fitted to the whole model, so that principal views
 // share the model's centre and line up.
 std::vector<SheetView> drawViews(const Options& options, std::vector<MeshPart>&& parts,
@@ -194,15 +229,18 @@ std::vector<SheetView> drawViews(const Options& options, std::vector<MeshPart>&&
         options.views.empty()
             ? std::vector<std::string>{options.eye || !options.cameraFile.empty() ? "view" : options.view}
             : options.views;
+    std::vector<KvHLR::ViewInfoCriteria> cameras;
+    for (const std::string& name : names)
+        cameras.push_back(camera(options, name, parts, subject));
+    checkViewsFit(options, names, cameras, parts);
     std::vector<SheetView> views;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        const KvHLR::ViewInfoCriteria view = camera(options, names[i], parts, subject);
         showStage(names.size() > 1 ? "drawing " + names[i] + " view" : "drawing", StageMeasure::Share);
         std::vector<MeshPart> copy;
         if (i + 1 < names.size())
             copy = parts;
         views.push_back(
-            {names[i], draw(options, std::move(i + 1 < names.size() ? copy : parts), view, timings)});
+            {names[i], draw(options, std::move(i + 1 < names.size() ? copy : parts), cameras[i], timings)});
     }
     return views;
 }
@@ -246,6 +284,7 @@ Result drawModel(const Options& options, const std::string& input, Timings& timi
         }
         return result;
     }
+    showStage("laying out the page", StageMeasure::TimeOnly);
     SheetOptions sheet = options.sheet;
     sheet.modelName = modelName(options.demo ? "" : input);
     sheet.date = today();
@@ -258,7 +297,7 @@ void writeResult(std::ostream& out, const Result& result, OutputFormat format) {
     if (format == OutputFormat::Json)
         writeDrawingJson(out, result.drawing);
     else
-        writePage(out, result.page, format);
+        writePage(out, result.page, format, showFraction);
 }
 
 void toStandardOutput(const std::string& text) {
@@ -270,51 +309,68 @@ void toStandardOutput(const std::string& text) {
 // The PDF of the pages, to standard output or through a temporary file that a stop removes.
 void writePdfPages(const std::string& path, const std::vector<Page>& pages) {
     const bool toStandard = path == kStandardStream;
-    showStage("writing " + (toStandard ? std::string("standard output") : path), StageMeasure::TimeOnly);
+    showStage("writing " + (toStandard ? std::string("standard output") : path), StageMeasure::Share);
     if (toStandard) {
         std::ostringstream text;
-        writePdf(text, pages, "standard output");
+        writePdf(text, pages, "standard output", showFraction);
         toStandardOutput(text.str());
         return;
     }
     AtomicFile file(path);
     removeOnStop(file.temporaryPath());
-    writePdf(file.stream(), pages, path);
+    writePdf(file.stream(), pages, path, showFraction);
     file.commit();
     removeOnStop("");
 }
 
-// Draws one model after the other; each drawing is put in place as soon as it is done, and a bad
-// input stops the run with the drawings before it kept.
+// Draws one model (of index i); the drawing is put in place as soon as it is done, or added to the
+// pages of the one PDF that takes them all.
+void drawOne(const Options& options, const std::vector<std::string>& models, std::size_t i,
+             std::vector<Page>& pages, Timings& timings) {
+    const std::string& output = options.outputs.size() == 1 ? options.outputs[0] : options.outputs[i];
+    if (options.format == OutputFormat::Pdf) {
+        pages.push_back(drawModel(options, models[i], timings).page);
+        if (options.outputs.size() > 1 || i + 1 == models.size()) {
+            timings.timed(timings.writing, [&] { writePdfPages(output, pages); });
+            pages.clear();
+        }
+    } else if (output == kStandardStream) {
+        const Result result = drawModel(options, models[i], timings);
+        timings.timed(timings.writing, [&] {
+            std::ostringstream text;
+            writeResult(text, result, options.format);
+            toStandardOutput(text.str());
+        });
+    } else {
+        // Created before the work, so that a stop removes it.
+        AtomicFile file(output);
+        removeOnStop(file.temporaryPath());
+        const Result result = drawModel(options, models[i], timings);
+        showStage("writing " + output,
+                  options.format == OutputFormat::Json ? StageMeasure::TimeOnly : StageMeasure::Share);
+        timings.timed(timings.writing, [&] {
+            writeResult(file.stream(), result, options.format);
+            file.commit();
+        });
+        removeOnStop("");
+    }
+}
+
+// Draws one model after the other. A bad input stops the run with the drawings before it kept, and
+// names those left undrawn.
 void drawAll(const Options& options, Timings& timings) {
     const std::vector<std::string> models = options.demo ? std::vector<std::string>{""} : options.inputs;
-    std::vector<Page> pages; // of the one PDF that takes them all
+    std::vector<Page> pages;
     for (std::size_t i = 0; i < models.size(); ++i) {
-        const std::string& output = options.outputs.size() == 1 ? options.outputs[0] : options.outputs[i];
-        if (options.format == OutputFormat::Pdf) {
-            pages.push_back(drawModel(options, models[i], timings).page);
-            if (options.outputs.size() > 1 || i + 1 == models.size()) {
-                timings.timed(timings.writing, [&] { writePdfPages(output, pages); });
-                pages.clear();
-            }
-        } else if (output == kStandardStream) {
-            const Result result = drawModel(options, models[i], timings);
-            timings.timed(timings.writing, [&] {
-                std::ostringstream text;
-                writeResult(text, result, options.format);
-                toStandardOutput(text.str());
-            });
-        } else {
-            // Created before the work, so that a stop removes it.
-            AtomicFile file(output);
-            removeOnStop(file.temporaryPath());
-            const Result result = drawModel(options, models[i], timings);
-            showStage("writing " + output, StageMeasure::TimeOnly);
-            timings.timed(timings.writing, [&] {
-                writeResult(file.stream(), result, options.format);
-                file.commit();
-            });
-            removeOnStop("");
+        try {
+            drawOne(options, models, i, pages, timings);
+        } catch (const InputError& error) {
+            if (i + 1 == models.size())
+                throw;
+            std::string skipped;
+            for (std::size_t k = i + 1; k < models.size(); ++k)
+                skipped += (k > i + 1 ? ", " : "") + models[k];
+            throw InputError(error.subject(), error.reason() + "; not drawn: " + skipped);
         }
     }
 }
@@ -323,7 +379,13 @@ int run(int argc, const char* const* argv) {
     const std::optional<Options> options = parseOptions(argc, argv, std::cout);
     if (!options)
         return kExitOk;
+    for (const std::string& warning : options->warnings)
+        say("warning: " + warning);
     checkOutputsAreNotInputs(*options);
+    // Every input too, so that a batch does not stop at a missing one halfway.
+    for (const std::string& input : options->inputs)
+        if (input != kStandardStream)
+            checkReadableFile(input, "mesh file");
     // Every output is tried before the work, so that one that cannot be written is reported at once.
     for (const std::string& output : options->outputs)
         if (output != kStandardStream)

@@ -63,11 +63,12 @@ void finishPage(Page& page, HiddenDashes dashes, bool plotterOrder) {
         orderForPlotter(page);
 }
 
-void writePage(std::ostream& out, const Page& page, OutputFormat format) {
+void writePage(std::ostream& out, const Page& page, OutputFormat format,
+               const std::function<void(double)>& progress) {
     if (format == OutputFormat::Svg)
-        writeSvg(out, page);
+        writeSvg(out, page, progress);
     else if (format == OutputFormat::Dxf)
-        writeDxf(out, page);
+        writeDxf(out, page, progress);
     else
         throw std::invalid_argument("writePage writes SVG and DXF");
 }

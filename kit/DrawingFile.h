@@ -33,8 +33,9 @@ enum class HiddenDashes { Style, Segments };
 // `plotterOrder` is false.
 void finishPage(Page& page, HiddenDashes dashes, bool plotterOrder);
 
-// An SVG or DXF page to a stream.
-void writePage(std::ostream& out, const Page& page, OutputFormat format);
+// An SVG or DXF page to a stream; `progress` is told the share of the lines written.
+void writePage(std::ostream& out, const Page& page, OutputFormat format,
+               const std::function<void(double)>& progress = {});
 
 // The page of a drawing on its own: fitted to 200 mm, classic style.
 Page drawingPage(const Drawing& drawing);

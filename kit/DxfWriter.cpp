@@ -63,15 +63,20 @@ enum FixedHandle : unsigned {
 };
 
 // LibreCAD draws line types by name from patterns of its own and ignores the table's elements; naming
-// a pattern after the standard type nearest in size makes it show dashed there, at about its size,
-// while every other program reads the exact elements. Periods in mm, as LibreCAD draws them.
+// a pattern after the standard type of its shape (dashes, dash-dot, dash-dot-dot: 2, 4 or 6 elements)
+// nearest in size makes it show so there, at about its size, while every other program reads the exact
+// elements. Periods in mm: of the dashed types as LibreCAD draws them, of the others as the standard
+// metric line type file gives them.
 struct KnownLineType {
     const char* name;
+    std::size_t elements;
     double period;
 };
-constexpr KnownLineType kKnownLineTypes[] = {{"HIDDEN2", 3.0},   {"DASHED2", 9.0},    {"DASHED", 18.0},
-                                             {"DASHEDX2", 36.0}, {"DASHEDTINY", 3.0}, {"HIDDEN", 18.0},
-                                             {"HIDDENX2", 36.0}};
+constexpr KnownLineType kKnownLineTypes[] = {
+    {"HIDDEN2", 2, 3.0},    {"DASHED2", 2, 9.0},    {"DASHED", 2, 18.0},    {"DASHEDX2", 2, 36.0},
+    {"DASHEDTINY", 2, 3.0}, {"HIDDEN", 2, 18.0},    {"HIDDENX2", 2, 36.0},  {"DASHDOT2", 4, 12.7},
+    {"DASHDOT", 4, 25.4},   {"DASHDOTX2", 4, 50.8}, {"DIVIDE2", 6, 15.875}, {"DIVIDE", 6, 31.75},
+    {"DIVIDEX2", 6, 63.5}};
 
 struct LineType {
     std::string name;
@@ -92,7 +97,7 @@ std::vector<LineType> lineTypesOf(const Page& page) {
             period += length;
         std::size_t best = std::size(kKnownLineTypes);
         for (std::size_t i = 0; i < std::size(kKnownLineTypes); ++i)
-            if (!taken[i] && (best == std::size(kKnownLineTypes) ||
+            if (!taken[i] && kKnownLineTypes[i].elements == dashes.size() && (best == std::size(kKnownLineTypes) ||
                               std::fabs(std::log(period / kKnownLineTypes[i].period)) <
                                   std::fabs(std::log(period / kKnownLineTypes[best].period))))
                 best = i;
@@ -125,17 +130,43 @@ int lineweightOf(double widthMm) {
     return best;
 }
 
-// The nearest of the standard colour indices 1 to 9; 7 draws black on paper (white on a dark screen).
+// The colour of an index of the standard palette: 1 to 9 named colours (7 draws black on paper, white
+// on a dark screen); 10 to 249 24 hues 15 degrees apart, each at five brightnesses, strong (even
+// indices) and mixed half with white (odd); 250 to 255 greys from dark to white.
+std::array<int, 3> paletteColor(int index) {
+    constexpr std::array<std::array<int, 3>, 9> named{{{255, 0, 0},
+                                                       {255, 255, 0},
+                                                       {0, 255, 0},
+                                                       {0, 255, 255},
+                                                       {0, 0, 255},
+                                                       {255, 0, 255},
+                                                       {0, 0, 0},
+                                                       {128, 128, 128},
+                                                       {192, 192, 192}}};
+    if (index < 10)
+        return named[static_cast<std::size_t>(index - 1)];
+    if (index >= 250) {
+        const int grey = 51 + 204 * (index - 250) / 5;
+        return {grey, grey, grey};
+    }
+    constexpr double brightness[] = {255.0, 165.0, 127.0, 76.0, 38.0};
+    const int hue = (index - 10) / 10 * 15, shade = (index - 10) % 10;
+    const double high = brightness[shade / 2], low = shade % 2 == 0 ? 0.0 : high / 2;
+    const double share = (hue % 60) / 60.0;
+    const int rising = static_cast<int>(low + (high - low) * share);
+    const int falling = static_cast<int>(low + (high - low) * (1.0 - share));
+    const int h = static_cast<int>(high), l = static_cast<int>(low);
+    const std::array<std::array<int, 3>, 6> sectors{{{h, rising, l},
+                                                     {falling, h, l},
+                                                     {l, h, rising},
+                                                     {l, falling, h},
+                                                     {rising, l, h},
+                                                     {h, l, falling}}};
+    return sectors[static_cast<std::size_t>(hue / 60)];
+}
+
+// The nearest of the standard palette's 255 colour indices.
 int colorIndexOf(const std::string& color) {
-    constexpr std::array<std::array<int, 3>, 9> rgb{{{255, 0, 0},
-                                                     {255, 255, 0},
-                                                     {0, 255, 0},
-                                                     {0, 255, 255},
-                                                     {0, 0, 255},
-                                                     {255, 0, 255},
-                                                     {0, 0, 0},
-                                                     {128, 128, 128},
-                                                     {192, 192, 192}}};
     unsigned value = 0;
     if (color.size() != 7 || std::sscanf(color.c_str() + 1, "%6x", &value) != 1)
         return 7;
@@ -143,13 +174,14 @@ int colorIndexOf(const std::string& color) {
                              static_cast<int>(value & 255)};
     int best = 7;
     long bestDistance = std::numeric_limits<long>::max();
-    for (std::size_t i = 0; i < rgb.size(); ++i) {
+    for (int index = 1; index <= 255; ++index) {
+        const std::array<int, 3> rgb = paletteColor(index);
         long distance = 0;
         for (int c = 0; c < 3; ++c)
-            distance += static_cast<long>(channels[c] - rgb[i][c]) * (channels[c] - rgb[i][c]);
+            distance += static_cast<long>(channels[c] - rgb[c]) * (channels[c] - rgb[c]);
         if (distance < bestDistance) {
             bestDistance = distance;
-            best = static_cast<int>(i) + 1;
+            best = index;
         }
     }
     return best;
@@ -408,7 +440,8 @@ void writeObjects(GroupWriter& dxf) {
 
 } // namespace
 
-void writeDxf(std::ostream& out, const Page& page) {
+void writeDxf(std::ostream& out, const Page& page, const std::function<void(double)>& progress) {
+    WriteProgress written(lineCount(page), progress);
     const std::vector<LineType> lineTypes = lineTypesOf(page);
     // Every record, block and entity takes one handle; the header names the first one left over.
     std::size_t handles = 3 + lineTypes.size() + 1 + page.layers.size() + 3 + 4 + page.texts.size();
@@ -428,6 +461,7 @@ void writeDxf(std::ostream& out, const Page& page) {
             writePolyline(dxf, nextHandle++, layer.name, polyline);
             out << dxf.text;
             dxf.text.clear();
+            written.written(1);
         }
     for (const PageText& text : page.texts)
         writeText(dxf, nextHandle++, text);

@@ -17,6 +17,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <optional>
@@ -197,9 +198,15 @@ std::vector<MeshPart> readMeshFile(const std::string& path, bool bodies,
     std::optional<std::vector<MeshPart>> parts;
     if (hasExtension(path, ".obj"))
         parts = readObjFile(path, bodies, progress);
-    else if (hasExtension(path, ".stl"))
+    else if (hasExtension(path, ".stl") || !std::filesystem::path(path).has_extension())
+        // Without a name to go by (standard input's copy), binary STL is told by its size: the import
+        // library looks for it only in files named .stl.
         parts = readBinaryStlFile(path, bodies, progress);
     return parts ? std::move(*parts) : imported(path, bodies, progress);
+}
+
+bool readsMeshType(const std::string& type) {
+    return Assimp::Importer().IsExtensionSupported("." + type);
 }
 
 std::vector<MeshPart> importMeshFile(const std::string& path, bool bodies,

@@ -2,7 +2,8 @@
 
 // Reading mesh files: every format the import library knows (OBJ, STL, PLY, OFF, glTF/GLB, 3MF, 3DS,
 // COLLADA and more), with node transforms applied and vertices welded by exact position. OBJ and binary
-// STL files are read by kvhlr's own readers, with the same result.
+// STL files are read by kvhlr's own readers, with the same result; a file without an extension that is
+// binary STL by its size (84 bytes and 50 a triangle) is read as such.
 
 #include "kit/MeshPart.h"
 
@@ -26,5 +27,8 @@ std::vector<MeshPart> readMeshFile(const std::string& path, bool bodies,
 // and hands everything else to this.
 std::vector<MeshPart> importMeshFile(const std::string& path, bool bodies,
                                      const std::function<void(double)>& progress);
+
+// Whether files of a type, named as their extension without the dot ("stl", "glb"), can be read.
+bool readsMeshType(const std::string& type);
 
 } // namespace kvhlr

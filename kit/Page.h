@@ -5,6 +5,7 @@
 // scale, a title block); SVG, DXF and PDF writers turn pages into files. Coordinates run from the
 // page's lower left corner, x to the right and y up.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,34 @@ struct Page {
     double heightMm = 297.0;
     std::vector<PageLayer> layers; // drawn in this order
     std::vector<PageText> texts;
+};
+
+inline std::size_t lineCount(const Page& page) {
+    std::size_t lines = 0;
+    for (const PageLayer& layer : page.layers)
+        lines += layer.polylines.size();
+    return lines;
+}
+
+// A writer's progress, for a progress display: the share of its `total` lines written, told to
+// `report` (if any) every few thousand lines.
+class WriteProgress {
+public:
+    WriteProgress(std::size_t total, std::function<void(double)> report) : m_total(total), m_report(std::move(report)) {}
+
+    void written(std::size_t lines) {
+        m_done += lines;
+        if (m_report && m_done - m_told >= 4096) {
+            m_told = m_done;
+            m_report(static_cast<double>(m_done) / static_cast<double>(m_total));
+        }
+    }
+
+private:
+    std::size_t m_total;
+    std::function<void(double)> m_report;
+    std::size_t m_done = 0;
+    std::size_t m_told = 0;
 };
 
 } // namespace kvhlr

@@ -129,7 +129,8 @@ void throwOnError(const std::string& path, cairo_status_t status) {
 
 } // namespace
 
-void writePdf(std::ostream& out, const std::vector<Page>& pages, const std::string& name) {
+void writePdf(std::ostream& out, const std::vector<Page>& pages, const std::string& name,
+              const std::function<void(double)>& progress) {
     if (pages.empty())
         throw InputError(name, "a PDF needs at least one page");
     for (const Page& page : pages)
@@ -142,9 +143,14 @@ void writePdf(std::ostream& out, const std::vector<Page>& pages, const std::stri
     Context cr(cairo_create(surface.get()), cairo_destroy);
     cairo_select_font_face(cr.get(), "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     const double capHeight = capHeightPerSize(cr.get());
+    std::size_t lines = 0;
+    for (const Page& page : pages)
+        lines += lineCount(page);
+    WriteProgress written(lines, progress);
     for (const Page& page : pages) {
         cairo_pdf_surface_set_size(surface.get(), page.widthMm * kPointsPerMm, page.heightMm * kPointsPerMm);
         drawPage(cr.get(), name, page, capHeight);
+        written.written(lineCount(page)); // most of the work is the page's compression, at its end
         throwOnError(name, cairo_status(cr.get()));
     }
     cr.reset();

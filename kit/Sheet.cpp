@@ -39,7 +39,8 @@ constexpr double kNameRowMm = 10.0;
 constexpr double kInfoRowMm = 7.0;
 constexpr double kNameTextMm = 5.0;
 constexpr double kInfoTextMm = 2.5;
-constexpr double kInfoCellsMm[] = {30.0, 50.0, 40.0};
+// Scale, projection and date; each cell holds its longest text ("Scale 1:1000000000").
+constexpr double kInfoCellsMm[] = {40.0, 50.0, 30.0};
 // A sans-serif letter is about this many times as wide as its capitals are high.
 constexpr double kLetterWidthPerHeight = 0.8;
 
@@ -197,10 +198,11 @@ std::optional<double> largestScale(const std::vector<SheetView>& views, const st
         return std::nullopt;
     // Gaps only take room, so the views alone bound the scale from above.
     const Layout tight = arrange(views, bounds, options.projection, 1.0, 0.0);
-    const double upper = std::min(area.width() / tight.box.width(), area.height() / tight.box.height());
-    if (!(upper > 0.0) || !std::isfinite(upper))
+    const double upper =
+        std::min({area.width() / tight.box.width(), area.height() / tight.box.height(), kLargestScale});
+    if (!(upper > 0.0))
         return std::nullopt;
-    for (int exponent = static_cast<int>(std::ceil(std::log10(upper))); exponent > -12; --exponent)
+    for (int exponent = static_cast<int>(std::ceil(std::log10(upper))); exponent >= -9; --exponent)
         for (double mantissa : {5.0, 2.0, 1.0}) {
             const double scale = mantissa * std::pow(10.0, exponent);
             if (scale <= upper && fits(arrange(views, bounds, options.projection, scale, options.gapMm), area))
@@ -218,6 +220,17 @@ struct PageFit {
     double scale;
 };
 
+// The paper's sizes, width first, in the orientations allowed: portrait before landscape.
+std::vector<std::pair<double, double>> paperSizes(const SheetOptions& options) {
+    std::vector<std::pair<double, double>> sizes;
+    const PaperSize paper = *options.paper;
+    if (options.orientation != Orientation::Landscape)
+        sizes.emplace_back(paper.widthMm, paper.heightMm);
+    if (options.orientation != Orientation::Portrait)
+        sizes.emplace_back(paper.heightMm, paper.widthMm);
+    return sizes;
+}
+
 PageFit fitPage(const std::vector<SheetView>& views, const std::vector<Box2>& bounds,
                 const SheetOptions& options) {
     if (!options.paper) {
@@ -229,12 +242,7 @@ PageFit fitPage(const std::vector<SheetView>& views, const std::vector<Box2>& bo
     }
     const Layout shape = arrange(views, bounds, options.projection, 1.0, 0.0);
     const bool wide = shape.box.width() > shape.box.height();
-    std::vector<std::pair<double, double>> sizes;
-    const PaperSize paper = *options.paper;
-    if (options.orientation != Orientation::Landscape)
-        sizes.emplace_back(paper.widthMm, paper.heightMm);
-    if (options.orientation != Orientation::Portrait)
-        sizes.emplace_back(paper.heightMm, paper.widthMm);
+    std::vector<std::pair<double, double>> sizes = paperSizes(options);
     if (options.orientation == Orientation::Auto && wide)
         std::swap(sizes[0], sizes[1]);
     std::optional<PageFit> best;
@@ -252,8 +260,9 @@ PageFit fitPage(const std::vector<SheetView>& views, const std::vector<Box2>& bo
         throw InputError(options.scale ? "--scale" : "--paper",
                          options.scale ? "the views do not fit the paper at " + scaleText(*options.scale) +
                                              ": choose a smaller scale or larger paper"
-                                       : "the views do not fit the paper at any scale: choose larger paper "
-                                         "or smaller margins and gaps");
+                                       : "the views do not fit the paper at any scale down to " +
+                                             scaleText(kSmallestScale) +
+                                             ": choose larger paper or smaller margins and gaps");
     return *best;
 }
 
@@ -278,8 +287,7 @@ void addTitle(Page& page, const SheetOptions& options, double scale, const std::
     const std::string infos[] = {"Scale " + (options.trueScale ? scaleText(scale) : std::string("NTS")),
                                  projectionText(options), options.date};
     for (std::size_t i = 0; i < std::size(infos); ++i) {
-        page.texts.push_back({{x + 2.0, m + (kInfoRowMm - kInfoTextMm) / 2}, kInfoTextMm,
-                              shortened(infos[i], kInfoCellsMm[i] - 4.0, kInfoTextMm), layer});
+        page.texts.push_back({{x + 2.0, m + (kInfoRowMm - kInfoTextMm) / 2}, kInfoTextMm, infos[i], layer});
         x += kInfoCellsMm[i];
         if (i + 1 < std::size(infos))
             lines.push_back({{x, m}, {x, infoTop}});
@@ -355,21 +363,32 @@ double parseScale(const std::string& text) {
     const std::optional<double> page = number(text.substr(0, colon));
     const std::optional<double> model = colon == std::string::npos ? 1.0 : number(text.substr(colon + 1));
     const double scale = page && model ? *page / *model : 0.0;
-    if (!(scale > 0.0 && std::isfinite(scale) && scale < 1e9 && scale > 1e-9))
-        throw InputError("--scale", "expected a scale such as 1:2, 2:1 or 0.5, got '" + text + "'");
+    if (!(scale >= kSmallestScale && scale <= kLargestScale))
+        throw InputError("--scale", "expected a scale from " + scaleText(kSmallestScale) + " to " +
+                                        scaleText(kLargestScale) + ", such as 1:2, 2:1 or 0.5, got '" + text + "'");
     return scale;
 }
 
 std::string scaleText(double scale) {
-    std::string text;
-    if (scale >= 1.0) {
-        appendRounded(text, scale, 6);
-        text += ":1";
-    } else {
-        text = "1:";
-        appendRounded(text, 1.0 / scale, 6);
+    const double ratio = scale >= 1.0 ? scale : 1.0 / scale;
+    std::string number;
+    if (ratio < 100.0)
+        appendRounded(number, ratio, 3);
+    else
+        number = std::to_string(std::llround(ratio));
+    return scale >= 1.0 ? number + ":1" : "1:" + number;
+}
+
+void checkPaperRoom(const SheetOptions& options) {
+    if (!options.paper)
+        return;
+    for (const auto& [width, height] : paperSizes(options)) {
+        const Box2 area = viewArea(width, height, options);
+        if (area.width() > 0.0 && area.height() > 0.0)
+            return;
     }
-    return text;
+    throw InputError("--margin", "the margins" + std::string(options.title ? ", frame and title block" : "") +
+                                     " leave no room for views on the paper: choose smaller margins or larger paper");
 }
 
 Page layoutSheet(const std::vector<SheetView>& views, const SheetOptions& options) {

@@ -32,11 +32,16 @@ const std::vector<std::string>& paperNames();
 // Throws InputError naming --paper for an unknown name (matched without case).
 PaperSize paperNamed(const std::string& name);
 
+// The scales a sheet may have, whether given or chosen to fit the paper: 1:1000000000 to 1000000000:1.
+constexpr double kSmallestScale = 1e-9;
+constexpr double kLargestScale = 1e9;
+
 // "1:2" (half size), "2:1" or a plain factor ("0.5"): page millimetres per model unit. Throws
-// InputError naming --scale for anything else, or a scale that is not positive.
+// InputError naming --scale for anything else, or a scale outside the range above.
 double parseScale(const std::string& text);
 
-// "1:2", "2:1", "1:2.5", as a drawing's title block gives it.
+// "1:2", "2:1", "1:2.5", "1:2.7" (for 0.37), as a drawing's title block gives it: three significant
+// digits, whole numbers from 100 on, never in exponent notation.
 std::string scaleText(double scale);
 
 enum class Orientation { Auto, Portrait, Landscape };
@@ -60,6 +65,10 @@ struct SheetOptions {
     std::string date;
     Style style = namedStyle("classic");
 };
+
+// Throws InputError naming --margin when, with paper, the margins (and the title block) leave no room
+// for views in any orientation allowed: found out before any view is drawn.
+void checkPaperRoom(const SheetOptions& options);
 
 // With neither paper nor scale the page is fitted to the views: its longer side is 200 mm, margins
 // 2 % of the views' extent, gaps in proportion, no frame or title block. Otherwise the views are

@@ -2,6 +2,7 @@
 
 #include "kit/Drawing.h"
 #include "kit/InputError.h"
+#include "kit/InputFile.h"
 
 #include <nlohmann/json.hpp>
 
@@ -72,12 +73,16 @@ double checkedWidth(double width, const std::string& subject) {
     return width;
 }
 
+// Shorter dashes and gaps cannot be told apart on paper (they are finer than a thin pen is wide), and
+// cut into real pieces (--dashes segments) a large drawing's lines would become hundreds of millions.
+constexpr double kShortestDashMm = 0.05;
+
 std::vector<double> checkedDashes(std::vector<double> dashes, const std::string& subject) {
     bool valid = dashes.size() % 2 == 0;
     for (double length : dashes)
-        valid = valid && length > 0.0 && length <= 1000.0;
+        valid = valid && length >= kShortestDashMm && length <= 1000.0;
     if (!valid)
-        throw InputError(subject, "a dash pattern is an even count of lengths above 0 mm (dash, gap, ...)");
+        throw InputError(subject, "a dash pattern is an even count of lengths from 0.05 to 1000 mm (dash, gap, ...)");
     return dashes;
 }
 
@@ -118,10 +123,10 @@ PenChange settingChange(const std::string& value, const std::string& subject) {
     PenChange change;
     change.widthMm = checkedWidth(*width, subject);
     for (std::size_t i = 1; i < parts.size(); ++i) {
-        if (!parts[i].empty() && parts[i][0] == '#') {
-            change.color = checkedColor(parts[i], subject);
-        } else if (parts[i] == "solid") {
+        if (parts[i] == "solid") {
             change.dashMm = std::vector<double>();
+        } else if (!parts[i].empty() && (parts[i][0] == '#' || std::isalpha(static_cast<unsigned char>(parts[i][0])))) {
+            change.color = checkedColor(parts[i], subject);
         } else {
             std::vector<double> dashes;
             for (const std::string& length : split(parts[i], ','))
@@ -146,6 +151,11 @@ PenChange fileChange(const nlohmann::json& entry, const std::string& path) {
             change.dashMm = checkedDashes(dashes, path);
         } else if (key == "color" && value.is_string()) {
             change.color = checkedColor(value.get<std::string>(), path);
+        } else if (key == "width" || key == "dashes" || key == "color") {
+            throw InputError(path, "\"" + key + "\" must be " +
+                                       (key == "width"    ? "a number (mm)"
+                                        : key == "dashes" ? "a list of numbers (mm)"
+                                                          : "a string \"#rrggbb\""));
         } else {
             throw InputError(path, "unexpected \"" + key + "\" in a line entry: give width (mm), dashes "
                                                            "(a list of mm) or color (\"#rrggbb\")");
@@ -192,6 +202,7 @@ void applyLineSetting(Style& style, const std::string& setting) {
 }
 
 Style readStyleFile(const std::string& path) {
+    checkReadableFile(path, "style file");
     std::ifstream in(path);
     if (!in)
         throw InputError(path, "cannot read the style file");

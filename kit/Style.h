@@ -33,8 +33,9 @@ Style namedStyle(const std::string& name);
 const std::vector<std::string>& styleTargets();
 
 // Applies "TARGET=WIDTH[:DASHES][:#RRGGBB]": the width in mm, then optionally the dash pattern as
-// on,off,... lengths in mm (an even count) or "solid", and a colour. Throws InputError naming --line
-// for anything else.
+// on,off,... lengths in mm (an even count, each from 0.05 to 1000) or "solid", and a colour (a word
+// or #-text that is not #rrggbb is refused as a colour). Throws InputError naming --line for anything
+// else.
 void applyLineSetting(Style& style, const std::string& setting);
 
 // A style file: {"base": "drafting", "lines": {"hidden": {"width": 0.25, "dashes": [3, 1.5],

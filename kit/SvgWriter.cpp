@@ -121,7 +121,8 @@ std::string idOf(const PageLayer& layer) {
 
 } // namespace
 
-void writeSvg(std::ostream& out, const Page& page) {
+void writeSvg(std::ostream& out, const Page& page, const std::function<void(double)>& progress) {
+    WriteProgress written(lineCount(page), progress);
     std::set<std::string> views;
     for (const PageLayer& layer : page.layers)
         if (!layer.view.empty())
@@ -150,6 +151,7 @@ void writeSvg(std::ostream& out, const Page& page) {
             svg.polyline(polyline);
             out << svg.text;
             svg.text.clear();
+            written.written(1);
         }
         for (const PageText& text : page.texts)
             if (text.layer == layer.name)

@@ -11,6 +11,7 @@
 
 namespace kvhlr {
 
-void writeSvg(std::ostream& out, const Page& page);
+// `progress` is told the share of the lines written.
+void writeSvg(std::ostream& out, const Page& page, const std::function<void(double)>& progress = {});
 
 } // namespace kvhlr

@@ -81,7 +81,9 @@ std::string model(const std::string& name) {
 
 TEST(KvhlrRun, DemoShowsEveryKindOfLineInEveryFormat) {
     TempDir dir;
-    ASSERT_EQ(kvhlr({"--demo", "--quiet"}, dir.path("")).status, 0);
+    const Result demo = kvhlr({"--demo", "--progress"}, dir.path(""));
+    ASSERT_EQ(demo.status, 0);
+    EXPECT_NE(demo.err.find("writing demo.svg   0%"), std::string::npos) << "with its share: " << demo.err;
     EXPECT_NE(kvhlrtest::readFile(dir.path("demo.svg")).find("</svg>"), std::string::npos)
         << "demo.svg by default";
     ASSERT_EQ(kvhlr({"--demo", "-o", dir.path("demo.json")}).status, 0);
@@ -149,6 +151,23 @@ TEST(KvhlrRun, PipesAndBatches) {
     for (const auto& entry : std::filesystem::directory_iterator(dir.path("drawings")))
         drawn.insert(entry.path().filename().string());
     EXPECT_EQ(drawn, (std::set<std::string>{"cube.dxf", "sphere_with_hole.dxf"}));
+    // Every input is checked before the first is drawn; a bad one found later names those left undrawn.
+    std::filesystem::create_directory(dir.path("batch"));
+    EXPECT_EQ(kvhlr({cube, dir.path("missing.obj"), "-o", dir.path("batch")}).status, 2);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path("batch")));
+    const std::string bad = dir.write("bad.obj", "f 1 2 3\n");
+    const Result batch = kvhlr({cube, bad, model("bunny.obj"), "-o", dir.path("batch")});
+    EXPECT_EQ(batch.status, 2);
+    EXPECT_NE(batch.err.find("; not drawn: " + model("bunny.obj")), std::string::npos) << batch.err;
+
+    // Binary STL whose header says nothing is told by its size: 84 bytes and 50 a triangle.
+    std::string stl(80, '\0');
+    const std::uint32_t one = 1;
+    const float triangle[12] = {0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0};
+    stl.append(reinterpret_cast<const char*>(&one), 4).append(reinterpret_cast<const char*>(triangle), 48).append(2, '\0');
+    const Result piped = kvhlr({"-", "-o", dir.path("triangle.json")}, "", dir.write("triangle", stl));
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_FALSE(readJson(dir.path("triangle.json"))["lines"].empty());
 
     const std::string garbage = dir.write("garbage", "solid? no, not really");
     const Result refused = kvhlr({"-", "-o", dir.path("out.svg")}, "", garbage);
@@ -171,13 +190,14 @@ TEST(KvhlrRun, CameraFileReproducesTheDrawingAndThreadsDoNotChangeIt) {
 // A run refused for bad input: status 2, one line naming `subject`, no output file, nothing left over.
 // What each reader refuses, and why, is tested with the readers; these are the refusals that only the
 // whole run sees, and one of each reader's.
-void expectRefused(const std::vector<std::string>& args, const std::string& subject, const TempDir& dir,
-                   std::size_t entriesBefore) {
+Result expectRefused(const std::vector<std::string>& args, const std::string& subject, const TempDir& dir,
+                     std::size_t entriesBefore) {
     const Result run = kvhlr(args);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_NE(run.err.find(subject), std::string::npos) << run.err;
     EXPECT_EQ(dir.entries().size(), entriesBefore) << "nothing written";
+    return run;
 }
 
 TEST(KvhlrRun, BadInputIsRefusedWithOneLineAndNoOutput) {
@@ -191,9 +211,16 @@ TEST(KvhlrRun, BadInputIsRefusedWithOneLineAndNoOutput) {
 
     expectRefused({dir.path("missing.obj"), "-o", out}, "missing.obj", dir, entries);
     expectRefused({dir.path(""), "-o", out}, "directory", dir, entries);
+    expectRefused({"-", "-o", out}, "standard input is empty", dir, entries);
     expectRefused({cube, "-o", out, "--camera", inside}, inside, dir, entries);
-    expectRefused({cube, "-o", dir.path("no/such/dir.svg")}, "dir.svg", dir, entries);
+    expectRefused({cube, "-o", dir.path("no/such/dir.svg")}, "folder " + dir.path("no/such") + " does not exist", dir,
+                  entries);
     expectRefused({cube, "-o", out, "--eye", "1,1,1", "--target", "1,1,1"}, "--eye", dir, entries);
+    // A scale too large for the paper is found right after reading, before drawing.
+    const std::string bunny = model("bunny.obj");
+    const std::string late = expectRefused({bunny, "-o", out, "--paper", "A4", "--scale", "1000:1", "--progress"},
+                                           "--scale", dir, entries).err;
+    EXPECT_EQ(late.find("drawing"), std::string::npos) << late;
 }
 
 // A DXF file is both a mesh kvhlr reads and a drawing it writes: an output that leads to the input,

@@ -30,13 +30,7 @@ TEST(Options, DefaultsDrawSilhouettesAndSharpEdgesIsometricallyToSvg) {
     const Options options = *parse({"models/part.stl"});
     EXPECT_EQ(options.outputs, std::vector<std::string>{"models/part.svg"});
     EXPECT_FALSE(options.sheet.paper || options.sheet.scale) << "fitted, as always";
-    EXPECT_EQ(options.sheet.style.penOf(0).widthMm, namedStyle("classic").penOf(0).widthMm);
-    EXPECT_EQ(options.view, "iso");
-    EXPECT_FALSE(options.perspectiveFov);
-    EXPECT_TRUE(options.silhouettes && options.sharp);
-    EXPECT_FALSE(options.hidden);
-    EXPECT_EQ(options.sharpAngle, 135.0);
-    EXPECT_EQ(options.dashes, HiddenDashes::Style);
+    EXPECT_TRUE(options.silhouettes && options.sharp && !options.hidden && options.warnings.empty());
 
     const Options demo = *parse({"--demo"});
     EXPECT_EQ(demo.outputs, std::vector<std::string>{"demo.svg"});
@@ -75,6 +69,9 @@ TEST(Options, OutputsForEveryModel) {
         {{"a/x.obj", "b/y.stl", "--format", "dxf"}, {"a/x.dxf", "b/y.dxf"}, OutputFormat::Dxf, true},
         {{"a/x.obj", "b/y.stl", "-o", "out/"}, {"out/x.svg", "out/y.svg"}, OutputFormat::Svg, true},
         {{"a/x.obj", "b/y.stl", "-o", "d/{name}-top.json"}, {"d/x-top.json", "d/y-top.json"}, OutputFormat::Json, false},
+        {{"a/{name}.obj", "-o", "d/{name}.svg"}, {"d/{name}.svg"}, OutputFormat::Svg, true},
+        {{"--line", "hidden=0.3", "--views", "front,top", "a/x.obj"}, {"a/x.svg"}, OutputFormat::Svg, true},
+        {{"a/x.obj", "-o", "/dev/null", "--format", "dxf"}, {"/dev/null"}, OutputFormat::Dxf, true},
         {{"a/x.obj", "b/y.stl", "-o", "all.pdf"}, {"all.pdf"}, OutputFormat::Pdf, true},
         {{"-"}, {"-"}, OutputFormat::Svg, true},
         {{"-", "-o", "-", "--format", "json", "--order", "plotter"}, {"-"}, OutputFormat::Json, true},
@@ -86,6 +83,26 @@ TEST(Options, OutputsForEveryModel) {
         EXPECT_EQ(options.outputs, c.outputs) << c.args.back();
         EXPECT_EQ(options.format, c.format) << c.args.back();
         EXPECT_EQ(options.plotterOrder, c.plotterOrder) << c.args.back();
+    }
+}
+
+// Each option given that changes nothing is named in a warning.
+TEST(Options, WarnsOfOptionsThatChangeNothing) {
+    const std::pair<std::vector<const char*>, std::vector<std::string>> cases[] = {
+        {{"a.stl", "--gap", "5", "--margin", "5", "--no-title", "--orientation", "portrait", "--projection", "first"},
+         {"--gap", "--margin", "--no-title", "--orientation", "--projection"}},
+        {{"a.stl", "-o", "a.json", "--style", "drafting", "--line", "hidden=0.3", "--dashes", "segments"},
+         {"--style", "--line", "--dashes"}},
+        {{"a.stl", "--paper", "A4", "--views", "front,top", "--gap", "5", "--margin", "5", "--no-title",
+          "--orientation", "portrait", "--projection", "first", "--dashes", "segments"},
+         {}},
+    };
+    for (const auto& [args, warned] : cases) {
+        const Options options = *parse(args);
+        std::vector<std::string> named;
+        for (const std::string& warning : options.warnings)
+            named.push_back(warning.substr(0, warning.find(' ')));
+        EXPECT_EQ(named, warned) << args[1];
     }
 }
 
@@ -125,6 +142,7 @@ TEST(Options, RefusesCommandLinesThatCannotRun) {
         {{"-", "-"}, "only once"},
         {{"a.stl", "--input-format", "stl"}, "--input-format"},
         {{"-", "--input-format", "../stl"}, "--input-format"},
+        {{"-", "--input-format", "xyz"}, "unknown file type 'xyz'"},
         {{"a.stl", "-o", "a.dxf", "--format", "svg"}, "--format"},
         {{"a.stl", "--format", "png"}, "--format"},
         {{"a.stl", "-o", "a.json", "--views", "front,top"}, "JSON"},
@@ -133,11 +151,17 @@ TEST(Options, RefusesCommandLinesThatCannotRun) {
         {{"a.stl", "--views", "front,sideways"}, "--views"},
         {{"a.stl", "--views", "front,top", "--view", "iso"}, "--view"},
         {{"a.stl", "--scale", "2:0"}, "--scale"},
+        {{"a.stl", "--scale", "1:2e9"}, "from 1:1000000000 to 1000000000:1"},
         {{"a.stl", "--scale", "1:2", "--perspective", "40"}, "perspective"},
         {{"a.stl", "--paper", "B5"}, "--paper"},
+        {{"a.stl", "--paper", ""}, "--paper: expected a paper name"},
         {{"a.stl", "--style", "missing.json"}, "missing.json"},
+        {{"a.stl", "--style", "."}, ".: is a directory"},
         {{"a.stl", "--line", "hidden=thin"}, "--line"},
+        {{"a.stl", "--line", "hidden=0.3:red"}, "#rrggbb, not 'red'"},
+        {{"a.stl", "--line", "hidden=0.3:0.001,0.001"}, "from 0.05 to 1000 mm"},
         {{"a.stl", "--margin", "-1"}, "--margin"},
+        {{"a.stl", "--paper", "A4", "--margin", "150"}, "--margin: the margins"},
     };
     for (const auto& [args, subject] : cases) {
         const std::string reason = refusal(args);

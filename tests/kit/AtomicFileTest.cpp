@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -56,6 +58,30 @@ TEST(AtomicFile, UnwritablePlacesAreReportedWithTheTargetName) {
         file.commit();
     }
     EXPECT_EQ(kvhlrtest::readFile(longest), "drawing");
+}
+
+// A link is written through, also to a file not there yet: the link stays, the file it names is
+// replaced. A pipe (like /dev/null) cannot be replaced and is written as it is.
+TEST(AtomicFile, WritesThroughSymbolicLinksAndIntoPipes) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.path("real"));
+    dir.write("real/drawing.svg", "old");
+    std::filesystem::create_symlink("real/drawing.svg", dir.path("link.svg"));
+    std::filesystem::create_symlink(dir.path("real/new.svg"), dir.path("dangling.svg"));
+    ASSERT_EQ(mkfifo(dir.path("pipe").c_str(), 0600), 0);
+    const int reader = open(dir.path("pipe").c_str(), O_RDONLY | O_NONBLOCK);
+    for (const char* name : {"link.svg", "dangling.svg", "pipe"}) {
+        AtomicFile file(dir.path(name));
+        file.stream() << "new";
+        file.commit();
+    }
+    char buffer[8];
+    EXPECT_EQ(read(reader, buffer, sizeof buffer), 3);
+    close(reader);
+    EXPECT_EQ(kvhlrtest::readFile(dir.path("real/drawing.svg")) + kvhlrtest::readFile(dir.path("real/new.svg")),
+              "newnew");
+    EXPECT_EQ(dir.entries().size(), 4u) << "no temporary file left";
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.path("link.svg")));
 }
 
 } // namespace

@@ -49,9 +49,19 @@ TEST(Style, FilesChangeAPreset) {
     EXPECT_EQ(style.penOf(1).color, "#404040");
     EXPECT_EQ(style.penOf(0).widthMm, 0.7);
     EXPECT_EQ(style.penOf(3).widthMm, 0.5);
-    for (const char* bad : {"[1]", "{\"base\": \"fancy\"}", "{\"lines\": {\"hidden\": {\"width\": \"thin\"}}}",
-                            "{\"lines\": {\"hidden\": {\"pen\": 1}}}", "{\"colour\": 1}", "{"})
-        EXPECT_THROW(readStyleFile(dir.write("bad.json", bad)), InputError) << bad;
+    const std::pair<const char*, const char*> bad[] = {
+        {"[1]", "one JSON object"}, {R"({"base": "fancy"})", "names a preset"}, {"{", "not a JSON style file"},
+        {R"({"lines": {"hidden": {"width": "thin"}}})", "\"width\" must be a number"},
+        {R"({"lines": {"hidden": {"pen": 1}}})", "unexpected \"pen\""}, {R"({"colour": 1})", "unexpected \"colour\""}};
+    for (const auto& [text, reason] : bad) {
+        std::string refusal;
+        try {
+            readStyleFile(dir.write("bad.json", text));
+        } catch (const InputError& error) {
+            refusal = error.reason();
+        }
+        EXPECT_NE(refusal.find(reason), std::string::npos) << text << ": " << refusal;
+    }
     EXPECT_THROW(readStyleFile(dir.path("missing.json")), InputError);
 }
 

@@ -97,13 +97,27 @@ TEST(DxfWriter, ExactPointsDotsTextsAndOneLineTypePerDashPattern) {
     EXPECT_EQ(doc.layers.at("2-top-silhouettes").lineType, "HIDDEN2") << "the same pattern, the same type";
     EXPECT_EQ(doc.lineTypePatterns.size(), 1u);
     EXPECT_EQ(doc.lineTypePatterns.at("HIDDEN2"), (std::vector<double>{3, -0.75}));
-    EXPECT_EQ(doc.layers.at("1-front-hidden").color, 8) << "grey";
     ASSERT_EQ(doc.polylines.size(), 4u);
     EXPECT_EQ(doc.polylines[1].points, (std::vector<std::pair<double, double>>{{1.0 / 3, 50}, {60, 50}}));
     EXPECT_EQ(doc.polylines[2].points, (std::vector<std::pair<double, double>>{{70, 70}, {70, 70}}))
         << "a dot is a polyline of two equal points";
     ASSERT_EQ(doc.texts.size(), 1u);
     EXPECT_EQ(doc.texts[0].text, "Part <A> & \"B\" ^  \\U+00FCber");
+}
+
+// Colours take the nearest of the palette's 255 indexes (orange is not yellow, navy not black), and a
+// dash-dot pattern a dash-dot line type's name.
+TEST(DxfWriter, NearestColourIndexAndLineTypeOfTheSameShape) {
+    Page page = samplePage();
+    page.layers[0].pen.dashMm = {6, 1.5, 0.5, 1.5};
+    const std::pair<const char*, int> colors[] = {
+        {"#ff8000", 30}, {"#000080", 174}, {"#a55252", 13}, {"#606060", 251}, {"#000000", 7}, {"#00ff00", 3}};
+    for (const auto& [color, index] : colors) {
+        page.layers[1].pen.color = color;
+        const auto doc = kvhlrtest::readDxf(written([&](std::ostream& out) { writeDxf(out, page); }));
+        EXPECT_EQ(doc.layers.at("2-front-silhouettes").color, index) << color;
+        EXPECT_EQ(doc.layers.at("1-front-hidden").lineType, "DASHDOT2");
+    }
 }
 
 // The elements of one group of an SVG text, up to its first closing tag.
