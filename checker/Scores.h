@@ -12,7 +12,7 @@
 // - kind agreement: the share of Visible silhouette samples within tolerance of a silhouette line
 //   (kind 0), and of Visible sharp-edge samples within tolerance of a sharp line (kind 2 or 3).
 //
-// Visible lines are those of kinds 0, 2, 3 and 5; hidden lines are kind 1.
+// Visible lines are those of kinds 0, 2, 3, 5 and 6; hidden lines are kind 1.
 
 #include "checker/Drawing.h"
 #include "checker/Samples.h"
