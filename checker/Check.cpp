@@ -54,8 +54,16 @@ CaseFigures runCheck(const CheckRequest& request, std::ostream& warnings) {
     figures.spacing = figures.tolerance / 2;
     figures.worldTolerance = worldToleranceOf(mesh);
     const OcclusionScene scene(mesh, figures.worldTolerance);
-    const EdgeSamples samples =
-        sampleEdges(mesh, edges, view, scene, figures.spacing, figures.worldTolerance);
+    EdgeSamples samples = sampleEdges(mesh, edges, view, scene, figures.spacing, figures.worldTolerance);
+    figures.intersectionsJudged = request.intersections;
+    if (request.intersections) {
+        const std::vector<IntersectionSegment> segments =
+            findIntersections(mesh, edges, figures.worldTolerance);
+        figures.intersectionSegments = segments.size();
+        for (const IntersectionSegment& segment : segments)
+            figures.uncertainIntersectionSegments += segment.uncertain;
+        sampleIntersections(segments, view, scene, figures.spacing, figures.worldTolerance, samples);
+    }
     for (const Sample& s : samples.samples)
         ++figures.samplesByVisibility[static_cast<int>(s.visibility)];
     figures.edgesAtNearPlane = samples.edgesAtNearPlane;

@@ -15,6 +15,7 @@ struct CheckRequest {
     std::string meshPath;
     std::string drawingPath;
     double sharpAngleDegrees = 135.0; // as given to kvhlr
+    bool intersections = true;        // whether the lines where surfaces cross are judged
     std::string name;                 // for the report; the drawing path when empty
 };
 

@@ -49,9 +49,9 @@ Line line(const json& entry, std::size_t index, const std::string& path) {
         throw InputError(path, where + ": \"points\" is not an array");
     Line result;
     result.kind = kind.get<int>();
-    if (result.kind != kVisibleSilhouette && result.kind != kHidden && result.kind != kVisibleConcaveSharp &&
-        result.kind != kVisibleConvexSharp && result.kind != kVisibleOther)
-        throw InputError(path, where + ": kind " + std::to_string(result.kind) + " is none of 0, 1, 2, 3, 5");
+    if (result.kind != kHidden && !isVisibleKind(result.kind))
+        throw InputError(path,
+                         where + ": kind " + std::to_string(result.kind) + " is none of 0, 1, 2, 3, 5, 6");
     result.points.reserve(points.size());
     for (const json& point : points) {
         if (!point.is_array() || point.size() != 2)

@@ -25,11 +25,12 @@ enum LineKind : int {
     kVisibleConcaveSharp = 2,
     kVisibleConvexSharp = 3,
     kVisibleOther = 5,
+    kVisibleIntersection = 6, // where two triangles that share no corner cross
 };
 
 inline bool isVisibleKind(int kind) {
     return kind == kVisibleSilhouette || kind == kVisibleConcaveSharp || kind == kVisibleConvexSharp ||
-           kind == kVisibleOther;
+           kind == kVisibleOther || kind == kVisibleIntersection;
 }
 
 struct Line {

@@ -22,15 +22,13 @@ struct TriangleFacts {
 };
 
 TriangleFacts factsOf(const Mesh& mesh, const Triangle& t, const View& view) {
-    const Vec3 &a = mesh.points[t[0]], &b = mesh.points[t[1]], &c = mesh.points[t[2]];
-    const Vec3 normal = cross(b - a, c - a);
-    const double size = length(normal);
+    const Vec3& a = mesh.points[t[0]];
+    const std::optional<Vec3> normal = unitNormalOf(a, mesh.points[t[1]], mesh.points[t[2]]);
     TriangleFacts facts;
-    // The sine of the corner angle at a: below the margin the normal's direction is rounding noise.
-    facts.degenerate = size <= kMargin * length(b - a) * length(c - a);
+    facts.degenerate = !normal;
     if (facts.degenerate)
         return facts;
-    facts.unitNormal = (1.0 / size) * normal;
+    facts.unitNormal = *normal;
     // Every point of the triangle's plane sees the viewer on the same side, so corner a will do.
     const double cosine = dot(facts.unitNormal, view.towardViewer(a));
     facts.facing = cosine > kMargin ? kFront : cosine < -kMargin ? kBack : kFront | kBack;
@@ -64,27 +62,6 @@ std::optional<EdgeClass> classifyPair(const TriangleFacts& l, const TriangleFact
     return kind;
 }
 
-struct Incidence {
-    std::uint64_t key; // smaller end index in the high half, larger in the low half
-    std::uint32_t triangle;
-    bool forward; // the triangle runs the edge from its smaller end to its larger
-};
-
-std::vector<Incidence> incidencesOf(const Mesh& mesh) {
-    std::vector<Incidence> incidences;
-    incidences.reserve(3 * mesh.triangles.size());
-    for (std::uint32_t t = 0; t < mesh.triangles.size(); ++t)
-        for (int k = 0; k < 3; ++k) {
-            const std::uint32_t a = mesh.triangles[t][k], b = mesh.triangles[t][(k + 1) % 3];
-            const std::uint64_t lo = std::min(a, b), hi = std::max(a, b);
-            incidences.push_back({lo << 32 | hi, t, a < b});
-        }
-    std::sort(incidences.begin(), incidences.end(), [](const Incidence& x, const Incidence& y) {
-        return x.key != y.key ? x.key < y.key : x.triangle < y.triangle;
-    });
-    return incidences;
-}
-
 // The class of the edge whose triangles are [first, last), or nothing when it is not drawn.
 std::optional<EdgeClass> classify(const Incidence* first, const Incidence* last,
                                   const std::vector<TriangleFacts>& facts, double sharpCosine) {
@@ -96,6 +73,28 @@ std::optional<EdgeClass> classify(const Incidence* first, const Incidence* last,
 }
 
 } // namespace
+
+std::optional<Vec3> unitNormalOf(const Vec3& a, const Vec3& b, const Vec3& c) {
+    const Vec3 normal = cross(b - a, c - a);
+    const double size = length(normal);
+    if (size <= kMargin * length(b - a) * length(c - a))
+        return std::nullopt;
+    return (1.0 / size) * normal;
+}
+
+std::vector<Incidence> incidencesOf(const Mesh& mesh) {
+    std::vector<Incidence> incidences;
+    incidences.reserve(3 * mesh.triangles.size());
+    for (std::uint32_t t = 0; t < mesh.triangles.size(); ++t)
+        for (int k = 0; k < 3; ++k) {
+            const std::uint32_t a = mesh.triangles[t][k], b = mesh.triangles[t][(k + 1) % 3];
+            incidences.push_back({edgeKey(a, b), t, a < b});
+        }
+    std::sort(incidences.begin(), incidences.end(), [](const Incidence& x, const Incidence& y) {
+        return x.key != y.key ? x.key < y.key : x.triangle < y.triangle;
+    });
+    return incidences;
+}
 
 std::vector<FeatureEdge> findFeatureEdges(const Mesh& mesh, const View& view, double sharpAngleDegrees) {
     std::vector<TriangleFacts> facts;

@@ -21,11 +21,23 @@
 #include "checker/Mesh.h"
 #include "checker/View.h"
 
+#include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace kvcheck {
 
-enum class EdgeClass : std::uint8_t { Boundary, Silhouette, Sharp, Feature, Uncertain };
+// The last two classes are no edges of the mesh: they mark the samples of the lines where surfaces
+// cross (Intersections.h), and of those whose existence rounding could decide either way.
+enum class EdgeClass : std::uint8_t {
+    Boundary,
+    Silhouette,
+    Sharp,
+    Feature,
+    Uncertain,
+    Intersection,
+    DoubtfulIntersection
+};
 
 struct FeatureEdge {
     std::array<std::uint32_t, 2> ends; // point indices
@@ -36,6 +48,27 @@ struct FeatureEdge {
     EdgeClass edgeClass = EdgeClass::Feature;
 };
 
+// The unit normal of triangle abc, or nothing when its corners are so nearly collinear (the sine of its
+// corner angle at a below 1e-6) that the normal's direction is rounding noise.
+std::optional<Vec3> unitNormalOf(const Vec3& a, const Vec3& b, const Vec3& c);
+
+// An edge's point indices, the smaller in the high half, the larger in the low half.
+inline std::uint64_t edgeKey(std::uint32_t a, std::uint32_t b) {
+    return std::uint64_t(std::min(a, b)) << 32 | std::max(a, b);
+}
+
+// One triangle's side.
+struct Incidence {
+    std::uint64_t key; // of the edge
+    std::uint32_t triangle;
+    bool forward; // the triangle runs the edge from its smaller end to its larger
+};
+
+// Every side of every triangle, sorted by edge key and then triangle: the triangles of an edge follow
+// one another.
+std::vector<Incidence> incidencesOf(const Mesh& mesh);
+
+// The drawn edges in the order of their keys, `ends` holding the smaller index first.
 // `sharpAngleDegrees` as kvhlr's --sharp-angle: faces meeting at an angle below it form a sharp edge.
 std::vector<FeatureEdge> findFeatureEdges(const Mesh& mesh, const View& view, double sharpAngleDegrees);
 

@@ -33,8 +33,7 @@ constexpr int kTouchesKept = 64;
 struct TraceContext {
     RTCIntersectContext base;
     const Ray* ray;
-    std::array<std::uint32_t, 2> ignored;
-    int ignoredCount;
+    Carriers ignored;
     bool touched;
     int touchCount;
     std::array<Touch, kTouchesKept> touches;
@@ -69,8 +68,8 @@ void occluded(const RTCOccludedFunctionNArguments* args) {
         return;
     const auto& data = *static_cast<const SceneData*>(args->geometryUserPtr);
     auto& context = *reinterpret_cast<TraceContext*>(args->context);
-    for (int k = 0; k < context.ignoredCount; ++k)
-        if (context.ignored[k] == args->primID)
+    for (int k = 0; k < context.ignored.count; ++k)
+        if (context.ignored.triangles[k] == args->primID)
             return;
     const Triangle& t = data.mesh.triangles[args->primID];
     const Vec3* p = &data.mesh.points[0];
@@ -206,9 +205,8 @@ OcclusionScene::OcclusionScene(const Mesh& mesh, double tolerance)
 
 OcclusionScene::~OcclusionScene() = default;
 
-Visibility OcclusionScene::trace(const Ray& ray, const std::array<std::uint32_t, 2>& ignored,
-                                 int ignoredCount) const {
-    TraceContext context{{}, &ray, ignored, ignoredCount, false, 0, {}};
+Visibility OcclusionScene::trace(const Ray& ray, const Carriers& ignored) const {
+    TraceContext context{{}, &ray, ignored, false, 0, {}};
     rtcInitIntersectContext(&context.base);
     RTCRay query{};
     query.org_x = static_cast<float>(ray.origin.x);

@@ -21,6 +21,13 @@ namespace kvcheck {
 
 enum class Visibility : std::uint8_t { Visible, Hidden, Unscored };
 
+// The triangles that the line a ray starts from lies on: the two of an edge, or the two (or three, along
+// an edge) where surfaces cross. The ray touches them at its origin, and they cannot hide their own line.
+struct Carriers {
+    std::array<std::uint32_t, 3> triangles{};
+    int count = 0;
+};
+
 class OcclusionScene {
 public:
     // `tolerance`: the world distance within which a ray counts as touching a triangle. The mesh must
@@ -31,10 +38,10 @@ public:
     OcclusionScene(const OcclusionScene&) = delete;
     OcclusionScene& operator=(const OcclusionScene&) = delete;
 
-    // Hidden when a triangle other than the `ignoredCount` first of `ignored` blocks the ray, or when
-    // the triangles it touches block it together; else Unscored when one touches it; else Visible.
-    // Ignored triangles take no part in blocking together either.
-    Visibility trace(const Ray& ray, const std::array<std::uint32_t, 2>& ignored, int ignoredCount) const;
+    // Hidden when a triangle other than the `ignored` blocks the ray, or when the triangles it touches
+    // block it together; else Unscored when one touches it; else Visible. Ignored triangles take no part
+    // in blocking together either.
+    Visibility trace(const Ray& ray, const Carriers& ignored) const;
 
 private:
     struct Impl;

@@ -17,7 +17,8 @@ std::vector<NamedScore> namedScores(const Scores& s, const Thresholds& t) {
             {"hidden_recall", s.hiddenRecall, t.hiddenRecall},
             {"hidden_precision", s.hiddenPrecision, t.hiddenPrecision},
             {"silhouette_kind", s.silhouetteKind, t.kindAgreement},
-            {"sharp_kind", s.sharpKind, t.kindAgreement}};
+            {"sharp_kind", s.sharpKind, t.kindAgreement},
+            {"intersection_recall", s.intersectionRecall, t.intersectionRecall}};
 }
 
 std::string formatted(const char* format, double value) {
@@ -54,7 +55,8 @@ std::string summaryLine(const CaseFigures& f, const std::vector<std::string>& fa
     const Scores& s = f.scores;
     std::string line =
         f.name + "  visible R " + shown(s.visibleRecall) + " P " + shown(s.visiblePrecision) + "  hidden R " +
-        shown(s.hiddenRecall) + " P " + shown(s.hiddenPrecision) + "  kind silhouette " +
+        shown(s.hiddenRecall) + " P " + shown(s.hiddenPrecision) + "  intersection R " +
+        (f.intersectionsJudged ? shown(s.intersectionRecall) : std::string("off")) + "  kind silhouette " +
         shown(s.silhouetteKind) + " sharp " + shown(s.sharpKind) + "  zero-length lines " +
         std::to_string(f.lineFaults.zeroLengthLines) + "  hidden under visible " +
         formatted("%.4f", f.lineFaults.hiddenUnderVisibleShare()) + " (" +
@@ -106,6 +108,10 @@ nlohmann::json toJson(const CaseFigures& f, const Thresholds& thresholds,
           {"feature_of_uncertain_kind", f.edgesByClass[3]},
           {"uncertain", f.edgesByClass[4]},
           {"at_near_plane", f.edgesAtNearPlane}}},
+        {"intersections",
+         {{"judged", f.intersectionsJudged},
+          {"segments", f.intersectionSegments},
+          {"uncertain", f.uncertainIntersectionSegments}}},
         {"samples",
          {{"visible", f.samplesByVisibility[0]},
           {"hidden", f.samplesByVisibility[1]},

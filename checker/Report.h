@@ -20,7 +20,8 @@ struct Thresholds {
     double visiblePrecision = 0.99;
     double hiddenRecall = 0.98;
     double hiddenPrecision = 0.98;
-    double kindAgreement = 0.0; // both kind scores; 0 leaves them unjudged
+    double kindAgreement = 0.0;      // both kind scores; 0 leaves them unjudged
+    double intersectionRecall = 0.0; // 0 leaves it unjudged
     // Unset leaves them unjudged.
     std::optional<std::uint64_t> maxZeroLengthLines;
     std::optional<double> maxHiddenUnderVisibleShare;
@@ -29,7 +30,9 @@ struct Thresholds {
 struct CaseFigures {
     std::string name;
     std::size_t points = 0, triangles = 0;
-    std::size_t edgesByClass[5] = {};        // indexed by EdgeClass
+    std::size_t edgesByClass[5] = {}; // indexed by EdgeClass, the mesh's edges only
+    std::size_t intersectionSegments = 0, uncertainIntersectionSegments = 0;
+    bool intersectionsJudged = true;
     std::size_t samplesByVisibility[3] = {}; // indexed by Visibility
     std::size_t edgesAtNearPlane = 0;
     double drawingSize = 0, tolerance = 0, spacing = 0, worldTolerance = 0;

@@ -30,13 +30,48 @@ void unscoreTransitions(std::vector<Visibility>& alongEdge) {
 
 namespace {
 
-Visibility visibilityAt(const Vec3& p, const FeatureEdge& edge, const View& view, const OcclusionScene& scene,
-                        double tolerance) {
-    if (edge.edgeClass == EdgeClass::Uncertain || view.beyondNearPlane(p) <= tolerance)
-        return Visibility::Unscored;
-    const Ray ray = makeRay(p, view.towardViewer(p), view.distanceToNearPlane(p));
-    return scene.trace(ray, edge.triangles, edge.triangleCount);
-}
+// Samples stretches one after another into `result`, whose firstOfEdge ends with the samples' count.
+class Sampler {
+public:
+    Sampler(const View& view, const OcclusionScene& scene, double spacing, double tolerance,
+            EdgeSamples& result)
+        : m_view(view), m_scene(scene), m_spacing(spacing), m_tolerance(tolerance), m_result(result) {}
+
+    void stretch(const Vec3& a, const Vec3& b, const Carriers& carriers, EdgeClass edgeClass) {
+        if (m_view.beyondNearPlane(a) <= m_tolerance || m_view.beyondNearPlane(b) <= m_tolerance) {
+            ++m_result.edgesAtNearPlane;
+            m_result.firstOfEdge.push_back(m_result.samples.size());
+            return;
+        }
+        const double drawnLength = length(m_view.toDrawing(b) - m_view.toDrawing(a));
+        const auto pieces = static_cast<std::size_t>(std::max(1.0, std::ceil(drawnLength / m_spacing)));
+        m_alongEdge.clear();
+        for (std::size_t i = 0; i < pieces; ++i) {
+            const double t = (i + 0.5) / pieces;
+            const Vec3 p = a + t * (b - a);
+            m_result.samples.push_back({m_view.toDrawing(p), Visibility::Unscored, edgeClass});
+            m_alongEdge.push_back(visibilityAt(p, carriers, edgeClass));
+        }
+        unscoreTransitions(m_alongEdge);
+        for (std::size_t i = 0; i < pieces; ++i)
+            m_result.samples[m_result.samples.size() - pieces + i].visibility = m_alongEdge[i];
+        m_result.firstOfEdge.push_back(m_result.samples.size());
+    }
+
+private:
+    Visibility visibilityAt(const Vec3& p, const Carriers& carriers, EdgeClass edgeClass) const {
+        if (edgeClass == EdgeClass::Uncertain || m_view.beyondNearPlane(p) <= m_tolerance)
+            return Visibility::Unscored;
+        const Ray ray = makeRay(p, m_view.towardViewer(p), m_view.distanceToNearPlane(p));
+        return m_scene.trace(ray, carriers);
+    }
+
+    const View& m_view;
+    const OcclusionScene& m_scene;
+    double m_spacing, m_tolerance;
+    EdgeSamples& m_result;
+    std::vector<Visibility> m_alongEdge;
+};
 
 } // namespace
 
@@ -44,29 +79,21 @@ EdgeSamples sampleEdges(const Mesh& mesh, const std::vector<FeatureEdge>& edges,
                         const OcclusionScene& scene, double spacing, double tolerance) {
     EdgeSamples result;
     result.firstOfEdge.reserve(edges.size() + 1);
-    std::vector<Visibility> alongEdge;
-    for (const FeatureEdge& edge : edges) {
-        result.firstOfEdge.push_back(result.samples.size());
-        const Vec3 &a = mesh.points[edge.ends[0]], &b = mesh.points[edge.ends[1]];
-        if (view.beyondNearPlane(a) <= tolerance || view.beyondNearPlane(b) <= tolerance) {
-            ++result.edgesAtNearPlane;
-            continue;
-        }
-        const double drawnLength = length(view.toDrawing(b) - view.toDrawing(a));
-        const auto pieces = static_cast<std::size_t>(std::max(1.0, std::ceil(drawnLength / spacing)));
-        alongEdge.clear();
-        for (std::size_t i = 0; i < pieces; ++i) {
-            const double t = (i + 0.5) / pieces;
-            const Vec3 p = a + t * (b - a);
-            result.samples.push_back({view.toDrawing(p), Visibility::Unscored, edge.edgeClass});
-            alongEdge.push_back(visibilityAt(p, edge, view, scene, tolerance));
-        }
-        unscoreTransitions(alongEdge);
-        for (std::size_t i = 0; i < pieces; ++i)
-            result.samples[result.samples.size() - pieces + i].visibility = alongEdge[i];
-    }
-    result.firstOfEdge.push_back(result.samples.size());
+    result.firstOfEdge.push_back(0);
+    Sampler sampler(view, scene, spacing, tolerance, result);
+    for (const FeatureEdge& edge : edges)
+        sampler.stretch(mesh.points[edge.ends[0]], mesh.points[edge.ends[1]],
+                        {{edge.triangles[0], edge.triangles[1]}, edge.triangleCount}, edge.edgeClass);
     return result;
+}
+
+void sampleIntersections(const std::vector<IntersectionSegment>& segments, const View& view,
+                         const OcclusionScene& scene, double spacing, double tolerance,
+                         EdgeSamples& samples) {
+    Sampler sampler(view, scene, spacing, tolerance, samples);
+    for (const IntersectionSegment& segment : segments)
+        sampler.stretch(segment.ends[0], segment.ends[1], segment.carriers,
+                        segment.uncertain ? EdgeClass::DoubtfulIntersection : EdgeClass::Intersection);
 }
 
 } // namespace kvcheck

@@ -1,8 +1,9 @@
 #pragma once
 
-// Points taken along the feature edges at a fixed spacing in the drawing, each with its drawing
-// position and whether the viewer sees it: Visible or Hidden by a ray cast toward the viewer, or
-// Unscored where the answer is not certain.
+// Points taken along the feature edges and the intersection segments at a fixed spacing in the
+// drawing, each with its drawing position and whether the viewer sees it: Visible or Hidden by a ray
+// cast toward the viewer, or Unscored where the answer is not certain. The triangles an edge or a
+// segment lies on do not hide it.
 //
 // A sample is Unscored when its edge is Uncertain (FeatureEdges.h), when it lies within `tolerance` of
 // the near plane or behind it, when its ray touches triangles that do not block it together
@@ -10,8 +11,7 @@
 // them, and where exactly is for the drawing to place within the scoring tolerance, not for a sample to
 // decide.
 
-#include "checker/FeatureEdges.h"
-#include "checker/Occlusion.h"
+#include "checker/Intersections.h"
 
 namespace kvcheck {
 
@@ -23,10 +23,11 @@ struct Sample {
 
 struct EdgeSamples {
     std::vector<Sample> samples;
-    // The samples of edge e are [firstOfEdge[e], firstOfEdge[e + 1]); an edge that reaches the near
-    // plane at an end has none (it cannot be projected whole).
+    // The samples of edge e are [firstOfEdge[e], firstOfEdge[e + 1]), the intersection segments'
+    // following the edges'; an edge or segment that reaches the near plane at an end has none (it
+    // cannot be projected whole).
     std::vector<std::size_t> firstOfEdge;
-    std::size_t edgesAtNearPlane = 0;
+    std::size_t edgesAtNearPlane = 0; // and intersection segments
 };
 
 // The larger side of the bounding box of the feature edges' projections: the size against which the
@@ -36,6 +37,11 @@ double drawingSize(const Mesh& mesh, const std::vector<FeatureEdge>& edges, cons
 // Samples at the middles of the pieces of each edge cut no longer than `spacing` in the drawing.
 EdgeSamples sampleEdges(const Mesh& mesh, const std::vector<FeatureEdge>& edges, const View& view,
                         const OcclusionScene& scene, double spacing, double tolerance);
+
+// Appends the samples of the intersection segments to those of the edges, each segment taken as an edge,
+// in class Intersection or, when uncertain, DoubtfulIntersection.
+void sampleIntersections(const std::vector<IntersectionSegment>& segments, const View& view,
+                         const OcclusionScene& scene, double spacing, double tolerance, EdgeSamples& samples);
 
 // Applies the neighbour rule to the visibilities along one edge: every sample that differs from a
 // neighbour becomes Unscored.

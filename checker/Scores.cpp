@@ -63,13 +63,6 @@ SegmentGrid lineGrid(const std::vector<Line>& lines, const std::function<bool(in
     return grid;
 }
 
-void countRecall(const EdgeSamples& edges, const std::function<bool(const Sample&)>& counts,
-                 const SegmentGrid& lines, Ratio& ratio) {
-    for (const Sample& s : edges.samples)
-        if (counts(s))
-            ratio.count(lines.anyWithin(s.at), s.at);
-}
-
 struct PrecisionCounter {
     const SegmentGrid& truth;
     const SegmentGrid& unscored;
@@ -120,35 +113,41 @@ Scores score(const EdgeSamples& edges, const std::vector<Line>& lines, double to
     const SegmentGrid silhouetteLines = lineGrid(
         lines, [](int k) { return k == kVisibleSilhouette; }, frame, tolerance);
     const SegmentGrid sharpLines = lineGrid(lines, isSharpKind, frame, tolerance);
+    const SegmentGrid intersectionLines = lineGrid(
+        lines, [](int k) { return k == kVisibleIntersection; }, frame, tolerance);
     const SegmentGrid visibleTruth = truthGrid(edges, Visibility::Visible, frame, tolerance);
     const SegmentGrid hiddenTruth = truthGrid(edges, Visibility::Hidden, frame, tolerance);
     const SegmentGrid unscoredTruth = truthGrid(edges, Visibility::Unscored, frame, tolerance);
 
     Scores scores;
-    auto visibleAs = [](EdgeClass c) {
-        return [c](const Sample& s) { return s.visibility == Visibility::Visible && s.edgeClass == c; };
-    };
-    countRecall(
-        edges, [](const Sample& s) { return s.visibility == Visibility::Visible; }, visibleLines,
-        scores.visibleRecall);
     auto coincides = [coincidence](const SegmentGrid& truth, Vec2 p) {
         return truth.findWithin(p, [&](Vec2 a, Vec2 b) {
             double at = 0;
             return distanceToSegment(p, a, b, at) <= coincidence;
         });
     };
-    countRecall(
-        edges,
-        [&](const Sample& s) {
-            if (s.visibility != Visibility::Hidden)
-                return false;
-            const bool covered = coincides(visibleTruth, s.at) || coincides(unscoredTruth, s.at);
-            scores.hiddenSamplesCovered += covered;
-            return !covered;
-        },
-        hiddenLines, scores.hiddenRecall);
-    countRecall(edges, visibleAs(EdgeClass::Silhouette), silhouetteLines, scores.silhouetteKind);
-    countRecall(edges, visibleAs(EdgeClass::Sharp), sharpLines, scores.sharpKind);
+    for (const Sample& s : edges.samples) {
+        if (s.edgeClass == EdgeClass::DoubtfulIntersection)
+            continue; // a drawing need not show it
+        if (s.visibility == Visibility::Visible) {
+            scores.visibleRecall.count(visibleLines.anyWithin(s.at), s.at);
+            if (s.edgeClass == EdgeClass::Silhouette)
+                scores.silhouetteKind.count(silhouetteLines.anyWithin(s.at), s.at);
+            else if (s.edgeClass == EdgeClass::Sharp)
+                scores.sharpKind.count(sharpLines.anyWithin(s.at), s.at);
+            else if (s.edgeClass == EdgeClass::Intersection)
+                scores.intersectionRecall.count(intersectionLines.anyWithin(s.at), s.at);
+        } else if (s.visibility == Visibility::Hidden) {
+            if (coincides(visibleTruth, s.at) || coincides(unscoredTruth, s.at)) {
+                ++scores.hiddenSamplesCovered;
+                continue;
+            }
+            const bool drawn = hiddenLines.anyWithin(s.at);
+            scores.hiddenRecall.count(drawn, s.at);
+            if (s.edgeClass == EdgeClass::Intersection)
+                scores.intersectionRecall.count(drawn, s.at);
+        }
+    }
 
     PrecisionCounter visible{visibleTruth, unscoredTruth, frame, scores.visiblePrecision,
                              scores.visiblePointsUnscored};

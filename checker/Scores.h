@@ -5,14 +5,19 @@
 //
 // - recall: the share of Visible (Hidden) samples within tolerance of a visible (hidden) line. Hidden
 //   samples that a Visible or Unscored stretch passes over within `coincidence` are left out: a
-//   drawing need not draw a hidden line under a visible one, nor where that is uncertain;
+//   drawing need not draw a hidden line under a visible one, nor where that is uncertain. Samples of
+//   doubtful intersection segments are left out too: a drawing need not show them, but they count for
+//   precision and as stretches passing over;
 // - precision: the share of points taken every `spacing` along the visible (hidden) lines that lie
 //   within tolerance of the Visible (Hidden) samples or of the stretches joining neighbouring samples
 //   alike; points near Unscored samples only are left out;
 // - kind agreement: the share of Visible silhouette samples within tolerance of a silhouette line
-//   (kind 0), and of Visible sharp-edge samples within tolerance of a sharp line (kind 2 or 3).
+//   (kind 0), and of Visible sharp-edge samples within tolerance of a sharp line (kind 2 or 3);
+// - intersection recall: the share of Visible intersection samples within tolerance of a visible
+//   intersection line (kind 6), and of Hidden ones (those the hidden recall counts) within tolerance of
+//   a hidden line.
 //
-// Visible lines are those of kinds 0, 2, 3 and 5; hidden lines are kind 1.
+// Visible lines are those of kinds 0, 2, 3, 5 and 6; hidden lines are kind 1.
 
 #include "checker/Drawing.h"
 #include "checker/Samples.h"
@@ -43,6 +48,7 @@ struct Scores {
     Ratio visibleRecall, visiblePrecision;
     Ratio hiddenRecall, hiddenPrecision;
     Ratio silhouetteKind, sharpKind;
+    Ratio intersectionRecall;
     std::uint64_t visiblePointsUnscored = 0, hiddenPointsUnscored = 0;
     std::uint64_t hiddenSamplesCovered = 0; // left out of the hidden recall
 };

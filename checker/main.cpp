@@ -34,12 +34,19 @@ int run(int argc, char** argv) {
         ->capture_default_str();
     app.add_option("--name", request.name, "The case's name in the summary and report");
     app.add_option("--report", reportPath, "Write every figure to this JSON file");
+    app.add_flag("--no-intersections{false}", request.intersections,
+                 "Leave the lines where surfaces cross out of the truth, for drawings made with kvhlr "
+                 "--no-intersections");
     app.add_option("--min-visible-recall", thresholds.visibleRecall)->capture_default_str();
     app.add_option("--min-visible-precision", thresholds.visiblePrecision)->capture_default_str();
     app.add_option("--min-hidden-recall", thresholds.hiddenRecall)->capture_default_str();
     app.add_option("--min-hidden-precision", thresholds.hiddenPrecision)->capture_default_str();
     app.add_option("--min-kind-agreement", thresholds.kindAgreement,
                    "Bar for both kind scores (silhouette, sharp); 0 leaves them unjudged")
+        ->capture_default_str();
+    app.add_option("--min-intersection-recall", thresholds.intersectionRecall,
+                   "Bar for the share of the intersection lines' samples drawn, visible ones as kind 6; 0 "
+                   "leaves it unjudged")
         ->capture_default_str();
     app.add_option("--max-zero-length-lines", thresholds.maxZeroLengthLines,
                    "Most lines allowed that are mere dots; default: not judged");

@@ -72,7 +72,7 @@ TEST(Occlusion, TouchedTrianglesBlockTogetherOnlyWhereTheSurfaceClosesAroundTheR
     };
     for (const Case& c : cases) {
         const OcclusionScene scene(c.mesh, 1e-6);
-        EXPECT_EQ(scene.trace(makeRay(c.origin, c.direction, 10), {0, 0}, c.ignoredCount), c.expected)
+        EXPECT_EQ(scene.trace(makeRay(c.origin, c.direction, 10), {{0}, c.ignoredCount}), c.expected)
             << c.what;
     }
 }

@@ -10,20 +10,23 @@ namespace {
 // Binary fractions, so that the counts below come out exact.
 constexpr double kSpacing = 1.0 / 64, kTolerance = 2 * kSpacing, kCoincidence = 1e-9;
 
-// Three unit-long horizontal edges in the drawing: a visible silhouette at y = 0, a hidden sharp edge
-// at y = 1 and an unscored one at y = 2, sampled every kSpacing.
-EdgeSamples threeEdges() {
+// Unit-long horizontal edges in the drawing, edge e at y = e, sampled every kSpacing.
+EdgeSamples rows(const std::vector<std::pair<Visibility, EdgeClass>>& kinds) {
     EdgeSamples edges;
-    const std::pair<Visibility, EdgeClass> kinds[] = {{Visibility::Visible, EdgeClass::Silhouette},
-                                                      {Visibility::Hidden, EdgeClass::Sharp},
-                                                      {Visibility::Unscored, EdgeClass::Uncertain}};
-    for (int e = 0; e < 3; ++e) {
+    for (std::size_t e = 0; e < kinds.size(); ++e) {
         edges.firstOfEdge.push_back(edges.samples.size());
         for (int i = 0; i < 64; ++i)
             edges.samples.push_back({{(i + 0.5) * kSpacing, double(e)}, kinds[e].first, kinds[e].second});
     }
     edges.firstOfEdge.push_back(edges.samples.size());
     return edges;
+}
+
+// A visible silhouette at y = 0, a hidden sharp edge at y = 1 and an unscored one at y = 2.
+EdgeSamples threeEdges() {
+    return rows({{Visibility::Visible, EdgeClass::Silhouette},
+                 {Visibility::Hidden, EdgeClass::Sharp},
+                 {Visibility::Unscored, EdgeClass::Uncertain}});
 }
 
 Line line(int kind, Vec2 a, Vec2 b) {
@@ -78,6 +81,36 @@ TEST(Scores, HiddenEdgesUnderVisibleOrUnscoredOnesNeedNoHiddenLine) {
     EXPECT_EQ(s.hiddenSamplesCovered, 128u);
     EXPECT_EQ(s.hiddenRecall.scored, 128u);
     EXPECT_EQ(s.hiddenRecall.matched, 64u);
+}
+
+TEST(Scores, IntersectionLinesAreAskedForVisibleAsTheirOwnKindAndHiddenAsHiddenLines) {
+    // Intersections visible at y = 0 and hidden at y = 1; one that may or may not be there at y = 2.
+    const EdgeSamples edges = rows({{Visibility::Visible, EdgeClass::Intersection},
+                                    {Visibility::Hidden, EdgeClass::Intersection},
+                                    {Visibility::Visible, EdgeClass::DoubtfulIntersection}});
+    auto at = [](int kind, double y) { return line(kind, {0, y}, {1, y}); };
+    struct Case {
+        const char* what;
+        std::vector<Line> lines;
+        std::uint64_t drawn, visibleDrawn; // intersection and visible samples within reach
+    };
+    const Case cases[] = {
+        {"drawn", {at(kVisibleIntersection, 0), at(kHidden, 1)}, 128, 64},
+        {"the visible one drawn as another kind", {at(kVisibleOther, 0), at(kHidden, 1)}, 64, 64},
+        {"the hidden one drawn visible", {at(kVisibleIntersection, 0), at(kVisibleIntersection, 1)}, 64, 64},
+        {"left out, but the doubtful one drawn", {at(kVisibleIntersection, 2)}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        const Scores s = score(edges, c.lines, kTolerance, kSpacing, kCoincidence);
+        EXPECT_EQ(s.intersectionRecall.scored, 128u) << c.what;
+        EXPECT_EQ(s.intersectionRecall.matched, c.drawn) << c.what;
+        EXPECT_EQ(s.visibleRecall.scored, 64u) << c.what;
+        EXPECT_EQ(s.visibleRecall.matched, c.visibleDrawn) << c.what;
+    }
+    // Lines along the doubtful intersection are judged by its visibility.
+    EXPECT_EQ(score(edges, cases[3].lines, kTolerance, kSpacing, kCoincidence).visiblePrecision.value(), 1.0);
+    EXPECT_EQ(score(edges, {at(kHidden, 2)}, kTolerance, kSpacing, kCoincidence).hiddenPrecision.value(),
+              0.0);
 }
 
 } // namespace
