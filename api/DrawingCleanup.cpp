@@ -127,8 +127,24 @@ void keepWithin(double f0, double f1, double target, double tol, double& lo, dou
     hi = std::min(hi, u1);
 }
 
+// The stretch of `hidden` alongside a `visible` segment that lies wholly along the hidden segment's line,
+// when longer than tol: a short piece of a curved visible line (an intersection line, say) touching a
+// straight hidden one at a slight angle.
+bool visibleAlongHidden(Segment const& hidden, Segment const& visible, double tol, Range& range) {
+    const Point h = hidden.b - hidden.a;
+    const double hiddenLength = length(h);
+    if (!(hiddenLength > tol) || std::fabs(cross(h, visible.a - hidden.a)) > tol * hiddenLength ||
+        std::fabs(cross(h, visible.b - hidden.a)) > tol * hiddenLength)
+        return false;
+    const double u0 = dot(h, visible.a - hidden.a) / (hiddenLength * hiddenLength);
+    const double u1 = dot(h, visible.b - hidden.a) / (hiddenLength * hiddenLength);
+    range = {std::max(0.0, std::min(u0, u1)), std::min(1.0, std::max(u0, u1))};
+    return (range.second - range.first) * hiddenLength > tol;
+}
+
 // The parameters along `hidden` that lie on `visible`: within tol of it, and either near-parallel to
-// it or wholly along its line (a short hidden piece leaving a visible line's corner at a slight angle).
+// it or wholly along its line (a short hidden piece leaving a visible line's corner at a slight angle),
+// or else alongside a short visible segment lying along the hidden one (visibleAlongHidden).
 bool rangeOn(Segment const& hidden, Segment const& visible, double tol, Range& range) {
     const Point h = hidden.b - hidden.a;
     const Point v = visible.b - visible.a;
@@ -140,7 +156,7 @@ bool rangeOn(Segment const& hidden, Segment const& visible, double tol, Range& r
     const double offB = cross(v, hidden.b - visible.a) / visibleLength;
     const bool alongLine = std::fabs(offA) <= tol && std::fabs(offB) <= tol;
     if (!alongLine && std::fabs(cross(h, v)) > kParallelSine * length(h) * visibleLength)
-        return false;
+        return visibleAlongHidden(hidden, visible, tol, range);
     double lo = 0.0;
     double hi = 1.0;
     // Distance from the visible segment's line, and position along it (not beyond its ends, so that a
@@ -149,7 +165,7 @@ bool rangeOn(Segment const& hidden, Segment const& visible, double tol, Range& r
     keepWithin(dot(v, hidden.a - visible.a) / visibleLength, dot(v, hidden.b - visible.a) / visibleLength,
                0.5 * visibleLength, 0.5 * visibleLength, lo, hi);
     range = {lo, hi};
-    return lo < hi;
+    return lo < hi || visibleAlongHidden(hidden, visible, tol, range);
 }
 
 // Cuts the covered ranges out of a hidden line; appends the pieces that are left.

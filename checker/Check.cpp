@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <optional>
 #include <ostream>
 
 namespace kvcheck {
@@ -26,6 +27,21 @@ double worldToleranceOf(const Mesh& mesh) {
         farthest = std::max({farthest, std::abs(p.x), std::abs(p.y), std::abs(p.z)});
     }
     return 1e-6 * std::max(length(hi - lo), farthest);
+}
+
+// A line on a face seen edge-on lies on the model's outline in this view (a rod seen end-on, where it
+// enters a plate): whether it shows, or the outline is drawn over it, is for rounding to decide.
+void leaveEdgeOnToRounding(std::vector<IntersectionSegment>& segments, const Mesh& mesh, const View& view) {
+    constexpr double kEdgeOnCosine = 1e-6; // as for an edge's faces (FeatureEdges.cpp)
+    for (IntersectionSegment& segment : segments) {
+        for (int i = 0; i < segment.carriers.count; ++i) {
+            const Triangle& t = mesh.triangles[segment.carriers.triangles[static_cast<std::size_t>(i)]];
+            const std::optional<Vec3> normal =
+                unitNormalOf(mesh.points[t[0]], mesh.points[t[1]], mesh.points[t[2]]);
+            if (normal && std::fabs(dot(*normal, view.towardViewer(segment.ends[0]))) <= kEdgeOnCosine)
+                segment.uncertain = true;
+        }
+    }
 }
 
 } // namespace
@@ -57,8 +73,8 @@ CaseFigures runCheck(const CheckRequest& request, std::ostream& warnings) {
     EdgeSamples samples = sampleEdges(mesh, edges, view, scene, figures.spacing, figures.worldTolerance);
     figures.intersectionsJudged = request.intersections;
     if (request.intersections) {
-        const std::vector<IntersectionSegment> segments =
-            findIntersections(mesh, edges, figures.worldTolerance);
+        std::vector<IntersectionSegment> segments = findIntersections(mesh, edges, figures.worldTolerance);
+        leaveEdgeOnToRounding(segments, mesh, view);
         figures.intersectionSegments = segments.size();
         for (const IntersectionSegment& segment : segments)
             figures.uncertainIntersectionSegments += segment.uncertain;

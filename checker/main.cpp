@@ -55,6 +55,10 @@ int run(int argc, char** argv) {
            "Largest share of the hidden lines' length allowed to lie along visible lines; default: not "
            "judged")
         ->check(CLI::Range(0.0, 1.0));
+    // A case's own bar follows the bars shared by its kind of case, and the last one given counts.
+    for (CLI::Option* option : app.get_options())
+        if (option->get_name().rfind("--m", 0) == 0)
+            option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
