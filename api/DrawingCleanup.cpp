@@ -22,12 +22,24 @@ struct Point {
     double x, y;
 };
 
-Point operator-(Point a, Point b) { return {a.x - b.x, a.y - b.y}; }
-double dot(Point a, Point b) { return a.x * b.x + a.y * b.y; }
-double cross(Point a, Point b) { return a.x * b.y - a.y * b.x; }
-double length(Point a) { return std::hypot(a.x, a.y); }
-Point at(Point a, Point b, double u) { return {a.x + u * (b.x - a.x), a.y + u * (b.y - a.y)}; }
-Point pointOf(ON_2dPoint const& p) { return {p.x, p.y}; }
+Point operator-(Point a, Point b) {
+    return {a.x - b.x, a.y - b.y};
+}
+double dot(Point a, Point b) {
+    return a.x * b.x + a.y * b.y;
+}
+double cross(Point a, Point b) {
+    return a.x * b.y - a.y * b.x;
+}
+double length(Point a) {
+    return std::hypot(a.x, a.y);
+}
+Point at(Point a, Point b, double u) {
+    return {a.x + u * (b.x - a.x), a.y + u * (b.y - a.y)};
+}
+Point pointOf(ON_2dPoint const& p) {
+    return {p.x, p.y};
+}
 
 struct Segment {
     Point a, b;
@@ -67,8 +79,7 @@ public:
     }
 
     // Calls visit(visible segment) once for each visible segment filed near the given one.
-    template <typename Visit>
-    void forEachNear(Segment const& segment, Visit visit) {
+    template <typename Visit> void forEachNear(Segment const& segment, Visit visit) {
         ++m_query;
         forEachCell(segment, [&](std::vector<std::uint32_t> const& cell) {
             for (std::uint32_t i : cell) {
@@ -87,8 +98,7 @@ private:
         return std::clamp(static_cast<int>((v - lo) / m_cellWidth), 0, m_side - 1);
     }
 
-    template <typename Visit>
-    void forEachCell(Segment const& s, Visit visit) {
+    template <typename Visit> void forEachCell(Segment const& s, Visit visit) {
         const int x0 = cellOf(std::min(s.a.x, s.b.x) - m_tolerance, m_extent.loX);
         const int x1 = cellOf(std::max(s.a.x, s.b.x) + m_tolerance, m_extent.loX);
         const int y0 = cellOf(std::min(s.a.y, s.b.y) - m_tolerance, m_extent.loY);
@@ -169,7 +179,8 @@ bool rangeOn(Segment const& hidden, Segment const& visible, double tol, Range& r
 }
 
 // Cuts the covered ranges out of a hidden line; appends the pieces that are left.
-void appendUncovered(StrokeLine const& line, VisibleSegmentGrid& grid, double tol, std::vector<StrokeLine>& out) {
+void appendUncovered(StrokeLine const& line, VisibleSegmentGrid& grid, double tol,
+                     std::vector<StrokeLine>& out) {
     StrokeLine piece;
     piece.kind = line.kind;
     const auto finishPiece = [&] {

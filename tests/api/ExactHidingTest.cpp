@@ -3,7 +3,6 @@
 // principal views where back edges lie right behind front edges.
 
 #include "Scenes.h"
-#include "Hlr/HLRPolyAlgo.h"
 
 #include <gtest/gtest.h>
 
@@ -50,13 +49,6 @@ ViewInfoCriteria above(ON_3dPoint centre) {
     return fromAbove(centre, orthographic(-2, 2, -2, 2, 1, 30));
 }
 
-// Switches exact hiding on or off for one drawing and back off afterwards.
-class ExactHiding {
-public:
-    explicit ExactHiding(bool on) { HLRPolyAlgo::setExactHiding(on); }
-    ~ExactHiding() { HLRPolyAlgo::setExactHiding(false); }
-};
-
 // A general direction to look at the blocks from: no edge lies behind another in it.
 const ON_3dPoint kBlocksCentre(1.5, 1.5, 0.5);
 const ON_3dVector kTowardsEye(7.3, 5.1, 4.2);
@@ -73,7 +65,7 @@ ViewInfoCriteria parallelViewOfBlocks() {
 }
 
 std::vector<StrokeLine> draw(Polygon3D polygon, ViewInfoCriteria const& view, bool exact) {
-    const ExactHiding mode(exact);
+    const Modes mode(exact);
     return KvHLRTest::draw(std::move(polygon), view);
 }
 

@@ -101,29 +101,6 @@ TEST(KvhlrRun, DemoShowsEveryKindOfLineInEveryFormat) {
         EXPECT_GT(fromJson[kvhlr::layerOf(kind).id], 0) << "kind " << kind;
 }
 
-// The house's roofs meet in valleys: drawn as intersection lines, on their own layer, unless turned off.
-TEST(KvhlrRun, IntersectionLinesUnlessTurnedOff) {
-    TempDir dir;
-    const auto intersectionLines = [&dir](std::vector<std::string> options) {
-        options.insert(options.begin(), {model("regr01_house.obj"), "--up-axis", "z", "--view", "iso", "-o",
-                                         dir.path("house.json")});
-        EXPECT_EQ(kvhlr(options).status, 0);
-        const Json doc = readJson(dir.path("house.json"));
-        int count = 0;
-        for (const Json& line : doc["lines"])
-            count += line["kind"].get<int>() == kvhlr::VisibleIntersection;
-        return count;
-    };
-    EXPECT_GT(intersectionLines({}), 0);
-    EXPECT_EQ(intersectionLines({"--no-intersections"}), 0);
-    ASSERT_EQ(kvhlr({model("regr01_house.obj"), "--up-axis", "z", "--view", "iso", "-o", dir.path("house.dxf")}).status,
-              0);
-    int onLayer = 0;
-    for (const auto& polyline : kvhlrtest::readDxf(kvhlrtest::readFile(dir.path("house.dxf"))).polylines)
-        onLayer += polyline.layer.find("intersections") != std::string::npos;
-    EXPECT_GT(onLayer, 0);
-}
-
 // The lines of a drawing as a multiset: the library may hand equal drawings over in different orders
 // when its threads interleave differently.
 std::multiset<std::string> lineSet(const Json& doc) {

@@ -4,6 +4,7 @@
 // boxes, squares and spheres as triangle soups or host meshes, look-at views, and line lengths by kind.
 
 #include "Cameras.h"
+#include "Hlr/HLRPolyAlgo.h"
 #include "api/CalcSilhouette.h"
 
 #include <gtest/gtest.h>
@@ -69,11 +70,13 @@ inline Polygon3D sphere(int rings, int sectors) {
     for (int r = 1; r < rings; ++r)
         for (int s = 0; s < sectors; ++s) {
             const double polar = kPi * r / rings, azimuth = 2 * kPi * s / sectors;
-            sphere.points.emplace_back(std::sin(polar) * std::cos(azimuth), std::sin(polar) * std::sin(azimuth),
-                                       std::cos(polar));
+            sphere.points.emplace_back(std::sin(polar) * std::cos(azimuth),
+                                       std::sin(polar) * std::sin(azimuth), std::cos(polar));
         }
     sphere.points.emplace_back(0, 0, -1);
-    const auto at = [&](int r, int s) { return static_cast<std::uint32_t>(1 + (r - 1) * sectors + s % sectors); };
+    const auto at = [&](int r, int s) {
+        return static_cast<std::uint32_t>(1 + (r - 1) * sectors + s % sectors);
+    };
     const auto south = static_cast<std::uint32_t>(sphere.points.size() - 1);
     for (int s = 0; s < sectors; ++s) {
         sphere.triangles.push_back({0, at(1, s), at(1, s + 1)});
@@ -120,9 +123,24 @@ inline KvHLR::ViewInfoCriteria isometric(ON_3dPoint centre) {
 }
 
 // Looking straight down on the centre from 10 units above it, +y up.
-inline KvHLR::ViewInfoCriteria fromAbove(ON_3dPoint centre, ON_Xform projection = orthographic(-3, 3, -3, 3, 1, 30)) {
-    return view(ON_3dPoint(centre.x, centre.y, centre.z + 10), centre, ON_3dVector(0, 1, 0), projection, 1, 30);
+inline KvHLR::ViewInfoCriteria fromAbove(ON_3dPoint centre,
+                                         ON_Xform projection = orthographic(-3, 3, -3, 3, 1, 30)) {
+    return view(ON_3dPoint(centre.x, centre.y, centre.z + 10), centre, ON_3dVector(0, 1, 0), projection, 1,
+                30);
 }
+
+// Switches the library's modes for the drawings of one scope, and both back off, as by default, after it.
+class Modes {
+public:
+    explicit Modes(bool exact, bool intersections = false) { set(exact, intersections); }
+    ~Modes() { set(false, false); }
+
+private:
+    static void set(bool exact, bool intersections) {
+        KvHLR::HLRPolyAlgo::setExactHiding(exact);
+        KvHLR::HLRPolyAlgo::setIntersectionLines(intersections);
+    }
+};
 
 inline KvHLR::ProjectorCriteria everything(bool hidden = true) {
     KvHLR::ProjectorCriteria criteria;
