@@ -12,6 +12,7 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <array>
 #include <cmath>
 #include <exception>
@@ -223,7 +224,8 @@ HLRIntersectionLines HLRIntersectionFinder::find() {
     HLRProgressObservableProc::startProcess(FIND_STAGE, kProgressSteps);
     gatherCandidates();
     HLRIntersectionLines lines;
-    if (m_candidates.size() >= 2) {
+    // A model whose extent does not fit a double has no tolerance to find crossings with.
+    if (m_candidates.size() >= 2 && std::isfinite(m_tolerance)) {
         chooseCellSize();
         fileCandidates();
         std::vector<Crossing> crossings = testPairs();
@@ -388,8 +390,11 @@ struct HLRIntersectionFinder::Member {
             const auto at = [axis](const HLRVector3D& p) { return axis == 0 ? p.x : axis == 1 ? p.y : p.z; };
             const double low = std::min({at(c.position[0]), at(c.position[1]), at(c.position[2])});
             const double high = std::max({at(c.position[0]), at(c.position[1]), at(c.position[2])});
-            lo[axis] = std::nextafter(static_cast<float>(low - tolerance), -INFINITY);
-            hi[axis] = std::nextafter(static_cast<float>(high + tolerance), INFINITY);
+            const auto single = [](double v) { // beyond float's range: infinite
+                return static_cast<float>(std::clamp(v, -double(FLT_MAX), double(FLT_MAX)));
+            };
+            lo[axis] = std::nextafter(single(low - tolerance), -INFINITY);
+            hi[axis] = std::nextafter(single(high + tolerance), INFINITY);
         }
     }
 
