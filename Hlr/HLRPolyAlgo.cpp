@@ -46,6 +46,10 @@ bool HLRPolyAlgo::intersectionLines() {
     return intersectionLinesSwitch.load();
 }
 
+HLRRunModes HLRPolyAlgo::switchedModes() {
+    return {exactHiding(), intersectionLines()};
+}
+
 HLRPolyAlgo::HLRPolyAlgo() = default;
 
 HLRPolyAlgo::HLRPolyAlgo(const HLRModel& model, const HLRProjector& projector, double sharpEdgeAngle,

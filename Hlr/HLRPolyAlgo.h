@@ -50,6 +50,8 @@ public:
     // run; may be set from any thread.
     static void setIntersectionLines(bool on);
     static bool intersectionLines();
+    // Both switches as they stand.
+    static HLRRunModes switchedModes();
 
     HLRPolyAlgo();
     // The model and projector are held by reference and must outlive the stage. sharpEdgeAngle is
@@ -66,6 +68,8 @@ public:
     void mainProcess() override;
     void postProcess() override;
     void setUpProgressObservation(HLRProgressCallback callback) override;
+    // Replaces, for this stage's run alone, the modes it took from the switches when it was made or set.
+    void setRunModes(const HLRRunModes& modes) { m_projectedModel.setRunModes(modes); }
 
     // Result lists, in creation order. The strokes live in the short-stroke groups.
     const std::vector<HLRShortStroke*>& hiddenStrokes() const { return m_strokes[HIDDEN]; }

@@ -95,13 +95,17 @@ void HLRProjectedModel::set(const HLRModel& model, const HLRProjector& projector
     m_viewWidth = viewWidth;
     m_negNearDepth = -projector.nearPlaneDepth();
     sm_bOrthoGraphic = projector.isOrthoGraphic();
-    sm_bExactHiding = HLRPolyAlgo::exactHiding();
-    m_withIntersectionLines = HLRPolyAlgo::intersectionLines();
+    setRunModes(HLRPolyAlgo::switchedModes());
     m_intersectionLines = HLRProjectedFreeEdgeData(&projector);
     const HLRMatrix4x4& projection = projector.projectMatrix();
     sm_projectionCentre = projectionCentreOf(projection);
     sm_screenWRow = HLRVector4D(projection.element(3, 0), projection.element(3, 1), projection.element(3, 2),
                                 projection.element(3, 3));
+}
+
+void HLRProjectedModel::setRunModes(const HLRRunModes& modes) {
+    sm_bExactHiding = modes.exactHiding;
+    m_withIntersectionLines = modes.intersectionLines;
 }
 
 void HLRProjectedModel::build() {

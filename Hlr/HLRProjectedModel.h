@@ -9,6 +9,7 @@
 #include "Hlr/HLRProjectedFreeEdgeData.h"
 #include "Hlr/HLRProjectedShell.h"
 #include "Hlr/HLRProjectedTriangleData.h"
+#include "Hlr/HLRRunModes.h"
 #include "Hlr/HLRSequentExecutable.h"
 #include "Hlr/HLRVector4D.h"
 
@@ -31,10 +32,13 @@ public:
     HLRProjectedModel(const HLRProjectedModel&) = delete;
     HLRProjectedModel& operator=(const HLRProjectedModel&) = delete;
 
-    // Targets a default-constructed model; publishes the projector's orthographic flag.
+    // Targets a default-constructed model; publishes the projector's orthographic flag and takes the
+    // run's modes from HLRPolyAlgo's switches.
     void set(const HLRModel& model, const HLRProjector& projector, double sharpEdgeAngle, bool withFreeEdges,
              short viewWidth);
     void build();
+    // The modes of this run: publishes exact hiding (sm_bExactHiding) and keeps intersection lines.
+    void setRunModes(const HLRRunModes& modes);
 
     void preProcess() override;
     void mainProcess() override;
@@ -55,8 +59,8 @@ public:
     const std::vector<HLRProjectedTriangleData>& triangleData() const { return m_triangleData; }
     std::vector<HLRProjectedTriangleData>& triangleData() { return m_triangleData; }
     std::uint32_t edgeCount() const { return m_edgeCount; }
-    // Intersection lines (HLRPolyAlgo::intersectionLines), copied at construction and at set; the
-    // lines themselves are found at the start of the hide pass.
+    // Intersection lines, from the run's modes; the lines themselves are found at the start of the hide
+    // pass.
     bool withIntersectionLines() const { return m_withIntersectionLines; }
     const HLRProjectedFreeEdgeData& intersectionLines() const { return m_intersectionLines; }
 
@@ -77,7 +81,7 @@ public:
     static double sm_dTolerance3DSquared;
     static double sm_dCoarseTolerance3D;
 
-    // Exact hiding (HLRPolyAlgo::exactHiding), copied at construction and at set. Its tolerances, from
+    // Exact hiding, from the run's modes (setRunModes). Its tolerances, from
     // preProcess, scale with the model: how far outside a triangle's outline a point still counts as
     // covered, and how far behind the triangle's plane a point must lie to be hidden.
     static bool sm_bExactHiding;

@@ -1,11 +1,13 @@
 #include "api/CalcSilhouette.h"
 
 #include "Hlr/HLRModel.h"
+#include "Hlr/HLRPolyAlgo.h"
 #include "Hlr/HLRProjector.h"
 #include "api/DrawableGeometry.h"
 #include "api/SilhouettePipeline.h"
 
 #include <memory>
+#include <optional>
 #include <mutex>
 
 namespace KvHLR {
@@ -19,21 +21,21 @@ std::mutex& runMutex() {
     return mutex;
 }
 
-// Runs the pipeline on what the camera of `viewInfo` can draw of the built model.
+// Runs the pipeline on what the camera of `viewInfo` can draw of the built model, in the modes given,
+// or else in those the switches hold when the run starts.
 bool drawModel(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo, HLRModel const& model,
                std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
-               ProgressFunction progress) {
+               ProgressFunction progress, std::optional<HLRRunModes> const& modes) {
     const HLRProjector projector = projectorFor(viewInfo);
     const std::unique_ptr<HLRModel> part = drawablePart(model, projector);
     return calcSilhouetteCore(criteria, viewInfo, projector, part ? *part : model, userPolylines, strokeLines,
-                              progress);
+                              progress, modes ? *modes : HLRPolyAlgo::switchedModes());
 }
 
-} // namespace
-
-bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo, Polygon3D& polygon,
-                    std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
-                    ProgressFunction progress) {
+bool drawPolygon(std::optional<HLRRunModes> const& modes, ProjectorCriteria const& criteria,
+                 ViewInfoCriteria const& viewInfo, Polygon3D& polygon,
+                 std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
+                 ProgressFunction progress) {
     if (polygon.triangles.empty())
         return true;
     const std::lock_guard<std::mutex> hold(runMutex());
@@ -41,18 +43,45 @@ bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteria const& v
     model.build(polygon);
     // The model holds its own copy of the geometry; free the caller's before the heavy work starts.
     polygon = Polygon3D();
-    return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress);
+    return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress, modes);
 }
 
-bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo,
-                    MeshList const& meshes, std::vector<UserPolyline> const& userPolylines,
-                    std::vector<StrokeLine>& strokeLines, ProgressFunction progress) {
+bool drawMeshes(std::optional<HLRRunModes> const& modes, ProjectorCriteria const& criteria,
+                ViewInfoCriteria const& viewInfo, MeshList const& meshes,
+                std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
+                ProgressFunction progress) {
     if (meshes.empty())
         return true;
     const std::lock_guard<std::mutex> hold(runMutex());
     HLRModel model;
     model.build(meshes, criteria.separateBodyFaces);
-    return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress);
+    return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress, modes);
+}
+
+} // namespace
+
+bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo, Polygon3D& polygon,
+                    std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
+                    ProgressFunction progress) {
+    return drawPolygon(std::nullopt, criteria, viewInfo, polygon, userPolylines, strokeLines, progress);
+}
+
+bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo,
+                    MeshList const& meshes, std::vector<UserPolyline> const& userPolylines,
+                    std::vector<StrokeLine>& strokeLines, ProgressFunction progress) {
+    return drawMeshes(std::nullopt, criteria, viewInfo, meshes, userPolylines, strokeLines, progress);
+}
+
+bool CalcSilhouette(HLRRunModes const& modes, ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo,
+                    Polygon3D& polygon, std::vector<UserPolyline> const& userPolylines,
+                    std::vector<StrokeLine>& strokeLines, ProgressFunction progress) {
+    return drawPolygon(modes, criteria, viewInfo, polygon, userPolylines, strokeLines, progress);
+}
+
+bool CalcSilhouette(HLRRunModes const& modes, ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo,
+                    MeshList const& meshes, std::vector<UserPolyline> const& userPolylines,
+                    std::vector<StrokeLine>& strokeLines, ProgressFunction progress) {
+    return drawMeshes(modes, criteria, viewInfo, meshes, userPolylines, strokeLines, progress);
 }
 
 // The model is built before the view is asked for anything, so a mesh list that the build refuses
@@ -73,7 +102,7 @@ bool CalcSilhouette(ProjectorCriteria const& criteria, Kv::KvvView* view, MeshLi
     if (!view->GetProjector(viewInfo.modelViewXform, viewInfo.projectionXform, viewInfo.nearPlaneDepth,
                             viewInfo.farPlaneDepth, nullptr))
         return false;
-    return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress);
+    return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress, std::nullopt);
 }
 
 } // namespace KvHLR

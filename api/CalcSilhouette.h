@@ -2,6 +2,7 @@
 
 // The library's entry points: a model and a camera in, the line drawing out.
 
+#include "Hlr/HLRRunModes.h"
 #include "api/KvHLRExport.h"
 #include "api/KvHLRRecords.h"
 #include "host/KvMesh.h"
@@ -45,6 +46,18 @@ KVHLR_API bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteri
 // Host meshes, one shell per mesh, with the camera given as records.
 KVHLR_API bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo,
                               MeshList const& meshes, std::vector<UserPolyline> const& userPolylines,
+                              std::vector<StrokeLine>& strokeLines, ProgressFunction progress = nullptr);
+
+// The same two, drawn in `modes` chosen for this call alone: the process-wide switches
+// (HLRPolyAlgo::setExactHiding, setIntersectionLines) are neither read nor changed, so other callers
+// keep getting what they set, whatever this call draws with.
+KVHLR_API bool CalcSilhouette(HLRRunModes const& modes, ProjectorCriteria const& criteria,
+                              ViewInfoCriteria const& viewInfo, Polygon3D& polygon,
+                              std::vector<UserPolyline> const& userPolylines,
+                              std::vector<StrokeLine>& strokeLines, ProgressFunction progress = nullptr);
+KVHLR_API bool CalcSilhouette(HLRRunModes const& modes, ProjectorCriteria const& criteria,
+                              ViewInfoCriteria const& viewInfo, MeshList const& meshes,
+                              std::vector<UserPolyline> const& userPolylines,
                               std::vector<StrokeLine>& strokeLines, ProgressFunction progress = nullptr);
 
 // Host meshes seen through a host view. Returns false, appending nothing, when the view is null or

@@ -155,7 +155,7 @@ HLRProjector projectorFor(ViewInfoCriteria const& view) {
 bool calcSilhouetteCore(ProjectorCriteria const& criteria, ViewInfoCriteria const& view,
                         HLRProjector const& projector, HLRModel const& model,
                         std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
-                        ProgressFunction progress) {
+                        ProgressFunction progress, HLRRunModes const& modes) {
     const double angle = criteria.sharpEdgeAngle * 3.141592653589793 / 180.0;
     // The algorithm takes the view width as a 16-bit value: keep the low 16 bits of the difference,
     // taken unsigned because a host's rectangle may span more than an int holds.
@@ -163,6 +163,7 @@ bool calcSilhouetteCore(ProjectorCriteria const& criteria, ViewInfoCriteria cons
         static_cast<std::uint32_t>(view.clientRect.right) - static_cast<std::uint32_t>(view.clientRect.left);
     const auto viewWidth = static_cast<short>(static_cast<std::uint16_t>(width));
     HLRPolyAlgo algorithm(model, projector, angle, true, viewWidth, progress);
+    algorithm.setRunModes(modes);
     try {
         algorithm.execute();
     } catch (HLRCancelException const&) {

@@ -18,10 +18,11 @@ int postProcessingMask(ProjectorCriteria const& criteria);
 
 // Appends the user polylines and the drawing of `model` seen through `projector`, made from `view`, to
 // strokeLines and removes every empty entry. A point whose drawing position is not finite is left out
-// of its line. Returns false, with strokeLines unchanged, when the progress callback cancelled the run.
+// of its line, in the run's `modes`. Returns false, with strokeLines unchanged, when the progress
+// callback cancelled the run.
 bool calcSilhouetteCore(ProjectorCriteria const& criteria, ViewInfoCriteria const& view,
                         HLRProjector const& projector, HLRModel const& model,
                         std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
-                        ProgressFunction progress);
+                        ProgressFunction progress, HLRRunModes const& modes);
 
 } // namespace KvHLR

@@ -1,6 +1,5 @@
 #include "kit/DrawMesh.h"
 
-#include "Hlr/HLRPolyAlgo.h"
 #include "api/CalcSilhouette.h"
 
 #include <exception>
@@ -39,20 +38,22 @@ KvHLR::ProjectorCriteria criteriaOf(const DrawOptions& options) {
     return criteria;
 }
 
-// Runs one library call with the options' hide test, intersection lines and hook; the lock keeps another
-// drawing from switching the process-wide modes between this one's setting and its run.
+// Runs one library call with the options' hide test, intersection lines and hook. The modes go to the
+// call alone, so the library's process-wide switches stay as a host set them; the lock keeps the hook's
+// state to one drawing at a time.
 template <typename Call>
 Drawing drawWith(const KvHLR::ViewInfoCriteria& camera, const DrawOptions& options, Call call) {
     static std::mutex lock;
     const KvHLR::ProjectorCriteria criteria = criteriaOf(options);
+    KvHLR::HLRRunModes modes;
+    modes.exactHiding = options.exact;
+    modes.intersectionLines = options.intersections;
     const std::lock_guard<std::mutex> guard(lock);
-    KvHLR::HLRPolyAlgo::setExactHiding(options.exact);
-    KvHLR::HLRPolyAlgo::setIntersectionLines(options.intersections);
     g_current = &options;
     g_hookFailure = nullptr;
     Drawing drawing;
     drawing.camera = camera;
-    const bool completed = call(criteria, drawing.lines, forwardProgress);
+    const bool completed = call(modes, criteria, drawing.lines, forwardProgress);
     g_current = nullptr;
     if (g_hookFailure)
         std::rethrow_exception(std::exchange(g_hookFailure, nullptr));
@@ -64,16 +65,16 @@ Drawing drawWith(const KvHLR::ViewInfoCriteria& camera, const DrawOptions& optio
 } // namespace
 
 Drawing drawMesh(KvHLR::Polygon3D&& mesh, const KvHLR::ViewInfoCriteria& camera, const DrawOptions& options) {
-    return drawWith(camera, options, [&](const KvHLR::ProjectorCriteria& criteria, auto& lines, auto hook) {
-        return KvHLR::CalcSilhouette(criteria, camera, mesh, {}, lines, hook);
+    return drawWith(camera, options, [&](const auto& modes, const auto& criteria, auto& lines, auto hook) {
+        return KvHLR::CalcSilhouette(modes, criteria, camera, mesh, {}, lines, hook);
     });
 }
 
 Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& camera,
                   const DrawOptions& options) {
     const KvHLR::MeshList meshes = toMeshList(std::move(parts));
-    return drawWith(camera, options, [&](const KvHLR::ProjectorCriteria& criteria, auto& lines, auto hook) {
-        return KvHLR::CalcSilhouette(criteria, camera, meshes, {}, lines, hook);
+    return drawWith(camera, options, [&](const auto& modes, const auto& criteria, auto& lines, auto hook) {
+        return KvHLR::CalcSilhouette(modes, criteria, camera, meshes, {}, lines, hook);
     });
 }
 

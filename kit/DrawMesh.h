@@ -1,7 +1,8 @@
 #pragma once
 
 // One call from a model and a camera to a drawing: the library's CalcSilhouette with its records filled
-// in, exact hiding chosen per call, and a progress hook that may carry state and cancel.
+// in, the library's modes (exact hiding, intersection lines) chosen per call, and a progress hook that may
+// carry state and cancel.
 //
 // In:  a triangle soup (points and index triples) or the parts a mesh file was read into, a camera,
 //      and what to draw.
@@ -24,8 +25,9 @@ struct DrawOptions {
     bool sharp = true;        // visible sharp edges, convex and concave
     double sharpAngle = 135.0; // faces meeting at an angle below this (degrees) make a sharp edge
     bool separateBodyFaces = false; // drawParts: borders between a body's faces are outlines
-    bool exact = true;        // exact hiding (HLRPolyAlgo::setExactHiding), else the plain hide test
-    bool intersections = true; // lines where bodies meet (HLRPolyAlgo::setIntersectionLines)
+    // The library's modes for this drawing alone (HLRRunModes): the process-wide switches stay as they are.
+    bool exact = true;         // exact hiding, else the plain hide test
+    bool intersections = true; // lines where bodies meet
     // Told the share done, 0 to 1, from the calling thread; returning false cancels the drawing.
     std::function<bool(double)> progress;
 };

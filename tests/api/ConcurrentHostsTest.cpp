@@ -1,6 +1,6 @@
 // Host threads calling CalcSilhouette at once: the library keeps process-wide state (packed-box
 // grids, tolerances, progress stages), so runs take turns, and each thread must get exactly the
-// drawing that the same call makes alone.
+// drawing that the same call makes alone, also when one of them draws in modes of its own.
 
 #include "Scenes.h"
 
@@ -25,16 +25,24 @@ Polygon3D model(int seed) {
 
 ViewInfoCriteria camera(int seed) {
     return KvHLRTest::view(ON_3dPoint(6, -4 - seed, 3 + seed), ON_3dPoint(1, 0, 0), ON_3dVector(0, 0, 1),
-                           seed % 2 ? KvHLRTest::perspective(40, 1, 1, 30) : KvHLRTest::orthographic(-4, 4, -4, 4, 1, 30),
+                           seed % 2 ? KvHLRTest::perspective(40, 1, 1, 30)
+                                    : KvHLRTest::orthographic(-4, 4, -4, 4, 1, 30),
                            1, 30);
 }
 
-// One seed's drawing, through the triangle soup for even seeds and host meshes for odd ones.
+// One seed's drawing, through the triangle soup for even seeds and host meshes for odd ones; seed 3
+// draws with exact hiding and intersection lines chosen for its calls alone (as the drawing kit does),
+// which the others, drawing with the switches off, must never get.
+constexpr int kOwnModes = 3;
+
 std::vector<StrokeLine> drawing(int seed) {
     std::vector<StrokeLine> lines;
     if (seed % 2 == 0)
         return KvHLRTest::draw(model(seed), camera(seed));
-    EXPECT_TRUE(CalcSilhouette(KvHLRTest::everything(), camera(seed), {KvHLRTest::hostMesh(model(seed))}, {}, lines));
+    const MeshList meshes{KvHLRTest::hostMesh(model(seed))};
+    EXPECT_TRUE(seed == kOwnModes ? CalcSilhouette(HLRRunModes{true, true}, KvHLRTest::everything(),
+                                                   camera(seed), meshes, {}, lines)
+                                  : CalcSilhouette(KvHLRTest::everything(), camera(seed), meshes, {}, lines));
     return lines;
 }
 
@@ -57,6 +65,9 @@ TEST(ConcurrentHosts, EachThreadGetsTheDrawingItWouldGetAlone) {
         thread.join();
     for (int seed = 0; seed < kThreads; ++seed)
         EXPECT_EQ(mismatches[seed], 0) << "model " << seed;
+    EXPECT_FALSE(
+        KvHLRTest::sameDrawing(alone[kOwnModes], KvHLRTest::draw(model(kOwnModes), camera(kOwnModes))));
+    EXPECT_FALSE(HLRPolyAlgo::exactHiding() || HLRPolyAlgo::intersectionLines());
 }
 
 } // namespace

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "api/KvHLRExport.h"
+
+namespace KvHLR {
+
+// The modes of one run: exact hiding and intersection lines, as HLRPolyAlgo's switches describe them.
+// A run takes them from the switches when it starts, unless its caller chose them for it alone
+// (CalcSilhouette's overloads that take them, HLRPolyAlgo::setRunModes): a drawing kit can then draw in
+// its own modes without changing what any other caller of the library gets.
+struct KVHLR_API HLRRunModes {
+    bool exactHiding = false;
+    bool intersectionLines = false;
+};
+
+} // namespace KvHLR
