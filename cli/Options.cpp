@@ -1,7 +1,7 @@
 #include "cli/Options.h"
 
 #include "kit/InputError.h"
-#include "kit/MeshFile.h"
+#include "kit/mesh/MeshFile.h"
 
 #include <CLI/CLI.hpp>
 

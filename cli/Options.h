@@ -4,9 +4,9 @@
 //
 // In:  the arguments. Out: what to draw, from which models, how, and where each drawing goes.
 
-#include "kit/CameraFit.h"
-#include "kit/DrawingFile.h"
-#include "kit/Sheet.h"
+#include "kit/camera/CameraFit.h"
+#include "kit/output/DrawingFile.h"
+#include "kit/sheet/Sheet.h"
 
 #include <optional>
 #include <ostream>

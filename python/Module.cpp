@@ -3,13 +3,13 @@
 
 #include "python/MeshArrays.h"
 
-#include "kit/CameraFile.h"
-#include "kit/CameraFit.h"
-#include "kit/DemoPart.h"
-#include "kit/DrawMesh.h"
-#include "kit/DrawingFile.h"
 #include "kit/InputError.h"
-#include "kit/MeshFile.h"
+#include "kit/camera/CameraFile.h"
+#include "kit/camera/CameraFit.h"
+#include "kit/drawing/DrawMesh.h"
+#include "kit/mesh/DemoPart.h"
+#include "kit/mesh/MeshFile.h"
+#include "kit/output/DrawingFile.h"
 
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>

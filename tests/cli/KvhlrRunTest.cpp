@@ -3,7 +3,7 @@
 
 #include "DxfReader.h"
 #include "TempDir.h"
-#include "kit/Drawing.h"
+#include "kit/drawing/Drawing.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -2,7 +2,7 @@
 // free end, and drawing lines put in order. (kvhlr's sheets in plotter order are checked by
 // cli/check_sheet.py.)
 
-#include "kit/PenOrder.h"
+#include "kit/sheet/PenOrder.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // projection method arranges them, free views in a corner, the fitted page, and layer names.
 
 #include "kit/InputError.h"
-#include "kit/Sheet.h"
+#include "kit/sheet/Sheet.h"
 
 #include <gtest/gtest.h>
 

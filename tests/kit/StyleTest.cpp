@@ -2,7 +2,7 @@
 
 #include "TempDir.h"
 #include "kit/InputError.h"
-#include "kit/Style.h"
+#include "kit/sheet/Style.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 // whole by cli/check_sheet.py.
 
 #include "DxfReader.h"
-#include "kit/DrawingJson.h"
-#include "kit/DxfWriter.h"
-#include "kit/SvgWriter.h"
+#include "kit/output/DrawingJson.h"
+#include "kit/output/DxfWriter.h"
+#include "kit/output/SvgWriter.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
