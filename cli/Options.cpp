@@ -1,16 +1,17 @@
 #include "cli/Options.h"
 
 #include "kit/InputError.h"
+#include "kit/NumberText.h"
 #include "kit/mesh/MeshFile.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
-#include <charconv>
 #include <cmath>
 #include <filesystem>
-#include <sstream>
+#include <optional>
 #include <tuple>
 
 namespace kvhlr {
@@ -19,15 +20,16 @@ namespace {
 // "X,Y,Z": three finite numbers.
 std::array<double, 3> parseTriple(const std::string& text, const std::string& option) {
     std::array<double, 3> values{};
-    std::istringstream in(text);
-    in.imbue(std::locale::classic());
+    std::size_t start = 0;
     for (int i = 0; i < 3; ++i) {
-        char comma = ',';
-        if ((i > 0 && !(in >> comma)) || comma != ',' || !(in >> values[i]) || !std::isfinite(values[i]))
+        const std::size_t comma = i < 2 ? text.find(',', start) : text.size();
+        const std::optional<double> value =
+            comma == std::string::npos ? std::nullopt : parseNumber<double>(text.substr(start, comma - start));
+        if (!value || !std::isfinite(*value))
             throw InputError(option, "expected three numbers X,Y,Z, got '" + text + "'");
+        values[i] = *value;
+        start = comma + 1;
     }
-    if (in >> std::ws; !in.eof())
-        throw InputError(option, "expected three numbers X,Y,Z, got '" + text + "'");
     return values;
 }
 
@@ -44,9 +46,8 @@ constexpr int kMostThreads = 1024;
 
 const CLI::Validator threadCount(
     [](std::string& text) {
-        int threads = -1;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), threads);
-        if (error != std::errc() || end != text.data() + text.size() || threads < 0 || threads > kMostThreads)
+        const std::optional<int> threads = parseNumber<int>(text);
+        if (!threads || *threads < 0 || *threads > kMostThreads)
             return "expected a whole number from 0 to " + std::to_string(kMostThreads);
         return std::string();
     },
@@ -81,9 +82,8 @@ struct RawOptions {
 // A length in millimetres: a finite number, not negative.
 const CLI::Validator millimetres(
     [](std::string& text) {
-        double value = -1.0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (error != std::errc() || end != text.data() + text.size() || !(value >= 0.0 && value <= 1e4))
+        const std::optional<double> value = parseNumber<double>(text);
+        if (!value || !(*value >= 0.0 && *value <= 1e4))
             return std::string("expected a length in mm from 0 to 10000");
         return std::string();
     },

@@ -1,6 +1,6 @@
 #include "kit/output/DrawingJson.h"
 
-#include "kit/NumberFormat.h"
+#include "kit/NumberText.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "kit/output/DxfWriter.h"
 
-#include "kit/NumberFormat.h"
+#include "kit/NumberText.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #include "kit/output/SvgWriter.h"
 
-#include "kit/NumberFormat.h"
+#include "kit/NumberText.h"
 
 #include <set>
 #include <string>

@@ -1,11 +1,10 @@
 #include "kit/sheet/Sheet.h"
 
 #include "kit/InputError.h"
-#include "kit/NumberFormat.h"
+#include "kit/NumberText.h"
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cmath>
 #include <map>
 #include <stdexcept>
@@ -43,14 +42,6 @@ constexpr double kInfoTextMm = 2.5;
 constexpr double kInfoCellsMm[] = {40.0, 50.0, 30.0};
 // A sans-serif letter is about this many times as wide as its capitals are high.
 constexpr double kLetterWidthPerHeight = 0.8;
-
-std::optional<double> number(const std::string& text) {
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
 
 // Where a principal view sits, counted in views from the front view: columns to the right, rows up.
 struct Cell {
@@ -360,8 +351,9 @@ PaperSize paperNamed(const std::string& name) {
 
 double parseScale(const std::string& text) {
     const std::size_t colon = text.find(':');
-    const std::optional<double> page = number(text.substr(0, colon));
-    const std::optional<double> model = colon == std::string::npos ? 1.0 : number(text.substr(colon + 1));
+    const std::optional<double> page = parseNumber<double>(text.substr(0, colon));
+    const std::optional<double> model =
+        colon == std::string::npos ? 1.0 : parseNumber<double>(text.substr(colon + 1));
     const double scale = page && model ? *page / *model : 0.0;
     if (!(scale >= kSmallestScale && scale <= kLargestScale))
         throw InputError("--scale", "expected a scale from " + scaleText(kSmallestScale) + " to " +

@@ -2,13 +2,13 @@
 
 #include "kit/InputError.h"
 #include "kit/InputFile.h"
+#include "kit/NumberText.h"
 #include "kit/drawing/Drawing.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <optional>
@@ -95,14 +95,6 @@ std::string checkedColor(const std::string& color, const std::string& subject) {
     return color;
 }
 
-std::optional<double> number(const std::string& text) {
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || text.empty())
-        return std::nullopt;
-    return value;
-}
-
 std::vector<std::string> split(const std::string& text, char separator) {
     std::vector<std::string> parts(1);
     for (char c : text) {
@@ -116,7 +108,7 @@ std::vector<std::string> split(const std::string& text, char separator) {
 
 PenChange settingChange(const std::string& value, const std::string& subject) {
     const std::vector<std::string> parts = split(value, ':');
-    const std::optional<double> width = number(parts[0]);
+    const std::optional<double> width = parseNumber<double>(parts[0]);
     if (!width)
         throw InputError(subject, "expected TARGET=WIDTH[:DASH,GAP...][:#RRGGBB], got a width of '" +
                                       parts[0] + "'");
@@ -130,7 +122,7 @@ PenChange settingChange(const std::string& value, const std::string& subject) {
         } else {
             std::vector<double> dashes;
             for (const std::string& length : split(parts[i], ','))
-                dashes.push_back(number(length).value_or(-1.0));
+                dashes.push_back(parseNumber<double>(length).value_or(-1.0));
             change.dashMm = checkedDashes(dashes, subject);
         }
     }

@@ -21,10 +21,10 @@ foreach(internal api/SilhouettePipeline.h WindowQuery/RootTree.h)
   endif()
 endforeach()
 # Of the drawing kit, exactly its interface: what kvhlr, the Python module and the examples include,
-# with what that includes. Its helpers (readers, welder, dash cutter, SVG and DXF writers, number text)
-# stay home, so that they can change without breaking a host.
+# with what that includes. Its helpers (readers, welder, dash cutter, SVG and DXF writers) stay home,
+# so that they can change without breaking a host.
 set(kit_interface
-  kit/InputError.h kit/InputFile.h
+  kit/InputError.h kit/InputFile.h kit/NumberText.h
   kit/mesh/DemoPart.h kit/mesh/MeshFile.h kit/mesh/MeshPart.h
   kit/camera/CameraFile.h kit/camera/CameraFit.h
   kit/drawing/DrawMesh.h kit/drawing/Drawing.h
