@@ -1,11 +1,12 @@
 #include "kit/camera/CameraFile.h"
 
+#include "api/DrawingPlane.h"
+
 #include "kit/InputError.h"
 #include "kit/InputFile.h"
 
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
 #include <cmath>
 #include <fstream>
 
@@ -39,18 +40,9 @@ ON_Xform matrixOf(const nlohmann::json& document, const std::string& key, const 
     return xform;
 }
 
-// Invertible up to rounding whatever the scale of each column: a model far from the origin, or in
-// small units, puts numbers of another size into the translation column alone.
+// Invertible up to rounding whatever the scale of each column.
 bool invertible(ON_Xform xform) {
-    for (int column = 0; column < 4; ++column) {
-        double largest = 0.0;
-        for (int row = 0; row < 4; ++row)
-            largest = std::max(largest, std::fabs(xform[row][column]));
-        if (largest > 0.0)
-            for (int row = 0; row < 4; ++row)
-                xform[row][column] /= largest;
-    }
-    return xform.Invert(nullptr);
+    return KvHLR::invertScaled(xform);
 }
 
 bool finite(double a, double b) {

@@ -1,5 +1,7 @@
 #include "kit/drawing/Drawing.h"
 
+#include "api/DrawingPlane.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -29,12 +31,8 @@ const Layer& layerOf(int kind) {
 }
 
 Box2 cameraFrame(const KvHLR::ViewInfoCriteria& camera) {
-    ON_Xform screenToWorld = camera.projectionXform * camera.modelViewXform;
-    screenToWorld.Invert(nullptr);
-    const ON_3dPoint origin = screenToWorld * ON_3dPoint(0.0, 0.0, 0.0);
-    const double sx = (origin - screenToWorld * ON_3dPoint(1.0, 0.0, 0.0)).Length();
-    const double sy = (origin - screenToWorld * ON_3dPoint(0.0, 1.0, 0.0)).Length();
-    return {-sx, -sy, sx, sy};
+    const KvHLR::ScreenUnit unit = KvHLR::screenUnit(camera.projectionXform * camera.modelViewXform);
+    return {-unit.x, -unit.y, unit.x, unit.y};
 }
 
 Box2 drawingBounds(const Drawing& drawing) {
