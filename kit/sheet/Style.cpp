@@ -49,7 +49,7 @@ void apply(Style& style, const std::string& target, const PenChange& change, con
     if (target == "title")
         pens.push_back(&style.title);
     for (std::size_t i = 0; i < layers().size(); ++i)
-        if (target == layers()[i].id || (target == "visible" && layers()[i].kind != 1))
+        if (target == layers()[i].id || (target == "visible" && layers()[i].kind != Hidden))
             pens.push_back(&style.lines[i]);
     if (pens.empty()) {
         std::string names;

@@ -17,7 +17,7 @@ using namespace kvhlr;
 // A view whose outline is a w x h rectangle about the drawing plane's origin.
 SheetView box(const std::string& name, double w, double h) {
     KvHLR::StrokeLine outline;
-    outline.kind = 0;
+    outline.kind = VisibleSilhouette;
     outline.points = {{-w / 2, -h / 2}, {w / 2, -h / 2}, {w / 2, h / 2}, {-w / 2, h / 2}, {-w / 2, -h / 2}};
     SheetView view{name, {}};
     view.drawing.lines = {outline};

@@ -12,21 +12,21 @@ using namespace kvhlr;
 
 TEST(Style, DraftingDrawsEveryVisibleLineThickAndHiddenLinesThinDashed) {
     const Style style = namedStyle("drafting");
-    for (int kind : {0, 2, 3, 5})
+    for (int kind : {VisibleSilhouette, VisibleConcaveSharp, VisibleConvexSharp, OtherVisible})
         EXPECT_EQ(style.penOf(kind).widthMm, 0.5);
-    EXPECT_EQ(style.penOf(1).widthMm, 0.25);
-    EXPECT_FALSE(style.penOf(1).dashMm.empty());
+    EXPECT_EQ(style.penOf(Hidden).widthMm, 0.25);
+    EXPECT_FALSE(style.penOf(Hidden).dashMm.empty());
     EXPECT_THROW(namedStyle("fancy"), InputError);
 }
 
 TEST(Style, LineSettingsChangeWhatTheyName) {
     Style style = namedStyle("classic");
     applyLineSetting(style, "visible=0.7");
-    for (int kind : {0, 2, 3, 5})
+    for (int kind : {VisibleSilhouette, VisibleConcaveSharp, VisibleConvexSharp, OtherVisible})
         EXPECT_EQ(style.penOf(kind).widthMm, 0.7);
-    EXPECT_EQ(style.penOf(1).widthMm, 0.23) << "hidden lines are not visible ones";
+    EXPECT_EQ(style.penOf(Hidden).widthMm, 0.23) << "hidden lines are not visible ones";
     applyLineSetting(style, "hidden=0.3:3,1.5,0.5,1.5");
-    EXPECT_EQ(style.penOf(1).dashMm, (std::vector<double>{3, 1.5, 0.5, 1.5}));
+    EXPECT_EQ(style.penOf(Hidden).dashMm, (std::vector<double>{3, 1.5, 0.5, 1.5}));
     applyLineSetting(style, "convex-sharp=0.4:#ff0000");
     EXPECT_EQ(style.penOf(3).color, "#ff0000");
     EXPECT_EQ(style.penOf(3).widthMm, 0.4);

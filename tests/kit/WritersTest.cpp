@@ -31,12 +31,12 @@ Drawing sampleDrawing() {
     drawing.camera.projectionXform[0][0] = 2.0 / 7.0;
     drawing.camera.nearPlaneDepth = 1e-300;
     drawing.camera.farPlaneDepth = 12345.678901234567;
-    drawing.lines = {line(0, {{0.1, 0.2}, {1.0 / 3, -2.5e17 / 1e17}}),
-                     line(1, {{-1, -1}, {1, -1}, {1, 1}}),
-                     line(2, {{0, 0}, {0.30000000000000004, 0}}),
-                     line(3, {{-0.0, 1e-7}, {2, 2}}),
-                     line(5, {{4, 4}, {5, 5}}),
-                     line(1, {{2, -2}, {3, -3}})};
+    drawing.lines = {line(VisibleSilhouette, {{0.1, 0.2}, {1.0 / 3, -2.5e17 / 1e17}}),
+                     line(Hidden, {{-1, -1}, {1, -1}, {1, 1}}),
+                     line(VisibleConcaveSharp, {{0, 0}, {0.30000000000000004, 0}}),
+                     line(VisibleConvexSharp, {{-0.0, 1e-7}, {2, 2}}),
+                     line(OtherVisible, {{4, 4}, {5, 5}}),
+                     line(Hidden, {{2, -2}, {3, -3}})};
     return drawing;
 }
 
