@@ -73,17 +73,9 @@ struct Timings {
 // A file of our own in the temporary folder, removed when it goes out of scope or the run is stopped.
 class ScratchFile {
 public:
-    ScratchFile(const std::string& suffix, StopFile role) : m_role(role) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kvhlr-XXXXXX").string() + suffix;
-        const int fd = mkstemps(pattern.data(), static_cast<int>(suffix.size()));
-        if (fd < 0)
-            throw InputError(pattern, "cannot create a temporary file");
-        close(fd);
-        m_path = pattern;
-        removeOnStop(m_path, m_role);
-    }
+    ScratchFile(const std::string& suffix, StopFile role)
+        : m_path(created(suffix)), m_removedOnStop(m_path, role) {}
     ~ScratchFile() {
-        removeOnStop("", m_role);
         std::error_code ignored;
         std::filesystem::remove(m_path, ignored);
     }
@@ -93,8 +85,17 @@ public:
     const std::string& path() const { return m_path; }
 
 private:
+    static std::string created(const std::string& suffix) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kvhlr-XXXXXX").string() + suffix;
+        const int fd = mkstemps(pattern.data(), static_cast<int>(suffix.size()));
+        if (fd < 0)
+            throw InputError(pattern, "cannot create a temporary file");
+        close(fd);
+        return pattern;
+    }
+
     std::string m_path;
-    StopFile m_role;
+    RemovedOnStop m_removedOnStop;
 };
 
 // Standard input, copied to a file for the mesh reader, which needs to seek; its type comes from
@@ -317,10 +318,9 @@ void writePdfPages(const std::string& path, const std::vector<Page>& pages) {
         return;
     }
     AtomicFile file(path);
-    removeOnStop(file.temporaryPath());
+    const RemovedOnStop removedOnStop(file.temporaryPath());
     writePdf(file.stream(), pages, path, showFraction);
     file.commit();
-    removeOnStop("");
 }
 
 // Draws one model (of index i); the drawing is put in place as soon as it is done, or added to the
@@ -344,7 +344,7 @@ void drawOne(const Options& options, const std::vector<std::string>& models, std
     } else {
         // Created before the work, so that a stop removes it.
         AtomicFile file(output);
-        removeOnStop(file.temporaryPath());
+        const RemovedOnStop removedOnStop(file.temporaryPath());
         const Result result = drawModel(options, models[i], timings);
         showStage("writing " + output,
                   options.format == OutputFormat::Json ? StageMeasure::TimeOnly : StageMeasure::Share);
@@ -352,7 +352,6 @@ void drawOne(const Options& options, const std::vector<std::string>& models, std
             writeResult(file.stream(), result, options.format);
             file.commit();
         });
-        removeOnStop("");
     }
 }
 
