@@ -417,6 +417,14 @@ void addWarnings(const CLI::App& app, Options& options) {
 
 } // namespace
 
+InputError asOption(const InputError& error) {
+    std::string name = error.parameter();
+    if (name.empty())
+        return error;
+    std::replace(name.begin(), name.end(), '_', '-');
+    return InputError("--" + name, error.reason());
+}
+
 std::string modelName(const std::string& input) {
     if (input.empty())
         return "demo";
@@ -467,7 +475,11 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostr
     } catch (const CLI::ParseError& error) {
         throw InputError("", error.what());
     }
-    finish(options, raw);
+    try {
+        finish(options, raw);
+    } catch (const InputError& error) {
+        throw asOption(error);
+    }
     addWarnings(app, options);
     return options;
 }

@@ -4,6 +4,7 @@
 //
 // In:  the arguments. Out: what to draw, from which models, how, and where each drawing goes.
 
+#include "kit/InputError.h"
 #include "kit/camera/CameraFit.h"
 #include "kit/output/DrawingFile.h"
 #include "kit/sheet/Sheet.h"
@@ -64,6 +65,10 @@ struct Options {
 // Parses the arguments. Returns nothing when the help was asked for (it is written to `helpOut`);
 // throws InputError, with the offending option as subject, for a command line that cannot be run.
 std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostream& helpOut);
+
+// The error with a parameter of the kit named as the option that gives it ("sharp_angle" as
+// --sharp-angle); any other error as it is.
+InputError asOption(const InputError& error);
 
 // The name of the model read from `input` (the demo's when empty), for output names and title blocks.
 std::string modelName(const std::string& input);

@@ -369,7 +369,8 @@ void drawAll(const Options& options, Timings& timings) {
             std::string skipped;
             for (std::size_t k = i + 1; k < models.size(); ++k)
                 skipped += (k > i + 1 ? ", " : "") + models[k];
-            throw InputError(error.subject(), error.reason() + "; not drawn: " + skipped);
+            const InputError named = asOption(error);
+            throw InputError(named.subject(), named.reason() + "; not drawn: " + skipped);
         }
     }
 }
@@ -410,7 +411,7 @@ int runTool(int argc, const char* const* argv) {
         return run(argc, argv);
     } catch (const InputError& error) {
         stopProgressDisplay();
-        say(error.what());
+        say(asOption(error).what());
         return kExitBadInput;
     } catch (const std::bad_alloc&) {
         stopProgressDisplay();

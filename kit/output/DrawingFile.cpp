@@ -53,7 +53,7 @@ OutputFormat formatNamed(const std::string& name) {
     for (OutputFormat format : kFormats)
         if (lower(name) == extensionOf(format))
             return format;
-    throw InputError("--format", "unknown format '" + name + "': name svg, dxf, pdf or json");
+    throw InputError::ofParameter("format", "unknown format '" + name + "': name svg, dxf, pdf or json");
 }
 
 void finishPage(Page& page, HiddenDashes dashes, bool plotterOrder) {

@@ -21,8 +21,8 @@ enum class OutputFormat { Svg, Dxf, Json, Pdf };
 // .svg, .dxf, .json or .pdf, in any case. Throws InputError naming `path` for any other extension.
 OutputFormat formatOf(const std::string& path);
 
-// "svg", "dxf", "json" or "pdf": the extension without its dot. Throws InputError naming --format for
-// any other name.
+// "svg", "dxf", "json" or "pdf": the extension without its dot. Throws InputError naming the parameter
+// "format" for any other name.
 OutputFormat formatNamed(const std::string& name);
 const char* extensionOf(OutputFormat format);
 

@@ -248,12 +248,13 @@ PageFit fitPage(const std::vector<SheetView>& views, const std::vector<Box2>& bo
             best = PageFit{width, height, *scale};
     }
     if (!best)
-        throw InputError(options.scale ? "--scale" : "--paper",
-                         options.scale ? "the views do not fit the paper at " + scaleText(*options.scale) +
-                                             ": choose a smaller scale or larger paper"
-                                       : "the views do not fit the paper at any scale down to " +
-                                             scaleText(kSmallestScale) +
-                                             ": choose larger paper or smaller margins and gaps");
+        throw InputError::ofParameter(options.scale ? "scale" : "paper",
+                                      options.scale ? "the views do not fit the paper at " +
+                                                          scaleText(*options.scale) +
+                                                          ": choose a smaller scale or larger paper"
+                                                    : "the views do not fit the paper at any scale down to " +
+                                                          scaleText(kSmallestScale) +
+                                                          ": choose larger paper or smaller margins and gaps");
     return *best;
 }
 
@@ -346,7 +347,7 @@ PaperSize paperNamed(const std::string& name) {
     for (const NamedPaper& paper : kPapers)
         if (lower(name) == lower(paper.name))
             return paper.size;
-    throw InputError("--paper", "unknown paper '" + name + "': name A4, A3, A2, A1, A0, letter or tabloid");
+    throw InputError::ofParameter("paper", "unknown paper '" + name + "': name A4, A3, A2, A1, A0, letter or tabloid");
 }
 
 double parseScale(const std::string& text) {
@@ -356,7 +357,7 @@ double parseScale(const std::string& text) {
         colon == std::string::npos ? 1.0 : parseNumber<double>(text.substr(colon + 1));
     const double scale = page && model ? *page / *model : 0.0;
     if (!(scale >= kSmallestScale && scale <= kLargestScale))
-        throw InputError("--scale", "expected a scale from " + scaleText(kSmallestScale) + " to " +
+        throw InputError::ofParameter("scale", "expected a scale from " + scaleText(kSmallestScale) + " to " +
                                         scaleText(kLargestScale) + ", such as 1:2, 2:1 or 0.5, got '" + text + "'");
     return scale;
 }
@@ -379,7 +380,7 @@ void checkPaperRoom(const SheetOptions& options) {
         if (area.width() > 0.0 && area.height() > 0.0)
             return;
     }
-    throw InputError("--margin", "the margins" + std::string(options.title ? ", frame and title block" : "") +
+    throw InputError::ofParameter("margin", "the margins" + std::string(options.title ? ", frame and title block" : "") +
                                      " leave no room for views on the paper: choose smaller margins or larger paper");
 }
 

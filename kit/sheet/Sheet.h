@@ -29,7 +29,7 @@ struct PaperSize {
 // A4, A3, A2, A1, A0, letter, tabloid.
 const std::vector<std::string>& paperNames();
 
-// Throws InputError naming --paper for an unknown name (matched without case).
+// Throws InputError naming the parameter "paper" for an unknown name (matched without case).
 PaperSize paperNamed(const std::string& name);
 
 // The scales a sheet may have, whether given or chosen to fit the paper: 1:1000000000 to 1000000000:1.
@@ -37,7 +37,7 @@ constexpr double kSmallestScale = 1e-9;
 constexpr double kLargestScale = 1e9;
 
 // "1:2" (half size), "2:1" or a plain factor ("0.5"): page millimetres per model unit. Throws
-// InputError naming --scale for anything else, or a scale outside the range above.
+// InputError naming the parameter "scale" for anything else, or a scale outside the range above.
 double parseScale(const std::string& text);
 
 // "1:2", "2:1", "1:2.5", "1:2.7" (for 0.37), as a drawing's title block gives it: three significant
@@ -66,8 +66,8 @@ struct SheetOptions {
     Style style = namedStyle("classic");
 };
 
-// Throws InputError naming --margin when, with paper, the margins (and the title block) leave no room
-// for views in any orientation allowed: found out before any view is drawn.
+// Throws InputError naming the parameter "margin" when, with paper, the margins (and the title block)
+// leave no room for views in any orientation allowed: found out before any view is drawn.
 void checkPaperRoom(const SheetOptions& options);
 
 // With neither paper nor scale the page is fitted to the views: its longer side is 200 mm, margins
@@ -75,7 +75,8 @@ void checkPaperRoom(const SheetOptions& options);
 // drawn at the scale and the page is the paper, or fitted around the views plus margins and title.
 // Layers are named "N-KIND" (one view) or "N-VIEW-KIND" (several), N numbering the style's distinct
 // pens in drawing order, so plotter software that picks pens by a leading number draws alike lines
-// with one pen. Throws InputError when the views do not fit the paper at the scale, or at any scale.
+// with one pen. Throws InputError naming the parameter "scale" when the views do not fit the paper at
+// the scale, or "paper" when they fit it at no scale.
 Page layoutSheet(const std::vector<SheetView>& views, const SheetOptions& options);
 
 } // namespace kvhlr

@@ -172,7 +172,7 @@ Style namedStyle(const std::string& name) {
         return classicStyle();
     if (name == "drafting")
         return draftingStyle();
-    throw InputError("--style", "unknown style '" + name + "': name classic, drafting or a style file");
+    throw InputError::ofParameter("style", "unknown style '" + name + "': name classic, drafting or a style file");
 }
 
 const std::vector<std::string>& styleTargets() {
@@ -189,8 +189,14 @@ const std::vector<std::string>& styleTargets() {
 void applyLineSetting(Style& style, const std::string& setting) {
     const std::size_t equals = setting.find('=');
     if (equals == std::string::npos)
-        throw InputError("--line", "expected TARGET=WIDTH[:DASH,GAP...][:#RRGGBB], got '" + setting + "'");
-    apply(style, setting.substr(0, equals), settingChange(setting.substr(equals + 1), "--line"), "--line");
+        throw InputError::ofParameter("line",
+                                      "expected TARGET=WIDTH[:DASH,GAP...][:#RRGGBB], got '" + setting + "'");
+    // The checks shared with style files name what they check; here that is the parameter.
+    try {
+        apply(style, setting.substr(0, equals), settingChange(setting.substr(equals + 1), ""), "");
+    } catch (const InputError& error) {
+        throw InputError::ofParameter("line", error.reason());
+    }
 }
 
 Style readStyleFile(const std::string& path) {

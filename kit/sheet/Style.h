@@ -26,7 +26,7 @@ struct Style {
 // pen, hidden lines thin and dashed, as drafting standards draw them).
 const std::vector<std::string>& styleNames();
 
-// A preset by name. Throws InputError naming --style for an unknown one.
+// A preset by name. Throws InputError naming the parameter "style" for an unknown one.
 Style namedStyle(const std::string& name);
 
 // The names a setting may give: a kind's layer id, "visible" for every visible kind, or "title".
@@ -34,8 +34,8 @@ const std::vector<std::string>& styleTargets();
 
 // Applies "TARGET=WIDTH[:DASHES][:#RRGGBB]": the width in mm, then optionally the dash pattern as
 // on,off,... lengths in mm (an even count, each from 0.05 to 1000) or "solid", and a colour (a word
-// or #-text that is not #rrggbb is refused as a colour). Throws InputError naming --line for anything
-// else.
+// or #-text that is not #rrggbb is refused as a colour). Throws InputError naming the parameter "line"
+// for anything else.
 void applyLineSetting(Style& style, const std::string& setting);
 
 // A style file: {"base": "drafting", "lines": {"hidden": {"width": 0.25, "dashes": [3, 1.5],
