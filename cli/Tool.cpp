@@ -12,8 +12,6 @@
 #include "kit/mesh/MeshFile.h"
 #include "kit/output/AtomicFile.h"
 #include "kit/output/DrawingFile.h"
-#include "kit/output/DrawingJson.h"
-#include "kit/output/PdfWriter.h"
 #include "kit/sheet/PenOrder.h"
 #include "kit/sheet/Sheet.h"
 
@@ -28,6 +26,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <new>
 #include <sstream>
 #include <stdexcept>
@@ -269,7 +268,7 @@ void checkOutputsAreNotInputs(const Options& options) {
 // What one model becomes: the JSON drawing, or a finished page.
 struct Result {
     Drawing drawing;
-    Page page;
+    std::vector<Page> pages; // none for JSON
 };
 
 Result drawModel(const Options& options, const std::string& input, Timings& timings) {
@@ -289,16 +288,9 @@ Result drawModel(const Options& options, const std::string& input, Timings& timi
     SheetOptions sheet = options.sheet;
     sheet.modelName = modelName(options.demo ? "" : input);
     sheet.date = today();
-    result.page = layoutSheet(views, sheet);
-    finishPage(result.page, options.dashes, options.plotterOrder);
+    result.pages = {layoutSheet(views, sheet)};
+    finishPage(result.pages.front(), options.dashes, options.plotterOrder);
     return result;
-}
-
-void writeResult(std::ostream& out, const Result& result, OutputFormat format) {
-    if (format == OutputFormat::Json)
-        writeDrawingJson(out, result.drawing);
-    else
-        writePage(out, result.page, format, showFraction);
 }
 
 void toStandardOutput(const std::string& text) {
@@ -307,52 +299,37 @@ void toStandardOutput(const std::string& text) {
         throw InputError("standard output", "cannot be written");
 }
 
-// The PDF of the pages, to standard output or through a temporary file that a stop removes.
-void writePdfPages(const std::string& path, const std::vector<Page>& pages) {
-    const bool toStandard = path == kStandardStream;
-    showStage("writing " + (toStandard ? std::string("standard output") : path), StageMeasure::Share);
-    if (toStandard) {
-        std::ostringstream text;
-        writePdf(text, pages, "standard output", showFraction);
-        toStandardOutput(text.str());
-        return;
-    }
-    AtomicFile file(path);
-    const RemovedOnStop removedOnStop(file.temporaryPath());
-    writePdf(file.stream(), pages, path, showFraction);
-    file.commit();
-}
-
-// Draws one model (of index i); the drawing is put in place as soon as it is done, or added to the
-// pages of the one PDF that takes them all.
+// Draws one model (of index i); the drawing is put in place as soon as it is done, or its page kept
+// in `pages` for the one PDF that takes the pages of every model.
 void drawOne(const Options& options, const std::vector<std::string>& models, std::size_t i,
              std::vector<Page>& pages, Timings& timings) {
     const std::string& output = options.outputs.size() == 1 ? options.outputs[0] : options.outputs[i];
-    if (options.format == OutputFormat::Pdf) {
-        pages.push_back(drawModel(options, models[i], timings).page);
-        if (options.outputs.size() > 1 || i + 1 == models.size()) {
-            timings.timed(timings.writing, [&] { writePdfPages(output, pages); });
-            pages.clear();
-        }
-    } else if (output == kStandardStream) {
-        const Result result = drawModel(options, models[i], timings);
-        timings.timed(timings.writing, [&] {
-            std::ostringstream text;
-            writeResult(text, result, options.format);
-            toStandardOutput(text.str());
-        });
-    } else {
-        // Created before the work, so that a stop removes it.
-        AtomicFile file(output);
-        const RemovedOnStop removedOnStop(file.temporaryPath());
-        const Result result = drawModel(options, models[i], timings);
-        showStage("writing " + output,
+    if (options.format == OutputFormat::Pdf && options.outputs.size() == 1 && i + 1 < models.size()) {
+        pages.push_back(std::move(drawModel(options, models[i], timings).pages.front()));
+        return;
+    }
+    // Draws the model and writes it to `out`, with the pages kept before it; `finish` puts it in place.
+    const auto drawAndWrite = [&](std::ostream& out, const std::string& name, const auto& finish) {
+        Result result = drawModel(options, models[i], timings);
+        pages.insert(pages.end(), std::make_move_iterator(result.pages.begin()),
+                     std::make_move_iterator(result.pages.end()));
+        showStage("writing " + name,
                   options.format == OutputFormat::Json ? StageMeasure::TimeOnly : StageMeasure::Share);
         timings.timed(timings.writing, [&] {
-            writeResult(file.stream(), result, options.format);
-            file.commit();
+            writeDrawingFile(out, options.format, result.drawing, pages, name, showFraction);
+            finish();
         });
+        pages.clear();
+    };
+    if (output == kStandardStream) {
+        std::ostringstream text;
+        drawAndWrite(text, "standard output", [&] { toStandardOutput(text.str()); });
+        return;
     }
+    // Created before the work, so that a stop removes it.
+    AtomicFile file(output);
+    const RemovedOnStop removedOnStop(file.temporaryPath());
+    drawAndWrite(file.stream(), output, [&] { file.commit(); });
 }
 
 // Draws one model after the other. A bad input stops the run with the drawings before it kept, and

@@ -63,14 +63,18 @@ void finishPage(Page& page, HiddenDashes dashes, bool plotterOrder) {
         orderForPlotter(page);
 }
 
-void writePage(std::ostream& out, const Page& page, OutputFormat format,
-               const std::function<void(double)>& progress) {
+void writeDrawingFile(std::ostream& out, OutputFormat format, const Drawing& drawing, const std::vector<Page>& pages,
+                      const std::string& name, const std::function<void(double)>& progress) {
+    if (format == OutputFormat::Json)
+        return writeDrawingJson(out, drawing);
+    if (format == OutputFormat::Pdf)
+        return writePdf(out, pages, name, progress);
+    if (pages.size() != 1)
+        throw std::invalid_argument("an SVG or DXF file holds one page");
     if (format == OutputFormat::Svg)
-        writeSvg(out, page, progress);
-    else if (format == OutputFormat::Dxf)
-        writeDxf(out, page, progress);
+        writeSvg(out, pages.front(), progress);
     else
-        throw std::invalid_argument("writePage writes SVG and DXF");
+        writeDxf(out, pages.front(), progress);
 }
 
 Page drawingPage(const Drawing& drawing) {
@@ -79,20 +83,13 @@ Page drawingPage(const Drawing& drawing) {
 
 void saveDrawing(const Drawing& drawing, const std::string& path, HiddenDashes dashes) {
     const OutputFormat format = formatOf(path);
-    if (format == OutputFormat::Json) {
-        AtomicFile file(path);
-        writeDrawingJson(file.stream(), drawing);
-        file.commit();
-        return;
-    }
-    Page page = drawingPage(drawing);
-    finishPage(page, dashes, true);
-    if (format == OutputFormat::Pdf) {
-        writePdf(path, {page});
-        return;
+    std::vector<Page> pages;
+    if (format != OutputFormat::Json) {
+        pages.push_back(drawingPage(drawing));
+        finishPage(pages.back(), dashes, true);
     }
     AtomicFile file(path);
-    writePage(file.stream(), page, format);
+    writeDrawingFile(file.stream(), format, drawing, pages, path);
     file.commit();
 }
 

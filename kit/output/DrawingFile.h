@@ -33,9 +33,13 @@ enum class HiddenDashes { Style, Segments };
 // `plotterOrder` is false.
 void finishPage(Page& page, HiddenDashes dashes, bool plotterOrder);
 
-// An SVG or DXF page to a stream; `progress` is told the share of the lines written.
-void writePage(std::ostream& out, const Page& page, OutputFormat format,
-               const std::function<void(double)>& progress = {});
+// Writes a drawing file in `format` to `out`, the one place where a format picks its writer: the JSON
+// drawing file of `drawing`, or `pages` as SVG or DXF (one page) or PDF (a page each). Throws
+// InputError naming `name` when the pages cannot be written (a PDF without pages or of a page without
+// area), std::invalid_argument for an SVG or DXF of other than one page; `progress` is told the share
+// of the lines written.
+void writeDrawingFile(std::ostream& out, OutputFormat format, const Drawing& drawing, const std::vector<Page>& pages,
+                      const std::string& name, const std::function<void(double)>& progress = {});
 
 // The page of a drawing on its own: fitted to 200 mm, classic style.
 Page drawingPage(const Drawing& drawing);

@@ -1,7 +1,6 @@
 #include "kit/output/PdfWriter.h"
 
 #include "kit/InputError.h"
-#include "kit/output/AtomicFile.h"
 
 #include <cairo-pdf.h>
 #include <cairo.h>
@@ -156,12 +155,6 @@ void writePdf(std::ostream& out, const std::vector<Page>& pages, const std::stri
     cr.reset();
     cairo_surface_finish(surface.get());
     throwOnError(name, cairo_surface_status(surface.get()));
-}
-
-void writePdf(const std::string& path, const std::vector<Page>& pages) {
-    AtomicFile file(path);
-    writePdf(file.stream(), pages, path);
-    file.commit();
 }
 
 } // namespace kvhlr

@@ -18,7 +18,4 @@ namespace kvhlr {
 void writePdf(std::ostream& out, const std::vector<Page>& pages, const std::string& name,
               const std::function<void(double)>& progress = {});
 
-// The same through a temporary file that replaces `path` only once the whole document is written.
-void writePdf(const std::string& path, const std::vector<Page>& pages);
-
 } // namespace kvhlr

@@ -21,15 +21,15 @@ foreach(internal api/SilhouettePipeline.h WindowQuery/RootTree.h)
   endif()
 endforeach()
 # Of the drawing kit, exactly its interface: what kvhlr, the Python module and the examples include,
-# with what that includes. Its helpers (readers, welder, dash cutter, SVG and DXF writers) stay home,
-# so that they can change without breaking a host.
+# with what that includes. Its helpers (readers, welder, dash cutter, the writers of each format) stay
+# home, so that they can change without breaking a host.
 set(kit_interface
   kit/InputError.h kit/InputFile.h kit/NumberText.h
   kit/mesh/DemoPart.h kit/mesh/MeshFile.h kit/mesh/MeshPart.h
   kit/camera/CameraFile.h kit/camera/CameraFit.h
   kit/drawing/DrawMesh.h kit/drawing/Drawing.h
   kit/sheet/Page.h kit/sheet/PenOrder.h kit/sheet/Sheet.h kit/sheet/Style.h
-  kit/output/AtomicFile.h kit/output/DrawingFile.h kit/output/DrawingJson.h kit/output/PdfWriter.h)
+  kit/output/AtomicFile.h kit/output/DrawingFile.h)
 file(GLOB_RECURSE installed RELATIVE ${prefix}/include/KelvarHLR ${prefix}/include/KelvarHLR/kit/*)
 list(SORT installed)
 list(SORT kit_interface)
