@@ -175,22 +175,36 @@ ViewDirection namedViewDirection(const std::string& name, UpAxis upAxis) {
         if (name == view.name)
             return {unit(toWorld(view.toward[0], view.toward[1], view.toward[2], upAxis)),
                     toWorld(view.up[0], view.up[1], view.up[2], upAxis)};
-    throw InputError("--view", "unknown view '" + name + "'");
+    std::string names;
+    for (const NamedView& view : kNamedViews)
+        names += (names.empty() ? "" : ", ") + std::string(view.name);
+    throw InputError::ofParameter("view", "unknown view '" + name + "'; the views are " + names);
 }
 
 ViewDirection lookDirection(const ON_3dPoint& eye, const ON_3dPoint& target, const ON_3dVector& up) {
     const ON_3dVector toward = eye - target;
     const double length = toward.Length();
     if (!(length > 0.0) || !std::isfinite(length))
-        throw InputError("--eye", "the eye and the target must be distinct finite points");
+        throw InputError::ofParameter("eye", "the eye and the target must be distinct finite points");
     const double upLength = up.Length();
     if (!(upLength > 0.0) || !std::isfinite(upLength) ||
         cross(scaled(toward, 1.0 / length), scaled(up, 1.0 / upLength)).Length() < 1e-9)
-        throw InputError("--up", "the up direction must not be zero or parallel to the line of sight");
+        throw InputError::ofParameter("up",
+                                      "the up direction must not be zero or parallel to the line of sight");
     return {unit(toward), up};
 }
 
+void checkCameraRequest(const CameraRequest& request) {
+    const std::optional<double>& fov = request.perspectiveFovDegrees;
+    if (fov && !(*fov > 0.0 && *fov < 180.0))
+        throw InputError::ofParameter("perspective", "the field of view must lie between 0 and 180 degrees");
+    if (!(request.fill > 0.0 && std::isfinite(request.fill)))
+        throw InputError::ofParameter("fill",
+                                      "the share of the frame that the model fills must be a positive number");
+}
+
 KvHLR::ViewInfoCriteria fitCamera(const CameraRequest& request, const std::vector<MeshPart>& parts) {
+    checkCameraRequest(request);
     const ViewAxes axes = axesOf(request.direction);
     const ViewBox box = viewBoxOf(axes, parts);
     // A model with no extent across the view (a point, or a line seen end on) still gets a frame.
