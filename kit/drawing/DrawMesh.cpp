@@ -1,6 +1,7 @@
 #include "kit/drawing/DrawMesh.h"
 
 #include "api/CalcSilhouette.h"
+#include "kit/InputError.h"
 
 #include <exception>
 #include <mutex>
@@ -27,8 +28,7 @@ int forwardProgress(long done, long total) {
 }
 
 KvHLR::ProjectorCriteria criteriaOf(const DrawOptions& options) {
-    if (!(options.sharpAngle >= 0.0 && options.sharpAngle <= 180.0))
-        throw std::invalid_argument("the sharp-edge angle must lie between 0 and 180 degrees");
+    checkDrawOptions(options);
     KvHLR::ProjectorCriteria criteria;
     criteria.showSilhouette = options.silhouettes;
     criteria.showConvexSharpEdge = criteria.showConcaveSharpEdge = options.sharp;
@@ -63,6 +63,11 @@ Drawing drawWith(const KvHLR::ViewInfoCriteria& camera, const DrawOptions& optio
 }
 
 } // namespace
+
+void checkDrawOptions(const DrawOptions& options) {
+    if (!(options.sharpAngle >= 0.0 && options.sharpAngle <= 180.0))
+        throw InputError::ofParameter("sharp_angle", "the angle must lie between 0 and 180 degrees");
+}
 
 Drawing drawMesh(KvHLR::Polygon3D&& mesh, const KvHLR::ViewInfoCriteria& camera, const DrawOptions& options) {
     return drawWith(camera, options, [&](const auto& modes, const auto& criteria, auto& lines, auto hook) {

@@ -6,8 +6,7 @@
 //
 // In:  a triangle soup (points and index triples) or the parts a mesh file was read into, a camera,
 //      and what to draw.
-// Out: the drawing: the camera and the lines (kind 0 visible silhouette, 1 hidden, 2 visible concave
-//      sharp edge, 3 visible convex sharp edge, 5 other visible, 6 visible intersection line), in the
+// Out: the drawing: the camera and the lines, each of a LineKind (kit/drawing/Drawing.h), in the
 //      drawing plane's world units.
 // Calls from several threads are safe; they take turns, as the library's own calls do.
 
@@ -32,6 +31,10 @@ struct DrawOptions {
     std::function<bool(double)> progress;
 };
 
+// Throws InputError naming the parameter "sharp_angle" for a sharp angle outside 0..180 degrees: options
+// that no drawing can be made with, checked before a model is read where a front end calls this.
+void checkDrawOptions(const DrawOptions& options);
+
 // Thrown when the progress hook cancelled the drawing.
 class DrawingCancelled : public std::runtime_error {
 public:
@@ -39,9 +42,9 @@ public:
 };
 
 // The soup is moved in: the library empties it once its model is built, so one copy of the caller's
-// arrays is all a drawing needs. Throws std::invalid_argument for a sharp angle outside 0..180,
-// std::out_of_range for an index beyond the points, DrawingCancelled, whatever the progress hook
-// threw, and whatever else CalcSilhouette throws.
+// arrays is all a drawing needs. Throws what checkDrawOptions throws, std::out_of_range for an index
+// beyond the points, DrawingCancelled, whatever the progress hook threw, and whatever else
+// CalcSilhouette throws.
 Drawing drawMesh(KvHLR::Polygon3D&& mesh, const KvHLR::ViewInfoCriteria& camera, const DrawOptions& options);
 
 // The same for the parts of a mesh file (readMeshFile) or of the demo part, which may hold mesh bodies.

@@ -113,7 +113,7 @@ def test_bad_arrays_raise_value_errors(vertices, triangles, message):
 
 
 @pytest.mark.parametrize("call, error, message", [
-    (lambda: kh.draw(V, T, DEMO_ISO, sharp_angle=200), ValueError, "sharp-edge angle"),
+    (lambda: kh.draw(V, T, DEMO_ISO, sharp_angle=200), ValueError, "sharp_angle: the angle"),
     (lambda: kh.Camera.view("sideways", V), ValueError, "unknown view 'sideways'; the views are front, back"),
     (lambda: kh.Camera.look_at([1, 2, 3], [1, 2, 3], [0, 1, 0], V), ValueError, "distinct"),
     (lambda: kh.Camera(np.eye(2), np.eye(4), 1, 2), ValueError, "model_view must be a 4x4 matrix"),
