@@ -5,7 +5,8 @@
 // In:  the arguments. Out: what to draw, from which models, how, and where each drawing goes.
 
 #include "kit/InputError.h"
-#include "kit/camera/CameraFit.h"
+#include "kit/camera/CameraChoice.h"
+#include "kit/drawing/DrawMesh.h"
 #include "kit/output/DrawingFile.h"
 #include "kit/sheet/Sheet.h"
 
@@ -28,30 +29,20 @@ struct Options {
     // of one PDF.
     std::vector<std::string> outputs;
 
-    std::string view = "iso";
+    // The camera fitted to the model, its view that of --view unless --views names several or --eye is
+    // given; none with a camera file.
+    CameraChoice camera;
     std::vector<std::string> views; // the views of one sheet; empty: the one view of --view or a camera
-    UpAxis upAxis = UpAxis::Y;
-    std::optional<double> perspectiveFov;
-    std::optional<ON_3dPoint> eye;
-    std::optional<ON_3dPoint> target;
-    std::optional<ON_3dVector> up;
     std::string cameraFile;
 
-    bool hidden = false;
-    bool silhouettes = true;
-    bool sharp = true;
-    double sharpAngle = 135.0;
+    // What to draw and how: the kit's options (the progress hook is the run's to set).
+    DrawOptions draw;
     HiddenDashes dashes = HiddenDashes::Style;
     bool plotterOrder = true;
-    // The library's exact hiding (on) or its plain arithmetic (--hide-test specified).
-    bool exactHiding = true;
-    // The lines where bodies meet (off with --no-intersections).
-    bool intersections = true;
     // Paper, scale, arrangement and style; the model's name and the date are the run's to fill in.
     SheetOptions sheet;
 
     bool bodies = false;
-    bool separateFaces = false;
     int threads = 0; // 0: all processors
 
     bool quiet = false;

@@ -134,18 +134,6 @@ std::vector<MeshPart> loadModel(const Options& options, const std::string& input
     return parts;
 }
 
-CameraRequest cameraRequest(const Options& options, const std::string& view) {
-    CameraRequest request;
-    if (options.eye)
-        request.direction =
-            lookDirection(*options.eye, *options.target,
-                          options.up ? *options.up : namedViewDirection("front", options.upAxis).up);
-    else
-        request.direction = namedViewDirection(view, options.upAxis);
-    request.perspectiveFovDegrees = options.perspectiveFov;
-    return request;
-}
-
 KvHLR::ViewInfoCriteria camera(const Options& options, const std::string& view,
                                const std::vector<MeshPart>& parts, const std::string& subject) {
     if (!options.cameraFile.empty()) {
@@ -153,7 +141,9 @@ KvHLR::ViewInfoCriteria camera(const Options& options, const std::string& view,
         checkCamera(given, parts, options.cameraFile);
         return given;
     }
-    const KvHLR::ViewInfoCriteria fitted = fitCamera(cameraRequest(options, view), parts);
+    CameraChoice choice = options.camera;
+    choice.view = view;
+    const KvHLR::ViewInfoCriteria fitted = fitCamera(cameraRequest(choice), parts);
     // Fitting puts the whole model in front of the camera; the check keeps a fitting slip from ever
     // reaching the library as a broken drawing.
     checkCamera(fitted, parts, subject);
@@ -170,14 +160,7 @@ bool allFinite(const std::vector<KvHLR::StrokeLine>& lines) {
 
 Drawing draw(const Options& options, std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& camera,
              Timings& timings) {
-    DrawOptions drawOptions;
-    drawOptions.hidden = options.hidden;
-    drawOptions.silhouettes = options.silhouettes;
-    drawOptions.sharp = options.sharp;
-    drawOptions.sharpAngle = options.sharpAngle;
-    drawOptions.separateBodyFaces = options.separateFaces;
-    drawOptions.exact = options.exactHiding;
-    drawOptions.intersections = options.intersections;
+    DrawOptions drawOptions = options.draw;
     drawOptions.progress = [](double share) {
         showFraction(share);
         return true;
@@ -225,10 +208,9 @@ void checkViewsFit(const Options& options, const std::vector<std::string>& names
 // share the model's centre and line up.
 std::vector<SheetView> drawViews(const Options& options, std::vector<MeshPart>&& parts,
                                  const std::string& subject, Timings& timings) {
+    const bool unnamed = options.camera.eye || !options.cameraFile.empty();
     const std::vector<std::string> names =
-        options.views.empty()
-            ? std::vector<std::string>{options.eye || !options.cameraFile.empty() ? "view" : options.view}
-            : options.views;
+        options.views.empty() ? std::vector<std::string>{unnamed ? "view" : options.camera.view} : options.views;
     std::vector<KvHLR::ViewInfoCriteria> cameras;
     for (const std::string& name : names)
         cameras.push_back(camera(options, name, parts, subject));

@@ -30,11 +30,11 @@ TEST(Options, DefaultsDrawSilhouettesAndSharpEdgesIsometricallyToSvg) {
     const Options options = *parse({"models/part.stl"});
     EXPECT_EQ(options.outputs, std::vector<std::string>{"models/part.svg"});
     EXPECT_FALSE(options.sheet.paper || options.sheet.scale) << "fitted, as always";
-    EXPECT_TRUE(options.silhouettes && options.sharp && !options.hidden && options.warnings.empty());
+    EXPECT_TRUE(options.draw.silhouettes && options.draw.sharp && !options.draw.hidden && options.warnings.empty());
 
     const Options demo = *parse({"--demo"});
     EXPECT_EQ(demo.outputs, std::vector<std::string>{"demo.svg"});
-    EXPECT_TRUE(demo.hidden) << "the demo shows every kind of line";
+    EXPECT_TRUE(demo.draw.hidden) << "the demo shows every kind of line";
 }
 
 TEST(Options, ConvertsValues) {
@@ -44,15 +44,16 @@ TEST(Options, ConvertsValues) {
                 "--dashes",  "segments", "--up-axis",     "z",     "--bodies",   "--separate-faces",
                 "--threads", "3"});
     EXPECT_EQ(options.format, OutputFormat::Dxf) << "extensions are matched without case";
-    ASSERT_TRUE(options.eye && options.target && options.up);
-    EXPECT_EQ(options.eye->y, -2.5);
-    EXPECT_EQ(options.eye->z, 300.0);
-    EXPECT_EQ(options.up->z, 1.0);
-    EXPECT_EQ(*options.perspectiveFov, 30.0);
-    EXPECT_FALSE(options.sharp);
-    EXPECT_TRUE(options.silhouettes && options.hidden && options.bodies && options.separateFaces);
+    const CameraChoice& camera = options.camera;
+    ASSERT_TRUE(camera.eye && camera.target && camera.up);
+    EXPECT_EQ(camera.eye->y, -2.5);
+    EXPECT_EQ(camera.eye->z, 300.0);
+    EXPECT_EQ(camera.up->z, 1.0);
+    EXPECT_EQ(*camera.perspectiveFov, 30.0);
+    EXPECT_FALSE(options.draw.sharp);
+    EXPECT_TRUE(options.draw.silhouettes && options.draw.hidden && options.bodies && options.draw.separateBodyFaces);
     EXPECT_EQ(options.dashes, HiddenDashes::Segments);
-    EXPECT_EQ(options.upAxis, UpAxis::Z);
+    EXPECT_EQ(camera.upAxis, UpAxis::Z);
     EXPECT_EQ(options.threads, 3);
 }
 
