@@ -113,9 +113,13 @@ def test_bad_arrays_raise_value_errors(vertices, triangles, message):
 
 
 @pytest.mark.parametrize("call, error, message", [
-    (lambda: kh.draw(V, T, DEMO_ISO, sharp_angle=200), ValueError, "sharp_angle: the angle"),
-    (lambda: kh.Camera.view("sideways", V), ValueError, "unknown view 'sideways'; the views are front, back"),
-    (lambda: kh.Camera.look_at([1, 2, 3], [1, 2, 3], [0, 1, 0], V), ValueError, "distinct"),
+    # The kit's checks, each error naming the argument at fault.
+    (lambda: kh.draw(V, T, DEMO_ISO, sharp_angle=200), ValueError, "^sharp_angle: the angle"),
+    (lambda: kh.Camera.view("sideways", V), ValueError, "^name: unknown view 'sideways'; the views are front, back"),
+    (lambda: kh.Camera.view("top", V, up_axis="x"), ValueError, "^up_axis: "),
+    (lambda: kh.Camera.view("top", V, perspective=180), ValueError, "^perspective: the field of view"),
+    (lambda: kh.Camera.view("top", V, fill=0), ValueError, "^fill: "),
+    (lambda: kh.Camera.look_at([1, 2, 3], [1, 2, 3], [0, 1, 0], V), ValueError, "^eye: "),
     (lambda: kh.Camera(np.eye(2), np.eye(4), 1, 2), ValueError, "model_view must be a 4x4 matrix"),
     (lambda: kh.load_mesh("/nonexistent/part.obj"), OSError, "/nonexistent/part.obj"),
     (lambda: kh.Camera.from_file(CUBE), OSError, "not a valid JSON camera"),
