@@ -48,7 +48,7 @@ void checkReadable(const std::string& path) {
         throw InputError(path, problem);
 }
 
-// The import library's messages may span lines; the tool reports one.
+// The import library's messages may span lines; an InputError is one.
 std::string oneLine(std::string text) {
     for (char& c : text)
         if (c == '\n' || c == '\r')

@@ -1,6 +1,6 @@
 #pragma once
 
-// The tool's model: what a mesh file or the demo generator produces, before it becomes host meshes.
+// The kit's model: what a mesh file or the demo generator produces, before it becomes host meshes.
 
 #include "api/CalcSilhouette.h"
 #include "host/KvMesh.h"

@@ -398,8 +398,8 @@ void entityStart(GroupWriter& dxf, const char* type, unsigned handle, const std:
 
 // A line of one point is a dot: two equal vertices. The dash pattern runs on across vertices (flag
 // 128), as it does in the other formats: restarted at each one, it would leave a curve of short
-// segments solid. LibreCAD ignores the flag, so curved hidden lines look solid there; --dashes segments
-// cuts them into real dashes.
+// segments solid. LibreCAD ignores the flag, so curved hidden lines look solid there; dashes cut into
+// real pieces (HiddenDashes::Segments) show there too.
 void writePolyline(GroupWriter& dxf, unsigned handle, const std::string& layer,
                    const std::vector<PagePoint>& points) {
     entityStart(dxf, "LWPOLYLINE", handle, layer, "AcDbPolyline");

@@ -74,7 +74,7 @@ double checkedWidth(double width, const std::string& subject) {
 }
 
 // Shorter dashes and gaps cannot be told apart on paper (they are finer than a thin pen is wide), and
-// cut into real pieces (--dashes segments) a large drawing's lines would become hundreds of millions.
+// cut into real pieces (HiddenDashes::Segments) a large drawing's lines would become hundreds of millions.
 constexpr double kShortestDashMm = 0.05;
 
 std::vector<double> checkedDashes(std::vector<double> dashes, const std::string& subject) {
