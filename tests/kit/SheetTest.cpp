@@ -128,11 +128,4 @@ TEST(Sheet, PrincipalViewsLineUpAsTheProjectionArrangesThem) {
     }
 }
 
-TEST(Sheet, FittedPageIsTwoHundredMillimetresWithoutTitle) {
-    const Page page = layoutSheet({box("iso", 10, 4)}, SheetOptions());
-    EXPECT_DOUBLE_EQ(page.widthMm, 200.0);
-    EXPECT_DOUBLE_EQ(page.heightMm, 200.0 * (4 + 0.4) / (10 + 0.4)) << "margins of 2% of 10";
-    EXPECT_TRUE(page.texts.empty());
-}
-
 } // namespace
