@@ -1,6 +1,7 @@
 #include "api/SilhouettePipeline.h"
 
 #include "api/DrawingCleanup.h"
+#include "api/DrawingPlane.h"
 
 #include "Hlr/HLRCancelException.h"
 #include "Hlr/HLRLongStroke.h"
@@ -52,28 +53,6 @@ std::optional<std::int32_t> kindOfStroke(int type, ProjectorCriteria const& crit
     }
 }
 
-// The inverse found with every column first scaled to a largest entry of 1, for transforms whose
-// columns differ in size by more than the plain inversion's rounding allows (a model in very large
-// units puts huge numbers into the translation column alone). A singular transform leaves whatever
-// Invert leaves.
-ON_Xform inverseOfEquilibrated(ON_Xform xform) {
-    double scale[4];
-    for (int column = 0; column < 4; ++column) {
-        double largest = 0.0;
-        for (int row = 0; row < 4; ++row)
-            largest = std::max(largest, std::fabs(xform[row][column]));
-        scale[column] = largest > 0.0 ? 1.0 / largest : 1.0;
-        for (int row = 0; row < 4; ++row)
-            xform[row][column] *= scale[column];
-    }
-    xform.Invert(nullptr);
-    // (X S)^-1 = S^-1 X^-1, so X^-1 = S (X S)^-1: row i of the inverse scales by S's entry i.
-    for (int row = 0; row < 4; ++row)
-        for (int column = 0; column < 4; ++column)
-            xform[row][column] *= scale[row];
-    return xform;
-}
-
 // The drawing frame: screen coordinates scaled by the world length of one screen unit along x and y.
 struct DrawingFrame {
     ON_Xform worldToScreen;
@@ -82,12 +61,9 @@ struct DrawingFrame {
 
     DrawingFrame(ON_Xform const& modelView, ON_Xform const& projection)
         : worldToScreen(projection * modelView) {
-        ON_Xform screenToWorld = worldToScreen;
-        if (!screenToWorld.Invert(nullptr))
-            screenToWorld = inverseOfEquilibrated(worldToScreen);
-        const ON_3dPoint origin = screenToWorld * ON_3dPoint(0.0, 0.0, 0.0);
-        scaleX = (origin - screenToWorld * ON_3dPoint(1.0, 0.0, 0.0)).Length();
-        scaleY = (origin - screenToWorld * ON_3dPoint(0.0, 1.0, 0.0)).Length();
+        const ScreenUnit unit = screenUnit(worldToScreen);
+        scaleX = unit.x;
+        scaleY = unit.y;
     }
 
     ON_2dPoint fromWorld(ON_3dPoint const& p) const {

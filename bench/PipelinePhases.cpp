@@ -17,8 +17,8 @@
 #include "Hlr/HLRWindowQueryTraverser.h"
 #include "api/CalcSilhouette.h"
 #include "api/SilhouettePipeline.h"
-#include "kit/CameraFit.h"
 #include "host/KvCore.h"
+#include "kit/camera/CameraFit.h"
 
 #include <omp.h>
 

@@ -1,16 +1,17 @@
 #include "cli/Options.h"
 
 #include "kit/InputError.h"
-#include "kit/MeshFile.h"
+#include "kit/NumberText.h"
+#include "kit/mesh/MeshFile.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
-#include <charconv>
 #include <cmath>
 #include <filesystem>
-#include <sstream>
+#include <optional>
 #include <tuple>
 
 namespace kvhlr {
@@ -19,15 +20,16 @@ namespace {
 // "X,Y,Z": three finite numbers.
 std::array<double, 3> parseTriple(const std::string& text, const std::string& option) {
     std::array<double, 3> values{};
-    std::istringstream in(text);
-    in.imbue(std::locale::classic());
+    std::size_t start = 0;
     for (int i = 0; i < 3; ++i) {
-        char comma = ',';
-        if ((i > 0 && !(in >> comma)) || comma != ',' || !(in >> values[i]) || !std::isfinite(values[i]))
+        const std::size_t comma = i < 2 ? text.find(',', start) : text.size();
+        const std::optional<double> value =
+            comma == std::string::npos ? std::nullopt : parseNumber<double>(text.substr(start, comma - start));
+        if (!value || !std::isfinite(*value))
             throw InputError(option, "expected three numbers X,Y,Z, got '" + text + "'");
+        values[i] = *value;
+        start = comma + 1;
     }
-    if (in >> std::ws; !in.eof())
-        throw InputError(option, "expected three numbers X,Y,Z, got '" + text + "'");
     return values;
 }
 
@@ -44,9 +46,8 @@ constexpr int kMostThreads = 1024;
 
 const CLI::Validator threadCount(
     [](std::string& text) {
-        int threads = -1;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), threads);
-        if (error != std::errc() || end != text.data() + text.size() || threads < 0 || threads > kMostThreads)
+        const std::optional<int> threads = parseNumber<int>(text);
+        if (!threads || *threads < 0 || *threads > kMostThreads)
             return "expected a whole number from 0 to " + std::to_string(kMostThreads);
         return std::string();
     },
@@ -81,9 +82,8 @@ struct RawOptions {
 // A length in millimetres: a finite number, not negative.
 const CLI::Validator millimetres(
     [](std::string& text) {
-        double value = -1.0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (error != std::errc() || end != text.data() + text.size() || !(value >= 0.0 && value <= 1e4))
+        const std::optional<double> value = parseNumber<double>(text);
+        if (!value || !(*value >= 0.0 && *value <= 1e4))
             return std::string("expected a length in mm from 0 to 10000");
         return std::string();
     },
@@ -91,7 +91,7 @@ const CLI::Validator millimetres(
 
 void addCameraOptions(CLI::App& app, Options& options, RawOptions& raw) {
     const std::string group = "Camera (fitted to the model unless --camera is given)";
-    auto* view = app.add_option("--view", options.view, "Orthographic view direction")
+    auto* view = app.add_option("--view", options.camera.view, "Orthographic view direction")
                      ->check(CLI::IsMember(namedViews()))
                      ->capture_default_str()
                      ->group(group);
@@ -199,7 +199,7 @@ void addSheetOptions(CLI::App& app, Options& options, RawOptions& raw) {
 
 void addLineOptions(CLI::App& app, Options& options, RawOptions& raw) {
     const std::string group = "What to draw";
-    app.add_flag("--hidden", options.hidden, "Also draw hidden lines (dashed)")->group(group);
+    app.add_flag("--hidden", options.draw.hidden, "Also draw hidden lines (dashed)")->group(group);
     app.add_flag("--no-silhouettes", raw.noSilhouettes, "Leave out the visible silhouettes and outlines")
         ->group(group);
     app.add_flag("--no-sharp", raw.noSharp, "Leave out the visible sharp edges, convex and concave")
@@ -207,7 +207,7 @@ void addLineOptions(CLI::App& app, Options& options, RawOptions& raw) {
     app.add_flag("--no-intersections", raw.noIntersections,
                  "Leave out the lines where bodies (or folds of one body) pass through each other")
         ->group(group);
-    app.add_option("--sharp-angle", options.sharpAngle,
+    app.add_option("--sharp-angle", options.draw.sharpAngle,
                    "An edge is sharp when its faces meet at an angle below this many degrees (0-180)")
         ->capture_default_str()
         ->group(group);
@@ -241,7 +241,7 @@ void addModelOptions(CLI::App& app, Options& options) {
                      "every mesh is read on its own")
             ->group(group);
     app.add_flag(
-           "--separate-faces", options.separateFaces,
+           "--separate-faces", options.draw.separateBodyFaces,
            "With --bodies: keep the faces of a body apart, so their common borders are drawn as outlines")
         ->needs(bodies)
         ->group(group);
@@ -330,14 +330,14 @@ void finishSheet(Options& options, const RawOptions& raw) {
         sheet.paper = paperNamed(raw.paper);
     if (!raw.scale.empty())
         sheet.scale = parseScale(raw.scale);
-    if (sheet.scale && options.perspectiveFov)
+    if (sheet.scale && options.camera.perspectiveFov)
         throw InputError("--scale", "a perspective has no scale; leave out --scale or --perspective");
     sheet.orientation = raw.orientation == "portrait"    ? Orientation::Portrait
                         : raw.orientation == "landscape" ? Orientation::Landscape
                                                          : Orientation::Auto;
     sheet.projection = raw.projection == "first" ? Projection::First : Projection::Third;
     sheet.title = !raw.noTitle;
-    sheet.trueScale = !options.perspectiveFov;
+    sheet.trueScale = !options.camera.perspectiveFov;
     const std::vector<std::string>& presets = styleNames();
     sheet.style = std::find(presets.begin(), presets.end(), raw.style) != presets.end() ? namedStyle(raw.style)
                                                                                         : readStyleFile(raw.style);
@@ -366,23 +366,22 @@ void finish(Options& options, const RawOptions& raw) {
          !readsMeshType(options.inputFormat)))
         throw InputError("--input-format", "unknown file type '" + options.inputFormat +
                                                "': name one such as stl, obj, ply, off, gltf, glb or 3mf");
-    if (raw.perspectiveOption->count() > 0) {
-        if (!(raw.perspective > 0.0 && raw.perspective < 180.0))
-            throw InputError("--perspective", "the field of view must lie between 0 and 180 degrees");
-        options.perspectiveFov = raw.perspective;
-    }
-    if (!(options.sharpAngle >= 0.0 && options.sharpAngle <= 180.0))
-        throw InputError("--sharp-angle", "the angle must lie between 0 and 180 degrees");
-    options.upAxis = raw.upAxis == "z" ? UpAxis::Z : UpAxis::Y;
-    options.eye = pointOption(raw.eye, "--eye");
-    options.target = pointOption(raw.target, "--target");
+    CameraChoice& camera = options.camera;
+    if (raw.perspectiveOption->count() > 0)
+        camera.perspectiveFov = raw.perspective;
+    camera.upAxis = upAxisNamed(raw.upAxis);
+    camera.eye = pointOption(raw.eye, "--eye");
+    camera.target = pointOption(raw.target, "--target");
     if (const auto up = pointOption(raw.up, "--up"))
-        options.up = ON_3dVector(up->x, up->y, up->z);
-    options.silhouettes = !raw.noSilhouettes;
-    options.sharp = !raw.noSharp;
-    options.intersections = !raw.noIntersections;
+        camera.up = ON_3dVector(up->x, up->y, up->z);
+    cameraRequest(camera); // refuses a camera that no model can be drawn with, before any is read
+    DrawOptions& draw = options.draw;
+    draw.silhouettes = !raw.noSilhouettes;
+    draw.sharp = !raw.noSharp;
+    draw.intersections = !raw.noIntersections;
+    draw.exact = raw.hideTest == "exact";
+    checkDrawOptions(draw);
     options.dashes = raw.dashes == "segments" ? HiddenDashes::Segments : HiddenDashes::Style;
-    options.exactHiding = raw.hideTest == "exact";
     finishSheet(options, raw);
     resolveOutputs(options, raw);
     // JSON is the drawing record: one view without a page, in the library's order unless asked.
@@ -391,7 +390,7 @@ void finish(Options& options, const RawOptions& raw) {
                                      "several views, --paper or --scale");
     options.plotterOrder = raw.order.empty() ? options.format != OutputFormat::Json : raw.order == "plotter";
     if (options.demo) // the demo shows every kind of line
-        options.hidden = true;
+        options.draw.hidden = true;
 }
 
 // A warning for each option given that changes nothing in this run: what it acts on is not there.
@@ -416,6 +415,14 @@ void addWarnings(const CLI::App& app, Options& options) {
 }
 
 } // namespace
+
+InputError asOption(const InputError& error) {
+    std::string name = error.parameter();
+    if (name.empty())
+        return error;
+    std::replace(name.begin(), name.end(), '_', '-');
+    return InputError("--" + name, error.reason());
+}
 
 std::string modelName(const std::string& input) {
     if (input.empty())
@@ -467,7 +474,11 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostr
     } catch (const CLI::ParseError& error) {
         throw InputError("", error.what());
     }
-    finish(options, raw);
+    try {
+        finish(options, raw);
+    } catch (const InputError& error) {
+        throw asOption(error);
+    }
     addWarnings(app, options);
     return options;
 }

@@ -4,9 +4,11 @@
 //
 // In:  the arguments. Out: what to draw, from which models, how, and where each drawing goes.
 
-#include "kit/CameraFit.h"
-#include "kit/DrawingFile.h"
-#include "kit/Sheet.h"
+#include "kit/InputError.h"
+#include "kit/camera/CameraChoice.h"
+#include "kit/drawing/DrawMesh.h"
+#include "kit/output/DrawingFile.h"
+#include "kit/sheet/Sheet.h"
 
 #include <optional>
 #include <ostream>
@@ -27,30 +29,20 @@ struct Options {
     // of one PDF.
     std::vector<std::string> outputs;
 
-    std::string view = "iso";
+    // The camera fitted to the model, its view that of --view unless --views names several or --eye is
+    // given; none with a camera file.
+    CameraChoice camera;
     std::vector<std::string> views; // the views of one sheet; empty: the one view of --view or a camera
-    UpAxis upAxis = UpAxis::Y;
-    std::optional<double> perspectiveFov;
-    std::optional<ON_3dPoint> eye;
-    std::optional<ON_3dPoint> target;
-    std::optional<ON_3dVector> up;
     std::string cameraFile;
 
-    bool hidden = false;
-    bool silhouettes = true;
-    bool sharp = true;
-    double sharpAngle = 135.0;
+    // What to draw and how: the kit's options (the progress hook is the run's to set).
+    DrawOptions draw;
     HiddenDashes dashes = HiddenDashes::Style;
     bool plotterOrder = true;
-    // The library's exact hiding (on) or its plain arithmetic (--hide-test specified).
-    bool exactHiding = true;
-    // The lines where bodies meet (off with --no-intersections).
-    bool intersections = true;
     // Paper, scale, arrangement and style; the model's name and the date are the run's to fill in.
     SheetOptions sheet;
 
     bool bodies = false;
-    bool separateFaces = false;
     int threads = 0; // 0: all processors
 
     bool quiet = false;
@@ -64,6 +56,10 @@ struct Options {
 // Parses the arguments. Returns nothing when the help was asked for (it is written to `helpOut`);
 // throws InputError, with the offending option as subject, for a command line that cannot be run.
 std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostream& helpOut);
+
+// The error with a parameter of the kit named as the option that gives it ("sharp_angle" as
+// --sharp-angle); any other error as it is.
+InputError asOption(const InputError& error);
 
 // The name of the model read from `input` (the demo's when empty), for output names and title blocks.
 std::string modelName(const std::string& input);

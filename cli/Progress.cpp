@@ -159,13 +159,17 @@ void installStopHandlers() {
         sigaction(signal, &action, nullptr);
 }
 
-void removeOnStop(const std::string& path, StopFile which) {
-    const auto i = static_cast<std::size_t>(which);
+RemovedOnStop::RemovedOnStop(const std::string& path, StopFile role) : m_role(role) {
+    const auto i = static_cast<std::size_t>(role);
     g_stopPathSet[i].store(false);
     if (path.empty() || path.size() >= sizeof g_stopPaths[i])
         return;
     std::memcpy(g_stopPaths[i], path.c_str(), path.size() + 1);
     g_stopPathSet[i].store(true);
+}
+
+RemovedOnStop::~RemovedOnStop() {
+    g_stopPathSet[static_cast<std::size_t>(m_role)].store(false);
 }
 
 void startProgressDisplay() {
@@ -178,12 +182,6 @@ void showStage(const std::string& label, StageMeasure measure) {
 
 void showFraction(double fraction) {
     g_display.fraction(fraction);
-}
-
-int reportProgress(long done, long total) {
-    if (total > 0)
-        showFraction(static_cast<double>(done) / static_cast<double>(total));
-    return 0;
 }
 
 void stopProgressDisplay() {

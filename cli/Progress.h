@@ -8,23 +8,33 @@
 namespace kvhlr {
 
 // Ctrl-C (SIGINT), SIGTERM and SIGHUP end the process at once, whatever the library is doing: the
-// handler removes the file registered with removeOnStop, clears the progress line, says so on stderr
+// handler removes the files registered by RemovedOnStop, clears the progress line, says so on stderr
 // and exits with 128 + the signal number (130 for Ctrl-C). The output is put in place only by the
 // final rename, so an existing output is left as it was.
 void installStopHandlers();
 
 // The files to remove if the process is stopped: the output's temporary file, and standard input's
-// copy. An empty path registers none in its place. Call from one thread at a time.
+// copy. A RemovedOnStop registers its path in its role for as long as it lives (an empty path
+// registers none); one at a time in each role, made and ended by one thread.
 enum class StopFile { Output, Input };
-void removeOnStop(const std::string& path, StopFile which = StopFile::Output);
+class RemovedOnStop {
+public:
+    explicit RemovedOnStop(const std::string& path, StopFile role = StopFile::Output);
+    ~RemovedOnStop();
+    RemovedOnStop(const RemovedOnStop&) = delete;
+    RemovedOnStop& operator=(const RemovedOnStop&) = delete;
+
+private:
+    StopFile m_role;
+};
 
 // The progress display on stderr: the stage worked on, the share of it done where known, the time since
 // the run began and, where the stage can tell, an estimate of the time left. A thread of its own redraws
 // it four times a second, so it never stands still while work goes on. Off until started.
 void startProgressDisplay();
 
-// What a stage shows besides its name and the time: nothing more, the share done (showFraction,
-// reportProgress), or that share and the time left it suggests (for a stage that advances evenly).
+// What a stage shows besides its name and the time: nothing more, the share done (showFraction), or
+// that share and the time left it suggests (for a stage that advances evenly).
 enum class StageMeasure { TimeOnly, Share, ShareAndEstimate };
 
 // The display's line: the stage's label, its share (at most 99 %: the stage is not over), the seconds
@@ -37,10 +47,6 @@ void showStage(const std::string& label, StageMeasure measure);
 
 // The share of the current stage done, 0 to 1; it never steps back.
 void showFraction(double fraction);
-
-// The library's progress callback, called as (done, total). Never cancels: stopping is the signal
-// handler's business.
-int reportProgress(long done, long total);
 
 // Stops the display and clears its line, if it was started.
 void stopProgressDisplay();

@@ -3,19 +3,17 @@
 #include "cli/Options.h"
 #include "cli/Progress.h"
 #include "host/KvCore.h"
-#include "kit/AtomicFile.h"
-#include "kit/CameraFile.h"
-#include "kit/CameraFit.h"
-#include "kit/DemoPart.h"
-#include "kit/DrawMesh.h"
-#include "kit/DrawingFile.h"
-#include "kit/DrawingJson.h"
 #include "kit/InputError.h"
 #include "kit/InputFile.h"
-#include "kit/MeshFile.h"
-#include "kit/PdfWriter.h"
-#include "kit/PenOrder.h"
-#include "kit/Sheet.h"
+#include "kit/camera/CameraFile.h"
+#include "kit/camera/CameraFit.h"
+#include "kit/drawing/DrawMesh.h"
+#include "kit/mesh/DemoPart.h"
+#include "kit/mesh/MeshFile.h"
+#include "kit/output/AtomicFile.h"
+#include "kit/output/DrawingFile.h"
+#include "kit/sheet/PenOrder.h"
+#include "kit/sheet/Sheet.h"
 
 #include <omp.h>
 #include <sys/resource.h>
@@ -28,6 +26,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <new>
 #include <sstream>
 #include <stdexcept>
@@ -73,17 +72,9 @@ struct Timings {
 // A file of our own in the temporary folder, removed when it goes out of scope or the run is stopped.
 class ScratchFile {
 public:
-    ScratchFile(const std::string& suffix, StopFile role) : m_role(role) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kvhlr-XXXXXX").string() + suffix;
-        const int fd = mkstemps(pattern.data(), static_cast<int>(suffix.size()));
-        if (fd < 0)
-            throw InputError(pattern, "cannot create a temporary file");
-        close(fd);
-        m_path = pattern;
-        removeOnStop(m_path, m_role);
-    }
+    ScratchFile(const std::string& suffix, StopFile role)
+        : m_path(created(suffix)), m_removedOnStop(m_path, role) {}
     ~ScratchFile() {
-        removeOnStop("", m_role);
         std::error_code ignored;
         std::filesystem::remove(m_path, ignored);
     }
@@ -93,8 +84,17 @@ public:
     const std::string& path() const { return m_path; }
 
 private:
+    static std::string created(const std::string& suffix) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kvhlr-XXXXXX").string() + suffix;
+        const int fd = mkstemps(pattern.data(), static_cast<int>(suffix.size()));
+        if (fd < 0)
+            throw InputError(pattern, "cannot create a temporary file");
+        close(fd);
+        return pattern;
+    }
+
     std::string m_path;
-    StopFile m_role;
+    RemovedOnStop m_removedOnStop;
 };
 
 // Standard input, copied to a file for the mesh reader, which needs to seek; its type comes from
@@ -134,18 +134,6 @@ std::vector<MeshPart> loadModel(const Options& options, const std::string& input
     return parts;
 }
 
-CameraRequest cameraRequest(const Options& options, const std::string& view) {
-    CameraRequest request;
-    if (options.eye)
-        request.direction =
-            lookDirection(*options.eye, *options.target,
-                          options.up ? *options.up : namedViewDirection("front", options.upAxis).up);
-    else
-        request.direction = namedViewDirection(view, options.upAxis);
-    request.perspectiveFovDegrees = options.perspectiveFov;
-    return request;
-}
-
 KvHLR::ViewInfoCriteria camera(const Options& options, const std::string& view,
                                const std::vector<MeshPart>& parts, const std::string& subject) {
     if (!options.cameraFile.empty()) {
@@ -153,7 +141,9 @@ KvHLR::ViewInfoCriteria camera(const Options& options, const std::string& view,
         checkCamera(given, parts, options.cameraFile);
         return given;
     }
-    const KvHLR::ViewInfoCriteria fitted = fitCamera(cameraRequest(options, view), parts);
+    CameraChoice choice = options.camera;
+    choice.view = view;
+    const KvHLR::ViewInfoCriteria fitted = fitCamera(cameraRequest(choice), parts);
     // Fitting puts the whole model in front of the camera; the check keeps a fitting slip from ever
     // reaching the library as a broken drawing.
     checkCamera(fitted, parts, subject);
@@ -170,14 +160,7 @@ bool allFinite(const std::vector<KvHLR::StrokeLine>& lines) {
 
 Drawing draw(const Options& options, std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& camera,
              Timings& timings) {
-    DrawOptions drawOptions;
-    drawOptions.hidden = options.hidden;
-    drawOptions.silhouettes = options.silhouettes;
-    drawOptions.sharp = options.sharp;
-    drawOptions.sharpAngle = options.sharpAngle;
-    drawOptions.separateBodyFaces = options.separateFaces;
-    drawOptions.exact = options.exactHiding;
-    drawOptions.intersections = options.intersections;
+    DrawOptions drawOptions = options.draw;
     drawOptions.progress = [](double share) {
         showFraction(share);
         return true;
@@ -225,10 +208,9 @@ void checkViewsFit(const Options& options, const std::vector<std::string>& names
 // share the model's centre and line up.
 std::vector<SheetView> drawViews(const Options& options, std::vector<MeshPart>&& parts,
                                  const std::string& subject, Timings& timings) {
+    const bool unnamed = options.camera.eye || !options.cameraFile.empty();
     const std::vector<std::string> names =
-        options.views.empty()
-            ? std::vector<std::string>{options.eye || !options.cameraFile.empty() ? "view" : options.view}
-            : options.views;
+        options.views.empty() ? std::vector<std::string>{unnamed ? "view" : options.camera.view} : options.views;
     std::vector<KvHLR::ViewInfoCriteria> cameras;
     for (const std::string& name : names)
         cameras.push_back(camera(options, name, parts, subject));
@@ -268,7 +250,7 @@ void checkOutputsAreNotInputs(const Options& options) {
 // What one model becomes: the JSON drawing, or a finished page.
 struct Result {
     Drawing drawing;
-    Page page;
+    std::vector<Page> pages; // none for JSON
 };
 
 Result drawModel(const Options& options, const std::string& input, Timings& timings) {
@@ -288,16 +270,9 @@ Result drawModel(const Options& options, const std::string& input, Timings& timi
     SheetOptions sheet = options.sheet;
     sheet.modelName = modelName(options.demo ? "" : input);
     sheet.date = today();
-    result.page = layoutSheet(views, sheet);
-    finishPage(result.page, options.dashes, options.plotterOrder);
+    result.pages = {layoutSheet(views, sheet)};
+    finishPage(result.pages.front(), options.dashes, options.plotterOrder);
     return result;
-}
-
-void writeResult(std::ostream& out, const Result& result, OutputFormat format) {
-    if (format == OutputFormat::Json)
-        writeDrawingJson(out, result.drawing);
-    else
-        writePage(out, result.page, format, showFraction);
 }
 
 void toStandardOutput(const std::string& text) {
@@ -306,54 +281,37 @@ void toStandardOutput(const std::string& text) {
         throw InputError("standard output", "cannot be written");
 }
 
-// The PDF of the pages, to standard output or through a temporary file that a stop removes.
-void writePdfPages(const std::string& path, const std::vector<Page>& pages) {
-    const bool toStandard = path == kStandardStream;
-    showStage("writing " + (toStandard ? std::string("standard output") : path), StageMeasure::Share);
-    if (toStandard) {
-        std::ostringstream text;
-        writePdf(text, pages, "standard output", showFraction);
-        toStandardOutput(text.str());
-        return;
-    }
-    AtomicFile file(path);
-    removeOnStop(file.temporaryPath());
-    writePdf(file.stream(), pages, path, showFraction);
-    file.commit();
-    removeOnStop("");
-}
-
-// Draws one model (of index i); the drawing is put in place as soon as it is done, or added to the
-// pages of the one PDF that takes them all.
+// Draws one model (of index i); the drawing is put in place as soon as it is done, or its page kept
+// in `pages` for the one PDF that takes the pages of every model.
 void drawOne(const Options& options, const std::vector<std::string>& models, std::size_t i,
              std::vector<Page>& pages, Timings& timings) {
     const std::string& output = options.outputs.size() == 1 ? options.outputs[0] : options.outputs[i];
-    if (options.format == OutputFormat::Pdf) {
-        pages.push_back(drawModel(options, models[i], timings).page);
-        if (options.outputs.size() > 1 || i + 1 == models.size()) {
-            timings.timed(timings.writing, [&] { writePdfPages(output, pages); });
-            pages.clear();
-        }
-    } else if (output == kStandardStream) {
-        const Result result = drawModel(options, models[i], timings);
-        timings.timed(timings.writing, [&] {
-            std::ostringstream text;
-            writeResult(text, result, options.format);
-            toStandardOutput(text.str());
-        });
-    } else {
-        // Created before the work, so that a stop removes it.
-        AtomicFile file(output);
-        removeOnStop(file.temporaryPath());
-        const Result result = drawModel(options, models[i], timings);
-        showStage("writing " + output,
+    if (options.format == OutputFormat::Pdf && options.outputs.size() == 1 && i + 1 < models.size()) {
+        pages.push_back(std::move(drawModel(options, models[i], timings).pages.front()));
+        return;
+    }
+    // Draws the model and writes it to `out`, with the pages kept before it; `finish` puts it in place.
+    const auto drawAndWrite = [&](std::ostream& out, const std::string& name, const auto& finish) {
+        Result result = drawModel(options, models[i], timings);
+        pages.insert(pages.end(), std::make_move_iterator(result.pages.begin()),
+                     std::make_move_iterator(result.pages.end()));
+        showStage("writing " + name,
                   options.format == OutputFormat::Json ? StageMeasure::TimeOnly : StageMeasure::Share);
         timings.timed(timings.writing, [&] {
-            writeResult(file.stream(), result, options.format);
-            file.commit();
+            writeDrawingFile(out, options.format, result.drawing, pages, name, showFraction);
+            finish();
         });
-        removeOnStop("");
+        pages.clear();
+    };
+    if (output == kStandardStream) {
+        std::ostringstream text;
+        drawAndWrite(text, "standard output", [&] { toStandardOutput(text.str()); });
+        return;
     }
+    // Created before the work, so that a stop removes it.
+    AtomicFile file(output);
+    const RemovedOnStop removedOnStop(file.temporaryPath());
+    drawAndWrite(file.stream(), output, [&] { file.commit(); });
 }
 
 // Draws one model after the other. A bad input stops the run with the drawings before it kept, and
@@ -370,7 +328,8 @@ void drawAll(const Options& options, Timings& timings) {
             std::string skipped;
             for (std::size_t k = i + 1; k < models.size(); ++k)
                 skipped += (k > i + 1 ? ", " : "") + models[k];
-            throw InputError(error.subject(), error.reason() + "; not drawn: " + skipped);
+            const InputError named = asOption(error);
+            throw InputError(named.subject(), named.reason() + "; not drawn: " + skipped);
         }
     }
 }
@@ -411,7 +370,7 @@ int runTool(int argc, const char* const* argv) {
         return run(argc, argv);
     } catch (const InputError& error) {
         stopProgressDisplay();
-        say(error.what());
+        say(asOption(error).what());
         return kExitBadInput;
     } catch (const std::bad_alloc&) {
         stopProgressDisplay();

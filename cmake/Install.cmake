@@ -37,10 +37,9 @@ function(kvhlr_header_closure out)
 endfunction()
 
 # A host gets the headers it needs and no more: the umbrella header and what it includes, and the
-# drawing kit's headers (every one declares what the kit library exports) with what they include.
-# The stages' internals (window-query tree, kd-tree, connectors, pipeline helpers) stay out.
-file(GLOB kit_headers RELATIVE ${PROJECT_SOURCE_DIR} CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/kit/*.h)
-kvhlr_header_closure(public_headers api/Kelvar_HLR.h ${kit_headers})
+# drawing kit's public headers (kit/CMakeLists.txt lists them) with what they include. The stages'
+# internals (window-query tree, kd-tree, connectors, pipeline helpers) and the kit's helpers stay out.
+kvhlr_header_closure(public_headers api/Kelvar_HLR.h ${KVHLR_KIT_PUBLIC_HEADERS})
 foreach(header ${public_headers})
   get_filename_component(dir ${header} DIRECTORY)
   install(FILES ${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/KelvarHLR/${dir})

@@ -2,10 +2,10 @@
 // hidden lines with exact hiding, save the drawing.
 //
 //   draw_mesh MESH_FILE OUTPUT.svg|.dxf|.json
-#include "kit/CameraFit.h"
-#include "kit/DrawMesh.h"
-#include "kit/DrawingFile.h"
-#include "kit/MeshFile.h"
+#include "kit/camera/CameraFit.h"
+#include "kit/drawing/DrawMesh.h"
+#include "kit/mesh/MeshFile.h"
+#include "kit/output/DrawingFile.h"
 
 #include <cstdio>
 #include <exception>

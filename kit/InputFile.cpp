@@ -11,7 +11,7 @@
 namespace kvhlr {
 namespace {
 
-// System messages start with a capital; the tool's reasons do not.
+// System messages start with a capital; the kit's reasons do not.
 InputError cannotOpen(const std::string& path, std::string why) {
     if (!why.empty())
         why[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(why[0])));

@@ -1,6 +1,6 @@
 #pragma once
 
-// Files named on the command line, checked before they are parsed so that a missing file, a loop of
+// Files a user names, checked before they are parsed so that a missing file, a loop of
 // symbolic links or a directory is reported as such and not as a parse failure.
 
 #include <string>

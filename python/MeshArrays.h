@@ -4,7 +4,7 @@
 // library's triangle soup, and the kit's mesh parts handed back as one vertex and one triangle array.
 
 #include "api/KvHLRRecords.h"
-#include "kit/MeshPart.h"
+#include "kit/mesh/MeshPart.h"
 
 #include <pybind11/numpy.h>
 

@@ -3,13 +3,13 @@
 
 #include "python/MeshArrays.h"
 
-#include "kit/CameraFile.h"
-#include "kit/CameraFit.h"
-#include "kit/DemoPart.h"
-#include "kit/DrawMesh.h"
-#include "kit/DrawingFile.h"
 #include "kit/InputError.h"
-#include "kit/MeshFile.h"
+#include "kit/camera/CameraChoice.h"
+#include "kit/camera/CameraFile.h"
+#include "kit/drawing/DrawMesh.h"
+#include "kit/mesh/DemoPart.h"
+#include "kit/mesh/MeshFile.h"
+#include "kit/output/DrawingFile.h"
 
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -78,12 +78,6 @@ Camera cameraOf(py::handle modelView, py::handle projection, double near, double
     return camera;
 }
 
-UpAxis upAxisOf(const std::string& name) {
-    if (name == "y" || name == "z")
-        return name == "y" ? UpAxis::Y : UpAxis::Z;
-    throw py::value_error("up_axis must be 'y' or 'z', not '" + name + "'");
-}
-
 // Two rows are the minimum and maximum corners of a box, which the camera sees as its eight corners;
 // any other number of rows are the model's vertices.
 std::vector<MeshPart> boundsParts(py::handle bounds) {
@@ -102,41 +96,32 @@ std::vector<MeshPart> boundsParts(py::handle bounds) {
     return parts;
 }
 
-Camera fitted(const ViewDirection& direction, py::handle bounds, std::optional<double> perspective,
-              double fill) {
-    if (perspective && !(*perspective > 0.0 && *perspective < 180.0))
-        throw py::value_error("perspective: the field of view must lie between 0 and 180 degrees");
-    if (!(fill > 0.0 && std::isfinite(fill)))
-        throw py::value_error("fill must be a positive number");
-    return fitCamera(CameraRequest{direction, perspective, fill}, boundsParts(bounds));
+// The camera of the choice fitted to `bounds`, as kvhlr fits its cameras; the choice is checked first.
+Camera fitted(const CameraChoice& choice, py::handle bounds) {
+    const CameraRequest request = cameraRequest(choice);
+    return fitCamera(request, boundsParts(bounds));
 }
 
 Camera namedView(const std::string& name, py::handle bounds, const std::string& upAxis,
                  std::optional<double> perspective, double fill) {
-    ViewDirection direction;
-    try {
-        direction = namedViewDirection(name, upAxisOf(upAxis));
-    } catch (const InputError& error) {
-        std::string names;
-        for (const std::string& view : namedViews())
-            names += (names.empty() ? "" : ", ") + view;
-        throw py::value_error(error.reason() + "; the views are " + names);
-    }
-    return fitted(direction, bounds, perspective, fill);
+    CameraChoice choice;
+    choice.view = name;
+    choice.upAxis = upAxisNamed(upAxis);
+    choice.perspectiveFov = perspective;
+    choice.fill = fill;
+    return fitted(choice, bounds);
 }
 
 Camera lookAt(const std::array<double, 3>& eye, const std::array<double, 3>& target,
               const std::array<double, 3>& up, py::handle bounds, std::optional<double> perspective,
               double fill) {
-    ViewDirection direction;
-    try {
-        direction =
-            lookDirection(ON_3dPoint(eye[0], eye[1], eye[2]), ON_3dPoint(target[0], target[1], target[2]),
-                          ON_3dVector(up[0], up[1], up[2]));
-    } catch (const InputError& error) {
-        throw py::value_error(error.reason());
-    }
-    return fitted(direction, bounds, perspective, fill);
+    CameraChoice choice;
+    choice.eye = ON_3dPoint(eye[0], eye[1], eye[2]);
+    choice.target = ON_3dPoint(target[0], target[1], target[2]);
+    choice.up = ON_3dVector(up[0], up[1], up[2]);
+    choice.perspectiveFov = perspective;
+    choice.fill = fill;
+    return fitted(choice, bounds);
 }
 
 std::string cameraRepr(const Camera& camera) {
@@ -296,7 +281,10 @@ PYBIND11_MODULE(kelvar_hlr, m) {
         } catch (const FileError& error) {
             PyErr_SetString(PyExc_OSError, error.what());
         } catch (const InputError& error) {
-            PyErr_SetString(PyExc_ValueError, error.what());
+            // A parameter of the kit goes by the name of the argument that gives it (Camera.view's name).
+            const std::string parameter = error.parameter() == "view" ? "name" : error.parameter();
+            const std::string message = parameter.empty() ? error.what() : parameter + ": " + error.reason();
+            PyErr_SetString(PyExc_ValueError, message.c_str());
         } catch (const std::out_of_range& error) {
             PyErr_SetString(PyExc_ValueError, error.what());
         }

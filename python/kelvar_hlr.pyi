@@ -77,6 +77,12 @@ class Kind:
     VISIBLE_CONVEX_SHARP: Kind  # 3
     OTHER_VISIBLE: Kind  # 5
     VISIBLE_INTERSECTION: Kind  # 6
+    @property
+    def name(self) -> str:
+        """The kind's name, such as "HIDDEN"."""
+    @property
+    def value(self) -> int:
+        """The kind's number."""
     def __int__(self) -> int: ...
     def __eq__(self, other: object) -> bool: ...
 

@@ -58,9 +58,9 @@ FAULTS = [
      "m_tolerance = std::min(world.width(), world.height()) * 1e-3;"),
     ("cleanup-parallel", "drawing cleanup", "api/DrawingCleanup.cpp",
      "constexpr double kParallelSine = 1e-3;", "constexpr double kParallelSine = 1e-1;"),
-    ("camera-fill", "camera fit", "kit/CameraFit.cpp",
+    ("camera-fill", "camera fit", "kit/camera/CameraFit.cpp",
      "(across > 0.0 ? across : gap) / request.fill, gap);", "(across > 0.0 ? across : gap), gap);"),
-    ("mirror-winding", "mesh reading", "kit/MeshFile.cpp",
+    ("mirror-winding", "mesh reading", "kit/mesh/MeshFile.cpp",
      "face.mIndices[flip ? 2 : 1], face.mIndices[flip ? 1 : 2]", "face.mIndices[1], face.mIndices[2]"),
 ]
 

@@ -1,7 +1,7 @@
 // Writes the mesh of kvhlr's built-in demo part (`kvhlr --demo`) as OBJ, so that the checker can judge
 // drawings of it. Coordinates are written round-trip exact.
 
-#include "kit/DemoPart.h"
+#include "kit/mesh/DemoPart.h"
 
 #include <fstream>
 #include <iomanip>

@@ -3,7 +3,7 @@
 
 #include "DxfReader.h"
 #include "TempDir.h"
-#include "kit/Drawing.h"
+#include "kit/drawing/Drawing.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -97,7 +97,8 @@ TEST(KvhlrRun, DemoShowsEveryKindOfLineInEveryFormat) {
     for (const Json& line : doc["lines"])
         ++fromJson[kvhlr::layerOf(line["kind"].get<int>()).id];
     EXPECT_EQ(fromDxf, fromJson);
-    for (int kind : {0, 1, 2, 3})
+    using namespace kvhlr;
+    for (int kind : {VisibleSilhouette, Hidden, VisibleConcaveSharp, VisibleConvexSharp})
         EXPECT_GT(fromJson[kvhlr::layerOf(kind).id], 0) << "kind " << kind;
 }
 

@@ -12,8 +12,11 @@ import xml.etree.ElementTree as ET
 
 SVG = "{http://www.w3.org/2000/svg}"
 INKSCAPE = "{http://www.inkscape.org/namespaces/inkscape}"
-LAYER_KIND = {"hidden": 1, "silhouettes": 0, "convex-sharp": 3, "concave-sharp": 2, "other-visible": 5,
-              "intersections": 6}
+VISIBLE_SILHOUETTE, HIDDEN, VISIBLE_CONCAVE_SHARP, VISIBLE_CONVEX_SHARP, OTHER_VISIBLE, VISIBLE_INTERSECTION = \
+    0, 1, 2, 3, 5, 6  # the line kinds of the JSON drawing (kelvar_hlr.Kind)
+LAYER_KIND = {"hidden": HIDDEN, "silhouettes": VISIBLE_SILHOUETTE, "convex-sharp": VISIBLE_CONVEX_SHARP,
+              "concave-sharp": VISIBLE_CONCAVE_SHARP, "other-visible": OTHER_VISIBLE,
+              "intersections": VISIBLE_INTERSECTION}
 
 
 def fail(message):
@@ -69,13 +72,13 @@ def check(svg_path, drawing, segments):
         kind = LAYER_KIND[group.get("id")]
         expected = lines_by_kind.get(kind, [])
         dashed_by_style = group.get("stroke-dasharray") is not None
-        if dashed_by_style != (kind == 1 and not segments):
+        if dashed_by_style != (kind == HIDDEN and not segments):
             fail("group %s: dash style present: %s" % (group.get("id"), dashed_by_style))
         children = list(group)
         for x, y in (p for e in children for p in polyline_points(e)):
             if not (0 <= x <= width and 0 <= y <= height):
                 fail("point (%g, %g) off the page" % (x, y))
-        if kind == 1 and segments:
+        if kind == HIDDEN and segments:
             if len(children) <= len(expected):
                 fail("%d hidden lines cut into only %d dashes" % (len(expected), len(children)))
             continue
@@ -88,7 +91,7 @@ def check(svg_path, drawing, segments):
             del drawn[match]
         if drawn:
             fail("group %s holds %d lines more than the drawing" % (group.get("id"), len(drawn)))
-    if not lines_by_kind.get(1) or not lines_by_kind.get(0):
+    if not lines_by_kind.get(HIDDEN) or not lines_by_kind.get(VISIBLE_SILHOUETTE):
         fail("the demo lacks hidden lines or silhouettes")
 
 

@@ -1,9 +1,9 @@
 // The output file appears whole on commit and never otherwise (kvhlr runs that are stopped midway are
 // tested end to end).
 
-#include "kit/AtomicFile.h"
 #include "TempDir.h"
 #include "kit/InputError.h"
+#include "kit/output/AtomicFile.h"
 
 #include <gtest/gtest.h>
 

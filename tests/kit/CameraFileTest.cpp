@@ -1,8 +1,8 @@
 // Camera files: taken exactly as written, refused with a reason when unusable.
 
-#include "kit/CameraFile.h"
 #include "TempDir.h"
 #include "kit/InputError.h"
+#include "kit/camera/CameraFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // Fitted cameras: the model fills the frame with its margin, lies in front of the near plane, and is
 // seen from where the view's name says.
 
-#include "kit/CameraFit.h"
-#include "kit/DemoPart.h"
-#include "kit/Drawing.h"
 #include "kit/InputError.h"
+#include "kit/camera/CameraFit.h"
+#include "kit/drawing/Drawing.h"
+#include "kit/mesh/DemoPart.h"
 
 #include <gtest/gtest.h>
 

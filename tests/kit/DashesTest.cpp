@@ -1,6 +1,6 @@
 // Real dash pieces: lengths, gaps, and the pattern running on around corners.
 
-#include "kit/Dashes.h"
+#include "kit/sheet/Dashes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Headers that declare more vertices, faces or triangles than their file can hold.
 
-#include "kit/DeclaredSizes.h"
 #include "TempDir.h"
+#include "kit/mesh/DeclaredSizes.h"
 
 #include <gtest/gtest.h>
 

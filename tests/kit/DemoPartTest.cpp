@@ -1,7 +1,7 @@
 // The demo part must be a proper solid, or its drawing would show seams instead of the part's lines.
 
-#include "kit/DemoPart.h"
 #include "MeshChecks.h"
+#include "kit/mesh/DemoPart.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // Reading mesh files: welding across formats, node transforms, bodies, and every way a file can be bad.
 
-#include "kit/MeshFile.h"
 #include "GltfFile.h"
 #include "MeshChecks.h"
 #include "TempDir.h"
 #include "kit/InputError.h"
-#include "kit/ObjReader.h"
-#include "kit/StlReader.h"
+#include "kit/mesh/MeshFile.h"
+#include "kit/mesh/ObjReader.h"
+#include "kit/mesh/StlReader.h"
 
 #include <assimp/Exporter.hpp>
 #include <assimp/Importer.hpp>

@@ -2,7 +2,7 @@
 // free end, and drawing lines put in order. (kvhlr's sheets in plotter order are checked by
 // cli/check_sheet.py.)
 
-#include "kit/PenOrder.h"
+#include "kit/sheet/PenOrder.h"
 
 #include <gtest/gtest.h>
 
@@ -81,8 +81,10 @@ TEST(PlotterOrder, MatchesAScanOfEveryEndAndShortensTravel) {
 // The writers draw hidden lines first, then silhouettes, convex, concave and other visible edges.
 TEST(PlotterOrder, DrawingLinesGoByLayerFromThePen) {
     std::vector<KvHLR::StrokeLine> lines;
+    // Kind 7, which the library does not make, is drawn with the other visible lines.
     for (const auto& [kind, from, to] : std::vector<std::tuple<int, double, double>>{
-             {0, 8, 9}, {5, 30, 31}, {1, 4, 3}, {7, 20, 21}, {1, 1, 2}, {0, 5, 6}})
+             {VisibleSilhouette, 8, 9}, {OtherVisible, 30, 31}, {Hidden, 4, 3}, {7, 20, 21}, {Hidden, 1, 2},
+             {VisibleSilhouette, 5, 6}})
         lines.push_back({{{from, 0}, {to, 0}}, kind});
     orderForPlotter(lines, {0, 0});
     std::ostringstream order;

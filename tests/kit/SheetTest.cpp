@@ -2,7 +2,7 @@
 // projection method arranges them, free views in a corner, the fitted page, and layer names.
 
 #include "kit/InputError.h"
-#include "kit/Sheet.h"
+#include "kit/sheet/Sheet.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ using namespace kvhlr;
 // A view whose outline is a w x h rectangle about the drawing plane's origin.
 SheetView box(const std::string& name, double w, double h) {
     KvHLR::StrokeLine outline;
-    outline.kind = 0;
+    outline.kind = VisibleSilhouette;
     outline.points = {{-w / 2, -h / 2}, {w / 2, -h / 2}, {w / 2, h / 2}, {-w / 2, h / 2}, {-w / 2, -h / 2}};
     SheetView view{name, {}};
     view.drawing.lines = {outline};
@@ -126,13 +126,6 @@ TEST(Sheet, PrincipalViewsLineUpAsTheProjectionArrangesThem) {
         EXPECT_GE(iso.minX, std::max(front.maxX, top.maxX) + options.gapMm - 1e-9);
         EXPECT_GE(iso.minY, std::max(front.maxY, right.maxY) + options.gapMm - 1e-9);
     }
-}
-
-TEST(Sheet, FittedPageIsTwoHundredMillimetresWithoutTitle) {
-    const Page page = layoutSheet({box("iso", 10, 4)}, SheetOptions());
-    EXPECT_DOUBLE_EQ(page.widthMm, 200.0);
-    EXPECT_DOUBLE_EQ(page.heightMm, 200.0 * (4 + 0.4) / (10 + 0.4)) << "margins of 2% of 10";
-    EXPECT_TRUE(page.texts.empty());
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // Welding by exact position: what joins, what stays apart, and that the table survives growth.
 
-#include "kit/VertexWelder.h"
+#include "kit/mesh/VertexWelder.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 // whole by cli/check_sheet.py.
 
 #include "DxfReader.h"
-#include "kit/DrawingJson.h"
-#include "kit/DxfWriter.h"
-#include "kit/SvgWriter.h"
+#include "kit/output/DrawingJson.h"
+#include "kit/output/DxfWriter.h"
+#include "kit/output/SvgWriter.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -16,13 +16,6 @@ namespace {
 
 using namespace kvhlr;
 
-KvHLR::StrokeLine line(int kind, std::vector<ON_2dPoint> points) {
-    KvHLR::StrokeLine l;
-    l.kind = kind;
-    l.points = std::move(points);
-    return l;
-}
-
 // One line of every kind, with numbers that only read back exactly when written with full precision.
 Drawing sampleDrawing() {
     Drawing drawing;
@@ -31,12 +24,12 @@ Drawing sampleDrawing() {
     drawing.camera.projectionXform[0][0] = 2.0 / 7.0;
     drawing.camera.nearPlaneDepth = 1e-300;
     drawing.camera.farPlaneDepth = 12345.678901234567;
-    drawing.lines = {line(0, {{0.1, 0.2}, {1.0 / 3, -2.5e17 / 1e17}}),
-                     line(1, {{-1, -1}, {1, -1}, {1, 1}}),
-                     line(2, {{0, 0}, {0.30000000000000004, 0}}),
-                     line(3, {{-0.0, 1e-7}, {2, 2}}),
-                     line(5, {{4, 4}, {5, 5}}),
-                     line(1, {{2, -2}, {3, -3}})};
+    drawing.lines = {{{{0.1, 0.2}, {1.0 / 3, -2.5e17 / 1e17}}, VisibleSilhouette},
+                     {{{-1, -1}, {1, -1}, {1, 1}}, Hidden},
+                     {{{0, 0}, {0.30000000000000004, 0}}, VisibleConcaveSharp},
+                     {{{-0.0, 1e-7}, {2, 2}}, VisibleConvexSharp},
+                     {{{4, 4}, {5, 5}}, OtherVisible},
+                     {{{2, -2}, {3, -3}}, Hidden}};
     return drawing;
 }
 

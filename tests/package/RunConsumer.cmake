@@ -20,8 +20,26 @@ foreach(internal api/SilhouettePipeline.h WindowQuery/RootTree.h)
     message(FATAL_ERROR "internal header installed: ${internal}")
   endif()
 endforeach()
+# Of the drawing kit, exactly its interface: what kvhlr, the Python module and the examples include,
+# with what that includes. Its helpers (readers, welder, dash cutter, the writers of each format) stay
+# home, so that they can change without breaking a host.
+set(kit_interface
+  kit/InputError.h kit/InputFile.h kit/NumberText.h
+  kit/mesh/DemoPart.h kit/mesh/MeshFile.h kit/mesh/MeshPart.h
+  kit/camera/CameraChoice.h kit/camera/CameraFile.h kit/camera/CameraFit.h
+  kit/drawing/DrawMesh.h kit/drawing/Drawing.h
+  kit/sheet/Page.h kit/sheet/PenOrder.h kit/sheet/Sheet.h kit/sheet/Style.h
+  kit/output/AtomicFile.h kit/output/DrawingFile.h)
+file(GLOB_RECURSE installed RELATIVE ${prefix}/include/KelvarHLR ${prefix}/include/KelvarHLR/kit/*)
+list(SORT installed)
+list(SORT kit_interface)
+if(NOT installed STREQUAL kit_interface)
+  message(FATAL_ERROR "installed kit headers: ${installed}\nexpected: ${kit_interface}")
+endif()
 run_step(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/package/consumer -B ${WORK_DIR}/build -G ${GENERATOR}
-         -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=Release
+         -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=Release -DKVHLR_SOURCE_DIR=${SOURCE_DIR}
          "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_EXE_LINKER_FLAGS=${flags}")
 run_step(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 run_step(${WORK_DIR}/build/consumer)
+# The kit's example, built on the installed interface alone, draws a model.
+run_step(${WORK_DIR}/build/draw_mesh ${SOURCE_DIR}/tests/kit/data/cube.obj ${WORK_DIR}/cube.svg)

@@ -1,8 +1,10 @@
 """The kelvar_hlr module: drawings as the kvhlr tool makes them, clear errors, cancelling, threads and
 meshes of a million triangles."""
 
+import ast
 import json
 import os
+import re
 import signal
 import subprocess
 import sys
@@ -113,9 +115,13 @@ def test_bad_arrays_raise_value_errors(vertices, triangles, message):
 
 
 @pytest.mark.parametrize("call, error, message", [
-    (lambda: kh.draw(V, T, DEMO_ISO, sharp_angle=200), ValueError, "sharp-edge angle"),
-    (lambda: kh.Camera.view("sideways", V), ValueError, "unknown view 'sideways'; the views are front, back"),
-    (lambda: kh.Camera.look_at([1, 2, 3], [1, 2, 3], [0, 1, 0], V), ValueError, "distinct"),
+    # The kit's checks, each error naming the argument at fault.
+    (lambda: kh.draw(V, T, DEMO_ISO, sharp_angle=200), ValueError, "^sharp_angle: the angle"),
+    (lambda: kh.Camera.view("sideways", V), ValueError, "^name: unknown view 'sideways'; the views are front, back"),
+    (lambda: kh.Camera.view("top", V, up_axis="x"), ValueError, "^up_axis: "),
+    (lambda: kh.Camera.view("top", V, perspective=180), ValueError, "^perspective: the field of view"),
+    (lambda: kh.Camera.view("top", V, fill=0), ValueError, "^fill: "),
+    (lambda: kh.Camera.look_at([1, 2, 3], [1, 2, 3], [0, 1, 0], V), ValueError, "^eye: "),
     (lambda: kh.Camera(np.eye(2), np.eye(4), 1, 2), ValueError, "model_view must be a 4x4 matrix"),
     (lambda: kh.load_mesh("/nonexistent/part.obj"), OSError, "/nonexistent/part.obj"),
     (lambda: kh.Camera.from_file(CUBE), OSError, "not a valid JSON camera"),
@@ -208,6 +214,28 @@ def test_ctrl_c_stops_a_drawing(million):
     finally:
         interrupt.join()
     assert max(shares, default=0) < 1  # stopped, not raised once finished
+
+
+def test_stub_declares_what_the_module_holds():
+    """python/kelvar_hlr.pyi, which type checkers and editors read, names the module's classes and
+    functions, each class's members and each function's arguments, as the module has them."""
+    stub = ast.parse((Path(__file__).resolve().parents[2] / "python" / "kelvar_hlr.pyi").read_text())
+
+    def check(body, holder, public):
+        declared = {node.target.id if isinstance(node, ast.AnnAssign) else node.name: node for node in body
+                    if isinstance(node, (ast.FunctionDef, ast.ClassDef, ast.AnnAssign))}
+        assert {name for name in declared if not name.startswith("__")} == public, holder
+        for name, node in declared.items():
+            held = getattr(holder, name)
+            if isinstance(node, ast.ClassDef):
+                check(node.body, held, {member for member in vars(held) if not member.startswith("_")})
+            elif isinstance(node, ast.FunctionDef) and "property" not in map(ast.unparse, node.decorator_list):
+                arguments = node.args.posonlyargs + node.args.args + node.args.kwonlyargs
+                # pybind11 puts the signature first in the docstring: "draw(vertices: handle, ...) -> ..."
+                signature = re.findall(r"(?:\(|, )(\w+):", held.__doc__.split(" -> ")[0])
+                assert [a.arg for a in arguments if a.arg != "self"] == [a for a in signature if a != "self"], name
+
+    check(stub.body, kh, {name for name in dir(kh) if not name.startswith("__")})
 
 
 def test_readme_example_runs_as_written(tmp_path):

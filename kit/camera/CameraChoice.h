@@ -1,0 +1,36 @@
+#pragma once
+
+// The camera a front end asks for, in its user's terms: a named view or an eye looking at a target,
+// the model's vertical axis, a perspective's field of view, and how much of the frame the model fills.
+// kvhlr (from its options) and Python (from its arguments) make their cameras through it, so that
+// both fit the same camera to the same choice and refuse the same choices alike.
+//
+// In:  the choice. Out: the request that fitCamera fits to a model.
+
+#include "kit/camera/CameraFit.h"
+
+#include <optional>
+#include <string>
+
+namespace kvhlr {
+
+struct CameraChoice {
+    std::string view = "iso"; // a named view (namedViews()), unless an eye is given
+    UpAxis upAxis = UpAxis::Y;
+    std::optional<ON_3dPoint> eye; // with a target: look from the eye towards it instead
+    std::optional<ON_3dPoint> target;
+    std::optional<ON_3dVector> up;        // the drawing's vertical with an eye; default: the up axis
+    std::optional<double> perspectiveFov; // in degrees; orthographic when empty
+    double fill = 0.95;                   // CameraRequest::fill
+};
+
+// "y" or "z". Throws InputError naming the parameter "up_axis" for any other name.
+UpAxis upAxisNamed(const std::string& name);
+
+// The request that the choice makes: the named view's direction, or the eye's, with its projection
+// and fill. Throws InputError naming the parameter at fault (view, target, eye, up, perspective,
+// fill) for a choice that no model can be drawn with; it needs no model, so a front end can call it
+// before reading one.
+CameraRequest cameraRequest(const CameraChoice& choice);
+
+} // namespace kvhlr

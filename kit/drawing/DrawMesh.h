@@ -1,0 +1,54 @@
+#pragma once
+
+// One call from a model and a camera to a drawing: the library's CalcSilhouette with its records filled
+// in, the library's modes (exact hiding, intersection lines) chosen per call, and a progress hook that may
+// carry state and cancel.
+//
+// In:  a triangle soup (points and index triples) or the parts a mesh file was read into, a camera,
+//      and what to draw.
+// Out: the drawing: the camera and the lines, each of a LineKind (kit/drawing/Drawing.h), in the
+//      drawing plane's world units.
+// Calls from several threads are safe; they take turns, as the library's own calls do.
+
+#include "kit/drawing/Drawing.h"
+#include "kit/mesh/MeshPart.h"
+
+#include <functional>
+#include <stdexcept>
+
+namespace kvhlr {
+
+struct DrawOptions {
+    bool hidden = false;      // also draw hidden lines
+    bool silhouettes = true;  // visible silhouettes and outlines
+    bool sharp = true;        // visible sharp edges, convex and concave
+    double sharpAngle = 135.0; // faces meeting at an angle below this (degrees) make a sharp edge
+    bool separateBodyFaces = false; // drawParts: borders between a body's faces are outlines
+    // The library's modes for this drawing alone (HLRRunModes): the process-wide switches stay as they are.
+    bool exact = true;         // exact hiding, else the plain hide test
+    bool intersections = true; // lines where bodies meet
+    // Told the share done, 0 to 1, from the calling thread; returning false cancels the drawing.
+    std::function<bool(double)> progress;
+};
+
+// Throws InputError naming the parameter "sharp_angle" for a sharp angle outside 0..180 degrees: options
+// that no drawing can be made with, checked before a model is read where a front end calls this.
+void checkDrawOptions(const DrawOptions& options);
+
+// Thrown when the progress hook cancelled the drawing.
+class DrawingCancelled : public std::runtime_error {
+public:
+    DrawingCancelled() : std::runtime_error("the drawing was cancelled") {}
+};
+
+// The soup is moved in: the library empties it once its model is built, so one copy of the caller's
+// arrays is all a drawing needs. Throws what checkDrawOptions throws, std::out_of_range for an index
+// beyond the points, DrawingCancelled, whatever the progress hook threw, and whatever else
+// CalcSilhouette throws.
+Drawing drawMesh(KvHLR::Polygon3D&& mesh, const KvHLR::ViewInfoCriteria& camera, const DrawOptions& options);
+
+// The same for the parts of a mesh file (readMeshFile) or of the demo part, which may hold mesh bodies.
+Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& camera,
+                  const DrawOptions& options);
+
+} // namespace kvhlr

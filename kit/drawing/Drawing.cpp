@@ -1,0 +1,59 @@
+#include "kit/drawing/Drawing.h"
+
+#include "api/DrawingPlane.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace kvhlr {
+
+const std::array<Layer, kLayerCount>& layers() {
+    static const std::array<Layer, kLayerCount> table{{
+        {Hidden, "hidden", "Hidden lines"},
+        {VisibleSilhouette, "silhouettes", "Visible silhouettes"},
+        {VisibleConvexSharp, "convex-sharp", "Convex sharp edges"},
+        {VisibleConcaveSharp, "concave-sharp", "Concave sharp edges"},
+        {OtherVisible, "other-visible", "Other visible lines"},
+        {VisibleIntersection, "intersections", "Intersection lines"},
+    }};
+    return table;
+}
+
+const Layer& layerOf(int kind) {
+    const Layer* other = nullptr;
+    for (const Layer& layer : layers()) {
+        if (layer.kind == kind)
+            return layer;
+        if (layer.kind == OtherVisible)
+            other = &layer;
+    }
+    return *other;
+}
+
+Box2 cameraFrame(const KvHLR::ViewInfoCriteria& camera) {
+    const KvHLR::ScreenUnit unit = KvHLR::screenUnit(camera.projectionXform * camera.modelViewXform);
+    return {-unit.x, -unit.y, unit.x, unit.y};
+}
+
+Box2 drawingBounds(const Drawing& drawing) {
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    Box2 box{inf, inf, -inf, -inf};
+    for (const KvHLR::StrokeLine& line : drawing.lines)
+        for (const ON_2dPoint& p : line.points) {
+            box.minX = std::min(box.minX, p.x);
+            box.minY = std::min(box.minY, p.y);
+            box.maxX = std::max(box.maxX, p.x);
+            box.maxY = std::max(box.maxY, p.y);
+        }
+    const Box2 frame = cameraFrame(drawing.camera);
+    if (box.minX > box.maxX)
+        box = frame;
+    double side = std::max(box.width(), box.height());
+    if (!(side > 0.0)) // lines of single points: take the size of the camera frame
+        side = std::max(frame.width(), frame.height()) > 0.0 ? std::max(frame.width(), frame.height()) : 1.0;
+    const double growX = std::max(0.0, side * 1e-3 - box.width()) / 2;
+    const double growY = std::max(0.0, side * 1e-3 - box.height()) / 2;
+    return {box.minX - growX, box.minY - growY, box.maxX + growX, box.maxY + growY};
+}
+
+} // namespace kvhlr

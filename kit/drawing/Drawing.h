@@ -1,0 +1,57 @@
+#pragma once
+
+// The finished drawing as the writers see it: the camera that made it, its lines, and the line kinds
+// that become the layers of a page.
+
+#include "api/KvHLRRecords.h"
+
+#include <array>
+#include <cstddef>
+#include <vector>
+
+namespace kvhlr {
+
+struct Drawing {
+    KvHLR::ViewInfoCriteria camera;
+    std::vector<KvHLR::StrokeLine> lines;
+};
+
+// The kinds of the library's lines (StrokeLine::kind).
+enum LineKind : int {
+    VisibleSilhouette = 0,
+    Hidden = 1,
+    VisibleConcaveSharp = 2,
+    VisibleConvexSharp = 3,
+    OtherVisible = 5,
+    VisibleIntersection = 6, // where bodies, or folds of one body, pass through each other
+};
+
+// One page layer per line kind; its pen comes from the style (kit/sheet/Style.h).
+constexpr std::size_t kLayerCount = 6;
+struct Layer {
+    int kind;
+    const char* id;    // the kind's name in layer names, SVG ids and styles
+    const char* label; // readable name
+};
+
+// Hidden lines first, so that visible lines are drawn over them.
+const std::array<Layer, kLayerCount>& layers();
+
+// The layer of a line kind; kinds the library does not produce for model lines go with "other visible".
+const Layer& layerOf(int kind);
+
+struct Box2 {
+    double minX, minY, maxX, maxY;
+    double width() const { return maxX - minX; }
+    double height() const { return maxY - minY; }
+};
+
+// The camera's screen square (-1..1 on both axes) in the drawing plane: the scale factors are the world
+// lengths of one screen unit, exactly as the library scales its output.
+Box2 cameraFrame(const KvHLR::ViewInfoCriteria& camera);
+
+// The bounds of the drawing's lines, or the camera frame when it has none; never thinner than a
+// thousandth of its larger side, so that a drawing of one straight line still has an area.
+Box2 drawingBounds(const Drawing& drawing);
+
+} // namespace kvhlr

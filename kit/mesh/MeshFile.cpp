@@ -1,0 +1,218 @@
+#include "kit/mesh/MeshFile.h"
+
+#include "kit/InputError.h"
+#include "kit/InputFile.h"
+#include "kit/mesh/DeclaredSizes.h"
+#include "kit/mesh/MeshReading.h"
+#include "kit/mesh/ObjReader.h"
+#include "kit/mesh/StlReader.h"
+#include "kit/mesh/VertexWelder.h"
+
+#include <assimp/Importer.hpp>
+#include <assimp/ProgressHandler.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <optional>
+#include <utility>
+
+namespace kvhlr {
+namespace {
+
+// Passes the import library's progress on, as the share of the file read.
+class ReadProgress : public Assimp::ProgressHandler {
+public:
+    explicit ReadProgress(std::function<void(double)> progress) : m_progress(std::move(progress)) {}
+    bool Update(float share) override {
+        if (share >= 0.0f) // negative: the reader cannot tell
+            m_progress(std::min(1.0, static_cast<double>(share)));
+        return true;
+    }
+
+private:
+    std::function<void(double)> m_progress;
+};
+
+void checkReadable(const std::string& path) {
+    checkReadableFile(path, "mesh file");
+    if (std::ifstream(path, std::ios::binary).peek() == std::ifstream::traits_type::eof())
+        throw InputError(path, "the file is empty");
+    if (const std::string problem = declaredSizeProblem(path); !problem.empty())
+        throw InputError(path, problem);
+}
+
+// The import library's messages may span lines; an InputError is one.
+std::string oneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text.empty() ? "unknown error" : text;
+}
+
+ON_Xform toXform(const aiMatrix4x4& m) {
+    const ai_real* rows[4] = {&m.a1, &m.b1, &m.c1, &m.d1};
+    ON_Xform xform;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            xform[r][c] = rows[r][c];
+    return xform;
+}
+
+bool isIdentity(const ON_Xform& xform) {
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            if (xform[r][c] != (r == c ? 1.0 : 0.0))
+                return false;
+    return true;
+}
+
+bool mirrors(const ON_Xform& x) {
+    const double det = x[0][0] * (x[1][1] * x[2][2] - x[1][2] * x[2][1]) -
+                       x[0][1] * (x[1][0] * x[2][2] - x[1][2] * x[2][0]) +
+                       x[0][2] * (x[1][0] * x[2][1] - x[1][1] * x[2][0]);
+    return det < 0.0;
+}
+
+// The triangles of a mesh, turned to stay outward wound under a mirroring transform.
+std::vector<std::array<std::uint32_t, 3>> trianglesOf(const aiMesh& mesh, bool flip,
+                                                      const std::string& path) {
+    std::vector<std::array<std::uint32_t, 3>> triangles;
+    triangles.reserve(mesh.mNumFaces);
+    for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+        const aiFace& face = mesh.mFaces[f];
+        if (face.mNumIndices != 3)
+            continue; // points and lines draw nothing
+        for (unsigned k = 0; k < 3; ++k)
+            if (face.mIndices[k] >= mesh.mNumVertices)
+                throw InputError(path, "a triangle refers to a vertex that does not exist");
+        triangles.push_back({face.mIndices[0], face.mIndices[flip ? 2 : 1], face.mIndices[flip ? 1 : 2]});
+    }
+    return triangles;
+}
+
+// The library multiplies up to five coordinates together (exact hiding's convexity test takes the
+// lengths of two normals and an edge): from about 1e61, the fifth root of the largest double, concave
+// edges come out convex, and from about 1e77 the drawing comes out empty. The bound leaves a margin.
+constexpr double kLargestCoordinate = 1e60;
+
+std::string numberText(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2g", value);
+    return text;
+}
+
+// The mesh's triangles placed in world coordinates by `xform` and welded into `welder`.
+Kv::KvTriangleList weldMesh(const aiMesh& mesh, const ON_Xform& xform, VertexWelder& welder,
+                            const std::string& path) {
+    const bool identity = isIdentity(xform);
+    auto positionOf = [&](std::uint32_t i) {
+        const aiVector3D& v = mesh.mVertices[i];
+        checkSinglePrecisionVertex(v.x, v.y, v.z, path, ""); // the import library reads in single precision
+        const ON_3dPoint p = identity ? ON_3dPoint(v.x, v.y, v.z) : xform * ON_3dPoint(v.x, v.y, v.z);
+        // Also false for a coordinate that the file's transforms carry past infinity or make NaN.
+        if (!(std::fabs(p.x) <= kLargestCoordinate && std::fabs(p.y) <= kLargestCoordinate &&
+              std::fabs(p.z) <= kLargestCoordinate))
+            throw InputError(
+                path,
+                "a vertex coordinate is too large: the drawing can be computed only with coordinates up to " +
+                    numberText(kLargestCoordinate) + " in size");
+        return p;
+    };
+    return weldTriangles(welder, mesh.mNumVertices, positionOf, trianglesOf(mesh, mirrors(xform), path));
+}
+
+// Appends the parts of one node: one per mesh, or one body for all of them.
+void addNodeParts(const aiScene& scene, const aiNode& node, const ON_Xform& xform, bool bodies,
+                  const std::string& path, std::vector<MeshPart>& parts) {
+    if (node.mNumMeshes == 0)
+        return;
+    MeshPart body;
+    body.body = true;
+    VertexWelder bodyWelder;
+    for (unsigned m = 0; m < node.mNumMeshes; ++m) {
+        if (node.mMeshes[m] >= scene.mNumMeshes)
+            throw InputError(path, "a node refers to a mesh that does not exist");
+        const aiMesh& mesh = *scene.mMeshes[node.mMeshes[m]];
+        if (bodies) {
+            body.faces.push_back(weldMesh(mesh, xform, bodyWelder, path));
+            continue;
+        }
+        VertexWelder welder;
+        MeshPart& part = parts.emplace_back();
+        part.faces.push_back(weldMesh(mesh, xform, welder, path));
+        part.points = welder.takePoints();
+    }
+    if (bodies) {
+        body.points = bodyWelder.takePoints();
+        parts.push_back(std::move(body));
+    }
+}
+
+std::vector<MeshPart> partsOf(const aiScene& scene, bool bodies, const std::string& path) {
+    std::vector<MeshPart> parts;
+    if (scene.mRootNode == nullptr)
+        return parts;
+    // Depth-first over the node tree with an explicit stack, carrying each node's world transform.
+    std::vector<std::pair<const aiNode*, ON_Xform>> stack{
+        {scene.mRootNode, toXform(scene.mRootNode->mTransformation)}};
+    while (!stack.empty()) {
+        const auto [node, xform] = stack.back();
+        stack.pop_back();
+        addNodeParts(scene, *node, xform, bodies, path, parts);
+        for (unsigned c = node->mNumChildren; c-- > 0;)
+            stack.emplace_back(node->mChildren[c], xform * toXform(node->mChildren[c]->mTransformation));
+    }
+    return parts;
+}
+
+std::vector<MeshPart> imported(const std::string& path, bool bodies, const std::function<void(double)>& progress) {
+    Assimp::Importer importer;
+    importer.SetProgressHandler(new ReadProgress(progress)); // the importer owns and deletes it
+    const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_ValidateDataStructure);
+    if (scene == nullptr)
+        throw InputError(path, "not a mesh file that can be read: " + oneLine(importer.GetErrorString()));
+    return partsOf(*scene, bodies, path);
+}
+
+// Whether `path` ends in `extension` (lower case), ignoring case: the import library picks its reader so.
+bool hasExtension(const std::string& path, const std::string& extension) {
+    return path.size() >= extension.size() &&
+           std::equal(extension.begin(), extension.end(), path.end() - static_cast<long>(extension.size()),
+                      [](char e, char p) { return e == std::tolower(static_cast<unsigned char>(p)); });
+}
+
+} // namespace
+
+std::vector<MeshPart> readMeshFile(const std::string& path, bool bodies,
+                                   const std::function<void(double)>& progress) {
+    checkReadable(path);
+    std::optional<std::vector<MeshPart>> parts;
+    if (hasExtension(path, ".obj"))
+        parts = readObjFile(path, bodies, progress);
+    else if (hasExtension(path, ".stl") || !std::filesystem::path(path).has_extension())
+        // Without a name to go by (standard input's copy), binary STL is told by its size: the import
+        // library looks for it only in files named .stl.
+        parts = readBinaryStlFile(path, bodies, progress);
+    return parts ? std::move(*parts) : imported(path, bodies, progress);
+}
+
+bool readsMeshType(const std::string& type) {
+    return Assimp::Importer().IsExtensionSupported("." + type);
+}
+
+std::vector<MeshPart> importMeshFile(const std::string& path, bool bodies,
+                                     const std::function<void(double)>& progress) {
+    checkReadable(path);
+    return imported(path, bodies, progress);
+}
+
+} // namespace kvhlr

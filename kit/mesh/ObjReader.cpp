@@ -1,0 +1,458 @@
+#include "kit/mesh/ObjReader.h"
+
+#include "kit/InputError.h"
+#include "kit/mesh/MeshReading.h"
+#include "kit/mesh/VertexWelder.h"
+
+#include <assimp/types.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace kvhlr {
+namespace {
+
+// Lines end where the import library ends them; every piece of text the parser reads ends with one,
+// so scanning needs no bounds check.
+bool isLineEnd(char c) {
+    return c == '\n' || c == '\r' || c == '\0' || c == '\f';
+}
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+// The import library takes a comma for a decimal point.
+bool isPoint(char c) {
+    return c == '.' || c == ',';
+}
+
+const char* toLineEnd(const char* p) {
+    while (!isLineEnd(*p))
+        ++p;
+    return p;
+}
+const char* pastWord(const char* p) {
+    while (!isBlank(*p) && !isLineEnd(*p))
+        ++p;
+    return p;
+}
+const char* pastBlanks(const char* p) {
+    while (isBlank(*p))
+        ++p;
+    return p;
+}
+
+// Whether the text at p starts with `lower`, ignoring case; a line end stops the comparison.
+bool startsWithWord(const char* p, const char* lower) {
+    for (; *lower != '\0'; ++p, ++lower)
+        if (std::tolower(static_cast<unsigned char>(*p)) != *lower)
+            return false;
+    return true;
+}
+
+// Whether the import library reads the word at p as a number (it would reject it otherwise).
+bool startsNumber(const char* p) {
+    if (*p == '-' || *p == '+')
+        ++p;
+    return isDigit(*p) || (isPoint(*p) && isDigit(p[1])) || startsWithWord(p, "nan") || startsWithWord(p, "inf");
+}
+
+// Reads the number at p exactly as the import library does, so that every coordinate rounds to the
+// same float: the whole part converted to float, the first 15 digits of the fraction scaled in double
+// and added in float, then a power of ten in float. Returns the end of the number, or nullptr for an
+// exponent without digits. Where the library gives up (a whole part beyond 64 bits reads as 0, an
+// exponent beyond 64 bits as none), this reads the number written.
+const char* parseReal(const char* c, float& out) {
+    static constexpr double kTenths[16] = {1.0,   1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
+                                           1e-8,  1e-9,  1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15};
+    const bool negative = *c == '-';
+    if (negative || *c == '+')
+        ++c;
+    if (startsWithWord(c, "nan")) {
+        out = std::numeric_limits<float>::quiet_NaN();
+        return c + 3;
+    }
+    if (startsWithWord(c, "inf")) {
+        out = negative ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
+        return startsWithWord(c + 3, "inity") ? c + 8 : c + 3;
+    }
+    float value = 0;
+    if (!isPoint(*c)) {
+        std::uint64_t whole = 0;
+        double large = 0;
+        bool overflow = false;
+        for (; isDigit(*c); ++c) {
+            overflow |= __builtin_mul_overflow(whole, 10u, &whole) ||
+                        __builtin_add_overflow(whole, static_cast<unsigned>(*c - '0'), &whole);
+            large = large * 10 + (*c - '0');
+        }
+        value = overflow ? static_cast<float>(large) : static_cast<float>(whole);
+    }
+    if (isPoint(*c) && isDigit(c[1])) {
+        ++c;
+        std::uint64_t fraction = 0;
+        int digits = 0;
+        for (; isDigit(*c); ++c)
+            if (digits < 15) {
+                fraction = fraction * 10 + static_cast<unsigned>(*c - '0');
+                ++digits;
+            }
+        value += static_cast<float>(static_cast<double>(fraction) * kTenths[digits]);
+    } else if (*c == '.') {
+        ++c;
+    }
+    if (*c == 'e' || *c == 'E') {
+        ++c;
+        const bool negativeExponent = *c == '-';
+        if (negativeExponent || *c == '+')
+            ++c;
+        if (!isDigit(*c))
+            return nullptr;
+        // Every power of ten from 10^39 up is infinite in float and every one from 10^-46 down is zero.
+        std::uint64_t exponent = 0;
+        for (; isDigit(*c); ++c)
+            exponent = std::min<std::uint64_t>(exponent * 10 + static_cast<unsigned>(*c - '0'), 1000000);
+        const float power = static_cast<float>(exponent);
+        value *= std::pow(10.0f, negativeExponent ? -power : power);
+    }
+    out = negative ? -value : value;
+    return c;
+}
+
+// The faces of one object. Objects are made the way the import library makes them: one for each new
+// `o` name (a name seen before changes nothing: faces keep going where they went) and one for each
+// change of `g` group; faces go to the object made last. Without materials an object has one mesh.
+struct Mesh {
+    std::vector<std::array<std::uint32_t, 3>> triangles; // file vertex indices, 0-based
+    std::vector<std::size_t> quads;                      // the first of each quad's two triangles
+    bool hasFaces = false;                               // lines and points count, though they draw nothing
+};
+
+class ObjParser {
+public:
+    ObjParser(const std::string& path, const std::function<void(double)>& progress)
+        : m_path(path), m_progress(progress) {}
+
+    // Reads `text` up to `end`, the character before which is a line end. False when the text holds
+    // something left to the import library. Each statement's reader returns where it stopped in its
+    // line (nullptr to leave the file to the import library); the rest of the line is ignored.
+    bool parse(const char* text, const char* end, std::size_t fileSize);
+
+    std::vector<MeshPart> parts(bool bodies);
+    bool hasFaces() const {
+        return std::any_of(m_meshes.begin(), m_meshes.end(), [](const Mesh& mesh) { return mesh.hasFaces; });
+    }
+
+private:
+    [[noreturn]] void fail(const std::string& reason) const {
+        throw InputError(m_path, "line " + std::to_string(m_line) + ": " + reason);
+    }
+    std::uint64_t vertexCount() const { return m_xyz.size() / 3; }
+    const char* vertex(const char* p);
+    const char* face(char kind, const char* p);
+    std::uint32_t fileVertex(std::int64_t index);
+    const char* group(const char* p);
+    const char* object(const char* p);
+    void createObject(std::string_view name);
+    void splitQuads(Mesh& mesh) const;
+    Kv::KvTriangleList weld(Mesh& mesh, VertexWelder& welder);
+
+    const std::string& m_path;
+    const std::function<void(double)>& m_progress;
+    std::uint64_t m_line = 1;
+    std::size_t m_read = 0; // bytes of the file read before the text being parsed
+
+    std::vector<float> m_xyz;                                    // three coordinates a vertex
+    std::unordered_map<std::uint32_t, std::uint64_t> m_badLines; // the line of each non-finite vertex
+    std::int64_t m_largestIndex = 0;
+    std::uint64_t m_largestIndexLine = 0;
+
+    std::vector<Mesh> m_meshes; // one an object
+    std::unordered_set<std::string> m_objectNames;
+    std::string m_activeGroup;
+    std::vector<std::uint32_t> m_meshVertexOf; // scratch for weld: a file vertex's index in the mesh
+};
+
+bool ObjParser::parse(const char* text, const char* end, std::size_t fileSize) {
+    constexpr std::size_t kProgressStep = 1 << 20;
+    const char* nextReport = text;
+    for (const char* p = text; p < end;) {
+        if (p >= nextReport) {
+            m_progress(static_cast<double>(m_read + static_cast<std::size_t>(p - text)) / fileSize);
+            nextReport = p + kProgressStep;
+        }
+        switch (*p) {
+        case 'v': // texture coordinates and normals (vt, vn) are not drawn, and other v words are ignored
+            if (isBlank(p[1]))
+                p = vertex(p + 1);
+            break;
+        case 'f':
+        case 'l':
+        case 'p':
+            p = face(*p, pastBlanks(pastWord(p)));
+            break;
+        case 'u':
+            if (std::string_view(p, static_cast<std::size_t>(pastWord(p) - p)) == "usemtl")
+                return false; // materials split meshes by rules of their own
+            break;
+        case 'g':
+            p = group(pastBlanks(pastWord(p)));
+            break;
+        case 'o':
+            p = object(pastBlanks(pastWord(p)));
+            break;
+        default: // comments, smoothing groups, material libraries and what else the format allows
+            break;
+        }
+        if (p == nullptr)
+            return false;
+        p = toLineEnd(p);
+        m_line += *p == '\n';
+        ++p;
+    }
+    m_read += static_cast<std::size_t>(end - text);
+    return true;
+}
+
+// A vertex: the numbers that start the line, three, four (divided by the fourth) or six (a colour
+// follows); words after them (a comment) are ignored. The rest of a word that starts with a number is
+// ignored too, as the import library ignores it ("1.0f" reads 1).
+const char* ObjParser::vertex(const char* p) {
+    float values[6];
+    int count = 0;
+    for (p = pastBlanks(p); !isLineEnd(*p) && startsNumber(p); p = pastBlanks(pastWord(p))) {
+        float value = 0;
+        if (parseReal(p, value) == nullptr)
+            fail("'" + std::string(p, pastWord(p)) + "' is not a number");
+        if (count < 6)
+            values[count] = value;
+        ++count;
+    }
+    if (count != 3 && count != 4 && count != 6)
+        fail("a vertex needs 3 coordinates (4 with a weight, 6 with a colour), not " + std::to_string(count));
+    float x = values[0], y = values[1], z = values[2];
+    if (count == 4) {
+        if (values[3] == 0)
+            fail("a vertex has the weight 0");
+        x /= values[3];
+        y /= values[3];
+        z /= values[3];
+    }
+    if (!(std::isfinite(x) && std::isfinite(y) && std::isfinite(z)))
+        m_badLines.emplace(static_cast<std::uint32_t>(vertexCount()), m_line);
+    m_xyz.insert(m_xyz.end(), {x, y, z});
+    return p;
+}
+
+// A face (f), polyline (l) or point set (p): corners of up to three indices separated by '/', of which
+// the first is the vertex; a negative index counts back from the vertices read so far.
+const char* ObjParser::face(char kind, const char* p) {
+    constexpr std::int64_t kIndexCap = std::int64_t(1) << 40; // beyond any file's vertex count
+    std::uint32_t corners[4];
+    int count = 0;
+    int slot = 0; // 0 vertex, 1 texture coordinate, 2 normal
+    while (!isLineEnd(*p)) {
+        if (*p == '/') {
+            ++slot;
+            ++p;
+            continue;
+        }
+        if (isBlank(*p)) {
+            slot = 0;
+            ++p;
+            continue;
+        }
+        const char* start = p;
+        const bool negative = *p == '-';
+        if (negative || *p == '+')
+            ++p;
+        const char* digits = p;
+        std::int64_t index = 0;
+        for (; isDigit(*p); ++p)
+            index = std::min(index * 10 + (*p - '0'), kIndexCap);
+        if (p == digits || (!isBlank(*p) && *p != '/' && !isLineEnd(*p)))
+            fail("'" + std::string(start, pastWord(start)) + "' is not a vertex index");
+        if (index == 0)
+            fail("a face refers to index 0, but indices start at 1");
+        if (slot > 2)
+            fail("a face corner holds more than three indices");
+        if (slot > 0)
+            continue;
+        const std::uint32_t vertex = fileVertex(negative ? -index : index);
+        if (kind == 'f' && count == 4)
+            return nullptr; // the import library cuts larger polygons into ears
+        if (kind == 'f')
+            corners[count] = vertex;
+        ++count;
+    }
+    if (count == 0)
+        return p; // the import library ignores an empty face
+    if ((kind == 'f' && count < 3) || (kind == 'l' && count < 2))
+        return nullptr;
+    if (m_meshes.empty())
+        createObject("defaultobject");
+    Mesh& mesh = m_meshes.back();
+    mesh.hasFaces = true;
+    if (kind != 'f')
+        return p;
+    if (count == 4) {
+        mesh.quads.push_back(mesh.triangles.size());
+        mesh.triangles.push_back({corners[0], corners[1], corners[2]});
+        mesh.triangles.push_back({corners[0], corners[2], corners[3]});
+    } else {
+        mesh.triangles.push_back({corners[0], corners[1], corners[2]});
+    }
+    return p;
+}
+
+// A 0-based file vertex index for the 1-based or negative `index`. A positive index may refer to a
+// vertex further on; it is checked once the whole file is read.
+std::uint32_t ObjParser::fileVertex(std::int64_t index) {
+    if (index > 0) {
+        if (index > m_largestIndex) {
+            m_largestIndex = index;
+            m_largestIndexLine = m_line;
+        }
+        return static_cast<std::uint32_t>(index - 1);
+    }
+    const std::int64_t resolved = static_cast<std::int64_t>(vertexCount()) + index;
+    if (resolved < 0)
+        fail("a face refers to vertex " + std::to_string(index) + ", but only " + std::to_string(vertexCount()) +
+             " vertices come before it");
+    return static_cast<std::uint32_t>(resolved);
+}
+
+// A group line: its name runs to the line end, blanks included; a change of group starts an object.
+const char* ObjParser::group(const char* p) {
+    const char* end = toLineEnd(p);
+    const std::string_view name(p, static_cast<std::size_t>(end - p));
+    if (name != m_activeGroup) {
+        createObject(name);
+        m_activeGroup = name;
+    }
+    return end;
+}
+
+// An object line: its name is one word; an empty one changes nothing.
+const char* ObjParser::object(const char* p) {
+    const char* end = pastWord(p);
+    const std::string_view name(p, static_cast<std::size_t>(end - p));
+    if (!name.empty() && m_objectNames.count(std::string(name)) == 0)
+        createObject(name);
+    return end;
+}
+
+void ObjParser::createObject(std::string_view name) {
+    m_objectNames.emplace(name);
+    m_meshes.emplace_back();
+}
+
+// Splits each quad as the import library does: a quad has at most one concave corner, and the fan
+// starts there (or at the first corner). The arithmetic is the library's own, in float.
+void ObjParser::splitQuads(Mesh& mesh) const {
+    auto at = [this](std::uint32_t v) { return aiVector3D(m_xyz[3 * v], m_xyz[3 * v + 1], m_xyz[3 * v + 2]); };
+    for (std::size_t first : mesh.quads) {
+        const std::uint32_t q[4] = {mesh.triangles[first][0], mesh.triangles[first][1], mesh.triangles[first][2],
+                                    mesh.triangles[first + 1][2]};
+        unsigned start = 0;
+        for (unsigned i = 0; i < 4; ++i) {
+            const aiVector3D v = at(q[i]);
+            aiVector3D left = at(q[(i + 3) % 4]) - v, diagonal = at(q[(i + 2) % 4]) - v,
+                       right = at(q[(i + 1) % 4]) - v;
+            left.Normalize();
+            diagonal.Normalize();
+            right.Normalize();
+            const float angle = std::acos(left * diagonal) + std::acos(right * diagonal);
+            if (angle > AI_MATH_PI_F) {
+                start = i;
+                break;
+            }
+        }
+        mesh.triangles[first] = {q[start], q[(start + 1) % 4], q[(start + 2) % 4]};
+        mesh.triangles[first + 1] = {q[start], q[(start + 2) % 4], q[(start + 3) % 4]};
+    }
+}
+
+// The mesh's triangles welded into `welder`. They are first renumbered onto the mesh's own vertices, in
+// order of first use, so that welding takes memory for the mesh alone, not for every vertex of the file.
+Kv::KvTriangleList ObjParser::weld(Mesh& mesh, VertexWelder& welder) {
+    constexpr std::uint32_t unset = ~std::uint32_t(0);
+    m_meshVertexOf.resize(vertexCount(), unset);
+    std::vector<std::uint32_t> fileVertexOf;
+    for (auto& triangle : mesh.triangles)
+        for (std::uint32_t& v : triangle) {
+            std::uint32_t& own = m_meshVertexOf[v];
+            if (own == unset) {
+                own = static_cast<std::uint32_t>(fileVertexOf.size());
+                fileVertexOf.push_back(v);
+            }
+            v = own;
+        }
+    for (std::uint32_t v : fileVertexOf)
+        m_meshVertexOf[v] = unset;
+    auto positionOf = [&](std::uint32_t i) {
+        const std::uint32_t v = fileVertexOf[i];
+        const float x = m_xyz[3 * v], y = m_xyz[3 * v + 1], z = m_xyz[3 * v + 2];
+        if (!(std::isfinite(x) && std::isfinite(y) && std::isfinite(z)))
+            checkSinglePrecisionVertex(x, y, z, m_path, "line " + std::to_string(m_badLines.at(v)) + ": ");
+        return ON_3dPoint(x, y, z);
+    };
+    return weldTriangles(welder, fileVertexOf.size(), positionOf, mesh.triangles);
+}
+
+std::vector<MeshPart> ObjParser::parts(bool bodies) {
+    if (static_cast<std::uint64_t>(m_largestIndex) > vertexCount()) {
+        m_line = m_largestIndexLine;
+        fail("a face refers to vertex " + std::to_string(m_largestIndex) + ", but the file holds " +
+             std::to_string(vertexCount()) + " vertices");
+    }
+    // An object with faces is a part of its own, a body of one face when `bodies`.
+    std::vector<MeshPart> parts;
+    for (Mesh& mesh : m_meshes) {
+        if (!mesh.hasFaces)
+            continue;
+        splitQuads(mesh);
+        VertexWelder welder(mesh.triangles.size() / 2); // a closed mesh has about half as many vertices
+        MeshPart& part = parts.emplace_back();
+        part.body = bodies;
+        part.faces.push_back(weld(mesh, welder));
+        part.points = welder.takePoints();
+    }
+    return parts;
+}
+
+} // namespace
+
+std::optional<std::vector<MeshPart>> readObjFile(const std::string& path, bool bodies,
+                                                 const std::function<void(double)>& progress) {
+    const MappedFile file(path);
+    const char* const begin = file.data();
+    const char* const end = begin + file.size();
+    // The import library refuses files under 16 bytes, and joins a line ending in a backslash to the next.
+    if (file.size() < 16 || std::memchr(begin, '\\', file.size()) != nullptr)
+        return std::nullopt;
+    // Everything up to the last line end is read in place; a last line without one is read from a copy.
+    const char* cut = end;
+    while (cut > begin && !isLineEnd(cut[-1]))
+        --cut;
+    const std::string lastLine = std::string(cut, end) + '\n';
+    ObjParser parser(path, progress);
+    if (!parser.parse(begin, cut, file.size()) ||
+        (cut != end && !parser.parse(lastLine.data(), lastLine.data() + lastLine.size(), file.size())) ||
+        !parser.hasFaces())
+        return std::nullopt;
+    progress(1.0);
+    return parser.parts(bodies);
+}
+
+} // namespace kvhlr

@@ -1,0 +1,58 @@
+#include "kit/output/DrawingJson.h"
+
+#include "kit/NumberText.h"
+
+#include <string>
+
+namespace kvhlr {
+namespace {
+
+void appendMatrix(std::string& text, const char* key, const ON_Xform& xform) {
+    text += "  \"";
+    text += key;
+    text += "\": [";
+    for (int i = 0; i < 16; ++i) {
+        if (i > 0)
+            text += ", ";
+        appendExact(text, xform[i / 4][i % 4]);
+    }
+    text += "],\n";
+}
+
+// Written line by line through one buffer, so that drawings of millions of points need no document tree.
+void appendLine(std::string& text, const KvHLR::StrokeLine& line) {
+    text += "    {\"kind\": ";
+    text += std::to_string(line.kind);
+    text += ", \"points\": [";
+    for (std::size_t i = 0; i < line.points.size(); ++i) {
+        text += i > 0 ? ", [" : "[";
+        appendExact(text, line.points[i].x);
+        text += ", ";
+        appendExact(text, line.points[i].y);
+        text += ']';
+    }
+    text += "]}";
+}
+
+} // namespace
+
+void writeDrawingJson(std::ostream& out, const Drawing& drawing) {
+    std::string text = "{\n  \"format\": \"kvhlr-drawing-1\",\n";
+    appendMatrix(text, "modelView", drawing.camera.modelViewXform);
+    appendMatrix(text, "projection", drawing.camera.projectionXform);
+    text += "  \"near\": ";
+    appendExact(text, drawing.camera.nearPlaneDepth);
+    text += ",\n  \"far\": ";
+    appendExact(text, drawing.camera.farPlaneDepth);
+    text += ",\n  \"lines\": [";
+    for (std::size_t i = 0; i < drawing.lines.size(); ++i) {
+        text += i > 0 ? ",\n" : "\n";
+        appendLine(text, drawing.lines[i]);
+        out << text;
+        text.clear();
+    }
+    text += drawing.lines.empty() ? "]\n}\n" : "\n  ]\n}\n";
+    out << text;
+}
+
+} // namespace kvhlr

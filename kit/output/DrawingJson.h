@@ -1,0 +1,15 @@
+#pragma once
+
+// The drawing file: {"format": "kvhlr-drawing-1", "modelView": [16], "projection": [16], "near": n,
+// "far": f, "lines": [{"kind": k, "points": [[x, y], ...]}, ...]}: the camera in the layout of the camera
+// file, then every line in output order, numbers written so that they read back exactly.
+
+#include "kit/drawing/Drawing.h"
+
+#include <ostream>
+
+namespace kvhlr {
+
+void writeDrawingJson(std::ostream& out, const Drawing& drawing);
+
+} // namespace kvhlr

@@ -1,0 +1,167 @@
+#include "kit/output/SvgWriter.h"
+
+#include "kit/NumberText.h"
+
+#include <set>
+#include <string>
+
+namespace kvhlr {
+namespace {
+
+// Eight significant digits: a hundred-thousandth of a millimetre on the largest paper.
+constexpr int kDigits = 8;
+// A sans-serif font's capitals are about this share of its size; texts give the capitals' height.
+constexpr double kCapHeightPerSize = 0.72;
+
+void appendNumber(std::string& text, double value) {
+    appendRounded(text, value, kDigits);
+}
+
+void appendEscaped(std::string& text, const std::string& value) {
+    for (char c : value) {
+        switch (c) {
+        case '&': text += "&amp;"; break;
+        case '<': text += "&lt;"; break;
+        case '>': text += "&gt;"; break;
+        case '"': text += "&quot;"; break;
+        default: text += c;
+        }
+    }
+}
+
+class SvgText {
+public:
+    explicit SvgText(const Page& page) : m_height(page.heightMm) {}
+
+    std::string text;
+
+    // SVG's y axis points down from the top; the page's up from the bottom.
+    void point(const PagePoint& p) {
+        appendNumber(text, p.x);
+        text += ',';
+        appendNumber(text, m_height - p.y);
+    }
+
+    void polyline(const std::vector<PagePoint>& points) {
+        text += "    <polyline points=\"";
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            if (i > 0)
+                text += ' ';
+            point(points[i]);
+        }
+        text += "\"/>\n";
+    }
+
+    void label(const char* id, const std::string& name, const std::string& label) {
+        text += "<g id=\"";
+        text += id;
+        appendEscaped(text, name);
+        text += "\" inkscape:groupmode=\"layer\" inkscape:label=\"";
+        appendEscaped(text, label);
+        text += '"';
+    }
+
+    // Butt ends keep dashes as long as the pen says; solid lines get round ends like a plotter pen's.
+    void pen(const Pen& pen) {
+        text += " fill=\"none\" stroke=\"";
+        appendEscaped(text, pen.color);
+        text += "\" stroke-width=\"";
+        appendNumber(text, pen.widthMm);
+        text += pen.dashMm.empty() ? "\" stroke-linecap=\"round\"" : "\" stroke-linecap=\"butt\"";
+        text += " stroke-linejoin=\"round\"";
+        if (!pen.dashMm.empty()) {
+            text += " stroke-dasharray=\"";
+            for (std::size_t i = 0; i < pen.dashMm.size(); ++i) {
+                if (i > 0)
+                    text += ' ';
+                appendNumber(text, pen.dashMm[i]);
+            }
+            text += '"';
+        }
+        text += ">\n";
+    }
+
+    void pageText(const PageText& t, const Pen& pen) {
+        text += "    <text x=\"";
+        appendNumber(text, t.at.x);
+        text += "\" y=\"";
+        appendNumber(text, m_height - t.at.y);
+        text += "\" font-family=\"sans-serif\" font-size=\"";
+        appendNumber(text, t.heightMm / kCapHeightPerSize);
+        text += "\" fill=\"";
+        appendEscaped(text, pen.color);
+        text += "\" stroke=\"none\">";
+        appendEscaped(text, t.text);
+        text += "</text>\n";
+    }
+
+private:
+    double m_height;
+};
+
+void appendHeader(std::string& text, const Page& page) {
+    text += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<svg xmlns=\"http://www.w3.org/2000/svg\" "
+            "xmlns:inkscape=\"http://www.inkscape.org/namespaces/inkscape\" version=\"1.1\"\n     width=\"";
+    appendNumber(text, page.widthMm);
+    text += "mm\" height=\"";
+    appendNumber(text, page.heightMm);
+    text += "mm\" viewBox=\"0 0 ";
+    appendNumber(text, page.widthMm);
+    text += ' ';
+    appendNumber(text, page.heightMm);
+    text += "\">\n";
+}
+
+// A layer's id is its name without the pen number, which several layers share.
+std::string idOf(const PageLayer& layer) {
+    const std::size_t dash = layer.name.find('-');
+    return dash == std::string::npos ? layer.name : layer.name.substr(dash + 1);
+}
+
+} // namespace
+
+void writeSvg(std::ostream& out, const Page& page, const std::function<void(double)>& progress) {
+    WriteProgress written(lineCount(page), progress);
+    std::set<std::string> views;
+    for (const PageLayer& layer : page.layers)
+        if (!layer.view.empty())
+            views.insert(layer.view);
+    const bool viewGroups = views.size() > 1;
+    SvgText svg(page);
+    appendHeader(svg.text, page);
+    std::string openView;
+    for (const PageLayer& layer : page.layers) {
+        const std::string view = viewGroups ? layer.view : "";
+        if (view != openView) {
+            if (!openView.empty())
+                svg.text += "  </g>\n";
+            if (!view.empty()) {
+                svg.text += "  ";
+                svg.label("view-", view, view);
+                svg.text += ">\n";
+            }
+            openView = view;
+        }
+        const std::string indent = openView.empty() ? "  " : "    ";
+        svg.text += indent;
+        svg.label("", idOf(layer), layer.name);
+        svg.pen(layer.pen);
+        for (const std::vector<PagePoint>& polyline : layer.polylines) {
+            svg.polyline(polyline);
+            out << svg.text;
+            svg.text.clear();
+            written.written(1);
+        }
+        for (const PageText& text : page.texts)
+            if (text.layer == layer.name)
+                svg.pageText(text, layer.pen);
+        svg.text += indent + "</g>\n";
+    }
+    if (!openView.empty())
+        svg.text += "  </g>\n";
+    svg.text += "</svg>\n";
+    out << svg.text;
+}
+
+} // namespace kvhlr

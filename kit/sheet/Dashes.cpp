@@ -1,0 +1,114 @@
+#include "kit/sheet/Dashes.h"
+
+#include <cmath>
+
+namespace kvhlr {
+namespace {
+
+void addPoint(std::vector<ON_2dPoint>& piece, const ON_2dPoint& p) {
+    if (piece.empty() || piece.back().x != p.x || piece.back().y != p.y)
+        piece.push_back(p);
+}
+
+// Walks the pattern along the polyline: `remaining` is what is left of the current dash or gap.
+class Dasher {
+public:
+    explicit Dasher(const std::vector<double>& pattern) : m_pattern(pattern), m_remaining(pattern.front()) {}
+
+    void start(const ON_2dPoint& p) { addPoint(m_piece, p); }
+
+    void segment(const ON_2dPoint& a, const ON_2dPoint& b) {
+        const double length = std::hypot(b.x - a.x, b.y - a.y);
+        double t = 0.0;
+        while (length - t > m_remaining) {
+            t += m_remaining;
+            toggle(ON_2dPoint(a.x + (b.x - a.x) * (t / length), a.y + (b.y - a.y) * (t / length)));
+        }
+        m_remaining -= length - t;
+        if (m_on)
+            addPoint(m_piece, b);
+    }
+
+    std::vector<std::vector<ON_2dPoint>> finish() {
+        if (m_on && m_piece.size() >= 2)
+            m_dashes.push_back(std::move(m_piece));
+        return std::move(m_dashes);
+    }
+
+private:
+    void toggle(const ON_2dPoint& p) {
+        if (m_on) {
+            addPoint(m_piece, p);
+            if (m_piece.size() >= 2)
+                m_dashes.push_back(std::move(m_piece));
+            m_piece.clear();
+        } else {
+            m_piece.assign(1, p);
+        }
+        m_on = !m_on;
+        m_step = (m_step + 1) % m_pattern.size();
+        m_remaining = m_pattern[m_step];
+    }
+
+    const std::vector<double>& m_pattern;
+    std::size_t m_step = 0;
+    double m_remaining;
+    bool m_on = true;
+    std::vector<ON_2dPoint> m_piece;
+    std::vector<std::vector<ON_2dPoint>> m_dashes;
+};
+
+// Beyond this many dashes a line is better drawn whole; the bound also keeps every step of the walk
+// large enough to advance in double precision.
+constexpr double kMostDashes = 1e6;
+
+double lengthOf(const std::vector<ON_2dPoint>& points) {
+    double length = 0.0;
+    for (std::size_t i = 1; i < points.size(); ++i)
+        length += std::hypot(points[i].x - points[i - 1].x, points[i].y - points[i - 1].y);
+    return length;
+}
+
+} // namespace
+
+std::vector<std::vector<ON_2dPoint>> dashPolyline(const std::vector<ON_2dPoint>& points,
+                                                  const std::vector<double>& pattern) {
+    double period = 0.0;
+    bool positive = !pattern.empty() && pattern.size() % 2 == 0;
+    for (double length : pattern) {
+        positive = positive && length > 0.0;
+        period += length;
+    }
+    if (!positive || !(lengthOf(points) / period <= kMostDashes))
+        return {points};
+    Dasher dasher(pattern);
+    if (!points.empty())
+        dasher.start(points.front());
+    for (std::size_t i = 1; i < points.size(); ++i)
+        dasher.segment(points[i - 1], points[i]);
+    return dasher.finish();
+}
+
+void cutDashes(Page& page) {
+    for (PageLayer& layer : page.layers) {
+        if (layer.pen.dashMm.empty())
+            continue;
+        std::vector<std::vector<PagePoint>> pieces;
+        for (const std::vector<PagePoint>& polyline : layer.polylines) {
+            std::vector<ON_2dPoint> points;
+            points.reserve(polyline.size());
+            for (const PagePoint& p : polyline)
+                points.emplace_back(p.x, p.y);
+            for (const std::vector<ON_2dPoint>& dash : dashPolyline(points, layer.pen.dashMm)) {
+                std::vector<PagePoint>& piece = pieces.emplace_back();
+                piece.reserve(dash.size());
+                for (const ON_2dPoint& p : dash)
+                    piece.push_back({p.x, p.y});
+            }
+        }
+        layer.polylines = std::move(pieces);
+        layer.pen.dashMm.clear();
+    }
+}
+
+} // namespace kvhlr

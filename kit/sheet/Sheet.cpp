@@ -1,0 +1,435 @@
+#include "kit/sheet/Sheet.h"
+
+#include "kit/InputError.h"
+#include "kit/NumberText.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <map>
+#include <stdexcept>
+
+namespace kvhlr {
+namespace {
+
+struct NamedPaper {
+    const char* name;
+    PaperSize size;
+};
+
+const NamedPaper kPapers[] = {
+    {"A4", {210.0, 297.0}},   {"A3", {297.0, 420.0}},     {"A2", {420.0, 594.0}},
+    {"A1", {594.0, 841.0}},   {"A0", {841.0, 1189.0}},    {"letter", {215.9, 279.4}},
+    {"tabloid", {279.4, 431.8}},
+};
+
+// The fitted page of a drawing without a scale: its longer side, and the margin as a share of the
+// drawing's larger side.
+constexpr double kFitPageMm = 200.0;
+constexpr double kFitMargin = 0.02;
+constexpr double kFitGap = 0.05; // between fitted views, as a share of the largest view's larger side
+
+// Between the frame and the views, and between the title block and the views.
+constexpr double kFramePaddingMm = 5.0;
+
+// The title block: the model's name in a row of its own over a row of scale, projection and date.
+constexpr double kTitleWidthMm = 120.0;
+constexpr double kNameRowMm = 10.0;
+constexpr double kInfoRowMm = 7.0;
+constexpr double kNameTextMm = 5.0;
+constexpr double kInfoTextMm = 2.5;
+// Scale, projection and date; each cell holds its longest text ("Scale 1:1000000000").
+constexpr double kInfoCellsMm[] = {40.0, 50.0, 30.0};
+// A sans-serif letter is about this many times as wide as its capitals are high.
+constexpr double kLetterWidthPerHeight = 0.8;
+
+// Where a principal view sits, counted in views from the front view: columns to the right, rows up.
+struct Cell {
+    int column;
+    int row;
+};
+
+std::optional<Cell> principalCell(const std::string& name, Projection projection) {
+    // Third angle puts each view on the side it is seen from; first angle on the opposite side.
+    const int s = projection == Projection::Third ? 1 : -1;
+    const std::map<std::string, Cell> cells{{"front", {0, 0}},  {"top", {0, s}},   {"bottom", {0, -s}},
+                                            {"right", {s, 0}},  {"left", {-s, 0}}, {"back", {2, 0}}};
+    const auto found = cells.find(name);
+    return found == cells.end() ? std::nullopt : std::optional<Cell>(found->second);
+}
+
+// A view placed on the layout: its bounds in its drawing plane, and where that plane's origin goes.
+struct Placement {
+    Box2 bounds;
+    double originX = 0.0;
+    double originY = 0.0;
+};
+
+struct Layout {
+    std::vector<Placement> views; // as the views were given
+    Box2 box;                     // the union of the placed views
+};
+
+Box2 placedBox(const Placement& p, double scale) {
+    return {p.originX + scale * p.bounds.minX, p.originY + scale * p.bounds.minY,
+            p.originX + scale * p.bounds.maxX, p.originY + scale * p.bounds.maxY};
+}
+
+// One axis of the cross of principal views: the lanes (columns or rows) in order, each as wide as the
+// reach of its views on either side of their origins.
+class Lanes {
+public:
+    void add(int lane, double below, double above) {
+        Reach& reach = m_reach[lane];
+        reach.below = std::max(reach.below, below);
+        reach.above = std::max(reach.above, above);
+    }
+
+    // Lays the lanes out from 0 with `gap` between them. Lane 0 gets a place even without views, where
+    // it would be, so that free views can go beside it.
+    void place(double gap) {
+        m_reach.try_emplace(0, Reach{0.0, 0.0, false});
+        double cursor = 0.0;
+        bool placed = false;
+        for (auto& [lane, reach] : m_reach) {
+            if (reach.used && placed)
+                cursor += gap;
+            reach.start = cursor;
+            if (reach.used)
+                cursor += reach.below + reach.above;
+            reach.end = cursor;
+            placed = placed || reach.used;
+        }
+        m_end = cursor;
+    }
+
+    double origin(int lane) const { return m_reach.at(lane).start + m_reach.at(lane).below; }
+
+    // The span beside lane 0 on one side (`side` +1 or -1): where a free view goes, and how much room
+    // the lanes there already take.
+    std::pair<double, double> sideSpan(int side, double gap) const {
+        const Reach& centre = m_reach.at(0);
+        return side > 0 ? std::pair{centre.end + gap, std::max(centre.end + gap, m_end)}
+                        : std::pair{std::min(0.0, centre.start - gap), centre.start - gap};
+    }
+
+private:
+    struct Reach {
+        double below = 0.0;
+        double above = 0.0;
+        bool used = true;
+        double start = 0.0;
+        double end = 0.0;
+    };
+    std::map<int, Reach> m_reach;
+    double m_end = 0.0;
+};
+
+// Where a free view of `size` goes along one axis: centred on the lanes beside the cross's centre lane
+// when they are wider, else starting next to the centre lane.
+double freeStart(std::pair<double, double> span, double size, int side) {
+    const double room = span.second - span.first;
+    if (size <= room)
+        return span.first + (room - size) / 2;
+    return side > 0 ? span.first : span.second - size;
+}
+
+// The views at `scale` (layout units per model unit) with `gap` between them.
+Layout arrange(const std::vector<SheetView>& views, const std::vector<Box2>& bounds, Projection projection,
+               double scale, double gap) {
+    Layout layout;
+    layout.views.resize(views.size());
+    std::vector<std::optional<Cell>> cells(views.size());
+    Lanes columns, rows;
+    for (std::size_t i = 0; i < views.size(); ++i) {
+        layout.views[i].bounds = bounds[i];
+        cells[i] = views.size() == 1 ? Cell{0, 0} : principalCell(views[i].name, projection);
+        if (cells[i]) {
+            columns.add(cells[i]->column, -scale * bounds[i].minX, scale * bounds[i].maxX);
+            rows.add(cells[i]->row, -scale * bounds[i].minY, scale * bounds[i].maxY);
+        }
+    }
+    columns.place(gap);
+    rows.place(gap);
+    const std::pair<int, int> corners[] = {{1, 1}, {1, -1}, {-1, 1}, {-1, -1}};
+    std::size_t corner = 0;
+    for (std::size_t i = 0; i < views.size(); ++i) {
+        Placement& p = layout.views[i];
+        if (cells[i]) {
+            p.originX = columns.origin(cells[i]->column);
+            p.originY = rows.origin(cells[i]->row);
+        } else {
+            const auto [sx, sy] = corners[corner++ % 4];
+            p.originX = freeStart(columns.sideSpan(sx, gap), scale * p.bounds.width(), sx) - scale * p.bounds.minX;
+            p.originY = freeStart(rows.sideSpan(sy, gap), scale * p.bounds.height(), sy) - scale * p.bounds.minY;
+        }
+        const Box2 box = placedBox(p, scale);
+        layout.box = i == 0 ? box
+                            : Box2{std::min(layout.box.minX, box.minX), std::min(layout.box.minY, box.minY),
+                                   std::max(layout.box.maxX, box.maxX), std::max(layout.box.maxY, box.maxY)};
+    }
+    return layout;
+}
+
+// The room the views get on a page of the given size, left to right and bottom to top.
+Box2 viewArea(double widthMm, double heightMm, const SheetOptions& options) {
+    const double inset = options.marginMm + (options.title ? kFramePaddingMm : 0.0);
+    const double titleStrip = options.title ? kNameRowMm + kInfoRowMm + kFramePaddingMm : 0.0;
+    return {inset, inset + titleStrip, widthMm - inset, heightMm - inset};
+}
+
+bool fits(const Layout& layout, const Box2& area) {
+    return layout.box.width() <= area.width() && layout.box.height() <= area.height();
+}
+
+// The largest scale of the 1, 2, 5 series at which the views fit `area`, if any does.
+std::optional<double> largestScale(const std::vector<SheetView>& views, const std::vector<Box2>& bounds,
+                                   const SheetOptions& options, const Box2& area) {
+    if (!(area.width() > 0.0 && area.height() > 0.0))
+        return std::nullopt;
+    // Gaps only take room, so the views alone bound the scale from above.
+    const Layout tight = arrange(views, bounds, options.projection, 1.0, 0.0);
+    const double upper =
+        std::min({area.width() / tight.box.width(), area.height() / tight.box.height(), kLargestScale});
+    if (!(upper > 0.0))
+        return std::nullopt;
+    for (int exponent = static_cast<int>(std::ceil(std::log10(upper))); exponent >= -9; --exponent)
+        for (double mantissa : {5.0, 2.0, 1.0}) {
+            const double scale = mantissa * std::pow(10.0, exponent);
+            if (scale <= upper && fits(arrange(views, bounds, options.projection, scale, options.gapMm), area))
+                return scale;
+        }
+    return std::nullopt;
+}
+
+// The page size and scale: the paper in the orientation that fits (at the given scale) or gives the
+// larger scale, ties going to the one shaped like the views; or, without paper, a page around the
+// views at the given scale.
+struct PageFit {
+    double widthMm;
+    double heightMm;
+    double scale;
+};
+
+// The paper's sizes, width first, in the orientations allowed: portrait before landscape.
+std::vector<std::pair<double, double>> paperSizes(const SheetOptions& options) {
+    std::vector<std::pair<double, double>> sizes;
+    const PaperSize paper = *options.paper;
+    if (options.orientation != Orientation::Landscape)
+        sizes.emplace_back(paper.widthMm, paper.heightMm);
+    if (options.orientation != Orientation::Portrait)
+        sizes.emplace_back(paper.heightMm, paper.widthMm);
+    return sizes;
+}
+
+PageFit fitPage(const std::vector<SheetView>& views, const std::vector<Box2>& bounds,
+                const SheetOptions& options) {
+    if (!options.paper) {
+        const Layout layout = arrange(views, bounds, options.projection, *options.scale, options.gapMm);
+        const Box2 margins = viewArea(0.0, 0.0, options);
+        const double width = std::max(layout.box.width() + margins.minX - margins.maxX,
+                                      options.title ? kTitleWidthMm + 2 * options.marginMm : 0.0);
+        return {width, layout.box.height() + margins.minY - margins.maxY, *options.scale};
+    }
+    const Layout shape = arrange(views, bounds, options.projection, 1.0, 0.0);
+    const bool wide = shape.box.width() > shape.box.height();
+    std::vector<std::pair<double, double>> sizes = paperSizes(options);
+    if (options.orientation == Orientation::Auto && wide)
+        std::swap(sizes[0], sizes[1]);
+    std::optional<PageFit> best;
+    for (const auto& [width, height] : sizes) {
+        const Box2 area = viewArea(width, height, options);
+        std::optional<double> scale = options.scale;
+        if (scale && !fits(arrange(views, bounds, options.projection, *scale, options.gapMm), area))
+            scale.reset();
+        else if (!scale)
+            scale = largestScale(views, bounds, options, area);
+        if (scale && (!best || *scale > best->scale))
+            best = PageFit{width, height, *scale};
+    }
+    if (!best)
+        throw InputError::ofParameter(options.scale ? "scale" : "paper",
+                                      options.scale ? "the views do not fit the paper at " +
+                                                          scaleText(*options.scale) +
+                                                          ": choose a smaller scale or larger paper"
+                                                    : "the views do not fit the paper at any scale down to " +
+                                                          scaleText(kSmallestScale) +
+                                                          ": choose larger paper or smaller margins and gaps");
+    return *best;
+}
+
+std::string projectionText(const SheetOptions& options) {
+    return options.projection == Projection::Third ? "Third-angle projection" : "First-angle projection";
+}
+
+// Shortened with "..." to about what fits `widthMm` at text height `heightMm`.
+std::string shortened(const std::string& text, double widthMm, double heightMm) {
+    const auto most = static_cast<std::size_t>(widthMm / (heightMm * kLetterWidthPerHeight));
+    return text.size() <= most || most < 4 ? text : text.substr(0, most - 3) + "...";
+}
+
+void addTitle(Page& page, const SheetOptions& options, double scale, const std::string& layer) {
+    std::vector<std::vector<PagePoint>> lines;
+    const double m = options.marginMm, right = page.widthMm - m, top = page.heightMm - m;
+    lines.push_back({{m, m}, {right, m}, {right, top}, {m, top}, {m, m}});
+    const double left = right - kTitleWidthMm, infoTop = m + kInfoRowMm, nameTop = infoTop + kNameRowMm;
+    lines.push_back({{left, m}, {left, nameTop}, {right, nameTop}});
+    lines.push_back({{left, infoTop}, {right, infoTop}});
+    double x = left;
+    const std::string infos[] = {"Scale " + (options.trueScale ? scaleText(scale) : std::string("NTS")),
+                                 projectionText(options), options.date};
+    for (std::size_t i = 0; i < std::size(infos); ++i) {
+        page.texts.push_back({{x + 2.0, m + (kInfoRowMm - kInfoTextMm) / 2}, kInfoTextMm, infos[i], layer});
+        x += kInfoCellsMm[i];
+        if (i + 1 < std::size(infos))
+            lines.push_back({{x, m}, {x, infoTop}});
+    }
+    page.texts.push_back({{left + 3.0, infoTop + (kNameRowMm - kNameTextMm) / 2}, kNameTextMm,
+                          shortened(options.modelName, kTitleWidthMm - 6.0, kNameTextMm), layer});
+    page.layers.push_back({layer, "", options.style.title, std::move(lines)});
+}
+
+bool samePen(const Pen& a, const Pen& b) {
+    return a.widthMm == b.widthMm && a.dashMm == b.dashMm && a.color == b.color;
+}
+
+// Numbers the layers' pens in drawing order, alike pens alike, and puts the number before each name.
+void numberLayers(Page& page) {
+    std::vector<const Pen*> pens;
+    for (PageLayer& layer : page.layers) {
+        auto found = std::find_if(pens.begin(), pens.end(), [&](const Pen* p) { return samePen(*p, layer.pen); });
+        if (found == pens.end())
+            found = pens.insert(pens.end(), &layer.pen);
+        const std::string numbered = std::to_string(found - pens.begin() + 1) + "-" + layer.name;
+        for (PageText& text : page.texts)
+            if (text.layer == layer.name)
+                text.layer = numbered;
+        layer.name = numbered;
+    }
+}
+
+void addView(Page& page, const SheetView& view, const Placement& placement, double scale,
+             const SheetOptions& options, bool named) {
+    for (const Layer& layer : layers()) {
+        PageLayer& pageLayer = page.layers.emplace_back();
+        pageLayer.name = named ? view.name + "-" + layer.id : layer.id;
+        pageLayer.view = view.name;
+        pageLayer.pen = options.style.penOf(layer.kind);
+        for (const KvHLR::StrokeLine& line : view.drawing.lines) {
+            if (&layerOf(line.kind) != &layer || line.points.empty())
+                continue;
+            std::vector<PagePoint>& points = pageLayer.polylines.emplace_back();
+            points.reserve(line.points.size());
+            for (const ON_2dPoint& p : line.points)
+                points.push_back({placement.originX + scale * p.x, placement.originY + scale * p.y});
+        }
+    }
+}
+
+} // namespace
+
+const std::vector<std::string>& paperNames() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> list;
+        for (const NamedPaper& paper : kPapers)
+            list.emplace_back(paper.name);
+        return list;
+    }();
+    return names;
+}
+
+PaperSize paperNamed(const std::string& name) {
+    auto lower = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return text;
+    };
+    for (const NamedPaper& paper : kPapers)
+        if (lower(name) == lower(paper.name))
+            return paper.size;
+    throw InputError::ofParameter("paper", "unknown paper '" + name + "': name A4, A3, A2, A1, A0, letter or tabloid");
+}
+
+double parseScale(const std::string& text) {
+    const std::size_t colon = text.find(':');
+    const std::optional<double> page = parseNumber<double>(text.substr(0, colon));
+    const std::optional<double> model =
+        colon == std::string::npos ? 1.0 : parseNumber<double>(text.substr(colon + 1));
+    const double scale = page && model ? *page / *model : 0.0;
+    if (!(scale >= kSmallestScale && scale <= kLargestScale))
+        throw InputError::ofParameter("scale", "expected a scale from " + scaleText(kSmallestScale) + " to " +
+                                        scaleText(kLargestScale) + ", such as 1:2, 2:1 or 0.5, got '" + text + "'");
+    return scale;
+}
+
+std::string scaleText(double scale) {
+    const double ratio = scale >= 1.0 ? scale : 1.0 / scale;
+    std::string number;
+    if (ratio < 100.0)
+        appendRounded(number, ratio, 3);
+    else
+        number = std::to_string(std::llround(ratio));
+    return scale >= 1.0 ? number + ":1" : "1:" + number;
+}
+
+void checkPaperRoom(const SheetOptions& options) {
+    if (!options.paper)
+        return;
+    for (const auto& [width, height] : paperSizes(options)) {
+        const Box2 area = viewArea(width, height, options);
+        if (area.width() > 0.0 && area.height() > 0.0)
+            return;
+    }
+    throw InputError::ofParameter("margin", "the margins" + std::string(options.title ? ", frame and title block" : "") +
+                                     " leave no room for views on the paper: choose smaller margins or larger paper");
+}
+
+Page layoutSheet(const std::vector<SheetView>& views, const SheetOptions& options) {
+    if (views.empty())
+        throw std::invalid_argument("a sheet needs at least one view");
+    std::vector<Box2> bounds;
+    double largest = 0.0;
+    for (const SheetView& view : views) {
+        bounds.push_back(drawingBounds(view.drawing));
+        largest = std::max({largest, bounds.back().width(), bounds.back().height()});
+    }
+    Page page;
+    double scale = 0.0;
+    Layout layout;
+    const bool fitted = !options.paper && !options.scale;
+    if (fitted) {
+        // Laid out in model units, then the whole scaled to the fitted page.
+        layout = arrange(views, bounds, options.projection, 1.0, kFitGap * largest);
+        const double margin = kFitMargin * std::max(layout.box.width(), layout.box.height());
+        const double width = layout.box.width() + 2 * margin, height = layout.box.height() + 2 * margin;
+        scale = kFitPageMm / std::max(width, height);
+        page.widthMm = width * scale;
+        page.heightMm = height * scale;
+        for (Placement& p : layout.views) {
+            p.originX = (p.originX - layout.box.minX + margin) * scale;
+            p.originY = (p.originY - layout.box.minY + margin) * scale;
+        }
+    } else {
+        const PageFit fit = fitPage(views, bounds, options);
+        page.widthMm = fit.widthMm;
+        page.heightMm = fit.heightMm;
+        scale = fit.scale;
+        layout = arrange(views, bounds, options.projection, scale, options.gapMm);
+        // Centred in the room the frame and title block leave.
+        const Box2 area = viewArea(page.widthMm, page.heightMm, options);
+        const double dx = area.minX + (area.width() - layout.box.width()) / 2 - layout.box.minX;
+        const double dy = area.minY + (area.height() - layout.box.height()) / 2 - layout.box.minY;
+        for (Placement& p : layout.views) {
+            p.originX += dx;
+            p.originY += dy;
+        }
+    }
+    for (std::size_t i = 0; i < views.size(); ++i)
+        addView(page, views[i], layout.views[i], scale, options, views.size() > 1);
+    if (!fitted && options.title)
+        addTitle(page, options, scale, "title");
+    numberLayers(page);
+    return page;
+}
+
+} // namespace kvhlr

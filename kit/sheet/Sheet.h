@@ -1,0 +1,82 @@
+#pragma once
+
+// Sheets: the views of a model laid out on paper at one scale, with a frame and a title block.
+//
+// In:  the drawings of the views, each in its own camera's drawing plane with model units taken as
+//      millimetres; the paper, scale, arrangement and style.
+// Out: the page in millimetres, a layer per line kind of each view, ready for the vector writers.
+//
+// Principal views (front, back, left, right, top, bottom) are arranged around the front view as the
+// projection method places them and aligned through their drawing planes' origins, so a camera fitted
+// to the model's bounds lines them up: front and top share x, front and the side views share y. Any
+// other view (iso, dimetric, trimetric, a view from an eye point) goes into a free corner.
+
+#include "kit/drawing/Drawing.h"
+#include "kit/sheet/Page.h"
+#include "kit/sheet/Style.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kvhlr {
+
+struct PaperSize {
+    double widthMm;  // portrait: the shorter side
+    double heightMm;
+};
+
+// A4, A3, A2, A1, A0, letter, tabloid.
+const std::vector<std::string>& paperNames();
+
+// Throws InputError naming the parameter "paper" for an unknown name (matched without case).
+PaperSize paperNamed(const std::string& name);
+
+// The scales a sheet may have, whether given or chosen to fit the paper: 1:1000000000 to 1000000000:1.
+constexpr double kSmallestScale = 1e-9;
+constexpr double kLargestScale = 1e9;
+
+// "1:2" (half size), "2:1" or a plain factor ("0.5"): page millimetres per model unit. Throws
+// InputError naming the parameter "scale" for anything else, or a scale outside the range above.
+double parseScale(const std::string& text);
+
+// "1:2", "2:1", "1:2.5", "1:2.7" (for 0.37), as a drawing's title block gives it: three significant
+// digits, whole numbers from 100 on, never in exponent notation.
+std::string scaleText(double scale);
+
+enum class Orientation { Auto, Portrait, Landscape };
+enum class Projection { First, Third };
+
+struct SheetView {
+    std::string name; // a named view of kit/camera/CameraFit.h, or any other name for a free view
+    Drawing drawing;
+};
+
+struct SheetOptions {
+    std::optional<PaperSize> paper;
+    Orientation orientation = Orientation::Auto; // Auto: the one that fits, or gives the larger scale
+    std::optional<double> scale;                 // default: the largest of 1, 2, 5 x 10^n that fits
+    double marginMm = 10.0;
+    double gapMm = 15.0; // between views
+    Projection projection = Projection::Third;
+    bool title = true;
+    bool trueScale = true; // false for a perspective: the title block says it is not to scale
+    std::string modelName;
+    std::string date;
+    Style style = namedStyle("classic");
+};
+
+// Throws InputError naming the parameter "margin" when, with paper, the margins (and the title block)
+// leave no room for views in any orientation allowed: found out before any view is drawn.
+void checkPaperRoom(const SheetOptions& options);
+
+// With neither paper nor scale the page is fitted to the views: its longer side is 200 mm, margins
+// 2 % of the views' extent, gaps in proportion, no frame or title block. Otherwise the views are
+// drawn at the scale and the page is the paper, or fitted around the views plus margins and title.
+// Layers are named "N-KIND" (one view) or "N-VIEW-KIND" (several), N numbering the style's distinct
+// pens in drawing order, so plotter software that picks pens by a leading number draws alike lines
+// with one pen. Throws InputError naming the parameter "scale" when the views do not fit the paper at
+// the scale, or "paper" when they fit it at no scale.
+Page layoutSheet(const std::vector<SheetView>& views, const SheetOptions& options);
+
+} // namespace kvhlr
