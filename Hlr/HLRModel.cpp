@@ -2,6 +2,7 @@
 
 #include "Hlr/HLRBoundingBox3D.h"
 #include "Hlr/HLRBox3D.h"
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRProgressObservableProc.h"
 
 #include <array>
@@ -165,6 +166,7 @@ void HLRModel::build(const Polygon3D& polygon) {
     // Only the points that triangles use count towards the extent.
     HLRBox3D world;
     for (const std::array<std::uint32_t, 3>& t : polygon.triangles) {
+        HLRCancelPoll::check();
         HLRTriangle& triangle = data.addTriangle(t[0], t[1], t[2]);
         for (const HLRTriangleVertex* v : triangle.vertices) {
             addToWorld(world, *v);

@@ -1,5 +1,7 @@
 #include "api/CalcSilhouette.h"
 
+#include "Hlr/HLRCancelException.h"
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRModel.h"
 #include "Hlr/HLRProjector.h"
 #include "api/DrawableGeometry.h"
@@ -7,6 +9,8 @@
 
 #include <memory>
 #include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace KvHLR {
 namespace {
@@ -19,14 +23,71 @@ std::mutex& runMutex() {
     return mutex;
 }
 
+// Frees a run's leftovers on a thread of its own. Their destructors touch the stages' process-wide
+// state, so the next run waits for the freeing first, and so does the end of the process.
+class Reaper {
+public:
+    ~Reaper() { wait(); }
+    void wait() {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    // Freed last made first, as they would be on the stack. Without a thread to spare, the leftovers
+    // are freed here, with the thread's task.
+    void take(Leftovers& leftovers) noexcept {
+        wait();
+        try {
+            m_thread = std::thread([objects = std::move(leftovers)]() mutable {
+                while (!objects.empty())
+                    objects.pop_back();
+            });
+        } catch (std::system_error const&) {
+        }
+    }
+
+private:
+    std::thread m_thread;
+};
+
+// Made at the first run, so that it is destroyed before the stages' process-wide state it relies on.
+Reaper& reaper() {
+    static Reaper instance;
+    return instance;
+}
+
+// Runs `run`, which puts what it makes into the leftovers it is handed, with the checks of frequent
+// progress armed (HLRCancelPoll), which may cancel as early as the model's build. Called with the run
+// lock held.
+template <class Run> bool cancellable(ProgressFunction progress, Run run) {
+    reaper().wait();
+    struct Handover {
+        Leftovers leftovers;
+        ~Handover() { reaper().take(leftovers); }
+    } handover;
+    const HLRCancelPoll::Run armed(progress);
+    try {
+        return run(handover.leftovers);
+    } catch (HLRCancelException const&) {
+        return false;
+    }
+}
+
 // Runs the pipeline on what the camera of `viewInfo` can draw of the built model.
 bool drawModel(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo, HLRModel const& model,
                std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
-               ProgressFunction progress) {
+               ProgressFunction progress, Leftovers& leftovers) {
     const HLRProjector projector = projectorFor(viewInfo);
-    const std::unique_ptr<HLRModel> part = drawablePart(model, projector);
+    const std::shared_ptr<HLRModel> part = drawablePart(model, projector);
+    leftovers.push_back(part);
     return calcSilhouetteCore(criteria, viewInfo, projector, part ? *part : model, userPolylines, strokeLines,
-                              progress);
+                              progress, leftovers);
+}
+
+// A model of its own for each run, freed with the run's other leftovers.
+HLRModel& newModel(Leftovers& leftovers) {
+    const auto model = std::make_shared<HLRModel>();
+    leftovers.push_back(model);
+    return *model;
 }
 
 } // namespace
@@ -37,11 +98,13 @@ bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteria const& v
     if (polygon.triangles.empty())
         return true;
     const std::lock_guard<std::mutex> hold(runMutex());
-    HLRModel model;
-    model.build(polygon);
-    // The model holds its own copy of the geometry; free the caller's before the heavy work starts.
-    polygon = Polygon3D();
-    return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress);
+    return cancellable(progress, [&](Leftovers& leftovers) {
+        HLRModel& model = newModel(leftovers);
+        model.build(polygon);
+        // The model holds its own copy of the geometry; free the caller's before the heavy work starts.
+        polygon = Polygon3D();
+        return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress, leftovers);
+    });
 }
 
 bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo,
@@ -50,9 +113,11 @@ bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteria const& v
     if (meshes.empty())
         return true;
     const std::lock_guard<std::mutex> hold(runMutex());
-    HLRModel model;
-    model.build(meshes, criteria.separateBodyFaces);
-    return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress);
+    return cancellable(progress, [&](Leftovers& leftovers) {
+        HLRModel& model = newModel(leftovers);
+        model.build(meshes, criteria.separateBodyFaces);
+        return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress, leftovers);
+    });
 }
 
 // The model is built before the view is asked for anything, so a mesh list that the build refuses
@@ -63,17 +128,19 @@ bool CalcSilhouette(ProjectorCriteria const& criteria, Kv::KvvView* view, MeshLi
     if (meshes.empty())
         return true;
     const std::lock_guard<std::mutex> hold(runMutex());
-    HLRModel model;
-    model.build(meshes, criteria.separateBodyFaces);
-    if (view == nullptr)
-        return false;
-    ViewInfoCriteria viewInfo;
-    viewInfo.clientRect = CRect(0, 0, 0, 0);
-    GetClientRect(view->GetSafeHwnd(), &viewInfo.clientRect); // a failed call leaves the zero rectangle
-    if (!view->GetProjector(viewInfo.modelViewXform, viewInfo.projectionXform, viewInfo.nearPlaneDepth,
-                            viewInfo.farPlaneDepth, nullptr))
-        return false;
-    return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress);
+    return cancellable(progress, [&](Leftovers& leftovers) {
+        HLRModel& model = newModel(leftovers);
+        model.build(meshes, criteria.separateBodyFaces);
+        if (view == nullptr)
+            return false;
+        ViewInfoCriteria viewInfo;
+        viewInfo.clientRect = CRect(0, 0, 0, 0);
+        GetClientRect(view->GetSafeHwnd(), &viewInfo.clientRect); // a failed call leaves the zero rectangle
+        if (!view->GetProjector(viewInfo.modelViewXform, viewInfo.projectionXform, viewInfo.nearPlaneDepth,
+                                viewInfo.farPlaneDepth, nullptr))
+            return false;
+        return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress, leftovers);
+    });
 }
 
 } // namespace KvHLR

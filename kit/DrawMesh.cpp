@@ -1,5 +1,6 @@
 #include "kit/DrawMesh.h"
 
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRPolyAlgo.h"
 #include "api/CalcSilhouette.h"
 
@@ -48,6 +49,7 @@ Drawing drawWith(const KvHLR::ViewInfoCriteria& camera, const DrawOptions& optio
     const std::lock_guard<std::mutex> guard(lock);
     KvHLR::HLRPolyAlgo::setExactHiding(options.exact);
     KvHLR::HLRPolyAlgo::setIntersectionLines(options.intersections);
+    KvHLR::HLRCancelPoll::setFrequentProgress(true);
     g_current = &options;
     g_hookFailure = nullptr;
     Drawing drawing;

@@ -26,7 +26,10 @@ struct DrawOptions {
     bool separateBodyFaces = false; // drawParts: borders between a body's faces are outlines
     bool exact = true;        // exact hiding (HLRPolyAlgo::setExactHiding), else the plain hide test
     bool intersections = true; // lines where bodies meet (HLRPolyAlgo::setIntersectionLines)
-    // Told the share done, 0 to 1, from the calling thread; returning false cancels the drawing.
+    // Told the share done, 0 to 1, from the calling thread: whenever it grows and otherwise about every
+    // 20 ms while the library works, whatever its stage (the library's frequent progress,
+    // HLRCancelPoll), never less than before. Returning false cancels the drawing, which then ends
+    // within a fraction of a second.
     std::function<bool(double)> progress;
 };
 

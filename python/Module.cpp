@@ -198,24 +198,23 @@ void save(const PyDrawing& drawing, const Path& path) {
 // Set while this thread draws: a progress callback that draws again would wait for itself forever.
 thread_local bool t_drawing = false;
 
-// The kit's progress hook, in the drawing's thread, which has given up the interpreter. The library
-// reports a million times for a million triangles but changes its share only a few dozen times, so the
-// interpreter is taken back only when the share changes or 50 ms have passed: often enough for Ctrl-C
-// and a cancel button, rarely enough not to slow the drawing or the other threads. Reading the clock
-// costs more than the rest of a report, so it is read at every 16th report only. A pending Ctrl-C (or
-// any signal whose handler raises) cancels the drawing even without a callback; the exception raised
-// by the handler or by the callback goes through the library and is raised again by draw.
+// The kit's progress hook, in the drawing's thread, which has given up the interpreter. The kit calls it
+// whenever the share grows and otherwise about every 20 ms, whatever the stage; the interpreter is
+// taken back when the share changes or 50 ms have passed: often enough for Ctrl-C and a cancel button,
+// rarely enough not to slow the drawing or the other threads. A pending Ctrl-C (or any signal whose
+// handler raises) cancels the drawing even without a callback; the exception raised by the handler or
+// by the callback goes through the library and is raised again by draw.
 class ProgressHook {
 public:
     explicit ProgressHook(const py::object& callback) : m_callback(callback) {}
 
     bool operator()(double share) {
         using Clock = std::chrono::steady_clock;
-        if (share == m_share &&
-            (++m_unchanged % 16 != 0 || Clock::now() - m_reported < std::chrono::milliseconds(50)))
+        const Clock::time_point now = Clock::now();
+        if (share == m_share && now - m_reported < std::chrono::milliseconds(50))
             return true;
         m_share = share;
-        m_reported = Clock::now();
+        m_reported = now;
         const py::gil_scoped_acquire gil;
         if (PyErr_CheckSignals() != 0)
             throw py::error_already_set();
@@ -225,7 +224,6 @@ public:
 private:
     const py::object& m_callback;
     double m_share = -1.0;
-    unsigned m_unchanged = 0;
     std::chrono::steady_clock::time_point m_reported;
 };
 
@@ -384,9 +382,10 @@ PYBIND11_MODULE(kelvar_hlr, m) {
           "else the library's plain hide test. intersections: the lines where bodies (or folds of one "
           "body) pass through each other, kind 6 where visible.\n\n"
           "progress, when given, is called with the share done (0 to 1) in the calling thread, when it "
-          "changes and otherwise at most every 50 ms while the library reports; a true result cancels "
-          "the drawing, which then raises Cancelled, and an exception it raises is raised by draw. "
-          "Ctrl-C cancels the drawing and raises KeyboardInterrupt. Other threads run while the "
+          "grows and otherwise about every 50 ms whatever the stage; the share never goes back. A true "
+          "result cancels the drawing, which then raises Cancelled within a fraction of a second, and an "
+          "exception it raises is raised by draw. Ctrl-C cancels the drawing as quickly and raises "
+          "KeyboardInterrupt. Other threads run while the "
           "drawing is made; drawings from several threads take turns.\n\n"
           "Raises ValueError for arrays of the wrong shape or dtype, indices out of range, vertices that "
           "are not finite or lie behind the camera's eye.");

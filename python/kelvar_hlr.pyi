@@ -129,10 +129,10 @@ def draw(
     library's plain hide test. intersections: the lines where bodies (or folds of one body) pass
     through each other, kind 6 where visible.
 
-    progress, when given, is called with the share done (0 to 1) in the calling thread, when it changes
-    and otherwise at most every 50 ms while the library reports; a true result cancels the drawing,
-    which then raises Cancelled, and an exception it raises is raised by draw. Ctrl-C cancels the
-    drawing and raises KeyboardInterrupt. Other threads run while the drawing is made; drawings from
+    progress, when given, is called with the share done (0 to 1) in the calling thread, when it grows
+    and otherwise about every 50 ms whatever the stage; the share never goes back. A true result
+    cancels the drawing, which then raises Cancelled within a fraction of a second, and an exception it
+    raises is raised by draw. Ctrl-C cancels the drawing as quickly and raises KeyboardInterrupt. Other threads run while the drawing is made; drawings from
     several threads take turns.
 
     Raises ValueError for arrays of the wrong shape or dtype, indices out of range, vertices that are

@@ -42,6 +42,37 @@ def sphere(triangle_count):
     return vertices, triangles.reshape(-1, 3).astype(np.uint32)
 
 
+def box_stack(layers):
+    """Boxes in a 12 x 12 grid, `layers` deep along z: seen from the front, every box hides others."""
+    corners = np.array([[x, y, z] for z in (0, 1) for y in (0, 1) for x in (0, 1)], dtype=float)
+    box = np.array([[0, 2, 1], [1, 2, 3], [4, 5, 6], [5, 7, 6], [0, 1, 4], [1, 5, 4], [2, 6, 3], [3, 6, 7],
+                    [0, 4, 2], [2, 4, 6], [1, 3, 5], [3, 7, 5]])
+    k, j, i = np.meshgrid(np.arange(layers), np.arange(12), np.arange(12), indexing="ij")
+    lows = np.stack([0.25 * i + 0.01 * k, 0.25 * j, 0.15 * k], axis=-1).reshape(-1, 1, 3)
+    vertices = (lows + corners * [0.2, 0.2, 0.1]).reshape(-1, 3)
+    triangles = (np.arange(len(lows)).reshape(-1, 1, 1) * 8 + box).reshape(-1, 3)
+    return vertices, triangles
+
+
+@pytest.mark.parametrize("model", [sphere(4e4), box_stack(20)], ids=["smooth sphere", "sharp box stack"])
+def test_a_cancel_ends_the_drawing_at_once_in_every_stage(model):
+    vertices, triangles = model
+    camera = kh.Camera.view("iso", vertices)
+    start = time.perf_counter()
+    shares = []
+    kh.draw(vertices, triangles, camera, hidden=True, progress=shares.append)
+    whole = time.perf_counter() - start
+    assert shares == sorted(shares) and shares[-1] == 1
+    for mark in (0.2, 0.5, 0.8):
+        start = time.perf_counter()
+        try:
+            kh.draw(vertices, triangles, camera, hidden=True,
+                    progress=lambda share: time.perf_counter() - start > mark * whole)
+        except kh.Cancelled:
+            # From the request (the drawing's age passing the mark) to the return.
+            assert time.perf_counter() - start - mark * whole < 0.2 * whole + 0.1, (mark, whole)
+
+
 @pytest.fixture(scope="module")
 def million():
     return sphere(1e6)
