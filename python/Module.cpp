@@ -1,5 +1,5 @@
-// kelvar_hlr: triangle meshes held in numpy arrays drawn through the drawing kit, with the cameras, the
-// mesh reading and the drawing files of the kvhlr tool.
+// kelvar_hlr._core: triangle meshes held in numpy arrays drawn through the drawing kit, with the cameras,
+// the mesh reading and the drawing files of the kvhlr tool. The package kelvar_hlr exports it.
 
 #include "python/MeshArrays.h"
 
@@ -280,11 +280,9 @@ py::tuple loadMesh(const Path& path) {
 using namespace kvhlr;
 using namespace kvhlr::python;
 
-PYBIND11_MODULE(kelvar_hlr, m) {
-    m.doc() = "Hidden-line drawings of triangle meshes held in numpy arrays.\n\n"
-              "Fit a Camera to the model, draw() the vertex and triangle arrays through it, and read the "
-              "Drawing's lines or save it in any format kvhlr writes. Meshes, cameras and drawing files are "
-              "those of the kvhlr tool.";
+PYBIND11_MODULE(_core, m) {
+    m.doc() = "The compiled part of the package kelvar_hlr, which exports all of it.";
+    m.attr("__version__") = KVHLR_VERSION;
 
     py::register_local_exception<DrawingCancelled>(m, "Cancelled").doc() =
         "Raised by draw() when its progress callback returned a true value.";

@@ -1,15 +1,12 @@
-"""Hidden-line drawings of triangle meshes held in numpy arrays.
-
-Fit a Camera to the model, draw() the vertex and triangle arrays through it, and read the Drawing's
-lines or save it in any format kvhlr writes. Meshes, cameras and drawing files are those of the kvhlr
-tool.
-"""
+"""The compiled part of the package kelvar_hlr, which exports all of it."""
 
 import os
 from typing import Callable, Optional, Sequence, Union
 
 import numpy as np
 import numpy.typing as npt
+
+__version__: str
 
 _Path = Union[str, os.PathLike[str]]
 _Vector = Union[Sequence[float], npt.NDArray[np.floating]]
