@@ -12,6 +12,8 @@
 #include <exception>
 #include <thread>
 
+#include <unistd.h>
+
 namespace KvHLR {
 
 namespace {
@@ -26,6 +28,12 @@ std::int16_t depthField(std::uint32_t code) {
 HLRWindowQueryTraverser::~HLRWindowQueryTraverser() = default;
 
 int HLRWindowQueryTraverser::teamSize() {
+    // The OpenMP runtime cannot start threads in a process forked after it did (its threads stay
+    // behind in the parent, and a team would wait for them forever): such a child works alone.
+    static const pid_t firstUser = getpid();
+    if (getpid() != firstUser) {
+        return 1;
+    }
     const int perMachine = std::max(64, 4 * static_cast<int>(std::thread::hardware_concurrency()));
     return std::min(omp_get_max_threads(), perMachine);
 }

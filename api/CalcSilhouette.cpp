@@ -12,6 +12,8 @@
 #include <system_error>
 #include <thread>
 
+#include <unistd.h>
+
 namespace KvHLR {
 namespace {
 
@@ -24,29 +26,38 @@ std::mutex& runMutex() {
 }
 
 // Frees a run's leftovers on a thread of its own. Their destructors touch the stages' process-wide
-// state, so the next run waits for the freeing first, and so does the end of the process.
+// state, so the next run waits for the freeing first, and so does the end of the process. A process
+// forked meanwhile has no such thread: it leaves those objects, its copies, where they are.
 class Reaper {
 public:
     ~Reaper() { wait(); }
     void wait() {
-        if (m_thread.joinable())
-            m_thread.join();
+        if (!m_thread)
+            return;
+        if (m_process == getpid()) {
+            m_thread->join();
+            m_thread.reset();
+        } else {
+            (void)m_thread.release(); // the parent process's thread: destroying its object would abort
+        }
     }
     // Freed last made first, as they would be on the stack. Without a thread to spare, the leftovers
     // are freed here, with the thread's task.
     void take(Leftovers& leftovers) noexcept {
         wait();
         try {
-            m_thread = std::thread([objects = std::move(leftovers)]() mutable {
+            m_thread = std::make_unique<std::thread>([objects = std::move(leftovers)]() mutable {
                 while (!objects.empty())
                     objects.pop_back();
             });
-        } catch (std::system_error const&) {
+            m_process = getpid();
+        } catch (std::exception const&) {
         }
     }
 
 private:
-    std::thread m_thread;
+    std::unique_ptr<std::thread> m_thread;
+    pid_t m_process = 0;
 };
 
 // Made at the first run, so that it is destroyed before the stages' process-wide state it relies on.

@@ -1,7 +1,7 @@
 """The compiled part of the package kelvar_hlr, which exports all of it."""
 
 import os
-from typing import Callable, Optional, Sequence, Union
+from typing import Any, Callable, Iterator, Literal, Optional, Sequence, Union
 
 import numpy as np
 import numpy.typing as npt
@@ -66,7 +66,7 @@ class Camera:
         """The far plane's distance from the eye."""
 
 class Kind:
-    """The kinds of line; Line.kind is one of these numbers, and a Kind compares equal to its number."""
+    """The kinds of line (Line.kind); a Kind compares equal to its number."""
 
     VISIBLE_SILHOUETTE: Kind  # 0
     HIDDEN: Kind  # 1
@@ -85,12 +85,16 @@ class Line:
         """The points in the drawing plane, in world length units: a read-only (N, 2) float64 array that
         views the drawing."""
     @property
-    def kind(self) -> int:
-        """0 visible silhouette, 1 hidden, 2 visible concave sharp edge, 3 visible convex sharp edge,
-        5 other visible line, 6 visible intersection line (Kind names them)."""
+    def kind(self) -> Kind:
+        """The Kind: 0 visible silhouette, 1 hidden, 2 visible concave sharp edge, 3 visible convex sharp
+        edge, 5 other visible line, 6 visible intersection line."""
+
+_Order = Literal["plotter", "library"]
 
 class Drawing:
-    """A finished drawing: its lines and the camera that made it."""
+    """A finished drawing: its lines and the camera that made it. Iterating and indexing give Line
+    objects; points, offsets and kinds give the whole drawing as three arrays. Drawings pickle (without
+    the mesh, so an unpickled drawing cannot draw other views)."""
 
     @property
     def lines(self) -> list[Line]:
@@ -98,12 +102,57 @@ class Drawing:
     @property
     def camera(self) -> Camera:
         """The camera the drawing was made with."""
-    def save(self, path: _Path) -> None:
+    @property
+    def points(self) -> npt.NDArray[np.float64]:
+        """The points of all lines, one after the other: a new (P, 2) float64 array."""
+    @property
+    def offsets(self) -> npt.NDArray[np.int64]:
+        """Where each line's points start in points: a new (N + 1,) int64 array; line i is
+        points[offsets[i]:offsets[i + 1]]."""
+    @property
+    def kinds(self) -> npt.NDArray[np.int32]:
+        """The kind of each line: a new (N,) int32 array (see Kind)."""
+    def save(
+        self,
+        path: _Path,
+        *,
+        paper: Optional[str] = None,
+        scale: Union[str, float, None] = None,
+        views: Optional[Sequence[str]] = None,
+        style: Optional[str] = None,
+        order: Optional[_Order] = None,
+        dashes: Optional[Literal["style", "segments"]] = None,
+        up_axis: Optional[Literal["y", "z"]] = None,
+        projection: Optional[Literal["third", "first"]] = None,
+        orientation: Optional[Literal["auto", "portrait", "landscape"]] = None,
+        title: Optional[bool] = None,
+        name: Optional[str] = None,
+    ) -> None:
         """Writes the drawing as kvhlr does, in the format the extension of `path` asks for (.svg, .dxf,
-        .json, ...), whole or not at all. Raises ValueError for an extension of no format and OSError when
-        the file cannot be written."""
+        .pdf, .json), whole or not at all. Raises ValueError for an extension of no format and OSError
+        when the file cannot be written.
+
+        Keywords, as kvhlr's options: paper ('A4', 'A3', 'A2', 'A1', 'A0', 'letter', 'tabloid'), scale
+        ('1:2', '2:1' or a number; model units taken as millimetres), views (a list of named views, each
+        drawn again from the drawing's mesh with an orthographic camera fitted to the model and laid out
+        as projection ('third' or 'first') places them), up_axis ('y' or 'z', for views), orientation
+        ('auto', 'portrait', 'landscape'), title (frame and title block on a paper or at a scale), name
+        (the model's name in the title block), style ('classic', 'drafting' or a style file), order
+        ('plotter', the default, or 'library'; JSON keeps the library's order unless asked), dashes
+        ('style' or 'segments': dashes cut into pieces). Raises ValueError for a bad keyword value or
+        views that do not fit the paper."""
+    def to_svg(self, **options: Any) -> str:
+        """The drawing as an SVG document; the keywords of save()."""
+    def to_dxf(self, **options: Any) -> str:
+        """The drawing as a DXF document; the keywords of save()."""
+    def _repr_svg_(self) -> str:
+        """The drawing as SVG, for notebooks."""
     def __len__(self) -> int:
         """The number of lines."""
+    def __getitem__(self, index: int) -> Line:
+        """The line at `index` (negative counts from the end)."""
+    def __iter__(self) -> Iterator[Line]:
+        """The lines in order, each made as the iteration reaches it."""
 
 def draw(
     vertices: npt.ArrayLike,

@@ -3,13 +3,14 @@ meshes of a million triangles."""
 
 import json
 import os
+import pickle
 import signal
 import subprocess
 import sys
 import threading
 import time
 import tracemalloc
-from concurrent.futures import ThreadPoolExecutor
+from concurrent.futures import ProcessPoolExecutor, ThreadPoolExecutor
 from pathlib import Path
 
 import numpy as np
@@ -100,6 +101,81 @@ def test_draws_what_the_tool_draws(tmp_path, model, view, perspective, hidden, e
     assert lines_of(drawing) == [(line["kind"], line["points"]) for line in expected["lines"]]
     drawing.save(own_file)
     assert json.loads(own_file.read_text()) == expected
+
+
+@pytest.mark.skipif(KVHLR is None, reason="the kvhlr tool is not built")
+@pytest.mark.parametrize("extension, options, arguments", [
+    ("svg", {}, []),
+    ("svg", dict(paper="A4", views=["front", "top", "right", "iso"], style="drafting", name="demo"),
+     ["--paper", "A4", "--views", "front,top,right,iso", "--style", "drafting"]),
+    ("dxf", dict(scale="2:1", views=["front", "left"], projection="first", order="library", dashes="segments",
+                 name="demo"),
+     ["--scale", "2:1", "--views", "front,left", "--projection", "first", "--order", "library",
+      "--dashes", "segments"]),
+    ("json", dict(order="plotter"), ["--order", "plotter"]),
+])
+def test_saves_the_sheets_the_tool_writes(tmp_path, extension, options, arguments):
+    tool_file, own_file = tmp_path / f"tool.{extension}", tmp_path / f"own.{extension}"
+    subprocess.run([KVHLR, "--demo", "-q", "--hidden", "-o", str(tool_file)] + arguments, check=True)
+    drawing = kh.draw(V, T, DEMO_ISO, hidden=True)
+    drawing.save(own_file, **options)
+    assert own_file.read_bytes() == tool_file.read_bytes()
+    if extension != "json":
+        assert getattr(drawing, f"to_{extension}")(**options) == tool_file.read_text()
+    if not options:
+        assert drawing._repr_svg_() == tool_file.read_text()
+
+
+@pytest.mark.parametrize("options, error, message", [
+    (dict(paper="B7"), ValueError, "paper: unknown paper 'B7'"),
+    (dict(paper=4), TypeError, "paper has the wrong type: int"),
+    (dict(scale="half"), ValueError, "scale: expected a scale"),
+    (dict(scale=0), ValueError, "scale: expected a scale"),
+    (dict(views=["front", "aside"]), ValueError, "views: unknown view 'aside'"),
+    (dict(paper="A4", scale="100:1"), ValueError, "do not fit"),
+    (dict(order="random"), ValueError, "order must be one of plotter, library"),
+    (dict(dashes="dots"), ValueError, "dashes must be one of style, segments"),
+    (dict(style="no/such/style.json"), OSError, "no/such/style.json"),
+    (dict(colour="red"), TypeError, "unexpected keyword argument 'colour'"),
+])
+def test_bad_sheet_keywords_raise_clear_errors(tmp_path, options, error, message):
+    drawing = kh.draw(V, T, DEMO_ISO)
+    with pytest.raises(error, match=message):
+        drawing.to_svg(**options)
+    with pytest.raises(error, match=message):
+        drawing.save(tmp_path / "x.svg", **options)
+    assert not (tmp_path / "x.svg").exists()
+
+
+def test_a_drawing_is_a_sequence_of_lines_and_three_arrays():
+    drawing = kh.draw(V, T, DEMO_ISO, hidden=True)
+    lines = drawing.lines
+    assert [line.kind for line in drawing] == [line.kind for line in lines] == list(drawing.kinds)
+    assert {type(line.kind) for line in drawing} == {kh.Kind}
+    assert drawing[-1].points.tolist() == lines[-1].points.tolist()
+    with pytest.raises(IndexError):
+        drawing[len(drawing)]
+    points, offsets = drawing.points, drawing.offsets
+    assert offsets[0] == 0 and offsets[-1] == len(points) and len(offsets) == len(drawing) + 1
+    for i, line in enumerate(drawing):
+        np.testing.assert_array_equal(points[offsets[i]:offsets[i + 1]], line.points)
+
+
+def draw_demo(view):
+    return kh.draw(V, T, kh.Camera.view(view, V), hidden=True)
+
+
+def test_cameras_and_drawings_pickle_and_come_back_from_other_processes():
+    drawing = kh.draw(V, T, DEMO_ISO, hidden=True)
+    for copy in (pickle.loads(pickle.dumps(drawing)), ProcessPoolExecutor(1).submit(draw_demo, "iso").result()):
+        assert lines_of(copy) == lines_of(drawing)
+        np.testing.assert_array_equal(copy.camera.model_view, DEMO_ISO.model_view)
+        assert copy.to_svg() == drawing.to_svg()
+    camera = pickle.loads(pickle.dumps(DEMO_ISO))
+    assert (camera.near, camera.far) == (DEMO_ISO.near, DEMO_ISO.far)
+    np.testing.assert_array_equal(camera.projection, DEMO_ISO.projection)
+    with pytest.raises(ValueError, match="no mesh"):
+        pickle.loads(pickle.dumps(drawing)).to_svg(views=["front"])
 
 
 def test_box_corners_fit_as_their_vertices():
