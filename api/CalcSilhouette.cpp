@@ -7,6 +7,8 @@
 #include "api/DrawableGeometry.h"
 #include "api/SilhouettePipeline.h"
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -41,14 +43,25 @@ public:
             (void)m_thread.release(); // the parent process's thread: destroying its object would abort
         }
     }
+    // The same, with the run's checks going on (a large model's objects take up to a second to free),
+    // so that a cancel meanwhile ends the call.
+    void waitChecking() {
+        while (m_thread && m_process == getpid() && !m_done.load()) {
+            HLRCancelPoll::check();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        wait();
+    }
     // Freed last made first, as they would be on the stack. Without a thread to spare, the leftovers
     // are freed here, with the thread's task.
     void take(Leftovers& leftovers) noexcept {
         wait();
+        m_done.store(false);
         try {
-            m_thread = std::make_unique<std::thread>([objects = std::move(leftovers)]() mutable {
+            m_thread = std::make_unique<std::thread>([this, objects = std::move(leftovers)]() mutable {
                 while (!objects.empty())
                     objects.pop_back();
+                m_done.store(true);
             });
             m_process = getpid();
         } catch (std::exception const&) {
@@ -58,6 +71,7 @@ public:
 private:
     std::unique_ptr<std::thread> m_thread;
     pid_t m_process = 0;
+    std::atomic<bool> m_done{true};
 };
 
 // Made at the first run, so that it is destroyed before the stages' process-wide state it relies on.
@@ -70,13 +84,16 @@ Reaper& reaper() {
 // progress armed (HLRCancelPoll), which may cancel as early as the model's build. Called with the run
 // lock held.
 template <class Run> bool cancellable(ProgressFunction progress, Run run) {
-    reaper().wait();
     struct Handover {
         Leftovers leftovers;
-        ~Handover() { reaper().take(leftovers); }
+        ~Handover() {
+            if (!leftovers.empty())
+                reaper().take(leftovers);
+        }
     } handover;
     const HLRCancelPoll::Run armed(progress);
     try {
+        reaper().waitChecking();
         return run(handover.leftovers);
     } catch (HLRCancelException const&) {
         return false;
