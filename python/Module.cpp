@@ -172,6 +172,7 @@ struct Source {
     py::object vertices;
     py::object triangles;
     DrawOptions options; // without a progress hook
+    bool weld = true;
 };
 
 struct PyDrawing {
@@ -489,12 +490,15 @@ private:
     std::chrono::steady_clock::time_point m_reported;
 };
 
-void checkModel(const Camera& camera, KvHLR::Polygon3D& polygon) {
+void checkFinite(const KvHLR::Polygon3D& polygon) {
     for (std::size_t i = 0; i < polygon.points.size(); ++i) {
         const ON_3dPoint& p = polygon.points[i];
         if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
             throw py::value_error("vertex " + std::to_string(i) + " is not finite");
     }
+}
+
+void checkModel(const Camera& camera, KvHLR::Polygon3D& polygon) {
     // The kit's check takes mesh parts: the points are lent to one and taken back, not copied.
     std::vector<MeshPart> parts(1);
     parts[0].points = std::move(polygon.points);
@@ -513,15 +517,20 @@ Drawing drawSource(const Source& source, const Camera& camera, const py::object&
         ThisThreadDraws() { t_drawing = true; }
         ~ThisThreadDraws() { t_drawing = false; }
     } const drawing;
+    checkFinite(polygon);
+    if (source.weld)
+        weld(polygon);
     checkModel(camera, polygon);
     return drawMesh(std::move(polygon), camera, options);
 }
 
-PyDrawing draw(py::object vertices, py::object triangles, const Camera& camera, bool hidden, bool silhouettes,
-               bool sharp, double sharpAngle, bool exact, bool intersections, const py::object& progress) {
+PyDrawing draw(py::object vertices, py::object triangles, const Camera& camera, bool weld, bool hidden,
+               bool silhouettes, bool sharp, double sharpAngle, bool exact, bool intersections,
+               const py::object& progress) {
     auto source = std::make_shared<Source>();
     source->vertices = std::move(vertices);
     source->triangles = std::move(triangles);
+    source->weld = weld;
     DrawOptions& options = source->options;
     options.hidden = hidden;
     options.silhouettes = silhouettes;
@@ -531,6 +540,14 @@ PyDrawing draw(py::object vertices, py::object triangles, const Camera& camera, 
     options.intersections = intersections;
     auto drawing = std::make_shared<const Drawing>(drawSource(*source, camera, progress));
     return PyDrawing{std::move(drawing), std::move(source), {}};
+}
+
+PyDrawing drawObject(py::handle mesh, const Camera& camera, bool weld, bool hidden, bool silhouettes,
+                     bool sharp, double sharpAngle, bool exact, bool intersections,
+                     const py::object& progress) {
+    auto [vertices, triangles] = meshArraysOf(mesh);
+    return draw(std::move(vertices), std::move(triangles), camera, weld, hidden, silhouettes, sharp,
+                sharpAngle, exact, intersections, progress);
 }
 
 // ---- mesh files
@@ -711,23 +728,40 @@ PYBIND11_MODULE(_core, m) {
                                  {}};
             }));
 
-    m.def("draw", &draw, "vertices"_a, "triangles"_a, "camera"_a, py::kw_only(), "hidden"_a = false,
-          "silhouettes"_a = true, "sharp"_a = true, "sharp_angle"_a = 135.0, "exact"_a = true,
-          "intersections"_a = true, "progress"_a = py::none(),
-          "Draws the mesh of `vertices` (N, 3), any real dtype, and `triangles` (M, 3), any integer dtype, "
-          "indexing the vertices; each array is copied once, straight into the library's input.\n\n"
-          "hidden: also draw hidden lines. silhouettes: visible silhouettes and outlines. sharp: visible "
-          "sharp edges, where faces meet at an angle below sharp_angle degrees. exact: exact hiding, "
-          "else the library's plain hide test. intersections: the lines where bodies (or folds of one "
-          "body) pass through each other, kind 6 where visible.\n\n"
-          "progress, when given, is called with the share done (0 to 1) in the calling thread, when it "
-          "grows and otherwise about every 50 ms whatever the stage; the share never goes back. A true "
-          "result cancels the drawing, which then raises Cancelled within a fraction of a second, and an "
-          "exception it raises is raised by draw. Ctrl-C cancels the drawing as quickly and raises "
-          "KeyboardInterrupt. Other threads run while the "
-          "drawing is made; drawings from several threads take turns.\n\n"
-          "Raises ValueError for arrays of the wrong shape or dtype, indices out of range, vertices that "
-          "are not finite or lie behind the camera's eye.");
+    const auto drawOptions = std::make_tuple(
+        py::kw_only(), "weld"_a = true, "hidden"_a = false, "silhouettes"_a = true, "sharp"_a = true,
+        "sharp_angle"_a = 135.0, "exact"_a = true, "intersections"_a = true, "progress"_a = py::none());
+    const std::string drawDoc =
+        "weld: join vertices at exactly the same position first, as kvhlr does when it reads a mesh "
+        "file, so that a triangle soup (STL, numpy-stl, many exporters) has shared edges; False for a "
+        "mesh whose triangles already share their vertices. hidden: also draw hidden lines. "
+        "silhouettes: visible silhouettes and outlines. sharp: visible sharp edges, where faces meet at "
+        "an angle below sharp_angle degrees. exact: exact hiding, else the library's plain hide test. "
+        "intersections: the lines where bodies (or folds of one body) pass through each other, kind 6 "
+        "where visible.\n\n"
+        "progress, when given, is called with the share done (0 to 1) in the calling thread, when it "
+        "grows and otherwise about every 50 ms whatever the stage; the share never goes back. A true "
+        "result cancels the drawing, which then raises Cancelled within a fraction of a second, and an "
+        "exception it raises is raised by draw. Ctrl-C cancels the drawing as quickly and raises "
+        "KeyboardInterrupt. Other threads run while the drawing is made; drawings from several threads "
+        "take turns.\n\n"
+        "Raises ValueError for arrays of the wrong shape or dtype, indices out of range, vertices that "
+        "are not finite or lie behind the camera's eye.";
+    std::apply(
+        [&](const auto&... options) {
+            m.def("draw", &draw, "vertices"_a, "triangles"_a, "camera"_a, options...,
+                  ("Draws the mesh of `vertices` (N, 3), any real dtype, and `triangles` (M, 3), any "
+                   "integer dtype, indexing the vertices; each array is copied once, straight into the "
+                   "library's input.\n\n" +
+                   drawDoc)
+                      .c_str());
+            m.def("draw", &drawObject, "mesh"_a, "camera"_a, options...,
+                  ("Draws a mesh object: one with `vertices` and `faces` arrays (trimesh and others), one "
+                   "with `vectors` (numpy-stl), or an (M, 3, 3) array of triangle corners.\n\n" +
+                   drawDoc)
+                      .c_str());
+        },
+        drawOptions);
 
     m.def("load_mesh", &loadMesh, "path"_a,
           "Reads a mesh file as kvhlr does (OBJ, STL, PLY, OFF, glTF/GLB, 3MF and more; vertices at the "

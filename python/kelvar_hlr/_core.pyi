@@ -1,7 +1,7 @@
 """The compiled part of the package kelvar_hlr, which exports all of it."""
 
 import os
-from typing import Any, Callable, Iterator, Literal, Optional, Sequence, Union
+from typing import Any, Callable, Iterator, Literal, Optional, Sequence, Union, overload
 
 import numpy as np
 import numpy.typing as npt
@@ -154,11 +154,13 @@ class Drawing:
     def __iter__(self) -> Iterator[Line]:
         """The lines in order, each made as the iteration reaches it."""
 
+@overload
 def draw(
     vertices: npt.ArrayLike,
     triangles: npt.ArrayLike,
     camera: Camera,
     *,
+    weld: bool = True,
     hidden: bool = False,
     silhouettes: bool = True,
     sharp: bool = True,
@@ -170,19 +172,37 @@ def draw(
     """Draws the mesh of `vertices` (N, 3), any real dtype, and `triangles` (M, 3), any integer dtype,
     indexing the vertices; each array is copied once, straight into the library's input.
 
-    hidden: also draw hidden lines. silhouettes: visible silhouettes and outlines. sharp: visible sharp
-    edges, where faces meet at an angle below sharp_angle degrees. exact: exact hiding, else the
-    library's plain hide test. intersections: the lines where bodies (or folds of one body) pass
-    through each other, kind 6 where visible.
+    weld: join vertices at exactly the same position first, as kvhlr does when it reads a mesh file, so
+    that a triangle soup (STL, numpy-stl, many exporters) has shared edges; False for a mesh whose
+    triangles already share their vertices. hidden: also draw hidden lines. silhouettes: visible
+    silhouettes and outlines. sharp: visible sharp edges, where faces meet at an angle below sharp_angle
+    degrees. exact: exact hiding, else the library's plain hide test. intersections: the lines where
+    bodies (or folds of one body) pass through each other, kind 6 where visible.
 
     progress, when given, is called with the share done (0 to 1) in the calling thread, when it grows
     and otherwise about every 50 ms whatever the stage; the share never goes back. A true result
     cancels the drawing, which then raises Cancelled within a fraction of a second, and an exception it
-    raises is raised by draw. Ctrl-C cancels the drawing as quickly and raises KeyboardInterrupt. Other threads run while the drawing is made; drawings from
-    several threads take turns.
+    raises is raised by draw. Ctrl-C cancels the drawing as quickly and raises KeyboardInterrupt. Other
+    threads run while the drawing is made; drawings from several threads take turns.
 
     Raises ValueError for arrays of the wrong shape or dtype, indices out of range, vertices that are
     not finite or lie behind the camera's eye."""
+@overload
+def draw(
+    mesh: object,
+    camera: Camera,
+    *,
+    weld: bool = True,
+    hidden: bool = False,
+    silhouettes: bool = True,
+    sharp: bool = True,
+    sharp_angle: float = 135.0,
+    exact: bool = True,
+    intersections: bool = True,
+    progress: Optional[Callable[[float], object]] = None,
+) -> Drawing:
+    """Draws a mesh object: one with `vertices` and `faces` arrays (trimesh and others), one with
+    `vectors` (numpy-stl), or an (M, 3, 3) array of triangle corners; the keywords as above."""
 
 def load_mesh(path: _Path) -> tuple[npt.NDArray[np.float64], npt.NDArray[np.uint32]]:
     """Reads a mesh file as kvhlr does (OBJ, STL, PLY, OFF, glTF/GLB, 3MF and more; vertices at the same

@@ -117,7 +117,7 @@ def test_draws_what_the_tool_draws(tmp_path, model, view, perspective, hidden, e
 def test_saves_the_sheets_the_tool_writes(tmp_path, extension, options, arguments):
     tool_file, own_file = tmp_path / f"tool.{extension}", tmp_path / f"own.{extension}"
     subprocess.run([KVHLR, "--demo", "-q", "--hidden", "-o", str(tool_file)] + arguments, check=True)
-    drawing = kh.draw(V, T, DEMO_ISO, hidden=True)
+    drawing = kh.draw(V, T, DEMO_ISO, hidden=True, weld=False)  # the tool welds each body of the part alone
     drawing.save(own_file, **options)
     assert own_file.read_bytes() == tool_file.read_bytes()
     if extension != "json":
@@ -201,6 +201,29 @@ def test_bodies_passing_through_each_other_meet_in_intersection_lines():
 V, T = DEMO
 NAN = V.copy()
 NAN[5, 1] = np.nan
+
+
+class Mesh:
+    def __init__(self, **arrays):
+        self.__dict__.update(arrays)
+
+
+@pytest.mark.parametrize("mesh", [
+    (V[T],),
+    (Mesh(vertices=V, faces=T),),
+    (Mesh(vectors=V[T]),),
+    (V[T].reshape(-1, 3), np.arange(3 * len(T)).reshape(-1, 3)),
+], ids=["corner array", "vertices and faces", "numpy-stl vectors", "soup arrays"])
+def test_soups_and_mesh_objects_are_welded_into_the_indexed_drawing(mesh):
+    assert lines_of(kh.draw(*mesh, DEMO_ISO, hidden=True)) == lines_of(kh.draw(V, T, DEMO_ISO, hidden=True))
+
+
+def test_a_soup_left_unwelded_draws_every_triangle_alone():
+    kinds = set(kh.draw(V[T].reshape(-1, 3), np.arange(3 * len(T)).reshape(-1, 3), DEMO_ISO, hidden=True,
+                        weld=False).kinds)
+    assert kinds == {kh.Kind.VISIBLE_SILHOUETTE, kh.Kind.HIDDEN}  # outlines of loose triangles only
+    with pytest.raises(ValueError, match=r"vertices and faces, or vectors, or be an \(M, 3, 3\) array"):
+        kh.draw(np.zeros((4, 3)), DEMO_ISO)
 
 
 @pytest.mark.parametrize("vertices, triangles, message", [
