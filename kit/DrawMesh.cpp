@@ -3,9 +3,13 @@
 #include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRPolyAlgo.h"
 #include "api/CalcSilhouette.h"
+#include "kit/NearPlaneCut.h"
 
+#include <array>
+#include <cstdint>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 namespace kvhlr {
@@ -41,9 +45,12 @@ KvHLR::ProjectorCriteria criteriaOf(const DrawOptions& options) {
 }
 
 // Runs one library call with the options' hide test, intersection lines and hook; the lock keeps another
-// drawing from switching the process-wide modes between this one's setting and its run.
+// drawing from switching the process-wide modes between this one's setting and its run. A model cut at
+// the near plane is drawn with the cut's camera and clipped to the frame; the drawing keeps `camera`.
 template <typename Call>
-Drawing drawWith(const KvHLR::ViewInfoCriteria& camera, const DrawOptions& options, Call call) {
+Drawing drawWith(const KvHLR::ViewInfoCriteria& camera,
+                 const std::optional<KvHLR::ViewInfoCriteria>& cutCamera, const DrawOptions& options,
+                 Call call) {
     static std::mutex lock;
     const KvHLR::ProjectorCriteria criteria = criteriaOf(options);
     const std::lock_guard<std::mutex> guard(lock);
@@ -54,29 +61,52 @@ Drawing drawWith(const KvHLR::ViewInfoCriteria& camera, const DrawOptions& optio
     g_hookFailure = nullptr;
     Drawing drawing;
     drawing.camera = camera;
-    const bool completed = call(criteria, drawing.lines, forwardProgress);
+    const bool completed = call(criteria, drawing.lines, forwardProgress, cutCamera ? *cutCamera : camera);
     g_current = nullptr;
     if (g_hookFailure)
         std::rethrow_exception(std::exchange(g_hookFailure, nullptr));
     if (!completed)
         throw DrawingCancelled();
+    if (cutCamera)
+        clipToFrame(drawing.lines, cameraFrame(camera));
     return drawing;
 }
 
 } // namespace
 
 Drawing drawMesh(KvHLR::Polygon3D&& mesh, const KvHLR::ViewInfoCriteria& camera, const DrawOptions& options) {
-    return drawWith(camera, options, [&](const KvHLR::ProjectorCriteria& criteria, auto& lines, auto hook) {
-        return KvHLR::CalcSilhouette(criteria, camera, mesh, {}, lines, hook);
-    });
+    // The soup is lent to a mesh part for the near-plane check, and cut as one when it reaches the plane.
+    std::vector<MeshPart> parts(1);
+    parts[0].points = std::move(mesh.points);
+    std::optional<KvHLR::ViewInfoCriteria> cutCamera;
+    if (reachesNearPlane(camera, parts)) {
+        Kv::KvTriangleList& face = parts[0].faces.emplace_back();
+        face.reserve(mesh.triangles.size());
+        for (const std::array<std::uint32_t, 3>& t : mesh.triangles)
+            face.emplace_back(t[0], t[1], t[2]);
+        cutCamera = cutAtNearPlane(camera, parts);
+        mesh.triangles.clear();
+        for (const auto& t : face)
+            mesh.triangles.push_back({static_cast<std::uint32_t>(t[0]), static_cast<std::uint32_t>(t[1]),
+                                      static_cast<std::uint32_t>(t[2])});
+    }
+    mesh.points = std::move(parts[0].points);
+    return drawWith(camera, cutCamera, options,
+                    [&](const KvHLR::ProjectorCriteria& criteria, auto& lines, auto hook,
+                        const KvHLR::ViewInfoCriteria& drawn) {
+                        return KvHLR::CalcSilhouette(criteria, drawn, mesh, {}, lines, hook);
+                    });
 }
 
 Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& camera,
                   const DrawOptions& options) {
+    const std::optional<KvHLR::ViewInfoCriteria> cutCamera = cutAtNearPlane(camera, parts);
     const KvHLR::MeshList meshes = toMeshList(std::move(parts));
-    return drawWith(camera, options, [&](const KvHLR::ProjectorCriteria& criteria, auto& lines, auto hook) {
-        return KvHLR::CalcSilhouette(criteria, camera, meshes, {}, lines, hook);
-    });
+    return drawWith(camera, cutCamera, options,
+                    [&](const KvHLR::ProjectorCriteria& criteria, auto& lines, auto hook,
+                        const KvHLR::ViewInfoCriteria& drawn) {
+                        return KvHLR::CalcSilhouette(criteria, drawn, meshes, {}, lines, hook);
+                    });
 }
 
 } // namespace kvhlr

@@ -39,6 +39,9 @@ public:
     DrawingCancelled() : std::runtime_error("the drawing was cancelled") {}
 };
 
+// A perspective camera inside the model draws what lies beyond its near plane: the triangles are cut
+// there first (kit/NearPlaneCut.h); the drawing keeps the caller's camera.
+//
 // The soup is moved in: the library empties it once its model is built, so one copy of the caller's
 // arrays is all a drawing needs. Throws std::invalid_argument for a sharp angle outside 0..180,
 // std::out_of_range for an index beyond the points, DrawingCancelled, whatever the progress hook

@@ -76,8 +76,8 @@ ON_Xform xformOf(py::handle object, const char* name) {
 }
 
 Camera cameraOf(py::handle modelView, py::handle projection, double near, double far) {
-    if (!std::isfinite(near) || !std::isfinite(far))
-        throw py::value_error("near and far must be finite numbers");
+    if (!(near > 0.0 && far > near && std::isfinite(far)))
+        throw py::value_error("near and far must be finite positive depths, near below far");
     Camera camera;
     camera.modelViewXform = xformOf(modelView, "model_view");
     camera.projectionXform = xformOf(projection, "projection");
@@ -110,12 +110,16 @@ std::vector<MeshPart> boundsParts(py::handle bounds) {
     return parts;
 }
 
-Camera fitted(const ViewDirection& direction, py::handle bounds, std::optional<double> perspective,
-              double fill) {
+void checkFieldOfView(const std::optional<double>& perspective, double fill) {
     if (perspective && !(*perspective > 0.0 && *perspective < 180.0))
         throw py::value_error("perspective: the field of view must lie between 0 and 180 degrees");
     if (!(fill > 0.0 && std::isfinite(fill)))
         throw py::value_error("fill must be a positive number");
+}
+
+Camera fitted(const ViewDirection& direction, py::handle bounds, std::optional<double> perspective,
+              double fill) {
+    checkFieldOfView(perspective, fill);
     return fitCamera(CameraRequest{direction, perspective, fill}, boundsParts(bounds));
 }
 
@@ -135,16 +139,17 @@ Camera namedView(const std::string& name, py::handle bounds, const std::string& 
 
 Camera lookAt(const std::array<double, 3>& eye, const std::array<double, 3>& target,
               const std::array<double, 3>& up, py::handle bounds, std::optional<double> perspective,
-              double fill) {
-    ViewDirection direction;
+              double fill, bool fit) {
+    checkFieldOfView(perspective, fill);
+    const LookAt look{ON_3dPoint(eye[0], eye[1], eye[2]), ON_3dPoint(target[0], target[1], target[2]),
+                      ON_3dVector(up[0], up[1], up[2]), perspective, fill};
     try {
-        direction =
-            lookDirection(ON_3dPoint(eye[0], eye[1], eye[2]), ON_3dPoint(target[0], target[1], target[2]),
-                          ON_3dVector(up[0], up[1], up[2]));
+        if (fit)
+            return fitted(lookDirection(look.eye, look.target, look.up), bounds, perspective, fill);
+        return lookAtCamera(look, boundsParts(bounds));
     } catch (const InputError& error) {
         throw py::value_error(error.reason());
     }
-    return fitted(direction, bounds, perspective, fill);
 }
 
 std::string cameraRepr(const Camera& camera) {
@@ -591,7 +596,8 @@ PYBIND11_MODULE(_core, m) {
                        "-1..1 on both screen axes; the eye looks along -z in view coordinates.")
         .def(py::init(&cameraOf), "model_view"_a, "projection"_a, "near"_a, "far"_a,
              "A camera used exactly as given: 4x4 row-major matrices acting on column vectors (x, y, z, 1) "
-             "and the positive near and far distances from the eye.")
+             "and the near and far distances from the eye (positive, near below far). A perspective "
+             "camera may stand inside the model: the drawing shows what lies beyond its near plane.")
         .def_static("view", &namedView, "name"_a, "bounds"_a, "up_axis"_a = "y", "perspective"_a = py::none(),
                     "fill"_a = 0.95,
                     "The camera of a named view (see views()), fitted as kvhlr fits it: centred on the "
@@ -600,9 +606,14 @@ PYBIND11_MODULE(_core, m) {
                     "vertical, 'y' or 'z'; `perspective` the field of view in degrees, or None for an "
                     "orthographic camera.")
         .def_static("look_at", &lookAt, "eye"_a, "target"_a, "up"_a, "bounds"_a, "perspective"_a = py::none(),
-                    "fill"_a = 0.95,
-                    "The camera looking from `eye` towards `target` with `up` as the drawing's vertical, "
-                    "fitted to `bounds` as in view().")
+                    "fill"_a = 0.95, "fit"_a = false,
+                    "The camera at `eye` looking at `target` with `up` as the drawing's vertical, as "
+                    "gluLookAt places it: `perspective` is the field of view in degrees, or None for an "
+                    "orthographic camera whose frame holds the model (`bounds`, as in view()) at `fill`. "
+                    "Its near and far planes enclose the model; with the eye inside it (a room, a "
+                    "terrain running behind the eye), near lies at a thousandth of far and a "
+                    "perspective drawing shows what lies beyond it. fit=True keeps only the direction "
+                    "and fits the camera to the model as view() does.")
         .def_static(
             "from_file",
             [](const Path& path) { return fileCall([&] { return readCameraFile(path.string()); }); },

@@ -21,7 +21,8 @@ class Camera:
 
     def __init__(self, model_view: npt.ArrayLike, projection: npt.ArrayLike, near: float, far: float) -> None:
         """A camera used exactly as given: 4x4 row-major matrices acting on column vectors (x, y, z, 1)
-        and the positive near and far distances from the eye."""
+        and the near and far distances from the eye (positive, near below far). A perspective camera
+        may stand inside the model: the drawing shows what lies beyond its near plane."""
     @staticmethod
     def view(
         name: str,
@@ -42,9 +43,14 @@ class Camera:
         bounds: npt.ArrayLike,
         perspective: Optional[float] = None,
         fill: float = 0.95,
+        fit: bool = False,
     ) -> Camera:
-        """The camera looking from `eye` towards `target` with `up` as the drawing's vertical, fitted to
-        `bounds` as in view()."""
+        """The camera at `eye` looking at `target` with `up` as the drawing's vertical, as gluLookAt
+        places it: `perspective` is the field of view in degrees, or None for an orthographic camera
+        whose frame holds the model (`bounds`, as in view()) at `fill`. Its near and far planes enclose
+        the model; with the eye inside it (a room, a terrain running behind the eye), near lies at a
+        thousandth of far and a perspective drawing shows what lies beyond it. fit=True keeps only the
+        direction and fits the camera to the model as view() does."""
     @staticmethod
     def from_file(path: _Path) -> Camera:
         """The camera of a camera file or of a JSON drawing, exactly as written. Raises OSError when it

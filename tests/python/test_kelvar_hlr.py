@@ -178,6 +178,32 @@ def test_cameras_and_drawings_pickle_and_come_back_from_other_processes():
         pickle.loads(pickle.dumps(drawing)).to_svg(views=["front"])
 
 
+def test_look_at_keeps_the_eye_where_it_is_and_fits_only_when_asked():
+    centre, size = (V.min(axis=0) + V.max(axis=0)) / 2, V.max(axis=0) - V.min(axis=0)
+    eye = centre + 2 * size
+    for perspective in (None, 40.0):
+        camera = kh.Camera.look_at(eye, centre, [0, 1, 0], V, perspective=perspective)
+        np.testing.assert_allclose(camera.model_view @ [*eye, 1], [0, 0, 0, 1], atol=1e-12)
+    fitted = kh.Camera.look_at(centre + [1, 1, 1], centre, [0, 1, 0], V, fit=True)
+    np.testing.assert_allclose(fitted.model_view, DEMO_ISO.model_view, atol=1e-12)
+    np.testing.assert_array_equal(fitted.projection, DEMO_ISO.projection)
+
+
+def test_a_perspective_camera_inside_the_model_draws_what_lies_beyond_its_near_plane():
+    # A room (a box seen from inside) with a table in it; the eye stands in the room.
+    room, table = (V.min(axis=0) - 20), (V.max(axis=0) + 20)
+    inward = [[0, 1, 2], [1, 3, 2], [4, 6, 5], [5, 6, 7], [0, 4, 1], [1, 4, 5], [2, 3, 6], [3, 7, 6],
+              [0, 2, 4], [2, 6, 4], [1, 5, 3], [3, 5, 7]]
+    corners = np.array([[x, y, z] for z in (room[2], table[2]) for y in (room[1], table[1])
+                        for x in (room[0], table[0])])
+    vertices, triangles = np.concatenate([corners, V]), np.concatenate([inward, T + 8])
+    camera = kh.Camera.look_at(table - 5, V.mean(axis=0), [0, 1, 0], vertices, perspective=70)
+    drawing = kh.draw(vertices, triangles, camera, hidden=True)
+    frame = 1 / camera.projection[0, 0] * -(camera.model_view @ [*V.mean(axis=0), 1])[2]
+    assert len(drawing) > 0 and np.all(np.abs(drawing.points) <= frame * (1 + 1e-9))
+    assert kh.Kind.VISIBLE_CONVEX_SHARP in set(drawing.kinds)  # the part on the table
+
+
 def test_box_corners_fit_as_their_vertices():
     vertices, _ = kh.load_mesh(CUBE)
     corners = kh.Camera.view("trimetric", [vertices.min(axis=0), vertices.max(axis=0)], up_axis="z")
@@ -251,6 +277,14 @@ def test_bad_arrays_raise_value_errors(vertices, triangles, message):
     (lambda: kh.Camera.from_file(CUBE), OSError, "not a valid JSON camera"),
     (lambda: kh.draw(V, T, DEMO_ISO).save("drawing.png"), ValueError, "drawing.png"),
     (lambda: kh.draw(V, T, DEMO_ISO).save("/nonexistent/drawing.svg"), OSError, "/nonexistent/drawing.svg"),
+    (lambda: kh.Camera(np.eye(4), np.eye(4), 0, 2), ValueError, "positive depths, near below far"),
+    (lambda: kh.Camera(np.eye(4), np.eye(4), 3, 2), ValueError, "positive depths, near below far"),
+    (lambda: kh.Camera.look_at([9, 9, 9], [0, 0, 0], [0, 1, 0], V, perspective=180), ValueError, "field of view"),
+    (lambda: kh.Camera.look_at([9, 9, 9], [0, 0, 0], [0, 1, 0], V, perspective=0), ValueError, "field of view"),
+    (lambda: kh.Camera.look_at([9, 9, 9], [0, 0, 0], [0, 1, 0], V, fill=0), ValueError, "fill"),
+    # An orthographic camera is not cut at its near plane.
+    (lambda: kh.draw(V, T, kh.Camera.look_at(V.mean(axis=0), V.max(axis=0), [0, 1, 0], V)), ValueError,
+     "reaches the near plane"),
 ])
 def test_bad_input_raises_clear_errors(call, error, message):
     with pytest.raises(error, match=message):
