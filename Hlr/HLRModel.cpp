@@ -102,6 +102,7 @@ std::pair<std::size_t, std::size_t> countVerticesAndTriangles(const std::vector<
         for (const HostFace& face : shell) {
             map.startFace(face.vertices->size());
             for (const Kv::KvaMeshPrimitive::TriangleIndex& t : *face.triangles) {
+                HLRCancelPoll::check();
                 for (int k = 0; k < 3; ++k) {
                     if (map.find(t[k]) == HostVertexMap::kUnseen) {
                         map.insert(t[k], 0);
@@ -125,6 +126,7 @@ void buildFace(HLRTriangleData& data, HLRFace& face, const HostFace& host, HostV
     face.reserve(host.triangles->size());
     map.startFace(host.vertices->size());
     for (const Kv::KvaMeshPrimitive::TriangleIndex& t : *host.triangles) {
+        HLRCancelPoll::check();
         std::int32_t position[3];
         for (int k = 0; k < 3; ++k) {
             position[k] = map.find(t[k]);

@@ -23,6 +23,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <exception>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -526,6 +527,9 @@ Drawing drawSource(const Source& source, const Camera& camera, const py::object&
     if (source.weld)
         weld(polygon);
     checkModel(camera, polygon);
+    // Copying and welding a large mesh takes a while too: a cancel meanwhile is heard here.
+    if (!options.progress(0.0))
+        throw DrawingCancelled();
     return drawMesh(std::move(polygon), camera, options);
 }
 
@@ -557,12 +561,37 @@ PyDrawing drawObject(py::handle mesh, const Camera& camera, bool weld, bool hidd
 
 // ---- mesh files
 
+// Ctrl-C while a file is read: the reading's progress hook takes the interpreter back every 50 ms to
+// run the signal handlers, and stops the reading when one raised. The import library may catch the
+// exception on its way out, so the interrupt is raised again once the reading has ended, whatever it
+// threw then.
+class ReadingStopped : public std::exception {};
+
 py::tuple loadMesh(const Path& path) {
+    bool interrupted = false;
     std::vector<MeshPart> parts;
-    {
+    try {
         const py::gil_scoped_release release;
-        parts = fileCall([&] { return readMeshFile(path.string(), false, [](double) {}); });
+        auto checked = std::chrono::steady_clock::now();
+        parts = fileCall([&] {
+            return readMeshFile(path.string(), false, [&](double) {
+                const auto now = std::chrono::steady_clock::now();
+                if (now - checked < std::chrono::milliseconds(50))
+                    return;
+                checked = now;
+                const py::gil_scoped_acquire gil;
+                if (PyErr_CheckSignals() != 0) {
+                    interrupted = true;
+                    throw ReadingStopped();
+                }
+            });
+        });
+    } catch (...) {
+        if (!interrupted)
+            throw;
     }
+    if (interrupted)
+        throw py::error_already_set(); // the pending exception of the signal handler
     return meshArrays(parts);
 }
 
