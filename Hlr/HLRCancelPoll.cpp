@@ -25,7 +25,7 @@ std::atomic<bool> frequentSwitch{false};
 struct RunState {
     std::atomic<bool> armed{false};
     std::atomic<bool> cancelled{false};
-    std::thread::id caller;
+    std::atomic<std::thread::id> caller;
     HLRProgressCallback callback = nullptr;
     std::int32_t percent = 0; // the largest reported
     unsigned checks = 0;
@@ -52,7 +52,7 @@ bool HLRCancelPoll::frequentProgress() {
 }
 
 HLRCancelPoll::Run::Run(HLRProgressCallback callback) {
-    state.caller = std::this_thread::get_id();
+    state.caller.store(std::this_thread::get_id());
     state.callback = callback;
     state.percent = 0;
     state.checks = 0;
@@ -81,7 +81,7 @@ void HLRCancelPoll::report(std::int32_t percent) {
 void HLRCancelPoll::check() {
     if (!state.armed.load(std::memory_order_relaxed))
         return;
-    if (std::this_thread::get_id() != state.caller) {
+    if (std::this_thread::get_id() != state.caller.load(std::memory_order_relaxed)) {
         if (state.cancelled.load(std::memory_order_relaxed))
             throw HLRCancelException("HLRCancelPoll: the run is canceled.", __FILE__, __LINE__);
         return;
