@@ -1,5 +1,6 @@
 #include "Hlr/HLRIntersectionFinder.h"
 
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRHugePages.h"
 #include "Hlr/HLRProgressObservableProc.h"
 #include "Hlr/HLRProjectedModel.h"
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <exception>
 #include <functional>
@@ -243,6 +245,7 @@ void HLRIntersectionFinder::gatherCandidates() {
     HLRBox3D extent;
     for (const HLRProjectedTriangleData& data : *m_triangleData) {
         for (const HLRProjectedTriangle& triangle : data.triangles()) {
+            HLRCancelPoll::check();
             Candidate c{&triangle, {}, {}};
             for (int i = 0; i < 3; ++i) {
                 c.corner[i] = triangle.vertex(i);
@@ -360,8 +363,10 @@ void HLRIntersectionFinder::fileCandidates() {
     m_bucketMask = buckets - 1;
     HLRHugePages::reserve(m_bucketStart, std::size_t(buckets) + 1);
     m_bucketStart.assign(std::size_t(buckets) + 1, 0);
-    for (const Candidate& c : m_candidates)
+    for (const Candidate& c : m_candidates) {
+        HLRCancelPoll::check();
         forEachBucketOf(c, [this](std::uint32_t b) { ++m_bucketStart[b + 1]; });
+    }
     for (std::size_t b = 1; b < m_bucketStart.size(); ++b)
         m_bucketStart[b] += m_bucketStart[b - 1];
     HLRHugePages::reserve(m_filed, m_bucketStart.back());
@@ -369,8 +374,10 @@ void HLRIntersectionFinder::fileCandidates() {
     std::vector<std::uint32_t> next;
     HLRHugePages::reserve(next, buckets);
     next.assign(m_bucketStart.begin(), m_bucketStart.end() - 1);
-    for (std::uint32_t i = 0; i < m_candidates.size(); ++i)
+    for (std::uint32_t i = 0; i < m_candidates.size(); ++i) {
+        HLRCancelPoll::check();
         forEachBucketOf(m_candidates[i], [this, &next, i](std::uint32_t b) { m_filed[next[b]++] = i; });
+    }
 }
 
 struct HLRIntersectionFinder::Member {
@@ -494,15 +501,20 @@ std::vector<HLRIntersectionFinder::Crossing> HLRIntersectionFinder::testPairs() 
     std::vector<std::vector<Crossing>> perThread(static_cast<std::size_t>(team));
     std::vector<std::vector<Member>> scratch(perThread.size());
     std::exception_ptr failure;
+    std::atomic<bool> failed{false}; // the buckets left are skipped
     for (int step = 0; step < kProgressSteps; ++step) {
         const auto from = static_cast<std::int64_t>(std::uint64_t(bucketCount) * step / kProgressSteps);
         const auto to = static_cast<std::int64_t>(std::uint64_t(bucketCount) * (step + 1) / kProgressSteps);
 #pragma omp parallel for num_threads(team) schedule(dynamic, 4096)
         for (std::int64_t b = from; b < to; ++b) {
+            if (failed.load(std::memory_order_relaxed))
+                continue;
             try {
+                HLRCancelPoll::check();
                 const auto thread = static_cast<std::size_t>(omp_get_thread_num());
                 testPairsOfBucket(static_cast<std::uint32_t>(b), scratch[thread], perThread[thread]);
             } catch (...) {
+                failed.store(true);
 #pragma omp critical(KvHLRIntersectionFailure)
                 if (!failure)
                     failure = std::current_exception();

@@ -1,5 +1,6 @@
 #include "Hlr/HLRLongStrokeGroup.h"
 
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRDirectionalLeftMostConnector.h"
 #include "Hlr/HLRDirectionalRightMostConnector.h"
 #include "Hlr/HLRPostProcessor.h"
@@ -99,13 +100,17 @@ void HLRLongStrokeGroup::connectStrokesSimply(std::deque<HLRShortStroke>& stroke
     if (std::none_of(strokes.begin(), strokes.end(), [](const HLRShortStroke& s) { return s.isValid(); }))
         return;
     // Where more than two hidden strokes meet, the drawing branches; every kind stops there.
-    for (HLRShortStrokeEnd& end : m_shortStrokeGroup->ends())
+    for (HLRShortStrokeEnd& end : m_shortStrokeGroup->ends()) {
+        HLRCancelPoll::check();
         if (validLinkCount(end, Edge::NO_TYPE) > 2)
             end.setTerminal(true);
+    }
     const HLRSimpleConnector connector;
-    for (HLRShortStroke& stroke : strokes)
+    for (HLRShortStroke& stroke : strokes) {
+        HLRCancelPoll::check();
         if (stroke.isValid())
             growLongStroke(stroke, *stroke.end1(), connector);
+    }
     m_shortStrokeGroup->clearTerminalFlags();
 }
 
@@ -128,6 +133,7 @@ bool HLRLongStrokeGroup::propagateConnectionFromS_toSE_onAdvices_addingPointTo(
     HLRStroke* current = &stroke;
     HLRStrokeEnd* reached = &end;
     for (;;) {
+        HLRCancelPoll::check();
         HLRStrokeEnd* farEnd = current->otherEnd(reached);
         if (current != &longStroke) {
             current->addTo_at_onAdvice(longStroke, reached, atBack);
@@ -199,6 +205,7 @@ void HLRLongStrokeGroup::setBoundingStrokeEnds() {
     HLRStrokeEnd*& atMinY = m_boundingStrokeEnds[MIN_Y];
     HLRStrokeEnd*& atMaxY = m_boundingStrokeEnds[MAX_Y];
     for (HLRShortStrokeEnd& end : m_shortStrokeGroup->ends()) {
+        HLRCancelPoll::check();
         if (!end.isValid() || validLinkCount(end, Edge::VISIBLE_SILHOUETTE_MASK) < 2)
             continue;
         const double x = end.point().x();
@@ -238,9 +245,11 @@ void HLRLongStrokeGroup::setBoundingTerminals(bool terminal) {
 
 void HLRLongStrokeGroup::connectSilhouetteStrokesSub1() {
     setBoundingStrokeEnds();
-    for (HLRShortStrokeEnd& end : m_shortStrokeGroup->ends())
+    for (HLRShortStrokeEnd& end : m_shortStrokeGroup->ends()) {
+        HLRCancelPoll::check();
         if (validLinkCount(end, Edge::VISIBLE_SILHOUETTE_MASK) > 2)
             end.setTerminal(true);
+    }
     setBoundingTerminals(true);
     const HLRSimpleConnector connector;
     for (HLRShortStroke& stroke : m_shortStrokeGroup->silhouetteStrokes())

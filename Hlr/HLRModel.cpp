@@ -2,6 +2,7 @@
 
 #include "Hlr/HLRBoundingBox3D.h"
 #include "Hlr/HLRBox3D.h"
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRProgressObservableProc.h"
 
 #include <array>
@@ -101,6 +102,7 @@ std::pair<std::size_t, std::size_t> countVerticesAndTriangles(const std::vector<
         for (const HostFace& face : shell) {
             map.startFace(face.vertices->size());
             for (const Kv::KvaMeshPrimitive::TriangleIndex& t : *face.triangles) {
+                HLRCancelPoll::check();
                 for (int k = 0; k < 3; ++k) {
                     if (map.find(t[k]) == HostVertexMap::kUnseen) {
                         map.insert(t[k], 0);
@@ -124,6 +126,7 @@ void buildFace(HLRTriangleData& data, HLRFace& face, const HostFace& host, HostV
     face.reserve(host.triangles->size());
     map.startFace(host.vertices->size());
     for (const Kv::KvaMeshPrimitive::TriangleIndex& t : *host.triangles) {
+        HLRCancelPoll::check();
         std::int32_t position[3];
         for (int k = 0; k < 3; ++k) {
             position[k] = map.find(t[k]);
@@ -165,6 +168,7 @@ void HLRModel::build(const Polygon3D& polygon) {
     // Only the points that triangles use count towards the extent.
     HLRBox3D world;
     for (const std::array<std::uint32_t, 3>& t : polygon.triangles) {
+        HLRCancelPoll::check();
         HLRTriangle& triangle = data.addTriangle(t[0], t[1], t[2]);
         for (const HLRTriangleVertex* v : triangle.vertices) {
             addToWorld(world, *v);

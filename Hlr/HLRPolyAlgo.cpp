@@ -1,5 +1,6 @@
 #include "Hlr/HLRPolyAlgo.h"
 
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRMatrix2x2.h"
 #include "Hlr/HLRProgressObservableProc.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
@@ -47,7 +48,7 @@ bool HLRPolyAlgo::intersectionLines() {
 }
 
 HLRRunModes HLRPolyAlgo::switchedModes() {
-    return {exactHiding(), intersectionLines()};
+    return {exactHiding(), intersectionLines(), HLRCancelPoll::frequentProgress()};
 }
 
 HLRPolyAlgo::HLRPolyAlgo() = default;

@@ -50,7 +50,7 @@ public:
     // run; may be set from any thread.
     static void setIntersectionLines(bool on);
     static bool intersectionLines();
-    // Both switches as they stand.
+    // The switches as they stand, with HLRCancelPoll's frequent progress.
     static HLRRunModes switchedModes();
 
     HLRPolyAlgo();

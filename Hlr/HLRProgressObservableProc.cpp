@@ -1,6 +1,7 @@
 #include "Hlr/HLRProgressObservableProc.h"
 
 #include "Hlr/HLRCancelException.h"
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRError.h"
 
 #include <algorithm>
@@ -93,7 +94,12 @@ void HLRProgressObservableProc::updateObserver() {
     if (m_callback == nullptr) {
         return;
     }
-    if (m_callback(truncatedPercent((done + m_start) * 100.0), 100) != 0) {
+    const std::int32_t percent = truncatedPercent((done + m_start) * 100.0);
+    if (HLRCancelPoll::armed()) {
+        HLRCancelPoll::report(percent);
+        return;
+    }
+    if (m_callback(percent, 100) != 0) {
         std::ostringstream message;
         message << "HLRProgressObservableProc::updateObserver(): " << m_name << " is canceled.";
         throw HLRCancelException(message.str(), __FILE__, __LINE__);

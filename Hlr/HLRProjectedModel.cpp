@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "Hlr/HLRBoundingBox2D.h"
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRIntersectionFinder.h"
 #include "Hlr/HLRModel.h"
 #include "Hlr/HLRPolyAlgo.h"
@@ -202,6 +203,7 @@ void HLRProjectedModel::setNearRegion() {
 // left out of the hide pass and of the drawing.
 void HLRProjectedModel::boxEdges(std::vector<HLRProjectedTriangleEdge>& edges) const {
     for (HLRProjectedTriangleEdge& edge : edges) {
+        HLRCancelPoll::check();
         edge.setBoundingBox2D();
         edge.setBoundingBox3D();
         if (!sm_bOrthoGraphic && edge.boundingBox3D().overlaps(sm_nearRegionBox)) {
@@ -281,6 +283,7 @@ void HLRProjectedModel::mainProcess() {
     HLRWindowQueryTraverser::hideEdges(tree, edges);
     if (sm_bExactHiding) {
         for (HLRProjectedTriangleEdge* edge : edges) {
+            HLRCancelPoll::check();
             edge->dropHiddenSpecks();
         }
     }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRProjectedTriangleData.h"
 #include "Hlr/HLRShell.h"
 
@@ -18,6 +19,7 @@ void HLRProjectedShell::buildFaces() {
         HLRProjectedFace& face = m_faces.emplace_back();
         face.reserve(modelFace.triangles().size());
         for (const HLRTriangle* triangle : modelFace.triangles()) {
+            HLRCancelPoll::check();
             face.addTriangle(m_triangleData->newTriangle(*triangle));
         }
     }
@@ -40,6 +42,7 @@ void HLRProjectedShell::buildBoundsAndBuckets() {
     }
     setBuckets(m_bounds, n);
     for (HLRProjectedFace& face : m_faces) {
+        HLRCancelPoll::check();
         addToBuckets(&face);
     }
 }

@@ -1,5 +1,6 @@
 #include "Hlr/HLRProjectedTriangleData.h"
 
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRHugePages.h"
 
 namespace KvHLR {
@@ -26,6 +27,7 @@ std::uint32_t HLRProjectedTriangleData::project() {
     setTriangleVertices();
     buildEdges();
     for (HLRProjectedTriangleEdge& edge : m_edges) {
+        HLRCancelPoll::check();
         edge.setType(m_sharpEdgeAngle);
     }
     return static_cast<std::uint32_t>(m_edges.size());
@@ -33,6 +35,7 @@ std::uint32_t HLRProjectedTriangleData::project() {
 
 void HLRProjectedTriangleData::projectVertices() {
     for (const HLRTriangleVertex& vertex : m_source->vertices()) {
+        HLRCancelPoll::check();
         const HLRVector3D point(vertex.x, vertex.y, vertex.z);
         const auto index = static_cast<std::int32_t>(m_vertices.size());
         m_vertices.push_back(HLRProjectedTriangleVertex::project(point, &vertex, index, *m_projector));
@@ -41,6 +44,7 @@ void HLRProjectedTriangleData::projectVertices() {
 
 void HLRProjectedTriangleData::setTriangleVertices() {
     for (HLRProjectedTriangle& triangle : m_triangles) {
+        HLRCancelPoll::check();
         HLRTriangleVertex* const* corners = triangle.source()->vertices;
         triangle.setVertices(&m_vertices[corners[0]->index], &m_vertices[corners[1]->index],
                              &m_vertices[corners[2]->index]);
@@ -49,6 +53,7 @@ void HLRProjectedTriangleData::setTriangleVertices() {
 
 void HLRProjectedTriangleData::buildEdges() {
     for (const HLRTriangleEdge& edge : m_source->edges()) {
+        HLRCancelPoll::check();
         m_edges.emplace_back(&m_vertices[edge.startVertex()->index], &m_vertices[edge.endVertex()->index],
                              projectedTriangle(edge.leftTriangle()), projectedTriangle(edge.rightTriangle()));
     }

@@ -1,5 +1,6 @@
 #include "Hlr/HLRStrokeNetworkRenewer.h"
 
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRProjectedModel.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
 #include "Hlr/HLRShortStroke.h"
@@ -99,11 +100,13 @@ bool HLRStrokeNetworkRenewer::hasLinksOfKinds(const HLRShortStrokeEnd& end, int 
 void HLRStrokeNetworkRenewer::preProcess() {
     std::vector<HLRShortStrokeEndHolder> kept;
     kept.reserve(m_shortStrokeGroup->ends().size());
-    for (HLRShortStrokeEnd& end : m_shortStrokeGroup->ends())
+    for (HLRShortStrokeEnd& end : m_shortStrokeGroup->ends()) {
+        HLRCancelPoll::check();
         if (hasLinksOfKinds(end, m_mask))
             kept.push_back({&end, end.point()});
+    }
     m_tree = std::make_shared<Tree>();
-    m_tree->build(kept);
+    m_tree->build(kept, [] { HLRCancelPoll::check(); });
     m_treeSlots.clear();
     m_treeSlots.reserve(kept.size());
     for (std::size_t slot = 0; slot < kept.size(); ++slot)
@@ -145,8 +148,10 @@ void HLRStrokeNetworkRenewer::mainProcess() {
 
 void HLRStrokeNetworkRenewer::postProcess() {
     std::int32_t id = 0;
-    for (HLRShortStrokeEnd& end : m_shortStrokeGroup->ends())
+    for (HLRShortStrokeEnd& end : m_shortStrokeGroup->ends()) {
+        HLRCancelPoll::check();
         end.setId(id++);
+    }
 }
 
 void HLRStrokeNetworkRenewer::renewStrokes(std::deque<HLRShortStroke>& strokes, int kind) {
@@ -155,6 +160,7 @@ void HLRStrokeNetworkRenewer::renewStrokes(std::deque<HLRShortStroke>& strokes, 
     // The size is read on every round: second halves of splits are appended to this very list and
     // get renewed with a query of their own. Appending moves no stroke but invalidates iterators.
     for (std::size_t i = 0; i < strokes.size(); ++i) {
+        HLRCancelPoll::check();
         HLRShortStroke* stroke = &strokes[i];
         if (!stroke->isValid())
             continue;

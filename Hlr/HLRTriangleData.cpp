@@ -1,5 +1,6 @@
 #include "Hlr/HLRTriangleData.h"
 
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRHugePages.h"
 
 #include <algorithm>
@@ -164,6 +165,7 @@ void HLRTriangleData::buildEdges() {
         for (int side = 0; side < 3 && t + kLookAhead < m_triangles.size(); ++side) {
             KVHLR_PREFETCH(table.home(sideKey(m_triangles[t + kLookAhead], side)));
         }
+        HLRCancelPoll::check();
         HLRTriangle& triangle = m_triangles[t];
         if (!isDegenerate(triangle)) {
             for (int side = 0; side < 3; ++side) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRProjectedTriangle.h"
 
 #include <cstdint>
@@ -12,6 +13,8 @@ struct HLRWindowQueryTraits {
 
     static std::uint32_t minCode(const Item& triangle) { return triangle->boundingBox2D().minCode(); }
     static std::uint32_t maxCode(const Item& triangle) { return triangle->boundingBox2D().maxCode(); }
+    // The tree is built inside a run: its builders stop when the run is cancelled.
+    static void checkpoint() { HLRCancelPoll::check(); }
 };
 
 } // namespace KvHLR

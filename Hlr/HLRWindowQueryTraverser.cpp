@@ -1,14 +1,18 @@
 #include "Hlr/HLRWindowQueryTraverser.h"
 
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRProjectedTriangle.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
 
 #include <omp.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <thread>
+
+#include <unistd.h>
 
 namespace KvHLR {
 
@@ -24,6 +28,12 @@ std::int16_t depthField(std::uint32_t code) {
 HLRWindowQueryTraverser::~HLRWindowQueryTraverser() = default;
 
 int HLRWindowQueryTraverser::teamSize() {
+    // The OpenMP runtime cannot start threads in a process forked after it did (its threads stay
+    // behind in the parent, and a team would wait for them forever): such a child works alone.
+    static const pid_t firstUser = getpid();
+    if (getpid() != firstUser) {
+        return 1;
+    }
     const int perMachine = std::max(64, 4 * static_cast<int>(std::thread::hardware_concurrency()));
     return std::min(omp_get_max_threads(), perMachine);
 }
@@ -74,8 +84,10 @@ void HLRWindowQueryTraverser::buildTree(Tree& tree, const std::vector<HLRProject
 void HLRWindowQueryTraverser::hideEdges(const Tree& tree,
                                         const std::vector<HLRProjectedTriangleEdge*>& edges) {
     const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(edges.size());
-    // An exception must not leave the parallel region: the first one is kept and thrown after it.
+    // An exception must not leave the parallel region: the first one is kept and thrown after it, and
+    // the edges left are skipped (a cancel, or a failure that makes the drawing useless anyway).
     std::exception_ptr failure;
+    std::atomic<bool> failed{false};
     const std::vector<std::int16_t> nearestDepths = nearestDepthsOf(tree.items());
 #pragma omp parallel num_threads(teamSize())
     {
@@ -84,9 +96,14 @@ void HLRWindowQueryTraverser::hideEdges(const Tree& tree,
         // depends on where they lie: equal shares in index order left one thread idle a tenth of the time.
 #pragma omp for schedule(dynamic, 1024)
         for (std::ptrdiff_t i = 0; i < count; ++i) {
+            if (failed.load(std::memory_order_relaxed)) {
+                continue;
+            }
             try {
+                HLRCancelPoll::check();
                 traverser.hide(tree, *edges[static_cast<std::size_t>(i)]);
             } catch (...) {
+                failed.store(true);
 #pragma omp critical(KvHLRHideEdgesFailure)
                 if (!failure) {
                     failure = std::current_exception();

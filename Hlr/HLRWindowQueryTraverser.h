@@ -53,7 +53,8 @@ public:
 
     // The OpenMP team of the library's parallel loops: the OpenMP setting, but never more than a few
     // threads per processor. A host that asks for tens of thousands would otherwise crash the OpenMP
-    // runtime, and more threads than that gain nothing on work items of microseconds.
+    // runtime, and more threads than that gain nothing on work items of microseconds. One thread in a
+    // process forked after the library's first team.
     static int teamSize();
 
 private:

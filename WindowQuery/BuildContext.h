@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 namespace WindowQuery {
 namespace Imple {
@@ -21,6 +22,19 @@ template <class Traits> struct NodePools {
     NodePool<Node<Traits, 1>> level1Nodes;
     NodePool<SubTree<Traits, 0>> subTrees;
 };
+
+// A build may be stopped from outside: traits with a static checkpoint() have it called now and then by
+// every builder thread (between items, nodes and subtrees), and an exception it throws abandons the
+// build, leaving the tree empty. Traits without one build to the end.
+template <class Traits, class = void> struct HasCheckpoint : std::false_type {};
+template <class Traits>
+struct HasCheckpoint<Traits, std::void_t<decltype(Traits::checkpoint())>> : std::true_type {};
+
+template <class Traits> void checkpoint() {
+    if constexpr (HasCheckpoint<Traits>::value) {
+        Traits::checkpoint();
+    }
+}
 
 // What every builder of one tree shares: the items' grid boxes by index, the pools, the arena of the
 // tree's arrays and the thread grants, and which items the tree lists (a flag per item; null: all).

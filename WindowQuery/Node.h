@@ -144,7 +144,7 @@ inline std::uint32_t position32(std::size_t position) {
 
 // Lays out the node tree over scratch.coordinates for the intervals: the nodes in scratch.plans, root
 // first, and their spanning items in scratch.store.
-inline void layOut(Scratch& scratch, const std::vector<Interval>& intervals) {
+template <class Traits> void layOut(Scratch& scratch, const std::vector<Interval>& intervals) {
     const std::vector<std::int16_t>& coordinates = scratch.coordinates;
     std::vector<Plan>& plans = scratch.plans;
     std::vector<Interval>& lists = scratch.lists;
@@ -162,6 +162,7 @@ inline void layOut(Scratch& scratch, const std::vector<Interval>& intervals) {
     };
     std::vector<Task> tasks{Task{0, 0, lists.size()}};
     while (!tasks.empty()) {
+        checkpoint<Traits>();
         const Task task = tasks.back();
         tasks.pop_back();
         lists.resize(task.end);
@@ -218,7 +219,7 @@ Node<Traits, 0>* Node<Traits, 0>::buildTree(const std::vector<std::int16_t>& dis
     using LevelZero::Plan;
     LevelZero::Scratch& scratch = LevelZero::Scratch::ofThisThread();
     scratch.coordinates.assign(distinct.begin(), distinct.end());
-    LevelZero::layOut(scratch, intervals);
+    LevelZero::layOut<Traits>(scratch, intervals);
     const std::vector<Plan>& plans = scratch.plans;
 
     nodes.reset(plans.size(), ArenaAllocator<Node>(&arena));
@@ -256,6 +257,7 @@ bool Node<Traits, 0>::stab(Traverser<Traits>& traverser, std::int16_t c, const s
 template <class Traits>
 void Node<Traits, 1>::build(BuildContext<Traits>& context, const Event* const* distinct, std::size_t i,
                             std::size_t j, std::vector<Interval> items) {
+    checkpoint<Traits>();
     std::vector<Interval> toLeft;
     std::vector<Interval> toRight;
     const std::size_t k = i + (j - i) / 2;

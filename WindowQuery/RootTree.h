@@ -82,6 +82,7 @@ void RootTree<Traits>::buildFor(const std::vector<Item>& items, unsigned threadC
         std::vector<Imple::QuantisedBox> boxes;
         boxes.reserve(items.size());
         for (const Item& item : items) {
+            Imple::checkpoint<Traits>();
             boxes.push_back(Imple::QuantisedBox::fromCodes(Traits::minCode(item), Traits::maxCode(item)));
         }
         m_pools = std::make_unique<Imple::NodePools<Traits>>();
@@ -110,6 +111,7 @@ void RootTree<Traits>::buildFor(const std::vector<Item>& items, unsigned threadC
             threads.runAll((windows->size() + WINDOWS_PER_JOB - 1) / WINDOWS_PER_JOB, [&](std::size_t job) {
                 const std::size_t end = std::min(windows->size(), (job + 1) * WINDOWS_PER_JOB);
                 for (std::size_t i = job * WINDOWS_PER_JOB; i < end; ++i) {
+                    Imple::checkpoint<Traits>();
                     this->root()->markWanted((*windows)[i]);
                 }
             });

@@ -58,6 +58,7 @@ void TreeBase<Traits, Level>::buildLevel(BuildContext<Traits>& context,
     std::vector<Interval> intervals;
     intervals.reserve(items.size());
     for (std::uint32_t index : items) {
+        checkpoint<Traits>();
         if (!context.held || context.held[index]) {
             const QuantisedBox& box = context.boxes[index];
             intervals.push_back(Interval{index, box.template low<Level>(), box.template high<Level>()});
@@ -128,6 +129,7 @@ void TreeBase<Traits, Level>::buildSubTrees(BuildContext<Traits>& context, bool 
     }
     std::stable_sort(jobs.begin(), jobs.end(), [](const Job& a, const Job& b) { return a.size > b.size; });
     context.threads.runAll(jobs.size(), [&](std::size_t i) {
+        checkpoint<Traits>();
         if (jobs[i].endpoints) {
             jobs[i].node->buildEndpointSubTree(context);
         } else {

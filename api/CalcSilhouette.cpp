@@ -1,14 +1,22 @@
 #include "api/CalcSilhouette.h"
 
+#include "Hlr/HLRCancelException.h"
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRModel.h"
 #include "Hlr/HLRPolyAlgo.h"
 #include "Hlr/HLRProjector.h"
 #include "api/DrawableGeometry.h"
 #include "api/SilhouettePipeline.h"
 
+#include <atomic>
+#include <chrono>
+#include <exception>
 #include <memory>
-#include <optional>
 #include <mutex>
+#include <optional>
+#include <thread>
+
+#include <unistd.h>
 
 namespace KvHLR {
 namespace {
@@ -21,15 +29,100 @@ std::mutex& runMutex() {
     return mutex;
 }
 
-// Runs the pipeline on what the camera of `viewInfo` can draw of the built model, in the modes given,
-// or else in those the switches hold when the run starts.
+// Frees a run's leftovers on a thread of its own. Their destructors touch the stages' process-wide
+// state, so the next run waits for the freeing first, and so does the end of the process. A process
+// forked meanwhile has no such thread: it leaves those objects, its copies, where they are.
+class Reaper {
+public:
+    ~Reaper() { wait(); }
+    void wait() {
+        if (!m_thread)
+            return;
+        if (m_process == getpid()) {
+            m_thread->join();
+            m_thread.reset();
+        } else {
+            (void)m_thread.release(); // the parent process's thread: destroying its object would abort
+        }
+    }
+    // The same, with the run's checks going on (a large model's objects take up to a second to free),
+    // so that a cancel meanwhile ends the call.
+    void waitChecking() {
+        while (m_thread && m_process == getpid() && !m_done.load()) {
+            HLRCancelPoll::check();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        wait();
+    }
+    // Freed last made first, as they would be on the stack. Without a thread to spare, the leftovers
+    // are freed here, with the thread's task.
+    void take(Leftovers& leftovers) noexcept {
+        wait();
+        m_done.store(false);
+        try {
+            m_thread = std::make_unique<std::thread>([this, objects = std::move(leftovers)]() mutable {
+                while (!objects.empty())
+                    objects.pop_back();
+                m_done.store(true);
+            });
+            m_process = getpid();
+        } catch (std::exception const&) {
+        }
+    }
+
+private:
+    std::unique_ptr<std::thread> m_thread;
+    pid_t m_process = 0;
+    std::atomic<bool> m_done{true};
+};
+
+// Made at the first run, so that it is destroyed before the stages' process-wide state it relies on.
+Reaper& reaper() {
+    static Reaper instance;
+    return instance;
+}
+
+// Runs `run`, which puts what it makes into the leftovers it is handed, with the checks of frequent
+// progress armed (HLRCancelPoll), which may cancel as early as the model's build. Called with the run
+// lock held.
+template <class Run> bool cancellable(ProgressFunction progress, HLRRunModes const& modes, Run run) {
+    struct Handover {
+        Leftovers leftovers;
+        ~Handover() {
+            if (!leftovers.empty())
+                reaper().take(leftovers);
+        }
+    } handover;
+    const HLRCancelPoll::Run armed(progress, modes.frequentProgress);
+    try {
+        reaper().waitChecking();
+        return run(handover.leftovers);
+    } catch (HLRCancelException const&) {
+        return false;
+    }
+}
+
+// Runs the pipeline on what the camera of `viewInfo` can draw of the built model.
 bool drawModel(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo, HLRModel const& model,
                std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
-               ProgressFunction progress, std::optional<HLRRunModes> const& modes) {
+               ProgressFunction progress, HLRRunModes const& modes, Leftovers& leftovers) {
     const HLRProjector projector = projectorFor(viewInfo);
-    const std::unique_ptr<HLRModel> part = drawablePart(model, projector);
+    const std::shared_ptr<HLRModel> part = drawablePart(model, projector);
+    leftovers.push_back(part);
     return calcSilhouetteCore(criteria, viewInfo, projector, part ? *part : model, userPolylines, strokeLines,
-                              progress, modes ? *modes : HLRPolyAlgo::switchedModes());
+                              progress, modes, leftovers);
+}
+
+// The modes given for a call, or else those the switches hold when its run starts (under the run lock).
+HLRRunModes modesOf(std::optional<HLRRunModes> const& given) {
+    return given ? *given : HLRPolyAlgo::switchedModes();
+}
+
+// A model of its own for each run, freed with the run's other leftovers.
+HLRModel& newModel(Leftovers& leftovers) {
+    const auto model = std::make_shared<HLRModel>();
+    leftovers.push_back(model);
+    return *model;
 }
 
 bool drawPolygon(std::optional<HLRRunModes> const& modes, ProjectorCriteria const& criteria,
@@ -39,11 +132,15 @@ bool drawPolygon(std::optional<HLRRunModes> const& modes, ProjectorCriteria cons
     if (polygon.triangles.empty())
         return true;
     const std::lock_guard<std::mutex> hold(runMutex());
-    HLRModel model;
-    model.build(polygon);
-    // The model holds its own copy of the geometry; free the caller's before the heavy work starts.
-    polygon = Polygon3D();
-    return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress, modes);
+    const HLRRunModes runModes = modesOf(modes);
+    return cancellable(progress, runModes, [&](Leftovers& leftovers) {
+        HLRModel& model = newModel(leftovers);
+        model.build(polygon);
+        // The model holds its own copy of the geometry; free the caller's before the heavy work starts.
+        polygon = Polygon3D();
+        return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress, runModes,
+                         leftovers);
+    });
 }
 
 bool drawMeshes(std::optional<HLRRunModes> const& modes, ProjectorCriteria const& criteria,
@@ -53,9 +150,13 @@ bool drawMeshes(std::optional<HLRRunModes> const& modes, ProjectorCriteria const
     if (meshes.empty())
         return true;
     const std::lock_guard<std::mutex> hold(runMutex());
-    HLRModel model;
-    model.build(meshes, criteria.separateBodyFaces);
-    return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress, modes);
+    const HLRRunModes runModes = modesOf(modes);
+    return cancellable(progress, runModes, [&](Leftovers& leftovers) {
+        HLRModel& model = newModel(leftovers);
+        model.build(meshes, criteria.separateBodyFaces);
+        return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress, runModes,
+                         leftovers);
+    });
 }
 
 } // namespace
@@ -72,15 +173,17 @@ bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteria const& v
     return drawMeshes(std::nullopt, criteria, viewInfo, meshes, userPolylines, strokeLines, progress);
 }
 
-bool CalcSilhouette(HLRRunModes const& modes, ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo,
-                    Polygon3D& polygon, std::vector<UserPolyline> const& userPolylines,
-                    std::vector<StrokeLine>& strokeLines, ProgressFunction progress) {
+bool CalcSilhouette(HLRRunModes const& modes, ProjectorCriteria const& criteria,
+                    ViewInfoCriteria const& viewInfo, Polygon3D& polygon,
+                    std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
+                    ProgressFunction progress) {
     return drawPolygon(modes, criteria, viewInfo, polygon, userPolylines, strokeLines, progress);
 }
 
-bool CalcSilhouette(HLRRunModes const& modes, ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo,
-                    MeshList const& meshes, std::vector<UserPolyline> const& userPolylines,
-                    std::vector<StrokeLine>& strokeLines, ProgressFunction progress) {
+bool CalcSilhouette(HLRRunModes const& modes, ProjectorCriteria const& criteria,
+                    ViewInfoCriteria const& viewInfo, MeshList const& meshes,
+                    std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
+                    ProgressFunction progress) {
     return drawMeshes(modes, criteria, viewInfo, meshes, userPolylines, strokeLines, progress);
 }
 
@@ -92,17 +195,21 @@ bool CalcSilhouette(ProjectorCriteria const& criteria, Kv::KvvView* view, MeshLi
     if (meshes.empty())
         return true;
     const std::lock_guard<std::mutex> hold(runMutex());
-    HLRModel model;
-    model.build(meshes, criteria.separateBodyFaces);
-    if (view == nullptr)
-        return false;
-    ViewInfoCriteria viewInfo;
-    viewInfo.clientRect = CRect(0, 0, 0, 0);
-    GetClientRect(view->GetSafeHwnd(), &viewInfo.clientRect); // a failed call leaves the zero rectangle
-    if (!view->GetProjector(viewInfo.modelViewXform, viewInfo.projectionXform, viewInfo.nearPlaneDepth,
-                            viewInfo.farPlaneDepth, nullptr))
-        return false;
-    return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress, std::nullopt);
+    const HLRRunModes runModes = modesOf(std::nullopt);
+    return cancellable(progress, runModes, [&](Leftovers& leftovers) {
+        HLRModel& model = newModel(leftovers);
+        model.build(meshes, criteria.separateBodyFaces);
+        if (view == nullptr)
+            return false;
+        ViewInfoCriteria viewInfo;
+        viewInfo.clientRect = CRect(0, 0, 0, 0);
+        GetClientRect(view->GetSafeHwnd(), &viewInfo.clientRect); // a failed call leaves the zero rectangle
+        if (!view->GetProjector(viewInfo.modelViewXform, viewInfo.projectionXform, viewInfo.nearPlaneDepth,
+                                viewInfo.farPlaneDepth, nullptr))
+            return false;
+        return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress, runModes,
+                         leftovers);
+    });
 }
 
 } // namespace KvHLR

@@ -1,5 +1,7 @@
 #include "api/DrawingCleanup.h"
 
+#include "Hlr/HLRCancelPoll.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -72,10 +74,12 @@ public:
         m_side = std::clamp(static_cast<int>(std::ceil(cells)), 1, kMaxCellsPerSide);
         m_cellWidth = std::max(extent.hiX - extent.loX, extent.hiY - extent.loY) / m_side;
         m_cells.resize(static_cast<std::size_t>(m_side) * m_side);
-        for (std::size_t i = 0; i < m_segments.size(); ++i)
+        for (std::size_t i = 0; i < m_segments.size(); ++i) {
+            HLRCancelPoll::check();
             forEachCell(m_segments[i], [&](std::vector<std::uint32_t>& cell) {
                 cell.push_back(static_cast<std::uint32_t>(i));
             });
+        }
     }
 
     // Calls visit(visible segment) once for each visible segment filed near the given one.
@@ -255,6 +259,7 @@ void cleanUpDrawing(std::vector<StrokeLine>& lines) {
     std::vector<StrokeLine> result;
     result.reserve(lines.size());
     for (StrokeLine& line : lines) {
+        HLRCancelPoll::check();
         if (line.kind == kHiddenKind)
             appendUncovered(line, grid, tol, result);
         else

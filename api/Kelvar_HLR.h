@@ -9,6 +9,7 @@
 #include "api/KvHLRRecords.h"
 
 #include "Hlr/HLRCancelException.h"
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRError.h"
 #include "Hlr/HLRLongStroke.h"
 #include "Hlr/HLRLongStrokeEnd.h"

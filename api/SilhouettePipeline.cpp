@@ -4,6 +4,7 @@
 #include "api/DrawingPlane.h"
 
 #include "Hlr/HLRCancelException.h"
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRLongStroke.h"
 #include "Hlr/HLRModel.h"
 #include "Hlr/HLRPolyAlgo.h"
@@ -16,6 +17,7 @@
 #include <cmath>
 #include <cstdint>
 #include <iterator>
+#include <memory>
 #include <optional>
 
 namespace KvHLR {
@@ -97,6 +99,7 @@ void appendLongStrokes(HLRPostProcessor const& postProcessor, ProjectorCriteria 
         const std::optional<std::int32_t> kind = kindOfStroke(stroke->type(), criteria);
         if (!kind)
             continue;
+        HLRCancelPoll::check();
         StrokeLine& line = lines.emplace_back();
         line.kind = *kind;
         line.points.reserve(stroke->points().size());
@@ -131,33 +134,37 @@ HLRProjector projectorFor(ViewInfoCriteria const& view) {
 bool calcSilhouetteCore(ProjectorCriteria const& criteria, ViewInfoCriteria const& view,
                         HLRProjector const& projector, HLRModel const& model,
                         std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
-                        ProgressFunction progress, HLRRunModes const& modes) {
+                        ProgressFunction progress, HLRRunModes const& modes, Leftovers& leftovers) {
     const double angle = criteria.sharpEdgeAngle * 3.141592653589793 / 180.0;
     // The algorithm takes the view width as a 16-bit value: keep the low 16 bits of the difference,
     // taken unsigned because a host's rectangle may span more than an int holds.
     const std::uint32_t width =
         static_cast<std::uint32_t>(view.clientRect.right) - static_cast<std::uint32_t>(view.clientRect.left);
     const auto viewWidth = static_cast<short>(static_cast<std::uint16_t>(width));
-    HLRPolyAlgo algorithm(model, projector, angle, true, viewWidth, progress);
-    algorithm.setRunModes(modes);
+    const auto algorithm = std::make_shared<HLRPolyAlgo>(model, projector, angle, true, viewWidth, progress);
+    leftovers.push_back(algorithm);
+    algorithm->setRunModes(modes);
+    // A cancel from the stages' reports, or from the checks of frequent progress in any stage up to the
+    // output, leaves the caller's lines as they were.
+    std::vector<StrokeLine> lines;
     try {
-        algorithm.execute();
+        algorithm->execute();
+        const auto postProcessor = std::make_shared<HLRPostProcessor>(*algorithm, 1, nullptr);
+        leftovers.push_back(postProcessor);
+        postProcessor->execute(postProcessingMask(criteria));
+
+        // Everything new is gathered aside first, so a failure on the way leaves the caller's lines
+        // untouched.
+        const DrawingFrame frame(view.modelViewXform, view.projectionXform);
+        appendUserPolylines(userPolylines, frame, lines);
+        std::vector<StrokeLine> drawn;
+        appendLongStrokes(*postProcessor, criteria, frame, drawn);
+        if (HLRProjectedModel::sm_bExactHiding)
+            cleanUpDrawing(drawn);
+        std::move(drawn.begin(), drawn.end(), std::back_inserter(lines));
     } catch (HLRCancelException const&) {
         return false;
     }
-
-    HLRPostProcessor postProcessor(algorithm, 1, nullptr);
-    postProcessor.execute(postProcessingMask(criteria));
-
-    // Everything new is gathered aside first, so a failure on the way leaves the caller's lines untouched.
-    const DrawingFrame frame(view.modelViewXform, view.projectionXform);
-    std::vector<StrokeLine> lines;
-    appendUserPolylines(userPolylines, frame, lines);
-    std::vector<StrokeLine> drawn;
-    appendLongStrokes(postProcessor, criteria, frame, drawn);
-    if (HLRProjectedModel::sm_bExactHiding)
-        cleanUpDrawing(drawn);
-    std::move(drawn.begin(), drawn.end(), std::back_inserter(lines));
 
     strokeLines.reserve(strokeLines.size() + lines.size());
     std::move(lines.begin(), lines.end(), std::back_inserter(strokeLines));

@@ -5,10 +5,18 @@
 
 #include "api/CalcSilhouette.h"
 
+#include <memory>
+#include <vector>
+
 namespace KvHLR {
 
 class HLRModel;
 class HLRProjector;
+
+// What a run leaves behind to free: its model, projected model, stroke network and long strokes. On a
+// large model these are millions of small objects that take up to a second to free, which the entry
+// points do on a thread of their own (also after a cancel), so that a call returns without that wait.
+using Leftovers = std::vector<std::shared_ptr<void>>;
 
 // The projector for the camera of `view` (transforms and depths).
 HLRProjector projectorFor(ViewInfoCriteria const& view);
@@ -19,10 +27,11 @@ int postProcessingMask(ProjectorCriteria const& criteria);
 // Appends the user polylines and the drawing of `model` seen through `projector`, made from `view`, to
 // strokeLines and removes every empty entry. A point whose drawing position is not finite is left out
 // of its line, in the run's `modes`. Returns false, with strokeLines unchanged, when the progress
-// callback cancelled the run.
+// callback cancelled the run. The stages' objects go to `leftovers` as soon as they are made, whether the
+// run ends, is cancelled or fails.
 bool calcSilhouetteCore(ProjectorCriteria const& criteria, ViewInfoCriteria const& view,
                         HLRProjector const& projector, HLRModel const& model,
                         std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
-                        ProgressFunction progress, HLRRunModes const& modes);
+                        ProgressFunction progress, HLRRunModes const& modes, Leftovers& leftovers);
 
 } // namespace KvHLR

@@ -36,6 +36,12 @@ public:
     // Replaces any earlier content. Each node holds the median of its index range on its axis,
     // which keeps the tree balanced whatever the order of the elements.
     void build(const std::vector<Element>& elements) {
+        build(elements, [] {});
+    }
+
+    // The same, calling checkpoint() before each node; an exception it throws abandons the build and
+    // leaves the tree to be built again before use.
+    template <class Checkpoint> void build(const std::vector<Element>& elements, Checkpoint&& checkpoint) {
         m_elements = elements;
         m_nodes = std::vector<Node>(m_elements.size());
         m_nodeOfElement.assign(m_elements.size(), 0);
@@ -52,6 +58,7 @@ public:
         };
         std::vector<Range> pending{{0, 0, index.size(), 0}};
         while (!pending.empty()) {
+            checkpoint();
             const Range range = pending.back();
             pending.pop_back();
             const std::size_t mid = range.first + (range.last - range.first) / 2;

@@ -1,5 +1,7 @@
 #include "python/MeshArrays.h"
 
+#include "kit/mesh/VertexWelder.h"
+
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -8,6 +10,8 @@
 
 namespace kvhlr::python {
 namespace {
+
+using namespace py::literals;
 
 static_assert(sizeof(ON_3dPoint) == 3 * sizeof(double), "points are filled as rows of three doubles");
 static_assert(sizeof(std::array<std::uint32_t, 3>) == 3 * sizeof(std::uint32_t),
@@ -68,6 +72,32 @@ KvHLR::Polygon3D polygonOf(py::handle vertices, py::handle triangles) {
     copyRows(points, polygon.points.data(), py::dtype::of<double>());
     copyRows(indices, polygon.triangles.data(), py::dtype::of<std::uint32_t>());
     return polygon;
+}
+
+void weld(KvHLR::Polygon3D& polygon) {
+    VertexWelder welder(polygon.points.size());
+    const Kv::KvTriangleList welded = weldTriangles(
+        welder, polygon.points.size(), [&](std::uint32_t vertex) { return polygon.points[vertex]; },
+        polygon.triangles);
+    polygon.triangles.resize(welded.size());
+    for (std::size_t i = 0; i < welded.size(); ++i)
+        for (int corner = 0; corner < 3; ++corner)
+            polygon.triangles[i][corner] = static_cast<std::uint32_t>(welded[i][corner]);
+    polygon.points = welder.takePoints();
+}
+
+std::pair<py::object, py::object> meshArraysOf(py::handle mesh) {
+    if (py::hasattr(mesh, "vertices") && py::hasattr(mesh, "faces"))
+        return {mesh.attr("vertices"), mesh.attr("faces")};
+    const py::object corners =
+        numpy().attr("asarray")(py::hasattr(mesh, "vectors") ? mesh.attr("vectors") : mesh);
+    const py::tuple shape = corners.attr("shape");
+    if (shape.size() != 3 || shape[1].cast<py::ssize_t>() != 3 || shape[2].cast<py::ssize_t>() != 3)
+        throw py::value_error("mesh must have vertices and faces, or vectors, or be an (M, 3, 3) array of "
+                              "triangle corners");
+    const auto count = 3 * shape[0].cast<py::ssize_t>();
+    return {corners.attr("reshape")(count, 3),
+            numpy().attr("arange")(count, "dtype"_a = "uint32").attr("reshape")(count / 3, 3)};
 }
 
 Kv::KvPointList pointsOf(py::handle array, const char* name) {

@@ -8,6 +8,7 @@
 
 #include <pybind11/numpy.h>
 
+#include <utility>
 #include <vector>
 
 namespace kvhlr::python {
@@ -18,6 +19,16 @@ namespace py = pybind11;
 // one pass over each. Throws py::value_error naming the argument for a wrong shape or dtype, and the
 // first triangle that holds a negative index or one beyond the vertices.
 KvHLR::Polygon3D polygonOf(py::handle vertices, py::handle triangles);
+
+// Joins the vertices at exactly the same position, as kvhlr does when it reads a mesh file
+// (kit/VertexWelder.h): a triangle soup then has shared edges. Triangles that welding collapses are
+// dropped, and so are vertices that no triangle uses.
+void weld(KvHLR::Polygon3D& polygon);
+
+// The vertex and triangle arrays of a mesh object: one with `vertices` and `faces` (trimesh and
+// others), one with `vectors` (numpy-stl), or an M×3×3 array of triangle corners, whose vertices are
+// its rows in order. Throws py::value_error for anything else.
+std::pair<py::object, py::object> meshArraysOf(py::handle mesh);
 
 // The points of an N×3 array of real numbers; `name` is the argument named in errors.
 Kv::KvPointList pointsOf(py::handle array, const char* name);

@@ -1,5 +1,5 @@
-// kelvar_hlr: triangle meshes held in numpy arrays drawn through the drawing kit, with the cameras, the
-// mesh reading and the drawing files of the kvhlr tool.
+// kelvar_hlr._core: triangle meshes held in numpy arrays drawn through the drawing kit, with the cameras,
+// the mesh reading and the drawing files of the kvhlr tool. The package kelvar_hlr exports it.
 
 #include "python/MeshArrays.h"
 
@@ -9,18 +9,26 @@
 #include "kit/drawing/DrawMesh.h"
 #include "kit/mesh/DemoPart.h"
 #include "kit/mesh/MeshFile.h"
+#include "kit/output/AtomicFile.h"
 #include "kit/output/DrawingFile.h"
+#include "kit/sheet/PenOrder.h"
+#include "kit/sheet/Sheet.h"
+#include "kit/sheet/Style.h"
 
+#include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 #include <pybind11/stl/filesystem.h>
 
 #include <chrono>
 #include <cmath>
+#include <exception>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace kvhlr::python {
 namespace {
@@ -68,8 +76,8 @@ ON_Xform xformOf(py::handle object, const char* name) {
 }
 
 Camera cameraOf(py::handle modelView, py::handle projection, double near, double far) {
-    if (!std::isfinite(near) || !std::isfinite(far))
-        throw py::value_error("near and far must be finite numbers");
+    if (!(near > 0.0 && far > near && std::isfinite(far)))
+        throw py::value_error("near and far must be finite positive depths, near below far");
     Camera camera;
     camera.modelViewXform = xformOf(modelView, "model_view");
     camera.projectionXform = xformOf(projection, "projection");
@@ -112,16 +120,20 @@ Camera namedView(const std::string& name, py::handle bounds, const std::string& 
     return fitted(choice, bounds);
 }
 
+// As gluLookAt places it, unless `fit`: then looking the same way, fitted to the model.
 Camera lookAt(const std::array<double, 3>& eye, const std::array<double, 3>& target,
               const std::array<double, 3>& up, py::handle bounds, std::optional<double> perspective,
-              double fill) {
+              double fill, bool fit) {
     CameraChoice choice;
     choice.eye = ON_3dPoint(eye[0], eye[1], eye[2]);
     choice.target = ON_3dPoint(target[0], target[1], target[2]);
     choice.up = ON_3dVector(up[0], up[1], up[2]);
     choice.perspectiveFov = perspective;
     choice.fill = fill;
-    return fitted(choice, bounds);
+    if (fit)
+        return fitted(choice, bounds);
+    cameraRequest(choice); // the checks of the choice
+    return lookAtCamera(LookAt{*choice.eye, *choice.target, *choice.up, perspective, fill}, boundsParts(bounds));
 }
 
 std::string cameraRepr(const Camera& camera) {
@@ -143,8 +155,18 @@ struct Line {
     const KvHLR::StrokeLine& stroke() const { return drawing->lines[index]; }
 };
 
+// What a drawing was made from, for the other views of a sheet: the caller's arrays (not copied) and
+// the options. A drawing restored from a pickle has none.
+struct Source {
+    py::object vertices;
+    py::object triangles;
+    DrawOptions options; // without a progress hook
+    bool weld = true;
+};
+
 struct PyDrawing {
     SharedDrawing drawing;
+    std::shared_ptr<const Source> source;
     py::object lines; // every Line, made when first asked for
 };
 
@@ -171,11 +193,253 @@ py::list linesOf(PyDrawing& drawing) {
     return drawing.lines.attr("copy")();
 }
 
-void save(const PyDrawing& drawing, const Path& path) {
-    const std::string name = path.string();
-    formatOf(name); // an unknown extension is a ValueError, not a file that failed
+Line lineAt(const PyDrawing& drawing, py::ssize_t index) {
+    const auto count = static_cast<py::ssize_t>(drawing.drawing->lines.size());
+    if (index < -count || index >= count)
+        throw py::index_error("line index " + std::to_string(index) + " out of range for " +
+                              std::to_string(count) + " lines");
+    return Line{drawing.drawing, static_cast<std::size_t>(index < 0 ? index + count : index)};
+}
+
+// Lines made one at a time as the iteration goes.
+struct LineIterator {
+    SharedDrawing drawing;
+    std::size_t index;
+
+    Line operator*() const { return Line{drawing, index}; }
+    LineIterator& operator++() {
+        ++index;
+        return *this;
+    }
+    bool operator==(const LineIterator& other) const { return index == other.index; }
+};
+
+// ---- the drawing as arrays: every point in one array, the lines as offsets into it
+
+py::array_t<double> allPoints(const Drawing& drawing) {
+    std::size_t count = 0;
+    for (const KvHLR::StrokeLine& line : drawing.lines)
+        count += line.points.size();
+    py::array_t<double> points({static_cast<py::ssize_t>(count), py::ssize_t{2}});
+    double* out = points.mutable_data();
+    for (const KvHLR::StrokeLine& line : drawing.lines)
+        for (const ON_2dPoint& p : line.points) {
+            *out++ = p.x;
+            *out++ = p.y;
+        }
+    return points;
+}
+
+py::array_t<std::int64_t> lineOffsets(const Drawing& drawing) {
+    py::array_t<std::int64_t> offsets(static_cast<py::ssize_t>(drawing.lines.size() + 1));
+    std::int64_t* out = offsets.mutable_data();
+    *out = 0;
+    for (const KvHLR::StrokeLine& line : drawing.lines) {
+        out[1] = out[0] + static_cast<std::int64_t>(line.points.size());
+        ++out;
+    }
+    return offsets;
+}
+
+py::array_t<std::int32_t> lineKinds(const Drawing& drawing) {
+    py::array_t<std::int32_t> kinds(static_cast<py::ssize_t>(drawing.lines.size()));
+    std::int32_t* out = kinds.mutable_data();
+    for (const KvHLR::StrokeLine& line : drawing.lines)
+        *out++ = line.kind;
+    return kinds;
+}
+
+// The inverse of the three arrays, for unpickling: checked, since a pickle may come from anywhere.
+Drawing drawingOf(const Camera& camera, py::handle pointsObject, py::handle offsetsObject,
+                  py::handle kindsObject) {
+    const auto points = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(pointsObject);
+    const auto offsets =
+        py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>::ensure(offsetsObject);
+    const auto kinds =
+        py::array_t<std::int32_t, py::array::c_style | py::array::forcecast>::ensure(kindsObject);
+    if (!points || !offsets || !kinds || points.ndim() != 2 || points.shape(1) != 2 || offsets.ndim() != 1 ||
+        kinds.ndim() != 1 || offsets.shape(0) != kinds.shape(0) + 1)
+        throw py::value_error("not the state of a Drawing");
+    Drawing drawing;
+    drawing.camera = camera;
+    const std::int64_t* offset = offsets.data();
+    if (offset[0] != 0 || offset[kinds.shape(0)] != points.shape(0))
+        throw py::value_error("not the state of a Drawing");
+    for (py::ssize_t i = 0; i < kinds.shape(0); ++i) {
+        if (offset[i + 1] < offset[i])
+            throw py::value_error("not the state of a Drawing");
+        KvHLR::StrokeLine& line = drawing.lines.emplace_back();
+        line.kind = kinds.data()[i];
+        for (std::int64_t p = offset[i]; p < offset[i + 1]; ++p)
+            line.points.emplace_back(points.data()[2 * p], points.data()[2 * p + 1]);
+    }
+    return drawing;
+}
+
+// ---- sheets: the kit's pages, papers, scales, styles and plotter order, as kvhlr draws them
+
+// The keywords of save, to_svg and to_dxf.
+struct SheetChoices {
+    SheetOptions sheet;
+    std::vector<std::string> views; // empty: the drawing itself
+    UpAxis upAxis = UpAxis::Y;
+    std::optional<bool> plotterOrder; // default: plotter order, the library's for JSON
+    HiddenDashes dashes = HiddenDashes::Style;
+};
+
+template <class Value> Value keyword(py::handle value, const char* name) {
+    try {
+        return value.cast<Value>();
+    } catch (const py::cast_error&) {
+        throw py::type_error(std::string(name) + " has the wrong type: " +
+                             std::string(py::str(py::type::of(value).attr("__name__"))));
+    }
+}
+
+std::string oneOf(py::handle value, const char* name, std::initializer_list<const char*> choices) {
+    const auto text = keyword<std::string>(value, name);
+    std::string names;
+    for (const char* choice : choices) {
+        if (text == choice)
+            return text;
+        names += std::string(names.empty() ? "" : ", ") + choice;
+    }
+    throw py::value_error(std::string(name) + " must be one of " + names + ", not '" + text + "'");
+}
+
+// A style's name, or the path of a style file.
+Style styleOf(const std::string& style) {
+    for (const std::string& name : styleNames())
+        if (style == name)
+            return namedStyle(name);
+    return fileCall([&] { return readStyleFile(style); });
+}
+
+void applySheetChoice(SheetChoices& choices, const std::string& name, py::handle value) {
+    SheetOptions& sheet = choices.sheet;
+    if (name == "paper")
+        sheet.paper = paperNamed(keyword<std::string>(value, "paper"));
+    else if (name == "scale")
+        sheet.scale =
+            parseScale(py::isinstance<py::str>(value)
+                           ? value.cast<std::string>()
+                           : py::str(py::float_(keyword<double>(value, "scale"))).cast<std::string>());
+    else if (name == "views")
+        choices.views = keyword<std::vector<std::string>>(value, "views");
+    else if (name == "style")
+        sheet.style = styleOf(keyword<std::string>(value, "style"));
+    else if (name == "order")
+        choices.plotterOrder = oneOf(value, "order", {"plotter", "library"}) == "plotter";
+    else if (name == "dashes")
+        choices.dashes = oneOf(value, "dashes", {"style", "segments"}) == "segments" ? HiddenDashes::Segments
+                                                                                     : HiddenDashes::Style;
+    else if (name == "up_axis")
+        choices.upAxis = upAxisNamed(keyword<std::string>(value, "up_axis"));
+    else if (name == "projection")
+        sheet.projection =
+            oneOf(value, "projection", {"third", "first"}) == "first" ? Projection::First : Projection::Third;
+    else if (name == "orientation") {
+        const std::string orientation = oneOf(value, "orientation", {"auto", "portrait", "landscape"});
+        sheet.orientation = orientation == "portrait"    ? Orientation::Portrait
+                            : orientation == "landscape" ? Orientation::Landscape
+                                                         : Orientation::Auto;
+    } else if (name == "title")
+        sheet.title = keyword<bool>(value, "title");
+    else if (name == "name")
+        sheet.modelName = keyword<std::string>(value, "name");
+    else
+        throw py::type_error("unexpected keyword argument '" + name + "'");
+}
+
+SheetChoices sheetChoices(const py::kwargs& options) {
+    SheetChoices choices;
+    choices.sheet.date =
+        py::str(py::module_::import("datetime").attr("date").attr("today")().attr("isoformat")());
+    for (const auto& [key, value] : options) {
+        const auto name = key.cast<std::string>();
+        if (value.is_none())
+            continue;
+        try {
+            applySheetChoice(choices, name, value);
+        } catch (const InputError& error) {
+            throw py::value_error(name + ": " + error.reason());
+        }
+    }
+    return choices;
+}
+
+bool isPerspective(const Camera& camera) {
+    return camera.projectionXform[3][2] != 0.0;
+}
+
+Drawing drawSource(const Source& source, const Camera& camera, const py::object& progress);
+
+// The views of the sheet: the drawing itself, or each named view drawn again from the drawing's mesh
+// with an orthographic camera fitted to the whole model, as kvhlr draws --views.
+std::vector<SheetView> sheetViews(const PyDrawing& drawing, const SheetChoices& choices) {
+    if (choices.views.empty())
+        return {{"", *drawing.drawing}};
+    if (!drawing.source)
+        throw py::value_error("views: this drawing has no mesh to draw other views of (it was unpickled)");
+    std::vector<SheetView> views;
+    for (const std::string& name : choices.views) {
+        CameraChoice choice;
+        choice.view = name;
+        choice.upAxis = choices.upAxis;
+        Camera camera;
+        try {
+            camera = fitted(choice, drawing.source->vertices);
+        } catch (const InputError& error) {
+            throw py::value_error("views: " + error.reason());
+        }
+        views.push_back({name, drawSource(*drawing.source, camera, py::none())});
+    }
+    return views;
+}
+
+Page pageOf(const PyDrawing& drawing, const SheetChoices& choices) {
+    SheetOptions sheet = choices.sheet;
+    sheet.trueScale = !choices.views.empty() || !isPerspective(drawing.drawing->camera);
+    const std::vector<SheetView> views = sheetViews(drawing, choices);
     const py::gil_scoped_release release;
-    fileCall([&] { saveDrawing(*drawing.drawing, name); });
+    Page page = layoutSheet(views, sheet);
+    finishPage(page, choices.dashes, choices.plotterOrder.value_or(true));
+    return page;
+}
+
+void save(const PyDrawing& drawing, const Path& path, const py::kwargs& options) {
+    const std::string name = path.string();
+    const OutputFormat format =
+        formatOf(name); // an unknown extension is a ValueError, not a file that failed
+    const SheetChoices choices = sheetChoices(options);
+    if (format == OutputFormat::Json) {
+        Drawing ordered = *drawing.drawing;
+        const py::gil_scoped_release release;
+        if (choices.plotterOrder.value_or(false)) {
+            const Box2 bounds = drawingBounds(ordered);
+            orderForPlotter(ordered.lines, ON_2dPoint(bounds.minX, bounds.minY));
+        }
+        fileCall([&] {
+            AtomicFile file(name);
+            writeDrawingFile(file.stream(), format, ordered, {}, name);
+            file.commit();
+        });
+        return;
+    }
+    const Page page = pageOf(drawing, choices);
+    const py::gil_scoped_release release;
+    fileCall([&] {
+        AtomicFile file(name);
+        writeDrawingFile(file.stream(), format, *drawing.drawing, {page}, name);
+        file.commit();
+    });
+}
+
+std::string pageText(const PyDrawing& drawing, OutputFormat format, const py::kwargs& options) {
+    const Page page = pageOf(drawing, sheetChoices(options));
+    std::ostringstream text;
+    writeDrawingFile(text, format, *drawing.drawing, {page}, "");
+    return text.str();
 }
 
 // ---- draw
@@ -183,24 +447,23 @@ void save(const PyDrawing& drawing, const Path& path) {
 // Set while this thread draws: a progress callback that draws again would wait for itself forever.
 thread_local bool t_drawing = false;
 
-// The kit's progress hook, in the drawing's thread, which has given up the interpreter. The library
-// reports a million times for a million triangles but changes its share only a few dozen times, so the
-// interpreter is taken back only when the share changes or 50 ms have passed: often enough for Ctrl-C
-// and a cancel button, rarely enough not to slow the drawing or the other threads. Reading the clock
-// costs more than the rest of a report, so it is read at every 16th report only. A pending Ctrl-C (or
-// any signal whose handler raises) cancels the drawing even without a callback; the exception raised
-// by the handler or by the callback goes through the library and is raised again by draw.
+// The kit's progress hook, in the drawing's thread, which has given up the interpreter. The kit calls it
+// whenever the share grows and otherwise about every 20 ms, whatever the stage; the interpreter is
+// taken back when the share changes or 50 ms have passed: often enough for Ctrl-C and a cancel button,
+// rarely enough not to slow the drawing or the other threads. A pending Ctrl-C (or any signal whose
+// handler raises) cancels the drawing even without a callback; the exception raised by the handler or
+// by the callback goes through the library and is raised again by draw.
 class ProgressHook {
 public:
     explicit ProgressHook(const py::object& callback) : m_callback(callback) {}
 
     bool operator()(double share) {
         using Clock = std::chrono::steady_clock;
-        if (share == m_share &&
-            (++m_unchanged % 16 != 0 || Clock::now() - m_reported < std::chrono::milliseconds(50)))
+        const Clock::time_point now = Clock::now();
+        if (share == m_share && now - m_reported < std::chrono::milliseconds(50))
             return true;
         m_share = share;
-        m_reported = Clock::now();
+        m_reported = now;
         const py::gil_scoped_acquire gil;
         if (PyErr_CheckSignals() != 0)
             throw py::error_already_set();
@@ -210,16 +473,18 @@ public:
 private:
     const py::object& m_callback;
     double m_share = -1.0;
-    unsigned m_unchanged = 0;
     std::chrono::steady_clock::time_point m_reported;
 };
 
-void checkModel(const Camera& camera, KvHLR::Polygon3D& polygon) {
+void checkFinite(const KvHLR::Polygon3D& polygon) {
     for (std::size_t i = 0; i < polygon.points.size(); ++i) {
         const ON_3dPoint& p = polygon.points[i];
         if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
             throw py::value_error("vertex " + std::to_string(i) + " is not finite");
     }
+}
+
+void checkModel(const Camera& camera, KvHLR::Polygon3D& polygon) {
     // The kit's check takes mesh parts: the points are lent to one and taken back, not copied.
     std::vector<MeshPart> parts(1);
     parts[0].points = std::move(polygon.points);
@@ -227,37 +492,86 @@ void checkModel(const Camera& camera, KvHLR::Polygon3D& polygon) {
     polygon.points = std::move(parts[0].points);
 }
 
-PyDrawing draw(py::handle vertices, py::handle triangles, const Camera& camera, bool hidden, bool silhouettes,
-               bool sharp, double sharpAngle, bool exact, bool intersections, const py::object& progress) {
+Drawing drawSource(const Source& source, const Camera& camera, const py::object& progress) {
     if (t_drawing)
         throw std::runtime_error("draw cannot be called from its own progress callback");
-    KvHLR::Polygon3D polygon = polygonOf(vertices, triangles);
-    DrawOptions options;
-    options.hidden = hidden;
-    options.silhouettes = silhouettes;
-    options.sharp = sharp;
-    options.sharpAngle = sharpAngle;
-    options.exact = exact;
-    options.intersections = intersections;
+    KvHLR::Polygon3D polygon = polygonOf(source.vertices, source.triangles);
+    DrawOptions options = source.options;
     options.progress = ProgressHook(progress);
     const py::gil_scoped_release release;
     struct ThisThreadDraws {
         ThisThreadDraws() { t_drawing = true; }
         ~ThisThreadDraws() { t_drawing = false; }
     } const drawing;
+    checkFinite(polygon);
+    if (source.weld)
+        weld(polygon);
     checkModel(camera, polygon);
-    return PyDrawing{std::make_shared<const kvhlr::Drawing>(drawMesh(std::move(polygon), camera, options)),
-                     {}};
+    // Copying and welding a large mesh takes a while too: a cancel meanwhile is heard here.
+    if (!options.progress(0.0))
+        throw DrawingCancelled();
+    return drawMesh(std::move(polygon), camera, options);
+}
+
+PyDrawing draw(py::object vertices, py::object triangles, const Camera& camera, bool weld, bool hidden,
+               bool silhouettes, bool sharp, double sharpAngle, bool exact, bool intersections,
+               const py::object& progress) {
+    auto source = std::make_shared<Source>();
+    source->vertices = std::move(vertices);
+    source->triangles = std::move(triangles);
+    source->weld = weld;
+    DrawOptions& options = source->options;
+    options.hidden = hidden;
+    options.silhouettes = silhouettes;
+    options.sharp = sharp;
+    options.sharpAngle = sharpAngle;
+    options.exact = exact;
+    options.intersections = intersections;
+    auto drawing = std::make_shared<const Drawing>(drawSource(*source, camera, progress));
+    return PyDrawing{std::move(drawing), std::move(source), {}};
+}
+
+PyDrawing drawObject(py::handle mesh, const Camera& camera, bool weld, bool hidden, bool silhouettes,
+                     bool sharp, double sharpAngle, bool exact, bool intersections,
+                     const py::object& progress) {
+    auto [vertices, triangles] = meshArraysOf(mesh);
+    return draw(std::move(vertices), std::move(triangles), camera, weld, hidden, silhouettes, sharp,
+                sharpAngle, exact, intersections, progress);
 }
 
 // ---- mesh files
 
+// Ctrl-C while a file is read: the reading's progress hook takes the interpreter back every 50 ms to
+// run the signal handlers, and stops the reading when one raised. The import library may catch the
+// exception on its way out, so the interrupt is raised again once the reading has ended, whatever it
+// threw then.
+class ReadingStopped : public std::exception {};
+
 py::tuple loadMesh(const Path& path) {
+    bool interrupted = false;
     std::vector<MeshPart> parts;
-    {
+    try {
         const py::gil_scoped_release release;
-        parts = fileCall([&] { return readMeshFile(path.string(), false, [](double) {}); });
+        auto checked = std::chrono::steady_clock::now();
+        parts = fileCall([&] {
+            return readMeshFile(path.string(), false, [&](double) {
+                const auto now = std::chrono::steady_clock::now();
+                if (now - checked < std::chrono::milliseconds(50))
+                    return;
+                checked = now;
+                const py::gil_scoped_acquire gil;
+                if (PyErr_CheckSignals() != 0) {
+                    interrupted = true;
+                    throw ReadingStopped();
+                }
+            });
+        });
+    } catch (...) {
+        if (!interrupted)
+            throw;
     }
+    if (interrupted)
+        throw py::error_already_set(); // the pending exception of the signal handler
     return meshArrays(parts);
 }
 
@@ -267,11 +581,9 @@ py::tuple loadMesh(const Path& path) {
 using namespace kvhlr;
 using namespace kvhlr::python;
 
-PYBIND11_MODULE(kelvar_hlr, m) {
-    m.doc() = "Hidden-line drawings of triangle meshes held in numpy arrays.\n\n"
-              "Fit a Camera to the model, draw() the vertex and triangle arrays through it, and read the "
-              "Drawing's lines or save it in any format kvhlr writes. Meshes, cameras and drawing files are "
-              "those of the kvhlr tool.";
+PYBIND11_MODULE(_core, m) {
+    m.doc() = "The compiled part of the package kelvar_hlr, which exports all of it.";
+    m.attr("__version__") = KVHLR_VERSION;
 
     py::register_local_exception<DrawingCancelled>(m, "Cancelled").doc() =
         "Raised by draw() when its progress callback returned a true value.";
@@ -296,7 +608,8 @@ PYBIND11_MODULE(kelvar_hlr, m) {
                        "-1..1 on both screen axes; the eye looks along -z in view coordinates.")
         .def(py::init(&cameraOf), "model_view"_a, "projection"_a, "near"_a, "far"_a,
              "A camera used exactly as given: 4x4 row-major matrices acting on column vectors (x, y, z, 1) "
-             "and the positive near and far distances from the eye.")
+             "and the near and far distances from the eye (positive, near below far). A perspective "
+             "camera may stand inside the model: the drawing shows what lies beyond its near plane.")
         .def_static("view", &namedView, "name"_a, "bounds"_a, "up_axis"_a = "y", "perspective"_a = py::none(),
                     "fill"_a = 0.95,
                     "The camera of a named view (see views()), fitted as kvhlr fits it: centred on the "
@@ -305,9 +618,14 @@ PYBIND11_MODULE(kelvar_hlr, m) {
                     "vertical, 'y' or 'z'; `perspective` the field of view in degrees, or None for an "
                     "orthographic camera.")
         .def_static("look_at", &lookAt, "eye"_a, "target"_a, "up"_a, "bounds"_a, "perspective"_a = py::none(),
-                    "fill"_a = 0.95,
-                    "The camera looking from `eye` towards `target` with `up` as the drawing's vertical, "
-                    "fitted to `bounds` as in view().")
+                    "fill"_a = 0.95, "fit"_a = false,
+                    "The camera at `eye` looking at `target` with `up` as the drawing's vertical, as "
+                    "gluLookAt places it: `perspective` is the field of view in degrees, or None for an "
+                    "orthographic camera whose frame holds the model (`bounds`, as in view()) at `fill`. "
+                    "Its near and far planes enclose the model; with the eye inside it (a room, a "
+                    "terrain running behind the eye), near lies at a thousandth of far and a "
+                    "perspective drawing shows what lies beyond it. fit=True keeps only the direction "
+                    "and fits the camera to the model as view() does.")
         .def_static(
             "from_file",
             [](const Path& path) { return fileCall([&] { return readCameraFile(path.string()); }); },
@@ -323,10 +641,20 @@ PYBIND11_MODULE(kelvar_hlr, m) {
             "View to screen coordinates, a new 4x4 array (row-major).")
         .def_readonly("near", &Camera::nearPlaneDepth, "The near plane's distance from the eye.")
         .def_readonly("far", &Camera::farPlaneDepth, "The far plane's distance from the eye.")
-        .def("__repr__", &cameraRepr);
+        .def("__repr__", &cameraRepr)
+        .def(py::pickle(
+            [](const Camera& c) {
+                return py::make_tuple(matrixArray(c.modelViewXform), matrixArray(c.projectionXform),
+                                      c.nearPlaneDepth, c.farPlaneDepth);
+            },
+            [](const py::tuple& state) {
+                if (state.size() != 4)
+                    throw py::value_error("not the state of a Camera");
+                return cameraOf(state[0], state[1], state[2].cast<double>(), state[3].cast<double>());
+            }));
 
     py::enum_<kvhlr::LineKind>(m, "Kind", py::arithmetic(),
-                               "The kinds of line; Line.kind is one of these numbers.")
+                               "The kinds of line (Line.kind); a Kind compares equal to its number.")
         .value("VISIBLE_SILHOUETTE", kvhlr::VisibleSilhouette)
         .value("HIDDEN", kvhlr::Hidden)
         .value("VISIBLE_CONCAVE_SHARP", kvhlr::VisibleConcaveSharp)
@@ -339,45 +667,124 @@ PYBIND11_MODULE(kelvar_hlr, m) {
                                "The points in the drawing plane, in world length units: a read-only "
                                "(N, 2) float64 array that views the drawing.")
         .def_property_readonly(
-            "kind", [](const Line& line) { return line.stroke().kind; },
-            "0 visible silhouette, 1 hidden, 2 visible concave sharp edge, 3 visible "
-            "convex sharp edge, 5 other visible line, 6 visible intersection line (Kind names them).")
+            "kind", [](const Line& line) { return static_cast<kvhlr::LineKind>(line.stroke().kind); },
+            "The Kind: 0 visible silhouette, 1 hidden, 2 visible concave sharp edge, 3 visible convex "
+            "sharp edge, 5 other visible line, 6 visible intersection line.")
         .def("__repr__", [](const Line& line) {
             return py::str("<Line kind={}, {} points>")
                 .format(line.stroke().kind, line.stroke().points.size());
         });
 
-    py::class_<PyDrawing>(m, "Drawing", "A finished drawing: its lines and the camera that made it.")
+    const char* const sheetKeywords =
+        "Keywords, as kvhlr's options: paper ('A4', 'A3', 'A2', 'A1', 'A0', 'letter', 'tabloid'), scale "
+        "('1:2', '2:1' or a number; model units taken as millimetres), views (a list of named views, "
+        "each drawn again from the drawing's mesh with an orthographic camera fitted to the model and "
+        "laid out as projection ('third' or 'first') places them), up_axis ('y' or 'z', for views), "
+        "orientation ('auto', 'portrait', 'landscape'), title (frame and title block on a paper or at a "
+        "scale), name (the model's name in the title block), style ('classic', 'drafting' or a style "
+        "file), order ('plotter', the default, or 'library'; JSON keeps the library's order unless "
+        "asked), dashes ('style' or 'segments': dashes cut into pieces). Raises ValueError for a bad "
+        "keyword value or views that do not fit the paper.";
+    py::class_<PyDrawing>(m, "Drawing",
+                          "A finished drawing: its lines and the camera that made it. Iterating and "
+                          "indexing give Line objects; points, offsets and kinds give the whole drawing "
+                          "as three arrays.")
         .def_property_readonly("lines", &linesOf, "The lines, hidden and visible: a new list of Line.")
         .def_property_readonly(
             "camera", [](const PyDrawing& d) { return d.drawing->camera; },
             "The camera the drawing was made with.")
-        .def("save", &save, "path"_a,
-             "Writes the drawing as kvhlr does, in the format the extension of `path` asks for (.svg, "
-             ".dxf, .json, ...), whole or not at all. Raises ValueError for an extension of no format "
-             "and OSError when the file cannot be written.")
+        .def_property_readonly(
+            "points", [](const PyDrawing& d) { return allPoints(*d.drawing); },
+            "The points of all lines, one after the other: a new (P, 2) float64 array.")
+        .def_property_readonly(
+            "offsets", [](const PyDrawing& d) { return lineOffsets(*d.drawing); },
+            "Where each line's points start in points: a new (N + 1,) int64 array; line i is "
+            "points[offsets[i]:offsets[i + 1]].")
+        .def_property_readonly(
+            "kinds", [](const PyDrawing& d) { return lineKinds(*d.drawing); },
+            "The kind of each line: a new (N,) int32 array (see Kind).")
+        .def("save", &save, "path"_a, py::kw_only(),
+             (std::string("Writes the drawing as kvhlr does, in the format the extension of `path` asks for "
+                          "(.svg, .dxf, .pdf, .json), whole or not at all. Raises ValueError for an "
+                          "extension of no format and OSError when the file cannot be written.\n\n") +
+              sheetKeywords)
+                 .c_str())
+        .def(
+            "to_svg",
+            [](const PyDrawing& d, const py::kwargs& options) {
+                return pageText(d, OutputFormat::Svg, options);
+            },
+            (std::string("The drawing as an SVG document. ") + sheetKeywords).c_str())
+        .def(
+            "to_dxf",
+            [](const PyDrawing& d, const py::kwargs& options) {
+                return pageText(d, OutputFormat::Dxf, options);
+            },
+            (std::string("The drawing as a DXF document. ") + sheetKeywords).c_str())
+        .def(
+            "_repr_svg_", [](const PyDrawing& d) { return pageText(d, OutputFormat::Svg, py::kwargs()); },
+            "The drawing as SVG, for notebooks.")
         .def(
             "__len__", [](const PyDrawing& d) { return d.drawing->lines.size(); }, "The number of lines.")
-        .def("__repr__", [](const PyDrawing& d) {
-            return py::str("<Drawing: {} lines>").format(d.drawing->lines.size());
-        });
+        .def("__getitem__", &lineAt, "index"_a, "The line at `index` (negative counts from the end).")
+        .def(
+            "__iter__",
+            [](const PyDrawing& d) {
+                return py::make_iterator<py::return_value_policy::move>(
+                    LineIterator{d.drawing, 0}, LineIterator{d.drawing, d.drawing->lines.size()});
+            },
+            "The lines in order, each made as the iteration reaches it.")
+        .def(
+            "__repr__",
+            [](const PyDrawing& d) { return py::str("<Drawing: {} lines>").format(d.drawing->lines.size()); })
+        .def(py::pickle(
+            [](const PyDrawing& d) {
+                return py::make_tuple(d.drawing->camera, allPoints(*d.drawing), lineOffsets(*d.drawing),
+                                      lineKinds(*d.drawing));
+            },
+            [](const py::tuple& state) {
+                if (state.size() != 4)
+                    throw py::value_error("not the state of a Drawing");
+                return PyDrawing{std::make_shared<const Drawing>(
+                                     drawingOf(state[0].cast<Camera>(), state[1], state[2], state[3])),
+                                 nullptr,
+                                 {}};
+            }));
 
-    m.def("draw", &draw, "vertices"_a, "triangles"_a, "camera"_a, py::kw_only(), "hidden"_a = false,
-          "silhouettes"_a = true, "sharp"_a = true, "sharp_angle"_a = 135.0, "exact"_a = true,
-          "intersections"_a = true, "progress"_a = py::none(),
-          "Draws the mesh of `vertices` (N, 3), any real dtype, and `triangles` (M, 3), any integer dtype, "
-          "indexing the vertices; each array is copied once, straight into the library's input.\n\n"
-          "hidden: also draw hidden lines. silhouettes: visible silhouettes and outlines. sharp: visible "
-          "sharp edges, where faces meet at an angle below sharp_angle degrees. exact: exact hiding, "
-          "else the library's plain hide test. intersections: the lines where bodies (or folds of one "
-          "body) pass through each other, kind 6 where visible.\n\n"
-          "progress, when given, is called with the share done (0 to 1) in the calling thread, when it "
-          "changes and otherwise at most every 50 ms while the library reports; a true result cancels "
-          "the drawing, which then raises Cancelled, and an exception it raises is raised by draw. "
-          "Ctrl-C cancels the drawing and raises KeyboardInterrupt. Other threads run while the "
-          "drawing is made; drawings from several threads take turns.\n\n"
-          "Raises ValueError for arrays of the wrong shape or dtype, indices out of range, vertices that "
-          "are not finite or lie behind the camera's eye.");
+    const auto drawOptions = std::make_tuple(
+        py::kw_only(), "weld"_a = true, "hidden"_a = false, "silhouettes"_a = true, "sharp"_a = true,
+        "sharp_angle"_a = 135.0, "exact"_a = true, "intersections"_a = true, "progress"_a = py::none());
+    const std::string drawDoc =
+        "weld: join vertices at exactly the same position first, as kvhlr does when it reads a mesh "
+        "file, so that a triangle soup (STL, numpy-stl, many exporters) has shared edges; False for a "
+        "mesh whose triangles already share their vertices. hidden: also draw hidden lines. "
+        "silhouettes: visible silhouettes and outlines. sharp: visible sharp edges, where faces meet at "
+        "an angle below sharp_angle degrees. exact: exact hiding, else the library's plain hide test. "
+        "intersections: the lines where bodies (or folds of one body) pass through each other, kind 6 "
+        "where visible.\n\n"
+        "progress, when given, is called with the share done (0 to 1) in the calling thread, when it "
+        "grows and otherwise about every 50 ms whatever the stage; the share never goes back. A true "
+        "result cancels the drawing, which then raises Cancelled within a fraction of a second, and an "
+        "exception it raises is raised by draw. Ctrl-C cancels the drawing as quickly and raises "
+        "KeyboardInterrupt. Other threads run while the drawing is made; drawings from several threads "
+        "take turns.\n\n"
+        "Raises ValueError for arrays of the wrong shape or dtype, indices out of range, vertices that "
+        "are not finite or lie behind the camera's eye.";
+    std::apply(
+        [&](const auto&... options) {
+            m.def("draw", &draw, "vertices"_a, "triangles"_a, "camera"_a, options...,
+                  ("Draws the mesh of `vertices` (N, 3), any real dtype, and `triangles` (M, 3), any "
+                   "integer dtype, indexing the vertices; each array is copied once, straight into the "
+                   "library's input.\n\n" +
+                   drawDoc)
+                      .c_str());
+            m.def("draw", &drawObject, "mesh"_a, "camera"_a, options...,
+                  ("Draws a mesh object: one with `vertices` and `faces` arrays (trimesh and others), one "
+                   "with `vectors` (numpy-stl), or an (M, 3, 3) array of triangle corners.\n\n" +
+                   drawDoc)
+                      .c_str());
+        },
+        drawOptions);
 
     m.def("load_mesh", &loadMesh, "path"_a,
           "Reads a mesh file as kvhlr does (OBJ, STL, PLY, OFF, glTF/GLB, 3MF and more; vertices at the "

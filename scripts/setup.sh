@@ -10,7 +10,7 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKVHLR_BUILD_TESTS=OFF -DKVHLR_B
     -DPython3_EXECUTABLE=/usr/bin/python3
 cmake --build build -j "$(nproc)"
 # Lets Debian's python3 import kelvar_hlr from this build (where the module was built).
-if ls build/python/kelvar_hlr*.so > /dev/null 2>&1; then
+if ls build/python/kelvar_hlr/_core*.so > /dev/null 2>&1; then
     site="$(/usr/bin/python3 -m site --user-site)"
     mkdir -p "$site"
     echo "$PWD/build/python" > "$site/kelvar_hlr_build.pth"

@@ -79,10 +79,17 @@ void checkCamera(const KvHLR::ViewInfoCriteria& camera, const std::vector<MeshPa
     const ON_Xform& view = camera.modelViewXform;
     const ON_Xform& projection = camera.projectionXform;
     const double nearZ = -camera.nearPlaneDepth;
+    // A perspective camera may stand inside the model: the drawing kit cuts it at the near plane.
+    const bool cutAtNearPlane = projection[3][3] != 1.0;
+    if (!(camera.nearPlaneDepth > 0.0 && camera.farPlaneDepth > camera.nearPlaneDepth))
+        throw InputError(subject, "the near and far depths must be positive, near below far");
     forEachPoint(parts, [&](const ON_3dPoint& p) {
         const ON_4dPoint v = view * ON_4dPoint(p.x, p.y, p.z, 1.0);
-        if (!(v.z / v.w < nearZ))
+        if (!(v.z / v.w < nearZ)) {
+            if (cutAtNearPlane)
+                return;
             throw InputError(subject, "the model reaches the near plane or lies behind the eye");
+        }
         const ON_4dPoint s = projection * v;
         if (!finite(s.x / s.w, s.y / s.w))
             throw InputError(subject, "the projection sends part of the model to infinity");

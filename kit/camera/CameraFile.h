@@ -17,8 +17,10 @@ namespace kvhlr {
 // not JSON, lacks a key, has the wrong number of entries or a non-finite number.
 KvHLR::ViewInfoCriteria readCameraFile(const std::string& path);
 
-// Throws InputError naming `subject` when a transform is singular, or when a point of the model lies on
-// or behind the near plane or projects to infinity: the drawing would be meaningless.
+// Throws InputError naming `subject` when a transform is singular, the near and far depths are not
+// positive with near below far, a point of the model projects to infinity, or, for an orthographic
+// camera, a point lies on or behind the near plane: the drawing would be meaningless. A perspective
+// camera may have points there: the kit cuts the model at its near plane (kit/drawing/NearPlaneCut.h).
 void checkCamera(const KvHLR::ViewInfoCriteria& camera, const std::vector<MeshPart>& parts,
                  const std::string& subject);
 

@@ -108,6 +108,26 @@ ON_Xform modelViewOf(const ViewAxes& axes, const ViewBox& box, double eyeDistanc
     return view;
 }
 
+// The projections of OpenGL's glOrtho and gluPerspective over a square frame, between the camera's
+// near and far depths.
+ON_Xform orthographicProjection(double halfWindow, double n, double f) {
+    ON_Xform p(1.0);
+    p[0][0] = p[1][1] = 1.0 / halfWindow;
+    p[2][2] = -2.0 / (f - n);
+    p[2][3] = -(f + n) / (f - n);
+    return p;
+}
+
+ON_Xform perspectiveProjection(double tanHalf, double n, double f) {
+    ON_Xform p(0.0);
+    p[0][0] = p[1][1] = 1.0 / tanHalf;
+    p[2][2] = (f + n) / (n - f);
+    p[2][3] = 2.0 * f * n / (n - f);
+    p[3][2] = -1.0;
+    p[3][3] = 0.0; // the constructor leaves 1 there
+    return p;
+}
+
 KvHLR::ViewInfoCriteria orthographic(const ViewAxes& axes, const ViewBox& box, double halfWindow,
                                      double gap) {
     KvHLR::ViewInfoCriteria camera;
@@ -115,12 +135,7 @@ KvHLR::ViewInfoCriteria orthographic(const ViewAxes& axes, const ViewBox& box, d
     camera.modelViewXform = modelViewOf(axes, box, distance);
     camera.nearPlaneDepth = gap;
     camera.farPlaneDepth = distance + box.half(2) + gap;
-    const double n = camera.nearPlaneDepth, f = camera.farPlaneDepth;
-    ON_Xform& p = camera.projectionXform;
-    p = ON_Xform(1.0);
-    p[0][0] = p[1][1] = 1.0 / halfWindow;
-    p[2][2] = -2.0 / (f - n);
-    p[2][3] = -(f + n) / (f - n);
+    camera.projectionXform = orthographicProjection(halfWindow, camera.nearPlaneDepth, camera.farPlaneDepth);
     return camera;
 }
 
@@ -147,14 +162,7 @@ KvHLR::ViewInfoCriteria perspective(const ViewAxes& axes, const ViewBox& box,
     camera.modelViewXform = modelViewOf(axes, box, distance);
     camera.nearPlaneDepth = 0.5 * (distance - box.half(2));
     camera.farPlaneDepth = distance + box.half(2) + gap;
-    const double n = camera.nearPlaneDepth, f = camera.farPlaneDepth;
-    ON_Xform& p = camera.projectionXform;
-    p = ON_Xform(0.0);
-    p[0][0] = p[1][1] = 1.0 / tanHalf;
-    p[2][2] = (f + n) / (n - f);
-    p[2][3] = 2.0 * f * n / (n - f);
-    p[3][2] = -1.0;
-    p[3][3] = 0.0;
+    camera.projectionXform = perspectiveProjection(tanHalf, camera.nearPlaneDepth, camera.farPlaneDepth);
     return camera;
 }
 
@@ -214,6 +222,39 @@ KvHLR::ViewInfoCriteria fitCamera(const CameraRequest& request, const std::vecto
     if (request.perspectiveFovDegrees)
         return perspective(axes, box, parts, *request.perspectiveFovDegrees, request.fill, gap);
     return orthographic(axes, box, (across > 0.0 ? across : gap) / request.fill, gap);
+}
+
+KvHLR::ViewInfoCriteria lookAtCamera(const LookAt& look, const std::vector<MeshPart>& parts) {
+    const ViewAxes axes = axesOf(lookDirection(look.eye, look.target, look.up));
+    const ON_3dPoint eye = look.eye;
+    const ON_3dVector rows[3] = {axes.right, axes.up, axes.back};
+    KvHLR::ViewInfoCriteria camera;
+    ON_Xform& view = camera.modelViewXform;
+    view = ON_Xform(1.0);
+    for (int r = 0; r < 3; ++r) {
+        view[r][0] = rows[r].x;
+        view[r][1] = rows[r].y;
+        view[r][2] = rows[r].z;
+        view[r][3] = -dot(rows[r], eye);
+    }
+    // The model's depths in front of the eye, and its extent across the line of sight.
+    double nearest = std::numeric_limits<double>::infinity(), farthest = 0.0, across = 0.0;
+    forEachPoint(parts, [&](const ON_3dPoint& p) {
+        const double depth = dot(axes.back, eye) - dot(axes.back, p);
+        nearest = std::min(nearest, depth);
+        farthest = std::max(farthest, depth);
+        across = std::max({across, std::fabs(dot(axes.right, p) - dot(axes.right, eye)),
+                           std::fabs(dot(axes.up, p) - dot(axes.up, eye))});
+    });
+    const double distance = (look.target - look.eye).Length();
+    camera.farPlaneDepth = farthest > 0.0 ? 1.01 * farthest : 2.0 * distance;
+    camera.nearPlaneDepth = nearest > 0.0 && nearest < farthest ? 0.5 * nearest : 1e-3 * camera.farPlaneDepth;
+    const double n = camera.nearPlaneDepth, f = camera.farPlaneDepth;
+    camera.projectionXform =
+        look.perspectiveFovDegrees
+            ? perspectiveProjection(std::tan(*look.perspectiveFovDegrees * kPi / 360.0), n, f)
+            : orthographicProjection((across > 0.0 ? across : distance) / look.fill, n, f);
+    return camera;
 }
 
 } // namespace kvhlr

@@ -49,4 +49,20 @@ void checkCameraRequest(const CameraRequest& request);
 // origin. The frame maps to screen coordinates -1..1 on both axes. Checks the request first.
 KvHLR::ViewInfoCriteria fitCamera(const CameraRequest& request, const std::vector<MeshPart>& parts);
 
+// A camera placed as OpenGL's gluLookAt places it: at `eye`, looking at `target`, with `up` as the
+// drawing's vertical; perspective with the given field of view (degrees, of the square frame), or
+// orthographic with a frame whose half width is the model's largest distance from the line of sight
+// over `fill`. Far lies just beyond the model's farthest point; near halfway to its nearest point in
+// front of the eye, or, with the eye inside the model (or the model reaching behind it), at a
+// thousandth of far, where a perspective drawing is cut (kit/drawing/NearPlaneCut.h). Throws InputError as
+// lookDirection does.
+struct LookAt {
+    ON_3dPoint eye;
+    ON_3dPoint target;
+    ON_3dVector up;
+    std::optional<double> perspectiveFovDegrees; // orthographic when empty
+    double fill = 0.95;
+};
+KvHLR::ViewInfoCriteria lookAtCamera(const LookAt& look, const std::vector<MeshPart>& parts);
+
 } // namespace kvhlr

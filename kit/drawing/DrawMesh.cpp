@@ -2,9 +2,13 @@
 
 #include "api/CalcSilhouette.h"
 #include "kit/InputError.h"
+#include "kit/drawing/NearPlaneCut.h"
 
+#include <array>
+#include <cstdint>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 namespace kvhlr {
@@ -38,27 +42,34 @@ KvHLR::ProjectorCriteria criteriaOf(const DrawOptions& options) {
     return criteria;
 }
 
-// Runs one library call with the options' hide test, intersection lines and hook. The modes go to the
-// call alone, so the library's process-wide switches stay as a host set them; the lock keeps the hook's
-// state to one drawing at a time.
+// Runs one library call with the options' hide test, intersection lines and hook, and frequent progress.
+// The modes go to the call alone, so the library's process-wide switches stay as a host set them; the
+// lock keeps the hook's state to one drawing at a time. A model cut at the near plane is drawn with the
+// cut's camera and clipped to the frame; the drawing keeps `camera`.
 template <typename Call>
-Drawing drawWith(const KvHLR::ViewInfoCriteria& camera, const DrawOptions& options, Call call) {
+Drawing drawWith(const KvHLR::ViewInfoCriteria& camera,
+                 const std::optional<KvHLR::ViewInfoCriteria>& cutCamera, const DrawOptions& options,
+                 Call call) {
     static std::mutex lock;
     const KvHLR::ProjectorCriteria criteria = criteriaOf(options);
     KvHLR::HLRRunModes modes;
     modes.exactHiding = options.exact;
     modes.intersectionLines = options.intersections;
+    modes.frequentProgress = true;
     const std::lock_guard<std::mutex> guard(lock);
     g_current = &options;
     g_hookFailure = nullptr;
     Drawing drawing;
     drawing.camera = camera;
-    const bool completed = call(modes, criteria, drawing.lines, forwardProgress);
+    const bool completed =
+        call(modes, criteria, drawing.lines, forwardProgress, cutCamera ? *cutCamera : camera);
     g_current = nullptr;
     if (g_hookFailure)
         std::rethrow_exception(std::exchange(g_hookFailure, nullptr));
     if (!completed)
         throw DrawingCancelled();
+    if (cutCamera)
+        clipToFrame(drawing.lines, cameraFrame(camera));
     return drawing;
 }
 
@@ -70,17 +81,36 @@ void checkDrawOptions(const DrawOptions& options) {
 }
 
 Drawing drawMesh(KvHLR::Polygon3D&& mesh, const KvHLR::ViewInfoCriteria& camera, const DrawOptions& options) {
-    return drawWith(camera, options, [&](const auto& modes, const auto& criteria, auto& lines, auto hook) {
-        return KvHLR::CalcSilhouette(modes, criteria, camera, mesh, {}, lines, hook);
-    });
+    // The soup is lent to a mesh part for the near-plane check, and cut as one when it reaches the plane.
+    std::vector<MeshPart> parts(1);
+    parts[0].points = std::move(mesh.points);
+    std::optional<KvHLR::ViewInfoCriteria> cutCamera;
+    if (reachesNearPlane(camera, parts)) {
+        Kv::KvTriangleList& face = parts[0].faces.emplace_back();
+        face.reserve(mesh.triangles.size());
+        for (const std::array<std::uint32_t, 3>& t : mesh.triangles)
+            face.emplace_back(t[0], t[1], t[2]);
+        cutCamera = cutAtNearPlane(camera, parts);
+        mesh.triangles.clear();
+        for (const auto& t : face)
+            mesh.triangles.push_back({static_cast<std::uint32_t>(t[0]), static_cast<std::uint32_t>(t[1]),
+                                      static_cast<std::uint32_t>(t[2])});
+    }
+    mesh.points = std::move(parts[0].points);
+    return drawWith(camera, cutCamera, options,
+                    [&](const auto& modes, const auto& criteria, auto& lines, auto hook, const auto& drawn) {
+                        return KvHLR::CalcSilhouette(modes, criteria, drawn, mesh, {}, lines, hook);
+                    });
 }
 
 Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& camera,
                   const DrawOptions& options) {
+    const std::optional<KvHLR::ViewInfoCriteria> cutCamera = cutAtNearPlane(camera, parts);
     const KvHLR::MeshList meshes = toMeshList(std::move(parts));
-    return drawWith(camera, options, [&](const auto& modes, const auto& criteria, auto& lines, auto hook) {
-        return KvHLR::CalcSilhouette(modes, criteria, camera, meshes, {}, lines, hook);
-    });
+    return drawWith(camera, cutCamera, options,
+                    [&](const auto& modes, const auto& criteria, auto& lines, auto hook, const auto& drawn) {
+                        return KvHLR::CalcSilhouette(modes, criteria, drawn, meshes, {}, lines, hook);
+                    });
 }
 
 } // namespace kvhlr

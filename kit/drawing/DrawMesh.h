@@ -27,7 +27,10 @@ struct DrawOptions {
     // The library's modes for this drawing alone (HLRRunModes): the process-wide switches stay as they are.
     bool exact = true;         // exact hiding, else the plain hide test
     bool intersections = true; // lines where bodies meet
-    // Told the share done, 0 to 1, from the calling thread; returning false cancels the drawing.
+    // Told the share done, 0 to 1, from the calling thread: whenever it grows and otherwise about every
+    // 20 ms while the library works, whatever its stage (the library's frequent progress,
+    // HLRCancelPoll), never less than before. Returning false cancels the drawing, which then ends
+    // within a fraction of a second.
     std::function<bool(double)> progress;
 };
 
@@ -41,6 +44,9 @@ public:
     DrawingCancelled() : std::runtime_error("the drawing was cancelled") {}
 };
 
+// A perspective camera inside the model draws what lies beyond its near plane: the triangles are cut
+// there first (kit/drawing/NearPlaneCut.h); the drawing keeps the caller's camera.
+//
 // The soup is moved in: the library empties it once its model is built, so one copy of the caller's
 // arrays is all a drawing needs. Throws what checkDrawOptions throws, std::out_of_range for an index
 // beyond the points, DrawingCancelled, whatever the progress hook threw, and whatever else

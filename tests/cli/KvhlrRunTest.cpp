@@ -182,9 +182,10 @@ TEST(KvhlrRun, BadInputIsRefusedWithOneLineAndNoOutput) {
     TempDir dir;
     const std::string out = dir.path("out.svg");
     const std::string cube = std::string(KVHLR_TEST_DATA) + "/cube.obj";
+    // An orthographic camera inside the model (a perspective one draws what lies beyond its near plane).
     const std::string inside =
         dir.write("inside.json", R"({"modelView": [1,0,0,-1, 0,1,0,-1, 0,0,1,-1, 0,0,0,1],
-        "projection": [1,0,0,0, 0,1,0,0, 0,0,-1.02,-0.202, 0,0,-1,0], "near": 0.1, "far": 10})");
+        "projection": [1,0,0,0, 0,1,0,0, 0,0,-0.20202,-1.0202, 0,0,0,1], "near": 0.1, "far": 10})");
     const std::size_t entries = dir.entries().size();
 
     expectRefused({dir.path("missing.obj"), "-o", out}, "missing.obj", dir, entries);

@@ -4,6 +4,7 @@ meshes of a million triangles."""
 import ast
 import json
 import os
+import pickle
 import re
 import signal
 import subprocess
@@ -11,7 +12,7 @@ import sys
 import threading
 import time
 import tracemalloc
-from concurrent.futures import ThreadPoolExecutor
+from concurrent.futures import ProcessPoolExecutor, ThreadPoolExecutor
 from pathlib import Path
 
 import numpy as np
@@ -44,6 +45,37 @@ def sphere(triangle_count):
     return vertices, triangles.reshape(-1, 3).astype(np.uint32)
 
 
+def box_stack(layers):
+    """Boxes in a 12 x 12 grid, `layers` deep along z: seen from the front, every box hides others."""
+    corners = np.array([[x, y, z] for z in (0, 1) for y in (0, 1) for x in (0, 1)], dtype=float)
+    box = np.array([[0, 2, 1], [1, 2, 3], [4, 5, 6], [5, 7, 6], [0, 1, 4], [1, 5, 4], [2, 6, 3], [3, 6, 7],
+                    [0, 4, 2], [2, 4, 6], [1, 3, 5], [3, 7, 5]])
+    k, j, i = np.meshgrid(np.arange(layers), np.arange(12), np.arange(12), indexing="ij")
+    lows = np.stack([0.25 * i + 0.01 * k, 0.25 * j, 0.15 * k], axis=-1).reshape(-1, 1, 3)
+    vertices = (lows + corners * [0.2, 0.2, 0.1]).reshape(-1, 3)
+    triangles = (np.arange(len(lows)).reshape(-1, 1, 1) * 8 + box).reshape(-1, 3)
+    return vertices, triangles
+
+
+@pytest.mark.parametrize("model", [sphere(4e4), box_stack(20)], ids=["smooth sphere", "sharp box stack"])
+def test_a_cancel_ends_the_drawing_at_once_in_every_stage(model):
+    vertices, triangles = model
+    camera = kh.Camera.view("iso", vertices)
+    start = time.perf_counter()
+    shares = []
+    kh.draw(vertices, triangles, camera, hidden=True, progress=shares.append)
+    whole = time.perf_counter() - start
+    assert shares == sorted(shares) and shares[-1] == 1
+    for mark in (0.2, 0.5, 0.8):
+        start = time.perf_counter()
+        try:
+            kh.draw(vertices, triangles, camera, hidden=True,
+                    progress=lambda share: time.perf_counter() - start > mark * whole)
+        except kh.Cancelled:
+            # From the request (the drawing's age passing the mark) to the return.
+            assert time.perf_counter() - start - mark * whole < 0.2 * whole + 0.1, (mark, whole)
+
+
 @pytest.fixture(scope="module")
 def million():
     return sphere(1e6)
@@ -73,6 +105,107 @@ def test_draws_what_the_tool_draws(tmp_path, model, view, perspective, hidden, e
     assert json.loads(own_file.read_text()) == expected
 
 
+@pytest.mark.skipif(KVHLR is None, reason="the kvhlr tool is not built")
+@pytest.mark.parametrize("extension, options, arguments", [
+    ("svg", {}, []),
+    ("svg", dict(paper="A4", views=["front", "top", "right", "iso"], style="drafting", name="demo"),
+     ["--paper", "A4", "--views", "front,top,right,iso", "--style", "drafting"]),
+    ("dxf", dict(scale="2:1", views=["front", "left"], projection="first", order="library", dashes="segments",
+                 name="demo"),
+     ["--scale", "2:1", "--views", "front,left", "--projection", "first", "--order", "library",
+      "--dashes", "segments"]),
+    ("json", dict(order="plotter"), ["--order", "plotter"]),
+])
+def test_saves_the_sheets_the_tool_writes(tmp_path, extension, options, arguments):
+    tool_file, own_file = tmp_path / f"tool.{extension}", tmp_path / f"own.{extension}"
+    subprocess.run([KVHLR, "--demo", "-q", "--hidden", "-o", str(tool_file)] + arguments, check=True)
+    drawing = kh.draw(V, T, DEMO_ISO, hidden=True, weld=False)  # the tool welds each body of the part alone
+    drawing.save(own_file, **options)
+    assert own_file.read_bytes() == tool_file.read_bytes()
+    if extension != "json":
+        assert getattr(drawing, f"to_{extension}")(**options) == tool_file.read_text()
+    if not options:
+        assert drawing._repr_svg_() == tool_file.read_text()
+
+
+@pytest.mark.parametrize("options, error, message", [
+    (dict(paper="B7"), ValueError, "paper: unknown paper 'B7'"),
+    (dict(paper=4), TypeError, "paper has the wrong type: int"),
+    (dict(scale="half"), ValueError, "scale: expected a scale"),
+    (dict(scale=0), ValueError, "scale: expected a scale"),
+    (dict(views=["front", "aside"]), ValueError, "views: unknown view 'aside'"),
+    (dict(paper="A4", scale="100:1"), ValueError, "do not fit"),
+    (dict(order="random"), ValueError, "order must be one of plotter, library"),
+    (dict(dashes="dots"), ValueError, "dashes must be one of style, segments"),
+    (dict(style="no/such/style.json"), OSError, "no/such/style.json"),
+    (dict(colour="red"), TypeError, "unexpected keyword argument 'colour'"),
+])
+def test_bad_sheet_keywords_raise_clear_errors(tmp_path, options, error, message):
+    drawing = kh.draw(V, T, DEMO_ISO)
+    with pytest.raises(error, match=message):
+        drawing.to_svg(**options)
+    with pytest.raises(error, match=message):
+        drawing.save(tmp_path / "x.svg", **options)
+    assert not (tmp_path / "x.svg").exists()
+
+
+def test_a_drawing_is_a_sequence_of_lines_and_three_arrays():
+    drawing = kh.draw(V, T, DEMO_ISO, hidden=True)
+    lines = drawing.lines
+    assert [line.kind for line in drawing] == [line.kind for line in lines] == list(drawing.kinds)
+    assert {type(line.kind) for line in drawing} == {kh.Kind}
+    assert drawing[-1].points.tolist() == lines[-1].points.tolist()
+    with pytest.raises(IndexError):
+        drawing[len(drawing)]
+    points, offsets = drawing.points, drawing.offsets
+    assert offsets[0] == 0 and offsets[-1] == len(points) and len(offsets) == len(drawing) + 1
+    for i, line in enumerate(drawing):
+        np.testing.assert_array_equal(points[offsets[i]:offsets[i + 1]], line.points)
+
+
+def draw_demo(view):
+    return kh.draw(V, T, kh.Camera.view(view, V), hidden=True)
+
+
+def test_cameras_and_drawings_pickle_and_come_back_from_other_processes():
+    drawing = kh.draw(V, T, DEMO_ISO, hidden=True)
+    for copy in (pickle.loads(pickle.dumps(drawing)), ProcessPoolExecutor(1).submit(draw_demo, "iso").result()):
+        assert lines_of(copy) == lines_of(drawing)
+        np.testing.assert_array_equal(copy.camera.model_view, DEMO_ISO.model_view)
+        assert copy.to_svg() == drawing.to_svg()
+    camera = pickle.loads(pickle.dumps(DEMO_ISO))
+    assert (camera.near, camera.far) == (DEMO_ISO.near, DEMO_ISO.far)
+    np.testing.assert_array_equal(camera.projection, DEMO_ISO.projection)
+    with pytest.raises(ValueError, match="no mesh"):
+        pickle.loads(pickle.dumps(drawing)).to_svg(views=["front"])
+
+
+def test_look_at_keeps_the_eye_where_it_is_and_fits_only_when_asked():
+    centre, size = (V.min(axis=0) + V.max(axis=0)) / 2, V.max(axis=0) - V.min(axis=0)
+    eye = centre + 2 * size
+    for perspective in (None, 40.0):
+        camera = kh.Camera.look_at(eye, centre, [0, 1, 0], V, perspective=perspective)
+        np.testing.assert_allclose(camera.model_view @ [*eye, 1], [0, 0, 0, 1], atol=1e-12)
+    fitted = kh.Camera.look_at(centre + [1, 1, 1], centre, [0, 1, 0], V, fit=True)
+    np.testing.assert_allclose(fitted.model_view, DEMO_ISO.model_view, atol=1e-12)
+    np.testing.assert_array_equal(fitted.projection, DEMO_ISO.projection)
+
+
+def test_a_perspective_camera_inside_the_model_draws_what_lies_beyond_its_near_plane():
+    # A room (a box seen from inside) with a table in it; the eye stands in the room.
+    room, table = (V.min(axis=0) - 20), (V.max(axis=0) + 20)
+    inward = [[0, 1, 2], [1, 3, 2], [4, 6, 5], [5, 6, 7], [0, 4, 1], [1, 4, 5], [2, 3, 6], [3, 7, 6],
+              [0, 2, 4], [2, 6, 4], [1, 5, 3], [3, 5, 7]]
+    corners = np.array([[x, y, z] for z in (room[2], table[2]) for y in (room[1], table[1])
+                        for x in (room[0], table[0])])
+    vertices, triangles = np.concatenate([corners, V]), np.concatenate([inward, T + 8])
+    camera = kh.Camera.look_at(table - 5, V.mean(axis=0), [0, 1, 0], vertices, perspective=70)
+    drawing = kh.draw(vertices, triangles, camera, hidden=True)
+    frame = 1 / camera.projection[0, 0] * -(camera.model_view @ [*V.mean(axis=0), 1])[2]
+    assert len(drawing) > 0 and np.all(np.abs(drawing.points) <= frame * (1 + 1e-9))
+    assert kh.Kind.VISIBLE_CONVEX_SHARP in set(drawing.kinds)  # the part on the table
+
+
 def test_box_corners_fit_as_their_vertices():
     vertices, _ = kh.load_mesh(CUBE)
     corners = kh.Camera.view("trimetric", [vertices.min(axis=0), vertices.max(axis=0)], up_axis="z")
@@ -96,6 +229,29 @@ def test_bodies_passing_through_each_other_meet_in_intersection_lines():
 V, T = DEMO
 NAN = V.copy()
 NAN[5, 1] = np.nan
+
+
+class Mesh:
+    def __init__(self, **arrays):
+        self.__dict__.update(arrays)
+
+
+@pytest.mark.parametrize("mesh", [
+    (V[T],),
+    (Mesh(vertices=V, faces=T),),
+    (Mesh(vectors=V[T]),),
+    (V[T].reshape(-1, 3), np.arange(3 * len(T)).reshape(-1, 3)),
+], ids=["corner array", "vertices and faces", "numpy-stl vectors", "soup arrays"])
+def test_soups_and_mesh_objects_are_welded_into_the_indexed_drawing(mesh):
+    assert lines_of(kh.draw(*mesh, DEMO_ISO, hidden=True)) == lines_of(kh.draw(V, T, DEMO_ISO, hidden=True))
+
+
+def test_a_soup_left_unwelded_draws_every_triangle_alone():
+    kinds = set(kh.draw(V[T].reshape(-1, 3), np.arange(3 * len(T)).reshape(-1, 3), DEMO_ISO, hidden=True,
+                        weld=False).kinds)
+    assert kinds == {kh.Kind.VISIBLE_SILHOUETTE, kh.Kind.HIDDEN}  # outlines of loose triangles only
+    with pytest.raises(ValueError, match=r"vertices and faces, or vectors, or be an \(M, 3, 3\) array"):
+        kh.draw(np.zeros((4, 3)), DEMO_ISO)
 
 
 @pytest.mark.parametrize("vertices, triangles, message", [
@@ -127,6 +283,14 @@ def test_bad_arrays_raise_value_errors(vertices, triangles, message):
     (lambda: kh.Camera.from_file(CUBE), OSError, "not a valid JSON camera"),
     (lambda: kh.draw(V, T, DEMO_ISO).save("drawing.png"), ValueError, "drawing.png"),
     (lambda: kh.draw(V, T, DEMO_ISO).save("/nonexistent/drawing.svg"), OSError, "/nonexistent/drawing.svg"),
+    (lambda: kh.Camera(np.eye(4), np.eye(4), 0, 2), ValueError, "positive depths, near below far"),
+    (lambda: kh.Camera(np.eye(4), np.eye(4), 3, 2), ValueError, "positive depths, near below far"),
+    (lambda: kh.Camera.look_at([9, 9, 9], [0, 0, 0], [0, 1, 0], V, perspective=180), ValueError, "field of view"),
+    (lambda: kh.Camera.look_at([9, 9, 9], [0, 0, 0], [0, 1, 0], V, perspective=0), ValueError, "field of view"),
+    (lambda: kh.Camera.look_at([9, 9, 9], [0, 0, 0], [0, 1, 0], V, fill=0), ValueError, "fill"),
+    # An orthographic camera is not cut at its near plane.
+    (lambda: kh.draw(V, T, kh.Camera.look_at(V.mean(axis=0), V.max(axis=0), [0, 1, 0], V)), ValueError,
+     "reaches the near plane"),
 ])
 def test_bad_input_raises_clear_errors(call, error, message):
     with pytest.raises(error, match=message):
@@ -217,25 +381,38 @@ def test_ctrl_c_stops_a_drawing(million):
 
 
 def test_stub_declares_what_the_module_holds():
-    """python/kelvar_hlr.pyi, which type checkers and editors read, names the module's classes and
-    functions, each class's members and each function's arguments, as the module has them."""
-    stub = ast.parse((Path(__file__).resolve().parents[2] / "python" / "kelvar_hlr.pyi").read_text())
+    """python/kelvar_hlr/_core.pyi, which type checkers and editors read, names the compiled module's
+    classes and functions, each class's members and each function's arguments, as the module has them."""
+    stub = ast.parse((Path(__file__).resolve().parents[2] / "python" / "kelvar_hlr" / "_core.pyi").read_text())
+
+    def arguments_of(header):
+        return [a for a in re.findall(r"(?:\(|, )(\w+):", header) if a != "self"]
 
     def check(body, holder, public):
-        declared = {node.target.id if isinstance(node, ast.AnnAssign) else node.name: node for node in body
-                    if isinstance(node, (ast.FunctionDef, ast.ClassDef, ast.AnnAssign))}
-        assert {name for name in declared if not name.startswith("__")} == public, holder
-        for name, node in declared.items():
+        declared = {}
+        for node in body:
+            if isinstance(node, (ast.FunctionDef, ast.ClassDef, ast.AnnAssign)):
+                declared.setdefault(node.target.id if isinstance(node, ast.AnnAssign) else node.name, []).append(node)
+        assert {name for name in declared if not name.startswith("_")} == public, holder
+        for name, nodes in declared.items():
             held = getattr(holder, name)
-            if isinstance(node, ast.ClassDef):
-                check(node.body, held, {member for member in vars(held) if not member.startswith("_")})
-            elif isinstance(node, ast.FunctionDef) and "property" not in map(ast.unparse, node.decorator_list):
-                arguments = node.args.posonlyargs + node.args.args + node.args.kwonlyargs
-                # pybind11 puts the signature first in the docstring: "draw(vertices: handle, ...) -> ..."
-                signature = re.findall(r"(?:\(|, )(\w+):", held.__doc__.split(" -> ")[0])
-                assert [a.arg for a in arguments if a.arg != "self"] == [a for a in signature if a != "self"], name
+            if isinstance(nodes[0], ast.ClassDef):
+                check(nodes[0].body, held, {member for member in vars(held) if not member.startswith("_")})
+            elif isinstance(nodes[0], ast.FunctionDef) and "property" not in map(ast.unparse, nodes[0].decorator_list):
+                # pybind11 puts the signatures first in the docstring: "draw(vertices: handle, ...) -> ...",
+                # one numbered line each for an overloaded function.
+                headers = [line.split(" -> ")[0] for line in held.__doc__.splitlines()
+                           if re.match(rf"(\d+\. )?{name}\(", line) and "(*args, **kwargs)" not in line]
+                module = [arguments_of(header) for header in headers]
+                for node, header in zip(nodes, headers):
+                    stub_arguments = [a.arg for a in node.args.posonlyargs + node.args.args + node.args.kwonlyargs
+                                      if a.arg != "self"]
+                    if "**kwargs" in header:  # the stub spells out the keywords the module takes as **kwargs
+                        stub_arguments = stub_arguments[:len(arguments_of(header))]
+                    assert stub_arguments in module, name
+                assert len(nodes) == len(headers), name
 
-    check(stub.body, kh, {name for name in dir(kh) if not name.startswith("__")})
+    check(stub.body, kh._core, {name for name in dir(kh._core) if not name.startswith("_")})
 
 
 def test_readme_example_runs_as_written(tmp_path):

@@ -1,0 +1,180 @@
+#include "kit/drawing/NearPlaneCut.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <map>
+#include <tuple>
+
+namespace kvhlr {
+namespace {
+
+bool isPerspective(const KvHLR::ViewInfoCriteria& camera) {
+    return camera.projectionXform[3][3] != 1.0;
+}
+
+// The distance in front of the eye along the line of sight.
+double depthOf(const ON_Xform& modelView, const ON_3dPoint& p) {
+    const ON_4dPoint v = modelView * ON_4dPoint(p.x, p.y, p.z, 1.0);
+    return -v.z / v.w;
+}
+
+// The library files depths on a grid of 1024 steps over the model's depth (its packed boxes): the
+// planes lie a few steps apart, so that no box on one side of the near depth reaches the other.
+constexpr double kDepthSteps = 1024.0;
+constexpr double kCutSteps = 2.0;    // the cut, past the near plane
+constexpr double kNearSteps = 4.0;   // the library's near depth
+constexpr double kSplitSteps = 12.0; // the far side of the slab
+
+using Triangle = std::array<std::uint64_t, 3>;
+using Polygon = std::vector<std::uint64_t>;
+
+// The points of one part with their depths; new points where edges cross a plane are made once per
+// edge and plane, so that neighbouring triangles share them and stay joined.
+class Cutter {
+public:
+    Cutter(Kv::KvPointList& points, const ON_Xform& modelView) : m_points(points) {
+        m_depths.reserve(points.size());
+        for (const ON_3dPoint& p : points)
+            m_depths.push_back(depthOf(modelView, p));
+    }
+
+    double depth(std::uint64_t vertex) const { return m_depths[vertex]; }
+
+    // The part of the polygon on one side of the plane at `level` (beyond it, or before it), the
+    // points on the plane included.
+    Polygon clip(const Polygon& polygon, double level, bool beyond) {
+        const auto inside = [&](std::uint64_t v) { return beyond ? depth(v) >= level : depth(v) <= level; };
+        Polygon kept;
+        for (std::size_t i = 0; i < polygon.size(); ++i) {
+            const std::uint64_t u = polygon[i], v = polygon[(i + 1) % polygon.size()];
+            if (inside(u))
+                kept.push_back(u);
+            if ((depth(u) - level) * (depth(v) - level) < 0.0)
+                kept.push_back(crossing(u, v, level));
+        }
+        return kept;
+    }
+
+private:
+    std::uint64_t crossing(std::uint64_t u, std::uint64_t v, double level) {
+        const auto key = std::make_tuple(std::min(u, v), std::max(u, v), level);
+        const auto found = m_crossings.find(key);
+        if (found != m_crossings.end())
+            return found->second;
+        // From the lower index, so that both triangles of the edge would compute the same point.
+        const std::uint64_t a = std::get<0>(key), b = std::get<1>(key);
+        const double t = (level - depth(a)) / (depth(b) - depth(a));
+        const ON_3dPoint& pa = m_points[a];
+        const ON_3dPoint& pb = m_points[b];
+        m_points.emplace_back(pa.x + t * (pb.x - pa.x), pa.y + t * (pb.y - pa.y), pa.z + t * (pb.z - pa.z));
+        m_depths.push_back(level);
+        m_crossings.emplace(key, m_points.size() - 1);
+        return m_points.size() - 1;
+    }
+
+    Kv::KvPointList& m_points;
+    std::vector<double> m_depths;
+    std::map<std::tuple<std::uint64_t, std::uint64_t, double>, std::uint64_t> m_crossings;
+};
+
+void addFan(const Polygon& polygon, Kv::KvTriangleList& triangles) {
+    for (std::size_t i = 1; i + 1 < polygon.size(); ++i)
+        triangles.emplace_back(polygon[0], polygon[i], polygon[i + 1]);
+}
+
+struct Planes {
+    double cut, split;
+};
+
+void cutFace(Cutter& cutter, const Planes& planes, Kv::KvTriangleList& face) {
+    Kv::KvTriangleList kept;
+    kept.reserve(face.size());
+    for (const auto& triangle : face) {
+        const double d[3] = {cutter.depth(triangle[0]), cutter.depth(triangle[1]), cutter.depth(triangle[2])};
+        if (std::min({d[0], d[1], d[2]}) >= planes.split) {
+            kept.push_back(triangle);
+            continue;
+        }
+        if (std::max({d[0], d[1], d[2]}) <= planes.cut)
+            continue;
+        const Polygon beyondCut = cutter.clip({triangle[0], triangle[1], triangle[2]}, planes.cut, true);
+        addFan(cutter.clip(beyondCut, planes.split, false), kept);
+        addFan(cutter.clip(beyondCut, planes.split, true), kept);
+    }
+    face = std::move(kept);
+}
+
+} // namespace
+
+bool reachesNearPlane(const KvHLR::ViewInfoCriteria& camera, const std::vector<MeshPart>& parts) {
+    if (!isPerspective(camera))
+        return false;
+    bool reaches = false;
+    forEachPoint(parts, [&](const ON_3dPoint& p) {
+        reaches = reaches || !(depthOf(camera.modelViewXform, p) > camera.nearPlaneDepth);
+    });
+    return reaches;
+}
+
+std::optional<KvHLR::ViewInfoCriteria> cutAtNearPlane(const KvHLR::ViewInfoCriteria& camera,
+                                                      std::vector<MeshPart>& parts) {
+    if (!reachesNearPlane(camera, parts))
+        return std::nullopt;
+    const double nearDepth = camera.nearPlaneDepth;
+    double farthest = nearDepth;
+    forEachPoint(parts, [&](const ON_3dPoint& p) {
+        farthest = std::max(farthest, depthOf(camera.modelViewXform, p));
+    });
+    const double step = (farthest - nearDepth) / kDepthSteps;
+    const Planes planes{nearDepth + kCutSteps * step, nearDepth + kSplitSteps * step};
+    for (MeshPart& part : parts) {
+        Cutter cutter(part.points, camera.modelViewXform);
+        for (Kv::KvTriangleList& face : part.faces)
+            cutFace(cutter, planes, face);
+    }
+    KvHLR::ViewInfoCriteria drawn = camera;
+    drawn.nearPlaneDepth = nearDepth + kNearSteps * step;
+    return drawn;
+}
+
+void clipToFrame(std::vector<KvHLR::StrokeLine>& lines, const Box2& frame) {
+    std::vector<KvHLR::StrokeLine> clipped;
+    for (const KvHLR::StrokeLine& line : lines) {
+        KvHLR::StrokeLine* open = nullptr; // the piece the next segment may continue
+        for (std::size_t i = 1; i < line.points.size(); ++i) {
+            const ON_2dPoint p = line.points[i - 1], q = line.points[i];
+            // Liang-Barsky: the segment's parameter range inside each pair of the frame's sides.
+            double t0 = 0.0, t1 = 1.0;
+            const double delta[2] = {q.x - p.x, q.y - p.y};
+            const double low[2] = {frame.minX - p.x, frame.minY - p.y},
+                         high[2] = {frame.maxX - p.x, frame.maxY - p.y};
+            for (int axis = 0; axis < 2 && t0 <= t1; ++axis) {
+                if (delta[axis] == 0.0) {
+                    if (low[axis] > 0.0 || high[axis] < 0.0)
+                        t0 = 2.0;
+                    continue;
+                }
+                const double a = low[axis] / delta[axis], b = high[axis] / delta[axis];
+                t0 = std::max(t0, std::min(a, b));
+                t1 = std::min(t1, std::max(a, b));
+            }
+            if (t0 > t1) {
+                open = nullptr;
+                continue;
+            }
+            const auto at = [&](double t) { return ON_2dPoint(p.x + t * delta[0], p.y + t * delta[1]); };
+            if (!open || t0 > 0.0) {
+                open = &clipped.emplace_back();
+                open->kind = line.kind;
+                open->points.push_back(t0 > 0.0 ? at(t0) : p);
+            }
+            open->points.push_back(t1 < 1.0 ? at(t1) : q);
+            if (t1 < 1.0)
+                open = nullptr;
+        }
+    }
+    lines = std::move(clipped);
+}
+
+} // namespace kvhlr

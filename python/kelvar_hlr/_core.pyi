@@ -1,0 +1,225 @@
+"""The compiled part of the package kelvar_hlr, which exports all of it."""
+
+import os
+from typing import Any, Callable, Iterator, Literal, Optional, Sequence, Union, overload
+
+import numpy as np
+import numpy.typing as npt
+
+__version__: str
+
+_Path = Union[str, os.PathLike[str]]
+_Vector = Union[Sequence[float], npt.NDArray[np.floating]]
+
+class Cancelled(Exception):
+    """Raised by draw() when its progress callback returned a true value."""
+
+class Camera:
+    """A camera: world to view coordinates (model_view), view to screen coordinates (projection), and
+    the near and far depths. The drawing plane's frame maps to -1..1 on both screen axes; the eye looks
+    along -z in view coordinates."""
+
+    def __init__(self, model_view: npt.ArrayLike, projection: npt.ArrayLike, near: float, far: float) -> None:
+        """A camera used exactly as given: 4x4 row-major matrices acting on column vectors (x, y, z, 1)
+        and the near and far distances from the eye (positive, near below far). A perspective camera
+        may stand inside the model: the drawing shows what lies beyond its near plane."""
+    @staticmethod
+    def view(
+        name: str,
+        bounds: npt.ArrayLike,
+        up_axis: str = "y",
+        perspective: Optional[float] = None,
+        fill: float = 0.95,
+    ) -> Camera:
+        """The camera of a named view (see views()), fitted as kvhlr fits it: centred on the model, which
+        fills `fill` of the frame. `bounds` holds the model's vertices (N, 3), or the minimum and maximum
+        corners of its box (2, 3). `up_axis` is the model's vertical, 'y' or 'z'; `perspective` the field
+        of view in degrees, or None for an orthographic camera."""
+    @staticmethod
+    def look_at(
+        eye: _Vector,
+        target: _Vector,
+        up: _Vector,
+        bounds: npt.ArrayLike,
+        perspective: Optional[float] = None,
+        fill: float = 0.95,
+        fit: bool = False,
+    ) -> Camera:
+        """The camera at `eye` looking at `target` with `up` as the drawing's vertical, as gluLookAt
+        places it: `perspective` is the field of view in degrees, or None for an orthographic camera
+        whose frame holds the model (`bounds`, as in view()) at `fill`. Its near and far planes enclose
+        the model; with the eye inside it (a room, a terrain running behind the eye), near lies at a
+        thousandth of far and a perspective drawing shows what lies beyond it. fit=True keeps only the
+        direction and fits the camera to the model as view() does."""
+    @staticmethod
+    def from_file(path: _Path) -> Camera:
+        """The camera of a camera file or of a JSON drawing, exactly as written. Raises OSError when it
+        cannot be read or is not a camera."""
+    @staticmethod
+    def views() -> list[str]:
+        """The names of the views that view() accepts."""
+    @property
+    def model_view(self) -> npt.NDArray[np.float64]:
+        """World to view coordinates, a new 4x4 array (row-major)."""
+    @property
+    def projection(self) -> npt.NDArray[np.float64]:
+        """View to screen coordinates, a new 4x4 array (row-major)."""
+    @property
+    def near(self) -> float:
+        """The near plane's distance from the eye."""
+    @property
+    def far(self) -> float:
+        """The far plane's distance from the eye."""
+
+class Kind:
+    """The kinds of line (Line.kind); a Kind compares equal to its number."""
+
+    VISIBLE_SILHOUETTE: Kind  # 0
+    HIDDEN: Kind  # 1
+    VISIBLE_CONCAVE_SHARP: Kind  # 2
+    VISIBLE_CONVEX_SHARP: Kind  # 3
+    OTHER_VISIBLE: Kind  # 5
+    VISIBLE_INTERSECTION: Kind  # 6
+    @property
+    def name(self) -> str:
+        """The kind's name, such as "HIDDEN"."""
+    @property
+    def value(self) -> int:
+        """The kind's number."""
+    def __int__(self) -> int: ...
+    def __eq__(self, other: object) -> bool: ...
+
+class Line:
+    """One polyline of a drawing."""
+
+    @property
+    def points(self) -> npt.NDArray[np.float64]:
+        """The points in the drawing plane, in world length units: a read-only (N, 2) float64 array that
+        views the drawing."""
+    @property
+    def kind(self) -> Kind:
+        """The Kind: 0 visible silhouette, 1 hidden, 2 visible concave sharp edge, 3 visible convex sharp
+        edge, 5 other visible line, 6 visible intersection line."""
+
+_Order = Literal["plotter", "library"]
+
+class Drawing:
+    """A finished drawing: its lines and the camera that made it. Iterating and indexing give Line
+    objects; points, offsets and kinds give the whole drawing as three arrays. Drawings pickle (without
+    the mesh, so an unpickled drawing cannot draw other views)."""
+
+    @property
+    def lines(self) -> list[Line]:
+        """The lines, hidden and visible: a new list of Line."""
+    @property
+    def camera(self) -> Camera:
+        """The camera the drawing was made with."""
+    @property
+    def points(self) -> npt.NDArray[np.float64]:
+        """The points of all lines, one after the other: a new (P, 2) float64 array."""
+    @property
+    def offsets(self) -> npt.NDArray[np.int64]:
+        """Where each line's points start in points: a new (N + 1,) int64 array; line i is
+        points[offsets[i]:offsets[i + 1]]."""
+    @property
+    def kinds(self) -> npt.NDArray[np.int32]:
+        """The kind of each line: a new (N,) int32 array (see Kind)."""
+    def save(
+        self,
+        path: _Path,
+        *,
+        paper: Optional[str] = None,
+        scale: Union[str, float, None] = None,
+        views: Optional[Sequence[str]] = None,
+        style: Optional[str] = None,
+        order: Optional[_Order] = None,
+        dashes: Optional[Literal["style", "segments"]] = None,
+        up_axis: Optional[Literal["y", "z"]] = None,
+        projection: Optional[Literal["third", "first"]] = None,
+        orientation: Optional[Literal["auto", "portrait", "landscape"]] = None,
+        title: Optional[bool] = None,
+        name: Optional[str] = None,
+    ) -> None:
+        """Writes the drawing as kvhlr does, in the format the extension of `path` asks for (.svg, .dxf,
+        .pdf, .json), whole or not at all. Raises ValueError for an extension of no format and OSError
+        when the file cannot be written.
+
+        Keywords, as kvhlr's options: paper ('A4', 'A3', 'A2', 'A1', 'A0', 'letter', 'tabloid'), scale
+        ('1:2', '2:1' or a number; model units taken as millimetres), views (a list of named views, each
+        drawn again from the drawing's mesh with an orthographic camera fitted to the model and laid out
+        as projection ('third' or 'first') places them), up_axis ('y' or 'z', for views), orientation
+        ('auto', 'portrait', 'landscape'), title (frame and title block on a paper or at a scale), name
+        (the model's name in the title block), style ('classic', 'drafting' or a style file), order
+        ('plotter', the default, or 'library'; JSON keeps the library's order unless asked), dashes
+        ('style' or 'segments': dashes cut into pieces). Raises ValueError for a bad keyword value or
+        views that do not fit the paper."""
+    def to_svg(self, **options: Any) -> str:
+        """The drawing as an SVG document; the keywords of save()."""
+    def to_dxf(self, **options: Any) -> str:
+        """The drawing as a DXF document; the keywords of save()."""
+    def _repr_svg_(self) -> str:
+        """The drawing as SVG, for notebooks."""
+    def __len__(self) -> int:
+        """The number of lines."""
+    def __getitem__(self, index: int) -> Line:
+        """The line at `index` (negative counts from the end)."""
+    def __iter__(self) -> Iterator[Line]:
+        """The lines in order, each made as the iteration reaches it."""
+
+@overload
+def draw(
+    vertices: npt.ArrayLike,
+    triangles: npt.ArrayLike,
+    camera: Camera,
+    *,
+    weld: bool = True,
+    hidden: bool = False,
+    silhouettes: bool = True,
+    sharp: bool = True,
+    sharp_angle: float = 135.0,
+    exact: bool = True,
+    intersections: bool = True,
+    progress: Optional[Callable[[float], object]] = None,
+) -> Drawing:
+    """Draws the mesh of `vertices` (N, 3), any real dtype, and `triangles` (M, 3), any integer dtype,
+    indexing the vertices; each array is copied once, straight into the library's input.
+
+    weld: join vertices at exactly the same position first, as kvhlr does when it reads a mesh file, so
+    that a triangle soup (STL, numpy-stl, many exporters) has shared edges; False for a mesh whose
+    triangles already share their vertices. hidden: also draw hidden lines. silhouettes: visible
+    silhouettes and outlines. sharp: visible sharp edges, where faces meet at an angle below sharp_angle
+    degrees. exact: exact hiding, else the library's plain hide test. intersections: the lines where
+    bodies (or folds of one body) pass through each other, kind 6 where visible.
+
+    progress, when given, is called with the share done (0 to 1) in the calling thread, when it grows
+    and otherwise about every 50 ms whatever the stage; the share never goes back. A true result
+    cancels the drawing, which then raises Cancelled within a fraction of a second, and an exception it
+    raises is raised by draw. Ctrl-C cancels the drawing as quickly and raises KeyboardInterrupt. Other
+    threads run while the drawing is made; drawings from several threads take turns.
+
+    Raises ValueError for arrays of the wrong shape or dtype, indices out of range, vertices that are
+    not finite or lie behind the camera's eye."""
+@overload
+def draw(
+    mesh: object,
+    camera: Camera,
+    *,
+    weld: bool = True,
+    hidden: bool = False,
+    silhouettes: bool = True,
+    sharp: bool = True,
+    sharp_angle: float = 135.0,
+    exact: bool = True,
+    intersections: bool = True,
+    progress: Optional[Callable[[float], object]] = None,
+) -> Drawing:
+    """Draws a mesh object: one with `vertices` and `faces` arrays (trimesh and others), one with
+    `vectors` (numpy-stl), or an (M, 3, 3) array of triangle corners; the keywords as above."""
+
+def load_mesh(path: _Path) -> tuple[npt.NDArray[np.float64], npt.NDArray[np.uint32]]:
+    """Reads a mesh file as kvhlr does (OBJ, STL, PLY, OFF, glTF/GLB, 3MF and more; vertices at the same
+    position welded) and returns (vertices, triangles): a float64 (N, 3) and a uint32 (M, 3) array, all
+    meshes of the file merged. Raises OSError when the file cannot be read."""
+
+def _demo_mesh() -> tuple[npt.NDArray[np.float64], npt.NDArray[np.uint32]]:
+    """The mesh of kvhlr's demo part (kvhlr --demo) as (vertices, triangles)."""
