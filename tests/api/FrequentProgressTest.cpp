@@ -21,10 +21,10 @@ double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Boxes in a 12 x 12 grid, 20 layers deep along the view: every box hides many others.
+// Boxes in a 12 x 12 grid, 12 layers deep along the view: every box hides many others.
 Polygon3D boxStack() {
     Polygon3D stack;
-    for (int layer = 0; layer < 20; ++layer)
+    for (int layer = 0; layer < 12; ++layer)
         for (int i = 0; i < 12; ++i)
             for (int j = 0; j < 12; ++j) {
                 const ON_3dPoint lo(-1.5 + 0.25 * i + 0.01 * layer, -1.5 + 0.25 * j, -1.5 + 0.15 * layer);
@@ -58,7 +58,7 @@ struct Timeline {
 TEST(FrequentProgress, ACancelEndsTheRunAtOnceInEveryStage) {
     HLRCancelPoll::setFrequentProgress(true);
     for (auto const& [name, model] :
-         {std::pair{"sphere", sphere(100, 200)}, std::pair{"box stack", boxStack()}}) {
+         {std::pair{"sphere", sphere(60, 120)}, std::pair{"box stack", boxStack()}}) {
         SCOPED_TRACE(name);
         ASSERT_TRUE(Timeline::run(model, 1e9));
         const double whole = secondsSince(Timeline::start);
@@ -72,7 +72,7 @@ TEST(FrequentProgress, ACancelEndsTheRunAtOnceInEveryStage) {
         }
         EXPECT_LT(longestWait, 0.2 * whole + 0.05) << "of " << whole << " s";
 
-        for (double share : {0.1, 0.3, 0.5, 0.7, 0.9}) {
+        for (double share : {0.2, 0.5, 0.8}) {
             // From the request (the run's age passing the mark) to the return.
             if (!Timeline::run(model, share * whole)) {
                 EXPECT_LT(secondsSince(Timeline::start) - share * whole, 0.15 * whole + 0.05)
