@@ -22,11 +22,12 @@ using MeshList = std::vector<boost::intrusive_ptr<Kv::KvmMesh>>;
 // Progress and cancellation: called as progress(percent, 100) while the work proceeds; a non-zero
 // result cancels the run, which then returns false with strokeLines unchanged. By default it is called
 // at the stages' reports only, which on a large model may be seconds apart (the search tree, the hide
-// pass, the renewal and joining of the strokes). HLRCancelPoll::setFrequentProgress(true) has it called
-// all through a run instead, whenever the percentage grows and otherwise about every 20 ms, never with
-// a smaller percentage than before, so that a cancel ends the call within a fraction of a second
-// whatever the stage (Hlr/HLRCancelPoll.h). What a run leaves behind is freed on a thread of the
-// library's own after the call returns; the next call waits for it.
+// pass, the renewal and joining of the strokes). HLRCancelPoll::setFrequentProgress(true), or
+// HLRRunModes::frequentProgress for one call, has it called all through a run instead, whenever the
+// percentage grows and otherwise about every 20 ms, never with a smaller percentage than before, so
+// that a cancel ends the call within a fraction of a second whatever the stage (Hlr/HLRCancelPoll.h). What a
+// run leaves behind is freed on a thread of the library's own after the call returns; the next call waits for
+// it.
 //
 // Threads: calls from several threads are safe; they run one after another, since the library keeps
 // process-wide state. The callback runs while the library is held, so it must not call CalcSilhouette.
