@@ -29,6 +29,8 @@ namespace {
 const char* const FIND_STAGE = "HLRIntersectionFinder::find";
 // Progress is reported this many times while the pairs are tested.
 constexpr int kProgressSteps = 16;
+// Below this many filed entries the pairs are tested on the calling thread alone.
+constexpr std::size_t kParallelEntries = 1 << 16;
 // A cell is this many times as wide as the median triangle: a triangle spans about two cells a side.
 constexpr double kCellsPerTriangle = 2.0;
 // The grid's cells hold at most this many entries per candidate on average, however the triangles'
@@ -502,10 +504,12 @@ std::vector<HLRIntersectionFinder::Crossing> HLRIntersectionFinder::testPairs() 
     std::vector<std::vector<Member>> scratch(perThread.size());
     std::exception_ptr failure;
     std::atomic<bool> failed{false}; // the buckets left are skipped
+    // A small model is done in less time than the threads take to meet at each block's end.
+    const bool parallel = m_filed.size() > kParallelEntries;
     for (int step = 0; step < kProgressSteps; ++step) {
         const auto from = static_cast<std::int64_t>(std::uint64_t(bucketCount) * step / kProgressSteps);
         const auto to = static_cast<std::int64_t>(std::uint64_t(bucketCount) * (step + 1) / kProgressSteps);
-#pragma omp parallel for num_threads(team) schedule(dynamic, 4096)
+#pragma omp parallel for num_threads(team) schedule(dynamic, 4096) if (parallel)
         for (std::int64_t b = from; b < to; ++b) {
             if (failed.load(std::memory_order_relaxed))
                 continue;
