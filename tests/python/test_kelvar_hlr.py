@@ -385,34 +385,40 @@ def test_stub_declares_what_the_module_holds():
     classes and functions, each class's members and each function's arguments, as the module has them."""
     stub = ast.parse((Path(__file__).resolve().parents[2] / "python" / "kelvar_hlr" / "_core.pyi").read_text())
 
+    def public(names):
+        return {name for name in names if not name.startswith("_")}
+
     def arguments_of(header):
         return [a for a in re.findall(r"(?:\(|, )(\w+):", header) if a != "self"]
 
-    def check(body, holder, public):
+    def signatures(function, name):
+        # pybind11 puts the signatures first in the docstring: "draw(vertices: handle, ...) -> ...", one
+        # numbered line each for an overloaded function.
+        return [line.split(" -> ")[0] for line in function.__doc__.splitlines()
+                if re.match(rf"(\d+\. )?{name}\(", line) and "(*args, **kwargs)" not in line]
+
+    def check(body, holder, names):
         declared = {}
         for node in body:
             if isinstance(node, (ast.FunctionDef, ast.ClassDef, ast.AnnAssign)):
-                declared.setdefault(node.target.id if isinstance(node, ast.AnnAssign) else node.name, []).append(node)
-        assert {name for name in declared if not name.startswith("_")} == public, holder
+                name = node.target.id if isinstance(node, ast.AnnAssign) else node.name
+                declared.setdefault(name, []).append(node)
+        assert public(declared) == names, holder
         for name, nodes in declared.items():
             held = getattr(holder, name)
             if isinstance(nodes[0], ast.ClassDef):
-                check(nodes[0].body, held, {member for member in vars(held) if not member.startswith("_")})
+                check(nodes[0].body, held, public(vars(held)))
             elif isinstance(nodes[0], ast.FunctionDef) and "property" not in map(ast.unparse, nodes[0].decorator_list):
-                # pybind11 puts the signatures first in the docstring: "draw(vertices: handle, ...) -> ...",
-                # one numbered line each for an overloaded function.
-                headers = [line.split(" -> ")[0] for line in held.__doc__.splitlines()
-                           if re.match(rf"(\d+\. )?{name}\(", line) and "(*args, **kwargs)" not in line]
-                module = [arguments_of(header) for header in headers]
-                for node, header in zip(nodes, headers):
-                    stub_arguments = [a.arg for a in node.args.posonlyargs + node.args.args + node.args.kwonlyargs
-                                      if a.arg != "self"]
-                    if "**kwargs" in header:  # the stub spells out the keywords the module takes as **kwargs
-                        stub_arguments = stub_arguments[:len(arguments_of(header))]
-                    assert stub_arguments in module, name
+                headers = signatures(held, name)
                 assert len(nodes) == len(headers), name
+                for node, header in zip(nodes, headers):
+                    arguments = node.args.posonlyargs + node.args.args + node.args.kwonlyargs
+                    in_stub = [a.arg for a in arguments if a.arg != "self"]
+                    if "**kwargs" in header:  # the stub spells out the keywords the module takes as **kwargs
+                        in_stub = in_stub[:len(arguments_of(header))]
+                    assert in_stub in [arguments_of(h) for h in headers], name
 
-    check(stub.body, kh._core, {name for name in dir(kh._core) if not name.startswith("_")})
+    check(stub.body, kh._core, public(dir(kh._core)))
 
 
 def test_readme_example_runs_as_written(tmp_path):
