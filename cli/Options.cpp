@@ -66,6 +66,7 @@ struct RawOptions {
     std::string format;
     std::string upAxis = "y";
     std::string eye, target, up;
+    bool fitEye = false;
     std::string dashes = "style";
     std::string order;
     std::string hideTest = "exact";
@@ -107,8 +108,8 @@ void addCameraOptions(CLI::App& app, Options& options, RawOptions& raw) {
             ->group(group);
     raw.perspectiveOption = perspective;
     auto* eye = app.add_option("--eye", raw.eye,
-                               "Look from this point towards --target (only the direction counts: "
-                               "the camera is then fitted); replaces --view")
+                               "Look from this point towards --target, as gluLookAt places a camera (a "
+                               "perspective eye inside the model sees what lies in front of it); replaces --view")
                     ->type_name("X,Y,Z")
                     ->group(group);
     auto* target = app.add_option("--target", raw.target, "The point looked at, with --eye")
@@ -118,6 +119,10 @@ void addCameraOptions(CLI::App& app, Options& options, RawOptions& raw) {
                               "Direction that points up in the drawing, with --eye; default: the up axis")
                    ->type_name("X,Y,Z")
                    ->group(group);
+    auto* fitEye = app.add_flag("--fit", raw.fitEye,
+                                "With --eye: keep only the direction from --target to --eye and fit the "
+                                "camera to the model as for a named view")
+                       ->group(group);
     auto* camera =
         app.add_option("--camera", options.cameraFile,
                        "Camera file (JSON: modelView and projection as 16 row-major numbers each, near, "
@@ -138,6 +143,7 @@ void addCameraOptions(CLI::App& app, Options& options, RawOptions& raw) {
     eye->needs(target)->excludes(view);
     target->needs(eye);
     up->needs(eye);
+    fitEye->needs(eye);
     for (CLI::Option* other : {view, upAxis, perspective, eye, target, up})
         camera->excludes(other);
     for (CLI::Option* other : {view, perspective, eye, camera})
@@ -372,6 +378,7 @@ void finish(Options& options, const RawOptions& raw) {
     camera.upAxis = upAxisNamed(raw.upAxis);
     camera.eye = pointOption(raw.eye, "--eye");
     camera.target = pointOption(raw.target, "--target");
+    camera.fitEye = raw.fitEye;
     if (const auto up = pointOption(raw.up, "--up"))
         camera.up = ON_3dVector(up->x, up->y, up->z);
     cameraRequest(camera); // refuses a camera that no model can be drawn with, before any is read

@@ -143,11 +143,12 @@ KvHLR::ViewInfoCriteria camera(const Options& options, const std::string& view,
     }
     CameraChoice choice = options.camera;
     choice.view = view;
-    const KvHLR::ViewInfoCriteria fitted = fitCamera(cameraRequest(choice), parts);
-    // Fitting puts the whole model in front of the camera; the check keeps a fitting slip from ever
-    // reaching the library as a broken drawing.
-    checkCamera(fitted, parts, subject);
-    return fitted;
+    const KvHLR::ViewInfoCriteria placed = placeCamera(choice, parts);
+    // Fitting puts the whole model in front of the camera, and a perspective eye inside the model has
+    // it cut at the near plane; the check keeps a slip in either from ever reaching the library as a
+    // broken drawing.
+    checkCamera(placed, parts, subject);
+    return placed;
 }
 
 bool allFinite(const std::vector<KvHLR::StrokeLine>& lines) {

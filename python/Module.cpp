@@ -104,12 +104,6 @@ std::vector<MeshPart> boundsParts(py::handle bounds) {
     return parts;
 }
 
-// The camera of the choice fitted to `bounds`, as kvhlr fits its cameras; the choice is checked first.
-Camera fitted(const CameraChoice& choice, py::handle bounds) {
-    const CameraRequest request = cameraRequest(choice);
-    return fitCamera(request, boundsParts(bounds));
-}
-
 Camera namedView(const std::string& name, py::handle bounds, const std::string& upAxis,
                  std::optional<double> perspective, double fill) {
     CameraChoice choice;
@@ -117,7 +111,7 @@ Camera namedView(const std::string& name, py::handle bounds, const std::string& 
     choice.upAxis = upAxisNamed(upAxis);
     choice.perspectiveFov = perspective;
     choice.fill = fill;
-    return fitted(choice, bounds);
+    return placeCamera(choice, boundsParts(bounds));
 }
 
 // As gluLookAt places it, unless `fit`: then looking the same way, fitted to the model.
@@ -130,10 +124,8 @@ Camera lookAt(const std::array<double, 3>& eye, const std::array<double, 3>& tar
     choice.up = ON_3dVector(up[0], up[1], up[2]);
     choice.perspectiveFov = perspective;
     choice.fill = fill;
-    if (fit)
-        return fitted(choice, bounds);
-    cameraRequest(choice); // the checks of the choice
-    return lookAtCamera(LookAt{*choice.eye, *choice.target, *choice.up, perspective, fill}, boundsParts(bounds));
+    choice.fitEye = fit;
+    return placeCamera(choice, boundsParts(bounds));
 }
 
 std::string cameraRepr(const Camera& camera) {
@@ -276,6 +268,39 @@ Drawing drawingOf(const Camera& camera, py::handle pointsObject, py::handle offs
     return drawing;
 }
 
+// ---- the interpreter while the kit works
+
+// How often a long call that has given up the interpreter takes it back (to run the signal handlers
+// and the progress callback): often enough for Ctrl-C and a cancel button, rarely enough not to slow
+// the work or the other threads.
+class Every50ms {
+public:
+    // True when 50 ms have passed since it was last true (or since the start).
+    bool due() {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - m_last < std::chrono::milliseconds(50))
+            return false;
+        m_last = now;
+        return true;
+    }
+
+private:
+    std::chrono::steady_clock::time_point m_last;
+};
+
+// The progress hook of a kit step that has given up the interpreter (laying out a page, plotter order,
+// writing): it runs the signal handlers every 50 ms, and a handler that raised (Ctrl-C) stops the
+// step with its exception, which the call raises again.
+std::function<void(double)> stopOnSignal() {
+    return [due = Every50ms()](double) mutable {
+        if (!due.due())
+            return;
+        const py::gil_scoped_acquire gil;
+        if (PyErr_CheckSignals() != 0)
+            throw py::error_already_set();
+    };
+}
+
 // ---- sheets: the kit's pages, papers, scales, styles and plotter order, as kvhlr draws them
 
 // The keywords of save, to_svg and to_dxf.
@@ -388,7 +413,7 @@ std::vector<SheetView> sheetViews(const PyDrawing& drawing, const SheetChoices& 
         choice.upAxis = choices.upAxis;
         Camera camera;
         try {
-            camera = fitted(choice, drawing.source->vertices);
+            camera = placeCamera(choice, boundsParts(drawing.source->vertices));
         } catch (const InputError& error) {
             throw py::value_error("views: " + error.reason());
         }
@@ -403,7 +428,7 @@ Page pageOf(const PyDrawing& drawing, const SheetChoices& choices) {
     const std::vector<SheetView> views = sheetViews(drawing, choices);
     const py::gil_scoped_release release;
     Page page = layoutSheet(views, sheet);
-    finishPage(page, choices.dashes, choices.plotterOrder.value_or(true));
+    finishPage(page, choices.dashes, choices.plotterOrder.value_or(true), stopOnSignal());
     return page;
 }
 
@@ -412,33 +437,24 @@ void save(const PyDrawing& drawing, const Path& path, const py::kwargs& options)
     const OutputFormat format =
         formatOf(name); // an unknown extension is a ValueError, not a file that failed
     const SheetChoices choices = sheetChoices(options);
-    if (format == OutputFormat::Json) {
-        Drawing ordered = *drawing.drawing;
-        const py::gil_scoped_release release;
-        if (choices.plotterOrder.value_or(false)) {
-            const Box2 bounds = drawingBounds(ordered);
-            orderForPlotter(ordered.lines, ON_2dPoint(bounds.minX, bounds.minY));
-        }
-        fileCall([&] {
-            AtomicFile file(name);
-            writeDrawingFile(file.stream(), format, ordered, {}, name);
-            file.commit();
-        });
-        return;
-    }
-    const Page page = pageOf(drawing, choices);
+    std::vector<Page> pages;
+    std::optional<Drawing> ordered; // JSON in plotter order, as asked
+    if (format != OutputFormat::Json)
+        pages.push_back(pageOf(drawing, choices));
     const py::gil_scoped_release release;
-    fileCall([&] {
-        AtomicFile file(name);
-        writeDrawingFile(file.stream(), format, *drawing.drawing, {page}, name);
-        file.commit();
-    });
+    if (format == OutputFormat::Json && choices.plotterOrder.value_or(false)) {
+        ordered = *drawing.drawing;
+        const Box2 bounds = drawingBounds(*ordered);
+        orderForPlotter(ordered->lines, ON_2dPoint(bounds.minX, bounds.minY), stopOnSignal());
+    }
+    fileCall([&] { saveDrawingFile(name, format, ordered ? *ordered : *drawing.drawing, pages, stopOnSignal()); });
 }
 
 std::string pageText(const PyDrawing& drawing, OutputFormat format, const py::kwargs& options) {
     const Page page = pageOf(drawing, sheetChoices(options));
     std::ostringstream text;
-    writeDrawingFile(text, format, *drawing.drawing, {page}, "");
+    const py::gil_scoped_release release;
+    writeDrawingFile(text, format, *drawing.drawing, {page}, "", stopOnSignal());
     return text.str();
 }
 
@@ -458,12 +474,9 @@ public:
     explicit ProgressHook(const py::object& callback) : m_callback(callback) {}
 
     bool operator()(double share) {
-        using Clock = std::chrono::steady_clock;
-        const Clock::time_point now = Clock::now();
-        if (share == m_share && now - m_reported < std::chrono::milliseconds(50))
+        if (!m_due.due() && share == m_share)
             return true;
         m_share = share;
-        m_reported = now;
         const py::gil_scoped_acquire gil;
         if (PyErr_CheckSignals() != 0)
             throw py::error_already_set();
@@ -473,7 +486,7 @@ public:
 private:
     const py::object& m_callback;
     double m_share = -1.0;
-    std::chrono::steady_clock::time_point m_reported;
+    Every50ms m_due;
 };
 
 void checkFinite(const KvHLR::Polygon3D& polygon) {
@@ -552,13 +565,11 @@ py::tuple loadMesh(const Path& path) {
     std::vector<MeshPart> parts;
     try {
         const py::gil_scoped_release release;
-        auto checked = std::chrono::steady_clock::now();
+        Every50ms due;
         parts = fileCall([&] {
             return readMeshFile(path.string(), false, [&](double) {
-                const auto now = std::chrono::steady_clock::now();
-                if (now - checked < std::chrono::milliseconds(50))
+                if (!due.due())
                     return;
-                checked = now;
                 const py::gil_scoped_acquire gil;
                 if (PyErr_CheckSignals() != 0) {
                     interrupted = true;

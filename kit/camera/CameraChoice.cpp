@@ -24,4 +24,13 @@ CameraRequest cameraRequest(const CameraChoice& choice) {
     return request;
 }
 
+KvHLR::ViewInfoCriteria placeCamera(const CameraChoice& choice, const std::vector<MeshPart>& parts) {
+    const CameraRequest request = cameraRequest(choice);
+    if (!choice.eye || choice.fitEye)
+        return fitCamera(request, parts);
+    return lookAtCamera(LookAt{*choice.eye, *choice.target, request.direction.up, request.perspectiveFovDegrees,
+                               request.fill},
+                        parts);
+}
+
 } // namespace kvhlr

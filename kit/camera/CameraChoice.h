@@ -5,12 +5,13 @@
 // kvhlr (from its options) and Python (from its arguments) make their cameras through it, so that
 // both fit the same camera to the same choice and refuse the same choices alike.
 //
-// In:  the choice. Out: the request that fitCamera fits to a model.
+// In:  the choice (and a model). Out: the request that fitCamera fits to a model, or the camera itself.
 
 #include "kit/camera/CameraFit.h"
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kvhlr {
 
@@ -20,6 +21,7 @@ struct CameraChoice {
     std::optional<ON_3dPoint> eye; // with a target: look from the eye towards it instead
     std::optional<ON_3dPoint> target;
     std::optional<ON_3dVector> up;        // the drawing's vertical with an eye; default: the up axis
+    bool fitEye = false; // with an eye: keep only its direction and fit the camera as for a named view
     std::optional<double> perspectiveFov; // in degrees; orthographic when empty
     double fill = 0.95;                   // CameraRequest::fill
 };
@@ -32,5 +34,9 @@ UpAxis upAxisNamed(const std::string& name);
 // fill) for a choice that no model can be drawn with; it needs no model, so a front end can call it
 // before reading one.
 CameraRequest cameraRequest(const CameraChoice& choice);
+
+// The camera of the choice for a model: placed at the eye as lookAtCamera places it, or, for a named
+// view or with fitEye, fitted to the model by fitCamera. Throws InputError as cameraRequest does.
+KvHLR::ViewInfoCriteria placeCamera(const CameraChoice& choice, const std::vector<MeshPart>& parts);
 
 } // namespace kvhlr

@@ -25,6 +25,13 @@ std::string lower(std::string text) {
     return text;
 }
 
+// `progress` told shares from..to for the shares 0..1 of one step of several.
+std::function<void(double)> scaledProgress(const std::function<void(double)>& progress, double from, double to) {
+    if (!progress)
+        return {};
+    return [progress, from, to](double share) { progress(from + (to - from) * share); };
+}
+
 } // namespace
 
 const char* extensionOf(OutputFormat format) {
@@ -56,17 +63,19 @@ OutputFormat formatNamed(const std::string& name) {
     throw InputError::ofParameter("format", "unknown format '" + name + "': name svg, dxf, pdf or json");
 }
 
-void finishPage(Page& page, HiddenDashes dashes, bool plotterOrder) {
-    if (dashes == HiddenDashes::Segments)
-        cutDashes(page);
+void finishPage(Page& page, HiddenDashes dashes, bool plotterOrder, const std::function<void(double)>& progress) {
+    const bool cut = dashes == HiddenDashes::Segments;
+    const double cutShare = cut && plotterOrder ? 0.5 : 1.0;
+    if (cut)
+        cutDashes(page, scaledProgress(progress, 0.0, cutShare));
     if (plotterOrder)
-        orderForPlotter(page);
+        orderForPlotter(page, scaledProgress(progress, cut ? cutShare : 0.0, 1.0));
 }
 
 void writeDrawingFile(std::ostream& out, OutputFormat format, const Drawing& drawing, const std::vector<Page>& pages,
                       const std::string& name, const std::function<void(double)>& progress) {
     if (format == OutputFormat::Json)
-        return writeDrawingJson(out, drawing);
+        return writeDrawingJson(out, drawing, progress);
     if (format == OutputFormat::Pdf)
         return writePdf(out, pages, name, progress);
     if (pages.size() != 1)
@@ -81,16 +90,22 @@ Page drawingPage(const Drawing& drawing) {
     return layoutSheet({{"", drawing}}, SheetOptions());
 }
 
-void saveDrawing(const Drawing& drawing, const std::string& path, HiddenDashes dashes) {
+void saveDrawingFile(const std::string& path, OutputFormat format, const Drawing& drawing,
+                     const std::vector<Page>& pages, const std::function<void(double)>& progress) {
+    AtomicFile file(path);
+    writeDrawingFile(file.stream(), format, drawing, pages, path, progress);
+    file.commit();
+}
+
+void saveDrawing(const Drawing& drawing, const std::string& path, HiddenDashes dashes,
+                 const std::function<void(double)>& progress) {
     const OutputFormat format = formatOf(path);
     std::vector<Page> pages;
     if (format != OutputFormat::Json) {
         pages.push_back(drawingPage(drawing));
-        finishPage(pages.back(), dashes, true);
+        finishPage(pages.back(), dashes, true, scaledProgress(progress, 0.0, 0.5));
     }
-    AtomicFile file(path);
-    writeDrawingFile(file.stream(), format, drawing, pages, path);
-    file.commit();
+    saveDrawingFile(path, format, drawing, pages, scaledProgress(progress, pages.empty() ? 0.0 : 0.5, 1.0));
 }
 
 } // namespace kvhlr

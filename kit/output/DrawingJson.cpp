@@ -1,6 +1,7 @@
 #include "kit/output/DrawingJson.h"
 
 #include "kit/NumberText.h"
+#include "kit/sheet/Page.h"
 
 #include <string>
 
@@ -36,7 +37,7 @@ void appendLine(std::string& text, const KvHLR::StrokeLine& line) {
 
 } // namespace
 
-void writeDrawingJson(std::ostream& out, const Drawing& drawing) {
+void writeDrawingJson(std::ostream& out, const Drawing& drawing, const std::function<void(double)>& progress) {
     std::string text = "{\n  \"format\": \"kvhlr-drawing-1\",\n";
     appendMatrix(text, "modelView", drawing.camera.modelViewXform);
     appendMatrix(text, "projection", drawing.camera.projectionXform);
@@ -45,11 +46,13 @@ void writeDrawingJson(std::ostream& out, const Drawing& drawing) {
     text += ",\n  \"far\": ";
     appendExact(text, drawing.camera.farPlaneDepth);
     text += ",\n  \"lines\": [";
+    StepProgress written(drawing.lines.size(), progress);
     for (std::size_t i = 0; i < drawing.lines.size(); ++i) {
         text += i > 0 ? ",\n" : "\n";
         appendLine(text, drawing.lines[i]);
         out << text;
         text.clear();
+        written.done(1);
     }
     text += drawing.lines.empty() ? "]\n}\n" : "\n  ]\n}\n";
     out << text;

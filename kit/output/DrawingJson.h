@@ -6,10 +6,12 @@
 
 #include "kit/drawing/Drawing.h"
 
+#include <functional>
 #include <ostream>
 
 namespace kvhlr {
 
-void writeDrawingJson(std::ostream& out, const Drawing& drawing);
+// `progress` is told the share of the lines written and may throw to stop (StepProgress).
+void writeDrawingJson(std::ostream& out, const Drawing& drawing, const std::function<void(double)>& progress = {});
 
 } // namespace kvhlr

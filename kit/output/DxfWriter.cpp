@@ -441,7 +441,7 @@ void writeObjects(GroupWriter& dxf) {
 } // namespace
 
 void writeDxf(std::ostream& out, const Page& page, const std::function<void(double)>& progress) {
-    WriteProgress written(lineCount(page), progress);
+    StepProgress written(lineCount(page), progress);
     const std::vector<LineType> lineTypes = lineTypesOf(page);
     // Every record, block and entity takes one handle; the header names the first one left over.
     std::size_t handles = 3 + lineTypes.size() + 1 + page.layers.size() + 3 + 4 + page.texts.size();
@@ -461,7 +461,7 @@ void writeDxf(std::ostream& out, const Page& page, const std::function<void(doub
             writePolyline(dxf, nextHandle++, layer.name, polyline);
             out << dxf.text;
             dxf.text.clear();
-            written.written(1);
+            written.done(1);
         }
     for (const PageText& text : page.texts)
         writeText(dxf, nextHandle++, text);

@@ -6,6 +6,7 @@
 #include <cairo.h>
 
 #include <cmath>
+#include <exception>
 #include <memory>
 #include <ostream>
 #include <unordered_map>
@@ -47,10 +48,34 @@ Rgb parseColor(const std::string& path, const PageLayer& layer) {
     return {channels[0], channels[1], channels[2]};
 }
 
+// Where cairo's bytes go. Cairo writes a page's content when the page ends, compressing it: the
+// longest part of the work, so the progress is told again with every piece written, and may stop the
+// writing there. An exception must not pass through cairo's C frames: it is kept, cairo is told of a
+// write error (after which it soon returns, writing nothing more), and it is thrown again once cairo
+// has returned.
+struct PdfOutput {
+    std::ostream& out;
+    StepProgress& progress;
+    std::exception_ptr stop;
+
+    void throwIfStopped() const {
+        if (stop)
+            std::rethrow_exception(stop);
+    }
+};
+
 cairo_status_t writeToStream(void* closure, const unsigned char* data, unsigned int length) {
-    auto& out = *static_cast<std::ostream*>(closure);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(length));
-    return out ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
+    auto& output = *static_cast<PdfOutput*>(closure);
+    if (output.stop)
+        return CAIRO_STATUS_WRITE_ERROR;
+    try {
+        output.progress.tellAgain();
+    } catch (...) {
+        output.stop = std::current_exception();
+        return CAIRO_STATUS_WRITE_ERROR;
+    }
+    output.out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(length));
+    return output.out ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
 }
 
 void setPen(cairo_t* cr, const Pen& pen, const Rgb& color) {
@@ -64,9 +89,10 @@ void setPen(cairo_t* cr, const Pen& pen, const Rgb& color) {
 
 // One path for the whole layer: a subpath per polyline, stroked at once. A polyline of one point
 // becomes a dot.
-void strokeLayer(cairo_t* cr, const PageLayer& layer) {
+void strokeLayer(cairo_t* cr, const PageLayer& layer, StepProgress& progress) {
     cairo_new_path(cr);
     for (const std::vector<PagePoint>& polyline : layer.polylines) {
+        progress.done(1);
         if (polyline.empty())
             continue;
         cairo_move_to(cr, polyline.front().x, polyline.front().y);
@@ -87,7 +113,8 @@ void showText(cairo_t* cr, const PageText& text, double capHeightPerSize) {
     cairo_restore(cr);
 }
 
-void drawPage(cairo_t* cr, const std::string& path, const Page& page, double capHeightPerSize) {
+// Draws the page; cairo writes it when it is shown.
+void drawPage(cairo_t* cr, const std::string& path, const Page& page, double capHeightPerSize, StepProgress& progress) {
     cairo_save(cr);
     cairo_translate(cr, 0.0, page.heightMm * kPointsPerMm);
     cairo_scale(cr, kPointsPerMm, -kPointsPerMm);
@@ -98,7 +125,7 @@ void drawPage(cairo_t* cr, const std::string& path, const Page& page, double cap
         layerByName.emplace(layer.name, colors.size());
         colors.push_back(parseColor(path, layer));
         setPen(cr, layer.pen, colors.back());
-        strokeLayer(cr, layer);
+        strokeLayer(cr, layer, progress);
     }
     for (const PageText& text : page.texts) {
         const auto found = layerByName.find(text.layer);
@@ -109,7 +136,6 @@ void drawPage(cairo_t* cr, const std::string& path, const Page& page, double cap
         showText(cr, text, capHeightPerSize);
     }
     cairo_restore(cr);
-    cairo_show_page(cr);
 }
 
 // The height of a capital letter per unit of font size, so that texts are as high as asked.
@@ -136,25 +162,35 @@ void writePdf(std::ostream& out, const std::vector<Page>& pages, const std::stri
         if (!(page.widthMm > 0.0 && page.heightMm > 0.0 && std::isfinite(page.widthMm * page.heightMm)))
             throw InputError(name, "a page of the sheet has no area");
 
-    Surface surface(cairo_pdf_surface_create_for_stream(writeToStream, &out, pages.front().widthMm * kPointsPerMm,
+    std::size_t lines = 0;
+    for (const Page& page : pages)
+        lines += lineCount(page);
+    StepProgress written(lines, progress);
+    PdfOutput output{out, written, nullptr};
+    Surface surface(cairo_pdf_surface_create_for_stream(writeToStream, &output, pages.front().widthMm * kPointsPerMm,
                                                         pages.front().heightMm * kPointsPerMm),
                     cairo_surface_destroy);
     Context cr(cairo_create(surface.get()), cairo_destroy);
     cairo_select_font_face(cr.get(), "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     const double capHeight = capHeightPerSize(cr.get());
-    std::size_t lines = 0;
-    for (const Page& page : pages)
-        lines += lineCount(page);
-    WriteProgress written(lines, progress);
-    for (const Page& page : pages) {
-        cairo_pdf_surface_set_size(surface.get(), page.widthMm * kPointsPerMm, page.heightMm * kPointsPerMm);
-        drawPage(cr.get(), name, page, capHeight);
-        written.written(lineCount(page)); // most of the work is the page's compression, at its end
-        throwOnError(name, cairo_status(cr.get()));
+    try {
+        for (const Page& page : pages) {
+            cairo_pdf_surface_set_size(surface.get(), page.widthMm * kPointsPerMm, page.heightMm * kPointsPerMm);
+            drawPage(cr.get(), name, page, capHeight, written);
+            cairo_show_page(cr.get());
+            output.throwIfStopped();
+            throwOnError(name, cairo_status(cr.get()));
+        }
+        cr.reset();
+        cairo_surface_finish(surface.get());
+        output.throwIfStopped();
+        throwOnError(name, cairo_surface_status(surface.get()));
+    } catch (...) {
+        // Cairo finishes the document when it is destroyed: on a stop or an error it must write no more.
+        if (!output.stop)
+            output.stop = std::current_exception();
+        throw;
     }
-    cr.reset();
-    cairo_surface_finish(surface.get());
-    throwOnError(name, cairo_surface_status(surface.get()));
 }
 
 } // namespace kvhlr

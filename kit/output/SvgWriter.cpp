@@ -122,7 +122,7 @@ std::string idOf(const PageLayer& layer) {
 } // namespace
 
 void writeSvg(std::ostream& out, const Page& page, const std::function<void(double)>& progress) {
-    WriteProgress written(lineCount(page), progress);
+    StepProgress written(lineCount(page), progress);
     std::set<std::string> views;
     for (const PageLayer& layer : page.layers)
         if (!layer.view.empty())
@@ -151,7 +151,7 @@ void writeSvg(std::ostream& out, const Page& page, const std::function<void(doub
             svg.polyline(polyline);
             out << svg.text;
             svg.text.clear();
-            written.written(1);
+            written.done(1);
         }
         for (const PageText& text : page.texts)
             if (text.layer == layer.name)

@@ -89,10 +89,13 @@ std::vector<std::vector<ON_2dPoint>> dashPolyline(const std::vector<ON_2dPoint>&
     return dasher.finish();
 }
 
-void cutDashes(Page& page) {
+void cutDashes(Page& page, const std::function<void(double)>& progress) {
+    StepProgress steps(lineCount(page), progress);
     for (PageLayer& layer : page.layers) {
-        if (layer.pen.dashMm.empty())
+        if (layer.pen.dashMm.empty()) {
+            steps.done(layer.polylines.size());
             continue;
+        }
         std::vector<std::vector<PagePoint>> pieces;
         for (const std::vector<PagePoint>& polyline : layer.polylines) {
             std::vector<ON_2dPoint> points;
@@ -105,6 +108,7 @@ void cutDashes(Page& page) {
                 for (const ON_2dPoint& p : dash)
                     piece.push_back({p.x, p.y});
             }
+            steps.done(1);
         }
         layer.polylines = std::move(pieces);
         layer.pen.dashMm.clear();

@@ -8,6 +8,7 @@
 #include "host/opennurbs.h"
 #include "kit/sheet/Page.h"
 
+#include <functional>
 #include <vector>
 
 namespace kvhlr {
@@ -21,7 +22,8 @@ std::vector<std::vector<ON_2dPoint>> dashPolyline(const std::vector<ON_2dPoint>&
                                                   const std::vector<double>& pattern);
 
 // Replaces the polylines of every layer drawn with a dashed pen by their dash pieces, in order, and
-// makes the pen solid.
-void cutDashes(Page& page);
+// makes the pen solid. `progress` is told the share of the polylines cut and may throw to stop
+// (StepProgress); the page is then unfinished: drop it.
+void cutDashes(Page& page, const std::function<void(double)>& progress = {});
 
 } // namespace kvhlr

@@ -54,18 +54,25 @@ inline std::size_t lineCount(const Page& page) {
     return lines;
 }
 
-// A writer's progress, for a progress display: the share of its `total` lines written, told to
-// `report` (if any) every few thousand lines.
-class WriteProgress {
+// The progress of a long step on a page or a drawing's lines (cutting dashes, plotter order, writing):
+// the share of its `total` items done, told to `report` (if any) every few thousand items, a few
+// milliseconds apart. `report` may throw to stop the step (a cancel); what the step worked on is then
+// unfinished, and the caller drops it.
+class StepProgress {
 public:
-    WriteProgress(std::size_t total, std::function<void(double)> report) : m_total(total), m_report(std::move(report)) {}
+    StepProgress(std::size_t total, std::function<void(double)> report) : m_total(total), m_report(std::move(report)) {}
 
-    void written(std::size_t lines) {
-        m_done += lines;
-        if (m_report && m_done - m_told >= 4096) {
-            m_told = m_done;
-            m_report(static_cast<double>(m_done) / static_cast<double>(m_total));
-        }
+    void done(std::size_t items) {
+        m_done += items;
+        if (m_done - m_told >= 4096)
+            tellAgain();
+    }
+
+    // Tells the share done again, also for work that goes on without items (a PDF page's compression).
+    void tellAgain() {
+        m_told = m_done;
+        if (m_report)
+            m_report(m_total > 0 ? static_cast<double>(m_done) / static_cast<double>(m_total) : 1.0);
     }
 
 private:

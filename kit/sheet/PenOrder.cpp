@@ -17,7 +17,8 @@ namespace {
 // left. An end's id is 2 * polyline, plus 1 for its last point.
 class FreeEnds {
 public:
-    explicit FreeEnds(const std::vector<PolylineEnds>& polylines) {
+    // `progress` is told of each end filed into a leaf.
+    FreeEnds(const std::vector<PolylineEnds>& polylines, StepProgress& progress) {
         m_entries.reserve(2 * polylines.size());
         for (std::size_t i = 0; i < polylines.size(); ++i) {
             const auto id = static_cast<std::uint32_t>(2 * i);
@@ -27,7 +28,7 @@ public:
         m_free.assign(m_entries.size(), 0);
         m_axis.assign(m_entries.size(), 0);
         m_taken.assign(m_entries.size(), 0);
-        build(0, size());
+        build(0, size(), progress);
         m_position.resize(m_entries.size());
         for (std::uint32_t i = 0; i < size(); ++i)
             m_position[m_entries[i].id] = i;
@@ -73,10 +74,11 @@ private:
 
     // Splits across the wider side of the subtree's bounds; the id breaks ties, so that equal
     // coordinates are ordered too.
-    void build(std::uint32_t lo, std::uint32_t hi) {
+    void build(std::uint32_t lo, std::uint32_t hi, StepProgress& progress) {
         if (hi - lo <= kLeaf) {
             if (lo < hi)
                 m_free[lo + (hi - lo) / 2] = hi - lo;
+            progress.done(hi - lo);
             return;
         }
         double minX = m_entries[lo].x, maxX = minX, minY = m_entries[lo].y, maxY = minY;
@@ -95,8 +97,9 @@ private:
                          });
         m_axis[mid] = axis;
         m_free[mid] = hi - lo;
-        build(lo, mid);
-        build(mid + 1, hi);
+        progress.done(1);
+        build(lo, mid, progress);
+        build(mid + 1, hi, progress);
     }
 
     void consider(std::uint32_t position, double x, double y, Best& best) const {
@@ -143,6 +146,36 @@ private:
     std::vector<std::uint32_t> m_position; // each end's position, by id
 };
 
+// Ordering takes three steps per polyline: filing its two ends into the tree, and finding it.
+constexpr std::size_t kStepsPerPolyline = 3;
+
+// plotterOrder, telling `progress` of each step.
+std::vector<PlotStep> orderEnds(const std::vector<PolylineEnds>& polylines, PagePoint pen, StepProgress& progress) {
+    if (polylines.size() >= (std::size_t{1} << 31))
+        throw std::length_error("plotterOrder: too many polylines");
+    const auto finite = [](const PagePoint& p) { return std::isfinite(p.x) && std::isfinite(p.y); };
+    for (const PolylineEnds& ends : polylines)
+        if (!finite(ends.first) || !finite(ends.last))
+            throw std::invalid_argument("plotterOrder: a polyline end is not finite");
+    if (!finite(pen))
+        throw std::invalid_argument("plotterOrder: the pen position is not finite");
+
+    FreeEnds freeEnds(polylines, progress);
+    std::vector<PlotStep> steps;
+    steps.reserve(polylines.size());
+    for (std::size_t drawn = 0; drawn < polylines.size(); ++drawn) {
+        const std::uint32_t end = freeEnds.nearest(pen.x, pen.y);
+        const std::uint32_t first = end & ~1u;
+        freeEnds.take(first);
+        freeEnds.take(first + 1);
+        const PlotStep step{end / 2, (end & 1u) != 0};
+        steps.push_back(step);
+        progress.done(1);
+        pen = step.reversed ? polylines[step.index].first : polylines[step.index].last;
+    }
+    return steps;
+}
+
 template <class Point> PagePoint pagePoint(const Point& p) {
     return {p.x, p.y};
 }
@@ -169,7 +202,7 @@ template <class Lines, class PointsOf> double travel(const Lines& lines, PagePoi
 
 // Orders one run of lines in place from `pen`; returns where the pen ends.
 template <class Line, class PointsOf>
-PagePoint orderLines(std::vector<Line>& lines, PagePoint pen, PointsOf pointsOf) {
+PagePoint orderLines(std::vector<Line>& lines, PagePoint pen, PointsOf pointsOf, StepProgress& progress) {
     // Lines without points have no ends to order by; they go last.
     const auto drawnEnd = std::stable_partition(lines.begin(), lines.end(),
                                                 [&](const Line& line) { return !pointsOf(line).empty(); });
@@ -177,7 +210,8 @@ PagePoint orderLines(std::vector<Line>& lines, PagePoint pen, PointsOf pointsOf)
     ends.reserve(static_cast<std::size_t>(drawnEnd - lines.begin()));
     for (auto it = lines.begin(); it != drawnEnd; ++it)
         ends.push_back({pagePoint(pointsOf(*it).front()), pagePoint(pointsOf(*it).back())});
-    const std::vector<PlotStep> steps = plotterOrder(ends, pen);
+    const std::vector<PlotStep> steps = orderEnds(ends, pen, progress);
+    progress.done(kStepsPerPolyline * static_cast<std::size_t>(lines.end() - drawnEnd));
     std::vector<Line> ordered;
     ordered.reserve(steps.size());
     for (const PlotStep& step : steps) {
@@ -192,29 +226,10 @@ PagePoint orderLines(std::vector<Line>& lines, PagePoint pen, PointsOf pointsOf)
 
 } // namespace
 
-std::vector<PlotStep> plotterOrder(const std::vector<PolylineEnds>& polylines, PagePoint pen) {
-    if (polylines.size() >= (std::size_t{1} << 31))
-        throw std::length_error("plotterOrder: too many polylines");
-    const auto finite = [](const PagePoint& p) { return std::isfinite(p.x) && std::isfinite(p.y); };
-    for (const PolylineEnds& ends : polylines)
-        if (!finite(ends.first) || !finite(ends.last))
-            throw std::invalid_argument("plotterOrder: a polyline end is not finite");
-    if (!finite(pen))
-        throw std::invalid_argument("plotterOrder: the pen position is not finite");
-
-    FreeEnds freeEnds(polylines);
-    std::vector<PlotStep> steps;
-    steps.reserve(polylines.size());
-    for (std::size_t drawn = 0; drawn < polylines.size(); ++drawn) {
-        const std::uint32_t end = freeEnds.nearest(pen.x, pen.y);
-        const std::uint32_t first = end & ~1u;
-        freeEnds.take(first);
-        freeEnds.take(first + 1);
-        const PlotStep step{end / 2, (end & 1u) != 0};
-        steps.push_back(step);
-        pen = step.reversed ? polylines[step.index].first : polylines[step.index].last;
-    }
-    return steps;
+std::vector<PlotStep> plotterOrder(const std::vector<PolylineEnds>& polylines, PagePoint pen,
+                                   const std::function<void(double)>& progress) {
+    StepProgress steps(kStepsPerPolyline * polylines.size(), progress);
+    return orderEnds(polylines, pen, steps);
 }
 
 double penUpTravel(const std::vector<std::vector<PagePoint>>& polylines, PagePoint pen) {
@@ -229,13 +244,16 @@ double penUpTravel(const Page& page) {
     return total;
 }
 
-void orderForPlotter(Page& page) {
+void orderForPlotter(Page& page, const std::function<void(double)>& progress) {
+    StepProgress steps(kStepsPerPolyline * lineCount(page), progress);
     PagePoint pen;
     for (PageLayer& layer : page.layers)
-        pen = orderLines(layer.polylines, pen, pagePoints);
+        pen = orderLines(layer.polylines, pen, pagePoints, steps);
 }
 
-void orderForPlotter(std::vector<KvHLR::StrokeLine>& lines, const ON_2dPoint& pen) {
+void orderForPlotter(std::vector<KvHLR::StrokeLine>& lines, const ON_2dPoint& pen,
+                     const std::function<void(double)>& progress) {
+    StepProgress steps(kStepsPerPolyline * lines.size(), progress);
     const auto& table = layers();
     std::vector<std::vector<KvHLR::StrokeLine>> byLayer(table.size());
     for (KvHLR::StrokeLine& line : lines)
@@ -243,7 +261,7 @@ void orderForPlotter(std::vector<KvHLR::StrokeLine>& lines, const ON_2dPoint& pe
     lines.clear();
     PagePoint at = pagePoint(pen);
     for (auto& group : byLayer) {
-        at = orderLines(group, at, linePoints);
+        at = orderLines(group, at, linePoints, steps);
         lines.insert(lines.end(), std::make_move_iterator(group.begin()),
                      std::make_move_iterator(group.end()));
     }

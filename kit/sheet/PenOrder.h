@@ -10,6 +10,7 @@
 #include "kit/sheet/Page.h"
 
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 namespace kvhlr {
@@ -30,8 +31,10 @@ struct PlotStep {
 // end reverses it), and the pen then stands at its other end. Equal distances go to the lower index,
 // and to the first point before the last. About n log n: the free ends sit in a kd-tree that skips
 // subtrees with none left. Throws std::invalid_argument for a coordinate that is not finite and
-// std::length_error for 2^31 polylines or more.
-std::vector<PlotStep> plotterOrder(const std::vector<PolylineEnds>& polylines, PagePoint pen);
+// std::length_error for 2^31 polylines or more. `progress` is told the share ordered, and may throw to
+// stop (StepProgress).
+std::vector<PlotStep> plotterOrder(const std::vector<PolylineEnds>& polylines, PagePoint pen,
+                                   const std::function<void(double)>& progress = {});
 
 // The straight distance the pen travels lifted: from `pen` to the first point of the first polyline,
 // from each polyline's last point to the next one's first, ending at the last one's last point.
@@ -43,12 +46,15 @@ double penUpTravel(const Page& page);
 
 // Puts each layer's polylines in plotterOrder, reversing the points of those drawn backwards; each
 // layer starts where the previous one ended, the first at the page's origin. Polylines without points
-// go to the end of their layer.
-void orderForPlotter(Page& page);
+// go to the end of their layer. `progress` as for plotterOrder; a page whose ordering was stopped is
+// left unfinished: drop it.
+void orderForPlotter(Page& page, const std::function<void(double)>& progress = {});
 
 // The same for a drawing's lines, starting at `pen`. The writers draw layer by layer (layers(): hidden
 // lines first), whatever order the lines come in, so the lines are grouped by layer in that order and
-// each layer starts where the previous one ended; within a layer they keep no order of kinds.
-void orderForPlotter(std::vector<KvHLR::StrokeLine>& lines, const ON_2dPoint& pen);
+// each layer starts where the previous one ended; within a layer they keep no order of kinds. A stop
+// from `progress` leaves the lines unfinished (some moved out): drop them.
+void orderForPlotter(std::vector<KvHLR::StrokeLine>& lines, const ON_2dPoint& pen,
+                     const std::function<void(double)>& progress = {});
 
 } // namespace kvhlr

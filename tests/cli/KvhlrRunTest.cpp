@@ -165,6 +165,27 @@ TEST(KvhlrRun, CameraFileReproducesTheDrawingAndThreadsDoNotChangeIt) {
     EXPECT_EQ(lineSet(fitted), lineSet(again));
 }
 
+// --eye places the camera at the eye, also inside the model with a perspective; --fit keeps only the
+// direction and moves the eye out of the model.
+TEST(KvhlrRun, EyeStaysWhereItIsPutUnlessFitted) {
+    TempDir dir;
+    const auto eyeInView = [&](const std::vector<std::string>& extra) {
+        std::vector<std::string> args{"--demo", "-o", dir.path("eye.json"), "--eye", "0.5,0.5,0.5", "--target", "0,0,0",
+                                      "--perspective", "60"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        EXPECT_EQ(kvhlr(args).status, 0);
+        const Json m = readJson(dir.path("eye.json"))["modelView"];
+        std::array<double, 3> eye{};
+        for (int row = 0; row < 3; ++row)
+            eye[row] = m[4 * row].get<double>() * 0.5 + m[4 * row + 1].get<double>() * 0.5 +
+                       m[4 * row + 2].get<double>() * 0.5 + m[4 * row + 3].get<double>();
+        return eye;
+    };
+    for (double c : eyeInView({}))
+        EXPECT_NEAR(c, 0.0, 1e-9);
+    EXPECT_GT(std::abs(eyeInView({"--fit"})[2]), 1.0);
+}
+
 // A run refused for bad input: status 2, one line naming `subject`, no output file, nothing left over.
 // What each reader refuses, and why, is tested with the readers; these are the refusals that only the
 // whole run sees, and one of each reader's.

@@ -3,6 +3,8 @@
 // whole by cli/check_sheet.py.
 
 #include "DxfReader.h"
+#include "TempDir.h"
+#include "kit/output/DrawingFile.h"
 #include "kit/output/DrawingJson.h"
 #include "kit/output/DxfWriter.h"
 #include "kit/output/SvgWriter.h"
@@ -10,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <random>
 #include <sstream>
 
 namespace {
@@ -132,6 +135,46 @@ TEST(SvgWriter, PointsWithYDownAndEscapedTexts) {
     EXPECT_NE(svgGroup(svg, "front-hidden").find("points=\"10,200 20,200 20,190\""), std::string::npos);
     EXPECT_EQ(count(svg, "<polyline"), 4u);
     EXPECT_NE(svgGroup(svg, "title").find(">Part &lt;A&gt; &amp; &quot;B&quot; ^ über</text>"), std::string::npos);
+}
+
+// Saving a large drawing tells its progress often, in shares that never go back, and a hook that throws
+// stops it at once in every format and step (dash cutting, plotter order, writing, a PDF's compression),
+// leaving the existing file as it was and nothing else.
+TEST(SaveDrawing, ProgressNeverGoesBackAndAThrowStopsEveryStep) {
+    Drawing drawing;
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> at(-1.0, 1.0), step(-0.003, 0.003); // dashes of about 1 mm
+    for (int i = 0; i < 40000; ++i) {
+        const double x = at(random), y = at(random);
+        drawing.lines.push_back({{{x, y}, {x + step(random), y + step(random)}}, i % 3 ? Hidden : OtherVisible});
+    }
+    struct Stop {};
+    kvhlrtest::TempDir dir;
+    for (const char* name : {"d.svg", "d.dxf", "d.pdf", "d.json"}) {
+        const std::string path = dir.path(name);
+        std::vector<double> shares;
+        saveDrawing(drawing, path, HiddenDashes::Segments, [&](double share) { shares.push_back(share); });
+        dir.write(name, "old");
+        ASSERT_GE(shares.size(), 8u) << name;
+        EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end())) << name;
+        EXPECT_LE(shares.back(), 1.0) << name;
+        // The last reports of a PDF come from its compression.
+        const std::size_t last = shares.size() - 1;
+        for (std::size_t stopAt : {std::size_t{0}, last / 4, last / 2, 3 * last / 4, last}) {
+            std::size_t told = 0;
+            EXPECT_THROW(saveDrawing(drawing, path, HiddenDashes::Segments,
+                                     [&](double) {
+                                         if (told++ == stopAt)
+                                             throw Stop();
+                                     }),
+                         Stop)
+                << name << " " << stopAt;
+            EXPECT_EQ(told, stopAt + 1) << name << ": no report after the stop";
+            EXPECT_TRUE(kvhlrtest::readFile(path) == "old") << name << " " << stopAt;
+        }
+        EXPECT_EQ(dir.entries().size(), 1u) << name;
+        std::filesystem::remove(path);
+    }
 }
 
 } // namespace

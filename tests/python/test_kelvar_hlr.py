@@ -72,8 +72,9 @@ def test_a_cancel_ends_the_drawing_at_once_in_every_stage(model):
             kh.draw(vertices, triangles, camera, hidden=True,
                     progress=lambda share: time.perf_counter() - start > mark * whole)
         except kh.Cancelled:
-            # From the request (the drawing's age passing the mark) to the return.
-            assert time.perf_counter() - start - mark * whole < 0.2 * whole + 0.1, (mark, whole)
+            # From the request (the drawing's age passing the mark) to the return: the half second a
+            # cancel may take, which leaves room for a busy machine.
+            assert time.perf_counter() - start - mark * whole < 0.5, (mark, whole)
 
 
 @pytest.fixture(scope="module")
@@ -378,6 +379,32 @@ def test_ctrl_c_stops_a_drawing(million):
     finally:
         interrupt.join()
     assert max(shares, default=0) < 1  # stopped, not raised once finished
+
+
+def test_ctrl_c_stops_saving_and_keeps_the_old_file(tmp_path):
+    # 40,000 separate small triangles seen from above: as many closed outlines to write.
+    cells = np.stack(np.meshgrid(np.arange(200.0), np.arange(200.0)), -1).reshape(-1, 1, 2)
+    corners = (cells + [[0, 0], [0.5, 0], [0, 0.5]]).reshape(-1, 2)
+    vertices = np.column_stack([corners, np.zeros(len(corners))])
+    triangles = np.arange(len(vertices)).reshape(-1, 3)
+    drawing = kh.draw(vertices, triangles, kh.Camera.view("top", vertices, up_axis="z"), weld=False)
+    target = tmp_path / "drawing.pdf"  # the slowest to write: the signal comes while it is written
+    target.write_text("old")
+
+    def interrupt_once_writing():  # the file being written appears beside the old one
+        while len(list(tmp_path.iterdir())) < 2:
+            time.sleep(0.001)
+        os.kill(os.getpid(), signal.SIGINT)
+
+    interrupter = threading.Thread(target=interrupt_once_writing)
+    interrupter.start()
+    try:
+        with pytest.raises(KeyboardInterrupt):
+            drawing.save(target, order="plotter")
+    finally:
+        interrupter.join()
+    assert target.read_text() == "old"
+    assert list(tmp_path.iterdir()) == [target]
 
 
 def test_stub_declares_what_the_module_holds():
