@@ -70,12 +70,12 @@ TEST(FrequentProgress, ACancelEndsTheRunAtOnceInEveryStage) {
             EXPECT_GE(calls[i].second, calls[i - 1].second) << "call " << i;
             longestWait = std::max(longestWait, calls[i].first - calls[i - 1].first);
         }
-        EXPECT_LT(longestWait, 0.2 * whole + 0.05) << "of " << whole << " s";
+        EXPECT_LT(longestWait, 0.25 * whole + 0.1) << "of " << whole << " s";
 
         for (double share : {0.2, 0.5, 0.8}) {
             // From the request (the run's age passing the mark) to the return.
             if (!Timeline::run(model, share * whole)) {
-                EXPECT_LT(secondsSince(Timeline::start) - share * whole, 0.15 * whole + 0.05)
+                EXPECT_LT(secondsSince(Timeline::start) - share * whole, 0.2 * whole + 0.1)
                     << "cancelled at " << share << " of " << whole << " s";
             }
         }
