@@ -42,6 +42,11 @@ struct Options {
     // Paper, scale, arrangement and style; the model's name and the date are the run's to fill in.
     SheetOptions sheet;
 
+    // Section views: the cutting plane as asked (placed on the model once it is read), and whether the
+    // section's camera looks square at the cut (no --view, --eye or --camera).
+    std::optional<SectionChoice> section;
+    bool sectionFacing = false;
+
     bool bodies = false;
     int threads = 0; // 0: all processors
 
@@ -60,6 +65,9 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostr
 // The error with a parameter of the kit named as the option that gives it ("sharp_angle" as
 // --sharp-angle); any other error as it is.
 InputError asOption(const InputError& error);
+
+// Whether a view of --views is a section's: "section:A", a capital letter naming it.
+bool isSectionView(const std::string& name);
 
 // The name of the model read from `input` (the demo's when empty), for output names and title blocks.
 std::string modelName(const std::string& input);

@@ -23,7 +23,9 @@ Pen pen(double widthMm, std::vector<double> dashMm = {}, const char* color = "#0
 // The look of the fitted 200 mm drawings kvhlr has always made.
 Style classicStyle() {
     Style style;
-    style.lines = {pen(0.23, {2.3, 1.15}, "#606060"), pen(0.48), pen(0.35), pen(0.35), pen(0.35), pen(0.35)};
+    style.lines = {pen(0.23, {2.3, 1.15}, "#606060"), pen(0.48), pen(0.35), pen(0.35), pen(0.35), pen(0.35),
+                   // Section views: hatching thin, the cut's outline heavier than any edge.
+                   pen(0.18), pen(0.7)};
     style.title = pen(0.35);
     return style;
 }
@@ -32,9 +34,16 @@ Style classicStyle() {
 // widths long.
 Style draftingStyle() {
     Style style;
-    style.lines = {pen(0.25, {3.0, 0.75}), pen(0.5), pen(0.5), pen(0.5), pen(0.5), pen(0.5)};
+    style.lines = {pen(0.25, {3.0, 0.75}), pen(0.5), pen(0.5), pen(0.5), pen(0.5), pen(0.5),
+                   // Section views: hatching thin, the cut's outline heavier than any edge.
+                   pen(0.25), pen(0.7)};
     style.title = pen(0.35);
     return style;
+}
+
+// "visible" sets the pens of the model's visible edges; a section's hatching and outline keep theirs.
+bool isEdgeKind(int kind) {
+    return kind != Hidden && kind != Hatching && kind != SectionOutline;
 }
 
 // What a setting changes; what it leaves out stays as it was.
@@ -49,7 +58,7 @@ void apply(Style& style, const std::string& target, const PenChange& change, con
     if (target == "title")
         pens.push_back(&style.title);
     for (std::size_t i = 0; i < layers().size(); ++i)
-        if (target == layers()[i].id || (target == "visible" && layers()[i].kind != Hidden))
+        if (target == layers()[i].id || (target == "visible" && isEdgeKind(layers()[i].kind)))
             pens.push_back(&style.lines[i]);
     if (pens.empty()) {
         std::string names;
