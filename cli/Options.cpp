@@ -470,7 +470,9 @@ void finish(Options& options, const RawOptions& raw) {
         throw InputError("--output", "a JSON drawing holds one view and no page: write .svg, .dxf or .pdf for "
                                      "several views, --paper or --scale");
     options.plotterOrder = raw.order.empty() ? options.format != OutputFormat::Json : raw.order == "plotter";
-    if (options.demo) // the demo shows every kind of line
+    // The demo shows every kind of line; a section shows hidden lines only when asked, as drafting does.
+    options.sectionHidden = options.draw.hidden;
+    if (options.demo)
         options.draw.hidden = true;
 }
 

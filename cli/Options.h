@@ -46,6 +46,7 @@ struct Options {
     // section's camera looks square at the cut (no --view, --eye or --camera).
     std::optional<SectionChoice> section;
     bool sectionFacing = false;
+    bool sectionHidden = false; // --hidden given
 
     bool bodies = false;
     int threads = 0; // 0: all processors

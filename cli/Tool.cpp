@@ -162,6 +162,8 @@ Drawing draw(const Options& options, std::vector<MeshPart>&& parts, const KvHLR:
              const std::optional<SectionPlane>& section, Timings& timings) {
     DrawOptions drawOptions = options.draw;
     drawOptions.section = section;
+    if (section)
+        drawOptions.hidden = options.sectionHidden;
     drawOptions.progress = [](double share) {
         showFraction(share);
         return true;
@@ -200,7 +202,7 @@ void checkViewsFit(const Options& options, const std::vector<std::string>& names
         const Box2 box = outlineBounds(cameras[i], parts);
         KvHLR::StrokeLine diagonal;
         diagonal.points = {{box.minX, box.minY}, {box.maxX, box.maxY}};
-        outlines.push_back({names[i], {cameras[i], {diagonal}, {}}});
+        outlines.push_back({names[i], {cameras[i], {diagonal}, {}}, {}, {}});
     }
     layoutSheet(outlines, options.sheet);
 }
@@ -241,9 +243,22 @@ std::vector<SheetView> drawViews(const Options& options, std::vector<MeshPart>&&
         if (i + 1 < names.size())
             copy = parts;
         views.push_back({sheetNames[i], draw(options, std::move(i + 1 < names.size() ? copy : parts), cameras[i],
-                                             cut[i] ? plane : std::nullopt, timings)});
+                                             cut[i] ? plane : std::nullopt, timings),
+                         {},
+                         {}});
         for (const std::string& note : views.back().drawing.notes)
             say("warning: " + subject + ": " + note);
+    }
+    // A section's view is labelled, and the other views that see its plane edge-on show where it cuts.
+    for (std::size_t i = 0; i < names.size() && names.size() > 1; ++i) {
+        if (!isSectionView(names[i]))
+            continue;
+        const std::string letter = names[i].substr(8);
+        views[i].label = "SECTION " + letter + "\u2013" + letter;
+        for (std::size_t j = 0; j < names.size(); ++j)
+            if (j != i)
+                if (auto line = cuttingPlaneLine(*plane, views[j].drawing, letter))
+                    views[j].cuttingPlanes.push_back(*line);
     }
     return views;
 }

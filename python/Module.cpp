@@ -392,7 +392,7 @@ std::vector<SheetView> sheetViews(const PyDrawing& drawing, const SheetChoices& 
         } catch (const InputError& error) {
             throw py::value_error("views: " + error.reason());
         }
-        views.push_back({name, drawSource(*drawing.source, camera, py::none())});
+        views.push_back({name, drawSource(*drawing.source, camera, py::none()), {}, {}});
     }
     return views;
 }

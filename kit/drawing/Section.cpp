@@ -599,6 +599,43 @@ SectionCut cutSection(std::vector<MeshPart>& parts, const SectionPlane& plane,
     return result;
 }
 
+std::optional<CuttingPlaneLine> cuttingPlaneLine(const SectionPlane& plane, const Drawing& view,
+                                                 const std::string& letter) {
+    const ON_Xform& m = view.camera.modelViewXform;
+    const ON_3dVector n = unit(plane.normal), towardEye = unit(ON_3dVector(m[2][0], m[2][1], m[2][2]));
+    if (isPerspective(view.camera) || std::fabs(dot(n, towardEye)) > 1e-9)
+        return std::nullopt;
+    const ON_Xform toScreen = view.camera.projectionXform * m;
+    const Box2 frame = cameraFrame(view.camera);
+    const auto image = [&](const ON_3dVector& offset) {
+        const ON_3dPoint s = toScreen * ON_3dPoint(plane.point.x + offset.x, plane.point.y + offset.y,
+                                                   plane.point.z + offset.z);
+        return ON_2dPoint(s.x * frame.maxX, s.y * frame.maxY);
+    };
+    const ON_2dPoint at = image({0, 0, 0}), along = image(cross(n, towardEye)), behind = image(ON_3dVector(-n.x, -n.y, -n.z));
+    const double dx = along.x - at.x, dy = along.y - at.y;
+    const Box2 bounds = drawingBounds(view);
+    const double reach = 0.08 * std::max(bounds.width(), bounds.height());
+    // The line's stretch within the bounds grown by `reach`, side pair by side pair.
+    double t0 = -std::numeric_limits<double>::infinity(), t1 = std::numeric_limits<double>::infinity();
+    const double low[2] = {bounds.minX - reach - at.x, bounds.minY - reach - at.y};
+    const double high[2] = {bounds.maxX + reach - at.x, bounds.maxY + reach - at.y};
+    const double delta[2] = {dx, dy};
+    for (int axis = 0; axis < 2; ++axis) {
+        if (std::fabs(delta[axis]) < 1e-12 * std::hypot(dx, dy)) {
+            if (low[axis] > 0.0 || high[axis] < 0.0)
+                return std::nullopt; // the plane passes beside the drawing
+            continue;
+        }
+        const double a = low[axis] / delta[axis], b = high[axis] / delta[axis];
+        t0 = std::max(t0, std::min(a, b));
+        t1 = std::min(t1, std::max(a, b));
+    }
+    const double sx = behind.x - at.x, sy = behind.y - at.y, length = std::hypot(sx, sy);
+    return CuttingPlaneLine{{at.x + t0 * dx, at.y + t0 * dy}, {at.x + t1 * dx, at.y + t1 * dy},
+                            {sx / length, sy / length}, letter};
+}
+
 std::vector<std::string> drawSection(Drawing& drawing, const SectionCut& cut, const HatchStyle& hatching) {
     const ON_Xform toScreen = drawing.camera.projectionXform * drawing.camera.modelViewXform;
     const Box2 frame = cameraFrame(drawing.camera);

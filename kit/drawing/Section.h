@@ -78,4 +78,18 @@ struct HatchStyle {
 // along the outline out of it. Returns a note for each uncapped part.
 std::vector<std::string> drawSection(Drawing& drawing, const SectionCut& cut, const HatchStyle& hatching);
 
+// A section's cutting-plane line in another view of a sheet: where that view sees the plane edge-on,
+// across its drawing, with the section's direction of sight (from the side taken away) for the arrows
+// and the letter naming the section.
+struct CuttingPlaneLine {
+    ON_2dPoint from, to; // in the view's drawing plane
+    ON_2dPoint sight;    // of unit length, in the view's drawing plane
+    std::string letter;
+};
+
+// The line, reaching a little beyond the view's drawing; nothing when the view (a perspective, or one
+// that looks across the plane) does not see the plane edge-on. The normal points to the side taken away.
+std::optional<CuttingPlaneLine> cuttingPlaneLine(const SectionPlane& plane, const Drawing& view,
+                                                 const std::string& letter);
+
 } // namespace kvhlr

@@ -78,7 +78,7 @@ void writeDrawingFile(std::ostream& out, OutputFormat format, const Drawing& dra
 }
 
 Page drawingPage(const Drawing& drawing) {
-    return layoutSheet({{"", drawing}}, SheetOptions());
+    return layoutSheet({{"", drawing, {}, {}}}, SheetOptions());
 }
 
 void saveDrawing(const Drawing& drawing, const std::string& path, HiddenDashes dashes) {

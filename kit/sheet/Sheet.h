@@ -12,6 +12,7 @@
 // other view (iso, dimetric, trimetric, a view from an eye point) goes into a free corner.
 
 #include "kit/drawing/Drawing.h"
+#include "kit/drawing/Section.h"
 #include "kit/sheet/Page.h"
 #include "kit/sheet/Style.h"
 
@@ -50,6 +51,10 @@ enum class Projection { First, Third };
 struct SheetView {
     std::string name; // a named view of kit/camera/CameraFit.h, or any other name for a free view
     Drawing drawing;
+    // Section views: a label written under the view ("SECTION A-A"), and the cutting-plane lines drawn
+    // in it (a chain line, thick at its ends, arrows for the direction of sight, the letters).
+    std::string label;
+    std::vector<CuttingPlaneLine> cuttingPlanes;
 };
 
 struct SheetOptions {

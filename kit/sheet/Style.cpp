@@ -27,6 +27,7 @@ Style classicStyle() {
                    // Section views: hatching thin, the cut's outline heavier than any edge.
                    pen(0.18), pen(0.7)};
     style.title = pen(0.35);
+    style.cuttingPlane = pen(0.25, {8.0, 1.5, 1.5, 1.5});
     return style;
 }
 
@@ -38,6 +39,7 @@ Style draftingStyle() {
                    // Section views: hatching thin, the cut's outline heavier than any edge.
                    pen(0.25), pen(0.7)};
     style.title = pen(0.35);
+    style.cuttingPlane = pen(0.25, {8.0, 1.5, 1.5, 1.5});
     return style;
 }
 
@@ -57,6 +59,8 @@ void apply(Style& style, const std::string& target, const PenChange& change, con
     std::vector<Pen*> pens;
     if (target == "title")
         pens.push_back(&style.title);
+    if (target == "cutting-plane")
+        pens.push_back(&style.cuttingPlane);
     for (std::size_t i = 0; i < layers().size(); ++i)
         if (target == layers()[i].id || (target == "visible" && isEdgeKind(layers()[i].kind)))
             pens.push_back(&style.lines[i]);
@@ -190,6 +194,7 @@ const std::vector<std::string>& styleTargets() {
         for (const Layer& layer : layers())
             list.emplace_back(layer.id);
         list.emplace_back("title");
+        list.emplace_back("cutting-plane");
         return list;
     }();
     return names;

@@ -18,6 +18,7 @@ namespace kvhlr {
 struct Style {
     std::array<Pen, kLayerCount> lines; // in the order of layers()
     Pen title;                // the frame and the title block
+    Pen cuttingPlane;         // a section's cutting-plane line (its ends and arrows: the section's pen)
 
     const Pen& penOf(int kind) const;
 };
