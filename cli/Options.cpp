@@ -57,7 +57,7 @@ const CLI::Validator threadCount(
 const CLI::Validator sheetView(
     [](std::string& text) {
         if (std::find(namedViews().begin(), namedViews().end(), text) != namedViews().end() ||
-            isSectionView(text))
+            (sectionLetter(text) && text[7] == ':'))
             return std::string();
         std::string names;
         for (const std::string& name : namedViews())
@@ -407,7 +407,7 @@ void finishSheet(Options& options, const RawOptions& raw) {
 // The cutting plane, checked before any model is read; placed on the model once it is.
 void finishSection(Options& options, const RawOptions& raw) {
     if (raw.section.empty() && raw.sectionPoint.empty() && !raw.plan) {
-        if (std::any_of(options.views.begin(), options.views.end(), isSectionView))
+        if (std::any_of(options.views.begin(), options.views.end(), [](const auto& v) { return sectionLetter(v).has_value(); }))
             throw InputError("--views", "a section view needs its plane: give --section, --section-point and "
                                         "--section-normal, or --plan");
         return;
@@ -424,7 +424,8 @@ void finishSection(Options& options, const RawOptions& raw) {
     options.sectionFacing = !options.camera.eye && options.cameraFile.empty() && raw.viewOption->count() == 0;
     if (raw.plan && raw.viewOption->count() > 0)
         throw InputError("--plan", "a plan is seen from above: leave out --view");
-    const auto sections = std::count_if(options.views.begin(), options.views.end(), isSectionView);
+    const auto sections = std::count_if(options.views.begin(), options.views.end(),
+                                        [](const auto& v) { return sectionLetter(v).has_value(); });
     if (!options.views.empty() && sections != 1)
         throw InputError("--views", "name the section's view once among --views, as section:A");
 }
@@ -505,10 +506,6 @@ InputError asOption(const InputError& error) {
         return error;
     std::replace(name.begin(), name.end(), '_', '-');
     return InputError("--" + name, error.reason());
-}
-
-bool isSectionView(const std::string& name) {
-    return name.size() == 9 && name.compare(0, 8, "section:") == 0 && std::isupper(static_cast<unsigned char>(name[8]));
 }
 
 std::string modelName(const std::string& input) {

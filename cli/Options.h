@@ -67,9 +67,6 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostr
 // --sharp-angle); any other error as it is.
 InputError asOption(const InputError& error);
 
-// Whether a view of --views is a section's: "section:A", a capital letter naming it.
-bool isSectionView(const std::string& name);
-
 // The name of the model read from `input` (the demo's when empty), for output names and title blocks.
 std::string modelName(const std::string& input);
 

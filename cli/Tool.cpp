@@ -221,7 +221,7 @@ std::vector<SheetView> drawViews(const Options& options, std::vector<MeshPart>&&
     std::vector<KvHLR::ViewInfoCriteria> cameras;
     std::vector<bool> cut;
     for (const std::string& name : names) {
-        cut.push_back(plane && (options.views.empty() || isSectionView(name)));
+        cut.push_back(plane && (options.views.empty() || sectionLetter(name)));
         if (cut.back() && options.sectionFacing) {
             CameraRequest request = cameraRequest(options.camera);
             request.direction = sectionViewDirection(*plane, options.camera.upAxis);
@@ -233,7 +233,7 @@ std::vector<SheetView> drawViews(const Options& options, std::vector<MeshPart>&&
     // Layer names cannot hold a colon in DXF: the sheet names the section's view "section-A".
     std::vector<std::string> sheetNames = names;
     for (std::string& name : sheetNames)
-        if (isSectionView(name))
+        if (sectionLetter(name))
             name[7] = '-';
     checkViewsFit(options, sheetNames, cameras, parts);
     std::vector<SheetView> views;
@@ -249,17 +249,8 @@ std::vector<SheetView> drawViews(const Options& options, std::vector<MeshPart>&&
         for (const std::string& note : views.back().drawing.notes)
             say("warning: " + subject + ": " + note);
     }
-    // A section's view is labelled, and the other views that see its plane edge-on show where it cuts.
-    for (std::size_t i = 0; i < names.size() && names.size() > 1; ++i) {
-        if (!isSectionView(names[i]))
-            continue;
-        const std::string letter = names[i].substr(8);
-        views[i].label = "SECTION " + letter + "\u2013" + letter;
-        for (std::size_t j = 0; j < names.size(); ++j)
-            if (j != i)
-                if (auto line = cuttingPlaneLine(*plane, views[j].drawing, letter))
-                    views[j].cuttingPlanes.push_back(*line);
-    }
+    if (plane && names.size() > 1)
+        markSection(views, *plane);
     return views;
 }
 

@@ -424,6 +424,26 @@ std::string scaleText(double scale) {
     return scale >= 1.0 ? number + ":1" : "1:" + number;
 }
 
+std::optional<std::string> sectionLetter(const std::string& viewName) {
+    if (viewName.size() == 9 && viewName.compare(0, 7, "section") == 0 && (viewName[7] == ':' || viewName[7] == '-') &&
+        std::isupper(static_cast<unsigned char>(viewName[8])))
+        return viewName.substr(8);
+    return std::nullopt;
+}
+
+void markSection(std::vector<SheetView>& views, const SectionPlane& plane) {
+    for (SheetView& section : views) {
+        const std::optional<std::string> letter = sectionLetter(section.name);
+        if (!letter)
+            continue;
+        section.label = "SECTION " + *letter + "\u2013" + *letter;
+        for (SheetView& other : views)
+            if (&other != &section)
+                if (auto line = cuttingPlaneLine(plane, other.drawing, *letter))
+                    other.cuttingPlanes.push_back(*line);
+    }
+}
+
 void checkPaperRoom(const SheetOptions& options) {
     if (!options.paper)
         return;

@@ -71,6 +71,15 @@ struct SheetOptions {
     Style style = namedStyle("classic");
 };
 
+// Section views on a sheet. A section's view is named "section:A" (or "section-A", as the sheet names it:
+// DXF layer names cannot hold a colon), a capital letter naming it; its letter, or nothing for any other
+// name.
+std::optional<std::string> sectionLetter(const std::string& viewName);
+
+// Labels the section's view "SECTION A–A" and gives every other view that sees the plane edge-on the
+// cutting-plane line. The plane's normal points to the side taken away (the section's viewer).
+void markSection(std::vector<SheetView>& views, const SectionPlane& plane);
+
 // Throws InputError naming the parameter "margin" when, with paper, the margins (and the title block)
 // leave no room for views in any orientation allowed: found out before any view is drawn.
 void checkPaperRoom(const SheetOptions& options);
