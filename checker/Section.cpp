@@ -66,7 +66,7 @@ SectionCut::SectionCut(const Mesh& whole, const Vec3& point, const Vec3& normal,
             cutEnds.push_back({cut[0], cut[1]});
     }
     // Only a closed outline bounds a cross-section (kvhlr caps no other): the segments of connected
-    // pieces whose every point joins exactly two of them.
+    // pieces whose every point joins an even number of them (two, or four where bodies meet).
     std::vector<std::uint32_t> group(m_kept.points.size()), degree(m_kept.points.size(), 0);
     for (std::uint32_t i = 0; i < group.size(); ++i)
         group[i] = i;
@@ -83,7 +83,7 @@ SectionCut::SectionCut(const Mesh& whole, const Vec3& point, const Vec3& normal,
     std::vector<bool> open(group.size(), false);
     for (const auto& [a, b] : cutEnds)
         for (std::uint32_t p : {a, b})
-            open[root(p)] = open[root(p)] || degree[p] != 2;
+            open[root(p)] = open[root(p)] || degree[p] % 2 != 0;
     for (const auto& [a, b] : cutEnds)
         if (!open[root(a)])
             m_segments.push_back({inPlane(m_kept.points[a]), inPlane(m_kept.points[b])});

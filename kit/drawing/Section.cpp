@@ -158,21 +158,15 @@ void cutFace(LevelCutter& cutter, Kv::KvTriangleList& face, CutSegments& cut) {
     face = std::move(kept);
 }
 
-// The segments chained into loops of point indices. Returns false when some chain does not close (an
-// edge of the cut used by one triangle, or by more than two).
+// The segments chained into loops of point indices. Where bodies of one part meet along an edge that
+// the plane crosses, four segments (or more) end at its cut point: any pairing of them makes loops
+// whose even-odd union is the same. Returns false when some chain does not close (an edge of the cut
+// ending an odd number of segments: a hole in the surface).
 bool chainLoops(const CutSegments& cut, std::vector<IndexPolygon>& loops) {
-    struct Ends {
-        std::size_t segment[2] = {kNone, kNone};
-        int count = 0;
-    };
-    std::unordered_map<std::uint64_t, Ends> ends;
+    std::unordered_map<std::uint64_t, std::vector<std::size_t>> ends;
     for (std::size_t s = 0; s < cut.edges.size(); ++s)
-        for (std::uint64_t key : cut.edges[s]) {
-            Ends& e = ends[key];
-            if (e.count < 2)
-                e.segment[e.count] = s;
-            ++e.count;
-        }
+        for (std::uint64_t key : cut.edges[s])
+            ends[key].push_back(s);
     std::vector<bool> used(cut.edges.size(), false);
     bool allClosed = true;
     for (std::size_t first = 0; first < cut.edges.size(); ++first) {
@@ -181,24 +175,20 @@ bool chainLoops(const CutSegments& cut, std::vector<IndexPolygon>& loops) {
         used[first] = true;
         const std::uint64_t start = cut.edges[first][0];
         std::vector<std::uint64_t> keys{start};
-        std::size_t current = first;
         std::uint64_t key = cut.edges[first][1];
-        bool closed = false;
-        while (true) {
-            if (key == start) {
-                closed = true;
+        bool closed = true;
+        while (key != start) {
+            keys.push_back(key);
+            std::vector<std::size_t>& next = ends[key];
+            while (!next.empty() && used[next.back()])
+                next.pop_back();
+            if (next.empty()) {
+                closed = false;
                 break;
             }
-            keys.push_back(key);
-            const Ends& e = ends[key];
-            if (e.count != 2)
-                break;
-            const std::size_t next = e.segment[0] == current ? e.segment[1] : e.segment[0];
-            if (used[next])
-                break;
-            used[next] = true;
-            current = next;
-            key = cut.edges[next][0] == key ? cut.edges[next][1] : cut.edges[next][0];
+            const std::size_t s = next.back();
+            used[s] = true;
+            key = cut.edges[s][0] == key ? cut.edges[s][1] : cut.edges[s][0];
         }
         allClosed = allClosed && closed;
         if (!closed)

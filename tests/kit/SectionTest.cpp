@@ -234,6 +234,32 @@ TEST(Section, DrawsTheOutlineAndHatchingOnTheCapsAloneAndNothingInFront) {
     }
 }
 
+TEST(Section, BodiesOfOnePartMeetingAlongAnEdgeAreCappedBoth) {
+    // Two boxes touching along the vertical edge x = y = 1, welded: four cut segments end at its cut.
+    MeshPart part = box({0, 0, -1}, {1, 1, 1});
+    const MeshPart other = box({1, 1, -1}, {2, 2, 1});
+    std::vector<std::uint64_t> index;
+    for (const ON_3dPoint& p : other.points) {
+        const auto same = std::find_if(part.points.begin(), part.points.end(),
+                                       [&](const ON_3dPoint& q) { return q.x == p.x && q.y == p.y && q.z == p.z; });
+        index.push_back(static_cast<std::uint64_t>(same - part.points.begin()));
+        if (same == part.points.end())
+            part.points.push_back(p);
+    }
+    for (const auto& t : other.faces[0])
+        part.faces[0].emplace_back(index[t[0]], index[t[1]], index[t[2]]);
+    std::vector<MeshPart> parts{part};
+    const SectionPlane plane{{0, 0, 0}, {0, 0, 1}};
+    const SectionCut cut = cutSection(parts, plane, facing(plane, parts));
+    EXPECT_TRUE(cut.uncappedParts.empty());
+    ASSERT_EQ(cut.cappedBodies.size(), 1u);
+    double area = 0.0;
+    for (const auto& t : parts[0].faces[0])
+        if (parts[0].points[t[0]].z == 0 && parts[0].points[t[1]].z == 0 && parts[0].points[t[2]].z == 0)
+            area += capArea(parts[0], {t});
+    EXPECT_NEAR(area, 2.0, 1e-12);
+}
+
 TEST(Section, AnOpenMeshIsCutButNotCappedAndTheBodyIsNamed) {
     MeshPart open = box({-1, -1, -1}, {1, 1, 1});
     open.faces[0].erase(open.faces[0].begin() + 2, open.faces[0].begin() + 4); // no lid
