@@ -246,7 +246,8 @@ void addSheetOptions(CLI::App& app, Options& options, RawOptions& raw) {
     app.add_option("--line", raw.lines,
                    "Change one kind's pen, after --style: KIND=WIDTH[:DASH,GAP,...][:#RRGGBB] in mm, KIND "
                    "one of visible, hidden, silhouettes, convex-sharp, concave-sharp, other-visible, "
-                   "intersections, title (e.g. --line hidden=0.25:3,1.5); may be repeated")
+                   "intersections, section, hatching, cutting-plane, title (e.g. --line hidden=0.25:3,1.5); may "
+                   "be repeated")
         ->type_name("KIND=PEN")
         ->allow_extra_args(false)
         ->group(group);
