@@ -125,16 +125,13 @@ TEST(Section, CutModelsStayClosedHoldWhatLiesBehindAndAreCappedInThePlane) {
          {{0, 0, 0.25}, {0, 0, 1}}, 0.0, 2, true, 0.0},
         {"sphere: a disc", [] { return std::vector<MeshPart>{sphere(24, 48)}; }, {{0, 0, 0.3}, {0, 0, -1}}, 0.0,
          1, false, 0.0},
-        {"demo part through its centre", [] { return demoPart(); }, {{0, 0, 0}, {0, 0, 1}}, 0.0, 2, false, 0.0},
+        {"demo part through its centre, where corners lie a rounding's width off the plane",
+         [] { return demoPart(); }, {{0, 0, 0}, {0, 0, 1}}, 0.0, 2, false, 0.0},
     };
     for (const CutCase& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<MeshPart> parts = c.model();
-        SectionPlane plane = c.plane;
-        if (std::string(c.name).rfind("demo", 0) == 0) { // through the centre, facing the front
-            const std::vector<MeshPart> whole = parts;
-            plane = sectionPlane({"front", {}, {}, {}}, UpAxis::Y, whole);
-        }
+        const SectionPlane& plane = c.plane;
         const double wholeVolume = kvhlrtest::signedVolume6(parts[0].points, parts[0].faces[0]) / 6;
         const KvHLR::ViewInfoCriteria camera = facing(plane, parts);
         const std::size_t facesBefore = parts[0].faces.size();
@@ -147,6 +144,13 @@ TEST(Section, CutModelsStayClosedHoldWhatLiesBehindAndAreCappedInThePlane) {
         for (const auto& face : part.faces)
             all.insert(all.end(), face.begin(), face.end());
         EXPECT_TRUE(kvhlrtest::closedAndConsistent(all)) << "the caps close the cut, wound as the mesh is";
+        // The camera looks from the normal's side, which goes.
+        for (const auto& t : all)
+            for (int k = 0; k < 3; ++k) {
+                const ON_3dPoint& p = part.points[t[k]];
+                const ON_3dVector& n = plane.normal;
+                EXPECT_LE(n.x * (p.x - plane.point.x) + n.y * (p.y - plane.point.y) + n.z * (p.z - plane.point.z), 1e-12);
+            }
         const double kept = kvhlrtest::signedVolume6(part.points, all) / 6;
         EXPECT_GT(kept, 0.0);
         EXPECT_LT(kept, wholeVolume);
@@ -234,6 +238,58 @@ TEST(Section, DrawsTheOutlineAndHatchingOnTheCapsAloneAndNothingInFront) {
     }
 }
 
+// The caps' borders are edges of the cut model too: the library's own lines along them are taken out,
+// so that no stretch of the outline is drawn twice, square on or aslant.
+TEST(Section, TheOutlineIsDrawnOnce) {
+    const SectionPlane plane{{0, 0, 0}, {0, 0, 1}};
+    for (const char* view : {"front", "iso"}) {
+        SCOPED_TRACE(view);
+        CameraRequest request;
+        request.direction = namedViewDirection(view, UpAxis::Y);
+        const KvHLR::ViewInfoCriteria camera = fitCamera(request, demoPart());
+        DrawOptions options;
+        options.section = plane;
+        const Drawing drawing = drawParts(demoPart(), camera, options);
+        std::vector<std::pair<ON_2dPoint, ON_2dPoint>> outline;
+        for (const KvHLR::StrokeLine& line : drawing.lines)
+            for (std::size_t i = 1; line.kind == SectionOutline && i < line.points.size(); ++i)
+                outline.emplace_back(line.points[i - 1], line.points[i]);
+        ASSERT_FALSE(outline.empty());
+        const double near = 1e-6 * cameraFrame(camera).width();
+        for (const KvHLR::StrokeLine& line : drawing.lines)
+            for (std::size_t i = 1; line.kind != SectionOutline && line.kind != Hatching && i < line.points.size(); ++i) {
+                const ON_2dPoint m((line.points[i - 1].x + line.points[i].x) / 2, (line.points[i - 1].y + line.points[i].y) / 2);
+                for (const auto& [a, b] : outline) {
+                    const double dx = b.x - a.x, dy = b.y - a.y, t = std::clamp(((m.x - a.x) * dx + (m.y - a.y) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+                    EXPECT_GT(std::hypot(a.x + t * dx - m.x, a.y + t * dy - m.y), near) << "kind " << line.kind;
+                }
+            }
+    }
+}
+
+TEST(Section, CutPointsThatRoundToOnePositionBecomeOneCorner) {
+    // A steep pyramid far from the origin whose apex lies a hair's width beyond the plane: its three
+    // edges cross the plane at points that round to the apex's own x and y.
+    MeshPart pyramid;
+    pyramid.points = {{1000, 1000, 3e-12}, {1000, 1000, -1}, {1000.01, 1000, -1}, {1000, 1000.01, -1}};
+    pyramid.faces = {{{0, 2, 1}, {0, 3, 2}, {0, 1, 3}, {1, 2, 3}}};
+    std::vector<MeshPart> parts{pyramid};
+    const SectionPlane plane{{0, 0, 0}, {0, 0, 1}};
+    const SectionCut cut = cutSection(parts, plane, facing(plane, parts));
+    EXPECT_TRUE(cut.uncappedParts.empty());
+    EXPECT_TRUE(kvhlrtest::closedAndConsistent(parts[0].faces[0])) << "no crack where the corners met";
+}
+
+// Where a body's face lies in the plane but for rounding, the body is not cut there: it is neither
+// capped nor hatched, while the body beside it that the plane does cut is.
+TEST(Section, AFaceInThePlaneButForRoundingIsNotCut) {
+    std::vector<MeshPart> parts{box({-3, -1, -1}, {-1, 1, 0.1 + 0.2}), box({1, -1, -1}, {3, 1, 1})};
+    const SectionPlane plane{{0, 0, 0.3}, {0, 0, 1}};
+    const SectionCut cut = cutSection(parts, plane, facing(plane, parts));
+    ASSERT_EQ(cut.cappedBodies.size(), 1u);
+    EXPECT_GT(cut.cappedBodies[0][0][0].x, 0.0) << "the cut body is the second";
+}
+
 TEST(Section, BodiesOfOnePartMeetingAlongAnEdgeAreCappedBoth) {
     // Two boxes touching along the vertical edge x = y = 1, welded: four cut segments end at its cut.
     MeshPart part = box({0, 0, -1}, {1, 1, 1});
@@ -277,29 +333,22 @@ TEST(Section, AnOpenMeshIsCutButNotCappedAndTheBodyIsNamed) {
 
 TEST(Section, RefusesPlanesThatCannotCutWithTheParameterAtFault) {
     const std::vector<MeshPart> cube{box({-1, -1, -1}, {1, 1, 1})};
+    // Cuts the cube by `plane`, seen square on to `sight`.
+    const auto cutCube = [&](SectionPlane plane, ON_3dVector sight) {
+        return [=] {
+            std::vector<MeshPart> parts = cube;
+            cutSection(parts, plane, facing({{0, 0, 0}, sight}, cube));
+        };
+    };
     const struct {
         const char* name;
         std::function<void()> cut;
         const char* parameter;
     } cases[] = {
-        {"a plane beside the model",
-         [&] {
-             std::vector<MeshPart> parts = cube;
-             cutSection(parts, {{0, 0, 5}, {0, 0, 1}}, facing({{0, 0, 5}, {0, 0, 1}}, cube));
-         },
-         "section"},
-        {"a plane touching a face",
-         [&] {
-             std::vector<MeshPart> parts = cube;
-             cutSection(parts, {{0, 0, 1}, {0, 0, 1}}, facing({{0, 0, 1}, {0, 0, 1}}, cube));
-         },
-         "section"},
-        {"a plane seen edge-on",
-         [&] {
-             std::vector<MeshPart> parts = cube;
-             cutSection(parts, {{0, 0, 0}, {1, 0, 0}}, facing({{0, 0, 0}, {0, 0, 1}}, cube));
-         },
-         "section"},
+        {"a plane beside the model", cutCube({{0, 0, 5}, {0, 0, 1}}, {0, 0, 1}), "section"},
+        {"a plane touching a face", cutCube({{0, 0, 1}, {0, 0, 1}}, {0, 0, 1}), "section"},
+        {"a plane on a face but for rounding", cutCube({{0, 0, 1 - 1e-16}, {0, 0, 1}}, {0, 0, 1}), "section"},
+        {"a plane seen edge-on", cutCube({{0, 0, 0}, {1, 0, 0}}, {0, 0, 1}), "section"},
         {"a zero normal",
          [&] {
              DrawOptions options;
