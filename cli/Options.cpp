@@ -493,6 +493,8 @@ void addWarnings(const CLI::App& app, Options& options) {
         {"--style", json, noPens},
         {"--line", json, noPens},
         {"--dashes", json, noPens},
+        {"--hatch-spacing", !options.section, "it spaces a section's hatching (--section or --plan)"},
+        {"--hatch-angle", !options.section, "it turns a section's hatching (--section or --plan)"},
     };
     for (const auto& [option, unused, why] : idle)
         if (unused && app.count(option) > 0)

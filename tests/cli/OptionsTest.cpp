@@ -83,6 +83,8 @@ TEST(Options, WarnsOfOptionsThatChangeNothing) {
          {"--gap", "--margin", "--no-title", "--orientation", "--projection"}},
         {{"a.stl", "-o", "a.json", "--style", "drafting", "--line", "hidden=0.3", "--dashes", "segments"},
          {"--style", "--line", "--dashes"}},
+        {{"a.stl", "--hatch-spacing", "2", "--hatch-angle", "30"}, {"--hatch-spacing", "--hatch-angle"}},
+        {{"a.stl", "--plan", "1", "--hatch-spacing", "2", "--hatch-angle", "30"}, {}},
         {{"a.stl", "--paper", "A4", "--views", "front,top", "--gap", "5", "--margin", "5", "--no-title",
           "--orientation", "portrait", "--projection", "first", "--dashes", "segments"},
          {}},
