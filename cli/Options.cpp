@@ -147,7 +147,8 @@ void addCameraOptions(CLI::App& app, Options& options, RawOptions& raw) {
         app.add_option("--views", options.views,
                        "Several orthographic views on one sheet, aligned and at one scale, e.g. "
                        "front,top,right,iso; principal views are arranged as --projection says, the others "
-                       "go into a free corner")
+                       "go into a free corner; section:A is the section of --section or --plan, labelled "
+                       "SECTION A-A, its cutting-plane line drawn in the views that see the plane edge-on")
             ->delimiter(',')
             ->allow_extra_args(false) // so that an input after it is not taken for a view
             ->check(sheetView)
