@@ -2,6 +2,7 @@
 
 #include "checker/InputError.h"
 #include "checker/ObjFile.h"
+#include "checker/Section.h"
 #include "checker/Weld.h"
 
 #include <algorithm>
@@ -53,9 +54,13 @@ CaseFigures runCheck(const CheckRequest& request, std::ostream& warnings) {
         warnings << "kvhlr_check: warning: " << request.meshPath
                  << " holds objects, groups or materials; kvhlr welds each of them on its own, the checker "
                     "welds the whole file\n";
-    const Mesh mesh = weld(content.mesh);
+    const Mesh whole = weld(content.mesh);
     const Drawing drawing = readDrawing(request.drawingPath);
     const View view(drawing.camera, request.drawingPath);
+    std::optional<SectionCut> section;
+    if (request.section)
+        section.emplace(whole, (*request.section)[0], (*request.section)[1], view, worldToleranceOf(whole));
+    const Mesh& mesh = section ? section->kept() : whole;
 
     CaseFigures figures;
     figures.name = request.name.empty() ? request.drawingPath : request.name;
@@ -69,7 +74,9 @@ CaseFigures runCheck(const CheckRequest& request, std::ostream& warnings) {
     figures.tolerance = kToleranceShare * figures.drawingSize;
     figures.spacing = figures.tolerance / 2;
     figures.worldTolerance = worldToleranceOf(mesh);
-    const OcclusionScene scene(mesh, figures.worldTolerance);
+    OcclusionScene scene(mesh, figures.worldTolerance);
+    if (section)
+        scene.addOccluder([&](const Ray& ray) { return section->crossing(ray); });
     EdgeSamples samples = sampleEdges(mesh, edges, view, scene, figures.spacing, figures.worldTolerance);
     figures.intersectionsJudged = request.intersections;
     if (request.intersections) {

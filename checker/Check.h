@@ -7,6 +7,8 @@
 
 #include "checker/Report.h"
 
+#include <array>
+#include <optional>
 #include <string>
 
 namespace kvcheck {
@@ -17,6 +19,8 @@ struct CheckRequest {
     double sharpAngleDegrees = 135.0; // as given to kvhlr
     bool intersections = true;        // whether the lines where surfaces cross are judged
     std::string name;                 // for the report; the drawing path when empty
+    // A section (kvhlr --section-point/--section-normal): the mesh is cut by this plane first.
+    std::optional<std::array<Vec3, 2>> section; // point, normal
 };
 
 // Throws InputError for input that cannot be used. Writes a warning to `warnings` when the mesh file

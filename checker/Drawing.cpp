@@ -49,9 +49,9 @@ Line line(const json& entry, std::size_t index, const std::string& path) {
         throw InputError(path, where + ": \"points\" is not an array");
     Line result;
     result.kind = kind.get<int>();
-    if (result.kind != kHidden && !isVisibleKind(result.kind))
+    if (result.kind != kHidden && result.kind != kHatching && !isVisibleKind(result.kind))
         throw InputError(path,
-                         where + ": kind " + std::to_string(result.kind) + " is none of 0, 1, 2, 3, 5, 6");
+                         where + ": kind " + std::to_string(result.kind) + " is none of 0, 1, 2, 3, 5, 6, 7, 8");
     result.points.reserve(points.size());
     for (const json& point : points) {
         if (!point.is_array() || point.size() != 2)
@@ -81,7 +81,8 @@ Drawing readDrawing(const std::string& path) {
         throw InputError(path, "\"lines\" is not an array");
     drawing.lines.reserve(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i)
-        drawing.lines.push_back(line(lines[i], i, path));
+        if (Line read = line(lines[i], i, path); read.kind != kHatching)
+            drawing.lines.push_back(std::move(read));
     return drawing;
 }
 

@@ -26,11 +26,13 @@ enum LineKind : int {
     kVisibleConvexSharp = 3,
     kVisibleOther = 5,
     kVisibleIntersection = 6, // where two triangles that share no corner cross
+    kSectionOutline = 7,      // the outline of a section's cut faces: visible
+    kHatching = 8,            // over a section's cut faces: no edge, left out when read
 };
 
 inline bool isVisibleKind(int kind) {
     return kind == kVisibleSilhouette || kind == kVisibleConcaveSharp || kind == kVisibleConvexSharp ||
-           kind == kVisibleOther || kind == kVisibleIntersection;
+           kind == kVisibleOther || kind == kVisibleIntersection || kind == kSectionOutline;
 }
 
 struct Line {
@@ -45,7 +47,7 @@ struct Drawing {
 
 // Throws InputError naming `path` when the file cannot be read, is not JSON, or lacks or mistypes any
 // of modelView, projection (16 finite numbers each), near, far or lines, or holds a line of a kind
-// other than those above.
+// other than those above. Hatching is left out.
 Drawing readDrawing(const std::string& path);
 
 } // namespace kvcheck

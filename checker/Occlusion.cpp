@@ -206,6 +206,9 @@ OcclusionScene::OcclusionScene(const Mesh& mesh, double tolerance)
 OcclusionScene::~OcclusionScene() = default;
 
 Visibility OcclusionScene::trace(const Ray& ray, const Carriers& ignored) const {
+    const Crossing extra = m_occluder ? m_occluder(ray) : Crossing::Miss;
+    if (extra == Crossing::Hit)
+        return Visibility::Hidden;
     TraceContext context{{}, &ray, ignored, false, 0, {}};
     rtcInitIntersectContext(&context.base);
     RTCRay query{};
@@ -222,7 +225,7 @@ Visibility OcclusionScene::trace(const Ray& ray, const Carriers& ignored) const 
     if (query.tfar < 0)
         return Visibility::Hidden;
     if (!context.touched)
-        return Visibility::Visible;
+        return extra == Crossing::Touch ? Visibility::Unscored : Visibility::Visible;
     for (int k = 0; k < context.touchCount; ++k) {
         const Touch& touch = context.touches[k];
         if (touch.contact.place == Place::Side ? m_impl->sideBlocks(context, touch)

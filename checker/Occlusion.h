@@ -15,6 +15,7 @@
 #include "checker/Mesh.h"
 #include "checker/RayTriangle.h"
 
+#include <functional>
 #include <memory>
 
 namespace kvcheck {
@@ -43,9 +44,14 @@ public:
     // in blocking together either.
     Visibility trace(const Ray& ray, const Carriers& ignored) const;
 
+    // An occluder besides the triangles (a section's cross-section): a ray it hits is Hidden, one it
+    // touches that the triangles do not hide Unscored.
+    void addOccluder(std::function<Crossing(const Ray&)> cross) { m_occluder = std::move(cross); }
+
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
+    std::function<Crossing(const Ray&)> m_occluder;
 };
 
 } // namespace kvcheck

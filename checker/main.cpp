@@ -32,6 +32,16 @@ int run(int argc, char** argv) {
     app.add_option("--sharp-angle", request.sharpAngleDegrees, "The --sharp-angle given to kvhlr")
         ->check(CLI::Range(0.0, 180.0))
         ->capture_default_str();
+    std::vector<double> sectionPoint, sectionNormal;
+    auto* point = app.add_option("--section-point", sectionPoint, "A section's plane (kvhlr --section-point): the "
+                                                                   "mesh is cut by it first")
+                      ->expected(3)
+                      ->delimiter(',');
+    auto* normal = app.add_option("--section-normal", sectionNormal, "The section plane's normal")
+                       ->expected(3)
+                       ->delimiter(',');
+    point->needs(normal);
+    normal->needs(point);
     app.add_option("--name", request.name, "The case's name in the summary and report");
     app.add_option("--report", reportPath, "Write every figure to this JSON file");
     app.add_flag("--no-intersections{false}", request.intersections,
@@ -65,6 +75,9 @@ int run(int argc, char** argv) {
         const int status = app.exit(error);
         return status == 0 ? 0 : 2;
     }
+    if (!sectionPoint.empty())
+        request.section = {{Vec3{sectionPoint[0], sectionPoint[1], sectionPoint[2]},
+                            Vec3{sectionNormal[0], sectionNormal[1], sectionNormal[2]}}};
     const CaseFigures figures = runCheck(request, std::cerr);
     const std::vector<std::string> failed = shortfalls(figures, thresholds);
     std::cout << summaryLine(figures, failed) << std::endl;

@@ -53,6 +53,19 @@ const CLI::Validator threadCount(
     },
     "");
 
+// A view of a sheet: a named view, or "section:A", the section with that letter.
+const CLI::Validator sheetView(
+    [](std::string& text) {
+        if (std::find(namedViews().begin(), namedViews().end(), text) != namedViews().end() ||
+            (sectionLetter(text) && text[7] == ':'))
+            return std::string();
+        std::string names;
+        for (const std::string& name : namedViews())
+            names += name + ", ";
+        return "expected a view (" + names + "or section:A, a letter naming the section), got '" + text + "'";
+    },
+    "");
+
 // An empty value would otherwise silently mean the default: the default output, no camera file, no
 // paper, ...
 CLI::Validator nonEmpty(const std::string& what) {
@@ -78,6 +91,10 @@ struct RawOptions {
     std::string paper, orientation = "auto", scale, projection = "third", style = "classic";
     std::vector<std::string> lines;
     bool noTitle = false;
+    // Section views
+    std::string section, sectionPoint, sectionNormal;
+    std::optional<double> plan;
+    const CLI::Option* viewOption = nullptr;
 };
 
 // A length in millimetres: a finite number, not negative.
@@ -96,6 +113,7 @@ void addCameraOptions(CLI::App& app, Options& options, RawOptions& raw) {
                      ->check(CLI::IsMember(namedViews()))
                      ->capture_default_str()
                      ->group(group);
+    raw.viewOption = view;
     auto* upAxis = app.add_option("--up-axis", raw.upAxis, "The model's vertical axis")
                        ->check(CLI::IsMember({"y", "z"}))
                        ->capture_default_str()
@@ -134,10 +152,11 @@ void addCameraOptions(CLI::App& app, Options& options, RawOptions& raw) {
         app.add_option("--views", options.views,
                        "Several orthographic views on one sheet, aligned and at one scale, e.g. "
                        "front,top,right,iso; principal views are arranged as --projection says, the others "
-                       "go into a free corner")
+                       "go into a free corner; section:A is the section of --section or --plan, labelled "
+                       "SECTION A-A, its cutting-plane line drawn in the views that see the plane edge-on")
             ->delimiter(',')
             ->allow_extra_args(false) // so that an input after it is not taken for a view
-            ->check(CLI::IsMember(namedViews()))
+            ->check(sheetView)
             ->type_name("VIEW,...")
             ->group(group);
     eye->needs(target)->excludes(view);
@@ -148,6 +167,43 @@ void addCameraOptions(CLI::App& app, Options& options, RawOptions& raw) {
         camera->excludes(other);
     for (CLI::Option* other : {view, perspective, eye, camera})
         views->excludes(other);
+}
+
+void addSectionOptions(CLI::App& app, Options& options, RawOptions& raw) {
+    const std::string group = "Section (the model cut by a plane, the viewer's side taken away, the cut hatched)";
+    auto* section = app.add_option("--section", raw.section,
+                                   "The cutting plane: x=NUMBER, y=NUMBER or z=NUMBER across that axis, or front, "
+                                   "back, left, right, top or bottom through the model's centre, facing that view. "
+                                   "The view looks square at the cut unless --view, --eye or --camera is given; "
+                                   "with --views, only the section:A view is cut")
+                        ->type_name("PLANE")
+                        ->check(nonEmpty("a plane"))
+                        ->group(group);
+    auto* point = app.add_option("--section-point", raw.sectionPoint, "A point of the cutting plane, with --section-normal")
+                      ->type_name("X,Y,Z")
+                      ->group(group);
+    auto* normal = app.add_option("--section-normal", raw.sectionNormal,
+                                  "The cutting plane's normal, with --section-point; the view is from its side")
+                       ->type_name("X,Y,Z")
+                       ->group(group);
+    auto* plan = app.add_option("--plan", raw.plan,
+                                "A plan: the model cut horizontally at this height above its floor (its lowest "
+                                "point along the up axis) and seen from above")
+                     ->type_name("HEIGHT")
+                     ->group(group);
+    app.add_option("--hatch-spacing", options.draw.hatching.spacing,
+                   "Distance between hatch lines in model units; 0: a 60th of the view's size")
+        ->capture_default_str()
+        ->group(group);
+    app.add_option("--hatch-angle", options.draw.hatching.angleDegrees,
+                   "Angle of the first cut body's hatching in degrees, counterclockwise from the drawing's x "
+                   "axis; the next body's is square to it, then both again wider apart")
+        ->capture_default_str()
+        ->group(group);
+    point->needs(normal);
+    normal->needs(point);
+    section->excludes(point)->excludes(plan);
+    plan->excludes(point);
 }
 
 void addSheetOptions(CLI::App& app, Options& options, RawOptions& raw) {
@@ -197,7 +253,8 @@ void addSheetOptions(CLI::App& app, Options& options, RawOptions& raw) {
     app.add_option("--line", raw.lines,
                    "Change one kind's pen, after --style: KIND=WIDTH[:DASH,GAP,...][:#RRGGBB] in mm, KIND "
                    "one of visible, hidden, silhouettes, convex-sharp, concave-sharp, other-visible, "
-                   "intersections, title (e.g. --line hidden=0.25:3,1.5); may be repeated")
+                   "intersections, section, hatching, cutting-plane, title (e.g. --line hidden=0.25:3,1.5); may "
+                   "be repeated")
         ->type_name("KIND=PEN")
         ->allow_extra_args(false)
         ->group(group);
@@ -355,6 +412,32 @@ void finishSheet(Options& options, const RawOptions& raw) {
             throw InputError("--views", "the view '" + *view + "' is named twice");
 }
 
+// The cutting plane, checked before any model is read; placed on the model once it is.
+void finishSection(Options& options, const RawOptions& raw) {
+    if (raw.section.empty() && raw.sectionPoint.empty() && !raw.plan) {
+        if (std::any_of(options.views.begin(), options.views.end(), [](const auto& v) { return sectionLetter(v).has_value(); }))
+            throw InputError("--views", "a section view needs its plane: give --section, --section-point and "
+                                        "--section-normal, or --plan");
+        return;
+    }
+    SectionChoice choice;
+    choice.named = raw.section;
+    choice.point = pointOption(raw.sectionPoint, "--section-point");
+    if (const auto normal = pointOption(raw.sectionNormal, "--section-normal"))
+        choice.normal = ON_3dVector(normal->x, normal->y, normal->z);
+    choice.planHeight = raw.plan;
+    checkSectionChoice(choice);
+    options.section = choice;
+    // A plan is seen from above; any other section square on, unless the camera is chosen.
+    options.sectionFacing = !options.camera.eye && options.cameraFile.empty() && raw.viewOption->count() == 0;
+    if (raw.plan && raw.viewOption->count() > 0)
+        throw InputError("--plan", "a plan is seen from above: leave out --view");
+    const auto sections = std::count_if(options.views.begin(), options.views.end(),
+                                        [](const auto& v) { return sectionLetter(v).has_value(); });
+    if (!options.views.empty() && sections != 1)
+        throw InputError("--views", "name the section's view once among --views, as section:A");
+}
+
 void finish(Options& options, const RawOptions& raw) {
     const auto standardInputs = std::count(options.inputs.begin(), options.inputs.end(), kStandardStream);
     if (options.demo == !options.inputs.empty())
@@ -389,6 +472,7 @@ void finish(Options& options, const RawOptions& raw) {
     draw.exact = raw.hideTest == "exact";
     checkDrawOptions(draw);
     options.dashes = raw.dashes == "segments" ? HiddenDashes::Segments : HiddenDashes::Style;
+    finishSection(options, raw);
     finishSheet(options, raw);
     resolveOutputs(options, raw);
     // JSON is the drawing record: one view without a page, in the library's order unless asked.
@@ -396,7 +480,9 @@ void finish(Options& options, const RawOptions& raw) {
         throw InputError("--output", "a JSON drawing holds one view and no page: write .svg, .dxf or .pdf for "
                                      "several views, --paper or --scale");
     options.plotterOrder = raw.order.empty() ? options.format != OutputFormat::Json : raw.order == "plotter";
-    if (options.demo) // the demo shows every kind of line
+    // The demo shows every kind of line; a section shows hidden lines only when asked, as drafting does.
+    options.sectionHidden = options.draw.hidden;
+    if (options.demo)
         options.draw.hidden = true;
 }
 
@@ -415,6 +501,8 @@ void addWarnings(const CLI::App& app, Options& options) {
         {"--style", json, noPens},
         {"--line", json, noPens},
         {"--dashes", json, noPens},
+        {"--hatch-spacing", !options.section, "it spaces a section's hatching (--section or --plan)"},
+        {"--hatch-angle", !options.section, "it turns a section's hatching (--section or --plan)"},
     };
     for (const auto& [option, unused, why] : idle)
         if (unused && app.count(option) > 0)
@@ -470,6 +558,7 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostr
     addCameraOptions(app, options, raw);
     addLineOptions(app, options, raw);
     addSheetOptions(app, options, raw);
+    addSectionOptions(app, options, raw);
     addModelOptions(app, options);
     addRunOptions(app, options);
     app.footer("Exit status: 0 done, 1 internal failure, 2 bad input or command line, 130 interrupted.");

@@ -42,6 +42,12 @@ struct Options {
     // Paper, scale, arrangement and style; the model's name and the date are the run's to fill in.
     SheetOptions sheet;
 
+    // Section views: the cutting plane as asked (placed on the model once it is read), and whether the
+    // section's camera looks square at the cut (no --view, --eye or --camera).
+    std::optional<SectionChoice> section;
+    bool sectionFacing = false;
+    bool sectionHidden = false; // --hidden given
+
     bool bodies = false;
     int threads = 0; // 0: all processors
 

@@ -160,8 +160,11 @@ bool allFinite(const std::vector<KvHLR::StrokeLine>& lines) {
 }
 
 Drawing draw(const Options& options, std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& camera,
-             Timings& timings) {
+             const std::optional<SectionPlane>& section, Timings& timings) {
     DrawOptions drawOptions = options.draw;
+    drawOptions.section = section;
+    if (section)
+        drawOptions.hidden = options.sectionHidden;
     drawOptions.progress = [](double share) {
         showFraction(share);
         return true;
@@ -200,7 +203,7 @@ void checkViewsFit(const Options& options, const std::vector<std::string>& names
         const Box2 box = outlineBounds(cameras[i], parts);
         KvHLR::StrokeLine diagonal;
         diagonal.points = {{box.minX, box.minY}, {box.maxX, box.maxY}};
-        outlines.push_back({names[i], {cameras[i], {diagonal}}});
+        outlines.push_back({names[i], {cameras[i], {diagonal}, {}}, {}, {}});
     }
     layoutSheet(outlines, options.sheet);
 }
@@ -212,19 +215,43 @@ std::vector<SheetView> drawViews(const Options& options, std::vector<MeshPart>&&
     const bool unnamed = options.camera.eye || !options.cameraFile.empty();
     const std::vector<std::string> names =
         options.views.empty() ? std::vector<std::string>{unnamed ? "view" : options.camera.view} : options.views;
+    // A section cuts the one view, or the section's view of a sheet.
+    std::optional<SectionPlane> plane;
+    if (options.section)
+        plane = sectionPlane(*options.section, options.camera.upAxis, parts);
     std::vector<KvHLR::ViewInfoCriteria> cameras;
-    for (const std::string& name : names)
-        cameras.push_back(camera(options, name, parts, subject));
-    checkViewsFit(options, names, cameras, parts);
+    std::vector<bool> cut;
+    for (const std::string& name : names) {
+        cut.push_back(plane && (options.views.empty() || sectionLetter(name)));
+        if (cut.back() && options.sectionFacing) {
+            CameraRequest request = cameraRequest(options.camera);
+            request.direction = sectionViewDirection(*plane, options.camera.upAxis);
+            cameras.push_back(fitCamera(request, parts));
+        } else {
+            cameras.push_back(camera(options, name, parts, subject));
+        }
+    }
+    // Layer names cannot hold a colon in DXF: the sheet names the section's view "section-A".
+    std::vector<std::string> sheetNames = names;
+    for (std::string& name : sheetNames)
+        if (sectionLetter(name))
+            name[7] = '-';
+    checkViewsFit(options, sheetNames, cameras, parts);
     std::vector<SheetView> views;
     for (std::size_t i = 0; i < names.size(); ++i) {
         showStage(names.size() > 1 ? "drawing " + names[i] + " view" : "drawing", StageMeasure::Share);
         std::vector<MeshPart> copy;
         if (i + 1 < names.size())
             copy = parts;
-        views.push_back(
-            {names[i], draw(options, std::move(i + 1 < names.size() ? copy : parts), cameras[i], timings)});
+        views.push_back({sheetNames[i], draw(options, std::move(i + 1 < names.size() ? copy : parts), cameras[i],
+                                             cut[i] ? plane : std::nullopt, timings),
+                         {},
+                         {}});
+        for (const std::string& note : views.back().drawing.notes)
+            say("warning: " + subject + ": " + note);
     }
+    if (plane && names.size() > 1)
+        markSection(views, *plane);
     return views;
 }
 

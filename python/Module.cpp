@@ -134,6 +134,38 @@ std::string cameraRepr(const Camera& camera) {
         .format(perspective ? "perspective" : "orthographic", camera.nearPlaneDepth, camera.farPlaneDepth);
 }
 
+// ---- Section planes
+
+SectionPlane planeOf(const std::array<double, 3>& point, const std::array<double, 3>& normal) {
+    SectionChoice choice;
+    choice.point = ON_3dPoint(point[0], point[1], point[2]);
+    choice.normal = ON_3dVector(normal[0], normal[1], normal[2]);
+    try {
+        checkSectionChoice(choice);
+    } catch (const InputError& error) {
+        throw py::value_error((error.parameter() == "section_point" ? "point: " : "normal: ") + error.reason());
+    }
+    return {*choice.point, *choice.normal};
+}
+
+SectionPlane namedPlane(const std::string& name, py::handle bounds, const std::string& upAxis) {
+    try {
+        return sectionPlane({name, {}, {}, {}}, upAxisNamed(upAxis), boundsParts(bounds));
+    } catch (const InputError& error) {
+        throw py::value_error((error.parameter() == "up_axis" ? "up_axis: " : "name: ") + error.reason());
+    }
+}
+
+SectionPlane planPlane(double height, py::handle bounds, const std::string& upAxis) {
+    return sectionPlane({"", {}, {}, height}, upAxisNamed(upAxis), boundsParts(bounds));
+}
+
+Camera sectionCamera(const SectionPlane& plane, py::handle bounds, const std::string& upAxis) {
+    CameraRequest request;
+    request.direction = sectionViewDirection(plane, upAxisNamed(upAxis));
+    return fitCamera(request, boundsParts(bounds));
+}
+
 // ---- Drawing
 
 // Shared and never changed, so that the arrays of its lines view its points instead of copying them,
@@ -397,28 +429,40 @@ bool isPerspective(const Camera& camera) {
     return camera.projectionXform[3][2] != 0.0;
 }
 
-Drawing drawSource(const Source& source, const Camera& camera, const py::object& progress);
+Drawing drawSource(const Source& source, const Camera& camera, const py::object& progress, bool cut = true);
 
 // The views of the sheet: the drawing itself, or each named view drawn again from the drawing's mesh
 // with an orthographic camera fitted to the whole model, as kvhlr draws --views.
 std::vector<SheetView> sheetViews(const PyDrawing& drawing, const SheetChoices& choices) {
     if (choices.views.empty())
-        return {{"", *drawing.drawing}};
+        return {{"", *drawing.drawing, {}, {}}};
     if (!drawing.source)
         throw py::value_error("views: this drawing has no mesh to draw other views of (it was unpickled)");
     std::vector<SheetView> views;
-    for (const std::string& name : choices.views) {
+    const std::optional<SectionPlane>& section = drawing.source->options.section;
+    for (std::string name : choices.views) {
+        // A section's view ("section:A") looks square at the cut and is the only one cut.
+        const bool cut = sectionLetter(name).has_value();
+        if (cut && !section)
+            throw py::value_error("views: " + name + " needs a drawing made with section=Plane(...)");
         CameraChoice choice;
-        choice.view = name;
+        choice.view = cut ? "front" : name;
         choice.upAxis = choices.upAxis;
         Camera camera;
         try {
-            camera = placeCamera(choice, boundsParts(drawing.source->vertices));
+            CameraRequest request = cameraRequest(choice);
+            if (cut)
+                request.direction = sectionViewDirection(*section, choices.upAxis);
+            camera = fitCamera(request, boundsParts(drawing.source->vertices));
         } catch (const InputError& error) {
             throw py::value_error("views: " + error.reason());
         }
-        views.push_back({name, drawSource(*drawing.source, camera, py::none())});
+        if (cut)
+            name[7] = '-'; // as the sheet names it: DXF layer names cannot hold a colon
+        views.push_back({name, drawSource(*drawing.source, camera, py::none(), cut), {}, {}});
     }
+    if (section)
+        markSection(views, *section);
     return views;
 }
 
@@ -505,11 +549,14 @@ void checkModel(const Camera& camera, KvHLR::Polygon3D& polygon) {
     polygon.points = std::move(parts[0].points);
 }
 
-Drawing drawSource(const Source& source, const Camera& camera, const py::object& progress) {
+// `cut`: with the source's section, if it has one.
+Drawing drawSource(const Source& source, const Camera& camera, const py::object& progress, bool cut) {
     if (t_drawing)
         throw std::runtime_error("draw cannot be called from its own progress callback");
     KvHLR::Polygon3D polygon = polygonOf(source.vertices, source.triangles);
     DrawOptions options = source.options;
+    if (!cut)
+        options.section.reset();
     options.progress = ProgressHook(progress);
     const py::gil_scoped_release release;
     struct ThisThreadDraws {
@@ -528,6 +575,7 @@ Drawing drawSource(const Source& source, const Camera& camera, const py::object&
 
 PyDrawing draw(py::object vertices, py::object triangles, const Camera& camera, bool weld, bool hidden,
                bool silhouettes, bool sharp, double sharpAngle, bool exact, bool intersections,
+               const std::optional<SectionPlane>& section, double hatchSpacing, double hatchAngle,
                const py::object& progress) {
     auto source = std::make_shared<Source>();
     source->vertices = std::move(vertices);
@@ -540,16 +588,22 @@ PyDrawing draw(py::object vertices, py::object triangles, const Camera& camera, 
     options.sharpAngle = sharpAngle;
     options.exact = exact;
     options.intersections = intersections;
+    options.section = section;
+    options.hatching = {hatchSpacing, hatchAngle};
     auto drawing = std::make_shared<const Drawing>(drawSource(*source, camera, progress));
+    for (const std::string& note : drawing->notes)
+        if (PyErr_WarnEx(PyExc_UserWarning, note.c_str(), 1) != 0)
+            throw py::error_already_set();
     return PyDrawing{std::move(drawing), std::move(source), {}};
 }
 
 PyDrawing drawObject(py::handle mesh, const Camera& camera, bool weld, bool hidden, bool silhouettes,
                      bool sharp, double sharpAngle, bool exact, bool intersections,
+                     const std::optional<SectionPlane>& section, double hatchSpacing, double hatchAngle,
                      const py::object& progress) {
     auto [vertices, triangles] = meshArraysOf(mesh);
     return draw(std::move(vertices), std::move(triangles), camera, weld, hidden, silhouettes, sharp,
-                sharpAngle, exact, intersections, progress);
+                sharpAngle, exact, intersections, section, hatchSpacing, hatchAngle, progress);
 }
 
 // ---- mesh files
@@ -664,6 +718,40 @@ PYBIND11_MODULE(_core, m) {
                 return cameraOf(state[0], state[1], state[2].cast<double>(), state[3].cast<double>());
             }));
 
+    py::class_<SectionPlane>(m, "Plane",
+                             "A cutting plane for a section view (draw's section): a point of it and its "
+                             "normal. The side the camera sees from is taken away, whichever way the "
+                             "normal points.")
+        .def(py::init(&planeOf), "point"_a, "normal"_a, "Raises ValueError for a zero normal.")
+        .def_static("named", &namedPlane, "name"_a, "bounds"_a, "up_axis"_a = "y",
+                    "The plane kvhlr --section names: 'x=1.5', 'y=0', 'z=-2' across that axis, or 'front', "
+                    "'back', 'left', 'right', 'top', 'bottom' through the centre of the model (`bounds`, as "
+                    "in Camera.view), facing that view.")
+        .def_static("plan", &planPlane, "height"_a, "bounds"_a, "up_axis"_a = "y",
+                    "A plan's plane (kvhlr --plan): horizontal, `height` above the model's floor.")
+        .def("camera", &sectionCamera, "bounds"_a, "up_axis"_a = "y",
+             "The orthographic camera that looks square at the cut from the normal's side, fitted to the "
+             "model as Camera.view fits it.")
+        .def_property_readonly(
+            "point", [](const SectionPlane& p) { return std::array<double, 3>{p.point.x, p.point.y, p.point.z}; })
+        .def_property_readonly(
+            "normal", [](const SectionPlane& p) { return std::array<double, 3>{p.normal.x, p.normal.y, p.normal.z}; })
+        .def("__repr__",
+             [](const SectionPlane& p) {
+                 return py::str("<Plane point=({!r}, {!r}, {!r}) normal=({!r}, {!r}, {!r})>")
+                     .format(p.point.x, p.point.y, p.point.z, p.normal.x, p.normal.y, p.normal.z);
+             })
+        .def(py::pickle(
+            [](const SectionPlane& p) {
+                return py::make_tuple(std::array<double, 3>{p.point.x, p.point.y, p.point.z},
+                                      std::array<double, 3>{p.normal.x, p.normal.y, p.normal.z});
+            },
+            [](const py::tuple& state) {
+                if (state.size() != 2)
+                    throw py::value_error("not the state of a Plane");
+                return planeOf(state[0].cast<std::array<double, 3>>(), state[1].cast<std::array<double, 3>>());
+            }));
+
     py::enum_<kvhlr::LineKind>(m, "Kind", py::arithmetic(),
                                "The kinds of line (Line.kind); a Kind compares equal to its number.")
         .value("VISIBLE_SILHOUETTE", kvhlr::VisibleSilhouette)
@@ -671,7 +759,10 @@ PYBIND11_MODULE(_core, m) {
         .value("VISIBLE_CONCAVE_SHARP", kvhlr::VisibleConcaveSharp)
         .value("VISIBLE_CONVEX_SHARP", kvhlr::VisibleConvexSharp)
         .value("OTHER_VISIBLE", kvhlr::OtherVisible)
-        .value("VISIBLE_INTERSECTION", kvhlr::VisibleIntersection);
+        .value("VISIBLE_INTERSECTION", kvhlr::VisibleIntersection)
+        // Section views
+        .value("SECTION_OUTLINE", kvhlr::SectionOutline)
+        .value("HATCHING", kvhlr::Hatching);
 
     py::class_<Line>(m, "Line", "One polyline of a drawing.")
         .def_property_readonly("points", &pointsView,
@@ -680,7 +771,8 @@ PYBIND11_MODULE(_core, m) {
         .def_property_readonly(
             "kind", [](const Line& line) { return static_cast<kvhlr::LineKind>(line.stroke().kind); },
             "The Kind: 0 visible silhouette, 1 hidden, 2 visible concave sharp edge, 3 visible convex "
-            "sharp edge, 5 other visible line, 6 visible intersection line.")
+            "sharp edge, 5 other visible line, 6 visible intersection line, 7 a section's outline, 8 its "
+            "hatching.")
         .def("__repr__", [](const Line& line) {
             return py::str("<Line kind={}, {} points>")
                 .format(line.stroke().kind, line.stroke().points.size());
@@ -764,7 +856,8 @@ PYBIND11_MODULE(_core, m) {
 
     const auto drawOptions = std::make_tuple(
         py::kw_only(), "weld"_a = true, "hidden"_a = false, "silhouettes"_a = true, "sharp"_a = true,
-        "sharp_angle"_a = 135.0, "exact"_a = true, "intersections"_a = true, "progress"_a = py::none());
+        "sharp_angle"_a = 135.0, "exact"_a = true, "intersections"_a = true, "section"_a = py::none(),
+        "hatch_spacing"_a = 0.0, "hatch_angle"_a = 45.0, "progress"_a = py::none());
     const std::string drawDoc =
         "weld: join vertices at exactly the same position first, as kvhlr does when it reads a mesh "
         "file, so that a triangle soup (STL, numpy-stl, many exporters) has shared edges; False for a "
@@ -773,6 +866,12 @@ PYBIND11_MODULE(_core, m) {
         "an angle below sharp_angle degrees. exact: exact hiding, else the library's plain hide test. "
         "intersections: the lines where bodies (or folds of one body) pass through each other, kind 6 "
         "where visible.\n\n"
+        "section, a Plane: a section view. What lies on the camera's side of the plane is taken away, "
+        "the cut faces are closed, outlined (Kind.SECTION_OUTLINE) and hatched (Kind.HATCHING): lines "
+        "hatch_spacing apart in model units (0: a 60th of the camera frame) at hatch_angle degrees for the "
+        "first body, square to that for the next. A mesh that is not closed where the plane cuts it is "
+        "left uncapped there, with a UserWarning; a plane that misses the model or that the camera sees "
+        "edge-on raises ValueError.\n\n"
         "progress, when given, is called with the share done (0 to 1) in the calling thread, when it "
         "grows and otherwise about every 50 ms whatever the stage; the share never goes back. A true "
         "result cancels the drawing, which then raises Cancelled within a fraction of a second, and an "

@@ -62,6 +62,19 @@ FAULTS = [
      "(across > 0.0 ? across : gap) / request.fill, gap);", "(across > 0.0 ? across : gap), gap);"),
     ("mirror-winding", "mesh reading", "kit/mesh/MeshFile.cpp",
      "face.mIndices[flip ? 2 : 1], face.mIndices[flip ? 1 : 2]", "face.mIndices[1], face.mIndices[2]"),
+    ("section-viewer-side", "section", "kit/drawing/Section.cpp",
+     "return facing > 0.0 ? n : ON_3dVector(-n.x, -n.y, -n.z);",
+     "return facing < 0.0 ? n : ON_3dVector(-n.x, -n.y, -n.z);"),
+    ("section-corner-on-plane-removed", "section", "kit/drawing/Section.cpp",
+     "removed += cutter.value(c) > 0.0 ? 1 : 0;", "removed += cutter.value(c) >= 0.0 ? 1 : 0;"),
+    ("section-odd-ends-close", "section", "kit/drawing/Section.cpp",
+     "            if (next.empty()) {", "            if (next.size() != 1) {"),
+    ("section-outline-drawn-twice", "section", "kit/drawing/Section.cpp",
+     "removeAlongOutline(drawing.lines, outline, 1e-5 * size);", "removeAlongOutline(drawing.lines, outline, 0.0);"),
+    ("section-hatch-closed-interval", "section", "kit/drawing/Section.cpp",
+     "static_cast<double>(k) * spacing < high; ++k)", "static_cast<double>(k) * spacing <= high; ++k)"),
+    ("section-same-angle-for-neighbours", "section", "kit/drawing/Section.cpp",
+     "(b % 2 == 0 ? 0.0 : 90.0)", "(b % 2 == 0 ? 0.0 : 0.0)"),
 ]
 
 

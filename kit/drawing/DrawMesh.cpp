@@ -5,6 +5,7 @@
 #include "kit/drawing/NearPlaneCut.h"
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <exception>
 #include <mutex>
@@ -78,20 +79,30 @@ Drawing drawWith(const KvHLR::ViewInfoCriteria& camera,
 void checkDrawOptions(const DrawOptions& options) {
     if (!(options.sharpAngle >= 0.0 && options.sharpAngle <= 180.0))
         throw InputError::ofParameter("sharp_angle", "the angle must lie between 0 and 180 degrees");
+    if (!(options.hatching.spacing >= 0.0 && std::isfinite(options.hatching.spacing)))
+        throw InputError::ofParameter("hatch_spacing", "the spacing must be a finite length, not negative (0: chosen "
+                                                       "to suit the view)");
+    if (!std::isfinite(options.hatching.angleDegrees))
+        throw InputError::ofParameter("hatch_angle", "the angle must be a finite number of degrees");
+    if (options.section)
+        checkSectionChoice({"", options.section->point, options.section->normal, std::nullopt});
 }
 
 Drawing drawMesh(KvHLR::Polygon3D&& mesh, const KvHLR::ViewInfoCriteria& camera, const DrawOptions& options) {
-    // The soup is lent to a mesh part for the near-plane check, and cut as one when it reaches the plane.
+    // The soup is lent to a mesh part for the near-plane check, and cut as one when it reaches the plane
+    // or a section cuts it.
     std::vector<MeshPart> parts(1);
     parts[0].points = std::move(mesh.points);
     std::optional<KvHLR::ViewInfoCriteria> cutCamera;
-    if (reachesNearPlane(camera, parts)) {
+    if (options.section || reachesNearPlane(camera, parts)) {
         Kv::KvTriangleList& face = parts[0].faces.emplace_back();
         face.reserve(mesh.triangles.size());
         for (const std::array<std::uint32_t, 3>& t : mesh.triangles)
             face.emplace_back(t[0], t[1], t[2]);
-        cutCamera = cutAtNearPlane(camera, parts);
         mesh.triangles.clear();
+        if (options.section) // sections are cut part by part
+            return drawParts(std::move(parts), camera, options);
+        cutCamera = cutAtNearPlane(camera, parts);
         for (const auto& t : face)
             mesh.triangles.push_back({static_cast<std::uint32_t>(t[0]), static_cast<std::uint32_t>(t[1]),
                                       static_cast<std::uint32_t>(t[2])});
@@ -105,12 +116,19 @@ Drawing drawMesh(KvHLR::Polygon3D&& mesh, const KvHLR::ViewInfoCriteria& camera,
 
 Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& camera,
                   const DrawOptions& options) {
+    checkDrawOptions(options);
+    std::optional<SectionCut> section;
+    if (options.section)
+        section = cutSection(parts, *options.section, camera);
     const std::optional<KvHLR::ViewInfoCriteria> cutCamera = cutAtNearPlane(camera, parts);
     const KvHLR::MeshList meshes = toMeshList(std::move(parts));
-    return drawWith(camera, cutCamera, options,
-                    [&](const auto& modes, const auto& criteria, auto& lines, auto hook, const auto& drawn) {
-                        return KvHLR::CalcSilhouette(modes, criteria, drawn, meshes, {}, lines, hook);
-                    });
+    Drawing drawing = drawWith(camera, cutCamera, options,
+                               [&](const auto& modes, const auto& criteria, auto& lines, auto hook, const auto& drawn) {
+                                   return KvHLR::CalcSilhouette(modes, criteria, drawn, meshes, {}, lines, hook);
+                               });
+    if (section)
+        drawing.notes = drawSection(drawing, *section, options.hatching);
+    return drawing;
 }
 
 } // namespace kvhlr

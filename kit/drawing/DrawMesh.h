@@ -11,6 +11,7 @@
 // Calls from several threads are safe; they take turns, as the library's own calls do.
 
 #include "kit/drawing/Drawing.h"
+#include "kit/drawing/Section.h"
 #include "kit/mesh/MeshPart.h"
 
 #include <functional>
@@ -32,10 +33,16 @@ struct DrawOptions {
     // HLRCancelPoll), never less than before. Returning false cancels the drawing, which then ends
     // within a fraction of a second.
     std::function<bool(double)> progress;
+    // A section view (drawParts, kit/drawing/Section.h): the model cut by this plane, the viewer's side
+    // taken away, the cut faces outlined and hatched.
+    std::optional<SectionPlane> section;
+    HatchStyle hatching;
 };
 
-// Throws InputError naming the parameter "sharp_angle" for a sharp angle outside 0..180 degrees: options
-// that no drawing can be made with, checked before a model is read where a front end calls this.
+// Throws InputError naming the parameter "sharp_angle" for a sharp angle outside 0..180 degrees,
+// "hatch_spacing" for a negative or infinite spacing, "hatch_angle" for an angle that is not finite,
+// "section_normal" for a plane whose normal is zero: options that no drawing can be made with, checked
+// before a model is read where a front end calls this.
 void checkDrawOptions(const DrawOptions& options);
 
 // Thrown when the progress hook cancelled the drawing.
@@ -54,6 +61,8 @@ public:
 Drawing drawMesh(KvHLR::Polygon3D&& mesh, const KvHLR::ViewInfoCriteria& camera, const DrawOptions& options);
 
 // The same for the parts of a mesh file (readMeshFile) or of the demo part, which may hold mesh bodies.
+// With a section, the parts are cut and capped first (cutSection) and the section drawn over the
+// library's lines (drawSection); the drawing's notes name the bodies that could not be capped.
 Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& camera,
                   const DrawOptions& options);
 

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 #include <vector>
 
 namespace kvhlr {
@@ -14,6 +15,8 @@ namespace kvhlr {
 struct Drawing {
     KvHLR::ViewInfoCriteria camera;
     std::vector<KvHLR::StrokeLine> lines;
+    // What could not be drawn as asked, a sentence each (a body a section could not cap).
+    std::vector<std::string> notes;
 };
 
 // The kinds of the library's lines (StrokeLine::kind).
@@ -24,17 +27,20 @@ enum LineKind : int {
     VisibleConvexSharp = 3,
     OtherVisible = 5,
     VisibleIntersection = 6, // where bodies, or folds of one body, pass through each other
+    // Section views (kit/drawing/Section.h), drawn by the kit rather than the library:
+    SectionOutline = 7, // the outline of the cut faces
+    Hatching = 8,       // lines over the cut faces
 };
 
 // One page layer per line kind; its pen comes from the style (kit/sheet/Style.h).
-constexpr std::size_t kLayerCount = 6;
+constexpr std::size_t kLayerCount = 8;
 struct Layer {
     int kind;
     const char* id;    // the kind's name in layer names, SVG ids and styles
     const char* label; // readable name
 };
 
-// Hidden lines first, so that visible lines are drawn over them.
+// Hidden lines first, so that visible lines are drawn over them; the section's outline over its hatching.
 const std::array<Layer, kLayerCount>& layers();
 
 // The layer of a line kind; kinds the library does not produce for model lines go with "other visible".

@@ -1,17 +1,12 @@
 #include "kit/drawing/NearPlaneCut.h"
 
+#include "kit/drawing/LevelCut.h"
+
 #include <algorithm>
-#include <array>
 #include <cstdint>
-#include <map>
-#include <tuple>
 
 namespace kvhlr {
 namespace {
-
-bool isPerspective(const KvHLR::ViewInfoCriteria& camera) {
-    return camera.projectionXform[3][3] != 1.0;
-}
 
 // The distance in front of the eye along the line of sight.
 double depthOf(const ON_Xform& modelView, const ON_3dPoint& p) {
@@ -26,79 +21,22 @@ constexpr double kCutSteps = 2.0;    // the cut, past the near plane
 constexpr double kNearSteps = 4.0;   // the library's near depth
 constexpr double kSplitSteps = 12.0; // the far side of the slab
 
-using Triangle = std::array<std::uint64_t, 3>;
-using Polygon = std::vector<std::uint64_t>;
-
-// The points of one part with their depths; new points where edges cross a plane are made once per
-// edge and plane, so that neighbouring triangles share them and stay joined.
-class Cutter {
-public:
-    Cutter(Kv::KvPointList& points, const ON_Xform& modelView) : m_points(points) {
-        m_depths.reserve(points.size());
-        for (const ON_3dPoint& p : points)
-            m_depths.push_back(depthOf(modelView, p));
-    }
-
-    double depth(std::uint64_t vertex) const { return m_depths[vertex]; }
-
-    // The part of the polygon on one side of the plane at `level` (beyond it, or before it), the
-    // points on the plane included.
-    Polygon clip(const Polygon& polygon, double level, bool beyond) {
-        const auto inside = [&](std::uint64_t v) { return beyond ? depth(v) >= level : depth(v) <= level; };
-        Polygon kept;
-        for (std::size_t i = 0; i < polygon.size(); ++i) {
-            const std::uint64_t u = polygon[i], v = polygon[(i + 1) % polygon.size()];
-            if (inside(u))
-                kept.push_back(u);
-            if ((depth(u) - level) * (depth(v) - level) < 0.0)
-                kept.push_back(crossing(u, v, level));
-        }
-        return kept;
-    }
-
-private:
-    std::uint64_t crossing(std::uint64_t u, std::uint64_t v, double level) {
-        const auto key = std::make_tuple(std::min(u, v), std::max(u, v), level);
-        const auto found = m_crossings.find(key);
-        if (found != m_crossings.end())
-            return found->second;
-        // From the lower index, so that both triangles of the edge would compute the same point.
-        const std::uint64_t a = std::get<0>(key), b = std::get<1>(key);
-        const double t = (level - depth(a)) / (depth(b) - depth(a));
-        const ON_3dPoint& pa = m_points[a];
-        const ON_3dPoint& pb = m_points[b];
-        m_points.emplace_back(pa.x + t * (pb.x - pa.x), pa.y + t * (pb.y - pa.y), pa.z + t * (pb.z - pa.z));
-        m_depths.push_back(level);
-        m_crossings.emplace(key, m_points.size() - 1);
-        return m_points.size() - 1;
-    }
-
-    Kv::KvPointList& m_points;
-    std::vector<double> m_depths;
-    std::map<std::tuple<std::uint64_t, std::uint64_t, double>, std::uint64_t> m_crossings;
-};
-
-void addFan(const Polygon& polygon, Kv::KvTriangleList& triangles) {
-    for (std::size_t i = 1; i + 1 < polygon.size(); ++i)
-        triangles.emplace_back(polygon[0], polygon[i], polygon[i + 1]);
-}
-
 struct Planes {
     double cut, split;
 };
 
-void cutFace(Cutter& cutter, const Planes& planes, Kv::KvTriangleList& face) {
+void cutFace(LevelCutter& cutter, const Planes& planes, Kv::KvTriangleList& face) {
     Kv::KvTriangleList kept;
     kept.reserve(face.size());
     for (const auto& triangle : face) {
-        const double d[3] = {cutter.depth(triangle[0]), cutter.depth(triangle[1]), cutter.depth(triangle[2])};
+        const double d[3] = {cutter.value(triangle[0]), cutter.value(triangle[1]), cutter.value(triangle[2])};
         if (std::min({d[0], d[1], d[2]}) >= planes.split) {
             kept.push_back(triangle);
             continue;
         }
         if (std::max({d[0], d[1], d[2]}) <= planes.cut)
             continue;
-        const Polygon beyondCut = cutter.clip({triangle[0], triangle[1], triangle[2]}, planes.cut, true);
+        const IndexPolygon beyondCut = cutter.clip({triangle[0], triangle[1], triangle[2]}, planes.cut, true);
         addFan(cutter.clip(beyondCut, planes.split, false), kept);
         addFan(cutter.clip(beyondCut, planes.split, true), kept);
     }
@@ -106,6 +44,10 @@ void cutFace(Cutter& cutter, const Planes& planes, Kv::KvTriangleList& face) {
 }
 
 } // namespace
+
+bool isPerspective(const KvHLR::ViewInfoCriteria& camera) {
+    return camera.projectionXform[3][3] != 1.0;
+}
 
 bool reachesNearPlane(const KvHLR::ViewInfoCriteria& camera, const std::vector<MeshPart>& parts) {
     if (!isPerspective(camera))
@@ -129,7 +71,11 @@ std::optional<KvHLR::ViewInfoCriteria> cutAtNearPlane(const KvHLR::ViewInfoCrite
     const double step = (farthest - nearDepth) / kDepthSteps;
     const Planes planes{nearDepth + kCutSteps * step, nearDepth + kSplitSteps * step};
     for (MeshPart& part : parts) {
-        Cutter cutter(part.points, camera.modelViewXform);
+        std::vector<double> depths;
+        depths.reserve(part.points.size());
+        for (const ON_3dPoint& p : part.points)
+            depths.push_back(depthOf(camera.modelViewXform, p));
+        LevelCutter cutter(part.points, std::move(depths));
         for (Kv::KvTriangleList& face : part.faces)
             cutFace(cutter, planes, face);
     }

@@ -22,6 +22,9 @@
 
 namespace kvhlr {
 
+// Whether the camera is a perspective one: the projection's last diagonal entry is not 1, as the library tells.
+bool isPerspective(const KvHLR::ViewInfoCriteria& camera);
+
 // Whether the camera is a perspective one (as the library tells: the projection's last diagonal entry
 // is not 1) and some point lies on or before its near plane.
 bool reachesNearPlane(const KvHLR::ViewInfoCriteria& camera, const std::vector<MeshPart>& parts);

@@ -87,7 +87,7 @@ void writeDrawingFile(std::ostream& out, OutputFormat format, const Drawing& dra
 }
 
 Page drawingPage(const Drawing& drawing) {
-    return layoutSheet({{"", drawing}}, SheetOptions());
+    return layoutSheet({{"", drawing, {}, {}}}, SheetOptions());
 }
 
 void saveDrawingFile(const std::string& path, OutputFormat format, const Drawing& drawing,

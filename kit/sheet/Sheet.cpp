@@ -326,6 +326,58 @@ void addView(Page& page, const SheetView& view, const Placement& placement, doub
     }
 }
 
+// Section views: the cutting-plane line's thick ends, arrows and letters, and the view's label, in mm.
+constexpr double kThickEndMm = 6.0;
+constexpr double kArrowMm = 10.0;
+constexpr double kArrowHeadMm = 3.0;
+constexpr double kLetterMm = 5.0;
+
+void addCuttingPlanes(Page& page, const SheetView& view, const Placement& placement, double scale,
+                      const SheetOptions& options, const std::string& prefix) {
+    if (view.cuttingPlanes.empty())
+        return;
+    PageLayer chain{prefix + "cutting-plane", view.name, options.style.cuttingPlane, {}};
+    PageLayer ends{prefix + "cutting-plane-ends", view.name, options.style.penOf(SectionOutline), {}};
+    const auto onPage = [&](const ON_2dPoint& p) {
+        return PagePoint{placement.originX + scale * p.x, placement.originY + scale * p.y};
+    };
+    const auto moved = [](PagePoint p, double x, double y, double mm) { return PagePoint{p.x + x * mm, p.y + y * mm}; };
+    for (const CuttingPlaneLine& line : view.cuttingPlanes) {
+        const PagePoint from = onPage(line.from), to = onPage(line.to);
+        const double length = std::hypot(to.x - from.x, to.y - from.y);
+        const double ux = (to.x - from.x) / length, uy = (to.y - from.y) / length;
+        const double sx = line.sight.x, sy = line.sight.y;
+        chain.polylines.push_back({from, to});
+        for (const auto& [end, inward] : {std::pair{from, 1.0}, std::pair{to, -1.0}}) {
+            ends.polylines.push_back({end, moved(end, ux, uy, inward * std::min(kThickEndMm, length / 3))});
+            // The arrow's shaft runs from the side taken away to the line's end, its head on the end.
+            const PagePoint tail = moved(end, sx, sy, -kArrowMm);
+            ends.polylines.push_back({tail, end});
+            const PagePoint base = moved(end, sx, sy, -kArrowHeadMm);
+            ends.polylines.push_back({moved(base, -sy, sx, kArrowHeadMm / 3), end, moved(base, sy, -sx, kArrowHeadMm / 3)});
+            const PagePoint letter = moved(tail, sx, sy, -kLetterMm * 0.4);
+            page.texts.push_back({{letter.x - kLetterMm * kLetterWidthPerHeight / 2, letter.y - kLetterMm / 2},
+                                  kLetterMm, line.letter, ends.name});
+        }
+    }
+    page.layers.push_back(std::move(chain));
+    page.layers.push_back(std::move(ends));
+}
+
+// The view's label, centred under it.
+void addLabel(Page& page, const SheetView& view, const Placement& placement, double scale,
+              const std::string& layer) {
+    if (view.label.empty())
+        return;
+    const Box2 box = placedBox(placement, scale);
+    // Counted in letters (an en dash is three bytes of UTF-8, one letter).
+    std::size_t letters = 0;
+    for (unsigned char c : view.label)
+        letters += (c & 0xC0) != 0x80;
+    const double width = static_cast<double>(letters) * kLetterMm * kLetterWidthPerHeight;
+    page.texts.push_back({{(box.minX + box.maxX - width) / 2, box.minY - 2.5 * kLetterMm}, kLetterMm, view.label, layer});
+}
+
 } // namespace
 
 const std::vector<std::string>& paperNames() {
@@ -370,6 +422,26 @@ std::string scaleText(double scale) {
     else
         number = std::to_string(std::llround(ratio));
     return scale >= 1.0 ? number + ":1" : "1:" + number;
+}
+
+std::optional<std::string> sectionLetter(const std::string& viewName) {
+    if (viewName.size() == 9 && viewName.compare(0, 7, "section") == 0 && (viewName[7] == ':' || viewName[7] == '-') &&
+        std::isupper(static_cast<unsigned char>(viewName[8])))
+        return viewName.substr(8);
+    return std::nullopt;
+}
+
+void markSection(std::vector<SheetView>& views, const SectionPlane& plane) {
+    for (SheetView& section : views) {
+        const std::optional<std::string> letter = sectionLetter(section.name);
+        if (!letter)
+            continue;
+        section.label = "SECTION " + *letter + "\u2013" + *letter;
+        for (SheetView& other : views)
+            if (&other != &section)
+                if (auto line = cuttingPlaneLine(plane, other.drawing, *letter))
+                    other.cuttingPlanes.push_back(*line);
+    }
 }
 
 void checkPaperRoom(const SheetOptions& options) {
@@ -424,8 +496,12 @@ Page layoutSheet(const std::vector<SheetView>& views, const SheetOptions& option
             p.originY += dy;
         }
     }
-    for (std::size_t i = 0; i < views.size(); ++i)
+    for (std::size_t i = 0; i < views.size(); ++i) {
         addView(page, views[i], layout.views[i], scale, options, views.size() > 1);
+        const std::string prefix = views.size() > 1 ? views[i].name + "-" : "";
+        addCuttingPlanes(page, views[i], layout.views[i], scale, options, prefix);
+        addLabel(page, views[i], layout.views[i], scale, prefix + layerOf(SectionOutline).id);
+    }
     if (!fitted && options.title)
         addTitle(page, options, scale, "title");
     numberLayers(page);

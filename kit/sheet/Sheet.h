@@ -12,6 +12,7 @@
 // other view (iso, dimetric, trimetric, a view from an eye point) goes into a free corner.
 
 #include "kit/drawing/Drawing.h"
+#include "kit/drawing/Section.h"
 #include "kit/sheet/Page.h"
 #include "kit/sheet/Style.h"
 
@@ -50,6 +51,10 @@ enum class Projection { First, Third };
 struct SheetView {
     std::string name; // a named view of kit/camera/CameraFit.h, or any other name for a free view
     Drawing drawing;
+    // Section views: a label written under the view ("SECTION A-A"), and the cutting-plane lines drawn
+    // in it (a chain line, thick at its ends, arrows for the direction of sight, the letters).
+    std::string label;
+    std::vector<CuttingPlaneLine> cuttingPlanes;
 };
 
 struct SheetOptions {
@@ -65,6 +70,15 @@ struct SheetOptions {
     std::string date;
     Style style = namedStyle("classic");
 };
+
+// Section views on a sheet. A section's view is named "section:A" (or "section-A", as the sheet names it:
+// DXF layer names cannot hold a colon), a capital letter naming it; its letter, or nothing for any other
+// name.
+std::optional<std::string> sectionLetter(const std::string& viewName);
+
+// Labels the section's view "SECTION A–A" and gives every other view that sees the plane edge-on the
+// cutting-plane line. The plane's normal points to the side taken away (the section's viewer).
+void markSection(std::vector<SheetView>& views, const SectionPlane& plane);
 
 // Throws InputError naming the parameter "margin" when, with paper, the margins (and the title block)
 // leave no room for views in any orientation allowed: found out before any view is drawn.

@@ -23,8 +23,11 @@ Pen pen(double widthMm, std::vector<double> dashMm = {}, const char* color = "#0
 // The look of the fitted 200 mm drawings kvhlr has always made.
 Style classicStyle() {
     Style style;
-    style.lines = {pen(0.23, {2.3, 1.15}, "#606060"), pen(0.48), pen(0.35), pen(0.35), pen(0.35), pen(0.35)};
+    style.lines = {pen(0.23, {2.3, 1.15}, "#606060"), pen(0.48), pen(0.35), pen(0.35), pen(0.35), pen(0.35),
+                   // Section views: hatching thin, the cut's outline heavier than any edge.
+                   pen(0.18), pen(0.7)};
     style.title = pen(0.35);
+    style.cuttingPlane = pen(0.25, {8.0, 1.5, 1.5, 1.5});
     return style;
 }
 
@@ -32,9 +35,17 @@ Style classicStyle() {
 // widths long.
 Style draftingStyle() {
     Style style;
-    style.lines = {pen(0.25, {3.0, 0.75}), pen(0.5), pen(0.5), pen(0.5), pen(0.5), pen(0.5)};
+    style.lines = {pen(0.25, {3.0, 0.75}), pen(0.5), pen(0.5), pen(0.5), pen(0.5), pen(0.5),
+                   // Section views: hatching thin, the cut's outline heavier than any edge.
+                   pen(0.25), pen(0.7)};
     style.title = pen(0.35);
+    style.cuttingPlane = pen(0.25, {8.0, 1.5, 1.5, 1.5});
     return style;
+}
+
+// "visible" sets the pens of the model's visible edges; a section's hatching and outline keep theirs.
+bool isEdgeKind(int kind) {
+    return kind != Hidden && kind != Hatching && kind != SectionOutline;
 }
 
 // What a setting changes; what it leaves out stays as it was.
@@ -48,8 +59,10 @@ void apply(Style& style, const std::string& target, const PenChange& change, con
     std::vector<Pen*> pens;
     if (target == "title")
         pens.push_back(&style.title);
+    if (target == "cutting-plane")
+        pens.push_back(&style.cuttingPlane);
     for (std::size_t i = 0; i < layers().size(); ++i)
-        if (target == layers()[i].id || (target == "visible" && layers()[i].kind != Hidden))
+        if (target == layers()[i].id || (target == "visible" && isEdgeKind(layers()[i].kind)))
             pens.push_back(&style.lines[i]);
     if (pens.empty()) {
         std::string names;
@@ -181,6 +194,7 @@ const std::vector<std::string>& styleTargets() {
         for (const Layer& layer : layers())
             list.emplace_back(layer.id);
         list.emplace_back("title");
+        list.emplace_back("cutting-plane");
         return list;
     }();
     return names;

@@ -18,6 +18,7 @@ namespace kvhlr {
 struct Style {
     std::array<Pen, kLayerCount> lines; // in the order of layers()
     Pen title;                // the frame and the title block
+    Pen cuttingPlane;         // a section's cutting-plane line (its ends and arrows: the section's pen)
 
     const Pen& penOf(int kind) const;
 };
@@ -29,7 +30,8 @@ const std::vector<std::string>& styleNames();
 // A preset by name. Throws InputError naming the parameter "style" for an unknown one.
 Style namedStyle(const std::string& name);
 
-// The names a setting may give: a kind's layer id, "visible" for every visible kind, or "title".
+// The names a setting may give: a kind's layer id, "visible" for every visible edge (not a section's
+// hatching and outline), or "title".
 const std::vector<std::string>& styleTargets();
 
 // Applies "TARGET=WIDTH[:DASHES][:#RRGGBB]": the width in mm, then optionally the dash pattern as

@@ -5,6 +5,6 @@ lines or save it in any format kvhlr writes. Meshes, cameras and drawing files a
 tool. `python -m kelvar_hlr MODEL -o OUT.svg` draws a mesh file from the command line.
 """
 
-from ._core import Camera, Cancelled, Drawing, Kind, Line, __version__, _demo_mesh, draw, load_mesh
+from ._core import Camera, Cancelled, Drawing, Kind, Line, Plane, __version__, _demo_mesh, draw, load_mesh
 
-__all__ = ["Camera", "Cancelled", "Drawing", "Kind", "Line", "__version__", "draw", "load_mesh"]
+__all__ = ["Camera", "Cancelled", "Drawing", "Kind", "Line", "Plane", "__version__", "draw", "load_mesh"]

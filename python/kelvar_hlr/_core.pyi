@@ -71,6 +71,28 @@ class Camera:
     def far(self) -> float:
         """The far plane's distance from the eye."""
 
+class Plane:
+    """A cutting plane for a section view (draw's section): a point of it and its normal. The side the
+    camera sees from is taken away, whichever way the normal points."""
+
+    def __init__(self, point: _Vector, normal: _Vector) -> None:
+        """Raises ValueError for a zero normal."""
+    @staticmethod
+    def named(name: str, bounds: npt.ArrayLike, up_axis: str = "y") -> Plane:
+        """The plane kvhlr --section names: 'x=1.5', 'y=0', 'z=-2' across that axis, or 'front', 'back',
+        'left', 'right', 'top', 'bottom' through the centre of the model (`bounds`, as in Camera.view),
+        facing that view."""
+    @staticmethod
+    def plan(height: float, bounds: npt.ArrayLike, up_axis: str = "y") -> Plane:
+        """A plan's plane (kvhlr --plan): horizontal, `height` above the model's floor."""
+    def camera(self, bounds: npt.ArrayLike, up_axis: str = "y") -> Camera:
+        """The orthographic camera that looks square at the cut from the normal's side, fitted to the
+        model as Camera.view fits it."""
+    @property
+    def point(self) -> tuple[float, float, float]: ...
+    @property
+    def normal(self) -> tuple[float, float, float]: ...
+
 class Kind:
     """The kinds of line (Line.kind); a Kind compares equal to its number."""
 
@@ -80,6 +102,8 @@ class Kind:
     VISIBLE_CONVEX_SHARP: Kind  # 3
     OTHER_VISIBLE: Kind  # 5
     VISIBLE_INTERSECTION: Kind  # 6
+    SECTION_OUTLINE: Kind  # 7
+    HATCHING: Kind  # 8
     @property
     def name(self) -> str:
         """The kind's name, such as "HIDDEN"."""
@@ -179,6 +203,9 @@ def draw(
     sharp_angle: float = 135.0,
     exact: bool = True,
     intersections: bool = True,
+    section: Optional[Plane] = None,
+    hatch_spacing: float = 0.0,
+    hatch_angle: float = 45.0,
     progress: Optional[Callable[[float], object]] = None,
 ) -> Drawing:
     """Draws the mesh of `vertices` (N, 3), any real dtype, and `triangles` (M, 3), any integer dtype,
@@ -190,6 +217,13 @@ def draw(
     silhouettes and outlines. sharp: visible sharp edges, where faces meet at an angle below sharp_angle
     degrees. exact: exact hiding, else the library's plain hide test. intersections: the lines where
     bodies (or folds of one body) pass through each other, kind 6 where visible.
+
+    section, a Plane: a section view. What lies on the camera's side of the plane is taken away, the
+    cut faces are closed, outlined (Kind.SECTION_OUTLINE) and hatched (Kind.HATCHING): lines
+    hatch_spacing apart in model units (0: a 60th of the camera frame) at hatch_angle degrees for the
+    first body, square to that for the next. A mesh that is not closed where the plane cuts it is left
+    uncapped there, with a UserWarning; a plane that misses the model or that the camera sees edge-on
+    raises ValueError.
 
     progress, when given, is called with the share done (0 to 1) in the calling thread, when it grows
     and otherwise about every 50 ms whatever the stage; the share never goes back. A true result
@@ -211,6 +245,9 @@ def draw(
     sharp_angle: float = 135.0,
     exact: bool = True,
     intersections: bool = True,
+    section: Optional[Plane] = None,
+    hatch_spacing: float = 0.0,
+    hatch_angle: float = 45.0,
     progress: Optional[Callable[[float], object]] = None,
 ) -> Drawing:
     """Draws a mesh object: one with `vertices` and `faces` arrays (trimesh and others), one with

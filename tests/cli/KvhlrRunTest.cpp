@@ -221,6 +221,30 @@ TEST(KvhlrRun, BadInputIsRefusedWithOneLineAndNoOutput) {
     const std::string late = expectRefused({bunny, "-o", out, "--paper", "A4", "--scale", "1000:1", "--progress"},
                                            "--scale", dir, entries).err;
     EXPECT_EQ(late.find("drawing"), std::string::npos) << late;
+    // Planes that cannot cut: found once the model is read, before anything is written.
+    expectRefused({cube, "-o", out, "--section", "x=1000"}, "--section: the cutting plane misses the model", dir,
+                  entries);
+    expectRefused({cube, "-o", out, "--section", "x=0", "--view", "front"}, "--section: the cutting plane is seen edge-on",
+                  dir, entries);
+}
+
+TEST(KvhlrRun, ASectionSheetHasItsLayersLabelAndCuttingPlaneAndAnOpenBodyIsNamed) {
+    TempDir dir;
+    const std::string sheet = dir.path("sheet.svg");
+    ASSERT_EQ(kvhlr({"--demo", "--views", "front,top,section:A", "--section", "front", "--paper", "A3", "-o", sheet})
+                  .status,
+              0);
+    const std::string svg = kvhlrtest::readFile(sheet);
+    for (const char* part : {"section-A-section", "section-A-hatching", "SECTION A\u2013A", "top-cutting-plane",
+                             "top-cutting-plane-ends"})
+        EXPECT_NE(svg.find(part), std::string::npos) << part;
+    EXPECT_EQ(svg.find("front-cutting-plane"), std::string::npos) << "the front view sees the plane face on";
+    // A tetrahedron without its bottom face: the cut does not close.
+    const std::string open = dir.write("open.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nf 1 2 3\nf 1 2 4\nf 2 3 4\n");
+    const Result run = kvhlr({open, "--section-point", "0.2,0.2,0.2", "--section-normal", "0,0,1", "-o", dir.path("o.svg")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find("warning: " + open + ": body 1 is not closed where the plane cuts it"), std::string::npos)
+        << run.err;
 }
 
 // A DXF file is both a mesh kvhlr reads and a drawing it writes: an output that leads to the input,

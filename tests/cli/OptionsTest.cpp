@@ -83,6 +83,8 @@ TEST(Options, WarnsOfOptionsThatChangeNothing) {
          {"--gap", "--margin", "--no-title", "--orientation", "--projection"}},
         {{"a.stl", "-o", "a.json", "--style", "drafting", "--line", "hidden=0.3", "--dashes", "segments"},
          {"--style", "--line", "--dashes"}},
+        {{"a.stl", "--hatch-spacing", "2", "--hatch-angle", "30"}, {"--hatch-spacing", "--hatch-angle"}},
+        {{"a.stl", "--plan", "1", "--hatch-spacing", "2", "--hatch-angle", "30"}, {}},
         {{"a.stl", "--paper", "A4", "--views", "front,top", "--gap", "5", "--margin", "5", "--no-title",
           "--orientation", "portrait", "--projection", "first", "--dashes", "segments"},
          {}},
@@ -146,6 +148,17 @@ TEST(Options, RefusesCommandLinesThatCannotRun) {
         {{"a.stl", "--line", "hidden=0.3:0.001,0.001"}, "from 0.05 to 1000 mm"},
         {{"a.stl", "--margin", "-1"}, "--margin"},
         {{"a.stl", "--paper", "A4", "--margin", "150"}, "--margin: the margins"},
+        // Section views
+        {{"a.stl", "--section", "w=1"}, "--section: expected x=NUMBER"},
+        {{"a.stl", "--section", "x=one"}, "--section: expected x=NUMBER"},
+        {{"a.stl", "--section-point", "0,0,0", "--section-normal", "0,0,0"}, "--section-normal: the cutting plane's"},
+        {{"a.stl", "--section-point", "0,0,0"}, ""}, // a point needs a normal
+        {{"a.stl", "--section", "x=0", "--plan", "1"}, ""},
+        {{"a.stl", "--plan", "1", "--view", "front"}, "--plan: a plan is seen from above"},
+        {{"a.stl", "--views", "front,section:A"}, "--views: a section view needs its plane"},
+        {{"a.stl", "--views", "front,top", "--section", "x=0"}, "--views: name the section's view once"},
+        {{"a.stl", "--views", "front,section-A", "--section", "x=0"}, "--views"},
+        {{"a.stl", "--section", "x=0", "--hatch-spacing", "-2"}, "--hatch-spacing"},
     };
     for (const auto& [args, subject] : cases) {
         const std::string reason = refusal(args);

@@ -73,10 +73,11 @@ def check_svg(path):
             number, kind = match.groups()
             pen = (layer.get("stroke-width"), layer.get("stroke-dasharray"))
             expect(pens.setdefault(number, pen) == pen, "pen %s is %s and %s" % (number, pens[number], pen))
-            expect(pen == (("0.3", "2 1") if kind == "hidden" else ("0.5", None)), "%s drawn with %s" % (label, pen))
+            expected = {"hidden": ("0.3", "2 1"), "hatching": ("0.25", None), "section": ("0.7", None)}
+            expect(pen == expected.get(kind, ("0.5", None)), "%s drawn with %s" % (label, pen))
             if kind == "silhouettes":
                 outlines[view] = box(list(layer))
-    expect(len(pens) == 2, "the pens %s: one visible, one hidden" % pens)
+    expect(len(pens) == 4, "the pens %s: one visible, one hidden, a section's hatching and outline" % pens)
     for view in ("front", "top", "right"):
         left, top, right, bottom = outlines[view]
         expect(close(right - left, 50) and close(bottom - top, 50), "a 100 mm cube's %s view at 1:2 measures %g x %g mm"

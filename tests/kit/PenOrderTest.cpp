@@ -81,16 +81,16 @@ TEST(PlotterOrder, MatchesAScanOfEveryEndAndShortensTravel) {
 // The writers draw hidden lines first, then silhouettes, convex, concave and other visible edges.
 TEST(PlotterOrder, DrawingLinesGoByLayerFromThePen) {
     std::vector<KvHLR::StrokeLine> lines;
-    // Kind 7, which the library does not make, is drawn with the other visible lines.
+    // Kind 42, which neither the library nor the kit makes, is drawn with the other visible lines.
     for (const auto& [kind, from, to] : std::vector<std::tuple<int, double, double>>{
-             {VisibleSilhouette, 8, 9}, {OtherVisible, 30, 31}, {Hidden, 4, 3}, {7, 20, 21}, {Hidden, 1, 2},
+             {VisibleSilhouette, 8, 9}, {OtherVisible, 30, 31}, {Hidden, 4, 3}, {42, 20, 21}, {Hidden, 1, 2},
              {VisibleSilhouette, 5, 6}})
         lines.push_back({{{from, 0}, {to, 0}}, kind});
     orderForPlotter(lines, {0, 0});
     std::ostringstream order;
     for (const KvHLR::StrokeLine& line : lines)
         order << line.kind << ':' << line.points.front().x << ' ';
-    EXPECT_EQ(order.str(), "1:1 1:3 0:5 0:8 7:20 5:30 ");
+    EXPECT_EQ(order.str(), "1:1 1:3 0:5 0:8 42:20 5:30 ");
 }
 
 } // namespace

@@ -19,7 +19,7 @@ SheetView box(const std::string& name, double w, double h) {
     KvHLR::StrokeLine outline;
     outline.kind = VisibleSilhouette;
     outline.points = {{-w / 2, -h / 2}, {w / 2, -h / 2}, {w / 2, h / 2}, {-w / 2, h / 2}, {-w / 2, -h / 2}};
-    SheetView view{name, {}};
+    SheetView view{name, {}, {}, {}};
     view.drawing.lines = {outline};
     return view;
 }

@@ -129,6 +129,34 @@ def test_saves_the_sheets_the_tool_writes(tmp_path, extension, options, argument
         assert drawing._repr_svg_() == tool_file.read_text()
 
 
+@pytest.mark.skipif(KVHLR is None, reason="the kvhlr tool is not built")
+@pytest.mark.parametrize("extension, options, arguments", [
+    ("json", {}, ["--section", "front"]),
+    ("svg", dict(paper="A4", views=["front", "top", "section:A"], name="cube"),
+     ["--paper", "A4", "--views", "front,top,section:A", "--section", "front"]),
+])
+def test_sections_are_drawn_and_laid_out_as_the_tool_does(tmp_path, extension, options, arguments):
+    tool_file, own_file = tmp_path / f"tool.{extension}", tmp_path / f"own.{extension}"
+    subprocess.run([KVHLR, CUBE, "-q", "-o", str(tool_file)] + arguments, check=True)
+    vertices, triangles = kh.load_mesh(CUBE)
+    plane = kh.Plane.named("front", vertices)
+    drawing = kh.draw(vertices, triangles, plane.camera(vertices), section=plane)
+    assert {kh.Kind.SECTION_OUTLINE, kh.Kind.HATCHING} <= set(drawing.kinds.tolist())
+    drawing.save(own_file, **options)
+    assert own_file.read_bytes() == tool_file.read_bytes()
+
+
+def test_a_section_of_an_open_mesh_warns_of_the_body_it_cannot_cap():
+    vertices, triangles = kh.load_mesh(CUBE)
+    plane = kh.Plane.named("front", vertices)
+    side = (vertices - plane.point) @ np.array(plane.normal)
+    crossing = np.flatnonzero((side[triangles].min(axis=1) < 0) & (side[triangles].max(axis=1) > 0))
+    with pytest.warns(UserWarning, match="body 1 is not closed where the plane cuts it"):
+        drawing = kh.draw(vertices, np.delete(triangles, crossing[0], axis=0), plane.camera(vertices),
+                          section=plane)
+    assert kh.Kind.HATCHING not in drawing.kinds.tolist()
+
+
 @pytest.mark.parametrize("options, error, message", [
     (dict(paper="B7"), ValueError, "paper: unknown paper 'B7'"),
     (dict(paper=4), TypeError, "paper has the wrong type: int"),
@@ -292,6 +320,17 @@ def test_bad_arrays_raise_value_errors(vertices, triangles, message):
     # An orthographic camera is not cut at its near plane.
     (lambda: kh.draw(V, T, kh.Camera.look_at(V.mean(axis=0), V.max(axis=0), [0, 1, 0], V)), ValueError,
      "reaches the near plane"),
+    # Section views.
+    (lambda: kh.Plane([0, 0, 0], [0, 0, 0]), ValueError, "^normal: "),
+    (lambda: kh.Plane.named("w=1", V), ValueError, "^name: expected x=NUMBER"),
+    (lambda: kh.draw(V, T, DEMO_ISO, section=kh.Plane([0, 0, 500], [0, 0, 1])), ValueError,
+     "^section: the cutting plane misses the model"),
+    (lambda: kh.draw(V, T, kh.Camera.view("top", V), section=kh.Plane([0, 0, 0], [0, 0, 1])), ValueError,
+     "^section: the cutting plane is seen edge-on"),
+    (lambda: kh.draw(V, T, DEMO_ISO, section=kh.Plane([0, 0, 0], [0, 0, 1]), hatch_spacing=-1), ValueError,
+     "^hatch_spacing: "),
+    (lambda: kh.draw(V, T, DEMO_ISO).to_svg(views=["front", "section:A"]), ValueError,
+     "views: section:A needs a drawing made with section="),
 ])
 def test_bad_input_raises_clear_errors(call, error, message):
     with pytest.raises(error, match=message):
