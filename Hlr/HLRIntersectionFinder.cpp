@@ -1,6 +1,7 @@
 #include "Hlr/HLRIntersectionFinder.h"
 
 #include "Hlr/HLRCancelPoll.h"
+#include "Hlr/HLRCrossingFreeParts.h"
 #include "Hlr/HLRHugePages.h"
 #include "Hlr/HLRProgressObservableProc.h"
 #include "Hlr/HLRProjectedModel.h"
@@ -224,6 +225,8 @@ std::size_t HLRIntersectionFinder::EdgeKeyHash::operator()(
 HLRIntersectionFinder::HLRIntersectionFinder(std::vector<HLRProjectedTriangleData>& triangleData)
     : m_triangleData(&triangleData) {}
 
+HLRIntersectionFinder::~HLRIntersectionFinder() = default;
+
 HLRIntersectionLines HLRIntersectionFinder::find() {
     HLRProgressObservableProc::startProcess(FIND_STAGE, kProgressSteps);
     gatherCandidates();
@@ -239,27 +242,18 @@ HLRIntersectionLines HLRIntersectionFinder::find() {
     return lines;
 }
 
+// The triangles with an area, of parts that may cross themselves or meet another part.
 void HLRIntersectionFinder::gatherCandidates() {
-    std::size_t count = 0;
-    for (const HLRProjectedTriangleData& data : *m_triangleData)
-        count += data.triangles().size();
-    HLRHugePages::reserve(m_candidates, count);
-    HLRBox3D extent;
-    for (const HLRProjectedTriangleData& data : *m_triangleData) {
-        for (const HLRProjectedTriangle& triangle : data.triangles()) {
-            HLRCancelPoll::check();
-            Candidate c{&triangle, {}, {}};
-            for (int i = 0; i < 3; ++i) {
-                c.corner[i] = triangle.vertex(i);
-                c.position[i] = worldPosition(c.corner[i]);
-            }
-            if (!Geometry(c).valid)
-                continue;
-            for (const HLRVector3D& p : c.position)
-                extent.add(p);
-            m_candidates.push_back(c);
+    const auto candidateOf = [](const HLRProjectedTriangle& triangle) {
+        Candidate c{&triangle, {}, {}, 0};
+        for (int i = 0; i < 3; ++i) {
+            c.corner[i] = triangle.vertex(i);
+            c.position[i] = worldPosition(c.corner[i]);
         }
-    }
+        return c;
+    };
+    m_parts = std::make_unique<HLRCrossingFreeParts>(*m_triangleData);
+    const HLRBox3D& extent = m_parts->extent();
     if (!extent.isValid())
         return;
     const HLRVector3D& lo = extent.min();
@@ -269,6 +263,22 @@ void HLRIntersectionFinder::gatherCandidates() {
     m_tolerance = HLRProjectedModel::EXACT_RELATIVE_TOLERANCE * length(hi - lo) +
                   HLRProjectedModel::EXACT_ROUNDING_TOLERANCE * largest;
     m_origin = lo - HLRVector3D(1.0, 1.0, 1.0) * (2.0 * m_tolerance);
+    if (!std::isfinite(m_tolerance))
+        return;
+    m_parts->judge(m_tolerance);
+    for (std::size_t s = 0; s < m_triangleData->size(); ++s) {
+        const std::vector<HLRProjectedTriangle>& triangles = (*m_triangleData)[s].triangles();
+        for (std::size_t i = 0; i < triangles.size(); ++i) {
+            HLRCancelPoll::check();
+            const std::uint32_t part = m_parts->partOf(s, i);
+            if (!m_parts->needsTest(part))
+                continue;
+            Candidate c = candidateOf(triangles[i]);
+            c.part = part;
+            if (Geometry(c).valid)
+                m_candidates.push_back(c);
+        }
+    }
 }
 
 // Cells about the size of a typical triangle, so that most triangles span a few cells and a cell holds
@@ -487,7 +497,7 @@ void HLRIntersectionFinder::testPairsOfBucket(std::uint32_t bucket, std::vector<
 void HLRIntersectionFinder::testPair(std::uint32_t a, std::uint32_t b, std::vector<Crossing>& found) const {
     const Candidate& ca = m_candidates[std::min(a, b)];
     const Candidate& cb = m_candidates[std::max(a, b)];
-    if (shareCorner(ca, cb))
+    if (shareCorner(ca, cb) || (ca.part == cb.part && m_parts->crossingFree(ca.part)))
         return;
     Crossing crossing;
     if (crossTriangles(Geometry(ca), Geometry(cb), m_tolerance, crossing)) {

@@ -3,12 +3,14 @@
 #include "Hlr/HLRVector3D.h"
 
 #include <cstdint>
+#include <memory>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 namespace KvHLR {
 
+class HLRCrossingFreeParts;
 class HLRProjectedTriangle;
 class HLRProjectedTriangleData;
 class HLRProjectedTriangleEdge;
@@ -37,7 +39,8 @@ struct HLRIntersectionLines {
 // share of the model's extent, plus the rounding of its largest coordinate.
 // Out: HLRIntersectionLines, in an order that depends on the model only, never on thread timing.
 //
-// Candidate pairs come from a uniform 3D grid over the triangles' boxes, each pair tested once, in
+// Parts of the model that cannot cross themselves (HLRCrossingFreeParts) are left out, or only their
+// pairs with other parts tested. The other candidate pairs come from a uniform 3D grid over the triangles' boxes, each pair tested once, in
 // the cell where the overlap of their boxes starts; the cells are handed to the OpenMP threads in
 // blocks, and progress is reported (and a cancel answered) on the calling thread between blocks under
 // the stage "HLRIntersectionFinder::find".
@@ -50,6 +53,7 @@ struct HLRIntersectionLines {
 class HLRIntersectionFinder {
 public:
     explicit HLRIntersectionFinder(std::vector<HLRProjectedTriangleData>& triangleData);
+    ~HLRIntersectionFinder();
 
     HLRIntersectionLines find();
 
@@ -63,6 +67,7 @@ public:
         const HLRProjectedTriangle* triangle;
         const HLRProjectedTriangleVertex* corner[3];
         HLRVector3D position[3];
+        std::uint32_t part; // HLRCrossingFreeParts::partOf
     };
     // One pair's segment, with what tells its ends apart and which edges it runs along.
     struct Crossing;
@@ -105,6 +110,7 @@ private:
     CellRange cellsOf(const Candidate& candidate) const;
 
     std::vector<HLRProjectedTriangleData>* m_triangleData;
+    std::unique_ptr<HLRCrossingFreeParts> m_parts;
     double m_tolerance = 0.0;
     std::vector<Candidate> m_candidates;
     HLRVector3D m_origin;

@@ -75,6 +75,8 @@ FAULTS = [
      "static_cast<double>(k) * spacing < high; ++k)", "static_cast<double>(k) * spacing <= high; ++k)"),
     ("section-same-angle-for-neighbours", "section", "kit/drawing/Section.cpp",
      "(b % 2 == 0 ? 0.0 : 90.0)", "(b % 2 == 0 ? 0.0 : 0.0)"),
+    ("crossing-free-without-ray", "intersection lines", "Hlr/HLRCrossingFreeParts.cpp",
+     "            if (inside)\n", "            if (inside && false)\n"),
 ]
 
 

@@ -83,6 +83,33 @@ TEST_P(IntersectionLines, BodiesRestingOnEachOtherGiveNoIntersectionLine) {
     }
 }
 
+// A closed band round a pentagram (its corners taken every 144 degrees, so it winds twice round the
+// axis), capped by fans from two apexes: every face looks away from its centre, yet the band passes
+// through itself along five vertical lines, 2 long, where the pentagram's sides cross. A part that
+// merely faces away from its centre must not be taken for one that cannot cross itself.
+TEST_P(IntersectionLines, ABodyWoundTwiceRoundItsCentreGetsTheLinesWhereItPassesThroughItself) {
+    std::vector<ON_3dPoint> points{{0, 0, 3}, {0, 0, -3}};
+    std::vector<std::array<std::uint32_t, 3>> triangles;
+    for (std::uint32_t k = 0; k < 5; ++k) {
+        const double angle = k * 0.8 * 3.141592653589793;
+        points.emplace_back(std::cos(angle), std::sin(angle), 1.0);
+        points.emplace_back(std::cos(angle), std::sin(angle), -1.0);
+    }
+    for (std::uint32_t k = 0; k < 5; ++k) {
+        const std::uint32_t top = 2 + 2 * k, bottom = top + 1;
+        const std::uint32_t nextTop = 2 + 2 * ((k + 1) % 5), nextBottom = nextTop + 1;
+        triangles.push_back({bottom, nextBottom, nextTop});
+        triangles.push_back({bottom, nextTop, top});
+        triangles.push_back({0, top, nextTop});
+        triangles.push_back({1, nextBottom, bottom});
+    }
+    const Polygon3D band = soup(points, triangles);
+    auto with = lengthByKind(drawLines(band, generalView(false), exact(), true));
+    auto without = lengthByKind(drawLines(band, generalView(false), exact(), false));
+    // Vertical lines, seen from (3, -4, 5), are sqrt(1 - 25 / 50) of their length.
+    EXPECT_NEAR(with[kIntersectionKind] + with[1] - without[1], 5 * 2 * std::sqrt(0.5), 1e-6);
+}
+
 INSTANTIATE_TEST_SUITE_P(BothHideTests, IntersectionLines, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return info.param ? "Exact" : "Specified";
