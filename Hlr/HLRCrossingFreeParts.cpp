@@ -1,10 +1,10 @@
 #include "Hlr/HLRCrossingFreeParts.h"
 
 #include "Hlr/HLRCancelPoll.h"
-#include "Hlr/HLRProjectedTriangle.h"
-#include "Hlr/HLRProjectedTriangleData.h"
-#include "Hlr/HLRProjectedTriangleEdge.h"
-#include "Hlr/HLRProjectedTriangleVertex.h"
+#include "Hlr/HLRTriangle.h"
+#include "Hlr/HLRTriangleData.h"
+#include "Hlr/HLRTriangleEdge.h"
+#include "Hlr/HLRTriangleVertex.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,9 +20,9 @@ namespace {
 constexpr double kMaxEntriesPerPart = 8.0;
 constexpr double kMaxCellsPerAxis = 1 << 20;
 
-HLRVector3D position(const HLRProjectedTriangle& triangle, int corner) {
-    const HLRTriangleVertex* source = triangle.vertex(corner)->sourcePoint;
-    return HLRVector3D(source->x, source->y, source->z);
+HLRVector3D position(const HLRTriangle& triangle, int corner) {
+    const HLRTriangleVertex* vertex = triangle.vertices[corner];
+    return HLRVector3D(vertex->x, vertex->y, vertex->z);
 }
 
 // The root of `i` in a union-find forest, halving the path on the way.
@@ -40,7 +40,7 @@ double axis(const HLRVector3D& p, int a) {
 
 } // namespace
 
-HLRCrossingFreeParts::HLRCrossingFreeParts(const std::vector<HLRProjectedTriangleData>& triangleData) {
+HLRCrossingFreeParts::HLRCrossingFreeParts(const std::vector<const HLRTriangleData*>& triangleData) {
     findParts(triangleData);
     chooseCentres(triangleData);
     measureParts(triangleData);
@@ -49,11 +49,11 @@ HLRCrossingFreeParts::HLRCrossingFreeParts(const std::vector<HLRProjectedTriangl
 // Parts are joined through edges; a triangle that is not on three edges with a triangle on either
 // side (an open border, an edge of three or more triangles, two neighbours wound alike, no area)
 // makes its part one that may cross itself.
-void HLRCrossingFreeParts::findParts(const std::vector<HLRProjectedTriangleData>& triangleData) {
+void HLRCrossingFreeParts::findParts(const std::vector<const HLRTriangleData*>& triangleData) {
     std::size_t total = 0;
-    for (const HLRProjectedTriangleData& data : triangleData) {
+    for (const HLRTriangleData* data : triangleData) {
         m_storeStart.push_back(total);
-        total += data.triangles().size();
+        total += data->triangles().size();
     }
     std::vector<std::uint32_t> parent(total);
     std::iota(parent.begin(), parent.end(), 0u);
@@ -61,11 +61,12 @@ void HLRCrossingFreeParts::findParts(const std::vector<HLRProjectedTriangleData>
     // that runs the other way on its right; a third triangle takes the place of one of them.
     std::vector<std::uint8_t> sides(total, 0);
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
-        const HLRProjectedTriangle* first = triangleData[s].triangles().data();
-        const auto index = [&](const HLRProjectedTriangle* t) {
+        const HLRTriangleData& source = *triangleData[s];
+        const HLRTriangle* first = source.triangles().data();
+        const auto index = [&](const HLRTriangle* t) {
             return static_cast<std::uint32_t>(m_storeStart[s] + static_cast<std::size_t>(t - first));
         };
-        for (const HLRProjectedTriangleEdge& edge : triangleData[s].edges()) {
+        for (const HLRTriangleEdge& edge : source.edges()) {
             HLRCancelPoll::check();
             if (edge.leftTriangle() == nullptr || edge.rightTriangle() == nullptr)
                 continue; // its triangle keeps fewer than three sides
@@ -73,13 +74,15 @@ void HLRCrossingFreeParts::findParts(const std::vector<HLRProjectedTriangleData>
             const std::uint32_t right = index(edge.rightTriangle());
             ++sides[left];
             ++sides[right];
-            parent[rootOf(parent, left)] = rootOf(parent, right);
+            // The lower root stays: the triangles come in order, so trees stay shallow.
+            const std::uint32_t a = rootOf(parent, left), b = rootOf(parent, right);
+            parent[std::max(a, b)] = std::min(a, b);
         }
     }
     m_partOfTriangle.resize(total);
     std::vector<std::uint32_t> partOfRoot(total, std::numeric_limits<std::uint32_t>::max());
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
-        const std::vector<HLRProjectedTriangle>& triangles = triangleData[s].triangles();
+        const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
         for (std::size_t i = 0; i < triangles.size(); ++i) {
             const auto t = static_cast<std::uint32_t>(m_storeStart[s] + i);
             const std::uint32_t root = rootOf(parent, t);
@@ -87,7 +90,7 @@ void HLRCrossingFreeParts::findParts(const std::vector<HLRProjectedTriangleData>
                 partOfRoot[root] = static_cast<std::uint32_t>(m_crossingFree.size());
                 m_crossingFree.push_back(1);
                 m_triangleCount.push_back(0);
-                m_through.push_back(&triangles[i]);
+                m_through.push_back(t);
             }
             const std::uint32_t part = partOfRoot[root];
             m_partOfTriangle[t] = part;
@@ -98,13 +101,13 @@ void HLRCrossingFreeParts::findParts(const std::vector<HLRProjectedTriangleData>
     }
 }
 
-void HLRCrossingFreeParts::chooseCentres(const std::vector<HLRProjectedTriangleData>& triangleData) {
+void HLRCrossingFreeParts::chooseCentres(const std::vector<const HLRTriangleData*>& triangleData) {
     constexpr std::uint32_t kSamples = 1000;
     const std::size_t parts = m_crossingFree.size();
     m_centre.assign(parts, HLRVector3D(0.0, 0.0, 0.0));
     std::vector<std::uint32_t> seen(parts, 0), taken(parts, 0);
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
-        const std::vector<HLRProjectedTriangle>& triangles = triangleData[s].triangles();
+        const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
         for (std::size_t i = 0; i < triangles.size(); ++i) {
             const std::uint32_t part = partOf(s, i);
             if (!m_crossingFree[part] || seen[part]++ % (m_triangleCount[part] / kSamples + 1) != 0)
@@ -119,7 +122,7 @@ void HLRCrossingFreeParts::chooseCentres(const std::vector<HLRProjectedTriangleD
             m_centre[p] = m_centre[p] / (3.0 * taken[p]);
 }
 
-void HLRCrossingFreeParts::measureParts(const std::vector<HLRProjectedTriangleData>& triangleData) {
+void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*>& triangleData) {
     const std::size_t parts = m_crossingFree.size();
     const double huge = std::numeric_limits<double>::infinity();
     m_box.assign(parts, HLRBox3D());
@@ -127,11 +130,12 @@ void HLRCrossingFreeParts::measureParts(const std::vector<HLRProjectedTriangleDa
     m_mostAway.assign(parts, -huge);
     m_rayHit.assign(parts, -huge);
     std::vector<HLRVector3D> ray(parts);
-    for (std::size_t p = 0; p < parts; ++p)
-        ray[p] = (position(*m_through[p], 0) + position(*m_through[p], 1) + position(*m_through[p], 2)) / 3.0 -
-                 m_centre[p];
+    for (std::size_t p = 0; p < parts; ++p) {
+        const HLRTriangle& through = triangleAt(triangleData, m_through[p]);
+        ray[p] = (position(through, 0) + position(through, 1) + position(through, 2)) / 3.0 - m_centre[p];
+    }
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
-        const std::vector<HLRProjectedTriangle>& triangles = triangleData[s].triangles();
+        const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
         for (std::size_t i = 0; i < triangles.size(); ++i) {
             HLRCancelPoll::check();
             const std::uint32_t part = partOf(s, i);
@@ -153,7 +157,7 @@ void HLRCrossingFreeParts::measureParts(const std::vector<HLRProjectedTriangleDa
             m_leastAway[part] = std::min(m_leastAway[part], away);
             m_mostAway[part] = std::max(m_mostAway[part], away);
             const double towards = dot(n, ray[part]);
-            if (&triangles[i] == m_through[part] || !(towards * away > 0.0))
+            if (m_storeStart[s] + i == m_through[part] || !(towards * away > 0.0))
                 continue; // the ray's own triangle, or a plane it runs along or away from
             const HLRVector3D hit = m_centre[part] + ray[part] * (away * area / towards);
             double inside = huge; // the hit's least distance inside the triangle's edges
@@ -164,6 +168,13 @@ void HLRCrossingFreeParts::measureParts(const std::vector<HLRProjectedTriangleDa
             m_rayHit[part] = std::max(m_rayHit[part], inside);
         }
     }
+}
+
+const HLRTriangle& HLRCrossingFreeParts::triangleAt(const std::vector<const HLRTriangleData*>& triangleData,
+                                                   std::size_t t) const {
+    const std::size_t store =
+        static_cast<std::size_t>(std::upper_bound(m_storeStart.begin(), m_storeStart.end(), t) - m_storeStart.begin()) - 1;
+    return triangleData[store]->triangles()[t - m_storeStart[store]];
 }
 
 void HLRCrossingFreeParts::judge(double tolerance) {

@@ -9,14 +9,14 @@
 
 namespace KvHLR {
 
-class HLRProjectedTriangle;
-class HLRProjectedTriangleData;
+class HLRTriangle;
+class HLRTriangleData;
 
 // The parts of the model that cannot pass through themselves, so that the intersection finder can
 // leave them out: most models are made of such parts, and testing their triangles pair by pair would
 // cost as much as the rest of the drawing.
 //
-// In: the triangle stores after HLRProjectedTriangleData::project; then the finder's tolerance, which
+// In: the model's triangle stores (with their edges); then the finder's tolerance, which
 // depends on the extent measured here (judge).
 // Out: each triangle's part (the triangles of a store joined by edges), whether the part is free of
 // crossings, and whether its triangles need testing at all.
@@ -33,7 +33,7 @@ class HLRProjectedTriangleData;
 class HLRCrossingFreeParts {
 public:
     // Finds the parts and measures them, in one pass over the triangles after the parts are known.
-    explicit HLRCrossingFreeParts(const std::vector<HLRProjectedTriangleData>& triangleData);
+    explicit HLRCrossingFreeParts(const std::vector<const HLRTriangleData*>& triangleData);
 
     // The box of the triangles that have an area; invalid when none has.
     const HLRBox3D& extent() const { return m_extent; }
@@ -49,10 +49,11 @@ public:
     bool needsTest(std::uint32_t part) const { return m_needsTest[part] != 0; }
 
 private:
-    void findParts(const std::vector<HLRProjectedTriangleData>& triangleData);
-    void chooseCentres(const std::vector<HLRProjectedTriangleData>& triangleData);
-    void measureParts(const std::vector<HLRProjectedTriangleData>& triangleData);
+    void findParts(const std::vector<const HLRTriangleData*>& triangleData);
+    void chooseCentres(const std::vector<const HLRTriangleData*>& triangleData);
+    void measureParts(const std::vector<const HLRTriangleData*>& triangleData);
     void markMeetingParts(double tolerance);
+    const HLRTriangle& triangleAt(const std::vector<const HLRTriangleData*>& triangleData, std::size_t t) const;
 
     HLRBox3D m_extent;
     std::vector<std::size_t> m_storeStart;       // the first triangle of each store, counted over all
@@ -62,7 +63,7 @@ private:
     std::vector<std::uint8_t> m_crossingFree;
     std::vector<std::uint8_t> m_needsTest;
     std::vector<std::uint32_t> m_triangleCount;
-    std::vector<const HLRProjectedTriangle*> m_through; // the triangle that the part's ray passes
+    std::vector<std::size_t> m_through; // the triangle that the part's ray passes, counted over all stores
     std::vector<HLRVector3D> m_centre;
     // What judge compares with the tolerance: the least and the largest distance by which a triangle
     // faces away from the centre (signed, as its winding says), and the most by which the ray misses

@@ -252,7 +252,10 @@ void HLRIntersectionFinder::gatherCandidates() {
         }
         return c;
     };
-    m_parts = std::make_unique<HLRCrossingFreeParts>(*m_triangleData);
+    std::vector<const HLRTriangleData*> sources;
+    for (const HLRProjectedTriangleData& data : *m_triangleData)
+        sources.push_back(data.source());
+    m_parts = std::make_unique<HLRCrossingFreeParts>(sources);
     const HLRBox3D& extent = m_parts->extent();
     if (!extent.isValid())
         return;
