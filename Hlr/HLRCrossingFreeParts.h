@@ -9,7 +9,7 @@
 
 namespace KvHLR {
 
-class HLRTriangle;
+struct HLRTriangle;
 class HLRTriangleData;
 
 // The parts of the model that cannot pass through themselves, so that the intersection finder can

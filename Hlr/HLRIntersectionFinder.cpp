@@ -1,7 +1,6 @@
 #include "Hlr/HLRIntersectionFinder.h"
 
 #include "Hlr/HLRCancelPoll.h"
-#include "Hlr/HLRCrossingFreeParts.h"
 #include "Hlr/HLRHugePages.h"
 #include "Hlr/HLRProgressObservableProc.h"
 #include "Hlr/HLRProjectedModel.h"
@@ -222,10 +221,9 @@ std::size_t HLRIntersectionFinder::EdgeKeyHash::operator()(
     return h(key.first) ^ (h(key.second) * 0x9E3779B97F4A7C15ull);
 }
 
-HLRIntersectionFinder::HLRIntersectionFinder(std::vector<HLRProjectedTriangleData>& triangleData)
-    : m_triangleData(&triangleData) {}
-
-HLRIntersectionFinder::~HLRIntersectionFinder() = default;
+HLRIntersectionFinder::HLRIntersectionFinder(std::vector<HLRProjectedTriangleData>& triangleData,
+                                             HLRCrossingFreeParts parts)
+    : m_triangleData(&triangleData), m_parts(std::move(parts)) {}
 
 HLRIntersectionLines HLRIntersectionFinder::find() {
     HLRProgressObservableProc::startProcess(FIND_STAGE, kProgressSteps);
@@ -252,11 +250,7 @@ void HLRIntersectionFinder::gatherCandidates() {
         }
         return c;
     };
-    std::vector<const HLRTriangleData*> sources;
-    for (const HLRProjectedTriangleData& data : *m_triangleData)
-        sources.push_back(data.source());
-    m_parts = std::make_unique<HLRCrossingFreeParts>(sources);
-    const HLRBox3D& extent = m_parts->extent();
+    const HLRBox3D& extent = m_parts.extent();
     if (!extent.isValid())
         return;
     const HLRVector3D& lo = extent.min();
@@ -268,13 +262,13 @@ void HLRIntersectionFinder::gatherCandidates() {
     m_origin = lo - HLRVector3D(1.0, 1.0, 1.0) * (2.0 * m_tolerance);
     if (!std::isfinite(m_tolerance))
         return;
-    m_parts->judge(m_tolerance);
+    m_parts.judge(m_tolerance);
     for (std::size_t s = 0; s < m_triangleData->size(); ++s) {
         const std::vector<HLRProjectedTriangle>& triangles = (*m_triangleData)[s].triangles();
         for (std::size_t i = 0; i < triangles.size(); ++i) {
             HLRCancelPoll::check();
-            const std::uint32_t part = m_parts->partOf(s, i);
-            if (!m_parts->needsTest(part))
+            const std::uint32_t part = m_parts.partOf(s, i);
+            if (!m_parts.needsTest(part))
                 continue;
             Candidate c = candidateOf(triangles[i]);
             c.part = part;
@@ -500,7 +494,7 @@ void HLRIntersectionFinder::testPairsOfBucket(std::uint32_t bucket, std::vector<
 void HLRIntersectionFinder::testPair(std::uint32_t a, std::uint32_t b, std::vector<Crossing>& found) const {
     const Candidate& ca = m_candidates[std::min(a, b)];
     const Candidate& cb = m_candidates[std::max(a, b)];
-    if (shareCorner(ca, cb) || (ca.part == cb.part && m_parts->crossingFree(ca.part)))
+    if (shareCorner(ca, cb) || (ca.part == cb.part && m_parts.crossingFree(ca.part)))
         return;
     Crossing crossing;
     if (crossTriangles(Geometry(ca), Geometry(cb), m_tolerance, crossing)) {

@@ -1,16 +1,15 @@
 #pragma once
 
+#include "Hlr/HLRCrossingFreeParts.h"
 #include "Hlr/HLRVector3D.h"
 
 #include <cstdint>
-#include <memory>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 namespace KvHLR {
 
-class HLRCrossingFreeParts;
 class HLRProjectedTriangle;
 class HLRProjectedTriangleData;
 class HLRProjectedTriangleEdge;
@@ -52,8 +51,9 @@ struct HLRIntersectionLines {
 // does pass through is reported once, for the edge's left triangle.
 class HLRIntersectionFinder {
 public:
-    explicit HLRIntersectionFinder(std::vector<HLRProjectedTriangleData>& triangleData);
-    ~HLRIntersectionFinder();
+    // `parts` are those of the stores' model triangles (HLRCrossingFreeParts, made beforehand so that
+    // they can be found while the model is projected).
+    HLRIntersectionFinder(std::vector<HLRProjectedTriangleData>& triangleData, HLRCrossingFreeParts parts);
 
     HLRIntersectionLines find();
 
@@ -110,7 +110,7 @@ private:
     CellRange cellsOf(const Candidate& candidate) const;
 
     std::vector<HLRProjectedTriangleData>* m_triangleData;
-    std::unique_ptr<HLRCrossingFreeParts> m_parts;
+    HLRCrossingFreeParts m_parts;
     double m_tolerance = 0.0;
     std::vector<Candidate> m_candidates;
     HLRVector3D m_origin;

@@ -36,6 +36,8 @@ namespace {
 // its largest coordinate, which is what rounding leaves on a point that should lie on a line or plane.
 constexpr double kExactRelativeTolerance = HLRProjectedModel::EXACT_RELATIVE_TOLERANCE;
 constexpr double kExactRoundingTolerance = HLRProjectedModel::EXACT_ROUNDING_TOLERANCE;
+// Below this many triangles a second thread costs more than it saves.
+constexpr std::size_t kCrossingFreePartsOnOwnThread = 1 << 16;
 
 // An edge seen end-on projects to a dot: it would draw nothing, so it neither draws nor gets hidden.
 void leaveOutDotsOf(std::vector<HLRProjectedTriangleEdge>& edges) {
@@ -112,6 +114,8 @@ void HLRProjectedModel::setRunModes(const HLRRunModes& modes) {
 void HLRProjectedModel::build() {
     HLRProgressObservableProc::startProcess("HLRProjectedModel::build", 1);
     preBuild();
+    if (m_withIntersectionLines)
+        startFindingCrossingFreeParts();
     mainBuild();
     postBuild();
     HLRProgressObservableProc::endProcess("HLRProjectedModel::build");
@@ -140,6 +144,20 @@ void HLRProjectedModel::preBuild() {
         }
     }
     HLRProgressObservableProc::endProcess("HLRProjectedModel::preBuild");
+}
+
+// The projection runs on one thread: a large model's parts are found on a second one meanwhile. They
+// are read from the model's own triangles and edges, which the projection only reads too.
+void HLRProjectedModel::startFindingCrossingFreeParts() {
+    std::vector<const HLRTriangleData*> sources;
+    std::size_t triangles = 0;
+    for (const HLRProjectedTriangleData& data : m_triangleData) {
+        sources.push_back(data.source());
+        triangles += data.source()->triangles().size();
+    }
+    const auto find = [sources] { return HLRCrossingFreeParts(sources); };
+    m_crossingFreeParts =
+        std::async(triangles > kCrossingFreePartsOnOwnThread ? std::launch::async : std::launch::deferred, find);
 }
 
 void HLRProjectedModel::mainBuild() {
@@ -257,7 +275,9 @@ void HLRProjectedModel::leaveOutDots() {
 // The lines lie on the model's triangles, so they fit the grids of the packed boxes installed by the
 // build; they get their boxes, and are left out near the eye or as dots, as the edges were.
 void HLRProjectedModel::findIntersectionLines() {
-    HLRIntersectionFinder finder(m_triangleData);
+    if (!m_crossingFreeParts.valid())
+        startFindingCrossingFreeParts(); // a model built before the switch was turned on
+    HLRIntersectionFinder finder(m_triangleData, m_crossingFreeParts.get());
     m_intersectionLines.addIntersectionLines(finder.find());
     HLRBox2D unused2D;
     HLRBox3D unused3D;

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <future>
 #include <vector>
 
 #include "Hlr/HLRBoundingBox3D.h"
 #include "Hlr/HLRBox3D.h"
+#include "Hlr/HLRCrossingFreeParts.h"
 #include "Hlr/HLRHidingBucketHolder.h"
 #include "Hlr/HLRProjectedFreeEdgeData.h"
 #include "Hlr/HLRProjectedShell.h"
@@ -97,6 +99,7 @@ public:
 
 private:
     void preBuild();
+    void startFindingCrossingFreeParts();
     void mainBuild();
     void postBuild();
     void gatherExtents();
@@ -116,6 +119,8 @@ private:
     std::vector<HLRProjectedTriangleData> m_triangleData;
     std::uint32_t m_edgeCount = 0;
     bool m_withIntersectionLines = false;
+    // The parts that cannot cross themselves, found from the model's triangles while they are projected.
+    std::future<HLRCrossingFreeParts> m_crossingFreeParts;
     HLRProjectedFreeEdgeData m_intersectionLines{nullptr};
 };
 

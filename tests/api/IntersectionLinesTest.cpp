@@ -110,6 +110,19 @@ TEST_P(IntersectionLines, ABodyWoundTwiceRoundItsCentreGetsTheLinesWhereItPasses
     EXPECT_NEAR(with[kIntersectionKind] + with[1] - without[1], 5 * 2 * std::sqrt(0.5), 1e-6);
 }
 
+// A model large enough to have its parts sorted out on a second thread while it is projected: a post
+// through a fine sphere meets it in two loops, the top one seen whole as one line (the bottom one lies
+// under the sphere), and the sphere alone (a part that cannot cross itself) gets none.
+TEST_P(IntersectionLines, ALargeSphereWithAPostThroughItGetsItsLoops) {
+    Polygon3D scene = sphere(200, 200);
+    ASSERT_GT(scene.triangles.size(), std::size_t{1} << 16);
+    const auto sphereAlone = lengthByKind(drawLines(scene, generalView(false), exact(), true));
+    append(scene, box(ON_3dPoint(-0.2, -0.2, -1.5), ON_3dPoint(0.2, 0.2, 1.5)));
+    const std::vector<StrokeLine> lines = drawLines(scene, generalView(false), exact(), true);
+    EXPECT_EQ(sphereAlone.count(kIntersectionKind), 0u);
+    EXPECT_EQ(countOf(lines, kIntersectionKind), 1u);
+}
+
 INSTANTIATE_TEST_SUITE_P(BothHideTests, IntersectionLines, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return info.param ? "Exact" : "Specified";
