@@ -77,6 +77,7 @@ struct RawOptions {
     std::string paper, orientation = "auto", scale, projection = "third", style = "classic";
     std::vector<std::string> lines;
     bool noTitle = false;
+    std::string deflection; // CAD files: a length, or a share of the model's size ending in %
 };
 
 // A length in millimetres: a finite number, not negative.
@@ -247,6 +248,35 @@ void addModelOptions(CLI::App& app, Options& options) {
         ->group(group);
 }
 
+// --- CAD files (STEP, IGES) ---
+void addCadOptions(CLI::App& app, Options& options, RawOptions& raw) {
+    const std::string group = "CAD files (STEP, IGES)";
+    app.add_option("--deflection", raw.deflection,
+                   "How closely triangles follow curved faces: the largest distance between them, in model "
+                   "units (0.02) or as a share of the model's largest side (0.05%); default: 0.05%")
+        ->type_name("LENGTH|SHARE%")
+        ->group(group);
+    app.add_option("--angular-deflection", options.cad.angularDeflection,
+                   "The largest angle in degrees between neighbouring triangles along a curve (0-90)")
+        ->capture_default_str()
+        ->group(group);
+}
+
+void finishCad(Options& options, const RawOptions& raw) {
+    CadReading& cad = options.cad;
+    if (!raw.deflection.empty()) {
+        const bool share = raw.deflection.back() == '%';
+        const std::optional<double> value =
+            parseNumber<double>(share ? raw.deflection.substr(0, raw.deflection.size() - 1) : raw.deflection);
+        if (!value)
+            throw InputError("--deflection", "expected a length or a share such as 0.05%, got '" + raw.deflection + "'");
+        cad.relativeDeflection = share;
+        cad.deflection = share ? *value / 100.0 : *value;
+    }
+    checkCadReading(cad);
+}
+// --- end of CAD files ---
+
 void addRunOptions(CLI::App& app, Options& options) {
     const std::string group = "Running";
     app.add_option("--threads", options.threads,
@@ -381,6 +411,7 @@ void finish(Options& options, const RawOptions& raw) {
     draw.intersections = !raw.noIntersections;
     draw.exact = raw.hideTest == "exact";
     checkDrawOptions(draw);
+    finishCad(options, raw);
     options.dashes = raw.dashes == "segments" ? HiddenDashes::Segments : HiddenDashes::Style;
     finishSheet(options, raw);
     resolveOutputs(options, raw);
@@ -440,8 +471,8 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostr
         "DXF, PDF or JSON, fitted to 200 mm or on paper at a true scale, one view or several.",
         "kvhlr");
     app.add_option("inputs", options.inputs,
-                   "Mesh files: OBJ, STL, PLY, OFF, glTF/GLB, 3MF, 3DS, COLLADA and more; - reads standard "
-                   "input")
+                   "Mesh files: OBJ, STL, PLY, OFF, glTF/GLB, 3MF, 3DS, COLLADA and more; CAD files: STEP "
+                   "and IGES; - reads standard input")
         ->type_name("INPUT...");
     app.add_option("-o,--output", raw.output,
                    "Where drawings go: a file, whose extension picks the format (.svg, .dxf, .pdf or .json; "
@@ -464,6 +495,7 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostr
     addLineOptions(app, options, raw);
     addSheetOptions(app, options, raw);
     addModelOptions(app, options);
+    addCadOptions(app, options, raw);
     addRunOptions(app, options);
     app.footer("Exit status: 0 done, 1 internal failure, 2 bad input or command line, 130 interrupted.");
     try {

@@ -7,6 +7,7 @@
 #include "kit/InputError.h"
 #include "kit/camera/CameraChoice.h"
 #include "kit/drawing/DrawMesh.h"
+#include "kit/mesh/MeshFile.h"
 #include "kit/output/DrawingFile.h"
 #include "kit/sheet/Sheet.h"
 
@@ -43,6 +44,7 @@ struct Options {
     SheetOptions sheet;
 
     bool bodies = false;
+    CadReading cad; // how CAD files are tessellated; the run sets where warnings go
     int threads = 0; // 0: all processors
 
     bool quiet = false;

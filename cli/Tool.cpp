@@ -97,6 +97,13 @@ private:
     RemovedOnStop m_removedOnStop;
 };
 
+// How CAD files are read: as the options say, with their warnings on standard error.
+CadReading cadReading(const Options& options) {
+    CadReading cad = options.cad;
+    cad.warning = [](const std::string& message) { say("warning: " + message); };
+    return cad;
+}
+
 // Standard input, copied to a file for the mesh reader, which needs to seek; its type comes from
 // --input-format or, without it, from its content.
 std::vector<MeshPart> readStandardInput(const Options& options) {
@@ -110,7 +117,7 @@ std::vector<MeshPart> readStandardInput(const Options& options) {
             throw InputError("standard input", "cannot copy it to " + copy.path());
     }
     try {
-        return readMeshFile(copy.path(), options.bodies, showFraction);
+        return readMeshFile(copy.path(), options.bodies, showFraction, cadReading(options));
     } catch (const InputError& error) {
         std::string reason = error.reason();
         for (std::size_t at; (at = reason.find(copy.path())) != std::string::npos;)
@@ -125,10 +132,10 @@ std::vector<MeshPart> loadModel(const Options& options, const std::string& input
     if (options.demo)
         return demoPart();
     const std::string shown = input == kStandardStream ? "standard input" : input;
-    showStage("reading " + shown, StageMeasure::ShareAndEstimate);
+    showStage((isCadFile(input) ? "reading and tessellating " : "reading ") + shown, StageMeasure::ShareAndEstimate);
     std::vector<MeshPart> parts = input == kStandardStream
                                       ? readStandardInput(options)
-                                      : readMeshFile(input, options.bodies, showFraction);
+                                      : readMeshFile(input, options.bodies, showFraction, cadReading(options));
     if (triangleCount(parts) == 0)
         say("warning: " + shown + ": the file holds no triangles; the drawing is empty");
     return parts;

@@ -105,9 +105,14 @@ Drawing drawMesh(KvHLR::Polygon3D&& mesh, const KvHLR::ViewInfoCriteria& camera,
 
 Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& camera,
                   const DrawOptions& options) {
+    // The faces of a CAD part are the B-rep's: their borders are its edges, which are drawn whatever
+    // the angle between the faces.
+    DrawOptions drawn = options;
+    for (const MeshPart& part : parts)
+        drawn.separateBodyFaces = drawn.separateBodyFaces || part.brepFaces;
     const std::optional<KvHLR::ViewInfoCriteria> cutCamera = cutAtNearPlane(camera, parts);
     const KvHLR::MeshList meshes = toMeshList(std::move(parts));
-    return drawWith(camera, cutCamera, options,
+    return drawWith(camera, cutCamera, drawn,
                     [&](const auto& modes, const auto& criteria, auto& lines, auto hook, const auto& drawn) {
                         return KvHLR::CalcSilhouette(modes, criteria, drawn, meshes, {}, lines, hook);
                     });
