@@ -78,6 +78,7 @@ struct RawOptions {
     std::vector<std::string> lines;
     bool noTitle = false;
     std::string deflection; // CAD files: a length, or a share of the model's size ending in %
+    std::string tangentEdges = "off";
 };
 
 // A length in millimetres: a finite number, not negative.
@@ -192,7 +193,7 @@ void addSheetOptions(CLI::App& app, Options& options, RawOptions& raw) {
     app.add_option("--line", raw.lines,
                    "Change one kind's pen, after --style: KIND=WIDTH[:DASH,GAP,...][:#RRGGBB] in mm, KIND "
                    "one of visible, hidden, silhouettes, convex-sharp, concave-sharp, other-visible, "
-                   "intersections, title (e.g. --line hidden=0.25:3,1.5); may be repeated")
+                   "intersections, tangent, title (e.g. --line hidden=0.25:3,1.5); may be repeated")
         ->type_name("KIND=PEN")
         ->allow_extra_args(false)
         ->group(group);
@@ -260,6 +261,12 @@ void addCadOptions(CLI::App& app, Options& options, RawOptions& raw) {
                    "The largest angle in degrees between neighbouring triangles along a curve (0-90)")
         ->capture_default_str()
         ->group(group);
+    app.add_option("--tangent-edges", raw.tangentEdges,
+                   "Where two faces meet smoothly (a fillet and its face): 'off' leaves the edge out, 'thin' "
+                   "draws it where visible as a thin line, 'hidden' with the hidden lines' pen")
+        ->check(CLI::IsMember({"off", "thin", "hidden"}))
+        ->capture_default_str()
+        ->group(group);
 }
 
 void finishCad(Options& options, const RawOptions& raw) {
@@ -274,6 +281,7 @@ void finishCad(Options& options, const RawOptions& raw) {
         cad.deflection = share ? *value / 100.0 : *value;
     }
     checkCadReading(cad);
+    options.draw.tangentEdges = raw.tangentEdges != "off";
 }
 // --- end of CAD files ---
 
@@ -371,6 +379,8 @@ void finishSheet(Options& options, const RawOptions& raw) {
     const std::vector<std::string>& presets = styleNames();
     sheet.style = std::find(presets.begin(), presets.end(), raw.style) != presets.end() ? namedStyle(raw.style)
                                                                                         : readStyleFile(raw.style);
+    if (raw.tangentEdges == "hidden") // before --line, which may change that pen again
+        penTangentEdgesAsHidden(sheet.style);
     for (const std::string& setting : raw.lines)
         applyLineSetting(sheet.style, setting);
     checkPaperRoom(sheet);

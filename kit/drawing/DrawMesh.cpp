@@ -39,6 +39,7 @@ KvHLR::ProjectorCriteria criteriaOf(const DrawOptions& options) {
     criteria.showHiddenLine = options.hidden;
     criteria.sharpEdgeAngle = options.sharpAngle;
     criteria.separateBodyFaces = options.separateBodyFaces;
+    criteria.showTangentEdge = options.tangentEdges;
     return criteria;
 }
 

@@ -24,10 +24,12 @@ enum LineKind : int {
     VisibleConvexSharp = 3,
     OtherVisible = 5,
     VisibleIntersection = 6, // where bodies, or folds of one body, pass through each other
+    // --- CAD parts ---
+    VisibleTangent = 9, // where two faces of a CAD part meet smoothly (DrawOptions::tangentEdges)
 };
 
 // One page layer per line kind; its pen comes from the style (kit/sheet/Style.h).
-constexpr std::size_t kLayerCount = 6;
+constexpr std::size_t kLayerCount = 7;
 struct Layer {
     int kind;
     const char* id;    // the kind's name in layer names, SVG ids and styles

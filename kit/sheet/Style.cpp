@@ -23,7 +23,8 @@ Pen pen(double widthMm, std::vector<double> dashMm = {}, const char* color = "#0
 // The look of the fitted 200 mm drawings kvhlr has always made.
 Style classicStyle() {
     Style style;
-    style.lines = {pen(0.23, {2.3, 1.15}, "#606060"), pen(0.48), pen(0.35), pen(0.35), pen(0.35), pen(0.35)};
+    style.lines = {pen(0.23, {2.3, 1.15}, "#606060"), pen(0.48), pen(0.35), pen(0.35), pen(0.35), pen(0.35),
+                   pen(0.18)};
     style.title = pen(0.35);
     return style;
 }
@@ -32,10 +33,20 @@ Style classicStyle() {
 // widths long.
 Style draftingStyle() {
     Style style;
-    style.lines = {pen(0.25, {3.0, 0.75}), pen(0.5), pen(0.5), pen(0.5), pen(0.5), pen(0.5)};
+    style.lines = {pen(0.25, {3.0, 0.75}), pen(0.5), pen(0.5), pen(0.5), pen(0.5), pen(0.5), pen(0.25)};
     style.title = pen(0.35);
     return style;
 }
+
+} // namespace
+
+void penTangentEdgesAsHidden(Style& style) {
+    for (std::size_t i = 0; i < layers().size(); ++i)
+        if (layers()[i].kind == VisibleTangent)
+            style.lines[i] = style.penOf(Hidden);
+}
+
+namespace {
 
 // What a setting changes; what it leaves out stays as it was.
 struct PenChange {
@@ -49,7 +60,10 @@ void apply(Style& style, const std::string& target, const PenChange& change, con
     if (target == "title")
         pens.push_back(&style.title);
     for (std::size_t i = 0; i < layers().size(); ++i)
-        if (target == layers()[i].id || (target == "visible" && layers()[i].kind != Hidden))
+        // Tangent edges are thin lines whatever the visible lines are drawn with: only their own
+        // setting changes them.
+        if (target == layers()[i].id ||
+            (target == "visible" && layers()[i].kind != Hidden && layers()[i].kind != VisibleTangent))
             pens.push_back(&style.lines[i]);
     if (pens.empty()) {
         std::string names;
