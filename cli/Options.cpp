@@ -79,6 +79,7 @@ struct RawOptions {
     bool noTitle = false;
     std::string deflection; // CAD files: a length, or a share of the model's size ending in %
     std::string tangentEdges = "off";
+    std::string layers = "kinds";
 };
 
 // A length in millimetres: a finite number, not negative.
@@ -267,6 +268,12 @@ void addCadOptions(CLI::App& app, Options& options, RawOptions& raw) {
         ->check(CLI::IsMember({"off", "thin", "hidden"}))
         ->capture_default_str()
         ->group(group);
+    app.add_option("--layers", raw.layers,
+                   "Layers of a sheet (SVG, DXF): 'kinds', one per kind of line, or 'parts', one per kind "
+                   "and part of an assembly, named after the part (and its instance)")
+        ->check(CLI::IsMember({"kinds", "parts"}))
+        ->capture_default_str()
+        ->group(group);
 }
 
 void finishCad(Options& options, const RawOptions& raw) {
@@ -282,6 +289,7 @@ void finishCad(Options& options, const RawOptions& raw) {
     }
     checkCadReading(cad);
     options.draw.tangentEdges = raw.tangentEdges != "off";
+    options.draw.partLayers = raw.layers == "parts";
 }
 // --- end of CAD files ---
 

@@ -206,7 +206,7 @@ void checkViewsFit(const Options& options, const std::vector<std::string>& names
         const Box2 box = outlineBounds(cameras[i], parts);
         KvHLR::StrokeLine diagonal;
         diagonal.points = {{box.minX, box.minY}, {box.maxX, box.maxY}};
-        outlines.push_back({names[i], {cameras[i], {diagonal}}});
+        outlines.push_back({names[i], {cameras[i], {diagonal}, {}, {}}});
     }
     layoutSheet(outlines, options.sheet);
 }

@@ -3,10 +3,12 @@
 #include "api/CalcSilhouette.h"
 #include "kit/InputError.h"
 #include "kit/drawing/NearPlaneCut.h"
+#include "kit/drawing/PartLines.h"
 
 #include <array>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -112,11 +114,15 @@ Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& 
     for (const MeshPart& part : parts)
         drawn.separateBodyFaces = drawn.separateBodyFaces || part.brepFaces;
     const std::optional<KvHLR::ViewInfoCriteria> cutCamera = cutAtNearPlane(camera, parts);
+    const std::unique_ptr<PartEdges> partEdges = options.partLayers ? std::make_unique<PartEdges>(parts, camera) : nullptr;
     const KvHLR::MeshList meshes = toMeshList(std::move(parts));
-    return drawWith(camera, cutCamera, drawn,
-                    [&](const auto& modes, const auto& criteria, auto& lines, auto hook, const auto& drawn) {
-                        return KvHLR::CalcSilhouette(modes, criteria, drawn, meshes, {}, lines, hook);
-                    });
+    Drawing drawing = drawWith(camera, cutCamera, drawn,
+                               [&](const auto& modes, const auto& criteria, auto& lines, auto hook, const auto& drawn) {
+                                   return KvHLR::CalcSilhouette(modes, criteria, drawn, meshes, {}, lines, hook);
+                               });
+    if (partEdges)
+        partEdges->assign(drawing);
+    return drawing;
 }
 
 } // namespace kvhlr

@@ -7,6 +7,8 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <string>
 #include <vector>
 
 namespace kvhlr {
@@ -14,6 +16,12 @@ namespace kvhlr {
 struct Drawing {
     KvHLR::ViewInfoCriteria camera;
     std::vector<KvHLR::StrokeLine> lines;
+
+    // --- CAD assemblies ---
+    // With part layers (DrawOptions::partLayers): the part of each line, an index into partNames, one
+    // entry per line; both empty otherwise. A sheet then puts each part on layers of its own.
+    std::vector<std::uint32_t> lineParts;
+    std::vector<std::string> partNames;
 };
 
 // The kinds of the library's lines (StrokeLine::kind).
