@@ -3,6 +3,7 @@
 #include "kit/InputError.h"
 
 #include <BRepBndLib.hxx>
+#include <BRepBuilderAPI_Sewing.hxx>
 #include <BRepLib.hxx>
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <BRep_Builder.hxx>
@@ -124,7 +125,7 @@ std::vector<PlacedShape> readShapes(const std::string& path, bool step, const Me
         if (status != IFSelect_RetDone)
             throw InputError(path, std::string("a broken ") + type + " file: it cannot be read");
         if (!reader.Transfer(document, range))
-            throw InputError(path, std::string("a broken ") + type + " file: it holds no shape that can be read");
+            throw InputError(path, "the file holds no solids or faces to draw");
     };
     if (step) {
         STEPCAFControl_Reader reader;
@@ -303,19 +304,40 @@ std::string lowerExtension(const std::string& path) {
     return extension;
 }
 
-// The tessellation's deflection in model units, from the size of everything the file holds.
-double absoluteDeflection(const TopoDS_Shape& all, const CadReading& cad, const std::string& path) {
-    if (!cad.relativeDeflection)
-        return cad.deflection;
+// The largest side of the box around everything the file holds.
+double modelSize(const std::vector<PlacedShape>& shapes, const std::string& path) {
     Bnd_Box box;
-    BRepBndLib::Add(all, box);
+    for (const PlacedShape& placed : shapes)
+        BRepBndLib::Add(placed.shape, box);
     if (box.IsVoid())
         throw InputError(path, "the file holds no solids or faces to draw");
     double x0, y0, z0, x1, y1, z1;
     box.Get(x0, y0, z0, x1, y1, z1);
-    const double size = std::max({x1 - x0, y1 - y0, z1 - z0});
-    return size > 0.0 ? cad.deflection * size : cad.deflection;
+    return std::max({x1 - x0, y1 - y0, z1 - z0});
 }
+
+// Faces that belong to no solid (surface models, the usual content of IGES files) come apart, each
+// with edges of its own: sewn, neighbours share their edges, so that they are welded and their smooth
+// joins found as in a solid. Gaps up to a ten-thousandth of the model's size are closed.
+constexpr double kSewingGap = 1e-4;
+
+TopoDS_Shape sewn(const TopoDS_Shape& placed, double size) {
+    BRepBuilderAPI_Sewing sewing(kSewingGap * size);
+    bool any = false;
+    for (TopExp_Explorer face(placed, TopAbs_FACE, TopAbs_SOLID); face.More(); face.Next()) {
+        sewing.Add(face.Current());
+        any = true;
+    }
+    if (!any)
+        return TopoDS_Shape();
+    sewing.Perform();
+    return sewing.SewedShape();
+}
+
+struct Body {
+    TopoDS_Shape shape;
+    const PlacedShape* placed;
+};
 
 std::vector<MeshPart> read(const std::string& path, const std::function<void(double)>& progress,
                            const CadReading& cad) {
@@ -327,38 +349,42 @@ std::vector<MeshPart> read(const std::string& path, const std::function<void(dou
 
     Handle(ShareIndicator) indicator = new ShareIndicator(progress);
     Message_ProgressScope scope(indicator->Start(), "reading", 4);
-    std::vector<PlacedShape> shapes = readShapes(path, step, scope.Next());
+    const std::vector<PlacedShape> shapes = readShapes(path, step, scope.Next());
+    const double size = modelSize(shapes, path);
 
+    std::vector<Body> bodies;
     TopoDS_Compound all;
     BRep_Builder builder;
     builder.MakeCompound(all);
-    for (const PlacedShape& placed : shapes)
-        builder.Add(all, placed.shape);
+    for (const PlacedShape& placed : shapes) {
+        for (TopExp_Explorer solid(placed.shape, TopAbs_SOLID); solid.More(); solid.Next())
+            bodies.push_back({solid.Current(), &placed});
+        // Sewn faces make a body of each shell they close up into, and one of those left over.
+        if (const TopoDS_Shape faces = sewn(placed.shape, size); !faces.IsNull()) {
+            for (TopExp_Explorer shell(faces, TopAbs_SHELL); shell.More(); shell.Next())
+                bodies.push_back({shell.Current(), &placed});
+            TopoDS_Compound rest;
+            builder.MakeCompound(rest);
+            bool any = false;
+            for (TopExp_Explorer face(faces, TopAbs_FACE, TopAbs_SHELL); face.More(); face.Next(), any = true)
+                builder.Add(rest, face.Current());
+            if (any)
+                bodies.push_back({rest, &placed});
+        }
+    }
+    for (const Body& body : bodies)
+        builder.Add(all, body.shape);
     IMeshTools_Parameters parameters;
-    parameters.Deflection = absoluteDeflection(all, cad, path);
+    parameters.Deflection = cad.relativeDeflection && size > 0.0 ? cad.deflection * size : cad.deflection;
     parameters.Angle = cad.angularDeflection * kRadiansPerDegree;
     BRepMesh_IncrementalMesh mesher(all, parameters, scope.Next(3));
 
     std::vector<MeshPart> parts;
-    for (const PlacedShape& placed : shapes) {
-        const std::string subject = path + ": " + (placed.part.empty() ? "a shape" : "part " + placed.part);
-        const auto add = [&](const TopoDS_Shape& body) {
-            MeshPart& part = parts.emplace_back(bodyPart(body, subject, cad));
-            part.partName = placed.part;
-            part.instanceName = placed.instance;
-        };
-        for (TopExp_Explorer solid(placed.shape, TopAbs_SOLID); solid.More(); solid.Next())
-            add(solid.Current());
-        // Faces outside solids (surface models, common in IGES) make one body per shape.
-        TopoDS_Compound loose;
-        builder.MakeCompound(loose);
-        bool any = false;
-        for (TopExp_Explorer face(placed.shape, TopAbs_FACE, TopAbs_SOLID); face.More(); face.Next()) {
-            builder.Add(loose, face.Current());
-            any = true;
-        }
-        if (any)
-            add(loose);
+    for (const Body& body : bodies) {
+        const std::string& name = body.placed->part;
+        MeshPart& part = parts.emplace_back(bodyPart(body.shape, path + ": " + (name.empty() ? "a shape" : "part " + name), cad));
+        part.partName = name;
+        part.instanceName = body.placed->instance;
     }
     if (parts.empty())
         throw InputError(path, "the file holds no solids or faces to draw");

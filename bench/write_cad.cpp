@@ -1,5 +1,5 @@
 // Writes the CAD models that the tests and the timings draw, built with Open CASCADE at test time so that
-// no CAD file need be kept: `cad_fixture MODEL OUT.step|OUT.iges [FINE.obj]`. FINE.obj, when given, is
+// no CAD file need be kept: `write_cad MODEL OUT.step|OUT.iges [FINE.obj]`. FINE.obj, when given, is
 // the same model tessellated finely, for the checker to judge a drawing against.
 //
 // Models: filleted_block (a block with every edge rounded), plate_with_holes (a plate with six holes,
@@ -211,7 +211,7 @@ int main(int argc, char** argv) {
         {"gearbox", gearbox},
     };
     if (argc < 3 || argc > 4 || models.count(argv[1]) == 0) {
-        std::fprintf(stderr, "usage: cad_fixture MODEL OUT.step|OUT.iges [FINE.obj]; models:");
+        std::fprintf(stderr, "usage: write_cad MODEL OUT.step|OUT.iges [FINE.obj]; models:");
         for (const auto& model : models)
             std::fprintf(stderr, " %s", model.first.c_str());
         std::fprintf(stderr, "\n");
@@ -220,7 +220,7 @@ int main(int argc, char** argv) {
     Message::DefaultMessenger()->RemovePrinters(STANDARD_TYPE(Message_Printer)); // the writers' statistics
     const std::vector<Part> parts = models.at(argv[1])();
     if (!write(parts, argv[2]) || (argc == 4 && !writeFine(parts, argv[3]))) {
-        std::fprintf(stderr, "cad_fixture: cannot write %s\n", argv[2]);
+        std::fprintf(stderr, "write_cad: cannot write %s\n", argv[2]);
         return 1;
     }
     return 0;
