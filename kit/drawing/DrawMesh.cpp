@@ -109,19 +109,21 @@ Drawing drawMesh(KvHLR::Polygon3D&& mesh, const KvHLR::ViewInfoCriteria& camera,
 Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& camera,
                   const DrawOptions& options) {
     // The faces of a CAD part are the B-rep's: their borders are its edges, which are drawn whatever
-    // the angle between the faces.
+    // the angle between the faces, as outlines that PartEdges tells apart from the sharp edges.
     DrawOptions drawn = options;
     for (const MeshPart& part : parts)
         drawn.separateBodyFaces = drawn.separateBodyFaces || part.brepFaces;
     const std::optional<KvHLR::ViewInfoCriteria> cutCamera = cutAtNearPlane(camera, parts);
-    const std::unique_ptr<PartEdges> partEdges = options.partLayers ? std::make_unique<PartEdges>(parts, camera) : nullptr;
+    const bool cad = drawn.separateBodyFaces && !options.separateBodyFaces;
+    const std::unique_ptr<PartEdges> partEdges =
+        cad || options.partLayers ? std::make_unique<PartEdges>(parts, camera) : nullptr;
     const KvHLR::MeshList meshes = toMeshList(std::move(parts));
     Drawing drawing = drawWith(camera, cutCamera, drawn,
                                [&](const auto& modes, const auto& criteria, auto& lines, auto hook, const auto& drawn) {
                                    return KvHLR::CalcSilhouette(modes, criteria, drawn, meshes, {}, lines, hook);
                                });
     if (partEdges)
-        partEdges->assign(drawing);
+        partEdges->assign(drawing, options.partLayers);
     return drawing;
 }
 

@@ -19,6 +19,7 @@ struct Point2 {
 struct Segment {
     Point2 a, b;
     std::uint32_t part;
+    int kind; // the kind of an outline drawn along it: a sharp kind between two faces seen from the front
 };
 
 double squaredDistance(const Point2& p, const Segment& s) {
@@ -47,18 +48,29 @@ private:
     KvHLR::ScreenUnit m_unit;
 };
 
+ON_3dVector cross(const ON_3dVector& a, const ON_3dVector& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+ON_3dVector normalOf(const MeshPart& part, const Kv::KvaMeshPrimitive::TriangleIndex& t) {
+    return cross(part.points[t[1]] - part.points[t[0]], part.points[t[2]] - part.points[t[0]]);
+}
+
 // The sides of a part's triangles that can carry a line in this view: borders between faces, open
-// sides, and sides between a triangle that faces the camera and one that faces away.
+// sides, and sides between a triangle that faces the camera and one that faces away (outlines). A
+// border between two faces seen from the front is a sharp edge, concave or convex as the library
+// tells them for outward-wound triangles.
 void addPartEdges(const MeshPart& part, std::uint32_t index, const DrawingPlane& plane, std::vector<Segment>& out) {
     std::vector<Point2> projected;
     projected.reserve(part.points.size());
     for (const ON_3dPoint& p : part.points)
         projected.push_back(plane(p));
     struct Side {
+        const Kv::KvaMeshPrimitive::TriangleIndex* first; // runs the side from its smaller point
         std::size_t face;
         bool front;
         int count;
-        bool line;
+        int kind; // -1: no line
     };
     std::unordered_map<std::uint64_t, Side> sides;
     for (std::size_t f = 0; f < part.faces.size(); ++f)
@@ -67,20 +79,29 @@ void addPartEdges(const MeshPart& part, std::uint32_t index, const DrawingPlane&
             const bool front = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x) > 0.0;
             for (int k = 0; k < 3; ++k) {
                 const std::uint64_t u = t[k], v = t[(k + 1) % 3];
-                const auto [at, added] = sides.try_emplace(std::min(u, v) << 32 | std::max(u, v), Side{f, front, 1, false});
-                if (!added) {
-                    Side& side = at->second;
-                    side.line = side.line || side.face != f || side.front != front;
-                    ++side.count;
+                const auto [at, added] = sides.try_emplace(std::min(u, v) << 32 | std::max(u, v), Side{&t, f, front, 1, -1});
+                Side& side = at->second;
+                if (added)
+                    continue;
+                ++side.count;
+                if (side.front != front) {
+                    side.kind = VisibleSilhouette;
+                } else if (side.face != f && side.kind < 0) {
+                    // The first triangle ran the side the other way: from v to u.
+                    const ON_3dVector run = part.points[u] - part.points[v];
+                    const ON_3dVector turn = cross(normalOf(part, t), normalOf(part, *side.first));
+                    const double concave = turn.x * run.x + turn.y * run.y + turn.z * run.z;
+                    side.kind = concave > 0.0 ? VisibleConcaveSharp : VisibleConvexSharp;
                 }
             }
         }
     for (const auto& [key, side] : sides)
-        if (side.line || side.count == 1)
-            out.push_back({projected[key >> 32], projected[key & 0xffffffffu], index});
+        if (side.kind >= 0 || side.count == 1)
+            out.push_back({projected[key >> 32], projected[key & 0xffffffffu], index,
+                           side.count == 1 ? VisibleSilhouette : side.kind});
     for (const std::vector<ON_3dPoint>& edge : part.tangentEdges)
         for (std::size_t i = 1; i < edge.size(); ++i)
-            out.push_back({plane(edge[i - 1]), plane(edge[i]), index});
+            out.push_back({plane(edge[i - 1]), plane(edge[i]), index, VisibleSilhouette}); // an outline stays one
 }
 
 } // namespace
@@ -119,12 +140,12 @@ struct PartEdges::Grid {
         }
     }
 
-    // The part of the nearest segment, searching rings of cells outward until no nearer one can follow;
-    // of equally near ones, the first part's.
-    std::uint32_t nearest(const Point2& p) const {
+    // The nearest segment, searching rings of cells outward until no nearer one can follow; of equally
+    // near ones, the first part's, and an outline before a sharp edge, as the library draws them.
+    const Segment& nearest(const Point2& p) const {
         const int c0 = column(p.x), r0 = row(p.y);
         double best = std::numeric_limits<double>::infinity();
-        std::uint32_t part = 0;
+        std::uint32_t found = 0;
         for (int ring = 0; ring <= std::max(columns, rows); ++ring) {
             for (int r = r0 - ring; r <= r0 + ring; ++r)
                 for (int c = c0 - ring; c <= c0 + ring; ++c) {
@@ -133,16 +154,18 @@ struct PartEdges::Grid {
                         continue;
                     for (const std::uint32_t i : cells[static_cast<std::size_t>(r * columns + c)]) {
                         const double d = squaredDistance(p, segments[i]);
-                        if (d < best || (d == best && segments[i].part < part)) {
+                        const Segment& s = segments[i];
+                        const Segment& f = segments[found];
+                        if (d < best || (d == best && std::make_pair(s.part, s.kind) < std::make_pair(f.part, f.kind))) {
                             best = d;
-                            part = segments[i].part;
+                            found = i;
                         }
                     }
                 }
             if (best <= (ring * cell) * (ring * cell))
                 break;
         }
-        return part;
+        return segments[found];
     }
 };
 
@@ -177,37 +200,44 @@ PartEdges::PartEdges(const std::vector<MeshPart>& parts, const KvHLR::ViewInfoCr
 
 PartEdges::~PartEdges() = default;
 
-void PartEdges::assign(Drawing& drawing) const {
-    std::vector<KvHLR::StrokeLine> lines;
-    std::vector<std::uint32_t> parts;
-    const auto nearest = [&](const ON_2dPoint& a, const ON_2dPoint& b) {
-        return m_grid->segments.empty() ? 0u : m_grid->nearest({(a.x + b.x) / 2, (a.y + b.y) / 2});
+void PartEdges::assign(Drawing& drawing, bool parts) const {
+    if (m_grid->segments.empty())
+        return;
+    // What a stretch of a line from a to b is: its part, and its kind (an outline takes its edge's).
+    const auto source = [&](const KvHLR::StrokeLine& line, const ON_2dPoint& a, const ON_2dPoint& b) {
+        const Segment& edge = m_grid->nearest({(a.x + b.x) / 2, (a.y + b.y) / 2});
+        return std::make_pair(parts ? edge.part : 0u, line.kind == VisibleSilhouette ? edge.kind : line.kind);
     };
+    std::vector<KvHLR::StrokeLine> lines;
+    std::vector<std::uint32_t> lineParts;
     for (KvHLR::StrokeLine& line : drawing.lines) {
         const std::vector<ON_2dPoint>& points = line.points;
         if (points.size() < 2) {
-            parts.push_back(points.empty() ? 0u : nearest(points[0], points[0]));
+            lineParts.push_back(points.empty() ? 0u : source(line, points[0], points[0]).first);
             lines.push_back(std::move(line));
             continue;
         }
-        // Runs of segments of one part become lines of their own, sharing their end points.
+        // Runs of segments of one source become lines of their own, sharing their end points.
         std::size_t start = 0;
-        std::uint32_t part = nearest(points[0], points[1]);
-        for (std::size_t i = 1; i <= points.size() - 1; ++i) {
-            const std::uint32_t next = i + 1 < points.size() ? nearest(points[i], points[i + 1]) : part;
-            if (next == part && i + 1 < points.size())
+        auto current = source(line, points[0], points[1]);
+        for (std::size_t i = 1; i < points.size(); ++i) {
+            const bool last = i + 1 == points.size();
+            const auto next = last ? current : source(line, points[i], points[i + 1]);
+            if (next == current && !last)
                 continue;
             KvHLR::StrokeLine& run = lines.emplace_back();
-            run.kind = line.kind;
+            run.kind = current.second;
             run.points.assign(points.begin() + static_cast<long>(start), points.begin() + static_cast<long>(i) + 1);
-            parts.push_back(part);
+            lineParts.push_back(current.first);
             start = i;
-            part = next;
+            current = next;
         }
     }
     drawing.lines = std::move(lines);
-    drawing.lineParts = std::move(parts);
-    drawing.partNames = m_names;
+    if (parts) {
+        drawing.lineParts = std::move(lineParts);
+        drawing.partNames = m_names;
+    }
 }
 
 } // namespace kvhlr

@@ -1,14 +1,17 @@
 #pragma once
 
-// Which part of an assembly each line of a drawing belongs to, so that a sheet can put every part on
-// layers of its own. The library draws all parts in one run (they hide each other) and says only the
-// kind of a line; the part is found again in the drawing plane: every line of a drawing lies on an edge
-// of some part seen from the camera (a border between two of its faces, a tangent edge, or an outline
-// where its triangles turn from front to back), so each stretch of a line goes to the part with the
-// nearest such edge. A line that runs from one part's edges onto another's is cut where it changes.
+// Where the lines of a drawing of CAD parts come from: which part of an assembly each belongs to, so
+// that a sheet can put every part on layers of its own, and which outlines are sharp edges. The library
+// draws all parts in one run (they hide each other) and says only the kind of a line; with a CAD part's
+// faces kept apart, it draws every border between two faces as an outline. Both are found again in the
+// drawing plane: every line lies on an edge of some part seen from the camera (a border between two of
+// its faces, a tangent edge, or an outline where its triangles turn from front to back), so each
+// stretch of a line goes to the part with the nearest such edge, and an outline along a border between
+// two faces seen from the front becomes a convex or concave sharp edge. A line is cut where its part or
+// kind changes.
 //
 // In:  the parts (before they are drawn), the camera, and then the drawing's lines.
-// Out: the lines, cut where their part changes, each with the index of its part; the parts' names.
+// Out: the lines, cut where their source changes, with their kinds; each line's part and the parts' names.
 
 #include "kit/drawing/Drawing.h"
 #include "kit/mesh/MeshPart.h"
@@ -33,9 +36,10 @@ public:
     PartEdges(const PartEdges&) = delete;
     PartEdges& operator=(const PartEdges&) = delete;
 
-    // Cuts the drawing's lines where their part changes and tells each line's part (drawing.lineParts)
-    // and the parts' names (drawing.partNames).
-    void assign(Drawing& drawing) const;
+    // Gives outlines along borders between faces their sharp kinds and, with `parts`, tells each line's
+    // part (drawing.lineParts) and the parts' names (drawing.partNames); lines are cut where either
+    // changes.
+    void assign(Drawing& drawing, bool parts) const;
 
 private:
     struct Grid;
