@@ -3,9 +3,10 @@
 // the same model tessellated finely, for the checker to judge a drawing against.
 //
 // Models: filleted_block (a block with every edge rounded), plate_with_holes (a plate with six holes,
-// their top edges rounded), box_and_cylinder (a cylinder fused onto a box), two_parts (an assembly of a
-// named base and two instances of a named pin), plate_grid (a plate with a 10 x 12 grid of rounded and
-// chamfered holes: about 500 faces), gearbox (an assembly of 50 parts: a housing, shafts, gears and bolts).
+// their top edges rounded), box_and_cylinder (a cylinder fused onto a box), bracket (an angle bracket:
+// holes, a boss, rounded and chamfered edges), two_parts (an assembly of a named base and two instances
+// of a named pin), plate_grid (a plate with a 10 x 12 grid of rounded and chamfered holes: about 500
+// faces), gearbox (an assembly of 50 parts: a housing, shafts, gears and bolts).
 
 #include <BRepAlgoAPI_Cut.hxx>
 #include <BRepAlgoAPI_Fuse.hxx>
@@ -98,6 +99,30 @@ TopoDS_Shape plate(int columns, int rows, bool chamfer) {
         const Handle(Geom_Curve) curve = BRep_Tool::Curve(TopoDS::Edge(it.Current()), first, last);
         if (!curve.IsNull() && onHole(curve->Value((first + last) / 2), 0))
             chamfers.Add(0.5, TopoDS::Edge(it.Current()));
+    }
+    return chamfers.Shape();
+}
+
+// An angle bracket: a base with two countersunk holes and an upright with a bored boss; the inner corner
+// and the base's front corners rounded (tangent edges), a seam on every hole and on the boss.
+TopoDS_Shape bracket() {
+    const auto near = [](double a, double b) { return std::abs(a - b) < 1e-6; };
+    TopoDS_Shape shape = BRepAlgoAPI_Fuse(BRepPrimAPI_MakeBox(80, 50, 10).Shape(),
+                                          BRepPrimAPI_MakeBox(gp_Pnt(0, 40, 0), 80, 10, 50).Shape()).Shape();
+    shape = rounded(shape, 6, [&](const gp_Pnt& p) { return near(p.Y(), 40) && near(p.Z(), 10); });
+    shape = rounded(shape, 8, [&](const gp_Pnt& p) { return near(p.Y(), 0) && (near(p.X(), 0) || near(p.X(), 80)); });
+    shape = BRepAlgoAPI_Fuse(shape, BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(40, 40, 32), -gp::DY()), 12, 6).Shape()).Shape();
+    shape = BRepAlgoAPI_Cut(shape, BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(40, 30, 32), gp::DY()), 6, 25).Shape()).Shape();
+    for (const double x : {15.0, 65.0})
+        shape = BRepAlgoAPI_Cut(shape, cylinder(x, 18, -1, 5, 12)).Shape();
+    BRepFilletAPI_MakeChamfer chamfers(shape);
+    for (TopExp_Explorer it(shape, TopAbs_EDGE); it.More(); it.Next()) {
+        double first, last;
+        const Handle(Geom_Curve) curve = BRep_Tool::Curve(TopoDS::Edge(it.Current()), first, last);
+        const gp_Pnt p = curve.IsNull() ? gp_Pnt() : curve->Value((first + last) / 2);
+        const double fromHole = std::min(std::hypot(p.X() - 15, p.Y() - 18), std::hypot(p.X() - 65, p.Y() - 18));
+        if (!curve.IsNull() && near(p.Z(), 10) && std::abs(fromHole - 5) < 1e-3)
+            chamfers.Add(1.5, TopoDS::Edge(it.Current()));
     }
     return chamfers.Shape();
 }
@@ -206,6 +231,7 @@ int main(int argc, char** argv) {
         {"filleted_block", [] { return std::vector<Part>{{"filleted_block", filletedBlock(), {}}}; }},
         {"plate_with_holes", [] { return std::vector<Part>{{"plate", plate(3, 2, false), {}}}; }},
         {"box_and_cylinder", [] { return std::vector<Part>{{"box_and_cylinder", boxAndCylinder(), {}}}; }},
+        {"bracket", [] { return std::vector<Part>{{"bracket", bracket(), {}}}; }},
         {"two_parts", twoParts},
         {"plate_grid", [] { return std::vector<Part>{{"plate_grid", plate(12, 10, true), {}}}; }},
         {"gearbox", gearbox},

@@ -98,7 +98,8 @@ void addCameraOptions(CLI::App& app, Options& options, RawOptions& raw) {
                      ->check(CLI::IsMember(namedViews()))
                      ->capture_default_str()
                      ->group(group);
-    auto* upAxis = app.add_option("--up-axis", raw.upAxis, "The model's vertical axis")
+    auto* upAxis = app.add_option("--up-axis", raw.upAxis,
+                                  "The model's vertical axis (STEP and IGES files: z unless given)")
                        ->check(CLI::IsMember({"y", "z"}))
                        ->capture_default_str()
                        ->group(group);
@@ -530,6 +531,7 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostr
         throw asOption(error);
     }
     addWarnings(app, options);
+    options.cadZUp = app.count("--up-axis") == 0;
     return options;
 }
 

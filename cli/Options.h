@@ -45,6 +45,7 @@ struct Options {
 
     bool bodies = false;
     CadReading cad; // how CAD files are tessellated; the run sets where warnings go
+    bool cadZUp = true; // CAD files are drawn z up, as CAD systems model them, unless --up-axis is given
     int threads = 0; // 0: all processors
 
     bool quiet = false;

@@ -260,7 +260,10 @@ struct Result {
     std::vector<Page> pages; // none for JSON
 };
 
-Result drawModel(const Options& options, const std::string& input, Timings& timings) {
+Result drawModel(const Options& given, const std::string& input, Timings& timings) {
+    Options options = given;
+    if (isCadFile(input) && given.cadZUp)
+        options.camera.upAxis = UpAxis::Z;
     const std::string subject = options.demo ? "--demo" : input == kStandardStream ? "standard input" : input;
     std::vector<MeshPart> parts = timings.timed(timings.reading, [&] { return loadModel(options, input); });
     std::vector<SheetView> views = drawViews(options, std::move(parts), subject, timings);

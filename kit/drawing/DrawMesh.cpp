@@ -5,6 +5,7 @@
 #include "kit/drawing/NearPlaneCut.h"
 #include "kit/drawing/PartLines.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <exception>
@@ -108,17 +109,20 @@ Drawing drawMesh(KvHLR::Polygon3D&& mesh, const KvHLR::ViewInfoCriteria& camera,
 
 Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& camera,
                   const DrawOptions& options) {
-    // The faces of a CAD part are the B-rep's: their borders are its edges, which are drawn whatever
-    // the angle between the faces, as outlines that PartEdges tells apart from the sharp edges.
-    DrawOptions drawn = options;
-    for (const MeshPart& part : parts)
-        drawn.separateBodyFaces = drawn.separateBodyFaces || part.brepFaces;
+    // The faces of a CAD part are the B-rep's: their borders are its edges, drawn whatever the angle
+    // between the faces, as outlines that PartEdges tells apart from the sharp edges; no line runs
+    // between triangles of one face, however coarse the tessellation, but the face's outline.
+    const bool cad = std::any_of(parts.begin(), parts.end(), [](const MeshPart& part) { return part.brepFaces; });
+    DrawOptions used = options;
+    if (cad) {
+        used.separateBodyFaces = true;
+        used.sharpAngle = 0.0;
+    }
     const std::optional<KvHLR::ViewInfoCriteria> cutCamera = cutAtNearPlane(camera, parts);
-    const bool cad = drawn.separateBodyFaces && !options.separateBodyFaces;
     const std::unique_ptr<PartEdges> partEdges =
         cad || options.partLayers ? std::make_unique<PartEdges>(parts, camera) : nullptr;
     const KvHLR::MeshList meshes = toMeshList(std::move(parts));
-    Drawing drawing = drawWith(camera, cutCamera, drawn,
+    Drawing drawing = drawWith(camera, cutCamera, used,
                                [&](const auto& modes, const auto& criteria, auto& lines, auto hook, const auto& drawn) {
                                    return KvHLR::CalcSilhouette(modes, criteria, drawn, meshes, {}, lines, hook);
                                });

@@ -57,8 +57,8 @@ ON_3dVector normalOf(const MeshPart& part, const Kv::KvaMeshPrimitive::TriangleI
 }
 
 // The sides of a part's triangles that can carry a line in this view: borders between faces, open
-// sides, and sides between a triangle that faces the camera and one that faces away (outlines). A
-// border between two faces seen from the front is a sharp edge, concave or convex as the library
+// sides, and sides between a triangle that faces the camera and one that faces away (outlines). On a CAD
+// part, a border between two faces seen from the front is a sharp edge, concave or convex as the library
 // tells them for outward-wound triangles.
 void addPartEdges(const MeshPart& part, std::uint32_t index, const DrawingPlane& plane, std::vector<Segment>& out) {
     std::vector<Point2> projected;
@@ -76,7 +76,9 @@ void addPartEdges(const MeshPart& part, std::uint32_t index, const DrawingPlane&
     for (std::size_t f = 0; f < part.faces.size(); ++f)
         for (const Kv::KvaMeshPrimitive::TriangleIndex& t : part.faces[f]) {
             const Point2 &a = projected[t[0]], &b = projected[t[1]], &c = projected[t[2]];
-            const bool front = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x) > 0.0;
+            // A face seen edge-on faces neither way; taken as turned away, its border is an outline.
+            const double ux = b.x - a.x, uy = b.y - a.y, vx = c.x - a.x, vy = c.y - a.y;
+            const bool front = ux * vy - uy * vx > 1e-6 * std::hypot(ux, uy) * std::hypot(vx, vy);
             for (int k = 0; k < 3; ++k) {
                 const std::uint64_t u = t[k], v = t[(k + 1) % 3];
                 const auto [at, added] = sides.try_emplace(std::min(u, v) << 32 | std::max(u, v), Side{&t, f, front, 1, -1});
@@ -91,7 +93,10 @@ void addPartEdges(const MeshPart& part, std::uint32_t index, const DrawingPlane&
                     const ON_3dVector run = part.points[u] - part.points[v];
                     const ON_3dVector turn = cross(normalOf(part, t), normalOf(part, *side.first));
                     const double concave = turn.x * run.x + turn.y * run.y + turn.z * run.z;
-                    side.kind = concave > 0.0 ? VisibleConcaveSharp : VisibleConvexSharp;
+                    // Only two faces turned to the camera make a sharp edge; else it is an outline.
+                    side.kind = !part.brepFaces || !front ? VisibleSilhouette
+                                : concave > 0.0           ? VisibleConcaveSharp
+                                                          : VisibleConvexSharp;
                 }
             }
         }

@@ -73,10 +73,11 @@ def check_svg(path):
             number, kind = match.groups()
             pen = (layer.get("stroke-width"), layer.get("stroke-dasharray"))
             expect(pens.setdefault(number, pen) == pen, "pen %s is %s and %s" % (number, pens[number], pen))
-            expect(pen == (("0.3", "2 1") if kind == "hidden" else ("0.5", None)), "%s drawn with %s" % (label, pen))
+            expected = {"hidden": ("0.3", "2 1"), "tangent": ("0.25", None)}.get(kind, ("0.5", None))
+            expect(pen == expected, "%s drawn with %s" % (label, pen))
             if kind == "silhouettes":
                 outlines[view] = box(list(layer))
-    expect(len(pens) == 2, "the pens %s: one visible, one hidden" % pens)
+    expect(len(pens) == 3, "the pens %s: one visible, one hidden, one for tangent edges" % pens)
     for view in ("front", "top", "right"):
         left, top, right, bottom = outlines[view]
         expect(close(right - left, 50) and close(bottom - top, 50), "a 100 mm cube's %s view at 1:2 measures %g x %g mm"

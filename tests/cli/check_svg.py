@@ -14,9 +14,10 @@ SVG = "{http://www.w3.org/2000/svg}"
 INKSCAPE = "{http://www.inkscape.org/namespaces/inkscape}"
 VISIBLE_SILHOUETTE, HIDDEN, VISIBLE_CONCAVE_SHARP, VISIBLE_CONVEX_SHARP, OTHER_VISIBLE, VISIBLE_INTERSECTION = \
     0, 1, 2, 3, 5, 6  # the line kinds of the JSON drawing (kelvar_hlr.Kind)
+VISIBLE_TANGENT = 9
 LAYER_KIND = {"hidden": HIDDEN, "silhouettes": VISIBLE_SILHOUETTE, "convex-sharp": VISIBLE_CONVEX_SHARP,
               "concave-sharp": VISIBLE_CONCAVE_SHARP, "other-visible": OTHER_VISIBLE,
-              "intersections": VISIBLE_INTERSECTION}
+              "intersections": VISIBLE_INTERSECTION, "tangent": VISIBLE_TANGENT}
 
 
 def fail(message):
