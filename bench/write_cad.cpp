@@ -1,14 +1,19 @@
 // Writes the CAD models that the tests and the timings draw, built with Open CASCADE at test time so that
-// no CAD file need be kept: `write_cad MODEL OUT.step|OUT.iges [FINE.obj]`. FINE.obj, when given, is
-// the same model tessellated finely, for the checker to judge a drawing against.
+// no CAD file need be kept: `write_cad MODEL OUT.step|OUT.iges [FINE.obj|MESH.stl]`. FINE.obj, when
+// given, is the same model tessellated finely, for the checker to judge a drawing against; MESH.stl is
+// the model tessellated as kvhlr does it, for timings.
 //
 // Models: filleted_block (a block with every edge rounded), plate_with_holes (a plate with six holes,
 // their top edges rounded), box_and_cylinder (a cylinder fused onto a box), bracket (an angle bracket:
-// holes, a boss, rounded and chamfered edges), two_parts (an assembly of a named base and two instances
+// holes, a boss, rounded and chamfered edges), gentle_roof (a block with a roof ridge of 4 degrees), two_parts (an assembly of a named base and two instances
 // of a named pin), plate_grid (a plate with a 10 x 12 grid of rounded and chamfered holes: about 500
 // faces), gearbox (an assembly of 50 parts: a housing, shafts, gears and bolts).
 
 #include <BRepAlgoAPI_Cut.hxx>
+#include <BRepBndLib.hxx>
+#include <BRepBuilderAPI_MakeFace.hxx>
+#include <BRepBuilderAPI_MakePolygon.hxx>
+#include <BRepPrimAPI_MakePrism.hxx>
 #include <BRepAlgoAPI_Fuse.hxx>
 #include <BRepFilletAPI_MakeChamfer.hxx>
 #include <BRepFilletAPI_MakeFillet.hxx>
@@ -34,6 +39,10 @@
 #include <XCAFDoc_ShapeTool.hxx>
 #include <gp_Ax2.hxx>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -127,6 +136,15 @@ TopoDS_Shape bracket() {
     return chamfers.Shape();
 }
 
+// A block whose top is a roof of two faces sloping 2 degrees: a ridge so gentle that only the B-rep tells it.
+TopoDS_Shape gentleRoof() {
+    BRepBuilderAPI_MakePolygon outline;
+    for (const auto& [x, z] : std::vector<std::pair<double, double>>{{0, 0}, {40, 0}, {40, 20}, {20, 20 + 20 * std::tan(2 * M_PI / 180)}, {0, 20}})
+        outline.Add(gp_Pnt(x, 0, z));
+    outline.Close();
+    return BRepPrimAPI_MakePrism(BRepBuilderAPI_MakeFace(outline.Wire()).Face(), gp_Vec(0, 30, 0)).Shape();
+}
+
 TopoDS_Shape boxAndCylinder() {
     return BRepAlgoAPI_Fuse(BRepPrimAPI_MakeBox(60, 40, 10).Shape(), cylinder(30, 20, 10, 12, 25)).Shape();
 }
@@ -191,35 +209,57 @@ bool write(const std::vector<Part>& parts, const std::string& path) {
     return writer.Transfer(document) && writer.Write(path.c_str());
 }
 
-// Every placed part tessellated to 0.01 mm and 3 degrees, as one OBJ file.
-bool writeFine(const std::vector<Part>& parts, const std::string& path) {
-    std::ofstream out(path);
-    std::size_t written = 0;
+// Every placed part tessellated, as one mesh: an OBJ file finely (0.01 mm, 3 degrees), for the checker,
+// or a binary STL file as kvhlr tessellates by default (0.05 % of the largest side, 15 degrees), for the
+// timings to compare reading the CAD file with reading its triangles.
+bool writeMesh(const std::vector<Part>& parts, const std::string& path) {
+    const bool stl = path.size() > 4 && path.compare(path.size() - 4, 4, ".stl") == 0;
+    Bnd_Box box;
+    for (const Part& part : parts)
+        BRepBndLib::Add(part.shape, box);
+    double x0, y0, z0, x1, y1, z1;
+    box.Get(x0, y0, z0, x1, y1, z1);
+    const double deflection = stl ? 0.0005 * std::max({x1 - x0, y1 - y0, z1 - z0}) : 0.01;
+    std::vector<std::array<gp_Pnt, 3>> triangles;
     for (const Part& part : parts) {
+        BRepMesh_IncrementalMesh(part.shape, deflection, false, (stl ? 15.0 : 3.0) * M_PI / 180);
         const auto instances = part.instances.empty() ? decltype(part.instances){{part.name, gp_Trsf()}} : part.instances;
-        BRepMesh_IncrementalMesh(part.shape, 0.01, false, 3.0 * M_PI / 180);
-        for (const auto& instance : instances) {
-            const TopoDS_Shape placed = part.shape.Moved(TopLoc_Location(instance.second));
-            for (TopExp_Explorer it(placed, TopAbs_FACE); it.More(); it.Next()) {
+        for (const auto& instance : instances)
+            for (TopExp_Explorer it(part.shape.Moved(TopLoc_Location(instance.second)), TopAbs_FACE); it.More(); it.Next()) {
                 const TopoDS_Face& face = TopoDS::Face(it.Current());
                 TopLoc_Location location;
                 const Handle(Poly_Triangulation) triangulation = BRep_Tool::Triangulation(face, location);
                 if (triangulation.IsNull())
                     return false;
-                for (int n = 1; n <= triangulation->NbNodes(); ++n) {
-                    const gp_Pnt p = triangulation->Node(n).Transformed(location.Transformation());
-                    out << "v " << p.X() << ' ' << p.Y() << ' ' << p.Z() << '\n';
-                }
                 for (int t = 1; t <= triangulation->NbTriangles(); ++t) {
                     int a, b, c;
                     triangulation->Triangle(t).Get(a, b, c);
                     if (face.Orientation() == TopAbs_REVERSED)
                         std::swap(b, c);
-                    out << "f " << written + a << ' ' << written + b << ' ' << written + c << '\n';
+                    triangles.push_back({});
+                    for (int k : {0, 1, 2})
+                        triangles.back()[k] = triangulation->Node(k == 0 ? a : k == 1 ? b : c).Transformed(location.Transformation());
                 }
-                written += static_cast<std::size_t>(triangulation->NbNodes());
             }
+    }
+    std::ofstream out(path, std::ios::binary);
+    if (stl) {
+        const std::string header(80, ' ');
+        const auto count = static_cast<std::uint32_t>(triangles.size());
+        out.write(header.data(), 80).write(reinterpret_cast<const char*>(&count), 4);
+        for (const auto& triangle : triangles) {
+            float values[12] = {};
+            for (int k = 0; k < 3; ++k)
+                for (int i = 0; i < 3; ++i)
+                    values[3 + 3 * k + i] = static_cast<float>(triangle[k].Coord(i + 1));
+            out.write(reinterpret_cast<const char*>(values), sizeof values).write("\0\0", 2);
         }
+    } else {
+        for (const auto& triangle : triangles)
+            for (const gp_Pnt& p : triangle)
+                out << "v " << p.X() << ' ' << p.Y() << ' ' << p.Z() << '\n';
+        for (std::size_t t = 0; t < triangles.size(); ++t)
+            out << "f " << 3 * t + 1 << ' ' << 3 * t + 2 << ' ' << 3 * t + 3 << '\n';
     }
     return static_cast<bool>(out.flush());
 }
@@ -232,12 +272,13 @@ int main(int argc, char** argv) {
         {"plate_with_holes", [] { return std::vector<Part>{{"plate", plate(3, 2, false), {}}}; }},
         {"box_and_cylinder", [] { return std::vector<Part>{{"box_and_cylinder", boxAndCylinder(), {}}}; }},
         {"bracket", [] { return std::vector<Part>{{"bracket", bracket(), {}}}; }},
+        {"gentle_roof", [] { return std::vector<Part>{{"gentle_roof", gentleRoof(), {}}}; }},
         {"two_parts", twoParts},
         {"plate_grid", [] { return std::vector<Part>{{"plate_grid", plate(12, 10, true), {}}}; }},
         {"gearbox", gearbox},
     };
     if (argc < 3 || argc > 4 || models.count(argv[1]) == 0) {
-        std::fprintf(stderr, "usage: write_cad MODEL OUT.step|OUT.iges [FINE.obj]; models:");
+        std::fprintf(stderr, "usage: write_cad MODEL OUT.step|OUT.iges [FINE.obj|MESH.stl]; models:");
         for (const auto& model : models)
             std::fprintf(stderr, " %s", model.first.c_str());
         std::fprintf(stderr, "\n");
@@ -245,7 +286,7 @@ int main(int argc, char** argv) {
     }
     Message::DefaultMessenger()->RemovePrinters(STANDARD_TYPE(Message_Printer)); // the writers' statistics
     const std::vector<Part> parts = models.at(argv[1])();
-    if (!write(parts, argv[2]) || (argc == 4 && !writeFine(parts, argv[3]))) {
+    if (!write(parts, argv[2]) || (argc == 4 && !writeMesh(parts, argv[3]))) {
         std::fprintf(stderr, "write_cad: cannot write %s\n", argv[2]);
         return 1;
     }
