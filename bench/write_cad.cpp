@@ -5,21 +5,22 @@
 //
 // Models: filleted_block (a block with every edge rounded), plate_with_holes (a plate with six holes,
 // their top edges rounded), box_and_cylinder (a cylinder fused onto a box), bracket (an angle bracket:
-// holes, a boss, rounded and chamfered edges), gentle_roof (a block with a roof ridge of 4 degrees), two_parts (an assembly of a named base and two instances
-// of a named pin), plate_grid (a plate with a 10 x 12 grid of rounded and chamfered holes: about 500
-// faces), gearbox (an assembly of 50 parts: a housing, shafts, gears and bolts).
+// holes, a boss, rounded and chamfered edges), gentle_roof (a block with a roof ridge of 4 degrees),
+// two_parts (an assembly of a named base and two instances of a named pin), plate_grid (a plate with a 10 x
+// 12 grid of rounded and chamfered holes: about 500 faces), gearbox (an assembly of 50 parts: a housing,
+// shafts, gears and bolts).
 
 #include <BRepAlgoAPI_Cut.hxx>
+#include <BRepAlgoAPI_Fuse.hxx>
 #include <BRepBndLib.hxx>
 #include <BRepBuilderAPI_MakeFace.hxx>
 #include <BRepBuilderAPI_MakePolygon.hxx>
-#include <BRepPrimAPI_MakePrism.hxx>
-#include <BRepAlgoAPI_Fuse.hxx>
 #include <BRepFilletAPI_MakeChamfer.hxx>
 #include <BRepFilletAPI_MakeFillet.hxx>
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <BRepPrimAPI_MakeBox.hxx>
 #include <BRepPrimAPI_MakeCylinder.hxx>
+#include <BRepPrimAPI_MakePrism.hxx>
 #include <BRep_Builder.hxx>
 #include <BRep_Tool.hxx>
 #include <IGESCAFControl_Writer.hxx>
@@ -69,7 +70,8 @@ TopoDS_Shape cylinder(double x, double y, double z, double radius, double height
 }
 
 // Rounds the edges of `shape` that `pick` chooses (given each edge's middle point).
-TopoDS_Shape rounded(const TopoDS_Shape& shape, double radius, const std::function<bool(const gp_Pnt&)>& pick) {
+TopoDS_Shape rounded(const TopoDS_Shape& shape, double radius,
+                     const std::function<bool(const gp_Pnt&)>& pick) {
     BRepFilletAPI_MakeFillet fillet(shape);
     for (TopExp_Explorer it(shape, TopAbs_EDGE); it.More(); it.Next()) {
         const TopoDS_Edge& edge = TopoDS::Edge(it.Current());
@@ -92,7 +94,8 @@ TopoDS_Shape plate(int columns, int rows, bool chamfer) {
     TopoDS_Shape shape = BRepPrimAPI_MakeBox(width, depth, thickness).Shape();
     for (int i = 0; i < columns; ++i)
         for (int j = 0; j < rows; ++j)
-            shape = BRepAlgoAPI_Cut(shape, cylinder(10.0 + 10 * i, 10.0 + 10 * j, -1, 3, thickness + 2)).Shape();
+            shape =
+                BRepAlgoAPI_Cut(shape, cylinder(10.0 + 10 * i, 10.0 + 10 * j, -1, 3, thickness + 2)).Shape();
     const auto onHole = [&](const gp_Pnt& p, double z) {
         const double u = (p.X() - 10) / 10, v = (p.Y() - 10) / 10;
         const double du = u - std::round(u), dv = v - std::round(v);
@@ -117,11 +120,17 @@ TopoDS_Shape plate(int columns, int rows, bool chamfer) {
 TopoDS_Shape bracket() {
     const auto near = [](double a, double b) { return std::abs(a - b) < 1e-6; };
     TopoDS_Shape shape = BRepAlgoAPI_Fuse(BRepPrimAPI_MakeBox(80, 50, 10).Shape(),
-                                          BRepPrimAPI_MakeBox(gp_Pnt(0, 40, 0), 80, 10, 50).Shape()).Shape();
+                                          BRepPrimAPI_MakeBox(gp_Pnt(0, 40, 0), 80, 10, 50).Shape())
+                             .Shape();
     shape = rounded(shape, 6, [&](const gp_Pnt& p) { return near(p.Y(), 40) && near(p.Z(), 10); });
-    shape = rounded(shape, 8, [&](const gp_Pnt& p) { return near(p.Y(), 0) && (near(p.X(), 0) || near(p.X(), 80)); });
-    shape = BRepAlgoAPI_Fuse(shape, BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(40, 40, 32), -gp::DY()), 12, 6).Shape()).Shape();
-    shape = BRepAlgoAPI_Cut(shape, BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(40, 30, 32), gp::DY()), 6, 25).Shape()).Shape();
+    shape = rounded(shape, 8,
+                    [&](const gp_Pnt& p) { return near(p.Y(), 0) && (near(p.X(), 0) || near(p.X(), 80)); });
+    shape = BRepAlgoAPI_Fuse(shape,
+                             BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(40, 40, 32), -gp::DY()), 12, 6).Shape())
+                .Shape();
+    shape =
+        BRepAlgoAPI_Cut(shape, BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(40, 30, 32), gp::DY()), 6, 25).Shape())
+            .Shape();
     for (const double x : {15.0, 65.0})
         shape = BRepAlgoAPI_Cut(shape, cylinder(x, 18, -1, 5, 12)).Shape();
     BRepFilletAPI_MakeChamfer chamfers(shape);
@@ -129,7 +138,8 @@ TopoDS_Shape bracket() {
         double first, last;
         const Handle(Geom_Curve) curve = BRep_Tool::Curve(TopoDS::Edge(it.Current()), first, last);
         const gp_Pnt p = curve.IsNull() ? gp_Pnt() : curve->Value((first + last) / 2);
-        const double fromHole = std::min(std::hypot(p.X() - 15, p.Y() - 18), std::hypot(p.X() - 65, p.Y() - 18));
+        const double fromHole =
+            std::min(std::hypot(p.X() - 15, p.Y() - 18), std::hypot(p.X() - 65, p.Y() - 18));
         if (!curve.IsNull() && near(p.Z(), 10) && std::abs(fromHole - 5) < 1e-3)
             chamfers.Add(1.5, TopoDS::Edge(it.Current()));
     }
@@ -139,7 +149,8 @@ TopoDS_Shape bracket() {
 // A block whose top is a roof of two faces sloping 2 degrees: a ridge so gentle that only the B-rep tells it.
 TopoDS_Shape gentleRoof() {
     BRepBuilderAPI_MakePolygon outline;
-    for (const auto& [x, z] : std::vector<std::pair<double, double>>{{0, 0}, {40, 0}, {40, 20}, {20, 20 + 20 * std::tan(2 * M_PI / 180)}, {0, 20}})
+    for (const auto& [x, z] : std::vector<std::pair<double, double>>{
+             {0, 0}, {40, 0}, {40, 20}, {20, 20 + 20 * std::tan(2 * M_PI / 180)}, {0, 20}})
         outline.Add(gp_Pnt(x, 0, z));
     outline.Close();
     return BRepPrimAPI_MakePrism(BRepBuilderAPI_MakeFace(outline.Wire()).Face(), gp_Vec(0, 30, 0)).Shape();
@@ -151,7 +162,9 @@ TopoDS_Shape boxAndCylinder() {
 
 std::vector<Part> twoParts() {
     return {{"base", BRepPrimAPI_MakeBox(80, 40, 10).Shape(), {}},
-            {"pin", cylinder(0, 0, 0, 5, 30), {{"pin-left", moved(20, 20, 10)}, {"pin-right", moved(60, 20, 10)}}}};
+            {"pin",
+             cylinder(0, 0, 0, 5, 30),
+             {{"pin-left", moved(20, 20, 10)}, {"pin-right", moved(60, 20, 10)}}}};
 }
 
 // 50 parts: a housing with bosses, 4 shafts, 9 gears (fused hub and rim), 36 bolts.
@@ -165,13 +178,15 @@ std::vector<Part> gearbox() {
         parts.push_back({"shaft-" + std::to_string(i + 1), cylinder(30 + 45 * i, 60, 30, 6, 80), {}});
     for (int i = 0; i < 9; ++i) {
         const double x = 30 + 45 * (i % 4), z = 40 + 15 * (i / 4);
-        const TopoDS_Shape gear = BRepAlgoAPI_Fuse(cylinder(x, 60, z, 20 + 2 * (i % 3), 6), cylinder(x, 60, z + 6, 9, 6)).Shape();
+        const TopoDS_Shape gear =
+            BRepAlgoAPI_Fuse(cylinder(x, 60, z, 20 + 2 * (i % 3), 6), cylinder(x, 60, z + 6, 9, 6)).Shape();
         parts.push_back({"gear-" + std::to_string(i + 1), gear, {}});
     }
     const TopoDS_Shape bolt = BRepAlgoAPI_Fuse(cylinder(0, 0, 0, 3, 12), cylinder(0, 0, 12, 5, 4)).Shape();
     for (int i = 0; i < 36; ++i)
         parts.push_back({"bolt-" + std::to_string(i + 1),
-                         bolt.Moved(TopLoc_Location(moved(8 + 5.3 * i, i % 2 == 0 ? 8 : 112, 8))), {}});
+                         bolt.Moved(TopLoc_Location(moved(8 + 5.3 * i, i % 2 == 0 ? 8 : 112, 8))),
+                         {}});
     return parts;
 }
 
@@ -189,7 +204,8 @@ Handle(TDocStd_Document) documentOf(const std::vector<Part>& parts) {
         TDataStd_Name::Set(label, part.name.c_str());
         if (!assembly)
             continue;
-        const auto instances = part.instances.empty() ? decltype(part.instances){{part.name, gp_Trsf()}} : part.instances;
+        const auto instances =
+            part.instances.empty() ? decltype(part.instances){{part.name, gp_Trsf()}} : part.instances;
         for (const auto& [name, place] : instances)
             TDataStd_Name::Set(tool->AddComponent(top, label, TopLoc_Location(place)), name.c_str());
     }
@@ -223,9 +239,11 @@ bool writeMesh(const std::vector<Part>& parts, const std::string& path) {
     std::vector<std::array<gp_Pnt, 3>> triangles;
     for (const Part& part : parts) {
         BRepMesh_IncrementalMesh(part.shape, deflection, false, (stl ? 15.0 : 3.0) * M_PI / 180);
-        const auto instances = part.instances.empty() ? decltype(part.instances){{part.name, gp_Trsf()}} : part.instances;
+        const auto instances =
+            part.instances.empty() ? decltype(part.instances){{part.name, gp_Trsf()}} : part.instances;
         for (const auto& instance : instances)
-            for (TopExp_Explorer it(part.shape.Moved(TopLoc_Location(instance.second)), TopAbs_FACE); it.More(); it.Next()) {
+            for (TopExp_Explorer it(part.shape.Moved(TopLoc_Location(instance.second)), TopAbs_FACE);
+                 it.More(); it.Next()) {
                 const TopoDS_Face& face = TopoDS::Face(it.Current());
                 TopLoc_Location location;
                 const Handle(Poly_Triangulation) triangulation = BRep_Tool::Triangulation(face, location);
@@ -238,7 +256,10 @@ bool writeMesh(const std::vector<Part>& parts, const std::string& path) {
                         std::swap(b, c);
                     triangles.push_back({});
                     for (int k : {0, 1, 2})
-                        triangles.back()[k] = triangulation->Node(k == 0 ? a : k == 1 ? b : c).Transformed(location.Transformation());
+                        triangles.back()[k] = triangulation->Node(k == 0   ? a
+                                                                  : k == 1 ? b
+                                                                           : c)
+                                                  .Transformed(location.Transformation());
                 }
             }
     }
@@ -268,13 +289,31 @@ bool writeMesh(const std::vector<Part>& parts, const std::string& path) {
 
 int main(int argc, char** argv) {
     const std::map<std::string, std::function<std::vector<Part>()>> models{
-        {"filleted_block", [] { return std::vector<Part>{{"filleted_block", filletedBlock(), {}}}; }},
-        {"plate_with_holes", [] { return std::vector<Part>{{"plate", plate(3, 2, false), {}}}; }},
-        {"box_and_cylinder", [] { return std::vector<Part>{{"box_and_cylinder", boxAndCylinder(), {}}}; }},
-        {"bracket", [] { return std::vector<Part>{{"bracket", bracket(), {}}}; }},
-        {"gentle_roof", [] { return std::vector<Part>{{"gentle_roof", gentleRoof(), {}}}; }},
+        {"filleted_block",
+         [] {
+             return std::vector<Part>{{"filleted_block", filletedBlock(), {}}};
+         }},
+        {"plate_with_holes",
+         [] {
+             return std::vector<Part>{{"plate", plate(3, 2, false), {}}};
+         }},
+        {"box_and_cylinder",
+         [] {
+             return std::vector<Part>{{"box_and_cylinder", boxAndCylinder(), {}}};
+         }},
+        {"bracket",
+         [] {
+             return std::vector<Part>{{"bracket", bracket(), {}}};
+         }},
+        {"gentle_roof",
+         [] {
+             return std::vector<Part>{{"gentle_roof", gentleRoof(), {}}};
+         }},
         {"two_parts", twoParts},
-        {"plate_grid", [] { return std::vector<Part>{{"plate_grid", plate(12, 10, true), {}}}; }},
+        {"plate_grid",
+         [] {
+             return std::vector<Part>{{"plate_grid", plate(12, 10, true), {}}};
+         }},
         {"gearbox", gearbox},
     };
     if (argc < 3 || argc > 4 || models.count(argv[1]) == 0) {

@@ -284,7 +284,8 @@ void finishCad(Options& options, const RawOptions& raw) {
         const std::optional<double> value =
             parseNumber<double>(share ? raw.deflection.substr(0, raw.deflection.size() - 1) : raw.deflection);
         if (!value)
-            throw InputError("--deflection", "expected a length or a share such as 0.05%, got '" + raw.deflection + "'");
+            throw InputError("--deflection",
+                             "expected a length or a share such as 0.05%, got '" + raw.deflection + "'");
         cad.relativeDeflection = share;
         cad.deflection = share ? *value / 100.0 : *value;
     }

@@ -132,10 +132,11 @@ std::vector<MeshPart> loadModel(const Options& options, const std::string& input
     if (options.demo)
         return demoPart();
     const std::string shown = input == kStandardStream ? "standard input" : input;
-    showStage((isCadFile(input) ? "reading and tessellating " : "reading ") + shown, StageMeasure::ShareAndEstimate);
-    std::vector<MeshPart> parts = input == kStandardStream
-                                      ? readStandardInput(options)
-                                      : readMeshFile(input, options.bodies, showFraction, cadReading(options));
+    showStage((isCadFile(input) ? "reading and tessellating " : "reading ") + shown,
+              StageMeasure::ShareAndEstimate);
+    std::vector<MeshPart> parts =
+        input == kStandardStream ? readStandardInput(options)
+                                 : readMeshFile(input, options.bodies, showFraction, cadReading(options));
     if (triangleCount(parts) == 0)
         say("warning: " + shown + ": the file holds no triangles; the drawing is empty");
     return parts;

@@ -112,7 +112,8 @@ Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& 
     // The faces of a CAD part are the B-rep's: their borders are its edges, drawn whatever the angle
     // between the faces, as outlines that PartEdges tells apart from the sharp edges; no line runs
     // between triangles of one face, however coarse the tessellation, but the face's outline.
-    const bool cad = std::any_of(parts.begin(), parts.end(), [](const MeshPart& part) { return part.brepFaces; });
+    const bool cad =
+        std::any_of(parts.begin(), parts.end(), [](const MeshPart& part) { return part.brepFaces; });
     DrawOptions used = options;
     if (cad) {
         used.separateBodyFaces = true;
@@ -122,10 +123,11 @@ Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& 
     const std::unique_ptr<PartEdges> partEdges =
         cad || options.partLayers ? std::make_unique<PartEdges>(parts, camera) : nullptr;
     const KvHLR::MeshList meshes = toMeshList(std::move(parts));
-    Drawing drawing = drawWith(camera, cutCamera, used,
-                               [&](const auto& modes, const auto& criteria, auto& lines, auto hook, const auto& drawn) {
-                                   return KvHLR::CalcSilhouette(modes, criteria, drawn, meshes, {}, lines, hook);
-                               });
+    Drawing drawing =
+        drawWith(camera, cutCamera, used,
+                 [&](const auto& modes, const auto& criteria, auto& lines, auto hook, const auto& drawn) {
+                     return KvHLR::CalcSilhouette(modes, criteria, drawn, meshes, {}, lines, hook);
+                 });
     if (partEdges)
         partEdges->assign(drawing, options.partLayers);
     return drawing;

@@ -60,7 +60,8 @@ ON_3dVector normalOf(const MeshPart& part, const Kv::KvaMeshPrimitive::TriangleI
 // sides, and sides between a triangle that faces the camera and one that faces away (outlines). On a CAD
 // part, a border between two faces seen from the front is a sharp edge, concave or convex as the library
 // tells them for outward-wound triangles.
-void addPartEdges(const MeshPart& part, std::uint32_t index, const DrawingPlane& plane, std::vector<Segment>& out) {
+void addPartEdges(const MeshPart& part, std::uint32_t index, const DrawingPlane& plane,
+                  std::vector<Segment>& out) {
     std::vector<Point2> projected;
     projected.reserve(part.points.size());
     for (const ON_3dPoint& p : part.points)
@@ -81,7 +82,8 @@ void addPartEdges(const MeshPart& part, std::uint32_t index, const DrawingPlane&
             const bool front = ux * vy - uy * vx > 1e-6 * std::hypot(ux, uy) * std::hypot(vx, vy);
             for (int k = 0; k < 3; ++k) {
                 const std::uint64_t u = t[k], v = t[(k + 1) % 3];
-                const auto [at, added] = sides.try_emplace(std::min(u, v) << 32 | std::max(u, v), Side{&t, f, front, 1, -1});
+                const auto [at, added] =
+                    sides.try_emplace(std::min(u, v) << 32 | std::max(u, v), Side{&t, f, front, 1, -1});
                 Side& side = at->second;
                 if (added)
                     continue;
@@ -106,7 +108,8 @@ void addPartEdges(const MeshPart& part, std::uint32_t index, const DrawingPlane&
                            side.count == 1 ? VisibleSilhouette : side.kind});
     for (const std::vector<ON_3dPoint>& edge : part.tangentEdges)
         for (std::size_t i = 1; i < edge.size(); ++i)
-            out.push_back({plane(edge[i - 1]), plane(edge[i]), index, VisibleSilhouette}); // an outline stays one
+            out.push_back(
+                {plane(edge[i - 1]), plane(edge[i]), index, VisibleSilhouette}); // an outline stays one
 }
 
 } // namespace
@@ -161,7 +164,8 @@ struct PartEdges::Grid {
                         const double d = squaredDistance(p, segments[i]);
                         const Segment& s = segments[i];
                         const Segment& f = segments[found];
-                        if (d < best || (d == best && std::make_pair(s.part, s.kind) < std::make_pair(f.part, f.kind))) {
+                        if (d < best ||
+                            (d == best && std::make_pair(s.part, s.kind) < std::make_pair(f.part, f.kind))) {
                             best = d;
                             found = i;
                         }
@@ -232,7 +236,8 @@ void PartEdges::assign(Drawing& drawing, bool parts) const {
                 continue;
             KvHLR::StrokeLine& run = lines.emplace_back();
             run.kind = current.second;
-            run.points.assign(points.begin() + static_cast<long>(start), points.begin() + static_cast<long>(i) + 1);
+            run.points.assign(points.begin() + static_cast<long>(start),
+                              points.begin() + static_cast<long>(i) + 1);
             lineParts.push_back(current.first);
             start = i;
             current = next;

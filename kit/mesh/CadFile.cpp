@@ -87,8 +87,8 @@ struct PlacedShape {
     std::string instance;
 };
 
-void collectShapes(const Handle(XCAFDoc_ShapeTool)& tool, const TDF_Label& label, const TopLoc_Location& place,
-                   const std::string& instance, std::vector<PlacedShape>& out) {
+void collectShapes(const Handle(XCAFDoc_ShapeTool) & tool, const TDF_Label& label,
+                   const TopLoc_Location& place, const std::string& instance, std::vector<PlacedShape>& out) {
     if (XCAFDoc_ShapeTool::IsAssembly(label)) {
         TDF_LabelSequence components;
         XCAFDoc_ShapeTool::GetComponents(label, components);
@@ -172,7 +172,8 @@ BodyNodes nodesOf(const TopoDS_Shape& body) {
     nodes.firstNode.push_back(0);
     for (int f = 1; f <= nodes.faces.Extent(); ++f) {
         TopLoc_Location location;
-        Handle(Poly_Triangulation) triangulation = BRep_Tool::Triangulation(TopoDS::Face(nodes.faces(f)), location);
+        Handle(Poly_Triangulation) triangulation =
+            BRep_Tool::Triangulation(TopoDS::Face(nodes.faces(f)), location);
         const int count = triangulation.IsNull() ? 0 : triangulation->NbNodes();
         nodes.triangulations.push_back(count > 0 ? triangulation : Handle(Poly_Triangulation)());
         nodes.locations.push_back(location);
@@ -269,16 +270,20 @@ MeshPart bodyPart(const TopoDS_Shape& body, const std::string& subject, const Ca
                             " could not be tessellated; the drawing leaves it out");
             continue;
         }
-        const auto [at, added] = faceOfRoot.emplace(smoothFaces.root(static_cast<std::size_t>(f)), part.faces.size());
+        const auto [at, added] =
+            faceOfRoot.emplace(smoothFaces.root(static_cast<std::size_t>(f)), part.faces.size());
         if (added)
             part.faces.emplace_back();
         Kv::KvTriangleList& triangles = part.faces[at->second];
         // Outward winding: a reversed face, or a mirroring placement, turns its triangles over.
-        const bool flip = (face.Orientation() == TopAbs_REVERSED) != nodes.locations[f - 1].Transformation().IsNegative();
+        const bool flip =
+            (face.Orientation() == TopAbs_REVERSED) != nodes.locations[f - 1].Transformation().IsNegative();
         for (int t = 1; t <= triangulation->NbTriangles(); ++t) {
             int a, b, c;
             triangulation->Triangle(t).Get(a, b, c);
-            const auto at = [&](int n) { return pointOf[nodes.firstNode[f - 1] + static_cast<std::size_t>(n - 1)]; };
+            const auto at = [&](int n) {
+                return pointOf[nodes.firstNode[f - 1] + static_cast<std::size_t>(n - 1)];
+            };
             std::uint32_t corner[3] = {at(a), at(b), at(c)};
             if (flip)
                 std::swap(corner[1], corner[2]);
@@ -382,7 +387,8 @@ std::vector<MeshPart> read(const std::string& path, const std::function<void(dou
     std::vector<MeshPart> parts;
     for (const Body& body : bodies) {
         const std::string& name = body.placed->part;
-        MeshPart& part = parts.emplace_back(bodyPart(body.shape, path + ": " + (name.empty() ? "a shape" : "part " + name), cad));
+        MeshPart& part = parts.emplace_back(
+            bodyPart(body.shape, path + ": " + (name.empty() ? "a shape" : "part " + name), cad));
         part.partName = name;
         part.instanceName = body.placed->instance;
     }

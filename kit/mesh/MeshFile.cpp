@@ -197,9 +197,10 @@ bool hasExtension(const std::string& path, const std::string& extension) {
 void checkCadReading(const CadReading& reading) {
     if (!(reading.deflection > 0.0 && std::isfinite(reading.deflection)) ||
         (reading.relativeDeflection && reading.deflection >= 1.0))
-        throw InputError::ofParameter("deflection", reading.relativeDeflection
-                                                        ? "a share of the model's size must lie between 0 and 100 %"
-                                                        : "must be a positive length");
+        throw InputError::ofParameter("deflection",
+                                      reading.relativeDeflection
+                                          ? "a share of the model's size must lie between 0 and 100 %"
+                                          : "must be a positive length");
     if (!(reading.angularDeflection > 0.0 && reading.angularDeflection <= 90.0))
         throw InputError::ofParameter("angular_deflection", "must lie between 0 and 90 degrees");
 }
@@ -218,7 +219,8 @@ bool readsCadFiles() {
     return false;
 }
 
-std::vector<MeshPart> readCadFile(const std::string& path, const std::function<void(double)>&, const CadReading&) {
+std::vector<MeshPart> readCadFile(const std::string& path, const std::function<void(double)>&,
+                                  const CadReading&) {
     throw InputError(path, "STEP and IGES files cannot be read: this build has no Open CASCADE "
                            "(scripts/install-deps.sh installs it; then build again)");
 }

@@ -315,7 +315,8 @@ void addView(Page& page, const SheetView& view, const Placement& placement, doub
     for (const Layer& layer : layers())
         for (std::size_t part = 0; part < std::max<std::size_t>(parts.size(), 1); ++part) {
             PageLayer& pageLayer = page.layers.emplace_back();
-            pageLayer.name = (named ? view.name + "-" : "") + (parts.empty() ? "" : parts[part] + "-") + layer.id;
+            pageLayer.name =
+                (named ? view.name + "-" : "") + (parts.empty() ? "" : parts[part] + "-") + layer.id;
             pageLayer.view = view.name;
             pageLayer.pen = options.style.penOf(layer.kind);
             for (std::size_t i = 0; i < view.drawing.lines.size(); ++i) {

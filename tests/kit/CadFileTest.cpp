@@ -24,15 +24,16 @@ protected:
         s_dir = new kvhlrtest::TempDir();
         for (const char* model : {"filleted_block", "box_and_cylinder", "two_parts"})
             for (const char* type : {"step", "iges"}) {
-                const std::string command =
-                    std::string(KVHLR_WRITE_CAD) + " " + model + " " + s_dir->path(std::string(model) + "." + type);
+                const std::string command = std::string(KVHLR_WRITE_CAD) + " " + model + " " +
+                                            s_dir->path(std::string(model) + "." + type);
                 ASSERT_EQ(std::system(command.c_str()), 0) << command;
             }
     }
     static void TearDownTestSuite() { delete s_dir; }
 
     static std::vector<MeshPart> read(const std::string& model, const CadReading& cad = {}) {
-        return readMeshFile(s_dir->path(model + "." + GetParam()), false, [](double) {}, cad);
+        return readMeshFile(
+            s_dir->path(model + "." + GetParam()), false, [](double) {}, cad);
     }
 
     // The model drawn in a named view, z up.
@@ -72,14 +73,16 @@ double lengthOverHull(const Drawing& drawing) {
             if (i > 0)
                 length += distance(line.points[i], line.points[i - 1]);
         }
-    std::sort(points.begin(), points.end(), [](auto& a, auto& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+    std::sort(points.begin(), points.end(),
+              [](auto& a, auto& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
     std::vector<ON_2dPoint> hull; // Andrew's monotone chain, lower then upper side
     for (int pass = 0; pass < 2; ++pass, std::reverse(points.begin(), points.end())) {
         const std::size_t start = hull.size();
         for (const ON_2dPoint& p : points) {
             while (hull.size() >= start + 2 &&
                    (hull.back().x - hull[hull.size() - 2].x) * (p.y - hull[hull.size() - 2].y) -
-                           (hull.back().y - hull[hull.size() - 2].y) * (p.x - hull[hull.size() - 2].x) <= 0)
+                           (hull.back().y - hull[hull.size() - 2].y) * (p.x - hull[hull.size() - 2].x) <=
+                       0)
                 hull.pop_back();
             hull.push_back(p);
         }
@@ -109,8 +112,8 @@ TEST_P(CadFileTest, SolidsAreClosedSurfacesWithTheirPartsNamesAndPlaces) {
         std::vector<std::size_t> faces; // faces of each body, smooth ones merged
     };
     const Case cases[] = {
-        {"filleted_block", {"filleted_block"}, {1}},       // every face meets its neighbours smoothly
-        {"box_and_cylinder", {"box_and_cylinder"}, {8}},   // six of the box, the mantle and the top
+        {"filleted_block", {"filleted_block"}, {1}},     // every face meets its neighbours smoothly
+        {"box_and_cylinder", {"box_and_cylinder"}, {8}}, // six of the box, the mantle and the top
         {"two_parts", {"base", "pin", "pin"}, {6, 3, 3}},
     };
     for (const Case& c : cases) {
@@ -148,7 +151,8 @@ TEST_P(CadFileTest, DrawsTheTrueEdgesOnly) {
     for (const char* view : {"front", "right"}) {
         SCOPED_TRACE(view);
         const Drawing drawing = draw("box_and_cylinder", view, {});
-        const ON_2dPoint low = onDrawing(drawing.camera, {30, 20, 13}), high = onDrawing(drawing.camera, {30, 20, 32});
+        const ON_2dPoint low = onDrawing(drawing.camera, {30, 20, 13}),
+                         high = onDrawing(drawing.camera, {30, 20, 32});
         // 80 % of the radius: the mantle's outlines stay outside.
         const double halfWidth = 0.8 * 12 * std::hypot(high.x - low.x, high.y - low.y) / 19;
         for (const KvHLR::StrokeLine& line : drawing.lines)
@@ -211,7 +215,8 @@ TEST(CadFile, BadFilesAreRefusedNamingThem) {
         {"a.step", "solid cube\n", "not a STEP file"},
         {"a.igs", "solid cube\n", "not an IGES file"},
         {"a.stp", "", "the file is empty"},
-        {"b.step", step + "#1=CARTESIAN_POINT('',(0.,0.,0.));\nENDSEC;\nEND-ISO-10303-21;\n", "no solids or faces"},
+        {"b.step", step + "#1=CARTESIAN_POINT('',(0.,0.,0.));\nENDSEC;\nEND-ISO-10303-21;\n",
+         "no solids or faces"},
         {"c.step", step + "#1=ADVANCED_FACE('',(#2),#3,.T.);\n#2=(", "broken STEP file"},
     };
     for (const Case& c : cases) {
@@ -234,9 +239,12 @@ TEST(CadFile, TessellationsThatCannotBeMadeAreRefused) {
         double angle;
         std::string parameter; // empty: accepted
     };
-    const Case cases[] = {{0.0005, true, 15, ""},        {0.2, false, 90, ""},
-                          {0, false, 15, "deflection"},  {1.0, true, 15, "deflection"},
-                          {NAN, false, 15, "deflection"}, {0.1, false, 0, "angular_deflection"},
+    const Case cases[] = {{0.0005, true, 15, ""},
+                          {0.2, false, 90, ""},
+                          {0, false, 15, "deflection"},
+                          {1.0, true, 15, "deflection"},
+                          {NAN, false, 15, "deflection"},
+                          {0.1, false, 0, "angular_deflection"},
                           {0.1, false, 91, "angular_deflection"}};
     for (const Case& c : cases) {
         CadReading cad;
