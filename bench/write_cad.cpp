@@ -6,7 +6,7 @@
 // Models: filleted_block (a block with every edge rounded), plate_with_holes (a plate with six holes,
 // their top edges rounded), box_and_cylinder (a cylinder fused onto a box), bracket (an angle bracket:
 // holes, a boss, rounded and chamfered edges), gentle_roof (a block with a roof ridge of 4 degrees),
-// two_parts (an assembly of a named base and two instances of a named pin), plate_grid (a plate with a 10 x
+// two_parts (an assembly of a named base and two instances of a named pin), plate_grid (a plate with a 14 x
 // 12 grid of rounded and chamfered holes: about 500 faces), gearbox (an assembly of 50 parts: a housing,
 // shafts, gears and bolts).
 
@@ -216,13 +216,17 @@ Handle(TDocStd_Document) documentOf(const std::vector<Part>& parts) {
 bool write(const std::vector<Part>& parts, const std::string& path) {
     const Handle(TDocStd_Document) document = documentOf(parts);
     const std::string extension = path.substr(path.find_last_of('.') + 1);
+    bool written;
     if (extension == "step" || extension == "stp") {
         STEPCAFControl_Writer writer;
-        return writer.Transfer(document, STEPControl_AsIs) && writer.Write(path.c_str()) == IFSelect_RetDone;
+        written = writer.Transfer(document, STEPControl_AsIs) && writer.Write(path.c_str()) == IFSelect_RetDone;
+    } else {
+        IGESControl_Controller::Init();
+        IGESCAFControl_Writer writer;
+        written = writer.Transfer(document) && writer.Write(path.c_str());
     }
-    IGESControl_Controller::Init();
-    IGESCAFControl_Writer writer;
-    return writer.Transfer(document) && writer.Write(path.c_str());
+    XCAFApp_Application::GetApplication()->Close(document);
+    return written;
 }
 
 // Every placed part tessellated, as one mesh: an OBJ file finely (0.01 mm, 3 degrees), for the checker,
@@ -312,7 +316,7 @@ int main(int argc, char** argv) {
         {"two_parts", twoParts},
         {"plate_grid",
          [] {
-             return std::vector<Part>{{"plate_grid", plate(12, 10, true), {}}};
+             return std::vector<Part>{{"plate_grid", plate(14, 12, true), {}}};
          }},
         {"gearbox", gearbox},
     };

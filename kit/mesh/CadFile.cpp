@@ -382,6 +382,7 @@ std::vector<MeshPart> read(const std::string& path, const std::function<void(dou
     IMeshTools_Parameters parameters;
     parameters.Deflection = cad.relativeDeflection && size > 0.0 ? cad.deflection * size : cad.deflection;
     parameters.Angle = cad.angularDeflection * kRadiansPerDegree;
+    parameters.InParallel = true; // faces on all processors: a third less time on two
     BRepMesh_IncrementalMesh mesher(all, parameters, scope.Next(3));
 
     std::vector<MeshPart> parts;
