@@ -37,6 +37,7 @@
 #include <map>
 #include <mutex>
 #include <numeric>
+#include <thread>
 
 namespace kvhlr {
 namespace {
@@ -46,16 +47,21 @@ namespace {
 constexpr double kRadiansPerDegree = 3.141592653589793 / 180.0;
 constexpr double kSmoothAngle = 0.5 * kRadiansPerDegree;
 
-// Passes Open CASCADE's progress on as the share done.
+// Passes Open CASCADE's progress on as the share done. Its parallel mesher reports from its worker
+// threads too; only the reading thread's reports go on, so that the hook (which may take a Python
+// interpreter's lock, or throw to stop the reading) runs where the caller called.
 class ShareIndicator : public Message_ProgressIndicator {
 public:
-    explicit ShareIndicator(const std::function<void(double)>& progress) : m_progress(progress) {}
+    explicit ShareIndicator(const std::function<void(double)>& progress)
+        : m_progress(progress), m_thread(std::this_thread::get_id()) {}
     void Show(const Message_ProgressScope&, const Standard_Boolean) override {
-        m_progress(std::clamp(GetPosition(), 0.0, 1.0));
+        if (std::this_thread::get_id() == m_thread)
+            m_progress(std::clamp(GetPosition(), 0.0, 1.0));
     }
 
 private:
     const std::function<void(double)>& m_progress;
+    const std::thread::id m_thread;
 };
 
 // The file's first line: a STEP file opens with its standard's number, an IGES file with 80-column
