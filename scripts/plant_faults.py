@@ -62,6 +62,15 @@ FAULTS = [
      "(across > 0.0 ? across : gap) / request.fill, gap);", "(across > 0.0 ? across : gap), gap);"),
     ("mirror-winding", "mesh reading", "kit/mesh/MeshFile.cpp",
      "face.mIndices[flip ? 2 : 1], face.mIndices[flip ? 1 : 2]", "face.mIndices[1], face.mIndices[2]"),
+    ("cad-edge-weld", "CAD reading", "kit/mesh/CadFile.cpp",
+     "welded.join(sides[s].second[i], sides[0].second[i]);", "welded.join(sides[s].second[i], sides[s].second[i]);"),
+    ("cad-smooth-merge", "CAD reading", "kit/mesh/CadFile.cpp",
+     "smoothFaces.join(static_cast<std::size_t>(first), static_cast<std::size_t>(sides[1].first));",
+     "smoothFaces.join(static_cast<std::size_t>(first), static_cast<std::size_t>(first));"),
+    ("cad-outline-convexity", "CAD outlines", "kit/drawing/PartLines.cpp",
+     ": concave > 0.0           ? VisibleConcaveSharp", ": concave < 0.0           ? VisibleConcaveSharp"),
+    ("tangent-hidden-pieces", "output", "api/SilhouettePipeline.cpp",
+     "? shown(criteria.showTangentEdge, 9) : std::nullopt;", "? shown(criteria.showTangentEdge, 9) : shown(true, 1);"),
 ]
 
 

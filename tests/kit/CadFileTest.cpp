@@ -164,6 +164,14 @@ TEST_P(CadFileTest, DrawsTheTrueEdgesOnly) {
                 EXPECT_FALSE(inStrip) << "a line across the cylinder at " << m.x << ", " << m.y;
             }
     }
+    // Seen from above, the box's edges and the cylinder's rim are convex; the ring where the cylinder
+    // stands on the box, a shorter line, is concave.
+    std::map<int, double> lengths;
+    for (const KvHLR::StrokeLine& line : draw("box_and_cylinder", "iso", {}).lines)
+        for (std::size_t i = 1; i < line.points.size(); ++i)
+            lengths[line.kind] += distance(line.points[i - 1], line.points[i]);
+    EXPECT_GT(lengths[VisibleConcaveSharp], 0.0);
+    EXPECT_LT(lengths[VisibleConcaveSharp], lengths[VisibleConvexSharp] / 2);
     struct Case {
         CadReading cad;
         bool tangent;
