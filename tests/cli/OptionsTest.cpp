@@ -146,6 +146,12 @@ TEST(Options, RefusesCommandLinesThatCannotRun) {
         {{"a.stl", "--line", "hidden=0.3:0.001,0.001"}, "from 0.05 to 1000 mm"},
         {{"a.stl", "--margin", "-1"}, "--margin"},
         {{"a.stl", "--paper", "A4", "--margin", "150"}, "--margin: the margins"},
+        {{"a.step", "--deflection", "0"}, "--deflection: must be a positive length"},
+        {{"a.step", "--deflection", "100%"}, "--deflection: a share"},
+        {{"a.step", "--deflection", "fine"}, "--deflection: expected a length or a share"},
+        {{"a.step", "--angular-deflection", "90.5"}, "--angular-deflection"},
+        {{"a.step", "--tangent-edges", "dotted"}, "--tangent-edges"},
+        {{"a.step", "--layers", "views"}, "--layers"},
     };
     for (const auto& [args, subject] : cases) {
         const std::string reason = refusal(args);
@@ -153,6 +159,9 @@ TEST(Options, RefusesCommandLinesThatCannotRun) {
             << (args.empty() ? "" : args.back()) << ": " << reason;
     }
     EXPECT_EQ(parse({"a.stl", "--threads", "1024", "--sharp-angle", "180"})->threads, 1024);
+    const CadReading cad = parse({"a.step", "--deflection", "0.5%", "--angular-deflection", "10"})->cad;
+    EXPECT_TRUE(cad.relativeDeflection && cad.deflection == 0.005 && cad.angularDeflection == 10);
+    EXPECT_FALSE(parse({"a.step", "--deflection", "0.02"})->cad.relativeDeflection);
 }
 
 } // namespace
