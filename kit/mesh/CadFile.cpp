@@ -86,6 +86,21 @@ std::string nameOf(const TDF_Label& label) {
     return TCollection_AsciiString(name->Get()).ToCString();
 }
 
+// Open CASCADE reports to standard output; our errors say what matters. Its printers are taken away
+// while a file is read, and put back after, for a host that uses them.
+class QuietReports {
+public:
+    QuietReports() : m_printers(Message::DefaultMessenger()->Printers()) {
+        Message::DefaultMessenger()->ChangePrinters().Clear();
+    }
+    ~QuietReports() { Message::DefaultMessenger()->ChangePrinters() = m_printers; }
+    QuietReports(const QuietReports&) = delete;
+    QuietReports& operator=(const QuietReports&) = delete;
+
+private:
+    Message_SequenceOfPrinters m_printers;
+};
+
 // One shape of the file where the assembly places it, with the names of its part and instance.
 struct PlacedShape {
     TopoDS_Shape shape;
@@ -355,8 +370,7 @@ std::vector<MeshPart> read(const std::string& path, const std::function<void(dou
     const std::string type = lowerExtension(path);
     const bool step = type == "step" || type == "stp";
     checkFileType(path, step);
-    // Open CASCADE reports to standard output unless told otherwise; our errors say what matters.
-    Message::DefaultMessenger()->RemovePrinters(STANDARD_TYPE(Message_Printer));
+    const QuietReports quiet;
 
     Handle(ShareIndicator) indicator = new ShareIndicator(progress);
     Message_ProgressScope scope(indicator->Start(), "reading", 4);
