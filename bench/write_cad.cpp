@@ -219,7 +219,8 @@ bool write(const std::vector<Part>& parts, const std::string& path) {
     bool written;
     if (extension == "step" || extension == "stp") {
         STEPCAFControl_Writer writer;
-        written = writer.Transfer(document, STEPControl_AsIs) && writer.Write(path.c_str()) == IFSelect_RetDone;
+        written =
+            writer.Transfer(document, STEPControl_AsIs) && writer.Write(path.c_str()) == IFSelect_RetDone;
     } else {
         IGESControl_Controller::Init();
         IGESCAFControl_Writer writer;

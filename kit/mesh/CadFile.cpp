@@ -33,6 +33,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -42,9 +43,10 @@
 namespace kvhlr {
 namespace {
 
-// Faces whose normals along their common edge differ by less than this (radians) meet smoothly: the
-// edge is a tangent edge. Fillets meet their faces far closer than this; no chamfer is this gentle.
 constexpr double kRadiansPerDegree = 3.141592653589793 / 180.0;
+
+// Faces whose normals along their common edge differ by less than this meet smoothly: the edge is a
+// tangent edge. Fillets meet their faces far closer than this; no chamfer is this gentle.
 constexpr double kSmoothAngle = 0.5 * kRadiansPerDegree;
 
 // Passes Open CASCADE's progress on as the share done. Its parallel mesher reports from its worker
@@ -302,10 +304,10 @@ MeshPart bodyPart(const TopoDS_Shape& body, const std::string& subject, const Ca
         for (int t = 1; t <= triangulation->NbTriangles(); ++t) {
             int a, b, c;
             triangulation->Triangle(t).Get(a, b, c);
-            const auto at = [&](int n) {
+            const auto pointAt = [&](int n) {
                 return pointOf[nodes.firstNode[f - 1] + static_cast<std::size_t>(n - 1)];
             };
-            std::uint32_t corner[3] = {at(a), at(b), at(c)};
+            std::uint32_t corner[3] = {pointAt(a), pointAt(b), pointAt(c)};
             if (flip)
                 std::swap(corner[1], corner[2]);
             if (corner[0] != corner[1] && corner[1] != corner[2] && corner[0] != corner[2])
