@@ -67,7 +67,7 @@ void addPartEdges(const MeshPart& part, std::uint32_t index, const DrawingPlane&
     for (const ON_3dPoint& p : part.points)
         projected.push_back(plane(p));
     struct Side {
-        const Kv::KvaMeshPrimitive::TriangleIndex* first; // runs the side from its smaller point
+        const Kv::KvaMeshPrimitive::TriangleIndex* first; // the first triangle met with this side
         std::size_t face;
         bool front;
         int count;
