@@ -211,7 +211,8 @@ TEST_P(CadFileTest, AssemblyLinesGoToTheirParts) {
     ASSERT_EQ(xOfPart.size(), 3u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, CadFileTest, ::testing::Values("step", "iges"));
+INSTANTIATE_TEST_SUITE_P(Formats, CadFileTest, ::testing::Values("step", "iges"),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 TEST(CadFile, BadFilesAreRefusedNamingThem) {
     const kvhlrtest::TempDir dir;
