@@ -6,9 +6,9 @@
 // Models: filleted_block (a block with every edge rounded), plate_with_holes (a plate with six holes,
 // their top edges rounded), box_and_cylinder (a cylinder fused onto a box), bracket (an angle bracket:
 // holes, a boss, rounded and chamfered edges), gentle_roof (a block with a roof ridge of 4 degrees),
-// two_parts (an assembly of a named base and two instances of a named pin), plate_grid (a plate with a 14 x
-// 12 grid of rounded and chamfered holes: about 500 faces), gearbox (an assembly of 50 parts: a housing,
-// shafts, gears and bolts).
+// knob (a ball fused on a cylinder), two_parts (an assembly of a named base and two instances of a named
+// pin), plate_grid (a plate with a 14 x 12 grid of rounded and chamfered holes: about 500 faces), gearbox
+// (an assembly of 50 parts: a housing, shafts, gears and bolts).
 
 #include <BRepAlgoAPI_Cut.hxx>
 #include <BRepAlgoAPI_Fuse.hxx>
@@ -21,6 +21,7 @@
 #include <BRepPrimAPI_MakeBox.hxx>
 #include <BRepPrimAPI_MakeCylinder.hxx>
 #include <BRepPrimAPI_MakePrism.hxx>
+#include <BRepPrimAPI_MakeSphere.hxx>
 #include <BRep_Builder.hxx>
 #include <BRep_Tool.hxx>
 #include <IGESCAFControl_Writer.hxx>
@@ -154,6 +155,12 @@ TopoDS_Shape gentleRoof() {
         outline.Add(gp_Pnt(x, 0, z));
     outline.Close();
     return BRepPrimAPI_MakePrism(BRepBuilderAPI_MakeFace(outline.Wire()).Face(), gp_Vec(0, 30, 0)).Shape();
+}
+
+// A knob: a cylinder with a ball fused on top, whose seams run along curves and which closes at a pole.
+TopoDS_Shape knob() {
+    return BRepAlgoAPI_Fuse(cylinder(0, 0, 0, 8, 20), BRepPrimAPI_MakeSphere(gp_Pnt(0, 0, 20), 12).Shape())
+        .Shape();
 }
 
 TopoDS_Shape boxAndCylinder() {
@@ -290,35 +297,23 @@ bool writeMesh(const std::vector<Part>& parts, const std::string& path) {
     return static_cast<bool>(out.flush());
 }
 
+// A model of one unplaced part.
+std::function<std::vector<Part>()> single(const char* name, std::function<TopoDS_Shape()> make) {
+    return [name, make] { return std::vector<Part>{{name, make(), {}}}; };
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const std::map<std::string, std::function<std::vector<Part>()>> models{
-        {"filleted_block",
-         [] {
-             return std::vector<Part>{{"filleted_block", filletedBlock(), {}}};
-         }},
-        {"plate_with_holes",
-         [] {
-             return std::vector<Part>{{"plate", plate(3, 2, false), {}}};
-         }},
-        {"box_and_cylinder",
-         [] {
-             return std::vector<Part>{{"box_and_cylinder", boxAndCylinder(), {}}};
-         }},
-        {"bracket",
-         [] {
-             return std::vector<Part>{{"bracket", bracket(), {}}};
-         }},
-        {"gentle_roof",
-         [] {
-             return std::vector<Part>{{"gentle_roof", gentleRoof(), {}}};
-         }},
+        {"filleted_block", single("filleted_block", filletedBlock)},
+        {"plate_with_holes", single("plate", [] { return plate(3, 2, false); })},
+        {"box_and_cylinder", single("box_and_cylinder", boxAndCylinder)},
+        {"bracket", single("bracket", bracket)},
+        {"gentle_roof", single("gentle_roof", gentleRoof)},
+        {"knob", single("knob", knob)},
         {"two_parts", twoParts},
-        {"plate_grid",
-         [] {
-             return std::vector<Part>{{"plate_grid", plate(14, 12, true), {}}};
-         }},
+        {"plate_grid", single("plate_grid", [] { return plate(14, 12, true); })},
         {"gearbox", gearbox},
     };
     if (argc < 3 || argc > 4 || models.count(argv[1]) == 0) {

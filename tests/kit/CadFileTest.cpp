@@ -22,7 +22,7 @@ class CadFileTest : public ::testing::TestWithParam<std::string> {
 protected:
     static void SetUpTestSuite() {
         s_dir = new kvhlrtest::TempDir();
-        for (const char* model : {"filleted_block", "box_and_cylinder", "two_parts"})
+        for (const char* model : {"filleted_block", "box_and_cylinder", "knob", "two_parts"})
             for (const char* type : {"step", "iges"}) {
                 const std::string command = std::string(KVHLR_WRITE_CAD) + " " + model + " " +
                                             s_dir->path(std::string(model) + "." + type);
@@ -114,6 +114,7 @@ TEST_P(CadFileTest, SolidsAreClosedSurfacesWithTheirPartsNamesAndPlaces) {
     const Case cases[] = {
         {"filleted_block", {"filleted_block"}, {1}},     // every face meets its neighbours smoothly
         {"box_and_cylinder", {"box_and_cylinder"}, {8}}, // six of the box, the mantle and the top
+        {"knob", {"knob"}, {3}}, // the ball, the mantle, the bottom: seams along curves, a pole
         {"two_parts", {"base", "pin", "pin"}, {6, 3, 3}},
     };
     for (const Case& c : cases) {
