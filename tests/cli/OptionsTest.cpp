@@ -86,6 +86,11 @@ TEST(Options, WarnsOfOptionsThatChangeNothing) {
         {{"a.stl", "--paper", "A4", "--views", "front,top", "--gap", "5", "--margin", "5", "--no-title",
           "--orientation", "portrait", "--projection", "first", "--dashes", "segments"},
          {}},
+        {{"a.stl", "--deflection", "1%", "--angular-deflection", "5", "--tangent-edges", "thin"},
+         {"--deflection", "--angular-deflection", "--tangent-edges"}},
+        {{"a.step", "--sharp-angle", "100", "--bodies", "--separate-faces"},
+         {"--sharp-angle", "--bodies", "--separate-faces"}},
+        {{"a.step", "b.stl", "--sharp-angle", "100", "--tangent-edges", "thin"}, {}},
     };
     for (const auto& [args, warned] : cases) {
         const Options options = *parse(args);
