@@ -57,6 +57,22 @@ HostShell gather(const Kv::KvmMesh* mesh, bool separateBodyFaces) {
     return faces;
 }
 
+// The tangent edges of a mesh body, as free edges of its shell marked as tangent.
+void addTangentEdges(HLRShell& shell, const Kv::KvmMesh& mesh) {
+    const boost::intrusive_ptr<const KvaMesh> primitive = mesh.GetPrimitive();
+    if (!isMeshBody(*primitive)) {
+        return;
+    }
+    for (const KvPointList& edge : static_cast<const Kv::KvaMeshBody&>(*primitive).GetTangentEdges()) {
+        std::vector<HLRVector3D> points;
+        points.reserve(edge.size());
+        for (const ON_3dPoint& p : edge) {
+            points.emplace_back(p.x, p.y, p.z);
+        }
+        shell.newFreeEdge(std::move(points), true);
+    }
+}
+
 // Store positions of the host vertices met so far in the current face. The faces of a body all
 // index the body's whole vertex list, so between faces only the entries that were set are reset:
 // the work stays linear in the triangles read, however many faces share a large list.
@@ -182,7 +198,8 @@ void HLRModel::build(const Polygon3D& polygon) {
     HLRProgressObservableProc::endProcess("HLRModel::build");
 }
 
-void HLRModel::build(const std::vector<boost::intrusive_ptr<Kv::KvmMesh>>& meshes, bool separateBodyFaces) {
+void HLRModel::build(const std::vector<boost::intrusive_ptr<Kv::KvmMesh>>& meshes, bool separateBodyFaces,
+                     bool tangentEdges) {
     HLRProgressObservableProc::startProcess("HLRModel::build", 1);
     HLRTriangleData& data = newTriangleData();
     std::vector<HostShell> hostShells;
@@ -194,10 +211,13 @@ void HLRModel::build(const std::vector<boost::intrusive_ptr<Kv::KvmMesh>>& meshe
     const auto [vertexCount, triangleCount] = countVerticesAndTriangles(hostShells, map);
     data.reserve(vertexCount, triangleCount);
     HLRBox3D world;
-    for (const HostShell& hostShell : hostShells) {
+    for (std::size_t m = 0; m < hostShells.size(); ++m) {
         HLRShell& shell = newShell(data);
-        for (const HostFace& hostFace : hostShell) {
+        for (const HostFace& hostFace : hostShells[m]) {
             buildFace(data, shell.newFace(), hostFace, map, world);
+        }
+        if (tangentEdges) {
+            addTangentEdges(shell, *meshes[m]);
         }
     }
     // Without any triangle the extent is empty; the grid installed before stays.

@@ -34,8 +34,10 @@ public:
     // One shell per mesh over one shared store. A mesh gives one face, or, when it is a mesh body
     // and `separateBodyFaces` is set, one face per body face. Vertices are shared only within a
     // face and only the used ones are kept, so body faces read separately meet at boundary edges.
-    // Each mesh is read once, in order. Throws std::invalid_argument for a null mesh handle.
-    void build(const std::vector<boost::intrusive_ptr<Kv::KvmMesh>>& meshes, bool separateBodyFaces);
+    // Each mesh is read once, in order. With `tangentEdges`, a mesh body's tangent edges become free
+    // edges of its shell, marked as tangent. Throws std::invalid_argument for a null mesh handle.
+    void build(const std::vector<boost::intrusive_ptr<Kv::KvmMesh>>& meshes, bool separateBodyFaces,
+               bool tangentEdges = false);
 
     const std::list<HLRShell>& shells() const { return m_shells; }
     const std::list<HLRTriangleData>& triangleData() const { return m_triangleData; }

@@ -17,7 +17,10 @@ void HLRProjectedFreeEdgeData::addFreeEdge(const HLRFreeEdge& freeEdge) {
     }
     for (std::size_t i = first + 1; i < m_vertices.size(); ++i) {
         m_edges.emplace_back(&m_vertices[i - 1], &m_vertices[i], nullptr, nullptr);
-        m_edges.back().setTypeAsFreeEdge();
+        if (freeEdge.isTangentEdge())
+            m_edges.back().setTypeAsTangentEdge();
+        else
+            m_edges.back().setTypeAsFreeEdge();
     }
 }
 

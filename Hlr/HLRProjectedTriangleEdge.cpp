@@ -22,6 +22,7 @@ int HLRProjectedTriangleEdge::OUTER_SILHOUETTE_EDGE = 256;
 int HLRProjectedTriangleEdge::FREE_EDGE = 512;
 int HLRProjectedTriangleEdge::DIMENSION_LINE = 1024;
 int HLRProjectedTriangleEdge::INTERSECTION_EDGE = 2048;
+int HLRProjectedTriangleEdge::TANGENT_EDGE = 4096;
 
 int HLRProjectedTriangleEdge::VISIBLE_MASK = 128;
 int HLRProjectedTriangleEdge::SILHOUETTE_MASK = 19;

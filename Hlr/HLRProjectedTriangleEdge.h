@@ -36,6 +36,8 @@ public:
     // edge is also a FREE_EDGE (a line of its own, not a side shared by triangles), so its strokes are
     // cut, renewed and joined with the free edges; this flag tells the drawing it apart.
     static int INTERSECTION_EDGE;
+    // A tangent edge: a free edge along which two faces of a body meet smoothly, given by the host.
+    static int TANGENT_EDGE;
 
     // Masks selecting line kinds.
     static int VISIBLE_MASK;
@@ -84,6 +86,7 @@ public:
     void setTypeAsFreeEdge() { m_type = FREE_EDGE; }
     void setTypeAsDimensionLine() { m_type = DIMENSION_LINE; }
     void setTypeAsIntersectionLine() { m_type = FREE_EDGE | INTERSECTION_EDGE; }
+    void setTypeAsTangentEdge() { m_type = FREE_EDGE | TANGENT_EDGE; }
     // Smooth and unclassified edges draw nothing.
     bool isFeatureLine() const { return (m_type & ALL_MASK) != 0; }
 

@@ -18,8 +18,8 @@ HLRFace& HLRShell::newFace() {
     return m_faces.emplace_back();
 }
 
-HLRFreeEdge& HLRShell::newFreeEdge(std::vector<HLRVector3D> points) {
-    return m_freeEdges.emplace_back(std::move(points));
+HLRFreeEdge& HLRShell::newFreeEdge(std::vector<HLRVector3D> points, bool tangent) {
+    return m_freeEdges.emplace_back(std::move(points), tangent);
 }
 
 } // namespace KvHLR

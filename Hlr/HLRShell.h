@@ -28,7 +28,7 @@ public:
     std::int32_t freeEdgePointCount() const;
 
     HLRFace& newFace();
-    HLRFreeEdge& newFreeEdge(std::vector<HLRVector3D> points);
+    HLRFreeEdge& newFreeEdge(std::vector<HLRVector3D> points, bool tangent = false);
 
 private:
     const HLRTriangleData* m_triangleData;

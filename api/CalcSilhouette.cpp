@@ -153,7 +153,7 @@ bool drawMeshes(std::optional<HLRRunModes> const& modes, ProjectorCriteria const
     const HLRRunModes runModes = modesOf(modes);
     return cancellable(progress, runModes, [&](Leftovers& leftovers) {
         HLRModel& model = newModel(leftovers);
-        model.build(meshes, criteria.separateBodyFaces);
+        model.build(meshes, criteria.separateBodyFaces, criteria.showTangentEdge);
         return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress, runModes,
                          leftovers);
     });
@@ -198,7 +198,7 @@ bool CalcSilhouette(ProjectorCriteria const& criteria, Kv::KvvView* view, MeshLi
     const HLRRunModes runModes = modesOf(std::nullopt);
     return cancellable(progress, runModes, [&](Leftovers& leftovers) {
         HLRModel& model = newModel(leftovers);
-        model.build(meshes, criteria.separateBodyFaces);
+        model.build(meshes, criteria.separateBodyFaces, criteria.showTangentEdge);
         if (view == nullptr)
             return false;
         ViewInfoCriteria viewInfo;

@@ -28,6 +28,9 @@ struct KVHLR_API ProjectorCriteria {
     bool separateBodyFaces = false;
     // Dihedral angle in degrees below which two faces meet at a sharp edge.
     double sharpEdgeAngle = 135.0;
+    // Draw the tangent edges of mesh bodies (Kv::KvaMeshBody::SetTangentEdges) where they are visible,
+    // kind 9, hidden by the model like any edge; their hidden pieces are left out.
+    bool showTangentEdge = false;
 };
 
 // The view as the host describes it.
@@ -48,7 +51,8 @@ struct KVHLR_API UserPolyline {
 // One polyline of the drawing, in the drawing plane and in world length units.
 // kind: 0 visible silhouette, 1 hidden line, 2 visible concave sharp edge, 3 visible convex sharp
 // edge, 5 any other visible line, 6 visible intersection line (only with
-// HLRPolyAlgo::setIntersectionLines); lines made from a UserPolyline keep the caller's kind.
+// HLRPolyAlgo::setIntersectionLines), 9 visible tangent edge (only with
+// ProjectorCriteria::showTangentEdge); lines made from a UserPolyline keep the caller's kind.
 struct KVHLR_API StrokeLine {
     std::vector<ON_2dPoint> points;
     std::int32_t kind = 0;

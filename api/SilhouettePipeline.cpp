@@ -39,6 +39,9 @@ std::optional<std::int32_t> kindOfStroke(int type, ProjectorCriteria const& crit
     };
     if ((type & Edge::INTERSECTION_EDGE) && (type & Edge::VISIBLE_MASK))
         return 6;
+    // Tangent edges are drawn only where seen: draughtsmen leave their hidden pieces out.
+    if (type & Edge::TANGENT_EDGE)
+        return (type & Edge::VISIBLE_MASK) ? shown(criteria.showTangentEdge, 9) : std::nullopt;
     switch (Edge::lineKindOf(type, false)) {
     case Edge::LineKind::HIDDEN:
     case Edge::LineKind::HIDDEN_FREE_EDGE:

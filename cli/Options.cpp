@@ -95,6 +95,11 @@ struct RawOptions {
     std::string section, sectionPoint, sectionNormal;
     std::optional<double> plan;
     const CLI::Option* viewOption = nullptr;
+
+    // CAD files
+    std::string deflection; // CAD files: a length, or a share of the model's size ending in %
+    std::string tangentEdges = "off";
+    std::string layers = "kinds";
 };
 
 // A length in millimetres: a finite number, not negative.
@@ -114,7 +119,8 @@ void addCameraOptions(CLI::App& app, Options& options, RawOptions& raw) {
                      ->capture_default_str()
                      ->group(group);
     raw.viewOption = view;
-    auto* upAxis = app.add_option("--up-axis", raw.upAxis, "The model's vertical axis")
+    auto* upAxis = app.add_option("--up-axis", raw.upAxis,
+                                  "The model's vertical axis (STEP and IGES files: z unless given)")
                        ->check(CLI::IsMember({"y", "z"}))
                        ->capture_default_str()
                        ->group(group);
@@ -253,8 +259,8 @@ void addSheetOptions(CLI::App& app, Options& options, RawOptions& raw) {
     app.add_option("--line", raw.lines,
                    "Change one kind's pen, after --style: KIND=WIDTH[:DASH,GAP,...][:#RRGGBB] in mm, KIND "
                    "one of visible, hidden, silhouettes, convex-sharp, concave-sharp, other-visible, "
-                   "intersections, section, hatching, cutting-plane, title (e.g. --line hidden=0.25:3,1.5); may "
-                   "be repeated")
+                   "intersections, tangent, section, hatching, cutting-plane, title (e.g. --line "
+                   "hidden=0.25:3,1.5); may be repeated")
         ->type_name("KIND=PEN")
         ->allow_extra_args(false)
         ->group(group);
@@ -309,6 +315,62 @@ void addModelOptions(CLI::App& app, Options& options) {
         ->needs(bodies)
         ->group(group);
 }
+
+// --- CAD files (STEP, IGES) ---
+void addCadOptions(CLI::App& app, Options& options, RawOptions& raw) {
+    const std::string group = "CAD files (STEP, IGES)";
+    app.add_option("--deflection", raw.deflection,
+                   "How closely triangles follow curved faces: the largest distance between them, in model "
+                   "units (0.02) or as a share of the model's largest side (0.05%); default: 0.05%")
+        ->type_name("LENGTH|SHARE%")
+        ->group(group);
+    app.add_option("--angular-deflection", options.cad.angularDeflection,
+                   "The largest angle in degrees between neighbouring triangles along a curve (0-90)")
+        ->capture_default_str()
+        ->group(group);
+    app.add_option("--tangent-edges", raw.tangentEdges,
+                   "Where two faces meet smoothly (a fillet and its face): 'off' leaves the edge out, 'thin' "
+                   "draws it where visible as a thin line, 'hidden' with the hidden lines' pen")
+        ->check(CLI::IsMember({"off", "thin", "hidden"}))
+        ->capture_default_str()
+        ->group(group);
+    app.add_option("--layers", raw.layers,
+                   "Layers of a sheet (SVG, DXF): 'kinds', one per kind of line, or 'parts', one per kind "
+                   "and part of an assembly, named after the part (and its instance)")
+        ->check(CLI::IsMember({"kinds", "parts"}))
+        ->capture_default_str()
+        ->group(group);
+}
+
+void finishCad(Options& options, const RawOptions& raw) {
+    CadReading& cad = options.cad;
+    if (!raw.deflection.empty()) {
+        const bool share = raw.deflection.back() == '%';
+        const std::optional<double> value =
+            parseNumber<double>(share ? raw.deflection.substr(0, raw.deflection.size() - 1) : raw.deflection);
+        if (!value)
+            throw InputError("--deflection",
+                             "expected a length or a share such as 0.05%, got '" + raw.deflection + "'");
+        cad.relativeDeflection = share;
+        cad.deflection = share ? *value / 100.0 : *value;
+    }
+    checkCadReading(cad);
+    options.draw.tangentEdges = raw.tangentEdges != "off";
+    options.draw.partLayers = raw.layers == "parts";
+}
+
+// Options of CAD files given without one, and options of meshes that a CAD file's B-rep edges overrule.
+void addCadWarnings(const CLI::App& app, Options& options) {
+    const auto cad = std::count_if(options.inputs.begin(), options.inputs.end(), isCadFile);
+    for (const char* option : {"--deflection", "--angular-deflection", "--tangent-edges"})
+        if (cad == 0 && app.count(option) > 0)
+            options.warnings.push_back(std::string(option) + " has no effect here: it acts on STEP and IGES files");
+    for (const char* option : {"--sharp-angle", "--bodies", "--separate-faces"})
+        if (cad > 0 && cad == static_cast<long>(options.inputs.size()) && app.count(option) > 0)
+            options.warnings.push_back(std::string(option) +
+                                       " has no effect here: STEP and IGES parts are drawn with their own edges");
+}
+// --- end of CAD files ---
 
 void addRunOptions(CLI::App& app, Options& options) {
     const std::string group = "Running";
@@ -404,6 +466,8 @@ void finishSheet(Options& options, const RawOptions& raw) {
     const std::vector<std::string>& presets = styleNames();
     sheet.style = std::find(presets.begin(), presets.end(), raw.style) != presets.end() ? namedStyle(raw.style)
                                                                                         : readStyleFile(raw.style);
+    if (raw.tangentEdges == "hidden") // before --line, which may change that pen again
+        penTangentEdgesAsHidden(sheet.style);
     for (const std::string& setting : raw.lines)
         applyLineSetting(sheet.style, setting);
     checkPaperRoom(sheet);
@@ -471,6 +535,7 @@ void finish(Options& options, const RawOptions& raw) {
     draw.intersections = !raw.noIntersections;
     draw.exact = raw.hideTest == "exact";
     checkDrawOptions(draw);
+    finishCad(options, raw);
     options.dashes = raw.dashes == "segments" ? HiddenDashes::Segments : HiddenDashes::Style;
     finishSection(options, raw);
     finishSheet(options, raw);
@@ -535,8 +600,8 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostr
         "DXF, PDF or JSON, fitted to 200 mm or on paper at a true scale, one view or several.",
         "kvhlr");
     app.add_option("inputs", options.inputs,
-                   "Mesh files: OBJ, STL, PLY, OFF, glTF/GLB, 3MF, 3DS, COLLADA and more; - reads standard "
-                   "input")
+                   "Mesh files: OBJ, STL, PLY, OFF, glTF/GLB, 3MF, 3DS, COLLADA and more; CAD files: STEP "
+                   "and IGES; - reads standard input")
         ->type_name("INPUT...");
     app.add_option("-o,--output", raw.output,
                    "Where drawings go: a file, whose extension picks the format (.svg, .dxf, .pdf or .json; "
@@ -560,6 +625,7 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostr
     addSheetOptions(app, options, raw);
     addSectionOptions(app, options, raw);
     addModelOptions(app, options);
+    addCadOptions(app, options, raw);
     addRunOptions(app, options);
     app.footer("Exit status: 0 done, 1 internal failure, 2 bad input or command line, 130 interrupted.");
     try {
@@ -576,6 +642,8 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostr
         throw asOption(error);
     }
     addWarnings(app, options);
+    addCadWarnings(app, options);
+    options.cadZUp = app.count("--up-axis") == 0;
     return options;
 }
 

@@ -7,6 +7,7 @@
 #include "kit/InputError.h"
 #include "kit/camera/CameraChoice.h"
 #include "kit/drawing/DrawMesh.h"
+#include "kit/mesh/MeshFile.h"
 #include "kit/output/DrawingFile.h"
 #include "kit/sheet/Sheet.h"
 
@@ -49,6 +50,8 @@ struct Options {
     bool sectionHidden = false; // --hidden given
 
     bool bodies = false;
+    CadReading cad; // how CAD files are tessellated; the run sets where warnings go
+    bool cadZUp = true; // CAD files are drawn z up, as CAD systems model them, unless --up-axis is given
     int threads = 0; // 0: all processors
 
     bool quiet = false;

@@ -97,6 +97,13 @@ private:
     RemovedOnStop m_removedOnStop;
 };
 
+// How CAD files are read: as the options say, with their warnings on standard error.
+CadReading cadReading(const Options& options) {
+    CadReading cad = options.cad;
+    cad.warning = [](const std::string& message) { say("warning: " + message); };
+    return cad;
+}
+
 // Standard input, copied to a file for the mesh reader, which needs to seek; its type comes from
 // --input-format or, without it, from its content.
 std::vector<MeshPart> readStandardInput(const Options& options) {
@@ -110,7 +117,7 @@ std::vector<MeshPart> readStandardInput(const Options& options) {
             throw InputError("standard input", "cannot copy it to " + copy.path());
     }
     try {
-        return readMeshFile(copy.path(), options.bodies, showFraction);
+        return readMeshFile(copy.path(), options.bodies, showFraction, cadReading(options));
     } catch (const InputError& error) {
         std::string reason = error.reason();
         for (std::size_t at; (at = reason.find(copy.path())) != std::string::npos;)
@@ -125,10 +132,11 @@ std::vector<MeshPart> loadModel(const Options& options, const std::string& input
     if (options.demo)
         return demoPart();
     const std::string shown = input == kStandardStream ? "standard input" : input;
-    showStage("reading " + shown, StageMeasure::ShareAndEstimate);
-    std::vector<MeshPart> parts = input == kStandardStream
-                                      ? readStandardInput(options)
-                                      : readMeshFile(input, options.bodies, showFraction);
+    showStage((isCadFile(input) ? "reading and tessellating " : "reading ") + shown,
+              StageMeasure::ShareAndEstimate);
+    std::vector<MeshPart> parts =
+        input == kStandardStream ? readStandardInput(options)
+                                 : readMeshFile(input, options.bodies, showFraction, cadReading(options));
     if (triangleCount(parts) == 0)
         say("warning: " + shown + ": the file holds no triangles; the drawing is empty");
     return parts;
@@ -203,7 +211,7 @@ void checkViewsFit(const Options& options, const std::vector<std::string>& names
         const Box2 box = outlineBounds(cameras[i], parts);
         KvHLR::StrokeLine diagonal;
         diagonal.points = {{box.minX, box.minY}, {box.maxX, box.maxY}};
-        outlines.push_back({names[i], {cameras[i], {diagonal}, {}}, {}, {}});
+        outlines.push_back({names[i], {cameras[i], {diagonal}, {}, {}, {}}, {}, {}});
     }
     layoutSheet(outlines, options.sheet);
 }
@@ -281,7 +289,10 @@ struct Result {
     std::vector<Page> pages; // none for JSON
 };
 
-Result drawModel(const Options& options, const std::string& input, Timings& timings) {
+Result drawModel(const Options& given, const std::string& input, Timings& timings) {
+    Options options = given;
+    if (isCadFile(input) && given.cadZUp)
+        options.camera.upAxis = UpAxis::Z;
     const std::string subject = options.demo ? "--demo" : input == kStandardStream ? "standard input" : input;
     std::vector<MeshPart> parts = timings.timed(timings.reading, [&] { return loadModel(options, input); });
     std::vector<SheetView> views = drawViews(options, std::move(parts), subject, timings);

@@ -69,8 +69,14 @@ public:
 
     const std::vector<boost::intrusive_ptr<KvaMeshFace>>& GetFaces() const { return m_faces; }
 
+    // Tangent edges: polylines along which two faces of the body meet smoothly (a fillet and the face
+    // it runs into), in the body's coordinates. None by default.
+    void SetTangentEdges(std::vector<KvPointList> edges) { m_tangentEdges = std::move(edges); }
+    const std::vector<KvPointList>& GetTangentEdges() const { return m_tangentEdges; }
+
 private:
     std::vector<boost::intrusive_ptr<KvaMeshFace>> m_faces;
+    std::vector<KvPointList> m_tangentEdges;
 };
 
 // A mesh as it appears in the host's model; the geometry is its primitive.

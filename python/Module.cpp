@@ -617,6 +617,10 @@ class ReadingStopped : public std::exception {};
 py::tuple loadMesh(const Path& path) {
     bool interrupted = false;
     std::vector<MeshPart> parts;
+    // A CAD file's warnings (faces left out) wait for the interpreter, and are then issued as warnings.
+    std::vector<std::string> warnings;
+    CadReading cad;
+    cad.warning = [&](const std::string& message) { warnings.push_back(message); };
     try {
         const py::gil_scoped_release release;
         Every50ms due;
@@ -629,7 +633,7 @@ py::tuple loadMesh(const Path& path) {
                     interrupted = true;
                     throw ReadingStopped();
                 }
-            });
+            }, cad);
         });
     } catch (...) {
         if (!interrupted)
@@ -637,6 +641,9 @@ py::tuple loadMesh(const Path& path) {
     }
     if (interrupted)
         throw py::error_already_set(); // the pending exception of the signal handler
+    for (const std::string& warning : warnings)
+        if (PyErr_WarnEx(PyExc_UserWarning, warning.c_str(), 1) != 0)
+            throw py::error_already_set();
     return meshArrays(parts);
 }
 
@@ -762,7 +769,9 @@ PYBIND11_MODULE(_core, m) {
         .value("VISIBLE_INTERSECTION", kvhlr::VisibleIntersection)
         // Section views
         .value("SECTION_OUTLINE", kvhlr::SectionOutline)
-        .value("HATCHING", kvhlr::Hatching);
+        .value("HATCHING", kvhlr::Hatching)
+        // CAD parts
+        .value("VISIBLE_TANGENT", kvhlr::VisibleTangent);
 
     py::class_<Line>(m, "Line", "One polyline of a drawing.")
         .def_property_readonly("points", &pointsView,
@@ -897,9 +906,11 @@ PYBIND11_MODULE(_core, m) {
         drawOptions);
 
     m.def("load_mesh", &loadMesh, "path"_a,
-          "Reads a mesh file as kvhlr does (OBJ, STL, PLY, OFF, glTF/GLB, 3MF and more; vertices at the "
-          "same position welded) and returns (vertices, triangles): a float64 (N, 3) and a uint32 "
-          "(M, 3) array, all meshes of the file merged. Raises OSError when the file cannot be read.");
+          "Reads a mesh file as kvhlr does (OBJ, STL, PLY, OFF, glTF/GLB, 3MF and more; STEP and IGES "
+          "tessellated, their faces' borders lost in the merge; vertices at the same position welded) and "
+          "returns (vertices, triangles): a float64 (N, 3) and a uint32 (M, 3) array, all meshes of the file "
+          "merged. Faces of a CAD file that cannot be tessellated are named in a UserWarning. Raises OSError "
+          "when the file cannot be read.");
 
     m.def(
         "_demo_mesh", [] { return meshArrays(demoPart()); },

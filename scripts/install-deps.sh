@@ -2,6 +2,9 @@
 # Installs the Debian packages the build and the tests need, skipping those already present.
 set -euo pipefail
 packages=(g++ cmake make libboost-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libassimp-dev nlohmann-json3-dev python3 clang libomp-dev libembree-dev pkg-config libcairo2-dev fonts-dejavu-core poppler-utils python3-dev pybind11-dev python3-numpy python3-pytest python3-ezdxf python3-venv libcgal-dev)
+# STEP and IGES input: Open CASCADE 7.6. Its foundation headers include NCollection_AliasedArray.hxx,
+# which Debian ships in libocct-visualization-dev; the modelling algorithms build the tests' CAD models.
+packages+=(libocct-data-exchange-dev libocct-visualization-dev libocct-modeling-algorithms-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

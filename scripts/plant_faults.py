@@ -77,6 +77,18 @@ FAULTS = [
      "(b % 2 == 0 ? 0.0 : 90.0)", "(b % 2 == 0 ? 0.0 : 0.0)"),
     ("crossing-free-without-ray", "intersection lines", "Hlr/HLRCrossingFreeParts.cpp",
      "            if (inside)\n", "            if (inside && false)\n"),
+    ("cad-edge-weld", "CAD reading", "kit/mesh/CadFile.cpp",
+     "welded.join(sides[s].second[i], sides[0].second[i]);", "welded.join(sides[s].second[i], sides[s].second[i]);"),
+    ("cad-seam-weld", "CAD reading", "kit/mesh/CadFile.cpp",
+     "welded.join(sides[s].second[i], sides[0].second[i]);",
+     "if (sides[s].first != sides[0].first) welded.join(sides[s].second[i], sides[0].second[i]);"),
+    ("cad-smooth-merge", "CAD reading", "kit/mesh/CadFile.cpp",
+     "smoothFaces.join(static_cast<std::size_t>(first), static_cast<std::size_t>(sides[1].first));",
+     "smoothFaces.join(static_cast<std::size_t>(first), static_cast<std::size_t>(first));"),
+    ("cad-outline-convexity", "CAD outlines", "kit/drawing/PartLines.cpp",
+     ": concave > 0.0           ? VisibleConcaveSharp", ": concave < 0.0           ? VisibleConcaveSharp"),
+    ("tangent-hidden-pieces", "output", "api/SilhouettePipeline.cpp",
+     "? shown(criteria.showTangentEdge, 9) : std::nullopt;", "? shown(criteria.showTangentEdge, 9) : shown(true, 1);"),
 ]
 
 

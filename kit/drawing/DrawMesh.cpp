@@ -3,11 +3,14 @@
 #include "api/CalcSilhouette.h"
 #include "kit/InputError.h"
 #include "kit/drawing/NearPlaneCut.h"
+#include "kit/drawing/PartLines.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -40,6 +43,7 @@ KvHLR::ProjectorCriteria criteriaOf(const DrawOptions& options) {
     criteria.showHiddenLine = options.hidden;
     criteria.sharpEdgeAngle = options.sharpAngle;
     criteria.separateBodyFaces = options.separateBodyFaces;
+    criteria.showTangentEdge = options.tangentEdges;
     return criteria;
 }
 
@@ -120,14 +124,29 @@ Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& 
     std::optional<SectionCut> section;
     if (options.section)
         section = cutSection(parts, *options.section, camera);
+    // The faces of a CAD part are the B-rep's: their borders are its edges, drawn whatever the angle
+    // between the faces, as outlines that PartEdges tells apart from the sharp edges; no line runs
+    // between triangles of one face, however coarse the tessellation, but the face's outline.
+    const bool cad =
+        std::any_of(parts.begin(), parts.end(), [](const MeshPart& part) { return part.brepFaces; });
+    DrawOptions used = options;
+    if (cad) {
+        used.separateBodyFaces = true;
+        used.sharpAngle = 0.0;
+    }
     const std::optional<KvHLR::ViewInfoCriteria> cutCamera = cutAtNearPlane(camera, parts);
+    const std::unique_ptr<PartEdges> partEdges =
+        cad || options.partLayers ? std::make_unique<PartEdges>(parts, camera) : nullptr;
     const KvHLR::MeshList meshes = toMeshList(std::move(parts));
-    Drawing drawing = drawWith(camera, cutCamera, options,
-                               [&](const auto& modes, const auto& criteria, auto& lines, auto hook, const auto& drawn) {
-                                   return KvHLR::CalcSilhouette(modes, criteria, drawn, meshes, {}, lines, hook);
-                               });
+    Drawing drawing =
+        drawWith(camera, cutCamera, used,
+                 [&](const auto& modes, const auto& criteria, auto& lines, auto hook, const auto& drawn) {
+                     return KvHLR::CalcSilhouette(modes, criteria, drawn, meshes, {}, lines, hook);
+                 });
     if (section)
         drawing.notes = drawSection(drawing, *section, options.hatching);
+    if (partEdges)
+        partEdges->assign(drawing, options.partLayers);
     return drawing;
 }
 

@@ -25,6 +25,8 @@ struct DrawOptions {
     bool sharp = true;        // visible sharp edges, convex and concave
     double sharpAngle = 135.0; // faces meeting at an angle below this (degrees) make a sharp edge
     bool separateBodyFaces = false; // drawParts: borders between a body's faces are outlines
+    bool tangentEdges = false; // drawParts: the tangent edges of CAD parts, where visible (VisibleTangent)
+    bool partLayers = false;   // drawParts: tell each line's part (Drawing::lineParts, kit/drawing/PartLines.h)
     // The library's modes for this drawing alone (HLRRunModes): the process-wide switches stay as they are.
     bool exact = true;         // exact hiding, else the plain hide test
     bool intersections = true; // lines where bodies meet

@@ -15,6 +15,7 @@ const std::array<Layer, kLayerCount>& layers() {
         {VisibleConcaveSharp, "concave-sharp", "Concave sharp edges"},
         {OtherVisible, "other-visible", "Other visible lines"},
         {VisibleIntersection, "intersections", "Intersection lines"},
+        {VisibleTangent, "tangent", "Tangent edges"},
         // Section views
         {Hatching, "hatching", "Hatching"},
         {SectionOutline, "section", "Section outlines"},

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,12 @@ struct Drawing {
     std::vector<KvHLR::StrokeLine> lines;
     // What could not be drawn as asked, a sentence each (a body a section could not cap).
     std::vector<std::string> notes;
+
+    // --- CAD assemblies ---
+    // With part layers (DrawOptions::partLayers): the part of each line, an index into partNames, one
+    // entry per line; both empty otherwise. A sheet then puts each part on layers of its own.
+    std::vector<std::uint32_t> lineParts;
+    std::vector<std::string> partNames;
 };
 
 // The kinds of the library's lines (StrokeLine::kind).
@@ -30,10 +37,12 @@ enum LineKind : int {
     // Section views (kit/drawing/Section.h), drawn by the kit rather than the library:
     SectionOutline = 7, // the outline of the cut faces
     Hatching = 8,       // lines over the cut faces
+    // --- CAD parts ---
+    VisibleTangent = 9, // where two faces of a CAD part meet smoothly (DrawOptions::tangentEdges)
 };
 
 // One page layer per line kind; its pen comes from the style (kit/sheet/Style.h).
-constexpr std::size_t kLayerCount = 8;
+constexpr std::size_t kLayerCount = 9;
 struct Layer {
     int kind;
     const char* id;    // the kind's name in layer names, SVG ids and styles

@@ -2,6 +2,7 @@
 
 #include "kit/InputError.h"
 #include "kit/InputFile.h"
+#include "kit/mesh/CadFile.h"
 #include "kit/mesh/DeclaredSizes.h"
 #include "kit/mesh/MeshReading.h"
 #include "kit/mesh/ObjReader.h"
@@ -192,9 +193,47 @@ bool hasExtension(const std::string& path, const std::string& extension) {
 
 } // namespace
 
+// --- CAD files ---
+void checkCadReading(const CadReading& reading) {
+    if (!(reading.deflection > 0.0 && std::isfinite(reading.deflection)) ||
+        (reading.relativeDeflection && reading.deflection >= 1.0))
+        throw InputError::ofParameter("deflection",
+                                      reading.relativeDeflection
+                                          ? "a share of the model's size must lie between 0 and 100 %"
+                                          : "must be a positive length");
+    if (!(reading.angularDeflection > 0.0 && reading.angularDeflection <= 90.0))
+        throw InputError::ofParameter("angular_deflection", "must lie between 0 and 90 degrees");
+}
+
+bool isCadFile(const std::string& path) {
+    return hasExtension(path, ".step") || hasExtension(path, ".stp") || hasExtension(path, ".iges") ||
+           hasExtension(path, ".igs");
+}
+
+#ifdef KVHLR_WITH_CAD
+bool readsCadFiles() {
+    return true;
+}
+#else
+bool readsCadFiles() {
+    return false;
+}
+
+std::vector<MeshPart> readCadFile(const std::string& path, const std::function<void(double)>&,
+                                  const CadReading&) {
+    throw InputError(path, "STEP and IGES files cannot be read: this build has no Open CASCADE "
+                           "(scripts/install-deps.sh installs it; then build again)");
+}
+#endif
+// --- end of CAD files ---
+
 std::vector<MeshPart> readMeshFile(const std::string& path, bool bodies,
-                                   const std::function<void(double)>& progress) {
+                                   const std::function<void(double)>& progress, const CadReading& cad) {
     checkReadable(path);
+    if (isCadFile(path)) {
+        checkCadReading(cad);
+        return readCadFile(path, progress, cad);
+    }
     std::optional<std::vector<MeshPart>> parts;
     if (hasExtension(path, ".obj"))
         parts = readObjFile(path, bodies, progress);
@@ -206,6 +245,8 @@ std::vector<MeshPart> readMeshFile(const std::string& path, bool bodies,
 }
 
 bool readsMeshType(const std::string& type) {
+    if (isCadFile("." + type))
+        return readsCadFiles();
     return Assimp::Importer().IsExtensionSupported("." + type);
 }
 

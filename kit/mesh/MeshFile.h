@@ -3,7 +3,9 @@
 // Reading mesh files: every format the import library knows (OBJ, STL, PLY, OFF, glTF/GLB, 3MF, 3DS,
 // COLLADA and more), with node transforms applied and vertices welded by exact position. OBJ and binary
 // STL files are read by kvhlr's own readers, with the same result; a file without an extension that is
-// binary STL by its size (84 bytes and 50 a triangle) is read as such.
+// binary STL by its size (84 bytes and 50 a triangle) is read as such. CAD files (STEP .step/.stp, IGES
+// .iges/.igs) are read and tessellated with Open CASCADE where the kit was built with it: each solid a
+// body, each face of the B-rep a face of it (kit/mesh/CadFile.h).
 
 #include "kit/mesh/MeshPart.h"
 
@@ -13,14 +15,43 @@
 
 namespace kvhlr {
 
+// --- CAD files ---
+// How CAD files are tessellated, and where their warnings go.
+struct CadReading {
+    // The largest distance between a face and its triangles: a share of the model's largest side
+    // (`relativeDeflection`) or a length in model units. The default keeps a 100 mm part's curves within
+    // 0.05 mm, finer than a pen's line on an A4 sheet at 1:1.
+    double deflection = 0.0005;
+    bool relativeDeflection = true;
+    // The largest angle in degrees between neighbouring triangles along a curve: small curves (fillets,
+    // holes) get enough triangles that their silhouettes look round.
+    double angularDeflection = 15.0;
+    // Told of what was left out (a face that could not be tessellated), one line each; nothing is said
+    // when empty.
+    std::function<void(const std::string&)> warning;
+};
+
+// Throws InputError naming the parameter "deflection" or "angular_deflection" for a tessellation that
+// cannot be made (not a positive finite length, share below 1, angle within 0..90 degrees).
+void checkCadReading(const CadReading& reading);
+
+// Whether the file is a CAD file by its name (.step, .stp, .iges, .igs, in any case).
+bool isCadFile(const std::string& path);
+
+// Whether this kit reads CAD files (it was built with Open CASCADE).
+bool readsCadFiles();
+// --- end of CAD files ---
+
 // Without `bodies`, every mesh of the file (once for each node that places it) becomes a part of its
 // own; with `bodies`, every node that holds meshes becomes one body part whose faces are its meshes.
 // Only triangles are kept (polygons are split, points and lines dropped); the result may hold no
 // triangle at all. `progress` is told the share of the file read, 0 to 1, as the read goes on. A file that is missing, unreadable, empty, not understood, declaring more than it
 // can hold, or holding coordinates that are not finite or too large to draw throws InputError naming
 // `path`.
+// CAD files are read as `cad` says, always as bodies; InputError also for a CAD file that is not one,
+// holds no solids or faces, or that this kit cannot read.
 std::vector<MeshPart> readMeshFile(const std::string& path, bool bodies,
-                                   const std::function<void(double)>& progress);
+                                   const std::function<void(double)>& progress, const CadReading& cad = {});
 
 // The same, every format read by the import library. readMeshFile reads OBJ and binary STL files with
 // kvhlr's own readers (kit/mesh/ObjReader.h, kit/mesh/StlReader.h), which give the same parts many

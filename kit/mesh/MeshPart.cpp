@@ -19,7 +19,9 @@ boost::intrusive_ptr<const Kv::KvaMesh> primitiveOf(MeshPart&& part) {
         for (Kv::KvTriangleList& face : part.faces)
             if (!face.empty())
                 faces.push_back(std::make_shared<const Kv::KvTriangleList>(std::move(face)));
-        return new Kv::KvaMeshBody(points, std::move(faces));
+        auto* body = new Kv::KvaMeshBody(points, std::move(faces));
+        body->SetTangentEdges(std::move(part.tangentEdges));
+        return body;
     }
     return new Kv::KvaMesh(points, std::make_shared<const Kv::KvTriangleList>(std::move(part.faces.front())));
 }

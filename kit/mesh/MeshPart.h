@@ -5,6 +5,7 @@
 #include "api/CalcSilhouette.h"
 #include "host/KvMesh.h"
 
+#include <string>
 #include <vector>
 
 namespace kvhlr {
@@ -15,6 +16,18 @@ struct MeshPart {
     Kv::KvPointList points;
     std::vector<Kv::KvTriangleList> faces;
     bool body = false;
+
+    // --- parts read from CAD files (kit/mesh/CadFile.h) ---
+    // Each face is a face of the B-rep, or several that meet smoothly, merged: the borders between
+    // faces are then exactly the B-rep's sharp edges, drawn as outlines (the library's separate body
+    // faces), and no facet edge of a face is ever drawn.
+    bool brepFaces = false;
+    // The edges along which two faces meet smoothly (tangent edges), as polylines in world coordinates;
+    // drawn only when asked (DrawOptions::tangentEdges).
+    std::vector<std::vector<ON_3dPoint>> tangentEdges;
+    // The name of the part and of its instance in an assembly, where the file gives them.
+    std::string partName;
+    std::string instanceName;
 };
 
 std::size_t triangleCount(const std::vector<MeshPart>& parts);

@@ -310,20 +310,26 @@ void numberLayers(Page& page) {
 
 void addView(Page& page, const SheetView& view, const Placement& placement, double scale,
              const SheetOptions& options, bool named) {
-    for (const Layer& layer : layers()) {
-        PageLayer& pageLayer = page.layers.emplace_back();
-        pageLayer.name = named ? view.name + "-" + layer.id : layer.id;
-        pageLayer.view = view.name;
-        pageLayer.pen = options.style.penOf(layer.kind);
-        for (const KvHLR::StrokeLine& line : view.drawing.lines) {
-            if (&layerOf(line.kind) != &layer || line.points.empty())
-                continue;
-            std::vector<PagePoint>& points = pageLayer.polylines.emplace_back();
-            points.reserve(line.points.size());
-            for (const ON_2dPoint& p : line.points)
-                points.push_back({placement.originX + scale * p.x, placement.originY + scale * p.y});
+    // --- CAD assemblies: where the lines' parts are known, each kind has a layer per part ---
+    const std::vector<std::string>& parts = view.drawing.partNames;
+    for (const Layer& layer : layers())
+        for (std::size_t part = 0; part < std::max<std::size_t>(parts.size(), 1); ++part) {
+            PageLayer& pageLayer = page.layers.emplace_back();
+            pageLayer.name =
+                (named ? view.name + "-" : "") + (parts.empty() ? "" : parts[part] + "-") + layer.id;
+            pageLayer.view = view.name;
+            pageLayer.pen = options.style.penOf(layer.kind);
+            for (std::size_t i = 0; i < view.drawing.lines.size(); ++i) {
+                const KvHLR::StrokeLine& line = view.drawing.lines[i];
+                if (&layerOf(line.kind) != &layer || line.points.empty() ||
+                    (!parts.empty() && view.drawing.lineParts[i] != part))
+                    continue;
+                std::vector<PagePoint>& points = pageLayer.polylines.emplace_back();
+                points.reserve(line.points.size());
+                for (const ON_2dPoint& p : line.points)
+                    points.push_back({placement.originX + scale * p.x, placement.originY + scale * p.y});
+            }
         }
-    }
 }
 
 // Section views: the cutting-plane line's thick ends, arrows and letters, and the view's label, in mm.

@@ -24,6 +24,7 @@ Pen pen(double widthMm, std::vector<double> dashMm = {}, const char* color = "#0
 Style classicStyle() {
     Style style;
     style.lines = {pen(0.23, {2.3, 1.15}, "#606060"), pen(0.48), pen(0.35), pen(0.35), pen(0.35), pen(0.35),
+                   pen(0.18), // tangent edges: thin
                    // Section views: hatching thin, the cut's outline heavier than any edge.
                    pen(0.18), pen(0.7)};
     style.title = pen(0.35);
@@ -36,6 +37,7 @@ Style classicStyle() {
 Style draftingStyle() {
     Style style;
     style.lines = {pen(0.25, {3.0, 0.75}), pen(0.5), pen(0.5), pen(0.5), pen(0.5), pen(0.5),
+                   pen(0.25), // tangent edges: thin
                    // Section views: hatching thin, the cut's outline heavier than any edge.
                    pen(0.25), pen(0.7)};
     style.title = pen(0.35);
@@ -43,9 +45,20 @@ Style draftingStyle() {
     return style;
 }
 
-// "visible" sets the pens of the model's visible edges; a section's hatching and outline keep theirs.
+} // namespace
+
+void penTangentEdgesAsHidden(Style& style) {
+    for (std::size_t i = 0; i < layers().size(); ++i)
+        if (layers()[i].kind == VisibleTangent)
+            style.lines[i] = style.penOf(Hidden);
+}
+
+namespace {
+
+// "visible" sets the pens of the model's visible edges; tangent edges (thin whatever the visible lines
+// are drawn with) and a section's hatching and outline keep theirs.
 bool isEdgeKind(int kind) {
-    return kind != Hidden && kind != Hatching && kind != SectionOutline;
+    return kind != Hidden && kind != VisibleTangent && kind != Hatching && kind != SectionOutline;
 }
 
 // What a setting changes; what it leaves out stays as it was.

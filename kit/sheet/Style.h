@@ -27,11 +27,15 @@ struct Style {
 // pen, hidden lines thin and dashed, as drafting standards draw them).
 const std::vector<std::string>& styleNames();
 
-// A preset by name. Throws InputError naming the parameter "style" for an unknown one.
+// A preset by name. Throws InputError naming the parameter "style" for an unknown one. Tangent edges
+// are drawn thin and continuous (classic 0.18 mm, drafting 0.25 mm).
 Style namedStyle(const std::string& name);
 
-// The names a setting may give: a kind's layer id, "visible" for every visible edge (not a section's
-// hatching and outline), or "title".
+// Tangent edges drawn with the hidden lines' pen (dashed), as some drawing offices show them.
+void penTangentEdgesAsHidden(Style& style);
+
+// The names a setting may give: a kind's layer id, "visible" for every visible edge (not tangent
+// edges, nor a section's hatching and outline), "cutting-plane" or "title".
 const std::vector<std::string>& styleTargets();
 
 // Applies "TARGET=WIDTH[:DASHES][:#RRGGBB]": the width in mm, then optionally the dash pattern as

@@ -104,6 +104,7 @@ class Kind:
     VISIBLE_INTERSECTION: Kind  # 6
     SECTION_OUTLINE: Kind  # 7
     HATCHING: Kind  # 8
+    VISIBLE_TANGENT: Kind  # 9
     @property
     def name(self) -> str:
         """The kind's name, such as "HIDDEN"."""
@@ -254,9 +255,11 @@ def draw(
     `vectors` (numpy-stl), or an (M, 3, 3) array of triangle corners; the keywords as above."""
 
 def load_mesh(path: _Path) -> tuple[npt.NDArray[np.float64], npt.NDArray[np.uint32]]:
-    """Reads a mesh file as kvhlr does (OBJ, STL, PLY, OFF, glTF/GLB, 3MF and more; vertices at the same
-    position welded) and returns (vertices, triangles): a float64 (N, 3) and a uint32 (M, 3) array, all
-    meshes of the file merged. Raises OSError when the file cannot be read."""
+    """Reads a mesh file as kvhlr does (OBJ, STL, PLY, OFF, glTF/GLB, 3MF and more; STEP and IGES
+    tessellated, their faces' borders lost in the merge; vertices at the same position welded) and
+    returns (vertices, triangles): a float64 (N, 3) and a uint32 (M, 3) array, all meshes of the file
+    merged. Faces of a CAD file that cannot be tessellated are named in a UserWarning. Raises OSError
+    when the file cannot be read."""
 
 def _demo_mesh() -> tuple[npt.NDArray[np.float64], npt.NDArray[np.uint32]]:
     """The mesh of kvhlr's demo part (kvhlr --demo) as (vertices, triangles)."""

@@ -88,6 +88,11 @@ TEST(Options, WarnsOfOptionsThatChangeNothing) {
         {{"a.stl", "--paper", "A4", "--views", "front,top", "--gap", "5", "--margin", "5", "--no-title",
           "--orientation", "portrait", "--projection", "first", "--dashes", "segments"},
          {}},
+        {{"a.stl", "--deflection", "1%", "--angular-deflection", "5", "--tangent-edges", "thin"},
+         {"--deflection", "--angular-deflection", "--tangent-edges"}},
+        {{"a.step", "--sharp-angle", "100", "--bodies", "--separate-faces"},
+         {"--sharp-angle", "--bodies", "--separate-faces"}},
+        {{"a.step", "b.stl", "--sharp-angle", "100", "--tangent-edges", "thin"}, {}},
     };
     for (const auto& [args, warned] : cases) {
         const Options options = *parse(args);
@@ -159,6 +164,13 @@ TEST(Options, RefusesCommandLinesThatCannotRun) {
         {{"a.stl", "--views", "front,top", "--section", "x=0"}, "--views: name the section's view once"},
         {{"a.stl", "--views", "front,section-A", "--section", "x=0"}, "--views"},
         {{"a.stl", "--section", "x=0", "--hatch-spacing", "-2"}, "--hatch-spacing"},
+        // CAD files
+        {{"a.step", "--deflection", "0"}, "--deflection: must be a positive length"},
+        {{"a.step", "--deflection", "100%"}, "--deflection: a share"},
+        {{"a.step", "--deflection", "fine"}, "--deflection: expected a length or a share"},
+        {{"a.step", "--angular-deflection", "90.5"}, "--angular-deflection"},
+        {{"a.step", "--tangent-edges", "dotted"}, "--tangent-edges"},
+        {{"a.step", "--layers", "views"}, "--layers"},
     };
     for (const auto& [args, subject] : cases) {
         const std::string reason = refusal(args);
@@ -166,6 +178,9 @@ TEST(Options, RefusesCommandLinesThatCannotRun) {
             << (args.empty() ? "" : args.back()) << ": " << reason;
     }
     EXPECT_EQ(parse({"a.stl", "--threads", "1024", "--sharp-angle", "180"})->threads, 1024);
+    const CadReading cad = parse({"a.step", "--deflection", "0.5%", "--angular-deflection", "10"})->cad;
+    EXPECT_TRUE(cad.relativeDeflection && cad.deflection == 0.005 && cad.angularDeflection == 10);
+    EXPECT_FALSE(parse({"a.step", "--deflection", "0.02"})->cad.relativeDeflection);
 }
 
 } // namespace

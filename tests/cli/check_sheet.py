@@ -73,11 +73,13 @@ def check_svg(path):
             number, kind = match.groups()
             pen = (layer.get("stroke-width"), layer.get("stroke-dasharray"))
             expect(pens.setdefault(number, pen) == pen, "pen %s is %s and %s" % (number, pens[number], pen))
-            expected = {"hidden": ("0.3", "2 1"), "hatching": ("0.25", None), "section": ("0.7", None)}
+            expected = {"hidden": ("0.3", "2 1"), "tangent": ("0.25", None), "hatching": ("0.25", None),
+                        "section": ("0.7", None)}
             expect(pen == expected.get(kind, ("0.5", None)), "%s drawn with %s" % (label, pen))
             if kind == "silhouettes":
                 outlines[view] = box(list(layer))
-    expect(len(pens) == 4, "the pens %s: one visible, one hidden, a section's hatching and outline" % pens)
+    expect(len(pens) == 4, "the pens %s: one visible, one hidden, one thin (tangent edges and hatching), a section's "
+           "outline" % pens)
     for view in ("front", "top", "right"):
         left, top, right, bottom = outlines[view]
         expect(close(right - left, 50) and close(bottom - top, 50), "a 100 mm cube's %s view at 1:2 measures %g x %g mm"

@@ -15,9 +15,11 @@ INKSCAPE = "{http://www.inkscape.org/namespaces/inkscape}"
 VISIBLE_SILHOUETTE, HIDDEN, VISIBLE_CONCAVE_SHARP, VISIBLE_CONVEX_SHARP, OTHER_VISIBLE, VISIBLE_INTERSECTION = \
     0, 1, 2, 3, 5, 6  # the line kinds of the JSON drawing (kelvar_hlr.Kind)
 SECTION_OUTLINE, HATCHING = 7, 8  # a section view's
+VISIBLE_TANGENT = 9
 LAYER_KIND = {"hidden": HIDDEN, "silhouettes": VISIBLE_SILHOUETTE, "convex-sharp": VISIBLE_CONVEX_SHARP,
               "concave-sharp": VISIBLE_CONCAVE_SHARP, "other-visible": OTHER_VISIBLE,
-              "intersections": VISIBLE_INTERSECTION, "hatching": HATCHING, "section": SECTION_OUTLINE}
+              "intersections": VISIBLE_INTERSECTION, "tangent": VISIBLE_TANGENT, "hatching": HATCHING,
+              "section": SECTION_OUTLINE}
 
 
 def fail(message):

@@ -89,8 +89,10 @@ inline Polygon3D sphere(int rings, int sectors) {
     return sphere;
 }
 
-// The soup as one host mesh, or as a body whose faces are runs of `perFace` triangles over its points.
-inline boost::intrusive_ptr<Kv::KvmMesh> hostMesh(Polygon3D const& polygon, std::size_t perFace = 0) {
+// The soup as one host mesh, or as a body whose faces are runs of `perFace` triangles over its points,
+// with the given tangent edges.
+inline boost::intrusive_ptr<Kv::KvmMesh> hostMesh(Polygon3D const& polygon, std::size_t perFace = 0,
+                                                  std::vector<Kv::KvPointList> tangentEdges = {}) {
     auto points = std::make_shared<Kv::KvPointList>(polygon.points);
     std::vector<std::shared_ptr<const Kv::KvTriangleList>> faces;
     auto face = std::make_shared<Kv::KvTriangleList>();
@@ -103,7 +105,9 @@ inline boost::intrusive_ptr<Kv::KvmMesh> hostMesh(Polygon3D const& polygon, std:
     }
     if (perFace == 0)
         return new Kv::KvmMesh(new Kv::KvaMesh(points, face));
-    return new Kv::KvmMesh(new Kv::KvaMeshBody(points, faces));
+    auto* body = new Kv::KvaMeshBody(points, faces);
+    body->SetTangentEdges(std::move(tangentEdges));
+    return new Kv::KvmMesh(body);
 }
 
 inline KvHLR::ViewInfoCriteria view(ON_3dPoint eye, ON_3dPoint target, ON_3dVector up, ON_Xform projection,

@@ -1,0 +1,253 @@
+#include "kit/drawing/PartLines.h"
+
+#include "api/DrawingPlane.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <unordered_map>
+
+namespace kvhlr {
+namespace {
+
+struct Point2 {
+    double x, y;
+};
+
+struct Segment {
+    Point2 a, b;
+    std::uint32_t part;
+    int kind; // the kind of an outline drawn along it: a sharp kind between two faces seen from the front
+};
+
+double squaredDistance(const Point2& p, const Segment& s) {
+    const double dx = s.b.x - s.a.x, dy = s.b.y - s.a.y;
+    const double length = dx * dx + dy * dy;
+    double t = length > 0.0 ? ((p.x - s.a.x) * dx + (p.y - s.a.y) * dy) / length : 0.0;
+    t = std::clamp(t, 0.0, 1.0);
+    const double ex = s.a.x + t * dx - p.x, ey = s.a.y + t * dy - p.y;
+    return ex * ex + ey * ey;
+}
+
+// Where the library puts a point in the drawing plane: screen coordinates scaled by the world length of
+// one screen unit.
+class DrawingPlane {
+public:
+    explicit DrawingPlane(const KvHLR::ViewInfoCriteria& camera)
+        : m_toScreen(camera.projectionXform * camera.modelViewXform), m_unit(KvHLR::screenUnit(m_toScreen)) {}
+
+    Point2 operator()(const ON_3dPoint& p) const {
+        const ON_4dPoint s = m_toScreen * ON_4dPoint(p.x, p.y, p.z, 1.0);
+        return {s.x / s.w * m_unit.x, s.y / s.w * m_unit.y};
+    }
+
+private:
+    ON_Xform m_toScreen;
+    KvHLR::ScreenUnit m_unit;
+};
+
+ON_3dVector cross(const ON_3dVector& a, const ON_3dVector& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+ON_3dVector normalOf(const MeshPart& part, const Kv::KvaMeshPrimitive::TriangleIndex& t) {
+    return cross(part.points[t[1]] - part.points[t[0]], part.points[t[2]] - part.points[t[0]]);
+}
+
+// The sides of a part's triangles that can carry a line in this view: borders between faces, open
+// sides, and sides between a triangle that faces the camera and one that faces away (outlines). On a CAD
+// part, a border between two faces seen from the front is a sharp edge, concave or convex as the library
+// tells them for outward-wound triangles.
+void addPartEdges(const MeshPart& part, std::uint32_t index, const DrawingPlane& plane,
+                  std::vector<Segment>& out) {
+    std::vector<Point2> projected;
+    projected.reserve(part.points.size());
+    for (const ON_3dPoint& p : part.points)
+        projected.push_back(plane(p));
+    struct Side {
+        const Kv::KvaMeshPrimitive::TriangleIndex* first; // the first triangle met with this side
+        std::size_t face;
+        bool front;
+        int count;
+        int kind; // -1: no line
+    };
+    std::unordered_map<std::uint64_t, Side> sides;
+    for (std::size_t f = 0; f < part.faces.size(); ++f)
+        for (const Kv::KvaMeshPrimitive::TriangleIndex& t : part.faces[f]) {
+            const Point2 &a = projected[t[0]], &b = projected[t[1]], &c = projected[t[2]];
+            // A face seen edge-on faces neither way; taken as turned away, its border is an outline.
+            const double ux = b.x - a.x, uy = b.y - a.y, vx = c.x - a.x, vy = c.y - a.y;
+            const bool front = ux * vy - uy * vx > 1e-6 * std::hypot(ux, uy) * std::hypot(vx, vy);
+            for (int k = 0; k < 3; ++k) {
+                const std::uint64_t u = t[k], v = t[(k + 1) % 3];
+                const auto [at, added] =
+                    sides.try_emplace(std::min(u, v) << 32 | std::max(u, v), Side{&t, f, front, 1, -1});
+                Side& side = at->second;
+                if (added)
+                    continue;
+                ++side.count;
+                if (side.front != front) {
+                    side.kind = VisibleSilhouette;
+                } else if (side.face != f && side.kind < 0) {
+                    // The first triangle ran the side the other way: from v to u.
+                    const ON_3dVector run = part.points[u] - part.points[v];
+                    const ON_3dVector turn = cross(normalOf(part, t), normalOf(part, *side.first));
+                    const double concave = turn.x * run.x + turn.y * run.y + turn.z * run.z;
+                    // Only two faces turned to the camera make a sharp edge; else it is an outline.
+                    side.kind = !part.brepFaces || !front ? VisibleSilhouette
+                                : concave > 0.0           ? VisibleConcaveSharp
+                                                          : VisibleConvexSharp;
+                }
+            }
+        }
+    for (const auto& [key, side] : sides)
+        if (side.kind >= 0 || side.count == 1)
+            out.push_back({projected[key >> 32], projected[key & 0xffffffffu], index,
+                           side.count == 1 ? VisibleSilhouette : side.kind});
+    for (const std::vector<ON_3dPoint>& edge : part.tangentEdges)
+        for (std::size_t i = 1; i < edge.size(); ++i)
+            out.push_back(
+                {plane(edge[i - 1]), plane(edge[i]), index, VisibleSilhouette}); // an outline stays one
+}
+
+} // namespace
+
+// The segments filed in a square grid over their bounds, for the nearest one to a point.
+struct PartEdges::Grid {
+    std::vector<Segment> segments;
+    double minX = 0.0, minY = 0.0, cell = 1.0;
+    int columns = 1, rows = 1;
+    std::vector<std::vector<std::uint32_t>> cells;
+
+    int column(double x) const { return std::clamp(static_cast<int>((x - minX) / cell), 0, columns - 1); }
+    int row(double y) const { return std::clamp(static_cast<int>((y - minY) / cell), 0, rows - 1); }
+
+    void build() {
+        double maxX = -std::numeric_limits<double>::infinity(), maxY = maxX;
+        minX = minY = std::numeric_limits<double>::infinity();
+        for (const Segment& s : segments)
+            for (const Point2& p : {s.a, s.b}) {
+                minX = std::min(minX, p.x);
+                minY = std::min(minY, p.y);
+                maxX = std::max(maxX, p.x);
+                maxY = std::max(maxY, p.y);
+            }
+        constexpr int kMostCells = 256;
+        const double side = std::max(maxX - minX, maxY - minY);
+        cell = side > 0.0 ? side / kMostCells : 1.0;
+        columns = std::clamp(static_cast<int>((maxX - minX) / cell) + 1, 1, kMostCells);
+        rows = std::clamp(static_cast<int>((maxY - minY) / cell) + 1, 1, kMostCells);
+        cells.assign(static_cast<std::size_t>(columns * rows), {});
+        for (std::uint32_t i = 0; i < segments.size(); ++i) {
+            const Segment& s = segments[i];
+            for (int r = row(std::min(s.a.y, s.b.y)); r <= row(std::max(s.a.y, s.b.y)); ++r)
+                for (int c = column(std::min(s.a.x, s.b.x)); c <= column(std::max(s.a.x, s.b.x)); ++c)
+                    cells[static_cast<std::size_t>(r * columns + c)].push_back(i);
+        }
+    }
+
+    // The nearest segment, searching rings of cells outward until no nearer one can follow; of equally
+    // near ones, the first part's, and an outline before a sharp edge, as the library draws them.
+    const Segment& nearest(const Point2& p) const {
+        const int c0 = column(p.x), r0 = row(p.y);
+        double best = std::numeric_limits<double>::infinity();
+        std::uint32_t found = 0;
+        for (int ring = 0; ring <= std::max(columns, rows); ++ring) {
+            for (int r = r0 - ring; r <= r0 + ring; ++r)
+                for (int c = c0 - ring; c <= c0 + ring; ++c) {
+                    const bool onRing = std::abs(r - r0) == ring || std::abs(c - c0) == ring;
+                    if (!onRing || r < 0 || c < 0 || r >= rows || c >= columns)
+                        continue;
+                    for (const std::uint32_t i : cells[static_cast<std::size_t>(r * columns + c)]) {
+                        const double d = squaredDistance(p, segments[i]);
+                        const Segment& s = segments[i];
+                        const Segment& f = segments[found];
+                        if (d < best ||
+                            (d == best && std::make_pair(s.part, s.kind) < std::make_pair(f.part, f.kind))) {
+                            best = d;
+                            found = i;
+                        }
+                    }
+                }
+            if (best <= (ring * cell) * (ring * cell))
+                break;
+        }
+        return segments[found];
+    }
+};
+
+std::string partLayerName(const MeshPart& part, std::size_t index) {
+    std::string name = part.partName;
+    // A STEP reader names an instance the file leaves unnamed by its number: that is no name.
+    const bool number = std::all_of(part.instanceName.begin(), part.instanceName.end(),
+                                    [](unsigned char c) { return std::isdigit(c) != 0; });
+    if (!number && part.instanceName != part.partName)
+        name += (name.empty() ? "" : ".") + part.instanceName;
+    if (name.empty())
+        name = "part-" + std::to_string(index + 1);
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '.')
+            c = '_';
+    return name;
+}
+
+PartEdges::PartEdges(const std::vector<MeshPart>& parts, const KvHLR::ViewInfoCriteria& camera)
+    : m_grid(std::make_unique<Grid>()) {
+    const DrawingPlane plane(camera);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        addPartEdges(parts[i], static_cast<std::uint32_t>(i), plane, m_grid->segments);
+        // Instances that the file does not tell apart are numbered, so that no two share a layer.
+        std::string name = partLayerName(parts[i], i);
+        for (int n = 2; std::find(m_names.begin(), m_names.end(), name) != m_names.end(); ++n)
+            name = partLayerName(parts[i], i) + "-" + std::to_string(n);
+        m_names.push_back(name);
+    }
+    m_grid->build();
+}
+
+PartEdges::~PartEdges() = default;
+
+void PartEdges::assign(Drawing& drawing, bool parts) const {
+    if (m_grid->segments.empty())
+        return;
+    // What a stretch of a line from a to b is: its part, and its kind (an outline takes its edge's).
+    const auto source = [&](const KvHLR::StrokeLine& line, const ON_2dPoint& a, const ON_2dPoint& b) {
+        const Segment& edge = m_grid->nearest({(a.x + b.x) / 2, (a.y + b.y) / 2});
+        return std::make_pair(parts ? edge.part : 0u, line.kind == VisibleSilhouette ? edge.kind : line.kind);
+    };
+    std::vector<KvHLR::StrokeLine> lines;
+    std::vector<std::uint32_t> lineParts;
+    for (KvHLR::StrokeLine& line : drawing.lines) {
+        const std::vector<ON_2dPoint>& points = line.points;
+        if (points.size() < 2) {
+            lineParts.push_back(points.empty() ? 0u : source(line, points[0], points[0]).first);
+            lines.push_back(std::move(line));
+            continue;
+        }
+        // Runs of segments of one source become lines of their own, sharing their end points.
+        std::size_t start = 0;
+        auto current = source(line, points[0], points[1]);
+        for (std::size_t i = 1; i < points.size(); ++i) {
+            const bool last = i + 1 == points.size();
+            const auto next = last ? current : source(line, points[i], points[i + 1]);
+            if (next == current && !last)
+                continue;
+            KvHLR::StrokeLine& run = lines.emplace_back();
+            run.kind = current.second;
+            run.points.assign(points.begin() + static_cast<long>(start),
+                              points.begin() + static_cast<long>(i) + 1);
+            lineParts.push_back(current.first);
+            start = i;
+            current = next;
+        }
+    }
+    drawing.lines = std::move(lines);
+    if (parts) {
+        drawing.lineParts = std::move(lineParts);
+        drawing.partNames = m_names;
+    }
+}
+
+} // namespace kvhlr

@@ -1,0 +1,22 @@
+#pragma once
+
+// Reading CAD files, STEP and IGES, with Open CASCADE: its readers turn the file into B-rep shapes with
+// their names and placements, its incremental mesher tessellates the faces, and the rest is ours.
+//
+// In:  the file and how to tessellate it (CadReading).
+// Out: one body part per solid (faces that belong to no solid: one body per shape), placed where the
+//      assembly puts it, named after its part and instance. Each B-rep face becomes a face of the body,
+//      welded along its seam so that a closed face (a cylinder) shows no seam; faces meeting smoothly are
+//      merged into one, and the edge between them is kept as a tangent edge. Only built with Open
+//      CASCADE (KVHLR_WITH_CAD); readMeshFile is the way in.
+
+#include "kit/mesh/MeshFile.h"
+
+namespace kvhlr {
+
+// Throws InputError naming `path` for a file that is not STEP or IGES, is broken, or holds no solids
+// or faces; faces that cannot be tessellated are left out and named to `cad.warning`.
+std::vector<MeshPart> readCadFile(const std::string& path, const std::function<void(double)>& progress,
+                                  const CadReading& cad);
+
+} // namespace kvhlr

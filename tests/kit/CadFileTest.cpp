@@ -1,0 +1,273 @@
+// CAD files read and drawn through the kit. The models are built with Open CASCADE at test time by
+// write_cad (bench/write_cad.cpp) and read back as STEP and as IGES.
+
+#include "TempDir.h"
+#include "kit/InputError.h"
+#include "kit/camera/CameraFit.h"
+#include "kit/drawing/DrawMesh.h"
+#include "kit/mesh/MeshFile.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+
+namespace {
+
+using namespace kvhlr;
+
+class CadFileTest : public ::testing::TestWithParam<std::string> {
+protected:
+    static void SetUpTestSuite() {
+        s_dir = new kvhlrtest::TempDir();
+        for (const char* model : {"filleted_block", "box_and_cylinder", "knob", "two_parts"})
+            for (const char* type : {"step", "iges"}) {
+                const std::string command = std::string(KVHLR_WRITE_CAD) + " " + model + " " +
+                                            s_dir->path(std::string(model) + "." + type);
+                ASSERT_EQ(std::system(command.c_str()), 0) << command;
+            }
+    }
+    static void TearDownTestSuite() { delete s_dir; }
+
+    static std::vector<MeshPart> read(const std::string& model, const CadReading& cad = {}) {
+        return readMeshFile(
+            s_dir->path(model + "." + GetParam()), false, [](double) {}, cad);
+    }
+
+    // The model drawn in a named view, z up.
+    static Drawing draw(const std::string& model, const std::string& view, DrawOptions options,
+                        const CadReading& cad = {}) {
+        std::vector<MeshPart> parts = read(model, cad);
+        CameraRequest request;
+        request.direction = namedViewDirection(view, UpAxis::Z);
+        const KvHLR::ViewInfoCriteria camera = fitCamera(request, parts);
+        return drawParts(std::move(parts), camera, options);
+    }
+
+    static kvhlrtest::TempDir* s_dir;
+};
+
+kvhlrtest::TempDir* CadFileTest::s_dir = nullptr;
+
+std::map<int, int> kindCounts(const Drawing& drawing) {
+    std::map<int, int> counts;
+    for (const KvHLR::StrokeLine& line : drawing.lines)
+        ++counts[line.kind];
+    return counts;
+}
+
+double distance(const ON_2dPoint& a, const ON_2dPoint& b) {
+    return std::hypot(a.x - b.x, a.y - b.y);
+}
+
+// The length of the drawing's lines over the perimeter of their convex hull: 1 for a convex body's
+// outline alone, more with any line inside it.
+double lengthOverHull(const Drawing& drawing) {
+    std::vector<ON_2dPoint> points;
+    double length = 0.0;
+    for (const KvHLR::StrokeLine& line : drawing.lines)
+        for (std::size_t i = 0; i < line.points.size(); ++i) {
+            points.push_back(line.points[i]);
+            if (i > 0)
+                length += distance(line.points[i], line.points[i - 1]);
+        }
+    std::sort(points.begin(), points.end(),
+              [](auto& a, auto& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+    std::vector<ON_2dPoint> hull; // Andrew's monotone chain, lower then upper side
+    for (int pass = 0; pass < 2; ++pass, std::reverse(points.begin(), points.end())) {
+        const std::size_t start = hull.size();
+        for (const ON_2dPoint& p : points) {
+            while (hull.size() >= start + 2 &&
+                   (hull.back().x - hull[hull.size() - 2].x) * (p.y - hull[hull.size() - 2].y) -
+                           (hull.back().y - hull[hull.size() - 2].y) * (p.x - hull[hull.size() - 2].x) <=
+                       0)
+                hull.pop_back();
+            hull.push_back(p);
+        }
+        hull.pop_back();
+    }
+    double perimeter = 0.0;
+    for (std::size_t i = 0; i < hull.size(); ++i)
+        perimeter += distance(hull[i], hull[(i + 1) % hull.size()]);
+    return length / perimeter;
+}
+
+// The point where the camera draws `p` (the library's drawing plane).
+ON_2dPoint onDrawing(const KvHLR::ViewInfoCriteria& camera, const ON_3dPoint& p) {
+    const ON_Xform toScreen = camera.projectionXform * camera.modelViewXform;
+    const Box2 frame = cameraFrame(camera);
+    const ON_3dPoint s = toScreen * p;
+    return {s.x * frame.maxX, s.y * frame.maxY};
+}
+
+// Every side of a closed solid's triangles is shared by exactly two of them once the faces are welded
+// along their common edges and closed faces along their seams; a side used once is an open border that
+// the drawing would show.
+TEST_P(CadFileTest, SolidsAreClosedSurfacesWithTheirPartsNamesAndPlaces) {
+    struct Case {
+        std::string model;
+        std::vector<std::string> names; // the part of each body
+        std::vector<std::size_t> faces; // faces of each body, smooth ones merged
+    };
+    const Case cases[] = {
+        {"filleted_block", {"filleted_block"}, {1}},     // every face meets its neighbours smoothly
+        {"box_and_cylinder", {"box_and_cylinder"}, {8}}, // six of the box, the mantle and the top
+        {"knob", {"knob"}, {3}}, // the ball, the mantle, the bottom: seams along curves, a pole
+        {"two_parts", {"base", "pin", "pin"}, {6, 3, 3}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.model);
+        const std::vector<MeshPart> parts = read(c.model);
+        ASSERT_EQ(parts.size(), c.names.size());
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            const MeshPart& part = parts[i];
+            EXPECT_TRUE(part.body && part.brepFaces);
+            EXPECT_EQ(part.faces.size(), c.faces[i]);
+            if (GetParam() == "step") { // IGES keeps no assembly structure
+                EXPECT_EQ(part.partName, c.names[i]);
+            }
+            std::map<std::pair<std::uint32_t, std::uint32_t>, int> sides;
+            for (const Kv::KvTriangleList& face : part.faces)
+                for (const auto& t : face)
+                    for (int k = 0; k < 3; ++k)
+                        ++sides[std::minmax<std::uint32_t>(t[k], t[(k + 1) % 3])];
+            for (const auto& [side, count] : sides)
+                ASSERT_EQ(count, 2) << "points " << side.first << ", " << side.second;
+        }
+    }
+    // The pins stand on the base, where the assembly places them.
+    const std::vector<MeshPart> parts = read("two_parts");
+    double lowest = INFINITY;
+    for (const ON_3dPoint& p : parts.back().points)
+        lowest = std::min(lowest, p.z);
+    EXPECT_NEAR(lowest, 10.0, 1e-6);
+}
+
+// Seen from the front or the side, a line along the middle of the cylinder would be its seam (or an
+// edge between its facets): none may be drawn there. The block's fillets show no facet edges however
+// coarsely they are tessellated, and their tangent edges only when asked.
+TEST_P(CadFileTest, DrawsTheTrueEdgesOnly) {
+    for (const char* view : {"front", "right"}) {
+        SCOPED_TRACE(view);
+        const Drawing drawing = draw("box_and_cylinder", view, {});
+        const ON_2dPoint low = onDrawing(drawing.camera, {30, 20, 13}),
+                         high = onDrawing(drawing.camera, {30, 20, 32});
+        // 80 % of the radius: the mantle's outlines stay outside.
+        const double halfWidth = 0.8 * 12 * std::hypot(high.x - low.x, high.y - low.y) / 19;
+        for (const KvHLR::StrokeLine& line : drawing.lines)
+            for (std::size_t i = 1; i < line.points.size(); ++i) {
+                const ON_2dPoint m((line.points[i - 1].x + line.points[i].x) / 2,
+                                   (line.points[i - 1].y + line.points[i].y) / 2);
+                const bool inStrip = std::abs(m.x - low.x) < halfWidth && m.y > std::min(low.y, high.y) &&
+                                     m.y < std::max(low.y, high.y);
+                EXPECT_FALSE(inStrip) << "a line across the cylinder at " << m.x << ", " << m.y;
+            }
+    }
+    // Seen from above, the box's edges and the cylinder's rim are convex; the ring where the cylinder
+    // stands on the box, a shorter line, is concave.
+    std::map<int, double> lengths;
+    for (const KvHLR::StrokeLine& line : draw("box_and_cylinder", "iso", {}).lines)
+        for (std::size_t i = 1; i < line.points.size(); ++i)
+            lengths[line.kind] += distance(line.points[i - 1], line.points[i]);
+    EXPECT_GT(lengths[VisibleConcaveSharp], 0.0);
+    EXPECT_LT(lengths[VisibleConcaveSharp], lengths[VisibleConvexSharp] / 2);
+    struct Case {
+        CadReading cad;
+        bool tangent;
+    };
+    CadReading coarse;
+    coarse.deflection = 0.05;
+    coarse.angularDeflection = 40;
+    for (const Case& c : {Case{{}, false}, Case{coarse, false}, Case{{}, true}, Case{coarse, true}}) {
+        DrawOptions options;
+        options.tangentEdges = c.tangent;
+        const Drawing drawing = draw("filleted_block", "iso", options, c.cad);
+        const std::map<int, int> kinds = kindCounts(drawing);
+        EXPECT_EQ(kinds.count(VisibleTangent), c.tangent ? 1u : 0u);
+        EXPECT_EQ(kinds.size(), c.tangent ? 2u : 1u) << "only outlines, and tangent edges when asked";
+        if (c.tangent)
+            EXPECT_GT(lengthOverHull(drawing), 2.0);
+        else
+            EXPECT_NEAR(lengthOverHull(drawing), 1.0, 0.01);
+    }
+}
+
+TEST_P(CadFileTest, AssemblyLinesGoToTheirParts) {
+    DrawOptions options;
+    options.partLayers = true;
+    options.hidden = true;
+    const Drawing drawing = draw("two_parts", "iso", options);
+    // IGES keeps no assembly structure: its solids share the file's one name, numbered.
+    const std::vector<std::string> names =
+        GetParam() == "step" ? std::vector<std::string>{"base", "pin.pin-left", "pin.pin-right"}
+                             : std::vector<std::string>{"assembly", "assembly-2", "assembly-3"};
+    EXPECT_EQ(drawing.partNames, names);
+    ASSERT_EQ(drawing.lineParts.size(), drawing.lines.size());
+    std::map<std::uint32_t, double> xOfPart; // the pins stand apart along x: their lines too
+    for (std::size_t i = 0; i < drawing.lines.size(); ++i)
+        for (const ON_2dPoint& p : drawing.lines[i].points)
+            xOfPart[drawing.lineParts[i]] += p.x;
+    ASSERT_EQ(xOfPart.size(), 3u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, CadFileTest, ::testing::Values("step", "iges"),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+
+TEST(CadFile, BadFilesAreRefusedNamingThem) {
+    const kvhlrtest::TempDir dir;
+    const std::string step = "ISO-10303-21;\nHEADER;\nFILE_DESCRIPTION(('x'),'2;1');\nENDSEC;\nDATA;\n";
+    struct Case {
+        std::string name, content, reason;
+    };
+    const Case cases[] = {
+        {"a.step", "solid cube\n", "not a STEP file"},
+        {"a.igs", "solid cube\n", "not an IGES file"},
+        {"a.stp", "", "the file is empty"},
+        {"b.step", step + "#1=CARTESIAN_POINT('',(0.,0.,0.));\nENDSEC;\nEND-ISO-10303-21;\n",
+         "no solids or faces"},
+        {"c.step", step + "#1=ADVANCED_FACE('',(#2),#3,.T.);\n#2=(", "broken STEP file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.write(c.name, c.content);
+        try {
+            readMeshFile(path, false, [](double) {});
+            ADD_FAILURE() << "read";
+        } catch (const InputError& error) {
+            EXPECT_EQ(error.subject(), path);
+            EXPECT_NE(error.reason().find(c.reason), std::string::npos) << error.reason();
+        }
+    }
+}
+
+TEST(CadFile, TessellationsThatCannotBeMadeAreRefused) {
+    struct Case {
+        double deflection;
+        bool relative;
+        double angle;
+        std::string parameter; // empty: accepted
+    };
+    const Case cases[] = {{0.0005, true, 15, ""},
+                          {0.2, false, 90, ""},
+                          {0, false, 15, "deflection"},
+                          {1.0, true, 15, "deflection"},
+                          {NAN, false, 15, "deflection"},
+                          {0.1, false, 0, "angular_deflection"},
+                          {0.1, false, 91, "angular_deflection"}};
+    for (const Case& c : cases) {
+        CadReading cad;
+        cad.deflection = c.deflection;
+        cad.relativeDeflection = c.relative;
+        cad.angularDeflection = c.angle;
+        try {
+            checkCadReading(cad);
+            EXPECT_EQ(c.parameter, "");
+        } catch (const InputError& error) {
+            EXPECT_EQ(error.parameter(), c.parameter);
+        }
+    }
+}
+
+} // namespace
