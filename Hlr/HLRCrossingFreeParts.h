@@ -16,20 +16,20 @@ class HLRTriangleData;
 // leave them out: most models are made of such parts, and testing their triangles pair by pair would
 // cost as much as the rest of the drawing.
 //
-// In: the model's triangle stores (with their edges); then the finder's tolerance, which
-// depends on the extent measured here (judge).
+// In: the model's triangle stores (with their edges); then the finder's tolerance, which depends on
+// the extent measured here (judge).
 // Out: each triangle's part (the triangles of a store joined by edges), whether the part is free of
 // crossings, and whether its triangles need testing at all.
 //
 // A part is free of crossings when it is closed and consistently oriented (every edge has one
-// triangle on either side, running opposite ways) and star-shaped about the average of its corners:
-// every triangle faces away from that centre by more than the tolerance, and a ray from the centre
-// through one triangle meets no other. (The centre is the average of up to a thousand of the part's
-// corners, spread over it: any point inside a convex part will do.) Seen from the centre, each triangle then covers its own piece
-// of the sphere of directions, and the pieces cover it once (the ray counts how often), so no two
-// triangles meet but at their common corners and edges. Convex bodies and most blobs are such parts.
-// A part free of crossings whose box (grown by the tolerance) meets no other part's box needs no test;
-// one that meets another's needs its pairs with other parts tested, but none within itself.
+// triangle on either side, running opposite ways) and star-shaped about a centre: every triangle faces
+// away from it by more than the tolerance, and a ray from it through one triangle meets no other. Seen
+// from the centre, each triangle then covers its own piece of the sphere of directions, and the pieces
+// cover it once (the ray counts how often), so no two triangles meet but at their common corners and
+// edges. The centre is the average of up to a thousand of the part's corners, spread over it: any
+// point inside a convex part will do. Convex bodies and most blobs are such parts. A part free of
+// crossings whose box (grown by the tolerance) meets no other part's box needs no test; one that
+// meets another's needs its pairs with other parts tested, but none within itself.
 class HLRCrossingFreeParts {
 public:
     // Finds the parts and measures them, in one pass over the triangles after the parts are known.
