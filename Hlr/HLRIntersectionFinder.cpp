@@ -555,7 +555,7 @@ bool HLRIntersectionFinder::keepsStretchAlongEdge(const Crossing& crossing, bool
     const Geometry own(m_candidates[ofFirst ? crossing.first : crossing.second]);
     const Geometry other(m_candidates[ofFirst ? crossing.second : crossing.first]);
     const auto found = edges.find(edgeKey(own.corner(along[0]), own.corner(along[1])));
-    const HLRProjectedTriangleEdge* edge = found == edges.end() ? nullptr : found->second;
+    const HLRProjectedTriangleEdge* edge = found == edges.end() || !found->second ? nullptr : &*found->second;
     if (edge == nullptr || edge->isFeatureLine() || edge->leftTriangle() != own.triangle() ||
         edge->rightTriangle() == nullptr)
         return false;
@@ -587,15 +587,17 @@ HLRIntersectionLines HLRIntersectionFinder::chain(const std::vector<Crossing>& c
             const std::int8_t* along = ofFirst ? crossing.alongFirst : crossing.alongSecond;
             const Candidate& own = m_candidates[ofFirst ? crossing.first : crossing.second];
             if (along[0] >= 0)
-                edges.emplace(edgeKey(own.corner[along[0]], own.corner[along[1]]), nullptr);
+                edges.emplace(edgeKey(own.corner[along[0]], own.corner[along[1]]), std::nullopt);
         }
     }
+    // Looked up among the model's edges: exact hiding keeps projected records of drawn edges only.
     if (!edges.empty()) {
         for (const HLRProjectedTriangleData& data : *m_triangleData) {
-            for (const HLRProjectedTriangleEdge& edge : data.edges()) {
-                const auto found = edges.find(edgeKey(edge.startVertex(), edge.endVertex()));
+            for (const HLRTriangleEdge& modelEdge : data.source()->edges()) {
+                const auto found = edges.find(edgeKey(&data.vertices()[modelEdge.startVertex()->index],
+                                                      &data.vertices()[modelEdge.endVertex()->index]));
                 if (found != edges.end())
-                    found->second = &edge;
+                    found->second = data.edgeOf(modelEdge);
             }
         }
     }

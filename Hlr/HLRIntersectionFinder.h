@@ -1,9 +1,11 @@
 #pragma once
 
 #include "Hlr/HLRCrossingFreeParts.h"
+#include "Hlr/HLRProjectedTriangleEdge.h"
 #include "Hlr/HLRVector3D.h"
 
 #include <cstdint>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -12,7 +14,6 @@ namespace KvHLR {
 
 class HLRProjectedTriangle;
 class HLRProjectedTriangleData;
-class HLRProjectedTriangleEdge;
 struct HLRProjectedTriangleVertex;
 
 // Where the model passes through itself: the segments along which two triangles that share no vertex
@@ -88,7 +89,7 @@ private:
     };
     using EdgeIndex =
         std::unordered_map<std::pair<const HLRProjectedTriangleVertex*, const HLRProjectedTriangleVertex*>,
-                           const HLRProjectedTriangleEdge*, EdgeKeyHash>;
+                           std::optional<HLRProjectedTriangleEdge>, EdgeKeyHash>;
     bool keepsStretchAlongEdge(const Crossing& crossing, bool ofFirst, const EdgeIndex& edges) const;
     HLRIntersectionLines chain(const std::vector<Crossing>& crossings) const;
     // A kept segment between two points of the lines, by the candidates it lies on.

@@ -2,6 +2,7 @@
 
 #include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRHugePages.h"
+#include "Hlr/HLRProjectedModel.h"
 
 namespace KvHLR {
 
@@ -12,7 +13,10 @@ HLRProjectedTriangleData::HLRProjectedTriangleData(const HLRTriangleData& source
       m_vertexIndexOffset(vertexIndexOffset) {
     HLRHugePages::reserve(m_vertices, source.vertices().size());
     HLRHugePages::reserve(m_triangles, source.triangles().size());
-    HLRHugePages::reserve(m_edges, source.edges().size());
+    // Exact hiding keeps only the edges that can be drawn, which on a smooth model are a small share:
+    // their sequence grows as they are found.
+    if (!HLRProjectedModel::sm_bExactHiding)
+        HLRHugePages::reserve(m_edges, source.edges().size());
 }
 
 HLRProjectedTriangleData::~HLRProjectedTriangleData() = default;
@@ -26,10 +30,6 @@ std::uint32_t HLRProjectedTriangleData::project() {
     projectVertices();
     setTriangleVertices();
     buildEdges();
-    for (HLRProjectedTriangleEdge& edge : m_edges) {
-        HLRCancelPoll::check();
-        edge.setType(m_sharpEdgeAngle);
-    }
     return static_cast<std::uint32_t>(m_edges.size());
 }
 
@@ -51,12 +51,26 @@ void HLRProjectedTriangleData::setTriangleVertices() {
     }
 }
 
+// A smooth edge draws nothing, hides nothing and is never hidden: exact hiding leaves it out, so that a
+// smooth model of millions of edges keeps only its few thousand outline and sharp ones. The plain hide
+// test keeps one edge per model edge.
 void HLRProjectedTriangleData::buildEdges() {
-    for (const HLRTriangleEdge& edge : m_source->edges()) {
+    const bool drawableOnly = HLRProjectedModel::sm_bExactHiding;
+    for (const HLRTriangleEdge& modelEdge : m_source->edges()) {
         HLRCancelPoll::check();
-        m_edges.emplace_back(&m_vertices[edge.startVertex()->index], &m_vertices[edge.endVertex()->index],
-                             projectedTriangle(edge.leftTriangle()), projectedTriangle(edge.rightTriangle()));
+        HLRProjectedTriangleEdge edge = edgeOf(modelEdge);
+        if (!drawableOnly || edge.isFeatureLine())
+            m_edges.push_back(std::move(edge));
     }
+}
+
+HLRProjectedTriangleEdge HLRProjectedTriangleData::edgeOf(const HLRTriangleEdge& modelEdge) const {
+    HLRProjectedTriangleEdge edge(&m_vertices[modelEdge.startVertex()->index],
+                                  &m_vertices[modelEdge.endVertex()->index],
+                                  projectedTriangle(modelEdge.leftTriangle()),
+                                  projectedTriangle(modelEdge.rightTriangle()));
+    edge.setType(m_sharpEdgeAngle);
+    return edge;
 }
 
 const HLRProjectedTriangle* HLRProjectedTriangleData::projectedTriangle(const HLRTriangle* source) const {

@@ -16,7 +16,8 @@ namespace KvHLR {
 class HLRProjector;
 
 // The projected counterpart of one model triangle store: vertex i is the image of model vertex i,
-// triangle i the image of the model triangle with index i, and one edge per model edge.
+// triangle i the image of the model triangle with index i, and one edge per model edge (with exact
+// hiding, per model edge that can be drawn: see buildEdges).
 class HLRProjectedTriangleData {
 public:
     // Reserves room for all vertices, triangles and edges of the source, so that pointers taken into
@@ -28,9 +29,11 @@ public:
     // Appends the projected triangle of a model triangle. The model numbers its triangles in the order
     // in which they are appended here (shell, face, triangle order).
     HLRProjectedTriangle* newTriangle(const HLRTriangle& source);
-    // Projects every vertex, gives every triangle its plane and facing and builds and classifies one
-    // edge per model edge. Returns the number of edges.
+    // Projects every vertex, gives every triangle its plane and facing and builds and classifies the
+    // edges. Returns the number of edges.
     std::uint32_t project();
+    // The projected, classified image of one of the source's edges, after project.
+    HLRProjectedTriangleEdge edgeOf(const HLRTriangleEdge& modelEdge) const;
     // Sets the 2D extent from the vertices and adds it to box2D, and their view extent to box3D.
     void computeExtents(HLRBox2D& box2D, HLRBox3D& box3D);
 
