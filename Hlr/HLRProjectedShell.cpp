@@ -18,9 +18,9 @@ void HLRProjectedShell::buildFaces() {
     for (const HLRFace& modelFace : m_source->faces()) {
         HLRProjectedFace& face = m_faces.emplace_back();
         face.reserve(modelFace.triangles().size());
-        for (const HLRTriangle* triangle : modelFace.triangles()) {
+        for (std::size_t i = 0; i < modelFace.triangles().size(); ++i) {
             HLRCancelPoll::check();
-            face.addTriangle(m_triangleData->newTriangle(*triangle));
+            face.addTriangle(m_triangleData->newTriangle());
         }
     }
 }

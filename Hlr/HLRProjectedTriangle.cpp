@@ -232,9 +232,14 @@ bool coveredRange(const HLRVector2D* corner[3], const bool sharedCorner[3], cons
 
 } // namespace
 
-HLRProjectedTriangle::HLRProjectedTriangle(const HLRTriangle* source) : m_source(source) {}
+HLRProjectedTriangle::HLRProjectedTriangle() = default;
 
 HLRProjectedTriangle::~HLRProjectedTriangle() = default;
+
+HLRVector3D HLRProjectedTriangle::normal() const {
+    const HLRVector3D& p0 = m_vertices[0]->viewPosition;
+    return cross(m_vertices[1]->viewPosition - p0, m_vertices[2]->viewPosition - p0);
+}
 
 void HLRProjectedTriangle::setVertices(const HLRProjectedTriangleVertex* v0,
                                        const HLRProjectedTriangleVertex* v1,
@@ -243,16 +248,15 @@ void HLRProjectedTriangle::setVertices(const HLRProjectedTriangleVertex* v0,
     m_vertices[1] = v1;
     m_vertices[2] = v2;
     const HLRVector3D& p0 = v0->viewPosition;
-    m_normal = cross(v1->viewPosition - p0, v2->viewPosition - p0);
-    m_planeConstant = dot(m_normal, p0);
+    const HLRVector3D normal = this->normal();
 
     // The direction from the eye to the triangle.
     const HLRVector3D direction = HLRProjectedModel::sm_bOrthoGraphic
                                       ? HLRVector3D(0.0, 0.0, -1.0)
                                       : (p0 + v1->viewPosition + v2->viewPosition) / 3.0;
-    const double normalLength = length(m_normal);
+    const double normalLength = length(normal);
     if (normalLength > 0.0) {
-        const double cosine = dot(m_normal, direction) / (length(direction) * normalLength);
+        const double cosine = dot(normal, direction) / (length(direction) * normalLength);
         m_orientation = cosine < -1e-12 ? FRONT_FACING : BACK_FACING;
     }
 }
@@ -309,7 +313,12 @@ void HLRProjectedTriangle::hideOrthographic(HLRProjectedTriangleEdge& edge) cons
     const HLRVector2D& q = Q.screenPosition;
     const double edgeLength = p.distanceTo(q);
     if (outline.separates(p, q, 0.0, true) || edgeLength < kDegenerate ||
-        outline.liesBesideLine(p, q, edgeLength, 0.0) || std::fabs(m_normal.z) < kDegenerate) {
+        outline.liesBesideLine(p, q, edgeLength, 0.0)) {
+        return;
+    }
+    const HLRVector3D normal = this->normal();
+    const double planeConstant = dot(normal, m_vertices[0]->viewPosition);
+    if (std::fabs(normal.z) < kDegenerate) {
         return;
     }
     // Free-edge polylines are drawn on surfaces; the coarse tolerance keeps them from being hidden
@@ -317,8 +326,8 @@ void HLRProjectedTriangle::hideOrthographic(HLRProjectedTriangleEdge& edge) cons
     const double tolZ = edge.type() == HLRProjectedTriangleEdge::FREE_EDGE
                             ? HLRProjectedModel::sm_dCoarseTolerance3D
                             : HLRProjectedModel::sm_dTolerance3D;
-    const auto planeDepth = [this](const HLRVector3D& x) {
-        return (m_planeConstant - m_normal.x * x.x - m_normal.y * x.y) / m_normal.z;
+    const auto planeDepth = [&normal, planeConstant](const HLRVector3D& x) {
+        return (planeConstant - normal.x * x.x - normal.y * x.y) / normal.z;
     };
     EndState ends;
     ends.frontP = planeDepth(P.viewPosition) - tolZ < P.viewPosition.z;
@@ -359,15 +368,17 @@ void HLRProjectedTriangle::hideExactly(HLRProjectedTriangleEdge& edge) const {
         return;
     }
     const HLRVector4D& centre = HLRProjectedModel::sm_projectionCentre;
-    const double centreSide = m_normal.x * centre.x() + m_normal.y * centre.y() + m_normal.z * centre.z() -
-                              m_planeConstant * centre.w();
-    const double normalLength = length(m_normal);
+    const HLRVector3D normal = this->normal();
+    const double planeConstant = dot(normal, m_vertices[0]->viewPosition);
+    const double centreSide = normal.x * centre.x() + normal.y * centre.y() + normal.z * centre.z() -
+                              planeConstant * centre.w();
+    const double normalLength = length(normal);
     if (!(normalLength > 0.0) || centreSide == 0.0) {
         return; // degenerate, or seen edge-on
     }
     const double behindScale = (centreSide > 0.0 ? -1.0 : 1.0) / normalLength;
-    const double behindP = (dot(m_normal, P->viewPosition) - m_planeConstant) * behindScale;
-    const double behindQ = (dot(m_normal, Q->viewPosition) - m_planeConstant) * behindScale;
+    const double behindP = (dot(normal, P->viewPosition) - planeConstant) * behindScale;
+    const double behindQ = (dot(normal, Q->viewPosition) - planeConstant) * behindScale;
     // Free-edge polylines are drawn on surfaces; the coarse tolerance keeps them from being hidden
     // by the very faces they lie on.
     const double tolZ = edge.type() == HLRProjectedTriangleEdge::FREE_EDGE
@@ -431,9 +442,10 @@ void HLRProjectedTriangle::hidePerspective(HLRProjectedTriangleEdge& edge) const
         return;
     }
     // Along the ray from the eye through X, (n . X) / d is X's distance relative to the plane's.
-    const double d = m_planeConstant;
-    const double nP = dot(m_normal, P->viewPosition);
-    const double nQ = dot(m_normal, Q->viewPosition);
+    const HLRVector3D normal = this->normal();
+    const double d = dot(normal, m_vertices[0]->viewPosition);
+    const double nP = dot(normal, P->viewPosition);
+    const double nQ = dot(normal, Q->viewPosition);
     EndState ends;
     if (std::fabs(d) > kDegenerate) {
         ends.frontP = nP / d < 1.0 + kRelativeDepthTolerance;

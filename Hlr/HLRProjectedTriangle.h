@@ -3,6 +3,7 @@
 #include "Hlr/HLRBox2D.h"
 #include "Hlr/HLRBox3D.h"
 #include "Hlr/HLRHidingObject.h"
+#include "Hlr/HLRProjectedTriangleVertex.h"
 #include "Hlr/HLRVector3D.h"
 
 #include <cstdint>
@@ -10,7 +11,6 @@
 namespace KvHLR {
 
 class HLRProjectedTriangleEdge;
-struct HLRTriangle;
 struct HLRProjectedTriangleVertex;
 
 // A model triangle seen through the camera: its three projected vertices, its plane in view
@@ -22,16 +22,19 @@ public:
     static constexpr std::int32_t FRONT_FACING = 1;
     static constexpr std::int32_t UNDETERMINED = 2; // not yet set, or a degenerate triangle
 
-    explicit HLRProjectedTriangle(const HLRTriangle* source = nullptr);
+    // The model triangle it shows is the one at its own position in its store's sequence
+    // (HLRProjectedTriangleData), so the triangle keeps no pointer to it.
+    HLRProjectedTriangle();
     ~HLRProjectedTriangle() override;
 
-    const HLRTriangle* source() const { return m_source; }
     // Set when a perspective view sees the triangle reach the near region; such a triangle hides nothing.
     bool nearRegion() const { return m_nearRegion; }
     const HLRProjectedTriangleVertex* vertex(int i) const { return m_vertices[i]; }
-    // (V1 - V0) x (V2 - V0) of the view positions; not normalised.
-    const HLRVector3D& normal() const { return m_normal; }
-    double planeConstant() const { return m_planeConstant; }
+    // (V1 - V0) x (V2 - V0) of the view positions; not normalised. Computed when asked rather than
+    // kept: a million triangles are 32 MB less, and only the few near an edge to hide are asked.
+    HLRVector3D normal() const;
+    // normal() . V0.
+    double planeConstant() const { return dot(normal(), m_vertices[0]->viewPosition); }
     std::int32_t orientation() const { return m_orientation; }
 
     // Takes the three vertices (owned by the triangle data) and derives plane and facing from their
@@ -56,10 +59,7 @@ private:
     bool mayLieBehind(const HLRProjectedTriangleEdge& edge) const;
     bool isCorner(const HLRProjectedTriangleVertex* vertex) const;
 
-    const HLRTriangle* m_source;
     const HLRProjectedTriangleVertex* m_vertices[3] = {nullptr, nullptr, nullptr};
-    HLRVector3D m_normal;
-    double m_planeConstant = 0.0;
     // The two small fields share one word: a million triangles are 8 MB less.
     std::int32_t m_orientation = UNDETERMINED;
     bool m_nearRegion = false;

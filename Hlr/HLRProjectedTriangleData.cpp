@@ -1,6 +1,7 @@
 #include "Hlr/HLRProjectedTriangleData.h"
 
 #include "Hlr/HLRCancelPoll.h"
+#include "Hlr/HLRError.h"
 #include "Hlr/HLRHugePages.h"
 #include "Hlr/HLRProjectedModel.h"
 
@@ -21,12 +22,16 @@ HLRProjectedTriangleData::HLRProjectedTriangleData(const HLRTriangleData& source
 
 HLRProjectedTriangleData::~HLRProjectedTriangleData() = default;
 
-HLRProjectedTriangle* HLRProjectedTriangleData::newTriangle(const HLRTriangle& source) {
-    m_triangles.emplace_back(&source);
+HLRProjectedTriangle* HLRProjectedTriangleData::newTriangle() {
+    m_triangles.emplace_back();
     return &m_triangles.back();
 }
 
 std::uint32_t HLRProjectedTriangleData::project() {
+    if (m_triangles.size() != m_source->triangles().size()) {
+        throw HLRError("HLRProjectedTriangleData::project(): a triangle of the store without its image",
+                       "Hlr/HLRProjectedTriangleData", 30);
+    }
     projectVertices();
     setTriangleVertices();
     buildEdges();
@@ -43,10 +48,10 @@ void HLRProjectedTriangleData::projectVertices() {
 }
 
 void HLRProjectedTriangleData::setTriangleVertices() {
-    for (HLRProjectedTriangle& triangle : m_triangles) {
+    for (std::size_t i = 0; i < m_triangles.size(); ++i) {
         HLRCancelPoll::check();
-        HLRTriangleVertex* const* corners = triangle.source()->vertices;
-        triangle.setVertices(&m_vertices[corners[0]->index], &m_vertices[corners[1]->index],
+        HLRTriangleVertex* const* corners = m_source->triangles()[i].vertices;
+        m_triangles[i].setVertices(&m_vertices[corners[0]->index], &m_vertices[corners[1]->index],
                              &m_vertices[corners[2]->index]);
     }
 }

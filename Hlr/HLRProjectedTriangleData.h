@@ -26,9 +26,10 @@ public:
                              double sharpEdgeAngle, std::uint32_t vertexIndexOffset);
     virtual ~HLRProjectedTriangleData();
 
-    // Appends the projected triangle of a model triangle. The model numbers its triangles in the order
-    // in which they are appended here (shell, face, triangle order).
-    HLRProjectedTriangle* newTriangle(const HLRTriangle& source);
+    // Appends the projected triangle of the source's next triangle: the model numbers its triangles in
+    // the order in which they are appended here (shell, face, triangle order), so triangle i shows
+    // the source's triangle i.
+    HLRProjectedTriangle* newTriangle();
     // Projects every vertex, gives every triangle its plane and facing and builds and classifies the
     // edges. Returns the number of edges.
     std::uint32_t project();

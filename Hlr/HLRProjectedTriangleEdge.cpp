@@ -95,8 +95,8 @@ int HLRProjectedTriangleEdge::boundaryType() const {
 }
 
 int HLRProjectedTriangleEdge::typeBetweenFaces(double sharpEdgeAngle) const {
-    const HLRVector3D& nL = m_leftTriangle->normal();
-    const HLRVector3D& nR = m_rightTriangle->normal();
+    const HLRVector3D nL = m_leftTriangle->normal();
+    const HLRVector3D nR = m_rightTriangle->normal();
     const HLRVector3D e = m_endVertex->viewPosition - m_startVertex->viewPosition;
     const double cosine = dot(nL, nR) / (length(nL) * length(nR));
     // For outward normals of a counter-clockwise wound surface this triple product is negative on
