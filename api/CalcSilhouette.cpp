@@ -161,6 +161,11 @@ bool drawMeshes(std::optional<HLRRunModes> const& modes, ProjectorCriteria const
 
 } // namespace
 
+void waitForLeftoversOfLastRun() {
+    const std::lock_guard<std::mutex> lock(runMutex());
+    reaper().wait();
+}
+
 bool CalcSilhouette(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo, Polygon3D& polygon,
                     std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
                     ProgressFunction progress) {

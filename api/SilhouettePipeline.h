@@ -18,6 +18,11 @@ class HLRProjector;
 // points do on a thread of their own (also after a cancel), so that a call returns without that wait.
 using Leftovers = std::vector<std::shared_ptr<void>>;
 
+// Waits until the leftovers of the last run of an entry point are freed. Their destructors touch the
+// stages' process-wide state, so code that runs the stages itself (a benchmark timing them one by one)
+// waits for them first, as the entry points do.
+void waitForLeftoversOfLastRun();
+
 // The projector for the camera of `view` (transforms and depths).
 HLRProjector projectorFor(ViewInfoCriteria const& view);
 

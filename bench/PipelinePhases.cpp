@@ -136,6 +136,7 @@ struct Drawing {
 // The same drawing as CalcSilhouette makes, stage by stage (the conversion to drawing lines left out).
 Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& view, const Polygon3D& soup) {
     std::map<std::string, Timing> phases;
+    waitForLeftoversOfLastRun();
     auto drawing = std::make_unique<Drawing>();
     phases["model_build"] = timed([&] { drawing->model.build(soup); });
     const HLRProjector projector = projectorFor(view);
