@@ -1,9 +1,7 @@
 #pragma once
 
 #include "Hlr/HLRTriangle.h"
-
-#include <cstddef>
-#include <vector>
+#include "Hlr/HLRTriangleRun.h"
 
 namespace KvHLR {
 
@@ -15,13 +13,13 @@ public:
     HLRFace& operator=(const HLRFace&) = default;
     virtual ~HLRFace();
 
-    const std::vector<HLRTriangle*>& triangles() const { return m_triangles; }
+    const HLRTriangleRun<HLRTriangle>& triangles() const { return m_triangles; }
 
-    void reserve(std::size_t triangleCount) { m_triangles.reserve(triangleCount); }
-    void addTriangle(HLRTriangle* triangle) { m_triangles.push_back(triangle); }
+    // The triangle must follow the face's last one in the store (HLRTriangleRun).
+    void addTriangle(HLRTriangle* triangle) { m_triangles.append(triangle); }
 
 private:
-    std::vector<HLRTriangle*> m_triangles;
+    HLRTriangleRun<HLRTriangle> m_triangles;
 };
 
 } // namespace KvHLR

@@ -139,7 +139,6 @@ void addToWorld(HLRBox3D& world, const HLRTriangleVertex& v) {
 // Appends the face's triangles to the store, creating each host vertex on its first use.
 void buildFace(HLRTriangleData& data, HLRFace& face, const HostFace& host, HostVertexMap& map,
                HLRBox3D& world) {
-    face.reserve(host.triangles->size());
     map.startFace(host.vertices->size());
     for (const Kv::KvaMeshPrimitive::TriangleIndex& t : *host.triangles) {
         HLRCancelPoll::check();
@@ -180,7 +179,6 @@ void HLRModel::build(const Polygon3D& polygon) {
     for (const ON_3dPoint& p : polygon.points) {
         data.addVertex(p.x, p.y, p.z);
     }
-    face.reserve(polygon.triangles.size());
     // Only the points that triangles use count towards the extent.
     HLRBox3D world;
     for (const std::array<std::uint32_t, 3>& t : polygon.triangles) {

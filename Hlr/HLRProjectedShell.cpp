@@ -17,7 +17,6 @@ HLRProjectedShell::~HLRProjectedShell() = default;
 void HLRProjectedShell::buildFaces() {
     for (const HLRFace& modelFace : m_source->faces()) {
         HLRProjectedFace& face = m_faces.emplace_back();
-        face.reserve(modelFace.triangles().size());
         for (std::size_t i = 0; i < modelFace.triangles().size(); ++i) {
             HLRCancelPoll::check();
             face.addTriangle(m_triangleData->newTriangle());

@@ -50,10 +50,9 @@ MeshList drawableMeshes(HLRModel const& model, DrawableVertices const& drawable)
         std::vector<std::shared_ptr<const Kv::KvTriangleList>> faces;
         for (HLRFace const& face : shell.faces()) {
             auto triangles = std::make_shared<Kv::KvTriangleList>();
-            for (HLRTriangle const* t : face.triangles())
-                if (isDrawable(*t, flags))
-                    triangles->emplace_back(t->vertices[0]->index, t->vertices[1]->index,
-                                            t->vertices[2]->index);
+            for (HLRTriangle const& t : face.triangles())
+                if (isDrawable(t, flags))
+                    triangles->emplace_back(t.vertices[0]->index, t.vertices[1]->index, t.vertices[2]->index);
             faces.push_back(std::move(triangles));
         }
         meshes.push_back(

@@ -30,7 +30,7 @@ TEST(HLRModel, SoupGivesOneFaceWhoseSharedEdgeHasTrianglesOnBothSides) {
     const HLRShell& shell = model.shells().front();
     EXPECT_EQ(shell.triangleData(), &data);
     ASSERT_EQ(shell.faces().size(), 1u);
-    const std::vector<HLRTriangle*>& faceTriangles = shell.faces().front().triangles();
+    const HLRTriangleRun<HLRTriangle>& faceTriangles = shell.faces().front().triangles();
     ASSERT_EQ(faceTriangles.size(), 2u);
     EXPECT_EQ(faceTriangles[1], &data.triangles()[1]);
     EXPECT_EQ(faceTriangles[1]->vertices[0], &data.vertices()[2]);
