@@ -62,13 +62,12 @@ void HLRCrossingFreeParts::findParts(const std::vector<const HLRTriangleData*>& 
     std::vector<std::uint8_t> sides(total, 0);
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
         const HLRTriangleData& source = *triangleData[s];
-        const HLRTriangle* first = source.triangles().data();
-        const auto index = [&](const HLRTriangle* t) {
-            return static_cast<std::uint32_t>(m_storeStart[s] + static_cast<std::size_t>(t - first));
+        const auto index = [&](std::int32_t t) {
+            return static_cast<std::uint32_t>(m_storeStart[s] + static_cast<std::size_t>(t));
         };
         for (const HLRTriangleEdge& edge : source.edges()) {
             HLRCancelPoll::check();
-            if (edge.leftTriangle() == nullptr || edge.rightTriangle() == nullptr)
+            if (edge.leftTriangle() == HLRTriangleEdge::NONE || edge.rightTriangle() == HLRTriangleEdge::NONE)
                 continue; // its triangle keeps fewer than three sides
             const std::uint32_t left = index(edge.leftTriangle());
             const std::uint32_t right = index(edge.rightTriangle());
@@ -171,16 +170,17 @@ void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*
 }
 
 const HLRTriangle& HLRCrossingFreeParts::triangleAt(const std::vector<const HLRTriangleData*>& triangleData,
-                                                   std::size_t t) const {
+                                                    std::size_t t) const {
     const std::size_t store =
-        static_cast<std::size_t>(std::upper_bound(m_storeStart.begin(), m_storeStart.end(), t) - m_storeStart.begin()) - 1;
+        static_cast<std::size_t>(std::upper_bound(m_storeStart.begin(), m_storeStart.end(), t) -
+                                 m_storeStart.begin()) -
+        1;
     return triangleData[store]->triangles()[t - m_storeStart[store]];
 }
 
 void HLRCrossingFreeParts::judge(double tolerance) {
     for (std::size_t p = 0; p < m_crossingFree.size(); ++p)
-        m_crossingFree[p] = m_crossingFree[p] &&
-                            (m_leastAway[p] > tolerance || m_mostAway[p] < -tolerance) &&
+        m_crossingFree[p] = m_crossingFree[p] && (m_leastAway[p] > tolerance || m_mostAway[p] < -tolerance) &&
                             m_rayHit[p] < -tolerance;
     markMeetingParts(tolerance);
 }
@@ -212,7 +212,8 @@ void HLRCrossingFreeParts::markMeetingParts(double tolerance) {
         }
         std::nth_element(sizes.begin(), sizes.begin() + parts / 2, sizes.end());
         const double span = std::max({far.x - origin.x, far.y - origin.y, far.z - origin.z});
-        double cell = std::max({sizes[parts / 2], span / kMaxCellsPerAxis, std::numeric_limits<double>::min()});
+        double cell =
+            std::max({sizes[parts / 2], span / kMaxCellsPerAxis, std::numeric_limits<double>::min()});
         const auto cellOf = [&](const HLRVector3D& p, int a) {
             return static_cast<std::uint64_t>(std::floor((axis(p, a) - axis(origin, a)) / cell));
         };
@@ -255,8 +256,8 @@ void HLRCrossingFreeParts::markMeetingParts(double tolerance) {
         for (std::size_t i = 0; i < entries.size(); ++i) {
             HLRCancelPoll::check();
             const std::uint32_t a = entries[i].part;
-            for (std::size_t j = i + 1; j < entries.size() && entries[j].cell == entries[i].cell &&
-                                        entries[j].low <= high[a].x;
+            for (std::size_t j = i + 1;
+                 j < entries.size() && entries[j].cell == entries[i].cell && entries[j].low <= high[a].x;
                  ++j) {
                 if (overlap(a, entries[j].part)) {
                     meets[a] = 1;

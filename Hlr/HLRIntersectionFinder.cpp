@@ -13,9 +13,9 @@
 #include <omp.h>
 
 #include <algorithm>
-#include <cfloat>
 #include <array>
 #include <atomic>
+#include <cfloat>
 #include <cmath>
 #include <exception>
 #include <functional>
@@ -594,8 +594,9 @@ HLRIntersectionLines HLRIntersectionFinder::chain(const std::vector<Crossing>& c
     if (!edges.empty()) {
         for (const HLRProjectedTriangleData& data : *m_triangleData) {
             for (const HLRTriangleEdge& modelEdge : data.source()->edges()) {
-                const auto found = edges.find(edgeKey(&data.vertices()[modelEdge.startVertex()->index],
-                                                      &data.vertices()[modelEdge.endVertex()->index]));
+                const auto found =
+                    edges.find(edgeKey(&data.vertices()[static_cast<std::size_t>(modelEdge.startVertex())],
+                                       &data.vertices()[static_cast<std::size_t>(modelEdge.endVertex())]));
                 if (found != edges.end())
                     found->second = data.edgeOf(modelEdge);
             }

@@ -362,16 +362,16 @@ void HLRProjectedTriangle::hideExactly(HLRProjectedTriangleEdge& edge) const {
     }
     // The packed depth codes cannot tell points within one cell apart, so depths are compared as they
     // are: an edge whose farthest point is no farther than the triangle's nearest lies in front.
-    const double nearestCorner = std::max({m_vertices[0]->viewPosition.z, m_vertices[1]->viewPosition.z,
-                                           m_vertices[2]->viewPosition.z});
+    const double nearestCorner = std::max(
+        {m_vertices[0]->viewPosition.z, m_vertices[1]->viewPosition.z, m_vertices[2]->viewPosition.z});
     if (!(std::min(P->viewPosition.z, Q->viewPosition.z) < nearestCorner)) {
         return;
     }
     const HLRVector4D& centre = HLRProjectedModel::sm_projectionCentre;
     const HLRVector3D normal = this->normal();
     const double planeConstant = dot(normal, m_vertices[0]->viewPosition);
-    const double centreSide = normal.x * centre.x() + normal.y * centre.y() + normal.z * centre.z() -
-                              planeConstant * centre.w();
+    const double centreSide =
+        normal.x * centre.x() + normal.y * centre.y() + normal.z * centre.z() - planeConstant * centre.w();
     const double normalLength = length(normal);
     if (!(normalLength > 0.0) || centreSide == 0.0) {
         return; // degenerate, or seen edge-on
@@ -381,10 +381,10 @@ void HLRProjectedTriangle::hideExactly(HLRProjectedTriangleEdge& edge) const {
     const double behindQ = (dot(normal, Q->viewPosition) - planeConstant) * behindScale;
     // Free-edge polylines are drawn on surfaces; the coarse tolerance keeps them from being hidden
     // by the very faces they lie on.
-    const double tolZ = edge.type() == HLRProjectedTriangleEdge::FREE_EDGE
-                            ? std::max(HLRProjectedModel::sm_dCoarseTolerance3D,
-                                       HLRProjectedModel::sm_dExactTolerance3D)
-                            : HLRProjectedModel::sm_dExactTolerance3D;
+    const double tolZ =
+        edge.type() == HLRProjectedTriangleEdge::FREE_EDGE
+            ? std::max(HLRProjectedModel::sm_dCoarseTolerance3D, HLRProjectedModel::sm_dExactTolerance3D)
+            : HLRProjectedModel::sm_dExactTolerance3D;
     if (!(behindP > tolZ) && !(behindQ > tolZ)) {
         return;
     }

@@ -52,7 +52,7 @@ void HLRProjectedTriangleData::setTriangleVertices() {
         HLRCancelPoll::check();
         HLRTriangleVertex* const* corners = m_source->triangles()[i].vertices;
         m_triangles[i].setVertices(&m_vertices[corners[0]->index], &m_vertices[corners[1]->index],
-                             &m_vertices[corners[2]->index]);
+                                   &m_vertices[corners[2]->index]);
     }
 }
 
@@ -70,16 +70,16 @@ void HLRProjectedTriangleData::buildEdges() {
 }
 
 HLRProjectedTriangleEdge HLRProjectedTriangleData::edgeOf(const HLRTriangleEdge& modelEdge) const {
-    HLRProjectedTriangleEdge edge(&m_vertices[modelEdge.startVertex()->index],
-                                  &m_vertices[modelEdge.endVertex()->index],
+    HLRProjectedTriangleEdge edge(&m_vertices[static_cast<std::size_t>(modelEdge.startVertex())],
+                                  &m_vertices[static_cast<std::size_t>(modelEdge.endVertex())],
                                   projectedTriangle(modelEdge.leftTriangle()),
                                   projectedTriangle(modelEdge.rightTriangle()));
     edge.setType(m_sharpEdgeAngle);
     return edge;
 }
 
-const HLRProjectedTriangle* HLRProjectedTriangleData::projectedTriangle(const HLRTriangle* source) const {
-    return source == nullptr ? nullptr : &m_triangles[static_cast<std::size_t>(source->index)];
+const HLRProjectedTriangle* HLRProjectedTriangleData::projectedTriangle(std::int32_t position) const {
+    return position == HLRTriangleEdge::NONE ? nullptr : &m_triangles[static_cast<std::size_t>(position)];
 }
 
 void HLRProjectedTriangleData::computeExtents(HLRBox2D& box2D, HLRBox3D& box3D) {

@@ -53,8 +53,8 @@ private:
     void projectVertices();
     void setTriangleVertices();
     void buildEdges();
-    // The projected triangle of a model triangle, or null for none.
-    const HLRProjectedTriangle* projectedTriangle(const HLRTriangle* source) const;
+    // The projected triangle of the model triangle at `position`, or null for HLRTriangleEdge::NONE.
+    const HLRProjectedTriangle* projectedTriangle(std::int32_t position) const;
 
     const HLRTriangleData* m_source;
     const HLRProjector* m_projector;

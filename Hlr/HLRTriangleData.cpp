@@ -111,16 +111,16 @@ std::uint64_t sideKey(const HLRTriangle& t, int side) {
 
 // Enters the side of `t` that starts at its vertex `side` into the edge it lies on.
 void addSide(EdgeTable& table, HLRTriangleData::EdgeSequence& edges, HLRTriangle& t, int side) {
-    HLRTriangleVertex* from = t.vertices[side];
-    HLRTriangleVertex* to = t.vertices[(side + 1) % 3];
+    const std::int32_t from = t.vertices[side]->index;
+    const std::int32_t to = t.vertices[(side + 1) % 3]->index;
     const std::size_t fresh = edges.size();
     const std::size_t position = table.findOrInsert(sideKey(t, side), fresh);
     if (position == fresh) {
-        edges.emplace_back(from, to, &t);
-    } else if (from->index != edges[position].startVertex()->index) {
-        edges[position].setRightTriangle(&t);
+        edges.emplace_back(from, to, t.index);
+    } else if (from != edges[position].startVertex()) {
+        edges[position].setRightTriangle(t.index);
     } else {
-        edges[position].setLeftTriangle(&t);
+        edges[position].setLeftTriangle(t.index);
     }
 }
 

@@ -11,9 +11,9 @@
 
 namespace KvHLR {
 
-// The vertices, triangles and edges that one or more shells draw from. Triangles, faces and
-// edges point at vertices and triangles, so both sequences are sized once by reserve() and never
-// grow past it; edges live in a deque, which keeps them in place while they are derived.
+// The vertices, triangles and edges that one or more shells draw from. Triangles and faces point at
+// vertices and triangles, so both sequences are sized once by reserve() and never grow past it; edges
+// give positions in them and live in a deque, which grows without copying.
 class HLRTriangleData {
 public:
     using VertexSequence = std::vector<HLRTriangleVertex>;

@@ -22,8 +22,9 @@ public:
         if (m_count == 0) {
             m_first = triangle;
         } else if (triangle != m_first + m_count) {
-            throw HLRError("HLRTriangleRun::append(): a face's triangles must follow one another in their store",
-                           "Hlr/HLRTriangleRun", 25);
+            throw HLRError(
+                "HLRTriangleRun::append(): a face's triangles must follow one another in their store",
+                "Hlr/HLRTriangleRun", 25);
         }
         ++m_count;
     }

@@ -14,7 +14,6 @@ namespace {
 
 using namespace KvHLR;
 using KvHLR::testing::findEdge;
-using KvHLR::testing::indexOf;
 using KvHLR::testing::runs;
 
 const HLRTriangleData& onlyStore(const HLRModel& model) {
@@ -37,9 +36,9 @@ TEST(HLRModel, SoupGivesOneFaceWhoseSharedEdgeHasTrianglesOnBothSides) {
 
     EXPECT_EQ(data.edges().size(), 5u);
     const HLRTriangleEdge* shared = findEdge(data, 1, 2);
-    EXPECT_EQ(indexOf(shared->leftTriangle()), 0);
-    EXPECT_EQ(indexOf(shared->rightTriangle()), 1);
-    EXPECT_EQ(findEdge(data, 1, 3)->rightTriangle(), nullptr);
+    EXPECT_EQ(shared->leftTriangle(), 0);
+    EXPECT_EQ(shared->rightTriangle(), 1);
+    EXPECT_EQ(findEdge(data, 1, 3)->rightTriangle(), HLRTriangleEdge::NONE);
 
     // A copy holds its own lists, element by element, whose pointers still refer to the source's.
     const HLRModel copy(model);
@@ -55,7 +54,7 @@ TEST(HLRModel, DegenerateTriangleStaysButAddsNoEdge) {
     EXPECT_EQ(data.triangles().size(), 2u);
     EXPECT_EQ(model.shells().front().faces().front().triangles().size(), 2u);
     EXPECT_EQ(data.edges().size(), 3u);
-    EXPECT_EQ(indexOf(findEdge(data, 0, 1)->leftTriangle()), 1);
+    EXPECT_EQ(findEdge(data, 0, 1)->leftTriangle(), 1);
 }
 
 TEST(HLRModel, IndexWithoutAPointIsRejected) {
@@ -76,9 +75,12 @@ TEST(HLRModel, LargeClosedSphereHasEveryEdgeSharedByTwoTriangles) {
     EXPECT_EQ(v + f, e + 2); // Euler characteristic of a sphere
     std::size_t misplaced = 0;
     for (const HLRTriangleEdge& edge : data.edges()) {
-        const bool ok = edge.leftTriangle() != nullptr && edge.rightTriangle() != nullptr &&
-                        runs(*edge.leftTriangle(), edge.startVertex(), edge.endVertex()) &&
-                        runs(*edge.rightTriangle(), edge.endVertex(), edge.startVertex());
+        const bool bothSides =
+            edge.leftTriangle() != HLRTriangleEdge::NONE && edge.rightTriangle() != HLRTriangleEdge::NONE;
+        const HLRTriangleVertex* start = &data.vertices()[edge.startVertex()];
+        const HLRTriangleVertex* end = &data.vertices()[edge.endVertex()];
+        const bool ok = bothSides && runs(data.triangles()[edge.leftTriangle()], start, end) &&
+                        runs(data.triangles()[edge.rightTriangle()], end, start);
         misplaced += ok ? 0 : 1;
     }
     EXPECT_EQ(misplaced, 0u);

@@ -11,17 +11,12 @@ namespace KvHLR::testing {
 // The edge between the vertices with indices i and j, in either direction, or null.
 inline const HLRTriangleEdge* findEdge(const HLRTriangleData& data, std::int32_t i, std::int32_t j) {
     for (const HLRTriangleEdge& e : data.edges()) {
-        const std::int32_t s = e.startVertex()->index, t = e.endVertex()->index;
+        const std::int32_t s = e.startVertex(), t = e.endVertex();
         if ((s == i && t == j) || (s == j && t == i)) {
             return &e;
         }
     }
     return nullptr;
-}
-
-// Index of a triangle, -1 for none.
-inline std::int32_t indexOf(const HLRTriangle* triangle) {
-    return triangle != nullptr ? triangle->index : -1;
 }
 
 // True when the triangle has the directed side from -> to.
