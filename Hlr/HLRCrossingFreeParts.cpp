@@ -20,9 +20,9 @@ namespace {
 constexpr double kMaxEntriesPerPart = 8.0;
 constexpr double kMaxCellsPerAxis = 1 << 20;
 
-HLRVector3D position(const HLRTriangle& triangle, int corner) {
-    const HLRTriangleVertex* vertex = triangle.vertices[corner];
-    return HLRVector3D(vertex->x, vertex->y, vertex->z);
+HLRVector3D position(const HLRTriangleData& store, const HLRTriangle& triangle, int corner) {
+    const HLRTriangleVertex& vertex = store.vertices()[static_cast<std::size_t>(triangle.vertices[corner])];
+    return HLRVector3D(vertex.x, vertex.y, vertex.z);
 }
 
 // The root of `i` in a union-find forest, halving the path on the way.
@@ -112,7 +112,7 @@ void HLRCrossingFreeParts::chooseCentres(const std::vector<const HLRTriangleData
             if (!m_crossingFree[part] || seen[part]++ % (m_triangleCount[part] / kSamples + 1) != 0)
                 continue;
             for (int c = 0; c < 3; ++c)
-                m_centre[part] = m_centre[part] + position(triangles[i], c);
+                m_centre[part] = m_centre[part] + position(*triangleData[s], triangles[i], c);
             ++taken[part];
         }
     }
@@ -130,16 +130,16 @@ void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*
     m_rayHit.assign(parts, -huge);
     std::vector<HLRVector3D> ray(parts);
     for (std::size_t p = 0; p < parts; ++p) {
-        const HLRTriangle& through = triangleAt(triangleData, m_through[p]);
-        ray[p] = (position(through, 0) + position(through, 1) + position(through, 2)) / 3.0 - m_centre[p];
+        ray[p] = centreOf(triangleData, m_through[p]) - m_centre[p];
     }
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
         const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
         for (std::size_t i = 0; i < triangles.size(); ++i) {
             HLRCancelPoll::check();
             const std::uint32_t part = partOf(s, i);
-            const HLRVector3D v[3] = {position(triangles[i], 0), position(triangles[i], 1),
-                                      position(triangles[i], 2)};
+            const HLRVector3D v[3] = {position(*triangleData[s], triangles[i], 0),
+                                      position(*triangleData[s], triangles[i], 1),
+                                      position(*triangleData[s], triangles[i], 2)};
             const HLRVector3D n = cross(v[1] - v[0], v[2] - v[0]);
             const double area = length(n);
             for (const HLRVector3D& p : v)
@@ -169,13 +169,15 @@ void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*
     }
 }
 
-const HLRTriangle& HLRCrossingFreeParts::triangleAt(const std::vector<const HLRTriangleData*>& triangleData,
-                                                    std::size_t t) const {
-    const std::size_t store =
+HLRVector3D HLRCrossingFreeParts::centreOf(const std::vector<const HLRTriangleData*>& triangleData,
+                                           std::size_t t) const {
+    const std::size_t s =
         static_cast<std::size_t>(std::upper_bound(m_storeStart.begin(), m_storeStart.end(), t) -
                                  m_storeStart.begin()) -
         1;
-    return triangleData[store]->triangles()[t - m_storeStart[store]];
+    const HLRTriangleData& store = *triangleData[s];
+    const HLRTriangle& triangle = store.triangles()[t - m_storeStart[s]];
+    return (position(store, triangle, 0) + position(store, triangle, 1) + position(store, triangle, 2)) / 3.0;
 }
 
 void HLRCrossingFreeParts::judge(double tolerance) {

@@ -53,7 +53,8 @@ private:
     void chooseCentres(const std::vector<const HLRTriangleData*>& triangleData);
     void measureParts(const std::vector<const HLRTriangleData*>& triangleData);
     void markMeetingParts(double tolerance);
-    const HLRTriangle& triangleAt(const std::vector<const HLRTriangleData*>& triangleData, std::size_t t) const;
+    // The centre of the triangle at `t`, counted over all stores.
+    HLRVector3D centreOf(const std::vector<const HLRTriangleData*>& triangleData, std::size_t t) const;
 
     HLRBox3D m_extent;
     std::vector<std::size_t> m_storeStart;       // the first triangle of each store, counted over all

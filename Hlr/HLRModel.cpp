@@ -147,10 +147,9 @@ void buildFace(HLRTriangleData& data, HLRFace& face, const HostFace& host, HostV
             position[k] = map.find(t[k]);
             if (position[k] == HostVertexMap::kUnseen) {
                 const ON_3dPoint& p = (*host.vertices)[t[k]];
-                const HLRTriangleVertex& v = data.addVertex(p.x, p.y, p.z);
-                addToWorld(world, v);
-                map.insert(t[k], v.index);
-                position[k] = v.index;
+                position[k] = data.addVertex(p.x, p.y, p.z);
+                addToWorld(world, data.vertices().back());
+                map.insert(t[k], position[k]);
             }
         }
         face.addTriangle(&data.addTriangle(position[0], position[1], position[2]));
@@ -184,8 +183,8 @@ void HLRModel::build(const Polygon3D& polygon) {
     for (const std::array<std::uint32_t, 3>& t : polygon.triangles) {
         HLRCancelPoll::check();
         HLRTriangle& triangle = data.addTriangle(t[0], t[1], t[2]);
-        for (const HLRTriangleVertex* v : triangle.vertices) {
-            addToWorld(world, *v);
+        for (const std::int32_t v : triangle.vertices) {
+            addToWorld(world, data.vertices()[static_cast<std::size_t>(v)]);
         }
         face.addTriangle(&triangle);
     }

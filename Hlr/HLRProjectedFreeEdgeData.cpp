@@ -12,8 +12,7 @@ HLRProjectedFreeEdgeData::~HLRProjectedFreeEdgeData() = default;
 void HLRProjectedFreeEdgeData::addFreeEdge(const HLRFreeEdge& freeEdge) {
     const std::size_t first = m_vertices.size();
     for (const HLRVector3D& point : freeEdge.points()) {
-        const auto index = static_cast<std::int32_t>(m_vertices.size());
-        m_vertices.push_back(HLRProjectedTriangleVertex::project(point, nullptr, index, *m_projector));
+        m_vertices.push_back(HLRProjectedTriangleVertex::project(point, nullptr, *m_projector));
     }
     for (std::size_t i = first + 1; i < m_vertices.size(); ++i) {
         m_edges.emplace_back(&m_vertices[i - 1], &m_vertices[i], nullptr, nullptr);
@@ -27,12 +26,12 @@ void HLRProjectedFreeEdgeData::addFreeEdge(const HLRFreeEdge& freeEdge) {
 void HLRProjectedFreeEdgeData::addIntersectionLines(const HLRIntersectionLines& lines) {
     m_vertices.reserve(lines.points.size());
     for (const HLRVector3D& point : lines.points) {
-        const auto index = static_cast<std::int32_t>(m_vertices.size());
-        m_vertices.push_back(HLRProjectedTriangleVertex::project(point, nullptr, index, *m_projector));
+        m_vertices.push_back(HLRProjectedTriangleVertex::project(point, nullptr, *m_projector));
     }
     m_edges.reserve(lines.segments.size());
     for (const HLRIntersectionLines::Segment& segment : lines.segments) {
-        m_edges.emplace_back(&m_vertices[segment.start], &m_vertices[segment.end], segment.first, segment.second);
+        m_edges.emplace_back(&m_vertices[segment.start], &m_vertices[segment.end], segment.first,
+                             segment.second);
         m_edges.back().setTypeAsIntersectionLine();
     }
 }

@@ -42,17 +42,17 @@ void HLRProjectedTriangleData::projectVertices() {
     for (const HLRTriangleVertex& vertex : m_source->vertices()) {
         HLRCancelPoll::check();
         const HLRVector3D point(vertex.x, vertex.y, vertex.z);
-        const auto index = static_cast<std::int32_t>(m_vertices.size());
-        m_vertices.push_back(HLRProjectedTriangleVertex::project(point, &vertex, index, *m_projector));
+        m_vertices.push_back(HLRProjectedTriangleVertex::project(point, &vertex, *m_projector));
     }
 }
 
 void HLRProjectedTriangleData::setTriangleVertices() {
     for (std::size_t i = 0; i < m_triangles.size(); ++i) {
         HLRCancelPoll::check();
-        HLRTriangleVertex* const* corners = m_source->triangles()[i].vertices;
-        m_triangles[i].setVertices(&m_vertices[corners[0]->index], &m_vertices[corners[1]->index],
-                                   &m_vertices[corners[2]->index]);
+        const std::int32_t* corners = m_source->triangles()[i].vertices;
+        m_triangles[i].setVertices(&m_vertices[static_cast<std::size_t>(corners[0])],
+                                   &m_vertices[static_cast<std::size_t>(corners[1])],
+                                   &m_vertices[static_cast<std::size_t>(corners[2])]);
     }
 }
 

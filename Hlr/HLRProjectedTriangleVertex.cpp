@@ -7,7 +7,6 @@ namespace KvHLR {
 
 HLRProjectedTriangleVertex HLRProjectedTriangleVertex::project(const HLRVector3D& point,
                                                                const HLRTriangleVertex* source,
-                                                               std::int32_t index,
                                                                const HLRProjector& projector) {
     const HLRVector4D world(point.x, point.y, point.z, 1.0);
     HLRVector4D view;
@@ -20,7 +19,6 @@ HLRProjectedTriangleVertex HLRProjectedTriangleVertex::project(const HLRVector3D
     vertex.viewPosition = HLRVector3D(view.x() / view.w(), view.y() / view.w(), view.z() / view.w());
     vertex.screenPosition = HLRVector2D(screen.x() / screen.w(), screen.y() / screen.w());
     vertex.depth = screen.z() / screen.w();
-    vertex.index = index;
     return vertex;
 }
 

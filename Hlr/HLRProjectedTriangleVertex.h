@@ -20,12 +20,11 @@ struct HLRProjectedTriangleVertex {
     HLRVector2D screenPosition;                     // x/w, y/w of the screen point
     double depth = 0.0;                             // z/w of the screen point
     HLRVector3D viewPosition;                       // view point divided by its w
-    std::int32_t index = 0;                         // position in the owner's vertex sequence
 
     // A point at or behind the near plane has no screen image: it lands on (0, 0) with depth 0 while
     // its view position stays true, so the near-region tests can still find it.
     static HLRProjectedTriangleVertex project(const HLRVector3D& point, const HLRTriangleVertex* source,
-                                              std::int32_t index, const HLRProjector& projector);
+                                              const HLRProjector& projector);
 };
 
 // Adds the screen positions of the vertices to box2D and their view positions to box3D.

@@ -1,20 +1,17 @@
 #pragma once
 
-#include "Hlr/HLRTriangleVertex.h"
-
 #include <cstdint>
 
 namespace KvHLR {
 
-// A model triangle: its three vertices in the caller's order (which fixes its orientation) and its
-// position in its store's triangle sequence, by which the projected model finds its image.
+// A model triangle: the positions of its three vertices in its store's vertex sequence, in the
+// caller's order (which fixes its orientation). Its own position in the store's triangle sequence is
+// its index, by which the projected model finds its image. Twelve bytes: a model has millions.
 struct HLRTriangle {
-    HLRTriangleVertex* vertices[3] = {nullptr, nullptr, nullptr};
-    std::int32_t index = -1;
+    std::int32_t vertices[3] = {-1, -1, -1};
 
     HLRTriangle() = default;
-    HLRTriangle(HLRTriangleVertex* a, HLRTriangleVertex* b, HLRTriangleVertex* c, std::int32_t indexIn)
-        : vertices{a, b, c}, index(indexIn) {}
+    HLRTriangle(std::int32_t a, std::int32_t b, std::int32_t c) : vertices{a, b, c} {}
 };
 
 } // namespace KvHLR

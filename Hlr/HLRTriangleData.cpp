@@ -100,27 +100,28 @@ private:
 };
 
 bool isDegenerate(const HLRTriangle& t) {
-    const std::int32_t a = t.vertices[0]->index, b = t.vertices[1]->index, c = t.vertices[2]->index;
+    const std::int32_t a = t.vertices[0], b = t.vertices[1], c = t.vertices[2];
     return a == b || b == c || c == a;
 }
 
 // The key of the side of `t` that starts at its vertex `side`.
 std::uint64_t sideKey(const HLRTriangle& t, int side) {
-    return edgeKey(t.vertices[side]->index, t.vertices[(side + 1) % 3]->index);
+    return edgeKey(t.vertices[side], t.vertices[(side + 1) % 3]);
 }
 
-// Enters the side of `t` that starts at its vertex `side` into the edge it lies on.
-void addSide(EdgeTable& table, HLRTriangleData::EdgeSequence& edges, HLRTriangle& t, int side) {
-    const std::int32_t from = t.vertices[side]->index;
-    const std::int32_t to = t.vertices[(side + 1) % 3]->index;
+// Enters the side of the triangle at `index` that starts at its vertex `side` into the edge it lies on.
+void addSide(EdgeTable& table, HLRTriangleData::EdgeSequence& edges, const HLRTriangle& t, std::int32_t index,
+             int side) {
+    const std::int32_t from = t.vertices[side];
+    const std::int32_t to = t.vertices[(side + 1) % 3];
     const std::size_t fresh = edges.size();
     const std::size_t position = table.findOrInsert(sideKey(t, side), fresh);
     if (position == fresh) {
-        edges.emplace_back(from, to, t.index);
+        edges.emplace_back(from, to, index);
     } else if (from != edges[position].startVertex()) {
-        edges[position].setRightTriangle(t.index);
+        edges[position].setRightTriangle(index);
     } else {
-        edges[position].setLeftTriangle(t.index);
+        edges[position].setLeftTriangle(index);
     }
 }
 
@@ -136,11 +137,12 @@ void HLRTriangleData::reserve(std::size_t vertexCount, std::size_t triangleCount
     HLRHugePages::reserve(m_triangles, triangleCount);
 }
 
-HLRTriangleVertex& HLRTriangleData::addVertex(double x, double y, double z) {
+std::int32_t HLRTriangleData::addVertex(double x, double y, double z) {
     if (m_vertices.size() == m_vertices.capacity()) {
         throw std::length_error("HLRTriangleData::addVertex(): reserved room used up");
     }
-    return m_vertices.emplace_back(x, y, z, static_cast<std::int32_t>(m_vertices.size()));
+    m_vertices.emplace_back(x, y, z);
+    return static_cast<std::int32_t>(m_vertices.size() - 1);
 }
 
 HLRTriangle& HLRTriangleData::addTriangle(std::size_t a, std::size_t b, std::size_t c) {
@@ -151,8 +153,8 @@ HLRTriangle& HLRTriangleData::addTriangle(std::size_t a, std::size_t b, std::siz
     if (m_triangles.size() == m_triangles.capacity()) {
         throw std::length_error("HLRTriangleData::addTriangle(): reserved room used up");
     }
-    return m_triangles.emplace_back(&m_vertices[a], &m_vertices[b], &m_vertices[c],
-                                    static_cast<std::int32_t>(m_triangles.size()));
+    return m_triangles.emplace_back(static_cast<std::int32_t>(a), static_cast<std::int32_t>(b),
+                                    static_cast<std::int32_t>(c));
 }
 
 void HLRTriangleData::buildEdges() {
@@ -166,10 +168,10 @@ void HLRTriangleData::buildEdges() {
             KVHLR_PREFETCH(table.home(sideKey(m_triangles[t + kLookAhead], side)));
         }
         HLRCancelPoll::check();
-        HLRTriangle& triangle = m_triangles[t];
+        const HLRTriangle& triangle = m_triangles[t];
         if (!isDegenerate(triangle)) {
             for (int side = 0; side < 3; ++side) {
-                addSide(table, m_edges, triangle, side);
+                addSide(table, m_edges, triangle, static_cast<std::int32_t>(t), side);
             }
         }
     }

@@ -11,9 +11,10 @@
 
 namespace KvHLR {
 
-// The vertices, triangles and edges that one or more shells draw from. Triangles and faces point at
-// vertices and triangles, so both sequences are sized once by reserve() and never grow past it; edges
-// give positions in them and live in a deque, which grows without copying.
+// The vertices, triangles and edges that one or more shells draw from. Faces point at triangles and
+// projected vertices at vertices, so both sequences are sized once by reserve() and never grow past
+// it; triangles and edges give positions in them, and edges live in a deque, which grows without
+// copying.
 class HLRTriangleData {
 public:
     using VertexSequence = std::vector<HLRTriangleVertex>;
@@ -33,11 +34,12 @@ public:
     // Makes room for all vertices and triangles to come. Throws std::length_error for counts
     // beyond the 32-bit indices.
     void reserve(std::size_t vertexCount, std::size_t triangleCount);
-    // Appends a vertex whose index is its position. Throws std::length_error when the reserved
-    // room is used up: growing would move vertices that triangles point at.
-    HLRTriangleVertex& addVertex(double x, double y, double z);
-    // Appends a triangle over the vertices at the given positions, index = its position. Throws
-    // std::out_of_range for a position without a vertex and std::length_error as addVertex.
+    // Appends a vertex and returns its position, which is its index. Throws std::length_error when
+    // the reserved room is used up: growing would move vertices that projected vertices point at.
+    std::int32_t addVertex(double x, double y, double z);
+    // Appends a triangle over the vertices at the given positions. Throws std::out_of_range for a
+    // position without a vertex and std::length_error when the reserved room is used up (faces point
+    // at triangles).
     HLRTriangle& addTriangle(std::size_t a, std::size_t b, std::size_t c);
 
     // Derives the edges from the triangles, replacing any derived before. A triangle with two

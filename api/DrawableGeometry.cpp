@@ -19,7 +19,7 @@ bool isDrawable(HLRTriangleVertex const& vertex, HLRProjector const& projector) 
     const HLRVector3D p(vertex.x, vertex.y, vertex.z);
     if (!isFinite(p))
         return false;
-    const HLRProjectedTriangleVertex v = HLRProjectedTriangleVertex::project(p, nullptr, 0, projector);
+    const HLRProjectedTriangleVertex v = HLRProjectedTriangleVertex::project(p, nullptr, projector);
     return isFinite(v.viewPosition) && std::isfinite(v.screenPosition.x()) &&
            std::isfinite(v.screenPosition.y()) && std::isfinite(v.depth);
 }
@@ -28,8 +28,9 @@ bool isDrawable(HLRTriangleVertex const& vertex, HLRProjector const& projector) 
 using DrawableVertices = std::unordered_map<HLRTriangleData const*, std::vector<bool>>;
 
 bool isDrawable(HLRTriangle const& triangle, std::vector<bool> const& drawable) {
-    return drawable[triangle.vertices[0]->index] && drawable[triangle.vertices[1]->index] &&
-           drawable[triangle.vertices[2]->index];
+    return drawable[static_cast<std::size_t>(triangle.vertices[0])] &&
+           drawable[static_cast<std::size_t>(triangle.vertices[1])] &&
+           drawable[static_cast<std::size_t>(triangle.vertices[2])];
 }
 
 // Each shell as a host mesh body over its store's points, one body face per face holding the face's
@@ -52,7 +53,7 @@ MeshList drawableMeshes(HLRModel const& model, DrawableVertices const& drawable)
             auto triangles = std::make_shared<Kv::KvTriangleList>();
             for (HLRTriangle const& t : face.triangles())
                 if (isDrawable(t, flags))
-                    triangles->emplace_back(t.vertices[0]->index, t.vertices[1]->index, t.vertices[2]->index);
+                    triangles->emplace_back(t.vertices[0], t.vertices[1], t.vertices[2]);
             faces.push_back(std::move(triangles));
         }
         meshes.push_back(

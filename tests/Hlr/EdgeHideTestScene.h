@@ -55,7 +55,6 @@ public:
         HLRProjectedTriangleVertex v;
         v.screenPosition = HLRVector2D(sx, sy);
         v.viewPosition = m_orthographic ? HLRVector3D(sx, sy, z) : HLRVector3D(-sx * z, -sy * z, z);
-        v.index = static_cast<std::int32_t>(m_vertices.size());
         m_vertices.push_back(v);
         return &m_vertices.back();
     }

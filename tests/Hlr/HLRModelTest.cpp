@@ -32,7 +32,7 @@ TEST(HLRModel, SoupGivesOneFaceWhoseSharedEdgeHasTrianglesOnBothSides) {
     const HLRTriangleRun<HLRTriangle>& faceTriangles = shell.faces().front().triangles();
     ASSERT_EQ(faceTriangles.size(), 2u);
     EXPECT_EQ(faceTriangles[1], &data.triangles()[1]);
-    EXPECT_EQ(faceTriangles[1]->vertices[0], &data.vertices()[2]);
+    EXPECT_EQ(faceTriangles[1]->vertices[0], 2);
 
     EXPECT_EQ(data.edges().size(), 5u);
     const HLRTriangleEdge* shared = findEdge(data, 1, 2);
@@ -77,8 +77,7 @@ TEST(HLRModel, LargeClosedSphereHasEveryEdgeSharedByTwoTriangles) {
     for (const HLRTriangleEdge& edge : data.edges()) {
         const bool bothSides =
             edge.leftTriangle() != HLRTriangleEdge::NONE && edge.rightTriangle() != HLRTriangleEdge::NONE;
-        const HLRTriangleVertex* start = &data.vertices()[edge.startVertex()];
-        const HLRTriangleVertex* end = &data.vertices()[edge.endVertex()];
+        const std::int32_t start = edge.startVertex(), end = edge.endVertex();
         const bool ok = bothSides && runs(data.triangles()[edge.leftTriangle()], start, end) &&
                         runs(data.triangles()[edge.rightTriangle()], end, start);
         misplaced += ok ? 0 : 1;

@@ -19,8 +19,8 @@ inline const HLRTriangleEdge* findEdge(const HLRTriangleData& data, std::int32_t
     return nullptr;
 }
 
-// True when the triangle has the directed side from -> to.
-inline bool runs(const HLRTriangle& t, const HLRTriangleVertex* from, const HLRTriangleVertex* to) {
+// True when the triangle has the directed side from -> to (vertex positions).
+inline bool runs(const HLRTriangle& t, std::int32_t from, std::int32_t to) {
     for (int k = 0; k < 3; ++k) {
         if (t.vertices[k] == from && t.vertices[(k + 1) % 3] == to) {
             return true;
