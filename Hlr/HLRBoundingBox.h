@@ -7,7 +7,8 @@
 namespace KvHLR {
 
 // An extent quantised onto a model-wide grid and packed into two 32-bit codes, so that the
-// overlap test, run millions of times by the hide pass, is two subtractions and one mask.
+// overlap test, run millions of times by the hide pass, is two subtractions and one mask. Every
+// triangle and edge holds two, so a box is its two codes and nothing else: no virtual table.
 //
 // Code layout, most significant bit first: guard bit, x (10 bits), guard bit, y (10 bits),
 // guard bit, z (9 bits; 0 in 2D codes). Fields of boxes on the grid stay within 0..1019 for x
@@ -22,7 +23,6 @@ public:
     HLRBoundingBox() = default;
     HLRBoundingBox(const HLRBoundingBox&) = default;
     HLRBoundingBox& operator=(const HLRBoundingBox&) = default;
-    virtual ~HLRBoundingBox();
 
     std::uint32_t minCode() const { return m_minCode; }
     std::uint32_t maxCode() const { return m_maxCode; }

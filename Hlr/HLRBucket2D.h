@@ -13,7 +13,7 @@ class HLRCompletionObservableHidingObject;
 class HLRBucket2D : public HLRBoundingBox2D {
 public:
     HLRBucket2D(const HLRVector2D& lo, const HLRVector2D& hi);
-    ~HLRBucket2D() override;
+    ~HLRBucket2D();
 
     const std::vector<HLRCompletionObservableHidingObject*>& objects() const { return m_objects; }
     void addObject(HLRCompletionObservableHidingObject* object) { m_objects.push_back(object); }
