@@ -6,17 +6,16 @@
 
 namespace KvHLR {
 
-// Base of every object that owns a packed 2D box and knows how to compute its extent.
+// Base of every object that owns a packed 2D box. Its computation (setBoundingBox2D) is declared
+// by HLRHiddenObject, which holds both boxes: one virtual table for the two, since a model has
+// millions of such objects.
 class KVHLR_API HLRBoundingBoxHolder2D {
 public:
-    virtual ~HLRBoundingBoxHolder2D();
-
-    // Computes the holder's extent, stores its packed form in boundingBox2D() on the current
-    // grid and returns the extent.
-    virtual HLRBox2D setBoundingBox2D() = 0;
-
     HLRBoundingBox2D& boundingBox2D() { return m_boundingBox2D; }
     const HLRBoundingBox2D& boundingBox2D() const { return m_boundingBox2D; }
+
+protected:
+    ~HLRBoundingBoxHolder2D() = default;
 
 private:
     HLRBoundingBox2D m_boundingBox2D;

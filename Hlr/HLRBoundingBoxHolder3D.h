@@ -6,17 +6,16 @@
 
 namespace KvHLR {
 
-// Base of every object that owns a packed 3D box and knows how to compute its extent.
+// Base of every object that owns a packed 3D box. Its computation (setBoundingBox3D) is declared
+// by HLRHiddenObject, which holds both boxes: one virtual table for the two, since a model has
+// millions of such objects.
 class KVHLR_API HLRBoundingBoxHolder3D {
 public:
-    virtual ~HLRBoundingBoxHolder3D();
-
-    // Computes the holder's extent, stores its packed form in boundingBox3D() on the current
-    // grid and returns the extent.
-    virtual HLRBox3D setBoundingBox3D() = 0;
-
     HLRBoundingBox3D& boundingBox3D() { return m_boundingBox3D; }
     const HLRBoundingBox3D& boundingBox3D() const { return m_boundingBox3D; }
+
+protected:
+    ~HLRBoundingBoxHolder3D() = default;
 
 private:
     HLRBoundingBox3D m_boundingBox3D;

@@ -9,7 +9,12 @@ namespace KvHLR {
 // objects that are actually hidden; hiding objects share the base for the boxes.
 class HLRHiddenObject : public HLRBoundingBoxHolder2D, public HLRBoundingBoxHolder3D {
 public:
-    ~HLRHiddenObject() override;
+    virtual ~HLRHiddenObject();
+
+    // Compute the object's screen (depth) extent, store its packed form in boundingBox2D()
+    // (boundingBox3D()) on the current grid and return the extent.
+    virtual HLRBox2D setBoundingBox2D() = 0;
+    virtual HLRBox3D setBoundingBox3D() = 0;
 };
 
 } // namespace KvHLR
