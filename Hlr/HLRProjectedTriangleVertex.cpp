@@ -18,7 +18,6 @@ HLRProjectedTriangleVertex HLRProjectedTriangleVertex::project(const HLRVector3D
     vertex.sourcePoint = source;
     vertex.viewPosition = HLRVector3D(view.x() / view.w(), view.y() / view.w(), view.z() / view.w());
     vertex.screenPosition = HLRVector2D(screen.x() / screen.w(), screen.y() / screen.w());
-    vertex.depth = screen.z() / screen.w();
     return vertex;
 }
 

@@ -18,11 +18,10 @@ class HLRProjector;
 struct HLRProjectedTriangleVertex {
     const HLRTriangleVertex* sourcePoint = nullptr; // null for a free-edge point
     HLRVector2D screenPosition;                     // x/w, y/w of the screen point
-    double depth = 0.0;                             // z/w of the screen point
     HLRVector3D viewPosition;                       // view point divided by its w
 
-    // A point at or behind the near plane has no screen image: it lands on (0, 0) with depth 0 while
-    // its view position stays true, so the near-region tests can still find it.
+    // A point at or behind the near plane has no screen image: it lands on (0, 0) while its view
+    // position stays true, so the near-region tests can still find it.
     static HLRProjectedTriangleVertex project(const HLRVector3D& point, const HLRTriangleVertex* source,
                                               const HLRProjector& projector);
 };

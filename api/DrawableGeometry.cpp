@@ -1,6 +1,7 @@
 #include "api/DrawableGeometry.h"
 
-#include "Hlr/HLRProjectedTriangleVertex.h"
+#include "Hlr/HLRProjector.h"
+#include "Hlr/HLRVector4D.h"
 #include "api/CalcSilhouette.h"
 
 #include <algorithm>
@@ -19,9 +20,15 @@ bool isDrawable(HLRTriangleVertex const& vertex, HLRProjector const& projector) 
     const HLRVector3D p(vertex.x, vertex.y, vertex.z);
     if (!isFinite(p))
         return false;
-    const HLRProjectedTriangleVertex v = HLRProjectedTriangleVertex::project(p, nullptr, projector);
-    return isFinite(v.viewPosition) && std::isfinite(v.screenPosition.x()) &&
-           std::isfinite(v.screenPosition.y()) && std::isfinite(v.depth);
+    HLRVector4D view;
+    HLRVector4D screen;
+    projector.WC2VC(HLRVector4D(p.x, p.y, p.z, 1.0), view);
+    projector.VC2SC(view, screen);
+    // Each coordinate divided by its w, as the projected vertices have them.
+    const auto finiteOver = [](HLRVector4D const& h) {
+        return std::isfinite(h.x() / h.w()) && std::isfinite(h.y() / h.w()) && std::isfinite(h.z() / h.w());
+    };
+    return finiteOver(view) && finiteOver(screen);
 }
 
 // Which vertices of each store the camera can draw, by vertex index.
