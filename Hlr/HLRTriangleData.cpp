@@ -7,115 +7,84 @@
 #include <limits>
 #include <stdexcept>
 
-// A macro rather than a function: GCC takes a function that only prefetches for one without
-// effect and drops its calls.
-#if defined(__GNUC__)
-#define KVHLR_PREFETCH(address) __builtin_prefetch(address)
-#else
-#define KVHLR_PREFETCH(address) static_cast<void>(address)
-#endif
-
 namespace KvHLR {
 
 namespace {
 
 constexpr std::size_t kMaxIndexCount = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
 
-// Both vertex indices in one 64-bit word, smaller one high: unique for every pair of 32-bit
-// indices, however many vertices the store holds.
-std::uint64_t edgeKey(std::int32_t i, std::int32_t j) {
-    const auto lo = static_cast<std::uint32_t>(std::min(i, j));
-    const auto hi = static_cast<std::uint32_t>(std::max(i, j));
-    return (static_cast<std::uint64_t>(lo) << 32) | hi;
-}
-
-// Maps edge keys to edge positions. Open addressing with linear probing in a power-of-two table,
-// kept at most 3/4 full. It starts with two slots per triangle: a closed surface has 3/2 edges per
-// triangle and never makes it grow; a soup of loose triangles, with up to three, makes it double.
-class EdgeTable {
-public:
-    explicit EdgeTable(std::size_t triangleCount) {
-        std::size_t capacity = 16;
-        while (capacity < 2 * triangleCount) {
-            capacity *= 2;
-        }
-        HLRHugePages::reserve(m_slots, capacity);
-        m_slots.assign(capacity, Slot{kEmpty, 0});
-    }
-
-    // The slot where the search for `key` begins.
-    const void* home(std::uint64_t key) const { return &m_slots[hash(key) & (m_slots.size() - 1)]; }
-
-    // Returns the position stored under `key`, storing `fresh` there first if the key is new.
-    std::size_t findOrInsert(std::uint64_t key, std::size_t fresh) {
-        if (4 * m_used >= 3 * m_slots.size()) {
-            grow();
-        }
-        Slot& slot = m_slots[slotFor(key)];
-        if (slot.key == kEmpty) {
-            slot = Slot{key, fresh};
-            ++m_used;
-        }
-        return slot.edge;
-    }
-
-private:
-    // No key has its high word equal to its low word, since the indices of an edge differ.
-    static constexpr std::uint64_t kEmpty = ~std::uint64_t{0};
-
-    struct Slot {
-        std::uint64_t key;
-        std::size_t edge; // a 32-bit position would be padded to 64 bits anyway
-    };
-
-    // The finaliser of splitmix64: neighbouring indices land far apart.
-    static std::size_t hash(std::uint64_t key) {
-        key = (key ^ (key >> 30)) * 0xBF58476D1CE4E5B9ull;
-        key = (key ^ (key >> 27)) * 0x94D049BB133111EBull;
-        return static_cast<std::size_t>(key ^ (key >> 31));
-    }
-
-    // The slot holding `key`, or the free one where it belongs; one exists as the table is never full.
-    std::size_t slotFor(std::uint64_t key) const {
-        const std::size_t mask = m_slots.size() - 1;
-        std::size_t i = hash(key) & mask;
-        while (m_slots[i].key != key && m_slots[i].key != kEmpty) {
-            i = (i + 1) & mask;
-        }
-        return i;
-    }
-
-    void grow() {
-        std::vector<Slot> old(2 * m_slots.size(), Slot{kEmpty, 0});
-        old.swap(m_slots);
-        for (const Slot& slot : old) {
-            if (slot.key != kEmpty) {
-                m_slots[slotFor(slot.key)] = slot;
-            }
-        }
-    }
-
-    std::vector<Slot> m_slots;
-    std::size_t m_used = 0;
-};
-
 bool isDegenerate(const HLRTriangle& t) {
     const std::int32_t a = t.vertices[0], b = t.vertices[1], c = t.vertices[2];
     return a == b || b == c || c == a;
 }
 
-// The key of the side of `t` that starts at its vertex `side`.
-std::uint64_t sideKey(const HLRTriangle& t, int side) {
-    return edgeKey(t.vertices[side], t.vertices[(side + 1) % 3]);
-}
+// The edges met so far, each filed under one of its ends: the one on fewer triangle sides (the lower
+// position on a tie). Each vertex has room for every side filed under it, so filing needs no hashing
+// and never grows, and an edge is found by scanning its end's short list: ends with many sides (a
+// fan's centre) file their edges under their neighbours, so no list grows with the model. The order
+// of a mesh's vertices usually follows its surface, so the lists in use lie close together in memory.
+class EdgesByEnd {
+public:
+    EdgesByEnd(const std::vector<HLRTriangle>& triangles, std::size_t vertexCount)
+        : m_sides(vertexCount, 0), m_begin(vertexCount + 1, 0) {
+        forEachSide(triangles, [this](std::int32_t a, std::int32_t b) {
+            ++m_sides[static_cast<std::size_t>(a)];
+            ++m_sides[static_cast<std::size_t>(b)];
+        });
+        forEachSide(triangles, [this](std::int32_t a, std::int32_t b) { ++m_begin[owner(a, b) + 1]; });
+        for (std::size_t v = 0; v < vertexCount; ++v)
+            m_begin[v + 1] += m_begin[v];
+        m_end.assign(m_begin.begin(), m_begin.end() - 1);
+        m_entries.resize(m_begin.back());
+    }
+
+    // The position of the edge between a and b, `fresh` if it is new (and then filed as that).
+    std::uint32_t findOrInsert(std::int32_t a, std::int32_t b, std::uint32_t fresh) {
+        const std::size_t end = owner(a, b);
+        const std::int32_t other = static_cast<std::size_t>(a) == end ? b : a;
+        for (std::uint32_t i = m_begin[end]; i < m_end[end]; ++i) {
+            if (m_entries[i].other == other)
+                return m_entries[i].edge;
+        }
+        m_entries[m_end[end]++] = Entry{other, fresh};
+        return fresh;
+    }
+
+private:
+    struct Entry {
+        std::int32_t other;
+        std::uint32_t edge;
+    };
+
+    template <class Visit> static void forEachSide(const std::vector<HLRTriangle>& triangles, Visit&& visit) {
+        for (const HLRTriangle& t : triangles) {
+            HLRCancelPoll::check();
+            if (!isDegenerate(t)) {
+                for (int side = 0; side < 3; ++side)
+                    visit(t.vertices[side], t.vertices[(side + 1) % 3]);
+            }
+        }
+    }
+
+    std::size_t owner(std::int32_t a, std::int32_t b) const {
+        const std::uint32_t sa = m_sides[static_cast<std::size_t>(a)],
+                            sb = m_sides[static_cast<std::size_t>(b)];
+        return static_cast<std::size_t>(sa < sb || (sa == sb && a < b) ? a : b);
+    }
+
+    std::vector<std::uint32_t> m_sides; // triangle sides at each vertex
+    std::vector<std::uint32_t> m_begin; // where each vertex's list starts; one more for the end
+    std::vector<std::uint32_t> m_end;   // where each vertex's list ends so far
+    std::vector<Entry> m_entries;
+};
 
 // Enters the side of the triangle at `index` that starts at its vertex `side` into the edge it lies on.
-void addSide(EdgeTable& table, HLRTriangleData::EdgeSequence& edges, const HLRTriangle& t, std::int32_t index,
-             int side) {
+void addSide(EdgesByEnd& filed, HLRTriangleData::EdgeSequence& edges, const HLRTriangle& t,
+             std::int32_t index, int side) {
     const std::int32_t from = t.vertices[side];
     const std::int32_t to = t.vertices[(side + 1) % 3];
-    const std::size_t fresh = edges.size();
-    const std::size_t position = table.findOrInsert(sideKey(t, side), fresh);
+    const auto fresh = static_cast<std::uint32_t>(edges.size());
+    const std::uint32_t position = filed.findOrInsert(from, to, fresh);
     if (position == fresh) {
         edges.emplace_back(from, to, index);
     } else if (from != edges[position].startVertex()) {
@@ -159,19 +128,16 @@ HLRTriangle& HLRTriangleData::addTriangle(std::size_t a, std::size_t b, std::siz
 
 void HLRTriangleData::buildEdges() {
     m_edges.clear();
-    EdgeTable table(m_triangles.size());
-    // Slots are spread at random over a table far larger than the caches: asking for those of a
-    // later triangle while this one is processed hides most of the memory latency.
-    constexpr std::size_t kLookAhead = 8;
+    if (3 * m_triangles.size() > std::numeric_limits<std::uint32_t>::max()) {
+        throw std::length_error("HLRTriangleData::buildEdges(): more edges than 32-bit positions can number");
+    }
+    EdgesByEnd filed(m_triangles, m_vertices.size());
     for (std::size_t t = 0; t < m_triangles.size(); ++t) {
-        for (int side = 0; side < 3 && t + kLookAhead < m_triangles.size(); ++side) {
-            KVHLR_PREFETCH(table.home(sideKey(m_triangles[t + kLookAhead], side)));
-        }
         HLRCancelPoll::check();
         const HLRTriangle& triangle = m_triangles[t];
         if (!isDegenerate(triangle)) {
             for (int side = 0; side < 3; ++side) {
-                addSide(table, m_edges, triangle, static_cast<std::int32_t>(t), side);
+                addSide(filed, m_edges, triangle, static_cast<std::int32_t>(t), side);
             }
         }
     }
