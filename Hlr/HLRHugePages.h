@@ -5,9 +5,11 @@
 
 namespace KvHLR {
 
-// Large arrays go on transparent huge pages where the system offers them on request. A model of
-// millions of triangles otherwise spends a good part of its build taking a page fault for every 4 KB
-// of fresh memory it writes. The advice changes nothing but speed; where it is refused, nothing happens.
+// Large arrays go on transparent huge pages where the system offers them on request, as long as the
+// process stays within its first half gigabyte. A model of a million triangles otherwise spends a good
+// part of its build taking a page fault for every 4 KB of fresh memory it writes; beyond that size
+// the system's search for more huge pages costs more than it saves. The advice changes nothing but
+// speed; where it is refused, nothing happens.
 class HLRHugePages {
 public:
     // Advises the whole 2 MB pages within [address, address + bytes), for arrays of some megabytes.
