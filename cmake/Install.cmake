@@ -8,6 +8,10 @@ install(TARGETS Kelvar_HLR Kelvar_HLR_Kit kelvar_host EXPORT KelvarHLRTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/KelvarHLR)
+# The kit's CAD reader, a module it loads from beside its own library (kit/mesh/CadFile.h).
+if(TARGET kvhlr_cad)
+  install(TARGETS kvhlr_cad LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+endif()
 
 # The headers named and every project header they include, followed through the quoted includes
 # (found from the source root, or from api/ as the library's own include path allows). A header

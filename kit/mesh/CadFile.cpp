@@ -434,3 +434,9 @@ std::vector<MeshPart> readCadFile(const std::string& path, const std::function<v
 }
 
 } // namespace kvhlr
+
+// The module's way in: the kit loads this module when it reads its first CAD file and calls readCadFile
+// through the address this returns (kit/mesh/MeshFile.cpp).
+extern "C" __attribute__((visibility("default"))) void* kvhlr_cad_reader() {
+    return reinterpret_cast<void*>(&kvhlr::readCadFile);
+}

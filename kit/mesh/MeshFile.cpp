@@ -24,6 +24,8 @@
 #include <optional>
 #include <utility>
 
+#include <dlfcn.h>
+
 namespace kvhlr {
 namespace {
 
@@ -214,16 +216,63 @@ bool isCadFile(const std::string& path) {
 bool readsCadFiles() {
     return true;
 }
+
+namespace {
+
+// The reader of the module libkvhlr_cad.so (kit/mesh/CadFile.h), loaded from beside the library that
+// holds this code, once, with the first CAD file; or why it could not be loaded.
+struct CadModule {
+    decltype(&readCadFile) read = nullptr;
+    std::string problem;
+};
+
+const CadModule& cadModule() {
+    static const CadModule module = [] {
+        CadModule loaded;
+        Dl_info self{};
+        const bool found = dladdr(reinterpret_cast<void*>(&cadModule), &self) != 0 && self.dli_fname != nullptr;
+        const std::filesystem::path file =
+            (found ? std::filesystem::path(self.dli_fname).parent_path() : std::filesystem::path()) /
+            "libkvhlr_cad.so";
+        void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr) {
+            loaded.problem = dlerror();
+            return loaded;
+        }
+        const auto entry = reinterpret_cast<void* (*)()>(dlsym(handle, "kvhlr_cad_reader"));
+        if (entry == nullptr)
+            loaded.problem = file.string() + " is not the kit's CAD reader";
+        else
+            loaded.read = reinterpret_cast<decltype(&readCadFile)>(entry());
+        return loaded;
+    }();
+    return module;
+}
+
+std::vector<MeshPart> readCadFileWithModule(const std::string& path, const std::function<void(double)>& progress,
+                                            const CadReading& cad) {
+    const CadModule& module = cadModule();
+    if (module.read == nullptr)
+        throw InputError(path, "STEP and IGES files cannot be read: the kit's CAD reader did not load (" +
+                                   module.problem + ")");
+    return module.read(path, progress, cad);
+}
+
+} // namespace
 #else
 bool readsCadFiles() {
     return false;
 }
 
-std::vector<MeshPart> readCadFile(const std::string& path, const std::function<void(double)>&,
-                                  const CadReading&) {
+namespace {
+
+std::vector<MeshPart> readCadFileWithModule(const std::string& path, const std::function<void(double)>&,
+                                            const CadReading&) {
     throw InputError(path, "STEP and IGES files cannot be read: this build has no Open CASCADE "
                            "(scripts/install-deps.sh installs it; then build again)");
 }
+
+} // namespace
 #endif
 // --- end of CAD files ---
 
@@ -232,7 +281,7 @@ std::vector<MeshPart> readMeshFile(const std::string& path, bool bodies,
     checkReadable(path);
     if (isCadFile(path)) {
         checkCadReading(cad);
-        return readCadFile(path, progress, cad);
+        return readCadFileWithModule(path, progress, cad);
     }
     std::optional<std::vector<MeshPart>> parts;
     if (hasExtension(path, ".obj"))
