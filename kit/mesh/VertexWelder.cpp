@@ -1,5 +1,9 @@
 #include "kit/mesh/VertexWelder.h"
 
+#include "kit/mesh/MeshReading.h"
+
+#include <atomic>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
@@ -39,7 +43,152 @@ std::size_t slotCountFor(std::size_t points) {
     return count;
 }
 
+struct FloatPoint {
+    float x, y, z;
+};
+
+FloatPoint vertexAt(const FloatVertices& vertices, std::size_t i) {
+    FloatPoint p;
+    std::memcpy(&p, vertices.base + i / 3 * vertices.groupBytes + i % 3 * sizeof p, sizeof p);
+    return p;
+}
+
+std::uint64_t floatBitsOf(float value) {
+    const float canonical = value == 0.0f ? 0.0f : value; // -0.0f == 0.0f must hash alike
+    std::uint32_t bits;
+    std::memcpy(&bits, &canonical, sizeof bits);
+    return bits;
+}
+
+std::uint64_t hashOf(const FloatPoint& p) {
+    return mix(((floatBitsOf(p.x) << 32) | floatBitsOf(p.y)) + 0x9e3779b97f4a7c15ULL * floatBitsOf(p.z));
+}
+
+// One thread's share of the positions: open addressing with linear probing, each slot holding a
+// position and the index plus one of the first vertex there (0 when empty), so that a probe reads one
+// place in memory. Vertices come in batches whose slots are fetched ahead, as the table is much larger
+// than the caches.
+class PositionTable {
+public:
+    explicit PositionTable(std::size_t expectedPoints) : m_slots(slotCountFor(expectedPoints)) {}
+
+    // Sets first[v] to the first vertex added at v's position (v itself when it is the first) for each
+    // vertex of the batch.
+    void add(const std::uint32_t* batch, const FloatPoint* points, const std::uint64_t* hashes, std::size_t count,
+             std::uint32_t* first) {
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t i = 0; i < count; ++i)
+            __builtin_prefetch(&m_slots[hashes[i] & mask]);
+        for (std::size_t i = 0; i < count; ++i)
+            first[batch[i]] = firstAt(batch[i], points[i], hashes[i]);
+    }
+
+private:
+    struct Slot {
+        FloatPoint p;
+        std::uint32_t vertexPlusOne;
+    };
+
+    std::uint32_t firstAt(std::uint32_t vertex, const FloatPoint& p, std::uint64_t hash) {
+        Slot* slot = probe(p, hash);
+        if (slot->vertexPlusOne != 0)
+            return slot->vertexPlusOne - 1;
+        if (2 * ++m_count > m_slots.size()) {
+            grow();
+            slot = probe(p, hash);
+        }
+        *slot = {p, vertex + 1};
+        return vertex;
+    }
+
+    Slot* probe(const FloatPoint& p, std::uint64_t hash) {
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+            Slot& slot = m_slots[i];
+            if (slot.vertexPlusOne == 0 || (slot.p.x == p.x && slot.p.y == p.y && slot.p.z == p.z))
+                return &slot;
+        }
+    }
+
+    void grow() {
+        std::vector<Slot> old(2 * m_slots.size());
+        old.swap(m_slots);
+        for (const Slot& slot : old)
+            if (slot.vertexPlusOne != 0)
+                *probe(slot.p, hashOf(slot.p)) = slot;
+    }
+
+    std::vector<Slot> m_slots;
+    std::size_t m_count = 0;
+};
+
 } // namespace
+
+std::optional<WeldedTriangles> weldInParallel(const FloatVertices& vertices,
+                                              const std::array<std::uint32_t, 3>* triangles,
+                                              std::size_t triangleCount, std::size_t expectedPoints,
+                                              unsigned threads, const std::function<void(double)>& progress) {
+    constexpr std::uint32_t kProgressStep = 1 << 16;
+    constexpr std::uint32_t unset = ~std::uint32_t(0);
+    if (vertices.count >= unset)
+        throw std::length_error("more than 4 billion vertices");
+    // Each thread looks at every vertex but takes only those whose position hashes to it, so that every
+    // position has one owner and no table is shared; each vertex learns the first vertex at its position.
+    std::vector<std::uint32_t> first(vertices.count);
+    std::atomic<bool> allFinite{true};
+    runInParallel(threads, [&](unsigned thread) {
+        constexpr std::size_t kBatch = 16;
+        PositionTable table(expectedPoints / threads);
+        std::uint32_t batch[kBatch];
+        FloatPoint points[kBatch];
+        std::uint64_t hashes[kBatch];
+        std::size_t count = 0;
+        for (std::uint32_t v = 0; v < vertices.count; ++v) {
+            if (thread == 0 && v % kProgressStep == 0)
+                progress(static_cast<double>(v) / static_cast<double>(vertices.count));
+            const FloatPoint p = vertexAt(vertices, v);
+            const std::uint64_t hash = hashOf(p);
+            if (((hash >> 32) * threads) >> 32 != thread)
+                continue;
+            if (!(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)))
+                allFinite.store(false, std::memory_order_relaxed);
+            batch[count] = v;
+            points[count] = p;
+            hashes[count] = hash;
+            if (++count == kBatch) {
+                table.add(batch, points, hashes, count, first.data());
+                count = 0;
+            }
+        }
+        table.add(batch, points, hashes, count, first.data());
+    });
+    if (!allFinite)
+        return std::nullopt;
+
+    // Points are numbered in order of first use by a kept triangle, as the welder numbers them.
+    WeldedTriangles welded;
+    welded.triangles.reserve(triangleCount);
+    std::vector<std::uint32_t> pointOf(vertices.count, unset); // by the first vertex at the position
+    auto pointAt = [&](std::uint32_t vertex) {
+        std::uint32_t& point = pointOf[first[vertex]];
+        if (point == unset) {
+            point = static_cast<std::uint32_t>(welded.points.size());
+            const FloatPoint p = vertexAt(vertices, vertex);
+            welded.points.emplace_back(p.x, p.y, p.z);
+        }
+        return point;
+    };
+    for (std::size_t t = 0; t < triangleCount; ++t) {
+        const auto corner = static_cast<std::uint32_t>(3 * t);
+        const std::array<std::uint32_t, 3> v =
+            triangles != nullptr ? triangles[t] : std::array<std::uint32_t, 3>{corner, corner + 1, corner + 2};
+        if (first[v[0]] == first[v[1]] || first[v[1]] == first[v[2]] || first[v[2]] == first[v[0]])
+            continue;
+        const std::uint32_t third = pointAt(v[2]), second = pointAt(v[1]);
+        welded.triangles.emplace_back(pointAt(v[0]), second, third);
+    }
+    return welded;
+}
 
 VertexWelder::VertexWelder(std::size_t expectedPoints) {
     m_points.reserve(expectedPoints);
