@@ -479,7 +479,8 @@ Kv::KvTriangleList ObjFile::weld(Mesh& mesh, unsigned threads, Kv::KvPointList& 
         m_meshVertexOf[fileVertexOf[i]] = unset;
         std::copy_n(&m_xyz[3 * fileVertexOf[i]], 3, &xyz[3 * i]);
     }
-    const FloatVertices vertices{reinterpret_cast<const char*>(xyz.data()), 9 * sizeof(float), fileVertexOf.size()};
+    const FloatVertices vertices{reinterpret_cast<const char*>(xyz.data()), 9 * sizeof(float),
+                                 fileVertexOf.size()};
     std::optional<WeldedTriangles> welded =
         weldInParallel(vertices, mesh.triangles.data(), mesh.triangles.size(), vertices.count,
                        threadsFor(threads, vertices.count, kVerticesPerThread), [](double) {});
@@ -542,7 +543,8 @@ PieceStart counted(const char* text, const char* end) {
 } // namespace
 
 std::optional<std::vector<MeshPart>> readObjFile(const std::string& path, bool bodies,
-                                                 const std::function<void(double)>& progress, unsigned threads) {
+                                                 const std::function<void(double)>& progress,
+                                                 unsigned threads) {
     const MappedFile file(path);
     const char* const begin = file.data();
     const char* const end = begin + file.size();

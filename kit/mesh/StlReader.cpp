@@ -29,14 +29,16 @@ std::optional<std::vector<MeshPart>> readBinaryStlFile(const std::string& path, 
         return std::nullopt;
 
     // Every corner is a vertex of its own until welded.
-    const FloatVertices corners{file.data() + kHeaderBytes + kCornerOffset, kRecordBytes, 3 * std::size_t(count)};
+    const FloatVertices corners{file.data() + kHeaderBytes + kCornerOffset, kRecordBytes,
+                                3 * std::size_t(count)};
     std::optional<WeldedTriangles> welded =
         weldInParallel(corners, nullptr, count, count / 2, // a closed mesh has about half as many vertices
                        threadsFor(threads, count, kTrianglesPerThread), progress);
     for (std::size_t corner = 0; !welded && corner < corners.count; ++corner) {
         float xyz[3];
         std::memcpy(xyz, corners.base + corner / 3 * kRecordBytes + corner % 3 * sizeof xyz, sizeof xyz);
-        checkSinglePrecisionVertex(xyz[0], xyz[1], xyz[2], path, "triangle " + std::to_string(corner / 3 + 1) + ": ");
+        checkSinglePrecisionVertex(xyz[0], xyz[1], xyz[2], path,
+                                   "triangle " + std::to_string(corner / 3 + 1) + ": ");
     }
     progress(1.0);
     std::vector<MeshPart> parts(1);

@@ -74,8 +74,8 @@ public:
 
     // Sets first[v] to the first vertex added at v's position (v itself when it is the first) for each
     // vertex of the batch.
-    void add(const std::uint32_t* batch, const FloatPoint* points, const std::uint64_t* hashes, std::size_t count,
-             std::uint32_t* first) {
+    void add(const std::uint32_t* batch, const FloatPoint* points, const std::uint64_t* hashes,
+             std::size_t count, std::uint32_t* first) {
         const std::size_t mask = m_slots.size() - 1;
         for (std::size_t i = 0; i < count; ++i)
             __builtin_prefetch(&m_slots[hashes[i] & mask]);
@@ -181,7 +181,8 @@ std::optional<WeldedTriangles> weldInParallel(const FloatVertices& vertices,
     for (std::size_t t = 0; t < triangleCount; ++t) {
         const auto corner = static_cast<std::uint32_t>(3 * t);
         const std::array<std::uint32_t, 3> v =
-            triangles != nullptr ? triangles[t] : std::array<std::uint32_t, 3>{corner, corner + 1, corner + 2};
+            triangles != nullptr ? triangles[t]
+                                 : std::array<std::uint32_t, 3>{corner, corner + 1, corner + 2};
         if (first[v[0]] == first[v[1]] || first[v[1]] == first[v[2]] || first[v[2]] == first[v[0]])
             continue;
         const std::uint32_t third = pointAt(v[2]), second = pointAt(v[1]);

@@ -258,10 +258,11 @@ TEST(MeshFile, OwnReadersReadTheExampleModelsAsTheImportLibraryDoes) {
 std::string mixedObj() {
     std::string text = "f 1 2 3\nv 9 9 9\nv 8 9 9\nv 9 8 9\nv 9 9 8\n";
     for (int b = 0; b < 300; ++b) {
-        const std::string x = std::to_string(b % 7), names[] = {"g part" + std::to_string(b % 5),
-                                                                 "o object" + std::to_string(b % 4), "g", "s 1"};
-        text += "v " + x + " 0 0\nv " + x + " 1 0\r\nv -0 " + x + " 1\nv " + x + ".5 0 1 # note\n" + names[b % 4] +
-                "\nf -4 -3 -2\nf -8/1 -7//2 -6/3/4 -5\nf -4 -4 -1\nl -1 -2\n";
+        const std::string x = std::to_string(b % 7),
+                          names[] = {"g part" + std::to_string(b % 5), "o object" + std::to_string(b % 4),
+                                     "g", "s 1"};
+        text += "v " + x + " 0 0\nv " + x + " 1 0\r\nv -0 " + x + " 1\nv " + x + ".5 0 1 # note\n" +
+                names[b % 4] + "\nf -4 -3 -2\nf -8/1 -7//2 -6/3/4 -5\nf -4 -4 -1\nl -1 -2\n";
     }
     return text + "v 0 0 0\nf 1 2 -1";
 }

@@ -94,15 +94,15 @@ TEST(WeldInParallel, NumbersPointsAsTheWelderDoesOnAnyNumberOfThreads) {
     ASSERT_LT(expected.size(), triangles.size()) << "some triangles collapse";
     const kvhlr::FloatVertices vertices{reinterpret_cast<const char*>(xyz.data()), 36, n};
     for (unsigned threads : {1u, 2u, 3u, 5u}) {
-        const auto welded = kvhlr::weldInParallel(vertices, triangles.data(), triangles.size(), 10, threads,
-                                                  [](double) {});
+        const auto welded =
+            kvhlr::weldInParallel(vertices, triangles.data(), triangles.size(), 10, threads, [](double) {});
         ASSERT_TRUE(welded.has_value());
         EXPECT_EQ(described(welded->points, welded->triangles), described(welder.points(), expected))
             << threads << " threads";
     }
     xyz.insert(xyz.end(), {0.0f, NAN, 0.0f});
-    EXPECT_FALSE(kvhlr::weldInParallel({reinterpret_cast<const char*>(xyz.data()), 36, n + 1}, triangles.data(), triangles.size(), 10, 2,
-                                       [](double) {}))
+    EXPECT_FALSE(kvhlr::weldInParallel({reinterpret_cast<const char*>(xyz.data()), 36, n + 1},
+                                       triangles.data(), triangles.size(), 10, 2, [](double) {}))
         << "a vertex that is not finite, though unused";
 }
 
