@@ -129,9 +129,9 @@ std::optional<WeldedTriangles> weldInParallel(const FloatVertices& vertices,
                                               std::size_t triangleCount, std::size_t expectedPoints,
                                               unsigned threads, const std::function<void(double)>& progress) {
     constexpr std::uint32_t kProgressStep = 1 << 16;
-    constexpr std::uint32_t unset = ~std::uint32_t(0);
-    if (vertices.count >= unset)
-        throw std::length_error("more than 4 billion vertices");
+    constexpr std::uint32_t kNumbered = std::uint32_t(1) << 31;
+    if (vertices.count >= kNumbered)
+        throw std::length_error("more than 2 billion vertices");
     // Each thread looks at every vertex but takes only those whose position hashes to it, so that every
     // position has one owner and no table is shared; each vertex learns the first vertex at its position.
     std::vector<std::uint32_t> first(vertices.count);
@@ -165,25 +165,31 @@ std::optional<WeldedTriangles> weldInParallel(const FloatVertices& vertices,
     if (!allFinite)
         return std::nullopt;
 
-    // Points are numbered in order of first use by a kept triangle, as the welder numbers them.
+    // Points are numbered in order of first use by a kept triangle, as the welder numbers them. A
+    // position's point is kept at its first vertex, marked by the top bit, in place of the vertex itself.
+    auto positionId = [&](std::uint32_t vertex) {
+        const std::uint32_t f = first[vertex];
+        return f & kNumbered ? vertex : f;
+    };
     WeldedTriangles welded;
+    welded.points.reserve(expectedPoints);
     welded.triangles.reserve(triangleCount);
-    std::vector<std::uint32_t> pointOf(vertices.count, unset); // by the first vertex at the position
     auto pointAt = [&](std::uint32_t vertex) {
-        std::uint32_t& point = pointOf[first[vertex]];
-        if (point == unset) {
-            point = static_cast<std::uint32_t>(welded.points.size());
+        std::uint32_t& point = first[positionId(vertex)];
+        if (!(point & kNumbered)) {
+            point = kNumbered | static_cast<std::uint32_t>(welded.points.size());
             const FloatPoint p = vertexAt(vertices, vertex);
             welded.points.emplace_back(p.x, p.y, p.z);
         }
-        return point;
+        return point & ~kNumbered;
     };
     for (std::size_t t = 0; t < triangleCount; ++t) {
         const auto corner = static_cast<std::uint32_t>(3 * t);
         const std::array<std::uint32_t, 3> v =
             triangles != nullptr ? triangles[t]
                                  : std::array<std::uint32_t, 3>{corner, corner + 1, corner + 2};
-        if (first[v[0]] == first[v[1]] || first[v[1]] == first[v[2]] || first[v[2]] == first[v[0]])
+        const std::uint32_t a = positionId(v[0]), b = positionId(v[1]), c = positionId(v[2]);
+        if (a == b || b == c || c == a)
             continue;
         const std::uint32_t third = pointAt(v[2]), second = pointAt(v[1]);
         welded.triangles.emplace_back(pointAt(v[0]), second, third);

@@ -84,7 +84,7 @@ struct WeldedTriangles {
 // owning the positions whose hash falls to it. Null `triangles` means that triangle t is vertices 3 t,
 // 3 t + 1 and 3 t + 2. `expectedPoints` sizes the hash tables. `progress` is told, on the calling
 // thread, the share of the vertices hashed. Nothing when a vertex (used or not) is not finite: the caller
-// names it. Throws std::length_error for 2^32 - 1 vertices or more.
+// names it. Throws std::length_error for 2^31 vertices or more.
 std::optional<WeldedTriangles> weldInParallel(const FloatVertices& vertices,
                                               const std::array<std::uint32_t, 3>* triangles,
                                               std::size_t triangleCount, std::size_t expectedPoints,
