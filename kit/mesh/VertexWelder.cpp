@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <stdexcept>
 
 namespace kvhlr {
@@ -64,21 +65,33 @@ std::uint64_t hashOf(const FloatPoint& p) {
     return mix(((floatBitsOf(p.x) << 32) | floatBitsOf(p.y)) + 0x9e3779b97f4a7c15ULL * floatBitsOf(p.z));
 }
 
+// Which of `threads` threads owns the position: cheaper than the hash, as every thread computes it for
+// every vertex, and independent of it, so that each thread's table is filled evenly.
+unsigned ownerOf(const FloatPoint& p, unsigned threads) {
+    const std::uint64_t mixed =
+        (floatBitsOf(p.x) + 3 * floatBitsOf(p.y) + 5 * floatBitsOf(p.z)) * 0xd6e8feb86659fd93ULL;
+    return static_cast<unsigned>(((mixed >> 32) * threads) >> 32);
+}
+
 // One thread's share of the positions: open addressing with linear probing, each slot holding a
 // position and the index plus one of the first vertex there (0 when empty), so that a probe reads one
 // place in memory. Vertices come in batches whose slots are fetched ahead, as the table is much larger
 // than the caches.
 class PositionTable {
 public:
+    static constexpr std::size_t kBatch = 16;
+
     explicit PositionTable(std::size_t expectedPoints) : m_slots(slotCountFor(expectedPoints)) {}
 
     // Sets first[v] to the first vertex added at v's position (v itself when it is the first) for each
     // vertex of the batch.
-    void add(const std::uint32_t* batch, const FloatPoint* points, const std::uint64_t* hashes,
-             std::size_t count, std::uint32_t* first) {
+    void add(const std::uint32_t* batch, const FloatPoint* points, std::size_t count, std::uint32_t* first) {
         const std::size_t mask = m_slots.size() - 1;
-        for (std::size_t i = 0; i < count; ++i)
+        std::uint64_t hashes[kBatch];
+        for (std::size_t i = 0; i < count; ++i) {
+            hashes[i] = hashOf(points[i]);
             __builtin_prefetch(&m_slots[hashes[i] & mask]);
+        }
         for (std::size_t i = 0; i < count; ++i)
             first[batch[i]] = firstAt(batch[i], points[i], hashes[i]);
     }
@@ -132,35 +145,36 @@ std::optional<WeldedTriangles> weldInParallel(const FloatVertices& vertices,
     constexpr std::uint32_t kNumbered = std::uint32_t(1) << 31;
     if (vertices.count >= kNumbered)
         throw std::length_error("more than 2 billion vertices");
-    // Each thread looks at every vertex but takes only those whose position hashes to it, so that every
-    // position has one owner and no table is shared; each vertex learns the first vertex at its position.
-    std::vector<std::uint32_t> first(vertices.count);
+    // Each thread looks at every vertex but takes only those whose position it owns, so that no table is
+    // shared; each vertex learns the first vertex at its position. Written by the threads alone, `first`
+    // is not cleared first.
+    const std::unique_ptr<std::uint32_t[]> first(new std::uint32_t[vertices.count]);
     std::atomic<bool> allFinite{true};
     runInParallel(threads, [&](unsigned thread) {
-        constexpr std::size_t kBatch = 16;
         PositionTable table(expectedPoints / threads);
-        std::uint32_t batch[kBatch];
-        FloatPoint points[kBatch];
-        std::uint64_t hashes[kBatch];
+        std::uint32_t batch[PositionTable::kBatch];
+        FloatPoint points[PositionTable::kBatch];
         std::size_t count = 0;
+        bool finite = true;
         for (std::uint32_t v = 0; v < vertices.count; ++v) {
             if (thread == 0 && v % kProgressStep == 0)
                 progress(static_cast<double>(v) / static_cast<double>(vertices.count));
             const FloatPoint p = vertexAt(vertices, v);
-            const std::uint64_t hash = hashOf(p);
-            if (((hash >> 32) * threads) >> 32 != thread)
-                continue;
-            if (!(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)))
-                allFinite.store(false, std::memory_order_relaxed);
+            // Half the vertices or more belong to other threads, in no order: written either way and
+            // kept only when owned, without a branch that would be mispredicted at every other vertex.
+            const bool owned = threads == 1 || ownerOf(p, threads) == thread;
+            finite &= !owned || (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
             batch[count] = v;
             points[count] = p;
-            hashes[count] = hash;
-            if (++count == kBatch) {
-                table.add(batch, points, hashes, count, first.data());
+            count += owned;
+            if (count == PositionTable::kBatch) {
+                table.add(batch, points, count, first.get());
                 count = 0;
             }
         }
-        table.add(batch, points, hashes, count, first.data());
+        table.add(batch, points, count, first.get());
+        if (!finite)
+            allFinite = false;
     });
     if (!allFinite)
         return std::nullopt;
