@@ -81,7 +81,7 @@ struct WeldedTriangles {
 
 // The triangles over `vertices` welded exactly as weldTriangles welds them into a new welder (the same
 // points in the same order, the same triangles), the hashing shared among `threads` threads, each
-// owning the positions whose hash falls to it. Null `triangles` means that triangle t is vertices 3 t,
+// owning a share of the positions. Null `triangles` means that triangle t is vertices 3 t,
 // 3 t + 1 and 3 t + 2. `expectedPoints` sizes the hash tables. `progress` is told, on the calling
 // thread, the share of the vertices hashed. Nothing when a vertex (used or not) is not finite: the caller
 // names it. Throws std::length_error for 2^31 vertices or more.
