@@ -155,6 +155,7 @@ struct Mesh {
         for (std::size_t first : more.quads)
             quads.push_back(triangles.size() + first);
         triangles.insert(triangles.end(), more.triangles.begin(), more.triangles.end());
+        more = Mesh(); // its memory is given back at once, not when the whole file is read
     }
 };
 
@@ -411,6 +412,7 @@ void ObjFile::join(ObjParser& piece) {
         m_xyz = std::move(piece.xyz);
     else
         m_xyz.insert(m_xyz.end(), piece.xyz.begin(), piece.xyz.end());
+    piece.xyz = std::vector<float>();
     m_badLines.insert(piece.badLines.begin(), piece.badLines.end());
     if (piece.largestIndex > m_largestIndex) {
         m_largestIndex = piece.largestIndex;
