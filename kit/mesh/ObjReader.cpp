@@ -170,10 +170,10 @@ struct Segment {
 // Thrown where the file holds something left to the import library.
 struct LeftToImportLibrary {};
 
-// Where a piece of the file starts: the number of its first line, and of the vertices before it.
-struct PieceStart {
-    std::uint64_t line = 1;
-    std::uint64_t vertices = 0;
+// What a piece of the file holds that those after it must know to tell their lines and vertices.
+struct PieceCount {
+    std::uint64_t lines;    // newlines
+    std::uint64_t vertices; // vertex statements
 };
 
 // Reads one piece of the file, which starts at the start of a line.
@@ -182,8 +182,8 @@ public:
     explicit ObjParser(const std::string& path) : m_path(path) {}
 
     // Moves the piece's start past `before`, the lines and vertices of a piece before it.
-    void start(const PieceStart& before) {
-        m_line += before.line;
+    void start(const PieceCount& before) {
+        m_line += before.lines;
         m_firstVertex += before.vertices;
     }
 
@@ -522,10 +522,10 @@ std::vector<MeshPart> ObjFile::parts(bool bodies, unsigned threads) {
 // The lines and vertices in the text from p, at the start of a line, up to `end`, the character before
 // which is a line end: found the way the parser finds them, so that each piece knows where it starts.
 // Written so that the compiler can test many characters at once, in runs short enough for byte counters.
-PieceStart counted(const char* text, const char* end) {
+PieceCount counted(const char* text, const char* end) {
     const auto* u = reinterpret_cast<const unsigned char*>(text);
     const auto n = static_cast<std::size_t>(end - text);
-    PieceStart count{0, n > 1 && text[0] == 'v' && isBlank(text[1])};
+    PieceCount count{0, n > 1 && text[0] == 'v' && isBlank(text[1])};
     std::size_t i = 0;
     // A vertex line's 'v' is followed by a blank, and the text ends with a line end: the last two
     // characters start no vertex line.
@@ -539,10 +539,10 @@ PieceStart counted(const char* text, const char* end) {
             lines += a == '\n';
         }
         count.vertices += vertices;
-        count.line += lines;
+        count.lines += lines;
     }
     for (; i < n; ++i)
-        count.line += u[i] == '\n';
+        count.lines += u[i] == '\n';
     return count;
 }
 
@@ -576,7 +576,7 @@ std::optional<std::vector<MeshPart>> readObjFile(const std::string& path, bool b
         if (const void* newline = std::memchr(from, '\n', static_cast<std::size_t>(cut - from)))
             bounds[k] = static_cast<const char*>(newline) + 1;
     }
-    std::vector<std::optional<PieceStart>> counts(pieces); // of piece k - 1, at k
+    std::vector<std::optional<PieceCount>> counts(pieces); // of piece k - 1, at k
     std::mutex countsMutex;
     std::condition_variable countsDone;
     std::vector<ObjParser> parsers;
@@ -587,13 +587,13 @@ std::optional<std::vector<MeshPart>> readObjFile(const std::string& path, bool b
     try {
         runInParallel(pieces, [&](unsigned k) {
             if (k > 0) {
-                const PieceStart count = counted(bounds[k - 1], bounds[k]);
+                const PieceCount count = counted(bounds[k - 1], bounds[k]);
                 std::unique_lock<std::mutex> lock(countsMutex);
                 counts[k] = count;
                 countsDone.notify_all();
                 countsDone.wait(lock, [&] {
                     return std::all_of(counts.begin() + 1, counts.begin() + k + 1,
-                                       [](const std::optional<PieceStart>& c) { return c.has_value(); });
+                                       [](const std::optional<PieceCount>& c) { return c.has_value(); });
                 });
                 for (unsigned j = 1; j <= k; ++j)
                     parsers[k].start(*counts[j]);
