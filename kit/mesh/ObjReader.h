@@ -18,8 +18,10 @@ namespace kvhlr {
 // this reader leaves to the import library: materials (`usemtl`), line continuations, faces of one, two,
 // or five and more corners, or no face at all. `progress` is told the share of the file read. Throws
 // InputError naming `path` and the line for a number or index that cannot be read, an index out of
-// range, or a triangle corner whose coordinates are not finite in single precision.
+// range, or a triangle corner whose coordinates are not finite in single precision: the first in the
+// file. The file is read in `threads` pieces, or as many as its size pays for when 0.
 std::optional<std::vector<MeshPart>> readObjFile(const std::string& path, bool bodies,
-                                                 const std::function<void(double)>& progress);
+                                                 const std::function<void(double)>& progress,
+                                                 unsigned threads = 0);
 
 } // namespace kvhlr

@@ -1,7 +1,12 @@
 #include "kit/mesh/VertexWelder.h"
 
+#include "kit/mesh/MeshReading.h"
+
+#include <atomic>
+#include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <stdexcept>
 
 namespace kvhlr {
@@ -39,7 +44,172 @@ std::size_t slotCountFor(std::size_t points) {
     return count;
 }
 
+struct FloatPoint {
+    float x, y, z;
+};
+
+FloatPoint vertexAt(const FloatVertices& vertices, std::size_t i) {
+    FloatPoint p;
+    std::memcpy(&p, vertices.base + i / 3 * vertices.groupBytes + i % 3 * sizeof p, sizeof p);
+    return p;
+}
+
+std::uint64_t floatBitsOf(float value) {
+    const float canonical = value == 0.0f ? 0.0f : value; // -0.0f == 0.0f must hash alike
+    std::uint32_t bits;
+    std::memcpy(&bits, &canonical, sizeof bits);
+    return bits;
+}
+
+std::uint64_t hashOf(const FloatPoint& p) {
+    return mix(((floatBitsOf(p.x) << 32) | floatBitsOf(p.y)) + 0x9e3779b97f4a7c15ULL * floatBitsOf(p.z));
+}
+
+// Which of `threads` threads owns the position: cheaper than the hash, as every thread computes it for
+// every vertex, and independent of it, so that each thread's table is filled evenly.
+unsigned ownerOf(const FloatPoint& p, unsigned threads) {
+    const std::uint64_t mixed =
+        (floatBitsOf(p.x) + 3 * floatBitsOf(p.y) + 5 * floatBitsOf(p.z)) * 0xd6e8feb86659fd93ULL;
+    return static_cast<unsigned>(((mixed >> 32) * threads) >> 32);
+}
+
+// One thread's share of the positions: open addressing with linear probing, each slot holding a
+// position and the index plus one of the first vertex there (0 when empty), so that a probe reads one
+// place in memory. Vertices come in batches whose slots are fetched ahead, as the table is much larger
+// than the caches.
+class PositionTable {
+public:
+    static constexpr std::size_t kBatch = 16;
+
+    explicit PositionTable(std::size_t expectedPoints) : m_slots(slotCountFor(expectedPoints)) {}
+
+    // Sets first[v] to the first vertex added at v's position (v itself when it is the first) for each
+    // vertex of the batch.
+    void add(const std::uint32_t* batch, const FloatPoint* points, std::size_t count, std::uint32_t* first) {
+        const std::size_t mask = m_slots.size() - 1;
+        std::uint64_t hashes[kBatch];
+        for (std::size_t i = 0; i < count; ++i) {
+            hashes[i] = hashOf(points[i]);
+            __builtin_prefetch(&m_slots[hashes[i] & mask]);
+        }
+        for (std::size_t i = 0; i < count; ++i)
+            first[batch[i]] = firstAt(batch[i], points[i], hashes[i]);
+    }
+
+private:
+    struct Slot {
+        FloatPoint p;
+        std::uint32_t vertexPlusOne;
+    };
+
+    std::uint32_t firstAt(std::uint32_t vertex, const FloatPoint& p, std::uint64_t hash) {
+        Slot* slot = probe(p, hash);
+        if (slot->vertexPlusOne != 0)
+            return slot->vertexPlusOne - 1;
+        if (2 * ++m_count > m_slots.size()) {
+            grow();
+            slot = probe(p, hash);
+        }
+        *slot = {p, vertex + 1};
+        return vertex;
+    }
+
+    Slot* probe(const FloatPoint& p, std::uint64_t hash) {
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+            Slot& slot = m_slots[i];
+            if (slot.vertexPlusOne == 0 || (slot.p.x == p.x && slot.p.y == p.y && slot.p.z == p.z))
+                return &slot;
+        }
+    }
+
+    void grow() {
+        std::vector<Slot> old(2 * m_slots.size());
+        old.swap(m_slots);
+        for (const Slot& slot : old)
+            if (slot.vertexPlusOne != 0)
+                *probe(slot.p, hashOf(slot.p)) = slot;
+    }
+
+    std::vector<Slot> m_slots;
+    std::size_t m_count = 0;
+};
+
 } // namespace
+
+std::optional<WeldedTriangles> weldInParallel(const FloatVertices& vertices,
+                                              const std::array<std::uint32_t, 3>* triangles,
+                                              std::size_t triangleCount, std::size_t expectedPoints,
+                                              unsigned threads, const std::function<void(double)>& progress) {
+    constexpr std::uint32_t kProgressStep = 1 << 16;
+    constexpr std::uint32_t kNumbered = std::uint32_t(1) << 31;
+    if (vertices.count >= kNumbered)
+        throw std::length_error("more than 2 billion vertices");
+    // Each thread looks at every vertex but takes only those whose position it owns, so that no table is
+    // shared; each vertex learns the first vertex at its position. Written by the threads alone, `first`
+    // is not cleared first.
+    const std::unique_ptr<std::uint32_t[]> first(new std::uint32_t[vertices.count]);
+    std::atomic<bool> allFinite{true};
+    runInParallel(threads, [&](unsigned thread) {
+        PositionTable table(expectedPoints / threads);
+        std::uint32_t batch[PositionTable::kBatch];
+        FloatPoint points[PositionTable::kBatch];
+        std::size_t count = 0;
+        bool finite = true;
+        for (std::uint32_t v = 0; v < vertices.count; ++v) {
+            if (thread == 0 && v % kProgressStep == 0)
+                progress(static_cast<double>(v) / static_cast<double>(vertices.count));
+            const FloatPoint p = vertexAt(vertices, v);
+            // Half the vertices or more belong to other threads, in no order: written either way and
+            // kept only when owned, without a branch that would be mispredicted at every other vertex.
+            const bool owned = threads == 1 || ownerOf(p, threads) == thread;
+            finite &= !owned || (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
+            batch[count] = v;
+            points[count] = p;
+            count += owned;
+            if (count == PositionTable::kBatch) {
+                table.add(batch, points, count, first.get());
+                count = 0;
+            }
+        }
+        table.add(batch, points, count, first.get());
+        if (!finite)
+            allFinite = false;
+    });
+    if (!allFinite)
+        return std::nullopt;
+
+    // Points are numbered in order of first use by a kept triangle, as the welder numbers them. A
+    // position's point is kept at its first vertex, marked by the top bit, in place of the vertex itself.
+    auto positionId = [&](std::uint32_t vertex) {
+        const std::uint32_t f = first[vertex];
+        return f & kNumbered ? vertex : f;
+    };
+    WeldedTriangles welded;
+    welded.points.reserve(expectedPoints);
+    welded.triangles.reserve(triangleCount);
+    auto pointAt = [&](std::uint32_t vertex) {
+        std::uint32_t& point = first[positionId(vertex)];
+        if (!(point & kNumbered)) {
+            point = kNumbered | static_cast<std::uint32_t>(welded.points.size());
+            const FloatPoint p = vertexAt(vertices, vertex);
+            welded.points.emplace_back(p.x, p.y, p.z);
+        }
+        return point & ~kNumbered;
+    };
+    for (std::size_t t = 0; t < triangleCount; ++t) {
+        const auto corner = static_cast<std::uint32_t>(3 * t);
+        const std::array<std::uint32_t, 3> v =
+            triangles != nullptr ? triangles[t]
+                                 : std::array<std::uint32_t, 3>{corner, corner + 1, corner + 2};
+        const std::uint32_t a = positionId(v[0]), b = positionId(v[1]), c = positionId(v[2]);
+        if (a == b || b == c || c == a)
+            continue;
+        const std::uint32_t third = pointAt(v[2]), second = pointAt(v[1]);
+        welded.triangles.emplace_back(pointAt(v[0]), second, third);
+    }
+    return welded;
+}
 
 VertexWelder::VertexWelder(std::size_t expectedPoints) {
     m_points.reserve(expectedPoints);

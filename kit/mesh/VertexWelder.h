@@ -9,6 +9,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <vector>
 
 namespace kvhlr {
@@ -56,9 +58,36 @@ Kv::KvTriangleList weldTriangles(VertexWelder& welder, std::size_t vertexCount, 
         const ON_3dPoint a = positionOf(t[0]), b = positionOf(t[1]), c = positionOf(t[2]);
         if (a == b || b == c || c == a)
             continue; // welding is by exact position, so these corners would collapse the triangle
-        result.emplace_back(indexOf(t[0], a), indexOf(t[1], b), indexOf(t[2], c));
+        // The last corner is welded first: the order in which the points have always come out.
+        const std::uint32_t third = indexOf(t[2], c), second = indexOf(t[1], b);
+        result.emplace_back(indexOf(t[0], a), second, third);
     }
     return result;
 }
+
+// Vertices read in single precision, in place: vertex i's three coordinates are the floats at
+// base + i / 3 * groupBytes + i % 3 * 12 (groupBytes 36 for plain triples, 50 for the corners of a
+// binary STL file's records).
+struct FloatVertices {
+    const char* base;
+    std::size_t groupBytes;
+    std::size_t count;
+};
+
+struct WeldedTriangles {
+    Kv::KvPointList points;
+    Kv::KvTriangleList triangles;
+};
+
+// The triangles over `vertices` welded exactly as weldTriangles welds them into a new welder (the same
+// points in the same order, the same triangles), the hashing shared among `threads` threads, each
+// owning a share of the positions. Null `triangles` means that triangle t is vertices 3 t,
+// 3 t + 1 and 3 t + 2. `expectedPoints` sizes the hash tables. `progress` is told, on the calling
+// thread, the share of the vertices hashed. Nothing when a vertex (used or not) is not finite: the caller
+// names it. Throws std::length_error for 2^31 vertices or more.
+std::optional<WeldedTriangles> weldInParallel(const FloatVertices& vertices,
+                                              const std::array<std::uint32_t, 3>* triangles,
+                                              std::size_t triangleCount, std::size_t expectedPoints,
+                                              unsigned threads, const std::function<void(double)>& progress);
 
 } // namespace kvhlr

@@ -209,6 +209,29 @@ void expectReadAsImported(const std::string& path) {
     }
 }
 
+// What kvhlr's own reader makes of `path` in `threads` pieces: the parts, the error, or that it leaves
+// the file to the import library.
+std::string ownReading(const std::string& path, bool bodies, unsigned threads) {
+    const bool stl = path.substr(path.size() - 4) == ".stl";
+    try {
+        const auto parts = stl ? kvhlr::readBinaryStlFile(path, bodies, [](double) {}, threads)
+                               : kvhlr::readObjFile(path, bodies, [](double) {}, threads);
+        return parts ? described(*parts) : "left to the import library";
+    } catch (const kvhlr::InputError& error) {
+        return "error: " + error.reason();
+    }
+}
+
+// Read in pieces by several threads, `path` gives what one thread reads; the pieces of a small file are
+// a few lines each, so that they end in every kind of place.
+void expectReadAlikeInPieces(const std::string& path) {
+    for (bool bodies : {false, true}) {
+        const std::string whole = ownReading(path, bodies, 1);
+        for (unsigned threads : {2u, 3u, 8u})
+            EXPECT_EQ(ownReading(path, bodies, threads), whole) << path << " in " << threads << " pieces";
+    }
+}
+
 TEST(MeshFile, OwnReadersReadTheExampleModelsAsTheImportLibraryDoes) {
     TempDir dir;
     Assimp::Exporter exporter;
@@ -222,8 +245,52 @@ TEST(MeshFile, OwnReadersReadTheExampleModelsAsTheImportLibraryDoes) {
         const std::string stl = dir.path(entry.path().stem().string() + ".stl");
         ASSERT_EQ(exporter.Export(scene, "stlb", stl), AI_SUCCESS);
         expectReadAsImported(stl);
+        expectReadAlikeInPieces(entry.path().string());
+        expectReadAlikeInPieces(stl);
     }
     expectReadAsImported(std::string(KVHLR_TEST_DATA) + "/cube.obj");
+}
+
+// Every statement the reader takes, many times over, so that pieces end among them all: groups and
+// objects that come back, negative indices (also reaching into earlier pieces) and forward ones, quads,
+// lines, collapsed triangles, CRLF line ends, comments, positions shared between vertices (negative zero
+// too), and a last line without its line end.
+std::string mixedObj() {
+    std::string text = "f 1 2 3\nv 9 9 9\nv 8 9 9\nv 9 8 9\nv 9 9 8\n";
+    for (int b = 0; b < 300; ++b) {
+        const std::string x = std::to_string(b % 7),
+                          names[] = {"g part" + std::to_string(b % 5), "o object" + std::to_string(b % 4),
+                                     "g", "s 1"};
+        text += "v " + x + " 0 0\nv " + x + " 1 0\r\nv -0 " + x + " 1\nv " + x + ".5 0 1 # note\n" +
+                names[b % 4] + "\nf -4 -3 -2\nf -8/1 -7//2 -6/3/4 -5\nf -4 -4 -1\nl -1 -2\n";
+    }
+    return text + "v 0 0 0\nf 1 2 -1";
+}
+
+TEST(MeshFile, ReadingInPiecesFindsTheFirstProblemOfTheFile) {
+    TempDir dir;
+    const std::string mixed = mixedObj();
+    const std::string cases[] = {
+        mixed,
+        mixed + "\nf 1 2 x\n" + mixed + "\nf 1 2 0\n",                         // an error in each of two pieces
+        mixed + "\nusemtl A\n" + mixed + "\nf 1 2 x\n",                        // left alone before the error
+        mixed + "\nf 1 2 3 x\n" + mixed + "\nusemtl A\n",                      // the error before
+        mixed + "\nf 1 -99999 2\n" + mixed,                                     // reaching before the first vertex
+        mixed + "\nf 1 2 99999\n" + mixed + "\nf 1 2 99999\n",                 // beyond the last vertex
+        mixed + "\nv nan 0 0\n" + mixed + "\nv 0 inf 0\nf -1 1 2\nf -1202 1 2\n", // the first used one named
+    };
+    for (const std::string& text : cases)
+        expectReadAlikeInPieces(dir.write("mixed.obj", text));
+
+    std::string stl(80, ' ');
+    const std::uint32_t count = 1000;
+    stl.append(reinterpret_cast<const char*>(&count), 4);
+    for (std::uint32_t t = 0; t < count; ++t) {
+        const float bad = t == 700 ? std::numeric_limits<float>::quiet_NaN() : t == 300 ? INFINITY : 0.0f;
+        const float record[12] = {0, 0, 0, 0, 0, float(t % 9), 1, bad, 0, -0.0f, 1, float(t % 4)};
+        stl.append(reinterpret_cast<const char*>(record), sizeof record).append(2, '\0');
+    }
+    expectReadAlikeInPieces(dir.write("bad.stl", stl));
 }
 
 TEST(MeshFile, OwnObjReaderFollowsTheImportLibraryOnOddFiles) {
@@ -250,6 +317,7 @@ TEST(MeshFile, OwnObjReaderFollowsTheImportLibraryOnOddFiles) {
     TempDir dir;
     for (const auto& c : cases) {
         const std::string path = dir.write(std::string(c.name) + ".obj", c.text);
+        expectReadAlikeInPieces(path);
         if (c.own) {
             expectReadAsImported(path);
             continue;

@@ -1,4 +1,5 @@
-// Welding by exact position: what joins, what stays apart, and that the table survives growth.
+// Welding by exact position: what joins, what stays apart, that the table survives growth, and that
+// welding on several threads numbers the points as one welder does.
 
 #include "kit/mesh/VertexWelder.h"
 
@@ -6,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 namespace {
 
@@ -59,6 +62,48 @@ TEST(WeldTriangles, SharesCornersAndLeavesOutCollapsedTrianglesAndStrayVertices)
     EXPECT_EQ(triangles[0][0], triangles[1][0]);
     EXPECT_EQ(triangles[0][2], triangles[1][1]);
     EXPECT_EQ(triangles[1][2], 3u);
+}
+
+// Points and triangles as text, coordinates exact (the sign of zero too).
+std::string described(const Kv::KvPointList& points, const Kv::KvTriangleList& triangles) {
+    std::string text;
+    char number[40];
+    for (const ON_3dPoint& p : points) {
+        std::snprintf(number, sizeof number, "%a %a %a,", p.x, p.y, p.z);
+        text += number;
+    }
+    for (const auto& t : triangles)
+        text += std::to_string(t[0]) + " " + std::to_string(t[1]) + " " + std::to_string(t[2]) + ",";
+    return text;
+}
+
+TEST(WeldInParallel, NumbersPointsAsTheWelderDoesOnAnyNumberOfThreads) {
+    // Few positions for many vertices, negative zero beside zero, triangles that collapse, and vertices
+    // that no triangle uses.
+    constexpr std::uint32_t n = 3000;
+    std::vector<float> xyz;
+    for (std::uint32_t i = 0; i < n; ++i)
+        xyz.insert(xyz.end(), {float(i % 7), i % 10 == 5 ? -0.0f : float(i % 5), float(i % 3)});
+    std::vector<std::array<std::uint32_t, 3>> triangles;
+    for (std::uint32_t i = 0; i < n / 2; ++i)
+        triangles.push_back({i, i % 4 == 0 ? i + 105 : (7 * i + 1) % n, (13 * i + 2) % n}); // 105: one period
+    kvhlr::VertexWelder welder;
+    const Kv::KvTriangleList expected = kvhlr::weldTriangles(
+        welder, n, [&](std::uint32_t v) { return ON_3dPoint(xyz[3 * v], xyz[3 * v + 1], xyz[3 * v + 2]); },
+        triangles);
+    ASSERT_LT(expected.size(), triangles.size()) << "some triangles collapse";
+    const kvhlr::FloatVertices vertices{reinterpret_cast<const char*>(xyz.data()), 36, n};
+    for (unsigned threads : {1u, 2u, 3u, 5u}) {
+        const auto welded =
+            kvhlr::weldInParallel(vertices, triangles.data(), triangles.size(), 10, threads, [](double) {});
+        ASSERT_TRUE(welded.has_value());
+        EXPECT_EQ(described(welded->points, welded->triangles), described(welder.points(), expected))
+            << threads << " threads";
+    }
+    xyz.insert(xyz.end(), {0.0f, NAN, 0.0f});
+    EXPECT_FALSE(kvhlr::weldInParallel({reinterpret_cast<const char*>(xyz.data()), 36, n + 1},
+                                       triangles.data(), triangles.size(), 10, 2, [](double) {}))
+        << "a vertex that is not finite, though unused";
 }
 
 } // namespace
