@@ -7,6 +7,7 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <utility>
 #include <atomic>
 #include <cstdint>
 #include <exception>
@@ -69,7 +70,7 @@ void HLRWindowQueryTraverser::hide(const Tree& tree, HLRProjectedTriangleEdge& e
     tree.query(*this);
 }
 
-void HLRWindowQueryTraverser::buildTree(Tree& tree, const std::vector<HLRProjectedTriangle*>& hiders,
+void HLRWindowQueryTraverser::buildTree(Tree& tree, std::vector<HLRProjectedTriangle*> hiders,
                                         const std::vector<HLRProjectedTriangleEdge*>& edges,
                                         unsigned threadCount) {
     std::vector<WindowQuery::Imple::QuantisedBox> windows;
@@ -78,7 +79,7 @@ void HLRWindowQueryTraverser::buildTree(Tree& tree, const std::vector<HLRProject
         const HLRBoundingBox2D& box = edge->boundingBox2D();
         windows.push_back(WindowQuery::Imple::QuantisedBox::fromCodes(box.minCode(), box.maxCode()));
     }
-    tree.build(hiders, threadCount, windows);
+    tree.build(std::move(hiders), threadCount, windows);
 }
 
 void HLRWindowQueryTraverser::hideEdges(const Tree& tree,

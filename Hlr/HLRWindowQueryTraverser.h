@@ -43,7 +43,7 @@ public:
 
     // Builds the tree over the hiders for the queries of the hide pass over these edges, with
     // threadCount builder threads besides the calling one.
-    static void buildTree(Tree& tree, const std::vector<HLRProjectedTriangle*>& hiders,
+    static void buildTree(Tree& tree, std::vector<HLRProjectedTriangle*> hiders,
                           const std::vector<HLRProjectedTriangleEdge*>& edges, unsigned threadCount);
 
     // The hide pass over a tree that buildTree made for these edges (with any number of builder

@@ -13,6 +13,7 @@
 #include <memory>
 #include <numeric>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace WindowQuery {
@@ -31,16 +32,16 @@ public:
     // The arrays of both levels live in the arena: everything goes before it.
     ~RootTree() { clear(); }
 
-    // Copies the items and builds both levels, with at most threadCount threads helping the calling one
-    // (0: the whole build runs on the calling thread). The tree is the same whatever the count.
-    void build(const std::vector<Item>& items, unsigned threadCount);
+    // Takes the items (moved in where the caller can spare them: a large model's are millions) and builds
+    // both levels, with at most threadCount threads helping the calling one (0: the whole build runs on
+    // the calling thread). The tree is the same whatever the count.
+    void build(std::vector<Item> items, unsigned threadCount);
     // The same, except that level-0 subtrees are made only where a query for one of the windows goes,
     // and hold only the items that may meet one of them: the tree then answers the queries for these
     // windows, and only these, as the whole tree would (the same items in the same order).
     // A large model's hide pass, whose windows are known before it starts, mostly asks about few
     // places (the outline of a smooth surface), and most of a whole tree would go unread.
-    void build(const std::vector<Item>& items, unsigned threadCount,
-               const std::vector<Imple::QuantisedBox>& windows);
+    void build(std::vector<Item> items, unsigned threadCount, const std::vector<Imple::QuantisedBox>& windows);
 
     const std::vector<Item>& items() const { return m_items; }
 
@@ -49,8 +50,7 @@ public:
     bool query(Traverser<Traits>& traverser) const;
 
 private:
-    void buildFor(const std::vector<Item>& items, unsigned threadCount,
-                  const std::vector<Imple::QuantisedBox>* windows);
+    void buildFor(std::vector<Item> items, unsigned threadCount, const std::vector<Imple::QuantisedBox>* windows);
     void clear();
     // The whole sets' x-coordinates of the subtrees a build for known windows makes (see Node).
     void wholeSets(const std::vector<Imple::QuantisedBox>& boxes);
@@ -60,28 +60,28 @@ private:
     std::unique_ptr<Imple::Arena> m_arena;
 };
 
-template <class Traits> void RootTree<Traits>::build(const std::vector<Item>& items, unsigned threadCount) {
-    buildFor(items, threadCount, nullptr);
+template <class Traits> void RootTree<Traits>::build(std::vector<Item> items, unsigned threadCount) {
+    buildFor(std::move(items), threadCount, nullptr);
 }
 
 template <class Traits>
-void RootTree<Traits>::build(const std::vector<Item>& items, unsigned threadCount,
+void RootTree<Traits>::build(std::vector<Item> items, unsigned threadCount,
                              const std::vector<Imple::QuantisedBox>& windows) {
-    buildFor(items, threadCount, &windows);
+    buildFor(std::move(items), threadCount, &windows);
 }
 
 template <class Traits>
-void RootTree<Traits>::buildFor(const std::vector<Item>& items, unsigned threadCount,
+void RootTree<Traits>::buildFor(std::vector<Item> items, unsigned threadCount,
                                 const std::vector<Imple::QuantisedBox>* windows) {
     if (items.size() >= Imple::NO_ITEM) {
         throw std::length_error("WindowQuery::RootTree::build(): Too many items.");
     }
     clear();
     try {
-        m_items = items;
+        m_items = std::move(items);
         std::vector<Imple::QuantisedBox> boxes;
-        boxes.reserve(items.size());
-        for (const Item& item : items) {
+        boxes.reserve(m_items.size());
+        for (const Item& item : m_items) {
             Imple::checkpoint<Traits>();
             boxes.push_back(Imple::QuantisedBox::fromCodes(Traits::minCode(item), Traits::maxCode(item)));
         }
@@ -103,7 +103,7 @@ void RootTree<Traits>::buildFor(const std::vector<Item>& items, unsigned threadC
         }
         Imple::BuildContext<Traits> context{boxes.data(), *m_pools, *m_arena, threads,
                                             windows ? held.data() : nullptr};
-        std::vector<std::uint32_t> all(items.size());
+        std::vector<std::uint32_t> all(m_items.size());
         std::iota(all.begin(), all.end(), 0u);
         this->buildLevel(context, all, windows ? &allY : nullptr);
         if (windows && this->root()) {
