@@ -63,17 +63,21 @@ void HLRProjectedTriangleData::buildEdges() {
     const bool drawableOnly = HLRProjectedModel::sm_bExactHiding;
     for (const HLRTriangleEdge& modelEdge : m_source->edges()) {
         HLRCancelPoll::check();
-        HLRProjectedTriangleEdge edge = edgeOf(modelEdge);
-        if (!drawableOnly || edge.isFeatureLine())
-            m_edges.push_back(std::move(edge));
+        if (!drawableOnly || unclassifiedEdgeOf(modelEdge).becomesFeatureLine(m_sharpEdgeAngle))
+            m_edges.push_back(edgeOf(modelEdge));
     }
 }
 
+HLRProjectedTriangleEdge
+HLRProjectedTriangleData::unclassifiedEdgeOf(const HLRTriangleEdge& modelEdge) const {
+    return HLRProjectedTriangleEdge(&m_vertices[static_cast<std::size_t>(modelEdge.startVertex())],
+                                    &m_vertices[static_cast<std::size_t>(modelEdge.endVertex())],
+                                    projectedTriangle(modelEdge.leftTriangle()),
+                                    projectedTriangle(modelEdge.rightTriangle()));
+}
+
 HLRProjectedTriangleEdge HLRProjectedTriangleData::edgeOf(const HLRTriangleEdge& modelEdge) const {
-    HLRProjectedTriangleEdge edge(&m_vertices[static_cast<std::size_t>(modelEdge.startVertex())],
-                                  &m_vertices[static_cast<std::size_t>(modelEdge.endVertex())],
-                                  projectedTriangle(modelEdge.leftTriangle()),
-                                  projectedTriangle(modelEdge.rightTriangle()));
+    HLRProjectedTriangleEdge edge = unclassifiedEdgeOf(modelEdge);
     edge.setType(m_sharpEdgeAngle);
     return edge;
 }

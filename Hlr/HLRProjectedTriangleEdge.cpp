@@ -66,8 +66,8 @@ HLRProjectedTriangleEdge::HLRProjectedTriangleEdge(const HLRProjectedTriangleVer
                                                    const HLRProjectedTriangle* rightTriangle)
     : m_startVertex(startVertex), m_endVertex(endVertex),
       m_leftTriangle(const_cast<HLRProjectedTriangle*>(leftTriangle)),
-      m_rightTriangle(const_cast<HLRProjectedTriangle*>(rightTriangle)), m_type(NO_TYPE),
-      m_allHidden(false) {}
+      m_rightTriangle(const_cast<HLRProjectedTriangle*>(rightTriangle)), m_type(NO_TYPE), m_allHidden(false) {
+}
 
 HLRProjectedTriangleEdge::~HLRProjectedTriangleEdge() = default;
 
@@ -98,7 +98,6 @@ int HLRProjectedTriangleEdge::typeBetweenFaces(double sharpEdgeAngle) const {
     const HLRVector3D nL = m_leftTriangle->normal();
     const HLRVector3D nR = m_rightTriangle->normal();
     const HLRVector3D e = m_endVertex->viewPosition - m_startVertex->viewPosition;
-    const double cosine = dot(nL, nR) / (length(nL) * length(nR));
     // For outward normals of a counter-clockwise wound surface this triple product is negative on
     // a convex edge; a reversed winding swaps the two kinds, which the algorithm corrects later.
     // Exact hiding takes the sign on unit vectors, so that the units of the model do not decide it.
@@ -106,15 +105,7 @@ int HLRProjectedTriangleEdge::typeBetweenFaces(double sharpEdgeAngle) const {
                              ? dot(cross(nR / length(nR), nL / length(nL)), e / length(e)) > 1e-12
                              : dot(cross(nR, nL), e) > 1e-12;
 
-    // Angles within about 2.5 degrees of 180 (or 0) make every edge sharp (or none), coplanar
-    // faces included, rather than leaving the decision to rounding.
-    double threshold = std::cos(kPi - sharpEdgeAngle);
-    if (std::fabs(threshold - 1.0) < 0.001) {
-        threshold = 1.1;
-    } else if (std::fabs(threshold + 1.0) < 0.001) {
-        threshold = -1.1;
-    }
-    const bool sharp = threshold > cosine;
+    const bool sharp = isSharp(nL, nR, sharpEdgeAngle);
 
     int type = concave ? CONCAVE_TEND_EDGE : CONVEX_TEND_EDGE;
     if (sharp) {
@@ -124,6 +115,30 @@ int HLRProjectedTriangleEdge::typeBetweenFaces(double sharpEdgeAngle) const {
         type |= isFront(m_leftTriangle) ? LEFT_FACE_FRONT : RIGHT_FACE_FRONT;
     }
     return type;
+}
+
+bool HLRProjectedTriangleEdge::isSharp(const HLRVector3D& nL, const HLRVector3D& nR, double sharpEdgeAngle) {
+    const double cosine = dot(nL, nR) / (length(nL) * length(nR));
+    // Angles within about 2.5 degrees of 180 (or 0) make every edge sharp (or none), coplanar
+    // faces included, rather than leaving the decision to rounding.
+    double threshold = std::cos(kPi - sharpEdgeAngle);
+    if (std::fabs(threshold - 1.0) < 0.001) {
+        threshold = 1.1;
+    } else if (std::fabs(threshold + 1.0) < 0.001) {
+        threshold = -1.1;
+    }
+    return threshold > cosine;
+}
+
+bool HLRProjectedTriangleEdge::becomesFeatureLine(double sharpEdgeAngle) const {
+    if (!isUsable(m_leftTriangle) || !isUsable(m_rightTriangle)) {
+        // A boundary, or setType's error for an edge without triangles.
+        HLRProjectedTriangleEdge classified(*this);
+        classified.setType(sharpEdgeAngle);
+        return classified.isFeatureLine();
+    }
+    return isFront(m_leftTriangle) != isFront(m_rightTriangle) ||
+           isSharp(m_leftTriangle->normal(), m_rightTriangle->normal(), sharpEdgeAngle);
 }
 
 void HLRProjectedTriangleEdge::hideFromTo(const double& a, const double& b) {

@@ -89,6 +89,10 @@ public:
     void setTypeAsTangentEdge() { m_type = FREE_EDGE | TANGENT_EDGE; }
     // Smooth and unclassified edges draw nothing.
     bool isFeatureLine() const { return (m_type & ALL_MASK) != 0; }
+    // Whether setType(sharpEdgeAngle) would make the edge a feature line, found without the convexity
+    // that setType also works out: most edges of a large smooth model are smooth, and the question
+    // is asked of every one.
+    bool becomesFeatureLine(double sharpEdgeAngle) const;
 
     // The line a stroke of edge type `type` draws: hidden strokes by what they hide, visible ones by
     // their first kind in the order silhouette, convex, concave, free edge, dimension line, so that a
@@ -149,6 +153,8 @@ public:
 private:
     // Type of an edge between two faces that both have a known facing.
     int typeBetweenFaces(double sharpEdgeAngle) const;
+    // Whether two faces with these normals meet at an angle below sharpEdgeAngle.
+    static bool isSharp(const HLRVector3D& nL, const HLRVector3D& nR, double sharpEdgeAngle);
     // Type of an edge with a missing or degenerate face on at least one side.
     int boundaryType() const;
 

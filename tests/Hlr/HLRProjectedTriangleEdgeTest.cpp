@@ -39,7 +39,10 @@ struct Hinge {
     int typeOf(const HLRProjectedTriangle* l, const HLRProjectedTriangle* r,
                double angle = kDefaultSharpEdgeAngle) {
         Edge& e = scene.edge(start, end, l, r);
+        // The shortcut that leaves smooth edges out must agree with the full classification.
+        const bool becomesFeature = e.becomesFeatureLine(angle);
         e.setType(angle);
+        EXPECT_EQ(becomesFeature, e.isFeatureLine());
         return e.type();
     }
 };
@@ -71,6 +74,10 @@ TEST(HLRProjectedTriangleEdgeTest, FrontAndBackFaceMakeASilhouetteOnTheFrontSide
     const int leftFront = h.typeOf(&front, &back);
     EXPECT_EQ(leftFront, Edge::LEFT_FACE_FRONT | Edge::CONVEX_TEND_EDGE | Edge::CONVEX_SHARP_EDGE);
     EXPECT_NE(leftFront & Edge::SILHOUETTE_MASK, 0);
+    // A surface seen almost edge-on, bending smoothly: its facing parts at the edge all the same.
+    const int smooth = h.typeOf(&h.left(0.01, -1), &h.right(0.01, 1));
+    EXPECT_NE(smooth & Edge::SILHOUETTE_MASK, 0);
+    EXPECT_EQ(smooth & Edge::SHARP_EDGE_MASK, 0);
 
     // The same pair seen along the reversed edge has the front face on its right.
     Edge& reversed = h.scene.edge(h.end, h.start, &back, &front);
