@@ -10,6 +10,9 @@
 // pin), plate_grid (a plate with a 14 x 12 grid of rounded and chamfered holes: about 500 faces), gearbox
 // (an assembly of 50 parts: a housing, shafts, gears and bolts).
 
+#include "kit/mesh/CadFacets.h"
+
+#include <BRepAdaptor_Surface.hxx>
 #include <BRepAlgoAPI_Cut.hxx>
 #include <BRepAlgoAPI_Fuse.hxx>
 #include <BRepBndLib.hxx>
@@ -17,6 +20,7 @@
 #include <BRepBuilderAPI_MakePolygon.hxx>
 #include <BRepFilletAPI_MakeChamfer.hxx>
 #include <BRepFilletAPI_MakeFillet.hxx>
+#include <BRepLProp_SLProps.hxx>
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <BRepPrimAPI_MakeBox.hxx>
 #include <BRepPrimAPI_MakeCylinder.hxx>
@@ -237,6 +241,41 @@ bool write(const std::vector<Part>& parts, const std::string& path) {
     return written;
 }
 
+// A face's triangles (node numbers, wound as its triangulation winds them), its seam welded and the
+// triangles turned to follow the surface as kvhlr's reader turns them (kit/mesh/CadFacets.h).
+std::vector<kvhlr::FacetTriangle> facets(const TopoDS_Face& face, const Poly_Triangulation& triangulation) {
+    std::map<std::array<double, 3>, std::uint32_t> atPosition;
+    std::vector<std::uint32_t> local(static_cast<std::size_t>(triangulation.NbNodes()) + 1), node;
+    std::vector<gp_XYZ> points, normals;
+    BRepAdaptor_Surface surface(TopoDS::Face(face.Located(TopLoc_Location())), false);
+    for (int n = 1; n <= triangulation.NbNodes(); ++n) {
+        const gp_XYZ p = triangulation.Node(n).XYZ();
+        const auto [at, added] = atPosition.emplace(std::array<double, 3>{p.X(), p.Y(), p.Z()}, points.size());
+        local[static_cast<std::size_t>(n)] = at->second;
+        if (!added)
+            continue;
+        node.push_back(static_cast<std::uint32_t>(n));
+        points.push_back(p);
+        BRepLProp_SLProps properties(surface, triangulation.UVNode(n).X(), triangulation.UVNode(n).Y(), 1, 1e-9);
+        normals.push_back(properties.IsNormalDefined() ? properties.Normal().XYZ() : gp_XYZ(0, 0, 0));
+    }
+    std::vector<kvhlr::FacetTriangle> triangles;
+    for (int t = 1; t <= triangulation.NbTriangles(); ++t) {
+        int a, b, c;
+        triangulation.Triangle(t).Get(a, b, c);
+        const kvhlr::FacetTriangle corner{local[static_cast<std::size_t>(a)], local[static_cast<std::size_t>(b)],
+                                          local[static_cast<std::size_t>(c)]};
+        if (corner[0] != corner[1] && corner[1] != corner[2] && corner[0] != corner[2])
+            triangles.push_back(corner);
+    }
+    if (surface.GetType() != GeomAbs_Plane)
+        kvhlr::followSurface(points, std::move(normals), triangles);
+    for (kvhlr::FacetTriangle& t : triangles)
+        for (std::uint32_t& corner : t)
+            corner = node[corner];
+    return triangles;
+}
+
 // Every placed part tessellated, as one mesh: an OBJ file finely (0.01 mm, 3 degrees), for the checker,
 // or a binary STL file as kvhlr tessellates by default (0.05 % of the largest side, 15 degrees), for the
 // timings to compare reading the CAD file with reading its triangles.
@@ -261,17 +300,13 @@ bool writeMesh(const std::vector<Part>& parts, const std::string& path) {
                 const Handle(Poly_Triangulation) triangulation = BRep_Tool::Triangulation(face, location);
                 if (triangulation.IsNull())
                     return false;
-                for (int t = 1; t <= triangulation->NbTriangles(); ++t) {
-                    int a, b, c;
-                    triangulation->Triangle(t).Get(a, b, c);
+                for (kvhlr::FacetTriangle t : facets(face, *triangulation)) {
                     if (face.Orientation() == TopAbs_REVERSED)
-                        std::swap(b, c);
+                        std::swap(t[1], t[2]);
                     triangles.push_back({});
                     for (int k : {0, 1, 2})
-                        triangles.back()[k] = triangulation->Node(k == 0   ? a
-                                                                  : k == 1 ? b
-                                                                           : c)
-                                                  .Transformed(location.Transformation());
+                        triangles.back()[k] =
+                            triangulation->Node(static_cast<int>(t[k])).Transformed(location.Transformation());
                 }
             }
     }
@@ -288,6 +323,9 @@ bool writeMesh(const std::vector<Part>& parts, const std::string& path) {
             out.write(reinterpret_cast<const char*>(values), sizeof values).write("\0\0", 2);
         }
     } else {
+        // Every digit: rounded to the stream's default six, the corners of the small facets near a pole
+        // leave the surface by more than the checker's tolerance, and the fine mesh is no longer convex.
+        out.precision(17);
         for (const auto& triangle : triangles)
             for (const gp_Pnt& p : triangle)
                 out << "v " << p.X() << ' ' << p.Y() << ' ' << p.Z() << '\n';

@@ -1,8 +1,11 @@
 #include "kit/mesh/CadFile.h"
 
 #include "kit/InputError.h"
+#include "kit/mesh/CadFacets.h"
 
+#include <BRepAdaptor_Surface.hxx>
 #include <BRepBndLib.hxx>
+#include <BRepLProp_SLProps.hxx>
 #include <BRepBuilderAPI_Sewing.hxx>
 #include <BRepLib.hxx>
 #include <BRepMesh_IncrementalMesh.hxx>
@@ -39,6 +42,7 @@
 #include <mutex>
 #include <numeric>
 #include <thread>
+#include <unordered_map>
 
 namespace kvhlr {
 namespace {
@@ -220,6 +224,52 @@ std::vector<std::size_t> edgeNodes(const BodyNodes& nodes, int face, const TopoD
     return body;
 }
 
+// The surface's normal at a node, as the triangulation winds around it (whatever the face's orientation);
+// zero where it has none (at a pole).
+gp_XYZ normalAt(BRepAdaptor_Surface& surface, const gp_Pnt2d& uv) {
+    BRepLProp_SLProps properties(surface, uv.X(), uv.Y(), 1, Precision::Confusion());
+    return properties.IsNormalDefined() ? properties.Normal().XYZ() : gp_XYZ(0, 0, 0);
+}
+
+// The triangles of a face over the body's points (`pointOf` its nodes'), wound as its triangulation
+// winds them, turned to follow its surface (CadFacets.h) across its welded seam. Triangles that welding
+// makes degenerate are left out.
+std::vector<FacetTriangle> facetsOf(const TopoDS_Face& face, const Poly_Triangulation& triangulation,
+                                    const std::uint32_t* pointOf) {
+    std::vector<std::uint32_t> bodyPoint;
+    std::unordered_map<std::uint32_t, std::uint32_t> local;
+    std::vector<std::uint32_t> localOf(static_cast<std::size_t>(triangulation.NbNodes()) + 1);
+    for (int n = 1; n <= triangulation.NbNodes(); ++n) {
+        const auto [at, added] = local.emplace(pointOf[n - 1], static_cast<std::uint32_t>(bodyPoint.size()));
+        if (added)
+            bodyPoint.push_back(pointOf[n - 1]);
+        localOf[static_cast<std::size_t>(n)] = at->second;
+    }
+    std::vector<FacetTriangle> triangles;
+    for (int t = 1; t <= triangulation.NbTriangles(); ++t) {
+        int a, b, c;
+        triangulation.Triangle(t).Get(a, b, c);
+        const FacetTriangle corner{localOf[static_cast<std::size_t>(a)], localOf[static_cast<std::size_t>(b)],
+                                   localOf[static_cast<std::size_t>(c)]};
+        if (corner[0] != corner[1] && corner[1] != corner[2] && corner[0] != corner[2])
+            triangles.push_back(corner);
+    }
+    // The surface in the triangulation's own frame, where its nodes lie.
+    BRepAdaptor_Surface surface(TopoDS::Face(face.Located(TopLoc_Location())), false);
+    if (surface.GetType() != GeomAbs_Plane && triangulation.HasUVNodes()) {
+        std::vector<gp_XYZ> points(bodyPoint.size()), normals(bodyPoint.size());
+        for (int n = 1; n <= triangulation.NbNodes(); ++n) {
+            points[localOf[static_cast<std::size_t>(n)]] = triangulation.Node(n).XYZ();
+            normals[localOf[static_cast<std::size_t>(n)]] = normalAt(surface, triangulation.UVNode(n));
+        }
+        followSurface(points, std::move(normals), triangles);
+    }
+    for (FacetTriangle& t : triangles)
+        for (std::uint32_t& corner : t)
+            corner = bodyPoint[corner];
+    return triangles;
+}
+
 // One body part from a solid (or from the loose faces of a shape). Nodes along every edge are welded:
 // between the two faces it joins and, on a closed face, between the two sides of its seam, so that a
 // cylinder's mantle is one closed surface with no border along its seam.
@@ -301,17 +351,10 @@ MeshPart bodyPart(const TopoDS_Shape& body, const std::string& subject, const Ca
         // Outward winding: a reversed face, or a mirroring placement, turns its triangles over.
         const bool flip =
             (face.Orientation() == TopAbs_REVERSED) != nodes.locations[f - 1].Transformation().IsNegative();
-        for (int t = 1; t <= triangulation->NbTriangles(); ++t) {
-            int a, b, c;
-            triangulation->Triangle(t).Get(a, b, c);
-            const auto pointAt = [&](int n) {
-                return pointOf[nodes.firstNode[f - 1] + static_cast<std::size_t>(n - 1)];
-            };
-            std::uint32_t corner[3] = {pointAt(a), pointAt(b), pointAt(c)};
+        for (FacetTriangle corner : facetsOf(face, *triangulation, &pointOf[nodes.firstNode[f - 1]])) {
             if (flip)
                 std::swap(corner[1], corner[2]);
-            if (corner[0] != corner[1] && corner[1] != corner[2] && corner[0] != corner[2])
-                triangles.push_back({corner[0], corner[1], corner[2]});
+            triangles.push_back({corner[0], corner[1], corner[2]});
         }
     }
     for (const std::vector<std::size_t>& edge : tangentNodes) {

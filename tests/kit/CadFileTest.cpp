@@ -194,6 +194,19 @@ TEST_P(CadFileTest, DrawsTheTrueEdgesOnly) {
     }
 }
 
+// The knob from the front: the cylinder's outline, the ring where the ball sits on it (seen edge-on) and
+// the ball's outline down to that ring, 112.0 long in all. Facets that bend against the ball (as the
+// mesher leaves them near a pole and along a seam, most of all on a surface of revolution from IGES) turn
+// from the viewer and back along the outline, which then runs to and fro in short pieces.
+TEST_P(CadFileTest, BallOutlineRunsOnce) {
+    const double ballArc = 2 * M_PI * 12 - 2 * std::asin(8.0 / 12) * 12, cylinder = 2 * (20 - std::sqrt(80.0)) + 16;
+    double length = 0.0;
+    for (const KvHLR::StrokeLine& line : draw("knob", "front", {}).lines)
+        for (std::size_t i = 1; i < line.points.size(); ++i)
+            length += distance(line.points[i - 1], line.points[i]);
+    EXPECT_NEAR(length, ballArc + cylinder + 16, 0.003 * length);
+}
+
 TEST_P(CadFileTest, AssemblyLinesGoToTheirParts) {
     DrawOptions options;
     options.partLayers = true;
