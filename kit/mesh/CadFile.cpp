@@ -17,6 +17,8 @@
 #include <Message_Messenger.hxx>
 #include <Message_ProgressIndicator.hxx>
 #include <Message_ProgressScope.hxx>
+#include <OSD_Parallel.hxx>
+#include <OSD_ThreadPool.hxx>
 #include <Poly_PolygonOnTriangulation.hxx>
 #include <Poly_Triangulation.hxx>
 #include <STEPCAFControl_Reader.hxx>
@@ -405,6 +407,36 @@ TopoDS_Shape sewn(const TopoDS_Shape& placed, double size) {
     return sewing.SewedShape();
 }
 
+// The mesher's threads, limited for the time of a read to `threads` (0: no limit): Open CASCADE's own
+// pool of that size, in place of the threading library it may have been built with, which takes every
+// processor; one thread, none at all.
+class MesherThreads {
+public:
+    explicit MesherThreads(int threads) : m_threads(threads) {
+        if (threads < 2)
+            return;
+        m_ownPool = OSD_Parallel::ToUseOcctThreads();
+        m_poolSize = OSD_ThreadPool::DefaultPool()->NbThreads();
+        OSD_Parallel::SetUseOcctThreads(true);
+        OSD_ThreadPool::DefaultPool()->Init(threads);
+    }
+    ~MesherThreads() {
+        if (m_threads < 2)
+            return;
+        OSD_ThreadPool::DefaultPool()->Init(m_poolSize);
+        OSD_Parallel::SetUseOcctThreads(m_ownPool);
+    }
+    MesherThreads(const MesherThreads&) = delete;
+    MesherThreads& operator=(const MesherThreads&) = delete;
+
+    bool parallel() const { return m_threads != 1; }
+
+private:
+    int m_threads;
+    bool m_ownPool = false;
+    int m_poolSize = 0;
+};
+
 struct Body {
     TopoDS_Shape shape;
     const PlacedShape* placed;
@@ -447,7 +479,8 @@ std::vector<MeshPart> read(const std::string& path, const std::function<void(dou
     IMeshTools_Parameters parameters;
     parameters.Deflection = cad.relativeDeflection && size > 0.0 ? cad.deflection * size : cad.deflection;
     parameters.Angle = cad.angularDeflection * kRadiansPerDegree;
-    parameters.InParallel = true; // faces on all processors: a third less time on two
+    const MesherThreads threads(cad.threads);
+    parameters.InParallel = threads.parallel(); // faces on all processors: a third less time on two
     BRepMesh_IncrementalMesh mesher(all, parameters, scope.Next(3));
 
     std::vector<MeshPart> parts;
