@@ -323,9 +323,6 @@ bool writeMesh(const std::vector<Part>& parts, const std::string& path) {
             out.write(reinterpret_cast<const char*>(values), sizeof values).write("\0\0", 2);
         }
     } else {
-        // Every digit: rounded to the stream's default six, the corners of the small facets near a pole
-        // leave the surface by more than the checker's tolerance, and the fine mesh is no longer convex.
-        out.precision(17);
         for (const auto& triangle : triangles)
             for (const gp_Pnt& p : triangle)
                 out << "v " << p.X() << ' ' << p.Y() << ' ' << p.Z() << '\n';
