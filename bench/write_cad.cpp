@@ -20,6 +20,7 @@
 #include <BRepBuilderAPI_MakePolygon.hxx>
 #include <BRepFilletAPI_MakeChamfer.hxx>
 #include <BRepFilletAPI_MakeFillet.hxx>
+#include <BRepLib.hxx>
 #include <BRepLProp_SLProps.hxx>
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <BRepPrimAPI_MakeBox.hxx>
@@ -33,11 +34,14 @@
 #include <Message.hxx>
 #include <Message_Messenger.hxx>
 #include <Message_Printer.hxx>
+#include <Poly_PolygonOnTriangulation.hxx>
 #include <Poly_Triangulation.hxx>
 #include <STEPCAFControl_Writer.hxx>
 #include <TDataStd_Name.hxx>
 #include <TDocStd_Document.hxx>
+#include <TopExp.hxx>
 #include <TopExp_Explorer.hxx>
+#include <TopTools_IndexedDataMapOfShapeListOfShape.hxx>
 #include <TopoDS.hxx>
 #include <TopoDS_Compound.hxx>
 #include <XCAFApp_Application.hxx>
@@ -276,9 +280,37 @@ std::vector<kvhlr::FacetTriangle> facets(const TopoDS_Face& face, const Poly_Tri
     return triangles;
 }
 
+// The edges of a tessellated shape along which two of its faces meet smoothly (tangent edges, as kvhlr's
+// reader finds them), each as the polyline of its nodes.
+std::vector<std::vector<gp_Pnt>> tangentEdges(const TopoDS_Shape& shape) {
+    BRepLib::EncodeRegularity(shape, 0.5 * M_PI / 180);
+    TopTools_IndexedDataMapOfShapeListOfShape edgeFaces;
+    TopExp::MapShapesAndAncestors(shape, TopAbs_EDGE, TopAbs_FACE, edgeFaces);
+    std::vector<std::vector<gp_Pnt>> edges;
+    for (int e = 1; e <= edgeFaces.Extent(); ++e) {
+        const TopoDS_Edge& edge = TopoDS::Edge(edgeFaces.FindKey(e));
+        const TopTools_ListOfShape& faces = edgeFaces(e);
+        if (faces.Extent() != 2 || faces.First().IsSame(faces.Last()) || !BRep_Tool::HasContinuity(edge) ||
+            BRep_Tool::Continuity(edge, TopoDS::Face(faces.First()), TopoDS::Face(faces.Last())) == GeomAbs_C0)
+            continue;
+        TopLoc_Location location;
+        const Handle(Poly_Triangulation) triangulation =
+            BRep_Tool::Triangulation(TopoDS::Face(faces.First()), location);
+        const Handle(Poly_PolygonOnTriangulation) polygon =
+            BRep_Tool::PolygonOnTriangulation(edge, triangulation, location);
+        if (polygon.IsNull())
+            continue;
+        std::vector<gp_Pnt>& line = edges.emplace_back();
+        for (int i = 1; i <= polygon->NbNodes(); ++i)
+            line.push_back(triangulation->Node(polygon->Node(i)).Transformed(location.Transformation()));
+    }
+    return edges;
+}
+
 // Every placed part tessellated, as one mesh: an OBJ file finely (0.01 mm, 3 degrees), for the checker,
-// or a binary STL file as kvhlr tessellates by default (0.05 % of the largest side, 15 degrees), for the
-// timings to compare reading the CAD file with reading its triangles.
+// with the tangent edges as polylines (`l`), or a binary STL file as kvhlr tessellates by default (0.05 %
+// of the largest side, 15 degrees), for the timings to compare reading the CAD file with reading its
+// triangles.
 bool writeMesh(const std::vector<Part>& parts, const std::string& path) {
     const bool stl = path.size() > 4 && path.compare(path.size() - 4, 4, ".stl") == 0;
     Bnd_Box box;
@@ -288,13 +320,16 @@ bool writeMesh(const std::vector<Part>& parts, const std::string& path) {
     box.Get(x0, y0, z0, x1, y1, z1);
     const double deflection = stl ? 0.0005 * std::max({x1 - x0, y1 - y0, z1 - z0}) : 0.01;
     std::vector<std::array<gp_Pnt, 3>> triangles;
+    std::vector<std::vector<gp_Pnt>> tangent;
     for (const Part& part : parts) {
         BRepMesh_IncrementalMesh(part.shape, deflection, false, (stl ? 15.0 : 3.0) * M_PI / 180);
         const auto instances =
             part.instances.empty() ? decltype(part.instances){{part.name, gp_Trsf()}} : part.instances;
-        for (const auto& instance : instances)
-            for (TopExp_Explorer it(part.shape.Moved(TopLoc_Location(instance.second)), TopAbs_FACE);
-                 it.More(); it.Next()) {
+        for (const auto& instance : instances) {
+            const TopoDS_Shape placed = part.shape.Moved(TopLoc_Location(instance.second));
+            for (std::vector<gp_Pnt>& edge : tangentEdges(placed))
+                tangent.push_back(std::move(edge));
+            for (TopExp_Explorer it(placed, TopAbs_FACE); it.More(); it.Next()) {
                 const TopoDS_Face& face = TopoDS::Face(it.Current());
                 TopLoc_Location location;
                 const Handle(Poly_Triangulation) triangulation = BRep_Tool::Triangulation(face, location);
@@ -309,6 +344,7 @@ bool writeMesh(const std::vector<Part>& parts, const std::string& path) {
                             triangulation->Node(static_cast<int>(t[k])).Transformed(location.Transformation());
                 }
             }
+        }
     }
     std::ofstream out(path, std::ios::binary);
     if (stl) {
@@ -328,6 +364,16 @@ bool writeMesh(const std::vector<Part>& parts, const std::string& path) {
                 out << "v " << p.X() << ' ' << p.Y() << ' ' << p.Z() << '\n';
         for (std::size_t t = 0; t < triangles.size(); ++t)
             out << "f " << 3 * t + 1 << ' ' << 3 * t + 2 << ' ' << 3 * t + 3 << '\n';
+        std::size_t count = 3 * triangles.size();
+        for (const std::vector<gp_Pnt>& edge : tangent) {
+            for (const gp_Pnt& p : edge)
+                out << "v " << p.X() << ' ' << p.Y() << ' ' << p.Z() << '\n';
+            out << 'l';
+            for (std::size_t i = 1; i <= edge.size(); ++i)
+                out << ' ' << count + i;
+            out << '\n';
+            count += edge.size();
+        }
     }
     return static_cast<bool>(out.flush());
 }
