@@ -6,9 +6,10 @@
 // Models: filleted_block (a block with every edge rounded), plate_with_holes (a plate with six holes,
 // their top edges rounded), box_and_cylinder (a cylinder fused onto a box), bracket (an angle bracket:
 // holes, a boss, rounded and chamfered edges), gentle_roof (a block with a roof ridge of 4 degrees),
-// knob (a ball fused on a cylinder), two_parts (an assembly of a named base and two instances of a named
-// pin), plate_grid (a plate with a 14 x 12 grid of rounded and chamfered holes: about 500 faces), gearbox
-// (an assembly of 50 parts: a housing, shafts, gears and bolts).
+// knob (a ball fused on a cylinder), broken_face (a block and a face that cannot be tessellated),
+// two_parts (an assembly of a named base and two instances of a named pin), plate_grid (a plate with a
+// 14 x 12 grid of rounded and chamfered holes: about 500 faces), gearbox (an assembly of 50 parts: a
+// housing, shafts, gears and bolts).
 
 #include "kit/mesh/CadFacets.h"
 
@@ -16,8 +17,10 @@
 #include <BRepAlgoAPI_Cut.hxx>
 #include <BRepAlgoAPI_Fuse.hxx>
 #include <BRepBndLib.hxx>
+#include <BRepBuilderAPI_MakeEdge.hxx>
 #include <BRepBuilderAPI_MakeFace.hxx>
 #include <BRepBuilderAPI_MakePolygon.hxx>
+#include <BRepBuilderAPI_MakeWire.hxx>
 #include <BRepFilletAPI_MakeChamfer.hxx>
 #include <BRepFilletAPI_MakeFillet.hxx>
 #include <BRepLib.hxx>
@@ -48,6 +51,7 @@
 #include <XCAFDoc_DocumentTool.hxx>
 #include <XCAFDoc_ShapeTool.hxx>
 #include <gp_Ax2.hxx>
+#include <gp_Pln.hxx>
 
 #include <algorithm>
 #include <array>
@@ -169,6 +173,20 @@ TopoDS_Shape gentleRoof() {
 TopoDS_Shape knob() {
     return BRepAlgoAPI_Fuse(cylinder(0, 0, 0, 8, 20), BRepPrimAPI_MakeSphere(gp_Pnt(0, 0, 20), 12).Shape())
         .Shape();
+}
+
+// A block with a loose face beside it whose border runs out along a line and back: a face with no area,
+// which the mesher cannot tessellate (the reader must leave it out, say so, and draw the block).
+TopoDS_Shape brokenFace() {
+    BRepBuilderAPI_MakeWire border;
+    border.Add(BRepBuilderAPI_MakeEdge(gp_Pnt(50, 0, 0), gp_Pnt(60, 0, 0)).Edge());
+    border.Add(BRepBuilderAPI_MakeEdge(gp_Pnt(60, 0, 0), gp_Pnt(50, 0, 0)).Edge());
+    TopoDS_Compound shape;
+    BRep_Builder builder;
+    builder.MakeCompound(shape);
+    builder.Add(shape, BRepPrimAPI_MakeBox(40, 30, 20).Shape());
+    builder.Add(shape, BRepBuilderAPI_MakeFace(gp_Pln(gp::XOY()), border.Wire()).Face());
+    return shape;
 }
 
 TopoDS_Shape boxAndCylinder() {
@@ -393,6 +411,7 @@ int main(int argc, char** argv) {
         {"bracket", single("bracket", bracket)},
         {"gentle_roof", single("gentle_roof", gentleRoof)},
         {"knob", single("knob", knob)},
+        {"broken_face", single("broken_face", brokenFace)},
         {"two_parts", twoParts},
         {"plate_grid", single("plate_grid", [] { return plate(14, 12, true); })},
         {"gearbox", gearbox},
