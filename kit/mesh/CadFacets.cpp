@@ -1,6 +1,5 @@
 #include "kit/mesh/CadFacets.h"
 
-#include <algorithm>
 #include <unordered_map>
 
 namespace kvhlr {
