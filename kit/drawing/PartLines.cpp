@@ -165,8 +165,16 @@ struct PartEdges::Grid {
     const Segment& nearest(const Point2& p, bool visible) const {
         const int c0 = column(p.x), r0 = row(p.y);
         const double coincide = 1e-9 * cell * kMostCells;
-        double best = std::numeric_limits<double>::infinity();
-        std::vector<std::pair<std::uint32_t, std::pair<double, double>>> near; // distance and depth
+        double best = std::numeric_limits<double>::infinity(), bestDepth = 0.0;
+        std::uint32_t found = 0;
+        // Whether segment i, at `depth` where it is nearest to p, goes before the one found so far.
+        const auto before = [&](std::uint32_t i, double depth) {
+            const double nearer = visible ? bestDepth - depth : depth - bestDepth;
+            if (std::abs(nearer) > 1e-9)
+                return nearer > 0.0;
+            const Segment &s = segments[i], &f = segments[found];
+            return std::make_pair(s.part, s.kind) < std::make_pair(f.part, f.kind);
+        };
         for (int ring = 0; ring <= std::max(columns, rows); ++ring) {
             for (int r = r0 - ring; r <= r0 + ring; ++r)
                 for (int c = c0 - ring; c <= c0 + ring; ++c) {
@@ -174,26 +182,18 @@ struct PartEdges::Grid {
                     if (!onRing || r < 0 || c < 0 || r >= rows || c >= columns)
                         continue;
                     for (const std::uint32_t i : cells[static_cast<std::size_t>(r * columns + c)]) {
-                        near.emplace_back(i, distanceAndDepth(p, segments[i]));
-                        best = std::min(best, near.back().second.first);
+                        const auto [distance, depth] = distanceAndDepth(p, segments[i]);
+                        if (distance < best - coincide || (distance <= best + coincide && before(i, depth))) {
+                            best = std::min(best, distance);
+                            bestDepth = depth;
+                            found = i;
+                        }
                     }
                 }
             if (best + coincide <= ring * cell)
                 break;
         }
-        const auto before = [&](const auto& x, const auto& y) {
-            const double nearer = visible ? y.second.second - x.second.second : x.second.second - y.second.second;
-            if (std::abs(nearer) > 1e-9)
-                return nearer > 0.0;
-            const Segment &s = segments[x.first], &f = segments[y.first];
-            return std::make_pair(s.part, s.kind) < std::make_pair(f.part, f.kind);
-        };
-        const std::pair<std::uint32_t, std::pair<double, double>>* chosen = &near.front();
-        for (const auto& candidate : near)
-            if (candidate.second.first <= best + coincide &&
-                (chosen->second.first > best + coincide || before(candidate, *chosen)))
-                chosen = &candidate;
-        return segments[chosen->first];
+        return segments[found];
     }
 };
 
