@@ -409,7 +409,7 @@ TopoDS_Shape sewn(const TopoDS_Shape& placed, double size) {
 
 // The mesher's threads, limited for the time of a read to `threads` (0: no limit): Open CASCADE's own
 // pool of that size, in place of the threading library it may have been built with, which takes every
-// processor; one thread, none at all.
+// processor. With one, the mesher runs on the calling thread alone.
 class MesherThreads {
 public:
     explicit MesherThreads(int threads) : m_threads(threads) {
@@ -480,7 +480,7 @@ std::vector<MeshPart> read(const std::string& path, const std::function<void(dou
     parameters.Deflection = cad.relativeDeflection && size > 0.0 ? cad.deflection * size : cad.deflection;
     parameters.Angle = cad.angularDeflection * kRadiansPerDegree;
     const MesherThreads threads(cad.threads);
-    parameters.InParallel = threads.parallel(); // faces on all processors: a third less time on two
+    parameters.InParallel = threads.parallel(); // faces on several processors: a third less time on two
     BRepMesh_IncrementalMesh mesher(all, parameters, scope.Next(3));
 
     std::vector<MeshPart> parts;
