@@ -6,17 +6,25 @@
 // Models: filleted_block (a block with every edge rounded), plate_with_holes (a plate with six holes,
 // their top edges rounded), box_and_cylinder (a cylinder fused onto a box), bracket (an angle bracket:
 // holes, a boss, rounded and chamfered edges), gentle_roof (a block with a roof ridge of 4 degrees),
-// knob (a ball fused on a cylinder), two_parts (an assembly of a named base and two instances of a named
-// pin), plate_grid (a plate with a 14 x 12 grid of rounded and chamfered holes: about 500 faces), gearbox
-// (an assembly of 50 parts: a housing, shafts, gears and bolts).
+// knob (a ball fused on a cylinder), broken_face (a block and a face that cannot be tessellated),
+// two_parts (an assembly of a named base and two instances of a named pin), plate_grid (a plate with a
+// 14 x 12 grid of rounded and chamfered holes: about 500 faces), gearbox (an assembly of 50 parts: a
+// housing, shafts, gears and bolts).
 
+#include "kit/mesh/CadFacets.h"
+
+#include <BRepAdaptor_Surface.hxx>
 #include <BRepAlgoAPI_Cut.hxx>
 #include <BRepAlgoAPI_Fuse.hxx>
 #include <BRepBndLib.hxx>
+#include <BRepBuilderAPI_MakeEdge.hxx>
 #include <BRepBuilderAPI_MakeFace.hxx>
 #include <BRepBuilderAPI_MakePolygon.hxx>
+#include <BRepBuilderAPI_MakeWire.hxx>
 #include <BRepFilletAPI_MakeChamfer.hxx>
 #include <BRepFilletAPI_MakeFillet.hxx>
+#include <BRepLib.hxx>
+#include <BRepLProp_SLProps.hxx>
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <BRepPrimAPI_MakeBox.hxx>
 #include <BRepPrimAPI_MakeCylinder.hxx>
@@ -29,17 +37,21 @@
 #include <Message.hxx>
 #include <Message_Messenger.hxx>
 #include <Message_Printer.hxx>
+#include <Poly_PolygonOnTriangulation.hxx>
 #include <Poly_Triangulation.hxx>
 #include <STEPCAFControl_Writer.hxx>
 #include <TDataStd_Name.hxx>
 #include <TDocStd_Document.hxx>
+#include <TopExp.hxx>
 #include <TopExp_Explorer.hxx>
+#include <TopTools_IndexedDataMapOfShapeListOfShape.hxx>
 #include <TopoDS.hxx>
 #include <TopoDS_Compound.hxx>
 #include <XCAFApp_Application.hxx>
 #include <XCAFDoc_DocumentTool.hxx>
 #include <XCAFDoc_ShapeTool.hxx>
 #include <gp_Ax2.hxx>
+#include <gp_Pln.hxx>
 
 #include <algorithm>
 #include <array>
@@ -163,6 +175,20 @@ TopoDS_Shape knob() {
         .Shape();
 }
 
+// A block with a loose face beside it whose border runs out along a line and back: a face with no area,
+// which the mesher cannot tessellate (the reader must leave it out, say so, and draw the block).
+TopoDS_Shape brokenFace() {
+    BRepBuilderAPI_MakeWire border;
+    border.Add(BRepBuilderAPI_MakeEdge(gp_Pnt(50, 0, 0), gp_Pnt(60, 0, 0)).Edge());
+    border.Add(BRepBuilderAPI_MakeEdge(gp_Pnt(60, 0, 0), gp_Pnt(50, 0, 0)).Edge());
+    TopoDS_Compound shape;
+    BRep_Builder builder;
+    builder.MakeCompound(shape);
+    builder.Add(shape, BRepPrimAPI_MakeBox(40, 30, 20).Shape());
+    builder.Add(shape, BRepBuilderAPI_MakeFace(gp_Pln(gp::XOY()), border.Wire()).Face());
+    return shape;
+}
+
 TopoDS_Shape boxAndCylinder() {
     return BRepAlgoAPI_Fuse(BRepPrimAPI_MakeBox(60, 40, 10).Shape(), cylinder(30, 20, 10, 12, 25)).Shape();
 }
@@ -237,9 +263,72 @@ bool write(const std::vector<Part>& parts, const std::string& path) {
     return written;
 }
 
+// A face's triangles (node numbers, wound as its triangulation winds them), its seam welded and the
+// triangles turned to follow the surface as kvhlr's reader turns them (kit/mesh/CadFacets.h).
+std::vector<kvhlr::FacetTriangle> facets(const TopoDS_Face& face, const Poly_Triangulation& triangulation) {
+    std::map<std::array<double, 3>, std::uint32_t> atPosition;
+    std::vector<std::uint32_t> local(static_cast<std::size_t>(triangulation.NbNodes()) + 1), node;
+    std::vector<gp_XYZ> points, normals;
+    BRepAdaptor_Surface surface(TopoDS::Face(face.Located(TopLoc_Location())), false);
+    for (int n = 1; n <= triangulation.NbNodes(); ++n) {
+        const gp_XYZ p = triangulation.Node(n).XYZ();
+        const auto [at, added] = atPosition.emplace(std::array<double, 3>{p.X(), p.Y(), p.Z()}, points.size());
+        local[static_cast<std::size_t>(n)] = at->second;
+        if (!added)
+            continue;
+        node.push_back(static_cast<std::uint32_t>(n));
+        points.push_back(p);
+        BRepLProp_SLProps properties(surface, triangulation.UVNode(n).X(), triangulation.UVNode(n).Y(), 1, 1e-9);
+        normals.push_back(properties.IsNormalDefined() ? properties.Normal().XYZ() : gp_XYZ(0, 0, 0));
+    }
+    std::vector<kvhlr::FacetTriangle> triangles;
+    for (int t = 1; t <= triangulation.NbTriangles(); ++t) {
+        int a, b, c;
+        triangulation.Triangle(t).Get(a, b, c);
+        const kvhlr::FacetTriangle corner{local[static_cast<std::size_t>(a)], local[static_cast<std::size_t>(b)],
+                                          local[static_cast<std::size_t>(c)]};
+        if (corner[0] != corner[1] && corner[1] != corner[2] && corner[0] != corner[2])
+            triangles.push_back(corner);
+    }
+    if (surface.GetType() != GeomAbs_Plane)
+        kvhlr::followSurface(points, std::move(normals), triangles);
+    for (kvhlr::FacetTriangle& t : triangles)
+        for (std::uint32_t& corner : t)
+            corner = node[corner];
+    return triangles;
+}
+
+// The edges of a tessellated shape along which two of its faces meet smoothly (tangent edges, as kvhlr's
+// reader finds them), each as the polyline of its nodes.
+std::vector<std::vector<gp_Pnt>> tangentEdges(const TopoDS_Shape& shape) {
+    BRepLib::EncodeRegularity(shape, 0.5 * M_PI / 180);
+    TopTools_IndexedDataMapOfShapeListOfShape edgeFaces;
+    TopExp::MapShapesAndAncestors(shape, TopAbs_EDGE, TopAbs_FACE, edgeFaces);
+    std::vector<std::vector<gp_Pnt>> edges;
+    for (int e = 1; e <= edgeFaces.Extent(); ++e) {
+        const TopoDS_Edge& edge = TopoDS::Edge(edgeFaces.FindKey(e));
+        const TopTools_ListOfShape& faces = edgeFaces(e);
+        if (faces.Extent() != 2 || faces.First().IsSame(faces.Last()) || !BRep_Tool::HasContinuity(edge) ||
+            BRep_Tool::Continuity(edge, TopoDS::Face(faces.First()), TopoDS::Face(faces.Last())) == GeomAbs_C0)
+            continue;
+        TopLoc_Location location;
+        const Handle(Poly_Triangulation) triangulation =
+            BRep_Tool::Triangulation(TopoDS::Face(faces.First()), location);
+        const Handle(Poly_PolygonOnTriangulation) polygon =
+            BRep_Tool::PolygonOnTriangulation(edge, triangulation, location);
+        if (polygon.IsNull())
+            continue;
+        std::vector<gp_Pnt>& line = edges.emplace_back();
+        for (int i = 1; i <= polygon->NbNodes(); ++i)
+            line.push_back(triangulation->Node(polygon->Node(i)).Transformed(location.Transformation()));
+    }
+    return edges;
+}
+
 // Every placed part tessellated, as one mesh: an OBJ file finely (0.01 mm, 3 degrees), for the checker,
-// or a binary STL file as kvhlr tessellates by default (0.05 % of the largest side, 15 degrees), for the
-// timings to compare reading the CAD file with reading its triangles.
+// with the tangent edges as polylines (`l`), or a binary STL file as kvhlr tessellates by default (0.05 %
+// of the largest side, 15 degrees), for the timings to compare reading the CAD file with reading its
+// triangles.
 bool writeMesh(const std::vector<Part>& parts, const std::string& path) {
     const bool stl = path.size() > 4 && path.compare(path.size() - 4, 4, ".stl") == 0;
     Bnd_Box box;
@@ -249,31 +338,31 @@ bool writeMesh(const std::vector<Part>& parts, const std::string& path) {
     box.Get(x0, y0, z0, x1, y1, z1);
     const double deflection = stl ? 0.0005 * std::max({x1 - x0, y1 - y0, z1 - z0}) : 0.01;
     std::vector<std::array<gp_Pnt, 3>> triangles;
+    std::vector<std::vector<gp_Pnt>> tangent;
     for (const Part& part : parts) {
         BRepMesh_IncrementalMesh(part.shape, deflection, false, (stl ? 15.0 : 3.0) * M_PI / 180);
         const auto instances =
             part.instances.empty() ? decltype(part.instances){{part.name, gp_Trsf()}} : part.instances;
-        for (const auto& instance : instances)
-            for (TopExp_Explorer it(part.shape.Moved(TopLoc_Location(instance.second)), TopAbs_FACE);
-                 it.More(); it.Next()) {
+        for (const auto& instance : instances) {
+            const TopoDS_Shape placed = part.shape.Moved(TopLoc_Location(instance.second));
+            for (std::vector<gp_Pnt>& edge : tangentEdges(placed))
+                tangent.push_back(std::move(edge));
+            for (TopExp_Explorer it(placed, TopAbs_FACE); it.More(); it.Next()) {
                 const TopoDS_Face& face = TopoDS::Face(it.Current());
                 TopLoc_Location location;
                 const Handle(Poly_Triangulation) triangulation = BRep_Tool::Triangulation(face, location);
                 if (triangulation.IsNull())
                     return false;
-                for (int t = 1; t <= triangulation->NbTriangles(); ++t) {
-                    int a, b, c;
-                    triangulation->Triangle(t).Get(a, b, c);
+                for (kvhlr::FacetTriangle t : facets(face, *triangulation)) {
                     if (face.Orientation() == TopAbs_REVERSED)
-                        std::swap(b, c);
+                        std::swap(t[1], t[2]);
                     triangles.push_back({});
                     for (int k : {0, 1, 2})
-                        triangles.back()[k] = triangulation->Node(k == 0   ? a
-                                                                  : k == 1 ? b
-                                                                           : c)
-                                                  .Transformed(location.Transformation());
+                        triangles.back()[k] =
+                            triangulation->Node(static_cast<int>(t[k])).Transformed(location.Transformation());
                 }
             }
+        }
     }
     std::ofstream out(path, std::ios::binary);
     if (stl) {
@@ -293,6 +382,16 @@ bool writeMesh(const std::vector<Part>& parts, const std::string& path) {
                 out << "v " << p.X() << ' ' << p.Y() << ' ' << p.Z() << '\n';
         for (std::size_t t = 0; t < triangles.size(); ++t)
             out << "f " << 3 * t + 1 << ' ' << 3 * t + 2 << ' ' << 3 * t + 3 << '\n';
+        std::size_t count = 3 * triangles.size();
+        for (const std::vector<gp_Pnt>& edge : tangent) {
+            for (const gp_Pnt& p : edge)
+                out << "v " << p.X() << ' ' << p.Y() << ' ' << p.Z() << '\n';
+            out << 'l';
+            for (std::size_t i = 1; i <= edge.size(); ++i)
+                out << ' ' << count + i;
+            out << '\n';
+            count += edge.size();
+        }
     }
     return static_cast<bool>(out.flush());
 }
@@ -312,6 +411,7 @@ int main(int argc, char** argv) {
         {"bracket", single("bracket", bracket)},
         {"gentle_roof", single("gentle_roof", gentleRoof)},
         {"knob", single("knob", knob)},
+        {"broken_face", single("broken_face", brokenFace)},
         {"two_parts", twoParts},
         {"plate_grid", single("plate_grid", [] { return plate(14, 12, true); })},
         {"gearbox", gearbox},

@@ -66,9 +66,14 @@ CaseFigures runCheck(const CheckRequest& request, std::ostream& warnings) {
     figures.name = request.name.empty() ? request.drawingPath : request.name;
     figures.points = mesh.points.size();
     figures.triangles = mesh.triangles.size();
-    const std::vector<FeatureEdge> edges = findFeatureEdges(mesh, view, request.sharpAngleDegrees);
+    std::vector<FeatureEdge> edges = findFeatureEdges(mesh, view, request.sharpAngleDegrees);
     for (const FeatureEdge& edge : edges)
         ++figures.edgesByClass[static_cast<int>(edge.edgeClass)];
+    if (request.tangentEdges) {
+        const std::vector<FeatureEdge> tangent = findTangentEdges(mesh, edges);
+        figures.tangentEdges = tangent.size();
+        edges.insert(edges.end(), tangent.begin(), tangent.end());
+    }
 
     figures.drawingSize = drawingSize(mesh, edges, view);
     figures.tolerance = kToleranceShare * figures.drawingSize;

@@ -51,7 +51,7 @@ Line line(const json& entry, std::size_t index, const std::string& path) {
     result.kind = kind.get<int>();
     if (result.kind != kHidden && result.kind != kHatching && !isVisibleKind(result.kind))
         throw InputError(path,
-                         where + ": kind " + std::to_string(result.kind) + " is none of 0, 1, 2, 3, 5, 6, 7, 8");
+                         where + ": kind " + std::to_string(result.kind) + " is none of 0, 1, 2, 3, 5, 6, 7, 8, 9");
     result.points.reserve(points.size());
     for (const json& point : points) {
         if (!point.is_array() || point.size() != 2)

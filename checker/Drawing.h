@@ -28,11 +28,13 @@ enum LineKind : int {
     kVisibleIntersection = 6, // where two triangles that share no corner cross
     kSectionOutline = 7,      // the outline of a section's cut faces: visible
     kHatching = 8,            // over a section's cut faces: no edge, left out when read
+    kVisibleTangent = 9,      // where two faces of a CAD model meet smoothly (kvhlr --tangent-edges)
 };
 
 inline bool isVisibleKind(int kind) {
     return kind == kVisibleSilhouette || kind == kVisibleConcaveSharp || kind == kVisibleConvexSharp ||
-           kind == kVisibleOther || kind == kVisibleIntersection || kind == kSectionOutline;
+           kind == kVisibleOther || kind == kVisibleIntersection || kind == kSectionOutline ||
+           kind == kVisibleTangent;
 }
 
 struct Line {

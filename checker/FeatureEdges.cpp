@@ -124,4 +124,30 @@ std::vector<FeatureEdge> findFeatureEdges(const Mesh& mesh, const View& view, do
     return edges;
 }
 
+std::vector<FeatureEdge> findTangentEdges(const Mesh& mesh, const std::vector<FeatureEdge>& edges) {
+    std::vector<std::uint64_t> keys;
+    for (const auto& side : mesh.tangentSides)
+        keys.push_back(edgeKey(side[0], side[1]));
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    const std::vector<Incidence> incidences = incidencesOf(mesh);
+    std::vector<FeatureEdge> tangent;
+    for (const std::uint64_t key : keys) {
+        const auto drawn = std::lower_bound(edges.begin(), edges.end(), key, [](const FeatureEdge& e, std::uint64_t k) {
+            return edgeKey(e.ends[0], e.ends[1]) < k;
+        });
+        if (drawn != edges.end() && edgeKey(drawn->ends[0], drawn->ends[1]) == key)
+            continue;
+        FeatureEdge edge;
+        edge.ends = {static_cast<std::uint32_t>(key >> 32), static_cast<std::uint32_t>(key)};
+        edge.edgeClass = EdgeClass::Tangent;
+        auto at = std::lower_bound(incidences.begin(), incidences.end(), key,
+                                   [](const Incidence& i, std::uint64_t k) { return i.key < k; });
+        for (; at != incidences.end() && at->key == key && edge.triangleCount < 2; ++at)
+            edge.triangles[edge.triangleCount++] = at->triangle;
+        tangent.push_back(edge);
+    }
+    return tangent;
+}
+
 } // namespace kvcheck

@@ -27,8 +27,10 @@
 
 namespace kvcheck {
 
-// The last two classes are no edges of the mesh: they mark the samples of the lines where surfaces
-// cross (Intersections.h), and of those whose existence rounding could decide either way.
+// Intersection and DoubtfulIntersection are no edges of the mesh: they mark the samples of the lines
+// where surfaces cross (Intersections.h), and of those whose existence rounding could decide either way.
+// Tangent edges are sides of the mesh that its geometry does not tell: the model says where two of its
+// faces meet smoothly (Mesh::tangentSides).
 enum class EdgeClass : std::uint8_t {
     Boundary,
     Silhouette,
@@ -36,7 +38,8 @@ enum class EdgeClass : std::uint8_t {
     Feature,
     Uncertain,
     Intersection,
-    DoubtfulIntersection
+    DoubtfulIntersection,
+    Tangent
 };
 
 struct FeatureEdge {
@@ -71,5 +74,9 @@ std::vector<Incidence> incidencesOf(const Mesh& mesh);
 // The drawn edges in the order of their keys, `ends` holding the smaller index first.
 // `sharpAngleDegrees` as kvhlr's --sharp-angle: faces meeting at an angle below it form a sharp edge.
 std::vector<FeatureEdge> findFeatureEdges(const Mesh& mesh, const View& view, double sharpAngleDegrees);
+
+// The model's tangent edges that are no drawn edge already (one on the outline is judged as an outline),
+// in class Tangent, with their triangles; `edges` as findFeatureEdges gives them.
+std::vector<FeatureEdge> findTangentEdges(const Mesh& mesh, const std::vector<FeatureEdge>& edges);
 
 } // namespace kvcheck

@@ -68,14 +68,25 @@ std::uint32_t cornerIndex(const std::string& corner, std::size_t vertexCount, Li
     return static_cast<std::uint32_t>(resolved);
 }
 
-void readFace(LineReader& line, Mesh& mesh) {
+std::vector<std::uint32_t> corners(LineReader& line, const Mesh& mesh, std::size_t least, const char* what) {
     std::vector<std::uint32_t> corners;
     for (std::string corner = line.word(); !corner.empty(); corner = line.word())
         corners.push_back(cornerIndex(corner, mesh.points.size(), line));
-    if (corners.size() < 3)
-        line.fail("a face needs at least three corners");
-    for (std::size_t k = 1; k + 1 < corners.size(); ++k)
-        mesh.triangles.push_back({corners[0], corners[k], corners[k + 1]});
+    if (corners.size() < least)
+        line.fail(std::string(what) + " needs at least " + std::to_string(least) + " corners");
+    return corners;
+}
+
+void readFace(LineReader& line, Mesh& mesh) {
+    const std::vector<std::uint32_t> c = corners(line, mesh, 3, "a face");
+    for (std::size_t k = 1; k + 1 < c.size(); ++k)
+        mesh.triangles.push_back({c[0], c[k], c[k + 1]});
+}
+
+void readPolyline(LineReader& line, Mesh& mesh) {
+    const std::vector<std::uint32_t> c = corners(line, mesh, 2, "a polyline");
+    for (std::size_t k = 1; k < c.size(); ++k)
+        mesh.tangentSides.push_back({c[k - 1], c[k]});
 }
 
 } // namespace
@@ -96,6 +107,8 @@ ObjContent readObj(const std::string& path) {
             content.mesh.points.push_back({x, y, z});
         } else if (keyword == "f") {
             readFace(line, content.mesh);
+        } else if (keyword == "l") {
+            readPolyline(line, content.mesh);
         } else if (keyword == "o" || keyword == "g" || keyword == "usemtl") {
             ++content.groupLines;
         }

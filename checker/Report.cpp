@@ -18,6 +18,7 @@ std::vector<NamedScore> namedScores(const Scores& s, const Thresholds& t) {
             {"hidden_precision", s.hiddenPrecision, t.hiddenPrecision},
             {"silhouette_kind", s.silhouetteKind, t.kindAgreement},
             {"sharp_kind", s.sharpKind, t.kindAgreement},
+            {"tangent_kind", s.tangentKind, t.kindAgreement},
             {"intersection_recall", s.intersectionRecall, t.intersectionRecall}};
 }
 
@@ -57,7 +58,8 @@ std::string summaryLine(const CaseFigures& f, const std::vector<std::string>& fa
         f.name + "  visible R " + shown(s.visibleRecall) + " P " + shown(s.visiblePrecision) + "  hidden R " +
         shown(s.hiddenRecall) + " P " + shown(s.hiddenPrecision) + "  intersection R " +
         (f.intersectionsJudged ? shown(s.intersectionRecall) : std::string("off")) + "  kind silhouette " +
-        shown(s.silhouetteKind) + " sharp " + shown(s.sharpKind) + "  zero-length lines " +
+        shown(s.silhouetteKind) + " sharp " + shown(s.sharpKind) + " tangent " + shown(s.tangentKind) +
+        "  zero-length lines " +
         std::to_string(f.lineFaults.zeroLengthLines) + "  hidden under visible " +
         formatted("%.4f", f.lineFaults.hiddenUnderVisibleShare()) + " (" +
         std::to_string(f.lineFaults.hiddenUnderVisiblePieces) + " pieces)  (" +
@@ -107,6 +109,7 @@ nlohmann::json toJson(const CaseFigures& f, const Thresholds& thresholds,
           {"sharp", f.edgesByClass[2]},
           {"feature_of_uncertain_kind", f.edgesByClass[3]},
           {"uncertain", f.edgesByClass[4]},
+          {"tangent", f.tangentEdges},
           {"at_near_plane", f.edgesAtNearPlane}}},
         {"intersections",
          {{"judged", f.intersectionsJudged},

@@ -31,6 +31,7 @@ struct CaseFigures {
     std::string name;
     std::size_t points = 0, triangles = 0;
     std::size_t edgesByClass[5] = {}; // indexed by EdgeClass, the mesh's edges only
+    std::size_t tangentEdges = 0;     // judged: the model's, less those drawn as other edges
     std::size_t intersectionSegments = 0, uncertainIntersectionSegments = 0;
     bool intersectionsJudged = true;
     std::size_t samplesByVisibility[3] = {}; // indexed by Visibility

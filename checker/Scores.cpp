@@ -115,6 +115,8 @@ Scores score(const EdgeSamples& edges, const std::vector<Line>& lines, double to
     const SegmentGrid sharpLines = lineGrid(lines, isSharpKind, frame, tolerance);
     const SegmentGrid intersectionLines = lineGrid(
         lines, [](int k) { return k == kVisibleIntersection; }, frame, tolerance);
+    const SegmentGrid tangentLines = lineGrid(
+        lines, [](int k) { return k == kVisibleTangent; }, frame, tolerance);
     const SegmentGrid visibleTruth = truthGrid(edges, Visibility::Visible, frame, tolerance);
     const SegmentGrid hiddenTruth = truthGrid(edges, Visibility::Hidden, frame, tolerance);
     const SegmentGrid unscoredTruth = truthGrid(edges, Visibility::Unscored, frame, tolerance);
@@ -137,7 +139,9 @@ Scores score(const EdgeSamples& edges, const std::vector<Line>& lines, double to
                 scores.sharpKind.count(sharpLines.anyWithin(s.at), s.at);
             else if (s.edgeClass == EdgeClass::Intersection)
                 scores.intersectionRecall.count(intersectionLines.anyWithin(s.at), s.at);
-        } else if (s.visibility == Visibility::Hidden) {
+            else if (s.edgeClass == EdgeClass::Tangent)
+                scores.tangentKind.count(tangentLines.anyWithin(s.at), s.at);
+        } else if (s.visibility == Visibility::Hidden && s.edgeClass != EdgeClass::Tangent) {
             if (coincides(visibleTruth, s.at) || coincides(unscoredTruth, s.at)) {
                 ++scores.hiddenSamplesCovered;
                 continue;

@@ -15,9 +15,11 @@
 //   (kind 0), and of Visible sharp-edge samples within tolerance of a sharp line (kind 2 or 3);
 // - intersection recall: the share of Visible intersection samples within tolerance of a visible
 //   intersection line (kind 6), and of Hidden ones (those the hidden recall counts) within tolerance of
-//   a hidden line.
+//   a hidden line;
+// - tangent kind: the share of Visible tangent-edge samples within tolerance of a tangent line (kind 9).
+//   Hidden tangent samples are left out of the hidden recall: a drawing leaves hidden tangent edges out.
 //
-// Visible lines are those of kinds 0, 2, 3, 5 and 6; hidden lines are kind 1.
+// Visible lines are those of kinds 0, 2, 3, 5, 6, 7 and 9; hidden lines are kind 1.
 
 #include "checker/Drawing.h"
 #include "checker/Samples.h"
@@ -47,7 +49,7 @@ struct Ratio {
 struct Scores {
     Ratio visibleRecall, visiblePrecision;
     Ratio hiddenRecall, hiddenPrecision;
-    Ratio silhouetteKind, sharpKind;
+    Ratio silhouetteKind, sharpKind, tangentKind;
     Ratio intersectionRecall;
     std::uint64_t visiblePointsUnscored = 0, hiddenPointsUnscored = 0;
     std::uint64_t hiddenSamplesCovered = 0; // left out of the hidden recall

@@ -59,6 +59,9 @@ Mesh weld(const Mesh& mesh) {
             continue;
         result.triangles.push_back({weldedIndex(t[0]), weldedIndex(t[1]), weldedIndex(t[2])});
     }
+    for (const auto& side : mesh.tangentSides)
+        if (!samePosition(mesh.points[side[0]], mesh.points[side[1]]))
+            result.tangentSides.push_back({weldedIndex(side[0]), weldedIndex(side[1])});
     return result;
 }
 

@@ -47,12 +47,15 @@ int run(int argc, char** argv) {
     app.add_flag("--no-intersections{false}", request.intersections,
                  "Leave the lines where surfaces cross out of the truth, for drawings made with kvhlr "
                  "--no-intersections");
+    app.add_flag("--tangent-edges", request.tangentEdges,
+                 "Judge the model's tangent edges (the mesh file's polylines) as kind 9 where visible, for "
+                 "drawings made with kvhlr --tangent-edges thin or hidden");
     app.add_option("--min-visible-recall", thresholds.visibleRecall)->capture_default_str();
     app.add_option("--min-visible-precision", thresholds.visiblePrecision)->capture_default_str();
     app.add_option("--min-hidden-recall", thresholds.hiddenRecall)->capture_default_str();
     app.add_option("--min-hidden-precision", thresholds.hiddenPrecision)->capture_default_str();
     app.add_option("--min-kind-agreement", thresholds.kindAgreement,
-                   "Bar for both kind scores (silhouette, sharp); 0 leaves them unjudged")
+                   "Bar for the kind scores (silhouette, sharp, tangent); 0 leaves them unjudged")
         ->capture_default_str();
     app.add_option("--min-intersection-recall", thresholds.intersectionRecall,
                    "Bar for the share of the intersection lines' samples drawn, visible ones as kind 6; 0 "

@@ -375,7 +375,8 @@ void addCadWarnings(const CLI::App& app, Options& options) {
 void addRunOptions(CLI::App& app, Options& options) {
     const std::string group = "Running";
     app.add_option("--threads", options.threads,
-                   "Threads for the hidden-line pass and the build of its search tree, at most " +
+                   "Threads for the hidden-line pass, the build of its search tree and the tessellation of CAD "
+                   "files, at most " +
                        std::to_string(kMostThreads) + "; 0: one per processor")
         ->check(threadCount)
         ->capture_default_str()

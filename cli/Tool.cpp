@@ -100,6 +100,7 @@ private:
 // How CAD files are read: as the options say, with their warnings on standard error.
 CadReading cadReading(const Options& options) {
     CadReading cad = options.cad;
+    cad.threads = options.threads;
     cad.warning = [](const std::string& message) { say("warning: " + message); };
     return cad;
 }

@@ -7,6 +7,7 @@
 #include "kit/camera/CameraChoice.h"
 #include "kit/camera/CameraFile.h"
 #include "kit/drawing/DrawMesh.h"
+#include "kit/drawing/PartLines.h"
 #include "kit/mesh/DemoPart.h"
 #include "kit/mesh/MeshFile.h"
 #include "kit/output/AtomicFile.h"
@@ -184,6 +185,9 @@ struct Line {
 struct Source {
     py::object vertices;
     py::object triangles;
+    // A model read from a file (load_model): its parts, drawn as kvhlr draws them; vertices and
+    // triangles are then unused.
+    std::shared_ptr<const std::vector<MeshPart>> parts;
     DrawOptions options; // without a progress hook
     bool weld = true;
 };
@@ -453,7 +457,8 @@ std::vector<SheetView> sheetViews(const PyDrawing& drawing, const SheetChoices& 
             CameraRequest request = cameraRequest(choice);
             if (cut)
                 request.direction = sectionViewDirection(*section, choices.upAxis);
-            camera = fitCamera(request, boundsParts(drawing.source->vertices));
+            camera = fitCamera(request, drawing.source->parts ? *drawing.source->parts
+                                                              : boundsParts(drawing.source->vertices));
         } catch (const InputError& error) {
             throw py::value_error("views: " + error.reason());
         }
@@ -553,16 +558,26 @@ void checkModel(const Camera& camera, KvHLR::Polygon3D& polygon) {
 Drawing drawSource(const Source& source, const Camera& camera, const py::object& progress, bool cut) {
     if (t_drawing)
         throw std::runtime_error("draw cannot be called from its own progress callback");
-    KvHLR::Polygon3D polygon = polygonOf(source.vertices, source.triangles);
     DrawOptions options = source.options;
     if (!cut)
         options.section.reset();
     options.progress = ProgressHook(progress);
-    const py::gil_scoped_release release;
     struct ThisThreadDraws {
         ThisThreadDraws() { t_drawing = true; }
         ~ThisThreadDraws() { t_drawing = false; }
-    } const drawing;
+    };
+    if (source.parts) {
+        const py::gil_scoped_release release;
+        const ThisThreadDraws drawing;
+        std::vector<MeshPart> parts = *source.parts;
+        checkCamera(camera, parts, "camera");
+        if (!options.progress(0.0))
+            throw DrawingCancelled();
+        return drawParts(std::move(parts), camera, options);
+    }
+    KvHLR::Polygon3D polygon = polygonOf(source.vertices, source.triangles);
+    const py::gil_scoped_release release;
+    const ThisThreadDraws drawing;
     checkFinite(polygon);
     if (source.weld)
         weld(polygon);
@@ -573,14 +588,11 @@ Drawing drawSource(const Source& source, const Camera& camera, const py::object&
     return drawMesh(std::move(polygon), camera, options);
 }
 
-PyDrawing draw(py::object vertices, py::object triangles, const Camera& camera, bool weld, bool hidden,
-               bool silhouettes, bool sharp, double sharpAngle, bool exact, bool intersections,
-               const std::optional<SectionPlane>& section, double hatchSpacing, double hatchAngle,
-               const py::object& progress) {
-    auto source = std::make_shared<Source>();
-    source->vertices = std::move(vertices);
-    source->triangles = std::move(triangles);
-    source->weld = weld;
+// Draws the source with the options, which it takes.
+PyDrawing drawWith(std::shared_ptr<Source> source, const Camera& camera, bool hidden, bool silhouettes,
+                   bool sharp, double sharpAngle, bool exact, bool intersections,
+                   const std::optional<SectionPlane>& section, double hatchSpacing, double hatchAngle,
+                   const py::object& progress) {
     DrawOptions& options = source->options;
     options.hidden = hidden;
     options.silhouettes = silhouettes;
@@ -595,6 +607,35 @@ PyDrawing draw(py::object vertices, py::object triangles, const Camera& camera, 
         if (PyErr_WarnEx(PyExc_UserWarning, note.c_str(), 1) != 0)
             throw py::error_already_set();
     return PyDrawing{std::move(drawing), std::move(source), {}};
+}
+
+PyDrawing draw(py::object vertices, py::object triangles, const Camera& camera, bool weld, bool hidden,
+               bool silhouettes, bool sharp, double sharpAngle, bool exact, bool intersections,
+               const std::optional<SectionPlane>& section, double hatchSpacing, double hatchAngle,
+               const py::object& progress) {
+    auto source = std::make_shared<Source>();
+    source->vertices = std::move(vertices);
+    source->triangles = std::move(triangles);
+    source->weld = weld;
+    return drawWith(std::move(source), camera, hidden, silhouettes, sharp, sharpAngle, exact, intersections,
+                    section, hatchSpacing, hatchAngle, progress);
+}
+
+// A model read from a file, whole: its parts as the kit reads them.
+struct Model {
+    std::shared_ptr<const std::vector<MeshPart>> parts;
+};
+
+PyDrawing drawModel(const Model& model, const Camera& camera, bool hidden, bool silhouettes, bool sharp,
+                    double sharpAngle, bool exact, bool intersections, const std::optional<SectionPlane>& section,
+                    double hatchSpacing, double hatchAngle, const py::object& progress, bool tangentEdges,
+                    bool partLayers) {
+    auto source = std::make_shared<Source>();
+    source->parts = model.parts;
+    source->options.tangentEdges = tangentEdges;
+    source->options.partLayers = partLayers;
+    return drawWith(std::move(source), camera, hidden, silhouettes, sharp, sharpAngle, exact, intersections,
+                    section, hatchSpacing, hatchAngle, progress);
 }
 
 PyDrawing drawObject(py::handle mesh, const Camera& camera, bool weld, bool hidden, bool silhouettes,
@@ -614,7 +655,7 @@ PyDrawing drawObject(py::handle mesh, const Camera& camera, bool weld, bool hidd
 // threw then.
 class ReadingStopped : public std::exception {};
 
-py::tuple loadMesh(const Path& path) {
+std::vector<MeshPart> readParts(const Path& path) {
     bool interrupted = false;
     std::vector<MeshPart> parts;
     // A CAD file's warnings (faces left out) wait for the interpreter, and are then issued as warnings.
@@ -644,7 +685,7 @@ py::tuple loadMesh(const Path& path) {
     for (const std::string& warning : warnings)
         if (PyErr_WarnEx(PyExc_UserWarning, warning.c_str(), 1) != 0)
             throw py::error_already_set();
-    return meshArrays(parts);
+    return parts;
 }
 
 } // namespace
@@ -781,7 +822,7 @@ PYBIND11_MODULE(_core, m) {
             "kind", [](const Line& line) { return static_cast<kvhlr::LineKind>(line.stroke().kind); },
             "The Kind: 0 visible silhouette, 1 hidden, 2 visible concave sharp edge, 3 visible convex "
             "sharp edge, 5 other visible line, 6 visible intersection line, 7 a section's outline, 8 its "
-            "hatching.")
+            "hatching, 9 a visible tangent edge.")
         .def("__repr__", [](const Line& line) {
             return py::str("<Line kind={}, {} points>")
                 .format(line.stroke().kind, line.stroke().points.size());
@@ -815,6 +856,15 @@ PYBIND11_MODULE(_core, m) {
         .def_property_readonly(
             "kinds", [](const PyDrawing& d) { return lineKinds(*d.drawing); },
             "The kind of each line: a new (N,) int32 array (see Kind).")
+        .def_property_readonly(
+            "parts",
+            [](const PyDrawing& d) {
+                std::vector<std::string> parts;
+                for (const std::uint32_t part : d.drawing->lineParts)
+                    parts.push_back(d.drawing->partNames[part]);
+                return parts;
+            },
+            "The part of each line by its name, for a Model drawn with part_layers; else empty.")
         .def("save", &save, "path"_a, py::kw_only(),
              (std::string("Writes the drawing as kvhlr does, in the format the extension of `path` asks for "
                           "(.svg, .dxf, .pdf, .json), whole or not at all. Raises ValueError for an "
@@ -889,6 +939,45 @@ PYBIND11_MODULE(_core, m) {
         "take turns.\n\n"
         "Raises ValueError for arrays of the wrong shape or dtype, indices out of range, vertices that "
         "are not finite or lie behind the camera's eye.";
+    py::class_<Model>(m, "Model",
+                      "A model read from a file as kvhlr reads it (load_model): for a STEP or IGES file, "
+                      "every solid a body whose faces are the part's faces, with its tangent edges and "
+                      "the names of its part and instance.")
+        .def_property_readonly(
+            "vertices", [](const Model& model) -> py::object { return meshArrays(*model.parts)[0]; },
+            "All vertices, merged: a new float64 (N, 3) array (for cameras).")
+        .def_property_readonly(
+            "triangles", [](const Model& model) -> py::object { return meshArrays(*model.parts)[1]; },
+            "All triangles, merged: a new uint32 (M, 3) array indexing vertices.")
+        .def_property_readonly(
+            "part_names",
+            [](const Model& model) {
+                std::vector<std::string> names;
+                for (std::size_t i = 0; i < model.parts->size(); ++i)
+                    names.push_back(partLayerName((*model.parts)[i], i));
+                return names;
+            },
+            "The name of each part (body) as a layer gives it: PART or PART.INSTANCE.")
+        .def("__repr__",
+             [](const Model& model) { return py::str("<Model: {} parts>").format(model.parts->size()); });
+
+    const auto modelOptions = std::make_tuple(
+        py::kw_only(), "hidden"_a = false, "silhouettes"_a = true, "sharp"_a = true, "sharp_angle"_a = 135.0,
+        "exact"_a = true, "intersections"_a = true, "section"_a = py::none(), "hatch_spacing"_a = 0.0,
+        "hatch_angle"_a = 45.0, "progress"_a = py::none(), "tangent_edges"_a = false, "part_layers"_a = false);
+    std::apply(
+        [&](const auto&... options) {
+            m.def("draw", &drawModel, "model"_a, "camera"_a, options...,
+                  ("Draws a Model (load_model) as kvhlr draws its file: a STEP or IGES part with its true "
+                   "edges (the borders between its faces, no line across a face), tangent edges where "
+                   "visible with tangent_edges (Kind.VISIBLE_TANGENT), and with part_layers each line's "
+                   "part (Drawing.parts) and a layer per part in the files it saves. Other views of a "
+                   "sheet are drawn so too.\n\n" +
+                   drawDoc)
+                      .c_str());
+        },
+        modelOptions);
+
     std::apply(
         [&](const auto&... options) {
             m.def("draw", &draw, "vertices"_a, "triangles"_a, "camera"_a, options...,
@@ -905,12 +994,22 @@ PYBIND11_MODULE(_core, m) {
         },
         drawOptions);
 
-    m.def("load_mesh", &loadMesh, "path"_a,
+    m.def(
+        "load_model",
+        [](const Path& path) { return Model{std::make_shared<const std::vector<MeshPart>>(readParts(path))}; },
+        "path"_a,
+        "Reads a model file as kvhlr does, whole, for draw(model, camera, ...): a STEP or IGES file keeps "
+        "its faces apart, so that its drawing shows the part's true edges. Faces that cannot be "
+        "tessellated are named in a UserWarning. Raises OSError when the file cannot be read.");
+
+    m.def(
+        "load_mesh", [](const Path& path) { return meshArrays(readParts(path)); }, "path"_a,
           "Reads a mesh file as kvhlr does (OBJ, STL, PLY, OFF, glTF/GLB, 3MF and more; STEP and IGES "
           "tessellated, their faces' borders lost in the merge; vertices at the same position welded) and "
           "returns (vertices, triangles): a float64 (N, 3) and a uint32 (M, 3) array, all meshes of the file "
-          "merged. Faces of a CAD file that cannot be tessellated are named in a UserWarning. Raises OSError "
-          "when the file cannot be read.");
+          "merged (load_model keeps a CAD file's faces apart, to draw its true edges). Faces of a CAD file "
+          "that cannot be tessellated are named in a UserWarning. Raises OSError when the file cannot be "
+          "read.");
 
     m.def(
         "_demo_mesh", [] { return meshArrays(demoPart()); },

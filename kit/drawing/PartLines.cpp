@@ -18,17 +18,18 @@ struct Point2 {
 
 struct Segment {
     Point2 a, b;
+    double depthA, depthB; // how far from the eye, as the camera's depth runs (larger: farther)
     std::uint32_t part;
     int kind; // the kind of an outline drawn along it: a sharp kind between two faces seen from the front
 };
 
-double squaredDistance(const Point2& p, const Segment& s) {
+// The distance from p to the segment, and the depth of its nearest point there.
+std::pair<double, double> distanceAndDepth(const Point2& p, const Segment& s) {
     const double dx = s.b.x - s.a.x, dy = s.b.y - s.a.y;
     const double length = dx * dx + dy * dy;
     double t = length > 0.0 ? ((p.x - s.a.x) * dx + (p.y - s.a.y) * dy) / length : 0.0;
     t = std::clamp(t, 0.0, 1.0);
-    const double ex = s.a.x + t * dx - p.x, ey = s.a.y + t * dy - p.y;
-    return ex * ex + ey * ey;
+    return {std::hypot(s.a.x + t * dx - p.x, s.a.y + t * dy - p.y), s.depthA + t * (s.depthB - s.depthA)};
 }
 
 // Where the library puts a point in the drawing plane: screen coordinates scaled by the world length of
@@ -41,6 +42,11 @@ public:
     Point2 operator()(const ON_3dPoint& p) const {
         const ON_4dPoint s = m_toScreen * ON_4dPoint(p.x, p.y, p.z, 1.0);
         return {s.x / s.w * m_unit.x, s.y / s.w * m_unit.y};
+    }
+    // The screen depth, which grows away from the eye, and over a plane runs linearly across the screen.
+    double depth(const ON_3dPoint& p) const {
+        const ON_4dPoint s = m_toScreen * ON_4dPoint(p.x, p.y, p.z, 1.0);
+        return s.z / s.w;
     }
 
 private:
@@ -63,9 +69,13 @@ ON_3dVector normalOf(const MeshPart& part, const Kv::KvaMeshPrimitive::TriangleI
 void addPartEdges(const MeshPart& part, std::uint32_t index, const DrawingPlane& plane,
                   std::vector<Segment>& out) {
     std::vector<Point2> projected;
+    std::vector<double> depths;
     projected.reserve(part.points.size());
-    for (const ON_3dPoint& p : part.points)
+    depths.reserve(part.points.size());
+    for (const ON_3dPoint& p : part.points) {
         projected.push_back(plane(p));
+        depths.push_back(plane.depth(p));
+    }
     struct Side {
         const Kv::KvaMeshPrimitive::TriangleIndex* first; // the first triangle met with this side
         std::size_t face;
@@ -104,18 +114,19 @@ void addPartEdges(const MeshPart& part, std::uint32_t index, const DrawingPlane&
         }
     for (const auto& [key, side] : sides)
         if (side.kind >= 0 || side.count == 1)
-            out.push_back({projected[key >> 32], projected[key & 0xffffffffu], index,
-                           side.count == 1 ? VisibleSilhouette : side.kind});
+            out.push_back({projected[key >> 32], projected[key & 0xffffffffu], depths[key >> 32],
+                           depths[key & 0xffffffffu], index, side.count == 1 ? VisibleSilhouette : side.kind});
     for (const std::vector<ON_3dPoint>& edge : part.tangentEdges)
         for (std::size_t i = 1; i < edge.size(); ++i)
-            out.push_back(
-                {plane(edge[i - 1]), plane(edge[i]), index, VisibleSilhouette}); // an outline stays one
+            out.push_back({plane(edge[i - 1]), plane(edge[i]), plane.depth(edge[i - 1]), plane.depth(edge[i]), index,
+                           VisibleSilhouette}); // an outline stays one
 }
 
 } // namespace
 
 // The segments filed in a square grid over their bounds, for the nearest one to a point.
 struct PartEdges::Grid {
+    static constexpr int kMostCells = 256;
     std::vector<Segment> segments;
     double minX = 0.0, minY = 0.0, cell = 1.0;
     int columns = 1, rows = 1;
@@ -134,7 +145,6 @@ struct PartEdges::Grid {
                 maxX = std::max(maxX, p.x);
                 maxY = std::max(maxY, p.y);
             }
-        constexpr int kMostCells = 256;
         const double side = std::max(maxX - minX, maxY - minY);
         cell = side > 0.0 ? side / kMostCells : 1.0;
         columns = std::clamp(static_cast<int>((maxX - minX) / cell) + 1, 1, kMostCells);
@@ -148,12 +158,23 @@ struct PartEdges::Grid {
         }
     }
 
-    // The nearest segment, searching rings of cells outward until no nearer one can follow; of equally
-    // near ones, the first part's, and an outline before a sharp edge, as the library draws them.
-    const Segment& nearest(const Point2& p) const {
+    // The nearest segment, searching rings of cells outward until no nearer one can follow. Of segments
+    // that lie on one another in the drawing (a circle seen edge-on: its front half over its back half),
+    // a visible line lies on the one nearest the eye, a hidden line on the farthest; of those at one
+    // depth too, the first part's, and an outline before a sharp edge, as the library draws them.
+    const Segment& nearest(const Point2& p, bool visible) const {
         const int c0 = column(p.x), r0 = row(p.y);
-        double best = std::numeric_limits<double>::infinity();
+        const double coincide = 1e-9 * cell * kMostCells;
+        double best = std::numeric_limits<double>::infinity(), bestDepth = 0.0;
         std::uint32_t found = 0;
+        // Whether segment i, at `depth` where it is nearest to p, goes before the one found so far.
+        const auto before = [&](std::uint32_t i, double depth) {
+            const double nearer = visible ? bestDepth - depth : depth - bestDepth;
+            if (std::abs(nearer) > 1e-9)
+                return nearer > 0.0;
+            const Segment &s = segments[i], &f = segments[found];
+            return std::make_pair(s.part, s.kind) < std::make_pair(f.part, f.kind);
+        };
         for (int ring = 0; ring <= std::max(columns, rows); ++ring) {
             for (int r = r0 - ring; r <= r0 + ring; ++r)
                 for (int c = c0 - ring; c <= c0 + ring; ++c) {
@@ -161,17 +182,15 @@ struct PartEdges::Grid {
                     if (!onRing || r < 0 || c < 0 || r >= rows || c >= columns)
                         continue;
                     for (const std::uint32_t i : cells[static_cast<std::size_t>(r * columns + c)]) {
-                        const double d = squaredDistance(p, segments[i]);
-                        const Segment& s = segments[i];
-                        const Segment& f = segments[found];
-                        if (d < best ||
-                            (d == best && std::make_pair(s.part, s.kind) < std::make_pair(f.part, f.kind))) {
-                            best = d;
+                        const auto [distance, depth] = distanceAndDepth(p, segments[i]);
+                        if (distance < best - coincide || (distance <= best + coincide && before(i, depth))) {
+                            best = std::min(best, distance);
+                            bestDepth = depth;
                             found = i;
                         }
                     }
                 }
-            if (best <= (ring * cell) * (ring * cell))
+            if (best + coincide <= ring * cell)
                 break;
         }
         return segments[found];
@@ -214,7 +233,7 @@ void PartEdges::assign(Drawing& drawing, bool parts) const {
         return;
     // What a stretch of a line from a to b is: its part, and its kind (an outline takes its edge's).
     const auto source = [&](const KvHLR::StrokeLine& line, const ON_2dPoint& a, const ON_2dPoint& b) {
-        const Segment& edge = m_grid->nearest({(a.x + b.x) / 2, (a.y + b.y) / 2});
+        const Segment& edge = m_grid->nearest({(a.x + b.x) / 2, (a.y + b.y) / 2}, line.kind != Hidden);
         return std::make_pair(parts ? edge.part : 0u, line.kind == VisibleSilhouette ? edge.kind : line.kind);
     };
     std::vector<KvHLR::StrokeLine> lines;

@@ -1,8 +1,11 @@
 #include "kit/mesh/CadFile.h"
 
 #include "kit/InputError.h"
+#include "kit/mesh/CadFacets.h"
 
+#include <BRepAdaptor_Surface.hxx>
 #include <BRepBndLib.hxx>
+#include <BRepLProp_SLProps.hxx>
 #include <BRepBuilderAPI_Sewing.hxx>
 #include <BRepLib.hxx>
 #include <BRepMesh_IncrementalMesh.hxx>
@@ -14,6 +17,8 @@
 #include <Message_Messenger.hxx>
 #include <Message_ProgressIndicator.hxx>
 #include <Message_ProgressScope.hxx>
+#include <OSD_Parallel.hxx>
+#include <OSD_ThreadPool.hxx>
 #include <Poly_PolygonOnTriangulation.hxx>
 #include <Poly_Triangulation.hxx>
 #include <STEPCAFControl_Reader.hxx>
@@ -39,6 +44,7 @@
 #include <mutex>
 #include <numeric>
 #include <thread>
+#include <unordered_map>
 
 namespace kvhlr {
 namespace {
@@ -220,6 +226,52 @@ std::vector<std::size_t> edgeNodes(const BodyNodes& nodes, int face, const TopoD
     return body;
 }
 
+// The surface's normal at a node, as the triangulation winds around it (whatever the face's orientation);
+// zero where it has none (at a pole).
+gp_XYZ normalAt(BRepAdaptor_Surface& surface, const gp_Pnt2d& uv) {
+    BRepLProp_SLProps properties(surface, uv.X(), uv.Y(), 1, Precision::Confusion());
+    return properties.IsNormalDefined() ? properties.Normal().XYZ() : gp_XYZ(0, 0, 0);
+}
+
+// The triangles of a face over the body's points (`pointOf` its nodes'), wound as its triangulation
+// winds them, turned to follow its surface (CadFacets.h) across its welded seam. Triangles that welding
+// makes degenerate are left out.
+std::vector<FacetTriangle> facetsOf(const TopoDS_Face& face, const Poly_Triangulation& triangulation,
+                                    const std::uint32_t* pointOf) {
+    std::vector<std::uint32_t> bodyPoint;
+    std::unordered_map<std::uint32_t, std::uint32_t> local;
+    std::vector<std::uint32_t> localOf(static_cast<std::size_t>(triangulation.NbNodes()) + 1);
+    for (int n = 1; n <= triangulation.NbNodes(); ++n) {
+        const auto [at, added] = local.emplace(pointOf[n - 1], static_cast<std::uint32_t>(bodyPoint.size()));
+        if (added)
+            bodyPoint.push_back(pointOf[n - 1]);
+        localOf[static_cast<std::size_t>(n)] = at->second;
+    }
+    std::vector<FacetTriangle> triangles;
+    for (int t = 1; t <= triangulation.NbTriangles(); ++t) {
+        int a, b, c;
+        triangulation.Triangle(t).Get(a, b, c);
+        const FacetTriangle corner{localOf[static_cast<std::size_t>(a)], localOf[static_cast<std::size_t>(b)],
+                                   localOf[static_cast<std::size_t>(c)]};
+        if (corner[0] != corner[1] && corner[1] != corner[2] && corner[0] != corner[2])
+            triangles.push_back(corner);
+    }
+    // The surface in the triangulation's own frame, where its nodes lie.
+    BRepAdaptor_Surface surface(TopoDS::Face(face.Located(TopLoc_Location())), false);
+    if (surface.GetType() != GeomAbs_Plane && triangulation.HasUVNodes()) {
+        std::vector<gp_XYZ> points(bodyPoint.size()), normals(bodyPoint.size());
+        for (int n = 1; n <= triangulation.NbNodes(); ++n) {
+            points[localOf[static_cast<std::size_t>(n)]] = triangulation.Node(n).XYZ();
+            normals[localOf[static_cast<std::size_t>(n)]] = normalAt(surface, triangulation.UVNode(n));
+        }
+        followSurface(points, std::move(normals), triangles);
+    }
+    for (FacetTriangle& t : triangles)
+        for (std::uint32_t& corner : t)
+            corner = bodyPoint[corner];
+    return triangles;
+}
+
 // One body part from a solid (or from the loose faces of a shape). Nodes along every edge are welded:
 // between the two faces it joins and, on a closed face, between the two sides of its seam, so that a
 // cylinder's mantle is one closed surface with no border along its seam.
@@ -301,17 +353,10 @@ MeshPart bodyPart(const TopoDS_Shape& body, const std::string& subject, const Ca
         // Outward winding: a reversed face, or a mirroring placement, turns its triangles over.
         const bool flip =
             (face.Orientation() == TopAbs_REVERSED) != nodes.locations[f - 1].Transformation().IsNegative();
-        for (int t = 1; t <= triangulation->NbTriangles(); ++t) {
-            int a, b, c;
-            triangulation->Triangle(t).Get(a, b, c);
-            const auto pointAt = [&](int n) {
-                return pointOf[nodes.firstNode[f - 1] + static_cast<std::size_t>(n - 1)];
-            };
-            std::uint32_t corner[3] = {pointAt(a), pointAt(b), pointAt(c)};
+        for (FacetTriangle corner : facetsOf(face, *triangulation, &pointOf[nodes.firstNode[f - 1]])) {
             if (flip)
                 std::swap(corner[1], corner[2]);
-            if (corner[0] != corner[1] && corner[1] != corner[2] && corner[0] != corner[2])
-                triangles.push_back({corner[0], corner[1], corner[2]});
+            triangles.push_back({corner[0], corner[1], corner[2]});
         }
     }
     for (const std::vector<std::size_t>& edge : tangentNodes) {
@@ -362,6 +407,36 @@ TopoDS_Shape sewn(const TopoDS_Shape& placed, double size) {
     return sewing.SewedShape();
 }
 
+// The mesher's threads, limited for the time of a read to `threads` (0: no limit): Open CASCADE's own
+// pool of that size, in place of the threading library it may have been built with, which takes every
+// processor. With one, the mesher runs on the calling thread alone.
+class MesherThreads {
+public:
+    explicit MesherThreads(int threads) : m_threads(threads) {
+        if (threads < 2)
+            return;
+        m_ownPool = OSD_Parallel::ToUseOcctThreads();
+        m_poolSize = OSD_ThreadPool::DefaultPool()->NbThreads();
+        OSD_Parallel::SetUseOcctThreads(true);
+        OSD_ThreadPool::DefaultPool()->Init(threads);
+    }
+    ~MesherThreads() {
+        if (m_threads < 2)
+            return;
+        OSD_ThreadPool::DefaultPool()->Init(m_poolSize);
+        OSD_Parallel::SetUseOcctThreads(m_ownPool);
+    }
+    MesherThreads(const MesherThreads&) = delete;
+    MesherThreads& operator=(const MesherThreads&) = delete;
+
+    bool parallel() const { return m_threads != 1; }
+
+private:
+    int m_threads;
+    bool m_ownPool = false;
+    int m_poolSize = 0;
+};
+
 struct Body {
     TopoDS_Shape shape;
     const PlacedShape* placed;
@@ -404,7 +479,8 @@ std::vector<MeshPart> read(const std::string& path, const std::function<void(dou
     IMeshTools_Parameters parameters;
     parameters.Deflection = cad.relativeDeflection && size > 0.0 ? cad.deflection * size : cad.deflection;
     parameters.Angle = cad.angularDeflection * kRadiansPerDegree;
-    parameters.InParallel = true; // faces on all processors: a third less time on two
+    const MesherThreads threads(cad.threads);
+    parameters.InParallel = threads.parallel(); // faces on several processors: a third less time on two
     BRepMesh_IncrementalMesh mesher(all, parameters, scope.Next(3));
 
     std::vector<MeshPart> parts;

@@ -26,6 +26,8 @@ struct CadReading {
     // The largest angle in degrees between neighbouring triangles along a curve: small curves (fillets,
     // holes) get enough triangles that their silhouettes look round.
     double angularDeflection = 15.0;
+    // Threads the mesher tessellates faces on at most (0: one per processor).
+    int threads = 0;
     // Told of what was left out (a face that could not be tessellated), one line each; nothing is said
     // when empty.
     std::function<void(const std::string&)> warning;

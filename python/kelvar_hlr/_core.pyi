@@ -124,7 +124,8 @@ class Line:
     @property
     def kind(self) -> Kind:
         """The Kind: 0 visible silhouette, 1 hidden, 2 visible concave sharp edge, 3 visible convex sharp
-        edge, 5 other visible line, 6 visible intersection line."""
+        edge, 5 other visible line, 6 visible intersection line, 7 a section's outline, 8 its hatching,
+        9 a visible tangent edge."""
 
 _Order = Literal["plotter", "library"]
 
@@ -149,6 +150,9 @@ class Drawing:
     @property
     def kinds(self) -> npt.NDArray[np.int32]:
         """The kind of each line: a new (N,) int32 array (see Kind)."""
+    @property
+    def parts(self) -> list[str]:
+        """The part of each line by its name, for a Model drawn with part_layers; else empty."""
     def save(
         self,
         path: _Path,
@@ -191,6 +195,43 @@ class Drawing:
     def __iter__(self) -> Iterator[Line]:
         """The lines in order, each made as the iteration reaches it."""
 
+class Model:
+    """A model read from a file as kvhlr reads it (load_model): for a STEP or IGES file, every solid a
+    body whose faces are the part's faces, with its tangent edges and the names of its part and
+    instance."""
+
+    @property
+    def vertices(self) -> npt.NDArray[np.float64]:
+        """All vertices, merged: a new float64 (N, 3) array (for cameras)."""
+    @property
+    def triangles(self) -> npt.NDArray[np.uint32]:
+        """All triangles, merged: a new uint32 (M, 3) array indexing vertices."""
+    @property
+    def part_names(self) -> list[str]:
+        """The name of each part (body) as a layer gives it: PART or PART.INSTANCE."""
+
+@overload
+def draw(
+    model: Model,
+    camera: Camera,
+    *,
+    hidden: bool = False,
+    silhouettes: bool = True,
+    sharp: bool = True,
+    sharp_angle: float = 135.0,
+    exact: bool = True,
+    intersections: bool = True,
+    section: Optional[Plane] = None,
+    hatch_spacing: float = 0.0,
+    hatch_angle: float = 45.0,
+    progress: Optional[Callable[[float], object]] = None,
+    tangent_edges: bool = False,
+    part_layers: bool = False,
+) -> Drawing:
+    """Draws a Model (load_model) as kvhlr draws its file: a STEP or IGES part with its true edges (the
+    borders between its faces, no line across a face), tangent edges where visible with tangent_edges
+    (Kind.VISIBLE_TANGENT), and with part_layers each line's part (Drawing.parts) and a layer per part in
+    the files it saves. Other views of a sheet are drawn so too. The other keywords as below."""
 @overload
 def draw(
     vertices: npt.ArrayLike,
@@ -258,8 +299,13 @@ def load_mesh(path: _Path) -> tuple[npt.NDArray[np.float64], npt.NDArray[np.uint
     """Reads a mesh file as kvhlr does (OBJ, STL, PLY, OFF, glTF/GLB, 3MF and more; STEP and IGES
     tessellated, their faces' borders lost in the merge; vertices at the same position welded) and
     returns (vertices, triangles): a float64 (N, 3) and a uint32 (M, 3) array, all meshes of the file
-    merged. Faces of a CAD file that cannot be tessellated are named in a UserWarning. Raises OSError
-    when the file cannot be read."""
+    merged (load_model keeps a CAD file's faces apart, to draw its true edges). Faces of a CAD file that
+    cannot be tessellated are named in a UserWarning. Raises OSError when the file cannot be read."""
+
+def load_model(path: _Path) -> Model:
+    """Reads a model file as kvhlr does, whole, for draw(model, camera, ...): a STEP or IGES file keeps
+    its faces apart, so that its drawing shows the part's true edges. Faces that cannot be tessellated
+    are named in a UserWarning. Raises OSError when the file cannot be read."""
 
 def _demo_mesh() -> tuple[npt.NDArray[np.float64], npt.NDArray[np.uint32]]:
     """The mesh of kvhlr's demo part (kvhlr --demo) as (vertices, triangles)."""

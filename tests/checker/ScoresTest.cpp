@@ -113,5 +113,30 @@ TEST(Scores, IntersectionLinesAreAskedForVisibleAsTheirOwnKindAndHiddenAsHiddenL
               0.0);
 }
 
+TEST(Scores, TangentEdgesAreAskedForWhereVisibleAsTheirOwnKind) {
+    // A visible tangent edge at y = 0, a hidden one at y = 1: a drawing leaves hidden tangent edges out.
+    const EdgeSamples edges =
+        rows({{Visibility::Visible, EdgeClass::Tangent}, {Visibility::Hidden, EdgeClass::Tangent}});
+    auto at = [](int kind, double y) { return line(kind, {0, y}, {1, y}); };
+    struct Case {
+        const char* what;
+        std::vector<Line> lines;
+        std::uint64_t visibleDrawn, ofItsKind;
+    };
+    const Case cases[] = {
+        {"drawn", {at(kVisibleTangent, 0)}, 64, 64},
+        {"drawn as an outline", {at(kVisibleSilhouette, 0)}, 64, 0},
+        {"left out", {}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        const Scores s = score(edges, c.lines, kTolerance, kSpacing, kCoincidence);
+        EXPECT_EQ(s.visibleRecall.matched, c.visibleDrawn) << c.what;
+        EXPECT_EQ(s.tangentKind.scored, 64u) << c.what;
+        EXPECT_EQ(s.tangentKind.matched, c.ofItsKind) << c.what;
+        EXPECT_EQ(s.hiddenRecall.scored, 0u) << c.what;
+        EXPECT_EQ(s.visiblePrecision.value(), 1.0) << c.what;
+    }
+}
+
 } // namespace
 } // namespace kvcheck

@@ -22,7 +22,7 @@ class CadFileTest : public ::testing::TestWithParam<std::string> {
 protected:
     static void SetUpTestSuite() {
         s_dir = new kvhlrtest::TempDir();
-        for (const char* model : {"filleted_block", "box_and_cylinder", "knob", "two_parts"})
+        for (const char* model : {"filleted_block", "box_and_cylinder", "knob", "two_parts", "broken_face"})
             for (const char* type : {"step", "iges"}) {
                 const std::string command = std::string(KVHLR_WRITE_CAD) + " " + model + " " +
                                             s_dir->path(std::string(model) + "." + type);
@@ -192,6 +192,37 @@ TEST_P(CadFileTest, DrawsTheTrueEdgesOnly) {
         else
             EXPECT_NEAR(lengthOverHull(drawing), 1.0, 0.01);
     }
+}
+
+// The knob from the front: the cylinder's outline, the ring where the ball sits on it (seen edge-on) and
+// the ball's outline down to that ring, 112.0 long in all. Facets that bend against the ball (as the
+// mesher leaves them near a pole and along a seam, most of all on a surface of revolution from IGES) turn
+// from the viewer and back along the outline, which then runs to and fro in short pieces.
+TEST_P(CadFileTest, BallOutlineRunsOnce) {
+    const double ballArc = 2 * M_PI * 12 - 2 * std::asin(8.0 / 12) * 12, cylinder = 2 * (20 - std::sqrt(80.0)) + 16;
+    double length = 0.0;
+    for (const KvHLR::StrokeLine& line : draw("knob", "front", {}).lines)
+        for (std::size_t i = 1; i < line.points.size(); ++i)
+            length += distance(line.points[i - 1], line.points[i]);
+    EXPECT_NEAR(length, ballArc + cylinder + 16, 0.003 * length);
+}
+
+// A face that cannot be tessellated (its border runs out along a line and back) is left out with one
+// warning naming the file, the part and the face; the block beside it is read and drawn whole.
+TEST_P(CadFileTest, FaceThatCannotBeTessellatedIsNamedAndLeftOut) {
+    std::vector<std::string> warnings;
+    CadReading cad;
+    cad.warning = [&](const std::string& message) { warnings.push_back(message); };
+    const std::vector<MeshPart> parts = read("broken_face", cad);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0], s_dir->path("broken_face." + GetParam()) +
+                               ": part broken_face: face 1 could not be tessellated; the drawing leaves it out");
+    std::size_t faces = 0;
+    for (const MeshPart& part : parts)
+        for (const Kv::KvTriangleList& face : part.faces)
+            faces += !face.empty();
+    EXPECT_EQ(faces, 6u);
+    EXPECT_EQ(kindCounts(draw("broken_face", "iso", {})), (std::map<int, int>{{0, 5}, {3, 3}}));
 }
 
 TEST_P(CadFileTest, AssemblyLinesGoToTheirParts) {

@@ -22,6 +22,7 @@ import kelvar_hlr as kh
 
 CUBE = os.path.join(os.environ["KVHLR_TEST_DATA"], "cube.obj")
 KVHLR = os.environ.get("KVHLR_BINARY")
+WRITE_CAD = os.environ.get("KVHLR_WRITE_CAD")
 DEMO = kh._demo_mesh()
 DEMO_ISO = kh.Camera.view("iso", DEMO[0])
 
@@ -127,6 +128,32 @@ def test_saves_the_sheets_the_tool_writes(tmp_path, extension, options, argument
         assert getattr(drawing, f"to_{extension}")(**options) == tool_file.read_text()
     if not options:
         assert drawing._repr_svg_() == tool_file.read_text()
+
+
+# A CAD part read whole keeps its faces apart: the sheet shows its true edges, tangent edges and part
+# layers as kvhlr draws them. Merged into one mesh (load_mesh), the roof's 4-degree ridge is lost.
+@pytest.mark.skipif(KVHLR is None or WRITE_CAD is None, reason="kvhlr or its CAD models (Open CASCADE) not built")
+@pytest.mark.parametrize("name, options, arguments", [
+    ("gentle_roof", {}, []),
+    ("filleted_block", dict(tangent_edges=True), ["--tangent-edges", "thin"]),
+    ("two_parts", dict(part_layers=True, hidden=True), ["--layers", "parts", "--hidden"]),
+])
+def test_cad_parts_draw_their_true_edges_as_the_tool_does(tmp_path, name, options, arguments):
+    step, tool_file = tmp_path / f"{name}.step", tmp_path / "tool.svg"
+    subprocess.run([WRITE_CAD, name, str(step)], check=True)
+    subprocess.run([KVHLR, str(step), "-q", "--paper", "A4", "--views", "front,top,iso", "-o", str(tool_file)]
+                   + arguments, check=True)
+    model = kh.load_model(step)
+    camera = kh.Camera.view("iso", model.vertices, up_axis="z")
+    drawing = kh.draw(model, camera, **options)
+    assert drawing.to_svg(paper="A4", views=["front", "top", "iso"], up_axis="z", name=name) == tool_file.read_text()
+    kinds = set(drawing.kinds.tolist())
+    assert (kh.Kind.VISIBLE_TANGENT in kinds) == ("tangent_edges" in options)
+    if "part_layers" in options:
+        assert sorted(set(drawing.parts)) == model.part_names == ["base", "pin.pin-left", "pin.pin-right"]
+    if name == "gentle_roof":
+        merged = kh.draw(*kh.load_mesh(step), camera)
+        assert kh.Kind.VISIBLE_CONVEX_SHARP in kinds and len(merged) < len(drawing)
 
 
 @pytest.mark.skipif(KVHLR is None, reason="the kvhlr tool is not built")
