@@ -93,7 +93,7 @@ void RootTree<Traits>::buildFor(std::vector<Item> items, unsigned threadCount,
         std::vector<std::uint8_t> held;
         Imple::CoordinateSet allY;
         if (windows) {
-            const Imple::WindowCover cover(*windows);
+            const Imple::WindowCover cover(*windows, boxes.size());
             held.resize(boxes.size());
             for (std::size_t index = 0; index < boxes.size(); ++index) {
                 held[index] = cover.mayMeet(boxes[index]) ? 1 : 0;

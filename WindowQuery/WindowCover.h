@@ -16,31 +16,37 @@ namespace Imple {
 // same cell). A smooth surface's outline touches every row of the screen, so such a tree would
 // otherwise still hold nearly every triangle; filtered, it holds the few around the outline.
 //
-// In: the windows (inclusive integer bounds). Cost: one pass over the windows, two over the grid.
+// In: the windows (inclusive integer bounds) and the number of items to filter. Cost: one pass over
+// the windows, two over the grid, whose cells are as fine as two units (1024 a side, 4 MB) for a large
+// model and coarser for fewer boxes, about four cells per item and window: a small model's drawing
+// would otherwise spend most of its time clearing and summing a grid made for millions of triangles.
 class WindowCover {
 public:
-    explicit WindowCover(const std::vector<QuantisedBox>& windows) : m_covered((SIDE + 1) * (SIDE + 1), 0) {
+    WindowCover(const std::vector<QuantisedBox>& windows, std::size_t itemCount)
+        : m_shift(shiftFor(windows.size() + itemCount)), m_side(std::size_t{2048} >> m_shift),
+          m_covered((m_side + 1) * (m_side + 1), 0) {
         // Each window adds one to the cells it spans, through the corners of a difference grid.
-        std::vector<std::int32_t> difference((SIDE + 1) * (SIDE + 1), 0);
+        const std::size_t row = m_side + 1;
+        std::vector<std::int32_t> difference(row * row, 0);
         for (const QuantisedBox& window : windows) {
             const std::size_t x0 = cellOf(window.x0), x1 = cellOf(window.x1) + 1;
             const std::size_t y0 = cellOf(window.y0), y1 = cellOf(window.y1) + 1;
-            ++difference[y0 * (SIDE + 1) + x0];
-            --difference[y0 * (SIDE + 1) + x1];
-            --difference[y1 * (SIDE + 1) + x0];
-            ++difference[y1 * (SIDE + 1) + x1];
+            ++difference[y0 * row + x0];
+            --difference[y0 * row + x1];
+            --difference[y1 * row + x0];
+            ++difference[y1 * row + x1];
         }
         // Summed, the difference grid counts the windows over each cell; m_covered(y + 1, x + 1) then
         // counts the covered cells up to (y, x), so that any block of cells is looked up in four reads.
-        for (std::size_t y = 0; y < SIDE; ++y) {
-            for (std::size_t x = 0; x < SIDE; ++x) {
-                std::int32_t& windowsOver = difference[y * (SIDE + 1) + x];
+        for (std::size_t y = 0; y < m_side; ++y) {
+            for (std::size_t x = 0; x < m_side; ++x) {
+                std::int32_t& windowsOver = difference[y * row + x];
                 if (x > 0)
-                    windowsOver += difference[y * (SIDE + 1) + x - 1];
+                    windowsOver += difference[y * row + x - 1];
                 if (y > 0)
-                    windowsOver += difference[(y - 1) * (SIDE + 1) + x];
+                    windowsOver += difference[(y - 1) * row + x];
                 if (x > 0 && y > 0)
-                    windowsOver -= difference[(y - 1) * (SIDE + 1) + x - 1];
+                    windowsOver -= difference[(y - 1) * row + x - 1];
                 at(y + 1, x + 1) = at(y, x + 1) + at(y + 1, x) - at(y, x) + (windowsOver > 0 ? 1 : 0);
             }
         }
@@ -53,16 +59,24 @@ public:
     }
 
 private:
-    // Box coordinates are 11-bit fields, 0 to 2047: cells of two units, a grid of 4 MB.
-    static constexpr std::size_t SIDE = 1024;
-    static std::size_t cellOf(std::int16_t coordinate) {
-        return static_cast<std::size_t>(std::clamp<std::int16_t>(coordinate, 0, 2047)) >> 1;
+    // Box coordinates are 11-bit fields, 0 to 2047, cut into cells of 2^shift units: two units at the
+    // finest, and at the coarsest cells of 256 (8 a side).
+    static int shiftFor(std::size_t boxes) {
+        int shift = 1;
+        while (shift < 8 && (std::size_t{2048} >> (shift + 1)) * (std::size_t{2048} >> (shift + 1)) >= 4 * boxes)
+            ++shift;
+        return shift;
     }
-    std::int32_t& at(std::size_t row, std::size_t column) { return m_covered[row * (SIDE + 1) + column]; }
+    std::size_t cellOf(std::int16_t coordinate) const {
+        return static_cast<std::size_t>(std::clamp<std::int16_t>(coordinate, 0, 2047)) >> m_shift;
+    }
+    std::int32_t& at(std::size_t row, std::size_t column) { return m_covered[row * (m_side + 1) + column]; }
     std::int32_t at(std::size_t row, std::size_t column) const {
-        return m_covered[row * (SIDE + 1) + column];
+        return m_covered[row * (m_side + 1) + column];
     }
 
+    int m_shift;
+    std::size_t m_side;
     std::vector<std::int32_t> m_covered;
 };
 

@@ -72,30 +72,33 @@ TEST_P(RootTreeThreads, ReportsExactlyTheMeetingItemsOfRandomBoxes) {
     }
 }
 
+// A large set filters its items on a fine grid of the windows, a small one on a coarse grid.
 TEST_P(RootTreeThreads, TreeBuiltForKnownWindowsAnswersThemAsTheWholeTreeDoes) {
-    BoxGenerator generator(23);
-    const std::vector<TestBox> boxes = generator.meshLike(20000);
-    const std::vector<const TestBox*> items = pointersTo(boxes);
-    const std::vector<TestBox> windows = randomWindows(generator, 60);
-    std::vector<WindowQuery::Imple::QuantisedBox> known;
-    for (const TestBox& window : windows) {
-        known.push_back(WindowQuery::Imple::QuantisedBox::fromCodes(window.minCode, window.maxCode));
+    for (const std::size_t boxCount : {20000u, 150u}) {
+        BoxGenerator generator(23);
+        const std::vector<TestBox> boxes = generator.meshLike(boxCount);
+        const std::vector<const TestBox*> items = pointersTo(boxes);
+        const std::vector<TestBox> windows = randomWindows(generator, 60);
+        std::vector<WindowQuery::Imple::QuantisedBox> known;
+        for (const TestBox& window : windows) {
+            known.push_back(WindowQuery::Imple::QuantisedBox::fromCodes(window.minCode, window.maxCode));
+        }
+        Tree whole;
+        whole.build(items, 0);
+        Tree partial;
+        partial.build(items, GetParam(), known);
+        RecordingTraverser a;
+        RecordingTraverser b;
+        for (const TestBox& window : windows) {
+            ASSERT_EQ(a.query(whole, window), b.query(partial, window)) << boxCount << " boxes";
+            ASSERT_EQ(a.enters, b.enters); // the same subtrees reached, none of them left unbuilt
+        }
+        // With no windows known no subtree is made, and any query finds nothing.
+        Tree none;
+        none.build(items, GetParam(), {});
+        EXPECT_FALSE(a.query(whole, windows.front()).empty());
+        EXPECT_TRUE(b.query(none, windows.front()).empty());
     }
-    Tree whole;
-    whole.build(items, 0);
-    Tree partial;
-    partial.build(items, GetParam(), known);
-    RecordingTraverser a;
-    RecordingTraverser b;
-    for (const TestBox& window : windows) {
-        ASSERT_EQ(a.query(whole, window), b.query(partial, window));
-        ASSERT_EQ(a.enters, b.enters); // the same subtrees reached, none of them left unbuilt
-    }
-    // With no windows known no subtree is made, and any query finds nothing.
-    Tree none;
-    none.build(items, GetParam(), {});
-    EXPECT_FALSE(a.query(whole, windows.front()).empty());
-    EXPECT_TRUE(b.query(none, windows.front()).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(BuildThreads, RootTreeThreads, ::testing::Values(0u, 1u, 8u));
