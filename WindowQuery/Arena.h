@@ -18,11 +18,13 @@
 namespace WindowQuery {
 namespace Imple {
 
-// Memory for the arrays of one tree, cut from large blocks that go back all together with the tree.
-// Nothing is given back before: the builders allocate every array once, at its final size. The blocks
-// are aligned to and advised for transparent huge pages where the system offers them: the tree of a
-// large model writes hundreds of megabytes of fresh memory, and a page fault every 4 KB costs more
-// than the writing. Any thread may allocate.
+// Memory for the arrays of one tree, cut from blocks that go back all together with the tree.
+// Nothing is given back before: the builders allocate every array once, at its final size. Blocks
+// double in size from 64 KB to 32 MB, so that a small model's tree takes memory the heap already has
+// rather than megabytes of fresh pages, and a large model's needs few blocks. Blocks of some
+// megabytes are aligned to and advised for transparent huge pages where the system offers them: the
+// tree of a large model writes hundreds of megabytes of fresh memory, and a page fault every 4 KB
+// costs more than the writing. Any thread may allocate.
 class Arena : private boost::noncopyable {
 public:
     Arena() = default;
@@ -36,14 +38,20 @@ public:
         const std::lock_guard<std::mutex> lock(m_mutex);
         std::uintptr_t start = (m_next + alignment - 1) & ~(std::uintptr_t{alignment} - 1);
         if (start + bytes > m_end || m_next == 0) {
-            const std::size_t size = (std::max(bytes + alignment, BLOCK) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
-            void* block = std::aligned_alloc(HUGE_PAGE, size);
+            const bool huge = std::max(bytes + alignment, m_nextBlock) >= 2 * HUGE_PAGE;
+            const std::size_t blockAlignment = huge ? HUGE_PAGE : alignof(std::max_align_t);
+            const std::size_t size =
+                (std::max(bytes + alignment, m_nextBlock) + blockAlignment - 1) & ~(blockAlignment - 1);
+            void* block = std::aligned_alloc(blockAlignment, size);
             if (!block) {
                 throw std::bad_alloc();
             }
             m_blocks.push_back(block);
+            m_nextBlock = std::min(2 * m_nextBlock, BLOCK);
 #if defined(MADV_HUGEPAGE)
-            madvise(block, size, MADV_HUGEPAGE); // refused: only slower
+            if (huge) {
+                madvise(block, size, MADV_HUGEPAGE); // refused: only slower
+            }
 #endif
             m_next = reinterpret_cast<std::uintptr_t>(block);
             m_end = m_next + size;
@@ -58,6 +66,7 @@ private:
     static constexpr std::size_t BLOCK = std::size_t{32} << 20;
 
     std::mutex m_mutex;
+    std::size_t m_nextBlock = std::size_t{64} << 10;
     std::vector<void*> m_blocks;
     std::uintptr_t m_next = 0;
     std::uintptr_t m_end = 0;

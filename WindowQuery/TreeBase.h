@@ -128,7 +128,14 @@ void TreeBase<Traits, Level>::buildSubTrees(BuildContext<Traits>& context, bool 
         }
     }
     std::stable_sort(jobs.begin(), jobs.end(), [](const Job& a, const Job& b) { return a.size > b.size; });
-    context.threads.runAll(jobs.size(), [&](std::size_t i) {
+    // A small tree's subtrees are built in less time than a thread takes to start.
+    std::size_t events = 0;
+    for (const Job& job : jobs) {
+        events += job.size;
+    }
+    ThreadManager alone(0);
+    ThreadManager& threads = events < PARALLEL_GRAIN ? alone : context.threads;
+    threads.runAll(jobs.size(), [&](std::size_t i) {
         checkpoint<Traits>();
         if (jobs[i].endpoints) {
             jobs[i].node->buildEndpointSubTree(context);
