@@ -506,17 +506,16 @@ void HLRIntersectionFinder::testPair(std::uint32_t a, std::uint32_t b, std::vect
 
 std::vector<HLRIntersectionFinder::Crossing> HLRIntersectionFinder::testPairs() {
     const std::uint32_t bucketCount = m_bucketMask + 1;
-    const int team = HLRWindowQueryTraverser::teamSize();
+    // A small model is done in less time than the threads take to meet at each block's end.
+    const int team = HLRWindowQueryTraverser::teamFor(m_filed.size() > kParallelEntries);
     std::vector<std::vector<Crossing>> perThread(static_cast<std::size_t>(team));
     std::vector<std::vector<Member>> scratch(perThread.size());
     std::exception_ptr failure;
     std::atomic<bool> failed{false}; // the buckets left are skipped
-    // A small model is done in less time than the threads take to meet at each block's end.
-    const bool parallel = m_filed.size() > kParallelEntries;
     for (int step = 0; step < kProgressSteps; ++step) {
         const auto from = static_cast<std::int64_t>(std::uint64_t(bucketCount) * step / kProgressSteps);
         const auto to = static_cast<std::int64_t>(std::uint64_t(bucketCount) * (step + 1) / kProgressSteps);
-#pragma omp parallel for num_threads(team) schedule(dynamic, 4096) if (parallel)
+#pragma omp parallel for num_threads(team) schedule(dynamic, 4096)
         for (std::int64_t b = from; b < to; ++b) {
             if (failed.load(std::memory_order_relaxed))
                 continue;

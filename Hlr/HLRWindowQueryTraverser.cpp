@@ -19,6 +19,13 @@ namespace KvHLR {
 
 namespace {
 
+// The edges a thread of the hide pass takes at a time.
+constexpr std::ptrdiff_t EDGES_PER_BLOCK = 1024;
+
+// Whether a loop ran with a team since the last release. Written by the calling thread only: the
+// entry points run one call at a time.
+bool g_teamStarted = false;
+
 // The depth field of a packed 3D code (its lowest 10 bits), compared as a signed value.
 std::int16_t depthField(std::uint32_t code) {
     return static_cast<std::int16_t>(code & 0x3FFu);
@@ -37,6 +44,22 @@ int HLRWindowQueryTraverser::teamSize() {
     }
     const int perMachine = std::max(64, 4 * static_cast<int>(std::thread::hardware_concurrency()));
     return std::min(omp_get_max_threads(), perMachine);
+}
+
+int HLRWindowQueryTraverser::teamFor(bool parallel) {
+    const int team = parallel ? teamSize() : 1;
+    g_teamStarted = g_teamStarted || team > 1;
+    return team;
+}
+
+void HLRWindowQueryTraverser::releaseTeam() {
+    // Not in a process forked meanwhile: the runtime would wait for threads that stayed in the parent.
+    if (g_teamStarted && teamSize() > 1) {
+        // A soft pause: the runtime lets the threads of its teams go, or sleep, and starts them anew at
+        // the next parallel loop; the host's settings (wait policy, team sizes) stay as they were.
+        omp_pause_resource_all(omp_pause_soft);
+    }
+    g_teamStarted = false;
 }
 
 std::vector<std::int16_t> HLRWindowQueryTraverser::nearestDepthsOf(
@@ -90,12 +113,13 @@ void HLRWindowQueryTraverser::hideEdges(const Tree& tree,
     std::exception_ptr failure;
     std::atomic<bool> failed{false};
     const std::vector<std::int16_t> nearestDepths = nearestDepthsOf(tree.items());
-#pragma omp parallel num_threads(teamSize())
+    // Edges are handed out a block at a time: with one block or less, a team would only wait.
+#pragma omp parallel num_threads(teamFor(count > EDGES_PER_BLOCK))
     {
         HLRWindowQueryTraverser traverser(nearestDepths);
         // Edges take very different times (an edge hidden early stops its query), and where they do
         // depends on where they lie: equal shares in index order left one thread idle a tenth of the time.
-#pragma omp for schedule(dynamic, 1024)
+#pragma omp for schedule(dynamic, EDGES_PER_BLOCK)
         for (std::ptrdiff_t i = 0; i < count; ++i) {
             if (failed.load(std::memory_order_relaxed)) {
                 continue;
