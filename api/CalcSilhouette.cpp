@@ -5,6 +5,8 @@
 #include "Hlr/HLRModel.h"
 #include "Hlr/HLRPolyAlgo.h"
 #include "Hlr/HLRProjector.h"
+#include "Hlr/HLRTriangleData.h"
+#include "Hlr/HLRWindowQueryTraverser.h"
 #include "api/DrawableGeometry.h"
 #include "api/SilhouettePipeline.h"
 
@@ -56,7 +58,7 @@ public:
     }
     // Freed last made first, as they would be on the stack. Without a thread to spare, the leftovers
     // are freed here, with the thread's task.
-    void take(Leftovers& leftovers) noexcept {
+    void take(Leftovers&& leftovers) noexcept {
         wait();
         m_done.store(false);
         try {
@@ -82,21 +84,41 @@ Reaper& reaper() {
     return instance;
 }
 
-// Runs `run`, which puts what it makes into the leftovers it is handed, with the checks of frequent
+// Below this many triangles a run's objects are freed on the calling thread, in less time than a
+// thread of their own takes to start and to be waited for by the next call.
+constexpr std::size_t FREED_IN_PLACE = 10000;
+
+// What a run makes: its model (newModel), which tells how large the run was, and its other objects.
+struct RunObjects {
+    Leftovers leftovers;
+    HLRModel const* model = nullptr;
+
+    // A large run's objects go to the reaper; a small run's are freed here, last made first.
+    ~RunObjects() {
+        std::size_t triangles = 0;
+        if (model)
+            for (HLRTriangleData const& data : model->triangleData())
+                triangles += data.triangles().size();
+        if (triangles >= FREED_IN_PLACE)
+            reaper().take(std::move(leftovers));
+        while (!leftovers.empty())
+            leftovers.pop_back();
+    }
+};
+
+// Runs `run`, which puts what it makes into the run objects it is handed, with the checks of frequent
 // progress armed (HLRCancelPoll), which may cancel as early as the model's build. Called with the run
 // lock held.
 template <class Run> bool cancellable(ProgressFunction progress, HLRRunModes const& modes, Run run) {
-    struct Handover {
-        Leftovers leftovers;
-        ~Handover() {
-            if (!leftovers.empty())
-                reaper().take(leftovers);
-        }
-    } handover;
+    RunObjects objects;
+    // However the run ends, the threads its loops started do not stay awake after it.
+    struct TeamRelease {
+        ~TeamRelease() { HLRWindowQueryTraverser::releaseTeam(); }
+    } teamRelease;
     const HLRCancelPoll::Run armed(progress, modes.frequentProgress);
     try {
         reaper().waitChecking();
-        return run(handover.leftovers);
+        return run(objects);
     } catch (HLRCancelException const&) {
         return false;
     }
@@ -119,9 +141,10 @@ HLRRunModes modesOf(std::optional<HLRRunModes> const& given) {
 }
 
 // A model of its own for each run, freed with the run's other leftovers.
-HLRModel& newModel(Leftovers& leftovers) {
+HLRModel& newModel(RunObjects& objects) {
     const auto model = std::make_shared<HLRModel>();
-    leftovers.push_back(model);
+    objects.leftovers.push_back(model);
+    objects.model = model.get();
     return *model;
 }
 
@@ -133,13 +156,13 @@ bool drawPolygon(std::optional<HLRRunModes> const& modes, ProjectorCriteria cons
         return true;
     const std::lock_guard<std::mutex> hold(runMutex());
     const HLRRunModes runModes = modesOf(modes);
-    return cancellable(progress, runModes, [&](Leftovers& leftovers) {
-        HLRModel& model = newModel(leftovers);
+    return cancellable(progress, runModes, [&](RunObjects& objects) {
+        HLRModel& model = newModel(objects);
         model.build(polygon);
         // The model holds its own copy of the geometry; free the caller's before the heavy work starts.
         polygon = Polygon3D();
         return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress, runModes,
-                         leftovers);
+                         objects.leftovers);
     });
 }
 
@@ -151,11 +174,11 @@ bool drawMeshes(std::optional<HLRRunModes> const& modes, ProjectorCriteria const
         return true;
     const std::lock_guard<std::mutex> hold(runMutex());
     const HLRRunModes runModes = modesOf(modes);
-    return cancellable(progress, runModes, [&](Leftovers& leftovers) {
-        HLRModel& model = newModel(leftovers);
+    return cancellable(progress, runModes, [&](RunObjects& objects) {
+        HLRModel& model = newModel(objects);
         model.build(meshes, criteria.separateBodyFaces, criteria.showTangentEdge);
         return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress, runModes,
-                         leftovers);
+                         objects.leftovers);
     });
 }
 
@@ -201,8 +224,8 @@ bool CalcSilhouette(ProjectorCriteria const& criteria, Kv::KvvView* view, MeshLi
         return true;
     const std::lock_guard<std::mutex> hold(runMutex());
     const HLRRunModes runModes = modesOf(std::nullopt);
-    return cancellable(progress, runModes, [&](Leftovers& leftovers) {
-        HLRModel& model = newModel(leftovers);
+    return cancellable(progress, runModes, [&](RunObjects& objects) {
+        HLRModel& model = newModel(objects);
         model.build(meshes, criteria.separateBodyFaces, criteria.showTangentEdge);
         if (view == nullptr)
             return false;
@@ -213,7 +236,7 @@ bool CalcSilhouette(ProjectorCriteria const& criteria, Kv::KvvView* view, MeshLi
                                 viewInfo.farPlaneDepth, nullptr))
             return false;
         return drawModel(criteria, viewInfo, model, userPolylines, strokeLines, progress, runModes,
-                         leftovers);
+                         objects.leftovers);
     });
 }
 
