@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 #include <omp.h>
 
+#include <algorithm>
+#include <filesystem>
+
 namespace {
 
 using namespace KvHLR;
@@ -35,14 +38,56 @@ TEST(Drawing, CubeSeenIsometricallyHasOutlineInnerAndBackEdges) {
     EXPECT_TRUE(draw(unitCube(), kCubeView, ProjectorCriteria()).empty()) << "the default criteria draw nothing";
 }
 
+// A hundred small cubes at staggered heights, hiding each other's edges: more edges than the hide pass
+// hands a thread at a time, so that it runs with a team.
+Polygon3D cubeField() {
+    Polygon3D field;
+    for (int i = 0; i < 10; ++i)
+        for (int j = 0; j < 10; ++j) {
+            const ON_3dPoint corner(0.15 * i, 0.15 * j, 0.05 * ((i + j) % 3));
+            append(field, box(corner, corner + ON_3dVector(0.1, 0.1, 0.1)));
+        }
+    return field;
+}
+
 TEST(Drawing, AnAbsurdThreadCountDrawsAsOneThreadDoes) {
+    const ViewInfoCriteria view = isometric(ON_3dPoint(0.7, 0.7, 0.1));
     const int before = omp_get_max_threads();
     omp_set_num_threads(1);
-    const auto reference = lengthByKind(draw(unitCube(), kCubeView));
+    const std::vector<StrokeLine> reference = draw(cubeField(), view);
     omp_set_num_threads(100000);
-    const auto drawn = lengthByKind(draw(unitCube(), kCubeView));
+    const std::vector<StrokeLine> drawn = draw(cubeField(), view);
     omp_set_num_threads(before);
-    EXPECT_EQ(drawn, reference);
+    EXPECT_TRUE(sameDrawing(drawn, reference));
+}
+
+std::size_t threadsOfProcess() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] auto const& task : std::filesystem::directory_iterator("/proc/self/task"))
+        ++count;
+    return count;
+}
+
+std::size_t g_mostThreads = 0;
+
+int countThreads(long, long) {
+    g_mostThreads = std::max(g_mostThreads, threadsOfProcess());
+    return 0;
+}
+
+// Threads cost more to wake or start than a small drawing takes: none runs beside the caller's, during
+// the call (its progress reports) or after it.
+TEST(Drawing, ASmallDrawingRunsOnTheCallingThreadAlone) {
+    for (bool exact : {false, true}) {
+        const Modes modes(exact, exact);
+        draw(unitCube(), kCubeView); // whatever a process starts once is there before the count
+        const std::size_t before = threadsOfProcess();
+        g_mostThreads = 0;
+        Polygon3D cube = unitCube();
+        std::vector<StrokeLine> lines;
+        ASSERT_TRUE(CalcSilhouette(everything(), kCubeView, cube, {}, lines, countThreads));
+        EXPECT_LE(std::max(g_mostThreads, threadsOfProcess()), before) << "exact hiding " << exact;
+    }
 }
 
 TEST(Drawing, MeshBodyReadWholeOrFaceByFace) {
