@@ -26,11 +26,15 @@ using MeshList = std::vector<boost::intrusive_ptr<Kv::KvmMesh>>;
 // HLRRunModes::frequentProgress for one call, has it called all through a run instead, whenever the
 // percentage grows and otherwise about every 20 ms, never with a smaller percentage than before, so
 // that a cancel ends the call within a fraction of a second whatever the stage (Hlr/HLRCancelPoll.h). What a
-// run leaves behind is freed on a thread of the library's own after the call returns; the next call waits for
-// it.
+// run of 10,000 triangles or more leaves behind is freed on a thread of the library's own after the call
+// returns; the next call waits for it.
 //
 // Threads: calls from several threads are safe; they run one after another, since the library keeps
 // process-wide state. The callback runs while the library is held, so it must not call CalcSilhouette.
+// A call uses OpenMP worker threads only where its work pays for them (a hide pass of more than 1,024
+// edges, a search for intersection lines among many triangles), and after such a call lets the OpenMP
+// runtime's idle threads go (omp_pause_resource_all), so that none spins between calls; a host that
+// runs OpenMP loops of its own on the calling thread finds its team started anew at its next loop.
 using ProgressFunction = int (*)(long, long);
 
 // What every overload does with the caller's lines: new lines are appended to strokeLines, and a call
