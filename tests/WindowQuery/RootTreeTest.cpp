@@ -72,9 +72,11 @@ TEST_P(RootTreeThreads, ReportsExactlyTheMeetingItemsOfRandomBoxes) {
     }
 }
 
-// A large set filters its items on a fine grid of the windows, a small one on a coarse grid.
+// A large set filters its items on a fine grid of the windows, a small one on a coarse grid. A subtree
+// all of whose items the grid leaves out is not made, so that fewer subtrees may be entered; in the
+// large set every subtree that a query enters holds some item.
 TEST_P(RootTreeThreads, TreeBuiltForKnownWindowsAnswersThemAsTheWholeTreeDoes) {
-    for (const std::size_t boxCount : {20000u, 150u}) {
+    for (const auto& [boxCount, sameSubTrees] : {std::pair{20000u, true}, std::pair{150u, false}}) {
         BoxGenerator generator(23);
         const std::vector<TestBox> boxes = generator.meshLike(boxCount);
         const std::vector<const TestBox*> items = pointersTo(boxes);
@@ -91,7 +93,8 @@ TEST_P(RootTreeThreads, TreeBuiltForKnownWindowsAnswersThemAsTheWholeTreeDoes) {
         RecordingTraverser b;
         for (const TestBox& window : windows) {
             ASSERT_EQ(a.query(whole, window), b.query(partial, window)) << boxCount << " boxes";
-            ASSERT_EQ(a.enters, b.enters); // the same subtrees reached, none of them left unbuilt
+            // The same subtrees reached, none of them left unbuilt.
+            ASSERT_TRUE(sameSubTrees ? a.enters == b.enters : a.enters >= b.enters) << boxCount << " boxes";
         }
         // With no windows known no subtree is made, and any query finds nothing.
         Tree none;
