@@ -20,11 +20,12 @@ namespace Imple {
 
 // Memory for the arrays of one tree, cut from blocks that go back all together with the tree.
 // Nothing is given back before: the builders allocate every array once, at its final size. Blocks
-// double in size from 64 KB to 32 MB, so that a small model's tree takes memory the heap already has
-// rather than megabytes of fresh pages, and a large model's needs few blocks. Blocks of some
-// megabytes are aligned to and advised for transparent huge pages where the system offers them: the
-// tree of a large model writes hundreds of megabytes of fresh memory, and a page fault every 4 KB
-// costs more than the writing. Any thread may allocate.
+// double in size from 64 KB to 2 MB and are 32 MB from then on, so that a small model's tree takes
+// memory the heap already has rather than megabytes of fresh pages, and a large model's needs few
+// blocks (each leaves part of a huge page unused at its end). Blocks of some megabytes are aligned
+// to and advised for transparent huge pages where the system offers them: the tree of a large model
+// writes hundreds of megabytes of fresh memory, and a page fault every 4 KB costs more than the
+// writing. Any thread may allocate.
 class Arena : private boost::noncopyable {
 public:
     Arena() = default;
@@ -47,7 +48,7 @@ public:
                 throw std::bad_alloc();
             }
             m_blocks.push_back(block);
-            m_nextBlock = std::min(2 * m_nextBlock, BLOCK);
+            m_nextBlock = 2 * m_nextBlock < 2 * HUGE_PAGE ? 2 * m_nextBlock : BLOCK;
 #if defined(MADV_HUGEPAGE)
             if (huge) {
                 madvise(block, size, MADV_HUGEPAGE); // refused: only slower
