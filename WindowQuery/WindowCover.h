@@ -63,7 +63,8 @@ private:
     // finest, and at the coarsest cells of 256 (8 a side).
     static int shiftFor(std::size_t boxes) {
         int shift = 1;
-        while (shift < 8 && (std::size_t{2048} >> (shift + 1)) * (std::size_t{2048} >> (shift + 1)) >= 4 * boxes)
+        while (shift < 8 &&
+               (std::size_t{2048} >> (shift + 1)) * (std::size_t{2048} >> (shift + 1)) >= 4 * boxes)
             ++shift;
         return shift;
     }

@@ -28,8 +28,8 @@ Polygon3D unitCube() {
 // Looking at the cube's centre from along (1, 1, 1), all of it in the frame.
 ViewInfoCriteria isometricView() {
     ViewInfoCriteria view;
-    view.modelViewXform = KvHLRTest::lookAt(ON_3dPoint(5.5, 5.5, 5.5), ON_3dPoint(0.5, 0.5, 0.5),
-                                            ON_3dVector(0, 0, 1));
+    view.modelViewXform =
+        KvHLRTest::lookAt(ON_3dPoint(5.5, 5.5, 5.5), ON_3dPoint(0.5, 0.5, 0.5), ON_3dVector(0, 0, 1));
     view.projectionXform = KvHLRTest::orthographic(-2, 2, -2, 2, 1, 20);
     view.nearPlaneDepth = 1;
     view.farPlaneDepth = 20;
@@ -58,8 +58,9 @@ void cubeCalls(benchmark::State& state, std::optional<HLRRunModes> modes) {
 const bool registered = [] {
     HLRRunModes kitModes;
     kitModes.exactHiding = kitModes.intersectionLines = true;
-    for (const auto& [name, modes] : {std::pair<const char*, std::optional<HLRRunModes>>{"SmallCall/cube/default", std::nullopt},
-                                      {"SmallCall/cube/exact_intersections", kitModes}})
+    for (const auto& [name, modes] :
+         {std::pair<const char*, std::optional<HLRRunModes>>{"SmallCall/cube/default", std::nullopt},
+          {"SmallCall/cube/exact_intersections", kitModes}})
         benchmark::RegisterBenchmark(name, cubeCalls, modes)
             ->Iterations(1000)
             ->Repetitions(5)
