@@ -63,21 +63,18 @@ void HLRProjectedTriangleData::buildEdges() {
     const bool drawableOnly = HLRProjectedModel::sm_bExactHiding;
     for (const HLRTriangleEdge& modelEdge : m_source->edges()) {
         HLRCancelPoll::check();
-        if (!drawableOnly || unclassifiedEdgeOf(modelEdge).becomesFeatureLine(m_sharpEdgeAngle))
+        if (!drawableOnly || HLRProjectedTriangleEdge::becomesFeatureLine(
+                                 projectedTriangle(modelEdge.leftTriangle()),
+                                 projectedTriangle(modelEdge.rightTriangle()), m_sharpEdgeAngle))
             m_edges.push_back(edgeOf(modelEdge));
     }
 }
 
-HLRProjectedTriangleEdge
-HLRProjectedTriangleData::unclassifiedEdgeOf(const HLRTriangleEdge& modelEdge) const {
-    return HLRProjectedTriangleEdge(&m_vertices[static_cast<std::size_t>(modelEdge.startVertex())],
-                                    &m_vertices[static_cast<std::size_t>(modelEdge.endVertex())],
-                                    projectedTriangle(modelEdge.leftTriangle()),
-                                    projectedTriangle(modelEdge.rightTriangle()));
-}
-
 HLRProjectedTriangleEdge HLRProjectedTriangleData::edgeOf(const HLRTriangleEdge& modelEdge) const {
-    HLRProjectedTriangleEdge edge = unclassifiedEdgeOf(modelEdge);
+    HLRProjectedTriangleEdge edge(&m_vertices[static_cast<std::size_t>(modelEdge.startVertex())],
+                                  &m_vertices[static_cast<std::size_t>(modelEdge.endVertex())],
+                                  projectedTriangle(modelEdge.leftTriangle()),
+                                  projectedTriangle(modelEdge.rightTriangle()));
     edge.setType(m_sharpEdgeAngle);
     return edge;
 }

@@ -53,8 +53,6 @@ private:
     void projectVertices();
     void setTriangleVertices();
     void buildEdges();
-    // The image of one of the source's edges, before setType.
-    HLRProjectedTriangleEdge unclassifiedEdgeOf(const HLRTriangleEdge& modelEdge) const;
     // The projected triangle of the model triangle at `position`, or null for HLRTriangleEdge::NONE.
     const HLRProjectedTriangle* projectedTriangle(std::int32_t position) const;
 

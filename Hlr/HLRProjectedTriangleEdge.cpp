@@ -130,15 +130,16 @@ bool HLRProjectedTriangleEdge::isSharp(const HLRVector3D& nL, const HLRVector3D&
     return threshold > cosine;
 }
 
-bool HLRProjectedTriangleEdge::becomesFeatureLine(double sharpEdgeAngle) const {
-    if (!isUsable(m_leftTriangle) || !isUsable(m_rightTriangle)) {
-        // A boundary, or setType's error for an edge without triangles.
-        HLRProjectedTriangleEdge classified(*this);
-        classified.setType(sharpEdgeAngle);
-        return classified.isFeatureLine();
+bool HLRProjectedTriangleEdge::becomesFeatureLine(const HLRProjectedTriangle* leftTriangle,
+                                                  const HLRProjectedTriangle* rightTriangle,
+                                                  double sharpEdgeAngle) {
+    // Without a face of known facing on both sides the edge is a boundary, which always draws (and
+    // setType refuses an edge without triangles when its record is made).
+    if (!isUsable(leftTriangle) || !isUsable(rightTriangle)) {
+        return true;
     }
-    return isFront(m_leftTriangle) != isFront(m_rightTriangle) ||
-           isSharp(m_leftTriangle->normal(), m_rightTriangle->normal(), sharpEdgeAngle);
+    return isFront(leftTriangle) != isFront(rightTriangle) ||
+           isSharp(leftTriangle->normal(), rightTriangle->normal(), sharpEdgeAngle);
 }
 
 void HLRProjectedTriangleEdge::hideFromTo(const double& a, const double& b) {

@@ -89,10 +89,11 @@ public:
     void setTypeAsTangentEdge() { m_type = FREE_EDGE | TANGENT_EDGE; }
     // Smooth and unclassified edges draw nothing.
     bool isFeatureLine() const { return (m_type & ALL_MASK) != 0; }
-    // Whether setType(sharpEdgeAngle) would make the edge a feature line, found without the convexity
-    // that setType also works out: most edges of a large smooth model are smooth, and the question
-    // is asked of every one.
-    bool becomesFeatureLine(double sharpEdgeAngle) const;
+    // Whether setType(sharpEdgeAngle) would make an edge between these triangles a feature line, found
+    // without the edge and without the convexity that setType also works out: most edges of a large
+    // smooth model are smooth, and the question is asked of every one.
+    static bool becomesFeatureLine(const HLRProjectedTriangle* leftTriangle,
+                                   const HLRProjectedTriangle* rightTriangle, double sharpEdgeAngle);
 
     // The line a stroke of edge type `type` draws: hidden strokes by what they hide, visible ones by
     // their first kind in the order silhouette, convex, concave, free edge, dimension line, so that a
