@@ -297,10 +297,14 @@ void HLRProjectedModel::mainProcess() {
         findIntersectionLines();
     }
     HLRProgressObservableProc::startProcess("HLRProjectedModel::mainProcess", static_cast<int>(m_edgeCount));
-    HLRWindowQueryTraverser::Tree tree;
     const std::vector<HLRProjectedTriangleEdge*> edges = edgesToHide();
-    HLRWindowQueryTraverser::buildTree(tree, hiders(), edges, Kv::GetNumberOfProcessors());
-    HLRWindowQueryTraverser::hideEdges(tree, edges);
+    if (sm_bExactHiding) {
+        HLRWindowQueryTraverser::hideEdges(HLRWindowQueryTraverser::Grid(hiders()), edges);
+    } else {
+        HLRWindowQueryTraverser::Tree tree;
+        HLRWindowQueryTraverser::buildTree(tree, hiders(), edges, Kv::GetNumberOfProcessors());
+        HLRWindowQueryTraverser::hideEdges(tree, edges);
+    }
     if (sm_bExactHiding) {
         for (HLRProjectedTriangleEdge* edge : edges) {
             HLRCancelPoll::check();

@@ -93,6 +93,13 @@ void HLRWindowQueryTraverser::hide(const Tree& tree, HLRProjectedTriangleEdge& e
     tree.query(*this);
 }
 
+void HLRWindowQueryTraverser::hide(const Grid& grid, HLRProjectedTriangleEdge& edge) {
+    setHiddenObject(&edge);
+    grid.forEachMeeting(window(), [this](HLRProjectedTriangle* triangle, std::size_t index) {
+        return visit(triangle, index);
+    });
+}
+
 void HLRWindowQueryTraverser::buildTree(Tree& tree, std::vector<HLRProjectedTriangle*> hiders,
                                         const std::vector<HLRProjectedTriangleEdge*>& edges,
                                         unsigned threadCount) {
@@ -105,14 +112,15 @@ void HLRWindowQueryTraverser::buildTree(Tree& tree, std::vector<HLRProjectedTria
     tree.build(std::move(hiders), threadCount, windows);
 }
 
-void HLRWindowQueryTraverser::hideEdges(const Tree& tree,
-                                        const std::vector<HLRProjectedTriangleEdge*>& edges) {
+template <class Structure>
+void HLRWindowQueryTraverser::hideEach(const Structure& structure,
+                                       const std::vector<HLRProjectedTriangleEdge*>& edges) {
     const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(edges.size());
     // An exception must not leave the parallel region: the first one is kept and thrown after it, and
     // the edges left are skipped (a cancel, or a failure that makes the drawing useless anyway).
     std::exception_ptr failure;
     std::atomic<bool> failed{false};
-    const std::vector<std::int16_t> nearestDepths = nearestDepthsOf(tree.items());
+    const std::vector<std::int16_t> nearestDepths = nearestDepthsOf(structure.items());
     // Edges are handed out a block at a time: with one block or less, a team would only wait.
 #pragma omp parallel num_threads(teamFor(count > EDGES_PER_BLOCK))
     {
@@ -126,7 +134,7 @@ void HLRWindowQueryTraverser::hideEdges(const Tree& tree,
             }
             try {
                 HLRCancelPoll::check();
-                traverser.hide(tree, *edges[static_cast<std::size_t>(i)]);
+                traverser.hide(structure, *edges[static_cast<std::size_t>(i)]);
             } catch (...) {
                 failed.store(true);
 #pragma omp critical(KvHLRHideEdgesFailure)
@@ -139,6 +147,15 @@ void HLRWindowQueryTraverser::hideEdges(const Tree& tree,
     if (failure) {
         std::rethrow_exception(failure);
     }
+}
+
+void HLRWindowQueryTraverser::hideEdges(const Tree& tree, const std::vector<HLRProjectedTriangleEdge*>& edges) {
+    hideEach(tree, edges);
+}
+
+void HLRWindowQueryTraverser::hideEdges(const Grid& grid,
+                                        const std::vector<HLRProjectedTriangleEdge*>& edges) {
+    hideEach(grid, edges);
 }
 
 } // namespace KvHLR

@@ -122,14 +122,15 @@ Whole drawWhole(const ProjectorCriteria& criteria, const ViewInfoCriteria& view,
 
 struct Phases {
     std::map<std::string, Timing> times;
-    double treeMegabytes; // what the window-query tree holds once built
+    double treeMegabytes; // what the search structure (window-query tree, or exact hiding's grid) holds once built
 };
 
 // What one drawing holds between its stages; taking it down is timed as a stage of its own.
 struct Drawing {
     HLRModel model;
     std::optional<HLRPolyAlgo> algorithm;
-    HLRWindowQueryTraverser::Tree tree;
+    HLRWindowQueryTraverser::Tree tree;                // the plain hide test's search structure
+    std::optional<HLRWindowQueryTraverser::Grid> grid; // exact hiding's
     std::optional<HLRPostProcessor> postProcessor;
 };
 
@@ -149,11 +150,20 @@ Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& v
         phases["intersections"] = timed([&] { projected.findIntersectionLines(); });
     const long beforeTree = statusKilobytes("VmRSS:");
     const std::vector<HLRProjectedTriangleEdge*> edges = projected.edgesToHide();
+    const bool exact = HLRProjectedModel::sm_bExactHiding;
     phases["tree_build"] = timed([&] {
-        HLRWindowQueryTraverser::buildTree(drawing->tree, projected.hiders(), edges, Kv::GetNumberOfProcessors());
+        if (exact)
+            drawing->grid.emplace(projected.hiders());
+        else
+            HLRWindowQueryTraverser::buildTree(drawing->tree, projected.hiders(), edges, Kv::GetNumberOfProcessors());
     });
     const double treeMegabytes = (statusKilobytes("VmRSS:") - beforeTree) / 1024.0;
-    phases["hide_pass"] = timed([&] { HLRWindowQueryTraverser::hideEdges(drawing->tree, edges); });
+    phases["hide_pass"] = timed([&] {
+        if (exact)
+            HLRWindowQueryTraverser::hideEdges(*drawing->grid, edges);
+        else
+            HLRWindowQueryTraverser::hideEdges(drawing->tree, edges);
+    });
     phases["extraction"] = timed([&] { algorithm.postProcess(); });
     // The renewal the post processor starts with, timed on its own: the post processor then finds the
     // network renewed. Mask and tolerance are the ones it uses.

@@ -1,0 +1,164 @@
+#pragma once
+
+#include "WindowQuery/BuildContext.h"
+#include "WindowQuery/Event.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <numeric>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+namespace WindowQuery {
+
+// A stack of uniform grids over the packed 2D boxes' fields (1024 a side), each level's cells twice the
+// size of the level below, that reports for a window every item whose box meets it, bounds included.
+// An item goes to the finest level where its box spans at most two cells each way, so it is filed at
+// most four times; the finest level has about one cell per two items, the coarsest one cell.
+//
+// In: the items (handed over), read through Traits as RootTree reads them. Out: for a window, each
+// meeting item once, in an order fixed by the items alone (level by level, row by row, cell by cell,
+// in the items' order within a cell), whatever the threads that query it at once.
+// Against the tree: building is two passes over the boxes and a prefix sum instead of sorts and a
+// tree of trees, in about a quarter of the memory; a query reads every item of the cells its window
+// meets and tests its box, which for the short windows of mesh edges over mesh triangles is a few
+// items more than the tree reports.
+template <class Traits> class Grid {
+public:
+    using Item = typename Traits::Item;
+
+    explicit Grid(std::vector<Item> items);
+
+    const std::vector<Item>& items() const { return m_items; }
+
+    // Calls visit(item, index into items()) for each item whose box meets the window, until a visit
+    // returns false. False when a visit ended it.
+    template <class Visit> bool forEachMeeting(const Imple::QuantisedBox& window, Visit&& visit) const;
+
+private:
+    static constexpr int FIELDS = 1024; // the packed fields a side, rounded up to a power of two
+    static constexpr int COARSEST_SHIFT = 10;
+
+    struct Level {
+        int shift = 0;         // a cell is 2^shift fields a side
+        int columns = 1;       // cells a side
+        std::size_t first = 0; // its first cell in m_cellStart
+        std::size_t filed = 0; // items filed here
+    };
+
+    static std::int16_t clamped(int field) { return static_cast<std::int16_t>(std::clamp(field, 0, FIELDS - 1)); }
+    std::size_t levelOf(const Imple::QuantisedBox& box) const;
+    // Calls action(cell) for each cell of the level that the box meets.
+    template <class Action> static void forEachCell(const Imple::QuantisedBox& box, const Level& level, Action&& action);
+
+    std::vector<Item> m_items;
+    std::vector<Imple::QuantisedBox> m_boxes; // by item, clamped to the fields
+    std::vector<Level> m_levels;
+    std::vector<std::uint32_t> m_cellStart; // per cell of every level, and one past the last: into m_filed
+    std::vector<std::uint32_t> m_filed;     // item indices, cell after cell
+};
+
+template <class Traits> Grid<Traits>::Grid(std::vector<Item> items) : m_items(std::move(items)) {
+    if (m_items.size() >= Imple::NO_ITEM) {
+        throw std::length_error("WindowQuery::Grid: Too many items.");
+    }
+    m_boxes.reserve(m_items.size());
+    for (const Item& item : m_items) {
+        const Imple::QuantisedBox box = Imple::QuantisedBox::fromCodes(Traits::minCode(item), Traits::maxCode(item));
+        m_boxes.push_back({clamped(box.x0), clamped(box.y0), clamped(box.x1), clamped(box.y1)});
+    }
+
+    // The finest level has at most two cells an item, so that a small model's grid stays small.
+    int shift = 0;
+    while (shift < COARSEST_SHIFT &&
+           static_cast<double>(FIELDS >> shift) * (FIELDS >> shift) > 2.0 * static_cast<double>(m_items.size())) {
+        ++shift;
+    }
+    std::size_t cells = 0;
+    for (; shift <= COARSEST_SHIFT; ++shift) {
+        Level level;
+        level.shift = shift;
+        level.columns = FIELDS >> shift;
+        level.first = cells;
+        cells += static_cast<std::size_t>(level.columns) * static_cast<std::size_t>(level.columns);
+        m_levels.push_back(level);
+    }
+
+    // Count each cell's items, turn the counts into starts, then file the items in their order.
+    std::vector<std::uint8_t> levels(m_items.size());
+    m_cellStart.assign(cells + 1, 0);
+    for (std::size_t i = 0; i < m_items.size(); ++i) {
+        Imple::checkpoint<Traits>();
+        const std::size_t level = levelOf(m_boxes[i]);
+        levels[i] = static_cast<std::uint8_t>(level);
+        ++m_levels[level].filed;
+        forEachCell(m_boxes[i], m_levels[level], [this](std::size_t cell) { ++m_cellStart[cell + 1]; });
+    }
+    std::partial_sum(m_cellStart.begin(), m_cellStart.end(), m_cellStart.begin());
+    m_filed.resize(m_cellStart.back());
+    std::vector<std::uint32_t> next(m_cellStart.begin(), m_cellStart.end() - 1);
+    for (std::size_t i = 0; i < m_items.size(); ++i) {
+        Imple::checkpoint<Traits>();
+        forEachCell(m_boxes[i], m_levels[levels[i]],
+                    [this, &next, i](std::size_t cell) { m_filed[next[cell]++] = static_cast<std::uint32_t>(i); });
+    }
+}
+
+template <class Traits> std::size_t Grid<Traits>::levelOf(const Imple::QuantisedBox& box) const {
+    for (std::size_t level = 0; level + 1 < m_levels.size(); ++level) {
+        const int shift = m_levels[level].shift;
+        if ((box.x1 >> shift) - (box.x0 >> shift) <= 1 && (box.y1 >> shift) - (box.y0 >> shift) <= 1) {
+            return level;
+        }
+    }
+    return m_levels.size() - 1;
+}
+
+template <class Traits>
+template <class Action>
+void Grid<Traits>::forEachCell(const Imple::QuantisedBox& box, const Level& level, Action&& action) {
+    for (int row = box.y0 >> level.shift; row <= box.y1 >> level.shift; ++row) {
+        const std::size_t rowStart = level.first + static_cast<std::size_t>(row) * static_cast<std::size_t>(level.columns);
+        for (int column = box.x0 >> level.shift; column <= box.x1 >> level.shift; ++column) {
+            action(rowStart + static_cast<std::size_t>(column));
+        }
+    }
+}
+
+template <class Traits>
+template <class Visit>
+bool Grid<Traits>::forEachMeeting(const Imple::QuantisedBox& window, Visit&& visit) const {
+    const Imple::QuantisedBox w{clamped(window.x0), clamped(window.y0), clamped(window.x1), clamped(window.y1)};
+    for (const Level& level : m_levels) {
+        if (level.filed == 0) {
+            continue;
+        }
+        const int shift = level.shift;
+        bool going = true;
+        forEachCell(w, level, [&](std::size_t cell) {
+            for (std::uint32_t k = m_cellStart[cell]; going && k < m_cellStart[cell + 1]; ++k) {
+                const std::uint32_t index = m_filed[k];
+                const Imple::QuantisedBox& box = m_boxes[index];
+                if (box.x0 > w.x1 || box.x1 < w.x0 || box.y0 > w.y1 || box.y1 < w.y0) {
+                    continue;
+                }
+                // An item filed in several cells that the window meets is reported from the one that
+                // holds the lowest corner of its overlap with the window.
+                const std::size_t home = level.first +
+                                         static_cast<std::size_t>(std::max(w.y0, box.y0) >> shift) * level.columns +
+                                         static_cast<std::size_t>(std::max(w.x0, box.x0) >> shift);
+                if (home == cell) {
+                    going = visit(m_items[index], static_cast<std::size_t>(index));
+                }
+            }
+        });
+        if (!going) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace WindowQuery

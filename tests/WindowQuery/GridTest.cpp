@@ -1,0 +1,90 @@
+#include "tests/WindowQuery/WindowQueryTestSupport.h"
+
+#include "WindowQuery/Grid.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+using namespace WindowQueryTest;
+using Grid = WindowQuery::Grid<BoxTraits>;
+
+namespace {
+
+// What a query reports, in its order, each index checked against the item reported with it.
+std::vector<std::size_t> query(const Grid& grid, const TestBox& window) {
+    std::vector<std::size_t> reported;
+    grid.forEachMeeting(WindowQuery::Imple::QuantisedBox::fromCodes(window.minCode, window.maxCode),
+                        [&](const TestBox* item, std::size_t index) {
+                            EXPECT_EQ(item, grid.items()[index]);
+                            reported.push_back(index);
+                            return true;
+                        });
+    return reported;
+}
+
+std::vector<std::size_t> meetingIndices(const std::vector<TestBox>& boxes, const TestBox& window) {
+    std::vector<std::size_t> expected;
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        if (meets(boxes[i], window)) {
+            expected.push_back(i);
+        }
+    }
+    return expected;
+}
+
+} // namespace
+
+// Sets from a dozen boxes (a grid of few, coarse cells) to a mesh's worth (fine cells, with long and
+// flat boxes filed on coarser levels): each meeting box reported once, and none other.
+TEST(Grid, ReportsEachMeetingBoxOnce) {
+    BoxGenerator generator(5);
+    for (const std::size_t count : {12u, 700u, 40000u}) {
+        const std::vector<TestBox> boxes = generator.meshLike(count);
+        const Grid grid(pointersTo(boxes));
+        for (int i = 0; i < 300; ++i) {
+            const TestBox window = i % 3 == 0 ? generator.around(3) : i % 3 == 1 ? generator.around(150)
+                                                                                   : generator.onLattice(97);
+            std::vector<std::size_t> reported = query(grid, window);
+            std::sort(reported.begin(), reported.end());
+            const Corners w = corners(window);
+            ASSERT_EQ(reported, meetingIndices(boxes, window))
+                << count << " boxes, window " << w.x0 << "," << w.y0 << " - " << w.x1 << "," << w.y1;
+        }
+    }
+}
+
+TEST(Grid, BordersFlatBoxesAndTheWholeFieldCount) {
+    const TestBox window = box(100, 100, 200, 150);
+    const std::vector<TestBox> boxes = {
+        box(50, 120, 100, 130),                  // 0: touches the left border
+        box(200, 120, 260, 130),                 // 1: touches the right border
+        box(150, 40, 160, 100),                  // 2: touches the bottom border
+        box(30, 150, 100, 300),                  // 3: touches a corner only
+        box(50, 120, 99, 130),                   // 4: one field left of the window
+        box(150, 151, 160, 170),                 // 5: one field above
+        box(10, 125, 900, 125),                  // 6: flat in y, crossing the window
+        box(150, 10, 150, 900),                  // 7: flat in x, crossing the window
+        box(120, 120, 120, 120),                 // 8: a point inside
+        box(201, 150, 201, 150),                 // 9: a point just outside
+        box(0, 0, 1019, 1019),                   // 10: the whole field
+        box(10, 151, 900, 151),                  // 11: flat in y, just above
+        TestBox{code(260, 140), code(190, 110)}, // 12: corners given the wrong way round
+    };
+    const Grid grid(pointersTo(boxes));
+    std::vector<std::size_t> reported = query(grid, window);
+    std::sort(reported.begin(), reported.end());
+    EXPECT_EQ(reported, (std::vector<std::size_t>{0, 1, 2, 3, 6, 7, 8, 10, 12}));
+}
+
+TEST(Grid, StopsWhenAVisitSaysSo) {
+    BoxGenerator generator(9);
+    const std::vector<TestBox> boxes = generator.meshLike(5000);
+    const Grid grid(pointersTo(boxes));
+    const auto window = WindowQuery::Imple::QuantisedBox::fromCodes(code(300, 300), code(700, 700));
+    std::size_t visits = 0;
+    EXPECT_FALSE(grid.forEachMeeting(window, [&](const TestBox*, std::size_t) { return ++visits < 3; }));
+    EXPECT_EQ(visits, 3u);
+    EXPECT_TRUE(grid.forEachMeeting(window, [](const TestBox*, std::size_t) { return true; }));
+}
