@@ -105,8 +105,18 @@ void HLRPolyAlgo::mainProcess() {
 
 void HLRPolyAlgo::postProcess() {
     HLRProgressObservableProc::startProcess(POST_PROCESS_STAGE, 1);
-    processHiddenStatusOfEdges();
-    correctConvexityOfStrokes();
+    if (HLRProjectedModel::sm_bExactHiding) {
+        HLRProgressObservableProc::startProcess(EXTRACTION_STAGE, 1);
+        HLRExactStrokeJoiner& joiner = m_exactJoiner.emplace(m_projectedModel);
+        HLRProgressObservableProc::endProcess(EXTRACTION_STAGE);
+        HLRProgressObservableProc::startProcess(CONVEXITY_STAGE, 1);
+        m_convexityReversed = joiner.correctConvexity();
+        sm_bConvexityReversed = m_convexityReversed;
+        HLRProgressObservableProc::endProcess(CONVEXITY_STAGE);
+    } else {
+        processHiddenStatusOfEdges();
+        correctConvexityOfStrokes();
+    }
     HLRProgressObservableProc::endProcess(POST_PROCESS_STAGE);
 }
 

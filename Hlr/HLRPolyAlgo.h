@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Hlr/HLRExactStrokeJoiner.h"
 #include "Hlr/HLRProgressObservableExec.h"
 #include "Hlr/HLRProjectedModel.h"
 #include "Hlr/HLRShortStroke.h"
@@ -11,6 +12,7 @@
 
 #include <array>
 #include <list>
+#include <optional>
 #include <vector>
 
 namespace KvHLR {
@@ -92,6 +94,9 @@ public:
     HLRProjectedModel& getModel() { return m_projectedModel; }
     bool convexityReversed() const { return m_convexityReversed; }
     bool networkRenewed() const { return m_networkRenewed; }
+    // With exact hiding the edges are cut into the pieces of an exact joiner instead of short strokes,
+    // and the inside-out vote is taken on them: set by postProcess, empty otherwise.
+    const std::optional<HLRExactStrokeJoiner>& exactJoiner() const { return m_exactJoiner; }
 
     // Registration by the short-stroke groups: files the stroke by kind, records the end.
     void addLinkTo(HLRShortStroke& stroke);
@@ -136,6 +141,7 @@ private:
     bool m_networkRenewed = false;
     std::array<std::vector<HLRShortStroke*>, RESULT_LIST_COUNT> m_strokes;
     std::vector<HLRShortStrokeEnd*> m_strokeEnds;
+    std::optional<HLRExactStrokeJoiner> m_exactJoiner;
 };
 
 } // namespace KvHLR

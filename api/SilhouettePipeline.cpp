@@ -96,19 +96,34 @@ void appendUserPolylines(std::vector<UserPolyline> const& userPolylines, Drawing
     }
 }
 
-void appendLongStrokes(HLRPostProcessor const& postProcessor, ProjectorCriteria const& criteria,
-                       DrawingFrame const& frame, std::vector<StrokeLine>& lines) {
-    for (HLRLongStroke const* stroke : postProcessor.featureLines()) {
-        const std::optional<std::int32_t> kind = kindOfStroke(stroke->type(), criteria);
-        if (!kind)
-            continue;
-        HLRCancelPoll::check();
-        StrokeLine& line = lines.emplace_back();
-        line.kind = *kind;
-        line.points.reserve(stroke->points().size());
-        for (HLRVector2D const& p : stroke->points())
-            appendFinite(line.points, frame.fromScreen(p));
+// A joined line of edge type `type` through screen points, unless the options leave its kind out.
+template <class Points>
+void appendStroke(int type, Points const& points, ProjectorCriteria const& criteria, DrawingFrame const& frame,
+                  std::vector<StrokeLine>& lines) {
+    const std::optional<std::int32_t> kind = kindOfStroke(type, criteria);
+    if (!kind)
+        return;
+    HLRCancelPoll::check();
+    StrokeLine& line = lines.emplace_back();
+    line.kind = *kind;
+    line.points.reserve(points.size());
+    for (HLRVector2D const& p : points)
+        appendFinite(line.points, frame.fromScreen(p));
+}
+
+// The lines of the stroke network's joining, or with exact hiding of its own joining.
+void appendJoinedLines(HLRPolyAlgo& algorithm, ProjectorCriteria const& criteria, DrawingFrame const& frame,
+                       Leftovers& leftovers, std::vector<StrokeLine>& lines) {
+    if (const std::optional<HLRExactStrokeJoiner>& joiner = algorithm.exactJoiner()) {
+        for (HLRExactStrokeJoiner::Polyline const& polyline : joiner->join(criteria.showHiddenLine))
+            appendStroke(polyline.type, polyline.points, criteria, frame, lines);
+        return;
     }
+    const auto postProcessor = std::make_shared<HLRPostProcessor>(algorithm, 1, nullptr);
+    leftovers.push_back(postProcessor);
+    postProcessor->execute(postProcessingMask(criteria));
+    for (HLRLongStroke const* stroke : postProcessor->featureLines())
+        appendStroke(stroke->type(), stroke->points(), criteria, frame, lines);
 }
 
 } // namespace
@@ -152,16 +167,13 @@ bool calcSilhouetteCore(ProjectorCriteria const& criteria, ViewInfoCriteria cons
     std::vector<StrokeLine> lines;
     try {
         algorithm->execute();
-        const auto postProcessor = std::make_shared<HLRPostProcessor>(*algorithm, 1, nullptr);
-        leftovers.push_back(postProcessor);
-        postProcessor->execute(postProcessingMask(criteria));
 
         // Everything new is gathered aside first, so a failure on the way leaves the caller's lines
         // untouched.
         const DrawingFrame frame(view.modelViewXform, view.projectionXform);
         appendUserPolylines(userPolylines, frame, lines);
         std::vector<StrokeLine> drawn;
-        appendLongStrokes(*postProcessor, criteria, frame, drawn);
+        appendJoinedLines(*algorithm, criteria, frame, leftovers, drawn);
         if (HLRProjectedModel::sm_bExactHiding)
             cleanUpDrawing(drawn);
         std::move(drawn.begin(), drawn.end(), std::back_inserter(lines));

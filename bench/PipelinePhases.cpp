@@ -165,6 +165,12 @@ Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& v
             HLRWindowQueryTraverser::hideEdges(drawing->tree, edges);
     });
     phases["extraction"] = timed([&] { algorithm.postProcess(); });
+    if (algorithm.exactJoiner()) {
+        // Exact hiding joins its own pieces: no network to renew.
+        phases["joining"] = timed([&] { algorithm.exactJoiner()->join(criteria.showHiddenLine); });
+        phases["teardown"] = timed([&] { drawing.reset(); });
+        return Phases{phases, treeMegabytes};
+    }
     // The renewal the post processor starts with, timed on its own: the post processor then finds the
     // network renewed. Mask and tolerance are the ones it uses.
     const int mask = postProcessingMask(criteria);

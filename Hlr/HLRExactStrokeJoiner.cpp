@@ -1,0 +1,402 @@
+#include "Hlr/HLRExactStrokeJoiner.h"
+
+#include "Hlr/HLRBoundingBox2D.h"
+#include "Hlr/HLRCancelPoll.h"
+#include "Hlr/HLRIntervals.h"
+#include "Hlr/HLRMatrix2x2.h"
+#include "Hlr/HLRProjectedModel.h"
+#include "Hlr/HLRProjectedTriangleEdge.h"
+#include "Hlr/HLRProjectedTriangleVertex.h"
+#include "Hlr/HLRShortStrokeGroup.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <stdexcept>
+#include <utility>
+
+namespace KvHLR {
+
+namespace {
+
+using Edge = HLRProjectedTriangleEdge;
+
+constexpr std::uint32_t NONE = UINT32_MAX;
+// Just outside the range of atan2, so that the first piece compared is always kept.
+constexpr double TURN_BOUND = -1.001 * 3.141592653589793;
+// Where more pieces of one kind meet, they end there: pairing them is quadratic in their number.
+constexpr std::size_t MOST_PIECES_PAIRED = 16;
+// Ends this close, as a part of the drawing's smaller extent, are one: the stroke network's distance.
+constexpr double MERGE_DISTANCE = 20e-6;
+
+bool isVisible(int type) {
+    return (type & Edge::VISIBLE_MASK) != 0;
+}
+
+bool isVisibleSilhouette(int type) {
+    return Edge::lineKindOf(type, false) == Edge::LineKind::SILHOUETTE;
+}
+
+// For each node, the pieces (as piece * 2 + side, side 0 the piece's from-end) that end there and pass
+// `takes`, in piece order.
+template <class Takes>
+void incidence(std::size_t nodeCount, const std::vector<std::uint32_t>& from, const std::vector<std::uint32_t>& to,
+               Takes&& takes, std::vector<std::uint32_t>& start, std::vector<std::uint32_t>& ends) {
+    start.assign(nodeCount + 1, 0);
+    for (std::size_t p = 0; p < from.size(); ++p) {
+        if (takes(p)) {
+            ++start[from[p] + 1];
+            ++start[to[p] + 1];
+        }
+    }
+    std::partial_sum(start.begin(), start.end(), start.begin());
+    ends.resize(start.back());
+    std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
+    for (std::size_t p = 0; p < from.size(); ++p) {
+        if (takes(p)) {
+            ends[next[from[p]]++] = static_cast<std::uint32_t>(2 * p);
+            ends[next[to[p]]++] = static_cast<std::uint32_t>(2 * p + 1);
+        }
+    }
+}
+
+// Ends closer than `distance` become one, the earliest of them: a cut of one edge beside a vertex or
+// beside a cut of another edge. Found through a hash of cells `distance` wide, each end compared with
+// the ends of the nine cells around its own (at most a few dozen of each: more ends than that within a
+// few tolerances of one another are merged through their neighbours anyway).
+std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, double distance) {
+    std::vector<std::uint32_t> root(nodes.size());
+    std::iota(root.begin(), root.end(), 0u);
+    if (!(distance > 0.0) || nodes.empty())
+        return root;
+    const auto find = [&root](std::uint32_t node) {
+        while (root[node] != node)
+            node = root[node] = root[root[node]];
+        return node;
+    };
+    struct Slot {
+        std::int64_t x = 0, y = 0;
+        std::uint32_t head = NONE;
+    };
+    std::size_t size = 1;
+    while (size < 2 * nodes.size())
+        size *= 2;
+    std::vector<Slot> slots(size);
+    std::vector<std::uint32_t> nextInCell(nodes.size(), NONE);
+    const auto cellOf = [distance](const HLRVector2D& p) {
+        return std::pair<std::int64_t, std::int64_t>(static_cast<std::int64_t>(std::floor(p.x() / distance)),
+                                                     static_cast<std::int64_t>(std::floor(p.y() / distance)));
+    };
+    const auto slotOf = [&](std::int64_t x, std::int64_t y) -> Slot& {
+        std::size_t h = (static_cast<std::uint64_t>(x) * 0x9E3779B97F4A7C15ull) ^
+                        (static_cast<std::uint64_t>(y) * 0xC2B2AE3D27D4EB4Full);
+        for (h &= size - 1;; h = (h + 1) & (size - 1))
+            if (slots[h].head == NONE || (slots[h].x == x && slots[h].y == y))
+                return slots[h];
+    };
+    // A point far beyond the drawing (a camera's degenerate corner) is left alone.
+    const auto usable = [distance](const HLRVector2D& p) {
+        return std::fabs(p.x() / distance) < 1e15 && std::fabs(p.y() / distance) < 1e15;
+    };
+    for (std::uint32_t node = 0; node < nodes.size(); ++node) {
+        if (!usable(nodes[node]))
+            continue;
+        const auto [x, y] = cellOf(nodes[node]);
+        Slot& slot = slotOf(x, y);
+        slot.x = x;
+        slot.y = y;
+        nextInCell[node] = slot.head;
+        slot.head = node;
+    }
+    constexpr int MOST_COMPARED = 32;
+    for (std::uint32_t node = 0; node < nodes.size(); ++node) {
+        HLRCancelPoll::check();
+        if (!usable(nodes[node]))
+            continue;
+        const auto [x, y] = cellOf(nodes[node]);
+        for (std::int64_t dy = -1; dy <= 1; ++dy) {
+            for (std::int64_t dx = -1; dx <= 1; ++dx) {
+                int compared = 0;
+                for (std::uint32_t other = slotOf(x + dx, y + dy).head; other != NONE && compared < MOST_COMPARED;
+                     other = nextInCell[other], ++compared) {
+                    if (other != node && nodes[other].distanceTo(nodes[node]) <= distance) {
+                        const std::uint32_t a = find(node), b = find(other);
+                        root[std::max(a, b)] = std::min(a, b);
+                    }
+                }
+            }
+        }
+    }
+    for (std::uint32_t node = 0; node < nodes.size(); ++node)
+        root[node] = find(node);
+    return root;
+}
+
+} // namespace
+
+HLRExactStrokeJoiner::HLRExactStrokeJoiner(const HLRProjectedModel& model) {
+    // The order of the stroke network's groups, so that the vote meets ties as the network does.
+    for (const HLRProjectedTriangleData& data : model.triangleData())
+        addEdgesOf(data.edges(), data.vertices());
+    for (const HLRProjectedShell& shell : model.shells())
+        addEdgesOf(shell.freeEdges().edges(), shell.freeEdges().vertices());
+    addEdgesOf(model.intersectionLines().edges(), model.intersectionLines().vertices());
+}
+
+std::uint32_t HLRExactStrokeJoiner::newNode(const HLRVector2D& point) {
+    if (m_nodes.size() >= NONE / 2)
+        throw std::length_error("HLRExactStrokeJoiner: Too many line ends.");
+    m_nodes.push_back(point);
+    return static_cast<std::uint32_t>(m_nodes.size() - 1);
+}
+
+// Each edge as the network's extraction cuts it: interval ends of exactly 0 and 1 are the vertices,
+// any other one a node of its own; the ends of one edge's pieces shared.
+void HLRExactStrokeJoiner::addEdgesOf(const std::vector<HLRProjectedTriangleEdge>& edges,
+                                      const std::vector<HLRProjectedTriangleVertex>& vertices) {
+    std::vector<std::uint32_t> nodeOfVertex; // sized on the first drawn edge
+    const auto vertexNode = [&](const HLRProjectedTriangleVertex* vertex) {
+        const std::ptrdiff_t index = vertex - vertices.data();
+        if (index < 0 || static_cast<std::size_t>(index) >= vertices.size())
+            throw std::logic_error("HLRExactStrokeJoiner: an edge's vertex lies outside its vertices.");
+        if (nodeOfVertex.empty())
+            nodeOfVertex.assign(vertices.size(), NONE);
+        std::uint32_t& node = nodeOfVertex[static_cast<std::size_t>(index)];
+        if (node == NONE)
+            node = newNode(vertex->screenPosition);
+        return node;
+    };
+    const auto addPiece = [this](std::uint32_t from, std::uint32_t to, int type) {
+        m_pieces.push_back(Piece{from, to, type});
+    };
+    for (const HLRProjectedTriangleEdge& edge : edges) {
+        HLRCancelPoll::check();
+        if (!edge.isValid() || (edge.type() & Edge::ALL_MASK) == 0)
+            continue;
+        const std::uint32_t start = vertexNode(edge.startVertex());
+        const std::uint32_t end = vertexNode(edge.endVertex());
+        const int hidden = edge.type();
+        const int visible = hidden | Edge::VISIBLE_EDGE;
+        const HLRIntervals& intervals = edge.hiddenIntervals();
+        const int count = intervals.size();
+        if (edge.isAllHidden() || count == 0) {
+            addPiece(start, end, edge.isAllHidden() ? hidden : visible);
+            continue;
+        }
+        std::uint32_t previous = intervals.intervalAt(1).from > 0.0 ? start : NONE;
+        for (int i = 1; i <= count; ++i) {
+            const HLRInterval& interval = intervals.intervalAt(i);
+            const std::uint32_t hideFrom =
+                interval.from == 0.0 ? start : newNode(edge.coordinate2DAt(interval.from));
+            const std::uint32_t hideTo = interval.to == 1.0 ? end : newNode(edge.coordinate2DAt(interval.to));
+            if (previous != NONE)
+                addPiece(previous, hideFrom, visible);
+            addPiece(hideFrom, hideTo, hidden);
+            previous = hideTo;
+        }
+        if (intervals.intervalAt(count).to < 1.0)
+            addPiece(previous, end, visible);
+    }
+}
+
+bool HLRExactStrokeJoiner::correctConvexity() {
+    std::vector<std::uint32_t> from, to;
+    from.reserve(m_pieces.size());
+    to.reserve(m_pieces.size());
+    for (const Piece& piece : m_pieces) {
+        from.push_back(piece.from);
+        to.push_back(piece.to);
+    }
+    std::vector<std::uint32_t> start, ends;
+    incidence(
+        m_nodes.size(), from, to, [this](std::size_t p) { return isVisibleSilhouette(m_pieces[p].type); }, start,
+        ends);
+
+    // The ends where the visible outline passes (two of its pieces or more) of least and greatest x and y,
+    // each with the direction along the outline there.
+    std::uint32_t extremes[4] = {NONE, NONE, NONE, NONE};
+    HLRVector2D lowest(1e7, 1e7);
+    HLRVector2D highest(-1e7, -1e7);
+    for (std::uint32_t node = 0; node < m_nodes.size(); ++node) {
+        if (start[node + 1] - start[node] < 2)
+            continue;
+        const HLRVector2D& p = m_nodes[node];
+        if (p.x() < lowest.x()) {
+            lowest.x(p.x());
+            extremes[0] = node;
+        }
+        if (p.x() > highest.x()) {
+            highest.x(p.x());
+            extremes[1] = node;
+        }
+        if (p.y() < lowest.y()) {
+            lowest.y(p.y());
+            extremes[2] = node;
+        }
+        if (p.y() > highest.y()) {
+            highest.y(p.y());
+            extremes[3] = node;
+        }
+    }
+    const HLRVector2D outlineDirections[4] = {HLRVector2D(0.0, 1.0), HLRVector2D(0.0, -1.0), HLRVector2D(-1.0, 0.0),
+                                              HLRVector2D(1.0, 0.0)};
+    int vote = 0;
+    for (int i = 0; i < 4; ++i) {
+        const std::uint32_t node = extremes[i];
+        if (node == NONE)
+            continue;
+        const HLRVector2D& direction = outlineDirections[i];
+        const HLRMatrix2x2 toDirection = HLRMatrix2x2::rotation(-std::atan2(direction.y(), direction.x()));
+        double best = TURN_BOUND;
+        int chosen = 0;
+        for (std::uint32_t k = start[node]; k < start[node + 1]; ++k) {
+            const Piece& piece = m_pieces[ends[k] / 2];
+            const std::uint32_t far = ends[k] % 2 == 0 ? piece.to : piece.from;
+            const HLRVector2D leaving = (m_nodes[far] - m_nodes[node]) * toDirection;
+            const double turn = std::atan2(leaving.y(), leaving.x());
+            if (turn > best) {
+                best = turn;
+                chosen = piece.type;
+            }
+        }
+        if (chosen & Edge::CONCAVE_TEND_EDGE_MASK)
+            ++vote;
+        else if (chosen & Edge::CONVEX_TEND_EDGE_MASK)
+            --vote;
+    }
+    if (vote <= 0)
+        return false;
+    const int convex = Edge::CONVEX_TEND_EDGE_MASK;
+    const int concave = Edge::CONCAVE_TEND_EDGE_MASK;
+    for (Piece& piece : m_pieces) {
+        const Edge::LineKind kind = Edge::lineKindOf(piece.type, false);
+        if (kind == Edge::LineKind::CONVEX_SHARP)
+            piece.type = (piece.type & ~convex) | concave;
+        else if (kind == Edge::LineKind::CONCAVE_SHARP)
+            piece.type = (piece.type & ~concave) | convex;
+    }
+    return true;
+}
+
+int HLRExactStrokeJoiner::joinKindOf(int type) {
+    const int kind = HLRShortStrokeGroup::strokeKindOf(type, false);
+    if (kind < 0)
+        return -1;
+    const int apart = (type & Edge::INTERSECTION_EDGE) ? 1 : (type & Edge::TANGENT_EDGE) ? 2 : 0;
+    return kind * 3 + apart;
+}
+
+std::vector<HLRExactStrokeJoiner::Polyline> HLRExactStrokeJoiner::join(bool withHidden) const {
+    const std::size_t pieceCount = m_pieces.size();
+    std::vector<int> kinds(pieceCount);
+    std::vector<std::uint32_t> from(pieceCount), to(pieceCount);
+    const HLRBox2D& world = HLRBoundingBox2D::world();
+    const std::vector<std::uint32_t> merged =
+        mergedNodes(m_nodes, MERGE_DISTANCE * std::min(world.width(), world.height()));
+    for (std::size_t p = 0; p < pieceCount; ++p) {
+        const Piece& piece = m_pieces[p];
+        from[p] = merged[piece.from];
+        to[p] = merged[piece.to];
+        const bool wanted = from[p] != to[p] && (withHidden || isVisible(piece.type));
+        kinds[p] = wanted ? joinKindOf(piece.type) : -1;
+    }
+    std::vector<std::uint32_t> start, ends;
+    incidence(m_nodes.size(), from, to, [&kinds](std::size_t p) { return kinds[p] >= 0; }, start, ends);
+    const auto farNode = [&](std::uint32_t pieceEnd) { return pieceEnd % 2 == 0 ? to[pieceEnd / 2] : from[pieceEnd / 2]; };
+
+    // A piece of the same kind as an earlier one between the same two ends draws nothing new.
+    for (std::uint32_t node = 0; node < m_nodes.size(); ++node) {
+        if (start[node + 1] - start[node] > MOST_PIECES_PAIRED)
+            continue;
+        for (std::uint32_t i = start[node]; i < start[node + 1]; ++i) {
+            const std::uint32_t a = ends[i];
+            for (std::uint32_t j = start[node]; j < i && kinds[a / 2] >= 0; ++j) {
+                const std::uint32_t b = ends[j];
+                if (kinds[b / 2] == kinds[a / 2] && farNode(b) == farNode(a))
+                    kinds[a / 2] = -1;
+            }
+        }
+    }
+
+    // At every node, the pieces of each kind paired: two simply; more by the straightest pairs first.
+    std::vector<std::uint32_t> partner(2 * pieceCount, NONE);
+    std::vector<std::uint32_t> group;
+    std::vector<std::pair<double, std::pair<std::uint32_t, std::uint32_t>>> pairs;
+    for (std::uint32_t node = 0; node < m_nodes.size(); ++node) {
+        HLRCancelPoll::check();
+        group.clear();
+        for (std::uint32_t k = start[node]; k < start[node + 1]; ++k)
+            if (kinds[ends[k] / 2] >= 0)
+                group.push_back(ends[k]);
+        if (group.size() < 2)
+            continue;
+        std::stable_sort(group.begin(), group.end(),
+                         [&kinds](std::uint32_t a, std::uint32_t b) { return kinds[a / 2] < kinds[b / 2]; });
+        for (std::size_t begin = 0; begin < group.size();) {
+            std::size_t stop = begin + 1;
+            while (stop < group.size() && kinds[group[stop] / 2] == kinds[group[begin] / 2])
+                ++stop;
+            if (stop - begin == 2) {
+                partner[group[begin]] = group[begin + 1];
+                partner[group[begin + 1]] = group[begin];
+            } else if (stop - begin <= MOST_PIECES_PAIRED) {
+                pairs.clear();
+                const auto leaving = [&](std::uint32_t pieceEnd) {
+                    HLRVector2D direction = m_nodes[farNode(pieceEnd)] - m_nodes[node];
+                    const double length = direction.length();
+                    return length > 0.0 ? direction /= length : direction;
+                };
+                for (std::size_t i = begin; i < stop; ++i) {
+                    const HLRVector2D a = leaving(group[i]);
+                    for (std::size_t j = i + 1; j < stop; ++j) {
+                        const HLRVector2D b = leaving(group[j]);
+                        pairs.push_back({a.x() * b.x() + a.y() * b.y(), {group[i], group[j]}});
+                    }
+                }
+                // Most nearly opposite directions first; ties in the order the pieces came.
+                std::stable_sort(pairs.begin(), pairs.end(),
+                                 [](const auto& x, const auto& y) { return x.first < y.first; });
+                for (const auto& [cosine, ab] : pairs) {
+                    if (partner[ab.first] == NONE && partner[ab.second] == NONE) {
+                        partner[ab.first] = ab.second;
+                        partner[ab.second] = ab.first;
+                    }
+                }
+            }
+            begin = stop;
+        }
+    }
+
+    // Open chains from their unpaired ends first, then the closed ones that are left.
+    std::vector<Polyline> polylines;
+    std::vector<bool> used(pieceCount, false);
+    const auto trace = [&](std::uint32_t pieceEnd) {
+        Polyline& line = polylines.emplace_back();
+        line.type = m_pieces[pieceEnd / 2].type;
+        const std::uint32_t startNode = pieceEnd % 2 == 0 ? from[pieceEnd / 2] : to[pieceEnd / 2];
+        line.points.push_back(m_nodes[startNode]);
+        for (std::uint32_t current = pieceEnd; current != NONE && !used[current / 2];) {
+            used[current / 2] = true;
+            line.points.push_back(m_nodes[farNode(current)]);
+            const std::uint32_t leaving = current ^ 1u; // the piece's other end
+            current = partner[leaving];
+        }
+    };
+    for (std::uint32_t p = 0; p < pieceCount; ++p) {
+        HLRCancelPoll::check();
+        if (kinds[p] < 0 || used[p])
+            continue;
+        if (partner[2 * p] == NONE)
+            trace(2 * p);
+        else if (partner[2 * p + 1] == NONE)
+            trace(2 * p + 1);
+    }
+    for (std::uint32_t p = 0; p < pieceCount; ++p) {
+        HLRCancelPoll::check();
+        if (kinds[p] >= 0 && !used[p])
+            trace(2 * p);
+    }
+    return polylines;
+}
+
+} // namespace KvHLR
