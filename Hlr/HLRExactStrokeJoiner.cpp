@@ -3,7 +3,7 @@
 #include "Hlr/HLRBoundingBox2D.h"
 #include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRIntervals.h"
-#include "Hlr/HLRMatrix2x2.h"
+#include "Hlr/HLRPolyAlgo.h"
 #include "Hlr/HLRProjectedModel.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
 #include "Hlr/HLRProjectedTriangleVertex.h"
@@ -22,8 +22,6 @@ namespace {
 using Edge = HLRProjectedTriangleEdge;
 
 constexpr std::uint32_t NONE = UINT32_MAX;
-// Just outside the range of atan2, so that the first piece compared is always kept.
-constexpr double TURN_BOUND = -1.001 * 3.141592653589793;
 // Where more pieces of one kind meet, they end there: pairing them is quadratic in their number.
 constexpr std::size_t MOST_PIECES_PAIRED = 16;
 // Ends this close, as a part of the drawing's smaller extent, are one: the stroke network's distance.
@@ -212,8 +210,7 @@ bool HLRExactStrokeJoiner::correctConvexity() {
         m_nodes.size(), from, to, [this](std::size_t p) { return isVisibleSilhouette(m_pieces[p].type); }, start,
         ends);
 
-    // The ends where the visible outline passes (two of its pieces or more) of least and greatest x and y,
-    // each with the direction along the outline there.
+    // The ends where the visible outline passes (two of its pieces or more) of least and greatest x and y.
     std::uint32_t extremes[4] = {NONE, NONE, NONE, NONE};
     HLRVector2D lowest(1e7, 1e7);
     HLRVector2D highest(-1e7, -1e7);
@@ -238,31 +235,25 @@ bool HLRExactStrokeJoiner::correctConvexity() {
             extremes[3] = node;
         }
     }
-    const HLRVector2D outlineDirections[4] = {HLRVector2D(0.0, 1.0), HLRVector2D(0.0, -1.0), HLRVector2D(-1.0, 0.0),
-                                              HLRVector2D(1.0, 0.0)};
     int vote = 0;
     for (int i = 0; i < 4; ++i) {
         const std::uint32_t node = extremes[i];
         if (node == NONE)
             continue;
-        const HLRVector2D& direction = outlineDirections[i];
-        const HLRMatrix2x2 toDirection = HLRMatrix2x2::rotation(-std::atan2(direction.y(), direction.x()));
-        double best = TURN_BOUND;
-        int chosen = 0;
+        double best = 0.0;
+        int chosen = -1;
         for (std::uint32_t k = start[node]; k < start[node + 1]; ++k) {
             const Piece& piece = m_pieces[ends[k] / 2];
             const std::uint32_t far = ends[k] % 2 == 0 ? piece.to : piece.from;
-            const HLRVector2D leaving = (m_nodes[far] - m_nodes[node]) * toDirection;
-            const double turn = std::atan2(leaving.y(), leaving.x());
-            if (turn > best) {
+            const double turn =
+                HLRPolyAlgo::turnLeftOf(HLRPolyAlgo::outlineDirectionAt(i), m_nodes[far] - m_nodes[node]);
+            if (chosen < 0 || turn > best) {
                 best = turn;
                 chosen = piece.type;
             }
         }
-        if (chosen & Edge::CONCAVE_TEND_EDGE_MASK)
-            ++vote;
-        else if (chosen & Edge::CONVEX_TEND_EDGE_MASK)
-            --vote;
+        if (chosen >= 0)
+            vote += HLRPolyAlgo::convexityVoteOf(chosen);
     }
     if (vote <= 0)
         return false;

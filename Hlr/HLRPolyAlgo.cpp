@@ -21,9 +21,6 @@ const char* const POST_PROCESS_STAGE = "HLRPolyAlgo::postProcess";
 const char* const EXTRACTION_STAGE = "HLRPolyAlgo::processHiddenStatusOfEdges";
 const char* const CONVEXITY_STAGE = "HLRPolyAlgo::correctConvexityOfStrokes";
 
-// Just outside the range of atan2, so that the first stroke compared is always kept.
-const double TURN_BOUND = -1.001 * 3.141592653589793;
-
 std::atomic<bool> exactHidingSwitch{false};
 std::atomic<bool> intersectionLinesSwitch{false};
 
@@ -222,38 +219,49 @@ void HLRPolyAlgo::getBoundingStrokeEnds(HLRShortStrokeEnd* ends[4]) const {
     }
 }
 
-bool HLRPolyAlgo::checkPolygonsReverse(const HLRShortStrokeEnd* const ends[4]) {
-    // At the ends of smallest x, largest x, smallest y and largest y: directions along the outline,
-    // so that the stroke turning most to their left is one of the outline's own strokes.
-    const HLRVector2D outlineDirections[4] = {HLRVector2D(0.0, 1.0), HLRVector2D(0.0, -1.0),
+HLRVector2D HLRPolyAlgo::outlineDirectionAt(int extreme) {
+    // At the ends of smallest x, largest x, smallest y and largest y.
+    static const HLRVector2D directions[4] = {HLRVector2D(0.0, 1.0), HLRVector2D(0.0, -1.0),
                                               HLRVector2D(-1.0, 0.0), HLRVector2D(1.0, 0.0)};
+    return directions[extreme];
+}
+
+double HLRPolyAlgo::turnLeftOf(const HLRVector2D& direction, const HLRVector2D& leaving) {
+    const HLRMatrix2x2 toDirection = HLRMatrix2x2::rotation(-std::atan2(direction.y(), direction.x()));
+    const HLRVector2D turned = leaving * toDirection;
+    return std::atan2(turned.y(), turned.x());
+}
+
+int HLRPolyAlgo::convexityVoteOf(int type) {
+    if (type & HLRProjectedTriangleEdge::CONCAVE_TEND_EDGE_MASK)
+        return 1;
+    if (type & HLRProjectedTriangleEdge::CONVEX_TEND_EDGE_MASK)
+        return -1;
+    return 0;
+}
+
+bool HLRPolyAlgo::checkPolygonsReverse(const HLRShortStrokeEnd* const ends[4]) {
     int vote = 0;
     for (int i = 0; i < 4; ++i) {
         if (!ends[i])
             continue;
-        const HLRStroke* chosen = leftMostStrokeFrom_relativeTo(ends[i], outlineDirections[i]);
-        if (!chosen)
-            continue;
-        if (chosen->type() & HLRProjectedTriangleEdge::CONCAVE_TEND_EDGE_MASK)
-            ++vote;
-        else if (chosen->type() & HLRProjectedTriangleEdge::CONVEX_TEND_EDGE_MASK)
-            --vote;
+        const HLRStroke* chosen = leftMostStrokeFrom_relativeTo(ends[i], outlineDirectionAt(i));
+        if (chosen)
+            vote += convexityVoteOf(chosen->type());
     }
     return vote > 0;
 }
 
 const HLRStroke* HLRPolyAlgo::leftMostStrokeFrom_relativeTo(const HLRShortStrokeEnd* end,
                                                             const HLRVector2D& direction) {
-    const HLRMatrix2x2 toDirection = HLRMatrix2x2::rotation(-std::atan2(direction.y(), direction.x()));
-    double best = TURN_BOUND;
+    double best = 0.0;
     const HLRStroke* chosen = nullptr;
     for (const HLRStroke* stroke :
          end->linkedStrokes(HLRProjectedTriangleEdge::VISIBLE_SILHOUETTE_MASK).strokes()) {
         if (!stroke)
             continue;
-        const HLRVector2D leaving = (stroke->neighbourPointOf(end) - end->point()) * toDirection;
-        const double turn = std::atan2(leaving.y(), leaving.x());
-        if (turn > best) {
+        const double turn = turnLeftOf(direction, stroke->neighbourPointOf(end) - end->point());
+        if (!chosen || turn > best) {
             best = turn;
             chosen = stroke;
         }

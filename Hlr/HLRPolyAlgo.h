@@ -112,7 +112,15 @@ public:
     // Whether the outline's extreme ends vote the model inside out: at each end the silhouette
     // stroke turning most to the left of the outline's direction there votes with its convexity.
     static bool checkPolygonsReverse(const HLRShortStrokeEnd* const ends[4]);
-    // The visible silhouette stroke at `end` that turns most to the left of `direction`, or null.
+    // The direction along the outline at its extreme end of least x, greatest x, least y or greatest y
+    // (0 to 3): there the visible silhouette stroke turning most to the left of it is the outline's own.
+    static HLRVector2D outlineDirectionAt(int extreme);
+    // How far `leaving` turns to the left of `direction`: an angle in [-pi, pi].
+    static double turnLeftOf(const HLRVector2D& direction, const HLRVector2D& leaving);
+    // An outline stroke's vote on whether the model is inside out: 1 if it tends concave, -1 if convex.
+    static int convexityVoteOf(int type);
+    // The visible silhouette stroke at `end` that turns most to the left of `direction` (the first of
+    // equals), or null.
     static const HLRStroke* leftMostStrokeFrom_relativeTo(const HLRShortStrokeEnd* end,
                                                           const HLRVector2D& direction);
 
