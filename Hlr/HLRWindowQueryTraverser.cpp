@@ -72,6 +72,11 @@ std::vector<std::int16_t> HLRWindowQueryTraverser::nearestDepthsOf(
     return depths;
 }
 
+HLRWindowQueryTraverser::Grid HLRWindowQueryTraverser::gridOf(std::vector<HLRProjectedTriangle*> hiders) {
+    const std::vector<std::int16_t> nearness = nearestDepthsOf(hiders);
+    return Grid(std::move(hiders), nearness);
+}
+
 void HLRWindowQueryTraverser::setHiddenObject(HLRProjectedTriangleEdge* edge) {
     m_hiddenObject = edge;
     m_farthestDepth = depthField(edge->boundingBox3D().minCode());
@@ -95,7 +100,7 @@ void HLRWindowQueryTraverser::hide(const Tree& tree, HLRProjectedTriangleEdge& e
 
 void HLRWindowQueryTraverser::hide(const Grid& grid, HLRProjectedTriangleEdge& edge) {
     setHiddenObject(&edge);
-    grid.forEachMeeting(window(), [this](HLRProjectedTriangle* triangle, std::size_t index) {
+    grid.forEachMeeting(window(), m_farthestDepth, [this](HLRProjectedTriangle* triangle, std::size_t index) {
         return visit(triangle, index);
     });
 }

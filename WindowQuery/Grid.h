@@ -18,9 +18,13 @@ namespace WindowQuery {
 // An item goes to the finest level where its box spans at most two cells each way, so it is filed at
 // most four times; the finest level has about one cell per two items, the coarsest one cell.
 //
-// In: the items (handed over), read through Traits as RootTree reads them. Out: for a window, each
-// meeting item once, in an order fixed by the items alone (level by level, row by row, cell by cell,
-// in the items' order within a cell), whatever the threads that query it at once.
+// In: the items (handed over), read through Traits as RootTree reads them, and optionally a nearness for
+// each (larger is nearer). Out: for a window and a least nearness, each item whose box meets the window
+// and whose nearness is not less, once, in an order fixed by the items alone (level by level, row by
+// row, cell by cell, nearest first within a cell, then in the items' order), whatever the threads that
+// query it at once. A cell lists its items nearest first, so that a query stops reading a cell at its
+// first item that is too far: where many layers of a model lie behind each other, an edge reads only
+// the layers in front of it.
 // Against the tree: building is two passes over the boxes and a prefix sum instead of sorts and a
 // tree of trees, in about a quarter of the memory; a query reads every item of the cells its window
 // meets and tests its box, which for the short windows of mesh edges over mesh triangles is a few
@@ -29,13 +33,15 @@ template <class Traits> class Grid {
 public:
     using Item = typename Traits::Item;
 
-    explicit Grid(std::vector<Item> items);
+    // nearness: one value per item, or none (all equally near).
+    explicit Grid(std::vector<Item> items, const std::vector<std::int16_t>& nearness = {});
 
     const std::vector<Item>& items() const { return m_items; }
 
-    // Calls visit(item, index into items()) for each item whose box meets the window, until a visit
-    // returns false. False when a visit ended it.
-    template <class Visit> bool forEachMeeting(const Imple::QuantisedBox& window, Visit&& visit) const;
+    // Calls visit(item, index into items()) for each item whose box meets the window and whose nearness
+    // is at least `nearest`, until a visit returns false. False when a visit ended it.
+    template <class Visit>
+    bool forEachMeeting(const Imple::QuantisedBox& window, std::int16_t nearest, Visit&& visit) const;
 
 private:
     static constexpr int FIELDS = 1024; // the packed fields a side, rounded up to a power of two
@@ -57,12 +63,17 @@ private:
     std::vector<Imple::QuantisedBox> m_boxes; // by item, clamped to the fields
     std::vector<Level> m_levels;
     std::vector<std::uint32_t> m_cellStart; // per cell of every level, and one past the last: into m_filed
-    std::vector<std::uint32_t> m_filed;     // item indices, cell after cell
+    std::vector<std::uint32_t> m_filed;     // item indices, cell after cell, nearest first in a cell
+    std::vector<std::int16_t> m_filedNearness; // beside m_filed
 };
 
-template <class Traits> Grid<Traits>::Grid(std::vector<Item> items) : m_items(std::move(items)) {
+template <class Traits>
+Grid<Traits>::Grid(std::vector<Item> items, const std::vector<std::int16_t>& nearness) : m_items(std::move(items)) {
     if (m_items.size() >= Imple::NO_ITEM) {
         throw std::length_error("WindowQuery::Grid: Too many items.");
+    }
+    if (!nearness.empty() && nearness.size() != m_items.size()) {
+        throw std::invalid_argument("WindowQuery::Grid: One nearness per item.");
     }
     m_boxes.reserve(m_items.size());
     for (const Item& item : m_items) {
@@ -98,11 +109,22 @@ template <class Traits> Grid<Traits>::Grid(std::vector<Item> items) : m_items(st
     }
     std::partial_sum(m_cellStart.begin(), m_cellStart.end(), m_cellStart.begin());
     m_filed.resize(m_cellStart.back());
+    m_filedNearness.resize(m_cellStart.back());
+    // The items nearest first (a stable sort), so that each cell lists them in that order.
+    std::vector<std::uint32_t> order(m_items.size());
+    std::iota(order.begin(), order.end(), 0u);
+    if (!nearness.empty()) {
+        std::stable_sort(order.begin(), order.end(),
+                         [&nearness](std::uint32_t a, std::uint32_t b) { return nearness[a] > nearness[b]; });
+    }
     std::vector<std::uint32_t> next(m_cellStart.begin(), m_cellStart.end() - 1);
-    for (std::size_t i = 0; i < m_items.size(); ++i) {
+    for (const std::uint32_t i : order) {
         Imple::checkpoint<Traits>();
-        forEachCell(m_boxes[i], m_levels[levels[i]],
-                    [this, &next, i](std::size_t cell) { m_filed[next[cell]++] = static_cast<std::uint32_t>(i); });
+        const std::int16_t near = nearness.empty() ? std::int16_t{0} : nearness[i];
+        forEachCell(m_boxes[i], m_levels[levels[i]], [this, &next, i, near](std::size_t cell) {
+            m_filedNearness[next[cell]] = near;
+            m_filed[next[cell]++] = i;
+        });
     }
 }
 
@@ -129,7 +151,7 @@ void Grid<Traits>::forEachCell(const Imple::QuantisedBox& box, const Level& leve
 
 template <class Traits>
 template <class Visit>
-bool Grid<Traits>::forEachMeeting(const Imple::QuantisedBox& window, Visit&& visit) const {
+bool Grid<Traits>::forEachMeeting(const Imple::QuantisedBox& window, std::int16_t nearest, Visit&& visit) const {
     const Imple::QuantisedBox w{clamped(window.x0), clamped(window.y0), clamped(window.x1), clamped(window.y1)};
     for (const Level& level : m_levels) {
         if (level.filed == 0) {
@@ -139,6 +161,9 @@ bool Grid<Traits>::forEachMeeting(const Imple::QuantisedBox& window, Visit&& vis
         bool going = true;
         forEachCell(w, level, [&](std::size_t cell) {
             for (std::uint32_t k = m_cellStart[cell]; going && k < m_cellStart[cell + 1]; ++k) {
+                if (m_filedNearness[k] < nearest) {
+                    break; // the rest of the cell lies farther still
+                }
                 const std::uint32_t index = m_filed[k];
                 const Imple::QuantisedBox& box = m_boxes[index];
                 if (box.x0 > w.x1 || box.x1 < w.x0 || box.y0 > w.y1 || box.y1 < w.y0) {

@@ -13,9 +13,9 @@ using Grid = WindowQuery::Grid<BoxTraits>;
 namespace {
 
 // What a query reports, in its order, each index checked against the item reported with it.
-std::vector<std::size_t> query(const Grid& grid, const TestBox& window) {
+std::vector<std::size_t> query(const Grid& grid, const TestBox& window, std::int16_t nearest = 0) {
     std::vector<std::size_t> reported;
-    grid.forEachMeeting(WindowQuery::Imple::QuantisedBox::fromCodes(window.minCode, window.maxCode),
+    grid.forEachMeeting(WindowQuery::Imple::QuantisedBox::fromCodes(window.minCode, window.maxCode), nearest,
                         [&](const TestBox* item, std::size_t index) {
                             EXPECT_EQ(item, grid.items()[index]);
                             reported.push_back(index);
@@ -24,10 +24,11 @@ std::vector<std::size_t> query(const Grid& grid, const TestBox& window) {
     return reported;
 }
 
-std::vector<std::size_t> meetingIndices(const std::vector<TestBox>& boxes, const TestBox& window) {
+std::vector<std::size_t> meetingIndices(const std::vector<TestBox>& boxes, const TestBox& window,
+                                        const std::vector<std::int16_t>& nearness, std::int16_t nearest) {
     std::vector<std::size_t> expected;
     for (std::size_t i = 0; i < boxes.size(); ++i) {
-        if (meets(boxes[i], window)) {
+        if (meets(boxes[i], window) && nearness[i] >= nearest) {
             expected.push_back(i);
         }
     }
@@ -37,20 +38,27 @@ std::vector<std::size_t> meetingIndices(const std::vector<TestBox>& boxes, const
 } // namespace
 
 // Sets from a dozen boxes (a grid of few, coarse cells) to a mesh's worth (fine cells, with long and
-// flat boxes filed on coarser levels): each meeting box reported once, and none other.
-TEST(Grid, ReportsEachMeetingBoxOnce) {
+// flat boxes filed on coarser levels), each box at one of a few depths: each meeting box near enough
+// reported once, and none other.
+TEST(Grid, ReportsEachMeetingBoxNearEnoughOnce) {
     BoxGenerator generator(5);
     for (const std::size_t count : {12u, 700u, 40000u}) {
         const std::vector<TestBox> boxes = generator.meshLike(count);
-        const Grid grid(pointersTo(boxes));
+        std::vector<std::int16_t> nearness;
+        for (std::size_t i = 0; i < count; ++i) {
+            nearness.push_back(static_cast<std::int16_t>(generator.uniform(0, 9)));
+        }
+        const Grid grid(pointersTo(boxes), nearness);
         for (int i = 0; i < 300; ++i) {
             const TestBox window = i % 3 == 0 ? generator.around(3) : i % 3 == 1 ? generator.around(150)
                                                                                    : generator.onLattice(97);
-            std::vector<std::size_t> reported = query(grid, window);
+            const auto nearest = static_cast<std::int16_t>(i % 2 == 0 ? 0 : generator.uniform(0, 10));
+            std::vector<std::size_t> reported = query(grid, window, nearest);
             std::sort(reported.begin(), reported.end());
             const Corners w = corners(window);
-            ASSERT_EQ(reported, meetingIndices(boxes, window))
-                << count << " boxes, window " << w.x0 << "," << w.y0 << " - " << w.x1 << "," << w.y1;
+            ASSERT_EQ(reported, meetingIndices(boxes, window, nearness, nearest))
+                << count << " boxes, window " << w.x0 << "," << w.y0 << " - " << w.x1 << "," << w.y1
+                << ", nearness from " << nearest;
         }
     }
 }
@@ -84,7 +92,7 @@ TEST(Grid, StopsWhenAVisitSaysSo) {
     const Grid grid(pointersTo(boxes));
     const auto window = WindowQuery::Imple::QuantisedBox::fromCodes(code(300, 300), code(700, 700));
     std::size_t visits = 0;
-    EXPECT_FALSE(grid.forEachMeeting(window, [&](const TestBox*, std::size_t) { return ++visits < 3; }));
+    EXPECT_FALSE(grid.forEachMeeting(window, 0, [&](const TestBox*, std::size_t) { return ++visits < 3; }));
     EXPECT_EQ(visits, 3u);
-    EXPECT_TRUE(grid.forEachMeeting(window, [](const TestBox*, std::size_t) { return true; }));
+    EXPECT_TRUE(grid.forEachMeeting(window, 0, [](const TestBox*, std::size_t) { return true; }));
 }
