@@ -1,6 +1,7 @@
 #include "Hlr/HLRWindowQueryTraverser.h"
 
 #include "Hlr/HLRCancelPoll.h"
+#include "Hlr/HLRParallelLoop.h"
 #include "Hlr/HLRProjectedTriangle.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
 
@@ -8,9 +9,7 @@
 
 #include <algorithm>
 #include <utility>
-#include <atomic>
 #include <cstdint>
-#include <exception>
 #include <thread>
 
 #include <unistd.h>
@@ -120,38 +119,17 @@ void HLRWindowQueryTraverser::buildTree(Tree& tree, std::vector<HLRProjectedTria
 template <class Structure>
 void HLRWindowQueryTraverser::hideEach(const Structure& structure,
                                        const std::vector<HLRProjectedTriangleEdge*>& edges) {
-    const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(edges.size());
-    // An exception must not leave the parallel region: the first one is kept and thrown after it, and
-    // the edges left are skipped (a cancel, or a failure that makes the drawing useless anyway).
-    std::exception_ptr failure;
-    std::atomic<bool> failed{false};
     const std::vector<std::int16_t> nearestDepths = nearestDepthsOf(structure.items());
-    // Edges are handed out a block at a time: with one block or less, a team would only wait.
-#pragma omp parallel num_threads(teamFor(count > EDGES_PER_BLOCK))
-    {
-        HLRWindowQueryTraverser traverser(nearestDepths);
-        // Edges take very different times (an edge hidden early stops its query), and where they do
-        // depends on where they lie: equal shares in index order left one thread idle a tenth of the time.
-#pragma omp for schedule(dynamic, EDGES_PER_BLOCK)
-        for (std::ptrdiff_t i = 0; i < count; ++i) {
-            if (failed.load(std::memory_order_relaxed)) {
-                continue;
-            }
-            try {
-                HLRCancelPoll::check();
-                traverser.hide(structure, *edges[static_cast<std::size_t>(i)]);
-            } catch (...) {
-                failed.store(true);
-#pragma omp critical(KvHLRHideEdgesFailure)
-                if (!failure) {
-                    failure = std::current_exception();
-                }
-            }
-        }
-    }
-    if (failure) {
-        std::rethrow_exception(failure);
-    }
+    // Edges take very different times (an edge hidden early stops its query), and where they do depends
+    // on where they lie: equal shares in index order left one thread idle a tenth of the time, so they
+    // go out a block at a time.
+    runInParallel(
+        static_cast<std::ptrdiff_t>(edges.size()), EDGES_PER_BLOCK,
+        [&nearestDepths] { return HLRWindowQueryTraverser(nearestDepths); },
+        [&](HLRWindowQueryTraverser& traverser, std::ptrdiff_t i) {
+            HLRCancelPoll::check();
+            traverser.hide(structure, *edges[static_cast<std::size_t>(i)]);
+        });
 }
 
 void HLRWindowQueryTraverser::hideEdges(const Tree& tree, const std::vector<HLRProjectedTriangleEdge*>& edges) {

@@ -60,11 +60,13 @@ private:
     template <class Action> static void forEachCell(const Imple::QuantisedBox& box, const Level& level, Action&& action);
 
     std::vector<Item> m_items;
-    std::vector<Imple::QuantisedBox> m_boxes; // by item, clamped to the fields
     std::vector<Level> m_levels;
     std::vector<std::uint32_t> m_cellStart; // per cell of every level, and one past the last: into m_filed
-    std::vector<std::uint32_t> m_filed;     // item indices, cell after cell, nearest first in a cell
-    std::vector<std::int16_t> m_filedNearness; // beside m_filed
+    // Cell after cell, nearest first in a cell: the items' indices, and beside them their boxes (clamped
+    // to the fields) and nearness, so that a query reads a cell from memory in one sweep.
+    std::vector<std::uint32_t> m_filed;
+    std::vector<Imple::QuantisedBox> m_filedBox;
+    std::vector<std::int16_t> m_filedNearness;
 };
 
 template <class Traits>
@@ -75,10 +77,11 @@ Grid<Traits>::Grid(std::vector<Item> items, const std::vector<std::int16_t>& nea
     if (!nearness.empty() && nearness.size() != m_items.size()) {
         throw std::invalid_argument("WindowQuery::Grid: One nearness per item.");
     }
-    m_boxes.reserve(m_items.size());
+    std::vector<Imple::QuantisedBox> boxes;
+    boxes.reserve(m_items.size());
     for (const Item& item : m_items) {
         const Imple::QuantisedBox box = Imple::QuantisedBox::fromCodes(Traits::minCode(item), Traits::maxCode(item));
-        m_boxes.push_back({clamped(box.x0), clamped(box.y0), clamped(box.x1), clamped(box.y1)});
+        boxes.push_back({clamped(box.x0), clamped(box.y0), clamped(box.x1), clamped(box.y1)});
     }
 
     // The finest level has at most two cells an item, so that a small model's grid stays small.
@@ -102,13 +105,14 @@ Grid<Traits>::Grid(std::vector<Item> items, const std::vector<std::int16_t>& nea
     m_cellStart.assign(cells + 1, 0);
     for (std::size_t i = 0; i < m_items.size(); ++i) {
         Imple::checkpoint<Traits>();
-        const std::size_t level = levelOf(m_boxes[i]);
+        const std::size_t level = levelOf(boxes[i]);
         levels[i] = static_cast<std::uint8_t>(level);
         ++m_levels[level].filed;
-        forEachCell(m_boxes[i], m_levels[level], [this](std::size_t cell) { ++m_cellStart[cell + 1]; });
+        forEachCell(boxes[i], m_levels[level], [this](std::size_t cell) { ++m_cellStart[cell + 1]; });
     }
     std::partial_sum(m_cellStart.begin(), m_cellStart.end(), m_cellStart.begin());
     m_filed.resize(m_cellStart.back());
+    m_filedBox.resize(m_cellStart.back());
     m_filedNearness.resize(m_cellStart.back());
     // The items nearest first (a stable sort), so that each cell lists them in that order.
     std::vector<std::uint32_t> order(m_items.size());
@@ -121,9 +125,12 @@ Grid<Traits>::Grid(std::vector<Item> items, const std::vector<std::int16_t>& nea
     for (const std::uint32_t i : order) {
         Imple::checkpoint<Traits>();
         const std::int16_t near = nearness.empty() ? std::int16_t{0} : nearness[i];
-        forEachCell(m_boxes[i], m_levels[levels[i]], [this, &next, i, near](std::size_t cell) {
-            m_filedNearness[next[cell]] = near;
-            m_filed[next[cell]++] = i;
+        const Imple::QuantisedBox& box = boxes[i];
+        forEachCell(box, m_levels[levels[i]], [this, &next, i, near, &box](std::size_t cell) {
+            const std::uint32_t k = next[cell]++;
+            m_filed[k] = i;
+            m_filedBox[k] = box;
+            m_filedNearness[k] = near;
         });
     }
 }
@@ -164,8 +171,7 @@ bool Grid<Traits>::forEachMeeting(const Imple::QuantisedBox& window, std::int16_
                 if (m_filedNearness[k] < nearest) {
                     break; // the rest of the cell lies farther still
                 }
-                const std::uint32_t index = m_filed[k];
-                const Imple::QuantisedBox& box = m_boxes[index];
+                const Imple::QuantisedBox& box = m_filedBox[k];
                 if (box.x0 > w.x1 || box.x1 < w.x0 || box.y0 > w.y1 || box.y1 < w.y0) {
                     continue;
                 }
@@ -175,6 +181,7 @@ bool Grid<Traits>::forEachMeeting(const Imple::QuantisedBox& window, std::int16_
                                          static_cast<std::size_t>(std::max(w.y0, box.y0) >> shift) * level.columns +
                                          static_cast<std::size_t>(std::max(w.x0, box.x0) >> shift);
                 if (home == cell) {
+                    const std::uint32_t index = m_filed[k];
                     going = visit(m_items[index], static_cast<std::size_t>(index));
                 }
             }

@@ -1,10 +1,12 @@
 #include "api/DrawingCleanup.h"
 
 #include "Hlr/HLRCancelPoll.h"
+#include "Hlr/HLRParallelLoop.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <utility>
 
 namespace KvHLR {
@@ -19,6 +21,8 @@ constexpr double kParallelSine = 1e-3;
 // The grid holds about this many visible segments per cell, and at most this many cells a side.
 constexpr double kSegmentsPerCell = 2.0;
 constexpr int kMaxCellsPerSide = 1024;
+// The lines a thread takes at a time: a team pays for itself from a few thousand lines on.
+constexpr std::size_t kLinesPerBlock = 2048;
 
 struct Point {
     double x, y;
@@ -43,9 +47,15 @@ Point pointOf(ON_2dPoint const& p) {
     return {p.x, p.y};
 }
 
+// A segment with its length, which every comparison with another segment needs.
 struct Segment {
     Point a, b;
+    double length;
 };
+
+Segment segmentOf(Point a, Point b) {
+    return {a, b, length(b - a)};
+}
 
 double lengthOf(StrokeLine const& line) {
     double total = 0.0;
@@ -68,27 +78,32 @@ struct Box {
 class VisibleSegmentGrid {
 public:
     VisibleSegmentGrid(std::vector<Segment> segments, Box const& extent, double tolerance)
-        : m_segments(std::move(segments)), m_extent(extent), m_tolerance(tolerance),
-          m_stamps(m_segments.size(), 0) {
+        : m_segments(std::move(segments)), m_extent(extent), m_tolerance(tolerance) {
         const double cells = std::sqrt(static_cast<double>(m_segments.size()) / kSegmentsPerCell);
         m_side = std::clamp(static_cast<int>(std::ceil(cells)), 1, kMaxCellsPerSide);
         m_cellWidth = std::max(extent.hiX - extent.loX, extent.hiY - extent.loY) / m_side;
         m_cells.resize(static_cast<std::size_t>(m_side) * m_side);
         for (std::size_t i = 0; i < m_segments.size(); ++i) {
             HLRCancelPoll::check();
-            forEachCell(m_segments[i], [&](std::vector<std::uint32_t>& cell) {
-                cell.push_back(static_cast<std::uint32_t>(i));
-            });
+            forEachCell(m_segments[i],
+                        [&](std::size_t cell) { m_cells[cell].push_back(static_cast<std::uint32_t>(i)); });
         }
     }
 
+    // One querying thread's marks of the segments its current query has visited.
+    struct Stamps {
+        explicit Stamps(VisibleSegmentGrid const& grid) : marks(grid.m_segments.size(), 0) {}
+        std::vector<std::uint64_t> marks;
+        std::uint64_t query = 0;
+    };
+
     // Calls visit(visible segment) once for each visible segment filed near the given one.
-    template <typename Visit> void forEachNear(Segment const& segment, Visit visit) {
-        ++m_query;
-        forEachCell(segment, [&](std::vector<std::uint32_t> const& cell) {
-            for (std::uint32_t i : cell) {
-                if (m_stamps[i] != m_query) {
-                    m_stamps[i] = m_query;
+    template <typename Visit> void forEachNear(Segment const& segment, Stamps& stamps, Visit visit) const {
+        ++stamps.query;
+        forEachCell(segment, [&](std::size_t cell) {
+            for (std::uint32_t i : m_cells[cell]) {
+                if (stamps.marks[i] != stamps.query) {
+                    stamps.marks[i] = stamps.query;
                     visit(m_segments[i]);
                 }
             }
@@ -102,14 +117,15 @@ private:
         return std::clamp(static_cast<int>((v - lo) / m_cellWidth), 0, m_side - 1);
     }
 
-    template <typename Visit> void forEachCell(Segment const& s, Visit visit) {
+    // Calls visit(index of the cell) for each cell the segment's box, grown by the tolerance, touches.
+    template <typename Visit> void forEachCell(Segment const& s, Visit visit) const {
         const int x0 = cellOf(std::min(s.a.x, s.b.x) - m_tolerance, m_extent.loX);
         const int x1 = cellOf(std::max(s.a.x, s.b.x) + m_tolerance, m_extent.loX);
         const int y0 = cellOf(std::min(s.a.y, s.b.y) - m_tolerance, m_extent.loY);
         const int y1 = cellOf(std::max(s.a.y, s.b.y) + m_tolerance, m_extent.loY);
         for (int y = y0; y <= y1; ++y)
             for (int x = x0; x <= x1; ++x)
-                visit(m_cells[static_cast<std::size_t>(y) * m_side + x]);
+                visit(static_cast<std::size_t>(y) * m_side + x);
     }
 
     std::vector<Segment> m_segments;
@@ -118,8 +134,6 @@ private:
     int m_side = 1;
     double m_cellWidth = 0.0;
     std::vector<std::vector<std::uint32_t>> m_cells;
-    std::vector<std::uint64_t> m_stamps;
-    std::uint64_t m_query = 0;
 };
 
 using Range = std::pair<double, double>;
@@ -146,7 +160,7 @@ void keepWithin(double f0, double f1, double target, double tol, double& lo, dou
 // straight hidden one at a slight angle.
 bool visibleAlongHidden(Segment const& hidden, Segment const& visible, double tol, Range& range) {
     const Point h = hidden.b - hidden.a;
-    const double hiddenLength = length(h);
+    const double hiddenLength = hidden.length;
     if (!(hiddenLength > tol) || std::fabs(cross(h, visible.a - hidden.a)) > tol * hiddenLength ||
         std::fabs(cross(h, visible.b - hidden.a)) > tol * hiddenLength)
         return false;
@@ -162,14 +176,14 @@ bool visibleAlongHidden(Segment const& hidden, Segment const& visible, double to
 bool rangeOn(Segment const& hidden, Segment const& visible, double tol, Range& range) {
     const Point h = hidden.b - hidden.a;
     const Point v = visible.b - visible.a;
-    const double visibleLength = length(v);
+    const double visibleLength = visible.length;
     if (!(visibleLength > tol))
         return false;
     // Distances of the hidden segment's ends from the visible segment's line.
     const double offA = cross(v, hidden.a - visible.a) / visibleLength;
     const double offB = cross(v, hidden.b - visible.a) / visibleLength;
     const bool alongLine = std::fabs(offA) <= tol && std::fabs(offB) <= tol;
-    if (!alongLine && std::fabs(cross(h, v)) > kParallelSine * length(h) * visibleLength)
+    if (!alongLine && std::fabs(cross(h, v)) > kParallelSine * hidden.length * visibleLength)
         return visibleAlongHidden(hidden, visible, tol, range);
     double lo = 0.0;
     double hi = 1.0;
@@ -183,8 +197,8 @@ bool rangeOn(Segment const& hidden, Segment const& visible, double tol, Range& r
 }
 
 // Cuts the covered ranges out of a hidden line; appends the pieces that are left.
-void appendUncovered(StrokeLine const& line, VisibleSegmentGrid& grid, double tol,
-                     std::vector<StrokeLine>& out) {
+void appendUncovered(StrokeLine const& line, VisibleSegmentGrid const& grid, VisibleSegmentGrid::Stamps& stamps,
+                     double tol, std::vector<StrokeLine>& out) {
     StrokeLine piece;
     piece.kind = line.kind;
     const auto finishPiece = [&] {
@@ -194,9 +208,9 @@ void appendUncovered(StrokeLine const& line, VisibleSegmentGrid& grid, double to
     };
     std::vector<Range> covered;
     for (std::size_t i = 1; i < line.points.size(); ++i) {
-        const Segment segment{pointOf(line.points[i - 1]), pointOf(line.points[i])};
+        const Segment segment = segmentOf(pointOf(line.points[i - 1]), pointOf(line.points[i]));
         covered.clear();
-        grid.forEachNear(segment, [&](Segment const& visible) {
+        grid.forEachNear(segment, stamps, [&](Segment const& visible) {
             Range range;
             if (rangeOn(segment, visible, tol, range))
                 covered.push_back(range);
@@ -253,19 +267,30 @@ void cleanUpDrawing(std::vector<StrokeLine>& lines) {
     for (StrokeLine const& line : lines)
         if (line.kind != kHiddenKind)
             for (std::size_t i = 1; i < line.points.size(); ++i)
-                visible.push_back({pointOf(line.points[i - 1]), pointOf(line.points[i])});
+                visible.push_back(segmentOf(pointOf(line.points[i - 1]), pointOf(line.points[i])));
     VisibleSegmentGrid grid(std::move(visible), extent, tol);
 
-    std::vector<StrokeLine> result;
-    result.reserve(lines.size());
-    for (StrokeLine& line : lines) {
-        HLRCancelPoll::check();
-        if (line.kind == kHiddenKind)
-            appendUncovered(line, grid, tol, result);
-        else
-            result.push_back(std::move(line));
-    }
-    lines = std::move(result);
+    // The lines go a block at a time to the team's threads, each block's result kept apart, so that
+    // the pieces come out in the order of the lines whatever the threads.
+    const std::size_t blocks = (lines.size() + kLinesPerBlock - 1) / kLinesPerBlock;
+    std::vector<std::vector<StrokeLine>> results(blocks);
+    runInParallel(
+        static_cast<std::ptrdiff_t>(blocks), 1, [&grid] { return VisibleSegmentGrid::Stamps(grid); },
+        [&](VisibleSegmentGrid::Stamps& stamps, std::ptrdiff_t block) {
+            const std::size_t first = static_cast<std::size_t>(block) * kLinesPerBlock;
+            const std::size_t last = std::min(lines.size(), first + kLinesPerBlock);
+            std::vector<StrokeLine>& result = results[static_cast<std::size_t>(block)];
+            for (std::size_t i = first; i < last; ++i) {
+                HLRCancelPoll::check();
+                if (lines[i].kind == kHiddenKind)
+                    appendUncovered(lines[i], grid, stamps, tol, result);
+                else
+                    result.push_back(std::move(lines[i]));
+            }
+        });
+    lines.clear();
+    for (std::vector<StrokeLine>& result : results)
+        std::move(result.begin(), result.end(), std::back_inserter(lines));
 }
 
 } // namespace KvHLR
