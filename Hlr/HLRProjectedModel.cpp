@@ -299,7 +299,7 @@ void HLRProjectedModel::mainProcess() {
     HLRProgressObservableProc::startProcess("HLRProjectedModel::mainProcess", static_cast<int>(m_edgeCount));
     const std::vector<HLRProjectedTriangleEdge*> edges = edgesToHide();
     if (sm_bExactHiding) {
-        HLRWindowQueryTraverser::hideEdges(HLRWindowQueryTraverser::gridOf(hiders()), edges);
+        HLRWindowQueryTraverser::hideEdges(HLRWindowQueryTraverser::gridOf(hiders(), edges), edges);
     } else {
         HLRWindowQueryTraverser::Tree tree;
         HLRWindowQueryTraverser::buildTree(tree, hiders(), edges, Kv::GetNumberOfProcessors());

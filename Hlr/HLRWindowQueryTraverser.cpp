@@ -71,9 +71,26 @@ std::vector<std::int16_t> HLRWindowQueryTraverser::nearestDepthsOf(
     return depths;
 }
 
-HLRWindowQueryTraverser::Grid HLRWindowQueryTraverser::gridOf(std::vector<HLRProjectedTriangle*> hiders) {
+namespace {
+
+// The packed screen boxes of the edges: the windows of the hide pass's queries.
+std::vector<WindowQuery::Imple::QuantisedBox> windowsOf(const std::vector<HLRProjectedTriangleEdge*>& edges) {
+    std::vector<WindowQuery::Imple::QuantisedBox> windows;
+    windows.reserve(edges.size());
+    for (const HLRProjectedTriangleEdge* edge : edges) {
+        const HLRBoundingBox2D& box = edge->boundingBox2D();
+        windows.push_back(WindowQuery::Imple::QuantisedBox::fromCodes(box.minCode(), box.maxCode()));
+    }
+    return windows;
+}
+
+} // namespace
+
+HLRWindowQueryTraverser::Grid HLRWindowQueryTraverser::gridOf(std::vector<HLRProjectedTriangle*> hiders,
+                                                              const std::vector<HLRProjectedTriangleEdge*>& edges) {
     const std::vector<std::int16_t> nearness = nearestDepthsOf(hiders);
-    return Grid(std::move(hiders), nearness);
+    const std::vector<WindowQuery::Imple::QuantisedBox> windows = windowsOf(edges);
+    return Grid(std::move(hiders), nearness, &windows);
 }
 
 void HLRWindowQueryTraverser::setHiddenObject(HLRProjectedTriangleEdge* edge) {
@@ -107,13 +124,7 @@ void HLRWindowQueryTraverser::hide(const Grid& grid, HLRProjectedTriangleEdge& e
 void HLRWindowQueryTraverser::buildTree(Tree& tree, std::vector<HLRProjectedTriangle*> hiders,
                                         const std::vector<HLRProjectedTriangleEdge*>& edges,
                                         unsigned threadCount) {
-    std::vector<WindowQuery::Imple::QuantisedBox> windows;
-    windows.reserve(edges.size());
-    for (const HLRProjectedTriangleEdge* edge : edges) {
-        const HLRBoundingBox2D& box = edge->boundingBox2D();
-        windows.push_back(WindowQuery::Imple::QuantisedBox::fromCodes(box.minCode(), box.maxCode()));
-    }
-    tree.build(std::move(hiders), threadCount, windows);
+    tree.build(std::move(hiders), threadCount, windowsOf(edges));
 }
 
 template <class Structure>

@@ -54,8 +54,8 @@ public:
     // threads), or a whole tree over the hiders: one parallel loop, each edge on one thread. The hidden
     // state of every edge comes out the same whatever the numbers of threads.
     static void hideEdges(const Tree& tree, const std::vector<HLRProjectedTriangleEdge*>& edges);
-    // The grid over the hiders, each cell listing them nearest first, for hideEdges.
-    static Grid gridOf(std::vector<HLRProjectedTriangle*> hiders);
+    // The grid over the hiders for the hide pass over these edges, each cell listing them nearest first.
+    static Grid gridOf(std::vector<HLRProjectedTriangle*> hiders, const std::vector<HLRProjectedTriangleEdge*>& edges);
     // The same over a grid of the hiders (exact hiding's search structure).
     static void hideEdges(const Grid& grid, const std::vector<HLRProjectedTriangleEdge*>& edges);
 

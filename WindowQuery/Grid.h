@@ -2,11 +2,13 @@
 
 #include "WindowQuery/BuildContext.h"
 #include "WindowQuery/Event.h"
+#include "WindowQuery/WindowCover.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <numeric>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -33,8 +35,12 @@ template <class Traits> class Grid {
 public:
     using Item = typename Traits::Item;
 
-    // nearness: one value per item, or none (all equally near).
-    explicit Grid(std::vector<Item> items, const std::vector<std::int16_t>& nearness = {});
+    // nearness: one value per item, or none (all equally near). Given the windows of all the queries to
+    // come, the grid files only the items that may meet one of them (WindowCover), and then answers
+    // those queries, and only those, as a grid of every item would: a smooth surface's hide pass asks
+    // about its outline alone, and most of the surface would be filed for nothing.
+    explicit Grid(std::vector<Item> items, const std::vector<std::int16_t>& nearness = {},
+                  const std::vector<Imple::QuantisedBox>* windows = nullptr);
 
     const std::vector<Item>& items() const { return m_items; }
 
@@ -70,24 +76,26 @@ private:
 };
 
 template <class Traits>
-Grid<Traits>::Grid(std::vector<Item> items, const std::vector<std::int16_t>& nearness) : m_items(std::move(items)) {
+Grid<Traits>::Grid(std::vector<Item> items, const std::vector<std::int16_t>& nearness,
+                   const std::vector<Imple::QuantisedBox>* windows)
+    : m_items(std::move(items)) {
     if (m_items.size() >= Imple::NO_ITEM) {
         throw std::length_error("WindowQuery::Grid: Too many items.");
     }
     if (!nearness.empty() && nearness.size() != m_items.size()) {
         throw std::invalid_argument("WindowQuery::Grid: One nearness per item.");
     }
-    std::vector<Imple::QuantisedBox> boxes;
-    boxes.reserve(m_items.size());
-    for (const Item& item : m_items) {
-        const Imple::QuantisedBox box = Imple::QuantisedBox::fromCodes(Traits::minCode(item), Traits::maxCode(item));
-        boxes.push_back({clamped(box.x0), clamped(box.y0), clamped(box.x1), clamped(box.y1)});
-    }
+    // Every pass reads the boxes from the items again rather than keeping a copy of them all.
+    const auto boxOf = [this](std::size_t i) {
+        const Imple::QuantisedBox box =
+            Imple::QuantisedBox::fromCodes(Traits::minCode(m_items[i]), Traits::maxCode(m_items[i]));
+        return Imple::QuantisedBox{clamped(box.x0), clamped(box.y0), clamped(box.x1), clamped(box.y1)};
+    };
 
-    // The finest level has at most two cells an item, so that a small model's grid stays small.
+    // The finest level has about two items a cell, so that a small model's grid stays small.
     int shift = 0;
     while (shift < COARSEST_SHIFT &&
-           static_cast<double>(FIELDS >> shift) * (FIELDS >> shift) > 2.0 * static_cast<double>(m_items.size())) {
+           static_cast<double>(FIELDS >> shift) * (FIELDS >> shift) > 0.5 * static_cast<double>(m_items.size())) {
         ++shift;
     }
     std::size_t cells = 0;
@@ -100,38 +108,77 @@ Grid<Traits>::Grid(std::vector<Item> items, const std::vector<std::int16_t>& nea
         m_levels.push_back(level);
     }
 
-    // Count each cell's items, turn the counts into starts, then file the items in their order.
-    std::vector<std::uint8_t> levels(m_items.size());
+    // Count each cell's items and sum the counts up to each cell's end; then file the items from the
+    // last, each at the end of what is left of its cells, so that a cell lists them in their order and
+    // the sums come down to the cells' starts.
+    const std::optional<Imple::WindowCover> cover =
+        windows ? std::make_optional<Imple::WindowCover>(*windows, m_items.size()) : std::nullopt;
+    const auto filed = [&cover](const Imple::QuantisedBox& box) { return !cover || cover->mayMeet(box); };
     m_cellStart.assign(cells + 1, 0);
     for (std::size_t i = 0; i < m_items.size(); ++i) {
         Imple::checkpoint<Traits>();
-        const std::size_t level = levelOf(boxes[i]);
-        levels[i] = static_cast<std::uint8_t>(level);
-        ++m_levels[level].filed;
-        forEachCell(boxes[i], m_levels[level], [this](std::size_t cell) { ++m_cellStart[cell + 1]; });
+        const Imple::QuantisedBox box = boxOf(i);
+        if (!filed(box)) {
+            continue;
+        }
+        Level& level = m_levels[levelOf(box)];
+        ++level.filed;
+        forEachCell(box, level, [this](std::size_t cell) { ++m_cellStart[cell]; });
     }
-    std::partial_sum(m_cellStart.begin(), m_cellStart.end(), m_cellStart.begin());
-    m_filed.resize(m_cellStart.back());
-    m_filedBox.resize(m_cellStart.back());
-    m_filedNearness.resize(m_cellStart.back());
-    // The items nearest first (a stable sort), so that each cell lists them in that order.
-    std::vector<std::uint32_t> order(m_items.size());
-    std::iota(order.begin(), order.end(), 0u);
-    if (!nearness.empty()) {
-        std::stable_sort(order.begin(), order.end(),
-                         [&nearness](std::uint32_t a, std::uint32_t b) { return nearness[a] > nearness[b]; });
-    }
-    std::vector<std::uint32_t> next(m_cellStart.begin(), m_cellStart.end() - 1);
-    for (const std::uint32_t i : order) {
+    std::partial_sum(m_cellStart.begin(), m_cellStart.end() - 1, m_cellStart.begin());
+    m_cellStart[cells] = m_cellStart[cells - 1];
+    m_filed.resize(m_cellStart[cells]);
+    m_filedBox.resize(m_cellStart[cells]);
+    m_filedNearness.resize(m_cellStart[cells]);
+    for (std::size_t i = m_items.size(); i-- > 0;) {
         Imple::checkpoint<Traits>();
+        const Imple::QuantisedBox box = boxOf(i);
+        if (!filed(box)) {
+            continue;
+        }
         const std::int16_t near = nearness.empty() ? std::int16_t{0} : nearness[i];
-        const Imple::QuantisedBox& box = boxes[i];
-        forEachCell(box, m_levels[levels[i]], [this, &next, i, near, &box](std::size_t cell) {
-            const std::uint32_t k = next[cell]++;
-            m_filed[k] = i;
+        forEachCell(box, m_levels[levelOf(box)], [&](std::size_t cell) {
+            const std::uint32_t k = --m_cellStart[cell];
+            m_filed[k] = static_cast<std::uint32_t>(i);
             m_filedBox[k] = box;
             m_filedNearness[k] = near;
         });
+    }
+    // Nearest first within each cell, the items' order kept among equally near ones.
+    if (!nearness.empty()) {
+        struct Entry {
+            std::uint32_t index;
+            Imple::QuantisedBox box;
+            std::int16_t nearness;
+        };
+        std::vector<Entry> entries;
+        for (std::size_t cell = 0; cell < cells; ++cell) {
+            const std::uint32_t first = m_cellStart[cell], last = m_cellStart[cell + 1];
+            if (last - first < 2) {
+                continue;
+            }
+            entries.clear();
+            for (std::uint32_t k = first; k < last; ++k) {
+                entries.push_back({m_filed[k], m_filedBox[k], m_filedNearness[k]});
+            }
+            // Most cells hold a few items: sorted by insertion, without the buffer a stable sort asks for.
+            const auto nearer = [](const Entry& a, const Entry& b) { return a.nearness > b.nearness; };
+            if (entries.size() > 32) {
+                std::stable_sort(entries.begin(), entries.end(), nearer);
+            } else {
+                for (std::size_t i = 1; i < entries.size(); ++i) {
+                    for (std::size_t j = i; j > 0 && nearer(entries[j], entries[j - 1]); --j) {
+                        std::swap(entries[j], entries[j - 1]);
+                    }
+                }
+            }
+            for (std::uint32_t k = first; k < last; ++k) {
+                const Entry& entry = entries[k - first];
+                m_filed[k] = entry.index;
+                m_filedBox[k] = entry.box;
+                m_filedNearness[k] = entry.nearness;
+            }
+        }
     }
 }
 

@@ -153,7 +153,7 @@ Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& v
     const bool exact = HLRProjectedModel::sm_bExactHiding;
     phases["tree_build"] = timed([&] {
         if (exact)
-            drawing->grid.emplace(HLRWindowQueryTraverser::gridOf(projected.hiders()));
+            drawing->grid.emplace(HLRWindowQueryTraverser::gridOf(projected.hiders(), edges));
         else
             HLRWindowQueryTraverser::buildTree(drawing->tree, projected.hiders(), edges, Kv::GetNumberOfProcessors());
     });

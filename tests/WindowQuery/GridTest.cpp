@@ -39,7 +39,7 @@ std::vector<std::size_t> meetingIndices(const std::vector<TestBox>& boxes, const
 
 // Sets from a dozen boxes (a grid of few, coarse cells) to a mesh's worth (fine cells, with long and
 // flat boxes filed on coarser levels), each box at one of a few depths: each meeting box near enough
-// reported once, and none other.
+// reported once, and none other, by a grid of all the boxes and by one built for the windows asked.
 TEST(Grid, ReportsEachMeetingBoxNearEnoughOnce) {
     BoxGenerator generator(5);
     for (const std::size_t count : {12u, 700u, 40000u}) {
@@ -48,17 +48,26 @@ TEST(Grid, ReportsEachMeetingBoxNearEnoughOnce) {
         for (std::size_t i = 0; i < count; ++i) {
             nearness.push_back(static_cast<std::int16_t>(generator.uniform(0, 9)));
         }
-        const Grid grid(pointersTo(boxes), nearness);
+        std::vector<TestBox> windows;
+        std::vector<WindowQuery::Imple::QuantisedBox> known;
         for (int i = 0; i < 300; ++i) {
-            const TestBox window = i % 3 == 0 ? generator.around(3) : i % 3 == 1 ? generator.around(150)
-                                                                                   : generator.onLattice(97);
+            windows.push_back(i % 3 == 0 ? generator.around(3) : i % 3 == 1 ? generator.around(150)
+                                                                            : generator.onLattice(97));
+            known.push_back(WindowQuery::Imple::QuantisedBox::fromCodes(windows.back().minCode, windows.back().maxCode));
+        }
+        const Grid whole(pointersTo(boxes), nearness);
+        const Grid forWindows(pointersTo(boxes), nearness, &known);
+        for (std::size_t i = 0; i < windows.size(); ++i) {
             const auto nearest = static_cast<std::int16_t>(i % 2 == 0 ? 0 : generator.uniform(0, 10));
-            std::vector<std::size_t> reported = query(grid, window, nearest);
-            std::sort(reported.begin(), reported.end());
-            const Corners w = corners(window);
-            ASSERT_EQ(reported, meetingIndices(boxes, window, nearness, nearest))
-                << count << " boxes, window " << w.x0 << "," << w.y0 << " - " << w.x1 << "," << w.y1
-                << ", nearness from " << nearest;
+            const std::vector<std::size_t> expected = meetingIndices(boxes, windows[i], nearness, nearest);
+            for (const Grid* grid : {&whole, &forWindows}) {
+                std::vector<std::size_t> reported = query(*grid, windows[i], nearest);
+                std::sort(reported.begin(), reported.end());
+                const Corners w = corners(windows[i]);
+                ASSERT_EQ(reported, expected) << count << " boxes, window " << w.x0 << "," << w.y0 << " - " << w.x1
+                                              << "," << w.y1 << ", nearness from " << nearest
+                                              << (grid == &whole ? "" : ", grid for the windows");
+            }
         }
     }
 }
