@@ -72,24 +72,22 @@ std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, do
             node = root[node] = root[root[node]];
         return node;
     };
-    struct Slot {
-        std::int64_t x = 0, y = 0;
-        std::uint32_t head = NONE;
-    };
+    // Open addressing on the cell: a slot holds the last end filed in its cell, whose point tells the
+    // cell, and the ends of a cell are chained through nextInCell.
     std::size_t size = 1;
     while (size < 2 * nodes.size())
         size *= 2;
-    std::vector<Slot> slots(size);
+    std::vector<std::uint32_t> slots(size, NONE);
     std::vector<std::uint32_t> nextInCell(nodes.size(), NONE);
     const auto cellOf = [distance](const HLRVector2D& p) {
         return std::pair<std::int64_t, std::int64_t>(static_cast<std::int64_t>(std::floor(p.x() / distance)),
                                                      static_cast<std::int64_t>(std::floor(p.y() / distance)));
     };
-    const auto slotOf = [&](std::int64_t x, std::int64_t y) -> Slot& {
-        std::size_t h = (static_cast<std::uint64_t>(x) * 0x9E3779B97F4A7C15ull) ^
-                        (static_cast<std::uint64_t>(y) * 0xC2B2AE3D27D4EB4Full);
+    const auto slotOf = [&](std::pair<std::int64_t, std::int64_t> cell) -> std::uint32_t& {
+        std::size_t h = (static_cast<std::uint64_t>(cell.first) * 0x9E3779B97F4A7C15ull) ^
+                        (static_cast<std::uint64_t>(cell.second) * 0xC2B2AE3D27D4EB4Full);
         for (h &= size - 1;; h = (h + 1) & (size - 1))
-            if (slots[h].head == NONE || (slots[h].x == x && slots[h].y == y))
+            if (slots[h] == NONE || cellOf(nodes[slots[h]]) == cell)
                 return slots[h];
     };
     // A point far beyond the drawing (a camera's degenerate corner) is left alone.
@@ -99,12 +97,9 @@ std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, do
     for (std::uint32_t node = 0; node < nodes.size(); ++node) {
         if (!usable(nodes[node]))
             continue;
-        const auto [x, y] = cellOf(nodes[node]);
-        Slot& slot = slotOf(x, y);
-        slot.x = x;
-        slot.y = y;
-        nextInCell[node] = slot.head;
-        slot.head = node;
+        std::uint32_t& head = slotOf(cellOf(nodes[node]));
+        nextInCell[node] = head;
+        head = node;
     }
     constexpr int MOST_COMPARED = 32;
     for (std::uint32_t node = 0; node < nodes.size(); ++node) {
@@ -115,7 +110,7 @@ std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, do
         for (std::int64_t dy = -1; dy <= 1; ++dy) {
             for (std::int64_t dx = -1; dx <= 1; ++dx) {
                 int compared = 0;
-                for (std::uint32_t other = slotOf(x + dx, y + dy).head; other != NONE && compared < MOST_COMPARED;
+                for (std::uint32_t other = slotOf({x + dx, y + dy}); other != NONE && compared < MOST_COMPARED;
                      other = nextInCell[other], ++compared) {
                     if (other != node && nodes[other].distanceTo(nodes[node]) <= distance) {
                         const std::uint32_t a = find(node), b = find(other);
