@@ -7,6 +7,7 @@ process per drawing, and writes the results as JSON lines and as a Markdown tabl
         [--hidden off,on] [--per-million] [--timeout 900] [--memory-gb 16]
 
 With --per-million the stages' columns give wall seconds per million triangles, so that sizes compare.
+A stage a drawing does not have (exact hiding renews no stroke network) is shown as "–".
 
 A drawing that runs out of time or memory is recorded as such rather than stopping the table."""
 import argparse
@@ -51,7 +52,7 @@ def table(rows, per_million=False):
                      "exact" if r["exact"] else "specified", f"{r['seconds']:.2f}", f"{r['cpu_seconds']:.2f}", f"{r['peak_mb']:.0f}", f"{r['lines']:,}",
                      f"{r['longest_progress_gap']:.2f}"]
             scale = 1e6 / r["triangles"] if per_million else 1.0
-            cells += [f"{r[p] * scale:.3f}" for p in PHASES]
+            cells += [f"{r[p] * scale:.3f}" if p in r else "–" for p in PHASES]
         lines.append("| " + " | ".join(str(c) for c in cells) + " |")
     return "\n".join(lines)
 
