@@ -3,6 +3,7 @@
 #include "Hlr/HLRBoundingBox2D.h"
 #include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRIntervals.h"
+#include "Hlr/HLROutlineExtremes.h"
 #include "Hlr/HLRPolyAlgo.h"
 #include "Hlr/HLRProjectedModel.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
@@ -206,33 +207,13 @@ bool HLRExactStrokeJoiner::correctConvexity() {
         ends);
 
     // The ends where the visible outline passes (two of its pieces or more) of least and greatest x and y.
-    std::uint32_t extremes[4] = {NONE, NONE, NONE, NONE};
-    HLRVector2D lowest(1e7, 1e7);
-    HLRVector2D highest(-1e7, -1e7);
-    for (std::uint32_t node = 0; node < m_nodes.size(); ++node) {
-        if (start[node + 1] - start[node] < 2)
-            continue;
-        const HLRVector2D& p = m_nodes[node];
-        if (p.x() < lowest.x()) {
-            lowest.x(p.x());
-            extremes[0] = node;
-        }
-        if (p.x() > highest.x()) {
-            highest.x(p.x());
-            extremes[1] = node;
-        }
-        if (p.y() < lowest.y()) {
-            lowest.y(p.y());
-            extremes[2] = node;
-        }
-        if (p.y() > highest.y()) {
-            highest.y(p.y());
-            extremes[3] = node;
-        }
-    }
+    HLROutlineExtremes<std::uint32_t> extremes(NONE);
+    for (std::uint32_t node = 0; node < m_nodes.size(); ++node)
+        if (start[node + 1] - start[node] >= 2)
+            extremes.offer(m_nodes[node], node);
     int vote = 0;
     for (int i = 0; i < 4; ++i) {
-        const std::uint32_t node = extremes[i];
+        const std::uint32_t node = extremes.at(i);
         if (node == NONE)
             continue;
         double best = 0.0;

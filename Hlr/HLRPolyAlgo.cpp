@@ -2,6 +2,7 @@
 
 #include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRMatrix2x2.h"
+#include "Hlr/HLROutlineExtremes.h"
 #include "Hlr/HLRProgressObservableProc.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
 #include "Hlr/HLRStrokeNetworkRenewer.h"
@@ -188,8 +189,7 @@ void HLRPolyAlgo::correctConvexityOfStrokes() {
 
 void HLRPolyAlgo::getBoundingStrokeEnds(HLRShortStrokeEnd* ends[4]) const {
     const int visible = HLRProjectedTriangleEdge::VISIBLE_MASK;
-    HLRVector2D lowest(1e7, 1e7);
-    HLRVector2D highest(-1e7, -1e7);
+    HLROutlineExtremes<HLRShortStrokeEnd*> extremes(nullptr);
     for (HLRShortStrokeEnd* end : m_strokeEnds) {
         const HLRStrokeLinks& silhouettes =
             end->linkedStrokes(HLRProjectedTriangleEdge::VISIBLE_SILHOUETTE_MASK);
@@ -197,26 +197,11 @@ void HLRPolyAlgo::getBoundingStrokeEnds(HLRShortStrokeEnd* ends[4]) const {
         for (const HLRStroke* stroke : silhouettes.strokes())
             if (stroke && (stroke->type() & visible))
                 ++visibleStrokes;
-        if (visibleStrokes < 2)
-            continue;
-        const HLRVector2D& p = end->point();
-        if (p.x() < lowest.x()) {
-            lowest.x(p.x());
-            ends[0] = end;
-        }
-        if (p.x() > highest.x()) {
-            highest.x(p.x());
-            ends[1] = end;
-        }
-        if (p.y() < lowest.y()) {
-            lowest.y(p.y());
-            ends[2] = end;
-        }
-        if (p.y() > highest.y()) {
-            highest.y(p.y());
-            ends[3] = end;
-        }
+        if (visibleStrokes >= 2)
+            extremes.offer(end->point(), end);
     }
+    for (int i = 0; i < 4; ++i)
+        ends[i] = extremes.at(i);
 }
 
 HLRVector2D HLRPolyAlgo::outlineDirectionAt(int extreme) {

@@ -73,26 +73,11 @@ TEST(Grid, ReportsEachMeetingBoxNearEnoughOnce) {
 }
 
 TEST(Grid, BordersFlatBoxesAndTheWholeFieldCount) {
-    const TestBox window = box(100, 100, 200, 150);
-    const std::vector<TestBox> boxes = {
-        box(50, 120, 100, 130),                  // 0: touches the left border
-        box(200, 120, 260, 130),                 // 1: touches the right border
-        box(150, 40, 160, 100),                  // 2: touches the bottom border
-        box(30, 150, 100, 300),                  // 3: touches a corner only
-        box(50, 120, 99, 130),                   // 4: one field left of the window
-        box(150, 151, 160, 170),                 // 5: one field above
-        box(10, 125, 900, 125),                  // 6: flat in y, crossing the window
-        box(150, 10, 150, 900),                  // 7: flat in x, crossing the window
-        box(120, 120, 120, 120),                 // 8: a point inside
-        box(201, 150, 201, 150),                 // 9: a point just outside
-        box(0, 0, 1019, 1019),                   // 10: the whole field
-        box(10, 151, 900, 151),                  // 11: flat in y, just above
-        TestBox{code(260, 140), code(190, 110)}, // 12: corners given the wrong way round
-    };
+    const std::vector<TestBox> boxes = borderCaseBoxes();
     const Grid grid(pointersTo(boxes));
-    std::vector<std::size_t> reported = query(grid, window);
+    std::vector<std::size_t> reported = query(grid, kBorderCaseWindow);
     std::sort(reported.begin(), reported.end());
-    EXPECT_EQ(reported, (std::vector<std::size_t>{0, 1, 2, 3, 6, 7, 8, 10, 12}));
+    EXPECT_EQ(reported, kBorderCaseMeeting);
 }
 
 TEST(Grid, StopsWhenAVisitSaysSo) {

@@ -107,29 +107,13 @@ TEST_P(RootTreeThreads, TreeBuiltForKnownWindowsAnswersThemAsTheWholeTreeDoes) {
 INSTANTIATE_TEST_SUITE_P(BuildThreads, RootTreeThreads, ::testing::Values(0u, 1u, 8u));
 
 TEST(RootTree, BordersAndFlatItemsCount) {
-    const TestBox window = box(100, 100, 200, 150);
-    const std::vector<TestBox> boxes = {
-        box(50, 120, 100, 130),                  // 0: touches the left border
-        box(200, 120, 260, 130),                 // 1: touches the right border
-        box(150, 40, 160, 100),                  // 2: touches the bottom border
-        box(30, 150, 100, 300),                  // 3: touches a corner only
-        box(50, 120, 99, 130),                   // 4: one quantum left of the window
-        box(150, 151, 160, 170),                 // 5: one quantum above
-        box(10, 125, 900, 125),                  // 6: flat in y, crossing the window
-        box(150, 10, 150, 900),                  // 7: flat in x, crossing the window
-        box(120, 120, 120, 120),                 // 8: a point inside
-        box(201, 150, 201, 150),                 // 9: a point just outside
-        box(0, 0, 1019, 1019),                   // 10: contains the window
-        box(120, 90, 130, 160),                  // 11: crosses the window in y without an end inside
-        box(10, 151, 900, 151),                  // 12: flat in y, just above
-        TestBox{code(260, 140), code(190, 110)}, // 13: corners given the wrong way round
-    };
+    const std::vector<TestBox> boxes = borderCaseBoxes();
     Tree tree;
     tree.build(pointersTo(boxes), 0);
     RecordingTraverser traverser;
-    std::vector<std::size_t> reported = traverser.query(tree, window);
+    std::vector<std::size_t> reported = traverser.query(tree, kBorderCaseWindow);
     std::sort(reported.begin(), reported.end());
-    EXPECT_EQ(reported, (std::vector<std::size_t>{0, 1, 2, 3, 6, 7, 8, 10, 11, 13}));
+    EXPECT_EQ(reported, kBorderCaseMeeting);
 }
 
 // Together the two corner entry points find the items whose box contains the window's minimum

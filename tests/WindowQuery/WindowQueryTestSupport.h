@@ -65,6 +65,29 @@ public:
     int enters = 0;
 };
 
+// A window, and boxes on and around its borders: those it meets, bounds included, are listed in
+// kBorderCaseMeeting.
+inline const TestBox kBorderCaseWindow = box(100, 100, 200, 150);
+inline std::vector<TestBox> borderCaseBoxes() {
+    return {
+        box(50, 120, 100, 130),                  // 0: touches the left border
+        box(200, 120, 260, 130),                 // 1: touches the right border
+        box(150, 40, 160, 100),                  // 2: touches the bottom border
+        box(30, 150, 100, 300),                  // 3: touches a corner only
+        box(50, 120, 99, 130),                   // 4: one quantum left of the window
+        box(150, 151, 160, 170),                 // 5: one quantum above
+        box(10, 125, 900, 125),                  // 6: flat in y, crossing the window
+        box(150, 10, 150, 900),                  // 7: flat in x, crossing the window
+        box(120, 120, 120, 120),                 // 8: a point inside
+        box(201, 150, 201, 150),                 // 9: a point just outside
+        box(0, 0, 1019, 1019),                   // 10: contains the window
+        box(120, 90, 130, 160),                  // 11: crosses the window in y without an end inside
+        box(10, 151, 900, 151),                  // 12: flat in y, just above
+        TestBox{code(260, 140), code(190, 110)}, // 13: corners given the wrong way round
+    };
+}
+inline const std::vector<std::size_t> kBorderCaseMeeting = {0, 1, 2, 3, 6, 7, 8, 10, 11, 13};
+
 // Random boxes on the 1020 x 1020 grid of the packed codes.
 class BoxGenerator {
 public:
