@@ -59,3 +59,15 @@ TEST(HLRExactStrokeJoiner, EndsAToleranceApartMeetAndAnEdgeDrawnTwiceIsDrawnOnce
     // The outer border as one closed line, the seam as one more.
     EXPECT_EQ(lines.size(), 2u);
 }
+
+// An open roof seen from above: its outline is all boundary, which votes neither way, so the ridge
+// keeps the kind its faces give it, convex, as the plain hide test draws it.
+TEST(HLRExactStrokeJoiner, ARidgeStaysConvexWhenTheOutlineVotesNeitherWay) {
+    const Polygon3D roof = soup({{0, 0, 0}, {2, 0, 0}, {2, 1, 0.5}, {0, 1, 0.5}, {2, 2, 0}, {0, 2, 0}},
+                                {{0, 1, 2}, {0, 2, 3}, {3, 2, 4}, {3, 4, 5}});
+    const auto plain = lengthByKind(draw(roof, fromAbove(ON_3dPoint(1, 1, 0))));
+    const auto exact = lengthByKind(drawExactly(roof, fromAbove(ON_3dPoint(1, 1, 0))));
+    EXPECT_NEAR(plain.at(3), 2.0, 1e-9);
+    EXPECT_NEAR(exact.at(3), 2.0, 1e-9);
+    EXPECT_EQ(exact.count(2), 0u);
+}
