@@ -106,6 +106,7 @@ void HLRPolyAlgo::postProcess() {
     if (HLRProjectedModel::sm_bExactHiding) {
         HLRProgressObservableProc::startProcess(EXTRACTION_STAGE, 1);
         HLRExactStrokeJoiner& joiner = m_exactJoiner.emplace(m_projectedModel);
+        m_projectedModel.releaseRecords();
         HLRProgressObservableProc::endProcess(EXTRACTION_STAGE);
         HLRProgressObservableProc::startProcess(CONVEXITY_STAGE, 1);
         m_convexityReversed = joiner.correctConvexity();

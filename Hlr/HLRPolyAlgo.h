@@ -95,7 +95,8 @@ public:
     bool convexityReversed() const { return m_convexityReversed; }
     bool networkRenewed() const { return m_networkRenewed; }
     // With exact hiding the edges are cut into the pieces of an exact joiner instead of short strokes,
-    // and the inside-out vote is taken on them: set by postProcess, empty otherwise.
+    // and the inside-out vote is taken on them: set by postProcess, empty otherwise. The projected
+    // model's records are then freed (HLRProjectedModel::releaseRecords).
     const std::optional<HLRExactStrokeJoiner>& exactJoiner() const { return m_exactJoiner; }
 
     // Registration by the short-stroke groups: files the stroke by kind, records the end.

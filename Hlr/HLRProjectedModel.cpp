@@ -317,6 +317,14 @@ void HLRProjectedModel::mainProcess() {
 
 void HLRProjectedModel::postProcess() {}
 
+void HLRProjectedModel::releaseRecords() {
+    // Shells point into the triangle data: they go first.
+    std::vector<HLRProjectedShell>().swap(m_shells);
+    std::vector<HLRProjectedTriangleData>().swap(m_triangleData);
+    m_intersectionLines = HLRProjectedFreeEdgeData(m_projector);
+    m_edgeCount = 0;
+}
+
 std::vector<HLRProjectedTriangle*> HLRProjectedModel::hiders() {
     std::size_t count = 0;
     for (const HLRProjectedTriangleData& data : m_triangleData) {

@@ -70,6 +70,11 @@ public:
     // the edges to hide. Public for tools that time the stages one by one.
     void findIntersectionLines();
 
+    // Frees the projected shells, triangles, vertices and edges with their hidden ranges, leaving an empty
+    // model: exact hiding's joiner takes what it needs from them first, so that the joining and the
+    // drawing's clean-up do not add to the run's peak.
+    void releaseRecords();
+
     // What the hide pass works on: every projected triangle, and the feature edges still to hide.
     std::vector<HLRProjectedTriangle*> hiders();
     std::vector<HLRProjectedTriangleEdge*> edgesToHide();
