@@ -15,10 +15,11 @@ struct HLRProjectedTriangleVertex;
 // Exact hiding's joining, in place of the stroke network: every drawn edge cut at the ends of its
 // hidden ranges into visible and hidden pieces, and pieces of one kind that meet end to end joined into
 // polylines. The network merges near ends and splits strokes at ends lying on them, which costs a
-// search per stroke and a few hundred bytes per piece; exact hiding already takes the ends of hidden
-// ranges within its tolerance of a vertex to the vertex, so pieces meet exactly where they should, and
-// a joining by shared ends alone draws the same lines as fewer or as many polylines (the checker and
-// the golden drawings judge it).
+// search per stroke and a few hundred bytes per piece. Exact hiding already takes the ends of hidden
+// ranges within its tolerance of a vertex to the vertex, so pieces meet where they should; the joiner
+// makes ends within the network's merge distance one (through a hash of small cells) and drops a
+// piece that repeats another, and draws the same lines in about half as many polylines. Where a
+// hidden stretch lies along another one, which the network's splits dropped, both are drawn.
 //
 // In: the projected model after the hide pass. Out: polylines in screen coordinates, each with the edge
 // type of its pieces (VISIBLE_EDGE set on visible ones), after the inside-out vote.
