@@ -37,24 +37,26 @@ bool isVisibleSilhouette(int type) {
 }
 
 // For each node, the pieces (as piece * 2 + side, side 0 the piece's from-end) that end there and pass
-// `takes`, in piece order.
-template <class Takes>
-void incidence(std::size_t nodeCount, const std::vector<std::uint32_t>& from, const std::vector<std::uint32_t>& to,
-               Takes&& takes, std::vector<std::uint32_t>& start, std::vector<std::uint32_t>& ends) {
+// `takes`, in piece order; endsOf(p) gives piece p's from- and to-node.
+template <class EndsOf, class Takes>
+void incidence(std::size_t nodeCount, std::size_t pieceCount, EndsOf&& endsOf, Takes&& takes,
+               std::vector<std::uint32_t>& start, std::vector<std::uint32_t>& ends) {
     start.assign(nodeCount + 1, 0);
-    for (std::size_t p = 0; p < from.size(); ++p) {
+    for (std::size_t p = 0; p < pieceCount; ++p) {
         if (takes(p)) {
-            ++start[from[p] + 1];
-            ++start[to[p] + 1];
+            const auto [from, to] = endsOf(p);
+            ++start[from + 1];
+            ++start[to + 1];
         }
     }
     std::partial_sum(start.begin(), start.end(), start.begin());
     ends.resize(start.back());
     std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
-    for (std::size_t p = 0; p < from.size(); ++p) {
+    for (std::size_t p = 0; p < pieceCount; ++p) {
         if (takes(p)) {
-            ends[next[from[p]]++] = static_cast<std::uint32_t>(2 * p);
-            ends[next[to[p]]++] = static_cast<std::uint32_t>(2 * p + 1);
+            const auto [from, to] = endsOf(p);
+            ends[next[from]++] = static_cast<std::uint32_t>(2 * p);
+            ends[next[to]++] = static_cast<std::uint32_t>(2 * p + 1);
         }
     }
 }
@@ -194,17 +196,10 @@ void HLRExactStrokeJoiner::addEdgesOf(const std::vector<HLRProjectedTriangleEdge
 }
 
 bool HLRExactStrokeJoiner::correctConvexity() {
-    std::vector<std::uint32_t> from, to;
-    from.reserve(m_pieces.size());
-    to.reserve(m_pieces.size());
-    for (const Piece& piece : m_pieces) {
-        from.push_back(piece.from);
-        to.push_back(piece.to);
-    }
     std::vector<std::uint32_t> start, ends;
     incidence(
-        m_nodes.size(), from, to, [this](std::size_t p) { return isVisibleSilhouette(m_pieces[p].type); }, start,
-        ends);
+        m_nodes.size(), m_pieces.size(), [this](std::size_t p) { return std::pair(m_pieces[p].from, m_pieces[p].to); },
+        [this](std::size_t p) { return isVisibleSilhouette(m_pieces[p].type); }, start, ends);
 
     // The ends where the visible outline passes (two of its pieces or more) of least and greatest x and y.
     HLROutlineExtremes<std::uint32_t> extremes(NONE);
@@ -268,7 +263,9 @@ std::vector<HLRExactStrokeJoiner::Polyline> HLRExactStrokeJoiner::join(bool with
         kinds[p] = wanted ? joinKindOf(piece.type) : -1;
     }
     std::vector<std::uint32_t> start, ends;
-    incidence(m_nodes.size(), from, to, [&kinds](std::size_t p) { return kinds[p] >= 0; }, start, ends);
+    incidence(
+        m_nodes.size(), pieceCount, [&](std::size_t p) { return std::pair(from[p], to[p]); },
+        [&kinds](std::size_t p) { return kinds[p] >= 0; }, start, ends);
     const auto farNode = [&](std::uint32_t pieceEnd) { return pieceEnd % 2 == 0 ? to[pieceEnd / 2] : from[pieceEnd / 2]; };
 
     // A piece of the same kind as an earlier one between the same two ends draws nothing new.

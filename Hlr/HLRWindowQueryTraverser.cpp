@@ -105,6 +105,10 @@ bool HLRWindowQueryTraverser::visit(HLRProjectedTriangle* const& triangle, std::
     if ((*m_nearestDepths)[index] < m_farthestDepth) {
         return true;
     }
+    return offer(triangle);
+}
+
+bool HLRWindowQueryTraverser::offer(HLRProjectedTriangle* triangle) {
     triangle->hide(*m_hiddenObject);
     return !m_hiddenObject->isAllHidden();
 }
@@ -116,9 +120,9 @@ void HLRWindowQueryTraverser::hide(const Tree& tree, HLRProjectedTriangleEdge& e
 
 void HLRWindowQueryTraverser::hide(const Grid& grid, HLRProjectedTriangleEdge& edge) {
     setHiddenObject(&edge);
-    grid.forEachMeeting(window(), m_farthestDepth, [this](HLRProjectedTriangle* triangle, std::size_t index) {
-        return visit(triangle, index);
-    });
+    // The grid reports only triangles whose nearest depth reaches the edge's farthest.
+    grid.forEachMeeting(window(), m_farthestDepth,
+                        [this](HLRProjectedTriangle* triangle, std::size_t) { return offer(triangle); });
 }
 
 void HLRWindowQueryTraverser::buildTree(Tree& tree, std::vector<HLRProjectedTriangle*> hiders,
@@ -129,14 +133,14 @@ void HLRWindowQueryTraverser::buildTree(Tree& tree, std::vector<HLRProjectedTria
 
 template <class Structure>
 void HLRWindowQueryTraverser::hideEach(const Structure& structure,
-                                       const std::vector<HLRProjectedTriangleEdge*>& edges) {
-    const std::vector<std::int16_t> nearestDepths = nearestDepthsOf(structure.items());
+                                       const std::vector<HLRProjectedTriangleEdge*>& edges,
+                                       const std::vector<std::int16_t>* nearestDepths) {
     // Edges take very different times (an edge hidden early stops its query), and where they do depends
     // on where they lie: equal shares in index order left one thread idle a tenth of the time, so they
     // go out a block at a time.
     runInParallel(
         static_cast<std::ptrdiff_t>(edges.size()), EDGES_PER_BLOCK,
-        [&nearestDepths] { return HLRWindowQueryTraverser(nearestDepths); },
+        [nearestDepths] { return HLRWindowQueryTraverser(nearestDepths); },
         [&](HLRWindowQueryTraverser& traverser, std::ptrdiff_t i) {
             HLRCancelPoll::check();
             traverser.hide(structure, *edges[static_cast<std::size_t>(i)]);
@@ -144,12 +148,13 @@ void HLRWindowQueryTraverser::hideEach(const Structure& structure,
 }
 
 void HLRWindowQueryTraverser::hideEdges(const Tree& tree, const std::vector<HLRProjectedTriangleEdge*>& edges) {
-    hideEach(tree, edges);
+    const std::vector<std::int16_t> nearestDepths = nearestDepthsOf(tree.items());
+    hideEach(tree, edges, &nearestDepths);
 }
 
 void HLRWindowQueryTraverser::hideEdges(const Grid& grid,
                                         const std::vector<HLRProjectedTriangleEdge*>& edges) {
-    hideEach(grid, edges);
+    hideEach(grid, edges, nullptr);
 }
 
 } // namespace KvHLR

@@ -22,9 +22,10 @@ public:
     // Exact hiding's search structure: built in a small fraction of the tree's time and memory.
     using Grid = WindowQuery::Grid<HLRWindowQueryTraits>;
 
-    // The nearest depths of the tree's items, as nearestDepthsOf gives them; kept by reference.
-    explicit HLRWindowQueryTraverser(const std::vector<std::int16_t>& nearestDepths)
-        : m_nearestDepths(&nearestDepths) {}
+    // The nearest depths of the tree's items, as nearestDepthsOf gives them, kept by reference; null for
+    // queries of a grid, which leaves out the triangles beyond the edge itself.
+    explicit HLRWindowQueryTraverser(const std::vector<std::int16_t>* nearestDepths)
+        : m_nearestDepths(nearestDepths) {}
     ~HLRWindowQueryTraverser() override;
 
     // The depth field of each triangle's packed 3D box maximum (its nearest depth cell), in the
@@ -78,7 +79,10 @@ public:
 
 private:
     template <class Structure>
-    static void hideEach(const Structure& structure, const std::vector<HLRProjectedTriangleEdge*>& edges);
+    static void hideEach(const Structure& structure, const std::vector<HLRProjectedTriangleEdge*>& edges,
+                         const std::vector<std::int16_t>* nearestDepths);
+    // Runs the edge's hide test against the triangle; false once the edge is all hidden.
+    bool offer(HLRProjectedTriangle* triangle);
 
     const std::vector<std::int16_t>* m_nearestDepths;
     HLRProjectedTriangleEdge* m_hiddenObject = nullptr;
