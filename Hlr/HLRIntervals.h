@@ -33,6 +33,9 @@ public:
     // Unlinks the i-th interval; the cursor moves to its successor.
     void removeIntervalAt(int i);
 
+    // Frees every interval: an edge found hidden all along keeps only its all-hidden flag.
+    void clear() { m_pieces.reset(); }
+
 private:
     using Cursor = std::list<HLRInterval>::const_iterator;
     struct Pieces {

@@ -167,6 +167,7 @@ void HLRProjectedTriangleEdge::hideStretch(double a, double b) {
     const HLRInterval& first = m_hiddenIntervals.intervalAt(1);
     if (first.from == 0.0 && first.to == 1.0) {
         m_allHidden = true;
+        m_hiddenIntervals.clear();
     }
 }
 

@@ -138,7 +138,8 @@ public:
     void hideFromTo(const double& a, const double& b);
     // Exact hiding's record of a hidden piece: any length counts, so that pieces covered by many small
     // triangles add up; ends within the parameter tolerance of a vertex are taken to the vertex, and
-    // once the pieces cover the whole edge it is all hidden.
+    // once the pieces cover the whole edge it is all hidden and its pieces are freed (everything that
+    // reads them asks isAllHidden first; on a scene of stacked parts most edges end that way).
     void hideStretch(double a, double b);
     // Exact hiding, after the hide pass: drops the hidden pieces that stayed shorter than the parameter
     // tolerance, as hideFromTo would have; kept, they would only cut the edge into specks.
