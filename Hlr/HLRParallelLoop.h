@@ -2,6 +2,7 @@
 
 #include "Hlr/HLRWindowQueryTraverser.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <exception>
@@ -40,6 +41,23 @@ void runInParallel(std::ptrdiff_t count, std::ptrdiff_t perBlock, MakeState&& ma
     if (failure) {
         std::rethrow_exception(failure);
     }
+}
+
+// Runs body(block, begin, end) for the blocks [k * blockSize, min((k + 1) * blockSize, count)) of
+// [0, count), on the team as runInParallel does, a block at a time: for work whose results are kept per
+// block and put together in block order after, so that they come out the same on any number of threads.
+template <class Body> void forEachBlock(std::size_t count, std::size_t blockSize, Body&& body) {
+    const std::size_t blocks = (count + blockSize - 1) / blockSize;
+    if (blocks <= 1) {
+        body(std::size_t{0}, std::size_t{0}, count); // a small drawing's stage: not worth even a team of one
+        return;
+    }
+    runInParallel(
+        static_cast<std::ptrdiff_t>(blocks), 1, [] { return 0; },
+        [&](int, std::ptrdiff_t block) {
+            const std::size_t begin = static_cast<std::size_t>(block) * blockSize;
+            body(static_cast<std::size_t>(block), begin, std::min(count, begin + blockSize));
+        });
 }
 
 } // namespace KvHLR

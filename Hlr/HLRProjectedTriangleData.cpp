@@ -3,6 +3,7 @@
 #include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRError.h"
 #include "Hlr/HLRHugePages.h"
+#include "Hlr/HLRParallelLoop.h"
 #include "Hlr/HLRProjectedModel.h"
 
 namespace KvHLR {
@@ -38,43 +39,89 @@ std::uint32_t HLRProjectedTriangleData::project() {
     return static_cast<std::uint32_t>(m_edges.size());
 }
 
+// The stages below work on blocks of this many vertices, triangles or edges at a time, each stage on the
+// library's threads once a store has more than one block.
+constexpr std::size_t kItemsPerBlock = 16384;
+
 void HLRProjectedTriangleData::projectVertices() {
-    for (const HLRTriangleVertex& vertex : m_source->vertices()) {
-        HLRCancelPoll::check();
-        const HLRVector3D point(vertex.x, vertex.y, vertex.z);
-        m_vertices.push_back(HLRProjectedTriangleVertex::project(point, &vertex, *m_projector));
-    }
+    const std::vector<HLRTriangleVertex>& sources = m_source->vertices();
+    m_vertices.resize(sources.size());
+    forEachBlock(sources.size(), kItemsPerBlock, [&](std::size_t, std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            HLRCancelPoll::check();
+            const HLRTriangleVertex& vertex = sources[i];
+            const HLRVector3D point(vertex.x, vertex.y, vertex.z);
+            m_vertices[i] = HLRProjectedTriangleVertex::project(point, &vertex, *m_projector);
+        }
+    });
 }
 
 void HLRProjectedTriangleData::setTriangleVertices() {
-    for (std::size_t i = 0; i < m_triangles.size(); ++i) {
-        HLRCancelPoll::check();
-        const std::int32_t* corners = m_source->triangles()[i].vertices;
-        m_triangles[i].setVertices(&m_vertices[static_cast<std::size_t>(corners[0])],
-                                   &m_vertices[static_cast<std::size_t>(corners[1])],
-                                   &m_vertices[static_cast<std::size_t>(corners[2])]);
-    }
+    forEachBlock(m_triangles.size(), kItemsPerBlock, [this](std::size_t, std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            HLRCancelPoll::check();
+            const std::int32_t* corners = m_source->triangles()[i].vertices;
+            m_triangles[i].setVertices(&m_vertices[static_cast<std::size_t>(corners[0])],
+                                       &m_vertices[static_cast<std::size_t>(corners[1])],
+                                       &m_vertices[static_cast<std::size_t>(corners[2])]);
+        }
+    });
 }
 
 // A smooth edge draws nothing, hides nothing and is never hidden: exact hiding leaves it out, so that a
 // smooth model of millions of edges keeps only its few thousand outline and sharp ones. The plain hide
-// test keeps one edge per model edge.
+// test keeps one edge per model edge. The edges are made in model order on the calling thread, which
+// is quick; finding which to keep and classifying them, which is not, runs on the library's threads.
 void HLRProjectedTriangleData::buildEdges() {
-    const bool drawableOnly = HLRProjectedModel::sm_bExactHiding;
-    for (const HLRTriangleEdge& modelEdge : m_source->edges()) {
-        HLRCancelPoll::check();
-        if (!drawableOnly || HLRProjectedTriangleEdge::becomesFeatureLine(
-                                 projectedTriangle(modelEdge.leftTriangle()),
-                                 projectedTriangle(modelEdge.rightTriangle()), m_sharpEdgeAngle))
-            m_edges.push_back(edgeOf(modelEdge));
+    const HLRTriangleData::EdgeSequence& modelEdges = m_source->edges();
+    if (HLRProjectedModel::sm_bExactHiding) {
+        const std::vector<std::uint32_t> drawable = drawableEdges();
+        m_edges.reserve(drawable.size());
+        for (const std::uint32_t index : drawable) {
+            m_edges.push_back(unclassifiedEdgeOf(modelEdges[index]));
+        }
+    } else {
+        for (const HLRTriangleEdge& modelEdge : modelEdges) {
+            HLRCancelPoll::check();
+            m_edges.push_back(unclassifiedEdgeOf(modelEdge));
+        }
     }
+    forEachBlock(m_edges.size(), kItemsPerBlock, [this](std::size_t, std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            HLRCancelPoll::check();
+            m_edges[i].setType(m_sharpEdgeAngle);
+        }
+    });
+}
+
+std::vector<std::uint32_t> HLRProjectedTriangleData::drawableEdges() const {
+    const HLRTriangleData::EdgeSequence& modelEdges = m_source->edges();
+    std::vector<std::vector<std::uint32_t>> keptByBlock((modelEdges.size() + kItemsPerBlock - 1) / kItemsPerBlock);
+    forEachBlock(modelEdges.size(), kItemsPerBlock, [&](std::size_t block, std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            HLRCancelPoll::check();
+            if (HLRProjectedTriangleEdge::becomesFeatureLine(projectedTriangle(modelEdges[i].leftTriangle()),
+                                                             projectedTriangle(modelEdges[i].rightTriangle()),
+                                                             m_sharpEdgeAngle))
+                keptByBlock[block].push_back(static_cast<std::uint32_t>(i));
+        }
+    });
+    std::vector<std::uint32_t> kept;
+    for (const std::vector<std::uint32_t>& blockKept : keptByBlock) {
+        kept.insert(kept.end(), blockKept.begin(), blockKept.end());
+    }
+    return kept;
+}
+
+HLRProjectedTriangleEdge HLRProjectedTriangleData::unclassifiedEdgeOf(const HLRTriangleEdge& modelEdge) const {
+    return HLRProjectedTriangleEdge(&m_vertices[static_cast<std::size_t>(modelEdge.startVertex())],
+                                    &m_vertices[static_cast<std::size_t>(modelEdge.endVertex())],
+                                    projectedTriangle(modelEdge.leftTriangle()),
+                                    projectedTriangle(modelEdge.rightTriangle()));
 }
 
 HLRProjectedTriangleEdge HLRProjectedTriangleData::edgeOf(const HLRTriangleEdge& modelEdge) const {
-    HLRProjectedTriangleEdge edge(&m_vertices[static_cast<std::size_t>(modelEdge.startVertex())],
-                                  &m_vertices[static_cast<std::size_t>(modelEdge.endVertex())],
-                                  projectedTriangle(modelEdge.leftTriangle()),
-                                  projectedTriangle(modelEdge.rightTriangle()));
+    HLRProjectedTriangleEdge edge = unclassifiedEdgeOf(modelEdge);
     edge.setType(m_sharpEdgeAngle);
     return edge;
 }

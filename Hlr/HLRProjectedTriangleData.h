@@ -53,6 +53,10 @@ private:
     void projectVertices();
     void setTriangleVertices();
     void buildEdges();
+    // The positions of the source's edges that exact hiding keeps (those that can be drawn), in order.
+    std::vector<std::uint32_t> drawableEdges() const;
+    // The projected edge of a model edge, before setType classifies it.
+    HLRProjectedTriangleEdge unclassifiedEdgeOf(const HLRTriangleEdge& modelEdge) const;
     // The projected triangle of the model triangle at `position`, or null for HLRTriangleEdge::NONE.
     const HLRProjectedTriangle* projectedTriangle(std::int32_t position) const;
 

@@ -38,12 +38,12 @@ TEST(Drawing, CubeSeenIsometricallyHasOutlineInnerAndBackEdges) {
     EXPECT_TRUE(draw(unitCube(), kCubeView, ProjectorCriteria()).empty()) << "the default criteria draw nothing";
 }
 
-// A hundred small cubes at staggered heights, hiding each other's edges: more edges than the hide pass
-// hands a thread at a time, so that it runs with a team.
+// 1,600 small cubes at staggered heights, hiding each other's edges: more vertices, triangles and edges
+// than the build and the hide pass hand a thread at a time, so that both run with a team.
 Polygon3D cubeField() {
     Polygon3D field;
-    for (int i = 0; i < 10; ++i)
-        for (int j = 0; j < 10; ++j) {
+    for (int i = 0; i < 40; ++i)
+        for (int j = 0; j < 40; ++j) {
             const ON_3dPoint corner(0.15 * i, 0.15 * j, 0.05 * ((i + j) % 3));
             append(field, box(corner, corner + ON_3dVector(0.1, 0.1, 0.1)));
         }
@@ -51,14 +51,21 @@ Polygon3D cubeField() {
 }
 
 TEST(Drawing, AnAbsurdThreadCountDrawsAsOneThreadDoes) {
-    const ViewInfoCriteria view = isometric(ON_3dPoint(0.7, 0.7, 0.1));
-    const int before = omp_get_max_threads();
-    omp_set_num_threads(1);
-    const std::vector<StrokeLine> reference = draw(cubeField(), view);
-    omp_set_num_threads(100000);
-    const std::vector<StrokeLine> drawn = draw(cubeField(), view);
-    omp_set_num_threads(before);
-    EXPECT_TRUE(sameDrawing(drawn, reference));
+    const ViewInfoCriteria seen = view(ON_3dPoint(8, 8, 5.1), ON_3dPoint(3, 3, 0.1), ON_3dVector(0, 0, 1),
+                                       orthographic(-6, 6, -6, 6, 1, 20), 1, 20);
+    const Polygon3D field = cubeField();
+    for (bool exact : {false, true}) {
+        SCOPED_TRACE(exact ? "exact hiding" : "plain hide test");
+        const Modes modes(exact);
+        const int before = omp_get_max_threads();
+        omp_set_num_threads(1);
+        const std::vector<StrokeLine> reference = draw(field, seen);
+        omp_set_num_threads(100000);
+        const std::vector<StrokeLine> drawn = draw(field, seen);
+        omp_set_num_threads(before);
+        EXPECT_GT(reference.size(), 1600u);
+        EXPECT_TRUE(sameDrawing(drawn, reference));
+    }
 }
 
 std::size_t threadsOfProcess() {
