@@ -82,15 +82,18 @@ std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, do
         size *= 2;
     std::vector<std::uint32_t> slots(size, NONE);
     std::vector<std::uint32_t> nextInCell(nodes.size(), NONE);
-    const auto cellOf = [distance](const HLRVector2D& p) {
-        return std::pair<std::int64_t, std::int64_t>(static_cast<std::int64_t>(std::floor(p.x() / distance)),
-                                                     static_cast<std::int64_t>(std::floor(p.y() / distance)));
-    };
-    const auto slotOf = [&](std::pair<std::int64_t, std::int64_t> cell) -> std::uint32_t& {
+    // Each end's cell, worked out once: the probes of the hash compare cells, and two divisions for every
+    // probe were most of the joining's time.
+    using Cell = std::pair<std::int64_t, std::int64_t>;
+    std::vector<Cell> cells(nodes.size());
+    for (std::size_t node = 0; node < nodes.size(); ++node)
+        cells[node] = Cell(static_cast<std::int64_t>(std::floor(nodes[node].x() / distance)),
+                           static_cast<std::int64_t>(std::floor(nodes[node].y() / distance)));
+    const auto slotOf = [&](Cell cell) -> std::uint32_t& {
         std::size_t h = (static_cast<std::uint64_t>(cell.first) * 0x9E3779B97F4A7C15ull) ^
                         (static_cast<std::uint64_t>(cell.second) * 0xC2B2AE3D27D4EB4Full);
         for (h &= size - 1;; h = (h + 1) & (size - 1))
-            if (slots[h] == NONE || cellOf(nodes[slots[h]]) == cell)
+            if (slots[h] == NONE || cells[slots[h]] == cell)
                 return slots[h];
     };
     // A point far beyond the drawing (a camera's degenerate corner) is left alone.
@@ -100,7 +103,7 @@ std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, do
     for (std::uint32_t node = 0; node < nodes.size(); ++node) {
         if (!usable(nodes[node]))
             continue;
-        std::uint32_t& head = slotOf(cellOf(nodes[node]));
+        std::uint32_t& head = slotOf(cells[node]);
         nextInCell[node] = head;
         head = node;
     }
@@ -109,7 +112,7 @@ std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, do
         HLRCancelPoll::check();
         if (!usable(nodes[node]))
             continue;
-        const auto [x, y] = cellOf(nodes[node]);
+        const auto [x, y] = cells[node];
         for (std::int64_t dy = -1; dy <= 1; ++dy) {
             for (std::int64_t dx = -1; dx <= 1; ++dx) {
                 int compared = 0;
