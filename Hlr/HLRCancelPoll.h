@@ -17,8 +17,8 @@ namespace KvHLR {
 // the largest percentage reached so far (so it never goes back); the stage reports that would repeat a
 // percentage within those 20 ms are left out. The callback is called from the thread that called
 // CalcSilhouette only; a non-zero answer throws HLRCancelException there, and worker threads of the
-// tree build and the hide pass stop at their next check. Off, the callback is called exactly at the
-// stage reports, as it always was.
+// projected build, the tree build and the hide pass stop at their next check. Off, the callback is
+// called exactly at the stage reports, as it always was.
 class KVHLR_API HLRCancelPoll {
 public:
     static void setFrequentProgress(bool on);
