@@ -82,23 +82,25 @@ std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, do
         size *= 2;
     std::vector<std::uint32_t> slots(size, NONE);
     std::vector<std::uint32_t> nextInCell(nodes.size(), NONE);
+    // A point far beyond the drawing (a camera's degenerate corner) is left alone: its cell would not
+    // fit the cells' integers.
+    const auto usable = [distance](const HLRVector2D& p) {
+        return std::fabs(p.x() / distance) < 1e15 && std::fabs(p.y() / distance) < 1e15;
+    };
     // Each end's cell, worked out once: the probes of the hash compare cells, and two divisions for every
     // probe were most of the joining's time.
     using Cell = std::pair<std::int64_t, std::int64_t>;
     std::vector<Cell> cells(nodes.size());
     for (std::size_t node = 0; node < nodes.size(); ++node)
-        cells[node] = Cell(static_cast<std::int64_t>(std::floor(nodes[node].x() / distance)),
-                           static_cast<std::int64_t>(std::floor(nodes[node].y() / distance)));
+        if (usable(nodes[node]))
+            cells[node] = Cell(static_cast<std::int64_t>(std::floor(nodes[node].x() / distance)),
+                               static_cast<std::int64_t>(std::floor(nodes[node].y() / distance)));
     const auto slotOf = [&](Cell cell) -> std::uint32_t& {
         std::size_t h = (static_cast<std::uint64_t>(cell.first) * 0x9E3779B97F4A7C15ull) ^
                         (static_cast<std::uint64_t>(cell.second) * 0xC2B2AE3D27D4EB4Full);
         for (h &= size - 1;; h = (h + 1) & (size - 1))
             if (slots[h] == NONE || cells[slots[h]] == cell)
                 return slots[h];
-    };
-    // A point far beyond the drawing (a camera's degenerate corner) is left alone.
-    const auto usable = [distance](const HLRVector2D& p) {
-        return std::fabs(p.x() / distance) < 1e15 && std::fabs(p.y() / distance) < 1e15;
     };
     for (std::uint32_t node = 0; node < nodes.size(); ++node) {
         if (!usable(nodes[node]))
