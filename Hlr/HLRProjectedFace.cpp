@@ -1,7 +1,7 @@
 #include "Hlr/HLRProjectedFace.h"
 
-#include "Hlr/HLRProjectedTriangle.h"
 #include "Hlr/HLRParallelLoop.h"
+#include "Hlr/HLRProjectedTriangle.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
 
 #include <utility>
