@@ -12,21 +12,13 @@ public:
     explicit HLROutlineExtremes(Id none) : m_ids{none, none, none, none} {}
 
     void offer(const HLRVector2D& p, Id id) {
-        if (p.x() < m_lowest.x()) {
-            m_lowest.x(p.x());
-            m_ids[0] = id;
-        }
-        if (p.x() > m_highest.x()) {
-            m_highest.x(p.x());
-            m_ids[1] = id;
-        }
-        if (p.y() < m_lowest.y()) {
-            m_lowest.y(p.y());
-            m_ids[2] = id;
-        }
-        if (p.y() > m_highest.y()) {
-            m_highest.y(p.y());
-            m_ids[3] = id;
+        // Each extreme as a greatest value: least x is greatest -x (negation is exact).
+        const double keys[4] = {-p.x(), p.x(), -p.y(), p.y()};
+        for (int extreme = 0; extreme < 4; ++extreme) {
+            if (keys[extreme] > m_greatest[extreme]) {
+                m_greatest[extreme] = keys[extreme];
+                m_ids[extreme] = id;
+            }
         }
     }
 
@@ -36,8 +28,7 @@ public:
 
 private:
     Id m_ids[4];
-    HLRVector2D m_lowest{1e7, 1e7};
-    HLRVector2D m_highest{-1e7, -1e7};
+    double m_greatest[4] = {-1e7, -1e7, -1e7, -1e7};
 };
 
 } // namespace KvHLR
