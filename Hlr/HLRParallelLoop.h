@@ -45,9 +45,14 @@ void runInParallel(std::ptrdiff_t count, std::ptrdiff_t perBlock, MakeState&& ma
 
 // Runs body(block, begin, end) for the blocks [k * blockSize, min((k + 1) * blockSize, count)) of
 // [0, count), on the team as runInParallel does, a block at a time: for work whose results are kept per
-// block and put together in block order after, so that they come out the same on any number of threads.
+// block and put together in block order after, so that they come out the same on any number of threads;
+// blockCount gives the number of blocks, for the results' room.
+inline std::size_t blockCount(std::size_t count, std::size_t blockSize) {
+    return (count + blockSize - 1) / blockSize;
+}
+
 template <class Body> void forEachBlock(std::size_t count, std::size_t blockSize, Body&& body) {
-    const std::size_t blocks = (count + blockSize - 1) / blockSize;
+    const std::size_t blocks = blockCount(count, blockSize);
     if (blocks <= 1) {
         body(std::size_t{0}, std::size_t{0}, count); // a small drawing's stage: not worth even a team of one
         return;

@@ -96,7 +96,7 @@ void HLRProjectedTriangleData::buildEdges() {
 
 std::vector<std::uint32_t> HLRProjectedTriangleData::drawableEdges() const {
     const HLRTriangleData::EdgeSequence& modelEdges = m_source->edges();
-    std::vector<std::vector<std::uint32_t>> keptByBlock((modelEdges.size() + kItemsPerBlock - 1) / kItemsPerBlock);
+    std::vector<std::vector<std::uint32_t>> keptByBlock(blockCount(modelEdges.size(), kItemsPerBlock));
     forEachBlock(modelEdges.size(), kItemsPerBlock, [&](std::size_t block, std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) {
             HLRCancelPoll::check();
