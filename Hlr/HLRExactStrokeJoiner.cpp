@@ -2,6 +2,7 @@
 
 #include "Hlr/HLRBoundingBox2D.h"
 #include "Hlr/HLRCancelPoll.h"
+#include "Hlr/HLRExactEdge.h"
 #include "Hlr/HLRIntervals.h"
 #include "Hlr/HLROutlineExtremes.h"
 #include "Hlr/HLRPolyAlgo.h"
@@ -138,10 +139,10 @@ std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, do
 HLRExactStrokeJoiner::HLRExactStrokeJoiner(const HLRProjectedModel& model) {
     // The order of the stroke network's groups, so that the vote meets ties as the network does.
     for (const HLRProjectedTriangleData& data : model.triangleData())
-        addEdgesOf(data.edges(), data.vertices());
+        addEdgesOf(data.exactEdges(), data.vertices());
     for (const HLRProjectedShell& shell : model.shells())
-        addEdgesOf(shell.freeEdges().edges(), shell.freeEdges().vertices());
-    addEdgesOf(model.intersectionLines().edges(), model.intersectionLines().vertices());
+        addEdgesOf(shell.freeEdges().exactEdges(), shell.freeEdges().vertices());
+    addEdgesOf(model.intersectionLines().exactEdges(), model.intersectionLines().vertices());
 }
 
 std::uint32_t HLRExactStrokeJoiner::newNode(const HLRVector2D& point) {
@@ -153,7 +154,7 @@ std::uint32_t HLRExactStrokeJoiner::newNode(const HLRVector2D& point) {
 
 // Each edge as the network's extraction cuts it: interval ends of exactly 0 and 1 are the vertices,
 // any other one a node of its own; the ends of one edge's pieces shared.
-void HLRExactStrokeJoiner::addEdgesOf(const std::vector<HLRProjectedTriangleEdge>& edges,
+void HLRExactStrokeJoiner::addEdgesOf(const std::vector<HLRExactEdge>& edges,
                                       const std::vector<HLRProjectedTriangleVertex>& vertices) {
     std::vector<std::uint32_t> nodeOfVertex; // sized on the first drawn edge
     const auto vertexNode = [&](const HLRProjectedTriangleVertex* vertex) {
@@ -170,7 +171,7 @@ void HLRExactStrokeJoiner::addEdgesOf(const std::vector<HLRProjectedTriangleEdge
     const auto addPiece = [this](std::uint32_t from, std::uint32_t to, int type) {
         m_pieces.push_back(Piece{from, to, type});
     };
-    for (const HLRProjectedTriangleEdge& edge : edges) {
+    for (const HLRExactEdge& edge : edges) {
         HLRCancelPoll::check();
         if (!edge.isValid() || (edge.type() & Edge::ALL_MASK) == 0)
             continue;

@@ -9,7 +9,7 @@
 namespace KvHLR {
 
 class HLRProjectedModel;
-class HLRProjectedTriangleEdge;
+class HLRExactEdge;
 struct HLRProjectedTriangleVertex;
 
 // Exact hiding's joining, in place of the stroke network: every drawn edge cut at the ends of its
@@ -50,7 +50,7 @@ private:
         int type;
     };
 
-    void addEdgesOf(const std::vector<HLRProjectedTriangleEdge>& edges,
+    void addEdgesOf(const std::vector<HLRExactEdge>& edges,
                     const std::vector<HLRProjectedTriangleVertex>& vertices);
     std::uint32_t newNode(const HLRVector2D& point);
     // The kind pieces join by: the network's stroke kinds, with intersection lines and tangent edges

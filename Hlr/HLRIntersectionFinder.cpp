@@ -4,10 +4,10 @@
 #include "Hlr/HLRHugePages.h"
 #include "Hlr/HLRProgressObservableProc.h"
 #include "Hlr/HLRProjectedModel.h"
-#include "Hlr/HLRProjectedTriangle.h"
 #include "Hlr/HLRProjectedTriangleData.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
 #include "Hlr/HLRProjectedTriangleVertex.h"
+#include "Hlr/HLRTriangleImage.h"
 #include "Hlr/HLRWindowQueryTraverser.h"
 
 #include <omp.h>
@@ -84,7 +84,7 @@ struct Geometry {
         }
     }
 
-    const HLRProjectedTriangle* triangle() const { return candidate->triangle; }
+    const HLRTriangleImage* triangle() const { return candidate->triangle; }
     const Vertex* corner(int i) const { return candidate->corner[i]; }
     const HLRVector3D& position(int i) const { return candidate->position[i]; }
     // Signed distance from the plane, zero within the tolerance.
@@ -242,10 +242,10 @@ HLRIntersectionLines HLRIntersectionFinder::find() {
 
 // The triangles with an area, of parts that may cross themselves or meet another part.
 void HLRIntersectionFinder::gatherCandidates() {
-    const auto candidateOf = [](const HLRProjectedTriangle& triangle) {
-        Candidate c{&triangle, {}, {}, 0};
+    const auto candidateOf = [](const HLRTriangleImage* triangle, HLRIntersectionLines::TrianglePosition at) {
+        Candidate c{triangle, at, {}, {}, 0};
         for (int i = 0; i < 3; ++i) {
-            c.corner[i] = triangle.vertex(i);
+            c.corner[i] = triangle->corners[i];
             c.position[i] = worldPosition(c.corner[i]);
         }
         return c;
@@ -264,13 +264,14 @@ void HLRIntersectionFinder::gatherCandidates() {
         return;
     m_parts.judge(m_tolerance);
     for (std::size_t s = 0; s < m_triangleData->size(); ++s) {
-        const std::vector<HLRProjectedTriangle>& triangles = (*m_triangleData)[s].triangles();
-        for (std::size_t i = 0; i < triangles.size(); ++i) {
+        const HLRProjectedTriangleData& data = (*m_triangleData)[s];
+        for (std::size_t i = 0; i < data.source()->triangles().size(); ++i) {
             HLRCancelPoll::check();
             const std::uint32_t part = m_parts.partOf(s, i);
             if (!m_parts.needsTest(part))
                 continue;
-            Candidate c = candidateOf(triangles[i]);
+            Candidate c = candidateOf(data.image(static_cast<std::int32_t>(i)),
+                                      {static_cast<std::uint32_t>(s), static_cast<std::uint32_t>(i)});
             c.part = part;
             if (Geometry(c).valid)
                 m_candidates.push_back(c);
@@ -554,19 +555,18 @@ bool HLRIntersectionFinder::keepsStretchAlongEdge(const Crossing& crossing, bool
     const Geometry own(m_candidates[ofFirst ? crossing.first : crossing.second]);
     const Geometry other(m_candidates[ofFirst ? crossing.second : crossing.first]);
     const auto found = edges.find(edgeKey(own.corner(along[0]), own.corner(along[1])));
-    const HLRProjectedTriangleEdge* edge = found == edges.end() || !found->second ? nullptr : &*found->second;
-    if (edge == nullptr || edge->isFeatureLine() || edge->leftTriangle() != own.triangle() ||
-        edge->rightTriangle() == nullptr)
+    const ModelEdge* edge = found == edges.end() || !found->second ? nullptr : &*found->second;
+    if (edge == nullptr || (edge->type & HLRProjectedTriangleEdge::ALL_MASK) != 0 ||
+        edge->left != own.triangle() || edge->right == nullptr)
         return false;
-    const auto apexDistance = [&other, this](const HLRProjectedTriangle* t,
-                                             const HLRProjectedTriangleEdge* e) {
-        for (int i = 0; i < 3; ++i)
-            if (t->vertex(i) != e->startVertex() && t->vertex(i) != e->endVertex())
-                return other.distance(worldPosition(t->vertex(i)), m_tolerance);
+    const auto apexDistance = [&other, edge, this](const HLRTriangleImage* t) {
+        for (const Vertex* corner : t->corners)
+            if (corner != edge->start && corner != edge->end)
+                return other.distance(worldPosition(corner), m_tolerance);
         return 0.0;
     };
-    const double left = apexDistance(edge->leftTriangle(), edge);
-    const double right = apexDistance(edge->rightTriangle(), edge);
+    const double left = apexDistance(edge->left);
+    const double right = apexDistance(edge->right);
     return (left < 0.0 && right > 0.0) || (left > 0.0 && right < 0.0);
 }
 
@@ -593,11 +593,16 @@ HLRIntersectionLines HLRIntersectionFinder::chain(const std::vector<Crossing>& c
     if (!edges.empty()) {
         for (const HLRProjectedTriangleData& data : *m_triangleData) {
             for (const HLRTriangleEdge& modelEdge : data.source()->edges()) {
-                const auto found =
-                    edges.find(edgeKey(&data.vertices()[static_cast<std::size_t>(modelEdge.startVertex())],
-                                       &data.vertices()[static_cast<std::size_t>(modelEdge.endVertex())]));
-                if (found != edges.end())
-                    found->second = data.edgeOf(modelEdge);
+                const Vertex* start = &data.vertices()[static_cast<std::size_t>(modelEdge.startVertex())];
+                const Vertex* end = &data.vertices()[static_cast<std::size_t>(modelEdge.endVertex())];
+                const auto found = edges.find(edgeKey(start, end));
+                if (found != edges.end()) {
+                    const HLRTriangleImage* left = data.image(modelEdge.leftTriangle());
+                    const HLRTriangleImage* right = data.image(modelEdge.rightTriangle());
+                    found->second = ModelEdge{
+                        start, end, left, right,
+                        HLRProjectedTriangleEdge::typeOf(start, end, left, right, data.sharpEdgeAngle())};
+                }
             }
         }
     }
@@ -677,8 +682,8 @@ void HLRIntersectionFinder::joinStraightRuns(const std::vector<Piece>& pieces,
         const std::uint32_t start = runEnd(i, pieces[i].start, used);
         const std::uint32_t end = runEnd(i, pieces[i].end, used);
         if (start != end)
-            lines.segments.push_back({keep(start), keep(end), m_candidates[pieces[i].first].triangle,
-                                      m_candidates[pieces[i].second].triangle});
+            lines.segments.push_back({keep(start), keep(end), m_candidates[pieces[i].first].at,
+                                      m_candidates[pieces[i].second].at});
     }
     lines.points = std::move(points);
 }

@@ -12,21 +12,26 @@
 
 namespace KvHLR {
 
-class HLRProjectedTriangle;
 class HLRProjectedTriangleData;
 struct HLRProjectedTriangleVertex;
+struct HLRTriangleImage;
 
 // Where the model passes through itself: the segments along which two triangles that share no vertex
 // cross (two bodies, or two folds of one body), in world coordinates. Segments that continue one
 // another share their end point by index, so a line running across many triangles comes out as one
 // chain of segments.
 struct HLRIntersectionLines {
+    // A triangle of the model: its store's position among the projected stores, and its own in the store.
+    struct TrianglePosition {
+        std::uint32_t store;
+        std::uint32_t index;
+    };
     struct Segment {
         std::uint32_t start;
         std::uint32_t end;
         // The two triangles the segment lies on, the first from the earlier store and position.
-        const HLRProjectedTriangle* first;
-        const HLRProjectedTriangle* second;
+        TrianglePosition first;
+        TrianglePosition second;
     };
     std::vector<HLRVector3D> points;
     std::vector<Segment> segments;
@@ -65,7 +70,8 @@ public:
     // A triangle that can cross another (one with an area): its corners and their world positions,
     // kept together so that testing a pair reads no other memory.
     struct Candidate {
-        const HLRProjectedTriangle* triangle;
+        const HLRTriangleImage* triangle;
+        HLRIntersectionLines::TrianglePosition at;
         const HLRProjectedTriangleVertex* corner[3];
         HLRVector3D position[3];
         std::uint32_t part; // HLRCrossingFreeParts::partOf
@@ -87,9 +93,17 @@ private:
         std::size_t operator()(
             const std::pair<const HLRProjectedTriangleVertex*, const HLRProjectedTriangleVertex*>& key) const;
     };
+    // A model edge as the drawing would see it: its corners, its triangles and its type.
+    struct ModelEdge {
+        const HLRProjectedTriangleVertex* start;
+        const HLRProjectedTriangleVertex* end;
+        const HLRTriangleImage* left;
+        const HLRTriangleImage* right;
+        int type;
+    };
     using EdgeIndex =
         std::unordered_map<std::pair<const HLRProjectedTriangleVertex*, const HLRProjectedTriangleVertex*>,
-                           std::optional<HLRProjectedTriangleEdge>, EdgeKeyHash>;
+                           std::optional<ModelEdge>, EdgeKeyHash>;
     bool keepsStretchAlongEdge(const Crossing& crossing, bool ofFirst, const EdgeIndex& edges) const;
     HLRIntersectionLines chain(const std::vector<Crossing>& crossings) const;
     // A kept segment between two points of the lines, by the candidates it lies on.

@@ -2,6 +2,8 @@
 
 #include "Hlr/HLRFreeEdge.h"
 #include "Hlr/HLRIntersectionFinder.h"
+#include "Hlr/HLRProjectedModel.h"
+#include "Hlr/HLRProjectedTriangleData.h"
 
 namespace KvHLR {
 
@@ -14,25 +16,46 @@ void HLRProjectedFreeEdgeData::addFreeEdge(const HLRFreeEdge& freeEdge) {
     for (const HLRVector3D& point : freeEdge.points()) {
         m_vertices.push_back(HLRProjectedTriangleVertex::project(point, nullptr, *m_projector));
     }
+    const int type = HLRProjectedTriangleEdge::FREE_EDGE |
+                     (freeEdge.isTangentEdge() ? HLRProjectedTriangleEdge::TANGENT_EDGE : 0);
     for (std::size_t i = first + 1; i < m_vertices.size(); ++i) {
-        m_edges.emplace_back(&m_vertices[i - 1], &m_vertices[i], nullptr, nullptr);
-        if (freeEdge.isTangentEdge())
-            m_edges.back().setTypeAsTangentEdge();
-        else
-            m_edges.back().setTypeAsFreeEdge();
+        if (HLRProjectedModel::sm_bExactHiding) {
+            m_exactEdges.emplace_back(&m_vertices[i - 1], &m_vertices[i], nullptr, nullptr, type);
+        } else {
+            m_edges.emplace_back(&m_vertices[i - 1], &m_vertices[i], nullptr, nullptr);
+            if (freeEdge.isTangentEdge())
+                m_edges.back().setTypeAsTangentEdge();
+            else
+                m_edges.back().setTypeAsFreeEdge();
+        }
     }
 }
 
-void HLRProjectedFreeEdgeData::addIntersectionLines(const HLRIntersectionLines& lines) {
+void HLRProjectedFreeEdgeData::addIntersectionLines(
+    const HLRIntersectionLines& lines, const std::vector<HLRProjectedTriangleData>& triangleData) {
     m_vertices.reserve(lines.points.size());
     for (const HLRVector3D& point : lines.points) {
         m_vertices.push_back(HLRProjectedTriangleVertex::project(point, nullptr, *m_projector));
     }
-    m_edges.reserve(lines.segments.size());
+    const int type = HLRProjectedTriangleEdge::FREE_EDGE | HLRProjectedTriangleEdge::INTERSECTION_EDGE;
+    if (HLRProjectedModel::sm_bExactHiding)
+        m_exactEdges.reserve(lines.segments.size());
+    else
+        m_edges.reserve(lines.segments.size());
     for (const HLRIntersectionLines::Segment& segment : lines.segments) {
-        m_edges.emplace_back(&m_vertices[segment.start], &m_vertices[segment.end], segment.first,
-                             segment.second);
-        m_edges.back().setTypeAsIntersectionLine();
+        const HLRProjectedTriangleVertex* start = &m_vertices[segment.start];
+        const HLRProjectedTriangleVertex* end = &m_vertices[segment.end];
+        const HLRProjectedTriangleData& firstStore = triangleData[segment.first.store];
+        const HLRProjectedTriangleData& secondStore = triangleData[segment.second.store];
+        if (HLRProjectedModel::sm_bExactHiding) {
+            m_exactEdges.emplace_back(
+                start, end, firstStore.image(static_cast<std::int32_t>(segment.first.index)),
+                secondStore.image(static_cast<std::int32_t>(segment.second.index)), type);
+        } else {
+            m_edges.emplace_back(start, end, &firstStore.triangles()[segment.first.index],
+                                 &secondStore.triangles()[segment.second.index]);
+            m_edges.back().setTypeAsIntersectionLine();
+        }
     }
 }
 

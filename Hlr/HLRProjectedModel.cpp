@@ -7,6 +7,7 @@
 
 #include "Hlr/HLRBoundingBox2D.h"
 #include "Hlr/HLRCancelPoll.h"
+#include "Hlr/HLRExactHiding.h"
 #include "Hlr/HLRIntersectionFinder.h"
 #include "Hlr/HLRModel.h"
 #include "Hlr/HLRPolyAlgo.h"
@@ -39,9 +40,41 @@ constexpr double kExactRoundingTolerance = HLRProjectedModel::EXACT_ROUNDING_TOL
 // Below this many triangles a second thread costs more than it saves.
 constexpr std::size_t kCrossingFreePartsOnOwnThread = 1 << 16;
 
+// The edges of a store or a free-edge set that this run works on: exact edges with exact hiding, projected
+// edges without. Chosen by the type of the second argument.
+template <class Holder>
+std::vector<HLRProjectedTriangleEdge>& edgesOf(Holder& holder, HLRProjectedTriangleEdge*) {
+    return holder.edges();
+}
+template <class Holder> std::vector<HLRExactEdge>& edgesOf(Holder& holder, HLRExactEdge*) {
+    return holder.exactEdges();
+}
+
+// Runs action on the edges of the holder that this run works on.
+template <class Holder, class Action> void forEdgesOf(Holder& holder, Action&& action) {
+    if (HLRProjectedModel::sm_bExactHiding)
+        action(holder.exactEdges());
+    else
+        action(holder.edges());
+}
+
+// In a perspective view an edge reaching the near region has no trustworthy screen image: it is
+// left out of the hide pass and of the drawing.
+template <class Edge> void boxEdges(std::vector<Edge>& edges) {
+    for (Edge& edge : edges) {
+        HLRCancelPoll::check();
+        edge.setBoundingBox2D();
+        edge.setBoundingBox3D();
+        if (!HLRProjectedModel::sm_bOrthoGraphic &&
+            edge.boundingBox3D().overlaps(HLRProjectedModel::sm_nearRegionBox)) {
+            edge.setValid(false);
+        }
+    }
+}
+
 // An edge seen end-on projects to a dot: it would draw nothing, so it neither draws nor gets hidden.
-void leaveOutDotsOf(std::vector<HLRProjectedTriangleEdge>& edges) {
-    for (HLRProjectedTriangleEdge& edge : edges) {
+void leaveOutDotsOf(std::vector<HLRExactEdge>& edges) {
+    for (HLRExactEdge& edge : edges) {
         if (edge.startVertex()->screenPosition.distanceTo(edge.endVertex()->screenPosition) <=
             HLRProjectedModel::sm_dExactTolerance2D) {
             edge.setValid(false);
@@ -164,7 +197,10 @@ void HLRProjectedModel::mainBuild() {
     HLRProgressObservableProc::startProcess("HLRProjectedModel::mainBuild", 1);
     m_edgeCount = 0;
     for (HLRProjectedShell& shell : m_shells) {
-        shell.buildFaces();
+        // Exact hiding reads the triangles from their stores' occluders: the shells get no faces.
+        if (!sm_bExactHiding) {
+            shell.buildFaces();
+        }
         if (m_withFreeEdges) {
             m_edgeCount += shell.buildFreeEdges();
         }
@@ -179,14 +215,20 @@ void HLRProjectedModel::postBuild() {
     HLRProgressObservableProc::startProcess("HLRProjectedModel::postBuild", 1);
     gatherExtents();
     setNearRegion();
+    const auto box = [](auto& edges) { boxEdges(edges); };
     for (HLRProjectedShell& shell : m_shells) {
-        shell.buildBoundsAndBuckets();
+        if (!sm_bExactHiding) {
+            shell.buildBoundsAndBuckets();
+        }
         if (m_withFreeEdges) {
-            boxEdges(shell.freeEdges().edges());
+            forEdgesOf(shell.freeEdges(), box);
         }
     }
     for (HLRProjectedTriangleData& data : m_triangleData) {
-        boxEdges(data.edges());
+        if (sm_bExactHiding) {
+            data.boxOccluders();
+        }
+        forEdgesOf(data, box);
     }
     HLRProgressObservableProc::endProcess("HLRProjectedModel::postBuild");
 }
@@ -215,19 +257,6 @@ void HLRProjectedModel::setNearRegion() {
     }
     const HLRVector3D& lo = m_extent3D.min();
     sm_nearRegionBox = HLRBoundingBox3D(HLRVector3D(lo.x, lo.y, m_negNearDepth), m_extent3D.max());
-}
-
-// In a perspective view an edge reaching the near region has no trustworthy screen image: it is
-// left out of the hide pass and of the drawing.
-void HLRProjectedModel::boxEdges(std::vector<HLRProjectedTriangleEdge>& edges) const {
-    for (HLRProjectedTriangleEdge& edge : edges) {
-        HLRCancelPoll::check();
-        edge.setBoundingBox2D();
-        edge.setBoundingBox3D();
-        if (!sm_bOrthoGraphic && edge.boundingBox3D().overlaps(sm_nearRegionBox)) {
-            edge.setValid(false);
-        }
-    }
 }
 
 void HLRProjectedModel::preProcess() {
@@ -265,10 +294,10 @@ void HLRProjectedModel::setExactTolerances() {
 
 void HLRProjectedModel::leaveOutDots() {
     for (HLRProjectedTriangleData& data : m_triangleData) {
-        leaveOutDotsOf(data.edges());
+        leaveOutDotsOf(data.exactEdges());
     }
     for (HLRProjectedShell& shell : m_shells) {
-        leaveOutDotsOf(shell.freeEdges().edges());
+        leaveOutDotsOf(shell.freeEdges().exactEdges());
     }
 }
 
@@ -278,15 +307,17 @@ void HLRProjectedModel::findIntersectionLines() {
     if (!m_crossingFreeParts.valid())
         startFindingCrossingFreeParts(); // a model built before the switch was turned on
     HLRIntersectionFinder finder(m_triangleData, m_crossingFreeParts.get());
-    m_intersectionLines.addIntersectionLines(finder.find());
+    m_intersectionLines.addIntersectionLines(finder.find(), m_triangleData);
     HLRBox2D unused2D;
     HLRBox3D unused3D;
     m_intersectionLines.computeExtents(unused2D, unused3D);
-    boxEdges(m_intersectionLines.edges());
+    forEdgesOf(m_intersectionLines, [this](auto& edges) {
+        boxEdges(edges);
+        m_edgeCount += static_cast<std::uint32_t>(edges.size());
+    });
     if (sm_bExactHiding) {
-        leaveOutDotsOf(m_intersectionLines.edges());
+        leaveOutDotsOf(m_intersectionLines.exactEdges());
     }
-    m_edgeCount += static_cast<std::uint32_t>(m_intersectionLines.edges().size());
 }
 
 // Progress jumps when the pass completes: the parallel loop reports nothing and cannot be cancelled.
@@ -297,19 +328,18 @@ void HLRProjectedModel::mainProcess() {
         findIntersectionLines();
     }
     HLRProgressObservableProc::startProcess("HLRProjectedModel::mainProcess", static_cast<int>(m_edgeCount));
-    const std::vector<HLRProjectedTriangleEdge*> edges = edgesToHide();
     if (sm_bExactHiding) {
-        HLRWindowQueryTraverser::hideEdges(HLRWindowQueryTraverser::gridOf(hiders(), edges), edges);
-    } else {
-        HLRWindowQueryTraverser::Tree tree;
-        HLRWindowQueryTraverser::buildTree(tree, hiders(), edges, Kv::GetNumberOfProcessors());
-        HLRWindowQueryTraverser::hideEdges(tree, edges);
-    }
-    if (sm_bExactHiding) {
-        for (HLRProjectedTriangleEdge* edge : edges) {
+        const std::vector<HLRExactEdge*> edges = exactEdgesToHide();
+        HLRExactHiding::hideEdges(HLRExactHiding::gridOf(occluders(), edges), edges);
+        for (HLRExactEdge* edge : edges) {
             HLRCancelPoll::check();
             edge->dropHiddenSpecks();
         }
+    } else {
+        const std::vector<HLRProjectedTriangleEdge*> edges = edgesToHide();
+        HLRWindowQueryTraverser::Tree tree;
+        HLRWindowQueryTraverser::buildTree(tree, hiders(), edges, Kv::GetNumberOfProcessors());
+        HLRWindowQueryTraverser::hideEdges(tree, edges);
     }
     HLRProgressObservableProc::endProcess("HLRProjectedModel::mainProcess");
     HLRProgressObservableProc::endProcess("HLRProjectedModel::execute");
@@ -340,24 +370,48 @@ std::vector<HLRProjectedTriangle*> HLRProjectedModel::hiders() {
     return result;
 }
 
-std::vector<HLRProjectedTriangleEdge*> HLRProjectedModel::edgesToHide() {
-    std::vector<HLRProjectedTriangleEdge*> result;
+std::vector<const HLROccluder*> HLRProjectedModel::occluders() const {
+    std::size_t count = 0;
+    for (const HLRProjectedTriangleData& data : m_triangleData) {
+        count += data.occluders().size();
+    }
+    std::vector<const HLROccluder*> result;
+    result.reserve(count);
+    for (const HLRProjectedTriangleData& data : m_triangleData) {
+        for (const HLROccluder& occluder : data.occluders()) {
+            result.push_back(&occluder);
+        }
+    }
+    return result;
+}
+
+template <class Edge> std::vector<Edge*> HLRProjectedModel::featureEdgesToHide() {
+    std::vector<Edge*> result;
     result.reserve(m_edgeCount);
-    const auto collect = [&result](std::vector<HLRProjectedTriangleEdge>& edges) {
-        for (HLRProjectedTriangleEdge& edge : edges) {
+    const auto collect = [&result](std::vector<Edge>& edges) {
+        for (Edge& edge : edges) {
             if (edge.isValid() && !edge.isAllHidden() && edge.isFeatureLine()) {
                 result.push_back(&edge);
             }
         }
     };
+    Edge* const kind = nullptr;
     for (HLRProjectedTriangleData& data : m_triangleData) {
-        collect(data.edges());
+        collect(edgesOf(data, kind));
     }
     for (HLRProjectedShell& shell : m_shells) {
-        collect(shell.freeEdges().edges());
+        collect(edgesOf(shell.freeEdges(), kind));
     }
-    collect(m_intersectionLines.edges());
+    collect(edgesOf(m_intersectionLines, kind));
     return result;
+}
+
+std::vector<HLRProjectedTriangleEdge*> HLRProjectedModel::edgesToHide() {
+    return featureEdgesToHide<HLRProjectedTriangleEdge>();
+}
+
+std::vector<HLRExactEdge*> HLRProjectedModel::exactEdgesToHide() {
+    return featureEdgesToHide<HLRExactEdge>();
 }
 
 void HLRProjectedModel::hideByObjects(HLRProjectedTriangleEdge& edge) {

@@ -75,9 +75,12 @@ public:
     // drawing's clean-up do not add to the run's peak.
     void releaseRecords();
 
-    // What the hide pass works on: every projected triangle, and the feature edges still to hide.
+    // What the hide pass works on: every projected triangle, and the feature edges still to hide; with
+    // exact hiding, every occluder and the exact edges still to hide instead.
     std::vector<HLRProjectedTriangle*> hiders();
     std::vector<HLRProjectedTriangleEdge*> edgesToHide();
+    std::vector<const HLROccluder*> occluders() const;
+    std::vector<HLRExactEdge*> exactEdgesToHide();
 
     // Process-wide values of the last build and preProcess, read by the hide tests.
     static bool sm_bOrthoGraphic;
@@ -109,8 +112,9 @@ private:
     void postBuild();
     void gatherExtents();
     void setNearRegion();
-    void boxEdges(std::vector<HLRProjectedTriangleEdge>& edges) const;
     void setExactTolerances();
+    // The edges of one kind (projected or exact) that are valid, draw and are not yet all hidden.
+    template <class Edge> std::vector<Edge*> featureEdgesToHide();
     void leaveOutDots();
 
     const HLRModel* m_model = nullptr;

@@ -29,7 +29,7 @@ std::uint32_t HLRProjectedShell::buildFreeEdges() {
     for (const HLRFreeEdge& freeEdge : m_source->freeEdges()) {
         m_freeEdges.addFreeEdge(freeEdge);
     }
-    return static_cast<std::uint32_t>(m_freeEdges.edges().size());
+    return static_cast<std::uint32_t>(m_freeEdges.edges().size() + m_freeEdges.exactEdges().size());
 }
 
 void HLRProjectedShell::buildBoundsAndBuckets() {

@@ -14,11 +14,14 @@ HLRProjectedTriangleData::HLRProjectedTriangleData(const HLRTriangleData& source
     : m_source(&source), m_projector(&projector), m_sharpEdgeAngle(sharpEdgeAngle),
       m_vertexIndexOffset(vertexIndexOffset) {
     HLRHugePages::reserve(m_vertices, source.vertices().size());
-    HLRHugePages::reserve(m_triangles, source.triangles().size());
     // Exact hiding keeps only the edges that can be drawn, which on a smooth model are a small share:
-    // their sequence grows as they are found.
-    if (!HLRProjectedModel::sm_bExactHiding)
+    // their sequence is sized once they are found.
+    if (HLRProjectedModel::sm_bExactHiding) {
+        HLRHugePages::reserve(m_occluders, source.triangles().size());
+    } else {
+        HLRHugePages::reserve(m_triangles, source.triangles().size());
         HLRHugePages::reserve(m_edges, source.edges().size());
+    }
 }
 
 HLRProjectedTriangleData::~HLRProjectedTriangleData() = default;
@@ -29,14 +32,16 @@ HLRProjectedTriangle* HLRProjectedTriangleData::newTriangle() {
 }
 
 std::uint32_t HLRProjectedTriangleData::project() {
-    if (m_triangles.size() != m_source->triangles().size()) {
+    if (HLRProjectedModel::sm_bExactHiding) {
+        m_occluders.resize(m_source->triangles().size());
+    } else if (m_triangles.size() != m_source->triangles().size()) {
         throw HLRError("HLRProjectedTriangleData::project(): a triangle of the store without its image",
                        "Hlr/HLRProjectedTriangleData", 30);
     }
     projectVertices();
     setTriangleVertices();
     buildEdges();
-    return static_cast<std::uint32_t>(m_edges.size());
+    return static_cast<std::uint32_t>(m_edges.size() + m_exactEdges.size());
 }
 
 // The stages below work on blocks of this many vertices, triangles or edges at a time, each stage on the
@@ -57,15 +62,21 @@ void HLRProjectedTriangleData::projectVertices() {
 }
 
 void HLRProjectedTriangleData::setTriangleVertices() {
-    forEachBlock(m_triangles.size(), kItemsPerBlock, [this](std::size_t, std::size_t begin, std::size_t end) {
-        for (std::size_t i = begin; i < end; ++i) {
-            HLRCancelPoll::check();
-            const std::int32_t* corners = m_source->triangles()[i].vertices;
-            m_triangles[i].setVertices(&m_vertices[static_cast<std::size_t>(corners[0])],
-                                       &m_vertices[static_cast<std::size_t>(corners[1])],
-                                       &m_vertices[static_cast<std::size_t>(corners[2])]);
-        }
-    });
+    const bool exact = HLRProjectedModel::sm_bExactHiding;
+    forEachBlock(
+        m_source->triangles().size(), kItemsPerBlock, [&](std::size_t, std::size_t begin, std::size_t end) {
+            for (std::size_t i = begin; i < end; ++i) {
+                HLRCancelPoll::check();
+                const std::int32_t* corners = m_source->triangles()[i].vertices;
+                const HLRProjectedTriangleVertex* v0 = &m_vertices[static_cast<std::size_t>(corners[0])];
+                const HLRProjectedTriangleVertex* v1 = &m_vertices[static_cast<std::size_t>(corners[1])];
+                const HLRProjectedTriangleVertex* v2 = &m_vertices[static_cast<std::size_t>(corners[2])];
+                if (exact)
+                    m_occluders[i].image.setCorners(v0, v1, v2);
+                else
+                    m_triangles[i].setVertices(v0, v1, v2);
+            }
+        });
 }
 
 // A smooth edge draws nothing, hides nothing and is never hidden: exact hiding leaves it out, so that a
@@ -76,20 +87,46 @@ void HLRProjectedTriangleData::buildEdges() {
     const HLRTriangleData::EdgeSequence& modelEdges = m_source->edges();
     if (HLRProjectedModel::sm_bExactHiding) {
         const std::vector<std::uint32_t> drawable = drawableEdges();
-        m_edges.reserve(drawable.size());
+        m_exactEdges.reserve(drawable.size());
         for (const std::uint32_t index : drawable) {
-            m_edges.push_back(unclassifiedEdgeOf(modelEdges[index]));
+            const HLRTriangleEdge& modelEdge = modelEdges[index];
+            m_exactEdges.emplace_back(&m_vertices[static_cast<std::size_t>(modelEdge.startVertex())],
+                                      &m_vertices[static_cast<std::size_t>(modelEdge.endVertex())],
+                                      image(modelEdge.leftTriangle()), image(modelEdge.rightTriangle()),
+                                      HLRProjectedTriangleEdge::NO_TYPE);
         }
-    } else {
-        for (const HLRTriangleEdge& modelEdge : modelEdges) {
-            HLRCancelPoll::check();
-            m_edges.push_back(unclassifiedEdgeOf(modelEdge));
-        }
+        forEachBlock(m_exactEdges.size(), kItemsPerBlock,
+                     [this](std::size_t, std::size_t begin, std::size_t end) {
+                         for (std::size_t i = begin; i < end; ++i) {
+                             HLRCancelPoll::check();
+                             m_exactEdges[i].classify(m_sharpEdgeAngle);
+                         }
+                     });
+        return;
+    }
+    for (const HLRTriangleEdge& modelEdge : modelEdges) {
+        HLRCancelPoll::check();
+        m_edges.emplace_back(&m_vertices[static_cast<std::size_t>(modelEdge.startVertex())],
+                             &m_vertices[static_cast<std::size_t>(modelEdge.endVertex())],
+                             projectedTriangle(modelEdge.leftTriangle()),
+                             projectedTriangle(modelEdge.rightTriangle()));
     }
     forEachBlock(m_edges.size(), kItemsPerBlock, [this](std::size_t, std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) {
             HLRCancelPoll::check();
             m_edges[i].setType(m_sharpEdgeAngle);
+        }
+    });
+}
+
+void HLRProjectedTriangleData::boxOccluders() {
+    forEachBlock(m_occluders.size(), kItemsPerBlock, [this](std::size_t, std::size_t begin, std::size_t end) {
+        HLRBox2D extent2D; // the model's extents come from the vertices
+        HLRBox3D extent3D;
+        for (std::size_t i = begin; i < end; ++i) {
+            HLRCancelPoll::check();
+            HLROccluder& occluder = m_occluders[i];
+            occluder.image.packBoxes(occluder.box2D, occluder.box3D, extent2D, extent3D);
         }
     });
 }
@@ -100,8 +137,8 @@ std::vector<std::uint32_t> HLRProjectedTriangleData::drawableEdges() const {
     forEachBlock(modelEdges.size(), kItemsPerBlock, [&](std::size_t block, std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) {
             HLRCancelPoll::check();
-            if (HLRProjectedTriangleEdge::becomesFeatureLine(projectedTriangle(modelEdges[i].leftTriangle()),
-                                                             projectedTriangle(modelEdges[i].rightTriangle()),
+            if (HLRProjectedTriangleEdge::becomesFeatureLine(image(modelEdges[i].leftTriangle()),
+                                                             image(modelEdges[i].rightTriangle()),
                                                              m_sharpEdgeAngle))
                 keptByBlock[block].push_back(static_cast<std::uint32_t>(i));
         }
@@ -113,21 +150,15 @@ std::vector<std::uint32_t> HLRProjectedTriangleData::drawableEdges() const {
     return kept;
 }
 
-HLRProjectedTriangleEdge HLRProjectedTriangleData::unclassifiedEdgeOf(const HLRTriangleEdge& modelEdge) const {
-    return HLRProjectedTriangleEdge(&m_vertices[static_cast<std::size_t>(modelEdge.startVertex())],
-                                    &m_vertices[static_cast<std::size_t>(modelEdge.endVertex())],
-                                    projectedTriangle(modelEdge.leftTriangle()),
-                                    projectedTriangle(modelEdge.rightTriangle()));
-}
-
-HLRProjectedTriangleEdge HLRProjectedTriangleData::edgeOf(const HLRTriangleEdge& modelEdge) const {
-    HLRProjectedTriangleEdge edge = unclassifiedEdgeOf(modelEdge);
-    edge.setType(m_sharpEdgeAngle);
-    return edge;
-}
-
 const HLRProjectedTriangle* HLRProjectedTriangleData::projectedTriangle(std::int32_t position) const {
     return position == HLRTriangleEdge::NONE ? nullptr : &m_triangles[static_cast<std::size_t>(position)];
+}
+
+const HLRTriangleImage* HLRProjectedTriangleData::image(std::int32_t position) const {
+    if (position == HLRTriangleEdge::NONE)
+        return nullptr;
+    const auto i = static_cast<std::size_t>(position);
+    return HLRProjectedModel::sm_bExactHiding ? &m_occluders[i].image : &m_triangles[i].image();
 }
 
 void HLRProjectedTriangleData::computeExtents(HLRBox2D& box2D, HLRBox3D& box3D) {

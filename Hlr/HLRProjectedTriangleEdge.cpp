@@ -48,12 +48,12 @@ constexpr double kPi = 3.141592653589793;
 // Hidden pieces shorter than this (in edge parameters) are below what the hide tests resolve.
 constexpr double kParameterTolerance = 1e-4;
 
-bool isUsable(const HLRProjectedTriangle* triangle) {
-    return triangle != nullptr && triangle->orientation() != HLRProjectedTriangle::UNDETERMINED;
+const HLRTriangleImage* imageOf(const HLRProjectedTriangle* triangle) {
+    return triangle == nullptr ? nullptr : &triangle->image();
 }
 
-bool isFront(const HLRProjectedTriangle* triangle) {
-    return triangle->orientation() == HLRProjectedTriangle::FRONT_FACING;
+bool isUsable(const HLRTriangleImage* triangle) {
+    return triangle != nullptr && triangle->isUsable();
 }
 
 } // namespace
@@ -72,32 +72,43 @@ HLRProjectedTriangleEdge::HLRProjectedTriangleEdge(const HLRProjectedTriangleVer
 HLRProjectedTriangleEdge::~HLRProjectedTriangleEdge() = default;
 
 void HLRProjectedTriangleEdge::setType(double sharpEdgeAngle) {
-    if (m_leftTriangle == nullptr && m_rightTriangle == nullptr) {
+    m_type =
+        typeOf(m_startVertex, m_endVertex, imageOf(m_leftTriangle), imageOf(m_rightTriangle), sharpEdgeAngle);
+}
+
+int HLRProjectedTriangleEdge::typeOf(const HLRProjectedTriangleVertex* startVertex,
+                                     const HLRProjectedTriangleVertex* endVertex,
+                                     const HLRTriangleImage* leftTriangle,
+                                     const HLRTriangleImage* rightTriangle, double sharpEdgeAngle) {
+    if (leftTriangle == nullptr && rightTriangle == nullptr) {
         throw HLRError("HLRProjectedTriangleEdge::setType(): Invalid path", "Hlr/HLRProjectedTriangleEdge",
                        141);
     }
-    if (isUsable(m_leftTriangle) && isUsable(m_rightTriangle)) {
-        m_type = typeBetweenFaces(sharpEdgeAngle);
-    } else {
-        m_type = boundaryType();
+    if (isUsable(leftTriangle) && isUsable(rightTriangle)) {
+        return typeBetweenFaces(startVertex, endVertex, *leftTriangle, *rightTriangle, sharpEdgeAngle);
     }
+    return boundaryType(leftTriangle, rightTriangle);
 }
 
-int HLRProjectedTriangleEdge::boundaryType() const {
+int HLRProjectedTriangleEdge::boundaryType(const HLRTriangleImage* leftTriangle,
+                                           const HLRTriangleImage* rightTriangle) {
     // At most one side has a usable face; the side that shows a front face is flagged.
-    if (isUsable(m_leftTriangle)) {
-        return BOUNDARY_EDGE | (isFront(m_leftTriangle) ? LEFT_FACE_FRONT : RIGHT_FACE_FRONT);
+    if (isUsable(leftTriangle)) {
+        return BOUNDARY_EDGE | (leftTriangle->isFront() ? LEFT_FACE_FRONT : RIGHT_FACE_FRONT);
     }
-    if (isUsable(m_rightTriangle)) {
-        return BOUNDARY_EDGE | (isFront(m_rightTriangle) ? RIGHT_FACE_FRONT : LEFT_FACE_FRONT);
+    if (isUsable(rightTriangle)) {
+        return BOUNDARY_EDGE | (rightTriangle->isFront() ? RIGHT_FACE_FRONT : LEFT_FACE_FRONT);
     }
     return BOUNDARY_EDGE;
 }
 
-int HLRProjectedTriangleEdge::typeBetweenFaces(double sharpEdgeAngle) const {
-    const HLRVector3D nL = m_leftTriangle->normal();
-    const HLRVector3D nR = m_rightTriangle->normal();
-    const HLRVector3D e = m_endVertex->viewPosition - m_startVertex->viewPosition;
+int HLRProjectedTriangleEdge::typeBetweenFaces(const HLRProjectedTriangleVertex* startVertex,
+                                               const HLRProjectedTriangleVertex* endVertex,
+                                               const HLRTriangleImage& leftTriangle,
+                                               const HLRTriangleImage& rightTriangle, double sharpEdgeAngle) {
+    const HLRVector3D nL = leftTriangle.normal();
+    const HLRVector3D nR = rightTriangle.normal();
+    const HLRVector3D e = endVertex->viewPosition - startVertex->viewPosition;
     // For outward normals of a counter-clockwise wound surface this triple product is negative on
     // a convex edge; a reversed winding swaps the two kinds, which the algorithm corrects later.
     // Exact hiding takes the sign on unit vectors, so that the units of the model do not decide it.
@@ -111,8 +122,8 @@ int HLRProjectedTriangleEdge::typeBetweenFaces(double sharpEdgeAngle) const {
     if (sharp) {
         type |= concave ? CONCAVE_SHARP_EDGE : CONVEX_SHARP_EDGE;
     }
-    if (isFront(m_leftTriangle) != isFront(m_rightTriangle)) {
-        type |= isFront(m_leftTriangle) ? LEFT_FACE_FRONT : RIGHT_FACE_FRONT;
+    if (leftTriangle.isFront() != rightTriangle.isFront()) {
+        type |= leftTriangle.isFront() ? LEFT_FACE_FRONT : RIGHT_FACE_FRONT;
     }
     return type;
 }
@@ -130,15 +141,15 @@ bool HLRProjectedTriangleEdge::isSharp(const HLRVector3D& nL, const HLRVector3D&
     return threshold > cosine;
 }
 
-bool HLRProjectedTriangleEdge::becomesFeatureLine(const HLRProjectedTriangle* leftTriangle,
-                                                  const HLRProjectedTriangle* rightTriangle,
+bool HLRProjectedTriangleEdge::becomesFeatureLine(const HLRTriangleImage* leftTriangle,
+                                                  const HLRTriangleImage* rightTriangle,
                                                   double sharpEdgeAngle) {
     // Without a face of known facing on both sides the edge is a boundary, which always draws (and
     // setType refuses an edge without triangles when its record is made).
     if (!isUsable(leftTriangle) || !isUsable(rightTriangle)) {
         return true;
     }
-    return isFront(leftTriangle) != isFront(rightTriangle) ||
+    return leftTriangle->isFront() != rightTriangle->isFront() ||
            isSharp(leftTriangle->normal(), rightTriangle->normal(), sharpEdgeAngle);
 }
 
@@ -151,35 +162,6 @@ void HLRProjectedTriangleEdge::hideFromTo(const double& a, const double& b) {
         return;
     }
     m_hiddenIntervals.addInterval(HLRInterval{a, b, kParameterTolerance, kParameterTolerance});
-}
-
-void HLRProjectedTriangleEdge::hideStretch(double a, double b) {
-    if (a < kParameterTolerance) {
-        a = 0.0;
-    }
-    if (b > 1.0 - kParameterTolerance) {
-        b = 1.0;
-    }
-    if (!(a < b)) {
-        return;
-    }
-    m_hiddenIntervals.addInterval(HLRInterval{a, b, kParameterTolerance, kParameterTolerance});
-    const HLRInterval& first = m_hiddenIntervals.intervalAt(1);
-    if (first.from == 0.0 && first.to == 1.0) {
-        m_allHidden = true;
-        m_hiddenIntervals.clear();
-    }
-}
-
-void HLRProjectedTriangleEdge::dropHiddenSpecks() {
-    for (int i = 1; i <= m_hiddenIntervals.size();) {
-        const HLRInterval& piece = m_hiddenIntervals.intervalAt(i);
-        if (piece.to - piece.from < kParameterTolerance) {
-            m_hiddenIntervals.removeIntervalAt(i);
-        } else {
-            ++i;
-        }
-    }
 }
 
 HLRVector2D HLRProjectedTriangleEdge::coordinate2DAt(double t) const {

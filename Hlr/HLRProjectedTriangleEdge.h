@@ -13,6 +13,7 @@ namespace KvHLR {
 
 class HLRProjectedTriangle;
 struct HLRProjectedTriangleVertex;
+struct HLRTriangleImage;
 
 // One straight edge between two projected vertices, with the triangles on its two sides, the kind
 // of line it draws (a combination of the type flags below) and its hidden state: either entirely
@@ -83,6 +84,11 @@ public:
     // Classifies the edge from the facing and normals of its triangles; faces meeting at an angle
     // below sharpEdgeAngle (radians) make a sharp edge. Throws HLRError for an edge without triangles.
     void setType(double sharpEdgeAngle);
+    // The type setType gives an edge from startVertex to endVertex between these triangles (either may
+    // be null, not both). Exact hiding's edges (HLRExactEdge) are classified by it too.
+    static int typeOf(const HLRProjectedTriangleVertex* startVertex,
+                      const HLRProjectedTriangleVertex* endVertex, const HLRTriangleImage* leftTriangle,
+                      const HLRTriangleImage* rightTriangle, double sharpEdgeAngle);
     void setTypeAsFreeEdge() { m_type = FREE_EDGE; }
     void setTypeAsDimensionLine() { m_type = DIMENSION_LINE; }
     void setTypeAsIntersectionLine() { m_type = FREE_EDGE | INTERSECTION_EDGE; }
@@ -92,8 +98,8 @@ public:
     // Whether setType(sharpEdgeAngle) would make an edge between these triangles a feature line, found
     // without the edge and without the convexity that setType also works out: most edges of a large
     // smooth model are smooth, and the question is asked of every one.
-    static bool becomesFeatureLine(const HLRProjectedTriangle* leftTriangle,
-                                   const HLRProjectedTriangle* rightTriangle, double sharpEdgeAngle);
+    static bool becomesFeatureLine(const HLRTriangleImage* leftTriangle,
+                                   const HLRTriangleImage* rightTriangle, double sharpEdgeAngle);
 
     // The line a stroke of edge type `type` draws: hidden strokes by what they hide, visible ones by
     // their first kind in the order silhouette, convex, concave, free edge, dimension line, so that a
@@ -136,14 +142,6 @@ public:
     bool isAllHidden() const { return m_allHidden; }
     // Records that the piece from parameter a to b is hidden; pieces too short to matter are dropped.
     void hideFromTo(const double& a, const double& b);
-    // Exact hiding's record of a hidden piece: any length counts, so that pieces covered by many small
-    // triangles add up; ends within the parameter tolerance of a vertex are taken to the vertex, and
-    // once the pieces cover the whole edge it is all hidden and its pieces are freed (everything that
-    // reads them asks isAllHidden first; on a scene of stacked parts most edges end that way).
-    void hideStretch(double a, double b);
-    // Exact hiding, after the hide pass: drops the hidden pieces that stayed shorter than the parameter
-    // tolerance, as hideFromTo would have; kept, they would only cut the edge into specks.
-    void dropHiddenSpecks();
 
     HLRVector2D coordinate2DAt(double t) const;
     HLRVector3D coordinate3DAt(double t) const;
@@ -154,11 +152,14 @@ public:
 
 private:
     // Type of an edge between two faces that both have a known facing.
-    int typeBetweenFaces(double sharpEdgeAngle) const;
+    static int typeBetweenFaces(const HLRProjectedTriangleVertex* startVertex,
+                                const HLRProjectedTriangleVertex* endVertex,
+                                const HLRTriangleImage& leftTriangle, const HLRTriangleImage& rightTriangle,
+                                double sharpEdgeAngle);
     // Whether two faces with these normals meet at an angle below sharpEdgeAngle.
     static bool isSharp(const HLRVector3D& nL, const HLRVector3D& nR, double sharpEdgeAngle);
     // Type of an edge with a missing or degenerate face on at least one side.
-    int boundaryType() const;
+    static int boundaryType(const HLRTriangleImage* leftTriangle, const HLRTriangleImage* rightTriangle);
 
     const HLRProjectedTriangleVertex* m_startVertex;
     const HLRProjectedTriangleVertex* m_endVertex;

@@ -86,13 +86,6 @@ std::vector<WindowQuery::Imple::QuantisedBox> windowsOf(const std::vector<HLRPro
 
 } // namespace
 
-HLRWindowQueryTraverser::Grid HLRWindowQueryTraverser::gridOf(std::vector<HLRProjectedTriangle*> hiders,
-                                                              const std::vector<HLRProjectedTriangleEdge*>& edges) {
-    const std::vector<std::int16_t> nearness = nearestDepthsOf(hiders);
-    const std::vector<WindowQuery::Imple::QuantisedBox> windows = windowsOf(edges);
-    return Grid(std::move(hiders), nearness, &windows);
-}
-
 void HLRWindowQueryTraverser::setHiddenObject(HLRProjectedTriangleEdge* edge) {
     m_hiddenObject = edge;
     m_farthestDepth = depthField(edge->boundingBox3D().minCode());
@@ -105,10 +98,6 @@ bool HLRWindowQueryTraverser::visit(HLRProjectedTriangle* const& triangle, std::
     if ((*m_nearestDepths)[index] < m_farthestDepth) {
         return true;
     }
-    return offer(triangle);
-}
-
-bool HLRWindowQueryTraverser::offer(HLRProjectedTriangle* triangle) {
     triangle->hide(*m_hiddenObject);
     return !m_hiddenObject->isAllHidden();
 }
@@ -118,43 +107,25 @@ void HLRWindowQueryTraverser::hide(const Tree& tree, HLRProjectedTriangleEdge& e
     tree.query(*this);
 }
 
-void HLRWindowQueryTraverser::hide(const Grid& grid, HLRProjectedTriangleEdge& edge) {
-    setHiddenObject(&edge);
-    // The grid reports only triangles whose nearest depth reaches the edge's farthest.
-    grid.forEachMeeting(window(), m_farthestDepth,
-                        [this](HLRProjectedTriangle* triangle, std::size_t) { return offer(triangle); });
-}
-
 void HLRWindowQueryTraverser::buildTree(Tree& tree, std::vector<HLRProjectedTriangle*> hiders,
                                         const std::vector<HLRProjectedTriangleEdge*>& edges,
                                         unsigned threadCount) {
     tree.build(std::move(hiders), threadCount, windowsOf(edges));
 }
 
-template <class Structure>
-void HLRWindowQueryTraverser::hideEach(const Structure& structure,
-                                       const std::vector<HLRProjectedTriangleEdge*>& edges,
-                                       const std::vector<std::int16_t>* nearestDepths) {
+void HLRWindowQueryTraverser::hideEdges(const Tree& tree,
+                                        const std::vector<HLRProjectedTriangleEdge*>& edges) {
+    const std::vector<std::int16_t> nearestDepths = nearestDepthsOf(tree.items());
     // Edges take very different times (an edge hidden early stops its query), and where they do depends
     // on where they lie: equal shares in index order left one thread idle a tenth of the time, so they
     // go out a block at a time.
     runInParallel(
         static_cast<std::ptrdiff_t>(edges.size()), EDGES_PER_BLOCK,
-        [nearestDepths] { return HLRWindowQueryTraverser(nearestDepths); },
+        [&nearestDepths] { return HLRWindowQueryTraverser(&nearestDepths); },
         [&](HLRWindowQueryTraverser& traverser, std::ptrdiff_t i) {
             HLRCancelPoll::check();
-            traverser.hide(structure, *edges[static_cast<std::size_t>(i)]);
+            traverser.hide(tree, *edges[static_cast<std::size_t>(i)]);
         });
-}
-
-void HLRWindowQueryTraverser::hideEdges(const Tree& tree, const std::vector<HLRProjectedTriangleEdge*>& edges) {
-    const std::vector<std::int16_t> nearestDepths = nearestDepthsOf(tree.items());
-    hideEach(tree, edges, &nearestDepths);
-}
-
-void HLRWindowQueryTraverser::hideEdges(const Grid& grid,
-                                        const std::vector<HLRProjectedTriangleEdge*>& edges) {
-    hideEach(grid, edges, nullptr);
 }
 
 } // namespace KvHLR

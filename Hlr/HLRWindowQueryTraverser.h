@@ -1,7 +1,6 @@
 #pragma once
 
 #include "Hlr/HLRWindowQueryTraits.h"
-#include "WindowQuery/Grid.h"
 #include "WindowQuery/RootTree.h"
 #include "WindowQuery/Traverser.h"
 
@@ -19,11 +18,8 @@ class HLRProjectedTriangleEdge;
 class HLRWindowQueryTraverser : public WindowQuery::Traverser<HLRWindowQueryTraits> {
 public:
     using Tree = WindowQuery::RootTree<HLRWindowQueryTraits>;
-    // Exact hiding's search structure: built in a small fraction of the tree's time and memory.
-    using Grid = WindowQuery::Grid<HLRWindowQueryTraits>;
 
-    // The nearest depths of the tree's items, as nearestDepthsOf gives them, kept by reference; null for
-    // queries of a grid, which leaves out the triangles beyond the edge itself.
+    // The nearest depths of the tree's items, as nearestDepthsOf gives them, kept by reference.
     explicit HLRWindowQueryTraverser(const std::vector<std::int16_t>* nearestDepths)
         : m_nearestDepths(nearestDepths) {}
     ~HLRWindowQueryTraverser() override;
@@ -42,9 +38,8 @@ public:
     // the triangle wholly beyond the edge. False, ending the query, once the edge is all hidden.
     bool visit(HLRProjectedTriangle* const& triangle, std::size_t index) override;
 
-    // Offers the edge to every triangle of the tree, or of the grid, whose screen box meets the edge's.
+    // Offers the edge to every triangle of the tree whose screen box meets the edge's.
     void hide(const Tree& tree, HLRProjectedTriangleEdge& edge);
-    void hide(const Grid& grid, HLRProjectedTriangleEdge& edge);
 
     // Builds the tree over the hiders for the queries of the hide pass over these edges, with
     // threadCount builder threads besides the calling one.
@@ -55,10 +50,6 @@ public:
     // threads), or a whole tree over the hiders: one parallel loop, each edge on one thread. The hidden
     // state of every edge comes out the same whatever the numbers of threads.
     static void hideEdges(const Tree& tree, const std::vector<HLRProjectedTriangleEdge*>& edges);
-    // The grid over the hiders for the hide pass over these edges, each cell listing them nearest first.
-    static Grid gridOf(std::vector<HLRProjectedTriangle*> hiders, const std::vector<HLRProjectedTriangleEdge*>& edges);
-    // The same over a grid of the hiders (exact hiding's search structure).
-    static void hideEdges(const Grid& grid, const std::vector<HLRProjectedTriangleEdge*>& edges);
 
     // The OpenMP team of the library's parallel loops: the OpenMP setting, but never more than a few
     // threads per processor. A host that asks for tens of thousands would otherwise crash the OpenMP
@@ -78,12 +69,6 @@ public:
     static void releaseTeam();
 
 private:
-    template <class Structure>
-    static void hideEach(const Structure& structure, const std::vector<HLRProjectedTriangleEdge*>& edges,
-                         const std::vector<std::int16_t>* nearestDepths);
-    // Runs the edge's hide test against the triangle; false once the edge is all hidden.
-    bool offer(HLRProjectedTriangle* triangle);
-
     const std::vector<std::int16_t>* m_nearestDepths;
     HLRProjectedTriangleEdge* m_hiddenObject = nullptr;
     std::int16_t m_farthestDepth = 0; // the depth field of the edge's packed 3D box minimum

@@ -10,6 +10,7 @@
 #include "bench/BenchScene.h"
 
 #include "Hlr/HLRBoundingBox2D.h"
+#include "Hlr/HLRExactHiding.h"
 #include "Hlr/HLRModel.h"
 #include "Hlr/HLRPolyAlgo.h"
 #include "Hlr/HLRPostProcessor.h"
@@ -130,7 +131,7 @@ struct Drawing {
     HLRModel model;
     std::optional<HLRPolyAlgo> algorithm;
     HLRWindowQueryTraverser::Tree tree;                // the plain hide test's search structure
-    std::optional<HLRWindowQueryTraverser::Grid> grid; // exact hiding's
+    std::optional<HLRExactHiding::Grid> grid;          // exact hiding's
     std::optional<HLRPostProcessor> postProcessor;
 };
 
@@ -149,18 +150,21 @@ Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& v
     if (projected.withIntersectionLines())
         phases["intersections"] = timed([&] { projected.findIntersectionLines(); });
     const long beforeTree = statusKilobytes("VmRSS:");
-    const std::vector<HLRProjectedTriangleEdge*> edges = projected.edgesToHide();
     const bool exact = HLRProjectedModel::sm_bExactHiding;
+    const std::vector<HLRProjectedTriangleEdge*> edges =
+        exact ? std::vector<HLRProjectedTriangleEdge*>() : projected.edgesToHide();
+    const std::vector<HLRExactEdge*> exactEdges =
+        exact ? projected.exactEdgesToHide() : std::vector<HLRExactEdge*>();
     phases["tree_build"] = timed([&] {
         if (exact)
-            drawing->grid.emplace(HLRWindowQueryTraverser::gridOf(projected.hiders(), edges));
+            drawing->grid.emplace(HLRExactHiding::gridOf(projected.occluders(), exactEdges));
         else
             HLRWindowQueryTraverser::buildTree(drawing->tree, projected.hiders(), edges, Kv::GetNumberOfProcessors());
     });
     const double treeMegabytes = (statusKilobytes("VmRSS:") - beforeTree) / 1024.0;
     phases["hide_pass"] = timed([&] {
         if (exact)
-            HLRWindowQueryTraverser::hideEdges(*drawing->grid, edges);
+            HLRExactHiding::hideEdges(*drawing->grid, exactEdges);
         else
             HLRWindowQueryTraverser::hideEdges(drawing->tree, edges);
     });

@@ -82,12 +82,16 @@ std::vector<HLRProjectedTriangleEdge*> featureEdges(HLRProjectedModel& projected
 
 class HLRProjectedModelTest : public ::testing::Test {
 protected:
-    HLRProjectedModel& project(const HLRProjector& camera, double sharpEdgeAngle = kDefaultSharpAngle) {
+    HLRProjectedModel& project(const HLRProjector& camera, double sharpEdgeAngle = kDefaultSharpAngle,
+                               bool exact = false) {
         m_camera = camera;
         m_projected = std::make_unique<HLRProjectedModel>(m_model, m_camera, sharpEdgeAngle, true, 800);
+        m_projected->setRunModes(HLRRunModes{exact, false, false});
         m_projected->build();
         return *m_projected;
     }
+    // The run modes are process-wide: the next test starts without exact hiding.
+    void TearDown() override { HLRProjectedModel::sm_bExactHiding = false; }
     const HLRProjectedTriangleData& onlyData() const {
         EXPECT_EQ(m_projected->triangleData().size(), 1u);
         return m_projected->triangleData().front();
@@ -105,23 +109,35 @@ TEST_F(HLRProjectedModelTest, NearRegionInvalidatesEdgesOnlyInPerspective) {
     // another stays well beyond it.
     m_model.build(
         KvHLRTest::soup({{0, 0, -5}, {1, 0, -5}, {0, 1, -0.5}, {-3, -3, -20}, {-2, -3, -20}, {-3, -2, -20}}, {{0, 1, 2}, {3, 4, 5}}));
-    const auto invalidEdges = [](const HLRProjectedTriangleData& data) {
-        int count = 0;
-        for (const HLRProjectedTriangleEdge& edge : data.edges()) {
-            count += edge.isValid() ? 0 : 1;
-        }
-        return count;
-    };
+    for (const bool exact : {false, true}) {
+        SCOPED_TRACE(exact ? "exact hiding" : "plain hide test");
+        // Exact hiding keeps the triangles as occluders and the edges as exact edges, and nothing else.
+        const auto nearRegion = [exact, this](std::size_t triangle) {
+            return exact ? onlyData().occluders()[triangle].image.nearRegion
+                         : onlyData().triangles()[triangle].nearRegion();
+        };
+        const auto invalidEdges = [this] {
+            int count = 0;
+            for (const HLRProjectedTriangleEdge& edge : onlyData().edges())
+                count += edge.isValid() ? 0 : 1;
+            for (const HLRExactEdge& edge : onlyData().exactEdges())
+                count += edge.isValid() ? 0 : 1;
+            return count;
+        };
 
-    project(perspectiveAtOrigin(1.0));
-    EXPECT_NE(HLRProjectedModel::sm_nearRegionBox.minCode(), HLRBoundingBox::DEFAULT_CODE);
-    EXPECT_TRUE(onlyData().triangles()[0].nearRegion());
-    EXPECT_FALSE(onlyData().triangles()[1].nearRegion());
-    EXPECT_EQ(invalidEdges(onlyData()), 2); // the two edges of the close vertex
+        project(perspectiveAtOrigin(1.0), kDefaultSharpAngle, exact);
+        EXPECT_EQ(onlyData().triangles().size(), exact ? 0u : 2u);
+        EXPECT_EQ(onlyData().occluders().size(), exact ? 2u : 0u);
+        EXPECT_EQ(onlyData().edges().size() + onlyData().exactEdges().size(), 6u);
+        EXPECT_NE(HLRProjectedModel::sm_nearRegionBox.minCode(), HLRBoundingBox::DEFAULT_CODE);
+        EXPECT_TRUE(nearRegion(0));
+        EXPECT_FALSE(nearRegion(1));
+        EXPECT_EQ(invalidEdges(), 2); // the two edges of the close vertex
 
-    project(orthographicFrom(0.0));
-    EXPECT_FALSE(onlyData().triangles()[0].nearRegion());
-    EXPECT_EQ(invalidEdges(onlyData()), 0);
+        project(orthographicFrom(0.0), kDefaultSharpAngle, exact);
+        EXPECT_FALSE(nearRegion(0));
+        EXPECT_EQ(invalidEdges(), 0);
+    }
 }
 
 TEST_F(HLRProjectedModelTest, TolerancesComeFromTheSmallestExtents) {

@@ -40,7 +40,8 @@ struct Hinge {
                double angle = kDefaultSharpEdgeAngle) {
         Edge& e = scene.edge(start, end, l, r);
         // The shortcut that leaves smooth edges out must agree with the full classification.
-        const bool becomesFeature = Edge::becomesFeatureLine(l, r, angle);
+        const bool becomesFeature =
+            Edge::becomesFeatureLine(l ? &l->image() : nullptr, r ? &r->image() : nullptr, angle);
         e.setType(angle);
         EXPECT_EQ(becomesFeature, e.isFeatureLine());
         return e.type();

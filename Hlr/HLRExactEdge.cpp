@@ -1,0 +1,71 @@
+#include "Hlr/HLRExactEdge.h"
+
+#include "Hlr/HLRProjectedTriangleEdge.h"
+#include "Hlr/HLRProjectedTriangleVertex.h"
+
+namespace KvHLR {
+
+namespace {
+
+// Hidden pieces shorter than this (in edge parameters) are below what the hide test resolves.
+constexpr double kParameterTolerance = 1e-4;
+
+} // namespace
+
+void HLRExactEdge::classify(double sharpEdgeAngle) {
+    m_type = HLRProjectedTriangleEdge::typeOf(m_startVertex, m_endVertex, m_leftTriangle, m_rightTriangle,
+                                              sharpEdgeAngle);
+}
+
+bool HLRExactEdge::isFeatureLine() const {
+    return (m_type & HLRProjectedTriangleEdge::ALL_MASK) != 0;
+}
+
+void HLRExactEdge::hideStretch(double a, double b) {
+    if (a < kParameterTolerance) {
+        a = 0.0;
+    }
+    if (b > 1.0 - kParameterTolerance) {
+        b = 1.0;
+    }
+    if (!(a < b)) {
+        return;
+    }
+    m_hiddenIntervals.addInterval(HLRInterval{a, b, kParameterTolerance, kParameterTolerance});
+    const HLRInterval& first = m_hiddenIntervals.intervalAt(1);
+    if (first.from == 0.0 && first.to == 1.0) {
+        m_allHidden = true;
+        m_hiddenIntervals.clear();
+    }
+}
+
+void HLRExactEdge::dropHiddenSpecks() {
+    for (int i = 1; i <= m_hiddenIntervals.size();) {
+        const HLRInterval& piece = m_hiddenIntervals.intervalAt(i);
+        if (piece.to - piece.from < kParameterTolerance) {
+            m_hiddenIntervals.removeIntervalAt(i);
+        } else {
+            ++i;
+        }
+    }
+}
+
+HLRVector2D HLRExactEdge::coordinate2DAt(double t) const {
+    return m_startVertex->screenPosition * (1.0 - t) + m_endVertex->screenPosition * t;
+}
+
+void HLRExactEdge::setBoundingBox2D() {
+    HLRBox2D box;
+    box.add(m_startVertex->screenPosition);
+    box.add(m_endVertex->screenPosition);
+    m_box2D.set(box);
+}
+
+void HLRExactEdge::setBoundingBox3D() {
+    HLRBox3D box;
+    box.add(m_startVertex->viewPosition);
+    box.add(m_endVertex->viewPosition);
+    m_box3D.set(box);
+}
+
+} // namespace KvHLR

@@ -1,0 +1,61 @@
+#include "Hlr/HLRExactHiding.h"
+
+#include "Hlr/HLRExactEdge.h"
+#include "Hlr/HLRParallelLoop.h"
+
+#include <utility>
+
+namespace KvHLR {
+
+namespace {
+
+// The edges a thread of the hide pass takes at a time.
+constexpr std::ptrdiff_t EDGES_PER_BLOCK = 1024;
+
+// The depth field of a packed 3D code (its lowest 10 bits), compared as a signed value.
+std::int16_t depthField(std::uint32_t code) {
+    return static_cast<std::int16_t>(code & 0x3FFu);
+}
+
+WindowQuery::Imple::QuantisedBox windowOf(const HLRExactEdge& edge) {
+    return WindowQuery::Imple::QuantisedBox::fromCodes(edge.boundingBox2D().minCode(),
+                                                       edge.boundingBox2D().maxCode());
+}
+
+} // namespace
+
+HLRExactHiding::Grid HLRExactHiding::gridOf(std::vector<const HLROccluder*> occluders,
+                                            const std::vector<HLRExactEdge*>& edges) {
+    // Nearness: the depth field of each occluder's packed view box maximum, its nearest depth cell.
+    std::vector<std::int16_t> nearness;
+    nearness.reserve(occluders.size());
+    for (const HLROccluder* occluder : occluders) {
+        nearness.push_back(depthField(occluder->box3D.maxCode()));
+    }
+    std::vector<WindowQuery::Imple::QuantisedBox> windows;
+    windows.reserve(edges.size());
+    for (const HLRExactEdge* edge : edges) {
+        windows.push_back(windowOf(*edge));
+    }
+    return Grid(std::move(occluders), nearness, &windows);
+}
+
+void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*>& edges) {
+    // Edges take very different times (an edge hidden early stops its query), and where they do depends
+    // on where they lie: equal shares in index order left one thread idle a tenth of the time, so they
+    // go out a block at a time.
+    runInParallel(
+        static_cast<std::ptrdiff_t>(edges.size()), EDGES_PER_BLOCK, [] { return 0; },
+        [&](int, std::ptrdiff_t i) {
+            HLRCancelPoll::check();
+            HLRExactEdge& edge = *edges[static_cast<std::size_t>(i)];
+            // The grid reports only occluders whose nearest depth reaches the edge's farthest.
+            grid.forEachMeeting(windowOf(edge), depthField(edge.boundingBox3D().minCode()),
+                                [&edge](const HLROccluder* occluder, std::size_t) {
+                                    occluder->hide(edge);
+                                    return !edge.isAllHidden();
+                                });
+        });
+}
+
+} // namespace KvHLR

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "Hlr/HLRCancelPoll.h"
+#include "Hlr/HLROccluder.h"
+#include "WindowQuery/Grid.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace KvHLR {
+
+class HLRExactEdge;
+
+// Exact hiding's hide pass.
+//
+// In: the occluders (every triangle of the model, HLROccluder) and the edges to hide, with their packed
+// boxes on the current grids. Out: each edge's hidden state, the same on any number of threads.
+//
+// The occluders are filed in a stack of uniform grids (WindowQuery::Grid), each at the finest level
+// where its box spans at most two cells each way, and only if the edges' windows may meet it, each
+// cell listing them nearest first, so that a query stops reading a cell at the first occluder beyond
+// the edge. One OpenMP loop then offers every edge to the occluders its window meets, until it is
+// hidden all along.
+class HLRExactHiding {
+public:
+    // How the grid reads an occluder: by the packed codes of its screen box.
+    struct OccluderTraits {
+        using Item = const HLROccluder*;
+        static std::uint32_t minCode(const Item& occluder) { return occluder->box2D.minCode(); }
+        static std::uint32_t maxCode(const Item& occluder) { return occluder->box2D.maxCode(); }
+        static void checkpoint() { HLRCancelPoll::check(); }
+    };
+    using Grid = WindowQuery::Grid<OccluderTraits>;
+
+    // The grid over the occluders for the hide pass over these edges.
+    static Grid gridOf(std::vector<const HLROccluder*> occluders, const std::vector<HLRExactEdge*>& edges);
+    // The hide pass over a grid that gridOf made for these edges.
+    static void hideEdges(const Grid& grid, const std::vector<HLRExactEdge*>& edges);
+};
+
+} // namespace KvHLR

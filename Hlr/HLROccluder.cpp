@@ -1,0 +1,138 @@
+#include "Hlr/HLROccluder.h"
+
+#include "Hlr/HLRExactEdge.h"
+#include "Hlr/HLRProjectedModel.h"
+#include "Hlr/HLRProjectedTriangleEdge.h"
+#include "Hlr/HLRProjectedTriangleVertex.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace KvHLR {
+
+namespace {
+
+// Twice the signed area of (s0, s1, x): positive when x lies left of the line s0 -> s1.
+double signedArea(const HLRVector2D& s0, const HLRVector2D& s1, const HLRVector2D& x) {
+    return (s0.x() - x.x()) * (s1.y() - x.y()) - (s0.y() - x.y()) * (s1.x() - x.x());
+}
+
+// Exact hiding: the part of the edge p -> q (screen parameters lo to hi) that lies inside the closed
+// triangle with the given corners, grown by tol on every side, so that neighbouring triangles cover
+// their shared sides and corners together. A side through a corner that the edge starts or ends at
+// is not grown: there the edge's side of it is known exactly, while a grown side would cover a sliver
+// of every edge that leaves the corner close to it. False when the edge misses the triangle, or when
+// the triangle is seen edge-on and covers nothing.
+bool coveredRange(const HLRVector2D* corner[3], const bool sharedCorner[3], const HLRVector2D& p,
+                  const HLRVector2D& q, double tol, double& lo, double& hi) {
+    const double doubleArea = signedArea(*corner[0], *corner[1], *corner[2]);
+    double sideLength[3];
+    for (int i = 0; i < 3; ++i) {
+        sideLength[i] = corner[i]->distanceTo(*corner[(i + 1) % 3]);
+    }
+    const double longestSide = std::max({sideLength[0], sideLength[1], sideLength[2]});
+    if (!(std::fabs(doubleArea) > tol * longestSide)) {
+        return false;
+    }
+    // Signed distances are taken positive inside whatever the winding on screen.
+    const double inward = doubleArea > 0.0 ? 1.0 : -1.0;
+    lo = 0.0;
+    hi = 1.0;
+    for (int i = 0; i < 3; ++i) {
+        const HLRVector2D& s0 = *corner[i];
+        const HLRVector2D& s1 = *corner[(i + 1) % 3];
+        const double scale = inward / sideLength[i];
+        const double grown = sharedCorner[i] || sharedCorner[(i + 1) % 3] ? 0.0 : tol;
+        const double dp = signedArea(s0, s1, p) * scale + grown;
+        const double dq = signedArea(s0, s1, q) * scale + grown;
+        if (dp < 0.0 && dq < 0.0) {
+            return false;
+        }
+        if (dp < 0.0) {
+            lo = std::max(lo, dp / (dp - dq));
+        } else if (dq < 0.0) {
+            hi = std::min(hi, dp / (dp - dq));
+        }
+    }
+    return lo < hi;
+}
+
+} // namespace
+
+// One test for both projections. Depth is the distance from the triangle's plane, measured away from
+// the centre of projection, so an edge that pierces the plane is hidden only beyond the pierce point.
+// That distance is linear along the edge in 3D, while the stretch covered on screen is found in
+// screen parameters; a perspective camera's w converts between the two.
+void HLROccluder::hide(HLRExactEdge& edge) const {
+    const HLRProjectedTriangleVertex* P = edge.startVertex();
+    const HLRProjectedTriangleVertex* Q = edge.endVertex();
+    if (image.nearRegion || !edge.boundingBox2D().overlaps(box2D) || edge.leftTriangle() == &image ||
+        edge.rightTriangle() == &image || (image.hasCorner(P) && image.hasCorner(Q))) {
+        return;
+    }
+    // The packed depth codes cannot tell points within one cell apart, so depths are compared as they
+    // are: an edge whose farthest point is no farther than the triangle's nearest lies in front.
+    const double nearestCorner = std::max({image.corners[0]->viewPosition.z, image.corners[1]->viewPosition.z,
+                                           image.corners[2]->viewPosition.z});
+    if (!(std::min(P->viewPosition.z, Q->viewPosition.z) < nearestCorner)) {
+        return;
+    }
+    const HLRVector4D& centre = HLRProjectedModel::sm_projectionCentre;
+    const HLRVector3D normal = image.normal();
+    const double planeConstant = dot(normal, image.corners[0]->viewPosition);
+    const double centreSide =
+        normal.x * centre.x() + normal.y * centre.y() + normal.z * centre.z() - planeConstant * centre.w();
+    const double normalLength = length(normal);
+    if (!(normalLength > 0.0) || centreSide == 0.0) {
+        return; // degenerate, or seen edge-on
+    }
+    const double behindScale = (centreSide > 0.0 ? -1.0 : 1.0) / normalLength;
+    const double behindP = (dot(normal, P->viewPosition) - planeConstant) * behindScale;
+    const double behindQ = (dot(normal, Q->viewPosition) - planeConstant) * behindScale;
+    // Free-edge polylines are drawn on surfaces; the coarse tolerance keeps them from being hidden
+    // by the very faces they lie on.
+    const double tolZ =
+        edge.type() == HLRProjectedTriangleEdge::FREE_EDGE
+            ? std::max(HLRProjectedModel::sm_dCoarseTolerance3D, HLRProjectedModel::sm_dExactTolerance3D)
+            : HLRProjectedModel::sm_dExactTolerance3D;
+    if (!(behindP > tolZ) && !(behindQ > tolZ)) {
+        return;
+    }
+
+    const HLRVector2D* corner[3] = {&image.corners[0]->screenPosition, &image.corners[1]->screenPosition,
+                                    &image.corners[2]->screenPosition};
+    bool sharedCorner[3];
+    for (int i = 0; i < 3; ++i) {
+        sharedCorner[i] = image.corners[i] == P || image.corners[i] == Q;
+    }
+    double lo = 0.0;
+    double hi = 1.0;
+    if (!coveredRange(corner, sharedCorner, P->screenPosition, Q->screenPosition,
+                      HLRProjectedModel::sm_dExactTolerance2D, lo, hi)) {
+        return;
+    }
+
+    // Screen parameter t and 3D parameter s along the edge: t = s wQ / ((1 - s) wP + s wQ).
+    const auto screenW = [](const HLRVector3D& v) {
+        const HLRVector4D& row = HLRProjectedModel::sm_screenWRow;
+        return row.x() * v.x + row.y() * v.y + row.z() * v.z + row.w();
+    };
+    const double wP = screenW(P->viewPosition);
+    const double wQ = screenW(Q->viewPosition);
+    const bool projective = wP != wQ;
+    const auto toSpace = [wP, wQ](double t) { return t * wP / ((1.0 - t) * wQ + t * wP); };
+    const auto toScreen = [wP, wQ](double s) { return s * wQ / ((1.0 - s) * wP + s * wQ); };
+    double sLo = projective ? toSpace(lo) : lo;
+    double sHi = projective ? toSpace(hi) : hi;
+    if (!(behindP > tolZ)) {
+        sLo = std::max(sLo, (tolZ - behindP) / (behindQ - behindP));
+    } else if (!(behindQ > tolZ)) {
+        sHi = std::min(sHi, (behindP - tolZ) / (behindP - behindQ));
+    }
+    if (!(sLo < sHi)) {
+        return;
+    }
+    edge.hideStretch(projective ? toScreen(sLo) : sLo, projective ? toScreen(sHi) : sHi);
+}
+
+} // namespace KvHLR

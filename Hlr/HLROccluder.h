@@ -1,0 +1,30 @@
+#pragma once
+
+#include "Hlr/HLRBoundingBox2D.h"
+#include "Hlr/HLRBoundingBox3D.h"
+#include "Hlr/HLRTriangleImage.h"
+
+namespace KvHLR {
+
+class HLRExactEdge;
+
+// One model triangle as exact hiding's hide pass sees it: its image and its packed screen and view
+// boxes. Plain data, 48 bytes with no table of virtual functions, one per triangle in a flat array per
+// store (HLRProjectedTriangleData::occluders): the grid of the hide pass files pointers into it, and
+// the hide test reads it.
+struct HLROccluder {
+    HLRTriangleImage image;
+    HLRBoundingBox2D box2D;
+    HLRBoundingBox3D box3D;
+
+    // Records on the edge the piece that this triangle covers in front of it.
+    //
+    // The triangle's outline is grown by a tolerance relative to the drawing, so that neighbours cover
+    // their shared sides together; depth is the distance from the triangle's plane away from the centre
+    // of projection, so a piercing edge is hidden only behind the pierce point; a piece of any length
+    // counts. An edge never hides behind the triangles it lies on, nor behind one that shares both its
+    // ends, and a near-region triangle hides nothing.
+    void hide(HLRExactEdge& edge) const;
+};
+
+} // namespace KvHLR

@@ -1,0 +1,51 @@
+#include "Hlr/HLRTriangleImage.h"
+
+#include "Hlr/HLRBoundingBox2D.h"
+#include "Hlr/HLRBoundingBox3D.h"
+#include "Hlr/HLRProjectedModel.h"
+#include "Hlr/HLRProjectedTriangleVertex.h"
+
+namespace KvHLR {
+
+void HLRTriangleImage::setCorners(const HLRProjectedTriangleVertex* v0, const HLRProjectedTriangleVertex* v1,
+                                  const HLRProjectedTriangleVertex* v2) {
+    corners[0] = v0;
+    corners[1] = v1;
+    corners[2] = v2;
+    const HLRVector3D& p0 = v0->viewPosition;
+    const HLRVector3D normal = this->normal();
+
+    // The direction from the eye to the triangle.
+    const HLRVector3D direction = HLRProjectedModel::sm_bOrthoGraphic
+                                      ? HLRVector3D(0.0, 0.0, -1.0)
+                                      : (p0 + v1->viewPosition + v2->viewPosition) / 3.0;
+    const double normalLength = length(normal);
+    if (normalLength > 0.0) {
+        const double cosine = dot(normal, direction) / (length(direction) * normalLength);
+        orientation = cosine < -1e-12 ? FRONT_FACING : BACK_FACING;
+    }
+}
+
+HLRVector3D HLRTriangleImage::normal() const {
+    const HLRVector3D& p0 = corners[0]->viewPosition;
+    return cross(corners[1]->viewPosition - p0, corners[2]->viewPosition - p0);
+}
+
+void HLRTriangleImage::packBoxes(HLRBoundingBox2D& box2D, HLRBoundingBox3D& box3D, HLRBox2D& extent2D,
+                                 HLRBox3D& extent3D) {
+    HLRBox2D own2D;
+    HLRBox3D own3D;
+    for (const HLRProjectedTriangleVertex* v : corners) {
+        own2D.add(v->screenPosition);
+        own3D.add(v->viewPosition);
+    }
+    box2D.set(own2D);
+    box3D.set(own3D);
+    if (!HLRProjectedModel::sm_bOrthoGraphic && box3D.overlaps(HLRProjectedModel::sm_nearRegionBox)) {
+        nearRegion = true;
+    }
+    extent2D.add(own2D);
+    extent3D.add(own3D);
+}
+
+} // namespace KvHLR
