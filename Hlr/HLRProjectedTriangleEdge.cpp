@@ -6,6 +6,7 @@
 #include "Hlr/HLRProjectedTriangleVertex.h"
 
 #include <cmath>
+#include <limits>
 
 namespace KvHLR {
 
@@ -54,6 +55,27 @@ const HLRTriangleImage* imageOf(const HLRProjectedTriangle* triangle) {
 
 bool isUsable(const HLRTriangleImage* triangle) {
     return triangle != nullptr && triangle->isUsable();
+}
+
+// The cosine of the angle between the normals below which faces meeting at sharpEdgeAngle make a sharp
+// edge. Angles within about 2.5 degrees of 180 (or 0) make every edge sharp (or none), coplanar faces
+// included, rather than leaving the decision to rounding. Every edge of a model asks with the same angle:
+// each thread keeps the last answer rather than taking a cosine per edge.
+double sharpThreshold(double sharpEdgeAngle) {
+    thread_local double lastAngle = std::numeric_limits<double>::quiet_NaN();
+    thread_local double lastThreshold = 0.0;
+    if (sharpEdgeAngle == lastAngle) {
+        return lastThreshold;
+    }
+    double threshold = std::cos(kPi - sharpEdgeAngle);
+    if (std::fabs(threshold - 1.0) < 0.001) {
+        threshold = 1.1;
+    } else if (std::fabs(threshold + 1.0) < 0.001) {
+        threshold = -1.1;
+    }
+    lastAngle = sharpEdgeAngle;
+    lastThreshold = threshold;
+    return threshold;
 }
 
 } // namespace
@@ -130,15 +152,7 @@ int HLRProjectedTriangleEdge::typeBetweenFaces(const HLRProjectedTriangleVertex*
 
 bool HLRProjectedTriangleEdge::isSharp(const HLRVector3D& nL, const HLRVector3D& nR, double sharpEdgeAngle) {
     const double cosine = dot(nL, nR) / (length(nL) * length(nR));
-    // Angles within about 2.5 degrees of 180 (or 0) make every edge sharp (or none), coplanar
-    // faces included, rather than leaving the decision to rounding.
-    double threshold = std::cos(kPi - sharpEdgeAngle);
-    if (std::fabs(threshold - 1.0) < 0.001) {
-        threshold = 1.1;
-    } else if (std::fabs(threshold + 1.0) < 0.001) {
-        threshold = -1.1;
-    }
-    return threshold > cosine;
+    return sharpThreshold(sharpEdgeAngle) > cosine;
 }
 
 bool HLRProjectedTriangleEdge::becomesFeatureLine(const HLRTriangleImage* leftTriangle,

@@ -113,14 +113,17 @@ Grid<Traits>::Grid(std::vector<Item> items, const std::vector<std::int16_t>& nea
     // the sums come down to the cells' starts.
     const std::optional<Imple::WindowCover> cover =
         windows ? std::make_optional<Imple::WindowCover>(*windows, m_items.size()) : std::nullopt;
-    const auto filed = [&cover](const Imple::QuantisedBox& box) { return !cover || cover->mayMeet(box); };
     m_cellStart.assign(cells + 1, 0);
+    // The items to file, in order: most of a large smooth model is left out, so the second pass reads
+    // only these rather than every item again.
+    std::vector<std::uint32_t> toFile;
     for (std::size_t i = 0; i < m_items.size(); ++i) {
         Imple::checkpoint<Traits>();
         const Imple::QuantisedBox box = boxOf(i);
-        if (!filed(box)) {
+        if (cover && !cover->mayMeet(box)) {
             continue;
         }
+        toFile.push_back(static_cast<std::uint32_t>(i));
         Level& level = m_levels[levelOf(box)];
         ++level.filed;
         forEachCell(box, level, [this](std::size_t cell) { ++m_cellStart[cell]; });
@@ -130,12 +133,10 @@ Grid<Traits>::Grid(std::vector<Item> items, const std::vector<std::int16_t>& nea
     m_filed.resize(m_cellStart[cells]);
     m_filedBox.resize(m_cellStart[cells]);
     m_filedNearness.resize(m_cellStart[cells]);
-    for (std::size_t i = m_items.size(); i-- > 0;) {
+    for (auto item = toFile.rbegin(); item != toFile.rend(); ++item) {
         Imple::checkpoint<Traits>();
+        const std::size_t i = *item;
         const Imple::QuantisedBox box = boxOf(i);
-        if (!filed(box)) {
-            continue;
-        }
         const std::int16_t near = nearness.empty() ? std::int16_t{0} : nearness[i];
         forEachCell(box, m_levels[levelOf(box)], [&](std::size_t cell) {
             const std::uint32_t k = --m_cellStart[cell];

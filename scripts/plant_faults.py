@@ -31,7 +31,7 @@ FAULTS = [
      "const double lo = std::min(x.from - x.fromTolerance, start - tolerance);",
      "const double lo = std::max(x.from - x.fromTolerance, start - tolerance);"),
     ("sharp-threshold-inclusive", "classification", "Hlr/HLRProjectedTriangleEdge.cpp",
-     "    return threshold > cosine;", "    return threshold >= cosine;"),
+     "return sharpThreshold(sharpEdgeAngle) > cosine;", "return sharpThreshold(sharpEdgeAngle) >= cosine;"),
     ("extraction-start-end", "extraction", "Hlr/HLRShortStrokeGroup.cpp",
      "interval.from == 0.0 ? start :", "interval.from <= 0.0001 ? start :"),
     ("inside-out-vote", "inside-out vote", "Hlr/HLRPolyAlgo.cpp", "return vote > 0;", "return vote >= 0;"),
