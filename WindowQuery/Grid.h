@@ -114,16 +114,16 @@ Grid<Traits>::Grid(std::vector<Item> items, const std::vector<std::int16_t>& nea
     const std::optional<Imple::WindowCover> cover =
         windows ? std::make_optional<Imple::WindowCover>(*windows, m_items.size()) : std::nullopt;
     m_cellStart.assign(cells + 1, 0);
-    // The items to file, in order: most of a large smooth model is left out, so the second pass reads
-    // only these rather than every item again.
-    std::vector<std::uint32_t> toFile;
+    // Which items are filed, a bit each: most of a large smooth model is left out, and the second pass
+    // reads only the items filed rather than every item again.
+    std::vector<bool> filed(m_items.size(), false);
     for (std::size_t i = 0; i < m_items.size(); ++i) {
         Imple::checkpoint<Traits>();
         const Imple::QuantisedBox box = boxOf(i);
         if (cover && !cover->mayMeet(box)) {
             continue;
         }
-        toFile.push_back(static_cast<std::uint32_t>(i));
+        filed[i] = true;
         Level& level = m_levels[levelOf(box)];
         ++level.filed;
         forEachCell(box, level, [this](std::size_t cell) { ++m_cellStart[cell]; });
@@ -133,9 +133,11 @@ Grid<Traits>::Grid(std::vector<Item> items, const std::vector<std::int16_t>& nea
     m_filed.resize(m_cellStart[cells]);
     m_filedBox.resize(m_cellStart[cells]);
     m_filedNearness.resize(m_cellStart[cells]);
-    for (auto item = toFile.rbegin(); item != toFile.rend(); ++item) {
+    for (std::size_t i = m_items.size(); i-- > 0;) {
+        if (!filed[i]) {
+            continue;
+        }
         Imple::checkpoint<Traits>();
-        const std::size_t i = *item;
         const Imple::QuantisedBox box = boxOf(i);
         const std::int16_t near = nearness.empty() ? std::int16_t{0} : nearness[i];
         forEachCell(box, m_levels[levelOf(box)], [&](std::size_t cell) {
