@@ -51,21 +51,15 @@ void HLRExactEdge::dropHiddenSpecks() {
 }
 
 HLRVector2D HLRExactEdge::coordinate2DAt(double t) const {
-    return m_startVertex->screenPosition * (1.0 - t) + m_endVertex->screenPosition * t;
+    return screenPointAt(*m_startVertex, *m_endVertex, t);
 }
 
 void HLRExactEdge::setBoundingBox2D() {
-    HLRBox2D box;
-    box.add(m_startVertex->screenPosition);
-    box.add(m_endVertex->screenPosition);
-    m_box2D.set(box);
+    m_box2D.set(screenBoxOf(*m_startVertex, *m_endVertex));
 }
 
 void HLRExactEdge::setBoundingBox3D() {
-    HLRBox3D box;
-    box.add(m_startVertex->viewPosition);
-    box.add(m_endVertex->viewPosition);
-    m_box3D.set(box);
+    m_box3D.set(viewBoxOf(*m_startVertex, *m_endVertex));
 }
 
 } // namespace KvHLR

@@ -41,9 +41,8 @@ HLRExactHiding::Grid HLRExactHiding::gridOf(std::vector<const HLROccluder*> occl
 }
 
 void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*>& edges) {
-    // Edges take very different times (an edge hidden early stops its query), and where they do depends
-    // on where they lie: equal shares in index order left one thread idle a tenth of the time, so they
-    // go out a block at a time.
+    // A block of edges at a time, as the plain hide pass hands them out: an edge hidden early ends its
+    // query, so edges take very different times.
     runInParallel(
         static_cast<std::ptrdiff_t>(edges.size()), EDGES_PER_BLOCK, [] { return 0; },
         [&](int, std::ptrdiff_t i) {

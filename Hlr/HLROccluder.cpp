@@ -12,11 +12,6 @@ namespace KvHLR {
 
 namespace {
 
-// Twice the signed area of (s0, s1, x): positive when x lies left of the line s0 -> s1.
-double signedArea(const HLRVector2D& s0, const HLRVector2D& s1, const HLRVector2D& x) {
-    return (s0.x() - x.x()) * (s1.y() - x.y()) - (s0.y() - x.y()) * (s1.x() - x.x());
-}
-
 // Exact hiding: the part of the edge p -> q (screen parameters lo to hi) that lies inside the closed
 // triangle with the given corners, grown by tol on every side, so that neighbouring triangles cover
 // their shared sides and corners together. A side through a corner that the edge starts or ends at

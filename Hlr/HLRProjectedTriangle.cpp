@@ -20,11 +20,6 @@ constexpr double kRelativeDepthTolerance = 0.001;
 // The borrow out of the depth field when one packed code is subtracted from another.
 constexpr std::uint32_t kDepthBorrowBit = 0x200u;
 
-// Twice the signed area of (s0, s1, x): positive when x lies left of the line s0 -> s1.
-double signedArea(const HLRVector2D& s0, const HLRVector2D& s1, const HLRVector2D& x) {
-    return (s0.x() - x.x()) * (s1.y() - x.y()) - (s0.y() - x.y()) * (s1.x() - x.x());
-}
-
 // The triangle's corners in the order that runs counter-clockwise on screen for a front face and
 // for a back face alike, so that the inside lies left of every side.
 class Outline {

@@ -179,7 +179,7 @@ void HLRProjectedTriangleEdge::hideFromTo(const double& a, const double& b) {
 }
 
 HLRVector2D HLRProjectedTriangleEdge::coordinate2DAt(double t) const {
-    return m_startVertex->screenPosition * (1.0 - t) + m_endVertex->screenPosition * t;
+    return screenPointAt(*m_startVertex, *m_endVertex, t);
 }
 
 HLRVector3D HLRProjectedTriangleEdge::coordinate3DAt(double t) const {
@@ -187,17 +187,13 @@ HLRVector3D HLRProjectedTriangleEdge::coordinate3DAt(double t) const {
 }
 
 HLRBox2D HLRProjectedTriangleEdge::setBoundingBox2D() {
-    HLRBox2D box;
-    box.add(m_startVertex->screenPosition);
-    box.add(m_endVertex->screenPosition);
+    const HLRBox2D box = screenBoxOf(*m_startVertex, *m_endVertex);
     boundingBox2D().set(box);
     return box;
 }
 
 HLRBox3D HLRProjectedTriangleEdge::setBoundingBox3D() {
-    HLRBox3D box;
-    box.add(m_startVertex->viewPosition);
-    box.add(m_endVertex->viewPosition);
+    const HLRBox3D box = viewBoxOf(*m_startVertex, *m_endVertex);
     boundingBox3D().set(box);
     return box;
 }

@@ -29,4 +29,18 @@ void addVertexExtents(const std::vector<HLRProjectedTriangleVertex>& vertices, H
     }
 }
 
+HLRBox2D screenBoxOf(const HLRProjectedTriangleVertex& a, const HLRProjectedTriangleVertex& b) {
+    HLRBox2D box;
+    box.add(a.screenPosition);
+    box.add(b.screenPosition);
+    return box;
+}
+
+HLRBox3D viewBoxOf(const HLRProjectedTriangleVertex& a, const HLRProjectedTriangleVertex& b) {
+    HLRBox3D box;
+    box.add(a.viewPosition);
+    box.add(b.viewPosition);
+    return box;
+}
+
 } // namespace KvHLR

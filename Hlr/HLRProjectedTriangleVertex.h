@@ -30,4 +30,13 @@ struct HLRProjectedTriangleVertex {
 void addVertexExtents(const std::vector<HLRProjectedTriangleVertex>& vertices, HLRBox2D& box2D,
                       HLRBox3D& box3D);
 
+// The screen and view boxes of the segment from a to b, and its screen point at parameter t (0 at a,
+// 1 at b): what an edge between two vertices needs of them.
+HLRBox2D screenBoxOf(const HLRProjectedTriangleVertex& a, const HLRProjectedTriangleVertex& b);
+HLRBox3D viewBoxOf(const HLRProjectedTriangleVertex& a, const HLRProjectedTriangleVertex& b);
+inline HLRVector2D screenPointAt(const HLRProjectedTriangleVertex& a, const HLRProjectedTriangleVertex& b,
+                                 double t) {
+    return a.screenPosition * (1.0 - t) + b.screenPosition * t;
+}
+
 } // namespace KvHLR

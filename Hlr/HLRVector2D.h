@@ -65,4 +65,9 @@ private:
     double m_y;
 };
 
+// Twice the signed area of the triangle (s0, s1, x): positive when x lies left of the line s0 -> s1.
+inline double signedArea(const HLRVector2D& s0, const HLRVector2D& s1, const HLRVector2D& x) {
+    return (s0.x() - x.x()) * (s1.y() - x.y()) - (s0.y() - x.y()) * (s1.x() - x.x());
+}
+
 } // namespace KvHLR
