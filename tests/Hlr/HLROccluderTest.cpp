@@ -1,0 +1,89 @@
+#include "Hlr/HLROccluder.h"
+
+#include "EdgeHideTestScene.h"
+#include "Hlr/HLRExactEdge.h"
+#include "Hlr/HLRProjectedModel.h"
+#include "Hlr/HLRProjectedTriangleEdge.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+using namespace KvHLR;
+
+namespace {
+
+// Exact hiding's hide test in an orthographic view looking along -z, on the grids of
+// EdgeHideTestScene: the triangle (0, 0), (4, 0), (0, 4) on screen at view depth -2, and edges offered
+// to it. The exact tolerances and the centre of projection are set for the scene and restored after.
+class HLROccluderTest : public ::testing::Test {
+protected:
+    HLROccluderTest()
+        : m_savedTolerance2D(HLRProjectedModel::sm_dExactTolerance2D),
+          m_savedTolerance3D(HLRProjectedModel::sm_dExactTolerance3D),
+          m_savedCentre(HLRProjectedModel::sm_projectionCentre), m_savedWRow(HLRProjectedModel::sm_screenWRow) {
+        HLRProjectedModel::sm_dExactTolerance2D = EdgeHideTestScene::kTolerance2D;
+        HLRProjectedModel::sm_dExactTolerance3D = EdgeHideTestScene::kTolerance3D;
+        HLRProjectedModel::sm_projectionCentre = HLRVector4D(0.0, 0.0, 1.0, 0.0);
+        HLRProjectedModel::sm_screenWRow = HLRVector4D(0.0, 0.0, 0.0, 1.0);
+        m_occluder.image.setCorners(a, b, c);
+        HLRBox2D extent2D;
+        HLRBox3D extent3D;
+        m_occluder.image.packBoxes(m_occluder.box2D, m_occluder.box3D, extent2D, extent3D);
+    }
+    ~HLROccluderTest() override {
+        HLRProjectedModel::sm_dExactTolerance2D = m_savedTolerance2D;
+        HLRProjectedModel::sm_dExactTolerance3D = m_savedTolerance3D;
+        HLRProjectedModel::sm_projectionCentre = m_savedCentre;
+        HLRProjectedModel::sm_screenWRow = m_savedWRow;
+    }
+
+    // Offers the edge from p to q, a sharp edge on the given triangles, to the occluder.
+    const HLRExactEdge& offer(const HLRProjectedTriangleVertex* p, const HLRProjectedTriangleVertex* q,
+                              const HLRTriangleImage* left = nullptr) {
+        HLRExactEdge& edge =
+            m_edges.emplace_back(p, q, left, nullptr, HLRProjectedTriangleEdge::CONVEX_SHARP_EDGE);
+        edge.setBoundingBox2D();
+        edge.setBoundingBox3D();
+        m_occluder.hide(edge);
+        return edge;
+    }
+
+    EdgeHideTestScene scene{true};
+    const HLRProjectedTriangleVertex* a = scene.vertex(0, 0, -2);
+    const HLRProjectedTriangleVertex* b = scene.vertex(4, 0, -2);
+    const HLRProjectedTriangleVertex* c = scene.vertex(0, 4, -2);
+    HLROccluder m_occluder;
+
+private:
+    double m_savedTolerance2D;
+    double m_savedTolerance3D;
+    HLRVector4D m_savedCentre;
+    HLRVector4D m_savedWRow;
+    std::deque<HLRExactEdge> m_edges;
+};
+
+} // namespace
+
+TEST_F(HLROccluderTest, EdgePiercingThePlaneIsHiddenOnlyBeyondIt) {
+    // Inside the triangle on screen all along, from in front of its plane to behind it.
+    const HLRExactEdge& edge = offer(scene.vertex(0.5, 1, -1), scene.vertex(2.5, 1, -3));
+    ASSERT_FALSE(edge.isAllHidden());
+    ASSERT_EQ(edge.hiddenIntervals().size(), 1);
+    EXPECT_NEAR(edge.hiddenIntervals().intervalAt(1).from, 0.5, 1e-4);
+    EXPECT_EQ(edge.hiddenIntervals().intervalAt(1).to, 1.0);
+    // The triangle it lies on never hides it.
+    const HLRExactEdge& own = offer(scene.vertex(0.5, 1, -1), scene.vertex(2.5, 1, -3), &m_occluder.image);
+    EXPECT_FALSE(own.isAllHidden());
+    EXPECT_EQ(own.hiddenIntervals().size(), 0);
+}
+
+TEST_F(HLROccluderTest, EdgeLeavingACornerJustOutsideASideIsNotHidden) {
+    // From the corner b back along the side a-b, outside it by less than the outline's growth at its far
+    // end: the side through the shared corner is not grown, so no sliver of the edge is covered.
+    const HLRExactEdge& edge = offer(b, scene.vertex(0, -4e-6, -3));
+    EXPECT_FALSE(edge.isAllHidden());
+    EXPECT_EQ(edge.hiddenIntervals().size(), 0);
+    // Farther inside, the same edge is hidden all along behind the triangle.
+    EXPECT_TRUE(offer(b, scene.vertex(0, 1e-3, -3)).isAllHidden());
+}
