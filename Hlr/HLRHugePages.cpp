@@ -1,5 +1,7 @@
 #include "Hlr/HLRHugePages.h"
 
+#include "Hlr/HLRParallelLoop.h"
+
 #include <cstdint>
 
 #if defined(__linux__)
@@ -46,6 +48,19 @@ void HLRHugePages::advise(const void* address, std::size_t bytes) {
     (void)address;
     (void)bytes;
 #endif
+}
+
+void HLRHugePages::prefault(void* address, std::size_t bytes) {
+    // A block of pages for each turn of a thread; an array of fewer blocks is left to its first writer.
+    constexpr std::size_t kBlock = std::size_t{8} << 20;
+    constexpr std::size_t kPage = 4096;
+    if (bytes < 2 * kBlock)
+        return;
+    unsigned char* const first = static_cast<unsigned char*>(address);
+    forEachBlock(bytes, kBlock, [first](std::size_t, std::size_t begin, std::size_t end) {
+        for (std::size_t offset = begin; offset < end; offset += kPage)
+            first[offset] = 0;
+    });
 }
 
 } // namespace KvHLR
