@@ -16,6 +16,12 @@ public:
 
     void set(const HLRBox3D& box) { quantise(box.min(), box.max()); }
 
+    // The depth cells of the box's nearest and farthest points (the depth field of the maximum and of
+    // the minimum code, its lowest 10 bits), compared as signed values: the hide passes skip a
+    // triangle whose nearest cell lies beyond an edge's farthest with one integer comparison.
+    std::int16_t nearestDepth() const { return static_cast<std::int16_t>(maxCode() & 0x3FFu); }
+    std::int16_t farthestDepth() const { return static_cast<std::int16_t>(minCode() & 0x3FFu); }
+
     // A world box that is flat along any axis gets zero scales: every code is 0 and all boxes
     // overlap.
     static void setWorld(const HLRBox3D& world);

@@ -12,11 +12,6 @@ namespace {
 // The edges a thread of the hide pass takes at a time.
 constexpr std::ptrdiff_t EDGES_PER_BLOCK = 1024;
 
-// The depth field of a packed 3D code (its lowest 10 bits), compared as a signed value.
-std::int16_t depthField(std::uint32_t code) {
-    return static_cast<std::int16_t>(code & 0x3FFu);
-}
-
 WindowQuery::Imple::QuantisedBox windowOf(const HLRExactEdge& edge) {
     return WindowQuery::Imple::QuantisedBox::fromCodes(edge.boundingBox2D().minCode(),
                                                        edge.boundingBox2D().maxCode());
@@ -30,7 +25,7 @@ HLRExactHiding::Grid HLRExactHiding::gridOf(std::vector<const HLROccluder*> occl
     std::vector<std::int16_t> nearness;
     nearness.reserve(occluders.size());
     for (const HLROccluder* occluder : occluders) {
-        nearness.push_back(depthField(occluder->box3D.maxCode()));
+        nearness.push_back(occluder->box3D.nearestDepth());
     }
     std::vector<WindowQuery::Imple::QuantisedBox> windows;
     windows.reserve(edges.size());
@@ -49,7 +44,7 @@ void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*
             HLRCancelPoll::check();
             HLRExactEdge& edge = *edges[static_cast<std::size_t>(i)];
             // The grid reports only occluders whose nearest depth reaches the edge's farthest.
-            grid.forEachMeeting(windowOf(edge), depthField(edge.boundingBox3D().minCode()),
+            grid.forEachMeeting(windowOf(edge), edge.boundingBox3D().farthestDepth(),
                                 [&edge](const HLROccluder* occluder, std::size_t) {
                                     occluder->hide(edge);
                                     return !edge.isAllHidden();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <type_traits>
 #include <unordered_map>
 
 #include "Hlr/HLRBoundingBox2D.h"
@@ -40,14 +41,12 @@ constexpr double kExactRoundingTolerance = HLRProjectedModel::EXACT_ROUNDING_TOL
 // Below this many triangles a second thread costs more than it saves.
 constexpr std::size_t kCrossingFreePartsOnOwnThread = 1 << 16;
 
-// The edges of a store or a free-edge set that this run works on: exact edges with exact hiding, projected
-// edges without. Chosen by the type of the second argument.
-template <class Holder>
-std::vector<HLRProjectedTriangleEdge>& edgesOf(Holder& holder, HLRProjectedTriangleEdge*) {
-    return holder.edges();
-}
-template <class Holder> std::vector<HLRExactEdge>& edgesOf(Holder& holder, HLRExactEdge*) {
-    return holder.exactEdges();
+// The edges of one kind (projected or exact) of a store or a free-edge set.
+template <class Edge, class Holder> std::vector<Edge>& edgesOf(Holder& holder) {
+    if constexpr (std::is_same_v<Edge, HLRExactEdge>)
+        return holder.exactEdges();
+    else
+        return holder.edges();
 }
 
 // Runs action on the edges of the holder that this run works on.
@@ -395,14 +394,13 @@ template <class Edge> std::vector<Edge*> HLRProjectedModel::featureEdgesToHide()
             }
         }
     };
-    Edge* const kind = nullptr;
     for (HLRProjectedTriangleData& data : m_triangleData) {
-        collect(edgesOf(data, kind));
+        collect(edgesOf<Edge>(data));
     }
     for (HLRProjectedShell& shell : m_shells) {
-        collect(edgesOf(shell.freeEdges(), kind));
+        collect(edgesOf<Edge>(shell.freeEdges()));
     }
-    collect(edgesOf(m_intersectionLines, kind));
+    collect(edgesOf<Edge>(m_intersectionLines));
     return result;
 }
 

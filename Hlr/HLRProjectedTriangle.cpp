@@ -192,7 +192,9 @@ HLRProjectedTriangle::HLRProjectedTriangle() = default;
 HLRProjectedTriangle::~HLRProjectedTriangle() = default;
 
 void HLRProjectedTriangle::setBoundingBoxes(HLRBox2D& box2D, HLRBox3D& box3D) {
-    m_image.packBoxes(boundingBox2D(), boundingBox3D(), box2D, box3D);
+    const HLRTriangleImage::Extents own = m_image.packBoxes(boundingBox2D(), boundingBox3D());
+    box2D.add(own.screen);
+    box3D.add(own.view);
 }
 
 void HLRProjectedTriangle::hide(HLRProjectedTriangleEdge& edge) {

@@ -121,12 +121,11 @@ void HLRProjectedTriangleData::buildEdges() {
 
 void HLRProjectedTriangleData::boxOccluders() {
     forEachBlock(m_occluders.size(), kItemsPerBlock, [this](std::size_t, std::size_t begin, std::size_t end) {
-        HLRBox2D extent2D; // the model's extents come from the vertices
-        HLRBox3D extent3D;
         for (std::size_t i = begin; i < end; ++i) {
             HLRCancelPoll::check();
             HLROccluder& occluder = m_occluders[i];
-            occluder.image.packBoxes(occluder.box2D, occluder.box3D, extent2D, extent3D);
+            occluder.image.packBoxes(occluder.box2D,
+                                     occluder.box3D); // the model's extents come from its vertices
         }
     });
 }

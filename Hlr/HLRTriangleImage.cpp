@@ -31,21 +31,18 @@ HLRVector3D HLRTriangleImage::normal() const {
     return cross(corners[1]->viewPosition - p0, corners[2]->viewPosition - p0);
 }
 
-void HLRTriangleImage::packBoxes(HLRBoundingBox2D& box2D, HLRBoundingBox3D& box3D, HLRBox2D& extent2D,
-                                 HLRBox3D& extent3D) {
-    HLRBox2D own2D;
-    HLRBox3D own3D;
+HLRTriangleImage::Extents HLRTriangleImage::packBoxes(HLRBoundingBox2D& box2D, HLRBoundingBox3D& box3D) {
+    Extents own;
     for (const HLRProjectedTriangleVertex* v : corners) {
-        own2D.add(v->screenPosition);
-        own3D.add(v->viewPosition);
+        own.screen.add(v->screenPosition);
+        own.view.add(v->viewPosition);
     }
-    box2D.set(own2D);
-    box3D.set(own3D);
+    box2D.set(own.screen);
+    box3D.set(own.view);
     if (!HLRProjectedModel::sm_bOrthoGraphic && box3D.overlaps(HLRProjectedModel::sm_nearRegionBox)) {
         nearRegion = true;
     }
-    extent2D.add(own2D);
-    extent3D.add(own3D);
+    return own;
 }
 
 } // namespace KvHLR

@@ -41,10 +41,14 @@ struct HLRTriangleImage {
     bool isUsable() const { return orientation != UNDETERMINED; }
     bool isFront() const { return orientation == FRONT_FACING; }
 
-    // Packs the corners' screen and view extents into the two boxes on the current grids, marks the
-    // triangle near-region where a perspective view needs that, and adds the extents to extent2D and
-    // extent3D.
-    void packBoxes(HLRBoundingBox2D& box2D, HLRBoundingBox3D& box3D, HLRBox2D& extent2D, HLRBox3D& extent3D);
+    // The corners' screen and view extents.
+    struct Extents {
+        HLRBox2D screen;
+        HLRBox3D view;
+    };
+    // Packs the corners' extents into the two boxes on the current grids, marks the triangle
+    // near-region where a perspective view needs that, and returns the extents.
+    Extents packBoxes(HLRBoundingBox2D& box2D, HLRBoundingBox3D& box3D);
 };
 
 } // namespace KvHLR

@@ -25,11 +25,6 @@ constexpr std::ptrdiff_t EDGES_PER_BLOCK = 1024;
 // entry points run one call at a time.
 bool g_teamStarted = false;
 
-// The depth field of a packed 3D code (its lowest 10 bits), compared as a signed value.
-std::int16_t depthField(std::uint32_t code) {
-    return static_cast<std::int16_t>(code & 0x3FFu);
-}
-
 } // namespace
 
 HLRWindowQueryTraverser::~HLRWindowQueryTraverser() = default;
@@ -66,7 +61,7 @@ std::vector<std::int16_t> HLRWindowQueryTraverser::nearestDepthsOf(
     std::vector<std::int16_t> depths;
     depths.reserve(triangles.size());
     for (const HLRProjectedTriangle* triangle : triangles) {
-        depths.push_back(depthField(triangle->boundingBox3D().maxCode()));
+        depths.push_back(triangle->boundingBox3D().nearestDepth());
     }
     return depths;
 }
@@ -88,7 +83,7 @@ std::vector<WindowQuery::Imple::QuantisedBox> windowsOf(const std::vector<HLRPro
 
 void HLRWindowQueryTraverser::setHiddenObject(HLRProjectedTriangleEdge* edge) {
     m_hiddenObject = edge;
-    m_farthestDepth = depthField(edge->boundingBox3D().minCode());
+    m_farthestDepth = edge->boundingBox3D().farthestDepth();
     setWindow(edge->boundingBox2D().minCode(), edge->boundingBox2D().maxCode());
 }
 

@@ -27,9 +27,7 @@ protected:
         HLRProjectedModel::sm_projectionCentre = HLRVector4D(0.0, 0.0, 1.0, 0.0);
         HLRProjectedModel::sm_screenWRow = HLRVector4D(0.0, 0.0, 0.0, 1.0);
         m_occluder.image.setCorners(a, b, c);
-        HLRBox2D extent2D;
-        HLRBox3D extent3D;
-        m_occluder.image.packBoxes(m_occluder.box2D, m_occluder.box3D, extent2D, extent3D);
+        m_occluder.image.packBoxes(m_occluder.box2D, m_occluder.box3D);
     }
     ~HLROccluderTest() override {
         HLRProjectedModel::sm_dExactTolerance2D = m_savedTolerance2D;
