@@ -135,6 +135,8 @@ Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& 
         used.sharpAngle = 0.0;
     }
     const std::optional<KvHLR::ViewInfoCriteria> cutCamera = cutAtNearPlane(camera, parts);
+    if (section)
+        checkHatching(*section, camera, options.hatching, cutCamera.has_value());
     const std::unique_ptr<PartEdges> partEdges =
         cad || options.partLayers ? std::make_unique<PartEdges>(parts, camera) : nullptr;
     const KvHLR::MeshList meshes = toMeshList(std::move(parts));

@@ -839,13 +839,18 @@ std::optional<CuttingPlaneLine> cuttingPlaneLine(const SectionPlane& plane, cons
                             {sx / length, sy / length}, letter};
 }
 
-std::vector<std::string> drawSection(Drawing& drawing, const SectionCut& cut, const HatchStyle& hatching,
-                                     bool clipToFrame, const ProgressHook& progress) {
-    ProgressPoll poll(progress, 1.0);
-    const KvHLR::ViewInfoCriteria& camera = drawing.camera;
+namespace {
+
+// The section in the drawing plane: each body's loops, for hatching, and the outline.
+struct SectionImage {
+    std::vector<std::vector<std::vector<ON_2dPoint>>> bodies;
+    std::vector<KvHLR::StrokeLine> outline;
+};
+
+SectionImage sectionImage(const SectionCut& cut, const KvHLR::ViewInfoCriteria& camera, bool clipToFrame,
+                          ProgressPoll& poll) {
     const ON_Xform toScreen = camera.projectionXform * camera.modelViewXform;
     const Box2 frame = cameraFrame(camera);
-    const double size = std::max(frame.width(), frame.height());
     const auto image = [&](const ON_3dPoint& p) {
         const ON_3dPoint screen = toScreen * p;
         return ON_2dPoint(screen.x * frame.maxX, screen.y * frame.maxY);
@@ -855,10 +860,9 @@ std::vector<std::string> drawSection(Drawing& drawing, const SectionCut& cut, co
     const auto beyondNear = [&](const ON_3dPoint& p) {
         return perspective ? depthOf(camera.modelViewXform, p) - camera.nearPlaneDepth : 1.0;
     };
-    std::vector<std::vector<std::vector<ON_2dPoint>>> bodies;
-    std::vector<KvHLR::StrokeLine> outline;
+    SectionImage section;
     for (const auto& body : cut.cappedBodies) {
-        auto& loops = bodies.emplace_back();
+        auto& loops = section.bodies.emplace_back();
         for (const auto& loop : body) {
             poll();
             std::vector<ON_2dPoint> points;
@@ -871,7 +875,7 @@ std::vector<std::string> drawSection(Drawing& drawing, const SectionCut& cut, co
             std::vector<ON_3dPoint> closed = loop;
             closed.push_back(loop.front());
             for (const std::vector<ON_3dPoint>& stretch : keptStretches(closed, beyondNear)) {
-                KvHLR::StrokeLine& line = outline.emplace_back();
+                KvHLR::StrokeLine& line = section.outline.emplace_back();
                 line.kind = SectionOutline;
                 for (const ON_3dPoint& p : stretch)
                     line.points.push_back(image(p));
@@ -879,14 +883,38 @@ std::vector<std::string> drawSection(Drawing& drawing, const SectionCut& cut, co
         }
     }
     if (clipToFrame)
-        kvhlr::clipToFrame(outline, frame);
+        kvhlr::clipToFrame(section.outline, frame);
+    return section;
+}
+
+double hatchSpacing(const HatchStyle& hatching, const KvHLR::ViewInfoCriteria& camera) {
+    const Box2 frame = cameraFrame(camera);
+    return hatching.spacing > 0.0 ? hatching.spacing : std::max(frame.width(), frame.height()) / 60.0;
+}
+
+} // namespace
+
+void checkHatching(const SectionCut& cut, const KvHLR::ViewInfoCriteria& camera, const HatchStyle& hatching,
+                   bool clipToFrame) {
+    const ProgressHook noHook;
+    ProgressPoll none(noHook, 0.0);
+    checkHatchCount(sectionImage(cut, camera, clipToFrame, none).bodies, hatching, hatchSpacing(hatching, camera));
+}
+
+std::vector<std::string> drawSection(Drawing& drawing, const SectionCut& cut, const HatchStyle& hatching,
+                                     bool clipToFrame, const ProgressHook& progress) {
+    ProgressPoll poll(progress, 1.0);
+    const Box2 frame = cameraFrame(drawing.camera);
+    const double size = std::max(frame.width(), frame.height());
+    auto [bodies, outline] = sectionImage(cut, drawing.camera, clipToFrame, poll);
+
     std::vector<Segment2> segments;
     for (const KvHLR::StrokeLine& line : outline)
         for (std::size_t i = 1; i < line.points.size(); ++i)
             segments.push_back({line.points[i - 1], line.points[i]});
     // The library's coordinates differ from these by rounding, and by its joining of near ends.
     removeAlongOutline(drawing.lines, segments, 1e-5 * size, poll);
-    const double spacing = hatching.spacing > 0.0 ? hatching.spacing : size / 60.0;
+    const double spacing = hatchSpacing(hatching, drawing.camera);
     checkHatchCount(bodies, hatching, spacing);
     for (std::size_t b = 0; b < bodies.size(); ++b)
         addHatching(bodies[b], hatchFamily(hatching, spacing, b), drawing.lines, poll);

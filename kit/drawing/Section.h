@@ -91,6 +91,10 @@ struct HatchStyle {
 // before any line is made when it would draw more lines than this.
 constexpr double kMostHatchLines = 500000;
 
+// Throws what drawSection throws for hatching past kMostHatchLines, before the cut model is drawn.
+void checkHatching(const SectionCut& cut, const KvHLR::ViewInfoCriteria& camera, const HatchStyle& hatching,
+                   bool clipToFrame);
+
 // Adds the section's outline and hatching to a drawing of the cut parts, and takes the library's lines
 // along the outline out of it. With a perspective camera only what lies beyond its near plane is drawn,
 // and with `clipToFrame` (the model was cut at the near plane) only what lies within the camera's frame.
