@@ -247,10 +247,18 @@ ViewPlan planViews(const Options& options, const std::vector<MeshPart>& parts, c
     return plan;
 }
 
+// Refuses, before any view is drawn, a cutting plane that misses the model or that its view sees edge-on.
+void checkPlannedSection(const ViewPlan& plan, const std::vector<MeshPart>& parts) {
+    for (std::size_t v = 0; v < plan.names.size(); ++v)
+        if (plan.cut[v])
+            checkSection(parts, *plan.plane, plan.cameras[v]);
+}
+
 // Every view of the sheet, as planViews plans them.
 std::vector<SheetView> drawViews(const Options& options, std::vector<MeshPart>&& parts,
                                  const std::string& subject, Timings& timings) {
     const ViewPlan plan = planViews(options, parts, subject);
+    checkPlannedSection(plan, parts);
     const std::vector<std::string>& names = plan.names;
     const std::vector<KvHLR::ViewInfoCriteria>& cameras = plan.cameras;
     const std::optional<SectionPlane>& plane = plan.plane;
@@ -417,10 +425,7 @@ void checkBatchSections(const Options& options, const std::vector<std::string>& 
         try {
             const std::vector<MeshPart> parts =
                 timings.timed(timings.reading, [&] { return loadModel(modelOptions, models[i]); });
-            const ViewPlan plan = planViews(modelOptions, parts, subjectOf(modelOptions, models[i]));
-            for (std::size_t v = 0; v < plan.names.size(); ++v)
-                if (plan.cut[v])
-                    checkSection(parts, *plan.plane, plan.cameras[v]);
+            checkPlannedSection(planViews(modelOptions, parts, subjectOf(modelOptions, models[i])), parts);
         } catch (const InputError& error) {
             throw batchError(error, options, models, i, 0);
         }
