@@ -364,7 +364,7 @@ TEST(Section, TangentEdgesOfTheHalfTakenAwayGo) {
 // Tolerances follow the model: a cube at any scale the kit reads is cut as the unit cube is, and a plane
 // between two bodies is told.
 TEST(Section, ModelsAtAnyScaleAreCutAndAPlaneBetweenBodiesIsTold) {
-    for (double scale : {1e-30, 1.0, 1e18, 1e50}) {
+    for (double scale : {1e-30, 1.0, 1e18, 1e60}) {
         SCOPED_TRACE(scale);
         std::vector<MeshPart> parts{box({-scale, -scale, -scale}, {scale, scale, scale})};
         const SectionPlane plane{{0, 0, 0}, {0, 1, 0}};
