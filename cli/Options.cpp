@@ -198,7 +198,8 @@ void addSectionOptions(CLI::App& app, Options& options, RawOptions& raw) {
                      ->type_name("HEIGHT")
                      ->group(group);
     app.add_option("--hatch-spacing", options.draw.hatching.spacing,
-                   "Distance between hatch lines in model units; 0: a 60th of the view's size")
+                   "Distance between hatch lines in model units; 0: a 60th of the view's size. A spacing that "
+                   "would draw more than 500,000 lines in the view is refused, naming the least it allows")
         ->capture_default_str()
         ->group(group);
     app.add_option("--hatch-angle", options.draw.hatching.angleDegrees,

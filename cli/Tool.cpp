@@ -217,29 +217,51 @@ void checkViewsFit(const Options& options, const std::vector<std::string>& names
     layoutSheet(outlines, options.sheet);
 }
 
-// Every view of the sheet, each with its own camera fitted to the whole model, so that principal views
-// share the model's centre and line up.
-std::vector<SheetView> drawViews(const Options& options, std::vector<MeshPart>&& parts,
-                                 const std::string& subject, Timings& timings) {
-    const bool unnamed = options.camera.eye || !options.cameraFile.empty();
-    const std::vector<std::string> names =
-        options.views.empty() ? std::vector<std::string>{unnamed ? "view" : options.camera.view} : options.views;
-    // A section cuts the one view, or the section's view of a sheet.
-    std::optional<SectionPlane> plane;
-    if (options.section)
-        plane = sectionPlane(*options.section, options.camera.upAxis, parts);
+// The views of a sheet (or the one view), each with its own camera fitted to the whole model, so that
+// principal views share the model's centre and line up; a section cuts the one view, or the section's
+// view of a sheet.
+struct ViewPlan {
+    std::vector<std::string> names;
     std::vector<KvHLR::ViewInfoCriteria> cameras;
     std::vector<bool> cut;
-    for (const std::string& name : names) {
-        cut.push_back(plane && (options.views.empty() || sectionLetter(name)));
-        if (cut.back() && options.sectionFacing) {
+    std::optional<SectionPlane> plane;
+};
+
+ViewPlan planViews(const Options& options, const std::vector<MeshPart>& parts, const std::string& subject) {
+    const bool unnamed = options.camera.eye || !options.cameraFile.empty();
+    ViewPlan plan;
+    plan.names =
+        options.views.empty() ? std::vector<std::string>{unnamed ? "view" : options.camera.view} : options.views;
+    if (options.section)
+        plan.plane = sectionPlane(*options.section, options.camera.upAxis, parts);
+    for (const std::string& name : plan.names) {
+        plan.cut.push_back(plan.plane && (options.views.empty() || sectionLetter(name)));
+        if (plan.cut.back() && options.sectionFacing) {
             CameraRequest request = cameraRequest(options.camera);
-            request.direction = sectionViewDirection(*plane, options.camera.upAxis);
-            cameras.push_back(fitCamera(request, parts));
+            request.direction = sectionViewDirection(*plan.plane, options.camera.upAxis);
+            plan.cameras.push_back(fitCamera(request, parts));
         } else {
-            cameras.push_back(camera(options, name, parts, subject));
+            plan.cameras.push_back(camera(options, name, parts, subject));
         }
     }
+    return plan;
+}
+
+// Refuses, before any view is drawn, a cutting plane that misses the model or that its view sees edge-on.
+void checkPlannedSection(const ViewPlan& plan, const std::vector<MeshPart>& parts) {
+    for (std::size_t v = 0; v < plan.names.size(); ++v)
+        if (plan.cut[v])
+            checkSection(parts, *plan.plane, plan.cameras[v]);
+}
+
+// Every view of the sheet, as planViews plans them.
+std::vector<SheetView> drawViews(const Options& options, std::vector<MeshPart>&& parts,
+                                 const std::string& subject, Timings& timings) {
+    const ViewPlan plan = planViews(options, parts, subject);
+    checkPlannedSection(plan, parts);
+    const std::vector<std::string>& names = plan.names;
+    const std::vector<KvHLR::ViewInfoCriteria>& cameras = plan.cameras;
+    const std::optional<SectionPlane>& plane = plan.plane;
     // Layer names cannot hold a colon in DXF: the sheet names the section's view "section-A".
     std::vector<std::string> sheetNames = names;
     for (std::string& name : sheetNames)
@@ -253,7 +275,7 @@ std::vector<SheetView> drawViews(const Options& options, std::vector<MeshPart>&&
         if (i + 1 < names.size())
             copy = parts;
         views.push_back({sheetNames[i], draw(options, std::move(i + 1 < names.size() ? copy : parts), cameras[i],
-                                             cut[i] ? plane : std::nullopt, timings),
+                                             plan.cut[i] ? plane : std::nullopt, timings),
                          {},
                          {}});
         for (const std::string& note : views.back().drawing.notes)
@@ -290,11 +312,21 @@ struct Result {
     std::vector<Page> pages; // none for JSON
 };
 
-Result drawModel(const Options& given, const std::string& input, Timings& timings) {
+// The options for one input: CAD files are Z-up unless --up-axis says otherwise.
+Options optionsFor(const Options& given, const std::string& input) {
     Options options = given;
     if (isCadFile(input) && given.cadZUp)
         options.camera.upAxis = UpAxis::Z;
-    const std::string subject = options.demo ? "--demo" : input == kStandardStream ? "standard input" : input;
+    return options;
+}
+
+std::string subjectOf(const Options& options, const std::string& input) {
+    return options.demo ? "--demo" : input == kStandardStream ? "standard input" : input;
+}
+
+Result drawModel(const Options& given, const std::string& input, Timings& timings) {
+    const Options options = optionsFor(given, input);
+    const std::string subject = subjectOf(options, input);
     std::vector<MeshPart> parts = timings.timed(timings.reading, [&] { return loadModel(options, input); });
     std::vector<SheetView> views = drawViews(options, std::move(parts), subject, timings);
     Result result;
@@ -354,22 +386,63 @@ void drawOne(const Options& options, const std::vector<std::string>& models, std
     drawAndWrite(file.stream(), output, [&] { file.commit(); });
 }
 
+// The kit's error named as the user gave the option: the kit calls a cutting plane "section" however it
+// was chosen, and the user chose it with --section, --section-point and --section-normal, or --plan.
+InputError asGiven(const InputError& error, const Options& options) {
+    if (error.parameter() == "section" && options.section && options.section->named.empty())
+        return asOption(InputError::ofParameter(options.section->planHeight ? "plan" : "section_point",
+                                                error.reason()));
+    return asOption(error);
+}
+
+// The error of one model, naming the model (in a batch) and the inputs left undrawn from `first` on.
+InputError batchError(const InputError& error, const Options& options, const std::vector<std::string>& models,
+                      std::size_t model, std::size_t first) {
+    InputError named = asGiven(error, options);
+    if (models.size() == 1)
+        return named;
+    std::string reason = named.reason();
+    if (named.subject() != models[model])
+        reason = subjectOf(options, models[model]) + ": " + reason;
+    if (first < models.size()) {
+        reason += "; not drawn: ";
+        for (std::size_t k = first; k < models.size(); ++k)
+            reason += (k > first ? ", " : "") + subjectOf(options, models[k]);
+    }
+    return InputError(named.subject(), reason);
+}
+
+// A section of a batch: each model read, its cutting plane placed and checked against its views, and let
+// go, before the first drawing, so that a plane that misses a later model stops the run before it draws
+// anything. Standard input, which cannot be read twice, is checked when it is drawn.
+void checkBatchSections(const Options& options, const std::vector<std::string>& models, Timings& timings) {
+    if (!options.section || models.size() < 2)
+        return;
+    for (std::size_t i = 0; i < models.size(); ++i) {
+        if (models[i] == kStandardStream)
+            continue;
+        const Options modelOptions = optionsFor(options, models[i]);
+        try {
+            const std::vector<MeshPart> parts =
+                timings.timed(timings.reading, [&] { return loadModel(modelOptions, models[i]); });
+            checkPlannedSection(planViews(modelOptions, parts, subjectOf(modelOptions, models[i])), parts);
+        } catch (const InputError& error) {
+            throw batchError(error, options, models, i, 0);
+        }
+    }
+}
+
 // Draws one model after the other. A bad input stops the run with the drawings before it kept, and
 // names those left undrawn.
 void drawAll(const Options& options, Timings& timings) {
     const std::vector<std::string> models = options.demo ? std::vector<std::string>{""} : options.inputs;
+    checkBatchSections(options, models, timings);
     std::vector<Page> pages;
     for (std::size_t i = 0; i < models.size(); ++i) {
         try {
             drawOne(options, models, i, pages, timings);
         } catch (const InputError& error) {
-            if (i + 1 == models.size())
-                throw;
-            std::string skipped;
-            for (std::size_t k = i + 1; k < models.size(); ++k)
-                skipped += (k > i + 1 ? ", " : "") + models[k];
-            const InputError named = asOption(error);
-            throw InputError(named.subject(), named.reason() + "; not drawn: " + skipped);
+            throw batchError(error, options, models, i, i + 1);
         }
     }
 }

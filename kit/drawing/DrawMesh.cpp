@@ -123,7 +123,7 @@ Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& 
     checkDrawOptions(options);
     std::optional<SectionCut> section;
     if (options.section)
-        section = cutSection(parts, *options.section, camera);
+        section = cutSection(parts, *options.section, camera, options.progress);
     // The faces of a CAD part are the B-rep's: their borders are its edges, drawn whatever the angle
     // between the faces, as outlines that PartEdges tells apart from the sharp edges; no line runs
     // between triangles of one face, however coarse the tessellation, but the face's outline.
@@ -135,6 +135,8 @@ Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& 
         used.sharpAngle = 0.0;
     }
     const std::optional<KvHLR::ViewInfoCriteria> cutCamera = cutAtNearPlane(camera, parts);
+    if (section)
+        checkHatching(*section, camera, options.hatching, cutCamera.has_value());
     const std::unique_ptr<PartEdges> partEdges =
         cad || options.partLayers ? std::make_unique<PartEdges>(parts, camera) : nullptr;
     const KvHLR::MeshList meshes = toMeshList(std::move(parts));
@@ -144,7 +146,7 @@ Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& 
                      return KvHLR::CalcSilhouette(modes, criteria, drawn, meshes, {}, lines, hook);
                  });
     if (section)
-        drawing.notes = drawSection(drawing, *section, options.hatching);
+        drawing.notes = drawSection(drawing, *section, options.hatching, cutCamera.has_value(), options.progress);
     if (partEdges)
         partEdges->assign(drawing, options.partLayers);
     return drawing;

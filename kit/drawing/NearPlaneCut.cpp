@@ -8,12 +8,6 @@
 namespace kvhlr {
 namespace {
 
-// The distance in front of the eye along the line of sight.
-double depthOf(const ON_Xform& modelView, const ON_3dPoint& p) {
-    const ON_4dPoint v = modelView * ON_4dPoint(p.x, p.y, p.z, 1.0);
-    return -v.z / v.w;
-}
-
 // The library files depths on a grid of 1024 steps over the model's depth (its packed boxes): the
 // planes lie a few steps apart, so that no box on one side of the near depth reaches the other.
 constexpr double kDepthSteps = 1024.0;
@@ -44,6 +38,11 @@ void cutFace(LevelCutter& cutter, const Planes& planes, Kv::KvTriangleList& face
 }
 
 } // namespace
+
+double depthOf(const ON_Xform& modelView, const ON_3dPoint& p) {
+    const ON_4dPoint v = modelView * ON_4dPoint(p.x, p.y, p.z, 1.0);
+    return -v.z / v.w;
+}
 
 bool isPerspective(const KvHLR::ViewInfoCriteria& camera) {
     return camera.projectionXform[3][3] != 1.0;

@@ -22,6 +22,9 @@
 
 namespace kvhlr {
 
+// The distance in front of the eye along the line of sight.
+double depthOf(const ON_Xform& modelView, const ON_3dPoint& p);
+
 // Whether the camera is a perspective one: the projection's last diagonal entry is not 1, as the library tells.
 bool isPerspective(const KvHLR::ViewInfoCriteria& camera);
 

@@ -2,6 +2,7 @@
 
 #include "kit/InputError.h"
 #include "kit/NumberText.h"
+#include "kit/drawing/DrawMesh.h"
 #include "kit/drawing/LevelCut.h"
 #include "kit/drawing/NearPlaneCut.h"
 
@@ -11,6 +12,7 @@
 #include <CGAL/Triangulation_vertex_base_with_info_2.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <deque>
 #include <limits>
@@ -39,6 +41,39 @@ ON_3dVector cross(const ON_3dVector& a, const ON_3dVector& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
+// Calls a drawing's progress hook with a fixed share about every 20 ms of a loop of the section's own,
+// so that a cancel (the hook returning false, or throwing) ends it within a fraction of a second. A
+// step is cheap (a cut triangle, a corner put into the triangulation, a hatch line): the clock is read
+// once in 16 steps.
+class ProgressPoll {
+public:
+    ProgressPoll(const ProgressHook& hook, double share) : m_hook(hook), m_share(share) {}
+
+    void operator()() {
+        if (!m_hook || ++m_steps % 16 != 0)
+            return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - m_last < std::chrono::milliseconds(20))
+            return;
+        m_last = now;
+        if (!m_hook(m_share))
+            throw DrawingCancelled();
+    }
+
+private:
+    const ProgressHook& m_hook;
+    double m_share;
+    unsigned m_steps = 0;
+    std::chrono::steady_clock::time_point m_last = std::chrono::steady_clock::now();
+};
+
+// The image of a direction under a transformation's linear part: what a unit step along it becomes,
+// free of the rounding of adding it to a far point.
+ON_3dVector linearImage(const ON_Xform& m, const ON_3dVector& d) {
+    return {m[0][0] * d.x + m[0][1] * d.y + m[0][2] * d.z, m[1][0] * d.x + m[1][1] * d.y + m[1][2] * d.z,
+            m[2][0] * d.x + m[2][1] * d.y + m[2][2] * d.z};
+}
+
 ON_3dVector upVector(UpAxis upAxis) {
     return upAxis == UpAxis::Y ? ON_3dVector(0, 1, 0) : ON_3dVector(0, 0, 1);
 }
@@ -52,6 +87,74 @@ std::pair<ON_3dPoint, ON_3dPoint> boundsOf(const std::vector<MeshPart>& parts) {
         high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
     });
     return {low, high};
+}
+
+// Points this near a plane are taken to lie in it: a rounding's width, relative to the model's size, so
+// that a model at any scale is cut alike.
+double onPlaneTolerance(const std::vector<MeshPart>& parts) {
+    const auto [low, high] = boundsOf(parts);
+    return 1e-12 * std::max({high.x - low.x, high.y - low.y, high.z - low.z});
+}
+
+ON_2dPoint between(const ON_2dPoint& p, const ON_2dPoint& q, double t) {
+    return {p.x + t * (q.x - p.x), p.y + t * (q.y - p.y)};
+}
+
+ON_3dPoint between(const ON_3dPoint& p, const ON_3dPoint& q, double t) {
+    return {p.x + t * (q.x - p.x), p.y + t * (q.y - p.y), p.z + t * (q.z - p.z)};
+}
+
+// The part of a closed loop where value(point) >= 0, closed along where it crosses 0 (one step of
+// Sutherland-Hodgman): inside that half-space the loops clipped so nest, even-odd, as they did.
+template <class Point, class Value> std::vector<Point> clipLoop(const std::vector<Point>& loop, Value value) {
+    std::vector<Point> kept;
+    for (std::size_t i = 0; i < loop.size(); ++i) {
+        const Point& p = loop[i];
+        const Point& q = loop[(i + 1) % loop.size()];
+        const double a = value(p), b = value(q);
+        if (a >= 0.0)
+            kept.push_back(p);
+        if ((a < 0.0) != (b < 0.0) && a != 0.0 && b != 0.0)
+            kept.push_back(between(p, q, a / (a - b)));
+    }
+    return kept;
+}
+
+std::vector<ON_2dPoint> clipLoopToBox(std::vector<ON_2dPoint> loop, const Box2& box) {
+    loop = clipLoop(loop, [&](const ON_2dPoint& p) { return p.x - box.minX; });
+    loop = clipLoop(loop, [&](const ON_2dPoint& p) { return box.maxX - p.x; });
+    loop = clipLoop(loop, [&](const ON_2dPoint& p) { return p.y - box.minY; });
+    return clipLoop(loop, [&](const ON_2dPoint& p) { return box.maxY - p.y; });
+}
+
+// The stretches of a polyline where value(point) >= 0, cut where it crosses 0.
+template <class Value>
+std::vector<std::vector<ON_3dPoint>> keptStretches(const std::vector<ON_3dPoint>& line, Value value) {
+    std::vector<std::vector<ON_3dPoint>> stretches;
+    bool open = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const double b = value(line[i]);
+        if (i > 0) {
+            const double a = value(line[i - 1]);
+            if ((a < 0.0) != (b < 0.0) && a != 0.0 && b != 0.0) {
+                if (!open)
+                    stretches.emplace_back();
+                stretches.back().push_back(between(line[i - 1], line[i], a / (a - b)));
+                open = !open;
+            } else if (b < 0.0) {
+                open = false;
+            }
+        }
+        if (b >= 0.0) {
+            if (!open)
+                stretches.emplace_back();
+            stretches.back().push_back(line[i]);
+            open = true;
+        }
+    }
+    stretches.erase(std::remove_if(stretches.begin(), stretches.end(), [](const auto& s) { return s.size() < 2; }),
+                    stretches.end());
+    return stretches;
 }
 
 const char* const kPrincipalViews[] = {"front", "back", "left", "right", "top", "bottom"};
@@ -100,9 +203,7 @@ struct PlaneFrame {
 ON_3dVector towardViewer(const SectionPlane& plane, const KvHLR::ViewInfoCriteria& camera) {
     const ON_3dVector n = unit(plane.normal);
     const ON_3dPoint a = camera.modelViewXform * plane.point;
-    const ON_3dPoint b = camera.modelViewXform *
-                         ON_3dPoint(plane.point.x + n.x, plane.point.y + n.y, plane.point.z + n.z);
-    const ON_3dVector along(b.x - a.x, b.y - a.y, b.z - a.z);
+    const ON_3dVector along = linearImage(camera.modelViewXform, n);
     // In view coordinates the eye looks along -z: from the origin in a perspective, from +z otherwise.
     const ON_3dVector toEye = isPerspective(camera) ? ON_3dVector(-a.x, -a.y, -a.z) : ON_3dVector(0, 0, 1);
     const double facing = dot(along, toEye) /
@@ -126,10 +227,11 @@ std::uint64_t edgeKey(std::uint64_t a, std::uint64_t b) {
 }
 
 // Keeps the triangles' parts behind the plane (value <= 0) and records the cut segments.
-void cutFace(LevelCutter& cutter, Kv::KvTriangleList& face, CutSegments& cut) {
+void cutFace(LevelCutter& cutter, Kv::KvTriangleList& face, CutSegments& cut, ProgressPoll& poll) {
     Kv::KvTriangleList kept;
     kept.reserve(face.size());
     for (const auto& t : face) {
+        poll();
         const std::uint64_t corner[3] = {t[0], t[1], t[2]};
         int removed = 0;
         for (std::uint64_t c : corner)
@@ -158,26 +260,53 @@ void cutFace(LevelCutter& cutter, Kv::KvTriangleList& face, CutSegments& cut) {
     face = std::move(kept);
 }
 
+// Each point's body: the connected pieces of the part's triangles (joined by shared corners), as the
+// smallest point index of the piece, found by union-find.
+std::vector<std::uint64_t> bodiesOf(const MeshPart& part, ProgressPoll& poll) {
+    std::vector<std::uint64_t> root(part.points.size());
+    for (std::uint64_t i = 0; i < root.size(); ++i)
+        root[i] = i;
+    const auto find = [&](std::uint64_t i) {
+        while (root[i] != i)
+            i = root[i] = root[root[i]];
+        return i;
+    };
+    for (const Kv::KvTriangleList& face : part.faces)
+        for (const auto& t : face) {
+            poll();
+            for (int k = 1; k < 3; ++k) {
+                const std::uint64_t a = find(t[0]), b = find(t[k]);
+                root[std::max(a, b)] = std::min(a, b);
+            }
+        }
+    for (std::uint64_t i = 0; i < root.size(); ++i)
+        root[i] = find(i);
+    return root;
+}
+
 // The segments chained into loops of point indices. Where bodies of one part meet along an edge that
 // the plane crosses, four segments (or more) end at its cut point: any pairing of them makes loops
 // whose even-odd union is the same. Returns false when some chain does not close (an edge of the cut
 // ending an odd number of segments: a hole in the surface).
-bool chainLoops(const CutSegments& cut, std::vector<IndexPolygon>& loops) {
+bool chainLoops(const std::vector<std::array<std::uint64_t, 2>>& edges,
+                const std::unordered_map<std::uint64_t, std::uint64_t>& point, std::vector<IndexPolygon>& loops,
+                ProgressPoll& poll) {
     std::unordered_map<std::uint64_t, std::vector<std::size_t>> ends;
-    for (std::size_t s = 0; s < cut.edges.size(); ++s)
-        for (std::uint64_t key : cut.edges[s])
+    for (std::size_t s = 0; s < edges.size(); ++s)
+        for (std::uint64_t key : edges[s])
             ends[key].push_back(s);
-    std::vector<bool> used(cut.edges.size(), false);
+    std::vector<bool> used(edges.size(), false);
     bool allClosed = true;
-    for (std::size_t first = 0; first < cut.edges.size(); ++first) {
+    for (std::size_t first = 0; first < edges.size(); ++first) {
         if (used[first])
             continue;
         used[first] = true;
-        const std::uint64_t start = cut.edges[first][0];
+        const std::uint64_t start = edges[first][0];
         std::vector<std::uint64_t> keys{start};
-        std::uint64_t key = cut.edges[first][1];
+        std::uint64_t key = edges[first][1];
         bool closed = true;
         while (key != start) {
+            poll();
             keys.push_back(key);
             std::vector<std::size_t>& next = ends[key];
             while (!next.empty() && used[next.back()])
@@ -188,7 +317,7 @@ bool chainLoops(const CutSegments& cut, std::vector<IndexPolygon>& loops) {
             }
             const std::size_t s = next.back();
             used[s] = true;
-            key = cut.edges[s][0] == key ? cut.edges[s][1] : cut.edges[s][0];
+            key = edges[s][0] == key ? edges[s][1] : edges[s][0];
         }
         allClosed = allClosed && closed;
         if (!closed)
@@ -196,7 +325,7 @@ bool chainLoops(const CutSegments& cut, std::vector<IndexPolygon>& loops) {
         // Points on the plane are shared by the edges that end there: one corner each.
         IndexPolygon loop;
         for (std::uint64_t k : keys) {
-            const std::uint64_t p = cut.point.at(k);
+            const std::uint64_t p = point.at(k);
             if (loop.empty() || loop.back() != p)
                 loop.push_back(p);
         }
@@ -222,7 +351,7 @@ using Triangulation = CGAL::Constrained_Delaunay_triangulation_2<
     Kernel, CGAL::Triangulation_data_structure_2<VertexBase, FaceBase>, CGAL::Exact_predicates_tag>;
 
 // Each face's nesting depth: the number of loops crossed on the way from outside.
-void markDepths(Triangulation& triangulation) {
+void markDepths(Triangulation& triangulation, ProgressPoll& poll) {
     for (auto face : triangulation.all_face_handles())
         face->info() = -1;
     std::deque<std::pair<Triangulation::Face_handle, int>> next{{triangulation.infinite_face(), 0}};
@@ -235,6 +364,7 @@ void markDepths(Triangulation& triangulation) {
         std::deque<Triangulation::Face_handle> region{start};
         start->info() = depth;
         while (!region.empty()) {
+            poll();
             const Triangulation::Face_handle face = region.front();
             region.pop_front();
             for (int i = 0; i < 3; ++i) {
@@ -253,39 +383,41 @@ void markDepths(Triangulation& triangulation) {
 }
 
 // Cut points of different edges that round to one position (edges meeting at a corner a rounding's
-// width from the plane) become one point of the cap: `merged` maps each other index to it.
+// width from the plane) become one point of the cap: `merged` maps each other index to it. The corners
+// go in one by one along the loops, each placed from the one before, so that the work can be polled.
 Kv::KvTriangleList capTriangles(const std::vector<IndexPolygon>& loops, const PlaneFrame& frame,
-                                Kv::KvPointList& points, std::unordered_map<std::uint64_t, std::uint64_t>& merged) {
-    std::vector<Kernel::Point_2> corners;
-    std::vector<std::pair<std::size_t, std::size_t>> sides;
-    std::map<std::pair<double, double>, std::uint64_t> indexAt;
+                                Kv::KvPointList& points, std::unordered_map<std::uint64_t, std::uint64_t>& merged,
+                                ProgressPoll& poll) {
+    Triangulation triangulation;
+    std::vector<std::vector<Triangulation::Vertex_handle>> corners;
+    Triangulation::Face_handle hint;
     for (const IndexPolygon& loop : loops) {
-        const std::size_t first = corners.size();
-        for (std::size_t i = 0; i < loop.size(); ++i) {
-            const auto [x, y] = frame.in(points[loop[i]]);
-            corners.emplace_back(x, y);
-            const auto [at, added] = indexAt.emplace(std::pair{x, y}, loop[i]);
-            if (!added && at->second != loop[i])
-                merged.emplace(loop[i], at->second);
-            const std::size_t next = first + (i + 1) % loop.size();
-            sides.emplace_back(first + i, next);
+        auto& handles = corners.emplace_back();
+        for (std::uint64_t index : loop) {
+            poll();
+            const auto [x, y] = frame.in(points[index]);
+            const Triangulation::Vertex_handle vertex = triangulation.insert({x, y}, hint);
+            hint = vertex->face();
+            if (vertex->info().index == kNone)
+                vertex->info().index = index;
+            else if (vertex->info().index != index)
+                merged.emplace(index, vertex->info().index);
+            handles.push_back(vertex);
         }
     }
-    sides.erase(std::remove_if(sides.begin(), sides.end(),
-                               [&](const auto& s) { return corners[s.first] == corners[s.second]; }),
-                sides.end());
-    Triangulation triangulation;
-    triangulation.insert_constraints(corners.begin(), corners.end(), sides.begin(), sides.end());
-    for (auto vertex : triangulation.finite_vertex_handles()) {
-        const auto found = indexAt.find({vertex->point().x(), vertex->point().y()});
-        if (found != indexAt.end()) {
-            vertex->info().index = found->second;
-        } else {
+    for (const auto& handles : corners)
+        for (std::size_t i = 0; i < handles.size(); ++i) {
+            poll();
+            if (handles[i] != handles[(i + 1) % handles.size()])
+                triangulation.insert_constraint(handles[i], handles[(i + 1) % handles.size()]);
+        }
+    // Corners the triangulation made where loops cross.
+    for (auto vertex : triangulation.finite_vertex_handles())
+        if (vertex->info().index == kNone) {
             points.push_back(frame.at(vertex->point().x(), vertex->point().y()));
             vertex->info().index = points.size() - 1;
         }
-    }
-    markDepths(triangulation);
+    markDepths(triangulation, poll);
     Kv::KvTriangleList caps;
     for (auto face : triangulation.finite_face_handles())
         if (face->info() % 2 == 1)
@@ -296,11 +428,13 @@ Kv::KvTriangleList capTriangles(const std::vector<IndexPolygon>& loops, const Pl
 
 // Every triangle's corners merged as `merged` says; triangles left without area (two corners merged)
 // are dropped.
-void mergePoints(MeshPart& part, const std::unordered_map<std::uint64_t, std::uint64_t>& merged) {
+void mergePoints(MeshPart& part, const std::unordered_map<std::uint64_t, std::uint64_t>& merged,
+                 ProgressPoll& poll) {
     for (Kv::KvTriangleList& face : part.faces) {
         Kv::KvTriangleList kept;
         kept.reserve(face.size());
         for (auto t : face) {
+            poll();
             for (int k = 0; k < 3; ++k) {
                 const auto found = merged.find(t[k]);
                 if (found != merged.end())
@@ -405,12 +539,13 @@ std::vector<std::pair<double, double>> alongOutline(const Segment2& pq, SegmentG
 
 // The library's lines with their stretches along the outline taken out.
 void removeAlongOutline(std::vector<KvHLR::StrokeLine>& lines, const std::vector<Segment2>& outline,
-                        double tolerance) {
+                        double tolerance, ProgressPoll& poll) {
     SegmentGrid grid(outline, tolerance);
     std::vector<KvHLR::StrokeLine> kept;
     for (const KvHLR::StrokeLine& line : lines) {
         KvHLR::StrokeLine* open = nullptr;
         for (std::size_t i = 1; i < line.points.size(); ++i) {
+            poll();
             const Segment2 pq{line.points[i - 1], line.points[i]};
             const double length = std::hypot(pq.b.x - pq.a.x, pq.b.y - pq.a.y);
             const auto at = [&](double t) {
@@ -447,11 +582,55 @@ void removeAlongOutline(std::vector<KvHLR::StrokeLine>& lines, const std::vector
     lines = std::move(kept);
 }
 
-// Hatch lines over the loops (even-odd) at `angle` radians, `spacing` apart: each line of the family
-// meets the loops' sides in an even number of points, paired in order along it.
-void addHatching(const std::vector<std::vector<ON_2dPoint>>& loops, double angle, double spacing,
-                 std::vector<KvHLR::StrokeLine>& lines) {
+// One body's hatching: its family's angle (radians) and spacing.
+struct HatchFamily {
+    double angle, spacing;
+};
+
+HatchFamily hatchFamily(const HatchStyle& style, double spacing, std::size_t body) {
+    return {(style.angleDegrees + (body % 2 == 0 ? 0.0 : 90.0)) * M_PI / 180.0,
+            spacing * (1.0 + 0.5 * static_cast<double>((body / 2) % 3))};
+}
+
+// How far the loops' sides reach across a family's lines (summed): a family of spacing s meets them
+// in this over s points at most, besides one a side, and draws half as many lines.
+double acrossLength(const std::vector<std::vector<ON_2dPoint>>& loops, double angle) {
     const double c = std::cos(angle), s = std::sin(angle);
+    double length = 0.0;
+    for (const std::vector<ON_2dPoint>& loop : loops)
+        for (std::size_t i = 0; i < loop.size(); ++i) {
+            const ON_2dPoint& p = loop[i];
+            const ON_2dPoint& q = loop[(i + 1) % loop.size()];
+            length += std::fabs(-(q.x - p.x) * s + (q.y - p.y) * c);
+        }
+    return length;
+}
+
+// Refuses hatching that would draw more than kMostHatchLines lines, naming the smallest spacing that
+// would not, before any line is made.
+void checkHatchCount(const std::vector<std::vector<std::vector<ON_2dPoint>>>& bodies, const HatchStyle& style,
+                     double spacing) {
+    // The lines drawn at a unit spacing: the count at `spacing` is this over `spacing`.
+    double atUnitSpacing = 0.0;
+    for (std::size_t b = 0; b < bodies.size(); ++b) {
+        const HatchFamily family = hatchFamily(style, 1.0, b);
+        atUnitSpacing += acrossLength(bodies[b], family.angle) / family.spacing / 2.0;
+    }
+    if (!(atUnitSpacing / spacing > kMostHatchLines))
+        return;
+    std::string reason = "the hatching would draw more than ";
+    appendRounded(reason, kMostHatchLines, 6);
+    reason += " lines in this view; give a spacing of at least ";
+    appendRounded(reason, atUnitSpacing / kMostHatchLines, 3);
+    throw InputError::ofParameter("hatch_spacing", reason + " (or 0: chosen to suit the view)");
+}
+
+// Hatch lines over the loops (even-odd) of one family: each line of the family meets the loops' sides
+// in an even number of points, paired in order along it.
+void addHatching(const std::vector<std::vector<ON_2dPoint>>& loops, const HatchFamily& family,
+                 std::vector<KvHLR::StrokeLine>& lines, ProgressPoll& poll) {
+    const double spacing = family.spacing;
+    const double c = std::cos(family.angle), s = std::sin(family.angle);
     // In coordinates turned by -angle the hatch lines run along x, at y = k * spacing.
     std::vector<std::pair<long long, double>> hits;
     for (const std::vector<ON_2dPoint>& loop : loops)
@@ -465,17 +644,21 @@ void addHatching(const std::vector<std::vector<ON_2dPoint>>& loops, double angle
             // Each side counts from its lower end up to, not including, its upper end.
             const double low = std::min(py, qy), high = std::max(py, qy);
             for (auto k = static_cast<long long>(std::ceil(low / spacing)); static_cast<double>(k) * spacing < high; ++k) {
+                poll();
                 const double y = static_cast<double>(k) * spacing;
                 hits.emplace_back(k, px + (y - py) * (qx - px) / (qy - py));
             }
         }
     std::sort(hits.begin(), hits.end());
     for (std::size_t i = 0; i + 1 < hits.size(); i += 2) {
+        poll();
         while (i + 1 < hits.size() && hits[i].first != hits[i + 1].first)
             ++i; // an odd count on one line, which only a loop that rounding left open can give
         if (i + 1 == hits.size())
             break;
         const double y = static_cast<double>(hits[i].first) * spacing;
+        if (hits[i].second == hits[i + 1].second)
+            continue; // where a loop clipped to the frame runs along its side and back
         KvHLR::StrokeLine& line = lines.emplace_back();
         line.kind = Hatching;
         for (const double x : {hits[i].second, hits[i + 1].second})
@@ -537,11 +720,10 @@ ViewDirection sectionViewDirection(const SectionPlane& plane, UpAxis upAxis) {
     return {n, std::fabs(dot(n, up)) < 0.99 ? up : namedViewDirection("top", upAxis).up};
 }
 
-SectionCut cutSection(std::vector<MeshPart>& parts, const SectionPlane& plane,
-                      const KvHLR::ViewInfoCriteria& camera) {
+void checkSection(const std::vector<MeshPart>& parts, const SectionPlane& plane,
+                  const KvHLR::ViewInfoCriteria& camera) {
     const PlaneFrame frame(SectionPlane{plane.point, towardViewer(plane, camera)});
-    const auto [low, high] = boundsOf(parts);
-    const double onPlane = 1e-12 * std::max({high.x - low.x, high.y - low.y, high.z - low.z});
+    const double onPlane = onPlaneTolerance(parts);
     bool before = false, behind = false;
     forEachPoint(parts, [&](const ON_3dPoint& p) {
         const double d = frame.distance(p);
@@ -551,9 +733,18 @@ SectionCut cutSection(std::vector<MeshPart>& parts, const SectionPlane& plane,
     if (!(before && behind))
         throw InputError::ofParameter("section", "the cutting plane misses the model: the whole model lies on one "
                                                  "side of it");
+}
+
+SectionCut cutSection(std::vector<MeshPart>& parts, const SectionPlane& plane,
+                      const KvHLR::ViewInfoCriteria& camera, const ProgressHook& progress) {
+    checkSection(parts, plane, camera);
+    ProgressPoll poll(progress, 0.0);
+    const PlaneFrame frame(SectionPlane{plane.point, towardViewer(plane, camera)});
+    const double onPlane = onPlaneTolerance(parts);
     SectionCut result;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         MeshPart& part = parts[i];
+        const std::vector<std::uint64_t> bodyOf = bodiesOf(part, poll);
         // Corners meant to lie in the plane but a rounding's width off it are taken to lie in it, so that
         // their edges do not each make a cut point of their own right beside them.
         std::vector<double> distances;
@@ -565,26 +756,45 @@ SectionCut cutSection(std::vector<MeshPart>& parts, const SectionPlane& plane,
         LevelCutter cutter(part.points, std::move(distances));
         CutSegments cut;
         for (Kv::KvTriangleList& face : part.faces)
-            cutFace(cutter, face, cut);
-        std::vector<IndexPolygon> loops;
-        if (!chainLoops(cut, loops))
-            result.uncappedParts.push_back(i);
-        if (loops.empty())
-            continue;
+            cutFace(cutter, face, cut, poll);
+        std::vector<std::vector<ON_3dPoint>> tangentEdges;
+        for (const std::vector<ON_3dPoint>& edge : part.tangentEdges)
+            for (std::vector<ON_3dPoint>& stretch :
+                 keptStretches(edge, [&](const ON_3dPoint& p) { return -frame.distance(p); }))
+                tangentEdges.push_back(std::move(stretch));
+        part.tangentEdges = std::move(tangentEdges);
+        // Each body's segments apart (an edge key's high half is a point of the part as read), in a fixed
+        // order, so that each body keeps its hatching from one drawing to the next.
+        std::map<std::uint64_t, std::vector<std::array<std::uint64_t, 2>>> byBody;
+        for (const auto& segment : cut.edges)
+            byBody[bodyOf[segment[0] >> 32]].push_back(segment);
+        bool open = false;
+        Kv::KvTriangleList caps;
         std::unordered_map<std::uint64_t, std::uint64_t> merged;
-        Kv::KvTriangleList caps = capTriangles(loops, frame, part.points, merged);
+        for (const auto& [body, edges] : byBody) {
+            std::vector<IndexPolygon> loops;
+            open = !chainLoops(edges, cut.point, loops, poll) || open;
+            if (loops.empty())
+                continue;
+            const Kv::KvTriangleList bodyCaps = capTriangles(loops, frame, part.points, merged, poll);
+            caps.insert(caps.end(), bodyCaps.begin(), bodyCaps.end());
+            auto& outline = result.cappedBodies.emplace_back();
+            for (const IndexPolygon& loop : loops) {
+                auto& points = outline.emplace_back();
+                for (std::uint64_t index : loop)
+                    points.push_back(part.points[index]);
+            }
+        }
+        if (open)
+            result.uncappedParts.push_back(i);
         if (!merged.empty())
-            mergePoints(part, merged);
+            mergePoints(part, merged, poll);
+        if (caps.empty())
+            continue;
         if (part.body)
             part.faces.push_back(std::move(caps));
         else
             part.faces.front().insert(part.faces.front().end(), caps.begin(), caps.end());
-        auto& outline = result.cappedBodies.emplace_back();
-        for (const IndexPolygon& loop : loops) {
-            auto& points = outline.emplace_back();
-            for (std::uint64_t index : loop)
-                points.push_back(part.points[index]);
-        }
     }
     return result;
 }
@@ -597,13 +807,16 @@ std::optional<CuttingPlaneLine> cuttingPlaneLine(const SectionPlane& plane, cons
         return std::nullopt;
     const ON_Xform toScreen = view.camera.projectionXform * m;
     const Box2 frame = cameraFrame(view.camera);
-    const auto image = [&](const ON_3dVector& offset) {
-        const ON_3dPoint s = toScreen * ON_3dPoint(plane.point.x + offset.x, plane.point.y + offset.y,
-                                                   plane.point.z + offset.z);
-        return ON_2dPoint(s.x * frame.maxX, s.y * frame.maxY);
+    // A view that is no perspective maps directions alike everywhere: by the linear part alone, free of
+    // the rounding of a step added to a far point.
+    const ON_3dPoint s = toScreen * plane.point;
+    const ON_2dPoint at(s.x * frame.maxX, s.y * frame.maxY);
+    const auto image = [&](const ON_3dVector& direction) {
+        const ON_3dVector d = linearImage(toScreen, direction);
+        return ON_2dPoint(d.x * frame.maxX, d.y * frame.maxY);
     };
-    const ON_2dPoint at = image({0, 0, 0}), along = image(cross(n, towardEye)), behind = image(ON_3dVector(-n.x, -n.y, -n.z));
-    const double dx = along.x - at.x, dy = along.y - at.y;
+    const ON_2dPoint along = image(cross(n, towardEye)), behind = image(ON_3dVector(-n.x, -n.y, -n.z));
+    const double dx = along.x, dy = along.y;
     const Box2 bounds = drawingBounds(view);
     const double reach = 0.08 * std::max(bounds.width(), bounds.height());
     // The line's stretch within the bounds grown by `reach`, side pair by side pair.
@@ -621,43 +834,95 @@ std::optional<CuttingPlaneLine> cuttingPlaneLine(const SectionPlane& plane, cons
         t0 = std::max(t0, std::min(a, b));
         t1 = std::min(t1, std::max(a, b));
     }
-    const double sx = behind.x - at.x, sy = behind.y - at.y, length = std::hypot(sx, sy);
+    const double sx = behind.x, sy = behind.y, length = std::hypot(sx, sy);
     return CuttingPlaneLine{{at.x + t0 * dx, at.y + t0 * dy}, {at.x + t1 * dx, at.y + t1 * dy},
                             {sx / length, sy / length}, letter};
 }
 
-std::vector<std::string> drawSection(Drawing& drawing, const SectionCut& cut, const HatchStyle& hatching) {
-    const ON_Xform toScreen = drawing.camera.projectionXform * drawing.camera.modelViewXform;
+namespace {
+
+// The section in the drawing plane: each body's loops, for hatching, and the outline.
+struct SectionImage {
+    std::vector<std::vector<std::vector<ON_2dPoint>>> bodies;
+    std::vector<KvHLR::StrokeLine> outline;
+};
+
+SectionImage sectionImage(const SectionCut& cut, const KvHLR::ViewInfoCriteria& camera, bool clipToFrame,
+                          ProgressPoll& poll) {
+    const ON_Xform toScreen = camera.projectionXform * camera.modelViewXform;
+    const Box2 frame = cameraFrame(camera);
+    const auto image = [&](const ON_3dPoint& p) {
+        const ON_3dPoint screen = toScreen * p;
+        return ON_2dPoint(screen.x * frame.maxX, screen.y * frame.maxY);
+    };
+    // Before a perspective eye, only what lies beyond its near plane: nothing nearer projects rightly.
+    const bool perspective = isPerspective(camera);
+    const auto beyondNear = [&](const ON_3dPoint& p) {
+        return perspective ? depthOf(camera.modelViewXform, p) - camera.nearPlaneDepth : 1.0;
+    };
+    SectionImage section;
+    for (const auto& body : cut.cappedBodies) {
+        auto& loops = section.bodies.emplace_back();
+        for (const auto& loop : body) {
+            poll();
+            std::vector<ON_2dPoint> points;
+            for (const ON_3dPoint& p : clipLoop(loop, beyondNear))
+                points.push_back(image(p));
+            if (clipToFrame)
+                points = clipLoopToBox(points, frame);
+            if (points.size() >= 3)
+                loops.push_back(std::move(points));
+            std::vector<ON_3dPoint> closed = loop;
+            closed.push_back(loop.front());
+            for (const std::vector<ON_3dPoint>& stretch : keptStretches(closed, beyondNear)) {
+                KvHLR::StrokeLine& line = section.outline.emplace_back();
+                line.kind = SectionOutline;
+                for (const ON_3dPoint& p : stretch)
+                    line.points.push_back(image(p));
+            }
+        }
+    }
+    if (clipToFrame)
+        kvhlr::clipToFrame(section.outline, frame);
+    return section;
+}
+
+double hatchSpacing(const HatchStyle& hatching, const KvHLR::ViewInfoCriteria& camera) {
+    const Box2 frame = cameraFrame(camera);
+    return hatching.spacing > 0.0 ? hatching.spacing : std::max(frame.width(), frame.height()) / 60.0;
+}
+
+} // namespace
+
+void checkHatching(const SectionCut& cut, const KvHLR::ViewInfoCriteria& camera, const HatchStyle& hatching,
+                   bool clipToFrame) {
+    const ProgressHook noHook;
+    ProgressPoll none(noHook, 0.0);
+    checkHatchCount(sectionImage(cut, camera, clipToFrame, none).bodies, hatching, hatchSpacing(hatching, camera));
+}
+
+std::vector<std::string> drawSection(Drawing& drawing, const SectionCut& cut, const HatchStyle& hatching,
+                                     bool clipToFrame, const ProgressHook& progress) {
+    ProgressPoll poll(progress, 1.0);
     const Box2 frame = cameraFrame(drawing.camera);
     const double size = std::max(frame.width(), frame.height());
-    std::vector<std::vector<std::vector<ON_2dPoint>>> bodies;
-    std::vector<Segment2> outline;
-    for (const auto& body : cut.cappedBodies) {
-        auto& loops = bodies.emplace_back();
-        for (const auto& loop : body) {
-            auto& points = loops.emplace_back();
-            for (const ON_3dPoint& p : loop) {
-                const ON_3dPoint screen = toScreen * p;
-                points.emplace_back(screen.x * frame.maxX, screen.y * frame.maxY);
-            }
-            for (std::size_t i = 0; i < points.size(); ++i)
-                outline.push_back({points[i], points[(i + 1) % points.size()]});
-        }
-    }
+    auto [bodies, outline] = sectionImage(cut, drawing.camera, clipToFrame, poll);
+
+    std::vector<Segment2> segments;
+    for (const KvHLR::StrokeLine& line : outline)
+        for (std::size_t i = 1; i < line.points.size(); ++i)
+            segments.push_back({line.points[i - 1], line.points[i]});
     // The library's coordinates differ from these by rounding, and by its joining of near ends.
-    removeAlongOutline(drawing.lines, outline, 1e-5 * size);
-    const double spacing = hatching.spacing > 0.0 ? hatching.spacing : size / 60.0;
-    for (std::size_t b = 0; b < bodies.size(); ++b) {
-        const double angle = (hatching.angleDegrees + (b % 2 == 0 ? 0.0 : 90.0)) * M_PI / 180.0;
-        addHatching(bodies[b], angle, spacing * (1.0 + 0.5 * static_cast<double>((b / 2) % 3)), drawing.lines);
-        for (const auto& loop : bodies[b]) {
-            KvHLR::StrokeLine& line = drawing.lines.emplace_back();
-            line.kind = SectionOutline;
-            line.points = loop;
-            line.points.push_back(loop.front());
-        }
-    }
+    removeAlongOutline(drawing.lines, segments, 1e-5 * size, poll);
+    const double spacing = hatchSpacing(hatching, drawing.camera);
+    checkHatchCount(bodies, hatching, spacing);
+    for (std::size_t b = 0; b < bodies.size(); ++b)
+        addHatching(bodies[b], hatchFamily(hatching, spacing, b), drawing.lines, poll);
+    drawing.lines.insert(drawing.lines.end(), std::make_move_iterator(outline.begin()),
+                         std::make_move_iterator(outline.end()));
     std::vector<std::string> notes;
+    if (cut.cappedBodies.empty() && cut.uncappedParts.empty())
+        notes.push_back("the cutting plane cuts no body (it passes between them): the drawing shows no cut");
     for (std::size_t part : cut.uncappedParts)
         notes.push_back("body " + std::to_string(part + 1) + " is not closed where the plane cuts it: its cut is "
                         "left open, without cap or hatching");

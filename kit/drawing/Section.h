@@ -18,6 +18,7 @@
 #include "kit/drawing/Drawing.h"
 #include "kit/mesh/MeshPart.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,20 +52,32 @@ SectionPlane sectionPlane(const SectionChoice& choice, UpAxis upAxis, const std:
 // lines up with the views on a sheet.
 ViewDirection sectionViewDirection(const SectionPlane& plane, UpAxis upAxis);
 
+// A drawing's progress hook (DrawOptions::progress): the section's own loops call it with a fixed share
+// about every 20 ms, and end with DrawingCancelled (kit/drawing/DrawMesh.h) when it returns false.
+using ProgressHook = std::function<bool(double)>;
+
+// Throws InputError naming the parameter "section" when the plane misses the model (all of it on one
+// side) or the camera sees the plane edge-on; what cutSection checks first, for a front end that wants
+// to know before it draws anything.
+void checkSection(const std::vector<MeshPart>& parts, const SectionPlane& plane,
+                  const KvHLR::ViewInfoCriteria& camera);
+
 // What cutting did, for drawing the section once the library has drawn the cut model.
 struct SectionCut {
-    // The outline of each capped body (in the parts' order): closed loops of points in the plane.
+    // The outline of each capped body (in the parts' order; a part's bodies are its triangles' connected
+    // pieces): closed loops of points in the plane.
     std::vector<std::vector<std::vector<ON_3dPoint>>> cappedBodies;
     // The parts (numbered from 0) whose cut outline does not close, left uncapped where it is open.
     std::vector<std::size_t> uncappedParts;
 };
 
 // Cuts the parts: the side of the plane the camera sees from goes (triangles crossing it are cut
-// exactly); each body's closed cut loops become polygons with holes (nesting by even-odd), triangulated
-// into caps that join the part as a face of their own, sharing the cut's points. Throws InputError
-// naming the parameter "section" when the plane misses the model or is seen edge-on.
+// exactly, tangent edges too); each body's closed cut loops become polygons with holes (nesting by
+// even-odd within the body, so that overlapping bodies are each capped whole), triangulated into caps
+// that join the part, sharing the cut's points. Throws what checkSection throws, DrawingCancelled and
+// whatever `progress` throws (told 0).
 SectionCut cutSection(std::vector<MeshPart>& parts, const SectionPlane& plane,
-                      const KvHLR::ViewInfoCriteria& camera);
+                      const KvHLR::ViewInfoCriteria& camera, const ProgressHook& progress = {});
 
 // Hatching: lines `spacing` apart (drawing units, the model's; 0: a 60th of the camera frame's larger
 // side) at `angleDegrees` (counterclockwise from the drawing's x axis) for the first body, square to
@@ -74,9 +87,21 @@ struct HatchStyle {
     double angleDegrees = 45.0;
 };
 
+// Hatching is refused (InputError naming "hatch_spacing", with the smallest spacing this view allows)
+// before any line is made when it would draw more lines than this.
+constexpr double kMostHatchLines = 500000;
+
+// Throws what drawSection throws for hatching past kMostHatchLines, before the cut model is drawn.
+void checkHatching(const SectionCut& cut, const KvHLR::ViewInfoCriteria& camera, const HatchStyle& hatching,
+                   bool clipToFrame);
+
 // Adds the section's outline and hatching to a drawing of the cut parts, and takes the library's lines
-// along the outline out of it. Returns a note for each uncapped part.
-std::vector<std::string> drawSection(Drawing& drawing, const SectionCut& cut, const HatchStyle& hatching);
+// along the outline out of it. With a perspective camera only what lies beyond its near plane is drawn,
+// and with `clipToFrame` (the model was cut at the near plane) only what lies within the camera's frame.
+// Returns a note for each uncapped part, or one saying that the plane cuts no body. Throws
+// DrawingCancelled and whatever `progress` throws (told 1).
+std::vector<std::string> drawSection(Drawing& drawing, const SectionCut& cut, const HatchStyle& hatching,
+                                     bool clipToFrame = false, const ProgressHook& progress = {});
 
 // A section's cutting-plane line in another view of a sheet: where that view sees the plane edge-on,
 // across its drawing, with the section's direction of sight (from the side taken away) for the arrows

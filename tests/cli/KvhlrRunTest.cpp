@@ -137,6 +137,16 @@ TEST(KvhlrRun, PipesAndBatches) {
     const Result batch = kvhlr({cube, bad, model("bunny.obj"), "-o", dir.path("batch")});
     EXPECT_EQ(batch.status, 2);
     EXPECT_NE(batch.err.find("; not drawn: " + model("bunny.obj")), std::string::npos) << batch.err;
+    // A cutting plane that misses a later model stops the batch before the first drawing.
+    std::filesystem::create_directory(dir.path("sections"));
+    const Result missed = kvhlr({cube, cube, dir.write("far.obj", "v 9 0 0\nv 9 1 0\nv 9 0 1\nf 1 2 3\n"), "-o",
+                                 dir.path("sections/all.pdf"), "--section", "x=1"});
+    EXPECT_EQ(missed.status, 2);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path("sections")));
+    EXPECT_NE(missed.err.find("--section: " + dir.path("far.obj") + ": the cutting plane misses the model"),
+              std::string::npos) << missed.err;
+    EXPECT_NE(missed.err.find("; not drawn: " + cube + ", " + cube + ", " + dir.path("far.obj")), std::string::npos)
+        << missed.err;
 
     // Binary STL whose header says nothing is told by its size: 84 bytes and 50 a triangle.
     std::string stl(80, '\0');
@@ -225,6 +235,12 @@ TEST(KvhlrRun, BadInputIsRefusedWithOneLineAndNoOutput) {
     expectRefused({cube, "-o", out, "--section", "x=1000"}, "--section: the cutting plane misses the model", dir,
                   entries);
     expectRefused({cube, "-o", out, "--section", "x=0", "--view", "front"}, "--section: the cutting plane is seen edge-on",
+                  dir, entries);
+    expectRefused({cube, "-o", out, "--plan", "1000"}, "--plan: the cutting plane misses the model", dir, entries);
+    // Hatching that would run to millions of lines is refused before it is made, with the least spacing.
+    expectRefused({cube, "-o", out, "--section", "x=1", "--hatch-spacing", "1e-310"},
+                  "--hatch-spacing: the hatching would draw more than 500000 lines in this view; give a spacing of at "
+                  "least ",
                   dir, entries);
 }
 

@@ -5,6 +5,7 @@
 #include "kit/drawing/NearPlaneCut.h"
 #include "kit/camera/CameraFit.h"
 #include "kit/drawing/DrawMesh.h"
+#include "kit/mesh/DemoPart.h"
 
 #include <gtest/gtest.h>
 
@@ -98,6 +99,29 @@ TEST(NearPlaneCut, ACameraInsideTheModelDrawsWhatLiesBeyondItsNearPlaneAndNoCut)
         }
     }
     EXPECT_TRUE(hidden) << "the box's back edges";
+}
+
+// A section whose cap runs behind a perspective eye: the cap is drawn, outlined and hatched, only where
+// it lies beyond the near plane, within the frame, and not through the eye (upside down, far outside).
+TEST(NearPlaneCut, ASectionCapRunningBehindTheEyeIsDrawnOnlyBeyondTheNearPlane) {
+    const std::vector<MeshPart> demo = demoPart();
+    const KvHLR::ViewInfoCriteria camera = lookAtCamera({{20, 15, -10}, {-40, 5, 60}, {0, 1, 0}, 70.0}, demo);
+    ASSERT_TRUE(reachesNearPlane(camera, demo));
+    DrawOptions options;
+    options.section = SectionPlane{{0, 0, 0}, {1, 0, 0}};
+    const Drawing drawing = drawParts(demoPart(), camera, options);
+    const Box2 frame = cameraFrame(camera);
+    std::size_t hatching = 0, outline = 0;
+    for (const KvHLR::StrokeLine& line : drawing.lines) {
+        hatching += line.kind == Hatching;
+        outline += line.kind == SectionOutline;
+        for (const ON_2dPoint& p : line.points) {
+            EXPECT_LE(std::fabs(p.x), frame.maxX * (1 + 1e-9)) << line.kind;
+            EXPECT_LE(std::fabs(p.y), frame.maxY * (1 + 1e-9)) << line.kind;
+        }
+    }
+    EXPECT_GT(hatching, 10u);
+    EXPECT_GT(outline, 0u);
 }
 
 TEST(NearPlaneCut, ModelsBeyondTheNearPlaneAndOrthographicCamerasAreLeftAlone) {

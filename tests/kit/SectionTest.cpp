@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <functional>
 
@@ -67,6 +68,16 @@ MeshPart sphere(int rings, int sectors) {
     for (int r = 1; r < rings; ++r)
         profile.emplace_back(std::sin(kPi * r / rings), -std::cos(kPi * r / rings));
     return revolved(profile, sectors, false);
+}
+
+// Two boxes in one mesh, overlapping where |x| <= 0.5.
+MeshPart overlapping() {
+    MeshPart part = box({-1.5, -1, -1}, {0.5, 1, 1});
+    const MeshPart other = box({-0.5, -1, -1}, {1.5, 1, 1});
+    for (const auto& t : other.faces[0])
+        part.faces[0].emplace_back(t[0] + 8, t[1] + 8, t[2] + 8);
+    part.points.insert(part.points.end(), other.points.begin(), other.points.end());
+    return part;
 }
 
 KvHLR::ViewInfoCriteria facing(const SectionPlane& plane, const std::vector<MeshPart>& parts) {
@@ -205,6 +216,12 @@ TEST(Section, DrawsTheOutlineAndHatchingOnTheCapsAloneAndNothingInFront) {
          {45, 135}},
         {"sphere: a disc", [] { return std::vector<MeshPart>{sphere(24, 48)}; }, {{0, 0, 0}, {0, 0, 1}},
          [=](double x, double y) { return std::hypot(x, y) <= 1 + e; }, {45}},
+        {"two boxes overlapping in one mesh: each hatched whole", [] { return std::vector<MeshPart>{overlapping()}; },
+         {{0, 0, 0}, {0, 0, 1}},
+         [=](double x, double y) {
+             return (std::fabs(x + 0.5) <= 1 + e && std::fabs(y) <= 1 + e) || (std::fabs(x - 0.5) <= 1 + e && std::fabs(y) <= 1 + e);
+         },
+         {45, 135}},
     };
     for (const DrawnCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -329,6 +346,66 @@ TEST(Section, AnOpenMeshIsCutButNotCappedAndTheBodyIsNamed) {
     const std::vector<std::string> notes = drawSection(drawing, cut, {});
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_NE(notes[0].find("body 2 is not closed"), std::string::npos) << notes[0];
+}
+
+// Tangent edges are cut at the plane: only the kept half's are drawn.
+TEST(Section, TangentEdgesOfTheHalfTakenAwayGo) {
+    std::vector<MeshPart> parts{box({-1, -1, -1}, {1, 1, 1})};
+    parts[0].tangentEdges = {{{-1, -1, -0.5}, {-1, -1, 0.5}}, {{1, 1, 0.2}, {1, 1, 0.9}}, {{1, -1, -0.9}, {1, -1, -0.1}}};
+    const SectionPlane plane{{0, 0, 0}, {0, 0, 1}};
+    cutSection(parts, plane, facing(plane, parts));
+    const std::vector<std::vector<ON_3dPoint>> kept{{{-1, -1, -0.5}, {-1, -1, 0}}, {{1, -1, -0.9}, {1, -1, -0.1}}};
+    ASSERT_EQ(parts[0].tangentEdges.size(), kept.size());
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        for (std::size_t k = 0; k < 2; ++k)
+            EXPECT_EQ(parts[0].tangentEdges[i][k], kept[i][k]) << i << " " << k;
+}
+
+// Tolerances follow the model: a cube at any scale the kit reads is cut as the unit cube is, and a plane
+// between two bodies is told.
+TEST(Section, ModelsAtAnyScaleAreCutAndAPlaneBetweenBodiesIsTold) {
+    for (double scale : {1e-30, 1.0, 1e18, 1e60}) {
+        SCOPED_TRACE(scale);
+        std::vector<MeshPart> parts{box({-scale, -scale, -scale}, {scale, scale, scale})};
+        const SectionPlane plane{{0, 0, 0}, {0, 1, 0}};
+        DrawOptions options;
+        options.section = plane;
+        const Drawing drawing = drawParts(std::move(parts), facing(plane, {box({-scale, -scale, -scale}, {scale, scale, scale})}), options);
+        EXPECT_GT(std::count_if(drawing.lines.begin(), drawing.lines.end(),
+                                [](const KvHLR::StrokeLine& line) { return line.kind == Hatching; }), 30);
+        EXPECT_TRUE(drawing.notes.empty());
+    }
+    std::vector<MeshPart> apart{box({-3, -1, -1}, {-1, 1, 1}), box({1, -1, -1}, {3, 1, 1})};
+    const SectionPlane between{{0, 0, 0}, {1, 0, 0}};
+    DrawOptions options;
+    options.section = between;
+    const Drawing drawing = drawParts(std::vector<MeshPart>(apart), facing(between, apart), options);
+    ASSERT_EQ(drawing.notes.size(), 1u);
+    EXPECT_NE(drawing.notes[0].find("cuts no body"), std::string::npos) << drawing.notes[0];
+}
+
+// Hatching near its bound still ends within a fraction of a second once the hook cancels: the hook is
+// called from the section's own loops after the library's last report.
+TEST(Section, ACancelEndsTheHatchingAtOnce) {
+    std::vector<MeshPart> parts{box({-1, -1, -1}, {1, 1, 1})};
+    const SectionPlane plane{{0, 0, 0}, {0, 0, 1}};
+    const KvHLR::ViewInfoCriteria camera = facing(plane, parts);
+    const SectionCut cut = cutSection(parts, plane, camera);
+    Drawing drawing;
+    drawing.camera = camera;
+    HatchStyle dense;
+    dense.spacing = 4.0 / 0.9 / kMostHatchLines * 2; // about 0.9 of the bound for the square's two sides
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    bool told = false;
+    EXPECT_THROW(drawSection(drawing, cut, dense, false,
+                             [&](double share) {
+                                 told = share == 1.0;
+                                 return false;
+                             }),
+                 DrawingCancelled);
+    EXPECT_TRUE(told);
+    EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), 0.5);
 }
 
 TEST(Section, RefusesPlanesThatCannotCutWithTheParameterAtFault) {

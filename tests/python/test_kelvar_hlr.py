@@ -78,6 +78,22 @@ def test_a_cancel_ends_the_drawing_at_once_in_every_stage(model):
             assert time.perf_counter() - start - mark * whole < 0.5, (mark, whole)
 
 
+def test_ctrl_c_ends_a_section_while_it_is_hatched():
+    vertices, triangles = box_stack(20)
+    plane = kh.Plane([1.6, 1.5, 0.0], [0.3, 1.0, 0.0])
+    done = []  # when the hook was told the library's work is done, and the section's after it
+
+    def progress(share):
+        if share == 1:
+            done.append(time.perf_counter())
+        if len(done) == 2:
+            raise KeyboardInterrupt
+    # Near the bound on hatch lines: about half a million, a third of a second's work.
+    with pytest.raises(KeyboardInterrupt):
+        kh.draw(vertices, triangles, plane.camera(vertices), section=plane, hatch_spacing=7e-5, progress=progress)
+    assert time.perf_counter() - done[0] < 0.5
+
+
 @pytest.fixture(scope="module")
 def million():
     return sphere(1e6)
