@@ -394,12 +394,16 @@ def test_progress_is_told_the_share_done_without_a_call_per_report():
 
 
 def test_threads_draw_at_once():
-    jobs = [("iso", dict(hidden=True)), ("front", dict(hidden=True, exact=False)), ("top", dict(sharp=False))]
-    draw = lambda view, options: lines_of(kh.draw(V, T, kh.Camera.view(view, V), **options))
+    # Each way of drawing beside the others, each with a progress callback (the hook the kit forwards
+    # the library's reports to): a section, plain meshes, and hidden lines with either hide test.
+    plane = kh.Plane.named("z=0", V)
+    jobs = [(plane.camera(V), dict(section=plane)), (DEMO_ISO, dict(hidden=True)),
+            (kh.Camera.view("front", V), dict(hidden=True, exact=False)), (kh.Camera.view("top", V), {})]
+    draw = lambda camera, options: lines_of(kh.draw(V, T, camera, progress=lambda share: False, **options))
     alone = [draw(*job) for job in jobs]
     with ThreadPoolExecutor(len(jobs)) as pool:
-        together = list(pool.map(lambda job: [draw(*job) for _ in range(4)], jobs))
-    assert together == [[lines] * 4 for lines in alone]
+        together = list(pool.map(lambda job: [draw(*job) for _ in range(8)], jobs))
+    assert together == [[lines] * 8 for lines in alone]
 
 
 @pytest.mark.parametrize("point_type, index_type", [(np.float64, np.uint32), (np.float32, np.int64)])
