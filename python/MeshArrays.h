@@ -33,7 +33,15 @@ std::pair<py::object, py::object> meshArraysOf(py::handle mesh);
 // The points of an N×3 array of real numbers; `name` is the argument named in errors.
 Kv::KvPointList pointsOf(py::handle array, const char* name);
 
+// The triangles of an M×3 array of integer indices, each below `vertexCount`; `name` is the argument
+// named in errors.
+Kv::KvTriangleList trianglesOf(py::handle array, std::size_t vertexCount, const char* name);
+
 // The parts merged: a float64 N×3 vertex array and a uint32 M×3 triangle array.
 py::tuple meshArrays(const std::vector<MeshPart>& parts);
+
+// The inverses of pointsOf and trianglesOf: a new float64 N×3 and a new uint32 M×3 array.
+py::array_t<double> pointsArray(const Kv::KvPointList& points);
+py::array_t<std::uint32_t> trianglesArray(const Kv::KvTriangleList& triangles);
 
 } // namespace kvhlr::python

@@ -21,6 +21,7 @@
 #include <pybind11/stl.h>
 #include <pybind11/stl/filesystem.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <exception>
@@ -181,7 +182,7 @@ struct Line {
 };
 
 // What a drawing was made from, for the other views of a sheet: the caller's arrays (not copied) and
-// the options. A drawing restored from a pickle has none.
+// the options.
 struct Source {
     py::object vertices;
     py::object triangles;
@@ -440,8 +441,6 @@ Drawing drawSource(const Source& source, const Camera& camera, const py::object&
 std::vector<SheetView> sheetViews(const PyDrawing& drawing, const SheetChoices& choices) {
     if (choices.views.empty())
         return {{"", *drawing.drawing, {}, {}}};
-    if (!drawing.source)
-        throw py::value_error("views: this drawing has no mesh to draw other views of (it was unpickled)");
     std::vector<SheetView> views;
     const std::optional<SectionPlane>& section = drawing.source->options.section;
     for (std::string name : choices.views) {
@@ -645,6 +644,115 @@ PyDrawing drawObject(py::handle mesh, const Camera& camera, bool weld, bool hidd
     auto [vertices, triangles] = meshArraysOf(mesh);
     return draw(std::move(vertices), std::move(triangles), camera, weld, hidden, silhouettes, sharp,
                 sharpAngle, exact, intersections, section, hatchSpacing, hatchAngle, progress);
+}
+
+// ---- pickles: everything a drawing carries, the mesh or model it was drawn from and its options
+// included, so that an unpickled drawing saves the same files and sheets. Checked on the way back in,
+// since a pickle may come from anywhere.
+
+py::list partsState(const std::vector<MeshPart>& parts) {
+    py::list states;
+    for (const MeshPart& part : parts) {
+        py::list faces, tangentEdges;
+        for (const Kv::KvTriangleList& face : part.faces)
+            faces.append(trianglesArray(face));
+        for (const Kv::KvPointList& edge : part.tangentEdges)
+            tangentEdges.append(pointsArray(edge));
+        states.append(py::make_tuple(pointsArray(part.points), faces, part.body, part.brepFaces, tangentEdges,
+                                     part.partName, part.instanceName));
+    }
+    return states;
+}
+
+std::vector<MeshPart> partsOf(py::handle states) {
+    std::vector<MeshPart> parts;
+    for (const py::handle object : py::cast<py::list>(states)) {
+        const auto state = py::cast<py::tuple>(object);
+        if (state.size() != 7)
+            throw py::value_error("not the state of a model's part");
+        MeshPart& part = parts.emplace_back();
+        part.points = pointsOf(state[0], "part points");
+        for (const py::handle face : py::cast<py::list>(state[1]))
+            part.faces.push_back(trianglesOf(face, part.points.size(), "part faces"));
+        part.body = state[2].cast<bool>();
+        part.brepFaces = state[3].cast<bool>();
+        for (const py::handle edge : py::cast<py::list>(state[4]))
+            part.tangentEdges.push_back(pointsOf(edge, "tangent edges"));
+        part.partName = state[5].cast<std::string>();
+        part.instanceName = state[6].cast<std::string>();
+    }
+    return parts;
+}
+
+// The source as draw's keywords, and its mesh: the arrays, or the model's parts.
+py::tuple sourceState(const Source& source) {
+    const DrawOptions& o = source.options;
+    const py::dict options("weld"_a = source.weld, "hidden"_a = o.hidden, "silhouettes"_a = o.silhouettes,
+                           "sharp"_a = o.sharp, "sharp_angle"_a = o.sharpAngle, "exact"_a = o.exact,
+                           "intersections"_a = o.intersections, "section"_a = o.section,
+                           "hatch_spacing"_a = o.hatching.spacing, "hatch_angle"_a = o.hatching.angleDegrees,
+                           "tangent_edges"_a = o.tangentEdges, "part_layers"_a = o.partLayers);
+    if (source.parts)
+        return py::make_tuple(py::none(), py::none(), partsState(*source.parts), options);
+    const py::module_ numpy = py::module_::import("numpy");
+    return py::make_tuple(numpy.attr("asarray")(source.vertices), numpy.attr("asarray")(source.triangles),
+                          py::none(), options);
+}
+
+std::shared_ptr<const Source> sourceOf(const py::tuple& state) {
+    if (state.size() != 4)
+        throw py::value_error("not the state of a Drawing");
+    auto source = std::make_shared<Source>();
+    const auto options = py::cast<py::dict>(state[3]);
+    DrawOptions& o = source->options;
+    source->weld = options["weld"].cast<bool>();
+    o.hidden = options["hidden"].cast<bool>();
+    o.silhouettes = options["silhouettes"].cast<bool>();
+    o.sharp = options["sharp"].cast<bool>();
+    o.sharpAngle = options["sharp_angle"].cast<double>();
+    o.exact = options["exact"].cast<bool>();
+    o.intersections = options["intersections"].cast<bool>();
+    o.section = options["section"].cast<std::optional<SectionPlane>>();
+    o.hatching = {options["hatch_spacing"].cast<double>(), options["hatch_angle"].cast<double>()};
+    o.tangentEdges = options["tangent_edges"].cast<bool>();
+    o.partLayers = options["part_layers"].cast<bool>();
+    checkDrawOptions(o);
+    if (!state[2].is_none()) {
+        source->parts = std::make_shared<const std::vector<MeshPart>>(partsOf(state[2]));
+    } else {
+        polygonOf(state[0], state[1]); // refuses arrays that could not be drawn
+        source->vertices = state[0];
+        source->triangles = state[1];
+    }
+    return source;
+}
+
+py::tuple drawingState(const PyDrawing& d) {
+    const Drawing& drawing = *d.drawing;
+    const py::array_t<std::uint32_t> lineParts(static_cast<py::ssize_t>(drawing.lineParts.size()),
+                                               drawing.lineParts.data());
+    return py::make_tuple(drawing.camera, allPoints(drawing), lineOffsets(drawing), lineKinds(drawing),
+                          drawing.notes, lineParts, drawing.partNames,
+                          sourceState(*d.source));
+}
+
+PyDrawing drawingFromState(const py::tuple& state) {
+    if (state.size() != 8)
+        throw py::value_error("not the state of a Drawing");
+    try {
+        Drawing drawing = drawingOf(state[0].cast<Camera>(), state[1], state[2], state[3]);
+        drawing.notes = state[4].cast<std::vector<std::string>>();
+        drawing.lineParts = state[5].cast<std::vector<std::uint32_t>>();
+        drawing.partNames = state[6].cast<std::vector<std::string>>();
+        if (!(drawing.lineParts.empty() || drawing.lineParts.size() == drawing.lines.size()) ||
+            std::any_of(drawing.lineParts.begin(), drawing.lineParts.end(),
+                        [&](std::uint32_t part) { return part >= drawing.partNames.size(); }))
+            throw py::value_error("not the state of a Drawing");
+        return PyDrawing{std::make_shared<const Drawing>(std::move(drawing)), sourceOf(py::cast<py::tuple>(state[7])),
+                         {}};
+    } catch (const py::cast_error&) {
+        throw py::value_error("not the state of a Drawing");
+    }
 }
 
 // ---- mesh files
@@ -899,19 +1007,7 @@ PYBIND11_MODULE(_core, m) {
         .def(
             "__repr__",
             [](const PyDrawing& d) { return py::str("<Drawing: {} lines>").format(d.drawing->lines.size()); })
-        .def(py::pickle(
-            [](const PyDrawing& d) {
-                return py::make_tuple(d.drawing->camera, allPoints(*d.drawing), lineOffsets(*d.drawing),
-                                      lineKinds(*d.drawing));
-            },
-            [](const py::tuple& state) {
-                if (state.size() != 4)
-                    throw py::value_error("not the state of a Drawing");
-                return PyDrawing{std::make_shared<const Drawing>(
-                                     drawingOf(state[0].cast<Camera>(), state[1], state[2], state[3])),
-                                 nullptr,
-                                 {}};
-            }));
+        .def(py::pickle(&drawingState, &drawingFromState));
 
     const auto drawOptions = std::make_tuple(
         py::kw_only(), "weld"_a = true, "hidden"_a = false, "silhouettes"_a = true, "sharp"_a = true,
@@ -959,7 +1055,13 @@ PYBIND11_MODULE(_core, m) {
             },
             "The name of each part (body) as a layer gives it: PART or PART.INSTANCE.")
         .def("__repr__",
-             [](const Model& model) { return py::str("<Model: {} parts>").format(model.parts->size()); });
+             [](const Model& model) { return py::str("<Model: {} parts>").format(model.parts->size()); })
+        .def(py::pickle([](const Model& model) { return py::make_tuple(partsState(*model.parts)); },
+                        [](const py::tuple& state) {
+                            if (state.size() != 1)
+                                throw py::value_error("not the state of a Model");
+                            return Model{std::make_shared<const std::vector<MeshPart>>(partsOf(state[0]))};
+                        }));
 
     const auto modelOptions = std::make_tuple(
         py::kw_only(), "hidden"_a = false, "silhouettes"_a = true, "sharp"_a = true, "sharp_angle"_a = 135.0,
