@@ -150,16 +150,24 @@ SectionPlane planeOf(const std::array<double, 3>& point, const std::array<double
     return {*choice.point, *choice.normal};
 }
 
+// The model a plane is placed on: its centre and floor place named planes and plans, so it cannot be empty.
+std::vector<MeshPart> planeBounds(py::handle bounds) {
+    std::vector<MeshPart> parts = boundsParts(bounds);
+    if (parts[0].points.empty())
+        throw py::value_error("bounds: no points to place the plane on");
+    return parts;
+}
+
 SectionPlane namedPlane(const std::string& name, py::handle bounds, const std::string& upAxis) {
     try {
-        return sectionPlane({name, {}, {}, {}}, upAxisNamed(upAxis), boundsParts(bounds));
+        return sectionPlane({name, {}, {}, {}}, upAxisNamed(upAxis), planeBounds(bounds));
     } catch (const InputError& error) {
         throw py::value_error((error.parameter() == "up_axis" ? "up_axis: " : "name: ") + error.reason());
     }
 }
 
 SectionPlane planPlane(double height, py::handle bounds, const std::string& upAxis) {
-    return sectionPlane({"", {}, {}, height}, upAxisNamed(upAxis), boundsParts(bounds));
+    return sectionPlane({"", {}, {}, height}, upAxisNamed(upAxis), planeBounds(bounds));
 }
 
 Camera sectionCamera(const SectionPlane& plane, py::handle bounds, const std::string& upAxis) {
@@ -443,11 +451,10 @@ std::vector<SheetView> sheetViews(const PyDrawing& drawing, const SheetChoices& 
         return {{"", *drawing.drawing, {}, {}}};
     std::vector<SheetView> views;
     const std::optional<SectionPlane>& section = drawing.source->options.section;
+    checkSheetViews(choices.views, section.has_value());
     for (std::string name : choices.views) {
         // A section's view ("section:A") looks square at the cut and is the only one cut.
         const bool cut = sectionLetter(name).has_value();
-        if (cut && !section)
-            throw py::value_error("views: " + name + " needs a drawing made with section=Plane(...)");
         CameraChoice choice;
         choice.view = cut ? "front" : name;
         choice.upAxis = choices.upAxis;
@@ -486,16 +493,26 @@ void save(const PyDrawing& drawing, const Path& path, const py::kwargs& options)
         formatOf(name); // an unknown extension is a ValueError, not a file that failed
     const SheetChoices choices = sheetChoices(options);
     std::vector<Page> pages;
-    std::optional<Drawing> ordered; // JSON in plotter order, as asked
-    if (format != OutputFormat::Json)
+    std::optional<Drawing> json; // the view asked for, or the drawing in plotter order
+    if (format != OutputFormat::Json) {
         pages.push_back(pageOf(drawing, choices));
+    } else {
+        try {
+            checkJsonDrawing(choices.views.size(), choices.sheet);
+        } catch (const InputError& error) {
+            throw py::value_error("path: " + error.reason());
+        }
+        if (!choices.views.empty())
+            json = std::move(sheetViews(drawing, choices).front().drawing);
+    }
     const py::gil_scoped_release release;
     if (format == OutputFormat::Json && choices.plotterOrder.value_or(false)) {
-        ordered = *drawing.drawing;
-        const Box2 bounds = drawingBounds(*ordered);
-        orderForPlotter(ordered->lines, ON_2dPoint(bounds.minX, bounds.minY), stopOnSignal());
+        if (!json)
+            json = *drawing.drawing;
+        const Box2 bounds = drawingBounds(*json);
+        orderForPlotter(json->lines, ON_2dPoint(bounds.minX, bounds.minY), stopOnSignal());
     }
-    fileCall([&] { saveDrawingFile(name, format, ordered ? *ordered : *drawing.drawing, pages, stopOnSignal()); });
+    fileCall([&] { saveDrawingFile(name, format, json ? *json : *drawing.drawing, pages, stopOnSignal()); });
 }
 
 std::string pageText(const PyDrawing& drawing, OutputFormat format, const py::kwargs& options) {

@@ -117,6 +117,7 @@ def test_draws_what_the_tool_draws(tmp_path, model, view, perspective, hidden, e
      ["--scale", "2:1", "--views", "front,left", "--projection", "first", "--order", "library",
       "--dashes", "segments"]),
     ("json", dict(order="plotter"), ["--order", "plotter"]),
+    ("json", dict(views=["top"]), ["--views", "top"]),  # the one view a JSON drawing holds, drawn again
 ])
 def test_saves_the_sheets_the_tool_writes(tmp_path, extension, options, arguments):
     tool_file, own_file = tmp_path / f"tool.{extension}", tmp_path / f"own.{extension}"
@@ -307,6 +308,7 @@ def test_bodies_passing_through_each_other_meet_in_intersection_lines():
 
 
 V, T = DEMO
+SECTION = kh.Plane.named("z=0", V)
 NAN = V.copy()
 NAN[5, 1] = np.nan
 
@@ -380,8 +382,17 @@ def test_bad_arrays_raise_value_errors(vertices, triangles, message):
      "^section: the cutting plane is seen edge-on"),
     (lambda: kh.draw(V, T, DEMO_ISO, section=kh.Plane([0, 0, 0], [0, 0, 1]), hatch_spacing=-1), ValueError,
      "^hatch_spacing: "),
+    (lambda: kh.Plane.named("front", np.zeros((0, 3))), ValueError, "^bounds: no points"),
+    # What kvhlr refuses in its sheets (the kit's checks).
     (lambda: kh.draw(V, T, DEMO_ISO).to_svg(views=["front", "section:A"]), ValueError,
-     "views: section:A needs a drawing made with section="),
+     "^views: a section view needs its plane"),
+    (lambda: kh.draw(V, T, DEMO_ISO).to_svg(views=["front", "top", "front"]), ValueError,
+     "^views: the view 'front' is named twice"),
+    (lambda: kh.draw(V, T, SECTION.camera(V), section=SECTION).to_svg(views=["front", "top"]), ValueError,
+     "^views: name the section's view once"),
+    (lambda: kh.draw(V, T, DEMO_ISO).save("x.json", views=["front", "top"]), ValueError,
+     "^path: a JSON drawing holds one view and no page"),
+    (lambda: kh.draw(V, T, DEMO_ISO).save("x.json", paper="A4"), ValueError, "^path: a JSON drawing"),
 ])
 def test_bad_input_raises_clear_errors(call, error, message):
     with pytest.raises(error, match=message):
