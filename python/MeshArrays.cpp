@@ -75,10 +75,16 @@ KvHLR::Polygon3D polygonOf(py::handle vertices, py::handle triangles) {
     return polygon;
 }
 
-void weld(KvHLR::Polygon3D& polygon) {
+void weld(KvHLR::Polygon3D& polygon, const std::function<void()>& poll) {
     VertexWelder welder(polygon.points.size());
+    std::uint32_t corners = 0;
     const Kv::KvTriangleList welded = weldTriangles(
-        welder, polygon.points.size(), [&](std::uint32_t vertex) { return polygon.points[vertex]; },
+        welder, polygon.points.size(),
+        [&](std::uint32_t vertex) {
+            if (++corners % 65536 == 0)
+                poll();
+            return polygon.points[vertex];
+        },
         polygon.triangles);
     polygon.triangles.resize(welded.size());
     for (std::size_t i = 0; i < welded.size(); ++i)

@@ -594,13 +594,16 @@ Drawing drawSource(const Source& source, const Camera& camera, const py::object&
     KvHLR::Polygon3D polygon = polygonOf(source.vertices, source.triangles);
     const py::gil_scoped_release release;
     const ThisThreadDraws drawing;
+    // Copying and welding a large mesh takes a while too: a cancel meanwhile is heard.
+    const auto poll = [&] {
+        if (!options.progress(0.0))
+            throw DrawingCancelled();
+    };
     checkFinite(polygon);
     if (source.weld)
-        weld(polygon);
+        weld(polygon, poll);
     checkModel(camera, polygon);
-    // Copying and welding a large mesh takes a while too: a cancel meanwhile is heard here.
-    if (!options.progress(0.0))
-        throw DrawingCancelled();
+    poll();
     return drawMesh(std::move(polygon), camera, options);
 }
 
