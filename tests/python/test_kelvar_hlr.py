@@ -481,9 +481,12 @@ def test_ctrl_c_stops_saving_and_keeps_the_old_file(tmp_path):
     target = tmp_path / "drawing.pdf"  # the slowest to write: the signal comes while it is written
     target.write_text("old")
 
+    sent = []
+
     def interrupt_once_writing():  # the file being written appears beside the old one
         while len(list(tmp_path.iterdir())) < 2:
             time.sleep(0.001)
+        sent.append(time.monotonic())
         os.kill(os.getpid(), signal.SIGINT)
 
     interrupter = threading.Thread(target=interrupt_once_writing)
@@ -491,6 +494,7 @@ def test_ctrl_c_stops_saving_and_keeps_the_old_file(tmp_path):
     try:
         with pytest.raises(KeyboardInterrupt):
             drawing.save(target, order="plotter")
+        assert time.monotonic() - sent[0] < 0.5
     finally:
         interrupter.join()
     assert target.read_text() == "old"
