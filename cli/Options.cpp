@@ -473,19 +473,14 @@ void finishSheet(Options& options, const RawOptions& raw) {
     for (const std::string& setting : raw.lines)
         applyLineSetting(sheet.style, setting);
     checkPaperRoom(sheet);
-    for (auto view = options.views.begin(); view != options.views.end(); ++view)
-        if (std::find(options.views.begin(), view, *view) != view)
-            throw InputError("--views", "the view '" + *view + "' is named twice");
 }
 
 // The cutting plane, checked before any model is read; placed on the model once it is.
 void finishSection(Options& options, const RawOptions& raw) {
-    if (raw.section.empty() && raw.sectionPoint.empty() && !raw.plan) {
-        if (std::any_of(options.views.begin(), options.views.end(), [](const auto& v) { return sectionLetter(v).has_value(); }))
-            throw InputError("--views", "a section view needs its plane: give --section, --section-point and "
-                                        "--section-normal, or --plan");
+    const bool section = !raw.section.empty() || !raw.sectionPoint.empty() || raw.plan;
+    checkSheetViews(options.views, section);
+    if (!section)
         return;
-    }
     SectionChoice choice;
     choice.named = raw.section;
     choice.point = pointOption(raw.sectionPoint, "--section-point");
@@ -498,10 +493,6 @@ void finishSection(Options& options, const RawOptions& raw) {
     options.sectionFacing = !options.camera.eye && options.cameraFile.empty() && raw.viewOption->count() == 0;
     if (raw.plan && raw.viewOption->count() > 0)
         throw InputError("--plan", "a plan is seen from above: leave out --view");
-    const auto sections = std::count_if(options.views.begin(), options.views.end(),
-                                        [](const auto& v) { return sectionLetter(v).has_value(); });
-    if (!options.views.empty() && sections != 1)
-        throw InputError("--views", "name the section's view once among --views, as section:A");
 }
 
 void finish(Options& options, const RawOptions& raw) {
@@ -543,9 +534,8 @@ void finish(Options& options, const RawOptions& raw) {
     finishSheet(options, raw);
     resolveOutputs(options, raw);
     // JSON is the drawing record: one view without a page, in the library's order unless asked.
-    if (options.format == OutputFormat::Json && (options.views.size() > 1 || options.sheet.paper || options.sheet.scale))
-        throw InputError("--output", "a JSON drawing holds one view and no page: write .svg, .dxf or .pdf for "
-                                     "several views, --paper or --scale");
+    if (options.format == OutputFormat::Json)
+        checkJsonDrawing(options.views.size(), options.sheet);
     options.plotterOrder = raw.order.empty() ? options.format != OutputFormat::Json : raw.order == "plotter";
     // The demo shows every kind of line; a section shows hidden lines only when asked, as drafting does.
     options.sectionHidden = options.draw.hidden;

@@ -2,6 +2,7 @@
 
 #include "kit/mesh/VertexWelder.h"
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -74,10 +75,16 @@ KvHLR::Polygon3D polygonOf(py::handle vertices, py::handle triangles) {
     return polygon;
 }
 
-void weld(KvHLR::Polygon3D& polygon) {
+void weld(KvHLR::Polygon3D& polygon, const std::function<void()>& poll) {
     VertexWelder welder(polygon.points.size());
+    std::uint32_t corners = 0;
     const Kv::KvTriangleList welded = weldTriangles(
-        welder, polygon.points.size(), [&](std::uint32_t vertex) { return polygon.points[vertex]; },
+        welder, polygon.points.size(),
+        [&](std::uint32_t vertex) {
+            if (++corners % 65536 == 0)
+                poll();
+            return polygon.points[vertex];
+        },
         polygon.triangles);
     polygon.triangles.resize(welded.size());
     for (std::size_t i = 0; i < welded.size(); ++i)
@@ -105,6 +112,33 @@ Kv::KvPointList pointsOf(py::handle array, const char* name) {
     Kv::KvPointList points(static_cast<std::size_t>(rows.shape(0)));
     copyRows(rows, points.data(), py::dtype::of<double>());
     return points;
+}
+
+Kv::KvTriangleList trianglesOf(py::handle array, std::size_t vertexCount, const char* name) {
+    const py::array rows = rowsOf(array, name, "iu", "integer indices");
+    checkIndices(rows, static_cast<py::ssize_t>(vertexCount));
+    std::vector<std::array<std::uint32_t, 3>> narrow(static_cast<std::size_t>(rows.shape(0)));
+    copyRows(rows, narrow.data(), py::dtype::of<std::uint32_t>());
+    Kv::KvTriangleList triangles;
+    triangles.reserve(narrow.size());
+    for (const auto& t : narrow)
+        triangles.emplace_back(t[0], t[1], t[2]);
+    return triangles;
+}
+
+py::array_t<double> pointsArray(const Kv::KvPointList& points) {
+    py::array_t<double> array({static_cast<py::ssize_t>(points.size()), py::ssize_t{3}});
+    std::memcpy(array.mutable_data(), points.data(), points.size() * sizeof(ON_3dPoint));
+    return array;
+}
+
+py::array_t<std::uint32_t> trianglesArray(const Kv::KvTriangleList& triangles) {
+    py::array_t<std::uint32_t> array({static_cast<py::ssize_t>(triangles.size()), py::ssize_t{3}});
+    std::uint32_t* index = array.mutable_data();
+    for (const auto& triangle : triangles)
+        for (const std::uint64_t corner : triangle.v)
+            *index++ = static_cast<std::uint32_t>(corner);
+    return array;
 }
 
 py::tuple meshArrays(const std::vector<MeshPart>& parts) {

@@ -8,6 +8,7 @@
 
 #include <pybind11/numpy.h>
 
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -22,8 +23,9 @@ KvHLR::Polygon3D polygonOf(py::handle vertices, py::handle triangles);
 
 // Joins the vertices at exactly the same position, as kvhlr does when it reads a mesh file
 // (kit/VertexWelder.h): a triangle soup then has shared edges. Triangles that welding collapses are
-// dropped, and so are vertices that no triangle uses.
-void weld(KvHLR::Polygon3D& polygon);
+// dropped, and so are vertices that no triangle uses. `poll` is called every 65,536 corners, and may
+// throw to stop (a cancel, Ctrl-C): a million triangles take a good part of a second.
+void weld(KvHLR::Polygon3D& polygon, const std::function<void()>& poll);
 
 // The vertex and triangle arrays of a mesh object: one with `vertices` and `faces` (trimesh and
 // others), one with `vectors` (numpy-stl), or an M×3×3 array of triangle corners, whose vertices are
@@ -33,7 +35,15 @@ std::pair<py::object, py::object> meshArraysOf(py::handle mesh);
 // The points of an N×3 array of real numbers; `name` is the argument named in errors.
 Kv::KvPointList pointsOf(py::handle array, const char* name);
 
+// The triangles of an M×3 array of integer indices, each below `vertexCount`; `name` is the argument
+// named in errors.
+Kv::KvTriangleList trianglesOf(py::handle array, std::size_t vertexCount, const char* name);
+
 // The parts merged: a float64 N×3 vertex array and a uint32 M×3 triangle array.
 py::tuple meshArrays(const std::vector<MeshPart>& parts);
+
+// The inverses of pointsOf and trianglesOf: a new float64 N×3 and a new uint32 M×3 array.
+py::array_t<double> pointsArray(const Kv::KvPointList& points);
+py::array_t<std::uint32_t> trianglesArray(const Kv::KvTriangleList& triangles);
 
 } // namespace kvhlr::python

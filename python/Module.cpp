@@ -21,6 +21,7 @@
 #include <pybind11/stl.h>
 #include <pybind11/stl/filesystem.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <exception>
@@ -149,16 +150,24 @@ SectionPlane planeOf(const std::array<double, 3>& point, const std::array<double
     return {*choice.point, *choice.normal};
 }
 
+// The model a plane is placed on: its centre and floor place named planes and plans, so it cannot be empty.
+std::vector<MeshPart> planeBounds(py::handle bounds) {
+    std::vector<MeshPart> parts = boundsParts(bounds);
+    if (parts[0].points.empty())
+        throw py::value_error("bounds: no points to place the plane on");
+    return parts;
+}
+
 SectionPlane namedPlane(const std::string& name, py::handle bounds, const std::string& upAxis) {
     try {
-        return sectionPlane({name, {}, {}, {}}, upAxisNamed(upAxis), boundsParts(bounds));
+        return sectionPlane({name, {}, {}, {}}, upAxisNamed(upAxis), planeBounds(bounds));
     } catch (const InputError& error) {
         throw py::value_error((error.parameter() == "up_axis" ? "up_axis: " : "name: ") + error.reason());
     }
 }
 
 SectionPlane planPlane(double height, py::handle bounds, const std::string& upAxis) {
-    return sectionPlane({"", {}, {}, height}, upAxisNamed(upAxis), boundsParts(bounds));
+    return sectionPlane({"", {}, {}, height}, upAxisNamed(upAxis), planeBounds(bounds));
 }
 
 Camera sectionCamera(const SectionPlane& plane, py::handle bounds, const std::string& upAxis) {
@@ -181,7 +190,7 @@ struct Line {
 };
 
 // What a drawing was made from, for the other views of a sheet: the caller's arrays (not copied) and
-// the options. A drawing restored from a pickle has none.
+// the options.
 struct Source {
     py::object vertices;
     py::object triangles;
@@ -440,15 +449,12 @@ Drawing drawSource(const Source& source, const Camera& camera, const py::object&
 std::vector<SheetView> sheetViews(const PyDrawing& drawing, const SheetChoices& choices) {
     if (choices.views.empty())
         return {{"", *drawing.drawing, {}, {}}};
-    if (!drawing.source)
-        throw py::value_error("views: this drawing has no mesh to draw other views of (it was unpickled)");
     std::vector<SheetView> views;
     const std::optional<SectionPlane>& section = drawing.source->options.section;
+    checkSheetViews(choices.views, section.has_value());
     for (std::string name : choices.views) {
         // A section's view ("section:A") looks square at the cut and is the only one cut.
         const bool cut = sectionLetter(name).has_value();
-        if (cut && !section)
-            throw py::value_error("views: " + name + " needs a drawing made with section=Plane(...)");
         CameraChoice choice;
         choice.view = cut ? "front" : name;
         choice.upAxis = choices.upAxis;
@@ -487,16 +493,26 @@ void save(const PyDrawing& drawing, const Path& path, const py::kwargs& options)
         formatOf(name); // an unknown extension is a ValueError, not a file that failed
     const SheetChoices choices = sheetChoices(options);
     std::vector<Page> pages;
-    std::optional<Drawing> ordered; // JSON in plotter order, as asked
-    if (format != OutputFormat::Json)
+    std::optional<Drawing> json; // the view asked for, or the drawing in plotter order
+    if (format != OutputFormat::Json) {
         pages.push_back(pageOf(drawing, choices));
+    } else {
+        try {
+            checkJsonDrawing(choices.views.size(), choices.sheet);
+        } catch (const InputError& error) {
+            throw py::value_error("path: " + error.reason());
+        }
+        if (!choices.views.empty())
+            json = std::move(sheetViews(drawing, choices).front().drawing);
+    }
     const py::gil_scoped_release release;
     if (format == OutputFormat::Json && choices.plotterOrder.value_or(false)) {
-        ordered = *drawing.drawing;
-        const Box2 bounds = drawingBounds(*ordered);
-        orderForPlotter(ordered->lines, ON_2dPoint(bounds.minX, bounds.minY), stopOnSignal());
+        if (!json)
+            json = *drawing.drawing;
+        const Box2 bounds = drawingBounds(*json);
+        orderForPlotter(json->lines, ON_2dPoint(bounds.minX, bounds.minY), stopOnSignal());
     }
-    fileCall([&] { saveDrawingFile(name, format, ordered ? *ordered : *drawing.drawing, pages, stopOnSignal()); });
+    fileCall([&] { saveDrawingFile(name, format, json ? *json : *drawing.drawing, pages, stopOnSignal()); });
 }
 
 std::string pageText(const PyDrawing& drawing, OutputFormat format, const py::kwargs& options) {
@@ -578,13 +594,16 @@ Drawing drawSource(const Source& source, const Camera& camera, const py::object&
     KvHLR::Polygon3D polygon = polygonOf(source.vertices, source.triangles);
     const py::gil_scoped_release release;
     const ThisThreadDraws drawing;
+    // Copying and welding a large mesh takes a while too: a cancel meanwhile is heard.
+    const auto poll = [&] {
+        if (!options.progress(0.0))
+            throw DrawingCancelled();
+    };
     checkFinite(polygon);
     if (source.weld)
-        weld(polygon);
+        weld(polygon, poll);
     checkModel(camera, polygon);
-    // Copying and welding a large mesh takes a while too: a cancel meanwhile is heard here.
-    if (!options.progress(0.0))
-        throw DrawingCancelled();
+    poll();
     return drawMesh(std::move(polygon), camera, options);
 }
 
@@ -645,6 +664,115 @@ PyDrawing drawObject(py::handle mesh, const Camera& camera, bool weld, bool hidd
     auto [vertices, triangles] = meshArraysOf(mesh);
     return draw(std::move(vertices), std::move(triangles), camera, weld, hidden, silhouettes, sharp,
                 sharpAngle, exact, intersections, section, hatchSpacing, hatchAngle, progress);
+}
+
+// ---- pickles: everything a drawing carries, the mesh or model it was drawn from and its options
+// included, so that an unpickled drawing saves the same files and sheets. Checked on the way back in,
+// since a pickle may come from anywhere.
+
+py::list partsState(const std::vector<MeshPart>& parts) {
+    py::list states;
+    for (const MeshPart& part : parts) {
+        py::list faces, tangentEdges;
+        for (const Kv::KvTriangleList& face : part.faces)
+            faces.append(trianglesArray(face));
+        for (const Kv::KvPointList& edge : part.tangentEdges)
+            tangentEdges.append(pointsArray(edge));
+        states.append(py::make_tuple(pointsArray(part.points), faces, part.body, part.brepFaces, tangentEdges,
+                                     part.partName, part.instanceName));
+    }
+    return states;
+}
+
+std::vector<MeshPart> partsOf(py::handle states) {
+    std::vector<MeshPart> parts;
+    for (const py::handle object : py::cast<py::list>(states)) {
+        const auto state = py::cast<py::tuple>(object);
+        if (state.size() != 7)
+            throw py::value_error("not the state of a model's part");
+        MeshPart& part = parts.emplace_back();
+        part.points = pointsOf(state[0], "part points");
+        for (const py::handle face : py::cast<py::list>(state[1]))
+            part.faces.push_back(trianglesOf(face, part.points.size(), "part faces"));
+        part.body = state[2].cast<bool>();
+        part.brepFaces = state[3].cast<bool>();
+        for (const py::handle edge : py::cast<py::list>(state[4]))
+            part.tangentEdges.push_back(pointsOf(edge, "tangent edges"));
+        part.partName = state[5].cast<std::string>();
+        part.instanceName = state[6].cast<std::string>();
+    }
+    return parts;
+}
+
+// The source as draw's keywords, and its mesh: the arrays, or the model's parts.
+py::tuple sourceState(const Source& source) {
+    const DrawOptions& o = source.options;
+    const py::dict options("weld"_a = source.weld, "hidden"_a = o.hidden, "silhouettes"_a = o.silhouettes,
+                           "sharp"_a = o.sharp, "sharp_angle"_a = o.sharpAngle, "exact"_a = o.exact,
+                           "intersections"_a = o.intersections, "section"_a = o.section,
+                           "hatch_spacing"_a = o.hatching.spacing, "hatch_angle"_a = o.hatching.angleDegrees,
+                           "tangent_edges"_a = o.tangentEdges, "part_layers"_a = o.partLayers);
+    if (source.parts)
+        return py::make_tuple(py::none(), py::none(), partsState(*source.parts), options);
+    const py::module_ numpy = py::module_::import("numpy");
+    return py::make_tuple(numpy.attr("asarray")(source.vertices), numpy.attr("asarray")(source.triangles),
+                          py::none(), options);
+}
+
+std::shared_ptr<const Source> sourceOf(const py::tuple& state) {
+    if (state.size() != 4)
+        throw py::value_error("not the state of a Drawing");
+    auto source = std::make_shared<Source>();
+    const auto options = py::cast<py::dict>(state[3]);
+    DrawOptions& o = source->options;
+    source->weld = options["weld"].cast<bool>();
+    o.hidden = options["hidden"].cast<bool>();
+    o.silhouettes = options["silhouettes"].cast<bool>();
+    o.sharp = options["sharp"].cast<bool>();
+    o.sharpAngle = options["sharp_angle"].cast<double>();
+    o.exact = options["exact"].cast<bool>();
+    o.intersections = options["intersections"].cast<bool>();
+    o.section = options["section"].cast<std::optional<SectionPlane>>();
+    o.hatching = {options["hatch_spacing"].cast<double>(), options["hatch_angle"].cast<double>()};
+    o.tangentEdges = options["tangent_edges"].cast<bool>();
+    o.partLayers = options["part_layers"].cast<bool>();
+    checkDrawOptions(o);
+    if (!state[2].is_none()) {
+        source->parts = std::make_shared<const std::vector<MeshPart>>(partsOf(state[2]));
+    } else {
+        polygonOf(state[0], state[1]); // refuses arrays that could not be drawn
+        source->vertices = state[0];
+        source->triangles = state[1];
+    }
+    return source;
+}
+
+py::tuple drawingState(const PyDrawing& d) {
+    const Drawing& drawing = *d.drawing;
+    const py::array_t<std::uint32_t> lineParts(static_cast<py::ssize_t>(drawing.lineParts.size()),
+                                               drawing.lineParts.data());
+    return py::make_tuple(drawing.camera, allPoints(drawing), lineOffsets(drawing), lineKinds(drawing),
+                          drawing.notes, lineParts, drawing.partNames,
+                          sourceState(*d.source));
+}
+
+PyDrawing drawingFromState(const py::tuple& state) {
+    if (state.size() != 8)
+        throw py::value_error("not the state of a Drawing");
+    try {
+        Drawing drawing = drawingOf(state[0].cast<Camera>(), state[1], state[2], state[3]);
+        drawing.notes = state[4].cast<std::vector<std::string>>();
+        drawing.lineParts = state[5].cast<std::vector<std::uint32_t>>();
+        drawing.partNames = state[6].cast<std::vector<std::string>>();
+        if (!(drawing.lineParts.empty() || drawing.lineParts.size() == drawing.lines.size()) ||
+            std::any_of(drawing.lineParts.begin(), drawing.lineParts.end(),
+                        [&](std::uint32_t part) { return part >= drawing.partNames.size(); }))
+            throw py::value_error("not the state of a Drawing");
+        return PyDrawing{std::make_shared<const Drawing>(std::move(drawing)), sourceOf(py::cast<py::tuple>(state[7])),
+                         {}};
+    } catch (const py::cast_error&) {
+        throw py::value_error("not the state of a Drawing");
+    }
 }
 
 // ---- mesh files
@@ -899,19 +1027,7 @@ PYBIND11_MODULE(_core, m) {
         .def(
             "__repr__",
             [](const PyDrawing& d) { return py::str("<Drawing: {} lines>").format(d.drawing->lines.size()); })
-        .def(py::pickle(
-            [](const PyDrawing& d) {
-                return py::make_tuple(d.drawing->camera, allPoints(*d.drawing), lineOffsets(*d.drawing),
-                                      lineKinds(*d.drawing));
-            },
-            [](const py::tuple& state) {
-                if (state.size() != 4)
-                    throw py::value_error("not the state of a Drawing");
-                return PyDrawing{std::make_shared<const Drawing>(
-                                     drawingOf(state[0].cast<Camera>(), state[1], state[2], state[3])),
-                                 nullptr,
-                                 {}};
-            }));
+        .def(py::pickle(&drawingState, &drawingFromState));
 
     const auto drawOptions = std::make_tuple(
         py::kw_only(), "weld"_a = true, "hidden"_a = false, "silhouettes"_a = true, "sharp"_a = true,
@@ -959,7 +1075,13 @@ PYBIND11_MODULE(_core, m) {
             },
             "The name of each part (body) as a layer gives it: PART or PART.INSTANCE.")
         .def("__repr__",
-             [](const Model& model) { return py::str("<Model: {} parts>").format(model.parts->size()); });
+             [](const Model& model) { return py::str("<Model: {} parts>").format(model.parts->size()); })
+        .def(py::pickle([](const Model& model) { return py::make_tuple(partsState(*model.parts)); },
+                        [](const py::tuple& state) {
+                            if (state.size() != 1)
+                                throw py::value_error("not the state of a Model");
+                            return Model{std::make_shared<const std::vector<MeshPart>>(partsOf(state[0]))};
+                        }));
 
     const auto modelOptions = std::make_tuple(
         py::kw_only(), "hidden"_a = false, "silhouettes"_a = true, "sharp"_a = true, "sharp_angle"_a = 135.0,

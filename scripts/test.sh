@@ -31,12 +31,13 @@ configure_and_build build-asan all -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-# GCC's OpenMP runtime is not instrumented for ThreadSanitizer; clang's is, through its Archer tool.
-CXX=clang++ configure_and_build build-tsan "test_WindowQuery test_Hlr test_api fuzz_replay" \
+# GCC's OpenMP runtime is not instrumented for ThreadSanitizer; clang's is, through its Archer tool. The
+# kit's drawings of every kind on several threads (test_kit_threads) run here too.
+CXX=clang++ configure_and_build build-tsan "test_WindowQuery test_Hlr test_api fuzz_replay test_kit_threads" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVHLR_SANITIZE=thread -DKVHLR_BUILD_CLI=OFF -DKVHLR_BUILD_BENCHMARKS=OFF
 OMP_TOOL_LIBRARIES="$(clang++ -print-resource-dir)/../../libarcher.so" \
 TSAN_OPTIONS="ignore_noninstrumented_modules=1 halt_on_error=1" \
-    ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L '^(WindowQuery|Hlr|api|fuzz)$'
+    ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L '^(WindowQuery|Hlr|api|fuzz|kit_threads)$'
 
 # Keeps the libFuzzer target building, and lets clang's sanitizers, which see some overflows that GCC
 # folds away before instrumenting, replay the corpus once (no fuzzing: CI stays deterministic).

@@ -20,7 +20,9 @@ namespace {
 
 // The library's callback is a plain function: the hook of the drawing under way is reached through
 // this pointer, set while the kit's lock is held. An exception from the hook cancels the drawing and
-// is thrown again once the library has returned.
+// is thrown again once the library has returned. One lock for every way of drawing (a lock inside
+// drawWith would be one per instantiation, and a section's drawing would run beside a plain one's).
+std::mutex g_lock;
 const DrawOptions* g_current = nullptr;
 std::exception_ptr g_hookFailure;
 
@@ -55,13 +57,12 @@ template <typename Call>
 Drawing drawWith(const KvHLR::ViewInfoCriteria& camera,
                  const std::optional<KvHLR::ViewInfoCriteria>& cutCamera, const DrawOptions& options,
                  Call call) {
-    static std::mutex lock;
     const KvHLR::ProjectorCriteria criteria = criteriaOf(options);
     KvHLR::HLRRunModes modes;
     modes.exactHiding = options.exact;
     modes.intersectionLines = options.intersections;
     modes.frequentProgress = true;
-    const std::lock_guard<std::mutex> guard(lock);
+    const std::lock_guard<std::mutex> guard(g_lock);
     g_current = &options;
     g_hookFailure = nullptr;
     Drawing drawing;

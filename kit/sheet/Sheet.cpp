@@ -450,6 +450,24 @@ void markSection(std::vector<SheetView>& views, const SectionPlane& plane) {
     }
 }
 
+void checkSheetViews(const std::vector<std::string>& views, bool section) {
+    for (auto view = views.begin(); view != views.end(); ++view)
+        if (std::find(views.begin(), view, *view) != view)
+            throw InputError::ofParameter("views", "the view '" + *view + "' is named twice");
+    const auto sections = std::count_if(views.begin(), views.end(),
+                                        [](const std::string& view) { return sectionLetter(view).has_value(); });
+    if (!section && sections > 0)
+        throw InputError::ofParameter("views", "a section view needs its plane, and no section is given");
+    if (section && !views.empty() && sections != 1)
+        throw InputError::ofParameter("views", "name the section's view once among the views, as section:A");
+}
+
+void checkJsonDrawing(std::size_t viewCount, const SheetOptions& options) {
+    if (viewCount > 1 || options.paper || options.scale)
+        throw InputError::ofParameter("output", "a JSON drawing holds one view and no page: write .svg, .dxf or "
+                                                ".pdf for several views, a paper or a scale");
+}
+
 void checkPaperRoom(const SheetOptions& options) {
     if (!options.paper)
         return;

@@ -80,6 +80,15 @@ std::optional<std::string> sectionLetter(const std::string& viewName);
 // cutting-plane line. The plane's normal points to the side taken away (the section's viewer).
 void markSection(std::vector<SheetView>& views, const SectionPlane& plane);
 
+// The views asked for a sheet (names as namedViews() and sectionLetter() read them), checked before any
+// is drawn. Throws InputError naming the parameter "views" for a view named twice, a section's view
+// without a section (`section` false), or, with a section and views, other than one section's view.
+void checkSheetViews(const std::vector<std::string>& views, bool section);
+
+// A JSON drawing file is the record of one drawing, and holds no page. Throws InputError naming the
+// parameter "output" for a JSON file of several views, or with a paper or a scale.
+void checkJsonDrawing(std::size_t viewCount, const SheetOptions& options);
+
 // Throws InputError naming the parameter "margin" when, with paper, the margins (and the title block)
 // leave no room for views in any orientation allowed: found out before any view is drawn.
 void checkPaperRoom(const SheetOptions& options);

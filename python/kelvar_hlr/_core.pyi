@@ -131,8 +131,9 @@ _Order = Literal["plotter", "library"]
 
 class Drawing:
     """A finished drawing: its lines and the camera that made it. Iterating and indexing give Line
-    objects; points, offsets and kinds give the whole drawing as three arrays. Drawings pickle (without
-    the mesh, so an unpickled drawing cannot draw other views)."""
+    objects; points, offsets and kinds give the whole drawing as three arrays. Drawings pickle with
+    everything they carry, the mesh or model they were drawn from and its options included, so that an
+    unpickled drawing saves the same files and sheets."""
 
     @property
     def lines(self) -> list[Line]:
@@ -198,7 +199,7 @@ class Drawing:
 class Model:
     """A model read from a file as kvhlr reads it (load_model): for a STEP or IGES file, every solid a
     body whose faces are the part's faces, with its tangent edges and the names of its part and
-    instance."""
+    instance. Models pickle, whole."""
 
     @property
     def vertices(self) -> npt.NDArray[np.float64]:

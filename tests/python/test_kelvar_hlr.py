@@ -133,6 +133,7 @@ def test_draws_what_the_tool_draws(tmp_path, model, view, perspective, hidden, e
      ["--scale", "2:1", "--views", "front,left", "--projection", "first", "--order", "library",
       "--dashes", "segments"]),
     ("json", dict(order="plotter"), ["--order", "plotter"]),
+    ("json", dict(views=["top"]), ["--views", "top"]),  # the one view a JSON drawing holds, drawn again
 ])
 def test_saves_the_sheets_the_tool_writes(tmp_path, extension, options, arguments):
     tool_file, own_file = tmp_path / f"tool.{extension}", tmp_path / f"own.{extension}"
@@ -244,12 +245,36 @@ def test_cameras_and_drawings_pickle_and_come_back_from_other_processes():
     for copy in (pickle.loads(pickle.dumps(drawing)), ProcessPoolExecutor(1).submit(draw_demo, "iso").result()):
         assert lines_of(copy) == lines_of(drawing)
         np.testing.assert_array_equal(copy.camera.model_view, DEMO_ISO.model_view)
-        assert copy.to_svg() == drawing.to_svg()
+        # The mesh and the options come along: the other views of a sheet are drawn as from the original.
+        assert copy.to_svg(views=["front", "top"]) == drawing.to_svg(views=["front", "top"])
     camera = pickle.loads(pickle.dumps(DEMO_ISO))
     assert (camera.near, camera.far) == (DEMO_ISO.near, DEMO_ISO.far)
     np.testing.assert_array_equal(camera.projection, DEMO_ISO.projection)
-    with pytest.raises(ValueError, match="no mesh"):
-        pickle.loads(pickle.dumps(drawing)).to_svg(views=["front"])
+    plane = kh.Plane.named("z=0", V)
+    section = kh.draw(V, T, plane.camera(V), section=plane, hatch_spacing=0.5, sharp=False)
+    sheet = dict(paper="A3", views=["front", "section:A"])
+    assert pickle.loads(pickle.dumps(section)).to_svg(**sheet) == section.to_svg(**sheet)
+    state = list(drawing.__getstate__())
+    state[5] = np.array([0], dtype=np.uint32)  # a part of one line, in a drawing of many lines without parts
+    with pytest.raises(ValueError, match="not the state of a Drawing"):
+        kh.Drawing.__new__(kh.Drawing).__setstate__(tuple(state))
+
+
+@pytest.mark.skipif(WRITE_CAD is None, reason="no CAD models (Open CASCADE) built")
+def test_models_and_their_drawings_pickle_with_their_parts(tmp_path):
+    step = tmp_path / "two_parts.step"
+    subprocess.run([WRITE_CAD, "two_parts", str(step)], check=True)
+    model = kh.load_model(step)
+    copy = pickle.loads(pickle.dumps(model))
+    assert copy.part_names == model.part_names
+    np.testing.assert_array_equal(copy.triangles, model.triangles)
+    drawing = kh.draw(model, kh.Camera.view("iso", model.vertices, up_axis="z"), part_layers=True,
+                      tangent_edges=True, hidden=True)
+    unpickled = pickle.loads(pickle.dumps(drawing))
+    assert unpickled.parts == drawing.parts and len(set(drawing.parts)) == 3
+    assert lines_of(unpickled) == lines_of(drawing)
+    sheet = dict(paper="A4", views=["front", "iso"], up_axis="z")
+    assert unpickled.to_dxf(**sheet) == drawing.to_dxf(**sheet)  # a layer per part, drawn again
 
 
 def test_look_at_keeps_the_eye_where_it_is_and_fits_only_when_asked():
@@ -299,6 +324,7 @@ def test_bodies_passing_through_each_other_meet_in_intersection_lines():
 
 
 V, T = DEMO
+SECTION = kh.Plane.named("z=0", V)
 NAN = V.copy()
 NAN[5, 1] = np.nan
 
@@ -372,8 +398,17 @@ def test_bad_arrays_raise_value_errors(vertices, triangles, message):
      "^section: the cutting plane is seen edge-on"),
     (lambda: kh.draw(V, T, DEMO_ISO, section=kh.Plane([0, 0, 0], [0, 0, 1]), hatch_spacing=-1), ValueError,
      "^hatch_spacing: "),
+    (lambda: kh.Plane.named("front", np.zeros((0, 3))), ValueError, "^bounds: no points"),
+    # What kvhlr refuses in its sheets (the kit's checks).
     (lambda: kh.draw(V, T, DEMO_ISO).to_svg(views=["front", "section:A"]), ValueError,
-     "views: section:A needs a drawing made with section="),
+     "^views: a section view needs its plane"),
+    (lambda: kh.draw(V, T, DEMO_ISO).to_svg(views=["front", "top", "front"]), ValueError,
+     "^views: the view 'front' is named twice"),
+    (lambda: kh.draw(V, T, SECTION.camera(V), section=SECTION).to_svg(views=["front", "top"]), ValueError,
+     "^views: name the section's view once"),
+    (lambda: kh.draw(V, T, DEMO_ISO).save("x.json", views=["front", "top"]), ValueError,
+     "^path: a JSON drawing holds one view and no page"),
+    (lambda: kh.draw(V, T, DEMO_ISO).save("x.json", paper="A4"), ValueError, "^path: a JSON drawing"),
 ])
 def test_bad_input_raises_clear_errors(call, error, message):
     with pytest.raises(error, match=message):
@@ -410,12 +445,16 @@ def test_progress_is_told_the_share_done_without_a_call_per_report():
 
 
 def test_threads_draw_at_once():
-    jobs = [("iso", dict(hidden=True)), ("front", dict(hidden=True, exact=False)), ("top", dict(sharp=False))]
-    draw = lambda view, options: lines_of(kh.draw(V, T, kh.Camera.view(view, V), **options))
+    # Each way of drawing beside the others, each with a progress callback (the hook the kit forwards
+    # the library's reports to): a section, plain meshes, and hidden lines with either hide test.
+    plane = kh.Plane.named("z=0", V)
+    jobs = [(plane.camera(V), dict(section=plane)), (DEMO_ISO, dict(hidden=True)),
+            (kh.Camera.view("front", V), dict(hidden=True, exact=False)), (kh.Camera.view("top", V), {})]
+    draw = lambda camera, options: lines_of(kh.draw(V, T, camera, progress=lambda share: False, **options))
     alone = [draw(*job) for job in jobs]
     with ThreadPoolExecutor(len(jobs)) as pool:
-        together = list(pool.map(lambda job: [draw(*job) for _ in range(4)], jobs))
-    assert together == [[lines] * 4 for lines in alone]
+        together = list(pool.map(lambda job: [draw(*job) for _ in range(8)], jobs))
+    assert together == [[lines] * 8 for lines in alone]
 
 
 @pytest.mark.parametrize("point_type, index_type", [(np.float64, np.uint32), (np.float32, np.int64)])
@@ -448,21 +487,6 @@ def test_million_triangles_are_copied_once_while_other_threads_run(million, poin
     assert len(ticks) > 0.1 * seconds / 0.01
 
 
-def test_ctrl_c_stops_a_drawing(million):
-    vertices, triangles = million
-    camera = kh.Camera.view("iso", vertices)
-    shares = []
-    interrupt = threading.Timer(0.3, os.kill, (os.getpid(), signal.SIGINT))
-    interrupt.start()
-    try:
-        with pytest.raises(KeyboardInterrupt):
-            # A callback of Python code would see the signal itself; this one runs none.
-            kh.draw(vertices, triangles, camera, progress=shares.append)
-    finally:
-        interrupt.join()
-    assert max(shares, default=0) < 1  # stopped, not raised once finished
-
-
 def test_ctrl_c_stops_saving_and_keeps_the_old_file(tmp_path):
     # 40,000 separate small triangles seen from above: as many closed outlines to write.
     cells = np.stack(np.meshgrid(np.arange(200.0), np.arange(200.0)), -1).reshape(-1, 1, 2)
@@ -473,9 +497,12 @@ def test_ctrl_c_stops_saving_and_keeps_the_old_file(tmp_path):
     target = tmp_path / "drawing.pdf"  # the slowest to write: the signal comes while it is written
     target.write_text("old")
 
+    sent = []
+
     def interrupt_once_writing():  # the file being written appears beside the old one
         while len(list(tmp_path.iterdir())) < 2:
             time.sleep(0.001)
+        sent.append(time.monotonic())
         os.kill(os.getpid(), signal.SIGINT)
 
     interrupter = threading.Thread(target=interrupt_once_writing)
@@ -483,10 +510,56 @@ def test_ctrl_c_stops_saving_and_keeps_the_old_file(tmp_path):
     try:
         with pytest.raises(KeyboardInterrupt):
             drawing.save(target, order="plotter")
+        assert time.monotonic() - sent[0] < 0.5
     finally:
         interrupter.join()
     assert target.read_text() == "old"
     assert list(tmp_path.iterdir()) == [target]
+
+
+# Ctrl-C in every stage but writing (above): reading a mesh file, welding and drawing, cutting a section,
+# and the views of a sheet drawn and laid out. A child process starts the stage; the signal comes 0.1 s
+# later, and KeyboardInterrupt must reach the child's Python code within half a second of it.
+INTERRUPTED = """
+import sys, time
+import numpy as np
+import kelvar_hlr as kh
+from test_kelvar_hlr import sphere
+{setup}
+print("go", flush=True)
+try:
+    {stage}
+    print("finished", flush=True)
+except KeyboardInterrupt:
+    print(time.monotonic(), flush=True)
+"""
+
+
+@pytest.mark.parametrize("setup, stage", [
+    ('vertices, triangles = sphere(1e6)\n'
+     'open("m.obj", "w").write(("v %r %r %r\\n" * len(vertices)) % tuple(vertices.ravel().tolist())\n'
+     '                         + ("f %d %d %d\\n" * len(triangles)) % tuple((triangles + 1).ravel().tolist()))',
+     'kh.load_mesh("m.obj")'),
+    ('vertices, triangles = sphere(1e6)\ncamera = kh.Camera.view("iso", vertices)',
+     'kh.draw(vertices, triangles, camera, hidden=True)'),
+    ('vertices, triangles = sphere(1e6)\nplane = kh.Plane([0, 0, 0], [0, 0, 1])',
+     'kh.draw(vertices, triangles, plane.camera(vertices), section=plane)'),
+    ('vertices, triangles = sphere(3e5)\ndrawing = kh.draw(vertices, triangles, kh.Camera.view("iso", vertices))',
+     'drawing.to_svg(paper="A3", views=["front", "top", "right", "iso"])'),
+], ids=["reading", "drawing", "section", "sheet views"])
+def test_ctrl_c_stops_every_stage_within_half_a_second(tmp_path, setup, stage):
+    child = subprocess.Popen([sys.executable, "-c", INTERRUPTED.format(setup=setup, stage=stage)], cwd=tmp_path,
+                             env=dict(os.environ, PYTHONPATH=os.pathsep.join(
+                                 [os.environ.get("PYTHONPATH", ""), str(Path(__file__).parent)])),
+                             stdout=subprocess.PIPE, text=True)
+    assert child.stdout.readline() == "go\n"
+    time.sleep(0.1)
+    sent = time.monotonic()
+    child.send_signal(signal.SIGINT)
+    answer = child.stdout.readline()
+    child.wait()
+    assert answer != "finished\n", "the stage ended before the signal came"
+    assert float(answer) - sent < 0.5
 
 
 def test_stub_declares_what_the_module_holds():
