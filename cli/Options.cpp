@@ -544,25 +544,15 @@ void finish(Options& options, const RawOptions& raw) {
 
 // A warning for each option given that changes nothing in this run: what it acts on is not there.
 void addWarnings(const CLI::App& app, Options& options) {
-    const bool sheet = options.sheet.paper || options.sheet.scale;
-    const bool several = options.views.size() > 1, json = options.format == OutputFormat::Json;
-    const char* const noPens = "a JSON drawing has no pens";
-    const std::tuple<const char*, bool, const char*> idle[] = {
-        {"--gap", !(sheet && several), "it spaces the --views of a sheet (--paper or --scale)"},
-        {"--margin", !sheet, "only a sheet (--paper or --scale) has margins"},
-        {"--no-title", !sheet, "only a sheet (--paper or --scale) has a title block"},
-        {"--orientation", !options.sheet.paper, "it turns the paper of --paper"},
-        {"--projection", !several && !(sheet && options.sheet.title),
-         "it arranges --views, and names the method in a sheet's title block"},
-        {"--style", json, noPens},
-        {"--line", json, noPens},
-        {"--dashes", json, noPens},
-        {"--hatch-spacing", !options.section, "it spaces a section's hatching (--section or --plan)"},
-        {"--hatch-angle", !options.section, "it turns a section's hatching (--section or --plan)"},
-    };
-    for (const auto& [option, unused, why] : idle)
-        if (unused && app.count(option) > 0)
-            options.warnings.push_back(std::string(option) + " has no effect here: " + why);
+    for (const IdleOption& idle : idleOptions(options.sheet, options.views.size(),
+                                              options.format == OutputFormat::Json, options.section.has_value())) {
+        std::string option = std::string("--") + idle.parameter;
+        std::replace(option.begin(), option.end(), '_', '-');
+        if (option == "--title")
+            option = "--no-title";
+        if (app.count(option) > 0)
+            options.warnings.push_back(option + " has no effect here: " + idle.why);
+    }
 }
 
 } // namespace

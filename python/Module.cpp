@@ -355,6 +355,7 @@ struct SheetChoices {
     UpAxis upAxis = UpAxis::Y;
     std::optional<bool> plotterOrder; // default: plotter order, the library's for JSON
     HiddenDashes dashes = HiddenDashes::Style;
+    std::vector<std::string> given; // the keywords given, for warnings of those that change nothing
 };
 
 template <class Value> Value keyword(py::handle value, const char* name) {
@@ -434,8 +435,25 @@ SheetChoices sheetChoices(const py::kwargs& options) {
         } catch (const InputError& error) {
             throw py::value_error(name + ": " + error.reason());
         }
+        choices.given.push_back(name);
     }
     return choices;
+}
+
+// A UserWarning for each option given that changes nothing here, as kvhlr warns of its options.
+void warnOfIdle(const std::vector<std::string>& given, const SheetOptions& sheet, std::size_t viewCount, bool json,
+                bool section) {
+    for (const IdleOption& idle : idleOptions(sheet, viewCount, json, section))
+        if (std::find(given.begin(), given.end(), idle.parameter) != given.end()) {
+            const std::string warning = idle.parameter + std::string(" has no effect here: ") + idle.why;
+            if (PyErr_WarnEx(PyExc_UserWarning, warning.c_str(), 2) != 0)
+                throw py::error_already_set();
+        }
+}
+
+void warnOfIdle(const PyDrawing& drawing, const SheetChoices& choices, bool json) {
+    warnOfIdle(choices.given, choices.sheet, std::max<std::size_t>(1, choices.views.size()), json,
+               drawing.source->options.section.has_value());
 }
 
 bool isPerspective(const Camera& camera) {
@@ -492,6 +510,7 @@ void save(const PyDrawing& drawing, const Path& path, const py::kwargs& options)
     const OutputFormat format =
         formatOf(name); // an unknown extension is a ValueError, not a file that failed
     const SheetChoices choices = sheetChoices(options);
+    warnOfIdle(drawing, choices, format == OutputFormat::Json);
     std::vector<Page> pages;
     std::optional<Drawing> json; // the view asked for, or the drawing in plotter order
     if (format != OutputFormat::Json) {
@@ -516,7 +535,9 @@ void save(const PyDrawing& drawing, const Path& path, const py::kwargs& options)
 }
 
 std::string pageText(const PyDrawing& drawing, OutputFormat format, const py::kwargs& options) {
-    const Page page = pageOf(drawing, sheetChoices(options));
+    const SheetChoices choices = sheetChoices(options);
+    warnOfIdle(drawing, choices, false);
+    const Page page = pageOf(drawing, choices);
     std::ostringstream text;
     const py::gil_scoped_release release;
     writeDrawingFile(text, format, *drawing.drawing, {page}, "", stopOnSignal());
@@ -621,6 +642,13 @@ PyDrawing drawWith(std::shared_ptr<Source> source, const Camera& camera, bool hi
     options.intersections = intersections;
     options.section = section;
     options.hatching = {hatchSpacing, hatchAngle};
+    const HatchStyle defaults;
+    std::vector<std::string> given;
+    if (hatchSpacing != defaults.spacing)
+        given.emplace_back("hatch_spacing");
+    if (hatchAngle != defaults.angleDegrees)
+        given.emplace_back("hatch_angle");
+    warnOfIdle(given, {}, 1, false, section.has_value());
     auto drawing = std::make_shared<const Drawing>(drawSource(*source, camera, progress));
     for (const std::string& note : drawing->notes)
         if (PyErr_WarnEx(PyExc_UserWarning, note.c_str(), 1) != 0)

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <map>
 #include <stdexcept>
+#include <utility>
 
 namespace kvhlr {
 namespace {
@@ -466,6 +467,29 @@ void checkJsonDrawing(std::size_t viewCount, const SheetOptions& options) {
     if (viewCount > 1 || options.paper || options.scale)
         throw InputError::ofParameter("output", "a JSON drawing holds one view and no page: write .svg, .dxf or "
                                                 ".pdf for several views, a paper or a scale");
+}
+
+std::vector<IdleOption> idleOptions(const SheetOptions& options, std::size_t viewCount, bool json, bool section) {
+    const bool sheet = options.paper || options.scale, several = viewCount > 1;
+    const char* const noPens = "a JSON drawing has no pens";
+    const std::pair<bool, IdleOption> all[] = {
+        {!(sheet && several), {"gap", "it spaces the views of a sheet (a paper or a scale)"}},
+        {!sheet, {"margin", "only a sheet (a paper or a scale) has margins"}},
+        {!sheet, {"title", "only a sheet (a paper or a scale) has a title block"}},
+        {!options.paper, {"orientation", "it turns the paper"}},
+        {!several && !(sheet && options.title),
+         {"projection", "it arranges the views, and names the method in a sheet's title block"}},
+        {json, {"style", noPens}},
+        {json, {"line", noPens}},
+        {json, {"dashes", noPens}},
+        {!section, {"hatch_spacing", "it spaces a section's hatching"}},
+        {!section, {"hatch_angle", "it turns a section's hatching"}},
+    };
+    std::vector<IdleOption> idle;
+    for (const auto& [unused, option] : all)
+        if (unused)
+            idle.push_back(option);
+    return idle;
 }
 
 void checkPaperRoom(const SheetOptions& options) {

@@ -89,6 +89,17 @@ void checkSheetViews(const std::vector<std::string>& views, bool section);
 // parameter "output" for a JSON file of several views, or with a paper or a scale.
 void checkJsonDrawing(std::size_t viewCount, const SheetOptions& options);
 
+// An option that changes nothing in the file asked for, and why: a front end warns of those it was given.
+struct IdleOption {
+    const char* parameter; // the kit's name: gap, margin, title, orientation, projection, style, line,
+                           // dashes, hatch_spacing, hatch_angle
+    const char* why;
+};
+
+// The options idle for `viewCount` views in a JSON drawing file (`json`) or on a page, with or without a
+// section.
+std::vector<IdleOption> idleOptions(const SheetOptions& options, std::size_t viewCount, bool json, bool section);
+
 // Throws InputError naming the parameter "margin" when, with paper, the margins (and the title block)
 // leave no room for views in any orientation allowed: found out before any view is drawn.
 void checkPaperRoom(const SheetOptions& options);

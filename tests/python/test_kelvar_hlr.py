@@ -206,6 +206,19 @@ def test_bad_sheet_keywords_raise_clear_errors(tmp_path, options, error, message
     assert not (tmp_path / "x.svg").exists()
 
 
+# Options that change nothing warn as kvhlr warns of them (the kit's list of idle options).
+@pytest.mark.parametrize("call, message", [
+    (lambda path: kh.draw(V, T, DEMO_ISO).save(path / "x.json", style="drafting", order="plotter"),
+     "^style has no effect here: a JSON drawing has no pens$"),
+    (lambda path: kh.draw(V, T, DEMO_ISO).to_svg(orientation="portrait"), "^orientation has no effect here"),
+    (lambda path: kh.draw(V, T, DEMO_ISO, hatch_angle=30), "^hatch_angle has no effect here"),
+])
+def test_options_that_change_nothing_warn(tmp_path, call, message):
+    with pytest.warns(UserWarning, match=message) as warnings:
+        call(tmp_path)
+    assert len(warnings) == 1
+
+
 def test_a_drawing_is_a_sequence_of_lines_and_three_arrays():
     drawing = kh.draw(V, T, DEMO_ISO, hidden=True)
     lines = drawing.lines
