@@ -456,14 +456,13 @@ void finishSheet(Options& options, const RawOptions& raw) {
         sheet.paper = paperNamed(raw.paper);
     if (!raw.scale.empty())
         sheet.scale = parseScale(raw.scale);
-    if (sheet.scale && options.camera.perspectiveFov)
-        throw InputError("--scale", "a perspective has no scale; leave out --scale or --perspective");
     sheet.orientation = raw.orientation == "portrait"    ? Orientation::Portrait
                         : raw.orientation == "landscape" ? Orientation::Landscape
                                                          : Orientation::Auto;
     sheet.projection = raw.projection == "first" ? Projection::First : Projection::Third;
     sheet.title = !raw.noTitle;
     sheet.trueScale = !options.camera.perspectiveFov;
+    checkSheetScale(sheet);
     const std::vector<std::string>& presets = styleNames();
     sheet.style = std::find(presets.begin(), presets.end(), raw.style) != presets.end() ? namedStyle(raw.style)
                                                                                         : readStyleFile(raw.style);

@@ -78,13 +78,12 @@ ON_Xform xformOf(py::handle object, const char* name) {
 }
 
 Camera cameraOf(py::handle modelView, py::handle projection, double near, double far) {
-    if (!(near > 0.0 && far > near && std::isfinite(far)))
-        throw py::value_error("near and far must be finite positive depths, near below far");
     Camera camera;
     camera.modelViewXform = xformOf(modelView, "model_view");
     camera.projectionXform = xformOf(projection, "projection");
     camera.nearPlaneDepth = near;
     camera.farPlaneDepth = far;
+    checkCamera(camera, {}, "camera"); // as kvhlr checks a camera file: no model yet
     return camera;
 }
 
@@ -498,6 +497,7 @@ std::vector<SheetView> sheetViews(const PyDrawing& drawing, const SheetChoices& 
 Page pageOf(const PyDrawing& drawing, const SheetChoices& choices) {
     SheetOptions sheet = choices.sheet;
     sheet.trueScale = !choices.views.empty() || !isPerspective(drawing.drawing->camera);
+    checkSheetScale(sheet);
     const std::vector<SheetView> views = sheetViews(drawing, choices);
     const py::gil_scoped_release release;
     Page page = layoutSheet(views, sheet);

@@ -463,6 +463,11 @@ void checkSheetViews(const std::vector<std::string>& views, bool section) {
         throw InputError::ofParameter("views", "name the section's view once among the views, as section:A");
 }
 
+void checkSheetScale(const SheetOptions& options) {
+    if (options.scale && !options.trueScale)
+        throw InputError::ofParameter("scale", "a perspective has no scale; leave out the scale or the perspective");
+}
+
 void checkJsonDrawing(std::size_t viewCount, const SheetOptions& options) {
     if (viewCount > 1 || options.paper || options.scale)
         throw InputError::ofParameter("output", "a JSON drawing holds one view and no page: write .svg, .dxf or "

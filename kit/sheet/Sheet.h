@@ -85,6 +85,10 @@ void markSection(std::vector<SheetView>& views, const SectionPlane& plane);
 // without a section (`section` false), or, with a section and views, other than one section's view.
 void checkSheetViews(const std::vector<std::string>& views, bool section);
 
+// Throws InputError naming the parameter "scale" for a scale asked of a sheet that cannot be true to
+// one (a perspective's, trueScale false).
+void checkSheetScale(const SheetOptions& options);
+
 // A JSON drawing file is the record of one drawing, and holds no page. Throws InputError naming the
 // parameter "output" for a JSON file of several views, or with a paper or a scale.
 void checkJsonDrawing(std::size_t viewCount, const SheetOptions& options);
