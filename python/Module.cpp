@@ -992,12 +992,16 @@ PYBIND11_MODULE(_core, m) {
         "orientation ('auto', 'portrait', 'landscape'), title (frame and title block on a paper or at a "
         "scale), name (the model's name in the title block), style ('classic', 'drafting' or a style "
         "file), order ('plotter', the default, or 'library'; JSON keeps the library's order unless "
-        "asked), dashes ('style' or 'segments': dashes cut into pieces). Raises ValueError for a bad "
-        "keyword value or views that do not fit the paper.";
+        "asked), dashes ('style' or 'segments': dashes cut into pieces). Raises ValueError for what kvhlr "
+        "refuses: a bad keyword value, views that do not fit the paper, a view named twice, a section's "
+        "view without a section, a scale of a perspective, a JSON file of several views or with a paper "
+        "or a scale (a JSON file of one view holds that view). Keywords that change nothing here (style "
+        "into JSON, orientation without paper, ...) are named in a UserWarning, as kvhlr warns of them.";
     py::class_<PyDrawing>(m, "Drawing",
                           "A finished drawing: its lines and the camera that made it. Iterating and "
                           "indexing give Line objects; points, offsets and kinds give the whole drawing "
-                          "as three arrays.")
+                          "as three arrays. Drawings pickle with everything they carry, the mesh or model "
+                          "they were drawn from and its options included.")
         .def_property_readonly("lines", &linesOf, "The lines, hidden and visible: a new list of Line.")
         .def_property_readonly(
             "camera", [](const PyDrawing& d) { return d.drawing->camera; },
@@ -1074,7 +1078,8 @@ PYBIND11_MODULE(_core, m) {
         "hatch_spacing apart in model units (0: a 60th of the camera frame) at hatch_angle degrees for the "
         "first body, square to that for the next. A mesh that is not closed where the plane cuts it is "
         "left uncapped there, with a UserWarning; a plane that misses the model or that the camera sees "
-        "edge-on raises ValueError.\n\n"
+        "edge-on raises ValueError; hatch_spacing or hatch_angle without a section is named in a "
+        "UserWarning.\n\n"
         "progress, when given, is called with the share done (0 to 1) in the calling thread, when it "
         "grows and otherwise about every 50 ms whatever the stage; the share never goes back. A true "
         "result cancels the drawing, which then raises Cancelled within a fraction of a second, and an "
@@ -1086,7 +1091,7 @@ PYBIND11_MODULE(_core, m) {
     py::class_<Model>(m, "Model",
                       "A model read from a file as kvhlr reads it (load_model): for a STEP or IGES file, "
                       "every solid a body whose faces are the part's faces, with its tangent edges and "
-                      "the names of its part and instance.")
+                      "the names of its part and instance. Models pickle, whole.")
         .def_property_readonly(
             "vertices", [](const Model& model) -> py::object { return meshArrays(*model.parts)[0]; },
             "All vertices, merged: a new float64 (N, 3) array (for cameras).")
