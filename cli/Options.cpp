@@ -12,7 +12,6 @@
 #include <cmath>
 #include <filesystem>
 #include <optional>
-#include <tuple>
 
 namespace kvhlr {
 namespace {
