@@ -357,18 +357,6 @@ void finishCad(Options& options, const RawOptions& raw) {
     options.draw.tangentEdges = raw.tangentEdges != "off";
     options.draw.partLayers = raw.layers == "parts";
 }
-
-// Options of CAD files given without one, and options of meshes that a CAD file's B-rep edges overrule.
-void addCadWarnings(const CLI::App& app, Options& options) {
-    const auto cad = std::count_if(options.inputs.begin(), options.inputs.end(), isCadFile);
-    for (const char* option : {"--deflection", "--angular-deflection", "--tangent-edges"})
-        if (cad == 0 && app.count(option) > 0)
-            options.warnings.push_back(std::string(option) + " has no effect here: it acts on STEP and IGES files");
-    for (const char* option : {"--sharp-angle", "--bodies", "--separate-faces"})
-        if (cad > 0 && cad == static_cast<long>(options.inputs.size()) && app.count(option) > 0)
-            options.warnings.push_back(std::string(option) +
-                                       " has no effect here: STEP and IGES parts are drawn with their own edges");
-}
 // --- end of CAD files ---
 
 void addRunOptions(CLI::App& app, Options& options) {
@@ -542,8 +530,14 @@ void finish(Options& options, const RawOptions& raw) {
 
 // A warning for each option given that changes nothing in this run: what it acts on is not there.
 void addWarnings(const CLI::App& app, Options& options) {
-    for (const IdleOption& idle : idleOptions(options.sheet, options.views.size(),
-                                              options.format == OutputFormat::Json, options.section.has_value())) {
+    const auto cad = std::count_if(options.inputs.begin(), options.inputs.end(), isCadFile);
+    RunShape run;
+    run.viewCount = options.views.size();
+    run.json = options.format == OutputFormat::Json;
+    run.section = options.section.has_value();
+    run.meshInputs = options.demo || cad < static_cast<long>(options.inputs.size());
+    run.cadInputs = cad > 0;
+    for (const IdleOption& idle : idleOptions(options.sheet, run)) {
         std::string option = std::string("--") + idle.parameter;
         std::replace(option.begin(), option.end(), '_', '-');
         if (option == "--title")
@@ -621,7 +615,6 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostr
         throw asOption(error);
     }
     addWarnings(app, options);
-    addCadWarnings(app, options);
     options.cadZUp = app.count("--up-axis") == 0;
     return options;
 }

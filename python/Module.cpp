@@ -440,9 +440,8 @@ SheetChoices sheetChoices(const py::kwargs& options) {
 }
 
 // A UserWarning for each option given that changes nothing here, as kvhlr warns of its options.
-void warnOfIdle(const std::vector<std::string>& given, const SheetOptions& sheet, std::size_t viewCount, bool json,
-                bool section) {
-    for (const IdleOption& idle : idleOptions(sheet, viewCount, json, section))
+void warnOfIdle(const std::vector<std::string>& given, const SheetOptions& sheet, const RunShape& run) {
+    for (const IdleOption& idle : idleOptions(sheet, run))
         if (std::find(given.begin(), given.end(), idle.parameter) != given.end()) {
             const std::string warning = idle.parameter + std::string(" has no effect here: ") + idle.why;
             if (PyErr_WarnEx(PyExc_UserWarning, warning.c_str(), 2) != 0)
@@ -450,9 +449,24 @@ void warnOfIdle(const std::vector<std::string>& given, const SheetOptions& sheet
         }
 }
 
+// What a source draws: meshes, or a model read from a mesh file or a CAD file.
+RunShape runOf(const Source& source) {
+    RunShape run;
+    run.section = source.options.section.has_value();
+    if (source.parts) {
+        run.cadInputs = std::any_of(source.parts->begin(), source.parts->end(),
+                                    [](const MeshPart& part) { return part.brepFaces; });
+        run.meshInputs = !std::all_of(source.parts->begin(), source.parts->end(),
+                                      [](const MeshPart& part) { return part.brepFaces; });
+    }
+    return run;
+}
+
 void warnOfIdle(const PyDrawing& drawing, const SheetChoices& choices, bool json) {
-    warnOfIdle(choices.given, choices.sheet, std::max<std::size_t>(1, choices.views.size()), json,
-               drawing.source->options.section.has_value());
+    RunShape run = runOf(*drawing.source);
+    run.viewCount = std::max<std::size_t>(1, choices.views.size());
+    run.json = json;
+    warnOfIdle(choices.given, choices.sheet, run);
 }
 
 bool isPerspective(const Camera& camera) {
@@ -642,13 +656,18 @@ PyDrawing drawWith(std::shared_ptr<Source> source, const Camera& camera, bool hi
     options.intersections = intersections;
     options.section = section;
     options.hatching = {hatchSpacing, hatchAngle};
-    const HatchStyle defaults;
+    // The options given (other than their defaults) that this drawing does not use.
+    const HatchStyle hatching;
     std::vector<std::string> given;
-    if (hatchSpacing != defaults.spacing)
+    if (hatchSpacing != hatching.spacing)
         given.emplace_back("hatch_spacing");
-    if (hatchAngle != defaults.angleDegrees)
+    if (hatchAngle != hatching.angleDegrees)
         given.emplace_back("hatch_angle");
-    warnOfIdle(given, {}, 1, false, section.has_value());
+    if (sharpAngle != DrawOptions().sharpAngle)
+        given.emplace_back("sharp_angle");
+    if (options.tangentEdges)
+        given.emplace_back("tangent_edges");
+    warnOfIdle(given, {}, runOf(*source));
     auto drawing = std::make_shared<const Drawing>(drawSource(*source, camera, progress));
     for (const std::string& note : drawing->notes)
         if (PyErr_WarnEx(PyExc_UserWarning, note.c_str(), 1) != 0)

@@ -474,9 +474,11 @@ void checkJsonDrawing(std::size_t viewCount, const SheetOptions& options) {
                                                 ".pdf for several views, a paper or a scale");
 }
 
-std::vector<IdleOption> idleOptions(const SheetOptions& options, std::size_t viewCount, bool json, bool section) {
-    const bool sheet = options.paper || options.scale, several = viewCount > 1;
+std::vector<IdleOption> idleOptions(const SheetOptions& options, const RunShape& run) {
+    const bool sheet = options.paper || options.scale, several = run.viewCount > 1;
     const char* const noPens = "a JSON drawing has no pens";
+    const char* const cadOnly = "it acts on STEP and IGES files";
+    const char* const ownEdges = "STEP and IGES parts are drawn with their own edges";
     const std::pair<bool, IdleOption> all[] = {
         {!(sheet && several), {"gap", "it spaces the views of a sheet (a paper or a scale)"}},
         {!sheet, {"margin", "only a sheet (a paper or a scale) has margins"}},
@@ -484,11 +486,17 @@ std::vector<IdleOption> idleOptions(const SheetOptions& options, std::size_t vie
         {!options.paper, {"orientation", "it turns the paper"}},
         {!several && !(sheet && options.title),
          {"projection", "it arranges the views, and names the method in a sheet's title block"}},
-        {json, {"style", noPens}},
-        {json, {"line", noPens}},
-        {json, {"dashes", noPens}},
-        {!section, {"hatch_spacing", "it spaces a section's hatching"}},
-        {!section, {"hatch_angle", "it turns a section's hatching"}},
+        {run.json, {"style", noPens}},
+        {run.json, {"line", noPens}},
+        {run.json, {"dashes", noPens}},
+        {!run.section, {"hatch_spacing", "it spaces a section's hatching"}},
+        {!run.section, {"hatch_angle", "it turns a section's hatching"}},
+        {!run.cadInputs, {"deflection", cadOnly}},
+        {!run.cadInputs, {"angular_deflection", cadOnly}},
+        {!run.cadInputs, {"tangent_edges", cadOnly}},
+        {!run.meshInputs, {"sharp_angle", ownEdges}},
+        {!run.meshInputs, {"bodies", ownEdges}},
+        {!run.meshInputs, {"separate_faces", ownEdges}},
     };
     std::vector<IdleOption> idle;
     for (const auto& [unused, option] : all)

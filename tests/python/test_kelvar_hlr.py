@@ -212,6 +212,8 @@ def test_bad_sheet_keywords_raise_clear_errors(tmp_path, options, error, message
      "^style has no effect here: a JSON drawing has no pens$"),
     (lambda path: kh.draw(V, T, DEMO_ISO).to_svg(orientation="portrait"), "^orientation has no effect here"),
     (lambda path: kh.draw(V, T, DEMO_ISO, hatch_angle=30), "^hatch_angle has no effect here"),
+    (lambda path: kh.draw(kh.load_model(CUBE), DEMO_ISO, tangent_edges=True),
+     "^tangent_edges has no effect here: it acts on STEP and IGES files$"),
 ])
 def test_options_that_change_nothing_warn(tmp_path, call, message):
     with pytest.warns(UserWarning, match=message) as warnings:
