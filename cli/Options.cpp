@@ -12,7 +12,6 @@
 #include <cmath>
 #include <filesystem>
 #include <optional>
-#include <tuple>
 
 namespace kvhlr {
 namespace {
@@ -359,18 +358,6 @@ void finishCad(Options& options, const RawOptions& raw) {
     options.draw.tangentEdges = raw.tangentEdges != "off";
     options.draw.partLayers = raw.layers == "parts";
 }
-
-// Options of CAD files given without one, and options of meshes that a CAD file's B-rep edges overrule.
-void addCadWarnings(const CLI::App& app, Options& options) {
-    const auto cad = std::count_if(options.inputs.begin(), options.inputs.end(), isCadFile);
-    for (const char* option : {"--deflection", "--angular-deflection", "--tangent-edges"})
-        if (cad == 0 && app.count(option) > 0)
-            options.warnings.push_back(std::string(option) + " has no effect here: it acts on STEP and IGES files");
-    for (const char* option : {"--sharp-angle", "--bodies", "--separate-faces"})
-        if (cad > 0 && cad == static_cast<long>(options.inputs.size()) && app.count(option) > 0)
-            options.warnings.push_back(std::string(option) +
-                                       " has no effect here: STEP and IGES parts are drawn with their own edges");
-}
 // --- end of CAD files ---
 
 void addRunOptions(CLI::App& app, Options& options) {
@@ -457,14 +444,13 @@ void finishSheet(Options& options, const RawOptions& raw) {
         sheet.paper = paperNamed(raw.paper);
     if (!raw.scale.empty())
         sheet.scale = parseScale(raw.scale);
-    if (sheet.scale && options.camera.perspectiveFov)
-        throw InputError("--scale", "a perspective has no scale; leave out --scale or --perspective");
     sheet.orientation = raw.orientation == "portrait"    ? Orientation::Portrait
                         : raw.orientation == "landscape" ? Orientation::Landscape
                                                          : Orientation::Auto;
     sheet.projection = raw.projection == "first" ? Projection::First : Projection::Third;
     sheet.title = !raw.noTitle;
     sheet.trueScale = !options.camera.perspectiveFov;
+    checkSheetScale(sheet);
     const std::vector<std::string>& presets = styleNames();
     sheet.style = std::find(presets.begin(), presets.end(), raw.style) != presets.end() ? namedStyle(raw.style)
                                                                                         : readStyleFile(raw.style);
@@ -545,25 +531,21 @@ void finish(Options& options, const RawOptions& raw) {
 
 // A warning for each option given that changes nothing in this run: what it acts on is not there.
 void addWarnings(const CLI::App& app, Options& options) {
-    const bool sheet = options.sheet.paper || options.sheet.scale;
-    const bool several = options.views.size() > 1, json = options.format == OutputFormat::Json;
-    const char* const noPens = "a JSON drawing has no pens";
-    const std::tuple<const char*, bool, const char*> idle[] = {
-        {"--gap", !(sheet && several), "it spaces the --views of a sheet (--paper or --scale)"},
-        {"--margin", !sheet, "only a sheet (--paper or --scale) has margins"},
-        {"--no-title", !sheet, "only a sheet (--paper or --scale) has a title block"},
-        {"--orientation", !options.sheet.paper, "it turns the paper of --paper"},
-        {"--projection", !several && !(sheet && options.sheet.title),
-         "it arranges --views, and names the method in a sheet's title block"},
-        {"--style", json, noPens},
-        {"--line", json, noPens},
-        {"--dashes", json, noPens},
-        {"--hatch-spacing", !options.section, "it spaces a section's hatching (--section or --plan)"},
-        {"--hatch-angle", !options.section, "it turns a section's hatching (--section or --plan)"},
-    };
-    for (const auto& [option, unused, why] : idle)
-        if (unused && app.count(option) > 0)
-            options.warnings.push_back(std::string(option) + " has no effect here: " + why);
+    const auto cad = std::count_if(options.inputs.begin(), options.inputs.end(), isCadFile);
+    RunShape run;
+    run.viewCount = options.views.size();
+    run.json = options.format == OutputFormat::Json;
+    run.section = options.section.has_value();
+    run.meshInputs = options.demo || cad < static_cast<long>(options.inputs.size());
+    run.cadInputs = cad > 0;
+    for (const IdleOption& idle : idleOptions(options.sheet, run)) {
+        std::string option = std::string("--") + idle.parameter;
+        std::replace(option.begin(), option.end(), '_', '-');
+        if (option == "--title")
+            option = "--no-title";
+        if (app.count(option) > 0)
+            options.warnings.push_back(option + " has no effect here: " + idle.why);
+    }
 }
 
 } // namespace
@@ -634,7 +616,6 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostr
         throw asOption(error);
     }
     addWarnings(app, options);
-    addCadWarnings(app, options);
     options.cadZUp = app.count("--up-axis") == 0;
     return options;
 }

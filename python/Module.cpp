@@ -78,13 +78,12 @@ ON_Xform xformOf(py::handle object, const char* name) {
 }
 
 Camera cameraOf(py::handle modelView, py::handle projection, double near, double far) {
-    if (!(near > 0.0 && far > near && std::isfinite(far)))
-        throw py::value_error("near and far must be finite positive depths, near below far");
     Camera camera;
     camera.modelViewXform = xformOf(modelView, "model_view");
     camera.projectionXform = xformOf(projection, "projection");
     camera.nearPlaneDepth = near;
     camera.farPlaneDepth = far;
+    checkCamera(camera, {}, "camera"); // as kvhlr checks a camera file: no model yet
     return camera;
 }
 
@@ -355,6 +354,7 @@ struct SheetChoices {
     UpAxis upAxis = UpAxis::Y;
     std::optional<bool> plotterOrder; // default: plotter order, the library's for JSON
     HiddenDashes dashes = HiddenDashes::Style;
+    std::vector<std::string> given; // the keywords given, for warnings of those that change nothing
 };
 
 template <class Value> Value keyword(py::handle value, const char* name) {
@@ -434,8 +434,39 @@ SheetChoices sheetChoices(const py::kwargs& options) {
         } catch (const InputError& error) {
             throw py::value_error(name + ": " + error.reason());
         }
+        choices.given.push_back(name);
     }
     return choices;
+}
+
+// A UserWarning for each option given that changes nothing here, as kvhlr warns of its options.
+void warnOfIdle(const std::vector<std::string>& given, const SheetOptions& sheet, const RunShape& run) {
+    for (const IdleOption& idle : idleOptions(sheet, run))
+        if (std::find(given.begin(), given.end(), idle.parameter) != given.end()) {
+            const std::string warning = idle.parameter + std::string(" has no effect here: ") + idle.why;
+            if (PyErr_WarnEx(PyExc_UserWarning, warning.c_str(), 2) != 0)
+                throw py::error_already_set();
+        }
+}
+
+// What a source draws: meshes, or a model read from a mesh file or a CAD file.
+RunShape runOf(const Source& source) {
+    RunShape run;
+    run.section = source.options.section.has_value();
+    if (source.parts) {
+        run.cadInputs = std::any_of(source.parts->begin(), source.parts->end(),
+                                    [](const MeshPart& part) { return part.brepFaces; });
+        run.meshInputs = !std::all_of(source.parts->begin(), source.parts->end(),
+                                      [](const MeshPart& part) { return part.brepFaces; });
+    }
+    return run;
+}
+
+void warnOfIdle(const PyDrawing& drawing, const SheetChoices& choices, bool json) {
+    RunShape run = runOf(*drawing.source);
+    run.viewCount = std::max<std::size_t>(1, choices.views.size());
+    run.json = json;
+    warnOfIdle(choices.given, choices.sheet, run);
 }
 
 bool isPerspective(const Camera& camera) {
@@ -480,6 +511,7 @@ std::vector<SheetView> sheetViews(const PyDrawing& drawing, const SheetChoices& 
 Page pageOf(const PyDrawing& drawing, const SheetChoices& choices) {
     SheetOptions sheet = choices.sheet;
     sheet.trueScale = !choices.views.empty() || !isPerspective(drawing.drawing->camera);
+    checkSheetScale(sheet);
     const std::vector<SheetView> views = sheetViews(drawing, choices);
     const py::gil_scoped_release release;
     Page page = layoutSheet(views, sheet);
@@ -492,6 +524,7 @@ void save(const PyDrawing& drawing, const Path& path, const py::kwargs& options)
     const OutputFormat format =
         formatOf(name); // an unknown extension is a ValueError, not a file that failed
     const SheetChoices choices = sheetChoices(options);
+    warnOfIdle(drawing, choices, format == OutputFormat::Json);
     std::vector<Page> pages;
     std::optional<Drawing> json; // the view asked for, or the drawing in plotter order
     if (format != OutputFormat::Json) {
@@ -516,7 +549,9 @@ void save(const PyDrawing& drawing, const Path& path, const py::kwargs& options)
 }
 
 std::string pageText(const PyDrawing& drawing, OutputFormat format, const py::kwargs& options) {
-    const Page page = pageOf(drawing, sheetChoices(options));
+    const SheetChoices choices = sheetChoices(options);
+    warnOfIdle(drawing, choices, false);
+    const Page page = pageOf(drawing, choices);
     std::ostringstream text;
     const py::gil_scoped_release release;
     writeDrawingFile(text, format, *drawing.drawing, {page}, "", stopOnSignal());
@@ -621,6 +656,18 @@ PyDrawing drawWith(std::shared_ptr<Source> source, const Camera& camera, bool hi
     options.intersections = intersections;
     options.section = section;
     options.hatching = {hatchSpacing, hatchAngle};
+    // The options given (other than their defaults) that this drawing does not use.
+    const HatchStyle hatching;
+    std::vector<std::string> given;
+    if (hatchSpacing != hatching.spacing)
+        given.emplace_back("hatch_spacing");
+    if (hatchAngle != hatching.angleDegrees)
+        given.emplace_back("hatch_angle");
+    if (sharpAngle != DrawOptions().sharpAngle)
+        given.emplace_back("sharp_angle");
+    if (options.tangentEdges)
+        given.emplace_back("tangent_edges");
+    warnOfIdle(given, {}, runOf(*source));
     auto drawing = std::make_shared<const Drawing>(drawSource(*source, camera, progress));
     for (const std::string& note : drawing->notes)
         if (PyErr_WarnEx(PyExc_UserWarning, note.c_str(), 1) != 0)
@@ -964,12 +1011,16 @@ PYBIND11_MODULE(_core, m) {
         "orientation ('auto', 'portrait', 'landscape'), title (frame and title block on a paper or at a "
         "scale), name (the model's name in the title block), style ('classic', 'drafting' or a style "
         "file), order ('plotter', the default, or 'library'; JSON keeps the library's order unless "
-        "asked), dashes ('style' or 'segments': dashes cut into pieces). Raises ValueError for a bad "
-        "keyword value or views that do not fit the paper.";
+        "asked), dashes ('style' or 'segments': dashes cut into pieces). Raises ValueError for what kvhlr "
+        "refuses: a bad keyword value, views that do not fit the paper, a view named twice, a section's "
+        "view without a section, a scale of a perspective, a JSON file of several views or with a paper "
+        "or a scale (a JSON file of one view holds that view). Keywords that change nothing here (style "
+        "into JSON, orientation without paper, ...) are named in a UserWarning, as kvhlr warns of them.";
     py::class_<PyDrawing>(m, "Drawing",
                           "A finished drawing: its lines and the camera that made it. Iterating and "
                           "indexing give Line objects; points, offsets and kinds give the whole drawing "
-                          "as three arrays.")
+                          "as three arrays. Drawings pickle with everything they carry, the mesh or model "
+                          "they were drawn from and its options included.")
         .def_property_readonly("lines", &linesOf, "The lines, hidden and visible: a new list of Line.")
         .def_property_readonly(
             "camera", [](const PyDrawing& d) { return d.drawing->camera; },
@@ -1046,7 +1097,8 @@ PYBIND11_MODULE(_core, m) {
         "hatch_spacing apart in model units (0: a 60th of the camera frame) at hatch_angle degrees for the "
         "first body, square to that for the next. A mesh that is not closed where the plane cuts it is "
         "left uncapped there, with a UserWarning; a plane that misses the model or that the camera sees "
-        "edge-on raises ValueError.\n\n"
+        "edge-on raises ValueError; hatch_spacing or hatch_angle without a section is named in a "
+        "UserWarning.\n\n"
         "progress, when given, is called with the share done (0 to 1) in the calling thread, when it "
         "grows and otherwise about every 50 ms whatever the stage; the share never goes back. A true "
         "result cancels the drawing, which then raises Cancelled within a fraction of a second, and an "
@@ -1058,7 +1110,7 @@ PYBIND11_MODULE(_core, m) {
     py::class_<Model>(m, "Model",
                       "A model read from a file as kvhlr reads it (load_model): for a STEP or IGES file, "
                       "every solid a body whose faces are the part's faces, with its tangent edges and "
-                      "the names of its part and instance.")
+                      "the names of its part and instance. Models pickle, whole.")
         .def_property_readonly(
             "vertices", [](const Model& model) -> py::object { return meshArrays(*model.parts)[0]; },
             "All vertices, merged: a new float64 (N, 3) array (for cameras).")

@@ -81,8 +81,9 @@ void checkCamera(const KvHLR::ViewInfoCriteria& camera, const std::vector<MeshPa
     const double nearZ = -camera.nearPlaneDepth;
     // A perspective camera may stand inside the model: the drawing kit cuts it at the near plane.
     const bool cutAtNearPlane = projection[3][3] != 1.0;
-    if (!(camera.nearPlaneDepth > 0.0 && camera.farPlaneDepth > camera.nearPlaneDepth))
-        throw InputError(subject, "the near and far depths must be positive, near below far");
+    if (!(camera.nearPlaneDepth > 0.0 && camera.farPlaneDepth > camera.nearPlaneDepth &&
+          std::isfinite(camera.farPlaneDepth)))
+        throw InputError(subject, "the near and far depths must be positive and finite, near below far");
     forEachPoint(parts, [&](const ON_3dPoint& p) {
         const ON_4dPoint v = view * ON_4dPoint(p.x, p.y, p.z, 1.0);
         if (!(v.z / v.w < nearZ)) {

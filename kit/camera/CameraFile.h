@@ -18,7 +18,7 @@ namespace kvhlr {
 KvHLR::ViewInfoCriteria readCameraFile(const std::string& path);
 
 // Throws InputError naming `subject` when a transform is singular, the near and far depths are not
-// positive with near below far, a point of the model projects to infinity, or, for an orthographic
+// positive and finite with near below far, a point of the model projects to infinity, or, for an orthographic
 // camera, a point lies on or behind the near plane: the drawing would be meaningless. A perspective
 // camera may have points there: the kit cuts the model at its near plane (kit/drawing/NearPlaneCut.h).
 void checkCamera(const KvHLR::ViewInfoCriteria& camera, const std::vector<MeshPart>& parts,

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <map>
 #include <stdexcept>
+#include <utility>
 
 namespace kvhlr {
 namespace {
@@ -462,10 +463,46 @@ void checkSheetViews(const std::vector<std::string>& views, bool section) {
         throw InputError::ofParameter("views", "name the section's view once among the views, as section:A");
 }
 
+void checkSheetScale(const SheetOptions& options) {
+    if (options.scale && !options.trueScale)
+        throw InputError::ofParameter("scale", "a perspective has no scale; leave out the scale or the perspective");
+}
+
 void checkJsonDrawing(std::size_t viewCount, const SheetOptions& options) {
     if (viewCount > 1 || options.paper || options.scale)
         throw InputError::ofParameter("output", "a JSON drawing holds one view and no page: write .svg, .dxf or "
                                                 ".pdf for several views, a paper or a scale");
+}
+
+std::vector<IdleOption> idleOptions(const SheetOptions& options, const RunShape& run) {
+    const bool sheet = options.paper || options.scale, several = run.viewCount > 1;
+    const char* const noPens = "a JSON drawing has no pens";
+    const char* const cadOnly = "it acts on STEP and IGES files";
+    const char* const ownEdges = "STEP and IGES parts are drawn with their own edges";
+    const std::pair<bool, IdleOption> all[] = {
+        {!(sheet && several), {"gap", "it spaces the views of a sheet (a paper or a scale)"}},
+        {!sheet, {"margin", "only a sheet (a paper or a scale) has margins"}},
+        {!sheet, {"title", "only a sheet (a paper or a scale) has a title block"}},
+        {!options.paper, {"orientation", "it turns the paper"}},
+        {!several && !(sheet && options.title),
+         {"projection", "it arranges the views, and names the method in a sheet's title block"}},
+        {run.json, {"style", noPens}},
+        {run.json, {"line", noPens}},
+        {run.json, {"dashes", noPens}},
+        {!run.section, {"hatch_spacing", "it spaces a section's hatching"}},
+        {!run.section, {"hatch_angle", "it turns a section's hatching"}},
+        {!run.cadInputs, {"deflection", cadOnly}},
+        {!run.cadInputs, {"angular_deflection", cadOnly}},
+        {!run.cadInputs, {"tangent_edges", cadOnly}},
+        {!run.meshInputs, {"sharp_angle", ownEdges}},
+        {!run.meshInputs, {"bodies", ownEdges}},
+        {!run.meshInputs, {"separate_faces", ownEdges}},
+    };
+    std::vector<IdleOption> idle;
+    for (const auto& [unused, option] : all)
+        if (unused)
+            idle.push_back(option);
+    return idle;
 }
 
 void checkPaperRoom(const SheetOptions& options) {

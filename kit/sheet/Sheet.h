@@ -85,9 +85,33 @@ void markSection(std::vector<SheetView>& views, const SectionPlane& plane);
 // without a section (`section` false), or, with a section and views, other than one section's view.
 void checkSheetViews(const std::vector<std::string>& views, bool section);
 
+// Throws InputError naming the parameter "scale" for a scale asked of a sheet that cannot be true to
+// one (a perspective's, trueScale false).
+void checkSheetScale(const SheetOptions& options);
+
 // A JSON drawing file is the record of one drawing, and holds no page. Throws InputError naming the
 // parameter "output" for a JSON file of several views, or with a paper or a scale.
 void checkJsonDrawing(std::size_t viewCount, const SheetOptions& options);
+
+// An option that changes nothing in a run, and why: a front end warns of those it was given.
+struct IdleOption {
+    const char* parameter; // the kit's name: gap, margin, title, orientation, projection, style, line,
+                           // dashes, hatch_spacing, hatch_angle, deflection, angular_deflection,
+                           // tangent_edges, sharp_angle, bodies, separate_faces
+    const char* why;
+};
+
+// What a run draws and writes, as far as the options that may change nothing in it go.
+struct RunShape {
+    std::size_t viewCount = 1;
+    bool json = false;       // a JSON drawing file, not a page
+    bool section = false;
+    bool meshInputs = true;  // some model is a mesh (a mesh file, arrays, the demo part)
+    bool cadInputs = false;  // some model is a CAD file's
+};
+
+// The options idle in such a run with these sheet options.
+std::vector<IdleOption> idleOptions(const SheetOptions& options, const RunShape& run);
 
 // Throws InputError naming the parameter "margin" when, with paper, the margins (and the title block)
 // leave no room for views in any orientation allowed: found out before any view is drawn.

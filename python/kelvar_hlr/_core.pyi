@@ -181,8 +181,11 @@ class Drawing:
         ('auto', 'portrait', 'landscape'), title (frame and title block on a paper or at a scale), name
         (the model's name in the title block), style ('classic', 'drafting' or a style file), order
         ('plotter', the default, or 'library'; JSON keeps the library's order unless asked), dashes
-        ('style' or 'segments': dashes cut into pieces). Raises ValueError for a bad keyword value or
-        views that do not fit the paper."""
+        ('style' or 'segments': dashes cut into pieces). Raises ValueError for what kvhlr refuses: a
+        bad keyword value, views that do not fit the paper, a view named twice, a section's view without
+        a section, a scale of a perspective, a JSON file of several views or with a paper or a scale (a
+        JSON file of one view holds that view). Keywords that change nothing here (style into JSON,
+        orientation without paper, ...) are named in a UserWarning, as kvhlr warns of them."""
     def to_svg(self, **options: Any) -> str:
         """The drawing as an SVG document; the keywords of save()."""
     def to_dxf(self, **options: Any) -> str:
@@ -266,7 +269,7 @@ def draw(
     hatch_spacing apart in model units (0: a 60th of the camera frame) at hatch_angle degrees for the
     first body, square to that for the next. A mesh that is not closed where the plane cuts it is left
     uncapped there, with a UserWarning; a plane that misses the model or that the camera sees edge-on
-    raises ValueError.
+    raises ValueError; hatch_spacing or hatch_angle without a section is named in a UserWarning.
 
     progress, when given, is called with the share done (0 to 1) in the calling thread, when it grows
     and otherwise about every 50 ms whatever the stage; the share never goes back. A true result

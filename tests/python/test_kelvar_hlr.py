@@ -222,6 +222,21 @@ def test_bad_sheet_keywords_raise_clear_errors(tmp_path, options, error, message
     assert not (tmp_path / "x.svg").exists()
 
 
+# Options that change nothing warn as kvhlr warns of them (the kit's list of idle options).
+@pytest.mark.parametrize("call, message", [
+    (lambda path: kh.draw(V, T, DEMO_ISO).save(path / "x.json", style="drafting", order="plotter"),
+     "^style has no effect here: a JSON drawing has no pens$"),
+    (lambda path: kh.draw(V, T, DEMO_ISO).to_svg(orientation="portrait"), "^orientation has no effect here"),
+    (lambda path: kh.draw(V, T, DEMO_ISO, hatch_angle=30), "^hatch_angle has no effect here"),
+    (lambda path: kh.draw(kh.load_model(CUBE), DEMO_ISO, tangent_edges=True),
+     "^tangent_edges has no effect here: it acts on STEP and IGES files$"),
+])
+def test_options_that_change_nothing_warn(tmp_path, call, message):
+    with pytest.warns(UserWarning, match=message) as warnings:
+        call(tmp_path)
+    assert len(warnings) == 1
+
+
 def test_a_drawing_is_a_sequence_of_lines_and_three_arrays():
     drawing = kh.draw(V, T, DEMO_ISO, hidden=True)
     lines = drawing.lines
@@ -377,12 +392,15 @@ def test_bad_arrays_raise_value_errors(vertices, triangles, message):
     (lambda: kh.Camera.view("top", V, fill=0), ValueError, "^fill: "),
     (lambda: kh.Camera.look_at([1, 2, 3], [1, 2, 3], [0, 1, 0], V), ValueError, "^eye: "),
     (lambda: kh.Camera(np.eye(2), np.eye(4), 1, 2), ValueError, "model_view must be a 4x4 matrix"),
+    (lambda: kh.Camera(np.zeros((4, 4)), np.eye(4), 1, 2), ValueError, "^camera: the modelView transform is singular"),
+    (lambda: kh.draw(V, T, kh.Camera.view("iso", V, perspective=40)).to_svg(scale="1:2"), ValueError,
+     "^scale: a perspective has no scale"),
     (lambda: kh.load_mesh("/nonexistent/part.obj"), OSError, "/nonexistent/part.obj"),
     (lambda: kh.Camera.from_file(CUBE), OSError, "not a valid JSON camera"),
     (lambda: kh.draw(V, T, DEMO_ISO).save("drawing.png"), ValueError, "drawing.png"),
     (lambda: kh.draw(V, T, DEMO_ISO).save("/nonexistent/drawing.svg"), OSError, "/nonexistent/drawing.svg"),
-    (lambda: kh.Camera(np.eye(4), np.eye(4), 0, 2), ValueError, "positive depths, near below far"),
-    (lambda: kh.Camera(np.eye(4), np.eye(4), 3, 2), ValueError, "positive depths, near below far"),
+    (lambda: kh.Camera(np.eye(4), np.eye(4), 0, 2), ValueError, "^camera: the near and far depths must be positive"),
+    (lambda: kh.Camera(np.eye(4), np.eye(4), 1, np.inf), ValueError, "^camera: the near and far depths"),
     (lambda: kh.Camera.look_at([9, 9, 9], [0, 0, 0], [0, 1, 0], V, perspective=180), ValueError, "field of view"),
     (lambda: kh.Camera.look_at([9, 9, 9], [0, 0, 0], [0, 1, 0], V, perspective=0), ValueError, "field of view"),
     (lambda: kh.Camera.look_at([9, 9, 9], [0, 0, 0], [0, 1, 0], V, fill=0), ValueError, "fill"),
