@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <cmath>
 #include <condition_variable>
@@ -384,7 +385,8 @@ public:
     bool hasFaces() const {
         return std::any_of(m_meshes.begin(), m_meshes.end(), [](const Mesh& mesh) { return mesh.hasFaces; });
     }
-    std::vector<MeshPart> parts(bool bodies, unsigned threads);
+    // `progress` is told the share of the welding done.
+    std::vector<MeshPart> parts(bool bodies, unsigned threads, const std::function<void(double)>& progress);
 
 private:
     [[noreturn]] void fail(std::uint64_t line, const std::string& reason) const {
@@ -393,7 +395,8 @@ private:
     std::uint64_t vertexCount() const { return m_xyz.size() / 3; }
     void createObject(std::string_view name);
     void splitQuads(Mesh& mesh) const;
-    Kv::KvTriangleList weld(Mesh& mesh, unsigned threads, Kv::KvPointList& points);
+    Kv::KvTriangleList weld(Mesh& mesh, unsigned threads, Kv::KvPointList& points,
+                            const std::function<void(double)>& progress);
 
     const std::string& m_path;
     std::vector<float> m_xyz;                                    // three coordinates a vertex
@@ -467,12 +470,15 @@ void ObjFile::splitQuads(Mesh& mesh) const {
 // The mesh's triangles welded, their points into `points`. They are first renumbered onto the mesh's
 // own vertices, in order of first use, so that welding takes memory for the mesh alone, not for every
 // vertex of the file.
-Kv::KvTriangleList ObjFile::weld(Mesh& mesh, unsigned threads, Kv::KvPointList& points) {
+Kv::KvTriangleList ObjFile::weld(Mesh& mesh, unsigned threads, Kv::KvPointList& points,
+                                 const std::function<void(double)>& progress) {
     constexpr std::uint32_t unset = ~std::uint32_t(0);
     m_meshVertexOf.resize(vertexCount(), unset);
     std::vector<std::uint32_t> fileVertexOf;
-    for (auto& triangle : mesh.triangles)
-        for (std::uint32_t& v : triangle) {
+    for (std::size_t t = 0; t < mesh.triangles.size(); ++t) {
+        if (t % (1 << 16) == 0)
+            progress(0.0); // a cancel is heard here too
+        for (std::uint32_t& v : mesh.triangles[t]) {
             std::uint32_t& own = m_meshVertexOf[v];
             if (own == unset) {
                 own = static_cast<std::uint32_t>(fileVertexOf.size());
@@ -480,6 +486,7 @@ Kv::KvTriangleList ObjFile::weld(Mesh& mesh, unsigned threads, Kv::KvPointList& 
             }
             v = own;
         }
+    }
     std::vector<float> xyz(3 * fileVertexOf.size());
     for (std::size_t i = 0; i < fileVertexOf.size(); ++i) {
         m_meshVertexOf[fileVertexOf[i]] = unset;
@@ -489,7 +496,7 @@ Kv::KvTriangleList ObjFile::weld(Mesh& mesh, unsigned threads, Kv::KvPointList& 
                                  fileVertexOf.size()};
     std::optional<WeldedTriangles> welded =
         weldInParallel(vertices, mesh.triangles.data(), mesh.triangles.size(), vertices.count,
-                       threadsFor(threads, vertices.count, kVerticesPerThread), [](double) {});
+                       threadsFor(threads, vertices.count, kVerticesPerThread), progress);
     // Nothing welded: a vertex is not finite, and the first corner at one is named by its line.
     for (std::size_t t = 0; !welded && t < mesh.triangles.size(); ++t)
         for (std::uint32_t v : mesh.triangles[t]) {
@@ -502,19 +509,27 @@ Kv::KvTriangleList ObjFile::weld(Mesh& mesh, unsigned threads, Kv::KvPointList& 
     return std::move(welded->triangles);
 }
 
-std::vector<MeshPart> ObjFile::parts(bool bodies, unsigned threads) {
+std::vector<MeshPart> ObjFile::parts(bool bodies, unsigned threads,
+                                     const std::function<void(double)>& progress) {
     if (static_cast<std::uint64_t>(m_largestIndex) > vertexCount())
         fail(m_largestIndexLine, "a face refers to vertex " + std::to_string(m_largestIndex) +
                                      ", but the file holds " + std::to_string(vertexCount()) + " vertices");
     // An object with faces is a part of its own, a body of one face when `bodies`.
     std::vector<MeshPart> parts;
+    std::size_t total = 1, done = 0; // one more, so that no share divides by zero
+    for (const Mesh& mesh : m_meshes)
+        total += mesh.triangles.size();
     for (Mesh& mesh : m_meshes) {
         if (!mesh.hasFaces)
             continue;
         splitQuads(mesh);
         MeshPart& part = parts.emplace_back();
         part.body = bodies;
-        part.faces.push_back(weld(mesh, threads, part.points));
+        const double start = static_cast<double>(done) / static_cast<double>(total);
+        const double size = static_cast<double>(mesh.triangles.size()) / static_cast<double>(total);
+        part.faces.push_back(
+            weld(mesh, threads, part.points, [&](double share) { progress(start + size * share); }));
+        done += mesh.triangles.size();
     }
     return parts;
 }
@@ -583,7 +598,26 @@ std::optional<std::vector<MeshPart>> readObjFile(const std::string& path, bool b
     parsers.reserve(pieces);
     for (unsigned k = 0; k < pieces; ++k)
         parsers.emplace_back(path);
-    const std::function<void(double)> quiet = [](double) {};
+    // Welding takes about a tenth of the time: its share follows the parsing's. A hook that throws stops
+    // the reading within a fraction of a second: the first piece's at once, the others at their next step.
+    constexpr double kParsingShare = 0.9;
+    std::atomic<bool> stopped{false};
+    struct Stopped {};
+    const std::function<void(double)> parsing = [&](double share) {
+        try {
+            progress(kParsingShare * share);
+        } catch (...) {
+            stopped = true;
+            throw;
+        }
+    };
+    const std::function<void(double)> quiet = [&](double) {
+        if (stopped)
+            throw Stopped(); // runInParallel throws the first piece's exception, the hook's
+    };
+    const std::function<void(double)> welding = [&](double share) {
+        progress(kParsingShare + (1.0 - kParsingShare) * share);
+    };
     try {
         runInParallel(pieces, [&](unsigned k) {
             if (k > 0) {
@@ -598,7 +632,7 @@ std::optional<std::vector<MeshPart>> readObjFile(const std::string& path, bool b
                 for (unsigned j = 1; j <= k; ++j)
                     parsers[k].start(*counts[j]);
             }
-            parsers[k].parse(bounds[k], bounds[k + 1], k == 0 ? progress : quiet);
+            parsers[k].parse(bounds[k], bounds[k + 1], k == 0 ? parsing : quiet);
             if (k + 1 == pieces && cut != end)
                 parsers[k].parse(lastLine.data(), lastLine.data() + lastLine.size(), quiet);
         });
@@ -610,8 +644,9 @@ std::optional<std::vector<MeshPart>> readObjFile(const std::string& path, bool b
         obj.join(parser);
     if (!obj.hasFaces())
         return std::nullopt;
+    std::vector<MeshPart> parts = obj.parts(bodies, threads, welding);
     progress(1.0);
-    return obj.parts(bodies, threads);
+    return parts;
 }
 
 } // namespace kvhlr

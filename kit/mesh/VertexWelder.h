@@ -83,7 +83,8 @@ struct WeldedTriangles {
 // points in the same order, the same triangles), the hashing shared among `threads` threads, each
 // owning a share of the positions. Null `triangles` means that triangle t is vertices 3 t,
 // 3 t + 1 and 3 t + 2. `expectedPoints` sizes the hash tables. `progress` is told, on the calling
-// thread, the share of the vertices hashed. Nothing when a vertex (used or not) is not finite: the caller
+// thread, the share of the work done, as the vertices are hashed and then numbered (so that a hook that
+// throws stops either pass within a fraction of a second). Nothing when a vertex (used or not) is not finite: the caller
 // names it. Throws std::length_error for 2^31 vertices or more.
 std::optional<WeldedTriangles> weldInParallel(const FloatVertices& vertices,
                                               const std::array<std::uint32_t, 3>* triangles,
