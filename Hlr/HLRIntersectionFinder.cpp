@@ -1,5 +1,7 @@
 #include "Hlr/HLRIntersectionFinder.h"
 
+#include "api/CalcSilhouette.h"
+
 #include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRHugePages.h"
 #include "Hlr/HLRProgressObservableProc.h"
@@ -20,6 +22,7 @@
 #include <exception>
 #include <functional>
 #include <limits>
+#include <string>
 #include <unordered_map>
 
 namespace KvHLR {
@@ -60,13 +63,6 @@ struct EndKey {
     bool operator==(const EndKey& o) const { return a == o.a && b == o.b && plane == o.plane; }
 };
 
-struct EndKeyHash {
-    std::size_t operator()(const EndKey& k) const {
-        const std::hash<const void*> h;
-        return h(k.a) ^ (h(k.b) * 0x9E3779B97F4A7C15ull) ^ (h(k.plane) * 0xC2B2AE3D27D4EB4Full);
-    }
-};
-
 // A candidate's plane: its unit normal and offset; `valid` is false for a triangle without an area.
 struct Geometry {
     const HLRIntersectionFinder::Candidate* candidate;
@@ -97,6 +93,23 @@ struct Geometry {
 // An undirected edge by its corners, in address order.
 std::pair<const Vertex*, const Vertex*> edgeKey(const Vertex* a, const Vertex* b) {
     return std::less<const Vertex*>()(a, b) ? std::make_pair(a, b) : std::make_pair(b, a);
+}
+
+// std::sort in steps of a few milliseconds each, with a cancel check between them: sorting the millions
+// of crossings or ends of a model that passes through itself everywhere takes a second.
+template <typename T, typename Less> void sortChecked(std::vector<T>& items, Less less) {
+    constexpr std::size_t kRun = 1 << 16;
+    for (std::size_t at = 0; at < items.size(); at += kRun) {
+        HLRCancelPoll::check();
+        std::sort(items.begin() + at, items.begin() + std::min(at + kRun, items.size()), less);
+    }
+    for (std::size_t width = kRun; width < items.size(); width *= 2) {
+        for (std::size_t at = 0; at + width < items.size(); at += 2 * width) {
+            HLRCancelPoll::check();
+            std::inplace_merge(items.begin() + at, items.begin() + at + width,
+                               items.begin() + std::min(at + 2 * width, items.size()), less);
+        }
+    }
 }
 
 bool shareCorner(const HLRIntersectionFinder::Candidate& a, const HLRIntersectionFinder::Candidate& b) {
@@ -221,6 +234,13 @@ std::size_t HLRIntersectionFinder::EdgeKeyHash::operator()(
     return h(key.first) ^ (h(key.second) * 0x9E3779B97F4A7C15ull);
 }
 
+HLRTooManyIntersectionLines::HLRTooManyIntersectionLines()
+    : std::length_error("the model's triangles cross each other along more than " +
+                        std::to_string(kMaxSegments) +
+                        " segments, more intersection lines than a drawing can show: turn them off") {}
+
+HLRTooManyIntersectionLines::~HLRTooManyIntersectionLines() = default;
+
 HLRIntersectionFinder::HLRIntersectionFinder(std::vector<HLRProjectedTriangleData>& triangleData,
                                              HLRCrossingFreeParts parts)
     : m_triangleData(&triangleData), m_parts(std::move(parts)) {}
@@ -233,8 +253,7 @@ HLRIntersectionLines HLRIntersectionFinder::find() {
     if (m_candidates.size() >= 2 && std::isfinite(m_tolerance)) {
         chooseCellSize();
         fileCandidates();
-        std::vector<Crossing> crossings = testPairs();
-        lines = chain(crossings);
+        lines = chain(testPairs());
     }
     HLRProgressObservableProc::endProcess(FIND_STAGE);
     return lines;
@@ -436,7 +455,8 @@ struct HLRIntersectionFinder::Member {
 // where the overlap of the two cell ranges starts, where both are filed once. The members are swept
 // along x, so that only pairs whose boxes overlap are looked at.
 void HLRIntersectionFinder::testPairsOfBucket(std::uint32_t bucket, std::vector<Member>& members,
-                                              std::vector<Crossing>& found) const {
+                                              std::vector<Pair>& found,
+                                              std::atomic<std::size_t>& foundInAll) const {
     const std::uint32_t begin = m_bucketStart[bucket];
     const std::uint32_t end = m_bucketStart[bucket + 1];
     if (end - begin < 2)
@@ -470,6 +490,9 @@ void HLRIntersectionFinder::testPairsOfBucket(std::uint32_t bucket, std::vector<
     }
     std::size_t nextPlane = 0;
     for (std::size_t i = 0; i + 1 < members.size(); ++i) {
+        // A crowded bucket takes seconds: a cancel is answered, and the budget kept, member by member.
+        HLRCancelPoll::check();
+        const std::size_t before = found.size();
         const Member& a = members[i];
         std::size_t j = i + 1;
         if (byPlane) {
@@ -488,29 +511,41 @@ void HLRIntersectionFinder::testPairsOfBucket(std::uint32_t bucket, std::vector<
                          std::max(a.firstCell.z, b.firstCell.z)) == bucket)
                 testPair(a.candidate, b.candidate, found);
         }
+        if (found.size() > before &&
+            foundInAll.fetch_add(found.size() - before, std::memory_order_relaxed) + (found.size() - before) >
+                HLRTooManyIntersectionLines::kMaxSegments)
+            throw HLRTooManyIntersectionLines();
     }
 }
 
 // Tests two candidates whose boxes overlap.
-void HLRIntersectionFinder::testPair(std::uint32_t a, std::uint32_t b, std::vector<Crossing>& found) const {
-    const Candidate& ca = m_candidates[std::min(a, b)];
-    const Candidate& cb = m_candidates[std::max(a, b)];
+void HLRIntersectionFinder::testPair(std::uint32_t a, std::uint32_t b, std::vector<Pair>& found) const {
+    const Pair pair{std::min(a, b), std::max(a, b)};
+    const Candidate& ca = m_candidates[pair.first];
+    const Candidate& cb = m_candidates[pair.second];
     if (shareCorner(ca, cb) || (ca.part == cb.part && m_parts.crossingFree(ca.part)))
         return;
     Crossing crossing;
-    if (crossTriangles(Geometry(ca), Geometry(cb), m_tolerance, crossing)) {
-        crossing.first = std::min(a, b);
-        crossing.second = std::max(a, b);
-        found.push_back(crossing);
-    }
+    if (crossTriangles(Geometry(ca), Geometry(cb), m_tolerance, crossing))
+        found.push_back(pair);
 }
 
-std::vector<HLRIntersectionFinder::Crossing> HLRIntersectionFinder::testPairs() {
+HLRIntersectionFinder::Crossing HLRIntersectionFinder::crossingOf(const Pair& pair) const {
+    Crossing crossing;
+    crossTriangles(Geometry(m_candidates[pair.first]), Geometry(m_candidates[pair.second]), m_tolerance,
+                   crossing);
+    crossing.first = pair.first;
+    crossing.second = pair.second;
+    return crossing;
+}
+
+std::vector<HLRIntersectionFinder::Pair> HLRIntersectionFinder::testPairs() {
     const std::uint32_t bucketCount = m_bucketMask + 1;
     // A small model is done in less time than the threads take to meet at each block's end.
     const int team = HLRWindowQueryTraverser::teamFor(m_filed.size() > kParallelEntries);
-    std::vector<std::vector<Crossing>> perThread(static_cast<std::size_t>(team));
+    std::vector<std::vector<Pair>> perThread(static_cast<std::size_t>(team));
     std::vector<std::vector<Member>> scratch(perThread.size());
+    std::atomic<std::size_t> found{0};
     std::exception_ptr failure;
     std::atomic<bool> failed{false}; // the buckets left are skipped
     for (int step = 0; step < kProgressSteps; ++step) {
@@ -523,7 +558,7 @@ std::vector<HLRIntersectionFinder::Crossing> HLRIntersectionFinder::testPairs() 
             try {
                 HLRCancelPoll::check();
                 const auto thread = static_cast<std::size_t>(omp_get_thread_num());
-                testPairsOfBucket(static_cast<std::uint32_t>(b), scratch[thread], perThread[thread]);
+                testPairsOfBucket(static_cast<std::uint32_t>(b), scratch[thread], perThread[thread], found);
             } catch (...) {
                 failed.store(true);
 #pragma omp critical(KvHLRIntersectionFailure)
@@ -535,13 +570,16 @@ std::vector<HLRIntersectionFinder::Crossing> HLRIntersectionFinder::testPairs() 
             std::rethrow_exception(failure);
         HLRProgressObservableProc::stepProcess(FIND_STAGE);
     }
-    std::vector<Crossing> crossings;
-    for (std::vector<Crossing>& found : perThread)
-        crossings.insert(crossings.end(), found.begin(), found.end());
-    std::sort(crossings.begin(), crossings.end(), [](const Crossing& x, const Crossing& y) {
+    std::vector<Pair> pairs;
+    pairs.reserve(found.load());
+    for (std::vector<Pair>& ofThread : perThread) {
+        pairs.insert(pairs.end(), ofThread.begin(), ofThread.end());
+        std::vector<Pair>().swap(ofThread);
+    }
+    sortChecked(pairs, [](const Pair& x, const Pair& y) {
         return x.first != y.first ? x.first < y.first : x.second < y.second;
     });
-    return crossings;
+    return pairs;
 }
 
 // A stretch along an edge of one triangle: dropped where the edge is drawn anyway, and otherwise kept
@@ -570,18 +608,15 @@ bool HLRIntersectionFinder::keepsStretchAlongEdge(const Crossing& crossing, bool
     return (left < 0.0 && right > 0.0) || (left > 0.0 && right < 0.0);
 }
 
-HLRIntersectionLines HLRIntersectionFinder::chain(const std::vector<Crossing>& crossings) const {
-    HLRIntersectionLines lines;
-    std::unordered_map<EndKey, std::uint32_t, EndKeyHash> pointOf;
-    const auto pointIndex = [&lines, &pointOf](const Crossing::End& end) {
-        const auto inserted = pointOf.emplace(end.key, static_cast<std::uint32_t>(lines.points.size()));
-        if (inserted.second)
-            lines.points.push_back(end.point);
-        return inserted.first->second;
-    };
+// The crossings are worked out again from their pairs, here and for their ends' points, rather than
+// held from the search: a pair takes a sixteenth of the memory of a crossing, and the work is a small
+// share of the search's.
+HLRIntersectionLines HLRIntersectionFinder::chain(const std::vector<Pair>& pairs) const {
     // Stretches along edges are rare (bodies resting on each other): only their edges are looked up.
     EdgeIndex edges;
-    for (const Crossing& crossing : crossings) {
+    for (const Pair& pair : pairs) {
+        HLRCancelPoll::check();
+        const Crossing crossing = crossingOf(pair);
         for (bool ofFirst : {true, false}) {
             const std::int8_t* along = ofFirst ? crossing.alongFirst : crossing.alongSecond;
             const Candidate& own = m_candidates[ofFirst ? crossing.first : crossing.second];
@@ -593,6 +628,7 @@ HLRIntersectionLines HLRIntersectionFinder::chain(const std::vector<Crossing>& c
     if (!edges.empty()) {
         for (const HLRProjectedTriangleData& data : *m_triangleData) {
             for (const HLRTriangleEdge& modelEdge : data.source()->edges()) {
+                HLRCancelPoll::check();
                 const Vertex* start = &data.vertices()[static_cast<std::size_t>(modelEdge.startVertex())];
                 const Vertex* end = &data.vertices()[static_cast<std::size_t>(modelEdge.endVertex())];
                 const auto found = edges.find(edgeKey(start, end));
@@ -606,15 +642,45 @@ HLRIntersectionLines HLRIntersectionFinder::chain(const std::vector<Crossing>& c
             }
         }
     }
-    std::vector<Piece> pieces;
-    for (const Crossing& crossing : crossings) {
+    // The kept crossings' ends, by key, each with its place (2 * kept crossing + 0 or 1).
+    struct KeyedEnd {
+        EndKey key;
+        std::uint32_t end;
+    };
+    std::vector<Pair> kept;
+    std::vector<KeyedEnd> ends;
+    for (const Pair& pair : pairs) {
+        HLRCancelPoll::check();
+        const Crossing crossing = crossingOf(pair);
         if (!keepsStretchAlongEdge(crossing, true, edges) || !keepsStretchAlongEdge(crossing, false, edges))
             continue;
-        const std::uint32_t start = pointIndex(crossing.ends[0]);
-        const std::uint32_t end = pointIndex(crossing.ends[1]);
-        if (start != end)
-            pieces.push_back({start, end, crossing.first, crossing.second});
+        for (std::uint32_t k = 0; k < 2; ++k)
+            ends.push_back({crossing.ends[k].key, static_cast<std::uint32_t>(2 * kept.size() + k)});
+        kept.push_back(pair);
     }
+    // Ends found under one key, by neighbouring segments, become one point. The keys are sorted rather
+    // than hashed: a table of millions of ends takes several times the memory, and far longer to fill.
+    const std::less<const void*> before;
+    sortChecked(ends, [&before](const KeyedEnd& x, const KeyedEnd& y) {
+        if (x.key.a != y.key.a)
+            return before(x.key.a, y.key.a);
+        if (x.key.b != y.key.b)
+            return before(x.key.b, y.key.b);
+        return before(x.key.plane, y.key.plane);
+    });
+    HLRIntersectionLines lines;
+    std::vector<std::uint32_t> pointOfEnd(ends.size());
+    for (std::size_t i = 0; i < ends.size(); ++i) {
+        HLRCancelPoll::check();
+        if (i == 0 || !(ends[i].key == ends[i - 1].key))
+            lines.points.push_back(crossingOf(kept[ends[i].end / 2]).ends[ends[i].end % 2].point);
+        pointOfEnd[ends[i].end] = static_cast<std::uint32_t>(lines.points.size() - 1);
+    }
+    std::vector<KeyedEnd>().swap(ends);
+    std::vector<Piece> pieces;
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        if (pointOfEnd[2 * i] != pointOfEnd[2 * i + 1])
+            pieces.push_back({pointOfEnd[2 * i], pointOfEnd[2 * i + 1], kept[i].first, kept[i].second});
     joinStraightRuns(pieces, lines);
     return lines;
 }
@@ -636,6 +702,7 @@ void HLRIntersectionFinder::joinStraightRuns(const std::vector<Piece>& pieces,
     std::vector<std::array<std::uint32_t, 2>> piecesAt(lines.points.size(), {none, none});
     std::vector<std::uint8_t> degree(lines.points.size(), 0);
     for (std::uint32_t i = 0; i < pieces.size(); ++i) {
+        HLRCancelPoll::check();
         for (std::uint32_t point : {pieces[i].start, pieces[i].end}) {
             if (degree[point] < 2)
                 piecesAt[point][degree[point]] = i;
@@ -651,8 +718,10 @@ void HLRIntersectionFinder::joinStraightRuns(const std::vector<Piece>& pieces,
                (inOnePlane(p.first, q.second) && inOnePlane(p.second, q.first));
     };
     std::vector<std::uint8_t> through(lines.points.size(), 0);
-    for (std::uint32_t point = 0; point < lines.points.size(); ++point)
+    for (std::uint32_t point = 0; point < lines.points.size(); ++point) {
+        HLRCancelPoll::check();
         through[point] = continues(point);
+    }
     // From a piece, the far end of its run in the direction of `point`, walking through joints.
     const auto runEnd = [&](std::uint32_t piece, std::uint32_t point, std::vector<std::uint8_t>& used) {
         while (through[point]) {
@@ -676,6 +745,7 @@ void HLRIntersectionFinder::joinStraightRuns(const std::vector<Piece>& pieces,
         return keptPoint[point];
     };
     for (std::uint32_t i = 0; i < pieces.size(); ++i) {
+        HLRCancelPoll::check();
         if (used[i])
             continue;
         used[i] = 1;
