@@ -45,6 +45,9 @@ constexpr double kMaxCellsPerAxis = 1 << 20;
 constexpr double kParallelSine = 1e-12;
 // Buckets holding more triangles than this are worth sorting by plane first.
 constexpr std::size_t kCrowdedBucket = 16;
+// Buckets holding more than this many triangles (a few milliseconds of pairs) have their members shared
+// out among the threads.
+constexpr std::uint32_t kParallelMembers = 256;
 
 using Vertex = HLRProjectedTriangleVertex;
 
@@ -95,20 +98,47 @@ std::pair<const Vertex*, const Vertex*> edgeKey(const Vertex* a, const Vertex* b
     return std::less<const Vertex*>()(a, b) ? std::make_pair(a, b) : std::make_pair(b, a);
 }
 
-// std::sort in steps of a few milliseconds each, with a cancel check between them: sorting the millions
-// of crossings or ends of a model that passes through itself everywhere takes a second.
-template <typename T, typename Less> void sortChecked(std::vector<T>& items, Less less) {
-    constexpr std::size_t kRun = 1 << 16;
-    for (std::size_t at = 0; at < items.size(); at += kRun) {
+// A fresh array of `count` copies of `value`, filled in steps with a cancel check between: the page
+// faults of the hundreds of megabytes of a model that passes through itself everywhere take a second
+// on a busy machine.
+template <typename T> std::vector<T> filledChecked(std::size_t count, const T& value) {
+    std::vector<T> items;
+    items.reserve(count);
+    while (items.size() < count) {
         HLRCancelPoll::check();
-        std::sort(items.begin() + at, items.begin() + std::min(at + kRun, items.size()), less);
+        items.resize(std::min(count, items.size() + (std::size_t(1) << 12)), value);
     }
-    for (std::size_t width = kRun; width < items.size(); width *= 2) {
-        for (std::size_t at = 0; at + width < items.size(); at += 2 * width) {
-            HLRCancelPoll::check();
-            std::inplace_merge(items.begin() + at, items.begin() + at + width,
-                               items.begin() + std::min(at + 2 * width, items.size()), less);
+    return items;
+}
+
+// A merge sort with a cancel check every thousand items: sorting the millions of crossings or ends of a
+// model that passes through itself everywhere takes a second, and the checks read the clock at every
+// 64th call only. Items that compare equal keep their order.
+template <typename T, typename Less> void sortChecked(std::vector<T>& items, Less less) {
+    constexpr std::size_t kRun = 1 << 10;
+    const std::size_t n = items.size();
+    for (std::size_t at = 0; at < n; at += kRun) {
+        HLRCancelPoll::check();
+        std::stable_sort(items.begin() + at, items.begin() + std::min(at + kRun, n), less);
+    }
+    if (n <= kRun)
+        return;
+    std::vector<T> merged = filledChecked(n, T{});
+    for (std::size_t width = kRun; width < n; width *= 2) {
+        for (std::size_t at = 0; at < n; at += 2 * width) {
+            const std::size_t middle = std::min(at + width, n);
+            const std::size_t end = std::min(at + 2 * width, n);
+            std::size_t i = at, j = middle, k = at;
+            while (i < middle && j < end) {
+                if (k % kRun == 0)
+                    HLRCancelPoll::check();
+                merged[k++] = less(items[j], items[i]) ? items[j++] : items[i++];
+            }
+            k = static_cast<std::size_t>(
+                std::copy(items.begin() + i, items.begin() + middle, merged.begin() + k) - merged.begin());
+            std::copy(items.begin() + j, items.begin() + end, merged.begin() + k);
         }
+        items.swap(merged);
     }
 }
 
@@ -451,71 +481,73 @@ struct HLRIntersectionFinder::Member {
     }
 };
 
-// A pair shares several cells, and cells share buckets: it is tested only in the bucket of the cell
-// where the overlap of the two cell ranges starts, where both are filed once. The members are swept
-// along x, so that only pairs whose boxes overlap are looked at.
-void HLRIntersectionFinder::testPairsOfBucket(std::uint32_t bucket, std::vector<Member>& members,
-                                              std::vector<Pair>& found,
-                                              std::atomic<std::size_t>& foundInAll) const {
-    const std::uint32_t begin = m_bucketStart[bucket];
-    const std::uint32_t end = m_bucketStart[bucket + 1];
-    if (end - begin < 2)
-        return;
+// A bucket's members, sorted for the sweep. Where most of them lie in one plane (a face tessellated into
+// a fan of slivers), they are sorted by plane and only members of different planes are paired
+// (`planeEnd`: for each member, the end of its plane's run). Otherwise they are swept along x, so that
+// only members whose boxes overlap there are paired.
+struct HLRIntersectionFinder::Sweep {
+    std::uint32_t bucket = 0;
+    std::vector<Member> members;
+    bool byPlane = false;
+    std::vector<std::uint32_t> planeEnd;
+};
+
+void HLRIntersectionFinder::prepareSweep(std::uint32_t bucket, Sweep& sweep) const {
+    std::vector<Member>& members = sweep.members;
+    sweep.bucket = bucket;
     members.clear();
-    for (std::uint32_t i = begin; i < end; ++i)
+    for (std::uint32_t i = m_bucketStart[bucket]; i < m_bucketStart[bucket + 1]; ++i)
         members.emplace_back(m_candidates[m_filed[i]], m_filed[i], m_tolerance,
                              cellsOf(m_candidates[m_filed[i]]).lo);
-    // Where most members of a bucket lie in one plane (a face tessellated into a fan of slivers), they are
-    // sorted by plane and only members of different planes are paired. Otherwise they are swept along
-    // x, so that only members whose boxes overlap there are paired.
-    bool byPlane = false;
+    sweep.byPlane = false;
     if (members.size() > kCrowdedBucket) {
         for (Member& m : members)
             m.setPlane(m_candidates[m.candidate], 1000.0 * m_tolerance);
         std::sort(members.begin(), members.end(), [](const Member& x, const Member& y) {
             return x.plane != y.plane ? x.plane < y.plane : x.candidate < y.candidate;
         });
+        sweep.planeEnd.assign(members.size(), 0);
         std::size_t largest = 0;
         for (std::size_t i = 0, j = 0; i < members.size(); i = j) {
             while (j < members.size() && members[j].plane == members[i].plane)
                 ++j;
+            std::fill(sweep.planeEnd.begin() + static_cast<std::ptrdiff_t>(i),
+                      sweep.planeEnd.begin() + static_cast<std::ptrdiff_t>(j), static_cast<std::uint32_t>(j));
             largest = std::max(largest, j - i);
         }
-        byPlane = 2 * largest >= members.size();
+        sweep.byPlane = 2 * largest >= members.size();
     }
-    if (!byPlane) {
+    if (!sweep.byPlane) {
         std::sort(members.begin(), members.end(), [](const Member& x, const Member& y) {
             return x.lo[0] != y.lo[0] ? x.lo[0] < y.lo[0] : x.candidate < y.candidate;
         });
     }
-    std::size_t nextPlane = 0;
-    for (std::size_t i = 0; i + 1 < members.size(); ++i) {
-        // A crowded bucket takes seconds: a cancel is answered, and the budget kept, member by member.
-        HLRCancelPoll::check();
-        const std::size_t before = found.size();
-        const Member& a = members[i];
-        std::size_t j = i + 1;
-        if (byPlane) {
-            if (i == nextPlane)
-                while (nextPlane < members.size() && members[nextPlane].plane == a.plane)
-                    ++nextPlane;
-            j = nextPlane;
-        }
-        for (; j < members.size(); ++j) {
-            const Member& b = members[j];
-            if (!byPlane && b.lo[0] > a.hi[0])
-                break;
-            if (!(b.lo[0] <= a.hi[0] && a.lo[0] <= b.hi[0] && a.overlapsInYAndZ(b)))
-                continue;
-            if (bucketOf(std::max(a.firstCell.x, b.firstCell.x), std::max(a.firstCell.y, b.firstCell.y),
-                         std::max(a.firstCell.z, b.firstCell.z)) == bucket)
-                testPair(a.candidate, b.candidate, found);
-        }
-        if (found.size() > before &&
-            foundInAll.fetch_add(found.size() - before, std::memory_order_relaxed) + (found.size() - before) >
-                HLRTooManyIntersectionLines::kMaxSegments)
-            throw HLRTooManyIntersectionLines();
+}
+
+// A pair shares several cells, and cells share buckets: it is tested only in the bucket of the cell
+// where the overlap of the two cell ranges starts, where both are filed once.
+void HLRIntersectionFinder::sweepMember(const Sweep& sweep, std::size_t i, std::vector<Pair>& found,
+                                        std::atomic<std::size_t>& foundInAll) const {
+    HLRCancelPoll::check();
+    const std::vector<Member>& members = sweep.members;
+    const std::size_t before = found.size();
+    const Member& a = members[i];
+    for (std::size_t j = sweep.byPlane ? sweep.planeEnd[i] : i + 1; j < members.size(); ++j) {
+        const Member& b = members[j];
+        if (!sweep.byPlane && b.lo[0] > a.hi[0])
+            break;
+        if (j % 256 == 0) // a member of a crowded bucket meets thousands
+            HLRCancelPoll::check();
+        if (!(b.lo[0] <= a.hi[0] && a.lo[0] <= b.hi[0] && a.overlapsInYAndZ(b)))
+            continue;
+        if (bucketOf(std::max(a.firstCell.x, b.firstCell.x), std::max(a.firstCell.y, b.firstCell.y),
+                     std::max(a.firstCell.z, b.firstCell.z)) == sweep.bucket)
+            testPair(a.candidate, b.candidate, found);
     }
+    const std::size_t added = found.size() - before;
+    if (added > 0 && foundInAll.fetch_add(added, std::memory_order_relaxed) + added >
+                         HLRTooManyIntersectionLines::kMaxSegments)
+        throw HLRTooManyIntersectionLines();
 }
 
 // Tests two candidates whose boxes overlap.
@@ -539,36 +571,70 @@ HLRIntersectionFinder::Crossing HLRIntersectionFinder::crossingOf(const Pair& pa
     return crossing;
 }
 
+// Buckets are handed to the threads in blocks; a crowded bucket (a soup of large triangles puts them all
+// into a few) is left for after them, and its members handed to the threads one by one, so that the
+// calling thread never waits long for the others, unable to answer a cancel.
 std::vector<HLRIntersectionFinder::Pair> HLRIntersectionFinder::testPairs() {
     const std::uint32_t bucketCount = m_bucketMask + 1;
     // A small model is done in less time than the threads take to meet at each block's end.
     const int team = HLRWindowQueryTraverser::teamFor(m_filed.size() > kParallelEntries);
     std::vector<std::vector<Pair>> perThread(static_cast<std::size_t>(team));
-    std::vector<std::vector<Member>> scratch(perThread.size());
+    std::vector<Sweep> sweeps(perThread.size());
+    std::vector<std::vector<std::uint32_t>> crowded(perThread.size());
     std::atomic<std::size_t> found{0};
     std::exception_ptr failure;
-    std::atomic<bool> failed{false}; // the buckets left are skipped
+    std::atomic<bool> failed{false}; // the work left is skipped
+    const auto keepFailure = [&failure, &failed] {
+        failed.store(true);
+#pragma omp critical(KvHLRIntersectionFailure)
+        if (!failure)
+            failure = std::current_exception();
+    };
     for (int step = 0; step < kProgressSteps; ++step) {
         const auto from = static_cast<std::int64_t>(std::uint64_t(bucketCount) * step / kProgressSteps);
         const auto to = static_cast<std::int64_t>(std::uint64_t(bucketCount) * (step + 1) / kProgressSteps);
-#pragma omp parallel for num_threads(team) schedule(dynamic, 4096)
+#pragma omp parallel for num_threads(team) schedule(dynamic, 256)
         for (std::int64_t b = from; b < to; ++b) {
-            if (failed.load(std::memory_order_relaxed))
+            const auto bucket = static_cast<std::uint32_t>(b);
+            const std::uint32_t members = m_bucketStart[bucket + 1] - m_bucketStart[bucket];
+            if (failed.load(std::memory_order_relaxed) || members < 2)
                 continue;
+            const auto thread = static_cast<std::size_t>(omp_get_thread_num());
+            if (members > kParallelMembers) {
+                crowded[thread].push_back(bucket);
+                continue;
+            }
             try {
-                HLRCancelPoll::check();
-                const auto thread = static_cast<std::size_t>(omp_get_thread_num());
-                testPairsOfBucket(static_cast<std::uint32_t>(b), scratch[thread], perThread[thread], found);
+                prepareSweep(bucket, sweeps[thread]);
+                for (std::size_t i = 0; i + 1 < sweeps[thread].members.size(); ++i)
+                    sweepMember(sweeps[thread], i, perThread[thread], found);
             } catch (...) {
-                failed.store(true);
-#pragma omp critical(KvHLRIntersectionFailure)
-                if (!failure)
-                    failure = std::current_exception();
+                keepFailure();
             }
         }
         if (failure)
             std::rethrow_exception(failure);
         HLRProgressObservableProc::stepProcess(FIND_STAGE);
+    }
+    for (const std::vector<std::uint32_t>& ofThread : crowded) {
+        for (std::uint32_t bucket : ofThread) {
+            Sweep& sweep = sweeps.front();
+            prepareSweep(bucket, sweep);
+            const auto last = static_cast<std::int64_t>(sweep.members.size()) - 1;
+#pragma omp parallel for num_threads(team) schedule(dynamic, 16)
+            for (std::int64_t i = 0; i < last; ++i) {
+                if (failed.load(std::memory_order_relaxed))
+                    continue;
+                try {
+                    sweepMember(sweep, static_cast<std::size_t>(i),
+                                perThread[static_cast<std::size_t>(omp_get_thread_num())], found);
+                } catch (...) {
+                    keepFailure();
+                }
+            }
+            if (failure)
+                std::rethrow_exception(failure);
+        }
     }
     std::vector<Pair> pairs;
     pairs.reserve(found.load());
@@ -647,8 +713,11 @@ HLRIntersectionLines HLRIntersectionFinder::chain(const std::vector<Pair>& pairs
         EndKey key;
         std::uint32_t end;
     };
+    // Room is reserved for all, so that its pages are taken as it fills, between the checks.
     std::vector<Pair> kept;
     std::vector<KeyedEnd> ends;
+    kept.reserve(pairs.size());
+    ends.reserve(2 * pairs.size());
     for (const Pair& pair : pairs) {
         HLRCancelPoll::check();
         const Crossing crossing = crossingOf(pair);
@@ -669,7 +738,8 @@ HLRIntersectionLines HLRIntersectionFinder::chain(const std::vector<Pair>& pairs
         return before(x.key.plane, y.key.plane);
     });
     HLRIntersectionLines lines;
-    std::vector<std::uint32_t> pointOfEnd(ends.size());
+    lines.points.reserve(ends.size());
+    std::vector<std::uint32_t> pointOfEnd = filledChecked(ends.size(), std::uint32_t{0});
     for (std::size_t i = 0; i < ends.size(); ++i) {
         HLRCancelPoll::check();
         if (i == 0 || !(ends[i].key == ends[i - 1].key))
@@ -678,9 +748,12 @@ HLRIntersectionLines HLRIntersectionFinder::chain(const std::vector<Pair>& pairs
     }
     std::vector<KeyedEnd>().swap(ends);
     std::vector<Piece> pieces;
-    for (std::size_t i = 0; i < kept.size(); ++i)
+    pieces.reserve(kept.size());
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        HLRCancelPoll::check();
         if (pointOfEnd[2 * i] != pointOfEnd[2 * i + 1])
             pieces.push_back({pointOfEnd[2 * i], pointOfEnd[2 * i + 1], kept[i].first, kept[i].second});
+    }
     joinStraightRuns(pieces, lines);
     return lines;
 }
@@ -699,8 +772,9 @@ bool HLRIntersectionFinder::inOnePlane(std::uint32_t a, std::uint32_t b) const {
 void HLRIntersectionFinder::joinStraightRuns(const std::vector<Piece>& pieces,
                                              HLRIntersectionLines& lines) const {
     constexpr std::uint32_t none = std::numeric_limits<std::uint32_t>::max();
-    std::vector<std::array<std::uint32_t, 2>> piecesAt(lines.points.size(), {none, none});
-    std::vector<std::uint8_t> degree(lines.points.size(), 0);
+    std::vector<std::array<std::uint32_t, 2>> piecesAt =
+        filledChecked(lines.points.size(), std::array<std::uint32_t, 2>{none, none});
+    std::vector<std::uint8_t> degree = filledChecked(lines.points.size(), std::uint8_t{0});
     for (std::uint32_t i = 0; i < pieces.size(); ++i) {
         HLRCancelPoll::check();
         for (std::uint32_t point : {pieces[i].start, pieces[i].end}) {
@@ -717,7 +791,7 @@ void HLRIntersectionFinder::joinStraightRuns(const std::vector<Piece>& pieces,
         return (inOnePlane(p.first, q.first) && inOnePlane(p.second, q.second)) ||
                (inOnePlane(p.first, q.second) && inOnePlane(p.second, q.first));
     };
-    std::vector<std::uint8_t> through(lines.points.size(), 0);
+    std::vector<std::uint8_t> through = filledChecked(lines.points.size(), std::uint8_t{0});
     for (std::uint32_t point = 0; point < lines.points.size(); ++point) {
         HLRCancelPoll::check();
         through[point] = continues(point);
@@ -734,9 +808,11 @@ void HLRIntersectionFinder::joinStraightRuns(const std::vector<Piece>& pieces,
         }
         return point;
     };
-    std::vector<std::uint8_t> used(pieces.size(), 0);
-    std::vector<std::uint32_t> keptPoint(lines.points.size(), none);
+    std::vector<std::uint8_t> used = filledChecked(pieces.size(), std::uint8_t{0});
+    std::vector<std::uint32_t> keptPoint = filledChecked(lines.points.size(), none);
     std::vector<HLRVector3D> points;
+    points.reserve(lines.points.size());
+    lines.segments.reserve(pieces.size());
     const auto keep = [&](std::uint32_t point) {
         if (keptPoint[point] == none) {
             keptPoint[point] = static_cast<std::uint32_t>(points.size());

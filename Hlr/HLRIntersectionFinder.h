@@ -97,10 +97,13 @@ private:
     std::vector<Pair> testPairs();
     // A filed candidate with its geometry, worked out once per bucket rather than once per pair.
     struct Member;
-    // Adds the bucket's crossings to `found`, and their count to `foundInAll` (over all threads); throws
-    // HLRTooManyIntersectionLines once that passes the budget.
-    void testPairsOfBucket(std::uint32_t bucket, std::vector<Member>& members, std::vector<Pair>& found,
-                           std::atomic<std::size_t>& foundInAll) const;
+    // A bucket's members, sorted for testing their pairs.
+    struct Sweep;
+    void prepareSweep(std::uint32_t bucket, Sweep& sweep) const;
+    // Tests the sweep's member i with those after it: adds the crossing pairs to `found`, and their count
+    // to `foundInAll` (over all threads); throws HLRTooManyIntersectionLines once that passes the budget.
+    void sweepMember(const Sweep& sweep, std::size_t i, std::vector<Pair>& found,
+                     std::atomic<std::size_t>& foundInAll) const;
     void testPair(std::uint32_t a, std::uint32_t b, std::vector<Pair>& found) const;
     Crossing crossingOf(const Pair& pair) const;
     struct EdgeKeyHash {
