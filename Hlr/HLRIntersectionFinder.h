@@ -50,11 +50,11 @@ struct HLRIntersectionLines {
 // pairs with other parts tested. The other candidate pairs come from a uniform 3D grid over the
 // triangles' boxes, made coarser until the triangles fill at most 8 cells each on average, however large
 // some of them are; each pair is tested once, in the cell where the overlap of their boxes starts. The
-// cells are handed to the OpenMP threads in blocks, and progress is reported on the calling thread
-// between blocks under the stage "HLRIntersectionFinder::find"; a cancel is answered member by member
-// of a cell (HLRCancelPoll). Only the crossing pairs are kept, 8 bytes each, and counted as they are
-// found: past HLRTooManyIntersectionLines::kMaxSegments the search throws HLRTooManyIntersectionLines,
-// so that memory and time follow the lines found.
+// cells are handed to the OpenMP threads in blocks, a crowded cell's members one by one, and progress
+// is reported on the calling thread between blocks under the stage "HLRIntersectionFinder::find"; the
+// loops check for a cancel (HLRCancelPoll) every few milliseconds. Only the crossing pairs are kept,
+// 8 bytes each, and counted as they are found: past HLRTooManyIntersectionLines::kMaxSegments the search
+// throws HLRTooManyIntersectionLines, so that memory and time follow the lines found.
 //
 // No segment comes from two triangles lying in one plane (faces resting on each other), from a touch
 // in a single point, from a stretch along an edge that the drawing shows anyway (a box standing on a
