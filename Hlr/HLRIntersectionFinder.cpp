@@ -1,5 +1,7 @@
 #include "Hlr/HLRIntersectionFinder.h"
 
+#include "api/CalcSilhouette.h"
+
 #include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRHugePages.h"
 #include "Hlr/HLRProgressObservableProc.h"
@@ -20,6 +22,7 @@
 #include <exception>
 #include <functional>
 #include <limits>
+#include <string>
 #include <unordered_map>
 
 namespace KvHLR {
@@ -42,6 +45,9 @@ constexpr double kMaxCellsPerAxis = 1 << 20;
 constexpr double kParallelSine = 1e-12;
 // Buckets holding more triangles than this are worth sorting by plane first.
 constexpr std::size_t kCrowdedBucket = 16;
+// Buckets holding more than this many triangles (a few milliseconds of pairs) have their members shared
+// out among the threads.
+constexpr std::uint32_t kParallelMembers = 256;
 
 using Vertex = HLRProjectedTriangleVertex;
 
@@ -58,13 +64,6 @@ struct EndKey {
     const void* b;
     const void* plane;
     bool operator==(const EndKey& o) const { return a == o.a && b == o.b && plane == o.plane; }
-};
-
-struct EndKeyHash {
-    std::size_t operator()(const EndKey& k) const {
-        const std::hash<const void*> h;
-        return h(k.a) ^ (h(k.b) * 0x9E3779B97F4A7C15ull) ^ (h(k.plane) * 0xC2B2AE3D27D4EB4Full);
-    }
 };
 
 // A candidate's plane: its unit normal and offset; `valid` is false for a triangle without an area.
@@ -97,6 +96,50 @@ struct Geometry {
 // An undirected edge by its corners, in address order.
 std::pair<const Vertex*, const Vertex*> edgeKey(const Vertex* a, const Vertex* b) {
     return std::less<const Vertex*>()(a, b) ? std::make_pair(a, b) : std::make_pair(b, a);
+}
+
+// A fresh array of `count` copies of `value`, filled in steps with a cancel check between: the page
+// faults of the hundreds of megabytes of a model that passes through itself everywhere take a second
+// on a busy machine.
+template <typename T> std::vector<T> filledChecked(std::size_t count, const T& value) {
+    std::vector<T> items;
+    items.reserve(count);
+    while (items.size() < count) {
+        HLRCancelPoll::check();
+        items.resize(std::min(count, items.size() + (std::size_t(1) << 12)), value);
+    }
+    return items;
+}
+
+// A merge sort with a cancel check every thousand items: sorting the millions of crossings or ends of a
+// model that passes through itself everywhere takes a second, and the checks read the clock at every
+// 64th call only. Items that compare equal keep their order.
+template <typename T, typename Less> void sortChecked(std::vector<T>& items, Less less) {
+    constexpr std::size_t kRun = 1 << 10;
+    const std::size_t n = items.size();
+    for (std::size_t at = 0; at < n; at += kRun) {
+        HLRCancelPoll::check();
+        std::stable_sort(items.begin() + at, items.begin() + std::min(at + kRun, n), less);
+    }
+    if (n <= kRun)
+        return;
+    std::vector<T> merged = filledChecked(n, T{});
+    for (std::size_t width = kRun; width < n; width *= 2) {
+        for (std::size_t at = 0; at < n; at += 2 * width) {
+            const std::size_t middle = std::min(at + width, n);
+            const std::size_t end = std::min(at + 2 * width, n);
+            std::size_t i = at, j = middle, k = at;
+            while (i < middle && j < end) {
+                if (k % kRun == 0)
+                    HLRCancelPoll::check();
+                merged[k++] = less(items[j], items[i]) ? items[j++] : items[i++];
+            }
+            k = static_cast<std::size_t>(
+                std::copy(items.begin() + i, items.begin() + middle, merged.begin() + k) - merged.begin());
+            std::copy(items.begin() + j, items.begin() + end, merged.begin() + k);
+        }
+        items.swap(merged);
+    }
 }
 
 bool shareCorner(const HLRIntersectionFinder::Candidate& a, const HLRIntersectionFinder::Candidate& b) {
@@ -221,6 +264,13 @@ std::size_t HLRIntersectionFinder::EdgeKeyHash::operator()(
     return h(key.first) ^ (h(key.second) * 0x9E3779B97F4A7C15ull);
 }
 
+HLRTooManyIntersectionLines::HLRTooManyIntersectionLines()
+    : std::length_error("the model's triangles cross each other along more than " +
+                        std::to_string(kMaxSegments) +
+                        " segments, more intersection lines than a drawing can show: turn them off") {}
+
+HLRTooManyIntersectionLines::~HLRTooManyIntersectionLines() = default;
+
 HLRIntersectionFinder::HLRIntersectionFinder(std::vector<HLRProjectedTriangleData>& triangleData,
                                              HLRCrossingFreeParts parts)
     : m_triangleData(&triangleData), m_parts(std::move(parts)) {}
@@ -233,8 +283,7 @@ HLRIntersectionLines HLRIntersectionFinder::find() {
     if (m_candidates.size() >= 2 && std::isfinite(m_tolerance)) {
         chooseCellSize();
         fileCandidates();
-        std::vector<Crossing> crossings = testPairs();
-        lines = chain(crossings);
+        lines = chain(testPairs());
     }
     HLRProgressObservableProc::endProcess(FIND_STAGE);
     return lines;
@@ -432,116 +481,171 @@ struct HLRIntersectionFinder::Member {
     }
 };
 
-// A pair shares several cells, and cells share buckets: it is tested only in the bucket of the cell
-// where the overlap of the two cell ranges starts, where both are filed once. The members are swept
-// along x, so that only pairs whose boxes overlap are looked at.
-void HLRIntersectionFinder::testPairsOfBucket(std::uint32_t bucket, std::vector<Member>& members,
-                                              std::vector<Crossing>& found) const {
-    const std::uint32_t begin = m_bucketStart[bucket];
-    const std::uint32_t end = m_bucketStart[bucket + 1];
-    if (end - begin < 2)
-        return;
+// A bucket's members, sorted for the sweep. Where most of them lie in one plane (a face tessellated into
+// a fan of slivers), they are sorted by plane and only members of different planes are paired
+// (`planeEnd`: for each member, the end of its plane's run). Otherwise they are swept along x, so that
+// only members whose boxes overlap there are paired.
+struct HLRIntersectionFinder::Sweep {
+    std::uint32_t bucket = 0;
+    std::vector<Member> members;
+    bool byPlane = false;
+    std::vector<std::uint32_t> planeEnd;
+};
+
+void HLRIntersectionFinder::prepareSweep(std::uint32_t bucket, Sweep& sweep) const {
+    std::vector<Member>& members = sweep.members;
+    sweep.bucket = bucket;
     members.clear();
-    for (std::uint32_t i = begin; i < end; ++i)
+    for (std::uint32_t i = m_bucketStart[bucket]; i < m_bucketStart[bucket + 1]; ++i)
         members.emplace_back(m_candidates[m_filed[i]], m_filed[i], m_tolerance,
                              cellsOf(m_candidates[m_filed[i]]).lo);
-    // Where most members of a bucket lie in one plane (a face tessellated into a fan of slivers), they are
-    // sorted by plane and only members of different planes are paired. Otherwise they are swept along
-    // x, so that only members whose boxes overlap there are paired.
-    bool byPlane = false;
+    sweep.byPlane = false;
     if (members.size() > kCrowdedBucket) {
         for (Member& m : members)
             m.setPlane(m_candidates[m.candidate], 1000.0 * m_tolerance);
         std::sort(members.begin(), members.end(), [](const Member& x, const Member& y) {
             return x.plane != y.plane ? x.plane < y.plane : x.candidate < y.candidate;
         });
+        sweep.planeEnd.assign(members.size(), 0);
         std::size_t largest = 0;
         for (std::size_t i = 0, j = 0; i < members.size(); i = j) {
             while (j < members.size() && members[j].plane == members[i].plane)
                 ++j;
+            std::fill(sweep.planeEnd.begin() + static_cast<std::ptrdiff_t>(i),
+                      sweep.planeEnd.begin() + static_cast<std::ptrdiff_t>(j), static_cast<std::uint32_t>(j));
             largest = std::max(largest, j - i);
         }
-        byPlane = 2 * largest >= members.size();
+        sweep.byPlane = 2 * largest >= members.size();
     }
-    if (!byPlane) {
+    if (!sweep.byPlane) {
         std::sort(members.begin(), members.end(), [](const Member& x, const Member& y) {
             return x.lo[0] != y.lo[0] ? x.lo[0] < y.lo[0] : x.candidate < y.candidate;
         });
     }
-    std::size_t nextPlane = 0;
-    for (std::size_t i = 0; i + 1 < members.size(); ++i) {
-        const Member& a = members[i];
-        std::size_t j = i + 1;
-        if (byPlane) {
-            if (i == nextPlane)
-                while (nextPlane < members.size() && members[nextPlane].plane == a.plane)
-                    ++nextPlane;
-            j = nextPlane;
-        }
-        for (; j < members.size(); ++j) {
-            const Member& b = members[j];
-            if (!byPlane && b.lo[0] > a.hi[0])
-                break;
-            if (!(b.lo[0] <= a.hi[0] && a.lo[0] <= b.hi[0] && a.overlapsInYAndZ(b)))
-                continue;
-            if (bucketOf(std::max(a.firstCell.x, b.firstCell.x), std::max(a.firstCell.y, b.firstCell.y),
-                         std::max(a.firstCell.z, b.firstCell.z)) == bucket)
-                testPair(a.candidate, b.candidate, found);
-        }
+}
+
+// A pair shares several cells, and cells share buckets: it is tested only in the bucket of the cell
+// where the overlap of the two cell ranges starts, where both are filed once.
+void HLRIntersectionFinder::sweepMember(const Sweep& sweep, std::size_t i, std::vector<Pair>& found,
+                                        std::atomic<std::size_t>& foundInAll) const {
+    HLRCancelPoll::check();
+    const std::vector<Member>& members = sweep.members;
+    const std::size_t before = found.size();
+    const Member& a = members[i];
+    for (std::size_t j = sweep.byPlane ? sweep.planeEnd[i] : i + 1; j < members.size(); ++j) {
+        const Member& b = members[j];
+        if (!sweep.byPlane && b.lo[0] > a.hi[0])
+            break;
+        if (j % 256 == 0) // a member of a crowded bucket meets thousands
+            HLRCancelPoll::check();
+        if (!(b.lo[0] <= a.hi[0] && a.lo[0] <= b.hi[0] && a.overlapsInYAndZ(b)))
+            continue;
+        if (bucketOf(std::max(a.firstCell.x, b.firstCell.x), std::max(a.firstCell.y, b.firstCell.y),
+                     std::max(a.firstCell.z, b.firstCell.z)) == sweep.bucket)
+            testPair(a.candidate, b.candidate, found);
     }
+    const std::size_t added = found.size() - before;
+    if (added > 0 && foundInAll.fetch_add(added, std::memory_order_relaxed) + added >
+                         HLRTooManyIntersectionLines::kMaxSegments)
+        throw HLRTooManyIntersectionLines();
 }
 
 // Tests two candidates whose boxes overlap.
-void HLRIntersectionFinder::testPair(std::uint32_t a, std::uint32_t b, std::vector<Crossing>& found) const {
-    const Candidate& ca = m_candidates[std::min(a, b)];
-    const Candidate& cb = m_candidates[std::max(a, b)];
+void HLRIntersectionFinder::testPair(std::uint32_t a, std::uint32_t b, std::vector<Pair>& found) const {
+    const Pair pair{std::min(a, b), std::max(a, b)};
+    const Candidate& ca = m_candidates[pair.first];
+    const Candidate& cb = m_candidates[pair.second];
     if (shareCorner(ca, cb) || (ca.part == cb.part && m_parts.crossingFree(ca.part)))
         return;
     Crossing crossing;
-    if (crossTriangles(Geometry(ca), Geometry(cb), m_tolerance, crossing)) {
-        crossing.first = std::min(a, b);
-        crossing.second = std::max(a, b);
-        found.push_back(crossing);
-    }
+    if (crossTriangles(Geometry(ca), Geometry(cb), m_tolerance, crossing))
+        found.push_back(pair);
 }
 
-std::vector<HLRIntersectionFinder::Crossing> HLRIntersectionFinder::testPairs() {
+HLRIntersectionFinder::Crossing HLRIntersectionFinder::crossingOf(const Pair& pair) const {
+    Crossing crossing;
+    crossTriangles(Geometry(m_candidates[pair.first]), Geometry(m_candidates[pair.second]), m_tolerance,
+                   crossing);
+    crossing.first = pair.first;
+    crossing.second = pair.second;
+    return crossing;
+}
+
+// Buckets are handed to the threads in blocks; a crowded bucket (a soup of large triangles puts them all
+// into a few) is left for after them, and its members handed to the threads one by one, so that the
+// calling thread never waits long for the others, unable to answer a cancel.
+std::vector<HLRIntersectionFinder::Pair> HLRIntersectionFinder::testPairs() {
     const std::uint32_t bucketCount = m_bucketMask + 1;
     // A small model is done in less time than the threads take to meet at each block's end.
     const int team = HLRWindowQueryTraverser::teamFor(m_filed.size() > kParallelEntries);
-    std::vector<std::vector<Crossing>> perThread(static_cast<std::size_t>(team));
-    std::vector<std::vector<Member>> scratch(perThread.size());
+    std::vector<std::vector<Pair>> perThread(static_cast<std::size_t>(team));
+    std::vector<Sweep> sweeps(perThread.size());
+    std::vector<std::vector<std::uint32_t>> crowded(perThread.size());
+    std::atomic<std::size_t> found{0};
     std::exception_ptr failure;
-    std::atomic<bool> failed{false}; // the buckets left are skipped
+    std::atomic<bool> failed{false}; // the work left is skipped
+    const auto keepFailure = [&failure, &failed] {
+        failed.store(true);
+#pragma omp critical(KvHLRIntersectionFailure)
+        if (!failure)
+            failure = std::current_exception();
+    };
     for (int step = 0; step < kProgressSteps; ++step) {
         const auto from = static_cast<std::int64_t>(std::uint64_t(bucketCount) * step / kProgressSteps);
         const auto to = static_cast<std::int64_t>(std::uint64_t(bucketCount) * (step + 1) / kProgressSteps);
-#pragma omp parallel for num_threads(team) schedule(dynamic, 4096)
+#pragma omp parallel for num_threads(team) schedule(dynamic, 256)
         for (std::int64_t b = from; b < to; ++b) {
-            if (failed.load(std::memory_order_relaxed))
+            const auto bucket = static_cast<std::uint32_t>(b);
+            const std::uint32_t members = m_bucketStart[bucket + 1] - m_bucketStart[bucket];
+            if (failed.load(std::memory_order_relaxed) || members < 2)
                 continue;
+            const auto thread = static_cast<std::size_t>(omp_get_thread_num());
+            if (members > kParallelMembers) {
+                crowded[thread].push_back(bucket);
+                continue;
+            }
             try {
-                HLRCancelPoll::check();
-                const auto thread = static_cast<std::size_t>(omp_get_thread_num());
-                testPairsOfBucket(static_cast<std::uint32_t>(b), scratch[thread], perThread[thread]);
+                prepareSweep(bucket, sweeps[thread]);
+                for (std::size_t i = 0; i + 1 < sweeps[thread].members.size(); ++i)
+                    sweepMember(sweeps[thread], i, perThread[thread], found);
             } catch (...) {
-                failed.store(true);
-#pragma omp critical(KvHLRIntersectionFailure)
-                if (!failure)
-                    failure = std::current_exception();
+                keepFailure();
             }
         }
         if (failure)
             std::rethrow_exception(failure);
         HLRProgressObservableProc::stepProcess(FIND_STAGE);
     }
-    std::vector<Crossing> crossings;
-    for (std::vector<Crossing>& found : perThread)
-        crossings.insert(crossings.end(), found.begin(), found.end());
-    std::sort(crossings.begin(), crossings.end(), [](const Crossing& x, const Crossing& y) {
+    for (const std::vector<std::uint32_t>& ofThread : crowded) {
+        for (std::uint32_t bucket : ofThread) {
+            Sweep& sweep = sweeps.front();
+            prepareSweep(bucket, sweep);
+            const auto last = static_cast<std::int64_t>(sweep.members.size()) - 1;
+#pragma omp parallel for num_threads(team) schedule(dynamic, 16)
+            for (std::int64_t i = 0; i < last; ++i) {
+                if (failed.load(std::memory_order_relaxed))
+                    continue;
+                try {
+                    sweepMember(sweep, static_cast<std::size_t>(i),
+                                perThread[static_cast<std::size_t>(omp_get_thread_num())], found);
+                } catch (...) {
+                    keepFailure();
+                }
+            }
+            if (failure)
+                std::rethrow_exception(failure);
+        }
+    }
+    std::vector<Pair> pairs;
+    pairs.reserve(found.load());
+    for (std::vector<Pair>& ofThread : perThread) {
+        pairs.insert(pairs.end(), ofThread.begin(), ofThread.end());
+        std::vector<Pair>().swap(ofThread);
+    }
+    sortChecked(pairs, [](const Pair& x, const Pair& y) {
         return x.first != y.first ? x.first < y.first : x.second < y.second;
     });
-    return crossings;
+    return pairs;
 }
 
 // A stretch along an edge of one triangle: dropped where the edge is drawn anyway, and otherwise kept
@@ -570,18 +674,15 @@ bool HLRIntersectionFinder::keepsStretchAlongEdge(const Crossing& crossing, bool
     return (left < 0.0 && right > 0.0) || (left > 0.0 && right < 0.0);
 }
 
-HLRIntersectionLines HLRIntersectionFinder::chain(const std::vector<Crossing>& crossings) const {
-    HLRIntersectionLines lines;
-    std::unordered_map<EndKey, std::uint32_t, EndKeyHash> pointOf;
-    const auto pointIndex = [&lines, &pointOf](const Crossing::End& end) {
-        const auto inserted = pointOf.emplace(end.key, static_cast<std::uint32_t>(lines.points.size()));
-        if (inserted.second)
-            lines.points.push_back(end.point);
-        return inserted.first->second;
-    };
+// The crossings are worked out again from their pairs, here and for their ends' points, rather than
+// held from the search: a pair takes a sixteenth of the memory of a crossing, and the work is a small
+// share of the search's.
+HLRIntersectionLines HLRIntersectionFinder::chain(const std::vector<Pair>& pairs) const {
     // Stretches along edges are rare (bodies resting on each other): only their edges are looked up.
     EdgeIndex edges;
-    for (const Crossing& crossing : crossings) {
+    for (const Pair& pair : pairs) {
+        HLRCancelPoll::check();
+        const Crossing crossing = crossingOf(pair);
         for (bool ofFirst : {true, false}) {
             const std::int8_t* along = ofFirst ? crossing.alongFirst : crossing.alongSecond;
             const Candidate& own = m_candidates[ofFirst ? crossing.first : crossing.second];
@@ -593,6 +694,7 @@ HLRIntersectionLines HLRIntersectionFinder::chain(const std::vector<Crossing>& c
     if (!edges.empty()) {
         for (const HLRProjectedTriangleData& data : *m_triangleData) {
             for (const HLRTriangleEdge& modelEdge : data.source()->edges()) {
+                HLRCancelPoll::check();
                 const Vertex* start = &data.vertices()[static_cast<std::size_t>(modelEdge.startVertex())];
                 const Vertex* end = &data.vertices()[static_cast<std::size_t>(modelEdge.endVertex())];
                 const auto found = edges.find(edgeKey(start, end));
@@ -606,14 +708,51 @@ HLRIntersectionLines HLRIntersectionFinder::chain(const std::vector<Crossing>& c
             }
         }
     }
-    std::vector<Piece> pieces;
-    for (const Crossing& crossing : crossings) {
+    // The kept crossings' ends, by key, each with its place (2 * kept crossing + 0 or 1).
+    struct KeyedEnd {
+        EndKey key;
+        std::uint32_t end;
+    };
+    // Room is reserved for all, so that its pages are taken as it fills, between the checks.
+    std::vector<Pair> kept;
+    std::vector<KeyedEnd> ends;
+    kept.reserve(pairs.size());
+    ends.reserve(2 * pairs.size());
+    for (const Pair& pair : pairs) {
+        HLRCancelPoll::check();
+        const Crossing crossing = crossingOf(pair);
         if (!keepsStretchAlongEdge(crossing, true, edges) || !keepsStretchAlongEdge(crossing, false, edges))
             continue;
-        const std::uint32_t start = pointIndex(crossing.ends[0]);
-        const std::uint32_t end = pointIndex(crossing.ends[1]);
-        if (start != end)
-            pieces.push_back({start, end, crossing.first, crossing.second});
+        for (std::uint32_t k = 0; k < 2; ++k)
+            ends.push_back({crossing.ends[k].key, static_cast<std::uint32_t>(2 * kept.size() + k)});
+        kept.push_back(pair);
+    }
+    // Ends found under one key, by neighbouring segments, become one point. The keys are sorted rather
+    // than hashed: a table of millions of ends takes several times the memory, and far longer to fill.
+    const std::less<const void*> before;
+    sortChecked(ends, [&before](const KeyedEnd& x, const KeyedEnd& y) {
+        if (x.key.a != y.key.a)
+            return before(x.key.a, y.key.a);
+        if (x.key.b != y.key.b)
+            return before(x.key.b, y.key.b);
+        return before(x.key.plane, y.key.plane);
+    });
+    HLRIntersectionLines lines;
+    lines.points.reserve(ends.size());
+    std::vector<std::uint32_t> pointOfEnd = filledChecked(ends.size(), std::uint32_t{0});
+    for (std::size_t i = 0; i < ends.size(); ++i) {
+        HLRCancelPoll::check();
+        if (i == 0 || !(ends[i].key == ends[i - 1].key))
+            lines.points.push_back(crossingOf(kept[ends[i].end / 2]).ends[ends[i].end % 2].point);
+        pointOfEnd[ends[i].end] = static_cast<std::uint32_t>(lines.points.size() - 1);
+    }
+    std::vector<KeyedEnd>().swap(ends);
+    std::vector<Piece> pieces;
+    pieces.reserve(kept.size());
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        HLRCancelPoll::check();
+        if (pointOfEnd[2 * i] != pointOfEnd[2 * i + 1])
+            pieces.push_back({pointOfEnd[2 * i], pointOfEnd[2 * i + 1], kept[i].first, kept[i].second});
     }
     joinStraightRuns(pieces, lines);
     return lines;
@@ -633,9 +772,11 @@ bool HLRIntersectionFinder::inOnePlane(std::uint32_t a, std::uint32_t b) const {
 void HLRIntersectionFinder::joinStraightRuns(const std::vector<Piece>& pieces,
                                              HLRIntersectionLines& lines) const {
     constexpr std::uint32_t none = std::numeric_limits<std::uint32_t>::max();
-    std::vector<std::array<std::uint32_t, 2>> piecesAt(lines.points.size(), {none, none});
-    std::vector<std::uint8_t> degree(lines.points.size(), 0);
+    std::vector<std::array<std::uint32_t, 2>> piecesAt =
+        filledChecked(lines.points.size(), std::array<std::uint32_t, 2>{none, none});
+    std::vector<std::uint8_t> degree = filledChecked(lines.points.size(), std::uint8_t{0});
     for (std::uint32_t i = 0; i < pieces.size(); ++i) {
+        HLRCancelPoll::check();
         for (std::uint32_t point : {pieces[i].start, pieces[i].end}) {
             if (degree[point] < 2)
                 piecesAt[point][degree[point]] = i;
@@ -650,9 +791,11 @@ void HLRIntersectionFinder::joinStraightRuns(const std::vector<Piece>& pieces,
         return (inOnePlane(p.first, q.first) && inOnePlane(p.second, q.second)) ||
                (inOnePlane(p.first, q.second) && inOnePlane(p.second, q.first));
     };
-    std::vector<std::uint8_t> through(lines.points.size(), 0);
-    for (std::uint32_t point = 0; point < lines.points.size(); ++point)
+    std::vector<std::uint8_t> through = filledChecked(lines.points.size(), std::uint8_t{0});
+    for (std::uint32_t point = 0; point < lines.points.size(); ++point) {
+        HLRCancelPoll::check();
         through[point] = continues(point);
+    }
     // From a piece, the far end of its run in the direction of `point`, walking through joints.
     const auto runEnd = [&](std::uint32_t piece, std::uint32_t point, std::vector<std::uint8_t>& used) {
         while (through[point]) {
@@ -665,9 +808,11 @@ void HLRIntersectionFinder::joinStraightRuns(const std::vector<Piece>& pieces,
         }
         return point;
     };
-    std::vector<std::uint8_t> used(pieces.size(), 0);
-    std::vector<std::uint32_t> keptPoint(lines.points.size(), none);
+    std::vector<std::uint8_t> used = filledChecked(pieces.size(), std::uint8_t{0});
+    std::vector<std::uint32_t> keptPoint = filledChecked(lines.points.size(), none);
     std::vector<HLRVector3D> points;
+    points.reserve(lines.points.size());
+    lines.segments.reserve(pieces.size());
     const auto keep = [&](std::uint32_t point) {
         if (keptPoint[point] == none) {
             keptPoint[point] = static_cast<std::uint32_t>(points.size());
@@ -676,6 +821,7 @@ void HLRIntersectionFinder::joinStraightRuns(const std::vector<Piece>& pieces,
         return keptPoint[point];
     };
     for (std::uint32_t i = 0; i < pieces.size(); ++i) {
+        HLRCancelPoll::check();
         if (used[i])
             continue;
         used[i] = 1;

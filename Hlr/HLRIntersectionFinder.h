@@ -4,6 +4,8 @@
 #include "Hlr/HLRProjectedTriangleEdge.h"
 #include "Hlr/HLRVector3D.h"
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <unordered_map>
@@ -45,10 +47,14 @@ struct HLRIntersectionLines {
 // Out: HLRIntersectionLines, in an order that depends on the model only, never on thread timing.
 //
 // Parts of the model that cannot cross themselves (HLRCrossingFreeParts) are left out, or only their
-// pairs with other parts tested. The other candidate pairs come from a uniform 3D grid over the triangles' boxes, each pair tested once, in
-// the cell where the overlap of their boxes starts; the cells are handed to the OpenMP threads in
-// blocks, and progress is reported (and a cancel answered) on the calling thread between blocks under
-// the stage "HLRIntersectionFinder::find".
+// pairs with other parts tested. The other candidate pairs come from a uniform 3D grid over the
+// triangles' boxes, made coarser until the triangles fill at most 8 cells each on average, however large
+// some of them are; each pair is tested once, in the cell where the overlap of their boxes starts. The
+// cells are handed to the OpenMP threads in blocks, a crowded cell's members one by one, and progress
+// is reported on the calling thread between blocks under the stage "HLRIntersectionFinder::find"; the
+// loops check for a cancel (HLRCancelPoll) every few milliseconds. Only the crossing pairs are kept,
+// 8 bytes each, and counted as they are found: past HLRTooManyIntersectionLines::kMaxSegments the search
+// throws HLRTooManyIntersectionLines, so that memory and time follow the lines found.
 //
 // No segment comes from two triangles lying in one plane (faces resting on each other), from a touch
 // in a single point, from a stretch along an edge that the drawing shows anyway (a box standing on a
@@ -78,17 +84,28 @@ public:
     };
     // One pair's segment, with what tells its ends apart and which edges it runs along.
     struct Crossing;
+    // Two candidates that cross, by position, first < second.
+    struct Pair {
+        std::uint32_t first, second;
+    };
 
 private:
     void gatherCandidates();
     void chooseCellSize();
     void fileCandidates();
-    std::vector<Crossing> testPairs();
+    // The pairs that cross, in order.
+    std::vector<Pair> testPairs();
     // A filed candidate with its geometry, worked out once per bucket rather than once per pair.
     struct Member;
-    void testPairsOfBucket(std::uint32_t bucket, std::vector<Member>& members,
-                           std::vector<Crossing>& found) const;
-    void testPair(std::uint32_t a, std::uint32_t b, std::vector<Crossing>& found) const;
+    // A bucket's members, sorted for testing their pairs.
+    struct Sweep;
+    void prepareSweep(std::uint32_t bucket, Sweep& sweep) const;
+    // Tests the sweep's member i with those after it: adds the crossing pairs to `found`, and their count
+    // to `foundInAll` (over all threads); throws HLRTooManyIntersectionLines once that passes the budget.
+    void sweepMember(const Sweep& sweep, std::size_t i, std::vector<Pair>& found,
+                     std::atomic<std::size_t>& foundInAll) const;
+    void testPair(std::uint32_t a, std::uint32_t b, std::vector<Pair>& found) const;
+    Crossing crossingOf(const Pair& pair) const;
     struct EdgeKeyHash {
         std::size_t operator()(
             const std::pair<const HLRProjectedTriangleVertex*, const HLRProjectedTriangleVertex*>& key) const;
@@ -105,7 +122,7 @@ private:
         std::unordered_map<std::pair<const HLRProjectedTriangleVertex*, const HLRProjectedTriangleVertex*>,
                            std::optional<ModelEdge>, EdgeKeyHash>;
     bool keepsStretchAlongEdge(const Crossing& crossing, bool ofFirst, const EdgeIndex& edges) const;
-    HLRIntersectionLines chain(const std::vector<Crossing>& crossings) const;
+    HLRIntersectionLines chain(const std::vector<Pair>& pairs) const;
     // A kept segment between two points of the lines, by the candidates it lies on.
     struct Piece {
         std::uint32_t start, end, first, second;

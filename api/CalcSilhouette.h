@@ -9,6 +9,8 @@
 #include "host/KvvView.h"
 
 #include <boost/intrusive_ptr.hpp>
+#include <cstddef>
+#include <stdexcept>
 #include <vector>
 
 namespace KvHLR {
@@ -46,6 +48,19 @@ using ProgressFunction = int (*)(long, long);
 // std::length_error (more than 2^31 - 1 points or triangles, or a result too large to hold),
 // std::bad_alloc (out of memory) and HLRError (an internal inconsistency, with its source and line).
 // strokeLines is left as it was when one is thrown.
+
+// The std::length_error thrown when, with intersection lines on, the model's triangles cross each
+// other along more than kMaxSegments segments (a soup of large triangles all passing through each
+// other): more than a drawing can show, and than the hide pass could hold. It is thrown while the
+// crossings are found, before memory grows; the same model draws without intersection lines.
+class KVHLR_API HLRTooManyIntersectionLines : public std::length_error {
+public:
+    // Real models with intersection lines have at most some hundreds of thousands of segments; 3.5
+    // million (5,000 large triangles in a cube, all crossing) take a run about 1 GB and half a minute.
+    static constexpr std::size_t kMaxSegments = 4000000;
+    HLRTooManyIntersectionLines();
+    ~HLRTooManyIntersectionLines() override;
+};
 
 // Triangle soup. Returns true at once when the polygon has no triangles; otherwise the caller's polygon
 // is emptied once the model is built (its memory is released before the heavy work starts), also when

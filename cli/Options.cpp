@@ -554,6 +554,8 @@ InputError asOption(const InputError& error) {
     std::string name = error.parameter();
     if (name.empty())
         return error;
+    if (name == "intersections") // drawn unless --no-intersections turns them off
+        name = "no-intersections";
     std::replace(name.begin(), name.end(), '_', '-');
     return InputError("--" + name, error.reason());
 }

@@ -52,7 +52,8 @@ KvHLR::ProjectorCriteria criteriaOf(const DrawOptions& options) {
 // Runs one library call with the options' hide test, intersection lines and hook, and frequent progress.
 // The modes go to the call alone, so the library's process-wide switches stay as a host set them; the
 // lock keeps the hook's state to one drawing at a time. A model cut at the near plane is drawn with the
-// cut's camera and clipped to the frame; the drawing keeps `camera`.
+// cut's camera and clipped to the frame; the drawing keeps `camera`. Intersection lines too many to draw
+// are an error of the option that asks for them.
 template <typename Call>
 Drawing drawWith(const KvHLR::ViewInfoCriteria& camera,
                  const std::optional<KvHLR::ViewInfoCriteria>& cutCamera, const DrawOptions& options,
@@ -67,8 +68,12 @@ Drawing drawWith(const KvHLR::ViewInfoCriteria& camera,
     g_hookFailure = nullptr;
     Drawing drawing;
     drawing.camera = camera;
-    const bool completed =
-        call(modes, criteria, drawing.lines, forwardProgress, cutCamera ? *cutCamera : camera);
+    bool completed = false;
+    try {
+        completed = call(modes, criteria, drawing.lines, forwardProgress, cutCamera ? *cutCamera : camera);
+    } catch (const KvHLR::HLRTooManyIntersectionLines& tooMany) {
+        throw InputError::ofParameter("intersections", tooMany.what());
+    }
     g_current = nullptr;
     if (g_hookFailure)
         std::rethrow_exception(std::exchange(g_hookFailure, nullptr));

@@ -123,9 +123,56 @@ TEST_P(IntersectionLines, ALargeSphereWithAPostThroughItGetsItsLoops) {
     EXPECT_EQ(countOf(lines, kIntersectionKind), 1u);
 }
 
+// A slab a thousand times wider than the posts through it: filed into cells of the posts' size, each
+// of its triangles would take some hundred thousand; the grid is made coarser instead, and the posts'
+// loops come out as on a slab of their own size (seen from far away, so that the wide slab lies wholly
+// in front of the eye).
+TEST_P(IntersectionLines, ASlabFarWiderThanThePostsThroughItGetsTheirLoops) {
+    const auto postsThroughSlab = [](double halfWidth) {
+        Polygon3D scene = box(ON_3dPoint(-halfWidth, -halfWidth, 0), ON_3dPoint(halfWidth, halfWidth, 0.5));
+        append(scene, box(ON_3dPoint(-0.5, -0.5, -1), ON_3dPoint(0.5, 0.5, 2)));
+        append(scene, box(ON_3dPoint(1, -1.5, -1), ON_3dPoint(1.4, -1.1, 2)));
+        return scene;
+    };
+    const double distance = 1e5;
+    const ON_3dPoint eye(kTowardsEye.x * distance, kTowardsEye.y * distance, 0.5 + kTowardsEye.z * distance);
+    const ViewInfoCriteria farAway = view(eye, ON_3dPoint(0, 0, 0.5), ON_3dVector(0, 0, 1),
+                                          orthographic(-3, 3, -3, 3, 1, 10 * distance), 1, 10 * distance);
+    const std::vector<StrokeLine> near = drawLines(postsThroughSlab(2), farAway, exact());
+    const std::vector<StrokeLine> wide = drawLines(postsThroughSlab(1e3), farAway, exact());
+    EXPECT_EQ(countOf(wide, kIntersectionKind), countOf(near, kIntersectionKind));
+    EXPECT_NEAR(lengthByKind(wide)[kIntersectionKind], lengthByKind(near)[kIntersectionKind], 1e-3);
+    EXPECT_GT(lengthByKind(near)[kIntersectionKind], 1.0); // the front sides of both posts, in part
+}
+
 INSTANTIATE_TEST_SUITE_P(BothHideTests, IntersectionLines, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return info.param ? "Exact" : "Specified";
                          });
+
+// Long triangles standing in the planes y = i, crossed by others in the planes x = j: n^2 crossings of
+// 2n triangles, just over the budget. The call is refused while the crossings are found, with the
+// error a result too large to hold gets.
+TEST(IntersectionLinesBudget, ASoupCrossingAlongMoreSegmentsThanTheBudgetIsRefused) {
+    const auto n =
+        static_cast<std::uint32_t>(std::ceil(std::sqrt(HLRTooManyIntersectionLines::kMaxSegments + 1.0)));
+    std::vector<ON_3dPoint> points;
+    std::vector<std::array<std::uint32_t, 3>> triangles;
+    const double w = n;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const auto at = static_cast<std::uint32_t>(points.size());
+        // Over 0 <= x, y <= n the first cover -1 <= z <= 1 at least, the second 0 <= z <= 2.
+        points.insert(points.end(), {{-w, i + 0.5, -1}, {3 * w, i + 0.5, -1}, {w, i + 0.5, 3}});
+        points.insert(points.end(), {{i + 0.5, -w, 2}, {i + 0.5, 3 * w, 2}, {i + 0.5, w, -2}});
+        triangles.push_back({at, at + 1, at + 2});
+        triangles.push_back({at + 3, at + 4, at + 5});
+    }
+    Polygon3D scene = soup(points, triangles);
+    std::vector<StrokeLine> lines;
+    const Modes modes(true, true);
+    EXPECT_THROW(CalcSilhouette(everything(), isometric(ON_3dPoint(w / 2, w / 2, 0)), scene, {}, lines),
+                 HLRTooManyIntersectionLines);
+    EXPECT_TRUE(lines.empty());
+}
 
 } // namespace
