@@ -328,6 +328,11 @@ void addCadOptions(CLI::App& app, Options& options, RawOptions& raw) {
                    "The largest angle in degrees between neighbouring triangles along a curve (0-90)")
         ->capture_default_str()
         ->group(group);
+    app.add_option("--cad-memory-limit", options.cad.memoryLimitMb,
+                   "The memory in MB the CAD reader may take (it runs apart; at least 256); default: half of "
+                   "the machine's")
+        ->type_name("MB")
+        ->group(group);
     app.add_option("--tangent-edges", raw.tangentEdges,
                    "Where two faces meet smoothly (a fillet and its face): 'off' leaves the edge out, 'thin' "
                    "draws it where visible as a thin line, 'hidden' with the hidden lines' pen")
@@ -360,10 +365,16 @@ void finishCad(Options& options, const RawOptions& raw) {
 }
 
 // Options of CAD files given without one, and options of meshes that a CAD file's B-rep edges overrule.
+// Standard input is a CAD file by --input-format or, without it, may be one (its content tells).
 void addCadWarnings(const CLI::App& app, Options& options) {
-    const auto cad = std::count_if(options.inputs.begin(), options.inputs.end(), isCadFile);
-    for (const char* option : {"--deflection", "--angular-deflection", "--tangent-edges"})
-        if (cad == 0 && app.count(option) > 0)
+    const bool cadFormat = !options.inputFormat.empty() && isCadFile("." + options.inputFormat);
+    const auto cad = std::count_if(options.inputs.begin(), options.inputs.end(), [&](const std::string& input) {
+        return isCadFile(input) || (input == kStandardStream && cadFormat);
+    });
+    const bool maybeCad = cad > 0 || (std::count(options.inputs.begin(), options.inputs.end(), kStandardStream) > 0 &&
+                                      options.inputFormat.empty());
+    for (const char* option : {"--deflection", "--angular-deflection", "--cad-memory-limit", "--tangent-edges"})
+        if (!maybeCad && app.count(option) > 0)
             options.warnings.push_back(std::string(option) + " has no effect here: it acts on STEP and IGES files");
     for (const char* option : {"--sharp-angle", "--bodies", "--separate-faces"})
         if (cad > 0 && cad == static_cast<long>(options.inputs.size()) && app.count(option) > 0)

@@ -291,11 +291,12 @@ struct Result {
 };
 
 Result drawModel(const Options& given, const std::string& input, Timings& timings) {
+    std::vector<MeshPart> parts = timings.timed(timings.reading, [&] { return loadModel(given, input); });
+    // CAD files, named or on standard input, are drawn z up.
     Options options = given;
-    if (isCadFile(input) && given.cadZUp)
+    if (fromCadFile(parts) && given.cadZUp)
         options.camera.upAxis = UpAxis::Z;
     const std::string subject = options.demo ? "--demo" : input == kStandardStream ? "standard input" : input;
-    std::vector<MeshPart> parts = timings.timed(timings.reading, [&] { return loadModel(options, input); });
     std::vector<SheetView> views = drawViews(options, std::move(parts), subject, timings);
     Result result;
     if (options.format == OutputFormat::Json) {
