@@ -26,6 +26,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -53,8 +54,8 @@ void fail(const std::string& fault, CadStreamWriter& answer) {
             std::this_thread::sleep_for(std::chrono::seconds(1));
     if (fault == "garbage") {
         answer.progress(0.5);
-        answer.warning(std::string(1, 'M')); // then a part cut short
-        const char cut[] = {'M', 0, 0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0};
+        answer.warning("then a part of too many points");
+        const unsigned char cut[] = {'M', 0, 0, 0, 0, 0, 0, 0, 0, 255, 255, 255, 255, 255, 255, 255, 255};
         if (write(kAnswer, cut, sizeof cut) < 0)
             _exit(1);
         _exit(0);
@@ -73,8 +74,6 @@ int main(int argc, char** argv) {
         return 1;
     bindToParent(static_cast<pid_t>(std::atoll(argv[9])), std::strtoull(argv[7], nullptr, 10));
     CadStreamWriter answer(kAnswer);
-    if (const char* fault = std::getenv("KVHLR_CAD_READER_FAULT"))
-        fail(fault, answer);
     CadReading cad;
     cad.deflection = std::strtod(argv[3], nullptr);
     cad.relativeDeflection = std::strcmp(argv[4], "1") == 0;
@@ -90,6 +89,8 @@ int main(int argc, char** argv) {
         }
     };
     try {
+        if (const char* fault = std::getenv("KVHLR_CAD_READER_FAULT"))
+            fail(fault, answer);
         const std::vector<MeshPart> parts = readCadFile(path, std::strcmp(argv[2], "step") == 0, progress, cad,
                                                         std::strtod(argv[8], nullptr));
         for (const MeshPart& part : parts)
