@@ -328,6 +328,11 @@ void addCadOptions(CLI::App& app, Options& options, RawOptions& raw) {
                    "The largest angle in degrees between neighbouring triangles along a curve (0-90)")
         ->capture_default_str()
         ->group(group);
+    app.add_option("--cad-memory-limit", options.cad.memoryLimitMb,
+                   "The memory in MB the CAD reader may take (it runs apart; at least 256); default: half of "
+                   "the machine's")
+        ->type_name("MB")
+        ->group(group);
     app.add_option("--tangent-edges", raw.tangentEdges,
                    "Where two faces meet smoothly (a fillet and its face): 'off' leaves the edge out, 'thin' "
                    "draws it where visible as a thin line, 'hidden' with the hidden lines' pen")
@@ -530,14 +535,20 @@ void finish(Options& options, const RawOptions& raw) {
 }
 
 // A warning for each option given that changes nothing in this run: what it acts on is not there.
+// Standard input is a CAD file by --input-format or, without it, may be one or not (its content tells).
 void addWarnings(const CLI::App& app, Options& options) {
-    const auto cad = std::count_if(options.inputs.begin(), options.inputs.end(), isCadFile);
+    const bool cadFormat = !options.inputFormat.empty() && isCadFile("." + options.inputFormat);
+    const bool unknownFormat = options.inputFormat.empty() &&
+                               std::count(options.inputs.begin(), options.inputs.end(), kStandardStream) > 0;
+    const auto cad = std::count_if(options.inputs.begin(), options.inputs.end(), [&](const std::string& input) {
+        return input == kStandardStream ? cadFormat : isCadFile(input);
+    });
     RunShape run;
     run.viewCount = options.views.size();
     run.json = options.format == OutputFormat::Json;
     run.section = options.section.has_value();
-    run.meshInputs = options.demo || cad < static_cast<long>(options.inputs.size());
-    run.cadInputs = cad > 0;
+    run.meshInputs = options.demo || unknownFormat || cad < static_cast<long>(options.inputs.size());
+    run.cadInputs = unknownFormat || cad > 0;
     for (const IdleOption& idle : idleOptions(options.sheet, run)) {
         std::string option = std::string("--") + idle.parameter;
         std::replace(option.begin(), option.end(), '_', '-');

@@ -312,10 +312,11 @@ struct Result {
     std::vector<Page> pages; // none for JSON
 };
 
-// The options for one input: CAD files are Z-up unless --up-axis says otherwise.
-Options optionsFor(const Options& given, const std::string& input) {
+// The options for one model: CAD files, named or on standard input, are drawn z up unless --up-axis
+// says otherwise.
+Options optionsFor(const Options& given, const std::vector<MeshPart>& parts) {
     Options options = given;
-    if (isCadFile(input) && given.cadZUp)
+    if (fromCadFile(parts) && given.cadZUp)
         options.camera.upAxis = UpAxis::Z;
     return options;
 }
@@ -325,9 +326,9 @@ std::string subjectOf(const Options& options, const std::string& input) {
 }
 
 Result drawModel(const Options& given, const std::string& input, Timings& timings) {
-    const Options options = optionsFor(given, input);
+    std::vector<MeshPart> parts = timings.timed(timings.reading, [&] { return loadModel(given, input); });
+    const Options options = optionsFor(given, parts);
     const std::string subject = subjectOf(options, input);
-    std::vector<MeshPart> parts = timings.timed(timings.reading, [&] { return loadModel(options, input); });
     std::vector<SheetView> views = drawViews(options, std::move(parts), subject, timings);
     Result result;
     if (options.format == OutputFormat::Json) {
@@ -421,10 +422,10 @@ void checkBatchSections(const Options& options, const std::vector<std::string>& 
     for (std::size_t i = 0; i < models.size(); ++i) {
         if (models[i] == kStandardStream)
             continue;
-        const Options modelOptions = optionsFor(options, models[i]);
         try {
             const std::vector<MeshPart> parts =
-                timings.timed(timings.reading, [&] { return loadModel(modelOptions, models[i]); });
+                timings.timed(timings.reading, [&] { return loadModel(options, models[i]); });
+            const Options modelOptions = optionsFor(options, parts);
             checkPlannedSection(planViews(modelOptions, parts, subjectOf(modelOptions, models[i])), parts);
         } catch (const InputError& error) {
             throw batchError(error, options, models, i, 0);

@@ -8,9 +8,9 @@ install(TARGETS Kelvar_HLR Kelvar_HLR_Kit kelvar_host EXPORT KelvarHLRTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/KelvarHLR)
-# The kit's CAD reader, a module it loads from beside its own library (kit/mesh/CadFile.h).
+# The kit's CAD reader, a program it starts from beside its own library (kit/mesh/CadProcess.h).
 if(TARGET kvhlr_cad)
-  install(TARGETS kvhlr_cad LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  install(TARGETS kvhlr_cad RUNTIME DESTINATION ${CMAKE_INSTALL_LIBDIR})
 endif()
 
 # The headers named and every project header they include, followed through the quoted includes

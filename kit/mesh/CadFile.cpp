@@ -2,10 +2,14 @@
 
 #include "kit/InputError.h"
 #include "kit/mesh/CadFacets.h"
+#include "kit/mesh/CadProcess.h"
 
+#include <BRepAdaptor_Curve.hxx>
 #include <BRepAdaptor_Surface.hxx>
 #include <BRepBndLib.hxx>
+#include <BRepLProp_CLProps.hxx>
 #include <BRepLProp_SLProps.hxx>
+#include <BRepTools.hxx>
 #include <BRepBuilderAPI_Sewing.hxx>
 #include <BRepLib.hxx>
 #include <BRepMesh_IncrementalMesh.hxx>
@@ -22,7 +26,6 @@
 #include <Poly_PolygonOnTriangulation.hxx>
 #include <Poly_Triangulation.hxx>
 #include <STEPCAFControl_Reader.hxx>
-#include <Standard_Failure.hxx>
 #include <TDataStd_Name.hxx>
 #include <TDocStd_Document.hxx>
 #include <TopExp.hxx>
@@ -39,9 +42,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
 #include <map>
-#include <mutex>
 #include <numeric>
 #include <thread>
 #include <unordered_map>
@@ -71,21 +72,6 @@ private:
     const std::function<void(double)>& m_progress;
     const std::thread::id m_thread;
 };
-
-// The file's first line: a STEP file opens with its standard's number, an IGES file with 80-column
-// records marked in column 73 (S for the start section, G where it has none).
-void checkFileType(const std::string& path, bool step) {
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    std::getline(in, line);
-    if (step) {
-        const std::size_t start = line.find_first_not_of(" \t\r\xef\xbb\xbf");
-        if (start == std::string::npos || line.compare(start, 12, "ISO-10303-21") != 0)
-            throw InputError(path, "not a STEP file: it does not start with ISO-10303-21");
-    } else if (line.size() < 73 || (line[72] != 'S' && line[72] != 'G')) {
-        throw InputError(path, "not an IGES file: its first line is not a start or global record");
-    }
-}
 
 std::string nameOf(const TDF_Label& label) {
     Handle(TDataStd_Name) name;
@@ -369,15 +355,8 @@ MeshPart bodyPart(const TopoDS_Shape& body, const std::string& subject, const Ca
     return part;
 }
 
-std::string lowerExtension(const std::string& path) {
-    const std::size_t dot = path.find_last_of('.');
-    std::string extension = dot == std::string::npos ? "" : path.substr(dot + 1);
-    for (char& c : extension)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension;
-}
-
-// The largest side of the box around everything the file holds.
+// The largest side of the box around everything the file holds; refused where it is not finite or too
+// large to draw, before the mesher, which loops or crashes on such sizes.
 double modelSize(const std::vector<PlacedShape>& shapes, const std::string& path) {
     Bnd_Box box;
     for (const PlacedShape& placed : shapes)
@@ -386,7 +365,137 @@ double modelSize(const std::vector<PlacedShape>& shapes, const std::string& path
         throw InputError(path, "the file holds no solids or faces to draw");
     double x0, y0, z0, x1, y1, z1;
     box.Get(x0, y0, z0, x1, y1, z1);
+    for (const double corner : {x0, y0, z0, x1, y1, z1})
+        if (!(std::fabs(corner) <= kLargestCoordinate))
+            throw InputError(path, "the model is too large: the drawing can be computed only with coordinates up "
+                                   "to 1e+60 in size");
     return std::max({x1 - x0, y1 - y0, z1 - z0});
+}
+
+// The longest side a triangle may have where the surface (or an edge) bends by `bend` (1 / radius): its
+// chord strays at most `deflection` from the arc (the sagitta, side² bend / 8) and turns at most `angle`.
+double longestSide(double bend, double deflection, double angle) {
+    return bend > 0.0 ? std::min(std::sqrt(8.0 * deflection / bend), angle / bend) : INFINITY;
+}
+
+// How many triangles the mesher will make, told cheaply from the B-rep before it runs, on the high side:
+// each face's area (from a grid of its points) over the triangles the deflections allow where it bends
+// most, and the nodes along each edge, where it bends most.
+class TessellationEstimate {
+public:
+    explicit TessellationEstimate(const TopoDS_Shape& shape) {
+        for (TopExp_Explorer it(shape, TopAbs_FACE); it.More(); it.Next())
+            m_faces.push_back(faceOf(TopoDS::Face(it.Current())));
+        TopTools_IndexedMapOfShape edges;
+        TopExp::MapShapes(shape, TopAbs_EDGE, edges);
+        for (int e = 1; e <= edges.Extent(); ++e)
+            if (!BRep_Tool::Degenerated(TopoDS::Edge(edges(e))))
+                m_edges.push_back(edgeOf(TopoDS::Edge(edges(e))));
+    }
+
+    double triangles(double deflection, double angle) const {
+        double count = 0.0;
+        for (const Face& face : m_faces) {
+            // The mesher keeps a curved face's triangles about as long as wide.
+            const double side = longestSide(face.bend, deflection, angle);
+            count += 2.0 + (std::isfinite(side) ? 2.0 * face.area / (side * side) : 0.0);
+        }
+        for (const Edge& edge : m_edges)
+            count += 2.0 * (1.0 + edge.length / longestSide(edge.bend, deflection, angle));
+        return count;
+    }
+
+private:
+    static constexpr int kSamples = 5; // along each parameter
+
+    struct Face {
+        double area = 0.0, bend = 0.0; // the most it bends, in any direction
+    };
+    struct Edge {
+        double length = 0.0, bend = 0.0;
+    };
+
+    static Face faceOf(const TopoDS_Face& face) {
+        Face result;
+        double u0, u1, v0, v1;
+        BRepTools::UVBounds(face, u0, u1, v0, v1);
+        if (!(std::isfinite(u0) && std::isfinite(u1) && std::isfinite(v0) && std::isfinite(v1)))
+            return result;
+        const BRepAdaptor_Surface surface(face, false);
+        gp_Pnt grid[kSamples][kSamples];
+        for (int i = 0; i < kSamples; ++i)
+            for (int j = 0; j < kSamples; ++j) {
+                const double u = u0 + (u1 - u0) * i / (kSamples - 1), v = v0 + (v1 - v0) * j / (kSamples - 1);
+                BRepLProp_SLProps properties(surface, u, v, 2, Precision::Confusion());
+                grid[i][j] = properties.Value();
+                if (properties.IsCurvatureDefined())
+                    result.bend = std::max({result.bend, std::fabs(properties.MaxCurvature()),
+                                            std::fabs(properties.MinCurvature())});
+                if (i > 0 && j > 0)
+                    result.area += 0.5 * (gp_Vec(grid[i - 1][j - 1], grid[i][j - 1]).Crossed(gp_Vec(grid[i - 1][j - 1], grid[i - 1][j])).Magnitude() +
+                                          gp_Vec(grid[i][j], grid[i - 1][j]).Crossed(gp_Vec(grid[i][j], grid[i][j - 1])).Magnitude());
+            }
+        return result;
+    }
+
+    static Edge edgeOf(const TopoDS_Edge& edge) {
+        Edge result;
+        const BRepAdaptor_Curve curve(edge);
+        BRepLProp_CLProps properties(curve, 2, Precision::Confusion());
+        const double t0 = curve.FirstParameter(), t1 = curve.LastParameter();
+        if (!(std::isfinite(t0) && std::isfinite(t1)))
+            return result;
+        gp_Pnt last;
+        for (int i = 0; i < 2 * kSamples; ++i) {
+            properties.SetParameter(t0 + (t1 - t0) * i / (2 * kSamples - 1));
+            if (i > 0)
+                result.length += last.Distance(properties.Value());
+            last = properties.Value();
+            if (properties.IsTangentDefined())
+                result.bend = std::max(result.bend, properties.Curvature());
+        }
+        return result;
+    }
+
+    std::vector<Face> m_faces;
+    std::vector<Edge> m_edges;
+};
+
+// A value, rounded up to two digits.
+std::string roundedUp(double value) {
+    const double unit = std::pow(10.0, std::floor(std::log10(value)) - 1.0);
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", std::ceil(value / unit) * unit);
+    return text;
+}
+
+// Refuses a tessellation of more than `most` triangles, naming the deflection that makes it so and a value
+// of it that would do (the given one made coarser step by step until the estimate fits).
+void checkTessellation(const TopoDS_Shape& shape, double deflection, double size, const CadReading& cad,
+                       double most) {
+    const TessellationEstimate estimate(shape);
+    const double angle = cad.angularDeflection * kRadiansPerDegree, widest = 90.0 * kRadiansPerDegree;
+    const double triangles = estimate.triangles(deflection, angle);
+    if (triangles <= most)
+        return;
+    const std::string lead = "the tessellation would take about " + roundedUp(triangles) +
+                             " triangles, more than this machine can draw (" + roundedUp(most) + "); ";
+    constexpr double kStep = 1.25;
+    if (estimate.triangles(deflection, widest) > most) {
+        double fit = deflection;
+        for (int i = 0; i < 200 && estimate.triangles(fit, widest) > most; ++i)
+            fit *= kStep;
+        const bool share = cad.relativeDeflection && size > 0.0;
+        throw InputError::ofParameter("deflection", lead + "a deflection of " +
+                                                        (share ? roundedUp(100.0 * fit / size) + "%" : roundedUp(fit)) +
+                                                        " or more would do");
+    }
+    double fit = angle;
+    while (estimate.triangles(deflection, fit) > most)
+        fit *= kStep;
+    throw InputError::ofParameter("angular_deflection", lead + "an angle of " +
+                                                             roundedUp(std::min(fit, widest) / kRadiansPerDegree) +
+                                                             " degrees or more would do");
 }
 
 // Faces that belong to no solid (surface models, the usual content of IGES files) come apart, each
@@ -442,11 +551,10 @@ struct Body {
     const PlacedShape* placed;
 };
 
-std::vector<MeshPart> read(const std::string& path, const std::function<void(double)>& progress,
-                           const CadReading& cad) {
-    const std::string type = lowerExtension(path);
-    const bool step = type == "step" || type == "stp";
-    checkFileType(path, step);
+} // namespace
+
+std::vector<MeshPart> readCadFile(const std::string& path, bool step, const std::function<void(double)>& progress,
+                                  const CadReading& cad, double mostTriangles) {
     const QuietReports quiet;
 
     Handle(ShareIndicator) indicator = new ShareIndicator(progress);
@@ -478,6 +586,9 @@ std::vector<MeshPart> read(const std::string& path, const std::function<void(dou
         builder.Add(all, body.shape);
     IMeshTools_Parameters parameters;
     parameters.Deflection = cad.relativeDeflection && size > 0.0 ? cad.deflection * size : cad.deflection;
+    if (parameters.Deflection < Precision::Confusion())
+        throw InputError::ofParameter("deflection", "the length comes to less than Open CASCADE's precision, 1e-07");
+    checkTessellation(all, parameters.Deflection, size, cad, mostTriangles);
     parameters.Angle = cad.angularDeflection * kRadiansPerDegree;
     const MesherThreads threads(cad.threads);
     parameters.InParallel = threads.parallel(); // faces on several processors: a third less time on two
@@ -496,23 +607,4 @@ std::vector<MeshPart> read(const std::string& path, const std::function<void(dou
     return parts;
 }
 
-} // namespace
-
-std::vector<MeshPart> readCadFile(const std::string& path, const std::function<void(double)>& progress,
-                                  const CadReading& cad) {
-    static std::mutex turns;
-    const std::lock_guard<std::mutex> lock(turns);
-    try {
-        return read(path, progress, cad);
-    } catch (const Standard_Failure& failure) {
-        throw InputError(path, std::string("a broken CAD file: ") + failure.GetMessageString());
-    }
-}
-
 } // namespace kvhlr
-
-// The module's way in: the kit loads this module when it reads its first CAD file and calls readCadFile
-// through the address this returns (kit/mesh/MeshFile.cpp).
-extern "C" __attribute__((visibility("default"))) void* kvhlr_cad_reader() {
-    return reinterpret_cast<void*>(&kvhlr::readCadFile);
-}

@@ -16,9 +16,12 @@
 
 namespace kvhlr {
 
-// Throws InputError naming `path` for a file that is not STEP or IGES, is broken, or holds no solids
-// or faces; faces that cannot be tessellated are left out and named to `cad.warning`.
-std::vector<MeshPart> readCadFile(const std::string& path, const std::function<void(double)>& progress,
-                                  const CadReading& cad);
+// Throws InputError naming `path` for a file that is broken, holds no solids or faces, or whose size is
+// not finite or too large to draw (kLargestCoordinate); naming the parameter "deflection" or
+// "angular_deflection", and the value that would do, where the tessellation would take more than
+// `mostTriangles` by an estimate made before it. Faces that cannot be tessellated are left out and named
+// to `cad.warning`. Open CASCADE's exceptions go on (Standard_OutOfMemory where memory ran out).
+std::vector<MeshPart> readCadFile(const std::string& path, bool step, const std::function<void(double)>& progress,
+                                  const CadReading& cad, double mostTriangles);
 
 } // namespace kvhlr

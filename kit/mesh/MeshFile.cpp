@@ -2,7 +2,7 @@
 
 #include "kit/InputError.h"
 #include "kit/InputFile.h"
-#include "kit/mesh/CadFile.h"
+#include "kit/mesh/CadProcess.h"
 #include "kit/mesh/DeclaredSizes.h"
 #include "kit/mesh/MeshReading.h"
 #include "kit/mesh/ObjReader.h"
@@ -23,8 +23,6 @@
 #include <limits>
 #include <optional>
 #include <utility>
-
-#include <dlfcn.h>
 
 namespace kvhlr {
 namespace {
@@ -101,11 +99,6 @@ std::vector<std::array<std::uint32_t, 3>> trianglesOf(const aiMesh& mesh, bool f
     }
     return triangles;
 }
-
-// The library multiplies up to five coordinates together (exact hiding's convexity test takes the
-// lengths of two normals and an edge): from about 1e61, the fifth root of the largest double, concave
-// edges come out convex, and from about 1e77 the drawing comes out empty. The bound leaves a margin.
-constexpr double kLargestCoordinate = 1e60;
 
 std::string numberText(double value) {
     char text[32];
@@ -205,6 +198,9 @@ void checkCadReading(const CadReading& reading) {
                                           : "must be a positive length");
     if (!(reading.angularDeflection > 0.0 && reading.angularDeflection <= 90.0))
         throw InputError::ofParameter("angular_deflection", "must lie between 0 and 90 degrees");
+    // Open CASCADE's libraries alone take about 150 MB of address space.
+    if (reading.memoryLimitMb != 0 && reading.memoryLimitMb < 256)
+        throw InputError::ofParameter("cad_memory_limit", "must be at least 256 (MB)");
 }
 
 bool isCadFile(const std::string& path) {
@@ -212,77 +208,64 @@ bool isCadFile(const std::string& path) {
            hasExtension(path, ".igs");
 }
 
+bool fromCadFile(const std::vector<MeshPart>& parts) {
+    return std::any_of(parts.begin(), parts.end(), [](const MeshPart& part) { return part.brepFaces; });
+}
+
+namespace {
+
+std::string firstLine(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+// The CAD type of a file: by its name, which its first line must bear out; without an extension (standard
+// input's copy), by its first line alone.
+CadType cadTypeOf(const std::string& path) {
+    const bool step = hasExtension(path, ".step") || hasExtension(path, ".stp");
+    if (step || isCadFile(path)) {
+        const CadType type = step ? CadType::Step : CadType::Iges;
+        if (cadTypeOfFirstLine(firstLine(path)) != type)
+            throw InputError(path, step ? "not a STEP file: it does not start with ISO-10303-21"
+                                        : "not an IGES file: its first line is not a start or global record");
+        return type;
+    }
+    return std::filesystem::path(path).has_extension() ? CadType::None : cadTypeOfFirstLine(firstLine(path));
+}
+
+} // namespace
+
 #ifdef KVHLR_WITH_CAD
 bool readsCadFiles() {
     return true;
 }
-
-namespace {
-
-// The reader of the module libkvhlr_cad.so (kit/mesh/CadFile.h), loaded from beside the library that
-// holds this code, once, with the first CAD file; or why it could not be loaded.
-struct CadModule {
-    decltype(&readCadFile) read = nullptr;
-    std::string problem;
-};
-
-const CadModule& cadModule() {
-    static const CadModule module = [] {
-        CadModule loaded;
-        Dl_info self{};
-        const bool found = dladdr(reinterpret_cast<void*>(&cadModule), &self) != 0 && self.dli_fname != nullptr;
-        const std::filesystem::path file =
-            (found ? std::filesystem::path(self.dli_fname).parent_path() : std::filesystem::path()) /
-            "libkvhlr_cad.so";
-        void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (handle == nullptr) {
-            loaded.problem = dlerror();
-            return loaded;
-        }
-        const auto entry = reinterpret_cast<void* (*)()>(dlsym(handle, "kvhlr_cad_reader"));
-        if (entry == nullptr)
-            loaded.problem = file.string() + " is not the kit's CAD reader";
-        else
-            loaded.read = reinterpret_cast<decltype(&readCadFile)>(entry());
-        return loaded;
-    }();
-    return module;
-}
-
-std::vector<MeshPart> readCadFileWithModule(const std::string& path, const std::function<void(double)>& progress,
-                                            const CadReading& cad) {
-    const CadModule& module = cadModule();
-    if (module.read == nullptr)
-        throw InputError(path, "STEP and IGES files cannot be read: the kit's CAD reader did not load (" +
-                                   module.problem + ")");
-    return module.read(path, progress, cad);
-}
-
-} // namespace
 #else
 bool readsCadFiles() {
     return false;
 }
+#endif
 
 namespace {
 
-std::vector<MeshPart> readCadFileWithModule(const std::string& path, const std::function<void(double)>&,
-                                            const CadReading&) {
-    throw InputError(path, "STEP and IGES files cannot be read: this build has no Open CASCADE "
-                           "(scripts/install-deps.sh installs it; then build again)");
+std::vector<MeshPart> readCadFile(const std::string& path, CadType type,
+                                  const std::function<void(double)>& progress, const CadReading& cad) {
+    checkCadReading(cad);
+    if (!readsCadFiles())
+        throw InputError(path, "STEP and IGES files cannot be read: this build has no Open CASCADE "
+                               "(scripts/install-deps.sh installs it; then build again)");
+    return readCadFileApart(path, type, progress, cad);
 }
 
 } // namespace
-#endif
 // --- end of CAD files ---
 
 std::vector<MeshPart> readMeshFile(const std::string& path, bool bodies,
                                    const std::function<void(double)>& progress, const CadReading& cad) {
     checkReadable(path);
-    if (isCadFile(path)) {
-        checkCadReading(cad);
-        return readCadFileWithModule(path, progress, cad);
-    }
+    if (const CadType type = cadTypeOf(path); type != CadType::None)
+        return readCadFile(path, type, progress, cad);
     std::optional<std::vector<MeshPart>> parts;
     if (hasExtension(path, ".obj"))
         parts = readObjFile(path, bodies, progress);

@@ -4,8 +4,9 @@
 // COLLADA and more), with node transforms applied and vertices welded by exact position. OBJ and binary
 // STL files are read by kvhlr's own readers, with the same result; a file without an extension that is
 // binary STL by its size (84 bytes and 50 a triangle) is read as such. CAD files (STEP .step/.stp, IGES
-// .iges/.igs) are read and tessellated with Open CASCADE where the kit was built with it: each solid a
-// body, each face of the B-rep a face of it (kit/mesh/CadFile.h).
+// .iges/.igs, or without an extension when their first line shows them) are read and tessellated with
+// Open CASCADE where the kit was built with it, in a process of its own (kit/mesh/CadProcess.h): each
+// solid a body, each face of the B-rep a face of it (kit/mesh/CadFile.h).
 
 #include "kit/mesh/MeshPart.h"
 
@@ -28,17 +29,24 @@ struct CadReading {
     double angularDeflection = 15.0;
     // Threads the mesher tessellates faces on at most (0: one per processor).
     int threads = 0;
+    // The memory in MB the reader may take, its process's address space (0: half of the machine's):
+    // a file that needs more is refused naming "cad_memory_limit".
+    std::size_t memoryLimitMb = 0;
     // Told of what was left out (a face that could not be tessellated), one line each; nothing is said
     // when empty.
     std::function<void(const std::string&)> warning;
 };
 
-// Throws InputError naming the parameter "deflection" or "angular_deflection" for a tessellation that
-// cannot be made (not a positive finite length, share below 1, angle within 0..90 degrees).
+// Throws InputError naming the parameter "deflection", "angular_deflection" or "cad_memory_limit" for a
+// tessellation that cannot be made (not a positive finite length, share below 1, angle within 0..90
+// degrees, memory limit below 256 MB).
 void checkCadReading(const CadReading& reading);
 
 // Whether the file is a CAD file by its name (.step, .stp, .iges, .igs, in any case).
 bool isCadFile(const std::string& path);
+
+// Whether the parts were read from a CAD file (drawn z up unless told otherwise).
+bool fromCadFile(const std::vector<MeshPart>& parts);
 
 // Whether this kit reads CAD files (it was built with Open CASCADE).
 bool readsCadFiles();
@@ -51,7 +59,8 @@ bool readsCadFiles();
 // can hold, or holding coordinates that are not finite or too large to draw throws InputError naming
 // `path`.
 // CAD files are read as `cad` says, always as bodies; InputError also for a CAD file that is not one,
-// holds no solids or faces, or that this kit cannot read.
+// holds no solids or faces, is too large to draw or to tessellate as asked (naming the parameter), makes
+// the reader fail in any way, or that this kit cannot read.
 std::vector<MeshPart> readMeshFile(const std::string& path, bool bodies,
                                    const std::function<void(double)>& progress, const CadReading& cad = {});
 

@@ -164,6 +164,24 @@ TEST(KvhlrRun, PipesAndBatches) {
     EXPECT_EQ(refused.err.find("/tmp"), std::string::npos) << "no name of a scratch file: " << refused.err;
 }
 
+#ifdef KVHLR_HAVE_CAD
+// A STEP file on standard input is told by its content and drawn as from its name (z up), with or without
+// --input-format, and with no word about the CAD options having no effect.
+TEST(KvhlrRun, StepOnStandardInputIsDrawnAsFromItsName) {
+    TempDir dir;
+    const std::string bracket = model("bracket.step");
+    ASSERT_EQ(kvhlr({bracket, "--deflection", "0.1%", "-o", dir.path("named.svg")}).status, 0);
+    for (const std::vector<std::string>& format : {std::vector<std::string>{}, {"--input-format", "step"}}) {
+        std::vector<std::string> args{"-", "--deflection", "0.1%", "-o", dir.path("piped.svg")};
+        args.insert(args.end(), format.begin(), format.end());
+        const Result piped = kvhlr(args, "", bracket);
+        ASSERT_EQ(piped.status, 0) << piped.err;
+        EXPECT_EQ(piped.err.find("no effect"), std::string::npos) << piped.err;
+        EXPECT_EQ(kvhlrtest::readFile(dir.path("piped.svg")), kvhlrtest::readFile(dir.path("named.svg")));
+    }
+}
+#endif
+
 TEST(KvhlrRun, CameraFileReproducesTheDrawingAndThreadsDoNotChangeIt) {
     TempDir dir;
     ASSERT_EQ(

@@ -9,7 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <regex>
+#include <thread>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -299,6 +305,84 @@ TEST(CadFile, TessellationsThatCannotBeMadeAreRefused) {
             EXPECT_EQ(error.parameter(), c.parameter);
         }
     }
+}
+
+
+// Whatever happens in the reader's process comes back as one InputError naming the file, and leaves no
+// process behind; KVHLR_CAD_READER_FAULT makes the reader fail on purpose.
+TEST(CadFile, ReaderFailuresAreErrorsNamingTheFile) {
+    const std::string bracket = std::string(KVHLR_MODELS) + "/bracket.step";
+    struct Case {
+        const char* fault;
+        std::size_t memoryMb;
+        std::string parameter, reason;
+    };
+    const Case cases[] = {
+        {"crash", 0, "", "the CAD reader stopped with signal 11; the file is damaged or not supported"},
+        {"garbage", 0, "", "the CAD reader sent a broken answer (too many points)"},
+        {"memory", 300, "cad_memory_limit", "took more than the 300 MB the CAD reader may take"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        setenv("KVHLR_CAD_READER_FAULT", c.fault, 1);
+        CadReading cad;
+        cad.memoryLimitMb = c.memoryMb;
+        try {
+            readMeshFile(bracket, false, [](double) {}, cad);
+            ADD_FAILURE() << "read";
+        } catch (const InputError& error) {
+            EXPECT_EQ(error.parameter(), c.parameter);
+            EXPECT_EQ(error.subject(), c.parameter.empty() ? bracket : c.parameter);
+            EXPECT_NE(error.reason().find(c.reason), std::string::npos) << error.reason();
+        }
+        unsetenv("KVHLR_CAD_READER_FAULT");
+    }
+    // A hook that throws (a cancel, Ctrl-C in Python) ends a reader that hangs at once: it is called
+    // while the reader says nothing, and the reader is killed.
+    setenv("KVHLR_CAD_READER_FAULT", "hang", 1);
+    const auto start = std::chrono::steady_clock::now();
+    const auto cancel = [&](double) {
+        if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(300))
+            throw std::runtime_error("cancelled");
+    };
+    EXPECT_THROW(readMeshFile(bracket, false, cancel), std::runtime_error);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(800));
+    unsetenv("KVHLR_CAD_READER_FAULT");
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "a reader left behind";
+}
+
+// Sizes that cannot be drawn and tessellations too fine for the machine are refused before the mesher
+// runs, naming what is at fault; two threads read at once, each with its own reader.
+TEST(CadFile, TooLargeOrTooFineIsRefusedBeforeTessellation) {
+    const kvhlrtest::TempDir dir;
+    std::ifstream in(std::string(KVHLR_MODELS) + "/bracket.step");
+    const std::string bracket((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string huge = dir.write(
+        "huge.step", std::regex_replace(bracket, std::regex("CIRCLE\\('',#([0-9]+),[0-9.]+\\)"), "CIRCLE('',#$1,1.E200)"));
+    EXPECT_THROW(readMeshFile(huge, false, [](double) {}), InputError);
+    struct Case {
+        double deflection, angle;
+        std::string parameter;
+    };
+    for (const Case& c : {Case{1e-6, 15, "deflection"}, Case{0.01, 0.01, "angular_deflection"}}) {
+        CadReading cad;
+        cad.deflection = c.deflection;
+        cad.relativeDeflection = false;
+        cad.angularDeflection = c.angle;
+        try {
+            readMeshFile(std::string(KVHLR_MODELS) + "/bracket.step", false, [](double) {}, cad);
+            ADD_FAILURE() << "read";
+        } catch (const InputError& error) {
+            EXPECT_EQ(error.parameter(), c.parameter);
+            EXPECT_NE(error.reason().find("or more would do"), std::string::npos) << error.reason();
+        }
+    }
+    std::vector<MeshPart> first, second;
+    std::thread other([&] { first = readMeshFile(std::string(KVHLR_MODELS) + "/bracket.step", false, [](double) {}); });
+    second = readMeshFile(std::string(KVHLR_MODELS) + "/bracket.step", false, [](double) {});
+    other.join();
+    EXPECT_EQ(triangleCount(first), triangleCount(second));
+    EXPECT_GT(triangleCount(first), 0u);
 }
 
 } // namespace
