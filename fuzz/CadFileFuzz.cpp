@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -32,7 +33,7 @@ void checkParts(const std::vector<kvhlr::MeshPart>& parts) {
 }
 
 std::vector<kvhlr::MeshPart> readAsFile(const std::string& text, kvhlr::CadType type) {
-    std::string path = "/tmp/kvhlr-cad-fuzz-XXXXXX" + std::string(type == kvhlr::CadType::Step ? ".step" : ".igs");
+    std::string path = (std::filesystem::temp_directory_path() / "kvhlr-cad-fuzz-XXXXXX").string() + std::string(type == kvhlr::CadType::Step ? ".step" : ".igs");
     const int fd = mkstemps(path.data(), type == kvhlr::CadType::Step ? 5 : 4);
     if (fd < 0)
         std::abort();

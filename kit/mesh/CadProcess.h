@@ -33,6 +33,16 @@ CadType cadTypeOfFirstLine(const std::string& line);
 // 1e77 the drawing comes out empty. The bound leaves a margin.
 constexpr double kLargestCoordinate = 1e60;
 
+// Whether the reader's memory is limited: not under AddressSanitizer or ThreadSanitizer, whose shadow
+// memory takes terabytes of address space.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kCadMemoryLimited = false;
+#elif defined(__has_feature)
+constexpr bool kCadMemoryLimited = !__has_feature(address_sanitizer) && !__has_feature(thread_sanitizer);
+#else
+constexpr bool kCadMemoryLimited = true;
+#endif
+
 // The reader's exit status when its memory limit was reached.
 constexpr int kOutOfMemory = 3;
 

@@ -1,7 +1,8 @@
 // The CAD reader program, kvhlr-cad-reader: reads one STEP or IGES file with Open CASCADE
 // (kit/mesh/CadFile.h) in a process of its own, so that whatever the third-party reader does with a
-// damaged file (a crash, an abort, an endless loop, a memory runaway) ends this process, never its
-// caller. The kit starts it (kit/mesh/CadProcess.h) and reads its answer from file descriptor 3.
+// damaged file (a crash, an abort, a memory runaway) ends this process, never its caller, and an endless
+// loop ends when the caller cancels. The kit starts it (kit/mesh/CadProcess.h) and reads its answer from
+// file descriptor 3.
 //
 // In:  kvhlr-cad-reader FILE step|iges DEFLECTION RELATIVE(0|1) ANGLE THREADS MEMORY_MB MOST_TRIANGLES
 //      PARENT_PID
@@ -43,12 +44,13 @@ void bindToParent(pid_t parent, std::size_t memoryMb) {
         _exit(1);
     const rlim_t bytes = static_cast<rlim_t>(memoryMb) << 20;
     const rlimit limit{bytes, bytes};
-    setrlimit(RLIMIT_AS, &limit);
+    if (kCadMemoryLimited)
+        setrlimit(RLIMIT_AS, &limit);
 }
 
 void fail(const std::string& fault, CadStreamWriter& answer) {
     if (fault == "crash")
-        std::raise(SIGSEGV);
+        std::abort(); // a signal under the sanitizers too, which catch SIGSEGV themselves
     if (fault == "hang")
         for (;;)
             std::this_thread::sleep_for(std::chrono::seconds(1));

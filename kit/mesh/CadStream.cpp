@@ -70,8 +70,8 @@ public:
         part.partName = text();
         part.instanceName = text();
         points(part.points);
-        part.faces.resize(count<std::uint32_t>(std::min<std::uint32_t>(kMostLists, part.points.size() + 1), "faces"));
-        for (Kv::KvTriangleList& face : part.faces) {
+        for (std::uint32_t f = count<std::uint32_t>(kMostLists, "faces"); f > 0; --f) {
+            Kv::KvTriangleList& face = part.faces.emplace_back();
             std::vector<std::array<std::uint32_t, 3>> triangles;
             list(triangles, kMostPoints, "triangles");
             for (const auto& t : triangles) {
@@ -80,9 +80,8 @@ public:
                 face.push_back({t[0], t[1], t[2]});
             }
         }
-        part.tangentEdges.resize(count<std::uint32_t>(kMostLists, "tangent edges"));
-        for (std::vector<ON_3dPoint>& edge : part.tangentEdges)
-            points(edge);
+        for (std::uint32_t e = count<std::uint32_t>(kMostLists, "tangent edges"); e > 0; --e)
+            points(part.tangentEdges.emplace_back());
         return part;
     }
 
