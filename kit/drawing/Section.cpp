@@ -631,7 +631,13 @@ void addHatching(const std::vector<std::vector<ON_2dPoint>>& loops, const HatchF
                  std::vector<KvHLR::StrokeLine>& lines, ProgressPoll& poll) {
     const double spacing = family.spacing;
     const double c = std::cos(family.angle), s = std::sin(family.angle);
-    // In coordinates turned by -angle the hatch lines run along x, at y = k * spacing.
+    if (loops.empty())
+        return;
+    // In coordinates turned by -angle the hatch lines run along x, at y = base + k * spacing: on the
+    // drawing's grid of multiples of the spacing, counted from near the body so that k stays within the
+    // body's extent over the spacing however far the body lies from the drawing's origin.
+    const double steps = std::floor((-loops[0][0].x * s + loops[0][0].y * c) / spacing);
+    const double base = std::fabs(steps) < 0x1p52 ? steps * spacing : -loops[0][0].x * s + loops[0][0].y * c;
     std::vector<std::pair<long long, double>> hits;
     for (const std::vector<ON_2dPoint>& loop : loops)
         for (std::size_t i = 0; i < loop.size(); ++i) {
@@ -642,10 +648,10 @@ void addHatching(const std::vector<std::vector<ON_2dPoint>>& loops, const HatchF
             if (py == qy)
                 continue;
             // Each side counts from its lower end up to, not including, its upper end.
-            const double low = std::min(py, qy), high = std::max(py, qy);
+            const double low = std::min(py, qy) - base, high = std::max(py, qy) - base;
             for (auto k = static_cast<long long>(std::ceil(low / spacing)); static_cast<double>(k) * spacing < high; ++k) {
                 poll();
-                const double y = static_cast<double>(k) * spacing;
+                const double y = base + static_cast<double>(k) * spacing;
                 hits.emplace_back(k, px + (y - py) * (qx - px) / (qy - py));
             }
         }
@@ -656,7 +662,7 @@ void addHatching(const std::vector<std::vector<ON_2dPoint>>& loops, const HatchF
             ++i; // an odd count on one line, which only a loop that rounding left open can give
         if (i + 1 == hits.size())
             break;
-        const double y = static_cast<double>(hits[i].first) * spacing;
+        const double y = base + static_cast<double>(hits[i].first) * spacing;
         if (hits[i].second == hits[i + 1].second)
             continue; // where a loop clipped to the frame runs along its side and back
         KvHLR::StrokeLine& line = lines.emplace_back();
