@@ -45,9 +45,9 @@ constexpr double kMaxCellsPerAxis = 1 << 20;
 constexpr double kParallelSine = 1e-12;
 // Buckets holding more triangles than this are worth sorting by plane first.
 constexpr std::size_t kCrowdedBucket = 16;
-// Buckets holding more than this many triangles (a few milliseconds of pairs) have their members shared
-// out among the threads.
-constexpr std::uint32_t kParallelMembers = 256;
+// Buckets holding more than this many triangles of many planes (up to a tenth of a second of pairs)
+// have their members shared out among the threads. Those of few planes (fans of slivers) pair few.
+constexpr std::uint32_t kParallelMembers = 2048;
 
 using Vertex = HLRProjectedTriangleVertex;
 
@@ -571,9 +571,9 @@ HLRIntersectionFinder::Crossing HLRIntersectionFinder::crossingOf(const Pair& pa
     return crossing;
 }
 
-// Buckets are handed to the threads in blocks; a crowded bucket (a soup of large triangles puts them all
-// into a few) is left for after them, and its members handed to the threads one by one, so that the
-// calling thread never waits long for the others, unable to answer a cancel.
+// Buckets are handed to the threads in blocks; a crowded bucket of many planes (a soup of large
+// triangles puts them all into a few) is left for after them, and its members handed to the threads one by
+// one, so that the calling thread never waits long for the others, unable to answer a cancel.
 std::vector<HLRIntersectionFinder::Pair> HLRIntersectionFinder::testPairs() {
     const std::uint32_t bucketCount = m_bucketMask + 1;
     // A small model is done in less time than the threads take to meet at each block's end.
@@ -600,12 +600,12 @@ std::vector<HLRIntersectionFinder::Pair> HLRIntersectionFinder::testPairs() {
             if (failed.load(std::memory_order_relaxed) || members < 2)
                 continue;
             const auto thread = static_cast<std::size_t>(omp_get_thread_num());
-            if (members > kParallelMembers) {
-                crowded[thread].push_back(bucket);
-                continue;
-            }
             try {
                 prepareSweep(bucket, sweeps[thread]);
+                if (members > kParallelMembers && !sweeps[thread].byPlane) {
+                    crowded[thread].push_back(bucket);
+                    continue;
+                }
                 for (std::size_t i = 0; i + 1 < sweeps[thread].members.size(); ++i)
                     sweepMember(sweeps[thread], i, perThread[thread], found);
             } catch (...) {
