@@ -33,7 +33,8 @@ void checkParts(const std::vector<kvhlr::MeshPart>& parts) {
 }
 
 std::vector<kvhlr::MeshPart> readAsFile(const std::string& text, kvhlr::CadType type) {
-    std::string path = (std::filesystem::temp_directory_path() / "kvhlr-cad-fuzz-XXXXXX").string() + std::string(type == kvhlr::CadType::Step ? ".step" : ".igs");
+    std::string path = (std::filesystem::temp_directory_path() / "kvhlr-cad-fuzz-XXXXXX").string() +
+                       std::string(type == kvhlr::CadType::Step ? ".step" : ".igs");
     const int fd = mkstemps(path.data(), type == kvhlr::CadType::Step ? 5 : 4);
     if (fd < 0)
         std::abort();

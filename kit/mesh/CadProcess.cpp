@@ -36,7 +36,8 @@ double physicalMemory() {
 // The reader program, beside the library that holds this code.
 std::string readerProgram() {
     Dl_info self{};
-    const bool found = dladdr(reinterpret_cast<void*>(&readerProgram), &self) != 0 && self.dli_fname != nullptr;
+    const bool found =
+        dladdr(reinterpret_cast<void*>(&readerProgram), &self) != 0 && self.dli_fname != nullptr;
     return ((found ? std::filesystem::path(self.dli_fname).parent_path() : std::filesystem::path()) /
             "kvhlr-cad-reader")
         .string();
@@ -89,8 +90,11 @@ public:
         posix_spawnattr_setsigmask(&attributes, &none);
         posix_spawnattr_setsigdefault(&attributes, &all);
         posix_spawnattr_setpgroup(&attributes, 0);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
-        const int failed = sent < 0 ? errno : posix_spawn(&m_pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+        posix_spawnattr_setflags(&attributes,
+                                 POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+        const int failed =
+            sent < 0 ? errno
+                     : posix_spawn(&m_pid, program.c_str(), &actions, &attributes, argv.data(), environ);
         posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
         if (sent >= 0)

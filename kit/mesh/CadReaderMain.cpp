@@ -22,12 +22,12 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
-#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -93,8 +93,8 @@ int main(int argc, char** argv) {
     try {
         if (const char* fault = std::getenv("KVHLR_CAD_READER_FAULT"))
             fail(fault, answer);
-        const std::vector<MeshPart> parts = readCadFile(path, std::strcmp(argv[2], "step") == 0, progress, cad,
-                                                        std::strtod(argv[8], nullptr));
+        const std::vector<MeshPart> parts = readCadFile(path, std::strcmp(argv[2], "step") == 0, progress,
+                                                        cad, std::strtod(argv[8], nullptr));
         for (const MeshPart& part : parts)
             answer.part(part);
         answer.done();
