@@ -333,6 +333,11 @@ void addCadOptions(CLI::App& app, Options& options, RawOptions& raw) {
                    "the machine's")
         ->type_name("MB")
         ->group(group);
+    app.add_option("--cad-time-limit", options.cad.timeLimitSeconds,
+                   "The processor time in seconds the CAD reader may take (a damaged file may make it loop "
+                   "without end); default: 600")
+        ->type_name("SECONDS")
+        ->group(group);
     app.add_option("--tangent-edges", raw.tangentEdges,
                    "Where two faces meet smoothly (a fillet and its face): 'off' leaves the edge out, 'thin' "
                    "draws it where visible as a thin line, 'hidden' with the hidden lines' pen")

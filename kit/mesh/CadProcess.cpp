@@ -69,6 +69,7 @@ public:
                                                  numberArgument(cad.angularDeflection),
                                                  std::to_string(cad.threads),
                                                  std::to_string(memoryMb(cad)),
+                                                 std::to_string(seconds(cad)),
                                                  numberArgument(mostCadTriangles()),
                                                  std::to_string(getpid())};
         std::vector<char*> argv;
@@ -149,20 +150,31 @@ public:
     static std::size_t memoryMb(const CadReading& cad) {
         return cad.memoryLimitMb > 0 ? cad.memoryLimitMb : defaultCadMemoryMb();
     }
+    static std::size_t seconds(const CadReading& cad) {
+        return cad.timeLimitSeconds > 0 ? cad.timeLimitSeconds : kDefaultCadTimeLimit;
+    }
 
 private:
     pid_t m_pid = -1;
     int m_answer = -1;
 };
 
+// The error for a reader that reached one of its limits: `limit` is what it may take, `advice` what to do.
+InputError limitError(const char* parameter, const std::string& path, const std::string& limit,
+                      const char* advice) {
+    return InputError::ofParameter(parameter, "reading " + path + " took more than the " + limit +
+                                                  " the CAD reader may take; " + advice);
+}
+
 // The error for a reader that ended without its answer.
 InputError endedError(const std::string& path, int status, const CadReading& cad) {
     if (WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemory)
-        return InputError::ofParameter("cad_memory_limit",
-                                       "reading " + path + " took more than the " +
-                                           std::to_string(ReaderProcess::memoryMb(cad)) +
-                                           " MB the CAD reader may take; allow it more or read the file "
-                                           "with a coarser deflection");
+        return limitError("cad_memory_limit", path, std::to_string(ReaderProcess::memoryMb(cad)) + " MB",
+                          "allow it more or read the file with a coarser deflection");
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU)
+        return limitError("cad_time_limit", path,
+                          std::to_string(ReaderProcess::seconds(cad)) + " s of processor time",
+                          "the file may be damaged (the reader loops on it), or allow it more");
     const std::string how = WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status))
                                                 : "status " + std::to_string(WEXITSTATUS(status));
     return InputError(path, "the CAD reader stopped with " + how + "; the file is damaged or not supported");

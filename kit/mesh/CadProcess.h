@@ -6,7 +6,7 @@
 // (kit/mesh/CadStream.h), so that whatever happens there ends that process only and comes back as one
 // InputError naming the file. The program is started with posix_spawn (the caller may be a process of
 // many threads, as Python is), in a process group of its own (a terminal's Ctrl-C goes to the caller,
-// which decides), with a memory limit, and dies with its caller. Each read has its own process, so
+// which decides), with a memory and a processor time limit, and dies with its caller. Each read has its own process, so
 // threads may read at once.
 //
 // In:  the file, its type (told by its name or by its first line), how to tessellate it (CadReading).
@@ -46,6 +46,9 @@ constexpr bool kCadMemoryLimited = true;
 // The reader's exit status when its memory limit was reached.
 constexpr int kOutOfMemory = 3;
 
+// The processor time the reader may take by default, in seconds.
+constexpr std::size_t kDefaultCadTimeLimit = 600;
+
 // The memory the reader may take by default, in MB: half of the machine's.
 std::size_t defaultCadMemoryMb();
 
@@ -53,7 +56,8 @@ std::size_t defaultCadMemoryMb();
 double mostCadTriangles();
 
 // Throws InputError naming `path` for anything the reader could not do (the reader's own errors, a
-// crash, a broken answer), and naming the parameter "cad_memory_limit" where it reached its memory limit.
+// crash, a broken answer), and naming the parameter "cad_memory_limit" or "cad_time_limit" where it
+// reached its memory or processor time limit.
 std::vector<MeshPart> readCadFileApart(const std::string& path, CadType type,
                                        const std::function<void(double)>& progress, const CadReading& cad);
 

@@ -1,14 +1,15 @@
 // The CAD reader program, kvhlr-cad-reader: reads one STEP or IGES file with Open CASCADE
 // (kit/mesh/CadFile.h) in a process of its own, so that whatever the third-party reader does with a
-// damaged file (a crash, an abort, a memory runaway) ends this process, never its caller, and an endless
-// loop ends when the caller cancels. The kit starts it (kit/mesh/CadProcess.h) and reads its answer from
+// damaged file (a crash, an abort, a memory runaway, an endless loop, which runs out of processor time)
+// ends this process, never its caller. The kit starts it (kit/mesh/CadProcess.h) and reads its answer from
 // file descriptor 3.
 //
-// In:  kvhlr-cad-reader FILE step|iges DEFLECTION RELATIVE(0|1) ANGLE THREADS MEMORY_MB MOST_TRIANGLES
-//      PARENT_PID
+// In:  kvhlr-cad-reader FILE step|iges DEFLECTION RELATIVE(0|1) ANGLE THREADS MEMORY_MB SECONDS
+//      MOST_TRIANGLES PARENT_PID
 // Out: the answer on descriptor 3 (kit/mesh/CadStream.h); exit status 0 after it, kOutOfMemory
-//      (CadProcess.h) where the memory limit was reached. KVHLR_CAD_READER_FAULT makes it fail on
-//      purpose, for the tests of the kit's side: "crash", "hang", "garbage" or "memory".
+//      (CadProcess.h) where the memory limit was reached, SIGXCPU where its processor time ran out.
+//      KVHLR_CAD_READER_FAULT makes it fail on purpose, for the tests of the kit's side: "crash",
+//      "loop", "garbage" or "memory".
 
 #include "kit/InputError.h"
 #include "kit/mesh/CadFile.h"
@@ -22,13 +23,11 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -37,23 +36,29 @@ using namespace kvhlr;
 
 constexpr int kAnswer = 3;
 
-// Dies with the process that started it; takes no more memory than it is given.
-void bindToParent(pid_t parent, std::size_t memoryMb) {
+// Dies with the process that started it; takes no more memory and processor time than it is given,
+// and leaves no core file behind when it crashes.
+void bindToParent(pid_t parent, std::size_t memoryMb, std::size_t seconds) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) // it was gone before the line above
         _exit(1);
     const rlim_t bytes = static_cast<rlim_t>(memoryMb) << 20;
-    const rlimit limit{bytes, bytes};
+    const rlimit memory{bytes, bytes};
     if (kCadMemoryLimited)
-        setrlimit(RLIMIT_AS, &limit);
+        setrlimit(RLIMIT_AS, &memory);
+    // SIGXCPU at the limit ends the process; the hard limit a little later, should it be caught.
+    const rlimit time{static_cast<rlim_t>(seconds), static_cast<rlim_t>(seconds) + 5};
+    setrlimit(RLIMIT_CPU, &time);
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
 }
 
 void fail(const std::string& fault, CadStreamWriter& answer) {
     if (fault == "crash")
         std::abort(); // a signal under the sanitizers too, which catch SIGSEGV themselves
-    if (fault == "hang")
-        for (;;)
-            std::this_thread::sleep_for(std::chrono::seconds(1));
+    if (fault == "loop")
+        for (volatile unsigned long turns = 0;; turns = turns + 1) {
+        }
     if (fault == "garbage") {
         answer.progress(0.5);
         answer.warning("then a part of too many points");
@@ -72,9 +77,10 @@ void fail(const std::string& fault, CadStreamWriter& answer) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 10)
+    if (argc != 11)
         return 1;
-    bindToParent(static_cast<pid_t>(std::atoll(argv[9])), std::strtoull(argv[7], nullptr, 10));
+    bindToParent(static_cast<pid_t>(std::atoll(argv[10])), std::strtoull(argv[7], nullptr, 10),
+                 std::strtoull(argv[8], nullptr, 10));
     CadStreamWriter answer(kAnswer);
     CadReading cad;
     cad.deflection = std::strtod(argv[3], nullptr);
@@ -94,7 +100,7 @@ int main(int argc, char** argv) {
         if (const char* fault = std::getenv("KVHLR_CAD_READER_FAULT"))
             fail(fault, answer);
         const std::vector<MeshPart> parts = readCadFile(path, std::strcmp(argv[2], "step") == 0, progress,
-                                                        cad, std::strtod(argv[8], nullptr));
+                                                        cad, std::strtod(argv[9], nullptr));
         for (const MeshPart& part : parts)
             answer.part(part);
         answer.done();

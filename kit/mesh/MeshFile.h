@@ -32,6 +32,10 @@ struct CadReading {
     // The memory in MB the reader may take, its process's address space (0: half of the machine's):
     // a file that needs more is refused naming "cad_memory_limit".
     std::size_t memoryLimitMb = 0;
+    // The processor time in seconds the reader may take (0: ten minutes), its threads' together: a
+    // damaged file on which the third-party reader loops without end is refused naming
+    // "cad_time_limit", and a file that needs longer may be given more.
+    std::size_t timeLimitSeconds = 0;
     // Told of what was left out (a face that could not be tessellated), one line each; nothing is said
     // when empty.
     std::function<void(const std::string&)> warning;

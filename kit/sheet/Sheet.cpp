@@ -494,6 +494,7 @@ std::vector<IdleOption> idleOptions(const SheetOptions& options, const RunShape&
         {!run.cadInputs, {"deflection", cadOnly}},
         {!run.cadInputs, {"angular_deflection", cadOnly}},
         {!run.cadInputs, {"cad_memory_limit", cadOnly}},
+        {!run.cadInputs, {"cad_time_limit", cadOnly}},
         {!run.cadInputs, {"tangent_edges", cadOnly}},
         {!run.meshInputs, {"sharp_angle", ownEdges}},
         {!run.meshInputs, {"bodies", ownEdges}},

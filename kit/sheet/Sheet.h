@@ -97,7 +97,8 @@ void checkJsonDrawing(std::size_t viewCount, const SheetOptions& options);
 struct IdleOption {
     const char* parameter; // the kit's name: gap, margin, title, orientation, projection, style, line,
                            // dashes, hatch_spacing, hatch_angle, deflection, angular_deflection,
-                           // cad_memory_limit, tangent_edges, sharp_angle, bodies, separate_faces
+                           // cad_memory_limit, cad_time_limit, tangent_edges, sharp_angle, bodies,
+                           // separate_faces
     const char* why;
 };
 

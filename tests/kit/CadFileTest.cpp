@@ -315,13 +315,14 @@ TEST(CadFile, ReaderFailuresAreErrorsNamingTheFile) {
     const std::string bracket = std::string(KVHLR_MODELS) + "/bracket.step";
     struct Case {
         const char* fault;
-        std::size_t memoryMb;
+        std::size_t memoryMb, seconds;
         std::string parameter, reason;
     };
     const Case cases[] = {
-        {"crash", 0, "", "the CAD reader stopped with signal 6; the file is damaged or not supported"},
-        {"garbage", 0, "", "the CAD reader sent a broken answer (too many points)"},
-        {"memory", 300, "cad_memory_limit", "took more than the 300 MB the CAD reader may take"},
+        {"crash", 0, 0, "", "the CAD reader stopped with signal 6; the file is damaged or not supported"},
+        {"garbage", 0, 0, "", "the CAD reader sent a broken answer (too many points)"},
+        {"memory", 300, 0, "cad_memory_limit", "took more than the 300 MB the CAD reader may take"},
+        {"loop", 0, 1, "cad_time_limit", "took more than the 1 s of processor time the CAD reader may take"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault);
@@ -330,6 +331,7 @@ TEST(CadFile, ReaderFailuresAreErrorsNamingTheFile) {
         setenv("KVHLR_CAD_READER_FAULT", c.fault, 1);
         CadReading cad;
         cad.memoryLimitMb = c.memoryMb;
+        cad.timeLimitSeconds = c.seconds;
         try {
             readMeshFile(bracket, false, [](double) {}, cad);
             ADD_FAILURE() << "read";
@@ -340,9 +342,9 @@ TEST(CadFile, ReaderFailuresAreErrorsNamingTheFile) {
         }
         unsetenv("KVHLR_CAD_READER_FAULT");
     }
-    // A hook that throws (a cancel, Ctrl-C in Python) ends a reader that hangs at once: it is called
+    // A hook that throws (a cancel, Ctrl-C in Python) ends a reader that loops at once: it is called
     // while the reader says nothing, and the reader is killed.
-    setenv("KVHLR_CAD_READER_FAULT", "hang", 1);
+    setenv("KVHLR_CAD_READER_FAULT", "loop", 1);
     const auto start = std::chrono::steady_clock::now();
     const auto cancel = [&](double) {
         if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(300))
