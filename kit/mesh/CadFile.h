@@ -8,9 +8,8 @@
 //      assembly puts it, named after its part and instance. Each B-rep face becomes a face of the body,
 //      welded along its seam so that a closed face (a cylinder) shows no seam; faces meeting smoothly are
 //      merged into one, and the edge between them is kept as a tangent edge. Only built with Open
-//      CASCADE, into a module of its own (libkvhlr_cad.so, beside the kit's library) that the kit loads
-//      with the first CAD file it reads: binding Open CASCADE's symbols costs every program that loads
-//      it about 40 ms. readMeshFile is the way in.
+//      CASCADE, into the reader program (kit/mesh/CadReaderMain.cpp), which the kit starts for every CAD
+//      file so that the third-party reader's crashes end that process only; readMeshFile is the way in.
 
 #include "kit/mesh/MeshFile.h"
 
