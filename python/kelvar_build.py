@@ -12,6 +12,7 @@ import base64
 import hashlib
 import os
 import re
+import stat
 import subprocess
 import sys
 import sysconfig
@@ -61,8 +62,10 @@ def _build(stage):
 
 def _package_files(folder):
     """The package's files: everything but the CMake files, and of each shared library the name it is
-    loaded by (libX.so.1 rather than its links libX.so and libX.so.1.0.0; a wheel holds no links)."""
-    files = {}
+    loaded by (libX.so.1 rather than its links libX.so and libX.so.1.0.0; a wheel holds no links). Also
+    the names of those that are run (the libraries and the kit's CAD reader program), which keep their
+    execute permission in the wheel."""
+    files, runnable = {}, set()
     for path in sorted(folder.iterdir()):
         if path.is_dir():
             continue
@@ -73,7 +76,9 @@ def _package_files(folder):
             if numbers.count(".") != (1 if versioned else 0):
                 continue
         files[f"{PACKAGE}/{path.name}"] = path.resolve().read_bytes()
-    return files
+        if os.access(path, os.X_OK):
+            runnable.add(f"{PACKAGE}/{path.name}")
+    return files, runnable
 
 
 def _record_line(name, data):
@@ -101,7 +106,7 @@ def build_wheel(wheel_directory, config_settings=None, metadata_directory=None):
     project = _project()
     wheel = Path(wheel_directory) / f"{project['name']}-{project['version']}-{_tag()}.whl"
     with tempfile.TemporaryDirectory() as stage:
-        files = _package_files(_build(stage))
+        files, runnable = _package_files(_build(stage))
     info, metadata = _dist_info(project)
     files.update({f"{info}/{name}": data for name, data in metadata.items()})
     record = [_record_line(path, data) for path, data in files.items()] + [f"{info}/RECORD,,"]
@@ -109,7 +114,8 @@ def build_wheel(wheel_directory, config_settings=None, metadata_directory=None):
     with zipfile.ZipFile(wheel, "w", zipfile.ZIP_DEFLATED) as archive:
         for path, data in files.items():
             entry = zipfile.ZipInfo(path, date_time=(1980, 1, 1, 0, 0, 0))
-            entry.external_attr = (0o755 if ".so" in path else 0o644) << 16
+            # A regular file's type bits too: installers give the execute permission to those only.
+            entry.external_attr = (stat.S_IFREG | (0o755 if path in runnable else 0o644)) << 16
             archive.writestr(entry, data, zipfile.ZIP_DEFLATED)
     return wheel.name
 

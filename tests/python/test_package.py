@@ -9,6 +9,7 @@ from pathlib import Path
 
 SOURCE = Path(__file__).resolve().parents[2]
 CUBE = os.path.join(os.environ["KVHLR_TEST_DATA"], "cube.obj")
+BRACKET = SOURCE / "examples" / "models" / "bracket.step"
 
 
 def test_pip_installs_the_package_into_a_fresh_environment(tmp_path):
@@ -26,3 +27,6 @@ def test_pip_installs_the_package_into_a_fresh_environment(tmp_path):
     assert "Requires: numpy" in run("-m", "pip", "show", "kelvar_hlr")
     run("-m", "kelvar_hlr", CUBE, "-o", "cube.svg", "--hidden")
     assert (tmp_path / "cube.svg").read_text().startswith("<?xml")
+    # STEP files are read by a program of the package's, which must stay runnable once installed.
+    if os.environ.get("KVHLR_WRITE_CAD"):
+        run("-c", f"import kelvar_hlr; assert len(kelvar_hlr.load_model({str(BRACKET)!r}).vertices) > 0")
