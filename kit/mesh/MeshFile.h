@@ -43,7 +43,7 @@ struct CadReading {
 
 // Throws InputError naming the parameter "deflection", "angular_deflection" or "cad_memory_limit" for a
 // tessellation that cannot be made (not a positive finite length, share below 1, angle within 0..90
-// degrees, memory limit below 256 MB).
+// degrees, memory limit below 256 MB), or "cad_time_limit" for a processor time limit beyond a year.
 void checkCadReading(const CadReading& reading);
 
 // Whether the file is a CAD file by its name (.step, .stp, .iges, .igs, in any case).
