@@ -95,4 +95,15 @@ void HLRCancelPoll::check() {
         call();
 }
 
+void HLRCancelPoll::checkNow() {
+    if (!state.armed.load(std::memory_order_relaxed))
+        return;
+    if (std::this_thread::get_id() != state.caller.load(std::memory_order_relaxed)) {
+        check();
+        return;
+    }
+    if (Clock::now() - state.called >= kInterval)
+        call();
+}
+
 } // namespace KvHLR

@@ -44,6 +44,9 @@ public:
     // A check in a long loop, from any thread: in the calling thread it calls the callback when the
     // last call is 20 ms old; in any thread it throws HLRCancelException once the run is cancelled.
     static void check();
+    // The same check reading the clock every time: for loops whose steps take a millisecond or more
+    // (a block of a parallel loop), where check() would read it too seldom.
+    static void checkNow();
 };
 
 } // namespace KvHLR

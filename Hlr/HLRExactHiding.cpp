@@ -43,9 +43,13 @@ void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*
         [&](int, std::ptrdiff_t i) {
             HLRCancelPoll::check();
             HLRExactEdge& edge = *edges[static_cast<std::size_t>(i)];
-            // The grid reports only occluders whose nearest depth reaches the edge's farthest.
+            // The grid reports only occluders whose nearest depth reaches the edge's farthest. A long edge
+            // behind a dense part of a large model meets millions: a check every few hundred.
+            std::uint32_t tests = 0;
             grid.forEachMeeting(windowOf(edge), edge.boundingBox3D().farthestDepth(),
-                                [&edge](const HLROccluder* occluder, std::size_t) {
+                                [&edge, &tests](const HLROccluder* occluder, std::size_t) {
+                                    if ((++tests & 255U) == 0)
+                                        HLRCancelPoll::check();
                                     occluder->hide(edge);
                                     return !edge.isAllHidden();
                                 });

@@ -3,6 +3,7 @@
 #include "api/CalcSilhouette.h"
 
 #include "Hlr/HLRCancelPoll.h"
+#include "Hlr/HLRCheckedSort.h"
 #include "Hlr/HLRHugePages.h"
 #include "Hlr/HLRProgressObservableProc.h"
 #include "Hlr/HLRProjectedModel.h"
@@ -96,50 +97,6 @@ struct Geometry {
 // An undirected edge by its corners, in address order.
 std::pair<const Vertex*, const Vertex*> edgeKey(const Vertex* a, const Vertex* b) {
     return std::less<const Vertex*>()(a, b) ? std::make_pair(a, b) : std::make_pair(b, a);
-}
-
-// A fresh array of `count` copies of `value`, filled in steps with a cancel check between: the page
-// faults of the hundreds of megabytes of a model that passes through itself everywhere take a second
-// on a busy machine.
-template <typename T> std::vector<T> filledChecked(std::size_t count, const T& value) {
-    std::vector<T> items;
-    items.reserve(count);
-    while (items.size() < count) {
-        HLRCancelPoll::check();
-        items.resize(std::min(count, items.size() + (std::size_t(1) << 12)), value);
-    }
-    return items;
-}
-
-// A merge sort with a cancel check every thousand items: sorting the millions of crossings or ends of a
-// model that passes through itself everywhere takes a second, and the checks read the clock at every
-// 64th call only. Items that compare equal keep their order.
-template <typename T, typename Less> void sortChecked(std::vector<T>& items, Less less) {
-    constexpr std::size_t kRun = 1 << 10;
-    const std::size_t n = items.size();
-    for (std::size_t at = 0; at < n; at += kRun) {
-        HLRCancelPoll::check();
-        std::stable_sort(items.begin() + at, items.begin() + std::min(at + kRun, n), less);
-    }
-    if (n <= kRun)
-        return;
-    std::vector<T> merged = filledChecked(n, T{});
-    for (std::size_t width = kRun; width < n; width *= 2) {
-        for (std::size_t at = 0; at < n; at += 2 * width) {
-            const std::size_t middle = std::min(at + width, n);
-            const std::size_t end = std::min(at + 2 * width, n);
-            std::size_t i = at, j = middle, k = at;
-            while (i < middle && j < end) {
-                if (k % kRun == 0)
-                    HLRCancelPoll::check();
-                merged[k++] = less(items[j], items[i]) ? items[j++] : items[i++];
-            }
-            k = static_cast<std::size_t>(
-                std::copy(items.begin() + i, items.begin() + middle, merged.begin() + k) - merged.begin());
-            std::copy(items.begin() + j, items.begin() + end, merged.begin() + k);
-        }
-        items.swap(merged);
-    }
 }
 
 bool shareCorner(const HLRIntersectionFinder::Candidate& a, const HLRIntersectionFinder::Candidate& b) {
@@ -312,6 +269,16 @@ void HLRIntersectionFinder::gatherCandidates() {
     if (!std::isfinite(m_tolerance))
         return;
     m_parts.judge(m_tolerance);
+    // Room for every triangle to test, counted first: growing by doubling would copy hundreds of megabytes
+    // at a time, without a check.
+    std::size_t tested = 0;
+    for (std::size_t s = 0; s < m_triangleData->size(); ++s) {
+        for (std::size_t i = 0; i < (*m_triangleData)[s].source()->triangles().size(); ++i) {
+            HLRCancelPoll::check();
+            tested += m_parts.needsTest(m_parts.partOf(s, i)) ? 1 : 0;
+        }
+    }
+    m_candidates.reserve(tested);
     for (std::size_t s = 0; s < m_triangleData->size(); ++s) {
         const HLRProjectedTriangleData& data = (*m_triangleData)[s];
         for (std::size_t i = 0; i < data.source()->triangles().size(); ++i) {

@@ -252,9 +252,11 @@ void HLRLongStrokeGroup::connectSilhouetteStrokesSub1() {
     }
     setBoundingTerminals(true);
     const HLRSimpleConnector connector;
-    for (HLRShortStroke& stroke : m_shortStrokeGroup->silhouetteStrokes())
+    for (HLRShortStroke& stroke : m_shortStrokeGroup->silhouetteStrokes()) {
+        HLRCancelPoll::check();
         if (stroke.isValid())
             growLongStroke(stroke, *stroke.startEnd(), connector);
+    }
     m_shortStrokeGroup->clearTerminalFlags();
     setBoundingTerminals(false);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRWindowQueryTraverser.h"
 
 #include <algorithm>
@@ -46,7 +47,8 @@ void runInParallel(std::ptrdiff_t count, std::ptrdiff_t perBlock, MakeState&& ma
 // Runs body(block, begin, end) for the blocks [k * blockSize, min((k + 1) * blockSize, count)) of
 // [0, count), on the team as runInParallel does, a block at a time: for work whose results are kept per
 // block and put together in block order after, so that they come out the same on any number of threads;
-// blockCount gives the number of blocks, for the results' room.
+// blockCount gives the number of blocks, for the results' room. A cancel check follows every block, so
+// that bodies without checks of their own (filling pages, say) still answer a cancel within a block.
 inline std::size_t blockCount(std::size_t count, std::size_t blockSize) {
     return (count + blockSize - 1) / blockSize;
 }
@@ -62,6 +64,7 @@ template <class Body> void forEachBlock(std::size_t count, std::size_t blockSize
         [&](int, std::ptrdiff_t block) {
             const std::size_t begin = static_cast<std::size_t>(block) * blockSize;
             body(static_cast<std::size_t>(block), begin, std::min(count, begin + blockSize));
+            HLRCancelPoll::checkNow();
         });
 }
 

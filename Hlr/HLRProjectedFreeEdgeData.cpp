@@ -1,5 +1,6 @@
 #include "Hlr/HLRProjectedFreeEdgeData.h"
 
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRFreeEdge.h"
 #include "Hlr/HLRIntersectionFinder.h"
 #include "Hlr/HLRProjectedModel.h"
@@ -35,6 +36,7 @@ void HLRProjectedFreeEdgeData::addIntersectionLines(
     const HLRIntersectionLines& lines, const std::vector<HLRProjectedTriangleData>& triangleData) {
     m_vertices.reserve(lines.points.size());
     for (const HLRVector3D& point : lines.points) {
+        HLRCancelPoll::check();
         m_vertices.push_back(HLRProjectedTriangleVertex::project(point, nullptr, *m_projector));
     }
     const int type = HLRProjectedTriangleEdge::FREE_EDGE | HLRProjectedTriangleEdge::INTERSECTION_EDGE;
@@ -43,6 +45,7 @@ void HLRProjectedFreeEdgeData::addIntersectionLines(
     else
         m_edges.reserve(lines.segments.size());
     for (const HLRIntersectionLines::Segment& segment : lines.segments) {
+        HLRCancelPoll::check();
         const HLRProjectedTriangleVertex* start = &m_vertices[segment.start];
         const HLRProjectedTriangleVertex* end = &m_vertices[segment.end];
         const HLRProjectedTriangleData& firstStore = triangleData[segment.first.store];

@@ -74,6 +74,7 @@ template <class Edge> void boxEdges(std::vector<Edge>& edges) {
 // An edge seen end-on projects to a dot: it would draw nothing, so it neither draws nor gets hidden.
 void leaveOutDotsOf(std::vector<HLRExactEdge>& edges) {
     for (HLRExactEdge& edge : edges) {
+        HLRCancelPoll::check();
         if (edge.startVertex()->screenPosition.distanceTo(edge.endVertex()->screenPosition) <=
             HLRProjectedModel::sm_dExactTolerance2D) {
             edge.setValid(false);

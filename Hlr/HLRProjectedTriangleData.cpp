@@ -89,6 +89,7 @@ void HLRProjectedTriangleData::buildEdges() {
         const std::vector<std::uint32_t> drawable = drawableEdges();
         m_exactEdges.reserve(drawable.size());
         for (const std::uint32_t index : drawable) {
+            HLRCancelPoll::check();
             const HLRTriangleEdge& modelEdge = modelEdges[index];
             m_exactEdges.emplace_back(&m_vertices[static_cast<std::size_t>(modelEdge.startVertex())],
                                       &m_vertices[static_cast<std::size_t>(modelEdge.endVertex())],

@@ -1,5 +1,6 @@
 #include "Hlr/HLRProjectedTriangleVertex.h"
 
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRProjector.h"
 #include "Hlr/HLRVector4D.h"
 
@@ -24,6 +25,7 @@ HLRProjectedTriangleVertex HLRProjectedTriangleVertex::project(const HLRVector3D
 void addVertexExtents(const std::vector<HLRProjectedTriangleVertex>& vertices, HLRBox2D& box2D,
                       HLRBox3D& box3D) {
     for (const HLRProjectedTriangleVertex& vertex : vertices) {
+        HLRCancelPoll::check();
         box2D.add(vertex.screenPosition);
         box3D.add(vertex.viewPosition);
     }

@@ -1,5 +1,6 @@
 #include "Hlr/HLRShortStrokeGroup.h"
 
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRIntervals.h"
 #include "Hlr/HLRPolyAlgo.h"
 #include "Hlr/HLRProjectedFreeEdgeData.h"
@@ -120,8 +121,12 @@ void HLRShortStrokeGroup::addEdge(const HLRProjectedTriangleEdge& edge, HLRPolyA
 }
 
 void HLRShortStrokeGroup::clearTerminalFlags() {
-    for (HLRShortStrokeEnd& end : ends())
+    // The ends are a tree of millions of nodes on a large drawing: a walk over them takes a good part of
+    // a second.
+    for (HLRShortStrokeEnd& end : ends()) {
+        HLRCancelPoll::check();
         end.setTerminal(false);
+    }
 }
 
 } // namespace KvHLR

@@ -1,6 +1,7 @@
 #include "Hlr/HLRStrokeNetworkRenewer.h"
 
 #include "Hlr/HLRCancelPoll.h"
+#include "Hlr/HLRCheckedSort.h"
 #include "Hlr/HLRProjectedModel.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
 #include "Hlr/HLRShortStroke.h"
@@ -106,12 +107,18 @@ void HLRStrokeNetworkRenewer::preProcess() {
             kept.push_back({&end, end.point()});
     }
     m_tree = std::make_shared<Tree>();
-    m_tree->build(kept, [] { HLRCancelPoll::check(); });
+    // The nodes near the root each split millions of ends: their checks read the clock.
+    m_tree->build(kept, [](std::size_t ends) {
+        if (ends >= (std::size_t{1} << 12))
+            HLRCancelPoll::checkNow();
+        else
+            HLRCancelPoll::check();
+    });
     m_treeSlots.clear();
     m_treeSlots.reserve(kept.size());
     for (std::size_t slot = 0; slot < kept.size(); ++slot)
         m_treeSlots.emplace_back(kept[slot].end, slot);
-    std::sort(m_treeSlots.begin(), m_treeSlots.end());
+    sortChecked(m_treeSlots, [](const auto& a, const auto& b) { return a < b; });
 }
 
 void HLRStrokeNetworkRenewer::updatePoint(HLRStrokeEnd* end) {

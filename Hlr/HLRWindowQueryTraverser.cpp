@@ -93,6 +93,10 @@ bool HLRWindowQueryTraverser::visit(HLRProjectedTriangle* const& triangle, std::
     if ((*m_nearestDepths)[index] < m_farthestDepth) {
         return true;
     }
+    // One long edge behind a dense part of a large model meets millions of triangles: its query alone
+    // may run for seconds.
+    if ((++m_tests & 255U) == 0)
+        HLRCancelPoll::check();
     triangle->hide(*m_hiddenObject);
     return !m_hiddenObject->isAllHidden();
 }

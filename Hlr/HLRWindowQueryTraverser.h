@@ -72,6 +72,7 @@ private:
     const std::vector<std::int16_t>* m_nearestDepths;
     HLRProjectedTriangleEdge* m_hiddenObject = nullptr;
     std::int16_t m_farthestDepth = 0; // the depth field of the edge's packed 3D box minimum
+    std::uint32_t m_tests = 0;        // hide tests run, for a cancel check every few hundred
 };
 
 } // namespace KvHLR

@@ -2,14 +2,17 @@
 // of JSON. One scene per process, so that the peak memory it reports belongs to that drawing alone.
 //
 //   kvhlr_phases SCENE TRIANGLES [--perspective] [--hidden] [--exact] [--intersections] [--threads=N]
+//                [--frequent-progress]
 //
 // SCENE is sphere, gear, stack, terrain, torus, knot or city (bench/BenchMeshes.h); --exact draws with
-// exact hiding, --intersections with intersection lines. The whole drawing goes through the public CalcSilhouette; the phases then repeat the
-// same drawing stage by stage.
+// exact hiding, --intersections with intersection lines, --frequent-progress with the progress calls the
+// drawing kit asks for (the longest gap between them is how long a cancel may wait). The whole drawing
+// goes through the public CalcSilhouette; the phases then repeat the same drawing stage by stage.
 
 #include "bench/BenchScene.h"
 
 #include "Hlr/HLRBoundingBox2D.h"
+#include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRExactHiding.h"
 #include "Hlr/HLRModel.h"
 #include "Hlr/HLRPolyAlgo.h"
@@ -192,7 +195,7 @@ Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& v
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::cerr << "usage: kvhlr_phases sphere|gear|stack|terrain TRIANGLES [--perspective] [--hidden] "
-                     "[--exact] [--intersections] [--threads=N]\n";
+                     "[--exact] [--intersections] [--threads=N] [--frequent-progress]\n";
         return 2;
     }
     try {
@@ -205,6 +208,8 @@ int main(int argc, char** argv) {
             hidden = hidden || option == "--hidden";
             exact = exact || option == "--exact";
             intersections = intersections || option == "--intersections";
+            if (option == "--frequent-progress")
+                HLRCancelPoll::setFrequentProgress(true);
             if (option.rfind("--threads=", 0) == 0) {
                 const int threads = std::atoi(option.c_str() + 10);
                 Kv::SetProcessorLimit(static_cast<std::uint32_t>(threads));

@@ -36,11 +36,12 @@ public:
     // Replaces any earlier content. Each node holds the median of its index range on its axis,
     // which keeps the tree balanced whatever the order of the elements.
     void build(const std::vector<Element>& elements) {
-        build(elements, [] {});
+        build(elements, [](std::size_t) {});
     }
 
-    // The same, calling checkpoint() before each node; an exception it throws abandons the build and
-    // leaves the tree to be built again before use.
+    // The same, calling checkpoint(n) before each node, n the number of elements the node's subtree
+    // holds (the work that node's step does); an exception it throws abandons the build and leaves the
+    // tree to be built again before use.
     template <class Checkpoint> void build(const std::vector<Element>& elements, Checkpoint&& checkpoint) {
         m_elements = elements;
         m_nodes = std::vector<Node>(m_elements.size());
@@ -58,8 +59,8 @@ public:
         };
         std::vector<Range> pending{{0, 0, index.size(), 0}};
         while (!pending.empty()) {
-            checkpoint();
             const Range range = pending.back();
+            checkpoint(range.last - range.first);
             pending.pop_back();
             const std::size_t mid = range.first + (range.last - range.first) / 2;
             selectMedian(index, range.first, mid, range.last, range.axis);
