@@ -136,8 +136,8 @@ TEST(KvhlrRun, PipesAndBatches) {
             names.insert(entry.path().filename().string());
         return names;
     };
-    ASSERT_EQ(kvhlr({cube, model("sphere_with_hole.obj"), "-o", dir.path("drawings/"), "--format", "dxf"}).status,
-              0);
+    const std::string sphere = model("sphere_with_hole.obj");
+    ASSERT_EQ(kvhlr({cube, sphere, "-o", dir.path("drawings/"), "--format", "dxf"}).status, 0);
     EXPECT_EQ(drawn("drawings"), (std::set<std::string>{"cube.dxf", "sphere_with_hole.dxf"}));
     ASSERT_EQ(kvhlr({cube, "-o", dir.path("named/top/{name}-top.dxf")}).status, 0);
     EXPECT_EQ(drawn("named/top"), std::set<std::string>{"cube-top.dxf"});
