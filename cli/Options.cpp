@@ -598,8 +598,9 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostr
     app.add_option("-o,--output", raw.output,
                    "Where drawings go: a file, whose extension picks the format (.svg, .dxf, .pdf or .json; "
                    "several inputs only into one .pdf, a page each); a folder (ending in /) or a name with "
-                   "{name} in it, one file per input; - for standard output. Default: each INPUT with the "
-                   "format's extension, standard output for standard input, demo.svg for --demo")
+                   "{name} in it, one file per input; - for standard output. Missing folders are made (and "
+                   "removed again if the drawing fails). Default: each INPUT with the format's extension, "
+                   "standard output for standard input, demo.svg for --demo")
         ->type_name("OUTPUT")
         ->check(nonEmpty("a file name"));
     app.add_option("--format", raw.format,
@@ -612,6 +613,8 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostr
         ->type_name("TYPE")
         ->check(nonEmpty("a file type"));
     app.add_flag("--demo", options.demo, "Draw the built-in demo part (isometric, hidden lines included)");
+    app.set_version_flag("--version", std::string("kvhlr ") + KVHLR_VERSION,
+                         "Print kvhlr's version and exit");
     addCameraOptions(app, options, raw);
     addLineOptions(app, options, raw);
     addSheetOptions(app, options, raw);
@@ -624,6 +627,9 @@ std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostr
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
         helpOut << app.help();
+        return std::nullopt;
+    } catch (const CLI::CallForVersion& version) {
+        helpOut << version.what() << '\n';
         return std::nullopt;
     } catch (const CLI::ParseError& error) {
         throw InputError("", error.what());

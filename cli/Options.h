@@ -62,8 +62,9 @@ struct Options {
     std::vector<std::string> warnings;
 };
 
-// Parses the arguments. Returns nothing when the help was asked for (it is written to `helpOut`);
-// throws InputError, with the offending option as subject, for a command line that cannot be run.
+// Parses the arguments. Returns nothing when the help or the version was asked for (it is written to
+// `helpOut`); throws InputError, with the offending option as subject, for a command line that cannot be
+// run.
 std::optional<Options> parseOptions(int argc, const char* const* argv, std::ostream& helpOut);
 
 // The error with a parameter of the kit named as the option that gives it ("sharp_angle" as

@@ -21,17 +21,35 @@ using Clock = std::chrono::steady_clock;
 constexpr int kStopFiles = 2;
 char g_stopPaths[kStopFiles][4096];
 std::atomic<bool> g_stopPathSet[kStopFiles];
+// The innermost folder made for the output, and the length of the outermost one's name, which leads it.
+char g_stopFolder[4096];
+std::size_t g_stopFolderOuterLength = 0;
+std::atomic<bool> g_stopFolderSet{false};
 // Whether a progress line stands on the terminal, for the handler to clear.
 std::atomic<bool> g_lineShown{false};
 
 constexpr int kLineWidth = 79;
 constexpr auto kRedrawPeriod = std::chrono::milliseconds(250);
 
-// Only async-signal-safe calls: unlink, write, _exit.
+// Removes g_stopFolder and its parents up to the outermost made folder, as far as they are empty.
+void removeStopFolders() {
+    std::size_t length = std::strlen(g_stopFolder);
+    while (length >= g_stopFolderOuterLength && rmdir(g_stopFolder) == 0) {
+        while (length > 0 && g_stopFolder[length - 1] != '/')
+            --length;
+        while (length > 0 && g_stopFolder[length - 1] == '/')
+            --length;
+        g_stopFolder[length] = '\0';
+    }
+}
+
+// Only async-signal-safe calls: unlink, rmdir, write, _exit.
 extern "C" void onStop(int signal) {
     for (int i = 0; i < kStopFiles; ++i)
         if (g_stopPathSet[i].load())
             unlink(g_stopPaths[i]);
+    if (g_stopFolderSet.load())
+        removeStopFolders();
     char blank[kLineWidth + 2];
     blank[0] = '\r';
     std::memset(blank + 1, ' ', kLineWidth);
@@ -170,6 +188,19 @@ RemovedOnStop::RemovedOnStop(const std::string& path, StopFile role) : m_role(ro
 
 RemovedOnStop::~RemovedOnStop() {
     g_stopPathSet[static_cast<std::size_t>(m_role)].store(false);
+}
+
+FoldersRemovedOnStop::FoldersRemovedOnStop(const std::vector<std::string>& folders) {
+    g_stopFolderSet.store(false);
+    if (folders.empty() || folders.back().size() >= sizeof g_stopFolder)
+        return;
+    std::memcpy(g_stopFolder, folders.back().c_str(), folders.back().size() + 1);
+    g_stopFolderOuterLength = folders.front().size();
+    g_stopFolderSet.store(true);
+}
+
+FoldersRemovedOnStop::~FoldersRemovedOnStop() {
+    g_stopFolderSet.store(false);
 }
 
 void startProgressDisplay() {

@@ -4,13 +4,14 @@
 // handler can reach only static storage, so both keep process-wide state.
 
 #include <string>
+#include <vector>
 
 namespace kvhlr {
 
 // Ctrl-C (SIGINT), SIGTERM and SIGHUP end the process at once, whatever the library is doing: the
-// handler removes the files registered by RemovedOnStop, clears the progress line, says so on stderr
-// and exits with 128 + the signal number (130 for Ctrl-C). The output is put in place only by the
-// final rename, so an existing output is left as it was.
+// handler removes the files registered by RemovedOnStop and the folders of FoldersRemovedOnStop, clears
+// the progress line, says so on stderr and exits with 128 + the signal number (130 for Ctrl-C). The
+// output is put in place only by the final rename, so an existing output is left as it was.
 void installStopHandlers();
 
 // The files to remove if the process is stopped: the output's temporary file, and standard input's
@@ -26,6 +27,16 @@ public:
 
 private:
     StopFile m_role;
+};
+
+// The folders made for the output (outermost first, each the parent of the next), to remove, as far as
+// they are empty, if the process is stopped; registered for as long as it lives, one at a time.
+class FoldersRemovedOnStop {
+public:
+    explicit FoldersRemovedOnStop(const std::vector<std::string>& folders);
+    ~FoldersRemovedOnStop();
+    FoldersRemovedOnStop(const FoldersRemovedOnStop&) = delete;
+    FoldersRemovedOnStop& operator=(const FoldersRemovedOnStop&) = delete;
 };
 
 // The progress display on stderr: the stage worked on, the share of it done where known, the time since

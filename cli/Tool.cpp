@@ -381,9 +381,10 @@ void drawOne(const Options& options, const std::vector<std::string>& models, std
         drawAndWrite(text, "standard output", [&] { toStandardOutput(text.str()); });
         return;
     }
-    // Created before the work, so that a stop removes it.
-    AtomicFile file(output);
+    // Created before the work, so that a stop removes it, and the folders made for it.
+    AtomicFile file(output, MissingFolders::Make);
     const RemovedOnStop removedOnStop(file.temporaryPath());
+    const FoldersRemovedOnStop foldersRemovedOnStop(file.madeFolders());
     drawAndWrite(file.stream(), output, [&] { file.commit(); });
 }
 
@@ -459,10 +460,11 @@ int run(int argc, const char* const* argv) {
     for (const std::string& input : options->inputs)
         if (input != kStandardStream)
             checkReadableFile(input, "mesh file");
-    // Every output is tried before the work, so that one that cannot be written is reported at once.
+    // Every output is tried before the work, so that one that cannot be written is reported at once; the
+    // folders it needs are made and removed again.
     for (const std::string& output : options->outputs)
         if (output != kStandardStream)
-            AtomicFile probe(output);
+            AtomicFile probe(output, MissingFolders::Make);
     if (options->threads > 0) {
         omp_set_num_threads(options->threads);   // the parallel hide loop
         Kv::SetProcessorLimit(options->threads); // the window-query tree's builders

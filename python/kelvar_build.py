@@ -46,16 +46,42 @@ def _tag():
     return f"cp{version}-cp{version}{sys.abiflags}-{platform}"
 
 
-def _build(stage):
+def _say(message):
+    """A line of progress; pip shows the build's output with -v."""
+    print(f"kelvar_build: {message}", file=sys.stderr, flush=True)
+
+
+def _build_folder(stage, config_settings):
+    """Where CMake builds: the folder of `--config-settings build-dir=FOLDER` (relative to the source
+    tree; made if missing and kept, so that the next install builds only what changed), or one in the
+    scratch folder `stage`. A folder configured by anything else (kvhlr's build, the tests') is refused,
+    as configuring it for the package would change what it builds."""
+    given = (config_settings or {}).get("build-dir")
+    if not given:
+        return Path(stage) / "build"
+    build = ROOT / given
+    cache = build / "CMakeCache.txt"
+    if cache.exists() and not re.search(r"^KVHLR_PYTHON_INSTALL_DIR:\w+=\.$", cache.read_text(), re.MULTILINE):
+        sys.exit(f"build-dir: {build} holds a build configured for something else; give a folder of its own "
+                 "(new, or one an earlier pip install built)")
+    return build
+
+
+def _build(stage, config_settings):
     """Builds the module with CMake and installs the package, libraries beside it, into `stage`."""
-    build = Path(stage) / "build"
+    build = _build_folder(stage, config_settings)
     install = Path(stage) / "install"
+    _say(f"configuring in {build}")
     subprocess.run(["cmake", "-S", ROOT, "-B", build, "-DCMAKE_BUILD_TYPE=Release", "-DKVHLR_BUILD_TESTS=OFF",
                     "-DKVHLR_BUILD_BENCHMARKS=OFF", "-DKVHLR_BUILD_CLI=OFF", "-DKVHLR_BUILD_PYTHON=ON",
                     f"-DPython3_EXECUTABLE={sys.executable}", f"-DCMAKE_INSTALL_LIBDIR={PACKAGE}",
                     "-DKVHLR_PYTHON_INSTALL_DIR=."], check=True, stdout=sys.stderr)
-    subprocess.run(["cmake", "--build", build, "-j", str(os.cpu_count() or 1), "--target", PACKAGE],
+    jobs = os.cpu_count() or 1
+    _say(f"building the library, the drawing kit and the module on {jobs} processors "
+         "(minutes the first time; CMake's lines below show how far it is)")
+    subprocess.run(["cmake", "--build", build, "-j", str(jobs), "--target", PACKAGE],
                    check=True, stdout=sys.stderr)
+    _say("putting the package together")
     subprocess.run(["cmake", "--install", build, "--prefix", install], check=True, stdout=sys.stderr)
     return install / PACKAGE
 
@@ -106,7 +132,7 @@ def build_wheel(wheel_directory, config_settings=None, metadata_directory=None):
     project = _project()
     wheel = Path(wheel_directory) / f"{project['name']}-{project['version']}-{_tag()}.whl"
     with tempfile.TemporaryDirectory() as stage:
-        files, runnable = _package_files(_build(stage))
+        files, runnable = _package_files(_build(stage, config_settings))
     info, metadata = _dist_info(project)
     files.update({f"{info}/{name}": data for name, data in metadata.items()})
     record = [_record_line(path, data) for path, data in files.items()] + [f"{info}/RECORD,,"]

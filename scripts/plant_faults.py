@@ -97,6 +97,11 @@ FAULTS = [
      ": concave > 0.0           ? VisibleConcaveSharp", ": concave < 0.0           ? VisibleConcaveSharp"),
     ("tangent-hidden-pieces", "output", "api/SilhouettePipeline.cpp",
      "? shown(criteria.showTangentEdge, 9) : std::nullopt;", "? shown(criteria.showTangentEdge, 9) : shown(true, 1);"),
+    ("failed-output-keeps-folders", "output files", "kit/output/AtomicFile.cpp",
+     "        std::remove(m_temporaryPath.c_str());\n        removeFolders(m_madeFolders);",
+     "        std::remove(m_temporaryPath.c_str());"),
+    ("stop-keeps-outer-folder", "stopping", "cli/Progress.cpp",
+     "while (length >= g_stopFolderOuterLength && rmdir", "while (length > g_stopFolderOuterLength + 1 && rmdir"),
 ]
 
 

@@ -1,10 +1,22 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs every test: a Release build with warnings as errors,
-# the same under AddressSanitizer + UndefinedBehaviorSanitizer, the whole pipeline (window-query tree
-# build, parallel hide pass, host threads calling the entry points at once) under ThreadSanitizer, and
-# the fuzz corpus once more through the clang libFuzzer build.
+# Installs what is missing, then builds and runs the tests in four stages: a Release build with warnings
+# as errors (every test, the golden drawings among them), the same under AddressSanitizer +
+# UndefinedBehaviorSanitizer, the whole pipeline (window-query tree build, parallel hide pass, host
+# threads calling the entry points at once) under ThreadSanitizer, and the fuzz corpus once more through
+# the clang libFuzzer build.
+#
+#   scripts/test.sh                  every stage, as CI runs it
+#   scripts/test.sh release [...]    the stages named: release, asan, tsan, fuzz
 set -euo pipefail
 cd "$(dirname "$0")/.."
+stages=("$@")
+[ ${#stages[@]} -gt 0 ] || stages=(release asan tsan fuzz)
+for stage in "${stages[@]}"; do
+    case $stage in
+    release | asan | tsan | fuzz) ;;
+    *) echo "$0: unknown stage '$stage': give release, asan, tsan or fuzz" >&2 && exit 2 ;;
+    esac
+done
 scripts/install-deps.sh
 jobs="$(nproc)"
 # Debian's numpy, pytest, ezdxf and pybind11 belong to Debian's interpreter; a python3 earlier on PATH
@@ -21,26 +33,38 @@ configure_and_build() { # build dir, targets ("all" for everything), cmake argum
     fi
 }
 
-configure_and_build build-release all -DCMAKE_BUILD_TYPE=Release
-ctest --test-dir build-release --output-on-failure -j "$jobs"
+release() {
+    configure_and_build build-release all -DCMAKE_BUILD_TYPE=Release
+    ctest --test-dir build-release --output-on-failure -j "$jobs"
+}
 
 # GCC leaves float-to-integer overflow out of "undefined"; NaN and huge coordinates make it the likeliest
 # undefined behaviour in a geometry library, so it is named.
-configure_and_build build-asan all -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    "-DKVHLR_SANITIZE=address,undefined,float-cast-overflow" -DKVHLR_BUILD_BENCHMARKS=OFF
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    ctest --test-dir build-asan --output-on-failure -j "$jobs"
+asan() {
+    configure_and_build build-asan all -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        "-DKVHLR_SANITIZE=address,undefined,float-cast-overflow" -DKVHLR_BUILD_BENCHMARKS=OFF
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        ctest --test-dir build-asan --output-on-failure -j "$jobs"
+}
 
 # GCC's OpenMP runtime is not instrumented for ThreadSanitizer; clang's is, through its Archer tool. The
 # kit's drawings of every kind on several threads (test_kit_threads) run here too.
-CXX=clang++ configure_and_build build-tsan "test_WindowQuery test_Hlr test_api fuzz_replay test_kit_threads" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVHLR_SANITIZE=thread -DKVHLR_BUILD_CLI=OFF -DKVHLR_BUILD_BENCHMARKS=OFF
-OMP_TOOL_LIBRARIES="$(clang++ -print-resource-dir)/../../libarcher.so" \
-TSAN_OPTIONS="ignore_noninstrumented_modules=1 halt_on_error=1" \
-    ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L '^(WindowQuery|Hlr|api|fuzz|kit_threads)$'
+tsan() {
+    CXX=clang++ configure_and_build build-tsan "test_WindowQuery test_Hlr test_api fuzz_replay test_kit_threads" \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVHLR_SANITIZE=thread -DKVHLR_BUILD_CLI=OFF -DKVHLR_BUILD_BENCHMARKS=OFF
+    OMP_TOOL_LIBRARIES="$(clang++ -print-resource-dir)/../../libarcher.so" \
+    TSAN_OPTIONS="ignore_noninstrumented_modules=1 halt_on_error=1" \
+        ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L '^(WindowQuery|Hlr|api|fuzz|kit_threads)$'
+}
 
 # Keeps the libFuzzer target building, and lets clang's sanitizers, which see some overflows that GCC
 # folds away before instrumenting, replay the corpus once (no fuzzing: CI stays deterministic).
-CXX=clang++ configure_and_build build-fuzz fuzz_calcsilhouette -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVHLR_FUZZ=ON \
-    -DKVHLR_BUILD_TESTS=OFF -DKVHLR_BUILD_CLI=OFF -DKVHLR_BUILD_BENCHMARKS=OFF
-build-fuzz/fuzz/fuzz_calcsilhouette -runs=0 fuzz/corpus
+fuzz() {
+    CXX=clang++ configure_and_build build-fuzz fuzz_calcsilhouette -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVHLR_FUZZ=ON \
+        -DKVHLR_BUILD_TESTS=OFF -DKVHLR_BUILD_CLI=OFF -DKVHLR_BUILD_BENCHMARKS=OFF
+    build-fuzz/fuzz/fuzz_calcsilhouette -runs=0 fuzz/corpus
+}
+
+for stage in "${stages[@]}"; do
+    "$stage"
+done

@@ -44,6 +44,35 @@ bool isSpecialFile(const std::string& path) {
            type == fs::file_type::socket;
 }
 
+// Removes the folders, innermost first, as far as they are empty.
+void removeFolders(const std::vector<std::string>& folders) {
+    for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder)
+        if (rmdir(folder->c_str()) != 0)
+            return;
+}
+
+// Makes the missing folders of the target's folder and returns them, outermost first. Throws InputError
+// naming `path` when one cannot be made, after removing those it made.
+std::vector<std::string> makeFolders(const std::string& targetPath, const std::string& path) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> missing;
+    std::error_code error;
+    for (fs::path folder = fs::path(targetPath).parent_path();
+         !folder.empty() && !fs::exists(fs::symlink_status(folder, error)); folder = folder.parent_path())
+        missing.insert(missing.begin(), folder.string());
+    std::vector<std::string> made;
+    for (const std::string& folder : missing) {
+        if (mkdir(folder.c_str(), 0777) == 0) {
+            made.push_back(folder);
+        } else if (errno != EEXIST) { // "a/" and "a" name one folder
+            const int reason = errno;
+            removeFolders(made);
+            throw InputError(path, "cannot make the output folder " + folder + ": " + errorText(reason));
+        }
+    }
+    return made;
+}
+
 // Refuses a target that the rename could never put in place; `path` is the name the user gave.
 void checkTarget(const std::string& targetPath, const std::string& path) {
     const std::filesystem::path target(targetPath);
@@ -98,16 +127,27 @@ int syncToDisk(const std::string& path) {
 
 } // namespace
 
-AtomicFile::AtomicFile(std::string path) : m_path(std::move(path)), m_target(linkTarget(m_path)) {
-    if (!isSpecialFile(m_target)) {
+AtomicFile::AtomicFile(std::string path, MissingFolders folders)
+    : m_path(std::move(path)), m_target(linkTarget(m_path)) {
+    if (isSpecialFile(m_target)) {
+        m_stream.open(m_target, std::ios::binary | std::ios::trunc);
+        if (!m_stream)
+            throw InputError(m_path, "cannot write the output file");
+        return;
+    }
+    if (folders == MissingFolders::Make)
+        m_madeFolders = makeFolders(m_target, m_path);
+    try {
         checkTarget(m_target, m_path);
         m_temporaryPath = createTemporary(m_target, m_path);
-    }
-    m_stream.open(m_temporaryPath.empty() ? m_target : m_temporaryPath, std::ios::binary | std::ios::trunc);
-    if (!m_stream) {
-        if (!m_temporaryPath.empty())
+        m_stream.open(m_temporaryPath, std::ios::binary | std::ios::trunc);
+        if (!m_stream) {
             std::remove(m_temporaryPath.c_str());
-        throw InputError(m_path, "cannot write the output file");
+            throw InputError(m_path, "cannot write the output file");
+        }
+    } catch (...) {
+        removeFolders(m_madeFolders);
+        throw;
     }
 }
 
@@ -115,6 +155,7 @@ AtomicFile::~AtomicFile() {
     if (!m_committed && !m_temporaryPath.empty()) {
         m_stream.close();
         std::remove(m_temporaryPath.c_str());
+        removeFolders(m_madeFolders);
     }
 }
 

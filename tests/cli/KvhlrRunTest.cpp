@@ -79,6 +79,12 @@ std::string model(const std::string& name) {
     return std::string(KVHLR_MODELS) + "/" + name;
 }
 
+TEST(KvhlrRun, VersionIsTheProjects) {
+    const Result run = kvhlr({"--version"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "kvhlr " KVHLR_VERSION "\n");
+}
+
 TEST(KvhlrRun, DemoShowsEveryKindOfLineInEveryFormat) {
     TempDir dir;
     const Result demo = kvhlr({"--demo", "--progress"}, dir.path(""));
@@ -123,12 +129,18 @@ TEST(KvhlrRun, PipesAndBatches) {
     ASSERT_EQ(dxf.status, 0) << dxf.err;
     EXPECT_EQ(kvhlrtest::readDxf(dxf.out).header.at("$INSUNITS"), "4");
 
-    std::filesystem::create_directory(dir.path("drawings"));
-    ASSERT_EQ(kvhlr({cube, model("sphere_with_hole.obj"), "-o", dir.path("drawings"), "--format", "dxf"}).status, 0);
-    std::set<std::string> drawn;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path("drawings")))
-        drawn.insert(entry.path().filename().string());
-    EXPECT_EQ(drawn, (std::set<std::string>{"cube.dxf", "sphere_with_hole.dxf"}));
+    // Into a folder, or names made of the model's, in folders that kvhlr makes.
+    const auto drawn = [&](const std::string& folder) {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path(folder)))
+            names.insert(entry.path().filename().string());
+        return names;
+    };
+    const std::string sphere = model("sphere_with_hole.obj");
+    ASSERT_EQ(kvhlr({cube, sphere, "-o", dir.path("drawings/"), "--format", "dxf"}).status, 0);
+    EXPECT_EQ(drawn("drawings"), (std::set<std::string>{"cube.dxf", "sphere_with_hole.dxf"}));
+    ASSERT_EQ(kvhlr({cube, "-o", dir.path("named/top/{name}-top.dxf")}).status, 0);
+    EXPECT_EQ(drawn("named/top"), std::set<std::string>{"cube-top.dxf"});
     // Every input is checked before the first is drawn; a bad one found later names those left undrawn.
     std::filesystem::create_directory(dir.path("batch"));
     EXPECT_EQ(kvhlr({cube, dir.path("missing.obj"), "-o", dir.path("batch")}).status, 2);
@@ -235,14 +247,15 @@ TEST(KvhlrRun, BadInputIsRefusedWithOneLineAndNoOutput) {
     const std::string inside =
         dir.write("inside.json", R"({"modelView": [1,0,0,-1, 0,1,0,-1, 0,0,1,-1, 0,0,0,1],
         "projection": [1,0,0,0, 0,1,0,0, 0,0,-0.20202,-1.0202, 0,0,0,1], "near": 0.1, "far": 10})");
+    const std::string notAFolder = dir.write("file.txt", "");
     const std::size_t entries = dir.entries().size();
 
     expectRefused({dir.path("missing.obj"), "-o", out}, "missing.obj", dir, entries);
     expectRefused({dir.path(""), "-o", out}, "directory", dir, entries);
     expectRefused({"-", "-o", out}, "standard input is empty", dir, entries);
     expectRefused({cube, "-o", out, "--camera", inside}, inside, dir, entries);
-    expectRefused({cube, "-o", dir.path("no/such/dir.svg")}, "folder " + dir.path("no/such") + " does not exist", dir,
-                  entries);
+    expectRefused({cube, "-o", notAFolder + "/sub/out.svg"},
+                  "cannot make the output folder " + notAFolder + "/sub", dir, entries);
     expectRefused({cube, "-o", out, "--eye", "1,1,1", "--target", "1,1,1"}, "--eye", dir, entries);
     // A scale too large for the paper is found right after reading, before drawing.
     const std::string bunny = model("bunny.obj");
@@ -250,8 +263,9 @@ TEST(KvhlrRun, BadInputIsRefusedWithOneLineAndNoOutput) {
                                            "--scale", dir, entries).err;
     EXPECT_EQ(late.find("drawing"), std::string::npos) << late;
     // Planes that cannot cut: found once the model is read, before anything is written.
-    expectRefused({cube, "-o", out, "--section", "x=1000"}, "--section: the cutting plane misses the model", dir,
-                  entries);
+    // The folders made for the output go again.
+    expectRefused({cube, "-o", dir.path("new/folder/out.svg"), "--section", "x=1000"},
+                  "--section: the cutting plane misses the model", dir, entries);
     expectRefused({cube, "-o", out, "--section", "x=0", "--view", "front"}, "--section: the cutting plane is seen edge-on",
                   dir, entries);
     expectRefused({cube, "-o", out, "--plan", "1000"}, "--plan: the cutting plane misses the model", dir, entries);
@@ -331,15 +345,18 @@ std::string torusObj(int n) {
 }
 
 // Ctrl-C, SIGTERM and SIGHUP, while the file is read and while the library draws: the tool stops at
-// once, leaves no file of its own behind and the existing output as it was.
+// once, leaves no file or folder of its own behind and the existing output as it was.
 TEST(KvhlrRun, StopSignalsEndTheRunAtOnceAndLeaveNothing) {
     TempDir dir;
     const std::string torus = dir.write("torus.obj", torusObj(400));
-    const std::string output = dir.write("torus.svg", "old drawing");
+    const std::string existing = dir.write("torus.svg", "old drawing");
     const std::vector<std::string> entries = dir.entries();
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
         for (const std::string stage : {"reading", "drawing"}) {
             SCOPED_TRACE(std::string(strsignal(signal)) + " while " + stage);
+            // Ctrl-C while drawing into folders that kvhlr made.
+            const std::string output =
+                signal == SIGINT && stage == "drawing" ? dir.path("new/sub/torus.svg") : existing;
             int pipeFds[2];
             ASSERT_EQ(pipe(pipeFds), 0);
             const pid_t pid = spawn({torus, "-o", output, "--hidden", "--progress"}, "", pipeFds[1]);
@@ -362,8 +379,8 @@ TEST(KvhlrRun, StopSignalsEndTheRunAtOnceAndLeaveNothing) {
             EXPECT_LT(std::chrono::steady_clock::now() - sentAt, std::chrono::seconds(1));
             EXPECT_EQ(status, 128 + signal);
             EXPECT_NE(err.find("interrupted"), std::string::npos) << err;
-            EXPECT_EQ(dir.entries(), entries) << "no temporary file left";
-            EXPECT_EQ(kvhlrtest::readFile(output), "old drawing");
+            EXPECT_EQ(dir.entries(), entries) << "no temporary file or folder left";
+            EXPECT_EQ(kvhlrtest::readFile(existing), "old drawing");
         }
 }
 

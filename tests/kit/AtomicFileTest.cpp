@@ -60,6 +60,25 @@ TEST(AtomicFile, UnwritablePlacesAreReportedWithTheTargetName) {
     EXPECT_EQ(kvhlrtest::readFile(longest), "drawing");
 }
 
+// Folders made for the file stay with a committed file and go with one that is not, or that cannot be
+// created in them; a folder that was there stays.
+TEST(AtomicFile, MadeFoldersGoWithTheFileUnlessCommitted) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.path("there"));
+    { AtomicFile dropped(dir.path("there/new/deeper/x.svg"), kvhlr::MissingFolders::Make); }
+    EXPECT_THROW(AtomicFile(dir.path("new/" + std::string(300, 'n') + ".svg"), kvhlr::MissingFolders::Make),
+                 kvhlr::InputError);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"there"});
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path("there")));
+    {
+        AtomicFile kept(dir.path("there/new/deeper/x.svg"), kvhlr::MissingFolders::Make);
+        EXPECT_EQ(kept.madeFolders(),
+                  (std::vector<std::string>{dir.path("there/new"), dir.path("there/new/deeper")}));
+        kept.commit();
+    }
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir.path("there/new/deeper/x.svg")));
+}
+
 // A link is written through, also to a file not there yet: the link stays, the file it names is
 // replaced. A pipe (like /dev/null) cannot be replaced and is written as it is.
 TEST(AtomicFile, WritesThroughSymbolicLinksAndIntoPipes) {
