@@ -4,6 +4,7 @@
 
 #include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRHugePages.h"
+#include "Hlr/HLRParallelLoop.h"
 #include "Hlr/HLRProgressObservableProc.h"
 #include "Hlr/HLRProjectedModel.h"
 #include "Hlr/HLRProjectedTriangleData.h"
@@ -11,7 +12,6 @@
 #include "Hlr/HLRProjectedTriangleVertex.h"
 #include "Hlr/HLRTriangleCrossing.h"
 #include "Hlr/HLRTriangleImage.h"
-#include "Hlr/HLRWindowQueryTraverser.h"
 
 #include <omp.h>
 
@@ -443,7 +443,7 @@ HLRIntersectionFinder::Crossing HLRIntersectionFinder::crossingOf(const Pair& pa
 std::vector<HLRIntersectionFinder::Pair> HLRIntersectionFinder::testPairs() {
     const std::uint32_t bucketCount = m_bucketMask + 1;
     // A small model is done in less time than the threads take to meet at each block's end.
-    const int team = HLRWindowQueryTraverser::teamFor(m_filed.size() > kParallelEntries);
+    const int team = teamFor(m_filed.size() > kParallelEntries);
     std::vector<std::vector<Pair>> perThread(static_cast<std::size_t>(team));
     std::vector<Sweep> sweeps(perThread.size());
     std::vector<std::vector<std::uint32_t>> crowded(perThread.size());
