@@ -61,8 +61,8 @@ PlaneCut planeCut(const HLRTriangleCrossing::Triangle& own, const HLRTriangleCro
                 std::swap(u, v);
             const double share = d[u] / (d[u] - d[v]);
             const HLRVector3D point = own.positions[u] + (own.positions[v] - own.positions[u]) * share;
-            cut.ends[count++] = {point, HLRTriangleCrossing::EndKey{own.corners[u], own.corners[v], other.image},
-                                 0.0};
+            cut.ends[count++] = {
+                point, HLRTriangleCrossing::EndKey{own.corners[u], own.corners[v], other.image}, 0.0};
         }
     }
     if (count < 2)

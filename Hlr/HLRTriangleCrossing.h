@@ -59,7 +59,8 @@ struct HLRTriangleCrossing {
     std::int8_t alongSecond[2] = {-1, -1};
 
     // Fills `crossing` and returns true where the triangles cross along more than the tolerance.
-    static bool find(const Triangle& first, const Triangle& second, double tolerance, HLRTriangleCrossing& crossing);
+    static bool find(const Triangle& first, const Triangle& second, double tolerance,
+                     HLRTriangleCrossing& crossing);
 };
 
 } // namespace KvHLR
