@@ -10,10 +10,10 @@ namespace KvHLR {
 // The library's parallel loops: the OpenMP team they run on, and the share of the work a thread takes at
 // a time.
 
-// The items of a stage of the projected model's build (projecting vertices, the triangles' planes and
-// facings, choosing and classifying edges, boxing triangles) that make a block of forEachBlock: enough
-// that a block's start is paid for, few enough that a model of some 100,000 triangles uses both threads
-// of a small machine.
+// The stages of the projected model's build (projecting vertices, the triangles' planes and facings,
+// choosing and classifying edges, boxing triangles) work on blocks of this many items at a time
+// (forEachBlock), each stage on the team once a store or face has more than one block; a store of one
+// block stays on the calling thread, so that a small call costs what it did without a team.
 constexpr std::size_t kItemsPerBlock = 16384;
 
 // The edges a thread of a hide pass takes at a time (runInParallel), with either hide test: edges take
@@ -39,8 +39,8 @@ void releaseTeam();
 
 // Runs body(state, i) for every i in [0, count) on the library's OpenMP team, `perBlock` items handed to
 // a thread at a time, each thread with a state of its own from makeState() (a query's stamps, say).
-// The team starts only when there is more than one block (teamFor), and the
-// caller's thread works alone otherwise. An exception may not leave a parallel region: the first one a
+// The team starts only when there is more than one block (teamFor), and the caller's thread works alone
+// otherwise. An exception may not leave a parallel region: the first one a
 // body throws (a cancel, or a failure that makes the result useless anyway) stops the loop, the items
 // left are skipped, and it is thrown again once every thread is done.
 template <class MakeState, class Body>
