@@ -105,6 +105,7 @@ template <typename T, typename Less> void sortChecked(std::vector<T>& items, Les
     }
 }
 
+// A candidate as the crossing test reads it.
 Triangle triangleOf(const HLRIntersectionFinder::Candidate& c) {
     return Triangle(c.triangle, c.corner, c.position);
 }
