@@ -79,7 +79,7 @@ FAULTS = [
      "            if (next.empty()) {", "            if (next.size() != 1) {"),
     ("section-outline-drawn-twice", "section", "kit/drawing/SectionDrawing.cpp",
      "removeAlongOutline(drawing.lines, segments, 1e-5 * size, poll);",
-     "removeAlongOutline(drawing.lines, segments, 0.0, poll);"),
+     "removeAlongOutline(drawing.lines, segments, 0.0 * size, poll);"),
     ("section-hatch-closed-interval", "section", "kit/drawing/SectionDrawing.cpp",
      "static_cast<double>(k) * spacing < high; ++k)", "static_cast<double>(k) * spacing <= high; ++k)"),
     ("section-same-angle-for-neighbours", "section", "kit/drawing/SectionDrawing.cpp",
