@@ -9,9 +9,6 @@ namespace KvHLR {
 
 namespace {
 
-// The edges a thread of the hide pass takes at a time.
-constexpr std::ptrdiff_t EDGES_PER_BLOCK = 1024;
-
 WindowQuery::Imple::QuantisedBox windowOf(const HLRExactEdge& edge) {
     return WindowQuery::Imple::QuantisedBox::fromCodes(edge.boundingBox2D().minCode(),
                                                        edge.boundingBox2D().maxCode());
@@ -39,7 +36,7 @@ void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*
     // A block of edges at a time, as the plain hide pass hands them out: an edge hidden early ends its
     // query, so edges take very different times.
     runInParallel(
-        static_cast<std::ptrdiff_t>(edges.size()), EDGES_PER_BLOCK, [] { return 0; },
+        static_cast<std::ptrdiff_t>(edges.size()), kEdgesPerBlock, [] { return 0; },
         [&](int, std::ptrdiff_t i) {
             HLRCancelPoll::check();
             HLRExactEdge& edge = *edges[static_cast<std::size_t>(i)];

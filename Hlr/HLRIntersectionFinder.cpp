@@ -5,13 +5,14 @@
 #include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRCheckedSort.h"
 #include "Hlr/HLRHugePages.h"
+#include "Hlr/HLRParallelLoop.h"
 #include "Hlr/HLRProgressObservableProc.h"
 #include "Hlr/HLRProjectedModel.h"
 #include "Hlr/HLRProjectedTriangleData.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
 #include "Hlr/HLRProjectedTriangleVertex.h"
+#include "Hlr/HLRTriangleCrossing.h"
 #include "Hlr/HLRTriangleImage.h"
-#include "Hlr/HLRWindowQueryTraverser.h"
 
 #include <omp.h>
 
@@ -41,9 +42,6 @@ constexpr double kCellsPerTriangle = 2.0;
 // sizes vary; and no axis has more cells than this.
 constexpr double kMaxEntriesPerCandidate = 8.0;
 constexpr double kMaxCellsPerAxis = 1 << 20;
-// Unit normals whose cross product is shorter than this belong to planes taken as parallel: the
-// direction of their common line is rounding noise.
-constexpr double kParallelSine = 1e-12;
 // Buckets holding more triangles than this are worth sorting by plane first.
 constexpr std::size_t kCrowdedBucket = 16;
 // Buckets holding more than this many triangles of many planes (up to a tenth of a second of pairs)
@@ -51,52 +49,22 @@ constexpr std::size_t kCrowdedBucket = 16;
 constexpr std::uint32_t kParallelMembers = 2048;
 
 using Vertex = HLRProjectedTriangleVertex;
+using Triangle = HLRTriangleCrossing::Triangle;
+using EndKey = HLRTriangleCrossing::EndKey;
 
 HLRVector3D worldPosition(const Vertex* vertex) {
     const HLRTriangleVertex* source = vertex->sourcePoint;
     return HLRVector3D(source->x, source->y, source->z);
 }
 
-// What identifies an end point independently of the pair that found it: a corner of the model, or an
-// edge (its two corners in address order) meeting the plane of a triangle. Neighbouring segments of one
-// line find their common end under the same key, computed by the same arithmetic.
-struct EndKey {
-    const void* a;
-    const void* b;
-    const void* plane;
-    bool operator==(const EndKey& o) const { return a == o.a && b == o.b && plane == o.plane; }
-};
-
-// A candidate's plane: its unit normal and offset; `valid` is false for a triangle without an area.
-struct Geometry {
-    const HLRIntersectionFinder::Candidate* candidate;
-    HLRVector3D normal;
-    double offset = 0.0;
-    bool valid = false;
-
-    explicit Geometry(const HLRIntersectionFinder::Candidate& c) : candidate(&c) {
-        const HLRVector3D n = cross(c.position[1] - c.position[0], c.position[2] - c.position[0]);
-        const double size = length(n);
-        if (size > 0.0 && std::isfinite(size)) {
-            normal = n / size;
-            offset = dot(normal, c.position[0]);
-            valid = true;
-        }
-    }
-
-    const HLRTriangleImage* triangle() const { return candidate->triangle; }
-    const Vertex* corner(int i) const { return candidate->corner[i]; }
-    const HLRVector3D& position(int i) const { return candidate->position[i]; }
-    // Signed distance from the plane, zero within the tolerance.
-    double distance(const HLRVector3D& x, double tolerance) const {
-        const double d = dot(normal, x) - offset;
-        return std::fabs(d) <= tolerance ? 0.0 : d;
-    }
-};
-
 // An undirected edge by its corners, in address order.
 std::pair<const Vertex*, const Vertex*> edgeKey(const Vertex* a, const Vertex* b) {
     return std::less<const Vertex*>()(a, b) ? std::make_pair(a, b) : std::make_pair(b, a);
+}
+
+// A candidate as the crossing test reads it.
+Triangle triangleOf(const HLRIntersectionFinder::Candidate& c) {
+    return Triangle(c.triangle, c.corner, c.position);
 }
 
 bool shareCorner(const HLRIntersectionFinder::Candidate& a, const HLRIntersectionFinder::Candidate& b) {
@@ -109,111 +77,10 @@ bool shareCorner(const HLRIntersectionFinder::Candidate& a, const HLRIntersectio
 
 } // namespace
 
-struct HLRIntersectionFinder::Crossing {
-    struct End {
-        HLRVector3D point;
-        EndKey key;
-        double along = 0.0; // position along the two planes' common line
-    };
-    End ends[2];
+struct HLRIntersectionFinder::Crossing : HLRTriangleCrossing {
     std::uint32_t first = 0; // candidate positions, first < second
     std::uint32_t second = 0;
-    // Per triangle, the corners of the edge the stretch runs along, or -1 when it crosses the triangle.
-    std::int8_t alongFirst[2] = {-1, -1};
-    std::int8_t alongSecond[2] = {-1, -1};
 };
-
-namespace {
-
-// The part of triangle `own` lying in the plane of `other`: a stretch between two ends, each a corner
-// in that plane or a place where an edge passes through it.
-struct PlaneCut {
-    enum { NONE, COPLANAR, STRETCH } kind = NONE;
-    HLRIntersectionFinder::Crossing::End ends[2];
-    std::int8_t along[2] = {-1, -1}; // corners of the edge lying in the plane, if one does
-};
-
-PlaneCut planeCut(const Geometry& own, const Geometry& other, double tolerance) {
-    PlaneCut cut;
-    double d[3];
-    int positive = 0;
-    int negative = 0;
-    for (int i = 0; i < 3; ++i) {
-        d[i] = other.distance(own.position(i), tolerance);
-        positive += d[i] > 0.0;
-        negative += d[i] < 0.0;
-    }
-    if (positive == 0 && negative == 0) {
-        cut.kind = PlaneCut::COPLANAR;
-        return cut;
-    }
-    if (positive == 3 || negative == 3)
-        return cut;
-    int count = 0;
-    int zeros[2];
-    int zeroCount = 0;
-    for (int i = 0; i < 3 && count < 2; ++i) {
-        if (d[i] == 0.0) {
-            const Vertex* v = own.corner(i);
-            cut.ends[count++] = {own.position(i), EndKey{v, v, nullptr}, 0.0};
-            zeros[zeroCount++] = i;
-        }
-    }
-    for (int i = 0; i < 3 && count < 2; ++i) {
-        const int j = (i + 1) % 3;
-        if ((d[i] < 0.0 && d[j] > 0.0) || (d[i] > 0.0 && d[j] < 0.0)) {
-            // Always from the corner of lower address, so that both triangles of the edge compute
-            // the very same point.
-            int u = i;
-            int v = j;
-            if (std::less<const Vertex*>()(own.corner(v), own.corner(u)))
-                std::swap(u, v);
-            const double share = d[u] / (d[u] - d[v]);
-            const HLRVector3D point = own.position(u) + (own.position(v) - own.position(u)) * share;
-            cut.ends[count++] = {point, EndKey{own.corner(u), own.corner(v), other.triangle()}, 0.0};
-        }
-    }
-    if (count < 2)
-        return cut; // a corner touching the plane
-    cut.kind = PlaneCut::STRETCH;
-    if (zeroCount == 2) {
-        cut.along[0] = static_cast<std::int8_t>(zeros[0]);
-        cut.along[1] = static_cast<std::int8_t>(zeros[1]);
-    }
-    return cut;
-}
-
-// The segment along which two triangles cross, if they do.
-bool crossTriangles(const Geometry& a, const Geometry& b, double tolerance,
-                    HLRIntersectionFinder::Crossing& crossing) {
-    PlaneCut cutA = planeCut(a, b, tolerance);
-    if (cutA.kind != PlaneCut::STRETCH)
-        return false;
-    PlaneCut cutB = planeCut(b, a, tolerance);
-    if (cutB.kind != PlaneCut::STRETCH)
-        return false;
-    const HLRVector3D line = cross(a.normal, b.normal);
-    if (!(length(line) > kParallelSine))
-        return false;
-    for (PlaneCut* cut : {&cutA, &cutB}) {
-        for (auto& end : cut->ends)
-            end.along = dot(end.point, line);
-        if (cut->ends[1].along < cut->ends[0].along)
-            std::swap(cut->ends[0], cut->ends[1]);
-    }
-    // The overlap of the two stretches along the common line.
-    const auto& lo = cutB.ends[0].along > cutA.ends[0].along ? cutB.ends[0] : cutA.ends[0];
-    const auto& hi = cutB.ends[1].along < cutA.ends[1].along ? cutB.ends[1] : cutA.ends[1];
-    if (!(hi.along > lo.along) || !(length(hi.point - lo.point) > tolerance))
-        return false;
-    crossing.ends[0] = lo;
-    crossing.ends[1] = hi;
-    std::copy(cutA.along, cutA.along + 2, crossing.alongFirst);
-    std::copy(cutB.along, cutB.along + 2, crossing.alongSecond);
-    return true;
-}
-
-} // namespace
 
 std::size_t HLRIntersectionFinder::EdgeKeyHash::operator()(
     const std::pair<const HLRProjectedTriangleVertex*, const HLRProjectedTriangleVertex*>& key) const {
@@ -289,7 +156,7 @@ void HLRIntersectionFinder::gatherCandidates() {
             Candidate c = candidateOf(data.image(static_cast<std::int32_t>(i)),
                                       {static_cast<std::uint32_t>(s), static_cast<std::uint32_t>(i)});
             c.part = part;
-            if (Geometry(c).valid)
+            if (triangleOf(c).valid)
                 m_candidates.push_back(c);
         }
     }
@@ -432,7 +299,7 @@ struct HLRIntersectionFinder::Member {
     }
 
     void setPlane(const Candidate& c, double planeQuantum) {
-        const Geometry g(c);
+        const Triangle g = triangleOf(c);
         const HLRVector3D& n = g.normal;
         // Both windings of one plane get one key: the normal's largest component is made positive.
         const double largest = std::fabs(n.x) >= std::max(std::fabs(n.y), std::fabs(n.z))
@@ -525,14 +392,14 @@ void HLRIntersectionFinder::testPair(std::uint32_t a, std::uint32_t b, std::vect
     if (shareCorner(ca, cb) || (ca.part == cb.part && m_parts.crossingFree(ca.part)))
         return;
     Crossing crossing;
-    if (crossTriangles(Geometry(ca), Geometry(cb), m_tolerance, crossing))
+    if (HLRTriangleCrossing::find(triangleOf(ca), triangleOf(cb), m_tolerance, crossing))
         found.push_back(pair);
 }
 
 HLRIntersectionFinder::Crossing HLRIntersectionFinder::crossingOf(const Pair& pair) const {
     Crossing crossing;
-    crossTriangles(Geometry(m_candidates[pair.first]), Geometry(m_candidates[pair.second]), m_tolerance,
-                   crossing);
+    HLRTriangleCrossing::find(triangleOf(m_candidates[pair.first]), triangleOf(m_candidates[pair.second]),
+                              m_tolerance, crossing);
     crossing.first = pair.first;
     crossing.second = pair.second;
     return crossing;
@@ -544,7 +411,7 @@ HLRIntersectionFinder::Crossing HLRIntersectionFinder::crossingOf(const Pair& pa
 std::vector<HLRIntersectionFinder::Pair> HLRIntersectionFinder::testPairs() {
     const std::uint32_t bucketCount = m_bucketMask + 1;
     // A small model is done in less time than the threads take to meet at each block's end.
-    const int team = HLRWindowQueryTraverser::teamFor(m_filed.size() > kParallelEntries);
+    const int team = teamFor(m_filed.size() > kParallelEntries);
     std::vector<std::vector<Pair>> perThread(static_cast<std::size_t>(team));
     std::vector<Sweep> sweeps(perThread.size());
     std::vector<std::vector<std::uint32_t>> crowded(perThread.size());
@@ -623,12 +490,12 @@ bool HLRIntersectionFinder::keepsStretchAlongEdge(const Crossing& crossing, bool
     const std::int8_t* along = ofFirst ? crossing.alongFirst : crossing.alongSecond;
     if (along[0] < 0)
         return true;
-    const Geometry own(m_candidates[ofFirst ? crossing.first : crossing.second]);
-    const Geometry other(m_candidates[ofFirst ? crossing.second : crossing.first]);
-    const auto found = edges.find(edgeKey(own.corner(along[0]), own.corner(along[1])));
+    const Candidate& own = m_candidates[ofFirst ? crossing.first : crossing.second];
+    const Triangle other = triangleOf(m_candidates[ofFirst ? crossing.second : crossing.first]);
+    const auto found = edges.find(edgeKey(own.corner[along[0]], own.corner[along[1]]));
     const ModelEdge* edge = found == edges.end() || !found->second ? nullptr : &*found->second;
     if (edge == nullptr || (edge->type & HLRProjectedTriangleEdge::ALL_MASK) != 0 ||
-        edge->left != own.triangle() || edge->right == nullptr)
+        edge->left != own.triangle || edge->right == nullptr)
         return false;
     const auto apexDistance = [&other, edge, this](const HLRTriangleImage* t) {
         for (const Vertex* corner : t->corners)
@@ -726,7 +593,7 @@ HLRIntersectionLines HLRIntersectionFinder::chain(const std::vector<Pair>& pairs
 }
 
 bool HLRIntersectionFinder::inOnePlane(std::uint32_t a, std::uint32_t b) const {
-    const Geometry plane(m_candidates[a]);
+    const Triangle plane = triangleOf(m_candidates[a]);
     for (const HLRVector3D& p : m_candidates[b].position)
         if (plane.distance(p, m_tolerance) != 0.0)
             return false;

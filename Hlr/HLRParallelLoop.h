@@ -1,7 +1,6 @@
 #pragma once
 
 #include "Hlr/HLRCancelPoll.h"
-#include "Hlr/HLRWindowQueryTraverser.h"
 
 #include <algorithm>
 #include <atomic>
@@ -10,17 +9,47 @@
 
 namespace KvHLR {
 
+// The library's parallel loops: the OpenMP team they run on, and the share of the work a thread takes at
+// a time.
+
+// The stages of the projected model's build (projecting vertices, the triangles' planes and facings,
+// choosing and classifying edges, boxing triangles) work on blocks of this many items at a time
+// (forEachBlock), each stage on the team once a store or face has more than one block; a store of one
+// block stays on the calling thread, so that a small call costs what it did without a team.
+constexpr std::size_t kItemsPerBlock = 16384;
+
+// The edges a thread of a hide pass takes at a time (runInParallel), with either hide test: edges take
+// very different times, so they go out in small blocks; a pass of one block runs on the calling thread.
+constexpr std::ptrdiff_t kEdgesPerBlock = 1024;
+
+// The OpenMP team of the library's parallel loops: the OpenMP setting, but never more than a few
+// threads per processor. A host that asks for tens of thousands would otherwise crash the OpenMP
+// runtime, and more threads than that gain nothing on work items of microseconds. One thread in a
+// process forked after the library's first team.
+int teamSize();
+
+// The team for a loop that `parallel` says is worth one: teamSize(), remembered so that the end of the
+// call lets its threads go (releaseTeam); otherwise 1, and no thread is woken or started.
+int teamFor(bool parallel);
+
+// At the end of a call: where a loop of the call ran with a team, its idle threads are released. Left
+// alone, the OpenMP runtime keeps them spinning for milliseconds after every loop in wait of the next
+// one, taking a processor from the host's own threads between calls (and, on a small drawing, from the
+// calling thread). The next team starts them again, for a fraction of a millisecond, which only a loop
+// with enough work to pay for it asks for.
+void releaseTeam();
+
 // Runs body(state, i) for every i in [0, count) on the library's OpenMP team, `perBlock` items handed to
 // a thread at a time, each thread with a state of its own from makeState() (a query's stamps, say).
-// The team starts only when there is more than one block (HLRWindowQueryTraverser::teamFor), and the
-// caller's thread works alone otherwise. An exception may not leave a parallel region: the first one a
+// The team starts only when there is more than one block (teamFor), and the caller's thread works alone
+// otherwise. An exception may not leave a parallel region: the first one a
 // body throws (a cancel, or a failure that makes the result useless anyway) stops the loop, the items
 // left are skipped, and it is thrown again once every thread is done.
 template <class MakeState, class Body>
 void runInParallel(std::ptrdiff_t count, std::ptrdiff_t perBlock, MakeState&& makeState, Body&& body) {
     std::exception_ptr failure;
     std::atomic<bool> failed{false};
-#pragma omp parallel num_threads(HLRWindowQueryTraverser::teamFor(count > perBlock))
+#pragma omp parallel num_threads(teamFor(count > perBlock))
     {
         auto state = makeState();
 #pragma omp for schedule(dynamic, perBlock)

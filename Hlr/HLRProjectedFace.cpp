@@ -28,9 +28,8 @@ void HLRProjectedFace::hide(HLRProjectedTriangleEdge& edge) {
 // A face may hold most of a large model's triangles: they are boxed on the library's threads, a block at
 // a time, and the blocks' extents joined after (a union, the same however the triangles were shared).
 void HLRProjectedFace::setBoundingBoxes(HLRBox2D& box2D, HLRBox3D& box3D) {
-    constexpr std::size_t kTrianglesPerBlock = 16384;
-    std::vector<std::pair<HLRBox2D, HLRBox3D>> blockExtents(blockCount(m_triangles.size(), kTrianglesPerBlock));
-    forEachBlock(m_triangles.size(), kTrianglesPerBlock, [&](std::size_t block, std::size_t begin, std::size_t end) {
+    std::vector<std::pair<HLRBox2D, HLRBox3D>> blockExtents(blockCount(m_triangles.size(), kItemsPerBlock));
+    forEachBlock(m_triangles.size(), kItemsPerBlock, [&](std::size_t block, std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) {
             m_triangles[i]->setBoundingBoxes(blockExtents[block].first, blockExtents[block].second);
         }

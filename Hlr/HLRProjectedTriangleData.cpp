@@ -44,10 +44,6 @@ std::uint32_t HLRProjectedTriangleData::project() {
     return static_cast<std::uint32_t>(m_edges.size() + m_exactEdges.size());
 }
 
-// The stages below work on blocks of this many vertices, triangles or edges at a time, each stage on the
-// library's threads once a store has more than one block.
-constexpr std::size_t kItemsPerBlock = 16384;
-
 void HLRProjectedTriangleData::projectVertices() {
     const std::vector<HLRTriangleVertex>& sources = m_source->vertices();
     m_vertices.resize(sources.size());

@@ -10,39 +10,6 @@
 
 namespace KvHLR {
 
-int HLRProjectedTriangleEdge::NO_TYPE;
-int HLRProjectedTriangleEdge::LEFT_FACE_FRONT = 1;
-int HLRProjectedTriangleEdge::RIGHT_FACE_FRONT = 2;
-int HLRProjectedTriangleEdge::CONVEX_TEND_EDGE = 4;
-int HLRProjectedTriangleEdge::CONCAVE_TEND_EDGE = 8;
-int HLRProjectedTriangleEdge::BOUNDARY_EDGE = 16;
-int HLRProjectedTriangleEdge::CONVEX_SHARP_EDGE = 32;
-int HLRProjectedTriangleEdge::CONCAVE_SHARP_EDGE = 64;
-int HLRProjectedTriangleEdge::VISIBLE_EDGE = 128;
-int HLRProjectedTriangleEdge::OUTER_SILHOUETTE_EDGE = 256;
-int HLRProjectedTriangleEdge::FREE_EDGE = 512;
-int HLRProjectedTriangleEdge::DIMENSION_LINE = 1024;
-int HLRProjectedTriangleEdge::INTERSECTION_EDGE = 2048;
-int HLRProjectedTriangleEdge::TANGENT_EDGE = 4096;
-
-int HLRProjectedTriangleEdge::VISIBLE_MASK = 128;
-int HLRProjectedTriangleEdge::SILHOUETTE_MASK = 19;
-int HLRProjectedTriangleEdge::CONVEX_TEND_EDGE_MASK = 36;
-int HLRProjectedTriangleEdge::CONCAVE_TEND_EDGE_MASK = 72;
-int HLRProjectedTriangleEdge::SHARP_EDGE_MASK = 96;
-int HLRProjectedTriangleEdge::CONVEX_SHARP_EDGE_MASK = 32;
-int HLRProjectedTriangleEdge::CONCAVE_SHARP_EDGE_MASK = 64;
-int HLRProjectedTriangleEdge::VISIBLE_SILHOUETTE_MASK = 147;
-int HLRProjectedTriangleEdge::VISIBLE_SHARP_EDGE_MASK = 224;
-int HLRProjectedTriangleEdge::VISIBLE_CONVEX_SHARP_EDGE_MASK = 160;
-int HLRProjectedTriangleEdge::VISIBLE_CONCAVE_SHARP_EDGE_MASK = 192;
-int HLRProjectedTriangleEdge::VISIBLE_FREE_EDGE_MASK = 640;
-int HLRProjectedTriangleEdge::VISIBLE_DIMENSION_LINE_MASK = 1152;
-int HLRProjectedTriangleEdge::OUTER_SILHOUETTE_EDGE_MASK = 256;
-int HLRProjectedTriangleEdge::FREE_EDGE_MASK = 512;
-int HLRProjectedTriangleEdge::DIMENSION_LINE_MASK = 1024;
-int HLRProjectedTriangleEdge::ALL_MASK = 1651;
-
 namespace {
 
 constexpr double kPi = 3.141592653589793;

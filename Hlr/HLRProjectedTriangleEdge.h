@@ -20,44 +20,46 @@ struct HLRTriangleImage;
 // hidden or a list of hidden parameter ranges (t = 0 at the start vertex, 1 at the end vertex).
 class KVHLR_API HLRProjectedTriangleEdge : public HLRValidityObservable, public HLRHiddenObject {
 public:
-    // Type flags. Hosts read these by name, so they are plain exported ints.
-    static int NO_TYPE;
-    static int LEFT_FACE_FRONT;
-    static int RIGHT_FACE_FRONT;
-    static int CONVEX_TEND_EDGE;
-    static int CONCAVE_TEND_EDGE;
-    static int BOUNDARY_EDGE;
-    static int CONVEX_SHARP_EDGE;
-    static int CONCAVE_SHARP_EDGE;
-    static int VISIBLE_EDGE;
-    static int OUTER_SILHOUETTE_EDGE;
-    static int FREE_EDGE;
-    static int DIMENSION_LINE;
+    // Type flags, a bit each. Hosts read these by name.
+    static constexpr int NO_TYPE = 0;
+    static constexpr int LEFT_FACE_FRONT = 1;
+    static constexpr int RIGHT_FACE_FRONT = 2;
+    static constexpr int CONVEX_TEND_EDGE = 4;
+    static constexpr int CONCAVE_TEND_EDGE = 8;
+    static constexpr int BOUNDARY_EDGE = 16;
+    static constexpr int CONVEX_SHARP_EDGE = 32;
+    static constexpr int CONCAVE_SHARP_EDGE = 64;
+    static constexpr int VISIBLE_EDGE = 128;
+    static constexpr int OUTER_SILHOUETTE_EDGE = 256;
+    static constexpr int FREE_EDGE = 512;
+    static constexpr int DIMENSION_LINE = 1024;
     // An intersection line: where two triangles that share no vertex pass through each other. Such an
     // edge is also a FREE_EDGE (a line of its own, not a side shared by triangles), so its strokes are
     // cut, renewed and joined with the free edges; this flag tells the drawing it apart.
-    static int INTERSECTION_EDGE;
+    static constexpr int INTERSECTION_EDGE = 2048;
     // A tangent edge: a free edge along which two faces of a body meet smoothly, given by the host.
-    static int TANGENT_EDGE;
+    static constexpr int TANGENT_EDGE = 4096;
 
-    // Masks selecting line kinds.
-    static int VISIBLE_MASK;
-    static int SILHOUETTE_MASK;
-    static int CONVEX_TEND_EDGE_MASK;
-    static int CONCAVE_TEND_EDGE_MASK;
-    static int SHARP_EDGE_MASK;
-    static int CONVEX_SHARP_EDGE_MASK;
-    static int CONCAVE_SHARP_EDGE_MASK;
-    static int VISIBLE_SILHOUETTE_MASK;
-    static int VISIBLE_SHARP_EDGE_MASK;
-    static int VISIBLE_CONVEX_SHARP_EDGE_MASK;
-    static int VISIBLE_CONCAVE_SHARP_EDGE_MASK;
-    static int VISIBLE_FREE_EDGE_MASK;
-    static int VISIBLE_DIMENSION_LINE_MASK;
-    static int OUTER_SILHOUETTE_EDGE_MASK;
-    static int FREE_EDGE_MASK;
-    static int DIMENSION_LINE_MASK;
-    static int ALL_MASK;
+    // Masks selecting line kinds: the flags of each kind. A silhouette is an edge with one face turned
+    // to the camera, or a boundary edge.
+    static constexpr int VISIBLE_MASK = VISIBLE_EDGE;
+    static constexpr int SILHOUETTE_MASK = LEFT_FACE_FRONT | RIGHT_FACE_FRONT | BOUNDARY_EDGE;
+    static constexpr int CONVEX_TEND_EDGE_MASK = CONVEX_TEND_EDGE | CONVEX_SHARP_EDGE;
+    static constexpr int CONCAVE_TEND_EDGE_MASK = CONCAVE_TEND_EDGE | CONCAVE_SHARP_EDGE;
+    static constexpr int SHARP_EDGE_MASK = CONVEX_SHARP_EDGE | CONCAVE_SHARP_EDGE;
+    static constexpr int CONVEX_SHARP_EDGE_MASK = CONVEX_SHARP_EDGE;
+    static constexpr int CONCAVE_SHARP_EDGE_MASK = CONCAVE_SHARP_EDGE;
+    static constexpr int VISIBLE_SILHOUETTE_MASK = VISIBLE_EDGE | SILHOUETTE_MASK;
+    static constexpr int VISIBLE_SHARP_EDGE_MASK = VISIBLE_EDGE | SHARP_EDGE_MASK;
+    static constexpr int VISIBLE_CONVEX_SHARP_EDGE_MASK = VISIBLE_EDGE | CONVEX_SHARP_EDGE;
+    static constexpr int VISIBLE_CONCAVE_SHARP_EDGE_MASK = VISIBLE_EDGE | CONCAVE_SHARP_EDGE;
+    static constexpr int VISIBLE_FREE_EDGE_MASK = VISIBLE_EDGE | FREE_EDGE;
+    static constexpr int VISIBLE_DIMENSION_LINE_MASK = VISIBLE_EDGE | DIMENSION_LINE;
+    static constexpr int OUTER_SILHOUETTE_EDGE_MASK = OUTER_SILHOUETTE_EDGE;
+    static constexpr int FREE_EDGE_MASK = FREE_EDGE;
+    static constexpr int DIMENSION_LINE_MASK = DIMENSION_LINE;
+    // Every line that can be drawn: silhouettes, sharp, free edges and dimension lines.
+    static constexpr int ALL_MASK = SILHOUETTE_MASK | SHARP_EDGE_MASK | FREE_EDGE_MASK | DIMENSION_LINE_MASK;
 
     // Either triangle may be null (a boundary or a free edge). An intersection line's triangles are the
     // two it lies on, which never hide it.

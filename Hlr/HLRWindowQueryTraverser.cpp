@@ -5,56 +5,12 @@
 #include "Hlr/HLRProjectedTriangle.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
 
-#include <omp.h>
-
-#include <algorithm>
-#include <utility>
 #include <cstdint>
-#include <thread>
-
-#include <unistd.h>
+#include <utility>
 
 namespace KvHLR {
 
-namespace {
-
-// The edges a thread of the hide pass takes at a time.
-constexpr std::ptrdiff_t EDGES_PER_BLOCK = 1024;
-
-// Whether a loop ran with a team since the last release. Written by the calling thread only: the
-// entry points run one call at a time.
-bool g_teamStarted = false;
-
-} // namespace
-
 HLRWindowQueryTraverser::~HLRWindowQueryTraverser() = default;
-
-int HLRWindowQueryTraverser::teamSize() {
-    // The OpenMP runtime cannot start threads in a process forked after it did (its threads stay
-    // behind in the parent, and a team would wait for them forever): such a child works alone.
-    static const pid_t firstUser = getpid();
-    if (getpid() != firstUser) {
-        return 1;
-    }
-    const int perMachine = std::max(64, 4 * static_cast<int>(std::thread::hardware_concurrency()));
-    return std::min(omp_get_max_threads(), perMachine);
-}
-
-int HLRWindowQueryTraverser::teamFor(bool parallel) {
-    const int team = parallel ? teamSize() : 1;
-    g_teamStarted = g_teamStarted || team > 1;
-    return team;
-}
-
-void HLRWindowQueryTraverser::releaseTeam() {
-    // Not in a process forked meanwhile: the runtime would wait for threads that stayed in the parent.
-    if (g_teamStarted && teamSize() > 1) {
-        // A soft pause: the runtime lets the threads of its teams go, or sleep, and starts them anew at
-        // the next parallel loop; the host's settings (wait policy, team sizes) stay as they were.
-        omp_pause_resource_all(omp_pause_soft);
-    }
-    g_teamStarted = false;
-}
 
 std::vector<std::int16_t> HLRWindowQueryTraverser::nearestDepthsOf(
     const std::vector<HLRProjectedTriangle*>& triangles) {
@@ -119,7 +75,7 @@ void HLRWindowQueryTraverser::hideEdges(const Tree& tree,
     // on where they lie: equal shares in index order left one thread idle a tenth of the time, so they
     // go out a block at a time.
     runInParallel(
-        static_cast<std::ptrdiff_t>(edges.size()), EDGES_PER_BLOCK,
+        static_cast<std::ptrdiff_t>(edges.size()), kEdgesPerBlock,
         [&nearestDepths] { return HLRWindowQueryTraverser(&nearestDepths); },
         [&](HLRWindowQueryTraverser& traverser, std::ptrdiff_t i) {
             HLRCancelPoll::check();

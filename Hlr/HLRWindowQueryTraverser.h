@@ -51,23 +51,6 @@ public:
     // state of every edge comes out the same whatever the numbers of threads.
     static void hideEdges(const Tree& tree, const std::vector<HLRProjectedTriangleEdge*>& edges);
 
-    // The OpenMP team of the library's parallel loops: the OpenMP setting, but never more than a few
-    // threads per processor. A host that asks for tens of thousands would otherwise crash the OpenMP
-    // runtime, and more threads than that gain nothing on work items of microseconds. One thread in a
-    // process forked after the library's first team.
-    static int teamSize();
-
-    // The team for a loop that `parallel` says is worth one: teamSize(), remembered so that the end of
-    // the call lets its threads go (releaseTeam); otherwise 1, and no thread is woken or started.
-    static int teamFor(bool parallel);
-
-    // At the end of a call: where a loop of the call ran with a team, its idle threads are released.
-    // Left alone, the OpenMP runtime keeps them spinning for milliseconds after every loop in wait of
-    // the next one, taking a processor from the host's own threads between calls (and, on a small
-    // drawing, from the calling thread). The next team starts them again, for a fraction of a
-    // millisecond, which only a loop with enough work to pay for it asks for.
-    static void releaseTeam();
-
 private:
     const std::vector<std::int16_t>* m_nearestDepths;
     HLRProjectedTriangleEdge* m_hiddenObject = nullptr;

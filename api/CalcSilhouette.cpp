@@ -3,10 +3,10 @@
 #include "Hlr/HLRCancelException.h"
 #include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRModel.h"
+#include "Hlr/HLRParallelLoop.h"
 #include "Hlr/HLRPolyAlgo.h"
 #include "Hlr/HLRProjector.h"
 #include "Hlr/HLRTriangleData.h"
-#include "Hlr/HLRWindowQueryTraverser.h"
 #include "api/DrawableGeometry.h"
 #include "api/SilhouettePipeline.h"
 
@@ -113,7 +113,7 @@ template <class Run> bool cancellable(ProgressFunction progress, HLRRunModes con
     RunObjects objects;
     // However the run ends, the threads its loops started do not stay awake after it.
     struct TeamRelease {
-        ~TeamRelease() { HLRWindowQueryTraverser::releaseTeam(); }
+        ~TeamRelease() { releaseTeam(); }
     } teamRelease;
     const HLRCancelPoll::Run armed(progress, modes.frequentProgress);
     try {

@@ -3,12 +3,9 @@
 #include "api/DrawingPlane.h"
 
 #include "kit/InputError.h"
-#include "kit/InputFile.h"
-
-#include <nlohmann/json.hpp>
+#include "kit/JsonFile.h"
 
 #include <cmath>
-#include <fstream>
 
 namespace kvhlr {
 namespace {
@@ -52,16 +49,7 @@ bool finite(double a, double b) {
 } // namespace
 
 KvHLR::ViewInfoCriteria readCameraFile(const std::string& path) {
-    checkReadableFile(path, "camera file");
-    std::ifstream in(path, std::ios::binary);
-    nlohmann::json document;
-    try {
-        document = nlohmann::json::parse(in);
-    } catch (const nlohmann::json::exception& error) {
-        throw InputError(path, std::string("not a valid JSON camera: ") + error.what());
-    }
-    if (!document.is_object())
-        throw InputError(path, "the camera must be a JSON object");
+    const nlohmann::json document = readJsonObject(path, "camera file");
     KvHLR::ViewInfoCriteria camera;
     camera.modelViewXform = matrixOf(document, "modelView", path);
     camera.projectionXform = matrixOf(document, "projection", path);

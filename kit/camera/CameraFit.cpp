@@ -1,6 +1,7 @@
 #include "kit/camera/CameraFit.h"
 
 #include "kit/InputError.h"
+#include "kit/drawing/Geometry.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,18 +14,6 @@ constexpr double kPi = 3.141592653589793;
 
 ON_3dVector scaled(const ON_3dVector& v, double s) {
     return ON_3dVector(v.x * s, v.y * s, v.z * s);
-}
-
-ON_3dVector cross(const ON_3dVector& a, const ON_3dVector& b) {
-    return ON_3dVector(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
-}
-
-double dot(const ON_3dVector& a, const ON_3dPoint& p) {
-    return a.x * p.x + a.y * p.y + a.z * p.z;
-}
-
-ON_3dVector unit(const ON_3dVector& v) {
-    return scaled(v, 1.0 / v.Length());
 }
 
 // Directions are written for a y-up model (x right, y up, z towards the front viewer); a z-up model

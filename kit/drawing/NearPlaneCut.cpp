@@ -1,5 +1,6 @@
 #include "kit/drawing/NearPlaneCut.h"
 
+#include "kit/drawing/Geometry.h"
 #include "kit/drawing/LevelCut.h"
 
 #include <algorithm>
@@ -89,26 +90,14 @@ void clipToFrame(std::vector<KvHLR::StrokeLine>& lines, const Box2& frame) {
         KvHLR::StrokeLine* open = nullptr; // the piece the next segment may continue
         for (std::size_t i = 1; i < line.points.size(); ++i) {
             const ON_2dPoint p = line.points[i - 1], q = line.points[i];
-            // Liang-Barsky: the segment's parameter range inside each pair of the frame's sides.
-            double t0 = 0.0, t1 = 1.0;
-            const double delta[2] = {q.x - p.x, q.y - p.y};
-            const double low[2] = {frame.minX - p.x, frame.minY - p.y},
-                         high[2] = {frame.maxX - p.x, frame.maxY - p.y};
-            for (int axis = 0; axis < 2 && t0 <= t1; ++axis) {
-                if (delta[axis] == 0.0) {
-                    if (low[axis] > 0.0 || high[axis] < 0.0)
-                        t0 = 2.0;
-                    continue;
-                }
-                const double a = low[axis] / delta[axis], b = high[axis] / delta[axis];
-                t0 = std::max(t0, std::min(a, b));
-                t1 = std::min(t1, std::max(a, b));
-            }
-            if (t0 > t1) {
+            const ON_2dPoint delta(q.x - p.x, q.y - p.y);
+            const auto inside = rangeInBox(p, delta, frame, 0.0, 1.0);
+            if (!inside) {
                 open = nullptr;
                 continue;
             }
-            const auto at = [&](double t) { return ON_2dPoint(p.x + t * delta[0], p.y + t * delta[1]); };
+            const auto [t0, t1] = *inside;
+            const auto at = [&](double t) { return ON_2dPoint(p.x + t * delta.x, p.y + t * delta.y); };
             if (!open || t0 > 0.0) {
                 open = &clipped.emplace_back();
                 open->kind = line.kind;

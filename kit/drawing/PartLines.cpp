@@ -1,6 +1,7 @@
 #include "kit/drawing/PartLines.h"
 
 #include "api/DrawingPlane.h"
+#include "kit/drawing/Geometry.h"
 
 #include <algorithm>
 #include <cctype>
@@ -53,10 +54,6 @@ private:
     ON_Xform m_toScreen;
     KvHLR::ScreenUnit m_unit;
 };
-
-ON_3dVector cross(const ON_3dVector& a, const ON_3dVector& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
 
 ON_3dVector normalOf(const MeshPart& part, const Kv::KvaMeshPrimitive::TriangleIndex& t) {
     return cross(part.points[t[1]] - part.points[t[0]], part.points[t[2]] - part.points[t[0]]);

@@ -1,7 +1,6 @@
 #include "kit/sheet/Sheet.h"
 
 #include "kit/InputError.h"
-#include "kit/NumberText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -12,17 +11,6 @@
 
 namespace kvhlr {
 namespace {
-
-struct NamedPaper {
-    const char* name;
-    PaperSize size;
-};
-
-const NamedPaper kPapers[] = {
-    {"A4", {210.0, 297.0}},   {"A3", {297.0, 420.0}},     {"A2", {420.0, 594.0}},
-    {"A1", {594.0, 841.0}},   {"A0", {841.0, 1189.0}},    {"letter", {215.9, 279.4}},
-    {"tabloid", {279.4, 431.8}},
-};
 
 // The fitted page of a drawing without a scale: its longer side, and the margin as a share of the
 // drawing's larger side.
@@ -194,13 +182,9 @@ std::optional<double> largestScale(const std::vector<SheetView>& views, const st
         std::min({area.width() / tight.box.width(), area.height() / tight.box.height(), kLargestScale});
     if (!(upper > 0.0))
         return std::nullopt;
-    for (int exponent = static_cast<int>(std::ceil(std::log10(upper))); exponent >= -9; --exponent)
-        for (double mantissa : {5.0, 2.0, 1.0}) {
-            const double scale = mantissa * std::pow(10.0, exponent);
-            if (scale <= upper && fits(arrange(views, bounds, options.projection, scale, options.gapMm), area))
-                return scale;
-        }
-    return std::nullopt;
+    return largestSeriesScale(upper, [&](double scale) {
+        return fits(arrange(views, bounds, options.projection, scale, options.gapMm), area);
+    });
 }
 
 // The page size and scale: the paper in the orientation that fits (at the given scale) or gives the
@@ -386,50 +370,6 @@ void addLabel(Page& page, const SheetView& view, const Placement& placement, dou
 }
 
 } // namespace
-
-const std::vector<std::string>& paperNames() {
-    static const std::vector<std::string> names = [] {
-        std::vector<std::string> list;
-        for (const NamedPaper& paper : kPapers)
-            list.emplace_back(paper.name);
-        return list;
-    }();
-    return names;
-}
-
-PaperSize paperNamed(const std::string& name) {
-    auto lower = [](std::string text) {
-        std::transform(text.begin(), text.end(), text.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        return text;
-    };
-    for (const NamedPaper& paper : kPapers)
-        if (lower(name) == lower(paper.name))
-            return paper.size;
-    throw InputError::ofParameter("paper", "unknown paper '" + name + "': name A4, A3, A2, A1, A0, letter or tabloid");
-}
-
-double parseScale(const std::string& text) {
-    const std::size_t colon = text.find(':');
-    const std::optional<double> page = parseNumber<double>(text.substr(0, colon));
-    const std::optional<double> model =
-        colon == std::string::npos ? 1.0 : parseNumber<double>(text.substr(colon + 1));
-    const double scale = page && model ? *page / *model : 0.0;
-    if (!(scale >= kSmallestScale && scale <= kLargestScale))
-        throw InputError::ofParameter("scale", "expected a scale from " + scaleText(kSmallestScale) + " to " +
-                                        scaleText(kLargestScale) + ", such as 1:2, 2:1 or 0.5, got '" + text + "'");
-    return scale;
-}
-
-std::string scaleText(double scale) {
-    const double ratio = scale >= 1.0 ? scale : 1.0 / scale;
-    std::string number;
-    if (ratio < 100.0)
-        appendRounded(number, ratio, 3);
-    else
-        number = std::to_string(std::llround(ratio));
-    return scale >= 1.0 ? number + ":1" : "1:" + number;
-}
 
 std::optional<std::string> sectionLetter(const std::string& viewName) {
     if (viewName.size() == 9 && viewName.compare(0, 7, "section") == 0 && (viewName[7] == ':' || viewName[7] == '-') &&

@@ -14,6 +14,7 @@
 #include "kit/drawing/Drawing.h"
 #include "kit/drawing/Section.h"
 #include "kit/sheet/Page.h"
+#include "kit/sheet/Paper.h"
 #include "kit/sheet/Style.h"
 
 #include <optional>
@@ -21,29 +22,6 @@
 #include <vector>
 
 namespace kvhlr {
-
-struct PaperSize {
-    double widthMm;  // portrait: the shorter side
-    double heightMm;
-};
-
-// A4, A3, A2, A1, A0, letter, tabloid.
-const std::vector<std::string>& paperNames();
-
-// Throws InputError naming the parameter "paper" for an unknown name (matched without case).
-PaperSize paperNamed(const std::string& name);
-
-// The scales a sheet may have, whether given or chosen to fit the paper: 1:1000000000 to 1000000000:1.
-constexpr double kSmallestScale = 1e-9;
-constexpr double kLargestScale = 1e9;
-
-// "1:2" (half size), "2:1" or a plain factor ("0.5"): page millimetres per model unit. Throws
-// InputError naming the parameter "scale" for anything else, or a scale outside the range above.
-double parseScale(const std::string& text);
-
-// "1:2", "2:1", "1:2.5", "1:2.7" (for 0.37), as a drawing's title block gives it: three significant
-// digits, whole numbers from 100 on, never in exponent notation.
-std::string scaleText(double scale);
 
 enum class Orientation { Auto, Portrait, Landscape };
 enum class Projection { First, Third };

@@ -1,7 +1,7 @@
 #include "kit/sheet/Style.h"
 
 #include "kit/InputError.h"
-#include "kit/InputFile.h"
+#include "kit/JsonFile.h"
 #include "kit/NumberText.h"
 #include "kit/drawing/Drawing.h"
 
@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <fstream>
 #include <optional>
 
 namespace kvhlr {
@@ -227,18 +226,7 @@ void applyLineSetting(Style& style, const std::string& setting) {
 }
 
 Style readStyleFile(const std::string& path) {
-    checkReadableFile(path, "style file");
-    std::ifstream in(path);
-    if (!in)
-        throw InputError(path, "cannot read the style file");
-    nlohmann::json doc;
-    try {
-        doc = nlohmann::json::parse(in);
-    } catch (const nlohmann::json::exception& error) {
-        throw InputError(path, std::string("not a JSON style file: ") + error.what());
-    }
-    if (!doc.is_object())
-        throw InputError(path, "a style file holds one JSON object");
+    const nlohmann::json doc = readJsonObject(path, "style file");
     Style style = classicStyle();
     for (const auto& [key, value] : doc.items()) {
         const bool preset = value.is_string() && std::find(styleNames().begin(), styleNames().end(),

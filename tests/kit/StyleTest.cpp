@@ -42,7 +42,7 @@ TEST(Style, FilesChangeAPreset) {
     EXPECT_EQ(style.penOf(VisibleSilhouette).widthMm, 0.7);
     EXPECT_EQ(style.penOf(VisibleConvexSharp).widthMm, 0.5);
     const std::pair<const char*, const char*> bad[] = {
-        {"[1]", "one JSON object"}, {R"({"base": "fancy"})", "names a preset"}, {"{", "not a JSON style file"},
+        {"[1]", "one JSON object"}, {R"({"base": "fancy"})", "names a preset"}, {"{", "not a valid JSON style file"},
         {R"({"lines": {"hidden": {"width": "thin"}}})", "\"width\" must be a number"},
         {R"({"lines": {"hidden": {"pen": 1}}})", "unexpected \"pen\""}, {R"({"colour": 1})", "unexpected \"colour\""}};
     for (const auto& [text, reason] : bad) {

@@ -1,0 +1,19 @@
+#pragma once
+
+// JSON files a user names (a camera, a style): read whole and parsed, for the kit's own readers (not
+// installed: the kit's interface does not show the JSON library).
+//
+// In:  the file's path and what it is meant to be ("camera file").
+// Out: the JSON object the file holds; InputError naming the file for anything else.
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+namespace kvhlr {
+
+// Throws InputError naming `path` when it cannot be read (as checkReadableFile says), is not JSON, or
+// holds something other than one object; `kind` names the file in the messages.
+nlohmann::json readJsonObject(const std::string& path, const std::string& kind);
+
+} // namespace kvhlr
