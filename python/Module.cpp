@@ -7,13 +7,13 @@
 #include "kit/camera/CameraChoice.h"
 #include "kit/camera/CameraFile.h"
 #include "kit/drawing/DrawMesh.h"
-#include "kit/drawing/PartLines.h"
 #include "kit/mesh/DemoPart.h"
 #include "kit/mesh/MeshFile.h"
 #include "kit/output/AtomicFile.h"
 #include "kit/output/DrawingFile.h"
 #include "kit/sheet/PenOrder.h"
 #include "kit/sheet/Sheet.h"
+#include "kit/sheet/SheetViews.h"
 #include "kit/sheet/Style.h"
 
 #include <pybind11/numpy.h>
@@ -480,31 +480,25 @@ Drawing drawSource(const Source& source, const Camera& camera, const py::object&
 std::vector<SheetView> sheetViews(const PyDrawing& drawing, const SheetChoices& choices) {
     if (choices.views.empty())
         return {{"", *drawing.drawing, {}, {}}};
-    std::vector<SheetView> views;
-    const std::optional<SectionPlane>& section = drawing.source->options.section;
-    checkSheetViews(choices.views, section.has_value());
-    for (std::string name : choices.views) {
-        // A section's view ("section:A") looks square at the cut and is the only one cut.
-        const bool cut = sectionLetter(name).has_value();
-        CameraChoice choice;
-        choice.view = cut ? "front" : name;
-        choice.upAxis = choices.upAxis;
-        Camera camera;
-        try {
-            CameraRequest request = cameraRequest(choice);
-            if (cut)
-                request.direction = sectionViewDirection(*section, choices.upAxis);
-            camera = fitCamera(request, drawing.source->parts ? *drawing.source->parts
-                                                              : boundsParts(drawing.source->vertices));
-        } catch (const InputError& error) {
-            throw py::value_error("views: " + error.reason());
-        }
-        if (cut)
-            name[7] = '-'; // as the sheet names it: DXF layer names cannot hold a colon
-        views.push_back({name, drawSource(*drawing.source, camera, py::none(), cut), {}, {}});
+    ViewsChoice choice;
+    choice.views = choices.views;
+    choice.camera.upAxis = choices.upAxis;
+    choice.section = drawing.source->options.section;
+    const std::vector<MeshPart> bounds =
+        drawing.source->parts ? std::vector<MeshPart>() : boundsParts(drawing.source->vertices);
+    const std::vector<MeshPart>& parts = drawing.source->parts ? *drawing.source->parts : bounds;
+    std::vector<PlannedView> plan;
+    try {
+        plan = planViews(choice, parts, "model");
+    } catch (const InputError& error) {
+        if (error.parameter() != "view")
+            throw;
+        throw py::value_error("views: " + error.reason());
     }
-    if (section)
-        markSection(views, *section);
+    std::vector<SheetView> views;
+    for (const PlannedView& view : plan)
+        views.push_back({view.name, drawSource(*drawing.source, view.camera, py::none(), view.cut), {}, {}});
+    markPlannedSection(views, choice);
     return views;
 }
 
@@ -636,7 +630,7 @@ Drawing drawSource(const Source& source, const Camera& camera, const py::object&
     };
     checkFinite(polygon);
     if (source.weld)
-        weld(polygon, poll);
+        weldMesh(polygon, poll);
     checkModel(camera, polygon);
     poll();
     return drawMesh(std::move(polygon), camera, options);
@@ -1119,13 +1113,9 @@ PYBIND11_MODULE(_core, m) {
             "All triangles, merged: a new uint32 (M, 3) array indexing vertices.")
         .def_property_readonly(
             "part_names",
-            [](const Model& model) {
-                std::vector<std::string> names;
-                for (std::size_t i = 0; i < model.parts->size(); ++i)
-                    names.push_back(partLayerName((*model.parts)[i], i));
-                return names;
-            },
-            "The name of each part (body) as a layer gives it: PART or PART.INSTANCE.")
+            [](const Model& model) { return partLayerNames(*model.parts); },
+            "The name of each part (body) as a layer gives it: PART or PART.INSTANCE, names that "
+            "repeat numbered (PART-2).")
         .def("__repr__",
              [](const Model& model) { return py::str("<Model: {} parts>").format(model.parts->size()); })
         .def(py::pickle([](const Model& model) { return py::make_tuple(partsState(*model.parts)); },

@@ -279,6 +279,24 @@ std::vector<MeshPart> readMeshFile(const std::string& path, bool bodies,
     return parts ? std::move(*parts) : imported(path, bodies, progress);
 }
 
+void weldMesh(KvHLR::Polygon3D& mesh, const std::function<void()>& poll) {
+    VertexWelder welder(mesh.points.size());
+    std::uint32_t corners = 0;
+    const Kv::KvTriangleList welded = weldTriangles(
+        welder, mesh.points.size(),
+        [&](std::uint32_t vertex) {
+            if (++corners % 65536 == 0 && poll)
+                poll();
+            return mesh.points.at(vertex);
+        },
+        mesh.triangles);
+    mesh.triangles.resize(welded.size());
+    for (std::size_t i = 0; i < welded.size(); ++i)
+        for (int corner = 0; corner < 3; ++corner)
+            mesh.triangles[i][corner] = static_cast<std::uint32_t>(welded[i][corner]);
+    mesh.points = welder.takePoints();
+}
+
 bool readsMeshType(const std::string& type) {
     if (isCadFile("." + type))
         return readsCadFiles();

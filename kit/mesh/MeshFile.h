@@ -74,6 +74,13 @@ std::vector<MeshPart> readMeshFile(const std::string& path, bool bodies,
 std::vector<MeshPart> importMeshFile(const std::string& path, bool bodies,
                                      const std::function<void(double)>& progress);
 
+// Joins a triangle soup's vertices at exactly the same position, as the readers weld a mesh file's, so
+// that loose triangles (an STL soup, arrays from another program) share their edges. Triangles that
+// welding collapses are dropped, and so are vertices that no triangle uses. `poll` is called every
+// 65,536 corners and may throw to stop: a million triangles take a good part of a second. Throws
+// std::out_of_range for an index beyond the points.
+void weldMesh(KvHLR::Polygon3D& mesh, const std::function<void()>& poll = {});
+
 // Whether files of a type, named as their extension without the dot ("stl", "glb"), can be read.
 bool readsMeshType(const std::string& type);
 

@@ -28,7 +28,7 @@ set(kit_interface
   kit/mesh/DemoPart.h kit/mesh/MeshFile.h kit/mesh/MeshPart.h
   kit/camera/CameraChoice.h kit/camera/CameraFile.h kit/camera/CameraFit.h
   kit/drawing/DrawMesh.h kit/drawing/Drawing.h kit/drawing/Section.h
-  kit/sheet/Page.h kit/sheet/PenOrder.h kit/sheet/Sheet.h kit/sheet/Style.h
+  kit/sheet/Page.h kit/sheet/PenOrder.h kit/sheet/Sheet.h kit/sheet/SheetViews.h kit/sheet/Style.h
   kit/output/AtomicFile.h kit/output/DrawingFile.h)
 file(GLOB_RECURSE installed RELATIVE ${prefix}/include/KelvarHLR ${prefix}/include/KelvarHLR/kit/*)
 list(SORT installed)
