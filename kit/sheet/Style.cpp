@@ -12,6 +12,7 @@
 #include <cmath>
 #include <fstream>
 #include <optional>
+#include <sstream>
 
 namespace kvhlr {
 namespace {
@@ -231,9 +232,15 @@ Style readStyleFile(const std::string& path) {
     std::ifstream in(path);
     if (!in)
         throw InputError(path, "cannot read the style file");
+    std::ostringstream text;
+    text << in.rdbuf();
+    return parseStyle(text.str(), path);
+}
+
+Style parseStyle(const std::string& text, const std::string& path) {
     nlohmann::json doc;
     try {
-        doc = nlohmann::json::parse(in);
+        doc = nlohmann::json::parse(text);
     } catch (const nlohmann::json::exception& error) {
         throw InputError(path, std::string("not a JSON style file: ") + error.what());
     }

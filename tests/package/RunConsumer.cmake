@@ -36,6 +36,17 @@ list(SORT kit_interface)
 if(NOT installed STREQUAL kit_interface)
   message(FATAL_ERROR "installed kit headers: ${installed}\nexpected: ${kit_interface}")
 endif()
+# The Python module is a host like the others: its sources include nothing of ours that is not installed.
+file(GLOB python_sources ${SOURCE_DIR}/python/*.cpp ${SOURCE_DIR}/python/*.h)
+foreach(source IN LISTS python_sources)
+  file(STRINGS ${source} includes REGEX "^#include \"")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" header "${line}")
+    if(NOT header MATCHES "^python/" AND NOT EXISTS ${prefix}/include/KelvarHLR/${header})
+      message(FATAL_ERROR "${source} includes ${header}, which is not installed")
+    endif()
+  endforeach()
+endforeach()
 run_step(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/package/consumer -B ${WORK_DIR}/build -G ${GENERATOR}
          -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=Release -DKVHLR_SOURCE_DIR=${SOURCE_DIR}
          "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_EXE_LINKER_FLAGS=${flags}")
