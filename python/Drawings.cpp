@@ -156,6 +156,9 @@ PyDrawing drawCall(const py::args& args, const py::kwargs& given) {
     Arguments arguments(args, keywords);
     auto source = std::make_shared<Source>();
     Camera camera;
+    if (arguments.count() == 3 && py::isinstance<Camera>(args[1]))
+        throw py::type_error("draw() takes 2 positional arguments (mesh or model, camera) before the options, "
+                             "got 3: give the options as keywords, such as hidden=True");
     if (arguments.count() == 3 || arguments.has("vertices") || arguments.has("triangles")) {
         source->vertices = arguments.take(0, "vertices");
         source->triangles = arguments.take(1, "triangles");

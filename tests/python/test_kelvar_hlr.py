@@ -427,6 +427,7 @@ def test_bad_arrays_raise_value_errors(vertices, triangles, message):
     # Mistakes in draw's arguments, each named.
     (lambda: kh.draw(V, T, DEMO_ISO, True), TypeError, "^draw\\(\\) takes at most 3 positional arguments"),
     (lambda: kh.draw(V, T, "iso"), TypeError, "^camera must be a Camera, not str"),
+    (lambda: kh.draw(kh.load_model(CUBE), DEMO_ISO, True), TypeError, "^draw\\(\\) takes 2 positional arguments"),
     (lambda: kh.draw(V, camera=DEMO_ISO, vertices=V), TypeError, "^draw\\(\\) got two values for 'vertices'"),
     (lambda: kh.draw(V, T, DEMO_ISO, hiden=True), TypeError, "unexpected keyword argument 'hiden'"),
     (lambda: kh.draw(V, T, DEMO_ISO, hidden="yes"), TypeError, "^hidden must be a bool, not str"),
