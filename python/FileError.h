@@ -15,11 +15,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Runs `call`, whose InputErrors are about a file, and returns what it returns.
+// Runs `call`, whose InputErrors are about a file unless they name a parameter (the CAD reader's limit
+// that a file needs more than), and returns what it returns.
 template <class Call> auto fileCall(Call call) {
     try {
         return call();
     } catch (const InputError& error) {
+        if (!error.parameter().empty())
+            throw;
         throw FileError(error.what());
     }
 }

@@ -312,6 +312,13 @@ def test_models_and_their_drawings_pickle_with_their_parts(tmp_path):
     assert unpickled.to_dxf(**sheet) == drawing.to_dxf(**sheet)  # a layer per part, drawn again
 
 
+@pytest.mark.skipif(WRITE_CAD is None, reason="no CAD reader (Open CASCADE) built")
+def test_a_cad_file_that_needs_more_than_its_limit_is_refused_naming_it(monkeypatch):
+    monkeypatch.setenv("KVHLR_CAD_READER_FAULT", "loop")  # the reader loops, as on some damaged files
+    with pytest.raises(ValueError, match="^cad_time_limit: reading .* took more than the 1 s"):
+        kh.load_model(Path(__file__).resolve().parents[2] / "examples" / "models" / "bracket.step", cad_time_limit=1)
+
+
 def test_look_at_keeps_the_eye_where_it_is_and_fits_only_when_asked():
     centre, size = (V.min(axis=0) + V.max(axis=0)) / 2, V.max(axis=0) - V.min(axis=0)
     eye = centre + 2 * size
