@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <functional>
+#include <string>
 
 namespace kvhlr::python {
 
@@ -32,8 +33,8 @@ private:
     std::chrono::steady_clock::time_point m_last;
 };
 
-// The progress hook of a kit step that has given up the interpreter (reading a file, laying out a
-// page, plotter order, writing): it runs the signal handlers every 50 ms, and a handler that raised
+// The progress hook of a kit step that has given up the interpreter (laying out a page, plotter order,
+// writing): it runs the signal handlers every 50 ms, and a handler that raised
 // (Ctrl-C) stops the step with py::error_already_set.
 std::function<void(double)> stopOnSignal();
 
