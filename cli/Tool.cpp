@@ -144,7 +144,8 @@ std::vector<MeshPart> loadModel(const Options& options, const std::string& input
     return parts;
 }
 
-// The views of a sheet (or the one view), each with its own camera, as the kit plans them.
+// What the kit plans the views of a sheet (or the one view) from: the options, a camera file and the
+// cutting plane placed on this model.
 ViewsChoice viewsChoice(const Options& options, const std::vector<MeshPart>& parts) {
     ViewsChoice choice;
     choice.views = options.views;

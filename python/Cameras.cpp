@@ -44,7 +44,8 @@ std::vector<MeshPart> arrayParts(py::handle bounds) {
 // The model a plane is placed on: its centre and floor place named planes and plans, so it cannot be empty.
 Bounds planeBounds(py::handle bounds) {
     Bounds model = boundsOf(bounds);
-    if (std::all_of(model.parts->begin(), model.parts->end(), [](const MeshPart& part) { return part.points.empty(); }))
+    if (std::all_of(model.parts->begin(), model.parts->end(),
+                    [](const MeshPart& part) { return part.points.empty(); }))
         throw py::value_error("bounds: no points to place the plane on");
     return model;
 }
@@ -114,7 +115,8 @@ bool isPerspective(const Camera& camera) {
 
 std::string cameraRepr(const Camera& camera) {
     return py::str("<Camera {}, near={!r}, far={!r}>")
-        .format(isPerspective(camera) ? "perspective" : "orthographic", camera.nearPlaneDepth, camera.farPlaneDepth);
+        .format(isPerspective(camera) ? "perspective" : "orthographic", camera.nearPlaneDepth,
+                camera.farPlaneDepth);
 }
 
 SectionPlane planeOf(const Vector& point, const Vector& normal) {
@@ -124,7 +126,8 @@ SectionPlane planeOf(const Vector& point, const Vector& normal) {
     try {
         checkSectionChoice(choice);
     } catch (const InputError& error) {
-        throw py::value_error((error.parameter() == "section_point" ? "point: " : "normal: ") + error.reason());
+        throw py::value_error((error.parameter() == "section_point" ? "point: " : "normal: ") +
+                              error.reason());
     }
     return {*choice.point, *choice.normal};
 }

@@ -53,8 +53,9 @@ void applyDrawKeyword(DrawKeywords& keywords, const std::string& name, py::handl
     else if (name == "hatch_angle")
         options.hatching.angleDegrees = keyword<double>(value, "hatch_angle", "a number");
     else if (name == "section")
-        options.section = value.is_none() ? std::nullopt
-                                          : std::optional(keyword<SectionPlane>(value, "section", "a Plane or None"));
+        options.section = value.is_none()
+                              ? std::nullopt
+                              : std::optional(keyword<SectionPlane>(value, "section", "a Plane or None"));
     else if (name == "progress") {
         if (!value.is_none() && !PyCallable_Check(value.ptr()))
             throw py::type_error("progress must be callable or None, not " +
@@ -121,7 +122,9 @@ public:
     Arguments(const py::args& args, py::dict& keywords) : m_args(args), m_keywords(keywords) {
         if (args.size() > 3)
             throw py::type_error("draw() takes at most 3 positional arguments (vertices, triangles, camera), "
-                                 "got " + std::to_string(args.size()) + ": give the options as keywords, "
+                                 "got " +
+                                 std::to_string(args.size()) +
+                                 ": give the options as keywords, "
                                  "such as hidden=True");
     }
 
@@ -157,8 +160,9 @@ PyDrawing drawCall(const py::args& args, const py::kwargs& given) {
     auto source = std::make_shared<Source>();
     Camera camera;
     if (arguments.count() == 3 && py::isinstance<Camera>(args[1]))
-        throw py::type_error("draw() takes 2 positional arguments (mesh or model, camera) before the options, "
-                             "got 3: give the options as keywords, such as hidden=True");
+        throw py::type_error(
+            "draw() takes 2 positional arguments (mesh or model, camera) before the options, "
+            "got 3: give the options as keywords, such as hidden=True");
     if (arguments.count() == 3 || arguments.has("vertices") || arguments.has("triangles")) {
         source->vertices = arguments.take(0, "vertices");
         source->triangles = arguments.take(1, "triangles");
@@ -290,8 +294,8 @@ PyDrawing drawingFromState(const py::tuple& state) {
             std::any_of(drawing.lineParts.begin(), drawing.lineParts.end(),
                         [&](std::uint32_t part) { return part >= drawing.partNames.size(); }))
             throw py::value_error("not the state of a Drawing");
-        return PyDrawing{std::make_shared<const Drawing>(std::move(drawing)),
-                         sourceOf(py::cast<py::tuple>(state[7])), {}};
+        return PyDrawing{
+            std::make_shared<const Drawing>(std::move(drawing)), sourceOf(py::cast<py::tuple>(state[7])), {}};
     } catch (const py::cast_error&) {
         throw py::value_error("not the state of a Drawing");
     }

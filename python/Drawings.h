@@ -31,7 +31,7 @@ struct Source {
     // A model read from a file (load_model): its parts, drawn as kvhlr draws them; vertices and
     // triangles are then unused.
     std::shared_ptr<const std::vector<MeshPart>> parts;
-    std::string name; // the model file's name, for a sheet's title block
+    std::string name;    // the model file's name, for a sheet's title block
     DrawOptions options; // without a progress hook
     bool weld = true;
 };

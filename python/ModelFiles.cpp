@@ -5,7 +5,6 @@
 #include "python/MeshArrays.h"
 #include "python/SheetKeywords.h"
 
-
 #include <cstdint>
 #include <exception>
 
@@ -62,15 +61,18 @@ std::vector<MeshPart> readParts(const std::filesystem::path& path, const CadRead
         const py::gil_scoped_release release;
         Every50ms due;
         parts = fileCall([&] {
-            return readMeshFile(path.string(), false, [&](double) {
-                if (!due.due())
-                    return;
-                const py::gil_scoped_acquire gil;
-                if (PyErr_CheckSignals() != 0) {
-                    interrupted = true;
-                    throw ReadingStopped();
-                }
-            }, cad);
+            return readMeshFile(
+                path.string(), false,
+                [&](double) {
+                    if (!due.due())
+                        return;
+                    const py::gil_scoped_acquire gil;
+                    if (PyErr_CheckSignals() != 0) {
+                        interrupted = true;
+                        throw ReadingStopped();
+                    }
+                },
+                cad);
         });
     } catch (...) {
         if (!interrupted)
@@ -89,7 +91,8 @@ std::vector<MeshPart> readParts(const std::filesystem::path& path, const CadRead
 
 Model loadModel(const std::filesystem::path& path, py::handle memoryLimit, py::handle timeLimit) {
     const CadReading cad = cadLimits(memoryLimit, timeLimit);
-    auto parts = std::make_shared<const std::vector<MeshPart>>(readParts(path, cad, givenLimits(memoryLimit, timeLimit)));
+    auto parts = std::make_shared<const std::vector<MeshPart>>(
+        readParts(path, cad, givenLimits(memoryLimit, timeLimit)));
     return Model{std::move(parts), path.stem().string()};
 }
 

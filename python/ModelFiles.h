@@ -34,8 +34,8 @@ CadReading cadLimits(py::handle memoryLimit, py::handle timeLimit);
 std::vector<std::string> givenLimits(py::handle memoryLimit, py::handle timeLimit);
 
 // Reads the file as kvhlr does, its CAD faces left out named in UserWarnings, and warns of the keywords
-// `given` that change nothing for this file (the CAD reader's limits for a mesh file). Throws OSError (FileError) when it cannot be read, and the
-// pending KeyboardInterrupt when Ctrl-C stopped the reading.
+// `given` that change nothing for this file (the CAD reader's limits for a mesh file). Throws OSError
+// (FileError) when it cannot be read, and the pending KeyboardInterrupt when Ctrl-C stopped the reading.
 std::vector<MeshPart> readParts(const std::filesystem::path& path, const CadReading& cad,
                                 const std::vector<std::string>& given);
 

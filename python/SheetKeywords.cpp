@@ -43,9 +43,10 @@ void apply(SheetKeywords& keywords, const std::string& name, py::handle value) {
     if (name == "paper")
         sheet.paper = paperNamed(keyword<std::string>(value, "paper", "a str"));
     else if (name == "scale")
-        sheet.scale = parseScale(py::isinstance<py::str>(value)
-                                     ? value.cast<std::string>()
-                                     : std::string(py::str(py::float_(keyword<double>(value, "scale", "a str or a number")))));
+        sheet.scale = parseScale(
+            py::isinstance<py::str>(value)
+                ? value.cast<std::string>()
+                : std::string(py::str(py::float_(keyword<double>(value, "scale", "a str or a number")))));
     else if (name == "views") {
         keywords.views.clear();
         for (const std::string& view : keyword<std::vector<std::string>>(value, "views", "a list of str"))
@@ -56,12 +57,12 @@ void apply(SheetKeywords& keywords, const std::string& name, py::handle value) {
         keywords.plotterOrder = oneOf(value, "order", {"plotter", "library"}) == "plotter";
     else if (name == "dashes")
         keywords.dashes = oneOf(value, "dashes", {"style", "segments"}) == "segments" ? HiddenDashes::Segments
-                                                                                     : HiddenDashes::Style;
+                                                                                      : HiddenDashes::Style;
     else if (name == "up_axis")
         keywords.upAxis = upAxisOf(value);
     else if (name == "projection")
-        sheet.projection = oneOf(value, "projection", {"third", "first"}) == "first" ? Projection::First
-                                                                                     : Projection::Third;
+        sheet.projection =
+            oneOf(value, "projection", {"third", "first"}) == "first" ? Projection::First : Projection::Third;
     else if (name == "orientation") {
         const std::string orientation = oneOf(value, "orientation", {"auto", "portrait", "landscape"});
         sheet.orientation = orientation == "portrait"    ? Orientation::Portrait

@@ -22,8 +22,8 @@ namespace py = pybind11;
 
 struct SheetKeywords {
     SheetOptions sheet;
-    std::vector<std::string> views; // empty: the drawing itself
-    std::optional<UpAxis> upAxis;   // for views; default: the model's own
+    std::vector<std::string> views;   // empty: the drawing itself
+    std::optional<UpAxis> upAxis;     // for views; default: the model's own
     std::optional<bool> plotterOrder; // default: plotter order, the library's for JSON
     HiddenDashes dashes = HiddenDashes::Style;
     // The sheet's views drawn with or without hidden lines, with a layer per part or per kind; default:

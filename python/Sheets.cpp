@@ -97,7 +97,8 @@ Page pageOf(const PyDrawing& drawing, const SheetKeywords& keywords) {
 
 void save(const PyDrawing& drawing, const std::filesystem::path& path, const py::kwargs& given) {
     const std::string name = path.string();
-    const OutputFormat format = formatOf(name); // an unknown extension is a ValueError, not a file that failed
+    const OutputFormat format =
+        formatOf(name); // an unknown extension is a ValueError, not a file that failed
     const SheetKeywords keywords = sheetKeywords(given);
     const bool json = format == OutputFormat::Json;
     warnOfIdleKeywords(drawing, keywords, json);

@@ -2,9 +2,9 @@
 // to the whole model, only the section's view cut and looking square at the cut, refusals found before
 // any view is drawn, and the section marked on the drawn views.
 
+#include "kit/sheet/SheetViews.h"
 #include "kit/InputError.h"
 #include "kit/drawing/DrawMesh.h"
-#include "kit/sheet/SheetViews.h"
 
 #include "Scenes.h"
 
@@ -41,7 +41,8 @@ TEST(SheetViews, OnlyTheSectionsViewIsCutRenamedAndSquareToTheCut) {
     const std::vector<PlannedView> plan = planViews(choice, parts, "box");
     ASSERT_EQ(plan.size(), 3u);
     EXPECT_EQ(plan[2].name, "section-A");
-    EXPECT_EQ(std::vector<bool>({plan[0].cut, plan[1].cut, plan[2].cut}), std::vector<bool>({false, false, true}));
+    EXPECT_EQ(std::vector<bool>({plan[0].cut, plan[1].cut, plan[2].cut}),
+              std::vector<bool>({false, false, true}));
     // Looking along x at the cut: the model's centre projects to the drawing plane's origin in every
     // view, and the section's view sees the box's y-z side (2 x 1), not its front (4 x 2).
     const ON_3dPoint centre(2, 1, 0.5);
