@@ -12,8 +12,10 @@ def main(argv: Optional[List[str]] = None) -> int:
     parser = argparse.ArgumentParser(prog="python -m kelvar_hlr", description=__doc__)
     parser.add_argument("model", help="model file (OBJ, STL, PLY, glTF, 3MF and more; STEP and IGES)")
     parser.add_argument("-o", "--output", required=True, help="drawing to write")
-    parser.add_argument("--view", default="iso", choices=Camera.views())
-    parser.add_argument("--up-axis", choices=["y", "z"], help="the model's vertical (STEP and IGES files: z unless given)")
+    # Names in any case, as the module takes them.
+    parser.add_argument("--view", default="iso", type=str.lower, choices=Camera.views())
+    parser.add_argument("--up-axis", type=str.lower, choices=["y", "z"],
+                        help="the model's vertical (STEP and IGES files: z unless given)")
     parser.add_argument("--perspective", type=float, metavar="DEGREES", help="field of view")
     parser.add_argument("--hidden", action="store_true", help="also draw hidden lines")
     args = parser.parse_args(argv)
