@@ -201,6 +201,10 @@ void checkCadReading(const CadReading& reading) {
     // Open CASCADE's libraries alone take about 150 MB of address space.
     if (reading.memoryLimitMb != 0 && reading.memoryLimitMb < 256)
         throw InputError::ofParameter("cad_memory_limit", "must be at least 256 (MB)");
+    // The reader's address-space limit is this many bytes, which must not wrap round to a tiny one.
+    if (reading.memoryLimitMb > kMostCadMemoryMb)
+        throw InputError::ofParameter("cad_memory_limit", "must be at most " + std::to_string(kMostCadMemoryMb) +
+                                                              " (MB)");
     // A limit past a year is a slip (a negative number read as a huge one); the reader's limits must fit.
     if (reading.timeLimitSeconds > 31536000)
         throw InputError::ofParameter("cad_time_limit", "must be at most 31536000 seconds (a year)");

@@ -10,6 +10,7 @@
 
 #include "kit/mesh/MeshPart.h"
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -41,9 +42,13 @@ struct CadReading {
     std::function<void(const std::string&)> warning;
 };
 
+// The largest memory limit of the CAD reader, in MB: a thousand terabytes, far beyond any machine.
+constexpr std::size_t kMostCadMemoryMb = std::size_t(1) << 30;
+
 // Throws InputError naming the parameter "deflection", "angular_deflection" or "cad_memory_limit" for a
 // tessellation that cannot be made (not a positive finite length, share below 1, angle within 0..90
-// degrees, memory limit below 256 MB), or "cad_time_limit" for a processor time limit beyond a year.
+// degrees, memory limit below 256 MB or above kMostCadMemoryMb), or "cad_time_limit" for a processor
+// time limit beyond a year.
 void checkCadReading(const CadReading& reading);
 
 // Whether the file is a CAD file by its name (.step, .stp, .iges, .igs, in any case).

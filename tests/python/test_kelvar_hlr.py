@@ -443,6 +443,7 @@ def test_bad_arrays_raise_value_errors(vertices, triangles, message):
     (lambda: kh.Camera.view("iso", V, up_axis="w"), ValueError, "^up_axis: "),
     # The CAD reader's limits, refused as kvhlr refuses them.
     (lambda: kh.load_model(CUBE, cad_memory_limit=100), ValueError, "^cad_memory_limit: must be at least 256"),
+    (lambda: kh.load_model(CUBE, cad_memory_limit=2**44), ValueError, "^cad_memory_limit: must be at most"),
     (lambda: kh.load_mesh(CUBE, cad_time_limit=-1), ValueError, "^cad_time_limit: must not be negative"),
     (lambda: kh.load_model(CUBE, cad_time_limit=10**9), ValueError, "^cad_time_limit: must be at most 31536000"),
     (lambda: kh.load_model(CUBE, cad_memory_limit=512.5), TypeError, "^cad_memory_limit must be a whole number"),
