@@ -163,7 +163,9 @@ PyDrawing drawCall(const py::args& args, const py::kwargs& given) {
         throw py::type_error(
             "draw() takes 2 positional arguments (mesh or model, camera) before the options, "
             "got 3: give the options as keywords, such as hidden=True");
-    if (arguments.count() == 3 || arguments.has("vertices") || arguments.has("triangles")) {
+    // Vertices and triangles: three arguments, or two and the camera by name, or either array by name.
+    if (arguments.count() == 3 || (arguments.count() == 2 && arguments.has("camera")) ||
+        arguments.has("vertices") || arguments.has("triangles")) {
         source->vertices = arguments.take(0, "vertices");
         source->triangles = arguments.take(1, "triangles");
         camera = cameraArgument(arguments.take(2, "camera"));

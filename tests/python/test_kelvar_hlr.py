@@ -383,7 +383,9 @@ class Mesh:
     (V[T].reshape(-1, 3), np.arange(3 * len(T)).reshape(-1, 3)),
 ], ids=["corner array", "vertices and faces", "numpy-stl vectors", "soup arrays"])
 def test_soups_and_mesh_objects_are_welded_into_the_indexed_drawing(mesh):
+    # The camera by position or by name.
     assert lines_of(kh.draw(*mesh, DEMO_ISO, hidden=True)) == lines_of(kh.draw(V, T, DEMO_ISO, hidden=True))
+    assert lines_of(kh.draw(*mesh, camera=DEMO_ISO)) == lines_of(kh.draw(V, T, DEMO_ISO))
 
 
 def test_a_soup_left_unwelded_draws_every_triangle_alone():
