@@ -14,6 +14,7 @@
 #include "kit/output/DrawingFile.h"
 #include "kit/sheet/PenOrder.h"
 #include "kit/sheet/Sheet.h"
+#include "kit/sheet/SheetViews.h"
 
 #include <omp.h>
 #include <sys/resource.h>
@@ -143,21 +144,20 @@ std::vector<MeshPart> loadModel(const Options& options, const std::string& input
     return parts;
 }
 
-KvHLR::ViewInfoCriteria camera(const Options& options, const std::string& view,
-                               const std::vector<MeshPart>& parts, const std::string& subject) {
+// What the kit plans the views of a sheet (or the one view) from: the options, a camera file and the
+// cutting plane placed on this model.
+ViewsChoice viewsChoice(const Options& options, const std::vector<MeshPart>& parts) {
+    ViewsChoice choice;
+    choice.views = options.views;
+    choice.camera = options.camera;
     if (!options.cameraFile.empty()) {
-        KvHLR::ViewInfoCriteria given = readCameraFile(options.cameraFile);
-        checkCamera(given, parts, options.cameraFile);
-        return given;
+        choice.given = readCameraFile(options.cameraFile);
+        checkCamera(*choice.given, parts, options.cameraFile);
     }
-    CameraChoice choice = options.camera;
-    choice.view = view;
-    const KvHLR::ViewInfoCriteria placed = placeCamera(choice, parts);
-    // Fitting puts the whole model in front of the camera, and a perspective eye inside the model has
-    // it cut at the near plane; the check keeps a slip in either from ever reaching the library as a
-    // broken drawing.
-    checkCamera(placed, parts, subject);
-    return placed;
+    if (options.section)
+        choice.section = sectionPlane(*options.section, options.camera.upAxis, parts);
+    choice.sectionFacing = options.sectionFacing;
+    return choice;
 }
 
 bool allFinite(const std::vector<KvHLR::StrokeLine>& lines) {
@@ -185,104 +185,28 @@ Drawing draw(const Options& options, std::vector<MeshPart>&& parts, const KvHLR:
     return drawing;
 }
 
-// The bounds of the model's points in the camera's drawing plane: no line of its drawing reaches
-// further, and its outline reaches that far.
-Box2 outlineBounds(const KvHLR::ViewInfoCriteria& camera, const std::vector<MeshPart>& parts) {
-    const ON_Xform toScreen = camera.projectionXform * camera.modelViewXform;
-    const Box2 frame = cameraFrame(camera);
-    Box2 box = frame;
-    bool first = true;
-    forEachPoint(parts, [&](const ON_3dPoint& point) {
-        const ON_3dPoint screen = toScreen * point;
-        const double x = screen.x * frame.maxX, y = screen.y * frame.maxY;
-        box = first ? Box2{x, y, x, y}
-                    : Box2{std::min(box.minX, x), std::min(box.minY, y), std::max(box.maxX, x), std::max(box.maxY, y)};
-        first = false;
-    });
-    return box;
-}
-
-// Refuses a sheet that the views cannot fit before they are drawn, by laying out their outlines.
-void checkViewsFit(const Options& options, const std::vector<std::string>& names,
-                   const std::vector<KvHLR::ViewInfoCriteria>& cameras, const std::vector<MeshPart>& parts) {
-    if (options.format == OutputFormat::Json || !(options.sheet.paper || options.sheet.scale))
-        return;
-    std::vector<SheetView> outlines;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const Box2 box = outlineBounds(cameras[i], parts);
-        KvHLR::StrokeLine diagonal;
-        diagonal.points = {{box.minX, box.minY}, {box.maxX, box.maxY}};
-        outlines.push_back({names[i], {cameras[i], {diagonal}, {}, {}, {}}, {}, {}});
-    }
-    layoutSheet(outlines, options.sheet);
-}
-
-// The views of a sheet (or the one view), each with its own camera fitted to the whole model, so that
-// principal views share the model's centre and line up; a section cuts the one view, or the section's
-// view of a sheet.
-struct ViewPlan {
-    std::vector<std::string> names;
-    std::vector<KvHLR::ViewInfoCriteria> cameras;
-    std::vector<bool> cut;
-    std::optional<SectionPlane> plane;
-};
-
-ViewPlan planViews(const Options& options, const std::vector<MeshPart>& parts, const std::string& subject) {
-    const bool unnamed = options.camera.eye || !options.cameraFile.empty();
-    ViewPlan plan;
-    plan.names =
-        options.views.empty() ? std::vector<std::string>{unnamed ? "view" : options.camera.view} : options.views;
-    if (options.section)
-        plan.plane = sectionPlane(*options.section, options.camera.upAxis, parts);
-    for (const std::string& name : plan.names) {
-        plan.cut.push_back(plan.plane && (options.views.empty() || sectionLetter(name)));
-        if (plan.cut.back() && options.sectionFacing) {
-            CameraRequest request = cameraRequest(options.camera);
-            request.direction = sectionViewDirection(*plan.plane, options.camera.upAxis);
-            plan.cameras.push_back(fitCamera(request, parts));
-        } else {
-            plan.cameras.push_back(camera(options, name, parts, subject));
-        }
-    }
-    return plan;
-}
-
-// Refuses, before any view is drawn, a cutting plane that misses the model or that its view sees edge-on.
-void checkPlannedSection(const ViewPlan& plan, const std::vector<MeshPart>& parts) {
-    for (std::size_t v = 0; v < plan.names.size(); ++v)
-        if (plan.cut[v])
-            checkSection(parts, *plan.plane, plan.cameras[v]);
-}
-
-// Every view of the sheet, as planViews plans them.
+// Every view of the sheet, as the kit plans them.
 std::vector<SheetView> drawViews(const Options& options, std::vector<MeshPart>&& parts,
                                  const std::string& subject, Timings& timings) {
-    const ViewPlan plan = planViews(options, parts, subject);
-    checkPlannedSection(plan, parts);
-    const std::vector<std::string>& names = plan.names;
-    const std::vector<KvHLR::ViewInfoCriteria>& cameras = plan.cameras;
-    const std::optional<SectionPlane>& plane = plan.plane;
-    // Layer names cannot hold a colon in DXF: the sheet names the section's view "section-A".
-    std::vector<std::string> sheetNames = names;
-    for (std::string& name : sheetNames)
-        if (sectionLetter(name))
-            name[7] = '-';
-    checkViewsFit(options, sheetNames, cameras, parts);
+    const ViewsChoice choice = viewsChoice(options, parts);
+    const std::vector<PlannedView> plan = planViews(choice, parts, subject);
+    if (options.format != OutputFormat::Json)
+        checkViewsFit(plan, options.sheet, parts);
     std::vector<SheetView> views;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        showStage(names.size() > 1 ? "drawing " + names[i] + " view" : "drawing", StageMeasure::Share);
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        showStage(plan.size() > 1 ? "drawing " + options.views[i] + " view" : "drawing", StageMeasure::Share);
         std::vector<MeshPart> copy;
-        if (i + 1 < names.size())
+        if (i + 1 < plan.size())
             copy = parts;
-        views.push_back({sheetNames[i], draw(options, std::move(i + 1 < names.size() ? copy : parts), cameras[i],
-                                             plan.cut[i] ? plane : std::nullopt, timings),
+        views.push_back({plan[i].name,
+                         draw(options, std::move(i + 1 < plan.size() ? copy : parts), plan[i].camera,
+                              plan[i].cut ? choice.section : std::nullopt, timings),
                          {},
                          {}});
         for (const std::string& note : views.back().drawing.notes)
             say("warning: " + subject + ": " + note);
     }
-    if (plane && names.size() > 1)
-        markSection(views, *plane);
+    markPlannedSection(views, choice);
     return views;
 }
 
@@ -427,7 +351,7 @@ void checkBatchSections(const Options& options, const std::vector<std::string>& 
             const std::vector<MeshPart> parts =
                 timings.timed(timings.reading, [&] { return loadModel(options, models[i]); });
             const Options modelOptions = optionsFor(options, parts);
-            checkPlannedSection(planViews(modelOptions, parts, subjectOf(modelOptions, models[i])), parts);
+            planViews(viewsChoice(modelOptions, parts), parts, subjectOf(modelOptions, models[i]));
         } catch (const InputError& error) {
             throw batchError(error, options, models, i, 0);
         }

@@ -4,7 +4,7 @@
 // installed: the kit's interface does not show the JSON library).
 //
 // In:  the file's path and what it is meant to be ("camera file").
-// Out: the JSON object the file holds; InputError naming the file for anything else.
+// Out: the JSON object the file (or a text) holds; InputError naming the file for anything else.
 
 #include <nlohmann/json.hpp>
 
@@ -15,5 +15,8 @@ namespace kvhlr {
 // Throws InputError naming `path` when it cannot be read (as checkReadableFile says), is not JSON, or
 // holds something other than one object; `kind` names the file in the messages.
 nlohmann::json readJsonObject(const std::string& path, const std::string& kind);
+
+// The same for a text already read (Python's style given as a dict), `subject` naming it in messages.
+nlohmann::json parseJsonObject(const std::string& text, const std::string& subject, const std::string& kind);
 
 } // namespace kvhlr

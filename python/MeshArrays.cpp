@@ -1,7 +1,5 @@
 #include "python/MeshArrays.h"
 
-#include "kit/mesh/VertexWelder.h"
-
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -73,24 +71,6 @@ KvHLR::Polygon3D polygonOf(py::handle vertices, py::handle triangles) {
     copyRows(points, polygon.points.data(), py::dtype::of<double>());
     copyRows(indices, polygon.triangles.data(), py::dtype::of<std::uint32_t>());
     return polygon;
-}
-
-void weld(KvHLR::Polygon3D& polygon, const std::function<void()>& poll) {
-    VertexWelder welder(polygon.points.size());
-    std::uint32_t corners = 0;
-    const Kv::KvTriangleList welded = weldTriangles(
-        welder, polygon.points.size(),
-        [&](std::uint32_t vertex) {
-            if (++corners % 65536 == 0)
-                poll();
-            return polygon.points[vertex];
-        },
-        polygon.triangles);
-    polygon.triangles.resize(welded.size());
-    for (std::size_t i = 0; i < welded.size(); ++i)
-        for (int corner = 0; corner < 3; ++corner)
-            polygon.triangles[i][corner] = static_cast<std::uint32_t>(welded[i][corner]);
-    polygon.points = welder.takePoints();
 }
 
 std::pair<py::object, py::object> meshArraysOf(py::handle mesh) {

@@ -8,7 +8,6 @@
 
 #include <pybind11/numpy.h>
 
-#include <functional>
 #include <utility>
 #include <vector>
 
@@ -20,12 +19,6 @@ namespace py = pybind11;
 // one pass over each. Throws py::value_error naming the argument for a wrong shape or dtype, and the
 // first triangle that holds a negative index or one beyond the vertices.
 KvHLR::Polygon3D polygonOf(py::handle vertices, py::handle triangles);
-
-// Joins the vertices at exactly the same position, as kvhlr does when it reads a mesh file
-// (kit/VertexWelder.h): a triangle soup then has shared edges. Triangles that welding collapses are
-// dropped, and so are vertices that no triangle uses. `poll` is called every 65,536 corners, and may
-// throw to stop (a cancel, Ctrl-C): a million triangles take a good part of a second.
-void weld(KvHLR::Polygon3D& polygon, const std::function<void()>& poll);
 
 // The vertex and triangle arrays of a mesh object: one with `vertices` and `faces` (trimesh and
 // others), one with `vectors` (numpy-stl), or an M×3×3 array of triangle corners, whose vertices are

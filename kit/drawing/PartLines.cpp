@@ -4,7 +4,6 @@
 #include "kit/drawing/Geometry.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -194,32 +193,11 @@ struct PartEdges::Grid {
     }
 };
 
-std::string partLayerName(const MeshPart& part, std::size_t index) {
-    std::string name = part.partName;
-    // A STEP reader names an instance the file leaves unnamed by its number: that is no name.
-    const bool number = std::all_of(part.instanceName.begin(), part.instanceName.end(),
-                                    [](unsigned char c) { return std::isdigit(c) != 0; });
-    if (!number && part.instanceName != part.partName)
-        name += (name.empty() ? "" : ".") + part.instanceName;
-    if (name.empty())
-        name = "part-" + std::to_string(index + 1);
-    for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '.')
-            c = '_';
-    return name;
-}
-
 PartEdges::PartEdges(const std::vector<MeshPart>& parts, const KvHLR::ViewInfoCriteria& camera)
-    : m_grid(std::make_unique<Grid>()) {
+    : m_grid(std::make_unique<Grid>()), m_names(partLayerNames(parts)) {
     const DrawingPlane plane(camera);
-    for (std::size_t i = 0; i < parts.size(); ++i) {
+    for (std::size_t i = 0; i < parts.size(); ++i)
         addPartEdges(parts[i], static_cast<std::uint32_t>(i), plane, m_grid->segments);
-        // Instances that the file does not tell apart are numbered, so that no two share a layer.
-        std::string name = partLayerName(parts[i], i);
-        for (int n = 2; std::find(m_names.begin(), m_names.end(), name) != m_names.end(); ++n)
-            name = partLayerName(parts[i], i) + "-" + std::to_string(n);
-        m_names.push_back(name);
-    }
     m_grid->build();
 }
 

@@ -22,12 +22,6 @@
 
 namespace kvhlr {
 
-// A part's name on a layer: PART, or PART.INSTANCE for an instance named otherwise in an assembly (a
-// name of digits alone is a reader's number, no name), "part-N" (N counting from 1) for one without a
-// name; PartEdges numbers names that repeat (PART-2, ...); only letters, digits, '-', '_' and '.' (others
-// become '_'), which every format's layer names allow.
-std::string partLayerName(const MeshPart& part, std::size_t index);
-
 class PartEdges {
 public:
     // The edges of every part as the camera sees them.

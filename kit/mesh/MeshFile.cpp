@@ -201,6 +201,10 @@ void checkCadReading(const CadReading& reading) {
     // Open CASCADE's libraries alone take about 150 MB of address space.
     if (reading.memoryLimitMb != 0 && reading.memoryLimitMb < 256)
         throw InputError::ofParameter("cad_memory_limit", "must be at least 256 (MB)");
+    // The reader's address-space limit is this many bytes, which must not wrap round to a tiny one.
+    if (reading.memoryLimitMb > kMostCadMemoryMb)
+        throw InputError::ofParameter("cad_memory_limit", "must be at most " + std::to_string(kMostCadMemoryMb) +
+                                                              " (MB)");
     // A limit past a year is a slip (a negative number read as a huge one); the reader's limits must fit.
     if (reading.timeLimitSeconds > 31536000)
         throw InputError::ofParameter("cad_time_limit", "must be at most 31536000 seconds (a year)");
@@ -277,6 +281,24 @@ std::vector<MeshPart> readMeshFile(const std::string& path, bool bodies,
         // library looks for it only in files named .stl.
         parts = readBinaryStlFile(path, bodies, progress);
     return parts ? std::move(*parts) : imported(path, bodies, progress);
+}
+
+void weldMesh(KvHLR::Polygon3D& mesh, const std::function<void()>& poll) {
+    VertexWelder welder(mesh.points.size());
+    std::uint32_t corners = 0;
+    const Kv::KvTriangleList welded = weldTriangles(
+        welder, mesh.points.size(),
+        [&](std::uint32_t vertex) {
+            if (++corners % 65536 == 0 && poll)
+                poll();
+            return mesh.points.at(vertex);
+        },
+        mesh.triangles);
+    mesh.triangles.resize(welded.size());
+    for (std::size_t i = 0; i < welded.size(); ++i)
+        for (int corner = 0; corner < 3; ++corner)
+            mesh.triangles[i][corner] = static_cast<std::uint32_t>(welded[i][corner]);
+    mesh.points = welder.takePoints();
 }
 
 bool readsMeshType(const std::string& type) {

@@ -10,6 +10,7 @@
 
 #include "kit/mesh/MeshPart.h"
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -41,9 +42,13 @@ struct CadReading {
     std::function<void(const std::string&)> warning;
 };
 
+// The largest memory limit of the CAD reader, in MB: a thousand terabytes, far beyond any machine.
+constexpr std::size_t kMostCadMemoryMb = std::size_t(1) << 30;
+
 // Throws InputError naming the parameter "deflection", "angular_deflection" or "cad_memory_limit" for a
 // tessellation that cannot be made (not a positive finite length, share below 1, angle within 0..90
-// degrees, memory limit below 256 MB), or "cad_time_limit" for a processor time limit beyond a year.
+// degrees, memory limit below 256 MB or above kMostCadMemoryMb), or "cad_time_limit" for a processor
+// time limit beyond a year.
 void checkCadReading(const CadReading& reading);
 
 // Whether the file is a CAD file by its name (.step, .stp, .iges, .igs, in any case).
@@ -73,6 +78,13 @@ std::vector<MeshPart> readMeshFile(const std::string& path, bool bodies,
 // times faster, and hands everything else to this.
 std::vector<MeshPart> importMeshFile(const std::string& path, bool bodies,
                                      const std::function<void(double)>& progress);
+
+// Joins a triangle soup's vertices at exactly the same position, as the readers weld a mesh file's, so
+// that loose triangles (an STL soup, arrays from another program) share their edges. Triangles that
+// welding collapses are dropped, and so are vertices that no triangle uses. `poll` is called every
+// 65,536 corners and may throw to stop: a million triangles take a good part of a second. Throws
+// std::out_of_range for an index beyond the points.
+void weldMesh(KvHLR::Polygon3D& mesh, const std::function<void()>& poll = {});
 
 // Whether files of a type, named as their extension without the dot ("stl", "glb"), can be read.
 bool readsMeshType(const std::string& type);

@@ -1,5 +1,7 @@
 #include "kit/mesh/MeshPart.h"
 
+#include <algorithm>
+#include <cctype>
 #include <memory>
 
 namespace kvhlr {
@@ -26,6 +28,22 @@ boost::intrusive_ptr<const Kv::KvaMesh> primitiveOf(MeshPart&& part) {
     return new Kv::KvaMesh(points, std::make_shared<const Kv::KvTriangleList>(std::move(part.faces.front())));
 }
 
+// A part's name on a layer, before names that repeat are numbered.
+std::string partLayerName(const MeshPart& part, std::size_t index) {
+    std::string name = part.partName;
+    // A STEP reader names an instance the file leaves unnamed by its number: that is no name.
+    const bool number = std::all_of(part.instanceName.begin(), part.instanceName.end(),
+                                    [](unsigned char c) { return std::isdigit(c) != 0; });
+    if (!number && part.instanceName != part.partName)
+        name += (name.empty() ? "" : ".") + part.instanceName;
+    if (name.empty())
+        name = "part-" + std::to_string(index + 1);
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '.')
+            c = '_';
+    return name;
+}
+
 } // namespace
 
 std::size_t triangleCount(const std::vector<MeshPart>& parts) {
@@ -44,6 +62,18 @@ KvHLR::MeshList toMeshList(std::vector<MeshPart>&& parts) {
     }
     parts.clear();
     return meshes;
+}
+
+std::vector<std::string> partLayerNames(const std::vector<MeshPart>& parts) {
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        // Instances that the file does not tell apart are numbered, so that no two share a layer.
+        std::string name = partLayerName(parts[i], i);
+        for (int n = 2; std::find(names.begin(), names.end(), name) != names.end(); ++n)
+            name = partLayerName(parts[i], i) + "-" + std::to_string(n);
+        names.push_back(name);
+    }
+    return names;
 }
 
 } // namespace kvhlr

@@ -32,6 +32,12 @@ struct MeshPart {
 
 std::size_t triangleCount(const std::vector<MeshPart>& parts);
 
+// Each part's name on a layer: PART, or PART.INSTANCE for an instance named otherwise in an assembly (a
+// name of digits alone is a reader's number, no name), "part-N" (N counting from 1) for one without a
+// name, names that repeat numbered (PART-2, ...); only letters, digits, '-', '_' and '.' (others become
+// '_'), which every format's layer names allow.
+std::vector<std::string> partLayerNames(const std::vector<MeshPart>& parts);
+
 // Calls visit(point) for every point of every part.
 template <class Visit> void forEachPoint(const std::vector<MeshPart>& parts, Visit&& visit) {
     for (const MeshPart& part : parts)

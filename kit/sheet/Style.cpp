@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cmath>
 #include <optional>
+#include <sstream>
 
 namespace kvhlr {
 namespace {
@@ -225,8 +226,10 @@ void applyLineSetting(Style& style, const std::string& setting) {
     }
 }
 
-Style readStyleFile(const std::string& path) {
-    const nlohmann::json doc = readJsonObject(path, "style file");
+namespace {
+
+// The style a style file's object gives; `path` names the file (or the text's source) in the messages.
+Style styleOf(const nlohmann::json& doc, const std::string& path) {
     Style style = classicStyle();
     for (const auto& [key, value] : doc.items()) {
         const bool preset = value.is_string() && std::find(styleNames().begin(), styleNames().end(),
@@ -244,6 +247,16 @@ Style readStyleFile(const std::string& path) {
         for (const auto& [target, entry] : doc["lines"].items())
             apply(style, target, fileChange(entry, path), path);
     return style;
+}
+
+} // namespace
+
+Style readStyleFile(const std::string& path) {
+    return styleOf(readJsonObject(path, "style file"), path);
+}
+
+Style parseStyle(const std::string& text, const std::string& path) {
+    return styleOf(parseJsonObject(text, path, "style file"), path);
 }
 
 } // namespace kvhlr

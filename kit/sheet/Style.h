@@ -50,4 +50,7 @@ void applyLineSetting(Style& style, const std::string& setting);
 // read or holds anything else.
 Style readStyleFile(const std::string& path);
 
+// The same from the file's text, for a style given otherwise (Python's dict); errors name `subject`.
+Style parseStyle(const std::string& text, const std::string& subject);
+
 } // namespace kvhlr

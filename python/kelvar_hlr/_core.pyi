@@ -1,7 +1,7 @@
 """The compiled part of the package kelvar_hlr, which exports all of it."""
 
 import os
-from typing import Any, Callable, Iterator, Literal, Optional, Sequence, Union, overload
+from typing import Any, Callable, Iterator, Optional, Sequence, Union, overload
 
 import numpy as np
 import numpy.typing as npt
@@ -10,6 +10,8 @@ __version__: str
 
 _Path = Union[str, os.PathLike[str]]
 _Vector = Union[Sequence[float], npt.NDArray[np.floating]]
+# The model a camera or a plane is placed on: a Model, its vertices (N, 3), or its box's corners (2, 3).
+_Bounds = Union["Model", npt.ArrayLike]
 
 class Cancelled(Exception):
     """Raised by draw() when its progress callback returned a true value."""
@@ -26,21 +28,25 @@ class Camera:
     @staticmethod
     def view(
         name: str,
-        bounds: npt.ArrayLike,
-        up_axis: str = "y",
+        bounds: _Bounds,
+        *,
+        up_axis: Optional[str] = None,
         perspective: Optional[float] = None,
         fill: float = 0.95,
     ) -> Camera:
         """The camera of a named view (see views()), fitted as kvhlr fits it: centred on the model, which
-        fills `fill` of the frame. `bounds` holds the model's vertices (N, 3), or the minimum and maximum
-        corners of its box (2, 3). `up_axis` is the model's vertical, 'y' or 'z'; `perspective` the field
-        of view in degrees, or None for an orthographic camera."""
+        fills `fill` of the frame. `bounds` is a Model (load_model), the model's vertices (N, 3), or the
+        minimum and maximum corners of its box (2, 3). `up_axis` is the model's vertical, 'y' or 'z';
+        None: z for a Model read from a STEP or IGES file (as kvhlr draws them), else y. `perspective` is
+        the field of view in degrees, or None for an orthographic camera. Names are compared without
+        case."""
     @staticmethod
     def look_at(
         eye: _Vector,
         target: _Vector,
         up: _Vector,
-        bounds: npt.ArrayLike,
+        bounds: _Bounds,
+        *,
         perspective: Optional[float] = None,
         fill: float = 0.95,
         fit: bool = False,
@@ -78,14 +84,14 @@ class Plane:
     def __init__(self, point: _Vector, normal: _Vector) -> None:
         """Raises ValueError for a zero normal."""
     @staticmethod
-    def named(name: str, bounds: npt.ArrayLike, up_axis: str = "y") -> Plane:
+    def named(name: str, bounds: _Bounds, *, up_axis: Optional[str] = None) -> Plane:
         """The plane kvhlr --section names: 'x=1.5', 'y=0', 'z=-2' across that axis, or 'front', 'back',
-        'left', 'right', 'top', 'bottom' through the centre of the model (`bounds`, as in Camera.view),
-        facing that view."""
+        'left', 'right', 'top', 'bottom' through the centre of the model (`bounds`, as in Camera.view,
+        whose up_axis this takes too), facing that view."""
     @staticmethod
-    def plan(height: float, bounds: npt.ArrayLike, up_axis: str = "y") -> Plane:
+    def plan(height: float, bounds: _Bounds, *, up_axis: Optional[str] = None) -> Plane:
         """A plan's plane (kvhlr --plan): horizontal, `height` above the model's floor."""
-    def camera(self, bounds: npt.ArrayLike, up_axis: str = "y") -> Camera:
+    def camera(self, bounds: _Bounds, *, up_axis: Optional[str] = None) -> Camera:
         """The orthographic camera that looks square at the cut from the normal's side, fitted to the
         model as Camera.view fits it."""
     @property
@@ -127,8 +133,6 @@ class Line:
         edge, 5 other visible line, 6 visible intersection line, 7 a section's outline, 8 its hatching,
         9 a visible tangent edge."""
 
-_Order = Literal["plotter", "library"]
-
 class Drawing:
     """A finished drawing: its lines and the camera that made it. Iterating and indexing give Line
     objects; points, offsets and kinds give the whole drawing as three arrays. Drawings pickle with
@@ -161,14 +165,18 @@ class Drawing:
         paper: Optional[str] = None,
         scale: Union[str, float, None] = None,
         views: Optional[Sequence[str]] = None,
-        style: Optional[str] = None,
-        order: Optional[_Order] = None,
-        dashes: Optional[Literal["style", "segments"]] = None,
-        up_axis: Optional[Literal["y", "z"]] = None,
-        projection: Optional[Literal["third", "first"]] = None,
-        orientation: Optional[Literal["auto", "portrait", "landscape"]] = None,
+        style: Union[_Path, dict[str, Any], None] = None,
+        order: Optional[str] = None,
+        dashes: Optional[str] = None,
+        up_axis: Optional[str] = None,
+        projection: Optional[str] = None,
+        orientation: Optional[str] = None,
         title: Optional[bool] = None,
         name: Optional[str] = None,
+        margin: Optional[float] = None,
+        gap: Optional[float] = None,
+        hidden: Optional[bool] = None,
+        layers: Optional[str] = None,
     ) -> None:
         """Writes the drawing as kvhlr does, in the format the extension of `path` asks for (.svg, .dxf,
         .pdf, .json), whole or not at all. Raises ValueError for an extension of no format and OSError
@@ -177,11 +185,15 @@ class Drawing:
         Keywords, as kvhlr's options: paper ('A4', 'A3', 'A2', 'A1', 'A0', 'letter', 'tabloid'), scale
         ('1:2', '2:1' or a number; model units taken as millimetres), views (a list of named views, each
         drawn again from the drawing's mesh with an orthographic camera fitted to the model and laid out
-        as projection ('third' or 'first') places them), up_axis ('y' or 'z', for views), orientation
-        ('auto', 'portrait', 'landscape'), title (frame and title block on a paper or at a scale), name
-        (the model's name in the title block), style ('classic', 'drafting' or a style file), order
-        ('plotter', the default, or 'library'; JSON keeps the library's order unless asked), dashes
-        ('style' or 'segments': dashes cut into pieces). Raises ValueError for what kvhlr refuses: a
+        as projection ('third' or 'first') places them), up_axis ('y' or 'z', for views; default: the
+        model's own), orientation ('auto', 'portrait', 'landscape'), title (frame and title block on a
+        paper or at a scale), name (the model's name in the title block; default: the name of the file a
+        Model was read from), margin and gap (mm: paper edge to frame, between views), hidden (the views
+        drawn with hidden lines or without; default: as the drawing), layers ('kinds' or 'parts', a
+        Model's parts on layers of their own), style ('classic', 'drafting', a style file, or a dict
+        holding what a style file holds), order ('plotter', the default, or 'library'; JSON keeps the
+        library's order unless asked), dashes ('style' or 'segments': dashes cut into pieces). Names are
+        compared without case. Raises ValueError for what kvhlr refuses: a
         bad keyword value, views that do not fit the paper, a view named twice, a section's view without
         a section, a scale of a perspective, a JSON file of several views or with a paper or a scale (a
         JSON file of one view holds that view). Keywords that change nothing here (style into JSON,
@@ -194,8 +206,12 @@ class Drawing:
         """The drawing as SVG, for notebooks."""
     def __len__(self) -> int:
         """The number of lines."""
+    @overload
     def __getitem__(self, index: int) -> Line:
         """The line at `index` (negative counts from the end)."""
+    @overload
+    def __getitem__(self, lines: slice) -> list[Line]:
+        """The lines of a slice, as a new list of Line."""
     def __iter__(self) -> Iterator[Line]:
         """The lines in order, each made as the iteration reaches it."""
 
@@ -212,7 +228,12 @@ class Model:
         """All triangles, merged: a new uint32 (M, 3) array indexing vertices."""
     @property
     def part_names(self) -> list[str]:
-        """The name of each part (body) as a layer gives it: PART or PART.INSTANCE."""
+        """The name of each part (body) as a layer gives it: PART or PART.INSTANCE, names that repeat
+        numbered (PART-2)."""
+    @property
+    def name(self) -> str:
+        """The name of the file it was read from, without its folder and extension: the model's name in a
+        sheet's title block."""
 
 @overload
 def draw(
@@ -231,11 +252,14 @@ def draw(
     progress: Optional[Callable[[float], object]] = None,
     tangent_edges: bool = False,
     part_layers: bool = False,
+    weld: bool = True,
 ) -> Drawing:
     """Draws a Model (load_model) as kvhlr draws its file: a STEP or IGES part with its true edges (the
     borders between its faces, no line across a face), tangent edges where visible with tangent_edges
     (Kind.VISIBLE_TANGENT), and with part_layers each line's part (Drawing.parts) and a layer per part in
-    the files it saves. Other views of a sheet are drawn so too. The other keywords as below."""
+    the files it saves. Other views of a sheet are drawn so too. weld changes nothing: a Model is welded
+    when read. The other keywords as below. Every argument may be given by name; the keywords only so: a
+    mistake raises TypeError naming the argument."""
 @overload
 def draw(
     vertices: npt.ArrayLike,
@@ -299,17 +323,27 @@ def draw(
     """Draws a mesh object: one with `vertices` and `faces` arrays (trimesh and others), one with
     `vectors` (numpy-stl), or an (M, 3, 3) array of triangle corners; the keywords as above."""
 
-def load_mesh(path: _Path) -> tuple[npt.NDArray[np.float64], npt.NDArray[np.uint32]]:
+def load_mesh(
+    path: _Path, *, cad_memory_limit: Optional[int] = None, cad_time_limit: Optional[int] = None
+) -> tuple[npt.NDArray[np.float64], npt.NDArray[np.uint32]]:
     """Reads a mesh file as kvhlr does (OBJ, STL, PLY, OFF, glTF/GLB, 3MF and more; STEP and IGES
     tessellated, their faces' borders lost in the merge; vertices at the same position welded) and
     returns (vertices, triangles): a float64 (N, 3) and a uint32 (M, 3) array, all meshes of the file
     merged (load_model keeps a CAD file's faces apart, to draw its true edges). Faces of a CAD file that
-    cannot be tessellated are named in a UserWarning. Raises OSError when the file cannot be read."""
+    cannot be tessellated are named in a UserWarning. Raises OSError when the file cannot be read.
+    cad_memory_limit and cad_time_limit as load_model's."""
 
-def load_model(path: _Path) -> Model:
+def load_model(
+    path: _Path, *, cad_memory_limit: Optional[int] = None, cad_time_limit: Optional[int] = None
+) -> Model:
     """Reads a model file as kvhlr does, whole, for draw(model, camera, ...): a STEP or IGES file keeps
-    its faces apart, so that its drawing shows the part's true edges. Faces that cannot be tessellated
-    are named in a UserWarning. Raises OSError when the file cannot be read."""
+    its faces apart, so that its drawing shows the part's true edges, and is drawn z up (Camera.view,
+    save's views). Faces that cannot be tessellated are named in a UserWarning. Raises OSError when the
+    file cannot be read. cad_memory_limit (MB, at least 256; default: half of the machine's) and
+    cad_time_limit (seconds of processor time, at most a year; default: 600) bound the CAD reader, as
+    kvhlr's --cad-memory-limit and --cad-time-limit do: a file that needs more is refused with a
+    ValueError naming the keyword; given for a file that is not a CAD file, they are named in a
+    UserWarning."""
 
 def _demo_mesh() -> tuple[npt.NDArray[np.float64], npt.NDArray[np.uint32]]:
     """The mesh of kvhlr's demo part (kvhlr --demo) as (vertices, triangles)."""

@@ -28,7 +28,7 @@ set(kit_interface
   kit/mesh/DemoPart.h kit/mesh/MeshFile.h kit/mesh/MeshPart.h
   kit/camera/CameraChoice.h kit/camera/CameraFile.h kit/camera/CameraFit.h
   kit/drawing/DrawMesh.h kit/drawing/Drawing.h kit/drawing/Section.h
-  kit/sheet/Page.h kit/sheet/Paper.h kit/sheet/PenOrder.h kit/sheet/Sheet.h kit/sheet/Style.h
+  kit/sheet/Page.h kit/sheet/Paper.h kit/sheet/PenOrder.h kit/sheet/Sheet.h kit/sheet/SheetViews.h kit/sheet/Style.h
   kit/output/AtomicFile.h kit/output/DrawingFile.h)
 file(GLOB_RECURSE installed RELATIVE ${prefix}/include/KelvarHLR ${prefix}/include/KelvarHLR/kit/*)
 list(SORT installed)
@@ -36,6 +36,17 @@ list(SORT kit_interface)
 if(NOT installed STREQUAL kit_interface)
   message(FATAL_ERROR "installed kit headers: ${installed}\nexpected: ${kit_interface}")
 endif()
+# The Python module is a host like the others: its sources include nothing of ours that is not installed.
+file(GLOB python_sources ${SOURCE_DIR}/python/*.cpp ${SOURCE_DIR}/python/*.h)
+foreach(source IN LISTS python_sources)
+  file(STRINGS ${source} includes REGEX "^#include \"")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" header "${line}")
+    if(NOT header MATCHES "^python/" AND NOT EXISTS ${prefix}/include/KelvarHLR/${header})
+      message(FATAL_ERROR "${source} includes ${header}, which is not installed")
+    endif()
+  endforeach()
+endforeach()
 run_step(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/package/consumer -B ${WORK_DIR}/build -G ${GENERATOR}
          -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=Release -DKVHLR_SOURCE_DIR=${SOURCE_DIR}
          "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_EXE_LINKER_FLAGS=${flags}")

@@ -1,0 +1,121 @@
+#include "python/DrawingArrays.h"
+
+#include <string>
+
+namespace kvhlr::python {
+namespace {
+
+struct LineIterator {
+    SharedDrawing drawing;
+    std::size_t index;
+
+    Line operator*() const { return Line{drawing, index}; }
+    LineIterator& operator++() {
+        ++index;
+        return *this;
+    }
+    bool operator==(const LineIterator& other) const { return index == other.index; }
+};
+
+} // namespace
+
+py::array pointsView(const Line& line) {
+    static_assert(sizeof(ON_2dPoint) == 2 * sizeof(double), "points are viewed as rows of two doubles");
+    const std::vector<ON_2dPoint>& points = line.stroke().points;
+    const py::capsule owner(new SharedDrawing(line.drawing),
+                            [](void* drawing) { delete static_cast<SharedDrawing*>(drawing); });
+    const auto size = static_cast<py::ssize_t>(sizeof(double));
+    py::array_t<double> view({static_cast<py::ssize_t>(points.size()), py::ssize_t{2}}, {2 * size, size},
+                             &points.data()->x, owner);
+    view.attr("flags").attr("writeable") = false;
+    return view;
+}
+
+std::string lineRepr(const Line& line) {
+    const py::object kind = py::cast(static_cast<LineKind>(line.stroke().kind));
+    return py::str("<Line kind={}, {} points>").format(kind.attr("name"), line.stroke().points.size());
+}
+
+Line lineAt(const SharedDrawing& drawing, py::ssize_t index) {
+    const auto count = static_cast<py::ssize_t>(drawing->lines.size());
+    if (index < -count || index >= count)
+        throw py::index_error("line index " + std::to_string(index) + " out of range for " +
+                              std::to_string(count) + " lines");
+    return Line{drawing, static_cast<std::size_t>(index < 0 ? index + count : index)};
+}
+
+py::list linesIn(const SharedDrawing& drawing, const py::slice& slice) {
+    std::size_t start = 0, stop = 0, step = 0, length = 0;
+    if (!slice.compute(drawing->lines.size(), &start, &stop, &step, &length))
+        throw py::error_already_set();
+    py::list lines;
+    for (std::size_t i = 0; i < length; ++i, start += step)
+        lines.append(Line{drawing, start});
+    return lines;
+}
+
+py::iterator lineIterator(const SharedDrawing& drawing) {
+    return py::make_iterator<py::return_value_policy::move>(LineIterator{drawing, 0},
+                                                            LineIterator{drawing, drawing->lines.size()});
+}
+
+py::array_t<double> allPoints(const Drawing& drawing) {
+    std::size_t count = 0;
+    for (const KvHLR::StrokeLine& line : drawing.lines)
+        count += line.points.size();
+    py::array_t<double> points({static_cast<py::ssize_t>(count), py::ssize_t{2}});
+    double* out = points.mutable_data();
+    for (const KvHLR::StrokeLine& line : drawing.lines)
+        for (const ON_2dPoint& p : line.points) {
+            *out++ = p.x;
+            *out++ = p.y;
+        }
+    return points;
+}
+
+py::array_t<std::int64_t> lineOffsets(const Drawing& drawing) {
+    py::array_t<std::int64_t> offsets(static_cast<py::ssize_t>(drawing.lines.size() + 1));
+    std::int64_t* out = offsets.mutable_data();
+    *out = 0;
+    for (const KvHLR::StrokeLine& line : drawing.lines) {
+        out[1] = out[0] + static_cast<std::int64_t>(line.points.size());
+        ++out;
+    }
+    return offsets;
+}
+
+py::array_t<std::int32_t> lineKinds(const Drawing& drawing) {
+    py::array_t<std::int32_t> kinds(static_cast<py::ssize_t>(drawing.lines.size()));
+    std::int32_t* out = kinds.mutable_data();
+    for (const KvHLR::StrokeLine& line : drawing.lines)
+        *out++ = line.kind;
+    return kinds;
+}
+
+Drawing drawingOf(const KvHLR::ViewInfoCriteria& camera, py::handle pointsObject, py::handle offsetsObject,
+                  py::handle kindsObject) {
+    const auto points = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(pointsObject);
+    const auto offsets =
+        py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>::ensure(offsetsObject);
+    const auto kinds =
+        py::array_t<std::int32_t, py::array::c_style | py::array::forcecast>::ensure(kindsObject);
+    if (!points || !offsets || !kinds || points.ndim() != 2 || points.shape(1) != 2 || offsets.ndim() != 1 ||
+        kinds.ndim() != 1 || offsets.shape(0) != kinds.shape(0) + 1)
+        throw py::value_error("not the state of a Drawing");
+    Drawing drawing;
+    drawing.camera = camera;
+    const std::int64_t* offset = offsets.data();
+    if (offset[0] != 0 || offset[kinds.shape(0)] != points.shape(0))
+        throw py::value_error("not the state of a Drawing");
+    for (py::ssize_t i = 0; i < kinds.shape(0); ++i) {
+        if (offset[i + 1] < offset[i])
+            throw py::value_error("not the state of a Drawing");
+        KvHLR::StrokeLine& line = drawing.lines.emplace_back();
+        line.kind = kinds.data()[i];
+        for (std::int64_t p = offset[i]; p < offset[i + 1]; ++p)
+            line.points.emplace_back(points.data()[2 * p], points.data()[2 * p + 1]);
+    }
+    return drawing;
+}
+
+} // namespace kvhlr::python

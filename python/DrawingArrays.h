@@ -1,0 +1,60 @@
+#pragma once
+
+// A finished drawing seen from Python without copying it line by line: Line objects that view the
+// drawing's points, and the whole drawing as three arrays (every point, where each line starts, each
+// line's kind), which also make its pickle.
+//
+// In:  a drawing, shared and never changed. Out: Line objects and numpy arrays; and, for unpickling,
+//      the drawing made again from its arrays.
+
+#include "kit/drawing/Drawing.h"
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <cstdint>
+#include <memory>
+
+namespace kvhlr::python {
+
+namespace py = pybind11;
+
+// Shared and never changed, so that the arrays of its lines view its points instead of copying them,
+// and stay valid after the Drawing and Line objects are gone.
+using SharedDrawing = std::shared_ptr<const Drawing>;
+
+struct Line {
+    SharedDrawing drawing;
+    std::size_t index;
+
+    const KvHLR::StrokeLine& stroke() const { return drawing->lines[index]; }
+};
+
+// The line's points as a read-only (N, 2) array that views the drawing.
+py::array pointsView(const Line& line);
+
+// "<Line kind=HIDDEN, 12 points>".
+std::string lineRepr(const Line& line);
+
+// The line at `index` (negative counts from the end); IndexError beyond the lines.
+Line lineAt(const SharedDrawing& drawing, py::ssize_t index);
+
+// The lines of a slice, as a new list.
+py::list linesIn(const SharedDrawing& drawing, const py::slice& slice);
+
+// Lines made one at a time as the iteration goes.
+py::iterator lineIterator(const SharedDrawing& drawing);
+
+// Every point of every line, one line after the other: a new (P, 2) float64 array.
+py::array_t<double> allPoints(const Drawing& drawing);
+// Where each line's points start: a new (N + 1,) int64 array.
+py::array_t<std::int64_t> lineOffsets(const Drawing& drawing);
+// Each line's kind: a new (N,) int32 array.
+py::array_t<std::int32_t> lineKinds(const Drawing& drawing);
+
+// The inverse of the three arrays, for unpickling: checked, since a pickle may come from anywhere.
+// Throws ValueError "not the state of a Drawing" for arrays that do not make one.
+Drawing drawingOf(const KvHLR::ViewInfoCriteria& camera, py::handle points, py::handle offsets,
+                  py::handle kinds);
+
+} // namespace kvhlr::python

@@ -1,0 +1,306 @@
+#include "python/Drawings.h"
+
+#include "python/Interpreter.h"
+#include "python/Keywords.h"
+#include "python/MeshArrays.h"
+#include "python/ModelFiles.h"
+#include "python/SheetKeywords.h"
+
+#include "kit/camera/CameraFile.h"
+
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+#include <utility>
+
+namespace kvhlr::python {
+namespace {
+
+using namespace py::literals;
+
+// draw's keywords, read once.
+struct DrawKeywords {
+    DrawOptions options;
+    bool weld = true;
+    py::object progress = py::none();
+};
+
+constexpr std::pair<const char*, bool DrawOptions::*> kSwitches[] = {
+    {"hidden", &DrawOptions::hidden},
+    {"silhouettes", &DrawOptions::silhouettes},
+    {"sharp", &DrawOptions::sharp},
+    {"exact", &DrawOptions::exact},
+    {"intersections", &DrawOptions::intersections},
+    {"tangent_edges", &DrawOptions::tangentEdges},
+    {"part_layers", &DrawOptions::partLayers},
+};
+
+void applyDrawKeyword(DrawKeywords& keywords, const std::string& name, py::handle value) {
+    DrawOptions& options = keywords.options;
+    for (const auto& [switchName, member] : kSwitches)
+        if (name == switchName) {
+            options.*member = keyword<bool>(value, switchName, "a bool");
+            return;
+        }
+    if (name == "weld")
+        keywords.weld = keyword<bool>(value, "weld", "a bool");
+    else if (name == "sharp_angle")
+        options.sharpAngle = keyword<double>(value, "sharp_angle", "a number");
+    else if (name == "hatch_spacing")
+        options.hatching.spacing = keyword<double>(value, "hatch_spacing", "a number");
+    else if (name == "hatch_angle")
+        options.hatching.angleDegrees = keyword<double>(value, "hatch_angle", "a number");
+    else if (name == "section")
+        options.section = value.is_none()
+                              ? std::nullopt
+                              : std::optional(keyword<SectionPlane>(value, "section", "a Plane or None"));
+    else if (name == "progress") {
+        if (!value.is_none() && !PyCallable_Check(value.ptr()))
+            throw py::type_error("progress must be callable or None, not " +
+                                 std::string(py::str(py::type::of(value).attr("__name__"))));
+        keywords.progress = py::reinterpret_borrow<py::object>(value);
+    } else
+        throw py::type_error("draw() got an unexpected keyword argument '" + name + "'");
+}
+
+DrawKeywords drawKeywords(const py::dict& given) {
+    DrawKeywords keywords;
+    for (const auto& [key, value] : given)
+        applyDrawKeyword(keywords, key.cast<std::string>(), value);
+    return keywords;
+}
+
+// The options given (other than their defaults) that a drawing of this source may not use.
+std::vector<std::string> givenOptions(const DrawOptions& options) {
+    const DrawOptions defaults;
+    std::vector<std::string> given;
+    if (options.hatching.spacing != defaults.hatching.spacing)
+        given.emplace_back("hatch_spacing");
+    if (options.hatching.angleDegrees != defaults.hatching.angleDegrees)
+        given.emplace_back("hatch_angle");
+    if (options.sharpAngle != defaults.sharpAngle)
+        given.emplace_back("sharp_angle");
+    if (options.tangentEdges)
+        given.emplace_back("tangent_edges");
+    return given;
+}
+
+void checkFinite(const KvHLR::Polygon3D& polygon) {
+    for (std::size_t i = 0; i < polygon.points.size(); ++i) {
+        const ON_3dPoint& p = polygon.points[i];
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
+            throw py::value_error("vertex " + std::to_string(i) + " is not finite");
+    }
+}
+
+void checkModel(const Camera& camera, KvHLR::Polygon3D& polygon) {
+    // The kit's check takes mesh parts: the points are lent to one and taken back, not copied.
+    std::vector<MeshPart> parts(1);
+    parts[0].points = std::move(polygon.points);
+    checkCamera(camera, parts, "camera");
+    polygon.points = std::move(parts[0].points);
+}
+
+// Draws the source, which takes the keywords' options.
+PyDrawing drawWith(std::shared_ptr<Source> source, const Camera& camera, const DrawKeywords& keywords) {
+    source->options = keywords.options;
+    source->weld = keywords.weld;
+    if (source->options.partLayers && !source->parts)
+        throw py::value_error("part_layers: only a Model (load_model) has parts");
+    warnOfIdle(givenOptions(source->options), {}, runOf(*source));
+    auto drawing = std::make_shared<const Drawing>(drawSource(*source, camera, keywords.progress, true));
+    for (const std::string& note : drawing->notes)
+        warn(note);
+    return PyDrawing{std::move(drawing), std::move(source), {}};
+}
+
+// The arguments before the keywords, given by position or by name.
+class Arguments {
+public:
+    Arguments(const py::args& args, py::dict& keywords) : m_args(args), m_keywords(keywords) {
+        if (args.size() > 3)
+            throw py::type_error("draw() takes at most 3 positional arguments (vertices, triangles, camera), "
+                                 "got " +
+                                 std::to_string(args.size()) +
+                                 ": give the options as keywords, "
+                                 "such as hidden=True");
+    }
+
+    bool has(const char* name) const { return m_keywords.contains(name); }
+    std::size_t count() const { return m_args.size(); }
+
+    // The argument at `position` or by `name`.
+    py::object take(std::size_t position, const char* name) {
+        const bool named = m_keywords.contains(name);
+        if (position < m_args.size() && named)
+            throw py::type_error(std::string("draw() got two values for '") + name + "'");
+        if (position < m_args.size())
+            return m_args[position];
+        if (!named)
+            throw py::type_error(std::string("draw() is missing the argument '") + name + "'");
+        return m_keywords.attr("pop")(name);
+    }
+
+private:
+    const py::args& m_args;
+    py::dict& m_keywords;
+};
+
+Camera cameraArgument(const py::object& camera) {
+    return keyword<Camera>(camera, "camera", "a Camera");
+}
+
+} // namespace
+
+PyDrawing drawCall(const py::args& args, const py::kwargs& given) {
+    py::dict keywords(given);
+    Arguments arguments(args, keywords);
+    auto source = std::make_shared<Source>();
+    Camera camera;
+    if (arguments.count() == 3 && py::isinstance<Camera>(args[1]))
+        throw py::type_error(
+            "draw() takes 2 positional arguments (mesh or model, camera) before the options, "
+            "got 3: give the options as keywords, such as hidden=True");
+    // Vertices and triangles: three arguments, or two and the camera by name, or either array by name.
+    if (arguments.count() == 3 || (arguments.count() == 2 && arguments.has("camera")) ||
+        arguments.has("vertices") || arguments.has("triangles")) {
+        source->vertices = arguments.take(0, "vertices");
+        source->triangles = arguments.take(1, "triangles");
+        camera = cameraArgument(arguments.take(2, "camera"));
+    } else {
+        const char* const name = arguments.has("model") ? "model" : "mesh";
+        const py::object mesh = arguments.take(0, name);
+        camera = cameraArgument(arguments.take(1, "camera"));
+        if (py::isinstance<Model>(mesh)) {
+            const Model& model = mesh.cast<const Model&>();
+            source->parts = model.parts;
+            source->name = model.name;
+        } else {
+            std::tie(source->vertices, source->triangles) = meshArraysOf(mesh);
+        }
+    }
+    return drawWith(std::move(source), camera, drawKeywords(keywords));
+}
+
+RunShape runOf(const Source& source) {
+    RunShape run;
+    run.section = source.options.section.has_value();
+    if (source.parts) {
+        run.cadInputs = fromCadFile(*source.parts);
+        run.meshInputs = !std::all_of(source.parts->begin(), source.parts->end(),
+                                      [](const MeshPart& part) { return part.brepFaces; });
+    }
+    return run;
+}
+
+Drawing drawSource(const Source& source, const Camera& camera, const py::object& progress, bool cut) {
+    DrawOptions options = source.options;
+    if (!cut)
+        options.section.reset();
+    options.progress = ProgressHook(progress);
+    if (source.parts) {
+        const py::gil_scoped_release release;
+        const ThisThreadDraws drawing;
+        std::vector<MeshPart> parts = *source.parts;
+        checkCamera(camera, parts, "camera");
+        if (!options.progress(0.0))
+            throw DrawingCancelled();
+        return drawParts(std::move(parts), camera, options);
+    }
+    KvHLR::Polygon3D polygon = polygonOf(source.vertices, source.triangles);
+    const py::gil_scoped_release release;
+    const ThisThreadDraws drawing;
+    // Copying and welding a large mesh takes a while too: a cancel meanwhile is heard.
+    const auto poll = [&] {
+        if (!options.progress(0.0))
+            throw DrawingCancelled();
+    };
+    checkFinite(polygon);
+    if (source.weld)
+        weldMesh(polygon, poll);
+    checkModel(camera, polygon);
+    poll();
+    return drawMesh(std::move(polygon), camera, options);
+}
+
+py::list linesOf(PyDrawing& drawing) {
+    if (!drawing.lines) {
+        py::list lines;
+        for (std::size_t i = 0; i < drawing.drawing->lines.size(); ++i)
+            lines.append(Line{drawing.drawing, i});
+        drawing.lines = std::move(lines);
+    }
+    return drawing.lines.attr("copy")();
+}
+
+// ---- pickles: everything a drawing carries, the mesh or model it was drawn from and its options
+// included, so that an unpickled drawing saves the same files and sheets.
+
+namespace {
+
+// The source as draw's keywords, and its mesh: the arrays, or the model's parts.
+py::tuple sourceState(const Source& source) {
+    const DrawOptions& o = source.options;
+    const py::dict options("weld"_a = source.weld, "hidden"_a = o.hidden, "silhouettes"_a = o.silhouettes,
+                           "sharp"_a = o.sharp, "sharp_angle"_a = o.sharpAngle, "exact"_a = o.exact,
+                           "intersections"_a = o.intersections, "section"_a = o.section,
+                           "hatch_spacing"_a = o.hatching.spacing, "hatch_angle"_a = o.hatching.angleDegrees,
+                           "tangent_edges"_a = o.tangentEdges, "part_layers"_a = o.partLayers);
+    if (source.parts)
+        return py::make_tuple(py::none(), py::none(), partsState(*source.parts), options, source.name);
+    const py::module_ numpy = py::module_::import("numpy");
+    return py::make_tuple(numpy.attr("asarray")(source.vertices), numpy.attr("asarray")(source.triangles),
+                          py::none(), options, source.name);
+}
+
+std::shared_ptr<const Source> sourceOf(const py::tuple& state) {
+    if (state.size() != 5)
+        throw py::value_error("not the state of a Drawing");
+    auto source = std::make_shared<Source>();
+    const DrawKeywords keywords = drawKeywords(py::cast<py::dict>(state[3]));
+    source->options = keywords.options;
+    source->weld = keywords.weld;
+    source->name = state[4].cast<std::string>();
+    checkDrawOptions(source->options);
+    if (!state[2].is_none()) {
+        source->parts = std::make_shared<const std::vector<MeshPart>>(partsOf(state[2]));
+    } else {
+        polygonOf(state[0], state[1]); // refuses arrays that could not be drawn
+        source->vertices = state[0];
+        source->triangles = state[1];
+    }
+    return source;
+}
+
+} // namespace
+
+py::tuple drawingState(const PyDrawing& d) {
+    const Drawing& drawing = *d.drawing;
+    const py::array_t<std::uint32_t> lineParts(static_cast<py::ssize_t>(drawing.lineParts.size()),
+                                               drawing.lineParts.data());
+    return py::make_tuple(drawing.camera, allPoints(drawing), lineOffsets(drawing), lineKinds(drawing),
+                          drawing.notes, lineParts, drawing.partNames, sourceState(*d.source));
+}
+
+PyDrawing drawingFromState(const py::tuple& state) {
+    if (state.size() != 8)
+        throw py::value_error("not the state of a Drawing");
+    try {
+        Drawing drawing = drawingOf(state[0].cast<Camera>(), state[1], state[2], state[3]);
+        drawing.notes = state[4].cast<std::vector<std::string>>();
+        drawing.lineParts = state[5].cast<std::vector<std::uint32_t>>();
+        drawing.partNames = state[6].cast<std::vector<std::string>>();
+        if (!(drawing.lineParts.empty() || drawing.lineParts.size() == drawing.lines.size()) ||
+            std::any_of(drawing.lineParts.begin(), drawing.lineParts.end(),
+                        [&](std::uint32_t part) { return part >= drawing.partNames.size(); }))
+            throw py::value_error("not the state of a Drawing");
+        return PyDrawing{
+            std::make_shared<const Drawing>(std::move(drawing)), sourceOf(py::cast<py::tuple>(state[7])), {}};
+    } catch (const py::cast_error&) {
+        throw py::value_error("not the state of a Drawing");
+    }
+}
+
+} // namespace kvhlr::python
