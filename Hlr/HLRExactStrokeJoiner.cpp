@@ -2,6 +2,7 @@
 
 #include "Hlr/HLRBoundingBox2D.h"
 #include "Hlr/HLRCancelPoll.h"
+#include "Hlr/HLRCheckedSort.h"
 #include "Hlr/HLRExactEdge.h"
 #include "Hlr/HLRIntervals.h"
 #include "Hlr/HLROutlineExtremes.h"
@@ -44,6 +45,7 @@ void incidence(std::size_t nodeCount, std::size_t pieceCount, EndsOf&& endsOf, T
                std::vector<std::uint32_t>& start, std::vector<std::uint32_t>& ends) {
     start.assign(nodeCount + 1, 0);
     for (std::size_t p = 0; p < pieceCount; ++p) {
+        HLRCancelPoll::check();
         if (takes(p)) {
             const auto [from, to] = endsOf(p);
             ++start[from + 1];
@@ -54,6 +56,7 @@ void incidence(std::size_t nodeCount, std::size_t pieceCount, EndsOf&& endsOf, T
     ends.resize(start.back());
     std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
     for (std::size_t p = 0; p < pieceCount; ++p) {
+        HLRCancelPoll::check();
         if (takes(p)) {
             const auto [from, to] = endsOf(p);
             ends[next[from]++] = static_cast<std::uint32_t>(2 * p);
@@ -67,7 +70,9 @@ void incidence(std::size_t nodeCount, std::size_t pieceCount, EndsOf&& endsOf, T
 // the ends of the nine cells around its own (at most a few dozen of each: more ends than that within a
 // few tolerances of one another are merged through their neighbours anyway).
 std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, double distance) {
-    std::vector<std::uint32_t> root(nodes.size());
+    // The arrays below take hundreds of megabytes for the millions of ends of a model that passes through
+    // itself everywhere: filled with cancel checks (their page faults alone take most of a second).
+    std::vector<std::uint32_t> root = filledChecked(nodes.size(), 0u);
     std::iota(root.begin(), root.end(), 0u);
     if (!(distance > 0.0) || nodes.empty())
         return root;
@@ -81,8 +86,8 @@ std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, do
     std::size_t size = 1;
     while (size < 2 * nodes.size())
         size *= 2;
-    std::vector<std::uint32_t> slots(size, NONE);
-    std::vector<std::uint32_t> nextInCell(nodes.size(), NONE);
+    std::vector<std::uint32_t> slots = filledChecked(size, NONE);
+    std::vector<std::uint32_t> nextInCell = filledChecked(nodes.size(), NONE);
     // A point far beyond the drawing (a camera's degenerate corner) is left alone: its cell would not
     // fit the cells' integers.
     const auto usable = [distance](const HLRVector2D& p) {
@@ -91,11 +96,13 @@ std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, do
     // Each end's cell, worked out once: the probes of the hash compare cells, and two divisions for every
     // probe were most of the joining's time.
     using Cell = std::pair<std::int64_t, std::int64_t>;
-    std::vector<Cell> cells(nodes.size());
-    for (std::size_t node = 0; node < nodes.size(); ++node)
+    std::vector<Cell> cells = filledChecked(nodes.size(), Cell());
+    for (std::size_t node = 0; node < nodes.size(); ++node) {
+        HLRCancelPoll::check();
         if (usable(nodes[node]))
             cells[node] = Cell(static_cast<std::int64_t>(std::floor(nodes[node].x() / distance)),
                                static_cast<std::int64_t>(std::floor(nodes[node].y() / distance)));
+    }
     const auto slotOf = [&](Cell cell) -> std::uint32_t& {
         std::size_t h = (static_cast<std::uint64_t>(cell.first) * 0x9E3779B97F4A7C15ull) ^
                         (static_cast<std::uint64_t>(cell.second) * 0xC2B2AE3D27D4EB4Full);
@@ -104,6 +111,7 @@ std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, do
                 return slots[h];
     };
     for (std::uint32_t node = 0; node < nodes.size(); ++node) {
+        HLRCancelPoll::check();
         if (!usable(nodes[node]))
             continue;
         std::uint32_t& head = slotOf(cells[node]);
@@ -129,8 +137,10 @@ std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, do
             }
         }
     }
-    for (std::uint32_t node = 0; node < nodes.size(); ++node)
+    for (std::uint32_t node = 0; node < nodes.size(); ++node) {
+        HLRCancelPoll::check();
         root[node] = find(node);
+    }
     return root;
 }
 
@@ -209,9 +219,11 @@ bool HLRExactStrokeJoiner::correctConvexity() {
 
     // The ends where the visible outline passes (two of its pieces or more) of least and greatest x and y.
     HLROutlineExtremes<std::uint32_t> extremes(NONE);
-    for (std::uint32_t node = 0; node < m_nodes.size(); ++node)
+    for (std::uint32_t node = 0; node < m_nodes.size(); ++node) {
+        HLRCancelPoll::check();
         if (start[node + 1] - start[node] >= 2)
             extremes.offer(m_nodes[node], node);
+    }
     int vote = 0;
     for (int i = 0; i < 4; ++i) {
         const std::uint32_t node = extremes.at(i);
@@ -237,6 +249,7 @@ bool HLRExactStrokeJoiner::correctConvexity() {
     const int convex = Edge::CONVEX_TEND_EDGE_MASK;
     const int concave = Edge::CONCAVE_TEND_EDGE_MASK;
     for (Piece& piece : m_pieces) {
+        HLRCancelPoll::check();
         const Edge::LineKind kind = Edge::lineKindOf(piece.type, false);
         if (kind == Edge::LineKind::CONVEX_SHARP)
             piece.type = (piece.type & ~convex) | concave;
@@ -262,6 +275,7 @@ std::vector<HLRExactStrokeJoiner::Polyline> HLRExactStrokeJoiner::join(bool with
     const std::vector<std::uint32_t> merged =
         mergedNodes(m_nodes, MERGE_DISTANCE * std::min(world.width(), world.height()));
     for (std::size_t p = 0; p < pieceCount; ++p) {
+        HLRCancelPoll::check();
         const Piece& piece = m_pieces[p];
         from[p] = merged[piece.from];
         to[p] = merged[piece.to];
@@ -276,6 +290,7 @@ std::vector<HLRExactStrokeJoiner::Polyline> HLRExactStrokeJoiner::join(bool with
 
     // A piece of the same kind as an earlier one between the same two ends draws nothing new.
     for (std::uint32_t node = 0; node < m_nodes.size(); ++node) {
+        HLRCancelPoll::check();
         if (start[node + 1] - start[node] > MOST_PIECES_PAIRED)
             continue;
         for (std::uint32_t i = start[node]; i < start[node + 1]; ++i) {
