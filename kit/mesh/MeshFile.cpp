@@ -170,20 +170,25 @@ std::vector<MeshPart> partsOf(const aiScene& scene, bool bodies, const std::stri
     return parts;
 }
 
+// Whether `path` ends in `extension` (lower case), ignoring case: the import library picks its reader so.
+bool hasExtension(const std::string& path, const std::string& extension) {
+    return path.size() >= extension.size() &&
+           std::equal(extension.begin(), extension.end(), path.end() - static_cast<long>(extension.size()),
+                      [](char e, char p) { return e == std::tolower(static_cast<unsigned char>(p)); });
+}
+
 std::vector<MeshPart> imported(const std::string& path, bool bodies, const std::function<void(double)>& progress) {
     Assimp::Importer importer;
     importer.SetProgressHandler(new ReadProgress(progress)); // the importer owns and deletes it
     const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_ValidateDataStructure);
     if (scene == nullptr)
         throw InputError(path, "not a mesh file that can be read: " + oneLine(importer.GetErrorString()));
-    return partsOf(*scene, bodies, path);
-}
-
-// Whether `path` ends in `extension` (lower case), ignoring case: the import library picks its reader so.
-bool hasExtension(const std::string& path, const std::string& extension) {
-    return path.size() >= extension.size() &&
-           std::equal(extension.begin(), extension.end(), path.end() - static_cast<long>(extension.size()),
-                      [](char e, char p) { return e == std::tolower(static_cast<unsigned char>(p)); });
+    std::vector<MeshPart> parts = partsOf(*scene, bodies, path);
+    // glTF's lengths are metres by its definition.
+    if (hasExtension(path, ".gltf") || hasExtension(path, ".glb"))
+        for (MeshPart& part : parts)
+            part.unitMm = part.fileUnitMm = 1000.0;
+    return parts;
 }
 
 } // namespace

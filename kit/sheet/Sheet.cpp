@@ -171,23 +171,26 @@ bool fits(const Layout& layout, const Box2& area) {
     return layout.box.width() <= area.width() && layout.box.height() <= area.height();
 }
 
-// The largest scale of the 1, 2, 5 series at which the views fit `area`, if any does.
+// The largest true scale of the 1, 2, 5 series at which the views fit `area`, if any does, as page mm
+// per model unit.
 std::optional<double> largestScale(const std::vector<SheetView>& views, const std::vector<Box2>& bounds,
                                    const SheetOptions& options, const Box2& area) {
     if (!(area.width() > 0.0 && area.height() > 0.0))
         return std::nullopt;
     // Gaps only take room, so the views alone bound the scale from above.
     const Layout tight = arrange(views, bounds, options.projection, 1.0, 0.0);
-    const double upper =
-        std::min({area.width() / tight.box.width(), area.height() / tight.box.height(), kLargestScale});
+    const double upper = std::min(
+        std::min(area.width() / tight.box.width(), area.height() / tight.box.height()) / options.unitMm,
+        kLargestScale);
     if (!(upper > 0.0))
         return std::nullopt;
-    return largestSeriesScale(upper, [&](double scale) {
-        return fits(arrange(views, bounds, options.projection, scale, options.gapMm), area);
+    const std::optional<double> scale = largestSeriesScale(upper, [&](double trueScale) {
+        return fits(arrange(views, bounds, options.projection, trueScale * options.unitMm, options.gapMm), area);
     });
+    return scale ? std::optional<double>(*scale * options.unitMm) : std::nullopt;
 }
 
-// The page size and scale: the paper in the orientation that fits (at the given scale) or gives the
+// The page size and scale (page mm per model unit): the paper in the orientation that fits (at the given scale) or gives the
 // larger scale, ties going to the one shaped like the views; or, without paper, a page around the
 // views at the given scale.
 struct PageFit {
@@ -209,12 +212,15 @@ std::vector<std::pair<double, double>> paperSizes(const SheetOptions& options) {
 
 PageFit fitPage(const std::vector<SheetView>& views, const std::vector<Box2>& bounds,
                 const SheetOptions& options) {
+    // The scale given is true: page mm per model mm.
+    const std::optional<double> given =
+        options.scale ? std::optional<double>(*options.scale * options.unitMm) : std::nullopt;
     if (!options.paper) {
-        const Layout layout = arrange(views, bounds, options.projection, *options.scale, options.gapMm);
+        const Layout layout = arrange(views, bounds, options.projection, *given, options.gapMm);
         const Box2 margins = viewArea(0.0, 0.0, options);
         const double width = std::max(layout.box.width() + margins.minX - margins.maxX,
                                       options.title ? kTitleWidthMm + 2 * options.marginMm : 0.0);
-        return {width, layout.box.height() + margins.minY - margins.maxY, *options.scale};
+        return {width, layout.box.height() + margins.minY - margins.maxY, *given};
     }
     const Layout shape = arrange(views, bounds, options.projection, 1.0, 0.0);
     const bool wide = shape.box.width() > shape.box.height();
@@ -224,7 +230,7 @@ PageFit fitPage(const std::vector<SheetView>& views, const std::vector<Box2>& bo
     std::optional<PageFit> best;
     for (const auto& [width, height] : sizes) {
         const Box2 area = viewArea(width, height, options);
-        std::optional<double> scale = options.scale;
+        std::optional<double> scale = given;
         if (scale && !fits(arrange(views, bounds, options.projection, *scale, options.gapMm), area))
             scale.reset();
         else if (!scale)
@@ -253,6 +259,7 @@ std::string shortened(const std::string& text, double widthMm, double heightMm) 
     return text.size() <= most || most < 4 ? text : text.substr(0, most - 3) + "...";
 }
 
+// `scale`: the true scale, page mm per model mm.
 void addTitle(Page& page, const SheetOptions& options, double scale, const std::string& layer) {
     std::vector<std::vector<PagePoint>> lines;
     const double m = options.marginMm, right = page.widthMm - m, top = page.heightMm - m;
@@ -423,6 +430,7 @@ std::vector<IdleOption> idleOptions(const SheetOptions& options, const RunShape&
         {!(sheet && several), {"gap", "it spaces the views of a sheet (a paper or a scale)"}},
         {!sheet, {"margin", "only a sheet (a paper or a scale) has margins"}},
         {!sheet, {"title", "only a sheet (a paper or a scale) has a title block"}},
+        {!sheet, {"units", "they make a sheet's scale (a paper or a scale) true"}},
         {!options.paper, {"orientation", "it turns the paper"}},
         {!several && !(sheet && options.title),
          {"projection", "it arranges the views, and names the method in a sheet's title block"}},
@@ -506,7 +514,7 @@ Page layoutSheet(const std::vector<SheetView>& views, const SheetOptions& option
         addLabel(page, views[i], layout.views[i], scale, prefix + layerOf(SectionOutline).id);
     }
     if (!fitted && options.title)
-        addTitle(page, options, scale, "title");
+        addTitle(page, options, scale / options.unitMm, "title");
     numberLayers(page);
     return page;
 }

@@ -138,6 +138,7 @@ def test_draws_what_the_tool_draws(tmp_path, model, view, perspective, hidden, e
      ["--paper", "A3", "--views", "front,top", "--projection", "first", "--orientation", "landscape",
       "--margin", "5", "--gap", "30"]),
     ("json", dict(order="plotter"), ["--order", "plotter"]),
+    ("dxf", dict(paper="A4", units="Cm", name="demo"), ["--paper", "A4", "--units", "cm"]),
     ("json", dict(views=["top"]), ["--views", "top"]),  # the one view a JSON drawing holds, drawn again
 ])
 def test_saves_the_sheets_the_tool_writes(tmp_path, extension, options, arguments):
@@ -212,6 +213,7 @@ def test_a_section_of_an_open_mesh_warns_of_the_body_it_cannot_cap():
 @pytest.mark.parametrize("options, error, message", [
     (dict(paper="B7"), ValueError, "paper: unknown paper 'B7'"),
     (dict(paper=4), TypeError, "paper must be a str, not int"),
+    (dict(paper="A4", units="furlong"), ValueError, "units: unknown unit 'furlong': name mm, cm, m, in or ft"),
     (dict(scale="half"), ValueError, "scale: expected a scale"),
     (dict(scale=0), ValueError, "scale: expected a scale"),
     (dict(views=["front", "aside"]), ValueError, "views: unknown view 'aside'"),
