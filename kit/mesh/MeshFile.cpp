@@ -10,6 +10,7 @@
 #include "kit/mesh/VertexWelder.h"
 
 #include <assimp/Importer.hpp>
+#include <assimp/commonMetaData.h>
 #include <assimp/ProgressHandler.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
@@ -170,13 +171,6 @@ std::vector<MeshPart> partsOf(const aiScene& scene, bool bodies, const std::stri
     return parts;
 }
 
-// Whether `path` ends in `extension` (lower case), ignoring case: the import library picks its reader so.
-bool hasExtension(const std::string& path, const std::string& extension) {
-    return path.size() >= extension.size() &&
-           std::equal(extension.begin(), extension.end(), path.end() - static_cast<long>(extension.size()),
-                      [](char e, char p) { return e == std::tolower(static_cast<unsigned char>(p)); });
-}
-
 std::vector<MeshPart> imported(const std::string& path, bool bodies, const std::function<void(double)>& progress) {
     Assimp::Importer importer;
     importer.SetProgressHandler(new ReadProgress(progress)); // the importer owns and deletes it
@@ -184,11 +178,21 @@ std::vector<MeshPart> imported(const std::string& path, bool bodies, const std::
     if (scene == nullptr)
         throw InputError(path, "not a mesh file that can be read: " + oneLine(importer.GetErrorString()));
     std::vector<MeshPart> parts = partsOf(*scene, bodies, path);
-    // glTF's lengths are metres by its definition.
-    if (hasExtension(path, ".gltf") || hasExtension(path, ".glb"))
+    // glTF's lengths are metres by its definition; the importer names the format it read, also of a file
+    // told by its content.
+    aiString format;
+    if (scene->mMetaData != nullptr && scene->mMetaData->Get(AI_METADATA_SOURCE_FORMAT, format) &&
+        std::string(format.C_Str()).rfind("glTF", 0) == 0)
         for (MeshPart& part : parts)
             part.unitMm = part.fileUnitMm = 1000.0;
     return parts;
+}
+
+// Whether `path` ends in `extension` (lower case), ignoring case: the import library picks its reader so.
+bool hasExtension(const std::string& path, const std::string& extension) {
+    return path.size() >= extension.size() &&
+           std::equal(extension.begin(), extension.end(), path.end() - static_cast<long>(extension.size()),
+                      [](char e, char p) { return e == std::tolower(static_cast<unsigned char>(p)); });
 }
 
 } // namespace
