@@ -29,6 +29,12 @@ constexpr double kNameTextMm = 5.0;
 constexpr double kInfoTextMm = 2.5;
 // Scale, projection and date; each cell holds its longest text ("Scale 1:1000000000").
 constexpr double kInfoCellsMm[] = {40.0, 50.0, 30.0};
+// The projection method's symbol, at the name row's right end: a truncated cone seen from the side and
+// from its narrow end.
+constexpr double kSymbolCellMm = 24.0;
+constexpr double kConeLengthMm = 7.0;
+constexpr double kConeRadiiMm[] = {1.5, 3.0}; // narrow and wide end
+constexpr double kSymbolGapMm = 4.0;          // between the two views
 // A sans-serif letter is about this many times as wide as its capitals are high.
 constexpr double kLetterWidthPerHeight = 0.8;
 
@@ -259,6 +265,29 @@ std::string shortened(const std::string& text, double widthMm, double heightMm) 
     return text.size() <= most || most < 4 ? text : text.substr(0, most - 3) + "...";
 }
 
+// The symbol centred at `centre`: the cone's side view with its narrow end to the left, and its view from
+// the left (both ends' circles), which third angle puts left of it and first angle right of it.
+void addProjectionSymbol(std::vector<std::vector<PagePoint>>& lines, Projection projection, PagePoint centre) {
+    const double narrow = kConeRadiiMm[0], wide = kConeRadiiMm[1];
+    const double width = 2 * wide + kSymbolGapMm + kConeLengthMm, left = centre.x - width / 2;
+    const bool endViewLeft = projection == Projection::Third;
+    const double cone = endViewLeft ? left + 2 * wide + kSymbolGapMm : left;
+    const double circle = endViewLeft ? left + wide : left + kConeLengthMm + kSymbolGapMm + wide;
+    lines.push_back({{cone, centre.y - narrow},
+                     {cone, centre.y + narrow},
+                     {cone + kConeLengthMm, centre.y + wide},
+                     {cone + kConeLengthMm, centre.y - wide},
+                     {cone, centre.y - narrow}});
+    constexpr int kCircleSides = 48;
+    for (double radius : kConeRadiiMm) {
+        std::vector<PagePoint>& ring = lines.emplace_back();
+        for (int i = 0; i <= kCircleSides; ++i) {
+            const double angle = 2 * 3.141592653589793 * i / kCircleSides;
+            ring.push_back({circle + radius * std::cos(angle), centre.y + radius * std::sin(angle)});
+        }
+    }
+}
+
 // `scale`: the true scale, page mm per model mm.
 void addTitle(Page& page, const SheetOptions& options, double scale, const std::string& layer) {
     std::vector<std::vector<PagePoint>> lines;
@@ -277,7 +306,9 @@ void addTitle(Page& page, const SheetOptions& options, double scale, const std::
             lines.push_back({{x, m}, {x, infoTop}});
     }
     page.texts.push_back({{left + 3.0, infoTop + (kNameRowMm - kNameTextMm) / 2}, kNameTextMm,
-                          shortened(options.modelName, kTitleWidthMm - 6.0, kNameTextMm), layer});
+                          shortened(options.modelName, kTitleWidthMm - kSymbolCellMm - 6.0, kNameTextMm), layer});
+    lines.push_back({{right - kSymbolCellMm, infoTop}, {right - kSymbolCellMm, nameTop}});
+    addProjectionSymbol(lines, options.projection, {right - kSymbolCellMm / 2, infoTop + kNameRowMm / 2});
     page.layers.push_back({layer, "", options.style.title, std::move(lines)});
 }
 
