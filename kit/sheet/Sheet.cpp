@@ -331,6 +331,17 @@ void numberLayers(Page& page) {
     }
 }
 
+// Takes out the layers that hold no line and no text: after numbering, so that a pen keeps its number
+// whatever a drawing holds.
+void dropEmptyLayers(Page& page) {
+    const auto empty = [&](const PageLayer& layer) {
+        return layer.polylines.empty() && std::none_of(page.texts.begin(), page.texts.end(), [&](const PageText& text) {
+                   return text.layer == layer.name;
+               });
+    };
+    page.layers.erase(std::remove_if(page.layers.begin(), page.layers.end(), empty), page.layers.end());
+}
+
 void addView(Page& page, const SheetView& view, const Placement& placement, double scale,
              const SheetOptions& options, bool named) {
     // --- CAD assemblies: where the lines' parts are known, each kind has a layer per part ---
@@ -547,6 +558,7 @@ Page layoutSheet(const std::vector<SheetView>& views, const SheetOptions& option
     if (!fitted && options.title)
         addTitle(page, options, scale / options.unitMm, "title");
     numberLayers(page);
+    dropEmptyLayers(page);
     return page;
 }
 

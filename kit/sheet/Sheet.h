@@ -103,8 +103,9 @@ void checkPaperRoom(const SheetOptions& options);
 // drawn at the scale and the page is the paper, or fitted around the views plus margins and title.
 // Layers are named "N-KIND" (one view) or "N-VIEW-KIND" (several), N numbering the style's distinct
 // pens in drawing order, so plotter software that picks pens by a leading number draws alike lines
-// with one pen. Throws InputError naming the parameter "scale" when the views do not fit the paper at
-// the scale, or "paper" when they fit it at no scale.
+// with one pen; layers that hold nothing are left out, the others keeping their numbers. Throws
+// InputError naming the parameter "scale" when the views do not fit the paper at the scale, or "paper"
+// when they fit it at no scale.
 Page layoutSheet(const std::vector<SheetView>& views, const SheetOptions& options);
 
 } // namespace kvhlr
