@@ -191,14 +191,15 @@ std::optional<double> largestScale(const std::vector<SheetView>& views, const st
     if (!(upper > 0.0))
         return std::nullopt;
     const std::optional<double> scale = largestSeriesScale(upper, [&](double trueScale) {
-        return fits(arrange(views, bounds, options.projection, trueScale * options.unitMm, options.gapMm), area);
+        return fits(arrange(views, bounds, options.projection, trueScale * options.unitMm, options.gapMm),
+                    area);
     });
     return scale ? std::optional<double>(*scale * options.unitMm) : std::nullopt;
 }
 
-// The page size and scale (page mm per model unit): the paper in the orientation that fits (at the given scale) or gives the
-// larger scale, ties going to the one shaped like the views; or, without paper, a page around the
-// views at the given scale.
+// The page size and scale (page mm per model unit): the paper in the orientation that fits (at the given
+// scale) or gives the larger scale, ties going to the one shaped like the views; or, without paper, a page
+// around the views at the given scale.
 struct PageFit {
     double widthMm;
     double heightMm;
@@ -267,7 +268,8 @@ std::string shortened(const std::string& text, double widthMm, double heightMm) 
 
 // The symbol centred at `centre`: the cone's side view with its narrow end to the left, and its view from
 // the left (both ends' circles), which third angle puts left of it and first angle right of it.
-void addProjectionSymbol(std::vector<std::vector<PagePoint>>& lines, Projection projection, PagePoint centre) {
+void addProjectionSymbol(std::vector<std::vector<PagePoint>>& lines, Projection projection,
+                         PagePoint centre) {
     const double narrow = kConeRadiiMm[0], wide = kConeRadiiMm[1];
     const double width = 2 * wide + kSymbolGapMm + kConeLengthMm, left = centre.x - width / 2;
     const bool endViewLeft = projection == Projection::Third;
@@ -305,8 +307,10 @@ void addTitle(Page& page, const SheetOptions& options, double scale, const std::
         if (i + 1 < std::size(infos))
             lines.push_back({{x, m}, {x, infoTop}});
     }
-    page.texts.push_back({{left + 3.0, infoTop + (kNameRowMm - kNameTextMm) / 2}, kNameTextMm,
-                          shortened(options.modelName, kTitleWidthMm - kSymbolCellMm - 6.0, kNameTextMm), layer});
+    page.texts.push_back({{left + 3.0, infoTop + (kNameRowMm - kNameTextMm) / 2},
+                          kNameTextMm,
+                          shortened(options.modelName, kTitleWidthMm - kSymbolCellMm - 6.0, kNameTextMm),
+                          layer});
     lines.push_back({{right - kSymbolCellMm, infoTop}, {right - kSymbolCellMm, nameTop}});
     addProjectionSymbol(lines, options.projection, {right - kSymbolCellMm / 2, infoTop + kNameRowMm / 2});
     page.layers.push_back({layer, "", options.style.title, std::move(lines)});
@@ -335,9 +339,9 @@ void numberLayers(Page& page) {
 // whatever a drawing holds.
 void dropEmptyLayers(Page& page) {
     const auto empty = [&](const PageLayer& layer) {
-        return layer.polylines.empty() && std::none_of(page.texts.begin(), page.texts.end(), [&](const PageText& text) {
-                   return text.layer == layer.name;
-               });
+        return layer.polylines.empty() &&
+               std::none_of(page.texts.begin(), page.texts.end(),
+                            [&](const PageText& text) { return text.layer == layer.name; });
     };
     page.layers.erase(std::remove_if(page.layers.begin(), page.layers.end(), empty), page.layers.end());
 }

@@ -297,8 +297,8 @@ TEST(KvhlrRun, ModelUnitsMakeTheSheetsScaleTrue) {
     args.erase(args.begin() + 1, args.begin() + 3);
     ASSERT_EQ(kvhlr(args).status, 0);
     EXPECT_EQ(titleScale(out), "1:10");
-    expectRefused({house, "--paper", "A3", "--units", "yards", "-o", out}, "--units: unknown unit 'yards'", dir,
-                  dir.entries().size());
+    expectRefused({house, "--paper", "A3", "--units", "yards", "-o", out}, "--units: unknown unit 'yards'",
+                  dir, dir.entries().size());
 #ifdef KVHLR_HAVE_CAD
     const std::string bracket = kvhlrtest::readFile(model("bracket.step"));
     const std::string millimetres = "SI_UNIT(.MILLI.,.METRE.)";

@@ -31,7 +31,7 @@ TEST(Options, ConvertsValues) {
         *parse({"in.obj",    "-o",       "out.DXF",       "--eye", "1,-2.5,3e2", "--target=0,0,0",
                 "--up",      "0,0,1",    "--perspective", "30",    "--no-sharp", "--hidden",
                 "--dashes",  "segments", "--up-axis",     "z",     "--bodies",   "--separate-faces",
-                "--threads", "3",    "--units",  "In"});
+                "--threads", "3",        "--units",       "In"});
     EXPECT_EQ(options.format, OutputFormat::Dxf) << "extensions are matched without case";
     const CameraChoice& camera = options.camera;
     ASSERT_TRUE(camera.eye && camera.target && camera.up);
@@ -147,7 +147,8 @@ TEST(Options, RefusesCommandLinesThatCannotRun) {
         {{"a.stl", "--scale", "1:2e9"}, "from 1:1000000000 to 1000000000:1"},
         {{"a.stl", "--scale", "1:2", "--perspective", "40"}, "perspective"},
         {{"a.stl", "--paper", "B5"}, "--paper"},
-        {{"a.stl", "--paper", "A4", "--units", "furlong"}, "--units: unknown unit 'furlong': name mm, cm, m, in or ft"},
+        {{"a.stl", "--paper", "A4", "--units", "furlong"},
+         "--units: unknown unit 'furlong': name mm, cm, m, in or ft"},
         {{"a.stl", "--paper", ""}, "--paper: expected a paper name"},
         {{"a.stl", "--style", "missing.json"}, "missing.json"},
         {{"a.stl", "--style", "."}, ".: is a directory"},

@@ -141,15 +141,17 @@ TEST(Sheet, PrincipalViewsLineUpAsTheProjectionArrangesThem) {
         EXPECT_GE(iso.minY, std::max(front.maxY, right.maxY) + options.gapMm - 1e-9);
         // The title block's symbol: the cone's end view (its circles, many-cornered) lies on the side the
         // method puts a view from the left: left of the cone's side view (its four corners) in third angle.
+        const auto title = std::find_if(page.layers.begin(), page.layers.end(), [](const PageLayer& layer) {
+            return layer.name.find("title") != std::string::npos;
+        });
+        ASSERT_NE(title, page.layers.end());
         double circlesX = 0.0, coneX = 0.0;
-        for (const PageLayer& layer : page.layers)
-            for (const auto& line : layer.name.find("title") != std::string::npos ? layer.polylines
-                                                                                 : decltype(layer.polylines){}) {
-                if (line.size() > 5)
-                    circlesX = line[0].x;
-                else if (line.size() == 5 && line[0].x == line[1].x) // the frame's first side runs along x
-                    coneX = line[0].x;
-            }
+        for (const auto& line : title->polylines) {
+            if (line.size() > 5)
+                circlesX = line[0].x;
+            else if (line.size() == 5 && line[0].x == line[1].x) // the frame's first side runs along x
+                coneX = line[0].x;
+        }
         ASSERT_GT(circlesX * coneX, 0.0) << "both views of the cone are drawn";
         EXPECT_GT(s * (coneX - circlesX), 0.0);
     }
