@@ -4,22 +4,48 @@
 #include "Hlr/HLRProjectedModel.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
 #include "Hlr/HLRProjectedTriangleVertex.h"
+#include "Hlr/HLRViewTurn.h"
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace KvHLR {
 
 namespace {
 
-// Exact hiding: the part of the edge p -> q (screen parameters lo to hi) that lies inside the closed
-// triangle with the given corners, grown by tol on every side, so that neighbouring triangles cover
-// their shared sides and corners together. A side through a corner that the edge starts or ends at
-// is not grown: there the edge's side of it is known exactly, while a grown side would cover a sliver
-// of every edge that leaves the corner close to it. False when the edge misses the triangle, or when
-// the triangle is seen edge-on and covers nothing.
-bool coveredRange(const HLRVector2D* corner[3], const bool sharedCorner[3], const HLRVector2D& p,
-                  const HLRVector2D& q, double tol, double& lo, double& hi) {
+// The 2D cross product a x b.
+double cross(const HLRVector2D& a, const HLRVector2D& b) {
+    return a.x() * b.y() - a.y() * b.x();
+}
+
+// For an edge that lies along the side s0 -> s1 on screen, to within the tolerance: the rate at which
+// signedArea(s0, s1, x) changes at its end x as the turn begins, or 0 where the turn cannot tell.
+double turnedAreaRate(const HLRViewTurn& turn, const HLRProjectedTriangleVertex& s0,
+                      const HLRProjectedTriangleVertex& s1, const HLRProjectedTriangleVertex& x) {
+    const HLRVector2D side = s1.screenPosition - s0.screenPosition;
+    const HLRVector2D offset = x.screenPosition - s0.screenPosition;
+    const HLRVector2D shift0 = turn.screenShiftOf(s0.viewPosition);
+    const HLRVector2D sideShift = turn.screenShiftOf(s1.viewPosition) - shift0;
+    const HLRVector2D offsetShift = turn.screenShiftOf(x.viewPosition) - shift0;
+    const double rate = cross(sideShift, offset) + cross(side, offsetShift);
+    const double magnitude = sideShift.length() * offset.length() + side.length() * offsetShift.length();
+    return std::fabs(rate) > 1e-9 * magnitude ? rate : 0.0;
+}
+
+// Exact hiding: the part of the edge (screen parameters lo to hi) that lies inside the closed triangle
+// of this image, grown by tol on every side, so that neighbouring triangles cover their shared sides
+// and corners together. A side through a corner that the edge starts or ends at is not grown: there
+// the edge's side of it is known exactly, while a grown side would cover a sliver of every edge that
+// leaves the corner close to it. An edge that lies along a side is put on the side of it where
+// HLRViewTurn moves it, if one of its faces is seen edge-on. False when the edge misses the triangle,
+// or when the triangle is seen edge-on and covers nothing.
+bool coveredRange(const HLRTriangleImage& image, const HLRExactEdge& edge, double tol, double& lo,
+                  double& hi) {
+    const HLRProjectedTriangleVertex& P = *edge.startVertex();
+    const HLRProjectedTriangleVertex& Q = *edge.endVertex();
+    const HLRVector2D* corner[3] = {&image.corners[0]->screenPosition, &image.corners[1]->screenPosition,
+                                    &image.corners[2]->screenPosition};
     const double doubleArea = signedArea(*corner[0], *corner[1], *corner[2]);
     double sideLength[3];
     for (int i = 0; i < 3; ++i) {
@@ -34,12 +60,24 @@ bool coveredRange(const HLRVector2D* corner[3], const bool sharedCorner[3], cons
     lo = 0.0;
     hi = 1.0;
     for (int i = 0; i < 3; ++i) {
-        const HLRVector2D& s0 = *corner[i];
-        const HLRVector2D& s1 = *corner[(i + 1) % 3];
+        const HLRProjectedTriangleVertex& s0 = *image.corners[i];
+        const HLRProjectedTriangleVertex& s1 = *image.corners[(i + 1) % 3];
         const double scale = inward / sideLength[i];
-        const double grown = sharedCorner[i] || sharedCorner[(i + 1) % 3] ? 0.0 : tol;
-        const double dp = signedArea(s0, s1, p) * scale + grown;
-        const double dq = signedArea(s0, s1, q) * scale + grown;
+        double dp = signedArea(s0.screenPosition, s1.screenPosition, P.screenPosition) * scale;
+        double dq = signedArea(s0.screenPosition, s1.screenPosition, Q.screenPosition) * scale;
+        const std::optional<HLRViewTurn> turn = std::fabs(dp) <= tol && std::fabs(dq) <= tol
+                                                    ? HLRViewTurn::awayFromEdgeOnFaceOf(edge)
+                                                    : std::nullopt;
+        const double rateP = turn ? turnedAreaRate(*turn, s0, s1, P) * scale : 0.0;
+        const double rateQ = turn ? turnedAreaRate(*turn, s0, s1, Q) * scale : 0.0;
+        if (rateP != 0.0 || rateQ != 0.0) {
+            dp = rateP;
+            dq = rateQ;
+        } else {
+            const bool throughEnd = &s0 == &P || &s0 == &Q || &s1 == &P || &s1 == &Q;
+            dp += throughEnd ? 0.0 : tol;
+            dq += throughEnd ? 0.0 : tol;
+        }
         if (dp < 0.0 && dq < 0.0) {
             return false;
         }
@@ -94,16 +132,9 @@ void HLROccluder::hide(HLRExactEdge& edge) const {
         return;
     }
 
-    const HLRVector2D* corner[3] = {&image.corners[0]->screenPosition, &image.corners[1]->screenPosition,
-                                    &image.corners[2]->screenPosition};
-    bool sharedCorner[3];
-    for (int i = 0; i < 3; ++i) {
-        sharedCorner[i] = image.corners[i] == P || image.corners[i] == Q;
-    }
     double lo = 0.0;
     double hi = 1.0;
-    if (!coveredRange(corner, sharedCorner, P->screenPosition, Q->screenPosition,
-                      HLRProjectedModel::sm_dExactTolerance2D, lo, hi)) {
+    if (!coveredRange(image, edge, HLRProjectedModel::sm_dExactTolerance2D, lo, hi)) {
         return;
     }
 

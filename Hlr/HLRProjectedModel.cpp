@@ -30,6 +30,8 @@ bool HLRProjectedModel::sm_bExactHiding = false;
 double HLRProjectedModel::sm_dExactTolerance2D = 0.0;
 double HLRProjectedModel::sm_dExactTolerance3D = 0.0;
 HLRVector4D HLRProjectedModel::sm_projectionCentre(0.0, 0.0, 1.0, 0.0);
+HLRVector4D HLRProjectedModel::sm_screenXRow(1.0, 0.0, 0.0, 0.0);
+HLRVector4D HLRProjectedModel::sm_screenYRow(0.0, 1.0, 0.0, 0.0);
 HLRVector4D HLRProjectedModel::sm_screenWRow(0.0, 0.0, 0.0, 1.0);
 
 namespace {
@@ -135,8 +137,13 @@ void HLRProjectedModel::set(const HLRModel& model, const HLRProjector& projector
     m_intersectionLines = HLRProjectedFreeEdgeData(&projector);
     const HLRMatrix4x4& projection = projector.projectMatrix();
     sm_projectionCentre = projectionCentreOf(projection);
-    sm_screenWRow = HLRVector4D(projection.element(3, 0), projection.element(3, 1), projection.element(3, 2),
-                                projection.element(3, 3));
+    const auto row = [&projection](int i) {
+        return HLRVector4D(projection.element(i, 0), projection.element(i, 1), projection.element(i, 2),
+                           projection.element(i, 3));
+    };
+    sm_screenXRow = row(0);
+    sm_screenYRow = row(1);
+    sm_screenWRow = row(3);
 }
 
 void HLRProjectedModel::setRunModes(const HLRRunModes& modes) {

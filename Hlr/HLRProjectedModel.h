@@ -101,8 +101,11 @@ public:
     static double sm_dExactTolerance3D;
     // From the projector at construction and at set: the centre of projection in view coordinates,
     // homogeneous (a point with w > 0 for a perspective camera, the direction towards the viewer with
-    // w = 0 for a parallel one), and the row of the projection that gives a view point's screen w.
+    // w = 0 for a parallel one), and the rows of the projection that give a view point's screen x, y
+    // and w.
     static HLRVector4D sm_projectionCentre;
+    static HLRVector4D sm_screenXRow;
+    static HLRVector4D sm_screenYRow;
     static HLRVector4D sm_screenWRow;
 
 private:

@@ -5,7 +5,16 @@
 #include "Hlr/HLRProjectedModel.h"
 #include "Hlr/HLRProjectedTriangleVertex.h"
 
+#include <cmath>
+
 namespace KvHLR {
+
+namespace {
+
+// A face whose normal is square to the direction of view to within this cosine is seen edge-on.
+constexpr double kEdgeOnCosine = 1e-12;
+
+} // namespace
 
 void HLRTriangleImage::setCorners(const HLRProjectedTriangleVertex* v0, const HLRProjectedTriangleVertex* v1,
                                   const HLRProjectedTriangleVertex* v2) {
@@ -22,8 +31,12 @@ void HLRTriangleImage::setCorners(const HLRProjectedTriangleVertex* v0, const HL
     const double normalLength = length(normal);
     if (normalLength > 0.0) {
         const double cosine = dot(normal, direction) / (length(direction) * normalLength);
-        orientation = cosine < -1e-12 ? FRONT_FACING : BACK_FACING;
+        orientation = cosine < -kEdgeOnCosine ? FRONT_FACING : BACK_FACING;
     }
+}
+
+bool HLRTriangleImage::isEdgeOn(const HLRVector3D& normal) {
+    return std::fabs(normal.z) <= kEdgeOnCosine * length(normal);
 }
 
 HLRVector3D HLRTriangleImage::normal() const {

@@ -40,6 +40,9 @@ struct HLRTriangleImage {
     // A triangle of known facing: one with an area.
     bool isUsable() const { return orientation != UNDETERMINED; }
     bool isFront() const { return orientation == FRONT_FACING; }
+    // Whether a parallel view, which looks along -z, sees a face of this normal exactly edge-on (to
+    // rounding). Such a face counts as turned away from the viewer (HLRViewTurn says what that means).
+    static bool isEdgeOn(const HLRVector3D& normal);
 
     // The corners' screen and view extents.
     struct Extents {

@@ -153,3 +153,17 @@ TEST(ExactHiding, BoxJustUnderAFaceIsHiddenByEitherHideTest) {
     }
 }
 
+// A step of a terrain seen exactly along one of its faces: the face has no area in the view, and its far
+// side, which the drawing shows as the step's outline, lies along the side of the next face, which is
+// turned away from the viewer and lies in front of it. Every view turned slightly either way shows the
+// outline, so the exact view must too.
+TEST(ExactHiding, OutlineAlongAFaceSeenEdgeOnIsVisible) {
+    const Polygon3D step =
+        soup({{3.9, 3, -6.5}, {3.9, 1.5, -7.8}, {2.6, 0, -7.8}, {3.9, 1.5, -9.1}}, {{0, 1, 2}, {2, 1, 3}});
+    const std::map<int, double> lengths = lengthByKind(draw(step, fromAbove(ON_3dPoint(3.25, 1.5, -7.8)), true));
+    EXPECT_EQ(lengths.count(1), 0u) << "hidden length " << lengths.at(1);
+    double visible = 0.0;
+    for (auto const& [kind, length] : lengths)
+        visible += length;
+    EXPECT_NEAR(visible, 1.5 + std::hypot(1.3, 3.0) + std::hypot(1.3, 1.5), 1e-9);
+}
