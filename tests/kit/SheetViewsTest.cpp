@@ -87,9 +87,9 @@ TEST(SheetViews, TheOneViewIsNamedAsChosenAndRefusalsComeBeforeDrawing) {
     const std::vector<MeshPart> large = boxParts({0, 0, 0}, {1000, 1000, 1000});
     sheet.section = SectionPlane{{500, 500, 500}, {1, 0, 0}};
     const std::vector<PlannedView> plan = planViews(sheet, large, "box");
-    EXPECT_NO_THROW(checkViewsFit(plan, a4, large));
+    EXPECT_NO_THROW(checkViewsFit(plan, sheet, a4, large));
     a4.scale = 1.0;
-    EXPECT_EQ(parameterOf([&] { checkViewsFit(plan, a4, large); }), "scale");
+    EXPECT_EQ(parameterOf([&] { checkViewsFit(plan, sheet, a4, large); }), "scale");
 }
 
 } // namespace
