@@ -22,13 +22,15 @@ constexpr double kFitGap = 0.05; // between fitted views, as a share of the larg
 // Between the frame and the views, and between the title block and the views.
 constexpr double kFramePaddingMm = 5.0;
 
-// The title block: the model's name in a row of its own over a row of scale, projection and date.
-constexpr double kTitleWidthMm = 120.0;
+// The title block: the model's name in a row of its own over a row of scale, projection and date, as
+// wide as its texts need, so that it fits small drawings, and at most 120 mm.
 constexpr double kNameRowMm = 10.0;
 constexpr double kInfoRowMm = 7.0;
 constexpr double kNameTextMm = 5.0;
 constexpr double kInfoTextMm = 2.5;
-// Scale, projection and date; each cell holds its longest text ("Scale 1:1000000000").
+constexpr double kNamePaddingMm = 3.0; // before and after the name
+constexpr double kInfoPaddingMm = 2.0; // before and after each text of the lower row
+// Scale, projection and date: the most each cell takes ("Scale 1:1000000000"), longer texts shortened.
 constexpr double kInfoCellsMm[] = {40.0, 50.0, 30.0};
 // The projection method's symbol, at the name row's right end: a truncated cone seen from the side and
 // from its narrow end.
@@ -309,6 +311,74 @@ bool fits(const Layout& layout, const Box2& area) {
     return layout.box.width() <= area.width() && layout.box.height() <= area.height();
 }
 
+std::string projectionText(const SheetOptions& options) {
+    return options.projection == Projection::Third ? "Third-angle projection" : "First-angle projection";
+}
+
+// Shortened with "..." to about what fits `widthMm` at text height `heightMm`.
+std::string shortened(const std::string& text, double widthMm, double heightMm) {
+    const auto most = static_cast<std::size_t>(widthMm / (heightMm * kLetterWidthPerHeight));
+    return text.size() <= most || most < 4 ? text : text.substr(0, most - 3) + "...";
+}
+
+// The symbol centred at `centre`: the cone's side view with its narrow end to the left, and its view from
+// the left (both ends' circles), which third angle puts left of it and first angle right of it.
+void addProjectionSymbol(std::vector<std::vector<PagePoint>>& lines, Projection projection,
+                         PagePoint centre) {
+    const double narrow = kConeRadiiMm[0], wide = kConeRadiiMm[1];
+    const double width = 2 * wide + kSymbolGapMm + kConeLengthMm, left = centre.x - width / 2;
+    const bool endViewLeft = projection == Projection::Third;
+    const double cone = endViewLeft ? left + 2 * wide + kSymbolGapMm : left;
+    const double circle = endViewLeft ? left + wide : left + kConeLengthMm + kSymbolGapMm + wide;
+    lines.push_back({{cone, centre.y - narrow},
+                     {cone, centre.y + narrow},
+                     {cone + kConeLengthMm, centre.y + wide},
+                     {cone + kConeLengthMm, centre.y - wide},
+                     {cone, centre.y - narrow}});
+    constexpr int kCircleSides = 48;
+    for (double radius : kConeRadiiMm) {
+        std::vector<PagePoint>& ring = lines.emplace_back();
+        for (int i = 0; i <= kCircleSides; ++i) {
+            const double angle = 2 * 3.141592653589793 * i / kCircleSides;
+            ring.push_back({circle + radius * std::cos(angle), centre.y + radius * std::sin(angle)});
+        }
+    }
+}
+
+double textWidth(const std::string& text, double heightMm) {
+    return static_cast<double>(text.size()) * heightMm * kLetterWidthPerHeight;
+}
+
+// The title block's texts, its lower row's cells and its width: each cell as wide as its text, the
+// date's taking what the name row needs beyond them.
+struct TitleBlock {
+    std::string infos[3]; // scale, projection, date
+    double cells[3];
+    std::string name;
+    double width;
+};
+
+// `scale`: the true scale, page mm per model mm.
+TitleBlock titleBlock(const SheetOptions& options, double scale) {
+    TitleBlock block{{"Scale " + (options.trueScale ? scaleText(scale) : std::string("NTS")),
+                      projectionText(options), options.date},
+                     {},
+                     "",
+                     0.0};
+    double infoWidth = 0.0;
+    for (std::size_t i = 0; i < std::size(block.infos); ++i) {
+        block.infos[i] = shortened(block.infos[i], kInfoCellsMm[i] - 2 * kInfoPaddingMm, kInfoTextMm);
+        block.cells[i] = std::min(textWidth(block.infos[i], kInfoTextMm) + 2 * kInfoPaddingMm, kInfoCellsMm[i]);
+        infoWidth += block.cells[i];
+    }
+    const double mostWidth = kInfoCellsMm[0] + kInfoCellsMm[1] + kInfoCellsMm[2];
+    block.name = shortened(options.modelName, mostWidth - kSymbolCellMm - 2 * kNamePaddingMm, kNameTextMm);
+    const double nameWidth = textWidth(block.name, kNameTextMm) + 2 * kNamePaddingMm + kSymbolCellMm;
+    block.width = std::min(std::max(infoWidth, nameWidth), mostWidth);
+    block.cells[2] += block.width - infoWidth;
+    return block;
+}
+
 // The rules of a sheet's layout: annotated, at the options' gap; or its views alone, without gaps.
 Rules rulesOf(const SheetOptions& options, bool annotated, bool sectionInProjection) {
     return {options.projection, annotated ? options.gapMm : 0.0, annotated, sectionInProjection};
@@ -387,7 +457,7 @@ PageFit fitPage(const std::vector<SheetView>& views, const std::vector<Box2>& bo
         const Layout layout = arrange(views, bounds, rulesOf(options, true, true), scale);
         const Box2 margins = viewArea(0.0, 0.0, options);
         const double width = std::max(layout.box.width() + margins.minX - margins.maxX,
-                                      options.title ? kTitleWidthMm + 2 * options.marginMm : 0.0);
+                                      options.title ? titleBlock(options, *options.scale).width + 2 * options.marginMm : 0.0);
         return {width, layout.box.height() + margins.minY - margins.maxY, scale, true};
     }
     // The section's view in the projection unless only a free corner leaves room at the scale.
@@ -407,61 +477,22 @@ PageFit fitPage(const std::vector<SheetView>& views, const std::vector<Box2>& bo
                                                       ": choose larger paper or smaller margins and gaps");
 }
 
-std::string projectionText(const SheetOptions& options) {
-    return options.projection == Projection::Third ? "Third-angle projection" : "First-angle projection";
-}
-
-// Shortened with "..." to about what fits `widthMm` at text height `heightMm`.
-std::string shortened(const std::string& text, double widthMm, double heightMm) {
-    const auto most = static_cast<std::size_t>(widthMm / (heightMm * kLetterWidthPerHeight));
-    return text.size() <= most || most < 4 ? text : text.substr(0, most - 3) + "...";
-}
-
-// The symbol centred at `centre`: the cone's side view with its narrow end to the left, and its view from
-// the left (both ends' circles), which third angle puts left of it and first angle right of it.
-void addProjectionSymbol(std::vector<std::vector<PagePoint>>& lines, Projection projection,
-                         PagePoint centre) {
-    const double narrow = kConeRadiiMm[0], wide = kConeRadiiMm[1];
-    const double width = 2 * wide + kSymbolGapMm + kConeLengthMm, left = centre.x - width / 2;
-    const bool endViewLeft = projection == Projection::Third;
-    const double cone = endViewLeft ? left + 2 * wide + kSymbolGapMm : left;
-    const double circle = endViewLeft ? left + wide : left + kConeLengthMm + kSymbolGapMm + wide;
-    lines.push_back({{cone, centre.y - narrow},
-                     {cone, centre.y + narrow},
-                     {cone + kConeLengthMm, centre.y + wide},
-                     {cone + kConeLengthMm, centre.y - wide},
-                     {cone, centre.y - narrow}});
-    constexpr int kCircleSides = 48;
-    for (double radius : kConeRadiiMm) {
-        std::vector<PagePoint>& ring = lines.emplace_back();
-        for (int i = 0; i <= kCircleSides; ++i) {
-            const double angle = 2 * 3.141592653589793 * i / kCircleSides;
-            ring.push_back({circle + radius * std::cos(angle), centre.y + radius * std::sin(angle)});
-        }
-    }
-}
-
-// `scale`: the true scale, page mm per model mm.
 void addTitle(Page& page, const SheetOptions& options, double scale, const std::string& layer) {
     std::vector<std::vector<PagePoint>> lines;
     const double m = options.marginMm, right = page.widthMm - m, top = page.heightMm - m;
     lines.push_back({{m, m}, {right, m}, {right, top}, {m, top}, {m, m}});
-    const double left = right - kTitleWidthMm, infoTop = m + kInfoRowMm, nameTop = infoTop + kNameRowMm;
+    const TitleBlock block = titleBlock(options, scale);
+    const double left = right - block.width, infoTop = m + kInfoRowMm, nameTop = infoTop + kNameRowMm;
     lines.push_back({{left, m}, {left, nameTop}, {right, nameTop}});
     lines.push_back({{left, infoTop}, {right, infoTop}});
     double x = left;
-    const std::string infos[] = {"Scale " + (options.trueScale ? scaleText(scale) : std::string("NTS")),
-                                 projectionText(options), options.date};
-    for (std::size_t i = 0; i < std::size(infos); ++i) {
-        page.texts.push_back({{x + 2.0, m + (kInfoRowMm - kInfoTextMm) / 2}, kInfoTextMm, infos[i], layer});
-        x += kInfoCellsMm[i];
-        if (i + 1 < std::size(infos))
+    for (std::size_t i = 0; i < std::size(block.infos); ++i) {
+        page.texts.push_back({{x + kInfoPaddingMm, m + (kInfoRowMm - kInfoTextMm) / 2}, kInfoTextMm, block.infos[i], layer});
+        x += block.cells[i];
+        if (i + 1 < std::size(block.infos))
             lines.push_back({{x, m}, {x, infoTop}});
     }
-    page.texts.push_back({{left + 3.0, infoTop + (kNameRowMm - kNameTextMm) / 2},
-                          kNameTextMm,
-                          shortened(options.modelName, kTitleWidthMm - kSymbolCellMm - 6.0, kNameTextMm),
-                          layer});
+    page.texts.push_back({{left + kNamePaddingMm, infoTop + (kNameRowMm - kNameTextMm) / 2}, kNameTextMm, block.name, layer});
     lines.push_back({{right - kSymbolCellMm, infoTop}, {right - kSymbolCellMm, nameTop}});
     addProjectionSymbol(lines, options.projection, {right - kSymbolCellMm / 2, infoTop + kNameRowMm / 2});
     page.layers.push_back({layer, "", options.style.title, std::move(lines)});

@@ -74,8 +74,13 @@ TEST(Sheet, DrawsAtTrueScaleOnAPageAroundTheViews) {
     EXPECT_NEAR(outline.width(), 50.0, 1e-9) << "100 model units at 1:2";
     EXPECT_NEAR(outline.height(), 30.0, 1e-9);
     EXPECT_EQ(scaleOnTitle(page), "1:2");
-    // The title block (120 mm) sets the width; margins 10, frame padding 5, title 17 + 5 the height.
-    EXPECT_DOUBLE_EQ(page.widthMm, 140.0);
+    // The title block, as wide as its texts, sets the width, yet fits the small drawing; margins 10,
+    // frame padding 5, title 17 + 5 the height. Its texts stay inside the frame.
+    EXPECT_GT(page.widthMm, 50.0 + 30.0);
+    EXPECT_LT(page.widthMm, 100.0);
+    for (const PageText& text : page.texts)
+        EXPECT_LT(text.at.x + 0.6 * text.heightMm * static_cast<double>(text.text.size()), page.widthMm - 10.0)
+            << text.text;
     EXPECT_DOUBLE_EQ(page.heightMm, 30.0 + 30.0 + 22.0);
     EXPECT_GE(outline.minY, 10 + 5 + 17 + 5 - 1e-9) << "above the title block";
 
