@@ -162,4 +162,28 @@ TEST(Sheet, PrincipalViewsLineUpAsTheProjectionArrangesThem) {
     }
 }
 
+TEST(Sheet, ASectionStandsInProjectionWhereThePaperHasRoomElseInAFreeCorner) {
+    // A section from the left, whose label is wider than its view; the left view's place is free.
+    SheetView section = box("section-A", 40, 40);
+    section.label = "SECTION A\u2013A";
+    section.sameSightAs = "left";
+    const std::vector<SheetView> views{box("front", 160, 40), box("top", 160, 40), box("right", 40, 40), section};
+    SheetOptions options;
+    options.scale = 1.0;
+    // A3 holds four columns: the section stands left of the front view, heights in line.
+    options.paper = paperNamed("A3");
+    Page page = layoutSheet(views, options);
+    Box2 front = placed(page, "front"), placedSection = placed(page, "section-A");
+    EXPECT_NEAR(placedSection.minY, front.minY, 1e-9);
+    EXPECT_NEAR(placedSection.maxY, front.maxY, 1e-9);
+    EXPECT_LT(placedSection.maxX, front.minX - options.gapMm);
+    // A4 holds three columns only with the section above the side view, in the corner the views leave.
+    options.paper = paperNamed("A4");
+    page = layoutSheet(views, options);
+    front = placed(page, "front");
+    placedSection = placed(page, "section-A");
+    EXPECT_GT(placedSection.minX, front.maxX);
+    EXPECT_GT(placedSection.minY, front.maxY);
+}
+
 } // namespace
