@@ -1,5 +1,6 @@
 // Sheets: views at a true scale on real paper, the scale chosen to fit, principal views lined up as the
-// projection method arranges them, free views in a corner, the fitted page, and layer names.
+// projection method arranges them, free views in a corner, a section's view in projection where it fits,
+// the fitted page, and layer names.
 
 #include "kit/InputError.h"
 #include "kit/sheet/Sheet.h"
