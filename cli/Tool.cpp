@@ -191,7 +191,7 @@ std::vector<SheetView> drawViews(const Options& options, std::vector<MeshPart>&&
     const ViewsChoice choice = viewsChoice(options, parts);
     const std::vector<PlannedView> plan = planViews(choice, parts, subject);
     if (options.format != OutputFormat::Json)
-        checkViewsFit(plan, options.sheet, parts);
+        checkViewsFit(plan, choice, options.sheet, parts);
     std::vector<SheetView> views;
     for (std::size_t i = 0; i < plan.size(); ++i) {
         showStage(plan.size() > 1 ? "drawing " + options.views[i] + " view" : "drawing", StageMeasure::Share);

@@ -50,7 +50,7 @@ std::vector<SheetView> sheetViews(const PyDrawing& drawing, const SheetKeywords&
     std::vector<PlannedView> plan;
     try {
         plan = planViews(choice, *model.parts, "model");
-        checkViewsFit(plan, sheet, *model.parts);
+        checkViewsFit(plan, choice, sheet, *model.parts);
     } catch (const InputError& error) {
         if (error.parameter() != "view")
             throw;

@@ -112,8 +112,9 @@ struct CuttingPlaneLine {
     std::string letter;
 };
 
-// The line, reaching a little beyond the view's drawing; nothing when the view (a perspective, or one
-// that looks across the plane) does not see the plane edge-on. The normal points to the side taken away.
+// The line across the view's drawing, from one side of its bounds to the other (a sheet draws it on
+// beyond them); nothing when the view (a perspective, or one that looks across the plane) does not see
+// the plane edge-on. The normal points to the side taken away.
 std::optional<CuttingPlaneLine> cuttingPlaneLine(const SectionPlane& plane, const Drawing& view,
                                                  const std::string& letter);
 

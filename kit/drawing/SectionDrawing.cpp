@@ -281,11 +281,8 @@ std::optional<CuttingPlaneLine> cuttingPlaneLine(const SectionPlane& plane, cons
         return ON_2dPoint(d.x * frame.maxX, d.y * frame.maxY);
     };
     const ON_2dPoint along = image(cross(n, towardEye)), behind = image(ON_3dVector(-n.x, -n.y, -n.z));
-    const Box2 bounds = drawingBounds(view);
-    const double reach = 0.08 * std::max(bounds.width(), bounds.height());
-    const Box2 grown{bounds.minX - reach, bounds.minY - reach, bounds.maxX + reach, bounds.maxY + reach};
     constexpr double inf = std::numeric_limits<double>::infinity();
-    const auto range = rangeInBox(at, along, grown, -inf, inf, 1e-12 * std::hypot(along.x, along.y));
+    const auto range = rangeInBox(at, along, drawingBounds(view), -inf, inf, 1e-12 * std::hypot(along.x, along.y));
     if (!range)
         return std::nullopt; // the plane passes beside the drawing
     const auto [t0, t1] = *range;

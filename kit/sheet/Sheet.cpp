@@ -1,6 +1,7 @@
 #include "kit/sheet/Sheet.h"
 
 #include "kit/InputError.h"
+#include "kit/drawing/Geometry.h"
 
 #include <algorithm>
 #include <cctype>
@@ -21,13 +22,15 @@ constexpr double kFitGap = 0.05; // between fitted views, as a share of the larg
 // Between the frame and the views, and between the title block and the views.
 constexpr double kFramePaddingMm = 5.0;
 
-// The title block: the model's name in a row of its own over a row of scale, projection and date.
-constexpr double kTitleWidthMm = 120.0;
+// The title block: the model's name in a row of its own over a row of scale, projection and date, as
+// wide as its texts need, so that it fits small drawings, and at most 120 mm.
 constexpr double kNameRowMm = 10.0;
 constexpr double kInfoRowMm = 7.0;
 constexpr double kNameTextMm = 5.0;
 constexpr double kInfoTextMm = 2.5;
-// Scale, projection and date; each cell holds its longest text ("Scale 1:1000000000").
+constexpr double kNamePaddingMm = 3.0; // before and after the name
+constexpr double kInfoPaddingMm = 2.0; // before and after each text of the lower row
+// Scale, projection and date: the most each cell takes ("Scale 1:1000000000"), longer texts shortened.
 constexpr double kInfoCellsMm[] = {40.0, 50.0, 30.0};
 // The projection method's symbol, at the name row's right end: a truncated cone seen from the side and
 // from its narrow end.
@@ -129,23 +132,155 @@ double freeStart(std::pair<double, double> span, double size, int side) {
     return side > 0 ? span.first : span.second - size;
 }
 
-// The views at `scale` (layout units per model unit) with `gap` between them.
-Layout arrange(const std::vector<SheetView>& views, const std::vector<Box2>& bounds, Projection projection,
-               double scale, double gap) {
-    Layout layout;
-    layout.views.resize(views.size());
-    std::vector<std::optional<Cell>> cells(views.size());
-    Lanes columns, rows;
-    for (std::size_t i = 0; i < views.size(); ++i) {
-        layout.views[i].bounds = bounds[i];
-        cells[i] = views.size() == 1 ? Cell{0, 0} : principalCell(views[i].name, projection);
-        if (cells[i]) {
-            columns.add(cells[i]->column, -scale * bounds[i].minX, scale * bounds[i].maxX);
-            rows.add(cells[i]->row, -scale * bounds[i].minY, scale * bounds[i].maxY);
+// The place of a section's view in the projection: that of the principal view that looks as it does,
+// or, where a view stands there, the next free place outwards in line with it: in the front view's row
+// for a sight across the model (heights in line with the front view), in its column for one from above
+// or below. Nothing for a sight no principal view has.
+std::optional<Cell> sectionCell(const std::string& sight, const std::vector<std::optional<Cell>>& taken,
+                                Projection projection) {
+    const std::optional<Cell> own = principalCell(sight, projection);
+    if (!own)
+        return std::nullopt;
+    const auto isTaken = [&](const Cell& cell) {
+        return std::any_of(taken.begin(), taken.end(), [&](const std::optional<Cell>& other) {
+            return other && other->column == cell.column && other->row == cell.row;
+        });
+    };
+    const bool across = own->row == 0;
+    Cell cell = *own;
+    while (isTaken(cell)) {
+        cell.column += across ? (own->column < 0 ? -1 : 1) : 0;
+        cell.row += across ? 0 : (own->row < 0 ? -1 : 1);
+    }
+    return cell;
+}
+
+// Section views: the cutting-plane line's reach beyond its view's drawing, its thick ends, arrows and
+// letters, and the view's label, in mm on the page.
+constexpr double kPlaneReachMm = 8.0;
+constexpr double kThickEndMm = 6.0;
+constexpr double kArrowMm = 10.0;
+constexpr double kArrowHeadMm = 3.0;
+constexpr double kLetterMm = 5.0;
+constexpr double kLetterGapMm = 1.5; // between an arrow's tail and its letter
+constexpr double kLabelGapMm = 4.0;  // between a view and its label
+// Capitals of a sans-serif font are at most about as wide as they are high: the room a label takes.
+constexpr double kCapitalWidthPerHeight = 1.0;
+
+// What a view carries beside its drawing, on the page.
+struct Annotations {
+    std::vector<std::vector<PagePoint>> chain; // the cutting-plane lines, thin
+    std::vector<std::vector<PagePoint>> ends;  // their thick ends and arrows
+    std::vector<PageText> letters;             // the planes' letters, in the ends' layer
+    std::optional<PageText> label;
+};
+
+double capitalsWidth(const std::string& text, double heightMm) {
+    // Counted in letters (an en dash is three bytes of UTF-8, one letter).
+    std::size_t letters = 0;
+    for (unsigned char c : text)
+        letters += (c & 0xC0) != 0x80;
+    return static_cast<double>(letters) * heightMm * kCapitalWidthPerHeight;
+}
+
+// The view's marks and label where the view is placed: each plane's line from `kPlaneReachMm` beyond
+// the drawing on one side to as far on the other, thick at its ends, an arrow at each end looking along
+// the sight from the side taken away, the letter beyond the arrow's tail; the label centred under the view.
+Annotations annotationsOf(const SheetView& view, const Placement& placement, double scale) {
+    Annotations notes;
+    const auto onPage = [&](const ON_2dPoint& p) {
+        return PagePoint{placement.originX + scale * p.x, placement.originY + scale * p.y};
+    };
+    const auto moved = [](PagePoint p, double x, double y, double mm) { return PagePoint{p.x + x * mm, p.y + y * mm}; };
+    for (const CuttingPlaneLine& line : view.cuttingPlanes) {
+        const PagePoint from = onPage(line.from), to = onPage(line.to);
+        const double length = std::hypot(to.x - from.x, to.y - from.y);
+        if (!(length > 0.0))
+            continue;
+        const double ux = (to.x - from.x) / length, uy = (to.y - from.y) / length;
+        const double sx = line.sight.x, sy = line.sight.y;
+        const PagePoint first = moved(from, ux, uy, -kPlaneReachMm), last = moved(to, ux, uy, kPlaneReachMm);
+        notes.chain.push_back({first, last});
+        for (const auto& [end, inward] : {std::pair{first, 1.0}, std::pair{last, -1.0}}) {
+            notes.ends.push_back({end, moved(end, ux, uy, inward * kThickEndMm)});
+            // The arrow's shaft runs from the side taken away to the line's end, its head on the end.
+            const PagePoint tail = moved(end, sx, sy, -kArrowMm);
+            notes.ends.push_back({tail, end});
+            const PagePoint base = moved(end, sx, sy, -kArrowHeadMm);
+            notes.ends.push_back({moved(base, -sy, sx, kArrowHeadMm / 3), end, moved(base, sy, -sx, kArrowHeadMm / 3)});
+            const double width = capitalsWidth(line.letter, kLetterMm);
+            const PagePoint centre = moved(
+                tail, sx, sy, -(kLetterGapMm + std::fabs(sx) * width / 2 + std::fabs(sy) * kLetterMm / 2));
+            notes.letters.push_back({{centre.x - width / 2, centre.y - kLetterMm / 2}, kLetterMm, line.letter, ""});
         }
     }
-    columns.place(gap);
-    rows.place(gap);
+    if (!view.label.empty()) {
+        const Box2 box = placedBox(placement, scale);
+        const double width = capitalsWidth(view.label, kLetterMm);
+        notes.label = PageText{{(box.minX + box.maxX - width) / 2, box.minY - kLabelGapMm - kLetterMm},
+                               kLetterMm, view.label, ""};
+    }
+    return notes;
+}
+
+// The page box of a text set in capitals: from its baseline's start, as high as its capitals.
+Box2 textBox(const PageText& text) {
+    return {text.at.x, text.at.y, text.at.x + capitalsWidth(text.text, text.heightMm), text.at.y + text.heightMm};
+}
+
+Box2 merged(const Box2& a, const Box2& b) {
+    return {std::min(a.minX, b.minX), std::min(a.minY, b.minY), std::max(a.maxX, b.maxX), std::max(a.maxY, b.maxY)};
+}
+
+// The room a placed view takes on the page: its drawing, marks and label.
+Box2 roomOf(const SheetView& view, const Placement& placement, double scale) {
+    const Annotations notes = annotationsOf(view, placement, scale);
+    Box2 room = placedBox(placement, scale);
+    for (const auto* lines : {&notes.chain, &notes.ends})
+        for (const std::vector<PagePoint>& line : *lines)
+            for (const PagePoint& p : line)
+                room = merged(room, {p.x, p.y, p.x, p.y});
+    for (const PageText& letter : notes.letters)
+        room = merged(room, textBox(letter));
+    if (notes.label)
+        room = merged(room, textBox(*notes.label));
+    return room;
+}
+
+// How views are arranged: the projection method, the gap between them, whether their marks and labels
+// take room (false: the drawings alone, in any units), and whether a section's view goes into the
+// projection or a free corner.
+struct Rules {
+    Projection projection;
+    double gap;
+    bool annotated;
+    bool sectionInProjection;
+};
+
+// The views at `scale` (layout units per model unit; page mm where annotated).
+Layout arrange(const std::vector<SheetView>& views, const std::vector<Box2>& bounds, const Rules& rules,
+               double scale) {
+    Layout layout;
+    layout.views.resize(views.size());
+    std::vector<Box2> rooms(views.size()); // about each view's origin
+    std::vector<std::optional<Cell>> cells(views.size());
+    for (std::size_t i = 0; i < views.size(); ++i) {
+        layout.views[i].bounds = bounds[i];
+        rooms[i] = rules.annotated ? roomOf(views[i], layout.views[i], scale) : placedBox(layout.views[i], scale);
+        cells[i] = views.size() == 1 ? Cell{0, 0} : principalCell(views[i].name, rules.projection);
+    }
+    if (rules.sectionInProjection && views.size() > 1)
+        for (std::size_t i = 0; i < views.size(); ++i)
+            if (!views[i].sameSightAs.empty())
+                cells[i] = sectionCell(views[i].sameSightAs, cells, rules.projection);
+    Lanes columns, rows;
+    for (std::size_t i = 0; i < views.size(); ++i)
+        if (cells[i]) {
+            columns.add(cells[i]->column, -rooms[i].minX, rooms[i].maxX);
+            rows.add(cells[i]->row, -rooms[i].minY, rooms[i].maxY);
+        }
+    columns.place(rules.gap);
+    rows.place(rules.gap);
     const std::pair<int, int> corners[] = {{1, 1}, {1, -1}, {-1, 1}, {-1, -1}};
     std::size_t corner = 0;
     for (std::size_t i = 0; i < views.size(); ++i) {
@@ -155,13 +290,12 @@ Layout arrange(const std::vector<SheetView>& views, const std::vector<Box2>& bou
             p.originY = rows.origin(cells[i]->row);
         } else {
             const auto [sx, sy] = corners[corner++ % 4];
-            p.originX = freeStart(columns.sideSpan(sx, gap), scale * p.bounds.width(), sx) - scale * p.bounds.minX;
-            p.originY = freeStart(rows.sideSpan(sy, gap), scale * p.bounds.height(), sy) - scale * p.bounds.minY;
+            p.originX = freeStart(columns.sideSpan(sx, rules.gap), rooms[i].width(), sx) - rooms[i].minX;
+            p.originY = freeStart(rows.sideSpan(sy, rules.gap), rooms[i].height(), sy) - rooms[i].minY;
         }
-        const Box2 box = placedBox(p, scale);
-        layout.box = i == 0 ? box
-                            : Box2{std::min(layout.box.minX, box.minX), std::min(layout.box.minY, box.minY),
-                                   std::max(layout.box.maxX, box.maxX), std::max(layout.box.maxY, box.maxY)};
+        const Box2 room{p.originX + rooms[i].minX, p.originY + rooms[i].minY, p.originX + rooms[i].maxX,
+                        p.originY + rooms[i].maxY};
+        layout.box = i == 0 ? room : merged(layout.box, room);
     }
     return layout;
 }
@@ -175,85 +309,6 @@ Box2 viewArea(double widthMm, double heightMm, const SheetOptions& options) {
 
 bool fits(const Layout& layout, const Box2& area) {
     return layout.box.width() <= area.width() && layout.box.height() <= area.height();
-}
-
-// The largest true scale of the 1, 2, 5 series at which the views fit `area`, if any does, as page mm
-// per model unit.
-std::optional<double> largestScale(const std::vector<SheetView>& views, const std::vector<Box2>& bounds,
-                                   const SheetOptions& options, const Box2& area) {
-    if (!(area.width() > 0.0 && area.height() > 0.0))
-        return std::nullopt;
-    // Gaps only take room, so the views alone bound the scale from above.
-    const Layout tight = arrange(views, bounds, options.projection, 1.0, 0.0);
-    const double upper = std::min(
-        std::min(area.width() / tight.box.width(), area.height() / tight.box.height()) / options.unitMm,
-        kLargestScale);
-    if (!(upper > 0.0))
-        return std::nullopt;
-    const std::optional<double> scale = largestSeriesScale(upper, [&](double trueScale) {
-        return fits(arrange(views, bounds, options.projection, trueScale * options.unitMm, options.gapMm),
-                    area);
-    });
-    return scale ? std::optional<double>(*scale * options.unitMm) : std::nullopt;
-}
-
-// The page size and scale (page mm per model unit): the paper in the orientation that fits (at the given
-// scale) or gives the larger scale, ties going to the one shaped like the views; or, without paper, a page
-// around the views at the given scale.
-struct PageFit {
-    double widthMm;
-    double heightMm;
-    double scale;
-};
-
-// The paper's sizes, width first, in the orientations allowed: portrait before landscape.
-std::vector<std::pair<double, double>> paperSizes(const SheetOptions& options) {
-    std::vector<std::pair<double, double>> sizes;
-    const PaperSize paper = *options.paper;
-    if (options.orientation != Orientation::Landscape)
-        sizes.emplace_back(paper.widthMm, paper.heightMm);
-    if (options.orientation != Orientation::Portrait)
-        sizes.emplace_back(paper.heightMm, paper.widthMm);
-    return sizes;
-}
-
-PageFit fitPage(const std::vector<SheetView>& views, const std::vector<Box2>& bounds,
-                const SheetOptions& options) {
-    // The scale given is true: page mm per model mm.
-    const std::optional<double> given =
-        options.scale ? std::optional<double>(*options.scale * options.unitMm) : std::nullopt;
-    if (!options.paper) {
-        const Layout layout = arrange(views, bounds, options.projection, *given, options.gapMm);
-        const Box2 margins = viewArea(0.0, 0.0, options);
-        const double width = std::max(layout.box.width() + margins.minX - margins.maxX,
-                                      options.title ? kTitleWidthMm + 2 * options.marginMm : 0.0);
-        return {width, layout.box.height() + margins.minY - margins.maxY, *given};
-    }
-    const Layout shape = arrange(views, bounds, options.projection, 1.0, 0.0);
-    const bool wide = shape.box.width() > shape.box.height();
-    std::vector<std::pair<double, double>> sizes = paperSizes(options);
-    if (options.orientation == Orientation::Auto && wide)
-        std::swap(sizes[0], sizes[1]);
-    std::optional<PageFit> best;
-    for (const auto& [width, height] : sizes) {
-        const Box2 area = viewArea(width, height, options);
-        std::optional<double> scale = given;
-        if (scale && !fits(arrange(views, bounds, options.projection, *scale, options.gapMm), area))
-            scale.reset();
-        else if (!scale)
-            scale = largestScale(views, bounds, options, area);
-        if (scale && (!best || *scale > best->scale))
-            best = PageFit{width, height, *scale};
-    }
-    if (!best)
-        throw InputError::ofParameter(options.scale ? "scale" : "paper",
-                                      options.scale ? "the views do not fit the paper at " +
-                                                          scaleText(*options.scale) +
-                                                          ": choose a smaller scale or larger paper"
-                                                    : "the views do not fit the paper at any scale down to " +
-                                                          scaleText(kSmallestScale) +
-                                                          ": choose larger paper or smaller margins and gaps");
-    return *best;
 }
 
 std::string projectionText(const SheetOptions& options) {
@@ -290,27 +345,154 @@ void addProjectionSymbol(std::vector<std::vector<PagePoint>>& lines, Projection 
     }
 }
 
+double textWidth(const std::string& text, double heightMm) {
+    return static_cast<double>(text.size()) * heightMm * kLetterWidthPerHeight;
+}
+
+// The title block's texts, its lower row's cells and its width: each cell as wide as its text, the
+// date's taking what the name row needs beyond them.
+struct TitleBlock {
+    std::string infos[3]; // scale, projection, date
+    double cells[3];
+    std::string name;
+    double width;
+};
+
 // `scale`: the true scale, page mm per model mm.
+TitleBlock titleBlock(const SheetOptions& options, double scale) {
+    TitleBlock block{{"Scale " + (options.trueScale ? scaleText(scale) : std::string("NTS")),
+                      projectionText(options), options.date},
+                     {},
+                     "",
+                     0.0};
+    double infoWidth = 0.0;
+    for (std::size_t i = 0; i < std::size(block.infos); ++i) {
+        block.infos[i] = shortened(block.infos[i], kInfoCellsMm[i] - 2 * kInfoPaddingMm, kInfoTextMm);
+        block.cells[i] = std::min(textWidth(block.infos[i], kInfoTextMm) + 2 * kInfoPaddingMm, kInfoCellsMm[i]);
+        infoWidth += block.cells[i];
+    }
+    const double mostWidth = kInfoCellsMm[0] + kInfoCellsMm[1] + kInfoCellsMm[2];
+    block.name = shortened(options.modelName, mostWidth - kSymbolCellMm - 2 * kNamePaddingMm, kNameTextMm);
+    const double nameWidth = textWidth(block.name, kNameTextMm) + 2 * kNamePaddingMm + kSymbolCellMm;
+    block.width = std::min(std::max(infoWidth, nameWidth), mostWidth);
+    block.cells[2] += block.width - infoWidth;
+    return block;
+}
+
+// The rules of a sheet's layout: annotated, at the options' gap; or its views alone, without gaps.
+Rules rulesOf(const SheetOptions& options, bool annotated, bool sectionInProjection) {
+    return {options.projection, annotated ? options.gapMm : 0.0, annotated, sectionInProjection};
+}
+
+// The largest true scale of the 1, 2, 5 series at which the views fit `area`, if any does, as page mm
+// per model unit.
+std::optional<double> largestScale(const std::vector<SheetView>& views, const std::vector<Box2>& bounds,
+                                   const SheetOptions& options, bool sectionInProjection, const Box2& area) {
+    if (!(area.width() > 0.0 && area.height() > 0.0))
+        return std::nullopt;
+    // Gaps, marks and labels only take room, so the views alone bound the scale from above.
+    const Layout tight = arrange(views, bounds, rulesOf(options, false, sectionInProjection), 1.0);
+    const double upper = std::min(
+        std::min(area.width() / tight.box.width(), area.height() / tight.box.height()) / options.unitMm,
+        kLargestScale);
+    if (!(upper > 0.0))
+        return std::nullopt;
+    const std::optional<double> scale = largestSeriesScale(upper, [&](double trueScale) {
+        return fits(arrange(views, bounds, rulesOf(options, true, sectionInProjection), trueScale * options.unitMm),
+                    area);
+    });
+    return scale ? std::optional<double>(*scale * options.unitMm) : std::nullopt;
+}
+
+// The page size and scale (page mm per model unit): the paper in the orientation that fits (at the given
+// scale) or gives the larger scale, ties going to the one shaped like the views; or, without paper, a page
+// around the views at the given scale. A section's view goes into the projection where that fits at the
+// scale.
+struct PageFit {
+    double widthMm;
+    double heightMm;
+    double scale;
+    bool sectionInProjection;
+};
+
+// The paper's sizes, width first, in the orientations allowed: portrait before landscape.
+std::vector<std::pair<double, double>> paperSizes(const SheetOptions& options) {
+    std::vector<std::pair<double, double>> sizes;
+    const PaperSize paper = *options.paper;
+    if (options.orientation != Orientation::Landscape)
+        sizes.emplace_back(paper.widthMm, paper.heightMm);
+    if (options.orientation != Orientation::Portrait)
+        sizes.emplace_back(paper.heightMm, paper.widthMm);
+    return sizes;
+}
+
+std::optional<PageFit> fitPaper(const std::vector<SheetView>& views, const std::vector<Box2>& bounds,
+                                const SheetOptions& options, bool sectionInProjection) {
+    // The scale given is true: page mm per model mm.
+    const std::optional<double> given =
+        options.scale ? std::optional<double>(*options.scale * options.unitMm) : std::nullopt;
+    const Layout shape = arrange(views, bounds, rulesOf(options, false, sectionInProjection), 1.0);
+    const bool wide = shape.box.width() > shape.box.height();
+    std::vector<std::pair<double, double>> sizes = paperSizes(options);
+    if (options.orientation == Orientation::Auto && wide)
+        std::swap(sizes[0], sizes[1]);
+    std::optional<PageFit> best;
+    for (const auto& [width, height] : sizes) {
+        const Box2 area = viewArea(width, height, options);
+        std::optional<double> scale = given;
+        if (scale && !fits(arrange(views, bounds, rulesOf(options, true, sectionInProjection), *scale), area))
+            scale.reset();
+        else if (!scale)
+            scale = largestScale(views, bounds, options, sectionInProjection, area);
+        if (scale && (!best || *scale > best->scale))
+            best = PageFit{width, height, *scale, sectionInProjection};
+    }
+    return best;
+}
+
+PageFit fitPage(const std::vector<SheetView>& views, const std::vector<Box2>& bounds,
+                const SheetOptions& options) {
+    if (!options.paper) {
+        const double scale = *options.scale * options.unitMm;
+        const Layout layout = arrange(views, bounds, rulesOf(options, true, true), scale);
+        const Box2 margins = viewArea(0.0, 0.0, options);
+        const double width = std::max(layout.box.width() + margins.minX - margins.maxX,
+                                      options.title ? titleBlock(options, *options.scale).width + 2 * options.marginMm : 0.0);
+        return {width, layout.box.height() + margins.minY - margins.maxY, scale, true};
+    }
+    // The section's view in the projection unless only a free corner leaves room at the scale.
+    std::optional<PageFit> best;
+    for (const bool sectionInProjection : {true, false}) {
+        const std::optional<PageFit> fit = fitPaper(views, bounds, options, sectionInProjection);
+        if (fit && (!best || fit->scale > best->scale))
+            best = fit;
+    }
+    if (best)
+        return *best;
+    throw InputError::ofParameter(options.scale ? "scale" : "paper",
+                                  options.scale ? "the views do not fit the paper at " + scaleText(*options.scale) +
+                                                      ": choose a smaller scale or larger paper"
+                                                : "the views do not fit the paper at any scale down to " +
+                                                      scaleText(kSmallestScale) +
+                                                      ": choose larger paper or smaller margins and gaps");
+}
+
 void addTitle(Page& page, const SheetOptions& options, double scale, const std::string& layer) {
     std::vector<std::vector<PagePoint>> lines;
     const double m = options.marginMm, right = page.widthMm - m, top = page.heightMm - m;
     lines.push_back({{m, m}, {right, m}, {right, top}, {m, top}, {m, m}});
-    const double left = right - kTitleWidthMm, infoTop = m + kInfoRowMm, nameTop = infoTop + kNameRowMm;
+    const TitleBlock block = titleBlock(options, scale);
+    const double left = right - block.width, infoTop = m + kInfoRowMm, nameTop = infoTop + kNameRowMm;
     lines.push_back({{left, m}, {left, nameTop}, {right, nameTop}});
     lines.push_back({{left, infoTop}, {right, infoTop}});
     double x = left;
-    const std::string infos[] = {"Scale " + (options.trueScale ? scaleText(scale) : std::string("NTS")),
-                                 projectionText(options), options.date};
-    for (std::size_t i = 0; i < std::size(infos); ++i) {
-        page.texts.push_back({{x + 2.0, m + (kInfoRowMm - kInfoTextMm) / 2}, kInfoTextMm, infos[i], layer});
-        x += kInfoCellsMm[i];
-        if (i + 1 < std::size(infos))
+    for (std::size_t i = 0; i < std::size(block.infos); ++i) {
+        page.texts.push_back({{x + kInfoPaddingMm, m + (kInfoRowMm - kInfoTextMm) / 2}, kInfoTextMm, block.infos[i], layer});
+        x += block.cells[i];
+        if (i + 1 < std::size(block.infos))
             lines.push_back({{x, m}, {x, infoTop}});
     }
-    page.texts.push_back({{left + 3.0, infoTop + (kNameRowMm - kNameTextMm) / 2},
-                          kNameTextMm,
-                          shortened(options.modelName, kTitleWidthMm - kSymbolCellMm - 6.0, kNameTextMm),
-                          layer});
+    page.texts.push_back({{left + kNamePaddingMm, infoTop + (kNameRowMm - kNameTextMm) / 2}, kNameTextMm, block.name, layer});
     lines.push_back({{right - kSymbolCellMm, infoTop}, {right - kSymbolCellMm, nameTop}});
     addProjectionSymbol(lines, options.projection, {right - kSymbolCellMm / 2, infoTop + kNameRowMm / 2});
     page.layers.push_back({layer, "", options.style.title, std::move(lines)});
@@ -370,56 +552,25 @@ void addView(Page& page, const SheetView& view, const Placement& placement, doub
         }
 }
 
-// Section views: the cutting-plane line's thick ends, arrows and letters, and the view's label, in mm.
-constexpr double kThickEndMm = 6.0;
-constexpr double kArrowMm = 10.0;
-constexpr double kArrowHeadMm = 3.0;
-constexpr double kLetterMm = 5.0;
-
-void addCuttingPlanes(Page& page, const SheetView& view, const Placement& placement, double scale,
-                      const SheetOptions& options, const std::string& prefix) {
+// The view's marks and label, in layers of their own.
+void addAnnotations(Page& page, const SheetView& view, const Placement& placement, double scale,
+                    const SheetOptions& options, const std::string& prefix) {
+    Annotations notes = annotationsOf(view, placement, scale);
+    PageLayer chain{prefix + "cutting-plane", view.name, options.style.cuttingPlane, std::move(notes.chain)};
+    PageLayer ends{prefix + "cutting-plane-ends", view.name, options.style.penOf(SectionOutline), std::move(notes.ends)};
+    for (PageText& letter : notes.letters) {
+        letter.layer = ends.name;
+        page.texts.push_back(std::move(letter));
+    }
+    if (notes.label) {
+        notes.label->layer = prefix + layerOf(SectionOutline).id;
+        page.texts.push_back(std::move(*notes.label));
+    }
+    // Views without a plane get no such layers, so that the pens' numbers stay as without sections.
     if (view.cuttingPlanes.empty())
         return;
-    PageLayer chain{prefix + "cutting-plane", view.name, options.style.cuttingPlane, {}};
-    PageLayer ends{prefix + "cutting-plane-ends", view.name, options.style.penOf(SectionOutline), {}};
-    const auto onPage = [&](const ON_2dPoint& p) {
-        return PagePoint{placement.originX + scale * p.x, placement.originY + scale * p.y};
-    };
-    const auto moved = [](PagePoint p, double x, double y, double mm) { return PagePoint{p.x + x * mm, p.y + y * mm}; };
-    for (const CuttingPlaneLine& line : view.cuttingPlanes) {
-        const PagePoint from = onPage(line.from), to = onPage(line.to);
-        const double length = std::hypot(to.x - from.x, to.y - from.y);
-        const double ux = (to.x - from.x) / length, uy = (to.y - from.y) / length;
-        const double sx = line.sight.x, sy = line.sight.y;
-        chain.polylines.push_back({from, to});
-        for (const auto& [end, inward] : {std::pair{from, 1.0}, std::pair{to, -1.0}}) {
-            ends.polylines.push_back({end, moved(end, ux, uy, inward * std::min(kThickEndMm, length / 3))});
-            // The arrow's shaft runs from the side taken away to the line's end, its head on the end.
-            const PagePoint tail = moved(end, sx, sy, -kArrowMm);
-            ends.polylines.push_back({tail, end});
-            const PagePoint base = moved(end, sx, sy, -kArrowHeadMm);
-            ends.polylines.push_back({moved(base, -sy, sx, kArrowHeadMm / 3), end, moved(base, sy, -sx, kArrowHeadMm / 3)});
-            const PagePoint letter = moved(tail, sx, sy, -kLetterMm * 0.4);
-            page.texts.push_back({{letter.x - kLetterMm * kLetterWidthPerHeight / 2, letter.y - kLetterMm / 2},
-                                  kLetterMm, line.letter, ends.name});
-        }
-    }
     page.layers.push_back(std::move(chain));
     page.layers.push_back(std::move(ends));
-}
-
-// The view's label, centred under it.
-void addLabel(Page& page, const SheetView& view, const Placement& placement, double scale,
-              const std::string& layer) {
-    if (view.label.empty())
-        return;
-    const Box2 box = placedBox(placement, scale);
-    // Counted in letters (an en dash is three bytes of UTF-8, one letter).
-    std::size_t letters = 0;
-    for (unsigned char c : view.label)
-        letters += (c & 0xC0) != 0x80;
-    const double width = static_cast<double>(letters) * kLetterMm * kLetterWidthPerHeight;
-    page.texts.push_back({{(box.minX + box.maxX - width) / 2, box.minY - 2.5 * kLetterMm}, kLetterMm, view.label, layer});
 }
 
 } // namespace
@@ -431,12 +582,19 @@ std::optional<std::string> sectionLetter(const std::string& viewName) {
     return std::nullopt;
 }
 
-void markSection(std::vector<SheetView>& views, const SectionPlane& plane) {
+void markSection(std::vector<SheetView>& views, const SectionPlane& plane, UpAxis upAxis) {
     for (SheetView& section : views) {
         const std::optional<std::string> letter = sectionLetter(section.name);
         if (!letter)
             continue;
         section.label = "SECTION " + *letter + "\u2013" + *letter;
+        const ViewDirection sight = sectionViewDirection(plane, upAxis);
+        for (const std::string& name : namedViews()) {
+            const ViewDirection named = namedViewDirection(name, upAxis);
+            if (dot(unit(named.towardEye), unit(sight.towardEye)) > 1.0 - 1e-12 &&
+                dot(unit(named.up), unit(sight.up)) > 1.0 - 1e-12)
+                section.sameSightAs = name;
+        }
         for (SheetView& other : views)
             if (&other != &section)
                 if (auto line = cuttingPlaneLine(plane, other.drawing, *letter))
@@ -527,23 +685,35 @@ Page layoutSheet(const std::vector<SheetView>& views, const SheetOptions& option
     Layout layout;
     const bool fitted = !options.paper && !options.scale;
     if (fitted) {
-        // Laid out in model units, then the whole scaled to the fitted page.
-        layout = arrange(views, bounds, options.projection, 1.0, kFitGap * largest);
+        // The views alone, laid out in model units, give the scale; their marks and labels, of a size in
+        // mm, then take room of their own, and the scale shrinks until the page's longer side is
+        // kFitPageMm again (a few rounds: marks and labels are small beside the page).
+        const Layout plain = arrange(views, bounds, {options.projection, kFitGap * largest, false, true}, 1.0);
+        const auto longerSide = [](const Layout& l) {
+            return (1.0 + 2 * kFitMargin) * std::max(l.box.width(), l.box.height());
+        };
+        scale = kFitPageMm / longerSide(plain);
+        constexpr int kRounds = 16;
+        for (int round = 0; round < kRounds; ++round) {
+            layout = arrange(views, bounds, {options.projection, kFitGap * largest * scale, true, true}, scale);
+            const double next = scale * kFitPageMm / longerSide(layout);
+            if (std::fabs(next - scale) <= 1e-12 * scale || round + 1 == kRounds)
+                break;
+            scale = next;
+        }
         const double margin = kFitMargin * std::max(layout.box.width(), layout.box.height());
-        const double width = layout.box.width() + 2 * margin, height = layout.box.height() + 2 * margin;
-        scale = kFitPageMm / std::max(width, height);
-        page.widthMm = width * scale;
-        page.heightMm = height * scale;
+        page.widthMm = layout.box.width() + 2 * margin;
+        page.heightMm = layout.box.height() + 2 * margin;
         for (Placement& p : layout.views) {
-            p.originX = (p.originX - layout.box.minX + margin) * scale;
-            p.originY = (p.originY - layout.box.minY + margin) * scale;
+            p.originX += margin - layout.box.minX;
+            p.originY += margin - layout.box.minY;
         }
     } else {
         const PageFit fit = fitPage(views, bounds, options);
         page.widthMm = fit.widthMm;
         page.heightMm = fit.heightMm;
         scale = fit.scale;
-        layout = arrange(views, bounds, options.projection, scale, options.gapMm);
+        layout = arrange(views, bounds, rulesOf(options, true, fit.sectionInProjection), scale);
         // Centred in the room the frame and title block leave.
         const Box2 area = viewArea(page.widthMm, page.heightMm, options);
         const double dx = area.minX + (area.width() - layout.box.width()) / 2 - layout.box.minX;
@@ -556,8 +726,7 @@ Page layoutSheet(const std::vector<SheetView>& views, const SheetOptions& option
     for (std::size_t i = 0; i < views.size(); ++i) {
         addView(page, views[i], layout.views[i], scale, options, views.size() > 1);
         const std::string prefix = views.size() > 1 ? views[i].name + "-" : "";
-        addCuttingPlanes(page, views[i], layout.views[i], scale, options, prefix);
-        addLabel(page, views[i], layout.views[i], scale, prefix + layerOf(SectionOutline).id);
+        addAnnotations(page, views[i], layout.views[i], scale, options, prefix);
     }
     if (!fitted && options.title)
         addTitle(page, options, scale / options.unitMm, "title");

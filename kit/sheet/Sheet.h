@@ -9,7 +9,13 @@
 // Principal views (front, back, left, right, top, bottom) are arranged around the front view as the
 // projection method places them and aligned through their drawing planes' origins, so a camera fitted
 // to the model's bounds lines them up: front and top share x, front and the side views share y. Any
-// other view (iso, dimetric, trimetric, a view from an eye point) goes into a free corner.
+// other view (iso, dimetric, trimetric, a view from an eye point) goes into a free corner. A section's
+// view that looks as a principal view does takes that view's place, or, where a view stands there, the
+// next free place in line with it; where the paper has no room for that, a free corner.
+//
+// Cutting-plane marks and labels are laid out with their views: each view's place holds its marks and
+// label, so that they keep a view's gap clear of every other view, mark and label, and of the frame and
+// title block.
 
 #include "kit/drawing/Drawing.h"
 #include "kit/drawing/Section.h"
@@ -33,6 +39,8 @@ struct SheetView {
     // in it (a chain line, thick at its ends, arrows for the direction of sight, the letters).
     std::string label;
     std::vector<CuttingPlaneLine> cuttingPlanes;
+    // A section's view: the principal view that looks as it does, whose place in the projection it takes.
+    std::string sameSightAs = {};
 };
 
 struct SheetOptions {
@@ -56,9 +64,10 @@ struct SheetOptions {
 // name.
 std::optional<std::string> sectionLetter(const std::string& viewName);
 
-// Labels the section's view "SECTION A–A" and gives every other view that sees the plane edge-on the
-// cutting-plane line. The plane's normal points to the side taken away (the section's viewer).
-void markSection(std::vector<SheetView>& views, const SectionPlane& plane);
+// Labels the section's view "SECTION A–A", names the principal view it looks as (for a model whose
+// vertical axis is `upAxis`), and gives every other view that sees the plane edge-on the cutting-plane
+// line. The plane's normal points to the side taken away (the section's viewer).
+void markSection(std::vector<SheetView>& views, const SectionPlane& plane, UpAxis upAxis);
 
 // The views asked for a sheet (names as namedViews() and sectionLetter() read them), checked before any
 // is drawn. Throws InputError naming the parameter "views" for a view named twice, a section's view

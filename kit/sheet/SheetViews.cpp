@@ -66,7 +66,7 @@ std::vector<PlannedView> planViews(const ViewsChoice& choice, const std::vector<
     return views;
 }
 
-void checkViewsFit(const std::vector<PlannedView>& views, const SheetOptions& sheet,
+void checkViewsFit(const std::vector<PlannedView>& views, const ViewsChoice& choice, const SheetOptions& sheet,
                    const std::vector<MeshPart>& parts) {
     if (!(sheet.paper || sheet.scale))
         return;
@@ -77,12 +77,14 @@ void checkViewsFit(const std::vector<PlannedView>& views, const SheetOptions& sh
         diagonal.points = {{box.minX, box.minY}, {box.maxX, box.maxY}};
         outlines.push_back({view.name, {view.camera, {diagonal}, {}, {}, {}}, {}, {}});
     }
+    // Marked as the drawn views will be, so that their marks and labels take their room here too.
+    markPlannedSection(outlines, choice);
     layoutSheet(outlines, sheet);
 }
 
 void markPlannedSection(std::vector<SheetView>& views, const ViewsChoice& choice) {
     if (choice.section && views.size() > 1)
-        markSection(views, *choice.section);
+        markSection(views, *choice.section, choice.camera.upAxis);
 }
 
 } // namespace kvhlr

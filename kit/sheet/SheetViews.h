@@ -44,15 +44,15 @@ struct PlannedView {
 std::vector<PlannedView> planViews(const ViewsChoice& choice, const std::vector<MeshPart>& parts,
                                    const std::string& subject);
 
-// Lays out the outlines of the planned views (the model's points seen by each camera) on the sheet's
-// paper and scale, so that views that cannot fit are refused, as layoutSheet refuses them, before they
-// are drawn. Nothing to check without a paper or a scale.
-void checkViewsFit(const std::vector<PlannedView>& views, const SheetOptions& sheet,
+// Lays out the outlines of the planned views (the model's points seen by each camera), with the
+// section's marks and label, on the sheet's paper and scale, so that views that cannot fit are refused,
+// as layoutSheet refuses them, before they are drawn. Nothing to check without a paper or a scale.
+void checkViewsFit(const std::vector<PlannedView>& views, const ViewsChoice& choice, const SheetOptions& sheet,
                    const std::vector<MeshPart>& parts);
 
-// The drawn views of a sheet of several views with a section: the section's view labelled and the
-// cutting-plane line drawn in the views that see the plane edge-on (markSection). `views` in the
-// order planned.
+// The drawn views of a sheet of several views with a section: the section's view labelled and placed
+// by the principal view it looks as, and the cutting-plane line drawn in the views that see the plane
+// edge-on (markSection). `views` in the order planned.
 void markPlannedSection(std::vector<SheetView>& views, const ViewsChoice& choice);
 
 } // namespace kvhlr

@@ -100,7 +100,7 @@ std::string sheet() {
         }
         views.push_back({name, drawParts(std::vector<MeshPart>(parts), camera, reporting(options)), {}, {}});
     }
-    markSection(views, plane);
+    markSection(views, plane, UpAxis::Y);
     SheetOptions options;
     options.paper = paperNamed("A3");
     Page page = layoutSheet(views, options);

@@ -516,13 +516,13 @@ TEST(Section, TheCuttingPlaneLineCrossesOnlyViewsThatSeeThePlaneEdgeOnWhereItPas
     };
     const Drawing front = view("front");
     const Box2 bounds = drawingBounds(front);
-    // The front view's x is the model's: the line stands at x = 0.5 and reaches past the drawing, its
-    // arrows looking from the side taken away (+x) towards -x.
+    // The front view's x is the model's: the line stands at x = 0.5 and spans the drawing, its arrows
+    // looking from the side taken away (+x) towards -x.
     const auto line = cuttingPlaneLine({{0.5, 0, 0}, {1, 0, 0}}, front, "A");
     ASSERT_TRUE(line);
     EXPECT_NEAR(line->from.x, 0.5, 1e-9);
     EXPECT_NEAR(line->to.x, 0.5, 1e-9);
-    EXPECT_GT(std::fabs(line->to.y - line->from.y), bounds.height());
+    EXPECT_NEAR(std::fabs(line->to.y - line->from.y), bounds.height(), 1e-9);
     EXPECT_NEAR(line->sight.x, -1.0, 1e-12);
     // Seen edge-on but beside the drawing, straight or slanting past a corner; or seen across.
     EXPECT_FALSE(cuttingPlaneLine({{5, 0, 0}, {1, 0, 0}}, front, "A"));

@@ -1,5 +1,6 @@
 // Sheets: views at a true scale on real paper, the scale chosen to fit, principal views lined up as the
-// projection method arranges them, free views in a corner, the fitted page, and layer names.
+// projection method arranges them, free views in a corner, a section's view in projection where it fits,
+// the fitted page, and layer names.
 
 #include "kit/InputError.h"
 #include "kit/sheet/Sheet.h"
@@ -74,8 +75,13 @@ TEST(Sheet, DrawsAtTrueScaleOnAPageAroundTheViews) {
     EXPECT_NEAR(outline.width(), 50.0, 1e-9) << "100 model units at 1:2";
     EXPECT_NEAR(outline.height(), 30.0, 1e-9);
     EXPECT_EQ(scaleOnTitle(page), "1:2");
-    // The title block (120 mm) sets the width; margins 10, frame padding 5, title 17 + 5 the height.
-    EXPECT_DOUBLE_EQ(page.widthMm, 140.0);
+    // The title block, as wide as its texts, sets the width, yet fits the small drawing; margins 10,
+    // frame padding 5, title 17 + 5 the height. Its texts stay inside the frame.
+    EXPECT_GT(page.widthMm, 50.0 + 30.0);
+    EXPECT_LT(page.widthMm, 100.0);
+    for (const PageText& text : page.texts)
+        EXPECT_LT(text.at.x + 0.6 * text.heightMm * static_cast<double>(text.text.size()), page.widthMm - 10.0)
+            << text.text;
     EXPECT_DOUBLE_EQ(page.heightMm, 30.0 + 30.0 + 22.0);
     EXPECT_GE(outline.minY, 10 + 5 + 17 + 5 - 1e-9) << "above the title block";
 
@@ -155,6 +161,30 @@ TEST(Sheet, PrincipalViewsLineUpAsTheProjectionArrangesThem) {
         ASSERT_GT(circlesX * coneX, 0.0) << "both views of the cone are drawn";
         EXPECT_GT(s * (coneX - circlesX), 0.0);
     }
+}
+
+TEST(Sheet, ASectionStandsInProjectionWhereThePaperHasRoomElseInAFreeCorner) {
+    // A section from the left, whose label is wider than its view; the left view's place is free.
+    SheetView section = box("section-A", 40, 40);
+    section.label = "SECTION A\u2013A";
+    section.sameSightAs = "left";
+    const std::vector<SheetView> views{box("front", 160, 40), box("top", 160, 40), box("right", 40, 40), section};
+    SheetOptions options;
+    options.scale = 1.0;
+    // A3 holds four columns: the section stands left of the front view, heights in line.
+    options.paper = paperNamed("A3");
+    Page page = layoutSheet(views, options);
+    Box2 front = placed(page, "front"), placedSection = placed(page, "section-A");
+    EXPECT_NEAR(placedSection.minY, front.minY, 1e-9);
+    EXPECT_NEAR(placedSection.maxY, front.maxY, 1e-9);
+    EXPECT_LT(placedSection.maxX, front.minX - options.gapMm);
+    // A4 holds three columns only with the section above the side view, in the corner the views leave.
+    options.paper = paperNamed("A4");
+    page = layoutSheet(views, options);
+    front = placed(page, "front");
+    placedSection = placed(page, "section-A");
+    EXPECT_GT(placedSection.minX, front.maxX);
+    EXPECT_GT(placedSection.minY, front.maxY);
 }
 
 } // namespace

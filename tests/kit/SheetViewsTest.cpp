@@ -54,13 +54,14 @@ TEST(SheetViews, OnlyTheSectionsViewIsCutRenamedAndSquareToTheCut) {
     const ON_3dPoint along = plan[2].camera.modelViewXform * ON_3dPoint(3, 1, 0.5);
     EXPECT_NEAR(std::abs(along.z - (plan[2].camera.modelViewXform * centre).z), 1.0, 1e-9);
 
-    // Drawn, the section's view is labelled, and the front and top views, which see the plane edge-on,
-    // carry its cutting-plane line.
+    // Drawn, the section's view is labelled and may take the right view's place, and the front and top
+    // views, which see the plane edge-on, carry its cutting-plane line.
     std::vector<SheetView> views;
     for (const PlannedView& view : plan)
         views.push_back({view.name, drawParts(std::vector<MeshPart>(parts), view.camera, {}), {}, {}});
     markPlannedSection(views, choice);
     EXPECT_EQ(views[2].label, "SECTION A\u2013A");
+    EXPECT_EQ(views[2].sameSightAs, "right") << "it looks along -x, as the right view does";
     EXPECT_EQ(views[0].cuttingPlanes.size(), 1u);
     EXPECT_EQ(views[1].cuttingPlanes.size(), 1u);
     EXPECT_TRUE(views[2].cuttingPlanes.empty());
@@ -87,9 +88,9 @@ TEST(SheetViews, TheOneViewIsNamedAsChosenAndRefusalsComeBeforeDrawing) {
     const std::vector<MeshPart> large = boxParts({0, 0, 0}, {1000, 1000, 1000});
     sheet.section = SectionPlane{{500, 500, 500}, {1, 0, 0}};
     const std::vector<PlannedView> plan = planViews(sheet, large, "box");
-    EXPECT_NO_THROW(checkViewsFit(plan, a4, large));
+    EXPECT_NO_THROW(checkViewsFit(plan, sheet, a4, large));
     a4.scale = 1.0;
-    EXPECT_EQ(parameterOf([&] { checkViewsFit(plan, a4, large); }), "scale");
+    EXPECT_EQ(parameterOf([&] { checkViewsFit(plan, sheet, a4, large); }), "scale");
 }
 
 } // namespace
