@@ -3,6 +3,7 @@
 #include "Hlr/HLRBox3D.h"
 #include "Hlr/HLRVector3D.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -28,8 +29,18 @@ class HLRTriangleData;
 // cover it once (the ray counts how often), so no two triangles meet but at their common corners and
 // edges. The centre is the average of up to a thousand of the part's corners, spread over it: any
 // point inside a convex part will do. Convex bodies and most blobs are such parts. A part free of
-// crossings whose box (grown by the tolerance) meets no other part's box needs no test; one that
-// meets another's needs its pairs with other parts tested, but none within itself.
+// crossings needs none of its pairs within itself tested.
+//
+// The other parts are split into patches that cannot cross themselves either: a patch grows over the
+// triangles' edges from a seed while their normals stay within 75 degrees of the seed's, so that every
+// triangle's projection along that axis has a positive area. A patch whose sides form one loop, that
+// projected along the axis meets itself nowhere (by more than the tolerance), covers each point of the
+// plane at most once (how often it covers a point is the loop's winding number about it): it is a height
+// field over the plane, and no two of its triangles meet but at their common corners and edges. A patch
+// that fails this (a ring, a patch wrapped over itself) has all its pairs tested. Every patch is cut into
+// chunks of consecutive triangles; a triangle needs testing only where its chunk's box (grown by the
+// tolerance) meets the box of a chunk that it may cross, so that the inside of a large sheet or of a
+// crossing-free part is never tested at all.
 class HLRCrossingFreeParts {
 public:
     // Finds the parts and measures them, in one pass over the triangles after the parts are known.
@@ -38,21 +49,45 @@ public:
     // The box of the triangles that have an area; invalid when none has.
     const HLRBox3D& extent() const { return m_extent; }
 
-    // Decides, with this tolerance, which parts are free of crossings and which need testing.
-    void judge(double tolerance);
+    // Within this distance of a triangle's plane a point counts as lying in it: a share of the extent,
+    // plus the rounding of its largest coordinate.
+    double tolerance() const;
 
-    // The part of triangle `index` of store `store`.
+    // The part and the patch of triangle `index` of store `store`.
     std::uint32_t partOf(std::size_t store, std::size_t index) const {
         return m_partOfTriangle[m_storeStart[store] + index];
     }
-    bool crossingFree(std::uint32_t part) const { return m_crossingFree[part] != 0; }
-    bool needsTest(std::uint32_t part) const { return m_needsTest[part] != 0; }
+    std::uint32_t patchOf(std::size_t store, std::size_t index) const {
+        return m_patchOfTriangle[m_storeStart[store] + index];
+    }
+    // Whether triangle `index` of store `store` may cross a triangle near it.
+    bool needsTest(std::size_t store, std::size_t index) const {
+        return m_needsTest[m_chunkOfTriangle[m_storeStart[store] + index]] != 0;
+    }
+    // Whether no triangle of patch `a` can cross one of patch `b` (after judge).
+    bool cannotCross(std::uint32_t a, std::uint32_t b) const {
+        const std::uint32_t part = m_partOfPatch[a];
+        return (a == b && m_heightField[a]) || (part == m_partOfPatch[b] && m_crossingFree[part]);
+    }
 
 private:
+    // Per triangle, counted over all stores: the triangles across its edges (up to three, kNone for
+    // none), how many edge records name it (three unless an edge has more than two triangles), and its
+    // unit normal (zero without an area).
+    using Normal = std::array<float, 3>;
+    struct Adjacency {
+        std::vector<std::uint32_t> neighbour;
+        std::vector<std::uint8_t> recorded;
+        std::vector<Normal> normal;
+    };
     void findParts(const std::vector<const HLRTriangleData*>& triangleData);
+    Adjacency adjacencyOfOtherParts(const std::vector<const HLRTriangleData*>& triangleData) const;
+    void findPatches(const Adjacency& adjacency);
+    void checkPatches(const std::vector<const HLRTriangleData*>& triangleData, const Adjacency& adjacency);
+    void cutChunks(const std::vector<const HLRTriangleData*>& triangleData);
     void chooseCentres(const std::vector<const HLRTriangleData*>& triangleData);
     void measureParts(const std::vector<const HLRTriangleData*>& triangleData);
-    void markMeetingParts(double tolerance);
+    void markMeetingChunks(double tolerance);
     // The centre of the triangle at `t`, counted over all stores.
     HLRVector3D centreOf(const std::vector<const HLRTriangleData*>& triangleData, std::size_t t) const;
 
@@ -62,6 +97,15 @@ private:
     // By part: whether its edges are right (closed, consistently wound, no triangle without an area);
     // after judge, whether it is free of crossings.
     std::vector<std::uint8_t> m_crossingFree;
+    // By patch: its part, the axis it is a height field along, and whether it is one.
+    std::vector<std::uint32_t> m_patchOfTriangle;
+    std::vector<std::uint32_t> m_partOfPatch;
+    std::vector<HLRVector3D> m_axis;
+    std::vector<std::uint8_t> m_heightField;
+    // By chunk: its patch, its box, and after judge whether its triangles need testing.
+    std::vector<std::uint32_t> m_chunkOfTriangle;
+    std::vector<std::uint32_t> m_patchOfChunk;
+    std::vector<HLRBox3D> m_chunkBox;
     std::vector<std::uint8_t> m_needsTest;
     std::vector<std::uint32_t> m_triangleCount;
     std::vector<std::size_t> m_through; // the triangle that the part's ray passes, counted over all stores
@@ -70,7 +114,6 @@ private:
     // faces away from the centre (signed, as its winding says), and the most by which the ray misses
     // another triangle's edges (negative: it misses them all).
     std::vector<double> m_leastAway, m_mostAway, m_rayHit;
-    std::vector<HLRBox3D> m_box;
 };
 
 } // namespace KvHLR

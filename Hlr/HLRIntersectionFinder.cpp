@@ -113,7 +113,7 @@ HLRIntersectionLines HLRIntersectionFinder::find() {
     return lines;
 }
 
-// The triangles with an area, of parts that may cross themselves or meet another part.
+// The triangles with an area that may cross another near them (HLRCrossingFreeParts::needsTest).
 void HLRIntersectionFinder::gatherCandidates() {
     const auto candidateOf = [](const HLRTriangleImage* triangle, HLRIntersectionLines::TrianglePosition at) {
         Candidate c{triangle, at, {}, {}, 0};
@@ -126,23 +126,17 @@ void HLRIntersectionFinder::gatherCandidates() {
     const HLRBox3D& extent = m_parts.extent();
     if (!extent.isValid())
         return;
-    const HLRVector3D& lo = extent.min();
-    const HLRVector3D& hi = extent.max();
-    const double largest = std::max({std::fabs(lo.x), std::fabs(lo.y), std::fabs(lo.z), std::fabs(hi.x),
-                                     std::fabs(hi.y), std::fabs(hi.z)});
-    m_tolerance = HLRProjectedModel::EXACT_RELATIVE_TOLERANCE * length(hi - lo) +
-                  HLRProjectedModel::EXACT_ROUNDING_TOLERANCE * largest;
-    m_origin = lo - HLRVector3D(1.0, 1.0, 1.0) * (2.0 * m_tolerance);
+    m_tolerance = m_parts.tolerance();
+    m_origin = extent.min() - HLRVector3D(1.0, 1.0, 1.0) * (2.0 * m_tolerance);
     if (!std::isfinite(m_tolerance))
         return;
-    m_parts.judge(m_tolerance);
     // Room for every triangle to test, counted first: growing by doubling would copy hundreds of megabytes
     // at a time, without a check.
     std::size_t tested = 0;
     for (std::size_t s = 0; s < m_triangleData->size(); ++s) {
         for (std::size_t i = 0; i < (*m_triangleData)[s].source()->triangles().size(); ++i) {
             HLRCancelPoll::check();
-            tested += m_parts.needsTest(m_parts.partOf(s, i)) ? 1 : 0;
+            tested += m_parts.needsTest(s, i) ? 1 : 0;
         }
     }
     m_candidates.reserve(tested);
@@ -150,12 +144,11 @@ void HLRIntersectionFinder::gatherCandidates() {
         const HLRProjectedTriangleData& data = (*m_triangleData)[s];
         for (std::size_t i = 0; i < data.source()->triangles().size(); ++i) {
             HLRCancelPoll::check();
-            const std::uint32_t part = m_parts.partOf(s, i);
-            if (!m_parts.needsTest(part))
+            if (!m_parts.needsTest(s, i))
                 continue;
             Candidate c = candidateOf(data.image(static_cast<std::int32_t>(i)),
                                       {static_cast<std::uint32_t>(s), static_cast<std::uint32_t>(i)});
-            c.part = part;
+            c.patch = m_parts.patchOf(s, i);
             if (triangleOf(c).valid)
                 m_candidates.push_back(c);
         }
@@ -389,7 +382,7 @@ void HLRIntersectionFinder::testPair(std::uint32_t a, std::uint32_t b, std::vect
     const Pair pair{std::min(a, b), std::max(a, b)};
     const Candidate& ca = m_candidates[pair.first];
     const Candidate& cb = m_candidates[pair.second];
-    if (shareCorner(ca, cb) || (ca.part == cb.part && m_parts.crossingFree(ca.part)))
+    if (shareCorner(ca, cb) || m_parts.cannotCross(ca.patch, cb.patch))
         return;
     Crossing crossing;
     if (HLRTriangleCrossing::find(triangleOf(ca), triangleOf(cb), m_tolerance, crossing))
