@@ -25,7 +25,7 @@ constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 // A patch takes a triangle whose normal is within about 75 degrees of its axis.
 constexpr double kLeastAxisCosine = 0.25;
 // A chunk holds at most this many consecutive triangles of one patch.
-constexpr std::uint32_t kChunkTriangles = 16;
+constexpr std::uint32_t kChunkTriangles = 32;
 // Comparing a patch's sides with each other gives up (leaving the patch tested) past this many pairs
 // per side: a side loop that zigzags over a narrow strip would otherwise take quadratic time.
 constexpr std::size_t kSidePairsPerSide = 64;
@@ -524,7 +524,8 @@ void HLRCrossingFreeParts::markMeetingChunks(double tolerance) {
         high[p] = m_chunkBox[p].max() + grow;
     }
     std::vector<std::uint8_t> meets(chunks, 0);
-    if (chunks > 1) {
+    // A model of one patch that cannot cross itself (a terrain, a convex body) has no chunks to compare.
+    if (chunks > 1 && !(m_axis.size() == 1 && !selfCrossing(0))) {
         HLRVector3D origin = low[0], far = high[0];
         std::vector<double> sizes(chunks);
         for (std::size_t p = 0; p < chunks; ++p) {
