@@ -366,8 +366,9 @@ void HLRCrossingFreeParts::findPatches(const Adjacency& adjacency) {
 }
 
 // A patch is a height field when every triangle of it has its three sides recorded (no edge of more
-// than two triangles), and its open sides (those without a neighbour of the patch) form one loop that
-// the projection along its axis leaves simple. A patch of one triangle trivially is.
+// than two triangles), and its open sides (those without a neighbour of the patch) form closed loops
+// that, projected along its axis, keep apart, one of them of positive area. A patch of one triangle
+// trivially is one.
 void HLRCrossingFreeParts::checkPatches(const std::vector<const HLRTriangleData*>& triangleData,
                                         const Adjacency& adjacency) {
     const std::size_t patches = m_axis.size();

@@ -13,14 +13,14 @@ namespace KvHLR {
 struct HLRTriangle;
 class HLRTriangleData;
 
-// The parts of the model that cannot pass through themselves, so that the intersection finder can
-// leave them out: most models are made of such parts, and testing their triangles pair by pair would
-// cost as much as the rest of the drawing.
+// The parts and patches of the model that cannot pass through themselves, so that the intersection
+// finder can leave them out: most models are made of such pieces, and testing their triangles pair by
+// pair would cost as much as the rest of the drawing.
 //
-// In: the model's triangle stores (with their edges); then the finder's tolerance, which depends on
-// the extent measured here (judge).
-// Out: each triangle's part (the triangles of a store joined by edges), whether the part is free of
-// crossings, and whether its triangles need testing at all.
+// In: the model's triangle stores (with their edges).
+// Out: each triangle's part (the triangles of a store joined by edges) and patch, which pairs of
+// patches cannot cross, and whether a triangle needs testing at all; the tolerance the finder tests
+// with, from the extent measured here.
 //
 // A part is free of crossings when it is closed and consistently oriented (every edge has one
 // triangle on either side, running opposite ways) and star-shaped about a centre: every triangle faces
@@ -28,22 +28,25 @@ class HLRTriangleData;
 // from the centre, each triangle then covers its own piece of the sphere of directions, and the pieces
 // cover it once (the ray counts how often), so no two triangles meet but at their common corners and
 // edges. The centre is the average of up to a thousand of the part's corners, spread over it: any
-// point inside a convex part will do. Convex bodies and most blobs are such parts. A part free of
-// crossings needs none of its pairs within itself tested.
+// point inside a convex part will do. Convex bodies and most blobs are such parts; each is one patch.
 //
-// The other parts are split into patches that cannot cross themselves either: a patch grows over the
-// triangles' edges from a seed while their normals stay within 75 degrees of the seed's, so that every
-// triangle's projection along that axis has a positive area. A patch whose sides form one loop, that
-// projected along the axis meets itself nowhere (by more than the tolerance), covers each point of the
-// plane at most once (how often it covers a point is the loop's winding number about it): it is a height
-// field over the plane, and no two of its triangles meet but at their common corners and edges. A patch
-// that fails this (a ring, a patch wrapped over itself) has all its pairs tested. Every patch is cut into
-// chunks of consecutive triangles; a triangle needs testing only where its chunk's box (grown by the
-// tolerance) meets the box of a chunk that it may cross, so that the inside of a large sheet or of a
-// crossing-free part is never tested at all.
+// The other parts (open sheets, bodies with a bore) are split into patches: a patch grows over edges
+// with a triangle on either side while the normals stay within about 75 degrees of its axis (the
+// seed's normal, then the mean of the normals first taken), so that every triangle's projection along
+// the axis has a positive area. How often the patch covers a point of the plane is then the sum of the
+// winding numbers of its open sides' loops about it. A patch whose sides form closed loops that,
+// projected, come within the tolerance of each other nowhere, one of them of positive area (the outline;
+// the others, wound the other way, are holes), covers each point at most once: it is a height field
+// over the plane, and no two of its triangles meet but at their common corners and edges. A patch that
+// fails this (one wound over itself, whose loop crosses itself) has all its pairs tested.
+//
+// Every patch is cut into chunks of consecutive triangles (models list their triangles region by
+// region); a triangle needs testing only where its patch may cross itself, or its chunk's box (grown by
+// the tolerance) meets that of a chunk of a patch it may cross, so that the inside of a terrain or of a
+// crossing-free body is never tested.
 class HLRCrossingFreeParts {
 public:
-    // Finds the parts and measures them, in one pass over the triangles after the parts are known.
+    // Finds the parts, measures and judges them, then finds the patches and the triangles to test.
     explicit HLRCrossingFreeParts(const std::vector<const HLRTriangleData*>& triangleData);
 
     // The box of the triangles that have an area; invalid when none has.
@@ -64,7 +67,7 @@ public:
     bool needsTest(std::size_t store, std::size_t index) const {
         return m_needsTest[m_chunkOfTriangle[m_storeStart[store] + index]] != 0;
     }
-    // Whether no triangle of patch `a` can cross one of patch `b` (after judge).
+    // Whether no triangle of patch `a` can cross one of patch `b`.
     bool cannotCross(std::uint32_t a, std::uint32_t b) const {
         const std::uint32_t part = m_partOfPatch[a];
         return (a == b && m_heightField[a]) || (part == m_partOfPatch[b] && m_crossingFree[part]);
@@ -95,14 +98,14 @@ private:
     std::vector<std::size_t> m_storeStart;       // the first triangle of each store, counted over all
     std::vector<std::uint32_t> m_partOfTriangle; // by triangle, counted over all stores
     // By part: whether its edges are right (closed, consistently wound, no triangle without an area);
-    // after judge, whether it is free of crossings.
+    // once judged, whether it is free of crossings.
     std::vector<std::uint8_t> m_crossingFree;
     // By patch: its part, the axis it is a height field along, and whether it is one.
     std::vector<std::uint32_t> m_patchOfTriangle;
     std::vector<std::uint32_t> m_partOfPatch;
     std::vector<HLRVector3D> m_axis;
     std::vector<std::uint8_t> m_heightField;
-    // By chunk: its patch, its box, and after judge whether its triangles need testing.
+    // By chunk: its patch, its box, and whether its triangles need testing.
     std::vector<std::uint32_t> m_chunkOfTriangle;
     std::vector<std::uint32_t> m_patchOfChunk;
     std::vector<HLRBox3D> m_chunkBox;
@@ -110,7 +113,7 @@ private:
     std::vector<std::uint32_t> m_triangleCount;
     std::vector<std::size_t> m_through; // the triangle that the part's ray passes, counted over all stores
     std::vector<HLRVector3D> m_centre;
-    // What judge compares with the tolerance: the least and the largest distance by which a triangle
+    // What is compared with the tolerance: the least and the largest distance by which a triangle
     // faces away from the centre (signed, as its winding says), and the most by which the ray misses
     // another triangle's edges (negative: it misses them all).
     std::vector<double> m_leastAway, m_mostAway, m_rayHit;
