@@ -67,6 +67,22 @@ Triangle triangleOf(const HLRIntersectionFinder::Candidate& c) {
     return Triangle(c.triangle, c.corner, c.position);
 }
 
+// Whether the corners of `own` meet the plane of `other` in a stretch: neither all on one side of it
+// beyond the tolerance nor all within it. HLRTriangleCrossing::find tests this first, each way round,
+// and finds no crossing without; here it reads the planes worked out once per candidate, so that the
+// many pairs of boxes that meet without their triangles doing so (long slivers of a face beside a
+// wall) are dropped before the planes are worked out again for the test.
+bool cutsPlaneOf(const HLRIntersectionFinder::Candidate& own, const HLRIntersectionFinder::Candidate& other,
+                 double tolerance) {
+    int positive = 0, negative = 0;
+    for (const HLRVector3D& p : own.position) {
+        const double d = dot(other.normal, p) - other.offset;
+        positive += d > tolerance;
+        negative += d < -tolerance;
+    }
+    return positive < 3 && negative < 3 && positive + negative > 0;
+}
+
 bool shareCorner(const HLRIntersectionFinder::Candidate& a, const HLRIntersectionFinder::Candidate& b) {
     for (const Vertex* u : a.corner)
         for (const Vertex* v : b.corner)
@@ -116,7 +132,7 @@ HLRIntersectionLines HLRIntersectionFinder::find() {
 // The triangles with an area that may cross another near them (HLRCrossingFreeParts::needsTest).
 void HLRIntersectionFinder::gatherCandidates() {
     const auto candidateOf = [](const HLRTriangleImage* triangle, HLRIntersectionLines::TrianglePosition at) {
-        Candidate c{triangle, at, {}, {}, 0};
+        Candidate c{triangle, at, {}, {}, 0, {}, 0.0};
         for (int i = 0; i < 3; ++i) {
             c.corner[i] = triangle->corners[i];
             c.position[i] = worldPosition(c.corner[i]);
@@ -149,7 +165,10 @@ void HLRIntersectionFinder::gatherCandidates() {
             Candidate c = candidateOf(data.image(static_cast<std::int32_t>(i)),
                                       {static_cast<std::uint32_t>(s), static_cast<std::uint32_t>(i)});
             c.patch = m_parts.patchOf(s, i);
-            if (triangleOf(c).valid)
+            const Triangle plane = triangleOf(c);
+            c.normal = plane.normal;
+            c.offset = plane.offset;
+            if (plane.valid)
                 m_candidates.push_back(c);
         }
     }
@@ -382,7 +401,8 @@ void HLRIntersectionFinder::testPair(std::uint32_t a, std::uint32_t b, std::vect
     const Pair pair{std::min(a, b), std::max(a, b)};
     const Candidate& ca = m_candidates[pair.first];
     const Candidate& cb = m_candidates[pair.second];
-    if (shareCorner(ca, cb) || m_parts.cannotCross(ca.patch, cb.patch))
+    if (m_parts.cannotCross(ca.patch, cb.patch) || !cutsPlaneOf(ca, cb, m_tolerance) ||
+        !cutsPlaneOf(cb, ca, m_tolerance) || shareCorner(ca, cb))
         return;
     Crossing crossing;
     if (HLRTriangleCrossing::find(triangleOf(ca), triangleOf(cb), m_tolerance, crossing))

@@ -81,6 +81,8 @@ public:
         const HLRProjectedTriangleVertex* corner[3];
         HLRVector3D position[3];
         std::uint32_t patch; // HLRCrossingFreeParts::patchOf
+        HLRVector3D normal;  // the plane, as HLRTriangleCrossing::Triangle has it
+        double offset;
     };
     // One pair's segment, with what tells its ends apart and which edges it runs along.
     struct Crossing;
