@@ -350,11 +350,13 @@ void HLRCrossingFreeParts::findPatches(const Adjacency& adjacency) {
                     grown.push_back(next);
                 }
             }
+            if (pass == 1 || grown.size() == m_triangleCount[part])
+                break; // grown again, or nothing left out
             HLRVector3D sum(0.0, 0.0, 0.0);
             for (std::uint32_t t : grown)
                 sum = sum + normalOf(t);
             const HLRVector3D mean = sum / length(sum);
-            if (pass == 1 || grown.size() == 1 || !(dot(mean, normal) >= kLeastAxisCosine))
+            if (!(dot(mean, normal) >= kLeastAxisCosine))
                 break;
             axis = mean;
             for (std::uint32_t t : grown)
