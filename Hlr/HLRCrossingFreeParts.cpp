@@ -276,7 +276,7 @@ HLRCrossingFreeParts::adjacencyOfOtherParts(const std::vector<const HLRTriangleD
             std::size_t t[2] = {};
             for (int k = 0; k < 2; ++k) {
                 t[k] = m_storeStart[s] + static_cast<std::size_t>(side[k]);
-                if (side[k] != HLRTriangleEdge::NONE && adjacency.recorded[t[k]] < 3)
+                if (side[k] != HLRTriangleEdge::NONE && adjacency.recorded[t[k]] < 255)
                     ++adjacency.recorded[t[k]];
             }
             if (side[0] == HLRTriangleEdge::NONE || side[1] == HLRTriangleEdge::NONE ||
