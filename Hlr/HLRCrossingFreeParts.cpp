@@ -28,7 +28,7 @@ constexpr double kLeastAxisCosine = 0.25;
 constexpr std::uint32_t kChunkTriangles = 32;
 // Comparing a patch's sides with each other gives up (leaving the patch tested) past this many pairs
 // per side: a side loop that zigzags over a narrow strip would otherwise take quadratic time.
-constexpr std::size_t kSidePairsPerSide = 64;
+constexpr std::size_t kSidePairsPerSide = 16;
 
 HLRVector3D position(const HLRTriangleData& store, const HLRTriangle& triangle, int corner) {
     const HLRTriangleVertex& vertex = store.vertices()[static_cast<std::size_t>(triangle.vertices[corner])];
@@ -369,8 +369,9 @@ void HLRCrossingFreeParts::findPatches(const Adjacency& adjacency) {
 
 // A patch is a height field when every triangle of it has its three sides recorded (no edge of more
 // than two triangles), and its open sides (those without a neighbour of the patch) form closed loops
-// that, projected along its axis, keep apart, one of them of positive area. A patch of one triangle
-// trivially is one.
+// that, projected along its axis, keep apart, one of them of positive area. A patch smaller than a
+// chunk (the wall of a house) is tested whole, as are the parts it belongs to: checking it would cost
+// more than the pairs it saves.
 void HLRCrossingFreeParts::checkPatches(const std::vector<const HLRTriangleData*>& triangleData,
                                         const Adjacency& adjacency) {
     const std::size_t patches = m_axis.size();
@@ -383,6 +384,9 @@ void HLRCrossingFreeParts::checkPatches(const std::vector<const HLRTriangleData*
         if (adjacency.recorded[t] != 3)
             m_heightField[m_patchOfTriangle[t]] = 0;
     }
+    for (std::size_t p = 0; p < patches; ++p)
+        if (size[p] < kChunkTriangles)
+            m_heightField[p] = 0;
     // The open sides of the patches of more than one triangle, as the triangles run them, by global
     // vertex position.
     struct Side {
@@ -406,9 +410,9 @@ void HLRCrossingFreeParts::checkPatches(const std::vector<const HLRTriangleData*
                 right == HLRTriangleEdge::NONE ? kNone : m_patchOfTriangle[index(right)];
             if (leftPatch == rightPatch)
                 continue;
-            if (leftPatch != kNone && size[leftPatch] > 1 && m_heightField[leftPatch])
+            if (leftPatch != kNone && m_heightField[leftPatch])
                 sides.push_back({leftPatch, start, end});
-            if (rightPatch != kNone && size[rightPatch] > 1 && m_heightField[rightPatch])
+            if (rightPatch != kNone && m_heightField[rightPatch])
                 sides.push_back({rightPatch, end, start});
         }
     }
@@ -476,22 +480,25 @@ void HLRCrossingFreeParts::checkPatches(const std::vector<const HLRTriangleData*
 // Consecutive triangles of one patch, up to kChunkTriangles, make a chunk: models list their triangles
 // region by region, so that a chunk's box stays near its triangles.
 void HLRCrossingFreeParts::cutChunks(const std::vector<const HLRTriangleData*>& triangleData) {
-    std::vector<std::uint32_t> open(m_axis.size(), kNone), size;
+    const std::size_t patches = m_axis.size();
+    // Patches that may cross themselves are tested whole, and share chunks (m_patchOfChunk kNone).
+    const auto shared = [this](std::uint32_t patch) { return !cannotCross(patch, patch); };
+    std::vector<std::uint32_t> open(patches + 1, kNone), filled;
     m_chunkOfTriangle.assign(m_patchOfTriangle.size(), 0);
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
         const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
         for (std::size_t i = 0; i < triangles.size(); ++i) {
             HLRCancelPoll::check();
             const std::size_t t = m_storeStart[s] + i;
-            const std::uint32_t patch = m_patchOfTriangle[t];
-            std::uint32_t& chunk = open[patch];
-            if (chunk == kNone || size[chunk] == kChunkTriangles) {
+            const std::uint32_t patch = shared(m_patchOfTriangle[t]) ? kNone : m_patchOfTriangle[t];
+            std::uint32_t& chunk = open[patch == kNone ? patches : patch];
+            if (chunk == kNone || filled[chunk] == kChunkTriangles) {
                 chunk = static_cast<std::uint32_t>(m_patchOfChunk.size());
                 m_patchOfChunk.push_back(patch);
                 m_chunkBox.emplace_back();
-                size.push_back(0);
+                filled.push_back(0);
             }
-            ++size[chunk];
+            ++filled[chunk];
             m_chunkOfTriangle[t] = chunk;
             for (int c = 0; c < 3; ++c)
                 m_chunkBox[chunk].add(position(*triangleData[s], triangles[i], c));
@@ -518,7 +525,13 @@ void HLRCrossingFreeParts::markMeetingChunks(double tolerance) {
     const std::size_t chunks = m_patchOfChunk.size();
     const auto selfCrossing = [this](std::uint32_t chunk) {
         const std::uint32_t patch = m_patchOfChunk[chunk];
-        return !cannotCross(patch, patch);
+        return patch == kNone || !cannotCross(patch, patch);
+    };
+    // Chunks tested anyway need not be marked, but mark the others they meet.
+    const auto marks = [&](std::uint32_t a, std::uint32_t b) {
+        const std::uint32_t first = m_patchOfChunk[a], second = m_patchOfChunk[b];
+        return first == kNone ? second != kNone && !selfCrossing(b)
+                              : second == kNone ? !selfCrossing(a) : !cannotCross(first, second);
     };
     const HLRVector3D grow(tolerance, tolerance, tolerance);
     std::vector<HLRVector3D> low(chunks), high(chunks);
@@ -589,7 +602,7 @@ void HLRCrossingFreeParts::markMeetingChunks(double tolerance) {
                  j < entries.size() && entries[j].cell == entries[i].cell && entries[j].low <= high[a].x;
                  ++j) {
                 const std::uint32_t b = entries[j].chunk;
-                if (!cannotCross(m_patchOfChunk[a], m_patchOfChunk[b]) && overlap(a, b)) {
+                if (marks(a, b) && overlap(a, b)) {
                     meets[a] = 1;
                     meets[entries[j].chunk] = 1;
                 }
