@@ -38,7 +38,8 @@ class HLRTriangleData;
 // projected, come within the tolerance of each other nowhere, one of them of positive area (the outline;
 // the others, wound the other way, are holes), covers each point at most once: it is a height field
 // over the plane, and no two of its triangles meet but at their common corners and edges. A patch that
-// fails this (one wound over itself, whose loop crosses itself) has all its pairs tested.
+// fails this (one wound over itself, whose loop crosses itself), or is smaller than a chunk (the wall
+// of a house), has all its pairs tested.
 //
 // Every patch is cut into chunks of consecutive triangles (models list their triangles region by
 // region); a triangle needs testing only where its patch may cross itself, or its chunk's box (grown by
