@@ -46,6 +46,20 @@ void call() {
     }
 }
 
+// A check from any thread; the calling thread reads the clock every time with `readClock`, else at
+// every kChecksPerClockRead-th check.
+void poll(bool readClock) {
+    if (!state.armed.load(std::memory_order_relaxed))
+        return;
+    if (std::this_thread::get_id() != state.caller.load(std::memory_order_relaxed)) {
+        if (state.cancelled.load(std::memory_order_relaxed))
+            throw HLRCancelException("HLRCancelPoll: the run is canceled.", __FILE__, __LINE__);
+        return;
+    }
+    if ((readClock || ++state.checks % kChecksPerClockRead == 0) && Clock::now() - state.called >= kInterval)
+        call();
+}
+
 } // namespace
 
 void HLRCancelPoll::setFrequentProgress(bool on) {
@@ -84,26 +98,11 @@ void HLRCancelPoll::report(std::int32_t percent) {
 }
 
 void HLRCancelPoll::check() {
-    if (!state.armed.load(std::memory_order_relaxed))
-        return;
-    if (std::this_thread::get_id() != state.caller.load(std::memory_order_relaxed)) {
-        if (state.cancelled.load(std::memory_order_relaxed))
-            throw HLRCancelException("HLRCancelPoll: the run is canceled.", __FILE__, __LINE__);
-        return;
-    }
-    if (++state.checks % kChecksPerClockRead == 0 && Clock::now() - state.called >= kInterval)
-        call();
+    poll(false);
 }
 
 void HLRCancelPoll::checkNow() {
-    if (!state.armed.load(std::memory_order_relaxed))
-        return;
-    if (std::this_thread::get_id() != state.caller.load(std::memory_order_relaxed)) {
-        check();
-        return;
-    }
-    if (Clock::now() - state.called >= kInterval)
-        call();
+    poll(true);
 }
 
 } // namespace KvHLR

@@ -87,7 +87,7 @@ struct RawOptions {
     bool noSilhouettes = false;
     bool noSharp = false;
     bool noIntersections = false;
-    std::string paper, orientation = "auto", scale, projection = "third", style = "classic";
+    std::string paper, orientation = "auto", scale, units, projection = "third", style = "classic";
     std::vector<std::string> lines;
     bool noTitle = false;
     // Section views
@@ -215,8 +215,7 @@ void addSectionOptions(CLI::App& app, Options& options, RawOptions& raw) {
 void addSheetOptions(CLI::App& app, Options& options, RawOptions& raw) {
     const std::string group = "Sheet (default: the drawing fitted to 200 mm, no title block)";
     app.add_option("--paper", raw.paper,
-                   "Draw on this paper at a true scale, model units taken as millimetres: A4, A3, A2, A1, "
-                   "A0, letter or tabloid")
+                   "Draw on this paper at a true scale (see --units): A4, A3, A2, A1, A0, letter or tabloid")
         ->type_name("PAPER")
         ->check(nonEmpty("a paper name"))
         ->group(group);
@@ -226,12 +225,18 @@ void addSheetOptions(CLI::App& app, Options& options, RawOptions& raw) {
         ->capture_default_str()
         ->group(group);
     app.add_option("--scale", raw.scale,
-                   "Drawing scale, model units taken as millimetres: 1:2 is half size, 2:1 double, or a "
-                   "factor such as 0.5, from " + scaleText(kSmallestScale) + " to " + scaleText(kLargestScale) +
+                   "True drawing scale (see --units): 1:2 is half size, 2:1 double, or a factor such as 0.5, "
+                   "from " + scaleText(kSmallestScale) + " to " + scaleText(kLargestScale) +
                        "; default with --paper: the largest of 1, 2, 5 x 10^n that fits; without --paper the "
                        "page is made to fit the views")
         ->type_name("SCALE")
         ->check(nonEmpty("a scale"))
+        ->group(group);
+    app.add_option("--units", raw.units,
+                   "What one unit of the model is, for --paper and --scale: mm, cm, m, in or ft; default: "
+                   "the unit a STEP or IGES file gives, metres for glTF, else mm")
+        ->type_name("UNIT")
+        ->check(nonEmpty("a unit"))
         ->group(group);
     app.add_option("--margin", options.sheet.marginMm, "Paper edge to the frame, in mm")
         ->check(millimetres)
@@ -454,6 +459,8 @@ void finishSheet(Options& options, const RawOptions& raw) {
         sheet.paper = paperNamed(raw.paper);
     if (!raw.scale.empty())
         sheet.scale = parseScale(raw.scale);
+    if (!raw.units.empty())
+        options.unitMm = unitNamed(raw.units);
     sheet.orientation = raw.orientation == "portrait"    ? Orientation::Portrait
                         : raw.orientation == "landscape" ? Orientation::Landscape
                                                          : Orientation::Auto;

@@ -40,8 +40,10 @@ struct Options {
     DrawOptions draw;
     HiddenDashes dashes = HiddenDashes::Style;
     bool plotterOrder = true;
-    // Paper, scale, arrangement and style; the model's name and the date are the run's to fill in.
+    // Paper, scale, arrangement and style; the model's name, its unit and the date are the run's to fill
+    // in.
     SheetOptions sheet;
+    std::optional<double> unitMm; // --units: millimetres per unit of every model; default: each file's
 
     // Section views: the cutting plane as asked (placed on the model once it is read), and whether the
     // section's camera looks square at the cut (no --view, --eye or --camera).

@@ -236,10 +236,11 @@ struct Result {
     std::vector<Page> pages; // none for JSON
 };
 
-// The options for one model: CAD files, named or on standard input, are drawn z up unless --up-axis
-// says otherwise.
+// The options for one model: the sheet's scale true to the model's unit, and CAD files, named or on
+// standard input, drawn z up unless --up-axis says otherwise.
 Options optionsFor(const Options& given, const std::vector<MeshPart>& parts) {
     Options options = given;
+    options.sheet.unitMm = pointUnitMm(parts, given.unitMm);
     if (fromCadFile(parts) && given.cadZUp)
         options.camera.upAxis = UpAxis::Z;
     return options;

@@ -105,7 +105,7 @@ py::list partsState(const std::vector<MeshPart>& parts) {
         for (const Kv::KvPointList& edge : part.tangentEdges)
             tangentEdges.append(pointsArray(edge));
         states.append(py::make_tuple(pointsArray(part.points), faces, part.body, part.brepFaces, tangentEdges,
-                                     part.partName, part.instanceName));
+                                     part.partName, part.instanceName, part.unitMm, part.fileUnitMm));
     }
     return states;
 }
@@ -114,7 +114,7 @@ std::vector<MeshPart> partsOf(py::handle states) {
     std::vector<MeshPart> parts;
     for (const py::handle object : py::cast<py::list>(states)) {
         const auto state = py::cast<py::tuple>(object);
-        if (state.size() != 7)
+        if (state.size() != 9)
             throw py::value_error("not the state of a model's part");
         MeshPart& part = parts.emplace_back();
         part.points = pointsOf(state[0], "part points");
@@ -126,6 +126,10 @@ std::vector<MeshPart> partsOf(py::handle states) {
             part.tangentEdges.push_back(pointsOf(edge, "tangent edges"));
         part.partName = state[5].cast<std::string>();
         part.instanceName = state[6].cast<std::string>();
+        part.unitMm = state[7].cast<double>();
+        part.fileUnitMm = state[8].cast<double>();
+        if (!(part.unitMm > 0.0 && part.fileUnitMm > 0.0 && std::isfinite(part.unitMm * part.fileUnitMm)))
+            throw py::value_error("not the state of a model's part: its units are not positive lengths");
     }
     return parts;
 }

@@ -163,7 +163,9 @@ PYBIND11_MODULE(_core, m) {
 
     const char* const sheetKeywords =
         "Keywords, as kvhlr's options: paper ('A4', 'A3', 'A2', 'A1', 'A0', 'letter', 'tabloid'), scale "
-        "('1:2', '2:1' or a number; model units taken as millimetres), views (a list of named views, "
+        "('1:2', '2:1' or a number; true to the model's units), units (what one unit of the model is: "
+        "'mm', 'cm', 'm', 'in' or 'ft'; default: the unit a Model's STEP or IGES file gives, metres for "
+        "glTF, else millimetres, also for arrays), views (a list of named views, "
         "each drawn again from the drawing's mesh with an orthographic camera fitted to the model and "
         "laid out as projection ('third' or 'first') places them), up_axis ('y' or 'z', for views), "
         "orientation ('auto', 'portrait', 'landscape'), title (frame and title block on a paper or at a "

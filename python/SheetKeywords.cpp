@@ -47,6 +47,8 @@ void apply(SheetKeywords& keywords, const std::string& name, py::handle value) {
             py::isinstance<py::str>(value)
                 ? value.cast<std::string>()
                 : std::string(py::str(py::float_(keyword<double>(value, "scale", "a str or a number")))));
+    else if (name == "units")
+        keywords.unitMm = unitNamed(keyword<std::string>(value, "units", "a str"));
     else if (name == "views") {
         keywords.views.clear();
         for (const std::string& view : keyword<std::vector<std::string>>(value, "views", "a list of str"))

@@ -24,6 +24,7 @@ struct SheetKeywords {
     SheetOptions sheet;
     std::vector<std::string> views;   // empty: the drawing itself
     std::optional<UpAxis> upAxis;     // for views; default: the model's own
+    std::optional<double> unitMm;     // millimetres per unit of the model's file; default: the file's
     std::optional<bool> plotterOrder; // default: plotter order, the library's for JSON
     HiddenDashes dashes = HiddenDashes::Style;
     // The sheet's views drawn with or without hidden lines, with a layer per part or per kind; default:

@@ -74,9 +74,12 @@ void warnOfIdleKeywords(const PyDrawing& drawing, const SheetKeywords& keywords,
     warnOfIdle(keywords.given, keywords.sheet, run);
 }
 
-// The sheet's options: the keywords', the model's name from its file unless given.
+// The sheet's options: the keywords', the model's name and unit from its file unless given (arrays
+// carry no unit: millimetres unless given).
 SheetOptions sheetOptions(const PyDrawing& drawing, const SheetKeywords& keywords) {
     SheetOptions sheet = keywords.sheet;
+    sheet.unitMm = drawing.source->parts ? pointUnitMm(*drawing.source->parts, keywords.unitMm)
+                                         : keywords.unitMm.value_or(1.0);
     sheet.trueScale = !keywords.views.empty() || !isPerspective(drawing.drawing->camera);
     checkSheetScale(sheet);
     if (!given(keywords, "name"))

@@ -43,7 +43,7 @@ FAULTS = [
      "if (window.y0 <= this->first() && window.y1 >= this->last()) {",
      "if (window.y0 < this->first() && window.y1 >= this->last()) {"),
     ("tree-nearest-depth", "hide pass", "Hlr/HLRWindowQueryTraverser.cpp",
-     "if ((*m_nearestDepths)[index] < m_farthestDepth) {", "if ((*m_nearestDepths)[index] <= m_farthestDepth) {"),
+     "if ((*m_nearestDepths)[index] < m_farthestDepth) {", "if ((*m_nearestDepths)[index] < m_farthestDepth + 2) {"),
     ("block-end", "parallel build", "Hlr/HLRParallelLoop.h",
      "std::min(count, begin + blockSize));", "std::min(count, begin + blockSize - 1));"),
     ("grid-nearness-stop", "exact search grid", "WindowQuery/Grid.h",

@@ -20,13 +20,13 @@ draw --demo -o demo.svg
 draw "$models/bunny.obj" --view iso --hidden -o bunny_iso.svg
 draw "$models/at_at.obj" --up-axis z --view iso -o at_at_iso.svg
 draw "$models/regr01_house.obj" --up-axis z --view dimetric -o regr01_house_dimetric.dxf
-draw "$models/regr01_house.obj" --up-axis z --views front,top,right,iso --paper A3 --hidden --style drafting \
-    -o regr01_house_a3.svg
+draw "$models/regr01_house.obj" --up-axis z --units cm --views front,top,right,iso --paper A3 --hidden \
+    --style drafting -o regr01_house_a3.svg
 draw "$models/bracket.step" --views front,top,right,iso --paper A3 --hidden --style drafting -o bracket_a3.svg
 draw --demo --views front,top,right,iso --paper A4 --style drafting -o demo_sheet.svg
 for format in svg pdf; do
     draw --demo --views front,top,section:A --section front --paper A3 --style drafting \
         -o "demo_section_sheet.$format"
-    draw "$models/regr01_house.obj" --up-axis z --plan 100 --hatch-spacing 6 --paper A3 --style drafting \
-        -o "regr01_house_plan.$format"
+    draw "$models/regr01_house.obj" --up-axis z --units cm --plan 100 --hatch-spacing 6 --paper A3 \
+        --style drafting -o "regr01_house_plan.$format"
 done

@@ -17,6 +17,8 @@
 #include <BRep_Tool.hxx>
 #include <Bnd_Box.hxx>
 #include <IGESCAFControl_Reader.hxx>
+#include <IGESData_GlobalSection.hxx>
+#include <IGESData_IGESModel.hxx>
 #include <Message.hxx>
 #include <Message_Messenger.hxx>
 #include <Message_ProgressIndicator.hxx>
@@ -27,6 +29,7 @@
 #include <Poly_Triangulation.hxx>
 #include <STEPCAFControl_Reader.hxx>
 #include <TDataStd_Name.hxx>
+#include <TColStd_SequenceOfAsciiString.hxx>
 #include <TDocStd_Document.hxx>
 #include <TopExp.hxx>
 #include <TopExp_Explorer.hxx>
@@ -44,6 +47,7 @@
 #include <cstdint>
 #include <map>
 #include <numeric>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 
@@ -120,9 +124,38 @@ void collectShapes(const Handle(XCAFDoc_ShapeTool) & tool, const TDF_Label& labe
         out.push_back({shape.Moved(place), nameOf(label), instance});
 }
 
+// A file's shapes, and their length unit and the file's own in millimetres: Open CASCADE converts a
+// file's lengths into its document's unit as it transfers the shapes.
+struct FileShapes {
+    std::vector<PlacedShape> shapes;
+    double unitMm = 1.0;
+    double fileUnitMm = 1.0;
+};
+
+// A STEP file's length unit in millimetres, by the name the file gives it: SI units ("millimetre") or
+// units converted from them ("INCH"). Nothing for a name not known here, or several units in one file.
+std::optional<double> stepUnitMm(STEPControl_Reader& reader) {
+    static const std::map<std::string, double> units{
+        {"micrometre", 1e-3}, {"millimetre", 1.0},  {"centimetre", 10.0}, {"decimetre", 100.0},
+        {"metre", 1000.0},    {"kilometre", 1e6},   {"inch", 25.4},       {"foot", 304.8},
+        {"micrometer", 1e-3}, {"millimeter", 1.0},  {"centimeter", 10.0}, {"decimeter", 100.0},
+        {"meter", 1000.0},    {"kilometer", 1e6},   {"feet", 304.8}};
+    TColStd_SequenceOfAsciiString lengths, angles, solidAngles;
+    reader.FileUnits(lengths, angles, solidAngles);
+    std::optional<double> unit;
+    for (TCollection_AsciiString name : lengths) {
+        name.LowerCase();
+        const auto found = units.find(name.ToCString());
+        if (found == units.end() || (unit && *unit != found->second))
+            return std::nullopt;
+        unit = found->second;
+    }
+    return unit;
+}
+
 // The file read into an XDE document and flattened to placed shapes. Open CASCADE's readers keep
 // process-wide settings, so reads take turns.
-std::vector<PlacedShape> readShapes(const std::string& path, bool step, const Message_ProgressRange& range) {
+FileShapes readShapes(const std::string& path, bool step, const Message_ProgressRange& range) {
     Handle(TDocStd_Document) document;
     Handle(XCAFApp_Application) application = XCAFApp_Application::GetApplication();
     application->NewDocument("MDTV-XCAF", document);
@@ -142,20 +175,28 @@ std::vector<PlacedShape> readShapes(const std::string& path, bool step, const Me
         if (!reader.Transfer(document, range))
             throw InputError(path, "the file holds no solids or faces to draw");
     };
+    FileShapes read;
+    double documentMetres = 0.0;
     if (step) {
         STEPCAFControl_Reader reader;
         transfer(reader, "STEP");
+        read.fileUnitMm = stepUnitMm(reader.ChangeReader()).value_or(0.0);
     } else {
         IGESCAFControl_Reader reader;
         transfer(reader, "IGES");
+        read.fileUnitMm = reader.IGESModel()->GlobalSection().UnitValue(); // in Open CASCADE's mm
     }
+    if (XCAFDoc_DocumentTool::GetLengthUnit(document, documentMetres) && documentMetres > 0.0)
+        read.unitMm = documentMetres * 1000.0;
+    // A file unit not known is taken to be what the shapes are in.
+    if (!(read.fileUnitMm > 0.0 && std::isfinite(read.fileUnitMm)))
+        read.fileUnitMm = read.unitMm;
     const Handle(XCAFDoc_ShapeTool) tool = XCAFDoc_DocumentTool::ShapeTool(document->Main());
     TDF_LabelSequence roots;
     tool->GetFreeShapes(roots);
-    std::vector<PlacedShape> shapes;
     for (const TDF_Label& root : roots)
-        collectShapes(tool, root, TopLoc_Location(), "", shapes);
-    return shapes;
+        collectShapes(tool, root, TopLoc_Location(), "", read.shapes);
+    return read;
 }
 
 // Indices that are joined into sets; each set is told by its root.
@@ -559,7 +600,8 @@ std::vector<MeshPart> readCadFile(const std::string& path, bool step, const std:
 
     Handle(ShareIndicator) indicator = new ShareIndicator(progress);
     Message_ProgressScope scope(indicator->Start(), "reading", 4);
-    const std::vector<PlacedShape> shapes = readShapes(path, step, scope.Next());
+    const FileShapes read = readShapes(path, step, scope.Next());
+    const std::vector<PlacedShape>& shapes = read.shapes;
     const double size = modelSize(shapes, path);
 
     std::vector<Body> bodies;
@@ -601,6 +643,8 @@ std::vector<MeshPart> readCadFile(const std::string& path, bool step, const std:
             bodyPart(body.shape, path + ": " + (name.empty() ? "a shape" : "part " + name), cad));
         part.partName = name;
         part.instanceName = body.placed->instance;
+        part.unitMm = read.unitMm;
+        part.fileUnitMm = read.fileUnitMm;
     }
     if (parts.empty())
         throw InputError(path, "the file holds no solids or faces to draw");

@@ -5,9 +5,10 @@
 //
 // In:  the file and how to tessellate it (CadReading).
 // Out: one body part per solid (faces that belong to no solid: one body per shape), placed where the
-//      assembly puts it, named after its part and instance. Each B-rep face becomes a face of the body,
-//      welded along its seam so that a closed face (a cylinder) shows no seam; faces meeting smoothly are
-//      merged into one, and the edge between them is kept as a tangent edge. Only built with Open
+//      assembly puts it, named after its part and instance, its points in the unit Open CASCADE converts
+//      lengths to (millimetres) and the file's own unit beside it. Each B-rep face becomes a face of the
+//      body, welded along its seam so that a closed face (a cylinder) shows no seam; faces meeting smoothly
+//      are merged into one, and the edge between them is kept as a tangent edge. Only built with Open
 //      CASCADE, into the reader program (kit/mesh/CadReaderMain.cpp), which the kit starts for every CAD
 //      file so that the third-party reader's crashes end that process only; readMeshFile is the way in.
 

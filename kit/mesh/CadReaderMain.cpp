@@ -62,7 +62,12 @@ void fail(const std::string& fault, CadStreamWriter& answer) {
     if (fault == "garbage") {
         answer.progress(0.5);
         answer.warning("then a part of too many points");
-        const unsigned char cut[] = {'M', 0, 0, 0, 0, 0, 0, 0, 0, 255, 255, 255, 255, 255, 255, 255, 255};
+        // A part without names, in millimetres, of 2^64 - 1 points.
+        unsigned char cut[33] = {'M'};
+        const double unitMm = 1.0;
+        std::memcpy(cut + 9, &unitMm, sizeof unitMm);
+        std::memcpy(cut + 17, &unitMm, sizeof unitMm);
+        std::memset(cut + 25, 255, 8);
         if (write(kAnswer, cut, sizeof cut) < 0)
             _exit(1);
         _exit(0);

@@ -17,6 +17,9 @@ constexpr std::size_t kBufferSize = 1 << 16;
 constexpr std::uint32_t kLongestText = 1 << 16;
 constexpr std::uint64_t kMostPoints = UINT32_MAX;
 constexpr std::uint32_t kMostLists = 1u << 26;
+// A length unit, in millimetres, lies between a nanometre and a light year.
+constexpr double kShortestUnitMm = 1e-6;
+constexpr double kLongestUnitMm = 1e19;
 // Lists are read in pieces of at most this many items, so that they grow only with what arrives.
 constexpr std::uint64_t kPiece = 1 << 14;
 
@@ -58,6 +61,12 @@ public:
             done += piece;
         }
     }
+    double unitMm() {
+        const double mm = value<double>();
+        if (!(mm >= kShortestUnitMm && mm <= kLongestUnitMm))
+            broken("a length unit out of range");
+        return mm;
+    }
     void points(std::vector<ON_3dPoint>& points) {
         list(points, kMostPoints, "points");
         for (const ON_3dPoint& p : points)
@@ -69,6 +78,8 @@ public:
         part.body = part.brepFaces = true;
         part.partName = text();
         part.instanceName = text();
+        part.unitMm = unitMm();
+        part.fileUnitMm = unitMm();
         points(part.points);
         for (std::uint32_t f = count<std::uint32_t>(kMostLists, "faces"); f > 0; --f) {
             Kv::KvTriangleList& face = part.faces.emplace_back();
@@ -140,6 +151,8 @@ void CadStreamWriter::part(const MeshPart& part) {
     value('M');
     text(part.partName);
     text(part.instanceName);
+    value(part.unitMm);
+    value(part.fileUnitMm);
     points(part.points);
     value(static_cast<std::uint32_t>(part.faces.size()));
     for (const Kv::KvTriangleList& face : part.faces) {

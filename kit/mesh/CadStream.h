@@ -11,8 +11,9 @@
 //   'E' parameter: u8, subject, reason      an InputError, of a parameter (1) or a file (0)
 //   'D'                                     the end: every part was sent
 //
-// A text is its length (u32) and its bytes. A part: its part and instance names (texts), its points (u64
-// count, three f64 each), its faces (u32 count; each a u64 count of triangles, three u32 each), its
+// A text is its length (u32) and its bytes. A part: its part and instance names (texts), its length
+// units in millimetres (f64: of its points, then of the file's numbers), its points (u64 count, three
+// f64 each), its faces (u32 count; each a u64 count of triangles, three u32 each), its
 // tangent edges (u32 count; each a u64 count of points, three f64 each).
 //
 // In:  (writer) the reader's results; (reader) the bytes, from any source.

@@ -10,6 +10,7 @@
 #include "kit/mesh/VertexWelder.h"
 
 #include <assimp/Importer.hpp>
+#include <assimp/commonMetaData.h>
 #include <assimp/ProgressHandler.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
@@ -176,7 +177,15 @@ std::vector<MeshPart> imported(const std::string& path, bool bodies, const std::
     const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_ValidateDataStructure);
     if (scene == nullptr)
         throw InputError(path, "not a mesh file that can be read: " + oneLine(importer.GetErrorString()));
-    return partsOf(*scene, bodies, path);
+    std::vector<MeshPart> parts = partsOf(*scene, bodies, path);
+    // glTF's lengths are metres by its definition; the importer names the format it read, also of a file
+    // told by its content.
+    aiString format;
+    if (scene->mMetaData != nullptr && scene->mMetaData->Get(AI_METADATA_SOURCE_FORMAT, format) &&
+        std::string(format.C_Str()).rfind("glTF", 0) == 0)
+        for (MeshPart& part : parts)
+            part.unitMm = part.fileUnitMm = 1000.0;
+    return parts;
 }
 
 // Whether `path` ends in `extension` (lower case), ignoring case: the import library picks its reader so.

@@ -46,6 +46,13 @@ std::string partLayerName(const MeshPart& part, std::size_t index) {
 
 } // namespace
 
+double pointUnitMm(const std::vector<MeshPart>& parts, std::optional<double> givenMm) {
+    if (parts.empty())
+        return givenMm.value_or(1.0);
+    const MeshPart& part = parts.front();
+    return givenMm ? *givenMm * part.unitMm / part.fileUnitMm : part.unitMm;
+}
+
 std::size_t triangleCount(const std::vector<MeshPart>& parts) {
     std::size_t count = 0;
     for (const MeshPart& part : parts)

@@ -5,6 +5,7 @@
 #include "api/CalcSilhouette.h"
 #include "host/KvMesh.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,11 @@ struct MeshPart {
     Kv::KvPointList points;
     std::vector<Kv::KvTriangleList> faces;
     bool body = false;
+    // The length unit in millimetres: of the points, and of the numbers in the file they were read from.
+    // They differ where the reader converts (Open CASCADE gives STEP and IGES shapes in millimetres,
+    // whatever the file's unit). Millimetres both where the file says nothing.
+    double unitMm = 1.0;
+    double fileUnitMm = 1.0;
 
     // --- parts read from CAD files (kit/mesh/CadFile.h) ---
     // Each face is a face of the B-rep, or several that meet smoothly, merged: the borders between
@@ -31,6 +37,11 @@ struct MeshPart {
 };
 
 std::size_t triangleCount(const std::vector<MeshPart>& parts);
+
+// Millimetres per unit of the parts' points (the parts of one file share their unit): as the file says,
+// or, where `givenMm` is given (what one of the file's numbers is, overriding the file), that unit
+// carried over to the points. 1, or `givenMm`, without parts.
+double pointUnitMm(const std::vector<MeshPart>& parts, std::optional<double> givenMm);
 
 // Each part's name on a layer: PART, or PART.INSTANCE for an instance named otherwise in an assembly (a
 // name of digits alone is a reader's number, no name), "part-N" (N counting from 1) for one without a

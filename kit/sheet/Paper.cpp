@@ -21,6 +21,19 @@ const NamedPaper kPapers[] = {
     {"tabloid", {279.4, 431.8}},
 };
 
+struct NamedUnit {
+    const char* name;
+    double mm;
+};
+
+const NamedUnit kUnits[] = {{"mm", 1.0}, {"cm", 10.0}, {"m", 1000.0}, {"in", 25.4}, {"ft", 304.8}};
+
+std::string lowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
 } // namespace
 
 const std::vector<std::string>& paperNames() {
@@ -34,15 +47,17 @@ const std::vector<std::string>& paperNames() {
 }
 
 PaperSize paperNamed(const std::string& name) {
-    auto lower = [](std::string text) {
-        std::transform(text.begin(), text.end(), text.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        return text;
-    };
     for (const NamedPaper& paper : kPapers)
-        if (lower(name) == lower(paper.name))
+        if (lowerCase(name) == lowerCase(paper.name))
             return paper.size;
     throw InputError::ofParameter("paper", "unknown paper '" + name + "': name A4, A3, A2, A1, A0, letter or tabloid");
+}
+
+double unitNamed(const std::string& name) {
+    for (const NamedUnit& unit : kUnits)
+        if (lowerCase(name) == unit.name)
+            return unit.mm;
+    throw InputError::ofParameter("units", "unknown unit '" + name + "': name mm, cm, m, in or ft");
 }
 
 double parseScale(const std::string& text) {

@@ -29,6 +29,12 @@ constexpr double kNameTextMm = 5.0;
 constexpr double kInfoTextMm = 2.5;
 // Scale, projection and date; each cell holds its longest text ("Scale 1:1000000000").
 constexpr double kInfoCellsMm[] = {40.0, 50.0, 30.0};
+// The projection method's symbol, at the name row's right end: a truncated cone seen from the side and
+// from its narrow end.
+constexpr double kSymbolCellMm = 24.0;
+constexpr double kConeLengthMm = 7.0;
+constexpr double kConeRadiiMm[] = {1.5, 3.0}; // narrow and wide end
+constexpr double kSymbolGapMm = 4.0;          // between the two views
 // A sans-serif letter is about this many times as wide as its capitals are high.
 constexpr double kLetterWidthPerHeight = 0.8;
 
@@ -171,25 +177,29 @@ bool fits(const Layout& layout, const Box2& area) {
     return layout.box.width() <= area.width() && layout.box.height() <= area.height();
 }
 
-// The largest scale of the 1, 2, 5 series at which the views fit `area`, if any does.
+// The largest true scale of the 1, 2, 5 series at which the views fit `area`, if any does, as page mm
+// per model unit.
 std::optional<double> largestScale(const std::vector<SheetView>& views, const std::vector<Box2>& bounds,
                                    const SheetOptions& options, const Box2& area) {
     if (!(area.width() > 0.0 && area.height() > 0.0))
         return std::nullopt;
     // Gaps only take room, so the views alone bound the scale from above.
     const Layout tight = arrange(views, bounds, options.projection, 1.0, 0.0);
-    const double upper =
-        std::min({area.width() / tight.box.width(), area.height() / tight.box.height(), kLargestScale});
+    const double upper = std::min(
+        std::min(area.width() / tight.box.width(), area.height() / tight.box.height()) / options.unitMm,
+        kLargestScale);
     if (!(upper > 0.0))
         return std::nullopt;
-    return largestSeriesScale(upper, [&](double scale) {
-        return fits(arrange(views, bounds, options.projection, scale, options.gapMm), area);
+    const std::optional<double> scale = largestSeriesScale(upper, [&](double trueScale) {
+        return fits(arrange(views, bounds, options.projection, trueScale * options.unitMm, options.gapMm),
+                    area);
     });
+    return scale ? std::optional<double>(*scale * options.unitMm) : std::nullopt;
 }
 
-// The page size and scale: the paper in the orientation that fits (at the given scale) or gives the
-// larger scale, ties going to the one shaped like the views; or, without paper, a page around the
-// views at the given scale.
+// The page size and scale (page mm per model unit): the paper in the orientation that fits (at the given
+// scale) or gives the larger scale, ties going to the one shaped like the views; or, without paper, a page
+// around the views at the given scale.
 struct PageFit {
     double widthMm;
     double heightMm;
@@ -209,12 +219,15 @@ std::vector<std::pair<double, double>> paperSizes(const SheetOptions& options) {
 
 PageFit fitPage(const std::vector<SheetView>& views, const std::vector<Box2>& bounds,
                 const SheetOptions& options) {
+    // The scale given is true: page mm per model mm.
+    const std::optional<double> given =
+        options.scale ? std::optional<double>(*options.scale * options.unitMm) : std::nullopt;
     if (!options.paper) {
-        const Layout layout = arrange(views, bounds, options.projection, *options.scale, options.gapMm);
+        const Layout layout = arrange(views, bounds, options.projection, *given, options.gapMm);
         const Box2 margins = viewArea(0.0, 0.0, options);
         const double width = std::max(layout.box.width() + margins.minX - margins.maxX,
                                       options.title ? kTitleWidthMm + 2 * options.marginMm : 0.0);
-        return {width, layout.box.height() + margins.minY - margins.maxY, *options.scale};
+        return {width, layout.box.height() + margins.minY - margins.maxY, *given};
     }
     const Layout shape = arrange(views, bounds, options.projection, 1.0, 0.0);
     const bool wide = shape.box.width() > shape.box.height();
@@ -224,7 +237,7 @@ PageFit fitPage(const std::vector<SheetView>& views, const std::vector<Box2>& bo
     std::optional<PageFit> best;
     for (const auto& [width, height] : sizes) {
         const Box2 area = viewArea(width, height, options);
-        std::optional<double> scale = options.scale;
+        std::optional<double> scale = given;
         if (scale && !fits(arrange(views, bounds, options.projection, *scale, options.gapMm), area))
             scale.reset();
         else if (!scale)
@@ -253,6 +266,31 @@ std::string shortened(const std::string& text, double widthMm, double heightMm) 
     return text.size() <= most || most < 4 ? text : text.substr(0, most - 3) + "...";
 }
 
+// The symbol centred at `centre`: the cone's side view with its narrow end to the left, and its view from
+// the left (both ends' circles), which third angle puts left of it and first angle right of it.
+void addProjectionSymbol(std::vector<std::vector<PagePoint>>& lines, Projection projection,
+                         PagePoint centre) {
+    const double narrow = kConeRadiiMm[0], wide = kConeRadiiMm[1];
+    const double width = 2 * wide + kSymbolGapMm + kConeLengthMm, left = centre.x - width / 2;
+    const bool endViewLeft = projection == Projection::Third;
+    const double cone = endViewLeft ? left + 2 * wide + kSymbolGapMm : left;
+    const double circle = endViewLeft ? left + wide : left + kConeLengthMm + kSymbolGapMm + wide;
+    lines.push_back({{cone, centre.y - narrow},
+                     {cone, centre.y + narrow},
+                     {cone + kConeLengthMm, centre.y + wide},
+                     {cone + kConeLengthMm, centre.y - wide},
+                     {cone, centre.y - narrow}});
+    constexpr int kCircleSides = 48;
+    for (double radius : kConeRadiiMm) {
+        std::vector<PagePoint>& ring = lines.emplace_back();
+        for (int i = 0; i <= kCircleSides; ++i) {
+            const double angle = 2 * 3.141592653589793 * i / kCircleSides;
+            ring.push_back({circle + radius * std::cos(angle), centre.y + radius * std::sin(angle)});
+        }
+    }
+}
+
+// `scale`: the true scale, page mm per model mm.
 void addTitle(Page& page, const SheetOptions& options, double scale, const std::string& layer) {
     std::vector<std::vector<PagePoint>> lines;
     const double m = options.marginMm, right = page.widthMm - m, top = page.heightMm - m;
@@ -269,8 +307,12 @@ void addTitle(Page& page, const SheetOptions& options, double scale, const std::
         if (i + 1 < std::size(infos))
             lines.push_back({{x, m}, {x, infoTop}});
     }
-    page.texts.push_back({{left + 3.0, infoTop + (kNameRowMm - kNameTextMm) / 2}, kNameTextMm,
-                          shortened(options.modelName, kTitleWidthMm - 6.0, kNameTextMm), layer});
+    page.texts.push_back({{left + 3.0, infoTop + (kNameRowMm - kNameTextMm) / 2},
+                          kNameTextMm,
+                          shortened(options.modelName, kTitleWidthMm - kSymbolCellMm - 6.0, kNameTextMm),
+                          layer});
+    lines.push_back({{right - kSymbolCellMm, infoTop}, {right - kSymbolCellMm, nameTop}});
+    addProjectionSymbol(lines, options.projection, {right - kSymbolCellMm / 2, infoTop + kNameRowMm / 2});
     page.layers.push_back({layer, "", options.style.title, std::move(lines)});
 }
 
@@ -291,6 +333,17 @@ void numberLayers(Page& page) {
                 text.layer = numbered;
         layer.name = numbered;
     }
+}
+
+// Takes out the layers that hold no line and no text: after numbering, so that a pen keeps its number
+// whatever a drawing holds.
+void dropEmptyLayers(Page& page) {
+    const auto empty = [&](const PageLayer& layer) {
+        return layer.polylines.empty() &&
+               std::none_of(page.texts.begin(), page.texts.end(),
+                            [&](const PageText& text) { return text.layer == layer.name; });
+    };
+    page.layers.erase(std::remove_if(page.layers.begin(), page.layers.end(), empty), page.layers.end());
 }
 
 void addView(Page& page, const SheetView& view, const Placement& placement, double scale,
@@ -423,6 +476,7 @@ std::vector<IdleOption> idleOptions(const SheetOptions& options, const RunShape&
         {!(sheet && several), {"gap", "it spaces the views of a sheet (a paper or a scale)"}},
         {!sheet, {"margin", "only a sheet (a paper or a scale) has margins"}},
         {!sheet, {"title", "only a sheet (a paper or a scale) has a title block"}},
+        {!sheet, {"units", "they make a sheet's scale (a paper or a scale) true"}},
         {!options.paper, {"orientation", "it turns the paper"}},
         {!several && !(sheet && options.title),
          {"projection", "it arranges the views, and names the method in a sheet's title block"}},
@@ -506,8 +560,9 @@ Page layoutSheet(const std::vector<SheetView>& views, const SheetOptions& option
         addLabel(page, views[i], layout.views[i], scale, prefix + layerOf(SectionOutline).id);
     }
     if (!fitted && options.title)
-        addTitle(page, options, scale, "title");
+        addTitle(page, options, scale / options.unitMm, "title");
     numberLayers(page);
+    dropEmptyLayers(page);
     return page;
 }
 

@@ -2,8 +2,8 @@
 
 // Sheets: the views of a model laid out on paper at one scale, with a frame and a title block.
 //
-// In:  the drawings of the views, each in its own camera's drawing plane with model units taken as
-//      millimetres; the paper, scale, arrangement and style.
+// In:  the drawings of the views, each in its own camera's drawing plane in model units, and how long
+//      a model unit is; the paper, the true scale, arrangement and style.
 // Out: the page in millimetres, a layer per line kind of each view, ready for the vector writers.
 //
 // Principal views (front, back, left, right, top, bottom) are arranged around the front view as the
@@ -39,6 +39,8 @@ struct SheetOptions {
     std::optional<PaperSize> paper;
     Orientation orientation = Orientation::Auto; // Auto: the one that fits, or gives the larger scale
     std::optional<double> scale;                 // default: the largest of 1, 2, 5 x 10^n that fits
+    // Millimetres per model unit: the scale and the title block's are true, page mm per model mm.
+    double unitMm = 1.0;
     double marginMm = 10.0;
     double gapMm = 15.0; // between views
     Projection projection = Projection::Third;
@@ -73,7 +75,7 @@ void checkJsonDrawing(std::size_t viewCount, const SheetOptions& options);
 
 // An option that changes nothing in a run, and why: a front end warns of those it was given.
 struct IdleOption {
-    const char* parameter; // the kit's name: gap, margin, title, orientation, projection, style, line,
+    const char* parameter; // the kit's name: gap, margin, title, units, orientation, projection, style, line,
                            // dashes, hatch_spacing, hatch_angle, deflection, angular_deflection,
                            // cad_memory_limit, cad_time_limit, tangent_edges, sharp_angle, bodies,
                            // separate_faces
@@ -101,8 +103,9 @@ void checkPaperRoom(const SheetOptions& options);
 // drawn at the scale and the page is the paper, or fitted around the views plus margins and title.
 // Layers are named "N-KIND" (one view) or "N-VIEW-KIND" (several), N numbering the style's distinct
 // pens in drawing order, so plotter software that picks pens by a leading number draws alike lines
-// with one pen. Throws InputError naming the parameter "scale" when the views do not fit the paper at
-// the scale, or "paper" when they fit it at no scale.
+// with one pen; layers that hold nothing are left out, the others keeping their numbers. Throws
+// InputError naming the parameter "scale" when the views do not fit the paper at the scale, or "paper"
+// when they fit it at no scale.
 Page layoutSheet(const std::vector<SheetView>& views, const SheetOptions& options);
 
 } // namespace kvhlr

@@ -164,6 +164,7 @@ class Drawing:
         *,
         paper: Optional[str] = None,
         scale: Union[str, float, None] = None,
+        units: Optional[str] = None,
         views: Optional[Sequence[str]] = None,
         style: Union[_Path, dict[str, Any], None] = None,
         order: Optional[str] = None,
@@ -183,7 +184,9 @@ class Drawing:
         when the file cannot be written.
 
         Keywords, as kvhlr's options: paper ('A4', 'A3', 'A2', 'A1', 'A0', 'letter', 'tabloid'), scale
-        ('1:2', '2:1' or a number; model units taken as millimetres), views (a list of named views, each
+        ('1:2', '2:1' or a number; true to the model's units), units (what one unit of the model is: 'mm',
+        'cm', 'm', 'in' or 'ft'; default: the unit a Model's STEP or IGES file gives, metres for glTF,
+        else millimetres, also for arrays), views (a list of named views, each
         drawn again from the drawing's mesh with an orthographic camera fitted to the model and laid out
         as projection ('third' or 'first') places them), up_axis ('y' or 'z', for views; default: the
         model's own), orientation ('auto', 'portrait', 'landscape'), title (frame and title block on a

@@ -138,3 +138,18 @@ TEST(ExactHiding, OccluderJustAboveAnEdgeHidesIt) {
     const double perimeter = 0.6 + 2 * std::hypot(0.3, 0.6);
     EXPECT_NEAR(lengthByKind(draw(scene, fromAbove(ON_3dPoint(0, 0, 0)), true))[1], perimeter, 1e-9);
 }
+
+// A closed box (whose edges, unlike free edges, keep the fine tolerance) a few hundredths under a face,
+// in a model a thousand times as deep: the face lies one cell of the packed depths nearer than the box's
+// edges, and either hide test must still try it.
+TEST(ExactHiding, BoxJustUnderAFaceIsHiddenByEitherHideTest) {
+    Polygon3D scene = soup({{-2, -2, 0.05}, {2, -2, 0.05}, {0, 2, 0.05}}, {{0, 1, 2}});
+    append(scene, box(ON_3dPoint(-0.3, -0.3, -0.2), ON_3dPoint(0.3, 0.3, 0)));
+    append(scene, soup({{2.5, 0, -100}, {3, 0, -100}, {2.5, 0.5, -100}}, {{0, 1, 2}}));
+    for (bool exact : {false, true}) {
+        const std::map<int, double> lengths =
+            lengthByKind(draw(scene, fromAbove(ON_3dPoint(0, 0, 0), orthographic(-3, 3, -3, 3, 1, 200)), exact));
+        EXPECT_GE(lengths.count(1) ? lengths.at(1) : 0.0, 2.4 - 1e-9) << "the box's outline, hidden; exact " << exact;
+    }
+}
+

@@ -276,6 +276,49 @@ TEST(KvhlrRun, BadInputIsRefusedWithOneLineAndNoOutput) {
                   dir, entries);
 }
 
+// The scale a sheet's title block states ("1:100"), read from its SVG.
+std::string titleScale(const std::string& svgPath) {
+    const std::string svg = kvhlrtest::readFile(svgPath);
+    const std::size_t at = svg.find(">Scale ");
+    return at == std::string::npos ? "" : svg.substr(at + 7, svg.find('<', at) - at - 7);
+}
+
+// The model's unit makes a sheet's scale true: the example house, 16 m wide in centimetres, goes on A3
+// at 1:100 with --units cm (at 1:10 taken as millimetres); a STEP file's unit comes from the file, and
+// --units overrides it; an unknown unit is refused.
+TEST(KvhlrRun, ModelUnitsMakeTheSheetsScaleTrue) {
+    TempDir dir;
+    const std::string house = model("regr01_house.obj"), out = dir.path("house.svg");
+    const std::vector<std::string> sheet{"--up-axis", "z", "--paper", "A3", "-o", out};
+    std::vector<std::string> args{house, "--units", "cm"};
+    args.insert(args.end(), sheet.begin(), sheet.end());
+    ASSERT_EQ(kvhlr(args).status, 0);
+    EXPECT_EQ(titleScale(out), "1:100");
+    args.erase(args.begin() + 1, args.begin() + 3);
+    ASSERT_EQ(kvhlr(args).status, 0);
+    EXPECT_EQ(titleScale(out), "1:10");
+    expectRefused({house, "--paper", "A3", "--units", "yards", "-o", out}, "--units: unknown unit 'yards'",
+                  dir, dir.entries().size());
+#ifdef KVHLR_HAVE_CAD
+    const std::string bracket = kvhlrtest::readFile(model("bracket.step"));
+    const std::string millimetres = "SI_UNIT(.MILLI.,.METRE.)";
+    ASSERT_NE(bracket.find(millimetres), std::string::npos);
+    const std::string inMetres =
+        dir.write("metres.step", std::string(bracket).replace(bracket.find(millimetres), millimetres.size(),
+                                                              "SI_UNIT($,.METRE.)"));
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{model("bracket.step"), "--views", "front,top,right,iso"}, "1:1"},
+        {{inMetres, "--views", "front,top,right,iso"}, "1:1000"},
+        {{inMetres, "--views", "front,top,right,iso", "--units", "mm"}, "1:1"},
+    };
+    for (auto [step, scale] : cases) {
+        step.insert(step.end(), {"--paper", "A3", "--deflection", "0.1%", "-o", out});
+        ASSERT_EQ(kvhlr(step).status, 0) << step[0];
+        EXPECT_EQ(titleScale(out), scale) << step[0];
+    }
+#endif
+}
+
 TEST(KvhlrRun, ASectionSheetHasItsLayersLabelAndCuttingPlaneAndAnOpenBodyIsNamed) {
     TempDir dir;
     const std::string sheet = dir.path("sheet.svg");

@@ -31,7 +31,7 @@ TEST(Options, ConvertsValues) {
         *parse({"in.obj",    "-o",       "out.DXF",       "--eye", "1,-2.5,3e2", "--target=0,0,0",
                 "--up",      "0,0,1",    "--perspective", "30",    "--no-sharp", "--hidden",
                 "--dashes",  "segments", "--up-axis",     "z",     "--bodies",   "--separate-faces",
-                "--threads", "3"});
+                "--threads", "3",        "--units",       "In"});
     EXPECT_EQ(options.format, OutputFormat::Dxf) << "extensions are matched without case";
     const CameraChoice& camera = options.camera;
     ASSERT_TRUE(camera.eye && camera.target && camera.up);
@@ -44,6 +44,7 @@ TEST(Options, ConvertsValues) {
     EXPECT_EQ(options.dashes, HiddenDashes::Segments);
     EXPECT_EQ(camera.upAxis, UpAxis::Z);
     EXPECT_EQ(options.threads, 3);
+    EXPECT_EQ(options.unitMm, 25.4) << "unit names are matched without case";
 }
 
 // Where the drawings of one or several models go, and in which format.
@@ -79,8 +80,9 @@ TEST(Options, OutputsForEveryModel) {
 // Each option given that changes nothing is named in a warning.
 TEST(Options, WarnsOfOptionsThatChangeNothing) {
     const std::pair<std::vector<const char*>, std::vector<std::string>> cases[] = {
-        {{"a.stl", "--gap", "5", "--margin", "5", "--no-title", "--orientation", "portrait", "--projection", "first"},
-         {"--gap", "--margin", "--no-title", "--orientation", "--projection"}},
+        {{"a.stl", "--gap", "5", "--margin", "5", "--no-title", "--units", "cm", "--orientation", "portrait",
+          "--projection", "first"},
+         {"--gap", "--margin", "--no-title", "--units", "--orientation", "--projection"}},
         {{"a.stl", "-o", "a.json", "--style", "drafting", "--line", "hidden=0.3", "--dashes", "segments"},
          {"--style", "--line", "--dashes"}},
         {{"a.stl", "--hatch-spacing", "2", "--hatch-angle", "30"}, {"--hatch-spacing", "--hatch-angle"}},
@@ -145,6 +147,8 @@ TEST(Options, RefusesCommandLinesThatCannotRun) {
         {{"a.stl", "--scale", "1:2e9"}, "from 1:1000000000 to 1000000000:1"},
         {{"a.stl", "--scale", "1:2", "--perspective", "40"}, "perspective"},
         {{"a.stl", "--paper", "B5"}, "--paper"},
+        {{"a.stl", "--paper", "A4", "--units", "furlong"},
+         "--units: unknown unit 'furlong': name mm, cm, m, in or ft"},
         {{"a.stl", "--paper", ""}, "--paper: expected a paper name"},
         {{"a.stl", "--style", "missing.json"}, "missing.json"},
         {{"a.stl", "--style", "."}, ".: is a directory"},

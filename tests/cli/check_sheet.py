@@ -78,8 +78,9 @@ def check_svg(path):
             expect(pen == expected.get(kind, ("0.5", None)), "%s drawn with %s" % (label, pen))
             if kind == "silhouettes":
                 outlines[view] = box(list(layer))
-    expect(len(pens) == 4, "the pens %s: one visible, one hidden, one thin (tangent edges and hatching), a section's "
-           "outline" % pens)
+    # The cube's layers: visible and hidden lines; none for tangent edges, hatching or a section's outline,
+    # which it has not, yet the hidden lines keep their pen's number.
+    expect(pens == {"1": ("0.3", "2 1"), "2": ("0.5", None)}, "the pens %s: one hidden, one visible" % pens)
     for view in ("front", "top", "right"):
         left, top, right, bottom = outlines[view]
         expect(close(right - left, 50) and close(bottom - top, 50), "a 100 mm cube's %s view at 1:2 measures %g x %g mm"
@@ -111,7 +112,9 @@ def check_dxf(path):
         [e.message for e in auditor.errors], [f.message for f in auditor.fixes]))
     expect(doc.header["$INSUNITS"] == 4 and doc.header["$MEASUREMENT"] == 1, "units are not millimetres")
     layers = {layer.dxf.name: layer for layer in doc.layers}
-    hidden = layers["1-front-hidden"]
+    # The front view of a cube hides nothing: it has no hidden layer, the iso view has.
+    expect("1-front-hidden" not in layers, "an empty layer")
+    hidden = layers["1-iso-hidden"]
     expect(hidden.dxf.lineweight == 30 and layers["2-front-silhouettes"].dxf.lineweight == 50, "lineweights")
     pattern = doc.linetypes.get(hidden.dxf.linetype).pattern_tags.tags
     expect([t.value for t in pattern if t.code == 49] == [2.0, -1.0], "the hidden line type's pattern")

@@ -50,7 +50,8 @@ std::string failure(const std::string& path) {
 
 TEST(MeshFile, ReadsTheCommonFormats) {
     // The test cubes, the OBJ one written by the import library's own exporters, and a hand-written OFF
-    // file: each welds into the same closed solid.
+    // file: each welds into the same closed solid, in millimetres but glTF's in metres (told by content
+    // too, without an extension).
     TempDir dir;
     Assimp::Importer importer;
     const aiScene* cube =
@@ -69,10 +70,14 @@ TEST(MeshFile, ReadsTheCommonFormats) {
         paths.push_back(dir.path(std::string("cube.") + format + "." + extension));
         ASSERT_EQ(exporter.Export(cube, format, paths.back()), AI_SUCCESS) << format;
     }
+    paths.push_back(dir.path("gltf2-without-extension"));
+    std::filesystem::copy_file(dir.path("cube.gltf2.gltf"), paths.back());
     for (const std::string& path : paths) {
         SCOPED_TRACE(path);
         const std::vector<MeshPart> parts = read(path);
         ASSERT_EQ(parts.size(), 1u);
+        const bool gltf = std::filesystem::path(path).filename().string().find("gl") != std::string::npos;
+        EXPECT_EQ(parts[0].unitMm, gltf ? 1000.0 : 1.0);
         EXPECT_EQ(parts[0].points.size(), 8u);
         ASSERT_EQ(parts[0].faces[0].size(), 12u);
         EXPECT_TRUE(kvhlrtest::closedAndConsistent(parts[0].faces[0]));

@@ -157,7 +157,8 @@ TEST(LookAt, TheEyeStaysWhereItIsAndTheNearAndFarPlanesEncloseTheModel) {
         EXPECT_LT(target.z, 0.0);
         EXPECT_GT(camera.nearPlaneDepth, 0.0);
         EXPECT_EQ(camera.projectionXform[3][3] != 1.0, bool(look.perspectiveFovDegrees));
-        forEachPoint(parts, [&](const ON_3dPoint& p) {
+        // A structured binding is captured by a copy of its own: C++17 lambdas cannot capture it.
+        forEachPoint(parts, [&, inside = inside](const ON_3dPoint& p) {
             EXPECT_LT(-inView(camera, p).z, camera.farPlaneDepth);
             EXPECT_TRUE(inside || -inView(camera, p).z > camera.nearPlaneDepth);
         });

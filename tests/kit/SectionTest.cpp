@@ -284,6 +284,30 @@ TEST(Section, TheOutlineIsDrawnOnce) {
     }
 }
 
+// A hatch line through a corner where the outline passes on (neither its top nor its bottom) meets the
+// outline there once, from the side that leaves the corner upwards: counted from both sides, the line
+// would pair with itself and go missing.
+TEST(Section, AHatchLineThroughCornersIsDrawnWhole) {
+    MeshPart diamond = box({-1, -1, -1}, {1, 1, 1}); // turned by 45 degrees: corners (+-1, 0) and (0, +-1)
+    for (ON_3dPoint& p : diamond.points)
+        p = ON_3dPoint((p.x - p.y) / 2, (p.x + p.y) / 2, p.z);
+    const SectionPlane plane{{0, 0, 0}, {0, 0, 1}};
+    DrawOptions options;
+    options.section = plane;
+    options.hatching = {0.25, 0.0};
+    const Drawing drawing = drawParts({diamond}, facing(plane, {diamond}), options);
+    std::vector<double> heights; // of the hatch lines, each whole: across the diamond at that height
+    for (const KvHLR::StrokeLine& line : drawing.lines)
+        if (line.kind == Hatching) {
+            ASSERT_EQ(line.points.size(), 2u);
+            heights.push_back(line.points[0].y);
+            EXPECT_NEAR(std::fabs(line.points[1].x - line.points[0].x), 2 * (1 - std::fabs(line.points[0].y)), 1e-9);
+        }
+    std::sort(heights.begin(), heights.end());
+    ASSERT_EQ(heights.size(), 7u) << "from -0.75 to 0.75, the one through the side corners among them";
+    EXPECT_NEAR(heights[3], 0.0, 1e-12);
+}
+
 TEST(Section, CutPointsThatRoundToOnePositionBecomeOneCorner) {
     // A steep pyramid far from the origin whose apex lies a hair's width beyond the plane: its three
     // edges cross the plane at points that round to the apex's own x and y.

@@ -78,6 +78,14 @@ TEST(Sheet, DrawsAtTrueScaleOnAPageAroundTheViews) {
     EXPECT_DOUBLE_EQ(page.widthMm, 140.0);
     EXPECT_DOUBLE_EQ(page.heightMm, 30.0 + 30.0 + 22.0);
     EXPECT_GE(outline.minY, 10 + 5 + 17 + 5 - 1e-9) << "above the title block";
+
+    // A model in centimetres: 100 units are a metre, 10 mm at 1:100, and the title block says 1:100.
+    options.unitMm = 10.0;
+    options.scale = 0.01;
+    const Page metre = layoutSheet({box("front", 100, 60)}, options);
+    EXPECT_NEAR(placed(metre, "front").width(), 10.0, 1e-9);
+    EXPECT_EQ(scaleOnTitle(metre), "1:100");
+    EXPECT_THROW(unitNamed("furlong"), InputError);
 }
 
 TEST(Sheet, PaperTakesTheLargestStandardScaleThatFits) {
@@ -93,6 +101,12 @@ TEST(Sheet, PaperTakesTheLargestStandardScaleThatFits) {
     page = layoutSheet({box("front", 1000, 400)}, options);
     EXPECT_EQ(page.widthMm, 210.0);
     EXPECT_EQ(scaleOnTitle(page), "1:10") << "180 mm across leaves 1:5 out";
+    // In inches the model is 25.4 times as large, and the scale chosen for its true size.
+    options.unitMm = unitNamed("in");
+    page = layoutSheet({box("front", 1000, 400)}, options);
+    EXPECT_EQ(scaleOnTitle(page), "1:200") << "25.4 m across 180 mm";
+    EXPECT_NEAR(placed(page, "front").width(), 127.0, 1e-9);
+    options.unitMm = 1.0;
 
     EXPECT_THROW(layoutSheet({box("front", 1e12, 1e12)}, options), InputError) << "no scale below 1:1000000000";
     options.orientation = Orientation::Auto;
@@ -125,6 +139,21 @@ TEST(Sheet, PrincipalViewsLineUpAsTheProjectionArrangesThem) {
         // The free view goes to the upper right, clear of the others.
         EXPECT_GE(iso.minX, std::max(front.maxX, top.maxX) + options.gapMm - 1e-9);
         EXPECT_GE(iso.minY, std::max(front.maxY, right.maxY) + options.gapMm - 1e-9);
+        // The title block's symbol: the cone's end view (its circles, many-cornered) lies on the side the
+        // method puts a view from the left: left of the cone's side view (its four corners) in third angle.
+        const auto title = std::find_if(page.layers.begin(), page.layers.end(), [](const PageLayer& layer) {
+            return layer.name.find("title") != std::string::npos;
+        });
+        ASSERT_NE(title, page.layers.end());
+        double circlesX = 0.0, coneX = 0.0;
+        for (const auto& line : title->polylines) {
+            if (line.size() > 5)
+                circlesX = line[0].x;
+            else if (line.size() == 5 && line[0].x == line[1].x) // the frame's first side runs along x
+                coneX = line[0].x;
+        }
+        ASSERT_GT(circlesX * coneX, 0.0) << "both views of the cone are drawn";
+        EXPECT_GT(s * (coneX - circlesX), 0.0);
     }
 }
 

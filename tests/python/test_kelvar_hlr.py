@@ -138,6 +138,7 @@ def test_draws_what_the_tool_draws(tmp_path, model, view, perspective, hidden, e
      ["--paper", "A3", "--views", "front,top", "--projection", "first", "--orientation", "landscape",
       "--margin", "5", "--gap", "30"]),
     ("json", dict(order="plotter"), ["--order", "plotter"]),
+    ("dxf", dict(paper="A4", units="Cm", name="demo"), ["--paper", "A4", "--units", "cm"]),
     ("json", dict(views=["top"]), ["--views", "top"]),  # the one view a JSON drawing holds, drawn again
 ])
 def test_saves_the_sheets_the_tool_writes(tmp_path, extension, options, arguments):
@@ -212,6 +213,7 @@ def test_a_section_of_an_open_mesh_warns_of_the_body_it_cannot_cap():
 @pytest.mark.parametrize("options, error, message", [
     (dict(paper="B7"), ValueError, "paper: unknown paper 'B7'"),
     (dict(paper=4), TypeError, "paper must be a str, not int"),
+    (dict(paper="A4", units="furlong"), ValueError, "units: unknown unit 'furlong': name mm, cm, m, in or ft"),
     (dict(scale="half"), ValueError, "scale: expected a scale"),
     (dict(scale=0), ValueError, "scale: expected a scale"),
     (dict(views=["front", "aside"]), ValueError, "views: unknown view 'aside'"),
@@ -647,6 +649,20 @@ def test_stub_declares_what_the_module_holds():
         return [line.split(" -> ")[0] for line in function.__doc__.splitlines()
                 if re.match(rf"(\d+\. )?{name}\(", line) and "(*args, **kwargs)" not in line]
 
+    def check_keywords(function, forms):
+        # Each keyword a form of the stub declares is one the function reads (given its stub default, it is
+        # refused for its value at most, never as unknown); and a keyword no form declares is refused.
+        vertices, triangles = [[0, 0, 0], [1, 0, 0], [0, 1, 0]], [[0, 1, 2]]
+        camera = kh.Camera.view("top", vertices)
+        for form in forms:
+            for argument, default in zip(form.args.kwonlyargs, form.args.kw_defaults):
+                try:
+                    function(vertices, triangles, camera, **{argument.arg: ast.literal_eval(default)})
+                except (TypeError, ValueError) as error:
+                    assert "unexpected keyword" not in str(error), (form.name, argument.arg)
+        with pytest.raises(TypeError, match="unexpected keyword argument 'no_such_keyword'"):
+            function(vertices, triangles, camera, no_such_keyword=True)
+
     def check(body, holder, names):
         declared = {}
         for node in body:
@@ -661,6 +677,7 @@ def test_stub_declares_what_the_module_holds():
             elif isinstance(nodes[0], ast.FunctionDef) and "property" not in map(ast.unparse, nodes[0].decorator_list):
                 headers = signatures(held, name)
                 if not headers:  # draw(*args, **kwargs) reads its own arguments: the stub spells out its forms
+                    check_keywords(held, nodes)
                     continue
                 assert len(nodes) == len(headers), name
                 for node, header in zip(nodes, headers):
