@@ -17,18 +17,18 @@ namespace KvHLR {
 
 namespace {
 
-// Part boxes are filed into grid cells about the size of a typical part, made coarser while large
-// parts would fill too many cells.
-constexpr double kMaxEntriesPerPart = 8.0;
-constexpr double kMaxCellsPerAxis = 1 << 20;
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 // A patch takes a triangle whose normal is within about 75 degrees of its axis.
 constexpr double kLeastAxisCosine = 0.25;
 // A chunk holds at most this many consecutive triangles of one patch.
 constexpr std::uint32_t kChunkTriangles = 32;
 // Comparing a patch's sides with each other gives up (leaving the patch tested) past this many pairs
-// per side: a side loop that zigzags over a narrow strip would otherwise take quadratic time.
+// of boxes per side: a side loop that zigzags over a narrow strip would otherwise take quadratic time.
 constexpr std::size_t kSidePairsPerSide = 16;
+// Boxes are filed into grid cells about the size of the median box, made coarser while large boxes
+// would fill more than this many cells per box on average; no axis has more than 2^20 cells.
+constexpr double kMaxEntriesPerBox = 8.0;
+constexpr double kMaxCellsPerAxis = 1 << 20;
 
 HLRVector3D position(const HLRTriangleData& store, const HLRTriangle& triangle, int corner) {
     const HLRTriangleVertex& vertex = store.vertices()[static_cast<std::size_t>(triangle.vertices[corner])];
@@ -44,8 +44,106 @@ std::uint32_t rootOf(std::vector<std::uint32_t>& parent, std::uint32_t i) {
     return i;
 }
 
-double axis(const HLRVector3D& p, int a) {
-    return a == 0 ? p.x : a == 1 ? p.y : p.z;
+// Calls visit(a, b) once for each pair of boxes a < b (low[i] to high[i] on D axes) that overlap, from
+// a uniform grid: each box is filed into the cells it spans, and the boxes of a cell are swept along the
+// first axis, a pair visited in the cell where their overlap starts. The cost follows the pairs of
+// boxes that meet, however the boxes are laid out. Stops, returning false, when visit does or when more
+// than `budget` pairs were compared; true once every pair was visited.
+template <std::size_t D, typename Visit>
+bool forEachMeetingPair(const std::vector<std::array<double, D>>& low,
+                        const std::vector<std::array<double, D>>& high, std::size_t budget, Visit visit) {
+    static_assert(D == 2 || D == 3, "cells are keyed by 2 or 3 coordinates of 21 bits");
+    const std::size_t n = low.size();
+    if (n < 2)
+        return true;
+    std::array<double, D> origin = low[0], far = high[0];
+    std::vector<double> sizes(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        sizes[i] = 0.0;
+        for (std::size_t a = 0; a < D; ++a) {
+            origin[a] = std::min(origin[a], low[i][a]);
+            far[a] = std::max(far[a], high[i][a]);
+            sizes[i] = std::max(sizes[i], high[i][a] - low[i][a]);
+        }
+    }
+    std::nth_element(sizes.begin(), sizes.begin() + std::ptrdiff_t(n / 2), sizes.end());
+    double span = 0.0;
+    for (std::size_t a = 0; a < D; ++a)
+        span = std::max(span, far[a] - origin[a]);
+    double cell = std::max({sizes[n / 2], span / kMaxCellsPerAxis, std::numeric_limits<double>::min()});
+    const auto cellOf = [&](double value, std::size_t a) {
+        return static_cast<std::uint64_t>(std::floor((value - origin[a]) / cell));
+    };
+    const auto cellCount = [&](std::size_t i) {
+        double count = 1.0;
+        for (std::size_t a = 0; a < D; ++a)
+            count *= static_cast<double>(cellOf(high[i][a], a) - cellOf(low[i][a], a) + 1);
+        return count;
+    };
+    double filed = 0.0;
+    for (;;) {
+        filed = 0.0;
+        for (std::size_t i = 0; i < n; ++i)
+            filed += cellCount(i);
+        if (filed <= kMaxEntriesPerBox * static_cast<double>(n))
+            break;
+        cell *= 2.0;
+    }
+    const auto keyOf = [](const std::array<std::uint64_t, D>& at) {
+        std::uint64_t key = 0;
+        for (std::size_t a = 0; a < D; ++a)
+            key = key << 21 | at[a];
+        return key;
+    };
+    struct Entry {
+        std::uint64_t cell;
+        double low;
+        std::uint32_t box;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(static_cast<std::size_t>(filed));
+    std::array<std::uint64_t, D> first{}, last{}, at{};
+    for (std::size_t i = 0; i < n; ++i) {
+        HLRCancelPoll::check();
+        for (std::size_t a = 0; a < D; ++a) {
+            first[a] = cellOf(low[i][a], a);
+            last[a] = cellOf(high[i][a], a);
+        }
+        // Every cell from `first` to `last`, the last axis running fastest.
+        at = first;
+        for (;;) {
+            entries.push_back({keyOf(at), low[i][0], static_cast<std::uint32_t>(i)});
+            std::size_t a = D;
+            while (a > 0 && at[a - 1] == last[a - 1]) {
+                at[a - 1] = first[a - 1];
+                --a;
+            }
+            if (a == 0)
+                break;
+            ++at[a - 1];
+        }
+    }
+    std::sort(entries.begin(), entries.end(), [](const Entry& x, const Entry& y) {
+        return x.cell != y.cell ? x.cell < y.cell : x.low < y.low;
+    });
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        HLRCancelPoll::check();
+        const std::uint32_t a = entries[i].box;
+        for (std::size_t j = i + 1;
+             j < entries.size() && entries[j].cell == entries[i].cell && entries[j].low <= high[a][0]; ++j) {
+            if (budget-- == 0)
+                return false;
+            const std::uint32_t b = entries[j].box;
+            bool overlap = true;
+            for (std::size_t k = 0; k < D && overlap; ++k) {
+                overlap = low[a][k] <= high[b][k] && low[b][k] <= high[a][k];
+                at[k] = cellOf(std::max(low[a][k], low[b][k]), k);
+            }
+            if (overlap && keyOf(at) == entries[i].cell && !visit(std::min(a, b), std::max(a, b)))
+                return false;
+        }
+    }
+    return true;
 }
 
 // Whether the closed loops of sides (corner i runs to corner next[i], projected to the plane) meet
@@ -83,28 +181,16 @@ bool loopsApart(const std::vector<std::array<double, 2>>& corner, const std::vec
         if (distanceToSide(corner[next[s]], before[s]) <= tolerance ||
             distanceToSide(corner[before[s]], s) <= tolerance)
             return false;
-    // Sides sorted by their least x (or y), swept; a sweep that compares too many pairs (many sides at
-    // one x) is tried along the other axis.
-    std::vector<std::size_t> order(n);
-    for (std::size_t along : {0, 1}) {
-        const auto low = [&](std::size_t s) { return std::min(corner[s][along], corner[next[s]][along]); };
-        const auto high = [&](std::size_t s) { return std::max(corner[s][along], corner[next[s]][along]); };
-        std::iota(order.begin(), order.end(), std::size_t{0});
-        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return low(a) < low(b); });
-        std::size_t budget = kSidePairsPerSide * n;
-        for (std::size_t i = 0; i < n && budget > 0; ++i) {
-            HLRCancelPoll::check();
-            const std::size_t s = order[i];
-            for (std::size_t j = i + 1; j < n && budget > 0 && low(order[j]) <= high(s) + tolerance; ++j, --budget) {
-                const std::size_t t = order[j];
-                if (next[s] != t && next[t] != s && meet(s, t))
-                    return false;
-            }
+    std::vector<std::array<double, 2>> low(n), high(n);
+    for (std::size_t s = 0; s < n; ++s) {
+        for (std::size_t a = 0; a < 2; ++a) {
+            low[s][a] = std::min(corner[s][a], corner[next[s]][a]) - tolerance;
+            high[s][a] = std::max(corner[s][a], corner[next[s]][a]) + tolerance;
         }
-        if (budget > 0)
-            return true;
     }
-    return false;
+    return forEachMeetingPair(low, high, kSidePairsPerSide * n, [&](std::size_t s, std::size_t t) {
+        return next[s] == t || next[t] == s || !meet(s, t);
+    });
 }
 
 } // namespace
@@ -319,6 +405,10 @@ void HLRCrossingFreeParts::findPatches(const Adjacency& adjacency) {
     const std::size_t total = m_partOfTriangle.size();
     m_patchOfTriangle.assign(total, kNone);
     std::vector<std::uint32_t> patchOfPart(m_crossingFree.size(), kNone), grown;
+    // Room for a patch per triangle: only what is filled is touched, and a city of many small patches
+    // is not copied over and over as they grow.
+    m_axis.reserve(total);
+    m_partOfPatch.reserve(total);
     for (std::size_t seed = 0; seed < total; ++seed) {
         HLRCancelPoll::check();
         const std::uint32_t part = m_partOfTriangle[seed];
@@ -350,8 +440,8 @@ void HLRCrossingFreeParts::findPatches(const Adjacency& adjacency) {
                     grown.push_back(next);
                 }
             }
-            if (pass == 1 || grown.size() == m_triangleCount[part])
-                break; // grown again, or nothing left out
+            if (pass == 1 || grown.size() == m_triangleCount[part] || grown.size() < kChunkTriangles)
+                break; // grown again, nothing left out, or tested whole anyway
             HLRVector3D sum(0.0, 0.0, 0.0);
             for (std::uint32_t t : grown)
                 sum = sum + normalOf(t);
@@ -395,7 +485,10 @@ void HLRCrossingFreeParts::checkPatches(const std::vector<const HLRTriangleData*
     };
     std::vector<Side> sides;
     std::vector<std::size_t> vertexStart;
-    std::size_t vertices = 0;
+    std::size_t vertices = 0, edges = 0;
+    for (const HLRTriangleData* data : triangleData)
+        edges += data->edges().size();
+    sides.reserve(2 * edges); // only what is filled is touched
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
         vertexStart.push_back(vertices);
         vertices += triangleData[s]->vertices().size();
@@ -485,6 +578,13 @@ void HLRCrossingFreeParts::cutChunks(const std::vector<const HLRTriangleData*>& 
     const auto shared = [this](std::uint32_t patch) { return !cannotCross(patch, patch); };
     std::vector<std::uint32_t> open(patches + 1, kNone), filled;
     m_chunkOfTriangle.assign(m_patchOfTriangle.size(), 0);
+    // A model of one patch that cannot cross itself (a terrain, a convex body) is one chunk, never
+    // compared with another: its box is not needed.
+    if (patches == 1 && !shared(0)) {
+        m_patchOfChunk.push_back(0);
+        m_chunkBox.emplace_back();
+        return;
+    }
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
         const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
         for (std::size_t i = 0; i < triangles.size(); ++i) {
@@ -519,8 +619,7 @@ double HLRCrossingFreeParts::tolerance() const {
 
 
 // A chunk's triangles need testing where its patch may cross itself, or its box meets the box of a
-// chunk whose patch it may cross. The boxes are filed into grid cells and compared within each cell,
-// swept along x.
+// chunk whose patch it may cross.
 void HLRCrossingFreeParts::markMeetingChunks(double tolerance) {
     const std::size_t chunks = m_patchOfChunk.size();
     const auto selfCrossing = [this](std::uint32_t chunk) {
@@ -533,85 +632,25 @@ void HLRCrossingFreeParts::markMeetingChunks(double tolerance) {
         return first == kNone ? second != kNone && !selfCrossing(b)
                               : second == kNone ? !selfCrossing(a) : !cannotCross(first, second);
     };
-    const HLRVector3D grow(tolerance, tolerance, tolerance);
-    std::vector<HLRVector3D> low(chunks), high(chunks);
-    for (std::size_t p = 0; p < chunks; ++p) {
-        low[p] = m_chunkBox[p].min() - grow;
-        high[p] = m_chunkBox[p].max() + grow;
-    }
     std::vector<std::uint8_t> meets(chunks, 0);
-    // A model of one patch that cannot cross itself (a terrain, a convex body) has no chunks to compare.
-    if (chunks > 1 && !(m_axis.size() == 1 && !selfCrossing(0))) {
-        HLRVector3D origin = low[0], far = high[0];
-        std::vector<double> sizes(chunks);
-        for (std::size_t p = 0; p < chunks; ++p) {
-            origin = HLRVector3D(std::min(origin.x, low[p].x), std::min(origin.y, low[p].y),
-                                 std::min(origin.z, low[p].z));
-            far = HLRVector3D(std::max(far.x, high[p].x), std::max(far.y, high[p].y),
-                              std::max(far.z, high[p].z));
-            const HLRVector3D size = high[p] - low[p];
-            sizes[p] = std::max({size.x, size.y, size.z});
+    if (chunks > 1) {
+        std::vector<std::array<double, 3>> low(chunks), high(chunks);
+        for (std::size_t c = 0; c < chunks; ++c) {
+            const HLRVector3D& lo = m_chunkBox[c].min();
+            const HLRVector3D& hi = m_chunkBox[c].max();
+            low[c] = {lo.x - tolerance, lo.y - tolerance, lo.z - tolerance};
+            high[c] = {hi.x + tolerance, hi.y + tolerance, hi.z + tolerance};
         }
-        std::nth_element(sizes.begin(), sizes.begin() + chunks / 2, sizes.end());
-        const double span = std::max({far.x - origin.x, far.y - origin.y, far.z - origin.z});
-        double cell =
-            std::max({sizes[chunks / 2], span / kMaxCellsPerAxis, std::numeric_limits<double>::min()});
-        const auto cellOf = [&](const HLRVector3D& p, int a) {
-            return static_cast<std::uint64_t>(std::floor((axis(p, a) - axis(origin, a)) / cell));
-        };
-        const auto cellCount = [&](std::size_t p) {
-            double count = 1.0;
-            for (int a = 0; a < 3; ++a)
-                count *= static_cast<double>(cellOf(high[p], a) - cellOf(low[p], a) + 1);
-            return count;
-        };
-        for (;;) {
-            double entries = 0.0;
-            for (std::size_t p = 0; p < chunks; ++p)
-                entries += cellCount(p);
-            if (entries <= kMaxEntriesPerPart * static_cast<double>(chunks))
-                break;
-            cell *= 2.0;
-        }
-        struct Entry {
-            std::uint64_t cell;
-            double low;
-            std::uint32_t chunk;
-        };
-        std::vector<Entry> entries;
-        for (std::size_t p = 0; p < chunks; ++p) {
-            HLRCancelPoll::check();
-            for (std::uint64_t x = cellOf(low[p], 0); x <= cellOf(high[p], 0); ++x)
-                for (std::uint64_t y = cellOf(low[p], 1); y <= cellOf(high[p], 1); ++y)
-                    for (std::uint64_t z = cellOf(low[p], 2); z <= cellOf(high[p], 2); ++z)
-                        entries.push_back({x << 42 | y << 21 | z, low[p].x, static_cast<std::uint32_t>(p)});
-        }
-        std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-            return a.cell != b.cell ? a.cell < b.cell : a.low < b.low;
-        });
-        const auto overlap = [&low, &high](std::uint32_t a, std::uint32_t b) {
-            for (int i = 0; i < 3; ++i)
-                if (axis(low[a], i) > axis(high[b], i) || axis(low[b], i) > axis(high[a], i))
-                    return false;
+        const std::size_t unbounded = std::numeric_limits<std::size_t>::max();
+        forEachMeetingPair(low, high, unbounded, [&](std::size_t a, std::size_t b) {
+            if (marks(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b)))
+                meets[a] = meets[b] = 1;
             return true;
-        };
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            HLRCancelPoll::check();
-            const std::uint32_t a = entries[i].chunk;
-            for (std::size_t j = i + 1;
-                 j < entries.size() && entries[j].cell == entries[i].cell && entries[j].low <= high[a].x;
-                 ++j) {
-                const std::uint32_t b = entries[j].chunk;
-                if (marks(a, b) && overlap(a, b)) {
-                    meets[a] = 1;
-                    meets[entries[j].chunk] = 1;
-                }
-            }
-        }
+        });
     }
     m_needsTest.assign(chunks, 0);
-    for (std::size_t p = 0; p < chunks; ++p)
-        m_needsTest[p] = selfCrossing(static_cast<std::uint32_t>(p)) || meets[p];
+    for (std::size_t c = 0; c < chunks; ++c)
+        m_needsTest[c] = selfCrossing(static_cast<std::uint32_t>(c)) || meets[c];
 }
 
 } // namespace KvHLR

@@ -147,7 +147,7 @@ void HLRIntersectionFinder::gatherCandidates() {
     if (!std::isfinite(m_tolerance))
         return;
     // Room for every triangle to test, counted first: growing by doubling would copy hundreds of megabytes
-    // at a time, without a check.
+    // at a time, without a check. Its pages are taken on all threads before it is filled.
     std::size_t tested = 0;
     for (std::size_t s = 0; s < m_triangleData->size(); ++s) {
         for (std::size_t i = 0; i < (*m_triangleData)[s].source()->triangles().size(); ++i) {
@@ -155,7 +155,7 @@ void HLRIntersectionFinder::gatherCandidates() {
             tested += m_parts.needsTest(s, i) ? 1 : 0;
         }
     }
-    m_candidates.reserve(tested);
+    HLRHugePages::reserve(m_candidates, tested);
     for (std::size_t s = 0; s < m_triangleData->size(); ++s) {
         const HLRProjectedTriangleData& data = (*m_triangleData)[s];
         for (std::size_t i = 0; i < data.source()->triangles().size(); ++i) {
@@ -401,8 +401,9 @@ void HLRIntersectionFinder::testPair(std::uint32_t a, std::uint32_t b, std::vect
     const Pair pair{std::min(a, b), std::max(a, b)};
     const Candidate& ca = m_candidates[pair.first];
     const Candidate& cb = m_candidates[pair.second];
-    if (m_parts.cannotCross(ca.patch, cb.patch) || !cutsPlaneOf(ca, cb, m_tolerance) ||
-        !cutsPlaneOf(cb, ca, m_tolerance) || shareCorner(ca, cb))
+    // Cheapest first: most pairs of a mesh's boxes are neighbours, and the corners are at hand.
+    if (shareCorner(ca, cb) || m_parts.cannotCross(ca.patch, cb.patch) || !cutsPlaneOf(ca, cb, m_tolerance) ||
+        !cutsPlaneOf(cb, ca, m_tolerance))
         return;
     Crossing crossing;
     if (HLRTriangleCrossing::find(triangleOf(ca), triangleOf(cb), m_tolerance, crossing))
