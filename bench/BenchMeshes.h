@@ -17,7 +17,7 @@
 // The generated scenes of the benchmarks and of the checker's cases (written out by write_scene),
 // shaped like what the library is fed: closed tessellated surfaces, machined parts, open sheets and
 // assemblies of many parts. Every scene is the same on every machine. A scene's triangle count only
-// refines a fixed shape (sphere, torus, knot, gear, terrain) or adds parts to it (city, stack); the
+// refines a fixed shape (sphere, torus, knot, gear, terrain) or adds parts to it (city, stack, soup); the
 // count made is the nearest the shape's tessellation allows. Closed scenes are wound
 // counter-clockwise seen from outside, city and terrain counter-clockwise seen from above; no two
 // vertices share a position.
@@ -415,6 +415,20 @@ inline Mesh boxStack(std::size_t triangleCount) {
     return mesh;
 }
 
+// triangleCount triangles whose corners are spread at random over the unit cube: a soup of large
+// triangles, about a quarter of whose pairs pass through each other, so that the intersection lines grow
+// with the square of the count (5,000 triangles cross along some 3.5 million segments).
+inline Mesh soup(std::size_t triangleCount) {
+    Mesh mesh;
+    for (std::uint64_t t = 0; t < triangleCount; ++t) {
+        const auto first = static_cast<std::uint32_t>(mesh.points.size());
+        for (std::uint64_t corner = 0; corner < 3; ++corner)
+            mesh.vertex(hashUnit({t, corner, 0}), hashUnit({t, corner, 1}), hashUnit({t, corner, 2}));
+        mesh.triangle(first, first + 1, first + 2);
+    }
+    return mesh;
+}
+
 // triangleCount small triangles scattered through the unit cube, grouped as parts of 12: an assembly
 // of many small parts, with local crowding where parts happen to fall together.
 inline Mesh scatteredParts(std::size_t triangleCount, unsigned seed) {
@@ -438,17 +452,17 @@ inline Mesh scatteredParts(std::size_t triangleCount, unsigned seed) {
     return mesh;
 }
 
-// The named scene: sphere, torus, knot, gear, city, terrain or stack.
+// The named scene: sphere, torus, knot, gear, city, terrain, stack or soup.
 inline Mesh scene(const std::string& name, std::size_t triangleCount) {
     using Make = Mesh (*)(std::size_t);
     static const std::pair<const char*, Make> scenes[] = {
         {"sphere", sphere}, {"torus", torus},     {"knot", knot},     {"gear", gear},
-        {"city", city},     {"terrain", terrain}, {"stack", boxStack}};
+        {"city", city},     {"terrain", terrain}, {"stack", boxStack}, {"soup", soup}};
     for (const auto& [sceneName, make] : scenes)
         if (name == sceneName)
             return make(triangleCount);
     throw std::invalid_argument("unknown scene '" + name +
-                                "' (sphere, torus, knot, gear, city, terrain, stack)");
+                                "' (sphere, torus, knot, gear, city, terrain, stack, soup)");
 }
 
 // The mesh as OBJ: vertex and face lines only, coordinates to 12 significant digits.
