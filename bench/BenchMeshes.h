@@ -473,4 +473,24 @@ inline void writeObj(const Mesh& mesh, std::FILE* out) {
         std::fprintf(out, "f %u %u %u\n", t[0] + 1, t[1] + 1, t[2] + 1);
 }
 
+// The mesh as binary STL: an 80-byte header, the count, then each triangle's zero normal and corners as
+// floats and two bytes of attributes.
+inline void writeStl(const Mesh& mesh, std::FILE* out) {
+    char header[80] = "kvhlr benchmark mesh";
+    std::fwrite(header, 1, sizeof header, out);
+    const auto count = static_cast<std::uint32_t>(mesh.triangles.size());
+    std::fwrite(&count, sizeof count, 1, out);
+    for (const auto& t : mesh.triangles) {
+        float record[12] = {0, 0, 0};
+        for (int k = 0; k < 3; ++k) {
+            const Point3& p = mesh.points[t[k]];
+            record[3 + 3 * k] = static_cast<float>(p.x);
+            record[4 + 3 * k] = static_cast<float>(p.y);
+            record[5 + 3 * k] = static_cast<float>(p.z);
+        }
+        std::fwrite(record, sizeof record, 1, out);
+        std::fwrite("\0\0", 2, 1, out);
+    }
+}
+
 } // namespace KvHLRBench
