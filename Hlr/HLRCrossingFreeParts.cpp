@@ -633,7 +633,12 @@ void HLRCrossingFreeParts::markMeetingChunks(double tolerance) {
                               : second == kNone ? !selfCrossing(a) : !cannotCross(first, second);
     };
     std::vector<std::uint8_t> meets(chunks, 0);
-    if (chunks > 1) {
+    // Only a chunk that is not tested anyway can be marked: a soup of loose triangles, all tested, has
+    // none, and its chunks' boxes, spread over the whole model, are not compared.
+    bool markable = false;
+    for (std::uint32_t c = 0; c < chunks && !markable; ++c)
+        markable = !selfCrossing(c);
+    if (chunks > 1 && markable) {
         std::vector<std::array<double, 3>> low(chunks), high(chunks);
         for (std::size_t c = 0; c < chunks; ++c) {
             const HLRVector3D& lo = m_chunkBox[c].min();
