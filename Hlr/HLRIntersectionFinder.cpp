@@ -62,9 +62,9 @@ std::pair<const Vertex*, const Vertex*> edgeKey(const Vertex* a, const Vertex* b
     return std::less<const Vertex*>()(a, b) ? std::make_pair(a, b) : std::make_pair(b, a);
 }
 
-// A candidate as the crossing test reads it.
+// A candidate as the crossing test reads it, with the plane kept when it was gathered.
 Triangle triangleOf(const HLRIntersectionFinder::Candidate& c) {
-    return Triangle(c.triangle, c.corner, c.position);
+    return Triangle(c.triangle, c.corner, c.position, c.normal, c.offset);
 }
 
 // Whether the corners of `own` meet the plane of `other` in a stretch: neither all on one side of it
@@ -165,7 +165,7 @@ void HLRIntersectionFinder::gatherCandidates() {
             Candidate c = candidateOf(data.image(static_cast<std::int32_t>(i)),
                                       {static_cast<std::uint32_t>(s), static_cast<std::uint32_t>(i)});
             c.patch = m_parts.patchOf(s, i);
-            const Triangle plane = triangleOf(c);
+            const Triangle plane(c.triangle, c.corner, c.position);
             c.normal = plane.normal;
             c.offset = plane.offset;
             if (plane.valid)
