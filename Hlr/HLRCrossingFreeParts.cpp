@@ -170,7 +170,8 @@ bool loopsApart(const std::vector<std::array<double, 2>>& corner, const std::vec
     };
     const auto cross = [&](std::size_t s, std::size_t t) {
         const auto &a = corner[s], &b = corner[next[s]], &c = corner[t], &d = corner[next[t]];
-        return ((turn(a, b, c) > 0.0) != (turn(a, b, d) > 0.0)) && ((turn(c, d, a) > 0.0) != (turn(c, d, b) > 0.0));
+        return ((turn(a, b, c) > 0.0) != (turn(a, b, d) > 0.0)) &&
+               ((turn(c, d, a) > 0.0) != (turn(c, d, b) > 0.0));
     };
     const auto meet = [&](std::size_t s, std::size_t t) {
         return cross(s, t) || distanceToSide(corner[s], t) <= tolerance ||
@@ -432,7 +433,8 @@ void HLRCrossingFreeParts::findPatches(const Adjacency& adjacency) {
             for (std::size_t g = 0; g < grown.size(); ++g) {
                 HLRCancelPoll::check();
                 for (int k = 0; k < 3; ++k) {
-                    const std::uint32_t next = adjacency.neighbour[3 * std::size_t(grown[g]) + std::size_t(k)];
+                    const std::uint32_t next =
+                        adjacency.neighbour[3 * std::size_t(grown[g]) + std::size_t(k)];
                     if (next == kNone || m_patchOfTriangle[next] != kNone ||
                         !(dot(normalOf(next), axis) >= kLeastAxisCosine))
                         continue;
@@ -498,7 +500,8 @@ void HLRCrossingFreeParts::checkPatches(const std::vector<const HLRTriangleData*
             const std::int32_t left = edge.leftTriangle(), right = edge.rightTriangle();
             const std::size_t start = vertexStart[s] + static_cast<std::size_t>(edge.startVertex());
             const std::size_t end = vertexStart[s] + static_cast<std::size_t>(edge.endVertex());
-            const std::uint32_t leftPatch = left == HLRTriangleEdge::NONE ? kNone : m_patchOfTriangle[index(left)];
+            const std::uint32_t leftPatch =
+                left == HLRTriangleEdge::NONE ? kNone : m_patchOfTriangle[index(left)];
             const std::uint32_t rightPatch =
                 right == HLRTriangleEdge::NONE ? kNone : m_patchOfTriangle[index(right)];
             if (leftPatch == rightPatch)
@@ -542,8 +545,9 @@ void HLRCrossingFreeParts::checkPatches(const std::vector<const HLRTriangleData*
             HLRCancelPoll::check();
             const HLRVector3D p = positionOf(sides[i].from);
             corner.push_back({dot(p, u), dot(p, v)});
-            const auto to = std::lower_bound(sides.begin() + std::ptrdiff_t(first), sides.begin() + std::ptrdiff_t(last),
-                                             sides[i].to, [](const Side& x, std::size_t at) { return x.from < at; });
+            const auto to =
+                std::lower_bound(sides.begin() + std::ptrdiff_t(first), sides.begin() + std::ptrdiff_t(last),
+                                 sides[i].to, [](const Side& x, std::size_t at) { return x.from < at; });
             simple = to != sides.begin() + std::ptrdiff_t(last) && to->from == sides[i].to;
             next.push_back(static_cast<std::size_t>(to - sides.begin()) - first);
         }
@@ -617,7 +621,6 @@ double HLRCrossingFreeParts::tolerance() const {
            HLRProjectedModel::EXACT_ROUNDING_TOLERANCE * largest;
 }
 
-
 // A chunk's triangles need testing where its patch may cross itself, or its box meets the box of a
 // chunk whose patch it may cross.
 void HLRCrossingFreeParts::markMeetingChunks(double tolerance) {
@@ -629,8 +632,9 @@ void HLRCrossingFreeParts::markMeetingChunks(double tolerance) {
     // Chunks tested anyway need not be marked, but mark the others they meet.
     const auto marks = [&](std::uint32_t a, std::uint32_t b) {
         const std::uint32_t first = m_patchOfChunk[a], second = m_patchOfChunk[b];
-        return first == kNone ? second != kNone && !selfCrossing(b)
-                              : second == kNone ? !selfCrossing(a) : !cannotCross(first, second);
+        return first == kNone    ? second != kNone && !selfCrossing(b)
+               : second == kNone ? !selfCrossing(a)
+                                 : !cannotCross(first, second);
     };
     std::vector<std::uint8_t> meets(chunks, 0);
     // Only a chunk that is not tested anyway can be marked: a soup of loose triangles, all tested, has

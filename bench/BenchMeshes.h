@@ -456,7 +456,7 @@ inline Mesh scatteredParts(std::size_t triangleCount, unsigned seed) {
 inline Mesh scene(const std::string& name, std::size_t triangleCount) {
     using Make = Mesh (*)(std::size_t);
     static const std::pair<const char*, Make> scenes[] = {
-        {"sphere", sphere}, {"torus", torus},     {"knot", knot},     {"gear", gear},
+        {"sphere", sphere}, {"torus", torus},     {"knot", knot},      {"gear", gear},
         {"city", city},     {"terrain", terrain}, {"stack", boxStack}, {"soup", soup}};
     for (const auto& [sceneName, make] : scenes)
         if (name == sceneName)

@@ -68,16 +68,17 @@ std::size_t tested(const HLRCrossingFreeParts& parts, std::size_t store, const H
 
 TEST(HLRCrossingFreeParts, HeightFieldsAreNotTestedButASheetWoundOverItselfIs) {
     // Hills steep enough that no one axis suits them all, and a strip rising round less than a turn.
-    const HLRTriangleData hills = sheet(24, 24, 0.0, [](double x, double y) { return 3 * std::sin(x / 2) * std::cos(y / 3); });
+    const HLRTriangleData hills =
+        sheet(24, 24, 0.0, [](double x, double y) { return 3 * std::sin(x / 2) * std::cos(y / 3); });
     const HLRTriangleData stair = ramp(0.9, [](double angle) { return 0.3 * angle; });
     // A street sheet round 40 x 40 blocks: 1,600 holes, many of whose sides share each x and each y.
-    const HLRTriangleData streets =
-        sheet(121, 121, 0.0, [](double, double) { return 0.0; }, [](std::size_t i, std::size_t j) {
-            return i % 3 != 1 || j % 3 != 1;
-        });
+    const HLRTriangleData streets = sheet(
+        121, 121, 0.0, [](double, double) { return 0.0; },
+        [](std::size_t i, std::size_t j) { return i % 3 != 1 || j % 3 != 1; });
     // Two turns whose heights meet once (where cos(angle / 2) = pi / 10): the second turn passes through
     // the first, yet every triangle faces up.
-    const HLRTriangleData wound = ramp(2, [](double angle) { return 0.5 * std::cos(angle / 2) + 0.05 * angle; });
+    const HLRTriangleData wound =
+        ramp(2, [](double angle) { return 0.5 * std::cos(angle / 2) + 0.05 * angle; });
     for (const HLRTriangleData* data : {&hills, &stair, &streets, &wound}) {
         const HLRCrossingFreeParts parts({data});
         const std::uint32_t patch = parts.patchOf(0, 0);
