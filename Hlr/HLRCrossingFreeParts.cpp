@@ -25,6 +25,9 @@ constexpr std::uint32_t kChunkTriangles = 32;
 // Comparing a patch's sides with each other gives up (leaving the patch tested) past this many pairs
 // of boxes per side: a side loop that zigzags over a narrow strip would otherwise take quadratic time.
 constexpr std::size_t kSidePairsPerSide = 16;
+// Comparing the chunks' boxes gives up (leaving every chunk tested) past this many pairs per chunk: the
+// models measured compare up to 200, and a soup of large triangles beside a body would compare them all.
+constexpr std::size_t kChunkPairsPerChunk = 1024;
 // Boxes are filed into grid cells about the size of the median box, made coarser while large boxes
 // would fill more than this many cells per box on average; no axis has more than 2^20 cells.
 constexpr double kMaxEntriesPerBox = 8.0;
@@ -650,12 +653,14 @@ void HLRCrossingFreeParts::markMeetingChunks(double tolerance) {
             low[c] = {lo.x - tolerance, lo.y - tolerance, lo.z - tolerance};
             high[c] = {hi.x + tolerance, hi.y + tolerance, hi.z + tolerance};
         }
-        const std::size_t unbounded = std::numeric_limits<std::size_t>::max();
-        forEachMeetingPair(low, high, unbounded, [&](std::size_t a, std::size_t b) {
-            if (marks(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b)))
-                meets[a] = meets[b] = 1;
-            return true;
-        });
+        const bool compared =
+            forEachMeetingPair(low, high, kChunkPairsPerChunk * chunks, [&](std::size_t a, std::size_t b) {
+                if (marks(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b)))
+                    meets[a] = meets[b] = 1;
+                return true;
+            });
+        if (!compared)
+            meets.assign(chunks, 1);
     }
     m_needsTest.assign(chunks, 0);
     for (std::size_t c = 0; c < chunks; ++c)
