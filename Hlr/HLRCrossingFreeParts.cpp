@@ -1,12 +1,14 @@
 #include "Hlr/HLRCrossingFreeParts.h"
 
 #include "Hlr/HLRCancelPoll.h"
+#include "Hlr/HLRProjectedModel.h"
 #include "Hlr/HLRTriangle.h"
 #include "Hlr/HLRTriangleData.h"
 #include "Hlr/HLRTriangleEdge.h"
 #include "Hlr/HLRTriangleVertex.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <numeric>
@@ -15,9 +17,20 @@ namespace KvHLR {
 
 namespace {
 
-// Part boxes are filed into grid cells about the size of a typical part, made coarser while large
-// parts would fill too many cells.
-constexpr double kMaxEntriesPerPart = 8.0;
+constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+// A patch takes a triangle whose normal is within about 75 degrees of its axis.
+constexpr double kLeastAxisCosine = 0.25;
+// A chunk holds at most this many consecutive triangles of one patch.
+constexpr std::uint32_t kChunkTriangles = 32;
+// Comparing a patch's sides with each other gives up (leaving the patch tested) past this many pairs
+// of boxes per side: a side loop that zigzags over a narrow strip would otherwise take quadratic time.
+constexpr std::size_t kSidePairsPerSide = 16;
+// Comparing the chunks' boxes gives up (leaving every chunk tested) past this many pairs per chunk: the
+// models measured compare up to 200, and a soup of large triangles beside a body would compare them all.
+constexpr std::size_t kChunkPairsPerChunk = 1024;
+// Boxes are filed into grid cells about the size of the median box, made coarser while large boxes
+// would fill more than this many cells per box on average; no axis has more than 2^20 cells.
+constexpr double kMaxEntriesPerBox = 8.0;
 constexpr double kMaxCellsPerAxis = 1 << 20;
 
 HLRVector3D position(const HLRTriangleData& store, const HLRTriangle& triangle, int corner) {
@@ -34,8 +47,154 @@ std::uint32_t rootOf(std::vector<std::uint32_t>& parent, std::uint32_t i) {
     return i;
 }
 
-double axis(const HLRVector3D& p, int a) {
-    return a == 0 ? p.x : a == 1 ? p.y : p.z;
+// Calls visit(a, b) once for each pair of boxes a < b (low[i] to high[i] on D axes) that overlap, from
+// a uniform grid: each box is filed into the cells it spans, and the boxes of a cell are swept along the
+// first axis, a pair visited in the cell where their overlap starts. The cost follows the pairs of
+// boxes that meet, however the boxes are laid out. Stops, returning false, when visit does or when more
+// than `budget` pairs were compared; true once every pair was visited.
+template <std::size_t D, typename Visit>
+bool forEachMeetingPair(const std::vector<std::array<double, D>>& low,
+                        const std::vector<std::array<double, D>>& high, std::size_t budget, Visit visit) {
+    static_assert(D == 2 || D == 3, "cells are keyed by 2 or 3 coordinates of 21 bits");
+    const std::size_t n = low.size();
+    if (n < 2)
+        return true;
+    std::array<double, D> origin = low[0], far = high[0];
+    std::vector<double> sizes(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        sizes[i] = 0.0;
+        for (std::size_t a = 0; a < D; ++a) {
+            origin[a] = std::min(origin[a], low[i][a]);
+            far[a] = std::max(far[a], high[i][a]);
+            sizes[i] = std::max(sizes[i], high[i][a] - low[i][a]);
+        }
+    }
+    std::nth_element(sizes.begin(), sizes.begin() + std::ptrdiff_t(n / 2), sizes.end());
+    double span = 0.0;
+    for (std::size_t a = 0; a < D; ++a)
+        span = std::max(span, far[a] - origin[a]);
+    double cell = std::max({sizes[n / 2], span / kMaxCellsPerAxis, std::numeric_limits<double>::min()});
+    const auto cellOf = [&](double value, std::size_t a) {
+        return static_cast<std::uint64_t>(std::floor((value - origin[a]) / cell));
+    };
+    const auto cellCount = [&](std::size_t i) {
+        double count = 1.0;
+        for (std::size_t a = 0; a < D; ++a)
+            count *= static_cast<double>(cellOf(high[i][a], a) - cellOf(low[i][a], a) + 1);
+        return count;
+    };
+    double filed = 0.0;
+    for (;;) {
+        filed = 0.0;
+        for (std::size_t i = 0; i < n; ++i)
+            filed += cellCount(i);
+        if (filed <= kMaxEntriesPerBox * static_cast<double>(n))
+            break;
+        cell *= 2.0;
+    }
+    const auto keyOf = [](const std::array<std::uint64_t, D>& at) {
+        std::uint64_t key = 0;
+        for (std::size_t a = 0; a < D; ++a)
+            key = key << 21 | at[a];
+        return key;
+    };
+    struct Entry {
+        std::uint64_t cell;
+        double low;
+        std::uint32_t box;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(static_cast<std::size_t>(filed));
+    std::array<std::uint64_t, D> first{}, last{}, at{};
+    for (std::size_t i = 0; i < n; ++i) {
+        HLRCancelPoll::check();
+        for (std::size_t a = 0; a < D; ++a) {
+            first[a] = cellOf(low[i][a], a);
+            last[a] = cellOf(high[i][a], a);
+        }
+        // Every cell from `first` to `last`, the last axis running fastest.
+        at = first;
+        for (;;) {
+            entries.push_back({keyOf(at), low[i][0], static_cast<std::uint32_t>(i)});
+            std::size_t a = D;
+            while (a > 0 && at[a - 1] == last[a - 1]) {
+                at[a - 1] = first[a - 1];
+                --a;
+            }
+            if (a == 0)
+                break;
+            ++at[a - 1];
+        }
+    }
+    std::sort(entries.begin(), entries.end(), [](const Entry& x, const Entry& y) {
+        return x.cell != y.cell ? x.cell < y.cell : x.low < y.low;
+    });
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        HLRCancelPoll::check();
+        const std::uint32_t a = entries[i].box;
+        for (std::size_t j = i + 1;
+             j < entries.size() && entries[j].cell == entries[i].cell && entries[j].low <= high[a][0]; ++j) {
+            if (budget-- == 0)
+                return false;
+            const std::uint32_t b = entries[j].box;
+            bool overlap = true;
+            for (std::size_t k = 0; k < D && overlap; ++k) {
+                overlap = low[a][k] <= high[b][k] && low[b][k] <= high[a][k];
+                at[k] = cellOf(std::max(low[a][k], low[b][k]), k);
+            }
+            if (overlap && keyOf(at) == entries[i].cell && !visit(std::min(a, b), std::max(a, b)))
+                return false;
+        }
+    }
+    return true;
+}
+
+// Whether the closed loops of sides (corner i runs to corner next[i], projected to the plane) meet
+// nowhere: no two sides that do not follow one another come within `tolerance`, and no side turns back
+// onto the one before it.
+bool loopsApart(const std::vector<std::array<double, 2>>& corner, const std::vector<std::size_t>& next,
+                double tolerance) {
+    const std::size_t n = corner.size();
+    std::vector<std::size_t> before(n);
+    for (std::size_t i = 0; i < n; ++i)
+        before[next[i]] = i;
+    const auto distanceToSide = [&](const std::array<double, 2>& p, std::size_t side) {
+        const std::array<double, 2>& a = corner[side];
+        const std::array<double, 2>& b = corner[next[side]];
+        const double dx = b[0] - a[0], dy = b[1] - a[1];
+        const double squared = dx * dx + dy * dy;
+        const double t =
+            squared > 0.0 ? std::clamp(((p[0] - a[0]) * dx + (p[1] - a[1]) * dy) / squared, 0.0, 1.0) : 0.0;
+        return std::hypot(p[0] - a[0] - t * dx, p[1] - a[1] - t * dy);
+    };
+    const auto turn = [](const std::array<double, 2>& a, const std::array<double, 2>& b,
+                         const std::array<double, 2>& c) {
+        return (b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0]);
+    };
+    const auto cross = [&](std::size_t s, std::size_t t) {
+        const auto &a = corner[s], &b = corner[next[s]], &c = corner[t], &d = corner[next[t]];
+        return ((turn(a, b, c) > 0.0) != (turn(a, b, d) > 0.0)) &&
+               ((turn(c, d, a) > 0.0) != (turn(c, d, b) > 0.0));
+    };
+    const auto meet = [&](std::size_t s, std::size_t t) {
+        return cross(s, t) || distanceToSide(corner[s], t) <= tolerance ||
+               distanceToSide(corner[next[s]], t) <= tolerance || distanceToSide(corner[t], s) <= tolerance ||
+               distanceToSide(corner[next[t]], s) <= tolerance;
+    };
+    for (std::size_t s = 0; s < n; ++s)
+        if (distanceToSide(corner[next[s]], before[s]) <= tolerance ||
+            distanceToSide(corner[before[s]], s) <= tolerance)
+            return false;
+    std::vector<std::array<double, 2>> low(n), high(n);
+    for (std::size_t s = 0; s < n; ++s) {
+        for (std::size_t a = 0; a < 2; ++a) {
+            low[s][a] = std::min(corner[s][a], corner[next[s]][a]) - tolerance;
+            high[s][a] = std::max(corner[s][a], corner[next[s]][a]) + tolerance;
+        }
+    }
+    return forEachMeetingPair(low, high, kSidePairsPerSide * n, [&](std::size_t s, std::size_t t) {
+        return next[s] == t || next[t] == s || !meet(s, t);
+    });
 }
 
 } // namespace
@@ -44,6 +203,15 @@ HLRCrossingFreeParts::HLRCrossingFreeParts(const std::vector<const HLRTriangleDa
     findParts(triangleData);
     chooseCentres(triangleData);
     measureParts(triangleData);
+    const double margin = tolerance();
+    for (std::size_t p = 0; p < m_crossingFree.size(); ++p)
+        m_crossingFree[p] = m_crossingFree[p] && (m_leastAway[p] > margin || m_mostAway[p] < -margin) &&
+                            m_rayHit[p] < -margin;
+    const Adjacency adjacency = adjacencyOfOtherParts(triangleData);
+    findPatches(adjacency);
+    checkPatches(triangleData, adjacency);
+    cutChunks(triangleData);
+    markMeetingChunks(margin);
 }
 
 // Parts are joined through edges; a triangle that is not on three edges with a triangle on either
@@ -124,7 +292,6 @@ void HLRCrossingFreeParts::chooseCentres(const std::vector<const HLRTriangleData
 void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*>& triangleData) {
     const std::size_t parts = m_crossingFree.size();
     const double huge = std::numeric_limits<double>::infinity();
-    m_box.assign(parts, HLRBox3D());
     m_leastAway.assign(parts, huge);
     m_mostAway.assign(parts, -huge);
     m_rayHit.assign(parts, -huge);
@@ -142,8 +309,6 @@ void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*
                                       position(*triangleData[s], triangles[i], 2)};
             const HLRVector3D n = cross(v[1] - v[0], v[2] - v[0]);
             const double area = length(n);
-            for (const HLRVector3D& p : v)
-                m_box[part].add(p);
             if (!(area > 0.0 && std::isfinite(area))) {
                 m_crossingFree[part] = 0;
                 continue;
@@ -180,96 +345,326 @@ HLRVector3D HLRCrossingFreeParts::centreOf(const std::vector<const HLRTriangleDa
     return (position(store, triangle, 0) + position(store, triangle, 1) + position(store, triangle, 2)) / 3.0;
 }
 
-void HLRCrossingFreeParts::judge(double tolerance) {
-    for (std::size_t p = 0; p < m_crossingFree.size(); ++p)
-        m_crossingFree[p] = m_crossingFree[p] && (m_leastAway[p] > tolerance || m_mostAway[p] < -tolerance) &&
-                            m_rayHit[p] < -tolerance;
-    markMeetingParts(tolerance);
-}
-
-// A part free of crossings still needs testing where its box meets another part's. The boxes are
-// filed into grid cells and compared within each cell, swept along x.
-void HLRCrossingFreeParts::markMeetingParts(double tolerance) {
-    const std::size_t parts = m_crossingFree.size();
-    m_needsTest.assign(parts, 1);
-    if (std::find(m_crossingFree.begin(), m_crossingFree.end(), 1) == m_crossingFree.end())
-        return;
-    const HLRVector3D grow(tolerance, tolerance, tolerance);
-    std::vector<HLRVector3D> low(parts), high(parts);
-    for (std::size_t p = 0; p < parts; ++p) {
-        low[p] = m_box[p].min() - grow;
-        high[p] = m_box[p].max() + grow;
-    }
-    std::vector<std::uint8_t> meets(parts, 0);
-    if (parts > 1) {
-        HLRVector3D origin = low[0], far = high[0];
-        std::vector<double> sizes(parts);
-        for (std::size_t p = 0; p < parts; ++p) {
-            origin = HLRVector3D(std::min(origin.x, low[p].x), std::min(origin.y, low[p].y),
-                                 std::min(origin.z, low[p].z));
-            far = HLRVector3D(std::max(far.x, high[p].x), std::max(far.y, high[p].y),
-                              std::max(far.z, high[p].z));
-            const HLRVector3D size = high[p] - low[p];
-            sizes[p] = std::max({size.x, size.y, size.z});
-        }
-        std::nth_element(sizes.begin(), sizes.begin() + parts / 2, sizes.end());
-        const double span = std::max({far.x - origin.x, far.y - origin.y, far.z - origin.z});
-        double cell =
-            std::max({sizes[parts / 2], span / kMaxCellsPerAxis, std::numeric_limits<double>::min()});
-        const auto cellOf = [&](const HLRVector3D& p, int a) {
-            return static_cast<std::uint64_t>(std::floor((axis(p, a) - axis(origin, a)) / cell));
-        };
-        const auto cellCount = [&](std::size_t p) {
-            double count = 1.0;
-            for (int a = 0; a < 3; ++a)
-                count *= static_cast<double>(cellOf(high[p], a) - cellOf(low[p], a) + 1);
-            return count;
-        };
-        for (;;) {
-            double entries = 0.0;
-            for (std::size_t p = 0; p < parts; ++p)
-                entries += cellCount(p);
-            if (entries <= kMaxEntriesPerPart * static_cast<double>(parts))
-                break;
-            cell *= 2.0;
-        }
-        struct Entry {
-            std::uint64_t cell;
-            double low;
-            std::uint32_t part;
-        };
-        std::vector<Entry> entries;
-        for (std::size_t p = 0; p < parts; ++p) {
+// Each patch grows from the first triangle not yet taken, over edges with a triangle on either side,
+// taking the neighbours whose normals stay near the seed's.
+// The triangles of the parts that may cross themselves, with their neighbours and normals; nothing
+// when all parts are free of crossings.
+HLRCrossingFreeParts::Adjacency
+HLRCrossingFreeParts::adjacencyOfOtherParts(const std::vector<const HLRTriangleData*>& triangleData) const {
+    Adjacency adjacency;
+    if (std::find(m_crossingFree.begin(), m_crossingFree.end(), 0) == m_crossingFree.end())
+        return adjacency;
+    const std::size_t total = m_partOfTriangle.size();
+    adjacency.neighbour.assign(3 * total, kNone);
+    adjacency.recorded.assign(total, 0);
+    adjacency.normal.assign(total, Normal{0.0f, 0.0f, 0.0f});
+    for (std::size_t s = 0; s < triangleData.size(); ++s) {
+        const HLRTriangleData& source = *triangleData[s];
+        for (const HLRTriangleEdge& edge : source.edges()) {
             HLRCancelPoll::check();
-            for (std::uint64_t x = cellOf(low[p], 0); x <= cellOf(high[p], 0); ++x)
-                for (std::uint64_t y = cellOf(low[p], 1); y <= cellOf(high[p], 1); ++y)
-                    for (std::uint64_t z = cellOf(low[p], 2); z <= cellOf(high[p], 2); ++z)
-                        entries.push_back({x << 42 | y << 21 | z, low[p].x, static_cast<std::uint32_t>(p)});
-        }
-        std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-            return a.cell != b.cell ? a.cell < b.cell : a.low < b.low;
-        });
-        const auto overlap = [&low, &high](std::uint32_t a, std::uint32_t b) {
-            for (int i = 0; i < 3; ++i)
-                if (axis(low[a], i) > axis(high[b], i) || axis(low[b], i) > axis(high[a], i))
-                    return false;
-            return true;
-        };
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            HLRCancelPoll::check();
-            const std::uint32_t a = entries[i].part;
-            for (std::size_t j = i + 1;
-                 j < entries.size() && entries[j].cell == entries[i].cell && entries[j].low <= high[a].x;
-                 ++j) {
-                if (overlap(a, entries[j].part)) {
-                    meets[a] = 1;
-                    meets[entries[j].part] = 1;
-                }
+            const std::int32_t side[2] = {edge.leftTriangle(), edge.rightTriangle()};
+            std::size_t t[2] = {};
+            for (int k = 0; k < 2; ++k) {
+                t[k] = m_storeStart[s] + static_cast<std::size_t>(side[k]);
+                if (side[k] != HLRTriangleEdge::NONE && adjacency.recorded[t[k]] < 255)
+                    ++adjacency.recorded[t[k]];
+            }
+            if (side[0] == HLRTriangleEdge::NONE || side[1] == HLRTriangleEdge::NONE ||
+                m_crossingFree[m_partOfTriangle[t[0]]])
+                continue;
+            for (int k = 0; k < 2; ++k) {
+                std::uint32_t* slots = &adjacency.neighbour[3 * t[k]];
+                std::uint32_t* free = std::find(slots, slots + 3, kNone);
+                if (free != slots + 3)
+                    *free = static_cast<std::uint32_t>(t[1 - k]);
             }
         }
+        const std::vector<HLRTriangle>& triangles = source.triangles();
+        for (std::size_t i = 0; i < triangles.size(); ++i) {
+            HLRCancelPoll::check();
+            const std::size_t t = m_storeStart[s] + i;
+            if (m_crossingFree[m_partOfTriangle[t]])
+                continue;
+            const HLRVector3D v0 = position(source, triangles[i], 0);
+            const HLRVector3D n =
+                cross(position(source, triangles[i], 1) - v0, position(source, triangles[i], 2) - v0);
+            const double area = length(n);
+            if (area > 0.0 && std::isfinite(area))
+                adjacency.normal[t] = {static_cast<float>(n.x / area), static_cast<float>(n.y / area),
+                                       static_cast<float>(n.z / area)};
+        }
     }
-    for (std::size_t p = 0; p < parts; ++p)
-        m_needsTest[p] = !m_crossingFree[p] || meets[p];
+    return adjacency;
+}
+
+// A part free of crossings is one patch. In the others each patch grows from the first triangle not
+// yet taken, over edges with a triangle on either side, taking the neighbours whose normals stay near
+// its axis: the seed's normal, then the mean of the normals it took, which leaves fewer triangles out
+// where the seed leans (a slope of a terrain).
+void HLRCrossingFreeParts::findPatches(const Adjacency& adjacency) {
+    const auto normalOf = [&adjacency](std::size_t t) {
+        const Normal& n = adjacency.normal[t];
+        return HLRVector3D(n[0], n[1], n[2]);
+    };
+    const std::size_t total = m_partOfTriangle.size();
+    m_patchOfTriangle.assign(total, kNone);
+    std::vector<std::uint32_t> patchOfPart(m_crossingFree.size(), kNone), grown;
+    // Room for a patch per triangle: only what is filled is touched, and a city of many small patches
+    // is not copied over and over as they grow.
+    m_axis.reserve(total);
+    m_partOfPatch.reserve(total);
+    for (std::size_t seed = 0; seed < total; ++seed) {
+        HLRCancelPoll::check();
+        const std::uint32_t part = m_partOfTriangle[seed];
+        if (m_crossingFree[part]) {
+            if (patchOfPart[part] == kNone) {
+                patchOfPart[part] = static_cast<std::uint32_t>(m_axis.size());
+                m_axis.emplace_back(0.0, 0.0, 0.0);
+                m_partOfPatch.push_back(part);
+            }
+            m_patchOfTriangle[seed] = patchOfPart[part];
+            continue;
+        }
+        if (m_patchOfTriangle[seed] != kNone)
+            continue;
+        const auto patch = static_cast<std::uint32_t>(m_axis.size());
+        const HLRVector3D normal = normalOf(seed);
+        HLRVector3D axis = normal;
+        for (int pass = 0; pass < 2; ++pass) {
+            grown.assign(1, static_cast<std::uint32_t>(seed));
+            m_patchOfTriangle[seed] = patch;
+            for (std::size_t g = 0; g < grown.size(); ++g) {
+                HLRCancelPoll::check();
+                for (int k = 0; k < 3; ++k) {
+                    const std::uint32_t next =
+                        adjacency.neighbour[3 * std::size_t(grown[g]) + std::size_t(k)];
+                    if (next == kNone || m_patchOfTriangle[next] != kNone ||
+                        !(dot(normalOf(next), axis) >= kLeastAxisCosine))
+                        continue;
+                    m_patchOfTriangle[next] = patch;
+                    grown.push_back(next);
+                }
+            }
+            if (pass == 1 || grown.size() == m_triangleCount[part] || grown.size() < kChunkTriangles)
+                break; // grown again, nothing left out, or tested whole anyway
+            HLRVector3D sum(0.0, 0.0, 0.0);
+            for (std::uint32_t t : grown)
+                sum = sum + normalOf(t);
+            const HLRVector3D mean = sum / length(sum);
+            if (!(dot(mean, normal) >= kLeastAxisCosine))
+                break;
+            axis = mean;
+            for (std::uint32_t t : grown)
+                m_patchOfTriangle[t] = kNone;
+        }
+        m_axis.push_back(axis);
+        m_partOfPatch.push_back(part);
+    }
+}
+
+// A patch is a height field when every triangle of it has its three sides recorded (no edge of more
+// than two triangles), and its open sides (those without a neighbour of the patch) form closed loops
+// that, projected along its axis, keep apart, one of them of positive area. A patch smaller than a
+// chunk (the wall of a house) is tested whole, as are the parts it belongs to: checking it would cost
+// more than the pairs it saves.
+void HLRCrossingFreeParts::checkPatches(const std::vector<const HLRTriangleData*>& triangleData,
+                                        const Adjacency& adjacency) {
+    const std::size_t patches = m_axis.size();
+    m_heightField.assign(patches, 1);
+    if (adjacency.recorded.empty())
+        return; // all parts are free of crossings
+    std::vector<std::uint32_t> size(patches, 0);
+    for (std::size_t t = 0; t < m_patchOfTriangle.size(); ++t) {
+        ++size[m_patchOfTriangle[t]];
+        if (adjacency.recorded[t] != 3)
+            m_heightField[m_patchOfTriangle[t]] = 0;
+    }
+    for (std::size_t p = 0; p < patches; ++p)
+        if (size[p] < kChunkTriangles)
+            m_heightField[p] = 0;
+    // The open sides of the patches of more than one triangle, as the triangles run them, by global
+    // vertex position.
+    struct Side {
+        std::uint32_t patch;
+        std::size_t from, to;
+    };
+    std::vector<Side> sides;
+    std::vector<std::size_t> vertexStart;
+    std::size_t vertices = 0, edges = 0;
+    for (const HLRTriangleData* data : triangleData)
+        edges += data->edges().size();
+    sides.reserve(2 * edges); // only what is filled is touched
+    for (std::size_t s = 0; s < triangleData.size(); ++s) {
+        vertexStart.push_back(vertices);
+        vertices += triangleData[s]->vertices().size();
+        const auto index = [&](std::int32_t t) { return m_storeStart[s] + static_cast<std::size_t>(t); };
+        for (const HLRTriangleEdge& edge : triangleData[s]->edges()) {
+            HLRCancelPoll::check();
+            const std::int32_t left = edge.leftTriangle(), right = edge.rightTriangle();
+            const std::size_t start = vertexStart[s] + static_cast<std::size_t>(edge.startVertex());
+            const std::size_t end = vertexStart[s] + static_cast<std::size_t>(edge.endVertex());
+            const std::uint32_t leftPatch =
+                left == HLRTriangleEdge::NONE ? kNone : m_patchOfTriangle[index(left)];
+            const std::uint32_t rightPatch =
+                right == HLRTriangleEdge::NONE ? kNone : m_patchOfTriangle[index(right)];
+            if (leftPatch == rightPatch)
+                continue;
+            if (leftPatch != kNone && m_heightField[leftPatch])
+                sides.push_back({leftPatch, start, end});
+            if (rightPatch != kNone && m_heightField[rightPatch])
+                sides.push_back({rightPatch, end, start});
+        }
+    }
+    std::sort(sides.begin(), sides.end(), [](const Side& a, const Side& b) {
+        return a.patch != b.patch ? a.patch < b.patch : a.from < b.from;
+    });
+    const auto positionOf = [&](std::size_t v) {
+        const std::size_t s =
+            static_cast<std::size_t>(std::upper_bound(vertexStart.begin(), vertexStart.end(), v) -
+                                     vertexStart.begin()) -
+            1;
+        const HLRTriangleVertex& vertex = triangleData[s]->vertices()[v - vertexStart[s]];
+        return HLRVector3D(vertex.x, vertex.y, vertex.z);
+    };
+    const double margin = tolerance();
+    std::vector<std::array<double, 2>> corner;
+    std::vector<std::size_t> next;
+    for (std::size_t first = 0, last = 0; first < sides.size(); first = last) {
+        const std::uint32_t patch = sides[first].patch;
+        while (last < sides.size() && sides[last].patch == patch)
+            ++last;
+        // Each corner must start exactly one side...
+        bool simple = true;
+        for (std::size_t i = first + 1; i < last && simple; ++i)
+            simple = sides[i].from != sides[i - 1].from;
+        const HLRVector3D axis = m_axis[patch];
+        const HLRVector3D across =
+            cross(axis, std::fabs(axis.x) < 0.5 ? HLRVector3D(1.0, 0.0, 0.0) : HLRVector3D(0.0, 1.0, 0.0));
+        const HLRVector3D u = across / length(across);
+        const HLRVector3D v = cross(axis, u);
+        corner.clear();
+        next.clear();
+        for (std::size_t i = first; simple && i < last; ++i) {
+            HLRCancelPoll::check();
+            const HLRVector3D p = positionOf(sides[i].from);
+            corner.push_back({dot(p, u), dot(p, v)});
+            const auto to =
+                std::lower_bound(sides.begin() + std::ptrdiff_t(first), sides.begin() + std::ptrdiff_t(last),
+                                 sides[i].to, [](const Side& x, std::size_t at) { return x.from < at; });
+            simple = to != sides.begin() + std::ptrdiff_t(last) && to->from == sides[i].to;
+            next.push_back(static_cast<std::size_t>(to - sides.begin()) - first);
+        }
+        // ... and end exactly one: the sides then make closed loops.
+        std::vector<std::uint8_t> seen(corner.size(), 0);
+        for (std::size_t i = 0; simple && i < corner.size(); ++i) {
+            simple = !seen[next[i]];
+            seen[next[i]] = 1;
+        }
+        // The loops' winding numbers add up to how often the patch covers a point; as the patch runs
+        // counter-clockwise about its axis, and loops that meet nowhere nest, one loop of positive
+        // area (the others inside it, holes) covers each point at most once.
+        std::size_t positive = 0;
+        std::fill(seen.begin(), seen.end(), std::uint8_t{0});
+        for (std::size_t i = 0; simple && i < corner.size(); ++i) {
+            double area = 0.0;
+            for (std::size_t j = i; !seen[j]; j = next[j]) {
+                seen[j] = 1;
+                area += corner[j][0] * corner[next[j]][1] - corner[next[j]][0] * corner[j][1];
+            }
+            positive += area > 0.0 ? 1 : 0;
+        }
+        m_heightField[patch] = simple && positive == 1 && loopsApart(corner, next, margin);
+    }
+}
+
+// Consecutive triangles of one patch, up to kChunkTriangles, make a chunk: models list their triangles
+// region by region, so that a chunk's box stays near its triangles.
+void HLRCrossingFreeParts::cutChunks(const std::vector<const HLRTriangleData*>& triangleData) {
+    const std::size_t patches = m_axis.size();
+    // Patches that may cross themselves are tested whole, and share chunks (m_patchOfChunk kNone).
+    const auto shared = [this](std::uint32_t patch) { return !cannotCross(patch, patch); };
+    std::vector<std::uint32_t> open(patches + 1, kNone), filled;
+    m_chunkOfTriangle.assign(m_patchOfTriangle.size(), 0);
+    // A model of one patch that cannot cross itself (a terrain, a convex body) is one chunk, never
+    // compared with another: its box is not needed.
+    if (patches == 1 && !shared(0)) {
+        m_patchOfChunk.push_back(0);
+        m_chunkBox.emplace_back();
+        return;
+    }
+    for (std::size_t s = 0; s < triangleData.size(); ++s) {
+        const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
+        for (std::size_t i = 0; i < triangles.size(); ++i) {
+            HLRCancelPoll::check();
+            const std::size_t t = m_storeStart[s] + i;
+            const std::uint32_t patch = shared(m_patchOfTriangle[t]) ? kNone : m_patchOfTriangle[t];
+            std::uint32_t& chunk = open[patch == kNone ? patches : patch];
+            if (chunk == kNone || filled[chunk] == kChunkTriangles) {
+                chunk = static_cast<std::uint32_t>(m_patchOfChunk.size());
+                m_patchOfChunk.push_back(patch);
+                m_chunkBox.emplace_back();
+                filled.push_back(0);
+            }
+            ++filled[chunk];
+            m_chunkOfTriangle[t] = chunk;
+            for (int c = 0; c < 3; ++c)
+                m_chunkBox[chunk].add(position(*triangleData[s], triangles[i], c));
+        }
+    }
+}
+
+double HLRCrossingFreeParts::tolerance() const {
+    if (!m_extent.isValid())
+        return 0.0;
+    const HLRVector3D& lo = m_extent.min();
+    const HLRVector3D& hi = m_extent.max();
+    const double largest = std::max({std::fabs(lo.x), std::fabs(lo.y), std::fabs(lo.z), std::fabs(hi.x),
+                                     std::fabs(hi.y), std::fabs(hi.z)});
+    return HLRProjectedModel::EXACT_RELATIVE_TOLERANCE * length(hi - lo) +
+           HLRProjectedModel::EXACT_ROUNDING_TOLERANCE * largest;
+}
+
+// A chunk's triangles need testing where its patch may cross itself, or its box meets the box of a
+// chunk whose patch it may cross.
+void HLRCrossingFreeParts::markMeetingChunks(double tolerance) {
+    const std::size_t chunks = m_patchOfChunk.size();
+    const auto selfCrossing = [this](std::uint32_t chunk) {
+        const std::uint32_t patch = m_patchOfChunk[chunk];
+        return patch == kNone || !cannotCross(patch, patch);
+    };
+    // Chunks tested anyway need not be marked, but mark the others they meet.
+    const auto marks = [&](std::uint32_t a, std::uint32_t b) {
+        const std::uint32_t first = m_patchOfChunk[a], second = m_patchOfChunk[b];
+        return first == kNone    ? second != kNone && !selfCrossing(b)
+               : second == kNone ? !selfCrossing(a)
+                                 : !cannotCross(first, second);
+    };
+    std::vector<std::uint8_t> meets(chunks, 0);
+    // Only a chunk that is not tested anyway can be marked: a soup of loose triangles, all tested, has
+    // none, and its chunks' boxes, spread over the whole model, are not compared.
+    bool markable = false;
+    for (std::uint32_t c = 0; c < chunks && !markable; ++c)
+        markable = !selfCrossing(c);
+    if (chunks > 1 && markable) {
+        std::vector<std::array<double, 3>> low(chunks), high(chunks);
+        for (std::size_t c = 0; c < chunks; ++c) {
+            const HLRVector3D& lo = m_chunkBox[c].min();
+            const HLRVector3D& hi = m_chunkBox[c].max();
+            low[c] = {lo.x - tolerance, lo.y - tolerance, lo.z - tolerance};
+            high[c] = {hi.x + tolerance, hi.y + tolerance, hi.z + tolerance};
+        }
+        const bool compared =
+            forEachMeetingPair(low, high, kChunkPairsPerChunk * chunks, [&](std::size_t a, std::size_t b) {
+                if (marks(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b)))
+                    meets[a] = meets[b] = 1;
+                return true;
+            });
+        if (!compared)
+            meets.assign(chunks, 1);
+    }
+    m_needsTest.assign(chunks, 0);
+    for (std::size_t c = 0; c < chunks; ++c)
+        m_needsTest[c] = selfCrossing(static_cast<std::uint32_t>(c)) || meets[c];
 }
 
 } // namespace KvHLR

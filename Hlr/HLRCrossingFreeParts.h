@@ -3,6 +3,7 @@
 #include "Hlr/HLRBox3D.h"
 #include "Hlr/HLRVector3D.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -12,14 +13,14 @@ namespace KvHLR {
 struct HLRTriangle;
 class HLRTriangleData;
 
-// The parts of the model that cannot pass through themselves, so that the intersection finder can
-// leave them out: most models are made of such parts, and testing their triangles pair by pair would
-// cost as much as the rest of the drawing.
+// The parts and patches of the model that cannot pass through themselves, so that the intersection
+// finder can leave them out: most models are made of such pieces, and testing their triangles pair by
+// pair would cost as much as the rest of the drawing.
 //
-// In: the model's triangle stores (with their edges); then the finder's tolerance, which depends on
-// the extent measured here (judge).
-// Out: each triangle's part (the triangles of a store joined by edges), whether the part is free of
-// crossings, and whether its triangles need testing at all.
+// In: the model's triangle stores (with their edges).
+// Out: each triangle's part (the triangles of a store joined by edges) and patch, which pairs of
+// patches cannot cross, and whether a triangle needs testing at all; the tolerance the finder tests
+// with, from the extent measured here.
 //
 // A part is free of crossings when it is closed and consistently oriented (every edge has one
 // triangle on either side, running opposite ways) and star-shaped about a centre: every triangle faces
@@ -27,32 +28,70 @@ class HLRTriangleData;
 // from the centre, each triangle then covers its own piece of the sphere of directions, and the pieces
 // cover it once (the ray counts how often), so no two triangles meet but at their common corners and
 // edges. The centre is the average of up to a thousand of the part's corners, spread over it: any
-// point inside a convex part will do. Convex bodies and most blobs are such parts. A part free of
-// crossings whose box (grown by the tolerance) meets no other part's box needs no test; one that
-// meets another's needs its pairs with other parts tested, but none within itself.
+// point inside a convex part will do. Convex bodies and most blobs are such parts; each is one patch.
+//
+// The other parts (open sheets, bodies with a bore) are split into patches: a patch grows over edges
+// with a triangle on either side while the normals stay within about 75 degrees of its axis (the
+// seed's normal, then the mean of the normals first taken), so that every triangle's projection along
+// the axis has a positive area. How often the patch covers a point of the plane is then the sum of the
+// winding numbers of its open sides' loops about it. A patch whose sides form closed loops that,
+// projected, come within the tolerance of each other nowhere, one of them of positive area (the outline;
+// the others, wound the other way, are holes), covers each point at most once: it is a height field
+// over the plane, and no two of its triangles meet but at their common corners and edges. A patch that
+// fails this (one wound over itself, whose loop crosses itself), or is smaller than a chunk (the wall
+// of a house), has all its pairs tested.
+//
+// Every patch is cut into chunks of consecutive triangles (models list their triangles region by
+// region); a triangle needs testing only where its patch may cross itself, or its chunk's box (grown by
+// the tolerance) meets that of a chunk of a patch it may cross, so that the inside of a terrain or of a
+// crossing-free body is never tested.
 class HLRCrossingFreeParts {
 public:
-    // Finds the parts and measures them, in one pass over the triangles after the parts are known.
+    // Finds the parts, measures and judges them, then finds the patches and the triangles to test.
     explicit HLRCrossingFreeParts(const std::vector<const HLRTriangleData*>& triangleData);
 
     // The box of the triangles that have an area; invalid when none has.
     const HLRBox3D& extent() const { return m_extent; }
 
-    // Decides, with this tolerance, which parts are free of crossings and which need testing.
-    void judge(double tolerance);
+    // Within this distance of a triangle's plane a point counts as lying in it: a share of the extent,
+    // plus the rounding of its largest coordinate.
+    double tolerance() const;
 
-    // The part of triangle `index` of store `store`.
+    // The part and the patch of triangle `index` of store `store`.
     std::uint32_t partOf(std::size_t store, std::size_t index) const {
         return m_partOfTriangle[m_storeStart[store] + index];
     }
-    bool crossingFree(std::uint32_t part) const { return m_crossingFree[part] != 0; }
-    bool needsTest(std::uint32_t part) const { return m_needsTest[part] != 0; }
+    std::uint32_t patchOf(std::size_t store, std::size_t index) const {
+        return m_patchOfTriangle[m_storeStart[store] + index];
+    }
+    // Whether triangle `index` of store `store` may cross a triangle near it.
+    bool needsTest(std::size_t store, std::size_t index) const {
+        return m_needsTest[m_chunkOfTriangle[m_storeStart[store] + index]] != 0;
+    }
+    // Whether no triangle of patch `a` can cross one of patch `b`.
+    bool cannotCross(std::uint32_t a, std::uint32_t b) const {
+        const std::uint32_t part = m_partOfPatch[a];
+        return (a == b && m_heightField[a]) || (part == m_partOfPatch[b] && m_crossingFree[part]);
+    }
 
 private:
+    // Per triangle, counted over all stores: the triangles across its edges (up to three, kNone for
+    // none), how many edge records name it (three unless an edge has more than two triangles), and its
+    // unit normal (zero without an area).
+    using Normal = std::array<float, 3>;
+    struct Adjacency {
+        std::vector<std::uint32_t> neighbour;
+        std::vector<std::uint8_t> recorded;
+        std::vector<Normal> normal;
+    };
     void findParts(const std::vector<const HLRTriangleData*>& triangleData);
+    Adjacency adjacencyOfOtherParts(const std::vector<const HLRTriangleData*>& triangleData) const;
+    void findPatches(const Adjacency& adjacency);
+    void checkPatches(const std::vector<const HLRTriangleData*>& triangleData, const Adjacency& adjacency);
+    void cutChunks(const std::vector<const HLRTriangleData*>& triangleData);
     void chooseCentres(const std::vector<const HLRTriangleData*>& triangleData);
     void measureParts(const std::vector<const HLRTriangleData*>& triangleData);
-    void markMeetingParts(double tolerance);
+    void markMeetingChunks(double tolerance);
     // The centre of the triangle at `t`, counted over all stores.
     HLRVector3D centreOf(const std::vector<const HLRTriangleData*>& triangleData, std::size_t t) const;
 
@@ -60,17 +99,25 @@ private:
     std::vector<std::size_t> m_storeStart;       // the first triangle of each store, counted over all
     std::vector<std::uint32_t> m_partOfTriangle; // by triangle, counted over all stores
     // By part: whether its edges are right (closed, consistently wound, no triangle without an area);
-    // after judge, whether it is free of crossings.
+    // once judged, whether it is free of crossings.
     std::vector<std::uint8_t> m_crossingFree;
+    // By patch: its part, the axis it is a height field along, and whether it is one.
+    std::vector<std::uint32_t> m_patchOfTriangle;
+    std::vector<std::uint32_t> m_partOfPatch;
+    std::vector<HLRVector3D> m_axis;
+    std::vector<std::uint8_t> m_heightField;
+    // By chunk: its patch, its box, and whether its triangles need testing.
+    std::vector<std::uint32_t> m_chunkOfTriangle;
+    std::vector<std::uint32_t> m_patchOfChunk;
+    std::vector<HLRBox3D> m_chunkBox;
     std::vector<std::uint8_t> m_needsTest;
     std::vector<std::uint32_t> m_triangleCount;
     std::vector<std::size_t> m_through; // the triangle that the part's ray passes, counted over all stores
     std::vector<HLRVector3D> m_centre;
-    // What judge compares with the tolerance: the least and the largest distance by which a triangle
+    // What is compared with the tolerance: the least and the largest distance by which a triangle
     // faces away from the centre (signed, as its winding says), and the most by which the ray misses
     // another triangle's edges (negative: it misses them all).
     std::vector<double> m_leastAway, m_mostAway, m_rayHit;
-    std::vector<HLRBox3D> m_box;
 };
 
 } // namespace KvHLR

@@ -62,9 +62,25 @@ std::pair<const Vertex*, const Vertex*> edgeKey(const Vertex* a, const Vertex* b
     return std::less<const Vertex*>()(a, b) ? std::make_pair(a, b) : std::make_pair(b, a);
 }
 
-// A candidate as the crossing test reads it.
+// A candidate as the crossing test reads it, with the plane kept when it was gathered.
 Triangle triangleOf(const HLRIntersectionFinder::Candidate& c) {
-    return Triangle(c.triangle, c.corner, c.position);
+    return Triangle(c.triangle, c.corner, c.position, c.normal, c.offset);
+}
+
+// Whether the corners of `own` meet the plane of `other` in a stretch: neither all on one side of it
+// beyond the tolerance nor all within it. HLRTriangleCrossing::find tests this first, each way round,
+// and finds no crossing without; here it reads the planes worked out once per candidate, so that the
+// many pairs of boxes that meet without their triangles doing so (long slivers of a face beside a
+// wall) are dropped before the planes are worked out again for the test.
+bool cutsPlaneOf(const HLRIntersectionFinder::Candidate& own, const HLRIntersectionFinder::Candidate& other,
+                 double tolerance) {
+    int positive = 0, negative = 0;
+    for (const HLRVector3D& p : own.position) {
+        const double d = dot(other.normal, p) - other.offset;
+        positive += d > tolerance;
+        negative += d < -tolerance;
+    }
+    return positive < 3 && negative < 3 && positive + negative > 0;
 }
 
 bool shareCorner(const HLRIntersectionFinder::Candidate& a, const HLRIntersectionFinder::Candidate& b) {
@@ -113,10 +129,10 @@ HLRIntersectionLines HLRIntersectionFinder::find() {
     return lines;
 }
 
-// The triangles with an area, of parts that may cross themselves or meet another part.
+// The triangles with an area that may cross another near them (HLRCrossingFreeParts::needsTest).
 void HLRIntersectionFinder::gatherCandidates() {
     const auto candidateOf = [](const HLRTriangleImage* triangle, HLRIntersectionLines::TrianglePosition at) {
-        Candidate c{triangle, at, {}, {}, 0};
+        Candidate c{triangle, at, {}, {}, 0, {}, 0.0};
         for (int i = 0; i < 3; ++i) {
             c.corner[i] = triangle->corners[i];
             c.position[i] = worldPosition(c.corner[i]);
@@ -126,37 +142,33 @@ void HLRIntersectionFinder::gatherCandidates() {
     const HLRBox3D& extent = m_parts.extent();
     if (!extent.isValid())
         return;
-    const HLRVector3D& lo = extent.min();
-    const HLRVector3D& hi = extent.max();
-    const double largest = std::max({std::fabs(lo.x), std::fabs(lo.y), std::fabs(lo.z), std::fabs(hi.x),
-                                     std::fabs(hi.y), std::fabs(hi.z)});
-    m_tolerance = HLRProjectedModel::EXACT_RELATIVE_TOLERANCE * length(hi - lo) +
-                  HLRProjectedModel::EXACT_ROUNDING_TOLERANCE * largest;
-    m_origin = lo - HLRVector3D(1.0, 1.0, 1.0) * (2.0 * m_tolerance);
+    m_tolerance = m_parts.tolerance();
+    m_origin = extent.min() - HLRVector3D(1.0, 1.0, 1.0) * (2.0 * m_tolerance);
     if (!std::isfinite(m_tolerance))
         return;
-    m_parts.judge(m_tolerance);
     // Room for every triangle to test, counted first: growing by doubling would copy hundreds of megabytes
-    // at a time, without a check.
+    // at a time, without a check. Its pages are taken on all threads before it is filled.
     std::size_t tested = 0;
     for (std::size_t s = 0; s < m_triangleData->size(); ++s) {
         for (std::size_t i = 0; i < (*m_triangleData)[s].source()->triangles().size(); ++i) {
             HLRCancelPoll::check();
-            tested += m_parts.needsTest(m_parts.partOf(s, i)) ? 1 : 0;
+            tested += m_parts.needsTest(s, i) ? 1 : 0;
         }
     }
-    m_candidates.reserve(tested);
+    HLRHugePages::reserve(m_candidates, tested);
     for (std::size_t s = 0; s < m_triangleData->size(); ++s) {
         const HLRProjectedTriangleData& data = (*m_triangleData)[s];
         for (std::size_t i = 0; i < data.source()->triangles().size(); ++i) {
             HLRCancelPoll::check();
-            const std::uint32_t part = m_parts.partOf(s, i);
-            if (!m_parts.needsTest(part))
+            if (!m_parts.needsTest(s, i))
                 continue;
             Candidate c = candidateOf(data.image(static_cast<std::int32_t>(i)),
                                       {static_cast<std::uint32_t>(s), static_cast<std::uint32_t>(i)});
-            c.part = part;
-            if (triangleOf(c).valid)
+            c.patch = m_parts.patchOf(s, i);
+            const Triangle plane(c.triangle, c.corner, c.position);
+            c.normal = plane.normal;
+            c.offset = plane.offset;
+            if (plane.valid)
                 m_candidates.push_back(c);
         }
     }
@@ -389,7 +401,9 @@ void HLRIntersectionFinder::testPair(std::uint32_t a, std::uint32_t b, std::vect
     const Pair pair{std::min(a, b), std::max(a, b)};
     const Candidate& ca = m_candidates[pair.first];
     const Candidate& cb = m_candidates[pair.second];
-    if (shareCorner(ca, cb) || (ca.part == cb.part && m_parts.crossingFree(ca.part)))
+    // Cheapest first: most pairs of a mesh's boxes are neighbours, and the corners are at hand.
+    if (shareCorner(ca, cb) || m_parts.cannotCross(ca.patch, cb.patch) || !cutsPlaneOf(ca, cb, m_tolerance) ||
+        !cutsPlaneOf(cb, ca, m_tolerance))
         return;
     Crossing crossing;
     if (HLRTriangleCrossing::find(triangleOf(ca), triangleOf(cb), m_tolerance, crossing))

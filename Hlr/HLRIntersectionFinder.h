@@ -46,8 +46,8 @@ struct HLRIntersectionLines {
 // share of the model's extent, plus the rounding of its largest coordinate.
 // Out: HLRIntersectionLines, in an order that depends on the model only, never on thread timing.
 //
-// Parts of the model that cannot cross themselves (HLRCrossingFreeParts) are left out, or only their
-// pairs with other parts tested. The other candidate pairs come from a uniform 3D grid over the
+// Parts and patches of the model that cannot cross themselves (HLRCrossingFreeParts) have no pairs
+// within them tested, and only their triangles near another's are candidates. The other candidate pairs come from a uniform 3D grid over the
 // triangles' boxes, made coarser until the triangles fill at most 8 cells each on average, however large
 // some of them are; each pair is tested once, in the cell where the overlap of their boxes starts. The
 // cells are handed to the OpenMP threads in blocks, a crowded cell's members one by one, and progress
@@ -80,7 +80,9 @@ public:
         HLRIntersectionLines::TrianglePosition at;
         const HLRProjectedTriangleVertex* corner[3];
         HLRVector3D position[3];
-        std::uint32_t part; // HLRCrossingFreeParts::partOf
+        std::uint32_t patch; // HLRCrossingFreeParts::patchOf
+        HLRVector3D normal;  // the plane, as HLRTriangleCrossing::Triangle has it
+        double offset;
     };
     // One pair's segment, with what tells its ends apart and which edges it runs along.
     struct Crossing;

@@ -49,6 +49,11 @@ struct HLRTriangleCrossing {
 
         Triangle(const HLRTriangleImage* triangle, const HLRProjectedTriangleVertex* const corner[3],
                  const HLRVector3D position[3]);
+        // The same triangle with its plane as worked out before by the constructor above (valid).
+        Triangle(const HLRTriangleImage* triangle, const HLRProjectedTriangleVertex* const corner[3],
+                 const HLRVector3D position[3], const HLRVector3D& unitNormal, double planeOffset)
+            : image(triangle), corners(corner), positions(position), normal(unitNormal), offset(planeOffset),
+              valid(true) {}
         // Signed distance from the plane, zero within the tolerance.
         double distance(const HLRVector3D& x, double tolerance) const;
     };

@@ -17,7 +17,7 @@
 // The generated scenes of the benchmarks and of the checker's cases (written out by write_scene),
 // shaped like what the library is fed: closed tessellated surfaces, machined parts, open sheets and
 // assemblies of many parts. Every scene is the same on every machine. A scene's triangle count only
-// refines a fixed shape (sphere, torus, knot, gear, terrain) or adds parts to it (city, stack); the
+// refines a fixed shape (sphere, torus, knot, gear, terrain) or adds parts to it (city, stack, soup); the
 // count made is the nearest the shape's tessellation allows. Closed scenes are wound
 // counter-clockwise seen from outside, city and terrain counter-clockwise seen from above; no two
 // vertices share a position.
@@ -415,6 +415,20 @@ inline Mesh boxStack(std::size_t triangleCount) {
     return mesh;
 }
 
+// triangleCount triangles whose corners are spread at random over the unit cube: a soup of large
+// triangles, about a quarter of whose pairs pass through each other, so that the intersection lines grow
+// with the square of the count (5,000 triangles cross along some 3.5 million segments).
+inline Mesh soup(std::size_t triangleCount) {
+    Mesh mesh;
+    for (std::uint64_t t = 0; t < triangleCount; ++t) {
+        const auto first = static_cast<std::uint32_t>(mesh.points.size());
+        for (std::uint64_t corner = 0; corner < 3; ++corner)
+            mesh.vertex(hashUnit({t, corner, 0}), hashUnit({t, corner, 1}), hashUnit({t, corner, 2}));
+        mesh.triangle(first, first + 1, first + 2);
+    }
+    return mesh;
+}
+
 // triangleCount small triangles scattered through the unit cube, grouped as parts of 12: an assembly
 // of many small parts, with local crowding where parts happen to fall together.
 inline Mesh scatteredParts(std::size_t triangleCount, unsigned seed) {
@@ -438,17 +452,17 @@ inline Mesh scatteredParts(std::size_t triangleCount, unsigned seed) {
     return mesh;
 }
 
-// The named scene: sphere, torus, knot, gear, city, terrain or stack.
+// The named scene: sphere, torus, knot, gear, city, terrain, stack or soup.
 inline Mesh scene(const std::string& name, std::size_t triangleCount) {
     using Make = Mesh (*)(std::size_t);
     static const std::pair<const char*, Make> scenes[] = {
-        {"sphere", sphere}, {"torus", torus},     {"knot", knot},     {"gear", gear},
-        {"city", city},     {"terrain", terrain}, {"stack", boxStack}};
+        {"sphere", sphere}, {"torus", torus},     {"knot", knot},      {"gear", gear},
+        {"city", city},     {"terrain", terrain}, {"stack", boxStack}, {"soup", soup}};
     for (const auto& [sceneName, make] : scenes)
         if (name == sceneName)
             return make(triangleCount);
     throw std::invalid_argument("unknown scene '" + name +
-                                "' (sphere, torus, knot, gear, city, terrain, stack)");
+                                "' (sphere, torus, knot, gear, city, terrain, stack, soup)");
 }
 
 // The mesh as OBJ: vertex and face lines only, coordinates to 12 significant digits.
@@ -457,6 +471,26 @@ inline void writeObj(const Mesh& mesh, std::FILE* out) {
         std::fprintf(out, "v %.12g %.12g %.12g\n", p.x, p.y, p.z);
     for (const auto& t : mesh.triangles)
         std::fprintf(out, "f %u %u %u\n", t[0] + 1, t[1] + 1, t[2] + 1);
+}
+
+// The mesh as binary STL: an 80-byte header, the count, then each triangle's zero normal and corners as
+// floats and two bytes of attributes.
+inline void writeStl(const Mesh& mesh, std::FILE* out) {
+    char header[80] = "kvhlr benchmark mesh";
+    std::fwrite(header, 1, sizeof header, out);
+    const auto count = static_cast<std::uint32_t>(mesh.triangles.size());
+    std::fwrite(&count, sizeof count, 1, out);
+    for (const auto& t : mesh.triangles) {
+        float record[12] = {0, 0, 0};
+        for (int k = 0; k < 3; ++k) {
+            const Point3& p = mesh.points[t[k]];
+            record[3 + 3 * k] = static_cast<float>(p.x);
+            record[4 + 3 * k] = static_cast<float>(p.y);
+            record[5 + 3 * k] = static_cast<float>(p.z);
+        }
+        std::fwrite(record, sizeof record, 1, out);
+        std::fwrite("\0\0", 2, 1, out);
+    }
 }
 
 } // namespace KvHLRBench

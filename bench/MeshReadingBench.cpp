@@ -24,24 +24,6 @@ namespace {
 const char* const kScenes[] = {"sphere", "terrain", "gear"};
 constexpr std::size_t kTriangles = 1000000;
 
-void writeStl(const KvHLRBench::Mesh& mesh, std::FILE* out) {
-    char header[80] = "kvhlr benchmark mesh";
-    std::fwrite(header, 1, sizeof header, out);
-    const auto count = static_cast<std::uint32_t>(mesh.triangles.size());
-    std::fwrite(&count, sizeof count, 1, out);
-    for (const auto& t : mesh.triangles) {
-        float record[12] = {0, 0, 0};
-        for (int k = 0; k < 3; ++k) {
-            const KvHLRBench::Point3& p = mesh.points[t[k]];
-            record[3 + 3 * k] = static_cast<float>(p.x);
-            record[4 + 3 * k] = static_cast<float>(p.y);
-            record[5 + 3 * k] = static_cast<float>(p.z);
-        }
-        std::fwrite(record, sizeof record, 1, out);
-        std::fwrite("\0\0", 2, 1, out);
-    }
-}
-
 // The scene's file of type `extension`, written first when missing.
 std::string meshFile(const std::string& scene, const std::string& extension) {
     const char* folder = std::getenv("KVHLR_BENCH_MESHES");
@@ -57,7 +39,7 @@ std::string meshFile(const std::string& scene, const std::string& extension) {
         if (extension == "obj")
             KvHLRBench::writeObj(mesh, out);
         else
-            writeStl(mesh, out);
+            KvHLRBench::writeStl(mesh, out);
         std::fclose(out);
         std::filesystem::rename(partial, path);
     }

@@ -110,6 +110,32 @@ TEST_P(IntersectionLines, ABodyWoundTwiceRoundItsCentreGetsTheLinesWhereItPasses
     EXPECT_NEAR(with[kIntersectionKind] + with[1] - without[1], 5 * 2 * std::sqrt(0.5), 1e-6);
 }
 
+// An open strip between radii 1 and 2 wound twice round the z axis, every triangle facing up, whose
+// second turn passes through the first where 0.5 cos(a / 2) + 0.05 a meets itself a turn later: where
+// cos(a / 2) = pi / 10, along a level radial segment 1 long. Each turn alone is a height field; the
+// sheet as a whole is not, and must get its line.
+TEST_P(IntersectionLines, ASheetWoundThroughItselfGetsItsLine) {
+    std::vector<ON_3dPoint> points;
+    std::vector<std::array<std::uint32_t, 3>> triangles;
+    const std::uint32_t steps = 96;
+    const auto height = [](double a) { return 0.5 * std::cos(a / 2) + 0.05 * a; };
+    for (std::uint32_t k = 0; k <= steps; ++k) {
+        const double a = 4 * 3.141592653589793 * k / steps;
+        points.emplace_back(std::cos(a), std::sin(a), height(a));
+        points.emplace_back(2 * std::cos(a), 2 * std::sin(a), height(a));
+    }
+    for (std::uint32_t k = 0; k < steps; ++k) {
+        triangles.push_back({2 * k, 2 * k + 1, 2 * k + 3});
+        triangles.push_back({2 * k, 2 * k + 3, 2 * k + 2});
+    }
+    const Polygon3D strip = soup(points, triangles);
+    auto with = lengthByKind(drawLines(strip, generalView(false), exact(), true));
+    auto without = lengthByKind(drawLines(strip, generalView(false), exact(), false));
+    const double a = 2 * std::acos(3.141592653589793 / 10);
+    const double towards = (3 * std::cos(a) - 4 * std::sin(a)) / std::sqrt(50.0);
+    EXPECT_NEAR(with[kIntersectionKind] + with[1] - without[1], std::sqrt(1 - towards * towards), 0.02);
+}
+
 // A model large enough to have its parts sorted out on a second thread while it is projected: a post
 // through a fine sphere meets it in two loops, the top one seen whole as one line (the bottom one lies
 // under the sphere), and the sphere alone (a part that cannot cross itself) gets none.

@@ -1,0 +1,107 @@
+// Which triangles the intersection finder tests (HLRCrossingFreeParts): a sheet that is a height field
+// along some axis (holes and all) has none of its pairs tested, and none of its triangles at all away
+// from other parts; a sheet wound over itself, though each of its triangles faces the same way, has all
+// of them tested.
+
+#include "Hlr/HLRCrossingFreeParts.h"
+#include "Hlr/HLRTriangleData.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+namespace {
+
+using namespace KvHLR;
+
+constexpr double kPi = 3.141592653589793;
+
+// A strip between radii 1 and 2 wound `turns` times round the z axis at height z(angle), in 48 steps
+// a turn, its triangles counter-clockwise seen from above.
+HLRTriangleData ramp(double turns, const std::function<double(double)>& z) {
+    const auto steps = static_cast<std::size_t>(48 * turns);
+    HLRTriangleData data;
+    data.reserve(2 * (steps + 1), 2 * steps);
+    for (std::size_t k = 0; k <= steps; ++k) {
+        const double angle = 2 * kPi * turns * static_cast<double>(k) / static_cast<double>(steps);
+        data.addVertex(std::cos(angle), std::sin(angle), z(angle));
+        data.addVertex(2 * std::cos(angle), 2 * std::sin(angle), z(angle));
+    }
+    for (std::size_t k = 0; k < steps; ++k) {
+        data.addTriangle(2 * k, 2 * k + 1, 2 * k + 3);
+        data.addTriangle(2 * k, 2 * k + 3, 2 * k + 2);
+    }
+    data.buildEdges();
+    return data;
+}
+
+// A grid of nx x ny unit squares from (x0, 0) at height z(x, y), each cut into two triangles; the squares
+// (i, j) for which `keep` says no are left out.
+HLRTriangleData sheet(std::size_t nx, std::size_t ny, double x0,
+                      const std::function<double(double, double)>& z,
+                      const std::function<bool(std::size_t, std::size_t)>& keep = nullptr) {
+    HLRTriangleData data;
+    data.reserve((nx + 1) * (ny + 1), 2 * nx * ny);
+    for (std::size_t j = 0; j <= ny; ++j)
+        for (std::size_t i = 0; i <= nx; ++i)
+            data.addVertex(x0 + static_cast<double>(i), static_cast<double>(j),
+                           z(x0 + static_cast<double>(i), static_cast<double>(j)));
+    const auto at = [nx](std::size_t i, std::size_t j) { return j * (nx + 1) + i; };
+    for (std::size_t j = 0; j < ny; ++j)
+        for (std::size_t i = 0; i < nx; ++i) {
+            if (keep && !keep(i, j))
+                continue;
+            data.addTriangle(at(i, j), at(i + 1, j), at(i + 1, j + 1));
+            data.addTriangle(at(i, j), at(i + 1, j + 1), at(i, j + 1));
+        }
+    data.buildEdges();
+    return data;
+}
+
+std::size_t tested(const HLRCrossingFreeParts& parts, std::size_t store, const HLRTriangleData& data) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < data.triangles().size(); ++i)
+        count += parts.needsTest(store, i) ? 1 : 0;
+    return count;
+}
+
+TEST(HLRCrossingFreeParts, HeightFieldsAreNotTestedButASheetWoundOverItselfIs) {
+    // Hills steep enough that no one axis suits them all, and a strip rising round less than a turn.
+    const HLRTriangleData hills =
+        sheet(24, 24, 0.0, [](double x, double y) { return 3 * std::sin(x / 2) * std::cos(y / 3); });
+    const HLRTriangleData stair = ramp(0.9, [](double angle) { return 0.3 * angle; });
+    // A street sheet round 40 x 40 blocks: 1,600 holes, many of whose sides share each x and each y.
+    const HLRTriangleData streets = sheet(
+        121, 121, 0.0, [](double, double) { return 0.0; },
+        [](std::size_t i, std::size_t j) { return i % 3 != 1 || j % 3 != 1; });
+    // Two turns whose heights meet once (where cos(angle / 2) = pi / 10): the second turn passes through
+    // the first, yet every triangle faces up.
+    const HLRTriangleData wound =
+        ramp(2, [](double angle) { return 0.5 * std::cos(angle / 2) + 0.05 * angle; });
+    for (const HLRTriangleData* data : {&hills, &stair, &streets, &wound}) {
+        const HLRCrossingFreeParts parts({data});
+        const std::uint32_t patch = parts.patchOf(0, 0);
+        if (data == &wound) {
+            EXPECT_EQ(tested(parts, 0, *data), data->triangles().size());
+            EXPECT_FALSE(parts.cannotCross(patch, patch));
+        } else {
+            EXPECT_EQ(tested(parts, 0, *data), 0u);
+            EXPECT_TRUE(parts.cannotCross(patch, patch));
+        }
+    }
+}
+
+// Of two sheets in one plane that overlap along a strip half a square wide, only the triangles near the
+// strip are tested.
+TEST(HLRCrossingFreeParts, OnlyTrianglesNearAnotherPartAreTested) {
+    const HLRTriangleData left = sheet(200, 10, 0.0, [](double, double) { return 0.0; });
+    const HLRTriangleData right = sheet(200, 10, 199.5, [](double, double) { return 0.0; });
+    const HLRCrossingFreeParts parts({&left, &right});
+    EXPECT_GT(tested(parts, 0, left), 0u);
+    EXPECT_GT(tested(parts, 1, right), 0u);
+    EXPECT_LT(tested(parts, 0, left) + tested(parts, 1, right), left.triangles().size() / 4);
+    EXPECT_FALSE(parts.cannotCross(parts.patchOf(0, 0), parts.patchOf(1, 0)));
+}
+
+} // namespace
