@@ -137,7 +137,37 @@ double lengthOf(const std::vector<ON_2dPoint>& points, std::size_t first, std::s
     return length;
 }
 
+// Whether two stretches of angles of one curve share more than `slack`.
+bool overlap(const DrawingCurve& a, const DrawingCurve& b, double slack) {
+    for (const double shift : {-kTurn, 0.0, kTurn})
+        if (std::min(a.end, b.end + shift) - std::max(a.start, b.start + shift) > slack)
+            return true;
+    return false;
+}
+
 } // namespace
+
+// A hidden stretch of a curve along a visible one of the same curve is a straight edge that leaves it
+// where it turns from the viewer (a hole's outline, within the deflection of the rim for a little
+// way): it stays a line.
+void PartCurves::dropHiddenAlongVisible(const Drawing& drawing, std::vector<std::vector<CurveStretch>>& stretches) {
+    std::vector<const CurveStretch*> visible; // by their curve
+    for (std::size_t l = 0; l < drawing.lines.size(); ++l)
+        if (drawing.lines[l].kind != Hidden)
+            for (const CurveStretch& s : stretches[l])
+                visible.push_back(&s);
+    const auto byConic = [](const CurveStretch* a, const CurveStretch* b) { return a->conic < b->conic; };
+    std::sort(visible.begin(), visible.end(), byConic);
+    const auto alongVisible = [&](const CurveStretch& hidden) {
+        const double slack = hidden.conic->tolerance / hidden.curve.minorRadius;
+        const auto [from, to] = std::equal_range(visible.begin(), visible.end(), &hidden, byConic);
+        return std::any_of(from, to, [&](const CurveStretch* v) { return overlap(v->curve, hidden.curve, slack); });
+    };
+    for (std::size_t l = 0; l < drawing.lines.size(); ++l)
+        if (drawing.lines[l].kind == Hidden)
+            stretches[l].erase(std::remove_if(stretches[l].begin(), stretches[l].end(), alongVisible),
+                               stretches[l].end());
+}
 
 std::vector<CurveStretch> stretchesAlong(const std::vector<ON_2dPoint>& points,
                                          const std::vector<const PartCurves::Conic*>& conics) {
@@ -167,7 +197,7 @@ std::vector<CurveStretch> stretchesAlong(const std::vector<ON_2dPoint>& points,
         const double from = turned > 0.0 ? t : t + turned;
         curve.start = from - kTurn * std::floor(from / kTurn);
         curve.end = curve.start + (whole ? kTurn : std::fabs(turned));
-        stretches.push_back({i, last, curve});
+        stretches.push_back({i, last, curve, best});
         i = last;
     }
     return stretches;
@@ -211,43 +241,51 @@ PartCurves::PartCurves(const std::vector<MeshPart>& parts, const KvHLR::ViewInfo
 void PartCurves::fitCurves(Drawing& drawing) const {
     if (m_conics.empty())
         return;
-    std::vector<KvHLR::StrokeLine> lines;
-    std::vector<std::uint32_t> parts;
-    const bool withParts = !drawing.lineParts.empty();
-    const auto keep = [&](const KvHLR::StrokeLine& line, std::size_t from, std::size_t to, std::size_t index) {
-        lines.push_back({{line.points.begin() + static_cast<std::ptrdiff_t>(from),
-                          line.points.begin() + static_cast<std::ptrdiff_t>(to) + 1},
-                         line.kind});
-        if (withParts)
-            parts.push_back(drawing.lineParts[index]);
-    };
+    std::vector<std::vector<CurveStretch>> stretches(drawing.lines.size());
     std::vector<const Conic*> near;
     for (std::size_t l = 0; l < drawing.lines.size(); ++l) {
         const KvHLR::StrokeLine& line = drawing.lines[l];
-        const bool modelEdge = line.kind != SectionOutline && line.kind != Hatching && line.kind != CentreLine &&
-                               line.kind != VisibleIntersection;
+        if (line.kind == SectionOutline || line.kind == Hatching || line.kind == CentreLine ||
+            line.kind == VisibleIntersection || line.points.empty())
+            continue;
+        Box2 box{line.points[0].x, line.points[0].y, line.points[0].x, line.points[0].y};
+        for (const ON_2dPoint& p : line.points)
+            box = {std::min(box.minX, p.x), std::min(box.minY, p.y), std::max(box.maxX, p.x), std::max(box.maxY, p.y)};
         near.clear();
-        if (modelEdge && !line.points.empty()) {
-            Box2 box{line.points[0].x, line.points[0].y, line.points[0].x, line.points[0].y};
-            for (const ON_2dPoint& p : line.points)
-                box = {std::min(box.minX, p.x), std::min(box.minY, p.y), std::max(box.maxX, p.x),
-                       std::max(box.maxY, p.y)};
-            for (const Conic& c : m_conics)
-                if (c.box.minX <= box.maxX && box.minX <= c.box.maxX && c.box.minY <= box.maxY &&
-                    box.minY <= c.box.maxY)
-                    near.push_back(&c);
-        }
+        for (const Conic& c : m_conics)
+            if (c.box.minX <= box.maxX && box.minX <= c.box.maxX && c.box.minY <= box.maxY && box.minY <= c.box.maxY)
+                near.push_back(&c);
+        stretches[l] = stretchesAlong(line.points, near);
+    }
+    dropHiddenAlongVisible(drawing, stretches);
+
+    std::vector<KvHLR::StrokeLine> lines;
+    std::vector<std::uint32_t> parts;
+    const bool withParts = !drawing.lineParts.empty();
+    for (std::size_t l = 0; l < drawing.lines.size(); ++l) {
+        const KvHLR::StrokeLine& line = drawing.lines[l];
+        // The pieces between stretches stay lines; one of no length, left between two stretches, goes.
+        const auto keep = [&](std::size_t from, std::size_t to, bool curve) {
+            const auto first = line.points.begin() + static_cast<std::ptrdiff_t>(from);
+            const auto end = line.points.begin() + static_cast<std::ptrdiff_t>(to) + 1;
+            const bool dot = std::all_of(first, end, [&](const ON_2dPoint& p) { return p.x == first->x && p.y == first->y; });
+            if (!curve && dot && !stretches[l].empty())
+                return;
+            lines.push_back({{first, end}, line.kind});
+            if (withParts)
+                parts.push_back(drawing.lineParts[l]);
+        };
         std::size_t done = 0;
-        for (const CurveStretch& stretch : stretchesAlong(line.points, near)) {
+        for (const CurveStretch& stretch : stretches[l]) {
             if (stretch.first > done)
-                keep(line, done, stretch.first, l);
-            keep(line, stretch.first, stretch.last, l);
+                keep(done, stretch.first, false);
+            keep(stretch.first, stretch.last, true);
             drawing.curves.push_back(stretch.curve);
             drawing.curves.back().line = lines.size() - 1;
             done = stretch.last;
         }
-        if (done == 0 || done + 1 < line.points.size())
-            keep(line, done, line.points.empty() ? 0 : line.points.size() - 1, l);
+        if (stretches[l].empty() || done + 1 < line.points.size())
+            keep(done, line.points.empty() ? 0 : line.points.size() - 1, false);
     }
     drawing.lines = std::move(lines);
     if (withParts)

@@ -10,7 +10,9 @@
 //
 // In:  the parts before they are drawn (their curves, axes and deflection, kit/mesh/MeshPart.h), the
 //      camera; then the drawing's lines (after PartLines).
-// Out: the lines cut where they start or stop following a curve, each such stretch a DrawingCurve; and
+// Out: the lines cut where they start or stop following a curve, each such stretch a DrawingCurve (but
+//      a hidden stretch along a visible one of the same curve: a short straight edge that leaves a curve
+//      where it turns from the viewer, the outline of a hole, stays a line); and
 //      the centre lines (kind CentreLine): two crossing lines through the centre of every face whose axis
 //      is seen end-on, as wide as the face, and a line along every axis seen from the side, as long as
 //      its faces. A sheet draws them a few millimetres longer at each end (kCentreOvershootMm).
@@ -24,6 +26,8 @@ namespace kvhlr {
 
 // How far centre lines and marks reach beyond their outline on a sheet.
 constexpr double kCentreOvershootMm = 3.0;
+
+struct CurveStretch;
 
 class PartCurves {
 public:
@@ -49,6 +53,8 @@ public:
     };
 
 private:
+    static void dropHiddenAlongVisible(const Drawing& drawing, std::vector<std::vector<CurveStretch>>& stretches);
+
     std::vector<Conic> m_conics;
     std::vector<Axis> m_axes;
 };
@@ -58,6 +64,7 @@ private:
 struct CurveStretch {
     std::size_t first, last;
     DrawingCurve curve;
+    const PartCurves::Conic* conic;
 };
 std::vector<CurveStretch> stretchesAlong(const std::vector<ON_2dPoint>& points,
                                          const std::vector<const PartCurves::Conic*>& conics);
