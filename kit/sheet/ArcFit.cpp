@@ -106,6 +106,16 @@ PageLayer& centreLayer(Page& page, const std::string& view, const Pen& pen) {
     return *page.layers.insert(page.layers.begin() + static_cast<std::ptrdiff_t>(last) + 1, std::move(layer));
 }
 
+// A layer of a view's model lines (not its hatching or centre lines, nor a cutting plane's or the title
+// block's lines): named after its kind.
+bool ofModelLines(const PageLayer& layer) {
+    return std::any_of(layers().begin(), layers().end(), [&](const Layer& kind) {
+        const std::string end = std::string("-") + kind.id;
+        return kind.kind != Hatching && kind.kind != CentreLine && layer.name.size() > end.size() &&
+               layer.name.compare(layer.name.size() - end.size(), end.size(), end) == 0;
+    });
+}
+
 } // namespace
 
 FittedPolyline fitArcs(const std::vector<PagePoint>& p, double tolerance) {
@@ -176,7 +186,7 @@ void fitArcs(Page& page, double toleranceMm, const std::optional<Pen>& centrePen
             std::move(fitted.lines.begin(), fitted.lines.end(), std::back_inserter(lines));
             for (const PageCurve& curve : fitted.curves) {
                 layer.curves.push_back(curve);
-                if (!curve.closed() || layer.view.empty())
+                if (!curve.closed() || !ofModelLines(layer))
                     continue;
                 const auto same = std::find_if(circles.begin(), circles.end(), [&](const auto& c) {
                     return c.first == layer.view && std::hypot(c.second.centre.x - curve.centre.x,
