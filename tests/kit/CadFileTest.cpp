@@ -407,47 +407,49 @@ TEST(CadFile, TooLargeOrTooFineIsRefusedBeforeTessellation) {
 } // namespace
 
 // The bracket's holes and boss: true circles of the B-rep's radii, each with a centre mark crossing at
-// its centre, as wide as the largest circle about it; a hole seen from the side gets a centre line. Every
-// curve keeps its line within the deflection of it, whatever the view, the hidden ellipses too.
+// its centre, as wide as the largest circle about it; a hole seen from the side gets a centre line; the
+// plate's rounded corners are arcs, seen from above as from below (where the circles run the other way
+// round). Every curve keeps its line within the deflection of it, whatever the view, the hidden
+// ellipses too.
 TEST(CadFile, CirclesAndEllipsesAreTrueCurvesWithCentreMarks) {
-    const auto drawBracket = [](const char* view, std::vector<DrawingCurve>* closed, double* deflection) {
+    const auto drawBracket = [](const char* view) {
         std::vector<MeshPart> parts = readMeshFile(std::string(KVHLR_MODELS) + "/bracket.step", false, [](double) {});
-        *deflection = parts.at(0).deflection;
+        const double deflection = parts.at(0).deflection;
         CameraRequest request;
         request.direction = namedViewDirection(view, UpAxis::Z);
         const KvHLR::ViewInfoCriteria camera = fitCamera(request, parts);
         DrawOptions options;
         options.hidden = true;
         Drawing drawing = drawParts(std::move(parts), camera, options);
-        for (const DrawingCurve& curve : drawing.curves) {
+        for (const DrawingCurve& curve : drawing.curves)
             for (const ON_2dPoint& p : drawing.lines.at(curve.line).points) {
                 // The point's distance from the curve: from the nearest of many points along it.
                 double nearest = INFINITY;
                 for (int i = 0; i <= 20000; ++i)
                     nearest = std::min(nearest, distance(p, curve.at(curve.start + (curve.end - curve.start) * i / 20000)));
-                EXPECT_LE(nearest, 1.05 * *deflection) << view;
+                EXPECT_LE(nearest, 1.05 * deflection) << view;
             }
-            if (curve.closed())
-                closed->push_back(curve);
-        }
         return drawing;
     };
-    const auto radii = [](const std::vector<DrawingCurve>& curves) {
+    // The radii of the circles and arcs, whole circles' or all.
+    const auto radii = [](const Drawing& drawing, bool whole) {
         std::set<double> rounded;
-        for (const DrawingCurve& c : curves)
-            if (std::fabs(c.majorRadius - c.minorRadius) < 1e-9)
+        for (const DrawingCurve& c : drawing.curves)
+            if (std::fabs(c.majorRadius - c.minorRadius) < 1e-9 && (c.closed() || !whole))
                 rounded.insert(std::round(c.majorRadius * 100) / 100);
         return rounded;
     };
-    double deflection;
-    std::vector<DrawingCurve> circles;
-    const Drawing top = drawBracket("top", &circles, &deflection);
-    EXPECT_EQ(radii(circles), (std::set<double>{5, 6.5}));
+    const Drawing top = drawBracket("top");
+    EXPECT_EQ(radii(top, true), (std::set<double>{5, 6.5}));
+    EXPECT_EQ(radii(top, false), (std::set<double>{5, 6.5, 8}));
+    EXPECT_EQ(radii(drawBracket("bottom"), false), (std::set<double>{5, 6.5, 8}));
     std::vector<const KvHLR::StrokeLine*> centreLines;
     for (const KvHLR::StrokeLine& line : top.lines)
         if (line.kind == CentreLine)
             centreLines.push_back(&line);
-    for (const DrawingCurve& circle : circles) {
+    for (const DrawingCurve& circle : top.curves) {
+        if (!circle.closed())
+            continue;
         int crossing = 0;
         for (const KvHLR::StrokeLine* line : centreLines) {
             const ON_2dPoint& a = line->points.front();
@@ -460,11 +462,8 @@ TEST(CadFile, CirclesAndEllipsesAreTrueCurvesWithCentreMarks) {
         EXPECT_EQ(crossing, 2) << "at " << circle.centre.x << ", " << circle.centre.y;
     }
     EXPECT_EQ(centreLines.size(), 5u) << "two marks, and the boss's axis seen from the side";
-    circles.clear();
-    drawBracket("front", &circles, &deflection);
-    EXPECT_EQ(radii(circles), (std::set<double>{6, 12}));
-    circles.clear();
-    const Drawing iso = drawBracket("iso", &circles, &deflection);
+    EXPECT_EQ(radii(drawBracket("front"), true), (std::set<double>{6, 12}));
+    const Drawing iso = drawBracket("iso");
     EXPECT_TRUE(std::any_of(iso.curves.begin(), iso.curves.end(), [&](const DrawingCurve& c) {
         return iso.lines[c.line].kind == Hidden && c.minorRadius < 0.9 * c.majorRadius;
     })) << "hidden ellipses";
