@@ -207,7 +207,8 @@ PartCurves::PartCurves(const std::vector<MeshPart>& parts, const KvHLR::ViewInfo
     const AffinePlane plane(camera);
     if (!plane.affine())
         return;
-    for (const MeshPart& part : parts) {
+    for (std::uint32_t index = 0; index < parts.size(); ++index) {
+        const MeshPart& part = parts[index];
         // Nodes lie on the curves and surfaces; a line's ends, where hiding cuts it, on the chords
         // between them, which stray at most the deflection. A little more for the rounding.
         const double tolerance = 1.05 * part.deflection;
@@ -231,9 +232,9 @@ PartCurves::PartCurves(const std::vector<MeshPart>& parts, const KvHLR::ViewInfo
             const Vec along = plane(a.direction);
             const Vec origin = plane(a.origin);
             if (along.length() < kEndOnSine)
-                m_axes.push_back({origin, origin, a.radius, tolerance});
+                m_axes.push_back({origin, origin, a.radius, tolerance, index});
             else if (along.length() > std::sqrt(1.0 - kEndOnSine * kEndOnSine))
-                m_axes.push_back({origin + a.from * along, origin + a.to * along, a.radius, tolerance});
+                m_axes.push_back({origin + a.from * along, origin + a.to * along, a.radius, tolerance, index});
         }
     }
 }
@@ -313,12 +314,19 @@ void PartCurves::addCentreLines(Drawing& drawing) const {
         const Vec u(std::cos(angle), std::sin(angle));
         const auto key = std::make_pair(std::llround(angle * 1e6), std::llround(cross(u, a.from) / cell));
         const bool forward = dot(d, u) > 0.0;
-        lines[key].push_back({forward ? a.from : a.to, forward ? a.to : a.from, a.radius, a.tolerance});
+        lines[key].push_back({forward ? a.from : a.to, forward ? a.to : a.from, a.radius, a.tolerance, a.part});
     }
+    // With part layers, a line goes with the part of its first face.
+    const bool withParts = !drawing.lineParts.empty();
+    const auto add = [&](const ON_2dPoint& from, const ON_2dPoint& to, std::uint32_t part) {
+        drawing.lines.push_back({{from, to}, CentreLine});
+        if (withParts)
+            drawing.lineParts.push_back(part);
+    };
     for (const auto& [key, m] : marks) {
         const Vec centre(m.from), x(m.radius, 0.0), y(0.0, m.radius);
-        drawing.lines.push_back({{centre - x, centre + x}, CentreLine});
-        drawing.lines.push_back({{centre - y, centre + y}, CentreLine});
+        add(centre - x, centre + x, m.part);
+        add(centre - y, centre + y, m.part);
     }
     for (auto& [key, group] : lines) {
         const Vec u = unit(Vec(group[0].to) - group[0].from);
@@ -327,14 +335,13 @@ void PartCurves::addCentreLines(Drawing& drawing) const {
         // Overlapping stretches of one axis become one line.
         for (std::size_t i = 0; i < group.size();) {
             ON_2dPoint from = group[i].from, to = group[i].to;
+            const std::uint32_t part = group[i].part;
             for (++i; i < group.size() && along(group[i].from) <= along(to) + group[i].tolerance; ++i)
                 if (along(group[i].to) > along(to))
                     to = group[i].to;
-            drawing.lines.push_back({{from, to}, CentreLine});
+            add(from, to, part);
         }
     }
-    if (!drawing.lineParts.empty())
-        drawing.lineParts.resize(drawing.lines.size(), 0);
 }
 
 } // namespace kvhlr

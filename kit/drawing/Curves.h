@@ -20,6 +20,7 @@
 #include "kit/drawing/Drawing.h"
 #include "kit/mesh/MeshPart.h"
 
+#include <cstdint>
 #include <vector>
 
 namespace kvhlr {
@@ -45,11 +46,13 @@ public:
         double tolerance;
         Box2 box;
     };
-    // An axis in the drawing plane: seen end-on a point (from == to) and the radius about it.
+    // An axis in the drawing plane: seen end-on a point (from == to) and the radius about it; the index
+    // of its part, for part layers.
     struct Axis {
         ON_2dPoint from, to;
         double radius;
         double tolerance;
+        std::uint32_t part;
     };
 
 private:
