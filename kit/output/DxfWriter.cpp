@@ -423,10 +423,14 @@ void writeCurve(GroupWriter& dxf, unsigned handle, const std::string& layer, con
         dxf.number(40, curve.majorMm);
         if (curve.closed())
             return;
-        constexpr double kDegrees = 180.0 / M_PI;
+        // Degrees from 0 to 360, which every reader takes; the arc runs on past 360 where the end is less.
+        const auto degrees = [](double radians) {
+            const double turned = std::fmod(radians * 180.0 / M_PI, 360.0);
+            return turned < 0.0 ? turned + 360.0 : turned;
+        };
         dxf.pair(100, "AcDbArc");
-        dxf.number(50, (curve.rotation + curve.start) * kDegrees);
-        dxf.number(51, (curve.rotation + curve.end) * kDegrees);
+        dxf.number(50, degrees(curve.rotation + curve.start));
+        dxf.number(51, degrees(curve.rotation + curve.end));
         return;
     }
     dxf.point(11, curve.majorMm * std::cos(curve.rotation), curve.majorMm * std::sin(curve.rotation));
