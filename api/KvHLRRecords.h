@@ -52,7 +52,9 @@ struct KVHLR_API UserPolyline {
 // kind: 0 visible silhouette, 1 hidden line, 2 visible concave sharp edge, 3 visible convex sharp
 // edge, 5 any other visible line, 6 visible intersection line (only with
 // HLRPolyAlgo::setIntersectionLines), 9 visible tangent edge (only with
-// ProjectorCriteria::showTangentEdge); lines made from a UserPolyline keep the caller's kind.
+// ProjectorCriteria::showTangentEdge); lines made from a UserPolyline keep the caller's kind. The
+// drawing kit adds kCentreLineKind for the centre lines and marks of holes and shafts.
+constexpr std::int32_t kCentreLineKind = 10;
 struct KVHLR_API StrokeLine {
     std::vector<ON_2dPoint> points;
     std::int32_t kind = 0;

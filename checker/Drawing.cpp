@@ -49,9 +49,10 @@ Line line(const json& entry, std::size_t index, const std::string& path) {
         throw InputError(path, where + ": \"points\" is not an array");
     Line result;
     result.kind = kind.get<int>();
-    if (result.kind != kHidden && result.kind != kHatching && !isVisibleKind(result.kind))
+    if (result.kind != kHidden && result.kind != kHatching && result.kind != kCentreLine &&
+        !isVisibleKind(result.kind))
         throw InputError(path,
-                         where + ": kind " + std::to_string(result.kind) + " is none of 0, 1, 2, 3, 5, 6, 7, 8, 9");
+                         where + ": kind " + std::to_string(result.kind) + " is none of 0, 1, 2, 3, 5, 6, 7, 8, 9, 10");
     result.points.reserve(points.size());
     for (const json& point : points) {
         if (!point.is_array() || point.size() != 2)
@@ -60,6 +61,36 @@ Line line(const json& entry, std::size_t index, const std::string& path) {
                                  finiteNumber(point[1], where + ": a coordinate", path)});
     }
     return result;
+}
+
+// The points of a curve entry ({"line", "centre", "radii", "rotation", "start", "end"}), at most a
+// degree apart; its line's index in `index`.
+std::vector<Vec2> curvePoints(const json& entry, std::size_t lineCount, std::size_t* index, const std::string& path) {
+    const json& line = member(entry, "line", path);
+    if (!line.is_number_unsigned() || line.get<std::size_t>() >= lineCount)
+        throw InputError(path, "a curve's \"line\" is not the index of a line");
+    *index = line.get<std::size_t>();
+    const auto pair = [&](const char* key) {
+        const json& values = member(entry, key, path);
+        if (!values.is_array() || values.size() != 2)
+            throw InputError(path, std::string("a curve's \"") + key + "\" must hold 2 numbers");
+        return Vec2{finiteNumber(values[0], "a curve's number", path), finiteNumber(values[1], "a curve's number", path)};
+    };
+    const Vec2 centre = pair("centre"), radii = pair("radii");
+    const double rotation = finiteNumber(member(entry, "rotation", path), "a curve's rotation", path);
+    const double start = finiteNumber(member(entry, "start", path), "a curve's start", path);
+    const double end = finiteNumber(member(entry, "end", path), "a curve's end", path);
+    if (!(end > start && end - start <= 2 * M_PI + 1e-9))
+        throw InputError(path, "a curve's angles must rise by at most a whole turn");
+    const int steps = static_cast<int>(std::ceil((end - start) / (M_PI / 180)));
+    std::vector<Vec2> points;
+    for (int i = 0; i <= steps; ++i) {
+        const double t = start + (end - start) * i / steps;
+        const double x = radii.x * std::cos(t), y = radii.y * std::sin(t);
+        points.push_back({centre.x + std::cos(rotation) * x - std::sin(rotation) * y,
+                          centre.y + std::sin(rotation) * x + std::cos(rotation) * y});
+    }
+    return points;
 }
 
 } // namespace
@@ -79,10 +110,22 @@ Drawing readDrawing(const std::string& path) {
     const json& lines = member(document, "lines", path);
     if (!lines.is_array())
         throw InputError(path, "\"lines\" is not an array");
-    drawing.lines.reserve(lines.size());
+    std::vector<Line> read;
+    read.reserve(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i)
-        if (Line read = line(lines[i], i, path); read.kind != kHatching)
-            drawing.lines.push_back(std::move(read));
+        read.push_back(line(lines[i], i, path));
+    if (const auto curves = document.find("curves"); curves != document.end()) {
+        if (!curves->is_array())
+            throw InputError(path, "\"curves\" is not an array");
+        for (const json& entry : *curves) {
+            std::size_t index;
+            std::vector<Vec2> points = curvePoints(entry, read.size(), &index, path);
+            read[index].points = std::move(points);
+        }
+    }
+    for (Line& l : read)
+        if (l.kind != kHatching && l.kind != kCentreLine)
+            drawing.lines.push_back(std::move(l));
     return drawing;
 }
 

@@ -29,6 +29,7 @@ enum LineKind : int {
     kSectionOutline = 7,      // the outline of a section's cut faces: visible
     kHatching = 8,            // over a section's cut faces: no edge, left out when read
     kVisibleTangent = 9,      // where two faces of a CAD model meet smoothly (kvhlr --tangent-edges)
+    kCentreLine = 10,         // the axis of a hole or shaft: no edge, left out when read
 };
 
 inline bool isVisibleKind(int kind) {
@@ -49,7 +50,9 @@ struct Drawing {
 
 // Throws InputError naming `path` when the file cannot be read, is not JSON, or lacks or mistypes any
 // of modelView, projection (16 finite numbers each), near, far or lines, or holds a line of a kind
-// other than those above. Hatching is left out.
+// other than those above. Hatching and centre lines are left out. A line that "curves" says is a circle
+// or an ellipse is judged by points along that curve instead of its own (at most a degree apart), so
+// that the curve is what is judged.
 Drawing readDrawing(const std::string& path);
 
 } // namespace kvcheck

@@ -99,6 +99,7 @@ struct RawOptions {
     std::string deflection; // CAD files: a length, or a share of the model's size ending in %
     std::string tangentEdges = "off";
     std::string layers = "kinds";
+    bool noCentreLines = false;
 };
 
 // A length in millimetres: a finite number, not negative.
@@ -264,7 +265,7 @@ void addSheetOptions(CLI::App& app, Options& options, RawOptions& raw) {
     app.add_option("--line", raw.lines,
                    "Change one kind's pen, after --style: KIND=WIDTH[:DASH,GAP,...][:#RRGGBB] in mm, KIND "
                    "one of visible, hidden, silhouettes, convex-sharp, concave-sharp, other-visible, "
-                   "intersections, tangent, section, hatching, cutting-plane, title (e.g. --line "
+                   "intersections, tangent, section, hatching, centre, cutting-plane, title (e.g. --line "
                    "hidden=0.25:3,1.5); may be repeated")
         ->type_name("KIND=PEN")
         ->allow_extra_args(false)
@@ -280,6 +281,21 @@ void addLineOptions(CLI::App& app, Options& options, RawOptions& raw) {
         ->group(group);
     app.add_flag("--no-intersections", raw.noIntersections,
                  "Leave out the lines where bodies (or folds of one body) pass through each other")
+        ->group(group);
+    app.add_option("--fit-arcs", options.fitArcsMm,
+                   "Fit arcs and whole circles to the polylines of a page (SVG, DXF, PDF) that stay within "
+                   "this many mm on paper of one (0.001-10); STEP and IGES files have their circles from "
+                   "the file without it")
+        ->type_name("MM")
+        ->group(group);
+    auto* noCentre = app.add_flag("--no-centre-lines", raw.noCentreLines,
+                                  "Leave out the centre lines and marks of a STEP or IGES file's holes and shafts")
+                         ->group(group);
+    app.add_flag("--centre-lines", options.fittedCentreMarks,
+                 "With --fit-arcs: a centre mark on every whole circle fitted (for meshes; STEP and IGES "
+                 "files have theirs)")
+        ->needs("--fit-arcs")
+        ->excludes(noCentre)
         ->group(group);
     app.add_option("--sharp-angle", options.draw.sharpAngle,
                    "An edge is sharp when its faces meet at an angle below this many degrees (0-180)")
@@ -529,6 +545,9 @@ void finish(Options& options, const RawOptions& raw) {
     draw.silhouettes = !raw.noSilhouettes;
     draw.sharp = !raw.noSharp;
     draw.intersections = !raw.noIntersections;
+    draw.centreLines = !raw.noCentreLines;
+    if (options.fitArcsMm)
+        checkArcTolerance(*options.fitArcsMm);
     draw.exact = raw.hideTest == "exact";
     checkDrawOptions(draw);
     finishCad(options, raw);

@@ -9,6 +9,7 @@
 #include "kit/drawing/DrawMesh.h"
 #include "kit/mesh/MeshFile.h"
 #include "kit/output/DrawingFile.h"
+#include "kit/sheet/ArcFit.h"
 #include "kit/sheet/Sheet.h"
 
 #include <optional>
@@ -39,6 +40,8 @@ struct Options {
     // What to draw and how: the kit's options (the progress hook is the run's to set).
     DrawOptions draw;
     HiddenDashes dashes = HiddenDashes::Style;
+    std::optional<double> fitArcsMm; // --fit-arcs: the tolerance of arcs fitted to a page's polylines
+    bool fittedCentreMarks = false;  // --centre-lines: a centre mark on each whole circle fitted
     bool plotterOrder = true;
     // Paper, scale, arrangement and style; the model's name, its unit and the date are the run's to fill
     // in.

@@ -269,6 +269,9 @@ Result drawModel(const Options& given, const std::string& input, Timings& timing
     sheet.modelName = modelName(options.demo ? "" : input);
     sheet.date = today();
     result.pages = {layoutSheet(views, sheet)};
+    if (options.fitArcsMm)
+        fitArcs(result.pages.front(), *options.fitArcsMm,
+                options.fittedCentreMarks ? std::optional<Pen>(sheet.style.penOf(CentreLine)) : std::nullopt);
     finishPage(result.pages.front(), options.dashes, options.plotterOrder);
     return result;
 }

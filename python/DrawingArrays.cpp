@@ -1,5 +1,7 @@
 #include "python/DrawingArrays.h"
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 namespace kvhlr::python {
@@ -90,6 +92,31 @@ py::array_t<std::int32_t> lineKinds(const Drawing& drawing) {
     for (const KvHLR::StrokeLine& line : drawing.lines)
         *out++ = line.kind;
     return kinds;
+}
+
+py::array_t<double> curveRows(const Drawing& drawing) {
+    py::array_t<double> rows({static_cast<py::ssize_t>(drawing.curves.size()), py::ssize_t{8}});
+    double* out = rows.mutable_data();
+    for (const DrawingCurve& c : drawing.curves)
+        for (const double value : {static_cast<double>(c.line), c.centre.x, c.centre.y, c.majorRadius, c.minorRadius,
+                                   c.rotation, c.start, c.end})
+            *out++ = value;
+    return rows;
+}
+
+void setCurves(Drawing& drawing, py::handle rowsObject) {
+    const auto rows = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(rowsObject);
+    if (!rows || rows.ndim() != 2 || rows.shape(1) != 8)
+        throw py::value_error("not the state of a Drawing");
+    for (py::ssize_t i = 0; i < rows.shape(0); ++i) {
+        const double* r = rows.data() + 8 * i;
+        const DrawingCurve curve{static_cast<std::size_t>(r[0]), {r[1], r[2]}, r[3], r[4], r[5], r[6], r[7]};
+        if (!(r[0] >= 0 && r[0] < static_cast<double>(drawing.lines.size()) && r[0] == std::floor(r[0]) &&
+              std::all_of(r, r + 8, [](double v) { return std::isfinite(v); }) && curve.minorRadius > 0 &&
+              curve.majorRadius >= curve.minorRadius && curve.end > curve.start && curve.end - curve.start <= 2 * M_PI + 1e-9))
+            throw py::value_error("not the state of a Drawing");
+        drawing.curves.push_back(curve);
+    }
 }
 
 Drawing drawingOf(const KvHLR::ViewInfoCriteria& camera, py::handle pointsObject, py::handle offsetsObject,

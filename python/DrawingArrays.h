@@ -52,6 +52,13 @@ py::array_t<std::int64_t> lineOffsets(const Drawing& drawing);
 // Each line's kind: a new (N,) int32 array.
 py::array_t<std::int32_t> lineKinds(const Drawing& drawing);
 
+// The curves (Drawing::curves): a new (C, 8) float64 array, a row each: its line's index, its centre x
+// and y, major and minor radius, rotation, start and end angle (radians).
+py::array_t<double> curveRows(const Drawing& drawing);
+// The inverse, for unpickling: ValueError "not the state of a Drawing" for rows that make no curves of
+// the drawing's lines.
+void setCurves(Drawing& drawing, py::handle rows);
+
 // The inverse of the three arrays, for unpickling: checked, since a pickle may come from anywhere.
 // Throws ValueError "not the state of a Drawing" for arrays that do not make one.
 Drawing drawingOf(const KvHLR::ViewInfoCriteria& camera, py::handle points, py::handle offsets,

@@ -35,6 +35,7 @@ constexpr std::pair<const char*, bool DrawOptions::*> kSwitches[] = {
     {"intersections", &DrawOptions::intersections},
     {"tangent_edges", &DrawOptions::tangentEdges},
     {"part_layers", &DrawOptions::partLayers},
+    {"centre_lines", &DrawOptions::centreLines},
 };
 
 void applyDrawKeyword(DrawKeywords& keywords, const std::string& name, py::handle value) {
@@ -247,7 +248,8 @@ py::tuple sourceState(const Source& source) {
                            "sharp"_a = o.sharp, "sharp_angle"_a = o.sharpAngle, "exact"_a = o.exact,
                            "intersections"_a = o.intersections, "section"_a = o.section,
                            "hatch_spacing"_a = o.hatching.spacing, "hatch_angle"_a = o.hatching.angleDegrees,
-                           "tangent_edges"_a = o.tangentEdges, "part_layers"_a = o.partLayers);
+                           "tangent_edges"_a = o.tangentEdges, "part_layers"_a = o.partLayers,
+                           "centre_lines"_a = o.centreLines);
     if (source.parts)
         return py::make_tuple(py::none(), py::none(), partsState(*source.parts), options, source.name);
     const py::module_ numpy = py::module_::import("numpy");
@@ -281,14 +283,15 @@ py::tuple drawingState(const PyDrawing& d) {
     const py::array_t<std::uint32_t> lineParts(static_cast<py::ssize_t>(drawing.lineParts.size()),
                                                drawing.lineParts.data());
     return py::make_tuple(drawing.camera, allPoints(drawing), lineOffsets(drawing), lineKinds(drawing),
-                          drawing.notes, lineParts, drawing.partNames, sourceState(*d.source));
+                          drawing.notes, lineParts, drawing.partNames, sourceState(*d.source), curveRows(drawing));
 }
 
 PyDrawing drawingFromState(const py::tuple& state) {
-    if (state.size() != 8)
+    if (state.size() != 9)
         throw py::value_error("not the state of a Drawing");
     try {
         Drawing drawing = drawingOf(state[0].cast<Camera>(), state[1], state[2], state[3]);
+        setCurves(drawing, state[8]);
         drawing.notes = state[4].cast<std::vector<std::string>>();
         drawing.lineParts = state[5].cast<std::vector<std::uint32_t>>();
         drawing.partNames = state[6].cast<std::vector<std::string>>();

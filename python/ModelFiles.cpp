@@ -5,6 +5,8 @@
 #include "python/MeshArrays.h"
 #include "python/SheetKeywords.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <exception>
 
@@ -96,6 +98,62 @@ Model loadModel(const std::filesystem::path& path, py::handle memoryLimit, py::h
     return Model{std::move(parts), path.stem().string()};
 }
 
+namespace {
+
+// A part's curves (12 numbers each: centre, major and minor vectors, start, end, 1 for a sphere's
+// outline) and axes (9 each: origin, direction, from, to, radius) as rows of arrays.
+py::array_t<double> rowsOf(const std::vector<std::vector<double>>& rows, py::ssize_t width) {
+    py::array_t<double> array({static_cast<py::ssize_t>(rows.size()), width});
+    double* out = array.mutable_data();
+    for (const std::vector<double>& row : rows)
+        out = std::copy(row.begin(), row.end(), out);
+    return array;
+}
+
+std::vector<std::vector<double>> rowsFrom(py::handle object, py::ssize_t width) {
+    const auto array = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(object);
+    if (!array || array.ndim() != 2 || array.shape(1) != width ||
+        !std::all_of(array.data(), array.data() + array.size(), [](double v) { return std::isfinite(v); }))
+        throw py::value_error("not the state of a model's part: its curves or axes are no arrays of numbers");
+    std::vector<std::vector<double>> rows;
+    for (py::ssize_t i = 0; i < array.shape(0); ++i)
+        rows.emplace_back(array.data() + i * width, array.data() + (i + 1) * width);
+    return rows;
+}
+
+py::tuple curvesState(const MeshPart& part) {
+    std::vector<std::vector<double>> curves, axes;
+    for (const CadCurve& c : part.curves)
+        curves.push_back({c.centre.x, c.centre.y, c.centre.z, c.major.x, c.major.y, c.major.z, c.minor.x, c.minor.y,
+                          c.minor.z, c.start, c.end, c.sphere ? 1.0 : 0.0});
+    for (const CadAxis& a : part.axes)
+        axes.push_back({a.origin.x, a.origin.y, a.origin.z, a.direction.x, a.direction.y, a.direction.z, a.from, a.to,
+                        a.radius});
+    return py::make_tuple(rowsOf(curves, 12), rowsOf(axes, 9), part.deflection);
+}
+
+void setCurves(MeshPart& part, const py::tuple& state) {
+    if (state.size() != 3)
+        throw py::value_error("not the state of a model's part");
+    for (const std::vector<double>& r : rowsFrom(state[0], 12)) {
+        const CadCurve c{{r[0], r[1], r[2]}, {r[3], r[4], r[5]}, {r[6], r[7], r[8]}, r[9], r[10], r[11] != 0.0};
+        if (!(c.end > c.start && c.end - c.start <= 2 * M_PI + 1e-9 && c.major.Length() > 0 && c.minor.Length() > 0))
+            throw py::value_error("not the state of a model's part: a curve out of range");
+        part.curves.push_back(c);
+    }
+    for (const std::vector<double>& r : rowsFrom(state[1], 9)) {
+        const CadAxis a{{r[0], r[1], r[2]}, {r[3], r[4], r[5]}, r[6], r[7], r[8]};
+        if (!(std::fabs(a.direction.Length() - 1.0) < 1e-6 && a.to >= a.from && a.radius > 0))
+            throw py::value_error("not the state of a model's part: an axis out of range");
+        part.axes.push_back(a);
+    }
+    part.deflection = state[2].cast<double>();
+    if (!(part.deflection >= 0.0 && std::isfinite(part.deflection)))
+        throw py::value_error("not the state of a model's part: its deflection is no length");
+}
+
+} // namespace
+
 py::list partsState(const std::vector<MeshPart>& parts) {
     py::list states;
     for (const MeshPart& part : parts) {
@@ -105,7 +163,8 @@ py::list partsState(const std::vector<MeshPart>& parts) {
         for (const Kv::KvPointList& edge : part.tangentEdges)
             tangentEdges.append(pointsArray(edge));
         states.append(py::make_tuple(pointsArray(part.points), faces, part.body, part.brepFaces, tangentEdges,
-                                     part.partName, part.instanceName, part.unitMm, part.fileUnitMm));
+                                     part.partName, part.instanceName, part.unitMm, part.fileUnitMm,
+                                     curvesState(part)));
     }
     return states;
 }
@@ -114,7 +173,7 @@ std::vector<MeshPart> partsOf(py::handle states) {
     std::vector<MeshPart> parts;
     for (const py::handle object : py::cast<py::list>(states)) {
         const auto state = py::cast<py::tuple>(object);
-        if (state.size() != 9)
+        if (state.size() != 10)
             throw py::value_error("not the state of a model's part");
         MeshPart& part = parts.emplace_back();
         part.points = pointsOf(state[0], "part points");
@@ -130,6 +189,7 @@ std::vector<MeshPart> partsOf(py::handle states) {
         part.fileUnitMm = state[8].cast<double>();
         if (!(part.unitMm > 0.0 && part.fileUnitMm > 0.0 && std::isfinite(part.unitMm * part.fileUnitMm)))
             throw py::value_error("not the state of a model's part: its units are not positive lengths");
+        setCurves(part, py::cast<py::tuple>(state[9]));
     }
     return parts;
 }

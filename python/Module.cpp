@@ -148,7 +148,8 @@ PYBIND11_MODULE(_core, m) {
         .value("SECTION_OUTLINE", kvhlr::SectionOutline)
         .value("HATCHING", kvhlr::Hatching)
         // CAD parts
-        .value("VISIBLE_TANGENT", kvhlr::VisibleTangent);
+        .value("VISIBLE_TANGENT", kvhlr::VisibleTangent)
+        .value("CENTRE_LINE", kvhlr::CentreLine);
 
     py::class_<Line>(m, "Line", "One polyline of a drawing.")
         .def_property_readonly("points", &pointsView,
@@ -158,7 +159,7 @@ PYBIND11_MODULE(_core, m) {
             "kind", [](const Line& line) { return static_cast<kvhlr::LineKind>(line.stroke().kind); },
             "The Kind: 0 visible silhouette, 1 hidden, 2 visible concave sharp edge, 3 visible convex "
             "sharp edge, 5 other visible line, 6 visible intersection line, 7 a section's outline, 8 its "
-            "hatching, 9 a visible tangent edge.")
+            "hatching, 9 a visible tangent edge, 10 a centre line or mark.")
         .def("__repr__", &lineRepr);
 
     const char* const sheetKeywords =
@@ -174,7 +175,9 @@ PYBIND11_MODULE(_core, m) {
         "with hidden lines or without; default: as the drawing), layers ('kinds' or 'parts', a Model's "
         "parts on layers of their own), style ('classic', 'drafting', a style file, or a dict holding "
         "what a style file holds), order ('plotter', the default, or 'library'; JSON keeps the library's order unless "
-        "asked), dashes ('style' or 'segments': dashes cut into pieces). Names are compared without "
+        "asked), dashes ('style' or 'segments': dashes cut into pieces), fit_arcs (mm on paper: arcs and "
+        "whole circles fitted to the polylines of a page that stay this close to one), centre_lines (with "
+        "fit_arcs: a centre mark on each whole circle fitted). Names are compared without "
         "case. Raises ValueError for what kvhlr "
         "refuses: a bad keyword value, views that do not fit the paper, a view named twice, a section's "
         "view without a section, a scale of a perspective, a JSON file of several views or with a paper "
@@ -199,6 +202,13 @@ PYBIND11_MODULE(_core, m) {
         .def_property_readonly(
             "kinds", [](const PyDrawing& d) { return lineKinds(*d.drawing); },
             "The kind of each line: a new (N,) int32 array (see Kind).")
+        .def_property_readonly(
+            "curves", [](const PyDrawing& d) { return curveRows(*d.drawing); },
+            "The lines that are true circles, arcs or ellipses (a STEP or IGES model's): a new (C, 8) float64 "
+            "array, a row each: the line's index, the centre's x and y, the major and minor radius, the "
+            "major axis's angle from x, and the start and end angle (radians, counter-clockwise; the point "
+            "at t is the centre plus the major radius times cos t along the major axis and the minor "
+            "radius times sin t square to it).")
         .def_property_readonly(
             "parts",
             [](const PyDrawing& d) {
@@ -254,7 +264,9 @@ PYBIND11_MODULE(_core, m) {
         "an (M, 3, 3) array of triangle corners. draw(model, camera, **keywords) draws a Model "
         "(load_model) as kvhlr draws its file: a STEP or IGES part with its true edges (the borders "
         "between its faces, no line across a face), tangent edges where visible with tangent_edges "
-        "(Kind.VISIBLE_TANGENT), and with part_layers each line's part (Drawing.parts) and a layer per "
+        "(Kind.VISIBLE_TANGENT), its circles and ellipses as true curves (Drawing.curves), the centre "
+        "lines and marks of its holes and shafts unless centre_lines is False (Kind.CENTRE_LINE), "
+        "and with part_layers each line's part (Drawing.parts) and a layer per "
         "part in the files it saves; other views of a sheet are drawn so too. Every argument may be "
         "given by name; the options only by name.\n\n"
         "weld: join vertices at exactly the same position first, as kvhlr does when it reads a mesh "

@@ -62,6 +62,11 @@ void apply(SheetKeywords& keywords, const std::string& name, py::handle value) {
                                                                                       : HiddenDashes::Style;
     else if (name == "up_axis")
         keywords.upAxis = upAxisOf(value);
+    else if (name == "fit_arcs") {
+        keywords.fitArcsMm = keyword<double>(value, "fit_arcs", "a number");
+        checkArcTolerance(*keywords.fitArcsMm);
+    } else if (name == "centre_lines")
+        keywords.centreMarks = keyword<bool>(value, "centre_lines", "a bool");
     else if (name == "projection")
         sheet.projection =
             oneOf(value, "projection", {"third", "first"}) == "first" ? Projection::First : Projection::Third;

@@ -8,6 +8,7 @@
 
 #include "kit/camera/CameraFit.h"
 #include "kit/output/DrawingFile.h"
+#include "kit/sheet/ArcFit.h"
 #include "kit/sheet/Sheet.h"
 
 #include <pybind11/pybind11.h>
@@ -27,6 +28,8 @@ struct SheetKeywords {
     std::optional<double> unitMm;     // millimetres per unit of the model's file; default: the file's
     std::optional<bool> plotterOrder; // default: plotter order, the library's for JSON
     HiddenDashes dashes = HiddenDashes::Style;
+    std::optional<double> fitArcsMm; // arcs fitted to the page's polylines within this tolerance
+    bool centreMarks = false;        // with fitArcsMm: a centre mark on each whole circle fitted
     // The sheet's views drawn with or without hidden lines, with a layer per part or per kind; default:
     // as the drawing was drawn.
     std::optional<bool> hidden;

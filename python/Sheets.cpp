@@ -92,6 +92,9 @@ Page pageOf(const PyDrawing& drawing, const SheetKeywords& keywords) {
     const std::vector<SheetView> views = sheetViews(drawing, keywords, sheet);
     const py::gil_scoped_release release;
     Page page = layoutSheet(views, sheet);
+    if (keywords.fitArcsMm)
+        fitArcs(page, *keywords.fitArcsMm,
+                keywords.centreMarks ? std::optional<Pen>(sheet.style.penOf(CentreLine)) : std::nullopt);
     finishPage(page, keywords.dashes, keywords.plotterOrder.value_or(true), stopOnSignal());
     return page;
 }

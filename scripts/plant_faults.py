@@ -111,6 +111,20 @@ FAULTS = [
      "        std::remove(m_temporaryPath.c_str());"),
     ("stop-keeps-outer-folder", "stopping", "cli/Progress.cpp",
      "while (length >= g_stopFolderOuterLength && rmdir", "while (length > g_stopFolderOuterLength + 1 && rmdir"),
+    ("curve-tolerance-wide", "true curves", "kit/drawing/Curves.cpp",
+     "const double tolerance = 1.05 * part.deflection;", "const double tolerance = 10.5 * part.deflection;"),
+    ("curve-mirror-angles", "true curves", "kit/drawing/Curves.cpp",
+     "std::tie(start, end) = std::make_pair(-end, -start);", "std::tie(start, end) = std::make_pair(start, end);"),
+    ("curve-hidden-along-visible", "true curves", "kit/drawing/Curves.cpp",
+     "{ return overlap(v->curve, hidden.curve, slack); }", "{ return slack < 0.0 && overlap(v->curve, hidden.curve, slack); }"),
+    ("svg-arc-sweep", "writers", "kit/output/SvgWriter.cpp", "text += \" 0,0 \";", "text += \" 0,1 \";"),
+    ("dxf-arc-end", "writers", "kit/output/DxfWriter.cpp",
+     "dxf.number(51, degrees(curve.rotation + curve.end));",
+     "dxf.number(51, degrees(curve.rotation + curve.start));"),
+    ("arc-fit-step", "arc fitting", "kit/sheet/ArcFit.cpp",
+     "constexpr double kMostStep = M_PI / 4.0;", "constexpr double kMostStep = M_PI / 2.0;"),
+    ("checker-curve-rotation", "checker", "checker/Drawing.cpp",
+     "centre.y + std::sin(rotation) * x + std::cos(rotation) * y", "centre.y - std::sin(rotation) * x + std::cos(rotation) * y"),
 ]
 
 

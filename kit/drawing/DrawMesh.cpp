@@ -2,6 +2,7 @@
 
 #include "api/CalcSilhouette.h"
 #include "kit/InputError.h"
+#include "kit/drawing/Curves.h"
 #include "kit/drawing/NearPlaneCut.h"
 #include "kit/drawing/PartLines.h"
 
@@ -145,6 +146,7 @@ Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& 
         checkHatching(*section, camera, options.hatching, cutCamera.has_value());
     const std::unique_ptr<PartEdges> partEdges =
         cad || options.partLayers ? std::make_unique<PartEdges>(parts, camera) : nullptr;
+    const std::unique_ptr<PartCurves> curves = cad ? std::make_unique<PartCurves>(parts, camera) : nullptr;
     const KvHLR::MeshList meshes = toMeshList(std::move(parts));
     Drawing drawing =
         drawWith(camera, cutCamera, used,
@@ -155,6 +157,11 @@ Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& 
         drawing.notes = drawSection(drawing, *section, options.hatching, cutCamera.has_value(), options.progress);
     if (partEdges)
         partEdges->assign(drawing, options.partLayers);
+    if (curves) {
+        curves->fitCurves(drawing);
+        if (options.centreLines)
+            curves->addCentreLines(drawing);
+    }
     return drawing;
 }
 

@@ -27,6 +27,9 @@ struct DrawOptions {
     bool separateBodyFaces = false; // drawParts: borders between a body's faces are outlines
     bool tangentEdges = false; // drawParts: the tangent edges of CAD parts, where visible (VisibleTangent)
     bool partLayers = false;   // drawParts: tell each line's part (Drawing::lineParts, kit/drawing/PartLines.h)
+    // drawParts: the centre lines and marks of a CAD part's holes and shafts (kit/drawing/Curves.h).
+    // Its circles and ellipses are always drawn as true curves.
+    bool centreLines = true;
     // The library's modes for this drawing alone (HLRRunModes): the process-wide switches stay as they are.
     bool exact = true;         // exact hiding, else the plain hide test
     bool intersections = true; // lines where bodies meet

@@ -3,6 +3,7 @@
 #include "api/DrawingPlane.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace kvhlr {
@@ -19,8 +20,19 @@ const std::array<Layer, kLayerCount>& layers() {
         // Section views
         {Hatching, "hatching", "Hatching"},
         {SectionOutline, "section", "Section outlines"},
+        {CentreLine, "centre", "Centre lines"},
     }};
     return table;
+}
+
+ON_2dPoint DrawingCurve::at(double t) const {
+    const double x = majorRadius * std::cos(t), y = minorRadius * std::sin(t);
+    const double c = std::cos(rotation), s = std::sin(rotation);
+    return {centre.x + c * x - s * y, centre.y + s * x + c * y};
+}
+
+bool DrawingCurve::closed() const {
+    return end - start >= 2.0 * M_PI - 1e-9;
 }
 
 const Layer& layerOf(int kind) {

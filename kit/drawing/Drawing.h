@@ -13,9 +13,28 @@
 
 namespace kvhlr {
 
+// A line of a drawing that is a circle or an ellipse, or an arc of one: its point at angle t is
+// centre + majorRadius (cos t, 0) + minorRadius (0, sin t), turned by `rotation` (radians from x), for
+// t from `start` to `end` (end above start, by at most a whole turn: a whole turn is closed). Its line
+// keeps the points along it, within the tessellation's deflection of the curve.
+struct DrawingCurve {
+    std::size_t line; // index into Drawing::lines
+    ON_2dPoint centre;
+    double majorRadius = 0.0;
+    double minorRadius = 0.0;
+    double rotation = 0.0;
+    double start = 0.0;
+    double end = 0.0;
+
+    ON_2dPoint at(double t) const;
+    bool closed() const;
+};
+
 struct Drawing {
     KvHLR::ViewInfoCriteria camera;
     std::vector<KvHLR::StrokeLine> lines;
+    // The lines that are true curves (CAD edges, kit/drawing/Curves.h), at most one for a line.
+    std::vector<DrawingCurve> curves;
     // What could not be drawn as asked, a sentence each (a body a section could not cap).
     std::vector<std::string> notes;
 
@@ -39,10 +58,11 @@ enum LineKind : int {
     Hatching = 8,       // lines over the cut faces
     // --- CAD parts ---
     VisibleTangent = 9, // where two faces of a CAD part meet smoothly (DrawOptions::tangentEdges)
+    CentreLine = KvHLR::kCentreLineKind, // an axis of a hole or shaft seen from the side, or a centre mark
 };
 
 // One page layer per line kind; its pen comes from the style (kit/sheet/Style.h).
-constexpr std::size_t kLayerCount = 9;
+constexpr std::size_t kLayerCount = 10;
 struct Layer {
     int kind;
     const char* id;    // the kind's name in layer names, SVG ids and styles

@@ -299,6 +299,94 @@ std::vector<FacetTriangle> facetsOf(const TopoDS_Face& face, const Poly_Triangul
     return triangles;
 }
 
+ON_3dPoint pointOf(const gp_Pnt& p) {
+    return ON_3dPoint(p.X(), p.Y(), p.Z());
+}
+
+ON_3dVector vectorOf(const gp_Dir& d, double length) {
+    return ON_3dVector(d.X() * length, d.Y() * length, d.Z() * length);
+}
+
+// The body's edges that are circles or ellipses, and the spheres' outlines.
+void addCurves(const TopoDS_Shape& body, MeshPart& part) {
+    TopTools_IndexedMapOfShape edges;
+    TopExp::MapShapes(body, TopAbs_EDGE, edges);
+    for (int e = 1; e <= edges.Extent(); ++e) {
+        const TopoDS_Edge& edge = TopoDS::Edge(edges(e));
+        if (BRep_Tool::Degenerated(edge))
+            continue;
+        const BRepAdaptor_Curve curve(edge);
+        gp_Ax2 frame;
+        double major = 0.0, minor = 0.0;
+        if (curve.GetType() == GeomAbs_Circle) {
+            frame = curve.Circle().Position();
+            major = minor = curve.Circle().Radius();
+        } else if (curve.GetType() == GeomAbs_Ellipse) {
+            frame = curve.Ellipse().Position();
+            major = curve.Ellipse().MajorRadius();
+            minor = curve.Ellipse().MinorRadius();
+        } else {
+            continue;
+        }
+        const double start = curve.FirstParameter(), end = curve.LastParameter();
+        if (!(end > start && end - start <= 2.0 * M_PI + 1e-9))
+            continue;
+        part.curves.push_back({pointOf(frame.Location()), vectorOf(frame.XDirection(), major),
+                               vectorOf(frame.YDirection(), minor), start, end, false});
+    }
+}
+
+// The axis of a face that turns at least half round one, if it does.
+std::optional<CadAxis> axisOf(const TopoDS_Face& face) {
+    double u0, u1, v0, v1;
+    BRepTools::UVBounds(face, u0, u1, v0, v1);
+    if (!(u1 - u0 >= M_PI - 1e-6 && std::isfinite(v0) && std::isfinite(v1)))
+        return std::nullopt;
+    const BRepAdaptor_Surface surface(face);
+    gp_Ax3 frame;
+    double from = v0, to = v1, radius = 0.0;
+    switch (surface.GetType()) {
+    case GeomAbs_Cylinder:
+        frame = surface.Cylinder().Position();
+        radius = surface.Cylinder().Radius();
+        break;
+    case GeomAbs_Cone: {
+        const gp_Cone cone = surface.Cone();
+        frame = cone.Position();
+        from = v0 * std::cos(cone.SemiAngle());
+        to = v1 * std::cos(cone.SemiAngle());
+        radius = std::max(std::fabs(cone.RefRadius() + v0 * std::sin(cone.SemiAngle())),
+                          std::fabs(cone.RefRadius() + v1 * std::sin(cone.SemiAngle())));
+        break;
+    }
+    case GeomAbs_Torus:
+        frame = surface.Torus().Position();
+        from = -surface.Torus().MinorRadius();
+        to = surface.Torus().MinorRadius();
+        radius = surface.Torus().MajorRadius() + surface.Torus().MinorRadius();
+        break;
+    default:
+        return std::nullopt;
+    }
+    return CadAxis{pointOf(frame.Location()), vectorOf(frame.Direction(), 1.0), std::min(from, to),
+                   std::max(from, to), radius};
+}
+
+// The axes of the body's faces that turn about one, and the outlines of its spheres.
+void addAxes(const TopoDS_Shape& body, MeshPart& part) {
+    for (TopExp_Explorer it(body, TopAbs_FACE); it.More(); it.Next()) {
+        const TopoDS_Face& face = TopoDS::Face(it.Current());
+        const BRepAdaptor_Surface surface(face);
+        if (surface.GetType() == GeomAbs_Sphere) {
+            const gp_Sphere sphere = surface.Sphere();
+            part.curves.push_back({pointOf(sphere.Location()), ON_3dVector(sphere.Radius(), 0.0, 0.0),
+                                   ON_3dVector(0.0, sphere.Radius(), 0.0), 0.0, 2.0 * M_PI, true});
+        } else if (const std::optional<CadAxis> axis = axisOf(face)) {
+            part.axes.push_back(*axis);
+        }
+    }
+}
+
 // One body part from a solid (or from the loose faces of a shape). Nodes along every edge are welded:
 // between the two faces it joins and, on a closed face, between the two sides of its seam, so that a
 // cylinder's mantle is one closed surface with no border along its seam.
@@ -391,6 +479,8 @@ MeshPart bodyPart(const TopoDS_Shape& body, const std::string& subject, const Ca
         for (const std::size_t node : edge)
             line.push_back(part.points[pointOf[node]]);
     }
+    addCurves(body, part);
+    addAxes(body, part);
     part.body = true;
     part.brepFaces = true;
     return part;
@@ -645,6 +735,7 @@ std::vector<MeshPart> readCadFile(const std::string& path, bool step, const std:
         part.instanceName = body.placed->instance;
         part.unitMm = read.unitMm;
         part.fileUnitMm = read.fileUnitMm;
+        part.deflection = parameters.Deflection;
     }
     if (parts.empty())
         throw InputError(path, "the file holds no solids or faces to draw");

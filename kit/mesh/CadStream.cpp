@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -73,6 +74,37 @@ public:
             if (!(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)))
                 broken("a point is not finite");
     }
+    template <class T> T point() {
+        const auto p = value<std::array<double, 3>>();
+        if (!(std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2])))
+            broken("a point is not finite");
+        return T(p[0], p[1], p[2]);
+    }
+    CadCurve curve() {
+        CadCurve c;
+        c.centre = point<ON_3dPoint>();
+        c.major = point<ON_3dVector>();
+        c.minor = point<ON_3dVector>();
+        c.start = value<double>();
+        c.end = value<double>();
+        c.sphere = value<std::uint8_t>() != 0;
+        if (!(std::isfinite(c.start) && c.end > c.start && c.end - c.start <= 2.0 * M_PI + 1e-9 &&
+              c.major.Length() > 0.0 && c.minor.Length() > 0.0))
+            broken("a curve out of range");
+        return c;
+    }
+    CadAxis axis() {
+        CadAxis a;
+        a.origin = point<ON_3dPoint>();
+        a.direction = point<ON_3dVector>();
+        a.from = value<double>();
+        a.to = value<double>();
+        a.radius = value<double>();
+        if (!(std::fabs(a.direction.Length() - 1.0) < 1e-6 && std::isfinite(a.from) && a.to >= a.from &&
+              std::isfinite(a.to) && a.radius > 0.0 && std::isfinite(a.radius)))
+            broken("an axis out of range");
+        return a;
+    }
     MeshPart part() {
         MeshPart part;
         part.body = part.brepFaces = true;
@@ -93,6 +125,13 @@ public:
         }
         for (std::uint32_t e = count<std::uint32_t>(kMostLists, "tangent edges"); e > 0; --e)
             points(part.tangentEdges.emplace_back());
+        part.deflection = value<double>();
+        if (!(part.deflection >= 0.0 && std::isfinite(part.deflection)))
+            broken("a deflection out of range");
+        for (std::uint32_t c = count<std::uint32_t>(kMostLists, "curves"); c > 0; --c)
+            part.curves.push_back(curve());
+        for (std::uint32_t a = count<std::uint32_t>(kMostLists, "axes"); a > 0; --a)
+            part.axes.push_back(axis());
         return part;
     }
 
@@ -147,7 +186,8 @@ void CadStreamWriter::warning(const std::string& message) {
 }
 
 void CadStreamWriter::part(const MeshPart& part) {
-    static_assert(sizeof(ON_3dPoint) == 3 * sizeof(double), "points are sent as they lie in memory");
+    static_assert(sizeof(ON_3dPoint) == 3 * sizeof(double) && sizeof(ON_3dVector) == 3 * sizeof(double),
+                  "points are sent as they lie in memory");
     value('M');
     text(part.partName);
     text(part.instanceName);
@@ -164,6 +204,24 @@ void CadStreamWriter::part(const MeshPart& part) {
     value(static_cast<std::uint32_t>(part.tangentEdges.size()));
     for (const std::vector<ON_3dPoint>& edge : part.tangentEdges)
         points(edge);
+    value(part.deflection);
+    value(static_cast<std::uint32_t>(part.curves.size()));
+    for (const CadCurve& c : part.curves) {
+        value(c.centre);
+        value(c.major);
+        value(c.minor);
+        value(c.start);
+        value(c.end);
+        value(static_cast<std::uint8_t>(c.sphere));
+    }
+    value(static_cast<std::uint32_t>(part.axes.size()));
+    for (const CadAxis& a : part.axes) {
+        value(a.origin);
+        value(a.direction);
+        value(a.from);
+        value(a.to);
+        value(a.radius);
+    }
 }
 
 void CadStreamWriter::error(const InputError& error) {

@@ -11,6 +11,30 @@
 
 namespace kvhlr {
 
+// A B-rep edge that is a circle or an ellipse, or an arc of one, in world coordinates: its point at
+// angle t is centre + cos t * major + sin t * minor, for t from `start` to `end` (end above start, by
+// at most a whole turn). The outline of a sphere is a circle in every view: `sphere` set, `major` then
+// holds the radius as its length alone.
+struct CadCurve {
+    ON_3dPoint centre;
+    ON_3dVector major;
+    ON_3dVector minor;
+    double start = 0.0;
+    double end = 0.0;
+    bool sphere = false;
+};
+
+// A face that turns at least half round an axis (a cylinder, a cone or a torus): where centre lines
+// and marks go. Its points lie between `from` and `to` along the unit `direction` from `origin`, at most
+// `radius` from the axis.
+struct CadAxis {
+    ON_3dPoint origin;
+    ON_3dVector direction;
+    double from = 0.0;
+    double to = 0.0;
+    double radius = 0.0;
+};
+
 // One future host mesh: welded points and one or more faces of triangles indexing them. A body keeps
 // its faces apart (each becomes a face of a mesh body); otherwise the part has a single face.
 struct MeshPart {
@@ -31,6 +55,12 @@ struct MeshPart {
     // The edges along which two faces meet smoothly (tangent edges), as polylines in world coordinates;
     // drawn only when asked (DrawOptions::tangentEdges).
     std::vector<std::vector<ON_3dPoint>> tangentEdges;
+    // The edges that are circles and ellipses (and the spheres' outlines), the axes of the faces that
+    // turn about one, and how far the triangles may stray from the surface (the mesher's deflection, in
+    // the points' unit): what true curves and centre lines are drawn from (kit/drawing/Curves.h).
+    std::vector<CadCurve> curves;
+    std::vector<CadAxis> axes;
+    double deflection = 0.0;
     // The name of the part and of its instance in an assembly, where the file gives them.
     std::string partName;
     std::string instanceName;

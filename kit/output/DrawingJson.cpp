@@ -35,6 +35,24 @@ void appendLine(std::string& text, const KvHLR::StrokeLine& line) {
     text += "]}";
 }
 
+void appendCurve(std::string& text, const DrawingCurve& curve) {
+    text += "    {\"line\": " + std::to_string(curve.line) + ", \"centre\": [";
+    appendExact(text, curve.centre.x);
+    text += ", ";
+    appendExact(text, curve.centre.y);
+    text += "], \"radii\": [";
+    appendExact(text, curve.majorRadius);
+    text += ", ";
+    appendExact(text, curve.minorRadius);
+    text += "], \"rotation\": ";
+    appendExact(text, curve.rotation);
+    text += ", \"start\": ";
+    appendExact(text, curve.start);
+    text += ", \"end\": ";
+    appendExact(text, curve.end);
+    text += '}';
+}
+
 } // namespace
 
 void writeDrawingJson(std::ostream& out, const Drawing& drawing, const std::function<void(double)>& progress) {
@@ -54,7 +72,17 @@ void writeDrawingJson(std::ostream& out, const Drawing& drawing, const std::func
         text.clear();
         written.done(1);
     }
-    text += drawing.lines.empty() ? "]\n}\n" : "\n  ]\n}\n";
+    text += drawing.lines.empty() ? "]" : "\n  ]";
+    // The lines that are true curves, after them; drawings without any end as they always did.
+    if (!drawing.curves.empty()) {
+        text += ",\n  \"curves\": [";
+        for (std::size_t i = 0; i < drawing.curves.size(); ++i) {
+            text += i > 0 ? ",\n" : "\n";
+            appendCurve(text, drawing.curves[i]);
+        }
+        text += "\n  ]";
+    }
+    text += "\n}\n";
     out << text;
 }
 

@@ -411,6 +411,35 @@ void writePolyline(GroupWriter& dxf, unsigned handle, const std::string& layer,
         dxf.point(10, points[0].x, points[0].y);
 }
 
+// A circle or an arc of one as CIRCLE or ARC (angles in degrees, counter-clockwise), any other as
+// ELLIPSE (its major axis from the centre, the minor's share of it, parameters in radians).
+void writeCurve(GroupWriter& dxf, unsigned handle, const std::string& layer, const PageCurve& curve) {
+    const bool circle = curve.circular();
+    entityStart(dxf, circle ? (curve.closed() ? "CIRCLE" : "ARC") : "ELLIPSE", handle, layer,
+                circle ? "AcDbCircle" : "AcDbEllipse");
+    dxf.point(10, curve.centre.x, curve.centre.y);
+    dxf.number(30, 0.0);
+    if (circle) {
+        dxf.number(40, curve.majorMm);
+        if (curve.closed())
+            return;
+        // Degrees from 0 to 360, which every reader takes; the arc runs on past 360 where the end is less.
+        const auto degrees = [](double radians) {
+            const double turned = std::fmod(radians * 180.0 / M_PI, 360.0);
+            return turned < 0.0 ? turned + 360.0 : turned;
+        };
+        dxf.pair(100, "AcDbArc");
+        dxf.number(50, degrees(curve.rotation + curve.start));
+        dxf.number(51, degrees(curve.rotation + curve.end));
+        return;
+    }
+    dxf.point(11, curve.majorMm * std::cos(curve.rotation), curve.majorMm * std::sin(curve.rotation));
+    dxf.number(31, 0.0);
+    dxf.number(40, curve.minorMm / curve.majorMm);
+    dxf.number(41, curve.closed() ? 0.0 : curve.start);
+    dxf.number(42, curve.closed() ? 2.0 * M_PI : curve.end);
+}
+
 void writeText(GroupWriter& dxf, unsigned handle, const PageText& text) {
     entityStart(dxf, "TEXT", handle, text.layer, "AcDbText");
     dxf.point(10, text.at.x, text.at.y);
@@ -446,7 +475,7 @@ void writeDxf(std::ostream& out, const Page& page, const std::function<void(doub
     // Every record, block and entity takes one handle; the header names the first one left over.
     std::size_t handles = 3 + lineTypes.size() + 1 + page.layers.size() + 3 + 4 + page.texts.size();
     for (const PageLayer& layer : page.layers)
-        handles += layer.polylines.size();
+        handles += layer.polylines.size() + layer.curves.size();
     unsigned nextHandle = kFirstFreeHandle;
     GroupWriter dxf;
     writeHeader(dxf, page, kFirstFreeHandle + static_cast<unsigned>(handles));
@@ -461,6 +490,11 @@ void writeDxf(std::ostream& out, const Page& page, const std::function<void(doub
             writePolyline(dxf, nextHandle++, layer.name, polyline);
             out << dxf.text;
             dxf.text.clear();
+            written.done(1);
+        }
+    for (const PageLayer& layer : page.layers)
+        for (const PageCurve& curve : layer.curves) {
+            writeCurve(dxf, nextHandle++, layer.name, curve);
             written.done(1);
         }
     for (const PageText& text : page.texts)

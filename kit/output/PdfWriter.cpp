@@ -99,6 +99,19 @@ void strokeLayer(cairo_t* cr, const PageLayer& layer, StepProgress& progress) {
         for (std::size_t i = polyline.size() > 1 ? 1 : 0; i < polyline.size(); ++i)
             cairo_line_to(cr, polyline[i].x, polyline[i].y);
     }
+    // Curves as cairo's arcs (Bezier pieces within its tolerance, a tenth of a point), an ellipse the
+    // unit circle's arc scaled to its radii; the pen's width is set by the page's own transform, at the
+    // stroke.
+    for (const PageCurve& curve : layer.curves) {
+        progress.done(1);
+        cairo_save(cr);
+        cairo_translate(cr, curve.centre.x, curve.centre.y);
+        cairo_rotate(cr, curve.rotation);
+        cairo_scale(cr, curve.majorMm, curve.minorMm);
+        cairo_new_sub_path(cr);
+        cairo_arc(cr, 0.0, 0.0, 1.0, curve.start, curve.end);
+        cairo_restore(cr);
+    }
     cairo_stroke(cr);
 }
 

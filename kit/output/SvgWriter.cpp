@@ -2,6 +2,8 @@
 
 #include "kit/NumberText.h"
 
+#include <algorithm>
+#include <cmath>
 #include <set>
 #include <string>
 
@@ -48,6 +50,25 @@ public:
             if (i > 0)
                 text += ' ';
             point(points[i]);
+        }
+        text += "\"/>\n";
+    }
+
+    // Arcs of at most half a turn each, so that none needs the large-arc flag, and a closed curve is
+    // two. The page turns counter-clockwise; seen through SVG's downward y, the sweep is negative.
+    void curve(const PageCurve& c) {
+        text += "    <path d=\"M";
+        point(c.at(c.start));
+        const int pieces = std::max(1, static_cast<int>(std::ceil((c.end - c.start) / M_PI - 1e-9)));
+        for (int i = 1; i <= pieces; ++i) {
+            text += " A";
+            appendNumber(text, c.majorMm);
+            text += ',';
+            appendNumber(text, c.minorMm);
+            text += ' ';
+            appendNumber(text, -c.rotation * 180.0 / M_PI);
+            text += " 0,0 ";
+            point(c.at(c.start + (c.end - c.start) * i / pieces));
         }
         text += "\"/>\n";
     }
@@ -151,6 +172,10 @@ void writeSvg(std::ostream& out, const Page& page, const std::function<void(doub
             svg.polyline(polyline);
             out << svg.text;
             svg.text.clear();
+            written.done(1);
+        }
+        for (const PageCurve& curve : layer.curves) {
+            svg.curve(curve);
             written.done(1);
         }
         for (const PageText& text : page.texts)

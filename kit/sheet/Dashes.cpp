@@ -1,5 +1,6 @@
 #include "kit/sheet/Dashes.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kvhlr {
@@ -89,13 +90,36 @@ std::vector<std::vector<ON_2dPoint>> dashPolyline(const std::vector<ON_2dPoint>&
     return dasher.finish();
 }
 
+namespace {
+
+// Real pieces are straight: a dashed curve becomes a polyline whose chords stray at most this far from it.
+constexpr double kCurveChordMm = 0.005;
+
+std::vector<PagePoint> pointsAlong(const PageCurve& curve) {
+    // A chord spanning the angle a strays r (1 - cos(a / 2)) from a circle of radius r. An ellipse is a
+    // circle stretched along its axes: a chord of its angles strays at most as far as the circle's of
+    // its major radius.
+    const double step = 2.0 * std::acos(1.0 - kCurveChordMm / std::max(curve.majorMm, kCurveChordMm));
+    const std::size_t pieces = std::max<std::size_t>(
+        1, static_cast<std::size_t>(std::min(std::ceil((curve.end - curve.start) / step), 1e5)));
+    std::vector<PagePoint> points;
+    for (std::size_t i = 0; i <= pieces; ++i)
+        points.push_back(curve.at(curve.start + (curve.end - curve.start) * static_cast<double>(i) / pieces));
+    return points;
+}
+
+} // namespace
+
 void cutDashes(Page& page, const std::function<void(double)>& progress) {
     StepProgress steps(lineCount(page), progress);
     for (PageLayer& layer : page.layers) {
         if (layer.pen.dashMm.empty()) {
-            steps.done(layer.polylines.size());
+            steps.done(layer.polylines.size() + layer.curves.size());
             continue;
         }
+        for (const PageCurve& curve : layer.curves)
+            layer.polylines.push_back(pointsAlong(curve));
+        layer.curves.clear();
         std::vector<std::vector<PagePoint>> pieces;
         for (const std::vector<PagePoint>& polyline : layer.polylines) {
             std::vector<ON_2dPoint> points;

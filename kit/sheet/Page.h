@@ -5,6 +5,7 @@
 // scale, a title block); SVG, DXF and PDF writers turn pages into files. Coordinates run from the
 // page's lower left corner, x to the right and y up.
 
+#include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,6 +24,26 @@ struct Pen {
     std::string color = "#000000";
 };
 
+// A circle or ellipse, or an arc of one, in millimetres: its point at angle t is centre + majorMm
+// (cos t, 0) + minorMm (0, sin t), turned by `rotation` (radians, counter-clockwise from x), for t from
+// `start` to `end` (end above start by at most a whole turn).
+struct PageCurve {
+    PagePoint centre;
+    double majorMm = 0.0;
+    double minorMm = 0.0;
+    double rotation = 0.0;
+    double start = 0.0;
+    double end = 0.0;
+
+    PagePoint at(double t) const {
+        const double x = majorMm * std::cos(t), y = minorMm * std::sin(t);
+        const double c = std::cos(rotation), s = std::sin(rotation);
+        return {centre.x + c * x - s * y, centre.y + s * x + c * y};
+    }
+    bool closed() const { return end - start >= 2.0 * M_PI - 1e-9; }
+    bool circular() const { return majorMm - minorMm <= 1e-9 * majorMm; }
+};
+
 // One layer of the page: a kind of line of one view (or the title block), drawn with one pen. Plotter
 // software picks layers by the leading number of their names, so names start with one ("1-visible").
 struct PageLayer {
@@ -30,6 +51,7 @@ struct PageLayer {
     std::string view; // the view it belongs to ("front", "iso", ...), empty for the title block
     Pen pen;
     std::vector<std::vector<PagePoint>> polylines; // in the order a plotter should draw them
+    std::vector<PageCurve> curves;                 // drawn after the polylines
 };
 
 // Text on the page (the title block): the baseline's start, its height, in the layer's pen.
@@ -50,7 +72,7 @@ struct Page {
 inline std::size_t lineCount(const Page& page) {
     std::size_t lines = 0;
     for (const PageLayer& layer : page.layers)
-        lines += layer.polylines.size();
+        lines += layer.polylines.size() + layer.curves.size();
     return lines;
 }
 

@@ -1,6 +1,7 @@
 #include "kit/sheet/Sheet.h"
 
 #include "kit/InputError.h"
+#include "kit/drawing/Curves.h"
 #include "kit/drawing/Geometry.h"
 
 #include <algorithm>
@@ -155,10 +156,11 @@ std::optional<Cell> sectionCell(const std::string& sight, const std::vector<std:
     return cell;
 }
 
-// Section views: the cutting-plane line's reach beyond its view's drawing, its thick ends, arrows and
-// letters, and the view's label, in mm on the page.
-constexpr double kPlaneReachMm = 8.0;
+// Section views: the cutting-plane line's thick ends, its reach beyond its view's drawing (the ends
+// stay a millimetre clear of centre lines, which reach past the drawing too), arrows and letters, and
+// the view's label, in mm on the page.
 constexpr double kThickEndMm = 6.0;
+constexpr double kPlaneReachMm = kThickEndMm + kCentreOvershootMm + 1.0;
 constexpr double kArrowMm = 10.0;
 constexpr double kArrowHeadMm = 3.0;
 constexpr double kLetterMm = 5.0;
@@ -495,7 +497,7 @@ void addTitle(Page& page, const SheetOptions& options, double scale, const std::
     page.texts.push_back({{left + kNamePaddingMm, infoTop + (kNameRowMm - kNameTextMm) / 2}, kNameTextMm, block.name, layer});
     lines.push_back({{right - kSymbolCellMm, infoTop}, {right - kSymbolCellMm, nameTop}});
     addProjectionSymbol(lines, options.projection, {right - kSymbolCellMm / 2, infoTop + kNameRowMm / 2});
-    page.layers.push_back({layer, "", options.style.title, std::move(lines)});
+    page.layers.push_back({layer, "", options.style.title, std::move(lines), {}});
 }
 
 bool samePen(const Pen& a, const Pen& b) {
@@ -521,15 +523,28 @@ void numberLayers(Page& page) {
 // whatever a drawing holds.
 void dropEmptyLayers(Page& page) {
     const auto empty = [&](const PageLayer& layer) {
-        return layer.polylines.empty() &&
+        return layer.polylines.empty() && layer.curves.empty() &&
                std::none_of(page.texts.begin(), page.texts.end(),
                             [&](const PageText& text) { return text.layer == layer.name; });
     };
     page.layers.erase(std::remove_if(page.layers.begin(), page.layers.end(), empty), page.layers.end());
 }
 
+// Lengthens a two-point line by `mm` at each end.
+void overshoot(std::vector<PagePoint>& line, double mm) {
+    const double dx = line.back().x - line.front().x, dy = line.back().y - line.front().y;
+    const double length = std::hypot(dx, dy);
+    if (line.size() != 2 || !(length > 0.0))
+        return;
+    line.front() = {line.front().x - dx / length * mm, line.front().y - dy / length * mm};
+    line.back() = {line.back().x + dx / length * mm, line.back().y + dy / length * mm};
+}
+
 void addView(Page& page, const SheetView& view, const Placement& placement, double scale,
              const SheetOptions& options, bool named) {
+    std::vector<const DrawingCurve*> curves(view.drawing.lines.size(), nullptr);
+    for (const DrawingCurve& curve : view.drawing.curves)
+        curves.at(curve.line) = &curve;
     // --- CAD assemblies: where the lines' parts are known, each kind has a layer per part ---
     const std::vector<std::string>& parts = view.drawing.partNames;
     for (const Layer& layer : layers())
@@ -544,10 +559,19 @@ void addView(Page& page, const SheetView& view, const Placement& placement, doub
                 if (&layerOf(line.kind) != &layer || line.points.empty() ||
                     (!parts.empty() && view.drawing.lineParts[i] != part))
                     continue;
+                if (const DrawingCurve* curve = curves[i]) {
+                    pageLayer.curves.push_back({{placement.originX + scale * curve->centre.x,
+                                                 placement.originY + scale * curve->centre.y},
+                                                scale * curve->majorRadius, scale * curve->minorRadius,
+                                                curve->rotation, curve->start, curve->end});
+                    continue;
+                }
                 std::vector<PagePoint>& points = pageLayer.polylines.emplace_back();
                 points.reserve(line.points.size());
                 for (const ON_2dPoint& p : line.points)
                     points.push_back({placement.originX + scale * p.x, placement.originY + scale * p.y});
+                if (line.kind == CentreLine)
+                    overshoot(points, kCentreOvershootMm);
             }
         }
 }
@@ -556,8 +580,9 @@ void addView(Page& page, const SheetView& view, const Placement& placement, doub
 void addAnnotations(Page& page, const SheetView& view, const Placement& placement, double scale,
                     const SheetOptions& options, const std::string& prefix) {
     Annotations notes = annotationsOf(view, placement, scale);
-    PageLayer chain{prefix + "cutting-plane", view.name, options.style.cuttingPlane, std::move(notes.chain)};
-    PageLayer ends{prefix + "cutting-plane-ends", view.name, options.style.penOf(SectionOutline), std::move(notes.ends)};
+    PageLayer chain{prefix + "cutting-plane", view.name, options.style.cuttingPlane, std::move(notes.chain), {}};
+    PageLayer ends{prefix + "cutting-plane-ends", view.name, options.style.penOf(SectionOutline), std::move(notes.ends),
+                   {}};
     for (PageText& letter : notes.letters) {
         letter.layer = ends.name;
         page.texts.push_back(std::move(letter));
@@ -641,6 +666,7 @@ std::vector<IdleOption> idleOptions(const SheetOptions& options, const RunShape&
         {run.json, {"style", noPens}},
         {run.json, {"line", noPens}},
         {run.json, {"dashes", noPens}},
+        {run.json, {"fit_arcs", "it fits arcs on a page (SVG, DXF, PDF)"}},
         {!run.section, {"hatch_spacing", "it spaces a section's hatching"}},
         {!run.section, {"hatch_angle", "it turns a section's hatching"}},
         {!run.cadInputs, {"deflection", cadOnly}},

@@ -85,7 +85,7 @@ void checkJsonDrawing(std::size_t viewCount, const SheetOptions& options);
 // An option that changes nothing in a run, and why: a front end warns of those it was given.
 struct IdleOption {
     const char* parameter; // the kit's name: gap, margin, title, units, orientation, projection, style, line,
-                           // dashes, hatch_spacing, hatch_angle, deflection, angular_deflection,
+                           // dashes, fit_arcs, hatch_spacing, hatch_angle, deflection, angular_deflection,
                            // cad_memory_limit, cad_time_limit, tangent_edges, sharp_angle, bodies,
                            // separate_faces
     const char* why;

@@ -75,7 +75,7 @@ void checkViewsFit(const std::vector<PlannedView>& views, const ViewsChoice& cho
         const Box2 box = outlineBounds(view.camera, parts);
         KvHLR::StrokeLine diagonal;
         diagonal.points = {{box.minX, box.minY}, {box.maxX, box.maxY}};
-        outlines.push_back({view.name, {view.camera, {diagonal}, {}, {}, {}}, {}, {}});
+        outlines.push_back({view.name, {view.camera, {diagonal}, {}, {}, {}, {}}, {}, {}});
     }
     // Marked as the drawn views will be, so that their marks and labels take their room here too.
     markPlannedSection(outlines, choice);

@@ -26,7 +26,8 @@ Style classicStyle() {
     style.lines = {pen(0.23, {2.3, 1.15}, "#606060"), pen(0.48), pen(0.35), pen(0.35), pen(0.35), pen(0.35),
                    pen(0.18), // tangent edges: thin
                    // Section views: hatching thin, the cut's outline heavier than any edge.
-                   pen(0.18), pen(0.7)};
+                   pen(0.18), pen(0.7),
+                   pen(0.18, {8.0, 1.5, 1.5, 1.5})}; // centre lines: thin chain lines
     style.title = pen(0.35);
     style.cuttingPlane = pen(0.25, {8.0, 1.5, 1.5, 1.5});
     return style;
@@ -39,7 +40,8 @@ Style draftingStyle() {
     style.lines = {pen(0.25, {3.0, 0.75}), pen(0.5), pen(0.5), pen(0.5), pen(0.5), pen(0.5),
                    pen(0.25), // tangent edges: thin
                    // Section views: hatching thin, the cut's outline heavier than any edge.
-                   pen(0.25), pen(0.7)};
+                   pen(0.25), pen(0.7),
+                   pen(0.25, {12.0, 3.0, 0.5, 3.0})}; // centre lines: thin chain lines
     style.title = pen(0.35);
     style.cuttingPlane = pen(0.25, {8.0, 1.5, 1.5, 1.5});
     return style;
@@ -56,9 +58,10 @@ void penTangentEdgesAsHidden(Style& style) {
 namespace {
 
 // "visible" sets the pens of the model's visible edges; tangent edges (thin whatever the visible lines
-// are drawn with) and a section's hatching and outline keep theirs.
+// are drawn with), a section's hatching and outline and the centre lines keep theirs.
 bool isEdgeKind(int kind) {
-    return kind != Hidden && kind != VisibleTangent && kind != Hatching && kind != SectionOutline;
+    return kind != Hidden && kind != VisibleTangent && kind != Hatching && kind != SectionOutline &&
+           kind != CentreLine;
 }
 
 // What a setting changes; what it leaves out stays as it was.

@@ -111,6 +111,7 @@ class Kind:
     SECTION_OUTLINE: Kind  # 7
     HATCHING: Kind  # 8
     VISIBLE_TANGENT: Kind  # 9
+    CENTRE_LINE: Kind  # 10
     @property
     def name(self) -> str:
         """The kind's name, such as "HIDDEN"."""
@@ -131,7 +132,7 @@ class Line:
     def kind(self) -> Kind:
         """The Kind: 0 visible silhouette, 1 hidden, 2 visible concave sharp edge, 3 visible convex sharp
         edge, 5 other visible line, 6 visible intersection line, 7 a section's outline, 8 its hatching,
-        9 a visible tangent edge."""
+        9 a visible tangent edge, 10 a centre line or mark."""
 
 class Drawing:
     """A finished drawing: its lines and the camera that made it. Iterating and indexing give Line
@@ -158,6 +159,13 @@ class Drawing:
     @property
     def parts(self) -> list[str]:
         """The part of each line by its name, for a Model drawn with part_layers; else empty."""
+    @property
+    def curves(self) -> npt.NDArray[np.float64]:
+        """The lines that are true circles, arcs or ellipses (a STEP or IGES model's): a new (C, 8)
+        float64 array, a row each: the line's index, the centre's x and y, the major and minor radius,
+        the major axis's angle from x, and the start and end angle (radians, counter-clockwise; the point
+        at t is the centre plus the major radius times cos t along the major axis and the minor radius
+        times sin t square to it)."""
     def save(
         self,
         path: _Path,
@@ -178,6 +186,8 @@ class Drawing:
         gap: Optional[float] = None,
         hidden: Optional[bool] = None,
         layers: Optional[str] = None,
+        fit_arcs: Optional[float] = None,
+        centre_lines: Optional[bool] = None,
     ) -> None:
         """Writes the drawing as kvhlr does, in the format the extension of `path` asks for (.svg, .dxf,
         .pdf, .json), whole or not at all. Raises ValueError for an extension of no format and OSError
@@ -195,7 +205,9 @@ class Drawing:
         drawn with hidden lines or without; default: as the drawing), layers ('kinds' or 'parts', a
         Model's parts on layers of their own), style ('classic', 'drafting', a style file, or a dict
         holding what a style file holds), order ('plotter', the default, or 'library'; JSON keeps the
-        library's order unless asked), dashes ('style' or 'segments': dashes cut into pieces). Names are
+        library's order unless asked), dashes ('style' or 'segments': dashes cut into pieces), fit_arcs
+        (mm on paper: arcs and whole circles fitted to the polylines of a page that stay this close to
+        one), centre_lines (with fit_arcs: a centre mark on each whole circle fitted). Names are
         compared without case. Raises ValueError for what kvhlr refuses: a
         bad keyword value, views that do not fit the paper, a view named twice, a section's view without
         a section, a scale of a perspective, a JSON file of several views or with a paper or a scale (a
@@ -255,12 +267,14 @@ def draw(
     progress: Optional[Callable[[float], object]] = None,
     tangent_edges: bool = False,
     part_layers: bool = False,
+    centre_lines: bool = True,
     weld: bool = True,
 ) -> Drawing:
     """Draws a Model (load_model) as kvhlr draws its file: a STEP or IGES part with its true edges (the
     borders between its faces, no line across a face), tangent edges where visible with tangent_edges
-    (Kind.VISIBLE_TANGENT), and with part_layers each line's part (Drawing.parts) and a layer per part in
-    the files it saves. Other views of a sheet are drawn so too. weld changes nothing: a Model is welded
+    (Kind.VISIBLE_TANGENT), its circles and ellipses as true curves (Drawing.curves), the centre lines
+    and marks of its holes and shafts unless centre_lines is False (Kind.CENTRE_LINE), and with
+    part_layers each line's part (Drawing.parts) and a layer per part in the files it saves. Other views of a sheet are drawn so too. weld changes nothing: a Model is welded
     when read. The other keywords as below. Every argument may be given by name; the keywords only so: a
     mistake raises TypeError naming the argument."""
 @overload

@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -154,10 +155,17 @@ TEST_P(CadFileTest, SolidsAreClosedSurfacesWithTheirPartsNamesAndPlaces) {
 // Seen from the front or the side, a line along the middle of the cylinder would be its seam (or an
 // edge between its facets): none may be drawn there. The block's fillets show no facet edges however
 // coarsely they are tessellated, and their tangent edges only when asked.
+// What the model's edges alone draw: no centre lines.
+DrawOptions edgesOnly() {
+    DrawOptions options;
+    options.centreLines = false;
+    return options;
+}
+
 TEST_P(CadFileTest, DrawsTheTrueEdgesOnly) {
     for (const char* view : {"front", "right"}) {
         SCOPED_TRACE(view);
-        const Drawing drawing = draw("box_and_cylinder", view, {});
+        const Drawing drawing = draw("box_and_cylinder", view, edgesOnly());
         const ON_2dPoint low = onDrawing(drawing.camera, {30, 20, 13}),
                          high = onDrawing(drawing.camera, {30, 20, 32});
         // 80 % of the radius: the mantle's outlines stay outside.
@@ -207,7 +215,7 @@ TEST_P(CadFileTest, DrawsTheTrueEdgesOnly) {
 TEST_P(CadFileTest, BallOutlineRunsOnce) {
     const double ballArc = 2 * M_PI * 12 - 2 * std::asin(8.0 / 12) * 12, cylinder = 2 * (20 - std::sqrt(80.0)) + 16;
     double length = 0.0;
-    for (const KvHLR::StrokeLine& line : draw("knob", "front", {}).lines)
+    for (const KvHLR::StrokeLine& line : draw("knob", "front", edgesOnly()).lines)
         for (std::size_t i = 1; i < line.points.size(); ++i)
             length += distance(line.points[i - 1], line.points[i]);
     EXPECT_NEAR(length, ballArc + cylinder + 16, 0.003 * length);
@@ -397,3 +405,69 @@ TEST(CadFile, TooLargeOrTooFineIsRefusedBeforeTessellation) {
 }
 
 } // namespace
+
+// The bracket's holes and boss: true circles of the B-rep's radii, each with a centre mark crossing at
+// its centre, as wide as the largest circle about it; a hole seen from the side gets a centre line; the
+// plate's rounded corners are arcs, seen from above as from below (where the circles run the other way
+// round). Every curve keeps its line within the deflection of it, whatever the view, the hidden
+// ellipses too.
+TEST(CadFile, CirclesAndEllipsesAreTrueCurvesWithCentreMarks) {
+    const auto drawBracket = [](const char* view) {
+        std::vector<MeshPart> parts = readMeshFile(std::string(KVHLR_MODELS) + "/bracket.step", false, [](double) {});
+        const double deflection = parts.at(0).deflection;
+        CameraRequest request;
+        request.direction = namedViewDirection(view, UpAxis::Z);
+        const KvHLR::ViewInfoCriteria camera = fitCamera(request, parts);
+        DrawOptions options;
+        options.hidden = true;
+        Drawing drawing = drawParts(std::move(parts), camera, options);
+        for (const DrawingCurve& curve : drawing.curves)
+            for (const ON_2dPoint& p : drawing.lines.at(curve.line).points) {
+                // The point's distance from the curve: from the nearest of many points along it.
+                double nearest = INFINITY;
+                for (int i = 0; i <= 20000; ++i)
+                    nearest = std::min(nearest, distance(p, curve.at(curve.start + (curve.end - curve.start) * i / 20000)));
+                EXPECT_LE(nearest, 1.05 * deflection) << view;
+            }
+        return drawing;
+    };
+    // The radii of the circles and arcs, whole circles' or all.
+    const auto radii = [](const Drawing& drawing, bool whole) {
+        std::set<double> rounded;
+        for (const DrawingCurve& c : drawing.curves)
+            if (std::fabs(c.majorRadius - c.minorRadius) < 1e-9 && (c.closed() || !whole))
+                rounded.insert(std::round(c.majorRadius * 100) / 100);
+        return rounded;
+    };
+    const Drawing top = drawBracket("top");
+    EXPECT_EQ(radii(top, true), (std::set<double>{5, 6.5}));
+    EXPECT_EQ(radii(top, false), (std::set<double>{5, 6.5, 8}));
+    EXPECT_EQ(radii(drawBracket("bottom"), false), (std::set<double>{5, 6.5, 8}));
+    std::vector<const KvHLR::StrokeLine*> centreLines;
+    for (const KvHLR::StrokeLine& line : top.lines)
+        if (line.kind == CentreLine)
+            centreLines.push_back(&line);
+    for (const DrawingCurve& circle : top.curves) {
+        if (!circle.closed())
+            continue;
+        int crossing = 0;
+        for (const KvHLR::StrokeLine* line : centreLines) {
+            const ON_2dPoint& a = line->points.front();
+            const ON_2dPoint& b = line->points.back();
+            if (distance(ON_2dPoint((a.x + b.x) / 2, (a.y + b.y) / 2), circle.centre) < 1e-6) {
+                EXPECT_NEAR(distance(a, b), 2 * 6.5, 1e-6);
+                ++crossing;
+            }
+        }
+        EXPECT_EQ(crossing, 2) << "at " << circle.centre.x << ", " << circle.centre.y;
+    }
+    EXPECT_EQ(centreLines.size(), 5u) << "two marks, and the boss's axis seen from the side";
+    EXPECT_EQ(radii(drawBracket("front"), true), (std::set<double>{6, 12}));
+    const Drawing iso = drawBracket("iso");
+    EXPECT_TRUE(std::any_of(iso.curves.begin(), iso.curves.end(), [&](const DrawingCurve& c) {
+        return iso.lines[c.line].kind == Hidden && c.minorRadius < 0.9 * c.majorRadius;
+    })) << "hidden ellipses";
+    EXPECT_TRUE(std::none_of(iso.lines.begin(), iso.lines.end(),
+                             [](const KvHLR::StrokeLine& line) { return line.kind == CentreLine; }))
+        << "no axis lies square to an isometric view, nor along it";
+}

@@ -1,4 +1,4 @@
-// Real dash pieces: lengths, gaps, and the pattern running on around corners.
+// Real dash pieces: lengths, gaps, the pattern running on around corners, and curves cut along them.
 
 #include "kit/sheet/Dashes.h"
 
@@ -8,7 +8,7 @@
 
 namespace {
 
-using kvhlr::dashPolyline;
+using namespace kvhlr;
 
 double length(const std::vector<ON_2dPoint>& piece) {
     double sum = 0;
@@ -56,6 +56,25 @@ TEST(Dashes, DegenerateInputs) {
     EXPECT_EQ(dashPolyline({{0, 0}, {5, 0}}, {0, 1}).size(), 1u) << "no pattern: the line stays whole";
     // A pattern far too fine for the line leaves it whole instead of cutting it into countless dashes.
     EXPECT_EQ(dashPolyline({{0, 0}, {1e20, 0}}, {1e-3, 1e-3}).size(), 1u);
+}
+
+// Real dash pieces of a curve follow it: cut from points along it no farther than 0.005 mm apart from it.
+TEST(Dashes, CurvesOfADashedLayerAreCutAlongThem) {
+    Page page;
+    PageLayer& hidden = page.layers.emplace_back();
+    hidden.pen.dashMm = {2, 1};
+    hidden.curves = {{{0, 0}, 20, 5, 0.3, 0, 2 * M_PI}};
+    cutDashes(page);
+    const PageLayer& layer = page.layers[0];
+    EXPECT_TRUE(layer.curves.empty() && layer.pen.dashMm.empty());
+    ASSERT_GT(layer.polylines.size(), 20u);
+    for (const std::vector<PagePoint>& dash : layer.polylines)
+        for (std::size_t i = 1; i < dash.size(); ++i) {
+            // The middle of each piece, turned back and scaled to the unit circle, lies on it.
+            const double mx = (dash[i].x + dash[i - 1].x) / 2, my = (dash[i].y + dash[i - 1].y) / 2;
+            const double x = std::cos(0.3) * mx + std::sin(0.3) * my, y = -std::sin(0.3) * mx + std::cos(0.3) * my;
+            EXPECT_NEAR(std::hypot(x / 20, y / 5), 1.0, 0.005 / 5);
+        }
 }
 
 } // namespace

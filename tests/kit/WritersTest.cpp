@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cmath>
+#include <map>
 #include <random>
 #include <sstream>
 
@@ -33,6 +35,7 @@ Drawing sampleDrawing() {
                      {{{-0.0, 1e-7}, {2, 2}}, VisibleConvexSharp},
                      {{{4, 4}, {5, 5}}, OtherVisible},
                      {{{2, -2}, {3, -3}}, Hidden}};
+    drawing.curves = {{1, {0.1, 0.2}, 0.5, 1.0 / 3, 0.25, -M_PI / 2, M_PI}};
     return drawing;
 }
 
@@ -41,10 +44,15 @@ Page samplePage() {
     Page page;
     page.widthMm = 297;
     page.heightMm = 210;
-    page.layers = {{"1-front-hidden", "front", {0.25, {3, 0.75}, "#606060"}, {{{10, 10}, {20, 10}, {20, 20}}}},
-                   {"2-front-silhouettes", "front", {0.5, {}, "#000000"}, {{{1.0 / 3, 50}, {60, 50}}, {{70, 70}}}},
-                   {"2-top-silhouettes", "top", {0.5, {}, "#000000"}, {{{5, 150}, {25, 150}}}},
-                   {"3-title", "", {0.35, {}, "#000000"}, {}}};
+    // Curves: a quarter of a circle from (60, 50) to (50, 60), a whole circle, half an ellipse turned by
+    // 30 degrees.
+    page.layers = {{"1-front-hidden", "front", {0.25, {3, 0.75}, "#606060"}, {{{10, 10}, {20, 10}, {20, 20}}},
+                    {{{50, 50}, 10, 10, 0, 0, M_PI / 2}}},
+                   {"2-front-silhouettes", "front", {0.5, {}, "#000000"}, {{{1.0 / 3, 50}, {60, 50}}, {{70, 70}}},
+                    {{{100, 100}, 5, 5, 0, 1, 1 + 2 * M_PI}}},
+                   {"2-top-silhouettes", "top", {0.5, {}, "#000000"}, {{{5, 150}, {25, 150}}},
+                    {{{150, 150}, 20, 10, M_PI / 6, 0, M_PI}}},
+                   {"3-title", "", {0.35, {}, "#000000"}, {}, {}}};
     page.texts = {{{200, 12}, 5, "Part <A> & \"B\" ^ über", "3-title"}};
     return page;
 }
@@ -76,9 +84,16 @@ TEST(DrawingJson, ReadsBackExactly) {
             EXPECT_EQ(l["points"][k][1].get<double>(), drawing.lines[i].points[k].y);
         }
     }
+    ASSERT_EQ(doc["curves"].size(), 1u);
+    const auto& curve = doc["curves"][0];
+    EXPECT_EQ(curve["line"].get<std::size_t>(), 1u);
+    EXPECT_EQ(curve["centre"][0].get<double>(), 0.1);
+    EXPECT_EQ(curve["radii"][1].get<double>(), 1.0 / 3);
+    EXPECT_EQ(curve["end"].get<double>(), M_PI);
     const auto empty =
         nlohmann::json::parse(written([](std::ostream& out) { writeDrawingJson(out, Drawing()); }));
     EXPECT_TRUE(empty["lines"].is_array() && empty["lines"].empty());
+    EXPECT_FALSE(empty.contains("curves")) << "drawings without curves are written as they always were";
 }
 
 TEST(DxfWriter, ExactPointsDotsTextsAndOneLineTypePerDashPattern) {
@@ -99,6 +114,26 @@ TEST(DxfWriter, ExactPointsDotsTextsAndOneLineTypePerDashPattern) {
         << "a dot is a polyline of two equal points";
     ASSERT_EQ(doc.texts.size(), 1u);
     EXPECT_EQ(doc.texts[0].text, "Part <A> & \"B\" ^  \\U+00FCber");
+}
+
+// Arcs run counter-clockwise from their start angle in DXF, as on the page; a circle needs no angles, an
+// ellipse gives its major axis and the minor's share of it.
+TEST(DxfWriter, CurvesAsCircleArcAndEllipse) {
+    const kvhlrtest::DxfDocument doc =
+        kvhlrtest::readDxf(written([&](std::ostream& out) { writeDxf(out, samplePage()); }));
+    ASSERT_EQ(doc.curves.size(), 3u);
+    const auto& arc = doc.curves[0];
+    EXPECT_EQ(arc.type, "ARC");
+    EXPECT_EQ(arc.layer, "1-front-hidden");
+    EXPECT_EQ(arc.values, (std::map<int, double>{{10, 50}, {20, 50}, {30, 0}, {40, 10}, {50, 0}, {51, 90}}));
+    EXPECT_EQ(doc.curves[1].type, "CIRCLE");
+    EXPECT_EQ(doc.curves[1].values.count(50), 0u);
+    const auto& ellipse = doc.curves[2];
+    EXPECT_EQ(ellipse.type, "ELLIPSE");
+    EXPECT_NEAR(ellipse.values.at(11), 20 * std::cos(M_PI / 6), 1e-12);
+    EXPECT_NEAR(ellipse.values.at(21), 10.0, 1e-12);
+    EXPECT_EQ(ellipse.values.at(40), 0.5);
+    EXPECT_EQ(ellipse.values.at(42), M_PI);
 }
 
 // Colours take the nearest of the palette's 255 indexes (orange is not yellow, navy not black), and a
@@ -134,6 +169,10 @@ TEST(SvgWriter, PointsWithYDownAndEscapedTexts) {
     // y is measured from the top: (20, 20) on a page 210 high is written 20,190.
     EXPECT_NE(svgGroup(svg, "front-hidden").find("points=\"10,200 20,200 20,190\""), std::string::npos);
     EXPECT_EQ(count(svg, "<polyline"), 4u);
+    // The quarter circle from (60, 50) to (50, 60) turns counter-clockwise on the page: with y down, a
+    // negative sweep. A whole circle is two half turns.
+    EXPECT_NE(svgGroup(svg, "front-hidden").find("d=\"M60,160 A10,10 -0 0,0 50,150\""), std::string::npos) << svg;
+    EXPECT_EQ(count(svgGroup(svg, "front-silhouettes"), " A5,5 "), 2u);
     EXPECT_NE(svgGroup(svg, "title").find(">Part &lt;A&gt; &amp; &quot;B&quot; ^ über</text>"), std::string::npos);
 }
 

@@ -315,6 +315,30 @@ def test_models_and_their_drawings_pickle_with_their_parts(tmp_path):
 
 
 @pytest.mark.skipif(WRITE_CAD is None, reason="no CAD reader (Open CASCADE) built")
+def test_circles_are_true_curves_with_centre_marks_and_arcs_fit_meshes():
+    model = kh.load_model(Path(__file__).resolve().parents[2] / "examples" / "models" / "bracket.step")
+    drawing = kh.draw(model, kh.Camera.view("top", model))
+    curves = drawing.curves
+    whole = curves[curves[:, 7] - curves[:, 6] > 6.283]
+    assert sorted(set(np.round(whole[:, 3], 6))) == [5, 6.5]
+    assert kh.Kind.CENTRE_LINE in drawing.kinds.tolist()
+    np.testing.assert_array_equal(pickle.loads(pickle.dumps(drawing)).curves, curves)
+    plain = kh.draw(model, kh.Camera.view("top", model), centre_lines=False)
+    assert kh.Kind.CENTRE_LINE not in plain.kinds.tolist()
+    # A 256-sided cylinder seen end-on: one circle, and its centre mark when asked.
+    turn = np.linspace(0, 2 * np.pi, 256, endpoint=False)
+    ring = np.column_stack([10 * np.cos(turn), 10 * np.sin(turn)])
+    vertices = np.vstack([np.column_stack([ring, np.zeros(256)]), np.column_stack([ring, np.full(256, 20)])])
+    triangles = [[i, (i + 1) % 256, 256 + (i + 1) % 256] for i in range(256)]
+    triangles += [[i, 256 + (i + 1) % 256, 256 + i] for i in range(256)]
+    cylinder = kh.draw(vertices, triangles, kh.Camera.view("top", vertices, up_axis="z"))
+    assert cylinder.curves.shape == (0, 8)
+    dxf = cylinder.to_dxf(fit_arcs=0.01, centre_lines=True)
+    assert dxf.count("\nCIRCLE\n") == 1 and "centre" in dxf
+    assert "centre" not in cylinder.to_dxf(fit_arcs=0.01)
+
+
+@pytest.mark.skipif(WRITE_CAD is None, reason="no CAD reader (Open CASCADE) built")
 def test_a_cad_file_that_needs_more_than_its_limit_is_refused_naming_it(monkeypatch):
     monkeypatch.setenv("KVHLR_CAD_READER_FAULT", "loop")  # the reader loops, as on some damaged files
     with pytest.raises(ValueError, match="^cad_time_limit: reading .* took more than the 1 s"):

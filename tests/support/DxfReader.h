@@ -18,6 +18,14 @@ struct DxfPolyline {
     std::vector<std::pair<double, double>> points;
 };
 
+// A CIRCLE, ARC or ELLIPSE: its numbers by group code (10, 20 centre; 40 radius or ratio; 50, 51
+// angles in degrees; 11, 21 major axis; 41, 42 parameters).
+struct DxfCurve {
+    std::string type;
+    std::string layer;
+    std::map<int, double> values;
+};
+
 struct DxfLayer {
     std::string lineType;
     int color = 0;
@@ -34,6 +42,7 @@ struct DxfDocument {
     std::map<std::string, std::vector<double>> lineTypePatterns; // line type -> its 49 entries
     std::vector<DxfPolyline> polylines;                          // LWPOLYLINE entities
     std::vector<DxfText> texts;
+    std::vector<DxfCurve> curves;
     bool endsWithEof = false;
 };
 
@@ -63,6 +72,8 @@ inline DxfDocument readDxf(const std::string& text) {
                 doc.polylines.emplace_back();
             else if (value == "TEXT")
                 doc.texts.emplace_back();
+            else if (value == "CIRCLE" || value == "ARC" || value == "ELLIPSE")
+                doc.curves.push_back({value, "", {}});
             else if (value == "EOF")
                 doc.endsWithEof = i + 1 == pairs.size();
             continue;
@@ -89,6 +100,10 @@ inline DxfDocument readDxf(const std::string& text) {
             x = std::stod(value);
         else if (entity == "LWPOLYLINE" && code == 20)
             doc.polylines.back().points.emplace_back(x, std::stod(value));
+        else if (!doc.curves.empty() && entity == doc.curves.back().type && code == 8)
+            doc.curves.back().layer = value;
+        else if (!doc.curves.empty() && entity == doc.curves.back().type && code >= 10 && code < 60)
+            doc.curves.back().values[code] = std::stod(value);
         else if (entity == "TEXT" && code == 1)
             doc.texts.back().text = value;
     }
