@@ -161,6 +161,8 @@ Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& 
         curves->fitCurves(drawing);
         if (options.centreLines)
             curves->addCentreLines(drawing);
+        if (options.centreLines && section)
+            removeCentreLinesOnCaps(drawing, *section, cutCamera.has_value());
     }
     return drawing;
 }

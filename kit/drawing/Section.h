@@ -103,6 +103,10 @@ void checkHatching(const SectionCut& cut, const KvHLR::ViewInfoCriteria& camera,
 std::vector<std::string> drawSection(Drawing& drawing, const SectionCut& cut, const HatchStyle& hatching,
                                      bool clipToFrame = false, const ProgressHook& progress = {});
 
+// Takes out of a drawing of the cut parts the centre lines whose middle lies on the section's caps: the
+// axes of holes and shafts behind the cut face, which the section hides.
+void removeCentreLinesOnCaps(Drawing& drawing, const SectionCut& cut, bool clipToFrame = false);
+
 // A section's cutting-plane line in another view of a sheet: where that view sees the plane edge-on,
 // across its drawing, with the section's direction of sight (from the side taken away) for the arrows
 // and the letter naming the section.

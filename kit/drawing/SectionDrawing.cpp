@@ -383,4 +383,32 @@ std::vector<std::string> drawSection(Drawing& drawing, const SectionCut& cut, co
     return notes;
 }
 
+void removeCentreLinesOnCaps(Drawing& drawing, const SectionCut& cut, bool clipToFrame) {
+    ProgressPoll none({}, 1.0);
+    const std::vector<std::vector<std::vector<ON_2dPoint>>> bodies =
+        sectionImage(cut, drawing.camera, clipToFrame, none).bodies;
+    // Even-odd over one body's loops, as the caps are hatched.
+    const auto onCap = [&bodies](const ON_2dPoint& p) {
+        return std::any_of(bodies.begin(), bodies.end(), [&p](const auto& loops) {
+            bool inside = false;
+            for (const std::vector<ON_2dPoint>& loop : loops)
+                for (std::size_t i = 0, j = loop.size() - 1; i < loop.size(); j = i++)
+                    if ((loop[i].y > p.y) != (loop[j].y > p.y) &&
+                        p.x <
+                            loop[j].x + (p.y - loop[j].y) * (loop[i].x - loop[j].x) / (loop[i].y - loop[j].y))
+                        inside = !inside;
+            return inside;
+        });
+    };
+    drawing.lines.erase(std::remove_if(drawing.lines.begin(), drawing.lines.end(),
+                                       [&onCap](const KvHLR::StrokeLine& line) {
+                                           if (line.kind != CentreLine || line.points.size() < 2)
+                                               return false;
+                                           const ON_2dPoint& a = line.points.front();
+                                           const ON_2dPoint& b = line.points.back();
+                                           return onCap(ON_2dPoint((a.x + b.x) / 2, (a.y + b.y) / 2));
+                                       }),
+                        drawing.lines.end());
+}
+
 } // namespace kvhlr

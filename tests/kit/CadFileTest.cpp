@@ -5,6 +5,7 @@
 #include "kit/InputError.h"
 #include "kit/camera/CameraFit.h"
 #include "kit/drawing/DrawMesh.h"
+#include "kit/drawing/Section.h"
 #include "kit/mesh/CadProcess.h"
 #include "kit/mesh/MeshFile.h"
 
@@ -470,4 +471,22 @@ TEST(CadFile, CirclesAndEllipsesAreTrueCurvesWithCentreMarks) {
     EXPECT_TRUE(std::none_of(iso.lines.begin(), iso.lines.end(),
                              [](const KvHLR::StrokeLine& line) { return line.kind == CentreLine; }))
         << "no axis lies square to an isometric view, nor along it";
+}
+
+// Cut through the boss from the left, the bracket keeps the boss's axis, which runs through the cut hole,
+// and loses the axis of the plate's hole behind the cut face, which would cross the hatching.
+TEST(CadFile, SectionKeepsOnlyTheCentreLinesOfWhatItShows) {
+    std::vector<MeshPart> parts = readMeshFile(std::string(KVHLR_MODELS) + "/bracket.step", false, [](double) {});
+    DrawOptions options;
+    options.section = sectionPlane(SectionChoice{"left", {}, {}, {}}, UpAxis::Z, parts);
+    CameraRequest request;
+    request.direction = sectionViewDirection(*options.section, UpAxis::Z);
+    const KvHLR::ViewInfoCriteria camera = fitCamera(request, parts);
+    const Drawing drawing = drawParts(std::move(parts), camera, options);
+    std::vector<double> heights;
+    for (const KvHLR::StrokeLine& line : drawing.lines)
+        if (line.kind == CentreLine)
+            heights.push_back(line.points.front().y - line.points.back().y);
+    ASSERT_EQ(heights.size(), 1u);
+    EXPECT_NEAR(heights[0], 0.0, 1e-9) << "the boss's axis, level";
 }
