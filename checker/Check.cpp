@@ -82,7 +82,10 @@ CaseFigures runCheck(const CheckRequest& request, std::ostream& warnings) {
     OcclusionScene scene(mesh, figures.worldTolerance);
     if (section)
         scene.addOccluder([&](const Ray& ray) { return section->crossing(ray); });
-    EdgeSamples samples = sampleEdges(mesh, edges, view, scene, figures.spacing, figures.worldTolerance);
+    const TurnedViews turned(mesh, view, request.sharpAngleDegrees, scene, figures.spacing,
+                             figures.worldTolerance, figures.tolerance);
+    EdgeSamples samples =
+        sampleEdges(mesh, edges, view, scene, &turned, figures.spacing, figures.worldTolerance);
     figures.intersectionsJudged = request.intersections;
     if (request.intersections) {
         std::vector<IntersectionSegment> segments = findIntersections(mesh, edges, figures.worldTolerance);
@@ -90,7 +93,7 @@ CaseFigures runCheck(const CheckRequest& request, std::ostream& warnings) {
         figures.intersectionSegments = segments.size();
         for (const IntersectionSegment& segment : segments)
             figures.uncertainIntersectionSegments += segment.uncertain;
-        sampleIntersections(segments, view, scene, figures.spacing, figures.worldTolerance, samples);
+        sampleIntersections(segments, view, scene, &turned, figures.spacing, figures.worldTolerance, samples);
     }
     for (const Sample& s : samples.samples)
         ++figures.samplesByVisibility[static_cast<int>(s.visibility)];

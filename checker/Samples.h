@@ -5,13 +5,14 @@
 // cast toward the viewer, or Unscored where the answer is not certain. The triangles an edge or a
 // segment lies on do not hide it.
 //
-// A sample is Unscored when its edge is Uncertain (FeatureEdges.h), when it lies within `tolerance` of
-// the near plane or behind it, when its ray touches triangles that do not block it together
-// (Occlusion.h), or when a neighbour along the edge differs from it: a visibility change lies between
-// them, and where exactly is for the drawing to place within the scoring tolerance, not for a sample to
-// decide.
+// A sample is Unscored when it lies within `tolerance` of the near plane or behind it, when its edge is
+// Uncertain (FeatureEdges.h) or its ray touches triangles that do not block it together (Occlusion.h)
+// and the views turned by a hair do not settle it (TurnedViews.h), or when a neighbour along the edge
+// differs from it: a visibility change lies between them, and where exactly is for the drawing to place
+// within the scoring tolerance, not for a sample to decide.
 
 #include "checker/Intersections.h"
+#include "checker/TurnedViews.h"
 
 namespace kvcheck {
 
@@ -19,6 +20,10 @@ struct Sample {
     Vec2 at;
     Visibility visibility = Visibility::Unscored;
     EdgeClass edgeClass = EdgeClass::Feature;
+    // Settled by the turned views: the answer rests on a tie, and so does which of the lines falling
+    // together there is drawn. Such a sample asks for a line, but of no particular kind, and excuses any
+    // line near it (Scores.h).
+    bool settled = false;
 };
 
 struct EdgeSamples {
@@ -34,14 +39,17 @@ struct EdgeSamples {
 // drawing is judged. 1 when there is nothing to project.
 double drawingSize(const Mesh& mesh, const std::vector<FeatureEdge>& edges, const View& view);
 
-// Samples at the middles of the pieces of each edge cut no longer than `spacing` in the drawing.
+// Samples at the middles of the pieces of each edge cut no longer than `spacing` in the drawing. The
+// samples that the view leaves open are settled by `turned` (TurnedViews.h) when given.
 EdgeSamples sampleEdges(const Mesh& mesh, const std::vector<FeatureEdge>& edges, const View& view,
-                        const OcclusionScene& scene, double spacing, double tolerance);
+                        const OcclusionScene& scene, const TurnedViews* turned, double spacing,
+                        double tolerance);
 
 // Appends the samples of the intersection segments to those of the edges, each segment taken as an edge,
 // in class Intersection or, when uncertain, DoubtfulIntersection.
 void sampleIntersections(const std::vector<IntersectionSegment>& segments, const View& view,
-                         const OcclusionScene& scene, double spacing, double tolerance, EdgeSamples& samples);
+                         const OcclusionScene& scene, const TurnedViews* turned, double spacing,
+                         double tolerance, EdgeSamples& samples);
 
 // Applies the neighbour rule to the visibilities along one edge: every sample that differs from a
 // neighbour becomes Unscored.

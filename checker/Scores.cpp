@@ -28,26 +28,26 @@ Box2 frameOf(const EdgeSamples& edges, double tolerance) {
     return box;
 }
 
-namespace {
-
-// The samples of one visibility, and the stretches joining neighbours that share it.
-SegmentGrid truthGrid(const EdgeSamples& edges, Visibility visibility, const Box2& frame, double tolerance) {
+SegmentGrid truthGrid(const EdgeSamples& edges, const std::function<bool(const Sample&)>& takes,
+                      const Box2& frame, double tolerance) {
     SegmentGrid grid(frame, tolerance);
     const std::vector<Sample>& s = edges.samples;
     for (std::size_t e = 0; e + 1 < edges.firstOfEdge.size(); ++e) {
         const std::size_t begin = edges.firstOfEdge[e], end = edges.firstOfEdge[e + 1];
         for (std::size_t i = begin; i < end; ++i) {
-            if (s[i].visibility != visibility)
+            if (!takes(s[i]))
                 continue;
-            if (i + 1 < end && s[i + 1].visibility == visibility)
+            if (i + 1 < end && takes(s[i + 1]))
                 grid.add(s[i].at, s[i + 1].at);
-            else if (i == begin || s[i - 1].visibility != visibility)
+            else if (i == begin || !takes(s[i - 1]))
                 grid.add(s[i].at, s[i].at);
         }
     }
     grid.finish();
     return grid;
 }
+
+namespace {
 
 SegmentGrid lineGrid(const std::vector<Line>& lines, const std::function<bool(int)>& takesKind,
                      const Box2& frame, double tolerance) {
@@ -117,9 +117,15 @@ Scores score(const EdgeSamples& edges, const std::vector<Line>& lines, double to
         lines, [](int k) { return k == kVisibleIntersection; }, frame, tolerance);
     const SegmentGrid tangentLines = lineGrid(
         lines, [](int k) { return k == kVisibleTangent; }, frame, tolerance);
-    const SegmentGrid visibleTruth = truthGrid(edges, Visibility::Visible, frame, tolerance);
-    const SegmentGrid hiddenTruth = truthGrid(edges, Visibility::Hidden, frame, tolerance);
-    const SegmentGrid unscoredTruth = truthGrid(edges, Visibility::Unscored, frame, tolerance);
+    const SegmentGrid visibleTruth = truthGrid(
+        edges, [](const Sample& s) { return s.visibility == Visibility::Visible; }, frame, tolerance);
+    const SegmentGrid hiddenTruth = truthGrid(
+        edges, [](const Sample& s) { return s.visibility == Visibility::Hidden; }, frame, tolerance);
+    const SegmentGrid unscoredTruth = truthGrid(
+        edges, [](const Sample& s) { return s.visibility == Visibility::Unscored; }, frame, tolerance);
+    const SegmentGrid excusingTruth = truthGrid(
+        edges, [](const Sample& s) { return s.visibility == Visibility::Unscored || s.settled; }, frame,
+        tolerance);
 
     Scores scores;
     auto coincides = [coincidence](const SegmentGrid& truth, Vec2 p) {
@@ -133,6 +139,8 @@ Scores score(const EdgeSamples& edges, const std::vector<Line>& lines, double to
             continue; // a drawing need not show it
         if (s.visibility == Visibility::Visible) {
             scores.visibleRecall.count(visibleLines.anyWithin(s.at), s.at);
+            if (s.settled)
+                continue; // its kind is a tie
             if (s.edgeClass == EdgeClass::Silhouette)
                 scores.silhouetteKind.count(silhouetteLines.anyWithin(s.at), s.at);
             else if (s.edgeClass == EdgeClass::Sharp)
@@ -148,14 +156,14 @@ Scores score(const EdgeSamples& edges, const std::vector<Line>& lines, double to
             }
             const bool drawn = hiddenLines.anyWithin(s.at);
             scores.hiddenRecall.count(drawn, s.at);
-            if (s.edgeClass == EdgeClass::Intersection)
+            if (s.edgeClass == EdgeClass::Intersection && !s.settled)
                 scores.intersectionRecall.count(drawn, s.at);
         }
     }
 
-    PrecisionCounter visible{visibleTruth, unscoredTruth, frame, scores.visiblePrecision,
+    PrecisionCounter visible{visibleTruth, excusingTruth, frame, scores.visiblePrecision,
                              scores.visiblePointsUnscored};
-    PrecisionCounter hidden{hiddenTruth, unscoredTruth, frame, scores.hiddenPrecision,
+    PrecisionCounter hidden{hiddenTruth, excusingTruth, frame, scores.hiddenPrecision,
                             scores.hiddenPointsUnscored};
     for (const Line& line : lines)
         (isVisibleKind(line.kind) ? visible : hidden).line(line, spacing);

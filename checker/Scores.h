@@ -10,8 +10,9 @@
 //   precision and as stretches passing over;
 // - precision: the share of points taken every `spacing` along the visible (hidden) lines that lie
 //   within tolerance of the Visible (Hidden) samples or of the stretches joining neighbouring samples
-//   alike; points near Unscored samples only are left out;
-// - kind agreement: the share of Visible silhouette samples within tolerance of a silhouette line
+//   alike; points near Unscored or settled samples (Samples.h) only are left out;
+// - kind agreement (of samples the view settles itself, not the turned views): the share of Visible
+//   silhouette samples within tolerance of a silhouette line
 //   (kind 0), and of Visible sharp-edge samples within tolerance of a sharp line (kind 2 or 3);
 // - intersection recall: the share of Visible intersection samples within tolerance of a visible
 //   intersection line (kind 6), and of Hidden ones (those the hidden recall counts) within tolerance of
@@ -26,6 +27,7 @@
 #include "checker/SegmentGrid.h"
 
 #include <cstdint>
+#include <functional>
 
 namespace kvcheck {
 
@@ -57,6 +59,11 @@ struct Scores {
 
 // The samples' bounding box grown so that everything within tolerance of a sample lies inside.
 Box2 frameOf(const EdgeSamples& samples, double tolerance);
+
+// The samples that `takes` and the stretches joining neighbours along an edge that it takes both of,
+// filed for lookups within `tolerance`.
+SegmentGrid truthGrid(const EdgeSamples& edges, const std::function<bool(const Sample&)>& takes,
+                      const Box2& frame, double tolerance);
 
 Scores score(const EdgeSamples& samples, const std::vector<Line>& lines, double tolerance, double spacing,
              double coincidence);

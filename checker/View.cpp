@@ -2,6 +2,8 @@
 
 #include "checker/InputError.h"
 
+#include <cmath>
+
 namespace kvcheck {
 namespace {
 
@@ -20,7 +22,7 @@ Vec3 viewZAxis(const Mat4& modelView) {
 } // namespace
 
 View::View(const Camera& camera, const std::string& name)
-    : m_screen(camera.projection * camera.modelView), m_modelView(camera.modelView),
+    : m_camera(camera), m_screen(camera.projection * camera.modelView), m_modelView(camera.modelView),
       m_nearDepth(camera.nearDepth) {
     if (m_modelView(3, 0) != 0 || m_modelView(3, 1) != 0 || m_modelView(3, 2) != 0 || m_modelView(3, 3) != 1)
         throw InputError(name, "the model-view transform is not affine (its last row is not 0 0 0 1)");
@@ -70,6 +72,25 @@ double View::beyondNearPlane(const Vec3& p) const {
 double View::distanceToNearPlane(const Vec3& p) const {
     // View z grows linearly along the ray, by the z axis' component of the direction per unit length.
     return beyondNearPlane(p) / dot(viewZAxis(m_modelView), towardViewer(p));
+}
+
+View View::turned(int screenAxis, double radians, const Vec3& pivot) const {
+    // In view space: move the pivot to the origin, turn, move it back.
+    const Vec4 centre = m_modelView * Vec4{pivot.x, pivot.y, pivot.z, 1};
+    Mat4 toOrigin, turn, back;
+    for (int i = 0; i < 4; ++i)
+        toOrigin(i, i) = turn(i, i) = back(i, i) = 1;
+    for (int i = 0; i < 3; ++i) {
+        toOrigin(i, 3) = -centre[i];
+        back(i, 3) = centre[i];
+    }
+    const int a = screenAxis == 0 ? 1 : 2, b = screenAxis == 0 ? 2 : 0; // the plane turned in
+    turn(a, a) = turn(b, b) = std::cos(radians);
+    turn(a, b) = -std::sin(radians);
+    turn(b, a) = std::sin(radians);
+    Camera camera = m_camera;
+    camera.modelView = back * turn * toOrigin * m_modelView;
+    return View(camera, "the turned view");
 }
 
 } // namespace kvcheck

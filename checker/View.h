@@ -33,9 +33,14 @@ public:
     // The distance from p along towardViewer(p) to the near plane.
     double distanceToNearPlane(const Vec3& p) const;
 
+    // This view with its camera turned by `radians` about the screen's x (screenAxis 0) or y (1) axis
+    // through the world point `pivot`. The turned view's drawing coordinates are its own.
+    View turned(int screenAxis, double radians, const Vec3& pivot) const;
+
 private:
     double viewZ(const Vec3& p) const;
 
+    Camera m_camera;
     Mat4 m_screen; // P
     Mat4 m_modelView;
     double m_nearDepth;

@@ -27,6 +27,8 @@ FAULTS = [
      "sharedCorner[i] || sharedCorner[(i + 1) % 3] ? 0.0 : tol;", "sharedCorner[i] ? 0.0 : tol;"),
     ("exact-behind-sign", "exact hide test", "Hlr/HLROccluder.cpp",
      "(centreSide > 0.0 ? -1.0 : 1.0) / normalLength;", "(centreSide > 0.0 ? 1.0 : -1.0) / normalLength;"),
+    ("exact-view-turn-never", "exact hide test", "Hlr/HLRViewTurn.cpp",
+     "isEdgeOn(normal) && across > 0.0) {", "isEdgeOn(normal) && across < 0.0) {"),
     ("merge-start-takes-later", "intervals", "Hlr/HLRIntervals.cpp",
      "const double lo = std::min(x.from - x.fromTolerance, start - tolerance);",
      "const double lo = std::max(x.from - x.fromTolerance, start - tolerance);"),
