@@ -134,6 +134,12 @@ Scores score(const EdgeSamples& edges, const std::vector<Line>& lines, double to
             return distanceToSegment(p, a, b, at) <= coincidence;
         });
     };
+    auto within = [](const SegmentGrid& truth, Vec2 p, double distance) {
+        return truth.findWithin(p, [&](Vec2 a, Vec2 b) {
+            double at = 0;
+            return distanceToSegment(p, a, b, at) <= distance;
+        });
+    };
     for (const Sample& s : edges.samples) {
         if (s.edgeClass == EdgeClass::DoubtfulIntersection)
             continue; // a drawing need not show it
@@ -150,7 +156,9 @@ Scores score(const EdgeSamples& edges, const std::vector<Line>& lines, double to
             else if (s.edgeClass == EdgeClass::Tangent)
                 scores.tangentKind.count(tangentLines.anyWithin(s.at), s.at);
         } else if (s.visibility == Visibility::Hidden && s.edgeClass != EdgeClass::Tangent) {
-            if (coincides(visibleTruth, s.at) || coincides(unscoredTruth, s.at)) {
+            if (coincides(visibleTruth, s.at) || coincides(unscoredTruth, s.at) ||
+                (s.edgeClass != EdgeClass::Intersection && coincides(visibleLines, s.at) &&
+                 within(visibleTruth, s.at, spacing))) {
                 ++scores.hiddenSamplesCovered;
                 continue;
             }

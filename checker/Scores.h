@@ -5,8 +5,11 @@
 //
 // - recall: the share of Visible (Hidden) samples within tolerance of a visible (hidden) line. Hidden
 //   samples that a Visible or Unscored stretch passes over within `coincidence` are left out: a
-//   drawing need not draw a hidden line under a visible one, nor where that is uncertain. Samples of
-//   doubtful intersection segments are left out too: a drawing need not show them, but they count for
+//   drawing need not draw a hidden line under a visible one, nor where that is uncertain. So are those
+//   of edges that a drawn visible line passes over within `coincidence` with a Visible stretch within
+//   `spacing`: where visible edges meet end to end (a T-junction of an open surface), no stretch joins
+//   the last sample of one to the first of the next, yet the line runs on. Samples of doubtful
+//   intersection segments are left out too: a drawing need not show them, but they count for
 //   precision and as stretches passing over;
 // - precision: the share of points taken every `spacing` along the visible (hidden) lines that lie
 //   within tolerance of the Visible (Hidden) samples or of the stretches joining neighbouring samples
