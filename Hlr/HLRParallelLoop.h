@@ -49,7 +49,9 @@ template <class MakeState, class Body>
 void runInParallel(std::ptrdiff_t count, std::ptrdiff_t perBlock, MakeState&& makeState, Body&& body) {
     std::exception_ptr failure;
     std::atomic<bool> failed{false};
-#pragma omp parallel num_threads(teamFor(count > perBlock))
+    // Read by the pragmas alone, which a serial build (KVHLR_OPENMP=OFF) ignores.
+    [[maybe_unused]] const int team = teamFor(count > perBlock);
+#pragma omp parallel num_threads(team)
     {
         auto state = makeState();
 #pragma omp for schedule(dynamic, perBlock)
