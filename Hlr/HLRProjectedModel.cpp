@@ -180,7 +180,8 @@ void HLRProjectedModel::preBuild() {
 }
 
 // The projection runs on one thread: a large model's parts are found on a second one meanwhile. They
-// are read from the model's own triangles and edges, which the projection only reads too.
+// are read from the model's own triangles and edges, which the projection only reads too. Where no
+// thread can be started (the WebAssembly module has none), they are found when first asked for.
 void HLRProjectedModel::startFindingCrossingFreeParts() {
     std::vector<const HLRTriangleData*> sources;
     std::size_t triangles = 0;
@@ -190,7 +191,9 @@ void HLRProjectedModel::startFindingCrossingFreeParts() {
     }
     const auto find = [sources] { return HLRCrossingFreeParts(sources); };
     m_crossingFreeParts =
-        std::async(triangles > kCrossingFreePartsOnOwnThread ? std::launch::async : std::launch::deferred, find);
+        std::async(triangles > kCrossingFreePartsOnOwnThread ? std::launch::async | std::launch::deferred
+                                                             : std::launch::deferred,
+                   find);
 }
 
 void HLRProjectedModel::mainBuild() {
