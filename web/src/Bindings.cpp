@@ -120,7 +120,8 @@ Model readModelFile(const val& bytes, const std::string& name) {
     if (!obj && !stl)
         throw InputError(name, "this build reads OBJ and binary STL files: convert the model to one of them");
     // The readers map a file: the bytes go to the module's memory file system for the reading alone.
-    const std::string path = "/" + name.substr(name.find_last_of('/') + 1); // named so in messages
+    // Named so, relative to the module's working folder, for its errors to name the file as given.
+    const std::string path = name.substr(name.find_last_of('/') + 1);
     {
         const std::vector<std::uint8_t> data = emscripten::convertJSArrayToNumberVector<std::uint8_t>(bytes);
         std::ofstream file(path, std::ios::binary | std::ios::trunc);
@@ -245,8 +246,13 @@ ViewsChoice viewsChoiceOf(const val& camera, const val& options, const std::vect
     }
     if (has(options, "views")) {
         const val views = options["views"];
-        for (std::size_t i = 0, n = views["length"].as<std::size_t>(); i < n; ++i)
+        if (!val::global("Array").call<bool>("isArray", views))
+            throw InputError::ofParameter("views", "must be an array of view names");
+        for (std::size_t i = 0, n = views["length"].as<std::size_t>(); i < n; ++i) {
+            if (views[i].typeOf().as<std::string>() != "string")
+                throw InputError::ofParameter("views", "must be an array of view names");
             choice.views.push_back(views[i].as<std::string>());
+        }
     }
     if (has(options, "section")) {
         const val section = options["section"];
@@ -399,8 +405,9 @@ private:
 };
 
 // Draws the model as kvhlr draws it: every view planned, checked to fit the paper, drawn, the section
-// marked. `progress(share)` is called from the drawing's loops; false cancels.
-Sheet drawSheet(const Model& model, const val& camera, const val& options, const val& progress) {
+// marked. `progress(share)` is called from the drawing's loops; false cancels. The last view takes the
+// model's parts rather than a copy: the model is spent.
+Sheet drawSheet(Model& model, const val& camera, const val& options, const val& progress) {
     const ViewsChoice choice = viewsChoiceOf(camera, options, model.parts);
     DrawOptions draw = drawOptionsOf(options);
     const SheetOptions sheet = sheetOptionsOf(options, model, choice.camera.perspectiveFov.has_value());
@@ -420,7 +427,7 @@ Sheet drawSheet(const Model& model, const val& camera, const val& options, const
             return progress.isUndefined() || progress(first + share * done).as<bool>();
         };
         draw.section = plan[i].cut ? choice.section : std::nullopt;
-        std::vector<MeshPart> parts = model.parts;
+        std::vector<MeshPart> parts = i + 1 < plan.size() ? model.parts : std::move(model.parts);
         views.push_back({plan[i].name, drawParts(std::move(parts), plan[i].camera, draw), {}, {}});
     }
     markPlannedSection(views, choice);
@@ -451,7 +458,7 @@ Model* readModelBound(val bytes, std::string name) {
 Model* meshModelBound(val meshes, std::string name) {
     return guarded([&] { return new Model(meshModel(meshes, name)); });
 }
-Sheet* drawBound(const Model& model, val camera, val options, val progress) {
+Sheet* drawBound(Model& model, val camera, val options, val progress) {
     return guarded([&] { return new Sheet(drawSheet(model, camera, options, progress)); });
 }
 std::string writeBound(const Sheet& sheet, std::string format) {

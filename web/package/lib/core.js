@@ -73,7 +73,7 @@ function modelOf(kelvar, input) {
 // the files, freed with `sheet` or by dispose(sheet).
 export function drawWith(kelvar, input, camera, options, progress) {
     checkOptionNames(options);
-    const model = modelOf(kelvar, input);
+    const model = modelOf(kelvar, input); // spent by the drawing, which takes its parts
     let sheet;
     try {
         sheet = kelvar.draw(model, camera ?? {}, options ?? {}, progress ?? (() => true));

@@ -53,6 +53,7 @@ controls.addEventListener('change', render);
 new ResizeObserver(render).observe(ui.viewer);
 
 function show(object, upAxis) {
+    if (renderer) ui.viewer.querySelector('.hint').hidden = true;
     if (shown) scene.remove(shown);
     shown = object;
     scene.add(object);

@@ -1,5 +1,5 @@
-// The page in headless Chromium (Debian's, driven by puppeteer-core): the example models drawn as
-// native kvhlr draws them, a STEP part without facet lines, a big drawing cancelled, a broken file
+// The page in headless Chromium (Debian's, driven by puppeteer-core): the bunny drawn as native kvhlr
+// draws it, a STEP part without facet lines, a big drawing cancelled, a broken file
 // refused. Screenshots go to build-web/screenshots/. KVHLR names the native kvhlr to compare with.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
@@ -57,7 +57,7 @@ async function open(query, { wait = true } = {}) {
 }
 const stateOf = (page) => page.evaluate(() => [document.body.dataset.state, document.getElementById('message').textContent]);
 
-test('the example models draw as native kvhlr draws them, hidden lines too', async () => {
+test('the bunny draws as native kvhlr draws it, hidden lines too', async () => {
     for (const [model, view, up] of [['bunny', 'iso', 'y']]) {
         const page = await open(`model=/models/${model}.obj&view=${view}&hidden=1`);
         assert.deepEqual((await stateOf(page))[0], 'done', (await stateOf(page))[1]);
