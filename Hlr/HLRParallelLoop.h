@@ -32,6 +32,11 @@ int teamSize();
 // call lets its threads go (releaseTeam); otherwise 1, and no thread is woken or started.
 int teamFor(bool parallel);
 
+// Whether the library may start threads of its own beside the team's: not in the WebAssembly module
+// built without threads, where a thread can never start (and libc++'s std::async, failing to start
+// one, waits for it for ever rather than running its task deferred).
+bool canStartThreads();
+
 // At the end of a call: where a loop of the call ran with a team, its idle threads are released. Left
 // alone, the OpenMP runtime keeps them spinning for milliseconds after every loop in wait of the next
 // one, taking a processor from the host's own threads between calls (and, on a small drawing, from the
