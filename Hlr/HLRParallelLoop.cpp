@@ -33,6 +33,14 @@ int teamFor(bool parallel) {
     return team;
 }
 
+bool canStartThreads() {
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+    return false;
+#else
+    return true;
+#endif
+}
+
 void releaseTeam() {
     // Not in a process forked meanwhile: the runtime would wait for threads that stayed in the parent.
     if (g_teamStarted && teamSize() > 1) {

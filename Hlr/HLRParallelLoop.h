@@ -32,6 +32,11 @@ int teamSize();
 // call lets its threads go (releaseTeam); otherwise 1, and no thread is woken or started.
 int teamFor(bool parallel);
 
+// Whether the library may start threads of its own beside the team's: not in the WebAssembly module
+// built without threads, where a thread can never start (and libc++'s std::async, failing to start
+// one, waits for it for ever rather than running its task deferred).
+bool canStartThreads();
+
 // At the end of a call: where a loop of the call ran with a team, its idle threads are released. Left
 // alone, the OpenMP runtime keeps them spinning for milliseconds after every loop in wait of the next
 // one, taking a processor from the host's own threads between calls (and, on a small drawing, from the
@@ -49,7 +54,9 @@ template <class MakeState, class Body>
 void runInParallel(std::ptrdiff_t count, std::ptrdiff_t perBlock, MakeState&& makeState, Body&& body) {
     std::exception_ptr failure;
     std::atomic<bool> failed{false};
-#pragma omp parallel num_threads(teamFor(count > perBlock))
+    // Read by the pragmas alone, which a serial build (KVHLR_OPENMP=OFF) ignores.
+    [[maybe_unused]] const int team = teamFor(count > perBlock);
+#pragma omp parallel num_threads(team)
     {
         auto state = makeState();
 #pragma omp for schedule(dynamic, perBlock)

@@ -1,5 +1,7 @@
 #include "Hlr/HLRProjectedModel.h"
 
+#include "Hlr/HLRParallelLoop.h"
+
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
@@ -187,7 +189,8 @@ void HLRProjectedModel::preBuild() {
 }
 
 // The projection runs on one thread: a large model's parts are found on a second one meanwhile. They
-// are read from the model's own triangles and edges, which the projection only reads too.
+// are read from the model's own triangles and edges, which the projection only reads too. Where no
+// thread can be started (canStartThreads), they are found when first asked for.
 void HLRProjectedModel::startFindingCrossingFreeParts() {
     std::vector<const HLRTriangleData*> sources;
     std::size_t triangles = 0;
@@ -197,7 +200,9 @@ void HLRProjectedModel::startFindingCrossingFreeParts() {
     }
     const auto find = [sources] { return HLRCrossingFreeParts(sources); };
     m_crossingFreeParts =
-        std::async(triangles > kCrossingFreePartsOnOwnThread ? std::launch::async : std::launch::deferred, find);
+        std::async(triangles > kCrossingFreePartsOnOwnThread && canStartThreads() ? std::launch::async
+                                                                                 : std::launch::deferred,
+                   find);
 }
 
 void HLRProjectedModel::mainBuild() {

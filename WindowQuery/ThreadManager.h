@@ -7,6 +7,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -60,13 +61,21 @@ void ThreadManager::runBoth(bool worthSplitting, First&& first, Second&& second)
         return;
     }
     std::exception_ptr workerFailure;
-    std::thread worker([&first, &workerFailure] {
-        try {
-            first();
-        } catch (...) {
-            workerFailure = std::current_exception();
-        }
-    });
+    std::thread worker;
+    try {
+        worker = std::thread([&first, &workerFailure] {
+            try {
+                first();
+            } catch (...) {
+                workerFailure = std::current_exception();
+            }
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had (the WebAssembly module has none): both tasks here.
+        first();
+        second();
+        return;
+    }
     try {
         second();
     } catch (...) {
@@ -102,7 +111,11 @@ template <class Job> void ThreadManager::runAll(std::size_t count, Job&& job) {
         for (std::shared_ptr<Request> grant = request(); grant->isGranted() && helpers.size() + 1 < count;
              grant = request()) {
             grants.push_back(std::move(grant));
-            helpers.emplace_back(work);
+            try {
+                helpers.emplace_back(work);
+            } catch (const std::system_error&) {
+                break; // no thread to be had: the threads started share the jobs
+            }
         }
     } catch (...) {
         next = count; // the helpers already started finish their job and stop

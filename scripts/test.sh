@@ -3,21 +3,24 @@
 # as errors (every test, the golden drawings among them), the same under AddressSanitizer +
 # UndefinedBehaviorSanitizer, the whole pipeline (window-query tree build, parallel hide pass, host
 # threads calling the entry points at once) under ThreadSanitizer, and the fuzz corpus once more through
-# the clang libFuzzer build.
+# the clang libFuzzer build; then the library's serial build (no OpenMP, as the browser runs it) with the
+# library's own tests, and the browser package's tests in Node and in headless Chromium.
 #
 #   scripts/test.sh                  every stage, as CI runs it
-#   scripts/test.sh release [...]    the stages named: release, asan, tsan, fuzz
+#   scripts/test.sh release [...]    the stages named: release, asan, tsan, fuzz, serial, web
 set -euo pipefail
 cd "$(dirname "$0")/.."
 stages=("$@")
-[ ${#stages[@]} -gt 0 ] || stages=(release asan tsan fuzz)
+[ ${#stages[@]} -gt 0 ] || stages=(release asan tsan fuzz serial web)
 for stage in "${stages[@]}"; do
     case $stage in
-    release | asan | tsan | fuzz) ;;
-    *) echo "$0: unknown stage '$stage': give release, asan, tsan or fuzz" >&2 && exit 2 ;;
+    release | asan | tsan | fuzz | serial | web) ;;
+    *) echo "$0: unknown stage '$stage': give release, asan, tsan, fuzz, serial or web" >&2 && exit 2 ;;
     esac
 done
-scripts/install-deps.sh
+web_deps=()
+[[ " ${stages[*]} " == *" web "* ]] && web_deps=(web)
+scripts/install-deps.sh "${web_deps[@]}"
 jobs="$(nproc)"
 # Debian's numpy, pytest, ezdxf and pybind11 belong to Debian's interpreter; a python3 earlier on PATH
 # (pyenv, a virtual environment) would hide them from CMake and leave the Python tests out.
@@ -63,6 +66,26 @@ fuzz() {
     CXX=clang++ configure_and_build build-fuzz fuzz_calcsilhouette -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVHLR_FUZZ=ON \
         -DKVHLR_BUILD_TESTS=OFF -DKVHLR_BUILD_CLI=OFF -DKVHLR_BUILD_BENCHMARKS=OFF
     build-fuzz/fuzz/fuzz_calcsilhouette -runs=0 fuzz/corpus
+}
+
+# The library without OpenMP (KVHLR_OPENMP=OFF), as the WebAssembly build compiles it: its loops run on
+# the calling thread, and its own tests must pass there too.
+serial() {
+    configure_and_build build-serial "test_Hlr test_api" -DCMAKE_BUILD_TYPE=Release -DKVHLR_OPENMP=OFF \
+        -DKVHLR_BUILD_CLI=OFF -DKVHLR_BUILD_BENCHMARKS=OFF
+    ctest --test-dir build-serial --output-on-failure -j "$jobs" -L '^(Hlr|api)$'
+}
+
+# The npm package and the page (scripts/build-web.sh), tested with Node's test runner, and in headless
+# Chromium against the native kvhlr's drawings (built here unless the release stage built it).
+web() {
+    scripts/build-web.sh
+    local kvhlr=build-release/cli/kvhlr
+    if [ ! -x "$kvhlr" ]; then
+        configure_and_build build-release kvhlr -DCMAKE_BUILD_TYPE=Release
+    fi
+    (cd web/package && node --test test/*.test.js)
+    (cd web/page && KVHLR="$PWD/../../$kvhlr" node --test test/*.test.js)
 }
 
 for stage in "${stages[@]}"; do
