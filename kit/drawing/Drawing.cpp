@@ -1,6 +1,7 @@
 #include "kit/drawing/Drawing.h"
 
 #include "api/DrawingPlane.h"
+#include "kit/EllipseArc.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,13 +27,12 @@ const std::array<Layer, kLayerCount>& layers() {
 }
 
 ON_2dPoint DrawingCurve::at(double t) const {
-    const double x = majorRadius * std::cos(t), y = minorRadius * std::sin(t);
-    const double c = std::cos(rotation), s = std::sin(rotation);
-    return {centre.x + c * x - s * y, centre.y + s * x + c * y};
+    const EllipsePoint p = ellipsePoint(centre.x, centre.y, majorRadius, minorRadius, rotation, t);
+    return {p.x, p.y};
 }
 
 bool DrawingCurve::closed() const {
-    return end - start >= 2.0 * M_PI - 1e-9;
+    return wholeTurn(start, end);
 }
 
 const Layer& layerOf(int kind) {

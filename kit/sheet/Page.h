@@ -5,6 +5,8 @@
 // scale, a title block); SVG, DXF and PDF writers turn pages into files. Coordinates run from the
 // page's lower left corner, x to the right and y up.
 
+#include "kit/EllipseArc.h"
+
 #include <cmath>
 #include <functional>
 #include <string>
@@ -36,11 +38,10 @@ struct PageCurve {
     double end = 0.0;
 
     PagePoint at(double t) const {
-        const double x = majorMm * std::cos(t), y = minorMm * std::sin(t);
-        const double c = std::cos(rotation), s = std::sin(rotation);
-        return {centre.x + c * x - s * y, centre.y + s * x + c * y};
+        const EllipsePoint p = ellipsePoint(centre.x, centre.y, majorMm, minorMm, rotation, t);
+        return {p.x, p.y};
     }
-    bool closed() const { return end - start >= 2.0 * M_PI - 1e-9; }
+    bool closed() const { return wholeTurn(start, end); }
     bool circular() const { return majorMm - minorMm <= 1e-9 * majorMm; }
 };
 
