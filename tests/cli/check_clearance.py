@@ -110,7 +110,10 @@ class Sheet:
                     self.texts.append((view or "", text.text, (x, y - 0.72 * size, x + width, y)))
 
     def views_box(self, view):
-        points = [p for v, name, segments in self.layers if v == view and "cutting-plane" not in name
+        """The box of a view's model lines: without its marks, and without its centre lines, which reach
+        past the outline where a view has them."""
+        points = [p for v, name, segments in self.layers
+                  if v == view and "cutting-plane" not in name and "centre" not in name
                   for s in segments for p in s]
         xs, ys = [p[0] for p in points], [p[1] for p in points]
         return min(xs), min(ys), max(xs), max(ys)

@@ -24,11 +24,11 @@ endforeach()
 # with what that includes. Its helpers (readers, welder, dash cutter, the writers of each format) stay
 # home, so that they can change without breaking a host.
 set(kit_interface
-  kit/InputError.h kit/InputFile.h kit/NumberText.h
+  kit/EllipseArc.h kit/InputError.h kit/InputFile.h kit/NumberText.h
   kit/mesh/DemoPart.h kit/mesh/MeshFile.h kit/mesh/MeshPart.h
   kit/camera/CameraChoice.h kit/camera/CameraFile.h kit/camera/CameraFit.h
   kit/drawing/DrawMesh.h kit/drawing/Drawing.h kit/drawing/Section.h
-  kit/sheet/Page.h kit/sheet/Paper.h kit/sheet/PenOrder.h kit/sheet/Sheet.h kit/sheet/SheetViews.h kit/sheet/Style.h
+  kit/sheet/ArcFit.h kit/sheet/Page.h kit/sheet/Paper.h kit/sheet/PenOrder.h kit/sheet/Sheet.h kit/sheet/SheetViews.h kit/sheet/Style.h
   kit/output/AtomicFile.h kit/output/DrawingFile.h)
 file(GLOB_RECURSE installed RELATIVE ${prefix}/include/KelvarHLR ${prefix}/include/KelvarHLR/kit/*)
 list(SORT installed)

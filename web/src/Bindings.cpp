@@ -419,7 +419,7 @@ Sheet drawSheet(Model& model, const val& camera, const val& options, const val& 
         throw InputError::ofParameter("order", "unknown order '" + order + "': name plotter or library");
     const std::vector<PlannedView> plan = planViews(choice, model.parts, "model");
     if (has(options, "paper") || has(options, "scale"))
-        checkViewsFit(plan, sheet, model.parts);
+        checkViewsFit(plan, choice, sheet, model.parts);
     std::vector<SheetView> views;
     for (std::size_t i = 0; i < plan.size(); ++i) {
         const double first = double(i) / double(plan.size()), share = 1.0 / double(plan.size());
