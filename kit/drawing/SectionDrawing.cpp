@@ -384,7 +384,8 @@ std::vector<std::string> drawSection(Drawing& drawing, const SectionCut& cut, co
 }
 
 void removeCentreLinesOnCaps(Drawing& drawing, const SectionCut& cut, bool clipToFrame) {
-    ProgressPoll none({}, 1.0);
+    const ProgressHook noHook;
+    ProgressPoll none(noHook, 0.0);
     const std::vector<std::vector<std::vector<ON_2dPoint>>> bodies =
         sectionImage(cut, drawing.camera, clipToFrame, none).bodies;
     // Even-odd over one body's loops, as the caps are hatched.
