@@ -24,6 +24,7 @@ emcmake cmake -S web -B "$out/module" -DCMAKE_BUILD_TYPE=Release >/dev/null
 nice cmake --build "$out/module" -j "${KVHLR_WEB_JOBS:-2}"
 
 package="$root/web/package"
+mkdir -p "$package/dist"
 cp "$out/module/kelvar_hlr.mjs" "$out/module/kelvar_hlr.wasm" "$package/dist/"
 (cd "$package" && npm pack --pack-destination "$out" >/dev/null)
 echo "package: $(ls "$out"/kelvar-hlr-*.tgz)"
