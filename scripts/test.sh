@@ -85,7 +85,7 @@ web() {
     if [ ! -x "$kvhlr" ]; then
         configure_and_build build-release kvhlr -DCMAKE_BUILD_TYPE=Release
     fi
-    (cd web/package && node --test test/*.test.js)
+    (cd web/package && KVHLR="$PWD/../../$kvhlr" node --test test/*.test.js)
     (cd web/page && KVHLR="$PWD/../../$kvhlr" node --test test/*.test.js)
 }
 
