@@ -3,20 +3,20 @@
 # as errors (every test, the golden drawings among them), the same under AddressSanitizer +
 # UndefinedBehaviorSanitizer, the whole pipeline (window-query tree build, parallel hide pass, host
 # threads calling the entry points at once) under ThreadSanitizer, and the fuzz corpus once more through
-# the clang libFuzzer build; then the library's serial build (no OpenMP, as the browser runs it) with the
-# library's own tests. The browser package's tests in Node and in headless Chromium are a stage of their
+# the clang libFuzzer build, whose library is the serial one (no OpenMP, as the browser runs it) and runs
+# the library's own tests too. The browser package's tests in Node and in headless Chromium are a stage of their
 # own (web), which the default leaves out: the WebAssembly build alone takes 10 to 20 minutes on 2 cores.
 #
 #   scripts/test.sh                  every stage but web, as CI runs it
-#   scripts/test.sh release [...]    the stages named: release, asan, tsan, fuzz, serial, web
+#   scripts/test.sh release [...]    the stages named: release, asan, tsan, fuzz, web
 set -euo pipefail
 cd "$(dirname "$0")/.."
 stages=("$@")
-[ ${#stages[@]} -gt 0 ] || stages=(release asan tsan fuzz serial)
+[ ${#stages[@]} -gt 0 ] || stages=(release asan tsan fuzz)
 for stage in "${stages[@]}"; do
     case $stage in
-    release | asan | tsan | fuzz | serial | web) ;;
-    *) echo "$0: unknown stage '$stage': give release, asan, tsan, fuzz, serial or web" >&2 && exit 2 ;;
+    release | asan | tsan | fuzz | web) ;;
+    *) echo "$0: unknown stage '$stage': give release, asan, tsan, fuzz or web" >&2 && exit 2 ;;
     esac
 done
 web_deps=()
@@ -65,19 +65,15 @@ tsan() {
 }
 
 # Keeps the libFuzzer target building, and lets clang's sanitizers, which see some overflows that GCC
-# folds away before instrumenting, replay the corpus once (no fuzzing: CI stays deterministic).
+# folds away before instrumenting, replay the corpus once (no fuzzing: CI stays deterministic). The
+# library here is the serial one (KVHLR_OPENMP=OFF), as the WebAssembly build compiles it: its loops run
+# on the calling thread, and its own tests must pass there too (one build serves both).
 fuzz() {
-    CXX=clang++ configure_and_build build-fuzz fuzz_calcsilhouette -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVHLR_FUZZ=ON \
-        -DKVHLR_BUILD_TESTS=OFF -DKVHLR_BUILD_CLI=OFF -DKVHLR_BUILD_BENCHMARKS=OFF
+    CXX=clang++ configure_and_build build-fuzz "fuzz_calcsilhouette test_Hlr test_api" \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVHLR_FUZZ=ON -DKVHLR_OPENMP=OFF -DKVHLR_BUILD_CLI=OFF \
+        -DKVHLR_BUILD_BENCHMARKS=OFF
     build-fuzz/fuzz/fuzz_calcsilhouette -runs=0 fuzz/corpus
-}
-
-# The library without OpenMP (KVHLR_OPENMP=OFF), as the WebAssembly build compiles it: its loops run on
-# the calling thread, and its own tests must pass there too.
-serial() {
-    configure_and_build build-serial "test_Hlr test_api" -DCMAKE_BUILD_TYPE=Release -DKVHLR_OPENMP=OFF \
-        -DKVHLR_BUILD_CLI=OFF -DKVHLR_BUILD_BENCHMARKS=OFF
-    ctest --test-dir build-serial --output-on-failure -j "$jobs" -L '^(Hlr|api)$'
+    ctest --test-dir build-fuzz --output-on-failure -j "$jobs" -L '^(Hlr|api)$'
 }
 
 # The npm package and the page (scripts/build-web.sh), tested with Node's test runner, and in headless
