@@ -4,15 +4,15 @@
 # UndefinedBehaviorSanitizer, the whole pipeline (window-query tree build, parallel hide pass, host
 # threads calling the entry points at once) under ThreadSanitizer, and the fuzz corpus once more through
 # the clang libFuzzer build; then the library's serial build (no OpenMP, as the browser runs it) with the
-# library's own tests. The browser package's tests in Node and in headless Chromium are a stage of their
-# own (web), which the default leaves out: the WebAssembly build alone takes 10 to 20 minutes on 2 cores.
+# library's own tests, and last the browser's: the WebAssembly module, the npm package and the page built,
+# the package's tests run in Node and the page's in headless Chromium against the Release kvhlr.
 #
-#   scripts/test.sh                  every stage but web, as CI runs it
+#   scripts/test.sh                  every stage, as CI runs it
 #   scripts/test.sh release [...]    the stages named: release, asan, tsan, fuzz, serial, web
 set -euo pipefail
 cd "$(dirname "$0")/.."
 stages=("$@")
-[ ${#stages[@]} -gt 0 ] || stages=(release asan tsan fuzz serial)
+[ ${#stages[@]} -gt 0 ] || stages=(release asan tsan fuzz serial web)
 for stage in "${stages[@]}"; do
     case $stage in
     release | asan | tsan | fuzz | serial | web) ;;
