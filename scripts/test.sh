@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs the tests in four stages: a Release build with warnings
+# Installs what is missing, then builds and runs the tests in five stages: a Release build with warnings
 # as errors (every test, the golden drawings among them), the same under AddressSanitizer +
 # UndefinedBehaviorSanitizer, the whole pipeline (window-query tree build, parallel hide pass, host
 # threads calling the entry points at once) under ThreadSanitizer, and the fuzz corpus once more through
 # the clang libFuzzer build, whose library is the serial one (no OpenMP, as the browser runs it) and runs
-# the library's own tests too. The browser package's tests in Node and in headless Chromium are a stage of their
-# own (web), which the default leaves out: the WebAssembly build alone takes 10 to 20 minutes on 2 cores.
+# the library's own tests too; and last the browser's: the WebAssembly module, the npm package and the
+# page built, the package's tests run in Node and the page's in headless Chromium against the Release kvhlr.
 #
-#   scripts/test.sh                  every stage but web, as CI runs it
+#   scripts/test.sh                  every stage, as CI runs it
 #   scripts/test.sh release [...]    the stages named: release, asan, tsan, fuzz, web
 set -euo pipefail
 cd "$(dirname "$0")/.."
 stages=("$@")
-[ ${#stages[@]} -gt 0 ] || stages=(release asan tsan fuzz)
+[ ${#stages[@]} -gt 0 ] || stages=(release asan tsan fuzz web)
 for stage in "${stages[@]}"; do
     case $stage in
     release | asan | tsan | fuzz | web) ;;
