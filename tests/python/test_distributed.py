@@ -1,0 +1,104 @@
+"""Drawing sets on a Dask cluster (kelvar_hlr.distributed.draw_files): a local cluster of worker processes
+with memory limits writes the files kvhlr writes, byte for byte, reports a file it cannot draw by name
+while the others go on, and runs a task again when its worker is killed, leaving neither a lost nor a
+doubled file."""
+
+import os
+import signal
+import subprocess
+import sys
+import threading
+import time
+from pathlib import Path
+
+import numpy as np
+import pytest
+
+distributed = pytest.importorskip("distributed", reason="Dask's distributed scheduler (python3-distributed)")
+from kelvar_hlr.distributed import draw_files  # noqa: E402
+
+KVHLR = os.environ.get("KVHLR_BINARY")
+MODELS = sorted(str(path) for path in (Path(__file__).resolve().parents[2] / "examples" / "models").glob("*")
+                if path.suffix in (".obj", ".step"))
+VIEWS = ["front", "top", "right", "iso"]
+
+pytestmark = pytest.mark.skipif(KVHLR is None, reason="the kvhlr tool is not built")
+
+
+@pytest.fixture(scope="module")
+def client():
+    with distributed.LocalCluster(n_workers=3, threads_per_worker=1, memory_limit="1GB",
+                                  dashboard_address=None) as cluster, distributed.Client(cluster) as client:
+        yield client
+
+
+def tool_files(folder, models, views, *options):
+    for view in views:
+        subprocess.run([KVHLR, *models, "-q", "--view", view, "-o", f"{folder}/{{name}}-{view}.svg", *options],
+                       check=True)
+    return {path.name: path.read_bytes() for path in Path(folder).iterdir()}
+
+
+def test_a_drawing_set_is_the_files_kvhlr_writes_and_a_bad_file_stops_only_itself(tmp_path, client):
+    broken = tmp_path / "broken.obj"
+    broken.write_text("v 0 0 0\nf 1 2 3\n")
+    results = draw_files(MODELS + [str(broken)], str(tmp_path / "set") + "/", client, view=VIEWS, hidden=True)
+    expected = tool_files(tmp_path / "tool", MODELS, VIEWS, "--hidden")
+    assert len(expected) == 4 * len(MODELS)
+    assert {path.name: path.read_bytes() for path in (tmp_path / "set").iterdir()} == expected
+    failed = [result for result in results if result.error]
+    assert [result.input for result in failed] == [str(broken)] * 4 and "broken.obj" in failed[0].error
+
+    # The command line, on the same cluster: a sheet of four views for each model, the bad file named.
+    sheet = ["--views", ",".join(VIEWS), "--paper", "A3", "--style", "drafting", "--hidden"]
+    run = subprocess.run([sys.executable, "-m", "kelvar_hlr.distributed", "--scheduler", client.scheduler.address,
+                          MODELS[0], str(broken), "-o", str(tmp_path / "sheets" / "{name}.dxf"), *sheet],
+                         capture_output=True, text=True)
+    assert run.returncode == 1 and "broken.obj" in run.stderr and "1 of 2 drawings" in run.stderr
+    subprocess.run([KVHLR, MODELS[0], "-q", "-o", str(tmp_path / "tool.dxf"), *sheet], check=True)
+    assert [path.read_bytes() for path in (tmp_path / "sheets").iterdir()] == [(tmp_path / "tool.dxf").read_bytes()]
+
+
+def sphere_obj(path, stacks):
+    polar, azimuth = np.meshgrid(np.pi * np.arange(1, stacks) / stacks, np.pi * np.arange(2 * stacks) / stacks,
+                                 indexing="ij")
+    ring = np.stack([np.sin(polar) * np.cos(azimuth), np.sin(polar) * np.sin(azimuth), np.cos(polar)], axis=-1)
+    vertices = np.concatenate([[[0, 0, 1]], ring.reshape(-1, 3), [[0, 0, -1]]])
+    slices = 2 * stacks
+    at = lambda i, j: 1 + i * slices + j % slices  # noqa: E731
+    i, j = np.meshgrid(np.arange(stacks - 2), np.arange(slices), indexing="ij")
+    quads = np.stack([np.stack([at(i, j), at(i + 1, j), at(i + 1, j + 1)], -1),
+                      np.stack([at(i, j), at(i + 1, j + 1), at(i, j + 1)], -1)], 2).reshape(-1, 3)
+    j = np.arange(slices)
+    caps = [np.stack([np.zeros_like(j), at(0, j), at(0, j + 1)], -1),
+            np.stack([np.full_like(j, len(vertices) - 1), at(stacks - 2, j + 1), at(stacks - 2, j)], -1)]
+    with open(path, "w") as out:
+        np.savetxt(out, vertices, fmt="v %.9g %.9g %.9g")
+        np.savetxt(out, np.concatenate([quads, *caps]) + 1, fmt="f %d %d %d")
+
+
+def test_a_worker_killed_while_drawing_costs_neither_a_file_nor_a_double(tmp_path, client):
+    models = []
+    for name in ("ball_a", "ball_b"):
+        sphere_obj(tmp_path / f"{name}.obj", 200)  # 160,000 triangles: half a second a view
+        models.append(str(tmp_path / f"{name}.obj"))
+    outcome = {}
+    drawing = threading.Thread(target=lambda: outcome.update(
+        results=draw_files(models, str(tmp_path / "set") + "/", client, view=VIEWS, hidden=True, progress=False)))
+    drawing.start()
+    pids = client.run(os.getpid)
+    killed = None
+    deadline = time.monotonic() + 60
+    while killed is None and time.monotonic() < deadline:
+        busy = [worker for worker, keys in client.processing().items() if keys]
+        if busy:
+            time.sleep(0.3)  # well into the drawing
+            killed = busy[0]
+            os.kill(pids[killed], signal.SIGKILL)
+        time.sleep(0.01)
+    drawing.join()
+    assert killed is not None
+    assert all(result.error is None for result in outcome["results"])
+    expected = tool_files(tmp_path / "tool", models, VIEWS, "--hidden")
+    # Exactly the files asked for, each whole: no temporary left beside them.
+    assert {path.name: path.read_bytes() for path in (tmp_path / "set").iterdir()} == expected
