@@ -29,7 +29,7 @@ except ImportError as error:  # pragma: no cover - the message is the point
     raise ImportError("kelvar_hlr.distributed needs Dask's distributed scheduler: install python3-distributed "
                       "(Debian) or the Python package 'distributed'") from error
 
-from . import Camera, Cancelled, Plane, draw, load_model
+from . import Camera, Cancelled, Drawing, Plane, draw, load_mesh, load_model
 
 # kvhlr's options as keywords: those that choose the camera, those draw() takes and those save() takes.
 _CAMERA_KEYWORDS = {"view", "up_axis", "perspective", "section"}
@@ -189,6 +189,406 @@ def _print_summary(results, seconds):
     print(f"\n{len(results) - len(failed)} of {len(results)} drawings written in {seconds:.1f} s", file=sys.stderr)
     for result in failed:
         print(f"{result.input} ({result.output}): {result.error}", file=sys.stderr)
+
+
+
+# --- One view in screen tiles ---
+#
+# A tile's drawing is exact: the lines in a tile are edges whose projections meet it, and every triangle
+# that hides a point of the tile covers that point, so both are among the triangles whose projected boxes
+# meet the tile. Each tile is drawn whole through the view's own camera, its lines cut at the tile's
+# borders, and the pieces joined again where they meet on a border.
+
+_TRIANGLES_PER_CHUNK = 1 << 22  # triangles sorted into tiles at a time, so that preparing stays in bounds
+_INDEX = "index.json"
+_BORDER_SHIFT = 0.0314159
+_SAMPLED_TRIANGLES = 1 << 20
+
+
+def _screen(camera, vertices):
+    """The vertices on the camera's screen (-1..1 across its frame). Raises ValueError naming camera when
+    a vertex lies at or behind a perspective eye, where its box on the screen means nothing."""
+    transform = camera.projection @ camera.model_view
+    clip = vertices @ transform[:, :3].T + transform[:, 3]
+    w = clip[:, 3]
+    if not np.all(w > 0):
+        raise ValueError("camera: a tiled view needs the whole model in front of a perspective camera's eye")
+    return clip[:, :2] / w[:, None]
+
+
+def _drawing_units(camera):
+    """The length in the drawing plane of one screen unit along x and y, as the library scales its lines."""
+    to_world = np.linalg.inv(camera.projection @ camera.model_view)
+    points = np.array([[0, 0, 0, 1], [1, 0, 0, 1], [0, 1, 0, 1]], dtype=float) @ to_world.T
+    points = points[:, :3] / points[:, 3:]
+    return np.linalg.norm(points[1:] - points[0], axis=1)
+
+
+def _borders(centres, count):
+    """Where `count` columns (or rows) divide the triangles' centres evenly along one axis, shifted by an
+    odd share of a step so that they keep off a symmetric model's own coordinates."""
+    return np.quantile(centres, (np.arange(1, count) + _BORDER_SHIFT) / count)
+
+
+def _grid(tiles, centres):
+    """Columns and rows for `tiles`: a count, split as its divisors allow so that the fullest tile holds
+    the fewest of the triangles' centres (a sample of them), or (columns, rows); and the borders of each."""
+    if isinstance(tiles, int) and not isinstance(tiles, bool):
+        if tiles < 1:
+            raise ValueError(f"tiles: expected at least 1 tile, not {tiles}")
+
+        def fullest(columns):
+            x, y = _borders(centres[:, 0], columns), _borders(centres[:, 1], tiles // columns)
+            tile = np.searchsorted(y, centres[:, 1]) * columns + np.searchsorted(x, centres[:, 0])
+            return np.bincount(tile, minlength=tiles).max(), abs(columns - tiles // columns)
+
+        columns = min((c for c in range(1, tiles + 1) if tiles % c == 0), key=fullest)
+        rows = tiles // columns
+    else:
+        try:
+            columns, rows = (int(count) for count in tiles)
+        except (TypeError, ValueError):
+            raise TypeError(f"tiles: expected a count or (columns, rows), not {tiles!r}") from None
+        if columns < 1 or rows < 1:
+            raise ValueError(f"tiles: expected at least one column and one row, not {tiles!r}")
+    return columns, rows, _borders(centres[:, 0], columns), _borders(centres[:, 1], rows)
+
+
+def _camera_record(camera):
+    return {"model_view": camera.model_view.tolist(), "projection": camera.projection.tolist(),
+            "near": camera.near, "far": camera.far}
+
+
+def _write_array(url, array):
+    import fsspec
+    with fsspec.open(url, "wb") as out:
+        np.save(out, array)
+
+
+def _read_array(url):
+    import fsspec
+    with fsspec.open(url, "rb") as source:
+        return np.load(source)
+
+
+def prepare_tiles(mesh, camera: Camera, tiles, store: str) -> Dict[str, Any]:
+    """Writes the tiled copy of a model for draw_tiled: each tile's triangles (those whose box on the
+    screen of `camera` meets the tile, a triangle in every tile it meets) with their vertices, as numpy
+    files, and an index (index.json) of the camera, the tiles' borders and each tile's files and counts.
+
+    mesh is a model file (read as load_mesh reads it) or a (vertices, triangles) pair of arrays; tiles a
+    count (the grid as near square as its divisors allow) or (columns, rows); store a folder or any
+    location fsspec opens (s3://..., with its file system installed) that every worker can read. The
+    triangles are sorted a few million at a time. Returns the index."""
+    import fsspec
+    vertices, triangles = load_mesh(mesh) if isinstance(mesh, (str, os.PathLike)) else mesh
+    vertices = np.ascontiguousarray(vertices, dtype=np.float64)
+    triangles = np.ascontiguousarray(triangles, dtype=np.uint32)
+    if vertices.ndim != 2 or vertices.shape[1] != 3 or triangles.ndim != 2 or triangles.shape[1] != 3:
+        raise ValueError("mesh: expected vertices (N, 3) and triangles (M, 3)")
+    if len(triangles) and triangles.max() >= len(vertices):
+        raise ValueError("mesh: a triangle refers to a vertex beyond the vertices")
+    screen = _screen(camera, vertices)
+    low, high = screen.min(axis=0), screen.max(axis=0)
+    centres = screen[triangles[::max(1, len(triangles) // _SAMPLED_TRIANGLES)]].mean(axis=1)
+    columns, rows, x_borders, y_borders = _grid(tiles, centres)
+    # A triangle within the library's tolerances of a tile may hide a line on its border.
+    margin = 1e-6 * max(float(np.max(high - low)), 1e-300)
+    members = [[] for _ in range(columns * rows)]
+    # The library's tolerances follow the model's extent in space and on the screen, so every tile also
+    # holds the triangles that reach furthest along each axis: its tolerances are then the whole view's.
+    # Their lines outside the tile are cut away, and inside it they are the tile's own.
+    reach = {}
+    for first in range(0, len(triangles), _TRIANGLES_PER_CHUNK):
+        chunk = triangles[first:first + _TRIANGLES_PER_CHUNK]
+        for axis, coordinates in enumerate((vertices[:, 0], vertices[:, 1], vertices[:, 2], screen[:, 0], screen[:, 1])):
+            values = coordinates[chunk]
+            for end, pick in ((0, np.argmin), (1, np.argmax)):
+                at = pick(values.min(axis=1) if end == 0 else values.max(axis=1))
+                value = values[at].min() if end == 0 else values[at].max()
+                best = reach.get((axis, end))
+                if best is None or (value < best[0] if end == 0 else value > best[0]):
+                    reach[(axis, end)] = (value, first + at)
+        corners = screen[chunk]
+        box_low, box_high = corners.min(axis=1) - margin, corners.max(axis=1) + margin
+        column_low = np.searchsorted(x_borders, box_low[:, 0], "left")
+        column_high = np.searchsorted(x_borders, box_high[:, 0], "right")
+        row_low = np.searchsorted(y_borders, box_low[:, 1], "left")
+        row_high = np.searchsorted(y_borders, box_high[:, 1], "right")
+        for column in range(columns):
+            in_column = np.flatnonzero((column_low <= column) & (column_high >= column))
+            for row in range(rows):
+                chosen = in_column[(row_low[in_column] <= row) & (row_high[in_column] >= row)]
+                members[row * columns + column].append(chosen + first)
+    fs, root = fsspec.core.url_to_fs(store)
+    fs.makedirs(root, exist_ok=True)
+    entries = []
+    for tile, chunks in enumerate(members):
+        anchors = np.array(sorted({at for _, at in reach.values()}), dtype=np.int64)
+        tile_triangles = triangles[np.unique(np.concatenate(chunks + [anchors]))]
+        used, local = np.unique(tile_triangles, return_inverse=True)
+        _write_array(f"{store}/tile-{tile}-vertices.npy", vertices[used])
+        _write_array(f"{store}/tile-{tile}-triangles.npy", local.reshape(-1, 3).astype(np.uint32))
+        entries.append({"triangles": len(tile_triangles), "vertices": len(used)})
+        members[tile] = None
+    index = {"source": _source_key(mesh), "camera": _camera_record(camera), "columns": columns, "rows": rows,
+             "x_borders": x_borders.tolist(), "y_borders": y_borders.tolist(), "triangles": len(triangles),
+             "tiles": entries}
+    with fsspec.open(f"{store}/{_INDEX}", "w") as out:
+        json.dump(index, out)
+    return index
+
+
+def _clip(points, offsets, kinds, low, high):
+    """The lines cut to the box from low to high (x, y): pieces of polylines as (points, offsets, kinds).
+    A segment lying along the box's upper x or y border is left to the next tile, so that no tile draws
+    it twice."""
+    line_of = np.repeat(np.arange(len(kinds)), np.diff(offsets))
+    last = np.zeros(len(points), dtype=bool)
+    last[offsets[1:] - 1] = True
+    start, end = points[:-1][~last[:-1]], points[1:][~last[:-1]]
+    segment_line = line_of[:-1][~last[:-1]]
+    step = end - start
+    t_in, t_out = np.zeros(len(start)), np.ones(len(start))
+    with np.errstate(divide="ignore", invalid="ignore"):
+        for axis in (0, 1):
+            for bound, sign in ((low[axis], 1.0), (high[axis], -1.0)):
+                # sign * (start + t * step - bound) >= 0 within the box
+                distance, rate = sign * (start[:, axis] - bound), sign * step[:, axis]
+                t = -distance / rate
+                t_in = np.where(rate > 0, np.maximum(t_in, t), t_in)
+                t_out = np.where(rate < 0, np.minimum(t_out, t), t_out)
+                outside = (rate == 0) & (distance < 0)
+                t_in[outside], t_out[outside] = 1.0, 0.0
+    on_upper = np.zeros(len(start), dtype=bool)
+    for axis in (0, 1):
+        on_upper |= (start[:, axis] == high[axis]) & (end[:, axis] == high[axis])
+    kept = (t_in < t_out) & ~on_upper
+    first = np.ones(len(start), dtype=bool)
+    first[1:] = segment_line[1:] != segment_line[:-1]
+    # A piece begins where its line begins, where the segment before was cut or dropped, or where this
+    # one is cut at its start.
+    previous_whole = np.zeros(len(start), dtype=bool)
+    previous_whole[1:] = kept[:-1] & (t_out[:-1] >= 1.0)
+    begins = (first | ~previous_whole | (t_in > 0.0))[kept]
+    t_in, t_out, start, step = t_in[kept], t_out[kept], start[kept], step[kept]
+    piece_start = start + t_in[:, None] * step
+    piece_end = np.where((t_out >= 1.0)[:, None], start + step, start + t_out[:, None] * step)
+    piece_start = np.where((t_in <= 0.0)[:, None], start, piece_start)
+    # Points cut at a border lie on it exactly, so that the neighbour's pieces meet them.
+    for axis in (0, 1):
+        piece_start[:, axis] = np.clip(piece_start[:, axis], low[axis], high[axis])
+        piece_end[:, axis] = np.clip(piece_end[:, axis], low[axis], high[axis])
+    counts = 1 + begins.astype(np.int64)
+    end_at = np.cumsum(counts) - 1
+    out = np.empty((int(counts.sum()), 2))
+    out[end_at] = piece_end
+    out[end_at[begins] - 1] = piece_start[begins]
+    piece_offsets = np.append(end_at[begins] - 1, len(out))
+    return out, piece_offsets, kinds[segment_line[kept][begins]]
+
+
+def _reset_peak_memory():
+    """Starts the process's peak memory afresh, where Linux allows it, so that a tile's peak is its own."""
+    try:
+        with open("/proc/self/clear_refs", "w") as clear:
+            clear.write("5")
+    except OSError:
+        pass
+
+
+def _peak_memory():
+    """The process's peak resident memory in bytes since it started or was reset: Linux's VmHWM, which,
+    unlike getrusage's, leaves out the parent's memory that a spawned worker process inherits a count of."""
+    try:
+        with open("/proc/self/status") as status:
+            for line in status:
+                if line.startswith("VmHWM:"):
+                    return int(line.split()[1]) * 1024
+    except OSError:
+        pass
+    return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024
+
+
+def _draw_tile(store, tile, box, camera, options):
+    """One task: a tile's triangles drawn through the whole view's camera and cut to the tile's box (in the
+    drawing plane). Returns the pieces with the tile's triangle count, seconds and the worker's peak
+    memory."""
+    start = time.perf_counter()
+    _reset_peak_memory()
+    vertices = _read_array(f"{store}/tile-{tile}-vertices.npy")
+    triangles = _read_array(f"{store}/tile-{tile}-triangles.npy")
+    count = len(triangles)
+    if count:
+        drawing = draw(vertices, triangles, camera, **options)
+        del vertices, triangles
+        pieces = _clip(drawing.points, drawing.offsets, drawing.kinds, box[:2], box[2:])
+    else:
+        pieces = (np.zeros((0, 2)), np.zeros(1, dtype=np.int64), np.zeros(0, dtype=np.int32))
+    return pieces, {"tile": tile, "triangles": count, "pieces": len(pieces[2]), "seconds": time.perf_counter() - start,
+                    "peak_bytes": _peak_memory(), "worker": distributed.get_worker().address}
+
+
+
+def _join(tile_pieces, x_borders, y_borders, tolerance):
+    """The tiles' pieces joined into lines where two tiles' pieces of one kind end on the border between
+    them within `tolerance` of each other. Returns (points, offsets, kinds)."""
+    points = np.concatenate([pieces[0] for pieces in tile_pieces])
+    starts, kinds, tiles, base = [], [], [], 0
+    for tile, (tile_points, offsets, tile_kinds) in enumerate(tile_pieces):
+        starts.append(offsets[:-1] + base)
+        kinds.append(tile_kinds)
+        tiles.append(np.full(len(tile_kinds), tile))
+        base += len(tile_points)
+    starts, kinds, tiles = np.concatenate(starts), np.concatenate(kinds), np.concatenate(tiles)
+    stops = np.append(starts[1:], len(points)) - 1
+    # End 2p is piece p's first point, 2p + 1 its last; those on a border are matched along it.
+    ends = points[np.stack([starts, stops], axis=1).ravel()]
+    candidates = []
+    for axis, borders in ((0, x_borders), (1, y_borders)):
+        at = np.minimum(np.searchsorted(borders, ends[:, axis]), max(len(borders) - 1, 0))
+        on = np.flatnonzero(borders[at] == ends[:, axis]) if len(borders) else np.zeros(0, dtype=np.int64)
+        candidates.append(np.stack([np.full(len(on), axis), at[on], kinds[on // 2], ends[on, 1 - axis], on], 1))
+    candidates = np.concatenate(candidates)
+    candidates = candidates[np.lexsort(candidates[:, ::-1][:, 1:].T)]
+    # Where an end is shared by the pieces on each side, the straightest pairs across the border join,
+    # as the library joins lines where more than two meet.
+    inner = np.stack([starts + 1, stops - 1], axis=1).ravel()
+    outward = ends - points[np.clip(inner, 0, len(points) - 1)]
+    outward /= np.maximum(np.linalg.norm(outward, axis=1), 1e-300)[:, None]
+    link = {}
+    run = 0
+    for at in range(1, len(candidates) + 1):
+        if at < len(candidates) and (candidates[at, :3] == candidates[run, :3]).all() \
+                and candidates[at, 3] - candidates[at - 1, 3] <= tolerance:
+            continue
+        members = candidates[run:at, 4].astype(np.int64)
+        pairs = sorted((float(outward[a] @ outward[b]), a, b) for i, a in enumerate(members) for b in members[i + 1:]
+                       if tiles[a // 2] != tiles[b // 2])
+        for _, a, b in pairs:
+            if a not in link and b not in link:
+                link[a], link[b] = b, a
+        run = at
+
+    def oriented(piece, first_end):
+        stretch = points[starts[piece]:stops[piece] + 1]
+        return stretch if first_end == 0 else stretch[::-1]
+
+    out_points, out_offsets, out_kinds, done = [], [0], [], np.zeros(len(starts), dtype=bool)
+    for piece in range(len(starts)):
+        if done[piece]:
+            continue
+        head, out_end = piece, 0  # walk back through the piece's first end to the line's head
+        while 2 * head + out_end in link:
+            other = link[2 * head + out_end]
+            if other // 2 == piece:
+                break  # a closed line: it starts here
+            head, out_end = other // 2, 1 - other % 2
+        current, first_end, line = head, out_end, []
+        while True:
+            stretch = oriented(current, first_end)
+            line.append(stretch if not line else stretch[1:])
+            done[current] = True
+            leave = 2 * current + 1 - first_end
+            if leave not in link or done[link[leave] // 2]:
+                break
+            current, first_end = link[leave] // 2, link[leave] % 2
+        out_points.extend(line)
+        out_offsets.append(out_offsets[-1] + sum(len(stretch) for stretch in line))
+        out_kinds.append(kinds[head])
+    return (np.concatenate(out_points) if out_points else np.zeros((0, 2)), np.array(out_offsets),
+            np.array(out_kinds, dtype=np.int32))
+
+
+class TiledDrawing(NamedTuple):
+    """A view drawn in tiles and joined: its lines as Drawing's three arrays (line i is
+    points[offsets[i]:offsets[i + 1]], of kind kinds[i]), its camera, and per tile its triangles, the
+    pieces its lines were cut into, seconds, the worker that drew it and that worker's peak memory."""
+
+    points: np.ndarray
+    offsets: np.ndarray
+    kinds: np.ndarray
+    camera: Camera
+    tiles: List[Dict[str, Any]]
+
+    def drawing(self, **options: Any) -> Drawing:
+        """The lines as a Drawing, to save or show as any drawing (draw()'s keywords as the tiles were
+        drawn with, for what a file records of them). It holds no mesh: a sheet of other views cannot be
+        drawn from it."""
+        drawing = Drawing.__new__(Drawing)
+        source = (np.zeros((0, 3)), np.zeros((0, 3), dtype=np.uint32), None, options, "")
+        drawing.__setstate__((self.camera, self.points, self.offsets, self.kinds, [], np.zeros(0, dtype=np.uint32),
+                              [], source, np.zeros((0, 8))))
+        return drawing
+
+
+def _source_key(mesh):
+    """What the tiled copy was made from: a file by its path, size and time of change; arrays by digest."""
+    if isinstance(mesh, (str, os.PathLike)):
+        status = os.stat(mesh)
+        return f"{os.path.abspath(mesh)}:{status.st_size}:{status.st_mtime_ns}"
+    import hashlib
+    digest = hashlib.sha1()
+    for array in mesh:
+        digest.update(np.ascontiguousarray(array).data)
+    return digest.hexdigest()
+
+
+def _stored_index(store):
+    import fsspec
+    try:
+        with fsspec.open(f"{store}/{_INDEX}", "r") as source:
+            return json.load(source)
+    except FileNotFoundError:
+        return None
+
+
+def draw_tiled(path, camera: Camera, tiles, client=None, *, store: Optional[str] = None,
+               **options: Any) -> TiledDrawing:
+    """Draws one view of a model too big for one worker: split into screen tiles (a count, or (columns,
+    rows)), each tile drawn by a task from the tiled copy of the model in `store` (prepare_tiles), its
+    lines cut at the tile's borders, and the pieces joined again across them. The store is prepared first
+    unless it holds a copy of this model for this camera and these tiles; without a store, a temporary
+    folder is used (for a local cluster) and removed after. The keywords are draw()'s (hidden, sharp,
+    exact, ...; not section).
+
+    The result's lines are those of draw() on the whole model, up to where lines are split: the lines of
+    one kind cover the same stretches within a millionth of the drawing's size. Raises TypeError for an
+    unknown keyword, ValueError for bad tiles, and what draw() raises."""
+    if "section" in options or "progress" in options:
+        raise TypeError(f"draw_tiled() got an unexpected keyword argument "
+                        f"'{'section' if 'section' in options else 'progress'}'")
+    import shutil
+    import tempfile
+    temporary = tempfile.mkdtemp(prefix="kelvar-tiles-") if store is None else None
+    store = temporary or store.rstrip("/")
+    client, local = _client_or_local(client)
+    try:
+        index = _stored_index(store)
+        if index is None or index["source"] != _source_key(path) or index["camera"] != _camera_record(camera) \
+                or (not isinstance(tiles, int) and [index["columns"], index["rows"]] != list(tiles)) \
+                or (isinstance(tiles, int) and index["columns"] * index["rows"] != tiles):
+            index = prepare_tiles(path, camera, tiles, store)
+        units = _drawing_units(camera)
+        x_borders = np.array(index["x_borders"]) * units[0]
+        y_borders = np.array(index["y_borders"]) * units[1]
+        xs, ys = np.concatenate([[-np.inf], x_borders, [np.inf]]), np.concatenate([[-np.inf], y_borders, [np.inf]])
+        columns = index["columns"]
+        boxes = [(xs[tile % columns], ys[tile // columns], xs[tile % columns + 1], ys[tile // columns + 1])
+                 for tile in range(len(index["tiles"]))]
+        futures = [client.submit(_draw_tile, store, tile, box, camera, options, pure=False)
+                   for tile, box in enumerate(boxes)]
+        results = client.gather(futures)
+        all_points = np.concatenate([pieces[0] for pieces, _ in results])
+        size = float(np.max(np.ptp(all_points, axis=0))) if len(all_points) else 1.0
+        points, offsets, kinds = _join([pieces for pieces, _ in results], x_borders, y_borders, 1e-6 * size)
+        return TiledDrawing(points, offsets, kinds, camera, [stats for _, stats in results])
+    finally:
+        if local is not None:
+            local.cluster.close()
+            local.close()
+        if temporary is not None:
+            shutil.rmtree(temporary, ignore_errors=True)
 
 
 def _arguments(argv):

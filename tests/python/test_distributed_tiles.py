@@ -1,0 +1,127 @@
+"""One view of a model too big for a worker (kelvar_hlr.distributed.draw_tiled): a 20M-triangle mesh drawn
+in 16 tiles by local worker processes limited to 1 GB each, which Dask would kill past it, gives the
+drawing one process makes of the whole mesh."""
+
+import os
+import resource
+import time
+
+import numpy as np
+import pytest
+
+distributed = pytest.importorskip("distributed", reason="Dask's distributed scheduler (python3-distributed)")
+import kelvar_hlr as kh  # noqa: E402
+from kelvar_hlr.distributed import draw_tiled  # noqa: E402
+
+TRIANGLES = int(os.environ.get("KVHLR_TILED_TRIANGLES", 20_000_000))
+PIXELS = 4096  # the comparison's resolution: a line may move by a 4096th of the drawing
+
+
+def peak_mb():
+    return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss // 1024
+
+
+def sphere(stacks, centre, radius):
+    """A latitude-longitude sphere of 4 * stacks**2 triangles (a ring of vertices at each pole)."""
+    polar, azimuth = np.meshgrid(np.pi * np.arange(stacks + 1) / stacks, np.pi * np.arange(2 * stacks) / stacks,
+                                 indexing="ij")
+    vertices = np.stack([np.sin(polar) * np.cos(azimuth), np.sin(polar) * np.sin(azimuth), np.cos(polar)], -1)
+    i, j = np.meshgrid(np.arange(stacks), np.arange(2 * stacks), indexing="ij")
+    at = lambda i, j: i * 2 * stacks + j % (2 * stacks)  # noqa: E731
+    triangles = np.stack([np.stack([at(i, j), at(i + 1, j), at(i + 1, j + 1)], -1),
+                          np.stack([at(i, j), at(i + 1, j + 1), at(i, j + 1)], -1)], 2)
+    return vertices.reshape(-1, 3) * radius + centre, triangles.reshape(-1, 3)
+
+
+def boxes(count):
+    """A row of `count` boxes along x, each turned a little more about y: sharp edges at every angle."""
+    corners = np.array([[x, y, z] for z in (0, 1) for y in (0, 1) for x in (0, 1)], dtype=float) - 0.5
+    faces = np.array([[0, 2, 1], [1, 2, 3], [4, 5, 6], [5, 7, 6], [0, 1, 4], [1, 5, 4], [2, 6, 3], [3, 6, 7],
+                      [0, 4, 2], [2, 4, 6], [1, 3, 5], [3, 7, 5]])
+    angles = np.linspace(0, np.pi / 2, count)
+    turn = np.stack([np.stack([np.cos(angles), np.zeros(count), np.sin(angles)], -1), np.tile([0.0, 1, 0], (count, 1)),
+                     np.stack([-np.sin(angles), np.zeros(count), np.cos(angles)], -1)], 1)
+    vertices = np.einsum("bij,vj->bvi", turn, corners * [0.3, 1.6, 0.3]) + np.stack(
+        [np.linspace(-3.6, 3.6, count), np.zeros(count), np.full(count, 1.6)], -1)[:, None]
+    return vertices.reshape(-1, 3), (np.arange(count)[:, None, None] * 8 + faces).reshape(-1, 3)
+
+
+def scene(triangles):
+    """Five spheres in a row that hide each other in the iso view, and boxes before them."""
+    parts = [sphere(int(np.sqrt(triangles / 20)), [2.0 * k - 4, 0.3 * (k % 2), -0.4 * k], 1.3) for k in range(5)]
+    parts.append(boxes(24))
+    vertices, triangles, base = [], [], 0
+    for part_vertices, part_triangles in parts:
+        vertices.append(part_vertices)
+        triangles.append(part_triangles + base)
+        base += len(part_vertices)
+    return np.concatenate(vertices), np.concatenate(triangles).astype(np.uint32)
+
+
+def rasters(points, offsets, kinds, frame):
+    """Each kind's lines as pixels of the frame (low x, low y, size), sampled at a third of a pixel."""
+    images = {}
+    last = np.zeros(len(points), dtype=bool)
+    last[offsets[1:] - 1] = True
+    kind_of_point = np.repeat(kinds, np.diff(offsets))
+    start, end, kind = points[:-1][~last[:-1]], points[1:][~last[:-1]], kind_of_point[:-1][~last[:-1]]
+    pixel = frame[2] / PIXELS
+    steps = np.maximum(np.ceil(np.linalg.norm(end - start, axis=1) / pixel * 3), 1).astype(np.int64)
+    segment = np.repeat(np.arange(len(start)), steps + 1)
+    t = (np.arange(len(segment)) - np.repeat(np.cumsum(steps + 1) - steps - 1, steps + 1)) / steps[segment]
+    samples = start[segment] + t[:, None] * (end - start)[segment]
+    cells = np.clip(((samples - frame[:2]) / pixel).astype(np.int64), 0, PIXELS - 1)
+    for value in np.unique(kind):
+        image = np.zeros((PIXELS + 2, PIXELS + 2), dtype=bool)
+        chosen = cells[kind[segment] == value]
+        image[chosen[:, 1] + 1, chosen[:, 0] + 1] = True
+        images[int(value)] = image
+    return images
+
+
+def grown(image):
+    out = image.copy()
+    for dy in (-1, 0, 1):
+        for dx in (-1, 0, 1):
+            out[1:-1, 1:-1] |= image[1 + dy:image.shape[0] - 1 + dy, 1 + dx:image.shape[1] - 1 + dx]
+    return out
+
+
+def lengths(points, offsets, kinds):
+    segment_lengths = np.linalg.norm(np.diff(points, axis=0), axis=1)
+    segment_lengths[offsets[1:-1] - 1] = 0.0  # between lines
+    per_point = np.append(segment_lengths, 0.0)
+    kind_of_point = np.repeat(kinds, np.diff(offsets))
+    return {int(kind): float(per_point[kind_of_point == kind].sum()) for kind in np.unique(kinds)}
+
+
+def test_a_view_too_big_for_each_worker_drawn_in_tiles_is_the_whole_drawing(tmp_path):
+    vertices, triangles = scene(TRIANGLES)
+    camera = kh.Camera.view("iso", vertices)
+    start = time.perf_counter()
+    whole = kh.draw(vertices, triangles, camera, hidden=True)
+    print(f"one process: {time.perf_counter() - start:.1f} s, peak {peak_mb()} MB")
+    expected = (whole.points, whole.offsets, whole.kinds)
+    del whole
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, memory_limit="1GB",
+                                  dashboard_address=None) as cluster, distributed.Client(cluster) as client:
+        start = time.perf_counter()
+        tiled = draw_tiled((vertices, triangles), camera, 16, client, store=str(tmp_path / "tiles"), hidden=True)
+        print(f"16 tiles: {time.perf_counter() - start:.1f} s;", tiled.tiles)
+    # The tiles together hold every triangle, those on borders more than once, and each worker stayed
+    # under its limit (Dask ends a worker that passes it, and the task would have failed).
+    counts = [tile["triangles"] for tile in tiled.tiles]
+    assert len(counts) == 16 and sum(counts) >= len(triangles) and max(counts) < len(triangles) / 8
+    assert max(tile["peak_bytes"] for tile in tiled.tiles) < 1e9
+
+    # The same stretches of each kind, within a pixel of a 4096-pixel image, and the same lengths within a
+    # hundredth of a percent (a stretch shorter than a pixel may start at a tile's border, or not).
+    low = expected[0].min(axis=0)
+    frame = np.append(low - 1e-3, np.max(expected[0].max(axis=0) - low) * 1.001)
+    own, theirs = rasters(tiled.points, tiled.offsets, tiled.kinds, frame), rasters(*expected, frame)
+    assert own.keys() == theirs.keys() and {0, 1, 3} <= own.keys()
+    for kind in own:
+        assert not (own[kind] & ~grown(theirs[kind])).any() and not (theirs[kind] & ~grown(own[kind])).any(), kind
+    own_lengths, their_lengths = lengths(tiled.points, tiled.offsets, tiled.kinds), lengths(*expected)
+    for kind, length in their_lengths.items():
+        assert own_lengths[kind] == pytest.approx(length, rel=1e-4), kind
