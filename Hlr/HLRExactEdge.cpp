@@ -1,5 +1,6 @@
 #include "Hlr/HLRExactEdge.h"
 
+#include "Hlr/HLRProjectedModel.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
 #include "Hlr/HLRProjectedTriangleVertex.h"
 
@@ -31,12 +32,24 @@ void HLRExactEdge::hideStretch(double a, double b) {
     if (!(a < b)) {
         return;
     }
+    if (m_allHidden) {
+        return; // with occlusion levels, offered on
+    }
     m_hiddenIntervals.addInterval(HLRInterval{a, b, kParameterTolerance, kParameterTolerance});
     const HLRInterval& first = m_hiddenIntervals.intervalAt(1);
     if (first.from == 0.0 && first.to == 1.0) {
         m_allHidden = true;
-        m_hiddenIntervals.clear();
+        if (!HLRProjectedModel::sm_bOcclusionLevels)
+            m_hiddenIntervals.clear();
     }
+}
+
+void HLRExactEdge::countCover(double a, double b) {
+    m_hiddenIntervals.addCover(a, b);
+}
+
+std::vector<HLRCoverCounts::Stretch> HLRExactEdge::levelsWithin(double a, double b) const {
+    return m_hiddenIntervals.coverWithin(a, b, kParameterTolerance);
 }
 
 void HLRExactEdge::dropHiddenSpecks() {

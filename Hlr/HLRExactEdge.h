@@ -5,6 +5,8 @@
 #include "Hlr/HLRIntervals.h"
 #include "Hlr/HLRVector2D.h"
 
+#include <vector>
+
 namespace KvHLR {
 
 struct HLRProjectedTriangleVertex;
@@ -47,10 +49,18 @@ public:
     // ends within the parameter tolerance of a vertex are taken to the vertex, and once the pieces
     // cover the whole edge it is all hidden and its pieces are freed (on a scene of stacked parts most
     // edges end that way).
+    // With occlusion levels (HLRProjectedModel::sm_bOcclusionLevels) an edge hidden all along keeps its
+    // pieces, and further ones change nothing.
     void hideStretch(double a, double b);
+    // Occlusion levels: counts one occluder's cover of [a, b], beside the merged pieces (HLRCoverCounts).
+    void countCover(double a, double b);
     // After the hide pass: drops the hidden pieces that stayed shorter than the parameter tolerance;
     // kept, they would only cut the edge into specks.
     void dropHiddenSpecks();
+
+    // With occlusion levels, after the hide pass: the hidden stretch [a, b] cut where its occlusion level
+    // changes, each stretch with its level (at least 1), slivers below the parameter tolerance absorbed.
+    std::vector<HLRCoverCounts::Stretch> levelsWithin(double a, double b) const;
 
     HLRVector2D coordinate2DAt(double t) const;
 

@@ -2,6 +2,7 @@
 
 #include "Hlr/HLRExactEdge.h"
 #include "Hlr/HLRParallelLoop.h"
+#include "Hlr/HLRProjectedModel.h"
 
 #include <utility>
 
@@ -35,6 +36,7 @@ HLRExactHiding::Grid HLRExactHiding::gridOf(std::vector<const HLROccluder*> occl
 void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*>& edges) {
     // A block of edges at a time, as the plain hide pass hands them out: an edge hidden early ends its
     // query, so edges take very different times.
+    const bool levels = HLRProjectedModel::sm_bOcclusionLevels;
     runInParallel(
         static_cast<std::ptrdiff_t>(edges.size()), kEdgesPerBlock, [] { return 0; },
         [&](int, std::ptrdiff_t i) {
@@ -42,13 +44,14 @@ void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*
             HLRExactEdge& edge = *edges[static_cast<std::size_t>(i)];
             // The grid reports only occluders whose nearest depth reaches the edge's farthest. A long edge
             // behind a dense part of a large model meets millions: a check every few hundred.
+            // With occlusion levels an edge hidden all along goes on counting the occluders in front of it.
             std::uint32_t tests = 0;
             grid.forEachMeeting(windowOf(edge), edge.boundingBox3D().farthestDepth(),
-                                [&edge, &tests](const HLROccluder* occluder, std::size_t) {
+                                [&edge, &tests, levels](const HLROccluder* occluder, std::size_t) {
                                     if ((++tests & 255U) == 0)
                                         HLRCancelPoll::check();
                                     occluder->hide(edge);
-                                    return !edge.isAllHidden();
+                                    return levels || !edge.isAllHidden();
                                 });
         });
 }

@@ -180,6 +180,8 @@ void HLRExactStrokeJoiner::addEdgesOf(const std::vector<HLRExactEdge>& edges,
     };
     const auto addPiece = [this](std::uint32_t from, std::uint32_t to, int type) {
         m_pieces.push_back(Piece{from, to, type});
+        if (HLRProjectedModel::sm_bOcclusionLevels)
+            m_levels.push_back(0);
     };
     for (const HLRExactEdge& edge : edges) {
         HLRCancelPoll::check();
@@ -187,12 +189,15 @@ void HLRExactStrokeJoiner::addEdgesOf(const std::vector<HLRExactEdge>& edges,
             continue;
         const std::uint32_t start = vertexNode(edge.startVertex());
         const std::uint32_t end = vertexNode(edge.endVertex());
-        const int hidden = edge.type();
-        const int visible = hidden | Edge::VISIBLE_EDGE;
+        const int visible = edge.type() | Edge::VISIBLE_EDGE;
         const HLRIntervals& intervals = edge.hiddenIntervals();
         const int count = intervals.size();
-        if (edge.isAllHidden() || count == 0) {
-            addPiece(start, end, edge.isAllHidden() ? hidden : visible);
+        if (edge.isAllHidden()) {
+            addHiddenPieces(edge, 0.0, 1.0, start, end);
+            continue;
+        }
+        if (count == 0) {
+            addPiece(start, end, visible);
             continue;
         }
         std::uint32_t previous = intervals.intervalAt(1).from > 0.0 ? start : NONE;
@@ -203,11 +208,26 @@ void HLRExactStrokeJoiner::addEdgesOf(const std::vector<HLRExactEdge>& edges,
             const std::uint32_t hideTo = interval.to == 1.0 ? end : newNode(edge.coordinate2DAt(interval.to));
             if (previous != NONE)
                 addPiece(previous, hideFrom, visible);
-            addPiece(hideFrom, hideTo, hidden);
+            addHiddenPieces(edge, interval.from, interval.to, hideFrom, hideTo);
             previous = hideTo;
         }
         if (intervals.intervalAt(count).to < 1.0)
             addPiece(previous, end, visible);
+    }
+}
+
+void HLRExactStrokeJoiner::addHiddenPieces(const HLRExactEdge& edge, double a, double b, std::uint32_t from,
+                                           std::uint32_t to) {
+    if (!HLRProjectedModel::sm_bOcclusionLevels) {
+        m_pieces.push_back(Piece{from, to, edge.type()});
+        return;
+    }
+    const std::vector<HLRCoverCounts::Stretch> stretches = edge.levelsWithin(a, b);
+    for (std::size_t i = 0; i < stretches.size(); ++i) {
+        const std::uint32_t next = i + 1 == stretches.size() ? to : newNode(edge.coordinate2DAt(stretches[i].to));
+        m_pieces.push_back(Piece{from, next, edge.type()});
+        m_levels.push_back(stretches[i].count);
+        from = next;
     }
 }
 
@@ -267,6 +287,14 @@ int HLRExactStrokeJoiner::joinKindOf(int type) {
     return kind * 3 + apart;
 }
 
+int HLRExactStrokeJoiner::joinKindOfPiece(std::size_t piece) const {
+    const int kind = joinKindOf(m_pieces[piece].type);
+    if (kind < 0 || m_levels.empty())
+        return kind;
+    // The join kinds are below 64: the level goes above them.
+    return kind + 64 * std::min(m_levels[piece], kMostLevels);
+}
+
 std::vector<HLRExactStrokeJoiner::Polyline> HLRExactStrokeJoiner::join(bool withHidden) const {
     const std::size_t pieceCount = m_pieces.size();
     std::vector<int> kinds(pieceCount);
@@ -280,7 +308,7 @@ std::vector<HLRExactStrokeJoiner::Polyline> HLRExactStrokeJoiner::join(bool with
         from[p] = merged[piece.from];
         to[p] = merged[piece.to];
         const bool wanted = from[p] != to[p] && (withHidden || isVisible(piece.type));
-        kinds[p] = wanted ? joinKindOf(piece.type) : -1;
+        kinds[p] = wanted ? joinKindOfPiece(p) : -1;
     }
     std::vector<std::uint32_t> start, ends;
     incidence(
@@ -358,6 +386,7 @@ std::vector<HLRExactStrokeJoiner::Polyline> HLRExactStrokeJoiner::join(bool with
     const auto trace = [&](std::uint32_t pieceEnd) {
         Polyline& line = polylines.emplace_back();
         line.type = m_pieces[pieceEnd / 2].type;
+        line.level = m_levels.empty() ? 0 : m_levels[pieceEnd / 2];
         const std::uint32_t startNode = pieceEnd % 2 == 0 ? from[pieceEnd / 2] : to[pieceEnd / 2];
         line.points.push_back(m_nodes[startNode]);
         for (std::uint32_t current = pieceEnd; current != NONE && !used[current / 2];) {

@@ -22,13 +22,18 @@ struct HLRProjectedTriangleVertex;
 // hidden stretch lies along another one, which the network's splits dropped, both are drawn.
 //
 // In: the projected model after the hide pass. Out: polylines in screen coordinates, each with the edge
-// type of its pieces (VISIBLE_EDGE set on visible ones), after the inside-out vote.
+// type of its pieces (VISIBLE_EDGE set on visible ones), after the inside-out vote; with occlusion levels
+// (HLRProjectedModel::sm_bOcclusionLevels) hidden pieces are cut where their level changes, and only
+// pieces of one level join.
 class KVHLR_API HLRExactStrokeJoiner {
 public:
     struct Polyline {
         int type = 0;
         std::vector<HLRVector2D> points; // a closed polyline repeats its first point
+        int level = 0; // with occlusion levels, a hidden line's level (1 and up); 0 otherwise
     };
+    // Levels above this join as this one (they stay apart from the kinds they join by).
+    static constexpr int kMostLevels = 1 << 20;
 
     // Cuts the drawn edges into pieces.
     explicit HLRExactStrokeJoiner(const HLRProjectedModel& model);
@@ -53,12 +58,18 @@ private:
     void addEdgesOf(const std::vector<HLRExactEdge>& edges,
                     const std::vector<HLRProjectedTriangleVertex>& vertices);
     std::uint32_t newNode(const HLRVector2D& point);
+    // The hidden stretch [a, b] of an edge from node `from` to node `to`: one piece, or with occlusion
+    // levels a piece per level.
+    void addHiddenPieces(const HLRExactEdge& edge, double a, double b, std::uint32_t from, std::uint32_t to);
+    // The kind a piece joins by, its level apart.
+    int joinKindOfPiece(std::size_t piece) const;
     // The kind pieces join by: the network's stroke kinds, with intersection lines and tangent edges
     // apart from the other free edges (they draw as lines of their own); -1 for a piece that draws nothing.
     static int joinKindOf(int type);
 
     std::vector<HLRVector2D> m_nodes; // the points where pieces end: vertices, then cuts as they come
     std::vector<Piece> m_pieces;
+    std::vector<std::int32_t> m_levels; // with occlusion levels, each piece's (0 for visible ones)
 };
 
 } // namespace KvHLR

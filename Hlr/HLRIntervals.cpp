@@ -1,6 +1,7 @@
 #include "Hlr/HLRIntervals.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <iterator>
 #include <utility>
@@ -93,7 +94,81 @@ MergeStep mergeStep(HLRInterval& a, HLRInterval& b) {
     return MergeStep::Remove;
 }
 
+constexpr double kCoverGrid = 65536.0; // positions of HLRCoverCounts' steps per unit of the edge
+
 } // namespace
+
+void HLRCoverCounts::add(double from, double to) {
+    const auto position = [](double t) { return static_cast<std::int32_t>(std::lround(t * kCoverGrid)); };
+    const std::int32_t start = position(from), end = position(to);
+    if (start >= end)
+        return;
+    m_steps.emplace_back(start, 1);
+    m_steps.emplace_back(end, -1);
+    if (m_steps.size() >= 2 * m_compactedSize + 64) {
+        compact(m_steps);
+        m_compactedSize = m_steps.size();
+    }
+}
+
+void HLRCoverCounts::compact(std::vector<Step>& steps) const {
+    std::sort(steps.begin(), steps.end());
+    std::size_t kept = 0;
+    for (const Step& step : steps) {
+        if (kept > 0 && steps[kept - 1].first == step.first)
+            steps[kept - 1].second += step.second;
+        else
+            steps[kept++] = step;
+    }
+    steps.resize(kept);
+}
+
+std::vector<HLRCoverCounts::Stretch> HLRCoverCounts::stretchesWithin(double from, double to,
+                                                                     double shortest) const {
+    std::vector<Step> steps = m_steps;
+    compact(steps);
+    std::vector<Stretch> stretches{{from, to, 0}};
+    for (const auto& [position, change] : steps) {
+        const double t = position / kCoverGrid;
+        if (t > from && t < to) {
+            stretches.back().to = t;
+            stretches.push_back({t, to, stretches.back().count});
+        }
+        if (t < to)
+            stretches.back().count += change;
+    }
+    // Each sliver takes the lower count of the nearest longer stretches on either side (found in one
+    // sweep each way), then neighbours of equal count become one.
+    const auto isLong = [shortest](const Stretch& s) { return s.to - s.from >= shortest; };
+    std::vector<int> before(stretches.size(), -1), after(stretches.size(), -1);
+    for (std::size_t i = 0, last = 0; i < stretches.size(); ++i) {
+        if (isLong(stretches[i]))
+            last = i + 1;
+        before[i] = last > 0 ? stretches[last - 1].count : -1;
+    }
+    for (std::size_t i = stretches.size(), next = 0; i-- > 0;) {
+        if (isLong(stretches[i]))
+            next = i + 1;
+        after[i] = next > 0 ? stretches[next - 1].count : -1;
+    }
+    int fallback = stretches.front().count;
+    for (const Stretch& s : stretches)
+        fallback = std::min(fallback, s.count);
+    std::vector<Stretch> result;
+    for (std::size_t i = 0; i < stretches.size(); ++i) {
+        Stretch s = stretches[i];
+        if (!isLong(s)) {
+            const int lower = before[i] < 0 ? after[i] : after[i] < 0 ? before[i] : std::min(before[i], after[i]);
+            s.count = lower < 0 ? fallback : lower;
+        }
+        s.count = std::max(s.count, 1);
+        if (!result.empty() && result.back().count == s.count)
+            result.back().to = s.to;
+        else
+            result.push_back(s);
+    }
+    return result;
+}
 
 HLRIntervals::HLRIntervals() = default;
 
@@ -105,7 +180,7 @@ HLRIntervals::HLRIntervals(HLRIntervals&& other) noexcept : m_pieces(std::move(o
 
 HLRIntervals& HLRIntervals::operator=(const HLRIntervals& other) {
     if (this != &other) {
-        m_pieces = other.m_pieces ? std::make_unique<Pieces>(Pieces{other.m_pieces->list, {}, 1}) : nullptr;
+        m_pieces = other.m_pieces ? std::make_unique<Pieces>(Pieces{other.m_pieces->list, {}, 1, other.m_pieces->covers}) : nullptr;
         if (m_pieces) {
             m_pieces->cursor = m_pieces->list.begin();
         }
@@ -179,6 +254,17 @@ void HLRIntervals::addInterval(HLRInterval interval) {
     m_pieces->cursor = node.begin();
     list.splice(list.end(), node);
     m_pieces->cursorIndex = index;
+}
+
+void HLRIntervals::addCover(double from, double to) {
+    if (!m_pieces)
+        m_pieces = std::make_unique<Pieces>();
+    m_pieces->covers.add(from, to);
+}
+
+std::vector<HLRCoverCounts::Stretch> HLRIntervals::coverWithin(double from, double to, double shortest) const {
+    return m_pieces ? m_pieces->covers.stretchesWithin(from, to, shortest)
+                    : std::vector<HLRCoverCounts::Stretch>{{from, to, 1}};
 }
 
 } // namespace KvHLR

@@ -2,10 +2,42 @@
 
 #include "Hlr/HLRInterval.h"
 
+#include <cstdint>
 #include <list>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace KvHLR {
+
+// How many occluders cover each stretch of one edge, for occlusion levels: every covered range counted
+// rather than merged. Ranges are kept as steps of the count (+1 at a start, -1 at an end) at positions
+// rounded to 2^-16 of the edge, well within the hide test's parameter tolerance, so that steps at one
+// position add up: an edge keeps at most one step per position however many occluders cover it.
+class HLRCoverCounts {
+public:
+    // A stretch of an edge's parameters where `count` occluders cover it.
+    struct Stretch {
+        double from;
+        double to;
+        int count;
+    };
+
+    void add(double from, double to);
+    // The stretches of [from, to] (0 <= from < to <= 1), in order, their counts at least 1. A stretch
+    // shorter than `shortest` is a sliver where neighbouring occluders overlap along their shared side
+    // (their outlines are grown by the hide test's tolerance) or a step rounded apart: it takes the lower
+    // count of the nearest longer stretches beside it.
+    std::vector<Stretch> stretchesWithin(double from, double to, double shortest) const;
+
+private:
+    using Step = std::pair<std::int32_t, std::int32_t>; // position, change of the count there
+    // Sorts the steps and adds up those at one position, once they have doubled since the last time.
+    void compact(std::vector<Step>& steps) const;
+
+    std::vector<Step> m_steps;
+    std::size_t m_compactedSize = 0;
+};
 
 // The hidden pieces of one edge: sorted by start, pairwise disjoint beyond their tolerances.
 // Positions are 1-based. Positional access remembers where it was last (the cursor), so that a
@@ -36,6 +68,12 @@ public:
     // Frees every interval: an edge found hidden all along keeps only its all-hidden flag.
     void clear() { m_pieces.reset(); }
 
+    // Occlusion levels: counts a covered piece as well (HLRCoverCounts), kept beside the merged list.
+    void addCover(double from, double to);
+    // The cover counts along [from, to] (HLRCoverCounts::stretchesWithin): one stretch of count 1
+    // when no cover was counted.
+    std::vector<HLRCoverCounts::Stretch> coverWithin(double from, double to, double shortest) const;
+
 private:
     using Cursor = std::list<HLRInterval>::const_iterator;
     struct Pieces {
@@ -43,6 +81,7 @@ private:
         // The cursor is navigation state only; reading an interval moves it.
         Cursor cursor;
         int cursorIndex;
+        HLRCoverCounts covers;
     };
 
     // Moves the cursor to position i (1 <= i <= size() + 1) from the nearest of head, tail and cursor.

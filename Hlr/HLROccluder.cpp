@@ -33,6 +33,14 @@ double turnedAreaRate(const HLRViewTurn& turn, const HLRProjectedTriangleVertex&
     return std::fabs(rate) > 1e-9 * magnitude ? rate : 0.0;
 }
 
+// Whether the triangle's third corner lies to the left of its side s0 - s1 run from the end of least
+// screen x (then y) to the other: of two triangles on either side of a side, exactly one owns it.
+bool ownsSide(const HLRVector2D& s0, const HLRVector2D& s1, const HLRVector2D& third) {
+    const bool forward = s0.x() < s1.x() || (s0.x() == s1.x() && s0.y() < s1.y());
+    const double area = forward ? signedArea(s0, s1, third) : signedArea(s1, s0, third);
+    return area > 0.0;
+}
+
 // Exact hiding: the part of the edge (screen parameters lo to hi) that lies inside the closed triangle
 // of this image, grown by tol on every side, so that neighbouring triangles cover their shared sides
 // and corners together. A side through a corner that the edge starts or ends at is not grown: there
@@ -40,8 +48,12 @@ double turnedAreaRate(const HLRViewTurn& turn, const HLRProjectedTriangleVertex&
 // leaves the corner close to it. An edge that lies along a side is put on the side of it where
 // HLRViewTurn moves it, if one of its faces is seen edge-on. False when the edge misses the triangle,
 // or when the triangle is seen edge-on and covers nothing.
-bool coveredRange(const HLRTriangleImage& image, const HLRExactEdge& edge, double tol, double& lo,
-                  double& hi) {
+//
+// Counted (for occlusion levels), no side is grown, and an edge lying along a side within tol is covered
+// only by the triangle that owns the side (ownsSide), so that a surface's neighbouring triangles count
+// once where the edge runs behind their shared side.
+bool coveredRange(const HLRTriangleImage& image, const HLRExactEdge& edge, double tol, bool counted,
+                  double& lo, double& hi) {
     const HLRProjectedTriangleVertex& P = *edge.startVertex();
     const HLRProjectedTriangleVertex& Q = *edge.endVertex();
     const HLRVector2D* corner[3] = {&image.corners[0]->screenPosition, &image.corners[1]->screenPosition,
@@ -73,7 +85,11 @@ bool coveredRange(const HLRTriangleImage& image, const HLRExactEdge& edge, doubl
         if (rateP != 0.0 || rateQ != 0.0) {
             dp = rateP;
             dq = rateQ;
-        } else {
+        } else if (counted && std::fabs(dp) <= tol && std::fabs(dq) <= tol) {
+            if (!ownsSide(s0.screenPosition, s1.screenPosition, image.corners[(i + 2) % 3]->screenPosition))
+                return false;
+            dp = dq = 1.0;
+        } else if (!counted) {
             const bool throughEnd = &s0 == &P || &s0 == &Q || &s1 == &P || &s1 == &Q;
             dp += throughEnd ? 0.0 : tol;
             dq += throughEnd ? 0.0 : tol;
@@ -134,7 +150,7 @@ void HLROccluder::hide(HLRExactEdge& edge) const {
 
     double lo = 0.0;
     double hi = 1.0;
-    if (!coveredRange(image, edge, HLRProjectedModel::sm_dExactTolerance2D, lo, hi)) {
+    if (!coveredRange(image, edge, HLRProjectedModel::sm_dExactTolerance2D, false, lo, hi)) {
         return;
     }
 
@@ -148,17 +164,30 @@ void HLROccluder::hide(HLRExactEdge& edge) const {
     const bool projective = wP != wQ;
     const auto toSpace = [wP, wQ](double t) { return t * wP / ((1.0 - t) * wQ + t * wP); };
     const auto toScreen = [wP, wQ](double s) { return s * wQ / ((1.0 - s) * wP + s * wQ); };
-    double sLo = projective ? toSpace(lo) : lo;
-    double sHi = projective ? toSpace(hi) : hi;
-    if (!(behindP > tolZ)) {
-        sLo = std::max(sLo, (tolZ - behindP) / (behindQ - behindP));
-    } else if (!(behindQ > tolZ)) {
-        sHi = std::min(sHi, (behindP - tolZ) / (behindP - behindQ));
-    }
-    if (!(sLo < sHi)) {
+    // The covered screen range [lo, hi] cut to the part behind the plane, in place; false if none is.
+    const auto behindPart = [&](double& lo, double& hi) {
+        double sLo = projective ? toSpace(lo) : lo;
+        double sHi = projective ? toSpace(hi) : hi;
+        if (!(behindP > tolZ)) {
+            sLo = std::max(sLo, (tolZ - behindP) / (behindQ - behindP));
+        } else if (!(behindQ > tolZ)) {
+            sHi = std::min(sHi, (behindP - tolZ) / (behindP - behindQ));
+        }
+        lo = projective ? toScreen(sLo) : sLo;
+        hi = projective ? toScreen(sHi) : sHi;
+        return sLo < sHi;
+    };
+    if (!behindPart(lo, hi)) {
         return;
     }
-    edge.hideStretch(projective ? toScreen(sLo) : sLo, projective ? toScreen(sHi) : sHi);
+    edge.hideStretch(lo, hi);
+    if (HLRProjectedModel::sm_bOcclusionLevels) {
+        lo = 0.0;
+        hi = 1.0;
+        if (coveredRange(image, edge, HLRProjectedModel::sm_dExactTolerance2D, true, lo, hi) && behindPart(lo, hi)) {
+            edge.countCover(lo, hi);
+        }
+    }
 }
 
 } // namespace KvHLR

@@ -24,6 +24,7 @@ const char* const CONVEXITY_STAGE = "HLRPolyAlgo::correctConvexityOfStrokes";
 
 std::atomic<bool> exactHidingSwitch{false};
 std::atomic<bool> intersectionLinesSwitch{false};
+std::atomic<bool> occlusionLevelsSwitch{false};
 
 } // namespace
 
@@ -45,8 +46,16 @@ bool HLRPolyAlgo::intersectionLines() {
     return intersectionLinesSwitch.load();
 }
 
+void HLRPolyAlgo::setOcclusionLevels(bool on) {
+    occlusionLevelsSwitch.store(on);
+}
+
+bool HLRPolyAlgo::occlusionLevels() {
+    return occlusionLevelsSwitch.load();
+}
+
 HLRRunModes HLRPolyAlgo::switchedModes() {
-    return {exactHiding(), intersectionLines(), HLRCancelPoll::frequentProgress()};
+    return {exactHiding(), intersectionLines(), HLRCancelPoll::frequentProgress(), occlusionLevels()};
 }
 
 HLRPolyAlgo::HLRPolyAlgo() = default;

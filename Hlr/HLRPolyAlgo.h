@@ -52,6 +52,15 @@ public:
     // run; may be set from any thread.
     static void setIntersectionLines(bool on);
     static bool intersectionLines();
+    // Occlusion levels, off by default; they need exact hiding, without which every line's level stays
+    // 0. On, every hidden piece of a line gets its level: the number of triangles, facing the camera or
+    // not, that a ray from it to the eye crosses, counted by the hide pass itself (each occluder's
+    // covered range counted, HLRIntervals' cover counts, rather than merged), and only pieces of one
+    // level join into a line (HLRExactStrokeJoiner::Polyline::level, StrokeLine::level). An edge hidden
+    // all along then reads every occluder in front of it instead of stopping at the first that closes
+    // its cover. Read once at the start of each run; may be set from any thread.
+    static void setOcclusionLevels(bool on);
+    static bool occlusionLevels();
     // The switches as they stand, with HLRCancelPoll's frequent progress.
     static HLRRunModes switchedModes();
 

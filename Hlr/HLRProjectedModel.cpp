@@ -29,6 +29,7 @@ double HLRProjectedModel::sm_dTolerance3D = 0.0;
 double HLRProjectedModel::sm_dTolerance3DSquared = 0.0;
 double HLRProjectedModel::sm_dCoarseTolerance3D = 0.0;
 bool HLRProjectedModel::sm_bExactHiding = false;
+bool HLRProjectedModel::sm_bOcclusionLevels = false;
 double HLRProjectedModel::sm_dExactTolerance2D = 0.0;
 double HLRProjectedModel::sm_dExactTolerance3D = 0.0;
 HLRVector4D HLRProjectedModel::sm_projectionCentre(0.0, 0.0, 1.0, 0.0);
@@ -150,6 +151,7 @@ void HLRProjectedModel::set(const HLRModel& model, const HLRProjector& projector
 
 void HLRProjectedModel::setRunModes(const HLRRunModes& modes) {
     sm_bExactHiding = modes.exactHiding;
+    sm_bOcclusionLevels = modes.exactHiding && modes.occlusionLevels;
     m_withIntersectionLines = modes.intersectionLines;
 }
 

@@ -95,6 +95,8 @@ public:
     // preProcess, scale with the model: how far outside a triangle's outline a point still counts as
     // covered, and how far behind the triangle's plane a point must lie to be hidden.
     static bool sm_bExactHiding;
+    // Occlusion levels (HLRPolyAlgo::setOcclusionLevels), from the run's modes: only with exact hiding.
+    static bool sm_bOcclusionLevels;
     static constexpr double EXACT_RELATIVE_TOLERANCE = 1e-8;
     static constexpr double EXACT_ROUNDING_TOLERANCE = 1e-13;
     static double sm_dExactTolerance2D;

@@ -201,6 +201,7 @@ void appendUncovered(StrokeLine const& line, VisibleSegmentGrid const& grid, Vis
                      double tol, std::vector<StrokeLine>& out) {
     StrokeLine piece;
     piece.kind = line.kind;
+    piece.level = line.level;
     const auto finishPiece = [&] {
         if (piece.points.size() >= 2 && lengthOf(piece) > tol)
             out.push_back(piece);

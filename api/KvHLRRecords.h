@@ -58,6 +58,10 @@ constexpr std::int32_t kCentreLineKind = 10;
 struct KVHLR_API StrokeLine {
     std::vector<ON_2dPoint> points;
     std::int32_t kind = 0;
+    // A hidden line's occlusion level: how many surfaces (triangles, facing the camera or not) a ray from
+    // it to the eye crosses, 1 and up. Set only with occlusion levels on (HLRPolyAlgo::setOcclusionLevels,
+    // HLRRunModes::occlusionLevels) and exact hiding; 0 otherwise, and for every visible line.
+    std::int32_t level = 0;
 };
 
 } // namespace KvHLR

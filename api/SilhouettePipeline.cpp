@@ -96,16 +96,18 @@ void appendUserPolylines(std::vector<UserPolyline> const& userPolylines, Drawing
     }
 }
 
-// A joined line of edge type `type` through screen points, unless the options leave its kind out.
+// A joined line of edge type `type` and occlusion level `level` through screen points, unless the options
+// leave its kind out.
 template <class Points>
-void appendStroke(int type, Points const& points, ProjectorCriteria const& criteria, DrawingFrame const& frame,
-                  std::vector<StrokeLine>& lines) {
+void appendStroke(int type, int level, Points const& points, ProjectorCriteria const& criteria,
+                  DrawingFrame const& frame, std::vector<StrokeLine>& lines) {
     const std::optional<std::int32_t> kind = kindOfStroke(type, criteria);
     if (!kind)
         return;
     HLRCancelPoll::check();
     StrokeLine& line = lines.emplace_back();
     line.kind = *kind;
+    line.level = level;
     line.points.reserve(points.size());
     for (HLRVector2D const& p : points)
         appendFinite(line.points, frame.fromScreen(p));
@@ -116,14 +118,14 @@ void appendJoinedLines(HLRPolyAlgo& algorithm, ProjectorCriteria const& criteria
                        Leftovers& leftovers, std::vector<StrokeLine>& lines) {
     if (const std::optional<HLRExactStrokeJoiner>& joiner = algorithm.exactJoiner()) {
         for (HLRExactStrokeJoiner::Polyline const& polyline : joiner->join(criteria.showHiddenLine))
-            appendStroke(polyline.type, polyline.points, criteria, frame, lines);
+            appendStroke(polyline.type, polyline.level, polyline.points, criteria, frame, lines);
         return;
     }
     const auto postProcessor = std::make_shared<HLRPostProcessor>(algorithm, 1, nullptr);
     leftovers.push_back(postProcessor);
     postProcessor->execute(postProcessingMask(criteria));
     for (HLRLongStroke const* stroke : postProcessor->featureLines())
-        appendStroke(stroke->type(), stroke->points(), criteria, frame, lines);
+        appendStroke(stroke->type(), 0, stroke->points(), criteria, frame, lines);
 }
 
 } // namespace

@@ -80,6 +80,8 @@ CaseFigures runCheck(const CheckRequest& request, std::ostream& warnings) {
     figures.spacing = figures.tolerance / 2;
     figures.worldTolerance = worldToleranceOf(mesh);
     OcclusionScene scene(mesh, figures.worldTolerance);
+    scene.countLevels(request.levels);
+    figures.levelsJudged = request.levels;
     if (section)
         scene.addOccluder([&](const Ray& ray) { return section->crossing(ray); });
     const TurnedViews turned(mesh, view, request.sharpAngleDegrees, scene, figures.spacing,

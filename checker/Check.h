@@ -19,6 +19,7 @@ struct CheckRequest {
     double sharpAngleDegrees = 135.0; // as given to kvhlr
     bool intersections = true;        // whether the lines where surfaces cross are judged
     bool tangentEdges = false;        // whether the model's tangent edges are judged (kvhlr --tangent-edges)
+    bool levels = false;              // whether hidden lines' occlusion levels are judged (kvhlr --hidden-levels)
     std::string name;                 // for the report; the drawing path when empty
     // A section (kvhlr --section-point/--section-normal): the mesh is cut by this plane first.
     std::optional<std::array<Vec3, 2>> section; // point, normal

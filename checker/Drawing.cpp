@@ -1,5 +1,7 @@
 #include "checker/Drawing.h"
 
+#include <cstdint>
+
 #include "checker/InputError.h"
 
 #include <nlohmann/json.hpp>
@@ -53,6 +55,11 @@ Line line(const json& entry, std::size_t index, const std::string& path) {
         !isVisibleKind(result.kind))
         throw InputError(path,
                          where + ": kind " + std::to_string(result.kind) + " is none of 0, 1, 2, 3, 5, 6, 7, 8, 9, 10");
+    if (const auto level = entry.find("level"); level != entry.end()) {
+        if (!level->is_number_integer() || level->get<long long>() < 0 || level->get<long long>() > INT32_MAX)
+            throw InputError(path, where + ": \"level\" is not an integer of 0 or more");
+        result.level = level->get<int>();
+    }
     result.points.reserve(points.size());
     for (const json& point : points) {
         if (!point.is_array() || point.size() != 2)

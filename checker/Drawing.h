@@ -41,6 +41,7 @@ inline bool isVisibleKind(int kind) {
 struct Line {
     int kind = 0;
     std::vector<Vec2> points;
+    int level = 0; // a hidden line's occlusion level, where the drawing tells it ("level"); else 0
 };
 
 struct Drawing {
@@ -50,7 +51,7 @@ struct Drawing {
 
 // Throws InputError naming `path` when the file cannot be read, is not JSON, or lacks or mistypes any
 // of modelView, projection (16 finite numbers each), near, far or lines, or holds a line of a kind
-// other than those above. Hatching and centre lines are left out. A line that "curves" says is a circle
+// other than those above, or a "level" that is not an integer of 0 or more. Hatching and centre lines are left out. A line that "curves" says is a circle
 // or an ellipse is judged by points along that curve instead of its own (at most a degree apart), so
 // that the curve is what is judged.
 Drawing readDrawing(const std::string& path);

@@ -37,6 +37,9 @@ struct TraceContext {
     bool touched;
     int touchCount;
     std::array<Touch, kTouchesKept> touches;
+    // Counting levels: every hit is collected instead of ending the search, and every touch counted.
+    std::vector<std::uint32_t>* hits = nullptr;
+    int touchTotal = 0;
 
     const Contact* contactOf(std::uint32_t triangle) const {
         for (int k = 0; k < touchCount; ++k)
@@ -76,10 +79,14 @@ void occluded(const RTCOccludedFunctionNArguments* args) {
     const Contact contact = crossTriangle(*context.ray, p[t[0]], p[t[1]], p[t[2]], data.tolerance);
     switch (contact.crossing) {
     case Crossing::Hit:
-        RTCRayN_tfar(args->ray, args->N, 0) = -std::numeric_limits<float>::infinity(); // stops the search
+        if (context.hits)
+            context.hits->push_back(args->primID);
+        else
+            RTCRayN_tfar(args->ray, args->N, 0) = -std::numeric_limits<float>::infinity(); // stops the search
         break;
     case Crossing::Touch:
         context.touched = true;
+        ++context.touchTotal;
         if (contact.place != Place::Elsewhere && context.touchCount < kTouchesKept)
             context.touches[context.touchCount++] = {args->primID, contact};
         break;
@@ -205,11 +212,10 @@ OcclusionScene::OcclusionScene(const Mesh& mesh, double tolerance)
 
 OcclusionScene::~OcclusionScene() = default;
 
-Visibility OcclusionScene::trace(const Ray& ray, const Carriers& ignored) const {
-    const Crossing extra = m_occluder ? m_occluder(ray) : Crossing::Miss;
-    if (extra == Crossing::Hit)
-        return Visibility::Hidden;
-    TraceContext context{{}, &ray, ignored, false, 0, {}};
+namespace {
+
+// Offers the ray's candidates to `occluded`; whether a hit ended the search.
+bool castThrough(RTCScene scene, const Ray& ray, float padding, TraceContext& context) {
     rtcInitIntersectContext(&context.base);
     RTCRay query{};
     query.org_x = static_cast<float>(ray.origin.x);
@@ -219,10 +225,48 @@ Visibility OcclusionScene::trace(const Ray& ray, const Carriers& ignored) const 
     query.dir_y = static_cast<float>(ray.direction.y);
     query.dir_z = static_cast<float>(ray.direction.z);
     query.tnear = 0;
-    query.tfar = static_cast<float>(ray.length) + m_impl->data.padding;
+    query.tfar = static_cast<float>(ray.length) + padding;
     query.mask = ~0u;
-    rtcOccluded1(m_impl->scene, &context.base, &query);
-    if (query.tfar < 0)
+    rtcOccluded1(scene, &context.base, &query);
+    return query.tfar < 0;
+}
+
+} // namespace
+
+std::optional<int> OcclusionScene::level(const Ray& ray, const Carriers& ignored) const {
+    const Crossing extra = m_occluder ? m_occluder(ray) : Crossing::Miss;
+    if (extra == Crossing::Touch)
+        return std::nullopt;
+    std::vector<std::uint32_t> hits;
+    TraceContext context{{}, &ray, ignored, false, 0, {}};
+    context.hits = &hits;
+    castThrough(m_impl->scene, ray, m_impl->data.padding, context);
+    if (context.touchTotal > context.touchCount)
+        return std::nullopt; // touches elsewhere than at a side or a corner, or too many kept
+    std::sort(hits.begin(), hits.end());
+    int count = static_cast<int>(std::unique(hits.begin(), hits.end()) - hits.begin());
+    // Each blocking side (its two points) or corner (its point, and UINT32_MAX) once.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> places;
+    for (int k = 0; k < context.touchCount; ++k) {
+        const Touch& touch = context.touches[k];
+        const Triangle& t = m_impl->triangle(touch.triangle);
+        const std::uint32_t u = t[touch.contact.index], v = t[(touch.contact.index + 1) % 3];
+        const bool side = touch.contact.place == Place::Side;
+        if (!(side ? m_impl->sideBlocks(context, touch) : m_impl->cornerBlocks(context, touch)))
+            return std::nullopt;
+        places.push_back(side ? std::pair(std::min(u, v), std::max(u, v)) : std::pair(u, UINT32_MAX));
+    }
+    std::sort(places.begin(), places.end());
+    count += static_cast<int>(std::unique(places.begin(), places.end()) - places.begin());
+    return count + (extra == Crossing::Hit ? 1 : 0);
+}
+
+Visibility OcclusionScene::trace(const Ray& ray, const Carriers& ignored) const {
+    const Crossing extra = m_occluder ? m_occluder(ray) : Crossing::Miss;
+    if (extra == Crossing::Hit)
+        return Visibility::Hidden;
+    TraceContext context{{}, &ray, ignored, false, 0, {}};
+    if (castThrough(m_impl->scene, ray, m_impl->data.padding, context))
         return Visibility::Hidden;
     if (!context.touched)
         return extra == Crossing::Touch ? Visibility::Unscored : Visibility::Visible;

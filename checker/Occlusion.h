@@ -17,6 +17,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace kvcheck {
 
@@ -44,6 +45,15 @@ public:
     // in blocking together either.
     Visibility trace(const Ray& ray, const Carriers& ignored) const;
 
+    // Occlusion levels: how many surfaces the ray crosses, front- and back-facing alike, each triangle it
+    // hits counted once and each side or corner that touched triangles block together (as for trace)
+    // once; nothing where it touches anything else (a graze is neither one crossing nor none). An
+    // occluder besides the triangles counts one where it hits.
+    std::optional<int> level(const Ray& ray, const Carriers& ignored) const;
+    // Whether the samplers count the levels of hidden samples (Samples.h): off unless a check asks.
+    void countLevels(bool on) { m_countLevels = on; }
+    bool countsLevels() const { return m_countLevels; }
+
     // An occluder besides the triangles (a section's cross-section): a ray it hits is Hidden, one it
     // touches that the triangles do not hide Unscored.
     void addOccluder(std::function<Crossing(const Ray&)> cross) { m_occluder = std::move(cross); }
@@ -52,6 +62,7 @@ private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
     std::function<Crossing(const Ray&)> m_occluder;
+    bool m_countLevels = false;
 };
 
 } // namespace kvcheck

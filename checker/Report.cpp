@@ -19,7 +19,8 @@ std::vector<NamedScore> namedScores(const Scores& s, const Thresholds& t) {
             {"silhouette_kind", s.silhouetteKind, t.kindAgreement},
             {"sharp_kind", s.sharpKind, t.kindAgreement},
             {"tangent_kind", s.tangentKind, t.kindAgreement},
-            {"intersection_recall", s.intersectionRecall, t.intersectionRecall}};
+            {"intersection_recall", s.intersectionRecall, t.intersectionRecall},
+            {"level_agreement", s.levelAgreement, t.levelAgreement}};
 }
 
 std::string formatted(const char* format, double value) {
@@ -59,6 +60,7 @@ std::string summaryLine(const CaseFigures& f, const std::vector<std::string>& fa
         shown(s.hiddenRecall) + " P " + shown(s.hiddenPrecision) + "  intersection R " +
         (f.intersectionsJudged ? shown(s.intersectionRecall) : std::string("off")) + "  kind silhouette " +
         shown(s.silhouetteKind) + " sharp " + shown(s.sharpKind) + " tangent " + shown(s.tangentKind) +
+        "  level " + (f.levelsJudged ? shown(s.levelAgreement) : std::string("off")) +
         "  zero-length lines " +
         std::to_string(f.lineFaults.zeroLengthLines) + "  hidden under visible " +
         formatted("%.4f", f.lineFaults.hiddenUnderVisibleShare()) + " (" +

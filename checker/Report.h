@@ -22,6 +22,7 @@ struct Thresholds {
     double hiddenPrecision = 0.98;
     double kindAgreement = 0.0;      // both kind scores; 0 leaves them unjudged
     double intersectionRecall = 0.0; // 0 leaves it unjudged
+    double levelAgreement = 0.0;     // 0 leaves it unjudged
     // Unset leaves them unjudged.
     std::optional<std::uint64_t> maxZeroLengthLines;
     std::optional<double> maxHiddenUnderVisibleShare;
@@ -34,6 +35,7 @@ struct CaseFigures {
     std::size_t tangentEdges = 0;     // judged: the model's, less those drawn as other edges
     std::size_t intersectionSegments = 0, uncertainIntersectionSegments = 0;
     bool intersectionsJudged = true;
+    bool levelsJudged = false;
     std::size_t samplesByVisibility[3] = {}; // indexed by Visibility
     std::size_t edgesAtNearPlane = 0;
     double drawingSize = 0, tolerance = 0, spacing = 0, worldTolerance = 0;

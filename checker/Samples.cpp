@@ -22,11 +22,20 @@ double drawingSize(const Mesh& mesh, const std::vector<FeatureEdge>& edges, cons
     return size > 0 && std::isfinite(size) ? size : 1.0;
 }
 
-void unscoreTransitions(std::vector<Visibility>& alongEdge) {
-    const std::vector<Visibility> raw = alongEdge;
+namespace {
+
+// Every value along an edge that differs from a neighbour's becomes `unscored`.
+template <class Value> void unscoreChanges(std::vector<Value>& alongEdge, Value unscored) {
+    const std::vector<Value> raw = alongEdge;
     for (std::size_t i = 0; i < raw.size(); ++i)
         if ((i > 0 && raw[i - 1] != raw[i]) || (i + 1 < raw.size() && raw[i + 1] != raw[i]))
-            alongEdge[i] = Visibility::Unscored;
+            alongEdge[i] = unscored;
+}
+
+} // namespace
+
+void unscoreTransitions(std::vector<Visibility>& alongEdge) {
+    unscoreChanges(alongEdge, Visibility::Unscored);
 }
 
 namespace {
@@ -53,16 +62,22 @@ public:
         // which this view draws as nothing.
         m_endOn = drawnLength <= m_spacing;
         m_alongEdge.clear();
+        m_levels.clear();
         for (std::size_t i = 0; i < pieces; ++i) {
             const double t = (i + 0.5) / pieces;
             const Vec3 p = a + t * (b - a);
             m_result.samples.push_back({m_view.toDrawing(p), Visibility::Unscored, edgeClass});
             m_alongEdge.push_back(visibilityAt(p, a, b, carriers, edgeClass, edge));
             m_result.samples.back().settled = m_settled && m_alongEdge.back() != Visibility::Unscored;
+            m_levels.push_back(m_alongEdge.back() == Visibility::Hidden && !m_settled ? levelAt(p, carriers) : 0);
         }
         unscoreTransitions(m_alongEdge);
-        for (std::size_t i = 0; i < pieces; ++i)
-            m_result.samples[m_result.samples.size() - pieces + i].visibility = m_alongEdge[i];
+        unscoreChanges(m_levels, 0);
+        for (std::size_t i = 0; i < pieces; ++i) {
+            Sample& sample = m_result.samples[m_result.samples.size() - pieces + i];
+            sample.visibility = m_alongEdge[i];
+            sample.level = m_alongEdge[i] == Visibility::Hidden ? m_levels[i] : 0;
+        }
         m_result.firstOfEdge.push_back(m_result.samples.size());
     }
 
@@ -80,12 +95,20 @@ private:
         return m_settled ? m_turned->settle(p, a, b, carriers, edge) : seen;
     }
 
+    // A hidden point's occlusion level where the scene counts them and the count is certain, else 0.
+    int levelAt(const Vec3& p, const Carriers& carriers) const {
+        if (!m_scene.countsLevels())
+            return 0;
+        return m_scene.level(makeRay(p, m_view.towardViewer(p), m_view.distanceToNearPlane(p)), carriers).value_or(0);
+    }
+
     const View& m_view;
     const OcclusionScene& m_scene;
     const TurnedViews* m_turned;
     double m_spacing, m_tolerance;
     EdgeSamples& m_result;
     std::vector<Visibility> m_alongEdge;
+    std::vector<int> m_levels;
     bool m_endOn = false;   // whether the edge sampled is seen end-on
     bool m_settled = false; // whether the last visibilityAt asked the turned views
 };

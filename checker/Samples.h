@@ -24,6 +24,9 @@ struct Sample {
     // together there is drawn. Such a sample asks for a line, but of no particular kind, and excuses any
     // line near it (Scores.h).
     bool settled = false;
+    // A Hidden sample's occlusion level (OcclusionScene::level) where the scene counts levels; 0 where it
+    // does not, where the count is uncertain, settled, or differs from a neighbour's along the edge.
+    int level = 0;
 };
 
 struct EdgeSamples {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <map>
 
 namespace kvcheck {
 namespace {
@@ -49,11 +50,11 @@ SegmentGrid truthGrid(const EdgeSamples& edges, const std::function<bool(const S
 
 namespace {
 
-SegmentGrid lineGrid(const std::vector<Line>& lines, const std::function<bool(int)>& takesKind,
-                     const Box2& frame, double tolerance) {
+SegmentGrid gridOfLines(const std::vector<Line>& lines, const std::function<bool(const Line&)>& takes,
+                        const Box2& frame, double tolerance) {
     SegmentGrid grid(frame, tolerance);
     for (const Line& line : lines) {
-        if (!takesKind(line.kind) || line.points.empty())
+        if (!takes(line) || line.points.empty())
             continue;
         grid.add(line.points.front(), line.points.front());
         for (std::size_t i = 1; i < line.points.size(); ++i)
@@ -62,6 +63,33 @@ SegmentGrid lineGrid(const std::vector<Line>& lines, const std::function<bool(in
     grid.finish();
     return grid;
 }
+
+SegmentGrid lineGrid(const std::vector<Line>& lines, const std::function<bool(int)>& takesKind,
+                     const Box2& frame, double tolerance) {
+    return gridOfLines(lines, [&takesKind](const Line& line) { return takesKind(line.kind); }, frame, tolerance);
+}
+
+// The hidden lines of each occlusion level, made as the samples ask for them.
+class LevelGrids {
+public:
+    LevelGrids(const std::vector<Line>& lines, const Box2& frame, double tolerance)
+        : m_lines(lines), m_frame(frame), m_tolerance(tolerance) {}
+
+    bool anyWithin(int level, Vec2 p) {
+        auto found = m_grids.find(level);
+        if (found == m_grids.end()) {
+            const auto takes = [level](const Line& line) { return line.kind == kHidden && line.level == level; };
+            found = m_grids.emplace(level, gridOfLines(m_lines, takes, m_frame, m_tolerance)).first;
+        }
+        return found->second.anyWithin(p);
+    }
+
+private:
+    const std::vector<Line>& m_lines;
+    Box2 m_frame;
+    double m_tolerance;
+    std::map<int, SegmentGrid> m_grids;
+};
 
 struct PrecisionCounter {
     const SegmentGrid& truth;
@@ -127,6 +155,7 @@ Scores score(const EdgeSamples& edges, const std::vector<Line>& lines, double to
         edges, [](const Sample& s) { return s.visibility == Visibility::Unscored || s.settled; }, frame,
         tolerance);
 
+    LevelGrids levelLines(lines, frame, tolerance);
     Scores scores;
     auto coincides = [coincidence](const SegmentGrid& truth, Vec2 p) {
         return truth.findWithin(p, [&](Vec2 a, Vec2 b) {
@@ -164,6 +193,8 @@ Scores score(const EdgeSamples& edges, const std::vector<Line>& lines, double to
             }
             const bool drawn = hiddenLines.anyWithin(s.at);
             scores.hiddenRecall.count(drawn, s.at);
+            if (drawn && s.level > 0)
+                scores.levelAgreement.count(levelLines.anyWithin(s.level, s.at), s.at);
             if (s.edgeClass == EdgeClass::Intersection && !s.settled)
                 scores.intersectionRecall.count(drawn, s.at);
         }

@@ -21,7 +21,9 @@
 //   intersection line (kind 6), and of Hidden ones (those the hidden recall counts) within tolerance of
 //   a hidden line;
 // - tangent kind: the share of Visible tangent-edge samples within tolerance of a tangent line (kind 9).
-//   Hidden tangent samples are left out of the hidden recall: a drawing leaves hidden tangent edges out.
+//   Hidden tangent samples are left out of the hidden recall: a drawing leaves hidden tangent edges out;
+// - level agreement: of the Hidden samples with a level (Samples.h) that the hidden recall finds drawn,
+//   the share within tolerance of a hidden line of the same level.
 //
 // Visible lines are those of kinds 0, 2, 3, 5, 6, 7 and 9; hidden lines are kind 1.
 
@@ -56,6 +58,7 @@ struct Scores {
     Ratio hiddenRecall, hiddenPrecision;
     Ratio silhouetteKind, sharpKind, tangentKind;
     Ratio intersectionRecall;
+    Ratio levelAgreement;
     std::uint64_t visiblePointsUnscored = 0, hiddenPointsUnscored = 0;
     std::uint64_t hiddenSamplesCovered = 0; // left out of the hidden recall
 };

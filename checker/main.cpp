@@ -50,6 +50,9 @@ int run(int argc, char** argv) {
     app.add_flag("--tangent-edges", request.tangentEdges,
                  "Judge the model's tangent edges (the mesh file's polylines) as kind 9 where visible, for "
                  "drawings made with kvhlr --tangent-edges thin or hidden");
+    app.add_flag("--levels", request.levels,
+                 "Count the hidden samples' occlusion levels with rays and judge the hidden lines' levels, for "
+                 "drawings made with kvhlr --hidden-levels");
     app.add_option("--min-visible-recall", thresholds.visibleRecall)->capture_default_str();
     app.add_option("--min-visible-precision", thresholds.visiblePrecision)->capture_default_str();
     app.add_option("--min-hidden-recall", thresholds.hiddenRecall)->capture_default_str();
@@ -60,6 +63,10 @@ int run(int argc, char** argv) {
     app.add_option("--min-intersection-recall", thresholds.intersectionRecall,
                    "Bar for the share of the intersection lines' samples drawn, visible ones as kind 6; 0 "
                    "leaves it unjudged")
+        ->capture_default_str();
+    app.add_option("--min-level-agreement", thresholds.levelAgreement,
+                   "Bar for the share of the hidden samples drawn whose level the line near them has (--levels); "
+                   "0 leaves it unjudged")
         ->capture_default_str();
     app.add_option("--max-zero-length-lines", thresholds.maxZeroLengthLines,
                    "Most lines allowed that are mere dots; default: not judged");

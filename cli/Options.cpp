@@ -82,6 +82,7 @@ struct RawOptions {
     std::string dashes = "style";
     std::string order;
     std::string hideTest = "exact";
+    std::string hiddenLevels;
     double perspective = 0.0;
     const CLI::Option* perspectiveOption = nullptr;
     bool noSilhouettes = false;
@@ -272,9 +273,27 @@ void addSheetOptions(CLI::App& app, Options& options, RawOptions& raw) {
         ->group(group);
 }
 
+// --hidden-levels: a level of 1 or more, or every level; 0 when not given.
+int hiddenLevelsOf(const std::string& text) {
+    if (text.empty())
+        return 0;
+    if (text == "all")
+        return kAllLevels;
+    const std::optional<int> level = parseNumber<int>(text);
+    if (!level || *level < 1)
+        throw InputError("--hidden-levels", "expected a level of 1 or more, or 'all', got '" + text + "'");
+    return *level;
+}
+
 void addLineOptions(CLI::App& app, Options& options, RawOptions& raw) {
     const std::string group = "What to draw";
     app.add_flag("--hidden", options.draw.hidden, "Also draw hidden lines (dashed)")->group(group);
+    app.add_option("--hidden-levels", raw.hiddenLevels,
+                   "Draw hidden lines up to this occlusion level (how many surfaces lie in front of them: 1 "
+                   "behind one surface), each level with its own pen, or 'all' levels told apart; exact "
+                   "hide test only")
+        ->type_name("N|all")
+        ->group(group);
     app.add_flag("--no-silhouettes", raw.noSilhouettes, "Leave out the visible silhouettes and outlines")
         ->group(group);
     app.add_flag("--no-sharp", raw.noSharp, "Leave out the visible sharp edges, convex and concave")
@@ -549,6 +568,7 @@ void finish(Options& options, const RawOptions& raw) {
     if (options.fitArcsMm)
         checkArcTolerance(*options.fitArcsMm);
     draw.exact = raw.hideTest == "exact";
+    draw.hiddenLevels = hiddenLevelsOf(raw.hiddenLevels);
     checkDrawOptions(draw);
     finishCad(options, raw);
     options.dashes = raw.dashes == "segments" ? HiddenDashes::Segments : HiddenDashes::Style;
@@ -560,7 +580,7 @@ void finish(Options& options, const RawOptions& raw) {
         checkJsonDrawing(options.views.size(), options.sheet);
     options.plotterOrder = raw.order.empty() ? options.format != OutputFormat::Json : raw.order == "plotter";
     // The demo shows every kind of line; a section shows hidden lines only when asked, as drafting does.
-    options.sectionHidden = options.draw.hidden;
+    options.sectionHidden = options.draw.hidden || options.draw.hiddenLevels > 0;
     if (options.demo)
         options.draw.hidden = true;
 }

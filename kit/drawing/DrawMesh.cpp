@@ -43,11 +43,20 @@ KvHLR::ProjectorCriteria criteriaOf(const DrawOptions& options) {
     KvHLR::ProjectorCriteria criteria;
     criteria.showSilhouette = options.silhouettes;
     criteria.showConvexSharpEdge = criteria.showConcaveSharpEdge = options.sharp;
-    criteria.showHiddenLine = options.hidden;
+    criteria.showHiddenLine = options.hidden || options.hiddenLevels > 0;
     criteria.sharpEdgeAngle = options.sharpAngle;
     criteria.separateBodyFaces = options.separateBodyFaces;
     criteria.showTangentEdge = options.tangentEdges;
     return criteria;
+}
+
+// Leaves out the hidden lines deeper than `deepest` where levels were counted.
+void dropDeeperLevels(std::vector<KvHLR::StrokeLine>& lines, int deepest) {
+    if (deepest <= 0)
+        return;
+    lines.erase(std::remove_if(lines.begin(), lines.end(),
+                               [deepest](const KvHLR::StrokeLine& line) { return line.level > deepest; }),
+                lines.end());
 }
 
 // Runs one library call with the options' hide test, intersection lines and hook, and frequent progress.
@@ -64,6 +73,7 @@ Drawing drawWith(const KvHLR::ViewInfoCriteria& camera,
     modes.exactHiding = options.exact;
     modes.intersectionLines = options.intersections;
     modes.frequentProgress = true;
+    modes.occlusionLevels = options.hiddenLevels > 0;
     const std::lock_guard<std::mutex> guard(g_lock);
     g_current = &options;
     g_hookFailure = nullptr;
@@ -82,6 +92,7 @@ Drawing drawWith(const KvHLR::ViewInfoCriteria& camera,
         throw DrawingCancelled();
     if (cutCamera)
         clipToFrame(drawing.lines, cameraFrame(camera));
+    dropDeeperLevels(drawing.lines, options.hiddenLevels);
     return drawing;
 }
 
@@ -95,6 +106,10 @@ void checkDrawOptions(const DrawOptions& options) {
                                                        "to suit the view)");
     if (!std::isfinite(options.hatching.angleDegrees))
         throw InputError::ofParameter("hatch_angle", "the angle must be a finite number of degrees");
+    if (options.hiddenLevels < 0)
+        throw InputError::ofParameter("hidden_levels", "the deepest level drawn must be 1 or more");
+    if (options.hiddenLevels > 0 && !options.exact)
+        throw InputError::ofParameter("hidden_levels", "occlusion levels are counted by the exact hide test only");
     if (options.section)
         checkSectionChoice({"", options.section->point, options.section->normal, std::nullopt});
 }

@@ -15,9 +15,12 @@
 #include "kit/mesh/MeshPart.h"
 
 #include <functional>
+#include <limits>
 #include <stdexcept>
 
 namespace kvhlr {
+
+constexpr int kAllLevels = std::numeric_limits<int>::max(); // DrawOptions::hiddenLevels: every level
 
 struct DrawOptions {
     bool hidden = false;      // also draw hidden lines
@@ -33,6 +36,10 @@ struct DrawOptions {
     // The library's modes for this drawing alone (HLRRunModes): the process-wide switches stay as they are.
     bool exact = true;         // exact hiding, else the plain hide test
     bool intersections = true; // lines where bodies meet
+    // Occlusion levels (exact hiding only): each hidden line's level counted (StrokeLine::level: how many
+    // surfaces lie between it and the eye) and hidden lines of levels 1 to this one drawn, as if `hidden`
+    // were set; kAllLevels draws every level, 0 counts none.
+    int hiddenLevels = 0;
     // Told the share done, 0 to 1, from the calling thread: whenever it grows and otherwise about every
     // 20 ms while the library works, whatever its stage (the library's frequent progress,
     // HLRCancelPoll), never less than before. Returning false cancels the drawing, which then ends
@@ -46,7 +53,8 @@ struct DrawOptions {
 
 // Throws InputError naming the parameter "sharp_angle" for a sharp angle outside 0..180 degrees,
 // "hatch_spacing" for a negative or infinite spacing, "hatch_angle" for an angle that is not finite,
-// "section_normal" for a plane whose normal is zero: options that no drawing can be made with, checked
+// "section_normal" for a plane whose normal is zero, "hidden_levels" for a negative level or levels with
+// the plain hide test: options that no drawing can be made with, checked
 // before a model is read where a front end calls this.
 void checkDrawOptions(const DrawOptions& options);
 

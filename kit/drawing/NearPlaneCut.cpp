@@ -101,6 +101,7 @@ void clipToFrame(std::vector<KvHLR::StrokeLine>& lines, const Box2& frame) {
             if (!open || t0 > 0.0) {
                 open = &clipped.emplace_back();
                 open->kind = line.kind;
+                open->level = line.level;
                 open->points.push_back(t0 > 0.0 ? at(t0) : p);
             }
             open->points.push_back(t1 < 1.0 ? at(t1) : q);

@@ -230,6 +230,7 @@ void PartEdges::assign(Drawing& drawing, bool parts) const {
                 continue;
             KvHLR::StrokeLine& run = lines.emplace_back();
             run.kind = current.second;
+            run.level = line.level;
             run.points.assign(points.begin() + static_cast<long>(start),
                               points.begin() + static_cast<long>(i) + 1);
             lineParts.push_back(current.first);

@@ -151,6 +151,7 @@ void removeAlongOutline(std::vector<KvHLR::StrokeLine>& lines, const std::vector
                 if (!open || t0 > 0.0) {
                     open = &kept.emplace_back();
                     open->kind = line.kind;
+                    open->level = line.level;
                     open->points.push_back(at(t0));
                 }
                 open->points.push_back(at(t1));

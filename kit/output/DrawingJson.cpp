@@ -20,10 +20,17 @@ void appendMatrix(std::string& text, const char* key, const ON_Xform& xform) {
     text += "],\n";
 }
 
+// A hidden line's occlusion level, where levels were counted (StrokeLine::level).
+void appendLevel(std::string& text, const KvHLR::StrokeLine& line) {
+    if (line.level > 0)
+        text += ", \"level\": " + std::to_string(line.level);
+}
+
 // Written line by line through one buffer, so that drawings of millions of points need no document tree.
 void appendLine(std::string& text, const KvHLR::StrokeLine& line) {
     text += "    {\"kind\": ";
     text += std::to_string(line.kind);
+    appendLevel(text, line);
     text += ", \"points\": [";
     for (std::size_t i = 0; i < line.points.size(); ++i) {
         text += i > 0 ? ", [" : "[";

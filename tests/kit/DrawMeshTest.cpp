@@ -3,10 +3,12 @@
 // host thread's CalcSilhouette beside it draws as the library's switches say.
 
 #include "Scenes.h"
+#include "kit/InputError.h"
 #include "kit/drawing/DrawMesh.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <thread>
 
 namespace {
@@ -60,6 +62,55 @@ TEST(DrawMesh, ModesAreTheDrawingsOwnBesideAHostThread) {
     EXPECT_EQ(hostMismatches, 0);
     EXPECT_EQ(kitMismatches, 0);
     EXPECT_FALSE(KvHLR::HLRPolyAlgo::exactHiding() || KvHLR::HLRPolyAlgo::intersectionLines());
+}
+
+// The hidden lines' length by occlusion level.
+std::map<int, double> hiddenLengthByLevel(const Drawing& drawing) {
+    std::map<int, double> byLevel;
+    for (const KvHLR::StrokeLine& line : drawing.lines)
+        if (line.kind == Hidden)
+            byLevel[line.level] += KvHLRTest::lineLength(line);
+    return byLevel;
+}
+
+// Three open squares stacked, sides 3, 2 and 1 from the top down, seen from above: the middle one lies
+// behind one surface, the bottom one behind two, though its corners lie on the diagonals where the two
+// triangles of each square above meet; hidden lines up to level 1 leave the bottom one out. Under a
+// closed box the square lies behind two surfaces, the box's top and its bottom (facing away) alike.
+TEST(DrawMesh, OcclusionLevelsCountTheSurfacesInFront) {
+    KvHLR::Polygon3D squares = KvHLRTest::square(-1.5, -1.5, 3, 2);
+    KvHLRTest::append(squares, KvHLRTest::square(-1, -1, 2, 1));
+    KvHLRTest::append(squares, KvHLRTest::square(-0.5, -0.5, 1, 0));
+    const KvHLR::ViewInfoCriteria above = KvHLRTest::fromAbove(ON_3dPoint(0, 0, 0));
+    DrawOptions options;
+    options.hiddenLevels = 2;
+    std::map<int, double> byLevel = hiddenLengthByLevel(drawMesh(KvHLR::Polygon3D(squares), above, options));
+    ASSERT_EQ(byLevel.size(), 2u);
+    EXPECT_NEAR(byLevel[1], 8.0, 1e-9);
+    EXPECT_NEAR(byLevel[2], 4.0, 1e-9);
+    options.hiddenLevels = 1;
+    byLevel = hiddenLengthByLevel(drawMesh(std::move(squares), above, options));
+    ASSERT_EQ(byLevel.size(), 1u);
+    EXPECT_NEAR(byLevel[1], 8.0, 1e-9);
+
+    KvHLR::Polygon3D boxOver = KvHLRTest::box(ON_3dPoint(-1, -1, 1), ON_3dPoint(1, 1, 2));
+    KvHLRTest::append(boxOver, KvHLRTest::square(-0.5, -0.5, 1, 0));
+    options.hiddenLevels = kAllLevels;
+    byLevel = hiddenLengthByLevel(drawMesh(std::move(boxOver), above, options));
+    ASSERT_EQ(byLevel.size(), 1u);
+    EXPECT_NEAR(byLevel[2], 4.0, 1e-9);
+}
+
+TEST(DrawMesh, OcclusionLevelsNeedTheExactHideTest) {
+    DrawOptions options;
+    options.hiddenLevels = 1;
+    options.exact = false;
+    try {
+        drawMesh(KvHLRTest::square(0, 0, 1, 0), KvHLRTest::fromAbove(ON_3dPoint(0, 0, 0)), options);
+        FAIL() << "drawn with the plain hide test";
+    } catch (const InputError& error) {
+        EXPECT_EQ(error.parameter(), "hidden_levels");
+    }
 }
 
 } // namespace
