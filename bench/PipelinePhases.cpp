@@ -14,12 +14,14 @@
 #include "Hlr/HLRBoundingBox2D.h"
 #include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRExactHiding.h"
+#include "Hlr/HLRExactStrokeJoiner.h"
 #include "Hlr/HLRModel.h"
 #include "Hlr/HLRPolyAlgo.h"
 #include "Hlr/HLRPostProcessor.h"
 #include "Hlr/HLRProjectedModel.h"
 #include "Hlr/HLRWindowQueryTraverser.h"
 #include "api/CalcSilhouette.h"
+#include "api/DrawingCleanup.h"
 #include "api/SilhouettePipeline.h"
 #include "host/KvCore.h"
 #include "kit/camera/CameraFit.h"
@@ -126,15 +128,16 @@ Whole drawWhole(const ProjectorCriteria& criteria, const ViewInfoCriteria& view,
 
 struct Phases {
     std::map<std::string, Timing> times;
-    double treeMegabytes; // what the search structure (window-query tree, or exact hiding's grid) holds once built
+    double treeMegabytes; // what the search structure (window-query tree, or exact hiding's grid) holds once
+                          // built
 };
 
 // What one drawing holds between its stages; taking it down is timed as a stage of its own.
 struct Drawing {
     HLRModel model;
     std::optional<HLRPolyAlgo> algorithm;
-    HLRWindowQueryTraverser::Tree tree;                // the plain hide test's search structure
-    std::optional<HLRExactHiding::Grid> grid;          // exact hiding's
+    HLRWindowQueryTraverser::Tree tree;       // the plain hide test's search structure
+    std::optional<HLRExactHiding::Grid> grid; // exact hiding's
     std::optional<HLRPostProcessor> postProcessor;
 };
 
@@ -149,7 +152,7 @@ Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& v
         drawing->model, projector, criteria.sharpEdgeAngle * 3.141592653589793 / 180.0, true, 800, nullptr);
     phases["projected_build"] = timed([&] { algorithm.preProcess(); });
     HLRProjectedModel& projected = algorithm.getModel();
-    projected.preProcess();
+    phases["tolerances_and_dots"] = timed([&] { projected.preProcess(); });
     if (projected.withIntersectionLines())
         phases["intersections"] = timed([&] { projected.findIntersectionLines(); });
     const long beforeTree = statusKilobytes("VmRSS:");
@@ -162,7 +165,8 @@ Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& v
         if (exact)
             drawing->grid.emplace(HLRExactHiding::gridOf(projected.occluders(), exactEdges));
         else
-            HLRWindowQueryTraverser::buildTree(drawing->tree, projected.hiders(), edges, Kv::GetNumberOfProcessors());
+            HLRWindowQueryTraverser::buildTree(drawing->tree, projected.hiders(), edges,
+                                               Kv::GetNumberOfProcessors());
     });
     const double treeMegabytes = (statusKilobytes("VmRSS:") - beforeTree) / 1024.0;
     phases["hide_pass"] = timed([&] {
@@ -174,7 +178,23 @@ Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& v
     phases["extraction"] = timed([&] { algorithm.postProcess(); });
     if (algorithm.exactJoiner()) {
         // Exact hiding joins its own pieces: no network to renew.
-        phases["joining"] = timed([&] { algorithm.exactJoiner()->join(criteria.showHiddenLine); });
+        std::vector<HLRExactStrokeJoiner::Polyline> joined;
+        phases["joining"] = timed([&] { joined = algorithm.exactJoiner()->join(criteria.showHiddenLine); });
+        // The caller's lines, as CalcSilhouette makes them (a vector of points each; left in screen
+        // units, which the cleanup's relative tolerance does not mind), and their cleanup.
+        phases["drawing_lines"] = timed([&] {
+            std::vector<StrokeLine> lines;
+            lines.reserve(joined.size());
+            for (const HLRExactStrokeJoiner::Polyline& polyline : joined) {
+                StrokeLine& line = lines.emplace_back();
+                line.kind = (polyline.type & HLRProjectedTriangleEdge::VISIBLE_MASK) ? 0 : 1;
+                line.points.reserve(polyline.points.size());
+                for (const HLRVector2D& p : polyline.points)
+                    line.points.emplace_back(p.x(), p.y());
+            }
+            std::vector<HLRExactStrokeJoiner::Polyline>().swap(joined);
+            cleanUpDrawing(lines);
+        });
         phases["teardown"] = timed([&] { drawing.reset(); });
         return Phases{phases, treeMegabytes};
     }
@@ -231,7 +251,8 @@ int main(int argc, char** argv) {
         std::ostringstream json;
         json << "{\"scene\": \"" << sceneName << "\", \"triangles\": " << soup.triangles.size()
              << ", \"projection\": \"" << (perspective ? "perspective" : "orthographic")
-             << "\", \"hidden\": " << (hidden ? "true" : "false") << ", \"exact\": " << (exact ? "true" : "false")
+             << "\", \"hidden\": " << (hidden ? "true" : "false")
+             << ", \"exact\": " << (exact ? "true" : "false")
              << ", \"intersections\": " << (intersections ? "true" : "false")
              << ", \"threads\": " << Kv::GetNumberOfProcessors() << ", \"seconds\": " << whole.time.seconds
              << ", \"cpu_seconds\": " << whole.time.cpuSeconds

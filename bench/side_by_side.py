@@ -27,8 +27,8 @@ def kvhlr_run(kvhlr, options, mesh, camera, out):
     return dict(json.loads(done.stderr.strip().splitlines()[-1]), process_s=time.monotonic() - start)
 
 
-def peer_run(peer, mesh, camera, out):
-    done = subprocess.run(["sh", peer, mesh, camera, out], capture_output=True, text=True, check=True)
+def peer_run(peer, mesh, camera, out, options=()):
+    done = subprocess.run(["sh", peer, mesh, camera, out, *options], capture_output=True, text=True, check=True)
     return json.loads(done.stdout.strip().splitlines()[-1])
 
 
