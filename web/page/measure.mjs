@@ -1,6 +1,6 @@
 // Times a drawing on the page in headless Chromium and samples the browser's memory meanwhile:
 //   node web/page/measure.mjs MODEL_FILE [QUERY]      (QUERY default: view=iso&hidden=1)
-// Prints the page's drawing time (reading the model in the worker and drawing it) and the largest
+// Prints the page's drawing time (from the file's bytes in the page to its drawing shown) and the largest
 // resident memory of all the browser's processes together, sampled every 100 ms.
 import { execFileSync } from 'node:child_process';
 import { createReadStream, statSync } from 'node:fs';

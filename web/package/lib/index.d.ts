@@ -110,3 +110,5 @@ export declare class Drawing {
 export declare const kindNames: Readonly<Record<number, LineKind>>;
 
 export declare function draw(input: Input, camera?: CameraDescription, options?: DrawOptions): Promise<Drawing>;
+/** Starts the next drawing's Web Worker and loads the module in it now (browsers; nothing in Node). */
+export declare function warmUp(): void;

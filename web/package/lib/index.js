@@ -81,8 +81,19 @@ function drawHere(input, camera, options, onProgress, signal) {
 // The worker keeps the drawing for its files; it ends when the drawing is disposed or collected.
 const workers = new FinalizationRegistry((worker) => worker.terminate());
 
+const startWorker = () => new Worker(new URL('./worker.js', import.meta.url), { type: 'module' });
+let spare; // a worker started by warmUp(), loading the module, for the next drawing
+
+// Starts the next drawing's worker now, which loads the module at once: the drawing then starts without
+// waiting for it. A page calls it on loading and after each drawing. Does nothing where draw() has no
+// worker (Node).
+export function warmUp() {
+    if (typeof Worker !== 'undefined' && typeof window !== 'undefined') spare ??= startWorker();
+}
+
 function drawInWorker(input, camera, options, onProgress, signal, transfer) {
-    const worker = new Worker(new URL('./worker.js', import.meta.url), { type: 'module' });
+    const worker = spare ?? startWorker();
+    spare = undefined;
     return new Promise((resolve, reject) => {
         const pending = new Map();
         let next = 0;

@@ -5,6 +5,10 @@
 
 import { buffersOf, drawWith, loadModule } from './core.js';
 
+// Loaded as the worker starts, before its drawing arrives (index.js's warmUp() starts workers ahead); a
+// failure to load is the drawing's error.
+const loaded = loadModule();
+loaded.catch(() => {});
 let sheet;
 
 const errorOf = (error) => ({ message: String(error?.message ?? error), name: error?.name ?? 'Error' });
@@ -12,7 +16,7 @@ const errorOf = (error) => ({ message: String(error?.message ?? error), name: er
 self.onmessage = async ({ data: message }) => {
     if (message.op === 'draw') {
         try {
-            const kelvar = await loadModule();
+            const kelvar = await loaded;
             const progress = (share) => {
                 self.postMessage({ progress: share });
                 return true; // the page cancels by ending this worker

@@ -13,7 +13,7 @@ import { OrbitControls } from 'three/examples/jsm/controls/OrbitControls.js';
 import { GLTFLoader } from 'three/examples/jsm/loaders/GLTFLoader.js';
 import { OBJLoader } from 'three/examples/jsm/loaders/OBJLoader.js';
 import { STLLoader } from 'three/examples/jsm/loaders/STLLoader.js';
-import { Camera, draw } from 'kelvar-hlr';
+import { Camera, draw, warmUp } from 'kelvar-hlr';
 import { cameraOf, sceneMeshes } from 'kelvar-hlr/three';
 
 const $ = (id) => document.getElementById(id);
@@ -80,7 +80,7 @@ function meshesObject(meshes) {
     return group;
 }
 
-// ---- reading models: {input for draw(), object for the view, upAxis}
+// ---- reading models: {input for draw(), preview() making the object for the view, upAxis}
 
 let occt;
 async function occtReader() {
@@ -99,14 +99,18 @@ async function occtReader() {
 async function readModel(name, bytes) {
     const type = name.toLowerCase().match(/\.([a-z0-9]+)$/)?.[1] ?? '';
     if (type === 'obj' || type === 'stl') {
-        const geometry = type === 'stl' ? new STLLoader().parse(bytes) : null;
-        const object = geometry ? new THREE.Mesh(geometry, material) : new OBJLoader().parse(new TextDecoder().decode(bytes));
-        if (!geometry) object.traverse((o) => { if (o.isMesh) o.material = material; });
-        return { input: { file: new Uint8Array(bytes), name }, object, upAxis: 'y' };
+        // The package reads the file itself; three.js parses it again only for the view.
+        const preview = () => {
+            if (type === 'stl') return new THREE.Mesh(new STLLoader().parse(bytes), material);
+            const object = new OBJLoader().parse(new TextDecoder().decode(bytes));
+            object.traverse((o) => { if (o.isMesh) o.material = material; });
+            return object;
+        };
+        return { input: { file: new Uint8Array(bytes), name }, preview, upAxis: 'y' };
     }
     if (type === 'gltf' || type === 'glb') {
         const gltf = await new GLTFLoader().parseAsync(bytes, '');
-        return { input: sceneMeshes(gltf.scene), object: gltf.scene, upAxis: 'y', units: 'm' };
+        return { input: sceneMeshes(gltf.scene), preview: () => gltf.scene, upAxis: 'y', units: 'm' };
     }
     if (['step', 'stp', 'iges', 'igs'].includes(type)) {
         const reader = await occtReader();
@@ -119,7 +123,7 @@ async function readModel(name, bytes) {
             faces: Uint32Array.from(m.brep_faces.map((f) => f.first)),
             name: m.name || `part ${i + 1}`,
         }));
-        return { input: { meshes, name }, object: meshesObject(meshes), upAxis: 'z' };
+        return { input: { meshes, name }, preview: () => meshesObject(meshes), upAxis: 'z' };
     }
     throw new Error(`${name}: not a model file this page reads: give an OBJ, STL, glTF, GLB, STEP or IGES file`);
 }
@@ -138,20 +142,32 @@ function setState(state) {
     ui.cancel.disabled = state !== 'drawing';
 }
 
+// Reads a model's bytes, draws it and shows it in the view. A named view's drawing starts first, so that
+// its worker draws while three.js builds the view; the view shown is drawn once it is built.
 async function open(name, bytes) {
+    const since = performance.now();
     setState('loading');
     say(`reading ${name} ...`);
     try {
         model = { name, ...(await readModel(name, bytes)) };
-        show(model.object, model.upAxis);
-        say(`${name} read: drawing ...`);
-        return true;
     } catch (error) {
         model = undefined;
         say(String(error.message ?? error), true);
         setState('error');
-        return false;
+        return;
     }
+    const drawing = ui.view.value === 'current' ? undefined : drawModel(since);
+    try {
+        show(model.preview(), model.upAxis);
+    } catch (error) {
+        // The package's own reader names what is wrong with the file, if anything is.
+        if (!drawing) {
+            say(`${name}: ${error.message ?? error}`, true);
+            setState('error');
+            return;
+        }
+    }
+    await (drawing ?? drawModel(since));
 }
 
 function chosenOptions() {
@@ -171,20 +187,21 @@ function offer(link, text, type) {
     link.hidden = false;
 }
 
-async function drawModel() {
+// Draws the model, timed from `since` (the file's bytes in hand, or the click) to its drawing shown.
+async function drawModel(since = performance.now()) {
     const abort = new AbortController();
     running = abort;
     setState('drawing');
+    say(`drawing ${model.name} ...`);
     ui.svg.hidden = ui.dxf.hidden = true;
     ui.progress.value = 0;
-    const started = performance.now();
     try {
         const camera = ui.view.value === 'current' ? cameraOf(viewCamera) : Camera.view(ui.view.value, { upAxis: model.upAxis });
         const drawing = await draw(model.input, camera, { ...chosenOptions(), signal: abort.signal,
             onProgress: (share) => { ui.progress.value = share; } });
-        const seconds = (performance.now() - started) / 1000;
         const svg = await drawing.toSVG();
         ui.drawing.innerHTML = svg;
+        const seconds = (performance.now() - since) / 1000;
         offer(ui.svg, svg, 'image/svg+xml');
         offer(ui.dxf, await drawing.toDXF(), 'application/dxf');
         ui.progress.value = 1;
@@ -201,14 +218,15 @@ async function drawModel() {
         setState(cancelled ? 'cancelled' : 'error');
     } finally {
         running = undefined;
+        warmUp();
     }
 }
 
-ui.draw.addEventListener('click', drawModel);
+ui.draw.addEventListener('click', () => drawModel());
 ui.cancel.addEventListener('click', () => running?.abort());
 
 async function openFile(file) {
-    if (file && (await open(file.name, await file.arrayBuffer()))) await drawModel();
+    if (file) await open(file.name, await file.arrayBuffer());
 }
 ui.file.addEventListener('change', () => openFile(ui.file.files[0]));
 ui.viewer.addEventListener('dragover', (event) => {
@@ -235,11 +253,11 @@ async function fromAddress() {
     try {
         const response = await fetch(url);
         if (!response.ok) throw new Error(`${url}: ${response.status} ${response.statusText}`);
-        if (await open(decodeURIComponent(new URL(url, location.href).pathname.split('/').pop()), await response.arrayBuffer()))
-            await drawModel();
+        await open(decodeURIComponent(new URL(url, location.href).pathname.split('/').pop()), await response.arrayBuffer());
     } catch (error) {
         say(String(error.message ?? error), true);
         setState('error');
     }
 }
+warmUp(); // the first drawing's worker loads while a file is chosen or fetched
 fromAddress();

@@ -1,5 +1,5 @@
-// The page in headless Chromium (Debian's, driven by puppeteer-core): the bunny drawn as native kvhlr
-// draws it, a STEP part without facet lines, a big drawing cancelled, a broken file
+// The page in headless Chromium (Debian's, driven by puppeteer-core): the example models drawn as native
+// kvhlr draws them, a STEP part without facet lines, a big drawing cancelled, a broken file
 // refused. Screenshots go to build-web/screenshots/. KVHLR names the native kvhlr to compare with.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
@@ -10,7 +10,7 @@ import { tmpdir } from 'node:os';
 import { extname, join, normalize } from 'node:path';
 import puppeteer from 'puppeteer-core';
 
-import { assertSameLines } from '../../package/test/sameLines.js';
+import { assertSameLength, assertSameLines } from '../../package/test/sameLines.js';
 import { sphereStl } from './sphere.js';
 
 const root = new URL('../../../', import.meta.url).pathname;
@@ -57,14 +57,33 @@ async function open(query, { wait = true } = {}) {
 }
 const stateOf = (page) => page.evaluate(() => [document.body.dataset.state, document.getElementById('message').textContent]);
 
-test('the bunny draws as native kvhlr draws it, hidden lines too', async () => {
-    for (const [model, view, up] of [['bunny', 'iso', 'y']]) {
-        const page = await open(`model=/models/${model}.obj&view=${view}&hidden=1`);
-        assert.deepEqual((await stateOf(page))[0], 'done', (await stateOf(page))[1]);
-        const drawn = JSON.parse(await page.evaluate(() => window.lastDrawing.toJSON()));
-        execFileSync(kvhlr, [join(root, `examples/models/${model}.obj`), '--quiet', '--view', view, '--up-axis', up,
-            '--hidden', '-o', join(work, `${model}.json`)]);
-        assertSameLines(drawn, JSON.parse(readFileSync(join(work, `${model}.json`), 'utf8')));
+// The example models as the page reads OBJ files (y up), each in several views: the first from the
+// address, the others chosen and drawn again, as a user does. In the views named in `joinedOtherwise`
+// the hidden-line pass breaks a tie otherwise than natively (sameLines.js says why): lines joined or
+// split elsewhere, the same total length of every kind.
+const models = ['bunny', 'teapots', 'sphere_with_hole', 'regr01_house', 'at_at'];
+const views = ['iso', 'front', 'top', 'dimetric'];
+const joinedOtherwise = new Set(['teapots front', 'regr01_house top', 'regr01_house dimetric', 'at_at iso', 'at_at top',
+    'at_at dimetric']);
+
+test('the example models draw as native kvhlr draws them, hidden lines too', async () => {
+    for (const model of models) {
+        const page = await open(`model=/models/${model}.obj&view=${views[0]}&hidden=1`);
+        for (const view of views) {
+            if (view !== views[0]) {
+                await page.select('#view', view);
+                await page.click('#draw');
+                await page.waitForFunction(() => ['done', 'error'].includes(document.body.dataset.state), { timeout: 120000 });
+            }
+            const [state, message] = await stateOf(page);
+            assert.equal(state, 'done', `${model} ${view}: ${message}`);
+            const drawn = JSON.parse(await page.evaluate(() => window.lastDrawing.toJSON()));
+            const json = join(work, `${model}-${view}.json`);
+            execFileSync(kvhlr, [join(root, `examples/models/${model}.obj`), '--quiet', '--view', view, '--up-axis', 'y',
+                '--hidden', '-o', json]);
+            const what = `${model} ${view}`;
+            (joinedOtherwise.has(what) ? assertSameLength : assertSameLines)(drawn, JSON.parse(readFileSync(json, 'utf8')), what);
+        }
         assert.match(await page.$eval('#drawing', (e) => e.innerHTML), /^<\?xml|<svg/);
         await page.screenshot({ path: join(shots, `${model}.png`) });
         await page.close();
@@ -86,13 +105,28 @@ test('a STEP part draws its B-rep edges, not its facets', async () => {
 
 test('a big drawing is cancelled, and a broken file is refused with its line named', async () => {
     writeFileSync(join(work, 'sphere.stl'), sphereStl(400000));
-    const page = await open('model=/work/sphere.stl&view=iso&hidden=1', { wait: false });
-    await page.waitForFunction(() => document.body.dataset.state === 'drawing' &&
-        document.getElementById('progress').value > 0, { timeout: 60000 });
-    const started = Date.now();
-    await page.click('#cancel');
-    await page.waitForFunction(() => document.body.dataset.state === 'cancelled', { timeout: 5000 });
-    assert.ok(Date.now() - started < 2000);
+    // The view shown is drawn once the view is built, so the page's thread is free when the worker
+    // draws. Cancelled and timed inside the page as soon as the worker reports progress: a loaded machine
+    // slows the test's round trips to the browser, which must not count as the cancel's time.
+    const page = await open('model=/work/sphere.stl&view=current&hidden=1', { wait: false });
+    const [endedAs, progress, milliseconds] = await page.evaluate(() => new Promise((resolve) => {
+        const progressBar = document.getElementById('progress');
+        const poll = setInterval(() => {
+            const state = document.body.dataset.state;
+            if (state === 'done' || state === 'error') {
+                clearInterval(poll);
+                resolve([state, progressBar.value, 0]);
+            }
+            if (state !== 'drawing' || !(progressBar.value > 0)) return;
+            clearInterval(poll);
+            const at = progressBar.value, clicked = performance.now();
+            new MutationObserver(() => resolve([document.body.dataset.state, at, performance.now() - clicked]))
+                .observe(document.body, { attributes: true, attributeFilter: ['data-state'] });
+            document.getElementById('cancel').click();
+        }, 5);
+    }));
+    assert.equal(endedAs, 'cancelled', 'the drawing ended before it could be cancelled');
+    assert.ok(progress < 1 && milliseconds < 1000, `cancelled at ${progress} in ${milliseconds} ms`);
     assert.equal((await stateOf(page))[1], 'drawing cancelled');
     await page.close();
 
