@@ -19,7 +19,7 @@ import resource
 import sys
 import time
 from pathlib import Path
-from typing import Any, Dict, List, NamedTuple, Optional, Sequence, Tuple
+from typing import Any, Dict, List, NamedTuple, Optional, Sequence
 
 import numpy as np
 
@@ -203,6 +203,7 @@ _TRIANGLES_PER_CHUNK = 1 << 22  # triangles sorted into tiles at a time, so that
 _INDEX = "index.json"
 _BORDER_SHIFT = 0.0314159
 _SAMPLED_TRIANGLES = 1 << 20
+_MOST_TILES = 4096
 
 
 def _screen(camera, vertices):
@@ -234,8 +235,8 @@ def _grid(tiles, centres):
     """Columns and rows for `tiles`: a count, split as its divisors allow so that the fullest tile holds
     the fewest of the triangles' centres (a sample of them), or (columns, rows); and the borders of each."""
     if isinstance(tiles, int) and not isinstance(tiles, bool):
-        if tiles < 1:
-            raise ValueError(f"tiles: expected at least 1 tile, not {tiles}")
+        if not 1 <= tiles <= _MOST_TILES:
+            raise ValueError(f"tiles: expected 1 to {_MOST_TILES} tiles, not {tiles}")
 
         def fullest(columns):
             x, y = _borders(centres[:, 0], columns), _borders(centres[:, 1], tiles // columns)
@@ -249,8 +250,9 @@ def _grid(tiles, centres):
             columns, rows = (int(count) for count in tiles)
         except (TypeError, ValueError):
             raise TypeError(f"tiles: expected a count or (columns, rows), not {tiles!r}") from None
-        if columns < 1 or rows < 1:
-            raise ValueError(f"tiles: expected at least one column and one row, not {tiles!r}")
+        if columns < 1 or rows < 1 or columns * rows > _MOST_TILES:
+            raise ValueError(f"tiles: expected at least one column and one row, {_MOST_TILES} tiles at most, "
+                             f"not {tiles!r}")
     return columns, rows, _borders(centres[:, 0], columns), _borders(centres[:, 1], rows)
 
 
@@ -277,7 +279,8 @@ def prepare_tiles(mesh, camera: Camera, tiles, store: str) -> Dict[str, Any]:
     files, and an index (index.json) of the camera, the tiles' borders and each tile's files and counts.
 
     mesh is a model file (read as load_mesh reads it) or a (vertices, triangles) pair of arrays; tiles a
-    count (the grid as near square as its divisors allow) or (columns, rows); store a folder or any
+    count (from 1 to 4096, split into the columns and rows whose fullest tile holds the fewest triangles)
+    or (columns, rows); store a folder or any
     location fsspec opens (s3://..., with its file system installed) that every worker can read. The
     triangles are sorted a few million at a time. Returns the index."""
     import fsspec
@@ -286,7 +289,9 @@ def prepare_tiles(mesh, camera: Camera, tiles, store: str) -> Dict[str, Any]:
     triangles = np.ascontiguousarray(triangles, dtype=np.uint32)
     if vertices.ndim != 2 or vertices.shape[1] != 3 or triangles.ndim != 2 or triangles.shape[1] != 3:
         raise ValueError("mesh: expected vertices (N, 3) and triangles (M, 3)")
-    if len(triangles) and triangles.max() >= len(vertices):
+    if not len(triangles):
+        raise ValueError("mesh: no triangles to draw")
+    if triangles.max() >= len(vertices):
         raise ValueError("mesh: a triangle refers to a vertex beyond the vertices")
     screen = _screen(camera, vertices)
     low, high = screen.min(axis=0), screen.max(axis=0)
@@ -301,7 +306,7 @@ def prepare_tiles(mesh, camera: Camera, tiles, store: str) -> Dict[str, Any]:
     reach = {}
     for first in range(0, len(triangles), _TRIANGLES_PER_CHUNK):
         chunk = triangles[first:first + _TRIANGLES_PER_CHUNK]
-        for axis, coordinates in enumerate((vertices[:, 0], vertices[:, 1], vertices[:, 2], screen[:, 0], screen[:, 1])):
+        for axis, coordinates in enumerate((*vertices.T, *screen.T)):
             values = coordinates[chunk]
             for end, pick in ((0, np.argmin), (1, np.argmax)):
                 at = pick(values.min(axis=1) if end == 0 else values.max(axis=1))
@@ -323,8 +328,8 @@ def prepare_tiles(mesh, camera: Camera, tiles, store: str) -> Dict[str, Any]:
     fs, root = fsspec.core.url_to_fs(store)
     fs.makedirs(root, exist_ok=True)
     entries = []
+    anchors = np.array(sorted({at for _, at in reach.values()}), dtype=np.int64)
     for tile, chunks in enumerate(members):
-        anchors = np.array(sorted({at for _, at in reach.values()}), dtype=np.int64)
         tile_triangles = triangles[np.unique(np.concatenate(chunks + [anchors]))]
         used, local = np.unique(tile_triangles, return_inverse=True)
         _write_array(f"{store}/tile-{tile}-vertices.npy", vertices[used])
@@ -421,7 +426,6 @@ def _draw_tile(store, tile, box, camera, options):
     count = len(triangles)
     if count:
         drawing = draw(vertices, triangles, camera, **options)
-        del vertices, triangles
         pieces = _clip(drawing.points, drawing.offsets, drawing.kinds, box[:2], box[2:])
     else:
         pieces = (np.zeros((0, 2)), np.zeros(1, dtype=np.int64), np.zeros(0, dtype=np.int32))
@@ -511,15 +515,17 @@ class TiledDrawing(NamedTuple):
     camera: Camera
     tiles: List[Dict[str, Any]]
 
-    def drawing(self, **options: Any) -> Drawing:
-        """The lines as a Drawing, to save or show as any drawing (draw()'s keywords as the tiles were
-        drawn with, for what a file records of them). It holds no mesh: a sheet of other views cannot be
-        drawn from it."""
+    def save(self, path, **keywords: Any) -> None:
+        """Writes the drawing as Drawing.save() does, with its keywords but views: a tiled drawing holds no
+        mesh to draw other views from (ValueError naming views)."""
+        if keywords.get("views") is not None:
+            raise ValueError("views: a tiled drawing holds no mesh to draw other views from")
         drawing = Drawing.__new__(Drawing)
-        source = (np.zeros((0, 3)), np.zeros((0, 3), dtype=np.uint32), None, options, "")
+        # A Drawing's pickled state, with an empty mesh as its source.
+        source = (np.zeros((0, 3)), np.zeros((0, 3), dtype=np.uint32), None, {}, "")
         drawing.__setstate__((self.camera, self.points, self.offsets, self.kinds, [], np.zeros(0, dtype=np.uint32),
                               [], source, np.zeros((0, 8))))
-        return drawing
+        drawing.save(path, **keywords)
 
 
 def _source_key(mesh):

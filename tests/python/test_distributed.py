@@ -1,8 +1,9 @@
 """Drawing sets on a Dask cluster (kelvar_hlr.distributed.draw_files): a local cluster of worker processes
 with memory limits writes the files kvhlr writes, byte for byte, reports a file it cannot draw by name
 while the others go on, and runs a task again when its worker is killed, leaving neither a lost nor a
-doubled file."""
+doubled file. Without Dask, the package still imports and the module names what to install."""
 
+import importlib.util
 import os
 import signal
 import subprocess
@@ -14,19 +15,33 @@ from pathlib import Path
 import numpy as np
 import pytest
 
-distributed = pytest.importorskip("distributed", reason="Dask's distributed scheduler (python3-distributed)")
-from kelvar_hlr.distributed import draw_files  # noqa: E402
-
 KVHLR = os.environ.get("KVHLR_BINARY")
 MODELS = sorted(str(path) for path in (Path(__file__).resolve().parents[2] / "examples" / "models").glob("*")
                 if path.suffix in (".obj", ".step"))
 VIEWS = ["front", "top", "right", "iso"]
 
-pytestmark = pytest.mark.skipif(KVHLR is None, reason="the kvhlr tool is not built")
+needs_cluster = pytest.mark.skipif(KVHLR is None or importlib.util.find_spec("distributed") is None,
+                                   reason="kvhlr or Dask's distributed scheduler (python3-distributed) is missing")
+
+
+def test_the_package_imports_without_dask_and_the_module_names_what_to_install():
+    run = subprocess.run([sys.executable, "-c", """
+import sys
+sys.modules["distributed"] = None  # as if it were not installed
+import kelvar_hlr
+assert "dask" not in sys.modules
+try:
+    import kelvar_hlr.distributed
+except ImportError as error:
+    print(error)
+"""], capture_output=True, text=True, check=True)
+    assert "install python3-distributed" in run.stdout
 
 
 @pytest.fixture(scope="module")
 def client():
+    import distributed
+
     with distributed.LocalCluster(n_workers=3, threads_per_worker=1, memory_limit="1GB",
                                   dashboard_address=None) as cluster, distributed.Client(cluster) as client:
         yield client
@@ -39,7 +54,9 @@ def tool_files(folder, models, views, *options):
     return {path.name: path.read_bytes() for path in Path(folder).iterdir()}
 
 
+@needs_cluster
 def test_a_drawing_set_is_the_files_kvhlr_writes_and_a_bad_file_stops_only_itself(tmp_path, client):
+    from kelvar_hlr.distributed import draw_files
     broken = tmp_path / "broken.obj"
     broken.write_text("v 0 0 0\nf 1 2 3\n")
     results = draw_files(MODELS + [str(broken)], str(tmp_path / "set") + "/", client, view=VIEWS, hidden=True)
@@ -77,7 +94,9 @@ def sphere_obj(path, stacks):
         np.savetxt(out, np.concatenate([quads, *caps]) + 1, fmt="f %d %d %d")
 
 
+@needs_cluster
 def test_a_worker_killed_while_drawing_costs_neither_a_file_nor_a_double(tmp_path, client):
+    from kelvar_hlr.distributed import draw_files
     models = []
     for name in ("ball_a", "ball_b"):
         sphere_obj(tmp_path / f"{name}.obj", 200)  # 160,000 triangles: half a second a view
