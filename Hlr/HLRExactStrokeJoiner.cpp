@@ -5,6 +5,8 @@
 #include "Hlr/HLRCheckedSort.h"
 #include "Hlr/HLRExactEdge.h"
 #include "Hlr/HLRIntervals.h"
+#include "Hlr/HLRModel.h"
+#include "Hlr/HLROccluder.h"
 #include "Hlr/HLROutlineExtremes.h"
 #include "Hlr/HLRPolyAlgo.h"
 #include "Hlr/HLRProjectedModel.h"
@@ -13,6 +15,7 @@
 #include "Hlr/HLRShortStrokeGroup.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <numeric>
 #include <stdexcept>
@@ -144,15 +147,99 @@ std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, do
     return root;
 }
 
+// A piece's source as a line runs it: a model edge's vertices swapped when the line runs the piece
+// from its to-end.
+LineSource sourceAlong(LineSource source, bool reversed) {
+    if (reversed && source.otherBody == LineSource::kNone)
+        std::swap(source.edge[0], source.edge[1]);
+    return source;
+}
+
+// The kinds joinKindOf gives, and the most groups that keep their kinds apart within an int.
+constexpr int JOIN_KINDS = HLRShortStrokeGroup::STROKE_KIND_COUNT * 3;
+constexpr std::uint32_t MOST_GROUPS = INT_MAX / JOIN_KINDS - 1;
+
+// Which body the store position `index` lies in, given the first position of each body.
+std::uint32_t bodyOf(const std::vector<std::uint32_t>& firsts, std::uint32_t index) {
+    const auto after = std::upper_bound(firsts.begin(), firsts.end(), index);
+    return after == firsts.begin() ? LineSource::kNone : static_cast<std::uint32_t>(after - firsts.begin() - 1);
+}
+
+// The sources of the model edges of store `store`: the body and the host indices of the edge's two
+// vertices. Only the first store has an origin (the model builds one); another's edges have none.
+HLRExactStrokeJoiner::SourceOf modelEdgeSources(const HLRProjectedModel& model, std::size_t store) {
+    const HLRModel::Origin& origin = model.model()->origin();
+    const HLRProjectedTriangleVertex* vertices = model.triangleData()[store].vertices().data();
+    return [&origin, vertices, store](const HLRExactEdge& edge) {
+        LineSource source;
+        if (store != 0)
+            return source;
+        const auto a = static_cast<std::uint32_t>(edge.startVertex() - vertices);
+        const auto b = static_cast<std::uint32_t>(edge.endVertex() - vertices);
+        source.body = bodyOf(origin.firstVertex, a);
+        const auto host = [&origin](std::uint32_t v) { return origin.hostVertex.empty() ? v : origin.hostVertex[v]; };
+        source.edge = {host(a), host(b)};
+        return source;
+    };
+}
+
+// The sources of the intersection lines: the two triangles each lies on, found from their occluders in
+// the first store, in their bodies.
+HLRExactStrokeJoiner::SourceOf intersectionSources(const HLRProjectedModel& model) {
+    const HLRModel::Origin& origin = model.model()->origin();
+    const std::vector<HLROccluder>& occluders = model.triangleData().front().occluders();
+    return [&origin, &occluders](const HLRExactEdge& edge) {
+        LineSource source;
+        const auto triangleOf = [&occluders](const HLRTriangleImage* image) {
+            const auto offset = reinterpret_cast<const char*>(image) - reinterpret_cast<const char*>(&occluders[0].image);
+            return static_cast<std::uint32_t>(offset / static_cast<std::ptrdiff_t>(sizeof(HLROccluder)));
+        };
+        const std::uint32_t first = triangleOf(edge.leftTriangle()), second = triangleOf(edge.rightTriangle());
+        source.body = bodyOf(origin.firstTriangle, first);
+        source.otherBody = bodyOf(origin.firstTriangle, second);
+        if (source.body == LineSource::kNone || source.otherBody == LineSource::kNone)
+            return LineSource();
+        source.edge = {first - origin.firstTriangle[source.body], second - origin.firstTriangle[source.otherBody]};
+        return source;
+    };
+}
+
 } // namespace
 
-HLRExactStrokeJoiner::HLRExactStrokeJoiner(const HLRProjectedModel& model) {
+HLRExactStrokeJoiner::HLRExactStrokeJoiner(const HLRProjectedModel& model, bool provenance) {
     // The order of the stroke network's groups, so that the vote meets ties as the network does.
-    for (const HLRProjectedTriangleData& data : model.triangleData())
-        addEdgesOf(data.exactEdges(), data.vertices());
-    for (const HLRProjectedShell& shell : model.shells())
-        addEdgesOf(shell.freeEdges().exactEdges(), shell.freeEdges().vertices());
-    addEdgesOf(model.intersectionLines().exactEdges(), model.intersectionLines().vertices());
+    const std::vector<HLRProjectedTriangleData>& stores = model.triangleData();
+    for (std::size_t s = 0; s < stores.size(); ++s)
+        addEdgesOf(stores[s].exactEdges(), stores[s].vertices(),
+                   provenance ? modelEdgeSources(model, s) : SourceOf());
+    std::uint32_t body = 0;
+    for (const HLRProjectedShell& shell : model.shells()) {
+        // A shell's free edges (its tangent edges) lie on its body but on no edge of its mesh.
+        const LineSource onBody{body++, {LineSource::kNone, LineSource::kNone}, LineSource::kNone};
+        addEdgesOf(shell.freeEdges().exactEdges(), shell.freeEdges().vertices(),
+                   provenance ? SourceOf([onBody](const HLRExactEdge&) { return onBody; }) : SourceOf());
+    }
+    const std::vector<HLRExactEdge>& intersections = model.intersectionLines().exactEdges();
+    addEdgesOf(intersections, model.intersectionLines().vertices(),
+               provenance && !intersections.empty() ? intersectionSources(model) : SourceOf());
+}
+
+void HLRExactStrokeJoiner::addSource(const LineSource& source) {
+    m_sources.push_back(source);
+    std::uint32_t group = source.body;
+    if (source.otherBody != LineSource::kNone) {
+        const std::uint64_t pair = std::uint64_t{source.body} << 32 | source.otherBody;
+        group = m_pairGroups.emplace(pair, static_cast<std::uint32_t>(m_pairGroups.size())).first->second;
+    }
+    // Bodies beyond what the joining's kinds can number (tens of millions) join as one.
+    m_groups.push_back(std::min<std::uint32_t>(group, MOST_GROUPS));
+}
+
+int HLRExactStrokeJoiner::joinKindOfPiece(std::size_t p) const {
+    const int kind = joinKindOf(m_pieces[p].type);
+    if (kind < 0 || m_groups.empty())
+        return kind;
+    return kind + JOIN_KINDS * static_cast<int>(m_groups[p]);
 }
 
 std::uint32_t HLRExactStrokeJoiner::newNode(const HLRVector2D& point) {
@@ -165,7 +252,8 @@ std::uint32_t HLRExactStrokeJoiner::newNode(const HLRVector2D& point) {
 // Each edge as the network's extraction cuts it: interval ends of exactly 0 and 1 are the vertices,
 // any other one a node of its own; the ends of one edge's pieces shared.
 void HLRExactStrokeJoiner::addEdgesOf(const std::vector<HLRExactEdge>& edges,
-                                      const std::vector<HLRProjectedTriangleVertex>& vertices) {
+                                      const std::vector<HLRProjectedTriangleVertex>& vertices,
+                                      const SourceOf& sourceOf) {
     std::vector<std::uint32_t> nodeOfVertex; // sized on the first drawn edge
     const auto vertexNode = [&](const HLRProjectedTriangleVertex* vertex) {
         const std::ptrdiff_t index = vertex - vertices.data();
@@ -178,13 +266,18 @@ void HLRExactStrokeJoiner::addEdgesOf(const std::vector<HLRExactEdge>& edges,
             node = newNode(vertex->screenPosition);
         return node;
     };
-    const auto addPiece = [this](std::uint32_t from, std::uint32_t to, int type) {
+    LineSource source; // the current edge's, with provenance
+    const auto addPiece = [&](std::uint32_t from, std::uint32_t to, int type) {
         m_pieces.push_back(Piece{from, to, type});
+        if (sourceOf)
+            addSource(source);
     };
     for (const HLRExactEdge& edge : edges) {
         HLRCancelPoll::check();
         if (!edge.isValid() || (edge.type() & Edge::ALL_MASK) == 0)
             continue;
+        if (sourceOf)
+            source = sourceOf(edge);
         const std::uint32_t start = vertexNode(edge.startVertex());
         const std::uint32_t end = vertexNode(edge.endVertex());
         const int hidden = edge.type();
@@ -280,7 +373,7 @@ std::vector<HLRExactStrokeJoiner::Polyline> HLRExactStrokeJoiner::join(bool with
         from[p] = merged[piece.from];
         to[p] = merged[piece.to];
         const bool wanted = from[p] != to[p] && (withHidden || isVisible(piece.type));
-        kinds[p] = wanted ? joinKindOf(piece.type) : -1;
+        kinds[p] = wanted ? joinKindOfPiece(p) : -1;
     }
     std::vector<std::uint32_t> start, ends;
     incidence(
@@ -363,6 +456,8 @@ std::vector<HLRExactStrokeJoiner::Polyline> HLRExactStrokeJoiner::join(bool with
         for (std::uint32_t current = pieceEnd; current != NONE && !used[current / 2];) {
             used[current / 2] = true;
             line.points.push_back(m_nodes[farNode(current)]);
+            if (!m_sources.empty())
+                line.sources.push_back(sourceAlong(m_sources[current / 2], current % 2 == 1));
             const std::uint32_t leaving = current ^ 1u; // the piece's other end
             current = partner[leaving];
         }

@@ -4,8 +4,8 @@
 
 namespace KvHLR {
 
-// The modes of one run: exact hiding and intersection lines, as HLRPolyAlgo's switches describe them,
-// and frequent progress (HLRCancelPoll).
+// The modes of one run: exact hiding, intersection lines and provenance, as HLRPolyAlgo's switches
+// describe them, and frequent progress (HLRCancelPoll).
 // A run takes them from the switches when it starts, unless its caller chose them for it alone
 // (CalcSilhouette's overloads that take them, HLRPolyAlgo::setRunModes): a drawing kit can then draw in
 // its own modes without changing what any other caller of the library gets.
@@ -13,6 +13,7 @@ struct KVHLR_API HLRRunModes {
     bool exactHiding = false;
     bool intersectionLines = false;
     bool frequentProgress = false;
+    bool provenance = false; // StrokeLine::sources
 };
 
 } // namespace KvHLR

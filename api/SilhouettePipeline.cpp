@@ -86,20 +86,25 @@ void appendFinite(std::vector<ON_2dPoint>& points, ON_2dPoint const& p) {
 }
 
 void appendUserPolylines(std::vector<UserPolyline> const& userPolylines, DrawingFrame const& frame,
-                         std::vector<StrokeLine>& lines) {
+                         bool provenance, std::vector<StrokeLine>& lines) {
     for (UserPolyline const& polyline : userPolylines) {
         StrokeLine& line = lines.emplace_back();
         line.kind = polyline.kind;
         line.points.reserve(polyline.points.size());
         for (ON_3dPoint const& p : polyline.points)
             appendFinite(line.points, frame.fromWorld(p));
+        // A caller's polyline has no body and no model edge.
+        if (provenance && line.points.size() > 1)
+            line.sources.assign(line.points.size() - 1, LineSource());
     }
 }
 
 // A joined line of edge type `type` through screen points, unless the options leave its kind out.
+// With provenance, `sources` has one entry per segment of `points`: a point dropped merges its two
+// segments into the later one's.
 template <class Points>
-void appendStroke(int type, Points const& points, ProjectorCriteria const& criteria, DrawingFrame const& frame,
-                  std::vector<StrokeLine>& lines) {
+void appendStroke(int type, Points const& points, std::vector<LineSource> const& sources,
+                  ProjectorCriteria const& criteria, DrawingFrame const& frame, std::vector<StrokeLine>& lines) {
     const std::optional<std::int32_t> kind = kindOfStroke(type, criteria);
     if (!kind)
         return;
@@ -107,8 +112,14 @@ void appendStroke(int type, Points const& points, ProjectorCriteria const& crite
     StrokeLine& line = lines.emplace_back();
     line.kind = *kind;
     line.points.reserve(points.size());
-    for (HLRVector2D const& p : points)
+    std::size_t i = 0;
+    for (HLRVector2D const& p : points) {
+        const std::size_t before = line.points.size();
         appendFinite(line.points, frame.fromScreen(p));
+        if (!sources.empty() && before > 0 && line.points.size() > before)
+            line.sources.push_back(sources[i - 1]);
+        ++i;
+    }
 }
 
 // The lines of the stroke network's joining, or with exact hiding of its own joining.
@@ -116,14 +127,14 @@ void appendJoinedLines(HLRPolyAlgo& algorithm, ProjectorCriteria const& criteria
                        Leftovers& leftovers, std::vector<StrokeLine>& lines) {
     if (const std::optional<HLRExactStrokeJoiner>& joiner = algorithm.exactJoiner()) {
         for (HLRExactStrokeJoiner::Polyline const& polyline : joiner->join(criteria.showHiddenLine))
-            appendStroke(polyline.type, polyline.points, criteria, frame, lines);
+            appendStroke(polyline.type, polyline.points, polyline.sources, criteria, frame, lines);
         return;
     }
     const auto postProcessor = std::make_shared<HLRPostProcessor>(algorithm, 1, nullptr);
     leftovers.push_back(postProcessor);
     postProcessor->execute(postProcessingMask(criteria));
     for (HLRLongStroke const* stroke : postProcessor->featureLines())
-        appendStroke(stroke->type(), stroke->points(), criteria, frame, lines);
+        appendStroke(stroke->type(), stroke->points(), {}, criteria, frame, lines);
 }
 
 } // namespace
@@ -171,7 +182,7 @@ bool calcSilhouetteCore(ProjectorCriteria const& criteria, ViewInfoCriteria cons
         // Everything new is gathered aside first, so a failure on the way leaves the caller's lines
         // untouched.
         const DrawingFrame frame(view.modelViewXform, view.projectionXform);
-        appendUserPolylines(userPolylines, frame, lines);
+        appendUserPolylines(userPolylines, frame, modes.provenance, lines);
         std::vector<StrokeLine> drawn;
         appendJoinedLines(*algorithm, criteria, frame, leftovers, drawn);
         if (HLRProjectedModel::sm_bExactHiding)

@@ -33,6 +33,10 @@ struct DrawOptions {
     // The library's modes for this drawing alone (HLRRunModes): the process-wide switches stay as they are.
     bool exact = true;         // exact hiding, else the plain hide test
     bool intersections = true; // lines where bodies meet
+    // Where each line comes from (Drawing::provenance): with exact hiding, the library records each
+    // segment's body and model edge; the parts' names become partNames and each line's part its body's,
+    // as with part layers.
+    bool provenance = false;
     // Told the share done, 0 to 1, from the calling thread: whenever it grows and otherwise about every
     // 20 ms while the library works, whatever its stage (the library's frequent progress,
     // HLRCancelPoll), never less than before. Returning false cancels the drawing, which then ends
@@ -46,7 +50,7 @@ struct DrawOptions {
 
 // Throws InputError naming the parameter "sharp_angle" for a sharp angle outside 0..180 degrees,
 // "hatch_spacing" for a negative or infinite spacing, "hatch_angle" for an angle that is not finite,
-// "section_normal" for a plane whose normal is zero: options that no drawing can be made with, checked
+// "section_normal" for a plane whose normal is zero, "provenance" without exact hiding: options that no drawing can be made with, checked
 // before a model is read where a front end calls this.
 void checkDrawOptions(const DrawOptions& options);
 

@@ -3,6 +3,11 @@
 // The drawing file: {"format": "kvhlr-drawing-1", "modelView": [16], "projection": [16], "near": n,
 // "far": f, "lines": [{"kind": k, "points": [[x, y], ...]}, ...]}: the camera in the layout of the camera
 // file, then every line in output order, numbers written so that they read back exactly.
+// With provenance (Drawing::provenance) each line also has "body" (an index into the drawing's
+// "bodies", its parts' names; -1 for a line the kit drew, such as a centre line), "edges" (per segment
+// the model edge's two vertex indices in the body's mesh, -1 where a segment lies on none; on an
+// intersection line the two triangles it lies on) and, on an intersection line, "otherBody"; "bodies"
+// follows the lines.
 
 #include "kit/drawing/Drawing.h"
 
