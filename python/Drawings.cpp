@@ -154,18 +154,23 @@ private:
 
 // The caller's own indices behind a welded mesh, for the lines' sources: welding (weldMesh) merges points
 // at exactly one position and numbers them anew, and leaves out triangles that two corners at one
-// position collapse. A welded point goes back to the first of the caller's points at its position.
+// position collapse. A welded point goes back to the first of the caller's points at its position that
+// a drawn triangle uses.
 class CallerIndices {
 public:
     explicit CallerIndices(const KvHLR::Polygon3D& mesh) {
-        for (std::uint32_t i = 0; i < mesh.points.size(); ++i)
-            m_firstAt.emplace(key(mesh.points[i]), i);
+        std::vector<bool> used(mesh.points.size(), false);
         for (std::uint32_t t = 0; t < mesh.triangles.size(); ++t) {
             const auto& [a, b, c] = mesh.triangles[t];
             const ON_3dPoint &pa = mesh.points.at(a), &pb = mesh.points.at(b), &pc = mesh.points.at(c);
-            if (!(pa == pb || pb == pc || pc == pa))
-                m_keptTriangles.push_back(t);
+            if (pa == pb || pb == pc || pc == pa)
+                continue;
+            m_keptTriangles.push_back(t);
+            used[a] = used[b] = used[c] = true;
         }
+        for (std::uint32_t i = 0; i < mesh.points.size(); ++i)
+            if (used[i])
+                m_firstAt.emplace(key(mesh.points[i]), i);
     }
 
     void restore(Drawing& drawing, const Kv::KvPointList& welded) const {

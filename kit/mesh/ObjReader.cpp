@@ -530,7 +530,9 @@ std::vector<MeshPart> ObjFile::parts(bool bodies, unsigned threads,
         splitQuads(mesh);
         MeshPart& part = parts.emplace_back();
         part.body = bodies;
-        if (bodies) // a body is named after its object
+        // A body is named after its object; the faces before any object have none (the import library
+        // calls their object "defaultobject").
+        if (bodies && m_meshNames[m] != "defaultobject")
             part.partName = m_meshNames[m];
         const double start = static_cast<double>(done) / static_cast<double>(total);
         const double size = static_cast<double>(mesh.triangles.size()) / static_cast<double>(total);
