@@ -5,6 +5,8 @@
 #include "Hlr/HLRCheckedSort.h"
 #include "Hlr/HLRExactEdge.h"
 #include "Hlr/HLRIntervals.h"
+#include "Hlr/HLRModel.h"
+#include "Hlr/HLROccluder.h"
 #include "Hlr/HLROutlineExtremes.h"
 #include "Hlr/HLRPolyAlgo.h"
 #include "Hlr/HLRProjectedModel.h"
@@ -144,15 +146,99 @@ std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, do
     return root;
 }
 
+// A piece's source as a line runs it: a model edge's vertices swapped when the line runs the piece
+// from its to-end.
+LineSource sourceAlong(LineSource source, bool reversed) {
+    if (reversed && source.otherBody == LineSource::kNone)
+        std::swap(source.edge[0], source.edge[1]);
+    return source;
+}
+
+// The kinds joinKindOf gives.
+constexpr int JOIN_KINDS = HLRShortStrokeGroup::STROKE_KIND_COUNT * 3;
+
+// Which body the store position `index` lies in, given the first position of each body.
+std::uint32_t bodyOf(const std::vector<std::uint32_t>& firsts, std::uint32_t index) {
+    const auto after = std::upper_bound(firsts.begin(), firsts.end(), index);
+    return after == firsts.begin() ? LineSource::kNone : static_cast<std::uint32_t>(after - firsts.begin() - 1);
+}
+
+// The sources of the model edges of store `store`: the body and the host indices of the edge's two
+// vertices. Only the first store has an origin (the model builds one); another's edges have none.
+HLRExactStrokeJoiner::SourceOf modelEdgeSources(const HLRProjectedModel& model, std::size_t store) {
+    const HLRModel::Origin& origin = model.model()->origin();
+    const HLRProjectedTriangleVertex* vertices = model.triangleData()[store].vertices().data();
+    return [&origin, vertices, store](const HLRExactEdge& edge) {
+        LineSource source;
+        if (store != 0)
+            return source;
+        const auto a = static_cast<std::uint32_t>(edge.startVertex() - vertices);
+        const auto b = static_cast<std::uint32_t>(edge.endVertex() - vertices);
+        source.body = bodyOf(origin.firstVertex, a);
+        const auto host = [&origin](std::uint32_t v) { return origin.hostVertex.empty() ? v : origin.hostVertex[v]; };
+        source.edge = {host(a), host(b)};
+        return source;
+    };
+}
+
+// The sources of the intersection lines: the two triangles each lies on, found from their occluders in
+// the first store, in their bodies.
+HLRExactStrokeJoiner::SourceOf intersectionSources(const HLRProjectedModel& model) {
+    const HLRModel::Origin& origin = model.model()->origin();
+    const std::vector<HLROccluder>& occluders = model.triangleData().front().occluders();
+    return [&origin, &occluders](const HLRExactEdge& edge) {
+        LineSource source;
+        const auto triangleOf = [&occluders](const HLRTriangleImage* image) {
+            const auto offset = reinterpret_cast<const char*>(image) - reinterpret_cast<const char*>(&occluders[0].image);
+            return static_cast<std::uint32_t>(offset / static_cast<std::ptrdiff_t>(sizeof(HLROccluder)));
+        };
+        const std::uint32_t first = triangleOf(edge.leftTriangle()), second = triangleOf(edge.rightTriangle());
+        source.body = bodyOf(origin.firstTriangle, first);
+        source.otherBody = bodyOf(origin.firstTriangle, second);
+        if (source.body == LineSource::kNone || source.otherBody == LineSource::kNone)
+            return LineSource();
+        source.edge = {first - origin.firstTriangle[source.body], second - origin.firstTriangle[source.otherBody]};
+        return source;
+    };
+}
+
 } // namespace
 
-HLRExactStrokeJoiner::HLRExactStrokeJoiner(const HLRProjectedModel& model) {
+HLRExactStrokeJoiner::HLRExactStrokeJoiner(const HLRProjectedModel& model, bool provenance) {
     // The order of the stroke network's groups, so that the vote meets ties as the network does.
-    for (const HLRProjectedTriangleData& data : model.triangleData())
-        addEdgesOf(data.exactEdges(), data.vertices());
-    for (const HLRProjectedShell& shell : model.shells())
-        addEdgesOf(shell.freeEdges().exactEdges(), shell.freeEdges().vertices());
-    addEdgesOf(model.intersectionLines().exactEdges(), model.intersectionLines().vertices());
+    const std::vector<HLRProjectedTriangleData>& stores = model.triangleData();
+    for (std::size_t s = 0; s < stores.size(); ++s)
+        addEdgesOf(stores[s].exactEdges(), stores[s].vertices(),
+                   provenance ? modelEdgeSources(model, s) : SourceOf());
+    std::uint32_t body = 0;
+    for (const HLRProjectedShell& shell : model.shells()) {
+        // A shell's free edges (its tangent edges) lie on its body but on no edge of its mesh.
+        const LineSource onBody{body++, {LineSource::kNone, LineSource::kNone}, LineSource::kNone};
+        addEdgesOf(shell.freeEdges().exactEdges(), shell.freeEdges().vertices(),
+                   provenance ? SourceOf([onBody](const HLRExactEdge&) { return onBody; }) : SourceOf());
+    }
+    const std::vector<HLRExactEdge>& intersections = model.intersectionLines().exactEdges();
+    addEdgesOf(intersections, model.intersectionLines().vertices(),
+               provenance && !intersections.empty() ? intersectionSources(model) : SourceOf());
+}
+
+void HLRExactStrokeJoiner::addSource(const LineSource& source) {
+    m_sources.push_back(source);
+    std::uint32_t group = source.body;
+    if (source.otherBody != LineSource::kNone) {
+        const std::uint64_t pair = std::uint64_t{source.body} << 32 | source.otherBody;
+        group = m_pairGroups.emplace(pair, static_cast<std::uint32_t>(m_pairGroups.size())).first->second;
+    }
+    m_groups.push_back(group);
+}
+
+std::int64_t HLRExactStrokeJoiner::joinKeyOfPiece(std::size_t p) const {
+    const int kind = joinKindOf(m_pieces[p].type);
+    if (kind < 0)
+        return kind;
+    const std::int64_t level = m_levels.empty() ? 0 : std::min(m_levels[p], kMostLevels);
+    const std::int64_t group = m_groups.empty() ? 0 : m_groups[p];
+    return kind + JOIN_KINDS * (level + (std::int64_t{kMostLevels} + 1) * group);
 }
 
 std::uint32_t HLRExactStrokeJoiner::newNode(const HLRVector2D& point) {
@@ -165,7 +251,8 @@ std::uint32_t HLRExactStrokeJoiner::newNode(const HLRVector2D& point) {
 // Each edge as the network's extraction cuts it: interval ends of exactly 0 and 1 are the vertices,
 // any other one a node of its own; the ends of one edge's pieces shared.
 void HLRExactStrokeJoiner::addEdgesOf(const std::vector<HLRExactEdge>& edges,
-                                      const std::vector<HLRProjectedTriangleVertex>& vertices) {
+                                      const std::vector<HLRProjectedTriangleVertex>& vertices,
+                                      const SourceOf& sourceOf) {
     std::vector<std::uint32_t> nodeOfVertex; // sized on the first drawn edge
     const auto vertexNode = [&](const HLRProjectedTriangleVertex* vertex) {
         const std::ptrdiff_t index = vertex - vertices.data();
@@ -178,22 +265,27 @@ void HLRExactStrokeJoiner::addEdgesOf(const std::vector<HLRExactEdge>& edges,
             node = newNode(vertex->screenPosition);
         return node;
     };
-    const auto addPiece = [this](std::uint32_t from, std::uint32_t to, int type) {
+    LineSource source; // the current edge's, with provenance
+    const auto addPiece = [&](std::uint32_t from, std::uint32_t to, int type) {
         m_pieces.push_back(Piece{from, to, type});
         if (HLRProjectedModel::sm_bOcclusionLevels)
             m_levels.push_back(0);
+        if (sourceOf)
+            addSource(source);
     };
     for (const HLRExactEdge& edge : edges) {
         HLRCancelPoll::check();
         if (!edge.isValid() || (edge.type() & Edge::ALL_MASK) == 0)
             continue;
+        if (sourceOf)
+            source = sourceOf(edge);
         const std::uint32_t start = vertexNode(edge.startVertex());
         const std::uint32_t end = vertexNode(edge.endVertex());
         const int visible = edge.type() | Edge::VISIBLE_EDGE;
         const HLRIntervals& intervals = edge.hiddenIntervals();
         const int count = intervals.size();
         if (edge.isAllHidden()) {
-            addHiddenPieces(edge, 0.0, 1.0, start, end);
+            addHiddenPieces(edge, 0.0, 1.0, start, end, sourceOf ? &source : nullptr);
             continue;
         }
         if (count == 0) {
@@ -208,7 +300,7 @@ void HLRExactStrokeJoiner::addEdgesOf(const std::vector<HLRExactEdge>& edges,
             const std::uint32_t hideTo = interval.to == 1.0 ? end : newNode(edge.coordinate2DAt(interval.to));
             if (previous != NONE)
                 addPiece(previous, hideFrom, visible);
-            addHiddenPieces(edge, interval.from, interval.to, hideFrom, hideTo);
+            addHiddenPieces(edge, interval.from, interval.to, hideFrom, hideTo, sourceOf ? &source : nullptr);
             previous = hideTo;
         }
         if (intervals.intervalAt(count).to < 1.0)
@@ -217,9 +309,11 @@ void HLRExactStrokeJoiner::addEdgesOf(const std::vector<HLRExactEdge>& edges,
 }
 
 void HLRExactStrokeJoiner::addHiddenPieces(const HLRExactEdge& edge, double a, double b, std::uint32_t from,
-                                           std::uint32_t to) {
+                                           std::uint32_t to, const LineSource* source) {
     if (!HLRProjectedModel::sm_bOcclusionLevels) {
         m_pieces.push_back(Piece{from, to, edge.type()});
+        if (source)
+            addSource(*source);
         return;
     }
     const std::vector<HLRCoverCounts::Stretch> stretches = edge.levelsWithin(a, b);
@@ -227,6 +321,8 @@ void HLRExactStrokeJoiner::addHiddenPieces(const HLRExactEdge& edge, double a, d
         const std::uint32_t next = i + 1 == stretches.size() ? to : newNode(edge.coordinate2DAt(stretches[i].to));
         m_pieces.push_back(Piece{from, next, edge.type()});
         m_levels.push_back(stretches[i].count);
+        if (source)
+            addSource(*source);
         from = next;
     }
 }
@@ -287,17 +383,9 @@ int HLRExactStrokeJoiner::joinKindOf(int type) {
     return kind * 3 + apart;
 }
 
-int HLRExactStrokeJoiner::joinKindOfPiece(std::size_t piece) const {
-    const int kind = joinKindOf(m_pieces[piece].type);
-    if (kind < 0 || m_levels.empty())
-        return kind;
-    // The join kinds are below 64: the level goes above them.
-    return kind + 64 * std::min(m_levels[piece], kMostLevels);
-}
-
 std::vector<HLRExactStrokeJoiner::Polyline> HLRExactStrokeJoiner::join(bool withHidden) const {
     const std::size_t pieceCount = m_pieces.size();
-    std::vector<int> kinds(pieceCount);
+    std::vector<std::int64_t> kinds(pieceCount);
     std::vector<std::uint32_t> from(pieceCount), to(pieceCount);
     const HLRBox2D& world = HLRBoundingBox2D::world();
     const std::vector<std::uint32_t> merged =
@@ -308,7 +396,7 @@ std::vector<HLRExactStrokeJoiner::Polyline> HLRExactStrokeJoiner::join(bool with
         from[p] = merged[piece.from];
         to[p] = merged[piece.to];
         const bool wanted = from[p] != to[p] && (withHidden || isVisible(piece.type));
-        kinds[p] = wanted ? joinKindOfPiece(p) : -1;
+        kinds[p] = wanted ? joinKeyOfPiece(p) : -1;
     }
     std::vector<std::uint32_t> start, ends;
     incidence(
@@ -392,6 +480,8 @@ std::vector<HLRExactStrokeJoiner::Polyline> HLRExactStrokeJoiner::join(bool with
         for (std::uint32_t current = pieceEnd; current != NONE && !used[current / 2];) {
             used[current / 2] = true;
             line.points.push_back(m_nodes[farNode(current)]);
+            if (!m_sources.empty())
+                line.sources.push_back(sourceAlong(m_sources[current / 2], current % 2 == 1));
             const std::uint32_t leaving = current ^ 1u; // the piece's other end
             current = partner[leaving];
         }

@@ -2,8 +2,11 @@
 
 #include "Hlr/HLRVector2D.h"
 #include "api/KvHLRExport.h"
+#include "api/KvHLRRecords.h"
 
 #include <cstdint>
+#include <functional>
+#include <unordered_map>
 #include <vector>
 
 namespace KvHLR {
@@ -22,21 +25,27 @@ struct HLRProjectedTriangleVertex;
 // hidden stretch lies along another one, which the network's splits dropped, both are drawn.
 //
 // In: the projected model after the hide pass. Out: polylines in screen coordinates, each with the edge
-// type of its pieces (VISIBLE_EDGE set on visible ones), after the inside-out vote; with occlusion levels
+// type of its pieces (VISIBLE_EDGE set on visible ones), after the inside-out vote. With occlusion levels
 // (HLRProjectedModel::sm_bOcclusionLevels) hidden pieces are cut where their level changes, and only
-// pieces of one level join.
+// pieces of one level join. With provenance, each piece also keeps its source (its body and model edge),
+// pieces join only with pieces of their own body (intersection lines of their own pair of bodies), and
+// each polyline has a source per segment.
 class KVHLR_API HLRExactStrokeJoiner {
 public:
     struct Polyline {
         int type = 0;
         std::vector<HLRVector2D> points; // a closed polyline repeats its first point
         int level = 0; // with occlusion levels, a hidden line's level (1 and up); 0 otherwise
+        std::vector<LineSource> sources; // with provenance, one per segment
     };
     // Levels above this join as this one (they stay apart from the kinds they join by).
     static constexpr int kMostLevels = 1 << 20;
 
-    // Cuts the drawn edges into pieces.
-    explicit HLRExactStrokeJoiner(const HLRProjectedModel& model);
+    // With provenance, gives each edge's source, which its pieces keep; empty without.
+    using SourceOf = std::function<LineSource(const HLRExactEdge&)>;
+
+    // Cuts the drawn edges into pieces, recording their sources when `provenance` is set.
+    explicit HLRExactStrokeJoiner(const HLRProjectedModel& model, bool provenance = false);
 
     // The inside-out vote, as the stroke network takes it: at the visible outline's ends of least and
     // greatest x and y, the outline piece turning most to the left votes by whether it tends concave or
@@ -56,13 +65,17 @@ private:
     };
 
     void addEdgesOf(const std::vector<HLRExactEdge>& edges,
-                    const std::vector<HLRProjectedTriangleVertex>& vertices);
+                    const std::vector<HLRProjectedTriangleVertex>& vertices, const SourceOf& sourceOf);
+    // Files a piece's source and the group it joins within.
+    void addSource(const LineSource& source);
+    // The key piece p joins by: joinKindOf(type), apart for each occlusion level and, with provenance,
+    // for each group; -1 for a piece that draws nothing.
+    std::int64_t joinKeyOfPiece(std::size_t p) const;
     std::uint32_t newNode(const HLRVector2D& point);
     // The hidden stretch [a, b] of an edge from node `from` to node `to`: one piece, or with occlusion
-    // levels a piece per level.
-    void addHiddenPieces(const HLRExactEdge& edge, double a, double b, std::uint32_t from, std::uint32_t to);
-    // The kind a piece joins by, its level apart.
-    int joinKindOfPiece(std::size_t piece) const;
+    // levels a piece per level; with provenance each keeps `source`.
+    void addHiddenPieces(const HLRExactEdge& edge, double a, double b, std::uint32_t from, std::uint32_t to,
+                         const LineSource* source);
     // The kind pieces join by: the network's stroke kinds, with intersection lines and tangent edges
     // apart from the other free edges (they draw as lines of their own); -1 for a piece that draws nothing.
     static int joinKindOf(int type);
@@ -70,6 +83,11 @@ private:
     std::vector<HLRVector2D> m_nodes; // the points where pieces end: vertices, then cuts as they come
     std::vector<Piece> m_pieces;
     std::vector<std::int32_t> m_levels; // with occlusion levels, each piece's (0 for visible ones)
+    // With provenance, for each piece: its source, and the group it joins within (a body, or a pair of
+    // bodies numbered as met); both empty otherwise.
+    std::vector<LineSource> m_sources;
+    std::vector<std::uint32_t> m_groups;
+    std::unordered_map<std::uint64_t, std::uint32_t> m_pairGroups;
 };
 
 } // namespace KvHLR

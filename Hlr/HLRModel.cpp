@@ -138,7 +138,7 @@ void addToWorld(HLRBox3D& world, const HLRTriangleVertex& v) {
 
 // Appends the face's triangles to the store, creating each host vertex on its first use.
 void buildFace(HLRTriangleData& data, HLRFace& face, const HostFace& host, HostVertexMap& map,
-               HLRBox3D& world) {
+               HLRBox3D& world, std::vector<std::uint32_t>& hostVertex) {
     map.startFace(host.vertices->size());
     for (const Kv::KvaMeshPrimitive::TriangleIndex& t : *host.triangles) {
         HLRCancelPoll::check();
@@ -150,6 +150,7 @@ void buildFace(HLRTriangleData& data, HLRFace& face, const HostFace& host, HostV
                 position[k] = data.addVertex(p.x, p.y, p.z);
                 addToWorld(world, data.vertices().back());
                 map.insert(t[k], position[k]);
+                hostVertex.push_back(static_cast<std::uint32_t>(t[k]));
             }
         }
         face.addTriangle(&data.addTriangle(position[0], position[1], position[2]));
@@ -174,6 +175,7 @@ void HLRModel::build(const Polygon3D& polygon) {
     HLRProgressObservableProc::startProcess("HLRModel::build", 1);
     HLRTriangleData& data = newTriangleData();
     HLRFace& face = newShell(data).newFace();
+    m_origin = Origin{{0}, {0}, {}};
     data.reserve(polygon.points.size(), polygon.triangles.size());
     for (const ON_3dPoint& p : polygon.points) {
         data.addVertex(p.x, p.y, p.z);
@@ -208,10 +210,14 @@ void HLRModel::build(const std::vector<boost::intrusive_ptr<Kv::KvmMesh>>& meshe
     const auto [vertexCount, triangleCount] = countVerticesAndTriangles(hostShells, map);
     data.reserve(vertexCount, triangleCount);
     HLRBox3D world;
+    m_origin = Origin();
+    m_origin.hostVertex.reserve(vertexCount);
     for (std::size_t m = 0; m < hostShells.size(); ++m) {
         HLRShell& shell = newShell(data);
+        m_origin.firstVertex.push_back(static_cast<std::uint32_t>(data.vertices().size()));
+        m_origin.firstTriangle.push_back(static_cast<std::uint32_t>(data.triangles().size()));
         for (const HostFace& hostFace : hostShells[m]) {
-            buildFace(data, shell.newFace(), hostFace, map, world);
+            buildFace(data, shell.newFace(), hostFace, map, world, m_origin.hostVertex);
         }
         if (tangentEdges) {
             addTangentEdges(shell, *meshes[m]);

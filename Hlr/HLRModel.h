@@ -9,6 +9,7 @@
 
 #include <boost/intrusive_ptr.hpp>
 
+#include <cstdint>
 #include <list>
 #include <vector>
 
@@ -42,6 +43,17 @@ public:
     const std::list<HLRShell>& shells() const { return m_shells; }
     const std::list<HLRTriangleData>& triangleData() const { return m_triangleData; }
 
+    // Where the first store's vertices and triangles came from, for the lines' provenance: shell i is
+    // body i (the i-th mesh, or the soup), whose vertices and triangles start at firstVertex[i] and
+    // firstTriangle[i]; hostVertex gives each vertex's index in its mesh's vertex list (empty: a soup's
+    // points are the vertices).
+    struct Origin {
+        std::vector<std::uint32_t> firstVertex;
+        std::vector<std::uint32_t> firstTriangle;
+        std::vector<std::uint32_t> hostVertex;
+    };
+    const Origin& origin() const { return m_origin; }
+
     void setUpProgressObservation(HLRProgressCallback callback) override;
 
 private:
@@ -51,6 +63,7 @@ private:
 
     std::list<HLRShell> m_shells;
     std::list<HLRTriangleData> m_triangleData;
+    Origin m_origin;
 };
 
 } // namespace KvHLR

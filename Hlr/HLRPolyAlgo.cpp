@@ -25,6 +25,7 @@ const char* const CONVEXITY_STAGE = "HLRPolyAlgo::correctConvexityOfStrokes";
 std::atomic<bool> exactHidingSwitch{false};
 std::atomic<bool> intersectionLinesSwitch{false};
 std::atomic<bool> occlusionLevelsSwitch{false};
+std::atomic<bool> provenanceSwitch{false};
 
 } // namespace
 
@@ -54,15 +55,23 @@ bool HLRPolyAlgo::occlusionLevels() {
     return occlusionLevelsSwitch.load();
 }
 
+void HLRPolyAlgo::setProvenance(bool on) {
+    provenanceSwitch.store(on);
+}
+
+bool HLRPolyAlgo::provenance() {
+    return provenanceSwitch.load();
+}
+
 HLRRunModes HLRPolyAlgo::switchedModes() {
-    return {exactHiding(), intersectionLines(), HLRCancelPoll::frequentProgress(), occlusionLevels()};
+    return {exactHiding(), intersectionLines(), HLRCancelPoll::frequentProgress(), occlusionLevels(), provenance()};
 }
 
 HLRPolyAlgo::HLRPolyAlgo() = default;
 
 HLRPolyAlgo::HLRPolyAlgo(const HLRModel& model, const HLRProjector& projector, double sharpEdgeAngle,
                          bool withFreeEdges, short viewWidth, HLRProgressCallback callback)
-    : m_projectedModel(model, projector, sharpEdgeAngle, withFreeEdges, viewWidth) {
+    : m_projectedModel(model, projector, sharpEdgeAngle, withFreeEdges, viewWidth), m_provenance(provenance()) {
     HLRProgressObservableExec::set(EXECUTE_STAGE, callback);
 }
 
@@ -72,6 +81,7 @@ void HLRPolyAlgo::set(const HLRModel& model, const HLRProjector& projector, doub
                       bool withFreeEdges, short viewWidth, HLRProgressCallback callback) {
     HLRProgressObservableExec::set(EXECUTE_STAGE, callback);
     m_projectedModel.set(model, projector, sharpEdgeAngle, withFreeEdges, viewWidth);
+    m_provenance = provenance();
 }
 
 void HLRPolyAlgo::setUpProgressObservation(HLRProgressCallback callback) {
@@ -114,7 +124,7 @@ void HLRPolyAlgo::postProcess() {
     HLRProgressObservableProc::startProcess(POST_PROCESS_STAGE, 1);
     if (HLRProjectedModel::sm_bExactHiding) {
         HLRProgressObservableProc::startProcess(EXTRACTION_STAGE, 1);
-        HLRExactStrokeJoiner& joiner = m_exactJoiner.emplace(m_projectedModel);
+        HLRExactStrokeJoiner& joiner = m_exactJoiner.emplace(m_projectedModel, m_provenance);
         m_projectedModel.releaseRecords();
         HLRProgressObservableProc::endProcess(EXTRACTION_STAGE);
         HLRProgressObservableProc::startProcess(CONVEXITY_STAGE, 1);

@@ -61,6 +61,12 @@ public:
     // its cover. Read once at the start of each run; may be set from any thread.
     static void setOcclusionLevels(bool on);
     static bool occlusionLevels();
+    // Provenance, off by default. On, with exact hiding, every line records where each of its segments
+    // comes from (StrokeLine::sources: the body, the model edge, an intersection line's two bodies and
+    // triangles), and lines join only within one body. Off, nothing is recorded and the drawing is as
+    // it always was. Read once at the start of each run; may be set from any thread.
+    static void setProvenance(bool on);
+    static bool provenance();
     // The switches as they stand, with HLRCancelPoll's frequent progress.
     static HLRRunModes switchedModes();
 
@@ -80,7 +86,10 @@ public:
     void postProcess() override;
     void setUpProgressObservation(HLRProgressCallback callback) override;
     // Replaces, for this stage's run alone, the modes it took from the switches when it was made or set.
-    void setRunModes(const HLRRunModes& modes) { m_projectedModel.setRunModes(modes); }
+    void setRunModes(const HLRRunModes& modes) {
+        m_projectedModel.setRunModes(modes);
+        m_provenance = modes.provenance;
+    }
 
     // Result lists, in creation order. The strokes live in the short-stroke groups.
     const std::vector<HLRShortStroke*>& hiddenStrokes() const { return m_strokes[HIDDEN]; }
@@ -157,6 +166,7 @@ private:
     std::list<HLRShortStrokeGroup> m_shortStrokeGroups;
     bool m_convexityReversed = false;
     bool m_networkRenewed = false;
+    bool m_provenance = false;
     std::array<std::vector<HLRShortStroke*>, RESULT_LIST_COUNT> m_strokes;
     std::vector<HLRShortStrokeEnd*> m_strokeEnds;
     std::optional<HLRExactStrokeJoiner> m_exactJoiner;

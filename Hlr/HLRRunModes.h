@@ -4,8 +4,8 @@
 
 namespace KvHLR {
 
-// The modes of one run: exact hiding, intersection lines and occlusion levels, as HLRPolyAlgo's switches
-// describe them, and frequent progress (HLRCancelPoll).
+// The modes of one run: exact hiding, intersection lines, occlusion levels and provenance, as
+// HLRPolyAlgo's switches describe them, and frequent progress (HLRCancelPoll).
 // A run takes them from the switches when it starts, unless its caller chose them for it alone
 // (CalcSilhouette's overloads that take them, HLRPolyAlgo::setRunModes): a drawing kit can then draw in
 // its own modes without changing what any other caller of the library gets.
@@ -14,6 +14,7 @@ struct KVHLR_API HLRRunModes {
     bool intersectionLines = false;
     bool frequentProgress = false;
     bool occlusionLevels = false; // only with exact hiding
+    bool provenance = false;      // StrokeLine::sources
 };
 
 } // namespace KvHLR

@@ -206,9 +206,16 @@ void appendUncovered(StrokeLine const& line, VisibleSegmentGrid const& grid, Vis
         if (piece.points.size() >= 2 && lengthOf(piece) > tol)
             out.push_back(piece);
         piece.points.clear();
+        piece.sources.clear();
     };
     std::vector<Range> covered;
     for (std::size_t i = 1; i < line.points.size(); ++i) {
+        // Every point but a piece's first ends a stretch of segment i - 1, whose source it takes.
+        const auto extend = [&](Point p) {
+            if (!line.sources.empty() && !piece.points.empty())
+                piece.sources.push_back(line.sources[i - 1]);
+            piece.points.emplace_back(p.x, p.y);
+        };
         const Segment segment = segmentOf(pointOf(line.points[i - 1]), pointOf(line.points[i]));
         covered.clear();
         grid.forEachNear(segment, stamps, [&](Segment const& visible) {
@@ -222,11 +229,9 @@ void appendUncovered(StrokeLine const& line, VisibleSegmentGrid const& grid, Vis
             if (range.first > from) {
                 if (from > 0.0 || piece.points.empty()) {
                     finishPiece();
-                    const Point p = at(segment.a, segment.b, from);
-                    piece.points.emplace_back(p.x, p.y);
+                    extend(at(segment.a, segment.b, from));
                 }
-                const Point q = at(segment.a, segment.b, range.first);
-                piece.points.emplace_back(q.x, q.y);
+                extend(at(segment.a, segment.b, range.first));
                 finishPiece();
             }
             from = std::max(from, range.second);
@@ -234,10 +239,9 @@ void appendUncovered(StrokeLine const& line, VisibleSegmentGrid const& grid, Vis
         if (from < 1.0) {
             if (from > 0.0 || piece.points.empty()) {
                 finishPiece();
-                const Point p = at(segment.a, segment.b, from);
-                piece.points.emplace_back(p.x, p.y);
+                extend(at(segment.a, segment.b, from));
             }
-            piece.points.emplace_back(segment.b.x, segment.b.y);
+            extend(segment.b);
         } else {
             finishPiece();
         }

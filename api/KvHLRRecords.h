@@ -55,6 +55,23 @@ struct KVHLR_API UserPolyline {
 // ProjectorCriteria::showTangentEdge); lines made from a UserPolyline keep the caller's kind. The
 // drawing kit adds kCentreLineKind for the centre lines and marks of holes and shafts.
 constexpr std::int32_t kCentreLineKind = 10;
+
+// Where one segment of a line comes from: its provenance, recorded only when a run asks for it
+// (HLRRunModes::provenance, HLRPolyAlgo::setProvenance) and with exact hiding. kNone marks what a
+// segment has not: a user polyline's segments have no body and no model edge, a tangent edge's
+// segments a body but no model edge.
+struct KVHLR_API LineSource {
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    // The body: the mesh's index in the MeshList, 0 for a triangle soup.
+    std::uint32_t body = kNone;
+    // The model edge: its two vertices' indices in the body's mesh (the soup's points), in the order the
+    // segment runs between them. On an intersection line, the two triangles it lies on instead: the
+    // first's index in `body`'s mesh, the second's in `otherBody`'s (counted across a mesh body's
+    // faces in order).
+    std::array<std::uint32_t, 2> edge{kNone, kNone};
+    std::uint32_t otherBody = kNone; // only on intersection lines
+};
+
 struct KVHLR_API StrokeLine {
     std::vector<ON_2dPoint> points;
     std::int32_t kind = 0;
@@ -62,6 +79,10 @@ struct KVHLR_API StrokeLine {
     // it to the eye crosses, 1 and up. Set only with occlusion levels on (HLRPolyAlgo::setOcclusionLevels,
     // HLRRunModes::occlusionLevels) and exact hiding; 0 otherwise, and for every visible line.
     std::int32_t level = 0;
+    // With provenance, one per segment (points.size() - 1 of them); empty otherwise. Lines then join
+    // only within one body (an intersection line within one pair of bodies), so that every segment
+    // of a line names the same body.
+    std::vector<LineSource> sources{};
 };
 
 } // namespace KvHLR

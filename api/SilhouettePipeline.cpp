@@ -86,21 +86,25 @@ void appendFinite(std::vector<ON_2dPoint>& points, ON_2dPoint const& p) {
 }
 
 void appendUserPolylines(std::vector<UserPolyline> const& userPolylines, DrawingFrame const& frame,
-                         std::vector<StrokeLine>& lines) {
+                         bool provenance, std::vector<StrokeLine>& lines) {
     for (UserPolyline const& polyline : userPolylines) {
         StrokeLine& line = lines.emplace_back();
         line.kind = polyline.kind;
         line.points.reserve(polyline.points.size());
         for (ON_3dPoint const& p : polyline.points)
             appendFinite(line.points, frame.fromWorld(p));
+        // A caller's polyline has no body and no model edge.
+        if (provenance && line.points.size() > 1)
+            line.sources.assign(line.points.size() - 1, LineSource());
     }
 }
 
 // A joined line of edge type `type` and occlusion level `level` through screen points, unless the options
-// leave its kind out.
+// leave its kind out. With provenance, `sources` has one entry per segment of `points`: a point dropped
+// merges its two segments into the later one's.
 template <class Points>
-void appendStroke(int type, int level, Points const& points, ProjectorCriteria const& criteria,
-                  DrawingFrame const& frame, std::vector<StrokeLine>& lines) {
+void appendStroke(int type, int level, Points const& points, std::vector<LineSource> const& sources,
+                  ProjectorCriteria const& criteria, DrawingFrame const& frame, std::vector<StrokeLine>& lines) {
     const std::optional<std::int32_t> kind = kindOfStroke(type, criteria);
     if (!kind)
         return;
@@ -109,8 +113,14 @@ void appendStroke(int type, int level, Points const& points, ProjectorCriteria c
     line.kind = *kind;
     line.level = level;
     line.points.reserve(points.size());
-    for (HLRVector2D const& p : points)
+    std::size_t i = 0;
+    for (HLRVector2D const& p : points) {
+        const std::size_t before = line.points.size();
         appendFinite(line.points, frame.fromScreen(p));
+        if (!sources.empty() && before > 0 && line.points.size() > before)
+            line.sources.push_back(sources[i - 1]);
+        ++i;
+    }
 }
 
 // The lines of the stroke network's joining, or with exact hiding of its own joining.
@@ -118,14 +128,14 @@ void appendJoinedLines(HLRPolyAlgo& algorithm, ProjectorCriteria const& criteria
                        Leftovers& leftovers, std::vector<StrokeLine>& lines) {
     if (const std::optional<HLRExactStrokeJoiner>& joiner = algorithm.exactJoiner()) {
         for (HLRExactStrokeJoiner::Polyline const& polyline : joiner->join(criteria.showHiddenLine))
-            appendStroke(polyline.type, polyline.level, polyline.points, criteria, frame, lines);
+            appendStroke(polyline.type, polyline.level, polyline.points, polyline.sources, criteria, frame, lines);
         return;
     }
     const auto postProcessor = std::make_shared<HLRPostProcessor>(algorithm, 1, nullptr);
     leftovers.push_back(postProcessor);
     postProcessor->execute(postProcessingMask(criteria));
     for (HLRLongStroke const* stroke : postProcessor->featureLines())
-        appendStroke(stroke->type(), 0, stroke->points(), criteria, frame, lines);
+        appendStroke(stroke->type(), 0, stroke->points(), {}, criteria, frame, lines);
 }
 
 } // namespace
@@ -173,7 +183,7 @@ bool calcSilhouetteCore(ProjectorCriteria const& criteria, ViewInfoCriteria cons
         // Everything new is gathered aside first, so a failure on the way leaves the caller's lines
         // untouched.
         const DrawingFrame frame(view.modelViewXform, view.projectionXform);
-        appendUserPolylines(userPolylines, frame, lines);
+        appendUserPolylines(userPolylines, frame, modes.provenance, lines);
         std::vector<StrokeLine> drawn;
         appendJoinedLines(*algorithm, criteria, frame, leftovers, drawn);
         if (HLRProjectedModel::sm_bExactHiding)

@@ -2,11 +2,12 @@
 // of JSON. One scene per process, so that the peak memory it reports belongs to that drawing alone.
 //
 //   kvhlr_phases SCENE TRIANGLES [--perspective] [--hidden] [--exact] [--intersections] [--threads=N]
-//                [--frequent-progress]
+//                [--frequent-progress] [--provenance]
 //
 // SCENE is sphere, gear, stack, terrain, torus, knot or city (bench/BenchMeshes.h); --exact draws with
 // exact hiding, --intersections with intersection lines, --frequent-progress with the progress calls the
-// drawing kit asks for (the longest gap between them is how long a cancel may wait). The whole drawing
+// drawing kit asks for (the longest gap between them is how long a cancel may wait), --provenance with
+// every line's sources recorded (HLRPolyAlgo::setProvenance). The whole drawing
 // goes through the public CalcSilhouette; the phases then repeat the same drawing stage by stage.
 
 #include "bench/BenchScene.h"
@@ -215,19 +216,20 @@ Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& v
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::cerr << "usage: kvhlr_phases sphere|gear|stack|terrain TRIANGLES [--perspective] [--hidden] "
-                     "[--exact] [--intersections] [--threads=N] [--frequent-progress]\n";
+                     "[--exact] [--intersections] [--threads=N] [--frequent-progress] [--provenance]\n";
         return 2;
     }
     try {
         const std::string sceneName = argv[1];
         const auto requested = static_cast<std::size_t>(std::atof(argv[2]));
-        bool perspective = false, hidden = false, exact = false, intersections = false;
+        bool perspective = false, hidden = false, exact = false, intersections = false, provenance = false;
         for (int i = 3; i < argc; ++i) {
             const std::string option = argv[i];
             perspective = perspective || option == "--perspective";
             hidden = hidden || option == "--hidden";
             exact = exact || option == "--exact";
             intersections = intersections || option == "--intersections";
+            provenance = provenance || option == "--provenance";
             if (option == "--frequent-progress")
                 HLRCancelPoll::setFrequentProgress(true);
             if (option.rfind("--threads=", 0) == 0) {
@@ -238,6 +240,7 @@ int main(int argc, char** argv) {
         }
         HLRPolyAlgo::setExactHiding(exact);
         HLRPolyAlgo::setIntersectionLines(intersections);
+        HLRPolyAlgo::setProvenance(provenance);
         const Polygon3D soup = KvHLRBench::soupOf(KvHLRBench::scene(sceneName, requested));
         const ViewInfoCriteria view = isoCamera(soup, perspective);
         ProjectorCriteria criteria;
@@ -254,6 +257,7 @@ int main(int argc, char** argv) {
              << "\", \"hidden\": " << (hidden ? "true" : "false")
              << ", \"exact\": " << (exact ? "true" : "false")
              << ", \"intersections\": " << (intersections ? "true" : "false")
+             << ", \"provenance\": " << (provenance ? "true" : "false")
              << ", \"threads\": " << Kv::GetNumberOfProcessors() << ", \"seconds\": " << whole.time.seconds
              << ", \"cpu_seconds\": " << whole.time.cpuSeconds
              << ", \"peak_mb\": " << whole.peakKilobytes / 1024.0

@@ -354,6 +354,10 @@ void addModelOptions(CLI::App& app, Options& options) {
            "With --bodies: keep the faces of a body apart, so their common borders are drawn as outlines")
         ->needs(bodies)
         ->group(group);
+    app.add_flag("--provenance", options.draw.provenance,
+                 "Record where each line comes from: its part (each part's lines on layers of their own, as "
+                 "with --layers parts), and in JSON each segment's model edge (its vertices in the part's mesh)")
+        ->group(group);
 }
 
 // --- CAD files (STEP, IGES) ---

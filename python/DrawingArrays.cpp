@@ -94,6 +94,83 @@ py::array_t<std::int32_t> lineKinds(const Drawing& drawing) {
     return kinds;
 }
 
+std::int64_t sourceIndex(std::uint32_t index) {
+    return index == KvHLR::LineSource::kNone ? -1 : static_cast<std::int64_t>(index);
+}
+
+namespace {
+
+std::size_t segmentCount(const Drawing& drawing) {
+    std::size_t count = 0;
+    for (const KvHLR::StrokeLine& line : drawing.lines)
+        count += line.sources.size();
+    return count;
+}
+
+py::array_t<std::int64_t> edgeRows(const std::vector<KvHLR::LineSource>& sources, std::size_t count,
+                                   const std::vector<KvHLR::StrokeLine>& lines) {
+    py::array_t<std::int64_t> rows({static_cast<py::ssize_t>(count), py::ssize_t{2}});
+    std::int64_t* out = rows.mutable_data();
+    const auto add = [&out](const std::vector<KvHLR::LineSource>& of) {
+        for (const KvHLR::LineSource& source : of) {
+            *out++ = sourceIndex(source.edge[0]);
+            *out++ = sourceIndex(source.edge[1]);
+        }
+    };
+    add(sources);
+    for (const KvHLR::StrokeLine& line : lines)
+        add(line.sources);
+    return rows;
+}
+
+} // namespace
+
+py::array_t<std::int64_t> lineBodies(const Drawing& drawing) {
+    py::array_t<std::int64_t> bodies(static_cast<py::ssize_t>(drawing.provenance ? drawing.lines.size() : 0));
+    std::int64_t* out = bodies.mutable_data();
+    if (drawing.provenance)
+        for (const KvHLR::StrokeLine& line : drawing.lines)
+            *out++ = sourceIndex(bodyOf(line));
+    return bodies;
+}
+
+py::array_t<std::int64_t> segmentEdges(const Drawing& drawing) {
+    return edgeRows({}, segmentCount(drawing), drawing.lines);
+}
+
+py::array_t<std::int64_t> lineEdges(const Line& line) {
+    return edgeRows(line.stroke().sources, line.stroke().sources.size(), {});
+}
+
+py::array_t<std::uint32_t> sourceRows(const Drawing& drawing) {
+    py::array_t<std::uint32_t> rows({static_cast<py::ssize_t>(segmentCount(drawing)), py::ssize_t{4}});
+    std::uint32_t* out = rows.mutable_data();
+    for (const KvHLR::StrokeLine& line : drawing.lines)
+        for (const KvHLR::LineSource& source : line.sources) {
+            *out++ = source.body;
+            *out++ = source.edge[0];
+            *out++ = source.edge[1];
+            *out++ = source.otherBody;
+        }
+    return rows;
+}
+
+void setSources(Drawing& drawing, py::handle rows) {
+    const auto table = py::array_t<std::uint32_t, py::array::c_style | py::array::forcecast>::ensure(rows);
+    std::size_t segments = 0;
+    for (const KvHLR::StrokeLine& line : drawing.lines)
+        segments += line.points.empty() ? 0 : line.points.size() - 1;
+    const bool none = table && table.ndim() == 2 && table.shape(0) == 0;
+    if (!table || table.ndim() != 2 || table.shape(1) != 4 ||
+        !(none || static_cast<std::size_t>(table.shape(0)) == segments))
+        throw py::value_error("not the state of a Drawing");
+    const std::uint32_t* in = table.data();
+    for (KvHLR::StrokeLine& line : drawing.lines)
+        for (std::size_t i = 1; !none && i < line.points.size(); ++i, in += 4)
+            line.sources.push_back({in[0], {in[1], in[2]}, in[3]});
+    drawing.provenance = !none;
+}
+
 py::array_t<double> curveRows(const Drawing& drawing) {
     py::array_t<double> rows({static_cast<py::ssize_t>(drawing.curves.size()), py::ssize_t{8}});
     double* out = rows.mutable_data();

@@ -52,6 +52,23 @@ py::array_t<std::int64_t> lineOffsets(const Drawing& drawing);
 // Each line's kind: a new (N,) int32 array.
 py::array_t<std::int32_t> lineKinds(const Drawing& drawing);
 
+// A body's or vertex's index as Python sees it: -1 for none (LineSource::kNone).
+std::int64_t sourceIndex(std::uint32_t index);
+
+// Provenance (Drawing::provenance): each line's body, an index into the drawing's part names: a new
+// (N,) int64 array, -1 for a line without one (one the kit drew); empty without provenance.
+py::array_t<std::int64_t> lineBodies(const Drawing& drawing);
+// Each segment's model edge, its two vertex indices in its body's mesh (an intersection line's: the two
+// triangles it lies on), -1 where it lies on none: a new (S, 2) int64 array, the segments of all lines
+// one line after the other (line i's rows offsets[i] - i to offsets[i + 1] - i - 1); (0, 2) without.
+py::array_t<std::int64_t> segmentEdges(const Drawing& drawing);
+// One line's rows of segmentEdges.
+py::array_t<std::int64_t> lineEdges(const Line& line);
+// The sources whole, a (S, 4) uint32 row each (body, edge, other body), for pickles; and back:
+// ValueError "not the state of a Drawing" for rows that do not give each line a source per segment.
+py::array_t<std::uint32_t> sourceRows(const Drawing& drawing);
+void setSources(Drawing& drawing, py::handle rows);
+
 // The curves (Drawing::curves): a new (C, 8) float64 array, a row each: its line's index, its centre x
 // and y, major and minor radius, rotation, start and end angle (radians).
 py::array_t<double> curveRows(const Drawing& drawing);

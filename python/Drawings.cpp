@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <optional>
 #include <tuple>
 #include <utility>
 
@@ -36,6 +38,7 @@ constexpr std::pair<const char*, bool DrawOptions::*> kSwitches[] = {
     {"tangent_edges", &DrawOptions::tangentEdges},
     {"part_layers", &DrawOptions::partLayers},
     {"centre_lines", &DrawOptions::centreLines},
+    {"provenance", &DrawOptions::provenance},
 };
 
 void applyDrawKeyword(DrawKeywords& keywords, const std::string& name, py::handle value) {
@@ -149,6 +152,52 @@ private:
     py::dict& m_keywords;
 };
 
+// The caller's own indices behind a welded mesh, for the lines' sources: welding (weldMesh) merges points
+// at exactly one position and numbers them anew, and leaves out triangles that two corners at one
+// position collapse. A welded point goes back to the first of the caller's points at its position that
+// a drawn triangle uses.
+class CallerIndices {
+public:
+    explicit CallerIndices(const KvHLR::Polygon3D& mesh) {
+        std::vector<bool> used(mesh.points.size(), false);
+        for (std::uint32_t t = 0; t < mesh.triangles.size(); ++t) {
+            const auto& [a, b, c] = mesh.triangles[t];
+            const ON_3dPoint &pa = mesh.points.at(a), &pb = mesh.points.at(b), &pc = mesh.points.at(c);
+            if (pa == pb || pb == pc || pc == pa)
+                continue;
+            m_keptTriangles.push_back(t);
+            used[a] = used[b] = used[c] = true;
+        }
+        for (std::uint32_t i = 0; i < mesh.points.size(); ++i)
+            if (used[i])
+                m_firstAt.emplace(key(mesh.points[i]), i);
+    }
+
+    void restore(Drawing& drawing, const Kv::KvPointList& welded) const {
+        const auto point = [&](std::uint32_t& index) {
+            if (index != KvHLR::LineSource::kNone)
+                index = m_firstAt.at(key(welded.at(index)));
+        };
+        const auto triangle = [&](std::uint32_t& index) {
+            if (index != KvHLR::LineSource::kNone)
+                index = m_keptTriangles.at(index);
+        };
+        for (KvHLR::StrokeLine& line : drawing.lines)
+            for (KvHLR::LineSource& source : line.sources) {
+                const bool intersection = source.otherBody != KvHLR::LineSource::kNone;
+                for (std::uint32_t& index : source.edge)
+                    intersection ? triangle(index) : point(index);
+            }
+    }
+
+private:
+    // Equal positions give equal keys (0 and -0 alike).
+    static std::tuple<double, double, double> key(const ON_3dPoint& p) { return {p.x + 0.0, p.y + 0.0, p.z + 0.0}; }
+
+    std::map<std::tuple<double, double, double>, std::uint32_t> m_firstAt;
+    std::vector<std::uint32_t> m_keptTriangles;
+};
+
 Camera cameraArgument(const py::object& camera) {
     return keyword<Camera>(camera, "camera", "a Camera");
 }
@@ -219,11 +268,19 @@ Drawing drawSource(const Source& source, const Camera& camera, const py::object&
             throw DrawingCancelled();
     };
     checkFinite(polygon);
+    std::optional<CallerIndices> callerIndices;
+    if (source.weld && options.provenance)
+        callerIndices.emplace(polygon);
     if (source.weld)
         weldMesh(polygon, poll);
     checkModel(camera, polygon);
     poll();
-    return drawMesh(std::move(polygon), camera, options);
+    if (!callerIndices)
+        return drawMesh(std::move(polygon), camera, options);
+    const Kv::KvPointList welded(polygon.points.begin(), polygon.points.end());
+    Drawing drawn = drawMesh(std::move(polygon), camera, options);
+    callerIndices->restore(drawn, welded);
+    return drawn;
 }
 
 py::list linesOf(PyDrawing& drawing) {
@@ -249,7 +306,7 @@ py::tuple sourceState(const Source& source) {
                            "intersections"_a = o.intersections, "section"_a = o.section,
                            "hatch_spacing"_a = o.hatching.spacing, "hatch_angle"_a = o.hatching.angleDegrees,
                            "tangent_edges"_a = o.tangentEdges, "part_layers"_a = o.partLayers,
-                           "centre_lines"_a = o.centreLines);
+                           "centre_lines"_a = o.centreLines, "provenance"_a = o.provenance);
     if (source.parts)
         return py::make_tuple(py::none(), py::none(), partsState(*source.parts), options, source.name);
     const py::module_ numpy = py::module_::import("numpy");
@@ -283,15 +340,17 @@ py::tuple drawingState(const PyDrawing& d) {
     const py::array_t<std::uint32_t> lineParts(static_cast<py::ssize_t>(drawing.lineParts.size()),
                                                drawing.lineParts.data());
     return py::make_tuple(drawing.camera, allPoints(drawing), lineOffsets(drawing), lineKinds(drawing),
-                          drawing.notes, lineParts, drawing.partNames, sourceState(*d.source), curveRows(drawing));
+                          drawing.notes, lineParts, drawing.partNames, sourceState(*d.source), curveRows(drawing),
+                          sourceRows(drawing));
 }
 
 PyDrawing drawingFromState(const py::tuple& state) {
-    if (state.size() != 9)
+    if (state.size() != 10)
         throw py::value_error("not the state of a Drawing");
     try {
         Drawing drawing = drawingOf(state[0].cast<Camera>(), state[1], state[2], state[3]);
         setCurves(drawing, state[8]);
+        setSources(drawing, state[9]);
         drawing.notes = state[4].cast<std::vector<std::string>>();
         drawing.lineParts = state[5].cast<std::vector<std::uint32_t>>();
         drawing.partNames = state[6].cast<std::vector<std::string>>();

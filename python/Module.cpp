@@ -160,6 +160,21 @@ PYBIND11_MODULE(_core, m) {
             "The Kind: 0 visible silhouette, 1 hidden, 2 visible concave sharp edge, 3 visible convex "
             "sharp edge, 5 other visible line, 6 visible intersection line, 7 a section's outline, 8 its "
             "hatching, 9 a visible tangent edge, 10 a centre line or mark.")
+        .def_property_readonly(
+            "body", [](const Line& line) { return sourceIndex(bodyOf(line.stroke())); },
+            "With provenance: the index of the line's body (its part) in Drawing.part_names (an "
+            "intersection line's first); -1 for a line without one, and without provenance.")
+        .def_property_readonly(
+            "other_body",
+            [](const Line& line) {
+                const std::vector<KvHLR::LineSource>& sources = line.stroke().sources;
+                return sourceIndex(sources.empty() ? KvHLR::LineSource::kNone : sources.front().otherBody);
+            },
+            "With provenance, an intersection line's second body; else -1.")
+        .def_property_readonly("edges", &lineEdges,
+                               "With provenance: each segment's model edge, its two vertex indices in the "
+                               "body's mesh (an intersection line's: its two triangles), -1 where it lies on "
+                               "none: a new (N - 1, 2) int64 array; (0, 2) without provenance.")
         .def("__repr__", &lineRepr);
 
     const char* const sheetKeywords =
@@ -217,7 +232,22 @@ PYBIND11_MODULE(_core, m) {
                     parts.push_back(d.drawing->partNames[part]);
                 return parts;
             },
-            "The part of each line by its name, for a Model drawn with part_layers; else empty.")
+            "The part of each line by its name, for a Model drawn with part_layers or provenance; else empty.")
+        .def_property_readonly(
+            "part_names", [](const PyDrawing& d) { return d.drawing->partNames; },
+            "The parts' names, for a drawing with part_layers or provenance (as kvhlr names their layers); "
+            "else empty.")
+        .def_property_readonly(
+            "bodies", [](const PyDrawing& d) { return lineBodies(*d.drawing); },
+            "With provenance: each line's body, an index into part_names (an intersection line's first), -1 "
+            "for a line without one (a section's outline, a centre line): a new (N,) int64 array; empty "
+            "without provenance.")
+        .def_property_readonly(
+            "edges", [](const PyDrawing& d) { return segmentEdges(*d.drawing); },
+            "With provenance: each segment's model edge, its two vertex indices in its body's mesh (a "
+            "Model part's points; an intersection line's: its two triangles), -1 where it lies on none: a "
+            "new (S, 2) int64 array, line i's segments at rows offsets[i] - i to offsets[i + 1] - i - 1; "
+            "(0, 2) without provenance.")
         .def("save", &save, "path"_a, py::kw_only(),
              (std::string("Writes the drawing as kvhlr does, in the format the extension of `path` asks for "
                           "(.svg, .dxf, .pdf, .json), whole or not at all. Raises ValueError for an "

@@ -272,7 +272,7 @@ void PartCurves::fitCurves(Drawing& drawing) const {
             const bool dot = std::all_of(first, end, [&](const ON_2dPoint& p) { return p.x == first->x && p.y == first->y; });
             if (!curve && dot && !stretches[l].empty())
                 return;
-            lines.push_back({{first, end}, line.kind});
+            lines.push_back(stretchOf(line, from, to));
             if (withParts)
                 parts.push_back(drawing.lineParts[l]);
         };

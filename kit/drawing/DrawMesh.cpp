@@ -74,6 +74,7 @@ Drawing drawWith(const KvHLR::ViewInfoCriteria& camera,
     modes.intersectionLines = options.intersections;
     modes.frequentProgress = true;
     modes.occlusionLevels = options.hiddenLevels > 0;
+    modes.provenance = options.provenance;
     const std::lock_guard<std::mutex> guard(g_lock);
     g_current = &options;
     g_hookFailure = nullptr;
@@ -96,6 +97,56 @@ Drawing drawWith(const KvHLR::ViewInfoCriteria& camera,
     return drawing;
 }
 
+// What the library's bodies were before the kit drew them, to tell the lines' sources in the parts'
+// terms: the parts' names, each part's points before any cut, and the parts that became meshes.
+struct PartOrigins {
+    std::vector<std::string> names;
+    std::vector<std::size_t> pointCounts;
+    std::vector<std::uint32_t> partOfMesh;
+
+    explicit PartOrigins(const std::vector<MeshPart>& parts) : names(partLayerNames(parts)) {
+        for (const MeshPart& part : parts)
+            pointCounts.push_back(part.points.size());
+    }
+
+    // The parts that keep triangles become the meshes, in order (toMeshList).
+    void takeMeshes(const std::vector<MeshPart>& parts) {
+        for (std::size_t i = 0; i < parts.size(); ++i)
+            if (std::any_of(parts[i].faces.begin(), parts[i].faces.end(),
+                            [](const Kv::KvTriangleList& face) { return !face.empty(); }))
+                partOfMesh.push_back(static_cast<std::uint32_t>(i));
+    }
+
+    // Turns the library's bodies (meshes) into parts. A cut (near plane, section) adds points after a
+    // part's own and renumbers its triangles: an edge at an added point, or a triangle of a cut model,
+    // is no edge of the part's mesh.
+    void toParts(Drawing& drawing, bool cut) const {
+        using KvHLR::LineSource;
+        const auto part = [&](std::uint32_t body) { return body < partOfMesh.size() ? partOfMesh[body] : LineSource::kNone; };
+        for (KvHLR::StrokeLine& line : drawing.lines)
+            for (LineSource& source : line.sources) {
+                source.body = part(source.body);
+                const bool intersection = source.otherBody != LineSource::kNone;
+                source.otherBody = part(source.otherBody);
+                const bool kept = source.body != LineSource::kNone && !(intersection && cut) &&
+                                  (intersection || (source.edge[0] < pointCounts[source.body] &&
+                                                    source.edge[1] < pointCounts[source.body]));
+                if (!kept)
+                    source.edge = {LineSource::kNone, LineSource::kNone};
+            }
+        drawing.partNames = names;
+        drawing.provenance = true;
+    }
+};
+
+// With provenance every line has a source per segment: those the kit drew (a section's outline and
+// hatching, centre lines) none of body and edge.
+void giveEveryLineSources(Drawing& drawing) {
+    for (KvHLR::StrokeLine& line : drawing.lines)
+        if (line.points.size() > 1 && line.sources.size() + 1 != line.points.size())
+            line.sources.assign(line.points.size() - 1, KvHLR::LineSource());
+}
+
 } // namespace
 
 void checkDrawOptions(const DrawOptions& options) {
@@ -110,6 +161,8 @@ void checkDrawOptions(const DrawOptions& options) {
         throw InputError::ofParameter("hidden_levels", "the deepest level drawn must be 1 or more");
     if (options.hiddenLevels > 0 && !options.exact)
         throw InputError::ofParameter("hidden_levels", "occlusion levels are counted by the exact hide test only");
+    if (options.provenance && !options.exact)
+        throw InputError::ofParameter("provenance", "lines record where they come from only with the exact hide test");
     if (options.section)
         checkSectionChoice({"", options.section->point, options.section->normal, std::nullopt});
 }
@@ -117,6 +170,7 @@ void checkDrawOptions(const DrawOptions& options) {
 Drawing drawMesh(KvHLR::Polygon3D&& mesh, const KvHLR::ViewInfoCriteria& camera, const DrawOptions& options) {
     // The soup is lent to a mesh part for the near-plane check, and cut as one when it reaches the plane
     // or a section cuts it.
+    const std::size_t soupPoints = mesh.points.size();
     std::vector<MeshPart> parts(1);
     parts[0].points = std::move(mesh.points);
     std::optional<KvHLR::ViewInfoCriteria> cutCamera;
@@ -134,15 +188,27 @@ Drawing drawMesh(KvHLR::Polygon3D&& mesh, const KvHLR::ViewInfoCriteria& camera,
                                       static_cast<std::uint32_t>(t[2])});
     }
     mesh.points = std::move(parts[0].points);
-    return drawWith(camera, cutCamera, options,
-                    [&](const auto& modes, const auto& criteria, auto& lines, auto hook, const auto& drawn) {
-                        return KvHLR::CalcSilhouette(modes, criteria, drawn, mesh, {}, lines, hook);
-                    });
+    Drawing drawing = drawWith(camera, cutCamera, options,
+                               [&](const auto& modes, const auto& criteria, auto& lines, auto hook, const auto& drawn) {
+                                   return KvHLR::CalcSilhouette(modes, criteria, drawn, mesh, {}, lines, hook);
+                               });
+    if (options.provenance) {
+        PartOrigins origins(std::vector<MeshPart>(1)); // one part, named as a mesh file's would be
+        origins.pointCounts = {soupPoints};
+        origins.partOfMesh = {0};
+        origins.toParts(drawing, cutCamera.has_value());
+        drawing.lineParts.assign(drawing.lines.size(), 0);
+        giveEveryLineSources(drawing);
+    }
+    return drawing;
 }
 
 Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& camera,
                   const DrawOptions& options) {
     checkDrawOptions(options);
+    std::optional<PartOrigins> origins;
+    if (options.provenance)
+        origins.emplace(parts);
     std::optional<SectionCut> section;
     if (options.section)
         section = cutSection(parts, *options.section, camera, options.progress);
@@ -159,19 +225,24 @@ Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& 
     const std::optional<KvHLR::ViewInfoCriteria> cutCamera = cutAtNearPlane(camera, parts);
     if (section)
         checkHatching(*section, camera, options.hatching, cutCamera.has_value());
+    const bool partLayers = options.partLayers || options.provenance;
     const std::unique_ptr<PartEdges> partEdges =
-        cad || options.partLayers ? std::make_unique<PartEdges>(parts, camera) : nullptr;
+        cad || partLayers ? std::make_unique<PartEdges>(parts, camera) : nullptr;
     const std::unique_ptr<PartCurves> curves = cad ? std::make_unique<PartCurves>(parts, camera) : nullptr;
+    if (origins)
+        origins->takeMeshes(parts);
     const KvHLR::MeshList meshes = toMeshList(std::move(parts));
     Drawing drawing =
         drawWith(camera, cutCamera, used,
                  [&](const auto& modes, const auto& criteria, auto& lines, auto hook, const auto& drawn) {
                      return KvHLR::CalcSilhouette(modes, criteria, drawn, meshes, {}, lines, hook);
                  });
+    if (origins)
+        origins->toParts(drawing, section || cutCamera);
     if (section)
         drawing.notes = drawSection(drawing, *section, options.hatching, cutCamera.has_value(), options.progress);
     if (partEdges)
-        partEdges->assign(drawing, options.partLayers);
+        partEdges->assign(drawing, partLayers);
     if (curves) {
         curves->fitCurves(drawing);
         if (options.centreLines)
@@ -179,6 +250,8 @@ Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& 
         if (options.centreLines && section)
             removeCentreLinesOnCaps(drawing, *section, cutCamera.has_value());
     }
+    if (origins)
+        giveEveryLineSources(drawing);
     return drawing;
 }
 

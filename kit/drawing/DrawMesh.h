@@ -40,6 +40,10 @@ struct DrawOptions {
     // surfaces lie between it and the eye) and hidden lines of levels 1 to this one drawn, as if `hidden`
     // were set; kAllLevels draws every level, 0 counts none.
     int hiddenLevels = 0;
+    // Where each line comes from (Drawing::provenance): with exact hiding, the library records each
+    // segment's body and model edge; the parts' names become partNames and each line's part its body's,
+    // as with part layers.
+    bool provenance = false;
     // Told the share done, 0 to 1, from the calling thread: whenever it grows and otherwise about every
     // 20 ms while the library works, whatever its stage (the library's frequent progress,
     // HLRCancelPoll), never less than before. Returning false cancels the drawing, which then ends
@@ -54,7 +58,7 @@ struct DrawOptions {
 // Throws InputError naming the parameter "sharp_angle" for a sharp angle outside 0..180 degrees,
 // "hatch_spacing" for a negative or infinite spacing, "hatch_angle" for an angle that is not finite,
 // "section_normal" for a plane whose normal is zero, "hidden_levels" for a negative level or levels with
-// the plain hide test: options that no drawing can be made with, checked
+// the plain hide test, "provenance" without exact hiding: options that no drawing can be made with, checked
 // before a model is read where a front end calls this.
 void checkDrawOptions(const DrawOptions& options);
 

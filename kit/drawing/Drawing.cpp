@@ -72,4 +72,20 @@ Box2 drawingBounds(const Drawing& drawing) {
     return {box.minX - growX, box.minY - growY, box.maxX + growX, box.maxY + growY};
 }
 
+KvHLR::StrokeLine stretchOf(const KvHLR::StrokeLine& line, std::size_t from, std::size_t to) {
+    KvHLR::StrokeLine stretch;
+    stretch.kind = line.kind;
+    stretch.level = line.level;
+    stretch.points.assign(line.points.begin() + static_cast<std::ptrdiff_t>(from),
+                          line.points.begin() + static_cast<std::ptrdiff_t>(to) + 1);
+    if (!line.sources.empty())
+        stretch.sources.assign(line.sources.begin() + static_cast<std::ptrdiff_t>(from),
+                               line.sources.begin() + static_cast<std::ptrdiff_t>(to));
+    return stretch;
+}
+
+std::uint32_t bodyOf(const KvHLR::StrokeLine& line) {
+    return line.sources.empty() ? KvHLR::LineSource::kNone : line.sources.front().body;
+}
+
 } // namespace kvhlr

@@ -43,7 +43,17 @@ struct Drawing {
     // entry per line; both empty otherwise. A sheet then puts each part on layers of its own.
     std::vector<std::uint32_t> lineParts;
     std::vector<std::string> partNames;
+
+    // With provenance (DrawOptions::provenance): every line has a source per segment (StrokeLine::sources),
+    // whose bodies are indices into partNames; those of lines the kit drew name no body and no edge.
+    bool provenance = false;
 };
+
+// The stretch of `line` from point `from` to point `to`, with its kind, level and the sources of its segments.
+KvHLR::StrokeLine stretchOf(const KvHLR::StrokeLine& line, std::size_t from, std::size_t to);
+
+// The body of a line drawn with provenance (an intersection line's first), or LineSource::kNone.
+std::uint32_t bodyOf(const KvHLR::StrokeLine& line);
 
 // The kinds of the library's lines (StrokeLine::kind).
 enum LineKind : int {

@@ -105,6 +105,8 @@ void clipToFrame(std::vector<KvHLR::StrokeLine>& lines, const Box2& frame) {
                 open->points.push_back(t0 > 0.0 ? at(t0) : p);
             }
             open->points.push_back(t1 < 1.0 ? at(t1) : q);
+            if (!line.sources.empty())
+                open->sources.push_back(line.sources[i - 1]);
             if (t1 < 1.0)
                 open = nullptr;
         }

@@ -206,33 +206,33 @@ PartEdges::~PartEdges() = default;
 void PartEdges::assign(Drawing& drawing, bool parts) const {
     if (m_grid->segments.empty())
         return;
-    // What a stretch of a line from a to b is: its part, and its kind (an outline takes its edge's).
-    const auto source = [&](const KvHLR::StrokeLine& line, const ON_2dPoint& a, const ON_2dPoint& b) {
+    // What segment k of a line, from a to b, is: its part, and its kind (an outline takes its edge's).
+    // The part is the body the library recorded for it where it did (with provenance).
+    const auto source = [&](const KvHLR::StrokeLine& line, const ON_2dPoint& a, const ON_2dPoint& b, std::size_t k) {
         const Segment& edge = m_grid->nearest({(a.x + b.x) / 2, (a.y + b.y) / 2}, line.kind != Hidden);
-        return std::make_pair(parts ? edge.part : 0u, line.kind == VisibleSilhouette ? edge.kind : line.kind);
+        const bool recorded = k < line.sources.size() && line.sources[k].body != KvHLR::LineSource::kNone;
+        const std::uint32_t part = recorded ? line.sources[k].body : edge.part;
+        return std::make_pair(parts ? part : 0u, line.kind == VisibleSilhouette ? edge.kind : line.kind);
     };
     std::vector<KvHLR::StrokeLine> lines;
     std::vector<std::uint32_t> lineParts;
     for (KvHLR::StrokeLine& line : drawing.lines) {
         const std::vector<ON_2dPoint>& points = line.points;
         if (points.size() < 2) {
-            lineParts.push_back(points.empty() ? 0u : source(line, points[0], points[0]).first);
+            lineParts.push_back(points.empty() ? 0u : source(line, points[0], points[0], 0).first);
             lines.push_back(std::move(line));
             continue;
         }
         // Runs of segments of one source become lines of their own, sharing their end points.
         std::size_t start = 0;
-        auto current = source(line, points[0], points[1]);
+        auto current = source(line, points[0], points[1], 0);
         for (std::size_t i = 1; i < points.size(); ++i) {
             const bool last = i + 1 == points.size();
-            const auto next = last ? current : source(line, points[i], points[i + 1]);
+            const auto next = last ? current : source(line, points[i], points[i + 1], i);
             if (next == current && !last)
                 continue;
-            KvHLR::StrokeLine& run = lines.emplace_back();
+            KvHLR::StrokeLine& run = lines.emplace_back(stretchOf(line, start, i));
             run.kind = current.second;
-            run.level = line.level;
-            run.points.assign(points.begin() + static_cast<long>(start),
-                              points.begin() + static_cast<long>(i) + 1);
             lineParts.push_back(current.first);
             start = i;
             current = next;

@@ -155,6 +155,8 @@ void removeAlongOutline(std::vector<KvHLR::StrokeLine>& lines, const std::vector
                     open->points.push_back(at(t0));
                 }
                 open->points.push_back(at(t1));
+                if (!line.sources.empty())
+                    open->sources.push_back(line.sources[i - 1]);
                 if (t1 < 1.0)
                     open = nullptr;
             };

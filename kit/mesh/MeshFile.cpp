@@ -150,6 +150,7 @@ void addNodeParts(const aiScene& scene, const aiNode& node, const ON_Xform& xfor
     }
     if (bodies) {
         body.points = bodyWelder.takePoints();
+        body.partName = node.mName.C_Str(); // a body is named after its node
         parts.push_back(std::move(body));
     }
 }

@@ -62,7 +62,8 @@ bool readsCadFiles();
 // --- end of CAD files ---
 
 // Without `bodies`, every mesh of the file (once for each node that places it) becomes a part of its
-// own; with `bodies`, every node that holds meshes becomes one body part whose faces are its meshes.
+// own; with `bodies`, every node that holds meshes becomes one body part whose faces are its meshes,
+// named after the node (an OBJ file's object, by its `o` or `g` name: MeshPart::partName).
 // Only triangles are kept (polygons are split, points and lines dropped); the result may hold no
 // triangle at all. `progress` is told the share of the file read, 0 to 1, as the read goes on. A file that is missing, unreadable, empty, not understood, declaring more than it
 // can hold, or holding coordinates that are not finite or too large to draw throws InputError naming

@@ -405,6 +405,7 @@ private:
     std::uint64_t m_largestIndexLine = 0;
 
     std::vector<Mesh> m_meshes; // one an object
+    std::vector<std::string> m_meshNames; // each object's `o` or `g` name (empty for the faces before any)
     std::unordered_set<std::string> m_objectNames;
     std::string m_activeGroup;
     std::vector<std::uint32_t> m_meshVertexOf; // scratch for weld: a file vertex's index in the mesh
@@ -439,6 +440,8 @@ void ObjFile::join(ObjParser& piece) {
 void ObjFile::createObject(std::string_view name) {
     m_objectNames.emplace(name);
     m_meshes.emplace_back();
+    m_meshNames.resize(m_meshes.size());
+    m_meshNames.back() = name;
 }
 
 // Splits each quad as the import library does: a quad has at most one concave corner, and the fan
@@ -519,12 +522,18 @@ std::vector<MeshPart> ObjFile::parts(bool bodies, unsigned threads,
     std::size_t total = 1, done = 0; // one more, so that no share divides by zero
     for (const Mesh& mesh : m_meshes)
         total += mesh.triangles.size();
-    for (Mesh& mesh : m_meshes) {
+    m_meshNames.resize(m_meshes.size());
+    for (std::size_t m = 0; m < m_meshes.size(); ++m) {
+        Mesh& mesh = m_meshes[m];
         if (!mesh.hasFaces)
             continue;
         splitQuads(mesh);
         MeshPart& part = parts.emplace_back();
         part.body = bodies;
+        // A body is named after its object; the faces before any object have none (the import library
+        // calls their object "defaultobject").
+        if (bodies && m_meshNames[m] != "defaultobject")
+            part.partName = m_meshNames[m];
         const double start = static_cast<double>(done) / static_cast<double>(total);
         const double size = static_cast<double>(mesh.triangles.size()) / static_cast<double>(total);
         part.faces.push_back(

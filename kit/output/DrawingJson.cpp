@@ -42,6 +42,35 @@ void appendLine(std::string& text, const KvHLR::StrokeLine& line) {
     text += "]}";
 }
 
+// A source's index as the file writes it: -1 for none.
+std::string indexText(std::uint32_t index) {
+    return index == KvHLR::LineSource::kNone ? "-1" : std::to_string(index);
+}
+
+// A line's provenance keys, after its points.
+void appendSources(std::string& text, const KvHLR::StrokeLine& line) {
+    const std::uint32_t body = bodyOf(line);
+    text += ", \"body\": " + indexText(body);
+    if (!line.sources.empty() && line.sources.front().otherBody != KvHLR::LineSource::kNone)
+        text += ", \"otherBody\": " + indexText(line.sources.front().otherBody);
+    text += ", \"edges\": [";
+    for (std::size_t i = 0; i < line.sources.size(); ++i) {
+        const KvHLR::LineSource& source = line.sources[i];
+        text += (i > 0 ? ", [" : "[") + indexText(source.edge[0]) + ", " + indexText(source.edge[1]) + "]";
+    }
+    text += ']';
+}
+
+void appendNames(std::string& text, const std::vector<std::string>& names) {
+    text += ",\n  \"bodies\": [";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        text += i > 0 ? ", \"" : "\"";
+        // Part names hold letters, digits, '-', '_' and '.' only (partLayerNames): nothing to escape.
+        text += names[i] + "\"";
+    }
+    text += ']';
+}
+
 void appendCurve(std::string& text, const DrawingCurve& curve) {
     text += "    {\"line\": " + std::to_string(curve.line) + ", \"centre\": [";
     appendExact(text, curve.centre.x);
@@ -75,11 +104,18 @@ void writeDrawingJson(std::ostream& out, const Drawing& drawing, const std::func
     for (std::size_t i = 0; i < drawing.lines.size(); ++i) {
         text += i > 0 ? ",\n" : "\n";
         appendLine(text, drawing.lines[i]);
+        if (drawing.provenance) {
+            text.pop_back(); // the line's closing brace
+            appendSources(text, drawing.lines[i]);
+            text += '}';
+        }
         out << text;
         text.clear();
         written.done(1);
     }
     text += drawing.lines.empty() ? "]" : "\n  ]";
+    if (drawing.provenance)
+        appendNames(text, drawing.partNames);
     // The lines that are true curves, after them; drawings without any end as they always did.
     if (!drawing.curves.empty()) {
         text += ",\n  \"curves\": [";

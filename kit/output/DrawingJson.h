@@ -4,6 +4,11 @@
 // "far": f, "lines": [{"kind": k, "points": [[x, y], ...]}, ...]}: the camera in the layout of the camera
 // file, then every line in output order, numbers written so that they read back exactly. A hidden line
 // whose occlusion level was counted (DrawOptions::hiddenLevels) has "level": n after its kind.
+// With provenance (Drawing::provenance) each line also has "body" (an index into the drawing's
+// "bodies", its parts' names; -1 for a line the kit drew, such as a centre line), "edges" (per segment
+// the model edge's two vertex indices in the body's mesh, -1 where a segment lies on none; on an
+// intersection line the two triangles it lies on) and, on an intersection line, "otherBody"; "bodies"
+// follows the lines.
 
 #include "kit/drawing/Drawing.h"
 

@@ -82,6 +82,15 @@ public:
         text += '"';
     }
 
+    // The part a layer's lines belong to, for a script to select them by: [data-part="NAME"].
+    void part(const std::string& name) {
+        if (name.empty())
+            return;
+        text += " data-part=\"";
+        appendEscaped(text, name);
+        text += '"';
+    }
+
     // Butt ends keep dashes as long as the pen says; solid lines get round ends like a plotter pen's.
     void pen(const Pen& pen) {
         text += " fill=\"none\" stroke=\"";
@@ -167,6 +176,7 @@ void writeSvg(std::ostream& out, const Page& page, const std::function<void(doub
         const std::string indent = openView.empty() ? "  " : "    ";
         svg.text += indent;
         svg.label("", idOf(layer), layer.name);
+        svg.part(layer.part);
         svg.pen(layer.pen);
         for (const std::vector<PagePoint>& polyline : layer.polylines) {
             svg.polyline(polyline);

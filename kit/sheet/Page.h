@@ -53,6 +53,7 @@ struct PageLayer {
     Pen pen;
     std::vector<std::vector<PagePoint>> polylines; // in the order a plotter should draw them
     std::vector<PageCurve> curves;                 // drawn after the polylines
+    std::string part{}; // the part whose lines it holds, where the drawing knows the lines' parts
 };
 
 // Text on the page (the title block): the baseline's start, its height, in the layer's pen.

@@ -133,6 +133,18 @@ class Line:
         """The Kind: 0 visible silhouette, 1 hidden, 2 visible concave sharp edge, 3 visible convex sharp
         edge, 5 other visible line, 6 visible intersection line, 7 a section's outline, 8 its hatching,
         9 a visible tangent edge, 10 a centre line or mark."""
+    @property
+    def body(self) -> int:
+        """With provenance: the index of the line's body (its part) in Drawing.part_names (an
+        intersection line's first); -1 for a line without one, and without provenance."""
+    @property
+    def other_body(self) -> int:
+        """With provenance, an intersection line's second body; else -1."""
+    @property
+    def edges(self) -> npt.NDArray[np.int64]:
+        """With provenance: each segment's model edge, its two vertex indices in the body's mesh (an
+        intersection line's: its two triangles), -1 where it lies on none: a new (N - 1, 2) int64 array;
+        (0, 2) without provenance."""
 
 class Drawing:
     """A finished drawing: its lines and the camera that made it. Iterating and indexing give Line
@@ -158,7 +170,23 @@ class Drawing:
         """The kind of each line: a new (N,) int32 array (see Kind)."""
     @property
     def parts(self) -> list[str]:
-        """The part of each line by its name, for a Model drawn with part_layers; else empty."""
+        """The part of each line by its name, for a Model drawn with part_layers or provenance; else
+        empty."""
+    @property
+    def part_names(self) -> list[str]:
+        """The parts' names, for a drawing with part_layers or provenance (as kvhlr names their layers);
+        else empty."""
+    @property
+    def bodies(self) -> npt.NDArray[np.int64]:
+        """With provenance: each line's body, an index into part_names (an intersection line's first),
+        -1 for a line without one (a section's outline, a centre line): a new (N,) int64 array; empty
+        without provenance."""
+    @property
+    def edges(self) -> npt.NDArray[np.int64]:
+        """With provenance: each segment's model edge, its two vertex indices in its body's mesh (a
+        Model part's points; an intersection line's: its two triangles), -1 where it lies on none: a new
+        (S, 2) int64 array, line i's segments at rows offsets[i] - i to offsets[i + 1] - i - 1; (0, 2)
+        without provenance."""
     @property
     def curves(self) -> npt.NDArray[np.float64]:
         """The lines that are true circles, arcs or ellipses (a STEP or IGES model's): a new (C, 8)
@@ -268,6 +296,7 @@ def draw(
     tangent_edges: bool = False,
     part_layers: bool = False,
     centre_lines: bool = True,
+    provenance: bool = False,
     weld: bool = True,
 ) -> Drawing:
     """Draws a Model (load_model) as kvhlr draws its file: a STEP or IGES part with its true edges (the
@@ -294,6 +323,7 @@ def draw(
     hatch_spacing: float = 0.0,
     hatch_angle: float = 45.0,
     progress: Optional[Callable[[float], object]] = None,
+    provenance: bool = False,
 ) -> Drawing:
     """Draws the mesh of `vertices` (N, 3), any real dtype, and `triangles` (M, 3), any integer dtype,
     indexing the vertices; each array is copied once, straight into the library's input.
@@ -336,6 +366,7 @@ def draw(
     hatch_spacing: float = 0.0,
     hatch_angle: float = 45.0,
     progress: Optional[Callable[[float], object]] = None,
+    provenance: bool = False,
 ) -> Drawing:
     """Draws a mesh object: one with `vertices` and `faces` arrays (trimesh and others), one with
     `vectors` (numpy-stl), or an (M, 3, 3) array of triangle corners; the keywords as above."""

@@ -1,14 +1,19 @@
 // The kit's drawing contract: the progress hook may end the drawing, by cancelling or by throwing, and
-// the next drawing is then made as ever; and the modes a kit drawing chooses are its own, so that a
-// host thread's CalcSilhouette beside it draws as the library's switches say.
+// the next drawing is then made as ever; the modes a kit drawing chooses are its own, so that a host
+// thread's CalcSilhouette beside it draws as the library's switches say; occlusion levels count the
+// surfaces in front of each hidden line; and with provenance every segment names the part and the model
+// edge it was drawn from.
 
 #include "Scenes.h"
+#include "api/DrawingPlane.h"
 #include "kit/InputError.h"
 #include "kit/drawing/DrawMesh.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
+#include <set>
 #include <thread>
 
 namespace {
@@ -111,6 +116,92 @@ TEST(DrawMesh, OcclusionLevelsNeedTheExactHideTest) {
     } catch (const InputError& error) {
         EXPECT_EQ(error.parameter(), "hidden_levels");
     }
+}
+
+// A mesh part of the soup's points and triangles, named.
+MeshPart partOf(const KvHLR::Polygon3D& soup, const std::string& name) {
+    MeshPart part;
+    part.points.assign(soup.points.begin(), soup.points.end());
+    Kv::KvTriangleList& face = part.faces.emplace_back();
+    for (const auto& t : soup.triangles)
+        face.emplace_back(t[0], t[1], t[2]);
+    part.partName = name;
+    return part;
+}
+
+// Checks that every segment with a model edge lies along that edge as the camera sees it, running from
+// its first vertex towards its second; returns how many it checked.
+int expectSegmentsOnTheirEdges(const Drawing& drawing, const std::vector<Kv::KvPointList>& pointsOfBody) {
+    const ON_Xform toScreen = drawing.camera.projectionXform * drawing.camera.modelViewXform;
+    const KvHLR::ScreenUnit unit = KvHLR::screenUnit(toScreen);
+    const auto project = [&](const ON_3dPoint& p) {
+        const ON_4dPoint s = toScreen * ON_4dPoint(p.x, p.y, p.z, 1.0);
+        return ON_2dPoint(s.x / s.w * unit.x, s.y / s.w * unit.y);
+    };
+    int checked = 0;
+    for (const KvHLR::StrokeLine& line : drawing.lines) {
+        EXPECT_EQ(line.sources.size() + 1, line.points.size());
+        for (std::size_t i = 0; i < line.sources.size() && i + 1 < line.points.size(); ++i) {
+            const KvHLR::LineSource& source = line.sources[i];
+            if (source.edge[0] == KvHLR::LineSource::kNone || source.otherBody != KvHLR::LineSource::kNone)
+                continue;
+            const ON_2dPoint a = project(pointsOfBody.at(source.body).at(source.edge[0]));
+            const ON_2dPoint b = project(pointsOfBody.at(source.body).at(source.edge[1]));
+            const double dx = b.x - a.x, dy = b.y - a.y, length = std::hypot(dx, dy);
+            for (const ON_2dPoint& p : {line.points[i], line.points[i + 1]})
+                EXPECT_LT(std::fabs(dx * (p.y - a.y) - dy * (p.x - a.x)), 1e-6 * length + 1e-9);
+            const double along = dx * (line.points[i + 1].x - line.points[i].x) + dy * (line.points[i + 1].y - line.points[i].y);
+            EXPECT_GE(along, 0.0) << "the segment runs from the edge's first vertex";
+            ++checked;
+        }
+    }
+    return checked;
+}
+
+// A soup (one body), then the sphere and the box as two parts with an empty part between them: the bodies
+// are the parts, named as their layers, and provenance changes how lines join, not what is drawn.
+TEST(DrawMesh, ProvenanceNamesEachSegmentsPartAndModelEdge) {
+    DrawOptions options;
+    options.hidden = options.provenance = true;
+    const KvHLR::Polygon3D soup = model();
+    const Drawing ofSoup = drawMesh(KvHLR::Polygon3D(soup), kCamera, options);
+    EXPECT_GT(expectSegmentsOnTheirEdges(ofSoup, {Kv::KvPointList(soup.points.begin(), soup.points.end())}), 50);
+    EXPECT_EQ(ofSoup.partNames, std::vector<std::string>{"part-1"});
+
+    const KvHLR::Polygon3D ball = KvHLRTest::sphere(16, 32);
+    const KvHLR::Polygon3D block = KvHLRTest::box(ON_3dPoint(0.5, -0.4, -0.4), ON_3dPoint(1.8, 0.4, 0.4));
+    const auto parts = [&] {
+        return std::vector<MeshPart>{partOf(ball, "ball"), partOf({}, "nothing"), partOf(block, "block")};
+    };
+    const Drawing drawing = drawParts(parts(), kCamera, options);
+    ASSERT_EQ(drawing.partNames, (std::vector<std::string>{"ball", "nothing", "block"}));
+    const Kv::KvPointList none;
+    EXPECT_GT(expectSegmentsOnTheirEdges(drawing, {parts()[0].points, none, parts()[2].points}), 50);
+    std::set<std::pair<std::uint32_t, std::uint32_t>> bodies;
+    for (std::size_t l = 0; l < drawing.lines.size(); ++l) {
+        const KvHLR::StrokeLine& line = drawing.lines[l];
+        EXPECT_EQ(drawing.lineParts.at(l), bodyOf(line));
+        for (const KvHLR::LineSource& source : line.sources) {
+            EXPECT_EQ(source.body, line.sources.front().body) << "a line keeps to one body";
+            if (line.kind == VisibleIntersection) {
+                EXPECT_LT(source.edge[0], ball.triangles.size());
+                EXPECT_LT(source.edge[1], block.triangles.size());
+            }
+        }
+        bodies.insert({bodyOf(line), line.sources.front().otherBody});
+    }
+    EXPECT_EQ(bodies, (std::set<std::pair<std::uint32_t, std::uint32_t>>{
+                          {0, KvHLR::LineSource::kNone}, {2, KvHLR::LineSource::kNone}, {0, 2}}));
+
+    options.provenance = false;
+    const Drawing without = drawParts(parts(), kCamera, options);
+    EXPECT_FALSE(without.provenance);
+    for (const KvHLR::StrokeLine& line : without.lines)
+        EXPECT_TRUE(line.sources.empty());
+    const auto with = KvHLRTest::lengthByKind(drawing.lines), plain = KvHLRTest::lengthByKind(without.lines);
+    ASSERT_EQ(with.size(), plain.size());
+    for (const auto& [kind, length] : plain)
+        EXPECT_NEAR(with.at(kind), length, 1e-9 * length) << "kind " << kind;
 }
 
 } // namespace

@@ -12,6 +12,7 @@ import sys
 import threading
 import time
 import tracemalloc
+import xml.etree.ElementTree as ET
 from concurrent.futures import ProcessPoolExecutor, ThreadPoolExecutor
 from pathlib import Path
 
@@ -720,3 +721,61 @@ def test_readme_example_runs_as_written(tmp_path):
     os.symlink(readme.parent / "examples", tmp_path / "examples")
     subprocess.run([sys.executable, "-c", example], cwd=tmp_path, check=True, capture_output=True)
     assert (tmp_path / "bunny.svg").read_text().startswith("<?xml")
+
+
+MODELS = Path(os.environ["KVHLR_TEST_DATA"]).parents[2] / "examples" / "models"
+
+
+@pytest.mark.skipif(KVHLR is None, reason="the kvhlr tool is not built")
+def test_provenance_names_every_lines_body_and_edges_as_the_tool_does(tmp_path):
+    at_at = MODELS / "at_at.obj"
+    subprocess.run([KVHLR, str(at_at), "-q", "--bodies", "--hidden", "--provenance", "-o", str(tmp_path / "a.json")],
+                   check=True)
+    record = json.loads((tmp_path / "a.json").read_text())
+    model = kh.load_model(str(at_at))
+    drawing = kh.draw(model, kh.Camera.view("iso", model), hidden=True, provenance=True)
+    assert drawing.part_names == record["bodies"]
+    assert all(0 <= line["body"] < len(record["bodies"]) for line in record["lines"])
+    np.testing.assert_array_equal(drawing.bodies, [line["body"] for line in record["lines"]])
+    np.testing.assert_array_equal(drawing.edges, [edge for line in record["lines"] for edge in line["edges"]])
+    line = drawing[len(drawing) // 2]
+    offsets = drawing.offsets
+    i = len(drawing) // 2
+    np.testing.assert_array_equal(line.edges, drawing.edges[offsets[i] - i:offsets[i + 1] - i - 1])
+    copy = pickle.loads(pickle.dumps(drawing))
+    np.testing.assert_array_equal(copy.edges, drawing.edges)
+    np.testing.assert_array_equal(copy.bodies, drawing.bodies)
+    assert kh.draw(model, kh.Camera.view("iso", model)).bodies.size == 0
+
+    # Arrays name the caller's own vertices, though the drawing welds them: the cube's corners repeated.
+    vertices, triangles = kh.load_mesh(CUBE)
+    doubled = np.concatenate([vertices, vertices])
+    drawn = kh.draw(doubled, triangles + len(vertices), kh.Camera.view("iso", doubled), provenance=True)
+    sides = {frozenset((t[k], t[(k + 1) % 3])) for t in (triangles + len(vertices)).tolist() for k in range(3)}
+    assert all(frozenset(edge) in sides for edge in drawn.edges.tolist())
+
+
+@pytest.mark.skipif(KVHLR is None, reason="the kvhlr tool is not built")
+def test_provenance_lets_a_page_select_each_parts_lines(tmp_path):
+    # The house and a shed beside it, two objects read as bodies.
+    house = (MODELS / "regr01_house.obj").read_text()
+    count = sum(1 for row in house.splitlines() if row.startswith("v "))
+    shed = [f"v {x} {y} {z}" for x in (2000, 2400) for y in (0, 300) for z in (0, 250)]
+    faces = [(1, 3, 4, 2), (5, 6, 8, 7), (1, 2, 6, 5), (3, 7, 8, 4), (1, 5, 7, 3), (2, 4, 8, 6)]
+    model = tmp_path / "yard.obj"
+    model.write_text("o house\n" + house + "\no shed\n" + "\n".join(shed) + "\n" +
+                     "\n".join("f " + " ".join(str(count + v) for v in face) for face in faces) + "\n")
+    common = [KVHLR, str(model), "-q", "--bodies", "--up-axis", "z", "--provenance"]
+    subprocess.run(common + ["-o", str(tmp_path / "yard.svg")], check=True)
+    subprocess.run(common + ["-o", str(tmp_path / "yard.json")], check=True)
+    record = json.loads((tmp_path / "yard.json").read_text())
+    assert record["bodies"] == ["house", "shed"]
+    svg = "{http://www.w3.org/2000/svg}"
+    page = ET.parse(tmp_path / "yard.svg").getroot()
+    for body, name in enumerate(record["bodies"]):
+        # What document.querySelectorAll('[data-part="NAME"] polyline') finds in a browser.
+        selected = page.findall(f".//{svg}g[@data-part='{name}']/{svg}polyline")
+        assert len(selected) == sum(line["body"] == body for line in record["lines"]) > 0
+    refused = subprocess.run(common + ["--hide-test", "specified", "-o", str(tmp_path / "x.svg")],
+                             capture_output=True, text=True)
+    assert refused.returncode != 0 and "--provenance" in refused.stderr
