@@ -160,6 +160,10 @@ PYBIND11_MODULE(_core, m) {
             "The Kind: 0 visible silhouette, 1 hidden, 2 visible concave sharp edge, 3 visible convex "
             "sharp edge, 5 other visible line, 6 visible intersection line, 7 a section's outline, 8 its "
             "hatching, 9 a visible tangent edge, 10 a centre line or mark.")
+        .def_property_readonly(
+            "level", [](const Line& line) { return line.stroke().level; },
+            "A hidden line's occlusion level, drawn with hidden_levels: how many surfaces lie between it and "
+            "the eye (1 behind one); 0 for visible lines and without hidden_levels.")
         .def("__repr__", &lineRepr);
 
     const char* const sheetKeywords =
@@ -202,6 +206,9 @@ PYBIND11_MODULE(_core, m) {
         .def_property_readonly(
             "kinds", [](const PyDrawing& d) { return lineKinds(*d.drawing); },
             "The kind of each line: a new (N,) int32 array (see Kind).")
+        .def_property_readonly(
+            "levels", [](const PyDrawing& d) { return lineLevels(*d.drawing); },
+            "Each line's occlusion level (Line.level): a new (N,) int32 array.")
         .def_property_readonly(
             "curves", [](const PyDrawing& d) { return curveRows(*d.drawing); },
             "The lines that are true circles, arcs or ellipses (a STEP or IGES model's): a new (C, 8) float64 "

@@ -1,7 +1,7 @@
 """The compiled part of the package kelvar_hlr, which exports all of it."""
 
 import os
-from typing import Any, Callable, Iterator, Optional, Sequence, Union, overload
+from typing import Any, Callable, Iterator, Literal, Optional, Sequence, Union, overload
 
 import numpy as np
 import numpy.typing as npt
@@ -133,6 +133,10 @@ class Line:
         """The Kind: 0 visible silhouette, 1 hidden, 2 visible concave sharp edge, 3 visible convex sharp
         edge, 5 other visible line, 6 visible intersection line, 7 a section's outline, 8 its hatching,
         9 a visible tangent edge, 10 a centre line or mark."""
+    @property
+    def level(self) -> int:
+        """A hidden line's occlusion level, drawn with hidden_levels: how many surfaces lie between it and
+        the eye (1 behind one); 0 for visible lines and without hidden_levels."""
 
 class Drawing:
     """A finished drawing: its lines and the camera that made it. Iterating and indexing give Line
@@ -156,6 +160,9 @@ class Drawing:
     @property
     def kinds(self) -> npt.NDArray[np.int32]:
         """The kind of each line: a new (N,) int32 array (see Kind)."""
+    @property
+    def levels(self) -> npt.NDArray[np.int32]:
+        """Each line's occlusion level (Line.level): a new (N,) int32 array."""
     @property
     def parts(self) -> list[str]:
         """The part of each line by its name, for a Model drawn with part_layers; else empty."""
@@ -256,6 +263,7 @@ def draw(
     camera: Camera,
     *,
     hidden: bool = False,
+    hidden_levels: Union[int, Literal['all'], None] = None,
     silhouettes: bool = True,
     sharp: bool = True,
     sharp_angle: float = 135.0,
@@ -285,6 +293,7 @@ def draw(
     *,
     weld: bool = True,
     hidden: bool = False,
+    hidden_levels: Union[int, Literal['all'], None] = None,
     silhouettes: bool = True,
     sharp: bool = True,
     sharp_angle: float = 135.0,
@@ -327,6 +336,7 @@ def draw(
     *,
     weld: bool = True,
     hidden: bool = False,
+    hidden_levels: Union[int, Literal['all'], None] = None,
     silhouettes: bool = True,
     sharp: bool = True,
     sharp_angle: float = 135.0,
