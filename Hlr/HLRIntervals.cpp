@@ -105,7 +105,7 @@ void HLRCoverCounts::add(double from, double to) {
         return;
     m_steps.emplace_back(start, 1);
     m_steps.emplace_back(end, -1);
-    if (m_steps.size() >= 2 * m_compactedSize + 64) {
+    if (m_steps.size() >= 2 * m_compactedSize + 16) {
         compact(m_steps);
         m_compactedSize = m_steps.size();
     }

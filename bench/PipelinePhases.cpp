@@ -1,13 +1,14 @@
 // kvhlr_phases: one drawing of one generated scene, timed whole and phase by phase, written as one line
 // of JSON. One scene per process, so that the peak memory it reports belongs to that drawing alone.
 //
-//   kvhlr_phases SCENE TRIANGLES [--perspective] [--hidden] [--exact] [--intersections] [--threads=N]
-//                [--frequent-progress] [--provenance]
+//   kvhlr_phases SCENE TRIANGLES [--perspective] [--hidden] [--exact] [--intersections] [--levels]
+//                [--threads=N] [--frequent-progress] [--provenance]
 //
 // SCENE is sphere, gear, stack, terrain, torus, knot or city (bench/BenchMeshes.h); --exact draws with
-// exact hiding, --intersections with intersection lines, --frequent-progress with the progress calls the
-// drawing kit asks for (the longest gap between them is how long a cancel may wait), --provenance with
-// every line's sources recorded (HLRPolyAlgo::setProvenance). The whole drawing
+// exact hiding, --intersections with intersection lines, --levels with occlusion levels (with --exact),
+// --frequent-progress with the progress calls the drawing kit asks for (the longest gap between them is
+// how long a cancel may wait), --provenance with every line's sources recorded
+// (HLRPolyAlgo::setProvenance). The whole drawing
 // goes through the public CalcSilhouette; the phases then repeat the same drawing stage by stage.
 
 #include "bench/BenchScene.h"
@@ -216,13 +217,14 @@ Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& v
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::cerr << "usage: kvhlr_phases sphere|gear|stack|terrain TRIANGLES [--perspective] [--hidden] "
-                     "[--exact] [--intersections] [--threads=N] [--frequent-progress] [--provenance]\n";
+                     "[--exact] [--intersections] [--levels] [--threads=N] [--frequent-progress] [--provenance]\n";
         return 2;
     }
     try {
         const std::string sceneName = argv[1];
         const auto requested = static_cast<std::size_t>(std::atof(argv[2]));
-        bool perspective = false, hidden = false, exact = false, intersections = false, provenance = false;
+        bool perspective = false, hidden = false, exact = false, intersections = false, levels = false,
+             provenance = false;
         for (int i = 3; i < argc; ++i) {
             const std::string option = argv[i];
             perspective = perspective || option == "--perspective";
@@ -230,6 +232,7 @@ int main(int argc, char** argv) {
             exact = exact || option == "--exact";
             intersections = intersections || option == "--intersections";
             provenance = provenance || option == "--provenance";
+            levels = levels || option == "--levels";
             if (option == "--frequent-progress")
                 HLRCancelPoll::setFrequentProgress(true);
             if (option.rfind("--threads=", 0) == 0) {
@@ -241,6 +244,7 @@ int main(int argc, char** argv) {
         HLRPolyAlgo::setExactHiding(exact);
         HLRPolyAlgo::setIntersectionLines(intersections);
         HLRPolyAlgo::setProvenance(provenance);
+        HLRPolyAlgo::setOcclusionLevels(levels);
         const Polygon3D soup = KvHLRBench::soupOf(KvHLRBench::scene(sceneName, requested));
         const ViewInfoCriteria view = isoCamera(soup, perspective);
         ProjectorCriteria criteria;
@@ -258,6 +262,7 @@ int main(int argc, char** argv) {
              << ", \"exact\": " << (exact ? "true" : "false")
              << ", \"intersections\": " << (intersections ? "true" : "false")
              << ", \"provenance\": " << (provenance ? "true" : "false")
+             << ", \"levels\": " << (levels ? "true" : "false")
              << ", \"threads\": " << Kv::GetNumberOfProcessors() << ", \"seconds\": " << whole.time.seconds
              << ", \"cpu_seconds\": " << whole.time.cpuSeconds
              << ", \"peak_mb\": " << whole.peakKilobytes / 1024.0

@@ -258,7 +258,8 @@ void addSheetOptions(CLI::App& app, Options& options, RawOptions& raw) {
         ->group(group);
     app.add_option("--style", raw.style,
                    "Line widths and dashes: classic (the fitted drawing's look), drafting (visible lines "
-                   "0.5 mm, hidden lines 0.25 mm dashed), or a style file (JSON, see the README)")
+                   "0.5 mm, hidden lines 0.25 mm dashed), illustration (classic, hidden lines of deeper "
+                   "levels lighter: --hidden-levels), or a style file (JSON, see the README)")
         ->type_name("STYLE|FILE.json")
         ->check(nonEmpty("a style"))
         ->capture_default_str()

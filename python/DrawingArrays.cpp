@@ -86,6 +86,25 @@ py::array_t<std::int64_t> lineOffsets(const Drawing& drawing) {
     return offsets;
 }
 
+py::array_t<std::int32_t> lineLevels(const Drawing& drawing) {
+    py::array_t<std::int32_t> levels(static_cast<py::ssize_t>(drawing.lines.size()));
+    std::int32_t* out = levels.mutable_data();
+    for (const KvHLR::StrokeLine& line : drawing.lines)
+        *out++ = line.level;
+    return levels;
+}
+
+void setLevels(Drawing& drawing, py::handle levelsObject) {
+    const auto levels = py::array_t<std::int32_t, py::array::c_style | py::array::forcecast>::ensure(levelsObject);
+    if (!levels || levels.ndim() != 1 || static_cast<std::size_t>(levels.shape(0)) != drawing.lines.size())
+        throw py::value_error("not the state of a Drawing");
+    for (std::size_t i = 0; i < drawing.lines.size(); ++i) {
+        if (levels.data()[i] < 0)
+            throw py::value_error("not the state of a Drawing");
+        drawing.lines[i].level = levels.data()[i];
+    }
+}
+
 py::array_t<std::int32_t> lineKinds(const Drawing& drawing) {
     py::array_t<std::int32_t> kinds(static_cast<py::ssize_t>(drawing.lines.size()));
     std::int32_t* out = kinds.mutable_data();

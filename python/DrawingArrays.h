@@ -51,6 +51,12 @@ py::array_t<double> allPoints(const Drawing& drawing);
 py::array_t<std::int64_t> lineOffsets(const Drawing& drawing);
 // Each line's kind: a new (N,) int32 array.
 py::array_t<std::int32_t> lineKinds(const Drawing& drawing);
+// Each line's occlusion level (StrokeLine::level: 0 unless a hidden line's level was counted): a new (N,)
+// int32 array.
+py::array_t<std::int32_t> lineLevels(const Drawing& drawing);
+// The inverse, for unpickling: ValueError "not the state of a Drawing" for anything but one level, 0 or
+// more, per line.
+void setLevels(Drawing& drawing, py::handle levels);
 
 // A body's or vertex's index as Python sees it: -1 for none (LineSource::kNone).
 std::int64_t sourceIndex(std::uint32_t index);

@@ -41,6 +41,17 @@ constexpr std::pair<const char*, bool DrawOptions::*> kSwitches[] = {
     {"provenance", &DrawOptions::provenance},
 };
 
+// hidden_levels: None (or 0) for no levels, a deepest level, or 'all'.
+int hiddenLevelsOf(py::handle value) {
+    if (value.is_none())
+        return 0;
+    if (py::isinstance<py::str>(value)) {
+        oneOf(value, "hidden_levels", {"all"});
+        return kAllLevels;
+    }
+    return keyword<int>(value, "hidden_levels", "an int, 'all' or None");
+}
+
 void applyDrawKeyword(DrawKeywords& keywords, const std::string& name, py::handle value) {
     DrawOptions& options = keywords.options;
     for (const auto& [switchName, member] : kSwitches)
@@ -52,6 +63,8 @@ void applyDrawKeyword(DrawKeywords& keywords, const std::string& name, py::handl
         keywords.weld = keyword<bool>(value, "weld", "a bool");
     else if (name == "sharp_angle")
         options.sharpAngle = keyword<double>(value, "sharp_angle", "a number");
+    else if (name == "hidden_levels")
+        options.hiddenLevels = hiddenLevelsOf(value);
     else if (name == "hatch_spacing")
         options.hatching.spacing = keyword<double>(value, "hatch_spacing", "a number");
     else if (name == "hatch_angle")
@@ -306,7 +319,8 @@ py::tuple sourceState(const Source& source) {
                            "intersections"_a = o.intersections, "section"_a = o.section,
                            "hatch_spacing"_a = o.hatching.spacing, "hatch_angle"_a = o.hatching.angleDegrees,
                            "tangent_edges"_a = o.tangentEdges, "part_layers"_a = o.partLayers,
-                           "centre_lines"_a = o.centreLines, "provenance"_a = o.provenance);
+                           "centre_lines"_a = o.centreLines, "provenance"_a = o.provenance,
+                           "hidden_levels"_a = o.hiddenLevels);
     if (source.parts)
         return py::make_tuple(py::none(), py::none(), partsState(*source.parts), options, source.name);
     const py::module_ numpy = py::module_::import("numpy");
@@ -341,16 +355,17 @@ py::tuple drawingState(const PyDrawing& d) {
                                                drawing.lineParts.data());
     return py::make_tuple(drawing.camera, allPoints(drawing), lineOffsets(drawing), lineKinds(drawing),
                           drawing.notes, lineParts, drawing.partNames, sourceState(*d.source), curveRows(drawing),
-                          sourceRows(drawing));
+                          sourceRows(drawing), lineLevels(drawing));
 }
 
 PyDrawing drawingFromState(const py::tuple& state) {
-    if (state.size() != 10)
+    if (state.size() != 11)
         throw py::value_error("not the state of a Drawing");
     try {
         Drawing drawing = drawingOf(state[0].cast<Camera>(), state[1], state[2], state[3]);
         setCurves(drawing, state[8]);
         setSources(drawing, state[9]);
+        setLevels(drawing, state[10]);
         drawing.notes = state[4].cast<std::vector<std::string>>();
         drawing.lineParts = state[5].cast<std::vector<std::uint32_t>>();
         drawing.partNames = state[6].cast<std::vector<std::string>>();

@@ -175,6 +175,10 @@ PYBIND11_MODULE(_core, m) {
                                "With provenance: each segment's model edge, its two vertex indices in the "
                                "body's mesh (an intersection line's: its two triangles), -1 where it lies on "
                                "none: a new (N - 1, 2) int64 array; (0, 2) without provenance.")
+        .def_property_readonly(
+            "level", [](const Line& line) { return line.stroke().level; },
+            "A hidden line's occlusion level, drawn with hidden_levels: how many surfaces lie between it and "
+            "the eye (1 behind one); 0 for visible lines and without hidden_levels.")
         .def("__repr__", &lineRepr);
 
     const char* const sheetKeywords =
@@ -217,6 +221,9 @@ PYBIND11_MODULE(_core, m) {
         .def_property_readonly(
             "kinds", [](const PyDrawing& d) { return lineKinds(*d.drawing); },
             "The kind of each line: a new (N,) int32 array (see Kind).")
+        .def_property_readonly(
+            "levels", [](const PyDrawing& d) { return lineLevels(*d.drawing); },
+            "Each line's occlusion level (Line.level): a new (N,) int32 array.")
         .def_property_readonly(
             "curves", [](const PyDrawing& d) { return curveRows(*d.drawing); },
             "The lines that are true circles, arcs or ellipses (a STEP or IGES model's): a new (C, 8) float64 "

@@ -6,12 +6,17 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 
 namespace kvhlr {
 
 const std::array<Layer, kLayerCount>& layers() {
     static const std::array<Layer, kLayerCount> table{{
         {Hidden, "hidden", "Hidden lines"},
+        // Hidden lines by occlusion level, the deepest first.
+        {Hidden, "hidden-deeper", "Hidden lines behind three surfaces or more"},
+        {Hidden, "hidden-2", "Hidden lines behind two surfaces"},
+        {Hidden, "hidden-1", "Hidden lines behind one surface"},
         {VisibleSilhouette, "silhouettes", "Visible silhouettes"},
         {VisibleConvexSharp, "convex-sharp", "Convex sharp edges"},
         {VisibleConcaveSharp, "concave-sharp", "Concave sharp edges"},
@@ -44,6 +49,14 @@ const Layer& layerOf(int kind) {
             other = &layer;
     }
     return *other;
+}
+
+const Layer& layerOf(const KvHLR::StrokeLine& line) {
+    if (line.kind != Hidden || line.level <= 0)
+        return layerOf(line.kind);
+    const auto& table = layers();
+    const char* id = line.level == 1 ? "hidden-1" : line.level == 2 ? "hidden-2" : "hidden-deeper";
+    return *std::find_if(table.begin(), table.end(), [id](const Layer& layer) { return std::string(layer.id) == id; });
 }
 
 Box2 cameraFrame(const KvHLR::ViewInfoCriteria& camera) {

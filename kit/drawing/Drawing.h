@@ -71,8 +71,9 @@ enum LineKind : int {
     CentreLine = KvHLR::kCentreLineKind, // an axis of a hole or shaft seen from the side, or a centre mark
 };
 
-// One page layer per line kind; its pen comes from the style (kit/sheet/Style.h).
-constexpr std::size_t kLayerCount = 10;
+// One page layer per line kind, and with occlusion levels (DrawOptions::hiddenLevels) one per level of
+// the hidden lines (levels 1, 2 and deeper ones); its pen comes from the style (kit/sheet/Style.h).
+constexpr std::size_t kLayerCount = 13;
 struct Layer {
     int kind;
     const char* id;    // the kind's name in layer names, SVG ids and styles
@@ -84,6 +85,8 @@ const std::array<Layer, kLayerCount>& layers();
 
 // The layer of a line kind; kinds the library does not produce for model lines go with "other visible".
 const Layer& layerOf(int kind);
+// The layer of a line: a hidden line with an occlusion level that of its level, else its kind's.
+const Layer& layerOf(const KvHLR::StrokeLine& line);
 
 struct Box2 {
     double minX, minY, maxX, maxY;

@@ -257,7 +257,7 @@ void orderForPlotter(std::vector<KvHLR::StrokeLine>& lines, const ON_2dPoint& pe
     const auto& table = layers();
     std::vector<std::vector<KvHLR::StrokeLine>> byLayer(table.size());
     for (KvHLR::StrokeLine& line : lines)
-        byLayer[static_cast<std::size_t>(&layerOf(line.kind) - table.data())].push_back(std::move(line));
+        byLayer[static_cast<std::size_t>(&layerOf(line) - table.data())].push_back(std::move(line));
     lines.clear();
     PagePoint at = pagePoint(pen);
     for (auto& group : byLayer) {

@@ -553,12 +553,12 @@ void addView(Page& page, const SheetView& view, const Placement& placement, doub
             pageLayer.name =
                 (named ? view.name + "-" : "") + (parts.empty() ? "" : parts[part] + "-") + layer.id;
             pageLayer.view = view.name;
-            pageLayer.pen = options.style.penOf(layer.kind);
+            pageLayer.pen = options.style.penOf(layer);
             if (!parts.empty())
                 pageLayer.part = parts[part];
             for (std::size_t i = 0; i < view.drawing.lines.size(); ++i) {
                 const KvHLR::StrokeLine& line = view.drawing.lines[i];
-                if (&layerOf(line.kind) != &layer || line.points.empty() ||
+                if (&layerOf(line) != &layer || line.points.empty() ||
                     (!parts.empty() && view.drawing.lineParts[i] != part))
                     continue;
                 if (const DrawingCurve* curve = curves[i]) {

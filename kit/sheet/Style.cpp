@@ -23,7 +23,8 @@ Pen pen(double widthMm, std::vector<double> dashMm = {}, const char* color = "#0
 // The look of the fitted 200 mm drawings kvhlr has always made.
 Style classicStyle() {
     Style style;
-    style.lines = {pen(0.23, {2.3, 1.15}, "#606060"), pen(0.48), pen(0.35), pen(0.35), pen(0.35), pen(0.35),
+    const Pen hidden = pen(0.23, {2.3, 1.15}, "#606060");
+    style.lines = {hidden, hidden, hidden, hidden, pen(0.48), pen(0.35), pen(0.35), pen(0.35), pen(0.35),
                    pen(0.18), // tangent edges: thin
                    // Section views: hatching thin, the cut's outline heavier than any edge.
                    pen(0.18), pen(0.7),
@@ -37,13 +38,27 @@ Style classicStyle() {
 // widths long.
 Style draftingStyle() {
     Style style;
-    style.lines = {pen(0.25, {3.0, 0.75}), pen(0.5), pen(0.5), pen(0.5), pen(0.5), pen(0.5),
+    const Pen hidden = pen(0.25, {3.0, 0.75});
+    style.lines = {hidden, hidden, hidden, hidden, pen(0.5), pen(0.5), pen(0.5), pen(0.5), pen(0.5),
                    pen(0.25), // tangent edges: thin
                    // Section views: hatching thin, the cut's outline heavier than any edge.
                    pen(0.25), pen(0.7),
                    pen(0.25, {12.0, 3.0, 0.5, 3.0})}; // centre lines: thin chain lines
     style.title = pen(0.35);
     style.cuttingPlane = pen(0.25, {8.0, 1.5, 1.5, 1.5});
+    return style;
+}
+
+// Classic, with the hidden lines of deeper levels lighter and thinner, their dashes as long.
+Style illustrationStyle() {
+    Style style = classicStyle();
+    for (std::size_t i = 0; i < layers().size(); ++i) {
+        const std::string id = layers()[i].id;
+        if (id == "hidden-2")
+            style.lines[i] = pen(0.18, {2.3, 1.15}, "#909090");
+        else if (id == "hidden-deeper")
+            style.lines[i] = pen(0.13, {2.3, 1.15}, "#c0c0c0");
+    }
     return style;
 }
 
@@ -78,7 +93,8 @@ void apply(Style& style, const std::string& target, const PenChange& change, con
     if (target == "cutting-plane")
         pens.push_back(&style.cuttingPlane);
     for (std::size_t i = 0; i < layers().size(); ++i)
-        if (target == layers()[i].id || (target == "visible" && isEdgeKind(layers()[i].kind)))
+        if (target == layers()[i].id || (target == "visible" && isEdgeKind(layers()[i].kind)) ||
+            (target == "hidden" && layers()[i].kind == Hidden))
             pens.push_back(&style.lines[i]);
     if (pens.empty()) {
         std::string names;
@@ -188,11 +204,15 @@ PenChange fileChange(const nlohmann::json& entry, const std::string& path) {
 } // namespace
 
 const Pen& Style::penOf(int kind) const {
-    return lines[static_cast<std::size_t>(&layerOf(kind) - layers().data())];
+    return penOf(layerOf(kind));
+}
+
+const Pen& Style::penOf(const Layer& layer) const {
+    return lines[static_cast<std::size_t>(&layer - layers().data())];
 }
 
 const std::vector<std::string>& styleNames() {
-    static const std::vector<std::string> names{"classic", "drafting"};
+    static const std::vector<std::string> names{"classic", "drafting", "illustration"};
     return names;
 }
 
@@ -201,7 +221,10 @@ Style namedStyle(const std::string& name) {
         return classicStyle();
     if (name == "drafting")
         return draftingStyle();
-    throw InputError::ofParameter("style", "unknown style '" + name + "': name classic, drafting or a style file");
+    if (name == "illustration")
+        return illustrationStyle();
+    throw InputError::ofParameter("style", "unknown style '" + name +
+                                               "': name classic, drafting, illustration or a style file");
 }
 
 const std::vector<std::string>& styleTargets() {

@@ -21,10 +21,14 @@ struct Style {
     Pen cuttingPlane;         // a section's cutting-plane line (its ends and arrows: the section's pen)
 
     const Pen& penOf(int kind) const;
+    const Pen& penOf(const Layer& layer) const;
 };
 
-// "classic" (the default: the look kvhlr always had) and "drafting" (every visible line one thick
-// pen, hidden lines thin and dashed, as drafting standards draw them).
+// "classic" (the default: the look kvhlr always had), "drafting" (every visible line one thick
+// pen, hidden lines thin and dashed, as drafting standards draw them) and "illustration" (classic, with
+// hidden lines the lighter and thinner the more surfaces lie in front of them: pens hidden-1, hidden-2
+// and hidden-deeper, for drawings with occlusion levels). Elsewhere the levels' pens are the hidden
+// lines' own.
 const std::vector<std::string>& styleNames();
 
 // A preset by name. Throws InputError naming the parameter "style" for an unknown one. Tangent edges
@@ -34,8 +38,9 @@ Style namedStyle(const std::string& name);
 // Tangent edges drawn with the hidden lines' pen (dashed), as some drawing offices show them.
 void penTangentEdgesAsHidden(Style& style);
 
-// The names a setting may give: a kind's layer id, "visible" for every visible edge (not tangent
-// edges, nor a section's hatching and outline), "cutting-plane" or "title".
+// The names a setting may give: a kind's layer id ("hidden" sets the pens of every level too),
+// "visible" for every visible edge (not tangent edges, nor a section's hatching and outline),
+// "cutting-plane" or "title".
 const std::vector<std::string>& styleTargets();
 
 // Applies "TARGET=WIDTH[:DASHES][:#RRGGBB]": the width in mm, then optionally the dash pattern as

@@ -1,7 +1,7 @@
 """The compiled part of the package kelvar_hlr, which exports all of it."""
 
 import os
-from typing import Any, Callable, Iterator, Optional, Sequence, Union, overload
+from typing import Any, Callable, Iterator, Literal, Optional, Sequence, Union, overload
 
 import numpy as np
 import numpy.typing as npt
@@ -145,6 +145,10 @@ class Line:
         """With provenance: each segment's model edge, its two vertex indices in the body's mesh (an
         intersection line's: its two triangles), -1 where it lies on none: a new (N - 1, 2) int64 array;
         (0, 2) without provenance."""
+    @property
+    def level(self) -> int:
+        """A hidden line's occlusion level, drawn with hidden_levels: how many surfaces lie between it and
+        the eye (1 behind one); 0 for visible lines and without hidden_levels."""
 
 class Drawing:
     """A finished drawing: its lines and the camera that made it. Iterating and indexing give Line
@@ -168,6 +172,9 @@ class Drawing:
     @property
     def kinds(self) -> npt.NDArray[np.int32]:
         """The kind of each line: a new (N,) int32 array (see Kind)."""
+    @property
+    def levels(self) -> npt.NDArray[np.int32]:
+        """Each line's occlusion level (Line.level): a new (N,) int32 array."""
     @property
     def parts(self) -> list[str]:
         """The part of each line by its name, for a Model drawn with part_layers or provenance; else
@@ -284,6 +291,7 @@ def draw(
     camera: Camera,
     *,
     hidden: bool = False,
+    hidden_levels: Union[int, Literal['all'], None] = None,
     silhouettes: bool = True,
     sharp: bool = True,
     sharp_angle: float = 135.0,
@@ -314,6 +322,7 @@ def draw(
     *,
     weld: bool = True,
     hidden: bool = False,
+    hidden_levels: Union[int, Literal['all'], None] = None,
     silhouettes: bool = True,
     sharp: bool = True,
     sharp_angle: float = 135.0,
@@ -357,6 +366,7 @@ def draw(
     *,
     weld: bool = True,
     hidden: bool = False,
+    hidden_levels: Union[int, Literal['all'], None] = None,
     silhouettes: bool = True,
     sharp: bool = True,
     sharp_angle: float = 135.0,

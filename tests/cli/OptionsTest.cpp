@@ -45,6 +45,7 @@ TEST(Options, ConvertsValues) {
     EXPECT_EQ(camera.upAxis, UpAxis::Z);
     EXPECT_EQ(options.threads, 3);
     EXPECT_EQ(options.unitMm, 25.4) << "unit names are matched without case";
+    EXPECT_EQ(parse({"in.obj", "--hidden-levels", "all"})->draw.hiddenLevels, kAllLevels);
 }
 
 // Where the drawings of one or several models go, and in which format.
@@ -125,6 +126,8 @@ TEST(Options, RefusesCommandLinesThatCannotRun) {
         {{"a.stl", "--separate-faces"}, ""}, // separate faces only make sense for bodies
         {{"a.stl", "--frobnicate"}, ""},
         {{"a.stl", "--sharp-angle", "200"}, angle},
+        {{"a.stl", "--hidden-levels", "0"}, "--hidden-levels: expected a level of 1 or more, or 'all', got '0'"},
+        {{"a.stl", "--hidden-levels", "1", "--hide-test", "specified"}, "--hidden-levels: occlusion levels are"},
         {{"a.stl", "--threads", "-1"}, threads},
         {{"a.stl", "--threads", "1025"}, threads},
         {{"a.stl", "--threads", "1.5"}, threads},

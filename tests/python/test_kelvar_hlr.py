@@ -298,6 +298,20 @@ def test_cameras_and_drawings_pickle_and_come_back_from_other_processes():
         kh.Drawing.__new__(kh.Drawing).__setstate__(tuple(state))
 
 
+def test_hidden_levels_reach_the_arrays_the_pickle_and_the_layers():
+    every = kh.draw(V, T, DEMO_ISO, hidden_levels="all")
+    levels = every.levels
+    assert list(levels) == [line.level for line in every]
+    assert set(levels[every.kinds == kh.Kind.HIDDEN]) >= {1, 2} and not levels[every.kinds != kh.Kind.HIDDEN].any()
+    np.testing.assert_array_equal(pickle.loads(pickle.dumps(every)).levels, levels)
+    first = kh.draw(V, T, DEMO_ISO, hidden_levels=1)
+    assert set(first.levels[first.kinds == kh.Kind.HIDDEN]) == {1}
+    svg = every.to_svg(style="illustration")
+    assert 'hidden-1"' in svg and 'hidden-2"' in svg and 'id="hidden"' not in svg
+    with pytest.raises(ValueError, match="hidden_levels"):
+        kh.draw(V, T, DEMO_ISO, hidden_levels=1, exact=False)
+
+
 @pytest.mark.skipif(WRITE_CAD is None, reason="no CAD models (Open CASCADE) built")
 def test_models_and_their_drawings_pickle_with_their_parts(tmp_path):
     step = tmp_path / "two_parts.step"
