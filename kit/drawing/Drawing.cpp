@@ -97,6 +97,14 @@ KvHLR::StrokeLine stretchOf(const KvHLR::StrokeLine& line, std::size_t from, std
     return stretch;
 }
 
+void reverseLine(KvHLR::StrokeLine& line) {
+    std::reverse(line.points.begin(), line.points.end());
+    std::reverse(line.sources.begin(), line.sources.end());
+    for (KvHLR::LineSource& source : line.sources)
+        if (source.otherBody == KvHLR::LineSource::kNone) // an intersection line's are triangles
+            std::swap(source.edge[0], source.edge[1]);
+}
+
 std::uint32_t bodyOf(const KvHLR::StrokeLine& line) {
     return line.sources.empty() ? KvHLR::LineSource::kNone : line.sources.front().body;
 }

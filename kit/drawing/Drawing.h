@@ -52,6 +52,9 @@ struct Drawing {
 // The stretch of `line` from point `from` to point `to`, with its kind, level and the sources of its segments.
 KvHLR::StrokeLine stretchOf(const KvHLR::StrokeLine& line, std::size_t from, std::size_t to);
 
+// Turns the line to run the other way, its segments' sources with it (a model edge's vertices swapped).
+void reverseLine(KvHLR::StrokeLine& line);
+
 // The body of a line drawn with provenance (an intersection line's first), or LineSource::kNone.
 std::uint32_t bodyOf(const KvHLR::StrokeLine& line);
 

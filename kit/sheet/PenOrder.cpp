@@ -180,6 +180,14 @@ template <class Point> PagePoint pagePoint(const Point& p) {
     return {p.x, p.y};
 }
 
+// A page's polyline reversed, or a drawing's line with its sources (reverseLine).
+void reversePoints(std::vector<PagePoint>& polyline) {
+    std::reverse(polyline.begin(), polyline.end());
+}
+void reversePoints(KvHLR::StrokeLine& line) {
+    reverseLine(line);
+}
+
 // Where a page's polylines and a drawing's lines hold their points.
 const auto pagePoints = [](auto& polyline) -> auto& {
     return polyline;
@@ -217,7 +225,7 @@ PagePoint orderLines(std::vector<Line>& lines, PagePoint pen, PointsOf pointsOf,
     for (const PlotStep& step : steps) {
         Line& line = lines[step.index];
         if (step.reversed)
-            std::reverse(pointsOf(line).begin(), pointsOf(line).end());
+            reversePoints(line);
         ordered.push_back(std::move(line));
     }
     std::move(ordered.begin(), ordered.end(), lines.begin());

@@ -8,6 +8,7 @@
 #include "api/DrawingPlane.h"
 #include "kit/InputError.h"
 #include "kit/drawing/DrawMesh.h"
+#include "kit/sheet/PenOrder.h"
 
 #include <gtest/gtest.h>
 
@@ -177,6 +178,9 @@ TEST(DrawMesh, ProvenanceNamesEachSegmentsPartAndModelEdge) {
     ASSERT_EQ(drawing.partNames, (std::vector<std::string>{"ball", "nothing", "block"}));
     const Kv::KvPointList none;
     EXPECT_GT(expectSegmentsOnTheirEdges(drawing, {parts()[0].points, none, parts()[2].points}), 50);
+    Drawing ordered = drawing; // plotter order turns lines round: their sources turn with them
+    orderForPlotter(ordered.lines, ON_2dPoint(-10, 0));
+    EXPECT_GT(expectSegmentsOnTheirEdges(ordered, {parts()[0].points, none, parts()[2].points}), 50);
     std::set<std::pair<std::uint32_t, std::uint32_t>> bodies;
     for (std::size_t l = 0; l < drawing.lines.size(); ++l) {
         const KvHLR::StrokeLine& line = drawing.lines[l];
