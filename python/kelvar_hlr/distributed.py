@@ -13,10 +13,13 @@ draws a set from the command line.
 
 import argparse
 import glob
+import hashlib
 import json
 import os
 import resource
+import shutil
 import sys
+import tempfile
 import time
 from pathlib import Path
 from typing import Any, Dict, List, NamedTuple, Optional, Sequence
@@ -25,7 +28,8 @@ import numpy as np
 
 try:
     import distributed
-except ImportError as error:  # pragma: no cover - the message is the point
+    import fsspec  # Dask's own way to files and object stores
+except ImportError as error:
     raise ImportError("kelvar_hlr.distributed needs Dask's distributed scheduler: install python3-distributed "
                       "(Debian) or the Python package 'distributed'") from error
 
@@ -262,13 +266,11 @@ def _camera_record(camera):
 
 
 def _write_array(url, array):
-    import fsspec
     with fsspec.open(url, "wb") as out:
         np.save(out, array)
 
 
 def _read_array(url):
-    import fsspec
     with fsspec.open(url, "rb") as source:
         return np.load(source)
 
@@ -283,7 +285,6 @@ def prepare_tiles(mesh, camera: Camera, tiles, store: str) -> Dict[str, Any]:
     or (columns, rows); store a folder or any
     location fsspec opens (s3://..., with its file system installed) that every worker can read. The
     triangles are sorted a few million at a time. Returns the index."""
-    import fsspec
     vertices, triangles = load_mesh(mesh) if isinstance(mesh, (str, os.PathLike)) else mesh
     vertices = np.ascontiguousarray(vertices, dtype=np.float64)
     triangles = np.ascontiguousarray(triangles, dtype=np.uint32)
@@ -533,7 +534,6 @@ def _source_key(mesh):
     if isinstance(mesh, (str, os.PathLike)):
         status = os.stat(mesh)
         return f"{os.path.abspath(mesh)}:{status.st_size}:{status.st_mtime_ns}"
-    import hashlib
     digest = hashlib.sha1()
     for array in mesh:
         digest.update(np.ascontiguousarray(array).data)
@@ -541,7 +541,6 @@ def _source_key(mesh):
 
 
 def _stored_index(store):
-    import fsspec
     try:
         with fsspec.open(f"{store}/{_INDEX}", "r") as source:
             return json.load(source)
@@ -559,13 +558,11 @@ def draw_tiled(path, camera: Camera, tiles, client=None, *, store: Optional[str]
     exact, ...; not section).
 
     The result's lines are those of draw() on the whole model, up to where lines are split: the lines of
-    one kind cover the same stretches within a millionth of the drawing's size. Raises TypeError for an
+    one kind cover the same stretches, within a 4096th of the drawing's size (docs/distributed.md). Raises TypeError for an
     unknown keyword, ValueError for bad tiles, and what draw() raises."""
     if "section" in options or "progress" in options:
         raise TypeError(f"draw_tiled() got an unexpected keyword argument "
                         f"'{'section' if 'section' in options else 'progress'}'")
-    import shutil
-    import tempfile
     temporary = tempfile.mkdtemp(prefix="kelvar-tiles-") if store is None else None
     store = temporary or store.rstrip("/")
     client, local = _client_or_local(client)
