@@ -62,6 +62,7 @@ function show(object, upAxis) {
     viewCamera.up.set(0, upAxis === 'z' ? 0 : 1, upAxis === 'z' ? 1 : 0);
     viewCamera.near = size / 100;
     viewCamera.far = size * 100;
+    viewCamera.updateProjectionMatrix(); // else a model far larger or smaller than the last stays clipped
     viewCamera.position.copy(centre).add(new THREE.Vector3(1, upAxis === 'z' ? -1 : 1, 1).multiplyScalar(size));
     controls.target.copy(centre);
     controls.update();
@@ -142,8 +143,9 @@ function setState(state) {
     ui.cancel.disabled = state !== 'drawing';
 }
 
-// Reads a model's bytes, draws it and shows it in the view. A named view's drawing starts first, so that
-// its worker draws while three.js builds the view; the view shown is drawn once it is built.
+// Reads a model's bytes, draws it and shows it in the view. A named view is drawn first and shown after:
+// built and rendered beside the drawing (in software where there is no GPU), the view took the processor
+// from the drawing. The view shown is drawn once it is built.
 async function open(name, bytes) {
     const since = performance.now();
     setState('loading');
@@ -156,18 +158,19 @@ async function open(name, bytes) {
         setState('error');
         return;
     }
-    const drawing = ui.view.value === 'current' ? undefined : drawModel(since);
+    const named = ui.view.value !== 'current';
+    if (named) await drawModel(since);
     try {
         show(model.preview(), model.upAxis);
     } catch (error) {
-        // The package's own reader names what is wrong with the file, if anything is.
-        if (!drawing) {
+        // After a drawing, the package's own reader has said what is wrong with the file, if anything is.
+        if (!named) {
             say(`${name}: ${error.message ?? error}`, true);
             setState('error');
-            return;
         }
+        return;
     }
-    await (drawing ?? drawModel(since));
+    if (!named) await drawModel(since);
 }
 
 function chosenOptions() {
