@@ -14,6 +14,7 @@ from pathlib import Path
 
 import numpy as np
 import pytest
+from meshes import sphere
 
 KVHLR = os.environ.get("KVHLR_BINARY")
 MODELS = sorted(str(path) for path in (Path(__file__).resolve().parents[2] / "examples" / "models").glob("*")
@@ -77,21 +78,10 @@ def test_a_drawing_set_is_the_files_kvhlr_writes_and_a_bad_file_stops_only_itsel
 
 
 def sphere_obj(path, stacks):
-    polar, azimuth = np.meshgrid(np.pi * np.arange(1, stacks) / stacks, np.pi * np.arange(2 * stacks) / stacks,
-                                 indexing="ij")
-    ring = np.stack([np.sin(polar) * np.cos(azimuth), np.sin(polar) * np.sin(azimuth), np.cos(polar)], axis=-1)
-    vertices = np.concatenate([[[0, 0, 1]], ring.reshape(-1, 3), [[0, 0, -1]]])
-    slices = 2 * stacks
-    at = lambda i, j: 1 + i * slices + j % slices  # noqa: E731
-    i, j = np.meshgrid(np.arange(stacks - 2), np.arange(slices), indexing="ij")
-    quads = np.stack([np.stack([at(i, j), at(i + 1, j), at(i + 1, j + 1)], -1),
-                      np.stack([at(i, j), at(i + 1, j + 1), at(i, j + 1)], -1)], 2).reshape(-1, 3)
-    j = np.arange(slices)
-    caps = [np.stack([np.zeros_like(j), at(0, j), at(0, j + 1)], -1),
-            np.stack([np.full_like(j, len(vertices) - 1), at(stacks - 2, j + 1), at(stacks - 2, j)], -1)]
+    vertices, triangles = sphere(stacks, [0.0, 0.0, 0.0], 1.0)
     with open(path, "w") as out:
         np.savetxt(out, vertices, fmt="v %.9g %.9g %.9g")
-        np.savetxt(out, np.concatenate([quads, *caps]) + 1, fmt="f %d %d %d")
+        np.savetxt(out, triangles + 1, fmt="f %d %d %d")
 
 
 @needs_cluster

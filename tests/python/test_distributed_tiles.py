@@ -12,6 +12,7 @@ import pytest
 distributed = pytest.importorskip("distributed", reason="Dask's distributed scheduler (python3-distributed)")
 import kelvar_hlr as kh  # noqa: E402
 from kelvar_hlr.distributed import draw_tiled  # noqa: E402
+from meshes import sphere  # noqa: E402
 
 TRIANGLES = int(os.environ.get("KVHLR_TILED_TRIANGLES", 20_000_000))
 PIXELS = 4096  # the comparison's resolution: a line may move by a 4096th of the drawing
@@ -19,23 +20,6 @@ PIXELS = 4096  # the comparison's resolution: a line may move by a 4096th of the
 
 def peak_mb():
     return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss // 1024
-
-
-def sphere(stacks, centre, radius):
-    """A latitude-longitude sphere of about 4 * stacks**2 triangles, closed by a fan at each pole."""
-    slices = 2 * stacks
-    polar, azimuth = np.meshgrid(np.pi * np.arange(1, stacks) / stacks, np.pi * np.arange(slices) / stacks,
-                                 indexing="ij")
-    ring = np.stack([np.sin(polar) * np.cos(azimuth), np.sin(polar) * np.sin(azimuth), np.cos(polar)], -1)
-    vertices = np.concatenate([[[0, 0, 1]], ring.reshape(-1, 3), [[0, 0, -1]]])
-    at = lambda i, j: 1 + i * slices + j % slices  # noqa: E731
-    i, j = np.meshgrid(np.arange(stacks - 2), np.arange(slices), indexing="ij")
-    bands = np.stack([np.stack([at(i, j), at(i + 1, j), at(i + 1, j + 1)], -1),
-                      np.stack([at(i, j), at(i + 1, j + 1), at(i, j + 1)], -1)], 2).reshape(-1, 3)
-    j = np.arange(slices)
-    caps = [np.stack([np.zeros_like(j), at(0, j), at(0, j + 1)], -1),
-            np.stack([np.full_like(j, len(vertices) - 1), at(stacks - 2, j + 1), at(stacks - 2, j)], -1)]
-    return vertices * radius + centre, np.concatenate([bands, *caps])
 
 
 def boxes(count):
