@@ -210,9 +210,8 @@ HLRCrossingFreeParts::HLRCrossingFreeParts(const std::vector<const HLRTriangleDa
     const Adjacency adjacency = adjacencyOfOtherParts(triangleData);
     findPatches(adjacency);
     checkPatches(triangleData, adjacency);
-    findFlatPatches(triangleData, adjacency);
     cutChunks(triangleData);
-    markMeetingChunks(margin, triangleData, adjacency);
+    markMeetingChunks(margin);
 }
 
 // Parts are joined through edges; a triangle that is not on three edges with a triangle on either
@@ -578,87 +577,6 @@ void HLRCrossingFreeParts::checkPatches(const std::vector<const HLRTriangleData*
     }
 }
 
-// Each triangle's plane is worked out as HLRTriangleCrossing::Triangle does. Two planes whose normals
-// differ by e and offsets by f are at most e |x| + f apart at a point x of the extent.
-void HLRCrossingFreeParts::findFlatPatches(const std::vector<const HLRTriangleData*>& triangleData,
-                                           const Adjacency& adjacency) {
-    const std::size_t patches = m_axis.size();
-    m_flat.assign(patches, 0);
-    m_planeNormal.assign(patches, HLRVector3D(0.0, 0.0, 0.0));
-    m_planeOffset.assign(patches, 0.0);
-    if (adjacency.recorded.empty() || !m_extent.isValid())
-        return; // all parts are free of crossings
-    const HLRVector3D& lo = m_extent.min();
-    const HLRVector3D& hi = m_extent.max();
-    const double reach = length(HLRVector3D(std::max(std::fabs(lo.x), std::fabs(hi.x)),
-                                            std::max(std::fabs(lo.y), std::fabs(hi.y)),
-                                            std::max(std::fabs(lo.z), std::fabs(hi.z))));
-    const double allowed = 0.25 * tolerance();
-    std::vector<std::uint8_t> seen(patches, 0);
-    for (std::size_t p = 0; p < patches; ++p)
-        m_flat[p] = !m_crossingFree[m_partOfPatch[p]];
-    for (std::size_t s = 0; s < triangleData.size(); ++s) {
-        const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
-        for (std::size_t i = 0; i < triangles.size(); ++i) {
-            HLRCancelPoll::check();
-            const std::uint32_t patch = m_patchOfTriangle[m_storeStart[s] + i];
-            if (!m_flat[patch])
-                continue;
-            const HLRVector3D v0 = position(*triangleData[s], triangles[i], 0);
-            const HLRVector3D n = cross(position(*triangleData[s], triangles[i], 1) - v0,
-                                        position(*triangleData[s], triangles[i], 2) - v0);
-            const double size = length(n);
-            if (!(size > 0.0 && std::isfinite(size))) {
-                m_flat[patch] = 0;
-                continue;
-            }
-            const HLRVector3D normal = n / size;
-            const double offset = dot(normal, v0);
-            if (!seen[patch]) {
-                seen[patch] = 1;
-                m_planeNormal[patch] = normal;
-                m_planeOffset[patch] = offset;
-            } else if (!(length(normal - m_planeNormal[patch]) * reach +
-                             std::fabs(offset - m_planeOffset[patch]) <=
-                         allowed)) {
-                m_flat[patch] = 0;
-            }
-        }
-    }
-}
-
-std::vector<HLRBox3D>
-HLRCrossingFreeParts::surroundings(const std::vector<const HLRTriangleData*>& triangleData,
-                                   const Adjacency& adjacency) const {
-    std::vector<HLRBox3D> around(m_patchOfChunk.size());
-    std::vector<std::uint8_t> known(m_patchOfChunk.size(), 1);
-    for (std::size_t s = 0; s < triangleData.size(); ++s) {
-        const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
-        for (std::size_t i = 0; i < triangles.size(); ++i) {
-            HLRCancelPoll::check();
-            const std::size_t t = m_storeStart[s] + i;
-            if (m_crossingFree[m_partOfTriangle[t]] || adjacency.recorded[t] != 3) {
-                known[m_chunkOfTriangle[t]] = 0;
-                continue;
-            }
-            HLRBox3D box;
-            for (int c = 0; c < 3; ++c)
-                box.add(position(*triangleData[s], triangles[i], c));
-            // The triangle is in its own chunk's surroundings and in those of its neighbours' chunks.
-            around[m_chunkOfTriangle[t]].add(box);
-            for (std::size_t k = 0; k < 3; ++k) {
-                const std::uint32_t next = adjacency.neighbour[3 * t + k];
-                if (next != kNone)
-                    around[m_chunkOfTriangle[next]].add(box);
-            }
-        }
-    }
-    for (std::size_t c = 0; c < around.size(); ++c)
-        if (!known[c])
-            around[c] = HLRBox3D();
-    return around;
-}
-
 // Consecutive triangles of one patch, up to kChunkTriangles, make a chunk: models list their triangles
 // region by region, so that a chunk's box stays near its triangles.
 void HLRCrossingFreeParts::cutChunks(const std::vector<const HLRTriangleData*>& triangleData) {
@@ -708,9 +626,7 @@ double HLRCrossingFreeParts::tolerance() const {
 
 // A chunk's triangles need testing where its patch may cross itself, or its box meets the box of a
 // chunk whose patch it may cross.
-void HLRCrossingFreeParts::markMeetingChunks(double tolerance,
-                                             const std::vector<const HLRTriangleData*>& triangleData,
-                                             const Adjacency& adjacency) {
+void HLRCrossingFreeParts::markMeetingChunks(double tolerance) {
     const std::size_t chunks = m_patchOfChunk.size();
     const auto selfCrossing = [this](std::uint32_t chunk) {
         const std::uint32_t patch = m_patchOfChunk[chunk];
@@ -722,26 +638,6 @@ void HLRCrossingFreeParts::markMeetingChunks(double tolerance,
         return first == kNone    ? second != kNone && !selfCrossing(b)
                : second == kNone ? !selfCrossing(a)
                                  : !cannotCross(first, second);
-    };
-    // Whether chunk `c` with the triangles beside it keeps to one side of the plane of patch `patch`, a
-    // flat one, within half the tolerance.
-    const std::vector<HLRBox3D> around = std::find(m_flat.begin(), m_flat.end(), 1) == m_flat.end()
-                                             ? std::vector<HLRBox3D>(chunks)
-                                             : surroundings(triangleData, adjacency);
-    const auto keepsToOneSide = [&](std::uint32_t c, std::uint32_t patch) {
-        if (patch == kNone || !m_flat[patch] || !around[c].isValid())
-            return false;
-        const HLRVector3D& n = m_planeNormal[patch];
-        const HLRVector3D& lo = around[c].min();
-        const HLRVector3D& hi = around[c].max();
-        const double least = std::min(n.x * lo.x, n.x * hi.x) + std::min(n.y * lo.y, n.y * hi.y) +
-                             std::min(n.z * lo.z, n.z * hi.z) - m_planeOffset[patch];
-        const double most = std::max(n.x * lo.x, n.x * hi.x) + std::max(n.y * lo.y, n.y * hi.y) +
-                            std::max(n.z * lo.z, n.z * hi.z) - m_planeOffset[patch];
-        return least >= -0.5 * tolerance || most <= 0.5 * tolerance;
-    };
-    const auto apart = [&](std::uint32_t a, std::uint32_t b) {
-        return keepsToOneSide(b, m_patchOfChunk[a]) || keepsToOneSide(a, m_patchOfChunk[b]);
     };
     std::vector<std::uint8_t> meets(chunks, 0);
     // Only a chunk that is not tested anyway can be marked: a soup of loose triangles, all tested, has
@@ -759,8 +655,7 @@ void HLRCrossingFreeParts::markMeetingChunks(double tolerance,
         }
         const bool compared =
             forEachMeetingPair(low, high, kChunkPairsPerChunk * chunks, [&](std::size_t a, std::size_t b) {
-                const auto first = static_cast<std::uint32_t>(a), second = static_cast<std::uint32_t>(b);
-                if (marks(first, second) && !apart(first, second))
+                if (marks(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b)))
                     meets[a] = meets[b] = 1;
                 return true;
             });
