@@ -404,15 +404,29 @@ void removeCentreLinesOnCaps(Drawing& drawing, const SectionCut& cut, bool clipT
             return inside;
         });
     };
-    drawing.lines.erase(std::remove_if(drawing.lines.begin(), drawing.lines.end(),
-                                       [&onCap](const KvHLR::StrokeLine& line) {
-                                           if (line.kind != CentreLine || line.points.size() < 2)
-                                               return false;
-                                           const ON_2dPoint& a = line.points.front();
-                                           const ON_2dPoint& b = line.points.back();
-                                           return onCap(ON_2dPoint((a.x + b.x) / 2, (a.y + b.y) / 2));
-                                       }),
-                        drawing.lines.end());
+    const auto crossesCap = [&onCap](const KvHLR::StrokeLine& line) {
+        if (line.kind != CentreLine || line.points.size() < 2)
+            return false;
+        const ON_2dPoint& a = line.points.front();
+        const ON_2dPoint& b = line.points.back();
+        return onCap(ON_2dPoint((a.x + b.x) / 2, (a.y + b.y) / 2));
+    };
+    // Each line's part (part layers) goes with its line.
+    const bool withParts = !drawing.lineParts.empty();
+    std::size_t kept = 0;
+    for (std::size_t l = 0; l < drawing.lines.size(); ++l) {
+        if (crossesCap(drawing.lines[l]))
+            continue;
+        if (kept != l) {
+            drawing.lines[kept] = std::move(drawing.lines[l]);
+            if (withParts)
+                drawing.lineParts[kept] = drawing.lineParts[l];
+        }
+        ++kept;
+    }
+    drawing.lines.resize(kept);
+    if (withParts)
+        drawing.lineParts.resize(kept);
 }
 
 } // namespace kvhlr

@@ -479,10 +479,12 @@ TEST(CadFile, SectionKeepsOnlyTheCentreLinesOfWhatItShows) {
     std::vector<MeshPart> parts = readMeshFile(std::string(KVHLR_MODELS) + "/bracket.step", false, [](double) {});
     DrawOptions options;
     options.section = sectionPlane(SectionChoice{"left", {}, {}, {}}, UpAxis::Z, parts);
+    options.partLayers = true;
     CameraRequest request;
     request.direction = sectionViewDirection(*options.section, UpAxis::Z);
     const KvHLR::ViewInfoCriteria camera = fitCamera(request, parts);
     const Drawing drawing = drawParts(std::move(parts), camera, options);
+    EXPECT_EQ(drawing.lineParts.size(), drawing.lines.size()) << "a part for each line, after the removal";
     std::vector<double> heights;
     for (const KvHLR::StrokeLine& line : drawing.lines)
         if (line.kind == CentreLine)
