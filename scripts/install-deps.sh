@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, skipping those already present;
 # `scripts/install-deps.sh web` also those of the browser build and its tests.
 set -euo pipefail
-packages=(g++ cmake make libboost-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libassimp-dev nlohmann-json3-dev python3 clang libomp-dev libembree-dev pkg-config libcairo2-dev fonts-dejavu-core poppler-utils python3-dev pybind11-dev python3-numpy python3-pytest python3-distributed python3-ezdxf python3-venv libcgal-dev)
+packages=(g++ cmake make ccache libboost-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libassimp-dev nlohmann-json3-dev python3 clang libomp-dev libembree-dev pkg-config libcairo2-dev fonts-dejavu-core poppler-utils python3-dev pybind11-dev python3-numpy python3-pytest python3-distributed python3-ezdxf python3-venv libcgal-dev)
 # STEP and IGES input: Open CASCADE 7.6. Its foundation headers include NCollection_AliasedArray.hxx,
 # which Debian ships in libocct-visualization-dev; the modelling algorithms build the tests' CAD models.
 packages+=(libocct-data-exchange-dev libocct-visualization-dev libocct-modeling-algorithms-dev)
