@@ -4,6 +4,8 @@
 #include "Hlr/HLRParallelLoop.h"
 #include "Hlr/HLRProjectedModel.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 
 namespace KvHLR {
@@ -13,6 +15,38 @@ namespace {
 WindowQuery::Imple::QuantisedBox windowOf(const HLRExactEdge& edge) {
     return WindowQuery::Imple::QuantisedBox::fromCodes(edge.boundingBox2D().minCode(),
                                                        edge.boundingBox2D().maxCode());
+}
+
+// Spreads the low 16 bits of v to the even bits of the result.
+std::uint32_t spread(std::uint32_t v) {
+    v &= 0xFFFFu;
+    v = (v | (v << 8)) & 0x00FF00FFu;
+    v = (v | (v << 4)) & 0x0F0F0F0Fu;
+    v = (v | (v << 2)) & 0x33333333u;
+    v = (v | (v << 1)) & 0x55555555u;
+    return v;
+}
+
+// The edges in the order of their windows' centres along a Z-order curve on screen: edges that follow
+// each other then ask about the same cells, whose occluders and corners are still in the cache.
+// Each edge's result does not depend on the others', so the order changes only the time.
+std::vector<HLRExactEdge*> inScreenOrder(const std::vector<HLRExactEdge*>& edges) {
+    std::vector<std::pair<std::uint32_t, HLRExactEdge*>> keyed;
+    keyed.reserve(edges.size());
+    for (HLRExactEdge* edge : edges) {
+        const WindowQuery::Imple::QuantisedBox w = windowOf(*edge);
+        const auto x = static_cast<std::uint32_t>((w.x0 + w.x1) / 2);
+        const auto y = static_cast<std::uint32_t>((w.y0 + w.y1) / 2);
+        keyed.emplace_back(spread(x) | (spread(y) << 1), edge);
+    }
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<HLRExactEdge*> result;
+    result.reserve(edges.size());
+    for (const auto& entry : keyed) {
+        result.push_back(entry.second);
+    }
+    return result;
 }
 
 } // namespace
@@ -33,7 +67,8 @@ HLRExactHiding::Grid HLRExactHiding::gridOf(std::vector<const HLROccluder*> occl
     return Grid(std::move(occluders), nearness, &windows);
 }
 
-void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*>& edges) {
+void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*>& unordered) {
+    const std::vector<HLRExactEdge*> edges = inScreenOrder(unordered);
     // A block of edges at a time, as the plain hide pass hands them out: an edge hidden early ends its
     // query, so edges take very different times.
     const bool levels = HLRProjectedModel::sm_bOcclusionLevels;
