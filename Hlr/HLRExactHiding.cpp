@@ -3,8 +3,10 @@
 #include "Hlr/HLRExactEdge.h"
 #include "Hlr/HLRParallelLoop.h"
 #include "Hlr/HLRProjectedModel.h"
+#include "Hlr/HLRProjectedTriangleVertex.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <utility>
 
@@ -67,6 +69,9 @@ HLRExactHiding::Grid HLRExactHiding::gridOf(std::vector<const HLROccluder*> occl
     return Grid(std::move(occluders), nearness, &windows);
 }
 
+// The occluders that one edge's query hands to the hide test at a time.
+constexpr std::size_t kBatch = 16;
+
 void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*>& unordered) {
     const std::vector<HLRExactEdge*> edges = inScreenOrder(unordered);
     // A block of edges at a time, as the plain hide pass hands them out: an edge hidden early ends its
@@ -80,14 +85,35 @@ void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*
             // The grid reports only occluders whose nearest depth reaches the edge's farthest. A long edge
             // behind a dense part of a large model meets millions: a check every few hundred.
             // With occlusion levels an edge hidden all along goes on counting the occluders in front of it.
+            // The occluders go to the test a batch at a time, their corners asked of memory for the whole
+            // batch first: each test would otherwise wait for its occluder and then for its corners.
             std::uint32_t tests = 0;
-            grid.forEachMeeting(windowOf(edge), edge.boundingBox3D().farthestDepth(),
-                                [&edge, &tests, levels](const HLROccluder* occluder, std::size_t) {
-                                    if ((++tests & 255U) == 0)
-                                        HLRCancelPoll::check();
-                                    occluder->hide(edge);
-                                    return levels || !edge.isAllHidden();
-                                });
+            std::array<const HLROccluder*, kBatch> batch;
+            std::size_t batched = 0;
+            const auto testBatch = [&] {
+                for (std::size_t k = 0; k < batched; ++k)
+                    for (const HLRProjectedTriangleVertex* corner : batch[k]->image.corners) {
+                        __builtin_prefetch(&corner->screenPosition);
+                        __builtin_prefetch(&corner->viewPosition.z);
+                    }
+                const std::size_t count = std::exchange(batched, 0);
+                for (std::size_t k = 0; k < count; ++k) {
+                    if ((++tests & 255U) == 0)
+                        HLRCancelPoll::check();
+                    batch[k]->hide(edge);
+                    if (!levels && edge.isAllHidden())
+                        return false;
+                }
+                return true;
+            };
+            const bool going = grid.forEachMeeting(windowOf(edge), edge.boundingBox3D().farthestDepth(),
+                                                   [&](const HLROccluder* occluder, std::size_t) {
+                                                       __builtin_prefetch(occluder);
+                                                       batch[batched++] = occluder;
+                                                       return batched < kBatch || testBatch();
+                                                   });
+            if (going)
+                testBatch();
         });
 }
 
