@@ -3,7 +3,11 @@
 #include "Hlr/HLRExactEdge.h"
 #include "Hlr/HLRParallelLoop.h"
 #include "Hlr/HLRProjectedModel.h"
+#include "Hlr/HLRProjectedTriangleVertex.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <utility>
 
 namespace KvHLR {
@@ -13,6 +17,38 @@ namespace {
 WindowQuery::Imple::QuantisedBox windowOf(const HLRExactEdge& edge) {
     return WindowQuery::Imple::QuantisedBox::fromCodes(edge.boundingBox2D().minCode(),
                                                        edge.boundingBox2D().maxCode());
+}
+
+// Spreads the low 16 bits of v to the even bits of the result.
+std::uint32_t spread(std::uint32_t v) {
+    v &= 0xFFFFu;
+    v = (v | (v << 8)) & 0x00FF00FFu;
+    v = (v | (v << 4)) & 0x0F0F0F0Fu;
+    v = (v | (v << 2)) & 0x33333333u;
+    v = (v | (v << 1)) & 0x55555555u;
+    return v;
+}
+
+// The edges in the order of their windows' centres along a Z-order curve on screen: edges that follow
+// each other then ask about the same cells, whose occluders and corners are still in the cache.
+// Each edge's result does not depend on the others', so the order changes only the time.
+std::vector<HLRExactEdge*> inScreenOrder(const std::vector<HLRExactEdge*>& edges) {
+    std::vector<std::pair<std::uint32_t, HLRExactEdge*>> keyed;
+    keyed.reserve(edges.size());
+    for (HLRExactEdge* edge : edges) {
+        const WindowQuery::Imple::QuantisedBox w = windowOf(*edge);
+        const auto x = static_cast<std::uint32_t>((w.x0 + w.x1) / 2);
+        const auto y = static_cast<std::uint32_t>((w.y0 + w.y1) / 2);
+        keyed.emplace_back(spread(x) | (spread(y) << 1), edge);
+    }
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<HLRExactEdge*> result;
+    result.reserve(edges.size());
+    for (const auto& entry : keyed) {
+        result.push_back(entry.second);
+    }
+    return result;
 }
 
 } // namespace
@@ -33,7 +69,11 @@ HLRExactHiding::Grid HLRExactHiding::gridOf(std::vector<const HLROccluder*> occl
     return Grid(std::move(occluders), nearness, &windows);
 }
 
-void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*>& edges) {
+// The occluders that one edge's query hands to the hide test at a time.
+constexpr std::size_t kBatch = 16;
+
+void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*>& unordered) {
+    const std::vector<HLRExactEdge*> edges = inScreenOrder(unordered);
     // A block of edges at a time, as the plain hide pass hands them out: an edge hidden early ends its
     // query, so edges take very different times.
     const bool levels = HLRProjectedModel::sm_bOcclusionLevels;
@@ -45,14 +85,35 @@ void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*
             // The grid reports only occluders whose nearest depth reaches the edge's farthest. A long edge
             // behind a dense part of a large model meets millions: a check every few hundred.
             // With occlusion levels an edge hidden all along goes on counting the occluders in front of it.
+            // The occluders go to the test a batch at a time, their corners asked of memory for the whole
+            // batch first: each test would otherwise wait for its occluder and then for its corners.
             std::uint32_t tests = 0;
-            grid.forEachMeeting(windowOf(edge), edge.boundingBox3D().farthestDepth(),
-                                [&edge, &tests, levels](const HLROccluder* occluder, std::size_t) {
-                                    if ((++tests & 255U) == 0)
-                                        HLRCancelPoll::check();
-                                    occluder->hide(edge);
-                                    return levels || !edge.isAllHidden();
-                                });
+            std::array<const HLROccluder*, kBatch> batch;
+            std::size_t batched = 0;
+            const auto testBatch = [&] {
+                for (std::size_t k = 0; k < batched; ++k)
+                    for (const HLRProjectedTriangleVertex* corner : batch[k]->image.corners) {
+                        __builtin_prefetch(&corner->screenPosition);
+                        __builtin_prefetch(&corner->viewPosition.z);
+                    }
+                const std::size_t count = std::exchange(batched, 0);
+                for (std::size_t k = 0; k < count; ++k) {
+                    if ((++tests & 255U) == 0)
+                        HLRCancelPoll::check();
+                    batch[k]->hide(edge);
+                    if (!levels && edge.isAllHidden())
+                        return false;
+                }
+                return true;
+            };
+            const bool going = grid.forEachMeeting(windowOf(edge), edge.boundingBox3D().farthestDepth(),
+                                                   [&](const HLROccluder* occluder, std::size_t) {
+                                                       __builtin_prefetch(occluder);
+                                                       batch[batched++] = occluder;
+                                                       return batched < kBatch || testBatch();
+                                                   });
+            if (going)
+                testBatch();
         });
 }
 

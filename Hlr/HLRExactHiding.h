@@ -20,7 +20,8 @@ class HLRExactEdge;
 // where its box spans at most two cells each way, and only if the edges' windows may meet it, each
 // cell listing them nearest first, so that a query stops reading a cell at the first occluder beyond
 // the edge. One OpenMP loop then offers every edge to the occluders its window meets, until it is
-// hidden all along.
+// hidden all along, the edges taken along a Z-order curve of their windows on screen so that edges
+// that follow each other read the same occluders from the cache.
 class HLRExactHiding {
 public:
     // How the grid reads an occluder: by the packed codes of its screen box.

@@ -126,6 +126,12 @@ void HLROccluder::hide(HLRExactEdge& edge) const {
     if (!(std::min(P->viewPosition.z, Q->viewPosition.z) < nearestCorner)) {
         return;
     }
+    // Most triangles that get this far miss the edge on screen: that is found before the plane is worked out.
+    double lo = 0.0;
+    double hi = 1.0;
+    if (!coveredRange(image, edge, HLRProjectedModel::sm_dExactTolerance2D, false, lo, hi)) {
+        return;
+    }
     const HLRVector4D& centre = HLRProjectedModel::sm_projectionCentre;
     const HLRVector3D normal = image.normal();
     const double planeConstant = dot(normal, image.corners[0]->viewPosition);
@@ -145,12 +151,6 @@ void HLROccluder::hide(HLRExactEdge& edge) const {
             ? std::max(HLRProjectedModel::sm_dCoarseTolerance3D, HLRProjectedModel::sm_dExactTolerance3D)
             : HLRProjectedModel::sm_dExactTolerance3D;
     if (!(behindP > tolZ) && !(behindQ > tolZ)) {
-        return;
-    }
-
-    double lo = 0.0;
-    double hi = 1.0;
-    if (!coveredRange(image, edge, HLRProjectedModel::sm_dExactTolerance2D, false, lo, hi)) {
         return;
     }
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <iterator>
+#include <numeric>
 #include <utility>
 
 namespace KvHLR {
@@ -82,11 +83,19 @@ public:
         const double cells = std::sqrt(static_cast<double>(m_segments.size()) / kSegmentsPerCell);
         m_side = std::clamp(static_cast<int>(std::ceil(cells)), 1, kMaxCellsPerSide);
         m_cellWidth = std::max(extent.hiX - extent.loX, extent.hiY - extent.loY) / m_side;
-        m_cells.resize(static_cast<std::size_t>(m_side) * m_side);
+        // The cells' lists lie one after the other in one array: counted first, then filled in the
+        // segments' order, so that a million cells cost two arrays rather than a million lists.
+        m_cellStart.assign(static_cast<std::size_t>(m_side) * m_side + 1, 0);
+        for (Segment const& segment : m_segments) {
+            HLRCancelPoll::check();
+            forEachCell(segment, [&](std::size_t cell) { ++m_cellStart[cell + 1]; });
+        }
+        std::partial_sum(m_cellStart.begin(), m_cellStart.end(), m_cellStart.begin());
+        m_filed.resize(m_cellStart.back());
+        std::vector<std::uint32_t> next(m_cellStart.begin(), m_cellStart.end() - 1);
         for (std::size_t i = 0; i < m_segments.size(); ++i) {
             HLRCancelPoll::check();
-            forEachCell(m_segments[i],
-                        [&](std::size_t cell) { m_cells[cell].push_back(static_cast<std::uint32_t>(i)); });
+            forEachCell(m_segments[i], [&](std::size_t cell) { m_filed[next[cell]++] = static_cast<std::uint32_t>(i); });
         }
     }
 
@@ -101,7 +110,8 @@ public:
     template <typename Visit> void forEachNear(Segment const& segment, Stamps& stamps, Visit visit) const {
         ++stamps.query;
         forEachCell(segment, [&](std::size_t cell) {
-            for (std::uint32_t i : m_cells[cell]) {
+            for (std::uint32_t k = m_cellStart[cell]; k < m_cellStart[cell + 1]; ++k) {
+                const std::uint32_t i = m_filed[k];
                 if (stamps.marks[i] != stamps.query) {
                     stamps.marks[i] = stamps.query;
                     visit(m_segments[i]);
@@ -133,7 +143,8 @@ private:
     double m_tolerance;
     int m_side = 1;
     double m_cellWidth = 0.0;
-    std::vector<std::vector<std::uint32_t>> m_cells;
+    std::vector<std::uint32_t> m_cellStart; // per cell, and one past the last: into m_filed
+    std::vector<std::uint32_t> m_filed;     // the segments' indices, cell after cell
 };
 
 using Range = std::pair<double, double>;
@@ -204,7 +215,7 @@ void appendUncovered(StrokeLine const& line, VisibleSegmentGrid const& grid, Vis
     piece.level = line.level;
     const auto finishPiece = [&] {
         if (piece.points.size() >= 2 && lengthOf(piece) > tol)
-            out.push_back(piece);
+            out.push_back(piece); // a copy: piece keeps its room for the next one
         piece.points.clear();
         piece.sources.clear();
     };
@@ -253,30 +264,30 @@ void appendUncovered(StrokeLine const& line, VisibleSegmentGrid const& grid, Vis
 
 void cleanUpDrawing(std::vector<StrokeLine>& lines) {
     Box extent;
-    std::size_t visibleSegmentCount = 0;
-    for (StrokeLine const& line : lines) {
+    for (StrokeLine const& line : lines)
         for (ON_2dPoint const& p : line.points)
             extent.add(pointOf(p));
-        if (line.kind != kHiddenKind && !line.points.empty())
-            visibleSegmentCount += line.points.size() - 1;
-    }
     const double tol = kRelativeTolerance * std::hypot(extent.hiX - extent.loX, extent.hiY - extent.loY);
     if (!(tol > 0.0))
         return; // nothing drawn, or everything on one point
 
-    lines.erase(std::remove_if(lines.begin(), lines.end(),
-                               [tol](StrokeLine const& line) { return !(lengthOf(line) > tol); }),
-                lines.end());
+    // A visible segment no longer than the tolerance covers nothing (rangeOn), so the short lines that
+    // go need not leave the grid first.
     std::vector<Segment> visible;
-    visible.reserve(visibleSegmentCount);
-    for (StrokeLine const& line : lines)
-        if (line.kind != kHiddenKind)
-            for (std::size_t i = 1; i < line.points.size(); ++i)
-                visible.push_back(segmentOf(pointOf(line.points[i - 1]), pointOf(line.points[i])));
+    for (StrokeLine const& line : lines) {
+        if (line.kind == kHiddenKind)
+            continue;
+        for (std::size_t i = 1; i < line.points.size(); ++i) {
+            const Segment segment = segmentOf(pointOf(line.points[i - 1]), pointOf(line.points[i]));
+            if (segment.length > tol)
+                visible.push_back(segment);
+        }
+    }
     VisibleSegmentGrid grid(std::move(visible), extent, tol);
 
     // The lines go a block at a time to the team's threads, each block's result kept apart, so that
-    // the pieces come out in the order of the lines whatever the threads.
+    // the pieces come out in the order of the lines whatever the threads. A line no longer than the
+    // tolerance goes (an edge seen end-on draws a dot).
     const std::size_t blocks = (lines.size() + kLinesPerBlock - 1) / kLinesPerBlock;
     std::vector<std::vector<StrokeLine>> results(blocks);
     runInParallel(
@@ -285,15 +296,22 @@ void cleanUpDrawing(std::vector<StrokeLine>& lines) {
             const std::size_t first = static_cast<std::size_t>(block) * kLinesPerBlock;
             const std::size_t last = std::min(lines.size(), first + kLinesPerBlock);
             std::vector<StrokeLine>& result = results[static_cast<std::size_t>(block)];
+            result.reserve(last - first);
             for (std::size_t i = first; i < last; ++i) {
                 HLRCancelPoll::check();
+                if (!(lengthOf(lines[i]) > tol))
+                    continue;
                 if (lines[i].kind == kHiddenKind)
                     appendUncovered(lines[i], grid, stamps, tol, result);
                 else
                     result.push_back(std::move(lines[i]));
             }
         });
+    std::size_t kept = 0;
+    for (std::vector<StrokeLine> const& result : results)
+        kept += result.size();
     lines.clear();
+    lines.reserve(kept);
     for (std::vector<StrokeLine>& result : results)
         std::move(result.begin(), result.end(), std::back_inserter(lines));
 }

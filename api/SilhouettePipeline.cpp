@@ -7,6 +7,7 @@
 #include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRLongStroke.h"
 #include "Hlr/HLRModel.h"
+#include "Hlr/HLRParallelLoop.h"
 #include "Hlr/HLRPolyAlgo.h"
 #include "Hlr/HLRPostProcessor.h"
 #include "Hlr/HLRProjectedModel.h"
@@ -99,18 +100,13 @@ void appendUserPolylines(std::vector<UserPolyline> const& userPolylines, Drawing
     }
 }
 
-// A joined line of edge type `type` and occlusion level `level` through screen points, unless the options
-// leave its kind out. With provenance, `sources` has one entry per segment of `points`: a point dropped
-// merges its two segments into the later one's.
+// The line of kind `kind` and occlusion level `level` through screen points. With provenance, `sources`
+// has one entry per segment of `points`: a point dropped merges its two segments into the later one's.
 template <class Points>
-void appendStroke(int type, int level, Points const& points, std::vector<LineSource> const& sources,
-                  ProjectorCriteria const& criteria, DrawingFrame const& frame, std::vector<StrokeLine>& lines) {
-    const std::optional<std::int32_t> kind = kindOfStroke(type, criteria);
-    if (!kind)
-        return;
+void fillStroke(std::int32_t kind, int level, Points const& points, std::vector<LineSource> const& sources,
+                DrawingFrame const& frame, StrokeLine& line) {
     HLRCancelPoll::check();
-    StrokeLine& line = lines.emplace_back();
-    line.kind = *kind;
+    line.kind = kind;
     line.level = level;
     line.points.reserve(points.size());
     std::size_t i = 0;
@@ -123,19 +119,47 @@ void appendStroke(int type, int level, Points const& points, std::vector<LineSou
     }
 }
 
+// The lines of exact hiding's own joining, in the polylines' order, less the kinds the options leave out.
+// Each line is made on its own, so blocks of them go to the team's threads.
+void appendExactLines(std::vector<HLRExactStrokeJoiner::Polyline> const& polylines, ProjectorCriteria const& criteria,
+                      DrawingFrame const& frame, std::vector<StrokeLine>& lines) {
+    constexpr std::ptrdiff_t kLinesPerBlock = 4096;
+    std::vector<std::size_t> drawn;
+    std::vector<std::int32_t> kinds;
+    drawn.reserve(polylines.size());
+    kinds.reserve(polylines.size());
+    for (std::size_t i = 0; i < polylines.size(); ++i) {
+        if (const std::optional<std::int32_t> kind = kindOfStroke(polylines[i].type, criteria)) {
+            drawn.push_back(i);
+            kinds.push_back(*kind);
+        }
+    }
+    const std::size_t first = lines.size();
+    lines.resize(first + drawn.size());
+    runInParallel(
+        static_cast<std::ptrdiff_t>(drawn.size()), kLinesPerBlock, [] { return 0; },
+        [&](int, std::ptrdiff_t j) {
+            const auto k = static_cast<std::size_t>(j);
+            HLRExactStrokeJoiner::Polyline const& polyline = polylines[drawn[k]];
+            fillStroke(kinds[k], polyline.level, polyline.points, polyline.sources, frame, lines[first + k]);
+        });
+}
+
 // The lines of the stroke network's joining, or with exact hiding of its own joining.
 void appendJoinedLines(HLRPolyAlgo& algorithm, ProjectorCriteria const& criteria, DrawingFrame const& frame,
                        Leftovers& leftovers, std::vector<StrokeLine>& lines) {
     if (const std::optional<HLRExactStrokeJoiner>& joiner = algorithm.exactJoiner()) {
-        for (HLRExactStrokeJoiner::Polyline const& polyline : joiner->join(criteria.showHiddenLine))
-            appendStroke(polyline.type, polyline.level, polyline.points, polyline.sources, criteria, frame, lines);
+        appendExactLines(joiner->join(criteria.showHiddenLine), criteria, frame, lines);
         return;
     }
     const auto postProcessor = std::make_shared<HLRPostProcessor>(algorithm, 1, nullptr);
     leftovers.push_back(postProcessor);
     postProcessor->execute(postProcessingMask(criteria));
-    for (HLRLongStroke const* stroke : postProcessor->featureLines())
-        appendStroke(stroke->type(), 0, stroke->points(), {}, criteria, frame, lines);
+    const std::vector<HLRLongStroke*>& strokes = postProcessor->featureLines();
+    lines.reserve(lines.size() + strokes.size());
+    for (HLRLongStroke const* stroke : strokes)
+        if (const std::optional<std::int32_t> kind = kindOfStroke(stroke->type(), criteria))
+            fillStroke(*kind, 0, stroke->points(), {}, frame, lines.emplace_back());
 }
 
 } // namespace
