@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
 #include <functional>
 
@@ -128,10 +127,11 @@ HLRTriangleData cube() {
     data.reserve(8, 12);
     for (int k = 0; k < 8; ++k)
         data.addVertex(k & 1 ? 6.0 : 4.0, k & 2 ? 6.0 : 4.0, k & 4 ? 1.0 : -1.0);
-    for (const auto& [a, b, c, d] : {std::array<std::size_t, 4>{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
-                                     {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}}) {
-        data.addTriangle(a, b, c);
-        data.addTriangle(a, c, d);
+    const std::size_t faces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
+                                     {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    for (const auto& face : faces) {
+        data.addTriangle(face[0], face[1], face[2]);
+        data.addTriangle(face[0], face[2], face[3]);
     }
     data.buildEdges();
     return data;
