@@ -653,15 +653,14 @@ HLRCrossingFreeParts::surroundings(const std::vector<const HLRTriangleData*>& tr
                 finite = finite && std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
                 box.add(p);
             }
-            // The triangle is in its own chunk's surroundings and in those of its neighbours' chunks.
-            std::array<std::uint32_t, 4> touched = {chunk, kNone, kNone, kNone};
+            // The triangle is in its own chunk's surroundings and in those of its neighbours' chunks,
+            // most of which are its own.
+            around[chunk].add(box);
+            known[chunk] = known[chunk] && finite;
             for (std::size_t k = 0; k < 3; ++k) {
                 const std::uint32_t next = adjacency.neighbour[3 * t + k];
-                if (next != kNone)
-                    touched[k + 1] = m_chunkOfTriangle[next];
-            }
-            for (const std::uint32_t c : touched) {
-                if (c == kNone)
+                const std::uint32_t c = next == kNone ? chunk : m_chunkOfTriangle[next];
+                if (c == chunk)
                     continue;
                 around[c].add(box);
                 known[c] = known[c] && finite;
