@@ -50,8 +50,9 @@ std::uint32_t rootOf(std::vector<std::uint32_t>& parent, std::uint32_t i) {
 // Calls visit(a, b) once for each pair of boxes a < b (low[i] to high[i] on D axes) that overlap, from
 // a uniform grid: each box is filed into the cells it spans, and the boxes of a cell are swept along the
 // first axis, a pair visited in the cell where their overlap starts. The cost follows the pairs of
-// boxes that meet, however the boxes are laid out. Stops, returning false, when visit does or when more
-// than `budget` pairs were compared; true once every pair was visited.
+// boxes that meet, however the boxes are laid out. Stops, returning false, when visit does, when more
+// than `budget` pairs were compared, or when a box is not finite or their span does not fit a double (no
+// cell size would make the grid coarse enough); true once every pair was visited.
 template <std::size_t D, typename Visit>
 bool forEachMeetingPair(const std::vector<std::array<double, D>>& low,
                         const std::vector<std::array<double, D>>& high, std::size_t budget, Visit visit) {
@@ -61,9 +62,11 @@ bool forEachMeetingPair(const std::vector<std::array<double, D>>& low,
         return true;
     std::array<double, D> origin = low[0], far = high[0];
     std::vector<double> sizes(n);
+    bool finite = true;
     for (std::size_t i = 0; i < n; ++i) {
         sizes[i] = 0.0;
         for (std::size_t a = 0; a < D; ++a) {
+            finite = finite && std::isfinite(low[i][a]) && std::isfinite(high[i][a]);
             origin[a] = std::min(origin[a], low[i][a]);
             far[a] = std::max(far[a], high[i][a]);
             sizes[i] = std::max(sizes[i], high[i][a] - low[i][a]);
@@ -73,6 +76,8 @@ bool forEachMeetingPair(const std::vector<std::array<double, D>>& low,
     double span = 0.0;
     for (std::size_t a = 0; a < D; ++a)
         span = std::max(span, far[a] - origin[a]);
+    if (!finite || !std::isfinite(span))
+        return false;
     double cell = std::max({sizes[n / 2], span / kMaxCellsPerAxis, std::numeric_limits<double>::min()});
     const auto cellOf = [&](double value, std::size_t a) {
         return static_cast<std::uint64_t>(std::floor((value - origin[a]) / cell));
@@ -210,8 +215,9 @@ HLRCrossingFreeParts::HLRCrossingFreeParts(const std::vector<const HLRTriangleDa
     const Adjacency adjacency = adjacencyOfOtherParts(triangleData);
     findPatches(adjacency);
     checkPatches(triangleData, adjacency);
+    findFlatPatches(triangleData, adjacency);
     cutChunks(triangleData);
-    markMeetingChunks(margin);
+    markMeetingChunks(margin, triangleData, adjacency);
 }
 
 // Parts are joined through edges; a triangle that is not on three edges with a triangle on either
@@ -577,6 +583,98 @@ void HLRCrossingFreeParts::checkPatches(const std::vector<const HLRTriangleData*
     }
 }
 
+// Each triangle's plane is worked out as HLRTriangleCrossing::Triangle does. Two planes whose normals
+// differ by e and offsets by f are at most e |x| + f apart at a point x of the extent.
+void HLRCrossingFreeParts::findFlatPatches(const std::vector<const HLRTriangleData*>& triangleData,
+                                           const Adjacency& adjacency) {
+    const std::size_t patches = m_axis.size();
+    m_flat.assign(patches, 0);
+    m_planeNormal.assign(patches, HLRVector3D(0.0, 0.0, 0.0));
+    m_planeOffset.assign(patches, 0.0);
+    if (adjacency.recorded.empty() || !m_extent.isValid())
+        return; // all parts are free of crossings
+    const HLRVector3D& lo = m_extent.min();
+    const HLRVector3D& hi = m_extent.max();
+    const double reach = length(HLRVector3D(std::max(std::fabs(lo.x), std::fabs(hi.x)),
+                                            std::max(std::fabs(lo.y), std::fabs(hi.y)),
+                                            std::max(std::fabs(lo.z), std::fabs(hi.z))));
+    const double allowed = 0.25 * tolerance();
+    std::vector<std::uint8_t> seen(patches, 0);
+    for (std::size_t p = 0; p < patches; ++p)
+        m_flat[p] = !m_crossingFree[m_partOfPatch[p]];
+    for (std::size_t s = 0; s < triangleData.size(); ++s) {
+        const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
+        for (std::size_t i = 0; i < triangles.size(); ++i) {
+            HLRCancelPoll::check();
+            const std::uint32_t patch = m_patchOfTriangle[m_storeStart[s] + i];
+            if (!m_flat[patch])
+                continue;
+            const HLRVector3D v0 = position(*triangleData[s], triangles[i], 0);
+            const HLRVector3D n = cross(position(*triangleData[s], triangles[i], 1) - v0,
+                                        position(*triangleData[s], triangles[i], 2) - v0);
+            const double size = length(n);
+            if (!(size > 0.0 && std::isfinite(size))) {
+                m_flat[patch] = 0;
+                continue;
+            }
+            const HLRVector3D normal = n / size;
+            const double offset = dot(normal, v0);
+            if (!seen[patch]) {
+                seen[patch] = 1;
+                m_planeNormal[patch] = normal;
+                m_planeOffset[patch] = offset;
+            } else if (!(length(normal - m_planeNormal[patch]) * reach +
+                             std::fabs(offset - m_planeOffset[patch]) <=
+                         allowed)) {
+                m_flat[patch] = 0;
+            }
+        }
+    }
+}
+
+std::vector<HLRBox3D>
+HLRCrossingFreeParts::surroundings(const std::vector<const HLRTriangleData*>& triangleData,
+                                   const Adjacency& adjacency) const {
+    const std::size_t chunks = m_patchOfChunk.size();
+    std::vector<HLRBox3D> around(chunks);
+    std::vector<std::uint8_t> known(chunks, 1);
+    for (std::size_t s = 0; s < triangleData.size(); ++s) {
+        const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
+        for (std::size_t i = 0; i < triangles.size(); ++i) {
+            HLRCancelPoll::check();
+            const std::size_t t = m_storeStart[s] + i;
+            const std::uint32_t chunk = m_chunkOfTriangle[t];
+            if (m_crossingFree[m_partOfTriangle[t]] || adjacency.recorded[t] != 3)
+                known[chunk] = 0;
+            HLRBox3D box;
+            bool finite = true;
+            for (int c = 0; c < 3; ++c) {
+                const HLRVector3D p = position(*triangleData[s], triangles[i], c);
+                finite = finite && std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+                box.add(p);
+            }
+            // The triangle is in its own chunk's surroundings and in those of its neighbours' chunks,
+            // most of which are its own.
+            around[chunk].add(box);
+            known[chunk] = known[chunk] && finite;
+            for (std::size_t k = 0; k < 3; ++k) {
+                const std::uint32_t next = adjacency.neighbour[3 * t + k];
+                const std::uint32_t c = next == kNone ? chunk : m_chunkOfTriangle[next];
+                if (c == chunk)
+                    continue;
+                around[c].add(box);
+                known[c] = known[c] && finite;
+            }
+        }
+    }
+    // (Assigning a box marks it valid, so the unknown ones are left as they were made.)
+    std::vector<HLRBox3D> knownAround(chunks);
+    for (std::size_t c = 0; c < chunks; ++c)
+        if (known[c])
+            knownAround[c] = around[c];
+    return knownAround;
+}
+
 // Consecutive triangles of one patch, up to kChunkTriangles, make a chunk: models list their triangles
 // region by region, so that a chunk's box stays near its triangles.
 void HLRCrossingFreeParts::cutChunks(const std::vector<const HLRTriangleData*>& triangleData) {
@@ -626,7 +724,9 @@ double HLRCrossingFreeParts::tolerance() const {
 
 // A chunk's triangles need testing where its patch may cross itself, or its box meets the box of a
 // chunk whose patch it may cross.
-void HLRCrossingFreeParts::markMeetingChunks(double tolerance) {
+void HLRCrossingFreeParts::markMeetingChunks(double tolerance,
+                                             const std::vector<const HLRTriangleData*>& triangleData,
+                                             const Adjacency& adjacency) {
     const std::size_t chunks = m_patchOfChunk.size();
     const auto selfCrossing = [this](std::uint32_t chunk) {
         const std::uint32_t patch = m_patchOfChunk[chunk];
@@ -638,6 +738,26 @@ void HLRCrossingFreeParts::markMeetingChunks(double tolerance) {
         return first == kNone    ? second != kNone && !selfCrossing(b)
                : second == kNone ? !selfCrossing(a)
                                  : !cannotCross(first, second);
+    };
+    // Whether chunk `c` with the triangles beside it keeps to one side of the plane of patch `patch`, a
+    // flat one, within half the tolerance.
+    const std::vector<HLRBox3D> around = std::find(m_flat.begin(), m_flat.end(), 1) == m_flat.end()
+                                             ? std::vector<HLRBox3D>(chunks)
+                                             : surroundings(triangleData, adjacency);
+    const auto keepsToOneSide = [&](std::uint32_t c, std::uint32_t patch) {
+        if (patch == kNone || !m_flat[patch] || !around[c].isValid())
+            return false;
+        const HLRVector3D& n = m_planeNormal[patch];
+        const HLRVector3D& lo = around[c].min();
+        const HLRVector3D& hi = around[c].max();
+        const double least = std::min(n.x * lo.x, n.x * hi.x) + std::min(n.y * lo.y, n.y * hi.y) +
+                             std::min(n.z * lo.z, n.z * hi.z) - m_planeOffset[patch];
+        const double most = std::max(n.x * lo.x, n.x * hi.x) + std::max(n.y * lo.y, n.y * hi.y) +
+                            std::max(n.z * lo.z, n.z * hi.z) - m_planeOffset[patch];
+        return least >= -0.5 * tolerance || most <= 0.5 * tolerance;
+    };
+    const auto apart = [&](std::uint32_t a, std::uint32_t b) {
+        return keepsToOneSide(b, m_patchOfChunk[a]) || keepsToOneSide(a, m_patchOfChunk[b]);
     };
     std::vector<std::uint8_t> meets(chunks, 0);
     // Only a chunk that is not tested anyway can be marked: a soup of loose triangles, all tested, has
@@ -655,7 +775,8 @@ void HLRCrossingFreeParts::markMeetingChunks(double tolerance) {
         }
         const bool compared =
             forEachMeetingPair(low, high, kChunkPairsPerChunk * chunks, [&](std::size_t a, std::size_t b) {
-                if (marks(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b)))
+                const auto first = static_cast<std::uint32_t>(a), second = static_cast<std::uint32_t>(b);
+                if (marks(first, second) && !apart(first, second))
                     meets[a] = meets[b] = 1;
                 return true;
             });

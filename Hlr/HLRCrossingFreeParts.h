@@ -45,6 +45,14 @@ class HLRTriangleData;
 // region); a triangle needs testing only where its patch may cross itself, or its chunk's box (grown by
 // the tolerance) meets that of a chunk of a patch it may cross, so that the inside of a terrain or of a
 // crossing-free body is never tested.
+//
+// A patch is flat when every triangle's plane, as the finder works it out, stays within a quarter of the
+// tolerance of the patch's first one everywhere in the model's extent: no two of its triangles can
+// cross (they lie in one plane for the crossing test), and no triangle can cross it whose surface
+// around it keeps to one side of that plane. So a chunk of a flat patch and a chunk whose triangles and
+// their neighbours' corners all lie within half the tolerance of one side of its plane (the faces of a
+// gear and the walls standing on them; a street and the walls of its houses) are not marked by each
+// other: where such a triangle touches the plane along an edge, the surface does not pass through.
 class HLRCrossingFreeParts {
 public:
     // Finds the parts, measures and judges them, then finds the patches and the triangles to test.
@@ -71,7 +79,8 @@ public:
     // Whether no triangle of patch `a` can cross one of patch `b`.
     bool cannotCross(std::uint32_t a, std::uint32_t b) const {
         const std::uint32_t part = m_partOfPatch[a];
-        return (a == b && m_heightField[a]) || (part == m_partOfPatch[b] && m_crossingFree[part]);
+        return (a == b && (m_heightField[a] || m_flat[a])) ||
+               (part == m_partOfPatch[b] && m_crossingFree[part]);
     }
 
 private:
@@ -91,7 +100,15 @@ private:
     void cutChunks(const std::vector<const HLRTriangleData*>& triangleData);
     void chooseCentres(const std::vector<const HLRTriangleData*>& triangleData);
     void measureParts(const std::vector<const HLRTriangleData*>& triangleData);
-    void markMeetingChunks(double tolerance);
+    void findFlatPatches(const std::vector<const HLRTriangleData*>& triangleData, const Adjacency& adjacency);
+    // Per chunk, the box of its triangles and of their neighbours; invalid where that is not known: a
+    // triangle of it is not on three edges of two triangles (the third triangle of an edge is missing
+    // from the neighbours), its part keeps no neighbours (a crossing-free part), or a corner of it or
+    // of a neighbour is not finite.
+    std::vector<HLRBox3D> surroundings(const std::vector<const HLRTriangleData*>& triangleData,
+                                       const Adjacency& adjacency) const;
+    void markMeetingChunks(double tolerance, const std::vector<const HLRTriangleData*>& triangleData,
+                           const Adjacency& adjacency);
     // The centre of the triangle at `t`, counted over all stores.
     HLRVector3D centreOf(const std::vector<const HLRTriangleData*>& triangleData, std::size_t t) const;
 
@@ -106,6 +123,10 @@ private:
     std::vector<std::uint32_t> m_partOfPatch;
     std::vector<HLRVector3D> m_axis;
     std::vector<std::uint8_t> m_heightField;
+    // By patch: whether it is flat, and its plane (unit normal and offset) where it is.
+    std::vector<std::uint8_t> m_flat;
+    std::vector<HLRVector3D> m_planeNormal;
+    std::vector<double> m_planeOffset;
     // By chunk: its patch, its box, and whether its triangles need testing.
     std::vector<std::uint32_t> m_chunkOfTriangle;
     std::vector<std::uint32_t> m_patchOfChunk;

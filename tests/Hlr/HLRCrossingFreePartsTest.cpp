@@ -1,7 +1,8 @@
 // Which triangles the intersection finder tests (HLRCrossingFreeParts): a sheet that is a height field
 // along some axis (holes and all) has none of its pairs tested, and none of its triangles at all away
 // from other parts; a sheet wound over itself, though each of its triangles faces the same way, has all
-// of them tested.
+// of them tested; a flat floor and a wall standing on it are not tested, a wall or a cube passing through
+// it is.
 
 #include "Hlr/HLRCrossingFreeParts.h"
 #include "Hlr/HLRTriangleData.h"
@@ -92,16 +93,76 @@ TEST(HLRCrossingFreeParts, HeightFieldsAreNotTestedButASheetWoundOverItselfIs) {
     }
 }
 
-// Of two sheets in one plane that overlap along a strip half a square wide, only the triangles near the
-// strip are tested.
+// Of a flat sheet and a wavy one that overlap along a strip half a square wide, only the triangles near
+// the strip are tested.
 TEST(HLRCrossingFreeParts, OnlyTrianglesNearAnotherPartAreTested) {
     const HLRTriangleData left = sheet(200, 10, 0.0, [](double, double) { return 0.0; });
-    const HLRTriangleData right = sheet(200, 10, 199.5, [](double, double) { return 0.0; });
+    const HLRTriangleData right = sheet(200, 10, 199.5, [](double x, double) { return 0.2 * std::sin(x); });
     const HLRCrossingFreeParts parts({&left, &right});
     EXPECT_GT(tested(parts, 0, left), 0u);
     EXPECT_GT(tested(parts, 1, right), 0u);
     EXPECT_LT(tested(parts, 0, left) + tested(parts, 1, right), left.triangles().size() / 4);
     EXPECT_FALSE(parts.cannotCross(parts.patchOf(0, 0), parts.patchOf(1, 0)));
+}
+
+// A wall of 6 x 10 unit squares in the plane y = 5, from z = `bottom` up.
+HLRTriangleData wall(double bottom) {
+    HLRTriangleData data;
+    data.reserve(7 * 11, 120);
+    for (std::size_t k = 0; k <= 10; ++k)
+        for (std::size_t i = 0; i <= 6; ++i)
+            data.addVertex(2.0 + static_cast<double>(i), 5.0, bottom + static_cast<double>(k));
+    for (std::size_t k = 0; k < 10; ++k)
+        for (std::size_t i = 0; i < 6; ++i) {
+            data.addTriangle(k * 7 + i, k * 7 + i + 1, (k + 1) * 7 + i + 1);
+            data.addTriangle(k * 7 + i, (k + 1) * 7 + i + 1, (k + 1) * 7 + i);
+        }
+    data.buildEdges();
+    return data;
+}
+
+// A closed cube from (4, 4, -1) to (6, 6, 1), wound outwards: a part free of crossings.
+HLRTriangleData cube() {
+    HLRTriangleData data;
+    data.reserve(8, 12);
+    for (int k = 0; k < 8; ++k)
+        data.addVertex(k & 1 ? 6.0 : 4.0, k & 2 ? 6.0 : 4.0, k & 4 ? 1.0 : -1.0);
+    const std::size_t faces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
+                                     {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    for (const auto& face : faces) {
+        data.addTriangle(face[0], face[1], face[2]);
+        data.addTriangle(face[0], face[2], face[3]);
+    }
+    data.buildEdges();
+    return data;
+}
+
+// A wall standing on a flat floor touches it along its bottom edge without passing through: neither is
+// tested. A wall reaching below the floor is, near the floor, and so is a cube passing through it. Two
+// triangles without an area, far apart, make the chunks' boxes span more than a double can hold: no grid
+// can file them, and every triangle is tested (this once hung).
+TEST(HLRCrossingFreeParts, AWallStandingOnAFlatFloorIsNotTested) {
+    const HLRTriangleData floor = sheet(10, 10, 0.0, [](double, double) { return 0.0; });
+    const HLRTriangleData standing = wall(0.0);
+    const HLRCrossingFreeParts onFloor({&floor, &standing});
+    EXPECT_EQ(tested(onFloor, 0, floor) + tested(onFloor, 1, standing), 0u);
+    const HLRTriangleData through = wall(-5.0);
+    const HLRTriangleData box = cube();
+    for (const HLRTriangleData* crossing : {&through, &box}) {
+        const HLRCrossingFreeParts acrossFloor({&floor, crossing});
+        EXPECT_GT(tested(acrossFloor, 0, floor), 0u);
+        EXPECT_GT(tested(acrossFloor, 1, *crossing), 0u);
+    }
+    HLRTriangleData far;
+    far.reserve(2, 2);
+    far.addVertex(-1e308, 0.0, 0.0);
+    far.addVertex(1e308, 0.0, 0.0);
+    far.addTriangle(0, 0, 0);
+    far.addTriangle(1, 1, 1);
+    far.buildEdges();
+    const HLRCrossingFreeParts farApart({&floor, &standing, &far});
+    EXPECT_EQ(tested(farApart, 0, floor) + tested(farApart, 1, standing),
+              floor.triangles().size() + standing.triangles().size());
 }
 
 } // namespace
