@@ -19,6 +19,9 @@ WindowQuery::Imple::QuantisedBox windowOf(const HLRExactEdge& edge) {
                                                        edge.boundingBox2D().maxCode());
 }
 
+constexpr int kIndexBits = 42;
+constexpr std::uint64_t kIndexMask = (std::uint64_t{1} << kIndexBits) - 1;
+
 // Spreads the low 16 bits of v to the even bits of the result.
 std::uint32_t spread(std::uint32_t v) {
     v &= 0xFFFFu;
@@ -29,26 +32,25 @@ std::uint32_t spread(std::uint32_t v) {
     return v;
 }
 
-// The edges in the order of their windows' centres along a Z-order curve on screen: edges that follow
-// each other then ask about the same cells, whose occluders and corners are still in the cache.
-// Each edge's result does not depend on the others', so the order changes only the time.
-std::vector<HLRExactEdge*> inScreenOrder(const std::vector<HLRExactEdge*>& edges) {
-    std::vector<std::pair<std::uint32_t, HLRExactEdge*>> keyed;
-    keyed.reserve(edges.size());
-    for (HLRExactEdge* edge : edges) {
-        const WindowQuery::Imple::QuantisedBox w = windowOf(*edge);
+// The edges along a Z-order curve of their windows' centres on screen, as addresses: edges that follow
+// each other then ask about the same cells, whose occluders and corners are still in the cache. Each
+// edge's result does not depend on the others', so the order changes only the time. A window's fields
+// take 11 bits a side, so the curve's 22 bits go above an index of up to 42 bits, one number an edge,
+// sorted and then replaced by the edge's address: no more memory than the edges' list.
+std::vector<std::uint64_t> screenOrder(const std::vector<HLRExactEdge*>& edges) {
+    std::vector<std::uint64_t> order;
+    order.reserve(edges.size());
+    for (std::size_t i = 0; i < edges.size(); ++i) {
+        const WindowQuery::Imple::QuantisedBox w = windowOf(*edges[i]);
         const auto x = static_cast<std::uint32_t>((w.x0 + w.x1) / 2);
         const auto y = static_cast<std::uint32_t>((w.y0 + w.y1) / 2);
-        keyed.emplace_back(spread(x) | (spread(y) << 1), edge);
+        order.push_back(std::uint64_t{spread(x) | (spread(y) << 1)} << kIndexBits | i);
     }
-    std::stable_sort(keyed.begin(), keyed.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<HLRExactEdge*> result;
-    result.reserve(edges.size());
-    for (const auto& entry : keyed) {
-        result.push_back(entry.second);
+    std::sort(order.begin(), order.end());
+    for (std::uint64_t& entry : order) {
+        entry = reinterpret_cast<std::uintptr_t>(edges[entry & kIndexMask]);
     }
-    return result;
+    return order;
 }
 
 } // namespace
@@ -72,8 +74,8 @@ HLRExactHiding::Grid HLRExactHiding::gridOf(std::vector<const HLROccluder*> occl
 // The occluders that one edge's query hands to the hide test at a time.
 constexpr std::size_t kBatch = 16;
 
-void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*>& unordered) {
-    const std::vector<HLRExactEdge*> edges = inScreenOrder(unordered);
+void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*>& edges) {
+    const std::vector<std::uint64_t> order = screenOrder(edges);
     // A block of edges at a time, as the plain hide pass hands them out: an edge hidden early ends its
     // query, so edges take very different times.
     const bool levels = HLRProjectedModel::sm_bOcclusionLevels;
@@ -81,7 +83,8 @@ void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*
         static_cast<std::ptrdiff_t>(edges.size()), kEdgesPerBlock, [] { return 0; },
         [&](int, std::ptrdiff_t i) {
             HLRCancelPoll::check();
-            HLRExactEdge& edge = *edges[static_cast<std::size_t>(i)];
+            const auto address = static_cast<std::uintptr_t>(order[static_cast<std::size_t>(i)]);
+            HLRExactEdge& edge = *reinterpret_cast<HLRExactEdge*>(address);
             // The grid reports only occluders whose nearest depth reaches the edge's farthest. A long edge
             // behind a dense part of a large model meets millions: a check every few hundred.
             // With occlusion levels an edge hidden all along goes on counting the occluders in front of it.

@@ -212,6 +212,7 @@ bool calcSilhouetteCore(ProjectorCriteria const& criteria, ViewInfoCriteria cons
         appendJoinedLines(*algorithm, criteria, frame, leftovers, drawn);
         if (HLRProjectedModel::sm_bExactHiding)
             cleanUpDrawing(drawn);
+        lines.reserve(lines.size() + drawn.size());
         std::move(drawn.begin(), drawn.end(), std::back_inserter(lines));
     } catch (HLRCancelException const&) {
         return false;
