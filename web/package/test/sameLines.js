@@ -22,9 +22,10 @@ export function assertSameLines(drawn, native, what = 'the drawing') {
     });
 }
 
-// The weaker check where the hidden-line pass breaks a tie otherwise (its turn angles come from atan2,
-// whose last bit emscripten's C library rounds otherwise than glibc): lines may be joined or split
-// elsewhere, or keep a piece of 1e-18, but every kind's total length is the same within 1e-9 of the size.
+// The weaker check where the hidden-line pass breaks a tie otherwise: a point found a few units in the last
+// place away from the native one (emscripten's C and C++ libraries are not the native ones; turn angles
+// worked out as glibc rounds them were tried and changed nothing) makes lines joined or split elsewhere,
+// or keeps a piece of 1e-18, but every kind's total length is the same within 1e-9 of the size.
 export function assertSameLength(drawn, native, what = 'the drawing') {
     const lengths = (drawing) => {
         const byKind = {};
