@@ -24,12 +24,12 @@
 #include "kit/sheet/SheetViews.h"
 
 #include <emscripten/bind.h>
+#include <emscripten/heap.h>
 #include <emscripten/val.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 
 using emscripten::val;
@@ -99,6 +99,24 @@ ON_Xform matrixOf(const val& object, const char* name) {
 
 // ---- models
 
+// The module's memory a drawing takes a triangle: about 200 bytes for a sphere of 5M triangles, its
+// file's bytes included; models that keep more lines take more.
+constexpr double kBytesPerTriangle = 300.0;
+
+// Throws InputError naming `name` when `triangles`, with `bytes` held beside them, cannot be drawn in the
+// memory the module may grow to (4 GB): refused before the work, rather than run out of memory midway
+// after a long wait, with the browser's tab at its largest.
+void checkMemory(const std::string& name, std::size_t triangles, double bytes) {
+    const double needed = bytes + kBytesPerTriangle * double(triangles);
+    const double most = double(emscripten_get_heap_max());
+    if (needed > most) {
+        char text[160];
+        std::snprintf(text, sizeof text, "%zu triangles need about %.1f GB to draw, more than the %.0f GB a browser "
+                      "gives the drawing: draw it with kvhlr, or a coarser model", triangles, needed / 1e9, most / 1e9);
+        throw InputError(name, text);
+    }
+}
+
 struct Model {
     std::vector<MeshPart> parts;
     std::string name;
@@ -122,13 +140,19 @@ Model readModelFile(const val& bytes, const std::string& name) {
     // The readers map a file: the bytes go to the module's memory file system for the reading alone.
     // Named so, relative to the module's working folder, for its errors to name the file as given.
     const std::string path = name.substr(name.find_last_of('/') + 1);
-    {
-        const std::vector<std::uint8_t> data = emscripten::convertJSArrayToNumberVector<std::uint8_t>(bytes);
-        std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-        if (!file)
-            throw InputError(name, "cannot be held in memory");
-    }
+    // Handed to the file system whole: written through a C++ stream, the file grew a few kilobytes at a
+    // time, each growth a copy, which took longer than drawing a million triangles.
+    if (!val::global("ArrayBuffer").call<bool>("isView", bytes))
+        throw InputError::ofParameter("file", "must be the file's bytes as a typed array");
+    const std::size_t size = bytes["byteLength"].as<std::size_t>();
+    if (stl && size >= 84)
+        checkMemory(name, (size - 84) / 50, double(size)); // the file is mapped into the module's memory
+    // The file system keeps the bytes themselves (canOwn) until they are read.
+    val writeOptions = val::object();
+    writeOptions.set("canOwn", true);
+    val::module_property("FS").call<void>("writeFile", path,
+                                          val::global("Uint8Array").new_(bytes["buffer"], bytes["byteOffset"], size),
+                                          writeOptions);
     struct Removed {
         const std::string& path;
         ~Removed() { std::remove(path.c_str()); }
@@ -417,6 +441,7 @@ Sheet drawSheet(Model& model, const val& camera, const val& options, const val& 
     const std::string order = textOf(options, "order", "");
     if (!order.empty() && order != "plotter" && order != "library")
         throw InputError::ofParameter("order", "unknown order '" + order + "': name plotter or library");
+    checkMemory(model.name, triangleCount(model.parts), 0.0);
     const std::vector<PlannedView> plan = planViews(choice, model.parts, "model");
     if (has(options, "paper") || has(options, "scale"))
         checkViewsFit(plan, choice, sheet, model.parts);

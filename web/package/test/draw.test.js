@@ -68,6 +68,8 @@ test('bad input is refused with the option or file at fault named', async () => 
         [{ file: new TextEncoder().encode('v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 7\n'), name: 'broken.obj' }, {}, /broken\.obj.*line 4/],
         [{ file: new Uint8Array(10), name: 'part.ply' }, {}, /part\.ply.*OBJ and binary STL/],
         [{ file: new Uint8Array(90), name: 'short.stl' }, {}, /short\.stl.*binary STL/],
+        // Refused by its size before it is read (the zeros are never touched).
+        [{ file: new Uint8Array(84 + 50 * 15e6), name: 'huge.stl' }, {}, /huge\.stl: 15000000 triangles need about 5\.3 GB/],
     ];
     for (const [input, options, message] of refusals)
         await assert.rejects(draw(input, Camera.view('iso'), options), message, message.source);
