@@ -65,6 +65,15 @@ def _client_or_local(client):
         return local, local
 
 
+def _close_local(local):
+    """Closes a local cluster made for a call: its client first, which would otherwise try again and again
+    to reach the scheduler closed under it, filling standard error with its failures."""
+    if local is not None:
+        cluster = local.cluster
+        local.close()
+        cluster.close()
+
+
 def _targets(paths, out, views, file_format):
     """Where each (model, view) pair is drawn to: `out` is a folder (existing or ending in '/'), each
     model's name (and view, when there are several) giving its file's, or a name holding {name} (and
@@ -184,9 +193,7 @@ def draw_files(paths: Sequence[Any], out: str, client=None, *, progress: bool = 
             _print_summary(results, time.perf_counter() - start)
         return results
     finally:
-        if local is not None:
-            local.cluster.close()
-            local.close()
+        _close_local(local)
 
 
 def _print_summary(results, seconds):
@@ -369,15 +376,22 @@ def prepare_tiles(mesh, camera: Camera, tiles, store: str) -> Dict[str, Any]:
     entries = []
     anchors = np.array(sorted({at for _, at in reach.values()}), dtype=np.int64)
     apexes = _apexes(vertices, triangles[anchors], camera, (vertices.min(axis=0), vertices.max(axis=0)), (low, high))
+    # A tile's triangles and vertices are marked rather than sorted out: in the order of the mesh's.
+    chosen, used_mask = np.zeros(len(triangles), dtype=bool), np.zeros(len(vertices), dtype=bool)
     for tile, chunks in enumerate(members):
-        own = np.unique(np.concatenate(chunks))
-        far = ~np.isin(anchors, own)
+        chosen[:] = False
+        for chunk in chunks:
+            chosen[chunk] = True
+        own = np.flatnonzero(chosen)
+        far = ~chosen[anchors]
         tile_triangles = triangles[np.concatenate([own, anchors[far]])]
-        used, local = np.unique(tile_triangles, return_inverse=True)
-        local = local.reshape(-1, 3)
+        used_mask[:] = False
+        used_mask[tile_triangles] = True
+        used = np.flatnonzero(used_mask)
+        local = np.cumsum(used_mask, dtype=np.uint32)[tile_triangles] - 1
         # The far triangles closed by their apexes, each its own body, which the library's search for
         # intersection lines knows cannot cross itself.
-        closed = far[far] & ~np.isnan(apexes[far, 0])
+        closed = ~np.isnan(apexes[far, 0])
         corners = local[len(own):][closed]
         tips = len(used) + np.arange(len(corners))[:, None]
         sides = np.concatenate([corners, corners[:, [1, 0]], tips, corners[:, [2, 1]], tips, corners[:, [0, 2]], tips],
@@ -690,9 +704,7 @@ def draw_tiled(path, camera: Camera, tiles, client=None, *, store: Optional[str]
         points, offsets, kinds = _join([pieces for pieces, _ in results], x_borders, y_borders, 1e-6 * size)
         return TiledDrawing(points, offsets, kinds, camera, [stats for _, stats in results])
     finally:
-        if local is not None:
-            local.cluster.close()
-            local.close()
+        _close_local(local)
         if temporary is not None:
             shutil.rmtree(temporary, ignore_errors=True)
 
