@@ -218,15 +218,23 @@ _SAMPLED_TRIANGLES = 1 << 20
 _MOST_TILES = 4096
 
 
-def _screen(camera, vertices):
-    """The vertices on the camera's screen (-1..1 across its frame). Raises ValueError naming camera when
-    a vertex lies at or behind a perspective eye, where its box on the screen means nothing."""
+def _projected(camera, points):
+    """The points on the camera's screen (-1..1 across its frame), and whether each lies before its eye
+    (always, for a parallel projection)."""
     transform = camera.projection @ camera.model_view
-    clip = vertices @ transform[:, :3].T + transform[:, 3]
-    w = clip[:, 3]
-    if not np.all(w > 0):
+    clip = points @ transform[:, :3].T + transform[:, 3]
+    before = clip[:, 3] > 0
+    with np.errstate(divide="ignore", invalid="ignore"):
+        return clip[:, :2] / clip[:, 3:], before
+
+
+def _screen(camera, vertices):
+    """The vertices on the camera's screen. Raises ValueError naming camera when a vertex lies at or
+    behind a perspective eye, where its box on the screen means nothing."""
+    screen, before = _projected(camera, vertices)
+    if not before.all():
         raise ValueError("camera: a tiled view needs the whole model in front of a perspective camera's eye")
-    return clip[:, :2] / w[:, None]
+    return screen
 
 
 def _drawing_units(camera):
@@ -298,8 +306,8 @@ def _apexes(vertices, corners, camera, box, screen_box):
         apexes = points.mean(axis=1) - 0.1 * (sides / lengths)[:, None] * normals
     inside = (lengths > 0) & np.all((apexes >= box[0]) & (apexes <= box[1]), axis=1)
     if inside.any():
-        screen = _screen(camera, apexes[inside])
-        inside[inside] = np.all((screen >= screen_box[0]) & (screen <= screen_box[1]), axis=1)
+        screen, before = _projected(camera, apexes[inside])
+        inside[inside] = before & np.all((screen >= screen_box[0]) & (screen <= screen_box[1]), axis=1)
     apexes[~inside] = np.nan
     return apexes
 
