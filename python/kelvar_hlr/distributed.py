@@ -12,6 +12,7 @@ draws a set from the command line.
 """
 
 import argparse
+import ctypes
 import glob
 import hashlib
 import json
@@ -62,6 +63,15 @@ def _client_or_local(client):
     except ValueError:
         local = distributed.Client(distributed.LocalCluster(dashboard_address=None))
         return local, local
+
+
+def _close_local(local):
+    """Closes a local cluster made for a call: its client first, which would otherwise try again and again
+    to reach the scheduler closed under it, filling standard error with its failures."""
+    if local is not None:
+        cluster = local.cluster
+        local.close()
+        cluster.close()
 
 
 def _targets(paths, out, views, file_format):
@@ -183,9 +193,7 @@ def draw_files(paths: Sequence[Any], out: str, client=None, *, progress: bool = 
             _print_summary(results, time.perf_counter() - start)
         return results
     finally:
-        if local is not None:
-            local.cluster.close()
-            local.close()
+        _close_local(local)
 
 
 def _print_summary(results, seconds):
@@ -210,15 +218,23 @@ _SAMPLED_TRIANGLES = 1 << 20
 _MOST_TILES = 4096
 
 
-def _screen(camera, vertices):
-    """The vertices on the camera's screen (-1..1 across its frame). Raises ValueError naming camera when
-    a vertex lies at or behind a perspective eye, where its box on the screen means nothing."""
+def _projected(camera, points):
+    """The points on the camera's screen (-1..1 across its frame), and whether each lies before its eye
+    (always, for a parallel projection)."""
     transform = camera.projection @ camera.model_view
-    clip = vertices @ transform[:, :3].T + transform[:, 3]
-    w = clip[:, 3]
-    if not np.all(w > 0):
+    clip = points @ transform[:, :3].T + transform[:, 3]
+    before = clip[:, 3] > 0
+    with np.errstate(divide="ignore", invalid="ignore"):
+        return clip[:, :2] / clip[:, 3:], before
+
+
+def _screen(camera, vertices):
+    """The vertices on the camera's screen. Raises ValueError naming camera when a vertex lies at or
+    behind a perspective eye, where its box on the screen means nothing."""
+    screen, before = _projected(camera, vertices)
+    if not before.all():
         raise ValueError("camera: a tiled view needs the whole model in front of a perspective camera's eye")
-    return clip[:, :2] / w[:, None]
+    return screen
 
 
 def _drawing_units(camera):
@@ -235,17 +251,27 @@ def _borders(centres, count):
     return np.quantile(centres, (np.arange(1, count) + _BORDER_SHIFT) / count)
 
 
-def _grid(tiles, centres):
+def _grid(tiles, corners):
     """Columns and rows for `tiles`: a count, split as its divisors allow so that the fullest tile holds
-    the fewest of the triangles' centres (a sample of them), or (columns, rows); and the borders of each."""
+    the fewest triangles (of a sample, given by their corners on the screen, each counted in every tile
+    its box meets), or (columns, rows); and the borders of each."""
+    centres = corners.mean(axis=1)
     if isinstance(tiles, int) and not isinstance(tiles, bool):
         if not 1 <= tiles <= _MOST_TILES:
             raise ValueError(f"tiles: expected 1 to {_MOST_TILES} tiles, not {tiles}")
+        low, high = _of_corners(np.minimum, corners), _of_corners(np.maximum, corners)
 
         def fullest(columns):
-            x, y = _borders(centres[:, 0], columns), _borders(centres[:, 1], tiles // columns)
-            tile = np.searchsorted(y, centres[:, 1]) * columns + np.searchsorted(x, centres[:, 0])
-            return np.bincount(tile, minlength=tiles).max(), abs(columns - tiles // columns)
+            rows = tiles // columns
+            x, y = _borders(centres[:, 0], columns), _borders(centres[:, 1], rows)
+            first_column, last_column = np.searchsorted(x, low[:, 0]), np.searchsorted(x, high[:, 0]) + 1
+            first_row, last_row = np.searchsorted(y, low[:, 1]), np.searchsorted(y, high[:, 1]) + 1
+            # A triangle's tiles as four corners of a table whose sums along both axes count each tile's.
+            table = sum(np.bincount(row * (columns + 1) + column, minlength=(rows + 1) * (columns + 1)) * sign
+                        for row, column, sign in ((first_row, first_column, 1), (first_row, last_column, -1),
+                                                  (last_row, first_column, -1), (last_row, last_column, 1)))
+            counts = table.reshape(rows + 1, columns + 1).cumsum(axis=0).cumsum(axis=1)
+            return counts.max(), abs(columns - rows)
 
         columns = min((c for c in range(1, tiles + 1) if tiles % c == 0), key=fullest)
         rows = tiles // columns
@@ -258,6 +284,32 @@ def _grid(tiles, centres):
             raise ValueError(f"tiles: expected at least one column and one row, {_MOST_TILES} tiles at most, "
                              f"not {tiles!r}")
     return columns, rows, _borders(centres[:, 0], columns), _borders(centres[:, 1], rows)
+
+
+def _of_corners(function, corners):
+    """function (np.minimum or np.maximum) of each triangle's three corners (rows of `corners`), a few
+    times faster than numpy's reduction along so short an axis."""
+    return function(function(corners[:, 0], corners[:, 1]), corners[:, 2])
+
+
+def _apexes(vertices, corners, camera, box, screen_box):
+    """For each far triangle a tile holds only for its reach, a point behind it (a tenth of its longest
+    side from its centre, against the normal its winding gives) that closes it into a small tetrahedron,
+    wound as the triangle is, within the model's boxes in space and on the screen; NaN where there is
+    none. Unclosed, the far triangles would stretch the library's search grid for intersection lines
+    over the whole model's extent for every tile: a third of a tile's memory."""
+    points = vertices[corners]
+    normals = np.cross(points[:, 1] - points[:, 0], points[:, 2] - points[:, 0])
+    lengths = np.linalg.norm(normals, axis=1)
+    sides = np.linalg.norm(points - np.roll(points, 1, axis=1), axis=2).max(axis=1)
+    with np.errstate(divide="ignore", invalid="ignore"):
+        apexes = points.mean(axis=1) - 0.1 * (sides / lengths)[:, None] * normals
+    inside = (lengths > 0) & np.all((apexes >= box[0]) & (apexes <= box[1]), axis=1)
+    if inside.any():
+        screen, before = _projected(camera, apexes[inside])
+        inside[inside] = before & np.all((screen >= screen_box[0]) & (screen <= screen_box[1]), axis=1)
+    apexes[~inside] = np.nan
+    return apexes
 
 
 def _camera_record(camera):
@@ -296,8 +348,8 @@ def prepare_tiles(mesh, camera: Camera, tiles, store: str) -> Dict[str, Any]:
         raise ValueError("mesh: a triangle refers to a vertex beyond the vertices")
     screen = _screen(camera, vertices)
     low, high = screen.min(axis=0), screen.max(axis=0)
-    centres = screen[triangles[::max(1, len(triangles) // _SAMPLED_TRIANGLES)]].mean(axis=1)
-    columns, rows, x_borders, y_borders = _grid(tiles, centres)
+    sample = triangles[::max(1, len(triangles) // _SAMPLED_TRIANGLES)]
+    columns, rows, x_borders, y_borders = _grid(tiles, screen[sample])
     # A triangle within the library's tolerances of a tile may hide a line on its border.
     margin = 1e-6 * max(float(np.max(high - low)), 1e-300)
     members = [[] for _ in range(columns * rows)]
@@ -309,14 +361,15 @@ def prepare_tiles(mesh, camera: Camera, tiles, store: str) -> Dict[str, Any]:
         chunk = triangles[first:first + _TRIANGLES_PER_CHUNK]
         for axis, coordinates in enumerate((*vertices.T, *screen.T)):
             values = coordinates[chunk]
-            for end, pick in ((0, np.argmin), (1, np.argmax)):
-                at = pick(values.min(axis=1) if end == 0 else values.max(axis=1))
-                value = values[at].min() if end == 0 else values[at].max()
+            for end, pick, furthest in ((0, np.argmin, np.minimum), (1, np.argmax, np.maximum)):
+                extremes = _of_corners(furthest, values)
+                at = pick(extremes)
+                value = extremes[at]
                 best = reach.get((axis, end))
                 if best is None or (value < best[0] if end == 0 else value > best[0]):
                     reach[(axis, end)] = (value, first + at)
         corners = screen[chunk]
-        box_low, box_high = corners.min(axis=1) - margin, corners.max(axis=1) + margin
+        box_low, box_high = _of_corners(np.minimum, corners) - margin, _of_corners(np.maximum, corners) + margin
         column_low = np.searchsorted(x_borders, box_low[:, 0], "left")
         column_high = np.searchsorted(x_borders, box_high[:, 0], "right")
         row_low = np.searchsorted(y_borders, box_low[:, 1], "left")
@@ -330,11 +383,30 @@ def prepare_tiles(mesh, camera: Camera, tiles, store: str) -> Dict[str, Any]:
     fs.makedirs(root, exist_ok=True)
     entries = []
     anchors = np.array(sorted({at for _, at in reach.values()}), dtype=np.int64)
+    apexes = _apexes(vertices, triangles[anchors], camera, (vertices.min(axis=0), vertices.max(axis=0)), (low, high))
+    # A tile's triangles and vertices are marked rather than sorted out: in the order of the mesh's.
+    chosen, used_mask = np.zeros(len(triangles), dtype=bool), np.zeros(len(vertices), dtype=bool)
     for tile, chunks in enumerate(members):
-        tile_triangles = triangles[np.unique(np.concatenate(chunks + [anchors]))]
-        used, local = np.unique(tile_triangles, return_inverse=True)
-        _write_array(f"{store}/tile-{tile}-vertices.npy", vertices[used])
-        _write_array(f"{store}/tile-{tile}-triangles.npy", local.reshape(-1, 3).astype(np.uint32))
+        chosen[:] = False
+        for chunk in chunks:
+            chosen[chunk] = True
+        own = np.flatnonzero(chosen)
+        far = ~chosen[anchors]
+        tile_triangles = triangles[np.concatenate([own, anchors[far]])]
+        used_mask[:] = False
+        used_mask[tile_triangles] = True
+        used = np.flatnonzero(used_mask)
+        local = np.cumsum(used_mask, dtype=np.uint32)[tile_triangles] - 1
+        # The far triangles closed by their apexes, each its own body, which the library's search for
+        # intersection lines knows cannot cross itself.
+        closed = ~np.isnan(apexes[far, 0])
+        corners = local[len(own):][closed]
+        tips = len(used) + np.arange(len(corners))[:, None]
+        sides = np.concatenate([corners, corners[:, [1, 0]], tips, corners[:, [2, 1]], tips, corners[:, [0, 2]], tips],
+                               axis=1).reshape(-1, 3)
+        _write_array(f"{store}/tile-{tile}-vertices.npy", np.concatenate([vertices[used], apexes[far][closed]]))
+        _write_array(f"{store}/tile-{tile}-triangles.npy",
+                     np.concatenate([local[:len(own)], local[len(own):][~closed], sides]).astype(np.uint32))
         entries.append({"triangles": len(tile_triangles), "vertices": len(used)})
         members[tile] = None
     index = {"source": _source_key(mesh), "camera": _camera_record(camera), "columns": columns, "rows": rows,
@@ -346,9 +418,21 @@ def prepare_tiles(mesh, camera: Camera, tiles, store: str) -> Dict[str, Any]:
 
 
 def _clip(points, offsets, kinds, low, high):
-    """The lines cut to the box from low to high (x, y): pieces of polylines as (points, offsets, kinds).
+    """The lines cut to the box from low to high (x, y): pieces of polylines as (points, offsets, kinds,
+    cut), cut[i] telling whether piece i's first and last points were cut from a segment at a border.
     A segment lying along the box's upper x or y border is left to the next tile, so that no tile draws
     it twice."""
+    if len(kinds):
+        # A closed line that leaves the box is started at a point outside it, so that its pieces in the box
+        # end at the box's borders only, as where the drawing the tile is part of runs through.
+        counts = np.diff(offsets)
+        position = np.arange(len(points)) - np.repeat(offsets[:-1], counts)
+        outside = np.any((points < low) | (points > high), axis=1)
+        first_outside = np.minimum.reduceat(np.where(outside, position, len(points)), offsets[:-1])
+        closed = (counts > 2) & np.all(points[offsets[:-1]] == points[offsets[1:] - 1], axis=1)
+        shift = np.where(closed & (first_outside < counts), first_outside, 0)
+        period = np.where(closed, counts - 1, counts)
+        points = points[offsets[:-1].repeat(counts) + (position + shift.repeat(counts)) % period.repeat(counts)]
     line_of = np.repeat(np.arange(len(kinds)), np.diff(offsets))
     last = np.zeros(len(points), dtype=bool)
     last[offsets[1:] - 1] = True
@@ -356,14 +440,18 @@ def _clip(points, offsets, kinds, low, high):
     segment_line = line_of[:-1][~last[:-1]]
     step = end - start
     t_in, t_out = np.zeros(len(start)), np.ones(len(start))
-    with np.errstate(divide="ignore", invalid="ignore"):
+    # The border each segment is cut at, where it is: its axis and coordinate.
+    in_axis, out_axis = np.zeros(len(start), dtype=np.int64), np.zeros(len(start), dtype=np.int64)
+    in_border, out_border = np.zeros(len(start)), np.zeros(len(start))
+    with np.errstate(divide="ignore", invalid="ignore", over="ignore"):
         for axis in (0, 1):
             for bound, sign in ((low[axis], 1.0), (high[axis], -1.0)):
                 # sign * (start + t * step - bound) >= 0 within the box
                 distance, rate = sign * (start[:, axis] - bound), sign * step[:, axis]
                 t = -distance / rate
-                t_in = np.where(rate > 0, np.maximum(t_in, t), t_in)
-                t_out = np.where(rate < 0, np.minimum(t_out, t), t_out)
+                enters, leaves = (rate > 0) & (t > t_in), (rate < 0) & (t < t_out)
+                t_in[enters], in_axis[enters], in_border[enters] = t[enters], axis, bound
+                t_out[leaves], out_axis[leaves], out_border[leaves] = t[leaves], axis, bound
                 outside = (rate == 0) & (distance < 0)
                 t_in[outside], t_out[outside] = 1.0, 0.0
     on_upper = np.zeros(len(start), dtype=bool)
@@ -378,20 +466,33 @@ def _clip(points, offsets, kinds, low, high):
     previous_whole[1:] = kept[:-1] & (t_out[:-1] >= 1.0)
     begins = (first | ~previous_whole | (t_in > 0.0))[kept]
     t_in, t_out, start, step = t_in[kept], t_out[kept], start[kept], step[kept]
-    piece_start = start + t_in[:, None] * step
+    piece_start = np.where((t_in <= 0.0)[:, None], start, start + t_in[:, None] * step)
     piece_end = np.where((t_out >= 1.0)[:, None], start + step, start + t_out[:, None] * step)
-    piece_start = np.where((t_in <= 0.0)[:, None], start, piece_start)
     # Points cut at a border lie on it exactly, so that the neighbour's pieces meet them.
-    for axis in (0, 1):
-        piece_start[:, axis] = np.clip(piece_start[:, axis], low[axis], high[axis])
-        piece_end[:, axis] = np.clip(piece_end[:, axis], low[axis], high[axis])
+    cut_in, cut_out = np.flatnonzero(t_in > 0.0), np.flatnonzero(t_out < 1.0)
+    piece_start[cut_in, in_axis[kept][cut_in]] = in_border[kept][cut_in]
+    piece_end[cut_out, out_axis[kept][cut_out]] = out_border[kept][cut_out]
     counts = 1 + begins.astype(np.int64)
     end_at = np.cumsum(counts) - 1
     out = np.empty((int(counts.sum()), 2))
     out[end_at] = piece_end
     out[end_at[begins] - 1] = piece_start[begins]
     piece_offsets = np.append(end_at[begins] - 1, len(out))
-    return out, piece_offsets, kinds[segment_line[kept][begins]]
+    # Which ends are points of a border that the line runs through, rather than its own vertices.
+    first_segment = np.flatnonzero(begins)
+    last_segment = np.append(first_segment[1:], len(begins)) - 1
+    cut = np.stack([t_in[first_segment] > 0.0, t_out[last_segment] < 1.0], axis=1)
+    return out, piece_offsets, kinds[segment_line[kept][begins]], cut
+
+
+def _release_freed_memory():
+    """Hands the memory the C library's allocator holds free back to the system, where it can (glibc's
+    malloc_trim): a drawing frees most of what it took in pieces the allocator keeps, which the next tile
+    on the worker would otherwise start above, counted against the worker's limit."""
+    try:
+        ctypes.CDLL("libc.so.6").malloc_trim(0)
+    except (OSError, AttributeError):
+        pass
 
 
 def _reset_peak_memory():
@@ -421,6 +522,7 @@ def _draw_tile(store, tile, box, camera, options):
     drawing plane). Returns the pieces with the tile's triangle count, seconds and the worker's peak
     memory."""
     start = time.perf_counter()
+    _release_freed_memory()
     _reset_peak_memory()
     vertices = _read_array(f"{store}/tile-{tile}-vertices.npy")
     triangles = _read_array(f"{store}/tile-{tile}-triangles.npy")
@@ -428,19 +530,26 @@ def _draw_tile(store, tile, box, camera, options):
     if count:
         drawing = draw(vertices, triangles, camera, **options)
         pieces = _clip(drawing.points, drawing.offsets, drawing.kinds, box[:2], box[2:])
+        del drawing, vertices, triangles
     else:
-        pieces = (np.zeros((0, 2)), np.zeros(1, dtype=np.int64), np.zeros(0, dtype=np.int32))
+        pieces = (np.zeros((0, 2)), np.zeros(1, dtype=np.int64), np.zeros(0, dtype=np.int32),
+                  np.zeros((0, 2), dtype=bool))
+    peak = _peak_memory()
+    _release_freed_memory()
     return pieces, {"tile": tile, "triangles": count, "pieces": len(pieces[2]), "seconds": time.perf_counter() - start,
-                    "peak_bytes": _peak_memory(), "worker": distributed.get_worker().address}
+                    "peak_bytes": peak, "worker": distributed.get_worker().address}
 
 
 
 def _join(tile_pieces, x_borders, y_borders, tolerance):
-    """The tiles' pieces joined into lines where two tiles' pieces of one kind end on the border between
-    them within `tolerance` of each other. Returns (points, offsets, kinds)."""
+    """The tiles' pieces (as _clip gives them) joined into lines where two tiles' pieces of one kind end on
+    the border between them within `tolerance` of each other; where both were cut from a segment there,
+    the border point is dropped and the segment runs on whole, as in the drawing the tiles were cut from.
+    Returns (points, offsets, kinds)."""
     points = np.concatenate([pieces[0] for pieces in tile_pieces])
+    cut = np.concatenate([pieces[3] for pieces in tile_pieces]).ravel()
     starts, kinds, tiles, base = [], [], [], 0
-    for tile, (tile_points, offsets, tile_kinds) in enumerate(tile_pieces):
+    for tile, (tile_points, offsets, tile_kinds, _) in enumerate(tile_pieces):
         starts.append(offsets[:-1] + base)
         kinds.append(tile_kinds)
         tiles.append(np.full(len(tile_kinds), tile))
@@ -479,6 +588,9 @@ def _join(tile_pieces, x_borders, y_borders, tolerance):
         stretch = points[starts[piece]:stops[piece] + 1]
         return stretch if first_end == 0 else stretch[::-1]
 
+    def through(end):
+        return cut[end] and cut[link[end]]
+
     out_points, out_offsets, out_kinds, done = [], [0], [], np.zeros(len(starts), dtype=bool)
     for piece in range(len(starts)):
         if done[piece]:
@@ -489,17 +601,27 @@ def _join(tile_pieces, x_borders, y_borders, tolerance):
             if other // 2 == piece:
                 break  # a closed line: it starts here
             head, out_end = other // 2, 1 - other % 2
-        current, first_end, line = head, out_end, []
+        current, first_end, line, closed = head, out_end, [], False
         while True:
             stretch = oriented(current, first_end)
-            line.append(stretch if not line else stretch[1:])
+            if line:  # the point shared with the stretch before, once or, cut from a segment, not at all
+                if through(2 * current + first_end):
+                    line[-1] = line[-1][:-1]
+                stretch = stretch[1:]
+            line.append(stretch)
             done[current] = True
             leave = 2 * current + 1 - first_end
-            if leave not in link or done[link[leave] // 2]:
+            if leave not in link:
+                break
+            if done[link[leave] // 2]:
+                closed = through(leave)
                 break
             current, first_end = link[leave] // 2, link[leave] % 2
-        out_points.extend(line)
-        out_offsets.append(out_offsets[-1] + sum(len(stretch) for stretch in line))
+        line = np.concatenate(line)
+        if closed:  # it starts on a point cut from a segment: at the segment's end instead
+            line = np.concatenate([line[1:-1], line[1:2]])
+        out_points.append(line)
+        out_offsets.append(out_offsets[-1] + len(line))
         out_kinds.append(kinds[head])
     return (np.concatenate(out_points) if out_points else np.zeros((0, 2)), np.array(out_offsets),
             np.array(out_kinds, dtype=np.int32))
@@ -559,8 +681,9 @@ def draw_tiled(path, camera: Camera, tiles, client=None, *, store: Optional[str]
     folder is used (for a local cluster) and removed after. The keywords are draw()'s (hidden, sharp,
     exact, ...; not section).
 
-    The result's lines are those of draw() on the whole model, up to where lines are split: the lines of
-    one kind cover the same stretches, within a 4096th of the drawing's size (docs/distributed.md). Raises TypeError for an
+    The result's lines are those of draw() on the whole model, point for point, up to where the library,
+    drawing a tile, ends a line at a junction that the whole drawing runs through, or the reverse: the
+    lines of one kind then still cover the same stretches (docs/distributed.md). Raises TypeError for an
     unknown keyword, ValueError for bad tiles, and what draw() raises."""
     if "section" in options or "progress" in options:
         raise TypeError(f"draw_tiled() got an unexpected keyword argument "
@@ -589,9 +712,7 @@ def draw_tiled(path, camera: Camera, tiles, client=None, *, store: Optional[str]
         points, offsets, kinds = _join([pieces for pieces, _ in results], x_borders, y_borders, 1e-6 * size)
         return TiledDrawing(points, offsets, kinds, camera, [stats for _, stats in results])
     finally:
-        if local is not None:
-            local.cluster.close()
-            local.close()
+        _close_local(local)
         if temporary is not None:
             shutil.rmtree(temporary, ignore_errors=True)
 

@@ -11,9 +11,14 @@ def sphere(stacks, centre, radius):
     ring = np.stack([np.sin(polar) * np.cos(azimuth), np.sin(polar) * np.sin(azimuth), np.cos(polar)], -1)
     vertices = np.concatenate([[[0, 0, 1]], ring.reshape(-1, 3), [[0, 0, -1]]])
     at = lambda i, j: 1 + i * slices + j % slices  # noqa: E731
-    i, j = np.meshgrid(np.arange(stacks - 2), np.arange(slices), indexing="ij")
-    bands = np.stack([np.stack([at(i, j), at(i + 1, j), at(i + 1, j + 1)], -1),
-                      np.stack([at(i, j), at(i + 1, j + 1), at(i, j + 1)], -1)], 2).reshape(-1, 3)
+    i, j = np.arange(stacks - 2, dtype=np.uint32)[:, None], np.arange(slices, dtype=np.uint32)[None, :]
+    # Filled corner by corner: stacking 20 million triangles' corners takes numpy several seconds.
+    bands = np.empty((stacks - 2, slices, 2, 3), dtype=np.uint32)
+    for corner, (di, dj) in enumerate([(0, 0), (1, 0), (1, 1)]):
+        bands[:, :, 0, corner] = at(i + di, j + dj)
+    for corner, (di, dj) in enumerate([(0, 0), (1, 1), (0, 1)]):
+        bands[:, :, 1, corner] = at(i + di, j + dj)
+    bands = bands.reshape(-1, 3)
     j = np.arange(slices)
     caps = [np.stack([np.zeros_like(j), at(0, j), at(0, j + 1)], -1),
             np.stack([np.full_like(j, len(vertices) - 1), at(stacks - 2, j + 1), at(stacks - 2, j)], -1)]
