@@ -131,7 +131,9 @@ void HLRCoverCounts::compact(std::vector<Step>& steps) const {
             steps[kept - 1].second += change;
         else
             steps[kept++] = Step{step.first, change};
-        if (steps[kept - 1].second == 0)
+        // A step that changes nothing still bounds the stretches that slivers are told by, except where
+        // the count stays at the most counted.
+        if (steps[kept - 1].second == 0 && cut == m_most)
             --kept;
     }
     steps.resize(kept);
