@@ -39,16 +39,34 @@ void HLRExactEdge::hideStretch(double a, double b) {
     const HLRInterval& first = m_hiddenIntervals.intervalAt(1);
     if (first.from == 0.0 && first.to == 1.0) {
         m_allHidden = true;
-        if (!HLRProjectedModel::sm_bOcclusionLevels)
+        if (!HLRProjectedModel::sm_bOcclusionLevels || m_allCounted)
             m_hiddenIntervals.clear();
     }
 }
 
 void HLRExactEdge::countCover(double a, double b) {
-    m_hiddenIntervals.addCover(a, b);
+    if (m_hiddenIntervals.addCover(a, b, HLRProjectedModel::sm_nCountedLevels, kParameterTolerance))
+        setAllCounted();
+}
+
+void HLRExactEdge::settleCovers() {
+    if (!m_allCounted && m_hiddenIntervals.settleCovers(kParameterTolerance))
+        setAllCounted();
+}
+
+void HLRExactEdge::setAllCounted() {
+    m_allCounted = true;
+    if (m_allHidden)
+        m_hiddenIntervals.clear(); // its level is the most counted all along: nothing else to keep
+}
+
+bool HLRExactEdge::isDone() const {
+    return m_allHidden && (m_allCounted || !HLRProjectedModel::sm_bOcclusionLevels);
 }
 
 std::vector<HLRCoverCounts::Stretch> HLRExactEdge::levelsWithin(double a, double b) const {
+    if (m_allCounted)
+        return {{a, b, HLRProjectedModel::sm_nCountedLevels}};
     return m_hiddenIntervals.coverWithin(a, b, kParameterTolerance);
 }
 

@@ -50,10 +50,18 @@ public:
     // cover the whole edge it is all hidden and its pieces are freed (on a scene of stacked parts most
     // edges end that way).
     // With occlusion levels (HLRProjectedModel::sm_bOcclusionLevels) an edge hidden all along keeps its
-    // pieces, and further ones change nothing.
+    // pieces and cover counts until it is covered as often as is counted all along, and further pieces
+    // change nothing.
     void hideStretch(double a, double b);
-    // Occlusion levels: counts one occluder's cover of [a, b], beside the merged pieces (HLRCoverCounts).
+    // Occlusion levels: counts one occluder's cover of [a, b], beside the merged pieces (HLRCoverCounts),
+    // up to HLRProjectedModel::sm_nCountedLevels.
     void countCover(double a, double b);
+    // Occlusion levels, every few thousand occluders read for an edge hidden all along: its cover counts
+    // in as little memory as they need, and none kept where it is covered as often as is counted all along.
+    void settleCovers();
+    // Whether the hide pass is done with the edge: hidden all along and, with occlusion levels, covered
+    // as often as is counted all along.
+    bool isDone() const;
     // After the hide pass: drops the hidden pieces that stayed shorter than the parameter tolerance;
     // kept, they would only cut the edge into specks.
     void dropHiddenSpecks();
@@ -71,6 +79,8 @@ public:
     void setBoundingBox3D();
 
 private:
+    void setAllCounted();
+
     const HLRProjectedTriangleVertex* m_startVertex;
     const HLRProjectedTriangleVertex* m_endVertex;
     const HLRTriangleImage* m_leftTriangle;
@@ -81,6 +91,7 @@ private:
     int m_type;
     bool m_valid = true;
     bool m_allHidden = false;
+    bool m_allCounted = false;
 };
 
 } // namespace KvHLR

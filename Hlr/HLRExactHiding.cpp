@@ -5,14 +5,22 @@
 #include "Hlr/HLRProjectedModel.h"
 #include "Hlr/HLRProjectedTriangleVertex.h"
 
+#include "api/CalcSilhouette.h"
+
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <string>
 #include <utility>
 
 namespace KvHLR {
 
 namespace {
+
+// Reads counted against the occlusion levels' budget at a time: an edge behind a deep stack charges as
+// it goes, so that the pass stops early, and the shared count is touched rarely.
+constexpr std::uint32_t kCoverReadsPerCharge = 4096;
 
 WindowQuery::Imple::QuantisedBox windowOf(const HLRExactEdge& edge) {
     return WindowQuery::Imple::QuantisedBox::fromCodes(edge.boundingBox2D().minCode(),
@@ -74,8 +82,21 @@ HLRExactHiding::Grid HLRExactHiding::gridOf(std::vector<const HLROccluder*> occl
 // The occluders that one edge's query hands to the hide test at a time.
 constexpr std::size_t kBatch = 16;
 
+HLRTooManyOcclusionLevels::HLRTooManyOcclusionLevels()
+    : std::length_error("the hidden edges lie behind more than " +
+                        std::to_string(kMaxCoverReads) +
+                        " surfaces in all, too many to count their occlusion levels: tell fewer levels apart") {}
+
+HLRTooManyOcclusionLevels::~HLRTooManyOcclusionLevels() = default;
+
 void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*>& edges) {
     const std::vector<std::uint64_t> order = screenOrder(edges);
+    std::atomic<std::size_t> coverReads{0};
+    const auto charge = [&coverReads](std::uint32_t reads) {
+        if (reads > 0 && coverReads.fetch_add(reads, std::memory_order_relaxed) + reads >
+                             HLRTooManyOcclusionLevels::kMaxCoverReads)
+            throw HLRTooManyOcclusionLevels();
+    };
     // A block of edges at a time, as the plain hide pass hands them out: an edge hidden early ends its
     // query, so edges take very different times.
     const bool levels = HLRProjectedModel::sm_bOcclusionLevels;
@@ -87,10 +108,12 @@ void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*
             HLRExactEdge& edge = *reinterpret_cast<HLRExactEdge*>(address);
             // The grid reports only occluders whose nearest depth reaches the edge's farthest. A long edge
             // behind a dense part of a large model meets millions: a check every few hundred.
-            // With occlusion levels an edge hidden all along goes on counting the occluders in front of it.
+            // With occlusion levels an edge hidden all along goes on counting the occluders in front of it
+            // until it is covered as often as is counted all along (HLRExactEdge::isDone); those reads are
+            // charged to the budget, and its counts compacted, a few thousand at a time.
             // The occluders go to the test a batch at a time, their corners asked of memory for the whole
             // batch first: each test would otherwise wait for its occluder and then for its corners.
-            std::uint32_t tests = 0;
+            std::uint32_t tests = 0, counted = 0;
             std::array<const HLROccluder*, kBatch> batch;
             std::size_t batched = 0;
             const auto testBatch = [&] {
@@ -103,8 +126,14 @@ void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*
                 for (std::size_t k = 0; k < count; ++k) {
                     if ((++tests & 255U) == 0)
                         HLRCancelPoll::check();
+                    if (edge.isAllHidden() && ++counted == kCoverReadsPerCharge) {
+                        charge(counted);
+                        if (levels)
+                            edge.settleCovers();
+                        counted = 0;
+                    }
                     batch[k]->hide(edge);
-                    if (!levels && edge.isAllHidden())
+                    if (edge.isDone())
                         return false;
                 }
                 return true;
@@ -117,6 +146,7 @@ void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*
                                                    });
             if (going)
                 testBatch();
+            charge(counted);
         });
 }
 

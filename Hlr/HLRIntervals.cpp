@@ -98,29 +98,58 @@ constexpr double kCoverGrid = 65536.0; // positions of HLRCoverCounts' steps per
 
 } // namespace
 
-void HLRCoverCounts::add(double from, double to) {
+bool HLRCoverCounts::add(double from, double to, int most, double shortest) {
     const auto position = [](double t) { return static_cast<std::int32_t>(std::lround(t * kCoverGrid)); };
     const std::int32_t start = position(from), end = position(to);
+    m_most = most;
     if (start >= end)
-        return;
+        return false;
     m_steps.emplace_back(start, 1);
     m_steps.emplace_back(end, -1);
-    if (m_steps.size() >= 2 * m_compactedSize + 16) {
-        compact(m_steps);
-        m_compactedSize = m_steps.size();
-    }
+    if (m_steps.size() < 2 * m_compactedSize + 4)
+        return false;
+    return settle(shortest);
+}
+
+bool HLRCoverCounts::settle(double shortest) {
+    compact(m_steps);
+    m_compactedSize = m_steps.size();
+    if (m_steps.capacity() > 2 * m_steps.size() + 16)
+        m_steps.shrink_to_fit();
+    return isFull(static_cast<std::int32_t>(std::ceil(shortest * kCoverGrid)));
 }
 
 void HLRCoverCounts::compact(std::vector<Step>& steps) const {
     std::sort(steps.begin(), steps.end());
     std::size_t kept = 0;
+    int count = 0, cut = 0; // the count, and the count cut down to m_most, after the steps so far
     for (const Step& step : steps) {
+        count += step.second;
+        const int change = std::min(count, m_most) - cut;
+        cut += change;
         if (kept > 0 && steps[kept - 1].first == step.first)
-            steps[kept - 1].second += step.second;
+            steps[kept - 1].second += change;
         else
-            steps[kept++] = step;
+            steps[kept++] = Step{step.first, change};
+        // A step that changes nothing still bounds the stretches that slivers are told by, except where
+        // the count stays at the most counted.
+        if (steps[kept - 1].second == 0 && cut == m_most)
+            --kept;
     }
     steps.resize(kept);
+}
+
+bool HLRCoverCounts::isFull(std::int32_t shortest) const {
+    std::int32_t lowFrom = 0; // where the count last fell below m_most
+    int count = 0;
+    for (const auto& [position, change] : m_steps) {
+        if (count < m_most && position - lowFrom >= shortest)
+            return false;
+        count += change;
+        if (count < m_most && count - change >= m_most)
+            lowFrom = position;
+    }
+    return static_cast<std::int32_t>(kCoverGrid) - lowFrom < shortest;
 }
 
 std::vector<HLRCoverCounts::Stretch> HLRCoverCounts::stretchesWithin(double from, double to,
@@ -256,10 +285,14 @@ void HLRIntervals::addInterval(HLRInterval interval) {
     m_pieces->cursorIndex = index;
 }
 
-void HLRIntervals::addCover(double from, double to) {
+bool HLRIntervals::addCover(double from, double to, int most, double shortest) {
     if (!m_pieces)
         m_pieces = std::make_unique<Pieces>();
-    m_pieces->covers.add(from, to);
+    return m_pieces->covers.add(from, to, most, shortest);
+}
+
+bool HLRIntervals::settleCovers(double shortest) {
+    return m_pieces && m_pieces->covers.settle(shortest);
 }
 
 std::vector<HLRCoverCounts::Stretch> HLRIntervals::coverWithin(double from, double to, double shortest) const {

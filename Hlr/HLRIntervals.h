@@ -14,6 +14,8 @@ namespace KvHLR {
 // rather than merged. Ranges are kept as steps of the count (+1 at a start, -1 at an end) at positions
 // rounded to 2^-16 of the edge, well within the hide test's parameter tolerance, so that steps at one
 // position add up: an edge keeps at most one step per position however many occluders cover it.
+// Counts above the most that matter (one past the deepest level drawn) read as that most: the steps
+// within a stretch covered that often are dropped, and an edge covered that often all along is done.
 class HLRCoverCounts {
 public:
     // A stretch of an edge's parameters where `count` occluders cover it.
@@ -23,20 +25,31 @@ public:
         int count;
     };
 
-    void add(double from, double to);
+    // Counts one more occluder over [from, to], counts above `most` reading as `most`. True once the
+    // count is `most` all along the edge but for stretches shorter than `shortest` (which
+    // stretchesWithin gives the count beside them): further covers change nothing.
+    bool add(double from, double to, int most, double shortest);
     // The stretches of [from, to] (0 <= from < to <= 1), in order, their counts at least 1. A stretch
     // shorter than `shortest` is a sliver where neighbouring occluders overlap along their shared side
     // (their outlines are grown by the hide test's tolerance) or a step rounded apart: it takes the lower
     // count of the nearest longer stretches beside it.
     std::vector<Stretch> stretchesWithin(double from, double to, double shortest) const;
+    // Once no more covers come: the steps compacted into as little memory as they need; true when the
+    // count is the most counted all along, as add tells.
+    bool settle(double shortest);
 
 private:
     using Step = std::pair<std::int32_t, std::int32_t>; // position, change of the count there
-    // Sorts the steps and adds up those at one position, once they have doubled since the last time.
+    // Sorts the steps, adds up those at one position and cuts the count down to m_most, dropping the
+    // steps within a stretch counted m_most times.
     void compact(std::vector<Step>& steps) const;
+    // Whether the compacted steps hold the count at m_most all along but for stretches shorter than
+    // `shortest` grid positions.
+    bool isFull(std::int32_t shortest) const;
 
     std::vector<Step> m_steps;
     std::size_t m_compactedSize = 0;
+    int m_most = 0;
 };
 
 // The hidden pieces of one edge: sorted by start, pairwise disjoint beyond their tolerances.
@@ -68,8 +81,11 @@ public:
     // Frees every interval: an edge found hidden all along keeps only its all-hidden flag.
     void clear() { m_pieces.reset(); }
 
-    // Occlusion levels: counts a covered piece as well (HLRCoverCounts), kept beside the merged list.
-    void addCover(double from, double to);
+    // Occlusion levels: counts a covered piece as well (HLRCoverCounts::add), kept beside the merged
+    // list. True once further covers change nothing.
+    bool addCover(double from, double to, int most, double shortest);
+    // HLRCoverCounts::settle; false when no cover was counted.
+    bool settleCovers(double shortest);
     // The cover counts along [from, to] (HLRCoverCounts::stretchesWithin): one stretch of count 1
     // when no cover was counted.
     std::vector<HLRCoverCounts::Stretch> coverWithin(double from, double to, double shortest) const;

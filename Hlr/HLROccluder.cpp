@@ -127,9 +127,11 @@ void HLROccluder::hide(HLRExactEdge& edge) const {
         return;
     }
     // Most triangles that get this far miss the edge on screen: that is found before the plane is worked out.
+    // An edge hidden all along (read on for occlusion levels) has only its cover to count.
+    const bool hiding = !edge.isAllHidden();
     double lo = 0.0;
     double hi = 1.0;
-    if (!coveredRange(image, edge, HLRProjectedModel::sm_dExactTolerance2D, false, lo, hi)) {
+    if (hiding && !coveredRange(image, edge, HLRProjectedModel::sm_dExactTolerance2D, false, lo, hi)) {
         return;
     }
     const HLRVector4D& centre = HLRProjectedModel::sm_projectionCentre;
@@ -177,10 +179,11 @@ void HLROccluder::hide(HLRExactEdge& edge) const {
         hi = projective ? toScreen(sHi) : sHi;
         return sLo < sHi;
     };
-    if (!behindPart(lo, hi)) {
+    if (hiding && !behindPart(lo, hi)) {
         return;
     }
-    edge.hideStretch(lo, hi);
+    if (hiding)
+        edge.hideStretch(lo, hi);
     if (HLRProjectedModel::sm_bOcclusionLevels) {
         lo = 0.0;
         hi = 1.0;

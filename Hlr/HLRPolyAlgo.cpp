@@ -25,6 +25,7 @@ const char* const CONVEXITY_STAGE = "HLRPolyAlgo::correctConvexityOfStrokes";
 std::atomic<bool> exactHidingSwitch{false};
 std::atomic<bool> intersectionLinesSwitch{false};
 std::atomic<bool> occlusionLevelsSwitch{false};
+std::atomic<int> deepestLevelSwitch{0};
 std::atomic<bool> provenanceSwitch{false};
 
 } // namespace
@@ -47,12 +48,17 @@ bool HLRPolyAlgo::intersectionLines() {
     return intersectionLinesSwitch.load();
 }
 
-void HLRPolyAlgo::setOcclusionLevels(bool on) {
+void HLRPolyAlgo::setOcclusionLevels(bool on, int deepestLevel) {
     occlusionLevelsSwitch.store(on);
+    deepestLevelSwitch.store(deepestLevel);
 }
 
 bool HLRPolyAlgo::occlusionLevels() {
     return occlusionLevelsSwitch.load();
+}
+
+int HLRPolyAlgo::deepestOcclusionLevel() {
+    return deepestLevelSwitch.load();
 }
 
 void HLRPolyAlgo::setProvenance(bool on) {
@@ -64,7 +70,8 @@ bool HLRPolyAlgo::provenance() {
 }
 
 HLRRunModes HLRPolyAlgo::switchedModes() {
-    return {exactHiding(), intersectionLines(), HLRCancelPoll::frequentProgress(), occlusionLevels(), provenance()};
+    return {exactHiding(),     intersectionLines(), HLRCancelPoll::frequentProgress(),
+            occlusionLevels(), provenance(),        deepestOcclusionLevel()};
 }
 
 HLRPolyAlgo::HLRPolyAlgo() = default;

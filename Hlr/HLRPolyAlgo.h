@@ -58,9 +58,12 @@ public:
     // covered range counted, HLRIntervals' cover counts, rather than merged), and only pieces of one
     // level join into a line (HLRExactStrokeJoiner::Polyline::level, StrokeLine::level). An edge hidden
     // all along then reads every occluder in front of it instead of stopping at the first that closes
-    // its cover. Read once at the start of each run; may be set from any thread.
-    static void setOcclusionLevels(bool on);
+    // its cover. A deepest level (1 and up; 0 for every level) bounds the count: deeper pieces all get
+    // the level after it, and an edge covered that often all along stops there. Read once at the start
+    // of each run; may be set from any thread.
+    static void setOcclusionLevels(bool on, int deepestLevel = 0);
     static bool occlusionLevels();
+    static int deepestOcclusionLevel();
     // Provenance, off by default. On, with exact hiding, every line records where each of its segments
     // comes from (StrokeLine::sources: the body, the model edge, an intersection line's two bodies and
     // triangles), and lines join only within one body. Off, nothing is recorded and the drawing is as

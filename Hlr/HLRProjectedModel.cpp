@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <limits>
 #include <type_traits>
 #include <unordered_map>
 
@@ -30,6 +31,7 @@ double HLRProjectedModel::sm_dTolerance3DSquared = 0.0;
 double HLRProjectedModel::sm_dCoarseTolerance3D = 0.0;
 bool HLRProjectedModel::sm_bExactHiding = false;
 bool HLRProjectedModel::sm_bOcclusionLevels = false;
+int HLRProjectedModel::sm_nCountedLevels = std::numeric_limits<int>::max();
 double HLRProjectedModel::sm_dExactTolerance2D = 0.0;
 double HLRProjectedModel::sm_dExactTolerance3D = 0.0;
 HLRVector4D HLRProjectedModel::sm_projectionCentre(0.0, 0.0, 1.0, 0.0);
@@ -152,6 +154,9 @@ void HLRProjectedModel::set(const HLRModel& model, const HLRProjector& projector
 void HLRProjectedModel::setRunModes(const HLRRunModes& modes) {
     sm_bExactHiding = modes.exactHiding;
     sm_bOcclusionLevels = modes.exactHiding && modes.occlusionLevels;
+    const int deepest = modes.deepestLevel;
+    sm_nCountedLevels = deepest > 0 && deepest < std::numeric_limits<int>::max() ? deepest + 1
+                                                                                  : std::numeric_limits<int>::max();
     m_withIntersectionLines = modes.intersectionLines;
 }
 

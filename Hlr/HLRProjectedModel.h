@@ -97,6 +97,9 @@ public:
     static bool sm_bExactHiding;
     // Occlusion levels (HLRPolyAlgo::setOcclusionLevels), from the run's modes: only with exact hiding.
     static bool sm_bOcclusionLevels;
+    // With occlusion levels, the most covers counted at a point: one past the run's deepest level told
+    // apart (HLRRunModes::deepestLevel), or every cover.
+    static int sm_nCountedLevels;
     static constexpr double EXACT_RELATIVE_TOLERANCE = 1e-8;
     static constexpr double EXACT_ROUNDING_TOLERANCE = 1e-13;
     static double sm_dExactTolerance2D;

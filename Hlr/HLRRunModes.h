@@ -15,6 +15,9 @@ struct KVHLR_API HLRRunModes {
     bool frequentProgress = false;
     bool occlusionLevels = false; // only with exact hiding
     bool provenance = false;      // StrokeLine::sources
+    // With occlusion levels, the deepest level told apart: deeper hidden pieces are all given the level
+    // after it, and an edge covered that often all along leaves the hide pass. 0: every level.
+    int deepestLevel = 0;
 };
 
 } // namespace KvHLR

@@ -62,6 +62,20 @@ public:
     ~HLRTooManyIntersectionLines() override;
 };
 
+// The std::length_error thrown when, with occlusion levels on, the hide pass would read more than
+// kMaxCoverReads occluders in front of edges already hidden all along, to count their levels (a deep
+// stack of parts seen from the side puts each edge behind most of them): more time and memory than the
+// levels are worth. It is thrown while the levels are counted, before memory grows past the covers
+// counted so far; the same model draws with fewer levels told apart (HLRRunModes::deepestLevel), whose
+// edges stop reading once covered that often, or without levels.
+class KVHLR_API HLRTooManyOcclusionLevels : public std::length_error {
+public:
+    // 100,000 triangles of boxes stacked 50 deep read about 5 million, every level told apart.
+    static constexpr std::size_t kMaxCoverReads = std::size_t{1} << 25;
+    HLRTooManyOcclusionLevels();
+    ~HLRTooManyOcclusionLevels() override;
+};
+
 // Triangle soup. Returns true at once when the polygon has no triangles; otherwise the caller's polygon
 // is emptied once the model is built (its memory is released before the heavy work starts), also when
 // the call is then cancelled: to draw it again, pass it again.

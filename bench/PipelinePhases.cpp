@@ -1,11 +1,12 @@
 // kvhlr_phases: one drawing of one generated scene, timed whole and phase by phase, written as one line
 // of JSON. One scene per process, so that the peak memory it reports belongs to that drawing alone.
 //
-//   kvhlr_phases SCENE TRIANGLES [--perspective] [--hidden] [--exact] [--intersections] [--levels]
+//   kvhlr_phases SCENE TRIANGLES [--perspective] [--hidden] [--exact] [--intersections] [--levels[=N]]
 //                [--threads=N] [--frequent-progress] [--provenance]
 //
 // SCENE is sphere, gear, stack, terrain, torus, knot or city (bench/BenchMeshes.h); --exact draws with
-// exact hiding, --intersections with intersection lines, --levels with occlusion levels (with --exact),
+// exact hiding, --intersections with intersection lines, --levels with occlusion levels (with --exact; =N
+// tells levels apart up to N, 0 or none: all),
 // --frequent-progress with the progress calls the drawing kit asks for (the longest gap between them is
 // how long a cancel may wait), --provenance with every line's sources recorded
 // (HLRPolyAlgo::setProvenance). The whole drawing
@@ -217,7 +218,7 @@ Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& v
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::cerr << "usage: kvhlr_phases sphere|gear|stack|terrain TRIANGLES [--perspective] [--hidden] "
-                     "[--exact] [--intersections] [--levels] [--threads=N] [--frequent-progress] [--provenance]\n";
+                     "[--exact] [--intersections] [--levels[=N]] [--threads=N] [--frequent-progress] [--provenance]\n";
         return 2;
     }
     try {
@@ -225,6 +226,7 @@ int main(int argc, char** argv) {
         const auto requested = static_cast<std::size_t>(std::atof(argv[2]));
         bool perspective = false, hidden = false, exact = false, intersections = false, levels = false,
              provenance = false;
+        int deepestLevel = 0;
         for (int i = 3; i < argc; ++i) {
             const std::string option = argv[i];
             perspective = perspective || option == "--perspective";
@@ -232,7 +234,9 @@ int main(int argc, char** argv) {
             exact = exact || option == "--exact";
             intersections = intersections || option == "--intersections";
             provenance = provenance || option == "--provenance";
-            levels = levels || option == "--levels";
+            levels = levels || option.rfind("--levels", 0) == 0;
+            if (option.rfind("--levels=", 0) == 0)
+                deepestLevel = std::atoi(option.c_str() + 9);
             if (option == "--frequent-progress")
                 HLRCancelPoll::setFrequentProgress(true);
             if (option.rfind("--threads=", 0) == 0) {
@@ -244,7 +248,7 @@ int main(int argc, char** argv) {
         HLRPolyAlgo::setExactHiding(exact);
         HLRPolyAlgo::setIntersectionLines(intersections);
         HLRPolyAlgo::setProvenance(provenance);
-        HLRPolyAlgo::setOcclusionLevels(levels);
+        HLRPolyAlgo::setOcclusionLevels(levels, deepestLevel);
         const Polygon3D soup = KvHLRBench::soupOf(KvHLRBench::scene(sceneName, requested));
         const ViewInfoCriteria view = isoCamera(soup, perspective);
         ProjectorCriteria criteria;
@@ -262,7 +266,7 @@ int main(int argc, char** argv) {
              << ", \"exact\": " << (exact ? "true" : "false")
              << ", \"intersections\": " << (intersections ? "true" : "false")
              << ", \"provenance\": " << (provenance ? "true" : "false")
-             << ", \"levels\": " << (levels ? "true" : "false")
+             << ", \"levels\": " << (levels ? std::to_string(deepestLevel) : "false")
              << ", \"threads\": " << Kv::GetNumberOfProcessors() << ", \"seconds\": " << whole.time.seconds
              << ", \"cpu_seconds\": " << whole.time.cpuSeconds
              << ", \"peak_mb\": " << whole.peakKilobytes / 1024.0

@@ -193,7 +193,10 @@ Scores score(const EdgeSamples& edges, const std::vector<Line>& lines, double to
             }
             const bool drawn = hiddenLines.anyWithin(s.at);
             scores.hiddenRecall.count(drawn, s.at);
-            if (drawn && s.level > 0)
+            // A hidden point right under a drawn visible line has no hidden line of its own to show its
+            // level (the drawing leaves hidden lines out under visible ones); the hidden line found near
+            // it is another edge's, whose level says nothing of this one's.
+            if (drawn && s.level > 0 && !coincides(visibleLines, s.at))
                 scores.levelAgreement.count(levelLines.anyWithin(s.level, s.at), s.at);
             if (s.edgeClass == EdgeClass::Intersection && !s.settled)
                 scores.intersectionRecall.count(drawn, s.at);

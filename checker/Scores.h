@@ -23,7 +23,8 @@
 // - tangent kind: the share of Visible tangent-edge samples within tolerance of a tangent line (kind 9).
 //   Hidden tangent samples are left out of the hidden recall: a drawing leaves hidden tangent edges out;
 // - level agreement: of the Hidden samples with a level (Samples.h) that the hidden recall finds drawn,
-//   the share within tolerance of a hidden line of the same level.
+//   but for those a drawn visible line passes over within `coincidence`, the share within tolerance of
+//   a hidden line of the same level.
 //
 // Visible lines are those of kinds 0, 2, 3, 5, 6, 7 and 9; hidden lines are kind 1.
 

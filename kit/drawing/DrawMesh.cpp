@@ -63,7 +63,7 @@ void dropDeeperLevels(std::vector<KvHLR::StrokeLine>& lines, int deepest) {
 // The modes go to the call alone, so the library's process-wide switches stay as a host set them; the
 // lock keeps the hook's state to one drawing at a time. A model cut at the near plane is drawn with the
 // cut's camera and clipped to the frame; the drawing keeps `camera`. Intersection lines too many to draw
-// are an error of the option that asks for them.
+// are an error of the option that asks for them, and so are occlusion levels too many to count.
 template <typename Call>
 Drawing drawWith(const KvHLR::ViewInfoCriteria& camera,
                  const std::optional<KvHLR::ViewInfoCriteria>& cutCamera, const DrawOptions& options,
@@ -74,6 +74,7 @@ Drawing drawWith(const KvHLR::ViewInfoCriteria& camera,
     modes.intersectionLines = options.intersections;
     modes.frequentProgress = true;
     modes.occlusionLevels = options.hiddenLevels > 0;
+    modes.deepestLevel = options.hiddenLevels;
     modes.provenance = options.provenance;
     const std::lock_guard<std::mutex> guard(g_lock);
     g_current = &options;
@@ -85,6 +86,9 @@ Drawing drawWith(const KvHLR::ViewInfoCriteria& camera,
         completed = call(modes, criteria, drawing.lines, forwardProgress, cutCamera ? *cutCamera : camera);
     } catch (const KvHLR::HLRTooManyIntersectionLines& tooMany) {
         throw InputError::ofParameter("intersections", tooMany.what());
+    }
+    catch (const KvHLR::HLRTooManyOcclusionLevels& tooMany) {
+        throw InputError::ofParameter("hidden_levels", std::string(tooMany.what()) + " (draw up to level 1 or 2)");
     }
     g_current = nullptr;
     if (g_hookFailure)

@@ -58,6 +58,10 @@ void reverseLine(KvHLR::StrokeLine& line);
 // The body of a line drawn with provenance (an intersection line's first), or LineSource::kNone.
 std::uint32_t bodyOf(const KvHLR::StrokeLine& line);
 
+// The model edges a line drawn with provenance runs along, each once in ascending order, as SVG's
+// data-edge gives them: "4-9 9-12" (an edge by its two vertex indices); "" for none.
+std::string modelEdgesText(const KvHLR::StrokeLine& line);
+
 // The kinds of the library's lines (StrokeLine::kind).
 enum LineKind : int {
     VisibleSilhouette = 0,

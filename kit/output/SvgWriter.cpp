@@ -44,14 +44,21 @@ public:
         appendNumber(text, m_height - p.y);
     }
 
-    void polyline(const std::vector<PagePoint>& points) {
+    // With provenance, the model edges it runs along, for a script to read: data-edge="4-9 9-12".
+    void polyline(const std::vector<PagePoint>& points, const std::string* edges) {
         text += "    <polyline points=\"";
         for (std::size_t i = 0; i < points.size(); ++i) {
             if (i > 0)
                 text += ' ';
             point(points[i]);
         }
-        text += "\"/>\n";
+        text += '"';
+        if (edges && !edges->empty()) {
+            text += " data-edge=\"";
+            text += *edges;
+            text += '"';
+        }
+        text += "/>\n";
     }
 
     // Arcs of at most half a turn each, so that none needs the large-arc flag, and a closed curve is
@@ -178,8 +185,8 @@ void writeSvg(std::ostream& out, const Page& page, const std::function<void(doub
         svg.label("", idOf(layer), layer.name);
         svg.part(layer.part);
         svg.pen(layer.pen);
-        for (const std::vector<PagePoint>& polyline : layer.polylines) {
-            svg.polyline(polyline);
+        for (std::size_t i = 0; i < layer.polylines.size(); ++i) {
+            svg.polyline(layer.polylines[i], layer.edges.empty() ? nullptr : &layer.edges[i]);
             out << svg.text;
             svg.text.clear();
             written.done(1);

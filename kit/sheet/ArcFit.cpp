@@ -74,6 +74,8 @@ void addCentreMark(PageLayer& layer, const PageCurve& circle) {
     const PagePoint& c = circle.centre;
     layer.polylines.push_back({{c.x - reach, c.y}, {c.x + reach, c.y}});
     layer.polylines.push_back({{c.x, c.y - reach}, {c.x, c.y + reach}});
+    if (!layer.edges.empty())
+        layer.edges.resize(layer.polylines.size());
 }
 
 // The layer of the view's centre lines, added after the view's last layer where it has none: named as
@@ -181,8 +183,11 @@ void fitArcs(Page& page, double toleranceMm, const std::optional<Pen>& centrePen
     std::vector<std::pair<std::string, PageCurve>> circles; // by view; one for circles about one centre
     for (PageLayer& layer : page.layers) {
         std::vector<std::vector<PagePoint>> lines;
-        for (const std::vector<PagePoint>& polyline : layer.polylines) {
-            FittedPolyline fitted = fitArcs(polyline, toleranceMm);
+        std::vector<std::string> lineEdges; // the straight pieces keep their polyline's model edges
+        for (std::size_t i = 0; i < layer.polylines.size(); ++i) {
+            FittedPolyline fitted = fitArcs(layer.polylines[i], toleranceMm);
+            if (!layer.edges.empty())
+                lineEdges.insert(lineEdges.end(), fitted.lines.size(), layer.edges[i]);
             std::move(fitted.lines.begin(), fitted.lines.end(), std::back_inserter(lines));
             for (const PageCurve& curve : fitted.curves) {
                 layer.curves.push_back(curve);
@@ -199,6 +204,7 @@ void fitArcs(Page& page, double toleranceMm, const std::optional<Pen>& centrePen
             }
         }
         layer.polylines = std::move(lines);
+        layer.edges = std::move(lineEdges);
     }
     if (centrePen)
         for (const auto& [view, circle] : circles)

@@ -117,17 +117,24 @@ void cutDashes(Page& page, const std::function<void(double)>& progress) {
             steps.done(layer.polylines.size() + layer.curves.size());
             continue;
         }
-        for (const PageCurve& curve : layer.curves)
+        for (const PageCurve& curve : layer.curves) {
             layer.polylines.push_back(pointsAlong(curve));
+            if (!layer.edges.empty())
+                layer.edges.emplace_back();
+        }
         layer.curves.clear();
         std::vector<std::vector<PagePoint>> pieces;
-        for (const std::vector<PagePoint>& polyline : layer.polylines) {
+        std::vector<std::string> pieceEdges; // each dash keeps its polyline's model edges
+        for (std::size_t line = 0; line < layer.polylines.size(); ++line) {
+            const std::vector<PagePoint>& polyline = layer.polylines[line];
             std::vector<ON_2dPoint> points;
             points.reserve(polyline.size());
             for (const PagePoint& p : polyline)
                 points.emplace_back(p.x, p.y);
             for (const std::vector<ON_2dPoint>& dash : dashPolyline(points, layer.pen.dashMm)) {
                 std::vector<PagePoint>& piece = pieces.emplace_back();
+                if (!layer.edges.empty())
+                    pieceEdges.push_back(layer.edges[line]);
                 piece.reserve(dash.size());
                 for (const ON_2dPoint& p : dash)
                     piece.push_back({p.x, p.y});
@@ -135,6 +142,7 @@ void cutDashes(Page& page, const std::function<void(double)>& progress) {
             steps.done(1);
         }
         layer.polylines = std::move(pieces);
+        layer.edges = std::move(pieceEdges);
         layer.pen.dashMm.clear();
     }
 }

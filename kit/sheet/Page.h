@@ -54,6 +54,9 @@ struct PageLayer {
     std::vector<std::vector<PagePoint>> polylines; // in the order a plotter should draw them
     std::vector<PageCurve> curves;                 // drawn after the polylines
     std::string part{}; // the part whose lines it holds, where the drawing knows the lines' parts
+    // With provenance, one per polyline: the model edges it runs along (modelEdgesText), "" for none;
+    // empty without. Whatever reorders, cuts or adds polylines keeps it in step.
+    std::vector<std::string> edges{};
 };
 
 // Text on the page (the title block): the baseline's start, its height, in the layer's pen.

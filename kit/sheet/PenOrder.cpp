@@ -187,6 +187,11 @@ void reversePoints(std::vector<PagePoint>& polyline) {
 void reversePoints(KvHLR::StrokeLine& line) {
     reverseLine(line);
 }
+// A page's polyline with its model edges (PageLayer::edges), which name no direction.
+using EdgedPolyline = std::pair<std::vector<PagePoint>, std::string>;
+void reversePoints(EdgedPolyline& polyline) {
+    reversePoints(polyline.first);
+}
 
 // Where a page's polylines and a drawing's lines hold their points.
 const auto pagePoints = [](auto& polyline) -> auto& {
@@ -194,6 +199,9 @@ const auto pagePoints = [](auto& polyline) -> auto& {
 };
 const auto linePoints = [](auto& line) -> auto& {
     return line.points;
+};
+const auto edgedPoints = [](auto& polyline) -> auto& {
+    return polyline.first;
 };
 
 template <class Lines, class PointsOf> double travel(const Lines& lines, PagePoint& pen, PointsOf pointsOf) {
@@ -255,8 +263,21 @@ double penUpTravel(const Page& page) {
 void orderForPlotter(Page& page, const std::function<void(double)>& progress) {
     StepProgress steps(kStepsPerPolyline * lineCount(page), progress);
     PagePoint pen;
-    for (PageLayer& layer : page.layers)
-        pen = orderLines(layer.polylines, pen, pagePoints, steps);
+    for (PageLayer& layer : page.layers) {
+        if (layer.edges.empty()) {
+            pen = orderLines(layer.polylines, pen, pagePoints, steps);
+            continue;
+        }
+        std::vector<EdgedPolyline> edged;
+        edged.reserve(layer.polylines.size());
+        for (std::size_t i = 0; i < layer.polylines.size(); ++i)
+            edged.emplace_back(std::move(layer.polylines[i]), std::move(layer.edges[i]));
+        pen = orderLines(edged, pen, edgedPoints, steps);
+        for (std::size_t i = 0; i < edged.size(); ++i) {
+            layer.polylines[i] = std::move(edged[i].first);
+            layer.edges[i] = std::move(edged[i].second);
+        }
+    }
 }
 
 void orderForPlotter(std::vector<KvHLR::StrokeLine>& lines, const ON_2dPoint& pen,

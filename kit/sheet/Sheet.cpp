@@ -568,6 +568,8 @@ void addView(Page& page, const SheetView& view, const Placement& placement, doub
                                                 curve->rotation, curve->start, curve->end});
                     continue;
                 }
+                if (view.drawing.provenance)
+                    pageLayer.edges.push_back(modelEdgesText(line));
                 std::vector<PagePoint>& points = pageLayer.polylines.emplace_back();
                 points.reserve(line.points.size());
                 for (const ON_2dPoint& p : line.points)

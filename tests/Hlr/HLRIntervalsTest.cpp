@@ -89,3 +89,28 @@ TEST(HLRIntervalsTest, PieceReachingAnEdgeEndKeepsThatEndExactly) {
     EXPECT_DOUBLE_EQ(endAround.intervalAt(1).from, 0.3);
     EXPECT_EQ(endAround.intervalAt(1).to, 1.0);
 }
+
+// Occlusion levels: counts above the most counted read as that most, and an edge covered that often all
+// along says so (the hide pass then leaves it), but not while a stretch longer than a sliver is short of it.
+TEST(HLRIntervalsTest, CoverCountsStopAtTheMostCounted) {
+    const auto counted = [](int most) {
+        HLRCoverCounts counts;
+        for (int i = 0; i < 3; ++i)
+            EXPECT_FALSE(counts.add(0.0, 0.5, most, kTol));
+        EXPECT_FALSE(counts.add(0.25, 1.0, most, kTol));
+        std::vector<std::pair<double, int>> ends;
+        for (const HLRCoverCounts::Stretch& s : counts.stretchesWithin(0.0, 1.0, kTol))
+            ends.emplace_back(s.to, s.count);
+        return std::pair(counts, ends);
+    };
+    using Ends = std::vector<std::pair<double, int>>;
+    EXPECT_EQ(counted(1 << 30).second, (Ends{{0.25, 3}, {0.5, 4}, {1.0, 1}}));
+    auto [counts, ends] = counted(2);
+    EXPECT_EQ(ends, (Ends{{0.5, 2}, {1.0, 1}}));
+    for (int i = 0; i < 8; ++i) // the last 2e-5 of the edge stays short of two covers: a sliver
+        EXPECT_FALSE(counts.add(0.0, 0.5, 2, kTol));
+    bool full = false;
+    for (int i = 0; i < 8 && !full; ++i)
+        full = counts.add(0.5, 0.99998, 2, kTol);
+    EXPECT_TRUE(full);
+}

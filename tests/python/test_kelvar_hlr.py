@@ -790,6 +790,10 @@ def test_provenance_lets_a_page_select_each_parts_lines(tmp_path):
         # What document.querySelectorAll('[data-part="NAME"] polyline') finds in a browser.
         selected = page.findall(f".//{svg}g[@data-part='{name}']/{svg}polyline")
         assert len(selected) == sum(line["body"] == body for line in record["lines"]) > 0
+        # Each line's data-edge names the model edges its JSON line gives.
+        in_svg = {frozenset(map(int, e.split("-"))) for p in selected for e in p.get("data-edge", "").split()}
+        in_json = {frozenset(e) for line in record["lines"] if line["body"] == body for e in line["edges"] if e[0] >= 0}
+        assert in_svg == in_json and in_json
     refused = subprocess.run(common + ["--hide-test", "specified", "-o", str(tmp_path / "x.svg")],
                              capture_output=True, text=True)
     assert refused.returncode != 0 and "--provenance" in refused.stderr
