@@ -501,6 +501,7 @@ Kv::KvTriangleList ObjFile::weld(Mesh& mesh, unsigned threads, Kv::KvPointList& 
     constexpr std::uint32_t unset = ~std::uint32_t(0);
     m_meshVertexOf.resize(vertexCount(), unset);
     std::vector<std::uint32_t> fileVertexOf;
+    fileVertexOf.reserve(std::min<std::uint64_t>(vertexCount(), 3 * mesh.triangles.size()));
     for (std::size_t t = 0; t < mesh.triangles.size(); ++t) {
         if (t % (1 << 16) == 0)
             progress(0.0); // a cancel is heard here too
