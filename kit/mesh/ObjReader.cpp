@@ -11,11 +11,9 @@
 #include <atomic>
 #include <cctype>
 #include <cmath>
-#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <mutex>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -171,10 +169,21 @@ struct Segment {
 // Thrown where the file holds something left to the import library.
 struct LeftToImportLibrary {};
 
-// What a piece of the file holds that those after it must know to tell their lines and vertices.
+// What a piece of the file holds: those after it must know its lines and vertices to tell their own,
+// and its vertices and faces size the arrays they are read into.
 struct PieceCount {
     std::uint64_t lines;    // newlines
     std::uint64_t vertices; // vertex statements
+    std::uint64_t faces;    // lines that start with 'f'
+    std::uint64_t bytes;
+
+    PieceCount& operator+=(const PieceCount& more) {
+        lines += more.lines;
+        vertices += more.vertices;
+        faces += more.faces;
+        bytes += more.bytes;
+        return *this;
+    }
 };
 
 // Reads one piece of the file, which starts at the start of a line.
@@ -186,6 +195,15 @@ public:
     void start(const PieceCount& before) {
         m_line += before.lines;
         m_firstVertex += before.vertices;
+    }
+
+    // Makes room for the vertices and triangles of `count` before reading, so that the arrays are not
+    // copied as they grow: the first piece's room is the whole file's, which the later pieces' are then
+    // joined into. A valid vertex or triangle takes at least 8 bytes of the file, which bounds the room
+    // a file of short bad lines could ask for.
+    void reserve(const PieceCount& count) {
+        xyz.reserve(3 * std::min(count.vertices, count.bytes / 8));
+        m_triangleRoom = std::min(count.faces, count.bytes / 8);
     }
 
     // Reads `text` up to `end`, the character before which is a line end, telling `progress` the share
@@ -213,6 +231,7 @@ private:
     const std::string& m_path;
     std::uint64_t m_line = 1;
     std::uint64_t m_firstVertex = 0;
+    std::uint64_t m_triangleRoom = 0; // given to the first mesh that gets a face, then 0
 };
 
 void ObjParser::parse(const char* text, const char* end, const std::function<void(double)>& progress) {
@@ -333,6 +352,10 @@ const char* ObjParser::face(char kind, const char* p) {
     mesh.hasFaces = true;
     if (kind != 'f')
         return p;
+    if (m_triangleRoom != 0) {
+        mesh.triangles.reserve(m_triangleRoom);
+        m_triangleRoom = 0;
+    }
     if (count == 4) {
         mesh.quads.push_back(mesh.triangles.size());
         mesh.triangles.push_back({corners[0], corners[1], corners[2]});
@@ -478,6 +501,7 @@ Kv::KvTriangleList ObjFile::weld(Mesh& mesh, unsigned threads, Kv::KvPointList& 
     constexpr std::uint32_t unset = ~std::uint32_t(0);
     m_meshVertexOf.resize(vertexCount(), unset);
     std::vector<std::uint32_t> fileVertexOf;
+    fileVertexOf.reserve(std::min<std::uint64_t>(vertexCount(), 3 * mesh.triangles.size()));
     for (std::size_t t = 0; t < mesh.triangles.size(); ++t) {
         if (t % (1 << 16) == 0)
             progress(0.0); // a cancel is heard here too
@@ -543,26 +567,29 @@ std::vector<MeshPart> ObjFile::parts(bool bodies, unsigned threads,
     return parts;
 }
 
-// The lines and vertices in the text from p, at the start of a line, up to `end`, the character before
-// which is a line end: found the way the parser finds them, so that each piece knows where it starts.
-// Written so that the compiler can test many characters at once, in runs short enough for byte counters.
+// The lines, vertices and faces in the text from p, at the start of a line, up to `end`, the character
+// before which is a line end: lines and vertices found the way the parser finds them, so that each piece
+// knows where it starts. Written so that the compiler can test many characters at once, in runs short
+// enough for byte counters.
 PieceCount counted(const char* text, const char* end) {
     const auto* u = reinterpret_cast<const unsigned char*>(text);
     const auto n = static_cast<std::size_t>(end - text);
-    PieceCount count{0, n > 1 && text[0] == 'v' && isBlank(text[1])};
+    PieceCount count{0, n > 1 && text[0] == 'v' && isBlank(text[1]), n > 0 && text[0] == 'f', n};
     std::size_t i = 0;
     // A vertex line's 'v' is followed by a blank, and the text ends with a line end: the last two
     // characters start no vertex line.
     while (i + 2 < n) {
         const std::size_t stop = std::min(n - 2, i + 240);
-        std::uint8_t vertices = 0, lines = 0;
+        std::uint8_t vertices = 0, faces = 0, lines = 0;
         for (; i < stop; ++i) {
             const std::uint8_t a = u[i], b = u[i + 1], c = u[i + 2];
             const std::uint8_t lineEnd = (a == '\n') | (a == '\r') | (a == '\0') | (a == '\f');
             vertices += lineEnd & (b == 'v') & ((c == ' ') | (c == '\t'));
+            faces += lineEnd & (b == 'f');
             lines += a == '\n';
         }
         count.vertices += vertices;
+        count.faces += faces;
         count.lines += lines;
     }
     for (; i < n; ++i)
@@ -587,26 +614,34 @@ std::optional<std::vector<MeshPart>> readObjFile(const std::string& path, bool b
         --cut;
     const std::string lastLine = std::string(cut, end) + '\n';
 
-    // One piece a thread, each ending after a newline; the last line joins the last piece. A piece must
-    // know its first line and vertex: the thread of piece k counts piece k - 1 first and then waits for
-    // the pieces before to be counted, while the first piece, which knows, is read at once, and is made
-    // larger by what counting a piece costs (about a fifth of reading it).
+    // One piece a thread, each ending after a newline; the last line joins the last piece. Each piece
+    // is counted first, all at once, so that a piece knows its first line and vertex and the arrays
+    // are made large enough before reading.
     const unsigned pieces = threadsFor(threads, static_cast<std::size_t>(cut - begin), kBytesPerThread);
     std::vector<const char*> bounds(pieces + 1, cut);
     bounds[0] = begin;
     for (unsigned k = 1; k < pieces; ++k) {
-        const double share = (k + 0.2) / (pieces + 0.2);
-        const char* from = std::max(bounds[k - 1], begin + static_cast<std::ptrdiff_t>(share * (cut - begin)));
+        const char* from = std::max(bounds[k - 1], begin + (cut - begin) * k / pieces);
         if (const void* newline = std::memchr(from, '\n', static_cast<std::size_t>(cut - from)))
             bounds[k] = static_cast<const char*>(newline) + 1;
     }
-    std::vector<std::optional<PieceCount>> counts(pieces); // of piece k - 1, at k
-    std::mutex countsMutex;
-    std::condition_variable countsDone;
+    std::vector<PieceCount> counts(pieces);
+    runInParallel(pieces, [&](unsigned k) {
+        counts[k] = counted(bounds[k], bounds[k + 1]);
+        if (k + 1 == pieces && cut != end)
+            counts[k] += counted(lastLine.data(), lastLine.data() + lastLine.size());
+    });
+    PieceCount whole{};
+    for (const PieceCount& count : counts)
+        whole += count;
     std::vector<ObjParser> parsers;
     parsers.reserve(pieces);
-    for (unsigned k = 0; k < pieces; ++k)
-        parsers.emplace_back(path);
+    for (unsigned k = 0; k < pieces; ++k) {
+        ObjParser& parser = parsers.emplace_back(path);
+        for (unsigned j = 0; j < k; ++j)
+            parser.start(counts[j]);
+        parser.reserve(k == 0 ? whole : counts[k]);
+    }
     // Welding takes about a tenth of the time: its share follows the parsing's. A hook that throws stops
     // the reading within a fraction of a second: the first piece's at once, the others at their next step.
     constexpr double kParsingShare = 0.9;
@@ -629,18 +664,6 @@ std::optional<std::vector<MeshPart>> readObjFile(const std::string& path, bool b
     };
     try {
         runInParallel(pieces, [&](unsigned k) {
-            if (k > 0) {
-                const PieceCount count = counted(bounds[k - 1], bounds[k]);
-                std::unique_lock<std::mutex> lock(countsMutex);
-                counts[k] = count;
-                countsDone.notify_all();
-                countsDone.wait(lock, [&] {
-                    return std::all_of(counts.begin() + 1, counts.begin() + k + 1,
-                                       [](const std::optional<PieceCount>& c) { return c.has_value(); });
-                });
-                for (unsigned j = 1; j <= k; ++j)
-                    parsers[k].start(*counts[j]);
-            }
             parsers[k].parse(bounds[k], bounds[k + 1], k == 0 ? parsing : quiet);
             if (k + 1 == pieces && cut != end)
                 parsers[k].parse(lastLine.data(), lastLine.data() + lastLine.size(), quiet);

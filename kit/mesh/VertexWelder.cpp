@@ -96,6 +96,9 @@ public:
             first[batch[i]] = firstAt(batch[i], points[i], hashes[i]);
     }
 
+    // The positions added.
+    std::size_t size() const { return m_count; }
+
 private:
     struct Slot {
         FloatPoint p;
@@ -152,6 +155,7 @@ std::optional<WeldedTriangles> weldInParallel(const FloatVertices& vertices,
     // is not cleared first.
     const std::unique_ptr<std::uint32_t[]> first(new std::uint32_t[vertices.count]);
     std::atomic<bool> allFinite{true};
+    std::atomic<std::size_t> positions{0}; // as many points as the welded mesh can have
     // A hook that throws stops the calling thread's share at once and the others' at their next step.
     std::atomic<bool> stopped{false};
     struct Stopped {};
@@ -188,6 +192,7 @@ std::optional<WeldedTriangles> weldInParallel(const FloatVertices& vertices,
             }
         }
         table.add(batch, points, count, first.get());
+        positions += table.size();
         if (!finite)
             allFinite = false;
     });
@@ -201,7 +206,9 @@ std::optional<WeldedTriangles> weldInParallel(const FloatVertices& vertices,
         return f & kNumbered ? vertex : f;
     };
     WeldedTriangles welded;
-    welded.points.reserve(expectedPoints);
+    // Reserved at the count of positions, not the guess: a closed mesh has two points more than half
+    // its triangles, and growing a list of millions of points by one copies all of them.
+    welded.points.reserve(positions);
     welded.triangles.reserve(triangleCount);
     auto pointAt = [&](std::uint32_t vertex) {
         std::uint32_t& point = first[positionId(vertex)];
