@@ -205,16 +205,14 @@ bool loopsApart(const std::vector<std::array<double, 2>>& corner, const std::vec
 } // namespace
 
 HLRCrossingFreeParts::HLRCrossingFreeParts(const std::vector<const HLRTriangleData*>& triangleData) {
-    Adjacency adjacency = findParts(triangleData);
+    findParts(triangleData);
     chooseCentres(triangleData);
-    measureParts(triangleData, adjacency);
+    measureParts(triangleData);
     const double margin = tolerance();
     for (std::size_t p = 0; p < m_crossingFree.size(); ++p)
         m_crossingFree[p] = m_crossingFree[p] && (m_leastAway[p] > margin || m_mostAway[p] < -margin) &&
                             m_rayHit[p] < -margin;
-    // The neighbours and normals serve only the parts that may cross themselves.
-    if (std::find(m_crossingFree.begin(), m_crossingFree.end(), 0) == m_crossingFree.end())
-        adjacency = Adjacency();
+    const Adjacency adjacency = adjacencyOfOtherParts(triangleData);
     findPatches(adjacency);
     checkPatches(triangleData, adjacency);
     findFlatPatches(triangleData, adjacency);
@@ -224,18 +222,13 @@ HLRCrossingFreeParts::HLRCrossingFreeParts(const std::vector<const HLRTriangleDa
 
 // Parts are joined through edges; a triangle that is not on three edges with a triangle on either
 // side (an open border, an edge of three or more triangles, two neighbours wound alike, no area)
-// makes its part one that may cross itself. The same walk of the edges records each triangle's
-// neighbours and edge records, so that the patches need not walk them again.
-HLRCrossingFreeParts::Adjacency
-HLRCrossingFreeParts::findParts(const std::vector<const HLRTriangleData*>& triangleData) {
+// makes its part one that may cross itself.
+void HLRCrossingFreeParts::findParts(const std::vector<const HLRTriangleData*>& triangleData) {
     std::size_t total = 0;
     for (const HLRTriangleData* data : triangleData) {
         m_storeStart.push_back(total);
         total += data->triangles().size();
     }
-    Adjacency adjacency;
-    adjacency.neighbour.assign(3 * total, kNone);
-    adjacency.recorded.assign(total, 0);
     std::vector<std::uint32_t> parent(total);
     std::iota(parent.begin(), parent.end(), 0u);
     // Each edge is recorded once, with the triangle that runs along it one way on its left and the one
@@ -248,25 +241,15 @@ HLRCrossingFreeParts::findParts(const std::vector<const HLRTriangleData*>& trian
         };
         for (const HLRTriangleEdge& edge : source.edges()) {
             HLRCancelPoll::check();
-            const std::int32_t side[2] = {edge.leftTriangle(), edge.rightTriangle()};
-            for (const std::int32_t t : side)
-                if (t != HLRTriangleEdge::NONE && adjacency.recorded[index(t)] < 255)
-                    ++adjacency.recorded[index(t)];
-            if (side[0] == HLRTriangleEdge::NONE || side[1] == HLRTriangleEdge::NONE)
+            if (edge.leftTriangle() == HLRTriangleEdge::NONE || edge.rightTriangle() == HLRTriangleEdge::NONE)
                 continue; // its triangle keeps fewer than three sides
-            const std::uint32_t left = index(side[0]);
-            const std::uint32_t right = index(side[1]);
+            const std::uint32_t left = index(edge.leftTriangle());
+            const std::uint32_t right = index(edge.rightTriangle());
             ++sides[left];
             ++sides[right];
             // The lower root stays: the triangles come in order, so trees stay shallow.
             const std::uint32_t a = rootOf(parent, left), b = rootOf(parent, right);
             parent[std::max(a, b)] = std::min(a, b);
-            for (const auto& [from, to] : {std::make_pair(left, right), std::make_pair(right, left)}) {
-                std::uint32_t* slots = &adjacency.neighbour[3 * std::size_t(from)];
-                std::uint32_t* free = std::find(slots, slots + 3, kNone);
-                if (free != slots + 3)
-                    *free = to;
-            }
         }
     }
     m_partOfTriangle.resize(total);
@@ -289,7 +272,6 @@ HLRCrossingFreeParts::findParts(const std::vector<const HLRTriangleData*>& trian
                 m_crossingFree[part] = 0;
         }
     }
-    return adjacency;
 }
 
 void HLRCrossingFreeParts::chooseCentres(const std::vector<const HLRTriangleData*>& triangleData) {
@@ -313,10 +295,7 @@ void HLRCrossingFreeParts::chooseCentres(const std::vector<const HLRTriangleData
             m_centre[p] = m_centre[p] / (3.0 * taken[p]);
 }
 
-// Also gives each triangle its unit normal, for the patches.
-void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*>& triangleData,
-                                        Adjacency& adjacency) {
-    adjacency.normal.assign(m_partOfTriangle.size(), Normal{0.0f, 0.0f, 0.0f});
+void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*>& triangleData) {
     const std::size_t parts = m_crossingFree.size();
     const double huge = std::numeric_limits<double>::infinity();
     m_leastAway.assign(parts, huge);
@@ -340,9 +319,6 @@ void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*
                 m_crossingFree[part] = 0;
                 continue;
             }
-            adjacency.normal[m_storeStart[s] + i] = {static_cast<float>(n.x / area),
-                                                     static_cast<float>(n.y / area),
-                                                     static_cast<float>(n.z / area)};
             for (const HLRVector3D& p : v)
                 m_extent.add(p);
             if (!m_crossingFree[part])
@@ -373,6 +349,58 @@ HLRVector3D HLRCrossingFreeParts::centreOf(const std::vector<const HLRTriangleDa
     const HLRTriangleData& store = *triangleData[s];
     const HLRTriangle& triangle = store.triangles()[t - m_storeStart[s]];
     return (position(store, triangle, 0) + position(store, triangle, 1) + position(store, triangle, 2)) / 3.0;
+}
+
+// Each patch grows from the first triangle not yet taken, over edges with a triangle on either side,
+// taking the neighbours whose normals stay near the seed's.
+// The triangles of the parts that may cross themselves, with their neighbours and normals; nothing
+// when all parts are free of crossings.
+HLRCrossingFreeParts::Adjacency
+HLRCrossingFreeParts::adjacencyOfOtherParts(const std::vector<const HLRTriangleData*>& triangleData) const {
+    Adjacency adjacency;
+    if (std::find(m_crossingFree.begin(), m_crossingFree.end(), 0) == m_crossingFree.end())
+        return adjacency;
+    const std::size_t total = m_partOfTriangle.size();
+    adjacency.neighbour.assign(3 * total, kNone);
+    adjacency.recorded.assign(total, 0);
+    adjacency.normal.assign(total, Normal{0.0f, 0.0f, 0.0f});
+    for (std::size_t s = 0; s < triangleData.size(); ++s) {
+        const HLRTriangleData& source = *triangleData[s];
+        for (const HLRTriangleEdge& edge : source.edges()) {
+            HLRCancelPoll::check();
+            const std::int32_t side[2] = {edge.leftTriangle(), edge.rightTriangle()};
+            std::size_t t[2] = {};
+            for (int k = 0; k < 2; ++k) {
+                t[k] = m_storeStart[s] + static_cast<std::size_t>(side[k]);
+                if (side[k] != HLRTriangleEdge::NONE && adjacency.recorded[t[k]] < 255)
+                    ++adjacency.recorded[t[k]];
+            }
+            if (side[0] == HLRTriangleEdge::NONE || side[1] == HLRTriangleEdge::NONE ||
+                m_crossingFree[m_partOfTriangle[t[0]]])
+                continue;
+            for (int k = 0; k < 2; ++k) {
+                std::uint32_t* slots = &adjacency.neighbour[3 * t[k]];
+                std::uint32_t* free = std::find(slots, slots + 3, kNone);
+                if (free != slots + 3)
+                    *free = static_cast<std::uint32_t>(t[1 - k]);
+            }
+        }
+        const std::vector<HLRTriangle>& triangles = source.triangles();
+        for (std::size_t i = 0; i < triangles.size(); ++i) {
+            HLRCancelPoll::check();
+            const std::size_t t = m_storeStart[s] + i;
+            if (m_crossingFree[m_partOfTriangle[t]])
+                continue;
+            const HLRVector3D v0 = position(source, triangles[i], 0);
+            const HLRVector3D n =
+                cross(position(source, triangles[i], 1) - v0, position(source, triangles[i], 2) - v0);
+            const double area = length(n);
+            if (area > 0.0 && std::isfinite(area))
+                adjacency.normal[t] = {static_cast<float>(n.x / area), static_cast<float>(n.y / area),
+                                       static_cast<float>(n.z / area)};
+        }
+    }
+    return adjacency;
 }
 
 // A part free of crossings is one patch. In the others each patch grows from the first triangle not
@@ -616,11 +644,7 @@ HLRCrossingFreeParts::surroundings(const std::vector<const HLRTriangleData*>& tr
             HLRCancelPoll::check();
             const std::size_t t = m_storeStart[s] + i;
             const std::uint32_t chunk = m_chunkOfTriangle[t];
-            if (m_crossingFree[m_partOfTriangle[t]]) {
-                known[chunk] = 0; // and its neighbours' chunks, of its part, are not known either
-                continue;
-            }
-            if (adjacency.recorded[t] != 3)
+            if (m_crossingFree[m_partOfTriangle[t]] || adjacency.recorded[t] != 3)
                 known[chunk] = 0;
             HLRBox3D box;
             bool finite = true;

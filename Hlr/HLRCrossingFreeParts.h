@@ -86,19 +86,20 @@ public:
 private:
     // Per triangle, counted over all stores: the triangles across its edges (up to three, kNone for
     // none), how many edge records name it (three unless an edge has more than two triangles), and its
-    // unit normal (zero without an area); nothing when every part is free of crossings.
+    // unit normal (zero without an area).
     using Normal = std::array<float, 3>;
     struct Adjacency {
         std::vector<std::uint32_t> neighbour;
         std::vector<std::uint8_t> recorded;
         std::vector<Normal> normal;
     };
-    Adjacency findParts(const std::vector<const HLRTriangleData*>& triangleData);
+    void findParts(const std::vector<const HLRTriangleData*>& triangleData);
+    Adjacency adjacencyOfOtherParts(const std::vector<const HLRTriangleData*>& triangleData) const;
     void findPatches(const Adjacency& adjacency);
     void checkPatches(const std::vector<const HLRTriangleData*>& triangleData, const Adjacency& adjacency);
     void cutChunks(const std::vector<const HLRTriangleData*>& triangleData);
     void chooseCentres(const std::vector<const HLRTriangleData*>& triangleData);
-    void measureParts(const std::vector<const HLRTriangleData*>& triangleData, Adjacency& adjacency);
+    void measureParts(const std::vector<const HLRTriangleData*>& triangleData);
     void findFlatPatches(const std::vector<const HLRTriangleData*>& triangleData, const Adjacency& adjacency);
     // Per chunk, the box of its triangles and of their neighbours; invalid where that is not known: a
     // triangle of it is not on three edges of two triangles (the third triangle of an edge is missing
