@@ -11,9 +11,7 @@
 #include <boost/container/small_vector.hpp>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <limits>
 #include <utility>
 #include <vector>
 
@@ -121,11 +119,6 @@ void HLRStrokeNetworkRenewer::preProcess() {
     for (std::size_t slot = 0; slot < kept.size(); ++slot)
         m_treeSlots.emplace_back(kept[slot].end, slot);
     sortChecked(m_treeSlots, [](const auto& a, const auto& b) { return a < b; });
-    // Each end's place in the order every query visits the tree in.
-    constexpr double inf = std::numeric_limits<double>::infinity();
-    m_rank.assign(kept.size(), kept.size());
-    std::size_t rank = 0;
-    m_tree->forEachInside(Tree::Window{{-inf, -inf}, {inf, inf}}, [&](std::size_t slot) { m_rank[slot] = rank++; });
 }
 
 void HLRStrokeNetworkRenewer::updatePoint(HLRStrokeEnd* end) {
@@ -168,25 +161,6 @@ void HLRStrokeNetworkRenewer::postProcess() {
     }
 }
 
-// Every end that renewalFor can act on for a stroke from a to b lies within 20 t of a or b, or inside
-// the ellipse round them where toEnd1 + toEnd2 <= length + 20 t: in both cases toEnd1 + toEnd2 <= length
-// + 40 t. A split cuts the stroke at an end of that ellipse, and a merge moves one of its ends by at most
-// 10 t; either widens the reach of the pieces, measured from a and b, by at most 20 t. So while a stroke
-// and its pieces have seen at most kShortListEvents splits and merges, only the ends within
-// kShortListReach t of that sum can be acted on, and the rest of the window need not be read. A soup of
-// large triangles has windows holding a good share of all ends, and pieces that read them again after
-// every split; thin ellipses make that work follow the ends near each stroke.
-namespace {
-constexpr int kShortListEvents = 256;
-constexpr double kShortListReach = 20.0 * (kShortListEvents + 3); // one step spare for rounding
-
-double distanceToCell(const HLRVector2D& p, const std::array<double, 2>& min, const std::array<double, 2>& max) {
-    const double dx = std::max({min[0] - p.x(), 0.0, p.x() - max[0]});
-    const double dy = std::max({min[1] - p.y(), 0.0, p.y() - max[1]});
-    return std::sqrt(dx * dx + dy * dy);
-}
-} // namespace
-
 void HLRStrokeNetworkRenewer::renewStrokes(std::deque<HLRShortStroke>& strokes, int kind) {
     const double t = m_tolerance;
     Candidates candidates;
@@ -197,48 +171,26 @@ void HLRStrokeNetworkRenewer::renewStrokes(std::deque<HLRShortStroke>& strokes, 
         HLRShortStroke* stroke = &strokes[i];
         if (!stroke->isValid())
             continue;
-        const HLRVector2D a = stroke->end1()->point();
-        const HLRVector2D b = stroke->end2()->point();
+        const HLRVector2D& a = stroke->end1()->point();
+        const HLRVector2D& b = stroke->end2()->point();
         const Tree::Window window{{std::min(a.x(), b.x()) - t, std::min(a.y(), b.y()) - t},
                                   {std::max(a.x(), b.x()) + t, std::max(a.y(), b.y()) + t}};
-        const double length = a.distanceTo(b);
-        const double reach = length + kShortListReach * t + 1e-9 * (length + a.length() + b.length());
-        const auto near = [&](const HLRVector2D& p) { return p.distanceTo(a) + p.distanceTo(b) <= reach; };
         candidates.clear();
-        m_tree->forEachInside(
-            window,
-            [&](const Tree::Window& cell) {
-                return distanceToCell(a, cell.min, cell.max) + distanceToCell(b, cell.min, cell.max) <= reach;
-            },
-            [&](std::size_t slot) {
-                if (near(m_tree->elements()[slot].point))
-                    candidates.push_back(slot);
-            });
-        renewStroke(stroke, kind, candidates, window);
+        m_tree->forEachInside(window, [&candidates](std::size_t slot) { candidates.push_back(slot); });
+        renewStroke(stroke, kind, candidates);
     }
 }
 
 // Both halves of a split go on consulting the candidates after the splitting end: the first half
 // before the second, as nested calls would, but with an explicit stack because one stroke may be
-// split at any number of ends. Past kShortListEvents splits and merges the candidates become the whole
-// window, in the tree's order as the short list is: the window read again, with the ends the short
-// list holds (only they can have moved since, and they were all inside the window when it was read).
-void HLRStrokeNetworkRenewer::renewStroke(HLRShortStroke* stroke, int kind, Candidates& candidates,
-                                          const Tree::Window& window) {
+// split at any number of ends.
+void HLRStrokeNetworkRenewer::renewStroke(HLRShortStroke* stroke, int kind, const Candidates& candidates) {
     // Most strokes are split nowhere: the stack then stays off the heap.
     boost::container::small_vector<std::pair<HLRShortStroke*, std::size_t>, 8> pending{{stroke, 0}};
-    int events = 0;
     while (!pending.empty()) {
         auto [current, position] = pending.back();
         pending.pop_back();
         while (current->isValid() && position < candidates.size()) {
-            if (events == kShortListEvents + 1) {
-                const Candidates shortList = std::exchange(candidates, wholeWindow(window, candidates));
-                position = positionInWhole(candidates, shortList, position);
-                for (auto& entry : pending)
-                    entry.second = positionInWhole(candidates, shortList, entry.second);
-                ++events;
-            }
             const HLRShortStrokeEndHolder& candidate = m_tree->elements()[candidates[position++]];
             const Renewal renewal = renewalFor(*current, candidate, kind, m_tolerance);
             HLRShortStrokeEnd& end = *candidate.end;
@@ -247,37 +199,13 @@ void HLRStrokeNetworkRenewer::renewStroke(HLRShortStroke* stroke, int kind, Cand
                 kept->mergeWith(end);
                 updatePoint(kept);
                 end.setValid(false);
-                ++events;
             } else if (renewal == Renewal::SPLIT) {
                 pending.emplace_back(splitStrokeAt(*current, end, kind), position);
                 pending.emplace_back(current, position);
-                ++events;
                 break;
             }
         }
     }
-}
-
-HLRStrokeNetworkRenewer::Candidates HLRStrokeNetworkRenewer::wholeWindow(const Tree::Window& window,
-                                                                         const Candidates& shortList) const {
-    Candidates whole = shortList;
-    m_tree->forEachInside(window, [&whole](std::size_t slot) { whole.push_back(slot); });
-    const auto byRank = [this](std::size_t a, std::size_t b) { return m_rank[a] < m_rank[b]; };
-    sortChecked(whole, byRank);
-    whole.erase(std::unique(whole.begin(), whole.end()), whole.end());
-    return whole;
-}
-
-// Reading the short list from `position` on means going on after the candidate read last, which the
-// whole window holds too.
-std::size_t HLRStrokeNetworkRenewer::positionInWhole(const Candidates& whole, const Candidates& shortList,
-                                                     std::size_t position) const {
-    if (position == 0)
-        return 0;
-    const std::size_t last = shortList[position - 1];
-    const auto at = std::lower_bound(whole.begin(), whole.end(), last,
-                                     [this](std::size_t a, std::size_t b) { return m_rank[a] < m_rank[b]; });
-    return static_cast<std::size_t>(at - whole.begin()) + 1;
 }
 
 // The stroke keeps its first half, from end1 to the splitting end; the second half is a new stroke

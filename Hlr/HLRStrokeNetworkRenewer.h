@@ -44,11 +44,7 @@ private:
     using Candidates = std::vector<std::size_t>; // slots in the tree's element array
 
     void renewStrokes(std::deque<HLRShortStroke>& strokes, int kind);
-    void renewStroke(HLRShortStroke* stroke, int kind, Candidates& candidates, const Tree::Window& window);
-    // The window's ends together with those of the short list, in the order a query visits them.
-    Candidates wholeWindow(const Tree::Window& window, const Candidates& shortList) const;
-    // Where, in the whole window, reading goes on that had reached `position` in the short list.
-    std::size_t positionInWhole(const Candidates& whole, const Candidates& shortList, std::size_t position) const;
+    void renewStroke(HLRShortStroke* stroke, int kind, const Candidates& candidates);
     HLRShortStroke* splitStrokeAt(HLRShortStroke& stroke, HLRShortStrokeEnd& end, int kind);
     // Writes an end's point, moved by a merge, into the tree's copy of it.
     void updatePoint(HLRStrokeEnd* end);
@@ -60,8 +56,6 @@ private:
     std::shared_ptr<Tree> m_tree;
     // Each end in the tree with its slot in the tree's element array, sorted by end.
     std::vector<std::pair<const HLRStrokeEnd*, std::size_t>> m_treeSlots;
-    // The place of each slot's end in the order a query visits the tree in.
-    std::vector<std::size_t> m_rank;
 };
 
 } // namespace KvHLR

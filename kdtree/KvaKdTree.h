@@ -85,44 +85,23 @@ public:
     // Calls visit(slot) for the slot in the element array of every element strictly inside the
     // window, each node before its low subtree and the low subtree before the high one.
     template <class Visit> void forEachInside(const Window& window, Visit&& visit) const {
-        forEachInside(window, [](const Window&) { return true; }, visit);
-    }
-
-    // The same, skipping every subtree whose cell (the closed box its elements lie in, cut down to
-    // the window) fails meets(cell): a query for a region thinner than its window, such as the
-    // surroundings of a long slanting segment, then reads the elements near the region only.
-    template <class Meets, class Visit>
-    void forEachInside(const Window& window, Meets&& meets, Visit&& visit) const {
         if (m_nodes.empty())
             return;
         // Each step takes one node and leaves at most two, so the stack holds at most one node per
         // level: a balanced tree deeper than 64 levels would need more elements than memory holds,
         // and the stack stays off the heap on every query.
-        struct Pending {
-            const Node* node;
-            Window cell;
-        };
-        boost::container::small_vector<Pending, 64> pending{{root(), window}};
+        boost::container::small_vector<const Node*, 64> pending{root()};
         while (!pending.empty()) {
-            const Pending next = pending.back();
+            const Node* node = pending.back();
             pending.pop_back();
-            if (!meets(next.cell))
-                continue;
-            const Node* node = next.node;
             if (isInside(*node, window))
                 visit(node->element());
             const int axis = node->axis();
             const double split = node->coordinate(axis);
-            if (node->highChild() && window.max[axis] >= split) {
-                Pending high{node->highChild(), next.cell};
-                high.cell.min[axis] = std::max(high.cell.min[axis], split);
-                pending.push_back(high);
-            }
-            if (node->lowChild() && split >= window.min[axis]) {
-                Pending low{node->lowChild(), next.cell};
-                low.cell.max[axis] = std::min(low.cell.max[axis], split);
-                pending.push_back(low);
-            }
+            if (node->highChild() && window.max[axis] >= split)
+                pending.push_back(node->highChild());
+            if (node->lowChild() && split >= window.min[axis])
+                pending.push_back(node->lowChild());
         }
     }
 

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstddef>
 #include <random>
 #include <vector>
 
@@ -51,22 +49,6 @@ TEST(KvaKdTreeTest, RandomWindowsMatchBruteForceIncludingDuplicatesAndNoPoints) 
             }
             const Tree::Window w{{std::min(x0, x1), std::min(y0, y1)}, {std::max(x0, x1), std::max(y0, y1)}};
             ASSERT_EQ(ids(tree.windowQuery(w)), bruteForce(points, w)) << "size " << size << " query " << q;
-            // Pruned to a disc, the query visits the window's points in the disc, in the plain order.
-            const double cx = real(rng), cy = real(rng), r = q % 3 == 0 ? 0.0 : real(rng) / 4;
-            const auto inDisc = [&](double x, double y) { return std::hypot(x - cx, y - cy) <= r; };
-            const auto cellMeets = [&](const Tree::Window& cell) {
-                return inDisc(std::clamp(cx, cell.min[0], cell.max[0]), std::clamp(cy, cell.min[1], cell.max[1]));
-            };
-            std::vector<std::size_t> plain, pruned;
-            tree.forEachInside(w, [&](std::size_t i) {
-                if (inDisc(points[i].x, points[i].y))
-                    plain.push_back(i);
-            });
-            tree.forEachInside(w, cellMeets, [&](std::size_t i) {
-                if (inDisc(points[i].x, points[i].y))
-                    pruned.push_back(i);
-            });
-            ASSERT_EQ(pruned, plain) << "size " << size << " query " << q;
         }
     }
 }
