@@ -18,6 +18,7 @@
 #include "Hlr/HLRProgressObservableProc.h"
 #include "Hlr/HLRProjector.h"
 #include "Hlr/HLRWindowQueryTraverser.h"
+#include "api/CalcSilhouette.h"
 #include "host/KvCore.h"
 
 namespace KvHLR {
@@ -326,7 +327,10 @@ void HLRProjectedModel::findIntersectionLines() {
     if (!m_crossingFreeParts.valid())
         startFindingCrossingFreeParts(); // a model built before the switch was turned on
     HLRIntersectionFinder finder(m_triangleData, m_crossingFreeParts.get());
-    m_intersectionLines.addIntersectionLines(finder.find(), m_triangleData);
+    const HLRIntersectionLines found = finder.find();
+    if (!sm_bExactHiding && found.segments.size() > HLRTooManyIntersectionLines::kMaxSegmentsPlainHiding)
+        throw HLRTooManyIntersectionLines(HLRTooManyIntersectionLines::kMaxSegmentsPlainHiding);
+    m_intersectionLines.addIntersectionLines(found, m_triangleData);
     HLRBox2D unused2D;
     HLRBox3D unused3D;
     m_intersectionLines.computeExtents(unused2D, unused3D);

@@ -16,11 +16,19 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 
 #include <unistd.h>
 
 namespace KvHLR {
+
+HLRTooManyIntersectionLines::HLRTooManyIntersectionLines(std::size_t plainHidingLimit)
+    : std::length_error("the model's triangles cross each other along more than " +
+                        std::to_string(plainHidingLimit) +
+                        " segments, more intersection lines than the plain hide test can draw in reasonable "
+                        "time: use exact hiding, or turn them off") {}
+
 namespace {
 
 // The library keeps process-wide state (progress stages, packed-box grids, tolerances, orientation

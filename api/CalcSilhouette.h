@@ -58,7 +58,14 @@ public:
     // Real models with intersection lines have at most some hundreds of thousands of segments; 3.5
     // million (5,000 large triangles in a cube, all crossing) take a run about 1 GB and half a minute.
     static constexpr std::size_t kMaxSegments = 4000000;
+    // Without exact hiding the budget is lower, and checked once the crossings are found: there every
+    // piece of a line is joined by reading the ends near it, and long lines crossed by many others
+    // make that work grow with the square of the segments (a soup of 700 large triangles, about 70,000
+    // segments, takes a minute; 1,000 triangles ran for many minutes).
+    static constexpr std::size_t kMaxSegmentsPlainHiding = 50000;
     HLRTooManyIntersectionLines();
+    // The plain hide test's refusal, naming the limit passed and exact hiding as the way out.
+    explicit HLRTooManyIntersectionLines(std::size_t plainHidingLimit);
     ~HLRTooManyIntersectionLines() override;
 };
 

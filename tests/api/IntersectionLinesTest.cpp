@@ -177,11 +177,8 @@ INSTANTIATE_TEST_SUITE_P(BothHideTests, IntersectionLines, ::testing::Bool(),
                          });
 
 // Long triangles standing in the planes y = i, crossed by others in the planes x = j: n^2 crossings of
-// 2n triangles, just over the budget. The call is refused while the crossings are found, with the
-// error a result too large to hold gets.
-TEST(IntersectionLinesBudget, ASoupCrossingAlongMoreSegmentsThanTheBudgetIsRefused) {
-    const auto n =
-        static_cast<std::uint32_t>(std::ceil(std::sqrt(HLRTooManyIntersectionLines::kMaxSegments + 1.0)));
+// 2n triangles, over 0 <= x, y <= n.
+Polygon3D crossingGrid(std::uint32_t n) {
     std::vector<ON_3dPoint> points;
     std::vector<std::array<std::uint32_t, 3>> triangles;
     const double w = n;
@@ -193,12 +190,29 @@ TEST(IntersectionLinesBudget, ASoupCrossingAlongMoreSegmentsThanTheBudgetIsRefus
         triangles.push_back({at, at + 1, at + 2});
         triangles.push_back({at + 3, at + 4, at + 5});
     }
-    Polygon3D scene = soup(points, triangles);
+    return soup(points, triangles);
+}
+
+std::uint32_t sideOverBudget(std::size_t budget) {
+    return static_cast<std::uint32_t>(std::ceil(std::sqrt(budget + 1.0)));
+}
+
+// Just over the budget, the call is refused while the crossings are found, with the error a result
+// too large to hold gets. The plain hide test's lower budget refuses a grid far smaller, before its
+// hide pass, whose lines the exact hide test draws.
+TEST(IntersectionLinesBudget, ASoupCrossingAlongMoreSegmentsThanTheBudgetIsRefused) {
+    const std::uint32_t n = sideOverBudget(HLRTooManyIntersectionLines::kMaxSegments);
+    Polygon3D scene = crossingGrid(n);
     std::vector<StrokeLine> lines;
     const Modes modes(true, true);
-    EXPECT_THROW(CalcSilhouette(everything(), isometric(ON_3dPoint(w / 2, w / 2, 0)), scene, {}, lines),
+    EXPECT_THROW(CalcSilhouette(everything(), isometric(ON_3dPoint(n / 2.0, n / 2.0, 0)), scene, {}, lines),
                  HLRTooManyIntersectionLines);
     EXPECT_TRUE(lines.empty());
+
+    const std::uint32_t m = sideOverBudget(HLRTooManyIntersectionLines::kMaxSegmentsPlainHiding);
+    const ViewInfoCriteria camera = isometric(ON_3dPoint(m / 2.0, m / 2.0, 0));
+    EXPECT_THROW(drawLines(crossingGrid(m), camera, false), HLRTooManyIntersectionLines);
+    EXPECT_GT(countOf(drawLines(crossingGrid(m), camera, true), kIntersectionKind), 0u);
 }
 
 } // namespace
