@@ -227,8 +227,11 @@ Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& 
         used.sharpAngle = 0.0;
     }
     const std::optional<KvHLR::ViewInfoCriteria> cutCamera = cutAtNearPlane(camera, parts);
-    if (section)
-        checkHatching(*section, camera, options.hatching, cutCamera.has_value());
+    std::optional<SectionImage> sectionLines;
+    if (section) {
+        sectionLines = sectionImage(*section, camera, cutCamera.has_value(), options.progress);
+        checkHatching(*sectionLines, camera, options.hatching);
+    }
     const bool partLayers = options.partLayers || options.provenance;
     const std::unique_ptr<PartEdges> partEdges =
         cad || partLayers ? std::make_unique<PartEdges>(parts, camera) : nullptr;
@@ -244,7 +247,7 @@ Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& 
     if (origins)
         origins->toParts(drawing, section || cutCamera);
     if (section)
-        drawing.notes = drawSection(drawing, *section, options.hatching, cutCamera.has_value(), options.progress);
+        drawing.notes = drawSection(drawing, *section, *sectionLines, options.hatching, options.progress);
     if (partEdges)
         partEdges->assign(drawing, partLayers);
     if (curves) {
@@ -252,7 +255,7 @@ Drawing drawParts(std::vector<MeshPart>&& parts, const KvHLR::ViewInfoCriteria& 
         if (options.centreLines)
             curves->addCentreLines(drawing);
         if (options.centreLines && section)
-            removeCentreLinesOnCaps(drawing, *section, cutCamera.has_value());
+            removeCentreLinesOnCaps(drawing, *sectionLines);
     }
     if (origins)
         giveEveryLineSources(drawing);

@@ -91,21 +91,30 @@ struct HatchStyle {
 // before any line is made when it would draw more lines than this.
 constexpr double kMostHatchLines = 500000;
 
-// Throws what drawSection throws for hatching past kMostHatchLines, before the cut model is drawn.
-void checkHatching(const SectionCut& cut, const KvHLR::ViewInfoCriteria& camera, const HatchStyle& hatching,
-                   bool clipToFrame);
+// The section in the drawing plane: each capped body's loops, for hatching (and for finding what lies on
+// the caps), and the outline, as lines of kind SectionOutline. With a perspective camera only what lies
+// beyond its near plane, and with `clipToFrame` (the model was cut at the near plane) only what lies
+// within the camera's frame. Worked out once per drawing, before the cut model is drawn. Throws
+// DrawingCancelled and whatever `progress` throws (told 0).
+struct SectionImage {
+    std::vector<std::vector<std::vector<ON_2dPoint>>> bodies;
+    std::vector<KvHLR::StrokeLine> outline;
+};
+SectionImage sectionImage(const SectionCut& cut, const KvHLR::ViewInfoCriteria& camera, bool clipToFrame = false,
+                          const ProgressHook& progress = {});
 
-// Adds the section's outline and hatching to a drawing of the cut parts, and takes the library's lines
-// along the outline out of it. With a perspective camera only what lies beyond its near plane is drawn,
-// and with `clipToFrame` (the model was cut at the near plane) only what lies within the camera's frame.
-// Returns a note for each uncapped part, or one saying that the plane cuts no body. Throws
-// DrawingCancelled and whatever `progress` throws (told 1).
-std::vector<std::string> drawSection(Drawing& drawing, const SectionCut& cut, const HatchStyle& hatching,
-                                     bool clipToFrame = false, const ProgressHook& progress = {});
+// Throws what drawSection throws for hatching past kMostHatchLines, before the cut model is drawn.
+void checkHatching(const SectionImage& image, const KvHLR::ViewInfoCriteria& camera, const HatchStyle& hatching);
+
+// Adds the section's outline and hatching (`image`, made with the drawing's camera) to a drawing of the cut
+// parts, and takes the library's lines along the outline out of it. Returns a note for each uncapped part,
+// or one saying that the plane cuts no body. Throws DrawingCancelled and whatever `progress` throws (told 1).
+std::vector<std::string> drawSection(Drawing& drawing, const SectionCut& cut, const SectionImage& image,
+                                     const HatchStyle& hatching, const ProgressHook& progress = {});
 
 // Takes out of a drawing of the cut parts the centre lines whose middle lies on the section's caps: the
 // axes of holes and shafts behind the cut face, which the section hides.
-void removeCentreLinesOnCaps(Drawing& drawing, const SectionCut& cut, bool clipToFrame = false);
+void removeCentreLinesOnCaps(Drawing& drawing, const SectionImage& image);
 
 // A section's cutting-plane line in another view of a sheet: where that view sees the plane edge-on,
 // across its drawing, with the section's direction of sight (from the side taken away) for the arrows

@@ -298,14 +298,16 @@ std::optional<CuttingPlaneLine> cuttingPlaneLine(const SectionPlane& plane, cons
 
 namespace {
 
-// The section in the drawing plane: each body's loops, for hatching, and the outline.
-struct SectionImage {
-    std::vector<std::vector<std::vector<ON_2dPoint>>> bodies;
-    std::vector<KvHLR::StrokeLine> outline;
-};
+double hatchSpacing(const HatchStyle& hatching, const KvHLR::ViewInfoCriteria& camera) {
+    const Box2 frame = cameraFrame(camera);
+    return hatching.spacing > 0.0 ? hatching.spacing : std::max(frame.width(), frame.height()) / 60.0;
+}
+
+} // namespace
 
 SectionImage sectionImage(const SectionCut& cut, const KvHLR::ViewInfoCriteria& camera, bool clipToFrame,
-                          ProgressPoll& poll) {
+                          const ProgressHook& progress) {
+    ProgressPoll poll(progress, 0.0);
     const ON_Xform toScreen = camera.projectionXform * camera.modelViewXform;
     const Box2 frame = cameraFrame(camera);
     const auto image = [&](const ON_3dPoint& p) {
@@ -344,26 +346,16 @@ SectionImage sectionImage(const SectionCut& cut, const KvHLR::ViewInfoCriteria& 
     return section;
 }
 
-double hatchSpacing(const HatchStyle& hatching, const KvHLR::ViewInfoCriteria& camera) {
-    const Box2 frame = cameraFrame(camera);
-    return hatching.spacing > 0.0 ? hatching.spacing : std::max(frame.width(), frame.height()) / 60.0;
+void checkHatching(const SectionImage& image, const KvHLR::ViewInfoCriteria& camera, const HatchStyle& hatching) {
+    checkHatchCount(image.bodies, hatching, hatchSpacing(hatching, camera));
 }
 
-} // namespace
-
-void checkHatching(const SectionCut& cut, const KvHLR::ViewInfoCriteria& camera, const HatchStyle& hatching,
-                   bool clipToFrame) {
-    const ProgressHook noHook;
-    ProgressPoll none(noHook, 0.0);
-    checkHatchCount(sectionImage(cut, camera, clipToFrame, none).bodies, hatching, hatchSpacing(hatching, camera));
-}
-
-std::vector<std::string> drawSection(Drawing& drawing, const SectionCut& cut, const HatchStyle& hatching,
-                                     bool clipToFrame, const ProgressHook& progress) {
+std::vector<std::string> drawSection(Drawing& drawing, const SectionCut& cut, const SectionImage& image,
+                                     const HatchStyle& hatching, const ProgressHook& progress) {
     ProgressPoll poll(progress, 1.0);
     const Box2 frame = cameraFrame(drawing.camera);
     const double size = std::max(frame.width(), frame.height());
-    auto [bodies, outline] = sectionImage(cut, drawing.camera, clipToFrame, poll);
+    const auto& [bodies, outline] = image;
 
     std::vector<Segment2> segments;
     for (const KvHLR::StrokeLine& line : outline)
@@ -375,8 +367,7 @@ std::vector<std::string> drawSection(Drawing& drawing, const SectionCut& cut, co
     checkHatchCount(bodies, hatching, spacing);
     for (std::size_t b = 0; b < bodies.size(); ++b)
         addHatching(bodies[b], hatchFamily(hatching, spacing, b), drawing.lines, poll);
-    drawing.lines.insert(drawing.lines.end(), std::make_move_iterator(outline.begin()),
-                         std::make_move_iterator(outline.end()));
+    drawing.lines.insert(drawing.lines.end(), outline.begin(), outline.end());
     std::vector<std::string> notes;
     if (cut.cappedBodies.empty() && cut.uncappedParts.empty())
         notes.push_back("the cutting plane cuts no body (it passes between them): the drawing shows no cut");
@@ -386,11 +377,8 @@ std::vector<std::string> drawSection(Drawing& drawing, const SectionCut& cut, co
     return notes;
 }
 
-void removeCentreLinesOnCaps(Drawing& drawing, const SectionCut& cut, bool clipToFrame) {
-    const ProgressHook noHook;
-    ProgressPoll none(noHook, 0.0);
-    const std::vector<std::vector<std::vector<ON_2dPoint>>> bodies =
-        sectionImage(cut, drawing.camera, clipToFrame, none).bodies;
+void removeCentreLinesOnCaps(Drawing& drawing, const SectionImage& image) {
+    const auto& bodies = image.bodies;
     // Even-odd over one body's loops, as the caps are hatched.
     const auto onCap = [&bodies](const ON_2dPoint& p) {
         return std::any_of(bodies.begin(), bodies.end(), [&p](const auto& loops) {

@@ -367,7 +367,7 @@ TEST(Section, AnOpenMeshIsCutButNotCappedAndTheBodyIsNamed) {
     EXPECT_EQ(cut.cappedBodies.size(), 1u) << "the closed box is capped";
     Drawing drawing;
     drawing.camera = facing(plane, parts);
-    const std::vector<std::string> notes = drawSection(drawing, cut, {});
+    const std::vector<std::string> notes = drawSection(drawing, cut, sectionImage(cut, drawing.camera), {});
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_NE(notes[0].find("body 2 is not closed"), std::string::npos) << notes[0];
 }
@@ -422,7 +422,7 @@ TEST(Section, ACancelEndsTheHatchingAtOnce) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
     bool told = false;
-    EXPECT_THROW(drawSection(drawing, cut, dense, false,
+    EXPECT_THROW(drawSection(drawing, cut, sectionImage(cut, camera), dense,
                              [&](double share) {
                                  told = share == 1.0;
                                  return false;
