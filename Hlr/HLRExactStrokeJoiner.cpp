@@ -68,10 +68,12 @@ void incidence(std::size_t nodeCount, std::size_t pieceCount, EndsOf&& endsOf, T
 }
 
 // Ends closer than `distance` become one, the earliest of them: a cut of one edge beside a vertex or
-// beside a cut of another edge. Found through a hash of cells `distance` wide, each end compared with
-// the ends of the nine cells around its own (at most a few dozen of each: more ends than that within a
-// few tolerances of one another are merged through their neighbours anyway).
-std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, double distance) {
+// beside a cut of another edge; ends of different `classes` (0 past its end) never. Found through a hash
+// of cells `distance` wide, each end compared with the ends of the nine cells around its own (at most a
+// few dozen of each: more ends than that within a few tolerances of one another are merged through
+// their neighbours anyway).
+std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, double distance,
+                                       const std::vector<std::int32_t>& classes) {
     // The arrays below take hundreds of megabytes for the millions of ends of a model that passes through
     // itself everywhere: filled with cancel checks (their page faults alone take most of a second).
     std::vector<std::uint32_t> root = filledChecked(nodes.size(), 0u);
@@ -95,6 +97,7 @@ std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, do
     const auto usable = [distance](const HLRVector2D& p) {
         return std::fabs(p.x() / distance) < 1e15 && std::fabs(p.y() / distance) < 1e15;
     };
+    const auto classOf = [&classes](std::uint32_t node) { return node < classes.size() ? classes[node] : 0; };
     // Each end's cell, worked out once: the probes of the hash compare cells, and two divisions for every
     // probe were most of the joining's time.
     using Cell = std::pair<std::int64_t, std::int64_t>;
@@ -131,7 +134,8 @@ std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, do
                 int compared = 0;
                 for (std::uint32_t other = slotOf({x + dx, y + dy}); other != NONE && compared < MOST_COMPARED;
                      other = nextInCell[other], ++compared) {
-                    if (other != node && nodes[other].distanceTo(nodes[node]) <= distance) {
+                    if (other != node && classOf(other) == classOf(node) &&
+                        nodes[other].distanceTo(nodes[node]) <= distance) {
                         const std::uint32_t a = find(node), b = find(other);
                         root[std::max(a, b)] = std::min(a, b);
                     }
@@ -318,7 +322,12 @@ void HLRExactStrokeJoiner::addHiddenPieces(const HLRExactEdge& edge, double a, d
     }
     const std::vector<HLRCoverCounts::Stretch> stretches = edge.levelsWithin(a, b);
     for (std::size_t i = 0; i < stretches.size(); ++i) {
-        const std::uint32_t next = i + 1 == stretches.size() ? to : newNode(edge.coordinate2DAt(stretches[i].to));
+        const bool last = i + 1 == stretches.size();
+        const std::uint32_t next = last ? to : newNode(edge.coordinate2DAt(stretches[i].to));
+        if (!last) {
+            m_cutLevels.resize(m_nodes.size(), 0);
+            m_cutLevels.back() = std::min(stretches[i].count, stretches[i + 1].count);
+        }
         m_pieces.push_back(Piece{from, next, edge.type()});
         m_levels.push_back(stretches[i].count);
         if (source)
@@ -389,7 +398,7 @@ std::vector<HLRExactStrokeJoiner::Polyline> HLRExactStrokeJoiner::join(bool with
     std::vector<std::uint32_t> from(pieceCount), to(pieceCount);
     const HLRBox2D& world = HLRBoundingBox2D::world();
     const std::vector<std::uint32_t> merged =
-        mergedNodes(m_nodes, MERGE_DISTANCE * std::min(world.width(), world.height()));
+        mergedNodes(m_nodes, MERGE_DISTANCE * std::min(world.width(), world.height()), m_cutLevels);
     for (std::size_t p = 0; p < pieceCount; ++p) {
         HLRCancelPoll::check();
         const Piece& piece = m_pieces[p];

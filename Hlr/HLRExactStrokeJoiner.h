@@ -81,6 +81,12 @@ private:
     static int joinKindOf(int type);
 
     std::vector<HLRVector2D> m_nodes; // the points where pieces end: vertices, then cuts as they come
+    // With occlusion levels, for each node a cut where a hidden stretch's level changes, the lower of
+    // the two levels; 0 for other nodes and past the last cut (empty without levels). Which cuts there
+    // are depends on how many levels are counted, but not those below a level: a cut merges only with
+    // near cuts below the same level, so that it moves no other end, and the visible lines and the
+    // pieces of each level counted are the same whichever deepest level is asked.
+    std::vector<std::int32_t> m_cutLevels;
     std::vector<Piece> m_pieces;
     std::vector<std::int32_t> m_levels; // with occlusion levels, each piece's (0 for visible ones)
     // With provenance, for each piece: its source, and the group it joins within (a body, or a pair of

@@ -102,7 +102,7 @@ CaseFigures runCheck(const CheckRequest& request, std::ostream& warnings) {
     figures.edgesAtNearPlane = samples.edgesAtNearPlane;
 
     figures.scores = score(samples, drawing.lines, figures.tolerance, figures.spacing,
-                           kOverlapShare * figures.drawingSize);
+                           kOverlapShare * figures.drawingSize, kMergingShare * figures.drawingSize);
     figures.lineFaults =
         findLineFaults(drawing.lines, frameOf(samples, figures.tolerance), figures.drawingSize);
     figures.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -32,5 +32,8 @@ CaseFigures runCheck(const CheckRequest& request, std::ostream& warnings);
 // The drawing is judged against a tolerance of this share of the drawing size (Samples.h), and
 // sampled at half of it.
 constexpr double kToleranceShare = 2e-3;
+// kvhlr joins line ends within 2e-5 of the drawing's smaller side into one (HLRExactStrokeJoiner): a
+// hidden line within this share of the drawing size of a visible line may be drawn as that line.
+constexpr double kMergingShare = 2e-5;
 
 } // namespace kvcheck

@@ -133,7 +133,7 @@ struct PrecisionCounter {
 } // namespace
 
 Scores score(const EdgeSamples& edges, const std::vector<Line>& lines, double tolerance, double spacing,
-             double coincidence) {
+             double coincidence, double merging) {
     const Box2 frame = frameOf(edges, tolerance);
     const SegmentGrid visibleLines = lineGrid(lines, isVisibleKind, frame, tolerance);
     const SegmentGrid hiddenLines = lineGrid(
@@ -157,18 +157,13 @@ Scores score(const EdgeSamples& edges, const std::vector<Line>& lines, double to
 
     LevelGrids levelLines(lines, frame, tolerance);
     Scores scores;
-    auto coincides = [coincidence](const SegmentGrid& truth, Vec2 p) {
-        return truth.findWithin(p, [&](Vec2 a, Vec2 b) {
-            double at = 0;
-            return distanceToSegment(p, a, b, at) <= coincidence;
-        });
-    };
     auto within = [](const SegmentGrid& truth, Vec2 p, double distance) {
         return truth.findWithin(p, [&](Vec2 a, Vec2 b) {
             double at = 0;
             return distanceToSegment(p, a, b, at) <= distance;
         });
     };
+    auto coincides = [&within, coincidence](const SegmentGrid& truth, Vec2 p) { return within(truth, p, coincidence); };
     for (const Sample& s : edges.samples) {
         if (s.edgeClass == EdgeClass::DoubtfulIntersection)
             continue; // a drawing need not show it
@@ -194,9 +189,10 @@ Scores score(const EdgeSamples& edges, const std::vector<Line>& lines, double to
             const bool drawn = hiddenLines.anyWithin(s.at);
             scores.hiddenRecall.count(drawn, s.at);
             // A hidden point right under a drawn visible line has no hidden line of its own to show its
-            // level (the drawing leaves hidden lines out under visible ones); the hidden line found near
-            // it is another edge's, whose level says nothing of this one's.
-            if (drawn && s.level > 0 && !coincides(visibleLines, s.at))
+            // level: the drawing makes ends within `merging` one, so a hidden edge that close to a visible
+            // line is drawn as that line and then left out under it. The hidden line found near it is
+            // another edge's, whose level says nothing of this one's.
+            if (drawn && s.level > 0 && !within(visibleLines, s.at, merging))
                 scores.levelAgreement.count(levelLines.anyWithin(s.level, s.at), s.at);
             if (s.edgeClass == EdgeClass::Intersection && !s.settled)
                 scores.intersectionRecall.count(drawn, s.at);

@@ -23,8 +23,9 @@
 // - tangent kind: the share of Visible tangent-edge samples within tolerance of a tangent line (kind 9).
 //   Hidden tangent samples are left out of the hidden recall: a drawing leaves hidden tangent edges out;
 // - level agreement: of the Hidden samples with a level (Samples.h) that the hidden recall finds drawn,
-//   but for those a drawn visible line passes over within `coincidence`, the share within tolerance of
-//   a hidden line of the same level.
+//   but for those a drawn visible line passes over within `merging` (the distance within which the
+//   drawing makes line ends one: a hidden line that close to a visible one is drawn as that line), the
+//   share within tolerance of a hidden line of the same level.
 //
 // Visible lines are those of kinds 0, 2, 3, 5, 6, 7 and 9; hidden lines are kind 1.
 
@@ -73,6 +74,6 @@ SegmentGrid truthGrid(const EdgeSamples& edges, const std::function<bool(const S
                       const Box2& frame, double tolerance);
 
 Scores score(const EdgeSamples& samples, const std::vector<Line>& lines, double tolerance, double spacing,
-             double coincidence);
+             double coincidence, double merging);
 
 } // namespace kvcheck

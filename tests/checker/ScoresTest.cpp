@@ -8,7 +8,7 @@ namespace kvcheck {
 namespace {
 
 // Binary fractions, so that the counts below come out exact.
-constexpr double kSpacing = 1.0 / 64, kTolerance = 2 * kSpacing, kCoincidence = 1e-9;
+constexpr double kSpacing = 1.0 / 64, kTolerance = 2 * kSpacing, kCoincidence = 1e-9, kMerging = 1e-4;
 
 // Unit-long horizontal edges in the drawing, edge e at y = e, sampled every kSpacing.
 EdgeSamples rows(const std::vector<std::pair<Visibility, EdgeClass>>& kinds) {
@@ -37,7 +37,7 @@ TEST(Scores, MissingWrongAndMiscalledLinesEachCostTheirOwnScore) {
     // The silhouette drawn as a sharp edge and only half of it; the hidden edge drawn as visible.
     const Scores s = score(threeEdges(),
                            {line(kVisibleConvexSharp, {0, 0}, {0.5, 0}), line(kVisibleOther, {0, 1}, {1, 1})},
-                           kTolerance, kSpacing, kCoincidence);
+                           kTolerance, kSpacing, kCoincidence, kMerging);
     EXPECT_EQ(s.visibleRecall.matched, 34u); // samples up to x = 0.5 + kTolerance are within reach
     EXPECT_EQ(s.silhouetteKind.matched, 0u);
     EXPECT_EQ(s.hiddenRecall.matched, 0u);
@@ -53,7 +53,7 @@ TEST(Scores, LinesOverUnscoredEdgesAreNotJudgedAndStrayLinesCostTheirLength) {
     const Scores s = score(threeEdges(),
                            {line(kVisibleSilhouette, {0, 0}, {1, 0}), line(kVisibleOther, {0, 2}, {1, 2}),
                             line(kHidden, {0, 1}, {1, 1}), line(kHidden, {5, 1}, {6, 1})},
-                           kTolerance, kSpacing, kCoincidence);
+                           kTolerance, kSpacing, kCoincidence, kMerging);
     EXPECT_EQ(s.visiblePointsUnscored, 65u);
     EXPECT_EQ(s.visiblePrecision.value(), 1.0);
     EXPECT_EQ(s.hiddenPrecision.matched, 65u);
@@ -61,7 +61,7 @@ TEST(Scores, LinesOverUnscoredEdgesAreNotJudgedAndStrayLinesCostTheirLength) {
 
     // A line that reaches far beyond the frame is counted there, not walked.
     const Scores stray =
-        score(threeEdges(), {line(kHidden, {-1e12, 1}, {1e12, 1})}, kTolerance, kSpacing, kCoincidence);
+        score(threeEdges(), {line(kHidden, {-1e12, 1}, {1e12, 1})}, kTolerance, kSpacing, kCoincidence, kMerging);
     EXPECT_EQ(stray.hiddenRecall.matched, 64u);
     EXPECT_LT(stray.hiddenPrecision.value(), 1e-9);
 }
@@ -77,7 +77,7 @@ TEST(Scores, HiddenEdgesUnderVisibleOrUnscoredOnesNeedNoHiddenLine) {
     for (int e = 1; e <= 3; ++e)
         edges.firstOfEdge.push_back(threeEdgesEnd + 64 * e);
     const Scores s = score(edges, {line(kVisibleSilhouette, {0, 0}, {1, 0}), line(kHidden, {1, 1}, {0, 1})},
-                           kTolerance, kSpacing, kCoincidence);
+                           kTolerance, kSpacing, kCoincidence, kMerging);
     EXPECT_EQ(s.hiddenSamplesCovered, 128u);
     EXPECT_EQ(s.hiddenRecall.scored, 128u);
     EXPECT_EQ(s.hiddenRecall.matched, 64u);
@@ -101,15 +101,15 @@ TEST(Scores, IntersectionLinesAreAskedForVisibleAsTheirOwnKindAndHiddenAsHiddenL
         {"left out, but the doubtful one drawn", {at(kVisibleIntersection, 2)}, 0, 0},
     };
     for (const Case& c : cases) {
-        const Scores s = score(edges, c.lines, kTolerance, kSpacing, kCoincidence);
+        const Scores s = score(edges, c.lines, kTolerance, kSpacing, kCoincidence, kMerging);
         EXPECT_EQ(s.intersectionRecall.scored, 128u) << c.what;
         EXPECT_EQ(s.intersectionRecall.matched, c.drawn) << c.what;
         EXPECT_EQ(s.visibleRecall.scored, 64u) << c.what;
         EXPECT_EQ(s.visibleRecall.matched, c.visibleDrawn) << c.what;
     }
     // Lines along the doubtful intersection are judged by its visibility.
-    EXPECT_EQ(score(edges, cases[3].lines, kTolerance, kSpacing, kCoincidence).visiblePrecision.value(), 1.0);
-    EXPECT_EQ(score(edges, {at(kHidden, 2)}, kTolerance, kSpacing, kCoincidence).hiddenPrecision.value(),
+    EXPECT_EQ(score(edges, cases[3].lines, kTolerance, kSpacing, kCoincidence, kMerging).visiblePrecision.value(), 1.0);
+    EXPECT_EQ(score(edges, {at(kHidden, 2)}, kTolerance, kSpacing, kCoincidence, kMerging).hiddenPrecision.value(),
               0.0);
 }
 
@@ -129,12 +129,37 @@ TEST(Scores, TangentEdgesAreAskedForWhereVisibleAsTheirOwnKind) {
         {"left out", {}, 0, 0},
     };
     for (const Case& c : cases) {
-        const Scores s = score(edges, c.lines, kTolerance, kSpacing, kCoincidence);
+        const Scores s = score(edges, c.lines, kTolerance, kSpacing, kCoincidence, kMerging);
         EXPECT_EQ(s.visibleRecall.matched, c.visibleDrawn) << c.what;
         EXPECT_EQ(s.tangentKind.scored, 64u) << c.what;
         EXPECT_EQ(s.tangentKind.matched, c.ofItsKind) << c.what;
         EXPECT_EQ(s.hiddenRecall.scored, 0u) << c.what;
         EXPECT_EQ(s.visiblePrecision.value(), 1.0) << c.what;
+    }
+}
+
+TEST(Scores, LevelsAreJudgedByTheHiddenLineOfTheSameLevelButUnderAVisibleOne) {
+    // A hidden edge at y = 0 whose samples lie at level 2.
+    EdgeSamples edges = rows({{Visibility::Hidden, EdgeClass::Sharp}});
+    for (Sample& s : edges.samples)
+        s.level = 2;
+    auto hidden = [](int level) { return Line{kHidden, {{0, 0}, {1, 0}}, level}; };
+    struct Case {
+        const char* what;
+        std::vector<Line> lines;
+        std::uint64_t scored, matched;
+    };
+    const Case cases[] = {
+        {"its level", {hidden(2)}, 64, 64},
+        {"another level", {hidden(1)}, 64, 0},
+        // Within the merging distance of a visible line the hidden line near it is another edge's.
+        {"beside a visible line", {hidden(1), line(kVisibleSilhouette, {0, kMerging / 2}, {1, kMerging / 2})}, 0, 0},
+        {"farther from it", {hidden(1), line(kVisibleSilhouette, {0, 2 * kMerging}, {1, 2 * kMerging})}, 64, 0},
+    };
+    for (const Case& c : cases) {
+        const Scores s = score(edges, c.lines, kTolerance, kSpacing, kCoincidence, kMerging);
+        EXPECT_EQ(s.levelAgreement.scored, c.scored) << c.what;
+        EXPECT_EQ(s.levelAgreement.matched, c.matched) << c.what;
     }
 }
 

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <set>
@@ -105,6 +106,40 @@ TEST(DrawMesh, OcclusionLevelsCountTheSurfacesInFront) {
     byLevel = hiddenLengthByLevel(drawMesh(std::move(boxOver), above, options));
     ASSERT_EQ(byLevel.size(), 1u);
     EXPECT_NEAR(byLevel[2], 4.0, 1e-9);
+}
+
+// The points of the lines of one level (0: the visible ones), sorted: the same set drawn as other polylines
+// compares equal.
+std::vector<std::pair<double, double>> pointsOfLevel(const Drawing& drawing, int level) {
+    std::vector<std::pair<double, double>> points;
+    for (const KvHLR::StrokeLine& line : drawing.lines)
+        if ((line.kind == Hidden ? line.level : 0) == level)
+            for (const ON_2dPoint& p : line.points)
+                points.emplace_back(p.x, p.y);
+    std::sort(points.begin(), points.end());
+    return points;
+}
+
+// A square behind two others and, for x > 0, a third, so that counting up to level 3 cuts its edges at
+// x = 0; beside that cut, within the distance at which line ends become one, a small square under the
+// third only ends its level-1 lines. Counted deeper, the cut must not pull them (nor any visible line)
+// onto itself: the lines of level 1 are the same whichever deepest level is asked.
+TEST(DrawMesh, TheLinesOfALevelDoNotDependOnTheDeepestLevelAsked) {
+    constexpr double kBeside = 2e-5;
+    KvHLR::Polygon3D scene = KvHLRTest::square(-0.5, -0.5, 1, 0);
+    KvHLRTest::append(scene, KvHLRTest::square(-1.5, -1.5, 3, 1));
+    KvHLRTest::append(scene, KvHLRTest::square(-1, -1, 2, 2));
+    KvHLRTest::append(scene, KvHLRTest::square(0, -1.2, 2.4, 3));
+    KvHLRTest::append(scene, KvHLRTest::square(kBeside, -0.8 - kBeside, 0.3, 2.5));
+    const KvHLR::ViewInfoCriteria above = KvHLRTest::fromAbove(ON_3dPoint(0, 0, 0));
+    DrawOptions options;
+    options.hiddenLevels = 1;
+    const Drawing first = drawMesh(KvHLR::Polygon3D(scene), above, options);
+    options.hiddenLevels = kAllLevels;
+    const Drawing all = drawMesh(std::move(scene), above, options);
+    ASSERT_EQ(hiddenLengthByLevel(all).size(), 3u);
+    for (int level : {0, 1})
+        EXPECT_EQ(pointsOfLevel(first, level), pointsOfLevel(all, level)) << "level " << level;
 }
 
 TEST(DrawMesh, OcclusionLevelsNeedTheExactHideTest) {
