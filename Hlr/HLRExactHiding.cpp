@@ -66,16 +66,18 @@ std::vector<std::uint64_t> screenOrder(const std::vector<HLRExactEdge*>& edges) 
 HLRExactHiding::Grid HLRExactHiding::gridOf(std::vector<const HLROccluder*> occluders,
                                             const std::vector<HLRExactEdge*>& edges) {
     // Nearness: the depth field of each occluder's packed view box maximum, its nearest depth cell.
-    std::vector<std::int16_t> nearness;
-    nearness.reserve(occluders.size());
-    for (const HLROccluder* occluder : occluders) {
-        nearness.push_back(occluder->box3D.nearestDepth());
-    }
-    std::vector<WindowQuery::Imple::QuantisedBox> windows;
-    windows.reserve(edges.size());
-    for (const HLRExactEdge* edge : edges) {
-        windows.push_back(windowOf(*edge));
-    }
+    std::vector<std::int16_t> nearness(occluders.size());
+    forEachBlock(occluders.size(), kItemsPerBlock, [&](std::size_t, std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            nearness[i] = occluders[i]->box3D.nearestDepth();
+        }
+    });
+    std::vector<WindowQuery::Imple::QuantisedBox> windows(edges.size());
+    forEachBlock(edges.size(), kItemsPerBlock, [&](std::size_t, std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            windows[i] = windowOf(*edges[i]);
+        }
+    });
     return Grid(std::move(occluders), nearness, &windows);
 }
 

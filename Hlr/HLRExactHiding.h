@@ -2,8 +2,10 @@
 
 #include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLROccluder.h"
+#include "Hlr/HLRParallelLoop.h"
 #include "WindowQuery/Grid.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -30,6 +32,9 @@ public:
         static std::uint32_t minCode(const Item& occluder) { return occluder->box2D.minCode(); }
         static std::uint32_t maxCode(const Item& occluder) { return occluder->box2D.maxCode(); }
         static void checkpoint() { HLRCancelPoll::check(); }
+        template <class Body> static void forEachBlock(std::size_t count, std::size_t blockSize, Body&& body) {
+            KvHLR::forEachBlock(count, blockSize, [&body](std::size_t, std::size_t begin, std::size_t end) { body(begin, end); });
+        }
     };
     using Grid = WindowQuery::Grid<OccluderTraits>;
 

@@ -8,6 +8,7 @@
 #include "Hlr/HLRModel.h"
 #include "Hlr/HLROccluder.h"
 #include "Hlr/HLROutlineExtremes.h"
+#include "Hlr/HLRParallelLoop.h"
 #include "Hlr/HLRPolyAlgo.h"
 #include "Hlr/HLRProjectedModel.h"
 #include "Hlr/HLRProjectedTriangleEdge.h"
@@ -102,12 +103,12 @@ std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, do
     // probe were most of the joining's time.
     using Cell = std::pair<std::int64_t, std::int64_t>;
     std::vector<Cell> cells = filledChecked(nodes.size(), Cell());
-    for (std::size_t node = 0; node < nodes.size(); ++node) {
-        HLRCancelPoll::check();
-        if (usable(nodes[node]))
-            cells[node] = Cell(static_cast<std::int64_t>(std::floor(nodes[node].x() / distance)),
-                               static_cast<std::int64_t>(std::floor(nodes[node].y() / distance)));
-    }
+    forEachBlock(nodes.size(), kItemsPerBlock, [&](std::size_t, std::size_t begin, std::size_t end) {
+        for (std::size_t node = begin; node < end; ++node)
+            if (usable(nodes[node]))
+                cells[node] = Cell(static_cast<std::int64_t>(std::floor(nodes[node].x() / distance)),
+                                   static_cast<std::int64_t>(std::floor(nodes[node].y() / distance)));
+    });
     const auto slotOf = [&](Cell cell) -> std::uint32_t& {
         std::size_t h = (static_cast<std::uint64_t>(cell.first) * 0x9E3779B97F4A7C15ull) ^
                         (static_cast<std::uint64_t>(cell.second) * 0xC2B2AE3D27D4EB4Full);
@@ -123,24 +124,34 @@ std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, do
         nextInCell[node] = head;
         head = node;
     }
+    // The comparisons, most of the time, go to the team, a block of ends each, and the pairs found are
+    // joined after in the blocks' order. A set takes its earliest end as root whatever the order in which
+    // its pairs are joined, so the result does not depend on the threads.
     constexpr int MOST_COMPARED = 32;
-    for (std::uint32_t node = 0; node < nodes.size(); ++node) {
-        HLRCancelPoll::check();
-        if (!usable(nodes[node]))
-            continue;
-        const auto [x, y] = cells[node];
-        for (std::int64_t dy = -1; dy <= 1; ++dy) {
-            for (std::int64_t dx = -1; dx <= 1; ++dx) {
-                int compared = 0;
-                for (std::uint32_t other = slotOf({x + dx, y + dy}); other != NONE && compared < MOST_COMPARED;
-                     other = nextInCell[other], ++compared) {
-                    if (other != node && classOf(other) == classOf(node) &&
-                        nodes[other].distanceTo(nodes[node]) <= distance) {
-                        const std::uint32_t a = find(node), b = find(other);
-                        root[std::max(a, b)] = std::min(a, b);
+    std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> near(blockCount(nodes.size(), kItemsPerBlock));
+    forEachBlock(nodes.size(), kItemsPerBlock, [&](std::size_t block, std::size_t begin, std::size_t end) {
+        for (auto node = static_cast<std::uint32_t>(begin); node < end; ++node) {
+            if (!usable(nodes[node]))
+                continue;
+            const auto [x, y] = cells[node];
+            for (std::int64_t dy = -1; dy <= 1; ++dy) {
+                for (std::int64_t dx = -1; dx <= 1; ++dx) {
+                    int compared = 0;
+                    for (std::uint32_t other = slotOf({x + dx, y + dy}); other != NONE && compared < MOST_COMPARED;
+                         other = nextInCell[other], ++compared) {
+                        if (other != node && classOf(other) == classOf(node) &&
+                            nodes[other].distanceTo(nodes[node]) <= distance)
+                            near[block].emplace_back(node, other);
                     }
                 }
             }
+        }
+    });
+    for (const auto& pairs : near) {
+        HLRCancelPoll::check();
+        for (const auto& [node, other] : pairs) {
+            const std::uint32_t a = find(node), b = find(other);
+            root[std::max(a, b)] = std::min(a, b);
         }
     }
     for (std::uint32_t node = 0; node < nodes.size(); ++node) {
@@ -393,122 +404,156 @@ int HLRExactStrokeJoiner::joinKindOf(int type) {
 }
 
 std::vector<HLRExactStrokeJoiner::Polyline> HLRExactStrokeJoiner::join(bool withHidden) const {
+    // Every step but the tracing of the chains goes to the team: each works on pieces or on ends of its
+    // own and reads only what the steps before it made, so the lines are the same on any number of threads.
     const std::size_t pieceCount = m_pieces.size();
     std::vector<std::int64_t> kinds(pieceCount);
     std::vector<std::uint32_t> from(pieceCount), to(pieceCount);
     const HLRBox2D& world = HLRBoundingBox2D::world();
     const std::vector<std::uint32_t> merged =
         mergedNodes(m_nodes, MERGE_DISTANCE * std::min(world.width(), world.height()), m_cutLevels);
-    for (std::size_t p = 0; p < pieceCount; ++p) {
-        HLRCancelPoll::check();
-        const Piece& piece = m_pieces[p];
-        from[p] = merged[piece.from];
-        to[p] = merged[piece.to];
-        const bool wanted = from[p] != to[p] && (withHidden || isVisible(piece.type));
-        kinds[p] = wanted ? joinKeyOfPiece(p) : -1;
-    }
+    forEachBlock(pieceCount, kItemsPerBlock, [&](std::size_t, std::size_t begin, std::size_t end) {
+        for (std::size_t p = begin; p < end; ++p) {
+            const Piece& piece = m_pieces[p];
+            from[p] = merged[piece.from];
+            to[p] = merged[piece.to];
+            const bool wanted = from[p] != to[p] && (withHidden || isVisible(piece.type));
+            kinds[p] = wanted ? joinKeyOfPiece(p) : -1;
+        }
+    });
     std::vector<std::uint32_t> start, ends;
     incidence(
         m_nodes.size(), pieceCount, [&](std::size_t p) { return std::pair(from[p], to[p]); },
         [&kinds](std::size_t p) { return kinds[p] >= 0; }, start, ends);
     const auto farNode = [&](std::uint32_t pieceEnd) { return pieceEnd % 2 == 0 ? to[pieceEnd / 2] : from[pieceEnd / 2]; };
 
-    // A piece of the same kind as an earlier one between the same two ends draws nothing new.
-    for (std::uint32_t node = 0; node < m_nodes.size(); ++node) {
-        HLRCancelPoll::check();
+    // A piece of the same kind as an earlier one between the same two ends draws nothing new. It is looked
+    // for at each end of the piece where no more than MOST_PIECES_PAIRED pieces meet; an end lists its
+    // pieces in their order, so the earlier ones come first.
+    const auto repeatsAt = [&](std::uint32_t node, std::uint32_t pieceEnd) {
         if (start[node + 1] - start[node] > MOST_PIECES_PAIRED)
-            continue;
-        for (std::uint32_t i = start[node]; i < start[node + 1]; ++i) {
-            const std::uint32_t a = ends[i];
-            for (std::uint32_t j = start[node]; j < i && kinds[a / 2] >= 0; ++j) {
-                const std::uint32_t b = ends[j];
-                if (kinds[b / 2] == kinds[a / 2] && farNode(b) == farNode(a))
-                    kinds[a / 2] = -1;
-            }
+            return false;
+        for (std::uint32_t k = start[node]; k < start[node + 1] && ends[k] / 2 < pieceEnd / 2; ++k)
+            if (kinds[ends[k] / 2] == kinds[pieceEnd / 2] && farNode(ends[k]) == farNode(pieceEnd))
+                return true;
+        return false;
+    };
+    std::vector<char> repeated(pieceCount, 0);
+    forEachBlock(pieceCount, kItemsPerBlock, [&](std::size_t, std::size_t begin, std::size_t end) {
+        for (std::size_t p = begin; p < end; ++p) {
+            const auto first = static_cast<std::uint32_t>(2 * p);
+            repeated[p] = kinds[p] >= 0 && (repeatsAt(from[p], first) || repeatsAt(to[p], first + 1));
         }
-    }
+    });
+    for (std::size_t p = 0; p < pieceCount; ++p)
+        if (repeated[p])
+            kinds[p] = -1;
 
     // At every node, the pieces of each kind paired: two simply; more by the straightest pairs first.
+    struct Scratch {
+        std::vector<std::uint32_t> group;
+        std::vector<std::pair<double, std::pair<std::uint32_t, std::uint32_t>>> pairs;
+    };
     std::vector<std::uint32_t> partner(2 * pieceCount, NONE);
-    std::vector<std::uint32_t> group;
-    std::vector<std::pair<double, std::pair<std::uint32_t, std::uint32_t>>> pairs;
-    for (std::uint32_t node = 0; node < m_nodes.size(); ++node) {
-        HLRCancelPoll::check();
-        group.clear();
-        for (std::uint32_t k = start[node]; k < start[node + 1]; ++k)
-            if (kinds[ends[k] / 2] >= 0)
-                group.push_back(ends[k]);
-        if (group.size() < 2)
-            continue;
-        std::stable_sort(group.begin(), group.end(),
-                         [&kinds](std::uint32_t a, std::uint32_t b) { return kinds[a / 2] < kinds[b / 2]; });
-        for (std::size_t begin = 0; begin < group.size();) {
-            std::size_t stop = begin + 1;
-            while (stop < group.size() && kinds[group[stop] / 2] == kinds[group[begin] / 2])
-                ++stop;
-            if (stop - begin == 2) {
-                partner[group[begin]] = group[begin + 1];
-                partner[group[begin + 1]] = group[begin];
-            } else if (stop - begin <= MOST_PIECES_PAIRED) {
-                pairs.clear();
-                const auto leaving = [&](std::uint32_t pieceEnd) {
-                    HLRVector2D direction = m_nodes[farNode(pieceEnd)] - m_nodes[node];
-                    const double length = direction.length();
-                    return length > 0.0 ? direction /= length : direction;
-                };
-                for (std::size_t i = begin; i < stop; ++i) {
-                    const HLRVector2D a = leaving(group[i]);
-                    for (std::size_t j = i + 1; j < stop; ++j) {
-                        const HLRVector2D b = leaving(group[j]);
-                        pairs.push_back({a.x() * b.x() + a.y() * b.y(), {group[i], group[j]}});
+    constexpr std::ptrdiff_t kNodesPerBlock = 16384;
+    runInParallel(
+        static_cast<std::ptrdiff_t>(m_nodes.size()), kNodesPerBlock, [] { return Scratch(); },
+        [&](Scratch& scratch, std::ptrdiff_t at) {
+            HLRCancelPoll::check();
+            const auto node = static_cast<std::uint32_t>(at);
+            std::vector<std::uint32_t>& group = scratch.group;
+            group.clear();
+            for (std::uint32_t k = start[node]; k < start[node + 1]; ++k)
+                if (kinds[ends[k] / 2] >= 0)
+                    group.push_back(ends[k]);
+            if (group.size() < 2)
+                return;
+            std::stable_sort(group.begin(), group.end(),
+                             [&kinds](std::uint32_t a, std::uint32_t b) { return kinds[a / 2] < kinds[b / 2]; });
+            for (std::size_t begin = 0; begin < group.size();) {
+                std::size_t stop = begin + 1;
+                while (stop < group.size() && kinds[group[stop] / 2] == kinds[group[begin] / 2])
+                    ++stop;
+                if (stop - begin == 2) {
+                    partner[group[begin]] = group[begin + 1];
+                    partner[group[begin + 1]] = group[begin];
+                } else if (stop - begin <= MOST_PIECES_PAIRED) {
+                    auto& pairs = scratch.pairs;
+                    pairs.clear();
+                    const auto leaving = [&](std::uint32_t pieceEnd) {
+                        HLRVector2D direction = m_nodes[farNode(pieceEnd)] - m_nodes[node];
+                        const double length = direction.length();
+                        return length > 0.0 ? direction /= length : direction;
+                    };
+                    for (std::size_t i = begin; i < stop; ++i) {
+                        const HLRVector2D a = leaving(group[i]);
+                        for (std::size_t j = i + 1; j < stop; ++j) {
+                            const HLRVector2D b = leaving(group[j]);
+                            pairs.push_back({a.x() * b.x() + a.y() * b.y(), {group[i], group[j]}});
+                        }
+                    }
+                    // Most nearly opposite directions first; ties in the order the pieces came.
+                    std::stable_sort(pairs.begin(), pairs.end(),
+                                     [](const auto& x, const auto& y) { return x.first < y.first; });
+                    for (const auto& [cosine, ab] : pairs) {
+                        if (partner[ab.first] == NONE && partner[ab.second] == NONE) {
+                            partner[ab.first] = ab.second;
+                            partner[ab.second] = ab.first;
+                        }
                     }
                 }
-                // Most nearly opposite directions first; ties in the order the pieces came.
-                std::stable_sort(pairs.begin(), pairs.end(),
-                                 [](const auto& x, const auto& y) { return x.first < y.first; });
-                for (const auto& [cosine, ab] : pairs) {
-                    if (partner[ab.first] == NONE && partner[ab.second] == NONE) {
-                        partner[ab.first] = ab.second;
-                        partner[ab.second] = ab.first;
-                    }
-                }
+                begin = stop;
             }
-            begin = stop;
-        }
-    }
+        });
 
-    // Open chains from their unpaired ends first, then the closed ones that are left.
-    std::vector<Polyline> polylines;
+    // Open chains from their unpaired ends first, then the closed ones that are left. The chains are
+    // found in that order on this thread (each by its first piece end and its number of pieces), and
+    // their polylines are filled on the team.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> chains;
     std::vector<bool> used(pieceCount, false);
-    const auto trace = [&](std::uint32_t pieceEnd) {
-        Polyline& line = polylines.emplace_back();
-        line.type = m_pieces[pieceEnd / 2].type;
-        line.level = m_levels.empty() ? 0 : m_levels[pieceEnd / 2];
-        const std::uint32_t startNode = pieceEnd % 2 == 0 ? from[pieceEnd / 2] : to[pieceEnd / 2];
-        line.points.push_back(m_nodes[startNode]);
-        for (std::uint32_t current = pieceEnd; current != NONE && !used[current / 2];) {
-            used[current / 2] = true;
-            line.points.push_back(m_nodes[farNode(current)]);
-            if (!m_sources.empty())
-                line.sources.push_back(sourceAlong(m_sources[current / 2], current % 2 == 1));
-            const std::uint32_t leaving = current ^ 1u; // the piece's other end
-            current = partner[leaving];
+    const auto walk = [&](std::uint32_t pieceEnd) {
+        std::uint32_t count = 0;
+        for (std::uint32_t current = pieceEnd; current != NONE && !used[current / 2]; current = partner[current ^ 1u]) {
+            used[current / 2] = true; // current ^ 1 is the piece's other end, where the chain goes on
+            ++count;
         }
+        chains.emplace_back(pieceEnd, count);
     };
     for (std::uint32_t p = 0; p < pieceCount; ++p) {
         HLRCancelPoll::check();
         if (kinds[p] < 0 || used[p])
             continue;
         if (partner[2 * p] == NONE)
-            trace(2 * p);
+            walk(2 * p);
         else if (partner[2 * p + 1] == NONE)
-            trace(2 * p + 1);
+            walk(2 * p + 1);
     }
     for (std::uint32_t p = 0; p < pieceCount; ++p) {
         HLRCancelPoll::check();
         if (kinds[p] >= 0 && !used[p])
-            trace(2 * p);
+            walk(2 * p);
     }
+    std::vector<Polyline> polylines(chains.size());
+    constexpr std::ptrdiff_t kChainsPerBlock = 4096;
+    runInParallel(
+        static_cast<std::ptrdiff_t>(chains.size()), kChainsPerBlock, [] { return 0; },
+        [&](int, std::ptrdiff_t c) {
+            HLRCancelPoll::check();
+            const auto [pieceEnd, count] = chains[static_cast<std::size_t>(c)];
+            Polyline& line = polylines[static_cast<std::size_t>(c)];
+            line.type = m_pieces[pieceEnd / 2].type;
+            line.level = m_levels.empty() ? 0 : m_levels[pieceEnd / 2];
+            line.points.reserve(count + 1);
+            line.points.push_back(m_nodes[pieceEnd % 2 == 0 ? from[pieceEnd / 2] : to[pieceEnd / 2]]);
+            if (!m_sources.empty())
+                line.sources.reserve(count);
+            std::uint32_t current = pieceEnd;
+            for (std::uint32_t k = 0; k < count; ++k, current = partner[current ^ 1u]) {
+                line.points.push_back(m_nodes[farNode(current)]);
+                if (!m_sources.empty())
+                    line.sources.push_back(sourceAlong(m_sources[current / 2], current % 2 == 1));
+            }
+        });
     return polylines;
 }
 

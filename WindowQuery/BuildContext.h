@@ -4,6 +4,7 @@
 #include "WindowQuery/NodePool.h"
 #include "WindowQuery/ThreadManager.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
@@ -33,6 +34,27 @@ struct HasCheckpoint<Traits, std::void_t<decltype(Traits::checkpoint())>> : std:
 template <class Traits> void checkpoint() {
     if constexpr (HasCheckpoint<Traits>::value) {
         Traits::checkpoint();
+    }
+}
+
+// Traits with a static forEachBlock(count, blockSize, body) run body(begin, end) for the blocks of
+// [0, count) on threads of their own, each block once, and return when all are done: a grid's cells are
+// then sorted on them. Traits without one have the blocks done in turn on the calling thread.
+struct BlockBody {
+    void operator()(std::size_t, std::size_t) const {}
+};
+template <class Traits, class = void> struct HasForEachBlock : std::false_type {};
+template <class Traits>
+struct HasForEachBlock<Traits, std::void_t<decltype(Traits::forEachBlock(std::size_t{}, std::size_t{}, BlockBody{}))>>
+    : std::true_type {};
+
+template <class Traits, class Body> void forEachBlock(std::size_t count, std::size_t blockSize, Body&& body) {
+    if constexpr (HasForEachBlock<Traits>::value) {
+        Traits::forEachBlock(count, blockSize, body);
+    } else {
+        for (std::size_t begin = 0; begin < count; begin += blockSize) {
+            body(begin, std::min(count, begin + blockSize));
+        }
     }
 }
 

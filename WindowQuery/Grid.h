@@ -147,41 +147,45 @@ Grid<Traits>::Grid(std::vector<Item> items, const std::vector<std::int16_t>& nea
             m_filedNearness[k] = near;
         });
     }
-    // Nearest first within each cell, the items' order kept among equally near ones.
+    // Nearest first within each cell, the items' order kept among equally near ones. The cells are
+    // sorted apart from one another, so blocks of them may go to the traits' threads.
     if (!nearness.empty()) {
         struct Entry {
             std::uint32_t index;
             Imple::QuantisedBox box;
             std::int16_t nearness;
         };
-        std::vector<Entry> entries;
-        for (std::size_t cell = 0; cell < cells; ++cell) {
-            const std::uint32_t first = m_cellStart[cell], last = m_cellStart[cell + 1];
-            if (last - first < 2) {
-                continue;
-            }
-            entries.clear();
-            for (std::uint32_t k = first; k < last; ++k) {
-                entries.push_back({m_filed[k], m_filedBox[k], m_filedNearness[k]});
-            }
-            // Most cells hold a few items: sorted by insertion, without the buffer a stable sort asks for.
-            const auto nearer = [](const Entry& a, const Entry& b) { return a.nearness > b.nearness; };
-            if (entries.size() > 32) {
-                std::stable_sort(entries.begin(), entries.end(), nearer);
-            } else {
-                for (std::size_t i = 1; i < entries.size(); ++i) {
-                    for (std::size_t j = i; j > 0 && nearer(entries[j], entries[j - 1]); --j) {
-                        std::swap(entries[j], entries[j - 1]);
+        constexpr std::size_t CELLS_PER_BLOCK = 16384;
+        Imple::forEachBlock<Traits>(cells, CELLS_PER_BLOCK, [this](std::size_t firstCell, std::size_t endCell) {
+            std::vector<Entry> entries;
+            for (std::size_t cell = firstCell; cell < endCell; ++cell) {
+                const std::uint32_t first = m_cellStart[cell], last = m_cellStart[cell + 1];
+                if (last - first < 2) {
+                    continue;
+                }
+                entries.clear();
+                for (std::uint32_t k = first; k < last; ++k) {
+                    entries.push_back({m_filed[k], m_filedBox[k], m_filedNearness[k]});
+                }
+                // Most cells hold a few items: sorted by insertion, without the buffer a stable sort asks for.
+                const auto nearer = [](const Entry& a, const Entry& b) { return a.nearness > b.nearness; };
+                if (entries.size() > 32) {
+                    std::stable_sort(entries.begin(), entries.end(), nearer);
+                } else {
+                    for (std::size_t i = 1; i < entries.size(); ++i) {
+                        for (std::size_t j = i; j > 0 && nearer(entries[j], entries[j - 1]); --j) {
+                            std::swap(entries[j], entries[j - 1]);
+                        }
                     }
                 }
+                for (std::uint32_t k = first; k < last; ++k) {
+                    const Entry& entry = entries[k - first];
+                    m_filed[k] = entry.index;
+                    m_filedBox[k] = entry.box;
+                    m_filedNearness[k] = entry.nearness;
+                }
             }
-            for (std::uint32_t k = first; k < last; ++k) {
-                const Entry& entry = entries[k - first];
-                m_filed[k] = entry.index;
-                m_filedBox[k] = entry.box;
-                m_filedNearness[k] = entry.nearness;
-            }
-        }
+        });
     }
 }
 
