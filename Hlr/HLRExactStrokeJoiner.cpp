@@ -222,6 +222,16 @@ HLRExactStrokeJoiner::SourceOf intersectionSources(const HLRProjectedModel& mode
 HLRExactStrokeJoiner::HLRExactStrokeJoiner(const HLRProjectedModel& model, bool provenance) {
     // The order of the stroke network's groups, so that the vote meets ties as the network does.
     const std::vector<HLRProjectedTriangleData>& stores = model.triangleData();
+    // Room for a piece per edge, and a node per vertex and one more per edge (where hidden ranges cut
+    // it), which most models do not exceed, so that millions of pieces and nodes are not copied again
+    // and again as they come. Room reserved and not written takes no memory.
+    std::size_t edges = model.intersectionLines().exactEdges().size(), vertices = model.intersectionLines().vertices().size();
+    for (const HLRProjectedTriangleData& store : stores) {
+        edges += store.exactEdges().size();
+        vertices += store.vertices().size();
+    }
+    m_pieces.reserve(edges);
+    m_nodes.reserve(vertices + edges);
     for (std::size_t s = 0; s < stores.size(); ++s)
         addEdgesOf(stores[s].exactEdges(), stores[s].vertices(),
                    provenance ? modelEdgeSources(model, s) : SourceOf());

@@ -354,10 +354,11 @@ void HLRProjectedModel::mainProcess() {
     if (sm_bExactHiding) {
         const std::vector<HLRExactEdge*> edges = exactEdgesToHide();
         HLRExactHiding::hideEdges(HLRExactHiding::gridOf(occluders(), edges), edges);
-        for (HLRExactEdge* edge : edges) {
-            HLRCancelPoll::check();
-            edge->dropHiddenSpecks();
-        }
+        forEachBlock(edges.size(), kItemsPerBlock, [&edges](std::size_t, std::size_t begin, std::size_t end) {
+            for (std::size_t i = begin; i < end; ++i) {
+                edges[i]->dropHiddenSpecks();
+            }
+        });
     } else {
         const std::vector<HLRProjectedTriangleEdge*> edges = edgesToHide();
         HLRWindowQueryTraverser::Tree tree;

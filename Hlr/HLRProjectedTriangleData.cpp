@@ -83,7 +83,7 @@ void HLRProjectedTriangleData::buildEdges() {
     const HLRTriangleData::EdgeSequence& modelEdges = m_source->edges();
     if (HLRProjectedModel::sm_bExactHiding) {
         const std::vector<std::uint32_t> drawable = drawableEdges();
-        m_exactEdges.reserve(drawable.size());
+        HLRHugePages::reserve(m_exactEdges, drawable.size());
         for (const std::uint32_t index : drawable) {
             HLRCancelPoll::check();
             const HLRTriangleEdge& modelEdge = modelEdges[index];
