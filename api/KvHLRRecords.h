@@ -70,6 +70,9 @@ struct KVHLR_API LineSource {
     // faces in order).
     std::array<std::uint32_t, 2> edge{kNone, kNone};
     std::uint32_t otherBody = kNone; // only on intersection lines
+    // The drawing kit's, never the library's: on a line of a part read from a CAD file, the B-rep edge
+    // the segment lies on (kit/mesh/CadFile.h numbers them); kNone elsewhere.
+    std::uint32_t brepEdge = kNone;
 };
 
 struct KVHLR_API StrokeLine {

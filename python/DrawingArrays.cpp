@@ -161,8 +161,34 @@ py::array_t<std::int64_t> lineEdges(const Line& line) {
     return edgeRows(line.stroke().sources, line.stroke().sources.size(), {});
 }
 
+namespace {
+
+// The B-rep edges of the segments of lines `first` to `last` (not included) of a drawing that names them.
+py::array_t<std::int64_t> brepEdgeColumn(const Drawing& drawing, const KvHLR::StrokeLine* first,
+                                         const KvHLR::StrokeLine* last) {
+    std::size_t count = 0;
+    for (const KvHLR::StrokeLine* line = first; drawing.brepEdges && line != last; ++line)
+        count += line->sources.size();
+    py::array_t<std::int64_t> column(static_cast<py::ssize_t>(count));
+    std::int64_t* out = column.mutable_data();
+    for (const KvHLR::StrokeLine* line = first; drawing.brepEdges && line != last; ++line)
+        for (const KvHLR::LineSource& source : line->sources)
+            *out++ = sourceIndex(source.brepEdge);
+    return column;
+}
+
+} // namespace
+
+py::array_t<std::int64_t> segmentBrepEdges(const Drawing& drawing) {
+    return brepEdgeColumn(drawing, drawing.lines.data(), drawing.lines.data() + drawing.lines.size());
+}
+
+py::array_t<std::int64_t> lineBrepEdges(const Line& line) {
+    return brepEdgeColumn(*line.drawing, &line.stroke(), &line.stroke() + 1);
+}
+
 py::array_t<std::uint32_t> sourceRows(const Drawing& drawing) {
-    py::array_t<std::uint32_t> rows({static_cast<py::ssize_t>(segmentCount(drawing)), py::ssize_t{4}});
+    py::array_t<std::uint32_t> rows({static_cast<py::ssize_t>(segmentCount(drawing)), py::ssize_t{5}});
     std::uint32_t* out = rows.mutable_data();
     for (const KvHLR::StrokeLine& line : drawing.lines)
         for (const KvHLR::LineSource& source : line.sources) {
@@ -170,24 +196,26 @@ py::array_t<std::uint32_t> sourceRows(const Drawing& drawing) {
             *out++ = source.edge[0];
             *out++ = source.edge[1];
             *out++ = source.otherBody;
+            *out++ = source.brepEdge;
         }
     return rows;
 }
 
-void setSources(Drawing& drawing, py::handle rows) {
+void setSources(Drawing& drawing, py::handle rows, bool brepEdges) {
     const auto table = py::array_t<std::uint32_t, py::array::c_style | py::array::forcecast>::ensure(rows);
     std::size_t segments = 0;
     for (const KvHLR::StrokeLine& line : drawing.lines)
         segments += line.points.empty() ? 0 : line.points.size() - 1;
     const bool none = table && table.ndim() == 2 && table.shape(0) == 0;
-    if (!table || table.ndim() != 2 || table.shape(1) != 4 ||
+    if (!table || table.ndim() != 2 || table.shape(1) != 5 ||
         !(none || static_cast<std::size_t>(table.shape(0)) == segments))
         throw py::value_error("not the state of a Drawing");
     const std::uint32_t* in = table.data();
     for (KvHLR::StrokeLine& line : drawing.lines)
-        for (std::size_t i = 1; !none && i < line.points.size(); ++i, in += 4)
-            line.sources.push_back({in[0], {in[1], in[2]}, in[3]});
+        for (std::size_t i = 1; !none && i < line.points.size(); ++i, in += 5)
+            line.sources.push_back({in[0], {in[1], in[2]}, in[3], in[4]});
     drawing.provenance = !none;
+    drawing.brepEdges = brepEdges && !none;
 }
 
 py::array_t<double> curveRows(const Drawing& drawing) {

@@ -70,10 +70,16 @@ py::array_t<std::int64_t> lineBodies(const Drawing& drawing);
 py::array_t<std::int64_t> segmentEdges(const Drawing& drawing);
 // One line's rows of segmentEdges.
 py::array_t<std::int64_t> lineEdges(const Line& line);
-// The sources whole, a (S, 4) uint32 row each (body, edge, other body), for pickles; and back:
-// ValueError "not the state of a Drawing" for rows that do not give each line a source per segment.
+// With provenance of CAD parts (Drawing::brepEdges): each segment's B-rep edge, -1 where it lies on
+// none: a new (S,) int64 array, rows as in segmentEdges; empty for other drawings.
+py::array_t<std::int64_t> segmentBrepEdges(const Drawing& drawing);
+// One line's entries of segmentBrepEdges.
+py::array_t<std::int64_t> lineBrepEdges(const Line& line);
+// The sources whole, a (S, 5) uint32 row each (body, edge, other body, B-rep edge), for pickles; and
+// back, with whether the sources name B-rep edges: ValueError "not the state of a Drawing" for rows that
+// do not give each line a source per segment.
 py::array_t<std::uint32_t> sourceRows(const Drawing& drawing);
-void setSources(Drawing& drawing, py::handle rows);
+void setSources(Drawing& drawing, py::handle rows, bool brepEdges);
 
 // The curves (Drawing::curves): a new (C, 8) float64 array, a row each: its line's index, its centre x
 // and y, major and minor radius, rotation, start and end angle (radians).

@@ -355,16 +355,16 @@ py::tuple drawingState(const PyDrawing& d) {
                                                drawing.lineParts.data());
     return py::make_tuple(drawing.camera, allPoints(drawing), lineOffsets(drawing), lineKinds(drawing),
                           drawing.notes, lineParts, drawing.partNames, sourceState(*d.source), curveRows(drawing),
-                          sourceRows(drawing), lineLevels(drawing));
+                          sourceRows(drawing), lineLevels(drawing), drawing.brepEdges);
 }
 
 PyDrawing drawingFromState(const py::tuple& state) {
-    if (state.size() != 11)
+    if (state.size() != 12)
         throw py::value_error("not the state of a Drawing");
     try {
         Drawing drawing = drawingOf(state[0].cast<Camera>(), state[1], state[2], state[3]);
         setCurves(drawing, state[8]);
-        setSources(drawing, state[9]);
+        setSources(drawing, state[9], state[11].cast<bool>());
         setLevels(drawing, state[10]);
         drawing.notes = state[4].cast<std::vector<std::string>>();
         drawing.lineParts = state[5].cast<std::vector<std::uint32_t>>();

@@ -152,6 +152,44 @@ void setCurves(MeshPart& part, const py::tuple& state) {
         throw py::value_error("not the state of a model's part: its deflection is no length");
 }
 
+// A part's B-rep edges: the tangent edges' numbers, and each B-rep edge as its number and the points
+// along it, flat: a (E,) array of numbers, a (E + 1,) array of where each one's points start, and the
+// points.
+py::tuple brepEdgesState(const MeshPart& part) {
+    std::vector<std::uint32_t> numbers, starts{0}, points;
+    for (const CadEdge& edge : part.brepEdges) {
+        numbers.push_back(edge.index);
+        points.insert(points.end(), edge.points.begin(), edge.points.end());
+        starts.push_back(static_cast<std::uint32_t>(points.size()));
+    }
+    const auto array = [](const std::vector<std::uint32_t>& values) {
+        return py::array_t<std::uint32_t>(static_cast<py::ssize_t>(values.size()), values.data());
+    };
+    return py::make_tuple(array(part.tangentBrepEdges), array(numbers), array(starts), array(points));
+}
+
+void setBrepEdges(MeshPart& part, const py::tuple& state) {
+    const auto array = [&](std::size_t i) {
+        const auto values = py::array_t<std::uint32_t, py::array::c_style | py::array::forcecast>::ensure(state[i]);
+        if (!values || values.ndim() != 1)
+            throw py::value_error("not the state of a model's part: its B-rep edges are no arrays of indices");
+        return std::vector<std::uint32_t>(values.data(), values.data() + values.size());
+    };
+    if (state.size() != 4)
+        throw py::value_error("not the state of a model's part");
+    const std::vector<std::uint32_t> tangent = array(0), numbers = array(1), starts = array(2), points = array(3);
+    const auto unnumbered = [](std::uint32_t number) { return number == 0; };
+    const auto beyond = [&](std::uint32_t point) { return point >= part.points.size(); };
+    if (tangent.size() != part.tangentEdges.size() || starts.size() != numbers.size() + 1 || starts[0] != 0 ||
+        !std::is_sorted(starts.begin(), starts.end()) || starts.back() != points.size() ||
+        std::any_of(tangent.begin(), tangent.end(), unnumbered) ||
+        std::any_of(numbers.begin(), numbers.end(), unnumbered) || std::any_of(points.begin(), points.end(), beyond))
+        throw py::value_error("not the state of a model's part: its B-rep edges do not fit its points");
+    part.tangentBrepEdges = tangent;
+    for (std::size_t e = 0; e < numbers.size(); ++e)
+        part.brepEdges.push_back({numbers[e], {points.begin() + starts[e], points.begin() + starts[e + 1]}});
+}
+
 } // namespace
 
 py::list partsState(const std::vector<MeshPart>& parts) {
@@ -164,7 +202,7 @@ py::list partsState(const std::vector<MeshPart>& parts) {
             tangentEdges.append(pointsArray(edge));
         states.append(py::make_tuple(pointsArray(part.points), faces, part.body, part.brepFaces, tangentEdges,
                                      part.partName, part.instanceName, part.unitMm, part.fileUnitMm,
-                                     curvesState(part)));
+                                     curvesState(part), brepEdgesState(part)));
     }
     return states;
 }
@@ -173,7 +211,7 @@ std::vector<MeshPart> partsOf(py::handle states) {
     std::vector<MeshPart> parts;
     for (const py::handle object : py::cast<py::list>(states)) {
         const auto state = py::cast<py::tuple>(object);
-        if (state.size() != 10)
+        if (state.size() != 11)
             throw py::value_error("not the state of a model's part");
         MeshPart& part = parts.emplace_back();
         part.points = pointsOf(state[0], "part points");
@@ -190,6 +228,7 @@ std::vector<MeshPart> partsOf(py::handle states) {
         if (!(part.unitMm > 0.0 && part.fileUnitMm > 0.0 && std::isfinite(part.unitMm * part.fileUnitMm)))
             throw py::value_error("not the state of a model's part: its units are not positive lengths");
         setCurves(part, py::cast<py::tuple>(state[9]));
+        setBrepEdges(part, py::cast<py::tuple>(state[10]));
     }
     return parts;
 }

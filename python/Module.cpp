@@ -175,6 +175,11 @@ PYBIND11_MODULE(_core, m) {
                                "With provenance: each segment's model edge, its two vertex indices in the "
                                "body's mesh (an intersection line's: its two triangles), -1 where it lies on "
                                "none: a new (N - 1, 2) int64 array; (0, 2) without provenance.")
+        .def_property_readonly("brep_edges", &lineBrepEdges,
+                               "With provenance, for a line of a STEP or IGES part: each segment's B-rep edge "
+                               "(its number in the part, from 1, as README.md tells), -1 where it lies on none "
+                               "(a silhouette of a curved face): a new (N - 1,) int64 array; empty for other "
+                               "drawings.")
         .def_property_readonly(
             "level", [](const Line& line) { return line.stroke().level; },
             "A hidden line's occlusion level, drawn with hidden_levels: how many surfaces lie between it and "
@@ -255,6 +260,12 @@ PYBIND11_MODULE(_core, m) {
             "Model part's points; an intersection line's: its two triangles), -1 where it lies on none: a "
             "new (S, 2) int64 array, line i's segments at rows offsets[i] - i to offsets[i + 1] - i - 1; "
             "(0, 2) without provenance.")
+        .def_property_readonly(
+            "brep_edges", [](const PyDrawing& d) { return segmentBrepEdges(*d.drawing); },
+            "With provenance, for a Model read from a STEP or IGES file: each segment's B-rep edge (its "
+            "number in its part, from 1, as README.md tells), -1 where it lies on none (a silhouette of a "
+            "curved face, a centre line): a new (S,) int64 array, rows as in edges; empty for other "
+            "drawings.")
         .def("save", &save, "path"_a, py::kw_only(),
              (std::string("Writes the drawing as kvhlr does, in the format the extension of `path` asks for "
                           "(.svg, .dxf, .pdf, .json), whole or not at all. Raises ValueError for an "

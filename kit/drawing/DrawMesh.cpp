@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
 namespace kvhlr {
@@ -101,16 +102,30 @@ Drawing drawWith(const KvHLR::ViewInfoCriteria& camera,
     return drawing;
 }
 
+// The key of the side of a part's triangles between two of its points, either way round.
+std::uint64_t sideKey(std::uint32_t a, std::uint32_t b) {
+    return std::uint64_t{std::min(a, b)} << 32 | std::max(a, b);
+}
+
 // What the library's bodies were before the kit drew them, to tell the lines' sources in the parts'
-// terms: the parts' names, each part's points before any cut, and the parts that became meshes.
+// terms: the parts' names, each part's points before any cut, the parts that became meshes, and the
+// B-rep edge along each side of a CAD part's triangles that lies on one.
 struct PartOrigins {
     std::vector<std::string> names;
     std::vector<std::size_t> pointCounts;
     std::vector<std::uint32_t> partOfMesh;
+    std::vector<std::unordered_map<std::uint64_t, std::uint32_t>> brepEdgeOf;
+    bool brep = false;
 
     explicit PartOrigins(const std::vector<MeshPart>& parts) : names(partLayerNames(parts)) {
-        for (const MeshPart& part : parts)
+        for (const MeshPart& part : parts) {
             pointCounts.push_back(part.points.size());
+            std::unordered_map<std::uint64_t, std::uint32_t>& sides = brepEdgeOf.emplace_back();
+            for (const CadEdge& edge : part.brepEdges)
+                for (std::size_t i = 1; i < edge.points.size(); ++i)
+                    sides.emplace(sideKey(edge.points[i - 1], edge.points[i]), edge.index);
+            brep = brep || part.brepFaces;
+        }
     }
 
     // The parts that keep triangles become the meshes, in order (toMeshList).
@@ -137,9 +152,15 @@ struct PartOrigins {
                                                     source.edge[1] < pointCounts[source.body]));
                 if (!kept)
                     source.edge = {LineSource::kNone, LineSource::kNone};
+                else if (!intersection) {
+                    const auto& sides = brepEdgeOf[source.body];
+                    const auto found = sides.find(sideKey(source.edge[0], source.edge[1]));
+                    source.brepEdge = found == sides.end() ? LineSource::kNone : found->second;
+                }
             }
         drawing.partNames = names;
         drawing.provenance = true;
+        drawing.brepEdges = brep;
     }
 };
 

@@ -109,16 +109,19 @@ std::uint32_t bodyOf(const KvHLR::StrokeLine& line) {
     return line.sources.empty() ? KvHLR::LineSource::kNone : line.sources.front().body;
 }
 
-std::string modelEdgesText(const KvHLR::StrokeLine& line) {
+std::string modelEdgesText(const KvHLR::StrokeLine& line, bool brep) {
+    // A B-rep edge as the pair {number, kNone}, so that both sort alike.
     std::vector<std::array<std::uint32_t, 2>> edges;
     for (const KvHLR::LineSource& source : line.sources)
-        if (source.edge[0] != KvHLR::LineSource::kNone)
+        if (brep && source.brepEdge != KvHLR::LineSource::kNone)
+            edges.push_back({source.brepEdge, KvHLR::LineSource::kNone});
+        else if (!brep && source.edge[0] != KvHLR::LineSource::kNone)
             edges.push_back({source.edge[0], source.edge[1]});
     std::sort(edges.begin(), edges.end());
     edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
     std::string text;
     for (const auto& [a, b] : edges)
-        text += (text.empty() ? "" : " ") + std::to_string(a) + "-" + std::to_string(b);
+        text += (text.empty() ? "" : " ") + std::to_string(a) + (brep ? "" : "-" + std::to_string(b));
     return text;
 }
 

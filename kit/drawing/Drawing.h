@@ -47,6 +47,9 @@ struct Drawing {
     // With provenance (DrawOptions::provenance): every line has a source per segment (StrokeLine::sources),
     // whose bodies are indices into partNames; those of lines the kit drew name no body and no edge.
     bool provenance = false;
+    // With provenance, where the model holds parts read from CAD files: the sources also name the B-rep
+    // edges (LineSource::brepEdge), and the outputs give those.
+    bool brepEdges = false;
 };
 
 // The stretch of `line` from point `from` to point `to`, with its kind, level and the sources of its segments.
@@ -59,8 +62,9 @@ void reverseLine(KvHLR::StrokeLine& line);
 std::uint32_t bodyOf(const KvHLR::StrokeLine& line);
 
 // The model edges a line drawn with provenance runs along, each once in ascending order, as SVG's
-// data-edge gives them: "4-9 9-12" (an edge by its two vertex indices); "" for none.
-std::string modelEdgesText(const KvHLR::StrokeLine& line);
+// data-edge gives them: "4-9 9-12" (an edge by its two vertex indices), or with `brep` the B-rep edges'
+// numbers, "3 7"; "" for none.
+std::string modelEdgesText(const KvHLR::StrokeLine& line, bool brep);
 
 // The kinds of the library's lines (StrokeLine::kind).
 enum LineKind : int {

@@ -21,6 +21,7 @@ struct Segment {
     double depthA, depthB; // how far from the eye, as the camera's depth runs (larger: farther)
     std::uint32_t part;
     int kind; // the kind of an outline drawn along it: a sharp kind between two faces seen from the front
+    std::uint32_t tangentEdge = KvHLR::LineSource::kNone; // the B-rep edge of a tangent edge's segment
 };
 
 // The distance from p to the segment, and the depth of its nearest point there.
@@ -112,10 +113,13 @@ void addPartEdges(const MeshPart& part, std::uint32_t index, const DrawingPlane&
         if (side.kind >= 0 || side.count == 1)
             out.push_back({projected[key >> 32], projected[key & 0xffffffffu], depths[key >> 32],
                            depths[key & 0xffffffffu], index, side.count == 1 ? VisibleSilhouette : side.kind});
-    for (const std::vector<ON_3dPoint>& edge : part.tangentEdges)
+    for (std::size_t e = 0; e < part.tangentEdges.size(); ++e) {
+        const std::vector<ON_3dPoint>& edge = part.tangentEdges[e];
+        const std::uint32_t brep = e < part.tangentBrepEdges.size() ? part.tangentBrepEdges[e] : KvHLR::LineSource::kNone;
         for (std::size_t i = 1; i < edge.size(); ++i)
             out.push_back({plane(edge[i - 1]), plane(edge[i]), plane.depth(edge[i - 1]), plane.depth(edge[i]), index,
-                           VisibleSilhouette}); // an outline stays one
+                           VisibleSilhouette, brep}); // an outline stays one
+    }
 }
 
 } // namespace
@@ -207,11 +211,14 @@ void PartEdges::assign(Drawing& drawing, bool parts) const {
     if (m_grid->segments.empty())
         return;
     // What segment k of a line, from a to b, is: its part, and its kind (an outline takes its edge's).
-    // The part is the body the library recorded for it where it did (with provenance).
-    const auto source = [&](const KvHLR::StrokeLine& line, const ON_2dPoint& a, const ON_2dPoint& b, std::size_t k) {
+    // The part is the body the library recorded for it where it did (with provenance). A tangent edge's
+    // segment, which the library knows by its body alone, is given its B-rep edge here.
+    const auto source = [&](KvHLR::StrokeLine& line, const ON_2dPoint& a, const ON_2dPoint& b, std::size_t k) {
         const Segment& edge = m_grid->nearest({(a.x + b.x) / 2, (a.y + b.y) / 2}, line.kind != Hidden);
         const bool recorded = k < line.sources.size() && line.sources[k].body != KvHLR::LineSource::kNone;
         const std::uint32_t part = recorded ? line.sources[k].body : edge.part;
+        if (recorded && line.kind == VisibleTangent && edge.part == part)
+            line.sources[k].brepEdge = edge.tangentEdge;
         return std::make_pair(parts ? part : 0u, line.kind == VisibleSilhouette ? edge.kind : line.kind);
     };
     std::vector<KvHLR::StrokeLine> lines;

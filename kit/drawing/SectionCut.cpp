@@ -341,11 +341,16 @@ SectionCut cutSection(std::vector<MeshPart>& parts, const SectionPlane& plane,
         for (Kv::KvTriangleList& face : part.faces)
             cutFace(cutter, face, cut, poll);
         std::vector<std::vector<ON_3dPoint>> tangentEdges;
-        for (const std::vector<ON_3dPoint>& edge : part.tangentEdges)
+        std::vector<std::uint32_t> tangentBrepEdges;
+        for (std::size_t e = 0; e < part.tangentEdges.size(); ++e)
             for (std::vector<ON_3dPoint>& stretch :
-                 keptStretches(edge, [&](const ON_3dPoint& p) { return -frame.distance(p); }))
+                 keptStretches(part.tangentEdges[e], [&](const ON_3dPoint& p) { return -frame.distance(p); })) {
                 tangentEdges.push_back(std::move(stretch));
+                if (e < part.tangentBrepEdges.size())
+                    tangentBrepEdges.push_back(part.tangentBrepEdges[e]);
+            }
         part.tangentEdges = std::move(tangentEdges);
+        part.tangentBrepEdges = std::move(tangentBrepEdges);
         // Each body's segments apart (an edge key's high half is a point of the part as read), in a fixed
         // order, so that each body keeps its hatching from one drawing to the next.
         std::map<std::uint64_t, std::vector<std::array<std::uint64_t, 2>>> byBody;

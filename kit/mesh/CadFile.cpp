@@ -399,10 +399,13 @@ MeshPart bodyPart(const TopoDS_Shape& body, const std::string& subject, const Ca
 
     TopTools_IndexedDataMapOfShapeListOfShape edgeFaces;
     TopExp::MapShapesAndAncestors(body, TopAbs_EDGE, TopAbs_FACE, edgeFaces);
+    TopTools_IndexedMapOfShape numbered; // the B-rep edges' numbers (CadFile.h)
+    TopExp::MapShapes(body, TopAbs_EDGE, numbered);
     MeshPart part;
-    std::vector<std::vector<std::size_t>> tangentNodes;
+    std::vector<std::pair<std::uint32_t, std::vector<std::size_t>>> brepNodes, tangentNodes;
     for (int e = 1; e <= edgeFaces.Extent(); ++e) {
         const TopoDS_Edge& edge = TopoDS::Edge(edgeFaces.FindKey(e));
+        const auto number = static_cast<std::uint32_t>(numbered.FindIndex(edge));
         // The edge as each face holds it: a seam twice, once in each orientation.
         std::vector<std::pair<int, std::vector<std::size_t>>> sides;
         std::vector<int> seen;
@@ -425,8 +428,13 @@ MeshPart bodyPart(const TopoDS_Shape& body, const std::string& subject, const Ca
             BRep_Tool::Continuity(edge, TopoDS::Face(nodes.faces(first)),
                                   TopoDS::Face(nodes.faces(sides[1].first))) != GeomAbs_C0) {
             smoothFaces.join(static_cast<std::size_t>(first), static_cast<std::size_t>(sides[1].first));
-            tangentNodes.push_back(sides[0].second);
+            tangentNodes.emplace_back(number, sides[0].second);
         }
+        // A seam runs inside its face (its two sides are one face's), and no line is drawn along it.
+        const bool seam = sides.size() == 2 && sides[1].first == first;
+        const auto along = std::find_if(sides.begin(), sides.end(), [](const auto& side) { return !side.second.empty(); });
+        if (!seam && !BRep_Tool::Degenerated(edge) && along != sides.end())
+            brepNodes.emplace_back(number, along->second);
     }
 
     // Points: one per set of welded nodes, placed by its face's location.
@@ -474,10 +482,17 @@ MeshPart bodyPart(const TopoDS_Shape& body, const std::string& subject, const Ca
             triangles.push_back({corner[0], corner[1], corner[2]});
         }
     }
-    for (const std::vector<std::size_t>& edge : tangentNodes) {
+    for (const auto& [number, edge] : tangentNodes) {
         std::vector<ON_3dPoint>& line = part.tangentEdges.emplace_back();
         for (const std::size_t node : edge)
             line.push_back(part.points[pointOf[node]]);
+        part.tangentBrepEdges.push_back(number);
+    }
+    for (const auto& [number, edge] : brepNodes) {
+        CadEdge& along = part.brepEdges.emplace_back();
+        along.index = number;
+        for (const std::size_t node : edge)
+            along.points.push_back(pointOf[node]);
     }
     addCurves(body, part);
     addAxes(body, part);

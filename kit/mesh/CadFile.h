@@ -8,7 +8,11 @@
 //      assembly puts it, named after its part and instance, its points in the unit Open CASCADE converts
 //      lengths to (millimetres) and the file's own unit beside it. Each B-rep face becomes a face of the
 //      body, welded along its seam so that a closed face (a cylinder) shows no seam; faces meeting smoothly
-//      are merged into one, and the edge between them is kept as a tangent edge. Only built with Open
+//      are merged into one, and the edge between them is kept as a tangent edge. The B-rep edges of each
+//      body are numbered from 1 in the order TopExp::MapShapes(body, TopAbs_EDGE) numbers them (the
+//      body: the solid, or the shell or faces sewn from a shape's loose faces), and the points along each
+//      are kept with its number (MeshPart::brepEdges), so that a line can name the edge it is drawn
+//      along. Only built with Open
 //      CASCADE, into the reader program (kit/mesh/CadReaderMain.cpp), which the kit starts for every CAD
 //      file so that the third-party reader's crashes end that process only; readMeshFile is the way in.
 

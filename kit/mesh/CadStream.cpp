@@ -14,7 +14,7 @@ namespace {
 // Sent out once this much is waiting.
 constexpr std::size_t kBufferSize = 1 << 16;
 // What a stream may hold at most: texts are names and messages; points are indexed by 32 bits; a part
-// has far fewer faces and tangent edges than points.
+// has far fewer faces, tangent and B-rep edges than points.
 constexpr std::uint32_t kLongestText = 1 << 16;
 constexpr std::uint64_t kMostPoints = UINT32_MAX;
 constexpr std::uint32_t kMostLists = 1u << 26;
@@ -105,6 +105,13 @@ public:
             broken("an axis out of range");
         return a;
     }
+    // A B-rep edge's number: from 1.
+    std::uint32_t brepEdge() {
+        const auto number = value<std::uint32_t>();
+        if (number == 0)
+            broken("a B-rep edge numbered 0");
+        return number;
+    }
     MeshPart part() {
         MeshPart part;
         part.body = part.brepFaces = true;
@@ -123,8 +130,10 @@ public:
                 face.push_back({t[0], t[1], t[2]});
             }
         }
-        for (std::uint32_t e = count<std::uint32_t>(kMostLists, "tangent edges"); e > 0; --e)
+        for (std::uint32_t e = count<std::uint32_t>(kMostLists, "tangent edges"); e > 0; --e) {
             points(part.tangentEdges.emplace_back());
+            part.tangentBrepEdges.push_back(brepEdge());
+        }
         part.deflection = value<double>();
         if (!(part.deflection >= 0.0 && std::isfinite(part.deflection)))
             broken("a deflection out of range");
@@ -132,6 +141,14 @@ public:
             part.curves.push_back(curve());
         for (std::uint32_t a = count<std::uint32_t>(kMostLists, "axes"); a > 0; --a)
             part.axes.push_back(axis());
+        for (std::uint32_t e = count<std::uint32_t>(kMostLists, "B-rep edges"); e > 0; --e) {
+            CadEdge& edge = part.brepEdges.emplace_back();
+            edge.index = brepEdge();
+            list(edge.points, kMostPoints, "points along a B-rep edge");
+            for (const std::uint32_t p : edge.points)
+                if (p >= part.points.size())
+                    broken("a B-rep edge runs through a point that does not exist");
+        }
         return part;
     }
 
@@ -202,8 +219,10 @@ void CadStreamWriter::part(const MeshPart& part) {
                 value(static_cast<std::uint32_t>(t[k]));
     }
     value(static_cast<std::uint32_t>(part.tangentEdges.size()));
-    for (const std::vector<ON_3dPoint>& edge : part.tangentEdges)
-        points(edge);
+    for (std::size_t e = 0; e < part.tangentEdges.size(); ++e) {
+        points(part.tangentEdges[e]);
+        value(part.tangentBrepEdges[e]);
+    }
     value(part.deflection);
     value(static_cast<std::uint32_t>(part.curves.size()));
     for (const CadCurve& c : part.curves) {
@@ -221,6 +240,12 @@ void CadStreamWriter::part(const MeshPart& part) {
         value(a.from);
         value(a.to);
         value(a.radius);
+    }
+    value(static_cast<std::uint32_t>(part.brepEdges.size()));
+    for (const CadEdge& edge : part.brepEdges) {
+        value(edge.index);
+        value(static_cast<std::uint64_t>(edge.points.size()));
+        bytes(edge.points.data(), edge.points.size() * sizeof(std::uint32_t));
     }
 }
 

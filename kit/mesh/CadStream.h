@@ -14,10 +14,11 @@
 // A text is its length (u32) and its bytes. A part: its part and instance names (texts), its length
 // units in millimetres (f64: of its points, then of the file's numbers), its points (u64 count, three
 // f64 each), its faces (u32 count; each a u64 count of triangles, three u32 each), its
-// tangent edges (u32 count; each a u64 count of points, three f64 each), its deflection (f64), its
-// curves (u32 count; each its centre, major and minor vectors, three f64 each, start and end angles,
-// f64, and whether it is a sphere's outline, u8) and its axes (u32 count; each its origin and unit
-// direction, three f64 each, from, to and radius, f64).
+// tangent edges (u32 count; each a u64 count of points, three f64 each, and its B-rep edge's number,
+// u32), its deflection (f64), its curves (u32 count; each its centre, major and minor vectors, three f64
+// each, start and end angles, f64, and whether it is a sphere's outline, u8), its axes (u32 count; each
+// its origin and unit direction, three f64 each, from, to and radius, f64) and its B-rep edges (u32
+// count; each its number, u32 from 1, and the points along it, a u64 count of u32 indices).
 //
 // In:  (writer) the reader's results; (reader) the bytes, from any source.
 // Out: (reader) the parts, the progress and warnings passed on. Every count is checked against what can

@@ -5,6 +5,7 @@
 #include "api/CalcSilhouette.h"
 #include "host/KvMesh.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,12 @@ struct CadCurve {
     double start = 0.0;
     double end = 0.0;
     bool sphere = false;
+};
+
+// A B-rep edge as the tessellation follows it: its number and the part's points along it.
+struct CadEdge {
+    std::uint32_t index = 0;
+    std::vector<std::uint32_t> points;
 };
 
 // A face that turns at least half round an axis (a cylinder, a cone or a torus): where centre lines
@@ -53,8 +60,13 @@ struct MeshPart {
     // faces), and no facet edge of a face is ever drawn.
     bool brepFaces = false;
     // The edges along which two faces meet smoothly (tangent edges), as polylines in world coordinates;
-    // drawn only when asked (DrawOptions::tangentEdges).
+    // drawn only when asked (DrawOptions::tangentEdges). Each one's B-rep edge, one entry per tangent edge.
     std::vector<std::vector<ON_3dPoint>> tangentEdges;
+    std::vector<std::uint32_t> tangentBrepEdges;
+    // The B-rep edges along the triangles' sides, for provenance (LineSource::brepEdge): per B-rep edge
+    // its number (as kit/mesh/CadFile.h numbers them) and the points along it, in order. Seams and
+    // degenerate edges (a sphere's poles) have none.
+    std::vector<CadEdge> brepEdges;
     // The edges that are circles and ellipses (and the spheres' outlines), the axes of the faces that
     // turn about one, and how far the triangles may stray from the surface (the mesher's deflection, in
     // the points' unit): what true curves and centre lines are drawn from (kit/drawing/Curves.h).

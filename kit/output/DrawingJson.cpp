@@ -47,8 +47,8 @@ std::string indexText(std::uint32_t index) {
     return index == KvHLR::LineSource::kNone ? "-1" : std::to_string(index);
 }
 
-// A line's provenance keys, after its points.
-void appendSources(std::string& text, const KvHLR::StrokeLine& line) {
+// A line's provenance keys, after its points; with `brep` its segments' B-rep edges too.
+void appendSources(std::string& text, const KvHLR::StrokeLine& line, bool brep) {
     const std::uint32_t body = bodyOf(line);
     text += ", \"body\": " + indexText(body);
     if (!line.sources.empty() && line.sources.front().otherBody != KvHLR::LineSource::kNone)
@@ -58,6 +58,12 @@ void appendSources(std::string& text, const KvHLR::StrokeLine& line) {
         const KvHLR::LineSource& source = line.sources[i];
         text += (i > 0 ? ", [" : "[") + indexText(source.edge[0]) + ", " + indexText(source.edge[1]) + "]";
     }
+    text += ']';
+    if (!brep)
+        return;
+    text += ", \"brepEdges\": [";
+    for (std::size_t i = 0; i < line.sources.size(); ++i)
+        text += (i > 0 ? ", " : "") + indexText(line.sources[i].brepEdge);
     text += ']';
 }
 
@@ -106,7 +112,7 @@ void writeDrawingJson(std::ostream& out, const Drawing& drawing, const std::func
         appendLine(text, drawing.lines[i]);
         if (drawing.provenance) {
             text.pop_back(); // the line's closing brace
-            appendSources(text, drawing.lines[i]);
+            appendSources(text, drawing.lines[i], drawing.brepEdges);
             text += '}';
         }
         out << text;

@@ -8,7 +8,9 @@
 // "bodies", its parts' names; -1 for a line the kit drew, such as a centre line), "edges" (per segment
 // the model edge's two vertex indices in the body's mesh, -1 where a segment lies on none; on an
 // intersection line the two triangles it lies on) and, on an intersection line, "otherBody"; "bodies"
-// follows the lines.
+// follows the lines. A drawing of parts read from CAD files (Drawing::brepEdges) gives each line
+// "brepEdges" after "edges" too: per segment the number of the B-rep edge it lies on (kit/mesh/CadFile.h),
+// -1 for none (a silhouette of a curved face, a line the kit drew).
 
 #include "kit/drawing/Drawing.h"
 

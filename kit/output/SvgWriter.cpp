@@ -44,8 +44,16 @@ public:
         appendNumber(text, m_height - p.y);
     }
 
-    // With provenance, the model edges it runs along, for a script to read: data-edge="4-9 9-12".
-    void polyline(const std::vector<PagePoint>& points, const std::string* edges) {
+    // With provenance, the model edges a line runs along, for a script to read: data-edge="4-9 9-12".
+    void edges(const std::string* edges) {
+        if (edges && !edges->empty()) {
+            text += " data-edge=\"";
+            text += *edges;
+            text += '"';
+        }
+    }
+
+    void polyline(const std::vector<PagePoint>& points, const std::string* modelEdges) {
         text += "    <polyline points=\"";
         for (std::size_t i = 0; i < points.size(); ++i) {
             if (i > 0)
@@ -53,17 +61,13 @@ public:
             point(points[i]);
         }
         text += '"';
-        if (edges && !edges->empty()) {
-            text += " data-edge=\"";
-            text += *edges;
-            text += '"';
-        }
+        edges(modelEdges);
         text += "/>\n";
     }
 
     // Arcs of at most half a turn each, so that none needs the large-arc flag, and a closed curve is
     // two. The page turns counter-clockwise; seen through SVG's downward y, the sweep is negative.
-    void curve(const PageCurve& c) {
+    void curve(const PageCurve& c, const std::string* modelEdges) {
         text += "    <path d=\"M";
         point(c.at(c.start));
         const int pieces = std::max(1, static_cast<int>(std::ceil((c.end - c.start) / M_PI - 1e-9)));
@@ -77,7 +81,9 @@ public:
             text += " 0,0 ";
             point(c.at(c.start + (c.end - c.start) * i / pieces));
         }
-        text += "\"/>\n";
+        text += '"';
+        edges(modelEdges);
+        text += "/>\n";
     }
 
     void label(const char* id, const std::string& name, const std::string& label) {
@@ -191,8 +197,8 @@ void writeSvg(std::ostream& out, const Page& page, const std::function<void(doub
             svg.text.clear();
             written.done(1);
         }
-        for (const PageCurve& curve : layer.curves) {
-            svg.curve(curve);
+        for (std::size_t i = 0; i < layer.curves.size(); ++i) {
+            svg.curve(layer.curves[i], layer.curveEdges.empty() ? nullptr : &layer.curveEdges[i]);
             written.done(1);
         }
         for (const PageText& text : page.texts)

@@ -191,6 +191,10 @@ void fitArcs(Page& page, double toleranceMm, const std::optional<Pen>& centrePen
             std::move(fitted.lines.begin(), fitted.lines.end(), std::back_inserter(lines));
             for (const PageCurve& curve : fitted.curves) {
                 layer.curves.push_back(curve);
+                if (!layer.edges.empty()) {
+                    layer.curveEdges.resize(layer.curves.size() - 1);
+                    layer.curveEdges.push_back(layer.edges[i]);
+                }
                 if (!curve.closed() || !ofModelLines(layer))
                     continue;
                 const auto same = std::find_if(circles.begin(), circles.end(), [&](const auto& c) {

@@ -117,12 +117,16 @@ void cutDashes(Page& page, const std::function<void(double)>& progress) {
             steps.done(layer.polylines.size() + layer.curves.size());
             continue;
         }
-        for (const PageCurve& curve : layer.curves) {
-            layer.polylines.push_back(pointsAlong(curve));
-            if (!layer.edges.empty())
-                layer.edges.emplace_back();
+        const bool provenance = !layer.edges.empty() || !layer.curveEdges.empty();
+        for (std::size_t i = 0; i < layer.curves.size(); ++i) {
+            layer.polylines.push_back(pointsAlong(layer.curves[i]));
+            if (provenance) {
+                layer.edges.resize(layer.polylines.size() - 1);
+                layer.edges.push_back(i < layer.curveEdges.size() ? layer.curveEdges[i] : "");
+            }
         }
         layer.curves.clear();
+        layer.curveEdges.clear();
         std::vector<std::vector<PagePoint>> pieces;
         std::vector<std::string> pieceEdges; // each dash keeps its polyline's model edges
         for (std::size_t line = 0; line < layer.polylines.size(); ++line) {

@@ -55,8 +55,10 @@ struct PageLayer {
     std::vector<PageCurve> curves;                 // drawn after the polylines
     std::string part{}; // the part whose lines it holds, where the drawing knows the lines' parts
     // With provenance, one per polyline: the model edges it runs along (modelEdgesText), "" for none;
-    // empty without. Whatever reorders, cuts or adds polylines keeps it in step.
+    // empty without. Whatever reorders, cuts or adds polylines keeps it in step; curveEdges likewise for
+    // the curves.
     std::vector<std::string> edges{};
+    std::vector<std::string> curveEdges{};
 };
 
 // Text on the page (the title block): the baseline's start, its height, in the layer's pen.

@@ -566,10 +566,12 @@ void addView(Page& page, const SheetView& view, const Placement& placement, doub
                                                  placement.originY + scale * curve->centre.y},
                                                 scale * curve->majorRadius, scale * curve->minorRadius,
                                                 curve->rotation, curve->start, curve->end});
+                    if (view.drawing.provenance)
+                        pageLayer.curveEdges.push_back(modelEdgesText(line, view.drawing.brepEdges));
                     continue;
                 }
                 if (view.drawing.provenance)
-                    pageLayer.edges.push_back(modelEdgesText(line));
+                    pageLayer.edges.push_back(modelEdgesText(line, view.drawing.brepEdges));
                 std::vector<PagePoint>& points = pageLayer.polylines.emplace_back();
                 points.reserve(line.points.size());
                 for (const ON_2dPoint& p : line.points)

@@ -146,6 +146,11 @@ class Line:
         intersection line's: its two triangles), -1 where it lies on none: a new (N - 1, 2) int64 array;
         (0, 2) without provenance."""
     @property
+    def brep_edges(self) -> npt.NDArray[np.int64]:
+        """With provenance, for a line of a STEP or IGES part: each segment's B-rep edge (its number in
+        the part, from 1, as README.md tells), -1 where it lies on none (a silhouette of a curved face):
+        a new (N - 1,) int64 array; empty for other drawings."""
+    @property
     def level(self) -> int:
         """A hidden line's occlusion level, drawn with hidden_levels: how many surfaces lie between it and
         the eye (1 behind one); 0 for visible lines and without hidden_levels."""
@@ -194,6 +199,12 @@ class Drawing:
         Model part's points; an intersection line's: its two triangles), -1 where it lies on none: a new
         (S, 2) int64 array, line i's segments at rows offsets[i] - i to offsets[i + 1] - i - 1; (0, 2)
         without provenance."""
+    @property
+    def brep_edges(self) -> npt.NDArray[np.int64]:
+        """With provenance, for a Model read from a STEP or IGES file: each segment's B-rep edge (its
+        number in its part, from 1, as README.md tells), -1 where it lies on none (a silhouette of a
+        curved face, a centre line): a new (S,) int64 array, rows as in edges; empty for other
+        drawings."""
     @property
     def curves(self) -> npt.NDArray[np.float64]:
         """The lines that are true circles, arcs or ellipses (a STEP or IGES model's): a new (C, 8)

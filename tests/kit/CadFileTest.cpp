@@ -7,11 +7,19 @@
 #include "kit/drawing/DrawMesh.h"
 #include "kit/drawing/Section.h"
 #include "kit/mesh/CadProcess.h"
+#include "kit/mesh/CadStream.h"
 #include "kit/mesh/MeshFile.h"
 
+#include <BRepAdaptor_Curve.hxx>
+#include <STEPControl_Reader.hxx>
+#include <TopExp.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopTools_IndexedMapOfShape.hxx>
+#include <TopoDS.hxx>
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -19,6 +27,7 @@
 #include <thread>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <set>
 
@@ -258,8 +267,148 @@ TEST_P(CadFileTest, AssemblyLinesGoToTheirParts) {
     ASSERT_EQ(xOfPart.size(), 3u);
 }
 
+// Each B-rep edge of a STEP file's first solid, numbered as Open CASCADE maps them (from 1), as points
+// along its curve where the camera draws them.
+std::map<std::uint32_t, std::vector<ON_2dPoint>> projectedEdges(const std::string& path,
+                                                                const KvHLR::ViewInfoCriteria& camera) {
+    STEPControl_Reader reader;
+    EXPECT_EQ(reader.ReadFile(path.c_str()), IFSelect_RetDone);
+    reader.TransferRoots();
+    TopTools_IndexedMapOfShape edges;
+    TopExp::MapShapes(TopExp_Explorer(reader.OneShape(), TopAbs_SOLID).Current(), TopAbs_EDGE, edges);
+    std::map<std::uint32_t, std::vector<ON_2dPoint>> projected;
+    for (int e = 1; e <= edges.Extent(); ++e) {
+        const BRepAdaptor_Curve curve(TopoDS::Edge(edges(e)));
+        constexpr int kSamples = 200;
+        for (int i = 0; i <= kSamples; ++i) {
+            const gp_Pnt p = curve.Value(curve.FirstParameter() +
+                                         (curve.LastParameter() - curve.FirstParameter()) * i / kSamples);
+            projected[static_cast<std::uint32_t>(e)].push_back(onDrawing(camera, {p.X(), p.Y(), p.Z()}));
+        }
+    }
+    return projected;
+}
+
+double distanceToPolyline(const ON_2dPoint& p, const std::vector<ON_2dPoint>& line) {
+    double nearest = INFINITY;
+    for (std::size_t i = 1; i < line.size(); ++i) {
+        const double dx = line[i].x - line[i - 1].x, dy = line[i].y - line[i - 1].y;
+        const double length = dx * dx + dy * dy;
+        const double t = length > 0 ? std::clamp(((p.x - line[i - 1].x) * dx + (p.y - line[i - 1].y) * dy) / length, 0.0, 1.0) : 0.0;
+        nearest = std::min(nearest, distance(p, {line[i - 1].x + t * dx, line[i - 1].y + t * dy}));
+    }
+    return nearest;
+}
+
+// With provenance every sharp line and tangent edge names the B-rep edge it is drawn along (for STEP:
+// the edge Open CASCADE numbers so, whose curve the line follows), the cylinder's outlines none. Seen
+// from the corner with hidden lines, every edge of the box and cylinder is drawn: each is named.
+TEST_P(CadFileTest, ProvenanceNamesTheBrepEdges) {
+    for (const char* model : {"box_and_cylinder", "filleted_block"}) {
+        SCOPED_TRACE(model);
+        DrawOptions options = edgesOnly();
+        options.provenance = options.hidden = options.tangentEdges = true;
+        const Drawing drawing = draw(model, "iso", options);
+        ASSERT_TRUE(drawing.brepEdges);
+        const std::map<std::uint32_t, std::vector<ON_2dPoint>> edges =
+            GetParam() == "step" ? projectedEdges(s_dir->path(std::string(model) + ".step"), drawing.camera)
+                                 : std::map<std::uint32_t, std::vector<ON_2dPoint>>{};
+        std::set<std::uint32_t> named;
+        std::size_t none = 0;
+        for (const KvHLR::StrokeLine& line : drawing.lines)
+            for (std::size_t k = 0; k < line.sources.size(); ++k) {
+                const std::uint32_t edge = line.sources[k].brepEdge;
+                const bool sharp = line.kind == VisibleConvexSharp || line.kind == VisibleConcaveSharp ||
+                                   line.kind == VisibleTangent;
+                EXPECT_TRUE(edge != KvHLR::LineSource::kNone || !sharp) << "kind " << line.kind;
+                if (edge == KvHLR::LineSource::kNone) {
+                    ++none;
+                    continue;
+                }
+                named.insert(edge);
+                if (edges.empty())
+                    continue;
+                const ON_2dPoint middle((line.points[k].x + line.points[k + 1].x) / 2,
+                                        (line.points[k].y + line.points[k + 1].y) / 2);
+                ASSERT_EQ(edges.count(edge), 1u) << edge;
+                EXPECT_LT(distanceToPolyline(middle, edges.at(edge)), 0.05) << "a segment off B-rep edge " << edge;
+            }
+        EXPECT_GT(none, 0u) << "outlines of curved faces";
+        // The box's 12 edges and the cylinder's two rims; its seam makes no line.
+        if (std::string(model) == "box_and_cylinder") {
+            EXPECT_EQ(named.size(), 14u);
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, CadFileTest, ::testing::Values("step", "iges"),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+
+// The reader's answer carries each part's B-rep edges; one that counts more points than it sends, or
+// names a point or a number that cannot be, is refused as broken.
+TEST(CadFile, BrepEdgesCrossTheAnswerChecked) {
+    MeshPart part;
+    part.points = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    part.faces = {{{0, 1, 2}}};
+    part.tangentEdges = {{{0, 0, 0}, {0, 1, 0}}};
+    part.tangentBrepEdges = {3};
+    part.brepEdges = {{1, {0, 1}}, {2, {1, 2, 0}}};
+    const auto answer = [](const MeshPart& sent) {
+        int ends[2];
+        EXPECT_EQ(pipe(ends), 0);
+        CadStreamWriter writer(ends[1]);
+        writer.part(sent);
+        writer.done();
+        close(ends[1]);
+        std::string bytes;
+        char buffer[4096];
+        for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;)
+            bytes.append(buffer, static_cast<std::size_t>(n));
+        close(ends[0]);
+        return bytes;
+    };
+    const auto decode = [](const std::string& bytes) {
+        std::size_t at = 0;
+        return readCadStream(
+            [&](void* to, std::size_t size) {
+                if (size > bytes.size() - at)
+                    return false;
+                std::memcpy(to, bytes.data() + at, size);
+                at += size;
+                return true;
+            },
+            "a.step", [](double) {}, {});
+    };
+    const std::vector<MeshPart> read = decode(answer(part));
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0].tangentBrepEdges, part.tangentBrepEdges);
+    ASSERT_EQ(read[0].brepEdges.size(), 2u);
+    EXPECT_EQ(read[0].brepEdges[1].index, 2u);
+    EXPECT_EQ(read[0].brepEdges[1].points, part.brepEdges[1].points);
+
+    const auto refused = [&](const std::string& bytes, const std::string& why) {
+        try {
+            decode(bytes);
+            ADD_FAILURE() << why;
+        } catch (const InputError& error) {
+            EXPECT_EQ(error.reason(), "the CAD reader sent a broken answer (" + why + ")");
+        }
+    };
+    // The last edge's count of points: before its three points and the end.
+    std::string counted = answer(part);
+    const std::size_t count = counted.size() - 1 - 3 * sizeof(std::uint32_t) - sizeof(std::uint64_t);
+    for (const auto& [points, why] : {std::pair<std::uint64_t, std::string>{1000, "it ends early"},
+                                      {std::uint64_t{1} << 40, "too many points along a B-rep edge"}}) {
+        std::memcpy(counted.data() + count, &points, sizeof points);
+        refused(counted, why);
+    }
+    MeshPart beyond = part;
+    beyond.brepEdges[0].points[1] = 3;
+    refused(answer(beyond), "a B-rep edge runs through a point that does not exist");
+    MeshPart unnumbered = part;
+    unnumbered.tangentBrepEdges[0] = 0;
+    refused(answer(unnumbered), "a B-rep edge numbered 0");
+}
 
 TEST(CadFile, BadFilesAreRefusedNamingThem) {
     const kvhlrtest::TempDir dir;

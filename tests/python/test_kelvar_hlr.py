@@ -329,6 +329,30 @@ def test_models_and_their_drawings_pickle_with_their_parts(tmp_path):
     assert unpickled.to_dxf(**sheet) == drawing.to_dxf(**sheet)  # a layer per part, drawn again
 
 
+@pytest.mark.skipif(WRITE_CAD is None or KVHLR is None, reason="no CAD models (Open CASCADE) built")
+def test_cad_lines_name_their_brep_edges_as_the_tool_does(tmp_path):
+    step = tmp_path / "filleted_block.step"
+    subprocess.run([WRITE_CAD, "filleted_block", str(step)], check=True)
+    for out in ("b.json", "b.svg"):
+        subprocess.run([KVHLR, str(step), "-q", "--hidden", "--provenance", "--tangent-edges", "thin", "-o",
+                        str(tmp_path / out)], check=True)
+    record = json.loads((tmp_path / "b.json").read_text())
+    # The page names the same B-rep edges, on its lines and on its true curves (the corners' arcs).
+    shapes = [e for e in ET.parse(tmp_path / "b.svg").getroot().iter() if e.tag.endswith(("polyline", "path"))]
+    assert {int(n) for e in shapes for n in e.get("data-edge", "").split()} == \
+        {n for line in record["lines"] for n in line["brepEdges"] if n > 0}
+    assert any(e.tag.endswith("path") and e.get("data-edge") for e in shapes)
+    model = pickle.loads(pickle.dumps(kh.load_model(step)))  # its B-rep edges pickle with it
+    drawing = kh.draw(model, kh.Camera.view("iso", model), hidden=True, provenance=True, tangent_edges=True)
+    np.testing.assert_array_equal(drawing.brep_edges, [edge for line in record["lines"] for edge in line["brepEdges"]])
+    assert (drawing.brep_edges > 0).any() and (drawing.brep_edges == -1).any()
+    offsets, i = drawing.offsets, len(drawing) // 2
+    np.testing.assert_array_equal(drawing[i].brep_edges, drawing.brep_edges[offsets[i] - i:offsets[i + 1] - i - 1])
+    np.testing.assert_array_equal(pickle.loads(pickle.dumps(drawing)).brep_edges, drawing.brep_edges)
+    vertices, triangles = kh.load_mesh(CUBE)
+    assert kh.draw(vertices, triangles, kh.Camera.view("iso", vertices), provenance=True).brep_edges.size == 0
+
+
 @pytest.mark.skipif(WRITE_CAD is None, reason="no CAD reader (Open CASCADE) built")
 def test_circles_are_true_curves_with_centre_marks_and_arcs_fit_meshes():
     model = kh.load_model(Path(__file__).resolve().parents[2] / "examples" / "models" / "bracket.step")
