@@ -391,7 +391,8 @@ HLRExactStrokeJoiner::HLRExactStrokeJoiner(const std::vector<LoosePiece>& pieces
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
     m_nodes.resize(numbers.size());
     const auto nodeOf = [&numbers, this](std::uint32_t number, const HLRVector2D& point) {
-        const auto node = static_cast<std::uint32_t>(std::lower_bound(numbers.begin(), numbers.end(), number) - numbers.begin());
+        const auto node = static_cast<std::uint32_t>(
+            std::lower_bound(numbers.begin(), numbers.end(), number) - numbers.begin());
         m_nodes[node] = point;
         return node;
     };
@@ -403,13 +404,14 @@ HLRExactStrokeJoiner::HLRExactStrokeJoiner(const std::vector<LoosePiece>& pieces
     }
 }
 
-std::vector<HLRExactStrokeJoiner::LoosePiece> HLRExactStrokeJoiner::loosePieces(bool convexityReversed) const {
+std::vector<HLRExactStrokeJoiner::LoosePiece>
+HLRExactStrokeJoiner::loosePieces(bool convexityReversed) const {
     std::vector<LoosePiece> pieces;
     pieces.reserve(m_pieces.size());
     for (const Piece& piece : m_pieces)
         pieces.push_back(LoosePiece{m_nodes[piece.from], m_nodes[piece.to],
-                                    convexityReversed ? withConvexityReversed(piece.type) : piece.type, piece.from,
-                                    piece.to});
+                                    convexityReversed ? withConvexityReversed(piece.type) : piece.type,
+                                    piece.from, piece.to});
     return pieces;
 }
 

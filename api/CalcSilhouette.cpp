@@ -224,16 +224,17 @@ bool CalcSilhouette(HLRRunModes const& modes, ProjectorCriteria const& criteria,
     return drawMeshes(modes, criteria, viewInfo, meshes, userPolylines, strokeLines, progress);
 }
 
-void JoinLinePieces(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo, ON_2dPoint const& screenMin,
-                    ON_2dPoint const& screenMax, std::vector<StrokeLine> const& pieces,
-                    std::vector<StrokeLine>& strokeLines) {
+void JoinLinePieces(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo,
+                    ON_2dPoint const& screenMin, ON_2dPoint const& screenMax,
+                    std::vector<StrokeLine> const& pieces, std::vector<StrokeLine>& strokeLines) {
     if (!(screenMin.x < screenMax.x && screenMin.y < screenMax.y))
         throw std::invalid_argument("JoinLinePieces: the screen box has no area");
     // The joiner reads the screen box from the library's process-wide state, which runs set.
     const std::lock_guard<std::mutex> hold(runMutex());
     reaper().wait();
     std::vector<StrokeLine> lines;
-    joinLoosePieces(criteria, viewInfo, HLRBox2D(HLRVector2D(screenMin.x, screenMin.y), HLRVector2D(screenMax.x, screenMax.y)),
+    joinLoosePieces(criteria, viewInfo,
+                    HLRBox2D(HLRVector2D(screenMin.x, screenMin.y), HLRVector2D(screenMax.x, screenMax.y)),
                     pieces, lines);
     strokeLines.reserve(strokeLines.size() + lines.size());
     for (StrokeLine& line : lines)

@@ -180,16 +180,17 @@ void appendJoinedLines(HLRPolyAlgo& algorithm, ProjectorCriteria const& criteria
 
 } // namespace
 
-void joinLoosePieces(ProjectorCriteria const& criteria, ViewInfoCriteria const& view, HLRBox2D const& screenBox,
-                     std::vector<StrokeLine> const& pieces, std::vector<StrokeLine>& lines) {
+void joinLoosePieces(ProjectorCriteria const& criteria, ViewInfoCriteria const& view,
+                     HLRBox2D const& screenBox, std::vector<StrokeLine> const& pieces,
+                     std::vector<StrokeLine>& lines) {
     std::vector<HLRExactStrokeJoiner::LoosePiece> loose;
     loose.reserve(pieces.size());
     for (StrokeLine const& piece : pieces) {
         if (piece.points.size() != 2 || piece.sources.size() != 1)
             throw std::invalid_argument("a loose piece has two points and one source");
         loose.push_back({HLRVector2D(piece.points[0].x, piece.points[0].y),
-                         HLRVector2D(piece.points[1].x, piece.points[1].y), piece.kind, piece.sources[0].edge[0],
-                         piece.sources[0].edge[1]});
+                         HLRVector2D(piece.points[1].x, piece.points[1].y), piece.kind,
+                         piece.sources[0].edge[0], piece.sources[0].edge[1]});
     }
     HLRBoundingBox2D::setWorld(screenBox);
     HLRExactStrokeJoiner joiner(loose);

@@ -43,7 +43,8 @@ bool calcSilhouetteCore(ProjectorCriteria const& criteria, ViewInfoCriteria cons
 // The loose pieces of several runs (HLRRunModes::unjoinedPieces) joined as one run joins its own, within
 // the model's box on the screen (`screenBox`, which the joiner's merge distance follows), voted inside
 // out or not on all of them, converted to the drawing frame of `view` and cleaned up; appended to lines.
-void joinLoosePieces(ProjectorCriteria const& criteria, ViewInfoCriteria const& view, HLRBox2D const& screenBox,
-                     std::vector<StrokeLine> const& pieces, std::vector<StrokeLine>& lines);
+void joinLoosePieces(ProjectorCriteria const& criteria, ViewInfoCriteria const& view,
+                     HLRBox2D const& screenBox, std::vector<StrokeLine> const& pieces,
+                     std::vector<StrokeLine>& lines);
 
 } // namespace KvHLR

@@ -365,7 +365,8 @@ PYBIND11_MODULE(_core, m) {
           "For one view drawn in parts (kelvar_hlr.distributed's tiles): the mesh's lines as the exact hide "
           "pass leaves them, unjoined, as (ends, types, nodes): a float64 (N, 2, 2) array of each piece's "
           "ends on the camera's screen (-1..1 across its frame), an int32 (N,) array of the library's edge "
-          "type of each and an int64 (N, 2) array of the numbers of its end nodes, for join_pieces. draw()'s keywords; exact hiding only, without hidden_levels, "
+          "type of each and an int64 (N, 2) array of the numbers of its end nodes, for join_pieces. draw()'s "
+          "keywords; exact hiding only, without hidden_levels, "
           "provenance or a section, and the whole model beyond a perspective camera's near plane.");
     m.def("join_pieces", &joinPiecesCall, "ends"_a, "types"_a, "nodes"_a, "camera"_a, "screen_box"_a,
           "The pieces of a view's parts (draw_pieces), cut to their screen tiles and made whole again "

@@ -170,9 +170,11 @@ void checkDrawOptions(const DrawOptions& options) {
         throw InputError::ofParameter("provenance", "lines record where they come from only with the exact hide test");
     if (options.section)
         checkSectionChoice({"", options.section->point, options.section->normal, std::nullopt});
-    if (options.unjoined && (!options.exact || options.hiddenLevels > 0 || options.provenance || options.section))
-        throw InputError::ofParameter("unjoined", "unjoined pieces come from the exact hide test alone, without "
-                                                  "levels, provenance or a section");
+    if (options.unjoined &&
+        (!options.exact || options.hiddenLevels > 0 || options.provenance || options.section))
+        throw InputError::ofParameter("unjoined",
+                                      "unjoined pieces come from the exact hide test alone, without "
+                                      "levels, provenance or a section");
 }
 
 Drawing joinPieces(const std::vector<KvHLR::StrokeLine>& pieces, const KvHLR::ViewInfoCriteria& camera,
@@ -205,7 +207,8 @@ Drawing drawMesh(KvHLR::Polygon3D&& mesh, const KvHLR::ViewInfoCriteria& camera,
         if (options.section) // sections are cut part by part
             return drawParts(std::move(parts), camera, options);
         if (options.unjoined) // a cut camera's pieces would need clipping to the frame, as joined lines get
-            throw InputError::ofParameter("camera", "unjoined pieces need the whole model beyond the near plane");
+            throw InputError::ofParameter("camera",
+                                          "unjoined pieces need the whole model beyond the near plane");
         cutCamera = cutAtNearPlane(camera, parts);
         for (const auto& t : face)
             mesh.triangles.push_back({static_cast<std::uint32_t>(t[0]), static_cast<std::uint32_t>(t[1]),

@@ -499,8 +499,8 @@ def _draw_tile(store, tile, box, camera, options):
     pieces = (inside, types[kept], nodes[kept], cut)
     peak = _peak_memory()
     _release_freed_memory()
-    return pieces, {"tile": tile, "triangles": count, "pieces": len(pieces[1]), "seconds": time.perf_counter() - start,
-                    "peak_bytes": peak, "worker": distributed.get_worker().address}
+    return pieces, {"tile": tile, "triangles": count, "pieces": len(pieces[1]), "cut": int((cut >= 0).any(axis=1).sum()),
+                    "seconds": time.perf_counter() - start, "peak_bytes": peak, "worker": distributed.get_worker().address}
 
 
 def _fuse(tile_pieces, tolerance):
@@ -550,7 +550,8 @@ def _fuse(tile_pieces, tolerance):
 class TiledDrawing(NamedTuple):
     """A view drawn in tiles and joined: its lines as Drawing's three arrays (line i is
     points[offsets[i]:offsets[i + 1]], of kind kinds[i]), its camera, and per tile its triangles, the
-    pieces its lines were cut into, seconds, the worker that drew it and that worker's peak memory."""
+    unjoined pieces of lines it handed back and how many of them its borders cut, seconds, the worker that
+    drew it and that worker's peak memory."""
 
     points: np.ndarray
     offsets: np.ndarray
