@@ -392,17 +392,57 @@ bool HLRExactStrokeJoiner::correctConvexity() {
     }
     if (vote <= 0)
         return false;
-    const int convex = Edge::CONVEX_TEND_EDGE_MASK;
-    const int concave = Edge::CONCAVE_TEND_EDGE_MASK;
     for (Piece& piece : m_pieces) {
         HLRCancelPoll::check();
-        const Edge::LineKind kind = Edge::lineKindOf(piece.type, false);
-        if (kind == Edge::LineKind::CONVEX_SHARP)
-            piece.type = (piece.type & ~convex) | concave;
-        else if (kind == Edge::LineKind::CONCAVE_SHARP)
-            piece.type = (piece.type & ~concave) | convex;
+        piece.type = withConvexityReversed(piece.type);
     }
     return true;
+}
+
+int HLRExactStrokeJoiner::withConvexityReversed(int type) {
+    const int convex = Edge::CONVEX_TEND_EDGE_MASK;
+    const int concave = Edge::CONCAVE_TEND_EDGE_MASK;
+    const Edge::LineKind kind = Edge::lineKindOf(type, false);
+    if (kind == Edge::LineKind::CONVEX_SHARP)
+        return (type & ~convex) | concave;
+    if (kind == Edge::LineKind::CONCAVE_SHARP)
+        return (type & ~concave) | convex;
+    return type;
+}
+
+HLRExactStrokeJoiner::HLRExactStrokeJoiner(const std::vector<LoosePiece>& pieces) {
+    std::vector<std::uint32_t> numbers;
+    numbers.reserve(2 * pieces.size());
+    for (const LoosePiece& piece : pieces) {
+        numbers.push_back(piece.fromNode);
+        numbers.push_back(piece.toNode);
+    }
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    m_nodes.resize(numbers.size());
+    const auto nodeOf = [&numbers, this](std::uint32_t number, const HLRVector2D& point) {
+        const auto node = static_cast<std::uint32_t>(
+            std::lower_bound(numbers.begin(), numbers.end(), number) - numbers.begin());
+        m_nodes[node] = point;
+        return node;
+    };
+    m_pieces.reserve(pieces.size());
+    for (const LoosePiece& piece : pieces) {
+        HLRCancelPoll::check();
+        const std::uint32_t from = nodeOf(piece.fromNode, piece.from);
+        m_pieces.push_back(Piece{from, nodeOf(piece.toNode, piece.to), piece.type});
+    }
+}
+
+std::vector<HLRExactStrokeJoiner::LoosePiece>
+HLRExactStrokeJoiner::loosePieces(bool convexityReversed) const {
+    std::vector<LoosePiece> pieces;
+    pieces.reserve(m_pieces.size());
+    for (const Piece& piece : m_pieces)
+        pieces.push_back(LoosePiece{m_nodes[piece.from], m_nodes[piece.to],
+                                    convexityReversed ? withConvexityReversed(piece.type) : piece.type,
+                                    piece.from, piece.to});
+    return pieces;
 }
 
 int HLRExactStrokeJoiner::joinKindOf(int type) {

@@ -47,6 +47,23 @@ public:
     // Cuts the drawn edges into pieces, recording their sources when `provenance` is set.
     explicit HLRExactStrokeJoiner(const HLRProjectedModel& model, bool provenance = false);
 
+    // For one view drawn in parts (screen tiles, api/CalcSilhouette.h's JoinLinePieces): a piece by its
+    // ends, edge type and the numbers of its end nodes, as a part hands it back; and the joiner of the
+    // parts' pieces. Ends of one number are one node; nodes are numbered in the order of their numbers,
+    // since where ends merge the earliest node gives their point: in a run's order, the parts' pieces
+    // join into the lines one run would draw.
+    struct LoosePiece {
+        HLRVector2D from;
+        HLRVector2D to;
+        int type = 0;
+        std::uint32_t fromNode = 0;
+        std::uint32_t toNode = 0;
+    };
+    explicit HLRExactStrokeJoiner(const std::vector<LoosePiece>& pieces);
+    // The pieces, each with its type as the hide pass gave it: before the inside-out vote, which
+    // reversed them when `convexityReversed`.
+    std::vector<LoosePiece> loosePieces(bool convexityReversed) const;
+
     // The inside-out vote, as the stroke network takes it: at the visible outline's ends of least and
     // greatest x and y, the outline piece turning most to the left votes by whether it tends concave or
     // convex. When the concave votes win, the model is wound inside out, and the visible convex and
@@ -79,6 +96,8 @@ private:
     // The kind pieces join by: the network's stroke kinds, with intersection lines and tangent edges
     // apart from the other free edges (they draw as lines of their own); -1 for a piece that draws nothing.
     static int joinKindOf(int type);
+    // The type with convex and concave sharp edges traded, as the vote trades them.
+    static int withConvexityReversed(int type);
 
     std::vector<HLRVector2D> m_nodes; // the points where pieces end: vertices, then cuts as they come
     // With occlusion levels, for each node a cut where a hidden stretch's level changes, the lower of

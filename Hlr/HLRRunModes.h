@@ -18,6 +18,12 @@ struct KVHLR_API HLRRunModes {
     // With occlusion levels, the deepest level told apart: deeper hidden pieces are all given the level
     // after it, and an edge covered that often all along leaves the hide pass. 0: every level.
     int deepestLevel = 0;
+    // For one view drawn in parts (screen tiles on several machines): the run hands back exact hiding's
+    // pieces unjoined, each a StrokeLine of its two ends in screen coordinates (the drawing frame before
+    // its scale) whose kind is the piece's edge type before the inside-out vote and whose one source's
+    // edge holds the numbers of its two end nodes in the run, for JoinLinePieces to join with the other
+    // parts' (api/CalcSilhouette.h). Only with exact hiding, without occlusion levels and provenance.
+    bool unjoinedPieces = false;
 };
 
 } // namespace KvHLR

@@ -1,5 +1,6 @@
 #include "api/CalcSilhouette.h"
 
+#include "Hlr/HLRBox2D.h"
 #include "Hlr/HLRCancelException.h"
 #include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRModel.h"
@@ -221,6 +222,24 @@ bool CalcSilhouette(HLRRunModes const& modes, ProjectorCriteria const& criteria,
                     std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
                     ProgressFunction progress) {
     return drawMeshes(modes, criteria, viewInfo, meshes, userPolylines, strokeLines, progress);
+}
+
+void JoinLinePieces(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo,
+                    ON_2dPoint const& screenMin, ON_2dPoint const& screenMax,
+                    std::vector<StrokeLine> const& pieces, std::vector<StrokeLine>& strokeLines) {
+    if (!(screenMin.x < screenMax.x && screenMin.y < screenMax.y))
+        throw std::invalid_argument("JoinLinePieces: the screen box has no area");
+    // The joiner reads the screen box from the library's process-wide state, which runs set.
+    const std::lock_guard<std::mutex> hold(runMutex());
+    reaper().wait();
+    std::vector<StrokeLine> lines;
+    joinLoosePieces(criteria, viewInfo,
+                    HLRBox2D(HLRVector2D(screenMin.x, screenMin.y), HLRVector2D(screenMax.x, screenMax.y)),
+                    pieces, lines);
+    strokeLines.reserve(strokeLines.size() + lines.size());
+    for (StrokeLine& line : lines)
+        if (!line.points.empty())
+            strokeLines.push_back(std::move(line));
 }
 
 // The model is built before the view is asked for anything, so a mesh list that the build refuses

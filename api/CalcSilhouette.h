@@ -107,6 +107,21 @@ KVHLR_API bool CalcSilhouette(HLRRunModes const& modes, ProjectorCriteria const&
                               std::vector<UserPolyline> const& userPolylines,
                               std::vector<StrokeLine>& strokeLines, ProgressFunction progress = nullptr);
 
+// For one view drawn in parts, an addition for distributed drawing (each part a screen tile drawn on a
+// machine of its own from the triangles that meet it): the parts' pieces, drawn with
+// HLRRunModes::unjoinedPieces and cut to their tiles, with a piece that a tile's border cut in two made
+// whole again, joined at once into the drawing's lines as one run over the whole model joins them (the
+// same straightest pairs, the same inside-out vote and cleanup). screenMin and screenMax are the whole
+// model's box on the screen, which the joiner's distances follow; the pieces are StrokeLines of two
+// screen points whose kind is the edge type a part gave and whose one source's edge numbers their end
+// nodes across all parts (a part's own numbers in its order, the parts one after the other; ends where
+// a border cut a piece after them). Appends the lines to strokeLines, in the drawing frame of viewInfo,
+// and removes every line without points. Throws std::invalid_argument for a piece without exactly two
+// points and one source, or a box without area.
+KVHLR_API void JoinLinePieces(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo,
+                              ON_2dPoint const& screenMin, ON_2dPoint const& screenMax,
+                              std::vector<StrokeLine> const& pieces, std::vector<StrokeLine>& strokeLines);
+
 // Host meshes seen through a host view. Returns false, appending nothing, when the view is null or
 // has no camera.
 KVHLR_API bool CalcSilhouette(ProjectorCriteria const& criteria, Kv::KvvView* view, MeshList const& meshes,

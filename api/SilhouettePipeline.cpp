@@ -3,6 +3,7 @@
 #include "api/DrawingCleanup.h"
 #include "api/DrawingPlane.h"
 
+#include "Hlr/HLRBoundingBox2D.h"
 #include "Hlr/HLRCancelException.h"
 #include "Hlr/HLRCancelPoll.h"
 #include "Hlr/HLRLongStroke.h"
@@ -20,6 +21,7 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 
 namespace KvHLR {
 namespace {
@@ -145,6 +147,20 @@ void appendExactLines(std::vector<HLRExactStrokeJoiner::Polyline> const& polylin
         });
 }
 
+// Exact hiding's pieces unjoined (HLRRunModes::unjoinedPieces): two screen points each, the edge type as
+// the kind, the end nodes' numbers as the source's edge.
+void appendLoosePieces(HLRPolyAlgo const& algorithm, std::vector<StrokeLine>& lines) {
+    const std::optional<HLRExactStrokeJoiner>& joiner = algorithm.exactJoiner();
+    if (!joiner)
+        throw std::invalid_argument("unjoined pieces need exact hiding");
+    for (HLRExactStrokeJoiner::LoosePiece const& piece : joiner->loosePieces(algorithm.convexityReversed())) {
+        StrokeLine& line = lines.emplace_back();
+        line.kind = piece.type;
+        line.points = {ON_2dPoint(piece.from.x(), piece.from.y()), ON_2dPoint(piece.to.x(), piece.to.y())};
+        line.sources = {LineSource{LineSource::kNone, {piece.fromNode, piece.toNode}, LineSource::kNone}};
+    }
+}
+
 // The lines of the stroke network's joining, or with exact hiding of its own joining.
 void appendJoinedLines(HLRPolyAlgo& algorithm, ProjectorCriteria const& criteria, DrawingFrame const& frame,
                        Leftovers& leftovers, std::vector<StrokeLine>& lines) {
@@ -174,6 +190,28 @@ void appendLines(std::vector<StrokeLine>&& more, std::vector<StrokeLine>& lines)
 }
 
 } // namespace
+
+void joinLoosePieces(ProjectorCriteria const& criteria, ViewInfoCriteria const& view,
+                     HLRBox2D const& screenBox, std::vector<StrokeLine> const& pieces,
+                     std::vector<StrokeLine>& lines) {
+    std::vector<HLRExactStrokeJoiner::LoosePiece> loose;
+    loose.reserve(pieces.size());
+    for (StrokeLine const& piece : pieces) {
+        if (piece.points.size() != 2 || piece.sources.size() != 1)
+            throw std::invalid_argument("a loose piece has two points and one source");
+        loose.push_back({HLRVector2D(piece.points[0].x, piece.points[0].y),
+                         HLRVector2D(piece.points[1].x, piece.points[1].y), piece.kind,
+                         piece.sources[0].edge[0], piece.sources[0].edge[1]});
+    }
+    HLRBoundingBox2D::setWorld(screenBox);
+    HLRExactStrokeJoiner joiner(loose);
+    joiner.correctConvexity();
+    std::vector<StrokeLine> drawn;
+    appendExactLines(joiner.join(criteria.showHiddenLine), criteria,
+                     DrawingFrame(view.modelViewXform, view.projectionXform), drawn);
+    cleanUpDrawing(drawn);
+    appendLines(std::move(drawn), lines);
+}
 
 int postProcessingMask(ProjectorCriteria const& criteria) {
     int mask = Edge::ALL_MASK;
@@ -220,9 +258,13 @@ bool calcSilhouetteCore(ProjectorCriteria const& criteria, ViewInfoCriteria cons
         const DrawingFrame frame(view.modelViewXform, view.projectionXform);
         appendUserPolylines(userPolylines, frame, modes.provenance, lines);
         std::vector<StrokeLine> drawn;
-        appendJoinedLines(*algorithm, criteria, frame, leftovers, drawn);
-        if (HLRProjectedModel::sm_bExactHiding)
-            cleanUpDrawing(drawn);
+        if (modes.unjoinedPieces) {
+            appendLoosePieces(*algorithm, drawn);
+        } else {
+            appendJoinedLines(*algorithm, criteria, frame, leftovers, drawn);
+            if (HLRProjectedModel::sm_bExactHiding)
+                cleanUpDrawing(drawn);
+        }
         appendLines(std::move(drawn), lines);
     } catch (HLRCancelException const&) {
         return false;

@@ -10,6 +10,7 @@
 
 namespace KvHLR {
 
+class HLRBox2D;
 class HLRModel;
 class HLRProjector;
 
@@ -38,5 +39,12 @@ bool calcSilhouetteCore(ProjectorCriteria const& criteria, ViewInfoCriteria cons
                         HLRProjector const& projector, HLRModel const& model,
                         std::vector<UserPolyline> const& userPolylines, std::vector<StrokeLine>& strokeLines,
                         ProgressFunction progress, HLRRunModes const& modes, Leftovers& leftovers);
+
+// The loose pieces of several runs (HLRRunModes::unjoinedPieces) joined as one run joins its own, within
+// the model's box on the screen (`screenBox`, which the joiner's merge distance follows), voted inside
+// out or not on all of them, converted to the drawing frame of `view` and cleaned up; appended to lines.
+void joinLoosePieces(ProjectorCriteria const& criteria, ViewInfoCriteria const& view,
+                     HLRBox2D const& screenBox, std::vector<StrokeLine> const& pieces,
+                     std::vector<StrokeLine>& lines);
 
 } // namespace KvHLR

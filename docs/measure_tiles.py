@@ -58,7 +58,8 @@ def main():
                 "tile_seconds_max": round(max(t["seconds"] for t in tiled.tiles), 1),
                 "triangles_in_tiles": sum(counts), "largest_tile": max(counts),
                 "worker_peak_mb": max(t["peak_bytes"] for t in tiled.tiles) >> 20, "idle_worker_mb": idle,
-                "pieces": sum(t["pieces"] for t in tiled.tiles), "lines": len(tiled.kinds)}), flush=True)
+                "pieces": sum(t["pieces"] for t in tiled.tiles), "cut_pieces": sum(t["cut"] for t in tiled.tiles),
+                "lines": len(tiled.kinds)}), flush=True)
 
 
 if __name__ == "__main__":

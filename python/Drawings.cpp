@@ -247,6 +247,62 @@ PyDrawing drawCall(const py::args& args, const py::kwargs& given) {
     return drawWith(std::move(source), camera, drawKeywords(keywords));
 }
 
+py::tuple drawPiecesCall(const py::object& vertices, const py::object& triangles, const Camera& camera,
+                         const py::kwargs& given) {
+    const DrawKeywords keywords = drawKeywords(py::dict(given));
+    Source source;
+    source.vertices = vertices;
+    source.triangles = triangles;
+    source.options = keywords.options;
+    source.options.unjoined = true;
+    source.weld = keywords.weld;
+    const Drawing drawing = drawSource(source, camera, keywords.progress, true);
+    py::array_t<std::int64_t> nodes({static_cast<py::ssize_t>(drawing.lines.size()), py::ssize_t{2}});
+    std::int64_t* out = nodes.mutable_data();
+    for (const KvHLR::StrokeLine& line : drawing.lines) {
+        *out++ = line.sources.at(0).edge[0];
+        *out++ = line.sources.at(0).edge[1];
+    }
+    return py::make_tuple(allPoints(drawing).attr("reshape")(-1, 2, 2), lineKinds(drawing), nodes);
+}
+
+py::tuple joinPiecesCall(const py::handle& ends, const py::handle& types, const py::handle& nodes,
+                         const Camera& camera, const py::handle& screenBox, const py::kwargs& given) {
+    using Doubles = py::array_t<double, py::array::c_style | py::array::forcecast>;
+    const auto endArray = Doubles::ensure(ends);
+    const auto typeArray =
+        py::array_t<std::int32_t, py::array::c_style | py::array::forcecast>::ensure(types);
+    const auto box = Doubles::ensure(screenBox);
+    if (!endArray || endArray.ndim() != 3 || endArray.shape(1) != 2 || endArray.shape(2) != 2)
+        throw py::value_error("ends: expected a float (N, 2, 2) array, two points a piece");
+    if (!typeArray || typeArray.ndim() != 1 || typeArray.shape(0) != endArray.shape(0))
+        throw py::value_error("types: expected an int (N,) array, a type a piece");
+    const auto nodeArray =
+        py::array_t<std::uint32_t, py::array::c_style | py::array::forcecast>::ensure(nodes);
+    if (!nodeArray || nodeArray.ndim() != 2 || nodeArray.shape(0) != endArray.shape(0) ||
+        nodeArray.shape(1) != 2)
+        throw py::value_error("nodes: expected an int (N, 2) array, the numbers of each piece's end nodes");
+    if (!box || box.size() != 4)
+        throw py::value_error("screen_box: expected ((x_min, y_min), (x_max, y_max))");
+    const DrawKeywords keywords = drawKeywords(py::dict(given));
+    std::vector<KvHLR::StrokeLine> pieces(static_cast<std::size_t>(typeArray.shape(0)));
+    const double* point = endArray.data();
+    for (std::size_t i = 0; i < pieces.size(); ++i, point += 4) {
+        pieces[i].kind = typeArray.data()[i];
+        pieces[i].points = {ON_2dPoint(point[0], point[1]), ON_2dPoint(point[2], point[3])};
+        const std::uint32_t* numbers = nodeArray.data() + 2 * i;
+        pieces[i].sources = {
+            KvHLR::LineSource{KvHLR::LineSource::kNone, {numbers[0], numbers[1]}, KvHLR::LineSource::kNone}};
+    }
+    const double* corners = box.data();
+    const Drawing drawing = [&] {
+        const py::gil_scoped_release release;
+        return joinPieces(pieces, camera, ON_2dPoint(corners[0], corners[1]),
+                          ON_2dPoint(corners[2], corners[3]), keywords.options);
+    }();
+    return py::make_tuple(allPoints(drawing), lineOffsets(drawing), lineKinds(drawing));
+}
+
 RunShape runOf(const Source& source) {
     RunShape run;
     run.section = source.options.section.has_value();

@@ -47,6 +47,19 @@ struct PyDrawing {
 // missing, surplus or unknown argument or one of the wrong type, ValueError for a bad value.
 PyDrawing drawCall(const py::args& args, const py::kwargs& keywords);
 
+// For one view drawn in parts (kelvar_hlr.distributed's tiles), an addition beside draw(): a mesh's
+// exact pieces unjoined, as (ends, types, nodes): a float64 (N, 2, 2) array of each piece's two ends on
+// the screen, an int32 (N,) array of the library's edge type of each and an int64 (N, 2) array of the
+// numbers of its end nodes in the run (DrawOptions::unjoined); and the
+// pieces of all parts, cut to their tiles and made whole where a border cut them, joined into the
+// view's lines (kit joinPieces) as (points, offsets, kinds), a Drawing's arrays. draw's keywords, which
+// choose the kinds drawn; screen_box is the whole model's ((x_min, y_min), (x_max, y_max)) on the
+// screen. ValueError names an array of the wrong shape.
+py::tuple drawPiecesCall(const py::object& vertices, const py::object& triangles, const Camera& camera,
+                         const py::kwargs& keywords);
+py::tuple joinPiecesCall(const py::handle& ends, const py::handle& types, const py::handle& nodes,
+                         const Camera& camera, const py::handle& screenBox, const py::kwargs& keywords);
+
 // The source drawn again through `camera`, with its section if `cut`; `progress` as draw's.
 Drawing drawSource(const Source& source, const Camera& camera, const py::object& progress, bool cut);
 

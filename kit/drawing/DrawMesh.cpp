@@ -77,6 +77,7 @@ Drawing drawWith(const KvHLR::ViewInfoCriteria& camera,
     modes.occlusionLevels = options.hiddenLevels > 0;
     modes.deepestLevel = options.hiddenLevels;
     modes.provenance = options.provenance;
+    modes.unjoinedPieces = options.unjoined;
     const std::lock_guard<std::mutex> guard(g_lock);
     g_current = &options;
     g_hookFailure = nullptr;
@@ -190,6 +191,25 @@ void checkDrawOptions(const DrawOptions& options) {
         throw InputError::ofParameter("provenance", "lines record where they come from only with the exact hide test");
     if (options.section)
         checkSectionChoice({"", options.section->point, options.section->normal, std::nullopt});
+    if (options.unjoined &&
+        (!options.exact || options.hiddenLevels > 0 || options.provenance || options.section))
+        throw InputError::ofParameter("unjoined",
+                                      "unjoined pieces come from the exact hide test alone, without "
+                                      "levels, provenance or a section");
+}
+
+Drawing joinPieces(const std::vector<KvHLR::StrokeLine>& pieces, const KvHLR::ViewInfoCriteria& camera,
+                   const ON_2dPoint& screenMin, const ON_2dPoint& screenMax, const DrawOptions& options) {
+    if (std::any_of(pieces.begin(), pieces.end(), [](const KvHLR::StrokeLine& piece) {
+            return piece.points.size() != 2 || piece.sources.size() != 1;
+        }))
+        throw InputError::ofParameter("pieces", "each piece has two points and its end nodes' numbers");
+    if (!(screenMin.x < screenMax.x && screenMin.y < screenMax.y))
+        throw InputError::ofParameter("screen_box", "the model's box on the screen must have an area");
+    Drawing drawing;
+    drawing.camera = camera;
+    KvHLR::JoinLinePieces(criteriaOf(options), camera, screenMin, screenMax, pieces, drawing.lines);
+    return drawing;
 }
 
 Drawing drawMesh(KvHLR::Polygon3D&& mesh, const KvHLR::ViewInfoCriteria& camera, const DrawOptions& options) {
@@ -207,6 +227,9 @@ Drawing drawMesh(KvHLR::Polygon3D&& mesh, const KvHLR::ViewInfoCriteria& camera,
         mesh.triangles.clear();
         if (options.section) // sections are cut part by part
             return drawParts(std::move(parts), camera, options);
+        if (options.unjoined) // a cut camera's pieces would need clipping to the frame, as joined lines get
+            throw InputError::ofParameter("camera",
+                                          "unjoined pieces need the whole model beyond the near plane");
         cutCamera = cutAtNearPlane(camera, parts);
         for (const auto& t : face)
             mesh.triangles.push_back({static_cast<std::uint32_t>(t[0]), static_cast<std::uint32_t>(t[1]),

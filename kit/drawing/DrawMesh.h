@@ -53,7 +53,20 @@ struct DrawOptions {
     // taken away, the cut faces outlined and hatched.
     std::optional<SectionPlane> section;
     HatchStyle hatching;
+    // drawMesh, for one view drawn in parts (kelvar_hlr.distributed's tiles): the lines are the exact hide
+    // pass's pieces, unjoined (KvHLR::HLRRunModes::unjoinedPieces), for joinPieces to join with the other
+    // parts'. Exact hiding only, without levels, provenance or a section.
+    bool unjoined = false;
 };
+
+// One view drawn in parts: the parts' pieces (DrawOptions::unjoined), cut to their tiles and made whole
+// where a border cut them, joined into the lines of the drawing through `camera` as one drawing of the
+// whole model joins them (KvHLR::JoinLinePieces), of the kinds `options` draw. screenMin and screenMax
+// bound the whole model on the screen; each piece's one source numbers its end nodes (JoinLinePieces).
+// Throws InputError naming "pieces" for a piece without two points and one source, and "screen_box" for a
+// box without area.
+Drawing joinPieces(const std::vector<KvHLR::StrokeLine>& pieces, const KvHLR::ViewInfoCriteria& camera,
+                   const ON_2dPoint& screenMin, const ON_2dPoint& screenMax, const DrawOptions& options);
 
 // Throws InputError naming the parameter "sharp_angle" for a sharp angle outside 0..180 degrees,
 // "hatch_spacing" for a negative or infinite spacing, "hatch_angle" for an angle that is not finite,

@@ -392,6 +392,23 @@ def draw(
     """Draws a mesh object: one with `vertices` and `faces` arrays (trimesh and others), one with
     `vectors` (numpy-stl), or an (M, 3, 3) array of triangle corners; the keywords as above."""
 
+def draw_pieces(
+    vertices: npt.ArrayLike, triangles: npt.ArrayLike, camera: Camera, **keywords: Any
+) -> tuple[npt.NDArray[np.float64], npt.NDArray[np.int32], npt.NDArray[np.int64]]:
+    """For one view drawn in parts (kelvar_hlr.distributed's tiles): the mesh's lines as the exact hide
+    pass leaves them, unjoined, as (ends, types, nodes): each piece's two ends on the camera's screen
+    (N, 2, 2), the library's edge type of each (N,) and the numbers of its end nodes (N, 2), for
+    join_pieces. draw()'s keywords; exact hiding only, without hidden_levels, provenance or a section."""
+
+def join_pieces(
+    ends: npt.ArrayLike, types: npt.ArrayLike, nodes: npt.ArrayLike, camera: Camera, screen_box: npt.ArrayLike,
+    **keywords: Any,
+) -> tuple[npt.NDArray[np.float64], npt.NDArray[np.int64], npt.NDArray[np.int32]]:
+    """The pieces of a view's parts (draw_pieces), cut to their screen tiles and made whole where a
+    border cut one, numbered across the parts, joined into the view's lines as draw() joins a whole
+    model's: (points, offsets, kinds) in the drawing plane. screen_box is the whole model's ((x_min,
+    y_min), (x_max, y_max)) on the screen; draw()'s keywords choose the kinds drawn."""
+
 def load_mesh(
     path: _Path, *, cad_memory_limit: Optional[int] = None, cad_time_limit: Optional[int] = None
 ) -> tuple[npt.NDArray[np.float64], npt.NDArray[np.uint32]]:

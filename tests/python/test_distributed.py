@@ -111,3 +111,35 @@ def test_a_worker_killed_while_drawing_costs_neither_a_file_nor_a_double(tmp_pat
     expected = tool_files(tmp_path / "tool", models, VIEWS, "--hidden")
     # Exactly the files asked for, each whole: no temporary left beside them.
     assert {path.name: path.read_bytes() for path in (tmp_path / "set").iterdir()} == expected
+
+
+def test_a_drawings_pieces_joined_again_are_the_drawing_and_bad_pieces_are_named():
+    # Two overlapping spheres before a box: silhouettes, hidden lines, intersection lines and sharp edges
+    # meet, as they do at a tile's borders.
+    import kelvar_hlr as kh
+    from kelvar_hlr._core import draw_pieces, join_pieces
+    first, second = sphere(40, [0, 0, 0], 1.0), sphere(40, [0.9, 0.3, -0.6], 1.0)
+    box = (np.array([[x, y, z] for z in (0, 1) for y in (0, 1) for x in (0, 1)], dtype=float) * [0.4, 2.5, 0.4]
+           + [-0.6, -1.2, 1.2], np.array([[0, 2, 1], [1, 2, 3], [4, 5, 6], [5, 7, 6], [0, 1, 4], [1, 5, 4],
+                                          [2, 6, 3], [3, 6, 7], [0, 4, 2], [2, 4, 6], [1, 3, 5], [3, 7, 5]]))
+    vertices = np.concatenate([first[0], second[0], box[0]])
+    triangles = np.concatenate([first[1], second[1] + len(first[0]), box[1] + len(first[0]) + len(second[0])])
+    camera = kh.Camera.view("iso", vertices)
+    whole = kh.draw(vertices, triangles, camera, hidden=True)
+    ends, types, nodes = draw_pieces(vertices, triangles, camera, hidden=True)
+    transform = camera.projection @ camera.model_view
+    clip = vertices @ transform[:, :3].T + transform[:, 3]
+    screen = clip[:, :2] / clip[:, 3:]
+    screen_box = [screen.min(axis=0), screen.max(axis=0)]
+    points, offsets, kinds = join_pieces(ends, types, nodes, camera, screen_box, hidden=True)
+    assert len(kinds) == len(whole.kinds) > 10 and {0, 1, 3, 6} <= set(kinds.tolist())
+    assert np.array_equal(points, whole.points) and np.array_equal(offsets, whole.offsets)
+    assert np.array_equal(kinds, whole.kinds)
+    # Without hidden lines the same pieces draw the visible ones alone.
+    assert 1 not in join_pieces(ends, types, nodes, camera, screen_box)[2]
+    with pytest.raises(ValueError, match="nodes"):
+        join_pieces(ends, types, nodes[:, :1], camera, screen_box)
+    with pytest.raises(ValueError, match="screen_box"):
+        join_pieces(ends, types, nodes, camera, [[0, 0], [0, 1]])
+    with pytest.raises(ValueError, match="unjoined"):
+        draw_pieces(vertices, triangles, camera, exact=False)

@@ -84,19 +84,38 @@ def lengths(points, offsets, kinds):
     return {int(kind): float(per_point[kind_of_point == kind].sum()) for kind in np.unique(kinds)}
 
 
-def polylines(points, offsets, kinds, step):
-    """Each line as a key that is the same whichever way it runs and, if closed, wherever it starts: its
-    kind and its points rounded to `step`. Returns the count of lines per key."""
-    counts = {}
+def canonical(points, offsets, kinds):
+    """Each line as (kind, its points) the same whichever way it runs and, if closed, wherever it starts:
+    from its least point, on towards the lesser of its neighbours."""
+    lines = []
     for kind, first, stop in zip(kinds, offsets[:-1], offsets[1:]):
-        rounded = [tuple(point) for point in np.round(points[first:stop] / step).astype(np.int64)]
-        if len(rounded) > 2 and rounded[0] == rounded[-1]:  # from its least point, either way round
-            ring = rounded[:-1]
-            least = ring.index(min(ring))
-            rounded = ring[least:] + ring[:least + 1]
-        key = (int(kind), tuple(min(rounded, rounded[::-1])))
-        counts[key] = counts.get(key, 0) + 1
-    return counts
+        line = points[first:stop]
+        if len(line) > 2 and (line[0] == line[-1]).all():
+            ring = np.roll(line[:-1], -np.lexsort(line[:-1].T[::-1])[0], axis=0)
+            if tuple(ring[-1]) < tuple(ring[1]):
+                ring = np.roll(ring[::-1], 1, axis=0)
+            line = np.concatenate([ring, ring[:1]])
+        elif tuple(line[-1]) < tuple(line[0]):
+            line = line[::-1]
+        lines.append((int(kind), line))
+    return lines
+
+
+def unmatched(own, theirs, tolerance):
+    """The lines of theirs with no line of own of their kind within `tolerance` point for point (each line
+    of own matched once), and the lines of own left over."""
+    groups = {}
+    for kind, line in own:
+        groups.setdefault((kind, len(line)), []).append(line)
+    missing = 0
+    for kind, line in theirs:
+        group = groups.get((kind, len(line)), [])
+        near = [i for i, other in enumerate(group) if np.abs(other - line).max() <= tolerance]
+        if near:
+            group.pop(near[0])
+        else:
+            missing += 1
+    return missing, sum(len(group) for group in groups.values())
 
 
 def test_a_view_too_big_for_each_worker_drawn_in_tiles_is_the_whole_drawing(tmp_path):
@@ -125,14 +144,16 @@ def test_a_view_too_big_for_each_worker_drawn_in_tiles_is_the_whole_drawing(tmp_
     assert own.keys() == theirs.keys() and {0, 1, 3} <= own.keys()
     for kind in own:
         assert not (own[kind] & ~grown(theirs[kind])).any() and not (theirs[kind] & ~grown(own[kind])).any(), kind
-    # Line for line, but for where the library, drawing a tile, ends a line at a junction that the whole
-    # drawing runs through or the reverse (docs/distributed.md): a line crossing a border joined again
-    # with a point left on the border, or a border's pieces not joined, would leave most lines apart.
-    step = 1e-9 * frame[2]
-    own_lines, their_lines = polylines(tiled.points, tiled.offsets, tiled.kinds, step), polylines(*expected, step)
-    missing = sum(max(0, count - own_lines.get(key, 0)) for key, count in their_lines.items())
-    print(f"lines: {len(tiled.kinds)} tiled, {len(expected[2])} whole, {missing} of these not among the tiled")
-    assert missing <= len(expected[2]) / 10
+    # Line for line, either way round and a closed line from any start, within a billionth of the
+    # drawing's size. Not yet every line: where intersection lines meet, a tile's hide pass cuts edges up
+    # to about 1e-7 of the drawing away from the whole model's, which turns a few of the joiner's and
+    # cleanup's near ties the other way (docs/distributed.md); 313 of the 318 lines match, and a tile's
+    # border point left in a line, or pieces joined in the wrong order, would leave most apart.
+    own_lines, their_lines = canonical(tiled.points, tiled.offsets, tiled.kinds), canonical(*expected)
+    missing, extra = unmatched(own_lines, their_lines, 1e-9 * frame[2])
+    print(f"lines: {len(own_lines)} tiled, {len(their_lines)} whole, {missing} of these not among the tiled, "
+          f"{extra} tiled ones left over")
+    assert missing + extra <= len(their_lines) / 20
     # Each kind's length within a hundredth of a percent.
     own_lengths, their_lengths = lengths(tiled.points, tiled.offsets, tiled.kinds), lengths(*expected)
     print("lengths, tiled and whole:", own_lengths, their_lengths)
