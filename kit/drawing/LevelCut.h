@@ -6,7 +6,8 @@
 //
 // In:  a part's points, the function's value at each, polygons of point indices.
 // Out: the polygons' parts on one side of a level, new points appended to the part's point list, and
-//      those that lie on a side of its triangles as read noted in its cutSides (MeshPart::cutSides).
+//      for a part with B-rep edges, those that lie on a side of its triangles as read noted in its
+//      cutSides (MeshPart::cutSides).
 
 #include "host/KvMesh.h"
 #include "kit/mesh/MeshPart.h"
@@ -24,7 +25,8 @@ class LevelCutter {
 public:
     // `values` holds the function's value at each of the part's points; new points get theirs.
     LevelCutter(MeshPart& part, std::vector<double> values)
-        : m_points(part.points), m_values(std::move(values)), m_sides(part.cutSides) {}
+        : m_points(part.points), m_values(std::move(values)),
+          m_sides(part.brepEdges.empty() ? nullptr : &part.cutSides) {}
 
     double value(std::uint64_t vertex) const { return m_values[vertex]; }
 
@@ -39,7 +41,7 @@ public:
 private:
     Kv::KvPointList& m_points;
     std::vector<double> m_values;
-    std::unordered_map<std::uint32_t, std::array<std::uint32_t, 2>>& m_sides;
+    std::unordered_map<std::uint32_t, std::array<std::uint32_t, 2>>* m_sides; // none: not noted
     std::map<std::tuple<std::uint64_t, std::uint64_t, double>, std::uint64_t> m_crossings;
 };
 

@@ -69,8 +69,9 @@ struct MeshPart {
     // its number (as kit/mesh/CadFile.h numbers them) and the points along it, in order. Seams and
     // degenerate edges (a sphere's poles) have none.
     std::vector<CadEdge> brepEdges;
-    // Points a cut added (kit/drawing/LevelCut.h) that lie on a side of the triangles as read, by index:
-    // that side's two points, so that a line through them still names its B-rep edge.
+    // Points a cut added (kit/drawing/LevelCut.h) to a part with B-rep edges that lie on a side of the
+    // triangles as read, by index: that side's two points, so that a line through them still names its
+    // B-rep edge.
     std::unordered_map<std::uint32_t, std::array<std::uint32_t, 2>> cutSides;
     // The edges that are circles and ellipses (and the spheres' outlines), the axes of the faces that
     // turn about one, and how far the triangles may stray from the surface (the mesher's deflection, in
