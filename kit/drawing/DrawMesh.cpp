@@ -116,6 +116,7 @@ struct PartOrigins {
     std::vector<std::size_t> pointCounts;
     std::vector<std::uint32_t> partOfMesh;
     std::vector<std::unordered_map<std::uint64_t, std::uint32_t>> brepEdgeOf;
+    std::vector<std::unordered_map<std::uint32_t, std::array<std::uint32_t, 2>>> cutSides;
     bool brep = false;
 
     explicit PartOrigins(const std::vector<MeshPart>& parts) : names(partLayerNames(parts)) {
@@ -129,12 +130,24 @@ struct PartOrigins {
         }
     }
 
-    // The parts that keep triangles become the meshes, in order (toMeshList).
-    void takeMeshes(const std::vector<MeshPart>& parts) {
+    // The parts that keep triangles become the meshes, in order (toMeshList); where a cut added points
+    // on the sides of their triangles, those are taken too.
+    void takeMeshes(std::vector<MeshPart>& parts) {
+        for (MeshPart& part : parts)
+            cutSides.push_back(std::move(part.cutSides));
         for (std::size_t i = 0; i < parts.size(); ++i)
             if (std::any_of(parts[i].faces.begin(), parts[i].faces.end(),
                             [](const Kv::KvTriangleList& face) { return !face.empty(); }))
                 partOfMesh.push_back(static_cast<std::uint32_t>(i));
+    }
+
+    // The B-rep edge of the side of a CAD part's triangles that a segment between two points of its
+    // (perhaps cut) mesh lies on, or LineSource::kNone: a segment that a cut shortened still names it.
+    std::uint32_t brepEdgeAlong(std::uint32_t part, const std::array<std::uint32_t, 2>& edge) const {
+        const auto side = sideThrough(cutSides[part], edge[0], edge[1]);
+        const auto& sides = brepEdgeOf[part];
+        const auto found = side ? sides.find(sideKey((*side)[0], (*side)[1])) : sides.end();
+        return found == sides.end() ? KvHLR::LineSource::kNone : found->second;
     }
 
     // Turns the library's bodies (meshes) into parts. A cut (near plane, section) adds points after a
@@ -148,16 +161,13 @@ struct PartOrigins {
                 source.body = part(source.body);
                 const bool intersection = source.otherBody != LineSource::kNone;
                 source.otherBody = part(source.otherBody);
+                if (brep && source.body != LineSource::kNone && !intersection && source.edge[0] != LineSource::kNone)
+                    source.brepEdge = brepEdgeAlong(source.body, source.edge);
                 const bool kept = source.body != LineSource::kNone && !(intersection && cut) &&
                                   (intersection || (source.edge[0] < pointCounts[source.body] &&
                                                     source.edge[1] < pointCounts[source.body]));
                 if (!kept)
                     source.edge = {LineSource::kNone, LineSource::kNone};
-                else if (!intersection) {
-                    const auto& sides = brepEdgeOf[source.body];
-                    const auto found = sides.find(sideKey(source.edge[0], source.edge[1]));
-                    source.brepEdge = found == sides.end() ? LineSource::kNone : found->second;
-                }
             }
         drawing.partNames = names;
         drawing.provenance = true;

@@ -41,8 +41,8 @@ struct DrawOptions {
     // were set; kAllLevels draws every level, 0 counts none.
     int hiddenLevels = 0;
     // Where each line comes from (Drawing::provenance): with exact hiding, the library records each
-    // segment's body and model edge; the parts' names become partNames and each line's part its body's,
-    // as with part layers.
+    // segment's body and model edge (the kit adds a CAD part's B-rep edge, Drawing::brepEdges); the parts'
+    // names become partNames and each line's part its body's, as with part layers.
     bool provenance = false;
     // Told the share done, 0 to 1, from the calling thread: whenever it grows and otherwise about every
     // 20 ms while the library works, whatever its stage (the library's frequent progress,

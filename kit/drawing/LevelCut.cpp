@@ -30,6 +30,10 @@ std::uint64_t LevelCutter::crossing(std::uint64_t u, std::uint64_t v, double lev
     m_points.emplace_back(pa.x + t * (pb.x - pa.x), pa.y + t * (pb.y - pa.y), pa.z + t * (pb.z - pa.z));
     m_values.push_back(level);
     m_crossings.emplace(key, m_points.size() - 1);
+    if (!m_sides)
+        return m_points.size() - 1;
+    if (const auto side = sideThrough(*m_sides, static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b)))
+        m_sides->emplace(static_cast<std::uint32_t>(m_points.size() - 1), *side);
     return m_points.size() - 1;
 }
 

@@ -5,9 +5,12 @@
 // both cut alike: exactly, in double, each new point made once per edge and level.
 //
 // In:  a part's points, the function's value at each, polygons of point indices.
-// Out: the polygons' parts on one side of a level, new points appended to the part's point list.
+// Out: the polygons' parts on one side of a level, new points appended to the part's point list, and
+//      for a part with B-rep edges, those that lie on a side of its triangles as read noted in its
+//      cutSides (MeshPart::cutSides).
 
 #include "host/KvMesh.h"
+#include "kit/mesh/MeshPart.h"
 
 #include <cstdint>
 #include <map>
@@ -20,9 +23,10 @@ using IndexPolygon = std::vector<std::uint64_t>;
 
 class LevelCutter {
 public:
-    // `values` holds the function's value at each of `points`; new points get theirs.
-    LevelCutter(Kv::KvPointList& points, std::vector<double> values)
-        : m_points(points), m_values(std::move(values)) {}
+    // `values` holds the function's value at each of the part's points; new points get theirs.
+    LevelCutter(MeshPart& part, std::vector<double> values)
+        : m_points(part.points), m_values(std::move(values)),
+          m_sides(part.brepEdges.empty() ? nullptr : &part.cutSides) {}
 
     double value(std::uint64_t vertex) const { return m_values[vertex]; }
 
@@ -37,6 +41,7 @@ public:
 private:
     Kv::KvPointList& m_points;
     std::vector<double> m_values;
+    std::unordered_map<std::uint32_t, std::array<std::uint32_t, 2>>* m_sides; // none: not noted
     std::map<std::tuple<std::uint64_t, std::uint64_t, double>, std::uint64_t> m_crossings;
 };
 

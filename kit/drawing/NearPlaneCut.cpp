@@ -75,7 +75,7 @@ std::optional<KvHLR::ViewInfoCriteria> cutAtNearPlane(const KvHLR::ViewInfoCrite
         depths.reserve(part.points.size());
         for (const ON_3dPoint& p : part.points)
             depths.push_back(depthOf(camera.modelViewXform, p));
-        LevelCutter cutter(part.points, std::move(depths));
+        LevelCutter cutter(part, std::move(depths));
         for (Kv::KvTriangleList& face : part.faces)
             cutFace(cutter, planes, face);
     }

@@ -161,8 +161,9 @@ struct PartEdges::Grid {
     // The nearest segment, searching rings of cells outward until no nearer one can follow. Of segments
     // that lie on one another in the drawing (a circle seen edge-on: its front half over its back half),
     // a visible line lies on the one nearest the eye, a hidden line on the farthest; of those at one
-    // depth too, the first part's, and an outline before a sharp edge, as the library draws them.
-    const Segment& nearest(const Point2& p, bool visible) const {
+    // depth too, the first part's, and an outline before a sharp edge, as the library draws them. With
+    // `tangent`, only tangent edges' segments count (there must be some).
+    const Segment& nearest(const Point2& p, bool visible, bool tangent = false) const {
         const int c0 = column(p.x), r0 = row(p.y);
         const double coincide = 1e-9 * cell * kMostCells;
         double best = std::numeric_limits<double>::infinity(), bestDepth = 0.0;
@@ -182,6 +183,8 @@ struct PartEdges::Grid {
                     if (!onRing || r < 0 || c < 0 || r >= rows || c >= columns)
                         continue;
                     for (const std::uint32_t i : cells[static_cast<std::size_t>(r * columns + c)]) {
+                        if (tangent && segments[i].tangentEdge == KvHLR::LineSource::kNone)
+                            continue;
                         const auto [distance, depth] = distanceAndDepth(p, segments[i]);
                         if (distance < best - coincide || (distance <= best + coincide && before(i, depth))) {
                             best = std::min(best, distance);
@@ -203,6 +206,8 @@ PartEdges::PartEdges(const std::vector<MeshPart>& parts, const KvHLR::ViewInfoCr
     for (std::size_t i = 0; i < parts.size(); ++i)
         addPartEdges(parts[i], static_cast<std::uint32_t>(i), plane, m_grid->segments);
     m_grid->build();
+    m_tangentEdges = std::any_of(m_grid->segments.begin(), m_grid->segments.end(),
+                                 [](const Segment& s) { return s.tangentEdge != KvHLR::LineSource::kNone; });
 }
 
 PartEdges::~PartEdges() = default;
@@ -212,13 +217,18 @@ void PartEdges::assign(Drawing& drawing, bool parts) const {
         return;
     // What segment k of a line, from a to b, is: its part, and its kind (an outline takes its edge's).
     // The part is the body the library recorded for it where it did (with provenance). A tangent edge's
-    // segment, which the library knows by its body alone, is given its B-rep edge here.
+    // segment, which the library knows by its body alone, is given the B-rep edge of the nearest tangent
+    // edge here (an outline seen edge-on may lie on it too).
     const auto source = [&](KvHLR::StrokeLine& line, const ON_2dPoint& a, const ON_2dPoint& b, std::size_t k) {
-        const Segment& edge = m_grid->nearest({(a.x + b.x) / 2, (a.y + b.y) / 2}, line.kind != Hidden);
+        const Point2 middle{(a.x + b.x) / 2, (a.y + b.y) / 2};
+        const Segment& edge = m_grid->nearest(middle, line.kind != Hidden);
         const bool recorded = k < line.sources.size() && line.sources[k].body != KvHLR::LineSource::kNone;
         const std::uint32_t part = recorded ? line.sources[k].body : edge.part;
-        if (recorded && line.kind == VisibleTangent && edge.part == part)
-            line.sources[k].brepEdge = edge.tangentEdge;
+        if (recorded && line.kind == VisibleTangent && m_tangentEdges) {
+            const Segment& tangent = m_grid->nearest(middle, true, true);
+            if (tangent.part == part)
+                line.sources[k].brepEdge = tangent.tangentEdge;
+        }
         return std::make_pair(parts ? part : 0u, line.kind == VisibleSilhouette ? edge.kind : line.kind);
     };
     std::vector<KvHLR::StrokeLine> lines;

@@ -39,6 +39,7 @@ private:
     struct Grid;
     std::unique_ptr<Grid> m_grid;
     std::vector<std::string> m_names;
+    bool m_tangentEdges = false; // whether any segment is a tangent edge's with its B-rep edge
 };
 
 } // namespace kvhlr

@@ -336,7 +336,7 @@ SectionCut cutSection(std::vector<MeshPart>& parts, const SectionPlane& plane,
             const double d = frame.distance(p);
             distances.push_back(std::fabs(d) <= onPlane ? 0.0 : d);
         }
-        LevelCutter cutter(part.points, std::move(distances));
+        LevelCutter cutter(part, std::move(distances));
         CutSegments cut;
         for (Kv::KvTriangleList& face : part.faces)
             cutFace(cutter, face, cut, poll);

@@ -71,6 +71,26 @@ KvHLR::MeshList toMeshList(std::vector<MeshPart>&& parts) {
     return meshes;
 }
 
+std::optional<std::array<std::uint32_t, 2>>
+sideThrough(const std::unordered_map<std::uint32_t, std::array<std::uint32_t, 2>>& cutSides, std::uint32_t a,
+            std::uint32_t b) {
+    const auto ends = [&](std::uint32_t p) {
+        const auto found = cutSides.find(p);
+        return found == cutSides.end() ? std::array<std::uint32_t, 2>{p, p} : found->second;
+    };
+    const std::array<std::uint32_t, 2> u = ends(a), v = ends(b);
+    const bool pointU = u[0] == u[1], pointV = v[0] == v[1];
+    if (pointU && pointV)
+        return std::array<std::uint32_t, 2>{std::min(a, b), std::max(a, b)};
+    if (pointU && (u[0] == v[0] || u[0] == v[1]))
+        return v;
+    if (pointV && (v[0] == u[0] || v[0] == u[1]))
+        return u;
+    if (u == v)
+        return u;
+    return std::nullopt;
+}
+
 std::vector<std::string> partLayerNames(const std::vector<MeshPart>& parts) {
     std::vector<std::string> names;
     for (std::size_t i = 0; i < parts.size(); ++i) {

@@ -5,9 +5,11 @@
 #include "api/CalcSilhouette.h"
 #include "host/KvMesh.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace kvhlr {
@@ -67,6 +69,10 @@ struct MeshPart {
     // its number (as kit/mesh/CadFile.h numbers them) and the points along it, in order. Seams and
     // degenerate edges (a sphere's poles) have none.
     std::vector<CadEdge> brepEdges;
+    // Points a cut added (kit/drawing/LevelCut.h) to a part with B-rep edges that lie on a side of the
+    // triangles as read, by index: that side's two points, so that a line through them still names its
+    // B-rep edge.
+    std::unordered_map<std::uint32_t, std::array<std::uint32_t, 2>> cutSides;
     // The edges that are circles and ellipses (and the spheres' outlines), the axes of the faces that
     // turn about one, and how far the triangles may stray from the surface (the mesher's deflection, in
     // the points' unit): what true curves and centre lines are drawn from (kit/drawing/Curves.h).
@@ -79,6 +85,12 @@ struct MeshPart {
 };
 
 std::size_t triangleCount(const std::vector<MeshPart>& parts);
+
+// The side of the triangles as read that both points lie on, each a point as read (one not in
+// `cutSides`) or one a cut added on such a side; nothing where they lie on none.
+std::optional<std::array<std::uint32_t, 2>>
+sideThrough(const std::unordered_map<std::uint32_t, std::array<std::uint32_t, 2>>& cutSides, std::uint32_t a,
+            std::uint32_t b);
 
 // Millimetres per unit of the parts' points (the parts of one file share their unit): as the file says,
 // or, where `givenMm` is given (what one of the file's numbers is, overriding the file), that unit
