@@ -106,21 +106,22 @@ bool HLRCoverCounts::add(double from, double to, int most, double shortest) {
         return false;
     m_steps.emplace_back(start, 1);
     m_steps.emplace_back(end, -1);
-    if (m_steps.size() < 2 * m_compactedSize + 4)
+    if (m_steps.size() < m_compactedSize + std::max<std::size_t>(2, m_compactedSize / 4))
         return false;
     return settle(shortest);
 }
 
 bool HLRCoverCounts::settle(double shortest) {
-    compact(m_steps);
+    compact(m_steps, m_compactedSize);
     m_compactedSize = m_steps.size();
     if (m_steps.capacity() > 2 * m_steps.size() + 16)
         m_steps.shrink_to_fit();
     return isFull(static_cast<std::int32_t>(std::ceil(shortest * kCoverGrid)));
 }
 
-void HLRCoverCounts::compact(std::vector<Step>& steps) const {
-    std::sort(steps.begin(), steps.end());
+void HLRCoverCounts::compact(std::vector<Step>& steps, std::size_t sorted) const {
+    std::sort(steps.begin() + static_cast<std::ptrdiff_t>(sorted), steps.end());
+    std::inplace_merge(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(sorted), steps.end());
     std::size_t kept = 0;
     int count = 0, cut = 0; // the count, and the count cut down to m_most, after the steps so far
     for (const Step& step : steps) {
@@ -155,7 +156,7 @@ bool HLRCoverCounts::isFull(std::int32_t shortest) const {
 std::vector<HLRCoverCounts::Stretch> HLRCoverCounts::stretchesWithin(double from, double to,
                                                                      double shortest) const {
     std::vector<Step> steps = m_steps;
-    compact(steps);
+    compact(steps, m_compactedSize);
     std::vector<Stretch> stretches{{from, to, 0}};
     for (const auto& [position, change] : steps) {
         const double t = position / kCoverGrid;

@@ -40,9 +40,9 @@ public:
 
 private:
     using Step = std::pair<std::int32_t, std::int32_t>; // position, change of the count there
-    // Sorts the steps, adds up those at one position and cuts the count down to m_most, dropping the
-    // steps within a stretch counted m_most times.
-    void compact(std::vector<Step>& steps) const;
+    // Sorts the steps (the first `sorted` of them in order already), adds up those at one position and
+    // cuts the count down to m_most, dropping the steps within a stretch counted m_most times.
+    void compact(std::vector<Step>& steps, std::size_t sorted) const;
     // Whether the compacted steps hold the count at m_most all along but for stretches shorter than
     // `shortest` grid positions.
     bool isFull(std::int32_t shortest) const;

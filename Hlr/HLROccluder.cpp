@@ -134,6 +134,11 @@ void HLROccluder::hide(HLRExactEdge& edge) const {
     if (hiding && !coveredRange(image, edge, HLRProjectedModel::sm_dExactTolerance2D, false, lo, hi)) {
         return;
     }
+    double countLo = 0.0;
+    double countHi = 1.0;
+    if (!hiding && !coveredRange(image, edge, HLRProjectedModel::sm_dExactTolerance2D, true, countLo, countHi)) {
+        return;
+    }
     const HLRVector4D& centre = HLRProjectedModel::sm_projectionCentre;
     const HLRVector3D normal = image.normal();
     const double planeConstant = dot(normal, image.corners[0]->viewPosition);
@@ -184,12 +189,10 @@ void HLROccluder::hide(HLRExactEdge& edge) const {
     }
     if (hiding)
         edge.hideStretch(lo, hi);
-    if (HLRProjectedModel::sm_bOcclusionLevels) {
-        lo = 0.0;
-        hi = 1.0;
-        if (coveredRange(image, edge, HLRProjectedModel::sm_dExactTolerance2D, true, lo, hi) && behindPart(lo, hi)) {
-            edge.countCover(lo, hi);
-        }
+    if (HLRProjectedModel::sm_bOcclusionLevels &&
+        (!hiding || coveredRange(image, edge, HLRProjectedModel::sm_dExactTolerance2D, true, countLo, countHi)) &&
+        behindPart(countLo, countHi)) {
+        edge.countCover(countLo, countHi);
     }
 }
 
