@@ -109,11 +109,12 @@ std::uint64_t sideKey(std::uint32_t a, std::uint32_t b) {
 }
 
 // What the library's bodies were before the kit drew them, to tell the lines' sources in the parts'
-// terms: the parts' names, each part's points before any cut, the parts that became meshes, and the
-// B-rep edge along each side of a CAD part's triangles that lies on one.
+// terms: the parts' names, each part's points before any cut and where the file had them, the parts
+// that became meshes, and the B-rep edge along each side of a CAD part's triangles that lies on one.
 struct PartOrigins {
     std::vector<std::string> names;
     std::vector<std::size_t> pointCounts;
+    std::vector<std::vector<std::uint32_t>> fileVertices;
     std::vector<std::uint32_t> partOfMesh;
     std::vector<std::unordered_map<std::uint64_t, std::uint32_t>> brepEdgeOf;
     std::vector<std::unordered_map<std::uint32_t, std::array<std::uint32_t, 2>>> cutSides;
@@ -122,6 +123,7 @@ struct PartOrigins {
     explicit PartOrigins(const std::vector<MeshPart>& parts) : names(partLayerNames(parts)) {
         for (const MeshPart& part : parts) {
             pointCounts.push_back(part.points.size());
+            fileVertices.push_back(part.fileVertices);
             std::unordered_map<std::uint64_t, std::uint32_t>& sides = brepEdgeOf.emplace_back();
             for (const CadEdge& edge : part.brepEdges)
                 for (std::size_t i = 1; i < edge.points.size(); ++i)
@@ -168,6 +170,9 @@ struct PartOrigins {
                                                     source.edge[1] < pointCounts[source.body]));
                 if (!kept)
                     source.edge = {LineSource::kNone, LineSource::kNone};
+                else if (!intersection && !fileVertices[source.body].empty())
+                    for (std::uint32_t& point : source.edge)
+                        point = fileVertices[source.body][point];
             }
         drawing.partNames = names;
         drawing.provenance = true;

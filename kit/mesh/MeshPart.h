@@ -48,6 +48,10 @@ struct CadAxis {
 // its faces apart (each becomes a face of a mesh body); otherwise the part has a single face.
 struct MeshPart {
     Kv::KvPointList points;
+    // Where each point was read from, for the lines' sources: the index of the file's first vertex at its
+    // position (an OBJ file's `v` lines counted from 0 across the file; a binary STL file's triangle
+    // corners, 3 t + k for corner k of triangle t). Empty where the points are the source's own, in order.
+    std::vector<std::uint32_t> fileVertices;
     std::vector<Kv::KvTriangleList> faces;
     bool body = false;
     // The length unit in millimetres: of the points, and of the numbers in the file they were read from.

@@ -419,7 +419,7 @@ private:
     void createObject(std::string_view name);
     void splitQuads(Mesh& mesh) const;
     Kv::KvTriangleList weld(Mesh& mesh, unsigned threads, Kv::KvPointList& points,
-                            const std::function<void(double)>& progress);
+                            std::vector<std::uint32_t>& fileVertices, const std::function<void(double)>& progress);
 
     const std::string& m_path;
     std::vector<float> m_xyz;                                    // three coordinates a vertex
@@ -493,10 +493,12 @@ void ObjFile::splitQuads(Mesh& mesh) const {
     }
 }
 
-// The mesh's triangles welded, their points into `points`. They are first renumbered onto the mesh's
+// The mesh's triangles welded, their points into `points` and each point's first vertex in the file into
+// `fileVertices`. They are first renumbered onto the mesh's
 // own vertices, in order of first use, so that welding takes memory for the mesh alone, not for every
 // vertex of the file.
 Kv::KvTriangleList ObjFile::weld(Mesh& mesh, unsigned threads, Kv::KvPointList& points,
+                                 std::vector<std::uint32_t>& fileVertices,
                                  const std::function<void(double)>& progress) {
     constexpr std::uint32_t unset = ~std::uint32_t(0);
     m_meshVertexOf.resize(vertexCount(), unset);
@@ -533,6 +535,9 @@ Kv::KvTriangleList ObjFile::weld(Mesh& mesh, unsigned threads, Kv::KvPointList& 
                                            "line " + std::to_string(m_badLines.at(fileVertexOf[v])) + ": ");
         }
     points = std::move(welded->points);
+    fileVertices = std::move(welded->firstVertices);
+    for (std::uint32_t& vertex : fileVertices)
+        vertex = fileVertexOf[vertex];
     return std::move(welded->triangles);
 }
 
@@ -561,7 +566,7 @@ std::vector<MeshPart> ObjFile::parts(bool bodies, unsigned threads,
         const double start = static_cast<double>(done) / static_cast<double>(total);
         const double size = static_cast<double>(mesh.triangles.size()) / static_cast<double>(total);
         part.faces.push_back(
-            weld(mesh, threads, part.points, [&](double share) { progress(start + size * share); }));
+            weld(mesh, threads, part.points, part.fileVertices, [&](double share) { progress(start + size * share); }));
         done += mesh.triangles.size();
     }
     return parts;

@@ -44,6 +44,7 @@ std::optional<std::vector<MeshPart>> readBinaryStlFile(const std::string& path, 
     std::vector<MeshPart> parts(1);
     parts[0].body = bodies;
     parts[0].points = std::move(welded->points);
+    parts[0].fileVertices = std::move(welded->firstVertices);
     parts[0].faces.push_back(std::move(welded->triangles));
     return parts;
 }

@@ -209,6 +209,7 @@ std::optional<WeldedTriangles> weldInParallel(const FloatVertices& vertices,
     // Reserved at the count of positions, not the guess: a closed mesh has two points more than half
     // its triangles, and growing a list of millions of points by one copies all of them.
     welded.points.reserve(positions);
+    welded.firstVertices.reserve(positions);
     welded.triangles.reserve(triangleCount);
     auto pointAt = [&](std::uint32_t vertex) {
         std::uint32_t& point = first[positionId(vertex)];
@@ -216,6 +217,7 @@ std::optional<WeldedTriangles> weldInParallel(const FloatVertices& vertices,
             point = kNumbered | static_cast<std::uint32_t>(welded.points.size());
             const FloatPoint p = vertexAt(vertices, vertex);
             welded.points.emplace_back(p.x, p.y, p.z);
+            welded.firstVertices.push_back(vertex);
         }
         return point & ~kNumbered;
     };

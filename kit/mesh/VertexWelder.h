@@ -77,6 +77,8 @@ struct FloatVertices {
 struct WeldedTriangles {
     Kv::KvPointList points;
     Kv::KvTriangleList triangles;
+    // Each point's first vertex: the index in `vertices` it was taken from.
+    std::vector<std::uint32_t> firstVertices;
 };
 
 // The triangles over `vertices` welded exactly as weldTriangles welds them into a new welder (the same

@@ -2,6 +2,7 @@
 meshes of a million triangles."""
 
 import ast
+import itertools
 import json
 import os
 import pickle
@@ -774,6 +775,11 @@ def test_provenance_names_every_lines_body_and_edges_as_the_tool_does(tmp_path):
     drawing = kh.draw(model, kh.Camera.view("iso", model), hidden=True, provenance=True)
     assert drawing.part_names == record["bodies"]
     assert all(0 <= line["body"] < len(record["bodies"]) for line in record["lines"])
+    # Edges name the file's vertices (counted from 0 as its `v` lines come), though reading welds them.
+    faces = [[int(corner.split("/")[0]) - 1 for corner in row.split()[1:]]
+             for row in at_at.read_text().splitlines() if row.startswith("f ")]
+    sides = {frozenset(pair) for face in faces for pair in itertools.combinations(face, 2)}
+    assert all(frozenset(edge) in sides for line in record["lines"] if "otherBody" not in line for edge in line["edges"])
     np.testing.assert_array_equal(drawing.bodies, [line["body"] for line in record["lines"]])
     np.testing.assert_array_equal(drawing.edges, [edge for line in record["lines"] for edge in line["edges"]])
     line = drawing[len(drawing) // 2]
