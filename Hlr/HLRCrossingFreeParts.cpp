@@ -327,9 +327,9 @@ void HLRCrossingFreeParts::chooseCentres(const std::vector<const HLRTriangleData
             m_centre[p] = m_centre[p] / (3.0 * taken[p]);
 }
 
-// Besides what judges the parts free of crossings, each triangle's normal is compared with that of
-// its part's first triangle, as growing a patch from there would: a part within that cone grows into
-// one patch, and needs neither neighbours nor normals kept for it.
+// Besides what judges the parts free of crossings, the range of each part's normals is measured: a part
+// whose range lies within a patch's cone about its middle is one patch along that axis, and needs
+// neither neighbours nor normals kept for it.
 void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*>& triangleData) {
     const std::size_t parts = m_crossingFree.size();
     const double huge = std::numeric_limits<double>::infinity();
@@ -338,6 +338,9 @@ void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*
     m_rayHit.assign(parts, -huge);
     m_withinCone.assign(parts, 1);
     m_coneAxis.resize(parts);
+    // The least and the largest coordinates of the part's unit normals.
+    const float far = std::numeric_limits<float>::infinity();
+    std::vector<std::array<float, 6>> range(parts, {far, far, far, -far, -far, -far});
     std::vector<HLRVector3D> ray(parts);
     for (std::size_t p = 0; p < parts; ++p) {
         const std::size_t t = m_through[p];
@@ -345,7 +348,6 @@ void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*
         const HLRTriangle& triangle = store.triangles()[t - m_storeStart[storeOf(t)]];
         ray[p] = (position(store, triangle, 0) + position(store, triangle, 1) + position(store, triangle, 2)) / 3.0 -
                  m_centre[p];
-        m_coneAxis[p] = unitNormal(store, triangle);
     }
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
         const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
@@ -364,8 +366,11 @@ void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*
             }
             for (const HLRVector3D& p : v)
                 m_extent.add(p);
-            if (!(dot(vectorOf(unitOf(n, area)), vectorOf(m_coneAxis[part])) >= kLeastAxisCosine))
-                m_withinCone[part] = 0;
+            const std::array<float, 3> unit = unitOf(n, area);
+            for (int a = 0; a < 3; ++a) {
+                range[part][a] = std::min(range[part][a], unit[a]);
+                range[part][a + 3] = std::max(range[part][a + 3], unit[a]);
+            }
             if (!m_crossingFree[part])
                 continue;
             const double away = dot(n, v[0] - m_centre[part]) / area;
@@ -382,6 +387,22 @@ void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*
             }
             m_rayHit[part] = std::max(m_rayHit[part], inside);
         }
+    }
+    // The axis through the middle of the range; every normal in the range is within the cone about it
+    // when even the range's corner farthest from it is.
+    for (std::size_t p = 0; p < parts; ++p) {
+        const std::array<float, 6>& r = range[p];
+        const HLRVector3D middle(0.5 * (double(r[0]) + r[3]), 0.5 * (double(r[1]) + r[4]), 0.5 * (double(r[2]) + r[5]));
+        const double size = length(middle);
+        if (!(m_withinCone[p] && size > 0.0)) {
+            m_withinCone[p] = 0;
+            continue;
+        }
+        m_coneAxis[p] = unitOf(middle, size);
+        double least = 0.0;
+        for (std::size_t a = 0; a < 3; ++a)
+            least += std::min(double(m_coneAxis[p][a]) * r[a], double(m_coneAxis[p][a]) * r[a + 3]);
+        m_withinCone[p] = least >= kLeastAxisCosine;
     }
 }
 

@@ -39,9 +39,9 @@ class HLRTriangleData;
 // the others, wound the other way, are holes), covers each point at most once: it is a height field
 // over the plane, and no two of its triangles meet but at their common corners and edges. A patch that
 // fails this (one wound over itself, whose loop crosses itself), or is smaller than a chunk (the wall
-// of a house), has all its pairs tested. A part whose normals all stay within that angle of its first
-// triangle's normal (a terrain) is one patch, known from measuring the parts: only the parts grown
-// triangle by triangle keep their triangles' neighbours and normals.
+// of a house), has all its pairs tested. A part whose normals all stay within that angle of one axis
+// (the middle of their range: a terrain) is one patch, known from measuring the parts: only the parts
+// grown triangle by triangle keep their triangles' neighbours and normals.
 //
 // Every patch is cut into chunks of consecutive triangles (models list their triangles region by
 // region); a triangle needs testing only where its patch may cross itself, or its chunk's box (grown by
@@ -127,8 +127,7 @@ private:
     // once judged, whether it is free of crossings.
     std::vector<std::uint8_t> m_crossingFree;
     // By part, while the patches are found: whether every triangle of it has an area and a normal within
-    // the patch's cone about its first triangle's normal (so that it grows into one patch), and that
-    // normal.
+    // a patch's cone about the middle of their range (so that it is one patch), and that axis.
     std::vector<std::uint8_t> m_withinCone;
     std::vector<std::array<float, 3>> m_coneAxis;
     // By patch: its part, the axis it is a height field along, and whether it is one. No triangle has
