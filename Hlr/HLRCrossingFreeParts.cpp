@@ -692,34 +692,15 @@ void HLRCrossingFreeParts::findFlatPatches(const std::vector<const HLRTriangleDa
     }
 }
 
-// Each triangle's box goes into its chunk's surroundings, and across each edge between two chunks into
-// the other chunk's.
+// A chunk's surroundings are its box, and across each edge between two chunks the other triangle's box.
 std::vector<HLRBox3D>
 HLRCrossingFreeParts::surroundings(const std::vector<const HLRTriangleData*>& triangleData) const {
     const std::size_t chunks = m_patchOfChunk.size();
-    std::vector<HLRBox3D> around(chunks);
-    std::vector<std::uint8_t> known(chunks, 1);
-    const auto boxOf = [&triangleData](std::size_t s, std::size_t i, bool& finite) {
-        const HLRTriangle& triangle = triangleData[s]->triangles()[i];
-        HLRBox3D box;
-        finite = true;
-        for (int c = 0; c < 3; ++c) {
-            const HLRVector3D p = position(*triangleData[s], triangle, c);
-            finite = finite && std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
-            box.add(p);
-        }
-        return box;
-    };
+    std::vector<HLRBox3D> around = m_chunkBox;
+    std::vector<std::uint8_t> known = m_chunkKnown;
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
-        for (std::size_t i = 0; i < triangleData[s]->triangles().size(); ++i) {
-            HLRCancelPoll::check();
-            const std::size_t t = m_storeStart[s] + i;
-            const std::uint32_t chunk = m_chunkOfTriangle[t];
-            bool finite = true;
-            around[chunk].add(boxOf(s, i, finite));
-            known[chunk] = known[chunk] && finite && (m_edgeRecords[t] & 3) == 3;
-        }
-        for (const HLRTriangleEdge& edge : triangleData[s]->edges()) {
+        const HLRTriangleData& store = *triangleData[s];
+        for (const HLRTriangleEdge& edge : store.edges()) {
             HLRCancelPoll::check();
             const std::int32_t side[2] = {edge.leftTriangle(), edge.rightTriangle()};
             if (side[0] == HLRTriangleEdge::NONE || side[1] == HLRTriangleEdge::NONE)
@@ -729,9 +710,13 @@ HLRCrossingFreeParts::surroundings(const std::vector<const HLRTriangleData*>& tr
             if (chunk[0] == chunk[1])
                 continue;
             for (int k = 0; k < 2; ++k) {
-                bool finite = true;
-                around[chunk[1 - k]].add(boxOf(s, static_cast<std::size_t>(side[k]), finite));
-                known[chunk[1 - k]] = known[chunk[1 - k]] && finite;
+                const HLRTriangle& triangle = store.triangles()[static_cast<std::size_t>(side[k])];
+                for (int c = 0; c < 3; ++c) {
+                    const HLRVector3D p = position(store, triangle, c);
+                    known[chunk[1 - k]] = known[chunk[1 - k]] && std::isfinite(p.x) && std::isfinite(p.y) &&
+                                          std::isfinite(p.z);
+                    around[chunk[1 - k]].add(p);
+                }
             }
         }
     }
@@ -769,12 +754,18 @@ void HLRCrossingFreeParts::cutChunks(const std::vector<const HLRTriangleData*>& 
                 chunk = static_cast<std::uint32_t>(m_patchOfChunk.size());
                 m_patchOfChunk.push_back(patch);
                 m_chunkBox.emplace_back();
+                m_chunkKnown.push_back(1);
                 filled.push_back(0);
             }
             ++filled[chunk];
             m_chunkOfTriangle[t] = chunk;
-            for (int c = 0; c < 3; ++c)
-                m_chunkBox[chunk].add(position(*triangleData[s], triangles[i], c));
+            bool known = (m_edgeRecords[t] & 3) == 3;
+            for (int c = 0; c < 3; ++c) {
+                const HLRVector3D p = position(*triangleData[s], triangles[i], c);
+                known = known && std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+                m_chunkBox[chunk].add(p);
+            }
+            m_chunkKnown[chunk] = m_chunkKnown[chunk] && known;
         }
     }
 }

@@ -145,6 +145,8 @@ private:
     std::vector<std::uint32_t> m_chunkOfTriangle;
     std::vector<std::uint32_t> m_patchOfChunk;
     std::vector<HLRBox3D> m_chunkBox;
+    // By chunk: whether its triangles are each on three edges of two triangles, their corners finite.
+    std::vector<std::uint8_t> m_chunkKnown;
     std::vector<std::uint8_t> m_needsTest;
     std::vector<std::uint32_t> m_triangleCount;
     std::vector<std::size_t> m_through; // the triangle that the part's ray passes, counted over all stores
