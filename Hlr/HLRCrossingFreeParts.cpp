@@ -1,6 +1,7 @@
 #include "Hlr/HLRCrossingFreeParts.h"
 
 #include "Hlr/HLRCancelPoll.h"
+#include "Hlr/HLRHugePages.h"
 #include "Hlr/HLRProjectedModel.h"
 #include "Hlr/HLRTriangle.h"
 #include "Hlr/HLRTriangleData.h"
@@ -18,6 +19,8 @@ namespace KvHLR {
 namespace {
 
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+// Marks a triangle's edge records (HLRCrossingFreeParts::m_edgeRecords) where one of its edges is open.
+constexpr std::uint8_t kOpenSide = 4;
 // A patch takes a triangle whose normal is within about 75 degrees of its axis.
 constexpr double kLeastAxisCosine = 0.25;
 // A chunk holds at most this many consecutive triangles of one patch.
@@ -36,6 +39,30 @@ constexpr double kMaxCellsPerAxis = 1 << 20;
 HLRVector3D position(const HLRTriangleData& store, const HLRTriangle& triangle, int corner) {
     const HLRTriangleVertex& vertex = store.vertices()[static_cast<std::size_t>(triangle.vertices[corner])];
     return HLRVector3D(vertex.x, vertex.y, vertex.z);
+}
+
+// A triangle's unit normal in single precision, as the patches compare them, from its normal `n` of
+// length `area`.
+std::array<float, 3> unitOf(const HLRVector3D& n, double area) {
+    return {static_cast<float>(n.x / area), static_cast<float>(n.y / area), static_cast<float>(n.z / area)};
+}
+
+// The unit normal of a triangle (unitOf); zero without an area.
+std::array<float, 3> unitNormal(const HLRTriangleData& store, const HLRTriangle& triangle) {
+    const HLRVector3D v0 = position(store, triangle, 0);
+    const HLRVector3D n = cross(position(store, triangle, 1) - v0, position(store, triangle, 2) - v0);
+    const double area = length(n);
+    return area > 0.0 && std::isfinite(area) ? unitOf(n, area) : std::array<float, 3>{0.0f, 0.0f, 0.0f};
+}
+
+HLRVector3D vectorOf(const std::array<float, 3>& n) { return HLRVector3D(n[0], n[1], n[2]); }
+
+// Fills `array` with `count` copies of `value`, on huge pages where it is large: a per-triangle array of
+// a big model otherwise costs a page fault for every 4 KB as it is filled.
+template <class T> void fillOnHugePages(std::vector<T>& array, std::size_t count, const T& value) {
+    array.reserve(count);
+    HLRHugePages::advise(array.data(), count * sizeof(T));
+    array.assign(count, value);
 }
 
 // The root of `i` in a union-find forest, halving the path on the way.
@@ -212,12 +239,17 @@ HLRCrossingFreeParts::HLRCrossingFreeParts(const std::vector<const HLRTriangleDa
     for (std::size_t p = 0; p < m_crossingFree.size(); ++p)
         m_crossingFree[p] = m_crossingFree[p] && (m_leastAway[p] > margin || m_mostAway[p] < -margin) &&
                             m_rayHit[p] < -margin;
-    const Adjacency adjacency = adjacencyOfOtherParts(triangleData);
-    findPatches(adjacency);
-    checkPatches(triangleData, adjacency);
-    findFlatPatches(triangleData, adjacency);
+    for (std::vector<double>* judged : {&m_leastAway, &m_mostAway, &m_rayHit})
+        std::vector<double>().swap(*judged);
+    std::vector<HLRVector3D>().swap(m_centre);
+    findPatches(adjacencyOfOtherParts(triangleData));
+    checkPatches(triangleData);
+    findFlatPatches(triangleData);
     cutChunks(triangleData);
-    markMeetingChunks(margin, triangleData, adjacency);
+    markMeetingChunks(margin, triangleData);
+    std::vector<std::uint8_t>().swap(m_edgeRecords);
+    std::vector<std::uint8_t>().swap(m_withinCone);
+    std::vector<std::array<float, 3>>().swap(m_coneAxis);
 }
 
 // Parts are joined through edges; a triangle that is not on three edges with a triangle on either
@@ -229,11 +261,12 @@ void HLRCrossingFreeParts::findParts(const std::vector<const HLRTriangleData*>& 
         m_storeStart.push_back(total);
         total += data->triangles().size();
     }
-    std::vector<std::uint32_t> parent(total);
+    std::vector<std::uint32_t> parent;
+    fillOnHugePages(parent, total, 0u);
     std::iota(parent.begin(), parent.end(), 0u);
     // Each edge is recorded once, with the triangle that runs along it one way on its left and the one
     // that runs the other way on its right; a third triangle takes the place of one of them.
-    std::vector<std::uint8_t> sides(total, 0);
+    m_edgeRecords.assign(total, 0);
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
         const HLRTriangleData& source = *triangleData[s];
         const auto index = [&](std::int32_t t) {
@@ -241,37 +274,36 @@ void HLRCrossingFreeParts::findParts(const std::vector<const HLRTriangleData*>& 
         };
         for (const HLRTriangleEdge& edge : source.edges()) {
             HLRCancelPoll::check();
-            if (edge.leftTriangle() == HLRTriangleEdge::NONE || edge.rightTriangle() == HLRTriangleEdge::NONE)
-                continue; // its triangle keeps fewer than three sides
-            const std::uint32_t left = index(edge.leftTriangle());
-            const std::uint32_t right = index(edge.rightTriangle());
-            ++sides[left];
-            ++sides[right];
+            const std::int32_t left = edge.leftTriangle(), right = edge.rightTriangle();
+            if (left == HLRTriangleEdge::NONE || right == HLRTriangleEdge::NONE) {
+                const std::int32_t own = left == HLRTriangleEdge::NONE ? right : left;
+                if (own != HLRTriangleEdge::NONE)
+                    m_edgeRecords[index(own)] = static_cast<std::uint8_t>((m_edgeRecords[index(own)] + 1) | kOpenSide);
+                continue;
+            }
+            ++m_edgeRecords[index(left)];
+            ++m_edgeRecords[index(right)];
             // The lower root stays: the triangles come in order, so trees stay shallow.
-            const std::uint32_t a = rootOf(parent, left), b = rootOf(parent, right);
+            const std::uint32_t a = rootOf(parent, index(left)), b = rootOf(parent, index(right));
             parent[std::max(a, b)] = std::min(a, b);
         }
     }
-    m_partOfTriangle.resize(total);
-    std::vector<std::uint32_t> partOfRoot(total, std::numeric_limits<std::uint32_t>::max());
-    for (std::size_t s = 0; s < triangleData.size(); ++s) {
-        const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
-        for (std::size_t i = 0; i < triangles.size(); ++i) {
-            const auto t = static_cast<std::uint32_t>(m_storeStart[s] + i);
-            const std::uint32_t root = rootOf(parent, t);
-            if (partOfRoot[root] == std::numeric_limits<std::uint32_t>::max()) {
-                partOfRoot[root] = static_cast<std::uint32_t>(m_crossingFree.size());
-                m_crossingFree.push_back(1);
-                m_triangleCount.push_back(0);
-                m_through.push_back(t);
-            }
-            const std::uint32_t part = partOfRoot[root];
-            m_partOfTriangle[t] = part;
-            ++m_triangleCount[part];
-            if (sides[t] != 3)
-                m_crossingFree[part] = 0;
+    // Every triangle's parent comes before it, and a root is the first triangle of its part: walking the
+    // triangles in order turns each parent into its part's number in place, parts numbered as met.
+    for (std::size_t t = 0; t < total; ++t) {
+        if (parent[t] == t) {
+            parent[t] = static_cast<std::uint32_t>(m_crossingFree.size());
+            m_crossingFree.push_back(1);
+            m_triangleCount.push_back(0);
+            m_through.push_back(t);
+        } else {
+            parent[t] = parent[parent[t]];
         }
+        ++m_triangleCount[parent[t]];
+        if (m_edgeRecords[t] != 3)
+            m_crossingFree[parent[t]] = 0;
     }
+    m_partOfTriangle = std::move(parent);
 }
 
 void HLRCrossingFreeParts::chooseCentres(const std::vector<const HLRTriangleData*>& triangleData) {
@@ -295,15 +327,27 @@ void HLRCrossingFreeParts::chooseCentres(const std::vector<const HLRTriangleData
             m_centre[p] = m_centre[p] / (3.0 * taken[p]);
 }
 
+// Besides what judges the parts free of crossings, the range of each part's normals is measured: a part
+// whose range lies within a patch's cone about its middle is one patch along that axis, and needs
+// neither neighbours nor normals kept for it.
 void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*>& triangleData) {
     const std::size_t parts = m_crossingFree.size();
     const double huge = std::numeric_limits<double>::infinity();
     m_leastAway.assign(parts, huge);
     m_mostAway.assign(parts, -huge);
     m_rayHit.assign(parts, -huge);
+    m_withinCone.assign(parts, 1);
+    m_coneAxis.resize(parts);
+    // The least and the largest coordinates of the part's unit normals.
+    const float far = std::numeric_limits<float>::infinity();
+    std::vector<std::array<float, 6>> range(parts, {far, far, far, -far, -far, -far});
     std::vector<HLRVector3D> ray(parts);
     for (std::size_t p = 0; p < parts; ++p) {
-        ray[p] = centreOf(triangleData, m_through[p]) - m_centre[p];
+        const std::size_t t = m_through[p];
+        const HLRTriangleData& store = *triangleData[storeOf(t)];
+        const HLRTriangle& triangle = store.triangles()[t - m_storeStart[storeOf(t)]];
+        ray[p] = (position(store, triangle, 0) + position(store, triangle, 1) + position(store, triangle, 2)) / 3.0 -
+                 m_centre[p];
     }
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
         const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
@@ -317,10 +361,16 @@ void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*
             const double area = length(n);
             if (!(area > 0.0 && std::isfinite(area))) {
                 m_crossingFree[part] = 0;
+                m_withinCone[part] = 0;
                 continue;
             }
             for (const HLRVector3D& p : v)
                 m_extent.add(p);
+            const std::array<float, 3> unit = unitOf(n, area);
+            for (int a = 0; a < 3; ++a) {
+                range[part][a] = std::min(range[part][a], unit[a]);
+                range[part][a + 3] = std::max(range[part][a + 3], unit[a]);
+            }
             if (!m_crossingFree[part])
                 continue;
             const double away = dot(n, v[0] - m_centre[part]) / area;
@@ -338,45 +388,57 @@ void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*
             m_rayHit[part] = std::max(m_rayHit[part], inside);
         }
     }
+    // The axis through the middle of the range; every normal in the range is within the cone about it
+    // when even the range's corner farthest from it is.
+    for (std::size_t p = 0; p < parts; ++p) {
+        const std::array<float, 6>& r = range[p];
+        const HLRVector3D middle(0.5 * (double(r[0]) + r[3]), 0.5 * (double(r[1]) + r[4]), 0.5 * (double(r[2]) + r[5]));
+        const double size = length(middle);
+        if (!(m_withinCone[p] && size > 0.0)) {
+            m_withinCone[p] = 0;
+            continue;
+        }
+        m_coneAxis[p] = unitOf(middle, size);
+        double least = 0.0;
+        for (std::size_t a = 0; a < 3; ++a)
+            least += std::min(double(m_coneAxis[p][a]) * r[a], double(m_coneAxis[p][a]) * r[a + 3]);
+        m_withinCone[p] = least >= kLeastAxisCosine;
+    }
 }
 
-HLRVector3D HLRCrossingFreeParts::centreOf(const std::vector<const HLRTriangleData*>& triangleData,
-                                           std::size_t t) const {
-    const std::size_t s =
-        static_cast<std::size_t>(std::upper_bound(m_storeStart.begin(), m_storeStart.end(), t) -
-                                 m_storeStart.begin()) -
-        1;
-    const HLRTriangleData& store = *triangleData[s];
-    const HLRTriangle& triangle = store.triangles()[t - m_storeStart[s]];
-    return (position(store, triangle, 0) + position(store, triangle, 1) + position(store, triangle, 2)) / 3.0;
+std::size_t HLRCrossingFreeParts::storeOf(std::size_t t) const {
+    return static_cast<std::size_t>(std::upper_bound(m_storeStart.begin(), m_storeStart.end(), t) -
+                                    m_storeStart.begin()) -
+           1;
 }
 
-// Each patch grows from the first triangle not yet taken, over edges with a triangle on either side,
-// taking the neighbours whose normals stay near the seed's.
-// The triangles of the parts that may cross themselves, with their neighbours and normals; nothing
-// when all parts are free of crossings.
+bool HLRCrossingFreeParts::allCrossingFree() const {
+    return std::find(m_crossingFree.begin(), m_crossingFree.end(), 0) == m_crossingFree.end();
+}
+
+// The neighbours and normals of the triangles of the parts that are not one patch; nothing when every
+// part is.
 HLRCrossingFreeParts::Adjacency
 HLRCrossingFreeParts::adjacencyOfOtherParts(const std::vector<const HLRTriangleData*>& triangleData) const {
     Adjacency adjacency;
-    if (std::find(m_crossingFree.begin(), m_crossingFree.end(), 0) == m_crossingFree.end())
+    bool any = false;
+    for (std::uint32_t p = 0; p < m_crossingFree.size() && !any; ++p)
+        any = !onePatch(p);
+    if (!any)
         return adjacency;
     const std::size_t total = m_partOfTriangle.size();
-    adjacency.neighbour.assign(3 * total, kNone);
-    adjacency.recorded.assign(total, 0);
-    adjacency.normal.assign(total, Normal{0.0f, 0.0f, 0.0f});
+    fillOnHugePages(adjacency.neighbour, 3 * total, kNone);
+    fillOnHugePages(adjacency.normal, total, Normal{0.0f, 0.0f, 0.0f});
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
         const HLRTriangleData& source = *triangleData[s];
         for (const HLRTriangleEdge& edge : source.edges()) {
             HLRCancelPoll::check();
             const std::int32_t side[2] = {edge.leftTriangle(), edge.rightTriangle()};
-            std::size_t t[2] = {};
-            for (int k = 0; k < 2; ++k) {
-                t[k] = m_storeStart[s] + static_cast<std::size_t>(side[k]);
-                if (side[k] != HLRTriangleEdge::NONE && adjacency.recorded[t[k]] < 255)
-                    ++adjacency.recorded[t[k]];
-            }
-            if (side[0] == HLRTriangleEdge::NONE || side[1] == HLRTriangleEdge::NONE ||
-                m_crossingFree[m_partOfTriangle[t[0]]])
+            if (side[0] == HLRTriangleEdge::NONE || side[1] == HLRTriangleEdge::NONE)
+                continue;
+            const std::size_t t[2] = {m_storeStart[s] + static_cast<std::size_t>(side[0]),
+                                      m_storeStart[s] + static_cast<std::size_t>(side[1])};
+            if (onePatch(m_partOfTriangle[t[0]]))
                 continue;
             for (int k = 0; k < 2; ++k) {
                 std::uint32_t* slots = &adjacency.neighbour[3 * t[k]];
@@ -388,33 +450,34 @@ HLRCrossingFreeParts::adjacencyOfOtherParts(const std::vector<const HLRTriangleD
         const std::vector<HLRTriangle>& triangles = source.triangles();
         for (std::size_t i = 0; i < triangles.size(); ++i) {
             HLRCancelPoll::check();
-            const std::size_t t = m_storeStart[s] + i;
-            if (m_crossingFree[m_partOfTriangle[t]])
-                continue;
-            const HLRVector3D v0 = position(source, triangles[i], 0);
-            const HLRVector3D n =
-                cross(position(source, triangles[i], 1) - v0, position(source, triangles[i], 2) - v0);
-            const double area = length(n);
-            if (area > 0.0 && std::isfinite(area))
-                adjacency.normal[t] = {static_cast<float>(n.x / area), static_cast<float>(n.y / area),
-                                       static_cast<float>(n.z / area)};
+            if (!onePatch(partOf(s, i)))
+                adjacency.normal[m_storeStart[s] + i] = unitNormal(source, triangles[i]);
         }
     }
     return adjacency;
 }
 
-// A part free of crossings is one patch. In the others each patch grows from the first triangle not
-// yet taken, over edges with a triangle on either side, taking the neighbours whose normals stay near
-// its axis: the seed's normal, then the mean of the normals it took, which leaves fewer triangles out
-// where the seed leans (a slope of a terrain).
+// A part that is one patch takes the axis it was measured with (none where it is free of crossings). In
+// the others each patch grows from the first triangle not yet taken, over edges with a triangle on
+// either side, taking the neighbours whose normals stay near its axis: the seed's normal, then the mean
+// of the normals it took, which leaves fewer triangles out where the seed leans (a slope of a terrain).
 void HLRCrossingFreeParts::findPatches(const Adjacency& adjacency) {
-    const auto normalOf = [&adjacency](std::size_t t) {
-        const Normal& n = adjacency.normal[t];
-        return HLRVector3D(n[0], n[1], n[2]);
+    const std::size_t parts = m_crossingFree.size();
+    const auto axisOf = [this](std::uint32_t part) {
+        return m_crossingFree[part] ? HLRVector3D(0.0, 0.0, 0.0) : vectorOf(m_coneAxis[part]);
     };
+    if (adjacency.normal.empty()) {
+        m_partOfPatch.resize(parts);
+        std::iota(m_partOfPatch.begin(), m_partOfPatch.end(), 0u);
+        m_axis.reserve(parts);
+        for (std::uint32_t p = 0; p < parts; ++p)
+            m_axis.push_back(axisOf(p));
+        return;
+    }
+    const auto normalOf = [&adjacency](std::size_t t) { return vectorOf(adjacency.normal[t]); };
     const std::size_t total = m_partOfTriangle.size();
-    m_patchOfTriangle.assign(total, kNone);
-    std::vector<std::uint32_t> patchOfPart(m_crossingFree.size(), kNone), grown;
+    fillOnHugePages(m_patchOfTriangle, total, kNone);
+    std::vector<std::uint32_t> patchOfPart(parts, kNone), grown;
     // Room for a patch per triangle: only what is filled is touched, and a city of many small patches
     // is not copied over and over as they grow.
     m_axis.reserve(total);
@@ -422,10 +485,10 @@ void HLRCrossingFreeParts::findPatches(const Adjacency& adjacency) {
     for (std::size_t seed = 0; seed < total; ++seed) {
         HLRCancelPoll::check();
         const std::uint32_t part = m_partOfTriangle[seed];
-        if (m_crossingFree[part]) {
+        if (onePatch(part)) {
             if (patchOfPart[part] == kNone) {
                 patchOfPart[part] = static_cast<std::uint32_t>(m_axis.size());
-                m_axis.emplace_back(0.0, 0.0, 0.0);
+                m_axis.push_back(axisOf(part));
                 m_partOfPatch.push_back(part);
             }
             m_patchOfTriangle[seed] = patchOfPart[part];
@@ -473,17 +536,17 @@ void HLRCrossingFreeParts::findPatches(const Adjacency& adjacency) {
 // that, projected along its axis, keep apart, one of them of positive area. A patch smaller than a
 // chunk (the wall of a house) is tested whole, as are the parts it belongs to: checking it would cost
 // more than the pairs it saves.
-void HLRCrossingFreeParts::checkPatches(const std::vector<const HLRTriangleData*>& triangleData,
-                                        const Adjacency& adjacency) {
+void HLRCrossingFreeParts::checkPatches(const std::vector<const HLRTriangleData*>& triangleData) {
     const std::size_t patches = m_axis.size();
     m_heightField.assign(patches, 1);
-    if (adjacency.recorded.empty())
-        return; // all parts are free of crossings
+    if (allCrossingFree())
+        return;
     std::vector<std::uint32_t> size(patches, 0);
-    for (std::size_t t = 0; t < m_patchOfTriangle.size(); ++t) {
-        ++size[m_patchOfTriangle[t]];
-        if (adjacency.recorded[t] != 3)
-            m_heightField[m_patchOfTriangle[t]] = 0;
+    for (std::size_t t = 0; t < m_partOfTriangle.size(); ++t) {
+        const std::uint32_t patch = patchOfTriangle(t);
+        ++size[patch];
+        if ((m_edgeRecords[t] & 3) != 3)
+            m_heightField[patch] = 0;
     }
     for (std::size_t p = 0; p < patches; ++p)
         if (size[p] < kChunkTriangles)
@@ -509,10 +572,8 @@ void HLRCrossingFreeParts::checkPatches(const std::vector<const HLRTriangleData*
             const std::int32_t left = edge.leftTriangle(), right = edge.rightTriangle();
             const std::size_t start = vertexStart[s] + static_cast<std::size_t>(edge.startVertex());
             const std::size_t end = vertexStart[s] + static_cast<std::size_t>(edge.endVertex());
-            const std::uint32_t leftPatch =
-                left == HLRTriangleEdge::NONE ? kNone : m_patchOfTriangle[index(left)];
-            const std::uint32_t rightPatch =
-                right == HLRTriangleEdge::NONE ? kNone : m_patchOfTriangle[index(right)];
+            const std::uint32_t leftPatch = left == HLRTriangleEdge::NONE ? kNone : patchOfTriangle(index(left));
+            const std::uint32_t rightPatch = right == HLRTriangleEdge::NONE ? kNone : patchOfTriangle(index(right));
             if (leftPatch == rightPatch)
                 continue;
             if (leftPatch != kNone && m_heightField[leftPatch])
@@ -585,14 +646,13 @@ void HLRCrossingFreeParts::checkPatches(const std::vector<const HLRTriangleData*
 
 // Each triangle's plane is worked out as HLRTriangleCrossing::Triangle does. Two planes whose normals
 // differ by e and offsets by f are at most e |x| + f apart at a point x of the extent.
-void HLRCrossingFreeParts::findFlatPatches(const std::vector<const HLRTriangleData*>& triangleData,
-                                           const Adjacency& adjacency) {
+void HLRCrossingFreeParts::findFlatPatches(const std::vector<const HLRTriangleData*>& triangleData) {
     const std::size_t patches = m_axis.size();
     m_flat.assign(patches, 0);
     m_planeNormal.assign(patches, HLRVector3D(0.0, 0.0, 0.0));
     m_planeOffset.assign(patches, 0.0);
-    if (adjacency.recorded.empty() || !m_extent.isValid())
-        return; // all parts are free of crossings
+    if (allCrossingFree() || !m_extent.isValid())
+        return;
     const HLRVector3D& lo = m_extent.min();
     const HLRVector3D& hi = m_extent.max();
     const double reach = length(HLRVector3D(std::max(std::fabs(lo.x), std::fabs(hi.x)),
@@ -606,7 +666,7 @@ void HLRCrossingFreeParts::findFlatPatches(const std::vector<const HLRTriangleDa
         const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
         for (std::size_t i = 0; i < triangles.size(); ++i) {
             HLRCancelPoll::check();
-            const std::uint32_t patch = m_patchOfTriangle[m_storeStart[s] + i];
+            const std::uint32_t patch = patchOf(s, i);
             if (!m_flat[patch])
                 continue;
             const HLRVector3D v0 = position(*triangleData[s], triangles[i], 0);
@@ -632,38 +692,31 @@ void HLRCrossingFreeParts::findFlatPatches(const std::vector<const HLRTriangleDa
     }
 }
 
+// A chunk's surroundings are its box, and across each edge between two chunks the other triangle's box.
 std::vector<HLRBox3D>
-HLRCrossingFreeParts::surroundings(const std::vector<const HLRTriangleData*>& triangleData,
-                                   const Adjacency& adjacency) const {
+HLRCrossingFreeParts::surroundings(const std::vector<const HLRTriangleData*>& triangleData) const {
     const std::size_t chunks = m_patchOfChunk.size();
-    std::vector<HLRBox3D> around(chunks);
-    std::vector<std::uint8_t> known(chunks, 1);
+    std::vector<HLRBox3D> around = m_chunkBox;
+    std::vector<std::uint8_t> known = m_chunkKnown;
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
-        const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
-        for (std::size_t i = 0; i < triangles.size(); ++i) {
+        const HLRTriangleData& store = *triangleData[s];
+        for (const HLRTriangleEdge& edge : store.edges()) {
             HLRCancelPoll::check();
-            const std::size_t t = m_storeStart[s] + i;
-            const std::uint32_t chunk = m_chunkOfTriangle[t];
-            if (m_crossingFree[m_partOfTriangle[t]] || adjacency.recorded[t] != 3)
-                known[chunk] = 0;
-            HLRBox3D box;
-            bool finite = true;
-            for (int c = 0; c < 3; ++c) {
-                const HLRVector3D p = position(*triangleData[s], triangles[i], c);
-                finite = finite && std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
-                box.add(p);
-            }
-            // The triangle is in its own chunk's surroundings and in those of its neighbours' chunks,
-            // most of which are its own.
-            around[chunk].add(box);
-            known[chunk] = known[chunk] && finite;
-            for (std::size_t k = 0; k < 3; ++k) {
-                const std::uint32_t next = adjacency.neighbour[3 * t + k];
-                const std::uint32_t c = next == kNone ? chunk : m_chunkOfTriangle[next];
-                if (c == chunk)
-                    continue;
-                around[c].add(box);
-                known[c] = known[c] && finite;
+            const std::int32_t side[2] = {edge.leftTriangle(), edge.rightTriangle()};
+            if (side[0] == HLRTriangleEdge::NONE || side[1] == HLRTriangleEdge::NONE)
+                continue;
+            const std::uint32_t chunk[2] = {m_chunkOfTriangle[m_storeStart[s] + static_cast<std::size_t>(side[0])],
+                                            m_chunkOfTriangle[m_storeStart[s] + static_cast<std::size_t>(side[1])]};
+            if (chunk[0] == chunk[1])
+                continue;
+            for (int k = 0; k < 2; ++k) {
+                const HLRTriangle& triangle = store.triangles()[static_cast<std::size_t>(side[k])];
+                for (int c = 0; c < 3; ++c) {
+                    const HLRVector3D p = position(store, triangle, c);
+                    known[chunk[1 - k]] = known[chunk[1 - k]] && std::isfinite(p.x) && std::isfinite(p.y) &&
+                                          std::isfinite(p.z);
+                    around[chunk[1 - k]].add(p);
+                }
             }
         }
     }
@@ -681,32 +734,38 @@ void HLRCrossingFreeParts::cutChunks(const std::vector<const HLRTriangleData*>& 
     const std::size_t patches = m_axis.size();
     // Patches that may cross themselves are tested whole, and share chunks (m_patchOfChunk kNone).
     const auto shared = [this](std::uint32_t patch) { return !cannotCross(patch, patch); };
-    std::vector<std::uint32_t> open(patches + 1, kNone), filled;
-    m_chunkOfTriangle.assign(m_patchOfTriangle.size(), 0);
     // A model of one patch that cannot cross itself (a terrain, a convex body) is one chunk, never
-    // compared with another: its box is not needed.
+    // compared with another: neither its box nor its triangles' chunk is needed.
     if (patches == 1 && !shared(0)) {
         m_patchOfChunk.push_back(0);
         m_chunkBox.emplace_back();
         return;
     }
+    std::vector<std::uint32_t> open(patches + 1, kNone), filled;
+    fillOnHugePages(m_chunkOfTriangle, m_partOfTriangle.size(), 0u);
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
         const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
         for (std::size_t i = 0; i < triangles.size(); ++i) {
             HLRCancelPoll::check();
             const std::size_t t = m_storeStart[s] + i;
-            const std::uint32_t patch = shared(m_patchOfTriangle[t]) ? kNone : m_patchOfTriangle[t];
+            const std::uint32_t patch = shared(patchOfTriangle(t)) ? kNone : patchOfTriangle(t);
             std::uint32_t& chunk = open[patch == kNone ? patches : patch];
             if (chunk == kNone || filled[chunk] == kChunkTriangles) {
                 chunk = static_cast<std::uint32_t>(m_patchOfChunk.size());
                 m_patchOfChunk.push_back(patch);
                 m_chunkBox.emplace_back();
+                m_chunkKnown.push_back(1);
                 filled.push_back(0);
             }
             ++filled[chunk];
             m_chunkOfTriangle[t] = chunk;
-            for (int c = 0; c < 3; ++c)
-                m_chunkBox[chunk].add(position(*triangleData[s], triangles[i], c));
+            bool known = (m_edgeRecords[t] & 3) == 3;
+            for (int c = 0; c < 3; ++c) {
+                const HLRVector3D p = position(*triangleData[s], triangles[i], c);
+                known = known && std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+                m_chunkBox[chunk].add(p);
+            }
+            m_chunkKnown[chunk] = m_chunkKnown[chunk] && known;
         }
     }
 }
@@ -725,8 +784,7 @@ double HLRCrossingFreeParts::tolerance() const {
 // A chunk's triangles need testing where its patch may cross itself, or its box meets the box of a
 // chunk whose patch it may cross.
 void HLRCrossingFreeParts::markMeetingChunks(double tolerance,
-                                             const std::vector<const HLRTriangleData*>& triangleData,
-                                             const Adjacency& adjacency) {
+                                             const std::vector<const HLRTriangleData*>& triangleData) {
     const std::size_t chunks = m_patchOfChunk.size();
     const auto selfCrossing = [this](std::uint32_t chunk) {
         const std::uint32_t patch = m_patchOfChunk[chunk];
@@ -741,9 +799,9 @@ void HLRCrossingFreeParts::markMeetingChunks(double tolerance,
     };
     // Whether chunk `c` with the triangles beside it keeps to one side of the plane of patch `patch`, a
     // flat one, within half the tolerance.
-    const std::vector<HLRBox3D> around = std::find(m_flat.begin(), m_flat.end(), 1) == m_flat.end()
+    const std::vector<HLRBox3D> around = chunks < 2 || std::find(m_flat.begin(), m_flat.end(), 1) == m_flat.end()
                                              ? std::vector<HLRBox3D>(chunks)
-                                             : surroundings(triangleData, adjacency);
+                                             : surroundings(triangleData);
     const auto keepsToOneSide = [&](std::uint32_t c, std::uint32_t patch) {
         if (patch == kNone || !m_flat[patch] || !around[c].isValid())
             return false;

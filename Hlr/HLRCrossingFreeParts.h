@@ -39,7 +39,9 @@ class HLRTriangleData;
 // the others, wound the other way, are holes), covers each point at most once: it is a height field
 // over the plane, and no two of its triangles meet but at their common corners and edges. A patch that
 // fails this (one wound over itself, whose loop crosses itself), or is smaller than a chunk (the wall
-// of a house), has all its pairs tested.
+// of a house), has all its pairs tested. A part whose normals all stay within that angle of one axis
+// (the middle of their range: a terrain) is one patch, known from measuring the parts: only the parts
+// grown triangle by triangle keep their triangles' neighbours and normals.
 //
 // Every patch is cut into chunks of consecutive triangles (models list their triangles region by
 // region); a triangle needs testing only where its patch may cross itself, or its chunk's box (grown by
@@ -70,11 +72,11 @@ public:
         return m_partOfTriangle[m_storeStart[store] + index];
     }
     std::uint32_t patchOf(std::size_t store, std::size_t index) const {
-        return m_patchOfTriangle[m_storeStart[store] + index];
+        return patchOfTriangle(m_storeStart[store] + index);
     }
     // Whether triangle `index` of store `store` may cross a triangle near it.
     bool needsTest(std::size_t store, std::size_t index) const {
-        return m_needsTest[m_chunkOfTriangle[m_storeStart[store] + index]] != 0;
+        return m_needsTest[m_chunkOfTriangle.empty() ? 0 : m_chunkOfTriangle[m_storeStart[store] + index]] != 0;
     }
     // Whether no triangle of patch `a` can cross one of patch `b`.
     bool cannotCross(std::uint32_t a, std::uint32_t b) const {
@@ -84,41 +86,52 @@ public:
     }
 
 private:
-    // Per triangle, counted over all stores: the triangles across its edges (up to three, kNone for
-    // none), how many edge records name it (three unless an edge has more than two triangles), and its
-    // unit normal (zero without an area).
+    // Per triangle of the parts grown into patches triangle by triangle, counted over all stores: the
+    // triangles across its edges (up to three, kNone for none) and its unit normal (zero without an
+    // area); nothing when no part needs growing.
     using Normal = std::array<float, 3>;
     struct Adjacency {
         std::vector<std::uint32_t> neighbour;
-        std::vector<std::uint8_t> recorded;
         std::vector<Normal> normal;
     };
     void findParts(const std::vector<const HLRTriangleData*>& triangleData);
     Adjacency adjacencyOfOtherParts(const std::vector<const HLRTriangleData*>& triangleData) const;
     void findPatches(const Adjacency& adjacency);
-    void checkPatches(const std::vector<const HLRTriangleData*>& triangleData, const Adjacency& adjacency);
+    void checkPatches(const std::vector<const HLRTriangleData*>& triangleData);
     void cutChunks(const std::vector<const HLRTriangleData*>& triangleData);
     void chooseCentres(const std::vector<const HLRTriangleData*>& triangleData);
     void measureParts(const std::vector<const HLRTriangleData*>& triangleData);
-    void findFlatPatches(const std::vector<const HLRTriangleData*>& triangleData, const Adjacency& adjacency);
+    void findFlatPatches(const std::vector<const HLRTriangleData*>& triangleData);
     // Per chunk, the box of its triangles and of their neighbours; invalid where that is not known: a
     // triangle of it is not on three edges of two triangles (the third triangle of an edge is missing
-    // from the neighbours), its part keeps no neighbours (a crossing-free part), or a corner of it or
-    // of a neighbour is not finite.
-    std::vector<HLRBox3D> surroundings(const std::vector<const HLRTriangleData*>& triangleData,
-                                       const Adjacency& adjacency) const;
-    void markMeetingChunks(double tolerance, const std::vector<const HLRTriangleData*>& triangleData,
-                           const Adjacency& adjacency);
-    // The centre of the triangle at `t`, counted over all stores.
-    HLRVector3D centreOf(const std::vector<const HLRTriangleData*>& triangleData, std::size_t t) const;
+    // from the neighbours), or a corner of it or of a neighbour is not finite.
+    std::vector<HLRBox3D> surroundings(const std::vector<const HLRTriangleData*>& triangleData) const;
+    void markMeetingChunks(double tolerance, const std::vector<const HLRTriangleData*>& triangleData);
+    // The store of the triangle at `t`, counted over all stores.
+    std::size_t storeOf(std::size_t t) const;
+    bool allCrossingFree() const;
+    // Whether part `part` is one patch: free of crossings, or within one cone.
+    bool onePatch(std::uint32_t part) const { return m_crossingFree[part] || m_withinCone[part]; }
+    std::uint32_t patchOfTriangle(std::size_t t) const {
+        return m_patchOfTriangle.empty() ? m_partOfTriangle[t] : m_patchOfTriangle[t];
+    }
 
     HLRBox3D m_extent;
     std::vector<std::size_t> m_storeStart;       // the first triangle of each store, counted over all
     std::vector<std::uint32_t> m_partOfTriangle; // by triangle, counted over all stores
+    // By triangle, while the patches are found: how many edge records name it (no more than three:
+    // HLRTriangleData::buildEdges files each side of a triangle on one edge), plus kOpenSide where one
+    // of them has no triangle on its other side.
+    std::vector<std::uint8_t> m_edgeRecords;
     // By part: whether its edges are right (closed, consistently wound, no triangle without an area);
     // once judged, whether it is free of crossings.
     std::vector<std::uint8_t> m_crossingFree;
-    // By patch: its part, the axis it is a height field along, and whether it is one.
+    // By part, while the patches are found: whether every triangle of it has an area and a normal within
+    // a patch's cone about the middle of their range (so that it is one patch), and that axis.
+    std::vector<std::uint8_t> m_withinCone;
+    std::vector<std::array<float, 3>> m_coneAxis;
+    // By patch: its part, the axis it is a height field along, and whether it is one. No triangle has
+    // a patch of its own when every part is one patch: its part's number is its patch's.
     std::vector<std::uint32_t> m_patchOfTriangle;
     std::vector<std::uint32_t> m_partOfPatch;
     std::vector<HLRVector3D> m_axis;
@@ -127,10 +140,13 @@ private:
     std::vector<std::uint8_t> m_flat;
     std::vector<HLRVector3D> m_planeNormal;
     std::vector<double> m_planeOffset;
-    // By chunk: its patch, its box, and whether its triangles need testing.
+    // By chunk: its patch, its box, and whether its triangles need testing. A model of a single chunk
+    // numbers no triangle's.
     std::vector<std::uint32_t> m_chunkOfTriangle;
     std::vector<std::uint32_t> m_patchOfChunk;
     std::vector<HLRBox3D> m_chunkBox;
+    // By chunk: whether its triangles are each on three edges of two triangles, their corners finite.
+    std::vector<std::uint8_t> m_chunkKnown;
     std::vector<std::uint8_t> m_needsTest;
     std::vector<std::uint32_t> m_triangleCount;
     std::vector<std::size_t> m_through; // the triangle that the part's ray passes, counted over all stores
