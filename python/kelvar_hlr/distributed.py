@@ -616,8 +616,9 @@ def draw_tiled(path, camera: Camera, tiles, client=None, *, store: Optional[str]
 
     Each tile hands back the hide pass's pieces unjoined (draw_pieces), cut to the tile; the pieces a
     border cut are made whole and all are joined at once by the library's joiner (join_pieces), as in
-    draw() on the whole model. The result's lines are draw()'s, line for line (docs/distributed.md).
-    Raises TypeError for an unknown keyword, ValueError for bad tiles, and what draw() raises."""
+    draw() on the whole model. The result's lines are draw()'s, line for line, up to a rare near tie of
+    the joining that falls the other way for the order in which the tiles hand back their pieces
+    (docs/distributed.md). Raises TypeError for an unknown keyword, ValueError for bad tiles, and what draw() raises."""
     if "section" in options or "progress" in options:
         raise TypeError(f"draw_tiled() got an unexpected keyword argument "
                         f"'{'section' if 'section' in options else 'progress'}'")
