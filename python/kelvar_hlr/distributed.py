@@ -286,22 +286,32 @@ def _of_corners(function, corners):
     return function(function(corners[:, 0], corners[:, 1]), corners[:, 2])
 
 
-def _apexes(vertices, corners, camera, box, screen_box):
+def _axes(camera, points, screen):
+    """The points' coordinates along each axis whose extent the library's tolerances follow: the model's
+    three, the camera's view space's three (its depth is on no other) and the screen's two (`screen`,
+    the points on it)."""
+    yield from points.T
+    for row in camera.model_view[:3]:
+        yield points @ row[:3] + row[3]
+    yield from screen.T
+
+
+def _apexes(vertices, corners, camera, limits):
     """For each far triangle a tile holds only for its reach, a point behind it (a tenth of its longest
     side from its centre, against the normal its winding gives) that closes it into a small tetrahedron,
-    wound as the triangle is, within the model's boxes in space and on the screen; NaN where there is
-    none. Unclosed, the far triangles would stretch the library's search grid for intersection lines
-    over the whole model's extent for every tile: a third of a tile's memory."""
+    wound as the triangle is, within the model's extent along every axis of _axes (limits: the least
+    and the greatest coordinates along each); NaN where there is none. Unclosed, the far triangles would
+    stretch the library's search grid for intersection lines over the whole model's extent for every
+    tile: a third of a tile's memory."""
     points = vertices[corners]
     normals = np.cross(points[:, 1] - points[:, 0], points[:, 2] - points[:, 0])
     lengths = np.linalg.norm(normals, axis=1)
     sides = np.linalg.norm(points - np.roll(points, 1, axis=1), axis=2).max(axis=1)
     with np.errstate(divide="ignore", invalid="ignore"):
         apexes = points.mean(axis=1) - 0.1 * (sides / lengths)[:, None] * normals
-    inside = (lengths > 0) & np.all((apexes >= box[0]) & (apexes <= box[1]), axis=1)
-    if inside.any():
-        screen, before = _projected(camera, apexes[inside])
-        inside[inside] = before & np.all((screen >= screen_box[0]) & (screen <= screen_box[1]), axis=1)
+        screen, before = _projected(camera, apexes)
+        coordinates = np.stack(list(_axes(camera, apexes, screen)), axis=1)
+    inside = (lengths > 0) & before & np.all((coordinates >= limits[0]) & (coordinates <= limits[1]), axis=1)
     apexes[~inside] = np.nan
     return apexes
 
@@ -347,13 +357,14 @@ def prepare_tiles(mesh, camera: Camera, tiles, store: str) -> Dict[str, Any]:
     # A triangle within the library's tolerances of a tile may hide a line on its border.
     margin = 1e-6 * max(float(np.max(high - low)), 1e-300)
     members = [[] for _ in range(columns * rows)]
-    # The library's tolerances follow the model's extent in space and on the screen, so every tile also
-    # holds the triangles that reach furthest along each axis: its tolerances are then the whole view's.
-    # Their lines outside the tile are cut away, and inside it they are the tile's own.
+    # The library's tolerances follow the model's extent in space, in the camera's view space and on the
+    # screen, so every tile also holds the triangles that reach furthest along each of these axes: its
+    # tolerances are then the whole view's. Their lines outside the tile are cut away, and inside it they
+    # are the tile's own.
     reach = {}
     for first in range(0, len(triangles), _TRIANGLES_PER_CHUNK):
         chunk = triangles[first:first + _TRIANGLES_PER_CHUNK]
-        for axis, coordinates in enumerate((*vertices.T, *screen.T)):
+        for axis, coordinates in enumerate(_axes(camera, vertices, screen)):
             values = coordinates[chunk]
             for end, pick, furthest in ((0, np.argmin, np.minimum), (1, np.argmax, np.maximum)):
                 extremes = _of_corners(furthest, values)
@@ -377,7 +388,8 @@ def prepare_tiles(mesh, camera: Camera, tiles, store: str) -> Dict[str, Any]:
     fs.makedirs(root, exist_ok=True)
     entries = []
     anchors = np.array(sorted({at for _, at in reach.values()}), dtype=np.int64)
-    apexes = _apexes(vertices, triangles[anchors], camera, (vertices.min(axis=0), vertices.max(axis=0)), (low, high))
+    limits = np.array([[reach[(axis, end)][0] for axis in range(len(reach) // 2)] for end in (0, 1)])
+    apexes = _apexes(vertices, triangles[anchors], camera, limits)
     # A tile's triangles and vertices are marked rather than sorted out: in the order of the mesh's.
     chosen, used_mask = np.zeros(len(triangles), dtype=bool), np.zeros(len(vertices), dtype=bool)
     for tile, chunks in enumerate(members):
@@ -604,11 +616,9 @@ def draw_tiled(path, camera: Camera, tiles, client=None, *, store: Optional[str]
 
     Each tile hands back the hide pass's pieces unjoined (draw_pieces), cut to the tile; the pieces a
     border cut are made whole and all are joined at once by the library's joiner (join_pieces), as in
-    draw() on the whole model. The result's lines are draw()'s, point for point, up to a few places where
-    a tile's hide pass cuts an edge a little (up to about 1e-7 of the drawing) away from the whole
-    model's and a near tie of the joining falls the other way; the lines of one kind then still cover the
-    same stretches (docs/distributed.md). Raises TypeError for an unknown keyword, ValueError for bad
-    tiles, and what draw() raises."""
+    draw() on the whole model. The result's lines are draw()'s, line for line, up to a rare near tie of
+    the joining that falls the other way for the order in which the tiles hand back their pieces
+    (docs/distributed.md). Raises TypeError for an unknown keyword, ValueError for bad tiles, and what draw() raises."""
     if "section" in options or "progress" in options:
         raise TypeError(f"draw_tiled() got an unexpected keyword argument "
                         f"'{'section' if 'section' in options else 'progress'}'")
