@@ -579,10 +579,10 @@ class TiledDrawing(NamedTuple):
         drawing = Drawing.__new__(Drawing)
         # A Drawing's pickled state, with an empty mesh as its source.
         source = (np.zeros((0, 3)), np.zeros((0, 3), dtype=np.uint32), None, {}, "")
-        # No curves, no provenance rows, every line's occlusion level 0.
+        # No curves, no provenance rows (nor B-rep edges), every line's occlusion level 0.
         drawing.__setstate__((self.camera, self.points, self.offsets, self.kinds, [], np.zeros(0, dtype=np.uint32),
-                              [], source, np.zeros((0, 8)), np.zeros((0, 4), dtype=np.uint32),
-                              np.zeros(len(self.kinds), dtype=np.int32)))
+                              [], source, np.zeros((0, 8)), np.zeros((0, 5), dtype=np.uint32),
+                              np.zeros(len(self.kinds), dtype=np.int32), False))
         drawing.save(path, **keywords)
 
 
