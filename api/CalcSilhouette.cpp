@@ -224,22 +224,30 @@ bool CalcSilhouette(HLRRunModes const& modes, ProjectorCriteria const& criteria,
     return drawMeshes(modes, criteria, viewInfo, meshes, userPolylines, strokeLines, progress);
 }
 
-void JoinLinePieces(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo,
+bool JoinLinePieces(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo,
                     ON_2dPoint const& screenMin, ON_2dPoint const& screenMax,
-                    std::vector<StrokeLine> const& pieces, std::vector<StrokeLine>& strokeLines) {
+                    std::vector<StrokeLine> const& pieces, std::vector<StrokeLine>& strokeLines,
+                    ProgressFunction progress) {
     if (!(screenMin.x < screenMax.x && screenMin.y < screenMax.y))
         throw std::invalid_argument("JoinLinePieces: the screen box has no area");
     // The joiner reads the screen box from the library's process-wide state, which runs set.
     const std::lock_guard<std::mutex> hold(runMutex());
-    reaper().wait();
+    HLRRunModes modes;
+    modes.frequentProgress = true; // millions of pieces take seconds: a cancel is heard within them
     std::vector<StrokeLine> lines;
-    joinLoosePieces(criteria, viewInfo,
-                    HLRBox2D(HLRVector2D(screenMin.x, screenMin.y), HLRVector2D(screenMax.x, screenMax.y)),
-                    pieces, lines);
+    const bool joined = cancellable(progress, modes, [&](RunObjects&) {
+        joinLoosePieces(criteria, viewInfo,
+                        HLRBox2D(HLRVector2D(screenMin.x, screenMin.y), HLRVector2D(screenMax.x, screenMax.y)),
+                        pieces, lines);
+        return true;
+    });
+    if (!joined)
+        return false;
     strokeLines.reserve(strokeLines.size() + lines.size());
     for (StrokeLine& line : lines)
         if (!line.points.empty())
             strokeLines.push_back(std::move(line));
+    return true;
 }
 
 // The model is built before the view is asked for anything, so a mesh list that the build refuses

@@ -117,10 +117,12 @@ KVHLR_API bool CalcSilhouette(HLRRunModes const& modes, ProjectorCriteria const&
 // nodes across all parts (a part's own numbers in its order, the parts one after the other; ends where
 // a border cut a piece after them). Appends the lines to strokeLines, in the drawing frame of viewInfo,
 // and removes every line without points. Throws std::invalid_argument for a piece without exactly two
-// points and one source, or a box without area.
-KVHLR_API void JoinLinePieces(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo,
+// points and one source, or a box without area. `progress` is called as for a drawing (frequent
+// progress); returns false, appending nothing, when it cancels.
+KVHLR_API bool JoinLinePieces(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo,
                               ON_2dPoint const& screenMin, ON_2dPoint const& screenMax,
-                              std::vector<StrokeLine> const& pieces, std::vector<StrokeLine>& strokeLines);
+                              std::vector<StrokeLine> const& pieces, std::vector<StrokeLine>& strokeLines,
+                              ProgressFunction progress = nullptr);
 
 // Host meshes seen through a host view. Returns false, appending nothing, when the view is null or
 // has no camera.

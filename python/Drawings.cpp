@@ -278,27 +278,39 @@ py::tuple joinPiecesCall(const py::handle& ends, const py::handle& types, const 
     if (!typeArray || typeArray.ndim() != 1 || typeArray.shape(0) != endArray.shape(0))
         throw py::value_error("types: expected an int (N,) array, a type a piece");
     const auto nodeArray =
-        py::array_t<std::uint32_t, py::array::c_style | py::array::forcecast>::ensure(nodes);
+        py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>::ensure(nodes);
     if (!nodeArray || nodeArray.ndim() != 2 || nodeArray.shape(0) != endArray.shape(0) ||
         nodeArray.shape(1) != 2)
         throw py::value_error("nodes: expected an int (N, 2) array, the numbers of each piece's end nodes");
+    // Numbers are 32 bits in the library, and the largest marks none.
+    const std::int64_t* number = nodeArray.data();
+    if (std::any_of(number, number + nodeArray.size(),
+                    [](std::int64_t n) { return n < 0 || n >= std::int64_t{KvHLR::LineSource::kNone}; }))
+        throw py::value_error("nodes: a node's number is below 0 or not below 2^32 - 1");
     if (!box || box.size() != 4)
         throw py::value_error("screen_box: expected ((x_min, y_min), (x_max, y_max))");
     const DrawKeywords keywords = drawKeywords(py::dict(given));
     std::vector<KvHLR::StrokeLine> pieces(static_cast<std::size_t>(typeArray.shape(0)));
     const double* point = endArray.data();
     for (std::size_t i = 0; i < pieces.size(); ++i, point += 4) {
+        if (i % 65536 == 0 && PyErr_CheckSignals() != 0) // millions of pieces take a second to copy
+            throw py::error_already_set();
         pieces[i].kind = typeArray.data()[i];
         pieces[i].points = {ON_2dPoint(point[0], point[1]), ON_2dPoint(point[2], point[3])};
-        const std::uint32_t* numbers = nodeArray.data() + 2 * i;
-        pieces[i].sources = {
-            KvHLR::LineSource{KvHLR::LineSource::kNone, {numbers[0], numbers[1]}, KvHLR::LineSource::kNone}};
+        const std::int64_t* numbers = nodeArray.data() + 2 * i;
+        pieces[i].sources = {KvHLR::LineSource{KvHLR::LineSource::kNone,
+                                               {static_cast<std::uint32_t>(numbers[0]),
+                                                static_cast<std::uint32_t>(numbers[1])},
+                                               KvHLR::LineSource::kNone}};
     }
     const double* corners = box.data();
+    DrawOptions options = keywords.options;
+    options.progress = ProgressHook(keywords.progress); // Ctrl-C and the caller's hook are heard while joining
     const Drawing drawing = [&] {
         const py::gil_scoped_release release;
+        const ThisThreadDraws joining;
         return joinPieces(pieces, camera, ON_2dPoint(corners[0], corners[1]),
-                          ON_2dPoint(corners[2], corners[3]), keywords.options);
+                          ON_2dPoint(corners[2], corners[3]), options);
     }();
     return py::make_tuple(allPoints(drawing), lineOffsets(drawing), lineKinds(drawing));
 }

@@ -221,10 +221,10 @@ Drawing joinPieces(const std::vector<KvHLR::StrokeLine>& pieces, const KvHLR::Vi
         throw InputError::ofParameter("pieces", "each piece has two points and its end nodes' numbers");
     if (!(screenMin.x < screenMax.x && screenMin.y < screenMax.y))
         throw InputError::ofParameter("screen_box", "the model's box on the screen must have an area");
-    Drawing drawing;
-    drawing.camera = camera;
-    KvHLR::JoinLinePieces(criteriaOf(options), camera, screenMin, screenMax, pieces, drawing.lines);
-    return drawing;
+    return drawWith(camera, std::nullopt, options,
+                    [&](const auto&, const auto& criteria, auto& lines, auto hook, const auto&) {
+                        return KvHLR::JoinLinePieces(criteria, camera, screenMin, screenMax, pieces, lines, hook);
+                    });
 }
 
 Drawing drawMesh(KvHLR::Polygon3D&& mesh, const KvHLR::ViewInfoCriteria& camera, const DrawOptions& options) {

@@ -64,7 +64,7 @@ struct DrawOptions {
 // whole model joins them (KvHLR::JoinLinePieces), of the kinds `options` draw. screenMin and screenMax
 // bound the whole model on the screen; each piece's one source numbers its end nodes (JoinLinePieces).
 // Throws InputError naming "pieces" for a piece without two points and one source, and "screen_box" for a
-// box without area.
+// box without area; DrawingCancelled when options.progress cancels.
 Drawing joinPieces(const std::vector<KvHLR::StrokeLine>& pieces, const KvHLR::ViewInfoCriteria& camera,
                    const ON_2dPoint& screenMin, const ON_2dPoint& screenMax, const DrawOptions& options);
 
