@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numeric>
 #include <stdexcept>
 #include <utility>
@@ -417,9 +418,9 @@ HLRExactStrokeJoiner::HLRExactStrokeJoiner(const std::vector<LoosePiece>& pieces
         numbers.push_back(piece.fromNode);
         numbers.push_back(piece.toNode);
     }
-    std::sort(numbers.begin(), numbers.end());
+    sortChecked(numbers, std::less<std::uint32_t>());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
-    m_nodes.resize(numbers.size());
+    m_nodes = filledChecked(numbers.size(), HLRVector2D());
     const auto nodeOf = [&numbers, this](std::uint32_t number, const HLRVector2D& point) {
         const auto node = static_cast<std::uint32_t>(
             std::lower_bound(numbers.begin(), numbers.end(), number) - numbers.begin());

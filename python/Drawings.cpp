@@ -290,15 +290,19 @@ py::tuple joinPiecesCall(const py::handle& ends, const py::handle& types, const 
     if (!box || box.size() != 4)
         throw py::value_error("screen_box: expected ((x_min, y_min), (x_max, y_max))");
     const DrawKeywords keywords = drawKeywords(py::dict(given));
-    std::vector<KvHLR::StrokeLine> pieces(static_cast<std::size_t>(typeArray.shape(0)));
+    // Reserved, not sized: millions of pieces take a second to copy, and a cancel is heard from the first.
+    const auto count = static_cast<std::size_t>(typeArray.shape(0));
+    std::vector<KvHLR::StrokeLine> pieces;
+    pieces.reserve(count);
     const double* point = endArray.data();
-    for (std::size_t i = 0; i < pieces.size(); ++i, point += 4) {
-        if (i % 65536 == 0 && PyErr_CheckSignals() != 0) // millions of pieces take a second to copy
+    for (std::size_t i = 0; i < count; ++i, point += 4) {
+        if (i % 65536 == 0 && PyErr_CheckSignals() != 0)
             throw py::error_already_set();
-        pieces[i].kind = typeArray.data()[i];
-        pieces[i].points = {ON_2dPoint(point[0], point[1]), ON_2dPoint(point[2], point[3])};
+        KvHLR::StrokeLine& piece = pieces.emplace_back();
+        piece.kind = typeArray.data()[i];
+        piece.points = {ON_2dPoint(point[0], point[1]), ON_2dPoint(point[2], point[3])};
         const std::int64_t* numbers = nodeArray.data() + 2 * i;
-        pieces[i].sources = {KvHLR::LineSource{KvHLR::LineSource::kNone,
+        piece.sources = {KvHLR::LineSource{KvHLR::LineSource::kNone,
                                                {static_cast<std::uint32_t>(numbers[0]),
                                                 static_cast<std::uint32_t>(numbers[1])},
                                                KvHLR::LineSource::kNone}};
