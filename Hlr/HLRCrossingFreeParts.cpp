@@ -23,6 +23,8 @@ constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 constexpr std::uint8_t kOpenSide = 4;
 // A patch takes a triangle whose normal is within about 75 degrees of its axis.
 constexpr double kLeastAxisCosine = 0.25;
+// A group of chunks looks for an axis that every normal of it is near in at most this many steps.
+constexpr int kAxisSteps = 8;
 // A chunk holds at most this many consecutive triangles of one patch.
 constexpr std::uint32_t kChunkTriangles = 32;
 // Comparing a patch's sides with each other gives up (leaving the patch tested) past this many pairs
@@ -531,30 +533,17 @@ void HLRCrossingFreeParts::findPatches(const Adjacency& adjacency) {
     }
 }
 
-// A patch is a height field when every triangle of it has its three sides recorded (no edge of more
-// than two triangles), and its open sides (those without a neighbour of the patch) form closed loops
-// that, projected along its axis, keep apart, one of them of positive area. A patch smaller than a
-// chunk (the wall of a house) is tested whole, as are the parts it belongs to: checking it would cost
-// more than the pairs it saves.
-void HLRCrossingFreeParts::checkPatches(const std::vector<const HLRTriangleData*>& triangleData) {
-    const std::size_t patches = m_axis.size();
-    m_heightField.assign(patches, 1);
-    if (allCrossingFree())
-        return;
-    std::vector<std::uint32_t> size(patches, 0);
-    for (std::size_t t = 0; t < m_partOfTriangle.size(); ++t) {
-        const std::uint32_t patch = patchOfTriangle(t);
-        ++size[patch];
-        if ((m_edgeRecords[t] & 3) != 3)
-            m_heightField[patch] = 0;
-    }
-    for (std::size_t p = 0; p < patches; ++p)
-        if (size[p] < kChunkTriangles)
-            m_heightField[p] = 0;
-    // The open sides of the patches of more than one triangle, as the triangles run them, by global
-    // vertex position.
+// Clears heightField[r] of each region r still marked whose open sides (those of its triangles without a
+// neighbour of the region, as the triangles run them), projected along axes[r], do not form closed
+// loops that keep apart, one of them of positive area. The triangle at t (counted over all stores) is
+// of region regionOf(t), kNone for none; every triangle of a marked region faces along its axis.
+template <typename RegionOf>
+void HLRCrossingFreeParts::checkSideLoops(const std::vector<const HLRTriangleData*>& triangleData,
+                                          RegionOf regionOf, const std::vector<HLRVector3D>& axes,
+                                          std::vector<std::uint8_t>& heightField) const {
+    // The open sides of the regions, as the triangles run them, by global vertex position.
     struct Side {
-        std::uint32_t patch;
+        std::uint32_t region;
         std::size_t from, to;
     };
     std::vector<Side> sides;
@@ -572,18 +561,18 @@ void HLRCrossingFreeParts::checkPatches(const std::vector<const HLRTriangleData*
             const std::int32_t left = edge.leftTriangle(), right = edge.rightTriangle();
             const std::size_t start = vertexStart[s] + static_cast<std::size_t>(edge.startVertex());
             const std::size_t end = vertexStart[s] + static_cast<std::size_t>(edge.endVertex());
-            const std::uint32_t leftPatch = left == HLRTriangleEdge::NONE ? kNone : patchOfTriangle(index(left));
-            const std::uint32_t rightPatch = right == HLRTriangleEdge::NONE ? kNone : patchOfTriangle(index(right));
-            if (leftPatch == rightPatch)
+            const std::uint32_t leftRegion = left == HLRTriangleEdge::NONE ? kNone : regionOf(index(left));
+            const std::uint32_t rightRegion = right == HLRTriangleEdge::NONE ? kNone : regionOf(index(right));
+            if (leftRegion == rightRegion)
                 continue;
-            if (leftPatch != kNone && m_heightField[leftPatch])
-                sides.push_back({leftPatch, start, end});
-            if (rightPatch != kNone && m_heightField[rightPatch])
-                sides.push_back({rightPatch, end, start});
+            if (leftRegion != kNone && heightField[leftRegion])
+                sides.push_back({leftRegion, start, end});
+            if (rightRegion != kNone && heightField[rightRegion])
+                sides.push_back({rightRegion, end, start});
         }
     }
     std::sort(sides.begin(), sides.end(), [](const Side& a, const Side& b) {
-        return a.patch != b.patch ? a.patch < b.patch : a.from < b.from;
+        return a.region != b.region ? a.region < b.region : a.from < b.from;
     });
     const auto positionOf = [&](std::size_t v) {
         const std::size_t s =
@@ -597,14 +586,14 @@ void HLRCrossingFreeParts::checkPatches(const std::vector<const HLRTriangleData*
     std::vector<std::array<double, 2>> corner;
     std::vector<std::size_t> next;
     for (std::size_t first = 0, last = 0; first < sides.size(); first = last) {
-        const std::uint32_t patch = sides[first].patch;
-        while (last < sides.size() && sides[last].patch == patch)
+        const std::uint32_t region = sides[first].region;
+        while (last < sides.size() && sides[last].region == region)
             ++last;
         // Each corner must start exactly one side...
         bool simple = true;
         for (std::size_t i = first + 1; i < last && simple; ++i)
             simple = sides[i].from != sides[i - 1].from;
-        const HLRVector3D axis = m_axis[patch];
+        const HLRVector3D& axis = axes[region];
         const HLRVector3D across =
             cross(axis, std::fabs(axis.x) < 0.5 ? HLRVector3D(1.0, 0.0, 0.0) : HLRVector3D(0.0, 1.0, 0.0));
         const HLRVector3D u = across / length(across);
@@ -627,7 +616,7 @@ void HLRCrossingFreeParts::checkPatches(const std::vector<const HLRTriangleData*
             simple = !seen[next[i]];
             seen[next[i]] = 1;
         }
-        // The loops' winding numbers add up to how often the patch covers a point; as the patch runs
+        // The loops' winding numbers add up to how often the region covers a point; as the region runs
         // counter-clockwise about its axis, and loops that meet nowhere nest, one loop of positive
         // area (the others inside it, holes) covers each point at most once.
         std::size_t positive = 0;
@@ -640,8 +629,31 @@ void HLRCrossingFreeParts::checkPatches(const std::vector<const HLRTriangleData*
             }
             positive += area > 0.0 ? 1 : 0;
         }
-        m_heightField[patch] = simple && positive == 1 && loopsApart(corner, next, margin);
+        heightField[region] = simple && positive == 1 && loopsApart(corner, next, margin);
     }
+}
+
+// A patch is a height field when every triangle of it has its three sides recorded (no edge of more
+// than two triangles), and its open sides (those without a neighbour of the patch) form closed loops
+// that, projected along its axis, keep apart, one of them of positive area. A patch smaller than a
+// chunk (the wall of a house) is tested whole, as are the parts it belongs to: checking it would cost
+// more than the pairs it saves.
+void HLRCrossingFreeParts::checkPatches(const std::vector<const HLRTriangleData*>& triangleData) {
+    const std::size_t patches = m_axis.size();
+    m_heightField.assign(patches, 1);
+    if (allCrossingFree())
+        return;
+    std::vector<std::uint32_t> size(patches, 0);
+    for (std::size_t t = 0; t < m_partOfTriangle.size(); ++t) {
+        const std::uint32_t patch = patchOfTriangle(t);
+        ++size[patch];
+        if ((m_edgeRecords[t] & 3) != 3)
+            m_heightField[patch] = 0;
+    }
+    for (std::size_t p = 0; p < patches; ++p)
+        if (size[p] < kChunkTriangles)
+            m_heightField[p] = 0;
+    checkSideLoops(triangleData, [this](std::size_t t) { return patchOfTriangle(t); }, m_axis, m_heightField);
 }
 
 // Each triangle's plane is worked out as HLRTriangleCrossing::Triangle does. Two planes whose normals
@@ -742,6 +754,7 @@ void HLRCrossingFreeParts::cutChunks(const std::vector<const HLRTriangleData*>& 
         return;
     }
     std::vector<std::uint32_t> open(patches + 1, kNone), filled;
+    std::vector<std::size_t> lastTaken(patches + 1, 0);
     fillOnHugePages(m_chunkOfTriangle, m_partOfTriangle.size(), 0u);
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
         const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
@@ -750,7 +763,8 @@ void HLRCrossingFreeParts::cutChunks(const std::vector<const HLRTriangleData*>& 
             const std::size_t t = m_storeStart[s] + i;
             const std::uint32_t patch = shared(patchOfTriangle(t)) ? kNone : patchOfTriangle(t);
             std::uint32_t& chunk = open[patch == kNone ? patches : patch];
-            if (chunk == kNone || filled[chunk] == kChunkTriangles) {
+            std::size_t& last = lastTaken[patch == kNone ? patches : patch];
+            if (chunk == kNone || filled[chunk] == kChunkTriangles || t - last > kChunkTriangles) {
                 chunk = static_cast<std::uint32_t>(m_patchOfChunk.size());
                 m_patchOfChunk.push_back(patch);
                 m_chunkBox.emplace_back();
@@ -758,6 +772,7 @@ void HLRCrossingFreeParts::cutChunks(const std::vector<const HLRTriangleData*>& 
                 filled.push_back(0);
             }
             ++filled[chunk];
+            last = t;
             m_chunkOfTriangle[t] = chunk;
             bool known = (m_edgeRecords[t] & 3) == 3;
             for (int c = 0; c < 3; ++c) {
@@ -818,9 +833,12 @@ void HLRCrossingFreeParts::markMeetingChunks(double tolerance,
         return keepsToOneSide(b, m_patchOfChunk[a]) || keepsToOneSide(a, m_patchOfChunk[b]);
     };
     std::vector<std::uint8_t> meets(chunks, 0);
+    // The chunks joined by the pairs that mark them.
+    std::vector<std::uint32_t> group(chunks);
+    std::iota(group.begin(), group.end(), 0u);
     // Only a chunk that is not tested anyway can be marked: a soup of loose triangles, all tested, has
     // none, and its chunks' boxes, spread over the whole model, are not compared.
-    bool markable = false;
+    bool markable = false, provable = false;
     for (std::uint32_t c = 0; c < chunks && !markable; ++c)
         markable = !selfCrossing(c);
     if (chunks > 1 && markable) {
@@ -834,16 +852,101 @@ void HLRCrossingFreeParts::markMeetingChunks(double tolerance,
         const bool compared =
             forEachMeetingPair(low, high, kChunkPairsPerChunk * chunks, [&](std::size_t a, std::size_t b) {
                 const auto first = static_cast<std::uint32_t>(a), second = static_cast<std::uint32_t>(b);
-                if (marks(first, second) && !apart(first, second))
+                if (marks(first, second) && !apart(first, second)) {
                     meets[a] = meets[b] = 1;
+                    const std::uint32_t x = rootOf(group, first), y = rootOf(group, second);
+                    group[std::max(x, y)] = std::min(x, y);
+                }
                 return true;
             });
         if (!compared)
             meets.assign(chunks, 1);
+        provable = compared;
     }
     m_needsTest.assign(chunks, 0);
     for (std::size_t c = 0; c < chunks; ++c)
         m_needsTest[c] = selfCrossing(static_cast<std::uint32_t>(c)) || meets[c];
+    if (!provable || std::find(meets.begin(), meets.end(), 1) == meets.end())
+        return;
+    // The groups of marked chunks numbered in place, as the parts are (every chunk's parent comes before
+    // it), none for the chunks not marked and none for a group with a chunk tested anyway.
+    std::vector<std::uint8_t> ofSelfCrossing;
+    for (std::uint32_t c = 0; c < chunks; ++c) {
+        if (!meets[c]) {
+            group[c] = kNone;
+        } else if (group[c] == c) {
+            group[c] = static_cast<std::uint32_t>(ofSelfCrossing.size());
+            ofSelfCrossing.push_back(0);
+        } else {
+            group[c] = group[group[c]];
+        }
+        if (group[c] != kNone && selfCrossing(c))
+            ofSelfCrossing[group[c]] = 1;
+    }
+    for (std::uint32_t& g : group)
+        g = g == kNone || ofSelfCrossing[g] ? kNone : g;
+    clearHeightFieldGroups(group, ofSelfCrossing.size(), triangleData);
+}
+
+// A group of chunks that meet across the seams between patches (the walls of a gear on either side of
+// where one patch ends and the next begins) meets no chunk outside it that it may cross. Where its
+// triangles together are a height field along some axis, each with its three sides recorded and
+// facing within a patch's cone of it, and their open sides' loops keep apart in projection as a
+// patch's must, no two of them cross, and none of its chunks needs testing: a closed part whose seams
+// are all such groups (the gear) has no triangle tested.
+void HLRCrossingFreeParts::clearHeightFieldGroups(const std::vector<std::uint32_t>& groupOfChunk,
+                                                  std::size_t groups,
+                                                  const std::vector<const HLRTriangleData*>& triangleData) {
+    const auto groupOf = [&](std::size_t t) { return groupOfChunk[m_chunkOfTriangle[t]]; };
+    // The groups' triangles with their unit normals; the axis of each group is their mean.
+    std::vector<std::uint8_t> heightField(groups, 1);
+    std::vector<std::pair<std::uint32_t, Normal>> members;
+    std::vector<HLRVector3D> axes(groups, HLRVector3D(0.0, 0.0, 0.0));
+    for (std::size_t s = 0; s < triangleData.size(); ++s) {
+        const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
+        for (std::size_t i = 0; i < triangles.size(); ++i) {
+            HLRCancelPoll::check();
+            const std::uint32_t g = groupOf(m_storeStart[s] + i);
+            if (g == kNone || !heightField[g])
+                continue;
+            const Normal normal = unitNormal(*triangleData[s], triangles[i]);
+            if (normal == Normal{0.0f, 0.0f, 0.0f} || (m_edgeRecords[m_storeStart[s] + i] & 3) != 3) {
+                heightField[g] = 0;
+                continue;
+            }
+            members.emplace_back(g, normal);
+            axes[g] = axes[g] + vectorOf(normal);
+        }
+    }
+    for (HLRVector3D& axis : axes)
+        axis = length(axis) > 0.0 ? axis / length(axis) : axis;
+    // Where a normal lies outside the cone about the mean, the axis moves towards the farthest one, as
+    // the centre of the smallest ball about points is found, a few steps at most.
+    std::vector<std::pair<double, Normal>> farthest(groups);
+    for (int step = 1;; ++step) {
+        std::fill(farthest.begin(), farthest.end(), std::make_pair(1.0, Normal{}));
+        for (const auto& [g, normal] : members)
+            if (dot(vectorOf(normal), axes[g]) < farthest[g].first)
+                farthest[g] = {dot(vectorOf(normal), axes[g]), normal};
+        bool moved = false;
+        for (std::size_t g = 0; g < groups; ++g) {
+            if (!heightField[g] || farthest[g].first >= kLeastAxisCosine)
+                continue;
+            if (step == kAxisSteps) {
+                heightField[g] = 0;
+                continue;
+            }
+            const HLRVector3D axis = axes[g] + (vectorOf(farthest[g].second) - axes[g]) / (step + 1.0);
+            axes[g] = length(axis) > 0.0 ? axis / length(axis) : axis;
+            moved = true;
+        }
+        if (!moved)
+            break;
+    }
+    checkSideLoops(triangleData, groupOf, axes, heightField);
+    for (std::size_t c = 0; c < groupOfChunk.size(); ++c)
+        if (groupOfChunk[c] != kNone && heightField[groupOfChunk[c]])
+            m_needsTest[c] = 0;
 }
 
 } // namespace KvHLR

@@ -44,9 +44,14 @@ class HLRTriangleData;
 // grown triangle by triangle keep their triangles' neighbours and normals.
 //
 // Every patch is cut into chunks of consecutive triangles (models list their triangles region by
-// region); a triangle needs testing only where its patch may cross itself, or its chunk's box (grown by
-// the tolerance) meets that of a chunk of a patch it may cross, so that the inside of a terrain or of a
-// crossing-free body is never tested.
+// region; a chunk ends where its patch skips more triangles than a chunk holds, so that it does not
+// reach from one end of a row to the other); a triangle needs testing only where its patch may cross
+// itself, or its chunk's box (grown by the tolerance) meets that of a chunk of a patch it may cross, so
+// that the inside of a terrain or of a crossing-free body is never tested. The chunks so marked are
+// grouped by the pairs that marked them (those along one seam between two patches): a group whose
+// triangles together are a height field along some axis, as a patch must be, holds no two that cross,
+// and meets no chunk outside it that it may cross, so that its chunks need no testing either. A body
+// with a bore, whose walls turn further than one patch can follow, is then not tested at all.
 //
 // A patch is flat when every triangle's plane, as the finder works it out, stays within a quarter of the
 // tolerance of the patch's first one everywhere in the model's extent: no two of its triangles can
@@ -107,6 +112,15 @@ private:
     // from the neighbours), or a corner of it or of a neighbour is not finite.
     std::vector<HLRBox3D> surroundings(const std::vector<const HLRTriangleData*>& triangleData) const;
     void markMeetingChunks(double tolerance, const std::vector<const HLRTriangleData*>& triangleData);
+    // Unmarks the chunks of each of the `groups` groups of marked chunks (groupOfChunk, kNone for none)
+    // whose triangles together are a height field.
+    void clearHeightFieldGroups(const std::vector<std::uint32_t>& groupOfChunk, std::size_t groups,
+                                const std::vector<const HLRTriangleData*>& triangleData);
+    // Clears heightField[r] of each region r whose open sides' loops, projected along axes[r], do not
+    // show it a height field; regionOf(t) is the region of the triangle at t, counted over all stores.
+    template <typename RegionOf>
+    void checkSideLoops(const std::vector<const HLRTriangleData*>& triangleData, RegionOf regionOf,
+                        const std::vector<HLRVector3D>& axes, std::vector<std::uint8_t>& heightField) const;
     // The store of the triangle at `t`, counted over all stores.
     std::size_t storeOf(std::size_t t) const;
     bool allCrossingFree() const;

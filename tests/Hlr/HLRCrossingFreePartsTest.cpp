@@ -5,10 +5,13 @@
 // it is.
 
 #include "Hlr/HLRCrossingFreeParts.h"
+#include "Hlr/HLRTriangleCrossing.h"
 #include "Hlr/HLRTriangleData.h"
+#include "Hlr/HLRTriangleVertex.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <functional>
 
@@ -163,6 +166,90 @@ TEST(HLRCrossingFreeParts, AWallStandingOnAFlatFloorIsNotTested) {
     const HLRCrossingFreeParts farApart({&floor, &standing, &far});
     EXPECT_EQ(tested(farApart, 0, floor) + tested(farApart, 1, standing),
               floor.triangles().size() + standing.triangles().size());
+}
+
+// A closed ring round the z axis, 1 high, with a bore of radius 1 and an outer wall of 12 waves at
+// radius 2 + 0.3 cos(12 angle), in `steps` steps round and 4 layers up; the outer wall's corners between
+// the angles 0 and 0.8 are turned on by `turn`, so that its waves there pass through those beside them.
+HLRTriangleData ring(std::size_t steps, double turn) {
+    const std::size_t layers = 4;
+    HLRTriangleData data;
+    data.reserve(2 * steps * (layers + 1), 4 * steps * (layers + 1));
+    for (std::size_t l = 0; l <= layers; ++l) {
+        for (std::size_t k = 0; k < steps; ++k) {
+            const double angle = 2 * kPi * static_cast<double>(k) / static_cast<double>(steps);
+            const double r = 2 + 0.3 * std::cos(12 * angle), at = angle < 0.8 ? angle + turn : angle;
+            const double z = static_cast<double>(l) / layers;
+            data.addVertex(r * std::cos(at), r * std::sin(at), z);
+            data.addVertex(std::cos(angle), std::sin(angle), z);
+        }
+    }
+    const auto outer = [steps](std::size_t l, std::size_t k) { return 2 * (l * steps + k % steps); };
+    for (std::size_t l = 0; l < layers; ++l)
+        for (std::size_t k = 0; k < steps; ++k) {
+            data.addTriangle(outer(l, k), outer(l, k + 1), outer(l + 1, k + 1));
+            data.addTriangle(outer(l, k), outer(l + 1, k + 1), outer(l + 1, k));
+            data.addTriangle(outer(l, k) + 1, outer(l + 1, k + 1) + 1, outer(l, k + 1) + 1);
+            data.addTriangle(outer(l, k) + 1, outer(l + 1, k) + 1, outer(l + 1, k + 1) + 1);
+        }
+    for (std::size_t k = 0; k < steps; ++k) {
+        data.addTriangle(outer(layers, k) + 1, outer(layers, k), outer(layers, k + 1));
+        data.addTriangle(outer(layers, k) + 1, outer(layers, k + 1), outer(layers, k + 1) + 1);
+        data.addTriangle(outer(0, k) + 1, outer(0, k + 1), outer(0, k));
+        data.addTriangle(outer(0, k) + 1, outer(0, k + 1) + 1, outer(0, k + 1));
+    }
+    data.buildEdges();
+    return data;
+}
+
+// The ring's walls turn further than one patch can follow, so that they are cut into patches whose
+// seams run up the walls: the triangles along a seam are a height field together, and none of the ring
+// is tested. Turned on by a third of a wave, the outer wall passes through itself where the waves of
+// the turned stretch meet those beside it, with their normals alike: the triangles there are tested.
+TEST(HLRCrossingFreeParts, SeamsOfAClosedPartAreNotTestedUnlessItPassesThroughItself) {
+    const HLRTriangleData whole = ring(960, 0.0);
+    EXPECT_EQ(tested(HLRCrossingFreeParts({&whole}), 0, whole), 0u);
+    const HLRTriangleData crossing = ring(960, 2 * kPi / 144);
+    const HLRCrossingFreeParts parts({&crossing});
+    // Every pair of the outer wall's triangles up to the angle 1.2 that shares no corner and crosses
+    // (HLRTriangleCrossing, the corners named by their model vertices) is tested.
+    using Corner = const HLRProjectedTriangleVertex*;
+    std::vector<std::size_t> wall;
+    std::vector<std::array<Corner, 3>> corners;
+    std::vector<std::array<HLRVector3D, 3>> positions;
+    for (std::size_t t = 0; t < 4 * 960 * 4; ++t) {
+        if (t % 4 > 1 || t % (4 * 960) >= 4 * 184)
+            continue;
+        wall.push_back(t);
+        corners.emplace_back();
+        positions.emplace_back();
+        for (int c = 0; c < 3; ++c) {
+            const HLRTriangleVertex& v =
+                crossing.vertices()[static_cast<std::size_t>(crossing.triangles()[t].vertices[c])];
+            corners.back()[c] = reinterpret_cast<Corner>(&v);
+            positions.back()[c] = HLRVector3D(v.x, v.y, v.z);
+        }
+    }
+    std::size_t pairs = 0, missed = 0;
+    for (std::size_t a = 0; a < wall.size(); ++a) {
+        const HLRTriangleCrossing::Triangle first(nullptr, corners[a].data(), positions[a].data());
+        for (std::size_t b = a + 1; b < wall.size(); ++b) {
+            bool shared = false;
+            for (Corner u : corners[a])
+                for (Corner v : corners[b])
+                    shared = shared || u == v;
+            HLRTriangleCrossing found;
+            if (shared ||
+                !HLRTriangleCrossing::find(
+                    first, HLRTriangleCrossing::Triangle(nullptr, corners[b].data(), positions[b].data()),
+                    parts.tolerance(), found))
+                continue;
+            ++pairs;
+            missed += parts.needsTest(0, wall[a]) && parts.needsTest(0, wall[b]) ? 0 : 1;
+        }
+    }
+    EXPECT_GT(pairs, 0u);
+    EXPECT_EQ(missed, 0u);
 }
 
 } // namespace
