@@ -509,7 +509,8 @@ Kv::KvTriangleList ObjFile::weld(Mesh& mesh, unsigned threads, Kv::KvPointList& 
     if (m_meshVertexOf.empty()) // the file's vertex count: set once, for every mesh
         KvHLR::HLRHugePages::assign(m_meshVertexOf, vertexCount(), unset);
     std::vector<std::uint32_t> fileVertexOf;
-    KvHLR::HLRHugePages::reserve(fileVertexOf, std::min<std::uint64_t>(vertexCount(), 3 * mesh.triangles.size()));
+    KvHLR::HLRHugePages::reserve(fileVertexOf,
+                                 std::min<std::uint64_t>(vertexCount(), 3 * mesh.triangles.size()));
     for (std::size_t t = 0; t < mesh.triangles.size(); ++t) {
         if (t % (1 << 16) == 0)
             progress(0.0); // a cancel is heard here too

@@ -85,7 +85,9 @@ class PositionTable {
 public:
     static constexpr std::size_t kBatch = 16;
 
-    explicit PositionTable(std::size_t expectedPoints) { allocate(std::max<std::size_t>(16, 2 * expectedPoints)); }
+    explicit PositionTable(std::size_t expectedPoints) {
+        allocate(std::max<std::size_t>(16, 2 * expectedPoints));
+    }
 
     // Sets first[v] to the first vertex added at v's position (v itself when it is the first) for each
     // vertex of the batch.
