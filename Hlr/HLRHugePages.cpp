@@ -15,21 +15,31 @@ namespace KvHLR {
 #if defined(MADV_HUGEPAGE)
 namespace {
 
-// Huge pages are worth it while the system has them free: faults in the first few hundred megabytes
-// of advised memory are fewer and cheaper, but beyond that the system compacts memory to find more,
-// and a 10M-triangle drawing took twice as long with all its arrays advised as with none.
-constexpr std::size_t kResidentLimit = std::size_t{512} << 20;
+// Huge pages are worth it while the system has them free: a fault in advised memory then takes a free
+// 2 MB block, one fault where there would be 512, but where no block is free it waits for the system to
+// compact memory, and a 10M-triangle drawing once took twice as long with all its arrays advised as with
+// none. So an array is advised only while the free 2 MB blocks could hold it twice over (others may take
+// some meanwhile).
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
-// The process's resident memory in bytes, or 0 where it cannot be read.
-std::size_t residentBytes() {
-    std::FILE* statm = std::fopen("/proc/self/statm", "r");
-    if (statm == nullptr)
+// The bytes the system holds free in blocks of 2 MB or more, from /proc/buddyinfo (a line a memory
+// zone: "Node 0, zone Normal", then the count of free blocks of 2^k pages for k = 0, 1, ...), or 0 where
+// it cannot be read.
+std::size_t freeHugeBytes() {
+    std::FILE* buddyinfo = std::fopen("/proc/buddyinfo", "r");
+    if (buddyinfo == nullptr)
         return 0;
-    unsigned long size = 0;
-    unsigned long resident = 0;
-    const bool read = std::fscanf(statm, "%lu %lu", &size, &resident) == 2;
-    std::fclose(statm);
-    return read ? static_cast<std::size_t>(resident) * static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) : 0;
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    std::size_t bytes = 0;
+    char zone[64];
+    while (std::fscanf(buddyinfo, " Node %*d, zone %63s", zone) == 1) {
+        unsigned long blocks = 0;
+        for (int order = 0; std::fscanf(buddyinfo, "%lu", &blocks) == 1; ++order)
+            if ((page << order) >= kHugePage)
+                bytes += static_cast<std::size_t>(blocks) * (page << order);
+    }
+    std::fclose(buddyinfo);
+    return bytes;
 }
 
 } // namespace
@@ -37,8 +47,8 @@ std::size_t residentBytes() {
 
 void HLRHugePages::advise(const void* address, std::size_t bytes) {
 #if defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t HUGE_PAGE = std::uintptr_t{2} << 20;
-    if (bytes < 2 * HUGE_PAGE || residentBytes() + bytes > kResidentLimit)
+    constexpr std::uintptr_t HUGE_PAGE = kHugePage;
+    if (bytes < 2 * HUGE_PAGE || 2 * bytes > freeHugeBytes())
         return;
     const auto start = (reinterpret_cast<std::uintptr_t>(address) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
     const auto end = (reinterpret_cast<std::uintptr_t>(address) + bytes) & ~(HUGE_PAGE - 1);

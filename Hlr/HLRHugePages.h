@@ -1,16 +1,18 @@
 #pragma once
 
+#include "api/KvHLRExport.h"
+
 #include <cstddef>
 #include <vector>
 
 namespace KvHLR {
 
-// Large arrays go on transparent huge pages where the system offers them on request, as long as the
-// process stays within its first half gigabyte. A model of a million triangles otherwise spends a good
-// part of its build taking a page fault for every 4 KB of fresh memory it writes; beyond that size
-// the system's search for more huge pages costs more than it saves. The advice changes nothing but
-// speed; where it is refused, nothing happens.
-class HLRHugePages {
+// Large arrays go on transparent huge pages where the system offers them on request, as long as it has
+// free 2 MB blocks enough for them. A model of millions of triangles otherwise spends most of its build
+// taking a page fault for every 4 KB of fresh memory it writes (faults are dear on a virtual machine);
+// where the blocks are not free, the system's search for them costs more than it saves. The advice
+// changes nothing but speed; where it is refused, nothing happens.
+class KVHLR_API HLRHugePages {
 public:
     // Advises the whole 2 MB pages within [address, address + bytes), for arrays of some megabytes.
     static void advise(const void* address, std::size_t bytes);
@@ -24,6 +26,11 @@ public:
         array.reserve(count);
         advise(array.data(), array.capacity() * sizeof(T));
         prefault(array.data(), array.capacity() * sizeof(T));
+    }
+    // Makes the array `count` copies of `value`, its room reserved as above first.
+    template <class T> static void assign(std::vector<T>& array, std::size_t count, const T& value) {
+        reserve(array, count);
+        array.assign(count, value);
     }
 };
 

@@ -3,6 +3,7 @@
 #include "Hlr/HLRBoundingBox3D.h"
 #include "Hlr/HLRBox3D.h"
 #include "Hlr/HLRCancelPoll.h"
+#include "Hlr/HLRHugePages.h"
 #include "Hlr/HLRProgressObservableProc.h"
 
 #include <array>
@@ -74,18 +75,26 @@ void addTangentEdges(HLRShell& shell, const Kv::KvmMesh& mesh) {
 }
 
 // Store positions of the host vertices met so far in the current face. The faces of a body all
-// index the body's whole vertex list, so between faces only the entries that were set are reset:
-// the work stays linear in the triangles read, however many faces share a large list.
+// index the body's whole vertex list, so between faces only the entries of the last face's triangles
+// are reset: the work stays linear in the triangles read, however many faces share a large list.
 class HostVertexMap {
 public:
     static constexpr std::int32_t kUnseen = -1;
 
-    void startFace(std::size_t hostVertexCount) {
-        for (const std::uint64_t h : m_touched) {
-            m_position[h] = kUnseen;
+    void startFace(const KvTriangleList& triangles, std::size_t hostVertexCount) {
+        if (m_face != nullptr) {
+            for (const Kv::KvaMeshPrimitive::TriangleIndex& t : *m_face) {
+                for (int k = 0; k < 3; ++k) {
+                    if (t[k] < m_hostVertexCount) {
+                        m_position[t[k]] = kUnseen;
+                    }
+                }
+            }
         }
-        m_touched.clear();
-        if (m_position.size() < hostVertexCount) {
+        m_face = &triangles;
+        if (m_position.empty()) {
+            HLRHugePages::assign(m_position, hostVertexCount, kUnseen);
+        } else if (m_position.size() < hostVertexCount) {
             m_position.resize(hostVertexCount, kUnseen);
         }
         m_hostVertexCount = hostVertexCount;
@@ -98,14 +107,11 @@ public:
         return m_position[h];
     }
 
-    void insert(std::uint64_t h, std::int32_t position) {
-        m_position[h] = position;
-        m_touched.push_back(h);
-    }
+    void insert(std::uint64_t h, std::int32_t position) { m_position[h] = position; }
 
 private:
     std::vector<std::int32_t> m_position;
-    std::vector<std::uint64_t> m_touched;
+    const KvTriangleList* m_face = nullptr; // the face started last
     std::size_t m_hostVertexCount = 0;
 };
 
@@ -116,7 +122,7 @@ std::pair<std::size_t, std::size_t> countVerticesAndTriangles(const std::vector<
     std::size_t triangleCount = 0;
     for (const HostShell& shell : shells) {
         for (const HostFace& face : shell) {
-            map.startFace(face.vertices->size());
+            map.startFace(*face.triangles, face.vertices->size());
             for (const Kv::KvaMeshPrimitive::TriangleIndex& t : *face.triangles) {
                 HLRCancelPoll::check();
                 for (int k = 0; k < 3; ++k) {
@@ -139,7 +145,7 @@ void addToWorld(HLRBox3D& world, const HLRTriangleVertex& v) {
 // Appends the face's triangles to the store, creating each host vertex on its first use.
 void buildFace(HLRTriangleData& data, HLRFace& face, const HostFace& host, HostVertexMap& map,
                HLRBox3D& world, std::vector<std::uint32_t>& hostVertex) {
-    map.startFace(host.vertices->size());
+    map.startFace(*host.triangles, host.vertices->size());
     for (const Kv::KvaMeshPrimitive::TriangleIndex& t : *host.triangles) {
         HLRCancelPoll::check();
         std::int32_t position[3];
@@ -211,7 +217,7 @@ void HLRModel::build(const std::vector<boost::intrusive_ptr<Kv::KvmMesh>>& meshe
     data.reserve(vertexCount, triangleCount);
     HLRBox3D world;
     m_origin = Origin();
-    m_origin.hostVertex.reserve(vertexCount);
+    HLRHugePages::reserve(m_origin.hostVertex, vertexCount);
     for (std::size_t m = 0; m < hostShells.size(); ++m) {
         HLRShell& shell = newShell(data);
         m_origin.firstVertex.push_back(static_cast<std::uint32_t>(data.vertices().size()));

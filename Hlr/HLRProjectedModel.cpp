@@ -1,5 +1,7 @@
 #include "Hlr/HLRProjectedModel.h"
 
+#include "Hlr/HLRHugePages.h"
+
 #include "Hlr/HLRParallelLoop.h"
 
 #include <algorithm>
@@ -400,7 +402,7 @@ std::vector<const HLROccluder*> HLRProjectedModel::occluders() const {
         count += data.occluders().size();
     }
     std::vector<const HLROccluder*> result;
-    result.reserve(count);
+    HLRHugePages::reserve(result, count);
     for (const HLRProjectedTriangleData& data : m_triangleData) {
         for (const HLROccluder& occluder : data.occluders()) {
             result.push_back(&occluder);

@@ -25,8 +25,9 @@ bool isDegenerate(const HLRTriangle& t) {
 // of a mesh's vertices usually follows its surface, so the lists in use lie close together in memory.
 class EdgesByEnd {
 public:
-    EdgesByEnd(const std::vector<HLRTriangle>& triangles, std::size_t vertexCount)
-        : m_sides(vertexCount, 0), m_begin(vertexCount + 1, 0) {
+    EdgesByEnd(const std::vector<HLRTriangle>& triangles, std::size_t vertexCount) {
+        HLRHugePages::assign(m_sides, vertexCount, 0u);
+        HLRHugePages::assign(m_begin, vertexCount + 1, 0u);
         forEachSide(triangles, [this](std::int32_t a, std::int32_t b) {
             ++m_sides[static_cast<std::size_t>(a)];
             ++m_sides[static_cast<std::size_t>(b)];
@@ -34,9 +35,14 @@ public:
         forEachSide(triangles, [this](std::int32_t a, std::int32_t b) { ++m_begin[owner(a, b) + 1]; });
         for (std::size_t v = 0; v < vertexCount; ++v)
             m_begin[v + 1] += m_begin[v];
+        HLRHugePages::reserve(m_end, vertexCount);
         m_end.assign(m_begin.begin(), m_begin.end() - 1);
+        HLRHugePages::reserve(m_entries, m_begin.back());
         m_entries.resize(m_begin.back());
     }
+
+    // Every side of a triangle filed: the most edges there can be.
+    std::size_t sides() const { return m_entries.size(); }
 
     // The position of the edge between a and b, `fresh` if it is new (and then filed as that).
     std::uint32_t findOrInsert(std::int32_t a, std::int32_t b, std::uint32_t fresh) {
@@ -132,6 +138,12 @@ void HLRTriangleData::buildEdges() {
         throw std::length_error("HLRTriangleData::buildEdges(): more edges than 32-bit positions can number");
     }
     EdgesByEnd filed(m_triangles, m_vertices.size());
+    // Room for an edge a side, so that the edges are never copied as they come: a closed mesh uses half
+    // of it, and the pages of the rest are never touched. Every mesh whose edges have at most two sides
+    // uses the first half, which is touched ahead on the library's threads.
+    m_edges.reserve(filed.sides());
+    HLRHugePages::advise(m_edges.data(), m_edges.capacity() * sizeof(m_edges[0]));
+    HLRHugePages::prefault(m_edges.data(), m_edges.capacity() / 2 * sizeof(m_edges[0]));
     for (std::size_t t = 0; t < m_triangles.size(); ++t) {
         HLRCancelPoll::check();
         const HLRTriangle& triangle = m_triangles[t];

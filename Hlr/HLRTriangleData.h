@@ -6,20 +6,19 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <vector>
 
 namespace KvHLR {
 
 // The vertices, triangles and edges that one or more shells draw from. Faces point at triangles and
 // projected vertices at vertices, so both sequences are sized once by reserve() and never grow past
-// it; triangles and edges give positions in them, and edges live in a deque, which grows without
-// copying.
+// it; triangles and edges give positions in them. The edges are made all at once by buildEdges(), in
+// room for an edge a triangle side, so that they are never copied as they come either.
 class HLRTriangleData {
 public:
     using VertexSequence = std::vector<HLRTriangleVertex>;
     using TriangleSequence = std::vector<HLRTriangle>;
-    using EdgeSequence = std::deque<HLRTriangleEdge>; // in order of first appearance
+    using EdgeSequence = std::vector<HLRTriangleEdge>; // in order of first appearance
 
     HLRTriangleData() = default;
     // Copies element by element: the copy's pointers still refer to the source's elements.

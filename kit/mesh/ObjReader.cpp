@@ -1,5 +1,6 @@
 #include "kit/mesh/ObjReader.h"
 
+#include "Hlr/HLRHugePages.h"
 #include "kit/InputError.h"
 #include "kit/mesh/MeshReading.h"
 #include "kit/mesh/VertexWelder.h"
@@ -176,12 +177,14 @@ struct PieceCount {
     std::uint64_t vertices; // vertex statements
     std::uint64_t faces;    // lines that start with 'f'
     std::uint64_t bytes;
+    std::uint64_t backslashes;
 
     PieceCount& operator+=(const PieceCount& more) {
         lines += more.lines;
         vertices += more.vertices;
         faces += more.faces;
         bytes += more.bytes;
+        backslashes += more.backslashes;
         return *this;
     }
 };
@@ -202,7 +205,7 @@ public:
     // joined into. A valid vertex or triangle takes at least 8 bytes of the file, which bounds the room
     // a file of short bad lines could ask for.
     void reserve(const PieceCount& count) {
-        xyz.reserve(3 * std::min(count.vertices, count.bytes / 8));
+        KvHLR::HLRHugePages::reserve(xyz, 3 * std::min(count.vertices, count.bytes / 8));
         m_triangleRoom = std::min(count.faces, count.bytes / 8);
     }
 
@@ -353,7 +356,9 @@ const char* ObjParser::face(char kind, const char* p) {
     if (kind != 'f')
         return p;
     if (m_triangleRoom != 0) {
+        // Touched by this thread alone as it reads: advised, not touched ahead on the library's threads.
         mesh.triangles.reserve(m_triangleRoom);
+        KvHLR::HLRHugePages::advise(mesh.triangles.data(), m_triangleRoom * sizeof mesh.triangles[0]);
         m_triangleRoom = 0;
     }
     if (count == 4) {
@@ -501,9 +506,11 @@ Kv::KvTriangleList ObjFile::weld(Mesh& mesh, unsigned threads, Kv::KvPointList& 
                                  std::vector<std::uint32_t>& fileVertices,
                                  const std::function<void(double)>& progress) {
     constexpr std::uint32_t unset = ~std::uint32_t(0);
-    m_meshVertexOf.resize(vertexCount(), unset);
+    if (m_meshVertexOf.empty()) // the file's vertex count: set once, for every mesh
+        KvHLR::HLRHugePages::assign(m_meshVertexOf, vertexCount(), unset);
     std::vector<std::uint32_t> fileVertexOf;
-    fileVertexOf.reserve(std::min<std::uint64_t>(vertexCount(), 3 * mesh.triangles.size()));
+    KvHLR::HLRHugePages::reserve(fileVertexOf,
+                                 std::min<std::uint64_t>(vertexCount(), 3 * mesh.triangles.size()));
     for (std::size_t t = 0; t < mesh.triangles.size(); ++t) {
         if (t % (1 << 16) == 0)
             progress(0.0); // a cancel is heard here too
@@ -516,7 +523,9 @@ Kv::KvTriangleList ObjFile::weld(Mesh& mesh, unsigned threads, Kv::KvPointList& 
             v = own;
         }
     }
-    std::vector<float> xyz(3 * fileVertexOf.size());
+    std::vector<float> xyz;
+    KvHLR::HLRHugePages::reserve(xyz, 3 * fileVertexOf.size());
+    xyz.resize(3 * fileVertexOf.size());
     for (std::size_t i = 0; i < fileVertexOf.size(); ++i) {
         m_meshVertexOf[fileVertexOf[i]] = unset;
         std::copy_n(&m_xyz[3 * fileVertexOf[i]], 3, &xyz[3 * i]);
@@ -572,33 +581,37 @@ std::vector<MeshPart> ObjFile::parts(bool bodies, unsigned threads,
     return parts;
 }
 
-// The lines, vertices and faces in the text from p, at the start of a line, up to `end`, the character
-// before which is a line end: lines and vertices found the way the parser finds them, so that each piece
-// knows where it starts. Written so that the compiler can test many characters at once, in runs short
-// enough for byte counters.
+// The lines, vertices, faces and backslashes in the text from p, at the start of a line, up to `end`,
+// the character before which is a line end: lines and vertices found the way the parser finds them, so
+// that each piece knows where it starts. Written so that the compiler can test many characters at once,
+// in runs short enough for byte counters.
 PieceCount counted(const char* text, const char* end) {
     const auto* u = reinterpret_cast<const unsigned char*>(text);
     const auto n = static_cast<std::size_t>(end - text);
-    PieceCount count{0, n > 1 && text[0] == 'v' && isBlank(text[1]), n > 0 && text[0] == 'f', n};
+    PieceCount count{0, n > 1 && text[0] == 'v' && isBlank(text[1]), n > 0 && text[0] == 'f', n, 0};
     std::size_t i = 0;
     // A vertex line's 'v' is followed by a blank, and the text ends with a line end: the last two
     // characters start no vertex line.
     while (i + 2 < n) {
         const std::size_t stop = std::min(n - 2, i + 240);
-        std::uint8_t vertices = 0, faces = 0, lines = 0;
+        std::uint8_t vertices = 0, faces = 0, lines = 0, backslashes = 0;
         for (; i < stop; ++i) {
             const std::uint8_t a = u[i], b = u[i + 1], c = u[i + 2];
             const std::uint8_t lineEnd = (a == '\n') | (a == '\r') | (a == '\0') | (a == '\f');
             vertices += lineEnd & (b == 'v') & ((c == ' ') | (c == '\t'));
             faces += lineEnd & (b == 'f');
             lines += a == '\n';
+            backslashes += a == '\\';
         }
         count.vertices += vertices;
         count.faces += faces;
         count.lines += lines;
+        count.backslashes += backslashes;
     }
-    for (; i < n; ++i)
+    for (; i < n; ++i) {
         count.lines += u[i] == '\n';
+        count.backslashes += u[i] == '\\';
+    }
     return count;
 }
 
@@ -610,8 +623,9 @@ std::optional<std::vector<MeshPart>> readObjFile(const std::string& path, bool b
     const MappedFile file(path);
     const char* const begin = file.data();
     const char* const end = begin + file.size();
-    // The import library refuses files under 16 bytes, and joins a line ending in a backslash to the next.
-    if (file.size() < 16 || std::memchr(begin, '\\', file.size()) != nullptr)
+    // The import library refuses files under 16 bytes, and joins a line ending in a backslash to the next
+    // (a file with a backslash anywhere is left to it once counted).
+    if (file.size() < 16)
         return std::nullopt;
     // Everything up to the last line end is read in place; a last line without one is read from a copy.
     const char* cut = end;
@@ -639,6 +653,8 @@ std::optional<std::vector<MeshPart>> readObjFile(const std::string& path, bool b
     PieceCount whole{};
     for (const PieceCount& count : counts)
         whole += count;
+    if (whole.backslashes != 0)
+        return std::nullopt;
     std::vector<ObjParser> parsers;
     parsers.reserve(pieces);
     for (unsigned k = 0; k < pieces; ++k) {

@@ -1,7 +1,9 @@
 #include "kit/mesh/VertexWelder.h"
 
+#include "Hlr/HLRHugePages.h"
 #include "kit/mesh/MeshReading.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -76,21 +78,24 @@ unsigned ownerOf(const FloatPoint& p, unsigned threads) {
 // One thread's share of the positions: open addressing with linear probing, each slot holding a
 // position and the index plus one of the first vertex there (0 when empty), so that a probe reads one
 // place in memory. Vertices come in batches whose slots are fetched ahead, as the table is much larger
-// than the caches.
+// than the caches. The table has twice as many slots as positions expected, not a power of two (a hash
+// picks its slot by multiplying, not masking): rounded up, a table of millions of points would take up to
+// twice the memory, all of it fresh pages to clear.
 class PositionTable {
 public:
     static constexpr std::size_t kBatch = 16;
 
-    explicit PositionTable(std::size_t expectedPoints) : m_slots(slotCountFor(expectedPoints)) {}
+    explicit PositionTable(std::size_t expectedPoints) {
+        allocate(std::max<std::size_t>(16, 2 * expectedPoints));
+    }
 
     // Sets first[v] to the first vertex added at v's position (v itself when it is the first) for each
     // vertex of the batch.
     void add(const std::uint32_t* batch, const FloatPoint* points, std::size_t count, std::uint32_t* first) {
-        const std::size_t mask = m_slots.size() - 1;
         std::uint64_t hashes[kBatch];
         for (std::size_t i = 0; i < count; ++i) {
             hashes[i] = hashOf(points[i]);
-            __builtin_prefetch(&m_slots[hashes[i] & mask]);
+            __builtin_prefetch(&m_slots[slotOf(hashes[i])]);
         }
         for (std::size_t i = 0; i < count; ++i)
             first[batch[i]] = firstAt(batch[i], points[i], hashes[i]);
@@ -117,18 +122,31 @@ private:
         return vertex;
     }
 
+    // The hash's top 31 bits scaled to the table: a table never grows past 2^33 slots (it holds fewer
+    // than 2^31 positions, at most half full before it grows), so the product fits in 64 bits.
+    std::size_t slotOf(std::uint64_t hash) const {
+        return static_cast<std::size_t>(((hash >> 33) * static_cast<std::uint64_t>(m_slots.size())) >> 31);
+    }
+
     Slot* probe(const FloatPoint& p, std::uint64_t hash) {
-        const std::size_t mask = m_slots.size() - 1;
-        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        for (std::size_t i = slotOf(hash);; i = i + 1 == m_slots.size() ? 0 : i + 1) {
             Slot& slot = m_slots[i];
             if (slot.vertexPlusOne == 0 || (slot.p.x == p.x && slot.p.y == p.y && slot.p.z == p.z))
                 return &slot;
         }
     }
 
+    // Empty slots, on huge pages where the table is large.
+    void allocate(std::size_t slots) {
+        m_slots.reserve(slots);
+        KvHLR::HLRHugePages::advise(m_slots.data(), slots * sizeof(Slot));
+        m_slots.resize(slots);
+    }
+
     void grow() {
-        std::vector<Slot> old(2 * m_slots.size());
+        std::vector<Slot> old;
         old.swap(m_slots);
+        allocate(2 * old.size());
         for (const Slot& slot : old)
             if (slot.vertexPlusOne != 0)
                 *probe(slot.p, hashOf(slot.p)) = slot;
@@ -154,6 +172,7 @@ std::optional<WeldedTriangles> weldInParallel(const FloatVertices& vertices,
     // shared; each vertex learns the first vertex at its position. Written by the threads alone, `first`
     // is not cleared first.
     const std::unique_ptr<std::uint32_t[]> first(new std::uint32_t[vertices.count]);
+    KvHLR::HLRHugePages::advise(first.get(), vertices.count * sizeof(std::uint32_t));
     std::atomic<bool> allFinite{true};
     std::atomic<std::size_t> positions{0}; // as many points as the welded mesh can have
     // A hook that throws stops the calling thread's share at once and the others' at their next step.
@@ -208,9 +227,9 @@ std::optional<WeldedTriangles> weldInParallel(const FloatVertices& vertices,
     WeldedTriangles welded;
     // Reserved at the count of positions, not the guess: a closed mesh has two points more than half
     // its triangles, and growing a list of millions of points by one copies all of them.
-    welded.points.reserve(positions);
-    welded.firstVertices.reserve(positions);
-    welded.triangles.reserve(triangleCount);
+    KvHLR::HLRHugePages::reserve(welded.points, positions);
+    KvHLR::HLRHugePages::reserve(welded.firstVertices, positions);
+    KvHLR::HLRHugePages::reserve(welded.triangles, triangleCount);
     auto pointAt = [&](std::uint32_t vertex) {
         std::uint32_t& point = first[positionId(vertex)];
         if (!(point & kNumbered)) {

@@ -317,6 +317,7 @@ TEST(MeshFile, OwnObjReaderFollowsTheImportLibraryOnOddFiles) {
         {"materials", v + "usemtl A\nf 1 2 3\nusemtl B\nf 1 3 4\n", false},
         {"pentagon", v + "f 1 2 3 4 5\n", false},
         {"continued", v + "f 1 2 \\\n3\n", false},
+        {"backslash in a last line without its end", v + "f 1 2 3\n# a\\b", false},
         {"points only", v, false},
     };
     TempDir dir;
