@@ -387,8 +387,9 @@ PYBIND11_MODULE(_core, m) {
     m.def("join_pieces", &joinPiecesCall, "ends"_a, "types"_a, "nodes"_a, "camera"_a, "screen_box"_a,
           "The pieces of a view's parts (draw_pieces), cut to their screen tiles and made whole again "
           "where a tile's border cut one, joined into the view's lines as draw() joins a whole model's: "
-          "nodes numbers their ends across the parts (each part's numbers in its order, one part after the "
-          "other; where ends merge, the least number gives their point). "
+          "nodes numbers their ends across the parts (where ends merge, the least number gives their point): "
+          "in one run's order of pieces and nodes (kelvar_hlr.distributed puts them so by their places), "
+          "they join into that run's lines. "
           "(points, offsets, kinds), a Drawing's arrays, in the drawing plane. screen_box is the whole "
           "model's ((x_min, y_min), (x_max, y_max)) on the screen; draw()'s keywords choose the kinds "
           "drawn. ValueError names an array of the wrong shape.");

@@ -409,7 +409,7 @@ def join_pieces(
 ) -> tuple[npt.NDArray[np.float64], npt.NDArray[np.int64], npt.NDArray[np.int32]]:
     """The pieces of a view's parts (draw_pieces), cut to their screen tiles and made whole where a
     border cut one, numbered across the parts, joined into the view's lines as draw() joins a whole
-    model's: (points, offsets, kinds) in the drawing plane. screen_box is the whole model's ((x_min,
+    model's (line for line when in one run's order of pieces and nodes, as the pieces' places give it): (points, offsets, kinds) in the drawing plane. screen_box is the whole model's ((x_min,
     y_min), (x_max, y_max)) on the screen; draw()'s keywords choose the kinds drawn."""
 
 def load_mesh(
