@@ -390,6 +390,14 @@ def prepare_tiles(mesh, camera: Camera, tiles, store: str) -> Dict[str, Any]:
     anchors = np.array(sorted({at for _, at in reach.values()}), dtype=np.int64)
     limits = np.array([[reach[(axis, end)][0] for axis in range(len(reach) // 2)] for end in (0, 1)])
     apexes = _apexes(vertices, triangles[anchors], camera, limits)
+    # Each closed far triangle's box on the screen, its apex's point included (NaN for none).
+    with np.errstate(invalid="ignore"):
+        tips = _projected(camera, apexes)[0]
+    anchor_corners = screen[triangles[anchors]]
+    tetra_low = np.minimum(_of_corners(np.minimum, anchor_corners), tips)
+    tetra_high = np.maximum(_of_corners(np.maximum, anchor_corners), tips)
+    x_limits = np.concatenate([[-np.inf], x_borders, [np.inf]])
+    y_limits = np.concatenate([[-np.inf], y_borders, [np.inf]])
     # A tile's triangles and vertices are marked rather than sorted out: in the order of the mesh's.
     chosen, used_mask = np.zeros(len(triangles), dtype=bool), np.zeros(len(vertices), dtype=bool)
     for tile, chunks in enumerate(members):
@@ -405,7 +413,12 @@ def prepare_tiles(mesh, camera: Camera, tiles, store: str) -> Dict[str, Any]:
         local = np.cumsum(used_mask, dtype=np.uint32)[tile_triangles] - 1
         # The far triangles closed by their apexes, each its own body, which the library's search for
         # intersection lines knows cannot cross itself.
-        closed = ~np.isnan(apexes[far, 0])
+        # A far triangle whose apex would reach into the tile stays open: the tetrahedron's own lines
+        # and what it hid there are no part of the model. Open, it lies wholly outside the tile.
+        column, row = tile % columns, tile // columns
+        reaches = np.all((tetra_high[far] >= [x_limits[column] - margin, y_limits[row] - margin]) &
+                         (tetra_low[far] <= [x_limits[column + 1] + margin, y_limits[row + 1] + margin]), axis=1)
+        closed = ~np.isnan(apexes[far, 0]) & ~reaches
         corners = local[len(own):][closed]
         tips = len(used) + np.arange(len(corners))[:, None]
         sides = np.concatenate([corners, corners[:, [1, 0]], tips, corners[:, [2, 1]], tips, corners[:, [0, 2]], tips],
