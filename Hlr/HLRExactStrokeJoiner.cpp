@@ -197,6 +197,31 @@ HLRExactStrokeJoiner::SourceOf modelEdgeSources(const HLRProjectedModel& model, 
     };
 }
 
+// The places of the model edges of store `store` (LoosePiece::place): the triangle that made the edge,
+// which runs it from start to end (its left one), and the side of it that the edge is.
+HLRExactStrokeJoiner::SourceOf modelEdgePlaces(const HLRProjectedModel& model, std::size_t store) {
+    const HLRModel::Origin& origin = model.model()->origin();
+    const HLRProjectedTriangleData& data = model.triangleData()[store];
+    return [&origin, &data, store](const HLRExactEdge& edge) {
+        LineSource place;
+        if (store != 0 || edge.leftTriangle() == nullptr)
+            return place;
+        const auto offset = reinterpret_cast<const char*>(edge.leftTriangle()) -
+                            reinterpret_cast<const char*>(&data.occluders()[0].image);
+        const auto triangle = static_cast<std::uint32_t>(offset / static_cast<std::ptrdiff_t>(sizeof(HLROccluder)));
+        const std::int32_t* corners = data.source()->triangles()[triangle].vertices;
+        const auto start = static_cast<std::int32_t>(edge.startVertex() - data.vertices().data());
+        const auto end = static_cast<std::int32_t>(edge.endVertex() - data.vertices().data());
+        for (std::uint32_t side = 0; side < 3; ++side)
+            if (corners[side] == start && corners[(side + 1) % 3] == end)
+                place.edge = {triangle, side};
+        place.body = bodyOf(origin.firstTriangle, triangle);
+        if (place.body != LineSource::kNone)
+            place.edge[0] -= origin.firstTriangle[place.body];
+        return place;
+    };
+}
+
 // The sources of the intersection lines: the two triangles each lies on, found from their occluders in
 // the first store, in their bodies.
 HLRExactStrokeJoiner::SourceOf intersectionSources(const HLRProjectedModel& model) {
@@ -220,7 +245,7 @@ HLRExactStrokeJoiner::SourceOf intersectionSources(const HLRProjectedModel& mode
 
 } // namespace
 
-HLRExactStrokeJoiner::HLRExactStrokeJoiner(const HLRProjectedModel& model, bool provenance) {
+HLRExactStrokeJoiner::HLRExactStrokeJoiner(const HLRProjectedModel& model, bool provenance, bool places) {
     // The order of the stroke network's groups, so that the vote meets ties as the network does.
     const std::vector<HLRProjectedTriangleData>& stores = model.triangleData();
     // Room for a piece per edge, and a node per vertex and one more per edge (where hidden ranges cut
@@ -233,19 +258,20 @@ HLRExactStrokeJoiner::HLRExactStrokeJoiner(const HLRProjectedModel& model, bool 
     }
     m_pieces.reserve(edges);
     m_nodes.reserve(vertices + edges);
+    const bool sources = provenance || places;
     for (std::size_t s = 0; s < stores.size(); ++s)
         addEdgesOf(stores[s].exactEdges(), stores[s].vertices(),
-                   provenance ? modelEdgeSources(model, s) : SourceOf());
+                   provenance ? modelEdgeSources(model, s) : places ? modelEdgePlaces(model, s) : SourceOf());
     std::uint32_t body = 0;
     for (const HLRProjectedShell& shell : model.shells()) {
         // A shell's free edges (its tangent edges) lie on its body but on no edge of its mesh.
         const LineSource onBody{body++, {LineSource::kNone, LineSource::kNone}, LineSource::kNone};
         addEdgesOf(shell.freeEdges().exactEdges(), shell.freeEdges().vertices(),
-                   provenance ? SourceOf([onBody](const HLRExactEdge&) { return onBody; }) : SourceOf());
+                   sources ? SourceOf([onBody](const HLRExactEdge&) { return onBody; }) : SourceOf());
     }
     const std::vector<HLRExactEdge>& intersections = model.intersectionLines().exactEdges();
     addEdgesOf(intersections, model.intersectionLines().vertices(),
-               provenance && !intersections.empty() ? intersectionSources(model) : SourceOf());
+               sources && !intersections.empty() ? intersectionSources(model) : SourceOf());
 }
 
 void HLRExactStrokeJoiner::addSource(const LineSource& source) {
@@ -439,10 +465,12 @@ std::vector<HLRExactStrokeJoiner::LoosePiece>
 HLRExactStrokeJoiner::loosePieces(bool convexityReversed) const {
     std::vector<LoosePiece> pieces;
     pieces.reserve(m_pieces.size());
-    for (const Piece& piece : m_pieces)
+    for (std::size_t p = 0; p < m_pieces.size(); ++p) {
+        const Piece& piece = m_pieces[p];
         pieces.push_back(LoosePiece{m_nodes[piece.from], m_nodes[piece.to],
                                     convexityReversed ? withConvexityReversed(piece.type) : piece.type,
-                                    piece.from, piece.to});
+                                    piece.from, piece.to, m_sources.empty() ? LineSource() : m_sources[p]});
+    }
     return pieces;
 }
 

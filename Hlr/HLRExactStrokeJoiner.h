@@ -44,8 +44,9 @@ public:
     // With provenance, gives each edge's source, which its pieces keep; empty without.
     using SourceOf = std::function<LineSource(const HLRExactEdge&)>;
 
-    // Cuts the drawn edges into pieces, recording their sources when `provenance` is set.
-    explicit HLRExactStrokeJoiner(const HLRProjectedModel& model, bool provenance = false);
+    // Cuts the drawn edges into pieces, recording their sources when `provenance` is set, or else their
+    // places when `places` is (LoosePiece::place).
+    explicit HLRExactStrokeJoiner(const HLRProjectedModel& model, bool provenance = false, bool places = false);
 
     // For one view drawn in parts (screen tiles, api/CalcSilhouette.h's JoinLinePieces): a piece by its
     // ends, edge type and the numbers of its end nodes, as a part hands it back; and the joiner of the
@@ -58,6 +59,12 @@ public:
         int type = 0;
         std::uint32_t fromNode = 0;
         std::uint32_t toNode = 0;
+        // Where the piece lies in the run's order of edges, which parts of one model share: a model edge
+        // as the triangle that first has it and its side there (edge {triangle, side}, the triangle's
+        // position in its body, and body); an intersection line as its two triangles (edge,
+        // body and otherBody as provenance gives them); a free edge by its body alone. Recorded only with
+        // places (kNone throughout otherwise); the pieces of one edge run from its start to its end.
+        LineSource place;
     };
     explicit HLRExactStrokeJoiner(const std::vector<LoosePiece>& pieces);
     // The pieces, each with its type as the hide pass gave it: before the inside-out vote, which

@@ -131,7 +131,7 @@ void HLRPolyAlgo::postProcess() {
     HLRProgressObservableProc::startProcess(POST_PROCESS_STAGE, 1);
     if (HLRProjectedModel::sm_bExactHiding) {
         HLRProgressObservableProc::startProcess(EXTRACTION_STAGE, 1);
-        HLRExactStrokeJoiner& joiner = m_exactJoiner.emplace(m_projectedModel, m_provenance);
+        HLRExactStrokeJoiner& joiner = m_exactJoiner.emplace(m_projectedModel, m_provenance, m_places);
         m_projectedModel.releaseRecords();
         HLRProgressObservableProc::endProcess(EXTRACTION_STAGE);
         HLRProgressObservableProc::startProcess(CONVEXITY_STAGE, 1);

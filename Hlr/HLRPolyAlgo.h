@@ -92,6 +92,7 @@ public:
     void setRunModes(const HLRRunModes& modes) {
         m_projectedModel.setRunModes(modes);
         m_provenance = modes.provenance;
+        m_places = modes.unjoinedPieces;
     }
 
     // Result lists, in creation order. The strokes live in the short-stroke groups.
@@ -170,6 +171,7 @@ private:
     bool m_convexityReversed = false;
     bool m_networkRenewed = false;
     bool m_provenance = false;
+    bool m_places = false; // the pieces' places, for unjoined pieces (HLRRunModes::unjoinedPieces)
     std::array<std::vector<HLRShortStroke*>, RESULT_LIST_COUNT> m_strokes;
     std::vector<HLRShortStrokeEnd*> m_strokeEnds;
     std::optional<HLRExactStrokeJoiner> m_exactJoiner;

@@ -22,7 +22,9 @@ struct KVHLR_API HLRRunModes {
     // pieces unjoined, each a StrokeLine of its two ends in screen coordinates (the drawing frame before
     // its scale) whose kind is the piece's edge type before the inside-out vote and whose one source's
     // edge holds the numbers of its two end nodes in the run, for JoinLinePieces to join with the other
-    // parts' (api/CalcSilhouette.h). Only with exact hiding, without occlusion levels and provenance.
+    // parts' (api/CalcSilhouette.h), and whose second source is its place in the run's order of edges
+    // (HLRExactStrokeJoiner::LoosePiece::place), by which the parts' pieces are put in one run's order.
+    // Only with exact hiding, without occlusion levels and provenance.
     bool unjoinedPieces = false;
 };
 

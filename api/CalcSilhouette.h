@@ -114,8 +114,9 @@ KVHLR_API bool CalcSilhouette(HLRRunModes const& modes, ProjectorCriteria const&
 // same straightest pairs, the same inside-out vote and cleanup). screenMin and screenMax are the whole
 // model's box on the screen, which the joiner's distances follow; the pieces are StrokeLines of two
 // screen points whose kind is the edge type a part gave and whose one source's edge numbers their end
-// nodes across all parts (a part's own numbers in its order, the parts one after the other; ends where
-// a border cut a piece after them). Appends the lines to strokeLines, in the drawing frame of viewInfo,
+// nodes across all parts. The joiner's near ties follow the pieces' order, direction and node numbers:
+// given in one run's order of edges (each piece's place, HLRRunModes::unjoinedPieces), each edge's pieces
+// along it, and numbered as that run numbers its nodes, they join into that run's lines. Appends the lines to strokeLines, in the drawing frame of viewInfo,
 // and removes every line without points. Throws std::invalid_argument for a piece without exactly two
 // points and one source, or a box without area. `progress` is called as for a drawing (frequent
 // progress); returns false, appending nothing, when it cancels.

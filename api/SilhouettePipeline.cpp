@@ -148,7 +148,7 @@ void appendExactLines(std::vector<HLRExactStrokeJoiner::Polyline> const& polylin
 }
 
 // Exact hiding's pieces unjoined (HLRRunModes::unjoinedPieces): two screen points each, the edge type as
-// the kind, the end nodes' numbers as the source's edge.
+// the kind, the end nodes' numbers as the first source's edge and the piece's place as the second.
 void appendLoosePieces(HLRPolyAlgo const& algorithm, std::vector<StrokeLine>& lines) {
     const std::optional<HLRExactStrokeJoiner>& joiner = algorithm.exactJoiner();
     if (!joiner)
@@ -157,7 +157,7 @@ void appendLoosePieces(HLRPolyAlgo const& algorithm, std::vector<StrokeLine>& li
         StrokeLine& line = lines.emplace_back();
         line.kind = piece.type;
         line.points = {ON_2dPoint(piece.from.x(), piece.from.y()), ON_2dPoint(piece.to.x(), piece.to.y())};
-        line.sources = {LineSource{LineSource::kNone, {piece.fromNode, piece.toNode}, LineSource::kNone}};
+        line.sources = {LineSource{LineSource::kNone, {piece.fromNode, piece.toNode}, LineSource::kNone}, piece.place};
     }
 }
 
@@ -201,7 +201,7 @@ void joinLoosePieces(ProjectorCriteria const& criteria, ViewInfoCriteria const& 
             throw std::invalid_argument("a loose piece has two points and one source");
         loose.push_back({HLRVector2D(piece.points[0].x, piece.points[0].y),
                          HLRVector2D(piece.points[1].x, piece.points[1].y), piece.kind,
-                         piece.sources[0].edge[0], piece.sources[0].edge[1]});
+                         piece.sources[0].edge[0], piece.sources[0].edge[1], LineSource()});
     }
     HLRBoundingBox2D::setWorld(screenBox);
     HLRExactStrokeJoiner joiner(loose);

@@ -257,13 +257,24 @@ py::tuple drawPiecesCall(const py::object& vertices, const py::object& triangles
     source.options.unjoined = true;
     source.weld = keywords.weld;
     const Drawing drawing = drawSource(source, camera, keywords.progress, true);
-    py::array_t<std::int64_t> nodes({static_cast<py::ssize_t>(drawing.lines.size()), py::ssize_t{2}});
-    std::int64_t* out = nodes.mutable_data();
+    const auto count = static_cast<py::ssize_t>(drawing.lines.size());
+    py::array_t<std::int64_t> nodes({count, py::ssize_t{2}});
+    py::array_t<std::int64_t> places({count, py::ssize_t{3}});
+    std::int64_t* node = nodes.mutable_data();
+    std::int64_t* place = places.mutable_data();
+    // A place's numbers as -1 where the library has none.
+    const auto number = [](std::uint32_t n) {
+        return n == KvHLR::LineSource::kNone ? std::int64_t{-1} : std::int64_t{n};
+    };
     for (const KvHLR::StrokeLine& line : drawing.lines) {
-        *out++ = line.sources.at(0).edge[0];
-        *out++ = line.sources.at(0).edge[1];
+        *node++ = line.sources.at(0).edge[0];
+        *node++ = line.sources.at(0).edge[1];
+        const KvHLR::LineSource& at = line.sources.at(1);
+        *place++ = at.edge[0] == KvHLR::LineSource::kNone ? -1 : at.otherBody == KvHLR::LineSource::kNone ? 0 : 1;
+        *place++ = number(at.edge[0]);
+        *place++ = number(at.edge[1]);
     }
-    return py::make_tuple(allPoints(drawing).attr("reshape")(-1, 2, 2), lineKinds(drawing), nodes);
+    return py::make_tuple(allPoints(drawing).attr("reshape")(-1, 2, 2), lineKinds(drawing), nodes, places);
 }
 
 py::tuple joinPiecesCall(const py::handle& ends, const py::handle& types, const py::handle& nodes,

@@ -394,11 +394,14 @@ def draw(
 
 def draw_pieces(
     vertices: npt.ArrayLike, triangles: npt.ArrayLike, camera: Camera, **keywords: Any
-) -> tuple[npt.NDArray[np.float64], npt.NDArray[np.int32], npt.NDArray[np.int64]]:
+) -> tuple[npt.NDArray[np.float64], npt.NDArray[np.int32], npt.NDArray[np.int64], npt.NDArray[np.int64]]:
     """For one view drawn in parts (kelvar_hlr.distributed's tiles): the mesh's lines as the exact hide
-    pass leaves them, unjoined, as (ends, types, nodes): each piece's two ends on the camera's screen
-    (N, 2, 2), the library's edge type of each (N,) and the numbers of its end nodes (N, 2), for
-    join_pieces. draw()'s keywords; exact hiding only, without hidden_levels, provenance or a section."""
+    pass leaves them, unjoined, as (ends, types, nodes, places): each piece's two ends on the camera's
+    screen (N, 2, 2), the library's edge type of each (N,), the numbers of its end nodes (N, 2), for
+    join_pieces, and the edge it lies on (N, 3), which fixes the drawing's order of pieces: (0,
+    triangle, side) for a model edge, the triangle that first has it and its side there; (1, first,
+    second) for an intersection line, its two triangles; -1s for another (triangles counted among those
+    welding keeps). draw()'s keywords; exact hiding only, without hidden_levels, provenance or a section."""
 
 def join_pieces(
     ends: npt.ArrayLike, types: npt.ArrayLike, nodes: npt.ArrayLike, camera: Camera, screen_box: npt.ArrayLike,
@@ -406,7 +409,7 @@ def join_pieces(
 ) -> tuple[npt.NDArray[np.float64], npt.NDArray[np.int64], npt.NDArray[np.int32]]:
     """The pieces of a view's parts (draw_pieces), cut to their screen tiles and made whole where a
     border cut one, numbered across the parts, joined into the view's lines as draw() joins a whole
-    model's: (points, offsets, kinds) in the drawing plane. screen_box is the whole model's ((x_min,
+    model's (line for line when in one run's order of pieces and nodes, as the pieces' places give it): (points, offsets, kinds) in the drawing plane. screen_box is the whole model's ((x_min,
     y_min), (x_max, y_max)) on the screen; draw()'s keywords choose the kinds drawn."""
 
 def load_mesh(

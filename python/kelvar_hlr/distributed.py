@@ -390,6 +390,14 @@ def prepare_tiles(mesh, camera: Camera, tiles, store: str) -> Dict[str, Any]:
     anchors = np.array(sorted({at for _, at in reach.values()}), dtype=np.int64)
     limits = np.array([[reach[(axis, end)][0] for axis in range(len(reach) // 2)] for end in (0, 1)])
     apexes = _apexes(vertices, triangles[anchors], camera, limits)
+    # Each closed far triangle's box on the screen, its apex's point included (NaN for none).
+    with np.errstate(invalid="ignore"):
+        tips = _projected(camera, apexes)[0]
+    anchor_corners = screen[triangles[anchors]]
+    tetra_low = np.minimum(_of_corners(np.minimum, anchor_corners), tips)
+    tetra_high = np.maximum(_of_corners(np.maximum, anchor_corners), tips)
+    x_limits = np.concatenate([[-np.inf], x_borders, [np.inf]])
+    y_limits = np.concatenate([[-np.inf], y_borders, [np.inf]])
     # A tile's triangles and vertices are marked rather than sorted out: in the order of the mesh's.
     chosen, used_mask = np.zeros(len(triangles), dtype=bool), np.zeros(len(vertices), dtype=bool)
     for tile, chunks in enumerate(members):
@@ -405,7 +413,12 @@ def prepare_tiles(mesh, camera: Camera, tiles, store: str) -> Dict[str, Any]:
         local = np.cumsum(used_mask, dtype=np.uint32)[tile_triangles] - 1
         # The far triangles closed by their apexes, each its own body, which the library's search for
         # intersection lines knows cannot cross itself.
-        closed = ~np.isnan(apexes[far, 0])
+        # A far triangle whose apex would reach into the tile stays open: the tetrahedron's own lines
+        # and what it hid there are no part of the model. Open, it lies wholly outside the tile.
+        column, row = tile % columns, tile // columns
+        reaches = np.all((tetra_high[far] >= [x_limits[column] - margin, y_limits[row] - margin]) &
+                         (tetra_low[far] <= [x_limits[column + 1] + margin, y_limits[row + 1] + margin]), axis=1)
+        closed = ~np.isnan(apexes[far, 0]) & ~reaches
         corners = local[len(own):][closed]
         tips = len(used) + np.arange(len(corners))[:, None]
         sides = np.concatenate([corners, corners[:, [1, 0]], tips, corners[:, [2, 1]], tips, corners[:, [0, 2]], tips],
@@ -413,6 +426,12 @@ def prepare_tiles(mesh, camera: Camera, tiles, store: str) -> Dict[str, Any]:
         _write_array(f"{store}/tile-{tile}-vertices.npy", np.concatenate([vertices[used], apexes[far][closed]]))
         _write_array(f"{store}/tile-{tile}-triangles.npy",
                      np.concatenate([local[:len(own)], local[len(own):][~closed], sides]).astype(np.uint32))
+        # Each triangle's number in the mesh, by which the tiles' pieces are put in one run's order; the
+        # sides that close a far triangle have none (-1).
+        far_ids = anchors[far]
+        closing = np.full((int(closed.sum()), 4), -1, dtype=np.int64)
+        closing[:, 0] = far_ids[closed]
+        _write_array(f"{store}/tile-{tile}-ids.npy", np.concatenate([own, far_ids[~closed], closing.ravel()]))
         entries.append({"triangles": len(tile_triangles), "vertices": len(used)})
         members[tile] = None
     index = {"source": _source_key(mesh), "camera": _camera_record(camera), "columns": columns, "rows": rows,
@@ -494,21 +513,57 @@ def _peak_memory():
     return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024
 
 
+def _drawn_triangles(vertices, triangles):
+    """The positions of the triangles that the drawing keeps: welding leaves out those with two corners at
+    one position. Compared a million triangles at a time, so that the copies of their corners stay small."""
+    kept = []
+    for first in range(0, len(triangles), 1 << 20):
+        corners = triangles[first:first + (1 << 20)]
+        collapsed = np.zeros(len(corners), dtype=bool)
+        for a, b in ((0, 1), (1, 2), (2, 0)):
+            collapsed |= (vertices[corners[:, a]] == vertices[corners[:, b]]).all(axis=1)
+        kept.append(first + np.flatnonzero(~collapsed))
+    return np.concatenate(kept) if kept else np.zeros(0, dtype=np.int64)
+
+
+def _run_places(places, ids):
+    """The pieces' places (draw_pieces) in the whole model's terms, as (N, 3) keys whose order is one
+    run's order of edges: (0, triangle, side) for a model edge, (2, first, second) for an intersection
+    line, with the triangles' numbers in the mesh (`ids`, those of the triangles drawn); (1, -1, -1) for a
+    piece of no such edge. A triangle that closes a far one sorts after all."""
+    keys = np.full((len(places), 3), -1, dtype=np.int64)
+    keys[:, 0] = 1
+    last = np.iinfo(np.int64).max
+
+    def mesh_ids(positions):
+        found = ids[positions]
+        return np.where(found < 0, last, found)
+
+    edges, crossings = places[:, 0] == 0, places[:, 0] == 1
+    keys[edges] = np.stack([np.zeros(int(edges.sum()), dtype=np.int64), mesh_ids(places[edges, 1]),
+                            places[edges, 2]], axis=1)
+    keys[crossings] = np.stack([np.full(int(crossings.sum()), 2, dtype=np.int64), mesh_ids(places[crossings, 1]),
+                                mesh_ids(places[crossings, 2])], axis=1)
+    return keys
+
+
 def _draw_tile(store, tile, box, camera, options):
     """One task: a tile's triangles drawn through the whole view's camera into the hide pass's pieces,
-    unjoined, cut to the tile's box (on the screen). Returns the pieces (ends, types, nodes, cut) with the
-    tile's triangle count, seconds and the worker's peak memory."""
+    unjoined, cut to the tile's box (on the screen). Returns the pieces (ends, types, nodes, cut, places
+    as _run_places gives them) with the tile's triangle count, seconds and the worker's peak memory."""
     start = time.perf_counter()
     _release_freed_memory()
     _reset_peak_memory()
     vertices = _read_array(f"{store}/tile-{tile}-vertices.npy")
     triangles = _read_array(f"{store}/tile-{tile}-triangles.npy")
     count = len(triangles)
-    ends, types, nodes = draw_pieces(vertices, triangles, camera, **options) if count else \
-        (np.zeros((0, 2, 2)), np.zeros(0, dtype=np.int32), np.zeros((0, 2), dtype=np.int64))
+    ends, types, nodes, places = draw_pieces(vertices, triangles, camera, **options) if count else \
+        (np.zeros((0, 2, 2)), np.zeros(0, dtype=np.int32), np.zeros((0, 2), dtype=np.int64),
+         np.zeros((0, 3), dtype=np.int64))
+    ids = _read_array(f"{store}/tile-{tile}-ids.npy")[_drawn_triangles(vertices, triangles)]
     del vertices, triangles
     inside, cut, kept = _clip(ends, box[:2], box[2:])
-    pieces = (inside, types[kept], nodes[kept], cut)
+    pieces = (inside, types[kept], nodes[kept], cut, _run_places(places[kept], ids))
     peak = _peak_memory()
     _release_freed_memory()
     return pieces, {"tile": tile, "triangles": count, "pieces": len(pieces[1]), "cut": int((cut >= 0).any(axis=1).sum()),
@@ -516,17 +571,18 @@ def _draw_tile(store, tile, box, camera, options):
 
 
 def _fuse(tile_pieces, tolerance):
-    """The tiles' pieces (ends, types, nodes, cut, as _draw_tile gives them) made whole where a border cut
-    one: two pieces of one type from different tiles, cut at one point of a border (within `tolerance`
-    along it), become the piece between their other ends, as the whole model's drawing has it. The nodes
-    are numbered across the tiles, each tile's in its order and one tile after the other, as one run
-    would number them; an end cut at a border with no piece on the other side after them all. Returns
-    (ends, types, nodes)."""
+    """The tiles' pieces (ends, types, nodes, cut, places, as _draw_tile gives them) made whole where a
+    border cut one: two pieces of one type from different tiles, cut at one point of a border (within
+    `tolerance` along it), become the piece between their other ends, as the whole model's drawing has
+    it, in the place of the first. The nodes are told apart across the tiles (each tile's numbers after
+    the tiles' before it); an end cut at a border with no piece on the other side is a node of its own.
+    Returns (ends, types, nodes, places)."""
     ends = np.concatenate([pieces[0] for pieces in tile_pieces]).reshape(-1, 2)
     types = np.concatenate([pieces[1] for pieces in tile_pieces])
     bases = np.cumsum([0] + [int(pieces[2].max()) + 1 if len(pieces[2]) else 0 for pieces in tile_pieces])
     nodes = np.concatenate([pieces[2] + base for pieces, base in zip(tile_pieces, bases)]).ravel()
     cut = np.concatenate([pieces[3] for pieces in tile_pieces]).ravel()
+    places = np.concatenate([pieces[4] for pieces in tile_pieces])
     tiles = np.repeat(np.arange(len(tile_pieces)), [len(pieces[1]) for pieces in tile_pieces])
     # End 2p is piece p's first, 2p + 1 its last; the cut ones meet their partners in order along a border.
     at = np.flatnonzero(cut >= 0)
@@ -554,9 +610,43 @@ def _fuse(tile_pieces, tolerance):
                 if head < leave // 2:  # each chain once, from its lesser end
                     fused.append((2 * head + free, leave))
     fused = np.array(fused, dtype=np.int64).reshape(-1, 2)
+    # Each from the first end of its first piece to the last end of its last, as the edge runs.
+    fused[fused[:, 0] % 2 == 1] = fused[fused[:, 0] % 2 == 1][:, ::-1]
     return (np.concatenate([ends.reshape(-1, 2, 2)[whole], ends[fused]]),
             np.concatenate([types[whole], types[fused[:, 0] // 2]]),
-            np.concatenate([nodes.reshape(-1, 2)[whole], nodes[fused]]))
+            np.concatenate([nodes.reshape(-1, 2)[whole], nodes[fused]]),
+            np.concatenate([places[whole], places[fused[:, 0] // 2]]))
+
+
+def _in_run_order(ends, types, nodes, places):
+    """The pieces (as _fuse gives them) in the order, and with their nodes numbered in the order, of one
+    run over the whole model, on which the joiner's near ties depend: the edges in the order of their
+    places, the pieces of each along it from its start, and the nodes as the run numbers them, each
+    edge's start and end when first met and then its cuts along it. Returns (ends, types, nodes)."""
+    # A piece of no known edge keeps its own place among the others of its kind.
+    alone = places[:, 0] == 1
+    places = places.copy()
+    places[alone, 1] = np.flatnonzero(alone)
+    edges, edge = np.unique(places, axis=0, return_inverse=True)
+    edge = edge.ravel()
+    # Along each edge by the pieces' ends projected on its direction (its pieces all run that way).
+    direction = np.zeros((len(edges), 2))
+    np.add.at(direction, edge, ends[:, 1] - ends[:, 0])
+    along_from = np.einsum("ij,ij->i", ends[:, 0], direction[edge])
+    along_to = np.einsum("ij,ij->i", ends[:, 1], direction[edge])
+    order = np.lexsort((along_to, along_from, edge))
+    ends, types, nodes, edge = ends[order], types[order], nodes[order], edge[order]
+    first = np.searchsorted(edge, np.arange(len(edges)))
+    last = np.append(first[1:], len(edge))[:len(first)] - 1
+    # Met in this sequence: each edge's start and end, then its pieces' ends in order.
+    met = np.concatenate([np.stack([nodes[first, 0], nodes[last, 1]], axis=1), nodes])
+    rank = np.concatenate([np.stack([edge[first], np.zeros(len(first), dtype=np.int64)], axis=1),
+                           np.stack([edge, 1 + np.arange(len(edge))], axis=1)])
+    sequence = met[np.lexsort((rank[:, 1], rank[:, 0]))].ravel()
+    unique, first_met = np.unique(sequence, return_index=True)
+    number = np.empty(len(unique), dtype=np.int64)
+    number[np.argsort(first_met)] = np.arange(len(unique))
+    return ends, types, number[np.searchsorted(unique, nodes)]
 
 
 class TiledDrawing(NamedTuple):
@@ -615,10 +705,10 @@ def draw_tiled(path, camera: Camera, tiles, client=None, *, store: Optional[str]
     exact, ...; not section).
 
     Each tile hands back the hide pass's pieces unjoined (draw_pieces), cut to the tile; the pieces a
-    border cut are made whole and all are joined at once by the library's joiner (join_pieces), as in
-    draw() on the whole model. The result's lines are draw()'s, line for line, up to a rare near tie of
-    the joining that falls the other way for the order in which the tiles hand back their pieces
-    (docs/distributed.md). Raises TypeError for an unknown keyword, ValueError for bad tiles, and what draw() raises."""
+    border cut are made whole, all are put in the order of one run over the whole model, and joined at
+    once by the library's joiner (join_pieces), as in draw() on the whole model. The result's lines are
+    draw()'s, line for line (docs/distributed.md). Raises TypeError for an unknown keyword, ValueError for
+    bad tiles, and what draw() raises."""
     if "section" in options or "progress" in options:
         raise TypeError(f"draw_tiled() got an unexpected keyword argument "
                         f"'{'section' if 'section' in options else 'progress'}'")
@@ -640,9 +730,8 @@ def draw_tiled(path, camera: Camera, tiles, client=None, *, store: Optional[str]
                    for tile, box in enumerate(boxes)]
         results = client.gather(futures)
         screen_box = np.array(index["screen_box"])
-        ends, types, nodes = _fuse([pieces for pieces, _ in results],
-                                   1e-9 * float(np.max(screen_box[1] - screen_box[0])))
-        nodes = np.unique(nodes, return_inverse=True)[1].reshape(-1, 2)
+        ends, types, nodes = _in_run_order(*_fuse([pieces for pieces, _ in results],
+                                                  1e-9 * float(np.max(screen_box[1] - screen_box[0]))))
         points, offsets, kinds = join_pieces(ends, types, nodes, camera, screen_box, **options)
         return TiledDrawing(points, offsets, kinds, camera, [stats for _, stats in results])
     finally:

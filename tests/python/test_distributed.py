@@ -126,7 +126,7 @@ def test_a_drawings_pieces_joined_again_are_the_drawing_and_bad_pieces_are_named
     triangles = np.concatenate([first[1], second[1] + len(first[0]), box[1] + len(first[0]) + len(second[0])])
     camera = kh.Camera.view("iso", vertices)
     whole = kh.draw(vertices, triangles, camera, hidden=True)
-    ends, types, nodes = draw_pieces(vertices, triangles, camera, hidden=True)
+    ends, types, nodes, places = draw_pieces(vertices, triangles, camera, hidden=True)
     transform = camera.projection @ camera.model_view
     clip = vertices @ transform[:, :3].T + transform[:, 3]
     screen = clip[:, :2] / clip[:, 3:]
@@ -135,6 +135,16 @@ def test_a_drawings_pieces_joined_again_are_the_drawing_and_bad_pieces_are_named
     assert len(kinds) == len(whole.kinds) > 10 and {0, 1, 3, 6} <= set(kinds.tolist())
     assert np.array_equal(points, whole.points) and np.array_equal(offsets, whole.offsets)
     assert np.array_equal(kinds, whole.kinds)
+    # Handed back in any order and numbering, as tiles hand them back, the pieces are put in the run's
+    # again by their places: the joiner's near ties follow both.
+    from kelvar_hlr.distributed import _in_run_order, _run_places
+    rng = np.random.default_rng(7)
+    order, numbers = rng.permutation(len(types)), rng.permutation(int(nodes.max()) + 1)
+    assert set(places[:, 0].tolist()) == {0, 1}
+    again = _in_run_order(ends[order], types[order], numbers[nodes[order]],
+                          _run_places(places[order], np.arange(len(triangles))))
+    assert np.array_equal(again[0], ends) and np.array_equal(again[2], np.unique(nodes, return_inverse=True)[1]
+                                                             .reshape(-1, 2))
     # Without hidden lines the same pieces draw the visible ones alone.
     assert 1 not in join_pieces(ends, types, nodes, camera, screen_box)[2]
     with pytest.raises(ValueError, match="nodes"):

@@ -146,15 +146,14 @@ def test_a_view_too_big_for_each_worker_drawn_in_tiles_is_the_whole_drawing(tmp_
     for kind in own:
         assert not (own[kind] & ~grown(theirs[kind])).any() and not (theirs[kind] & ~grown(own[kind])).any(), kind
     # Line for line, either way round and a closed line from any start, within a billionth of the
-    # drawing's size. The tiles' pieces are the whole model's (the test below), but the joiner's near ties
-    # follow the order of the pieces and of their nodes' numbers, which the tiles cannot give as one run
-    # does (docs/distributed.md): 317 of the 318 lines match; a tile's border point left in a line, or
-    # pieces joined in the wrong order, would leave most apart.
+    # drawing's size. The tiles' pieces are the whole model's (the test below), and the client hands them
+    # to the joiner in one run's order and numbering, which its near ties follow; a tile's border point
+    # left in a line, or pieces joined in the wrong order, would leave most apart.
     own_lines, their_lines = canonical(tiled.points, tiled.offsets, tiled.kinds), canonical(*expected)
     missing, extra = unmatched(own_lines, their_lines, 1e-9 * frame[2])
     print(f"lines: {len(own_lines)} tiled, {len(their_lines)} whole, {missing} of these not among the tiled, "
           f"{extra} tiled ones left over")
-    assert missing + extra <= len(their_lines) / 100
+    assert missing == extra == 0
     # Each kind's length within a hundredth of a percent.
     own_lengths, their_lengths = lengths(tiled.points, tiled.offsets, tiled.kinds), lengths(*expected)
     print("lengths, tiled and whole:", own_lengths, their_lengths)
@@ -168,14 +167,14 @@ def test_a_tiles_pieces_are_the_whole_models_bit_for_bit(tmp_path):
     # screen away, which turned near ties of the joining.
     vertices, triangles = scene(50_000)
     camera = kh.Camera.view("iso", vertices)
-    ends, types, _ = draw_pieces(vertices, triangles, camera, hidden=True)
+    ends, types, _, _ = draw_pieces(vertices, triangles, camera, hidden=True)
     whole = {(kind, piece.tobytes()) for kind, piece in zip(types, ends)}
     whole |= {(kind, piece[::-1].tobytes()) for kind, piece in zip(types, ends)}
     index = prepare_tiles((vertices, triangles), camera, 4, str(tmp_path))
     xs = np.concatenate([[-np.inf], index["x_borders"], [np.inf]])
     ys = np.concatenate([[-np.inf], index["y_borders"], [np.inf]])
     for tile in range(4):
-        tile_ends, tile_types, _ = draw_pieces(np.load(tmp_path / f"tile-{tile}-vertices.npy"),
+        tile_ends, tile_types, _, _ = draw_pieces(np.load(tmp_path / f"tile-{tile}-vertices.npy"),
                                                np.load(tmp_path / f"tile-{tile}-triangles.npy"), camera, hidden=True)
         # The pieces within the tile, where all that hides them is in it.
         column, row = tile % index["columns"], tile // index["columns"]
