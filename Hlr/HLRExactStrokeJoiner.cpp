@@ -208,7 +208,8 @@ HLRExactStrokeJoiner::SourceOf modelEdgePlaces(const HLRProjectedModel& model, s
             return place;
         const auto offset = reinterpret_cast<const char*>(edge.leftTriangle()) -
                             reinterpret_cast<const char*>(&data.occluders()[0].image);
-        const auto triangle = static_cast<std::uint32_t>(offset / static_cast<std::ptrdiff_t>(sizeof(HLROccluder)));
+        const auto triangle =
+            static_cast<std::uint32_t>(offset / static_cast<std::ptrdiff_t>(sizeof(HLROccluder)));
         const std::int32_t* corners = data.source()->triangles()[triangle].vertices;
         const auto start = static_cast<std::int32_t>(edge.startVertex() - data.vertices().data());
         const auto end = static_cast<std::int32_t>(edge.endVertex() - data.vertices().data());
@@ -261,7 +262,9 @@ HLRExactStrokeJoiner::HLRExactStrokeJoiner(const HLRProjectedModel& model, bool 
     const bool sources = provenance || places;
     for (std::size_t s = 0; s < stores.size(); ++s)
         addEdgesOf(stores[s].exactEdges(), stores[s].vertices(),
-                   provenance ? modelEdgeSources(model, s) : places ? modelEdgePlaces(model, s) : SourceOf());
+                   provenance ? modelEdgeSources(model, s)
+                   : places   ? modelEdgePlaces(model, s)
+                              : SourceOf());
     std::uint32_t body = 0;
     for (const HLRProjectedShell& shell : model.shells()) {
         // A shell's free edges (its tangent edges) lie on its body but on no edge of its mesh.

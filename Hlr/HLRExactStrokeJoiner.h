@@ -46,7 +46,8 @@ public:
 
     // Cuts the drawn edges into pieces, recording their sources when `provenance` is set, or else their
     // places when `places` is (LoosePiece::place).
-    explicit HLRExactStrokeJoiner(const HLRProjectedModel& model, bool provenance = false, bool places = false);
+    explicit HLRExactStrokeJoiner(const HLRProjectedModel& model, bool provenance = false,
+                                  bool places = false);
 
     // For one view drawn in parts (screen tiles, api/CalcSilhouette.h's JoinLinePieces): a piece by its
     // ends, edge type and the numbers of its end nodes, as a part hands it back; and the joiner of the

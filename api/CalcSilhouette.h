@@ -116,10 +116,11 @@ KVHLR_API bool CalcSilhouette(HLRRunModes const& modes, ProjectorCriteria const&
 // screen points whose kind is the edge type a part gave and whose one source's edge numbers their end
 // nodes across all parts. The joiner's near ties follow the pieces' order, direction and node numbers:
 // given in one run's order of edges (each piece's place, HLRRunModes::unjoinedPieces), each edge's pieces
-// along it, and numbered as that run numbers its nodes, they join into that run's lines. Appends the lines to strokeLines, in the drawing frame of viewInfo,
-// and removes every line without points. Throws std::invalid_argument for a piece without exactly two
-// points and one source, or a box without area. `progress` is called as for a drawing (frequent
-// progress); returns false, appending nothing, when it cancels.
+// along it, and numbered as that run numbers its nodes, they join into that run's lines. Appends the
+// lines to strokeLines, in the drawing frame of viewInfo, and removes every line without points. Throws
+// std::invalid_argument for a piece without exactly two points and one source, or a box without area.
+// `progress` is called as for a drawing (frequent progress); returns false, appending nothing, when it
+// cancels.
 KVHLR_API bool JoinLinePieces(ProjectorCriteria const& criteria, ViewInfoCriteria const& viewInfo,
                               ON_2dPoint const& screenMin, ON_2dPoint const& screenMax,
                               std::vector<StrokeLine> const& pieces, std::vector<StrokeLine>& strokeLines,

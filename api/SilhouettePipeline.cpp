@@ -157,7 +157,8 @@ void appendLoosePieces(HLRPolyAlgo const& algorithm, std::vector<StrokeLine>& li
         StrokeLine& line = lines.emplace_back();
         line.kind = piece.type;
         line.points = {ON_2dPoint(piece.from.x(), piece.from.y()), ON_2dPoint(piece.to.x(), piece.to.y())};
-        line.sources = {LineSource{LineSource::kNone, {piece.fromNode, piece.toNode}, LineSource::kNone}, piece.place};
+        line.sources = {LineSource{LineSource::kNone, {piece.fromNode, piece.toNode}, LineSource::kNone},
+                        piece.place};
     }
 }
 

@@ -270,7 +270,9 @@ py::tuple drawPiecesCall(const py::object& vertices, const py::object& triangles
         *node++ = line.sources.at(0).edge[0];
         *node++ = line.sources.at(0).edge[1];
         const KvHLR::LineSource& at = line.sources.at(1);
-        *place++ = at.edge[0] == KvHLR::LineSource::kNone ? -1 : at.otherBody == KvHLR::LineSource::kNone ? 0 : 1;
+        *place++ = at.edge[0] == KvHLR::LineSource::kNone     ? -1
+                   : at.otherBody == KvHLR::LineSource::kNone ? 0
+                                                              : 1;
         *place++ = number(at.edge[0]);
         *place++ = number(at.edge[1]);
     }

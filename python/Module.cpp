@@ -373,17 +373,17 @@ PYBIND11_MODULE(_core, m) {
 
     m.def("draw", &drawCall, drawDoc.c_str());
     m.def("draw_pieces", &drawPiecesCall, "vertices"_a, "triangles"_a, "camera"_a,
-          "For one view drawn in parts (kelvar_hlr.distributed's tiles): the mesh's lines as the exact hide "
-          "pass leaves them, unjoined, as (ends, types, nodes, places): a float64 (N, 2, 2) array of each piece's "
-          "ends on the camera's screen (-1..1 across its frame), an int32 (N,) array of the library's edge "
-          "type of each, an int64 (N, 2) array of the numbers of its end nodes, for join_pieces, and an int64 "
-          "(N, 3) array of the edge each lies on, which fixes the drawing's order of pieces: (0, triangle, side) "
-          "for a model edge, the triangle that first has it and its side there (from corner `side` to the "
-          "next); (1, first, second) for an intersection line, its two triangles; -1s for another. Triangles "
-          "are counted among those drawn (welding leaves out those with two corners at one position); the "
-          "pieces of one edge run from its start to its end. draw()'s "
-          "keywords; exact hiding only, without hidden_levels, "
-          "provenance or a section, and the whole model beyond a perspective camera's near plane.");
+          "For one view drawn in parts (kelvar_hlr.distributed's tiles): the mesh's lines as the exact hide"
+          " pass leaves them, unjoined, as (ends, types, nodes, places): a float64 (N, 2, 2) array of each "
+          "piece's ends on the camera's screen (-1..1 across its frame), an int32 (N,) array of the "
+          "library's edge type of each, an int64 (N, 2) array of the numbers of its end nodes, for "
+          "join_pieces, and an int64 (N, 3) array of the edge each lies on, which fixes the drawing's order"
+          " of pieces: (0, triangle, side) for a model edge, the triangle that first has it and its side "
+          "there (from corner `side` to the next); (1, first, second) for an intersection line, its two "
+          "triangles; -1s for another. Triangles are counted among those drawn (welding leaves out those "
+          "with two corners at one position); the pieces of one edge run from its start to its end. "
+          "draw()'s keywords; exact hiding only, without hidden_levels, provenance or a section, and the "
+          "whole model beyond a perspective camera's near plane.");
     m.def("join_pieces", &joinPiecesCall, "ends"_a, "types"_a, "nodes"_a, "camera"_a, "screen_box"_a,
           "The pieces of a view's parts (draw_pieces), cut to their screen tiles and made whole again "
           "where a tile's border cut one, joined into the view's lines as draw() joins a whole model's: "
