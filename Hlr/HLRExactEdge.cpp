@@ -60,6 +60,10 @@ void HLRExactEdge::setAllCounted() {
         m_hiddenIntervals.clear(); // its level is the most counted all along: nothing else to keep
 }
 
+std::pair<double, double> HLRExactEdge::uncounted() const {
+    return m_allCounted ? std::pair{1.0, 0.0} : m_hiddenIntervals.uncounted();
+}
+
 bool HLRExactEdge::isDone() const {
     return m_allHidden && (m_allCounted || !HLRProjectedModel::sm_bOcclusionLevels);
 }

@@ -5,6 +5,7 @@
 #include "Hlr/HLRIntervals.h"
 #include "Hlr/HLRVector2D.h"
 
+#include <utility>
 #include <vector>
 
 namespace KvHLR {
@@ -59,6 +60,10 @@ public:
     // Occlusion levels, every few thousand occluders read for an edge hidden all along: its cover counts
     // in as little memory as they need, and none kept where it is covered as often as is counted all along.
     void settleCovers();
+    // Occlusion levels: the least range of the edge's parameters that holds every stretch not yet covered
+    // as often as is counted (HLRCoverCounts::uncounted); a cover outside it changes no level. Empty once
+    // the edge is covered that often all along.
+    std::pair<double, double> uncounted() const;
     // Whether the hide pass is done with the edge: hidden all along and, with occlusion levels, covered
     // as often as is counted all along.
     bool isDone() const;

@@ -94,12 +94,10 @@ MergeStep mergeStep(HLRInterval& a, HLRInterval& b) {
     return MergeStep::Remove;
 }
 
-constexpr double kCoverGrid = 65536.0; // positions of HLRCoverCounts' steps per unit of the edge
-
 } // namespace
 
 bool HLRCoverCounts::add(double from, double to, int most, double shortest) {
-    const auto position = [](double t) { return static_cast<std::int32_t>(std::lround(t * kCoverGrid)); };
+    const auto position = [](double t) { return static_cast<std::int32_t>(std::lround(t * kPositions)); };
     const std::int32_t start = position(from), end = position(to);
     m_most = most;
     if (start >= end)
@@ -116,15 +114,20 @@ bool HLRCoverCounts::settle(double shortest) {
     m_compactedSize = m_steps.size();
     if (m_steps.capacity() > 2 * m_steps.size() + 16)
         m_steps.shrink_to_fit();
-    return isFull(static_cast<std::int32_t>(std::ceil(shortest * kCoverGrid)));
+    return survey(static_cast<std::int32_t>(std::ceil(shortest * kPositions)));
 }
 
 void HLRCoverCounts::compact(std::vector<Step>& steps, std::size_t sorted) const {
-    std::sort(steps.begin() + static_cast<std::ptrdiff_t>(sorted), steps.end());
-    std::inplace_merge(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(sorted), steps.end());
+    // The new steps are merged with the sorted ones into a buffer that the thread keeps: a merge in place
+    // takes a buffer from the heap each time, and an edge behind many small occluders compacts often.
+    thread_local std::vector<Step> merged;
+    const auto middle = steps.begin() + static_cast<std::ptrdiff_t>(sorted);
+    std::sort(middle, steps.end());
+    merged.clear();
+    std::merge(steps.begin(), middle, middle, steps.end(), std::back_inserter(merged));
     std::size_t kept = 0;
     int count = 0, cut = 0; // the count, and the count cut down to m_most, after the steps so far
-    for (const Step& step : steps) {
+    for (const Step& step : merged) {
         count += step.second;
         const int change = std::min(count, m_most) - cut;
         cut += change;
@@ -140,17 +143,31 @@ void HLRCoverCounts::compact(std::vector<Step>& steps, std::size_t sorted) const
     steps.resize(kept);
 }
 
-bool HLRCoverCounts::isFull(std::int32_t shortest) const {
+bool HLRCoverCounts::survey(std::int32_t shortest) {
     std::int32_t lowFrom = 0; // where the count last fell below m_most
     int count = 0;
+    bool full = true;
+    m_uncountedFrom = kPositions;
+    m_uncountedTo = 0;
+    const auto low = [&](std::int32_t to) { // [lowFrom, to] is counted fewer than m_most times
+        full = full && to - lowFrom < shortest;
+        m_uncountedFrom = std::min(m_uncountedFrom, lowFrom);
+        m_uncountedTo = to;
+    };
     for (const auto& [position, change] : m_steps) {
-        if (count < m_most && position - lowFrom >= shortest)
-            return false;
+        if (count < m_most && position > lowFrom)
+            low(position);
         count += change;
         if (count < m_most && count - change >= m_most)
             lowFrom = position;
     }
-    return static_cast<std::int32_t>(kCoverGrid) - lowFrom < shortest;
+    if (lowFrom < kPositions)
+        low(kPositions);
+    return full;
+}
+
+std::pair<double, double> HLRCoverCounts::uncounted() const {
+    return {m_uncountedFrom / double{kPositions}, m_uncountedTo / double{kPositions}};
 }
 
 std::vector<HLRCoverCounts::Stretch> HLRCoverCounts::stretchesWithin(double from, double to,
@@ -159,7 +176,7 @@ std::vector<HLRCoverCounts::Stretch> HLRCoverCounts::stretchesWithin(double from
     compact(steps, m_compactedSize);
     std::vector<Stretch> stretches{{from, to, 0}};
     for (const auto& [position, change] : steps) {
-        const double t = position / kCoverGrid;
+        const double t = position / double{kPositions};
         if (t > from && t < to) {
             stretches.back().to = t;
             stretches.push_back({t, to, stretches.back().count});
@@ -294,6 +311,10 @@ bool HLRIntervals::addCover(double from, double to, int most, double shortest) {
 
 bool HLRIntervals::settleCovers(double shortest) {
     return m_pieces && m_pieces->covers.settle(shortest);
+}
+
+std::pair<double, double> HLRIntervals::uncounted() const {
+    return m_pieces ? m_pieces->covers.uncounted() : std::pair<double, double>{0.0, 1.0};
 }
 
 std::vector<HLRCoverCounts::Stretch> HLRIntervals::coverWithin(double from, double to, double shortest) const {

@@ -37,19 +37,26 @@ public:
     // Once no more covers come: the steps compacted into as little memory as they need; true when the
     // count is the most counted all along, as add tells.
     bool settle(double shortest);
+    // The least range [from, to] of the edge that holds every stretch counted fewer than the most times,
+    // as of the last compaction (add compacts now and then): a cover outside it changes nothing. Empty
+    // (from >= to) when the count is the most all along.
+    std::pair<double, double> uncounted() const;
 
 private:
+    static constexpr std::int32_t kPositions = 65536; // positions of the steps per unit of the edge
     using Step = std::pair<std::int32_t, std::int32_t>; // position, change of the count there
     // Sorts the steps (the first `sorted` of them in order already), adds up those at one position and
     // cuts the count down to m_most, dropping the steps within a stretch counted m_most times.
     void compact(std::vector<Step>& steps, std::size_t sorted) const;
-    // Whether the compacted steps hold the count at m_most all along but for stretches shorter than
-    // `shortest` grid positions.
-    bool isFull(std::int32_t shortest) const;
+    // Reads the compacted steps once: sets the uncounted range, and tells whether they hold the count at
+    // m_most all along but for stretches shorter than `shortest` positions.
+    bool survey(std::int32_t shortest);
 
     std::vector<Step> m_steps;
     std::size_t m_compactedSize = 0;
     int m_most = 0;
+    std::int32_t m_uncountedFrom = 0; // the uncounted range, in positions
+    std::int32_t m_uncountedTo = kPositions;
 };
 
 // The hidden pieces of one edge: sorted by start, pairwise disjoint beyond their tolerances.
@@ -89,6 +96,8 @@ public:
     // The cover counts along [from, to] (HLRCoverCounts::stretchesWithin): one stretch of count 1
     // when no cover was counted.
     std::vector<HLRCoverCounts::Stretch> coverWithin(double from, double to, double shortest) const;
+    // HLRCoverCounts::uncounted: [0, 1] when no cover was counted.
+    std::pair<double, double> uncounted() const;
 
 private:
     using Cursor = std::list<HLRInterval>::const_iterator;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <utility>
 
 namespace KvHLR {
 
@@ -41,13 +42,14 @@ bool ownsSide(const HLRVector2D& s0, const HLRVector2D& s1, const HLRVector2D& t
     return area > 0.0;
 }
 
-// Exact hiding: the part of the edge (screen parameters lo to hi) that lies inside the closed triangle
-// of this image, grown by tol on every side, so that neighbouring triangles cover their shared sides
-// and corners together. A side through a corner that the edge starts or ends at is not grown: there
-// the edge's side of it is known exactly, while a grown side would cover a sliver of every edge that
-// leaves the corner close to it. An edge that lies along a side is put on the side of it where
-// HLRViewTurn moves it, if one of its faces is seen edge-on. False when the edge misses the triangle,
-// or when the triangle is seen edge-on and covers nothing.
+// Exact hiding: the part of the edge's range [lo, hi] (screen parameters, in and out) that lies inside
+// the closed triangle of this image, grown by tol on every side, so that neighbouring triangles cover
+// their shared sides and corners together. A side through a corner that the edge starts or ends at is
+// not grown: there the edge's side of it is known exactly, while a grown side would cover a sliver of
+// every edge that leaves the corner close to it. An edge that lies along a side is put on the side of
+// it where HLRViewTurn moves it, if one of its faces is seen edge-on. False when the edge misses the
+// triangle (the sides are no longer read once the range is empty), or when the triangle is seen
+// edge-on and covers nothing.
 //
 // Counted (for occlusion levels), no side is grown, and an edge lying along a side within tol is covered
 // only by the triangle that owns the side (ownsSide), so that a surface's neighbouring triangles count
@@ -69,9 +71,7 @@ bool coveredRange(const HLRTriangleImage& image, const HLRExactEdge& edge, doubl
     }
     // Signed distances are taken positive inside whatever the winding on screen.
     const double inward = doubleArea > 0.0 ? 1.0 : -1.0;
-    lo = 0.0;
-    hi = 1.0;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 3 && lo < hi; ++i) {
         const HLRProjectedTriangleVertex& s0 = *image.corners[i];
         const HLRProjectedTriangleVertex& s1 = *image.corners[(i + 1) % 3];
         const double scale = inward / sideLength[i];
@@ -127,15 +127,16 @@ void HLROccluder::hide(HLRExactEdge& edge) const {
         return;
     }
     // Most triangles that get this far miss the edge on screen: that is found before the plane is worked out.
-    // An edge hidden all along (read on for occlusion levels) has only its cover to count.
+    // An edge hidden all along (read on for occlusion levels) has only its cover to count, and only where
+    // it is not yet covered as often as is counted (HLRExactEdge::uncounted): a cover elsewhere would
+    // change no count, so it is cut to that range from the start.
     const bool hiding = !edge.isAllHidden();
     double lo = 0.0;
     double hi = 1.0;
     if (hiding && !coveredRange(image, edge, HLRProjectedModel::sm_dExactTolerance2D, false, lo, hi)) {
         return;
     }
-    double countLo = 0.0;
-    double countHi = 1.0;
+    auto [countLo, countHi] = HLRProjectedModel::sm_bOcclusionLevels ? edge.uncounted() : std::pair{0.0, 1.0};
     if (!hiding && !coveredRange(image, edge, HLRProjectedModel::sm_dExactTolerance2D, true, countLo, countHi)) {
         return;
     }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -92,6 +93,7 @@ TEST(HLRIntervalsTest, PieceReachingAnEdgeEndKeepsThatEndExactly) {
 
 // Occlusion levels: counts above the most counted read as that most, and an edge covered that often all
 // along says so (the hide pass then leaves it), but not while a stretch longer than a sliver is short of it.
+// The range still short of it (where the hide test still counts covers) holds every such stretch, slivers too.
 TEST(HLRIntervalsTest, CoverCountsStopAtTheMostCounted) {
     const auto counted = [](int most) {
         HLRCoverCounts counts;
@@ -107,10 +109,12 @@ TEST(HLRIntervalsTest, CoverCountsStopAtTheMostCounted) {
     EXPECT_EQ(counted(1 << 30).second, (Ends{{0.25, 3}, {0.5, 4}, {1.0, 1}}));
     auto [counts, ends] = counted(2);
     EXPECT_EQ(ends, (Ends{{0.5, 2}, {1.0, 1}}));
+    EXPECT_EQ(counts.uncounted(), (std::pair{0.5, 1.0}));
     for (int i = 0; i < 8; ++i) // the last 2e-5 of the edge stays short of two covers: a sliver
         EXPECT_FALSE(counts.add(0.0, 0.5, 2, kTol));
     bool full = false;
     for (int i = 0; i < 8 && !full; ++i)
         full = counts.add(0.5, 0.99998, 2, kTol);
     EXPECT_TRUE(full);
+    EXPECT_EQ(counts.uncounted(), (std::pair{std::round(0.99998 * 65536) / 65536, 1.0}));
 }
