@@ -165,13 +165,14 @@ private:
     py::dict& m_keywords;
 };
 
-// The caller's own indices behind a welded mesh, for the lines' sources: welding (weldMesh) merges points
-// at exactly one position and numbers them anew, and leaves out triangles that two corners at one
-// position collapse. A welded point goes back to the first of the caller's points at its position that
-// a drawn triangle uses.
+// The caller's own indices behind a welded mesh, for the lines' sources or, unjoined, the pieces' places:
+// welding (weldMesh) merges points at exactly one position and numbers them anew, and leaves out
+// triangles that two corners at one position collapse. A welded point goes back to the first of the
+// caller's points at its position that a drawn triangle uses; unjoined pieces name no point, and the
+// points are then not looked up (a tile of millions of points would wait for the table).
 class CallerIndices {
 public:
-    explicit CallerIndices(const KvHLR::Polygon3D& mesh) {
+    CallerIndices(const KvHLR::Polygon3D& mesh, bool unjoined) : m_unjoined(unjoined) {
         std::vector<bool> used(mesh.points.size(), false);
         for (std::uint32_t t = 0; t < mesh.triangles.size(); ++t) {
             const auto& [a, b, c] = mesh.triangles[t];
@@ -181,7 +182,7 @@ public:
             m_keptTriangles.push_back(t);
             used[a] = used[b] = used[c] = true;
         }
-        for (std::uint32_t i = 0; i < mesh.points.size(); ++i)
+        for (std::uint32_t i = 0; i < mesh.points.size() && !unjoined; ++i)
             if (used[i])
                 m_firstAt.emplace(key(mesh.points[i]), i);
     }
@@ -195,18 +196,29 @@ public:
             if (index != KvHLR::LineSource::kNone)
                 index = m_keptTriangles.at(index);
         };
-        for (KvHLR::StrokeLine& line : drawing.lines)
+        for (KvHLR::StrokeLine& line : drawing.lines) {
+            if (m_unjoined) {
+                // The end nodes' numbers, then the place: a model edge's triangle and its side there, or an
+                // intersection line's two triangles.
+                KvHLR::LineSource& place = line.sources.at(1);
+                triangle(place.edge[0]);
+                if (place.otherBody != KvHLR::LineSource::kNone)
+                    triangle(place.edge[1]);
+                continue;
+            }
             for (KvHLR::LineSource& source : line.sources) {
                 const bool intersection = source.otherBody != KvHLR::LineSource::kNone;
                 for (std::uint32_t& index : source.edge)
                     intersection ? triangle(index) : point(index);
             }
+        }
     }
 
 private:
     // Equal positions give equal keys (0 and -0 alike).
     static std::tuple<double, double, double> key(const ON_3dPoint& p) { return {p.x + 0.0, p.y + 0.0, p.z + 0.0}; }
 
+    bool m_unjoined;
     std::map<std::tuple<double, double, double>, std::uint32_t> m_firstAt;
     std::vector<std::uint32_t> m_keptTriangles;
 };
@@ -367,8 +379,8 @@ Drawing drawSource(const Source& source, const Camera& camera, const py::object&
     };
     checkFinite(polygon);
     std::optional<CallerIndices> callerIndices;
-    if (source.weld && options.provenance)
-        callerIndices.emplace(polygon);
+    if (source.weld && (options.provenance || options.unjoined))
+        callerIndices.emplace(polygon, options.unjoined);
     if (source.weld)
         weldMesh(polygon, poll);
     checkModel(camera, polygon);

@@ -380,8 +380,8 @@ PYBIND11_MODULE(_core, m) {
           "join_pieces, and an int64 (N, 3) array of the edge each lies on, which fixes the drawing's order"
           " of pieces: (0, triangle, side) for a model edge, the triangle that first has it and its side "
           "there (from corner `side` to the next); (1, first, second) for an intersection line, its two "
-          "triangles; -1s for another. Triangles are counted among those drawn (welding leaves out those "
-          "with two corners at one position); the pieces of one edge run from its start to its end. "
+          "triangles; -1s for another. Triangles are numbered as in `triangles`; the pieces of one edge "
+          "run from its start to its end. "
           "draw()'s keywords; exact hiding only, without hidden_levels, provenance or a section, and the "
           "whole model beyond a perspective camera's near plane.");
     m.def("join_pieces", &joinPiecesCall, "ends"_a, "types"_a, "nodes"_a, "camera"_a, "screen_box"_a,

@@ -400,8 +400,8 @@ def draw_pieces(
     screen (N, 2, 2), the library's edge type of each (N,), the numbers of its end nodes (N, 2), for
     join_pieces, and the edge it lies on (N, 3), which fixes the drawing's order of pieces: (0,
     triangle, side) for a model edge, the triangle that first has it and its side there; (1, first,
-    second) for an intersection line, its two triangles; -1s for another (triangles counted among those
-    welding keeps). draw()'s keywords; exact hiding only, without hidden_levels, provenance or a section."""
+    second) for an intersection line, its two triangles; -1s for another (triangles numbered as in
+    `triangles`). draw()'s keywords; exact hiding only, without hidden_levels, provenance or a section."""
 
 def join_pieces(
     ends: npt.ArrayLike, types: npt.ArrayLike, nodes: npt.ArrayLike, camera: Camera, screen_box: npt.ArrayLike,

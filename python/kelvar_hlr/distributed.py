@@ -513,23 +513,10 @@ def _peak_memory():
     return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024
 
 
-def _drawn_triangles(vertices, triangles):
-    """The positions of the triangles that the drawing keeps: welding leaves out those with two corners at
-    one position. Compared a million triangles at a time, so that the copies of their corners stay small."""
-    kept = []
-    for first in range(0, len(triangles), 1 << 20):
-        corners = triangles[first:first + (1 << 20)]
-        collapsed = np.zeros(len(corners), dtype=bool)
-        for a, b in ((0, 1), (1, 2), (2, 0)):
-            collapsed |= (vertices[corners[:, a]] == vertices[corners[:, b]]).all(axis=1)
-        kept.append(first + np.flatnonzero(~collapsed))
-    return np.concatenate(kept) if kept else np.zeros(0, dtype=np.int64)
-
-
 def _run_places(places, ids):
     """The pieces' places (draw_pieces) in the whole model's terms, as (N, 3) keys whose order is one
     run's order of edges: (0, triangle, side) for a model edge, (2, first, second) for an intersection
-    line, with the triangles' numbers in the mesh (`ids`, those of the triangles drawn); (1, -1, -1) for a
+    line, with the triangles' numbers in the mesh (`ids`, one a triangle of the tile); (1, -1, -1) for a
     piece of no such edge. A triangle that closes a far one sorts after all."""
     keys = np.full((len(places), 3), -1, dtype=np.int64)
     keys[:, 0] = 1
@@ -560,7 +547,7 @@ def _draw_tile(store, tile, box, camera, options):
     ends, types, nodes, places = draw_pieces(vertices, triangles, camera, **options) if count else \
         (np.zeros((0, 2, 2)), np.zeros(0, dtype=np.int32), np.zeros((0, 2), dtype=np.int64),
          np.zeros((0, 3), dtype=np.int64))
-    ids = _read_array(f"{store}/tile-{tile}-ids.npy")[_drawn_triangles(vertices, triangles)]
+    ids = _read_array(f"{store}/tile-{tile}-ids.npy")
     del vertices, triangles
     inside, cut, kept = _clip(ends, box[:2], box[2:])
     pieces = (inside, types[kept], nodes[kept], cut, _run_places(places[kept], ids))
