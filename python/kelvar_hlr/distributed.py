@@ -548,6 +548,9 @@ def _draw_tile(store, tile, box, camera, options):
         (np.zeros((0, 2, 2)), np.zeros(0, dtype=np.int32), np.zeros((0, 2), dtype=np.int64),
          np.zeros((0, 3), dtype=np.int64))
     ids = _read_array(f"{store}/tile-{tile}-ids.npy")
+    if ids.shape != (count,):
+        raise ValueError(f"{store}/tile-{tile}-ids.npy: {len(ids)} triangle numbers for the tile's {count} "
+                         "triangles: the store is damaged (prepare_tiles writes it again)")
     del vertices, triangles
     inside, cut, kept = _clip(ends, box[:2], box[2:])
     pieces = (inside, types[kept], nodes[kept], cut, _run_places(places[kept], ids))
