@@ -179,6 +179,13 @@ std::uint32_t bodyOf(const std::vector<std::uint32_t>& firsts, std::uint32_t ind
     return after == firsts.begin() ? LineSource::kNone : static_cast<std::uint32_t>(after - firsts.begin() - 1);
 }
 
+// The position in its store of the triangle whose image is `image`, one of `occluders`' images.
+std::uint32_t triangleOf(const std::vector<HLROccluder>& occluders, const HLRTriangleImage* image) {
+    const auto offset =
+        reinterpret_cast<const char*>(image) - reinterpret_cast<const char*>(&occluders[0].image);
+    return static_cast<std::uint32_t>(offset / static_cast<std::ptrdiff_t>(sizeof(HLROccluder)));
+}
+
 // The sources of the model edges of store `store`: the body and the host indices of the edge's two
 // vertices. Only the first store has an origin (the model builds one); another's edges have none.
 HLRExactStrokeJoiner::SourceOf modelEdgeSources(const HLRProjectedModel& model, std::size_t store) {
@@ -206,10 +213,7 @@ HLRExactStrokeJoiner::SourceOf modelEdgePlaces(const HLRProjectedModel& model, s
         LineSource place;
         if (store != 0 || edge.leftTriangle() == nullptr)
             return place;
-        const auto offset = reinterpret_cast<const char*>(edge.leftTriangle()) -
-                            reinterpret_cast<const char*>(&data.occluders()[0].image);
-        const auto triangle =
-            static_cast<std::uint32_t>(offset / static_cast<std::ptrdiff_t>(sizeof(HLROccluder)));
+        const std::uint32_t triangle = triangleOf(data.occluders(), edge.leftTriangle());
         const std::int32_t* corners = data.source()->triangles()[triangle].vertices;
         const auto start = static_cast<std::int32_t>(edge.startVertex() - data.vertices().data());
         const auto end = static_cast<std::int32_t>(edge.endVertex() - data.vertices().data());
@@ -230,11 +234,8 @@ HLRExactStrokeJoiner::SourceOf intersectionSources(const HLRProjectedModel& mode
     const std::vector<HLROccluder>& occluders = model.triangleData().front().occluders();
     return [&origin, &occluders](const HLRExactEdge& edge) {
         LineSource source;
-        const auto triangleOf = [&occluders](const HLRTriangleImage* image) {
-            const auto offset = reinterpret_cast<const char*>(image) - reinterpret_cast<const char*>(&occluders[0].image);
-            return static_cast<std::uint32_t>(offset / static_cast<std::ptrdiff_t>(sizeof(HLROccluder)));
-        };
-        const std::uint32_t first = triangleOf(edge.leftTriangle()), second = triangleOf(edge.rightTriangle());
+        const std::uint32_t first = triangleOf(occluders, edge.leftTriangle());
+        const std::uint32_t second = triangleOf(occluders, edge.rightTriangle());
         source.body = bodyOf(origin.firstTriangle, first);
         source.otherBody = bodyOf(origin.firstTriangle, second);
         if (source.body == LineSource::kNone || source.otherBody == LineSource::kNone)
