@@ -131,7 +131,10 @@ def test_a_drawings_pieces_joined_again_are_the_drawing_and_bad_pieces_are_named
     clip = vertices @ transform[:, :3].T + transform[:, 3]
     screen = clip[:, :2] / clip[:, 3:]
     screen_box = [screen.min(axis=0), screen.max(axis=0)]
-    points, offsets, kinds = join_pieces(ends, types, nodes, camera, screen_box, hidden=True)
+    shares = []
+    points, offsets, kinds = join_pieces(ends, types, nodes, camera, screen_box, hidden=True,
+                                         progress=shares.append)
+    assert len(set(shares)) > 2 and shares == sorted(shares) and shares[-1] == 1.0  # a bar that moves
     assert len(kinds) == len(whole.kinds) > 10 and {0, 1, 3, 6} <= set(kinds.tolist())
     assert np.array_equal(points, whole.points) and np.array_equal(offsets, whole.offsets)
     assert np.array_equal(kinds, whole.kinds)
