@@ -378,6 +378,12 @@ void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*
             const double away = dot(n, v[0] - m_centre[part]) / area;
             m_leastAway[part] = std::min(m_leastAway[part], away);
             m_mostAway[part] = std::max(m_mostAway[part], away);
+            // Facing both ways about the centre (a body with a bore), the part fails whatever the
+            // tolerance comes to, and the ray needs following no further.
+            if (m_leastAway[part] <= 0.0 && m_mostAway[part] >= 0.0) {
+                m_crossingFree[part] = 0;
+                continue;
+            }
             const double towards = dot(n, ray[part]);
             if (m_storeStart[s] + i == m_through[part] || !(towards * away > 0.0))
                 continue; // the ray's own triangle, or a plane it runs along or away from
