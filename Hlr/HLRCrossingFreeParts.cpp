@@ -823,12 +823,12 @@ void HLRCrossingFreeParts::markMeetingChunks(double tolerance,
     const std::vector<HLRBox3D> around = chunks < 2 || std::find(m_flat.begin(), m_flat.end(), 1) == m_flat.end()
                                              ? std::vector<HLRBox3D>(chunks)
                                              : surroundings(triangleData);
-    const auto keepsToOneSide = [&](std::uint32_t c, std::uint32_t patch) {
-        if (patch == kNone || !m_flat[patch] || !around[c].isValid())
+    const auto boxKeepsToOneSide = [&](const HLRBox3D& box, std::uint32_t patch) {
+        if (patch == kNone || !m_flat[patch] || !box.isValid())
             return false;
         const HLRVector3D& n = m_planeNormal[patch];
-        const HLRVector3D& lo = around[c].min();
-        const HLRVector3D& hi = around[c].max();
+        const HLRVector3D& lo = box.min();
+        const HLRVector3D& hi = box.max();
         const double least = std::min(n.x * lo.x, n.x * hi.x) + std::min(n.y * lo.y, n.y * hi.y) +
                              std::min(n.z * lo.z, n.z * hi.z) - m_planeOffset[patch];
         const double most = std::max(n.x * lo.x, n.x * hi.x) + std::max(n.y * lo.y, n.y * hi.y) +
@@ -836,8 +836,23 @@ void HLRCrossingFreeParts::markMeetingChunks(double tolerance,
         return least >= -0.5 * tolerance || most <= 0.5 * tolerance;
     };
     const auto apart = [&](std::uint32_t a, std::uint32_t b) {
-        return keepsToOneSide(b, m_patchOfChunk[a]) || keepsToOneSide(a, m_patchOfChunk[b]);
+        return boxKeepsToOneSide(around[b], m_patchOfChunk[a]) ||
+               boxKeepsToOneSide(around[a], m_patchOfChunk[b]);
     };
+    // Where every chunk's surroundings are known, a flat patch whose plane the box of them all keeps to
+    // one side of (the faces of a gear, a street under its houses) is apart from every chunk: a box
+    // within that box keeps to the same side, rounding included. Its chunks, whose boxes reach across
+    // the model's width, are left out of the comparison.
+    HLRBox3D aroundAll;
+    bool allKnown = true;
+    for (const HLRBox3D& box : around) {
+        allKnown = allKnown && box.isValid();
+        aroundAll.add(box);
+    }
+    std::vector<std::uint32_t> compared;
+    for (std::uint32_t c = 0; c < chunks; ++c)
+        if (!(allKnown && boxKeepsToOneSide(aroundAll, m_patchOfChunk[c])))
+            compared.push_back(c);
     std::vector<std::uint8_t> meets(chunks, 0);
     // The chunks joined by the pairs that mark them.
     std::vector<std::uint32_t> group(chunks);
@@ -848,26 +863,26 @@ void HLRCrossingFreeParts::markMeetingChunks(double tolerance,
     for (std::uint32_t c = 0; c < chunks && !markable; ++c)
         markable = !selfCrossing(c);
     if (chunks > 1 && markable) {
-        std::vector<std::array<double, 3>> low(chunks), high(chunks);
-        for (std::size_t c = 0; c < chunks; ++c) {
-            const HLRVector3D& lo = m_chunkBox[c].min();
-            const HLRVector3D& hi = m_chunkBox[c].max();
-            low[c] = {lo.x - tolerance, lo.y - tolerance, lo.z - tolerance};
-            high[c] = {hi.x + tolerance, hi.y + tolerance, hi.z + tolerance};
+        std::vector<std::array<double, 3>> low(compared.size()), high(compared.size());
+        for (std::size_t k = 0; k < compared.size(); ++k) {
+            const HLRVector3D& lo = m_chunkBox[compared[k]].min();
+            const HLRVector3D& hi = m_chunkBox[compared[k]].max();
+            low[k] = {lo.x - tolerance, lo.y - tolerance, lo.z - tolerance};
+            high[k] = {hi.x + tolerance, hi.y + tolerance, hi.z + tolerance};
         }
-        const bool compared =
-            forEachMeetingPair(low, high, kChunkPairsPerChunk * chunks, [&](std::size_t a, std::size_t b) {
-                const auto first = static_cast<std::uint32_t>(a), second = static_cast<std::uint32_t>(b);
+        const bool done = forEachMeetingPair(
+            low, high, kChunkPairsPerChunk * compared.size(), [&](std::size_t a, std::size_t b) {
+                const std::uint32_t first = compared[a], second = compared[b];
                 if (marks(first, second) && !apart(first, second)) {
-                    meets[a] = meets[b] = 1;
+                    meets[first] = meets[second] = 1;
                     const std::uint32_t x = rootOf(group, first), y = rootOf(group, second);
                     group[std::max(x, y)] = std::min(x, y);
                 }
                 return true;
             });
-        if (!compared)
+        if (!done)
             meets.assign(chunks, 1);
-        provable = compared;
+        provable = done;
     }
     m_needsTest.assign(chunks, 0);
     for (std::size_t c = 0; c < chunks; ++c)
