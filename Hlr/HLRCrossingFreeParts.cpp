@@ -818,11 +818,7 @@ void HLRCrossingFreeParts::markMeetingChunks(double tolerance,
                : second == kNone ? !selfCrossing(a)
                                  : !cannotCross(first, second);
     };
-    // Whether chunk `c` with the triangles beside it keeps to one side of the plane of patch `patch`, a
-    // flat one, within half the tolerance.
-    const std::vector<HLRBox3D> around = chunks < 2 || std::find(m_flat.begin(), m_flat.end(), 1) == m_flat.end()
-                                             ? std::vector<HLRBox3D>(chunks)
-                                             : surroundings(triangleData);
+    // Whether `box` keeps to one side of the plane of patch `patch`, a flat one, within half the tolerance.
     const auto boxKeepsToOneSide = [&](const HLRBox3D& box, std::uint32_t patch) {
         if (patch == kNone || !m_flat[patch] || !box.isValid())
             return false;
@@ -835,24 +831,33 @@ void HLRCrossingFreeParts::markMeetingChunks(double tolerance,
                             std::max(n.z * lo.z, n.z * hi.z) - m_planeOffset[patch];
         return least >= -0.5 * tolerance || most <= 0.5 * tolerance;
     };
+    // Where every chunk is known, so is every chunk's surroundings, and the box of them all is that of
+    // every triangle, the chunks' boxes together. A flat patch whose plane that box keeps to one side of
+    // (the faces of a gear, a street under its houses) is apart from every chunk: a box within it keeps to
+    // the same side, rounding included. Its chunks, whose boxes reach across the model's width, are left
+    // out of the comparison.
+    HLRBox3D all;
+    bool allKnown = chunks > 1;
+    for (std::size_t c = 0; c < chunks && allKnown; ++c) {
+        allKnown = m_chunkKnown[c] != 0;
+        all.add(m_chunkBox[c]);
+    }
+    std::vector<std::uint32_t> compared;
+    bool flatCompared = false;
+    for (std::uint32_t c = 0; c < chunks; ++c) {
+        const std::uint32_t patch = m_patchOfChunk[c];
+        if (!(allKnown && boxKeepsToOneSide(all, patch))) {
+            compared.push_back(c);
+            flatCompared = flatCompared || (patch != kNone && m_flat[patch]);
+        }
+    }
+    // The surroundings of the chunks, needed only where a flat patch is compared.
+    const std::vector<HLRBox3D> around =
+        chunks > 1 && flatCompared ? surroundings(triangleData) : std::vector<HLRBox3D>(chunks);
     const auto apart = [&](std::uint32_t a, std::uint32_t b) {
         return boxKeepsToOneSide(around[b], m_patchOfChunk[a]) ||
                boxKeepsToOneSide(around[a], m_patchOfChunk[b]);
     };
-    // Where every chunk's surroundings are known, a flat patch whose plane the box of them all keeps to
-    // one side of (the faces of a gear, a street under its houses) is apart from every chunk: a box
-    // within that box keeps to the same side, rounding included. Its chunks, whose boxes reach across
-    // the model's width, are left out of the comparison.
-    HLRBox3D aroundAll;
-    bool allKnown = true;
-    for (const HLRBox3D& box : around) {
-        allKnown = allKnown && box.isValid();
-        aroundAll.add(box);
-    }
-    std::vector<std::uint32_t> compared;
-    for (std::uint32_t c = 0; c < chunks; ++c)
-        if (!(allKnown && boxKeepsToOneSide(aroundAll, m_patchOfChunk[c])))
-            compared.push_back(c);
     std::vector<std::uint8_t> meets(chunks, 0);
     // The chunks joined by the pairs that mark them.
     std::vector<std::uint32_t> group(chunks);
