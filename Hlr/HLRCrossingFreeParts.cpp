@@ -378,6 +378,12 @@ void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*
             const double away = dot(n, v[0] - m_centre[part]) / area;
             m_leastAway[part] = std::min(m_leastAway[part], away);
             m_mostAway[part] = std::max(m_mostAway[part], away);
+            // Facing both ways about the centre (a body with a bore), the part fails whatever the
+            // tolerance comes to, and the ray needs following no further.
+            if (m_leastAway[part] <= 0.0 && m_mostAway[part] >= 0.0) {
+                m_crossingFree[part] = 0;
+                continue;
+            }
             const double towards = dot(n, ray[part]);
             if (m_storeStart[s] + i == m_through[part] || !(towards * away > 0.0))
                 continue; // the ray's own triangle, or a plane it runs along or away from
@@ -812,25 +818,45 @@ void HLRCrossingFreeParts::markMeetingChunks(double tolerance,
                : second == kNone ? !selfCrossing(a)
                                  : !cannotCross(first, second);
     };
-    // Whether chunk `c` with the triangles beside it keeps to one side of the plane of patch `patch`, a
-    // flat one, within half the tolerance.
-    const std::vector<HLRBox3D> around = chunks < 2 || std::find(m_flat.begin(), m_flat.end(), 1) == m_flat.end()
-                                             ? std::vector<HLRBox3D>(chunks)
-                                             : surroundings(triangleData);
-    const auto keepsToOneSide = [&](std::uint32_t c, std::uint32_t patch) {
-        if (patch == kNone || !m_flat[patch] || !around[c].isValid())
+    // Whether `box` keeps to one side of the plane of patch `patch`, a flat one, within half the tolerance.
+    const auto boxKeepsToOneSide = [&](const HLRBox3D& box, std::uint32_t patch) {
+        if (patch == kNone || !m_flat[patch] || !box.isValid())
             return false;
         const HLRVector3D& n = m_planeNormal[patch];
-        const HLRVector3D& lo = around[c].min();
-        const HLRVector3D& hi = around[c].max();
+        const HLRVector3D& lo = box.min();
+        const HLRVector3D& hi = box.max();
         const double least = std::min(n.x * lo.x, n.x * hi.x) + std::min(n.y * lo.y, n.y * hi.y) +
                              std::min(n.z * lo.z, n.z * hi.z) - m_planeOffset[patch];
         const double most = std::max(n.x * lo.x, n.x * hi.x) + std::max(n.y * lo.y, n.y * hi.y) +
                             std::max(n.z * lo.z, n.z * hi.z) - m_planeOffset[patch];
         return least >= -0.5 * tolerance || most <= 0.5 * tolerance;
     };
+    // Where every chunk is known, so is every chunk's surroundings, and the box of them all is that of
+    // every triangle, the chunks' boxes together. A flat patch whose plane that box keeps to one side of
+    // (the faces of a gear, a street under its houses) is apart from every chunk: a box within it keeps to
+    // the same side, rounding included. Its chunks, whose boxes reach across the model's width, are left
+    // out of the comparison.
+    HLRBox3D all;
+    bool allKnown = chunks > 1;
+    for (std::size_t c = 0; c < chunks && allKnown; ++c) {
+        allKnown = m_chunkKnown[c] != 0;
+        all.add(m_chunkBox[c]);
+    }
+    std::vector<std::uint32_t> compared;
+    bool flatCompared = false;
+    for (std::uint32_t c = 0; c < chunks; ++c) {
+        const std::uint32_t patch = m_patchOfChunk[c];
+        if (!(allKnown && boxKeepsToOneSide(all, patch))) {
+            compared.push_back(c);
+            flatCompared = flatCompared || (patch != kNone && m_flat[patch]);
+        }
+    }
+    // The surroundings of the chunks, needed only where a flat patch is compared.
+    const std::vector<HLRBox3D> around =
+        chunks > 1 && flatCompared ? surroundings(triangleData) : std::vector<HLRBox3D>(chunks);
     const auto apart = [&](std::uint32_t a, std::uint32_t b) {
-        return keepsToOneSide(b, m_patchOfChunk[a]) || keepsToOneSide(a, m_patchOfChunk[b]);
+        return boxKeepsToOneSide(around[b], m_patchOfChunk[a]) ||
+               boxKeepsToOneSide(around[a], m_patchOfChunk[b]);
     };
     std::vector<std::uint8_t> meets(chunks, 0);
     // The chunks joined by the pairs that mark them.
@@ -842,26 +868,26 @@ void HLRCrossingFreeParts::markMeetingChunks(double tolerance,
     for (std::uint32_t c = 0; c < chunks && !markable; ++c)
         markable = !selfCrossing(c);
     if (chunks > 1 && markable) {
-        std::vector<std::array<double, 3>> low(chunks), high(chunks);
-        for (std::size_t c = 0; c < chunks; ++c) {
-            const HLRVector3D& lo = m_chunkBox[c].min();
-            const HLRVector3D& hi = m_chunkBox[c].max();
-            low[c] = {lo.x - tolerance, lo.y - tolerance, lo.z - tolerance};
-            high[c] = {hi.x + tolerance, hi.y + tolerance, hi.z + tolerance};
+        std::vector<std::array<double, 3>> low(compared.size()), high(compared.size());
+        for (std::size_t k = 0; k < compared.size(); ++k) {
+            const HLRVector3D& lo = m_chunkBox[compared[k]].min();
+            const HLRVector3D& hi = m_chunkBox[compared[k]].max();
+            low[k] = {lo.x - tolerance, lo.y - tolerance, lo.z - tolerance};
+            high[k] = {hi.x + tolerance, hi.y + tolerance, hi.z + tolerance};
         }
-        const bool compared =
-            forEachMeetingPair(low, high, kChunkPairsPerChunk * chunks, [&](std::size_t a, std::size_t b) {
-                const auto first = static_cast<std::uint32_t>(a), second = static_cast<std::uint32_t>(b);
+        const bool done = forEachMeetingPair(
+            low, high, kChunkPairsPerChunk * compared.size(), [&](std::size_t a, std::size_t b) {
+                const std::uint32_t first = compared[a], second = compared[b];
                 if (marks(first, second) && !apart(first, second)) {
-                    meets[a] = meets[b] = 1;
+                    meets[first] = meets[second] = 1;
                     const std::uint32_t x = rootOf(group, first), y = rootOf(group, second);
                     group[std::max(x, y)] = std::min(x, y);
                 }
                 return true;
             });
-        if (!compared)
+        if (!done)
             meets.assign(chunks, 1);
-        provable = compared;
+        provable = done;
     }
     m_needsTest.assign(chunks, 0);
     for (std::size_t c = 0; c < chunks; ++c)

@@ -59,7 +59,9 @@ class HLRTriangleData;
 // around it keeps to one side of that plane. So a chunk of a flat patch and a chunk whose triangles and
 // their neighbours' corners all lie within half the tolerance of one side of its plane (the faces of a
 // gear and the walls standing on them; a street and the walls of its houses) are not marked by each
-// other: where such a triangle touches the plane along an edge, the surface does not pass through.
+// other: where such a triangle touches the plane along an edge, the surface does not pass through. A
+// flat patch that the whole model keeps to one side of in this way is apart from every chunk, and its
+// chunks are not compared at all.
 class HLRCrossingFreeParts {
 public:
     // Finds the parts, measures and judges them, then finds the patches and the triangles to test.

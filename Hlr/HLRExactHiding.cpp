@@ -110,9 +110,10 @@ HLRTooManyOcclusionLevels::HLRTooManyOcclusionLevels()
 
 HLRTooManyOcclusionLevels::~HLRTooManyOcclusionLevels() = default;
 
-void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*>& edges) {
+std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*>& edges,
+                                      std::size_t coverReadsBefore) {
     const std::vector<std::uint64_t> order = screenOrder(edges);
-    std::atomic<std::size_t> coverReads{0};
+    std::atomic<std::size_t> coverReads{coverReadsBefore};
     const auto charge = [&coverReads](std::uint32_t reads) {
         if (reads > 0 && coverReads.fetch_add(reads, std::memory_order_relaxed) + reads >
                              HLRTooManyOcclusionLevels::kMaxCoverReads)
@@ -169,6 +170,7 @@ void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*
                 testBatch();
             charge(counted);
         });
+    return coverReads.load();
 }
 
 } // namespace KvHLR

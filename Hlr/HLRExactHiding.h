@@ -40,8 +40,11 @@ public:
 
     // The grid over the occluders for the hide pass over these edges.
     static Grid gridOf(std::vector<const HLROccluder*> occluders, const std::vector<HLRExactEdge*>& edges);
-    // The hide pass over a grid that gridOf made for these edges.
-    static void hideEdges(const Grid& grid, const std::vector<HLRExactEdge*>& edges);
+    // The hide pass over a grid that gridOf made for these edges. A drawing hidden in several passes
+    // counts the occlusion levels' reads over all of them against one budget: each pass is given the
+    // reads of those before it, and returns them with its own.
+    static std::size_t hideEdges(const Grid& grid, const std::vector<HLRExactEdge*>& edges,
+                                 std::size_t coverReadsBefore = 0);
 };
 
 } // namespace KvHLR

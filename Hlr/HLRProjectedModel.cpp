@@ -346,16 +346,30 @@ void HLRProjectedModel::findIntersectionLines() {
 }
 
 // Progress jumps when the pass completes: the parallel loop reports nothing and cannot be cancelled.
-// The intersection lines, when asked for, are found first: they are edges to hide like the others.
+// The intersection lines, when asked for, are edges to hide like the others. With exact hiding the
+// model's own edges are hidden first, while the parts that cannot cross themselves are still being
+// found on their own thread (startFindingCrossingFreeParts: on a large model with a bore they take
+// longer than the projection), and the lines after, over a grid made for them. A grid answers each
+// edge's query as one made for every edge would (WindowQuery::Grid), so the drawing is that of one pass.
 void HLRProjectedModel::mainProcess() {
     HLRProgressObservableProc::startProcess("HLRProjectedModel::execute", 1);
-    if (m_withIntersectionLines) {
+    const bool linesAfterEdges = m_withIntersectionLines && sm_bExactHiding;
+    if (m_withIntersectionLines && !linesAfterEdges) {
         findIntersectionLines();
     }
     HLRProgressObservableProc::startProcess("HLRProjectedModel::mainProcess", static_cast<int>(m_edgeCount));
     if (sm_bExactHiding) {
-        const std::vector<HLRExactEdge*> edges = exactEdgesToHide();
-        HLRExactHiding::hideEdges(HLRExactHiding::gridOf(occluders(), edges), edges);
+        std::vector<HLRExactEdge*> edges = exactEdgesToHide();
+        const std::size_t coverReads =
+            HLRExactHiding::hideEdges(HLRExactHiding::gridOf(occluders(), edges), edges);
+        if (linesAfterEdges) {
+            findIntersectionLines();
+            const std::vector<HLRExactEdge*> lines = featureEdgesToHide<HLRExactEdge>(true);
+            if (!lines.empty()) {
+                HLRExactHiding::hideEdges(HLRExactHiding::gridOf(occluders(), lines), lines, coverReads);
+            }
+            edges.insert(edges.end(), lines.begin(), lines.end());
+        }
         forEachBlock(edges.size(), kItemsPerBlock, [&edges](std::size_t, std::size_t begin, std::size_t end) {
             for (std::size_t i = begin; i < end; ++i) {
                 edges[i]->dropHiddenSpecks();
@@ -411,7 +425,7 @@ std::vector<const HLROccluder*> HLRProjectedModel::occluders() const {
     return result;
 }
 
-template <class Edge> std::vector<Edge*> HLRProjectedModel::featureEdgesToHide() {
+template <class Edge> std::vector<Edge*> HLRProjectedModel::featureEdgesToHide(bool linesOnly) {
     std::vector<Edge*> result;
     result.reserve(m_edgeCount);
     const auto collect = [&result](std::vector<Edge>& edges) {
@@ -421,11 +435,13 @@ template <class Edge> std::vector<Edge*> HLRProjectedModel::featureEdgesToHide()
             }
         }
     };
-    for (HLRProjectedTriangleData& data : m_triangleData) {
-        collect(edgesOf<Edge>(data));
-    }
-    for (HLRProjectedShell& shell : m_shells) {
-        collect(edgesOf<Edge>(shell.freeEdges()));
+    if (!linesOnly) {
+        for (HLRProjectedTriangleData& data : m_triangleData) {
+            collect(edgesOf<Edge>(data));
+        }
+        for (HLRProjectedShell& shell : m_shells) {
+            collect(edgesOf<Edge>(shell.freeEdges()));
+        }
     }
     collect(edgesOf<Edge>(m_intersectionLines));
     return result;

@@ -61,12 +61,12 @@ public:
     const std::vector<HLRProjectedTriangleData>& triangleData() const { return m_triangleData; }
     std::vector<HLRProjectedTriangleData>& triangleData() { return m_triangleData; }
     std::uint32_t edgeCount() const { return m_edgeCount; }
-    // Intersection lines, from the run's modes; the lines themselves are found at the start of the hide
-    // pass.
+    // Intersection lines, from the run's modes; the lines themselves are found in the hide pass (at its
+    // start, or with exact hiding once the model's own edges are hidden).
     bool withIntersectionLines() const { return m_withIntersectionLines; }
     const HLRProjectedFreeEdgeData& intersectionLines() const { return m_intersectionLines; }
 
-    // The first step of mainProcess when intersection lines are asked for: finds them and adds them to
+    // The step of mainProcess that, when intersection lines are asked for, finds them and adds them to
     // the edges to hide. Public for tools that time the stages one by one.
     void findIntersectionLines();
 
@@ -121,8 +121,9 @@ private:
     void gatherExtents();
     void setNearRegion();
     void setExactTolerances();
-    // The edges of one kind (projected or exact) that are valid, draw and are not yet all hidden.
-    template <class Edge> std::vector<Edge*> featureEdgesToHide();
+    // The edges of one kind (projected or exact) that are valid, draw and are not yet all hidden: all of
+    // them, or the intersection lines' alone.
+    template <class Edge> std::vector<Edge*> featureEdgesToHide(bool linesOnly = false);
     void leaveOutDots();
 
     const HLRModel* m_model = nullptr;
