@@ -186,10 +186,12 @@ def draw_files(paths: Sequence[Any], out: str, client=None, *, progress: bool = 
         distributed.wait(futures)
         results = []
         for (path, _, target), future in zip(targets, futures):
-            if future.status == "finished":
+            # A result is asked for, not read from the future's status: a worker killed after a task
+            # finished loses the result it held, and the scheduler runs the task again.
+            try:
                 results.append(future.result())
-            else:  # the task's worker died too often (KilledWorker), or it raised what draw() never does
-                results.append(Result(path, target, f"{type(future.exception()).__name__}: {future.exception()}"))
+            except Exception as error:  # its worker died too often (KilledWorker), or what draw() never raises
+                results.append(Result(path, target, f"{type(error).__name__}: {error}"))
         if progress:
             _print_summary(results, time.perf_counter() - start)
         return results
