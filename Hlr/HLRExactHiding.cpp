@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <numeric>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -80,6 +81,22 @@ std::vector<std::uint64_t> screenOrder(const std::vector<HLRExactEdge*>& edges) 
     return order;
 }
 
+// Occlusion levels: for each of the grid's occluders, a bit set when its counted hide test reaches no
+// farther than HLROccluder::kCountReach beyond its box (HLROccluder::countReachBounded). A bit each keeps
+// the set small enough to stay in the cache; blocks of whole words are set apart.
+std::vector<std::uint64_t> countReachBounded(const HLRExactHiding::Grid& grid) {
+    const std::vector<const HLROccluder*>& occluders = grid.items();
+    std::vector<std::uint64_t> bounded((occluders.size() + 63) / 64);
+    forEachBlock(bounded.size(), kItemsPerBlock / 64, [&](std::size_t, std::size_t begin, std::size_t end) {
+        for (std::size_t word = begin; word < end; ++word) {
+            HLRCancelPoll::check();
+            for (std::size_t i = word * 64; i < std::min(occluders.size(), word * 64 + 64); ++i)
+                bounded[word] |= std::uint64_t{occluders[i]->countReachBounded()} << (i % 64);
+        }
+    });
+    return bounded;
+}
+
 } // namespace
 
 HLRExactHiding::Grid HLRExactHiding::gridOf(std::vector<const HLROccluder*> occluders,
@@ -121,6 +138,9 @@ void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*
     // A block of edges at a time, as the plain hide pass hands them out: an edge hidden early ends its
     // query, so edges take very different times.
     const bool levels = HLRProjectedModel::sm_bOcclusionLevels;
+    const std::vector<std::uint64_t> reachBounded =
+        levels ? countReachBounded(grid) : std::vector<std::uint64_t>{};
+    const double countReach = HLROccluder::kCountReach * HLRProjectedModel::sm_dExactTolerance2D;
     runInParallel(
         static_cast<std::ptrdiff_t>(edges.size()), kEdgesPerBlock, [] { return 0; },
         [&](int, std::ptrdiff_t i) {
@@ -134,15 +154,36 @@ void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*
             // charged to the budget, and its counts compacted, a few thousand at a time.
             // The occluders go to the test a batch at a time, their corners asked of memory for the whole
             // batch first: each test would otherwise wait for its occluder and then for its corners.
+            // Once the edge is hidden all along, an occluder whose box (as the grid files it) lies away from
+            // the stretch still to count, grown by the counted test's reach, cannot change a count: it is
+            // passed over before it or its corners are read, though it still counts as read, in its turn.
+            // The window of that stretch is made again whenever the edge's counts narrow it.
             std::uint32_t tests = 0, counted = 0;
-            std::array<const HLROccluder*, kBatch> batch;
+            std::optional<std::pair<double, double>> windowRange;
+            WindowQuery::Imple::QuantisedBox countWindow;
+            const auto mayCount = [&](std::size_t index, const WindowQuery::Imple::QuantisedBox& box) {
+                if (!levels || !edge.isAllHidden())
+                    return true;
+                const std::pair<double, double> range = edge.uncounted();
+                if (range != windowRange) {
+                    windowRange = range;
+                    const HLRBoundingBox2D packed = edge.countWindow(countReach);
+                    countWindow =
+                        WindowQuery::Imple::QuantisedBox::fromCodes(packed.minCode(), packed.maxCode());
+                }
+                return !(box.x0 > countWindow.x1 || box.x1 < countWindow.x0 || box.y0 > countWindow.y1 ||
+                         box.y1 < countWindow.y0) ||
+                       (reachBounded[index / 64] >> (index % 64) & 1U) == 0;
+            };
+            std::array<const HLROccluder*, kBatch> batch; // null for one passed over
             std::size_t batched = 0;
             const auto testBatch = [&] {
                 for (std::size_t k = 0; k < batched; ++k)
-                    for (const HLRProjectedTriangleVertex* corner : batch[k]->image.corners) {
-                        __builtin_prefetch(&corner->screenPosition);
-                        __builtin_prefetch(&corner->viewPosition.z);
-                    }
+                    if (batch[k])
+                        for (const HLRProjectedTriangleVertex* corner : batch[k]->image.corners) {
+                            __builtin_prefetch(&corner->screenPosition);
+                            __builtin_prefetch(&corner->viewPosition.z);
+                        }
                 const std::size_t count = std::exchange(batched, 0);
                 for (std::size_t k = 0; k < count; ++k) {
                     if ((++tests & 255U) == 0)
@@ -153,16 +194,20 @@ void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*
                             edge.settleCovers();
                         counted = 0;
                     }
-                    batch[k]->hide(edge);
+                    if (batch[k])
+                        batch[k]->hide(edge);
                     if (edge.isDone())
                         return false;
                 }
                 return true;
             };
             const bool going = grid.forEachMeeting(windowOf(edge), edge.boundingBox3D().farthestDepth(),
-                                                   [&](const HLROccluder* occluder, std::size_t) {
-                                                       __builtin_prefetch(occluder);
-                                                       batch[batched++] = occluder;
+                                                   [&](const HLROccluder* const& occluder, std::size_t index,
+                                                       const WindowQuery::Imple::QuantisedBox& box) {
+                                                       const bool tested = mayCount(index, box);
+                                                       if (tested)
+                                                           __builtin_prefetch(occluder);
+                                                       batch[batched++] = tested ? occluder : nullptr;
                                                        return batched < kBatch || testBatch();
                                                    });
             if (going)

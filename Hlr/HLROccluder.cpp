@@ -127,6 +127,23 @@ void cutToCover(const HLRTriangleImage& image, const HLRExactEdge& edge, double 
 
 } // namespace
 
+// Every point that the counted test covers lies within the tolerance of each side's line or inside it
+// (a side it skips, for an edge along it or turned off it, is one the edge keeps within the tolerance
+// of), so inside the triangle grown by the tolerance on every side. That triangle's corner at an angle a
+// lies tol / sin(a / 2) from the triangle's corner, and sin(a / 2) is half the distance between the unit
+// vectors along the corner's sides. The bound is kept at half of kCountReach to leave room for rounding.
+bool HLROccluder::countReachBounded() const {
+    bool bounded = true;
+    for (int i = 0; i < 3; ++i) {
+        const HLRVector2D& corner = image.corners[i]->screenPosition;
+        const HLRVector2D next = image.corners[(i + 1) % 3]->screenPosition - corner;
+        const HLRVector2D previous = image.corners[(i + 2) % 3]->screenPosition - corner;
+        const HLRVector2D apart = next / next.length() - previous / previous.length();
+        bounded = bounded && apart.length() >= 4.0 / kCountReach; // false for a side of no length too
+    }
+    return bounded;
+}
+
 // One test for both projections. Depth is the distance from the triangle's plane, measured away from
 // the centre of projection, so an edge that pierces the plane is hidden only beyond the pierce point.
 // That distance is linear along the edge in 3D, while the stretch covered on screen is found in
