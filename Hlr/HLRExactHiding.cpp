@@ -157,13 +157,12 @@ void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*
             // Once the edge is hidden all along, an occluder whose box (as the grid files it) lies away from
             // the stretch still to count, grown by the counted test's reach, cannot change a count: it is
             // passed over before it or its corners are read, though it still counts as read, in its turn.
-            // The window of that stretch is made again whenever the edge's counts narrow it.
+            // That stretch only narrows as covers are counted, so a window of it made earlier is still
+            // sound: it is made when the edge is first found hidden all along, and again at each batch.
             std::uint32_t tests = 0, counted = 0;
             std::optional<std::pair<double, double>> windowRange;
             WindowQuery::Imple::QuantisedBox countWindow;
-            const auto mayCount = [&](std::size_t index, const WindowQuery::Imple::QuantisedBox& box) {
-                if (!levels || !edge.isAllHidden())
-                    return true;
+            const auto makeWindow = [&] {
                 const std::pair<double, double> range = edge.uncounted();
                 if (range != windowRange) {
                     windowRange = range;
@@ -171,16 +170,31 @@ void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*
                     countWindow =
                         WindowQuery::Imple::QuantisedBox::fromCodes(packed.minCode(), packed.maxCode());
                 }
+            };
+            const auto mayCount = [&](std::size_t index, const WindowQuery::Imple::QuantisedBox& box) {
+                if (!levels || !edge.isAllHidden())
+                    return true;
+                if (!windowRange)
+                    makeWindow();
                 return !(box.x0 > countWindow.x1 || box.x1 < countWindow.x0 || box.y0 > countWindow.y1 ||
                          box.y1 < countWindow.y0) ||
                        (reachBounded[index / 64] >> (index % 64) & 1U) == 0;
             };
-            std::array<const HLROccluder*, kBatch> batch; // null for one passed over
+            // The edge may be hidden all along only while its batch waits, or the stretch still to count
+            // narrow: an occluder is asked again just before its test.
+            struct Batched {
+                const HLROccluder* occluder; // null for one passed over
+                std::size_t index;
+                WindowQuery::Imple::QuantisedBox box;
+            };
+            std::array<Batched, kBatch> batch;
             std::size_t batched = 0;
             const auto testBatch = [&] {
+                if (windowRange)
+                    makeWindow();
                 for (std::size_t k = 0; k < batched; ++k)
-                    if (batch[k])
-                        for (const HLRProjectedTriangleVertex* corner : batch[k]->image.corners) {
+                    if (batch[k].occluder)
+                        for (const HLRProjectedTriangleVertex* corner : batch[k].occluder->image.corners) {
                             __builtin_prefetch(&corner->screenPosition);
                             __builtin_prefetch(&corner->viewPosition.z);
                         }
@@ -194,8 +208,8 @@ void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*
                             edge.settleCovers();
                         counted = 0;
                     }
-                    if (batch[k])
-                        batch[k]->hide(edge);
+                    if (batch[k].occluder && mayCount(batch[k].index, batch[k].box))
+                        batch[k].occluder->hide(edge);
                     if (edge.isDone())
                         return false;
                 }
@@ -207,7 +221,7 @@ void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*
                                                        const bool tested = mayCount(index, box);
                                                        if (tested)
                                                            __builtin_prefetch(occluder);
-                                                       batch[batched++] = tested ? occluder : nullptr;
+                                                       batch[batched++] = {tested ? occluder : nullptr, index, box};
                                                        return batched < kBatch || testBatch();
                                                    });
             if (going)
