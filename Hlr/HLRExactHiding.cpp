@@ -81,7 +81,7 @@ std::vector<std::uint64_t> screenOrder(const std::vector<HLRExactEdge*>& edges) 
     return order;
 }
 
-// Occlusion levels: for each of the grid's occluders, a bit set when its counted hide test reaches no
+// Occlusion levels: for each occluder the grid filed (no other is read), a bit set when its counted hide test reaches no
 // farther than HLROccluder::kCountReach beyond its box (HLROccluder::countReachBounded). A bit each keeps
 // the set small enough to stay in the cache; blocks of whole words are set apart.
 std::vector<std::uint64_t> countReachBounded(const HLRExactHiding::Grid& grid) {
@@ -91,7 +91,8 @@ std::vector<std::uint64_t> countReachBounded(const HLRExactHiding::Grid& grid) {
         for (std::size_t word = begin; word < end; ++word) {
             HLRCancelPoll::check();
             for (std::size_t i = word * 64; i < std::min(occluders.size(), word * 64 + 64); ++i)
-                bounded[word] |= std::uint64_t{occluders[i]->countReachBounded()} << (i % 64);
+                if (grid.isFiled(i))
+                    bounded[word] |= std::uint64_t{occluders[i]->countReachBounded()} << (i % 64);
         }
     });
     return bounded;
