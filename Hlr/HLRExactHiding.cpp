@@ -81,22 +81,33 @@ std::vector<std::uint64_t> screenOrder(const std::vector<HLRExactEdge*>& edges) 
     return order;
 }
 
-// Occlusion levels: for each occluder the grid filed (no other is read), a bit set when its counted hide test reaches no
-// farther than HLROccluder::kCountReach beyond its box (HLROccluder::countReachBounded). A bit each keeps
-// the set small enough to stay in the cache; blocks of whole words are set apart.
-std::vector<std::uint64_t> countReachBounded(const HLRExactHiding::Grid& grid) {
-    const std::vector<const HLROccluder*>& occluders = grid.items();
-    std::vector<std::uint64_t> bounded((occluders.size() + 63) / 64);
-    forEachBlock(bounded.size(), kItemsPerBlock / 64, [&](std::size_t, std::size_t begin, std::size_t end) {
-        for (std::size_t word = begin; word < end; ++word) {
-            HLRCancelPoll::check();
-            for (std::size_t i = word * 64; i < std::min(occluders.size(), word * 64 + 64); ++i)
-                if (grid.isFiled(i))
-                    bounded[word] |= std::uint64_t{occluders[i]->countReachBounded()} << (i % 64);
+// Occlusion levels: whether an occluder's counted hide test reaches no farther than
+// HLROccluder::kCountReach beyond its box (HLROccluder::countReachBounded), a bit each so that the bits
+// stay in the cache. They are worked out 64 occluders at a time when first asked, not for the whole
+// model up front: a smooth model, whose edges are seldom read on past hiding, asks for few or none.
+// Threads that ask for one word at once may both work it out, and store the same bits.
+class ReachBounds {
+public:
+    explicit ReachBounds(const std::vector<const HLROccluder*>& occluders)
+        : m_occluders(occluders), m_bits((occluders.size() + 63) / 64), m_known(m_bits.size()) {}
+
+    bool bounded(std::size_t index) {
+        const std::size_t word = index / 64;
+        if (!m_known[word].load(std::memory_order_acquire)) {
+            std::uint64_t bits = 0;
+            for (std::size_t i = word * 64; i < std::min(m_occluders.size(), word * 64 + 64); ++i)
+                bits |= std::uint64_t{m_occluders[i]->countReachBounded()} << (i % 64);
+            m_bits[word].store(bits, std::memory_order_relaxed);
+            m_known[word].store(true, std::memory_order_release);
         }
-    });
-    return bounded;
-}
+        return (m_bits[word].load(std::memory_order_relaxed) >> (index % 64) & 1U) != 0;
+    }
+
+private:
+    const std::vector<const HLROccluder*>& m_occluders;
+    std::vector<std::atomic<std::uint64_t>> m_bits;
+    std::vector<std::atomic<bool>> m_known;
+};
 
 } // namespace
 
@@ -139,8 +150,7 @@ void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*
     // A block of edges at a time, as the plain hide pass hands them out: an edge hidden early ends its
     // query, so edges take very different times.
     const bool levels = HLRProjectedModel::sm_bOcclusionLevels;
-    const std::vector<std::uint64_t> reachBounded =
-        levels ? countReachBounded(grid) : std::vector<std::uint64_t>{};
+    ReachBounds reachBounds(grid.items());
     const double countReach = HLROccluder::kCountReach * HLRProjectedModel::sm_dExactTolerance2D;
     runInParallel(
         static_cast<std::ptrdiff_t>(edges.size()), kEdgesPerBlock, [] { return 0; },
@@ -179,7 +189,7 @@ void HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*
                     makeWindow();
                 return !(box.x0 > countWindow.x1 || box.x1 < countWindow.x0 || box.y0 > countWindow.y1 ||
                          box.y1 < countWindow.y0) ||
-                       (reachBounded[index / 64] >> (index % 64) & 1U) == 0;
+                       !reachBounds.bounded(index);
             };
             // The edge may be hidden all along only while its batch waits, or the stretch still to count
             // narrow: an occluder is asked again just before its test.

@@ -43,9 +43,6 @@ public:
                   const std::vector<Imple::QuantisedBox>* windows = nullptr);
 
     const std::vector<Item>& items() const { return m_items; }
-    // Whether the item was filed, as only those that may meet a window to come are: no query reports
-    // the others.
-    bool isFiled(std::size_t index) const { return m_isFiled[index]; }
 
     // Calls visit(item, index into items(), box) for each item whose box meets the window and whose
     // nearness is at least `nearest`, until a visit returns false. False when a visit ended it. The item
@@ -71,7 +68,6 @@ private:
     template <class Action> static void forEachCell(const Imple::QuantisedBox& box, const Level& level, Action&& action);
 
     std::vector<Item> m_items;
-    std::vector<bool> m_isFiled; // a bit an item
     std::vector<Level> m_levels;
     std::vector<std::uint32_t> m_cellStart; // per cell of every level, and one past the last: into m_filed
     // Cell after cell, nearest first in a cell: the items' indices, and beside them their boxes (clamped
@@ -120,10 +116,9 @@ Grid<Traits>::Grid(std::vector<Item> items, const std::vector<std::int16_t>& nea
     const std::optional<Imple::WindowCover> cover =
         windows ? std::make_optional<Imple::WindowCover>(*windows, m_items.size()) : std::nullopt;
     m_cellStart.assign(cells + 1, 0);
-    // Which items are filed, a bit each (kept for isFiled): most of a large smooth model is left out, and
-    // the second pass reads only the items filed rather than every item again.
-    std::vector<bool>& filed = m_isFiled;
-    filed.assign(m_items.size(), false);
+    // Which items are filed, a bit each: most of a large smooth model is left out, and the second pass
+    // reads only the items filed rather than every item again.
+    std::vector<bool> filed(m_items.size(), false);
     for (std::size_t i = 0; i < m_items.size(); ++i) {
         Imple::checkpoint<Traits>();
         const Imple::QuantisedBox box = boxOf(i);
