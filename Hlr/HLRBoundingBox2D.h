@@ -16,6 +16,18 @@ public:
 
     void set(const HLRBox2D& box) { quantise(box.min(), box.max()); }
 
+    // The packed box of the points within `reach` of `box` along each axis, its maximum not padded: it
+    // still overlaps every box on the grid that holds one of those points, and the fewest others.
+    static HLRBoundingBox2D around(const HLRBox2D& box, double reach) {
+        const HLRVector2D& origin = sm_world.min();
+        HLRBoundingBox2D packed;
+        packed.setCodes(pack(field((box.min().x() - reach - origin.x()) * sm_dScaleX, MAX_XY_FIELD),
+                             field((box.min().y() - reach - origin.y()) * sm_dScaleY, MAX_XY_FIELD), 0),
+                        pack(field((box.max().x() + reach - origin.x()) * sm_dScaleX, MAX_XY_FIELD),
+                             field((box.max().y() + reach - origin.y()) * sm_dScaleY, MAX_XY_FIELD), 0));
+        return packed;
+    }
+
     // Lays a 1020 x 1020 grid over the world box enlarged by a margin of 0.002 of its smaller
     // extent. A world box without area gets a zero scale: every code is 0 and all boxes overlap.
     static void setWorld(const HLRBox2D& world);

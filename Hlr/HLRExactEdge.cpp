@@ -64,6 +64,14 @@ std::pair<double, double> HLRExactEdge::uncounted() const {
     return m_allCounted ? std::pair{1.0, 0.0} : m_hiddenIntervals.uncounted();
 }
 
+HLRBoundingBox2D HLRExactEdge::countWindow(double reach) const {
+    const auto [from, to] = uncounted();
+    HLRBox2D box;
+    box.add(coordinate2DAt(from));
+    box.add(coordinate2DAt(to));
+    return HLRBoundingBox2D::around(box, reach);
+}
+
 bool HLRExactEdge::isDone() const {
     return m_allHidden && (m_allCounted || !HLRProjectedModel::sm_bOcclusionLevels);
 }

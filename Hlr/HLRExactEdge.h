@@ -64,6 +64,9 @@ public:
     // as often as is counted (HLRCoverCounts::uncounted); a cover outside it changes no level. Empty once
     // the edge is covered that often all along.
     std::pair<double, double> uncounted() const;
+    // Occlusion levels: the packed screen box of the points within `reach` of the edge's uncounted range
+    // (HLRBoundingBox2D::around).
+    HLRBoundingBox2D countWindow(double reach) const;
     // Whether the hide pass is done with the edge: hidden all along and, with occlusion levels, covered
     // as often as is counted all along.
     bool isDone() const;

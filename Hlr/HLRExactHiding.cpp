@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <numeric>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -80,6 +81,34 @@ std::vector<std::uint64_t> screenOrder(const std::vector<HLRExactEdge*>& edges) 
     return order;
 }
 
+// Occlusion levels: whether an occluder's counted hide test reaches no farther than
+// HLROccluder::kCountReach beyond its box (HLROccluder::countReachBounded), a bit each so that the bits
+// stay in the cache. They are worked out 64 occluders at a time when first asked, not for the whole
+// model up front: a smooth model, whose edges are seldom read on past hiding, asks for few or none.
+// Threads that ask for one word at once may both work it out, and store the same bits.
+class ReachBounds {
+public:
+    explicit ReachBounds(const std::vector<const HLROccluder*>& occluders)
+        : m_occluders(occluders), m_bits((occluders.size() + 63) / 64), m_known(m_bits.size()) {}
+
+    bool bounded(std::size_t index) {
+        const std::size_t word = index / 64;
+        if (!m_known[word].load(std::memory_order_acquire)) {
+            std::uint64_t bits = 0;
+            for (std::size_t i = word * 64; i < std::min(m_occluders.size(), word * 64 + 64); ++i)
+                bits |= std::uint64_t{m_occluders[i]->countReachBounded()} << (i % 64);
+            m_bits[word].store(bits, std::memory_order_relaxed);
+            m_known[word].store(true, std::memory_order_release);
+        }
+        return (m_bits[word].load(std::memory_order_relaxed) >> (index % 64) & 1U) != 0;
+    }
+
+private:
+    const std::vector<const HLROccluder*>& m_occluders;
+    std::vector<std::atomic<std::uint64_t>> m_bits;
+    std::vector<std::atomic<bool>> m_known;
+};
+
 } // namespace
 
 HLRExactHiding::Grid HLRExactHiding::gridOf(std::vector<const HLROccluder*> occluders,
@@ -122,6 +151,8 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
     // A block of edges at a time, as the plain hide pass hands them out: an edge hidden early ends its
     // query, so edges take very different times.
     const bool levels = HLRProjectedModel::sm_bOcclusionLevels;
+    ReachBounds reachBounds(grid.items());
+    const double countReach = HLROccluder::kCountReach * HLRProjectedModel::sm_dExactTolerance2D;
     runInParallel(
         static_cast<std::ptrdiff_t>(edges.size()), kEdgesPerBlock, [] { return 0; },
         [&](int, std::ptrdiff_t i) {
@@ -135,15 +166,50 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
             // charged to the budget, and its counts compacted, a few thousand at a time.
             // The occluders go to the test a batch at a time, their corners asked of memory for the whole
             // batch first: each test would otherwise wait for its occluder and then for its corners.
+            // Once the edge is hidden all along, an occluder whose box (as the grid files it) lies away from
+            // the stretch still to count, grown by the counted test's reach, cannot change a count: it is
+            // passed over before it or its corners are read, though it still counts as read, in its turn.
+            // That stretch only narrows as covers are counted, so a window of it made earlier is still
+            // sound: it is made when the edge is first found hidden all along, and again at each batch.
             std::uint32_t tests = 0, counted = 0;
-            std::array<const HLROccluder*, kBatch> batch;
+            std::optional<std::pair<double, double>> windowRange;
+            WindowQuery::Imple::QuantisedBox countWindow;
+            const auto makeWindow = [&] {
+                const std::pair<double, double> range = edge.uncounted();
+                if (range != windowRange) {
+                    windowRange = range;
+                    const HLRBoundingBox2D packed = edge.countWindow(countReach);
+                    countWindow =
+                        WindowQuery::Imple::QuantisedBox::fromCodes(packed.minCode(), packed.maxCode());
+                }
+            };
+            const auto mayCount = [&](std::size_t index, const WindowQuery::Imple::QuantisedBox& box) {
+                if (!levels || !edge.isAllHidden())
+                    return true;
+                if (!windowRange)
+                    makeWindow();
+                return !(box.x0 > countWindow.x1 || box.x1 < countWindow.x0 || box.y0 > countWindow.y1 ||
+                         box.y1 < countWindow.y0) ||
+                       !reachBounds.bounded(index);
+            };
+            // The edge may be hidden all along only while its batch waits, or the stretch still to count
+            // narrow: an occluder is asked again just before its test.
+            struct Batched {
+                const HLROccluder* occluder; // null for one passed over
+                std::size_t index;
+                WindowQuery::Imple::QuantisedBox box;
+            };
+            std::array<Batched, kBatch> batch;
             std::size_t batched = 0;
             const auto testBatch = [&] {
+                if (windowRange)
+                    makeWindow();
                 for (std::size_t k = 0; k < batched; ++k)
-                    for (const HLRProjectedTriangleVertex* corner : batch[k]->image.corners) {
-                        __builtin_prefetch(&corner->screenPosition);
-                        __builtin_prefetch(&corner->viewPosition.z);
-                    }
+                    if (batch[k].occluder)
+                        for (const HLRProjectedTriangleVertex* corner : batch[k].occluder->image.corners) {
+                            __builtin_prefetch(&corner->screenPosition);
+                            __builtin_prefetch(&corner->viewPosition.z);
+                        }
                 const std::size_t count = std::exchange(batched, 0);
                 for (std::size_t k = 0; k < count; ++k) {
                     if ((++tests & 255U) == 0)
@@ -154,16 +220,20 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
                             edge.settleCovers();
                         counted = 0;
                     }
-                    batch[k]->hide(edge);
+                    if (batch[k].occluder && mayCount(batch[k].index, batch[k].box))
+                        batch[k].occluder->hide(edge);
                     if (edge.isDone())
                         return false;
                 }
                 return true;
             };
             const bool going = grid.forEachMeeting(windowOf(edge), edge.boundingBox3D().farthestDepth(),
-                                                   [&](const HLROccluder* occluder, std::size_t) {
-                                                       __builtin_prefetch(occluder);
-                                                       batch[batched++] = occluder;
+                                                   [&](const HLROccluder* const& occluder, std::size_t index,
+                                                       const WindowQuery::Imple::QuantisedBox& box) {
+                                                       const bool tested = mayCount(index, box);
+                                                       if (tested)
+                                                           __builtin_prefetch(occluder);
+                                                       batch[batched++] = {tested ? occluder : nullptr, index, box};
                                                        return batched < kBatch || testBatch();
                                                    });
             if (going)

@@ -118,16 +118,32 @@ bool HLRCoverCounts::settle(double shortest) {
 }
 
 void HLRCoverCounts::compact(std::vector<Step>& steps, std::size_t sorted) const {
-    // The new steps are merged with the sorted ones into a buffer that the thread keeps: a merge in place
-    // takes a buffer from the heap each time, and an edge behind many small occluders compacts often.
-    thread_local std::vector<Step> merged;
-    const auto middle = steps.begin() + static_cast<std::ptrdiff_t>(sorted);
-    std::sort(middle, steps.end());
-    merged.clear();
-    std::merge(steps.begin(), middle, middle, steps.end(), std::back_inserter(merged));
+    // A few steps (an edge compacts at nearly every cover while it has few): each new one is moved down
+    // into place. More are merged with the sorted ones into a buffer that the thread keeps: a merge in
+    // place takes a buffer from the heap each time, and an edge behind many small occluders compacts often.
+    // Either way the cut below reads them in order and writes them back no later than it reads them.
+    constexpr std::size_t kSortedInPlace = 32;
+    const std::vector<Step>* ordered = &steps;
+    if (steps.size() <= kSortedInPlace) {
+        for (std::size_t i = sorted; i < steps.size(); ++i) {
+            const Step step = steps[i];
+            std::size_t j = i;
+            for (; j > 0 && step < steps[j - 1]; --j)
+                steps[j] = steps[j - 1];
+            steps[j] = step;
+        }
+    } else {
+        thread_local std::vector<Step> merged;
+        const auto middle = steps.begin() + static_cast<std::ptrdiff_t>(sorted);
+        std::sort(middle, steps.end());
+        merged.clear();
+        std::merge(steps.begin(), middle, middle, steps.end(), std::back_inserter(merged));
+        ordered = &merged;
+    }
     std::size_t kept = 0;
     int count = 0, cut = 0; // the count, and the count cut down to m_most, after the steps so far
-    for (const Step& step : merged) {
+    for (std::size_t i = 0; i < ordered->size(); ++i) {
+        const Step step = (*ordered)[i];
         count += step.second;
         const int change = std::min(count, m_most) - cut;
         cut += change;

@@ -42,20 +42,43 @@ bool ownsSide(const HLRVector2D& s0, const HLRVector2D& s1, const HLRVector2D& t
     return area > 0.0;
 }
 
-// Exact hiding: the part of the edge's range [lo, hi] (screen parameters, in and out) that lies inside
-// the closed triangle of this image, grown by tol on every side, so that neighbouring triangles cover
-// their shared sides and corners together. A side through a corner that the edge starts or ends at is
-// not grown: there the edge's side of it is known exactly, while a grown side would cover a sliver of
-// every edge that leaves the corner close to it. An edge that lies along a side is put on the side of
-// it where HLRViewTurn moves it, if one of its faces is seen edge-on. False when the edge misses the
-// triangle (the sides are no longer read once the range is empty), or when the triangle is seen
-// edge-on and covers nothing.
+// A range of an edge's screen parameters [lo, hi] as the hide test cuts it down, side by side; closed
+// once the cut leaves nothing of it.
+struct Cut {
+    double lo;
+    double hi;
+    bool covers = true;
+
+    bool isOpen() const { return covers && lo < hi; }
+    // Keeps the part where a side's signed distance, dp at the edge's start and dq at its end, is not
+    // negative.
+    void to(double dp, double dq) {
+        if (dp < 0.0 && dq < 0.0) {
+            covers = false;
+        } else if (dp < 0.0) {
+            lo = std::max(lo, dp / (dp - dq));
+        } else if (dq < 0.0) {
+            hi = std::min(hi, dp / (dp - dq));
+        }
+    }
+};
+
+// Exact hiding: cuts `hidden` to the part of it that lies inside the closed triangle of this image, grown
+// by tol on every side, so that neighbouring triangles cover their shared sides and corners together. A
+// side through a corner that the edge starts or ends at is not grown: there the edge's side of it is
+// known exactly, while a grown side would cover a sliver of every edge that leaves the corner close to
+// it. An edge that lies along a side is put on the side of it where HLRViewTurn moves it, if one of its
+// faces is seen edge-on. Closed when the edge misses the triangle, or when the triangle is seen edge-on
+// and covers nothing.
 //
-// Counted (for occlusion levels), no side is grown, and an edge lying along a side within tol is covered
-// only by the triangle that owns the side (ownsSide), so that a surface's neighbouring triangles count
-// once where the edge runs behind their shared side.
-bool coveredRange(const HLRTriangleImage& image, const HLRExactEdge& edge, double tol, bool counted,
-                  double& lo, double& hi) {
+// `counted` (for occlusion levels) is cut the same way but with no side grown, and an edge lying along
+// a side within tol is covered only by the triangle that owns the side (ownsSide), so that a surface's
+// neighbouring triangles count once where the edge runs behind their shared side.
+//
+// Either may be null; both are cut in one pass over the sides, which are no longer read once the range
+// that decides is closed: `hidden` where it is given, else `counted`.
+void cutToCover(const HLRTriangleImage& image, const HLRExactEdge& edge, double tol, Cut* hidden,
+                Cut* counted) {
     const HLRProjectedTriangleVertex& P = *edge.startVertex();
     const HLRProjectedTriangleVertex& Q = *edge.endVertex();
     const HLRVector2D* corner[3] = {&image.corners[0]->screenPosition, &image.corners[1]->screenPosition,
@@ -66,47 +89,60 @@ bool coveredRange(const HLRTriangleImage& image, const HLRExactEdge& edge, doubl
         sideLength[i] = corner[i]->distanceTo(*corner[(i + 1) % 3]);
     }
     const double longestSide = std::max({sideLength[0], sideLength[1], sideLength[2]});
+    Cut& decides = hidden ? *hidden : *counted;
     if (!(std::fabs(doubleArea) > tol * longestSide)) {
-        return false;
+        decides.covers = false;
+        return;
     }
     // Signed distances are taken positive inside whatever the winding on screen.
     const double inward = doubleArea > 0.0 ? 1.0 : -1.0;
-    for (int i = 0; i < 3 && lo < hi; ++i) {
+    for (int i = 0; i < 3 && decides.isOpen(); ++i) {
         const HLRProjectedTriangleVertex& s0 = *image.corners[i];
         const HLRProjectedTriangleVertex& s1 = *image.corners[(i + 1) % 3];
         const double scale = inward / sideLength[i];
-        double dp = signedArea(s0.screenPosition, s1.screenPosition, P.screenPosition) * scale;
-        double dq = signedArea(s0.screenPosition, s1.screenPosition, Q.screenPosition) * scale;
-        const std::optional<HLRViewTurn> turn = std::fabs(dp) <= tol && std::fabs(dq) <= tol
-                                                    ? HLRViewTurn::awayFromEdgeOnFaceOf(edge)
-                                                    : std::nullopt;
+        const double dp = signedArea(s0.screenPosition, s1.screenPosition, P.screenPosition) * scale;
+        const double dq = signedArea(s0.screenPosition, s1.screenPosition, Q.screenPosition) * scale;
+        const bool along = std::fabs(dp) <= tol && std::fabs(dq) <= tol;
+        const std::optional<HLRViewTurn> turn =
+            along ? HLRViewTurn::awayFromEdgeOnFaceOf(edge) : std::nullopt;
         const double rateP = turn ? turnedAreaRate(*turn, s0, s1, P) * scale : 0.0;
         const double rateQ = turn ? turnedAreaRate(*turn, s0, s1, Q) * scale : 0.0;
-        if (rateP != 0.0 || rateQ != 0.0) {
-            dp = rateP;
-            dq = rateQ;
-        } else if (counted && std::fabs(dp) <= tol && std::fabs(dq) <= tol) {
-            if (!ownsSide(s0.screenPosition, s1.screenPosition, image.corners[(i + 2) % 3]->screenPosition))
-                return false;
-            dp = dq = 1.0;
-        } else if (!counted) {
+        const bool turned = rateP != 0.0 || rateQ != 0.0;
+        if (hidden && hidden->isOpen()) {
             const bool throughEnd = &s0 == &P || &s0 == &Q || &s1 == &P || &s1 == &Q;
-            dp += throughEnd ? 0.0 : tol;
-            dq += throughEnd ? 0.0 : tol;
+            const double grown = turned || throughEnd ? 0.0 : tol;
+            hidden->to(turned ? rateP : dp + grown, turned ? rateQ : dq + grown);
         }
-        if (dp < 0.0 && dq < 0.0) {
-            return false;
-        }
-        if (dp < 0.0) {
-            lo = std::max(lo, dp / (dp - dq));
-        } else if (dq < 0.0) {
-            hi = std::min(hi, dp / (dp - dq));
+        if (counted && counted->isOpen()) {
+            if (turned)
+                counted->to(rateP, rateQ);
+            else if (!along)
+                counted->to(dp, dq);
+            else if (!ownsSide(s0.screenPosition, s1.screenPosition,
+                               image.corners[(i + 2) % 3]->screenPosition))
+                counted->covers = false;
         }
     }
-    return lo < hi;
 }
 
 } // namespace
+
+// Every point that the counted test covers lies within the tolerance of each side's line or inside it
+// (a side it skips, for an edge along it or turned off it, is one the edge keeps within the tolerance
+// of), so inside the triangle grown by the tolerance on every side. That triangle's corner at an angle a
+// lies tol / sin(a / 2) from the triangle's corner, and sin(a / 2) is half the distance between the unit
+// vectors along the corner's sides. The bound is kept at half of kCountReach to leave room for rounding.
+bool HLROccluder::countReachBounded() const {
+    bool bounded = true;
+    for (int i = 0; i < 3; ++i) {
+        const HLRVector2D& corner = image.corners[i]->screenPosition;
+        const HLRVector2D next = image.corners[(i + 1) % 3]->screenPosition - corner;
+        const HLRVector2D previous = image.corners[(i + 2) % 3]->screenPosition - corner;
+        const HLRVector2D apart = next / next.length() - previous / previous.length();
+        bounded = bounded && apart.length() >= 4.0 / kCountReach; // false for a side of no length too
+    }
+    return bounded;
+}
 
 // One test for both projections. Depth is the distance from the triangle's plane, measured away from
 // the centre of projection, so an edge that pierces the plane is hidden only beyond the pierce point.
@@ -129,15 +165,19 @@ void HLROccluder::hide(HLRExactEdge& edge) const {
     // Most triangles that get this far miss the edge on screen: that is found before the plane is worked out.
     // An edge hidden all along (read on for occlusion levels) has only its cover to count, and only where
     // it is not yet covered as often as is counted (HLRExactEdge::uncounted): a cover elsewhere would
-    // change no count, so it is cut to that range from the start.
+    // change no count, so it is cut to that range from the start. An edge still to hide has both cut in
+    // one pass.
     const bool hiding = !edge.isAllHidden();
-    double lo = 0.0;
-    double hi = 1.0;
-    if (hiding && !coveredRange(image, edge, HLRProjectedModel::sm_dExactTolerance2D, false, lo, hi)) {
+    const bool counting = HLRProjectedModel::sm_bOcclusionLevels;
+    if (!hiding && !counting) {
         return;
     }
-    auto [countLo, countHi] = HLRProjectedModel::sm_bOcclusionLevels ? edge.uncounted() : std::pair{0.0, 1.0};
-    if (!hiding && !coveredRange(image, edge, HLRProjectedModel::sm_dExactTolerance2D, true, countLo, countHi)) {
+    Cut hidden{0.0, 1.0};
+    const auto [countLo, countHi] = counting ? edge.uncounted() : std::pair{0.0, 1.0};
+    Cut counted{countLo, countHi};
+    cutToCover(image, edge, HLRProjectedModel::sm_dExactTolerance2D, hiding ? &hidden : nullptr,
+               counting ? &counted : nullptr);
+    if (!(hiding ? hidden : counted).isOpen()) {
         return;
     }
     const HLRVector4D& centre = HLRProjectedModel::sm_projectionCentre;
@@ -185,15 +225,13 @@ void HLROccluder::hide(HLRExactEdge& edge) const {
         hi = projective ? toScreen(sHi) : sHi;
         return sLo < sHi;
     };
-    if (hiding && !behindPart(lo, hi)) {
+    if (hiding && !behindPart(hidden.lo, hidden.hi)) {
         return;
     }
     if (hiding)
-        edge.hideStretch(lo, hi);
-    if (HLRProjectedModel::sm_bOcclusionLevels &&
-        (!hiding || coveredRange(image, edge, HLRProjectedModel::sm_dExactTolerance2D, true, countLo, countHi)) &&
-        behindPart(countLo, countHi)) {
-        edge.countCover(countLo, countHi);
+        edge.hideStretch(hidden.lo, hidden.hi);
+    if (counting && counted.isOpen() && behindPart(counted.lo, counted.hi)) {
+        edge.countCover(counted.lo, counted.hi);
     }
 }
 

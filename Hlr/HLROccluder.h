@@ -25,6 +25,13 @@ struct HLROccluder {
     // counts. An edge never hides behind the triangles it lies on, nor behind one that shares both its
     // ends, and a near-region triangle hides nothing.
     void hide(HLRExactEdge& edge) const;
+
+    // Occlusion levels: how far beyond its screen box the counted hide test can find a cover, in units of
+    // HLRProjectedModel::sm_dExactTolerance2D, for a triangle whose reach is bounded (countReachBounded).
+    static constexpr double kCountReach = 4096.0;
+    // Whether no corner on screen is so sharp that the counted hide test could reach farther: such a
+    // triangle is tested wherever it lies.
+    bool countReachBounded() const;
 };
 
 } // namespace KvHLR

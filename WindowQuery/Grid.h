@@ -44,8 +44,10 @@ public:
 
     const std::vector<Item>& items() const { return m_items; }
 
-    // Calls visit(item, index into items()) for each item whose box meets the window and whose nearness
-    // is at least `nearest`, until a visit returns false. False when a visit ended it.
+    // Calls visit(item, index into items(), box) for each item whose box meets the window and whose
+    // nearness is at least `nearest`, until a visit returns false. False when a visit ended it. The item
+    // comes as a reference into items() and its box as filed (clamped to the fields), from the memory the
+    // query sweeps anyway: a visit that passes an item over by its box alone does not read the item.
     template <class Visit>
     bool forEachMeeting(const Imple::QuantisedBox& window, std::int16_t nearest, Visit&& visit) const;
 
@@ -236,7 +238,7 @@ bool Grid<Traits>::forEachMeeting(const Imple::QuantisedBox& window, std::int16_
                                          static_cast<std::size_t>(std::max(w.x0, box.x0) >> shift);
                 if (home == cell) {
                     const std::uint32_t index = m_filed[k];
-                    going = visit(m_items[index], static_cast<std::size_t>(index));
+                    going = visit(m_items[index], static_cast<std::size_t>(index), box);
                 }
             }
         });

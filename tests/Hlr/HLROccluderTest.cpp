@@ -85,3 +85,43 @@ TEST_F(HLROccluderTest, EdgeLeavingACornerJustOutsideASideIsNotHidden) {
     // Farther inside, the same edge is hidden all along behind the triangle.
     EXPECT_TRUE(offer(b, scene.vertex(0, 1e-3, -3)).isAllHidden());
 }
+
+// The counted test of a needle reaches past its sharp corner along a side that an edge runs beside
+// within the tolerance: the hide pass passes over, before reading its corners, an occluder whose box lies
+// farther than kCountReach tolerances from the stretch still to count, and that is sound only for a
+// triangle that countReachBounded accepts.
+TEST_F(HLROccluderTest, CountedCoverReachesPastTheBoxNoFartherThanItsBound) {
+    const bool savedLevels = HLRProjectedModel::sm_bOcclusionLevels;
+    const int savedCounted = HLRProjectedModel::sm_nCountedLevels;
+    HLRProjectedModel::sm_bOcclusionLevels = true;
+    HLRProjectedModel::sm_nCountedLevels = 3;
+    const double tol = EdgeHideTestScene::kTolerance2D;
+    HLROccluder front; // covers the whole edge, which is then hidden all along and counts its covers
+    front.image.setCorners(scene.vertex(-10, -10, -2.5), scene.vertex(10, -10, -2.5),
+                           scene.vertex(0, 10, -2.5));
+    front.image.packBoxes(front.box2D, front.box3D);
+    // Needles from a to (4, 0) and (4, h), and an edge just outside their long side, running past a.
+    for (const double h : {1.0 / 16, 1.0 / 128, 1.0 / 8192}) {
+        m_occluder.image.setCorners(a, scene.vertex(4, 0, -2), scene.vertex(4, h, -2));
+        m_occluder.image.packBoxes(m_occluder.box2D, m_occluder.box3D);
+        HLRExactEdge edge(scene.vertex(-0.5, -tol / 2, -3), scene.vertex(2, -tol / 2, -3), nullptr, nullptr,
+                          HLRProjectedTriangleEdge::CONVEX_SHARP_EDGE);
+        edge.setBoundingBox2D();
+        edge.setBoundingBox3D();
+        front.hide(edge);
+        ASSERT_TRUE(edge.isAllHidden());
+        m_occluder.hide(edge);
+        double reach = 0.0; // how far the needle's count reaches past a, which is its box's least x
+        for (const HLRCoverCounts::Stretch& stretch : edge.levelsWithin(0.0, 1.0)) {
+            if (stretch.count == 2)
+                reach = std::max(reach, -edge.coordinate2DAt(stretch.from).x());
+        }
+        // Where side c-a meets the edge's line, to the counts' steps of 2^-16 of the edge.
+        EXPECT_NEAR(reach, 2 * tol / h, 2.5 / 65536) << h;
+        // The two blunter needles are bounded, the sharpest is not and would be passed over wrongly.
+        EXPECT_EQ(m_occluder.countReachBounded(), h > 1e-3) << h;
+        EXPECT_EQ(reach <= HLROccluder::kCountReach * tol, m_occluder.countReachBounded()) << h;
+    }
+    HLRProjectedModel::sm_bOcclusionLevels = savedLevels;
+    HLRProjectedModel::sm_nCountedLevels = savedCounted;
+}

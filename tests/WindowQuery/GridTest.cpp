@@ -12,12 +12,16 @@ using Grid = WindowQuery::Grid<BoxTraits>;
 
 namespace {
 
-// What a query reports, in its order, each index checked against the item reported with it.
+// What a query reports, in its order, each index and box checked against the item reported with them.
 std::vector<std::size_t> query(const Grid& grid, const TestBox& window, std::int16_t nearest = 0) {
+    using WindowQuery::Imple::QuantisedBox;
     std::vector<std::size_t> reported;
-    grid.forEachMeeting(WindowQuery::Imple::QuantisedBox::fromCodes(window.minCode, window.maxCode), nearest,
-                        [&](const TestBox* item, std::size_t index) {
+    grid.forEachMeeting(QuantisedBox::fromCodes(window.minCode, window.maxCode), nearest,
+                        [&](const TestBox* item, std::size_t index, const QuantisedBox& box) {
                             EXPECT_EQ(item, grid.items()[index]);
+                            const QuantisedBox own = QuantisedBox::fromCodes(item->minCode, item->maxCode);
+                            EXPECT_EQ(std::vector<int>({box.x0, box.y0, box.x1, box.y1}),
+                                      std::vector<int>({own.x0, own.y0, own.x1, own.y1}));
                             reported.push_back(index);
                             return true;
                         });
@@ -86,7 +90,9 @@ TEST(Grid, StopsWhenAVisitSaysSo) {
     const Grid grid(pointersTo(boxes));
     const auto window = WindowQuery::Imple::QuantisedBox::fromCodes(code(300, 300), code(700, 700));
     std::size_t visits = 0;
-    EXPECT_FALSE(grid.forEachMeeting(window, 0, [&](const TestBox*, std::size_t) { return ++visits < 3; }));
+    EXPECT_FALSE(grid.forEachMeeting(window, 0,
+                                     [&](const TestBox*, std::size_t, const auto&) { return ++visits < 3; }));
     EXPECT_EQ(visits, 3u);
-    EXPECT_TRUE(grid.forEachMeeting(window, 0, [](const TestBox*, std::size_t) { return true; }));
+    EXPECT_TRUE(
+        grid.forEachMeeting(window, 0, [](const TestBox*, std::size_t, const auto&) { return true; }));
 }
