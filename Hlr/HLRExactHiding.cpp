@@ -188,9 +188,7 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
                     return true;
                 if (!windowRange)
                     makeWindow();
-                return !(box.x0 > countWindow.x1 || box.x1 < countWindow.x0 || box.y0 > countWindow.y1 ||
-                         box.y1 < countWindow.y0) ||
-                       !reachBounds.bounded(index);
+                return box.meets(countWindow) || !reachBounds.bounded(index);
             };
             // The edge may be hidden all along only while its batch waits, or the stretch still to count
             // narrow: an occluder is asked again just before its test.

@@ -427,7 +427,7 @@ std::vector<const HLROccluder*> HLRProjectedModel::occluders() const {
 
 template <class Edge> std::vector<Edge*> HLRProjectedModel::featureEdgesToHide(bool linesOnly) {
     std::vector<Edge*> result;
-    result.reserve(m_edgeCount);
+    result.reserve(linesOnly ? edgesOf<Edge>(m_intersectionLines).size() : m_edgeCount);
     const auto collect = [&result](std::vector<Edge>& edges) {
         for (Edge& edge : edges) {
             if (edge.isValid() && !edge.isAllHidden() && edge.isFeatureLine()) {

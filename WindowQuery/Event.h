@@ -32,6 +32,10 @@ struct QuantisedBox {
         const std::int16_t yb = yOf(maxCode);
         return QuantisedBox{std::min(xa, xb), std::min(ya, yb), std::max(xa, xb), std::max(ya, yb)};
     }
+    // Whether the two boxes share a cell, their edges included.
+    bool meets(const QuantisedBox& other) const {
+        return !(x0 > other.x1 || x1 < other.x0 || y0 > other.y1 || y1 < other.y0);
+    }
     static std::int16_t xOf(std::uint32_t code) { return static_cast<std::int16_t>(code >> 21); }
     static std::int16_t yOf(std::uint32_t code) {
         return static_cast<std::int16_t>((code & 0x1FFC00u) >> 10);

@@ -228,7 +228,7 @@ bool Grid<Traits>::forEachMeeting(const Imple::QuantisedBox& window, std::int16_
                     break; // the rest of the cell lies farther still
                 }
                 const Imple::QuantisedBox& box = m_filedBox[k];
-                if (box.x0 > w.x1 || box.x1 < w.x0 || box.y0 > w.y1 || box.y1 < w.y0) {
+                if (!box.meets(w)) {
                     continue;
                 }
                 // An item filed in several cells that the window meets is reported from the one that
