@@ -155,6 +155,8 @@ void HLRIntersectionFinder::gatherCandidates() {
             tested += m_parts.needsTest(s, i) ? 1 : 0;
         }
     }
+    if (tested == 0)
+        return; // most models: a second walk over every triangle would find nothing
     HLRHugePages::reserve(m_candidates, tested);
     for (std::size_t s = 0; s < m_triangleData->size(); ++s) {
         const HLRProjectedTriangleData& data = (*m_triangleData)[s];
