@@ -1,8 +1,11 @@
 // The stages before the hide pass, and the whole drawing through the public entry point, on the
-// same synthetic models as the hide pass.
+// same synthetic models as the hide pass; and the search for the parts that cannot cross themselves,
+// which runs beside the projection whenever intersection lines are asked for, on the scenes where it
+// has the most to judge.
 
 #include "bench/BenchScene.h"
 
+#include "Hlr/HLRCrossingFreeParts.h"
 #include "Hlr/HLRModel.h"
 #include "Hlr/HLRProjectedModel.h"
 #include "api/CalcSilhouette.h"
@@ -11,6 +14,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 using namespace KvHLR;
 
@@ -43,6 +47,18 @@ void projectedModelBuild(benchmark::State& state, Model model) {
         benchmark::DoNotOptimize(projected.edgeCount());
     }
     state.SetComplexityN(state.range(0));
+}
+
+void crossingFreeParts(benchmark::State& state, const std::string& scene) {
+    HLRModel model;
+    model.build(KvHLRBench::soupOf(KvHLRBench::scene(scene, static_cast<std::size_t>(state.range(0)))));
+    std::vector<const HLRTriangleData*> sources;
+    for (const HLRTriangleData& data : model.triangleData())
+        sources.push_back(&data);
+    for (auto _ : state) {
+        const HLRCrossingFreeParts parts(sources);
+        benchmark::DoNotOptimize(parts.needsTest(0, 0));
+    }
 }
 
 // Everything a caller waits for: model, hide pass, strokes, joining and the output conversion.
@@ -84,6 +100,11 @@ const bool registered = [] {
         // lines, minutes of work that says nothing the smaller sizes do not.
         add("WholeDrawing/" + name, wholeDrawing, model, model == Model::Sphere ? 1000000 : 100000);
     }
+    for (const std::string scene : {"sphere", "terrain", "gear", "city"})
+        benchmark::RegisterBenchmark(("CrossingFreeParts/" + scene).c_str(), crossingFreeParts, scene)
+            ->Arg(1000000)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
     return true;
 }();
 
