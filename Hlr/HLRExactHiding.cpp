@@ -1,5 +1,6 @@
 #include "Hlr/HLRExactHiding.h"
 
+#include "Hlr/HLRClosedParts.h"
 #include "Hlr/HLRExactEdge.h"
 #include "Hlr/HLRParallelLoop.h"
 #include "Hlr/HLRProjectedModel.h"
@@ -140,7 +141,7 @@ HLRTooManyOcclusionLevels::HLRTooManyOcclusionLevels()
 HLRTooManyOcclusionLevels::~HLRTooManyOcclusionLevels() = default;
 
 std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*>& edges,
-                                      std::size_t coverReadsBefore) {
+                                      std::size_t coverReadsBefore, const HLRClosedParts* closedParts) {
     const std::vector<std::uint64_t> order = screenOrder(edges);
     std::atomic<std::size_t> coverReads{coverReadsBefore};
     const auto charge = [&coverReads](std::uint32_t reads) {
@@ -171,7 +172,18 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
             // passed over before it or its corners are read, though it still counts as read, in its turn.
             // That stretch only narrows as covers are counted, so a window of it made earlier is still
             // sound: it is made when the edge is first found hidden all along, and again at each batch.
+            // An occluder of a closed part apart from the edge counts twice or not at all
+            // (HLRClosedParts): one that counts nothing still hides while the edge is being hidden, so
+            // that which pieces are hidden does not change, and is passed over like the others after.
             std::uint32_t tests = 0, counted = 0;
+            HLRBox3D edgeBox;
+            if (closedParts) {
+                edgeBox.add(edge.startVertex()->viewPosition);
+                edgeBox.add(edge.endVertex()->viewPosition);
+            }
+            const auto timesCounted = [&](std::size_t index) {
+                return closedParts ? closedParts->timesCounted(index, edgeBox) : 1;
+            };
             std::optional<std::pair<double, double>> windowRange;
             WindowQuery::Imple::QuantisedBox countWindow;
             const auto makeWindow = [&] {
@@ -196,6 +208,7 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
                 const HLROccluder* occluder; // null for one passed over
                 std::size_t index;
                 WindowQuery::Imple::QuantisedBox box;
+                int times; // how many times its cover counts
             };
             std::array<Batched, kBatch> batch;
             std::size_t batched = 0;
@@ -218,22 +231,26 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
                             edge.settleCovers();
                         counted = 0;
                     }
-                    if (batch[k].occluder && mayCount(batch[k].index, batch[k].box))
-                        batch[k].occluder->hide(edge);
+                    if (batch[k].occluder && (batch[k].times > 0 || !edge.isAllHidden()) &&
+                        mayCount(batch[k].index, batch[k].box))
+                        batch[k].occluder->hide(edge, batch[k].times);
                     if (edge.isDone())
                         return false;
                 }
                 return true;
             };
-            const bool going = grid.forEachMeeting(windowOf(edge), edge.boundingBox3D().farthestDepth(),
-                                                   [&](const HLROccluder* const& occluder, std::size_t index,
-                                                       const WindowQuery::Imple::QuantisedBox& box) {
-                                                       const bool tested = mayCount(index, box);
-                                                       if (tested)
-                                                           __builtin_prefetch(occluder);
-                                                       batch[batched++] = {tested ? occluder : nullptr, index, box};
-                                                       return batched < kBatch || testBatch();
-                                                   });
+            const bool going =
+                grid.forEachMeeting(windowOf(edge), edge.boundingBox3D().farthestDepth(),
+                                    [&](const HLROccluder* const& occluder, std::size_t index,
+                                        const WindowQuery::Imple::QuantisedBox& box) {
+                                        const int times = timesCounted(index);
+                                        const bool tested =
+                                            (times > 0 || !edge.isAllHidden()) && mayCount(index, box);
+                                        if (tested)
+                                            __builtin_prefetch(occluder);
+                                        batch[batched++] = {tested ? occluder : nullptr, index, box, times};
+                                        return batched < kBatch || testBatch();
+                                    });
             if (going)
                 testBatch();
             charge(counted);

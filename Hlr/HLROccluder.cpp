@@ -148,7 +148,7 @@ bool HLROccluder::countReachBounded() const {
 // the centre of projection, so an edge that pierces the plane is hidden only beyond the pierce point.
 // That distance is linear along the edge in 3D, while the stretch covered on screen is found in
 // screen parameters; a perspective camera's w converts between the two.
-void HLROccluder::hide(HLRExactEdge& edge) const {
+void HLROccluder::hide(HLRExactEdge& edge, int coverTimes) const {
     const HLRProjectedTriangleVertex* P = edge.startVertex();
     const HLRProjectedTriangleVertex* Q = edge.endVertex();
     if (image.nearRegion || !edge.boundingBox2D().overlaps(box2D) || edge.leftTriangle() == &image ||
@@ -168,7 +168,7 @@ void HLROccluder::hide(HLRExactEdge& edge) const {
     // change no count, so it is cut to that range from the start. An edge still to hide has both cut in
     // one pass.
     const bool hiding = !edge.isAllHidden();
-    const bool counting = HLRProjectedModel::sm_bOcclusionLevels;
+    const bool counting = HLRProjectedModel::sm_bOcclusionLevels && coverTimes > 0;
     if (!hiding && !counting) {
         return;
     }
@@ -231,7 +231,7 @@ void HLROccluder::hide(HLRExactEdge& edge) const {
     if (hiding)
         edge.hideStretch(hidden.lo, hidden.hi);
     if (counting && counted.isOpen() && behindPart(counted.lo, counted.hi)) {
-        edge.countCover(counted.lo, counted.hi);
+        edge.countCover(counted.lo, counted.hi, coverTimes);
     }
 }
 

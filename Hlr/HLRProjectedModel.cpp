@@ -8,11 +8,13 @@
 #include <cmath>
 #include <initializer_list>
 #include <limits>
+#include <optional>
 #include <type_traits>
 #include <unordered_map>
 
 #include "Hlr/HLRBoundingBox2D.h"
 #include "Hlr/HLRCancelPoll.h"
+#include "Hlr/HLRClosedParts.h"
 #include "Hlr/HLRExactHiding.h"
 #include "Hlr/HLRIntersectionFinder.h"
 #include "Hlr/HLRModel.h"
@@ -360,13 +362,17 @@ void HLRProjectedModel::mainProcess() {
     HLRProgressObservableProc::startProcess("HLRProjectedModel::mainProcess", static_cast<int>(m_edgeCount));
     if (sm_bExactHiding) {
         std::vector<HLRExactEdge*> edges = exactEdgesToHide();
+        const std::optional<HLRClosedParts> closedParts =
+            sm_bOcclusionLevels ? std::optional<HLRClosedParts>(m_triangleData) : std::nullopt;
+        const HLRClosedParts* const counting = closedParts ? &*closedParts : nullptr;
         const std::size_t coverReads =
-            HLRExactHiding::hideEdges(HLRExactHiding::gridOf(occluders(), edges), edges);
+            HLRExactHiding::hideEdges(HLRExactHiding::gridOf(occluders(), edges), edges, 0, counting);
         if (linesAfterEdges) {
             findIntersectionLines();
             const std::vector<HLRExactEdge*> lines = featureEdgesToHide<HLRExactEdge>(true);
             if (!lines.empty()) {
-                HLRExactHiding::hideEdges(HLRExactHiding::gridOf(occluders(), lines), lines, coverReads);
+                HLRExactHiding::hideEdges(HLRExactHiding::gridOf(occluders(), lines), lines, coverReads,
+                                          counting);
             }
             edges.insert(edges.end(), lines.begin(), lines.end());
         }
