@@ -9,10 +9,12 @@
 namespace KvHLR {
 
 class HLRProjectedTriangleData;
+class HLRTriangleParts;
 
 // Occlusion levels: the closed parts of the model whose surfaces the hide pass may count in pairs.
 //
-// In: the projected triangle stores (their occluders, with their corners' view positions).
+// In: the projected triangle stores (their occluders, with their corners' view positions) and the parts
+// of their model triangles.
 // Out: for each occluder, numbered as HLRProjectedModel::occluders lists them (store by store, so as
 // the hide pass's grid numbers them), how many times its cover counts for an edge (timesCounted).
 //
@@ -30,7 +32,7 @@ class HLRProjectedTriangleData;
 // part's box grown so (the edge's own part, parts it touches or lies within).
 class HLRClosedParts {
 public:
-    explicit HLRClosedParts(const std::vector<HLRProjectedTriangleData>& triangleData);
+    HLRClosedParts(const std::vector<HLRProjectedTriangleData>& triangleData, const HLRTriangleParts& parts);
 
     // How many times the cover of occluder `index` counts for an edge whose view box is `edgeBox`:
     // 1 (as each triangle counts), or for a closed part whose grown box the edge's misses 2 if the

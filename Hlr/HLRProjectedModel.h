@@ -13,6 +13,7 @@
 #include "Hlr/HLRProjectedTriangleData.h"
 #include "Hlr/HLRRunModes.h"
 #include "Hlr/HLRSequentExecutable.h"
+#include "Hlr/HLRTriangleParts.h"
 #include "Hlr/HLRVector4D.h"
 
 namespace KvHLR {
@@ -115,7 +116,10 @@ public:
 
 private:
     void preBuild();
+    // The model triangle stores, in the order of the projected ones.
+    std::vector<const HLRTriangleData*> sources() const;
     void startFindingCrossingFreeParts();
+    void startJoiningParts();
     void mainBuild();
     void postBuild();
     void gatherExtents();
@@ -139,6 +143,8 @@ private:
     bool m_withIntersectionLines = false;
     // The parts that cannot cross themselves, found from the model's triangles while they are projected.
     std::future<HLRCrossingFreeParts> m_crossingFreeParts;
+    // Occlusion levels: the model's parts, joined from its triangles while they are projected.
+    std::future<HLRTriangleParts> m_triangleParts;
     HLRProjectedFreeEdgeData m_intersectionLines{nullptr};
 };
 
