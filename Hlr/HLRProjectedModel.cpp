@@ -234,6 +234,14 @@ void HLRProjectedModel::startJoiningParts() {
     m_triangleParts = std::async(partsLaunch(stores), [stores] { return HLRTriangleParts(stores); });
 }
 
+std::optional<HLRClosedParts> HLRProjectedModel::findClosedParts() {
+    if (!sm_bOcclusionLevels)
+        return std::nullopt;
+    if (!m_triangleParts.valid())
+        startJoiningParts(); // a model built before levels were asked for
+    return std::optional<HLRClosedParts>(std::in_place, m_triangleData, m_triangleParts.get());
+}
+
 void HLRProjectedModel::mainBuild() {
     HLRProgressObservableProc::startProcess("HLRProjectedModel::mainBuild", 1);
     m_edgeCount = 0;
@@ -379,12 +387,7 @@ void HLRProjectedModel::mainProcess() {
     HLRProgressObservableProc::startProcess("HLRProjectedModel::mainProcess", static_cast<int>(m_edgeCount));
     if (sm_bExactHiding) {
         std::vector<HLRExactEdge*> edges = exactEdgesToHide();
-        if (sm_bOcclusionLevels && !m_triangleParts.valid())
-            startJoiningParts(); // a model built before levels were asked for
-        const std::optional<HLRClosedParts> closedParts =
-            sm_bOcclusionLevels
-                ? std::optional<HLRClosedParts>(std::in_place, m_triangleData, m_triangleParts.get())
-                : std::nullopt;
+        const std::optional<HLRClosedParts> closedParts = findClosedParts();
         const HLRClosedParts* const counting = closedParts ? &*closedParts : nullptr;
         const std::size_t coverReads =
             HLRExactHiding::hideEdges(HLRExactHiding::gridOf(occluders(), edges), edges, 0, counting);

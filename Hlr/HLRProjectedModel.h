@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <future>
+#include <optional>
 #include <vector>
 
 #include "Hlr/HLRBoundingBox3D.h"
 #include "Hlr/HLRBox3D.h"
+#include "Hlr/HLRClosedParts.h"
 #include "Hlr/HLRCrossingFreeParts.h"
 #include "Hlr/HLRHidingBucketHolder.h"
 #include "Hlr/HLRProjectedFreeEdgeData.h"
@@ -81,6 +83,9 @@ public:
     std::vector<HLRProjectedTriangle*> hiders();
     std::vector<HLRProjectedTriangleEdge*> edgesToHide();
     std::vector<const HLROccluder*> occluders() const;
+    // Occlusion levels: the closed parts whose surfaces the hide pass counts in pairs, for
+    // HLRExactHiding::hideEdges; nothing without levels. Once per build.
+    std::optional<HLRClosedParts> findClosedParts();
     std::vector<HLRExactEdge*> exactEdgesToHide();
 
     // Process-wide values of the last build and preProcess, read by the hide tests.
