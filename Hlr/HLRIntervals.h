@@ -25,8 +25,8 @@ public:
         int count;
     };
 
-    // Counts `times` more occluders over [from, to] (a closed part's surface facing the eye counts
-    // twice, for the one facing away behind it: HLRClosedParts), counts above `most` reading as `most`.
+    // Counts `times` more occluders over [from, to] (a closed part's surface of one facing counts twice,
+    // for one of the other facing: HLRClosedParts), counts above `most` reading as `most`.
     // True once the count is `most` all along the edge but for stretches shorter than `shortest` (which
     // stretchesWithin gives the count beside them): further covers change nothing.
     bool add(double from, double to, int most, double shortest, int times = 1);

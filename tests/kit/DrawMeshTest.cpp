@@ -108,8 +108,8 @@ TEST(DrawMesh, OcclusionLevelsCountTheSurfacesInFront) {
     EXPECT_NEAR(byLevel[2], 4.0, 1e-9);
 }
 
-// Closed parts apart from a hidden line count in pairs: twice where they face the eye, not at all where
-// they face away. A square under two boxes, a wide one over a narrow one, seen from above, lies behind
+// Closed parts apart from a hidden line count in pairs: their surfaces of one facing twice, the others
+// not at all. A square under two boxes, a wide one over a narrow one, seen from above, lies behind
 // four surfaces, the narrow box's bottom edges behind three (their own box counted face by face) and its
 // top edges behind two (the wide box's bottom edges lie under its top ones); so too with the wide box
 // inside out.
