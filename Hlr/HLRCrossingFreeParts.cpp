@@ -6,6 +6,7 @@
 #include "Hlr/HLRTriangle.h"
 #include "Hlr/HLRTriangleData.h"
 #include "Hlr/HLRTriangleEdge.h"
+#include "Hlr/HLRTriangleParts.h"
 #include "Hlr/HLRTriangleVertex.h"
 
 #include <algorithm>
@@ -19,8 +20,6 @@ namespace KvHLR {
 namespace {
 
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
-// Marks a triangle's edge records (HLRCrossingFreeParts::m_edgeRecords) where one of its edges is open.
-constexpr std::uint8_t kOpenSide = 4;
 // A patch takes a triangle whose normal is within about 75 degrees of its axis.
 constexpr double kLeastAxisCosine = 0.25;
 // A group of chunks looks for an axis that every normal of it is near in at most this many steps.
@@ -65,15 +64,6 @@ template <class T> void fillOnHugePages(std::vector<T>& array, std::size_t count
     array.reserve(count);
     HLRHugePages::advise(array.data(), count * sizeof(T));
     array.assign(count, value);
-}
-
-// The root of `i` in a union-find forest, halving the path on the way.
-std::uint32_t rootOf(std::vector<std::uint32_t>& parent, std::uint32_t i) {
-    while (parent[i] != i) {
-        parent[i] = parent[parent[i]];
-        i = parent[i];
-    }
-    return i;
 }
 
 // Calls visit(a, b) once for each pair of boxes a < b (low[i] to high[i] on D axes) that overlap, from
@@ -254,58 +244,16 @@ HLRCrossingFreeParts::HLRCrossingFreeParts(const std::vector<const HLRTriangleDa
     std::vector<std::array<float, 3>>().swap(m_coneAxis);
 }
 
-// Parts are joined through edges; a triangle that is not on three edges with a triangle on either
-// side (an open border, an edge of three or more triangles, two neighbours wound alike, no area)
-// makes its part one that may cross itself.
+// The parts and their triangles' edge records (HLRTriangleParts); a part that is not closed and
+// consistently wound may cross itself.
 void HLRCrossingFreeParts::findParts(const std::vector<const HLRTriangleData*>& triangleData) {
-    std::size_t total = 0;
-    for (const HLRTriangleData* data : triangleData) {
-        m_storeStart.push_back(total);
-        total += data->triangles().size();
-    }
-    std::vector<std::uint32_t> parent;
-    fillOnHugePages(parent, total, 0u);
-    std::iota(parent.begin(), parent.end(), 0u);
-    // Each edge is recorded once, with the triangle that runs along it one way on its left and the one
-    // that runs the other way on its right; a third triangle takes the place of one of them.
-    m_edgeRecords.assign(total, 0);
-    for (std::size_t s = 0; s < triangleData.size(); ++s) {
-        const HLRTriangleData& source = *triangleData[s];
-        const auto index = [&](std::int32_t t) {
-            return static_cast<std::uint32_t>(m_storeStart[s] + static_cast<std::size_t>(t));
-        };
-        for (const HLRTriangleEdge& edge : source.edges()) {
-            HLRCancelPoll::check();
-            const std::int32_t left = edge.leftTriangle(), right = edge.rightTriangle();
-            if (left == HLRTriangleEdge::NONE || right == HLRTriangleEdge::NONE) {
-                const std::int32_t own = left == HLRTriangleEdge::NONE ? right : left;
-                if (own != HLRTriangleEdge::NONE)
-                    m_edgeRecords[index(own)] = static_cast<std::uint8_t>((m_edgeRecords[index(own)] + 1) | kOpenSide);
-                continue;
-            }
-            ++m_edgeRecords[index(left)];
-            ++m_edgeRecords[index(right)];
-            // The lower root stays: the triangles come in order, so trees stay shallow.
-            const std::uint32_t a = rootOf(parent, index(left)), b = rootOf(parent, index(right));
-            parent[std::max(a, b)] = std::min(a, b);
-        }
-    }
-    // Every triangle's parent comes before it, and a root is the first triangle of its part: walking the
-    // triangles in order turns each parent into its part's number in place, parts numbered as met.
-    for (std::size_t t = 0; t < total; ++t) {
-        if (parent[t] == t) {
-            parent[t] = static_cast<std::uint32_t>(m_crossingFree.size());
-            m_crossingFree.push_back(1);
-            m_triangleCount.push_back(0);
-            m_through.push_back(t);
-        } else {
-            parent[t] = parent[parent[t]];
-        }
-        ++m_triangleCount[parent[t]];
-        if (m_edgeRecords[t] != 3)
-            m_crossingFree[parent[t]] = 0;
-    }
-    m_partOfTriangle = std::move(parent);
+    HLRTriangleParts parts(triangleData);
+    m_storeStart = parts.takeStoreStart();
+    m_partOfTriangle = parts.takePartOfTriangle();
+    m_edgeRecords = parts.takeEdgeRecords();
+    m_crossingFree = parts.takeClosed();
+    m_triangleCount = parts.takeTriangleCount();
+    m_through = parts.takeFirstTriangle();
 }
 
 void HLRCrossingFreeParts::chooseCentres(const std::vector<const HLRTriangleData*>& triangleData) {
@@ -880,7 +828,8 @@ void HLRCrossingFreeParts::markMeetingChunks(double tolerance,
                 const std::uint32_t first = compared[a], second = compared[b];
                 if (marks(first, second) && !apart(first, second)) {
                     meets[first] = meets[second] = 1;
-                    const std::uint32_t x = rootOf(group, first), y = rootOf(group, second);
+                    const std::uint32_t x = HLRTriangleParts::rootOf(group, first),
+                                        y = HLRTriangleParts::rootOf(group, second);
                     group[std::max(x, y)] = std::min(x, y);
                 }
                 return true;

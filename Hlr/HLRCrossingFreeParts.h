@@ -135,9 +135,7 @@ private:
     HLRBox3D m_extent;
     std::vector<std::size_t> m_storeStart;       // the first triangle of each store, counted over all
     std::vector<std::uint32_t> m_partOfTriangle; // by triangle, counted over all stores
-    // By triangle, while the patches are found: how many edge records name it (no more than three:
-    // HLRTriangleData::buildEdges files each side of a triangle on one edge), plus kOpenSide where one
-    // of them has no triangle on its other side.
+    // By triangle, while the patches are found: its edge records (HLRTriangleParts::edgeRecords).
     std::vector<std::uint8_t> m_edgeRecords;
     // By part: whether its edges are right (closed, consistently wound, no triangle without an area);
     // once judged, whether it is free of crossings.

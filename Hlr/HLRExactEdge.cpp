@@ -44,8 +44,8 @@ void HLRExactEdge::hideStretch(double a, double b) {
     }
 }
 
-void HLRExactEdge::countCover(double a, double b) {
-    if (m_hiddenIntervals.addCover(a, b, HLRProjectedModel::sm_nCountedLevels, kParameterTolerance))
+void HLRExactEdge::countCover(double a, double b, int times) {
+    if (m_hiddenIntervals.addCover(a, b, HLRProjectedModel::sm_nCountedLevels, kParameterTolerance, times))
         setAllCounted();
 }
 

@@ -54,9 +54,9 @@ public:
     // pieces and cover counts until it is covered as often as is counted all along, and further pieces
     // change nothing.
     void hideStretch(double a, double b);
-    // Occlusion levels: counts one occluder's cover of [a, b], beside the merged pieces (HLRCoverCounts),
-    // up to HLRProjectedModel::sm_nCountedLevels.
-    void countCover(double a, double b);
+    // Occlusion levels: counts one occluder's cover of [a, b] `times` times, beside the merged pieces
+    // (HLRCoverCounts), up to HLRProjectedModel::sm_nCountedLevels.
+    void countCover(double a, double b, int times = 1);
     // Occlusion levels, every few thousand occluders read for an edge hidden all along: its cover counts
     // in as little memory as they need, and none kept where it is covered as often as is counted all along.
     void settleCovers();

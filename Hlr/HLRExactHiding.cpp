@@ -1,5 +1,6 @@
 #include "Hlr/HLRExactHiding.h"
 
+#include "Hlr/HLRClosedParts.h"
 #include "Hlr/HLRExactEdge.h"
 #include "Hlr/HLRParallelLoop.h"
 #include "Hlr/HLRProjectedModel.h"
@@ -109,6 +110,61 @@ private:
     std::vector<std::atomic<bool>> m_known;
 };
 
+// Occlusion levels, for one edge at a time: which facing counts, twice, for each closed part whose
+// surfaces count in pairs (HLRClosedParts). The first of its triangles that counts a cover on the edge
+// chooses: the count then takes whichever facing comes first instead of waiting for the triangles
+// facing the eye, which a query often reads after those behind them. Until then no triangle of the part
+// has counted anything, so either facing counts it right. An open-addressed table of the parts chosen,
+// kept by the thread and emptied for each edge by the slots it filled.
+class PairedFacings {
+public:
+    enum class Choice { None, FacesEye, FacesAway };
+
+    Choice choiceOf(std::uint32_t part) const {
+        if (m_filled.empty())
+            return Choice::None;
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t slot = firstSlot(part, mask);; slot = (slot + 1) & mask) {
+            if (m_slots[slot] == 0)
+                return Choice::None;
+            if (m_slots[slot] / 2 == part + 1)
+                return (m_slots[slot] & 1U) != 0 ? Choice::FacesEye : Choice::FacesAway;
+        }
+    }
+    // Chooses the facing of a part that has none yet.
+    void choose(std::uint32_t part, bool facesEye) {
+        if (2 * (m_filled.size() + 1) > m_slots.size())
+            grow();
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t slot = firstSlot(part, mask);
+        while (m_slots[slot] != 0)
+            slot = (slot + 1) & mask;
+        m_slots[slot] = 2 * (part + 1) + (facesEye ? 1U : 0U); // 0 marks an empty slot
+        m_filled.push_back(slot);
+    }
+    void clear() {
+        for (const std::size_t slot : m_filled)
+            m_slots[slot] = 0;
+        m_filled.clear();
+    }
+
+private:
+    static std::size_t firstSlot(std::uint32_t part, std::size_t mask) {
+        return (part * std::size_t{0x9E3779B1u}) & mask;
+    }
+    void grow() {
+        std::vector<std::uint32_t> slots(std::max<std::size_t>(64, 2 * m_slots.size()), 0);
+        slots.swap(m_slots);
+        std::vector<std::size_t> filled;
+        filled.swap(m_filled);
+        for (const std::size_t from : filled)
+            choose(slots[from] / 2 - 1, (slots[from] & 1U) != 0);
+    }
+
+    std::vector<std::uint32_t> m_slots;
+    std::vector<std::size_t> m_filled;
+};
+
 } // namespace
 
 HLRExactHiding::Grid HLRExactHiding::gridOf(std::vector<const HLROccluder*> occluders,
@@ -140,7 +196,7 @@ HLRTooManyOcclusionLevels::HLRTooManyOcclusionLevels()
 HLRTooManyOcclusionLevels::~HLRTooManyOcclusionLevels() = default;
 
 std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExactEdge*>& edges,
-                                      std::size_t coverReadsBefore) {
+                                      std::size_t coverReadsBefore, const HLRClosedParts* closedParts) {
     const std::vector<std::uint64_t> order = screenOrder(edges);
     std::atomic<std::size_t> coverReads{coverReadsBefore};
     const auto charge = [&coverReads](std::uint32_t reads) {
@@ -154,8 +210,8 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
     ReachBounds reachBounds(grid.items());
     const double countReach = HLROccluder::kCountReach * HLRProjectedModel::sm_dExactTolerance2D;
     runInParallel(
-        static_cast<std::ptrdiff_t>(edges.size()), kEdgesPerBlock, [] { return 0; },
-        [&](int, std::ptrdiff_t i) {
+        static_cast<std::ptrdiff_t>(edges.size()), kEdgesPerBlock, [] { return PairedFacings(); },
+        [&](PairedFacings& pairedFacings, std::ptrdiff_t i) {
             HLRCancelPoll::check();
             const auto address = static_cast<std::uintptr_t>(order[static_cast<std::size_t>(i)]);
             HLRExactEdge& edge = *reinterpret_cast<HLRExactEdge*>(address);
@@ -171,7 +227,36 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
             // passed over before it or its corners are read, though it still counts as read, in its turn.
             // That stretch only narrows as covers are counted, so a window of it made earlier is still
             // sound: it is made when the edge is first found hidden all along, and again at each batch.
+            // An occluder of a closed part apart from the edge counts twice or not at all
+            // (HLRClosedParts, PairedFacings): one that counts nothing still hides while the edge is being
+            // hidden, so that which pieces are hidden does not change, and is passed over like the others
+            // after.
             std::uint32_t tests = 0, counted = 0;
+            HLRBox3D edgeBox;
+            if (closedParts) {
+                edgeBox.add(edge.startVertex()->viewPosition);
+                edgeBox.add(edge.endVertex()->viewPosition);
+                pairedFacings.clear();
+            }
+            // How many times an occluder's cover counts (HLRClosedParts::pairedPart gives `paired`):
+            // kChoosing for one whose part has no facing chosen yet, which counts twice and chooses its
+            // own facing if it counts a cover.
+            constexpr int kChoosing = -1;
+            const auto pairedPart = [&](std::size_t index) {
+                return closedParts ? closedParts->pairedPart(index, edgeBox) : HLRClosedParts::kNone;
+            };
+            const auto timesCounted = [&](std::uint32_t paired) {
+                if (paired == HLRClosedParts::kNone)
+                    return 1;
+                const PairedFacings::Choice choice =
+                    pairedFacings.choiceOf(paired & HLRClosedParts::kPartMask);
+                if (choice == PairedFacings::Choice::None)
+                    return kChoosing;
+                return (choice == PairedFacings::Choice::FacesEye) ==
+                               ((paired & HLRClosedParts::kFacesEye) != 0)
+                           ? 2
+                           : 0;
+            };
             std::optional<std::pair<double, double>> windowRange;
             WindowQuery::Imple::QuantisedBox countWindow;
             const auto makeWindow = [&] {
@@ -196,6 +281,7 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
                 const HLROccluder* occluder; // null for one passed over
                 std::size_t index;
                 WindowQuery::Imple::QuantisedBox box;
+                std::uint32_t paired; // HLRClosedParts::pairedPart
             };
             std::array<Batched, kBatch> batch;
             std::size_t batched = 0;
@@ -218,22 +304,31 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
                             edge.settleCovers();
                         counted = 0;
                     }
-                    if (batch[k].occluder && mayCount(batch[k].index, batch[k].box))
-                        batch[k].occluder->hide(edge);
+                    if (!batch[k].occluder)
+                        continue;
+                    // An occluder before it in the batch may have chosen its part's facing.
+                    const int times = timesCounted(batch[k].paired);
+                    if ((times != 0 || !edge.isAllHidden()) && mayCount(batch[k].index, batch[k].box) &&
+                        batch[k].occluder->hide(edge, times == kChoosing ? 2 : times) && times == kChoosing)
+                        pairedFacings.choose(batch[k].paired & HLRClosedParts::kPartMask,
+                                             (batch[k].paired & HLRClosedParts::kFacesEye) != 0);
                     if (edge.isDone())
                         return false;
                 }
                 return true;
             };
-            const bool going = grid.forEachMeeting(windowOf(edge), edge.boundingBox3D().farthestDepth(),
-                                                   [&](const HLROccluder* const& occluder, std::size_t index,
-                                                       const WindowQuery::Imple::QuantisedBox& box) {
-                                                       const bool tested = mayCount(index, box);
-                                                       if (tested)
-                                                           __builtin_prefetch(occluder);
-                                                       batch[batched++] = {tested ? occluder : nullptr, index, box};
-                                                       return batched < kBatch || testBatch();
-                                                   });
+            const bool going = grid.forEachMeeting(
+                windowOf(edge), edge.boundingBox3D().farthestDepth(),
+                [&](const HLROccluder* const& occluder, std::size_t index,
+                    const WindowQuery::Imple::QuantisedBox& box) {
+                    const std::uint32_t paired = pairedPart(index);
+                    const bool tested =
+                        (timesCounted(paired) != 0 || !edge.isAllHidden()) && mayCount(index, box);
+                    if (tested)
+                        __builtin_prefetch(occluder);
+                    batch[batched++] = {tested ? occluder : nullptr, index, box, paired};
+                    return batched < kBatch || testBatch();
+                });
             if (going)
                 testBatch();
             charge(counted);

@@ -11,6 +11,7 @@
 
 namespace KvHLR {
 
+class HLRClosedParts;
 class HLRExactEdge;
 
 // Exact hiding's hide pass.
@@ -42,9 +43,12 @@ public:
     static Grid gridOf(std::vector<const HLROccluder*> occluders, const std::vector<HLRExactEdge*>& edges);
     // The hide pass over a grid that gridOf made for these edges. A drawing hidden in several passes
     // counts the occlusion levels' reads over all of them against one budget: each pass is given the
-    // reads of those before it, and returns them with its own.
+    // reads of those before it, and returns them with its own. With occlusion levels, `closedParts`
+    // (numbering the occluders as the grid's items) tells how many times each occluder's cover counts
+    // for an edge; without it each counts once.
     static std::size_t hideEdges(const Grid& grid, const std::vector<HLRExactEdge*>& edges,
-                                 std::size_t coverReadsBefore = 0);
+                                 std::size_t coverReadsBefore = 0,
+                                 const HLRClosedParts* closedParts = nullptr);
 };
 
 } // namespace KvHLR

@@ -96,14 +96,14 @@ MergeStep mergeStep(HLRInterval& a, HLRInterval& b) {
 
 } // namespace
 
-bool HLRCoverCounts::add(double from, double to, int most, double shortest) {
+bool HLRCoverCounts::add(double from, double to, int most, double shortest, int times) {
     const auto position = [](double t) { return static_cast<std::int32_t>(std::lround(t * kPositions)); };
     const std::int32_t start = position(from), end = position(to);
     m_most = most;
     if (start >= end)
         return false;
-    m_steps.emplace_back(start, 1);
-    m_steps.emplace_back(end, -1);
+    m_steps.emplace_back(start, times);
+    m_steps.emplace_back(end, -times);
     if (m_steps.size() < m_compactedSize + std::max<std::size_t>(2, m_compactedSize / 4))
         return false;
     return settle(shortest);
@@ -319,10 +319,10 @@ void HLRIntervals::addInterval(HLRInterval interval) {
     m_pieces->cursorIndex = index;
 }
 
-bool HLRIntervals::addCover(double from, double to, int most, double shortest) {
+bool HLRIntervals::addCover(double from, double to, int most, double shortest, int times) {
     if (!m_pieces)
         m_pieces = std::make_unique<Pieces>();
-    return m_pieces->covers.add(from, to, most, shortest);
+    return m_pieces->covers.add(from, to, most, shortest, times);
 }
 
 bool HLRIntervals::settleCovers(double shortest) {

@@ -25,10 +25,11 @@ public:
         int count;
     };
 
-    // Counts one more occluder over [from, to], counts above `most` reading as `most`. True once the
-    // count is `most` all along the edge but for stretches shorter than `shortest` (which
+    // Counts `times` more occluders over [from, to] (a closed part's surface of one facing counts twice,
+    // for one of the other facing: HLRClosedParts), counts above `most` reading as `most`.
+    // True once the count is `most` all along the edge but for stretches shorter than `shortest` (which
     // stretchesWithin gives the count beside them): further covers change nothing.
-    bool add(double from, double to, int most, double shortest);
+    bool add(double from, double to, int most, double shortest, int times = 1);
     // The stretches of [from, to] (0 <= from < to <= 1), in order, their counts at least 1. A stretch
     // shorter than `shortest` is a sliver where neighbouring occluders overlap along their shared side
     // (their outlines are grown by the hide test's tolerance) or a step rounded apart: it takes the lower
@@ -90,7 +91,7 @@ public:
 
     // Occlusion levels: counts a covered piece as well (HLRCoverCounts::add), kept beside the merged
     // list. True once further covers change nothing.
-    bool addCover(double from, double to, int most, double shortest);
+    bool addCover(double from, double to, int most, double shortest, int times = 1);
     // HLRCoverCounts::settle; false when no cover was counted.
     bool settleCovers(double shortest);
     // The cover counts along [from, to] (HLRCoverCounts::stretchesWithin): one stretch of count 1

@@ -148,19 +148,19 @@ bool HLROccluder::countReachBounded() const {
 // the centre of projection, so an edge that pierces the plane is hidden only beyond the pierce point.
 // That distance is linear along the edge in 3D, while the stretch covered on screen is found in
 // screen parameters; a perspective camera's w converts between the two.
-void HLROccluder::hide(HLRExactEdge& edge) const {
+bool HLROccluder::hide(HLRExactEdge& edge, int coverTimes) const {
     const HLRProjectedTriangleVertex* P = edge.startVertex();
     const HLRProjectedTriangleVertex* Q = edge.endVertex();
     if (image.nearRegion || !edge.boundingBox2D().overlaps(box2D) || edge.leftTriangle() == &image ||
         edge.rightTriangle() == &image || (image.hasCorner(P) && image.hasCorner(Q))) {
-        return;
+        return false;
     }
     // The packed depth codes cannot tell points within one cell apart, so depths are compared as they
     // are: an edge whose farthest point is no farther than the triangle's nearest lies in front.
     const double nearestCorner = std::max({image.corners[0]->viewPosition.z, image.corners[1]->viewPosition.z,
                                            image.corners[2]->viewPosition.z});
     if (!(std::min(P->viewPosition.z, Q->viewPosition.z) < nearestCorner)) {
-        return;
+        return false;
     }
     // Most triangles that get this far miss the edge on screen: that is found before the plane is worked out.
     // An edge hidden all along (read on for occlusion levels) has only its cover to count, and only where
@@ -168,9 +168,9 @@ void HLROccluder::hide(HLRExactEdge& edge) const {
     // change no count, so it is cut to that range from the start. An edge still to hide has both cut in
     // one pass.
     const bool hiding = !edge.isAllHidden();
-    const bool counting = HLRProjectedModel::sm_bOcclusionLevels;
+    const bool counting = HLRProjectedModel::sm_bOcclusionLevels && coverTimes > 0;
     if (!hiding && !counting) {
-        return;
+        return false;
     }
     Cut hidden{0.0, 1.0};
     const auto [countLo, countHi] = counting ? edge.uncounted() : std::pair{0.0, 1.0};
@@ -178,7 +178,7 @@ void HLROccluder::hide(HLRExactEdge& edge) const {
     cutToCover(image, edge, HLRProjectedModel::sm_dExactTolerance2D, hiding ? &hidden : nullptr,
                counting ? &counted : nullptr);
     if (!(hiding ? hidden : counted).isOpen()) {
-        return;
+        return false;
     }
     const HLRVector4D& centre = HLRProjectedModel::sm_projectionCentre;
     const HLRVector3D normal = image.normal();
@@ -187,7 +187,7 @@ void HLROccluder::hide(HLRExactEdge& edge) const {
         normal.x * centre.x() + normal.y * centre.y() + normal.z * centre.z() - planeConstant * centre.w();
     const double normalLength = length(normal);
     if (!(normalLength > 0.0) || centreSide == 0.0) {
-        return; // degenerate, or seen edge-on
+        return false; // degenerate, or seen edge-on
     }
     const double behindScale = (centreSide > 0.0 ? -1.0 : 1.0) / normalLength;
     const double behindP = (dot(normal, P->viewPosition) - planeConstant) * behindScale;
@@ -199,7 +199,7 @@ void HLROccluder::hide(HLRExactEdge& edge) const {
             ? std::max(HLRProjectedModel::sm_dCoarseTolerance3D, HLRProjectedModel::sm_dExactTolerance3D)
             : HLRProjectedModel::sm_dExactTolerance3D;
     if (!(behindP > tolZ) && !(behindQ > tolZ)) {
-        return;
+        return false;
     }
 
     // Screen parameter t and 3D parameter s along the edge: t = s wQ / ((1 - s) wP + s wQ).
@@ -226,13 +226,15 @@ void HLROccluder::hide(HLRExactEdge& edge) const {
         return sLo < sHi;
     };
     if (hiding && !behindPart(hidden.lo, hidden.hi)) {
-        return;
+        return false;
     }
     if (hiding)
         edge.hideStretch(hidden.lo, hidden.hi);
     if (counting && counted.isOpen() && behindPart(counted.lo, counted.hi)) {
-        edge.countCover(counted.lo, counted.hi);
+        edge.countCover(counted.lo, counted.hi, coverTimes);
+        return true;
     }
+    return false;
 }
 
 } // namespace KvHLR

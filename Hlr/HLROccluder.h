@@ -23,8 +23,9 @@ struct HLROccluder {
     // their shared sides together; depth is the distance from the triangle's plane away from the centre
     // of projection, so a piercing edge is hidden only behind the pierce point; a piece of any length
     // counts. An edge never hides behind the triangles it lies on, nor behind one that shares both its
-    // ends, and a near-region triangle hides nothing.
-    void hide(HLRExactEdge& edge) const;
+    // ends, and a near-region triangle hides nothing. With occlusion levels its cover is counted
+    // `coverTimes` times (HLRClosedParts: 0 hides without counting); true if it counted one.
+    bool hide(HLRExactEdge& edge, int coverTimes = 1) const;
 
     // Occlusion levels: how far beyond its screen box the counted hide test can find a cover, in units of
     // HLRProjectedModel::sm_dExactTolerance2D, for a triangle whose reach is bounded (countReachBounded).

@@ -8,11 +8,13 @@
 #include <cmath>
 #include <initializer_list>
 #include <limits>
+#include <optional>
 #include <type_traits>
 #include <unordered_map>
 
 #include "Hlr/HLRBoundingBox2D.h"
 #include "Hlr/HLRCancelPoll.h"
+#include "Hlr/HLRClosedParts.h"
 #include "Hlr/HLRExactHiding.h"
 #include "Hlr/HLRIntersectionFinder.h"
 #include "Hlr/HLRModel.h"
@@ -168,6 +170,8 @@ void HLRProjectedModel::build() {
     preBuild();
     if (m_withIntersectionLines)
         startFindingCrossingFreeParts();
+    if (sm_bOcclusionLevels)
+        startJoiningParts();
     mainBuild();
     postBuild();
     HLRProgressObservableProc::endProcess("HLRProjectedModel::build");
@@ -198,21 +202,44 @@ void HLRProjectedModel::preBuild() {
     HLRProgressObservableProc::endProcess("HLRProjectedModel::preBuild");
 }
 
+std::vector<const HLRTriangleData*> HLRProjectedModel::sources() const {
+    std::vector<const HLRTriangleData*> stores;
+    for (const HLRProjectedTriangleData& data : m_triangleData)
+        stores.push_back(data.source());
+    return stores;
+}
+
+namespace {
+
 // The projection runs on one thread: a large model's parts are found on a second one meanwhile. They
 // are read from the model's own triangles and edges, which the projection only reads too. Where no
 // thread can be started (canStartThreads), they are found when first asked for.
-void HLRProjectedModel::startFindingCrossingFreeParts() {
-    std::vector<const HLRTriangleData*> sources;
+std::launch partsLaunch(const std::vector<const HLRTriangleData*>& stores) {
     std::size_t triangles = 0;
-    for (const HLRProjectedTriangleData& data : m_triangleData) {
-        sources.push_back(data.source());
-        triangles += data.source()->triangles().size();
-    }
-    const auto find = [sources] { return HLRCrossingFreeParts(sources); };
-    m_crossingFreeParts =
-        std::async(triangles > kCrossingFreePartsOnOwnThread && canStartThreads() ? std::launch::async
-                                                                                 : std::launch::deferred,
-                   find);
+    for (const HLRTriangleData* store : stores)
+        triangles += store->triangles().size();
+    return triangles > kCrossingFreePartsOnOwnThread && canStartThreads() ? std::launch::async
+                                                                          : std::launch::deferred;
+}
+
+} // namespace
+
+void HLRProjectedModel::startFindingCrossingFreeParts() {
+    const std::vector<const HLRTriangleData*> stores = sources();
+    m_crossingFreeParts = std::async(partsLaunch(stores), [stores] { return HLRCrossingFreeParts(stores); });
+}
+
+void HLRProjectedModel::startJoiningParts() {
+    const std::vector<const HLRTriangleData*> stores = sources();
+    m_triangleParts = std::async(partsLaunch(stores), [stores] { return HLRTriangleParts(stores); });
+}
+
+std::optional<HLRClosedParts> HLRProjectedModel::findClosedParts() {
+    if (!sm_bOcclusionLevels)
+        return std::nullopt;
+    if (!m_triangleParts.valid())
+        startJoiningParts(); // a model built before levels were asked for
+    return std::optional<HLRClosedParts>(std::in_place, m_triangleData, m_triangleParts.get());
 }
 
 void HLRProjectedModel::mainBuild() {
@@ -360,13 +387,16 @@ void HLRProjectedModel::mainProcess() {
     HLRProgressObservableProc::startProcess("HLRProjectedModel::mainProcess", static_cast<int>(m_edgeCount));
     if (sm_bExactHiding) {
         std::vector<HLRExactEdge*> edges = exactEdgesToHide();
+        const std::optional<HLRClosedParts> closedParts = findClosedParts();
+        const HLRClosedParts* const counting = closedParts ? &*closedParts : nullptr;
         const std::size_t coverReads =
-            HLRExactHiding::hideEdges(HLRExactHiding::gridOf(occluders(), edges), edges);
+            HLRExactHiding::hideEdges(HLRExactHiding::gridOf(occluders(), edges), edges, 0, counting);
         if (linesAfterEdges) {
             findIntersectionLines();
             const std::vector<HLRExactEdge*> lines = featureEdgesToHide<HLRExactEdge>(true);
             if (!lines.empty()) {
-                HLRExactHiding::hideEdges(HLRExactHiding::gridOf(occluders(), lines), lines, coverReads);
+                HLRExactHiding::hideEdges(HLRExactHiding::gridOf(occluders(), lines), lines, coverReads,
+                                          counting);
             }
             edges.insert(edges.end(), lines.begin(), lines.end());
         }

@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <future>
+#include <optional>
 #include <vector>
 
 #include "Hlr/HLRBoundingBox3D.h"
 #include "Hlr/HLRBox3D.h"
+#include "Hlr/HLRClosedParts.h"
 #include "Hlr/HLRCrossingFreeParts.h"
 #include "Hlr/HLRHidingBucketHolder.h"
 #include "Hlr/HLRProjectedFreeEdgeData.h"
@@ -13,6 +15,7 @@
 #include "Hlr/HLRProjectedTriangleData.h"
 #include "Hlr/HLRRunModes.h"
 #include "Hlr/HLRSequentExecutable.h"
+#include "Hlr/HLRTriangleParts.h"
 #include "Hlr/HLRVector4D.h"
 
 namespace KvHLR {
@@ -80,6 +83,9 @@ public:
     std::vector<HLRProjectedTriangle*> hiders();
     std::vector<HLRProjectedTriangleEdge*> edgesToHide();
     std::vector<const HLROccluder*> occluders() const;
+    // Occlusion levels: the closed parts whose surfaces the hide pass counts in pairs, for
+    // HLRExactHiding::hideEdges; nothing without levels. Once per build.
+    std::optional<HLRClosedParts> findClosedParts();
     std::vector<HLRExactEdge*> exactEdgesToHide();
 
     // Process-wide values of the last build and preProcess, read by the hide tests.
@@ -115,7 +121,10 @@ public:
 
 private:
     void preBuild();
+    // The model triangle stores, in the order of the projected ones.
+    std::vector<const HLRTriangleData*> sources() const;
     void startFindingCrossingFreeParts();
+    void startJoiningParts();
     void mainBuild();
     void postBuild();
     void gatherExtents();
@@ -139,6 +148,8 @@ private:
     bool m_withIntersectionLines = false;
     // The parts that cannot cross themselves, found from the model's triangles while they are projected.
     std::future<HLRCrossingFreeParts> m_crossingFreeParts;
+    // Occlusion levels: the model's parts, joined from its triangles while they are projected.
+    std::future<HLRTriangleParts> m_triangleParts;
     HLRProjectedFreeEdgeData m_intersectionLines{nullptr};
 };
 

@@ -173,9 +173,10 @@ Phases drawInPhases(const ProjectorCriteria& criteria, const ViewInfoCriteria& v
     });
     const double treeMegabytes = (statusKilobytes("VmRSS:") - beforeTree) / 1024.0;
     phases["hide_pass"] = timed([&] {
-        if (exact)
-            HLRExactHiding::hideEdges(*drawing->grid, exactEdges);
-        else
+        if (exact) {
+            const std::optional<HLRClosedParts> closedParts = projected.findClosedParts();
+            HLRExactHiding::hideEdges(*drawing->grid, exactEdges, 0, closedParts ? &*closedParts : nullptr);
+        } else
             HLRWindowQueryTraverser::hideEdges(drawing->tree, edges);
     });
     phases["extraction"] = timed([&] { algorithm.postProcess(); });

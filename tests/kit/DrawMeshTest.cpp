@@ -108,6 +108,56 @@ TEST(DrawMesh, OcclusionLevelsCountTheSurfacesInFront) {
     EXPECT_NEAR(byLevel[2], 4.0, 1e-9);
 }
 
+// Closed parts apart from a hidden line count in pairs: their surfaces of one facing twice, the others
+// not at all. A square under two boxes, a wide one over a narrow one, seen from above, lies behind
+// four surfaces, the narrow box's bottom edges behind three (their own box counted face by face) and its
+// top edges behind two (the wide box's bottom edges lie under its top ones); so too with the wide box
+// inside out.
+// Without its bottom the narrow box is open and counts face by face: the square then lies behind three.
+// Seen in perspective from inside a room (closed, but around the eye), the room's floor counts once.
+TEST(DrawMesh, OcclusionLevelsCountClosedPartsInPairs) {
+    const KvHLR::ViewInfoCriteria above = KvHLRTest::fromAbove(ON_3dPoint(0, 0, 0));
+    const KvHLR::Polygon3D narrow = KvHLRTest::box(ON_3dPoint(-1, -1, 1), ON_3dPoint(1, 1, 2));
+    const KvHLR::Polygon3D wide = KvHLRTest::box(ON_3dPoint(-2, -2, 3), ON_3dPoint(2, 2, 4));
+    DrawOptions options;
+    options.hiddenLevels = kAllLevels;
+    const auto levels = [&](const KvHLR::Polygon3D& under, const KvHLR::Polygon3D& over,
+                            const KvHLR::ViewInfoCriteria& camera) {
+        KvHLR::Polygon3D scene = KvHLRTest::square(-0.5, -0.5, 1, 0);
+        KvHLRTest::append(scene, under);
+        KvHLRTest::append(scene, over);
+        return hiddenLengthByLevel(drawMesh(std::move(scene), camera, options));
+    };
+    using Levels = std::map<int, double>;
+    const auto expectLevels = [](const Levels& drawn, const Levels& expected) {
+        ASSERT_EQ(drawn.size(), expected.size());
+        for (const auto& [level, length] : expected)
+            EXPECT_NEAR(drawn.at(level), length, 1e-9) << "level " << level;
+    };
+    expectLevels(levels(narrow, wide, above), {{2, 8.0}, {3, 8.0}, {4, 4.0}});
+    expectLevels(levels(narrow, KvHLRTest::insideOut(wide), above), {{2, 8.0}, {3, 8.0}, {4, 4.0}});
+    KvHLR::Polygon3D open = narrow;
+    open.triangles.erase(open.triangles.begin(), open.triangles.begin() + 2);
+    expectLevels(levels(open, wide, above), {{2, 8.0}, {3, 12.0}});
+
+    // The library itself, which does not cut the room open at the near plane as the kit does.
+    KvHLR::Polygon3D roomScene = KvHLRTest::square(-0.5, -0.5, 1, 0);
+    KvHLRTest::append(roomScene, narrow);
+    KvHLRTest::append(roomScene, KvHLRTest::box(ON_3dPoint(-3, -3, 0.5), ON_3dPoint(3, 3, 12)));
+    KvHLR::HLRRunModes modes;
+    modes.exactHiding = modes.occlusionLevels = true;
+    modes.deepestLevel = 8;
+    std::vector<KvHLR::StrokeLine> lines;
+    ASSERT_TRUE(
+        KvHLR::CalcSilhouette(modes, KvHLRTest::everything(),
+                              KvHLRTest::fromAbove(ON_3dPoint(0, 0, 0), KvHLRTest::perspective(60, 1, 1, 30)),
+                              roomScene, {}, lines));
+    int deepest = 0;
+    for (const KvHLR::StrokeLine& line : lines)
+        deepest = std::max(deepest, line.kind == Hidden ? line.level : 0);
+    EXPECT_EQ(deepest, 3) << "the square lies behind the room's floor and the narrow box";
+}
+
 // The points of the lines of one level (0: the visible ones), sorted: the same set drawn as other polylines
 // compares equal.
 std::vector<std::pair<double, double>> pointsOfLevel(const Drawing& drawing, int level) {
