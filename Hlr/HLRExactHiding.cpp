@@ -281,7 +281,14 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
                 const HLROccluder* occluder; // null for one passed over
                 std::size_t index;
                 WindowQuery::Imple::QuantisedBox box;
-                std::uint32_t paired; // HLRClosedParts::pairedPart
+                std::optional<std::uint32_t> paired; // HLRClosedParts::pairedPart, once asked
+            };
+            // How many times the occluder's cover counts. While the edge is being hidden this is asked
+            // only of the occluders that cover it, most of those read missing it.
+            const auto timesOf = [&](Batched& item) {
+                if (!item.paired)
+                    item.paired = pairedPart(item.index);
+                return timesCounted(*item.paired);
             };
             std::array<Batched, kBatch> batch;
             std::size_t batched = 0;
@@ -304,31 +311,37 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
                             edge.settleCovers();
                         counted = 0;
                     }
-                    if (!batch[k].occluder)
+                    Batched& item = batch[k];
+                    if (!item.occluder)
                         continue;
-                    // An occluder before it in the batch may have chosen its part's facing.
-                    const int times = timesCounted(batch[k].paired);
-                    if ((times != 0 || !edge.isAllHidden()) && mayCount(batch[k].index, batch[k].box) &&
-                        batch[k].occluder->hide(edge, times == kChoosing ? 2 : times) && times == kChoosing)
-                        pairedFacings.choose(batch[k].paired & HLRClosedParts::kPartMask,
-                                             (batch[k].paired & HLRClosedParts::kFacesEye) != 0);
+                    if (!edge.isAllHidden() || (timesOf(item) != 0 && mayCount(item.index, item.box))) {
+                        const std::optional<std::pair<double, double>> cover =
+                            item.occluder->hideFindingCover(edge, true);
+                        // An occluder before it in the batch may have chosen its part's facing.
+                        const int times = cover ? timesOf(item) : 0;
+                        if (times != 0)
+                            edge.countCover(cover->first, cover->second, times == kChoosing ? 2 : times);
+                        if (times == kChoosing)
+                            pairedFacings.choose(*item.paired & HLRClosedParts::kPartMask,
+                                                 (*item.paired & HLRClosedParts::kFacesEye) != 0);
+                    }
                     if (edge.isDone())
                         return false;
                 }
                 return true;
             };
-            const bool going = grid.forEachMeeting(
-                windowOf(edge), edge.boundingBox3D().farthestDepth(),
-                [&](const HLROccluder* const& occluder, std::size_t index,
-                    const WindowQuery::Imple::QuantisedBox& box) {
-                    const std::uint32_t paired = pairedPart(index);
-                    const bool tested =
-                        (timesCounted(paired) != 0 || !edge.isAllHidden()) && mayCount(index, box);
-                    if (tested)
-                        __builtin_prefetch(occluder);
-                    batch[batched++] = {tested ? occluder : nullptr, index, box, paired};
-                    return batched < kBatch || testBatch();
-                });
+            const bool going = grid.forEachMeeting(windowOf(edge), edge.boundingBox3D().farthestDepth(),
+                                                   [&](const HLROccluder* const& occluder, std::size_t index,
+                                                       const WindowQuery::Imple::QuantisedBox& box) {
+                                                       Batched& item = batch[batched++];
+                                                       item = {occluder, index, box, std::nullopt};
+                                                       if (!edge.isAllHidden() ||
+                                                           (timesOf(item) != 0 && mayCount(index, box)))
+                                                           __builtin_prefetch(occluder);
+                                                       else
+                                                           item.occluder = nullptr;
+                                                       return batched < kBatch || testBatch();
+                                                   });
             if (going)
                 testBatch();
             charge(counted);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <tuple>
 #include <utility>
 
 namespace KvHLR {
@@ -144,41 +145,57 @@ bool HLROccluder::countReachBounded() const {
     return bounded;
 }
 
+bool HLROccluder::hide(HLRExactEdge& edge, int coverTimes) const {
+    const std::optional<std::pair<double, double>> cover = hideFindingCover(edge, coverTimes > 0);
+    if (cover)
+        edge.countCover(cover->first, cover->second, coverTimes);
+    return cover.has_value();
+}
+
 // One test for both projections. Depth is the distance from the triangle's plane, measured away from
 // the centre of projection, so an edge that pierces the plane is hidden only beyond the pierce point.
 // That distance is linear along the edge in 3D, while the stretch covered on screen is found in
 // screen parameters; a perspective camera's w converts between the two.
-bool HLROccluder::hide(HLRExactEdge& edge, int coverTimes) const {
+std::optional<std::pair<double, double>> HLROccluder::hideFindingCover(HLRExactEdge& edge,
+                                                                       bool countIt) const {
     const HLRProjectedTriangleVertex* P = edge.startVertex();
     const HLRProjectedTriangleVertex* Q = edge.endVertex();
     if (image.nearRegion || !edge.boundingBox2D().overlaps(box2D) || edge.leftTriangle() == &image ||
         edge.rightTriangle() == &image || (image.hasCorner(P) && image.hasCorner(Q))) {
-        return false;
+        return std::nullopt;
     }
     // The packed depth codes cannot tell points within one cell apart, so depths are compared as they
     // are: an edge whose farthest point is no farther than the triangle's nearest lies in front.
     const double nearestCorner = std::max({image.corners[0]->viewPosition.z, image.corners[1]->viewPosition.z,
                                            image.corners[2]->viewPosition.z});
     if (!(std::min(P->viewPosition.z, Q->viewPosition.z) < nearestCorner)) {
-        return false;
+        return std::nullopt;
     }
     // Most triangles that get this far miss the edge on screen: that is found before the plane is worked out.
     // An edge hidden all along (read on for occlusion levels) has only its cover to count, and only where
     // it is not yet covered as often as is counted (HLRExactEdge::uncounted): a cover elsewhere would
     // change no count, so it is cut to that range from the start. An edge still to hide has both cut in
-    // one pass.
+    // one pass, and its counted range cut to that range only once the triangle is found to cover it on
+    // screen (the sides' cuts and that range's are taken in any order alike): most miss it, and then
+    // the counts are not read.
     const bool hiding = !edge.isAllHidden();
-    const bool counting = HLRProjectedModel::sm_bOcclusionLevels && coverTimes > 0;
+    const bool counting = countIt && HLRProjectedModel::sm_bOcclusionLevels;
     if (!hiding && !counting) {
-        return false;
+        return std::nullopt;
     }
     Cut hidden{0.0, 1.0};
-    const auto [countLo, countHi] = counting ? edge.uncounted() : std::pair{0.0, 1.0};
-    Cut counted{countLo, countHi};
+    Cut counted{0.0, 1.0};
+    if (!hiding)
+        std::tie(counted.lo, counted.hi) = edge.uncounted();
     cutToCover(image, edge, HLRProjectedModel::sm_dExactTolerance2D, hiding ? &hidden : nullptr,
                counting ? &counted : nullptr);
     if (!(hiding ? hidden : counted).isOpen()) {
-        return false;
+        return std::nullopt;
+    }
+    if (hiding && counting && counted.isOpen()) {
+        const auto [countLo, countHi] = edge.uncounted();
+        counted.lo = std::max(counted.lo, countLo);
+        counted.hi = std::min(counted.hi, countHi);
     }
     const HLRVector4D& centre = HLRProjectedModel::sm_projectionCentre;
     const HLRVector3D normal = image.normal();
@@ -187,7 +204,7 @@ bool HLROccluder::hide(HLRExactEdge& edge, int coverTimes) const {
         normal.x * centre.x() + normal.y * centre.y() + normal.z * centre.z() - planeConstant * centre.w();
     const double normalLength = length(normal);
     if (!(normalLength > 0.0) || centreSide == 0.0) {
-        return false; // degenerate, or seen edge-on
+        return std::nullopt; // degenerate, or seen edge-on
     }
     const double behindScale = (centreSide > 0.0 ? -1.0 : 1.0) / normalLength;
     const double behindP = (dot(normal, P->viewPosition) - planeConstant) * behindScale;
@@ -199,7 +216,7 @@ bool HLROccluder::hide(HLRExactEdge& edge, int coverTimes) const {
             ? std::max(HLRProjectedModel::sm_dCoarseTolerance3D, HLRProjectedModel::sm_dExactTolerance3D)
             : HLRProjectedModel::sm_dExactTolerance3D;
     if (!(behindP > tolZ) && !(behindQ > tolZ)) {
-        return false;
+        return std::nullopt;
     }
 
     // Screen parameter t and 3D parameter s along the edge: t = s wQ / ((1 - s) wP + s wQ).
@@ -226,15 +243,13 @@ bool HLROccluder::hide(HLRExactEdge& edge, int coverTimes) const {
         return sLo < sHi;
     };
     if (hiding && !behindPart(hidden.lo, hidden.hi)) {
-        return false;
+        return std::nullopt;
     }
     if (hiding)
         edge.hideStretch(hidden.lo, hidden.hi);
-    if (counting && counted.isOpen() && behindPart(counted.lo, counted.hi)) {
-        edge.countCover(counted.lo, counted.hi, coverTimes);
-        return true;
-    }
-    return false;
+    if (counting && counted.isOpen() && behindPart(counted.lo, counted.hi))
+        return std::pair{counted.lo, counted.hi};
+    return std::nullopt;
 }
 
 } // namespace KvHLR

@@ -4,6 +4,9 @@
 #include "Hlr/HLRBoundingBox3D.h"
 #include "Hlr/HLRTriangleImage.h"
 
+#include <optional>
+#include <utility>
+
 namespace KvHLR {
 
 class HLRExactEdge;
@@ -26,6 +29,10 @@ struct HLROccluder {
     // ends, and a near-region triangle hides nothing. With occlusion levels its cover is counted
     // `coverTimes` times (HLRClosedParts: 0 hides without counting); true if it counted one.
     bool hide(HLRExactEdge& edge, int coverTimes = 1) const;
+    // As hide, but leaves the count to the caller: with occlusion levels and `counting`, the stretch
+    // [from, to] of the edge whose cover counts (none where hide would count none), so that how often it
+    // counts need be found only for the occluders that cover.
+    std::optional<std::pair<double, double>> hideFindingCover(HLRExactEdge& edge, bool counting) const;
 
     // Occlusion levels: how far beyond its screen box the counted hide test can find a cover, in units of
     // HLRProjectedModel::sm_dExactTolerance2D, for a triangle whose reach is bounded (countReachBounded).
