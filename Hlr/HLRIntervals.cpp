@@ -102,6 +102,10 @@ bool HLRCoverCounts::add(double from, double to, int most, double shortest, int 
     m_most = most;
     if (start >= end)
         return false;
+    // Most edges are covered a few times: room for as many from the first, not grown step by step.
+    constexpr std::size_t kFirstRoom = 8;
+    if (m_steps.capacity() < kFirstRoom)
+        m_steps.reserve(kFirstRoom);
     m_steps.emplace_back(start, times);
     m_steps.emplace_back(end, -times);
     if (m_steps.size() < m_compactedSize + std::max<std::size_t>(2, m_compactedSize / 4))
