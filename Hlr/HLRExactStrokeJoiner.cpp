@@ -110,12 +110,25 @@ std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, do
                 cells[node] = Cell(static_cast<std::int64_t>(std::floor(nodes[node].x() / distance)),
                                    static_cast<std::int64_t>(std::floor(nodes[node].y() / distance)));
     });
+    const auto hashOf = [](Cell cell) {
+        return (static_cast<std::uint64_t>(cell.first) * 0x9E3779B97F4A7C15ull) ^
+               (static_cast<std::uint64_t>(cell.second) * 0xC2B2AE3D27D4EB4Full);
+    };
     const auto slotOf = [&](Cell cell) -> std::uint32_t& {
-        std::size_t h = (static_cast<std::uint64_t>(cell.first) * 0x9E3779B97F4A7C15ull) ^
-                        (static_cast<std::uint64_t>(cell.second) * 0xC2B2AE3D27D4EB4Full);
-        for (h &= size - 1;; h = (h + 1) & (size - 1))
+        for (std::size_t h = hashOf(cell) & (size - 1);; h = (h + 1) & (size - 1))
             if (slots[h] == NONE || cells[slots[h]] == cell)
                 return slots[h];
+    };
+    // A bit per hash of a cell, set where an end lies in a cell of that hash: at least eight bits an end,
+    // an eighth of the slots' bytes, which stays in the cache. The cells around an end are nearly always
+    // empty, and their probes mostly end at a clear bit rather than at a slot far out in memory.
+    std::vector<std::uint64_t> occupied =
+        filledChecked(std::max<std::size_t>(1, size / 16), std::uint64_t{0});
+    const std::size_t bits = occupied.size() * 64;
+    const auto bitOf = [&](Cell cell) { return hashOf(cell) & (bits - 1); };
+    const auto isOccupied = [&](Cell cell) {
+        const std::size_t bit = bitOf(cell);
+        return (occupied[bit / 64] >> (bit % 64) & 1u) != 0;
     };
     for (std::uint32_t node = 0; node < nodes.size(); ++node) {
         HLRCancelPoll::check();
@@ -124,6 +137,8 @@ std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, do
         std::uint32_t& head = slotOf(cells[node]);
         nextInCell[node] = head;
         head = node;
+        const std::size_t bit = bitOf(cells[node]);
+        occupied[bit / 64] |= std::uint64_t{1} << (bit % 64);
     }
     // The comparisons, most of the time, go to the team, a block of ends each, and the pairs found are
     // joined after in the blocks' order. A set takes its earliest end as root whatever the order in which
@@ -137,6 +152,8 @@ std::vector<std::uint32_t> mergedNodes(const std::vector<HLRVector2D>& nodes, do
             const auto [x, y] = cells[node];
             for (std::int64_t dy = -1; dy <= 1; ++dy) {
                 for (std::int64_t dx = -1; dx <= 1; ++dx) {
+                    if (!isOccupied({x + dx, y + dy}))
+                        continue;
                     int compared = 0;
                     for (std::uint32_t other = slotOf({x + dx, y + dy}); other != NONE && compared < MOST_COMPARED;
                          other = nextInCell[other], ++compared) {

@@ -78,14 +78,20 @@ struct Box {
 // The visible segments, filed by the grid cells that their boxes (grown by the tolerance) touch.
 class VisibleSegmentGrid {
 public:
-    VisibleSegmentGrid(std::vector<Segment> segments, Box const& extent, double tolerance)
-        : m_segments(std::move(segments)), m_extent(extent), m_tolerance(tolerance) {
-        const double cells = std::sqrt(static_cast<double>(m_segments.size()) / kSegmentsPerCell);
+    // The segments come in blocks, which are emptied as the grid takes them.
+    VisibleSegmentGrid(std::vector<std::vector<Segment>>& blocks, Box const& extent, double tolerance)
+        : m_extent(extent), m_tolerance(tolerance) {
+        const std::size_t count = std::accumulate(
+            blocks.begin(), blocks.end(), std::size_t{0},
+            [](std::size_t sum, std::vector<Segment> const& block) { return sum + block.size(); });
+        const double cells = std::sqrt(static_cast<double>(count) / kSegmentsPerCell);
         m_side = std::clamp(static_cast<int>(std::ceil(cells)), 1, kMaxCellsPerSide);
         m_cellWidth = std::max(extent.hiX - extent.loX, extent.hiY - extent.loY) / m_side;
+        m_cellStart.assign(static_cast<std::size_t>(m_side) * m_side + 1, 0);
+        takeInCellOrder(blocks, count);
         // The cells' lists lie one after the other in one array: counted first, then filled in the
         // segments' order, so that a million cells cost two arrays rather than a million lists.
-        m_cellStart.assign(static_cast<std::size_t>(m_side) * m_side + 1, 0);
+        std::fill(m_cellStart.begin(), m_cellStart.end(), 0);
         for (Segment const& segment : m_segments) {
             HLRCancelPoll::check();
             forEachCell(segment, [&](std::size_t cell) { ++m_cellStart[cell + 1]; });
@@ -121,6 +127,33 @@ public:
     }
 
 private:
+    // Takes the segments sorted by the first cell they touch (a counting sort, which keeps their order
+    // within a cell), so that a query reads the segments of a cell, and their marks, from one stretch of
+    // memory rather than from all over the drawing: at 100,000 segments and more, the misses of those
+    // reads were most of the cleanup's time. Which segments a query visits does not change.
+    void takeInCellOrder(std::vector<std::vector<Segment>>& blocks, std::size_t count) {
+        for (std::vector<Segment> const& block : blocks)
+            for (Segment const& segment : block) {
+                HLRCancelPoll::check();
+                ++m_cellStart[firstCellOf(segment) + 1];
+            }
+        std::partial_sum(m_cellStart.begin(), m_cellStart.end(), m_cellStart.begin());
+        m_segments.resize(count);
+        for (std::vector<Segment>& block : blocks) {
+            for (Segment const& segment : block) {
+                HLRCancelPoll::check();
+                m_segments[m_cellStart[firstCellOf(segment)]++] = segment;
+            }
+            std::vector<Segment>().swap(block);
+        }
+    }
+
+    // The first cell forEachCell visits for the segment.
+    std::size_t firstCellOf(Segment const& s) const {
+        return static_cast<std::size_t>(cellOf(std::min(s.a.y, s.b.y) - m_tolerance, m_extent.loY)) * m_side +
+               static_cast<std::size_t>(cellOf(std::min(s.a.x, s.b.x) - m_tolerance, m_extent.loX));
+    }
+
     int cellOf(double v, double lo) const {
         if (!(m_cellWidth > 0.0))
             return 0;
@@ -285,28 +318,26 @@ void cleanUpDrawing(std::vector<StrokeLine>& lines) {
         return; // nothing drawn, or everything on one point
 
     // A visible segment no longer than the tolerance covers nothing (rangeOn), so the short lines that
-    // go need not leave the grid first.
+    // go need not leave the grid first. Without hidden lines there is nothing to cover: the grid stays
+    // empty.
+    const bool anyHidden = std::any_of(lines.begin(), lines.end(),
+                                       [](StrokeLine const& line) { return line.kind == kHiddenKind; });
     std::vector<std::vector<Segment>> visibleOf(blocks);
-    forEachBlock(lines.size(), kLinesPerBlock, [&](std::size_t block, std::size_t first, std::size_t last) {
-        for (std::size_t i = first; i < last; ++i) {
-            StrokeLine const& line = lines[i];
-            if (line.kind == kHiddenKind)
-                continue;
-            for (std::size_t k = 1; k < line.points.size(); ++k) {
-                const Segment segment = segmentOf(pointOf(line.points[k - 1]), pointOf(line.points[k]));
-                if (segment.length > tol)
-                    visibleOf[block].push_back(segment);
-            }
-        }
-    });
-    std::vector<Segment> visible;
-    visible.reserve(std::accumulate(visibleOf.begin(), visibleOf.end(), std::size_t{0},
-                                    [](std::size_t sum, std::vector<Segment> const& v) { return sum + v.size(); }));
-    for (std::vector<Segment>& segments : visibleOf) {
-        visible.insert(visible.end(), segments.begin(), segments.end());
-        std::vector<Segment>().swap(segments);
-    }
-    VisibleSegmentGrid grid(std::move(visible), extent, tol);
+    forEachBlock(anyHidden ? lines.size() : 0, kLinesPerBlock,
+                 [&](std::size_t block, std::size_t first, std::size_t last) {
+                     for (std::size_t i = first; i < last; ++i) {
+                         StrokeLine const& line = lines[i];
+                         if (line.kind == kHiddenKind)
+                             continue;
+                         for (std::size_t k = 1; k < line.points.size(); ++k) {
+                             const Segment segment =
+                                 segmentOf(pointOf(line.points[k - 1]), pointOf(line.points[k]));
+                             if (segment.length > tol)
+                                 visibleOf[block].push_back(segment);
+                         }
+                     }
+                 });
+    const VisibleSegmentGrid grid(visibleOf, extent, tol);
 
     // A line no longer than the tolerance goes (an edge seen end-on draws a dot).
     std::vector<std::vector<StrokeLine>> results(blocks);

@@ -9,14 +9,19 @@
 #include <nlohmann/json.hpp>
 
 #include <string>
+#include <vector>
 
 namespace kvhlr {
 
 // Throws InputError naming `path` when it cannot be read (as checkReadableFile says), is not JSON, or
-// holds something other than one object; `kind` names the file in the messages.
-nlohmann::json readJsonObject(const std::string& path, const std::string& kind);
+// holds something other than one object; `kind` names the file in the messages. Where `keys` is not
+// empty, the object holds only its members of those names: the rest is checked as JSON but not kept
+// (a drawing file read as a camera holds megabytes of lines).
+nlohmann::json readJsonObject(const std::string& path, const std::string& kind,
+                              const std::vector<std::string>& keys = {});
 
 // The same for a text already read (Python's style given as a dict), `subject` naming it in messages.
-nlohmann::json parseJsonObject(const std::string& text, const std::string& subject, const std::string& kind);
+nlohmann::json parseJsonObject(const std::string& text, const std::string& subject, const std::string& kind,
+                               const std::vector<std::string>& keys = {});
 
 } // namespace kvhlr

@@ -49,7 +49,8 @@ bool finite(double a, double b) {
 } // namespace
 
 KvHLR::ViewInfoCriteria readCameraFile(const std::string& path) {
-    const nlohmann::json document = readJsonObject(path, "camera file");
+    const nlohmann::json document =
+        readJsonObject(path, "camera file", {"modelView", "projection", "near", "far"});
     KvHLR::ViewInfoCriteria camera;
     camera.modelViewXform = matrixOf(document, "modelView", path);
     camera.projectionXform = matrixOf(document, "projection", path);

@@ -81,3 +81,24 @@ TEST(DrawingCleanup, DotsAreDropped) {
     ASSERT_EQ(drawing.size(), 1u);
     EXPECT_EQ(drawing[0].kind, 0);
 }
+
+// Enough lines for a grid of many cells, given in an order unlike the cells': a hidden line under a
+// visible one anywhere in the drawing goes, one between them stays.
+TEST(DrawingCleanup, HiddenLinesUnderVisibleOnesAcrossTheGrid) {
+    constexpr int kRows = 1000;
+    std::vector<StrokeLine> drawing;
+    for (int k = 0; k < kRows; ++k) {
+        const double y = (k * 379) % kRows; // rows scattered over the drawing
+        const double x = (k * 211) % 7;
+        drawing.push_back(line(1, {{x, y}, {x + 1, y}}));
+        drawing.push_back(line(0, {{x, y}, {x + 1, y}}));
+        drawing.push_back(line(1, {{x, y + 0.5}, {x + 1, y + 0.5}}));
+    }
+    cleanUpDrawing(drawing);
+    ASSERT_EQ(drawing.size(), 2u * kRows);
+    for (int k = 0; k < kRows; ++k) {
+        EXPECT_EQ(drawing[2 * k].kind, 0) << "row " << k;
+        EXPECT_EQ(drawing[2 * k + 1].kind, 1) << "row " << k;
+        EXPECT_EQ(drawing[2 * k + 1].points[0].y, (k * 379) % kRows + 0.5) << "row " << k;
+    }
+}

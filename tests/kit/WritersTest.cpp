@@ -96,6 +96,34 @@ TEST(DrawingJson, ReadsBackExactly) {
     EXPECT_FALSE(empty.contains("curves")) << "drawings without curves are written as they always were";
 }
 
+// Lines beyond one block of the writer's are formatted on several threads: each comes out once, in
+// order, with its own provenance, and the progress is told as the blocks go.
+TEST(DrawingJson, ManyLinesInOrder) {
+    constexpr std::uint32_t kLines = 70001;
+    Drawing drawing;
+    drawing.provenance = true;
+    drawing.partNames = {"a", "b"};
+    for (std::uint32_t i = 0; i < kLines; ++i)
+        drawing.lines.push_back({{{double(i), -1.0 / (i + 1)}, {i + 0.5, 0}},
+                                 static_cast<std::int32_t>(i % 4),
+                                 0,
+                                 {{i % 2, {i, i + 1}, KvHLR::LineSource::kNone}}});
+    double told = 0;
+    const auto doc = nlohmann::json::parse(written(
+        [&](std::ostream& out) { writeDrawingJson(out, drawing, [&](double share) { told = share; }); }));
+    EXPECT_GT(told, 0.9);
+    ASSERT_EQ(doc["lines"].size(), kLines);
+    for (std::uint32_t i = 0; i < kLines; ++i) {
+        const auto& line = doc["lines"][i];
+        ASSERT_EQ(line["points"][0][0].get<double>(), i);
+        ASSERT_EQ(line["points"][0][1].get<double>(), -1.0 / (i + 1));
+        ASSERT_EQ(line["kind"].get<std::uint32_t>(), i % 4);
+        ASSERT_EQ(line["body"].get<std::uint32_t>(), i % 2);
+        ASSERT_EQ(line["edges"][0][1].get<std::uint32_t>(), i + 1);
+    }
+    EXPECT_EQ(doc["bodies"], (std::vector<std::string>{"a", "b"}));
+}
+
 TEST(DxfWriter, ExactPointsDotsTextsAndOneLineTypePerDashPattern) {
     Page page = samplePage();
     page.layers[2].pen.dashMm = {3, 0.75};
