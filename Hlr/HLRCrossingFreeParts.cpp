@@ -264,13 +264,19 @@ void HLRCrossingFreeParts::chooseCentres(const std::vector<const HLRTriangleData
     constexpr std::uint32_t kSamples = 1000;
     const std::size_t parts = m_crossingFree.size();
     m_centre.assign(parts, HLRVector3D(0.0, 0.0, 0.0));
-    std::vector<std::uint32_t> seen(parts, 0), taken(parts, 0);
+    // Every step-th triangle of a part is taken, the first one included: `untilNext` counts down to it.
+    std::vector<std::uint32_t> untilNext(parts, 0), taken(parts, 0);
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
         const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
         for (std::size_t i = 0; i < triangles.size(); ++i) {
             const std::uint32_t part = partOf(s, i);
-            if (!m_crossingFree[part] || seen[part]++ % (m_triangleCount[part] / kSamples + 1) != 0)
+            if (!m_crossingFree[part])
                 continue;
+            if (untilNext[part] > 0) {
+                --untilNext[part];
+                continue;
+            }
+            untilNext[part] = m_triangleCount[part] / kSamples;
             for (int c = 0; c < 3; ++c)
                 m_centre[part] = m_centre[part] + position(*triangleData[s], triangles[i], c);
             ++taken[part];
