@@ -26,6 +26,8 @@ constexpr double kLeastAxisCosine = 0.25;
 constexpr int kAxisSteps = 8;
 // A chunk holds at most this many consecutive triangles of one patch.
 constexpr std::uint32_t kChunkTriangles = 32;
+// The passes over every triangle (or edge) check for a cancel once per this many of them.
+constexpr std::size_t kTrianglesPerCheck = 256;
 // Comparing a patch's sides with each other gives up (leaving the patch tested) past this many pairs
 // of boxes per side: a side loop that zigzags over a narrow strip would otherwise take quadratic time.
 constexpr std::size_t kSidePairsPerSide = 16;
@@ -162,11 +164,13 @@ bool forEachMeetingPair(const std::vector<std::array<double, D>>& low,
                 return false;
             const std::uint32_t b = entries[j].box;
             bool overlap = true;
-            for (std::size_t k = 0; k < D && overlap; ++k) {
+            for (std::size_t k = 0; k < D && overlap; ++k)
                 overlap = low[a][k] <= high[b][k] && low[b][k] <= high[a][k];
+            if (!overlap)
+                continue;
+            for (std::size_t k = 0; k < D; ++k)
                 at[k] = cellOf(std::max(low[a][k], low[b][k]), k);
-            }
-            if (overlap && keyOf(at) == entries[i].cell && !visit(std::min(a, b), std::max(a, b)))
+            if (keyOf(at) == entries[i].cell && !visit(std::min(a, b), std::max(a, b)))
                 return false;
         }
     }
@@ -260,13 +264,19 @@ void HLRCrossingFreeParts::chooseCentres(const std::vector<const HLRTriangleData
     constexpr std::uint32_t kSamples = 1000;
     const std::size_t parts = m_crossingFree.size();
     m_centre.assign(parts, HLRVector3D(0.0, 0.0, 0.0));
-    std::vector<std::uint32_t> seen(parts, 0), taken(parts, 0);
+    // Every step-th triangle of a part is taken, the first one included: `untilNext` counts down to it.
+    std::vector<std::uint32_t> untilNext(parts, 0), taken(parts, 0);
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
         const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
         for (std::size_t i = 0; i < triangles.size(); ++i) {
             const std::uint32_t part = partOf(s, i);
-            if (!m_crossingFree[part] || seen[part]++ % (m_triangleCount[part] / kSamples + 1) != 0)
+            if (!m_crossingFree[part])
                 continue;
+            if (untilNext[part] > 0) {
+                --untilNext[part];
+                continue;
+            }
+            untilNext[part] = m_triangleCount[part] / kSamples;
             for (int c = 0; c < 3; ++c)
                 m_centre[part] = m_centre[part] + position(*triangleData[s], triangles[i], c);
             ++taken[part];
@@ -277,16 +287,20 @@ void HLRCrossingFreeParts::chooseCentres(const std::vector<const HLRTriangleData
             m_centre[p] = m_centre[p] / (3.0 * taken[p]);
 }
 
-// Besides what judges the parts free of crossings, the range of each part's normals is measured: a part
-// whose range lies within a patch's cone about its middle is one patch along that axis, and needs
-// neither neighbours nor normals kept for it.
+// Besides what judges the parts free of crossings, the range of each open part's normals is measured: a
+// part whose range lies within a patch's cone about its middle is one patch along that axis, and needs
+// neither neighbours nor normals kept for it. A closed, consistently wound part never is: its triangles'
+// normals, each weighted by its area, add up to zero (each edge is run once either way), so they cannot
+// all lean towards one axis, and its normals are not measured.
 void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*>& triangleData) {
     const std::size_t parts = m_crossingFree.size();
     const double huge = std::numeric_limits<double>::infinity();
     m_leastAway.assign(parts, huge);
     m_mostAway.assign(parts, -huge);
     m_rayHit.assign(parts, -huge);
-    m_withinCone.assign(parts, 1);
+    m_withinCone.resize(parts);
+    for (std::size_t p = 0; p < parts; ++p)
+        m_withinCone[p] = !m_crossingFree[p];
     m_coneAxis.resize(parts);
     // The least and the largest coordinates of the part's unit normals.
     const float far = std::numeric_limits<float>::infinity();
@@ -302,8 +316,10 @@ void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
         const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
         for (std::size_t i = 0; i < triangles.size(); ++i) {
-            HLRCancelPoll::check();
-            const std::uint32_t part = partOf(s, i);
+            if (i % kTrianglesPerCheck == 0)
+                HLRCancelPoll::check();
+            const std::size_t t = m_storeStart[s] + i;
+            const std::uint32_t part = m_partOfTriangle[t];
             const HLRVector3D v[3] = {position(*triangleData[s], triangles[i], 0),
                                       position(*triangleData[s], triangles[i], 1),
                                       position(*triangleData[s], triangles[i], 2)};
@@ -316,10 +332,12 @@ void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*
             }
             for (const HLRVector3D& p : v)
                 m_extent.add(p);
-            const std::array<float, 3> unit = unitOf(n, area);
-            for (int a = 0; a < 3; ++a) {
-                range[part][a] = std::min(range[part][a], unit[a]);
-                range[part][a + 3] = std::max(range[part][a + 3], unit[a]);
+            if (m_withinCone[part]) {
+                const std::array<float, 3> unit = unitOf(n, area);
+                for (int a = 0; a < 3; ++a) {
+                    range[part][a] = std::min(range[part][a], unit[a]);
+                    range[part][a + 3] = std::max(range[part][a + 3], unit[a]);
+                }
             }
             if (!m_crossingFree[part])
                 continue;
@@ -333,11 +351,13 @@ void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*
                 continue;
             }
             const double towards = dot(n, ray[part]);
-            if (m_storeStart[s] + i == m_through[part] || !(towards * away > 0.0))
+            if (t == m_through[part] || !(towards * away > 0.0))
                 continue; // the ray's own triangle, or a plane it runs along or away from
             const HLRVector3D hit = m_centre[part] + ray[part] * (away * area / towards);
-            double inside = huge; // the hit's least distance inside the triangle's edges
-            for (int e = 0; e < 3; ++e) {
+            // The hit's least distance inside the triangle's edges; once it is no more than the most
+            // found so far, the other edges cannot raise that.
+            double inside = huge;
+            for (int e = 0; e < 3 && inside > m_rayHit[part]; ++e) {
                 const HLRVector3D edge = v[(e + 1) % 3] - v[e];
                 inside = std::min(inside, dot(cross(edge, hit - v[e]), n) / (area * length(edge)));
             }
@@ -383,12 +403,14 @@ HLRCrossingFreeParts::adjacencyOfOtherParts(const std::vector<const HLRTriangleD
     if (!any)
         return adjacency;
     const std::size_t total = m_partOfTriangle.size();
-    fillOnHugePages(adjacency.neighbour, 3 * total, kNone);
-    fillOnHugePages(adjacency.normal, total, Normal{0.0f, 0.0f, 0.0f});
+    fillOnHugePages(adjacency, total, Around{{kNone, kNone, kNone}, Normal{0.0f, 0.0f, 0.0f}});
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
         const HLRTriangleData& source = *triangleData[s];
-        for (const HLRTriangleEdge& edge : source.edges()) {
-            HLRCancelPoll::check();
+        const std::vector<HLRTriangleEdge>& edges = source.edges();
+        for (std::size_t e = 0; e < edges.size(); ++e) {
+            if (e % kTrianglesPerCheck == 0)
+                HLRCancelPoll::check();
+            const HLRTriangleEdge& edge = edges[e];
             const std::int32_t side[2] = {edge.leftTriangle(), edge.rightTriangle()};
             if (side[0] == HLRTriangleEdge::NONE || side[1] == HLRTriangleEdge::NONE)
                 continue;
@@ -397,7 +419,7 @@ HLRCrossingFreeParts::adjacencyOfOtherParts(const std::vector<const HLRTriangleD
             if (onePatch(m_partOfTriangle[t[0]]))
                 continue;
             for (int k = 0; k < 2; ++k) {
-                std::uint32_t* slots = &adjacency.neighbour[3 * t[k]];
+                std::uint32_t* slots = adjacency[t[k]].neighbour;
                 std::uint32_t* free = std::find(slots, slots + 3, kNone);
                 if (free != slots + 3)
                     *free = static_cast<std::uint32_t>(t[1 - k]);
@@ -405,9 +427,10 @@ HLRCrossingFreeParts::adjacencyOfOtherParts(const std::vector<const HLRTriangleD
         }
         const std::vector<HLRTriangle>& triangles = source.triangles();
         for (std::size_t i = 0; i < triangles.size(); ++i) {
-            HLRCancelPoll::check();
+            if (i % kTrianglesPerCheck == 0)
+                HLRCancelPoll::check();
             if (!onePatch(partOf(s, i)))
-                adjacency.normal[m_storeStart[s] + i] = unitNormal(source, triangles[i]);
+                adjacency[m_storeStart[s] + i].normal = unitNormal(source, triangles[i]);
         }
     }
     return adjacency;
@@ -422,7 +445,7 @@ void HLRCrossingFreeParts::findPatches(const Adjacency& adjacency) {
     const auto axisOf = [this](std::uint32_t part) {
         return m_crossingFree[part] ? HLRVector3D(0.0, 0.0, 0.0) : vectorOf(m_coneAxis[part]);
     };
-    if (adjacency.normal.empty()) {
+    if (adjacency.empty()) {
         m_partOfPatch.resize(parts);
         std::iota(m_partOfPatch.begin(), m_partOfPatch.end(), 0u);
         m_axis.reserve(parts);
@@ -430,7 +453,7 @@ void HLRCrossingFreeParts::findPatches(const Adjacency& adjacency) {
             m_axis.push_back(axisOf(p));
         return;
     }
-    const auto normalOf = [&adjacency](std::size_t t) { return vectorOf(adjacency.normal[t]); };
+    const auto normalOf = [&adjacency](std::size_t t) { return vectorOf(adjacency[t].normal); };
     const std::size_t total = m_partOfTriangle.size();
     fillOnHugePages(m_patchOfTriangle, total, kNone);
     std::vector<std::uint32_t> patchOfPart(parts, kNone), grown;
@@ -439,7 +462,8 @@ void HLRCrossingFreeParts::findPatches(const Adjacency& adjacency) {
     m_axis.reserve(total);
     m_partOfPatch.reserve(total);
     for (std::size_t seed = 0; seed < total; ++seed) {
-        HLRCancelPoll::check();
+        if (seed % kTrianglesPerCheck == 0)
+            HLRCancelPoll::check();
         const std::uint32_t part = m_partOfTriangle[seed];
         if (onePatch(part)) {
             if (patchOfPart[part] == kNone) {
@@ -459,10 +483,10 @@ void HLRCrossingFreeParts::findPatches(const Adjacency& adjacency) {
             grown.assign(1, static_cast<std::uint32_t>(seed));
             m_patchOfTriangle[seed] = patch;
             for (std::size_t g = 0; g < grown.size(); ++g) {
-                HLRCancelPoll::check();
+                if (g % kTrianglesPerCheck == 0)
+                    HLRCancelPoll::check();
                 for (int k = 0; k < 3; ++k) {
-                    const std::uint32_t next =
-                        adjacency.neighbour[3 * std::size_t(grown[g]) + std::size_t(k)];
+                    const std::uint32_t next = adjacency[grown[g]].neighbour[k];
                     if (next == kNone || m_patchOfTriangle[next] != kNone ||
                         !(dot(normalOf(next), axis) >= kLeastAxisCosine))
                         continue;
@@ -502,16 +526,19 @@ void HLRCrossingFreeParts::checkSideLoops(const std::vector<const HLRTriangleDat
     };
     std::vector<Side> sides;
     std::vector<std::size_t> vertexStart;
-    std::size_t vertices = 0, edges = 0;
+    std::size_t vertices = 0, edgeCount = 0;
     for (const HLRTriangleData* data : triangleData)
-        edges += data->edges().size();
-    sides.reserve(2 * edges); // only what is filled is touched
+        edgeCount += data->edges().size();
+    sides.reserve(2 * edgeCount); // only what is filled is touched
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
         vertexStart.push_back(vertices);
         vertices += triangleData[s]->vertices().size();
         const auto index = [&](std::int32_t t) { return m_storeStart[s] + static_cast<std::size_t>(t); };
-        for (const HLRTriangleEdge& edge : triangleData[s]->edges()) {
-            HLRCancelPoll::check();
+        const std::vector<HLRTriangleEdge>& edges = triangleData[s]->edges();
+        for (std::size_t e = 0; e < edges.size(); ++e) {
+            if (e % kTrianglesPerCheck == 0)
+                HLRCancelPoll::check();
+            const HLRTriangleEdge& edge = edges[e];
             const std::int32_t left = edge.leftTriangle(), right = edge.rightTriangle();
             const std::size_t start = vertexStart[s] + static_cast<std::size_t>(edge.startVertex());
             const std::size_t end = vertexStart[s] + static_cast<std::size_t>(edge.endVertex());
@@ -626,12 +653,17 @@ void HLRCrossingFreeParts::findFlatPatches(const std::vector<const HLRTriangleDa
                                             std::max(std::fabs(lo.z), std::fabs(hi.z))));
     const double allowed = 0.25 * tolerance();
     std::vector<std::uint8_t> seen(patches, 0);
-    for (std::size_t p = 0; p < patches; ++p)
+    // The patches that may still be flat: once none is (a terrain), the other triangles need no look.
+    std::size_t maybeFlat = 0;
+    for (std::size_t p = 0; p < patches; ++p) {
         m_flat[p] = !m_crossingFree[m_partOfPatch[p]];
-    for (std::size_t s = 0; s < triangleData.size(); ++s) {
+        maybeFlat += m_flat[p];
+    }
+    for (std::size_t s = 0; s < triangleData.size() && maybeFlat > 0; ++s) {
         const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
-        for (std::size_t i = 0; i < triangles.size(); ++i) {
-            HLRCancelPoll::check();
+        for (std::size_t i = 0; i < triangles.size() && maybeFlat > 0; ++i) {
+            if (i % kTrianglesPerCheck == 0)
+                HLRCancelPoll::check();
             const std::uint32_t patch = patchOf(s, i);
             if (!m_flat[patch])
                 continue;
@@ -641,6 +673,7 @@ void HLRCrossingFreeParts::findFlatPatches(const std::vector<const HLRTriangleDa
             const double size = length(n);
             if (!(size > 0.0 && std::isfinite(size))) {
                 m_flat[patch] = 0;
+                --maybeFlat;
                 continue;
             }
             const HLRVector3D normal = n / size;
@@ -653,6 +686,7 @@ void HLRCrossingFreeParts::findFlatPatches(const std::vector<const HLRTriangleDa
                              std::fabs(offset - m_planeOffset[patch]) <=
                          allowed)) {
                 m_flat[patch] = 0;
+                --maybeFlat;
             }
         }
     }
@@ -666,8 +700,11 @@ HLRCrossingFreeParts::surroundings(const std::vector<const HLRTriangleData*>& tr
     std::vector<std::uint8_t> known = m_chunkKnown;
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
         const HLRTriangleData& store = *triangleData[s];
-        for (const HLRTriangleEdge& edge : store.edges()) {
-            HLRCancelPoll::check();
+        const std::vector<HLRTriangleEdge>& edges = store.edges();
+        for (std::size_t e = 0; e < edges.size(); ++e) {
+            if (e % kTrianglesPerCheck == 0)
+                HLRCancelPoll::check();
+            const HLRTriangleEdge& edge = edges[e];
             const std::int32_t side[2] = {edge.leftTriangle(), edge.rightTriangle()};
             if (side[0] == HLRTriangleEdge::NONE || side[1] == HLRTriangleEdge::NONE)
                 continue;
@@ -709,15 +746,22 @@ void HLRCrossingFreeParts::cutChunks(const std::vector<const HLRTriangleData*>& 
     }
     std::vector<std::uint32_t> open(patches + 1, kNone), filled;
     std::vector<std::size_t> lastTaken(patches + 1, 0);
+    // By patch, what its triangles' chunks are filed under: itself, or `patches` for the shared ones.
+    std::vector<std::uint32_t> fileOf;
+    fileOf.reserve(patches);
+    for (std::uint32_t p = 0; p < patches; ++p)
+        fileOf.push_back(shared(p) ? static_cast<std::uint32_t>(patches) : p);
     fillOnHugePages(m_chunkOfTriangle, m_partOfTriangle.size(), 0u);
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
         const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
         for (std::size_t i = 0; i < triangles.size(); ++i) {
-            HLRCancelPoll::check();
+            if (i % kTrianglesPerCheck == 0)
+                HLRCancelPoll::check();
             const std::size_t t = m_storeStart[s] + i;
-            const std::uint32_t patch = shared(patchOfTriangle(t)) ? kNone : patchOfTriangle(t);
-            std::uint32_t& chunk = open[patch == kNone ? patches : patch];
-            std::size_t& last = lastTaken[patch == kNone ? patches : patch];
+            const std::uint32_t file = fileOf[patchOfTriangle(t)];
+            const std::uint32_t patch = file == patches ? kNone : file;
+            std::uint32_t& chunk = open[file];
+            std::size_t& last = lastTaken[file];
             if (chunk == kNone || filled[chunk] == kChunkTriangles || t - last > kChunkTriangles) {
                 chunk = static_cast<std::uint32_t>(m_patchOfChunk.size());
                 m_patchOfChunk.push_back(patch);
@@ -880,7 +924,8 @@ void HLRCrossingFreeParts::clearHeightFieldGroups(const std::vector<std::uint32_
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
         const std::vector<HLRTriangle>& triangles = triangleData[s]->triangles();
         for (std::size_t i = 0; i < triangles.size(); ++i) {
-            HLRCancelPoll::check();
+            if (i % kTrianglesPerCheck == 0)
+                HLRCancelPoll::check();
             const std::uint32_t g = groupOf(m_storeStart[s] + i);
             if (g == kNone || !heightField[g])
                 continue;

@@ -95,12 +95,14 @@ public:
 private:
     // Per triangle of the parts grown into patches triangle by triangle, counted over all stores: the
     // triangles across its edges (up to three, kNone for none) and its unit normal (zero without an
-    // area); nothing when no part needs growing.
+    // area), side by side, as a patch that takes a triangle reads both; nothing when no part needs
+    // growing.
     using Normal = std::array<float, 3>;
-    struct Adjacency {
-        std::vector<std::uint32_t> neighbour;
-        std::vector<Normal> normal;
+    struct Around {
+        std::uint32_t neighbour[3];
+        Normal normal;
     };
+    using Adjacency = std::vector<Around>;
     void findParts(const std::vector<const HLRTriangleData*>& triangleData);
     Adjacency adjacencyOfOtherParts(const std::vector<const HLRTriangleData*>& triangleData) const;
     void findPatches(const Adjacency& adjacency);

@@ -10,6 +10,13 @@
 
 namespace KvHLR {
 
+namespace {
+
+// The pass over the edges checks for a cancel once per this many edges.
+constexpr std::size_t kEdgesPerCheck = 256;
+
+} // namespace
+
 std::uint32_t HLRTriangleParts::rootOf(std::vector<std::uint32_t>& parent, std::uint32_t i) {
     while (parent[i] != i) {
         parent[i] = parent[parent[i]];
@@ -40,9 +47,11 @@ HLRTriangleParts::HLRTriangleParts(const std::vector<const HLRTriangleData*>& tr
         const auto index = [&](std::int32_t t) {
             return static_cast<std::uint32_t>(m_storeStart[s] + static_cast<std::size_t>(t));
         };
-        for (const HLRTriangleEdge& edge : source.edges()) {
-            HLRCancelPoll::check();
-            const std::int32_t left = edge.leftTriangle(), right = edge.rightTriangle();
+        const std::vector<HLRTriangleEdge>& edges = source.edges();
+        for (std::size_t e = 0; e < edges.size(); ++e) {
+            if (e % kEdgesPerCheck == 0)
+                HLRCancelPoll::check();
+            const std::int32_t left = edges[e].leftTriangle(), right = edges[e].rightTriangle();
             if (left == HLRTriangleEdge::NONE || right == HLRTriangleEdge::NONE) {
                 const std::int32_t own = left == HLRTriangleEdge::NONE ? right : left;
                 if (own != HLRTriangleEdge::NONE)
@@ -52,6 +61,9 @@ HLRTriangleParts::HLRTriangleParts(const std::vector<const HLRTriangleData*>& tr
             }
             ++m_edgeRecords[index(left)];
             ++m_edgeRecords[index(right)];
+            // Most edges join triangles whose parents are one root already: no root needs finding.
+            if (parent[index(left)] == parent[index(right)])
+                continue;
             // The lower root stays: the triangles come in order, so trees stay shallow.
             const std::uint32_t a = rootOf(parent, index(left)), b = rootOf(parent, index(right));
             parent[std::max(a, b)] = std::min(a, b);
