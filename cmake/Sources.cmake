@@ -13,6 +13,7 @@ set(KVHLR_KIT_SOURCES
   InputFile.cpp
   JsonFile.cpp
   NumberText.cpp
+  WorkSharing.cpp
   mesh/DemoPart.cpp
   mesh/MeshPart.cpp
   mesh/MeshReading.cpp

@@ -2,6 +2,7 @@
 
 #include "Hlr/HLRHugePages.h"
 #include "kit/InputError.h"
+#include "kit/WorkSharing.h"
 #include "kit/mesh/MeshReading.h"
 #include "kit/mesh/VertexWelder.h"
 

@@ -1,5 +1,6 @@
 #include "kit/mesh/StlReader.h"
 
+#include "kit/WorkSharing.h"
 #include "kit/mesh/MeshReading.h"
 #include "kit/mesh/VertexWelder.h"
 

@@ -1,7 +1,7 @@
 #include "kit/mesh/VertexWelder.h"
 
 #include "Hlr/HLRHugePages.h"
-#include "kit/mesh/MeshReading.h"
+#include "kit/WorkSharing.h"
 
 #include <algorithm>
 #include <atomic>

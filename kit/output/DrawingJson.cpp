@@ -1,7 +1,7 @@
 #include "kit/output/DrawingJson.h"
 
 #include "kit/NumberText.h"
-#include "kit/mesh/MeshReading.h"
+#include "kit/WorkSharing.h"
 #include "kit/sheet/Page.h"
 
 #include <algorithm>
