@@ -88,6 +88,11 @@ public:
 
     // Frees every interval: an edge found hidden all along keeps only its all-hidden flag.
     void clear() { m_pieces.reset(); }
+    // Frees the intervals but keeps the cover counts: an edge hidden all along that counts on.
+    void clearPieces() {
+        if (m_pieces)
+            std::vector<HLRInterval>().swap(m_pieces->list);
+    }
 
     // Occlusion levels: counts a covered piece as well (HLRCoverCounts::add), kept beside the merged
     // list. True once further covers change nothing.
