@@ -41,6 +41,8 @@ void HLRExactEdge::hideStretch(double a, double b) {
         m_allHidden = true;
         if (!HLRProjectedModel::sm_bOcclusionLevels || m_allCounted)
             m_hiddenIntervals.clear();
+        else
+            m_hiddenIntervals.clearPieces(); // its counts go on
     }
 }
 

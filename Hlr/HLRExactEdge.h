@@ -51,8 +51,8 @@ public:
     // cover the whole edge it is all hidden and its pieces are freed (on a scene of stacked parts most
     // edges end that way).
     // With occlusion levels (HLRProjectedModel::sm_bOcclusionLevels) an edge hidden all along keeps its
-    // pieces and cover counts until it is covered as often as is counted all along, and further pieces
-    // change nothing.
+    // cover counts (its pieces freed) until it is covered as often as is counted all along, and further
+    // pieces change nothing.
     void hideStretch(double a, double b);
     // Occlusion levels: counts one occluder's cover of [a, b] `times` times, beside the merged pieces
     // (HLRCoverCounts), up to HLRProjectedModel::sm_nCountedLevels.

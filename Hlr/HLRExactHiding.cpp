@@ -314,7 +314,7 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
                     Batched& item = batch[k];
                     if (!item.occluder)
                         continue;
-                    if (!edge.isAllHidden() || (timesOf(item) != 0 && mayCount(item.index, item.box))) {
+                    if (!edge.isAllHidden() || (mayCount(item.index, item.box) && timesOf(item) != 0)) {
                         const std::optional<std::pair<double, double>> cover =
                             item.occluder->hideFindingCover(edge, true);
                         // An occluder before it in the batch may have chosen its part's facing.
@@ -336,7 +336,7 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
                                                        Batched& item = batch[batched++];
                                                        item = {occluder, index, box, std::nullopt};
                                                        if (!edge.isAllHidden() ||
-                                                           (timesOf(item) != 0 && mayCount(index, box)))
+                                                           (mayCount(index, box) && timesOf(item) != 0))
                                                            __builtin_prefetch(occluder);
                                                        else
                                                            item.occluder = nullptr;

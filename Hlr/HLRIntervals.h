@@ -3,7 +3,6 @@
 #include "Hlr/HLRInterval.h"
 
 #include <cstdint>
-#include <list>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -61,11 +60,12 @@ private:
 };
 
 // The hidden pieces of one edge: sorted by start, pairwise disjoint beyond their tolerances.
-// Positions are 1-based. Positional access remembers where it was last (the cursor), so that a
-// scan by increasing index costs one step per interval although the storage is a list.
+// Positions are 1-based. The pieces lie in one array: an edge holds a few (a hidden one is offered
+// tens of covers on a scene of stacked parts, most merged into the last), and one allocation for the
+// set beats one per piece, each freed again when a later piece absorbs it.
 //
-// Every edge of a model carries one, and most edges of a large smooth model are never hidden: the list
-// and its cursor are made with the first piece, so that an empty set costs one pointer.
+// Every edge of a model carries one, and most edges of a large smooth model are never hidden: the
+// array is made with the first piece, so that an empty set costs one pointer.
 class HLRIntervals {
 public:
     HLRIntervals();
@@ -77,17 +77,22 @@ public:
 
     int size() const { return m_pieces ? static_cast<int>(m_pieces->list.size()) : 0; }
 
-    // The i-th interval, 1 <= i <= size(); leaves the cursor on it.
-    const HLRInterval& intervalAt(int i) const;
+    // The i-th interval, 1 <= i <= size().
+    const HLRInterval& intervalAt(int i) const { return m_pieces->list[static_cast<std::size_t>(i - 1)]; }
 
     // Merges a new hidden piece into the list (see the merge table in the source).
     void addInterval(HLRInterval interval);
 
-    // Unlinks the i-th interval; the cursor moves to its successor.
+    // Removes the i-th interval.
     void removeIntervalAt(int i);
 
     // Frees every interval: an edge found hidden all along keeps only its all-hidden flag.
     void clear() { m_pieces.reset(); }
+    // Frees the intervals but keeps the cover counts: an edge hidden all along that counts on.
+    void clearPieces() {
+        if (m_pieces)
+            std::vector<HLRInterval>().swap(m_pieces->list);
+    }
 
     // Occlusion levels: counts a covered piece as well (HLRCoverCounts::add), kept beside the merged
     // list. True once further covers change nothing.
@@ -101,17 +106,10 @@ public:
     std::pair<double, double> uncounted() const;
 
 private:
-    using Cursor = std::list<HLRInterval>::const_iterator;
     struct Pieces {
-        std::list<HLRInterval> list;
-        // The cursor is navigation state only; reading an interval moves it.
-        Cursor cursor;
-        int cursorIndex;
+        std::vector<HLRInterval> list;
         HLRCoverCounts covers;
     };
-
-    // Moves the cursor to position i (1 <= i <= size() + 1) from the nearest of head, tail and cursor.
-    void moveCursorTo(int i) const;
 
     std::unique_ptr<Pieces> m_pieces; // null while there is no piece
 };

@@ -85,24 +85,41 @@ void cutToCover(const HLRTriangleImage& image, const HLRExactEdge& edge, double 
     const HLRVector2D* corner[3] = {&image.corners[0]->screenPosition, &image.corners[1]->screenPosition,
                                     &image.corners[2]->screenPosition};
     const double doubleArea = signedArea(*corner[0], *corner[1], *corner[2]);
+    Cut& decides = hidden ? *hidden : *counted;
+    // Signed distances are taken positive inside whatever the winding on screen.
+    const double inward = doubleArea > 0.0 ? 1.0 : -1.0;
+    // Most triangles that get here miss the edge, mostly with both its ends beyond one side's line by
+    // more than the tolerance: that side closes the cut whatever else the loop below finds. The areas
+    // against each side tell it before any side's length is taken, measured by a length no shorter
+    // (|dx| + |dy|), so that a side found to close it here closes it there too.
+    double areaP[3], areaQ[3];
+    for (int i = 0; i < 3; ++i) {
+        const HLRVector2D& s0 = *corner[i];
+        const HLRVector2D& s1 = *corner[(i + 1) % 3];
+        areaP[i] = signedArea(s0, s1, P.screenPosition);
+        areaQ[i] = signedArea(s0, s1, Q.screenPosition);
+        const double outside =
+            -(1.0 + 1e-9) * tol * (std::fabs(s1.x() - s0.x()) + std::fabs(s1.y() - s0.y()));
+        if (areaP[i] * inward < outside && areaQ[i] * inward < outside) {
+            decides.covers = false;
+            return;
+        }
+    }
     double sideLength[3];
     for (int i = 0; i < 3; ++i) {
         sideLength[i] = corner[i]->distanceTo(*corner[(i + 1) % 3]);
     }
     const double longestSide = std::max({sideLength[0], sideLength[1], sideLength[2]});
-    Cut& decides = hidden ? *hidden : *counted;
     if (!(std::fabs(doubleArea) > tol * longestSide)) {
         decides.covers = false;
         return;
     }
-    // Signed distances are taken positive inside whatever the winding on screen.
-    const double inward = doubleArea > 0.0 ? 1.0 : -1.0;
     for (int i = 0; i < 3 && decides.isOpen(); ++i) {
         const HLRProjectedTriangleVertex& s0 = *image.corners[i];
         const HLRProjectedTriangleVertex& s1 = *image.corners[(i + 1) % 3];
         const double scale = inward / sideLength[i];
-        const double dp = signedArea(s0.screenPosition, s1.screenPosition, P.screenPosition) * scale;
-        const double dq = signedArea(s0.screenPosition, s1.screenPosition, Q.screenPosition) * scale;
+        const double dp = areaP[i] * scale;
+        const double dq = areaQ[i] * scale;
         const bool along = std::fabs(dp) <= tol && std::fabs(dq) <= tol;
         const std::optional<HLRViewTurn> turn =
             along ? HLRViewTurn::awayFromEdgeOnFaceOf(edge) : std::nullopt;

@@ -42,6 +42,8 @@ TEST(HLRIntervalsTest, PiecesStaySortedAndOverlappingOrTouchingOnesMerge) {
         {{{0.2, 0.4}, {0.6, 0.8}, {0.35, 0.65}}, {{0.2, 0.8}}},                             // bridges two
         {{{0.2, 0.8}, {0.4, 0.5}}, {{0.2, 0.8}}},                                           // contained
         {{{0.2, 0.3}, {0.5, 0.6}, {0.95, 0.97}, {0.1, 0.9}}, {{0.1, 0.9}, {0.95, 0.97}}}, // swallows
+        // swallows two and runs on into a third
+        {{{0.05, 0.1}, {0.2, 0.3}, {0.4, 0.5}, {0.6, 0.8}, {0.15, 0.65}}, {{0.05, 0.1}, {0.15, 0.8}}},
         // Ends 0.0001 apart touch within their tolerances, in either order; a wider gap keeps them apart.
         {{{0.3, 0.5}, {0.5001, 0.7}}, {{0.3, 0.7}}},
         {{{0.5001, 0.7}, {0.3, 0.5}}, {{0.3, 0.7}}},
