@@ -87,11 +87,10 @@ public:
         const double cells = std::sqrt(static_cast<double>(count) / kSegmentsPerCell);
         m_side = std::clamp(static_cast<int>(std::ceil(cells)), 1, kMaxCellsPerSide);
         m_cellWidth = std::max(extent.hiX - extent.loX, extent.hiY - extent.loY) / m_side;
-        m_cellStart.assign(static_cast<std::size_t>(m_side) * m_side + 1, 0);
         takeInCellOrder(blocks, count);
         // The cells' lists lie one after the other in one array: counted first, then filled in the
         // segments' order, so that a million cells cost two arrays rather than a million lists.
-        std::fill(m_cellStart.begin(), m_cellStart.end(), 0);
+        m_cellStart.assign(static_cast<std::size_t>(m_side) * m_side + 1, 0);
         for (Segment const& segment : m_segments) {
             HLRCancelPoll::check();
             forEachCell(segment, [&](std::size_t cell) { ++m_cellStart[cell + 1]; });
@@ -132,17 +131,18 @@ private:
     // memory rather than from all over the drawing: at 100,000 segments and more, the misses of those
     // reads were most of the cleanup's time. Which segments a query visits does not change.
     void takeInCellOrder(std::vector<std::vector<Segment>>& blocks, std::size_t count) {
+        std::vector<std::size_t> next(static_cast<std::size_t>(m_side) * m_side + 1, 0);
         for (std::vector<Segment> const& block : blocks)
             for (Segment const& segment : block) {
                 HLRCancelPoll::check();
-                ++m_cellStart[firstCellOf(segment) + 1];
+                ++next[firstCellOf(segment) + 1];
             }
-        std::partial_sum(m_cellStart.begin(), m_cellStart.end(), m_cellStart.begin());
+        std::partial_sum(next.begin(), next.end(), next.begin());
         m_segments.resize(count);
         for (std::vector<Segment>& block : blocks) {
             for (Segment const& segment : block) {
                 HLRCancelPoll::check();
-                m_segments[m_cellStart[firstCellOf(segment)]++] = segment;
+                m_segments[next[firstCellOf(segment)]++] = segment;
             }
             std::vector<Segment>().swap(block);
         }
