@@ -240,9 +240,58 @@ bool rangeOn(Segment const& hidden, Segment const& visible, double tol, Range& r
     return lo < hi || visibleAlongHidden(hidden, visible, tol, range);
 }
 
-// Cuts the covered ranges out of a hidden line; appends the pieces that are left.
-void appendUncovered(StrokeLine const& line, VisibleSegmentGrid const& grid, VisibleSegmentGrid::Stamps& stamps,
-                     double tol, std::vector<StrokeLine>& out) {
+// One querying thread's state: its grid stamps, and room for the ranges that visible segments cover
+// on the segments of the hidden line at hand, kept from line to line.
+struct CoverScratch {
+    explicit CoverScratch(VisibleSegmentGrid const& grid) : stamps(grid) {}
+    VisibleSegmentGrid::Stamps stamps;
+    std::vector<Range> covered;          // segment after segment, each segment's sorted
+    std::vector<std::size_t> coveredEnd; // per segment: one past its last range in `covered`
+};
+
+// The ranges of each segment of a hidden line that visible segments cover, into the scratch; false if
+// there are none.
+bool findCovered(StrokeLine const& line, VisibleSegmentGrid const& grid, double tol, CoverScratch& scratch) {
+    scratch.covered.clear();
+    scratch.coveredEnd.clear();
+    for (std::size_t i = 1; i < line.points.size(); ++i) {
+        const Segment segment = segmentOf(pointOf(line.points[i - 1]), pointOf(line.points[i]));
+        // Whatever rangeOn finds lies within the tolerance of both segments, and most visible segments
+        // filed near this one lie farther away: their boxes tell, before any product is taken. The box
+        // is grown by twice the tolerance so that rounding cannot make the two tests disagree.
+        Box near;
+        near.add(
+            {std::min(segment.a.x, segment.b.x) - 2.0 * tol, std::min(segment.a.y, segment.b.y) - 2.0 * tol});
+        near.add(
+            {std::max(segment.a.x, segment.b.x) + 2.0 * tol, std::max(segment.a.y, segment.b.y) + 2.0 * tol});
+        const std::size_t first = scratch.covered.size();
+        grid.forEachNear(segment, scratch.stamps, [&](Segment const& visible) {
+            if (std::max(visible.a.x, visible.b.x) < near.loX ||
+                std::min(visible.a.x, visible.b.x) > near.hiX ||
+                std::max(visible.a.y, visible.b.y) < near.loY ||
+                std::min(visible.a.y, visible.b.y) > near.hiY)
+                return;
+            Range range;
+            if (rangeOn(segment, visible, tol, range))
+                scratch.covered.push_back(range);
+        });
+        std::sort(scratch.covered.begin() + static_cast<std::ptrdiff_t>(first), scratch.covered.end());
+        scratch.coveredEnd.push_back(scratch.covered.size());
+    }
+    return !scratch.covered.empty();
+}
+
+// Cuts the covered ranges out of a hidden line; appends the pieces that are left. Most hidden lines lie
+// near no visible one: such a line goes on whole, its first point put as the pieces would put it.
+void appendUncovered(StrokeLine&& line, VisibleSegmentGrid const& grid, CoverScratch& scratch, double tol,
+                     std::vector<StrokeLine>& out) {
+    const bool sourcePerSegment = line.sources.empty() || line.sources.size() + 1 == line.points.size();
+    if (!findCovered(line, grid, tol, scratch) && sourcePerSegment) {
+        const Point first = at(pointOf(line.points[0]), pointOf(line.points[1]), 0.0);
+        line.points[0] = ON_2dPoint(first.x, first.y);
+        out.push_back(std::move(line));
+        return;
+    }
     StrokeLine piece;
     piece.kind = line.kind;
     piece.level = line.level;
@@ -252,7 +301,6 @@ void appendUncovered(StrokeLine const& line, VisibleSegmentGrid const& grid, Vis
         piece.points.clear();
         piece.sources.clear();
     };
-    std::vector<Range> covered;
     for (std::size_t i = 1; i < line.points.size(); ++i) {
         // Every point but a piece's first ends a stretch of segment i - 1, whose source it takes.
         const auto extend = [&](Point p) {
@@ -260,22 +308,17 @@ void appendUncovered(StrokeLine const& line, VisibleSegmentGrid const& grid, Vis
                 piece.sources.push_back(line.sources[i - 1]);
             piece.points.emplace_back(p.x, p.y);
         };
-        const Segment segment = segmentOf(pointOf(line.points[i - 1]), pointOf(line.points[i]));
-        covered.clear();
-        grid.forEachNear(segment, stamps, [&](Segment const& visible) {
-            Range range;
-            if (rangeOn(segment, visible, tol, range))
-                covered.push_back(range);
-        });
-        std::sort(covered.begin(), covered.end());
+        const Point a = pointOf(line.points[i - 1]);
+        const Point b = pointOf(line.points[i]);
         double from = 0.0; // start of the stretch not yet known to be covered
-        for (Range const& range : covered) {
+        for (std::size_t k = i > 1 ? scratch.coveredEnd[i - 2] : 0; k < scratch.coveredEnd[i - 1]; ++k) {
+            const Range& range = scratch.covered[k];
             if (range.first > from) {
                 if (from > 0.0 || piece.points.empty()) {
                     finishPiece();
-                    extend(at(segment.a, segment.b, from));
+                    extend(at(a, b, from));
                 }
-                extend(at(segment.a, segment.b, range.first));
+                extend(at(a, b, range.first));
                 finishPiece();
             }
             from = std::max(from, range.second);
@@ -283,9 +326,9 @@ void appendUncovered(StrokeLine const& line, VisibleSegmentGrid const& grid, Vis
         if (from < 1.0) {
             if (from > 0.0 || piece.points.empty()) {
                 finishPiece();
-                extend(at(segment.a, segment.b, from));
+                extend(at(a, b, from));
             }
-            extend(segment.b);
+            extend(b);
         } else {
             finishPiece();
         }
@@ -342,8 +385,8 @@ void cleanUpDrawing(std::vector<StrokeLine>& lines) {
     // A line no longer than the tolerance goes (an edge seen end-on draws a dot).
     std::vector<std::vector<StrokeLine>> results(blocks);
     runInParallel(
-        static_cast<std::ptrdiff_t>(blocks), 1, [&grid] { return VisibleSegmentGrid::Stamps(grid); },
-        [&](VisibleSegmentGrid::Stamps& stamps, std::ptrdiff_t block) {
+        static_cast<std::ptrdiff_t>(blocks), 1, [&grid] { return CoverScratch(grid); },
+        [&](CoverScratch& scratch, std::ptrdiff_t block) {
             const std::size_t first = static_cast<std::size_t>(block) * kLinesPerBlock;
             const std::size_t last = std::min(lines.size(), first + kLinesPerBlock);
             std::vector<StrokeLine>& result = results[static_cast<std::size_t>(block)];
@@ -353,7 +396,7 @@ void cleanUpDrawing(std::vector<StrokeLine>& lines) {
                 if (!(lengthOf(lines[i]) > tol))
                     continue;
                 if (lines[i].kind == kHiddenKind)
-                    appendUncovered(lines[i], grid, stamps, tol, result);
+                    appendUncovered(std::move(lines[i]), grid, scratch, tol, result);
                 else
                     result.push_back(std::move(lines[i]));
             }

@@ -102,3 +102,31 @@ TEST(DrawingCleanup, HiddenLinesUnderVisibleOnesAcrossTheGrid) {
         EXPECT_EQ(drawing[2 * k + 1].points[0].y, (k * 379) % kRows + 0.5) << "row " << k;
     }
 }
+
+// A hidden line keeps its level and its segments' sources, whether nothing lies on it or it is cut.
+TEST(DrawingCleanup, HiddenLinesKeepLevelAndSources) {
+    const auto traced = [](StrokeLine l) {
+        l.level = 2;
+        for (std::uint32_t i = 0; i + 1 < l.points.size(); ++i)
+            l.sources.push_back(LineSource{7, {i, i + 1}, LineSource::kNone});
+        return l;
+    };
+    std::vector<StrokeLine> drawing = {traced(line(1, {{0, 5}, {1, 5}, {2, 5}})),
+                                       traced(line(1, {{0, 0}, {1, 0}, {3, 0}})),
+                                       line(0, {{0.5, 0}, {2, 0}})};
+    cleanUpDrawing(drawing);
+    ASSERT_EQ(drawing.size(), 4u);
+    const std::vector<Points> points = {{{0, 5}, {1, 5}, {2, 5}}, {{0, 0}, {0.5, 0}}, {{2, 0}, {3, 0}}};
+    const std::vector<std::vector<std::uint32_t>> firstVertices = {{0, 1}, {0}, {1}};
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        EXPECT_TRUE(samePoints(drawing[i].points, points[i])) << "line " << i;
+        EXPECT_EQ(drawing[i].level, 2) << "line " << i;
+        ASSERT_EQ(drawing[i].sources.size(), firstVertices[i].size()) << "line " << i;
+        for (std::size_t k = 0; k < firstVertices[i].size(); ++k) {
+            EXPECT_EQ(drawing[i].sources[k].body, 7u);
+            EXPECT_EQ(drawing[i].sources[k].edge[0], firstVertices[i][k])
+                << "line " << i << ", segment " << k;
+        }
+    }
+    EXPECT_EQ(drawing[3].kind, 0);
+}
