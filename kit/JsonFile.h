@@ -15,8 +15,9 @@ namespace kvhlr {
 
 // Throws InputError naming `path` when it cannot be read (as checkReadableFile says), is not JSON, or
 // holds something other than one object; `kind` names the file in the messages. Where `keys` is not
-// empty, the object holds only its members of those names: the rest is checked as JSON but not kept
-// (a drawing file read as a camera holds megabytes of lines).
+// empty, the object holds only its members of those names, parsed as JSON; the rest are skimmed (their
+// strings, brackets, commas and colons checked, their numbers not converted), since a drawing file read
+// as a camera holds megabytes of lines.
 nlohmann::json readJsonObject(const std::string& path, const std::string& kind,
                               const std::vector<std::string>& keys = {});
 

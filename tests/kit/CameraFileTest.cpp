@@ -38,6 +38,8 @@ TEST(CameraFile, RefusesFilesThatDoNotDescribeACamera) {
     TempDir dir;
     std::filesystem::create_symlink("loop.json", dir.path("loop.json"));
     const std::string identity = "[1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1]";
+    const std::string camera = R"({"modelView": )" + identity + R"(, "projection": )" + identity +
+                               R"(, "near": 1, "far": 2, "lines": )";
     const std::pair<std::string, std::string> cases[] = {
         {dir.write("good.json", kCamera), ""}, // extra keys, as in a drawing file, are ignored
         {dir.path("missing.json"), "no such file"},
@@ -45,14 +47,25 @@ TEST(CameraFile, RefusesFilesThatDoNotDescribeACamera) {
         {dir.path("loop.json"), "cannot open: too many levels of symbolic links"},
         {dir.write("text.json", "modelView: identity"), "JSON"},
         {dir.write("array.json", "[1, 2]"), "object"},
-        {dir.write("nofar.json", "{\"modelView\": " + identity + ", \"projection\": " + identity + ", \"near\": 1}"),
+        {dir.write("nofar.json",
+                   "{\"modelView\": " + identity + ", \"projection\": " + identity + ", \"near\": 1}"),
          "\"far\""},
-        {dir.write("short.json", R"({"modelView": [1,0,0,0,0,1,0,0,0,0,1,0,0,0,0], "projection": )" + identity +
-                                     R"(, "near": 1, "far": 2})"),
+        {dir.write("short.json", R"({"modelView": [1,0,0,0,0,1,0,0,0,0,1,0,0,0,0], "projection": )" +
+                                     identity + R"(, "near": 1, "far": 2})"),
          "16 numbers"},
         {dir.write("string.json", R"({"modelView": [1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,"1"], "projection": )" +
                                       identity + R"(, "near": 1, "far": 2})"),
          "numbers"},
+        // The members not read are skimmed, their structure checked all the same.
+        {dir.write("drawing.json", camera + R"([{"kind": "hidden \"]}", "points": [[1e-3, -2E+4]], "x": {}},
+                                               {"level": null, "y": [true, false, [], "\\"]}]})"),
+         ""},
+        {dir.write("cut.json", camera + R"([{"kind": "visible", "points": [[1, 2], [3)"), "JSON"},
+        {dir.write("mismatched.json", camera + "[[1, 2}]}"), "JSON"},
+        {dir.write("nocomma.json", camera + "[1 2]}"), "JSON"},
+        {dir.write("noname.json", camera + "[{1: 2}]}"), "JSON"},
+        {dir.write("after.json", camera + "[]} []"), "JSON"},
+        {dir.write("backslash.json", camera + R"(["\)"), "JSON"},
     };
     for (const auto& [path, reason] : cases) {
         if (reason.empty())
