@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <numeric>
 #include <optional>
 #include <stdexcept>
@@ -71,6 +72,15 @@ private:
         constexpr std::size_t MOST_BLOCKS = 4, FEWEST_ITEMS = 16384;
         return (std::max(FEWEST_ITEMS, (items + MOST_BLOCKS - 1) / MOST_BLOCKS) + 63) / 64 * 64;
     }
+    // Writes a byte in each page of [first, last), room reserved in an array but not yet used: the system
+    // takes the fresh pages' faults, and clears them, on the calling thread.
+    template <class T> static void touchPages(T* first, T* last) {
+        char* const bytes = reinterpret_cast<char*>(first);
+        const std::size_t size = static_cast<std::size_t>(last - first) * sizeof(T);
+        for (std::size_t at = 0; at < size; at += 4096) {
+            bytes[at] = 0;
+        }
+    }
     // Calls action(cell) for each cell of the level that the box meets.
     template <class Action> static void forEachCell(const Imple::QuantisedBox& box, const Level& level, Action&& action);
 
@@ -128,10 +138,12 @@ Grid<Traits>::Grid(std::vector<Item> items, const std::vector<std::int16_t>& nea
     const std::size_t itemsPerBlock = itemsPerBlockFor(m_items.size());
     const std::size_t blocks = (m_items.size() + itemsPerBlock - 1) / itemsPerBlock;
     std::vector<std::uint64_t> filed((m_items.size() + 63) / 64, 0);
-    // Block after block, each one's count of every cell, then its next place in every cell.
-    std::vector<std::uint32_t> blockCells(blocks * cells, 0);
+    // Block after block, each one's count of every cell, then its next place in every cell. Each block
+    // clears its own, so that the fresh pages' faults are taken on the threads.
+    const std::unique_ptr<std::uint32_t[]> blockCells(new std::uint32_t[blocks * cells]);
     Imple::forEachBlock<Traits>(m_items.size(), itemsPerBlock, [&](std::size_t first, std::size_t end) {
         std::uint32_t* counts = &blockCells[first / itemsPerBlock * cells];
+        std::fill(counts, counts + cells, 0u);
         for (std::size_t i = first; i < end; ++i) {
             Imple::checkpoint<Traits>();
             const Imple::QuantisedBox box = boxOf(i);
@@ -153,8 +165,17 @@ Grid<Traits>::Grid(std::vector<Item> items, const std::vector<std::int16_t>& nea
         }
     });
     std::partial_sum(m_cellStart.begin(), m_cellStart.end(), m_cellStart.begin());
+    // The filed arrays' fresh pages are touched by the blocks of cells whose entries they will hold, then
+    // sized within them.
+    m_filed.reserve(m_cellStart[cells]);
+    m_filedBox.reserve(m_cellStart[cells]);
+    m_filedNearness.reserve(m_cellStart[cells]);
     Imple::forEachBlock<Traits>(cells, CELLS_PER_BLOCK, [&](std::size_t firstCell, std::size_t endCell) {
         Imple::checkpoint<Traits>();
+        const std::uint32_t first = m_cellStart[firstCell], end = m_cellStart[endCell];
+        touchPages(m_filed.data() + first, m_filed.data() + end);
+        touchPages(m_filedBox.data() + first, m_filedBox.data() + end);
+        touchPages(m_filedNearness.data() + first, m_filedNearness.data() + end);
         for (std::size_t cell = firstCell; cell < endCell; ++cell) {
             std::uint32_t next = m_cellStart[cell];
             for (std::size_t block = 0; block < blocks; ++block) {
