@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <numeric>
 #include <optional>
 #include <stdexcept>
@@ -59,11 +60,27 @@ private:
         int shift = 0;         // a cell is 2^shift fields a side
         int columns = 1;       // cells a side
         std::size_t first = 0; // its first cell in m_cellStart
-        std::size_t filed = 0; // items filed here
+        std::size_t filed = 0; // entries filed here (an item in up to four cells)
     };
 
     static std::int16_t clamped(int field) { return static_cast<std::int16_t>(std::clamp(field, 0, FIELDS - 1)); }
     std::size_t levelOf(const Imple::QuantisedBox& box) const;
+    // The items a block of the build takes, a whole number of words of the filed bits: a few blocks, for
+    // the threads, and few enough that their cell counts (a count a cell each, and a cell for every two
+    // to eight items) take about as much memory as the list of the items.
+    static std::size_t itemsPerBlockFor(std::size_t items) {
+        constexpr std::size_t MOST_BLOCKS = 4, FEWEST_ITEMS = 16384;
+        return (std::max(FEWEST_ITEMS, (items + MOST_BLOCKS - 1) / MOST_BLOCKS) + 63) / 64 * 64;
+    }
+    // Writes a byte in each page of [first, last), room reserved in an array but not yet used: the system
+    // takes the fresh pages' faults, and clears them, on the calling thread.
+    template <class T> static void touchPages(T* first, T* last) {
+        char* const bytes = reinterpret_cast<char*>(first);
+        const std::size_t size = static_cast<std::size_t>(last - first) * sizeof(T);
+        for (std::size_t at = 0; at < size; at += 4096) {
+            bytes[at] = 0;
+        }
+    }
     // Calls action(cell) for each cell of the level that the box meets.
     template <class Action> static void forEachCell(const Imple::QuantisedBox& box, const Level& level, Action&& action);
 
@@ -110,45 +127,87 @@ Grid<Traits>::Grid(std::vector<Item> items, const std::vector<std::int16_t>& nea
         m_levels.push_back(level);
     }
 
-    // Count each cell's items and sum the counts up to each cell's end; then file the items from the
-    // last, each at the end of what is left of its cells, so that a cell lists them in their order and
-    // the sums come down to the cells' starts.
+    // A counting sort on the traits' threads. The items go in blocks, each counting its items into cell
+    // counts of its own; summed over the blocks, the counts give the cells' starts, and summed within a
+    // cell over the blocks before, each block's own stretch of each cell. Each block then files its items
+    // there in their order, so that a cell lists them in the items' order whatever the threads.
+    // Which items are filed, a bit each (a block being a whole number of 64-bit words): most of a large
+    // smooth model is left out, and the second pass reads only the items filed rather than every item.
     const std::optional<Imple::WindowCover> cover =
         windows ? std::make_optional<Imple::WindowCover>(*windows, m_items.size()) : std::nullopt;
-    m_cellStart.assign(cells + 1, 0);
-    // Which items are filed, a bit each: most of a large smooth model is left out, and the second pass
-    // reads only the items filed rather than every item again.
-    std::vector<bool> filed(m_items.size(), false);
-    for (std::size_t i = 0; i < m_items.size(); ++i) {
-        Imple::checkpoint<Traits>();
-        const Imple::QuantisedBox box = boxOf(i);
-        if (cover && !cover->mayMeet(box)) {
-            continue;
+    const std::size_t itemsPerBlock = itemsPerBlockFor(m_items.size());
+    const std::size_t blocks = (m_items.size() + itemsPerBlock - 1) / itemsPerBlock;
+    std::vector<std::uint64_t> filed((m_items.size() + 63) / 64, 0);
+    // Block after block, each one's count of every cell, then its next place in every cell. Each block
+    // clears its own, so that the fresh pages' faults are taken on the threads.
+    const std::unique_ptr<std::uint32_t[]> blockCells(new std::uint32_t[blocks * cells]);
+    Imple::forEachBlock<Traits>(m_items.size(), itemsPerBlock, [&](std::size_t first, std::size_t end) {
+        std::uint32_t* counts = &blockCells[first / itemsPerBlock * cells];
+        std::fill(counts, counts + cells, 0u);
+        for (std::size_t i = first; i < end; ++i) {
+            Imple::checkpoint<Traits>();
+            const Imple::QuantisedBox box = boxOf(i);
+            if (cover && !cover->mayMeet(box)) {
+                continue;
+            }
+            filed[i / 64] |= std::uint64_t{1} << (i % 64);
+            forEachCell(box, m_levels[levelOf(box)], [counts](std::size_t cell) { ++counts[cell]; });
         }
-        filed[i] = true;
-        Level& level = m_levels[levelOf(box)];
-        ++level.filed;
-        forEachCell(box, level, [this](std::size_t cell) { ++m_cellStart[cell]; });
+    });
+    m_cellStart.assign(cells + 1, 0);
+    constexpr std::size_t CELLS_PER_BLOCK = 16384;
+    Imple::forEachBlock<Traits>(cells, CELLS_PER_BLOCK, [&](std::size_t firstCell, std::size_t endCell) {
+        Imple::checkpoint<Traits>();
+        for (std::size_t block = 0; block < blocks; ++block) {
+            for (std::size_t cell = firstCell; cell < endCell; ++cell) {
+                m_cellStart[cell + 1] += blockCells[block * cells + cell];
+            }
+        }
+    });
+    std::partial_sum(m_cellStart.begin(), m_cellStart.end(), m_cellStart.begin());
+    // The filed arrays' fresh pages are touched by the blocks of cells whose entries they will hold, then
+    // sized within them.
+    m_filed.reserve(m_cellStart[cells]);
+    m_filedBox.reserve(m_cellStart[cells]);
+    m_filedNearness.reserve(m_cellStart[cells]);
+    Imple::forEachBlock<Traits>(cells, CELLS_PER_BLOCK, [&](std::size_t firstCell, std::size_t endCell) {
+        Imple::checkpoint<Traits>();
+        const std::uint32_t first = m_cellStart[firstCell], end = m_cellStart[endCell];
+        touchPages(m_filed.data() + first, m_filed.data() + end);
+        touchPages(m_filedBox.data() + first, m_filedBox.data() + end);
+        touchPages(m_filedNearness.data() + first, m_filedNearness.data() + end);
+        for (std::size_t cell = firstCell; cell < endCell; ++cell) {
+            std::uint32_t next = m_cellStart[cell];
+            for (std::size_t block = 0; block < blocks; ++block) {
+                std::uint32_t& place = blockCells[block * cells + cell];
+                next += std::exchange(place, next);
+            }
+        }
+    });
+    for (Level& level : m_levels) {
+        const std::size_t end = level.first + static_cast<std::size_t>(level.columns) * level.columns;
+        level.filed = m_cellStart[end] - m_cellStart[level.first];
     }
-    std::partial_sum(m_cellStart.begin(), m_cellStart.end() - 1, m_cellStart.begin());
-    m_cellStart[cells] = m_cellStart[cells - 1];
     m_filed.resize(m_cellStart[cells]);
     m_filedBox.resize(m_cellStart[cells]);
     m_filedNearness.resize(m_cellStart[cells]);
-    for (std::size_t i = m_items.size(); i-- > 0;) {
-        if (!filed[i]) {
-            continue;
+    Imple::forEachBlock<Traits>(m_items.size(), itemsPerBlock, [&](std::size_t first, std::size_t end) {
+        std::uint32_t* places = &blockCells[first / itemsPerBlock * cells];
+        for (std::size_t i = first; i < end; ++i) {
+            if (!(filed[i / 64] >> (i % 64) & 1)) {
+                continue;
+            }
+            Imple::checkpoint<Traits>();
+            const Imple::QuantisedBox box = boxOf(i);
+            const std::int16_t near = nearness.empty() ? std::int16_t{0} : nearness[i];
+            forEachCell(box, m_levels[levelOf(box)], [&](std::size_t cell) {
+                const std::uint32_t k = places[cell]++;
+                m_filed[k] = static_cast<std::uint32_t>(i);
+                m_filedBox[k] = box;
+                m_filedNearness[k] = near;
+            });
         }
-        Imple::checkpoint<Traits>();
-        const Imple::QuantisedBox box = boxOf(i);
-        const std::int16_t near = nearness.empty() ? std::int16_t{0} : nearness[i];
-        forEachCell(box, m_levels[levelOf(box)], [&](std::size_t cell) {
-            const std::uint32_t k = --m_cellStart[cell];
-            m_filed[k] = static_cast<std::uint32_t>(i);
-            m_filedBox[k] = box;
-            m_filedNearness[k] = near;
-        });
-    }
+    });
     // Nearest first within each cell, the items' order kept among equally near ones. The cells are
     // sorted apart from one another, so blocks of them may go to the traits' threads.
     if (!nearness.empty()) {
@@ -157,7 +216,6 @@ Grid<Traits>::Grid(std::vector<Item> items, const std::vector<std::int16_t>& nea
             Imple::QuantisedBox box;
             std::int16_t nearness;
         };
-        constexpr std::size_t CELLS_PER_BLOCK = 16384;
         Imple::forEachBlock<Traits>(cells, CELLS_PER_BLOCK, [this](std::size_t firstCell, std::size_t endCell) {
             std::vector<Entry> entries;
             for (std::size_t cell = firstCell; cell < endCell; ++cell) {

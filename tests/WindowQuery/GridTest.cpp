@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 #include <vector>
 
 using namespace WindowQueryTest;
@@ -12,8 +13,24 @@ using Grid = WindowQuery::Grid<BoxTraits>;
 
 namespace {
 
+// Builds on a thread for each block, all at once, as a team of many threads would.
+struct ThreadedBoxTraits : BoxTraits {
+    template <class Body> static void forEachBlock(std::size_t count, std::size_t blockSize, Body&& body) {
+        std::vector<std::thread> threads;
+        for (std::size_t first = 0; first < count; first += blockSize) {
+            threads.emplace_back(
+                [&body, first, end = std::min(count, first + blockSize)] { body(first, end); });
+        }
+        for (std::thread& thread : threads) {
+            thread.join();
+        }
+    }
+};
+
 // What a query reports, in its order, each index and box checked against the item reported with them.
-std::vector<std::size_t> query(const Grid& grid, const TestBox& window, std::int16_t nearest = 0) {
+template <class Traits>
+std::vector<std::size_t> query(const WindowQuery::Grid<Traits>& grid, const TestBox& window,
+                               std::int16_t nearest = 0) {
     using WindowQuery::Imple::QuantisedBox;
     std::vector<std::size_t> reported;
     grid.forEachMeeting(QuantisedBox::fromCodes(window.minCode, window.maxCode), nearest,
@@ -95,4 +112,33 @@ TEST(Grid, StopsWhenAVisitSaysSo) {
     EXPECT_EQ(visits, 3u);
     EXPECT_TRUE(
         grid.forEachMeeting(window, 0, [](const TestBox*, std::size_t, const auto&) { return true; }));
+}
+
+// Over a hundred thousand small boxes (so that the build takes several blocks of items, and a cell holds
+// items of several blocks), all filed on the finest level: a window inside one of its cells (8 fields a
+// side here) reads that cell alone, so the grid reports the boxes it meets nearest first and then in the
+// items' order, built on threads or on the calling thread alike.
+TEST(Grid, ListsACellNearestFirstThenInTheItemsOrderOnAnyThreads) {
+    BoxGenerator generator(11);
+    std::vector<TestBox> boxes;
+    std::vector<std::int16_t> nearness;
+    for (int i = 0; i < 120000; ++i) {
+        boxes.push_back(generator.around(4));
+        nearness.push_back(static_cast<std::int16_t>(generator.uniform(0, 3)));
+    }
+    const Grid serial(pointersTo(boxes), nearness);
+    const WindowQuery::Grid<ThreadedBoxTraits> threaded(pointersTo(boxes), nearness);
+    const Grid serialUnordered(pointersTo(boxes));
+    const WindowQuery::Grid<ThreadedBoxTraits> threadedUnordered(pointersTo(boxes));
+    for (int i = 0; i < 400; ++i) {
+        const int x = generator.uniform(0, 126) * 8, y = generator.uniform(0, 126) * 8;
+        const TestBox window = i % 2 == 0 ? box(x, y, x + 7, y + 7) : box(x + 3, y + 5, x + 3, y + 5);
+        std::vector<std::size_t> expected = meetingIndices(boxes, window, nearness, 0);
+        ASSERT_EQ(query(serialUnordered, window), expected) << "window at " << x << "," << y;
+        ASSERT_EQ(query(threadedUnordered, window), expected) << "window at " << x << "," << y;
+        std::stable_sort(expected.begin(), expected.end(),
+                         [&](std::size_t a, std::size_t b) { return nearness[a] > nearness[b]; });
+        ASSERT_EQ(query(serial, window), expected) << "window at " << x << "," << y;
+        ASSERT_EQ(query(threaded, window), expected) << "window at " << x << "," << y;
+    }
 }
