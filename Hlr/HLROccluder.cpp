@@ -169,24 +169,43 @@ bool HLROccluder::hide(HLRExactEdge& edge, int coverTimes) const {
     return cover.has_value();
 }
 
+std::optional<std::pair<double, double>> HLROccluder::hideFindingCover(HLRExactEdge& edge,
+                                                                       bool countIt) const {
+    const bool hiding = !edge.isAllHidden();
+    const bool counting = countIt && HLRProjectedModel::sm_bOcclusionLevels;
+    if (!hiding && !counting) {
+        return std::nullopt;
+    }
+    const Covers covers = coversOf(edge, hiding, counting);
+    if (covers.hidden)
+        edge.hideStretch(covers.hidden->first, covers.hidden->second);
+    return covers.counted;
+}
+
+std::optional<std::pair<double, double>> HLROccluder::hiddenStretch(const HLRExactEdge& edge) const {
+    return coversOf(edge, true, false).hidden;
+}
+
+// The geometry of hideFindingCover, read from the edge and the triangle alone: `hiding` for an edge not
+// yet hidden all along, `counting` with occlusion levels.
+//
 // One test for both projections. Depth is the distance from the triangle's plane, measured away from
 // the centre of projection, so an edge that pierces the plane is hidden only beyond the pierce point.
 // That distance is linear along the edge in 3D, while the stretch covered on screen is found in
 // screen parameters; a perspective camera's w converts between the two.
-std::optional<std::pair<double, double>> HLROccluder::hideFindingCover(HLRExactEdge& edge,
-                                                                       bool countIt) const {
+HLROccluder::Covers HLROccluder::coversOf(const HLRExactEdge& edge, bool hiding, bool counting) const {
     const HLRProjectedTriangleVertex* P = edge.startVertex();
     const HLRProjectedTriangleVertex* Q = edge.endVertex();
     if (image.nearRegion || !edge.boundingBox2D().overlaps(box2D) || edge.leftTriangle() == &image ||
         edge.rightTriangle() == &image || (image.hasCorner(P) && image.hasCorner(Q))) {
-        return std::nullopt;
+        return {};
     }
     // The packed depth codes cannot tell points within one cell apart, so depths are compared as they
     // are: an edge whose farthest point is no farther than the triangle's nearest lies in front.
     const double nearestCorner = std::max({image.corners[0]->viewPosition.z, image.corners[1]->viewPosition.z,
                                            image.corners[2]->viewPosition.z});
     if (!(std::min(P->viewPosition.z, Q->viewPosition.z) < nearestCorner)) {
-        return std::nullopt;
+        return {};
     }
     // Most triangles that get this far miss the edge on screen: that is found before the plane is worked out.
     // An edge hidden all along (read on for occlusion levels) has only its cover to count, and only where
@@ -195,11 +214,6 @@ std::optional<std::pair<double, double>> HLROccluder::hideFindingCover(HLRExactE
     // one pass, and its counted range cut to that range only once the triangle is found to cover it on
     // screen (the sides' cuts and that range's are taken in any order alike): most miss it, and then
     // the counts are not read.
-    const bool hiding = !edge.isAllHidden();
-    const bool counting = countIt && HLRProjectedModel::sm_bOcclusionLevels;
-    if (!hiding && !counting) {
-        return std::nullopt;
-    }
     Cut hidden{0.0, 1.0};
     Cut counted{0.0, 1.0};
     if (!hiding)
@@ -207,7 +221,7 @@ std::optional<std::pair<double, double>> HLROccluder::hideFindingCover(HLRExactE
     cutToCover(image, edge, HLRProjectedModel::sm_dExactTolerance2D, hiding ? &hidden : nullptr,
                counting ? &counted : nullptr);
     if (!(hiding ? hidden : counted).isOpen()) {
-        return std::nullopt;
+        return {};
     }
     if (hiding && counting && counted.isOpen()) {
         const auto [countLo, countHi] = edge.uncounted();
@@ -221,7 +235,7 @@ std::optional<std::pair<double, double>> HLROccluder::hideFindingCover(HLRExactE
         normal.x * centre.x() + normal.y * centre.y() + normal.z * centre.z() - planeConstant * centre.w();
     const double normalLength = length(normal);
     if (!(normalLength > 0.0) || centreSide == 0.0) {
-        return std::nullopt; // degenerate, or seen edge-on
+        return {}; // degenerate, or seen edge-on
     }
     const double behindScale = (centreSide > 0.0 ? -1.0 : 1.0) / normalLength;
     const double behindP = (dot(normal, P->viewPosition) - planeConstant) * behindScale;
@@ -233,7 +247,7 @@ std::optional<std::pair<double, double>> HLROccluder::hideFindingCover(HLRExactE
             ? std::max(HLRProjectedModel::sm_dCoarseTolerance3D, HLRProjectedModel::sm_dExactTolerance3D)
             : HLRProjectedModel::sm_dExactTolerance3D;
     if (!(behindP > tolZ) && !(behindQ > tolZ)) {
-        return std::nullopt;
+        return {};
     }
 
     // Screen parameter t and 3D parameter s along the edge: t = s wQ / ((1 - s) wP + s wQ).
@@ -260,13 +274,14 @@ std::optional<std::pair<double, double>> HLROccluder::hideFindingCover(HLRExactE
         return sLo < sHi;
     };
     if (hiding && !behindPart(hidden.lo, hidden.hi)) {
-        return std::nullopt;
+        return {};
     }
+    Covers covers;
     if (hiding)
-        edge.hideStretch(hidden.lo, hidden.hi);
+        covers.hidden = std::pair{hidden.lo, hidden.hi};
     if (counting && counted.isOpen() && behindPart(counted.lo, counted.hi))
-        return std::pair{counted.lo, counted.hi};
-    return std::nullopt;
+        covers.counted = std::pair{counted.lo, counted.hi};
+    return covers;
 }
 
 } // namespace KvHLR
