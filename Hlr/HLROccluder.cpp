@@ -78,8 +78,8 @@ struct Cut {
 //
 // Either may be null; both are cut in one pass over the sides, which are no longer read once the range
 // that decides is closed: `hidden` where it is given, else `counted`.
-void cutToCover(const HLRTriangleImage& image, const HLRExactEdge& edge, double tol, Cut* hidden,
-                Cut* counted) {
+__attribute__((always_inline)) inline void cutToCover(const HLRTriangleImage& image, const HLRExactEdge& edge,
+                                                      double tol, Cut* hidden, Cut* counted) {
     const HLRProjectedTriangleVertex& P = *edge.startVertex();
     const HLRProjectedTriangleVertex& Q = *edge.endVertex();
     const HLRVector2D* corner[3] = {&image.corners[0]->screenPosition, &image.corners[1]->screenPosition,
@@ -169,23 +169,6 @@ bool HLROccluder::hide(HLRExactEdge& edge, int coverTimes) const {
     return cover.has_value();
 }
 
-std::optional<std::pair<double, double>> HLROccluder::hideFindingCover(HLRExactEdge& edge,
-                                                                       bool countIt) const {
-    const bool hiding = !edge.isAllHidden();
-    const bool counting = countIt && HLRProjectedModel::sm_bOcclusionLevels;
-    if (!hiding && !counting) {
-        return std::nullopt;
-    }
-    const Covers covers = coversOf(edge, hiding, counting);
-    if (covers.hidden)
-        edge.hideStretch(covers.hidden->first, covers.hidden->second);
-    return covers.counted;
-}
-
-std::optional<std::pair<double, double>> HLROccluder::hiddenStretch(const HLRExactEdge& edge) const {
-    return coversOf(edge, true, false).hidden;
-}
-
 // The geometry of hideFindingCover, read from the edge and the triangle alone: `hiding` for an edge not
 // yet hidden all along, `counting` with occlusion levels.
 //
@@ -193,7 +176,10 @@ std::optional<std::pair<double, double>> HLROccluder::hiddenStretch(const HLRExa
 // the centre of projection, so an edge that pierces the plane is hidden only beyond the pierce point.
 // That distance is linear along the edge in 3D, while the stretch covered on screen is found in
 // screen parameters; a perspective camera's w converts between the two.
-HLROccluder::Covers HLROccluder::coversOf(const HLRExactEdge& edge, bool hiding, bool counting) const {
+//
+// Inlined into both callers: the hide pass calls one of them for every occluder it reads.
+__attribute__((always_inline)) inline HLROccluder::Covers
+HLROccluder::coversOf(const HLRExactEdge& edge, bool hiding, bool counting) const {
     const HLRProjectedTriangleVertex* P = edge.startVertex();
     const HLRProjectedTriangleVertex* Q = edge.endVertex();
     if (image.nearRegion || !edge.boundingBox2D().overlaps(box2D) || edge.leftTriangle() == &image ||
@@ -282,6 +268,23 @@ HLROccluder::Covers HLROccluder::coversOf(const HLRExactEdge& edge, bool hiding,
     if (counting && counted.isOpen() && behindPart(counted.lo, counted.hi))
         covers.counted = std::pair{counted.lo, counted.hi};
     return covers;
+}
+
+std::optional<std::pair<double, double>> HLROccluder::hideFindingCover(HLRExactEdge& edge,
+                                                                       bool countIt) const {
+    const bool hiding = !edge.isAllHidden();
+    const bool counting = countIt && HLRProjectedModel::sm_bOcclusionLevels;
+    if (!hiding && !counting) {
+        return std::nullopt;
+    }
+    const Covers covers = coversOf(edge, hiding, counting);
+    if (covers.hidden)
+        edge.hideStretch(covers.hidden->first, covers.hidden->second);
+    return covers.counted;
+}
+
+std::optional<std::pair<double, double>> HLROccluder::hiddenStretch(const HLRExactEdge& edge) const {
+    return coversOf(edge, true, false).hidden;
 }
 
 } // namespace KvHLR
