@@ -213,20 +213,42 @@ public:
         if (m_recorded < kKept)
             m_query[m_recorded++] = occluder;
     }
-    // The covers recorded go first, then those kept before, as many as there is room for.
+    // The covers recorded go first, then those kept before that are not among them, as many as there is
+    // room for. Which are among them an open-addressed table tells, emptied again by the slots filled.
     void keepRecorded() {
         if (m_recorded == 0)
             return;
+        std::array<std::size_t, kKept> filled;
+        for (std::size_t k = 0; k < m_recorded; ++k) {
+            std::size_t slot = slotOf(m_query[k]);
+            while (m_recordedSet[slot])
+                slot = (slot + 1) % m_recordedSet.size();
+            m_recordedSet[slot] = m_query[k];
+            filled[k] = slot;
+        }
+        const auto recorded = [this](const HLROccluder* occluder) {
+            for (std::size_t slot = slotOf(occluder); m_recordedSet[slot];
+                 slot = (slot + 1) % m_recordedSet.size())
+                if (m_recordedSet[slot] == occluder)
+                    return true;
+            return false;
+        };
         std::size_t kept = m_recorded;
         for (std::size_t k = 0; k < m_kept && kept < kKept; ++k)
-            if (std::find(m_query.begin(), m_query.begin() + m_recorded, m_covers[k]) ==
-                m_query.begin() + m_recorded)
+            if (!recorded(m_covers[k]))
                 m_query[kept++] = m_covers[k];
+        for (std::size_t k = 0; k < m_recorded; ++k)
+            m_recordedSet[filled[k]] = nullptr;
         std::swap(m_covers, m_query);
         m_kept = kept;
     }
 
 private:
+    static std::size_t slotOf(const HLROccluder* occluder) {
+        return (reinterpret_cast<std::uintptr_t>(occluder) / sizeof(HLROccluder) * 0x9E3779B1u) % (2 * kKept);
+    }
+
+    std::array<const HLROccluder*, 2 * kKept> m_recordedSet{}; // at most half full
     std::array<const HLROccluder*, kKept> m_covers{};
     std::array<const HLROccluder*, kKept> m_query{};
     static constexpr std::size_t kLongestRestBits = 4;
