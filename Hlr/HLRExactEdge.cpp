@@ -22,22 +22,24 @@ bool HLRExactEdge::isFeatureLine() const {
     return (m_type & HLRProjectedTriangleEdge::ALL_MASK) != 0;
 }
 
-void HLRExactEdge::hideStretch(double a, double b) {
+bool HLRExactEdge::addHiddenPiece(HLRIntervals& pieces, double a, double b) {
     if (a < kParameterTolerance) {
         a = 0.0;
     }
     if (b > 1.0 - kParameterTolerance) {
         b = 1.0;
     }
-    if (!(a < b)) {
-        return;
+    if (a < b) {
+        pieces.addInterval(HLRInterval{a, b, kParameterTolerance, kParameterTolerance});
     }
+    return pieces.size() > 0 && pieces.intervalAt(1).from == 0.0 && pieces.intervalAt(1).to == 1.0;
+}
+
+void HLRExactEdge::hideStretch(double a, double b) {
     if (m_allHidden) {
         return; // with occlusion levels, offered on
     }
-    m_hiddenIntervals.addInterval(HLRInterval{a, b, kParameterTolerance, kParameterTolerance});
-    const HLRInterval& first = m_hiddenIntervals.intervalAt(1);
-    if (first.from == 0.0 && first.to == 1.0) {
+    if (addHiddenPiece(m_hiddenIntervals, a, b)) {
         m_allHidden = true;
         if (!HLRProjectedModel::sm_bOcclusionLevels || m_allCounted)
             m_hiddenIntervals.clear();

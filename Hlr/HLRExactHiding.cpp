@@ -165,6 +165,106 @@ private:
     std::vector<std::size_t> m_filled;
 };
 
+// Without occlusion levels, for one thread: the occluders that hid some of its last edges (most recent
+// first), tried on the next edge before the grid is asked. The edges go along a Z-order curve on screen,
+// so an edge mostly lies behind the occluders that hid the ones before it. Their stretches are merged in
+// a list of pieces apart from the edge, and only if they hide it all along is it hidden so and its query
+// skipped; otherwise the edge is left as it was and queried as before. The drawing stays the same: each
+// of them is one the query would hand to the hide test too (the grid passes over only occluders whose
+// box misses the edge's, or whose nearest depth lies behind its farthest, and those hide nothing), the
+// query's pieces cover at least what theirs do, so it too ends with the edge hidden all along, and such
+// an edge keeps nothing else. One caveat: merging a piece shorter than twice the parameter tolerance
+// that lies within it of another's end cuts that end back to the short piece's (HLRIntervals'
+// merge), so in some order of such pieces the query could leave a speck visible that these covers hide.
+class RecentCovers {
+public:
+    static constexpr std::size_t kKept = 64;
+
+    // Hides the edge all along if the covers kept hide it all along. Otherwise changes nothing but starts
+    // recording the covers that the query finds.
+    bool hideAllAlong(HLRExactEdge& edge) {
+        m_recorded = 0;
+        if (m_resting > 0) {
+            --m_resting;
+            return false;
+        }
+        m_pieces.emptyPieces();
+        for (std::size_t k = 0; k < m_kept; ++k) {
+            const std::optional<std::pair<double, double>> stretch = m_covers[k]->hiddenStretch(edge);
+            if (!stretch)
+                continue;
+            record(m_covers[k]);
+            if (HLRExactEdge::addHiddenPiece(m_pieces, stretch->first, stretch->second)) {
+                keepRecorded();
+                edge.hideStretch(0.0, 1.0);
+                m_misses = 0;
+                return true;
+            }
+        }
+        m_recorded = 0; // the query finds them again
+        // Where they keep failing (edges mostly in sight, or behind many small occluders) the edges that
+        // follow are queried straight away, twice as many after each failure, up to 2^kLongestRestBits - 1.
+        m_resting = (std::size_t{1} << std::min(m_misses, kLongestRestBits)) - 1;
+        ++m_misses;
+        return false;
+    }
+    // During the query of the edge: an occluder that hid some of it.
+    void record(const HLROccluder* occluder) {
+        if (m_recorded < kKept)
+            m_query[m_recorded++] = occluder;
+    }
+    // The covers recorded go first, then those kept before that are not among them, as many as there is
+    // room for. Which are among them an open-addressed table tells, emptied again by the slots filled.
+    void keepRecorded() {
+        if (m_recorded == 0)
+            return;
+        std::array<std::size_t, kKept> filled;
+        for (std::size_t k = 0; k < m_recorded; ++k) {
+            std::size_t slot = slotOf(m_query[k]);
+            while (m_recordedSet[slot])
+                slot = (slot + 1) % m_recordedSet.size();
+            m_recordedSet[slot] = m_query[k];
+            filled[k] = slot;
+        }
+        const auto recorded = [this](const HLROccluder* occluder) {
+            for (std::size_t slot = slotOf(occluder); m_recordedSet[slot];
+                 slot = (slot + 1) % m_recordedSet.size())
+                if (m_recordedSet[slot] == occluder)
+                    return true;
+            return false;
+        };
+        std::size_t kept = m_recorded;
+        for (std::size_t k = 0; k < m_kept && kept < kKept; ++k)
+            if (!recorded(m_covers[k]))
+                m_query[kept++] = m_covers[k];
+        for (std::size_t k = 0; k < m_recorded; ++k)
+            m_recordedSet[filled[k]] = nullptr;
+        std::swap(m_covers, m_query);
+        m_kept = kept;
+    }
+
+private:
+    static std::size_t slotOf(const HLROccluder* occluder) {
+        return (reinterpret_cast<std::uintptr_t>(occluder) / sizeof(HLROccluder) * 0x9E3779B1u) % (2 * kKept);
+    }
+
+    std::array<const HLROccluder*, 2 * kKept> m_recordedSet{}; // at most half full
+    std::array<const HLROccluder*, kKept> m_covers{};
+    std::array<const HLROccluder*, kKept> m_query{};
+    static constexpr std::size_t kLongestRestBits = 4;
+    std::size_t m_kept = 0;
+    std::size_t m_recorded = 0;
+    std::size_t m_misses = 0;  // the tries that failed since the last that hid an edge
+    std::size_t m_resting = 0; // edges still to query without a try
+    HLRIntervals m_pieces;     // scratch
+};
+
+// What a thread of the hide pass keeps from edge to edge.
+struct HideState {
+    PairedFacings pairedFacings;
+    RecentCovers recentCovers;
+};
+
 } // namespace
 
 HLRExactHiding::Grid HLRExactHiding::gridOf(std::vector<const HLROccluder*> occluders,
@@ -210,11 +310,15 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
     ReachBounds reachBounds(grid.items());
     const double countReach = HLROccluder::kCountReach * HLRProjectedModel::sm_dExactTolerance2D;
     runInParallel(
-        static_cast<std::ptrdiff_t>(edges.size()), kEdgesPerBlock, [] { return PairedFacings(); },
-        [&](PairedFacings& pairedFacings, std::ptrdiff_t i) {
+        static_cast<std::ptrdiff_t>(edges.size()), kEdgesPerBlock, [] { return HideState(); },
+        [&](HideState& state, std::ptrdiff_t i) {
             HLRCancelPoll::check();
             const auto address = static_cast<std::uintptr_t>(order[static_cast<std::size_t>(i)]);
             HLRExactEdge& edge = *reinterpret_cast<HLRExactEdge*>(address);
+            // With occlusion levels every cover counts, so every occluder is read (RecentCovers).
+            if (!levels && state.recentCovers.hideAllAlong(edge))
+                return;
+            PairedFacings& pairedFacings = state.pairedFacings;
             // The grid reports only occluders whose nearest depth reaches the edge's farthest. A long edge
             // behind a dense part of a large model meets millions: a check every few hundred.
             // With occlusion levels an edge hidden all along goes on counting the occluders in front of it
@@ -314,7 +418,13 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
                     Batched& item = batch[k];
                     if (!item.occluder)
                         continue;
-                    if (!edge.isAllHidden() || (mayCount(item.index, item.box) && timesOf(item) != 0)) {
+                    if (!levels) {
+                        if (const auto stretch = item.occluder->hiddenStretch(edge)) {
+                            edge.hideStretch(stretch->first, stretch->second);
+                            state.recentCovers.record(item.occluder);
+                        }
+                    } else if (!edge.isAllHidden() ||
+                               (mayCount(item.index, item.box) && timesOf(item) != 0)) {
                         const std::optional<std::pair<double, double>> cover =
                             item.occluder->hideFindingCover(edge, true);
                         // An occluder before it in the batch may have chosen its part's facing.
@@ -345,6 +455,8 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
             if (going)
                 testBatch();
             charge(counted);
+            if (!levels)
+                state.recentCovers.keepRecorded();
         });
     return coverReads.load();
 }

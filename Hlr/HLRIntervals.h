@@ -88,6 +88,11 @@ public:
 
     // Frees every interval: an edge found hidden all along keeps only its all-hidden flag.
     void clear() { m_pieces.reset(); }
+    // Empties the list but keeps its room: a scratch list used for edge after edge.
+    void emptyPieces() {
+        if (m_pieces)
+            m_pieces->list.clear();
+    }
     // Frees the intervals but keeps the cover counts: an edge hidden all along that counts on.
     void clearPieces() {
         if (m_pieces)

@@ -78,8 +78,8 @@ struct Cut {
 //
 // Either may be null; both are cut in one pass over the sides, which are no longer read once the range
 // that decides is closed: `hidden` where it is given, else `counted`.
-void cutToCover(const HLRTriangleImage& image, const HLRExactEdge& edge, double tol, Cut* hidden,
-                Cut* counted) {
+__attribute__((always_inline)) inline void cutToCover(const HLRTriangleImage& image, const HLRExactEdge& edge,
+                                                      double tol, Cut* hidden, Cut* counted) {
     const HLRProjectedTriangleVertex& P = *edge.startVertex();
     const HLRProjectedTriangleVertex& Q = *edge.endVertex();
     const HLRVector2D* corner[3] = {&image.corners[0]->screenPosition, &image.corners[1]->screenPosition,
@@ -169,24 +169,29 @@ bool HLROccluder::hide(HLRExactEdge& edge, int coverTimes) const {
     return cover.has_value();
 }
 
+// The geometry of hideFindingCover, read from the edge and the triangle alone: `hiding` for an edge not
+// yet hidden all along, `counting` with occlusion levels.
+//
 // One test for both projections. Depth is the distance from the triangle's plane, measured away from
 // the centre of projection, so an edge that pierces the plane is hidden only beyond the pierce point.
 // That distance is linear along the edge in 3D, while the stretch covered on screen is found in
 // screen parameters; a perspective camera's w converts between the two.
-std::optional<std::pair<double, double>> HLROccluder::hideFindingCover(HLRExactEdge& edge,
-                                                                       bool countIt) const {
+//
+// Inlined into both callers: the hide pass calls one of them for every occluder it reads.
+__attribute__((always_inline)) inline HLROccluder::Covers
+HLROccluder::coversOf(const HLRExactEdge& edge, bool hiding, bool counting) const {
     const HLRProjectedTriangleVertex* P = edge.startVertex();
     const HLRProjectedTriangleVertex* Q = edge.endVertex();
     if (image.nearRegion || !edge.boundingBox2D().overlaps(box2D) || edge.leftTriangle() == &image ||
         edge.rightTriangle() == &image || (image.hasCorner(P) && image.hasCorner(Q))) {
-        return std::nullopt;
+        return {};
     }
     // The packed depth codes cannot tell points within one cell apart, so depths are compared as they
     // are: an edge whose farthest point is no farther than the triangle's nearest lies in front.
     const double nearestCorner = std::max({image.corners[0]->viewPosition.z, image.corners[1]->viewPosition.z,
                                            image.corners[2]->viewPosition.z});
     if (!(std::min(P->viewPosition.z, Q->viewPosition.z) < nearestCorner)) {
-        return std::nullopt;
+        return {};
     }
     // Most triangles that get this far miss the edge on screen: that is found before the plane is worked out.
     // An edge hidden all along (read on for occlusion levels) has only its cover to count, and only where
@@ -195,11 +200,6 @@ std::optional<std::pair<double, double>> HLROccluder::hideFindingCover(HLRExactE
     // one pass, and its counted range cut to that range only once the triangle is found to cover it on
     // screen (the sides' cuts and that range's are taken in any order alike): most miss it, and then
     // the counts are not read.
-    const bool hiding = !edge.isAllHidden();
-    const bool counting = countIt && HLRProjectedModel::sm_bOcclusionLevels;
-    if (!hiding && !counting) {
-        return std::nullopt;
-    }
     Cut hidden{0.0, 1.0};
     Cut counted{0.0, 1.0};
     if (!hiding)
@@ -207,7 +207,7 @@ std::optional<std::pair<double, double>> HLROccluder::hideFindingCover(HLRExactE
     cutToCover(image, edge, HLRProjectedModel::sm_dExactTolerance2D, hiding ? &hidden : nullptr,
                counting ? &counted : nullptr);
     if (!(hiding ? hidden : counted).isOpen()) {
-        return std::nullopt;
+        return {};
     }
     if (hiding && counting && counted.isOpen()) {
         const auto [countLo, countHi] = edge.uncounted();
@@ -221,7 +221,7 @@ std::optional<std::pair<double, double>> HLROccluder::hideFindingCover(HLRExactE
         normal.x * centre.x() + normal.y * centre.y() + normal.z * centre.z() - planeConstant * centre.w();
     const double normalLength = length(normal);
     if (!(normalLength > 0.0) || centreSide == 0.0) {
-        return std::nullopt; // degenerate, or seen edge-on
+        return {}; // degenerate, or seen edge-on
     }
     const double behindScale = (centreSide > 0.0 ? -1.0 : 1.0) / normalLength;
     const double behindP = (dot(normal, P->viewPosition) - planeConstant) * behindScale;
@@ -233,7 +233,7 @@ std::optional<std::pair<double, double>> HLROccluder::hideFindingCover(HLRExactE
             ? std::max(HLRProjectedModel::sm_dCoarseTolerance3D, HLRProjectedModel::sm_dExactTolerance3D)
             : HLRProjectedModel::sm_dExactTolerance3D;
     if (!(behindP > tolZ) && !(behindQ > tolZ)) {
-        return std::nullopt;
+        return {};
     }
 
     // Screen parameter t and 3D parameter s along the edge: t = s wQ / ((1 - s) wP + s wQ).
@@ -260,13 +260,31 @@ std::optional<std::pair<double, double>> HLROccluder::hideFindingCover(HLRExactE
         return sLo < sHi;
     };
     if (hiding && !behindPart(hidden.lo, hidden.hi)) {
+        return {};
+    }
+    Covers covers;
+    if (hiding)
+        covers.hidden = std::pair{hidden.lo, hidden.hi};
+    if (counting && counted.isOpen() && behindPart(counted.lo, counted.hi))
+        covers.counted = std::pair{counted.lo, counted.hi};
+    return covers;
+}
+
+std::optional<std::pair<double, double>> HLROccluder::hideFindingCover(HLRExactEdge& edge,
+                                                                       bool countIt) const {
+    const bool hiding = !edge.isAllHidden();
+    const bool counting = countIt && HLRProjectedModel::sm_bOcclusionLevels;
+    if (!hiding && !counting) {
         return std::nullopt;
     }
-    if (hiding)
-        edge.hideStretch(hidden.lo, hidden.hi);
-    if (counting && counted.isOpen() && behindPart(counted.lo, counted.hi))
-        return std::pair{counted.lo, counted.hi};
-    return std::nullopt;
+    const Covers covers = coversOf(edge, hiding, counting);
+    if (covers.hidden)
+        edge.hideStretch(covers.hidden->first, covers.hidden->second);
+    return covers.counted;
+}
+
+std::optional<std::pair<double, double>> HLROccluder::hiddenStretch(const HLRExactEdge& edge) const {
+    return coversOf(edge, true, false).hidden;
 }
 
 } // namespace KvHLR

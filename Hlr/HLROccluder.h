@@ -33,6 +33,9 @@ struct HLROccluder {
     // [from, to] of the edge whose cover counts (none where hide would count none), so that how often it
     // counts need be found only for the occluders that cover.
     std::optional<std::pair<double, double>> hideFindingCover(HLRExactEdge& edge, bool counting) const;
+    // The stretch [from, to] of the edge that hide would record as hidden were the edge not hidden all
+    // along yet, without recording it (the hide pass tries likely covers before it queries the grid).
+    std::optional<std::pair<double, double>> hiddenStretch(const HLRExactEdge& edge) const;
 
     // Occlusion levels: how far beyond its screen box the counted hide test can find a cover, in units of
     // HLRProjectedModel::sm_dExactTolerance2D, for a triangle whose reach is bounded (countReachBounded).
@@ -40,6 +43,14 @@ struct HLROccluder {
     // Whether no corner on screen is so sharp that the counted hide test could reach farther: such a
     // triangle is tested wherever it lies.
     bool countReachBounded() const;
+
+private:
+    // What hideFindingCover finds: the stretch it hides, and the one whose cover counts.
+    struct Covers {
+        std::optional<std::pair<double, double>> hidden;
+        std::optional<std::pair<double, double>> counted;
+    };
+    Covers coversOf(const HLRExactEdge& edge, bool hiding, bool counting) const;
 };
 
 } // namespace KvHLR
