@@ -176,9 +176,14 @@ private:
 // an edge keeps nothing else. One caveat: merging a piece shorter than twice the parameter tolerance
 // that lies within it of another's end cuts that end back to the short piece's (HLRIntervals'
 // merge), so in some order of such pieces the query could leave a speck visible that these covers hide.
+// So that even then the drawing does not depend on the threads, the covers are forgotten at the start of
+// each block of edges that the loop hands to a thread (kEdgesPerBlock), whose edges it takes in order:
+// the covers tried on an edge are then those of the edges before it in its block, on any number of threads.
 class RecentCovers {
 public:
     static constexpr std::size_t kKept = 64;
+
+    void forget() { m_kept = m_recorded = m_misses = m_resting = 0; }
 
     // Hides the edge all along if the covers kept hide it all along. Otherwise changes nothing but starts
     // recording the covers that the query finds.
@@ -316,6 +321,8 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
             const auto address = static_cast<std::uintptr_t>(order[static_cast<std::size_t>(i)]);
             HLRExactEdge& edge = *reinterpret_cast<HLRExactEdge*>(address);
             // With occlusion levels every cover counts, so every occluder is read (RecentCovers).
+            if (i % kEdgesPerBlock == 0)
+                state.recentCovers.forget();
             if (!levels && state.recentCovers.hideAllAlong(edge))
                 return;
             PairedFacings& pairedFacings = state.pairedFacings;
