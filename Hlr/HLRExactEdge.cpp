@@ -48,6 +48,10 @@ void HLRExactEdge::hideStretch(double a, double b) {
     }
 }
 
+bool HLRExactEdge::addCountedCover(HLRCoverCounts& counts, double a, double b, int times) {
+    return counts.add(a, b, HLRProjectedModel::sm_nCountedLevels, kParameterTolerance, times);
+}
+
 void HLRExactEdge::countCover(double a, double b, int times) {
     if (m_hiddenIntervals.addCover(a, b, HLRProjectedModel::sm_nCountedLevels, kParameterTolerance, times))
         setAllCounted();

@@ -57,6 +57,9 @@ public:
     // Merges the hidden piece [a, b] into `pieces` as hideStretch merges it into the edge's own: true
     // once they cover the whole edge. The hide pass merges likely covers apart from the edge with it.
     static bool addHiddenPiece(HLRIntervals& pieces, double a, double b);
+    // Occlusion levels: counts a cover into `counts` as countCover counts it into the edge's own: true once
+    // they are counted as often as is counted all along.
+    static bool addCountedCover(HLRCoverCounts& counts, double a, double b, int times);
     // Occlusion levels: counts one occluder's cover of [a, b] `times` times, beside the merged pieces
     // (HLRCoverCounts), up to HLRProjectedModel::sm_nCountedLevels.
     void countCover(double a, double b, int times = 1);

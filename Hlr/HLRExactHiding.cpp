@@ -165,17 +165,20 @@ private:
     std::vector<std::size_t> m_filled;
 };
 
-// Without occlusion levels, for one thread: the occluders that hid some of its last edges (most recent
-// first), tried on the next edge before the grid is asked. The edges go along a Z-order curve on screen,
-// so an edge mostly lies behind the occluders that hid the ones before it. Their stretches are merged in
-// a list of pieces apart from the edge, and only if they hide it all along is it hidden so and its query
-// skipped; otherwise the edge is left as it was and queried as before. The drawing stays the same: each
-// of them is one the query would hand to the hide test too (the grid passes over only occluders whose
-// box misses the edge's, or whose nearest depth lies behind its farthest, and those hide nothing), the
-// query's pieces cover at least what theirs do, so it too ends with the edge hidden all along, and such
-// an edge keeps nothing else. One caveat: merging a piece shorter than twice the parameter tolerance
-// that lies within it of another's end cuts that end back to the short piece's (HLRIntervals'
-// merge), so in some order of such pieces the query could leave a speck visible that these covers hide.
+// For one thread: the occluders that hid some of its last edges (most recent first), tried on the next
+// edge before the grid is asked. The edges go along a Z-order curve on screen, so an edge mostly lies
+// behind the occluders that hid the ones before it. Their stretches are merged in a list of pieces apart
+// from the edge, and only if they hide it all along is it hidden so and its query skipped; otherwise the
+// edge is left as it was and queried as before. With occlusion levels their covers are counted apart
+// from the edge too, and only if they also count it as often as is counted all along is it done so.
+// The drawing stays the same: each of them is one the query would hand to the hide test too (the grid
+// passes over only occluders whose box misses the edge's, or whose nearest depth lies behind its
+// farthest, and those hide nothing), the query's pieces cover at least what theirs do and its counts
+// count at least as often, so it too ends with the edge hidden (and counted) all along, and such an edge
+// keeps nothing else. One caveat: merging a piece shorter than twice the parameter tolerance that lies
+// within it of another's end cuts that end back to the short piece's (HLRIntervals' merge), so in some
+// order of such pieces the query could leave a speck visible that these covers hide (and a closed part's
+// facing, chosen by its first triangle that counts, may differ at the part's outline).
 // So that even then the drawing does not depend on the threads, the covers are forgotten at the start of
 // each block of edges that the loop hands to a thread (kEdgesPerBlock), whose edges it takes in order:
 // the covers tried on an edge are then those of the edges before it in its block, on any number of threads.
@@ -183,25 +186,47 @@ class RecentCovers {
 public:
     static constexpr std::size_t kKept = 64;
 
+    // An occluder and its index among the grid's items.
+    struct Cover {
+        const HLROccluder* occluder = nullptr;
+        std::size_t index = 0;
+    };
+
     void forget() { m_kept = m_recorded = m_misses = m_resting = 0; }
 
-    // Hides the edge all along if the covers kept hide it all along. Otherwise changes nothing but starts
-    // recording the covers that the query finds.
-    bool hideAllAlong(HLRExactEdge& edge) {
+    // Hides the edge all along if the covers kept hide it all along. With occlusion levels, only if they
+    // also count it as often as is counted all along, timesCounted(cover) telling how many times a cover
+    // counts (0 for none): the edge is then done. Otherwise changes nothing but starts recording the
+    // covers that the query finds.
+    template <class TimesCounted> bool settle(HLRExactEdge& edge, bool levels, TimesCounted&& timesCounted) {
         m_recorded = 0;
         if (m_resting > 0) {
             --m_resting;
             return false;
         }
         m_pieces.emptyPieces();
+        if (levels)
+            m_counts = HLRCoverCounts();
+        bool hidden = false, counted = !levels;
         for (std::size_t k = 0; k < m_kept; ++k) {
-            const std::optional<std::pair<double, double>> stretch = m_covers[k]->hiddenStretch(edge);
-            if (!stretch)
+            const Cover& cover = m_covers[k];
+            const HLROccluder::Covers found =
+                levels ? cover.occluder->hiddenAndCounted(edge)
+                       : HLROccluder::Covers{cover.occluder->hiddenStretch(edge), std::nullopt};
+            if (!found.hidden)
                 continue;
-            record(m_covers[k]);
-            if (HLRExactEdge::addHiddenPiece(m_pieces, stretch->first, stretch->second)) {
+            record(cover);
+            hidden = HLRExactEdge::addHiddenPiece(m_pieces, found.hidden->first, found.hidden->second);
+            if (found.counted && !counted) {
+                const int times = timesCounted(cover);
+                counted = times != 0 && HLRExactEdge::addCountedCover(m_counts, found.counted->first,
+                                                                      found.counted->second, times);
+            }
+            if (hidden && counted) {
                 keepRecorded();
                 edge.hideStretch(0.0, 1.0);
+                if (levels)
+                    edge.countCover(0.0, 1.0, HLRProjectedModel::sm_nCountedLevels);
                 m_misses = 0;
                 return true;
             }
@@ -214,9 +239,9 @@ public:
         return false;
     }
     // During the query of the edge: an occluder that hid some of it.
-    void record(const HLROccluder* occluder) {
+    void record(const Cover& cover) {
         if (m_recorded < kKept)
-            m_query[m_recorded++] = occluder;
+            m_query[m_recorded++] = cover;
     }
     // The covers recorded go first, then those kept before that are not among them, as many as there is
     // room for. Which are among them an open-addressed table tells, emptied again by the slots filled.
@@ -225,10 +250,10 @@ public:
             return;
         std::array<std::size_t, kKept> filled;
         for (std::size_t k = 0; k < m_recorded; ++k) {
-            std::size_t slot = slotOf(m_query[k]);
+            std::size_t slot = slotOf(m_query[k].occluder);
             while (m_recordedSet[slot])
                 slot = (slot + 1) % m_recordedSet.size();
-            m_recordedSet[slot] = m_query[k];
+            m_recordedSet[slot] = m_query[k].occluder;
             filled[k] = slot;
         }
         const auto recorded = [this](const HLROccluder* occluder) {
@@ -240,7 +265,7 @@ public:
         };
         std::size_t kept = m_recorded;
         for (std::size_t k = 0; k < m_kept && kept < kKept; ++k)
-            if (!recorded(m_covers[k]))
+            if (!recorded(m_covers[k].occluder))
                 m_query[kept++] = m_covers[k];
         for (std::size_t k = 0; k < m_recorded; ++k)
             m_recordedSet[filled[k]] = nullptr;
@@ -254,20 +279,22 @@ private:
     }
 
     std::array<const HLROccluder*, 2 * kKept> m_recordedSet{}; // at most half full
-    std::array<const HLROccluder*, kKept> m_covers{};
-    std::array<const HLROccluder*, kKept> m_query{};
+    std::array<Cover, kKept> m_covers{};
+    std::array<Cover, kKept> m_query{};
     static constexpr std::size_t kLongestRestBits = 4;
     std::size_t m_kept = 0;
     std::size_t m_recorded = 0;
     std::size_t m_misses = 0;  // the tries that failed since the last that hid an edge
     std::size_t m_resting = 0; // edges still to query without a try
     HLRIntervals m_pieces;     // scratch
+    HLRCoverCounts m_counts;   // scratch, with occlusion levels
 };
 
 // What a thread of the hide pass keeps from edge to edge.
 struct HideState {
     PairedFacings pairedFacings;
     RecentCovers recentCovers;
+    PairedFacings triedFacings; // the facings the recent covers choose, apart from the edge's
 };
 
 } // namespace
@@ -320,11 +347,8 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
             HLRCancelPoll::check();
             const auto address = static_cast<std::uintptr_t>(order[static_cast<std::size_t>(i)]);
             HLRExactEdge& edge = *reinterpret_cast<HLRExactEdge*>(address);
-            // With occlusion levels every cover counts, so every occluder is read (RecentCovers).
             if (i % kEdgesPerBlock == 0)
                 state.recentCovers.forget();
-            if (!levels && state.recentCovers.hideAllAlong(edge))
-                return;
             PairedFacings& pairedFacings = state.pairedFacings;
             // The grid reports only occluders whose nearest depth reaches the edge's farthest. A long edge
             // behind a dense part of a large model meets millions: a check every few hundred.
@@ -356,11 +380,10 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
             const auto pairedPart = [&](std::size_t index) {
                 return closedParts ? closedParts->pairedPart(index, edgeBox) : HLRClosedParts::kNone;
             };
-            const auto timesCounted = [&](std::uint32_t paired) {
+            const auto timesCounted = [&](std::uint32_t paired, const PairedFacings& facings) {
                 if (paired == HLRClosedParts::kNone)
                     return 1;
-                const PairedFacings::Choice choice =
-                    pairedFacings.choiceOf(paired & HLRClosedParts::kPartMask);
+                const PairedFacings::Choice choice = facings.choiceOf(paired & HLRClosedParts::kPartMask);
                 if (choice == PairedFacings::Choice::None)
                     return kChoosing;
                 return (choice == PairedFacings::Choice::FacesEye) ==
@@ -368,6 +391,19 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
                            ? 2
                            : 0;
             };
+            // The recent covers first (RecentCovers), their closed parts' facings chosen apart.
+            state.triedFacings.clear();
+            const auto triedTimes = [&](const RecentCovers::Cover& cover) {
+                const std::uint32_t paired = pairedPart(cover.index);
+                const int times = timesCounted(paired, state.triedFacings);
+                if (times != kChoosing)
+                    return times;
+                state.triedFacings.choose(paired & HLRClosedParts::kPartMask,
+                                          (paired & HLRClosedParts::kFacesEye) != 0);
+                return 2;
+            };
+            if (state.recentCovers.settle(edge, levels, triedTimes))
+                return;
             std::optional<std::pair<double, double>> windowRange;
             WindowQuery::Imple::QuantisedBox countWindow;
             const auto makeWindow = [&] {
@@ -399,7 +435,7 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
             const auto timesOf = [&](Batched& item) {
                 if (!item.paired)
                     item.paired = pairedPart(item.index);
-                return timesCounted(*item.paired);
+                return timesCounted(*item.paired, pairedFacings);
             };
             std::array<Batched, kBatch> batch;
             std::size_t batched = 0;
@@ -428,7 +464,7 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
                     if (!levels) {
                         if (const auto stretch = item.occluder->hiddenStretch(edge)) {
                             edge.hideStretch(stretch->first, stretch->second);
-                            state.recentCovers.record(item.occluder);
+                            state.recentCovers.record({item.occluder, item.index});
                         }
                     } else if (!edge.isAllHidden() ||
                                (mayCount(item.index, item.box) && timesOf(item) != 0)) {
@@ -436,6 +472,8 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
                             item.occluder->hideFindingCover(edge, true);
                         // An occluder before it in the batch may have chosen its part's facing.
                         const int times = cover ? timesOf(item) : 0;
+                        if (cover)
+                            state.recentCovers.record({item.occluder, item.index});
                         if (times != 0)
                             edge.countCover(cover->first, cover->second, times == kChoosing ? 2 : times);
                         if (times == kChoosing)
@@ -462,8 +500,7 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
             if (going)
                 testBatch();
             charge(counted);
-            if (!levels)
-                state.recentCovers.keepRecorded();
+            state.recentCovers.keepRecorded();
         });
     return coverReads.load();
 }

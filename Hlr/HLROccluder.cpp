@@ -287,4 +287,8 @@ std::optional<std::pair<double, double>> HLROccluder::hiddenStretch(const HLRExa
     return coversOf(edge, true, false).hidden;
 }
 
+HLROccluder::Covers HLROccluder::hiddenAndCounted(const HLRExactEdge& edge) const {
+    return coversOf(edge, true, true);
+}
+
 } // namespace KvHLR

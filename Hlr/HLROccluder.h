@@ -36,6 +36,14 @@ struct HLROccluder {
     // The stretch [from, to] of the edge that hide would record as hidden were the edge not hidden all
     // along yet, without recording it (the hide pass tries likely covers before it queries the grid).
     std::optional<std::pair<double, double>> hiddenStretch(const HLRExactEdge& edge) const;
+    // What hideFindingCover finds on an edge: the stretch it hides, and the one whose cover counts.
+    struct Covers {
+        std::optional<std::pair<double, double>> hidden;
+        std::optional<std::pair<double, double>> counted;
+    };
+    // With occlusion levels, both stretches that hideFindingCover would find on an edge that is neither
+    // hidden nor counted anywhere yet, without recording them.
+    Covers hiddenAndCounted(const HLRExactEdge& edge) const;
 
     // Occlusion levels: how far beyond its screen box the counted hide test can find a cover, in units of
     // HLRProjectedModel::sm_dExactTolerance2D, for a triangle whose reach is bounded (countReachBounded).
@@ -45,11 +53,6 @@ struct HLROccluder {
     bool countReachBounded() const;
 
 private:
-    // What hideFindingCover finds: the stretch it hides, and the one whose cover counts.
-    struct Covers {
-        std::optional<std::pair<double, double>> hidden;
-        std::optional<std::pair<double, double>> counted;
-    };
     Covers coversOf(const HLRExactEdge& edge, bool hiding, bool counting) const;
 };
 
