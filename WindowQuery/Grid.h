@@ -133,6 +133,11 @@ Grid<Traits>::Grid(std::vector<Item> items, const std::vector<std::int16_t>& nea
     // there in their order, so that a cell lists them in the items' order whatever the threads.
     // Which items are filed, a bit each (a block being a whole number of 64-bit words): most of a large
     // smooth model is left out, and the second pass reads only the items filed rather than every item.
+    // No items, no blocks: the traits may still run a block of none, which would have no counts to clear.
+    if (m_items.empty()) {
+        m_cellStart.assign(cells + 1, 0);
+        return;
+    }
     const std::optional<Imple::WindowCover> cover =
         windows ? std::make_optional<Imple::WindowCover>(*windows, m_items.size()) : std::nullopt;
     const std::size_t itemsPerBlock = itemsPerBlockFor(m_items.size());

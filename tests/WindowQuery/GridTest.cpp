@@ -101,6 +101,13 @@ TEST(Grid, BordersFlatBoxesAndTheWholeFieldCount) {
     EXPECT_EQ(reported, kBorderCaseMeeting);
 }
 
+// A model whose triangles all lie out of the hide pass's reach leaves a grid of none.
+TEST(Grid, HoldsNoItems) {
+    const std::vector<TestBox> none;
+    const Grid grid(pointersTo(none));
+    EXPECT_TRUE(query(grid, kBorderCaseWindow).empty());
+}
+
 TEST(Grid, StopsWhenAVisitSaysSo) {
     BoxGenerator generator(9);
     const std::vector<TestBox> boxes = generator.meshLike(5000);
