@@ -354,14 +354,26 @@ void HLRCrossingFreeParts::measureParts(const std::vector<const HLRTriangleData*
             if (t == m_through[part] || !(towards * away > 0.0))
                 continue; // the ray's own triangle, or a plane it runs along or away from
             const HLRVector3D hit = m_centre[part] + ray[part] * (away * area / towards);
-            // The hit's least distance inside the triangle's edges; once it is no more than the most
-            // found so far, the other edges cannot raise that.
-            double inside = huge;
-            for (int e = 0; e < 3 && inside > m_rayHit[part]; ++e) {
-                const HLRVector3D edge = v[(e + 1) % 3] - v[e];
-                inside = std::min(inside, dot(cross(edge, hit - v[e]), n) / (area * length(edge)));
+            // The hit's least distance inside the triangle's edges: for each edge, (edge x (hit -
+            // corner)) . n over the area and the edge's length. The ray passes most triangles far
+            // away, and a distance no more than the most found so far leaves that as it is: an edge
+            // showing one (compared squared, without a root or a division) settles the triangle.
+            const double most = m_rayHit[part];
+            HLRVector3D edge[3];
+            double scaled[3]; // each edge's distance times the area and the edge's length
+            bool passed = false;
+            for (int e = 0; e < 3 && !passed; ++e) {
+                edge[e] = v[(e + 1) % 3] - v[e];
+                scaled[e] = dot(cross(edge[e], hit - v[e]), n);
+                passed = scaled[e] < 0.0 &&
+                         scaled[e] * scaled[e] >= most * most * (area * area) * dot(edge[e], edge[e]);
             }
-            m_rayHit[part] = std::max(m_rayHit[part], inside);
+            if (passed)
+                continue;
+            double inside = huge;
+            for (int e = 0; e < 3 && inside > most; ++e)
+                inside = std::min(inside, scaled[e] / (area * length(edge[e])));
+            m_rayHit[part] = std::max(most, inside);
         }
     }
     // The axis through the middle of the range; every normal in the range is within the cone about it
