@@ -3,6 +3,7 @@
 #include "Hlr/HLRBox3D.h"
 #include "Hlr/HLRVector3D.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -84,6 +85,10 @@ public:
     // Whether triangle `index` of store `store` may cross a triangle near it.
     bool needsTest(std::size_t store, std::size_t index) const {
         return m_needsTest[m_chunkOfTriangle.empty() ? 0 : m_chunkOfTriangle[m_storeStart[store] + index]] != 0;
+    }
+    // Whether any triangle needs testing (most models: none).
+    bool anyNeedsTest() const {
+        return std::find(m_needsTest.begin(), m_needsTest.end(), 1) != m_needsTest.end();
     }
     // Whether no triangle of patch `a` can cross one of patch `b`.
     bool cannotCross(std::uint32_t a, std::uint32_t b) const {

@@ -144,8 +144,8 @@ void HLRIntersectionFinder::gatherCandidates() {
         return;
     m_tolerance = m_parts.tolerance();
     m_origin = extent.min() - HLRVector3D(1.0, 1.0, 1.0) * (2.0 * m_tolerance);
-    if (!std::isfinite(m_tolerance))
-        return;
+    if (!std::isfinite(m_tolerance) || !m_parts.anyNeedsTest())
+        return; // most models: a walk over every triangle would find nothing
     // Room for every triangle to test, counted first: growing by doubling would copy hundreds of megabytes
     // at a time, without a check. Its pages are taken on all threads before it is filled.
     std::size_t tested = 0;
@@ -155,8 +155,6 @@ void HLRIntersectionFinder::gatherCandidates() {
             tested += m_parts.needsTest(s, i) ? 1 : 0;
         }
     }
-    if (tested == 0)
-        return; // most models: a second walk over every triangle would find nothing
     HLRHugePages::reserve(m_candidates, tested);
     for (std::size_t s = 0; s < m_triangleData->size(); ++s) {
         const HLRProjectedTriangleData& data = (*m_triangleData)[s];
