@@ -97,7 +97,15 @@ MergeStep mergeStep(HLRInterval& a, HLRInterval& b) {
 } // namespace
 
 bool HLRCoverCounts::add(double from, double to, int most, double shortest, int times) {
-    const auto position = [](double t) { return static_cast<std::int32_t>(std::lround(t * kPositions)); };
+    // Rounded half away from zero as std::lround rounds, without its call: the fraction of a position
+    // that is not negative is found exactly.
+    const auto position = [](double t) {
+        const double x = t * kPositions;
+        if (!(x >= 0.0))
+            return static_cast<std::int32_t>(std::lround(x));
+        const auto whole = static_cast<std::int32_t>(x);
+        return whole + (x - whole >= 0.5 ? 1 : 0);
+    };
     const std::int32_t start = position(from), end = position(to);
     m_most = most;
     if (start >= end)
