@@ -98,10 +98,10 @@ MergeStep mergeStep(HLRInterval& a, HLRInterval& b) {
 
 bool HLRCoverCounts::add(double from, double to, int most, double shortest, int times) {
     // Rounded half away from zero as std::lround rounds, without its call: the fraction of a position
-    // that is not negative is found exactly.
+    // on the edge is found exactly (one off it, which no cover has, is left to std::lround).
     const auto position = [](double t) {
         const double x = t * kPositions;
-        if (!(x >= 0.0))
+        if (!(x >= 0.0 && x <= kPositions))
             return static_cast<std::int32_t>(std::lround(x));
         const auto whole = static_cast<std::int32_t>(x);
         return whole + (x - whole >= 0.5 ? 1 : 0);
