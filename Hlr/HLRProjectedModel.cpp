@@ -211,9 +211,10 @@ std::vector<const HLRTriangleData*> HLRProjectedModel::sources() const {
 
 namespace {
 
-// The projection runs on one thread: a large model's parts are found on a second one meanwhile. They
-// are read from the model's own triangles and edges, which the projection only reads too. Where no
-// thread can be started (canStartThreads), they are found when first asked for.
+// A large model's parts are found on a thread of their own while the team projects the model (and, with
+// exact hiding, hides its edges). They are read from the model's own triangles and edges, which the
+// projection only reads too. Where no thread can be started (canStartThreads), they are found when first
+// asked for.
 std::launch partsLaunch(const std::vector<const HLRTriangleData*>& stores) {
     std::size_t triangles = 0;
     for (const HLRTriangleData* store : stores)
