@@ -24,6 +24,9 @@ constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 constexpr double kLeastAxisCosine = 0.25;
 // A group of chunks looks for an axis that every normal of it is near in at most this many steps.
 constexpr int kAxisSteps = 8;
+// A patch's first growth, about its seed's normal, stops at this many triangles: their mean normal is
+// the axis it then grows about, and growing it whole twice would cost twice as much.
+constexpr std::size_t kAxisSample = 1024;
 // A chunk holds at most this many consecutive triangles of one patch.
 constexpr std::uint32_t kChunkTriangles = 32;
 // The passes over every triangle (or edge) check for a cancel once per this many of them.
@@ -186,14 +189,18 @@ bool loopsApart(const std::vector<std::array<double, 2>>& corner, const std::vec
     std::vector<std::size_t> before(n);
     for (std::size_t i = 0; i < n; ++i)
         before[next[i]] = i;
-    const auto distanceToSide = [&](const std::array<double, 2>& p, std::size_t side) {
+    // Whether point p lies within the tolerance of a side, compared squared: without a root, and a
+    // distance too large to square is too large to be near.
+    const double reach = tolerance * tolerance;
+    const auto nearSide = [&](const std::array<double, 2>& p, std::size_t side) {
         const std::array<double, 2>& a = corner[side];
         const std::array<double, 2>& b = corner[next[side]];
         const double dx = b[0] - a[0], dy = b[1] - a[1];
         const double squared = dx * dx + dy * dy;
         const double t =
             squared > 0.0 ? std::clamp(((p[0] - a[0]) * dx + (p[1] - a[1]) * dy) / squared, 0.0, 1.0) : 0.0;
-        return std::hypot(p[0] - a[0] - t * dx, p[1] - a[1] - t * dy);
+        const double ex = p[0] - a[0] - t * dx, ey = p[1] - a[1] - t * dy;
+        return ex * ex + ey * ey <= reach;
     };
     const auto turn = [](const std::array<double, 2>& a, const std::array<double, 2>& b,
                          const std::array<double, 2>& c) {
@@ -205,13 +212,11 @@ bool loopsApart(const std::vector<std::array<double, 2>>& corner, const std::vec
                ((turn(c, d, a) > 0.0) != (turn(c, d, b) > 0.0));
     };
     const auto meet = [&](std::size_t s, std::size_t t) {
-        return cross(s, t) || distanceToSide(corner[s], t) <= tolerance ||
-               distanceToSide(corner[next[s]], t) <= tolerance || distanceToSide(corner[t], s) <= tolerance ||
-               distanceToSide(corner[next[t]], s) <= tolerance;
+        return cross(s, t) || nearSide(corner[s], t) || nearSide(corner[next[s]], t) ||
+               nearSide(corner[t], s) || nearSide(corner[next[t]], s);
     };
     for (std::size_t s = 0; s < n; ++s)
-        if (distanceToSide(corner[next[s]], before[s]) <= tolerance ||
-            distanceToSide(corner[before[s]], s) <= tolerance)
+        if (nearSide(corner[next[s]], before[s]) || nearSide(corner[before[s]], s))
             return false;
     std::vector<std::array<double, 2>> low(n), high(n);
     for (std::size_t s = 0; s < n; ++s) {
@@ -239,8 +244,8 @@ HLRCrossingFreeParts::HLRCrossingFreeParts(const std::vector<const HLRTriangleDa
         std::vector<double>().swap(*judged);
     std::vector<HLRVector3D>().swap(m_centre);
     findPatches(adjacencyOfOtherParts(triangleData));
-    checkPatches(triangleData);
     findFlatPatches(triangleData);
+    checkPatches(triangleData);
     cutChunks(triangleData);
     markMeetingChunks(margin, triangleData);
     std::vector<std::uint8_t>().swap(m_edgeRecords);
@@ -494,7 +499,8 @@ void HLRCrossingFreeParts::findPatches(const Adjacency& adjacency) {
         for (int pass = 0; pass < 2; ++pass) {
             grown.assign(1, static_cast<std::uint32_t>(seed));
             m_patchOfTriangle[seed] = patch;
-            for (std::size_t g = 0; g < grown.size(); ++g) {
+            const std::size_t limit = pass == 0 ? kAxisSample : total;
+            for (std::size_t g = 0; g < grown.size() && grown.size() < limit; ++g) {
                 if (g % kTrianglesPerCheck == 0)
                     HLRCancelPoll::check();
                 for (int k = 0; k < 3; ++k) {
@@ -506,15 +512,15 @@ void HLRCrossingFreeParts::findPatches(const Adjacency& adjacency) {
                     grown.push_back(next);
                 }
             }
-            if (pass == 1 || grown.size() == m_triangleCount[part] || grown.size() < kChunkTriangles)
+            const bool whole = grown.size() < limit;
+            if (pass == 1 ||
+                (whole && (grown.size() == m_triangleCount[part] || grown.size() < kChunkTriangles)))
                 break; // grown again, nothing left out, or tested whole anyway
             HLRVector3D sum(0.0, 0.0, 0.0);
             for (std::uint32_t t : grown)
                 sum = sum + normalOf(t);
             const HLRVector3D mean = sum / length(sum);
-            if (!(dot(mean, normal) >= kLeastAxisCosine))
-                break;
-            axis = mean;
+            axis = dot(mean, normal) >= kLeastAxisCosine ? mean : normal;
             for (std::uint32_t t : grown)
                 m_patchOfTriangle[t] = kNone;
         }
@@ -564,9 +570,18 @@ void HLRCrossingFreeParts::checkSideLoops(const std::vector<const HLRTriangleDat
                 sides.push_back({rightRegion, end, start});
         }
     }
-    std::sort(sides.begin(), sides.end(), [](const Side& a, const Side& b) {
-        return a.region != b.region ? a.region < b.region : a.from < b.from;
-    });
+    // The sides grouped by region, each region's in the order found.
+    std::vector<std::size_t> regionStart(heightField.size() + 1, 0);
+    for (const Side& side : sides)
+        ++regionStart[side.region + 1];
+    std::partial_sum(regionStart.begin(), regionStart.end(), regionStart.begin());
+    std::vector<Side> grouped(sides.size(), Side{});
+    {
+        std::vector<std::size_t> filled(regionStart.begin(), regionStart.end() - 1);
+        for (const Side& side : sides)
+            grouped[filled[side.region]++] = side;
+    }
+    std::vector<Side>().swap(sides);
     const auto positionOf = [&](std::size_t v) {
         const std::size_t s =
             static_cast<std::size_t>(std::upper_bound(vertexStart.begin(), vertexStart.end(), v) -
@@ -576,16 +591,23 @@ void HLRCrossingFreeParts::checkSideLoops(const std::vector<const HLRTriangleDat
         return HLRVector3D(vertex.x, vertex.y, vertex.z);
     };
     const double margin = tolerance();
+    // By vertex, the side of the region at hand that starts there (counted from the region's first),
+    // kNone where none does; cleared again after each region.
+    std::vector<std::uint32_t> sideFrom;
+    fillOnHugePages(sideFrom, grouped.empty() ? 0 : vertices, kNone);
     std::vector<std::array<double, 2>> corner;
     std::vector<std::size_t> next;
-    for (std::size_t first = 0, last = 0; first < sides.size(); first = last) {
-        const std::uint32_t region = sides[first].region;
-        while (last < sides.size() && sides[last].region == region)
-            ++last;
+    for (std::size_t region = 0; region < heightField.size(); ++region) {
+        const std::size_t first = regionStart[region], last = regionStart[region + 1];
+        if (first == last)
+            continue;
         // Each corner must start exactly one side...
         bool simple = true;
-        for (std::size_t i = first + 1; i < last && simple; ++i)
-            simple = sides[i].from != sides[i - 1].from;
+        for (std::size_t i = first; i < last; ++i) {
+            std::uint32_t& slot = sideFrom[grouped[i].from];
+            simple = simple && slot == kNone;
+            slot = static_cast<std::uint32_t>(i - first);
+        }
         const HLRVector3D& axis = axes[region];
         const HLRVector3D across =
             cross(axis, std::fabs(axis.x) < 0.5 ? HLRVector3D(1.0, 0.0, 0.0) : HLRVector3D(0.0, 1.0, 0.0));
@@ -594,15 +616,16 @@ void HLRCrossingFreeParts::checkSideLoops(const std::vector<const HLRTriangleDat
         corner.clear();
         next.clear();
         for (std::size_t i = first; simple && i < last; ++i) {
-            HLRCancelPoll::check();
-            const HLRVector3D p = positionOf(sides[i].from);
+            if ((i - first) % kTrianglesPerCheck == 0)
+                HLRCancelPoll::check();
+            const HLRVector3D p = positionOf(grouped[i].from);
             corner.push_back({dot(p, u), dot(p, v)});
-            const auto to =
-                std::lower_bound(sides.begin() + std::ptrdiff_t(first), sides.begin() + std::ptrdiff_t(last),
-                                 sides[i].to, [](const Side& x, std::size_t at) { return x.from < at; });
-            simple = to != sides.begin() + std::ptrdiff_t(last) && to->from == sides[i].to;
-            next.push_back(static_cast<std::size_t>(to - sides.begin()) - first);
+            const std::uint32_t to = sideFrom[grouped[i].to];
+            simple = to != kNone;
+            next.push_back(to);
         }
+        for (std::size_t i = first; i < last; ++i)
+            sideFrom[grouped[i].from] = kNone;
         // ... and end exactly one: the sides then make closed loops.
         std::vector<std::uint8_t> seen(corner.size(), 0);
         for (std::size_t i = 0; simple && i < corner.size(); ++i) {
@@ -630,12 +653,15 @@ void HLRCrossingFreeParts::checkSideLoops(const std::vector<const HLRTriangleDat
 // than two triangles), and its open sides (those without a neighbour of the patch) form closed loops
 // that, projected along its axis, keep apart, one of them of positive area. A patch smaller than a
 // chunk (the wall of a house) is tested whole, as are the parts it belongs to: checking it would cost
-// more than the pairs it saves.
+// more than the pairs it saves. A flat patch, which no triangle of it can cross, is not checked: its
+// sides (the rims of a gear's faces) are as many as those of all the other patches.
 void HLRCrossingFreeParts::checkPatches(const std::vector<const HLRTriangleData*>& triangleData) {
     const std::size_t patches = m_axis.size();
     m_heightField.assign(patches, 1);
     if (allCrossingFree())
         return;
+    for (std::size_t p = 0; p < patches; ++p)
+        m_heightField[p] = !m_flat[p];
     std::vector<std::uint32_t> size(patches, 0);
     for (std::size_t t = 0; t < m_partOfTriangle.size(); ++t) {
         const std::uint32_t patch = patchOfTriangle(t);
@@ -784,13 +810,23 @@ void HLRCrossingFreeParts::cutChunks(const std::vector<const HLRTriangleData*>& 
             ++filled[chunk];
             last = t;
             m_chunkOfTriangle[t] = chunk;
-            bool known = (m_edgeRecords[t] & 3) == 3;
-            for (int c = 0; c < 3; ++c) {
-                const HLRVector3D p = position(*triangleData[s], triangles[i], c);
-                known = known && std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
-                m_chunkBox[chunk].add(p);
+            const HLRVector3D corner[3] = {position(*triangleData[s], triangles[i], 0),
+                                           position(*triangleData[s], triangles[i], 1),
+                                           position(*triangleData[s], triangles[i], 2)};
+            bool finite = true;
+            for (const HLRVector3D& p : corner)
+                finite = finite && std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+            if (finite) {
+                // The triangle's own box first, in registers: the chunk's box is read and written once.
+                HLRBox3D box(corner[0], corner[0]);
+                box.add(corner[1]);
+                box.add(corner[2]);
+                m_chunkBox[chunk].add(box);
+            } else {
+                for (const HLRVector3D& p : corner)
+                    m_chunkBox[chunk].add(p);
             }
-            m_chunkKnown[chunk] = m_chunkKnown[chunk] && known;
+            m_chunkKnown[chunk] = m_chunkKnown[chunk] && finite && (m_edgeRecords[t] & 3) == 3;
         }
     }
 }
