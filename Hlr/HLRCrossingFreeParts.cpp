@@ -420,7 +420,7 @@ HLRCrossingFreeParts::adjacencyOfOtherParts(const std::vector<const HLRTriangleD
     if (!any)
         return adjacency;
     const std::size_t total = m_partOfTriangle.size();
-    fillOnHugePages(adjacency, total, Around{{kNone, kNone, kNone}, Normal{0.0f, 0.0f, 0.0f}});
+    fillOnHugePages(adjacency, total, Around{{kNone, kNone, kNone}, {0, 0, 0}});
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
         const HLRTriangleData& source = *triangleData[s];
         const std::vector<HLRTriangleEdge>& edges = source.edges();
@@ -446,8 +446,12 @@ HLRCrossingFreeParts::adjacencyOfOtherParts(const std::vector<const HLRTriangleD
         for (std::size_t i = 0; i < triangles.size(); ++i) {
             if (i % kTrianglesPerCheck == 0)
                 HLRCancelPoll::check();
-            if (!onePatch(partOf(s, i)))
-                adjacency[m_storeStart[s] + i].normal = unitNormal(source, triangles[i]);
+            if (onePatch(partOf(s, i)))
+                continue;
+            const Normal normal = unitNormal(source, triangles[i]);
+            for (int a = 0; a < 3; ++a)
+                adjacency[m_storeStart[s] + i].normal[a] =
+                    static_cast<std::int8_t>(std::lrint(normal[a] * 127.0f));
         }
     }
     return adjacency;
@@ -470,7 +474,12 @@ void HLRCrossingFreeParts::findPatches(const Adjacency& adjacency) {
             m_axis.push_back(axisOf(p));
         return;
     }
-    const auto normalOf = [&adjacency](std::size_t t) { return vectorOf(adjacency[t].normal); };
+    // A triangle's normal as kept, 127 long; a patch takes it when within its cone so scaled.
+    const auto normalOf = [&adjacency](std::size_t t) {
+        const std::int8_t* n = adjacency[t].normal;
+        return HLRVector3D(n[0], n[1], n[2]);
+    };
+    const double leastAxisDot = 127.0 * kLeastAxisCosine;
     const std::size_t total = m_partOfTriangle.size();
     fillOnHugePages(m_patchOfTriangle, total, kNone);
     std::vector<std::uint32_t> patchOfPart(parts, kNone), grown;
@@ -494,7 +503,8 @@ void HLRCrossingFreeParts::findPatches(const Adjacency& adjacency) {
         if (m_patchOfTriangle[seed] != kNone)
             continue;
         const auto patch = static_cast<std::uint32_t>(m_axis.size());
-        const HLRVector3D normal = normalOf(seed);
+        const HLRVector3D kept = normalOf(seed);
+        const HLRVector3D normal = length(kept) > 0.0 ? kept / length(kept) : kept;
         HLRVector3D axis = normal;
         for (int pass = 0; pass < 2; ++pass) {
             grown.assign(1, static_cast<std::uint32_t>(seed));
@@ -506,7 +516,7 @@ void HLRCrossingFreeParts::findPatches(const Adjacency& adjacency) {
                 for (int k = 0; k < 3; ++k) {
                     const std::uint32_t next = adjacency[grown[g]].neighbour[k];
                     if (next == kNone || m_patchOfTriangle[next] != kNone ||
-                        !(dot(normalOf(next), axis) >= kLeastAxisCosine))
+                        !(dot(normalOf(next), axis) >= leastAxisDot))
                         continue;
                     m_patchOfTriangle[next] = patch;
                     grown.push_back(next);
