@@ -61,6 +61,19 @@ std::array<float, 3> unitNormal(const HLRTriangleData& store, const HLRTriangle&
     return area > 0.0 && std::isfinite(area) ? unitOf(n, area) : std::array<float, 3>{0.0f, 0.0f, 0.0f};
 }
 
+// The unit normal of a triangle in 127ths, rounded half away from zero (without a call to the maths
+// library), and a zero; all zero without an area.
+std::array<std::int8_t, 4> keptNormal(const HLRTriangleData& store, const HLRTriangle& triangle) {
+    const HLRVector3D v0 = position(store, triangle, 0);
+    const HLRVector3D n = cross(position(store, triangle, 1) - v0, position(store, triangle, 2) - v0);
+    const double area = length(n);
+    if (!(area > 0.0 && std::isfinite(area)))
+        return {0, 0, 0, 0};
+    const HLRVector3D scaled = n * (127.0 / area);
+    const auto rounded = [](double x) { return static_cast<std::int8_t>(x + (x < 0.0 ? -0.5 : 0.5)); };
+    return {rounded(scaled.x), rounded(scaled.y), rounded(scaled.z), 0};
+}
+
 HLRVector3D vectorOf(const std::array<float, 3>& n) { return HLRVector3D(n[0], n[1], n[2]); }
 
 // Fills `array` with `count` copies of `value`, on huge pages where it is large: a per-triangle array of
@@ -420,7 +433,7 @@ HLRCrossingFreeParts::adjacencyOfOtherParts(const std::vector<const HLRTriangleD
     if (!any)
         return adjacency;
     const std::size_t total = m_partOfTriangle.size();
-    fillOnHugePages(adjacency, total, Around{{kNone, kNone, kNone}, {0, 0, 0}});
+    fillOnHugePages(adjacency, total, Around{{kNone, kNone, kNone}, {0, 0, 0, 0}});
     for (std::size_t s = 0; s < triangleData.size(); ++s) {
         const HLRTriangleData& source = *triangleData[s];
         const std::vector<HLRTriangleEdge>& edges = source.edges();
@@ -448,10 +461,7 @@ HLRCrossingFreeParts::adjacencyOfOtherParts(const std::vector<const HLRTriangleD
                 HLRCancelPoll::check();
             if (onePatch(partOf(s, i)))
                 continue;
-            const Normal normal = unitNormal(source, triangles[i]);
-            for (int a = 0; a < 3; ++a)
-                adjacency[m_storeStart[s] + i].normal[a] =
-                    static_cast<std::int8_t>(std::lrint(normal[a] * 127.0f));
+            adjacency[m_storeStart[s] + i].normal = keptNormal(source, triangles[i]);
         }
     }
     return adjacency;
@@ -476,7 +486,7 @@ void HLRCrossingFreeParts::findPatches(const Adjacency& adjacency) {
     }
     // A triangle's normal as kept, 127 long; a patch takes it when within its cone so scaled.
     const auto normalOf = [&adjacency](std::size_t t) {
-        const std::int8_t* n = adjacency[t].normal;
+        const std::array<std::int8_t, 4>& n = adjacency[t].normal;
         return HLRVector3D(n[0], n[1], n[2]);
     };
     const double leastAxisDot = 127.0 * kLeastAxisCosine;

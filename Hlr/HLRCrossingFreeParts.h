@@ -106,7 +106,7 @@ private:
     using Normal = std::array<float, 3>;
     struct Around {
         std::uint32_t neighbour[3];
-        std::int8_t normal[3];
+        std::array<std::int8_t, 4> normal; // the fourth zero, so that the record is copied whole
     };
     using Adjacency = std::vector<Around>;
     void findParts(const std::vector<const HLRTriangleData*>& triangleData);
