@@ -53,10 +53,15 @@ std::array<float, 3> unitOf(const HLRVector3D& n, double area) {
     return {static_cast<float>(n.x / area), static_cast<float>(n.y / area), static_cast<float>(n.z / area)};
 }
 
+// A triangle's normal, as long as twice its area.
+HLRVector3D sidesNormal(const HLRTriangleData& store, const HLRTriangle& triangle) {
+    const HLRVector3D v0 = position(store, triangle, 0);
+    return cross(position(store, triangle, 1) - v0, position(store, triangle, 2) - v0);
+}
+
 // The unit normal of a triangle (unitOf); zero without an area.
 std::array<float, 3> unitNormal(const HLRTriangleData& store, const HLRTriangle& triangle) {
-    const HLRVector3D v0 = position(store, triangle, 0);
-    const HLRVector3D n = cross(position(store, triangle, 1) - v0, position(store, triangle, 2) - v0);
+    const HLRVector3D n = sidesNormal(store, triangle);
     const double area = length(n);
     return area > 0.0 && std::isfinite(area) ? unitOf(n, area) : std::array<float, 3>{0.0f, 0.0f, 0.0f};
 }
@@ -64,8 +69,7 @@ std::array<float, 3> unitNormal(const HLRTriangleData& store, const HLRTriangle&
 // The unit normal of a triangle in 127ths, rounded half away from zero (without a call to the maths
 // library), and a zero; all zero without an area.
 std::array<std::int8_t, 4> keptNormal(const HLRTriangleData& store, const HLRTriangle& triangle) {
-    const HLRVector3D v0 = position(store, triangle, 0);
-    const HLRVector3D n = cross(position(store, triangle, 1) - v0, position(store, triangle, 2) - v0);
+    const HLRVector3D n = sidesNormal(store, triangle);
     const double area = length(n);
     if (!(area > 0.0 && std::isfinite(area)))
         return {0, 0, 0, 0};
@@ -82,6 +86,21 @@ template <class T> void fillOnHugePages(std::vector<T>& array, std::size_t count
     array.reserve(count);
     HLRHugePages::advise(array.data(), count * sizeof(T));
     array.assign(count, value);
+}
+
+// Puts `items` into `sorted` ordered by key(item), a number below `keys`, equal keys in the order they
+// came (a counting sort); returns where each key's items start, and after the last, the end.
+template <class T, class Key>
+std::vector<std::size_t> sortByKey(const std::vector<T>& items, std::size_t keys, Key key, std::vector<T>& sorted) {
+    std::vector<std::size_t> start(keys + 1, 0);
+    for (const T& item : items)
+        ++start[key(item) + 1];
+    std::partial_sum(start.begin(), start.end(), start.begin());
+    std::vector<std::size_t> next(start.begin(), start.end() - 1);
+    sorted.resize(items.size());
+    for (const T& item : items)
+        sorted[next[key(item)]++] = item;
+    return start;
 }
 
 // Calls visit(a, b) once for each pair of boxes a < b (low[i] to high[i] on D axes) that overlap, from
@@ -180,15 +199,11 @@ bool forEachMeetingPair(const std::vector<std::array<double, D>>& low,
     // as much), then each cell's few entries by low.
     constexpr unsigned kDigitBits = 11;
     constexpr std::uint64_t kDigits = std::uint64_t{1} << kDigitBits;
-    std::vector<Entry> sorted(entries.size());
+    std::vector<Entry> sorted;
     for (unsigned shift = 0; shift < 64 && (cells - 1) >> shift != 0; shift += kDigitBits) {
         HLRCancelPoll::check();
-        std::array<std::size_t, kDigits + 1> start{};
-        for (const Entry& entry : entries)
-            ++start[((entry.cell >> shift) & (kDigits - 1)) + 1];
-        std::partial_sum(start.begin(), start.end(), start.begin());
-        for (const Entry& entry : entries)
-            sorted[start[(entry.cell >> shift) & (kDigits - 1)]++] = entry;
+        sortByKey(entries, kDigits, [shift](const Entry& entry) { return (entry.cell >> shift) & (kDigits - 1); },
+                  sorted);
         entries.swap(sorted);
     }
     std::vector<Entry>().swap(sorted);
@@ -618,16 +633,9 @@ void HLRCrossingFreeParts::checkSideLoops(const std::vector<const HLRTriangleDat
         }
     }
     // The sides grouped by region, each region's in the order found.
-    std::vector<std::size_t> regionStart(heightField.size() + 1, 0);
-    for (const Side& side : sides)
-        ++regionStart[side.region + 1];
-    std::partial_sum(regionStart.begin(), regionStart.end(), regionStart.begin());
-    std::vector<Side> grouped(sides.size(), Side{});
-    {
-        std::vector<std::size_t> filled(regionStart.begin(), regionStart.end() - 1);
-        for (const Side& side : sides)
-            grouped[filled[side.region]++] = side;
-    }
+    std::vector<Side> grouped;
+    const std::vector<std::size_t> regionStart =
+        sortByKey(sides, heightField.size(), [](const Side& side) { return side.region; }, grouped);
     std::vector<Side>().swap(sides);
     const auto positionOf = [&](std::size_t v) {
         const std::size_t s =
