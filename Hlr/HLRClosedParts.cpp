@@ -80,6 +80,7 @@ HLRClosedParts::HLRClosedParts(const std::vector<HLRProjectedTriangleData>& tria
                          if (!counted[partOf[t]])
                              m_codeOfOccluder[t] = kNone;
                  });
+    m_cellCovers = HLRCellCovers(triangleData, parts.storeStart(), m_codeOfOccluder, m_partBox.size());
 }
 
 } // namespace KvHLR

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Hlr/HLRBox3D.h"
+#include "Hlr/HLRCellCovers.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -43,14 +44,17 @@ public:
     static constexpr std::uint32_t kPartMask = 0x7FFFFFFFu;
     std::uint32_t pairedPart(std::size_t index, const HLRBox3D& edgeBox) const {
         const std::uint32_t code = m_codeOfOccluder[index];
-        if (code == kNone)
-            return kNone;
-        const HLRBox3D& part = m_partBox[code & kPartMask];
-        const bool apart = edgeBox.max().x < part.min().x || edgeBox.min().x > part.max().x ||
-                           edgeBox.max().y < part.min().y || edgeBox.min().y > part.max().y ||
-                           edgeBox.max().z < part.min().z || edgeBox.min().z > part.max().z;
-        return apart ? code : kNone;
+        return code != kNone && isApart(code & kPartMask, edgeBox) ? code : kNone;
     }
+    // Whether a counted part's grown box and an edge's view box `edgeBox` are apart.
+    bool isApart(std::uint32_t part, const HLRBox3D& edgeBox) const {
+        const HLRBox3D& box = m_partBox[part];
+        return edgeBox.max().x < box.min().x || edgeBox.min().x > box.max().x ||
+               edgeBox.max().y < box.min().y || edgeBox.min().y > box.max().y ||
+               edgeBox.max().z < box.min().z || edgeBox.min().z > box.max().z;
+    }
+    // The cells that tell an edge covered by closed parts all along without the hide pass's reads.
+    const HLRCellCovers& cellCovers() const { return m_cellCovers; }
 
 private:
     // By occluder: its closed part's number, with kFacesEye where it faces the eye; kNone where its part
@@ -58,6 +62,7 @@ private:
     std::vector<std::uint32_t> m_codeOfOccluder;
     // By part: the box of its corners' view positions, grown by the hide test's depth tolerance.
     std::vector<HLRBox3D> m_partBox;
+    HLRCellCovers m_cellCovers;
 };
 
 } // namespace KvHLR

@@ -402,6 +402,12 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
                                           (paired & HLRClosedParts::kFacesEye) != 0);
                 return 2;
             };
+            if (closedParts && closedParts->cellCovers().coversAllAlong(
+                                   edge, edgeBox, HLRProjectedModel::sm_nCountedLevels, *closedParts)) {
+                edge.hideStretch(0.0, 1.0);
+                edge.countCover(0.0, 1.0, HLRProjectedModel::sm_nCountedLevels);
+                return;
+            }
             if (state.recentCovers.settle(edge, levels, triedTimes))
                 return;
             std::optional<std::pair<double, double>> windowRange;

@@ -158,6 +158,26 @@ TEST(DrawMesh, OcclusionLevelsCountClosedPartsInPairs) {
     EXPECT_EQ(deepest, 3) << "the square lies behind the room's floor and the narrow box";
 }
 
+// Lines that lie behind enough closed parts all along are told so without reading their triangles; that
+// must never take a part beside a line, or behind it, for one in front. Seen from above, a square lies
+// under a wide box (so behind two surfaces) and over another; a box over the left of the scene reaches
+// to just beside the square's left edge, and its own edge there lies under the wide box too.
+TEST(DrawMesh, OcclusionLevelsBehindManyPartsAreThoseCountedOneByOne) {
+    const KvHLR::ViewInfoCriteria above = KvHLRTest::fromAbove(ON_3dPoint(0, 0, 0));
+    KvHLR::Polygon3D scene = KvHLRTest::square(0.02, -1, 2, 0);
+    KvHLRTest::append(scene, KvHLRTest::box(ON_3dPoint(-3, -3, 1), ON_3dPoint(0, 3, 2)));
+    KvHLRTest::append(scene, KvHLRTest::box(ON_3dPoint(-3, -3, 3), ON_3dPoint(3, 3, 4)));
+    KvHLRTest::append(scene, KvHLRTest::box(ON_3dPoint(-3, -3, -3), ON_3dPoint(3, 3, -2)));
+    DrawOptions options;
+    options.hiddenLevels = 2;
+    const std::map<int, double> upToTwo =
+        hiddenLengthByLevel(drawMesh(KvHLR::Polygon3D(scene), above, options));
+    ASSERT_EQ(upToTwo.size(), 1u);
+    EXPECT_NEAR(upToTwo.at(2), 4 * 2 + 6, 1e-9) << "the square's outline and the left box's edge at x = 0";
+    options.hiddenLevels = kAllLevels;
+    EXPECT_NEAR(hiddenLengthByLevel(drawMesh(std::move(scene), above, options)).at(2), upToTwo.at(2), 1e-9);
+}
+
 // The points of the lines of one level (0: the visible ones), sorted: the same set drawn as other polylines
 // compares equal.
 std::vector<std::pair<double, double>> pointsOfLevel(const Drawing& drawing, int level) {

@@ -1,0 +1,359 @@
+#include "Hlr/HLRCellCovers.h"
+
+#include "Hlr/HLRBoundingBox2D.h"
+#include "Hlr/HLRCancelPoll.h"
+#include "Hlr/HLRClosedParts.h"
+#include "Hlr/HLRExactEdge.h"
+#include "Hlr/HLROccluder.h"
+#include "Hlr/HLRParallelLoop.h"
+#include "Hlr/HLRProjectedModel.h"
+#include "Hlr/HLRProjectedTriangleData.h"
+#include "Hlr/HLRProjectedTriangleEdge.h"
+#include "Hlr/HLRProjectedTriangleVertex.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <limits>
+#include <optional>
+#include <utility>
+
+namespace KvHLR {
+
+namespace {
+
+// Parts of more triangles are not filed: telling that a part is convex reads each corner against each
+// triangle's plane.
+constexpr std::size_t kMostTriangles = 256;
+// A corner counts as on a triangle's plane within this share of its part's size.
+constexpr double kFlatness = 1e-9;
+// Cells half the median inner radius of the parts' outlines, so that a part holds several.
+constexpr double kCellsPerRadius = 2.0;
+constexpr std::int64_t kMostCells = std::int64_t{1} << 21;
+// The cells the parts hold, all told, at most this many times the occluders: a bound on the memory the
+// entries take, checked before they are made.
+constexpr std::size_t kMostHeldPerOccluder = 8;
+// The nearest entries a cell keeps: more than the parts any level the shortcut proves needs in front.
+constexpr std::size_t kMostEntriesPerCell = 8;
+
+// A convex closed part seen from the eye: its outline on screen (counter-clockwise), its least view
+// depth and the least share |n.z| / |n| of its triangles that are not seen edge-on.
+struct Outline {
+    std::uint32_t part;
+    float farthest;
+    float leastFacing;
+    std::vector<HLRVector2D> corners;
+};
+
+// Rounded to a float no greater.
+float roundedDown(double value) {
+    float f = static_cast<float>(value);
+    if (static_cast<double>(f) > value)
+        f = std::nextafter(f, -std::numeric_limits<float>::infinity());
+    return f;
+}
+
+// The convex hull of the points, counter-clockwise, without repeated or collinear points (Andrew's
+// monotone chain).
+std::vector<HLRVector2D> convexHull(std::vector<HLRVector2D> points) {
+    std::sort(points.begin(), points.end(), [](const HLRVector2D& a, const HLRVector2D& b) {
+        return a.x() < b.x() || (a.x() == b.x() && a.y() < b.y());
+    });
+    if (points.size() < 3)
+        return {};
+    std::vector<HLRVector2D> hull(2 * points.size());
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        while (k >= 2 && signedArea(hull[k - 2], hull[k - 1], points[i]) <= 0.0)
+            --k;
+        hull[k++] = points[i];
+    }
+    for (std::size_t i = points.size() - 1, lower = k + 1; i > 0; --i) {
+        while (k >= lower && signedArea(hull[k - 2], hull[k - 1], points[i - 1]) <= 0.0)
+            --k;
+        hull[k++] = points[i - 1];
+    }
+    hull.resize(k - 1);
+    return hull.size() >= 3 ? hull : std::vector<HLRVector2D>();
+}
+
+// The outline of a closed part from its occluders, or none where the part is not convex (a corner in
+// front of some triangle's plane, whichever way the part is wound) or seen from the eye without area.
+std::optional<Outline> outlineOf(std::uint32_t part, const std::vector<const HLROccluder*>& occluders) {
+    std::vector<const HLRProjectedTriangleVertex*> corners;
+    for (const HLROccluder* occluder : occluders)
+        for (const HLRProjectedTriangleVertex* corner : occluder->image.corners)
+            corners.push_back(corner);
+    std::sort(corners.begin(), corners.end());
+    corners.erase(std::unique(corners.begin(), corners.end()), corners.end());
+    HLRBox3D box;
+    for (const HLRProjectedTriangleVertex* corner : corners)
+        box.add(corner->viewPosition);
+    const double flat = kFlatness * length(box.max() - box.min());
+    bool outward = true, inward = true;
+    double leastFacing = 1.0;
+    for (const HLROccluder* occluder : occluders) {
+        const HLRVector3D normal = occluder->image.normal();
+        const double normalLength = length(normal);
+        if (!(normalLength > 0.0))
+            continue;
+        const HLRVector3D& onPlane = occluder->image.corners[0]->viewPosition;
+        for (const HLRProjectedTriangleVertex* corner : corners) {
+            const double height = dot(normal, corner->viewPosition - onPlane) / normalLength;
+            outward = outward && height <= flat;
+            inward = inward && height >= -flat;
+        }
+        if (!outward && !inward)
+            return std::nullopt;
+        if (!HLRTriangleImage::isEdgeOn(normal))
+            leastFacing = std::min(leastFacing, std::fabs(normal.z) / normalLength);
+    }
+    std::vector<HLRVector2D> screen;
+    for (const HLRProjectedTriangleVertex* corner : corners)
+        screen.push_back(corner->screenPosition);
+    Outline outline{part, roundedDown(box.min().z), roundedDown(leastFacing), convexHull(std::move(screen))};
+    if (outline.corners.empty() || !(outline.leastFacing > 0.0f))
+        return std::nullopt;
+    return outline;
+}
+
+} // namespace
+
+HLRCellCovers::HLRCellCovers(const std::vector<HLRProjectedTriangleData>& triangleData,
+                             const std::vector<std::size_t>& storeStart,
+                             const std::vector<std::uint32_t>& codeOfOccluder, std::size_t partCount) {
+    const HLRBox2D& world = HLRBoundingBox2D::world();
+    const double width = world.max().x() - world.min().x(), height = world.max().y() - world.min().y();
+    if (!HLRProjectedModel::sm_bOrthoGraphic || !(width > 0.0) || !(height > 0.0))
+        return;
+    // The occluders of each counted part, by a counting sort of their codes.
+    std::vector<std::size_t> partStart(partCount + 1, 0);
+    for (const std::uint32_t code : codeOfOccluder)
+        if (code != HLRClosedParts::kNone)
+            ++partStart[(code & HLRClosedParts::kPartMask) + 1];
+    std::size_t countedParts = 0;
+    for (std::size_t p = 0; p < partCount; ++p) {
+        countedParts += partStart[p + 1] > 0 ? 1 : 0;
+        partStart[p + 1] += partStart[p];
+    }
+    if (countedParts < 2)
+        return; // an edge is never apart from the only part of one body
+    std::vector<const HLROccluder*> byPart(partStart[partCount]);
+    {
+        std::vector<std::size_t> next(partStart.begin(), partStart.end() - 1);
+        for (std::size_t s = 0; s < triangleData.size(); ++s) {
+            const std::vector<HLROccluder>& occluders = triangleData[s].occluders();
+            for (std::size_t i = 0; i < occluders.size(); ++i) {
+                const std::uint32_t code = codeOfOccluder[storeStart[s] + i];
+                if (code != HLRClosedParts::kNone)
+                    byPart[next[code & HLRClosedParts::kPartMask]++] = &occluders[i];
+            }
+        }
+    }
+    std::vector<std::vector<Outline>> found(blockCount(partCount, kItemsPerBlock));
+    forEachBlock(partCount, kItemsPerBlock, [&](std::size_t block, std::size_t begin, std::size_t end) {
+        std::vector<const HLROccluder*> occluders;
+        for (std::size_t p = begin; p < end; ++p) {
+            const std::size_t count = partStart[p + 1] - partStart[p];
+            if (count == 0 || count > kMostTriangles)
+                continue;
+            occluders.assign(byPart.begin() + static_cast<std::ptrdiff_t>(partStart[p]),
+                             byPart.begin() + static_cast<std::ptrdiff_t>(partStart[p + 1]));
+            if (std::optional<Outline> outline = outlineOf(static_cast<std::uint32_t>(p), occluders))
+                found[block].push_back(std::move(*outline));
+        }
+    });
+    byPart = std::vector<const HLROccluder*>();
+    std::vector<Outline> outlines;
+    for (std::vector<Outline>& blockFound : found)
+        std::move(blockFound.begin(), blockFound.end(), std::back_inserter(outlines));
+    if (outlines.empty())
+        return;
+
+    // The cell size from the median inner radius (about twice the area over the perimeter) of a sample.
+    std::vector<double> radii;
+    const std::size_t stride = std::max<std::size_t>(1, outlines.size() / 4096);
+    for (std::size_t i = 0; i < outlines.size(); i += stride) {
+        const std::vector<HLRVector2D>& c = outlines[i].corners;
+        double area = 0.0, perimeter = 0.0;
+        for (std::size_t k = 0; k < c.size(); ++k) {
+            area += signedArea(c[0], c[k], c[(k + 1) % c.size()]);
+            perimeter += c[k].distanceTo(c[(k + 1) % c.size()]);
+        }
+        radii.push_back(area / perimeter);
+    }
+    std::nth_element(radii.begin(), radii.begin() + static_cast<std::ptrdiff_t>(radii.size() / 2),
+                     radii.end());
+    double size = radii[radii.size() / 2] / kCellsPerRadius;
+    if (!(size > 0.0))
+        return;
+    size = std::max(size, std::sqrt(width * height / static_cast<double>(kMostCells)));
+    const auto columns = static_cast<std::int64_t>(std::ceil(width / size)) + 1;
+    const auto rows = static_cast<std::int64_t>(std::ceil(height / size)) + 1;
+    const double originX = world.min().x(), originY = world.min().y();
+
+    // Calls visit(row, first, last) for each row of cells with some that the outline holds whole by the
+    // margin, [first, last] those cells. A side's signed distance is least at a cell's corner: the
+    // centre's less half the cell's extent across the side. Along a row each side bounds the centres' x
+    // on one side, so the cells an outline holds in a row are a run found without testing them.
+    const double margin = 2.0 * HLRProjectedModel::sm_dExactTolerance2D;
+    const auto forEachHeldRun = [&](const Outline& outline, auto&& visit) {
+        const std::vector<HLRVector2D>& c = outline.corners;
+        double y0 = c[0].y(), y1 = y0;
+        for (const HLRVector2D& corner : c)
+            y0 = std::min(y0, corner.y()), y1 = std::max(y1, corner.y());
+        const auto firstRow =
+            std::max<std::int64_t>(0, static_cast<std::int64_t>(std::floor((y0 - originY) / size)));
+        const auto lastRow =
+            std::min<std::int64_t>(rows - 1, static_cast<std::int64_t>(std::floor((y1 - originY) / size)));
+        for (std::int64_t row = firstRow; row <= lastRow; ++row) {
+            const double y = originY + (static_cast<double>(row) + 0.5) * size;
+            double xLow = -std::numeric_limits<double>::infinity(), xHigh = -xLow;
+            for (std::size_t k = 0; k < c.size() && xLow < xHigh; ++k) {
+                const HLRVector2D side = c[(k + 1) % c.size()] - c[k];
+                // Inward unit normal (nx, ny): nx (x - cx) + ny (y - cy) >= least for a held cell's centre.
+                const double nx = -side.y() / side.length(), ny = side.x() / side.length();
+                const double rest = margin + (std::fabs(nx) + std::fabs(ny)) * size / 2 - ny * (y - c[k].y());
+                if (nx > 0.0)
+                    xLow = std::max(xLow, c[k].x() + rest / nx);
+                else if (nx < 0.0)
+                    xHigh = std::min(xHigh, c[k].x() + rest / nx);
+                else if (rest > 0.0)
+                    xHigh = xLow; // a side along the row, the row's centres not inside it
+            }
+            if (!(xLow < xHigh))
+                continue;
+            const double first = std::max(0.0, std::ceil((xLow - originX) / size - 0.5));
+            const double last =
+                std::min(static_cast<double>(columns - 1), std::floor((xHigh - originX) / size - 0.5));
+            if (first <= last)
+                visit(row, static_cast<std::int64_t>(first), static_cast<std::int64_t>(last));
+        }
+    };
+    // Counted before they are made, and bounded by the occluders.
+    std::vector<std::size_t> heldPerBlock(blockCount(outlines.size(), kItemsPerBlock), 0);
+    forEachBlock(outlines.size(), kItemsPerBlock, [&](std::size_t block, std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i)
+            forEachHeldRun(outlines[i], [&](std::int64_t, std::int64_t first, std::int64_t last) {
+                heldPerBlock[block] += static_cast<std::size_t>(last - first + 1);
+            });
+    });
+    std::size_t heldInAll = 0;
+    for (const std::size_t held : heldPerBlock)
+        heldInAll += held;
+    if (heldInAll > kMostHeldPerOccluder * codeOfOccluder.size())
+        return;
+    std::vector<std::vector<std::pair<std::uint32_t, Entry>>> held(heldPerBlock.size());
+    forEachBlock(outlines.size(), kItemsPerBlock, [&](std::size_t block, std::size_t begin, std::size_t end) {
+        held[block].reserve(heldPerBlock[block]);
+        for (std::size_t i = begin; i < end; ++i) {
+            const Entry entry{outlines[i].farthest, outlines[i].leastFacing, outlines[i].part};
+            forEachHeldRun(outlines[i], [&](std::int64_t row, std::int64_t first, std::int64_t last) {
+                for (std::int64_t column = first; column <= last; ++column)
+                    held[block].push_back({static_cast<std::uint32_t>(row * columns + column), entry});
+            });
+        }
+    });
+    outlines = std::vector<Outline>();
+
+    // Filed cell by cell, then each cell's entries nearest first, the nearest few kept.
+    const auto cells = static_cast<std::size_t>(columns * rows);
+    std::vector<std::size_t> start(cells + 1, 0);
+    for (const auto& blockHeld : held)
+        for (const auto& [cell, entry] : blockHeld)
+            ++start[cell + 1];
+    for (std::size_t cell = 0; cell < cells; ++cell)
+        start[cell + 1] += start[cell];
+    std::vector<Entry> entries(start[cells]);
+    {
+        std::vector<std::size_t> next(start.begin(), start.end() - 1);
+        for (auto& blockHeld : held) {
+            for (const auto& [cell, entry] : blockHeld)
+                entries[next[cell]++] = entry;
+            std::vector<std::pair<std::uint32_t, Entry>>().swap(blockHeld);
+        }
+    }
+    m_cellStart.assign(cells + 1, 0);
+    std::size_t kept = 0;
+    for (std::size_t cell = 0; cell < cells; ++cell) {
+        if ((cell & 0xFFFFu) == 0)
+            HLRCancelPoll::check();
+        const auto first = entries.begin() + static_cast<std::ptrdiff_t>(start[cell]);
+        const auto last = entries.begin() + static_cast<std::ptrdiff_t>(start[cell + 1]);
+        const auto keep = std::min<std::ptrdiff_t>(last - first, kMostEntriesPerCell);
+        std::partial_sort(first, first + keep, last, [](const Entry& a, const Entry& b) {
+            return a.farthest > b.farthest || (a.farthest == b.farthest && a.part < b.part);
+        });
+        std::move(first, first + keep, entries.begin() + static_cast<std::ptrdiff_t>(kept));
+        kept += static_cast<std::size_t>(keep);
+        m_cellStart[cell + 1] = static_cast<std::uint32_t>(kept);
+    }
+    entries.resize(kept);
+    entries.shrink_to_fit();
+    m_entries = std::move(entries);
+    m_originX = originX;
+    m_originY = originY;
+    m_cellSize = size;
+    m_columns = columns;
+    m_rows = rows;
+}
+
+bool HLRCellCovers::coversAllAlong(const HLRExactEdge& edge, const HLRBox3D& edgeBox, int most,
+                                   const HLRClosedParts& closedParts) const {
+    const int needed = most / 2 + most % 2; // parts, each counting 2
+    if (m_columns == 0 || needed > static_cast<int>(kMostEntriesPerCell))
+        return false;
+    const HLRProjectedTriangleVertex& P = *edge.startVertex();
+    const HLRProjectedTriangleVertex& Q = *edge.endVertex();
+    // The hide test's depth tolerance, as it takes it.
+    const double depthTolerance =
+        edge.type() == HLRProjectedTriangleEdge::FREE_EDGE
+            ? std::max(HLRProjectedModel::sm_dCoarseTolerance3D, HLRProjectedModel::sm_dExactTolerance3D)
+            : HLRProjectedModel::sm_dExactTolerance3D;
+    const double nearest = std::max(P.viewPosition.z, Q.viewPosition.z);
+    const HLRVector2D& p = P.screenPosition;
+    const HLRVector2D direction = Q.screenPosition - p;
+    const auto cell = [this](double at, double origin) {
+        return static_cast<std::int64_t>(std::floor((at - origin) / m_cellSize));
+    };
+    const std::int64_t column0 = cell(std::min(p.x(), Q.screenPosition.x()), m_originX);
+    const std::int64_t column1 = cell(std::max(p.x(), Q.screenPosition.x()), m_originX);
+    const std::int64_t row0 = cell(std::min(p.y(), Q.screenPosition.y()), m_originY);
+    const std::int64_t row1 = cell(std::max(p.y(), Q.screenPosition.y()), m_originY);
+    if (column0 < 0 || row0 < 0 || column1 >= m_columns || row1 >= m_rows)
+        return false;
+    // A cell of the edge's box that the edge's line passes by is not asked; one it touches, to rounding, is.
+    const double touching = 1e-9 * (std::fabs(direction.x()) + std::fabs(direction.y())) * m_cellSize;
+    for (std::int64_t row = row0; row <= row1; ++row) {
+        for (std::int64_t column = column0; column <= column1; ++column) {
+            double low = std::numeric_limits<double>::infinity(), high = -low;
+            for (int corner = 0; corner < 4; ++corner) {
+                const double x = m_originX + static_cast<double>(column + (corner & 1)) * m_cellSize;
+                const double y = m_originY + static_cast<double>(row + (corner >> 1)) * m_cellSize;
+                const double area = direction.x() * (y - p.y()) - direction.y() * (x - p.x());
+                low = std::min(low, area);
+                high = std::max(high, area);
+            }
+            if (low > touching || high < -touching)
+                continue;
+            const auto at = static_cast<std::size_t>(row * m_columns + column);
+            int found = 0;
+            for (std::uint32_t k = m_cellStart[at]; k < m_cellStart[at + 1] && found < needed; ++k) {
+                const Entry& entry = m_entries[k];
+                const double gap = static_cast<double>(entry.farthest) - nearest;
+                if (!(gap > 0.0))
+                    break; // the rest lie farther still
+                // Each of the part's triangles lies in front of the edge's points behind it by at least
+                // the gap along the view, so by gap x leastFacing along its normal.
+                if (gap * static_cast<double>(entry.leastFacing) > depthTolerance &&
+                    closedParts.isApart(entry.part, edgeBox))
+                    ++found;
+            }
+            if (found < needed)
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace KvHLR
