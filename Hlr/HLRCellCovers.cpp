@@ -24,7 +24,7 @@ namespace {
 
 // Parts of more triangles are not filed: telling that a part is convex reads each corner against each
 // triangle's plane.
-constexpr std::size_t kMostTriangles = 256;
+constexpr std::size_t kMostTriangles = 64;
 // A corner counts as on a triangle's plane within this share of its part's size.
 constexpr double kFlatness = 1e-9;
 // Cells half the median inner radius of the parts' outlines, so that a part holds several.
@@ -32,7 +32,7 @@ constexpr double kCellsPerRadius = 2.0;
 constexpr std::int64_t kMostCells = std::int64_t{1} << 21;
 // The cells the parts hold, all told, at most this many times the occluders: a bound on the memory the
 // entries take, checked before they are made.
-constexpr std::size_t kMostHeldPerOccluder = 8;
+constexpr std::size_t kMostHeldPerOccluder = 2;
 // The nearest entries a cell keeps: more than the parts any level the shortcut proves needs in front.
 constexpr std::size_t kMostEntriesPerCell = 8;
 
@@ -154,6 +154,8 @@ HLRCellCovers::HLRCellCovers(const std::vector<HLRProjectedTriangleData>& triang
     forEachBlock(partCount, kItemsPerBlock, [&](std::size_t block, std::size_t begin, std::size_t end) {
         std::vector<const HLROccluder*> occluders;
         for (std::size_t p = begin; p < end; ++p) {
+            if ((p & 255U) == 0)
+                HLRCancelPoll::check();
             const std::size_t count = partStart[p + 1] - partStart[p];
             if (count == 0 || count > kMostTriangles)
                 continue;
