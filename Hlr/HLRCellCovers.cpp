@@ -79,7 +79,15 @@ std::vector<HLRVector2D> convexHull(std::vector<HLRVector2D> points) {
 
 // The outline of a closed part from its occluders, or none where the part is not convex (a corner in
 // front of some triangle's plane, whichever way the part is wound) or seen from the eye without area.
+//
+// A ray from a point behind the part to the eye crosses its triangles where the part lies nearer than
+// the point, so at least the depth gap from the point along the ray, and its distance from a crossed
+// triangle's plane is that times the cosine between the ray and the plane's normal. The least cosine is
+// |n.z| / |n| in a parallel view, and in a perspective one at least the eye's distance from the plane over
+// its greatest distance from the part. A triangle seen edge-on to within kEdgeOn lies on the outline,
+// where no cell the outline holds reaches, and is left out.
 std::optional<Outline> outlineOf(std::uint32_t part, const std::vector<const HLROccluder*>& occluders) {
+    constexpr double kEdgeOn = 1e-10;
     std::vector<const HLRProjectedTriangleVertex*> corners;
     for (const HLROccluder* occluder : occluders)
         for (const HLRProjectedTriangleVertex* corner : occluder->image.corners)
@@ -90,6 +98,14 @@ std::optional<Outline> outlineOf(std::uint32_t part, const std::vector<const HLR
     for (const HLRProjectedTriangleVertex* corner : corners)
         box.add(corner->viewPosition);
     const double flat = kFlatness * length(box.max() - box.min());
+    const HLRVector4D& centre = HLRProjectedModel::sm_projectionCentre;
+    const bool parallel = HLRProjectedModel::sm_bOrthoGraphic;
+    const HLRVector3D eye =
+        parallel ? HLRVector3D(0.0, 0.0, 0.0)
+                 : HLRVector3D(centre.x() / centre.w(), centre.y() / centre.w(), centre.z() / centre.w());
+    double farthestFromEye = 0.0;
+    for (const HLRProjectedTriangleVertex* corner : corners)
+        farthestFromEye = std::max(farthestFromEye, length(corner->viewPosition - eye));
     bool outward = true, inward = true;
     double leastFacing = 1.0;
     for (const HLROccluder* occluder : occluders) {
@@ -105,8 +121,11 @@ std::optional<Outline> outlineOf(std::uint32_t part, const std::vector<const HLR
         }
         if (!outward && !inward)
             return std::nullopt;
-        if (!HLRTriangleImage::isEdgeOn(normal))
-            leastFacing = std::min(leastFacing, std::fabs(normal.z) / normalLength);
+        const double facing = parallel
+                                  ? std::fabs(normal.z) / normalLength
+                                  : std::fabs(dot(normal, eye - onPlane)) / (normalLength * farthestFromEye);
+        if (facing > kEdgeOn)
+            leastFacing = std::min(leastFacing, facing);
     }
     std::vector<HLRVector2D> screen;
     for (const HLRProjectedTriangleVertex* corner : corners)
@@ -124,7 +143,7 @@ HLRCellCovers::HLRCellCovers(const std::vector<HLRProjectedTriangleData>& triang
                              const std::vector<std::uint32_t>& codeOfOccluder, std::size_t partCount) {
     const HLRBox2D& world = HLRBoundingBox2D::world();
     const double width = world.max().x() - world.min().x(), height = world.max().y() - world.min().y();
-    if (!HLRProjectedModel::sm_bOrthoGraphic || !(width > 0.0) || !(height > 0.0))
+    if (!(width > 0.0) || !(height > 0.0))
         return;
     // The occluders of each counted part, by a counting sort of their codes.
     std::vector<std::size_t> partStart(partCount + 1, 0);

@@ -18,17 +18,17 @@ class HLRProjectedTriangleData;
 // In: the projected triangle stores and each occluder's closed-part code (HLRClosedParts, numbered as it
 // numbers them). Out: coversAllAlong, whether an edge is covered at least `most` times all along.
 //
-// The screen is cut into square cells, each listing, nearest first, the triangles facing the eye of
-// closed parts that hold the whole cell inside them by a margin. A triangle lying in front of an edge by
-// more than the depth test's tolerance, whose part is apart from the edge, covers every point of the
-// edge within such a cell on its own, and its part counts 2 there (HLRClosedParts): the ray from the
-// point crosses the part as often going in as coming out. Where every cell the edge crosses lists
-// enough of them, the hide pass's query would end with the edge hidden and covered `most` times all
-// along, and the edge is marked so without it.
+// The screen is cut into square cells, each listing, nearest first, the convex closed parts (of at most
+// a few dozen triangles) whose outline holds the whole cell inside it by a margin. A part lying nearer
+// than an edge, and apart from it (HLRClosedParts), covers every point of the edge within such a cell:
+// the ray from the point to the eye goes in and out of it, and the part counts 2 there. The hide test
+// finds those crossings only where the point lies behind the crossed triangle's plane by more than its
+// depth tolerance, which the depth gap and the part's steepest triangle bound (outlineOf). Where every
+// cell the edge crosses lists enough such parts, the hide pass's query would end with the edge hidden and
+// covered `most` times all along, and the edge is marked so without it.
 //
-// Only for parallel views, where a triangle in front of a point along the view direction covers it, and
-// only where there are several closed parts: an edge is never apart from the only part of one body. The
-// cells are a fraction of the triangles' typical inner radius, their count and the entries' bounded
+// Only where there are several closed parts: an edge is never apart from the only part of one body. The
+// cells are a fraction of the outlines' typical inner radius, their count and the entries' bounded
 // before they are made (past the bounds there are no cells, and the hide pass reads as before).
 class HLRCellCovers {
 public:
