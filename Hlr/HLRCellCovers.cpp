@@ -27,8 +27,8 @@ namespace {
 constexpr std::size_t kMostTriangles = 64;
 // A corner counts as on a triangle's plane within this share of its part's size.
 constexpr double kFlatness = 1e-9;
-// Cells half the median inner radius of the parts' outlines, so that a part holds several.
-constexpr double kCellsPerRadius = 2.0;
+// Cells a third of the median inner radius of the parts' outlines, so that a part holds several.
+constexpr double kCellsPerRadius = 3.0;
 constexpr std::int64_t kMostCells = std::int64_t{1} << 21;
 // The cells the parts hold, all told, at most this many times the occluders: a bound on the memory the
 // entries take, checked before they are made.
@@ -36,13 +36,22 @@ constexpr std::size_t kMostHeldPerOccluder = 2;
 // The nearest entries a cell keeps: more than the parts any level the shortcut proves needs in front.
 constexpr std::size_t kMostEntriesPerCell = 8;
 
-// A convex closed part seen from the eye: its outline on screen (counter-clockwise), its least view
-// depth and the least share |n.z| / |n| of its triangles that are not seen edge-on.
+// A convex closed part seen from the eye: its outline on screen (counter-clockwise, `cornerCount` corners
+// from `firstCorner` in a list kept beside), its least view depth and the least cosine of its triangles
+// (outlineOf).
 struct Outline {
     std::uint32_t part;
     float farthest;
     float leastFacing;
-    std::vector<HLRVector2D> corners;
+    std::uint32_t firstCorner;
+    std::uint32_t cornerCount;
+};
+
+// What outlineOf needs room for, kept from part to part.
+struct Scratch {
+    std::vector<const HLRProjectedTriangleVertex*> corners;
+    std::vector<HLRVector3D> positions; // the corners' view positions, side by side
+    std::vector<HLRVector2D> points;
 };
 
 // Rounded to a float no greater.
@@ -53,18 +62,19 @@ float roundedDown(double value) {
     return f;
 }
 
-// The convex hull of the points, counter-clockwise, without repeated or collinear points (Andrew's
-// monotone chain).
-std::vector<HLRVector2D> convexHull(std::vector<HLRVector2D> points) {
+// Appends the convex hull of the points (reordered) to `hull`, counter-clockwise, without repeated or
+// collinear points (Andrew's monotone chain); false, appending nothing, where it has no area.
+bool appendConvexHull(std::vector<HLRVector2D>& points, std::vector<HLRVector2D>& hull) {
+    if (points.size() < 3)
+        return false;
     std::sort(points.begin(), points.end(), [](const HLRVector2D& a, const HLRVector2D& b) {
         return a.x() < b.x() || (a.x() == b.x() && a.y() < b.y());
     });
-    if (points.size() < 3)
-        return {};
-    std::vector<HLRVector2D> hull(2 * points.size());
-    std::size_t k = 0;
+    const std::size_t first = hull.size();
+    hull.resize(first + 2 * points.size());
+    std::size_t k = first;
     for (std::size_t i = 0; i < points.size(); ++i) {
-        while (k >= 2 && signedArea(hull[k - 2], hull[k - 1], points[i]) <= 0.0)
+        while (k >= first + 2 && signedArea(hull[k - 2], hull[k - 1], points[i]) <= 0.0)
             --k;
         hull[k++] = points[i];
     }
@@ -74,7 +84,11 @@ std::vector<HLRVector2D> convexHull(std::vector<HLRVector2D> points) {
         hull[k++] = points[i - 1];
     }
     hull.resize(k - 1);
-    return hull.size() >= 3 ? hull : std::vector<HLRVector2D>();
+    if (hull.size() - first < 3) {
+        hull.resize(first);
+        return false;
+    }
+    return true;
 }
 
 // The outline of a closed part from its occluders, or none where the part is not convex (a corner in
@@ -85,18 +99,26 @@ std::vector<HLRVector2D> convexHull(std::vector<HLRVector2D> points) {
 // triangle's plane is that times the cosine between the ray and the plane's normal. The least cosine is
 // |n.z| / |n| in a parallel view, and in a perspective one at least the eye's distance from the plane over
 // its greatest distance from the part. A triangle seen edge-on to within kEdgeOn lies on the outline,
-// where no cell the outline holds reaches, and is left out.
-std::optional<Outline> outlineOf(std::uint32_t part, const std::vector<const HLROccluder*>& occluders) {
+// where no cell the outline holds reaches, and is left out. The outline's corners are appended to
+// `outlineCorners`.
+std::optional<Outline> outlineOf(std::uint32_t part, const HLROccluder* const* first,
+                                 const HLROccluder* const* last, Scratch& scratch,
+                                 std::vector<HLRVector2D>& outlineCorners) {
     constexpr double kEdgeOn = 1e-10;
-    std::vector<const HLRProjectedTriangleVertex*> corners;
-    for (const HLROccluder* occluder : occluders)
-        for (const HLRProjectedTriangleVertex* corner : occluder->image.corners)
-            corners.push_back(corner);
-    std::sort(corners.begin(), corners.end());
-    corners.erase(std::unique(corners.begin(), corners.end()), corners.end());
+    std::vector<const HLRProjectedTriangleVertex*>& corners = scratch.corners;
+    corners.clear();
+    // Each corner once: a part of a few dozen triangles has a few dozen corners, fewer compared one by one
+    // than sorted.
+    for (const HLROccluder* const* occluder = first; occluder != last; ++occluder)
+        for (const HLRProjectedTriangleVertex* corner : (*occluder)->image.corners)
+            if (std::find(corners.begin(), corners.end(), corner) == corners.end())
+                corners.push_back(corner);
     HLRBox3D box;
-    for (const HLRProjectedTriangleVertex* corner : corners)
+    scratch.positions.clear();
+    for (const HLRProjectedTriangleVertex* corner : corners) {
         box.add(corner->viewPosition);
+        scratch.positions.push_back(corner->viewPosition);
+    }
     const double flat = kFlatness * length(box.max() - box.min());
     const HLRVector4D& centre = HLRProjectedModel::sm_projectionCentre;
     const bool parallel = HLRProjectedModel::sm_bOrthoGraphic;
@@ -104,36 +126,62 @@ std::optional<Outline> outlineOf(std::uint32_t part, const std::vector<const HLR
         parallel ? HLRVector3D(0.0, 0.0, 0.0)
                  : HLRVector3D(centre.x() / centre.w(), centre.y() / centre.w(), centre.z() / centre.w());
     double farthestFromEye = 0.0;
-    for (const HLRProjectedTriangleVertex* corner : corners)
-        farthestFromEye = std::max(farthestFromEye, length(corner->viewPosition - eye));
-    bool outward = true, inward = true;
-    double leastFacing = 1.0;
-    for (const HLROccluder* occluder : occluders) {
-        const HLRVector3D normal = occluder->image.normal();
-        const double normalLength = length(normal);
-        if (!(normalLength > 0.0))
-            continue;
-        const HLRVector3D& onPlane = occluder->image.corners[0]->viewPosition;
-        for (const HLRProjectedTriangleVertex* corner : corners) {
-            const double height = dot(normal, corner->viewPosition - onPlane) / normalLength;
-            outward = outward && height <= flat;
-            inward = inward && height >= -flat;
-        }
-        if (!outward && !inward)
-            return std::nullopt;
+    if (!parallel)
+        for (const HLRVector3D& position : scratch.positions)
+            farthestFromEye = std::max(farthestFromEye, length(position - eye));
+    // The cosine bound of a triangle, 1 (no bound) for one seen edge-on.
+    const auto facingOf = [&](const HLRVector3D& normal, double normalLength, const HLRVector3D& onPlane) {
         const double facing = parallel
                                   ? std::fabs(normal.z) / normalLength
                                   : std::fabs(dot(normal, eye - onPlane)) / (normalLength * farthestFromEye);
-        if (facing > kEdgeOn)
-            leastFacing = std::min(leastFacing, facing);
+        return facing > kEdgeOn ? facing : 1.0;
+    };
+    bool outward = true, inward = true;
+    double leastFacing = 1.0;
+    HLRVector3D lastUnit(0.0, 0.0, 0.0);
+    double lastOffset = 0.0;
+    for (const HLROccluder* const* occluder = first; occluder != last; ++occluder) {
+        const HLRTriangleImage& image = (*occluder)->image;
+        const HLRVector3D normal = image.normal();
+        const double normalLength = length(normal);
+        if (!(normalLength > 0.0))
+            continue;
+        const HLRVector3D& onPlane = image.corners[0]->viewPosition;
+        // A triangle in the plane of the last one tested (a face's other half) has the same corners
+        // above and below it.
+        const HLRVector3D unit = normal / normalLength;
+        const double offset = dot(unit, onPlane);
+        if (dot(unit, lastUnit) >= 1.0 - kFlatness && std::fabs(offset - lastOffset) <= flat / 2) {
+            leastFacing = std::min(leastFacing, facingOf(normal, normalLength, onPlane));
+            continue;
+        }
+        lastUnit = unit;
+        lastOffset = offset;
+        // Heights above the plane along the normal, unscaled.
+        double highest = -std::numeric_limits<double>::infinity(), lowest = -highest;
+        for (const HLRVector3D& position : scratch.positions) {
+            const double height = dot(normal, position);
+            highest = std::max(highest, height);
+            lowest = std::min(lowest, height);
+        }
+        const double planeHeight = dot(normal, onPlane), flatHeight = flat * normalLength;
+        outward = outward && highest - planeHeight <= flatHeight;
+        inward = inward && lowest - planeHeight >= -flatHeight;
+        if (!outward && !inward)
+            return std::nullopt;
+        leastFacing = std::min(leastFacing, facingOf(normal, normalLength, onPlane));
     }
-    std::vector<HLRVector2D> screen;
-    for (const HLRProjectedTriangleVertex* corner : corners)
-        screen.push_back(corner->screenPosition);
-    Outline outline{part, roundedDown(box.min().z), roundedDown(leastFacing), convexHull(std::move(screen))};
-    if (outline.corners.empty() || !(outline.leastFacing > 0.0f))
+    const float least = roundedDown(leastFacing);
+    if (!(least > 0.0f))
         return std::nullopt;
-    return outline;
+    scratch.points.clear();
+    for (const HLRProjectedTriangleVertex* corner : corners)
+        scratch.points.push_back(corner->screenPosition);
+    const std::size_t firstCorner = outlineCorners.size();
+    if (!appendConvexHull(scratch.points, outlineCorners))
+        return std::nullopt;
+    return Outline{part, roundedDown(box.min().z), least, static_cast<std::uint32_t>(firstCorner),
+                   static_cast<std::uint32_t>(outlineCorners.size() - firstCorner)};
 }
 
 } // namespace
@@ -170,36 +218,50 @@ HLRCellCovers::HLRCellCovers(const std::vector<HLRProjectedTriangleData>& triang
         }
     }
     std::vector<std::vector<Outline>> found(blockCount(partCount, kItemsPerBlock));
+    std::vector<std::vector<HLRVector2D>> foundCorners(found.size());
     forEachBlock(partCount, kItemsPerBlock, [&](std::size_t block, std::size_t begin, std::size_t end) {
-        std::vector<const HLROccluder*> occluders;
+        Scratch scratch;
         for (std::size_t p = begin; p < end; ++p) {
             if ((p & 255U) == 0)
                 HLRCancelPoll::check();
             const std::size_t count = partStart[p + 1] - partStart[p];
             if (count == 0 || count > kMostTriangles)
                 continue;
-            occluders.assign(byPart.begin() + static_cast<std::ptrdiff_t>(partStart[p]),
-                             byPart.begin() + static_cast<std::ptrdiff_t>(partStart[p + 1]));
-            if (std::optional<Outline> outline = outlineOf(static_cast<std::uint32_t>(p), occluders))
-                found[block].push_back(std::move(*outline));
+            const HLROccluder* const* first = byPart.data() + partStart[p];
+            if (std::optional<Outline> outline = outlineOf(static_cast<std::uint32_t>(p), first,
+                                                           first + count, scratch, foundCorners[block]))
+                found[block].push_back(*outline);
         }
     });
     byPart = std::vector<const HLROccluder*>();
+    // Put together in block order, each block's corners after the last's.
     std::vector<Outline> outlines;
-    for (std::vector<Outline>& blockFound : found)
-        std::move(blockFound.begin(), blockFound.end(), std::back_inserter(outlines));
+    std::vector<HLRVector2D> outlineCorners;
+    for (std::size_t b = 0; b < found.size(); ++b) {
+        for (Outline outline : found[b]) {
+            outline.firstCorner += static_cast<std::uint32_t>(outlineCorners.size());
+            outlines.push_back(outline);
+        }
+        outlineCorners.insert(outlineCorners.end(), foundCorners[b].begin(), foundCorners[b].end());
+    }
+    found = {};
+    foundCorners = {};
     if (outlines.empty())
         return;
+    std::sort(outlines.begin(), outlines.end(), [](const Outline& a, const Outline& b) {
+        return a.farthest > b.farthest || (a.farthest == b.farthest && a.part < b.part);
+    });
 
     // The cell size from the median inner radius (about twice the area over the perimeter) of a sample.
     std::vector<double> radii;
     const std::size_t stride = std::max<std::size_t>(1, outlines.size() / 4096);
     for (std::size_t i = 0; i < outlines.size(); i += stride) {
-        const std::vector<HLRVector2D>& c = outlines[i].corners;
+        const HLRVector2D* c = outlineCorners.data() + outlines[i].firstCorner;
+        const std::size_t n = outlines[i].cornerCount;
         double area = 0.0, perimeter = 0.0;
-        for (std::size_t k = 0; k < c.size(); ++k) {
-            area += signedArea(c[0], c[k], c[(k + 1) % c.size()]);
-            perimeter += c[k].distanceTo(c[(k + 1) % c.size()]);
+        for (std::size_t k = 0; k < n; ++k) {
+            area += signedArea(c[0], c[k], c[(k + 1) % n]);
+            perimeter += c[k].distanceTo(c[(k + 1) % n]);
         }
         radii.push_back(area / perimeter);
     }
@@ -218,11 +280,24 @@ HLRCellCovers::HLRCellCovers(const std::vector<HLRProjectedTriangleData>& triang
     // centre's less half the cell's extent across the side. Along a row each side bounds the centres' x
     // on one side, so the cells an outline holds in a row are a run found without testing them.
     const double margin = 2.0 * HLRProjectedModel::sm_dExactTolerance2D;
-    const auto forEachHeldRun = [&](const Outline& outline, auto&& visit) {
-        const std::vector<HLRVector2D>& c = outline.corners;
+    // Each side of the outline as the bound it sets on a held cell's centre (x, y): nx x + ny y >= least,
+    // (nx, ny) its inward unit normal; `sides` is room kept from outline to outline.
+    struct Side {
+        double nx, ny, least;
+    };
+    const auto forEachHeldRun = [&](const Outline& outline, std::vector<Side>& sides, auto&& visit) {
+        const HLRVector2D* c = outlineCorners.data() + outline.firstCorner;
+        const std::size_t n = outline.cornerCount;
+        sides.clear();
         double y0 = c[0].y(), y1 = y0;
-        for (const HLRVector2D& corner : c)
-            y0 = std::min(y0, corner.y()), y1 = std::max(y1, corner.y());
+        for (std::size_t k = 0; k < n; ++k) {
+            y0 = std::min(y0, c[k].y()), y1 = std::max(y1, c[k].y());
+            const HLRVector2D side = c[(k + 1) % n] - c[k];
+            const double nx = -side.y() / side.length(), ny = side.x() / side.length();
+            sides.push_back(
+                {nx, ny,
+                 margin + (std::fabs(nx) + std::fabs(ny)) * size / 2 + nx * c[k].x() + ny * c[k].y()});
+        }
         const auto firstRow =
             std::max<std::int64_t>(0, static_cast<std::int64_t>(std::floor((y0 - originY) / size)));
         const auto lastRow =
@@ -230,15 +305,12 @@ HLRCellCovers::HLRCellCovers(const std::vector<HLRProjectedTriangleData>& triang
         for (std::int64_t row = firstRow; row <= lastRow; ++row) {
             const double y = originY + (static_cast<double>(row) + 0.5) * size;
             double xLow = -std::numeric_limits<double>::infinity(), xHigh = -xLow;
-            for (std::size_t k = 0; k < c.size() && xLow < xHigh; ++k) {
-                const HLRVector2D side = c[(k + 1) % c.size()] - c[k];
-                // Inward unit normal (nx, ny): nx (x - cx) + ny (y - cy) >= least for a held cell's centre.
-                const double nx = -side.y() / side.length(), ny = side.x() / side.length();
-                const double rest = margin + (std::fabs(nx) + std::fabs(ny)) * size / 2 - ny * (y - c[k].y());
-                if (nx > 0.0)
-                    xLow = std::max(xLow, c[k].x() + rest / nx);
-                else if (nx < 0.0)
-                    xHigh = std::min(xHigh, c[k].x() + rest / nx);
+            for (const Side& side : sides) {
+                const double rest = side.least - side.ny * y; // nx x >= rest
+                if (side.nx > 0.0)
+                    xLow = std::max(xLow, rest / side.nx);
+                else if (side.nx < 0.0)
+                    xHigh = std::min(xHigh, rest / side.nx);
                 else if (rest > 0.0)
                     xHigh = xLow; // a side along the row, the row's centres not inside it
             }
@@ -254,8 +326,9 @@ HLRCellCovers::HLRCellCovers(const std::vector<HLRProjectedTriangleData>& triang
     // Counted before they are made, and bounded by the occluders.
     std::vector<std::size_t> heldPerBlock(blockCount(outlines.size(), kItemsPerBlock), 0);
     forEachBlock(outlines.size(), kItemsPerBlock, [&](std::size_t block, std::size_t begin, std::size_t end) {
+        std::vector<Side> sides;
         for (std::size_t i = begin; i < end; ++i)
-            forEachHeldRun(outlines[i], [&](std::int64_t, std::int64_t first, std::int64_t last) {
+            forEachHeldRun(outlines[i], sides, [&](std::int64_t, std::int64_t first, std::int64_t last) {
                 heldPerBlock[block] += static_cast<std::size_t>(last - first + 1);
             });
     });
@@ -267,51 +340,37 @@ HLRCellCovers::HLRCellCovers(const std::vector<HLRProjectedTriangleData>& triang
     std::vector<std::vector<std::pair<std::uint32_t, Entry>>> held(heldPerBlock.size());
     forEachBlock(outlines.size(), kItemsPerBlock, [&](std::size_t block, std::size_t begin, std::size_t end) {
         held[block].reserve(heldPerBlock[block]);
+        std::vector<Side> sides;
         for (std::size_t i = begin; i < end; ++i) {
             const Entry entry{outlines[i].farthest, outlines[i].leastFacing, outlines[i].part};
-            forEachHeldRun(outlines[i], [&](std::int64_t row, std::int64_t first, std::int64_t last) {
+            forEachHeldRun(outlines[i], sides, [&](std::int64_t row, std::int64_t first, std::int64_t last) {
                 for (std::int64_t column = first; column <= last; ++column)
                     held[block].push_back({static_cast<std::uint32_t>(row * columns + column), entry});
             });
         }
     });
     outlines = std::vector<Outline>();
+    outlineCorners = std::vector<HLRVector2D>();
 
-    // Filed cell by cell, then each cell's entries nearest first, the nearest few kept.
+    // Filed cell by cell in the outlines' order, nearest first, so each cell's entries come nearest first;
+    // a cell keeps the first few.
     const auto cells = static_cast<std::size_t>(columns * rows);
-    std::vector<std::size_t> start(cells + 1, 0);
+    m_cellStart.assign(cells + 1, 0);
     for (const auto& blockHeld : held)
         for (const auto& [cell, entry] : blockHeld)
-            ++start[cell + 1];
+            if (m_cellStart[cell + 1] < kMostEntriesPerCell)
+                ++m_cellStart[cell + 1];
     for (std::size_t cell = 0; cell < cells; ++cell)
-        start[cell + 1] += start[cell];
-    std::vector<Entry> entries(start[cells]);
-    {
-        std::vector<std::size_t> next(start.begin(), start.end() - 1);
-        for (auto& blockHeld : held) {
-            for (const auto& [cell, entry] : blockHeld)
-                entries[next[cell]++] = entry;
-            std::vector<std::pair<std::uint32_t, Entry>>().swap(blockHeld);
-        }
+        m_cellStart[cell + 1] += m_cellStart[cell];
+    m_entries.resize(m_cellStart[cells]);
+    std::vector<std::uint32_t> next(m_cellStart.begin(), m_cellStart.end() - 1);
+    for (auto& blockHeld : held) {
+        HLRCancelPoll::check();
+        for (const auto& [cell, entry] : blockHeld)
+            if (next[cell] < m_cellStart[cell + 1])
+                m_entries[next[cell]++] = entry;
+        std::vector<std::pair<std::uint32_t, Entry>>().swap(blockHeld);
     }
-    m_cellStart.assign(cells + 1, 0);
-    std::size_t kept = 0;
-    for (std::size_t cell = 0; cell < cells; ++cell) {
-        if ((cell & 0xFFFFu) == 0)
-            HLRCancelPoll::check();
-        const auto first = entries.begin() + static_cast<std::ptrdiff_t>(start[cell]);
-        const auto last = entries.begin() + static_cast<std::ptrdiff_t>(start[cell + 1]);
-        const auto keep = std::min<std::ptrdiff_t>(last - first, kMostEntriesPerCell);
-        std::partial_sort(first, first + keep, last, [](const Entry& a, const Entry& b) {
-            return a.farthest > b.farthest || (a.farthest == b.farthest && a.part < b.part);
-        });
-        std::move(first, first + keep, entries.begin() + static_cast<std::ptrdiff_t>(kept));
-        kept += static_cast<std::size_t>(keep);
-        m_cellStart[cell + 1] = static_cast<std::uint32_t>(kept);
-    }
-    entries.resize(kept);
-    entries.shrink_to_fit();
-    m_entries = std::move(entries);
     m_originX = originX;
     m_originY = originY;
     m_cellSize = size;
