@@ -191,8 +191,8 @@ HLRCellCovers::HLRCellCovers(const std::vector<HLRProjectedTriangleData>& triang
                              const std::vector<std::uint32_t>& codeOfOccluder, std::size_t partCount) {
     const HLRBox2D& world = HLRBoundingBox2D::world();
     const double width = world.max().x() - world.min().x(), height = world.max().y() - world.min().y();
-    if (!(width > 0.0) || !(height > 0.0))
-        return;
+    if (!(width > 0.0) || !(height > 0.0) || partCount < 2)
+        return; // an edge is never apart from the only part of one body
     // The occluders of each counted part, by a counting sort of their codes.
     std::vector<std::size_t> partStart(partCount + 1, 0);
     for (const std::uint32_t code : codeOfOccluder)
@@ -204,7 +204,7 @@ HLRCellCovers::HLRCellCovers(const std::vector<HLRProjectedTriangleData>& triang
         partStart[p + 1] += partStart[p];
     }
     if (countedParts < 2)
-        return; // an edge is never apart from the only part of one body
+        return;
     std::vector<const HLROccluder*> byPart(partStart[partCount]);
     {
         std::vector<std::size_t> next(partStart.begin(), partStart.end() - 1);
@@ -271,8 +271,13 @@ HLRCellCovers::HLRCellCovers(const std::vector<HLRProjectedTriangleData>& triang
     if (!(size > 0.0))
         return;
     size = std::max(size, std::sqrt(width * height / static_cast<double>(kMostCells)));
-    const auto columns = static_cast<std::int64_t>(std::ceil(width / size)) + 1;
-    const auto rows = static_cast<std::int64_t>(std::ceil(height / size)) + 1;
+    std::int64_t columns = 0, rows = 0;
+    const auto setSize = [&](double cellSize) {
+        size = cellSize;
+        columns = static_cast<std::int64_t>(std::ceil(width / size)) + 1;
+        rows = static_cast<std::int64_t>(std::ceil(height / size)) + 1;
+    };
+    setSize(size);
     const double originX = world.min().x(), originY = world.min().y();
 
     // Calls visit(row, first, last) for each row of cells with some that the outline holds whole by the
@@ -323,20 +328,29 @@ HLRCellCovers::HLRCellCovers(const std::vector<HLRProjectedTriangleData>& triang
                 visit(row, static_cast<std::int64_t>(first), static_cast<std::int64_t>(last));
         }
     };
-    // Counted before they are made, and bounded by the occluders.
-    std::vector<std::size_t> heldPerBlock(blockCount(outlines.size(), kItemsPerBlock), 0);
-    forEachBlock(outlines.size(), kItemsPerBlock, [&](std::size_t block, std::size_t begin, std::size_t end) {
-        std::vector<Side> sides;
-        for (std::size_t i = begin; i < end; ++i)
-            forEachHeldRun(outlines[i], sides, [&](std::int64_t, std::int64_t first, std::int64_t last) {
-                heldPerBlock[block] += static_cast<std::size_t>(last - first + 1);
+    // Counted before they are made, and bounded by the occluders: past the bound the cells grow, each
+    // time to hold about half as many.
+    std::vector<std::size_t> heldPerBlock(blockCount(outlines.size(), kItemsPerBlock));
+    for (int attempt = 0;; ++attempt) {
+        std::fill(heldPerBlock.begin(), heldPerBlock.end(), 0);
+        forEachBlock(
+            outlines.size(), kItemsPerBlock, [&](std::size_t block, std::size_t begin, std::size_t end) {
+                std::vector<Side> sides;
+                for (std::size_t i = begin; i < end; ++i)
+                    forEachHeldRun(outlines[i], sides,
+                                   [&](std::int64_t, std::int64_t first, std::int64_t last) {
+                                       heldPerBlock[block] += static_cast<std::size_t>(last - first + 1);
+                                   });
             });
-    });
-    std::size_t heldInAll = 0;
-    for (const std::size_t held : heldPerBlock)
-        heldInAll += held;
-    if (heldInAll > kMostHeldPerOccluder * codeOfOccluder.size())
-        return;
+        std::size_t heldInAll = 0;
+        for (const std::size_t held : heldPerBlock)
+            heldInAll += held;
+        if (heldInAll <= kMostHeldPerOccluder * codeOfOccluder.size())
+            break;
+        if (attempt == 3)
+            return;
+        setSize(size * std::sqrt(2.0));
+    }
     std::vector<std::vector<std::pair<std::uint32_t, Entry>>> held(heldPerBlock.size());
     forEachBlock(outlines.size(), kItemsPerBlock, [&](std::size_t block, std::size_t begin, std::size_t end) {
         held[block].reserve(heldPerBlock[block]);
