@@ -3,7 +3,7 @@
 Markdown table.
 
     bench/levels_side_by_side.py --kvhlr build/cli/kvhlr --peer PEER.sh [--levels 3] [--view iso]
-        [--kvhlr-option=--up-axis=z] MESH.obj ...
+        [--up-axis z] [--kvhlr-option=--sharp-angle=150] MESH.obj ...
 
 For each mesh, kvhlr first draws it in the view asked for, and that drawing's camera is given to both. Then for
 each deepest level L from 1 to --levels, kvhlr draws the hidden lines of levels 1 to L (`--hidden-levels L`)
@@ -83,6 +83,8 @@ def main():
     parser.add_argument("--peer", required=True, help="the peer's script (sh PEER.sh MESH CAMERA OUT.json ...)")
     parser.add_argument("--levels", type=int, default=3, help="the deepest level range compared (1 to this)")
     parser.add_argument("--view", default="iso")
+    parser.add_argument("--up-axis", choices=["y", "z"], default="y",
+                        help="the meshes' vertical axis, for the view (the camera file then holds it)")
     parser.add_argument("--kvhlr-option", action="append", default=[], help="passed on to kvhlr (repeatable)")
     parser.add_argument("meshes", nargs="+")
     args = parser.parse_args()
@@ -95,8 +97,8 @@ def main():
         for mesh in args.meshes:
             name = os.path.splitext(os.path.basename(mesh))[0]
             camera = os.path.join(work, name + "_camera.json")
-            subprocess.run([args.kvhlr, mesh, "--view", args.view, "--quiet", "-o", camera] + args.kvhlr_option,
-                           check=True)
+            subprocess.run([args.kvhlr, mesh, "--view", args.view, "--up-axis", args.up_axis, "--quiet", "-o",
+                            camera] + args.kvhlr_option, check=True)
             size = drawing_size(camera)
             for level in range(1, args.levels + 1):
                 ours = os.path.join(work, f"{name}_{level}_kvhlr.json")
