@@ -129,17 +129,8 @@ std::optional<Outline> outlineOf(std::uint32_t part, const HLROccluder* const* f
     if (!parallel)
         for (const HLRVector3D& position : scratch.positions)
             farthestFromEye = std::max(farthestFromEye, length(position - eye));
-    // The cosine bound of a triangle, 1 (no bound) for one seen edge-on.
-    const auto facingOf = [&](const HLRVector3D& normal, double normalLength, const HLRVector3D& onPlane) {
-        const double facing = parallel
-                                  ? std::fabs(normal.z) / normalLength
-                                  : std::fabs(dot(normal, eye - onPlane)) / (normalLength * farthestFromEye);
-        return facing > kEdgeOn ? facing : 1.0;
-    };
     bool outward = true, inward = true;
     double leastFacing = 1.0;
-    HLRVector3D lastUnit(0.0, 0.0, 0.0);
-    double lastOffset = 0.0;
     for (const HLROccluder* const* occluder = first; occluder != last; ++occluder) {
         const HLRTriangleImage& image = (*occluder)->image;
         const HLRVector3D normal = image.normal();
@@ -147,16 +138,6 @@ std::optional<Outline> outlineOf(std::uint32_t part, const HLROccluder* const* f
         if (!(normalLength > 0.0))
             continue;
         const HLRVector3D& onPlane = image.corners[0]->viewPosition;
-        // A triangle in the plane of the last one tested (a face's other half) has the same corners
-        // above and below it.
-        const HLRVector3D unit = normal / normalLength;
-        const double offset = dot(unit, onPlane);
-        if (dot(unit, lastUnit) >= 1.0 - kFlatness && std::fabs(offset - lastOffset) <= flat / 2) {
-            leastFacing = std::min(leastFacing, facingOf(normal, normalLength, onPlane));
-            continue;
-        }
-        lastUnit = unit;
-        lastOffset = offset;
         // Heights above the plane along the normal, unscaled.
         double highest = -std::numeric_limits<double>::infinity(), lowest = -highest;
         for (const HLRVector3D& position : scratch.positions) {
@@ -169,7 +150,11 @@ std::optional<Outline> outlineOf(std::uint32_t part, const HLROccluder* const* f
         inward = inward && lowest - planeHeight >= -flatHeight;
         if (!outward && !inward)
             return std::nullopt;
-        leastFacing = std::min(leastFacing, facingOf(normal, normalLength, onPlane));
+        const double facing = parallel
+                                  ? std::fabs(normal.z) / normalLength
+                                  : std::fabs(dot(normal, eye - onPlane)) / (normalLength * farthestFromEye);
+        if (facing > kEdgeOn)
+            leastFacing = std::min(leastFacing, facing);
     }
     const float least = roundedDown(leastFacing);
     if (!(least > 0.0f))

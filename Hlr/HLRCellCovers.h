@@ -28,8 +28,9 @@ class HLRProjectedTriangleData;
 // covered `most` times all along, and the edge is marked so without it.
 //
 // Only where there are several closed parts: an edge is never apart from the only part of one body. The
-// cells are a fraction of the outlines' typical inner radius, their count and the entries' bounded
-// before they are made (past the bounds there are no cells, and the hide pass reads as before).
+// cells are a third of the outlines' typical inner radius; the cells the outlines hold are counted before
+// they are made, and past a bound of twice the occluders the cells grow (past it still after three
+// times, there are none, and the hide pass reads as before).
 class HLRCellCovers {
 public:
     HLRCellCovers() = default; // no cells
