@@ -402,6 +402,8 @@ std::size_t HLRExactHiding::hideEdges(const Grid& grid, const std::vector<HLRExa
                                           (paired & HLRClosedParts::kFacesEye) != 0);
                 return 2;
             };
+            // Closed parts in front of the edge all along, as the cells tell (HLRCellCovers): its query would
+            // end with it hidden and counted all along, and nothing need be read.
             if (closedParts && closedParts->cellCovers().coversAllAlong(
                                    edge, edgeBox, HLRProjectedModel::sm_nCountedLevels, *closedParts)) {
                 edge.hideStretch(0.0, 1.0);
