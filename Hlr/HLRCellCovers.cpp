@@ -392,15 +392,19 @@ bool HLRCellCovers::coversAllAlong(const HLRExactEdge& edge, const HLRBox3D& edg
     const double nearest = std::max(P.viewPosition.z, Q.viewPosition.z);
     const HLRVector2D& p = P.screenPosition;
     const HLRVector2D direction = Q.screenPosition - p;
-    const auto cell = [this](double at, double origin) {
-        return static_cast<std::int64_t>(std::floor((at - origin) / m_cellSize));
-    };
-    const std::int64_t column0 = cell(std::min(p.x(), Q.screenPosition.x()), m_originX);
-    const std::int64_t column1 = cell(std::max(p.x(), Q.screenPosition.x()), m_originX);
-    const std::int64_t row0 = cell(std::min(p.y(), Q.screenPosition.y()), m_originY);
-    const std::int64_t row1 = cell(std::max(p.y(), Q.screenPosition.y()), m_originY);
-    if (column0 < 0 || row0 < 0 || column1 >= m_columns || row1 >= m_rows)
+    // The cells of the edge's box, none where it leaves the grid (asked so that a position that is not a
+    // number leaves it too).
+    const double x0 = std::min(p.x(), Q.screenPosition.x()), x1 = std::max(p.x(), Q.screenPosition.x());
+    const double y0 = std::min(p.y(), Q.screenPosition.y()), y1 = std::max(p.y(), Q.screenPosition.y());
+    if (!(x0 >= m_originX && y0 >= m_originY &&
+          x1 < m_originX + static_cast<double>(m_columns) * m_cellSize &&
+          y1 < m_originY + static_cast<double>(m_rows) * m_cellSize))
         return false;
+    const auto cell = [this](double at, double origin, std::int64_t count) {
+        return std::min(static_cast<std::int64_t>(std::floor((at - origin) / m_cellSize)), count - 1);
+    };
+    const std::int64_t column0 = cell(x0, m_originX, m_columns), column1 = cell(x1, m_originX, m_columns);
+    const std::int64_t row0 = cell(y0, m_originY, m_rows), row1 = cell(y1, m_originY, m_rows);
     // A cell of the edge's box that the edge's line passes by is not asked; one it touches, to rounding, is.
     const double touching = 1e-9 * (std::fabs(direction.x()) + std::fabs(direction.y())) * m_cellSize;
     for (std::int64_t row = row0; row <= row1; ++row) {
