@@ -8,7 +8,6 @@
 #include "Hlr/HLRParallelLoop.h"
 #include "Hlr/HLRProjectedModel.h"
 #include "Hlr/HLRProjectedTriangleData.h"
-#include "Hlr/HLRProjectedTriangleEdge.h"
 #include "Hlr/HLRProjectedTriangleVertex.h"
 
 #include <algorithm>
@@ -384,11 +383,7 @@ bool HLRCellCovers::coversAllAlong(const HLRExactEdge& edge, const HLRBox3D& edg
         return false;
     const HLRProjectedTriangleVertex& P = *edge.startVertex();
     const HLRProjectedTriangleVertex& Q = *edge.endVertex();
-    // The hide test's depth tolerance, as it takes it.
-    const double depthTolerance =
-        edge.type() == HLRProjectedTriangleEdge::FREE_EDGE
-            ? std::max(HLRProjectedModel::sm_dCoarseTolerance3D, HLRProjectedModel::sm_dExactTolerance3D)
-            : HLRProjectedModel::sm_dExactTolerance3D;
+    const double depthTolerance = HLROccluder::depthTolerance(edge);
     const double nearest = std::max(P.viewPosition.z, Q.viewPosition.z);
     const HLRVector2D& p = P.screenPosition;
     const HLRVector2D direction = Q.screenPosition - p;

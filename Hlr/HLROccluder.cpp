@@ -162,6 +162,14 @@ bool HLROccluder::countReachBounded() const {
     return bounded;
 }
 
+// Free-edge polylines are drawn on surfaces; the coarse tolerance keeps them from being hidden by the very
+// faces they lie on.
+double HLROccluder::depthTolerance(const HLRExactEdge& edge) {
+    return edge.type() == HLRProjectedTriangleEdge::FREE_EDGE
+               ? std::max(HLRProjectedModel::sm_dCoarseTolerance3D, HLRProjectedModel::sm_dExactTolerance3D)
+               : HLRProjectedModel::sm_dExactTolerance3D;
+}
+
 bool HLROccluder::hide(HLRExactEdge& edge, int coverTimes) const {
     const std::optional<std::pair<double, double>> cover = hideFindingCover(edge, coverTimes > 0);
     if (cover)
@@ -226,12 +234,7 @@ HLROccluder::coversOf(const HLRExactEdge& edge, bool hiding, bool counting) cons
     const double behindScale = (centreSide > 0.0 ? -1.0 : 1.0) / normalLength;
     const double behindP = (dot(normal, P->viewPosition) - planeConstant) * behindScale;
     const double behindQ = (dot(normal, Q->viewPosition) - planeConstant) * behindScale;
-    // Free-edge polylines are drawn on surfaces; the coarse tolerance keeps them from being hidden
-    // by the very faces they lie on.
-    const double tolZ =
-        edge.type() == HLRProjectedTriangleEdge::FREE_EDGE
-            ? std::max(HLRProjectedModel::sm_dCoarseTolerance3D, HLRProjectedModel::sm_dExactTolerance3D)
-            : HLRProjectedModel::sm_dExactTolerance3D;
+    const double tolZ = depthTolerance(edge);
     if (!(behindP > tolZ) && !(behindQ > tolZ)) {
         return {};
     }

@@ -45,6 +45,9 @@ struct HLROccluder {
     // hidden nor counted anywhere yet, without recording them.
     Covers hiddenAndCounted(const HLRExactEdge& edge) const;
 
+    // How far behind a triangle's plane a point of the edge must lie for the hide test to hide it there.
+    static double depthTolerance(const HLRExactEdge& edge);
+
     // Occlusion levels: how far beyond its screen box the counted hide test can find a cover, in units of
     // HLRProjectedModel::sm_dExactTolerance2D, for a triangle whose reach is bounded (countReachBounded).
     static constexpr double kCountReach = 4096.0;
